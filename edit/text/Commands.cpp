@@ -1,0 +1,143 @@
+#include "Commands.h"
+
+#include <windows.h>
+
+#include "TextDocument.h"
+
+namespace {
+int g_counter = 0;
+bool g_grouping = false;
+
+wchar_t* CopyOut(TextDocument& doc, Position a, Position b, int* length) {
+    *length = doc.RangeLength(a, b, 0);
+    wchar_t* buf = new wchar_t[size_t(*length) + 1];
+    doc.CopyRange(a, b, 0, buf);
+    buf[*length] = 0;
+    return buf;
+}
+
+void Order(Position& a, Position& b) {
+    if (b.line < a.line || (b.line == a.line && b.column < a.column)) std::swap(a, b);
+}
+}  // namespace
+
+namespace undo_group {
+int Counter() { return g_counter; }
+bool Grouping() { return g_grouping; }
+void Begin() { ++g_counter; g_grouping = true; }
+void End() { ++g_counter; g_grouping = false; }
+int Next() {
+    if (!g_grouping) ++g_counter;
+    return g_counter;
+}
+}  // namespace undo_group
+
+InsertCommand::~InsertCommand() {
+    if (ownsText_) delete[] text_;
+}
+
+Command* InsertCommand::Execute(TextDocument& doc) {
+    const Position at = doc.Clamp(at_);
+    const Position end = doc.Insert(at, text_, length_);
+    doc.Changed(at, at, end);
+    if (!doc.recording) return nullptr;
+    return new DeleteCommand(at, end);
+}
+
+Command* DeleteCommand::Execute(TextDocument& doc) {
+    Position a = doc.Clamp(start_), b = doc.Clamp(end_);
+    Order(a, b);
+    wchar_t* old = nullptr;
+    int oldLen = 0;
+    if (doc.recording) old = CopyOut(doc, a, b, &oldLen);
+    doc.Delete(a, b);
+    doc.Changed(a, b, a);
+    if (!doc.recording) return nullptr;
+    return new InsertCommand(a, old, oldLen, true);
+}
+
+ReplaceCommand::~ReplaceCommand() {
+    if (ownsText_) delete[] text_;
+}
+
+Command* ReplaceCommand::Execute(TextDocument& doc) {
+    Position a = doc.Clamp(start_), b = doc.Clamp(end_);
+    Order(a, b);
+    wchar_t* old = nullptr;
+    int oldLen = 0;
+    if (doc.recording) old = CopyOut(doc, a, b, &oldLen);
+    doc.Delete(a, b);
+    const Position end = doc.Insert(a, text_, length_);
+    doc.Changed(a, b, end);
+    if (!doc.recording) return nullptr;
+    return new ReplaceCommand(a, end, old, oldLen, true);
+}
+
+MacroCommand::~MacroCommand() {
+    list_.ForEach([](Command* c) { delete c; });
+}
+
+Command* MacroCommand::Execute(TextDocument& doc) {
+    MacroCommand* inverse = doc.recording ? new MacroCommand : nullptr;
+    list_.ForEach([&](Command* c) {
+        Command* inv = c->Execute(doc);
+        if (inv && inverse) inverse->AddFront(inv);
+        else delete inv;
+    });
+    return inverse;
+}
+
+bool Run(Command& command, TextDocument& doc) {
+    if (doc.readOnly) {
+        MessageBeep(MB_OK);
+        return false;
+    }
+    Command* inverse = command.Execute(doc);
+    if (doc.recording) {
+        doc.redo.ForEach([](Command* c) { delete c; });
+        while (doc.redo.RemoveTail()) {}
+        if (inverse) doc.undo.AddTail(inverse);
+    } else {
+        delete inverse;
+        // Without a history no undo can return to the saved text.
+        doc.savePoint = TextDocument::kNeverSaved;
+    }
+    return true;
+}
+
+namespace {
+bool Replay(TextDocument& doc, PtrListT<Command>& from, PtrListT<Command>& to) {
+    if (from.Empty()) return false;
+    if (doc.readOnly) {
+        MessageBeep(MB_OK);
+        return false;
+    }
+    for (;;) {
+        Command* taken = from.RemoveTail();
+        const int group = taken->group;
+        Command* inverse = taken->Execute(doc);
+        if (inverse) {
+            inverse->group = group;
+            to.AddTail(inverse);
+        }
+        delete taken;
+        if (from.Empty() || from.Tail()->group != group) break;
+    }
+    return true;
+}
+}  // namespace
+
+bool Undo(TextDocument& doc) { return Replay(doc, doc.undo, doc.redo); }
+bool Redo(TextDocument& doc) { return Replay(doc, doc.redo, doc.undo); }
+
+int TopGroupSize(const PtrListT<Command>& list) {
+    if (list.Empty()) return 0;
+    const int group = list.Tail()->group;
+    int n = 0;
+    list.ForEachReverseWhile([&](Command* c) {
+        if (c->group != group) return false;
+        ++n;
+        return true;
+    });
+    return n;
+}

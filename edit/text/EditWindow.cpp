@@ -1,0 +1,82 @@
+// The library's entry point and the window procedure of "MRPAD32".
+#include <windows.h>
+#include <ole2.h>
+
+#include <new>
+
+#include "Allocators.h"
+#include "EditProtocol.h"
+#include "View.h"
+
+namespace {
+
+HINSTANCE g_module = nullptr;
+
+View* ViewOf(HWND hwnd) { return reinterpret_cast<View*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
+
+LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    View* view = ViewOf(hwnd);
+    if (msg == WM_CREATE) {
+        view = new View(hwnd);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
+        return view->OnCreate(reinterpret_cast<const CREATESTRUCTW*>(lp));
+    }
+    if (!view) return DefWindowProcW(hwnd, msg, wp, lp);
+    if (msg == WM_DESTROY) {
+        RevokeDragDrop(hwnd);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        delete view;
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    bool handled = false;
+    const LRESULT r = view->Message(msg, wp, lp, handled);
+    return handled ? r : DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// No exception leaves the window procedure: running out of memory fails the
+// message with 0 (and WM_CREATE with -1, so the window is not created).
+LRESULT CALLBACK EditWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    try {
+        return Dispatch(hwnd, msg, wp, lp);
+    } catch (const std::bad_alloc&) {
+        MessageBeep(MB_ICONHAND);
+        return msg == WM_CREATE ? -1 : 0;
+    }
+}
+
+bool RegisterEditClass(HINSTANCE module) {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    wc.lpfnWndProc = EditWndProc;
+    wc.hInstance = module;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = MRPAD_CLASS_NAME;
+    return RegisterClassExW(&wc) != 0;
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
+    switch (reason) {
+        case DLL_PROCESS_ATTACH:
+            g_module = module;
+            DisableThreadLibraryCalls(module);
+            OleInitialize(nullptr);
+            if (!RegisterEditClass(module)) {
+                OleUninitialize();
+                return FALSE;
+            }
+            return TRUE;
+        case DLL_PROCESS_DETACH:
+            // At process exit (reserved non-null) the system reclaims everything.
+            if (!reserved) {
+                UnregisterClassW(MRPAD_CLASS_NAME, g_module);
+                OleUninitialize();
+                MempoolAlloctor::FreeAll();
+            }
+            return TRUE;
+    }
+    return TRUE;
+}

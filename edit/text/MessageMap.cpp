@@ -1,0 +1,178 @@
+// The control's message map. Messages are sorted into families; each family
+// answers the protocol messages it owns and leaves the rest unhandled, which
+// the window procedure passes to DefWindowProcW.
+#include <algorithm>
+#include <climits>
+
+#include "Commands.h"
+#include "View.h"
+
+LRESULT View::Message(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+    handled = true;
+    if (msg == WM_COMMAND) {
+        const int id = LOWORD(wp);
+        handled = id >= 1 && id <= ECMD_LAST && OnCommand(id);
+        return 0;
+    }
+    if (msg >= MPM_CANUNDO && msg <= MPM_LOADINPLACE) {
+        LRESULT r = DocumentMessage(msg, wp, lp, handled);
+        if (handled) return r;
+        handled = true;
+        r = SelectionMessage(msg, wp, lp, handled);
+        if (handled) return r;
+        handled = true;
+        return DisplayMessage(msg, wp, lp, handled);
+    }
+    handled = false;
+    return 0;
+}
+
+namespace {
+int Int(WPARAM w) { return static_cast<int>(static_cast<INT_PTR>(w)); }
+template <typename T> T* Ptr(UINT_PTR v) { return reinterpret_cast<T*>(v); }
+}  // namespace
+
+// Messages about the document: its text, history, lexer and attributes.
+// Without a document (after 1030) each answers 0.
+LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+    switch (msg) {
+        case MPM_SHAREDOC: return ShareDocument(Ptr<TextDocument>(wp));
+        case MPM_CLOSEDOC: CloseDocument(); return 0;
+        case MPM_NOP1045:
+        case MPM_NOP1048:
+        case MPM_NOP1070: return 0;
+        case MPM_CANUNDO: case MPM_CANREDO: case MPM_GETLINECOUNT: case MPM_GETFILENAME:
+        case MPM_GETCHARAT: case MPM_GETLINE: case MPM_GETLINEPTR: case MPM_DELETERANGE:
+        case MPM_INSERTTEXT: case MPM_LINEBREAKTYPE: case MPM_SETLEXER: case MPM_GETLEXER:
+        case MPM_ISMODIFIED: case MPM_SETLINEATTR: case MPM_GETLINEATTR: case MPM_CODEPAGE:
+        case MPM_BOM: case MPM_GETRANGETEXT: case MPM_UNDOGROUP: case MPM_UPDATESTATES:
+        case MPM_READONLY: case MPM_RECORDING: case MPM_GETSTYLEAT: case MPM_GETCODEPAGE:
+        case MPM_EMPTYUNDO:
+            if (!doc_) return msg == MPM_GETLINECOUNT ? 1 : 0;
+            break;
+        default: handled = false; return 0;
+    }
+    TextDocument& d = *doc_;
+    switch (msg) {
+        case MPM_CANUNDO: return !d.undo.Empty();
+        case MPM_CANREDO: return !d.redo.Empty();
+        case MPM_GETLINECOUNT: return d.LineCount();
+        case MPM_GETFILENAME: return reinterpret_cast<LRESULT>(d.fileName.c_str());
+        case MPM_GETCHARAT: {
+            int n = 0;
+            const wchar_t* t = d.LineText(Int(wp), &n);
+            const int col = static_cast<int>(lp);
+            return col >= 0 && col < n ? t[col] : 0;
+        }
+        case MPM_GETLINE: {
+            const int line = Int(wp);
+            if (line < 0 || line >= d.LineCount()) return 0;
+            int n = 0;
+            const wchar_t* t = d.LineText(line, &n);
+            if (wchar_t* out = Ptr<wchar_t>(lp)) std::copy(t, t + n + 1, out);
+            return n;
+        }
+        case MPM_GETLINEPTR: {
+            const int line = Int(wp);
+            if (line < 0 || line >= d.LineCount()) return 0;
+            if (!d.LineAt(line).Loaded() && !d.source) return 0;
+            int n = 0;
+            return reinterpret_cast<LRESULT>(d.LineText(line, &n));
+        }
+        case MPM_DELETERANGE: {
+            const Position* a = Ptr<Position>(wp);
+            const Position* b = Ptr<Position>(lp);
+            if (!a || !b) return 0;
+            const Position pa = d.Clamp(*a), pb = d.Clamp(*b);
+            if (pa == pb) {
+                ClearSelection();
+                MoveCaret(pa);
+                return 0;
+            }
+            DeleteCommand cmd(pa, pb);
+            return Run(cmd, d);
+        }
+        case MPM_INSERTTEXT: {
+            const TextArg* arg = Ptr<TextArg>(lp);
+            if (!arg || !arg->text) return 0;
+            const int len = arg->length < 0 ? int(wcslen(arg->text)) : arg->length;
+            if (len == 0) return 0;
+            if (const Position* at = Ptr<Position>(wp)) MoveCaret(*at);
+            InsertCommand cmd(caret_, arg->text, len);
+            return Run(cmd, d);
+        }
+        case MPM_LINEBREAKTYPE:
+            if (wp >= 1 && wp <= 3) {
+                d.lineBreak = Int(wp);
+                d.savePoint = TextDocument::kNeverSaved;
+            }
+            return d.lineBreak;
+        case MPM_SETLEXER: d.SetLexer(Ptr<ILexer>(wp), lp != 0); return 0;
+        case MPM_GETLEXER: return reinterpret_cast<LRESULT>(d.lexer);
+        case MPM_ISMODIFIED: return d.IsModified();
+        case MPM_SETLINEATTR:
+        case MPM_GETLINEATTR: {
+            LineAttrArg* arg = Ptr<LineAttrArg>(lp);
+            const int line = Int(wp);
+            if (!arg || line < 0 || line >= d.LineCount()) return 0;
+            if (msg == MPM_SETLINEATTR) return d.SetAttr(line, arg->kind, arg->value);
+            arg->value = d.GetAttr(line, arg->kind);
+            return 1;
+        }
+        case MPM_CODEPAGE:
+            if (Int(wp) != -1) {
+                d.sourceCodePage = d.currentCodePage = Int(wp);
+                if (d.source) d.source->SetCodePage(Int(wp));
+                d.savePoint = TextDocument::kNeverSaved;
+                ClearSelection();
+                MoveCaret(caret_);  // clamp: lines may have changed length
+                Invalidate();
+            }
+            return d.sourceCodePage;
+        case MPM_BOM:
+            if (wp == 0 || wp == 1) {
+                d.hasBom = Int(wp);
+                d.savePoint = TextDocument::kNeverSaved;
+            }
+            return d.hasBom;
+        case MPM_GETRANGETEXT: {
+            RangeTextArg* arg = Ptr<RangeTextArg>(wp);
+            if (!arg) return 0;
+            const Position a = {arg->startLine, arg->startColumn};
+            const Position b = {arg->endLine, arg->endColumn};
+            const Position s = Compare(a, b) <= 0 ? a : b, e = Compare(a, b) <= 0 ? b : a;
+            if (!arg->buffer) return d.RangeLength(s, e, arg->lineBreak);
+            d.CopyRange(s, e, arg->lineBreak, arg->buffer);
+            return 0;
+        }
+        case MPM_UNDOGROUP:
+            if (wp) {
+                undo_group::Begin();
+                HideCaret(hwnd_);
+            } else {
+                undo_group::End();
+                ShowCaret(hwnd_);
+            }
+            return 0;
+        case MPM_UPDATESTATES: {
+            const int last = static_cast<int>(lp) < 0 ? d.LineCount() - 1 : static_cast<int>(lp);
+            const bool changed = d.UpdateStates(Int(wp), last);
+            Invalidate();
+            return changed;
+        }
+        case MPM_READONLY:
+            if (wp == 0 || wp == 1) d.readOnly = Int(wp);
+            return d.readOnly;
+        case MPM_RECORDING:
+            if (wp == 0 || wp == 1) return d.SetRecording(wp == 1);
+            return d.recording;
+        case MPM_GETSTYLEAT: {
+            const Position* p = Ptr<Position>(wp);
+            return p ? d.StyleAt(*p) : 0;
+        }
+        case MPM_GETCODEPAGE: return d.currentCodePage;
+        case MPM_EMPTYUNDO: d.EmptyUndo(); return 0;
+    }
+    handled = false;
+    return 0;
+}

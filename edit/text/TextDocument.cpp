@@ -1,0 +1,408 @@
+#include "TextDocument.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+#include "Commands.h"
+#include "Encoding.h"
+
+namespace {
+
+// Process-wide scratch buffers for the text of unloaded lines; they grow to
+// twice what is needed and never shrink.
+std::vector<char> g_rawScratch;
+std::vector<wchar_t> g_wideScratch;
+
+template <typename T>
+T* Reserve(std::vector<T>& v, size_t needed) {
+    if (v.size() < needed) v.resize(2 * needed + 1);
+    return v.data();
+}
+
+std::unordered_set<const TextDocument*>& LiveDocuments() {
+    static std::unordered_set<const TextDocument*> live;
+    return live;
+}
+
+Line EmptyLine() {
+    Line l;
+    std::memset(static_cast<void*>(&l), 0, sizeof l);
+    return l;
+}
+
+}  // namespace
+
+TextDocument::TextDocument() : lines(new LineVector(8)) {
+    lines->Append(EmptyLine());
+    LiveDocuments().insert(this);
+}
+
+bool TextDocument::IsLive(const TextDocument* p) { return LiveDocuments().count(p) != 0; }
+
+TextDocument::~TextDocument() {
+    LiveDocuments().erase(this);
+    undo.ForEach([](Command* c) { delete c; });
+    redo.ForEach([](Command* c) { delete c; });
+    delete source;
+    delete lines;
+}
+
+Position TextDocument::Clamp(Position p) const {
+    const int n = lines->Count();
+    if (p.line < 0) return {0, 0};
+    if (p.line >= n) p = {n - 1, INT32_MAX};
+    if (p.column < 0) p.column = 0;
+    const int len = const_cast<TextDocument*>(this)->LineLength(p.line);
+    if (p.column > len) p.column = len;
+    return p;
+}
+
+Position TextDocument::End() const {
+    const int last = lines->Count() - 1;
+    return {last, const_cast<TextDocument*>(this)->LineLength(last)};
+}
+
+const wchar_t* TextDocument::LineText(int i, int* length) {
+    static const wchar_t kEmpty[1] = {0};
+    *length = 0;
+    if (i < 0 || i >= lines->Count()) return kEmpty;
+    Line& l = (*lines)[i];
+    if (l.Loaded()) {
+        *length = l.length;
+        return l.text;
+    }
+    if (!source || l.length <= 0) return kEmpty;
+    char* raw = Reserve(g_rawScratch, size_t(l.length));
+    if (!source->ReadBytes(l.offset, l.length, raw)) return kEmpty;
+    const int cp = source->CodePage();
+    const int units = encoding::ToUtf16(cp, raw, l.length, nullptr, 0);
+    wchar_t* wide = Reserve(g_wideScratch, size_t(units) + 1);
+    const int got = encoding::ToUtf16(cp, raw, l.length, wide, units);
+    wide[got] = 0;
+    *length = got;
+    return wide;
+}
+
+int TextDocument::LineLength(int i) {
+    if (i < 0 || i >= lines->Count()) return 0;
+    Line& l = (*lines)[i];
+    if (l.Loaded()) return l.length;
+    if (!source || l.length <= 0) return 0;
+    const int cp = source->CodePage();
+    if (encoding::UnitWidth(cp) == 2) return (l.length + 1) / 2;
+    int n = 0;
+    LineText(i, &n);
+    return n;
+}
+
+void TextDocument::LoadLine(int i) {
+    if (i < 0 || i >= lines->Count() || (*lines)[i].Loaded()) return;
+    int n = 0;
+    const wchar_t* t = LineText(i, &n);
+    Line& l = (*lines)[i];
+    const int cap = 2 * n + 1;
+    wchar_t* buf = TextAlloc::Allocate(cap);
+    if (n) std::memcpy(buf, t, sizeof(wchar_t) * size_t(n));
+    buf[n] = 0;
+    l.text = buf;
+    l.capacity = cap;
+    l.length = n;
+}
+
+void TextDocument::InsertIntoLine(Line& l, int column, const wchar_t* text, int k) {
+    if (k <= 0) return;
+    const int n = l.length;
+    if (n + k >= l.capacity) {
+        const int cap = 2 * (n + k) + 1;
+        wchar_t* buf = TextAlloc::Allocate(cap);
+        std::memcpy(buf, l.text, sizeof(wchar_t) * size_t(column));
+        std::memcpy(buf + column, text, sizeof(wchar_t) * size_t(k));
+        std::memcpy(buf + column + k, l.text + column, sizeof(wchar_t) * size_t(n - column));
+        TextAlloc::Free(l.text, l.capacity);
+        l.text = buf;
+        l.capacity = cap;
+    } else {
+        std::memmove(l.text + column + k, l.text + column, sizeof(wchar_t) * size_t(n - column));
+        std::memcpy(l.text + column, text, sizeof(wchar_t) * size_t(k));
+    }
+    l.length = n + k;
+    l.text[l.length] = 0;
+}
+
+void TextDocument::AppendNewLine(int at, const wchar_t* a, int na, const wchar_t* b, int nb) {
+    Line l = EmptyLine();
+    l.capacity = na + nb + 1;
+    l.text = TextAlloc::Allocate(l.capacity);
+    if (na) std::memcpy(l.text, a, sizeof(wchar_t) * size_t(na));
+    if (nb) std::memcpy(l.text + na, b, sizeof(wchar_t) * size_t(nb));
+    l.length = na + nb;
+    l.text[l.length] = 0;
+    lines->Insert(at, l);
+}
+
+Position TextDocument::Insert(Position p, const wchar_t* text, int length) {
+    p = Clamp(p);
+    if (!text || length <= 0) return p;
+    LoadLine(p.line);
+    // The first piece runs up to the first line break.
+    int firstEnd = 0;
+    while (firstEnd < length && text[firstEnd] != L'\r' && text[firstEnd] != L'\n') ++firstEnd;
+    if (firstEnd == length) {
+        InsertIntoLine((*lines)[p.line], p.column, text, length);
+        return {p.line, p.column + length};
+    }
+    // The tail of the first line moves behind the last piece.
+    Line& first = (*lines)[p.line];
+    const int tailLen = first.length - p.column;
+    std::wstring tail(first.text + p.column, size_t(tailLen));
+    if (tailLen > 0) {
+        const int n = p.column + firstEnd;
+        wchar_t* buf = TextAlloc::Allocate(2 * n + 3);
+        std::memcpy(buf, first.text, sizeof(wchar_t) * size_t(p.column));
+        std::memcpy(buf + p.column, text, sizeof(wchar_t) * size_t(firstEnd));
+        buf[n] = 0;
+        TextAlloc::Free(first.text, first.capacity);
+        first.text = buf;
+        first.capacity = 2 * n + 3;
+        first.length = n;
+    } else {
+        InsertIntoLine(first, p.column, text, firstEnd);
+    }
+    int line = p.line;
+    int i = firstEnd;
+    int lastLen = 0;
+    while (i < length) {
+        // Skip one line break: CR LF, LF or CR.
+        i += (text[i] == L'\r' && i + 1 < length && text[i + 1] == L'\n') ? 2 : 1;
+        int j = i;
+        while (j < length && text[j] != L'\r' && text[j] != L'\n') ++j;
+        ++line;
+        lastLen = j - i;
+        if (j == length)
+            AppendNewLine(line, text + i, lastLen, tail.data(), tailLen);
+        else
+            AppendNewLine(line, text + i, lastLen, nullptr, 0);
+        i = j;
+    }
+    return {line, lastLen};
+}
+
+void TextDocument::Delete(Position a, Position b) {
+    a = Clamp(a);
+    b = Clamp(b);
+    if (b.line < a.line || (b.line == a.line && b.column <= a.column)) return;
+    LoadLine(a.line);
+    LoadLine(b.line);
+    if (a.line == b.line) {
+        Line& l = (*lines)[a.line];
+        std::memmove(l.text + a.column, l.text + b.column,
+                     sizeof(wchar_t) * size_t(l.length - b.column));
+        l.length -= b.column - a.column;
+        l.text[l.length] = 0;
+        return;
+    }
+    Line& first = (*lines)[a.line];
+    first.Reallocate(2 * a.column + 3, a.column);
+    Line& last = (*lines)[b.line];
+    InsertIntoLine((*lines)[a.line], a.column, last.text + b.column, last.length - b.column);
+    lines->Erase(a.line + 1, b.line - a.line);
+}
+
+const wchar_t* TextDocument::BreakString(int breakType) {
+    switch (breakType) {
+        case LB_LF: return L"\n";
+        case LB_CR: return L"\r";
+        default: return L"\r\n";
+    }
+}
+
+int TextDocument::RangeLength(Position a, Position b, int breakType) {
+    return CopyRange(a, b, breakType, nullptr);
+}
+
+int TextDocument::CopyRange(Position a, Position b, int breakType, wchar_t* out) {
+    a = Clamp(a);
+    b = Clamp(b);
+    if (b.line < a.line || (b.line == a.line && b.column <= a.column)) return 0;
+    const wchar_t* brk = BreakString(breakType ? breakType : lineBreak);
+    const int brkLen = int(wcslen(brk));
+    int total = 0;
+    for (int i = a.line; i <= b.line; ++i) {
+        int n = 0;
+        const wchar_t* t = out ? LineText(i, &n) : nullptr;
+        if (!out) n = LineLength(i);
+        const int from = i == a.line ? a.column : 0;
+        const int to = i == b.line ? b.column : n;
+        if (to > from) {
+            if (out) std::memcpy(out + total, t + from, sizeof(wchar_t) * size_t(to - from));
+            total += to - from;
+        }
+        if (i != b.line) {
+            if (out) std::memcpy(out + total, brk, sizeof(wchar_t) * size_t(brkLen));
+            total += brkLen;
+        }
+    }
+    return total;
+}
+
+void TextDocument::Changed(Position s, Position e0, Position e1) {
+    const bool insertion = s.line == e0.line && s.column == e0.column;
+    const int count = lines->Count();
+    const int markTo = std::min(insertion ? e1.line : s.line, count - 1);
+    for (int i = std::max(s.line, 0); i <= markTo; ++i) (*lines)[i].SetAttr(LA_CHANGED, 1);
+    foldsValidFrom = std::min(foldsValidFrom, s.line);
+    bool statesChanged = false;
+    if (lexer) {
+        const int from = std::min(s.line, statesValidTo);
+        statesChanged = UpdateStates(from, insertion ? e1.line : s.line);
+    }
+    // Copy: a view may detach itself while it is being told.
+    const std::vector<DocView*> targets = views;
+    for (DocView* v : targets) v->TextChanged(s, e0, e1, statesChanged);
+}
+
+bool TextDocument::UpdateStates(int first, int last) {
+    const int count = lines->Count();
+    if (!lexer) return false;
+    first = std::max(first, 0);
+    last = std::min(last, count - 1);
+    if (first > last) return false;
+    int prev = first > 0 ? (*lines)[first - 1].GetAttr(LA_LEXSTATE) : 0;
+    bool changed = false;
+    for (int i = first; i <= last; ++i) {
+        int n = 0;
+        const wchar_t* t = LineText(i, &n);
+        const int old = (*lines)[i].GetAttr(LA_LEXSTATE);
+        const int state = lexer->LineState(i, t, n, prev, nullptr) & 0xFF;
+        (*lines)[i].SetAttr(LA_LEXSTATE, state);
+        changed = state != old;
+        prev = state;
+    }
+    // A changed last state makes the lines after it stale; a run that reached
+    // past the valid lines extends them.
+    if (first <= statesValidTo && (changed || last + 1 > statesValidTo))
+        statesValidTo = last + 1;
+    else if (changed)
+        statesValidTo = std::min(statesValidTo, last + 1);
+    return changed;
+}
+
+void TextDocument::EnsureStates(int line) {
+    if (!lexer || line < statesValidTo) return;
+    line = std::min(line, lines->Count() - 1);
+    UpdateStates(statesValidTo, line);
+    statesValidTo = std::max(statesValidTo, line + 1);
+}
+
+int TextDocument::StyleAt(Position p) {
+    if (!lexer || p.line < 0 || p.line >= lines->Count()) return 0;
+    EnsureStates(p.line - 1);
+    int n = 0;
+    const wchar_t* t = LineText(p.line, &n);
+    if (p.column < 0 || p.column >= n) return 0;
+    std::vector<unsigned short> styles(size_t(n) + 1, 0);
+    // The text may live in the scratch buffer: keep a copy across the call.
+    std::wstring copy(t, size_t(n));
+    const int prev = p.line > 0 ? (*lines)[p.line - 1].GetAttr(LA_LEXSTATE) : 0;
+    lexer->LineState(p.line, copy.c_str(), n, prev, styles.data());
+    return styles[size_t(p.column)] & STYLE_CLASS_MASK;
+}
+
+void TextDocument::SetLexer(ILexer* lx, bool reset) {
+    lexer = lx;
+    if (reset) {
+        statesValidTo = 0;
+        foldsValidFrom = 0;
+        NotifyAttributesChanged();
+    }
+}
+
+int TextDocument::GetAttr(int line, int kind) {
+    if (line < 0 || line >= lines->Count()) return 0;
+    return (*lines)[line].GetAttr(kind);
+}
+
+bool TextDocument::SetAttr(int line, int kind, int value) {
+    if (line < 0 || line >= lines->Count() || !(*lines)[line].SetAttr(kind, value)) return false;
+    if (kind == LA_BOOKMARK || kind == LA_MARKER1 || kind == LA_MARKER2) NotifyAttributesChanged();
+    return true;
+}
+
+void TextDocument::AttachSource(LineFileSource* src) {
+    int count = 0;
+    int64_t off = 0;
+    int len = 0;
+    src->RestartScan();
+    while (src->ScanLine(&off, &len)) ++count;
+    LineVector* fresh = new LineVector(std::max(count + 8, 8));
+    src->RestartScan();
+    while (src->ScanLine(&off, &len)) {
+        Line l = EmptyLine();
+        l.length = len;
+        l.offset = off;
+        fresh->Append(l);
+    }
+    if (fresh->Count() == 0) fresh->Append(EmptyLine());
+    delete lines;
+    lines = fresh;
+    delete source;
+    source = src;
+    sourceCodePage = currentCodePage = src->CodePage();
+    if (src->BomLength() > 0) hasBom = 1;
+    statesValidTo = 0;
+    foldsValidFrom = 0;
+    const std::vector<DocView*> targets = views;
+    for (DocView* v : targets) v->Reloaded();
+}
+
+void TextDocument::EmptyUndo() {
+    undo.ForEach([](Command* c) { delete c; });
+    redo.ForEach([](Command* c) { delete c; });
+    while (undo.RemoveTail()) {}
+    while (redo.RemoveTail()) {}
+    savePoint = 0;
+}
+
+int TextDocument::SetRecording(bool on) {
+    if (on) {
+        recording = 1;
+    } else {
+        // The history goes, but whether the text differs from the saved file
+        // does not change with it.
+        const bool modified = IsModified();
+        if (recording) EmptyUndo();
+        savePoint = modified ? kNeverSaved : undo.Count();
+        recording = 0;
+    }
+    return recording;
+}
+
+void TextDocument::AddView(DocView* v) {
+    if (std::find(views.begin(), views.end(), v) == views.end()) views.push_back(v);
+}
+
+void TextDocument::RemoveView(DocView* v) {
+    views.erase(std::remove(views.begin(), views.end(), v), views.end());
+}
+
+void TextDocument::NotifyClosing() {
+    const std::vector<DocView*> targets = views;
+    views.clear();
+    for (DocView* v : targets) v->DocumentClosing();
+}
+
+void TextDocument::NotifyAttributesChanged() {
+    const std::vector<DocView*> targets = views;
+    for (DocView* v : targets) v->AttributesChanged();
+}
+
+bool TextDocument::Valid() const {
+    if (!lines->Valid() || lines->Count() < 1) return false;
+    for (int i = 0; i < lines->Count(); ++i) {
+        const Line& l = (*lines)[i];
+        if (l.capacity < 0 || l.length < 0) return false;
+        if (l.Loaded() && (l.length >= l.capacity || l.text[l.length] != 0)) return false;
+    }
+    return true;
+}

@@ -1,0 +1,117 @@
+// The document model of an edit control: lines, the backing file of lines
+// not yet converted, the undo history, the lexer's per-line states, and the
+// views that show it.
+//
+// Edit primitives (Insert, Delete) change text without notifying; commands
+// call Changed() once per primitive, which marks changed lines, recomputes
+// the lexer's end-of-line states and tells every view. Positions given to the
+// primitives are clamped to the text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "DocView.h"
+#include "EditProtocol.h"
+#include "Line.h"
+#include "LineFileSource.h"
+#include "PtrList.h"
+
+class Command;
+using CommandList = PtrListT<Command>;
+
+class TextDocument {
+public:
+    TextDocument();
+    ~TextDocument();
+    TextDocument(const TextDocument&) = delete;
+    TextDocument& operator=(const TextDocument&) = delete;
+
+    // Fields, in the order the document keeps them.
+    LineVector* lines;
+    LineFileSource* source = nullptr;
+    CommandList undo;
+    CommandList redo;
+    ILexer* lexer = nullptr;
+    int recording = 1;
+    std::wstring fileName;
+    int savePoint = 0;
+    int sourceCodePage = 0;
+    int currentCodePage = 0;
+    int lineBreak = LB_CRLF;
+    int statesValidTo = 0;
+    int foldsValidFrom = 0;
+    int readOnly = 0;
+    int hasBom = 0;
+    std::vector<DocView*> views;
+
+    // Whether p is a document of this process that has not been destroyed.
+    static bool IsLive(const TextDocument* p);
+
+    int LineCount() const { return lines->Count(); }
+    Line& LineAt(int i) { return (*lines)[i]; }
+    Position Clamp(Position p) const;
+    Position End() const;
+
+    // Text of line i and its length in UTF-16 units. A loaded line returns its
+    // own buffer; an unloaded one is converted into a shared scratch buffer
+    // that is valid until the next call. Lines out of range read as empty.
+    const wchar_t* LineText(int i, int* length);
+    int LineLength(int i);
+    // Converts an unloaded line into its own buffer (capacity 2 × length + 1).
+    void LoadLine(int i);
+
+    // Inserts text at p; CR LF, LF and CR each end a line. Returns the end of
+    // the inserted text.
+    Position Insert(Position p, const wchar_t* text, int length);
+    // Deletes [a, b) (a <= b after clamping; otherwise nothing happens).
+    void Delete(Position a, Position b);
+
+    // Length of [a, b) with each line break counted as the break string of
+    // `breakType` (0: the document's). CopyRange writes the text without a
+    // terminator and returns the units written.
+    int RangeLength(Position a, Position b, int breakType);
+    int CopyRange(Position a, Position b, int breakType, wchar_t* buffer);
+    static const wchar_t* BreakString(int breakType);
+
+    // Change notification after one primitive with start s, old end e0, new end e1.
+    void Changed(Position s, Position e0, Position e1);
+
+    // Line attributes by kind; kinds 1, 5 and 6 repaint every view.
+    int GetAttr(int line, int kind);
+    bool SetAttr(int line, int kind, int value);
+
+    // Recomputes lexer states over [first, last]; true when the state of
+    // `last` changed. Updates states-valid-up-to as a change does.
+    bool UpdateStates(int first, int last);
+    // Makes the state of `line` valid, computing from states-valid-up-to on.
+    void EnsureStates(int line);
+    // The lexer's style class of one unit, 0 without a lexer or outside the line.
+    int StyleAt(Position p);
+    void SetLexer(ILexer* lexer, bool reset);
+
+    // Replaces every line by those of a freshly opened source (the document
+    // takes the source). Used by loading.
+    void AttachSource(LineFileSource* src);
+
+    // A save point no undo-list length can reach: the text differs from the
+    // saved file whatever is undone.
+    static constexpr int kNeverSaved = -1;
+    bool IsModified() const { return savePoint != undo.Count(); }
+    void EmptyUndo();
+    int SetRecording(bool on);
+
+    void AddView(DocView* v);
+    void RemoveView(DocView* v);
+    // Tells every view that the document is closing.
+    void NotifyClosing();
+    void NotifyAttributesChanged();
+
+    // Consistency check for tests: every loaded line's terminator is in place
+    // and every length fits its capacity.
+    bool Valid() const;
+
+private:
+    void InsertIntoLine(Line& line, int column, const wchar_t* text, int n);
+    void AppendNewLine(int at, const wchar_t* a, int na, const wchar_t* b, int nb);
+};

@@ -1,0 +1,310 @@
+#include "View.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "Commands.h"
+
+namespace {
+// Word delimiters besides space and tab.
+const wchar_t kDelimiters[] = L" \t!\"#$%&'()=~|-^\\{[`@}]*:+;?/>.<,";
+}  // namespace
+
+Position AdjustPosition(Position p, Position s, Position e0, Position e1) {
+    if (Compare(p, s) < 0) return p;
+    if (Compare(p, e0) < 0 && !(s == e0)) return s;
+    if (p.line == e0.line) return {e1.line, e1.column + (p.column - e0.column)};
+    return {p.line + (e1.line - e0.line), p.column};
+}
+
+void FillDefaultColors(COLORREF* t) {
+    for (int i = 0; i < COLOR_TABLE_ENTRIES; ++i) t[i] = 0xFFFFFA;
+    const COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
+    t[1] = text;
+    t[2] = 0xF5F5F5;
+    t[3] = GetSysColor(COLOR_HIGHLIGHT);
+    t[4] = GetSysColor(COLOR_HIGHLIGHTTEXT);
+    t[6] = 0xC0C0C0;
+    t[8] = 0x808000;
+    t[9] = text;
+    t[10] = 0x000000;
+    t[11] = 0x808000;
+    t[12] = 0xFFFF80;
+    t[21] = 0x0000FF;
+    t[22] = 0x00A5FF;
+    t[23] = 0xC00000;
+    t[24] = 0xC0C0C0;
+    t[34] = 0x0000FF;
+    const COLORREF classBack[] = {0x80FFFF, 0xFF0000, 0x808000, 0x800080};
+    for (int i = 0; i < 4; ++i) t[40 + i] = classBack[i];
+    const COLORREF classText[] = {0x008000, 0x808080, 0xFF00FF, 0xFF00FF, 0xC00000,
+                                  0x0000FF, 0xFFFF00, 0x808000, 0x0000FF, 0xFFFFFF,
+                                  0xFFFFFA, 0xFF0000, 0x808000, 0x800080, 0x008080};
+    for (int k = 1; k <= 15; ++k) t[43 + k] = classText[k - 1];
+    t[59] = 0x000000;
+    t[63] = 0xFFFFFF;
+    t[64] = 0x000000;
+    t[65] = 0xFF0000;
+    t[68] = 0xC0C0C0;
+    t[69] = 0x000000;
+}
+
+View::View(HWND hwnd) : hwnd_(hwnd), colors_(ownColors_) {
+    FillDefaultColors(ownColors_);
+    delimiters_.assign(kDelimiters, kDelimiters + wcslen(kDelimiters));
+    std::sort(delimiters_.begin(), delimiters_.end());
+    AttachDocument(new TextDocument, true);
+}
+
+View::~View() {
+    delete styleStore_;
+    DetachDocument();
+}
+
+LRESULT View::OnCreate(const CREATESTRUCTW*) {
+    parent_ = GetParent(hwnd_);
+    ctrlId_ = GetDlgCtrlID(hwnd_);
+    static const UINT columnFormat = RegisterClipboardFormatW(L"MSDEVColumnSelect");
+    (void)columnFormat;
+    return 0;
+}
+
+void View::AttachDocument(TextDocument* doc, bool owned) {
+    doc_ = doc;
+    ownsDoc_ = owned;
+    doc_->AddView(this);
+    caret_ = {0, 0};
+    ranges_.clear();
+    column_ = false;
+}
+
+void View::DetachDocument() {
+    if (!doc_) return;
+    TextDocument* doc = doc_;
+    doc->RemoveView(this);
+    doc_ = nullptr;
+    if (ownsDoc_) {
+        ownsDoc_ = false;
+        doc->NotifyClosing();
+        delete doc;
+    }
+}
+
+LRESULT View::ShareDocument(TextDocument* doc) {
+    if (!doc) {
+        ownsDoc_ = false;
+        return reinterpret_cast<LRESULT>(doc_);
+    }
+    if (doc == doc_ || !TextDocument::IsLive(doc)) return reinterpret_cast<LRESULT>(doc_);
+    DetachDocument();
+    AttachDocument(doc, false);
+    Invalidate();
+    return reinterpret_cast<LRESULT>(doc_);
+}
+
+void View::CloseDocument() {
+    if (!doc_) return;
+    TextDocument* doc = doc_;
+    doc->NotifyClosing();  // every view, this one included, lets go of it
+    delete doc;
+}
+
+// DocView ------------------------------------------------------------------
+
+void View::TextChanged(Position s, Position e0, Position e1, bool) {
+    caret_ = AdjustPosition(caret_, s, e0, e1);
+    for (SelRange& r : ranges_) {
+        r.start = AdjustPosition(r.start, s, e0, e1);
+        r.end = AdjustPosition(r.end, s, e0, e1);
+    }
+    ranges_.erase(std::remove_if(ranges_.begin(), ranges_.end(),
+                                 [](const SelRange& r) { return r.start == r.end; }),
+                  ranges_.end());
+    if (ranges_.size() < 2) column_ = false;
+    Invalidate();
+    TextChangedNotify nm = {};
+    nm.start = s;
+    nm.oldEnd = e0;
+    nm.newEnd = e1;
+    Notify(nm.hdr, EN_MP_TEXTCHANGED);
+}
+
+void View::Reloaded() {
+    ranges_.clear();
+    column_ = false;
+    MoveCaret({0, 0});
+    Invalidate();
+}
+
+void View::AttributesChanged() { Invalidate(); }
+
+void View::RepaintLines(int, int) { Invalidate(); }
+
+void View::DocumentClosing() {
+    doc_ = nullptr;
+    ownsDoc_ = false;
+    ranges_.clear();
+    column_ = false;
+    caret_ = {0, 0};
+    Invalidate();
+}
+
+void View::Invalidate() {
+    if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void View::Notify(NMHDR& hdr, UINT code) {
+    if (!parent_) return;
+    hdr.hwndFrom = hwnd_;
+    hdr.idFrom = UINT_PTR(ctrlId_);
+    hdr.code = code;
+    SendMessageW(parent_, WM_NOTIFY, WPARAM(ctrlId_), reinterpret_cast<LPARAM>(&hdr));
+}
+
+// Caret and selection ---------------------------------------------------------
+
+void View::MoveCaret(Position p) {
+    if (doc_) p = doc_->Clamp(p);
+    if (p == caret_) return;
+    CaretMovedNotify nm = {};
+    nm.oldCaret = caret_;
+    nm.newCaret = p;
+    caret_ = p;
+    Notify(nm.hdr, EN_MP_CARETMOVED);
+}
+
+void View::ClearSelection() {
+    if (!ranges_.empty()) Invalidate();
+    ranges_.clear();
+    column_ = false;
+}
+
+void View::SelectRange(Position anchor, Position caret) {
+    anchor = doc_->Clamp(anchor);
+    caret = doc_->Clamp(caret);
+    ClearSelection();
+    if (!(anchor == caret)) {
+        ranges_.push_back(Compare(anchor, caret) < 0 ? SelRange{anchor, caret} : SelRange{caret, anchor});
+        Invalidate();
+    }
+    MoveCaret(caret);
+}
+
+// The selection as movable global memory: ranges in order, each followed by
+// one LF, plus one LF for every line skipped between ranges; the last LF
+// becomes the terminator.
+HGLOBAL View::SelectionBlock() {
+    if (!doc_ || ranges_.empty()) return nullptr;
+    size_t total = 0;
+    for (size_t i = 0; i < ranges_.size(); ++i) {
+        total += size_t(doc_->RangeLength(ranges_[i].start, ranges_[i].end, 0)) + 1;
+        if (i > 0) total += size_t(std::max(0, ranges_[i].start.line - ranges_[i - 1].end.line - 1));
+    }
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (total + 1) * sizeof(wchar_t));
+    if (!mem) return nullptr;
+    wchar_t* out = static_cast<wchar_t*>(GlobalLock(mem));
+    size_t n = 0;
+    for (size_t i = 0; i < ranges_.size(); ++i) {
+        if (i > 0)
+            for (int k = ranges_[i - 1].end.line + 1; k < ranges_[i].start.line; ++k) out[n++] = L'\n';
+        n += size_t(doc_->CopyRange(ranges_[i].start, ranges_[i].end, 0, out + n));
+        out[n++] = L'\n';
+    }
+    out[n - 1] = 0;
+    GlobalUnlock(mem);
+    return mem;
+}
+
+bool View::IsDelimiter(wchar_t c) const {
+    return std::binary_search(delimiters_.begin(), delimiters_.end(), c);
+}
+
+// Word right: over the run of units of the class (delimiter or not) of the
+// unit at p; at a line end to the start of the next line.
+Position View::WordRight(Position p) {
+    int n = 0;
+    const wchar_t* t = doc_->LineText(p.line, &n);
+    if (p.column >= n) return p.line + 1 < doc_->LineCount() ? Position{p.line + 1, 0} : p;
+    const bool delim = IsDelimiter(t[p.column]);
+    int c = p.column;
+    while (c < n && IsDelimiter(t[c]) == delim) ++c;
+    return {p.line, c};
+}
+
+// Word left: the mirror, using the unit before p; at column 0 to the end of
+// the line above.
+Position View::WordLeft(Position p) {
+    if (p.column == 0) return p.line > 0 ? Position{p.line - 1, doc_->LineLength(p.line - 1)} : p;
+    int n = 0;
+    const wchar_t* t = doc_->LineText(p.line, &n);
+    int c = std::min(p.column, n);
+    if (c == 0) return {p.line, 0};
+    const bool delim = IsDelimiter(t[c - 1]);
+    while (c > 0 && IsDelimiter(t[c - 1]) == delim) --c;
+    return {p.line, c};
+}
+
+HGLOBAL View::WordAtCaret() {
+    if (!doc_) return nullptr;
+    const Position end = WordRight(caret_);
+    const Position start = WordLeft(end);
+    if (start.line != end.line || start.column >= end.column) return nullptr;
+    int n = 0;
+    const wchar_t* t = doc_->LineText(end.line, &n);
+    const size_t len = size_t(end.column - start.column);
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (len + 1) * sizeof(wchar_t));
+    if (!mem) return nullptr;
+    wchar_t* out = static_cast<wchar_t*>(GlobalLock(mem));
+    std::memcpy(out, t + start.column, len * sizeof(wchar_t));
+    out[len] = 0;
+    GlobalUnlock(mem);
+    return mem;
+}
+
+// Undo and redo. A group of ten or more commands is replayed with redrawing
+// off and repainted once.
+void View::UndoRedo(bool redo) {
+    if (!doc_) return;
+    const bool big = TopGroupSize(redo ? doc_->redo : doc_->undo) >= 10;
+    if (big) SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+    ClearSelection();
+    if (redo) Redo(*doc_);
+    else Undo(*doc_);
+    if (big) {
+        SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(hwnd_, nullptr, TRUE);
+    }
+}
+
+bool View::OnCommand(int id) {
+    switch (id) {
+        case ECMD_UNDO: UndoRedo(false); return true;
+        case ECMD_REDO: UndoRedo(true); return true;
+        default: return false;
+    }
+}
+
+// Character style store -------------------------------------------------------
+
+void View::CreateStyleStore() {
+    const int lines = doc_ ? doc_->LineCount() : 1;
+    styleStore_ = new GapBufferPointer<LineStyleT>(std::max(lines, 8));
+    styleStore_->InsertRepeated(0, nullptr, lines);
+}
+
+// Lines beyond the store (added after it was made) are left alone.
+void View::SetStyles(const StyleRangeArg& a) {
+    if (!styleStore_ || !doc_) return;
+    Position s = doc_->Clamp({a.startLine, a.startColumn});
+    Position e = doc_->Clamp({a.endLine, a.endColumn});
+    if (Compare(e, s) < 0) std::swap(s, e);
+    const int last = std::min(e.line, styleStore_->Count() - 1);
+    for (int line = s.line; line <= last; ++line) {
+        const int from = line == s.line ? s.column : 0;
+        const int to = line == e.line ? e.column : doc_->LineLength(line);
+        if (from >= to) continue;
+        LineStyleT*& st = (*styleStore_)[line];
+        if (!st) st = new LineStyleT;
+        for (int c = from; c < to; ++c) st->Set(c, static_cast<unsigned char>(a.style));
+    }
+}

@@ -1,0 +1,237 @@
+// The protocol between the edit control ("MRPAD32", Edit.dll) and the program
+// that hosts it: message numbers, the records passed with them, the
+// notifications sent to the parent, and the two callback interfaces whose
+// virtual slot order is part of the contract between separately built code.
+//
+// Conventions: positions are (line, column), both 0-based, the column counted
+// in UTF-16 units; positions given to the control are clamped to the text.
+// Strings passed with a message stay the sender's; text pointers returned by
+// the control stay the control's and are valid until the next such call.
+#pragma once
+
+#include <windows.h>
+
+// The class is local to the library: create controls with the library's
+// module handle, GetModuleHandleW(MRPAD_LIBRARY_NAME), as the instance.
+#define MRPAD_CLASS_NAME L"MRPAD32"
+#define MRPAD_LIBRARY_NAME L"Edit.dll"
+
+// Custom messages (WM_USER + n). A dash in the comment: argument unused.
+enum EditMessage : UINT {
+    MPM_TRANSLATEACCEL = 895,   // -, MSG*                    -> 1 when translated
+    MPM_CANUNDO = 1024,         // -, -                       -> 1/0
+    MPM_CANREDO = 1025,         // -, -                       -> 1/0
+    MPM_GOTOLINE = 1026,        // 1-based line, -            -> 0
+    MPM_GETWORDATCARET = 1027,  // -, -                       -> HGLOBAL or 0 (caller frees)
+    MPM_COLORTABLE = 1028,      // COLORREF[80] or 0, -       -> table in use
+    MPM_SHAREDOC = 1029,        // TextDocument* or 0, -      -> TextDocument*
+    MPM_CLOSEDOC = 1030,        // -, -                       -> 0
+    MPM_GETLINECOUNT = 1031,    // -, -                       -> line count (>= 1)
+    MPM_LOADFILE = 1032,        // path, MAKELPARAM(cp, brk)  -> 1/0 (private copy)
+    MPM_SAVEFILE = 1033,        // path, SaveFormat* or 0     -> 1/0
+    MPM_GETFILENAME = 1034,     // -, -                       -> const wchar_t*
+    MPM_GETCARETPOS = 1035,     // Position*, -               -> 0
+    MPM_GETCHARAT = 1036,       // line, column               -> unit or 0
+    MPM_GETLINE = 1037,         // line, buffer or 0          -> length
+    MPM_GETLINEPTR = 1038,      // line, -                    -> const wchar_t* or 0
+    MPM_DELETERANGE = 1039,     // Position*, Position*       -> 1/0
+    MPM_INSERTTEXT = 1040,      // Position* or 0, TextArg*   -> 1/0
+    MPM_LINEBREAKTYPE = 1041,   // 1..3 sets, other queries   -> type
+    MPM_SETLEXER = 1042,        // ILexer* or 0, reset flag   -> 0
+    MPM_GETLEXER = 1043,        // -, -                       -> ILexer*
+    MPM_ISMODIFIED = 1044,      // -, -                       -> 1/0
+    MPM_NOP1045 = 1045,
+    MPM_SETLINEATTR = 1046,     // line, LineAttrArg*         -> 1/0
+    MPM_GETLINEATTR = 1047,     // line, LineAttrArg*         -> 1/0
+    MPM_NOP1048 = 1048,
+    MPM_HITTEST = 1049,         // int[4] out, POINT          -> 0
+    MPM_LINESPACING = 1050,     // value, high bit = query    -> value
+    MPM_GETINPUTMODE = 1051,    // -, -                       -> 0 insert, 1 overwrite, 2 column
+    MPM_VIEWPART = 1052,        // part | show<<8, -1 query   -> state
+    MPM_CODEPAGE = 1053,        // code page, -1 = query      -> source code page
+    MPM_BOM = 1054,             // 0/1, other = query         -> BOM flag
+    MPM_SELECT = 1055,          // Position* anchor, caret    -> 1 when something is selected
+    MPM_GETSELKIND = 1056,      // -, -                       -> 0..3
+    MPM_GETSELRANGE = 1057,     // Position* out, Position*   -> 1/0
+    MPM_GETRANGETEXT = 1058,    // RangeTextArg*, -           -> length or 0
+    MPM_HIGHLIGHTER = 1059,     // IHighlighter*, 1 add 0 remove other test
+    MPM_TOGGLEWRAP = 1060,
+    MPM_GETWRAPMODE = 1061,
+    MPM_UNDOGROUP = 1062,       // non-zero begins, 0 ends    -> 0
+    MPM_GETSELTEXT = 1063,      // -, -                       -> HGLOBAL or 0 (caller frees)
+    MPM_SCROLLCARET = 1064,
+    MPM_REPLACEFILE = 1065,     // FileReplaceArg* or 0       -> 0
+    MPM_ISDELIMITER = 1066,     // unit, -                    -> 1/0
+    MPM_TABWIDTH = 1067,        // width, < 2 queries         -> width
+    MPM_SOFTTABS = 1068,        // 0/1, -1 queries            -> flag
+    MPM_SETCARET = 1069,        // Position* or 0, 1 = scroll -> 0
+    MPM_NOP1070 = 1070,
+    MPM_UPDATESTATES = 1071,    // first line, last or -1     -> 1 when the last state changed
+    MPM_FIRSTVISIBLE = 1074,
+    MPM_STYLESTORE = 1075,      // 1 create, 0 destroy        -> 1 when no store existed
+    MPM_SETSTYLES = 1076,       // StyleRangeArg*, repaint    -> 0
+    MPM_READONLY = 1077,        // 0/1, other queries         -> flag
+    MPM_FREEZECARET = 1078,     // 0/1, other queries         -> flag
+    MPM_RECORDING = 1079,       // 1 on, 0 off                -> flag
+    MPM_GETSTYLEAT = 1080,      // Position*, -               -> style class 0..31
+    MPM_SETPAGERECT = 1081,
+    MPM_DRAWPAGE = 1082,
+    MPM_LINEHEIGHT = 1083,
+    MPM_VISIBLEROWS = 1084,
+    MPM_FOLDMODE = 1085,
+    MPM_TEXTWIDTH = 1086,
+    MPM_FONTHEIGHT = 1087,
+    MPM_BRACEMATCH = 1088,
+    MPM_GETCODEPAGE = 1089,     // -, -                       -> current code page
+    MPM_SAVECOPY = 1090,        // path, SaveFormat* or 0     -> 1/0
+    MPM_EMPTYUNDO = 1091,       // -, -                       -> 0
+    MPM_LOADINPLACE = 1092,     // path, MAKELPARAM(cp, brk)  -> 1/0
+};
+
+// Edit commands, sent as WM_COMMAND with LOWORD(wParam) = id and lParam 0.
+enum EditCommand : int {
+    ECMD_LEFT = 1, ECMD_RIGHT, ECMD_UP, ECMD_DOWN, ECMD_HOME, ECMD_END,
+    ECMD_DOCSTART, ECMD_DOCEND, ECMD_PAGEUP, ECMD_PAGEDOWN, ECMD_WORDRIGHT, ECMD_WORDLEFT,
+    ECMD_SEL_LEFT, ECMD_SEL_RIGHT, ECMD_SEL_UP, ECMD_SEL_DOWN, ECMD_SEL_HOME, ECMD_SEL_END,
+    ECMD_SEL_DOCSTART, ECMD_SEL_DOCEND, ECMD_SEL_PAGEUP, ECMD_SEL_PAGEDOWN,
+    ECMD_SEL_WORDRIGHT, ECMD_SEL_WORDLEFT,
+    ECMD_SELECTALL = 25, ECMD_BACKSPACE, ECMD_DELETE, ECMD_DELWORDLEFT, ECMD_DELWORDRIGHT,
+    ECMD_DELETELINE = 30, ECMD_UNDO = 31, ECMD_REDO = 32, ECMD_COPY, ECMD_PASTE, ECMD_CUT,
+    ECMD_OVERWRITE = 36, ECMD_SCROLLUP = 38, ECMD_SCROLLDOWN, ECMD_MIDDLELINE,
+    ECMD_TOGGLEBOOKMARK = 41, ECMD_NEXTBOOKMARK, ECMD_PREVBOOKMARK, ECMD_NEWLINEBELOW,
+    ECMD_NEWLINEABOVE, ECMD_SELECTWORD, ECMD_INDENT, ECMD_UNINDENT, ECMD_MOVELINEUP,
+    ECMD_MOVELINEDOWN, ECMD_FOLDSELECTION, ECMD_EXPANDFOLD, ECMD_CLEARBOOKMARKS,
+    ECMD_DUPLICATELINE, ECMD_SELLINESUP, ECMD_SELLINESDOWN, ECMD_UPPERCASE, ECMD_LOWERCASE,
+    ECMD_CENTERCARET, ECMD_GOTOBRACE, ECMD_PASTEINDENT, ECMD_COLLAPSEFOLD,
+    ECMD_TRIMLEADING, ECMD_TRIMTRAILING, ECMD_CLEARSELECTION, ECMD_LINEBREAK,
+    ECMD_SELECTTOBRACE, ECMD_COPYLINE, ECMD_TABSTOSPACES, ECMD_SPACESTOTABS,
+    ECMD_LAST = 70
+};
+
+// Notification codes in WM_NOTIFY to the parent (wParam = control ID).
+enum EditNotification : UINT {
+    EN_MP_TEXTCHANGED = 1,
+    EN_MP_CARETMOVED = 2,
+    EN_MP_IMETEXT = 3,
+};
+
+// Line-break types (line-end formats). 0, stored after a load that named
+// none, is treated as CR LF everywhere.
+enum LineBreakType : int { LB_CRLF = 1, LB_LF = 2, LB_CR = 3 };
+
+// Line attribute kinds (messages 1046/1047).
+enum LineAttrKind : int {
+    LA_BOOKMARK = 1,    // 1 bit
+    LA_CHANGED = 2,     // 1 bit
+    LA_LEXSTATE = 3,    // 8 bits: the lexer's end-of-line state
+    LA_FOLDLEVEL = 4,   // 6 bits: 0..63
+    LA_MARKER1 = 5,     // 4 bits
+    LA_MARKER2 = 6,     // 4 bits
+    LA_VALUE5 = 8,      // 5 bits
+};
+
+// Style value bits, 16 per UTF-16 unit of a line.
+enum StyleBits : unsigned short {
+    STYLE_CLASS_MASK = 0x001F,
+    STYLE_WAVY = 0x0020,
+    STYLE_UNDERLINE = 0x0040,
+    STYLE_EXTRACARET = 0x0080,
+    STYLE_SELECTED = 0x0100,
+    STYLE_REGION_MASK = 0x7E00,
+    STYLE_REGION_SHIFT = 9,
+};
+constexpr int STYLE_FIND_HIGHLIGHT = 20;
+constexpr int COLOR_TABLE_ENTRIES = 80;
+
+#pragma pack(push, 4)
+
+struct Position {
+    int line;
+    int column;
+};
+
+struct TextArg {                // message 1040
+    const wchar_t* text;
+    int length;                 // -1 = zero-terminated
+};
+
+struct SaveFormat {             // messages 1033, 1090
+    int codePage;
+    int lineBreak;
+    int writeBom;
+};
+
+struct LineAttrArg {            // messages 1046, 1047
+    int kind;
+    int value;
+};
+
+struct RangeTextArg {           // message 1058
+    int startLine;
+    int startColumn;
+    int endLine;
+    int endColumn;
+    wchar_t* buffer;            // null: only the length is returned
+    int lineBreak;              // 0 = the document's
+};
+
+struct StyleRangeArg {          // message 1076
+    int startLine;
+    int startColumn;
+    int endLine;
+    int endColumn;
+    int style;
+};
+
+struct FileReplaceArg {         // message 1065
+    const wchar_t* path;
+    int codePage;
+    int deleteFile;
+};
+
+#pragma pack(pop)
+
+struct TextChangedNotify {      // code 1
+    NMHDR hdr;
+    Position start;
+    Position oldEnd;
+    Position newEnd;
+};
+
+struct CaretMovedNotify {       // code 2
+    NMHDR hdr;
+    Position oldCaret;
+    Position newCaret;
+};
+
+struct ImeTextNotify {          // code 3
+    NMHDR hdr;
+    const wchar_t* text;
+    int length;
+};
+
+// The document's lexer, owned by the program and borrowed by the control.
+// The slot order below is fixed.
+struct ILexer {
+    // Slot 0: the end-of-line state of `line`, given the previous line's end
+    // state (0 for line 0). When `styles` is non-null, fills one entry per
+    // unit of the line (low 5 bits: style class).
+    virtual int LineState(int line, const wchar_t* text, int length, int prevState,
+                          unsigned short* styles) = 0;
+    // Slot 1: the lexer's name, owned by the lexer; the control never calls it.
+    virtual const wchar_t* Name() = 0;
+    // Slot 2: the fold level of the next line, or a negative value to stop.
+    virtual int FoldLevel(int line, const wchar_t* text, int length, int state,
+                          int prevState, int level, unsigned short* styles) = 0;
+};
+
+// A per-view highlighter (find highlight), owned by the program.
+struct IHighlighter {
+    // Slot 0: may change any entry of the line's style array (length + 1 entries).
+    virtual int Highlight(int line, const wchar_t* text, int length, unsigned short* styles) = 0;
+    // Slot 1: destructor; the control never calls it.
+    virtual ~IHighlighter() {}
+};
+
+// The document handle passed with message 1029; opaque to the program.
+class TextDocument;

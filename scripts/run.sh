@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds and starts the editor under Wine (the development host until the
+# program exists). Usage: scripts/run.sh [file]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/build.sh"
+source "$root/scripts/wine-env.sh"
+trap stop_display EXIT
+start_display
+wine_prefix_ready
+arg=()
+if [ $# -gt 0 ]; then arg=("$(winepath -w "$(realpath "$1")" 2>/dev/null)"); fi
+exe="$root/build/win/bin/Morrowpad.exe"
+[ -f "$exe" ] || exe="$root/build/win/bin/DevHost.exe"
+wine "$exe" "${arg[@]}"

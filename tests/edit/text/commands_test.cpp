@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Commands.h"
+#include "TextDocument.h"
+
+namespace {
+
+std::wstring Text(TextDocument& d) {
+    const Position end = d.End();
+    std::wstring s(size_t(d.RangeLength({0, 0}, end, LB_LF)), L'\0');
+    d.CopyRange({0, 0}, end, LB_LF, s.data());
+    return s;
+}
+
+void Type(TextDocument& d, Position p, const wchar_t* s) {
+    InsertCommand c(p, s, int(wcslen(s)));
+    ::Run(c, d);
+}
+
+void Erase(TextDocument& d, Position a, Position b) {
+    DeleteCommand c(a, b);
+    ::Run(c, d);
+}
+
+}  // namespace
+
+TEST(Commands, EachCommandOutsideAGroupIsOneUndoStep) {
+    TextDocument d;
+    Type(d, {0, 0}, L"a");
+    Type(d, {0, 1}, L"b");
+    Type(d, {0, 2}, L"c");
+    EXPECT_EQ(d.undo.Count(), 3);
+    EXPECT_TRUE(Undo(d));
+    EXPECT_EQ(Text(d), L"ab");
+    EXPECT_TRUE(Redo(d));
+    EXPECT_EQ(Text(d), L"abc");
+    while (Undo(d)) {}
+    EXPECT_EQ(Text(d), L"");
+    EXPECT_EQ(d.redo.Count(), 3);
+    EXPECT_FALSE(Undo(d));
+}
+
+TEST(Commands, AGroupIsUndoneAndRedoneTogether) {
+    TextDocument d;
+    Type(d, {0, 0}, L"one two\nthree");
+    undo_group::Begin();
+    Type(d, {0, 0}, L">");
+    Erase(d, {0, 4}, {0, 8});
+    ReplaceCommand r({1, 0}, {1, 5}, L"3\n33", 4);
+    ::Run(r, d);
+    undo_group::End();
+    EXPECT_EQ(Text(d), L">one\n3\n33");
+    EXPECT_EQ(TopGroupSize(d.undo), 3);
+    Undo(d);
+    EXPECT_EQ(Text(d), L"one two\nthree");
+    EXPECT_EQ(d.undo.Count(), 1);
+    Redo(d);
+    EXPECT_EQ(Text(d), L">one\n3\n33");
+    EXPECT_TRUE(d.redo.Empty());
+}
+
+TEST(Commands, TypingOverASelectionIsOneStep) {
+    TextDocument d;
+    Type(d, {0, 0}, L"hello");
+    undo_group::Begin();
+    Erase(d, {0, 1}, {0, 4});
+    Type(d, {0, 1}, L"X");
+    undo_group::End();
+    EXPECT_EQ(Text(d), L"hXo");
+    Undo(d);
+    EXPECT_EQ(Text(d), L"hello");
+}
+
+TEST(Commands, ANewEditEmptiesTheRedoList) {
+    TextDocument d;
+    Type(d, {0, 0}, L"a");
+    Type(d, {0, 1}, L"b");
+    Undo(d);
+    EXPECT_EQ(d.redo.Count(), 1);
+    Type(d, {0, 1}, L"c");
+    EXPECT_TRUE(d.redo.Empty());
+    EXPECT_EQ(Text(d), L"ac");
+}
+
+TEST(Commands, SavePointTracksTheUndoLength) {
+    TextDocument d;
+    Type(d, {0, 0}, L"a");
+    Type(d, {0, 1}, L"b");
+    d.savePoint = d.undo.Count();  // as a save does
+    EXPECT_FALSE(d.IsModified());
+    Undo(d);
+    EXPECT_TRUE(d.IsModified());
+    Redo(d);
+    EXPECT_FALSE(d.IsModified());
+}
+
+TEST(Commands, WithRecordingOffEditsLeaveNoHistory) {
+    TextDocument d;
+    Type(d, {0, 0}, L"a");
+    EXPECT_EQ(d.SetRecording(false), 0);
+    EXPECT_TRUE(d.undo.Empty());
+    Type(d, {0, 1}, L"bc");
+    Erase(d, {0, 0}, {0, 1});
+    EXPECT_EQ(Text(d), L"bc");
+    EXPECT_TRUE(d.undo.Empty());
+    EXPECT_TRUE(d.redo.Empty());
+    EXPECT_FALSE(Undo(d));
+    // Edits without a history still count as changes to the saved text.
+    EXPECT_TRUE(d.IsModified());
+    EXPECT_EQ(d.SetRecording(true), 1);
+}
+
+TEST(Commands, ReadOnlyDocumentsRefuseEditsAndUndo) {
+    TextDocument d;
+    Type(d, {0, 0}, L"abc");
+    d.readOnly = 1;
+    InsertCommand c({0, 0}, L"x", 1);
+    EXPECT_FALSE(::Run(c, d));
+    EXPECT_FALSE(Undo(d));
+    EXPECT_EQ(Text(d), L"abc");
+    EXPECT_EQ(d.undo.Count(), 1);
+    d.readOnly = 0;
+    EXPECT_TRUE(Undo(d));
+    EXPECT_EQ(Text(d), L"");
+}
+
+TEST(Commands, MacroInverseRunsMemberInversesInReverse) {
+    TextDocument d;
+    Type(d, {0, 0}, L"  one\n\ttwo\nthree");
+    MacroCommand m;
+    // Members run from the end backwards so that earlier positions stay valid.
+    m.AddFront(new DeleteCommand({0, 0}, {0, 2}));
+    m.AddFront(new DeleteCommand({1, 0}, {1, 1}));
+    m.AddBack(new InsertCommand({2, 5}, L";", 1));
+    EXPECT_EQ(m.Count(), 3);
+    ::Run(m, d);
+    EXPECT_EQ(Text(d), L"one\ntwo\nthree;");
+    EXPECT_EQ(TopGroupSize(d.undo), 1);
+    Undo(d);
+    EXPECT_EQ(Text(d), L"  one\n\ttwo\nthree");
+    Redo(d);
+    EXPECT_EQ(Text(d), L"one\ntwo\nthree;");
+}
+
+TEST(Commands, ReplaceAcrossLinesRoundTrips) {
+    TextDocument d;
+    Type(d, {0, 0}, L"alpha\nbeta\ngamma");
+    ReplaceCommand r({0, 3}, {2, 2}, L"X\r\nY", 4);
+    ::Run(r, d);
+    EXPECT_EQ(Text(d), L"alpX\nYmma");
+    Undo(d);
+    EXPECT_EQ(Text(d), L"alpha\nbeta\ngamma");
+    EXPECT_TRUE(d.Valid());
+}
+
+TEST(Commands, LargeRandomEditSequenceUndoesToTheStart) {
+    TextDocument d;
+    Type(d, {0, 0}, L"The quick brown fox\njumps over\nthe lazy dog");
+    const std::wstring start = Text(d);
+    unsigned seed = 12345;
+    auto rnd = [&](int n) { seed = seed * 1103515245u + 12345u; return int((seed >> 16) % unsigned(n)); };
+    std::vector<std::wstring> states{start};
+    for (int i = 0; i < 300; ++i) {
+        const int line = rnd(d.LineCount());
+        const Position p = {line, rnd(d.LineLength(line) + 1)};
+        switch (rnd(3)) {
+            case 0: Type(d, p, rnd(4) == 0 ? L"x\ny" : L"z"); break;
+            case 1: {
+                const int l2 = std::min(d.LineCount() - 1, line + rnd(2));
+                Erase(d, p, {l2, rnd(d.LineLength(l2) + 1)});
+                break;
+            }
+            default: {
+                ReplaceCommand r(p, {p.line, p.column + 2}, L"\r\n", 2);
+                ::Run(r, d);
+            }
+        }
+        ASSERT_TRUE(d.Valid());
+        states.push_back(Text(d));
+    }
+    for (size_t i = states.size() - 1; i > 0; --i) {
+        ASSERT_EQ(Text(d), states[i]) << i;
+        ASSERT_TRUE(Undo(d));
+    }
+    EXPECT_EQ(Text(d), start);
+    EXPECT_TRUE(Undo(d));
+    EXPECT_EQ(Text(d), L"");
+    while (Redo(d)) {}
+    EXPECT_EQ(Text(d), states.back());
+}

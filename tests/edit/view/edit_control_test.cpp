@@ -1,0 +1,538 @@
+// Drives Edit.dll the way the program does: controls created by class name in
+// a real window, spoken to only through window messages.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "EditProtocol.h"
+
+namespace {
+
+struct Notice {
+    HWND from;
+    UINT_PTR id;
+    UINT code;
+    Position a, b, c;
+};
+std::vector<Notice> g_notices;
+
+LRESULT CALLBACK ParentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NOTIFY) {
+        const NMHDR* h = reinterpret_cast<const NMHDR*>(lp);
+        Notice n = {h->hwndFrom, h->idFrom, h->code, {}, {}, {}};
+        EXPECT_EQ(wp, h->idFrom);
+        if (h->code == EN_MP_TEXTCHANGED) {
+            const auto* t = reinterpret_cast<const TextChangedNotify*>(lp);
+            n.a = t->start, n.b = t->oldEnd, n.c = t->newEnd;
+        } else if (h->code == EN_MP_CARETMOVED) {
+            const auto* t = reinterpret_cast<const CaretMovedNotify*>(lp);
+            n.a = t->oldCaret, n.b = t->newCaret;
+        }
+        g_notices.push_back(n);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+class EditControl : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        library_ = LoadLibraryW(MRPAD_LIBRARY_NAME);
+        ASSERT_NE(library_, nullptr);
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = ParentProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"EditTestParent";
+        RegisterClassW(&wc);
+    }
+
+    void SetUp() override {
+        parent_ = CreateWindowExW(0, L"EditTestParent", L"test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(parent_, nullptr);
+        edit_ = Create(7);
+        g_notices.clear();
+    }
+    void TearDown() override { DestroyWindow(parent_); }
+
+    HWND Create(int id) {
+        HWND h = CreateWindowExW(0, MRPAD_CLASS_NAME, L"caption", WS_CHILD | WS_VISIBLE, 0, 0, 600, 400, parent_,
+                                 reinterpret_cast<HMENU>(INT_PTR(id)), library_, nullptr);
+        EXPECT_NE(h, nullptr);
+        return h;
+    }
+
+    LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0, HWND to = nullptr) {
+        return SendMessageW(to ? to : edit_, msg, wp, lp);
+    }
+    template <typename A, typename B> LRESULT SendP(UINT msg, A* a, B* b, HWND to = nullptr) {
+        return Send(msg, reinterpret_cast<WPARAM>(a), reinterpret_cast<LPARAM>(b), to);
+    }
+
+    LRESULT Insert(const std::wstring& s, Position* at = nullptr, HWND to = nullptr) {
+        TextArg arg = {s.c_str(), int(s.size())};
+        return SendP(MPM_INSERTTEXT, at, &arg, to);
+    }
+    std::wstring All(HWND to = nullptr) {
+        RangeTextArg arg = {0, 0, INT_MAX, INT_MAX, nullptr, LB_LF};
+        const int n = int(SendP(MPM_GETRANGETEXT, &arg, (void*)nullptr, to));
+        std::wstring s(size_t(n), L'\0');
+        arg.buffer = s.data();
+        SendP(MPM_GETRANGETEXT, &arg, (void*)nullptr, to);
+        return s;
+    }
+    std::wstring Line(int i, HWND to = nullptr) {
+        const int n = int(Send(MPM_GETLINE, WPARAM(i), 0, to));
+        std::wstring s(size_t(n) + 1, L'\0');
+        Send(MPM_GETLINE, WPARAM(i), reinterpret_cast<LPARAM>(s.data()), to);
+        s.resize(size_t(n));
+        return s;
+    }
+    Position Caret(HWND to = nullptr) {
+        Position p = {-1, -1};
+        SendP(MPM_GETCARETPOS, &p, (void*)nullptr, to);
+        return p;
+    }
+    void Command(int id, HWND to = nullptr) { Send(WM_COMMAND, WPARAM(id), 0, to); }
+    std::wstring Global(HGLOBAL g) {
+        if (!g) return L"<null>";
+        std::wstring s(static_cast<const wchar_t*>(GlobalLock(g)));
+        GlobalUnlock(g);
+        GlobalFree(g);
+        return s;
+    }
+
+    static HMODULE library_;
+    HWND parent_ = nullptr;
+    HWND edit_ = nullptr;
+};
+HMODULE EditControl::library_ = nullptr;
+
+bool Same(Position a, Position b) { return a.line == b.line && a.column == b.column; }
+
+struct TestLexer : ILexer {
+    // End state: 1 inside an open '"' string, else 0. Styles: 3 in strings.
+    int LineState(int, const wchar_t* t, int n, int prev, unsigned short* styles) override {
+        int in = prev;
+        for (int i = 0; i < n; ++i) {
+            if (t[i] == L'"') in = !in;
+            if (styles) styles[i] = static_cast<unsigned short>(in || t[i] == L'"' ? 3 : 1);
+        }
+        return in;
+    }
+    const wchar_t* Name() override { return L"test"; }
+    int FoldLevel(int, const wchar_t*, int, int, int, int, unsigned short*) override { return -1; }
+};
+
+struct TestHighlighter : IHighlighter {
+    int Highlight(int, const wchar_t*, int, unsigned short*) override { return 0; }
+};
+
+}  // namespace
+
+TEST(EditLibrary, LoadingRegistersTheClassAndUnloadingRemovesIt) {
+    HMODULE lib = LoadLibraryW(MRPAD_LIBRARY_NAME);
+    ASSERT_NE(lib, nullptr);
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    ASSERT_TRUE(GetClassInfoExW(lib, MRPAD_CLASS_NAME, &wc));
+    EXPECT_EQ(wc.style, UINT(CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS));
+    EXPECT_EQ(wc.cbClsExtra, 0);
+    EXPECT_EQ(wc.cbWndExtra, 0);
+    EXPECT_EQ(wc.hbrBackground, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
+    EXPECT_TRUE(FreeLibrary(lib));
+    EXPECT_FALSE(GetClassInfoExW(GetModuleHandleW(nullptr), MRPAD_CLASS_NAME, &wc));
+    EXPECT_EQ(GetModuleHandleW(MRPAD_LIBRARY_NAME), nullptr);
+}
+
+TEST_F(EditControl, ANewControlHoldsOneEmptyLine) {
+    EXPECT_EQ(Send(MPM_GETLINECOUNT), 1);
+    EXPECT_EQ(Send(MPM_GETLINE, 0, 0), 0);
+    EXPECT_EQ(Send(MPM_GETLINEPTR, 0), 0);
+    EXPECT_EQ(Send(MPM_GETLINE, 1, 0), 0);
+    EXPECT_EQ(Send(MPM_GETLINE, WPARAM(0x80000000u), 0), 0);
+    EXPECT_EQ(Send(MPM_CANUNDO), 0);
+    EXPECT_EQ(Send(MPM_CANREDO), 0);
+    EXPECT_EQ(Send(MPM_ISMODIFIED), 0);
+    EXPECT_EQ(Send(MPM_LINEBREAKTYPE, 0), LB_CRLF);
+    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
+    EXPECT_EQ(Send(MPM_TABWIDTH, 0), 4);
+    EXPECT_EQ(Send(MPM_SOFTTABS, WPARAM(-1)), 0);
+    EXPECT_EQ(Send(MPM_RECORDING, 5), 1);
+    EXPECT_EQ(Send(MPM_READONLY, 5), 0);
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(Send(MPM_GETFILENAME))), L"");
+    EXPECT_NE(Send(MPM_COLORTABLE, 0), 0);
+    EXPECT_EQ(Send(MPM_GETLEXER), 0);
+    // Unhandled messages reach the default window procedure.
+    wchar_t caption[32] = {};
+    GetWindowTextW(edit_, caption, 32);
+    EXPECT_EQ(std::wstring(caption), L"caption");
+    EXPECT_EQ(Send(1072, 1, 1), 0);
+    EXPECT_EQ(Send(WM_COMMAND, 37), 0);
+}
+
+TEST_F(EditControl, InsertReadAndNotify) {
+    Position at = {0, 0};
+    EXPECT_EQ(Insert(L"alpha\r\nbeta\ngamma", &at), 1);
+    EXPECT_EQ(Send(MPM_GETLINECOUNT), 3);
+    EXPECT_EQ(Line(0), L"alpha");
+    EXPECT_EQ(Line(2), L"gamma");
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(Send(MPM_GETLINEPTR, 1))), L"beta");
+    EXPECT_EQ(Send(MPM_GETLINEPTR, 3), 0);
+    EXPECT_EQ(Send(MPM_GETLINEPTR, WPARAM(-1)), 0);
+    EXPECT_EQ(Send(MPM_GETCHARAT, 1, 3), L'a');
+    EXPECT_EQ(Send(MPM_GETCHARAT, 1, 4), 0);  // the column equal to the length
+    EXPECT_EQ(Send(MPM_GETCHARAT, 9, 0), 0);
+    EXPECT_TRUE(Same(Caret(), {2, 5}));
+    // One text-changed notice with the edit's positions, and the caret moved.
+    ASSERT_FALSE(g_notices.empty());
+    const Notice& n = g_notices.back();
+    EXPECT_EQ(n.code, UINT(EN_MP_TEXTCHANGED));
+    EXPECT_EQ(n.from, edit_);
+    EXPECT_EQ(n.id, 7u);
+    EXPECT_TRUE(Same(n.a, {0, 0}) && Same(n.b, {0, 0}) && Same(n.c, {2, 5}));
+    // An empty text and a missing argument insert nothing.
+    EXPECT_EQ(Insert(L""), 0);
+    TextArg zero = {L"abc", 0};
+    EXPECT_EQ(SendP(MPM_INSERTTEXT, (Position*)nullptr, &zero), 0);
+    EXPECT_EQ(Send(MPM_INSERTTEXT, 0, 0), 0);
+    TextArg terminated = {L"!", -1};
+    Position end = {99, 99};  // clamped to the end
+    EXPECT_EQ(SendP(MPM_INSERTTEXT, &end, &terminated), 1);
+    EXPECT_EQ(Line(2), L"gamma!");
+}
+
+TEST_F(EditControl, RangesAreClampedAndOrdered) {
+    Insert(L"one\ntwo\nthree");
+    RangeTextArg fwd = {0, 1, 2, 2, nullptr, 0};
+    RangeTextArg back = {2, 2, 0, 1, nullptr, 0};
+    EXPECT_EQ(SendP(MPM_GETRANGETEXT, &fwd, (void*)nullptr), 2 + 2 + 3 + 2 + 2);
+    EXPECT_EQ(SendP(MPM_GETRANGETEXT, &back, (void*)nullptr), 11);
+    wchar_t buf[16] = {};
+    back.buffer = buf;
+    back.lineBreak = LB_CR;
+    EXPECT_EQ(SendP(MPM_GETRANGETEXT, &back, (void*)nullptr), 0);
+    EXPECT_EQ(std::wstring(buf), L"ne\rtwo\rth");
+    RangeTextArg empty = {1, 1, 1, 1, nullptr, 0};
+    EXPECT_EQ(SendP(MPM_GETRANGETEXT, &empty, (void*)nullptr), 0);
+    // Delete in either order; equal positions only move the caret.
+    Position a = {2, 99}, b = {1, 1};
+    EXPECT_EQ(SendP(MPM_DELETERANGE, &a, &b), 1);
+    EXPECT_EQ(All(), L"one\nt");
+    Position c = {0, 2};
+    EXPECT_EQ(SendP(MPM_DELETERANGE, &c, &c), 0);
+    EXPECT_TRUE(Same(Caret(), {0, 2}));
+    EXPECT_EQ(SendP(MPM_DELETERANGE, &c, (Position*)nullptr), 0);
+}
+
+TEST_F(EditControl, UndoRedoThroughCommandsAndGroups) {
+    Insert(L"a");
+    Insert(L"b");
+    Insert(L"c");
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), L"ab");
+    EXPECT_EQ(Send(MPM_CANREDO), 1);
+    Command(ECMD_REDO);
+    EXPECT_EQ(All(), L"abc");
+    Send(MPM_UNDOGROUP, 1);
+    Insert(L"\nxyz");
+    Position a = {0, 0}, b = {0, 1};
+    SendP(MPM_DELETERANGE, &a, &b);
+    Send(MPM_UNDOGROUP, 0);
+    EXPECT_EQ(All(), L"bc\nxyz");
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), L"abc");
+    Command(ECMD_REDO);
+    EXPECT_EQ(All(), L"bc\nxyz");
+    Command(ECMD_UNDO);
+    Insert(L"!");
+    EXPECT_EQ(Send(MPM_CANREDO), 0);
+    // A group of more than ten edits comes back in one step too.
+    Send(MPM_UNDOGROUP, 1);
+    for (int i = 0; i < 12; ++i) Insert(L"#");
+    Send(MPM_UNDOGROUP, 0);
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), L"abc!");
+    EXPECT_TRUE(GetWindowLongW(edit_, GWL_STYLE) & WS_VISIBLE);  // redrawing was switched back on
+}
+
+TEST_F(EditControl, SavePointLineBreaksAndRecording) {
+    EXPECT_EQ(Send(MPM_LINEBREAKTYPE, 5), LB_CRLF);
+    EXPECT_EQ(Send(MPM_ISMODIFIED), 0);
+    EXPECT_EQ(Send(MPM_LINEBREAKTYPE, 2), LB_LF);
+    EXPECT_EQ(Send(MPM_ISMODIFIED), 1);
+    Send(MPM_EMPTYUNDO);
+    EXPECT_EQ(Send(MPM_ISMODIFIED), 0);
+    EXPECT_EQ(Send(MPM_BOM, 7), 0);
+    EXPECT_EQ(Send(MPM_BOM, 1), 1);
+    EXPECT_EQ(Send(MPM_ISMODIFIED), 1);
+    Send(MPM_EMPTYUNDO);
+    EXPECT_EQ(Send(MPM_CODEPAGE, WPARAM(-1)), 0);
+    EXPECT_EQ(Send(MPM_CODEPAGE, 65001), 65001);
+    EXPECT_EQ(Send(MPM_GETCODEPAGE), 65001);
+    EXPECT_EQ(Send(MPM_ISMODIFIED), 1);
+    Send(MPM_EMPTYUNDO);
+    // With recording off, edits leave no history.
+    EXPECT_EQ(Send(MPM_RECORDING, 0), 0);
+    Insert(L"text");
+    EXPECT_EQ(Send(MPM_CANUNDO), 0);
+    EXPECT_EQ(All(), L"text");
+    EXPECT_EQ(Send(MPM_RECORDING, 1), 1);
+    Insert(L"!");
+    EXPECT_EQ(Send(MPM_CANUNDO), 1);
+    Send(MPM_EMPTYUNDO);
+    EXPECT_EQ(Send(MPM_CANUNDO), 0);
+    EXPECT_EQ(Send(MPM_ISMODIFIED), 0);
+}
+
+TEST_F(EditControl, ReadOnlyDocumentsRefuseEdits) {
+    Insert(L"keep");
+    EXPECT_EQ(Send(MPM_READONLY, 1), 1);
+    EXPECT_EQ(Insert(L"x"), 0);
+    Position a = {0, 0}, b = {0, 2};
+    EXPECT_EQ(SendP(MPM_DELETERANGE, &a, &b), 0);
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), L"keep");
+    EXPECT_EQ(Send(MPM_READONLY, 0), 0);
+    EXPECT_EQ(Insert(L"x"), 1);
+}
+
+TEST_F(EditControl, CaretAndSelection) {
+    Insert(L"first line\nsecond\nthird");
+    Send(MPM_GOTOLINE, 0);
+    EXPECT_TRUE(Same(Caret(), {0, 0}));
+    Position mid = {1, 3};
+    SendP(MPM_SETCARET, &mid, (void*)nullptr);
+    Send(MPM_GOTOLINE, 2);  // same line: the caret stays
+    EXPECT_TRUE(Same(Caret(), {1, 3}));
+    Send(MPM_GOTOLINE, 99);
+    EXPECT_TRUE(Same(Caret(), {2, 0}));
+    Send(MPM_GOTOLINE, 1);
+    EXPECT_TRUE(Same(Caret(), {0, 0}));
+    // Caret notices carry the old and the new position.
+    g_notices.clear();
+    Position distant = {9, 9};
+    SendP(MPM_SETCARET, &distant, (void*)nullptr);
+    ASSERT_EQ(g_notices.size(), 1u);
+    EXPECT_EQ(g_notices[0].code, UINT(EN_MP_CARETMOVED));
+    EXPECT_TRUE(Same(g_notices[0].a, {0, 0}) && Same(g_notices[0].b, {2, 5}));
+    EXPECT_EQ(Send(MPM_SETCARET, 0, 0), 0);
+    // Select from an anchor to a caret, in either direction.
+    Position anchor = {1, 4}, caret = {0, 6};
+    EXPECT_EQ(SendP(MPM_SELECT, &anchor, &caret), 1);
+    EXPECT_EQ(Send(MPM_GETSELKIND), 1);
+    EXPECT_TRUE(Same(Caret(), {0, 6}));
+    Position s = {}, e = {};
+    EXPECT_EQ(SendP(MPM_GETSELRANGE, &s, &e), 1);
+    EXPECT_TRUE(Same(s, {0, 6}) && Same(e, {1, 4}));
+    EXPECT_EQ(Global(reinterpret_cast<HGLOBAL>(Send(MPM_GETSELTEXT))), L"line\r\nseco");
+    // Setting the caret drops the selection.
+    SendP(MPM_SETCARET, &anchor, (void*)nullptr);
+    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
+    EXPECT_EQ(SendP(MPM_GETSELRANGE, &s, &e), 0);
+    EXPECT_EQ(Send(MPM_GETSELTEXT), 0);
+    EXPECT_EQ(SendP(MPM_SELECT, &anchor, &anchor), 0);
+    // An edit before the selection moves it along.
+    Position x = {1, 5};
+    EXPECT_EQ(SendP(MPM_SELECT, &anchor, &x), 1);
+    Position home = {1, 0};
+    Insert(L">>", &home);
+    EXPECT_EQ(SendP(MPM_GETSELRANGE, &s, &e), 1);
+    EXPECT_TRUE(Same(s, {1, 6}) && Same(e, {1, 7}));
+}
+
+TEST_F(EditControl, WordsAndDelimiters) {
+    Insert(L"call(foo_bar, 2)");
+    EXPECT_EQ(Send(MPM_ISDELIMITER, L','), 1);
+    EXPECT_EQ(Send(MPM_ISDELIMITER, L' '), 1);
+    EXPECT_EQ(Send(MPM_ISDELIMITER, L'\t'), 1);
+    EXPECT_EQ(Send(MPM_ISDELIMITER, L'_'), 0);
+    EXPECT_EQ(Send(MPM_ISDELIMITER, L'a'), 0);
+    Position p = {0, 7};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    EXPECT_EQ(Global(reinterpret_cast<HGLOBAL>(Send(MPM_GETWORDATCARET))), L"foo_bar");
+    p = {0, 12};  // on ", ": a run of delimiters is a word too
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    EXPECT_EQ(Global(reinterpret_cast<HGLOBAL>(Send(MPM_GETWORDATCARET))), L", ");
+    p = {0, 99};  // at the end of the last line the word before is taken
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    EXPECT_EQ(Global(reinterpret_cast<HGLOBAL>(Send(MPM_GETWORDATCARET))), L")");
+    Insert(L"\nnext");
+    p = {0, 99};  // the next word end lies on another line: nothing
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    EXPECT_EQ(Send(MPM_GETWORDATCARET), 0);
+}
+
+TEST_F(EditControl, LineAttributes) {
+    Insert(L"a\nb");
+    LineAttrArg fold = {LA_FOLDLEVEL, 70};
+    EXPECT_EQ(SendP(MPM_SETLINEATTR, (void*)1, &fold), 1);
+    LineAttrArg get = {LA_FOLDLEVEL, -1};
+    EXPECT_EQ(SendP(MPM_GETLINEATTR, (void*)1, &get), 1);
+    EXPECT_EQ(get.value, 6);
+    LineAttrArg seven = {7, 1};
+    EXPECT_EQ(SendP(MPM_SETLINEATTR, (void*)1, &seven), 0);
+    get = {7, -1};
+    SendP(MPM_GETLINEATTR, (void*)1, &get);
+    EXPECT_EQ(get.value, 0);
+    EXPECT_EQ(Send(MPM_SETLINEATTR, 0, 0), 0);
+    EXPECT_EQ(SendP(MPM_SETLINEATTR, (void*)5, &fold), 0);
+    // Every line an edit touches is marked changed.
+    get = {LA_CHANGED, -1};
+    SendP(MPM_GETLINEATTR, (void*)0, &get);
+    EXPECT_EQ(get.value, 1);
+}
+
+TEST_F(EditControl, LexerStatesAndStyles) {
+    TestLexer lexer;
+    Insert(L"x = \"open\nstill\nclosed\" y");
+    EXPECT_EQ(Send(MPM_SETLEXER, reinterpret_cast<WPARAM>(&lexer), 1), 0);
+    EXPECT_EQ(Send(MPM_GETLEXER), reinterpret_cast<LRESULT>(&lexer));
+    Position inString = {1, 2}, after = {2, 8}, out = {0, 0}, beyond = {1, 50};
+    EXPECT_EQ(SendP(MPM_GETSTYLEAT, &inString, (void*)nullptr), 3);
+    EXPECT_EQ(SendP(MPM_GETSTYLEAT, &after, (void*)nullptr), 1);
+    EXPECT_EQ(SendP(MPM_GETSTYLEAT, &out, (void*)nullptr), 1);
+    EXPECT_EQ(SendP(MPM_GETSTYLEAT, &beyond, (void*)nullptr), 0);
+    EXPECT_EQ(Send(MPM_GETSTYLEAT, 0), 0);
+    LineAttrArg st = {LA_LEXSTATE, -1};
+    SendP(MPM_GETLINEATTR, (void*)1, &st);
+    EXPECT_EQ(st.value, 1);
+    // Closing the string on line 0 changes line 0's end state.
+    Position q = {0, 9};
+    Insert(L"\"", &q);
+    SendP(MPM_GETLINEATTR, (void*)0, &st);
+    EXPECT_EQ(st.value, 0);
+    EXPECT_EQ(SendP(MPM_GETSTYLEAT, &inString, (void*)nullptr), 1);
+    EXPECT_EQ(Send(MPM_UPDATESTATES, 0, LPARAM(-1)), 1);  // line 2 now opens a string
+    EXPECT_EQ(Send(MPM_UPDATESTATES, 0, LPARAM(-1)), 0);
+    Send(MPM_SETLEXER, 0, 0);
+    EXPECT_EQ(SendP(MPM_GETSTYLEAT, &inString, (void*)nullptr), 0);
+}
+
+TEST_F(EditControl, HighlightersColoursAndSettings) {
+    TestHighlighter h1, h2;
+    const WPARAM w1 = reinterpret_cast<WPARAM>(&h1), w2 = reinterpret_cast<WPARAM>(&h2);
+    Send(MPM_HIGHLIGHTER, w1, 1);
+    Send(MPM_HIGHLIGHTER, w1, 1);
+    EXPECT_EQ(Send(MPM_HIGHLIGHTER, w1, 2), 1);
+    EXPECT_EQ(Send(MPM_HIGHLIGHTER, w2, 2), 0);
+    Send(MPM_HIGHLIGHTER, w1, 0);
+    EXPECT_EQ(Send(MPM_HIGHLIGHTER, w1, 2), 0);  // one entry only, now gone
+    COLORREF table[COLOR_TABLE_ENTRIES] = {};
+    const LRESULT own = Send(MPM_COLORTABLE, 0);
+    EXPECT_EQ(reinterpret_cast<const COLORREF*>(own)[12], COLORREF(0xFFFF80));
+    EXPECT_EQ(SendP(MPM_COLORTABLE, table, (void*)nullptr), reinterpret_cast<LRESULT>(table));
+    EXPECT_EQ(Send(MPM_COLORTABLE, 0), reinterpret_cast<LRESULT>(table));
+    EXPECT_EQ(Send(MPM_TABWIDTH, 1), 4);
+    EXPECT_EQ(Send(MPM_TABWIDTH, 40), 16);
+    EXPECT_EQ(Send(MPM_TABWIDTH, 8), 8);
+    EXPECT_EQ(Send(MPM_SOFTTABS, 1), 1);
+    EXPECT_EQ(Send(MPM_SOFTTABS, WPARAM(-1)), 1);
+    EXPECT_EQ(Send(MPM_FREEZECARET, 1), 1);
+    EXPECT_EQ(Send(MPM_FREEZECARET, 2), 1);
+    EXPECT_EQ(Send(MPM_FREEZECARET, 0), 0);
+    for (UINT nop : {MPM_NOP1045, MPM_NOP1048, MPM_NOP1070}) EXPECT_EQ(Send(nop, 1, 1), 0);
+}
+
+TEST_F(EditControl, CharacterStyleStore) {
+    Insert(L"abc\ndefg");
+    StyleRangeArg arg = {0, 1, 1, 2, 9};
+    SendP(MPM_SETSTYLES, &arg, (void*)nullptr);  // no store yet: nothing happens
+    EXPECT_EQ(Send(MPM_STYLESTORE, 1), 1);
+    EXPECT_EQ(Send(MPM_STYLESTORE, 1), 0);
+    SendP(MPM_SETSTYLES, &arg, (void*)1);
+    Insert(L"\nmore\nlines");
+    StyleRangeArg late = {3, 0, 3, 5, 4};  // a line added after the store was made
+    SendP(MPM_SETSTYLES, &late, (void*)1);
+    EXPECT_EQ(Send(MPM_SETSTYLES, 0, 1), 0);
+    EXPECT_EQ(Send(MPM_STYLESTORE, 0), 0);
+    EXPECT_EQ(Send(MPM_STYLESTORE, 0), 1);
+}
+
+TEST_F(EditControl, SharedDocumentsNotifyEveryView) {
+    HWND second = Create(8);
+    Insert(L"shared");
+    const LRESULT doc = Send(MPM_SHAREDOC, 0);
+    ASSERT_NE(doc, 0);
+    EXPECT_EQ(Send(MPM_SHAREDOC, WPARAM(doc), 0, second), doc);
+    EXPECT_EQ(All(second), L"shared");
+    g_notices.clear();
+    Position end = {0, 99};
+    Insert(L"!", &end, second);
+    bool fromFirst = false, fromSecond = false;
+    for (const Notice& n : g_notices) {
+        if (n.code != EN_MP_TEXTCHANGED) continue;
+        fromFirst |= n.from == edit_ && n.id == 7;
+        fromSecond |= n.from == second && n.id == 8;
+    }
+    EXPECT_TRUE(fromFirst);
+    EXPECT_TRUE(fromSecond);
+    EXPECT_EQ(All(), L"shared!");
+    // An unknown handle changes nothing.
+    int bogus = 0;
+    EXPECT_EQ(SendP(MPM_SHAREDOC, &bogus, (void*)nullptr, second), doc);
+    // The first control gave up ownership with 1029(0): the document outlives it.
+    DestroyWindow(edit_);
+    edit_ = second;
+    EXPECT_EQ(All(), L"shared!");
+    Insert(L"?", &end);
+    EXPECT_EQ(All(), L"shared!?");
+    // Closing leaves the control without a document until another is attached.
+    EXPECT_EQ(Send(MPM_CLOSEDOC), 0);
+    EXPECT_EQ(Send(MPM_GETLINECOUNT), 1);
+    EXPECT_EQ(Send(MPM_GETLINE, 0, 0), 0);
+    EXPECT_EQ(Insert(L"x"), 0);
+    EXPECT_EQ(Send(MPM_SHAREDOC, 0), 0);
+    HWND third = Create(9);
+    Insert(L"fresh", nullptr, third);
+    const LRESULT other = Send(MPM_SHAREDOC, 0, 0, third);
+    EXPECT_EQ(Send(MPM_SHAREDOC, WPARAM(other)), other);
+    EXPECT_EQ(All(), L"fresh");
+}
+
+TEST_F(EditControl, ClosingASharedDocumentDetachesEveryView) {
+    HWND second = Create(8);
+    const LRESULT doc = Send(MPM_SHAREDOC, 0);
+    Send(MPM_SHAREDOC, WPARAM(doc), 0, second);
+    Insert(L"text");
+    EXPECT_EQ(Send(MPM_CLOSEDOC, 0, 0, second), 0);
+    EXPECT_EQ(Send(MPM_SHAREDOC, 0), 0);
+    EXPECT_EQ(Send(MPM_SHAREDOC, 0, 0, second), 0);
+    EXPECT_EQ(Insert(L"x"), 0);
+    DestroyWindow(second);  // neither view owns anything now
+}
+
+// Every message of the protocol, with null and out-of-range arguments, on a
+// control with a document and on one without: defined results, no crash.
+TEST_F(EditControl, EveryMessageSurvivesNullAndOddArguments) {
+    const WPARAM odd[] = {0, 1, 2, WPARAM(-1), 0x80000000u, 1000000};
+    for (int pass = 0; pass < 2; ++pass) {
+        HWND h = Create(20 + pass);
+        Insert(L"some\ntext", nullptr, h);
+        if (pass == 1) Send(MPM_CLOSEDOC, 0, 0, h);
+        for (UINT msg = MPM_CANUNDO; msg <= MPM_LOADINPLACE; ++msg) {
+            if (msg == MPM_CLOSEDOC || msg == MPM_SHAREDOC) continue;
+            for (WPARAM w : odd) {
+                const bool pointerArg = msg == MPM_GETCARETPOS || msg == MPM_DELETERANGE ||
+                                        msg == MPM_INSERTTEXT || msg == MPM_GETRANGETEXT ||
+                                        msg == MPM_SELECT || msg == MPM_GETSELRANGE || msg == MPM_SETSTYLES ||
+                                        msg == MPM_SETCARET || msg == MPM_GETSTYLEAT || msg == MPM_HIGHLIGHTER ||
+                                        msg == MPM_SETLEXER || msg == MPM_COLORTABLE || msg == MPM_REPLACEFILE ||
+                                        msg == MPM_LOADFILE || msg == MPM_SAVEFILE || msg == MPM_SAVECOPY ||
+                                        msg == MPM_LOADINPLACE || msg == MPM_HITTEST || msg == MPM_SETPAGERECT ||
+                                        msg == MPM_DRAWPAGE || msg == MPM_TEXTWIDTH;
+                if (pointerArg && w != 0) continue;
+                const bool linePointerL = msg == MPM_GETLINE || msg == MPM_SETLINEATTR || msg == MPM_GETLINEATTR;
+                SendMessageW(h, msg, w, linePointerL ? 0 : LPARAM(w));
+            }
+        }
+        SendMessageW(h, MPM_UNDOGROUP, 0, 0);  // the group counter is process-wide
+        for (int id = 1; id <= 70; ++id)
+            if (id != ECMD_COPY && id != ECMD_CUT && id != ECMD_PASTE && id != ECMD_PASTEINDENT) Command(id, h);
+        EXPECT_TRUE(IsWindow(h));
+        DestroyWindow(h);
+    }
+}
