@@ -149,8 +149,13 @@ void View::DocumentClosing() {
     Invalidate();
 }
 
+// Invalidating is a round trip to the window system: once the whole window
+// is invalid, further changes before the next WM_PAINT need not say so again.
 void View::Invalidate() {
-    if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+    if (hwnd_ && !invalidAll_) {
+        InvalidateRect(hwnd_, nullptr, FALSE);
+        invalidAll_ = true;
+    }
 }
 
 void View::Notify(NMHDR& hdr, UINT code) {

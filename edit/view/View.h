@@ -93,6 +93,7 @@ private:
     std::vector<wchar_t> delimiters_;  // sorted
 
     std::vector<IHighlighter*> highlighters_;
+    bool invalidAll_ = false;  // the whole window awaits WM_PAINT
     COLORREF ownColors_[COLOR_TABLE_ENTRIES];
     COLORREF* colors_;
     GapBufferPointer<LineStyleT>* styleStore_ = nullptr;
