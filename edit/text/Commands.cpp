@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "FileIO.h"
 #include "TextDocument.h"
 
 namespace {
@@ -87,6 +88,32 @@ Command* MacroCommand::Execute(TextDocument& doc) {
     return inverse;
 }
 
+FileCommand::~FileCommand() {
+    if (deleteFile_ && !file_.empty()) DeleteFileW(file_.c_str());
+}
+
+Command* FileCommand::Execute(TextDocument& doc) {
+    std::wstring previous;
+    const int previousCodePage = doc.currentCodePage;
+    if (doc.recording) {
+        previous = MakeTempFile(L"FT_");
+        if (previous.empty()) return nullptr;
+        if (!SaveFile(doc, previous.c_str(), nullptr, false)) {
+            DeleteFileW(previous.c_str());
+            return nullptr;
+        }
+    }
+    const std::wstring name = doc.fileName;
+    if (!LoadFile(doc, file_.c_str(), codePage_, false)) {
+        if (!previous.empty()) DeleteFileW(previous.c_str());
+        return nullptr;
+    }
+    doc.fileName = name;
+    doc.NotifyAttributesChanged();
+    if (!doc.recording) return nullptr;
+    return new FileCommand(previous, previousCodePage, true);
+}
+
 bool Run(Command& command, TextDocument& doc) {
     if (doc.readOnly) {
         MessageBeep(MB_OK);
@@ -94,9 +121,10 @@ bool Run(Command& command, TextDocument& doc) {
     }
     Command* inverse = command.Execute(doc);
     if (doc.recording) {
+        if (!inverse) return true;  // nothing was done: the history stays
         doc.redo.ForEach([](Command* c) { delete c; });
         while (doc.redo.RemoveTail()) {}
-        if (inverse) doc.undo.AddTail(inverse);
+        doc.undo.AddTail(inverse);
     } else {
         delete inverse;
         // Without a history no undo can return to the saved text.

@@ -9,6 +9,8 @@
 // redo always take back a whole group.
 #pragma once
 
+#include <string>
+
 #include "EditProtocol.h"
 #include "PtrList.h"
 
@@ -86,6 +88,22 @@ public:
 
 private:
     PtrListT<Command> list_;
+};
+
+// Replaces the whole text by a file's. The inverse holds the previous text in
+// a temporary file, deleted when the inverse is destroyed. The document keeps
+// its own file name.
+class FileCommand : public Command {
+public:
+    FileCommand(std::wstring file, int codePage, bool deleteFile)
+        : file_(std::move(file)), deleteFile_(deleteFile), codePage_(codePage) {}
+    ~FileCommand() override;
+    Command* Execute(TextDocument& doc) override;
+
+private:
+    std::wstring file_;
+    bool deleteFile_;
+    int codePage_;
 };
 
 // The only way edits enter a document. A read-only document beeps and

@@ -3,24 +3,43 @@
 #include <cstring>
 
 #include "Encoding.h"
+#include "LineScan.h"
+
+const char* ByteOrderMark(int codePage, int* length) {
+    switch (codePage) {
+        case encoding::kUtf8: *length = 3; return "\xEF\xBB\xBF";
+        case encoding::kUtf16LE: *length = 2; return "\xFF\xFE";
+        case encoding::kUtf16BE: *length = 2; return "\xFE\xFF";
+        case encoding::kUtf32LE: *length = 4; return "\xFF\xFE\x00\x00";
+        case encoding::kUtf32BE: *length = 4; return "\x00\x00\xFE\xFF";
+        default: *length = 0; return "";
+    }
+}
 
 LineFileSource::~LineFileSource() {
     Close();
-    if (!fileName_.empty() && (!inPlace_ || movedAside_)) DeleteFileW(fileName_.c_str());
+    if (!fileName_.empty() && (!inPlace_ || movedAside_)) {
+        SetFileAttributesW(fileName_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(fileName_.c_str());
+    }
 }
 
 void LineFileSource::Close() {
     if (stream_ != INVALID_HANDLE_VALUE) CloseHandle(stream_);
     stream_ = INVALID_HANDLE_VALUE;
-    cacheStart_ = cacheEnd_ = 0;
+    cacheStart_ = cacheEnd_ = fileSize_;
+}
+
+bool LineFileSource::Reopen(const std::wstring& path) {
+    Close();
+    stream_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    return stream_ != INVALID_HANDLE_VALUE;
 }
 
 bool LineFileSource::Open(const std::wstring& path) {
-    Close();
     fileName_ = path;
-    stream_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (stream_ == INVALID_HANDLE_VALUE) return false;
+    if (!Reopen(path)) return false;
     LARGE_INTEGER size;
     if (!GetFileSizeEx(stream_, &size)) {
         Close();
@@ -30,21 +49,70 @@ bool LineFileSource::Open(const std::wstring& path) {
     cacheStart_ = cacheEnd_ = fileSize_;
     unsigned char head[4] = {};
     const int n = fileSize_ < 4 ? int(fileSize_) : 4;
+    int markLen = 0;
+    const char* mark = ByteOrderMark(codePage_, &markLen);
     bomLength_ = 0;
-    if (n >= 2 && ReadBytes(0, n, head)) {
-        if (codePage_ == encoding::kUtf16LE && head[0] == 0xFF && head[1] == 0xFE) bomLength_ = 2;
-        if (codePage_ == encoding::kUtf16BE && head[0] == 0xFE && head[1] == 0xFF) bomLength_ = 2;
-        if (codePage_ == encoding::kUtf8 && n >= 3 && head[0] == 0xEF && head[1] == 0xBB &&
-            head[2] == 0xBF)
-            bomLength_ = 3;
-    }
-    RestartScan();
+    if (n >= 2 && markLen > 0 && markLen <= n && ReadRaw(0, n, head) == n &&
+        std::memcmp(head, mark, size_t(markLen)) == 0)
+        bomLength_ = markLen;
     return true;
 }
 
-void LineFileSource::RestartScan() {
-    scanPos_ = bomLength_;
-    scanEnd_ = false;
+LineVector* LineFileSource::ScanLines() {
+    const int w = encoding::UnitWidth(codePage_);
+    uint32_t cr = 13, lf = 10;
+    if (codePage_ == encoding::kUtf16BE) { cr = 0x0D00; lf = 0x0A00; }
+    if (codePage_ == encoding::kUtf32BE) { cr = 0x0D000000; lf = 0x0A000000; }
+    const unsigned char* data = nullptr;
+    HANDLE mapping = nullptr;
+    if (fileSize_ > 0) {
+        mapping = CreateFileMappingW(stream_, nullptr, PAGE_READONLY, 0, 0, nullptr);
+        if (!mapping) return nullptr;
+        data = static_cast<const unsigned char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+        if (!data) {
+            CloseHandle(mapping);
+            return nullptr;
+        }
+    }
+    LineVector* lines = nullptr;
+    try {
+        const int64_t count = linescan::ForEachLine(data, fileSize_, bomLength_, w, cr, lf, [](int64_t, int64_t) {});
+        if (count <= INT32_MAX - 8) {
+            lines = new LineVector(int(count) + 8);
+            Line l;
+            std::memset(static_cast<void*>(&l), 0, sizeof l);
+            linescan::ForEachLine(data, fileSize_, bomLength_, w, cr, lf, [&](int64_t off, int64_t len) {
+                l.offset = off;
+                l.length = len > INT32_MAX ? INT32_MAX : int(len);
+                lines->Append(l);
+            });
+        }
+    } catch (...) {
+        delete lines;
+        lines = nullptr;
+    }
+    if (data) UnmapViewOfFile(data);
+    if (mapping) CloseHandle(mapping);
+    return lines;
+}
+
+int64_t LineFileSource::ReadRaw(int64_t offset, int64_t length, void* buffer) {
+    if (stream_ == INVALID_HANDLE_VALUE) return -1;
+    int64_t done = 0;
+    while (done < length) {
+        OVERLAPPED ov = {};
+        ov.Offset = DWORD(uint64_t(offset + done));
+        ov.OffsetHigh = DWORD(uint64_t(offset + done) >> 32);
+        const DWORD chunk = DWORD(length - done > (1 << 30) ? (1 << 30) : length - done);
+        DWORD got = 0;
+        if (!ReadFile(stream_, static_cast<char*>(buffer) + done, chunk, &got, &ov)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) break;
+            return -1;
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    return done;
 }
 
 bool LineFileSource::ReadBytes(int64_t offset, int length, void* buffer) {
@@ -53,60 +121,48 @@ bool LineFileSource::ReadBytes(int64_t offset, int length, void* buffer) {
         std::memcpy(buffer, cache_ + (offset - cacheStart_), size_t(length));
         return true;
     }
-    if (stream_ == INVALID_HANDLE_VALUE) return false;
-    OVERLAPPED ov = {};
-    ov.Offset = DWORD(offset);
-    ov.OffsetHigh = DWORD(uint64_t(offset) >> 32);
-    DWORD got = 0;
-    if (!ReadFile(stream_, buffer, DWORD(length), &got, &ov)) return false;
-    return got == DWORD(length);
-}
-
-bool LineFileSource::ReadUnit(int64_t offset, uint32_t* unit) {
-    const int w = encoding::UnitWidth(codePage_);
-    if (offset < cacheStart_ || offset + w > cacheEnd_) {
-        if (stream_ == INVALID_HANDLE_VALUE) return false;
-        OVERLAPPED ov = {};
-        ov.Offset = DWORD(offset);
-        ov.OffsetHigh = DWORD(uint64_t(offset) >> 32);
-        DWORD got = 0;
-        if (!ReadFile(stream_, cache_, kCacheSize, &got, &ov)) got = 0;
-        cacheStart_ = offset;
-        cacheEnd_ = offset + got;
-        if (offset + w > cacheEnd_) return false;
+    if (length > kCacheSize) return ReadRaw(offset, length, buffer) == length;
+    const int64_t got = ReadRaw(offset, kCacheSize, cache_);
+    if (got < 0) {
+        cacheStart_ = cacheEnd_ = fileSize_;
+        return false;
     }
-    const unsigned char* p = cache_ + (offset - cacheStart_);
-    uint32_t u = 0;
-    std::memcpy(&u, p, size_t(w));  // little-endian load, as the units are compared
-    *unit = u;
+    cacheStart_ = offset;
+    cacheEnd_ = offset + got;
+    if (got < length) return false;
+    std::memcpy(buffer, cache_, size_t(length));
     return true;
 }
 
-bool LineFileSource::ScanLine(int64_t* offset, int* length) {
-    if (scanEnd_) return false;
-    const int w = encoding::UnitWidth(codePage_);
-    uint32_t cr = 13, lf = 10;
-    if (codePage_ == encoding::kUtf16BE) { cr = 0x0D00; lf = 0x0A00; }
-    if (codePage_ == encoding::kUtf32BE) { cr = 0x0D000000; lf = 0x0A000000; }
-    const int64_t start = scanPos_;
-    int64_t p = start;
-    uint32_t u = 0;
-    for (;;) {
-        if (p + w > fileSize_ || !ReadUnit(p, &u)) {
-            *offset = start;
-            *length = int(fileSize_ - start);
-            scanPos_ = fileSize_;
-            scanEnd_ = true;
-            return true;
-        }
-        if (u == cr || u == lf) break;
-        p += w;
+bool LineFileSource::MoveAside(const std::wstring& aside) {
+    SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(aside.c_str());
+    const std::wstring original = fileName_;
+    originalAttributes_ = GetFileAttributesW(original.c_str());
+    if (originalAttributes_ == INVALID_FILE_ATTRIBUTES) originalAttributes_ = FILE_ATTRIBUTE_NORMAL;
+    Close();
+    if (MoveFileW(original.c_str(), aside.c_str()) && Reopen(aside)) {
+        SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_HIDDEN);
+        fileName_ = aside;
+        movedAside_ = true;
+        return true;
     }
-    *offset = start;
-    *length = int(p - start);
-    p += w;
-    uint32_t next = 0;
-    if (u == cr && p + w <= fileSize_ && ReadUnit(p, &next) && next == lf) p += w;
-    scanPos_ = p;
-    return true;
+    // The rename (or reading the renamed file) failed: read the file under
+    // its own name again, wherever it now is.
+    if (GetFileAttributesW(original.c_str()) == INVALID_FILE_ATTRIBUTES) MoveFileW(aside.c_str(), original.c_str());
+    Reopen(original);
+    return false;
+}
+
+bool LineFileSource::MoveBack(const std::wstring& original) {
+    if (!movedAside_) return true;
+    Close();
+    if (!MoveFileW(fileName_.c_str(), original.c_str())) {
+        Reopen(fileName_);
+        return false;
+    }
+    SetFileAttributesW(original.c_str(), originalAttributes_);
+    fileName_ = original;
+    movedAside_ = false;
+    return Reopen(original);
 }

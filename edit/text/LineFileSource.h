@@ -1,12 +1,14 @@
 // The read-only backing file of a document's unloaded lines: either a private
 // temporary copy of the user's file or, when loaded in place, the file itself.
-// Lines are found by a scan for CR and LF units and read back by byte offset.
+// Lines are found by one scan of the file image and read back by byte offset.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
+
+#include "Line.h"
 
 class LineFileSource {
 public:
@@ -18,18 +20,19 @@ public:
     LineFileSource& operator=(const LineFileSource&) = delete;
 
     // Opens the backing file for reading, learns its size and the length of a
-    // byte-order mark matching the code page; scanning starts behind it.
+    // byte-order mark matching the code page.
     bool Open(const std::wstring& path);
-
-    // One line per call: its byte offset and byte length (terminator not
-    // counted). Returns false once the end has been reported.
-    bool ScanLine(int64_t* offset, int* length);
-    void RestartScan();
+    // Counts the lines behind the mark, then fills a line vector of exactly
+    // that many records (plus 8 free slots) with their offsets and byte
+    // lengths. Null when the file cannot be read.
+    LineVector* ScanLines();
 
     // Copies `length` bytes at `offset` into `buffer`; false on a read error.
+    // Short reads go through a small cache, so neighbouring lines share one
+    // read.
     bool ReadBytes(int64_t offset, int length, void* buffer);
-    // One unit of the code page's width at `offset`, through the cache.
-    bool ReadUnit(int64_t offset, uint32_t* unit);
+    // A direct read of up to `length` bytes; returns the bytes read, -1 on error.
+    int64_t ReadRaw(int64_t offset, int64_t length, void* buffer);
 
     int CodePage() const { return codePage_; }
     void SetCodePage(int cp) { codePage_ = cp; }
@@ -38,13 +41,19 @@ public:
     const std::wstring& FileName() const { return fileName_; }
     bool InPlace() const { return inPlace_; }
     bool MovedAside() const { return movedAside_; }
-    void SetMovedAside(const std::wstring& name) { fileName_ = name; movedAside_ = true; }
+
+    // Saving over the backing file: renames it to `aside` and reads from
+    // there, or, when that fails, keeps (or reopens) the original.
+    bool MoveAside(const std::wstring& aside);
+    // Undoes MoveAside after a failed save: the file goes back under its own
+    // name and is read from there again.
+    bool MoveBack(const std::wstring& original);
     void Close();
 
 private:
+    bool Reopen(const std::wstring& path);
+
     int codePage_;
-    int64_t scanPos_ = 0;
-    bool scanEnd_ = false;
     int64_t fileSize_ = 0;
     HANDLE stream_ = INVALID_HANDLE_VALUE;
     unsigned char cache_[kCacheSize];
@@ -54,4 +63,9 @@ private:
     int bomLength_ = 0;
     bool movedAside_ = false;
     bool inPlace_;
+    DWORD originalAttributes_ = FILE_ATTRIBUTE_NORMAL;  // of a file moved aside
 };
+
+// The byte-order mark of a code page (UTF-8, UTF-16 and UTF-32 in either
+// order); empty for every other code page.
+const char* ByteOrderMark(int codePage, int* length);

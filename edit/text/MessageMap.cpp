@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "Commands.h"
+#include "FileIO.h"
 #include "View.h"
 
 LRESULT View::Message(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
@@ -52,7 +53,8 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         case MPM_ISMODIFIED: case MPM_SETLINEATTR: case MPM_GETLINEATTR: case MPM_CODEPAGE:
         case MPM_BOM: case MPM_GETRANGETEXT: case MPM_UNDOGROUP: case MPM_UPDATESTATES:
         case MPM_READONLY: case MPM_RECORDING: case MPM_GETSTYLEAT: case MPM_GETCODEPAGE:
-        case MPM_EMPTYUNDO:
+        case MPM_EMPTYUNDO: case MPM_LOADFILE: case MPM_LOADINPLACE: case MPM_SAVEFILE:
+        case MPM_SAVECOPY: case MPM_REPLACEFILE:
             if (!doc_) return msg == MPM_GETLINECOUNT ? 1 : 0;
             break;
         default: handled = false; return 0;
@@ -177,6 +179,22 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         }
         case MPM_GETCODEPAGE: return d.currentCodePage;
         case MPM_EMPTYUNDO: d.EmptyUndo(); return 0;
+        case MPM_LOADFILE:
+        case MPM_LOADINPLACE: {
+            const bool ok = LoadFile(d, Ptr<const wchar_t>(wp), LOWORD(lp), msg == MPM_LOADINPLACE);
+            d.lineBreak = HIWORD(lp);
+            return ok;
+        }
+        case MPM_SAVEFILE:
+        case MPM_SAVECOPY:
+            return SaveFile(d, Ptr<const wchar_t>(wp), Ptr<const SaveFormat>(lp), msg == MPM_SAVEFILE);
+        case MPM_REPLACEFILE: {
+            const FileReplaceArg* arg = Ptr<const FileReplaceArg>(wp);
+            if (!arg || !arg->path) return 0;
+            FileCommand cmd(arg->path, arg->codePage, arg->deleteFile != 0);
+            Run(cmd, d);
+            return 0;
+        }
     }
     handled = false;
     return 0;

@@ -329,21 +329,9 @@ bool TextDocument::SetAttr(int line, int kind, int value) {
     return true;
 }
 
-void TextDocument::AttachSource(LineFileSource* src) {
-    int count = 0;
-    int64_t off = 0;
-    int len = 0;
-    src->RestartScan();
-    while (src->ScanLine(&off, &len)) ++count;
-    LineVector* fresh = new LineVector(std::max(count + 8, 8));
-    src->RestartScan();
-    while (src->ScanLine(&off, &len)) {
-        Line l = EmptyLine();
-        l.length = len;
-        l.offset = off;
-        fresh->Append(l);
-    }
-    if (fresh->Count() == 0) fresh->Append(EmptyLine());
+bool TextDocument::AttachSource(LineFileSource* src) {
+    LineVector* fresh = src->ScanLines();
+    if (!fresh) return false;
     delete lines;
     lines = fresh;
     delete source;
@@ -354,6 +342,7 @@ void TextDocument::AttachSource(LineFileSource* src) {
     foldsValidFrom = 0;
     const std::vector<DocView*> targets = views;
     for (DocView* v : targets) v->Reloaded();
+    return true;
 }
 
 void TextDocument::EmptyUndo() {

@@ -90,9 +90,9 @@ public:
     int StyleAt(Position p);
     void SetLexer(ILexer* lexer, bool reset);
 
-    // Replaces every line by those of a freshly opened source (the document
-    // takes the source). Used by loading.
-    void AttachSource(LineFileSource* src);
+    // Replaces every line by those of a freshly opened source and takes the
+    // source. False (and nothing changed) when the source cannot be scanned.
+    bool AttachSource(LineFileSource* src);
 
     // A save point no undo-list length can reach: the text differs from the
     // saved file whatever is undone.

@@ -1,0 +1,33 @@
+// Loading a document from a file and saving it to one.
+//
+// Loading does not convert text: it scans the file for line breaks and
+// records each line's byte offset and length; lines are converted when first
+// read or edited. The file is either copied to a private temporary file first
+// or used in place. Saving streams every line out in the requested encoding
+// and line breaks, copying the bytes of unchanged lines when the encoding is
+// unchanged. A save writes a temporary file beside the target and renames it
+// over the target only when every byte was written and flushed, so a failed
+// save leaves the previous file as it was.
+#pragma once
+
+#include <string>
+
+#include "EditProtocol.h"
+
+class TextDocument;
+
+// Loads `path` in `codePage` through a private copy or in place. On failure
+// the document is unchanged and its previous text stays readable.
+bool LoadFile(TextDocument& doc, const wchar_t* path, int codePage, bool inPlace);
+
+// Saves to `path` with `format` (null: the document's own settings). With
+// `update`, a given format becomes the document's whatever the outcome, and a
+// successful save sets the save point and the file name.
+bool SaveFile(TextDocument& doc, const wchar_t* path, const SaveFormat* format, bool update);
+
+// A new empty file in the temporary folder named with `prefix`; empty on failure.
+std::wstring MakeTempFile(const wchar_t* prefix);
+
+// "~#name#.tmp" beside "name.ext": where a file loaded in place goes while it
+// is saved over.
+std::wstring MovedAsideName(const std::wstring& path);
