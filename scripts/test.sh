@@ -5,7 +5,20 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
 export MORROWPAD_OWN_XVFB=1
 source "$root/scripts/wine-env.sh"
-cleanup() { stop_wine; stop_display; }
+# A 64 KiB file system for the disk-full tests (root only; skipped otherwise).
+full_disk=""
+if [ "$(id -u)" -eq 0 ]; then
+  full_disk=$(mktemp -d /tmp/morrowpad-full.XXXXXX)
+  if mount -t tmpfs -o size=64k tmpfs "$full_disk" 2>/dev/null; then
+    export MORROWPAD_FULL_DISK="$full_disk"
+  else
+    rmdir "$full_disk"; full_disk=""
+  fi
+fi
+cleanup() {
+  stop_wine; stop_display
+  if [ -n "$full_disk" ]; then umount "$full_disk" 2>/dev/null; rmdir "$full_disk"; fi
+}
 trap cleanup EXIT
 start_display
 wine_prefix_ready

@@ -536,3 +536,81 @@ TEST_F(EditControl, EveryMessageSurvivesNullAndOddArguments) {
         DestroyWindow(h);
     }
 }
+
+namespace {
+std::wstring TempPath(const wchar_t* name) {
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    return std::wstring(dir) + name;
+}
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(f, bytes.data(), DWORD(bytes.size()), &n, nullptr);
+    CloseHandle(f);
+}
+}  // namespace
+
+TEST_F(EditControl, LoadAndSaveThroughMessages) {
+    const std::wstring in = TempPath(L"mp_msg_in.txt"), out = TempPath(L"mp_msg_out.txt");
+    WriteFileBytes(in, "one\r\ntwo\r\nthree");
+    g_notices.clear();
+    EXPECT_EQ(Send(MPM_LOADFILE, reinterpret_cast<WPARAM>(in.c_str()), MAKELPARAM(1252, 0)), 1);
+    EXPECT_EQ(Send(MPM_GETLINECOUNT), 3);
+    EXPECT_EQ(Line(2), L"three");
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(Send(MPM_GETFILENAME))), in);
+    EXPECT_EQ(Send(MPM_LINEBREAKTYPE, 0), 0);  // stored as given; written as CR LF
+    EXPECT_EQ(Send(MPM_GETCODEPAGE), 1252);
+    EXPECT_EQ(Send(MPM_CODEPAGE, WPARAM(-1)), 1252);
+    // The line-break type is stored whatever the outcome.
+    EXPECT_EQ(Send(MPM_LOADINPLACE, reinterpret_cast<WPARAM>(L"Z:\\no\\such.txt"), MAKELPARAM(1252, LB_CR)), 0);
+    EXPECT_EQ(Send(MPM_LINEBREAKTYPE, 0), LB_CR);
+    EXPECT_EQ(Line(1), L"two");
+    // Save a copy: nothing about the document changes.
+    SaveFormat utf16 = {1200, LB_LF, 1};
+    EXPECT_EQ(SendP(MPM_SAVECOPY, out.c_str(), &utf16), 1);
+    EXPECT_EQ(Send(MPM_GETCODEPAGE), 1252);
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(Send(MPM_GETFILENAME))), in);
+    // A failed save with a format still takes the format.
+    Insert(L"x");
+    SaveFormat utf8 = {65001, LB_LF, 0};
+    EXPECT_EQ(SendP(MPM_SAVEFILE, L"Z:\\no\\such\\folder\\f.txt", &utf8), 0);
+    EXPECT_EQ(Send(MPM_GETCODEPAGE), 65001);
+    EXPECT_EQ(Send(MPM_LINEBREAKTYPE, 0), LB_LF);
+    EXPECT_EQ(Send(MPM_ISMODIFIED), 1);
+    EXPECT_EQ(SendP(MPM_SAVEFILE, out.c_str(), (SaveFormat*)nullptr), 1);
+    EXPECT_EQ(Send(MPM_ISMODIFIED), 0);
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(Send(MPM_GETFILENAME))), out);
+    EXPECT_EQ(Send(MPM_SAVEFILE, 0, 0), 0);
+    // Load in place and read it back.
+    EXPECT_EQ(Send(MPM_LOADINPLACE, reinterpret_cast<WPARAM>(out.c_str()), MAKELPARAM(65001, LB_LF)), 1);
+    EXPECT_EQ(All(), L"xone\ntwo\nthree");
+    EXPECT_EQ(Send(MPM_LOADFILE, 0, 0), 0);
+    Send(MPM_CLOSEDOC);
+    DeleteFileW(in.c_str());
+    DeleteFileW(out.c_str());
+}
+
+TEST_F(EditControl, ReplaceTheWholeTextThroughAMessage) {
+    const std::wstring src = TempPath(L"mp_msg_repl.txt");
+    WriteFileBytes(src, "new text");
+    Insert(L"old text");
+    EXPECT_EQ(Send(MPM_REPLACEFILE, 0), 0);
+    EXPECT_EQ(Send(MPM_CANUNDO), 1);
+    Command(ECMD_UNDO);
+    EXPECT_EQ(Send(MPM_CANUNDO), 0);
+    EXPECT_EQ(Send(MPM_CANREDO), 1);
+    Command(ECMD_REDO);
+    FileReplaceArg arg = {src.c_str(), 65001, 1};
+    EXPECT_EQ(SendP(MPM_REPLACEFILE, &arg, (void*)nullptr), 0);
+    EXPECT_EQ(All(), L"new text");
+    EXPECT_EQ(GetFileAttributesW(src.c_str()), INVALID_FILE_ATTRIBUTES);  // flagged: deleted
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), L"old text");
+    EXPECT_EQ(Send(MPM_READONLY, 1), 1);
+    WriteFileBytes(src, "refused");
+    arg.deleteFile = 0;
+    SendP(MPM_REPLACEFILE, &arg, (void*)nullptr);
+    EXPECT_EQ(All(), L"old text");
+    DeleteFileW(src.c_str());
+}

@@ -1,0 +1,371 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "Commands.h"
+#include "Encoding.h"
+#include "FileIO.h"
+#include "TextDocument.h"
+
+namespace {
+
+// A folder of its own in the temporary folder, removed with its files.
+struct TempDir {
+    std::wstring path;
+    TempDir() {
+        wchar_t dir[MAX_PATH], name[MAX_PATH];
+        GetTempPathW(MAX_PATH, dir);
+        GetTempFileNameW(dir, L"FIO", 0, name);
+        DeleteFileW(name);
+        CreateDirectoryW(name, nullptr);
+        path = name;
+    }
+    ~TempDir() {
+        for (const std::wstring& f : Files()) {
+            SetFileAttributesW((path + L"\\" + f).c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW((path + L"\\" + f).c_str());
+        }
+        RemoveDirectoryW(path.c_str());
+    }
+    std::wstring operator/(const std::wstring& name) const { return path + L"\\" + name; }
+    std::vector<std::wstring> Files() const {
+        std::vector<std::wstring> out;
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE) return out;
+        do {
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) out.push_back(fd.cFileName);
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+        return out;
+    }
+};
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    DWORD n = 0;
+    WriteFile(f, bytes.data(), DWORD(bytes.size()), &n, nullptr);
+    CloseHandle(f);
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string s(GetFileSize(f, nullptr), '\0');
+    DWORD n = 0;
+    if (!s.empty()) ReadFile(f, s.data(), DWORD(s.size()), &n, nullptr);
+    CloseHandle(f);
+    return s;
+}
+
+std::wstring Text(TextDocument& d) {
+    const Position end = d.End();
+    std::wstring s(size_t(d.RangeLength({0, 0}, end, LB_LF)), L'\0');
+    d.CopyRange({0, 0}, end, LB_LF, s.data());
+    return s;
+}
+
+void Type(TextDocument& d, Position p, const std::wstring& s) {
+    InsertCommand c(p, s.c_str(), int(s.size()));
+    ::Run(c, d);
+}
+
+int CountTempFiles(const wchar_t* prefix) {
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((std::wstring(dir) + prefix + L"*.tmp").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    int n = 0;
+    do ++n; while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return n;
+}
+
+}  // namespace
+
+TEST(FileLoad, LinesAreRecordedByOffsetAndByteLength) {
+    TempDir dir;
+    WriteBytes(dir / L"a.txt", "a\r\nb");
+    TextDocument d;
+    ASSERT_TRUE(LoadFile(d, (dir / L"a.txt").c_str(), 1252, false));
+    ASSERT_EQ(d.LineCount(), 2);
+    EXPECT_EQ(d.LineAt(0).offset, 0);
+    EXPECT_EQ(d.LineAt(0).length, 1);
+    EXPECT_EQ(d.LineAt(1).offset, 3);
+    EXPECT_EQ(d.LineAt(1).capacity, 0);  // nothing converted yet
+    EXPECT_EQ(d.fileName, dir / L"a.txt");
+    EXPECT_EQ(d.sourceCodePage, 1252);
+    EXPECT_EQ(d.currentCodePage, 1252);
+
+    WriteBytes(dir / L"b.txt", "a\r\n");
+    ASSERT_TRUE(LoadFile(d, (dir / L"b.txt").c_str(), 1252, true));
+    ASSERT_EQ(d.LineCount(), 2);
+    EXPECT_EQ(d.LineLength(1), 0);
+
+    WriteBytes(dir / L"c.txt", "\r\r\n\n");  // ended by CR, by CR LF, by LF, then the empty last line
+    ASSERT_TRUE(LoadFile(d, (dir / L"c.txt").c_str(), 1252, true));
+    EXPECT_EQ(d.LineCount(), 4);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(d.LineLength(i), 0);
+
+    WriteBytes(dir / L"empty.txt", "");
+    ASSERT_TRUE(LoadFile(d, (dir / L"empty.txt").c_str(), 65001, true));
+    EXPECT_EQ(d.LineCount(), 1);
+    EXPECT_EQ(d.LineLength(0), 0);
+}
+
+TEST(FileLoad, LongLinesAndBreaksAcrossScanBlocks) {
+    TempDir dir;
+    std::string bytes;
+    std::vector<int> lengths;
+    for (int i = 0; i < 300; ++i) {
+        const int n = (i * 7) % 41;
+        lengths.push_back(n);
+        bytes += std::string(size_t(n), char('a' + i % 26));
+        bytes += i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\n" : "\r";
+    }
+    WriteBytes(dir / L"mixed.txt", bytes);
+    TextDocument d;
+    ASSERT_TRUE(LoadFile(d, (dir / L"mixed.txt").c_str(), 1252, true));
+    ASSERT_EQ(d.LineCount(), 301);
+    for (int i = 0; i < 300; ++i) ASSERT_EQ(d.LineLength(i), lengths[size_t(i)]) << i;
+    // The same in UTF-16 big-endian and UTF-32 little-endian.
+    for (int cp : {1201, 12000}) {
+        std::wstring wide(bytes.begin(), bytes.end());
+        const int n = encoding::FromUtf16(cp, wide.data(), int(wide.size()), nullptr, 0);
+        std::string enc(size_t(n), '\0');
+        encoding::FromUtf16(cp, wide.data(), int(wide.size()), enc.data(), n);
+        WriteBytes(dir / L"wide.txt", enc);
+        TextDocument e;
+        ASSERT_TRUE(LoadFile(e, (dir / L"wide.txt").c_str(), cp, true));
+        ASSERT_EQ(e.LineCount(), 301) << cp;
+        for (int i = 0; i < 300; ++i) ASSERT_EQ(e.LineLength(i), lengths[size_t(i)]) << cp << " line " << i;
+    }
+}
+
+TEST(FileLoad, ByteOrderMarksCountOnlyForTheirCodePage) {
+    TempDir dir;
+    WriteBytes(dir / L"bom.txt", "\xEF\xBB\xBFhi\nthere");
+    TextDocument d;
+    ASSERT_TRUE(LoadFile(d, (dir / L"bom.txt").c_str(), 65001, true));
+    EXPECT_EQ(d.LineAt(0).offset, 3);
+    EXPECT_EQ(d.hasBom, 1);
+    EXPECT_EQ(Text(d), L"hi\nthere");
+    TextDocument e;
+    ASSERT_TRUE(LoadFile(e, (dir / L"bom.txt").c_str(), 1252, true));
+    EXPECT_EQ(e.hasBom, 0);
+    EXPECT_EQ(e.LineLength(0), 5);  // the three bytes are text
+    // A load never clears the flag.
+    ASSERT_TRUE(LoadFile(d, (dir / L"bom.txt").c_str(), 1252, true));
+    EXPECT_EQ(d.hasBom, 1);
+}
+
+TEST(FileLoad, AFailedLoadKeepsThePreviousTextReadable) {
+    TempDir dir;
+    WriteBytes(dir / L"keep.txt", "first\nsecond\nthird");
+    TextDocument d;
+    ASSERT_TRUE(LoadFile(d, (dir / L"keep.txt").c_str(), 1252, false));
+    EXPECT_FALSE(LoadFile(d, (dir / L"missing.txt").c_str(), 1252, false));
+    EXPECT_FALSE(LoadFile(d, (dir / L"missing.txt").c_str(), 1252, true));
+    EXPECT_FALSE(LoadFile(d, L"", 1252, true));
+    EXPECT_EQ(Text(d), L"first\nsecond\nthird");
+    EXPECT_EQ(d.fileName, dir / L"keep.txt");
+}
+
+TEST(FileSave, UnchangedLinesAreCopiedAndBreaksNormalised) {
+    TempDir dir;
+    const std::string original = "caf\xE9\r\nna\xEFve\nlast";
+    WriteBytes(dir / L"in.txt", original);
+    TextDocument d;
+    ASSERT_TRUE(LoadFile(d, (dir / L"in.txt").c_str(), 1252, false));
+    SaveFormat lf = {1252, LB_LF, 0};
+    ASSERT_TRUE(SaveFile(d, (dir / L"out.txt").c_str(), &lf, true));
+    EXPECT_EQ(ReadBytes(dir / L"out.txt"), "caf\xE9\nna\xEFve\nlast");
+    EXPECT_EQ(d.lineBreak, LB_LF);
+    EXPECT_EQ(d.fileName, dir / L"out.txt");
+    EXPECT_FALSE(d.IsModified());
+    // The document's own settings when no format is given; a copy changes nothing.
+    Type(d, {1, 0}, L"\x20AC");
+    SaveFormat utf8 = {65001, LB_CRLF, 1};
+    ASSERT_TRUE(SaveFile(d, (dir / L"copy.txt").c_str(), &utf8, false));
+    EXPECT_EQ(ReadBytes(dir / L"copy.txt"), "\xEF\xBB\xBF" "caf\xC3\xA9\r\n\xE2\x82\xACna\xC3\xAFve\r\nlast");
+    EXPECT_TRUE(d.IsModified());
+    EXPECT_EQ(d.fileName, dir / L"out.txt");
+    EXPECT_EQ(d.currentCodePage, 1252);
+    ASSERT_TRUE(SaveFile(d, (dir / L"out.txt").c_str(), nullptr, true));
+    EXPECT_EQ(ReadBytes(dir / L"out.txt"), "caf\xE9\n\x80na\xEFve\nlast");
+    EXPECT_FALSE(d.IsModified());
+}
+
+TEST(FileSave, EveryPairOfEncodingsRoundTrips) {
+    TempDir dir;
+    const int pages[] = {1252, 65001, 1200, 1201, 12000, 12001};
+    const std::wstring latin = L"Gr\x00FC\x00DF" L"e \x20AC 5\r\nna\x00EFve\r\n\r\nend";
+    const std::wstring unicode = L"\x65E5\x672C \xD83D\xDE00\r\n\x03B1\x03B2\r\nend";
+    for (int from : pages) {
+        for (int to : pages) {
+            const bool wide = from != 1252 && to != 1252;
+            const std::wstring& text = wide ? unicode : latin;
+            TextDocument a;
+            Type(a, {0, 0}, text);
+            SaveFormat f1 = {from, LB_CRLF, from != 1252};
+            ASSERT_TRUE(SaveFile(a, (dir / L"a.txt").c_str(), &f1, true));
+            TextDocument b;
+            ASSERT_TRUE(LoadFile(b, (dir / L"a.txt").c_str(), from, false)) << from;
+            Type(b, {1, 0}, L"+");  // one loaded line among unloaded ones
+            SaveFormat f2 = {to, LB_LF, 1};
+            ASSERT_TRUE(SaveFile(b, (dir / L"b.txt").c_str(), &f2, true)) << from << "->" << to;
+            TextDocument c;
+            ASSERT_TRUE(LoadFile(c, (dir / L"b.txt").c_str(), to, true));
+            std::wstring want = text;
+            for (size_t p; (p = want.find(L"\r\n")) != std::wstring::npos;) want.replace(p, 2, L"\n");
+            want.insert(want.find(L'\n') + 1, L"+");
+            ASSERT_EQ(Text(c), want) << from << " -> " << to;
+            EXPECT_EQ(c.hasBom, to != 1252) << to;
+        }
+    }
+}
+
+TEST(FileSave, SavingInPlaceMovesTheFileAside) {
+    TempDir dir;
+    const std::wstring path = dir / L"name.txt";
+    WriteBytes(path, "one\ntwo\nthree");
+    {
+        TextDocument d;
+        ASSERT_TRUE(LoadFile(d, path.c_str(), 1252, true));
+        Type(d, {0, 0}, L">");
+        ASSERT_TRUE(SaveFile(d, path.c_str(), nullptr, true));
+        EXPECT_EQ(ReadBytes(path), ">one\r\ntwo\r\nthree");
+        const std::wstring aside = dir / L"~#name#.tmp";
+        EXPECT_EQ(MovedAsideName(path), aside);
+        const DWORD attrs = GetFileAttributesW(aside.c_str());
+        ASSERT_NE(attrs, INVALID_FILE_ATTRIBUTES);
+        EXPECT_TRUE(attrs & FILE_ATTRIBUTE_HIDDEN);
+        // Unloaded lines still read from the moved-aside file.
+        EXPECT_EQ(Text(d), L">one\ntwo\nthree");
+        Type(d, {2, 5}, L"!");
+        ASSERT_TRUE(SaveFile(d, path.c_str(), nullptr, true));
+        EXPECT_EQ(ReadBytes(path), ">one\r\ntwo\r\nthree!");
+        ASSERT_TRUE(LoadFile(d, (dir / L"name.txt").c_str(), 1252, true));
+        EXPECT_EQ(GetFileAttributesW(aside.c_str()), INVALID_FILE_ATTRIBUTES);
+        // Closing the document removes it as well.
+        ASSERT_TRUE(SaveFile(d, path.c_str(), nullptr, true));
+        EXPECT_NE(GetFileAttributesW(aside.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
+}
+
+TEST(FileSave, FailuresLeaveTheDocumentAndTheOldFileAlone) {
+    TempDir dir;
+    TextDocument d;
+    Type(d, {0, 0}, L"text");
+    d.savePoint = d.undo.Count();
+    d.fileName = L"before.txt";
+    Type(d, {0, 0}, L"more ");
+    EXPECT_FALSE(SaveFile(d, (dir / L"no\\such\\folder\\x.txt").c_str(), nullptr, true));
+    EXPECT_FALSE(SaveFile(d, nullptr, nullptr, true));
+    EXPECT_FALSE(SaveFile(d, dir.path.c_str(), nullptr, true));  // a folder
+    EXPECT_TRUE(d.IsModified());
+    EXPECT_EQ(d.fileName, L"before.txt");
+    // A read-only file is refused and kept.
+    WriteBytes(dir / L"ro.txt", "old");
+    SetFileAttributesW((dir / L"ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(SaveFile(d, (dir / L"ro.txt").c_str(), nullptr, true));
+    EXPECT_EQ(ReadBytes(dir / L"ro.txt"), "old");
+    // A code page that cannot take the text fails instead of writing nothing.
+    SaveFormat bad = {12345, LB_CRLF, 0};
+    WriteBytes(dir / L"bad.txt", "old");
+    EXPECT_FALSE(SaveFile(d, (dir / L"bad.txt").c_str(), &bad, false));
+    EXPECT_EQ(ReadBytes(dir / L"bad.txt"), "old");
+    EXPECT_EQ(dir.Files().size(), 2u);  // no temporary file left behind
+}
+
+TEST(FileSave, HiddenFilesAreSavedAndStayHidden) {
+    TempDir dir;
+    const std::wstring path = dir / L"hidden.txt";
+    WriteBytes(path, "old");
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    TextDocument d;
+    ASSERT_TRUE(LoadFile(d, path.c_str(), 1252, true));
+    Type(d, {0, 3}, L" and new");
+    ASSERT_TRUE(SaveFile(d, path.c_str(), nullptr, true));
+    EXPECT_EQ(ReadBytes(path), "old and new");
+    const DWORD attrs = GetFileAttributesW(path.c_str());
+    EXPECT_TRUE(attrs & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_TRUE(attrs & FILE_ATTRIBUTE_SYSTEM);
+}
+
+// A small file system that the test command mounts (as root) fills up
+// during the save: the save fails and the old file survives whole.
+TEST(FileSave, AFullDiskFailsTheSaveAndKeepsTheOldFile) {
+    const char* mount = std::getenv("MORROWPAD_FULL_DISK");
+    if (!mount || !*mount) GTEST_SKIP() << "no small file system mounted: run as root through scripts/test.sh";
+    std::wstring folder = L"Z:";
+    for (const char* p = mount; *p; ++p) folder += *p == '/' ? L'\\' : wchar_t(*p);
+    const std::wstring path = folder + L"\\full.txt";
+    WriteBytes(path, "the previous content");
+    TextDocument d;
+    ASSERT_TRUE(LoadFile(d, path.c_str(), 1252, true));
+    std::wstring big(300000, L'x');
+    Type(d, {0, 0}, big);
+    EXPECT_FALSE(SaveFile(d, path.c_str(), nullptr, true));
+    EXPECT_TRUE(d.IsModified());
+    EXPECT_EQ(ReadBytes(path), "the previous content");
+    EXPECT_EQ(d.LineLength(0), 300000 + 20);
+    // Nothing but the file itself is left in the folder once the document is gone.
+    d.EmptyUndo();
+    ASSERT_TRUE(LoadFile(d, path.c_str(), 1252, false));
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + L"\\*.tmp").c_str(), &fd);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE) << "left behind";
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
+    DeleteFileW(path.c_str());
+}
+
+TEST(WholeTextReplacement, ReplacesTheWholeTextUndoably) {
+    TempDir dir;
+    WriteBytes(dir / L"new.txt", "replacement\ntext");
+    TextDocument d;
+    Type(d, {0, 0}, L"original\r\ncontent");
+    d.fileName = L"doc.txt";
+    const int before = CountTempFiles(L"FT_");
+    {
+        FileCommand c(dir / L"new.txt", 1252, false);
+        EXPECT_TRUE(::Run(c, d));
+    }
+    EXPECT_EQ(Text(d), L"replacement\ntext");
+    EXPECT_EQ(d.fileName, L"doc.txt");
+    EXPECT_EQ(CountTempFiles(L"FT_"), before + 1);
+    EXPECT_TRUE(Undo(d));
+    EXPECT_EQ(Text(d), L"original\ncontent");
+    EXPECT_TRUE(Redo(d));
+    EXPECT_EQ(Text(d), L"replacement\ntext");
+    EXPECT_EQ(ReadBytes(dir / L"new.txt"), "replacement\ntext");  // not flagged: kept
+    d.EmptyUndo();
+    EXPECT_EQ(CountTempFiles(L"FT_"), before);
+    // A file that cannot be loaded changes nothing and records nothing.
+    const int undoBefore = d.undo.Count();
+    FileCommand missing(dir / L"missing.txt", 1252, false);
+    ::Run(missing, d);
+    EXPECT_EQ(d.undo.Count(), undoBefore);
+    EXPECT_EQ(Text(d), L"replacement\ntext");
+    EXPECT_EQ(CountTempFiles(L"FT_"), before);
+}
+
+TEST(WholeTextReplacement, AFlaggedFileIsDeletedWithTheCommand) {
+    TempDir dir;
+    WriteBytes(dir / L"gen.txt", "generated");
+    TextDocument d;
+    {
+        FileCommand c(dir / L"gen.txt", 65001, true);
+        ::Run(c, d);
+    }
+    EXPECT_EQ(Text(d), L"generated");
+    EXPECT_EQ(GetFileAttributesW((dir / L"gen.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
