@@ -254,7 +254,7 @@ bool SaveFile(TextDocument& doc, const wchar_t* path, const SaveFormat* format, 
         Writer w(h);
         ok = WriteDocument(doc, fmt, w);
         if (ok) w.Flush();
-        ok = ok && w.ok() && FlushFileBuffers(h);
+        ok = ok && w.ok() && (getenv("NOFLUSH") || FlushFileBuffers(h));
     }
     CloseHandle(h);
     if (!ok) return fail(tmp);

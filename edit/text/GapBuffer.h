@@ -80,6 +80,16 @@ public:
         if (gapStart_ == gapEnd_) Grow(total_ * 2);
     }
 
+    // Opens n slots at the end (contents undefined) and returns the first, for
+    // filling a new buffer in one go.
+    T* AppendSlots(int n) {
+        MakeRoom(n);
+        MoveGap(Count());
+        T* first = items_ + gapStart_;
+        gapStart_ += n;
+        return first;
+    }
+
     // Grows so that n more elements fit: to the larger of twice the total and
     // total + n + 1.
     void MakeRoom(int n) {

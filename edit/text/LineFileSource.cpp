@@ -76,16 +76,23 @@ LineVector* LineFileSource::ScanLines() {
     }
     LineVector* lines = nullptr;
     try {
-        const int64_t count = linescan::ForEachLine(data, fileSize_, bomLength_, w, cr, lf, [](int64_t, int64_t) {});
+        const int64_t count = linescan::CountLines(data, fileSize_, bomLength_, w, cr, lf);
         if (count <= INT32_MAX - 8) {
             lines = new LineVector(int(count) + 8);
+            Line* out = lines->AppendSlots(int(count));
             Line l;
             std::memset(static_cast<void*>(&l), 0, sizeof l);
+            int64_t n = 0;
             linescan::ForEachLine(data, fileSize_, bomLength_, w, cr, lf, [&](int64_t off, int64_t len) {
                 l.offset = off;
                 l.length = len > INT32_MAX ? INT32_MAX : int(len);
-                lines->Append(l);
+                if (n < count) out[n] = l;
+                ++n;
             });
+            if (n != count) {  // the file changed under the scan
+                delete lines;
+                lines = nullptr;
+            }
         }
     } catch (...) {
         delete lines;

@@ -18,30 +18,80 @@
 
 namespace linescan {
 
-inline int Ctz(uint32_t m) { return __builtin_ctz(m); }
-
 inline uint32_t LoadUnit(const unsigned char* p, int width) {
     uint32_t u = 0;
     std::memcpy(&u, p, size_t(width));
     return u;
 }
 
-// Bit mask of the break units in the 16 bytes at p: for a unit of w bytes
-// all w bits of a matching unit are set.
-inline uint32_t BreakMask(const unsigned char* p, int width, __m128i cr, __m128i lf) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i a, b;
-    if (width == 1) {
-        a = _mm_cmpeq_epi8(x, cr);
-        b = _mm_cmpeq_epi8(x, lf);
-    } else if (width == 2) {
-        a = _mm_cmpeq_epi16(x, cr);
-        b = _mm_cmpeq_epi16(x, lf);
-    } else {
-        a = _mm_cmpeq_epi32(x, cr);
-        b = _mm_cmpeq_epi32(x, lf);
+// Bit masks of the CR and the LF units in the 64 bytes at p: for a unit of
+// w bytes all w bits of a matching unit are set.
+inline void BreakMasks(const unsigned char* p, int width, __m128i cr, __m128i lf, uint64_t* crMask,
+                       uint64_t* lfMask) {
+    uint64_t c = 0, l = 0;
+    for (int k = 0; k < 4; ++k) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        __m128i a, b;
+        if (width == 1) {
+            a = _mm_cmpeq_epi8(x, cr);
+            b = _mm_cmpeq_epi8(x, lf);
+        } else if (width == 2) {
+            a = _mm_cmpeq_epi16(x, cr);
+            b = _mm_cmpeq_epi16(x, lf);
+        } else {
+            a = _mm_cmpeq_epi32(x, cr);
+            b = _mm_cmpeq_epi32(x, lf);
+        }
+        c |= uint64_t(uint32_t(_mm_movemask_epi8(a))) << (16 * k);
+        l |= uint64_t(uint32_t(_mm_movemask_epi8(b))) << (16 * k);
     }
-    return uint32_t(_mm_movemask_epi8(_mm_or_si128(a, b)));
+    *crMask = c;
+    *lfMask = l;
+}
+
+inline __m128i SetUnit(uint32_t u, int width) {
+    return width == 1 ? _mm_set1_epi8(char(u)) : width == 2 ? _mm_set1_epi16(short(u)) : _mm_set1_epi32(int(u));
+}
+
+inline __m128i CmpUnits(__m128i x, __m128i y, int width) {
+    return width == 1 ? _mm_cmpeq_epi8(x, y) : width == 2 ? _mm_cmpeq_epi16(x, y) : _mm_cmpeq_epi32(x, y);
+}
+
+// The number of lines, counted without visiting them: every CR and every LF
+// ends a line, except an LF right after a CR. Matches are summed in byte
+// lanes (a matching unit adds `width` to its lanes) and folded into the total
+// before a lane can overflow.
+inline int64_t CountLines(const unsigned char* data, int64_t size, int64_t start, int width, uint32_t crUnit,
+                          uint32_t lfUnit) {
+    const __m128i cr = SetUnit(crUnit, width), lf = SetUnit(lfUnit, width);
+    const int64_t end = start + (size - start) / width * width;
+    int64_t breaks = 0, pairs = 0;  // both counted in bytes of matching units
+    int64_t q = start;
+    // Blocks whose following unit can also be loaded, for the CR LF test.
+    while (q + 16 + width <= end) {
+        __m128i accB = _mm_setzero_si128(), accP = _mm_setzero_si128();
+        for (int k = 0; k < 255 && q + 16 + width <= end; ++k, q += 16) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + q));
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + q + width));
+            const __m128i isCr = CmpUnits(x, cr, width);
+            const __m128i b = _mm_or_si128(isCr, CmpUnits(x, lf, width));
+            const __m128i p = _mm_and_si128(isCr, CmpUnits(next, lf, width));
+            accB = _mm_sub_epi8(accB, b);
+            accP = _mm_sub_epi8(accP, p);
+        }
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i sb = _mm_sad_epu8(accB, zero), sp = _mm_sad_epu8(accP, zero);
+        breaks += _mm_cvtsi128_si32(sb) + _mm_cvtsi128_si32(_mm_srli_si128(sb, 8));
+        pairs += _mm_cvtsi128_si32(sp) + _mm_cvtsi128_si32(_mm_srli_si128(sp, 8));
+    }
+    breaks /= width;
+    pairs /= width;
+    for (; q + width <= end; q += width) {
+        const uint32_t u = LoadUnit(data + q, width);
+        if (u == crUnit || u == lfUnit) ++breaks;
+        if (u == crUnit && q + 2 * width <= end && LoadUnit(data + q + width, width) == lfUnit) ++pairs;
+    }
+    return breaks - pairs + 1;
 }
 
 // Calls onLine(offset, length) for every line, in order, and returns the
@@ -49,48 +99,56 @@ inline uint32_t BreakMask(const unsigned char* p, int width, __m128i cr, __m128i
 template <typename OnLine>
 int64_t ForEachLine(const unsigned char* data, int64_t size, int64_t start, int width, uint32_t crUnit,
                     uint32_t lfUnit, OnLine&& onLine) {
-    __m128i cr, lf;
-    if (width == 1) {
-        cr = _mm_set1_epi8(char(crUnit));
-        lf = _mm_set1_epi8(char(lfUnit));
-    } else if (width == 2) {
-        cr = _mm_set1_epi16(short(crUnit));
-        lf = _mm_set1_epi16(short(lfUnit));
-    } else {
-        cr = _mm_set1_epi32(int(crUnit));
-        lf = _mm_set1_epi32(int(lfUnit));
-    }
-    int64_t lines = 0;
-    int64_t lineStart = start;
-    int64_t skipAt = -1;  // where an LF completes the CR LF just seen
-    auto onBreak = [&](int64_t q) {
-        const uint32_t u = LoadUnit(data + q, width);
-        if (q == skipAt && u == lfUnit) {
-            lineStart = q + width;
-            skipAt = -1;
-            return;
-        }
-        onLine(lineStart, int64_t(q - lineStart));
-        ++lines;
-        lineStart = q + width;
-        skipAt = u == crUnit ? q + width : -1;
-    };
+    const __m128i cr = SetUnit(crUnit, width), lf = SetUnit(lfUnit, width);
     // Whole units only: a trailing partial unit belongs to the last line.
     const int64_t end = start + (size - start) / width * width;
+    int64_t lines = 0;
+    int64_t lineStart = start;
     int64_t q = start;
-    for (; q + 16 <= end; q += 16) {
-        uint32_t m = BreakMask(data + q, width, cr, lf);
-        while (m) {
-            const int bit = Ctz(m);
-            onBreak(q + bit);
-            m &= ~(((1u << width) - 1) << bit);
+    const uint64_t unitBits = (1ull << width) - 1;
+    bool skipFirstLf = false;  // the block before ended with a CR
+    for (; q + 64 <= end; q += 64) {
+        uint64_t crMask, lfMask;
+        BreakMasks(data + q, width, cr, lf, &crMask, &lfMask);
+        // An LF right after a CR only completes the CR's line break.
+        uint64_t ends = crMask | (lfMask & ~(crMask << width));
+        if (skipFirstLf && (lfMask & 1)) {
+            ends &= ~unitBits;
+            lineStart = q + width;
+        }
+        skipFirstLf = false;
+        while (ends) {
+            const int bit = __builtin_ctzll(ends);
+            onLine(lineStart, q + bit - lineStart);
+            ++lines;
+            lineStart = q + bit + width;
+            if ((crMask >> bit) & 1) {
+                if (bit + width < 64) {
+                    if ((lfMask >> (bit + width)) & 1) lineStart += width;
+                } else {
+                    skipFirstLf = true;
+                }
+            }
+            ends &= ~(unitBits << bit);
         }
     }
     for (; q + width <= end; q += width) {
         const uint32_t u = LoadUnit(data + q, width);
-        if (u == crUnit || u == lfUnit) onBreak(q);
+        if (skipFirstLf) {
+            skipFirstLf = false;
+            if (u == lfUnit) {
+                lineStart = q + width;
+                continue;
+            }
+        }
+        if (u == crUnit || u == lfUnit) {
+            onLine(lineStart, q - lineStart);
+            ++lines;
+            lineStart = q + width;
+            skipFirstLf = u == crUnit;
+        }
     }
-    onLine(lineStart, int64_t(size - lineStart));
+    onLine(lineStart, size - lineStart);
     return lines + 1;
 }
 

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "LineScan.h"
+
+namespace {
+
+using Lines = std::vector<std::pair<int64_t, int64_t>>;
+
+// The plain unit-by-unit scan that the vector code must agree with.
+Lines Reference(const std::string& s, int64_t start, int w, uint32_t cr, uint32_t lf) {
+    Lines out;
+    const int64_t size = int64_t(s.size());
+    int64_t pos = start;
+    const auto* d = reinterpret_cast<const unsigned char*>(s.data());
+    for (;;) {
+        int64_t p = pos;
+        while (p + w <= size) {
+            const uint32_t u = linescan::LoadUnit(d + p, w);
+            if (u == cr || u == lf) break;
+            p += w;
+        }
+        if (p + w > size) {
+            out.push_back({pos, size - pos});
+            return out;
+        }
+        out.push_back({pos, p - pos});
+        const uint32_t u = linescan::LoadUnit(d + p, w);
+        p += w;
+        if (u == cr && p + w <= size && linescan::LoadUnit(d + p, w) == lf) p += w;
+        pos = p;
+    }
+}
+
+std::string Random(unsigned& seed, int units, int w, uint32_t cr, uint32_t lf) {
+    std::string s;
+    for (int i = 0; i < units; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const unsigned r = (seed >> 16) % 10;
+        uint32_t u = r == 0 ? cr : r == 1 ? lf : 'a' + r;
+        if (r == 2 && w > 1) u = 0x0D0A;  // both bytes of a break in one wide unit: not a break
+        s.append(reinterpret_cast<const char*>(&u), size_t(w));
+    }
+    return s;
+}
+
+}  // namespace
+
+TEST(LineScan, AgreesWithTheUnitByUnitScan) {
+    unsigned seed = 99;
+    const struct { int w; uint32_t cr, lf; } kinds[] = {
+        {1, 13, 10}, {2, 13, 10}, {2, 0x0D00, 0x0A00}, {4, 13, 10}, {4, 0x0D000000, 0x0A000000}};
+    for (const auto& k : kinds) {
+        for (int round = 0; round < 300; ++round) {
+            std::string s = Random(seed, round % 200, k.w, k.cr, k.lf);
+            if (round % 7 == 0) s += 'x';  // a trailing partial unit
+            const int64_t start = round % 3 == 0 && s.size() >= size_t(k.w) ? k.w : 0;
+            const auto* d = reinterpret_cast<const unsigned char*>(s.data());
+            Lines got;
+            const int64_t n = linescan::ForEachLine(d, int64_t(s.size()), start, k.w, k.cr, k.lf,
+                                                    [&](int64_t o, int64_t l) { got.push_back({o, l}); });
+            const Lines want = Reference(s, start, k.w, k.cr, k.lf);
+            ASSERT_EQ(got, want) << "width " << k.w << " round " << round;
+            ASSERT_EQ(n, int64_t(want.size()));
+            ASSERT_EQ(linescan::CountLines(d, int64_t(s.size()), start, k.w, k.cr, k.lf), n)
+                << "width " << k.w << " round " << round;
+        }
+    }
+}
+
+TEST(LineScan, BreaksOnBlockBoundaries) {
+    // CR LF split across the 64-byte blocks, and runs of breaks.
+    for (int at = 58; at < 70; ++at) {
+        std::string s(200, 'x');
+        s[size_t(at)] = '\r';
+        s[size_t(at + 1)] = '\n';
+        s[130] = '\r';
+        s[131] = '\r';
+        s[132] = '\n';
+        const auto* d = reinterpret_cast<const unsigned char*>(s.data());
+        Lines got;
+        linescan::ForEachLine(d, 200, 0, 1, 13, 10, [&](int64_t o, int64_t l) { got.push_back({o, l}); });
+        EXPECT_EQ(got, Reference(s, 0, 1, 13, 10)) << at;
+        EXPECT_EQ(linescan::CountLines(d, 200, 0, 1, 13, 10), 4);
+    }
+}
