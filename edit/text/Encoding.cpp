@@ -1,6 +1,9 @@
 #include "Encoding.h"
 
 #include <windows.h>
+#include <emmintrin.h>
+
+#include <cstring>
 
 namespace encoding {
 namespace {
@@ -53,6 +56,27 @@ int Utf16ToUtf32(const wchar_t* s, int n, bool big, char* dst, int cap) {
 }
 
 }  // namespace
+
+bool AsciiCompatible(int cp) {
+    if (cp == 0 || cp == kUtf8 || cp == 874 || cp == 932 || cp == 936 || cp == 949 || cp == 950 || cp == 1361)
+        return true;
+    if (cp >= 1250 && cp <= 1258) return true;
+    if (cp == 437 || cp == 737 || cp == 775 || cp == 850 || cp == 852 || cp == 855 || cp == 857 ||
+        cp == 858 || (cp >= 860 && cp <= 866) || cp == 869)
+        return true;
+    if ((cp >= 28591 && cp <= 28606) || cp == 20127 || cp == 20866 || cp == 21866) return true;
+    return cp == 51932 || cp == 51949 || cp == 54936;
+}
+
+bool IsAscii(const void* data, size_t n) {
+    const unsigned char* p = static_cast<const unsigned char*>(data);
+    __m128i acc = _mm_setzero_si128();
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) acc = _mm_or_si128(acc, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+    unsigned char tail = 0;
+    for (; i < n; ++i) tail |= p[i];
+    return _mm_movemask_epi8(acc) == 0 && tail < 0x80;
+}
 
 int ToUtf16(int codePage, const void* src, int n, wchar_t* dst, int cap) {
     if (n <= 0) return 0;

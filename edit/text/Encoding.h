@@ -17,6 +17,12 @@ inline int UnitWidth(int codePage) {
          : codePage == kUtf32LE || codePage == kUtf32BE ? 4 : 1;
 }
 
+// Whether every byte below 0x80 stands for the ASCII character of that value
+// in the code page, so that text made of such bytes converts by copying.
+bool AsciiCompatible(int codePage);
+// Whether all `n` bytes are below 0x80.
+bool IsAscii(const void* data, size_t n);
+
 // Decodes `n` bytes into UTF-16. With a null `dst` returns the units needed;
 // otherwise writes at most `cap` units and returns the count written.
 // Undecodable bytes become U+FFFD; a trailing partial unit is dropped.

@@ -81,22 +81,24 @@ private:
     bool ok_ = true;
 };
 
-// Reads a source file front to back in large blocks, handing out the bytes
-// of one line at a time.
+// Reads a source file front to back in large blocks. Ranges are handed out
+// as pointers into the block, valid until the next Load.
 class SequentialReader {
 public:
-    explicit SequentialReader(LineFileSource* src) : src_(src), buf_(4 << 20) {}
-    const char* Get(int64_t offset, int length) {
-        if (offset >= start_ && offset + length <= end_) return buf_.data() + (offset - start_);
+    explicit SequentialReader(LineFileSource* src) : src_(src), buf_(src ? 4 << 20 : 0) {}
+    bool Contains(int64_t offset, int64_t length) const {
+        return offset >= start_ && offset + length <= end_;
+    }
+    const char* At(int64_t offset) const { return buf_.data() + (offset - start_); }
+    // Makes [offset, offset + length) available; false on a read error or a
+    // file shorter than the lines say.
+    bool Load(int64_t offset, int64_t length) {
+        if (Contains(offset, length)) return true;
         if (size_t(length) > buf_.size()) buf_.resize(size_t(length));
         const int64_t got = src_->ReadRaw(offset, int64_t(buf_.size()), buf_.data());
-        if (got < length) {
-            start_ = end_ = 0;
-            return nullptr;
-        }
         start_ = offset;
-        end_ = offset + got;
-        return buf_.data();
+        end_ = got < 0 ? offset : offset + got;
+        return got >= length;
     }
 
 private:
@@ -118,11 +120,18 @@ bool Encode(int codePage, const wchar_t* text, int n, std::vector<char>& out) {
 }
 
 // Streams the document's lines in `fmt` into `w`.
+//
+// In the source's own encoding, runs of unloaded lines whose line breaks in
+// the file are already the ones to write are copied as one block. Otherwise
+// unloaded lines made only of ASCII are copied when both encodings agree on
+// ASCII; the rest are gathered with line breaks in the source encoding and
+// converted in large batches. Loaded lines are encoded one by one.
 bool WriteDocument(TextDocument& doc, const SaveFormat& fmt, Writer& w) {
     const int cp = fmt.codePage;
     const wchar_t* brk = TextDocument::BreakString(fmt.lineBreak);
-    std::vector<char> targetBreak, scratch;
-    if (!Encode(cp, brk, int(wcslen(brk)), targetBreak)) return false;
+    const int brkUnits = int(wcslen(brk));
+    std::vector<char> targetBreak, sourceBreak, scratch;
+    if (!Encode(cp, brk, brkUnits, targetBreak)) return false;
     if (fmt.writeBom) {
         int n = 0;
         const char* mark = ByteOrderMark(cp, &n);
@@ -130,13 +139,18 @@ bool WriteDocument(TextDocument& doc, const SaveFormat& fmt, Writer& w) {
     }
     LineFileSource* src = doc.source;
     const int srcCp = src ? src->CodePage() : cp;
+    if (src && !Encode(srcCp, brk, brkUnits, sourceBreak)) return false;
     const bool copyBytes = src && srcCp == cp;
-    std::vector<char> sourceBreak;
-    if (src && !Encode(srcCp, brk, int(wcslen(brk)), sourceBreak)) return false;
+    const bool copyAscii = src && encoding::AsciiCompatible(srcCp) && encoding::AsciiCompatible(cp);
+    const int64_t tb = int64_t(targetBreak.size());
     SequentialReader reader(src);
-    // Unloaded lines to convert are gathered, with line breaks in the source
-    // encoding, and converted in large batches.
-    std::vector<char> batch;
+
+    int64_t spanStart = -1, spanEnd = 0;  // file bytes still to copy as they are
+    auto flushSpan = [&]() {
+        if (spanStart >= 0) w.Write(reader.At(spanStart), size_t(spanEnd - spanStart));
+        spanStart = -1;
+    };
+    std::vector<char> batch;  // source bytes still to convert
     std::vector<wchar_t> wide;
     auto flushBatch = [&]() {
         if (batch.empty()) return true;
@@ -148,26 +162,54 @@ bool WriteDocument(TextDocument& doc, const SaveFormat& fmt, Writer& w) {
         w.Write(scratch.data(), scratch.size());
         return true;
     };
+    // Writes what is pending, then the line break before the next line.
+    auto writeBreak = [&]() {
+        flushSpan();
+        if (batch.empty()) {
+            w.Write(targetBreak.data(), targetBreak.size());
+            return true;
+        }
+        batch.insert(batch.end(), sourceBreak.begin(), sourceBreak.end());
+        return batch.size() < (1u << 20) || flushBatch();
+    };
+
     const int count = doc.LineCount();
     for (int i = 0; i < count && w.ok(); ++i) {
         const Line& line = doc.LineAt(i);
-        if (line.Loaded()) {
-            if (!flushBatch() || !Encode(cp, line.text, line.length, scratch)) return false;
+        if (line.Loaded() || !src) {
+            if (i > 0 && !writeBreak()) return false;
+            flushSpan();
+            if (!flushBatch() || !Encode(cp, line.Loaded() ? line.text : L"", line.length, scratch)) return false;
             w.Write(scratch.data(), scratch.size());
-        } else if (src && line.length > 0) {
-            const char* bytes = reader.Get(line.offset, line.length);
-            if (!bytes) return false;
-            if (copyBytes) w.Write(bytes, size_t(line.length));
-            else batch.insert(batch.end(), bytes, bytes + line.length);
+            continue;
         }
-        if (i + 1 == count) break;
-        if (batch.empty()) {
-            w.Write(targetBreak.data(), targetBreak.size());
+        const int64_t off = line.offset, len = line.length;
+        if (copyBytes) {
+            // Extend the run when the file already holds the right break here.
+            if (i > 0 && spanStart >= 0 && off == spanEnd + tb && reader.Contains(spanEnd, off + len - spanEnd) &&
+                std::memcmp(reader.At(spanEnd), targetBreak.data(), size_t(tb)) == 0) {
+                spanEnd = off + len;
+                continue;
+            }
+            if (i > 0 && !writeBreak()) return false;
+            flushSpan();
+            if (!flushBatch() || !reader.Load(off, len)) return false;
+            spanStart = off;
+            spanEnd = off + len;
+            continue;
+        }
+        if (i > 0 && !writeBreak()) return false;
+        if (len == 0) continue;
+        if (!reader.Load(off, len)) return false;
+        const char* bytes = reader.At(off);
+        if (copyAscii && encoding::IsAscii(bytes, size_t(len))) {
+            if (!flushBatch()) return false;
+            w.Write(bytes, size_t(len));
         } else {
-            batch.insert(batch.end(), sourceBreak.begin(), sourceBreak.end());
-            if (batch.size() >= (1u << 20) && !flushBatch()) return false;
+            batch.insert(batch.end(), bytes, bytes + len);
         }
     }
+    flushSpan();
     return flushBatch() && w.ok();
 }
 
@@ -254,7 +296,7 @@ bool SaveFile(TextDocument& doc, const wchar_t* path, const SaveFormat* format, 
         Writer w(h);
         ok = WriteDocument(doc, fmt, w);
         if (ok) w.Flush();
-        ok = ok && w.ok() && (getenv("NOFLUSH") || FlushFileBuffers(h));
+        ok = ok && w.ok() && FlushFileBuffers(h);
     }
     CloseHandle(h);
     if (!ok) return fail(tmp);
