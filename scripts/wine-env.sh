@@ -7,7 +7,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 wine_prefix_ready() {
-  [ -f "$WINEPREFIX/.morrowpad-ready-2" ] && return 0
+  [ -f "$WINEPREFIX/.morrowpad-ready-3" ] && return 0
   echo "wine: creating the prefix $WINEPREFIX (once)"
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
@@ -16,13 +16,15 @@ wine_prefix_ready() {
   local reg=(wine reg add)
   "${reg[@]}" 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d "" /f >/dev/null 2>&1
   "${reg[@]}" 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  # Wine finds the faces of fonts-wine (Marlett, Tahoma...) only in the prefix.
+  cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   local f
   for f in "Courier New:Liberation Mono" "Consolas:DejaVu Sans Mono" "Arial:Liberation Sans" \
            "Segoe UI:DejaVu Sans" "Times New Roman:Liberation Serif"; do
     "${reg[@]}" 'HKCU\Software\Wine\Fonts\Replacements' /v "${f%%:*}" /d "${f#*:}" /f >/dev/null 2>&1
   done
   wineserver -w
-  touch "$WINEPREFIX/.morrowpad-ready-2"
+  touch "$WINEPREFIX/.morrowpad-ready-3"
 }
 
 # Starts Xvfb on a free display unless one is usable already; sets DISPLAY.

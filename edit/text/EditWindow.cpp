@@ -74,6 +74,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) 
             if (!reserved) {
                 UnregisterClassW(MRPAD_CLASS_NAME, g_module);
                 OleUninitialize();
+                FreeMarkFont();
                 MempoolAlloctor::FreeAll();
             }
             return TRUE;

@@ -10,11 +10,6 @@
 
 LRESULT View::Message(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
     handled = true;
-    if (msg == WM_PAINT) {
-        invalidAll_ = false;  // the default procedure validates the window
-        handled = false;
-        return 0;
-    }
     if (msg == WM_COMMAND) {
         const int id = LOWORD(wp);
         handled = id >= 1 && id <= ECMD_LAST && OnCommand(id);
@@ -29,8 +24,7 @@ LRESULT View::Message(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         handled = true;
         return DisplayMessage(msg, wp, lp, handled);
     }
-    handled = false;
-    return 0;
+    return WindowMessage(msg, wp, lp, handled);
 }
 
 namespace {

@@ -318,6 +318,31 @@ void TextDocument::SetLexer(ILexer* lx, bool reset) {
     }
 }
 
+int TextDocument::ComputeFolds(int maxLines) {
+    const int count = lines->Count();
+    if (!lexer) return count;
+    int line = std::max(foldsValidFrom, 0);
+    std::vector<unsigned short> styles;
+    for (int done = 0; line < count && done < maxLines; ++line, ++done) {
+        int n = 0;
+        const wchar_t* t = LineText(line, &n);
+        std::wstring text(t, size_t(n));
+        styles.assign(size_t(n) + 1, 0);
+        int state = (*lines)[line].GetAttr(LA_LEXSTATE);
+        const int prev = line > 0 ? (*lines)[line - 1].GetAttr(LA_LEXSTATE) : 0;
+        if (state == 0) state = lexer->LineState(line, text.c_str(), n, prev, styles.data());
+        const int level = lexer->FoldLevel(line, text.c_str(), n, state, prev,
+                                           (*lines)[line].GetAttr(LA_FOLDLEVEL), styles.data());
+        if (level < 0) {
+            foldsValidFrom = count;
+            return count;
+        }
+        if (line + 1 < count) (*lines)[line + 1].SetAttr(LA_FOLDLEVEL, level);
+    }
+    foldsValidFrom = line;
+    return line;
+}
+
 int TextDocument::GetAttr(int line, int kind) {
     if (line < 0 || line >= lines->Count()) return 0;
     return (*lines)[line].GetAttr(kind);

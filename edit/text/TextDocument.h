@@ -89,6 +89,11 @@ public:
     // The lexer's style class of one unit, 0 without a lexer or outside the line.
     int StyleAt(Position p);
     void SetLexer(ILexer* lexer, bool reset);
+    // One run of the background fold computation: from the first stale fold
+    // line on, at most `maxLines` lines, each asking the lexer for the next
+    // line's fold level. Returns where the next run starts (the line count
+    // when everything is computed).
+    int ComputeFolds(int maxLines);
 
     // Replaces every line by those of a freshly opened source and takes the
     // source. False (and nothing changed) when the source cannot be scanned.

@@ -53,12 +53,19 @@ View::View(HWND hwnd) : hwnd_(hwnd), colors_(ownColors_) {
     FillDefaultColors(ownColors_);
     delimiters_.assign(kDelimiters, kDelimiters + wcslen(kDelimiters));
     std::sort(delimiters_.begin(), delimiters_.end());
+    for (int i = 0; i < 4; ++i) renderers_[i] = MakeRenderer(i);
+    metrics_.Select(static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT)));
     AttachDocument(new TextDocument, true);
 }
 
 View::~View() {
+    if (ruler_) DestroyWindow(ruler_);
     delete styleStore_;
     DetachDocument();
+    delete wrapper_;
+    delete wraps_;
+    delete depths_;
+    for (LineRender* r : renderers_) delete r;
 }
 
 LRESULT View::OnCreate(const CREATESTRUCTW*) {
@@ -76,6 +83,8 @@ void View::AttachDocument(TextDocument* doc, bool owned) {
     caret_ = {0, 0};
     ranges_.clear();
     column_ = false;
+    ResetLayout();
+    if (hwnd_ && renderers_[0]) LayoutMargins();
 }
 
 void View::DetachDocument() {
@@ -111,28 +120,12 @@ void View::CloseDocument() {
 
 // DocView ------------------------------------------------------------------
 
-void View::TextChanged(Position s, Position e0, Position e1, bool) {
-    caret_ = AdjustPosition(caret_, s, e0, e1);
-    for (SelRange& r : ranges_) {
-        r.start = AdjustPosition(r.start, s, e0, e1);
-        r.end = AdjustPosition(r.end, s, e0, e1);
-    }
-    ranges_.erase(std::remove_if(ranges_.begin(), ranges_.end(),
-                                 [](const SelRange& r) { return r.start == r.end; }),
-                  ranges_.end());
-    if (ranges_.size() < 2) column_ = false;
-    Invalidate();
-    TextChangedNotify nm = {};
-    nm.start = s;
-    nm.oldEnd = e0;
-    nm.newEnd = e1;
-    Notify(nm.hdr, EN_MP_TEXTCHANGED);
-}
-
 void View::Reloaded() {
     ranges_.clear();
     column_ = false;
     MoveCaret({0, 0});
+    ResetLayout();
+    if (hwnd_) SendMessageW(hwnd_, WM_SIZE, 0, 0);
     Invalidate();
 }
 
@@ -146,6 +139,14 @@ void View::DocumentClosing() {
     ranges_.clear();
     column_ = false;
     caret_ = {0, 0};
+    delete wraps_;
+    wraps_ = nullptr;
+    delete depths_;
+    depths_ = nullptr;
+    scroll_ = ScrollPos{};
+    caretRec_ = prevCaretRec_ = CaretPos{};
+    hOffset_ = 0;
+    visibleRows_ = 0;
     Invalidate();
 }
 
@@ -175,6 +176,9 @@ void View::MoveCaret(Position p) {
     nm.oldCaret = caret_;
     nm.newCaret = p;
     caret_ = p;
+    prevCaretRec_ = caretRec_;
+    UpdateCaretRecord();
+    if (prevCaretRec_.row != caretRec_.row) InvalidateCaretRows(prevCaretRec_);
     Notify(nm.hdr, EN_MP_CARETMOVED);
 }
 
@@ -282,9 +286,26 @@ void View::UndoRedo(bool redo) {
 }
 
 bool View::OnCommand(int id) {
+    if (!doc_) return false;
     switch (id) {
         case ECMD_UNDO: UndoRedo(false); return true;
         case ECMD_REDO: UndoRedo(true); return true;
+        case ECMD_COLLAPSEFOLD: Collapse(FoldHeaderOf(caret_.line)); return true;
+        case ECMD_EXPANDFOLD: Expand(caret_.line); return true;
+        case ECMD_FOLDSELECTION:
+            // Fold mode 3: hide the lines below the first line of a single
+            // multi-line selection, up to its last line.
+            if (foldMode_ == 3 && ranges_.size() == 1 && ranges_[0].end.line > ranges_[0].start.line) {
+                const int first = ranges_[0].start.line, last = ranges_[0].end.line;
+                EnsureDepths();
+                for (int i = first + 1; i <= last; ++i) {
+                    unsigned char& d = (*depths_)[i];
+                    if (d == 0) visibleRows_ -= RowCount(i);
+                    if (d < 15) ++d;
+                }
+                AfterFoldChange(first);
+            }
+            return true;
         default: return false;
     }
 }

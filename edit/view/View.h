@@ -10,8 +10,10 @@
 
 #include "DocView.h"
 #include "EditProtocol.h"
+#include "FontMetrics.h"
 #include "GapBuffer.h"
 #include "Line.h"
+#include "LiteVector.h"
 #include "TextDocument.h"
 
 struct SelRange {
@@ -25,6 +27,66 @@ inline int Compare(Position a, Position b) {
          : a.column != b.column ? (a.column < b.column ? -1 : 1) : 0;
 }
 inline bool operator==(Position a, Position b) { return Compare(a, b) == 0; }
+
+// A visual position: the caret record, also used for every mapped position.
+struct CaretPos {
+    int line;
+    int column;
+    int row;      // global visual row
+    int subRow;   // row within the line
+    int x;        // pixels from the start of the row's text, tabs expanded
+    int prefX;    // the x that vertical moves try to keep
+};
+
+// What the window shows from the top.
+struct ScrollPos {
+    int firstLine;
+    int column;   // always 0
+    int topRow;   // global visual row at the top of the window
+    int topSubRow;
+    int spare1;
+    int spare2;
+};
+
+using WrapVector = LiteVectorT<int>;
+
+// Hidden depth per line: 0 visible, n > 0 inside n collapsed folds (at most 15).
+class ViewLines final : public GapBufferT<unsigned char> {
+public:
+    using GapBufferT<unsigned char>::GapBufferT;
+};
+
+class View;
+
+// Cuts lines into rows; its presence is what it means for wrapping to be on.
+class Wrapper {
+public:
+    virtual ~Wrapper() = default;
+    // Recomputes line L's wrap vector and returns its row count (at least 1).
+    virtual int WrapLine(int line) = 0;
+};
+
+class WinEdgeWrapper final : public Wrapper {
+public:
+    explicit WinEdgeWrapper(View& view) : view_(view) {}
+    int WrapLine(int line) override;
+    int Mode() const { return 2; }
+
+private:
+    View& view_;
+};
+
+// Margin renderers, drawn in this order: line numbers, fold margin,
+// edit-state strip, left margin.
+class LineRender {
+public:
+    virtual ~LineRender() = default;
+    virtual HCURSOR Cursor() const { return LoadCursorW(nullptr, IDC_ARROW); }
+    virtual void DrawLine(HDC dc, int line, const RECT& rc, const RECT& update, View& view);
+    virtual void FillBelow(HDC dc, int y, const RECT& update, View& view);
+    int left = 0, right = 0;
+    bool enabled = true;
+};
 
 // Where position p ends up after [s, e0) was replaced by [s, e1).
 Position AdjustPosition(Position p, Position s, Position e0, Position e1);
@@ -48,6 +110,65 @@ public:
     void DocumentClosing() override;
 
     TextDocument* Document() const { return doc_; }
+
+    // Layout, for the wrapper, the renderers and the painter.
+    FontMetrics& Metrics() { return metrics_; }
+    int LineHeight() const { return metrics_.Height() + extraSpacing_; }
+    int ExtraSpacing() const { return extraSpacing_; }
+    int TabPixels() { return metrics_.Width(L' ') * tabWidth_; }
+    int WrapWidth() const;
+    int RowCount(int line) const;
+    WrapVector* WrapOf(int line) const;
+    bool Hidden(int line) const;
+    int HiddenDepth(int line) const;
+    int FoldMode() const { return foldMode_; }
+    const CaretPos& Caret() const { return caretRec_; }
+    const std::vector<SelRange>& Ranges() const { return ranges_; }
+    COLORREF Color(int entry) const { return colors_[entry]; }
+    int LineNumberDigits() const;
+    HFONT MarkFont();
+
+private:
+    // Layout (wrapping, folding, mapping).
+    void ResetLayout();
+    void SetWrap(bool on);
+    void RewrapAll();
+    int CountVisibleRows() const;
+    int RowOfLine(int line) const;
+    void LineOfRow(int row, int* line, int* subRow) const;
+    CaretPos Map(int line, int column);
+    int RowX(const wchar_t* text, int from, int to);
+    Position HitTest(POINT pt, int* row, int* subRow);
+    void SetFirstVisible(int line, int subRow);
+    void RecomputeTopRow();
+    void ClampTopSubRow();
+    int FoldHeaderOf(int line) const;
+    bool Collapse(int header);
+    bool Expand(int header);
+    void AfterFoldChange(int header);
+    void SetFoldMode(int mode);
+    void FoldTimerTick();
+    void EnsureDepths();
+    void LayoutMargins();
+    void UpdateScrollBars();
+    void UpdateCaretRecord();
+    void InvalidateCaretRows(const CaretPos& before);
+    void OnSize();
+    void SetFont(HFONT font, bool redraw);
+    LRESULT WindowMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled);
+
+    // Painting.
+    void OnPaint();
+    void Paint(HDC dc, const RECT& update);
+    void PaintLine(HDC dc, int line, const RECT& lineRect, const RECT& update);
+    int PaintRun(HDC dc, const wchar_t* text, int from, int to, unsigned short style, COLORREF rowBack,
+                 bool special, int x, int rowTop, int rowStart, const RECT& clip, bool* stop);
+    void ResolveColors(unsigned short style, COLORREF rowBack, bool special, COLORREF* text, COLORREF* back,
+                       bool* underline) const;
+    void PaintLineEnd(HDC dc, int x, int rowTop, COLORREF back, bool last, bool folded, const RECT& rowRect);
+    void SetRuler(bool on);
+    static LRESULT CALLBACK RulerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    void PaintRuler(HDC dc, const RECT& rc);
 
 private:
     // Message families.
@@ -94,6 +215,27 @@ private:
 
     std::vector<IHighlighter*> highlighters_;
     bool invalidAll_ = false;  // the whole window awaits WM_PAINT
+
+    // Layout state.
+    FontMetrics metrics_;
+    int extraSpacing_ = 0;
+    Wrapper* wrapper_ = nullptr;
+    GapBufferPointer<WrapVector>* wraps_ = nullptr;
+    ViewLines* depths_ = nullptr;
+    int visibleRows_ = 1;
+    ScrollPos scroll_{};
+    CaretPos caretRec_{};
+    CaretPos prevCaretRec_{};
+    RECT textArea_{};
+    int hOffset_ = 0;
+    int longestRow_ = 0;
+    int foldMode_ = 0;
+    bool foldTimer_ = false;
+    bool braceMatch_ = true;
+    int braces_[4] = {-1, -1, -1, -1};  // two (line, column) pairs
+    bool parts_[10] = {true, false, true, true, true, true, true, false, false, false};
+    LineRender* renderers_[4] = {};  // line numbers, fold margin, edit state, left margin
+    HWND ruler_ = nullptr;
     COLORREF ownColors_[COLOR_TABLE_ENTRIES];
     COLORREF* colors_;
     GapBufferPointer<LineStyleT>* styleStore_ = nullptr;
@@ -101,3 +243,9 @@ private:
 
 // The control's own colour table defaults.
 void FillDefaultColors(COLORREF* table);
+// The margin renderers, by index: line numbers, fold margin, edit state, left margin.
+LineRender* MakeRenderer(int index);
+// Digits of the line-number column: 3 below 1000 lines, else the count's.
+int DigitsFor(int lineCount);
+// The mark font is shared by all views until the library unloads.
+void FreeMarkFont();

@@ -3,6 +3,9 @@
 
 #include "View.h"
 
+#define GET_X_LPARAM_(lp) static_cast<int>(static_cast<short>(LOWORD(lp)))
+#define GET_Y_LPARAM_(lp) static_cast<int>(static_cast<short>(HIWORD(lp)))
+
 namespace {
 int Int(WPARAM w) { return static_cast<int>(static_cast<INT_PTR>(w)); }
 template <typename T> T* Ptr(UINT_PTR v) { return reinterpret_cast<T*>(v); }
@@ -58,14 +61,134 @@ LRESULT View::SelectionMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
     return 0;
 }
 
+// Standard window messages: painting, size, font, timers.
+LRESULT View::WindowMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+    switch (msg) {
+        case WM_PAINT: OnPaint(); return 0;
+        case WM_PRINTCLIENT: {
+            RECT rc;
+            GetClientRect(hwnd_, &rc);
+            Paint(reinterpret_cast<HDC>(wp), rc);
+            return 0;
+        }
+        case WM_ERASEBKGND: return 1;
+        case WM_SIZE: OnSize(); return 0;
+        case WM_SETFONT: SetFont(reinterpret_cast<HFONT>(wp), lp != 0); return 0;
+        case WM_GETFONT: return reinterpret_cast<LRESULT>(metrics_.Font());
+        case WM_TIMER:
+            if (wp == 3) {
+                FoldTimerTick();
+                return 0;
+            }
+            break;
+        case WM_SETREDRAW:
+            // The default procedure keeps the flag; turning it on repaints.
+            DefWindowProcW(hwnd_, msg, wp, lp);
+            if (wp) {
+                invalidAll_ = false;
+                Invalidate();
+            }
+            return 0;
+    }
+    handled = false;
+    return 0;
+}
+
+void View::OnSize() {
+    if (!doc_) return;
+    LayoutMargins();
+    Invalidate();
+}
+
+void View::SetFont(HFONT font, bool redraw) {
+    metrics_.Select(font ? font : static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT)));
+    if (!doc_) return;
+    LayoutMargins();
+    if (wrapper_) {
+        RewrapAll();
+        ClampTopSubRow();
+        RecomputeTopRow();
+    }
+    UpdateCaretRecord();
+    if (redraw) Invalidate();
+}
+
 LRESULT View::DisplayMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+    const bool query = (wp & 0x80000000u) != 0;
     switch (msg) {
         case MPM_COLORTABLE:
             if (COLORREF* table = Ptr<COLORREF>(wp)) {
                 colors_ = table;
                 Invalidate();
             }
+            if (ruler_) InvalidateRect(ruler_, nullptr, FALSE);
             return reinterpret_cast<LRESULT>(colors_);
+        case MPM_LINESPACING:
+            if (!query) {
+                extraSpacing_ = Int(wp);
+                OnSize();
+                UpdateCaretRecord();
+            }
+            return extraSpacing_;
+        case MPM_VIEWPART: {
+            const int part = LOWORD(wp) & 0xFF;
+            const bool show = LOWORD(wp) >= 256;
+            if (part < 0 || part > 9 || part == 7) return lp == -1 ? 0 : -1;
+            if (lp == -1) return part == 8 ? 0 : parts_[part];
+            if (part == 8) return -1;
+            parts_[part] = show;
+            if (part == 1) SetRuler(show);
+            if (lp != 0) {
+                OnSize();
+                Invalidate();
+            }
+            return -1;
+        }
+        case MPM_LINEHEIGHT: return LineHeight();
+        case MPM_FONTHEIGHT: return metrics_.Height();
+        case MPM_TEXTWIDTH: {
+            const wchar_t* t = Ptr<const wchar_t>(wp);
+            if (!t) return 0;
+            const int n = static_cast<int>(lp) < 0 ? int(wcslen(t)) : static_cast<int>(lp);
+            return metrics_.TextWidth(t, n);
+        }
+        case MPM_BRACEMATCH:
+            if (wp == 0 || wp == 1) {
+                braceMatch_ = wp == 1;
+                Invalidate();
+            }
+            return braceMatch_;
+        case MPM_HITTEST:
+        case MPM_TOGGLEWRAP:
+        case MPM_GETWRAPMODE:
+        case MPM_FIRSTVISIBLE:
+        case MPM_VISIBLEROWS:
+        case MPM_FOLDMODE:
+            if (!doc_) return 0;
+            break;
+    }
+    switch (msg) {
+        case MPM_HITTEST: {
+            int* out = Ptr<int>(wp);
+            if (!out) return 0;
+            const POINT pt = {GET_X_LPARAM_(lp), GET_Y_LPARAM_(lp)};
+            int row = 0, sub = 0;
+            const Position p = HitTest(pt, &row, &sub);
+            out[0] = p.line;
+            out[1] = p.column;
+            out[2] = row;
+            out[3] = sub;
+            return 0;
+        }
+        case MPM_TOGGLEWRAP: SetWrap(wrapper_ == nullptr); return 0;
+        case MPM_GETWRAPMODE: return wrapper_ ? 2 : 0;
+        case MPM_FIRSTVISIBLE:
+            if (!query) SetFirstVisible(Int(wp), 0);
+            return scroll_.firstLine;
+        case MPM_VISIBLEROWS: return visibleRows_;
+        case MPM_FOLDMODE:
+            if (!query && Int(wp) >= 0 && Int(wp) <= 3) SetFoldMode(Int(wp));
+            return foldMode_;
         case MPM_HIGHLIGHTER: {
             IHighlighter* h = Ptr<IHighlighter>(wp);
             auto it = std::find(highlighters_.begin(), highlighters_.end(), h);

@@ -40,42 +40,25 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-std::wstring Decode(const std::vector<char>& bytes) {
-    size_t skip = bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-                  static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF
-                      ? 3 : 0;
-    const char* p = bytes.data() + skip;
-    const int n = static_cast<int>(bytes.size() - skip);
-    UINT cp = CP_UTF8;
-    int units = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, p, n, nullptr, 0);
-    if (units == 0 && n > 0) {
-        cp = CP_ACP;
-        units = MultiByteToWideChar(cp, 0, p, n, nullptr, 0);
-    }
-    std::wstring text(static_cast<size_t>(units), L'\0');
-    if (units) MultiByteToWideChar(cp, 0, p, n, text.data(), units);
-    return text;
+// UTF-8 when the start of the file is valid UTF-8, else the ANSI code page.
+int GuessCodePage(const wchar_t* path) {
+    HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return 65001;
+    std::vector<char> head(65536);
+    DWORD got = 0;
+    ReadFile(f, head.data(), DWORD(head.size()), &got, nullptr);
+    CloseHandle(f);
+    int n = int(got);
+    // Do not judge a character cut at the end of the sample.
+    while (n > 0 && n > int(got) - 4 && (static_cast<unsigned char>(head[size_t(n - 1)]) & 0xC0) == 0x80) --n;
+    if (n > 0 && (static_cast<unsigned char>(head[size_t(n - 1)]) & 0xC0) == 0xC0) --n;
+    if (n == 0) return 65001;
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, head.data(), n, nullptr, 0) ? 65001 : 0;
 }
 
 bool LoadInto(HWND edit, const wchar_t* path) {
-    HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    LARGE_INTEGER size{};
-    GetFileSizeEx(f, &size);
-    std::vector<char> bytes(static_cast<size_t>(size.QuadPart));
-    DWORD got = 0;
-    const bool ok = bytes.empty() || (ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
-                                      got == bytes.size());
-    CloseHandle(f);
-    if (!ok) return false;
-    const std::wstring text = Decode(bytes);
-    TextArg arg = {text.c_str(), static_cast<int>(text.size())};
-    Position start = {0, 0};
-    SendMessageW(edit, MPM_RECORDING, 0, 0);
-    SendMessageW(edit, MPM_INSERTTEXT, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&arg));
-    SendMessageW(edit, MPM_RECORDING, 1, 0);
-    SendMessageW(edit, MPM_SETCARET, reinterpret_cast<WPARAM>(&start), 0);
-    return true;
+    const int cp = GuessCodePage(path);
+    return SendMessageW(edit, MPM_LOADFILE, reinterpret_cast<WPARAM>(path), MAKELPARAM(cp, LB_CRLF)) != 0;
 }
 
 }  // namespace
@@ -98,6 +81,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
                                  CW_USEDEFAULT, CW_USEDEFAULT, 900, 700, nullptr, nullptr, instance, nullptr);
     g_edit = CreateWindowExW(WS_EX_CLIENTEDGE, MRPAD_CLASS_NAME, L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL,
                              0, 0, 100, 100, frame, reinterpret_cast<HMENU>(1), editLib, nullptr);
+    HDC screen = GetDC(nullptr);
+    HFONT font = CreateFontW(-MulDiv(11, GetDeviceCaps(screen, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, 0, 0, 0,
+                             DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY, FIXED_PITCH, L"Courier New");
+    ReleaseDC(nullptr, screen);
+    SendMessageW(g_edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), 1);
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argv && argc > 1) {

@@ -1,0 +1,457 @@
+// Layout: wrapping lines into rows at the window edge, folding, and the
+// mapping between document positions and visual rows and pixels.
+//
+// Rows have equal height. A line takes one row unless wrapping cut it; a line
+// inside a collapsed fold (hidden depth > 0) takes none. Per-line layout data
+// (wrap vectors, hidden depths) is kept exactly as long as the document's
+// line array and follows every edit.
+#include <algorithm>
+
+#include "View.h"
+
+int WinEdgeWrapper::WrapLine(int line) {
+    WrapVector* v = view_.WrapOf(line);
+    if (v) v->count = 0;
+    TextDocument* doc = view_.Document();
+    if (!doc) return 1;
+    int n = 0;
+    const wchar_t* t = doc->LineText(line, &n);
+    FontMetrics& m = view_.Metrics();
+    const int width = view_.WrapWidth();
+    const int tab = std::max(view_.TabPixels(), 1);
+    int d = 0, rows = 0;
+    for (int i = 0; i < n; ++i) {
+        const wchar_t c = t[i];
+        if (c == L'\r' || c == L'\n') break;
+        const int w = c == L'\t' ? tab - d % tab : m.Width(c);
+        d += w;
+        if (d >= width) {
+            if (!v) return 0;  // never: the caller makes the vector first
+            v->Push(i);
+            ++rows;
+            d = c == L'\t' ? tab : w;
+        }
+    }
+    if (rows == 0) return 1;
+    v->Push(n);
+    return rows + 1;
+}
+
+int View::WrapWidth() const { return std::max<int>(textArea_.right - textArea_.left, 40); }
+
+WrapVector* View::WrapOf(int line) const {
+    if (!wraps_ || line < 0 || line >= wraps_->Count()) return nullptr;
+    return (*wraps_)[line];
+}
+
+int View::RowCount(int line) const {
+    const WrapVector* v = WrapOf(line);
+    return v && v->count > 1 ? v->count : 1;
+}
+
+int View::HiddenDepth(int line) const {
+    return depths_ && line >= 0 && line < depths_->Count() ? (*depths_)[line] : 0;
+}
+
+bool View::Hidden(int line) const { return HiddenDepth(line) > 0; }
+
+// Wraps one line, making its vector on first use.
+static int Wrap(View& view, Wrapper* wrapper, GapBufferPointer<WrapVector>* wraps, int line) {
+    WrapVector*& v = (*wraps)[line];
+    if (!v) v = new WrapVector;
+    const int rows = wrapper->WrapLine(line);
+    if (rows <= 1 && v->capacity > 64) {  // give back what a long line needed
+        delete v;
+        v = nullptr;
+    }
+    (void)view;
+    return rows;
+}
+
+int View::CountVisibleRows() const {
+    if (!doc_) return 0;
+    const int n = doc_->LineCount();
+    if (!wraps_ && !depths_) return n;
+    int rows = 0;
+    for (int i = 0; i < n; ++i)
+        if (!Hidden(i)) rows += RowCount(i);
+    return rows;
+}
+
+void View::RewrapAll() {
+    if (!wrapper_ || !doc_) return;
+    const int n = doc_->LineCount();
+    for (int i = 0; i < n; ++i) Wrap(*this, wrapper_, wraps_, i);
+    visibleRows_ = CountVisibleRows();
+}
+
+void View::SetWrap(bool on) {
+    if (on == (wrapper_ != nullptr) || !doc_) return;
+    if (on) {
+        wrapper_ = new WinEdgeWrapper(*this);
+        const int n = doc_->LineCount();
+        wraps_ = new GapBufferPointer<WrapVector>(std::max(n, 8));
+        wraps_->InsertRepeated(0, nullptr, n);
+        RewrapAll();
+        ClampTopSubRow();
+        hOffset_ = 0;
+    } else {
+        delete wrapper_;
+        wrapper_ = nullptr;
+        delete wraps_;
+        wraps_ = nullptr;
+        scroll_.topSubRow = 0;
+        visibleRows_ = CountVisibleRows();
+    }
+    RecomputeTopRow();
+    UpdateCaretRecord();
+    Invalidate();
+    UpdateScrollBars();
+}
+
+// The rows of the visible lines before `line`: counted from the top line of
+// the window when that is nearer than the document start.
+int View::RowOfLine(int line) const {
+    if (!doc_) return 0;
+    line = std::clamp(line, 0, doc_->LineCount() - 1);
+    if (!wraps_ && !depths_) return line;
+    int from = 0, row = 0;
+    const int topLine = scroll_.firstLine, topLineRow = scroll_.topRow - scroll_.topSubRow;
+    if (std::abs(line - topLine) < line) {
+        from = topLine;
+        row = topLineRow;
+    }
+    for (int i = from; i < line; ++i)
+        if (!Hidden(i)) row += RowCount(i);
+    for (int i = from - 1; i >= line; --i)
+        if (!Hidden(i)) row -= RowCount(i);
+    return row;
+}
+
+// The line and sub-row shown at a global visual row (clamped to the text).
+void View::LineOfRow(int row, int* line, int* subRow) const {
+    *line = 0;
+    *subRow = 0;
+    if (!doc_) return;
+    const int n = doc_->LineCount();
+    if (!wraps_ && !depths_) {
+        *line = std::clamp(row, 0, n - 1);
+        return;
+    }
+    int l = 0, r = 0;
+    const int topLineRow = scroll_.topRow - scroll_.topSubRow;
+    if (row >= topLineRow && scroll_.firstLine < n) {
+        l = scroll_.firstLine;
+        r = topLineRow;
+    }
+    int lastVisible = -1;
+    for (; l < n; ++l) {
+        if (Hidden(l)) continue;
+        lastVisible = l;
+        const int rows = RowCount(l);
+        if (row < r + rows) {
+            *line = l;
+            *subRow = std::max(row - r, 0);
+            return;
+        }
+        r += rows;
+    }
+    if (lastVisible < 0) lastVisible = n - 1;
+    *line = lastVisible;
+    *subRow = RowCount(lastVisible) - 1;
+}
+
+// Tab-expanded width of [from, to) of a row that starts at `from`.
+int View::RowX(const wchar_t* text, int from, int to) {
+    const int tab = std::max(TabPixels(), 1);
+    int x = 0;
+    for (int i = from; i < to; ++i) x += text[i] == L'\t' ? tab - x % tab : metrics_.Width(text[i]);
+    return x;
+}
+
+CaretPos View::Map(int line, int column) {
+    CaretPos p{};
+    if (!doc_) return p;
+    line = std::clamp(line, 0, doc_->LineCount() - 1);
+    int n = 0;
+    const wchar_t* t = doc_->LineText(line, &n);
+    column = std::clamp(column, 0, n);
+    p.line = line;
+    p.column = column;
+    int rowStart = 0;
+    if (const WrapVector* v = WrapOf(line); v && v->count > 1) {
+        int k = 0;
+        while (k < v->count - 1 && v->data[k] < column) ++k;
+        p.subRow = k;
+        rowStart = k > 0 ? v->data[k - 1] : 0;
+    }
+    // The row of the line itself comes after the text was read: walking rows
+    // may read other lines through the shared scratch buffer.
+    std::wstring copy(t + rowStart, size_t(column - rowStart));
+    p.x = RowX(copy.c_str(), 0, int(copy.size()));
+    p.row = RowOfLine(line) + p.subRow;
+    p.prefX = p.x;
+    return p;
+}
+
+Position View::HitTest(POINT pt, int* rowOut, int* subRowOut) {
+    const int lh = std::max(LineHeight(), 1);
+    int dy = pt.y - textArea_.top;
+    int rowOffset = dy >= 0 ? dy / lh : -((-dy + lh - 1) / lh);
+    int line = 0, sub = 0;
+    LineOfRow(std::max(scroll_.topRow + rowOffset, 0), &line, &sub);
+    if (rowOut) *rowOut = RowOfLine(line) + sub;
+    if (subRowOut) *subRowOut = sub;
+    int n = 0;
+    const wchar_t* t = doc_->LineText(line, &n);
+    std::wstring text(t, size_t(n));
+    int from = 0, to = n;
+    if (const WrapVector* v = WrapOf(line); v && v->count > 1) {
+        from = sub > 0 ? v->data[sub - 1] : 0;
+        to = v->data[std::min(sub, v->count - 1)];
+    }
+    const int x = pt.x - textArea_.left + hOffset_ * metrics_.AveWidth();
+    const int tab = std::max(TabPixels(), 1);
+    int d = 0, col = from;
+    for (; col < to; ++col) {
+        const int w = text[size_t(col)] == L'\t' ? tab - d % tab : metrics_.Width(text[size_t(col)]);
+        if (x < d + (w + 1) / 2) break;
+        d += w;
+    }
+    // A click past the end of a row that wraps stays before its last unit.
+    if (col == to && to < n && to > from) --col;
+    return {line, col};
+}
+
+void View::RecomputeTopRow() {
+    if (!doc_) return;
+    scroll_.firstLine = std::clamp(scroll_.firstLine, 0, doc_->LineCount() - 1);
+    const int saved = scroll_.topRow, sub = scroll_.topSubRow;
+    // Count from the document start: the reference is what is being recomputed.
+    scroll_.topRow = 0;
+    scroll_.topSubRow = 0;
+    const int first = scroll_.firstLine;
+    scroll_.firstLine = 0;
+    const int row = RowOfLine(first);
+    scroll_.firstLine = first;
+    scroll_.topSubRow = sub;
+    scroll_.topRow = row + sub;
+    (void)saved;
+}
+
+void View::ClampTopSubRow() {
+    if (!doc_) return;
+    scroll_.topSubRow = std::clamp(scroll_.topSubRow, 0, RowCount(scroll_.firstLine) - 1);
+}
+
+void View::SetFirstVisible(int line, int subRow) {
+    if (!doc_ || line < 0 || line >= doc_->LineCount()) return;
+    scroll_.firstLine = line;
+    scroll_.topSubRow = subRow;
+    ClampTopSubRow();
+    RecomputeTopRow();
+    UpdateCaretRecord();
+    Invalidate();
+    UpdateScrollBars();
+}
+
+void View::UpdateCaretRecord() {
+    if (!doc_) return;
+    const int pref = caretRec_.prefX;
+    const bool keepPref = caretRec_.line == caret_.line && caretRec_.column == caret_.column;
+    caretRec_ = Map(caret_.line, caret_.column);
+    if (keepPref) caretRec_.prefX = pref;
+}
+
+void View::InvalidateCaretRows(const CaretPos& before) {
+    if (!hwnd_ || invalidAll_) return;
+    const int lh = LineHeight();
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    for (int row : {before.row, caretRec_.row}) {
+        const int y = textArea_.top + (row - scroll_.topRow) * lh;
+        RECT rc = {client.left, y, client.right, y + lh};
+        InvalidateRect(hwnd_, &rc, FALSE);
+    }
+}
+
+// Folding ---------------------------------------------------------------------
+
+void View::EnsureDepths() {
+    if (depths_ || !doc_) return;
+    const int n = doc_->LineCount();
+    depths_ = new ViewLines(std::max(n, 8));
+    depths_->InsertRepeated(0, 0, n);
+}
+
+int View::FoldHeaderOf(int line) const {
+    if (!doc_) return 0;
+    line = std::clamp(line, 0, doc_->LineCount() - 1);
+    const int a = doc_->GetAttr(line, LA_FOLDLEVEL);
+    if (a > 0) {
+        for (int i = line - 1; i >= 0; --i)
+            if ((i == 0 ? 0 : doc_->GetAttr(i, LA_FOLDLEVEL)) < a) return i;
+        return 0;
+    }
+    while (line > 0 && Hidden(line)) --line;
+    return line;
+}
+
+bool View::Collapse(int h) {
+    if (!doc_ || h < 0 || h >= doc_->LineCount() || Hidden(h)) return false;
+    const int b = h == 0 ? 0 : doc_->GetAttr(h, LA_FOLDLEVEL);
+    const int n = doc_->LineCount();
+    int e = h + 1;
+    while (e < n && doc_->GetAttr(e, LA_FOLDLEVEL) > b) ++e;
+    if (e == h + 1) return false;
+    EnsureDepths();
+    for (int i = h + 1; i < e; ++i) {
+        unsigned char& d = (*depths_)[i];
+        if (d == 0) visibleRows_ -= RowCount(i);
+        if (d < 15) ++d;
+    }
+    AfterFoldChange(h);
+    return true;
+}
+
+bool View::Expand(int h) {
+    if (!doc_ || h < 0 || h + 1 >= doc_->LineCount() || Hidden(h) || !Hidden(h + 1)) return false;
+    const int n = doc_->LineCount();
+    int end = h + 1;
+    while (end < n && Hidden(end)) ++end;
+    end = std::min(end, n - 1);
+    for (int i = h + 1; i <= end; ++i) {
+        unsigned char& d = (*depths_)[i];
+        if (d == 1) visibleRows_ += RowCount(i);
+        if (d > 0) --d;
+    }
+    AfterFoldChange(h);
+    return true;
+}
+
+void View::AfterFoldChange(int h) {
+    if (!ranges_.empty()) ClearSelection();
+    if (h < scroll_.firstLine) {
+        scroll_.firstLine = h;
+        scroll_.topSubRow = 0;
+    }
+    RecomputeTopRow();
+    caret_ = {h, 0};
+    UpdateCaretRecord();
+    Invalidate();
+    UpdateScrollBars();
+}
+
+void View::SetFoldMode(int mode) {
+    if (!doc_) return;
+    foldMode_ = mode;
+    const int n = doc_->LineCount();
+    for (int i = 0; i < n; ++i) doc_->LineAt(i).SetAttr(LA_FOLDLEVEL, 0);
+    if (depths_) {
+        delete depths_;
+        depths_ = nullptr;
+        visibleRows_ = CountVisibleRows();
+        RecomputeTopRow();
+    }
+    if (mode == 1) doc_->foldsValidFrom = 0;
+    LayoutMargins();
+    Invalidate();
+    if (foldTimer_) {
+        KillTimer(hwnd_, 3);
+        foldTimer_ = false;
+    } else if (mode == 1) {
+        foldTimer_ = SetTimer(hwnd_, 3, 80, nullptr) != 0;
+    }
+}
+
+void View::FoldTimerTick() {
+    if (!doc_ || !doc_->lexer || (foldMode_ != 1 && foldMode_ != 2)) {
+        KillTimer(hwnd_, 3);
+        foldTimer_ = false;
+        return;
+    }
+    if (foldMode_ == 1 && doc_->ComputeFolds(201) >= doc_->LineCount()) {
+        KillTimer(hwnd_, 3);
+        foldTimer_ = false;
+    }
+    if (renderers_[1] && renderers_[1]->enabled) {
+        RECT rc;
+        GetClientRect(hwnd_, &rc);
+        rc.left = renderers_[1]->left;
+        rc.right = renderers_[1]->right;
+        InvalidateRect(hwnd_, &rc, FALSE);
+    }
+}
+
+// Edits --------------------------------------------------------------------------
+
+void View::TextChanged(Position s, Position e0, Position e1, bool statesChanged) {
+    const CaretPos before = caretRec_;
+    if (wrapper_ && wraps_ && s.line < wraps_->Count()) {
+        const int old = RowCount(s.line);
+        const int rows = Wrap(*this, wrapper_, wraps_, s.line);
+        if (!Hidden(s.line)) visibleRows_ += rows - old;
+    }
+    if (foldMode_ == 1 && !foldTimer_ && hwnd_) foldTimer_ = SetTimer(hwnd_, 3, 80, nullptr) != 0;
+    if (e0.line > s.line) {
+        const int removed = e0.line - s.line;
+        for (int i = s.line + 1; i <= e0.line; ++i)
+            if (!Hidden(i)) visibleRows_ -= RowCount(i);
+        if (wraps_) wraps_->Erase(s.line + 1, removed);
+        if (depths_) depths_->Erase(s.line + 1, removed);
+        if (scroll_.firstLine > e0.line) scroll_.firstLine -= removed;
+        else if (scroll_.firstLine > s.line) scroll_.firstLine = s.line, scroll_.topSubRow = 0;
+    }
+    if (e1.line > s.line) {
+        const int added = e1.line - s.line;
+        if (wraps_) wraps_->InsertRepeated(s.line + 1, nullptr, added);
+        if (depths_) depths_->InsertRepeated(s.line + 1, 0, added);
+        visibleRows_ += added;
+        if (scroll_.firstLine > s.line) scroll_.firstLine += added;
+        if (wrapper_)
+            for (int i = s.line + 1; i <= e1.line; ++i) visibleRows_ += Wrap(*this, wrapper_, wraps_, i) - 1;
+    }
+    if (scroll_.firstLine >= e1.line || e0.line != e1.line) ClampTopSubRow();
+    if (e0.line != e1.line || wrapper_ || depths_) RecomputeTopRow();
+    if (Hidden(s.line)) Expand(FoldHeaderOf(s.line));
+    caret_ = AdjustPosition(caret_, s, e0, e1);
+    for (SelRange& r : ranges_) {
+        r.start = AdjustPosition(r.start, s, e0, e1);
+        r.end = AdjustPosition(r.end, s, e0, e1);
+    }
+    ranges_.erase(std::remove_if(ranges_.begin(), ranges_.end(),
+                                 [](const SelRange& r) { return r.start == r.end; }),
+                  ranges_.end());
+    if (ranges_.size() < 2) column_ = false;
+    // The number column is as wide as the line count's digits.
+    if (e0.line != e1.line && renderers_[0]->enabled &&
+        DigitsFor(doc_->LineCount() - (e1.line - e0.line)) != LineNumberDigits())
+        LayoutMargins();
+    UpdateCaretRecord();
+    if (before.row != caretRec_.row) InvalidateCaretRows(before);
+    (void)statesChanged;
+    Invalidate();
+    UpdateScrollBars();
+    TextChangedNotify nm = {};
+    nm.start = s;
+    nm.oldEnd = e0;
+    nm.newEnd = e1;
+    Notify(nm.hdr, EN_MP_TEXTCHANGED);
+}
+
+void View::ResetLayout() {
+    delete depths_;
+    depths_ = nullptr;
+    if (wraps_ && doc_) {
+        delete wraps_;
+        const int n = doc_->LineCount();
+        wraps_ = new GapBufferPointer<WrapVector>(std::max(n, 8));
+        wraps_->InsertRepeated(0, nullptr, n);
+        RewrapAll();
+    }
+    scroll_ = ScrollPos{};
+    hOffset_ = 0;
+    visibleRows_ = CountVisibleRows();
+    caretRec_ = CaretPos{};
+    prevCaretRec_ = caretRec_;
+}

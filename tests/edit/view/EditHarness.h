@@ -1,0 +1,119 @@
+// The test harness for Edit.dll: a parent window that records notifications
+// and controls created by class name, spoken to only through messages.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "EditProtocol.h"
+
+namespace {
+
+struct Notice {
+    HWND from;
+    UINT_PTR id;
+    UINT code;
+    Position a, b, c;
+};
+inline std::vector<Notice> g_notices;
+
+inline LRESULT CALLBACK ParentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NOTIFY) {
+        const NMHDR* h = reinterpret_cast<const NMHDR*>(lp);
+        Notice n = {h->hwndFrom, h->idFrom, h->code, {}, {}, {}};
+        EXPECT_EQ(wp, h->idFrom);
+        if (h->code == EN_MP_TEXTCHANGED) {
+            const auto* t = reinterpret_cast<const TextChangedNotify*>(lp);
+            n.a = t->start, n.b = t->oldEnd, n.c = t->newEnd;
+        } else if (h->code == EN_MP_CARETMOVED) {
+            const auto* t = reinterpret_cast<const CaretMovedNotify*>(lp);
+            n.a = t->oldCaret, n.b = t->newCaret;
+        }
+        g_notices.push_back(n);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+class EditControl : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        library_ = LoadLibraryW(MRPAD_LIBRARY_NAME);
+        ASSERT_NE(library_, nullptr);
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = ParentProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"EditTestParent";
+        RegisterClassW(&wc);
+    }
+
+    void SetUp() override {
+        parent_ = CreateWindowExW(0, L"EditTestParent", L"test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(parent_, nullptr);
+        edit_ = Create(7);
+        g_notices.clear();
+    }
+    void TearDown() override { DestroyWindow(parent_); }
+
+    HWND Create(int id) {
+        HWND h = CreateWindowExW(0, MRPAD_CLASS_NAME, L"caption", WS_CHILD | WS_VISIBLE, 0, 0, 600, 400, parent_,
+                                 reinterpret_cast<HMENU>(INT_PTR(id)), library_, nullptr);
+        EXPECT_NE(h, nullptr);
+        return h;
+    }
+
+    LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0, HWND to = nullptr) {
+        return SendMessageW(to ? to : edit_, msg, wp, lp);
+    }
+    template <typename A, typename B> LRESULT SendP(UINT msg, A* a, B* b, HWND to = nullptr) {
+        return Send(msg, reinterpret_cast<WPARAM>(a), reinterpret_cast<LPARAM>(b), to);
+    }
+
+    LRESULT Insert(const std::wstring& s, Position* at = nullptr, HWND to = nullptr) {
+        TextArg arg = {s.c_str(), int(s.size())};
+        return SendP(MPM_INSERTTEXT, at, &arg, to);
+    }
+    std::wstring All(HWND to = nullptr) {
+        RangeTextArg arg = {0, 0, INT_MAX, INT_MAX, nullptr, LB_LF};
+        const int n = int(SendP(MPM_GETRANGETEXT, &arg, (void*)nullptr, to));
+        std::wstring s(size_t(n), L'\0');
+        arg.buffer = s.data();
+        SendP(MPM_GETRANGETEXT, &arg, (void*)nullptr, to);
+        return s;
+    }
+    std::wstring Line(int i, HWND to = nullptr) {
+        const int n = int(Send(MPM_GETLINE, WPARAM(i), 0, to));
+        std::wstring s(size_t(n) + 1, L'\0');
+        Send(MPM_GETLINE, WPARAM(i), reinterpret_cast<LPARAM>(s.data()), to);
+        s.resize(size_t(n));
+        return s;
+    }
+    Position Caret(HWND to = nullptr) {
+        Position p = {-1, -1};
+        SendP(MPM_GETCARETPOS, &p, (void*)nullptr, to);
+        return p;
+    }
+    void Command(int id, HWND to = nullptr) { Send(WM_COMMAND, WPARAM(id), 0, to); }
+    std::wstring Global(HGLOBAL g) {
+        if (!g) return L"<null>";
+        std::wstring s(static_cast<const wchar_t*>(GlobalLock(g)));
+        GlobalUnlock(g);
+        GlobalFree(g);
+        return s;
+    }
+
+    static inline HMODULE library_ = nullptr;
+    HWND parent_ = nullptr;
+    HWND edit_ = nullptr;
+};
+
+
+inline bool Same(Position a, Position b) { return a.line == b.line && a.column == b.column; }
+
+}  // namespace

@@ -1,0 +1,369 @@
+// Layout, wrapping, folding and painting of the control, checked through
+// messages and on the pixels it paints (WM_PRINTCLIENT into a bitmap).
+#include "EditHarness.h"
+
+namespace {
+
+class ViewTest : public EditControl {
+protected:
+    // One visible parent for the whole suite: under a bare X server without a
+    // window manager, hiding a shown top-level window waits two seconds.
+    static void SetUpTestSuite() {
+        EditControl::SetUpTestSuite();
+        shown_ = CreateWindowExW(0, L"EditTestParent", L"view", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    }
+    void SetUp() override {
+        parent_ = shown_;
+        edit_ = Create(7);
+        g_notices.clear();
+        font_ = CreateFontW(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY,
+                            FIXED_PITCH, L"Courier New");
+        Send(WM_SETFONT, reinterpret_cast<WPARAM>(font_), 1);
+        cw_ = int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>(L"x"), 1));
+        lh_ = int(Send(MPM_LINEHEIGHT));
+        ASSERT_GT(cw_, 0);
+        ASSERT_GT(lh_, 0);
+    }
+    void TearDown() override {
+        DestroyWindow(edit_);
+        DeleteObject(font_);
+    }
+    // Line numbers off: the text area starts after the 2-pixel left margin.
+    void PlainMargins() { Send(MPM_VIEWPART, 0, 1); }
+    void Resize(int width, int height = 300) { SetWindowPos(edit_, nullptr, 0, 0, width, height, SWP_NOZORDER); }
+    int Rows() { return int(Send(MPM_VISIBLEROWS)); }
+    void CaretTo(int line, int column = 0) {
+        Position p = {line, column};
+        SendP(MPM_SETCARET, &p, (void*)nullptr);
+    }
+    // Hit test: line, column, row, sub-row.
+    std::vector<int> Hit(int x, int y) {
+        int out[4] = {-1, -1, -1, -1};
+        Send(MPM_HITTEST, reinterpret_cast<WPARAM>(out), MAKELPARAM(x, y));
+        return {out[0], out[1], out[2], out[3]};
+    }
+    void SetLevel(int line, int level) {
+        LineAttrArg a = {LA_FOLDLEVEL, level};
+        SendP(MPM_SETLINEATTR, (void*)(INT_PTR)line, &a);
+    }
+
+    static inline HWND shown_ = nullptr;
+    HFONT font_ = nullptr;
+    int cw_ = 0, lh_ = 0;
+};
+
+// What the control paints, captured through WM_PRINTCLIENT.
+class Capture {
+public:
+    explicit Capture(HWND h) {
+        RECT rc;
+        GetClientRect(h, &rc);
+        w_ = rc.right;
+        h_ = rc.bottom;
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = w_;
+        bi.bmiHeader.biHeight = -h_;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        dc_ = CreateCompatibleDC(nullptr);
+        bmp_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+        old_ = SelectObject(dc_, bmp_);
+        SendMessageW(h, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
+        GdiFlush();
+    }
+    ~Capture() {
+        SelectObject(dc_, old_);
+        DeleteObject(bmp_);
+        DeleteDC(dc_);
+    }
+    COLORREF At(int x, int y) const {
+        const uint32_t p = bits_[size_t(y) * size_t(w_) + size_t(x)];
+        return RGB((p >> 16) & 255, (p >> 8) & 255, p & 255);
+    }
+    int Count(RECT r, COLORREF c) const {
+        int n = 0;
+        for (int y = std::max<int>(r.top, 0); y < std::min<int>(r.bottom, h_); ++y)
+            for (int x = std::max<int>(r.left, 0); x < std::min<int>(r.right, w_); ++x) n += At(x, y) == c;
+        return n;
+    }
+    void Save(const wchar_t* path) const {  // for looking at a failure
+        BITMAPFILEHEADER fh = {};
+        BITMAPINFOHEADER ih = {};
+        ih.biSize = sizeof ih;
+        ih.biWidth = w_;
+        ih.biHeight = -h_;
+        ih.biPlanes = 1;
+        ih.biBitCount = 32;
+        fh.bfType = 0x4D42;
+        fh.bfOffBits = sizeof fh + sizeof ih;
+        fh.bfSize = fh.bfOffBits + DWORD(w_ * h_ * 4);
+        HANDLE f = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD n;
+        WriteFile(f, &fh, sizeof fh, &n, nullptr);
+        WriteFile(f, &ih, sizeof ih, &n, nullptr);
+        WriteFile(f, bits_, DWORD(w_ * h_ * 4), &n, nullptr);
+        CloseHandle(f);
+    }
+
+private:
+    int w_, h_;
+    HDC dc_;
+    HBITMAP bmp_;
+    HGDIOBJ old_;
+    uint32_t* bits_ = nullptr;
+};
+
+// Marks the first four units of line 1 as find highlights (class 20).
+struct FindHighlight : IHighlighter {
+    int Highlight(int line, const wchar_t*, int n, unsigned short* st) override {
+        if (line == 1)
+            for (int i = 0; i < 4 && i < n; ++i) st[i] = (unsigned short)((st[i] & ~31) | STYLE_FIND_HIGHLIGHT);
+        return 0;
+    }
+};
+
+}  // namespace
+
+TEST_F(ViewTest, ALineOfExactlyTheWrapWidthTakesTwoRows) {
+    PlainMargins();
+    Resize(2 + 10 * cw_);
+    Insert(L"0123456789\n012345678");
+    EXPECT_EQ(Send(MPM_GETWRAPMODE), 0);
+    EXPECT_EQ(Rows(), 2);
+    Send(MPM_TOGGLEWRAP);
+    EXPECT_EQ(Send(MPM_GETWRAPMODE), 2);
+    EXPECT_EQ(Rows(), 3);
+    // The character that reaches the width starts the second row.
+    EXPECT_EQ(Hit(3, lh_ + 2), (std::vector<int>{0, 9, 1, 1}));
+    EXPECT_EQ(Hit(3, 2 * lh_ + 2), (std::vector<int>{1, 0, 2, 0}));
+    // The caret at the break column shows at the end of the upper row: the
+    // current-line background covers row 0, not row 1.
+    CaretTo(0, 9);
+    Capture cap(edit_);
+    const COLORREF current = reinterpret_cast<const COLORREF*>(Send(MPM_COLORTABLE))[12];
+    EXPECT_EQ(cap.At(2 + 10 * cw_ - 2, lh_ / 2), current);
+    EXPECT_NE(cap.At(2 + 10 * cw_ - 2, lh_ + lh_ / 2), current);
+    Send(MPM_TOGGLEWRAP);
+    EXPECT_EQ(Rows(), 2);
+}
+
+TEST_F(ViewTest, NarrowWindowsStillWrapAtFortyPixels) {
+    PlainMargins();
+    Resize(20);
+    const std::wstring line(30, L'w');
+    Insert(line);
+    Send(MPM_TOGGLEWRAP);
+    // Reference: a row ends where the running width reaches 40 pixels.
+    int rows = 1, d = 0;
+    for (size_t i = 0; i < line.size(); ++i) {
+        d += cw_;
+        if (d >= 40) ++rows, d = cw_;
+    }
+    EXPECT_EQ(Rows(), rows);
+}
+
+TEST_F(ViewTest, ATabInASecondRowCountsFromTheRowStart) {
+    PlainMargins();
+    Resize(2 + 10 * cw_);
+    Send(MPM_TABWIDTH, 4);
+    Insert(L"aaaaaaaaaab\tX");
+    Send(MPM_TOGGLEWRAP);
+    // Row 1 holds "ab\tX": the tab ends at 4 widths from the row start.
+    EXPECT_EQ(Hit(2 + 4 * cw_ + 1, lh_ + 2), (std::vector<int>{0, 12, 1, 1}));
+    EXPECT_EQ(Hit(2 + 2 * cw_ + 1, lh_ + 2)[1], 11);
+}
+
+TEST_F(ViewTest, WrappingFollowsEditsAndResizes) {
+    PlainMargins();
+    Resize(2 + 10 * cw_);
+    Send(MPM_TOGGLEWRAP);
+    Insert(L"short");
+    EXPECT_EQ(Rows(), 1);
+    Insert(std::wstring(20, L'z'));  // 25 units: rows of 9, 9, 7
+    EXPECT_EQ(Rows(), 3);
+    Insert(L"\nnext\nlines");
+    EXPECT_EQ(Rows(), 5);
+    Resize(2 + 30 * cw_);
+    EXPECT_EQ(Rows(), 3);
+    Position a = {0, 0}, b = {2, 0};
+    SendP(MPM_DELETERANGE, &a, &b);
+    EXPECT_EQ(Rows(), 1);
+}
+
+TEST_F(ViewTest, NestedFoldsCollapseAndExpandByDepth) {
+    Insert(L"0\n1\n2\n3\n4\n5");
+    EXPECT_EQ(Send(MPM_FOLDMODE, 2), 2);
+    EXPECT_EQ(Send(MPM_FOLDMODE, 0x80000000u), 2);
+    const int levels[] = {0, 1, 2, 2, 1, 0};
+    for (int i = 0; i < 6; ++i) SetLevel(i, levels[i]);
+    CaretTo(2);
+    Command(ECMD_COLLAPSEFOLD);  // the fold of line 1: lines 2 and 3
+    EXPECT_EQ(Rows(), 4);
+    EXPECT_TRUE(Same(Caret(), {1, 0}));
+    CaretTo(0);
+    Command(ECMD_COLLAPSEFOLD);  // line 0 is a header at level 0: lines 1 to 4
+    EXPECT_EQ(Rows(), 2);
+    Command(ECMD_EXPANDFOLD);
+    EXPECT_EQ(Rows(), 4);  // the inner fold stays collapsed
+    CaretTo(1);
+    Command(ECMD_EXPANDFOLD);
+    EXPECT_EQ(Rows(), 6);
+    Command(ECMD_EXPANDFOLD);  // nothing folded under line 1 now
+    EXPECT_EQ(Rows(), 6);
+    // Switching the mode clears every level.
+    Send(MPM_FOLDMODE, 3);
+    LineAttrArg get = {LA_FOLDLEVEL, -1};
+    SendP(MPM_GETLINEATTR, (void*)2, &get);
+    EXPECT_EQ(get.value, 0);
+}
+
+TEST_F(ViewTest, HiddenDepthSaturatesAtFifteen) {
+    std::wstring text;
+    for (int i = 0; i < 18; ++i) text += std::to_wstring(i) + L"\n";
+    text.pop_back();
+    Insert(text);
+    Send(MPM_FOLDMODE, 2);
+    for (int i = 0; i < 17; ++i) SetLevel(i, i);  // sixteen nested folds
+    SetLevel(17, 0);
+    CaretTo(16);
+    for (int i = 0; i < 16; ++i) Command(ECMD_COLLAPSEFOLD);
+    EXPECT_EQ(Rows(), 2);
+    // Fifteen expansions from the outside make everything visible: line 16
+    // sat at depth 15, not 16.
+    for (int h = 0; h < 15; ++h) {
+        CaretTo(h);
+        Command(ECMD_EXPANDFOLD);
+    }
+    EXPECT_EQ(Rows(), 18);
+}
+
+TEST_F(ViewTest, DeletingTheFirstVisibleLineMovesTheTopToTheEditStart) {
+    std::wstring text;
+    for (int i = 0; i < 100; ++i) text += L"line " + std::to_wstring(i) + L"\n";
+    Insert(text);
+    Send(MPM_FIRSTVISIBLE, 50);
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 50);
+    Position a = {40, 2}, b = {60, 0};
+    SendP(MPM_DELETERANGE, &a, &b);
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 40);
+    Position c = {10, 0}, d = {15, 0};  // above the top: it moves up
+    SendP(MPM_DELETERANGE, &c, &d);
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 35);
+    Position e = {0, 0};
+    Insert(L"1\n2\n3\n", &e);
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 38);
+    Send(MPM_FIRSTVISIBLE, 5000);  // beyond the end: ignored
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 38);
+    EXPECT_EQ(Rows(), int(Send(MPM_GETLINECOUNT)));
+}
+
+TEST_F(ViewTest, MarginsAndMarksArePaintedInTheirColours) {
+    COLORREF table[COLOR_TABLE_ENTRIES];
+    const COLORREF* own = reinterpret_cast<const COLORREF*>(Send(MPM_COLORTABLE));
+    std::copy(own, own + COLOR_TABLE_ENTRIES, table);
+    table[0] = RGB(255, 255, 255);
+    table[1] = RGB(0, 0, 0);
+    table[3] = RGB(0, 0, 200);     // selection background
+    table[4] = RGB(255, 255, 0);
+    table[6] = RGB(0, 160, 0);     // marks, [EOF]
+    table[7] = RGB(230, 230, 230); // line-number background
+    table[8] = RGB(200, 0, 0);     // digits
+    table[10] = RGB(128, 0, 128);  // "..."
+    table[11] = RGB(0, 128, 128);  // dotted underline
+    table[12] = RGB(255, 240, 180);// current line
+    table[40] = RGB(255, 0, 255);  // find highlight background
+    table[70] = RGB(250, 250, 250);
+    SendP(MPM_COLORTABLE, table, (void*)nullptr);
+    Insert(L"first line\nfind this\nheader\n\tbody\nlast");
+    FindHighlight hl;
+    Send(MPM_HIGHLIGHTER, reinterpret_cast<WPARAM>(&hl), 1);
+    const int numbers = cw_ * 5;  // three digits plus two
+    const int text0 = numbers + 2;
+    CaretTo(0, 3);
+    {
+        Capture cap(edit_);
+        EXPECT_GT(cap.Count({0, 0, numbers, lh_}, table[8]), 0) << "line-number digits";
+        EXPECT_GT(cap.Count({0, 0, numbers, lh_}, table[7]), 0);
+        EXPECT_GT(cap.Count({text0 + 12 * cw_, 0, text0 + 40 * cw_, lh_}, table[12]), 20 * cw_)
+            << "current-line background";
+        EXPECT_GT(cap.Count({text0, lh_, text0 + 4 * cw_, 2 * lh_}, table[40]), 0) << "find highlight";
+        EXPECT_GT(cap.Count({text0 + 4 * cw_, 4 * lh_, text0 + 10 * cw_, 5 * lh_}, table[6]), 0) << "[EOF]";
+        EXPECT_EQ(cap.Count({text0 + 10 * cw_, 4 * lh_, text0 + 40 * cw_, 5 * lh_}, table[12]), 0);
+        EXPECT_GT(cap.Count({text0, 5 * lh_, text0 + 40 * cw_, 6 * lh_}, table[70]), 0) << "below the text";
+    }
+    // A selection over the find highlight shows the selection colours, and a
+    // find highlight on the current line keeps its own background.
+    Position a = {1, 0}, b = {1, 2};
+    SendP(MPM_SELECT, &a, &b);
+    {
+        Capture cap(edit_);
+        EXPECT_GT(cap.Count({text0, lh_, text0 + 2 * cw_, 2 * lh_}, table[3]), 0);
+        EXPECT_EQ(cap.Count({text0, lh_, text0 + 2 * cw_, 2 * lh_}, table[40]), 0);
+        EXPECT_GT(cap.Count({text0 + 2 * cw_, lh_, text0 + 4 * cw_, 2 * lh_}, table[40]), 0);
+        EXPECT_GT(cap.Count({text0 + 12 * cw_, lh_, text0 + 40 * cw_, 2 * lh_}, table[12]), 0);
+    }
+    // A collapsed header: line-end mark, "...", and a dotted underline.
+    Send(MPM_FOLDMODE, 2);
+    SetLevel(3, 1);
+    CaretTo(3);
+    Command(ECMD_COLLAPSEFOLD);
+    const int folds = 10;
+    {
+        Capture cap(edit_);
+        const int x0 = folds + numbers + 2 + 6 * cw_ + cw_;  // after "header" and its line-end mark
+        EXPECT_GT(cap.Count({x0, 2 * lh_, x0 + 4 * cw_, 3 * lh_}, table[10]), 0) << "...";
+        EXPECT_GT(cap.Count({folds + numbers, 3 * lh_ - 2, folds + numbers + 200, 3 * lh_}, table[11]), 50);
+        // The hidden line takes no height: "last" is the fourth row.
+        EXPECT_GT(cap.Count({folds, 3 * lh_, folds + numbers, 4 * lh_}, table[8]), 0);
+        EXPECT_GT(cap.Count({folds + numbers + 2 + 4 * cw_, 3 * lh_, folds + numbers + 2 + 10 * cw_, 4 * lh_},
+                            table[6]), 0);
+    }
+    // The host's table is read live.
+    table[70] = RGB(1, 2, 3);
+    {
+        Capture cap(edit_);
+        EXPECT_GT(cap.Count({folds + numbers + 2, 5 * lh_, 300, 6 * lh_}, RGB(1, 2, 3)), 0);
+    }
+    Send(MPM_HIGHLIGHTER, reinterpret_cast<WPARAM>(&hl), 0);
+}
+
+TEST_F(ViewTest, LineNumberColumnGrowsWithTheLineCount) {
+    std::wstring nine;
+    for (int i = 0; i < 9; ++i) nine += L"x\n";
+    Insert(nine);
+    // Text starts after the number column (digits + 2) and the left margin.
+    EXPECT_EQ(Hit(5 * cw_ + 2 + 1, 1)[1], 0);
+    EXPECT_EQ(Hit(5 * cw_ + 2 + cw_ + 1, 1)[1], 1);
+    std::wstring many;
+    for (int i = 0; i < 12345; ++i) many += L"y\n";
+    Insert(many);
+    Send(MPM_FIRSTVISIBLE, 0);
+    EXPECT_EQ(Hit(7 * cw_ + 2 + 1, 1)[1], 0);
+    EXPECT_EQ(Hit(7 * cw_ + 2 - cw_ + 1, 1)[1], 0);  // left of the text: column 0
+}
+
+TEST_F(ViewTest, ViewPartsAndFontMessages) {
+    EXPECT_EQ(Send(MPM_VIEWPART, 0, LPARAM(-1)), 1);
+    EXPECT_EQ(Send(MPM_VIEWPART, 9, LPARAM(-1)), 0);
+    EXPECT_EQ(Send(MPM_VIEWPART, 8, LPARAM(-1)), 0);
+    EXPECT_EQ(Send(MPM_VIEWPART, 256 | 9, 1), -1);
+    EXPECT_EQ(Send(MPM_VIEWPART, 9, LPARAM(-1)), 1);
+    EXPECT_EQ(Send(MPM_VIEWPART, 256 | 1, 1), -1);  // the ruler
+    EXPECT_EQ(Send(MPM_VIEWPART, 1, LPARAM(-1)), 1);
+    EXPECT_NE(FindWindowExW(edit_, nullptr, nullptr, nullptr), nullptr);
+    Send(MPM_VIEWPART, 1, 1);
+    EXPECT_EQ(FindWindowExW(edit_, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(Send(WM_GETFONT), reinterpret_cast<LRESULT>(font_));
+    EXPECT_EQ(Send(MPM_LINESPACING, 4), 4);
+    EXPECT_EQ(Send(MPM_LINEHEIGHT), lh_ + 4);
+    EXPECT_EQ(Send(MPM_LINESPACING, 0x80000000u), 4);
+    EXPECT_EQ(Send(MPM_FONTHEIGHT), lh_);
+    EXPECT_EQ(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>(L"abc"), -1), 3 * cw_);
+    // A control character is as wide as its name.
+    EXPECT_EQ(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>(L"\x13"), 1), 4 * cw_);
+    EXPECT_EQ(Send(MPM_BRACEMATCH, 2), 1);
+    EXPECT_EQ(Send(MPM_BRACEMATCH, 0), 0);
+    EXPECT_EQ(Send(WM_ERASEBKGND), 1);
+}
