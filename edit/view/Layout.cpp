@@ -26,7 +26,7 @@ int WinEdgeWrapper::WrapLine(int line) {
         const int w = c == L'\t' ? tab - d % tab : m.Width(c);
         d += w;
         if (d >= width) {
-            if (!v) return 0;  // never: the caller makes the vector first
+            if (!v) v = view_.NewWrapVector(line);
             v->Push(i);
             ++rows;
             d = c == L'\t' ? tab : w;
@@ -55,16 +55,20 @@ int View::HiddenDepth(int line) const {
 
 bool View::Hidden(int line) const { return HiddenDepth(line) > 0; }
 
-// Wraps one line, making its vector on first use.
-static int Wrap(View& view, Wrapper* wrapper, GapBufferPointer<WrapVector>* wraps, int line) {
-    WrapVector*& v = (*wraps)[line];
+WrapVector* View::NewWrapVector(int line) {
+    WrapVector*& v = (*wraps_)[line];
     if (!v) v = new WrapVector;
+    return v;
+}
+
+// Wraps one line; a line that no longer wraps gives back a large vector.
+static int Wrap(Wrapper* wrapper, GapBufferPointer<WrapVector>* wraps, int line) {
     const int rows = wrapper->WrapLine(line);
-    if (rows <= 1 && v->capacity > 64) {  // give back what a long line needed
+    WrapVector*& v = (*wraps)[line];
+    if (rows <= 1 && v && v->capacity > 64) {
         delete v;
         v = nullptr;
     }
-    (void)view;
     return rows;
 }
 
@@ -81,7 +85,7 @@ int View::CountVisibleRows() const {
 void View::RewrapAll() {
     if (!wrapper_ || !doc_) return;
     const int n = doc_->LineCount();
-    for (int i = 0; i < n; ++i) Wrap(*this, wrapper_, wraps_, i);
+    for (int i = 0; i < n; ++i) Wrap(wrapper_, wraps_, i);
     visibleRows_ = CountVisibleRows();
 }
 
@@ -389,7 +393,7 @@ void View::TextChanged(Position s, Position e0, Position e1, bool statesChanged)
     const CaretPos before = caretRec_;
     if (wrapper_ && wraps_ && s.line < wraps_->Count()) {
         const int old = RowCount(s.line);
-        const int rows = Wrap(*this, wrapper_, wraps_, s.line);
+        const int rows = Wrap(wrapper_, wraps_, s.line);
         if (!Hidden(s.line)) visibleRows_ += rows - old;
     }
     if (foldMode_ == 1 && !foldTimer_ && hwnd_) foldTimer_ = SetTimer(hwnd_, 3, 80, nullptr) != 0;
@@ -409,7 +413,7 @@ void View::TextChanged(Position s, Position e0, Position e1, bool statesChanged)
         visibleRows_ += added;
         if (scroll_.firstLine > s.line) scroll_.firstLine += added;
         if (wrapper_)
-            for (int i = s.line + 1; i <= e1.line; ++i) visibleRows_ += Wrap(*this, wrapper_, wraps_, i) - 1;
+            for (int i = s.line + 1; i <= e1.line; ++i) visibleRows_ += Wrap(wrapper_, wraps_, i) - 1;
     }
     if (scroll_.firstLine >= e1.line || e0.line != e1.line) ClampTopSubRow();
     if (e0.line != e1.line || wrapper_ || depths_) RecomputeTopRow();

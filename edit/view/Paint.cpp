@@ -75,7 +75,7 @@ namespace {
 
 class LineNumberRender final : public LineRender {
 public:
-    void DrawLine(HDC dc, int line, const RECT& rc, const RECT&, View& view) override {
+    void DrawLine(HDC dc, int line, const RECT& rc, const RECT& update, View& view) override {
         RECT col = {left, rc.top, right, rc.bottom};
         FillRect(dc, col, view.Color(7));
         const int half = view.ExtraSpacing() / 2;
@@ -88,7 +88,11 @@ public:
         wchar_t num[16];
         const int len = std::swprintf(num, 16, L"%d", line + 1);
         ExtTextOutW(dc, right - 5, rc.top + half, 0, nullptr, num, UINT(len), nullptr);
-        for (int r = 1; r < view.RowCount(line); ++r)
+        // Continuation rows of a wrapped line, only those in the update area.
+        const int rows = view.RowCount(line);
+        const int firstRow = std::max(1, int(update.top - rc.top) / std::max(lh, 1));
+        const int lastRow = std::min(rows - 1, int(update.bottom - rc.top) / std::max(lh, 1));
+        for (int r = firstRow; r <= lastRow; ++r)
             ExtTextOutW(dc, right - 5, rc.top + r * lh + half - 2, 0, nullptr, L".", 1, nullptr);
         SetTextAlign(dc, TA_LEFT | TA_TOP);
         const bool bookmark = view.Document()->GetAttr(line, LA_BOOKMARK) != 0;
@@ -347,17 +351,24 @@ void View::ResolveColors(unsigned short v, COLORREF rowBack, bool special, COLOR
 
 void View::PaintLine(HDC dc, int line, const RECT& lineRect, const RECT& update) {
     int n = 0;
-    const wchar_t* t = doc_->LineText(line, &n);
-    std::wstring text(t, size_t(n));  // the lexer may read other lines
+    const wchar_t* lineText = doc_->LineText(line, &n);
+    // A lexer or highlighter may read other lines, which can reuse the
+    // buffer of an unloaded line: keep a copy then.
+    std::wstring copy;
+    if ((doc_->lexer || !highlighters_.empty()) && !doc_->LineAt(line).Loaded()) {
+        copy.assign(lineText, size_t(n));
+        lineText = copy.c_str();
+    }
+    const wchar_t* const text = lineText;
     if (g_styles.size() < size_t(n) + 1) g_styles.resize(2 * size_t(n) + 3);
     unsigned short* st = g_styles.data();
     std::fill(st, st + n + 1, 0);
     if (doc_->lexer) {
         doc_->EnsureStates(line - 1);
         const int prev = line > 0 ? doc_->GetAttr(line - 1, LA_LEXSTATE) : 0;
-        doc_->lexer->LineState(line, text.c_str(), n, prev, st);
+        doc_->lexer->LineState(line, text, n, prev, st);
     }
-    for (IHighlighter* h : highlighters_) h->Highlight(line, text.c_str(), n, st);
+    for (IHighlighter* h : highlighters_) h->Highlight(line, text, n, st);
     if (styleStore_ && line < styleStore_->Count())
         if (const LineStyleT* o = (*styleStore_)[line])
             for (int c = 0; c < n && c < o->Count(); ++c)
@@ -392,6 +403,7 @@ void View::PaintLine(HDC dc, int line, const RECT& lineRect, const RECT& update)
         if (top >= clip.bottom) break;
         const int start = r == 0 ? 0 : wv->data[r - 1];
         const int end = rows == 1 ? n : wv->data[r];
+        if (top + lh <= clip.top && r + 1 < rows) continue;  // above the update area
         bool special = true;
         COLORREF rowBack = colors_[0];
         if (parts_[6] && line == caretRec_.line && r == caretRec_.subRow) rowBack = colors_[12];
@@ -399,19 +411,18 @@ void View::PaintLine(HDC dc, int line, const RECT& lineRect, const RECT& update)
         else special = false;
         RECT rowRect = {lineRect.left, top, lineRect.right, top + lh};
         FillRect(dc, rowRect, rowBack);
-        if (top + lh <= clip.top && r + 1 < rows) continue;  // above the update area
         int x = x0;
         bool stop = false;
         for (int c = start; c < end && !stop;) {
             int e = c + 1;
             while (e < end && st[e] == st[c] && e - c < 512) ++e;
-            x = PaintRun(dc, text.c_str(), c, e, st[c], rowBack, special, x, top, start, clip, &stop);
+            x = PaintRun(dc, text, c, e, st[c], rowBack, special, x, top, start, clip, &stop);
             c = e;
         }
         if (ranges_.size() > 1)
             for (int c = start; c <= end && c <= n; ++c)
                 if (st[c] & STYLE_EXTRACARET) {
-                    const int bx = x0 + RowX(text.c_str(), start, c);
+                    const int bx = x0 + RowX(text, start, c);
                     RECT bar = {bx, top, bx + (bx <= clip.left ? 2 : 1), top + lh};
                     FillRect(dc, bar, colors_[22]);
                 }

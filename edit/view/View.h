@@ -119,6 +119,7 @@ public:
     int WrapWidth() const;
     int RowCount(int line) const;
     WrapVector* WrapOf(int line) const;
+    WrapVector* NewWrapVector(int line);
     bool Hidden(int line) const;
     int HiddenDepth(int line) const;
     int FoldMode() const { return foldMode_; }

@@ -102,6 +102,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     SetFocus(g_edit);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // Development switches: F5 wrapping, F6 ruler, F7 whitespace marks, F8 line numbers.
+        if (msg.message == WM_KEYDOWN && msg.wParam >= VK_F5 && msg.wParam <= VK_F8) {
+            if (msg.wParam == VK_F5) {
+                SendMessageW(g_edit, MPM_TOGGLEWRAP, 0, 0);
+            } else {
+                const int part = msg.wParam == VK_F6 ? 1 : msg.wParam == VK_F7 ? 2 : 0;
+                const LRESULT on = SendMessageW(g_edit, MPM_VIEWPART, WPARAM(part), -1);
+                SendMessageW(g_edit, MPM_VIEWPART, WPARAM(part | (on ? 0 : 256)), 1);
+            }
+            continue;
+        }
         if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST &&
             SendMessageW(g_edit, MPM_TRANSLATEACCEL, 0, reinterpret_cast<LPARAM>(&msg)))
             continue;

@@ -367,3 +367,46 @@ TEST_F(ViewTest, ViewPartsAndFontMessages) {
     EXPECT_EQ(Send(MPM_BRACEMATCH, 0), 0);
     EXPECT_EQ(Send(WM_ERASEBKGND), 1);
 }
+
+namespace {
+// Fold levels by braces: the line after one with an unclosed '{' is one deeper.
+struct BraceLexer : ILexer {
+    int calls = 0;
+    int LineState(int, const wchar_t*, int, int prev, unsigned short*) override { return prev; }
+    const wchar_t* Name() override { return L"braces"; }
+    int FoldLevel(int, const wchar_t* t, int n, int, int, int level, unsigned short*) override {
+        ++calls;
+        for (int i = 0; i < n; ++i) level += t[i] == L'{' ? 1 : t[i] == L'}' ? -1 : 0;
+        return std::max(level, 0);
+    }
+};
+}  // namespace
+
+TEST_F(ViewTest, TheBackgroundFoldPassComputesLevelsOnATimer) {
+    std::wstring text;
+    for (int i = 0; i < 300; ++i) text += i % 3 == 0 ? L"block {\n" : i % 3 == 1 ? L"  body\n" : L"}\n";
+    Insert(text);
+    BraceLexer lexer;
+    Send(MPM_SETLEXER, reinterpret_cast<WPARAM>(&lexer), 1);
+    Send(MPM_FOLDMODE, 1);
+    LineAttrArg get = {LA_FOLDLEVEL, -1};
+    const DWORD until = GetTickCount() + 3000;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        SendP(MPM_GETLINEATTR, (void*)299, &get);
+        if (get.value == 1 || GetTickCount() > until) break;
+        Sleep(20);
+    }
+    EXPECT_EQ(get.value, 1) << "line 299 sits inside the last block";
+    SendP(MPM_GETLINEATTR, (void*)1, &get);
+    EXPECT_EQ(get.value, 1);
+    SendP(MPM_GETLINEATTR, (void*)3, &get);
+    EXPECT_EQ(get.value, 0);
+    EXPECT_GE(lexer.calls, 300);
+    // The computed folds collapse like any others.
+    CaretTo(0);
+    Command(ECMD_COLLAPSEFOLD);
+    EXPECT_EQ(Rows(), 301 - 2);
+    Send(MPM_SETLEXER, 0, 0);
+}
