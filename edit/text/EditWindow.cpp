@@ -1,4 +1,4 @@
-// The library's entry point and the window procedure of "MRPAD32".
+// The window procedure of "MRPAD32" and its registration.
 #include <windows.h>
 #include <ole2.h>
 
@@ -6,11 +6,10 @@
 
 #include "Allocators.h"
 #include "EditProtocol.h"
+#include "EditWindow.h"
 #include "View.h"
 
 namespace {
-
-HINSTANCE g_module = nullptr;
 
 View* ViewOf(HWND hwnd) { return reinterpret_cast<View*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
 
@@ -44,6 +43,8 @@ LRESULT CALLBACK EditWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
+}  // namespace
+
 bool RegisterEditClass(HINSTANCE module) {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof wc;
@@ -54,30 +55,4 @@ bool RegisterEditClass(HINSTANCE module) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = MRPAD_CLASS_NAME;
     return RegisterClassExW(&wc) != 0;
-}
-
-}  // namespace
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
-    switch (reason) {
-        case DLL_PROCESS_ATTACH:
-            g_module = module;
-            DisableThreadLibraryCalls(module);
-            OleInitialize(nullptr);
-            if (!RegisterEditClass(module)) {
-                OleUninitialize();
-                return FALSE;
-            }
-            return TRUE;
-        case DLL_PROCESS_DETACH:
-            // At process exit (reserved non-null) the system reclaims everything.
-            if (!reserved) {
-                UnregisterClassW(MRPAD_CLASS_NAME, g_module);
-                OleUninitialize();
-                FreeMarkFont();
-                MempoolAlloctor::FreeAll();
-            }
-            return TRUE;
-    }
-    return TRUE;
 }

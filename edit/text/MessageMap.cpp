@@ -10,6 +10,7 @@
 
 LRESULT View::Message(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
     handled = true;
+    if (msg == MPM_TRANSLATEACCEL) return WindowMessage(msg, wp, lp, handled);
     if (msg == WM_COMMAND) {
         const int id = LOWORD(wp);
         handled = id >= 1 && id <= ECMD_LAST && OnCommand(id);

@@ -418,7 +418,7 @@ void View::TextChanged(Position s, Position e0, Position e1, bool statesChanged)
     if (scroll_.firstLine >= e1.line || e0.line != e1.line) ClampTopSubRow();
     if (e0.line != e1.line || wrapper_ || depths_) RecomputeTopRow();
     if (Hidden(s.line)) Expand(FoldHeaderOf(s.line));
-    caret_ = AdjustPosition(caret_, s, e0, e1);
+    const Position newCaret = AdjustPosition(caret_, s, e0, e1);
     for (SelRange& r : ranges_) {
         r.start = AdjustPosition(r.start, s, e0, e1);
         r.end = AdjustPosition(r.end, s, e0, e1);
@@ -432,7 +432,6 @@ void View::TextChanged(Position s, Position e0, Position e1, bool statesChanged)
         DigitsFor(doc_->LineCount() - (e1.line - e0.line)) != LineNumberDigits())
         LayoutMargins();
     UpdateCaretRecord();
-    if (before.row != caretRec_.row) InvalidateCaretRows(before);
     (void)statesChanged;
     Invalidate();
     UpdateScrollBars();
@@ -441,6 +440,8 @@ void View::TextChanged(Position s, Position e0, Position e1, bool statesChanged)
     nm.oldEnd = e0;
     nm.newEnd = e1;
     Notify(nm.hdr, EN_MP_TEXTCHANGED);
+    MoveCaret(newCaret);
+    if (before.row != caretRec_.row) InvalidateCaretRows(before);
 }
 
 void View::ResetLayout() {

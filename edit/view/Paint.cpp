@@ -14,12 +14,16 @@ std::vector<unsigned short> g_styles;
 
 HFONT g_markFont = nullptr;
 
+}  // namespace
+
 HINSTANCE ThisModule() {
     HMODULE m = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&g_styles), &m);
     return m;
 }
+
+namespace {
 
 void FillRect(HDC dc, const RECT& rc, COLORREF c) {
     SetBkColor(dc, c);

@@ -59,6 +59,7 @@ View::View(HWND hwnd) : hwnd_(hwnd), colors_(ownColors_) {
 }
 
 View::~View() {
+    if (dropTarget_) dropTarget_->Release();
     if (ruler_) DestroyWindow(ruler_);
     delete styleStore_;
     DetachDocument();
@@ -73,6 +74,11 @@ LRESULT View::OnCreate(const CREATESTRUCTW*) {
     ctrlId_ = GetDlgCtrlID(hwnd_);
     static const UINT columnFormat = RegisterClipboardFormatW(L"MSDEVColumnSelect");
     (void)columnFormat;
+    static const HACCEL accel = LoadAcceleratorsW(ThisModule(), MAKEINTRESOURCEW(130));
+    accel_ = accel;
+    dropTarget_ = CreateDropTarget(hwnd_, *this);
+    RegisterDragDrop(hwnd_, dropTarget_);
+    LayoutMargins();
     return 0;
 }
 
@@ -169,16 +175,25 @@ void View::Notify(NMHDR& hdr, UINT code) {
 
 // Caret and selection ---------------------------------------------------------
 
-void View::MoveCaret(Position p) {
+void View::MoveCaret(Position p, bool keepPrefX) {
     if (doc_) p = doc_->Clamp(p);
-    if (p == caret_) return;
+    if (p == caret_) {
+        PlaceCaret();
+        return;
+    }
     CaretMovedNotify nm = {};
     nm.oldCaret = caret_;
     nm.newCaret = p;
+    const int pref = caretRec_.prefX;
     caret_ = p;
     prevCaretRec_ = caretRec_;
     UpdateCaretRecord();
+    if (keepPrefX) caretRec_.prefX = pref;
     if (prevCaretRec_.row != caretRec_.row) InvalidateCaretRows(prevCaretRec_);
+    if (inputMode_ == 1 && hasCaret_) CreateSystemCaret();
+    PlaceCaret();
+    MatchBraces();
+    if (ruler_) InvalidateRect(ruler_, nullptr, FALSE);
     Notify(nm.hdr, EN_MP_CARETMOVED);
 }
 
@@ -287,9 +302,104 @@ void View::UndoRedo(bool redo) {
 
 bool View::OnCommand(int id) {
     if (!doc_) return false;
+    if (id >= ECMD_LEFT && id <= ECMD_SEL_WORDLEFT) {
+        DoMove(id);
+        return true;
+    }
     switch (id) {
+        case ECMD_SELECTALL: {
+            const Position end = doc_->End();
+            ExtendTo({0, 0}, end);
+            Invalidate();
+            MoveCaret(end);
+            ScrollCaretIntoView();
+            return true;
+        }
+        case ECMD_BACKSPACE: Backspace(false); return true;
+        case ECMD_DELETE: Backspace(true); return true;
+        case ECMD_DELWORDLEFT: DeleteWord(false); return true;
+        case ECMD_DELWORDRIGHT: DeleteWord(true); return true;
+        case ECMD_DELETELINE: DeleteLine(); return true;
         case ECMD_UNDO: UndoRedo(false); return true;
         case ECMD_REDO: UndoRedo(true); return true;
+        case ECMD_COPY: Copy(); return true;
+        case ECMD_PASTE: Paste(false); return true;
+        case ECMD_PASTEINDENT: Paste(true); return true;
+        case ECMD_CUT:
+            if (Copy()) {
+                if (doc_->readOnly) {
+                    MessageBeep(MB_OK);
+                    return true;
+                }
+                undo_group::Begin();
+                DeleteSelection();
+                undo_group::End();
+            }
+            return true;
+        case ECMD_OVERWRITE:
+            inputMode_ = 1 - inputMode_;
+            if (hasCaret_) {
+                DestroyCaret();
+                OnFocus(true);
+            }
+            return true;
+        case ECMD_SCROLLUP: ScrollToRow(scroll_.topRow - 1); return true;
+        case ECMD_SCROLLDOWN: ScrollToRow(scroll_.topRow + 1); return true;
+        case ECMD_MIDDLELINE: {
+            const POINT pt = {textArea_.left, (textArea_.top + textArea_.bottom) / 2};
+            ClearSelection();
+            MoveCaret({HitTest(pt, nullptr, nullptr).line, 0});
+            return true;
+        }
+        case ECMD_TOGGLEBOOKMARK:
+            doc_->SetAttr(caret_.line, LA_BOOKMARK, !doc_->GetAttr(caret_.line, LA_BOOKMARK));
+            return true;
+        case ECMD_NEXTBOOKMARK: NextBookmark(true); return true;
+        case ECMD_PREVBOOKMARK: NextBookmark(false); return true;
+        case ECMD_CLEARBOOKMARKS:
+            for (int i = 0; i < doc_->LineCount(); ++i) doc_->LineAt(i).SetAttr(LA_BOOKMARK, 0);
+            doc_->NotifyAttributesChanged();
+            return true;
+        case ECMD_NEWLINEBELOW:
+            DoMove(ECMD_END);
+            LineBreak();
+            return true;
+        case ECMD_NEWLINEABOVE:
+            DoMove(ECMD_HOME);
+            DoMove(ECMD_HOME);
+            if (caret_.column != 0) DoMove(ECMD_HOME);
+            LineBreak();
+            DoMove(ECMD_UP);
+            return true;
+        case ECMD_SELECTWORD: SelectWord(); return true;
+        case ECMD_INDENT: Indent(); return true;
+        case ECMD_UNINDENT: Unindent(); return true;
+        case ECMD_MOVELINEUP: MoveLine(false); return true;
+        case ECMD_MOVELINEDOWN: MoveLine(true); return true;
+        case ECMD_DUPLICATELINE: DuplicateLine(); return true;
+        case ECMD_SELLINESUP: SelectLines(false); return true;
+        case ECMD_SELLINESDOWN: SelectLines(true); return true;
+        case ECMD_UPPERCASE: ChangeCase(true); return true;
+        case ECMD_LOWERCASE: ChangeCase(false); return true;
+        case ECMD_CENTERCARET: ScrollToRow(caretRec_.row - RowsPerPage() / 2); return true;
+        case ECMD_GOTOBRACE: GotoBrace(false); return true;
+        case ECMD_SELECTTOBRACE: GotoBrace(true); return true;
+        case ECMD_TRIMLEADING: TrimBlanks(true); return true;
+        case ECMD_TRIMTRAILING: TrimBlanks(false); return true;
+        case ECMD_CLEARSELECTION: ClearSelection(); return true;
+        case ECMD_LINEBREAK: LineBreak(); return true;
+        case ECMD_COPYLINE: {
+            const std::vector<SelRange> saved = ranges_;
+            const bool col = column_;
+            ranges_ = {{{caret_.line, 0}, {caret_.line, doc_->LineLength(caret_.line)}}};
+            column_ = false;
+            if (doc_->LineLength(caret_.line) > 0) Copy();
+            ranges_ = saved;
+            column_ = col;
+            return true;
+        }
+        case ECMD_TABSTOSPACES: TabsToSpaces(); return true;
+        case ECMD_SPACESTOTABS: SpacesToTabs(); return true;
         case ECMD_COLLAPSEFOLD: Collapse(FoldHeaderOf(caret_.line)); return true;
         case ECMD_EXPANDFOLD: Expand(caret_.line); return true;
         case ECMD_FOLDSELECTION:

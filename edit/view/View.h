@@ -5,7 +5,9 @@
 #pragma once
 
 #include <windows.h>
+#include <ole2.h>
 
+#include <string>
 #include <vector>
 
 #include "DocView.h"
@@ -57,6 +59,7 @@ public:
 };
 
 class View;
+class Command;
 
 // Cuts lines into rows; its presence is what it means for wrapping to be on.
 class Wrapper {
@@ -158,6 +161,78 @@ private:
     void SetFont(HFONT font, bool redraw);
     LRESULT WindowMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled);
 
+    // Caret, moves and scrolling.
+    void CreateSystemCaret();
+    void PlaceCaret();
+    void OnFocus(bool gained);
+    int RowsPerPage() const;
+    int ColumnAtX(int line, int subRow, int x);
+    void ScrollToRow(int row);
+    void ScrollColumns(int offset);
+    void ScrollCaretIntoView();
+    void OnScroll(int bar, int action);
+    void OnWheel(int delta, bool horizontal);
+    void DoMove(int id);
+    Position CharLeft(Position p);
+    Position CharRight(Position p);
+    Position SmartHome(Position p);
+    Position RowMove(int rows, int* subRowOut);
+    void ExtendTo(Position anchor, Position caret);
+    void MatchBraces();
+    Position SelectionAnchor() const;
+
+    // Editing.
+    bool RunCommand(Command& c);
+    void TypeText(const wchar_t* text, int n);
+    void TypeIntoColumns(const wchar_t* text, int n);
+    void OnChar(wchar_t c);
+    bool OnKeyDown(UINT vk);
+    void DeleteSelection();
+    void Backspace(bool forward);
+    void DeleteWord(bool forward);
+    void DeleteLine();
+    void LineBreak();
+    void DuplicateLine();
+    void MoveLine(bool down);
+    void Indent();
+    void Unindent();
+    void TrimBlanks(bool leading);
+    void TabsToSpaces();
+    void SpacesToTabs();
+    void ChangeCase(bool upper);
+    void SelectWord();
+    void SelectLines(bool down);
+    void NextBookmark(bool forward);
+    void GotoBrace(bool extend);
+    void OnImeStart();
+    bool OnImeComposition(LPARAM lp);
+
+    // Mouse.
+    void OnMouseDown(POINT pt, UINT keys);
+    void OnMouseMove(POINT pt);
+    void OnMouseUp(POINT pt);
+    void FollowPointer(POINT pt);
+    void RebuildColumnRanges();
+    bool OnSetCursor();
+    int MarginAt(int x) const;
+
+    // Clipboard and drag-and-drop.
+    bool Copy();
+    void Paste(bool indent);
+    void PasteColumn(const std::wstring& text);
+    void StartDrag();
+
+public:
+    // For the drop target.
+    DWORD DropEffect(DWORD keys, DWORD allowed) const;
+    void DragOver(POINT client);
+    bool Drop(POINT client, const wchar_t* text, DWORD effect, bool ownDrag);
+    void SetOwnDrag(IDataObject* obj) { ownDrag_ = obj; }
+    IDropTarget* DropTarget() const { return dropTarget_; }
+    void EndDropCaret();
+    bool IsOwnDrag(IDataObject* obj) const { return obj && obj == ownDrag_; }
+
+private:
     // Painting.
     void OnPaint();
     void Paint(HDC dc, const RECT& update);
@@ -184,7 +259,7 @@ private:
     void DetachDocument();
 
     // Caret and selection.
-    void MoveCaret(Position p);
+    void MoveCaret(Position p, bool keepPrefX = false);
     void ClearSelection();
     void SelectRange(Position anchor, Position caret);
     HGLOBAL SelectionBlock();
@@ -237,6 +312,18 @@ private:
     bool parts_[10] = {true, false, true, true, true, true, true, false, false, false};
     LineRender* renderers_[4] = {};  // line numbers, fold margin, edit state, left margin
     HWND ruler_ = nullptr;
+
+    // Input state.
+    bool hasCaret_ = false;     // the system caret exists (focus)
+    bool dropCaret_ = false;    // the grey caret of a drag over the view
+    int caretHide_ = 0;
+    bool mouseDown_ = false;
+    bool dragPending_ = false;  // a press inside the selection may start a drag
+    POINT dragAnchor_{}, dragCorner_{};  // column drag rectangle, document pixels
+    bool columnDrag_ = false;
+    IDataObject* ownDrag_ = nullptr;
+    IDropTarget* dropTarget_ = nullptr;
+    HACCEL accel_ = nullptr;
     COLORREF ownColors_[COLOR_TABLE_ENTRIES];
     COLORREF* colors_;
     GapBufferPointer<LineStyleT>* styleStore_ = nullptr;
@@ -246,6 +333,12 @@ private:
 void FillDefaultColors(COLORREF* table);
 // The margin renderers, by index: line numbers, fold margin, edit state, left margin.
 LineRender* MakeRenderer(int index);
+// The drop target of a view, and a data object holding Unicode text (both
+// with one reference for the caller).
+IDropTarget* CreateDropTarget(HWND hwnd, View& view);
+IDataObject* CreateTextDataObject(const wchar_t* text);
+// The module that holds the control's code and resources.
+HINSTANCE ThisModule();
 // Digits of the line-number column: 3 below 1000 lines, else the count's.
 int DigitsFor(int lineCount);
 // The mark font is shared by all views until the library unloads.

@@ -80,7 +80,71 @@ LRESULT View::WindowMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
                 FoldTimerTick();
                 return 0;
             }
+            if (wp == 1) {  // the drag follows a pointer outside the text area
+                POINT pt;
+                GetCursorPos(&pt);
+                ScreenToClient(hwnd_, &pt);
+                if (mouseDown_ && (pt.x < textArea_.left || pt.x >= textArea_.right || pt.y < textArea_.top ||
+                                   pt.y >= textArea_.bottom) && MarginAt(pt.x) != 0)
+                    FollowPointer(pt);
+                return 0;
+            }
+            if (wp == 2) {  // a press inside the selection: drag or click?
+                KillTimer(hwnd_, 2);
+                if (!dragPending_) return 0;
+                dragPending_ = false;
+                POINT pt;
+                GetCursorPos(&pt);
+                if (DragDetect(hwnd_, pt)) {
+                    StartDrag();
+                } else {
+                    ScreenToClient(hwnd_, &pt);
+                    ClearSelection();
+                    MoveCaret(HitTest(pt, nullptr, nullptr));
+                }
+                return 0;
+            }
             break;
+        case WM_SETFOCUS: OnFocus(true); return 0;
+        case WM_KILLFOCUS: OnFocus(false); return 0;
+        case WM_MOUSEACTIVATE:
+            SetFocus(hwnd_);
+            return MA_ACTIVATE;
+        case WM_SETCURSOR:
+            if (LOWORD(lp) == HTCLIENT) return OnSetCursor();
+            break;
+        case WM_NCMOUSEMOVE:
+            SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+            break;
+        case WM_LBUTTONDOWN:
+            OnMouseDown({GET_X_LPARAM_(lp), GET_Y_LPARAM_(lp)}, UINT(wp));
+            return 0;
+        case WM_MOUSEMOVE: OnMouseMove({GET_X_LPARAM_(lp), GET_Y_LPARAM_(lp)}); return 0;
+        case WM_LBUTTONUP: OnMouseUp({GET_X_LPARAM_(lp), GET_Y_LPARAM_(lp)}); return 0;
+        case WM_LBUTTONDBLCLK:
+            if (doc_) SelectWord();
+            return 0;
+        case WM_MOUSEWHEEL:
+            OnWheel(GET_WHEEL_DELTA_WPARAM(wp), (GET_KEYSTATE_WPARAM(wp) & MK_SHIFT) != 0);
+            return 0;
+        case WM_VSCROLL: OnScroll(SB_VERT, LOWORD(wp)); return 0;
+        case WM_HSCROLL: OnScroll(SB_HORZ, LOWORD(wp)); return 0;
+        case WM_KEYDOWN:
+            if (OnKeyDown(UINT(wp))) return 0;
+            break;
+        case WM_CHAR:
+            if (doc_) OnChar(wchar_t(wp));
+            return 0;
+        case WM_IME_STARTCOMPOSITION:
+            OnImeStart();
+            break;
+        case WM_IME_COMPOSITION:
+            if (doc_ && OnImeComposition(lp)) return 0;
+            break;
+        case MPM_TRANSLATEACCEL: {
+            MSG* m = reinterpret_cast<MSG*>(lp);
+            return m && accel_ && TranslateAcceleratorW(hwnd_, accel_, m) ? 1 : 0;
+        }
         case WM_SETREDRAW:
             // The default procedure keeps the flag; turning it on repaints.
             DefWindowProcW(hwnd_, msg, wp, lp);

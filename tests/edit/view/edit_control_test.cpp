@@ -3,6 +3,8 @@
 
 #include "EditHarness.h"
 
+#include <algorithm>
+
 namespace {
 
 struct TestLexer : ILexer {
@@ -81,7 +83,10 @@ TEST_F(EditControl, InsertReadAndNotify) {
     EXPECT_TRUE(Same(Caret(), {2, 5}));
     // One text-changed notice with the edit's positions, and the caret moved.
     ASSERT_FALSE(g_notices.empty());
-    const Notice& n = g_notices.back();
+    auto changed = std::find_if(g_notices.rbegin(), g_notices.rend(),
+                                [](const Notice& x) { return x.code == EN_MP_TEXTCHANGED; });
+    ASSERT_NE(changed, g_notices.rend());
+    const Notice& n = *changed;
     EXPECT_EQ(n.code, UINT(EN_MP_TEXTCHANGED));
     EXPECT_EQ(n.from, edit_);
     EXPECT_EQ(n.id, 7u);
