@@ -129,11 +129,13 @@ void View::OnChar(wchar_t c) {
             MessageBeep(MB_OK);
             return;
         }
+        const Position next = {caret_.line, caret_.column + 1};
         {
             GroupScope group(hwnd_);
-            ReplaceCommand r(caret_, {caret_.line, caret_.column + 1}, &c, 1);
+            ReplaceCommand r(caret_, next, &c, 1);
             RunCommand(r);
         }
+        MoveCaret(next);
         ScrollCaretIntoView();
         return;
     }

@@ -24,6 +24,14 @@ LRESULT View::SelectionMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             if (Position* e = Ptr<Position>(lp)) *e = ranges_[0].end;
             return 1;
         case MPM_ISDELIMITER: return IsDelimiter(static_cast<wchar_t>(wp));
+        case MPM_GETINPUTMODE: return column_ ? 2 : inputMode_;
+        case MPM_FREEZECARET:
+            if (wp == 0 || wp == 1) {
+                frozen_ = wp == 1;
+                PlaceCaret();
+            }
+            return frozen_;
+        case MPM_SCROLLCARET: ScrollCaretIntoView(); return 0;
         case MPM_GOTOLINE:
         case MPM_GETWORDATCARET:
         case MPM_SELECT:
@@ -39,6 +47,7 @@ LRESULT View::SelectionMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             const int count = doc_->LineCount();
             const int target = std::max(std::min(Int(wp), count) - 1, 0);
             if (caret_.line != target) MoveCaret({target, 0});
+            ScrollCaretIntoView();
             return 0;
         }
         case MPM_GETWORDATCARET: return reinterpret_cast<LRESULT>(WordAtCaret());
@@ -54,6 +63,7 @@ LRESULT View::SelectionMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             if (const Position* p = Ptr<Position>(wp)) {
                 ClearSelection();
                 MoveCaret(*p);
+                if (lp == 1) ScrollCaretIntoView();
             }
             return 0;
     }
@@ -277,9 +287,6 @@ LRESULT View::DisplayMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         case MPM_SOFTTABS:
             if (wp == 0 || wp == 1) softTabs_ = wp == 1;
             return softTabs_;
-        case MPM_FREEZECARET:
-            if (wp == 0 || wp == 1) frozen_ = wp == 1;
-            return frozen_;
         case MPM_STYLESTORE: {
             const bool none = styleStore_ == nullptr;
             if (wp == 1 && none) CreateStyleStore();
