@@ -35,6 +35,7 @@ void View::CreateSystemCaret() {
     }
     CreateCaret(hwnd_, nullptr, width, metrics_.Height());
     hasCaret_ = true;
+    caretAt_ = {INT_MIN, INT_MIN};
 }
 
 void View::PlaceCaret() {
@@ -46,8 +47,11 @@ void View::PlaceCaret() {
     const int py = textArea_.top + extraSpacing_ / 2 - LineHeight() * (scroll_.topRow - caretRec_.row);
     const bool inside = px >= textArea_.left - 1 && px < textArea_.right && py >= textArea_.top &&
                         py + LineHeight() <= textArea_.bottom + LineHeight() / 2;
-    if (frozen_ || !inside) SetCaretPos(-100, -100);
-    else SetCaretPos(px, py);
+    const POINT at = frozen_ || !inside ? POINT{-100, -100} : POINT{px, py};
+    if (at.x != caretAt_.x || at.y != caretAt_.y) {
+        SetCaretPos(at.x, at.y);
+        caretAt_ = at;
+    }
 }
 
 void View::OnFocus(bool gained) {

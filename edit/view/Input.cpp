@@ -27,22 +27,15 @@ wchar_t* Dup(const std::wstring& s) {
     return p;
 }
 
-// An undo group for the lifetime of the object, with the caret hidden.
+// An undo group for the lifetime of the object. The edit itself draws
+// nothing (painting hides the caret while it draws), so the caret is left
+// alone: hiding and showing it costs two round trips to the window system.
 class GroupScope {
 public:
-    explicit GroupScope(HWND h) : h_(h) {
-        undo_group::Begin();
-        HideCaret(h_);
-    }
-    ~GroupScope() {
-        undo_group::End();
-        ShowCaret(h_);
-    }
+    explicit GroupScope(HWND) { undo_group::Begin(); }
+    ~GroupScope() { undo_group::End(); }
     GroupScope(const GroupScope&) = delete;
     GroupScope& operator=(const GroupScope&) = delete;
-
-private:
-    HWND h_;
 };
 
 }  // namespace

@@ -267,6 +267,22 @@ void View::UpdateCaretRecord() {
     if (keepPref) caretRec_.prefX = pref;
 }
 
+void View::InvalidateLines(int line, bool toEnd) {
+    if (!hwnd_ || invalidAll_ || !doc_) return;
+    if (Hidden(line) || line < scroll_.firstLine) {
+        Invalidate();
+        return;
+    }
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    const int lh = LineHeight();
+    const int y = textArea_.top + (RowOfLine(line) - scroll_.topRow) * lh;
+    if (y >= client.bottom) return;
+    RECT rc = {client.left, std::max<LONG>(y, textArea_.top), client.right,
+               toEnd ? client.bottom : std::min<LONG>(y + RowCount(line) * lh, client.bottom)};
+    InvalidateRect(hwnd_, &rc, FALSE);
+}
+
 void View::InvalidateCaretRows(const CaretPos& before) {
     if (!hwnd_ || invalidAll_) return;
     const int lh = LineHeight();
@@ -391,6 +407,7 @@ void View::FoldTimerTick() {
 
 void View::TextChanged(Position s, Position e0, Position e1, bool statesChanged) {
     const CaretPos before = caretRec_;
+    const int rowsBefore = RowCount(s.line);
     if (wrapper_ && wraps_ && s.line < wraps_->Count()) {
         const int old = RowCount(s.line);
         const int rows = Wrap(wrapper_, wraps_, s.line);
@@ -432,8 +449,10 @@ void View::TextChanged(Position s, Position e0, Position e1, bool statesChanged)
         DigitsFor(doc_->LineCount() - (e1.line - e0.line)) != LineNumberDigits())
         LayoutMargins();
     UpdateCaretRecord();
-    (void)statesChanged;
-    Invalidate();
+    // Repaint what changed: one line for an edit within a line that kept its
+    // rows and its lexer state, else everything from the edit down.
+    const bool oneLine = e0.line == s.line && e1.line == s.line && !statesChanged;
+    InvalidateLines(s.line, !oneLine || RowCount(s.line) != rowsBefore);
     UpdateScrollBars();
     TextChangedNotify nm = {};
     nm.start = s;

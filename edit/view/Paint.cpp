@@ -251,24 +251,29 @@ void View::LayoutMargins() {
     UpdateScrollBars();
 }
 
+// Scroll bars are set only when what they show changed: each change is a
+// round trip to the window system.
 void View::UpdateScrollBars() {
     if (!hwnd_ || !doc_) return;
     const LONG style = GetWindowLongW(hwnd_, GWL_STYLE);
     const int lh = std::max(LineHeight(), 1);
     const int rowsPerPage = std::max<int>((textArea_.bottom - textArea_.top) / lh, 1);
     if (style & WS_VSCROLL) {
-        SCROLLINFO si = {sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
-        si.nMax = rowsPerPage + visibleRows_ - 2;
-        si.nPage = UINT(rowsPerPage);
-        si.nPos = scroll_.topRow;
-        SetScrollInfo(hwnd_, SB_VERT, &si, TRUE);
+        const int v[3] = {rowsPerPage + visibleRows_ - 2, rowsPerPage, scroll_.topRow};
+        if (!std::equal(v, v + 3, vbar_)) {
+            std::copy(v, v + 3, vbar_);
+            SCROLLINFO si = {sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, 0, v[0], UINT(v[1]), v[2], 0};
+            SetScrollInfo(hwnd_, SB_VERT, &si, TRUE);
+        }
     }
     if (style & WS_HSCROLL) {
-        SCROLLINFO si = {sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
-        si.nMax = wrapper_ ? 0 : longestRow_;
-        si.nPage = UINT(std::max<int>((textArea_.right - textArea_.left) / metrics_.AveWidth(), 1));
-        si.nPos = hOffset_;
-        SetScrollInfo(hwnd_, SB_HORZ, &si, TRUE);
+        const int v[3] = {wrapper_ ? 0 : longestRow_,
+                          std::max<int>((textArea_.right - textArea_.left) / metrics_.AveWidth(), 1), hOffset_};
+        if (!std::equal(v, v + 3, hbar_)) {
+            std::copy(v, v + 3, hbar_);
+            SCROLLINFO si = {sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, 0, v[0], UINT(v[1]), v[2], 0};
+            SetScrollInfo(hwnd_, SB_HORZ, &si, TRUE);
+        }
     }
 }
 
@@ -286,9 +291,18 @@ void View::Paint(HDC target, const RECT& update) {
     if (!doc_ || !metrics_.Font() || !colors_) return;
     const int w = update.right - update.left, h = update.bottom - update.top;
     if (w <= 0 || h <= 0) return;
-    HDC dc = CreateCompatibleDC(target);
-    HBITMAP bmp = CreateCompatibleBitmap(target, w, h);
-    HGDIOBJ oldBmp = SelectObject(dc, bmp);
+    // One off-screen bitmap, kept between paints and grown when too small.
+    if (!paintDc_) paintDc_ = CreateCompatibleDC(target);
+    if (w > paintSize_.cx || h > paintSize_.cy) {
+        if (paintBmp_) {
+            SelectObject(paintDc_, paintOld_);
+            DeleteObject(paintBmp_);
+        }
+        paintSize_ = {std::max<LONG>(w, paintSize_.cx), std::max<LONG>(h, paintSize_.cy)};
+        paintBmp_ = CreateCompatibleBitmap(target, paintSize_.cx, paintSize_.cy);
+        paintOld_ = SelectObject(paintDc_, paintBmp_);
+    }
+    HDC dc = paintDc_;
     SetViewportOrgEx(dc, -update.left, -update.top, nullptr);
     HGDIOBJ oldFont = SelectObject(dc, metrics_.Font());
     SetBkMode(dc, TRANSPARENT);
@@ -320,9 +334,19 @@ void View::Paint(HDC target, const RECT& update) {
     }
     SelectObject(dc, oldFont);
     BitBlt(target, update.left, update.top, w, h, dc, update.left, update.top, SRCCOPY);
-    SelectObject(dc, oldBmp);
-    DeleteObject(bmp);
-    DeleteDC(dc);
+    SetViewportOrgEx(dc, 0, 0, nullptr);
+}
+
+void View::FreePaintBitmap() {
+    if (!paintDc_) return;
+    if (paintBmp_) {
+        SelectObject(paintDc_, paintOld_);
+        DeleteObject(paintBmp_);
+    }
+    DeleteDC(paintDc_);
+    paintDc_ = nullptr;
+    paintBmp_ = nullptr;
+    paintSize_ = {0, 0};
 }
 
 void View::ResolveColors(unsigned short v, COLORREF rowBack, bool special, COLORREF* text, COLORREF* back,

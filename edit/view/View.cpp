@@ -61,6 +61,7 @@ View::View(HWND hwnd) : hwnd_(hwnd), colors_(ownColors_) {
 View::~View() {
     if (dropTarget_) dropTarget_->Release();
     if (ruler_) DestroyWindow(ruler_);
+    FreePaintBitmap();
     delete styleStore_;
     DetachDocument();
     delete wrapper_;

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,7 @@ private:
     void UpdateScrollBars();
     void UpdateCaretRecord();
     void InvalidateCaretRows(const CaretPos& before);
+    void InvalidateLines(int line, bool toEnd);
     void OnSize();
     void SetFont(HFONT font, bool redraw);
     LRESULT WindowMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled);
@@ -235,6 +237,7 @@ public:
 private:
     // Painting.
     void OnPaint();
+    void FreePaintBitmap();
     void Paint(HDC dc, const RECT& update);
     void PaintLine(HDC dc, int line, const RECT& lineRect, const RECT& update);
     int PaintRun(HDC dc, const wchar_t* text, int from, int to, unsigned short style, COLORREF rowBack,
@@ -312,6 +315,13 @@ private:
     bool parts_[10] = {true, false, true, true, true, true, true, false, false, false};
     LineRender* renderers_[4] = {};  // line numbers, fold margin, edit state, left margin
     HWND ruler_ = nullptr;
+    int vbar_[3] = {-1, -1, -1};  // scroll bar range, page and position as last set
+    int hbar_[3] = {-1, -1, -1};
+    POINT caretAt_ = {INT_MIN, INT_MIN};  // where the system caret was put last
+    HDC paintDc_ = nullptr;               // the off-screen bitmap of painting
+    HBITMAP paintBmp_ = nullptr;
+    HGDIOBJ paintOld_ = nullptr;
+    SIZE paintSize_ = {0, 0};
 
     // Input state.
     bool hasCaret_ = false;     // the system caret exists (focus)
