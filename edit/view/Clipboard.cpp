@@ -288,16 +288,18 @@ const FORMATETC kTextFormat = {CF_UNICODETEXT, nullptr, DVASPECT_CONTENT, -1, TY
 
 }  // namespace
 
-// The drop target of a control: accepts Unicode text in global memory.
-class ViewDropTarget final : public ComBase<IDropTarget> {
+// A drop target for Unicode text in global memory: remembers whether the
+// current drag offers it and tells the shell's drag-image helper (when it
+// exists) of every step. Subclasses place the drop caret and run the drop.
+class CIDropTarget : public ComBase<IDropTarget> {
 public:
-    ViewDropTarget(HWND hwnd, View& view) : hwnd_(hwnd), view_(view) {
+    explicit CIDropTarget(HWND hwnd) : hwnd_(hwnd) {
         // Drag images are a nicety: without the shell's helper they do not appear.
         if (FAILED(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER, IID_IDropTargetHelper,
                                     reinterpret_cast<void**>(&helper_))))
             helper_ = nullptr;
     }
-    ~ViewDropTarget() override {
+    ~CIDropTarget() override {
         if (helper_) helper_->Release();
     }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
@@ -308,54 +310,83 @@ public:
         if (helper_) helper_->DragEnter(hwnd_, data, &p, *effect);
         FORMATETC f = kTextFormat;
         accepting_ = data && data->QueryGetData(&f) == S_OK;
-        *effect = accepting_ ? view_.DropEffect(keys, *effect) : DROPEFFECT_NONE;
+        *effect = accepting_ ? Effect(keys, *effect) : DROPEFFECT_NONE;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE DragOver(DWORD keys, POINTL pt, DWORD* effect) override {
         POINT p = {pt.x, pt.y};
         if (helper_) helper_->DragOver(&p, *effect);
-        *effect = accepting_ ? view_.DropEffect(keys, *effect) : DROPEFFECT_NONE;
-        if (!accepting_) return S_OK;
-        ScreenToClient(hwnd_, &p);
-        view_.DragOver(p);
+        *effect = accepting_ ? Effect(keys, *effect) : DROPEFFECT_NONE;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE DragLeave() override {
         if (helper_) helper_->DragLeave();
         accepting_ = false;
-        view_.EndDropCaret();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) override {
         POINT p = {pt.x, pt.y};
         if (helper_) helper_->Drop(data, &p, *effect);
-        const DWORD e = accepting_ ? view_.DropEffect(keys, *effect) : DROPEFFECT_NONE;
+        const DWORD e = accepting_ ? Effect(keys, *effect) : DROPEFFECT_NONE;
         *effect = DROPEFFECT_NONE;
         if (accepting_ && data && e != DROPEFFECT_NONE) {
             FORMATETC f = kTextFormat;
             STGMEDIUM m = {};
             if (data->GetData(&f, &m) == S_OK) {
-                if (m.tymed == TYMED_HGLOBAL) {
+                if (m.tymed == TYMED_HGLOBAL)
                     if (const wchar_t* text = static_cast<const wchar_t*>(GlobalLock(m.hGlobal))) {
                         const std::wstring s(text, wcsnlen(text, GlobalSize(m.hGlobal) / sizeof(wchar_t)));
                         GlobalUnlock(m.hGlobal);
                         ScreenToClient(hwnd_, &p);
-                        if (view_.Drop(p, s.c_str(), e, view_.IsOwnDrag(data))) *effect = e;
+                        if (OnDrop(data, p, s, e)) *effect = e;
                     }
-                }
                 ReleaseStgMedium(&m);
             }
         }
         accepting_ = false;
+        return S_OK;
+    }
+
+protected:
+    virtual DWORD Effect(DWORD keys, DWORD allowed) = 0;
+    virtual bool OnDrop(IDataObject* data, POINT client, const std::wstring& text, DWORD effect) = 0;
+    HWND hwnd_;
+    bool accepting_ = false;
+
+private:
+    IDropTargetHelper* helper_ = nullptr;
+};
+
+// The drop target of a view: the drop caret follows the pointer, and a drop
+// inserts (or moves) the text.
+class ViewDropTarget final : public CIDropTarget {
+public:
+    ViewDropTarget(HWND hwnd, View& view) : CIDropTarget(hwnd), view_(view) {}
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD keys, POINTL pt, DWORD* effect) override {
+        CIDropTarget::DragOver(keys, pt, effect);
+        if (!accepting_) return S_OK;
+        POINT p = {pt.x, pt.y};
+        ScreenToClient(hwnd_, &p);
+        view_.DragOver(p);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragLeave() override {
+        CIDropTarget::DragLeave();
+        view_.EndDropCaret();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) override {
+        CIDropTarget::Drop(data, keys, pt, effect);
         view_.EndDropCaret();
         return S_OK;
     }
 
 private:
-    HWND hwnd_;
+    DWORD Effect(DWORD keys, DWORD allowed) override { return view_.DropEffect(keys, allowed); }
+    bool OnDrop(IDataObject* data, POINT client, const std::wstring& text, DWORD effect) override {
+        return view_.Drop(client, text.c_str(), effect, view_.IsOwnDrag(data));
+    }
     View& view_;
-    IDropTargetHelper* helper_ = nullptr;
-    bool accepting_ = false;
 };
 
 IDropTarget* CreateDropTarget(HWND hwnd, View& view) { return new ViewDropTarget(hwnd, view); }

@@ -298,6 +298,7 @@ void View::UndoRedo(bool redo) {
     if (big) {
         SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(hwnd_, nullptr, TRUE);
+        ScrollCaretIntoView();
     }
 }
 
