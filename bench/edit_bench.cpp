@@ -4,7 +4,7 @@
 //
 //   scripts/bench.sh edit_bench [lines]
 #include <windows.h>
-#include <psapi.h>
+
 
 #include <algorithm>
 #include <cstdio>
@@ -12,28 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "BenchUtil.h"
 #include "EditProtocol.h"
 
 namespace {
-
-double Now() {
-    static LARGE_INTEGER freq = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(freq.QuadPart);
-}
-
-// Committed private memory of the process, summed over its address space
-// (the process counters are not filled in under Wine).
-size_t PrivateBytes() {
-    size_t total = 0;
-    MEMORY_BASIC_INFORMATION mbi;
-    for (const char* p = nullptr; VirtualQuery(p, &mbi, sizeof mbi) == sizeof mbi;
-         p = static_cast<const char*>(mbi.BaseAddress) + mbi.RegionSize) {
-        if (mbi.State == MEM_COMMIT && mbi.Type == MEM_PRIVATE) total += mbi.RegionSize;
-    }
-    return total;
-}
 
 HWND g_edit;
 

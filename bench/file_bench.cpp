@@ -12,25 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "BenchUtil.h"
 #include "EditProtocol.h"
 
 namespace {
-
-double Now() {
-    static LARGE_INTEGER freq = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(freq.QuadPart);
-}
-
-size_t PrivateBytes() {
-    size_t total = 0;
-    MEMORY_BASIC_INFORMATION mbi;
-    for (const char* p = nullptr; VirtualQuery(p, &mbi, sizeof mbi) == sizeof mbi;
-         p = static_cast<const char*>(mbi.BaseAddress) + mbi.RegionSize)
-        if (mbi.State == MEM_COMMIT && mbi.Type == MEM_PRIVATE) total += mbi.RegionSize;
-    return total;
-}
 
 // Lines of varying length (10 to 64 bytes before CR LF), like source code.
 bool Generate(const std::wstring& path, long long bytes) {

@@ -10,21 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "BenchUtil.h"
 #include "EditProtocol.h"
 
 namespace {
-
-double Now() {
-    static LARGE_INTEGER freq = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(freq.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 void Key(HWND h, int vk, bool ctrl) {
     BYTE state[256] = {};

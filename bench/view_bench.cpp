@@ -10,16 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "BenchUtil.h"
 #include "EditProtocol.h"
 
 namespace {
-
-double Now() {
-    static LARGE_INTEGER freq = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(freq.QuadPart);
-}
 
 HMODULE g_lib;
 HWND g_parent;

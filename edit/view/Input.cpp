@@ -280,6 +280,21 @@ template <typename F> void ForEachSelectedLine(const std::vector<SelRange>& rang
 }
 }  // namespace
 
+// Runs a macro over the selected lines; afterwards every range covers whole
+// lines and the caret stands at the end of the last one.
+void View::RunOnWholeLines(MacroCommand& macro) {
+    std::vector<SelRange> ranges = ranges_;
+    ranges_.clear();  // kept aside from the edits' adjustments
+    if (macro.Count() && !RunCommand(macro)) {
+        ranges_ = ranges;
+        return;
+    }
+    for (SelRange& r : ranges) r = {{r.start.line, 0}, {r.end.line, doc_->LineLength(r.end.line)}};
+    ranges_ = ranges;
+    MoveCaret(ranges_.back().end);
+    Invalidate();
+}
+
 void View::Indent() {
     if (ranges_.empty()) return;
     const std::wstring unit = softTabs_ ? std::wstring(size_t(tabWidth_), L' ') : L"\t";
@@ -291,16 +306,7 @@ void View::Indent() {
     ForEachSelectedLine(ranges_, [&](int l) {
         if (doc_->LineLength(l) > 0) macro.AddBack(new InsertCommand({l, 0}, Dup(unit), int(unit.size()), true));
     });
-    std::vector<SelRange> ranges = ranges_;
-    ranges_.clear();
-    if (macro.Count() && !RunCommand(macro)) {
-        ranges_ = ranges;
-        return;
-    }
-    for (SelRange& r : ranges) r = {{r.start.line, 0}, {r.end.line, doc_->LineLength(r.end.line)}};
-    ranges_ = ranges;
-    MoveCaret(ranges_.back().end);
-    Invalidate();
+    RunOnWholeLines(macro);
 }
 
 void View::Unindent() {
@@ -324,16 +330,7 @@ void View::Unindent() {
     ForEachSelectedLine(ranges_, [&](int l) {
         if (const int k = leading(l)) macro.AddBack(new DeleteCommand({l, 0}, {l, k}));
     });
-    std::vector<SelRange> ranges = ranges_;
-    ranges_.clear();
-    if (macro.Count() && !RunCommand(macro)) {
-        ranges_ = ranges;
-        return;
-    }
-    for (SelRange& r : ranges) r = {{r.start.line, 0}, {r.end.line, doc_->LineLength(r.end.line)}};
-    ranges_ = ranges;
-    MoveCaret(ranges_.back().end);
-    Invalidate();
+    RunOnWholeLines(macro);
 }
 
 void View::TrimBlanks(bool leadingRun) {

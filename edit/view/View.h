@@ -196,6 +196,7 @@ private:
     void LineBreak();
     void DuplicateLine();
     void MoveLine(bool down);
+    void RunOnWholeLines(class MacroCommand& macro);
     void Indent();
     void Unindent();
     void TrimBlanks(bool leading);
