@@ -1,0 +1,1722 @@
+// Implementation of the regular-expression engine: nodes, parser, compiler,
+// matcher. Included by Regex.h.
+#pragma once
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <map>
+
+namespace mrx {
+namespace detail {
+
+enum Op : uint8_t {
+    kChar, kString, kAny, kClass, kSplit, kJmp, kSave, kAssert, kBackref, kLook, kAtomic, kCondGroup, kCondLook,
+    kRecurse, kRepSimple, kCntInit, kCntGe, kCntInc, kMark, kProgress, kMatch, kFail
+};
+
+enum AssertKind : uint8_t {
+    kTextStart, kTextEnd, kLineStart, kLineEnd, kEndOrFinalBreak, kEndOrFinalLf, kWordBoundary, kNotWordBoundary,
+    kSearchStart, kAlways
+};
+
+enum RepMode : uint8_t { kGreedy, kLazy, kPossessive };
+
+struct Inst {
+    Op op;
+    int8_t dir = 1;       // +1 consumes rightwards, -1 leftwards
+    bool flag = false;    // ignore case / negated / dotall
+    uint8_t kind = 0;     // assertion kind, repetition mode, look-behind
+    int x = 0, y = 0;     // jump targets, indexes
+    int a = 0, b = 0;     // counts, registers
+};
+
+// A single-unit item of a simple repetition.
+struct Item {
+    Op op;                // kChar, kAny or kClass
+    bool flag;            // ignore case (kChar) or dotall (kAny)
+    uint32_t c;           // the character (folded when ignoring case)
+    int cls;              // class index
+};
+
+struct Program {
+    std::vector<Inst> code;
+    std::vector<std::vector<uint32_t>> strings;  // forward order, folded when ignoring case
+    std::vector<CharClass> classes;
+    std::vector<Item> items;
+    int groups = 1;       // including group 0
+    int registers = 2;    // captures, then counters and marks
+    std::map<std::u32string, int> names;
+    std::vector<int> groupFragment;  // fragment start per group (recursion), -1 when none
+    int wholeFragment = -1;
+    bool rtl = false;
+    bool anchoredStart = false;   // only the search's first position can match
+    bool lineAnchored = false;    // only line starts can match
+    bool matchesNothing = false;
+    // A filter on the first unit a match can start with (left to right).
+    int firstOp = -1;     // -1 none, kChar, kClass
+    uint32_t firstChar = 0, firstOther = 0;
+    int firstClass = -1;
+};
+
+// Nodes ---------------------------------------------------------------------------
+
+class Compiler {
+public:
+    explicit Compiler(Program& p) : prog(p) {}
+    int Emit(Inst i) {
+        prog.code.push_back(i);
+        return int(prog.code.size()) - 1;
+    }
+    int Here() const { return int(prog.code.size()); }
+    Inst& At(int pc) { return prog.code[size_t(pc)]; }
+    int NewRegister() { return prog.registers++; }
+    Program& prog;
+    int dir = 1;
+    std::vector<std::pair<int, const ElxInterface*>> pendingFragments;  // recursion targets
+};
+
+}  // namespace detail
+
+class CEmptyElxT final : public ElxInterface {
+public:
+    void Emit(detail::Compiler&) const override {}
+    bool CanBeEmpty() const override { return true; }
+};
+
+class CStringElxT final : public ElxInterface {
+public:
+    CStringElxT(std::vector<uint32_t> s, bool icase) : text(std::move(s)), icase(icase) {}
+    void Emit(detail::Compiler& c) const override {
+        if (text.size() == 1) {
+            detail::Inst i{detail::kChar};
+            i.dir = int8_t(c.dir);
+            i.flag = icase;
+            i.a = int(icase ? Fold(text[0]) : text[0]);
+            c.Emit(i);
+            return;
+        }
+        std::vector<uint32_t> s = text;
+        if (icase)
+            for (auto& u : s) u = Fold(u);
+        c.prog.strings.push_back(s);
+        detail::Inst i{detail::kString};
+        i.dir = int8_t(c.dir);
+        i.flag = icase;
+        i.x = int(c.prog.strings.size()) - 1;
+        c.Emit(i);
+    }
+    std::vector<uint32_t> text;
+    bool icase;
+};
+
+class CRangeElxT : public ElxInterface {
+public:
+    explicit CRangeElxT(CharClass cls) : cls(std::move(cls)) {}
+    void Emit(detail::Compiler& c) const override {
+        c.prog.classes.push_back(cls);
+        c.prog.classes.back().Finish();
+        detail::Inst i{detail::kClass};
+        i.dir = int8_t(c.dir);
+        i.x = int(c.prog.classes.size()) - 1;
+        c.Emit(i);
+    }
+    CharClass cls;
+};
+
+// A bracket expression: a class built from ranges, POSIX classes and escapes.
+class CBracketElxT final : public CRangeElxT {
+public:
+    using CRangeElxT::CRangeElxT;
+};
+
+// One POSIX class inside brackets (kept as a class of one member).
+class CPosixElxT final : public CRangeElxT {
+public:
+    using CRangeElxT::CRangeElxT;
+};
+
+class CAnyElx final : public ElxInterface {
+public:
+    explicit CAnyElx(bool dotall) : dotall(dotall) {}
+    void Emit(detail::Compiler& c) const override {
+        detail::Inst i{detail::kAny};
+        i.dir = int8_t(c.dir);
+        i.flag = dotall;
+        c.Emit(i);
+    }
+    bool dotall;
+};
+
+class CBoundaryElxT final : public ElxInterface {
+public:
+    explicit CBoundaryElxT(detail::AssertKind k) : kind(k) {}
+    void Emit(detail::Compiler& c) const override {
+        detail::Inst i{detail::kAssert};
+        i.kind = kind;
+        c.Emit(i);
+    }
+    bool CanBeEmpty() const override { return true; }
+    detail::AssertKind kind;
+};
+
+class CGlobalElxT final : public ElxInterface {
+public:
+    void Emit(detail::Compiler& c) const override {
+        detail::Inst i{detail::kAssert};
+        i.kind = detail::kSearchStart;
+        c.Emit(i);
+    }
+    bool CanBeEmpty() const override { return true; }
+};
+
+class CListElxT final : public ElxInterface {
+public:
+    void Emit(detail::Compiler& c) const override {
+        if (c.dir > 0)
+            for (const auto& n : items) n->Emit(c);
+        else
+            for (auto it = items.rbegin(); it != items.rend(); ++it) (*it)->Emit(c);
+    }
+    bool CanBeEmpty() const override {
+        for (const auto& n : items)
+            if (!n->CanBeEmpty()) return false;
+        return true;
+    }
+    std::vector<ElxPtr> items;
+};
+
+class CAlternativeElxT final : public ElxInterface {
+public:
+    void Emit(detail::Compiler& c) const override {
+        std::vector<int> jumps;
+        for (size_t k = 0; k < alternatives.size(); ++k) {
+            if (k + 1 < alternatives.size()) {
+                const int split = c.Emit({detail::kSplit});
+                c.At(split).x = c.Here();
+                alternatives[k]->Emit(c);
+                jumps.push_back(c.Emit({detail::kJmp}));
+                c.At(split).y = c.Here();
+            } else {
+                alternatives[k]->Emit(c);
+            }
+        }
+        for (int j : jumps) c.At(j).x = c.Here();
+    }
+    bool CanBeEmpty() const override {
+        for (const auto& n : alternatives)
+            if (n->CanBeEmpty()) return true;
+        return false;
+    }
+    std::vector<ElxPtr> alternatives;
+};
+
+// A capturing group (group 0 is the whole match).
+class CGroupElx final : public ElxInterface {
+public:
+    CGroupElx(int number, ElxPtr body) : number(number), body(std::move(body)) {}
+    void Emit(detail::Compiler& c) const override {
+        detail::Inst open{detail::kSave}, close{detail::kSave};
+        open.a = 2 * number + (c.dir > 0 ? 0 : 1);
+        close.a = 2 * number + (c.dir > 0 ? 1 : 0);
+        c.Emit(open);
+        body->Emit(c);
+        c.Emit(close);
+    }
+    bool CanBeEmpty() const override { return body->CanBeEmpty(); }
+    int number;        // resolved before compiling
+    std::u32string name;
+    ElxPtr body;
+};
+
+// Repetitions: exactly n, greedy, reluctant and possessive.
+class CRepeatElxT : public ElxInterface {
+public:
+    CRepeatElxT(ElxPtr body, int min, int max) : body(std::move(body)), min(min), max(max) {}
+    void Emit(detail::Compiler& c) const override { EmitRepeat(c, detail::kGreedy); }
+    bool CanBeEmpty() const override { return min == 0 || body->CanBeEmpty(); }
+    ElxPtr body;
+    int min, max;
+
+protected:
+    // A single unit without captures repeats with one choice point.
+    bool SimpleItem(detail::Compiler& c, detail::Item* item) const;
+    void EmitRepeat(detail::Compiler& c, detail::RepMode mode) const;
+};
+
+class CGreedyElxT final : public CRepeatElxT {
+public:
+    using CRepeatElxT::CRepeatElxT;
+};
+
+class CReluctantElxT final : public CRepeatElxT {
+public:
+    using CRepeatElxT::CRepeatElxT;
+    void Emit(detail::Compiler& c) const override { EmitRepeat(c, detail::kLazy); }
+};
+
+class CPossessiveElxT final : public CRepeatElxT {
+public:
+    using CRepeatElxT::CRepeatElxT;
+    void Emit(detail::Compiler& c) const override { EmitRepeat(c, detail::kPossessive); }
+};
+
+// Runs a body as a sub-program: the body's code is placed out of line and
+// ends with a match instruction.
+inline int EmitFragment(detail::Compiler& c, const ElxInterface& body, int dir) {
+    const int skip = c.Emit({detail::kJmp});
+    const int start = c.Here();
+    const int saved = c.dir;
+    c.dir = dir;
+    body.Emit(c);
+    c.dir = saved;
+    c.Emit({detail::kMatch});
+    c.At(skip).x = c.Here();
+    return start;
+}
+
+class CIndependentElxT final : public ElxInterface {
+public:
+    explicit CIndependentElxT(ElxPtr body) : body(std::move(body)) {}
+    void Emit(detail::Compiler& c) const override {
+        const int frag = EmitFragment(c, *body, c.dir);
+        detail::Inst i{detail::kAtomic};
+        i.x = frag;
+        c.Emit(i);
+    }
+    bool CanBeEmpty() const override { return body->CanBeEmpty(); }
+    ElxPtr body;
+};
+
+class CAssertElxT final : public ElxInterface {
+public:
+    CAssertElxT(ElxPtr body, bool negative, bool behind) : body(std::move(body)), negative(negative), behind(behind) {}
+    void Emit(detail::Compiler& c) const override {
+        const int frag = EmitFragment(c, *body, behind ? -1 : 1);
+        detail::Inst i{detail::kLook};
+        i.x = frag;
+        i.flag = negative;
+        c.Emit(i);
+    }
+    bool CanBeEmpty() const override { return true; }
+    ElxPtr body;
+    bool negative, behind;
+};
+
+class CBackrefElxT final : public ElxInterface {
+public:
+    CBackrefElxT(int number, std::u32string name, bool icase) : number(number), name(std::move(name)), icase(icase) {}
+    void Emit(detail::Compiler& c) const override {
+        detail::Inst i{detail::kBackref};
+        i.dir = int8_t(c.dir);
+        i.flag = icase;
+        i.a = number;
+        c.Emit(i);
+    }
+    bool CanBeEmpty() const override { return true; }
+    int number;
+    std::u32string name;
+    bool icase;
+};
+
+class CConditionElxT final : public ElxInterface {
+public:
+    void Emit(detail::Compiler& c) const override {
+        int test;
+        if (assertion) {
+            detail::Inst i{detail::kCondLook};
+            i.a = EmitFragment(c, *assertion->body, assertion->behind ? -1 : 1);
+            i.flag = assertion->negative;
+            test = c.Emit(i);
+        } else {
+            detail::Inst i{detail::kCondGroup};
+            i.a = number;
+            test = c.Emit(i);
+        }
+        c.At(test).x = c.Here();
+        yes->Emit(c);
+        const int jump = c.Emit({detail::kJmp});
+        c.At(test).y = c.Here();
+        if (no) no->Emit(c);
+        c.At(jump).x = c.Here();
+    }
+    bool CanBeEmpty() const override { return yes->CanBeEmpty() || !no || no->CanBeEmpty(); }
+    int number = 0;
+    std::u32string name;
+    std::unique_ptr<CAssertElxT> assertion;
+    ElxPtr yes, no;
+};
+
+class CDelegateElxT final : public ElxInterface {
+public:
+    CDelegateElxT(int number, std::u32string name) : number(number), name(std::move(name)) {}
+    void Emit(detail::Compiler& c) const override {
+        detail::Inst i{detail::kRecurse};
+        i.a = number;
+        i.dir = int8_t(c.dir);
+        c.Emit(i);
+    }
+    bool CanBeEmpty() const override { return true; }
+    int number;  // 0: the whole expression
+    std::u32string name;
+};
+
+inline bool CRepeatElxT::SimpleItem(detail::Compiler& c, detail::Item* item) const {
+    if (auto* s = dynamic_cast<const CStringElxT*>(body.get()); s && s->text.size() == 1) {
+        *item = {detail::kChar, s->icase, s->icase ? Fold(s->text[0]) : s->text[0], -1};
+        return true;
+    }
+    if (auto* a = dynamic_cast<const CAnyElx*>(body.get())) {
+        *item = {detail::kAny, a->dotall, 0, -1};
+        return true;
+    }
+    if (auto* r = dynamic_cast<const CRangeElxT*>(body.get())) {
+        c.prog.classes.push_back(r->cls);
+        c.prog.classes.back().Finish();
+        *item = {detail::kClass, false, 0, int(c.prog.classes.size()) - 1};
+        return true;
+    }
+    return false;
+}
+
+inline void CRepeatElxT::EmitRepeat(detail::Compiler& c, detail::RepMode mode) const {
+    using namespace detail;
+    if (max == 0) return;
+    Item item;
+    if (SimpleItem(c, &item)) {
+        c.prog.items.push_back(item);
+        Inst i{kRepSimple};
+        i.dir = int8_t(c.dir);
+        i.kind = mode;
+        i.x = int(c.prog.items.size()) - 1;
+        i.a = min;
+        i.b = max;
+        c.Emit(i);
+        return;
+    }
+    if (mode == kPossessive) {
+        // The greedy form, run as an atomic sub-program.
+        struct GreedyOf final : ElxInterface {
+            explicit GreedyOf(const CRepeatElxT& r) : r(r) {}
+            void Emit(detail::Compiler& c) const override { r.EmitRepeat(c, kGreedy); }
+            const CRepeatElxT& r;
+        } greedy(*this);
+        const int frag = EmitFragment(c, greedy, c.dir);
+        Inst i{kAtomic};
+        i.x = frag;
+        c.Emit(i);
+        return;
+    }
+    const bool lazy = mode == kLazy;
+    if (min == 0 && max == 1) {  // x?
+        const int split = c.Emit({kSplit});
+        const int bodyStart = c.Here();
+        body->Emit(c);
+        const int end = c.Here();
+        c.At(split).x = lazy ? end : bodyStart;
+        c.At(split).y = lazy ? bodyStart : end;
+        return;
+    }
+    if (min <= 1 && max == INT_MAX) {  // x* and x+
+        const int mark = c.NewRegister();
+        int top;
+        int split = -1;
+        if (min == 0) {
+            top = c.Here();
+            split = c.Emit({kSplit});
+        } else {
+            top = c.Here();
+        }
+        const int bodyStart = c.Here();
+        Inst m{kMark};
+        m.a = mark;
+        c.Emit(m);
+        body->Emit(c);
+        Inst p{kProgress};
+        p.a = mark;
+        const int progress = c.Emit(p);
+        if (min == 0) {
+            Inst j{kJmp};
+            j.x = top;
+            c.Emit(j);
+            const int end = c.Here();
+            c.At(split).x = lazy ? end : bodyStart;
+            c.At(split).y = lazy ? bodyStart : end;
+            c.At(progress).x = end;
+        } else {
+            const int again = c.Emit({kSplit});
+            const int end = c.Here();
+            c.At(again).x = lazy ? end : bodyStart;
+            c.At(again).y = lazy ? bodyStart : end;
+            c.At(progress).x = end;
+        }
+        return;
+    }
+    // Counted: a mandatory part of `min` rounds, then optional rounds up to `max`.
+    const int counter = c.NewRegister(), mark = c.NewRegister();
+    Inst init{kCntInit};
+    init.a = counter;
+    c.Emit(init);
+    const int mandatory = c.Here();
+    Inst ge{kCntGe};
+    ge.a = counter;
+    ge.b = min;
+    const int geMin = c.Emit(ge);
+    body->Emit(c);
+    Inst inc{kCntInc};
+    inc.a = counter;
+    c.Emit(inc);
+    Inst back{kJmp};
+    back.x = mandatory;
+    c.Emit(back);
+    const int optional = c.Here();
+    c.At(geMin).x = optional;
+    Inst geMax{kCntGe};
+    geMax.a = counter;
+    geMax.b = max;
+    const int geMaxPc = c.Emit(geMax);
+    const int split = c.Emit({kSplit});
+    const int bodyStart = c.Here();
+    Inst m{kMark};
+    m.a = mark;
+    c.Emit(m);
+    body->Emit(c);
+    Inst p{kProgress};
+    p.a = mark;
+    const int progress = c.Emit(p);
+    c.Emit(inc);
+    Inst again{kJmp};
+    again.x = optional;
+    c.Emit(again);
+    const int end = c.Here();
+    c.At(geMaxPc).x = end;
+    c.At(split).x = lazy ? end : bodyStart;
+    c.At(split).y = lazy ? bodyStart : end;
+    c.At(progress).x = end;
+}
+
+namespace detail {
+
+// Parser ---------------------------------------------------------------------------
+
+template <typename CharT>
+class Parser {
+public:
+    Parser(const CharT* p, int n, int flags) : p_(p), n_(n), flags_(flags) {}
+
+    ElxPtr Parse() {
+        int flags = flags_;
+        ElxPtr root = ParseAlternation(flags);
+        if (pos_ < n_ && !failed_) Fail("unbalanced ')'");
+        return root;
+    }
+    bool failed_ = false;
+    std::string error_;
+    int unnamed_ = 0;  // numbered groups
+    std::vector<std::u32string> names_;
+    std::vector<CGroupElx*> groups_;
+    std::vector<CBackrefElxT*> backrefs_;
+    std::vector<CConditionElxT*> conditions_;
+    std::vector<CDelegateElxT*> delegates_;
+
+private:
+    void Fail(const char* what) {
+        if (!failed_) error_ = std::string(what) + " at " + std::to_string(pos_);
+        failed_ = true;
+    }
+    bool More() const { return pos_ < n_; }
+    uint32_t Peek(int k = 0) const { return pos_ + k < n_ ? uint32_t(p_[pos_ + k]) : 0; }
+    bool Eat(uint32_t c) {
+        if (More() && Peek() == c) {
+            ++pos_;
+            return true;
+        }
+        return false;
+    }
+    bool EatString(const char* s) {
+        const int len = int(strlen(s));
+        for (int k = 0; k < len; ++k)
+            if (Peek(k) != uint32_t(uint8_t(s[k])) || pos_ + k >= n_) return false;
+        pos_ += len;
+        return true;
+    }
+    void SkipExtended(int flags) {
+        if (!(flags & EXTENDED)) return;
+        while (More()) {
+            const uint32_t c = Peek();
+            if (c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r') {
+                ++pos_;
+            } else if (c == '#') {
+                while (More() && Peek() != '\n') ++pos_;
+            } else {
+                break;
+            }
+        }
+    }
+
+    ElxPtr ParseAlternation(int& flags) {
+        auto alt = std::make_unique<CAlternativeElxT>();
+        alt->alternatives.push_back(ParseSequence(flags));
+        while (!failed_ && Eat('|')) alt->alternatives.push_back(ParseSequence(flags));
+        if (alt->alternatives.size() == 1) return std::move(alt->alternatives[0]);
+        return alt;
+    }
+
+    ElxPtr ParseSequence(int& flags) {
+        auto list = std::make_unique<CListElxT>();
+        std::vector<uint32_t> literal;
+        bool literalIcase = false;
+        auto flush = [&]() {
+            if (literal.empty()) return;
+            list->items.push_back(std::make_unique<CStringElxT>(literal, literalIcase));
+            literal.clear();
+        };
+        while (!failed_) {
+            SkipExtended(flags);
+            if (!More() || Peek() == '|' || Peek() == ')') break;
+            // \Q...\E, \L...\E, \U...\E: literal runs.
+            if (Peek() == '\\' && (Peek(1) == 'Q' || Peek(1) == 'L' || Peek(1) == 'U')) {
+                const uint32_t kind = Peek(1);
+                pos_ += 2;
+                std::vector<uint32_t> run;
+                while (More() && !(Peek() == '\\' && Peek(1) == 'E')) {
+                    if (kind != 'Q' && Peek() == '\\') {
+                        ++pos_;
+                        run.push_back(Escaped(flags));
+                        continue;
+                    }
+                    run.push_back(Peek());
+                    ++pos_;
+                }
+                if (More()) pos_ += 2;
+                // The run is literal; a quantifier after \E takes its last unit.
+                for (size_t k = 0; k < run.size(); ++k) {
+                    uint32_t v = run[k];
+                    if (kind == 'L') v = Fold(v);
+                    if (kind == 'U') v = OtherCase(Fold(v)) != Fold(v) ? OtherCase(Fold(v)) : v;
+                    ElxPtr atom = std::make_unique<CStringElxT>(std::vector<uint32_t>{v}, (flags & IGNORECASE) != 0);
+                    if (k + 1 < run.size()) {
+                        if (!literal.empty() && literalIcase != ((flags & IGNORECASE) != 0)) flush();
+                        literalIcase = (flags & IGNORECASE) != 0;
+                        literal.push_back(v);
+                    } else {
+                        AppendAtom(list.get(), literal, literalIcase, flush, std::move(atom), flags);
+                    }
+                }
+                continue;
+            }
+            int localFlags = flags;
+            ElxPtr atom = ParseAtom(flags, localFlags);
+            if (!atom) {
+                if (failed_) break;
+                continue;  // an option change or a comment
+            }
+            AppendAtom(list.get(), literal, literalIcase, flush, std::move(atom), flags);
+        }
+        flush();
+        if (list->items.size() == 1) return std::move(list->items[0]);
+        return list;
+    }
+
+    template <typename Flush>
+    void AppendAtom(CListElxT* list, std::vector<uint32_t>& literal, bool& literalIcase, Flush& flush, ElxPtr atom,
+                    int flags) {
+        SkipExtended(flags);
+        ElxPtr node = ParseQuantifier(std::move(atom), flags);
+        // Adjacent single characters with the same case rule make one literal run.
+        if (auto* s = dynamic_cast<CStringElxT*>(node.get()); s && s->text.size() == 1) {
+            if (!literal.empty() && literalIcase != s->icase) flush();
+            literalIcase = s->icase;
+            literal.push_back(s->text[0]);
+            return;
+        }
+        flush();
+        list->items.push_back(std::move(node));
+    }
+
+    bool ReadNumber(int* out) {
+        if (!More() || Peek() < '0' || Peek() > '9') return false;
+        long long v = 0;
+        while (More() && Peek() >= '0' && Peek() <= '9') {
+            v = std::min<long long>(v * 10 + (Peek() - '0'), INT_MAX);
+            ++pos_;
+        }
+        *out = int(v);
+        return true;
+    }
+
+    ElxPtr ParseQuantifier(ElxPtr atom, int flags) {
+        int min, max;
+        const int save = pos_;
+        if (Eat('*')) {
+            min = 0;
+            max = INT_MAX;
+        } else if (Eat('+')) {
+            min = 1;
+            max = INT_MAX;
+        } else if (Eat('?')) {
+            min = 0;
+            max = 1;
+        } else if (Peek() == '{') {
+            ++pos_;
+            if (!ReadNumber(&min)) {
+                pos_ = save;
+                return atom;
+            }
+            max = min;
+            bool exact = true;
+            if (Eat(',')) {
+                exact = false;
+                if (!ReadNumber(&max)) max = INT_MAX;
+            }
+            if (!Eat('}')) {
+                pos_ = save;
+                return atom;
+            }
+            if (max < min) max = min;
+            if (exact) {
+                if (Peek() == '?' || Peek() == '+') ++pos_;
+                return std::make_unique<CGreedyElxT>(std::move(atom), min, max);
+            }
+        } else {
+            return atom;
+        }
+        if (dynamic_cast<CBoundaryElxT*>(atom.get()) || dynamic_cast<CAssertElxT*>(atom.get())) {
+            // A quantified zero-width test is the test itself (or nothing).
+            SkipExtended(flags);
+        }
+        if (Eat('?')) return std::make_unique<CReluctantElxT>(std::move(atom), min, max);
+        if (Eat('+')) return std::make_unique<CPossessiveElxT>(std::move(atom), min, max);
+        if ((Peek() == '*' || Peek() == '+' || Peek() == '?') && !failed_) Fail("quantifier follows a quantifier");
+        return std::make_unique<CGreedyElxT>(std::move(atom), min, max);
+    }
+
+    static int HexValue(uint32_t c) {
+        if (c >= '0' && c <= '9') return int(c - '0');
+        if (c >= 'a' && c <= 'f') return int(c - 'a' + 10);
+        if (c >= 'A' && c <= 'F') return int(c - 'A' + 10);
+        return -1;
+    }
+
+    // A character escape after the backslash (already consumed).
+    uint32_t Escaped(int) {
+        if (!More()) {
+            Fail("a pattern cannot end in a backslash");
+            return '\\';
+        }
+        const uint32_t c = Peek();
+        ++pos_;
+        switch (c) {
+            case 'a': return 7;
+            case 'e': return 27;
+            case 'f': return 12;
+            case 'n': return 10;
+            case 'r': return 13;
+            case 't': return 9;
+            case 'v': return 11;
+            case 'x': {
+                uint32_t v = 0;
+                if (Eat('{')) {
+                    int k = 0;
+                    while (k < 8 && HexValue(Peek()) >= 0) v = v * 16 + uint32_t(HexValue(Peek())), ++pos_, ++k;
+                    if (!Eat('}')) Fail("unterminated \\x{");
+                    return v > 0xFFFF ? 0xFFFD : v;
+                }
+                for (int k = 0; k < 2 && HexValue(Peek()) >= 0; ++k) v = v * 16 + uint32_t(HexValue(Peek())), ++pos_;
+                return v;
+            }
+            case 'u': {
+                uint32_t v = 0;
+                for (int k = 0; k < 4 && HexValue(Peek()) >= 0; ++k) v = v * 16 + uint32_t(HexValue(Peek())), ++pos_;
+                return v;
+            }
+            default: return c;
+        }
+    }
+
+    // A stock class escape letter, or false.
+    static bool StockOf(uint32_t c, bool rtl, Stock* s, bool* neg) {
+        *neg = false;
+        switch (c) {
+            case 'd': *s = kDigit; return true;
+            case 'D': *s = kDigit; *neg = true; return true;
+            case 'w': *s = kWord; return true;
+            case 'W': *s = kWord; *neg = true; return true;
+            case 's': *s = rtl ? kSpaceRtl : kSpace; return true;
+            case 'S': *s = rtl ? kSpaceRtl : kSpace; *neg = true; return true;
+            case 'c': *s = kHan; return true;
+            case 'j': *s = kHiragana; return true;
+            case 'J': *s = kKatakana; return true;
+            case 'P': *s = kCjkPunct; return true;
+            default: return false;
+        }
+    }
+
+    ElxPtr ParseBracket(int flags) {
+        CharClass cls;
+        cls.icase = (flags & IGNORECASE) != 0;
+        if (Eat('^')) cls.negated = true;
+        bool first = true;
+        while (true) {
+            if (!More()) {
+                Fail("unterminated '['");
+                return nullptr;
+            }
+            if (Peek() == ']' && !first) {
+                ++pos_;
+                break;
+            }
+            first = false;
+            if (Peek() == '[' && Peek(1) == ':') {
+                const int save = pos_;
+                pos_ += 2;
+                const bool neg = Eat('^');
+                std::string name;
+                while (More() && Peek() != ':' && name.size() < 16) name += char(Peek()), ++pos_;
+                if (Eat(':') && Eat(']')) {
+                    static const char* const names[] = {"alnum", "alpha", "ascii", "cntrl", "digit", "graph", "lower",
+                                                        "print", "punct", "space", "upper", "xdigit", "blank"};
+                    Posix p = kNone;
+                    for (int k = 0; k < 13; ++k)
+                        if (name == names[k]) p = Posix(k);
+                    cls.posix.push_back({p, p == kNone ? false : neg});
+                    continue;
+                }
+                pos_ = save;
+            }
+            if (Peek() == '[' && Peek(1) != ':') {  // a nested bracket
+                ++pos_;
+                ElxPtr nested = ParseBracket(flags);
+                if (!nested) return nullptr;
+                cls.nested.push_back(static_cast<CRangeElxT*>(nested.get())->cls);
+                continue;
+            }
+            uint32_t lo;
+            if (Eat('\\')) {
+                Stock s;
+                bool neg;
+                if (More() && StockOf(Peek(), (flags & RIGHTTOLEFT) != 0, &s, &neg)) {
+                    ++pos_;
+                    cls.stocks.push_back({s, neg});
+                    continue;
+                }
+                if (Peek() == 'b') {
+                    ++pos_;
+                    lo = 8;
+                } else {
+                    lo = Escaped(flags);
+                }
+            } else {
+                lo = Peek();
+                ++pos_;
+            }
+            uint32_t hi = lo;
+            if (Peek() == '-' && Peek(1) != ']' && pos_ + 1 < n_) {
+                ++pos_;
+                if (Eat('\\')) {
+                    Stock s;
+                    bool neg;
+                    if (More() && StockOf(Peek(), false, &s, &neg)) {  // "a-\d": '-' is literal
+                        ++pos_;
+                        cls.ranges.push_back({lo, lo});
+                        cls.ranges.push_back({'-', '-'});
+                        cls.stocks.push_back({s, neg});
+                        continue;
+                    }
+                    hi = Peek() == 'b' ? (++pos_, 8u) : Escaped(flags);
+                } else {
+                    hi = Peek();
+                    ++pos_;
+                }
+                if (hi < lo) std::swap(lo, hi);
+            }
+            cls.ranges.push_back({lo, hi});
+        }
+        return std::make_unique<CBracketElxT>(std::move(cls));
+    }
+
+    std::u32string ReadName(uint32_t close) {
+        std::u32string name;
+        while (More() && Peek() != close) name += char32_t(Peek()), ++pos_;
+        if (!Eat(close)) Fail("unterminated group name");
+        if (name.empty()) Fail("empty group name");
+        return name;
+    }
+
+    ElxPtr Group(ElxPtr body, int number, std::u32string name) {
+        auto g = std::make_unique<CGroupElx>(number, std::move(body));
+        g->name = std::move(name);
+        groups_.push_back(g.get());
+        return g;
+    }
+
+    // Returns null for constructs that produce no node (options, comments).
+    ElxPtr ParseAtom(int& flags, int&) {
+        const uint32_t c = Peek();
+        const bool icase = (flags & IGNORECASE) != 0;
+        ++pos_;
+        switch (c) {
+            case '.': return std::make_unique<CAnyElx>((flags & SINGLELINE) != 0);
+            case '^':
+                return std::make_unique<CBoundaryElxT>((flags & MULTILINE) ? kLineStart : kTextStart);
+            case '$':
+                return std::make_unique<CBoundaryElxT>((flags & MULTILINE) ? kLineEnd : kEndOrFinalBreak);
+            case '[': return ParseBracket(flags);
+            case '(': return ParseGroup(flags);
+            case '*': case '+': case '?':
+                Fail("quantifier without an atom");
+                return nullptr;
+            case '\\': return ParseEscape(flags);
+            default: return std::make_unique<CStringElxT>(std::vector<uint32_t>{c}, icase);
+        }
+    }
+
+    ElxPtr ParseEscape(int flags) {
+        if (!More()) {
+            Fail("a pattern cannot end in a backslash");
+            return nullptr;
+        }
+        const uint32_t c = Peek();
+        const bool icase = (flags & IGNORECASE) != 0;
+        Stock s;
+        bool neg;
+        if (StockOf(c, (flags & RIGHTTOLEFT) != 0, &s, &neg)) {
+            ++pos_;
+            CharClass cls;
+            cls.stocks.push_back({s, neg});
+            return std::make_unique<CRangeElxT>(std::move(cls));
+        }
+        switch (c) {
+            case 'A': ++pos_; return std::make_unique<CBoundaryElxT>(kTextStart);
+            case 'z': ++pos_; return std::make_unique<CBoundaryElxT>(kEndOrFinalBreak);
+            case 'Z': ++pos_; return std::make_unique<CBoundaryElxT>(kEndOrFinalLf);
+            case 'b': ++pos_; return std::make_unique<CBoundaryElxT>(kWordBoundary);
+            case 'B': ++pos_; return std::make_unique<CBoundaryElxT>(kNotWordBoundary);
+            case 'G':
+                ++pos_;
+                if (flags & GLOBAL) return std::make_unique<CGlobalElxT>();
+                return std::make_unique<CEmptyElxT>();
+            case 'k':
+                if (Peek(1) == '<' || Peek(1) == '\'') {
+                    pos_ += 2;
+                    std::u32string name = ReadName(Peek(-1) == '<' ? '>' : '\'');
+                    auto b = std::make_unique<CBackrefElxT>(-1, name, icase);
+                    backrefs_.push_back(b.get());
+                    return b;
+                }
+                break;
+            default:
+                if (c >= '1' && c <= '9') {
+                    int n = 0;
+                    ReadNumber(&n);
+                    auto b = std::make_unique<CBackrefElxT>(n, std::u32string(), icase);
+                    backrefs_.push_back(b.get());
+                    return b;
+                }
+        }
+        const uint32_t v = Escaped(flags);
+        return std::make_unique<CStringElxT>(std::vector<uint32_t>{v}, icase);
+    }
+
+    // After "(".
+    ElxPtr ParseGroup(int& outerFlags) {
+        int flags = outerFlags;
+        if (!Eat('?')) {  // a numbered group
+            const int number = ++unnamed_;
+            ElxPtr body = ParseAlternation(flags);
+            if (!Eat(')')) Fail("missing ')'");
+            return Group(std::move(body), number, {});
+        }
+        if (Eat('#')) {
+            while (More() && Peek() != ')') ++pos_;
+            if (!Eat(')')) Fail("unterminated comment");
+            return nullptr;
+        }
+        if (Eat(':')) return Close(ParseAlternation(flags));
+        if (Eat('>')) return Close(std::make_unique<CIndependentElxT>(ParseAlternation(flags)));
+        if (Eat('=')) return Close(std::make_unique<CAssertElxT>(ParseAlternation(flags), false, false));
+        if (Eat('!')) return Close(std::make_unique<CAssertElxT>(ParseAlternation(flags), true, false));
+        if (EatString("<=")) return Close(std::make_unique<CAssertElxT>(ParseAlternation(flags), false, true));
+        if (EatString("<!")) return Close(std::make_unique<CAssertElxT>(ParseAlternation(flags), true, true));
+        if (EatString("P=")) {
+            std::u32string name = ReadName(')');
+            auto b = std::make_unique<CBackrefElxT>(-1, name, (flags & IGNORECASE) != 0);
+            backrefs_.push_back(b.get());
+            return b;
+        }
+        if (Peek() == '<' || Peek() == '\'' || (Peek() == 'P' && Peek(1) == '<')) {
+            if (Peek() == 'P') ++pos_;
+            const uint32_t close = Peek() == '<' ? '>' : '\'';
+            ++pos_;
+            std::u32string name = ReadName(close);
+            ElxPtr body = ParseAlternation(flags);
+            if (!Eat(')')) Fail("missing ')'");
+            if (std::find(names_.begin(), names_.end(), name) == names_.end()) names_.push_back(name);
+            return Group(std::move(body), -1, name);
+        }
+        if (Eat('(')) return ParseCondition(flags);
+        if (Peek() == 'R') {
+            ++pos_;
+            while (More() && (Peek() == ' ' || Peek() == '\t')) ++pos_;
+            int number = 0;
+            std::u32string name;
+            if (Eat('<')) name = ReadName('>');
+            else if (Eat('\'')) name = ReadName('\'');
+            else ReadNumber(&number);
+            if (!Eat(')')) Fail("missing ')' after a recursion");
+            auto d = std::make_unique<CDelegateElxT>(name.empty() ? number : -1, name);
+            delegates_.push_back(d.get());
+            return d;
+        }
+        // Inline options: (?imsg-imsg) or (?imsg-imsg:...)
+        bool on = true, any = false;
+        int newFlags = flags;
+        while (More()) {
+            const uint32_t o = Peek();
+            int bit = 0;
+            if (o == 'i' || o == 'I') bit = IGNORECASE;
+            else if (o == 'm' || o == 'M') bit = MULTILINE;
+            else if (o == 's' || o == 'S') bit = SINGLELINE;
+            else if (o == 'g' || o == 'G') bit = GLOBAL;
+            else if (o == 'x' || o == 'X') bit = EXTENDED;
+            else if (o == '-') {
+                on = false;
+                ++pos_;
+                continue;
+            } else {
+                break;
+            }
+            any = true;
+            newFlags = on ? (newFlags | bit) : (newFlags & ~bit);
+            ++pos_;
+        }
+        if (any || Peek() == ')' || Peek() == ':') {
+            if (Eat(')')) {
+                outerFlags = newFlags;  // for the rest of the enclosing group
+                return nullptr;
+            }
+            if (Eat(':')) {
+                int scoped = newFlags;
+                return Close(ParseAlternation(scoped));
+            }
+        }
+        Fail("unknown group construct");
+        return nullptr;
+    }
+
+    ElxPtr Close(ElxPtr node) {
+        if (!Eat(')')) Fail("missing ')'");
+        return node;
+    }
+
+    // After "(?(".
+    ElxPtr ParseCondition(int& flags) {
+        auto cond = std::make_unique<CConditionElxT>();
+        if (Peek() == '?' && (Peek(1) == '=' || Peek(1) == '!' || Peek(1) == '<')) {
+            ++pos_;
+            bool negative = false, behind = false;
+            if (Eat('<')) behind = true;
+            if (Eat('!')) negative = true;
+            else Eat('=');
+            int inner = flags;
+            ElxPtr body = ParseAlternation(inner);
+            if (!Eat(')')) Fail("missing ')' in a condition");
+            cond->assertion = std::make_unique<CAssertElxT>(std::move(body), negative, behind);
+        } else {
+            int number = 0;
+            if (ReadNumber(&number)) {
+                cond->number = number;
+            } else {
+                uint32_t close = ')';
+                if (Eat('<')) close = '>';
+                else if (Eat('\'')) close = '\'';
+                cond->name = ReadName(close);
+                if (close != ')' && !Eat(')')) Fail("missing ')' in a condition");
+                cond->number = -1;
+                conditions_.push_back(cond.get());
+            }
+            if (!cond->name.empty() || number > 0) {
+                if (cond->name.empty() && !Eat(')')) Fail("missing ')' in a condition");
+            }
+        }
+        int inner = flags;
+        auto yes = std::make_unique<CListElxT>();
+        yes->items.push_back(ParseSequence(inner));
+        cond->yes = std::move(yes);
+        if (Eat('|')) cond->no = ParseSequence(inner);
+        if (!Eat(')')) Fail("missing ')' after a condition");
+        return cond;
+    }
+
+    const CharT* p_;
+    int n_;
+    int pos_ = 0;
+    int flags_;
+};
+
+// Matcher ----------------------------------------------------------------------------
+
+template <typename CharT>
+class Matcher {
+public:
+    Matcher(const Program& p, const CharT* text, int length, int searchStart, uint64_t budget)
+        : regs_(size_t(p.registers), -1), p_(p), t_(text), n_(length), searchStart_(searchStart), budget_(budget) {}
+
+    std::vector<int> regs_;
+    bool tooComplex = false;
+
+    bool Try(int pos) {
+        std::fill(regs_.begin(), regs_.end(), -1);
+        stack_.clear();
+        int end = pos;
+        if (!Run(0, end)) return false;
+        regs_[0] = p_.rtl ? end : pos;
+        regs_[1] = p_.rtl ? pos : end;
+        return true;
+    }
+
+private:
+    enum Bt : uint8_t { kBranch, kRestore, kRepGreedy, kRepLazy };
+    struct Frame {
+        Bt kind;
+        int pc, pos, a, b;
+    };
+
+    uint32_t At(int i) const { return uint32_t(static_cast<std::make_unsigned_t<CharT>>(t_[i])); }
+
+    bool IsLineStart(int pos) const {
+        if (pos <= 0) return true;
+        const uint32_t prev = At(pos - 1);
+        return prev == '\n' || (prev == '\r' && (pos >= n_ || At(pos) != '\n'));
+    }
+    bool IsLineEnd(int pos) const {
+        if (pos >= n_) return true;
+        const uint32_t c = At(pos);
+        return c == '\r' || (c == '\n' && (pos == 0 || At(pos - 1) != '\r'));
+    }
+    bool WordAt(int i) const { return i >= 0 && i < n_ && IsWordUnit(At(i)); }
+
+    bool Assert(uint8_t kind, int pos) const {
+        switch (kind) {
+            case kTextStart: return pos == 0;
+            case kTextEnd: return pos == n_;
+            case kLineStart: return IsLineStart(pos);
+            case kLineEnd: return IsLineEnd(pos);
+            case kEndOrFinalBreak:
+                // The end, or before a final line break (LF, CR or CR LF).
+                if (pos == n_) return true;
+                if (pos == n_ - 1 && (At(pos) == '\n' || At(pos) == '\r')) return true;
+                return pos == n_ - 2 && At(pos) == '\r' && At(pos + 1) == '\n';
+            case kEndOrFinalLf:
+                if (pos == n_) return true;
+                if (pos == n_ - 1 && At(pos) == '\n') return true;
+                return pos == n_ - 2 && At(pos) == '\r' && At(pos + 1) == '\n';
+            case kWordBoundary: return WordAt(pos - 1) != WordAt(pos);
+            case kNotWordBoundary: return WordAt(pos - 1) == WordAt(pos);
+            case kSearchStart: return pos == searchStart_;
+            default: return true;
+        }
+    }
+
+    // One unit of an item at the position, in direction dir; -1 when none.
+    bool ItemAt(const Item& it, int pos, int dir) const {
+        const int i = dir > 0 ? pos : pos - 1;
+        if (i < 0 || i >= n_) return false;
+        const uint32_t c = At(i);
+        switch (it.op) {
+            case kChar: return (it.flag ? Fold(c) : c) == it.c;
+            case kAny: return it.flag || c != '\n';
+            default: return p_.classes[size_t(it.cls)].Test(c);
+        }
+    }
+
+    void SetReg(int r, int v) {
+        stack_.push_back({kRestore, 0, 0, r, regs_[size_t(r)]});
+        regs_[size_t(r)] = v;
+    }
+
+    // Runs the program from pc at pos; on success pos is where the match
+    // ended and the choice points above the entry level are left in place.
+    bool Run(int pc, int& pos) {
+        const size_t base = stack_.size();
+        for (;;) {
+            if (++steps_ > budget_) {
+                tooComplex = true;
+                return Unwind(base);
+            }
+            const Inst& in = p_.code[size_t(pc)];
+            bool ok = true;
+            switch (in.op) {
+                case kChar: {
+                    const int i = in.dir > 0 ? pos : pos - 1;
+                    ok = i >= 0 && i < n_ && (in.flag ? Fold(At(i)) : At(i)) == uint32_t(in.a);
+                    if (ok) pos += in.dir, ++pc;
+                    break;
+                }
+                case kString: {
+                    const auto& s = p_.strings[size_t(in.x)];
+                    const int len = int(s.size());
+                    const int from = in.dir > 0 ? pos : pos - len;
+                    ok = from >= 0 && from + len <= n_;
+                    for (int k = 0; ok && k < len; ++k) {
+                        const uint32_t c = At(from + k);
+                        ok = (in.flag ? Fold(c) : c) == s[size_t(k)];
+                    }
+                    if (ok) pos += in.dir * len, ++pc;
+                    break;
+                }
+                case kAny: {
+                    const int i = in.dir > 0 ? pos : pos - 1;
+                    ok = i >= 0 && i < n_ && (in.flag || At(i) != '\n');
+                    if (ok) pos += in.dir, ++pc;
+                    break;
+                }
+                case kClass: {
+                    const int i = in.dir > 0 ? pos : pos - 1;
+                    ok = i >= 0 && i < n_ && p_.classes[size_t(in.x)].Test(At(i));
+                    if (ok) pos += in.dir, ++pc;
+                    break;
+                }
+                case kSplit:
+                    stack_.push_back({kBranch, in.y, pos, 0, 0});
+                    pc = in.x;
+                    break;
+                case kJmp: pc = in.x; break;
+                case kSave:
+                    SetReg(in.a, pos);
+                    ++pc;
+                    break;
+                case kAssert:
+                    ok = Assert(in.kind, pos);
+                    if (ok) ++pc;
+                    break;
+                case kBackref: ok = Backref(in, pos) && (++pc, true); break;
+                case kLook: {
+                    int p = pos;
+                    const size_t mark = stack_.size();
+                    const bool found = Run(in.x, p);
+                    if (tooComplex) return Unwind(base);
+                    if (in.flag) {  // negative: never sets groups
+                        if (found) Unwind(mark);
+                        ok = !found;
+                    } else {
+                        if (found) KeepRestores(mark);
+                        ok = found;
+                    }
+                    if (ok) ++pc;
+                    break;
+                }
+                case kAtomic: {
+                    int p = pos;
+                    const size_t mark = stack_.size();
+                    ok = Run(in.x, p);
+                    if (tooComplex) return Unwind(base);
+                    if (ok) {
+                        KeepRestores(mark);
+                        pos = p;
+                        ++pc;
+                    }
+                    break;
+                }
+                case kCondGroup:
+                    pc = (in.a >= 0 && size_t(2 * in.a + 1) < regs_.size() && regs_[size_t(2 * in.a + 1)] >= 0) ? in.x
+                                                                                                                : in.y;
+                    break;
+                case kCondLook: {
+                    int p = pos;
+                    const size_t mark = stack_.size();
+                    bool found = Run(in.a, p);
+                    if (tooComplex) return Unwind(base);
+                    if (found) {
+                        if (in.flag) Unwind(mark);
+                        else KeepRestores(mark);
+                    }
+                    pc = found != in.flag ? in.x : in.y;
+                    break;
+                }
+                case kRecurse: ok = Recurse(in, pos) && (++pc, true); break;
+                case kRepSimple: ok = RepSimple(in, pc, pos); break;
+                case kCntInit:
+                    SetReg(in.a, 0);
+                    ++pc;
+                    break;
+                case kCntGe: pc = regs_[size_t(in.a)] >= in.b ? in.x : pc + 1; break;
+                case kCntInc:
+                    SetReg(in.a, regs_[size_t(in.a)] + 1);
+                    ++pc;
+                    break;
+                case kMark:
+                    SetReg(in.a, pos);
+                    ++pc;
+                    break;
+                case kProgress: pc = pos == regs_[size_t(in.a)] ? in.x : pc + 1; break;
+                case kMatch: return true;
+                case kFail: ok = false; break;
+            }
+            if (ok) continue;
+            // Backtrack to the latest choice point above the entry level.
+            if (!Backtrack(base, pc, pos)) return false;
+        }
+    }
+
+    bool Backtrack(size_t base, int& pc, int& pos) {
+        while (stack_.size() > base) {
+            Frame f = stack_.back();
+            stack_.pop_back();
+            switch (f.kind) {
+                case kRestore: regs_[size_t(f.a)] = f.b; break;
+                case kBranch:
+                    pc = f.pc;
+                    pos = f.pos;
+                    return true;
+                case kRepGreedy: {
+                    // Give back one unit; keep the point while more can go.
+                    const Inst& in = p_.code[size_t(f.b)];
+                    pos = f.pos - in.dir;
+                    if (f.a > 1) stack_.push_back({kRepGreedy, f.pc, pos, f.a - 1, f.b});
+                    pc = f.pc;
+                    return true;
+                }
+                case kRepLazy: {
+                    const Inst& in = p_.code[size_t(f.b)];
+                    const Item& it = p_.items[size_t(in.x)];
+                    if (!ItemAt(it, f.pos, in.dir)) break;
+                    pos = f.pos + in.dir;
+                    if (f.a + 1 < in.b) stack_.push_back({kRepLazy, f.pc, pos, f.a + 1, f.b});
+                    pc = f.pc;
+                    if (++steps_ > budget_) {
+                        tooComplex = true;
+                        return Unwind(base), false;
+                    }
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    bool Unwind(size_t base) {
+        while (stack_.size() > base) {
+            const Frame& f = stack_.back();
+            if (f.kind == kRestore) regs_[size_t(f.a)] = f.b;
+            stack_.pop_back();
+        }
+        return false;
+    }
+
+    // After a sub-program succeeded: drop its choice points, keep the records
+    // that undo its register writes.
+    void KeepRestores(size_t mark) {
+        size_t out = mark;
+        for (size_t k = mark; k < stack_.size(); ++k)
+            if (stack_[k].kind == kRestore) stack_[out++] = stack_[k];
+        stack_.resize(out);
+    }
+
+    bool RepSimple(const Inst& in, int& pc, int& pos) {
+        const Item& it = p_.items[size_t(in.x)];
+        const int min = in.a, max = in.b;
+        int count = 0;
+        if (in.kind == kLazy) {
+            while (count < min && ItemAt(it, pos, in.dir)) pos += in.dir, ++count;
+            if (count < min) return false;
+            if (count < max) stack_.push_back({kRepLazy, pc + 1, pos, count, pc});
+            ++pc;
+            return true;
+        }
+        const int start = pos;
+        while (count < max && ItemAt(it, pos, in.dir)) pos += in.dir, ++count;
+        steps_ += uint64_t(count) / 8;
+        if (count < min) {
+            pos = start;
+            return false;
+        }
+        if (in.kind == kGreedy && count > min) stack_.push_back({kRepGreedy, pc + 1, pos, count - min, pc});
+        ++pc;
+        return true;
+    }
+
+    bool Backref(const Inst& in, int& pos) {
+        const int g = in.a;
+        if (g < 0 || size_t(2 * g + 1) >= regs_.size()) return false;
+        int s = regs_[size_t(2 * g)], e = regs_[size_t(2 * g + 1)];
+        if (s < 0 && e < 0) return false;  // the group has not started
+        // A reference inside its own group uses the text consumed so far.
+        if (in.dir < 0 ? s < 0 : e < 0) {
+            if (in.dir < 0) s = pos;
+            else e = pos;
+        }
+        if (s < 0 || e < 0 || s > e) return false;
+        const int len = e - s;
+        const int from = in.dir > 0 ? pos : pos - len;
+        if (from < 0 || from + len > n_) return false;
+        for (int k = 0; k < len; ++k) {
+            const uint32_t a = At(s + k), b = At(from + k);
+            if (in.flag ? Fold(a) != Fold(b) : a != b) return false;
+        }
+        pos += in.dir * len;
+        return true;
+    }
+
+    bool Recurse(const Inst& in, int& pos) {
+        const int frag = in.a == 0 ? p_.wholeFragment
+                                   : (size_t(in.a) < p_.groupFragment.size() ? p_.groupFragment[size_t(in.a)] : -1);
+        if (frag < 0 || depth_ >= 200) return false;
+        const int groupRegs = 2 * p_.groups;
+        std::vector<int> saved(regs_.begin(), regs_.begin() + groupRegs);
+        const size_t mark = stack_.size();
+        ++depth_;
+        int p = pos;
+        const bool ok = Run(frag, p);
+        --depth_;
+        if (!ok) return false;
+        // Groups set inside the call do not outlive it.
+        KeepRestores(mark);
+        for (int k = 0; k < groupRegs; ++k)
+            if (regs_[size_t(k)] != saved[size_t(k)]) SetReg(k, saved[size_t(k)]);
+        pos = p;
+        return true;
+    }
+
+    const Program& p_;
+    const CharT* t_;
+    int n_;
+    int searchStart_;
+    uint64_t budget_;
+    uint64_t steps_ = 0;
+    int depth_ = 0;
+    std::vector<Frame> stack_;
+};
+
+}  // namespace detail
+
+inline bool FirstSet(const ElxInterface* n, CharClass& set);
+
+template <typename CharT>
+CRegexpT<CharT>::~CRegexpT() = default;
+
+template <typename CharT>
+void CRegexpT<CharT>::Compile(const CharT* pattern, int length, int flags) {
+    using namespace detail;
+    flags_ = flags;
+    error_.clear();
+    program_ = std::make_unique<Program>();
+    Program& prog = *program_;
+    prog.rtl = (flags & RIGHTTOLEFT) != 0;
+    if (!pattern) pattern = reinterpret_cast<const CharT*>(u"");
+    if (length < 0) {
+        length = 0;
+        while (pattern[length]) ++length;
+    }
+    Parser<CharT> parser(pattern, length, flags);
+    ElxPtr root;
+    try {
+        root = parser.Parse();
+    } catch (const std::bad_alloc&) {
+        throw;
+    }
+    auto nothing = [&](const std::string& why) {
+        error_ = why;
+        program_ = std::make_unique<Program>();
+        program_->matchesNothing = true;
+        program_->code.push_back({kFail});
+    };
+    if (parser.failed_ || !root) {
+        nothing(parser.failed_ ? parser.error_ : "empty pattern");
+        if (!parser.failed_) {  // an empty pattern matches the empty string
+            error_.clear();
+            program_ = std::make_unique<Program>();
+            program_->rtl = (flags & RIGHTTOLEFT) != 0;
+            program_->code.push_back({kMatch});
+        }
+        return;
+    }
+    // Named groups are numbered after the numbered ones; a name used twice is
+    // one group.
+    const int unnamed = parser.unnamed_;
+    prog.groups = 1 + unnamed + int(parser.names_.size());
+    for (size_t k = 0; k < parser.names_.size(); ++k) prog.names[parser.names_[k]] = unnamed + 1 + int(k);
+    auto resolve = [&](const std::u32string& name) {
+        auto it = prog.names.find(name);
+        return it == prog.names.end() ? -1 : it->second;
+    };
+    for (CGroupElx* g : parser.groups_)
+        if (g->number < 0) g->number = resolve(g->name);
+    for (CBackrefElxT* b : parser.backrefs_)
+        if (b->number < 0) b->number = resolve(b->name);
+    for (CConditionElxT* c : parser.conditions_) c->number = resolve(c->name);
+    bool undefined = false;
+    for (CDelegateElxT* d : parser.delegates_) {
+        if (d->number < 0) d->number = resolve(d->name);
+        if (d->number < 0 || d->number >= prog.groups) undefined = true;
+    }
+    for (CBackrefElxT* b : parser.backrefs_)
+        if (b->number < 0 || b->number >= prog.groups) b->number = -1;  // never matches
+    if (undefined) {
+        nothing("recursion into an undefined group");
+        return;
+    }
+    prog.registers = 2 * prog.groups;
+    Compiler c(prog);
+    c.dir = prog.rtl ? -1 : 1;
+    // Group 0 spans the match; the program starts at pc 0.
+    root->Emit(c);
+    c.Emit({kMatch});
+    // Recursion targets run as fragments of their own.
+    prog.groupFragment.assign(size_t(prog.groups), -1);
+    if (!parser.delegates_.empty()) {
+        prog.wholeFragment = EmitFragment(c, *root, c.dir);
+        for (CDelegateElxT* d : parser.delegates_) {
+            if (d->number <= 0 || prog.groupFragment[size_t(d->number)] >= 0) continue;
+            for (CGroupElx* g : parser.groups_)
+                if (g->number == d->number) {
+                    prog.groupFragment[size_t(d->number)] = EmitFragment(c, *g, c.dir);
+                    break;
+                }
+        }
+    }
+    // Search shortcuts: anchored starts, and a filter on the units a match
+    // can start with.
+    if (!prog.rtl) {
+        // A leading anchor limits where a match can start; the units after it
+        // give the filter.
+        const ElxInterface* first = root.get();
+        size_t skip = 0;
+        const auto* list = dynamic_cast<const CListElxT*>(first);
+        if (auto* b = dynamic_cast<const CBoundaryElxT*>(list && !list->items.empty() ? list->items[0].get() : first)) {
+            prog.anchoredStart = b->kind == kTextStart;
+            prog.lineAnchored = b->kind == kLineStart;
+            skip = 1;
+        }
+        CharClass set;
+        bool filter = false;
+        if (list && skip) {
+            for (size_t k = skip; k < list->items.size(); ++k) {
+                const ElxInterface* item = list->items[k].get();
+                if (!FirstSet(item, set)) break;
+                if (!item->CanBeEmpty()) {
+                    filter = true;
+                    break;
+                }
+            }
+        } else if (!skip) {
+            filter = !first->CanBeEmpty() && FirstSet(first, set);
+        }
+        if (filter) {
+            set.Finish();
+            prog.classes.push_back(set);
+            prog.firstClass = int(prog.classes.size()) - 1;
+            prog.firstOp = kClass;
+            // A single literal unit (in one or both cases) is scanned for directly.
+            if (set.stocks.empty() && set.posix.empty() && set.nested.empty() && !set.negated &&
+                set.ranges.size() <= 2) {
+                bool single = true;
+                for (const auto& r : set.ranges) single = single && r.first == r.second;
+                if (single && !set.ranges.empty()) {
+                    prog.firstOp = kChar;
+                    prog.firstChar = set.ranges[0].first;
+                    prog.firstOther = set.ranges.back().first;
+                }
+            }
+        }
+    }
+}
+
+// The units a match of the node can start with, when they can be told
+// without matching (false when the node can match the empty string or its
+// start is not simple).
+inline bool FirstSet(const ElxInterface* n, CharClass& set) {
+    if (auto* s = dynamic_cast<const CStringElxT*>(n)) {
+        const uint32_t c = s->text[0];
+        set.ranges.push_back({c, c});
+        if (s->icase) {
+            const uint32_t f = Fold(c), o = OtherCase(f);
+            set.ranges.push_back({f, f});
+            if (o != f) set.ranges.push_back({o, o});
+        }
+        return true;
+    }
+    if (auto* r = dynamic_cast<const CRangeElxT*>(n)) {
+        set.nested.push_back(r->cls);
+        return true;
+    }
+    if (auto* a = dynamic_cast<const CAlternativeElxT*>(n)) {
+        for (const auto& alt : a->alternatives)
+            if (!FirstSet(alt.get(), set)) return false;
+        return true;
+    }
+    if (auto* l = dynamic_cast<const CListElxT*>(n)) {
+        for (const auto& item : l->items) {
+            if (dynamic_cast<const CAssertElxT*>(item.get()) || dynamic_cast<const CBoundaryElxT*>(item.get()) ||
+                dynamic_cast<const CGlobalElxT*>(item.get()) || dynamic_cast<const CBackrefElxT*>(item.get()) ||
+                dynamic_cast<const CConditionElxT*>(item.get()) || dynamic_cast<const CDelegateElxT*>(item.get()))
+                return false;
+            if (!item->CanBeEmpty()) return FirstSet(item.get(), set);
+            if (!FirstSet(item.get(), set)) return false;  // an optional start: both it and what follows
+        }
+        return false;
+    }
+    if (auto* g = dynamic_cast<const CGroupElx*>(n)) return !g->body->CanBeEmpty() && FirstSet(g->body.get(), set);
+    if (auto* i = dynamic_cast<const CIndependentElxT*>(n)) return !i->body->CanBeEmpty() && FirstSet(i->body.get(), set);
+    if (auto* r = dynamic_cast<const CRepeatElxT*>(n)) return r->max > 0 && FirstSet(r->body.get(), set);
+    return false;
+}
+
+template <typename CharT>
+MatchResult CRegexpT<CharT>::Search(const CharT* text, int length, int start, int end) const {
+    using namespace detail;
+    MatchResult r;
+    const Program& prog = *program_;
+    r.groups.assign(size_t(2 * prog.groups), -1);
+    if (!text || length < 0 || prog.matchesNothing) return r;
+    if (start < 0) start = 0;
+    if (end < 0 || end > length) end = length;
+    if (start > end) return r;
+    Matcher<CharT> m(prog, text, length, prog.rtl ? end : start, budget_);
+    auto finish = [&]() {
+        std::copy(m.regs_.begin(), m.regs_.begin() + 2 * prog.groups, r.groups.begin());
+        r.status = Status::kMatch;
+        return r;
+    };
+    if (prog.rtl) {
+        for (int pos = end; pos >= start; --pos) {
+            if (m.Try(pos)) return finish();
+            if (m.tooComplex) break;
+        }
+    } else {
+        const uint32_t c1 = prog.firstChar, c2 = prog.firstOther;
+        for (int pos = start; pos <= end; ++pos) {
+            if (prog.lineAnchored && pos > 0) {
+                // Only line starts: after LF, or after a CR not followed by LF.
+                while (pos <= end) {
+                    const uint32_t prev = uint32_t(static_cast<std::make_unsigned_t<CharT>>(text[pos - 1]));
+                    if (prev == '\n' || (prev == '\r' && (pos >= length || text[pos] != CharT('\n')))) break;
+                    ++pos;
+                }
+                if (pos > end) break;
+            }
+            if (prog.firstOp == kChar) {
+                // A literal start: scan for it before running the matcher.
+                while (pos < end) {
+                    const uint32_t u = uint32_t(static_cast<std::make_unsigned_t<CharT>>(text[pos]));
+                    if (u == c1 || u == c2) break;
+                    ++pos;
+                }
+                if (pos >= end) break;
+            } else if (prog.firstOp == kClass) {
+                const CharClass& cls = prog.classes[size_t(prog.firstClass)];
+                while (pos < end && !cls.Test(uint32_t(static_cast<std::make_unsigned_t<CharT>>(text[pos])))) ++pos;
+                if (pos >= end) break;
+            }
+            if (m.Try(pos)) return finish();
+            if (m.tooComplex || prog.anchoredStart) break;
+        }
+    }
+    if (m.tooComplex) r.status = Status::kTooComplex;
+    return r;
+}
+
+template <typename CharT>
+int CRegexpT<CharT>::GroupCount() const {
+    return program_->groups;
+}
+
+template <typename CharT>
+int CRegexpT<CharT>::GroupNumber(const CharT* name, int length) const {
+    if (!name) return -1;
+    if (length < 0) {
+        length = 0;
+        while (name[length]) ++length;
+    }
+    std::u32string key;
+    for (int k = 0; k < length; ++k) key += char32_t(static_cast<std::make_unsigned_t<CharT>>(name[k]));
+    auto it = program_->names.find(key);
+    return it == program_->names.end() ? -1 : it->second;
+}
+
+template <typename CharT>
+std::basic_string<CharT> CRegexpT<CharT>::Expand(const CharT* tmpl, int tn, const CharT* text, int length,
+                                                 const MatchResult& m) const {
+    std::basic_string<CharT> out;
+    if (!tmpl) return out;
+    if (tn < 0) {
+        tn = 0;
+        while (tmpl[tn]) ++tn;
+    }
+    auto group = [&](int g) {
+        const int s = m.Start(g), e = m.End(g);
+        if (s >= 0 && e >= s && e <= length) out.append(text + s, text + e);
+    };
+    const int groups = m.GroupCount();
+    for (int i = 0; i < tn; ++i) {
+        const CharT c = tmpl[i];
+        if (c != CharT('$') || i + 1 >= tn) {
+            out += c;
+            continue;
+        }
+        const CharT d = tmpl[i + 1];
+        if (d == CharT('$')) {
+            out += d;
+            ++i;
+        } else if (d == CharT('&')) {
+            group(0);
+            ++i;
+        } else if (d == CharT('`')) {
+            if (m.Matched()) out.append(text, text + m.Start(0));
+            ++i;
+        } else if (d == CharT('\'')) {
+            if (m.Matched()) out.append(text + m.End(0), text + length);
+            ++i;
+        } else if (d == CharT('_')) {
+            out.append(text, text + length);
+            ++i;
+        } else if (d == CharT('+')) {
+            for (int g = groups - 1; g >= 1; --g)
+                if (m.Start(g) >= 0) {
+                    group(g);
+                    break;
+                }
+            ++i;
+        } else if (d >= CharT('0') && d <= CharT('9')) {
+            int digits = 1;
+            while (digits < 3 && i + 1 + digits < tn && tmpl[i + 1 + digits] >= CharT('0') &&
+                   tmpl[i + 1 + digits] <= CharT('9'))
+                ++digits;
+            // Drop trailing digits until the number names a group.
+            int used = digits, number = -1;
+            for (; used > 0; --used) {
+                int v = 0;
+                for (int k = 0; k < used; ++k) v = v * 10 + int(tmpl[i + 1 + k] - CharT('0'));
+                if (v < groups) {
+                    number = v;
+                    break;
+                }
+            }
+            if (number < 0) {
+                out += c;
+                continue;
+            }
+            group(number);
+            i += used;
+        } else if (d == CharT('{')) {
+            int close = i + 2;
+            while (close < tn && tmpl[close] != CharT('}')) ++close;
+            if (close >= tn) {
+                out += c;
+                continue;
+            }
+            const int number = GroupNumber(tmpl + i + 2, close - (i + 2));
+            if (number < 0) {
+                out += c;
+                continue;
+            }
+            group(number);
+            i = close;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace mrx

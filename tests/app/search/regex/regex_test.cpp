@@ -1,0 +1,402 @@
+// Conformance of the regular-expression engine, case by case, and against a
+// deliberately simple reference matcher over every small pattern.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "RegexTestUtil.h"
+
+namespace {
+
+// "start,end" of the first match, "-" for none, "!" for too complex; groups
+// follow as "|start,end".
+std::string Find(const char16_t* pattern, const char16_t* text, int flags = 0, bool groups = false) {
+    Regex re(S(pattern), flags);
+    const Str t = S(text);
+    const mrx::MatchResult m = re.Search(t);
+    if (m.status == mrx::Status::kTooComplex) return "!";
+    if (!m.Matched()) return "-";
+    std::string out = std::to_string(m.Start()) + "," + std::to_string(m.End());
+    if (groups)
+        for (int g = 1; g < m.GroupCount(); ++g) out += "|" + std::to_string(m.Start(g)) + "," + std::to_string(m.End(g));
+    return out;
+}
+
+std::string Groups(const char16_t* pattern, const char16_t* text, int flags = 0) {
+    return Find(pattern, text, flags, true);
+}
+
+}  // namespace
+
+TEST(RegexSyntax, LiteralsAndEscapes) {
+    EXPECT_EQ(Find(u"abc", u"xxabcx"), "2,5");
+    EXPECT_EQ(Find(u"a\\.c", u"abc a.c"), "4,7");
+    EXPECT_EQ(Find(u"\\\\", u"a\\b"), "1,2");
+    EXPECT_EQ(Find(u"\\t\\n\\r\\f\\v\\a\\e", u"x\t\n\r\f\v\a\x1b"), "1,8");
+    EXPECT_EQ(Find(u"\\x41\\x{42}\\u0043", u"zABC"), "1,4");
+    EXPECT_EQ(Find(u"\\x{4e2d}", u"a\u4e2d"), "1,2");
+    EXPECT_EQ(Find(u"\\Qa.b*\\E+", u"xa.b**"), "1,6");  // the quantifier takes the last unit
+    EXPECT_EQ(Find(u"\\Uabc\\E", u"xABC"), "1,4");
+    EXPECT_EQ(Find(u"\\LABC\\E", u"xabc"), "1,4");
+    EXPECT_EQ(Find(u"a b # comment\n c", u"abc", mrx::EXTENDED), "0,3");
+}
+
+TEST(RegexSyntax, DotAndStockClasses) {
+    EXPECT_EQ(Find(u"a.c", u"a\nc abc"), "4,7");
+    EXPECT_EQ(Find(u"a.c", u"a\nc", mrx::SINGLELINE), "0,3");
+    EXPECT_EQ(Find(u"\\d+", u"ab\u0663\uff11 123"), "5,8");  // not Arabic-Indic or full-width digits
+    EXPECT_EQ(Find(u"\\w+", u"-- a_Z9 --"), "3,7");
+    EXPECT_EQ(Find(u"\\W+", u"ab-+cd"), "2,4");
+    EXPECT_EQ(Find(u"\\s+", u"a \t\r\nb"), "1,5");
+    EXPECT_EQ(Find(u"\\s", u"a\fb"), "-");
+    EXPECT_EQ(Find(u"\\s", u"a\fb", mrx::RIGHTTOLEFT), "1,2");  // right to left also takes FF and VT
+    EXPECT_EQ(Find(u"\\S+", u"  ab "), "2,4");
+    EXPECT_EQ(Find(u"\\c+", u"a\u4e2d\u6587\u5b57b"), "1,4");
+    EXPECT_EQ(Find(u"\\j+\\J+", u"x\u3072\u3089\u30ab\u30bfy"), "1,5");
+    EXPECT_EQ(Find(u"\\P", u"a\u3001"), "1,2");
+    EXPECT_EQ(Find(u"\\D\\D", u"1a2bc"), "3,5");
+}
+
+TEST(RegexSyntax, Brackets) {
+    EXPECT_EQ(Find(u"[a-c]+", u"xxbcaq"), "2,5");
+    EXPECT_EQ(Find(u"[^a-c]+", u"abcxyzab"), "3,6");
+    EXPECT_EQ(Find(u"[]a]+", u"x]a]"), "1,4");
+    EXPECT_EQ(Find(u"[a\\]]+", u"x]a]"), "1,4");
+    EXPECT_EQ(Find(u"[\\d_]+", u"ab_12c"), "2,5");
+    EXPECT_EQ(Find(u"[\\b]", u"a\bb"), "1,2");
+    EXPECT_EQ(Find(u"[a-]+", u"x-a-"), "1,4");
+    EXPECT_EQ(Find(u"[[:digit:]]+", u"ab12"), "2,4");
+    EXPECT_EQ(Find(u"[[:^alpha:]]+", u"ab12cd"), "2,4");
+    EXPECT_EQ(Find(u"[[:blank:]]+", u"a \tb"), "1,3");
+    EXPECT_EQ(Find(u"[[:upper:][:digit:]]+", u"aB1c"), "1,3");
+    EXPECT_EQ(Find(u"[[:nonsense:]]", u"abc"), "-");
+    EXPECT_EQ(Find(u"[a-z[0-9]]+", u"-a1-"), "1,3");
+    EXPECT_EQ(Find(u"[^\\s]+", u"  ab "), "2,4");
+}
+
+TEST(RegexSyntax, AnchorsAndLineEnds) {
+    EXPECT_EQ(Find(u"^b", u"a\nb"), "-");
+    EXPECT_EQ(Find(u"^b", u"a\nb", mrx::MULTILINE), "2,3");
+    EXPECT_EQ(Find(u"^b", u"a\rb", mrx::MULTILINE), "2,3");
+    EXPECT_EQ(Find(u"a$", u"a\nb"), "-");
+    EXPECT_EQ(Find(u"a$", u"a\nb", mrx::MULTILINE), "0,1");
+    EXPECT_EQ(Find(u"a$", u"ba\n"), "1,2");     // before the LF the find dialog appends
+    EXPECT_EQ(Find(u"a$", u"ba"), "1,2");
+    EXPECT_EQ(Find(u"a$", u"ba\r\n"), "1,2");
+    EXPECT_EQ(Find(u"$", u"a\r\nb", mrx::MULTILINE), "1,1");  // a line ends before CR, not between CR and LF
+    EXPECT_EQ(Find(u"\\Aa", u"ba"), "-");
+    EXPECT_EQ(Find(u"a\\z", u"a\n"), "0,1");
+    EXPECT_EQ(Find(u"a\\Z", u"a\r\n"), "0,1");
+    EXPECT_EQ(Find(u"a\\Z", u"a\r"), "-");
+    EXPECT_EQ(Find(u"\\bfoo\\b", u"afoo foo"), "5,8");
+    EXPECT_EQ(Find(u"\\Boo", u"foo oo"), "1,3");
+    EXPECT_EQ(Find(u"\\Ga", u"ba"), "1,2");  // without the flag \\G matches the empty string
+    EXPECT_EQ(Find(u"\\Ga", u"ba", mrx::GLOBAL), "-");
+    EXPECT_EQ(Find(u"\\Ga", u"ab", mrx::GLOBAL), "0,1");
+    EXPECT_EQ(Find(u"x\\Ga", u"xa"), "0,2");  // without the flag \G matches the empty string
+}
+
+TEST(RegexQuantifiers, EachKind) {
+    EXPECT_EQ(Find(u"a*", u"aaab"), "0,3");
+    EXPECT_EQ(Find(u"a*?b", u"aaab"), "0,4");
+    EXPECT_EQ(Find(u"a+?", u"aaa"), "0,1");
+    EXPECT_EQ(Find(u"a??a", u"aa"), "0,1");
+    EXPECT_EQ(Find(u"a{2}", u"aaa"), "0,2");
+    EXPECT_EQ(Find(u"a{3}?", u"aaaa"), "0,3");  // the exact form ignores "?"
+    EXPECT_EQ(Find(u"a{3}+", u"aaaa"), "0,3");
+    EXPECT_EQ(Find(u"a{2,}", u"aaaaa"), "0,5");
+    EXPECT_EQ(Find(u"a{2,3}", u"aaaaa"), "0,3");
+    EXPECT_EQ(Find(u"a{2,3}?", u"aaaaa"), "0,2");
+    EXPECT_EQ(Find(u"a{3,1}", u"aaaa"), "0,3");  // m below n is raised to n
+    EXPECT_EQ(Find(u"a{0}b", u"ab"), "1,2");
+    EXPECT_EQ(Find(u"a{,2}", u"a{,2}"), "0,5");  // not a quantifier: literal
+    EXPECT_EQ(Find(u"a++a", u"aaa"), "-");
+    EXPECT_EQ(Find(u"a*+b", u"aaab"), "0,4");
+    EXPECT_EQ(Find(u"(ab){2,3}", u"abababab", 0, true), "0,6|4,6");
+    EXPECT_EQ(Find(u"(ab){2,3}?", u"abababab", 0, true), "0,4|2,4");
+    EXPECT_EQ(Find(u"(?:ab)++ab", u"ababab"), "-");
+    EXPECT_EQ(Find(u"(a|b){3}", u"xabba"), "1,4");
+    EXPECT_EQ(Find(u"(?:a?)*b", u"aab"), "0,3");  // an empty iteration ends the loop
+    EXPECT_EQ(Find(u"(a*)+b", u"b", 0, true), "0,1|0,0");
+}
+
+TEST(RegexGroups, BacktrackingIntoGroups) {
+    EXPECT_EQ(Groups(u"(a|ab)(c|bcd)(d*)", u"abcd"), "0,4|0,1|1,4|4,4");
+    EXPECT_EQ(Groups(u"(a+)(a+)", u"aaaa"), "0,4|0,3|3,4");
+    EXPECT_EQ(Groups(u"(a+?)(a+)", u"aaaa"), "0,4|0,1|1,4");
+    EXPECT_EQ(Groups(u"(?:(a)|b)+", u"ab"), "0,2|0,1");
+    EXPECT_EQ(Groups(u"(a)|(b)", u"b"), "0,1|-1,-1|0,1");
+    EXPECT_EQ(Groups(u"((a)b)+", u"abab"), "0,4|2,4|2,3");
+}
+
+TEST(RegexGroups, NamedGroupsAreNumberedAfterNumberedOnes) {
+    Regex re(S(u"(?<year>\\d+)-(\\d+)-(?'day'\\d+)(?P<year>x)?"));
+    EXPECT_EQ(re.GroupCount(), 4);
+    EXPECT_EQ(re.GroupNumber(S(u"year").c_str()), 2);
+    EXPECT_EQ(re.GroupNumber(S(u"day").c_str()), 3);
+    EXPECT_EQ(re.GroupNumber(S(u"month").c_str()), -1);
+    const Str t = S(u"2026-12-06");
+    const auto m = re.Search(t);
+    EXPECT_EQ(m.Start(1), 5);  // the numbered group
+    EXPECT_EQ(m.Start(2), 0);
+    EXPECT_EQ(m.Start(3), 8);
+}
+
+TEST(RegexGroups, BackReferences) {
+    EXPECT_EQ(Find(u"(\\w+) \\1", u"the the x"), "0,7");
+    EXPECT_EQ(Find(u"(a)\\1", u"aA"), "-");
+    EXPECT_EQ(Find(u"(a)\\1", u"aA", mrx::IGNORECASE), "0,2");
+    EXPECT_EQ(Find(u"(?<q>['\"]).*?\\k<q>", u"say \"hi\" now"), "4,8");
+    EXPECT_EQ(Find(u"(?P<q>x)(?P=q)", u"axx"), "1,3");
+    EXPECT_EQ(Find(u"\\2(a)", u"aa"), "-");    // a group that does not exist never matches
+    EXPECT_EQ(Find(u"(a)?\\1", u"b"), "-");    // nor one that has not started
+    // A reference inside its own group uses the text consumed so far.
+    EXPECT_EQ(Groups(u"(a\\1)", u"aa"), "0,2|0,2");
+    EXPECT_EQ(Find(u"(a\\1?)+", u"aaa"), "0,3");
+}
+
+TEST(RegexGroups, Conditions) {
+    EXPECT_EQ(Find(u"(a)?(?(1)b|c)", u"ab"), "0,2");
+    EXPECT_EQ(Find(u"(a)?(?(1)b|c)", u"c"), "0,1");
+    EXPECT_EQ(Find(u"(?<x>a)?(?(x)b|c)", u"xc"), "1,2");
+    EXPECT_EQ(Find(u"(?(?=\\d)\\d+|[a-z]+)", u"--42"), "2,4");
+    EXPECT_EQ(Find(u"(?(?=\\d)\\d+|[a-z]+)", u"--ab"), "2,4");
+    EXPECT_EQ(Find(u"(?(?!x)a|x)", u"x"), "0,1");
+}
+
+TEST(RegexGroups, Recursion) {
+    EXPECT_EQ(Find(u"\\((?:[^()]|(?R))*\\)", u"x(a(b)(c(d)))y"), "1,13");
+    EXPECT_EQ(Find(u"^(\\((?:[^()]|(?R1))*\\))$", u"(a(b)c)"), "0,7");
+    EXPECT_EQ(Find(u"(?<p>\\[(?:[^\\[\\]]|(?R<p>))*\\])", u"[[x][y]]"), "0,8");
+    EXPECT_EQ(Find(u"(?R 2)", u"ab"), "-");  // an undefined group: nothing
+    EXPECT_EQ(Find(u"a(?R)?b", u"aaabbb"), "0,6");
+}
+
+TEST(RegexLookaround, BothDirections) {
+    EXPECT_EQ(Find(u"foo(?=bar)", u"foobaz foobar"), "7,10");
+    EXPECT_EQ(Find(u"foo(?!bar)", u"foobar foobaz"), "7,10");
+    EXPECT_EQ(Find(u"(?<=\\$)\\d+", u"a 12 $34"), "6,8");
+    EXPECT_EQ(Find(u"(?<!\\$)\\b\\d+", u"$12 34"), "4,6");
+    EXPECT_EQ(Find(u"(?<=a(b+))c", u"abbbc", 0, true), "4,5|1,4");
+    EXPECT_EQ(Find(u"(?=(a+))a", u"aaa", 0, true), "0,1|0,3");
+    EXPECT_EQ(Find(u"(?!(a))b", u"b", 0, true), "0,1|-1,-1");  // a negative look-around sets no group
+    EXPECT_EQ(Find(u"(?>a+)b", u"aaab"), "0,4");
+    EXPECT_EQ(Find(u"(?>a+)ab", u"aaab"), "-");
+    EXPECT_EQ(Find(u"(?>a|ab)c", u"abc"), "-");
+}
+
+TEST(RegexOptions, InlineAndScoped) {
+    EXPECT_EQ(Find(u"(?i)hello", u"HeLLo"), "0,5");
+    EXPECT_EQ(Find(u"a(?i)b", u"AB aB"), "3,5");
+    EXPECT_EQ(Find(u"(?i:a)b", u"Ab AB"), "0,2");
+    EXPECT_EQ(Find(u"(?i:a)b", u"AB"), "-");
+    EXPECT_EQ(Find(u"(?i)[a-c]+", u"xABCx"), "1,4");
+    EXPECT_EQ(Find(u"(?s).", u"\n"), "0,1");
+    EXPECT_EQ(Find(u"(?m)^b", u"a\nb"), "2,3");
+    EXPECT_EQ(Find(u"(?i-i:a)", u"A"), "-");
+    EXPECT_EQ(Find(u"(?i)\u00e9t\u00c9", u"\u00c9T\u00e9"), "0,3");
+    EXPECT_EQ(Find(u"(?#note)ab", u"ab"), "0,2");
+}
+
+TEST(RegexRightToLeft, FindsTheLastMatchFirst) {
+    EXPECT_EQ(Find(u"ab", u"ab ab ab", mrx::RIGHTTOLEFT), "6,8");
+    EXPECT_EQ(Find(u"(?<=b)a", u"cabab", mrx::RIGHTTOLEFT), "3,4");
+    EXPECT_EQ(Find(u"\\d+", u"1 22 333", mrx::RIGHTTOLEFT), "5,8");
+    EXPECT_EQ(Groups(u"(a+)(b+)", u"aabb ab", mrx::RIGHTTOLEFT), "5,7|5,6|6,7");
+    EXPECT_EQ(Find(u"\\1(\\w)", u"aabbc", mrx::RIGHTTOLEFT), "2,4");  // the group to the right is matched first
+    EXPECT_EQ(Find(u"^a", u"ab\nab", mrx::RIGHTTOLEFT | mrx::MULTILINE), "3,4");
+    Regex re(S(u"x"), mrx::RIGHTTOLEFT);
+    const Str t = S(u"x..x..x");
+    EXPECT_EQ(re.Search(t.c_str(), int(t.size()), 0, 5).Start(), 3);  // searching back from 5
+}
+
+TEST(RegexRobustness, MalformedPatternsMatchNothing) {
+    for (const char16_t* bad : {u"(", u"a)", u"[abc", u"*a", u"a**", u"(?", u"(?<n", u"\\", u"(?<=a", u"(?Z)",
+                                u"a{2}{3}x(", u"(?(1", u"\\k<", u"(?P=", u"[[:alpha:"}) {
+        Regex re(S(bad));
+        EXPECT_FALSE(re.Ok()) << Narrow(S(bad));
+        const Str t = S(u"abc(a)[abc*");
+        EXPECT_FALSE(re.Search(t).Matched()) << Narrow(S(bad));
+    }
+    Regex empty(S(u""));
+    EXPECT_TRUE(empty.Ok());
+    EXPECT_EQ(empty.Search(S(u"abc")).End(), 0);
+}
+
+TEST(RegexRobustness, PathologicalPatternsEndWithTooComplex) {
+    const std::u16string as(30, u'a');
+    Regex a(S(u"(a*)*b"));
+    a.SetBudget(2000000);
+    EXPECT_EQ(a.Search(S(as.c_str())).status, mrx::Status::kTooComplex);
+    Regex x(S(u"(x+x+)+y"));
+    x.SetBudget(2000000);
+    EXPECT_EQ(x.Search(S(std::u16string(40, u'x').c_str())).status, mrx::Status::kTooComplex);
+    // Ordinary searches over long text stay well inside the budget.
+    Str long_;
+    for (int i = 0; i < 20000; ++i) long_ += S(u"some words, and numbers 123; ");
+    long_ += S(u"needle");
+    Regex ok(S(u"\\b[a-z]+dle\\b"));
+    EXPECT_EQ(ok.Search(long_).status, mrx::Status::kMatch);
+    // Long runs do not grow the machine's stack.
+    Str run(2000000, Unit('a'));
+    Regex star(S(u"(?:a|b)*c"));
+    EXPECT_NE(star.Search(run).status, mrx::Status::kMatch);
+    Regex simple(S(u"a*$"));
+    EXPECT_EQ(simple.Search(run).End(), 2000000);
+}
+
+TEST(RegexReplace, TemplateForms) {
+    Regex re(S(u"(\\w+)@(?<host>\\w+)"));
+    const Str t = S(u"mail bob@example now");
+    const auto m = re.Search(t);
+    ASSERT_TRUE(m.Matched());
+    auto expand = [&](const char16_t* tmpl) {
+        const Str s = S(tmpl);
+        return Narrow(re.Expand(s.c_str(), int(s.size()), t.c_str(), int(t.size()), m));
+    };
+    EXPECT_EQ(expand(u"$1 at $2"), "bob at example");
+    EXPECT_EQ(expand(u"${host}/${nope}"), "example/${nope}");
+    EXPECT_EQ(expand(u"$$1 $& [$`] [$']"), "$1 bob@example [mail ] [ now]");
+    EXPECT_EQ(expand(u"$_"), "mail bob@example now");
+    EXPECT_EQ(expand(u"$+"), "example");
+    EXPECT_EQ(expand(u"$12"), "bob2");      // group 1 followed by "2"
+    EXPECT_EQ(expand(u"$9x $"), "$9x $");   // no such group: literal
+    EXPECT_EQ(expand(u"$012"), "bob2");     // 12 is too big: group 01 followed by "2"
+    EXPECT_EQ(expand(u"a$%b"), "a$%b");
+}
+
+// A deliberately simple backtracking matcher for patterns over literals,
+// ".", "*", "+", "?", "|" and "(...)", in continuation-passing style.
+namespace {
+
+struct Ref {
+    std::string p;
+    size_t i = 0;
+    struct Node {
+        char kind = 0;  // 'c' char, '.' any, 's' sequence, '|' alternation, '*' '+' '?' repeat, 'g' group
+        char c = 0;
+        std::vector<Node> kids = {};
+    };
+    bool ok = true;
+
+    Node ParseAlt() {
+        Node alt{'|'};
+        alt.kids.push_back(ParseSeq());
+        while (i < p.size() && p[i] == '|') {
+            ++i;
+            alt.kids.push_back(ParseSeq());
+        }
+        return alt;
+    }
+    Node ParseSeq() {
+        Node seq{'s'};
+        while (i < p.size() && p[i] != '|' && p[i] != ')') {
+            Node atom;
+            if (p[i] == '(') {
+                ++i;
+                atom = Node{'g'};
+                atom.kids.push_back(ParseAlt());
+                if (i >= p.size() || p[i] != ')') ok = false;
+                ++i;
+            } else if (p[i] == '*' || p[i] == '+' || p[i] == '?') {
+                ok = false;
+                return seq;
+            } else {
+                atom = Node{p[i] == '.' ? '.' : 'c', p[i]};
+                ++i;
+            }
+            while (i < p.size() && (p[i] == '*' || p[i] == '+' || p[i] == '?')) {
+                Node rep{p[i]};
+                rep.kids.push_back(atom);
+                atom = rep;
+                ++i;
+                if (i < p.size() && (p[i] == '*' || p[i] == '+' || p[i] == '?')) ok = false;
+            }
+            seq.kids.push_back(atom);
+        }
+        return seq;
+    }
+
+    const std::string* t = nullptr;
+    using K = std::function<bool(size_t)>;
+    bool M(const Node& n, size_t pos, const K& k) {
+        switch (n.kind) {
+            case 'c': return pos < t->size() && (*t)[pos] == n.c && k(pos + 1);
+            case '.': return pos < t->size() && (*t)[pos] != '\n' && k(pos + 1);
+            case 'g': return M(n.kids[0], pos, k);
+            case '|':
+                for (const Node& a : n.kids)
+                    if (M(a, pos, k)) return true;
+                return false;
+            case 's': return Seq(n, 0, pos, k);
+            case '?': return M(n.kids[0], pos, k) || k(pos);
+            case '*': return Star(n.kids[0], pos, k);
+            case '+': return M(n.kids[0], pos, [&](size_t q) { return Star(n.kids[0], q, k); });
+        }
+        return false;
+    }
+    bool Seq(const Node& n, size_t idx, size_t pos, const K& k) {
+        if (idx == n.kids.size()) return k(pos);
+        return M(n.kids[idx], pos, [&](size_t q) { return Seq(n, idx + 1, q, k); });
+    }
+    // An iteration that consumed nothing ends the loop.
+    bool Star(const Node& body, size_t pos, const K& k) {
+        if (M(body, pos, [&](size_t q) { return q == pos ? k(q) : Star(body, q, k); })) return true;
+        return k(pos);
+    }
+};
+
+std::string RefFind(const std::string& pattern, const std::string& text) {
+    Ref r;
+    r.p = pattern;
+    Ref::Node root = r.ParseAlt();
+    if (!r.ok || r.i != pattern.size()) return "bad";
+    r.t = &text;
+    for (size_t s = 0; s <= text.size(); ++s) {
+        size_t end = 0;
+        if (r.M(root, s, [&](size_t q) {
+                end = q;
+                return true;
+            }))
+            return std::to_string(s) + "," + std::to_string(end);
+    }
+    return "-";
+}
+
+}  // namespace
+
+TEST(RegexReference, EverySmallPatternAgreesWithTheReferenceMatcher) {
+    const std::string alphabet = "ab.*+?|()";
+    std::vector<std::string> patterns = {""};
+    std::vector<std::string> frontier = {""};
+    for (int len = 1; len <= 4; ++len) {
+        std::vector<std::string> next;
+        for (const std::string& p : frontier)
+            for (char c : alphabet) next.push_back(p + c);
+        patterns.insert(patterns.end(), next.begin(), next.end());
+        frontier = next;
+    }
+    std::vector<std::string> texts = {""};
+    for (int len = 1; len <= 4; ++len)
+        for (int bits = 0; bits < (1 << len); ++bits) {
+            std::string s;
+            for (int k = 0; k < len; ++k) s += (bits >> k) & 1 ? 'b' : 'a';
+            texts.push_back(s);
+        }
+    int compared = 0;
+    for (const std::string& p : patterns) {
+        if (RefFind(p, "") == "bad") continue;
+        Regex re(S(p));
+        ASSERT_TRUE(re.Ok()) << p;
+        for (const std::string& t : texts) {
+            const Str ts = S(t);
+            const auto m = re.Search(ts);
+            const std::string got = m.Matched() ? std::to_string(m.Start()) + "," + std::to_string(m.End()) : "-";
+            ASSERT_EQ(got, RefFind(p, t)) << "pattern " << p << " text " << t;
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 30000);
+}
