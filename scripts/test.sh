@@ -24,3 +24,8 @@ start_display
 wine_prefix_ready
 start_wine
 ctest --test-dir "$root/build/win" --output-on-failure --timeout 600 "$@"
+# The parts in standard C++ also build and run natively (with sanitizers,
+# and against PCRE2).
+cmake -S "$root/native" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build/native"
+ctest --test-dir "$root/build/native" --output-on-failure --timeout 600 "$@"
