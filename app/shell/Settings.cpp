@@ -1,0 +1,268 @@
+#include "Settings.h"
+
+#include <cwchar>
+#include <cwctype>
+
+namespace settings {
+namespace {
+
+std::wstring g_folder;
+bool g_folderSet = false;
+
+const wchar_t* const kFileNames[] = {L"setting.ini", L"history.ini", L"key.ini", L"tools.ini"};
+
+std::wstring ExeFolder() {
+    wchar_t path[MAX_PATH * 2];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+    std::wstring p(path, n);
+    const size_t slash = p.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L"." : p.substr(0, slash);
+}
+
+const std::wstring& Path(File f) { return PathOf(f); }
+
+}  // namespace
+
+void SetProgramFolder(const std::wstring& folder) {
+    g_folder = folder;
+    g_folderSet = true;
+}
+
+const std::wstring& ProgramFolder() {
+    if (!g_folderSet) SetProgramFolder(ExeFolder());
+    return g_folder;
+}
+
+const std::wstring& PathOf(File f) {
+    static std::wstring paths[4];
+    static std::wstring computedFor;
+    if (computedFor != ProgramFolder()) {  // computed once (again only if a test moves the folder)
+        for (int k = 0; k < 4; ++k) paths[k] = ProgramFolder() + L"\\" + kFileNames[k];
+        computedFor = ProgramFolder();
+    }
+    return paths[int(f)];
+}
+
+std::wstring KeyName(const wchar_t* key, int index) {
+    if (index < 0) return key;
+    return std::wstring(key) + std::to_wstring(index);
+}
+
+void EnsureUnicodeFile(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    LARGE_INTEGER size = {};
+    GetFileSizeEx(h, &size);
+    std::string bytes(size_t(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!bytes.empty()) ReadFile(h, bytes.data(), DWORD(bytes.size()), &got, nullptr);
+    bytes.resize(got);
+    if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) {
+        CloseHandle(h);
+        return;
+    }
+    // A new file, or an ANSI one: write it again as UTF-16LE behind a mark.
+    std::wstring text;
+    if (!bytes.empty()) {
+        const int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+        text.resize(size_t(units));
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), text.data(), units);
+    }
+    SetFilePointer(h, 0, nullptr, FILE_BEGIN);
+    const wchar_t bom = 0xFEFF;
+    DWORD written = 0;
+    WriteFile(h, &bom, sizeof bom, &written, nullptr);
+    if (!text.empty()) WriteFile(h, text.data(), DWORD(text.size() * sizeof(wchar_t)), &written, nullptr);
+    SetEndOfFile(h);
+    CloseHandle(h);
+}
+
+bool ReadString(File f, const wchar_t* section, const wchar_t* key, std::wstring& out, const wchar_t* def, int index,
+                size_t capacity) {
+    std::wstring buf(capacity, L'\0');
+    const std::wstring name = KeyName(key, index);
+    const DWORD n = GetPrivateProfileStringW(section, name.c_str(), def ? def : L"", buf.data(), DWORD(capacity),
+                                             Path(f).c_str());
+    out.assign(buf.c_str(), n);
+    return !out.empty();
+}
+
+void WriteString(File f, const wchar_t* section, const wchar_t* key, const wchar_t* value, int index) {
+    EnsureUnicodeFile(Path(f));
+    WritePrivateProfileStringW(section, KeyName(key, index).c_str(), value, Path(f).c_str());
+}
+
+void WriteInt(File f, const wchar_t* section, const wchar_t* key, int value, int index) {
+    WriteString(f, section, key, std::to_wstring(value).c_str(), index);
+}
+
+void DeleteSection(File f, const wchar_t* section) {
+    EnsureUnicodeFile(Path(f));
+    WritePrivateProfileStringW(section, nullptr, nullptr, Path(f).c_str());
+}
+
+bool ReadBool(File f, const wchar_t* section, const wchar_t* key, bool def, int index) {
+    wchar_t buf[2] = {};
+    GetPrivateProfileStringW(section, KeyName(key, index).c_str(), def ? L"Y" : L"N", buf, 2, Path(f).c_str());
+    switch (buf[0]) {
+        case L'0': case L'F': case L'N': case L'f': case L'n': return false;
+        case L'1': case L'T': case L'Y': case L't': case L'y': return true;
+        default: return def;
+    }
+}
+
+void WriteBool(File f, const wchar_t* section, const wchar_t* key, bool value, int index) {
+    WriteString(f, section, key, value ? L"Y" : L"N", index);
+}
+
+// Strict decimal: blanks, an optional sign, digits, blanks; nothing else.
+static bool ParseInt(const std::wstring& s, long long* out) {
+    size_t i = 0;
+    while (i < s.size() && std::iswspace(s[i])) ++i;
+    bool neg = false;
+    if (i < s.size() && (s[i] == L'-' || s[i] == L'+')) neg = s[i++] == L'-';
+    const size_t digits = i;
+    long long v = 0;
+    while (i < s.size() && s[i] >= L'0' && s[i] <= L'9') {
+        v = v * 10 + (s[i] - L'0');
+        if (v > 0xFFFFFFFFll) return false;
+        ++i;
+    }
+    if (i == digits) return false;
+    while (i < s.size() && std::iswspace(s[i])) ++i;
+    if (i != s.size()) return false;
+    *out = neg ? -v : v;
+    return true;
+}
+
+int ReadInt(File f, const wchar_t* section, const wchar_t* key, int def, int index) {
+    std::wstring s;
+    if (!ReadString(f, section, key, s, L"", index, 64)) return def;
+    long long v = 0;
+    if (!ParseInt(s, &v) || v > 0x7FFFFFFFll || v < -0x80000000ll) return def;
+    return int(v);
+}
+
+std::vector<std::wstring> ReadHistory(File f, const wchar_t* section) {
+    std::vector<std::wstring> items;
+    for (int i = 1; i <= 20; ++i) {
+        std::wstring v;
+        const std::wstring name = KeyName(L"Item", i);
+        // A sentinel tells a missing key from an empty one.
+        ReadString(f, section, name.c_str(), v, L"\x1\x2", -1, 4096);
+        if (v == L"\x1\x2") break;
+        if (!v.empty() && v[0] == L'#') v.erase(0, 1);
+        if (!v.empty()) items.push_back(v);
+    }
+    return items;
+}
+
+// The value is also quoted: the profile functions strip trailing blanks from
+// a bare value but keep everything inside quotes (and drop the quotes).
+void WriteHistory(File f, const wchar_t* section, const std::vector<std::wstring>& items) {
+    DeleteSection(f, section);
+    for (size_t i = 0; i < items.size() && i < 20; ++i)
+        WriteString(f, section, L"Item", (L"\"#" + items[i] + L"\"").c_str(), int(i) + 1);
+}
+
+bool ParseFont(const std::wstring& value, FontSpec* out) {
+    // "%[^,],%d,%d,%d,%d": all five fields or nothing.
+    const size_t comma = value.find(L',');
+    if (comma == std::wstring::npos || comma == 0) return false;
+    FontSpec f;
+    f.face = value.substr(0, comma);
+    int fields[4];
+    size_t pos = comma + 1;
+    for (int k = 0; k < 4; ++k) {
+        size_t end = value.find(L',', pos);
+        if (k < 3 && end == std::wstring::npos) return false;
+        const std::wstring part = value.substr(pos, end == std::wstring::npos ? std::wstring::npos : end - pos);
+        long long v = 0;
+        // Like %d: leading digits count, the rest of the field is ignored.
+        size_t i = 0;
+        while (i < part.size() && std::iswspace(part[i])) ++i;
+        bool neg = false;
+        if (i < part.size() && (part[i] == L'-' || part[i] == L'+')) neg = part[i++] == L'-';
+        const size_t start = i;
+        while (i < part.size() && part[i] >= L'0' && part[i] <= L'9' && v < 100000000) v = v * 10 + (part[i++] - L'0');
+        if (i == start) return false;
+        fields[k] = int(neg ? -v : v);
+        pos = end == std::wstring::npos ? value.size() : end + 1;
+    }
+    f.size = fields[0];
+    f.bold = fields[1];
+    f.charset = fields[2];
+    f.quality = fields[3];
+    *out = f;
+    return true;
+}
+
+std::wstring FormatFont(const FontSpec& f) {
+    return f.face + L"," + std::to_wstring(f.size) + L"," + std::to_wstring(f.bold) + L"," +
+           std::to_wstring(f.charset) + L"," + std::to_wstring(f.quality);
+}
+
+FontSpec ReadFontSlot(int slot) {
+    FontSpec f;
+    if (slot < kFontSlotFirst || slot > kFontSlotLast) slot = kFontSlotFirst;
+    std::wstring v;
+    if (ReadString(File::Setting, L"Fonts", L"Font", v, L"", slot - kFontSlotFirst) && ParseFont(v, &f)) return f;
+    ParseFont(slot >= 1441 ? L"Tahoma,8,0,0,0" : L"Courier New,8,0,0,0", &f);
+    return f;
+}
+
+void WriteFontSlot(int slot, const FontSpec& f) {
+    if (slot < kFontSlotFirst || slot > kFontSlotLast) return;
+    WriteString(File::Setting, L"Fonts", L"Font", FormatFont(f).c_str(), slot - kFontSlotFirst);
+}
+
+LOGFONTW ToLogFont(const FontSpec& f, int ppi) {
+    LOGFONTW lf = {};
+    lf.lfHeight = -MulDiv(f.size, ppi, 72);
+    lf.lfWeight = f.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfCharSet = BYTE(f.charset);
+    lf.lfQuality = BYTE(f.quality);
+    lstrcpynW(lf.lfFaceName, f.face.c_str(), LF_FACESIZE);
+    return lf;
+}
+
+FontSpec FromLogFont(const LOGFONTW& lf, int ppi) {
+    FontSpec f;
+    f.face = lf.lfFaceName;
+    f.size = MulDiv(-lf.lfHeight, 72, ppi);
+    f.bold = lf.lfWeight == FW_BOLD ? 1 : 0;
+    f.charset = lf.lfCharSet;
+    f.quality = lf.lfQuality;
+    return f;
+}
+
+const wchar_t* QualityName(int q) {
+    static const wchar_t* const names[] = {L"Default", L"Draft", L"Proof", L"Nonantialiased", L"Antialiased",
+                                           L"Cleartype", L"Cleartype Natural"};
+    return q >= 0 && q <= 6 ? names[q] : L"";
+}
+
+const std::vector<CharsetEntry>& Charsets() {
+    static const std::vector<CharsetEntry> list = {
+        {L"ANSI", 0},     {L"Default", 1},     {L"Symbol", 2},   {L"ShiftJIS", 128},    {L"Hangeul", 129},
+        {L"GB2312", 134}, {L"Big5", 136},      {L"OEM", 255},    {L"Johab", 130},       {L"Hebrew", 177},
+        {L"Arabic", 178}, {L"Greek", 161},     {L"Turkish", 162}, {L"Vietnamese", 163}, {L"THAI", 222},
+        {L"EastEurope", 238}, {L"Russian", 204}, {L"MAC", 77},   {L"Baltic", 186}};
+    return list;
+}
+
+const wchar_t* CharsetName(int charset) {
+    for (const auto& e : Charsets())
+        if (e.charset == charset) return e.name;
+    return L"";
+}
+
+bool ReadColors(COLORREF out[80]) {
+    COLORREF table[80];
+    if (!GetPrivateProfileStructW(L"Theme", L"Colors", table, sizeof table, Path(File::Setting).c_str())) return false;
+    std::copy(table, table + 80, out);
+    return true;
+}
+
+}  // namespace settings

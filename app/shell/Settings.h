@@ -1,0 +1,82 @@
+// The settings files: four INI files in the program folder, read and written
+// key by key through the private-profile functions. There is no settings
+// object in memory: a reader asks the file when it needs a value.
+//
+// Every settings file is UTF-16LE with a byte-order mark, so that text
+// outside the ANSI code page survives; a missing file is created that way
+// before the first write, and an old ANSI file is converted first. Values
+// that do not parse read as the caller's default and are never written back.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace settings {
+
+enum class File { Setting, History, Key, Tools };
+
+// The folder of the executable unless set before the first use (tests).
+void SetProgramFolder(const std::wstring& folder);
+const std::wstring& ProgramFolder();
+// Program folder + file name, computed once.
+const std::wstring& PathOf(File f);
+
+// Indexed keys: name + decimal index ("Font3"); index -1 is the bare name.
+std::wstring KeyName(const wchar_t* key, int index);
+
+// "Y"/"N" booleans: the first character decides (0 F N f n false, 1 T Y t y
+// true); anything else, or a missing key, gives the default.
+bool ReadBool(File f, const wchar_t* section, const wchar_t* key, bool def, int index = -1);
+void WriteBool(File f, const wchar_t* section, const wchar_t* key, bool value, int index = -1);
+// A decimal integer with optional blanks and sign; anything else is the default.
+int ReadInt(File f, const wchar_t* section, const wchar_t* key, int def, int index = -1);
+// True when the value is non-empty; a missing key gives the default.
+bool ReadString(File f, const wchar_t* section, const wchar_t* key, std::wstring& out, const wchar_t* def = L"",
+                int index = -1, size_t capacity = 1024);
+void WriteString(File f, const wchar_t* section, const wchar_t* key, const wchar_t* value, int index = -1);
+void WriteInt(File f, const wchar_t* section, const wchar_t* key, int value, int index = -1);
+void DeleteSection(File f, const wchar_t* section);
+
+// History lists: Item1..Item20, each written with a leading "#" (and in
+// quotes) so that leading and trailing blanks survive; one leading "#" is
+// removed on reading, empty values are skipped, reading stops at the first
+// missing key.
+std::vector<std::wstring> ReadHistory(File f, const wchar_t* section);
+void WriteHistory(File f, const wchar_t* section, const std::vector<std::wstring>& items);
+
+// Font specifications "face,size,bold,charset,quality".
+struct FontSpec {
+    std::wstring face;
+    int size = 8;       // points
+    int bold = 0;       // 1 when the weight is 700
+    int charset = 0;
+    int quality = 0;    // 0..6
+};
+bool ParseFont(const std::wstring& value, FontSpec* out);
+std::wstring FormatFont(const FontSpec& f);
+constexpr int kFontSlotFirst = 1430, kFontSlotLast = 1442;
+// The font of a slot (1430..1442): Font0..Font12 in section Fonts, or the
+// slot's default when missing or malformed.
+FontSpec ReadFontSlot(int slot);
+void WriteFontSlot(int slot, const FontSpec& f);
+LOGFONTW ToLogFont(const FontSpec& f, int pixelsPerInch);
+FontSpec FromLogFont(const LOGFONTW& lf, int pixelsPerInch);
+// Names shown for output qualities (0..6) and character sets.
+const wchar_t* QualityName(int quality);
+const wchar_t* CharsetName(int charset);
+struct CharsetEntry {
+    const wchar_t* name;
+    int charset;
+};
+const std::vector<CharsetEntry>& Charsets();  // in display order
+
+// The 80-entry colour table of section Theme, key Colors (320 bytes in the
+// struct form with a checksum); false when missing or damaged.
+bool ReadColors(COLORREF out[80]);
+
+// Makes the file UTF-16LE with a byte-order mark (creating or converting it).
+void EnsureUnicodeFile(const std::wstring& path);
+
+}  // namespace settings

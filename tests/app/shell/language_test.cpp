@@ -1,0 +1,156 @@
+// The language library: every numbered string with its arguments, the main
+// menu's positions and commands, the popups and the version resource.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "CommandIds.h"
+
+namespace {
+
+class Language : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        wchar_t exe[MAX_PATH];
+        GetModuleFileNameW(nullptr, exe, MAX_PATH);
+        std::wstring dir(exe);
+        dir = dir.substr(0, dir.find_last_of(L"\\/"));
+        path_ = dir + L"\\mui\\en.dll";
+        module_ = LoadLibraryExW(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    }
+    static std::wstring String(UINT id) {
+        wchar_t buf[512];
+        const int n = LoadStringW(module_, id, buf, 512);
+        return std::wstring(buf, size_t(n > 0 ? n : 0));
+    }
+    // The printf conversions of a string, in order ("d", "s", ...).
+    static std::string Conversions(const std::wstring& s) {
+        std::string out;
+        for (size_t i = 0; i + 1 < s.size(); ++i) {
+            if (s[i] != L'%') continue;
+            if (s[i + 1] == L'%') {
+                ++i;
+                continue;
+            }
+            size_t j = i + 1;
+            while (j < s.size() && !iswalpha(s[j])) ++j;
+            while (j < s.size() && (s[j] == L'l' || s[j] == L'h')) ++j;
+            if (j < s.size()) out += char(s[j]);
+            i = j;
+        }
+        return out;
+    }
+    static void Collect(HMENU menu, std::set<UINT>& ids) {
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            if (HMENU sub = GetSubMenu(menu, i)) Collect(sub, ids);
+            else ids.insert(GetMenuItemID(menu, i));
+        }
+    }
+    static inline HMODULE module_ = nullptr;
+    static inline std::wstring path_;
+};
+
+}  // namespace
+
+TEST_F(Language, EveryNumberedStringTakesItsArguments) {
+    ASSERT_NE(module_, nullptr);
+    const struct { UINT id; const char* args; } strings[] = {
+        {1, ""}, {2, ""}, {3, ""}, {4, ""}, {5, ""}, {6, ""}, {7, ""}, {8, ""}, {9, ""}, {10, ""},
+        {3008, "dd"}, {15000, ""}, {15015, ""}, {15001, "s"}, {15002, ""}, {15003, "dd"}, {15016, ""},
+        {15004, ""}, {15017, ""}, {15009, ""}, {15010, ""}, {15013, ""}, {15014, ""}, {15019, ""}, {15020, ""},
+        {15021, ""}, {15023, ""}, {15024, "sd"}, {15025, "d"}, {15100, "s"}, {15101, ""}, {15104, "sssXsd"},
+        {15105, ""}, {15108, ""}, {15200, "d"}, {15204, "s"}, {15205, "s"}, {15206, "s"}};
+    for (const auto& s : strings) {
+        const std::wstring text = String(s.id);
+        EXPECT_FALSE(text.empty()) << s.id;
+        std::string conv = Conversions(text);
+        if (s.id == 15104) {
+            EXPECT_EQ(conv, "ssXsd") << "path, source, code, description, line";
+            continue;
+        }
+        EXPECT_EQ(conv, s.args) << s.id;
+    }
+}
+
+TEST_F(Language, TheMainMenuKeepsItsPositions) {
+    HMENU menu = LoadMenuW(module_, MAKEINTRESOURCEW(IDR_MAINFRAME));
+    ASSERT_NE(menu, nullptr);
+    HMENU file = GetSubMenu(menu, MENU_FILE);
+    ASSERT_NE(file, nullptr);
+    HMENU recent = GetSubMenu(file, MENU_FILE_RECENT_ITEM);
+    ASSERT_NE(recent, nullptr);
+    EXPECT_EQ(GetMenuItemID(recent, 0), UINT(ID_RECENT_FIRST));
+    std::set<UINT> tools;
+    Collect(GetSubMenu(menu, MENU_TOOLS), tools);
+    EXPECT_TRUE(tools.count(ID_OPTIONS_TOOLS));
+    HMENU macro = GetSubMenu(menu, MENU_MACRO);
+    ASSERT_GE(GetMenuItemCount(macro), 9);  // nine fixed items
+    EXPECT_EQ(GetMenuItemID(macro, 0), UINT(ID_MACRO_RECORD));
+    std::set<UINT> macroIds;
+    Collect(macro, macroIds);
+    for (UINT id : {ID_MACRO_RECORD, ID_MACRO_PLAY, ID_MACRO_SAVE, ID_MACRO_PLAY_TIMES, ID_MACRO_REBUILD})
+        EXPECT_TRUE(macroIds.count(id)) << id;
+    HMENU plugins = GetSubMenu(menu, MENU_PLUGINS);
+    ASSERT_NE(plugins, nullptr);
+    EXPECT_EQ(GetMenuItemCount(plugins), 1);  // the placeholder
+    DestroyMenu(menu);
+}
+
+TEST_F(Language, EveryCommandHasAPlace) {
+    std::set<UINT> ids;
+    for (UINT m : {IDR_MAINFRAME, IDM_PANE_CONTEXT, IDM_OUTPUT_CONTEXT, IDM_FRAME_CONTEXT}) {
+        HMENU menu = LoadMenuW(module_, MAKEINTRESOURCEW(m));
+        ASSERT_NE(menu, nullptr) << m;
+        Collect(menu, ids);
+        DestroyMenu(menu);
+    }
+    const UINT commands[] = {
+        ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_FILE_PRINT,
+        ID_FILE_PRINT_PREVIEW, ID_EDIT_COPY, ID_EDIT_CUT, ID_EDIT_FIND, ID_EDIT_PASTE, ID_EDIT_REPLACE,
+        ID_EDIT_UNDO, ID_EDIT_REDO, ID_APP_ABOUT, ID_APP_EXIT, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_NEXT_TAB,
+        ID_PREV_TAB, ID_CLOSE_ALL, ID_CLOSE_OTHERS, ID_SPLIT_SIDE, ID_SPLIT_STACKED, ID_CLOSE_DOCUMENT,
+        ID_WINDOW_LIST, ID_SYNC_SCROLL, ID_OPTIONS_GENERAL, ID_NEW_FROM_TEMPLATE, ID_OPTIONS_FILE_TYPES,
+        ID_TOGGLE_TABS, ID_TOGGLE_OUTPUT, ID_FULL_SCREEN, ID_OPTIONS_FONTS, ID_OPTIONS_TOOLS, ID_FIND_IN_FILES,
+        ID_MACRO_RECORD, ID_MACRO_PLAY, ID_MACRO_SAVE, ID_MACRO_PLAY_TIMES, ID_MACRO_REBUILD,
+        ID_OPTIONS_MACRO_KEYS, ID_COPY_CAPTION, ID_CLIPBOARD_MONITOR, ID_OPTIONS_KEYS, ID_DOWNLOAD_PAGE,
+        ID_BUG_REPORT, ID_FIND_NEXT, ID_FIND_PREVIOUS, ID_FIND_NEXT_WORD, ID_FIND_PREVIOUS_WORD,
+        ID_TOGGLE_BOOKMARK, ID_CLEAR_BOOKMARKS, ID_PREV_BOOKMARK, ID_NEXT_BOOKMARK, ID_OUTPUT_CLEAR,
+        ID_OUTPUT_LINE_NUMBERS, ID_VIEW_LINE_NUMBERS, ID_VIEW_RULER, ID_VIEW_WHITESPACE, ID_VIEW_LINE_ENDS,
+        ID_VIEW_EOF, ID_VIEW_ACTIVE_LINE, ID_VIEW_CONTROL_CHARS, ID_VIEW_INDENT_LINES, ID_WORD_WRAP,
+        ID_LINE_SPACING, ID_BRACE_MATCH, ID_FOLD_NONE, ID_FOLD_AUTO, ID_FOLD_HOST, ID_FOLD_SELECTION,
+        ID_FONT_LARGER, ID_FONT_SMALLER, ID_GOTO_LINE, ID_AUTO_COMPLETE, ID_REMOVE_BLANK_LINES};
+    for (UINT id : commands) EXPECT_TRUE(ids.count(id)) << "command " << id << " has no menu item";
+    for (UINT id = ID_FONT_FIRST; id <= ID_FONT_LAST; ++id) EXPECT_TRUE(ids.count(id)) << id;
+}
+
+TEST_F(Language, PopupsAndVersionResourceExist) {
+    for (UINT m : {IDM_BOM_POPUP, IDM_EDIT_COMMANDS, IDM_GLOBAL_COMMANDS, IDM_PANE_CONTEXT, IDM_CODEPAGE_POPUP,
+                   IDM_OUTPUT_CONTEXT, IDM_FRAME_CONTEXT, IDM_TAB_POPUP}) {
+        HMENU menu = LoadMenuW(module_, MAKEINTRESOURCEW(m));
+        ASSERT_NE(menu, nullptr) << m;
+        EXPECT_NE(GetSubMenu(menu, 0), nullptr) << m;
+        DestroyMenu(menu);
+    }
+    HMENU tabs = LoadMenuW(module_, MAKEINTRESOURCEW(IDM_TAB_POPUP));
+    HMENU sub = GetSubMenu(tabs, 0);
+    EXPECT_EQ(GetMenuItemID(sub, 10), 10u);  // item 10 asks for a size
+    EXPECT_EQ(GetMenuItemID(sub, 11), 11u);  // item 11 switches soft tabs
+    DestroyMenu(tabs);
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path_.c_str(), &handle);
+    ASSERT_GT(size, 0u);
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path_.c_str(), 0, size, info.data()));
+    WORD* translation = nullptr;
+    UINT len = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                               &len));
+    ASSERT_GE(len, 4u);
+    wchar_t name[64];
+    VerLanguageNameW(translation[0], name, 64);
+    EXPECT_NE(std::wstring(name).find(L"English"), std::wstring::npos) << std::string(name, name + wcslen(name));
+}

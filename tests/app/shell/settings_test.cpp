@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "Settings.h"
+
+using namespace settings;
+
+namespace {
+
+// A program folder of its own for each test.
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t dir[MAX_PATH], name[MAX_PATH];
+        GetTempPathW(MAX_PATH, dir);
+        GetTempFileNameW(dir, L"SET", 0, name);
+        DeleteFileW(name);
+        CreateDirectoryW(name, nullptr);
+        folder_ = name;
+        SetProgramFolder(folder_);
+    }
+    void TearDown() override {
+        for (File f : {File::Setting, File::History, File::Key, File::Tools}) DeleteFileW(PathOf(f).c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+    void WriteRaw(File f, const std::string& bytes) {
+        HANDLE h = CreateFileW(PathOf(f).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD n = 0;
+        WriteFile(h, bytes.data(), DWORD(bytes.size()), &n, nullptr);
+        CloseHandle(h);
+    }
+    std::string ReadRaw(File f) {
+        HANDLE h = CreateFileW(PathOf(f).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return "";
+        std::string s(GetFileSize(h, nullptr), '\0');
+        DWORD n = 0;
+        ReadFile(h, s.data(), DWORD(s.size()), &n, nullptr);
+        CloseHandle(h);
+        return s;
+    }
+    // A UTF-16LE file with a byte-order mark, from ASCII text.
+    void WriteUnicode(File f, const std::string& text) {
+        std::string bytes = "\xFF\xFE";
+        for (char c : text) bytes += std::string{c, '\0'};
+        WriteRaw(f, bytes);
+    }
+    std::wstring folder_;
+};
+
+}  // namespace
+
+TEST_F(SettingsTest, PathsAreInTheProgramFolder) {
+    EXPECT_EQ(PathOf(File::Setting), folder_ + L"\\setting.ini");
+    EXPECT_EQ(PathOf(File::Tools), folder_ + L"\\tools.ini");
+    EXPECT_EQ(KeyName(L"Font", 3), L"Font3");
+    EXPECT_EQ(KeyName(L"Font", -1), L"Font");
+}
+
+TEST_F(SettingsTest, BooleansAreDecidedByTheirFirstCharacter) {
+    WriteUnicode(File::Setting,
+                 "[S]\r\na=yes\r\nb=True\r\nc=1x\r\nd=no\r\ne=False\r\nf=0\r\ng=\r\nh=maybe\r\ni=N\r\n");
+    EXPECT_TRUE(ReadBool(File::Setting, L"S", L"a", false));
+    EXPECT_TRUE(ReadBool(File::Setting, L"S", L"b", false));
+    EXPECT_TRUE(ReadBool(File::Setting, L"S", L"c", false));
+    EXPECT_FALSE(ReadBool(File::Setting, L"S", L"d", true));
+    EXPECT_FALSE(ReadBool(File::Setting, L"S", L"e", true));
+    EXPECT_FALSE(ReadBool(File::Setting, L"S", L"f", true));
+    EXPECT_TRUE(ReadBool(File::Setting, L"S", L"g", true));   // empty: the default
+    EXPECT_FALSE(ReadBool(File::Setting, L"S", L"g", false));
+    EXPECT_TRUE(ReadBool(File::Setting, L"S", L"h", true));   // any other first character
+    EXPECT_FALSE(ReadBool(File::Setting, L"S", L"i", true));
+    EXPECT_TRUE(ReadBool(File::Setting, L"S", L"missing", true));
+    WriteBool(File::Setting, L"S", L"w", true);
+    EXPECT_TRUE(ReadBool(File::Setting, L"S", L"w", false));
+}
+
+TEST_F(SettingsTest, NumbersWithGarbageReadAsTheDefault) {
+    WriteUnicode(File::Setting, "[S]\r\nok= 42 \r\nneg=-7\r\nbad=12abc\r\nhex=0x10\r\nbig=99999999999\r\nnone=\r\n");
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"ok", 5), 42);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"neg", 5), -7);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"bad", 5), 5);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"hex", 5), 5);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"big", 5), 5);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"none", 5), 5);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"missing", 4), 4);
+    WriteInt(File::Setting, L"S", L"Count", 17, 2);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"Count", 0, 2), 17);
+}
+
+TEST_F(SettingsTest, TextOutsideTheAnsiCodePageSurvives) {
+    const std::wstring path = L"C:\\\x65E5\x672C\x8A9E\\\x30D5\x30A1\x30A4\x30EB.txt";
+    WriteString(File::History, L"RecentDoc", L"Doc", path.c_str(), 0);
+    std::wstring back;
+    EXPECT_TRUE(ReadString(File::History, L"RecentDoc", L"Doc", back, L"", 0));
+    EXPECT_EQ(back, path);
+    const std::string raw = ReadRaw(File::History);
+    ASSERT_GE(raw.size(), 2u);
+    EXPECT_EQ(raw.substr(0, 2), "\xFF\xFE");
+    // An old ANSI file is converted before it is written to, keeping its keys.
+    WriteRaw(File::Tools, "[Tool0]\r\nTitle=Build\r\n");
+    WriteString(File::Tools, L"Tool0", L"Args", L"\x00E9\x4E2D");
+    EXPECT_EQ(ReadRaw(File::Tools).substr(0, 2), "\xFF\xFE");
+    EXPECT_TRUE(ReadString(File::Tools, L"Tool0", L"Title", back));
+    EXPECT_EQ(back, L"Build");
+    EXPECT_TRUE(ReadString(File::Tools, L"Tool0", L"Args", back));
+    EXPECT_EQ(back, L"\x00E9\x4E2D");
+}
+
+TEST_F(SettingsTest, HistoryValuesKeepTheirBlanks) {
+    WriteHistory(File::History, L"Find", {L"  padded  ", L"#hash", L"plain"});
+    const auto items = ReadHistory(File::History, L"Find");
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0], L"  padded  ");
+    EXPECT_EQ(items[1], L"#hash");
+    EXPECT_EQ(items[2], L"plain");
+    // A value that begins with a blank and then "#" is returned unchanged;
+    // empty values are skipped; reading stops at the first missing key.
+    WriteUnicode(File::History, "[G]\r\nItem1=\" #x\"\r\nItem2=\r\nItem3=#y\r\nItem5=z\r\n");
+    const auto g = ReadHistory(File::History, L"G");
+    ASSERT_EQ(g.size(), 2u);
+    EXPECT_EQ(g[0], L" #x");
+    EXPECT_EQ(g[1], L"y");
+}
+
+TEST_F(SettingsTest, FontSlotsHaveDefaultsAndMalformedValuesAreIgnored) {
+    FontSpec f = ReadFontSlot(1441);
+    EXPECT_EQ(FormatFont(f), L"Tahoma,8,0,0,0");
+    EXPECT_EQ(FormatFont(ReadFontSlot(1435)), L"Courier New,8,0,0,0");
+    WriteUnicode(File::Setting, "[Fonts]\r\nFont2=Consolas,11,1,0,5\r\nFont3=Broken,10,0,0\r\nFont4=\r\n");
+    EXPECT_EQ(FormatFont(ReadFontSlot(1432)), L"Consolas,11,1,0,5");
+    EXPECT_EQ(FormatFont(ReadFontSlot(1433)), L"Courier New,8,0,0,0");  // four fields: no font
+    EXPECT_EQ(FormatFont(ReadFontSlot(1434)), L"Courier New,8,0,0,0");
+    std::wstring raw;
+    ReadString(File::Setting, L"Fonts", L"Font3", raw);
+    EXPECT_EQ(raw, L"Broken,10,0,0");  // reading never writes a repaired value back
+    f.face = L"Lucida Console";
+    f.size = 12;
+    WriteFontSlot(1440, f);
+    EXPECT_EQ(FormatFont(ReadFontSlot(1440)), L"Lucida Console,12,0,0,0");
+    const LOGFONTW lf = ToLogFont(f, 96);
+    EXPECT_EQ(lf.lfHeight, -16);
+    EXPECT_EQ(FromLogFont(lf, 96).size, 12);
+    EXPECT_STREQ(QualityName(5), L"Cleartype");
+    EXPECT_STREQ(CharsetName(128), L"ShiftJIS");
+    EXPECT_EQ(Charsets().size(), 19u);
+    EXPECT_STREQ(Charsets()[18].name, L"Baltic");
+}
+
+TEST_F(SettingsTest, TheColourTableNeedsItsChecksum) {
+    COLORREF table[80];
+    EXPECT_FALSE(ReadColors(table));  // missing
+    std::string hex;
+    unsigned sum = 0;
+    for (int i = 0; i < 320; ++i) {
+        const unsigned b = unsigned(i * 7) & 255;
+        char two[3];
+        snprintf(two, sizeof two, "%02X", b);
+        hex += two;
+        sum += b;
+    }
+    char check[3];
+    snprintf(check, sizeof check, "%02X", sum & 255);
+    WriteUnicode(File::Setting, "[Theme]\r\nColors=" + hex + check + "\r\n");
+    ASSERT_TRUE(ReadColors(table));
+    EXPECT_EQ(table[1], COLORREF(0x312A231C));  // bytes 4..7: 28, 35, 42, 49, little-endian
+    snprintf(check, sizeof check, "%02X", (sum + 1) & 255);
+    WriteUnicode(File::Setting, "[Theme]\r\nColors=" + hex + check + "\r\n");
+    EXPECT_FALSE(ReadColors(table));
+    WriteUnicode(File::Setting, "[Theme]\r\nColors=" + hex.substr(0, 100) + "\r\n");
+    EXPECT_FALSE(ReadColors(table));
+}
