@@ -173,3 +173,42 @@ TEST_F(SettingsTest, TheColourTableNeedsItsChecksum) {
     WriteUnicode(File::Setting, "[Theme]\r\nColors=" + hex.substr(0, 100) + "\r\n");
     EXPECT_FALSE(ReadColors(table));
 }
+
+#include "KeyBindings.h"
+
+// The files a first start finds in the program folder.
+TEST(ShippedDefaults, AreUnicodeAndComplete) {
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring dir(exe);
+    dir = dir.substr(0, dir.find_last_of(L"\\/")) + L"\\defaults";
+    SetProgramFolder(dir);
+    for (File f : {File::Setting, File::History, File::Key, File::Tools}) {
+        HANDLE h = CreateFileW(PathOf(f).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        unsigned char bom[2] = {};
+        DWORD n = 0;
+        ReadFile(h, bom, 2, &n, nullptr);
+        CloseHandle(h);
+        EXPECT_EQ(bom[0], 0xFF);
+        EXPECT_EQ(bom[1], 0xFE);
+    }
+    COLORREF colors[80];
+    EXPECT_TRUE(ReadColors(colors));
+    EXPECT_NE(colors[0], colors[1]);  // text and background differ
+    EXPECT_EQ(ReadInt(File::Setting, L"Setting", L"DefaultEncoding", 0), 65001);
+    EXPECT_EQ(ReadInt(File::Setting, L"Setting", L"DefaultFileFormat", 0), 1);
+    std::wstring language;
+    ReadString(File::Setting, L"Setting", L"Language", language);
+    EXPECT_EQ(language, L"mui\\en.dll");
+    EXPECT_EQ(FormatFont(ReadFontSlot(1430)), L"Courier New,10,0,0,5");
+    keys::KeyTables t;
+    t.Load(PathOf(File::Key));
+    EXPECT_GE(t.commands.size(), 10u);
+    EXPECT_EQ(t.CommandFor(keys::kCtrl | 'S'), 57603);
+    EXPECT_EQ(t.CommandFor(keys::kCtrl | 'F'), 57636);
+    EXPECT_EQ(t.CommandFor(0x72), 1240);  // F3: find next
+    EXPECT_EQ(t.CommandFor(keys::kCtrl | 'G'), 1426);
+    EXPECT_EQ(t.CommandFor(keys::kCtrl | VK_TAB), 1200);
+    EXPECT_TRUE(ReadHistory(File::History, L"Find").empty());
+}
