@@ -1,0 +1,155 @@
+#include "Encoding.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "CodePageNames.h"
+
+namespace encoding {
+namespace {
+
+std::wstring g_detectorPath;
+
+std::wstring DefaultDetectorPath() {
+    wchar_t path[MAX_PATH * 2];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+    std::wstring p(path, n);
+    return p.substr(0, p.find_last_of(L"\\/") + 1) + L"chardet.dll";
+}
+
+using CreateFn = int(__cdecl*)(uint32_t*);
+using HandleFn = int(__cdecl*)(uint32_t);
+using DataFn = int(__cdecl*)(uint32_t, const char*, unsigned int);
+using CharsetFn = int(__cdecl*)(uint32_t, char*, unsigned int);
+
+}  // namespace
+
+int CodePageOfCharset(const char* name) { return chardet::CodePageOfName(name); }
+
+void SetDetectorPath(const std::wstring& path) { g_detectorPath = path; }
+
+int DetectCodePage(const uint8_t* sample, size_t length) {
+    if (g_detectorPath.empty()) g_detectorPath = DefaultDetectorPath();
+    // By its full path: a library of that name elsewhere on the search path
+    // is never used.
+    HMODULE lib = LoadLibraryExW(g_detectorPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!lib) return 0;
+    auto create = reinterpret_cast<CreateFn>(reinterpret_cast<void*>(GetProcAddress(lib, "chardet_create")));
+    auto destroy = reinterpret_cast<HandleFn>(reinterpret_cast<void*>(GetProcAddress(lib, "chardet_destroy")));
+    auto feed = reinterpret_cast<DataFn>(reinterpret_cast<void*>(GetProcAddress(lib, "chardet_handle_data")));
+    auto end = reinterpret_cast<HandleFn>(reinterpret_cast<void*>(GetProcAddress(lib, "chardet_data_end")));
+    auto charset = reinterpret_cast<CharsetFn>(reinterpret_cast<void*>(GetProcAddress(lib, "chardet_get_charset")));
+    int codePage = 0;
+    if (create && destroy && feed && end && charset) {
+        uint32_t handle = 0;
+        create(&handle);
+        if (feed(handle, reinterpret_cast<const char*>(sample), unsigned(std::min<size_t>(length, 0x7FFFFFFF))) == 0) {
+            end(handle);
+            char name[32] = {};
+            // An empty name means nothing was detected.
+            if (charset(handle, name, sizeof name) == 0 && name[0]) {
+                name[sizeof name - 1] = 0;
+                codePage = CodePageOfCharset(name);
+            }
+        }
+        destroy(handle);
+    }
+    FreeLibrary(lib);
+    return codePage;
+}
+
+size_t SkipByteOrderMark(const uint8_t* b, size_t n, int cp) {
+    if (cp == 65001 && n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) return 3;
+    if (cp == 1200 && n >= 2 && b[0] == 0xFF && b[1] == 0xFE) return 2;
+    if (cp == 1201 && n >= 2 && b[0] == 0xFE && b[1] == 0xFF) return 2;
+    return 0;
+}
+
+std::wstring ToUtf16(const uint8_t* b, size_t n, int cp) {
+    std::wstring out;
+    if (cp == 1200 || cp == 1201) {
+        out.resize(n / 2);
+        for (size_t i = 0; i < n / 2; ++i)
+            out[i] = cp == 1200 ? wchar_t(b[2 * i] | b[2 * i + 1] << 8) : wchar_t(b[2 * i] << 8 | b[2 * i + 1]);
+        return out;
+    }
+    if (cp == 12000 || cp == 12001) {
+        for (size_t i = 0; i + 4 <= n; i += 4) {
+            uint32_t c = cp == 12000 ? (uint32_t(b[i]) | uint32_t(b[i + 1]) << 8 | uint32_t(b[i + 2]) << 16 |
+                                        uint32_t(b[i + 3]) << 24)
+                                     : (uint32_t(b[i]) << 24 | uint32_t(b[i + 1]) << 16 | uint32_t(b[i + 2]) << 8 |
+                                        uint32_t(b[i + 3]));
+            if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+            if (c >= 0x10000) {
+                c -= 0x10000;
+                out += wchar_t(0xD800 + (c >> 10));
+                out += wchar_t(0xDC00 + (c & 0x3FF));
+            } else {
+                out += wchar_t(c);
+            }
+        }
+        return out;
+    }
+    if (n == 0) return out;
+    const int len = int(std::min<size_t>(n, 0x7FFFFFFF));
+    const int units = MultiByteToWideChar(UINT(cp), 0, reinterpret_cast<const char*>(b), len, nullptr, 0);
+    out.resize(size_t(std::max(units, 0)));
+    if (units > 0) MultiByteToWideChar(UINT(cp), 0, reinterpret_cast<const char*>(b), len, out.data(), units);
+    return out;
+}
+
+size_t SampleSize(int kb, size_t fileSize) {
+    if (kb < 0) kb = 4;
+    if (kb > 4096) kb = 4096;
+    return std::min(size_t(kb) * 1024, fileSize);
+}
+
+bool ReadWholeFile(const std::wstring& path, int codePage, size_t sampleBytes, FileText* out) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size = {};
+    GetFileSizeEx(f, &size);
+    if (size.QuadPart == 0) {  // an empty file cannot be mapped and is not read
+        CloseHandle(f);
+        return false;
+    }
+    HANDLE map = CreateFileMappingW(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    CloseHandle(f);
+    if (!map) return false;
+    const uint8_t* data = static_cast<const uint8_t*>(MapViewOfFile(map, FILE_MAP_READ, 0, 0, 0));
+    CloseHandle(map);
+    if (!data) return false;
+    const size_t n = size_t(size.QuadPart);
+    if (codePage < 0) codePage = DetectCodePage(data, std::min(sampleBytes, n));
+    out->codePage = codePage;
+    out->lines.clear();
+    const size_t start = SkipByteOrderMark(data, n, codePage);
+    const size_t w = (codePage == 1200 || codePage == 1201) ? 2 : (codePage == 12000 || codePage == 12001) ? 4 : 1;
+    auto unitAt = [&](size_t i) -> uint32_t {
+        uint32_t u = 0;
+        std::memcpy(&u, data + i, w);
+        return u;
+    };
+    const uint32_t cr = codePage == 1201 ? 0x0D00 : codePage == 12001 ? 0x0D000000 : 13;
+    const uint32_t lf = codePage == 1201 ? 0x0A00 : codePage == 12001 ? 0x0A000000 : 10;
+    size_t lineStart = start, i = start;
+    while (i + w <= n) {
+        const uint32_t u = unitAt(i);
+        if (u == cr || u == lf) {
+            out->lines.push_back(ToUtf16(data + lineStart, i - lineStart, codePage));
+            i += w;
+            if (u == cr && i + w <= n && unitAt(i) == lf) i += w;
+            lineStart = i;
+        } else {
+            i += w;
+        }
+    }
+    out->lines.push_back(ToUtf16(data + lineStart, n - lineStart, codePage));
+    UnmapViewOfFile(data);
+    return true;
+}
+
+}  // namespace encoding

@@ -1,0 +1,45 @@
+// The program's code-page routines: detecting a file's code page with
+// chardet.dll, skipping a byte-order mark, converting to UTF-16, and reading
+// a whole file with detection (templates, find in files).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace encoding {
+
+// The code page of a character-set name by the detector's table (the first
+// entry that begins with the name, ignoring ASCII case); 0 when none does.
+int CodePageOfCharset(const char* name);
+
+// Runs chardet.dll (loaded from the program folder by its full path, and
+// freed again) over the sample; 0 when nothing was detected or the library
+// is missing or lacks one of its five functions.
+int DetectCodePage(const uint8_t* sample, size_t length);
+// The library the program uses: program folder + "chardet.dll".
+void SetDetectorPath(const std::wstring& path);
+
+// Where the text starts: behind EF BB BF (65001), FF FE (1200) or FE FF
+// (1201), only for the code page given and only when the whole mark is there.
+size_t SkipByteOrderMark(const uint8_t* bytes, size_t length, int codePage);
+
+// 1200 copied, 1201 with the bytes of every unit swapped, 12000 and 12001
+// decoded, everything else through the system's conversion.
+std::wstring ToUtf16(const uint8_t* bytes, size_t length, int codePage);
+
+// The sample size in bytes from AutoDetectBuffer (kilobytes): negative means
+// 4, above 4096 means 4096; never longer than the file.
+size_t SampleSize(int kilobytes, size_t fileSize);
+
+struct FileText {
+    int codePage = 0;
+    std::vector<std::wstring> lines;
+};
+// Reads a whole file through a read-only mapping. codePage -1 detects it
+// from min(sample, file size) leading bytes. Lines end at CR, LF or CR LF
+// units of the code page. False for a missing or empty file.
+bool ReadWholeFile(const std::wstring& path, int codePage, size_t sampleBytes, FileText* out);
+
+}  // namespace encoding
