@@ -25,6 +25,9 @@ struct MultiByteModel {
 #include "Models.inc"
 
 constexpr size_t kMaxInput = 1 << 20;
+// Scores need no more than this much text; validity and byte counts still
+// look at the whole sample.
+constexpr size_t kScoreBytes = 4096;
 
 // UTF-8 --------------------------------------------------------------------------
 
@@ -263,6 +266,7 @@ bool ScanMultiByte(const char* name, int model, const uint8_t* p, size_t n, doub
         // Text in another encoding shows itself early: almost none of its
         // characters are common ones.
         if ((count & 255) == 0 && weight * 12 < 3 * count) return false;
+        if (i >= kScoreBytes) break;
     }
     *chars = count;
     *score = count ? double(weight) / (3.0 * double(count)) : 0;
@@ -271,30 +275,6 @@ bool ScanMultiByte(const char* name, int model, const uint8_t* p, size_t n, doub
 
 // Single-byte encodings ----------------------------------------------------------------
 
-double SingleByteScore(const SingleByteModel& m, const uint32_t* hist, size_t highs, const uint8_t* p, size_t n) {
-    double uni = 0;
-    for (int b = 0; b < 128; ++b)
-        if (hist[b]) uni += double(hist[b]) * m.uni[b];
-    uni /= double(highs) * 256.0;
-    double bi = 0;
-    size_t pairs = 0;
-    int prev = -1;
-    for (size_t i = 0; i < n; ++i) {
-        const uint8_t b = p[i];
-        if (b < 0x80) {
-            prev = -1;
-            continue;
-        }
-        const int cur = m.rank[b - 0x80];
-        if (prev >= 0) {
-            bi += m.bi[prev * 64 + cur];
-            ++pairs;
-        }
-        prev = cur;
-    }
-    if (pairs) bi /= double(pairs) * 256.0;
-    return uni + (pairs ? bi : 0);
-}
 
 // Cyrillic text is mostly lower-case letters, which Mac Cyrillic keeps at
 // 0xE0-0xFE; without them its upper half reads as punctuation of other
@@ -385,14 +365,33 @@ std::string Detect(const uint8_t* p, size_t n) {
         order[m] = m;
     }
     std::partial_sort(order, order + 3, order + kModels, [&](size_t a, size_t b) { return uni[a] > uni[b]; });
+    // Byte pairs, for the three most likely models in one pass over (at most)
+    // the first kScoreBytes bytes.
+    const SingleByteModel* top[3] = {&kSingleByteModels[order[0]], &kSingleByteModels[order[1]],
+                                     &kSingleByteModels[order[2]]};
+    double bi[3] = {0, 0, 0};
+    size_t pairs = 0;
+    int prev[3] = {-1, -1, -1};
+    const size_t limit = std::min(n, kScoreBytes);
+    for (size_t i = 0; i < limit; ++i) {
+        const uint8_t b = p[i];
+        if (b < 0x80) {
+            prev[0] = -1;
+            continue;
+        }
+        if (prev[0] >= 0) {
+            for (int k = 0; k < 3; ++k) bi[k] += top[k]->bi[prev[k] * 64 + top[k]->rank[b - 0x80]];
+            ++pairs;
+        }
+        for (int k = 0; k < 3; ++k) prev[k] = top[k]->rank[b - 0x80];
+    }
     const SingleByteModel* sb = nullptr;
     double sbScore = -1e30;
-    for (size_t k = 0; k < 3; ++k) {
-        const SingleByteModel& m = kSingleByteModels[order[k]];
-        const double s = SingleByteScore(m, hist, highs, p, n) + Prior(m.name, hist, highs);
+    for (int k = 0; k < 3; ++k) {
+        const double s = uni[order[k]] + (pairs ? bi[k] / (double(pairs) * 256.0) : 0);
         if (s > sbScore) {
             sbScore = s;
-            sb = &m;
+            sb = top[k];
         }
     }
     // Windows and ISO code pages of one script differ in few places: bytes
