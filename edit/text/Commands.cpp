@@ -17,9 +17,17 @@ wchar_t* CopyOut(TextDocument& doc, Position a, Position b, int* length) {
     return buf;
 }
 
-void Order(Position& a, Position& b) {
-    if (b.line < a.line || (b.line == a.line && b.column < a.column)) std::swap(a, b);
-}
+// Clamps and orders a range and, when the document records, copies its text
+// for the inverse command.
+struct RemovedRange {
+    Position a, b;
+    wchar_t* text = nullptr;
+    int length = 0;
+    RemovedRange(TextDocument& doc, Position start, Position end) : a(doc.Clamp(start)), b(doc.Clamp(end)) {
+        if (b.line < a.line || (b.line == a.line && b.column < a.column)) std::swap(a, b);
+        if (doc.recording) text = CopyOut(doc, a, b, &length);
+    }
+};
 }  // namespace
 
 namespace undo_group {
@@ -46,15 +54,11 @@ Command* InsertCommand::Execute(TextDocument& doc) {
 }
 
 Command* DeleteCommand::Execute(TextDocument& doc) {
-    Position a = doc.Clamp(start_), b = doc.Clamp(end_);
-    Order(a, b);
-    wchar_t* old = nullptr;
-    int oldLen = 0;
-    if (doc.recording) old = CopyOut(doc, a, b, &oldLen);
-    doc.Delete(a, b);
-    doc.Changed(a, b, a);
+    const RemovedRange r(doc, start_, end_);
+    doc.Delete(r.a, r.b);
+    doc.Changed(r.a, r.b, r.a);
     if (!doc.recording) return nullptr;
-    return new InsertCommand(a, old, oldLen, true);
+    return new InsertCommand(r.a, r.text, r.length, true);
 }
 
 ReplaceCommand::~ReplaceCommand() {
@@ -62,16 +66,12 @@ ReplaceCommand::~ReplaceCommand() {
 }
 
 Command* ReplaceCommand::Execute(TextDocument& doc) {
-    Position a = doc.Clamp(start_), b = doc.Clamp(end_);
-    Order(a, b);
-    wchar_t* old = nullptr;
-    int oldLen = 0;
-    if (doc.recording) old = CopyOut(doc, a, b, &oldLen);
-    doc.Delete(a, b);
-    const Position end = doc.Insert(a, text_, length_);
-    doc.Changed(a, b, end);
+    const RemovedRange r(doc, start_, end_);
+    doc.Delete(r.a, r.b);
+    const Position end = doc.Insert(r.a, text_, length_);
+    doc.Changed(r.a, r.b, end);
     if (!doc.recording) return nullptr;
-    return new ReplaceCommand(a, end, old, oldLen, true);
+    return new ReplaceCommand(r.a, end, r.text, r.length, true);
 }
 
 MacroCommand::~MacroCommand() {

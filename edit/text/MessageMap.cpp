@@ -6,6 +6,7 @@
 
 #include "Commands.h"
 #include "FileIO.h"
+#include "MessageArgs.h"
 #include "View.h"
 
 LRESULT View::Message(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
@@ -28,10 +29,6 @@ LRESULT View::Message(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
     return WindowMessage(msg, wp, lp, handled);
 }
 
-namespace {
-int Int(WPARAM w) { return static_cast<int>(static_cast<INT_PTR>(w)); }
-template <typename T> T* Ptr(UINT_PTR v) { return reinterpret_cast<T*>(v); }
-}  // namespace
 
 // Messages about the document: its text, history, lexer and attributes.
 // Without a document (after 1030) each answers 0.

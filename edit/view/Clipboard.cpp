@@ -480,15 +480,23 @@ bool View::Drop(POINT pt, const wchar_t* text, DWORD effect, bool own) {
     return true;
 }
 
-void View::StartDrag() {
-    HGLOBAL block = SelectionBlock();
-    if (!block) return;
+namespace {
+// A data object holding a block of Unicode text (the object owns the block).
+CIDataObject* TextDataObject(HGLOBAL block) {
     auto* data = new CIDataObject;
     FORMATETC f = kTextFormat;
     STGMEDIUM m = {};
     m.tymed = TYMED_HGLOBAL;
     m.hGlobal = block;
     data->SetData(&f, &m, TRUE);
+    return data;
+}
+}  // namespace
+
+void View::StartDrag() {
+    HGLOBAL block = SelectionBlock();
+    if (!block) return;
+    CIDataObject* data = TextDataObject(block);
     auto* source = new CIDropSource;
     ownDrag_ = data;
     DWORD effect = DROPEFFECT_NONE;
@@ -504,11 +512,5 @@ IDataObject* CreateTextDataObject(const wchar_t* text) {
     if (!g) return nullptr;
     std::copy(text, text + n + 1, static_cast<wchar_t*>(GlobalLock(g)));
     GlobalUnlock(g);
-    auto* data = new CIDataObject;
-    FORMATETC f = kTextFormat;
-    STGMEDIUM m = {};
-    m.tymed = TYMED_HGLOBAL;
-    m.hGlobal = g;
-    data->SetData(&f, &m, TRUE);
-    return data;
+    return TextDataObject(g);
 }

@@ -1,15 +1,10 @@
 // Protocol messages about the caret, the selection and what the view shows.
 #include <algorithm>
 
+#include "MessageArgs.h"
 #include "View.h"
 
-#define GET_X_LPARAM_(lp) static_cast<int>(static_cast<short>(LOWORD(lp)))
-#define GET_Y_LPARAM_(lp) static_cast<int>(static_cast<short>(HIWORD(lp)))
 
-namespace {
-int Int(WPARAM w) { return static_cast<int>(static_cast<INT_PTR>(w)); }
-template <typename T> T* Ptr(UINT_PTR v) { return reinterpret_cast<T*>(v); }
-}  // namespace
 
 LRESULT View::SelectionMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
     switch (msg) {
@@ -127,10 +122,10 @@ LRESULT View::WindowMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             SetCursor(LoadCursorW(nullptr, IDC_ARROW));
             break;
         case WM_LBUTTONDOWN:
-            OnMouseDown({GET_X_LPARAM_(lp), GET_Y_LPARAM_(lp)}, UINT(wp));
+            OnMouseDown({LowX(lp), HighY(lp)}, UINT(wp));
             return 0;
-        case WM_MOUSEMOVE: OnMouseMove({GET_X_LPARAM_(lp), GET_Y_LPARAM_(lp)}); return 0;
-        case WM_LBUTTONUP: OnMouseUp({GET_X_LPARAM_(lp), GET_Y_LPARAM_(lp)}); return 0;
+        case WM_MOUSEMOVE: OnMouseMove({LowX(lp), HighY(lp)}); return 0;
+        case WM_LBUTTONUP: OnMouseUp({LowX(lp), HighY(lp)}); return 0;
         case WM_LBUTTONDBLCLK:
             if (doc_) SelectWord();
             return 0;
@@ -245,7 +240,7 @@ LRESULT View::DisplayMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         case MPM_HITTEST: {
             int* out = Ptr<int>(wp);
             if (!out) return 0;
-            const POINT pt = {GET_X_LPARAM_(lp), GET_Y_LPARAM_(lp)};
+            const POINT pt = {LowX(lp), HighY(lp)};
             int row = 0, sub = 0;
             const Position p = HitTest(pt, &row, &sub);
             out[0] = p.line;

@@ -242,6 +242,9 @@ protected:
     // A single unit without captures repeats with one choice point.
     bool SimpleItem(detail::Compiler& c, detail::Item* item) const;
     void EmitRepeat(detail::Compiler& c, detail::RepMode mode) const;
+    // One optional round: mark the position, the body, and leave the loop when
+    // the round consumed nothing. Returns the progress test's pc.
+    int EmitRound(detail::Compiler& c, int mark) const;
 };
 
 class CGreedyElxT final : public CRepeatElxT {
@@ -379,6 +382,17 @@ inline bool CRepeatElxT::SimpleItem(detail::Compiler& c, detail::Item* item) con
     return false;
 }
 
+inline int CRepeatElxT::EmitRound(detail::Compiler& c, int mark) const {
+    using namespace detail;
+    Inst m{kMark};
+    m.a = mark;
+    c.Emit(m);
+    body->Emit(c);
+    Inst p{kProgress};
+    p.a = mark;
+    return c.Emit(p);
+}
+
 inline void CRepeatElxT::EmitRepeat(detail::Compiler& c, detail::RepMode mode) const {
     using namespace detail;
     if (max == 0) return;
@@ -428,13 +442,7 @@ inline void CRepeatElxT::EmitRepeat(detail::Compiler& c, detail::RepMode mode) c
             top = c.Here();
         }
         const int bodyStart = c.Here();
-        Inst m{kMark};
-        m.a = mark;
-        c.Emit(m);
-        body->Emit(c);
-        Inst p{kProgress};
-        p.a = mark;
-        const int progress = c.Emit(p);
+        const int progress = EmitRound(c, mark);
         if (min == 0) {
             Inst j{kJmp};
             j.x = top;
@@ -477,13 +485,7 @@ inline void CRepeatElxT::EmitRepeat(detail::Compiler& c, detail::RepMode mode) c
     const int geMaxPc = c.Emit(geMax);
     const int split = c.Emit({kSplit});
     const int bodyStart = c.Here();
-    Inst m{kMark};
-    m.a = mark;
-    c.Emit(m);
-    body->Emit(c);
-    Inst p{kProgress};
-    p.a = mark;
-    const int progress = c.Emit(p);
+    const int progress = EmitRound(c, mark);
     c.Emit(inc);
     Inst again{kJmp};
     again.x = optional;
