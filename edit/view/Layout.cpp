@@ -200,37 +200,20 @@ CaretPos View::Map(int line, int column) {
 
 Position View::HitTest(POINT pt, int* rowOut, int* subRowOut) {
     const int lh = std::max(LineHeight(), 1);
-    int dy = pt.y - textArea_.top;
-    int rowOffset = dy >= 0 ? dy / lh : -((-dy + lh - 1) / lh);
+    const int dy = pt.y - textArea_.top;
+    const int rowOffset = dy >= 0 ? dy / lh : -((-dy + lh - 1) / lh);
     int line = 0, sub = 0;
     LineOfRow(std::max(scroll_.topRow + rowOffset, 0), &line, &sub);
     if (rowOut) *rowOut = RowOfLine(line) + sub;
     if (subRowOut) *subRowOut = sub;
-    int n = 0;
-    const wchar_t* t = doc_->LineText(line, &n);
-    std::wstring text(t, size_t(n));
-    int from = 0, to = n;
-    if (const WrapVector* v = WrapOf(line); v && v->count > 1) {
-        from = sub > 0 ? v->data[sub - 1] : 0;
-        to = v->data[std::min(sub, v->count - 1)];
-    }
     const int x = pt.x - textArea_.left + hOffset_ * metrics_.AveWidth();
-    const int tab = std::max(TabPixels(), 1);
-    int d = 0, col = from;
-    for (; col < to; ++col) {
-        const int w = text[size_t(col)] == L'\t' ? tab - d % tab : metrics_.Width(text[size_t(col)]);
-        if (x < d + (w + 1) / 2) break;
-        d += w;
-    }
-    // A click past the end of a row that wraps stays before its last unit.
-    if (col == to && to < n && to > from) --col;
-    return {line, col};
+    return {line, ColumnAtX(line, sub, x)};
 }
 
 void View::RecomputeTopRow() {
     if (!doc_) return;
     scroll_.firstLine = std::clamp(scroll_.firstLine, 0, doc_->LineCount() - 1);
-    const int saved = scroll_.topRow, sub = scroll_.topSubRow;
+    const int sub = scroll_.topSubRow;
     // Count from the document start: the reference is what is being recomputed.
     scroll_.topRow = 0;
     scroll_.topSubRow = 0;
@@ -240,7 +223,6 @@ void View::RecomputeTopRow() {
     scroll_.firstLine = first;
     scroll_.topSubRow = sub;
     scroll_.topRow = row + sub;
-    (void)saved;
 }
 
 void View::ClampTopSubRow() {
