@@ -73,7 +73,7 @@ View::~View() {
 LRESULT View::OnCreate(const CREATESTRUCTW*) {
     parent_ = GetParent(hwnd_);
     ctrlId_ = GetDlgCtrlID(hwnd_);
-    RegisterClipboardFormatW(L"MSDEVColumnSelect");  // once per process: the system keeps it
+    [[maybe_unused]] static const UINT columnFormat = RegisterClipboardFormatW(L"MSDEVColumnSelect");
     static const HACCEL accel = LoadAcceleratorsW(ThisModule(), MAKEINTRESOURCEW(130));
     accel_ = accel;
     dropTarget_ = CreateDropTarget(hwnd_, *this);
