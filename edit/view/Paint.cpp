@@ -524,6 +524,11 @@ int View::PaintRun(HDC dc, const wchar_t* text, int from, int to, unsigned short
             ++j;
             if (x + w > clip.right + 64) break;
         }
+        if (x + w < clip.left) {  // left of what is painted: only advance
+            x += w;
+            i = j;
+            continue;
+        }
         RECT cell = {x, top, x + w, top + lh};
         FillRect(dc, cell, back);
         SetTextColor(dc, tc);
