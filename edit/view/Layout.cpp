@@ -84,6 +84,7 @@ int View::CountVisibleRows() const {
 
 void View::RewrapAll() {
     if (!wrapper_ || !doc_) return;
+    LayoutChangedFrom(0);
     const int n = doc_->LineCount();
     for (int i = 0; i < n; ++i) Wrap(wrapper_, wraps_, i);
     visibleRows_ = CountVisibleRows();
@@ -91,6 +92,7 @@ void View::RewrapAll() {
 
 void View::SetWrap(bool on) {
     if (on == (wrapper_ != nullptr) || !doc_) return;
+    LayoutChangedFrom(0);
     if (on) {
         wrapper_ = new WinEdgeWrapper(*this);
         const int n = doc_->LineCount();
@@ -113,23 +115,38 @@ void View::SetWrap(bool on) {
     UpdateScrollBars();
 }
 
-// The rows of the visible lines before `line`: counted from the top line of
-// the window when that is nearer than the document start.
+// Rows before a line, with wrapping or folding: a table of the rows before
+// each block of kRowBlock lines, extended on demand and cut back to the
+// block of the first line whose layout changed.
+void View::LayoutChangedFrom(int line) const { blocksValid_ = std::min(blocksValid_, std::max(line, 0) / kRowBlock); }
+
+int View::RowsInLines(int from, int to) const {
+    int rows = 0;
+    for (int i = from; i < to; ++i)
+        if (!Hidden(i)) rows += RowCount(i);
+    return rows;
+}
+
+// Makes blockStart_[0..k] valid (k no further than the blocks that exist).
+void View::ExtendBlocks(int k) const {
+    const int n = doc_->LineCount();
+    if (blockStart_.size() < size_t(k) + 1) blockStart_.resize(size_t(k) + 1);
+    blockStart_[0] = 0;
+    while (blocksValid_ < k && blocksValid_ * kRowBlock < n) {
+        const int first = blocksValid_ * kRowBlock;
+        blockStart_[size_t(blocksValid_) + 1] =
+            blockStart_[size_t(blocksValid_)] + RowsInLines(first, std::min(first + kRowBlock, n));
+        ++blocksValid_;
+    }
+}
+
 int View::RowOfLine(int line) const {
     if (!doc_) return 0;
     line = std::clamp(line, 0, doc_->LineCount() - 1);
     if (!wraps_ && !depths_) return line;
-    int from = 0, row = 0;
-    const int topLine = scroll_.firstLine, topLineRow = scroll_.topRow - scroll_.topSubRow;
-    if (std::abs(line - topLine) < line) {
-        from = topLine;
-        row = topLineRow;
-    }
-    for (int i = from; i < line; ++i)
-        if (!Hidden(i)) row += RowCount(i);
-    for (int i = from - 1; i >= line; --i)
-        if (!Hidden(i)) row -= RowCount(i);
-    return row;
+    const int k = line / kRowBlock;
+    ExtendBlocks(k);
+    return blockStart_[size_t(k)] + RowsInLines(k * kRowBlock, line);
 }
 
 // The line and sub-row shown at a global visual row (clamped to the text).
@@ -142,12 +159,17 @@ void View::LineOfRow(int row, int* line, int* subRow) const {
         *line = std::clamp(row, 0, n - 1);
         return;
     }
-    int l = 0, r = 0;
-    const int topLineRow = scroll_.topRow - scroll_.topSubRow;
-    if (row >= topLineRow && scroll_.firstLine < n) {
-        l = scroll_.firstLine;
-        r = topLineRow;
+    // The block holding the row: extend the table until it passes the row.
+    const int blocks = (n + kRowBlock - 1) / kRowBlock;
+    int k = 0;
+    while (true) {
+        ExtendBlocks(std::min(blocksValid_ + 64, blocks));
+        if (blocksValid_ >= blocks || blockStart_[size_t(blocksValid_)] > row) break;
     }
+    const int valid = std::min(blocksValid_, blocks);
+    k = int(std::upper_bound(blockStart_.begin(), blockStart_.begin() + valid + 1, row) - blockStart_.begin()) - 1;
+    k = std::clamp(k, 0, blocks - 1);
+    int l = k * kRowBlock, r = blockStart_[size_t(k)];
     int lastVisible = -1;
     for (; l < n; ++l) {
         if (Hidden(l)) continue;
@@ -160,7 +182,10 @@ void View::LineOfRow(int row, int* line, int* subRow) const {
         }
         r += rows;
     }
-    if (lastVisible < 0) lastVisible = n - 1;
+    if (lastVisible < 0) {  // nothing visible from this block on: the last visible line
+        lastVisible = n - 1;
+        while (lastVisible > 0 && Hidden(lastVisible)) --lastVisible;
+    }
     *line = lastVisible;
     *subRow = RowCount(lastVisible) - 1;
 }
@@ -307,6 +332,7 @@ bool View::Collapse(int h) {
     while (e < n && doc_->GetAttr(e, LA_FOLDLEVEL) > b) ++e;
     if (e == h + 1) return false;
     EnsureDepths();
+    LayoutChangedFrom(h);
     for (int i = h + 1; i < e; ++i) {
         unsigned char& d = (*depths_)[i];
         if (d == 0) visibleRows_ -= RowCount(i);
@@ -322,6 +348,7 @@ bool View::Expand(int h) {
     int end = h + 1;
     while (end < n && Hidden(end)) ++end;
     end = std::min(end, n - 1);
+    LayoutChangedFrom(h);
     for (int i = h + 1; i <= end; ++i) {
         unsigned char& d = (*depths_)[i];
         if (d == 1) visibleRows_ += RowCount(i);
@@ -347,6 +374,7 @@ void View::AfterFoldChange(int h) {
 void View::SetFoldMode(int mode) {
     if (!doc_) return;
     foldMode_ = mode;
+    LayoutChangedFrom(0);
     const int n = doc_->LineCount();
     for (int i = 0; i < n; ++i) doc_->LineAt(i).SetAttr(LA_FOLDLEVEL, 0);
     if (depths_) {
@@ -389,6 +417,7 @@ void View::FoldTimerTick() {
 
 void View::TextChanged(Position s, Position e0, Position e1, bool statesChanged) {
     const CaretPos before = caretRec_;
+    LayoutChangedFrom(s.line);
     const int rowsBefore = RowCount(s.line);
     if (wrapper_ && wraps_ && s.line < wraps_->Count()) {
         const int old = RowCount(s.line);
@@ -446,6 +475,7 @@ void View::TextChanged(Position s, Position e0, Position e1, bool statesChanged)
 }
 
 void View::ResetLayout() {
+    LayoutChangedFrom(0);
     delete depths_;
     depths_ = nullptr;
     if (wraps_ && doc_) {

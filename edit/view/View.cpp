@@ -149,6 +149,7 @@ void View::DocumentClosing() {
     wraps_ = nullptr;
     delete depths_;
     depths_ = nullptr;
+    LayoutChangedFrom(0);
     scroll_ = ScrollPos{};
     caretRec_ = prevCaretRec_ = CaretPos{};
     hOffset_ = 0;
@@ -409,6 +410,7 @@ bool View::OnCommand(int id) {
             if (foldMode_ == 3 && ranges_.size() == 1 && ranges_[0].end.line > ranges_[0].start.line) {
                 const int first = ranges_[0].start.line, last = ranges_[0].end.line;
                 EnsureDepths();
+                LayoutChangedFrom(first);
                 for (int i = first + 1; i <= last; ++i) {
                     unsigned char& d = (*depths_)[i];
                     if (d == 0) visibleRows_ -= RowCount(i);

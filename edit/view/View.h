@@ -139,6 +139,9 @@ private:
     void SetWrap(bool on);
     void RewrapAll();
     int CountVisibleRows() const;
+    void LayoutChangedFrom(int line) const;
+    int RowsInLines(int from, int to) const;
+    void ExtendBlocks(int k) const;
     int RowOfLine(int line) const;
     void LineOfRow(int row, int* line, int* subRow) const;
     CaretPos Map(int line, int column);
@@ -303,6 +306,9 @@ private:
     GapBufferPointer<WrapVector>* wraps_ = nullptr;
     ViewLines* depths_ = nullptr;
     int visibleRows_ = 1;
+    static constexpr int kRowBlock = 4096;
+    mutable std::vector<int> blockStart_;  // rows before each block of lines
+    mutable int blocksValid_ = 0;          // blockStart_[0..blocksValid_] are valid
     ScrollPos scroll_{};
     CaretPos caretRec_{};
     CaretPos prevCaretRec_{};

@@ -410,3 +410,40 @@ TEST_F(ViewTest, TheBackgroundFoldPassComputesLevelsOnATimer) {
     EXPECT_EQ(Rows(), 301 - 2);
     Send(MPM_SETLEXER, 0, 0);
 }
+
+TEST_F(ViewTest, RowsStayConsistentAcrossBlocksOfLinesAfterEdits) {
+    PlainMargins();
+    Resize(2 + 20 * cw_);
+    std::wstring text;
+    for (int i = 0; i < 12000; ++i) text += i % 7 == 0 ? std::wstring(45, L'w') + L"\n" : L"short\n";
+    Insert(text);
+    Send(MPM_TOGGLEWRAP);
+    unsigned seed = 5;
+    auto rnd = [&](int n) { seed = seed * 1103515245u + 12345u; return int((seed >> 16) % unsigned(n)); };
+    for (int round = 0; round < 30; ++round) {
+        // An edit somewhere: lengthen a line (more rows) or remove a few lines.
+        const int line = rnd(int(Send(MPM_GETLINECOUNT)) - 10);
+        if (round % 3 == 0) {
+            Position a = {line, 0}, b = {line + 3, 0};
+            SendP(MPM_DELETERANGE, &a, &b);
+        } else {
+            Position at = {line, 0};
+            Insert(std::wstring(size_t(20 + rnd(60)), L'x'), &at);
+        }
+        // Any line made the top line is found again at the top row, and the
+        // rows below it follow on.
+        const int top = rnd(int(Send(MPM_GETLINECOUNT)) - 5);
+        Send(MPM_FIRSTVISIBLE, WPARAM(top));
+        ASSERT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), top);
+        const std::vector<int> first = Hit(3, 2);
+        ASSERT_EQ(first[0], top) << round;
+        ASSERT_EQ(first[3], 0);
+        for (int r = 1; r < 6; ++r) {
+            const std::vector<int> h = Hit(3, r * lh_ + 2);
+            ASSERT_EQ(h[2], first[2] + r) << "round " << round << " row " << r;
+        }
+    }
+    // The total is the sum over the blocks.
+    Send(MPM_TOGGLEWRAP);
+    EXPECT_EQ(Rows(), int(Send(MPM_GETLINECOUNT)));
+}
