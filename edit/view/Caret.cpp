@@ -40,6 +40,10 @@ void View::CreateSystemCaret() {
 
 void View::PlaceCaret() {
     if (!hasCaret_ || dropCaret_) return;
+    if (paintPending_) {
+        caretPending_ = true;  // the coming paint places it, while the caret is hidden
+        return;
+    }
     int x = caretRec_.x;
     if (column_ && caretRec_.column >= doc_->LineLength(caretRec_.line) && caretRec_.prefX > x)
         x = caretRec_.prefX / metrics_.AveWidth() * metrics_.AveWidth();

@@ -288,6 +288,7 @@ void View::InvalidateLines(int line, bool toEnd) {
     RECT rc = {client.left, std::max<LONG>(y, textArea_.top), client.right,
                toEnd ? client.bottom : std::min<LONG>(y + RowCount(line) * lh, client.bottom)};
     InvalidateRect(hwnd_, &rc, FALSE);
+        paintPending_ = true;
 }
 
 void View::InvalidateCaretRows(const CaretPos& before) {
@@ -299,6 +300,7 @@ void View::InvalidateCaretRows(const CaretPos& before) {
         const int y = textArea_.top + (row - scroll_.topRow) * lh;
         RECT rc = {client.left, y, client.right, y + lh};
         InvalidateRect(hwnd_, &rc, FALSE);
+        paintPending_ = true;
     }
 }
 
@@ -410,6 +412,7 @@ void View::FoldTimerTick() {
         rc.left = renderers_[1]->left;
         rc.right = renderers_[1]->right;
         InvalidateRect(hwnd_, &rc, FALSE);
+        paintPending_ = true;
     }
 }
 

@@ -283,7 +283,13 @@ void View::OnPaint() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd_, &ps);
     invalidAll_ = false;
+    paintPending_ = false;
     if (!IsRectEmpty(&ps.rcPaint)) Paint(dc, ps.rcPaint);
+    // A caret move that waited for this paint: placed while painting hides it.
+    if (caretPending_) {
+        caretPending_ = false;
+        PlaceCaret();
+    }
     EndPaint(hwnd_, &ps);
 }
 

@@ -163,6 +163,7 @@ void View::Invalidate() {
     if (hwnd_ && !invalidAll_) {
         InvalidateRect(hwnd_, nullptr, FALSE);
         invalidAll_ = true;
+        paintPending_ = true;
     }
 }
 

@@ -325,6 +325,8 @@ private:
     int vbar_[3] = {-1, -1, -1};  // scroll bar range, page and position as last set
     int hbar_[3] = {-1, -1, -1};
     POINT caretAt_ = {INT_MIN, INT_MIN};  // where the system caret was put last
+    bool paintPending_ = false;           // something was invalidated since the last paint
+    bool caretPending_ = false;           // the caret is placed by the coming paint
     HDC paintDc_ = nullptr;               // the off-screen bitmap of painting
     HBITMAP paintBmp_ = nullptr;
     HGDIOBJ paintOld_ = nullptr;
