@@ -1,6 +1,9 @@
 #include "LineFileSource.h"
 
+#include <algorithm>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "Encoding.h"
 #include "LineScan.h"
@@ -15,6 +18,27 @@ const char* ByteOrderMark(int codePage, int* length) {
         default: *length = 0; return "";
     }
 }
+
+namespace {
+
+// Runs fn(0) .. fn(parts - 1), the first on this thread and the others on
+// threads of their own; a part whose thread cannot start runs here instead.
+template <typename Fn>
+void RunInParts(int parts, Fn&& fn) {
+    std::vector<std::thread> threads;
+    threads.reserve(size_t(parts));
+    for (int k = 1; k < parts; ++k) {
+        try {
+            threads.emplace_back([&fn, k] { fn(k); });
+        } catch (...) {
+            fn(k);
+        }
+    }
+    fn(0);
+    for (auto& t : threads) t.join();
+}
+
+}  // namespace
 
 LineFileSource::~LineFileSource() {
     Close();
@@ -58,7 +82,7 @@ bool LineFileSource::Open(const std::wstring& path) {
     return true;
 }
 
-LineVector* LineFileSource::ScanLines() {
+LineVector* LineFileSource::ScanLines(int parts) {
     const int w = encoding::UnitWidth(codePage_);
     uint32_t cr = 13, lf = 10;
     if (codePage_ == encoding::kUtf16BE) { cr = 0x0D00; lf = 0x0A00; }
@@ -76,20 +100,40 @@ LineVector* LineFileSource::ScanLines() {
     }
     LineVector* lines = nullptr;
     try {
-        const int64_t count = linescan::CountLines(data, fileSize_, bomLength_, w, cr, lf);
+        if (parts <= 0) parts = fileSize_ >= kParallelScanBytes ? int(std::thread::hardware_concurrency()) : 1;
+        parts = std::clamp(parts, 1, kMaxScanParts);
+        int64_t bounds[kMaxScanParts + 1];
+        parts = linescan::SplitAtBreaks(data, fileSize_, bomLength_, w, lf, parts, bounds);
+        // Each piece but the last counts one empty line past its final break.
+        int64_t counts[kMaxScanParts];
+        RunInParts(parts, [&](int k) {
+            counts[k] = linescan::CountLines(data, bounds[k + 1], bounds[k], w, cr, lf) - (k + 1 < parts);
+        });
+        int64_t firsts[kMaxScanParts];
+        int64_t count = 0;
+        for (int k = 0; k < parts; ++k) {
+            firsts[k] = count;
+            count += counts[k];
+        }
         if (count <= INT32_MAX - 8) {
             lines = new LineVector(int(count) + 8);
             Line* out = lines->AppendSlots(int(count));
-            Line l;
-            std::memset(static_cast<void*>(&l), 0, sizeof l);
-            int64_t n = 0;
-            linescan::ForEachLine(data, fileSize_, bomLength_, w, cr, lf, [&](int64_t off, int64_t len) {
-                l.offset = off;
-                l.length = len > INT32_MAX ? INT32_MAX : int(len);
-                if (n < count) out[n] = l;
-                ++n;
+            bool changed[kMaxScanParts] = {};
+            RunInParts(parts, [&](int k) {
+                Line l;
+                std::memset(static_cast<void*>(&l), 0, sizeof l);
+                Line* slot = out + firsts[k];
+                int64_t n = 0;
+                const int64_t have = counts[k];
+                linescan::ForEachLine(data, bounds[k + 1], bounds[k], w, cr, lf, [&](int64_t off, int64_t len) {
+                    l.offset = off;
+                    l.length = len > INT32_MAX ? INT32_MAX : int(len);
+                    if (n < have) slot[n] = l;
+                    ++n;
+                });
+                changed[k] = n - (k + 1 < parts) != have;
             });
-            if (n != count) {  // the file changed under the scan
+            if (std::find(changed, changed + parts, true) != changed + parts) {  // the file changed under the scan
                 delete lines;
                 lines = nullptr;
             }

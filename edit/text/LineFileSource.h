@@ -13,6 +13,8 @@
 class LineFileSource {
 public:
     static constexpr int kCacheSize = 1024;
+    static constexpr int64_t kParallelScanBytes = 32 << 20;
+    static constexpr int kMaxScanParts = 16;
 
     LineFileSource(int codePage, bool inPlace) : codePage_(codePage), inPlace_(inPlace) {}
     ~LineFileSource();
@@ -24,8 +26,10 @@ public:
     bool Open(const std::wstring& path);
     // Counts the lines behind the mark, then fills a line vector of exactly
     // that many records (plus 8 free slots) with their offsets and byte
-    // lengths. Null when the file cannot be read.
-    LineVector* ScanLines();
+    // lengths. Null when the file cannot be read. Large files are cut at line
+    // breaks into `parts` pieces scanned on as many threads (0: one per
+    // processor when the file is large, else one).
+    LineVector* ScanLines(int parts = 0);
 
     // Copies `length` bytes at `offset` into `buffer`; false on a read error.
     // Short reads go through a small cache, so neighbouring lines share one

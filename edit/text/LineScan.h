@@ -152,4 +152,37 @@ int64_t ForEachLine(const unsigned char* data, int64_t size, int64_t start, int 
     return lines + 1;
 }
 
+// Cuts the scan into at most `parts` pieces that can be scanned on their own:
+// every piece but the first begins right after an LF unit, which always ends
+// a line (alone or as the end of a CR LF). Writes the piece boundaries to
+// bounds[0..n] (bounds[0] = start, bounds[n] = size) and returns n, at least
+// 1. Scanning a piece that is not the last yields one extra empty line at its
+// end; CountLines and ForEachLine over [bounds[k], bounds[k+1]) are otherwise
+// exactly the lines of the whole.
+inline int SplitAtBreaks(const unsigned char* data, int64_t size, int64_t start, int width, uint32_t lfUnit,
+                         int parts, int64_t* bounds) {
+    const int64_t end = start + (size - start) / width * width;
+    const int64_t units = (end - start) / width;
+    const __m128i lf = SetUnit(lfUnit, width);
+    int n = 0;
+    bounds[0] = start;
+    for (int k = 1; k < parts; ++k) {
+        int64_t q = start + units * k / parts * width;
+        if (q <= bounds[n]) q = bounds[n];
+        // The first LF at or after q.
+        int64_t found = -1;
+        for (; q + 16 <= end && found < 0; q += 16) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + q));
+            const unsigned mask = unsigned(_mm_movemask_epi8(CmpUnits(x, lf, width)));
+            if (mask) found = q + __builtin_ctz(mask);
+        }
+        for (; q + width <= end && found < 0; q += width)
+            if (LoadUnit(data + q, width) == lfUnit) found = q;
+        if (found < 0 || found + width >= end) break;  // no break left to cut at
+        bounds[++n] = found + width;
+    }
+    bounds[++n] = size;
+    return n;
+}
+
 }  // namespace linescan

@@ -87,3 +87,56 @@ TEST(LineScan, BreaksOnBlockBoundaries) {
         EXPECT_EQ(linescan::CountLines(d, 200, 0, 1, 13, 10), 4);
     }
 }
+
+TEST(LineScan, PiecesCutAtBreaksScanLikeTheWhole) {
+    unsigned seed = 7;
+    const struct { int w; uint32_t cr, lf; } kinds[] = {{1, 13, 10}, {2, 13, 10}, {2, 0x0D00, 0x0A00}, {4, 13, 10}};
+    for (const auto& k : kinds) {
+        for (int round = 0; round < 200; ++round) {
+            std::string s = Random(seed, round * 3, k.w, k.cr, k.lf);
+            if (round % 5 == 0) s += 'x';
+            const int64_t start = round % 2 && s.size() >= size_t(k.w) ? k.w : 0;
+            const int64_t size = int64_t(s.size());
+            const auto* d = reinterpret_cast<const unsigned char*>(s.data());
+            const Lines want = Reference(s, start, k.w, k.cr, k.lf);
+            for (int parts = 1; parts <= 6; ++parts) {
+                int64_t bounds[7];
+                const int n = linescan::SplitAtBreaks(d, size, start, k.w, k.lf, parts, bounds);
+                ASSERT_GE(n, 1);
+                ASSERT_LE(n, parts);
+                ASSERT_EQ(bounds[0], start);
+                ASSERT_EQ(bounds[n], size);
+                Lines got;
+                int64_t counted = 0;
+                for (int p = 0; p < n; ++p) {
+                    ASSERT_LT(bounds[p], bounds[p + 1]);
+                    const bool last = p + 1 == n;
+                    Lines piece;
+                    linescan::ForEachLine(d, bounds[p + 1], bounds[p], k.w, k.cr, k.lf,
+                                          [&](int64_t o, int64_t l) { piece.push_back({o, l}); });
+                    if (!last) {  // the empty line past the piece's final break
+                        ASSERT_EQ(piece.back(), std::make_pair(bounds[p + 1], int64_t(0)));
+                        piece.pop_back();
+                    }
+                    got.insert(got.end(), piece.begin(), piece.end());
+                    counted += linescan::CountLines(d, bounds[p + 1], bounds[p], k.w, k.cr, k.lf) - !last;
+                }
+                ASSERT_EQ(got, want) << "width " << k.w << " round " << round << " parts " << parts;
+                ASSERT_EQ(counted, int64_t(want.size()));
+            }
+        }
+    }
+}
+
+TEST(LineScan, NoCutWithoutALineFeed) {
+    std::string s(1000, 'a');
+    s[500] = '\r';  // a CR alone ends a line but is never a cut
+    int64_t bounds[5];
+    const auto* d = reinterpret_cast<const unsigned char*>(s.data());
+    EXPECT_EQ(linescan::SplitAtBreaks(d, 1000, 0, 1, 10, 4, bounds), 1);
+    s[999] = '\n';  // an LF as the very last unit leaves nothing after it
+    EXPECT_EQ(linescan::SplitAtBreaks(d, 1000, 0, 1, 10, 4, bounds), 1);
+    s[700] = '\n';
+    ASSERT_EQ(linescan::SplitAtBreaks(d, 1000, 0, 1, 10, 4, bounds), 2);
+    EXPECT_EQ(bounds[1], 701);
+}

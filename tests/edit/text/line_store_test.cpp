@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -319,6 +320,32 @@ TEST(LineStore, WideSourcesScanUnitsOfTheirWidth) {
     ASSERT_EQ(e.LineCount(), 2);
     EXPECT_EQ(LineOf(e, 0), L"\xD83D\xDE00");
     EXPECT_EQ(LineOf(e, 1), L"A");
+}
+
+TEST(LineStore, AScanInPiecesFindsTheSameLines) {
+    // UTF-16LE with a BOM and every kind of break, cut into as many as five
+    // pieces scanned on their own threads.
+    std::string bytes("\xFF\xFE", 2);
+    unsigned seed = 3;
+    for (int i = 0; i < 20000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const unsigned r = (seed >> 16) % 12;
+        const char unit[2] = {char(r == 0 ? '\r' : r == 1 ? '\n' : 'a' + char(r)), 0};
+        bytes.append(unit, 2);
+    }
+    TempFile f(bytes);
+    std::unique_ptr<LineFileSource> src(OpenSource(f, 1200));
+    std::unique_ptr<LineVector> whole(src->ScanLines(1));
+    ASSERT_TRUE(whole);
+    for (int parts = 2; parts <= 5; ++parts) {
+        std::unique_ptr<LineVector> cut(src->ScanLines(parts));
+        ASSERT_TRUE(cut);
+        ASSERT_EQ(cut->Count(), whole->Count()) << parts;
+        for (int i = 0; i < whole->Count(); ++i) {
+            ASSERT_EQ((*cut)[i].offset, (*whole)[i].offset) << parts << " line " << i;
+            ASSERT_EQ((*cut)[i].length, (*whole)[i].length) << parts << " line " << i;
+        }
+    }
 }
 
 TEST(LineStore, WithoutASourceUnloadedLinesReadEmpty) {
