@@ -31,8 +31,6 @@ public:
 
     int Count() const { return total_ - (gapEnd_ - gapStart_); }
     int Total() const { return total_; }
-    int GapStart() const { return gapStart_; }
-    int GapEnd() const { return gapEnd_; }
 
     T& operator[](int i) {
         assert(i >= 0 && i < Count());

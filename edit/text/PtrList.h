@@ -31,7 +31,6 @@ public:
 
     int Count() const { return count_; }
     bool Empty() const { return count_ == 0; }
-    T* Head() const { return head_ ? head_->value : nullptr; }
     T* Tail() const { return tail_ ? tail_->value : nullptr; }
 
     void AddTail(T* v) {
@@ -51,13 +50,6 @@ public:
         Node* n = tail_;
         tail_ = n->prev;
         if (tail_) tail_->next = nullptr; else head_ = nullptr;
-        return FreeNode(n);
-    }
-    T* RemoveHead() {
-        if (!head_) return nullptr;
-        Node* n = head_;
-        head_ = n->next;
-        if (head_) head_->prev = nullptr; else tail_ = nullptr;
         return FreeNode(n);
     }
 

@@ -25,7 +25,6 @@ public:
     HFONT Font() const { return font_; }
     int Height() const { return height_; }
     int AveWidth() const { return aveWidth_ > 0 ? aveWidth_ : 1; }
-    HDC Dc() const { return dc_; }
 
     int Width(wchar_t c) {
         const uint16_t w = widths_[uint16_t(c)];

@@ -74,7 +74,6 @@ class WinEdgeWrapper final : public Wrapper {
 public:
     explicit WinEdgeWrapper(View& view) : view_(view) {}
     int WrapLine(int line) override;
-    int Mode() const { return 2; }
 
 private:
     View& view_;

@@ -113,6 +113,38 @@ protected:
     HWND edit_ = nullptr;
 };
 
+// A control in one visible parent shared by a whole suite (under a bare X
+// server without a window manager, hiding a shown top-level window waits two
+// seconds), with a fixed-pitch font: cw_ and lh_ are a character's width and
+// a line's height.
+class ShownEditControl : public EditControl {
+protected:
+    static void SetUpTestSuite() {
+        EditControl::SetUpTestSuite();
+        shown_ = CreateWindowExW(0, L"EditTestParent", L"shown", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    }
+    void SetUp() override {
+        parent_ = shown_;
+        edit_ = Create(7);
+        font_ = CreateFontW(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY,
+                            FIXED_PITCH, L"Courier New");
+        Send(WM_SETFONT, reinterpret_cast<WPARAM>(font_), 1);
+        cw_ = int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>(L"x"), 1));
+        lh_ = int(Send(MPM_LINEHEIGHT));
+        ASSERT_GT(cw_, 0);
+        ASSERT_GT(lh_, 0);
+        g_notices.clear();
+    }
+    void TearDown() override {
+        DestroyWindow(edit_);
+        DeleteObject(font_);
+    }
+
+    static inline HWND shown_ = nullptr;
+    HFONT font_ = nullptr;
+    int cw_ = 0, lh_ = 0;
+};
 
 inline bool Same(Position a, Position b) { return a.line == b.line && a.column == b.column; }
 

@@ -6,30 +6,17 @@
 
 namespace {
 
-class InputTest : public EditControl {
+class InputTest : public ShownEditControl {
 protected:
-    static void SetUpTestSuite() {
-        EditControl::SetUpTestSuite();
-        shown_ = CreateWindowExW(0, L"EditTestParent", L"input", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    }
     void SetUp() override {
-        parent_ = shown_;
-        edit_ = Create(7);
-        font_ = CreateFontW(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY,
-                            FIXED_PITCH, L"Courier New");
-        Send(WM_SETFONT, reinterpret_cast<WPARAM>(font_), 1);
+        ShownEditControl::SetUp();
         Send(MPM_VIEWPART, 0, 1);  // no line numbers: text starts at x = 2
-        cw_ = int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>(L"x"), 1));
-        lh_ = int(Send(MPM_LINEHEIGHT));
         SetFocus(edit_);
         Keys({});
-        g_notices.clear();
     }
     void TearDown() override {
         Keys({});
-        DestroyWindow(edit_);
-        DeleteObject(font_);
+        ShownEditControl::TearDown();
     }
     // Sets which keys the control sees as held.
     static void Keys(std::initializer_list<int> down) {
@@ -84,10 +71,6 @@ protected:
         SetClipboardData(RegisterClipboardFormatW(L"MSDEVColumnSelect"), nullptr);
         CloseClipboard();
     }
-
-    static inline HWND shown_ = nullptr;
-    HFONT font_ = nullptr;
-    int cw_ = 0, lh_ = 0;
 };
 
 }  // namespace

@@ -4,31 +4,8 @@
 
 namespace {
 
-class ViewTest : public EditControl {
+class ViewTest : public ShownEditControl {
 protected:
-    // One visible parent for the whole suite: under a bare X server without a
-    // window manager, hiding a shown top-level window waits two seconds.
-    static void SetUpTestSuite() {
-        EditControl::SetUpTestSuite();
-        shown_ = CreateWindowExW(0, L"EditTestParent", L"view", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    }
-    void SetUp() override {
-        parent_ = shown_;
-        edit_ = Create(7);
-        g_notices.clear();
-        font_ = CreateFontW(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY,
-                            FIXED_PITCH, L"Courier New");
-        Send(WM_SETFONT, reinterpret_cast<WPARAM>(font_), 1);
-        cw_ = int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>(L"x"), 1));
-        lh_ = int(Send(MPM_LINEHEIGHT));
-        ASSERT_GT(cw_, 0);
-        ASSERT_GT(lh_, 0);
-    }
-    void TearDown() override {
-        DestroyWindow(edit_);
-        DeleteObject(font_);
-    }
     // Line numbers off: the text area starts after the 2-pixel left margin.
     void PlainMargins() { Send(MPM_VIEWPART, 0, 1); }
     void Resize(int width, int height = 300) { SetWindowPos(edit_, nullptr, 0, 0, width, height, SWP_NOZORDER); }
@@ -47,10 +24,6 @@ protected:
         LineAttrArg a = {LA_FOLDLEVEL, level};
         SendP(MPM_SETLINEATTR, (void*)(INT_PTR)line, &a);
     }
-
-    static inline HWND shown_ = nullptr;
-    HFONT font_ = nullptr;
-    int cw_ = 0, lh_ = 0;
 };
 
 // What the control paints, captured through WM_PRINTCLIENT.
