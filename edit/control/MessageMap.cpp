@@ -106,7 +106,10 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
                 d.savePoint = TextDocument::kNeverSaved;
             }
             return d.lineBreak;
-        case MPM_SETLEXER: d.SetLexer(Ptr<ILexer>(wp), lp != 0); return 0;
+        case MPM_SETLEXER:
+            d.SetLexer(Ptr<ILexer>(wp), lp != 0);
+            LexerChanged();
+            return 0;
         case MPM_GETLEXER: return reinterpret_cast<LRESULT>(d.lexer);
         case MPM_ISMODIFIED: return d.IsModified();
         case MPM_SETLINEATTR:
@@ -123,9 +126,9 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
                 d.sourceCodePage = d.currentCodePage = Int(wp);
                 if (d.source) d.source->SetCodePage(Int(wp));
                 d.savePoint = TextDocument::kNeverSaved;
-                ClearSelection();
-                MoveCaret(caret_);  // clamp: lines may have changed length
-                Invalidate();
+                // Lines now read as other units in every view of the document.
+                for (DocView* v : std::vector<DocView*>(d.views))
+                    if (View* view = dynamic_cast<View*>(v)) view->Reinterpreted();
             }
             return d.sourceCodePage;
         case MPM_BOM:

@@ -126,6 +126,13 @@ LRESULT View::WindowMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             return 0;
         case WM_MOUSEMOVE: OnMouseMove({LowX(lp), HighY(lp)}); return 0;
         case WM_LBUTTONUP: OnMouseUp({LowX(lp), HighY(lp)}); return 0;
+        case WM_CAPTURECHANGED:
+            if (reinterpret_cast<HWND>(lp) != hwnd_) EndDrag();
+            return 0;
+        case WM_CANCELMODE:
+            EndDrag();
+            if (GetCapture() == hwnd_) ReleaseCapture();
+            break;
         case WM_LBUTTONDBLCLK:
             if (doc_) SelectWord();
             return 0;
@@ -167,19 +174,15 @@ void View::OnSize() {
     if (!doc_) return;
     LayoutMargins();
     Invalidate();
+    PlaceCaret();
 }
 
 void View::SetFont(HFONT font, bool redraw) {
     metrics_.Select(font ? font : static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT)));
     if (!doc_) return;
     LayoutMargins();
-    if (wrapper_) {
-        RewrapAll();
-        ClampTopSubRow();
-        RecomputeTopRow();
-    }
-    UpdateCaretRecord();
-    if (redraw) Invalidate();
+    Relayout(redraw);
+    ReshapeCaret();
 }
 
 LRESULT View::DisplayMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
@@ -194,9 +197,10 @@ LRESULT View::DisplayMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             return reinterpret_cast<LRESULT>(colors_);
         case MPM_LINESPACING:
             if (!query) {
-                extraSpacing_ = Int(wp);
+                // Clamped: a negative height would never reach the window's bottom.
+                extraSpacing_ = std::clamp(Int(wp), 0, kMaxLineSpacing);
                 OnSize();
-                UpdateCaretRecord();
+                Relayout();
             }
             return extraSpacing_;
         case MPM_VIEWPART: {
@@ -210,6 +214,7 @@ LRESULT View::DisplayMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             if (lp != 0) {
                 OnSize();
                 Invalidate();
+                PlaceCaret();
             }
             return -1;
         }
@@ -276,7 +281,7 @@ LRESULT View::DisplayMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         case MPM_TABWIDTH:
             if (Int(wp) >= 2) {
                 tabWidth_ = std::min(Int(wp), 16);
-                Invalidate();
+                Relayout();
             }
             return tabWidth_;
         case MPM_SOFTTABS:

@@ -22,6 +22,15 @@ bool Grouping();
 void Begin();   // counter + 1, grouping on
 void End();     // counter + 1, grouping off
 int Next();     // the number a command constructed now takes
+
+// One group for the lifetime of the object.
+class Scope {
+public:
+    Scope() { Begin(); }
+    ~Scope() { End(); }
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+};
 }  // namespace undo_group
 
 class Command {

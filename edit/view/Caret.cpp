@@ -22,20 +22,37 @@ int View::RowsPerPage() const {
     return std::max<int>((textArea_.bottom - textArea_.top) / std::max(LineHeight(), 1), 1);
 }
 
-// Insert mode: 2 pixels wide; overwrite mode: a block as wide as the unit
-// under the caret, at least the average width.
-void View::CreateSystemCaret() {
+// Insert mode: 2 pixels wide; overwrite mode: a block as wide as the
+// character under the caret, at least the average width.
+SIZE View::CaretSize() {
     int width = 2;
     if (inputMode_ == 1 && doc_) {
         int n = 0;
         const wchar_t* t = doc_->LineText(caret_.line, &n);
         width = metrics_.AveWidth();
         if (caret_.column < n && t[caret_.column] != L'\t')
-            width = std::max(metrics_.Width(t[caret_.column]), metrics_.AveWidth());
+            width = std::max(metrics_.CharWidth(t, caret_.column, n), metrics_.AveWidth());
     }
-    CreateCaret(hwnd_, nullptr, width, metrics_.Height());
+    return {width, metrics_.Height()};
+}
+
+// A new caret starts hidden.
+void View::CreateSystemCaret() {
+    caretSize_ = CaretSize();
+    CreateCaret(hwnd_, nullptr, caretSize_.cx, caretSize_.cy);
     hasCaret_ = true;
     caretAt_ = {INT_MIN, INT_MIN};
+}
+
+// The caret's shape follows the input mode, the font and the character under
+// it; it is made anew (and shown) only when the shape changes.
+void View::ReshapeCaret() {
+    if (!hasCaret_ || dropCaret_) return;
+    const SIZE size = CaretSize();
+    if (size.cx == caretSize_.cx && size.cy == caretSize_.cy) return;
+    CreateSystemCaret();
+    ShowCaret(hwnd_);
+    PlaceCaret();
 }
 
 void View::PlaceCaret() {
@@ -47,11 +64,13 @@ void View::PlaceCaret() {
     int x = caretRec_.x;
     if (column_ && caretRec_.column >= doc_->LineLength(caretRec_.line) && caretRec_.prefX > x)
         x = caretRec_.prefX / metrics_.AveWidth() * metrics_.AveWidth();
-    const int px = textArea_.left - hOffset_ * metrics_.AveWidth() + x - 1;
-    const int py = textArea_.top + extraSpacing_ / 2 - LineHeight() * (scroll_.topRow - caretRec_.row);
+    // Rows far from the top times a tall line height pass the int range.
+    const long long px = textArea_.left - (long long)hOffset_ * metrics_.AveWidth() + x - 1;
+    const long long py =
+        textArea_.top + extraSpacing_ / 2 - (long long)LineHeight() * (scroll_.topRow - caretRec_.row);
     const bool inside = px >= textArea_.left - 1 && px < textArea_.right && py >= textArea_.top &&
                         py + LineHeight() <= textArea_.bottom + LineHeight() / 2;
-    const POINT at = frozen_ || !inside ? POINT{-100, -100} : POINT{px, py};
+    const POINT at = frozen_ || !inside ? POINT{-100, -100} : POINT{LONG(px), LONG(py)};
     if (at.x != caretAt_.x || at.y != caretAt_.y) {
         SetCaretPos(at.x, at.y);
         caretAt_ = at;
@@ -118,8 +137,7 @@ void View::ScrollCaretIntoView() {
     }
     const int page = RowsPerPage();
     if (caretRec_.row < scroll_.topRow) ScrollToRow(caretRec_.row);
-    else if (caretRec_.row >= scroll_.topRow + page - 1 && page > 1) ScrollToRow(caretRec_.row - page + 2);
-    else if (page <= 1 && caretRec_.row != scroll_.topRow) ScrollToRow(caretRec_.row);
+    else if (caretRec_.row >= scroll_.topRow + page) ScrollToRow(caretRec_.row - page + 1);
     PlaceCaret();
 }
 
@@ -160,8 +178,9 @@ void View::OnScroll(int bar, int action) {
 void View::OnWheel(int delta, bool horizontal) {
     UINT lines = 3;
     SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
-    if (lines <= 1) lines = 3;
-    const int rows = -(delta / WHEEL_DELTA) * int(lines);
+    // One screen at a time (WHEEL_PAGESCROLL) scrolls by pages.
+    const int step = lines == WHEEL_PAGESCROLL ? RowsPerPage() : lines <= 1 ? 3 : int(std::min<UINT>(lines, 1000));
+    const int rows = -(delta / WHEEL_DELTA) * step;
     if (horizontal) {
         const int page = (textArea_.right - textArea_.left) / metrics_.AveWidth();
         if (longestRow_ > page) ScrollColumns(hOffset_ + rows);
@@ -183,27 +202,40 @@ int View::ColumnAtX(int line, int subRow, int x) {
         to = v->data[subRow];
     }
     const int tab = std::max(TabPixels(), 1);
+    to = std::clamp(to, from, n);
     int d = 0, col = from;
-    for (; col < to; ++col) {
+    while (col < to) {
         const wchar_t c = text[size_t(col)];
-        const int w = c == L'\t' ? tab - d % tab : metrics_.Width(c);
+        const int w = c == L'\t' ? tab - d % tab : metrics_.CharWidth(text.c_str(), col, n);
         if (x < d + (w + 1) / 2) break;
         d += w;
+        col += CharUnits(text.c_str(), col, n);
     }
-    // Past the end of a row that wraps: stay before the row's last unit.
-    if (col == to && to < n && to > from) --col;
-    return col;
+    // Past the end of a row that wraps: stay before the row's last character.
+    if (col >= to && to < n && to > from) {
+        col = to - 1;
+        if (col > from && CharUnits(text.c_str(), col - 1, n) == 2) --col;
+    }
+    return std::min(col, n);
 }
 
+// A surrogate pair is stepped over whole.
 Position View::CharLeft(Position p) {
-    if (p.column > 0) return {p.line, p.column - 1};
+    if (p.column > 0) {
+        int n = 0;
+        const wchar_t* t = doc_->LineText(p.line, &n);
+        const int c = std::min(p.column, n) - 1;
+        return {p.line, c > 0 && CharUnits(t, c - 1, n) == 2 ? c - 1 : c};
+    }
     int l = p.line - 1;
     while (l >= 0 && Hidden(l)) --l;
     return l >= 0 ? Position{l, doc_->LineLength(l)} : p;
 }
 
 Position View::CharRight(Position p) {
-    if (p.column < doc_->LineLength(p.line)) return {p.line, p.column + 1};
+    int n = 0;
+    const wchar_t* t = doc_->LineText(p.line, &n);
+    if (p.column < n) return {p.line, p.column + CharUnits(t, p.column, n)};
     int l = p.line + 1;
     while (l < doc_->LineCount() && Hidden(l)) ++l;
     return l < doc_->LineCount() ? Position{l, 0} : p;

@@ -62,7 +62,12 @@ bool View::Copy() {
         GlobalFree(block);
         return false;
     }
-    if (column_) SetClipboardData(ColumnFormat(), nullptr);  // a marker: rendered as nothing
+    // The column marker is data of its own (one empty string), not delayed
+    // rendering: it must outlive this window.
+    if (column_) {
+        if (HGLOBAL marker = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(wchar_t)))
+            if (!SetClipboardData(ColumnFormat(), marker)) GlobalFree(marker);
+    }
     return true;
 }
 
@@ -88,6 +93,18 @@ void View::Paste(bool indent) {
     }
     if (column) {
         PasteColumn(text);
+        return;
+    }
+    // Stream text over a column selection replaces the block: the ranges go
+    // and the text goes in once, at the caret.
+    if (column_ && ranges_.size() > 1) {
+        {
+            undo_group::Scope group;
+            DeleteSelection();
+            InsertCommand c(caret_, text.c_str(), int(text.size()));
+            RunCommand(c);
+        }
+        ScrollCaretIntoView();
         return;
     }
     if (indent) {

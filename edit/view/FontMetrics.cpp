@@ -1,5 +1,6 @@
 #include "FontMetrics.h"
 
+#include <algorithm>
 #include <cwchar>
 
 const wchar_t* const kControlNames[32] = {
@@ -24,6 +25,7 @@ void FontMetrics::Select(HFONT font) {
     height_ = tm.tmHeight;
     aveWidth_ = tm.tmAveCharWidth;
     std::fill(widths_.begin(), widths_.end(), kUnmeasured);
+    pairWidths_.clear();
     for (int c = 0; c < 32; ++c) {
         int w = 0;
         for (const wchar_t* p = kControlNames[c]; *p; ++p) w += Width(*p);
@@ -41,8 +43,19 @@ int FontMetrics::Measure(wchar_t c) {
     return w;
 }
 
+int FontMetrics::PairWidth(wchar_t high, wchar_t low) {
+    const uint32_t cp = 0x10000u + ((uint32_t(high) & 0x3FF) << 10) + (uint32_t(low) & 0x3FF);
+    if (auto it = pairWidths_.find(cp); it != pairWidths_.end()) return it->second;
+    const wchar_t pair[2] = {high, low};
+    SIZE sz = {};
+    GetTextExtentPoint32W(dc_, pair, 2, &sz);
+    const int w = std::clamp<int>(sz.cx, 0, 4 * std::max(aveWidth_, 1) + 64);
+    pairWidths_.emplace(cp, w);
+    return w;
+}
+
 int FontMetrics::TextWidth(const wchar_t* text, int n) {
     int w = 0;
-    for (int i = 0; i < n; ++i) w += Width(text[i]);
+    for (int i = 0; i < n; i += CharUnits(text, i, n)) w += CharWidth(text, i, n);
     return w;
 }

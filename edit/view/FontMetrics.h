@@ -7,9 +7,17 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 extern const wchar_t* const kControlNames[32];
+
+inline bool IsHighSurrogate(wchar_t c) { return (c & 0xFC00) == 0xD800; }
+inline bool IsLowSurrogate(wchar_t c) { return (c & 0xFC00) == 0xDC00; }
+// Units of the character that starts at t[i]: 2 for a surrogate pair, else 1.
+inline int CharUnits(const wchar_t* t, int i, int n) {
+    return i + 1 < n && IsHighSurrogate(t[i]) && IsLowSurrogate(t[i + 1]) ? 2 : 1;
+}
 
 class FontMetrics {
 public:
@@ -30,11 +38,18 @@ public:
         const uint16_t w = widths_[uint16_t(c)];
         return w != kUnmeasured ? w : Measure(c);
     }
+    // The width of the character that starts at t[i] of a text of n units:
+    // a surrogate pair is measured as one character (and cached by its code
+    // point), any other unit by itself.
+    int CharWidth(const wchar_t* t, int i, int n) {
+        return CharUnits(t, i, n) == 2 ? PairWidth(t[i], t[i + 1]) : Width(t[i]);
+    }
     // Sum of the cached widths (a tab counts as its own glyph's width).
     int TextWidth(const wchar_t* text, int n);
 
 private:
     int Measure(wchar_t c);
+    int PairWidth(wchar_t high, wchar_t low);
 
     HDC dc_;
     HFONT font_ = nullptr;
@@ -42,4 +57,5 @@ private:
     int height_ = 0;
     int aveWidth_ = 0;
     std::vector<uint16_t> widths_;
+    std::unordered_map<uint32_t, int> pairWidths_;
 };

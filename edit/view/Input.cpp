@@ -27,17 +27,6 @@ wchar_t* Dup(const std::wstring& s) {
     return p;
 }
 
-// An undo group for the lifetime of the object. The edit itself draws
-// nothing (painting hides the caret while it draws), so the caret is left
-// alone: hiding and showing it costs two round trips to the window system.
-class GroupScope {
-public:
-    explicit GroupScope(HWND) { undo_group::Begin(); }
-    ~GroupScope() { undo_group::End(); }
-    GroupScope(const GroupScope&) = delete;
-    GroupScope& operator=(const GroupScope&) = delete;
-};
-
 }  // namespace
 
 bool View::RunCommand(Command& c) { return doc_ && Run(c, *doc_); }
@@ -63,7 +52,7 @@ void View::TypeText(const wchar_t* text, int n) {
         return;
     }
     {
-        GroupScope group(hwnd_);
+        undo_group::Scope group;
         if (!ranges_.empty()) DeleteSelection();
         InsertCommand c(caret_, text, n);
         RunCommand(c);
@@ -103,8 +92,22 @@ void View::TypeIntoColumns(const wchar_t* text, int n) {
     Invalidate();
 }
 
+// A character outside the basic plane arrives as two messages, high
+// surrogate first: it is typed as one character, one undo step.
 void View::OnChar(wchar_t c) {
     if (!doc_ || (c < 32 && c != L'\t')) return;
+    if (IsHighSurrogate(c)) {
+        pendingHigh_ = c;
+        return;
+    }
+    wchar_t text[2] = {c, 0};
+    int len = 1;
+    if (pendingHigh_ && IsLowSurrogate(c)) {
+        text[0] = pendingHigh_;
+        text[1] = c;
+        len = 2;
+    }
+    pendingHigh_ = 0;
     if (c == L'\t' && ranges_.size() == 1 && GetKeyState(VK_TAB) < 0) {
         if (GetKeyState(VK_SHIFT) < 0) Unindent();
         else Indent();
@@ -117,22 +120,26 @@ void View::OnChar(wchar_t c) {
         TypeText(spaces.c_str(), int(spaces.size()));
         return;
     }
-    if (inputMode_ == 1 && ranges_.empty() && caret_.column < doc_->LineLength(caret_.line)) {
+    int n = 0;
+    const wchar_t* line = doc_->LineText(caret_.line, &n);
+    if (inputMode_ == 1 && ranges_.empty() && caret_.column < n) {
         if (doc_->readOnly) {
             MessageBeep(MB_OK);
             return;
         }
-        const Position next = {caret_.line, caret_.column + 1};
+        // Overwriting replaces one character, a whole pair included.
+        const Position replaced = {caret_.line, caret_.column + CharUnits(line, caret_.column, n)};
+        const Position next = {caret_.line, caret_.column + len};
         {
-            GroupScope group(hwnd_);
-            ReplaceCommand r(caret_, next, &c, 1);
+            undo_group::Scope group;
+            ReplaceCommand r(caret_, replaced, text, len);
             RunCommand(r);
         }
         MoveCaret(next);
         ScrollCaretIntoView();
         return;
     }
-    TypeText(&c, 1);
+    TypeText(text, len);
 }
 
 bool View::OnKeyDown(UINT vk) {
@@ -175,6 +182,7 @@ void View::Backspace(bool forward) {
                 return;
             }
             ranges_ = ranges;
+            column_ = true;  // the edits dropped it with the ranges set aside
             MoveCaret(ranges_.back().end);
             Invalidate();
             return;
@@ -186,7 +194,7 @@ void View::Backspace(bool forward) {
             MessageBeep(MB_OK);
             return;
         }
-        GroupScope group(hwnd_);
+        undo_group::Scope group;
         DeleteSelection();
     } else {
         const Position other = forward ? CharRight(caret_) : CharLeft(caret_);
@@ -237,7 +245,7 @@ void View::MoveLine(bool down) {
     const int column = caret_.column;
     const std::wstring text = LineString(*doc_, line);
     {
-        GroupScope group(hwnd_);
+        undo_group::Scope group;
         if (down) {
             DeleteCommand del({line, 0}, {line + 1, 0});
             RunCommand(del);

@@ -20,10 +20,11 @@ int WinEdgeWrapper::WrapLine(int line) {
     const int width = view_.WrapWidth();
     const int tab = std::max(view_.TabPixels(), 1);
     int d = 0, rows = 0;
-    for (int i = 0; i < n; ++i) {
+    // A row never ends between the two units of a surrogate pair.
+    for (int i = 0; i < n; i += CharUnits(t, i, n)) {
         const wchar_t c = t[i];
         if (c == L'\r' || c == L'\n') break;
-        const int w = c == L'\t' ? tab - d % tab : m.Width(c);
+        const int w = c == L'\t' ? tab - d % tab : m.CharWidth(t, i, n);
         d += w;
         if (d >= width) {
             if (!v) v = view_.NewWrapVector(line);
@@ -113,6 +114,7 @@ void View::SetWrap(bool on) {
     UpdateCaretRecord();
     Invalidate();
     UpdateScrollBars();
+    PlaceCaret();
 }
 
 // Rows before a line, with wrapping or folding: a table of the rows before
@@ -194,7 +196,8 @@ void View::LineOfRow(int row, int* line, int* subRow) const {
 int View::RowX(const wchar_t* text, int from, int to) {
     const int tab = std::max(TabPixels(), 1);
     int x = 0;
-    for (int i = from; i < to; ++i) x += text[i] == L'\t' ? tab - x % tab : metrics_.Width(text[i]);
+    for (int i = from; i < to; i += CharUnits(text, i, to))
+        x += text[i] == L'\t' ? tab - x % tab : metrics_.CharWidth(text, i, to);
     return x;
 }
 
@@ -212,7 +215,7 @@ CaretPos View::Map(int line, int column) {
         int k = 0;
         while (k < v->count - 1 && v->data[k] < column) ++k;
         p.subRow = k;
-        rowStart = k > 0 ? v->data[k - 1] : 0;
+        rowStart = std::min(k > 0 ? v->data[k - 1] : 0, column);
     }
     // The row of the line itself comes after the text was read: walking rows
     // may read other lines through the shared scratch buffer.
@@ -264,6 +267,30 @@ void View::SetFirstVisible(int line, int subRow) {
     UpdateCaretRecord();
     Invalidate();
     UpdateScrollBars();
+    PlaceCaret();
+}
+
+// After anything that changes how wide text is or where rows end (font, tab
+// width, code page): every line is cut into rows again, and the caret record
+// and the system caret follow.
+void View::Relayout(bool repaint) {
+    if (!doc_) return;
+    if (wrapper_) {
+        RewrapAll();
+        ClampTopSubRow();
+    }
+    RecomputeTopRow();
+    longestRow_ = 0;
+    UpdateCaretRecord();
+    if (repaint) Invalidate();
+    UpdateScrollBars();
+    PlaceCaret();
+}
+
+void View::Reinterpreted() {
+    ClearSelection();
+    Relayout();
+    MoveCaret(caret_);  // clamped: lines may have become shorter
 }
 
 void View::UpdateCaretRecord() {
@@ -282,13 +309,13 @@ void View::InvalidateLines(int line, bool toEnd) {
     }
     RECT client;
     GetClientRect(hwnd_, &client);
-    const int lh = LineHeight();
-    const int y = textArea_.top + (RowOfLine(line) - scroll_.topRow) * lh;
+    const long long lh = LineHeight();
+    const long long y = textArea_.top + (RowOfLine(line) - scroll_.topRow) * lh;
     if (y >= client.bottom) return;
-    RECT rc = {client.left, std::max<LONG>(y, textArea_.top), client.right,
-               toEnd ? client.bottom : std::min<LONG>(y + RowCount(line) * lh, client.bottom)};
+    RECT rc = {client.left, LONG(std::max<long long>(y, textArea_.top)), client.right,
+               toEnd ? client.bottom : LONG(std::min<long long>(y + RowCount(line) * lh, client.bottom))};
     InvalidateRect(hwnd_, &rc, FALSE);
-        paintPending_ = true;
+    paintPending_ = true;
 }
 
 void View::InvalidateCaretRows(const CaretPos& before) {
@@ -297,8 +324,9 @@ void View::InvalidateCaretRows(const CaretPos& before) {
     RECT client;
     GetClientRect(hwnd_, &client);
     for (int row : {before.row, caretRec_.row}) {
-        const int y = textArea_.top + (row - scroll_.topRow) * lh;
-        RECT rc = {client.left, y, client.right, y + lh};
+        const long long y = textArea_.top + (long long)(row - scroll_.topRow) * lh;
+        if (y + lh <= client.top || y >= client.bottom) continue;
+        RECT rc = {client.left, LONG(y), client.right, LONG(y + lh)};
         InvalidateRect(hwnd_, &rc, FALSE);
         paintPending_ = true;
     }
@@ -367,10 +395,11 @@ void View::AfterFoldChange(int h) {
         scroll_.topSubRow = 0;
     }
     RecomputeTopRow();
-    caret_ = {h, 0};
     UpdateCaretRecord();
     Invalidate();
     UpdateScrollBars();
+    MoveCaret({h, 0});
+    ScrollCaretIntoView();
 }
 
 void View::SetFoldMode(int mode) {
@@ -477,12 +506,15 @@ void View::TextChanged(Position s, Position e0, Position e1, bool statesChanged)
     if (before.row != caretRec_.row) InvalidateCaretRows(before);
 }
 
+// The wrapper says whether wrapping is on; the wrap table belongs to the
+// document shown and is made again for a new or reloaded one.
 void View::ResetLayout() {
     LayoutChangedFrom(0);
     delete depths_;
     depths_ = nullptr;
-    if (wraps_ && doc_) {
-        delete wraps_;
+    delete wraps_;
+    wraps_ = nullptr;
+    if (wrapper_ && doc_) {
         const int n = doc_->LineCount();
         wraps_ = new GapBufferPointer<WrapVector>(std::max(n, 8));
         wraps_->InsertRepeated(0, nullptr, n);

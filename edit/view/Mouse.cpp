@@ -89,7 +89,7 @@ void View::OnMouseDown(POINT pt, UINT keys) {
     // 6. Alt starts a column selection.
     if (alt) {
         if (wrapper_) SetWrap(false);
-        dragAnchor_ = dragCorner_ = {caretRec_.x, caretRec_.row * LineHeight()};
+        dragAnchor_ = dragCorner_ = {caretRec_.x, caretRec_.row};
         column_ = true;
         columnDrag_ = true;
     }
@@ -108,7 +108,7 @@ void View::FollowPointer(POINT pt) {
         int x = pt.x - textArea_.left + hOffset_ * metrics_.AveWidth();
         if (caret_.column >= doc_->LineLength(caret_.line))
             x = std::max(x, caretRec_.x) / metrics_.AveWidth() * metrics_.AveWidth();
-        dragCorner_ = {std::max(x, 0), caretRec_.row * LineHeight()};
+        dragCorner_ = {std::max(x, 0), caretRec_.row};
         caretRec_.prefX = dragCorner_.x;
         RebuildColumnRanges();
     } else {
@@ -134,9 +134,20 @@ void View::OnMouseUp(POINT pt) {
         return;
     }
     if (!mouseDown_) return;
+    EndDrag();
+    ReleaseCapture();
+}
+
+// The button was released, or the capture lost (another window took it, or
+// the system cancelled modes): the selection stays as it was made so far.
+void View::EndDrag() {
+    if (dragPending_) {
+        dragPending_ = false;
+        KillTimer(hwnd_, kDragTimer);
+    }
+    if (!mouseDown_) return;
     mouseDown_ = false;
     KillTimer(hwnd_, kFollowTimer);
-    ReleaseCapture();
     if (columnDrag_) {
         columnDrag_ = false;
         RebuildColumnRanges();
@@ -150,21 +161,20 @@ void View::OnMouseUp(POINT pt) {
 // rectangle get none.
 void View::RebuildColumnRanges() {
     if (!doc_) return;
-    const int lh = std::max(LineHeight(), 1);
     const int x1 = std::min(dragAnchor_.x, dragCorner_.x), x2 = std::max(dragAnchor_.x, dragCorner_.x);
-    const int y1 = std::min(dragAnchor_.y, dragCorner_.y), y2 = std::max(dragAnchor_.y, dragCorner_.y);
+    const int row1 = std::min(dragAnchor_.y, dragCorner_.y), row2 = std::max(dragAnchor_.y, dragCorner_.y);
     ranges_.clear();
     int line = 0, sub = 0;
-    LineOfRow(y1 / lh, &line, &sub);
-    int visible = (y2 - y1) / lh + 1;
+    LineOfRow(row1, &line, &sub);
+    int visible = row2 - row1 + 1;
     const int tab = std::max(TabPixels(), 1);
     for (; line < doc_->LineCount() && visible > 0; ++line) {
         if (!Hidden(line)) --visible;
         int n = 0;
         const wchar_t* t = doc_->LineText(line, &n);
         int x = 0, start = -1, end = n;
-        for (int c = 0; c < n; ++c) {
-            const int w = t[c] == L'\t' ? tab - x % tab : metrics_.Width(t[c]);
+        for (int c = 0; c < n; c += CharUnits(t, c, n)) {
+            const int w = t[c] == L'\t' ? tab - x % tab : metrics_.CharWidth(t, c, n);
             if (start < 0 && x >= x1) start = c;
             if (x + w > x2) {
                 end = c;

@@ -11,6 +11,7 @@ namespace {
 
 // Shared by all views; grown, never shrunk.
 std::vector<unsigned short> g_styles;
+std::vector<INT> g_dx;  // advances of one run of text
 
 HFONT g_markFont = nullptr;
 
@@ -313,13 +314,17 @@ void View::Paint(HDC target, const RECT& update) {
     HGDIOBJ oldFont = SelectObject(dc, metrics_.Font());
     SetBkMode(dc, TRANSPARENT);
 
-    const int lh = LineHeight();
-    int y = textArea_.top - lh * scroll_.topSubRow;
+    // Rows times a tall line height can pass the int range far down a long
+    // wrapped line: positions are 64-bit until clamped to what GDI takes.
+    const long long lh = LineHeight();
+    constexpr long long kFar = 1LL << 29;
+    long long y = textArea_.top - lh * scroll_.topSubRow;
     const int count = doc_->LineCount();
     int line = scroll_.firstLine;
     for (; line < count && y < textArea_.bottom; ++line) {
         const int rows = RowCount(line);
-        const RECT lineRect = {textArea_.left, y, textArea_.right, y + rows * lh};
+        const RECT lineRect = {textArea_.left, LONG(std::max(y, -kFar)), textArea_.right,
+                               LONG(std::min(y + rows * lh, kFar))};
         RECT meet;
         if (IntersectRect(&meet, &lineRect, &update) || Hidden(line)) PaintLine(dc, line, lineRect, update);
         if (Hidden(line)) continue;
@@ -328,10 +333,10 @@ void View::Paint(HDC target, const RECT& update) {
         y += rows * lh;
     }
     if (y < textArea_.bottom) {
-        RECT rest = {textArea_.left, y, update.right, update.bottom};
+        RECT rest = {textArea_.left, LONG(y), update.right, update.bottom};
         if (rest.top < rest.bottom && rest.left < rest.right) FillRect(dc, rest, colors_[70]);
         for (LineRender* r : renderers_)
-            if (r->enabled) r->FillBelow(dc, y, update, *this);
+            if (r->enabled) r->FillBelow(dc, int(y), update, *this);
     }
     // Anything the text area and margins do not cover (above the first line).
     if (update.top < textArea_.top) {
@@ -435,8 +440,8 @@ void View::PaintLine(HDC dc, int line, const RECT& lineRect, const RECT& update)
     for (int r = 0; r < rows; ++r) {
         const int top = lineRect.top + r * lh;
         if (top >= clip.bottom) break;
-        const int start = r == 0 ? 0 : wv->data[r - 1];
-        const int end = rows == 1 ? n : wv->data[r];
+        const int start = r == 0 ? 0 : std::min(wv->data[r - 1], n);
+        const int end = rows == 1 ? n : std::clamp(wv->data[r], start, n);
         if (top + lh <= clip.top && r + 1 < rows) continue;  // above the update area
         bool special = true;
         COLORREF rowBack = colors_[0];
@@ -449,8 +454,9 @@ void View::PaintLine(HDC dc, int line, const RECT& lineRect, const RECT& update)
         bool stop = false;
         for (int c = start; c < end && !stop;) {
             int e = c + 1;
-            while (e < end && st[e] == st[c] && e - c < 512) ++e;
-            x = PaintRun(dc, text, c, e, st[c], rowBack, special, x, top, start, clip, &stop);
+            while (e < end && (st[e] == st[c] || IsLowSurrogate(text[e])) && e - c < 512) ++e;
+            if (e < end && IsLowSurrogate(text[e])) ++e;  // a pair stays in one run
+            x = PaintRun(dc, text, c, e, st[c], rowBack, special, x, top, x0, clip, &stop);
             c = e;
         }
         if (ranges_.size() > 1)
@@ -477,8 +483,11 @@ void View::PaintLine(HDC dc, int line, const RECT& lineRect, const RECT& update)
     DeleteObject(saved);
 }
 
+// Draws [from, to) of a row from x; rowX0 is the x of the row's start, from
+// which tab stops count. Every character advances by the width layout gives
+// it, so the caret and the text agree.
 int View::PaintRun(HDC dc, const wchar_t* text, int from, int to, unsigned short style, COLORREF rowBack,
-                   bool special, int x, int top, int rowStart, const RECT& clip, bool* stop) {
+                   bool special, int x, int top, int rowX0, const RECT& clip, bool* stop) {
     COLORREF tc, back;
     bool underline;
     ResolveColors(style, rowBack, special, &tc, &back, &underline);
@@ -487,7 +496,6 @@ int View::PaintRun(HDC dc, const wchar_t* text, int from, int to, unsigned short
     const int ch = metrics_.Height();
     const int base = top + half + ch;
     const int tab = std::max(TabPixels(), 1);
-    const int rowX0 = x - RowX(text, rowStart, from);
     int i = from;
     while (i < to) {
         if (x > clip.right) {
@@ -523,12 +531,20 @@ int View::PaintRun(HDC dc, const wchar_t* text, int from, int to, unsigned short
         }
         int j = i;
         int w = 0;
-        while (j < to) {
-            const wchar_t d = text[j];
-            if (d == L'\t' || d == L' ' || d == 0x3000 || d < 32) break;
-            w += metrics_.Width(d);
-            ++j;
-            if (x + w > clip.right + 64) break;
+        const int units = CharUnits(text, i, to);
+        if (units == 2) {  // a pair is drawn alone, in the cell layout gives it
+            w = metrics_.CharWidth(text, i, to);
+            j = i + 2;
+        } else {
+            g_dx.clear();
+            while (j < to) {
+                const wchar_t d = text[j];
+                if (d == L'\t' || d == L' ' || d == 0x3000 || d < 32 || CharUnits(text, j, to) == 2) break;
+                g_dx.push_back(metrics_.Width(d));
+                w += g_dx.back();
+                ++j;
+                if (x + w > clip.right + 64) break;
+            }
         }
         if (x + w < clip.left) {  // left of what is painted: only advance
             x += w;
@@ -538,7 +554,8 @@ int View::PaintRun(HDC dc, const wchar_t* text, int from, int to, unsigned short
         RECT cell = {x, top, x + w, top + lh};
         FillRect(dc, cell, back);
         SetTextColor(dc, tc);
-        ExtTextOutW(dc, x, top + half, 0, nullptr, text + i, UINT(j - i), nullptr);
+        if (units == 2) ExtTextOutW(dc, x, top + half, ETO_CLIPPED, &cell, text + i, 2, nullptr);
+        else ExtTextOutW(dc, x, top + half, 0, nullptr, text + i, UINT(j - i), g_dx.data());
         const int uy = top + lh - half - 1;
         if (style & STYLE_WAVY) {
             for (int px = x; px < x + w; px += 4) {

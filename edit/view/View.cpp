@@ -55,7 +55,8 @@ View::View(HWND hwnd) : hwnd_(hwnd), colors_(ownColors_) {
     std::sort(delimiters_.begin(), delimiters_.end());
     for (int i = 0; i < 4; ++i) renderers_[i] = MakeRenderer(i);
     metrics_.Select(static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT)));
-    AttachDocument(new TextDocument, true);
+    created_ = new TextDocument;
+    AttachDocument(created_, true);
 }
 
 View::~View() {
@@ -91,6 +92,11 @@ void View::AttachDocument(TextDocument* doc, bool owned) {
     column_ = false;
     ResetLayout();
     if (hwnd_ && renderers_[0]) LayoutMargins();
+    if (hwnd_) {
+        UpdateCaretRecord();
+        UpdateScrollBars();
+        LexerChanged();
+    }
 }
 
 void View::DetachDocument() {
@@ -98,6 +104,7 @@ void View::DetachDocument() {
     TextDocument* doc = doc_;
     doc->RemoveView(this);
     doc_ = nullptr;
+    if (doc == created_) created_ = nullptr;
     if (ownsDoc_) {
         ownsDoc_ = false;
         doc->NotifyClosing();
@@ -110,6 +117,8 @@ LRESULT View::ShareDocument(TextDocument* doc) {
         ownsDoc_ = false;
         return reinterpret_cast<LRESULT>(doc_);
     }
+    // Handed its own document back, the view owns it again.
+    if (doc == doc_ && doc == created_) ownsDoc_ = true;
     if (doc == doc_ || !TextDocument::IsLive(doc)) return reinterpret_cast<LRESULT>(doc_);
     DetachDocument();
     AttachDocument(doc, false);
@@ -139,7 +148,15 @@ void View::AttributesChanged() { Invalidate(); }
 
 void View::RepaintLines(int, int) { Invalidate(); }
 
+// Folding by the lexer: a lexer set while the fold pass is the folding
+// method starts the pass.
+void View::LexerChanged() {
+    if (foldMode_ == 1 && !foldTimer_ && doc_ && doc_->lexer && hwnd_)
+        foldTimer_ = SetTimer(hwnd_, 3, 80, nullptr) != 0;
+}
+
 void View::DocumentClosing() {
+    if (doc_ == created_) created_ = nullptr;
     doc_ = nullptr;
     ownsDoc_ = false;
     ranges_.clear();
@@ -192,7 +209,7 @@ void View::MoveCaret(Position p, bool keepPrefX) {
     UpdateCaretRecord();
     if (keepPrefX) caretRec_.prefX = pref;
     if (prevCaretRec_.row != caretRec_.row) InvalidateCaretRows(prevCaretRec_);
-    if (inputMode_ == 1 && hasCaret_) CreateSystemCaret();
+    ReshapeCaret();
     PlaceCaret();
     MatchBraces();
     if (ruler_) InvalidateRect(ruler_, nullptr, FALSE);
@@ -341,10 +358,7 @@ bool View::OnCommand(int id) {
             return true;
         case ECMD_OVERWRITE:
             inputMode_ = 1 - inputMode_;
-            if (hasCaret_) {
-                DestroyCaret();
-                OnFocus(true);
-            }
+            ReshapeCaret();
             return true;
         case ECMD_SCROLLUP: ScrollToRow(scroll_.topRow - 1); return true;
         case ECMD_SCROLLDOWN: ScrollToRow(scroll_.topRow + 1); return true;

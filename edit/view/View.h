@@ -113,6 +113,9 @@ public:
     void DocumentClosing() override;
 
     TextDocument* Document() const { return doc_; }
+    // The document's lines were read anew in another code page: lengths and
+    // rows changed, the selection goes.
+    void Reinterpreted();
 
     // Layout, for the wrapper, the renderers and the painter.
     FontMetrics& Metrics() { return metrics_; }
@@ -137,6 +140,7 @@ private:
     void ResetLayout();
     void SetWrap(bool on);
     void RewrapAll();
+    void Relayout(bool repaint = true);
     int CountVisibleRows() const;
     void LayoutChangedFrom(int line) const;
     int RowsInLines(int from, int to) const;
@@ -166,7 +170,9 @@ private:
     LRESULT WindowMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled);
 
     // Caret, moves and scrolling.
+    SIZE CaretSize();
     void CreateSystemCaret();
+    void ReshapeCaret();
     void PlaceCaret();
     void OnFocus(bool gained);
     int RowsPerPage() const;
@@ -190,6 +196,7 @@ private:
     void TypeText(const wchar_t* text, int n);
     void TypeIntoColumns(const wchar_t* text, int n);
     void OnChar(wchar_t c);
+    void EndDrag();
     bool OnKeyDown(UINT vk);
     void DeleteSelection();
     void Backspace(bool forward);
@@ -260,6 +267,7 @@ private:
     bool OnCommand(int id);
 
     LRESULT ShareDocument(TextDocument* doc);
+    void LexerChanged();
     void CloseDocument();
     void AttachDocument(TextDocument* doc, bool owned);
     void DetachDocument();
@@ -285,6 +293,7 @@ private:
     int ctrlId_ = 0;
     TextDocument* doc_ = nullptr;
     bool ownsDoc_ = false;
+    TextDocument* created_ = nullptr;  // the document this view made, while it shows it
 
     Position caret_{0, 0};
     std::vector<SelRange> ranges_;
@@ -306,6 +315,7 @@ private:
     ViewLines* depths_ = nullptr;
     int visibleRows_ = 1;
     static constexpr int kRowBlock = 4096;
+    static constexpr int kMaxLineSpacing = 1000;  // extra pixels between lines
     mutable std::vector<int> blockStart_;  // rows before each block of lines
     mutable int blocksValid_ = 0;          // blockStart_[0..blocksValid_] are valid
     ScrollPos scroll_{};
@@ -333,11 +343,13 @@ private:
 
     // Input state.
     bool hasCaret_ = false;     // the system caret exists (focus)
+    SIZE caretSize_ = {0, 0};   // the system caret's shape as made
+    wchar_t pendingHigh_ = 0;   // the first half of a typed surrogate pair
     bool dropCaret_ = false;    // the grey caret of a drag over the view
     int caretHide_ = 0;
     bool mouseDown_ = false;
     bool dragPending_ = false;  // a press inside the selection may start a drag
-    POINT dragAnchor_{}, dragCorner_{};  // column drag rectangle, document pixels
+    POINT dragAnchor_{}, dragCorner_{};  // column drag rectangle: x in pixels, y in rows
     bool columnDrag_ = false;
     IDataObject* ownDrag_ = nullptr;
     IDropTarget* dropTarget_ = nullptr;

@@ -402,6 +402,31 @@ TEST_F(EditControl, ClosingASharedDocumentDetachesEveryView) {
     DestroyWindow(second);  // neither view owns anything now
 }
 
+// A view handed its own document back owns it again: the document goes
+// with the view, and views sharing it are left without one.
+TEST_F(EditControl, ADocumentHandedBackToItsViewIsOwnedAgain) {
+    Insert(L"mine");
+    const LRESULT doc = Send(MPM_SHAREDOC, 0);
+    EXPECT_EQ(Send(MPM_SHAREDOC, WPARAM(doc)), doc);
+    HWND second = Create(8);
+    Send(MPM_SHAREDOC, WPARAM(doc), 0, second);
+    EXPECT_EQ(All(second), L"mine");
+    DestroyWindow(edit_);
+    edit_ = second;
+    EXPECT_EQ(Send(MPM_SHAREDOC, 0), 0);
+    EXPECT_EQ(Send(MPM_GETLINE, 0, 0), 0);
+    // A view that only shares a document does not take it over.
+    HWND owner = Create(9);
+    Insert(L"theirs", nullptr, owner);
+    const LRESULT theirs = Send(MPM_SHAREDOC, 0, 0, owner);
+    Send(MPM_SHAREDOC, WPARAM(theirs), 0, owner);
+    Send(MPM_SHAREDOC, WPARAM(theirs));
+    Send(MPM_SHAREDOC, WPARAM(theirs));
+    DestroyWindow(edit_);
+    edit_ = owner;
+    EXPECT_EQ(All(), L"theirs");
+}
+
 // Every message of the protocol, with null and out-of-range arguments, on a
 // control with a document and on one without: defined results, no crash.
 TEST_F(EditControl, EveryMessageSurvivesNullAndOddArguments) {

@@ -44,6 +44,11 @@ protected:
         Insert(text);
         Send(MPM_EMPTYUNDO);
     }
+    void Reset(const std::wstring& text) {
+        Position a = {0, 0}, b = {INT_MAX, INT_MAX};
+        SendP(MPM_DELETERANGE, &a, &b);
+        Set(text);
+    }
     std::pair<Position, Position> Sel() {
         Position s = {-1, -1}, e = {-1, -1};
         SendP(MPM_GETSELRANGE, &s, &e);
@@ -435,4 +440,367 @@ TEST_F(InputTest, BracketsMatchAcrossLines) {
     SendP(MPM_SETCARET, &p, (void*)nullptr);
     Command(ECMD_GOTOBRACE);  // only while matching is on
     EXPECT_TRUE(Same(Caret(), {0, 1}));
+}
+
+namespace {
+// Where the system caret stands, as the document position under it.
+Position PositionUnderCaret(HWND edit) {
+    UpdateWindow(edit);
+    POINT pt = {-1, -1};
+    GetCaretPos(&pt);
+    int out[4] = {-1, -1, -1, -1};
+    SendMessageW(edit, MPM_HITTEST, reinterpret_cast<WPARAM>(out), MAKELPARAM(pt.x + 1, pt.y + 1));
+    return {out[0], out[1]};
+}
+
+RECT CaretRect() {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetCurrentThreadId(), &info);
+    return info.rcCaret;
+}
+}  // namespace
+
+// The overwrite caret is a block drawn over the text: it stays shown after
+// moves (painted pixels and screen pixels differ under it).
+TEST_F(InputTest, TheOverwriteCaretStaysVisibleAfterMoves) {
+    Set(L"abcdef\nghijkl");
+    const UINT blink = GetCaretBlinkTime();
+    SetCaretBlinkTime(60000);
+    Command(ECMD_OVERWRITE);
+    EXPECT_EQ(Send(MPM_GETINPUTMODE), 1);
+    for (int id : {ECMD_RIGHT, ECMD_DOWN, ECMD_END, ECMD_LEFT}) {
+        SCOPED_TRACE(id);
+        Command(id);
+        UpdateWindow(edit_);
+        POINT pt = {-1, -1};
+        GetCaretPos(&pt);
+        HDC dc = GetDC(edit_);
+        int differ = 0;  // pixels the caret inverts
+        {
+            RECT rc;
+            GetClientRect(edit_, &rc);
+            // What the control paints, without the caret.
+            HDC mem = CreateCompatibleDC(dc);
+            HBITMAP bmp = CreateCompatibleBitmap(dc, rc.right, rc.bottom);
+            HGDIOBJ old = SelectObject(mem, bmp);
+            Send(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
+            for (int y = pt.y + 1; y < pt.y + lh_ - 1; ++y)
+                for (int x = pt.x + 2; x < pt.x + cw_ - 1; ++x)
+                    differ += GetPixel(dc, x, y) == (~GetPixel(mem, x, y) & 0xFFFFFF);
+            SelectObject(mem, old);
+            DeleteObject(bmp);
+            DeleteDC(mem);
+        }
+        ReleaseDC(edit_, dc);
+        EXPECT_GT(differ, (lh_ - 2) * (cw_ - 3) / 2) << "no caret drawn at " << pt.x << "," << pt.y;
+    }
+    Command(ECMD_OVERWRITE);
+    SetCaretBlinkTime(blink);
+}
+
+// After anything that moves text on the screen, the system caret stands
+// over the caret's position again.
+TEST_F(InputTest, TheCaretIsPlacedAgainAfterLayoutChanges) {
+    std::wstring text;
+    for (int i = 0; i < 40; ++i) text += L"line " + std::to_wstring(i) + L" with a few words\n";
+    Set(text);
+    Position p = {5, 8};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    EXPECT_TRUE(Same(PositionUnderCaret(edit_), p));
+    Send(MPM_FIRSTVISIBLE, 3);
+    EXPECT_TRUE(Same(PositionUnderCaret(edit_), p)) << "first visible line";
+    Send(MPM_LINESPACING, 6);
+    EXPECT_TRUE(Same(PositionUnderCaret(edit_), p)) << "line spacing";
+    Send(MPM_VIEWPART, 256 | 0, 1);
+    EXPECT_TRUE(Same(PositionUnderCaret(edit_), p)) << "line numbers";
+    HFONT big = CreateFontW(-26, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY,
+                            FIXED_PITCH, L"Courier New");
+    Send(WM_SETFONT, reinterpret_cast<WPARAM>(big), 1);
+    EXPECT_TRUE(Same(PositionUnderCaret(edit_), p)) << "font";
+    const RECT rc = CaretRect();
+    EXPECT_EQ(rc.bottom - rc.top, Send(MPM_FONTHEIGHT)) << "the caret is as high as the new font";
+    const int big_cw = int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>(L"x"), 1));
+    SetWindowPos(edit_, nullptr, 0, 0, 2 + 5 * big_cw + 17 * big_cw, 400, SWP_NOZORDER);
+    Send(MPM_TOGGLEWRAP);
+    EXPECT_GT(Send(MPM_VISIBLEROWS), 40);
+    EXPECT_TRUE(Same(PositionUnderCaret(edit_), p)) << "wrapping on";
+    Send(MPM_TOGGLEWRAP);
+    EXPECT_TRUE(Same(PositionUnderCaret(edit_), p)) << "wrapping off";
+    // Collapsing the fold around the caret moves it to the header, and says so.
+    Send(MPM_FOLDMODE, 2);
+    for (int line = 4; line <= 7; ++line) {
+        LineAttrArg a = {LA_FOLDLEVEL, 1};
+        SendP(MPM_SETLINEATTR, (void*)(INT_PTR)line, &a);
+    }
+    g_notices.clear();
+    Command(ECMD_COLLAPSEFOLD);
+    EXPECT_TRUE(Same(Caret(), {3, 0}));
+    EXPECT_TRUE(Same(PositionUnderCaret(edit_), {3, 0})) << "collapse";
+    const bool told = std::any_of(g_notices.begin(), g_notices.end(), [](const Notice& n) {
+        return n.code == EN_MP_CARETMOVED && Same(n.b, {3, 0});
+    });
+    EXPECT_TRUE(told);
+    Send(MPM_FIRSTVISIBLE, 0);
+    p = {9, 2};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    EXPECT_TRUE(Same(PositionUnderCaret(edit_), p)) << "below a collapsed fold";
+    p = {3, 0};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Command(ECMD_EXPANDFOLD);
+    EXPECT_TRUE(Same(PositionUnderCaret(edit_), Caret())) << "expand";
+    Send(WM_SETFONT, reinterpret_cast<WPARAM>(font_), 1);
+    DeleteObject(big);
+}
+
+TEST_F(InputTest, ScrollingEdges) {
+    std::wstring text;
+    for (int i = 0; i < 200; ++i) text += L"row " + std::to_wstring(i) + L"\n";
+    Set(text);
+    RECT rc;
+    GetClientRect(edit_, &rc);
+    const int page = rc.bottom / lh_;
+    // The caret may stand on the last whole row without scrolling.
+    Position p = {page - 1, 0};
+    SendP(MPM_SETCARET, &p, (void*)1);
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
+    Command(ECMD_DOWN);
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 1);
+    // Page down and up at the ends of the text.
+    Command(ECMD_DOCEND);
+    Command(ECMD_PAGEDOWN);
+    EXPECT_TRUE(Same(Caret(), {200, 0}));
+    Command(ECMD_DOCSTART);
+    Command(ECMD_PAGEUP);
+    EXPECT_TRUE(Same(Caret(), {0, 0}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
+    Command(ECMD_PAGEDOWN);
+    EXPECT_TRUE(Same(Caret(), {page, 0}));
+    Command(ECMD_PAGEUP);
+    EXPECT_TRUE(Same(Caret(), {0, 0}));
+    // One screen at a time: the wheel pages, and down is down.
+    Send(MPM_FIRSTVISIBLE, 50);
+    UINT old = 3;
+    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &old, 0);
+    SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, WHEEL_PAGESCROLL, nullptr, 0);
+    Send(WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-WHEEL_DELTA)), 0);
+    const int afterDown = int(Send(MPM_FIRSTVISIBLE, 0x80000000u));
+    Send(WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(WHEEL_DELTA)), 0);
+    const int afterUp = int(Send(MPM_FIRSTVISIBLE, 0x80000000u));
+    SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, old, nullptr, 0);
+    EXPECT_EQ(afterDown, 50 + page);
+    EXPECT_EQ(afterUp, 50);
+}
+
+// Rows far down times a tall line height pass the int range: the caret of
+// such a row must not wrap around into the window.
+TEST_F(InputTest, TallRowsFarDownStayOutOfTheWindow) {
+    EXPECT_EQ(Send(MPM_LINESPACING, 5000), 1000) << "spacing is clamped";
+    Send(MPM_LINESPACING, 1000);
+    const long long lh = Send(MPM_LINEHEIGHT);
+    SetWindowPos(edit_, nullptr, 0, 0, 20, 2200, SWP_NOZORDER);  // room for two such rows
+    Send(MPM_TOGGLEWRAP);
+    Set(std::wstring(100, L'x'));
+    int hit[4] = {-1, -1, -1, -1};
+    Send(MPM_HITTEST, reinterpret_cast<WPARAM>(hit), MAKELPARAM(3, int(lh) + 2));
+    const int perRow = hit[1];
+    ASSERT_GT(perRow, 0);
+    // A first line of `rows` rows puts line 1 at a row whose top lies just
+    // past 2^32 pixels down.
+    const long long rows = ((1LL << 32) + lh - 1) / lh;
+    Reset(std::wstring(size_t(rows * perRow), L'x') + L"\nend");
+    ASSERT_EQ(Send(MPM_VISIBLEROWS), rows + 1);
+    Position p = {1, 0};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    UpdateWindow(edit_);
+    POINT pt = {0, 0};
+    GetCaretPos(&pt);
+    RECT rc;
+    GetClientRect(edit_, &rc);
+    EXPECT_FALSE(PtInRect(&rc, pt)) << pt.x << "," << pt.y;
+    Reset(L"");
+    Send(MPM_TOGGLEWRAP);
+    Send(MPM_LINESPACING, 0);
+}
+
+// A drag ends when the control loses the mouse capture or the system
+// cancels modes: later moves select nothing.
+TEST_F(InputTest, LosingTheCaptureEndsADrag) {
+    Set(L"abcdefgh\nabcdefgh\nabcdefgh");
+    for (int how = 0; how < 2; ++how) {
+        Send(WM_LBUTTONDOWN, MK_LBUTTON, At(1, 0));
+        EXPECT_EQ(GetCapture(), edit_);
+        if (how == 0) ReleaseCapture();
+        else Send(WM_CANCELMODE);
+        EXPECT_NE(GetCapture(), edit_);
+        Send(WM_MOUSEMOVE, MK_LBUTTON, At(5, 2));
+        EXPECT_EQ(Send(MPM_GETSELKIND), 0) << how;
+        EXPECT_TRUE(Same(Caret(), {0, 1}));
+        Send(WM_LBUTTONUP, 0, At(5, 2));
+    }
+}
+
+TEST_F(InputTest, ColumnSelectionsBackspaceDeleteAndStreamPaste) {
+    const std::wstring text = L"abcdefgh\nab\nabcdefgh\nabcdefgh";
+    Set(text);
+    auto selectBlock = [&] {
+        Keys({VK_MENU});
+        Send(WM_LBUTTONDOWN, 0, At(2, 0));
+        Send(WM_MOUSEMOVE, MK_LBUTTON, At(5, 3));
+        Send(WM_LBUTTONUP, 0, At(5, 3));
+        Keys({});
+        ASSERT_EQ(Send(MPM_GETSELKIND), 2);
+    };
+    selectBlock();
+    Command(ECMD_DELETE);  // every range goes, as one step
+    EXPECT_EQ(All(), L"abfgh\nab\nabfgh\nabfgh");
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), text);
+    selectBlock();
+    Command(ECMD_BACKSPACE);  // the unit before each range's end
+    EXPECT_EQ(All(), L"abcdfgh\nab\nabcdfgh\nabcdfgh");
+    Command(ECMD_BACKSPACE);
+    EXPECT_EQ(All(), L"abcfgh\nab\nabcfgh\nabcfgh");
+    Command(ECMD_UNDO);
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), text);
+    // Stream text pasted over a block replaces the block with the text at the caret.
+    selectBlock();
+    ASSERT_TRUE(OpenClipboard(edit_));
+    EmptyClipboard();
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, 6 * sizeof(wchar_t));
+    wcscpy(static_cast<wchar_t*>(GlobalLock(g)), L"P\r\nQ");
+    GlobalUnlock(g);
+    SetClipboardData(CF_UNICODETEXT, g);
+    CloseClipboard();
+    Command(ECMD_PASTE);
+    EXPECT_EQ(All(), L"abfgh\nab\nabfgh\nabP\nQfgh");
+    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), text);
+}
+
+// The column marker of a copied block is real data: it stays on the
+// clipboard after the control that copied it is gone.
+TEST_F(InputTest, TheColumnMarkerOutlivesTheCopyingControl) {
+    Set(L"abcd\nabcd");
+    Keys({VK_MENU});
+    Send(WM_LBUTTONDOWN, 0, At(1, 0));
+    Send(WM_MOUSEMOVE, MK_LBUTTON, At(3, 1));
+    Send(WM_LBUTTONUP, 0, At(3, 1));
+    Keys({});
+    Command(ECMD_COPY);
+    const UINT format = RegisterClipboardFormatW(L"MSDEVColumnSelect");
+    ASSERT_TRUE(OpenClipboard(shown_));
+    EXPECT_NE(GetClipboardData(format), nullptr);
+    CloseClipboard();
+    DestroyWindow(edit_);
+    edit_ = Create(7);
+    EXPECT_TRUE(IsClipboardFormatAvailable(format));
+    Send(MPM_VIEWPART, 0, 1);
+    Insert(L"xyz\nxyz\nxyz");
+    Position home = {0, 0};
+    SendP(MPM_SETCARET, &home, (void*)nullptr);
+    Command(ECMD_PASTE);
+    EXPECT_EQ(All(), L"bcxyz\nbcxyz\nxyz");
+}
+
+// A character outside the basic plane is a pair of units: typed as two
+// WM_CHAR messages it is one undo step, and no caret move, deletion, hit
+// or row break ever stands between the two.
+TEST_F(InputTest, SurrogatePairsStayWhole) {
+    const std::wstring face = L"\xD83D\xDE00";
+    Type(L"a");
+    Type(face);
+    Type(L"b");
+    EXPECT_EQ(All(), L"a" + face + L"b");
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), L"a" + face);
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), L"a");
+    Command(ECMD_REDO);
+    Command(ECMD_REDO);
+    Position p = {0, 1};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Command(ECMD_RIGHT);
+    EXPECT_TRUE(Same(Caret(), {0, 3}));
+    Command(ECMD_LEFT);
+    EXPECT_TRUE(Same(Caret(), {0, 1}));
+    Command(ECMD_SEL_RIGHT);
+    auto [s, e] = Sel();
+    EXPECT_TRUE(Same(e, {0, 3}));
+    Command(ECMD_DELETE);
+    EXPECT_EQ(All(), L"ab");
+    Command(ECMD_UNDO);
+    p = {0, 3};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Command(ECMD_BACKSPACE);
+    EXPECT_EQ(All(), L"ab");
+    Command(ECMD_UNDO);
+    p = {0, 1};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Command(ECMD_DELETE);
+    EXPECT_EQ(All(), L"ab");
+    Command(ECMD_UNDO);
+    // The caret after the pair stands where the painted "b" starts.
+    p = {0, 3};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    UpdateWindow(edit_);
+    POINT pt;
+    GetCaretPos(&pt);
+    const int caretX = pt.x + 1;
+    EXPECT_EQ(caretX, 2 + int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>((L"a" + face).c_str()), 3)));
+    auto paint = [&](HDC mem) { Send(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT); };
+    Send(MPM_VIEWPART, 5, 0);  // no end-of-file mark after the text
+    HDC screen = GetDC(edit_);
+    HDC withB = CreateCompatibleDC(screen), withoutB = CreateCompatibleDC(screen);
+    HBITMAP b1 = CreateCompatibleBitmap(screen, 400, lh_), b2 = CreateCompatibleBitmap(screen, 400, lh_);
+    ReleaseDC(edit_, screen);
+    HGDIOBJ o1 = SelectObject(withB, b1), o2 = SelectObject(withoutB, b2);
+    paint(withB);
+    Position a = {0, 3}, z = {0, 4};
+    SendP(MPM_DELETERANGE, &a, &z);
+    paint(withoutB);
+    int left = INT_MAX, right = -1;
+    for (int y = 0; y < lh_; ++y)
+        for (int x = 0; x < 400; ++x)
+            if (GetPixel(withB, x, y) != GetPixel(withoutB, x, y) && x != caretX - 1 && x != caretX) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    EXPECT_GE(left, caretX) << "the b is drawn where the caret says it is";
+    EXPECT_LT(right, caretX + cw_ + 2);
+    SelectObject(withB, o1);
+    SelectObject(withoutB, o2);
+    DeleteObject(b1);
+    DeleteObject(b2);
+    DeleteDC(withB);
+    DeleteDC(withoutB);
+    // Hits inside the pair's cell land before or after it.
+    Reset(L"ab\n" + face + face + face + L" x");
+    const int pairWidth = int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>(face.c_str()), 2));
+    for (int x = 2; x < 2 + 3 * pairWidth; ++x) {
+        int out[4] = {-1, -1, -1, -1};
+        Send(MPM_HITTEST, reinterpret_cast<WPARAM>(out), MAKELPARAM(x, lh_ + lh_ / 2));
+        EXPECT_EQ(out[1] % 2, 0) << "x " << x;
+    }
+    // Word moves and rows of a wrapped line break between pairs only.
+    p = {1, 0};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Command(ECMD_WORDRIGHT);
+    EXPECT_TRUE(Same(Caret(), {1, 6}));
+    Command(ECMD_WORDLEFT);
+    EXPECT_TRUE(Same(Caret(), {1, 0}));
+    std::wstring many;
+    for (int i = 0; i < 40; ++i) many += face;
+    Reset(many);
+    SetWindowPos(edit_, nullptr, 0, 0, 2 + 7 * pairWidth + pairWidth / 2, 400, SWP_NOZORDER);
+    Send(MPM_TOGGLEWRAP);
+    EXPECT_GT(Send(MPM_VISIBLEROWS), 3);
+    for (int row = 1; row < 4; ++row) {
+        int out[4] = {-1, -1, -1, -1};
+        Send(MPM_HITTEST, reinterpret_cast<WPARAM>(out), MAKELPARAM(3, row * lh_ + 2));
+        EXPECT_EQ(out[1] % 2, 0) << "row " << row;
+    }
+    Send(MPM_TOGGLEWRAP);
 }

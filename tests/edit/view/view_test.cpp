@@ -420,3 +420,159 @@ TEST_F(ViewTest, RowsStayConsistentAcrossBlocksOfLinesAfterEdits) {
     Send(MPM_TOGGLEWRAP);
     EXPECT_EQ(Rows(), int(Send(MPM_GETLINECOUNT)));
 }
+
+namespace {
+// Rows and the line and sub-row at the first rows, as a control lays them out.
+std::vector<int> LayoutOf(HWND h) {
+    std::vector<int> out = {int(SendMessageW(h, MPM_VISIBLEROWS, 0, 0))};
+    const int lh = int(SendMessageW(h, MPM_LINEHEIGHT, 0, 0));
+    for (int r = 0; r < 8; ++r) {
+        int hit[4] = {-1, -1, -1, -1};
+        SendMessageW(h, MPM_HITTEST, reinterpret_cast<WPARAM>(hit), MAKELPARAM(5, r * lh + 1));
+        out.insert(out.end(), {hit[0], hit[2], hit[3]});
+    }
+    return out;
+}
+
+void Pump(DWORD ms) {
+    const DWORD until = GetTickCount() + ms;
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        Sleep(10);
+    } while (GetTickCount() < until);
+}
+}  // namespace
+
+// Closing a document (1030) and attaching another (1029) in any order, with
+// wrapping, folding and a lexer set, leaves a view that edits, resizes,
+// repaints and lays out exactly like a fresh view of the same document.
+TEST_F(ViewTest, DocumentsCloseAndAttachInAnyOrderWithWrapFoldsAndALexer) {
+    PlainMargins();
+    Resize(2 + 20 * cw_);
+    BraceLexer lexer;
+    std::wstring text;
+    for (int i = 0; i < 40; ++i)
+        text += i % 4 == 0 ? L"block {\n" : i % 4 == 3 ? L"}\n" : std::wstring(size_t(30 + i), L'w') + L"\n";
+    auto make = [&](int id, int setup) {
+        HWND h = Create(id);
+        SetWindowPos(h, nullptr, 0, 0, 2 + 20 * cw_, 300, SWP_NOZORDER);
+        Send(MPM_VIEWPART, 0, 1, h);
+        Send(WM_SETFONT, reinterpret_cast<WPARAM>(font_), 1, h);
+        Insert(text, nullptr, h);
+        if (setup & 4) Send(MPM_SETLEXER, reinterpret_cast<WPARAM>(&lexer), 1, h);
+        return h;
+    };
+    for (int seq = 0; seq < 4; ++seq) {
+        for (int setup = 0; setup < 8; ++setup) {  // bit 0 wrapping, bit 1 folding, bit 2 a lexer
+            SCOPED_TRACE(testing::Message() << "sequence " << seq << " setup " << setup);
+            HWND view = make(30, setup);
+            if (setup & 1) Send(MPM_TOGGLEWRAP, 0, 0, view);
+            if (setup & 2) Send(MPM_FOLDMODE, 1, 0, view);
+            HWND other = make(31, setup);
+            const LRESULT doc = Send(MPM_SHAREDOC, 0, 0, other);
+            Send(MPM_SHAREDOC, WPARAM(doc), 0, other);  // its owner again
+            switch (seq) {
+                case 0:  // close, then attach
+                    Send(MPM_CLOSEDOC, 0, 0, view);
+                    Send(MPM_SHAREDOC, WPARAM(doc), 0, view);
+                    break;
+                case 1:  // attach over the own document
+                    Send(MPM_SHAREDOC, WPARAM(doc), 0, view);
+                    break;
+                case 2:  // give the own document away, close it, attach
+                    Send(MPM_SHAREDOC, 0, 0, view);
+                    Send(MPM_CLOSEDOC, 0, 0, view);
+                    Send(MPM_SHAREDOC, WPARAM(doc), 0, view);
+                    break;
+                case 3: {  // attach, the owner closes it, attach a third
+                    Send(MPM_SHAREDOC, WPARAM(doc), 0, view);
+                    Send(MPM_CLOSEDOC, 0, 0, other);
+                    DestroyWindow(other);
+                    other = make(31, setup);
+                    const LRESULT third = Send(MPM_SHAREDOC, 0, 0, other);
+                    Send(MPM_SHAREDOC, WPARAM(third), 0, other);
+                    Send(MPM_SHAREDOC, WPARAM(third), 0, view);
+                    break;
+                }
+            }
+            Pump(30);  // fold timers tick
+            Position at = {2, 3};
+            ASSERT_EQ(Insert(L"x {\nnew line that is long enough to wrap\n", &at, view), 1);
+            SetWindowPos(view, nullptr, 0, 0, 2 + 25 * cw_, 300, SWP_NOZORDER);
+            Send(WM_SETFONT, reinterpret_cast<WPARAM>(font_), 1, view);
+            Send(WM_COMMAND, ECMD_DOCEND, 0, view);
+            Send(WM_COMMAND, ECMD_COLLAPSEFOLD, 0, view);
+            Send(WM_COMMAND, ECMD_EXPANDFOLD, 0, view);
+            Send(MPM_FIRSTVISIBLE, 0, 0, view);
+            { Capture cap(view); }
+            // A fresh view of the same document, laid out the same way.
+            HWND fresh = Create(32);
+            SetWindowPos(fresh, nullptr, 0, 0, 2 + 25 * cw_, 300, SWP_NOZORDER);
+            Send(MPM_VIEWPART, 0, 1, fresh);
+            Send(WM_SETFONT, reinterpret_cast<WPARAM>(font_), 1, fresh);
+            Send(MPM_SHAREDOC, WPARAM(Send(MPM_SHAREDOC, 0, 0, view)), 0, fresh);
+            if (Send(MPM_GETWRAPMODE, 0, 0, view)) Send(MPM_TOGGLEWRAP, 0, 0, fresh);
+            Send(MPM_FOLDMODE, Send(MPM_FOLDMODE, 0x80000000u, 0, view), 0, fresh);  // margins alike
+            EXPECT_EQ(LayoutOf(view), LayoutOf(fresh));
+            DestroyWindow(fresh);
+            DestroyWindow(view);
+            DestroyWindow(other);
+        }
+    }
+}
+
+// A lexer set after the folding method starts the fold pass, like an edit.
+TEST_F(ViewTest, ALexerSetAfterTheFoldModeStartsTheFoldPass) {
+    std::wstring text;
+    for (int i = 0; i < 30; ++i) text += i % 3 == 0 ? L"block {\n" : i % 3 == 1 ? L"  body\n" : L"}\n";
+    Insert(text);
+    BraceLexer lexer;
+    Send(MPM_FOLDMODE, 1);
+    Pump(200);  // the pass ends at once without a lexer
+    Send(MPM_SETLEXER, reinterpret_cast<WPARAM>(&lexer), 1);
+    LineAttrArg get = {LA_FOLDLEVEL, -1};
+    const DWORD until = GetTickCount() + 2000;
+    do {
+        Pump(20);
+        SendP(MPM_GETLINEATTR, (void*)28, &get);
+    } while (get.value != 1 && GetTickCount() < until);
+    EXPECT_EQ(get.value, 1);
+    Send(MPM_SETLEXER, 0, 0);
+}
+
+// Tab width (1067) and code page (1053) change what a line is: the wrap
+// data follows.
+TEST_F(ViewTest, TabWidthAndCodePageChangesLayTheTextOutAgain) {
+    PlainMargins();
+    Resize(2 + 20 * cw_);
+    Insert(L"\t\t\tabc");
+    Send(MPM_TOGGLEWRAP);
+    EXPECT_EQ(Rows(), 1);  // 12 + 3 widths
+    Send(MPM_TABWIDTH, 8);
+    EXPECT_EQ(Rows(), 2);  // 24 + 3 widths
+    Send(MPM_TABWIDTH, 2);
+    EXPECT_EQ(Rows(), 1);
+    // A file of 30 two-byte UTF-8 letters read as 1252: 60 units, three
+    // rows; as UTF-8 the line has 30 units and two rows.
+    wchar_t dir[MAX_PATH], path[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    GetTempFileNameW(dir, L"cp", 0, path);
+    std::string bytes;
+    for (int i = 0; i < 30; ++i) bytes += "\xC3\xA9";
+    bytes += "\r\nend";
+    HANDLE f = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(f, bytes.data(), DWORD(bytes.size()), &n, nullptr);
+    CloseHandle(f);
+    ASSERT_EQ(SendP(MPM_LOADFILE, path, (void*)MAKELPARAM(1252, LB_CRLF)), 1);
+    EXPECT_EQ(Send(MPM_GETLINE, 0, 0), 60);
+    EXPECT_EQ(Rows(), 5);
+    Send(MPM_CODEPAGE, 65001);
+    EXPECT_EQ(Send(MPM_GETLINE, 0, 0), 30);
+    EXPECT_EQ(Rows(), 3);
+    EXPECT_EQ(Hit(2 + 5 * cw_, lh_ + 2), (std::vector<int>{0, 19 + 5, 1, 1}));
+    EXPECT_EQ(Hit(2 + 5 * cw_, 2 * lh_ + 2), (std::vector<int>{1, 3, 2, 0}));
+    Send(MPM_CLOSEDOC);
+    DeleteFileW(path);
+}
