@@ -3,6 +3,8 @@
 
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "CodePageNames.h"
 #include "Detector.h"
@@ -65,4 +67,31 @@ TEST(CodePageNames, PrefixesAndCaseAreIgnored) {
     EXPECT_EQ(chardet::CodePageOfName("GB18030"), 936);
     EXPECT_EQ(chardet::CodePageOfName("windows-1252x"), 0);
     EXPECT_EQ(chardet::CodePageOfName(""), 0);  // an empty name is nothing, not the first entry
+}
+
+// Find in files detects on a worker thread while the program opens files:
+// detectors on several threads at once, from the very first detection (the
+// models' lookup tables are built then), each giving its single-thread answer.
+TEST(Chardet, DetectorsOnSeveralThreadsAtOnce) {
+    constexpr int kThreads = 8, kRounds = 20;
+    std::vector<std::vector<std::string>> answers(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t, &answers] {
+            for (int round = 0; round < kRounds; ++round)
+                for (size_t i = 0; i < std::size(kSamples); ++i) {
+                    const EncodedSample& s = kSamples[(i + size_t(t)) % std::size(kSamples)];
+                    chardet::Detector d;
+                    d.Feed(reinterpret_cast<const uint8_t*>(s.bytes.data()), s.bytes.size());
+                    d.End();
+                    answers[size_t(t)].push_back(d.Charset());
+                }
+        });
+    for (std::thread& th : threads) th.join();
+    for (int t = 0; t < kThreads; ++t) {
+        ASSERT_EQ(answers[size_t(t)].size(), kRounds * std::size(kSamples));
+        for (size_t k = 0; k < answers[size_t(t)].size(); ++k)
+            EXPECT_EQ(answers[size_t(t)][k], kSamples[(k % std::size(kSamples) + size_t(t)) % std::size(kSamples)].expected)
+                << "thread " << t << ", detection " << k;
+    }
 }
