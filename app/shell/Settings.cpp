@@ -116,31 +116,26 @@ void WriteBool(File f, const wchar_t* section, const wchar_t* key, bool value, i
     WriteString(f, section, key, value ? L"Y" : L"N", index);
 }
 
-// Strict decimal: blanks, an optional sign, digits, blanks; nothing else.
-static bool ParseInt(const std::wstring& s, long long* out) {
+bool ParseProfileNumber(std::wstring_view s, int64_t* value, size_t* end) {
     size_t i = 0;
-    while (i < s.size() && std::iswspace(s[i])) ++i;
-    bool neg = false;
-    if (i < s.size() && (s[i] == L'-' || s[i] == L'+')) neg = s[i++] == L'-';
+    while (i < s.size() && s[i] <= L' ') ++i;  // as the platform: any control character or blank
+    bool negative = false;
+    if (i < s.size() && (s[i] == L'-' || s[i] == L'+')) negative = s[i++] == L'-';
     const size_t digits = i;
-    long long v = 0;
-    while (i < s.size() && s[i] >= L'0' && s[i] <= L'9') {
-        v = v * 10 + (s[i] - L'0');
-        if (v > 0xFFFFFFFFll) return false;
-        ++i;
-    }
+    int64_t v = 0;
+    for (; i < s.size() && s[i] >= L'0' && s[i] <= L'9'; ++i)
+        if ((v = v * 10 + (s[i] - L'0')) > 0xFFFFFFFFll) return false;
     if (i == digits) return false;
-    while (i < s.size() && std::iswspace(s[i])) ++i;
-    if (i != s.size()) return false;
-    *out = neg ? -v : v;
+    *value = negative ? -v : v;
+    if (end) *end = i;
     return true;
 }
 
 int ReadInt(File f, const wchar_t* section, const wchar_t* key, int def, int index) {
     std::wstring s;
-    if (!ReadString(f, section, key, s, L"", index, 64)) return def;
-    long long v = 0;
-    if (!ParseInt(s, &v) || v > 0x7FFFFFFFll || v < -0x80000000ll) return def;
+    if (!ReadString(f, section, key, s, L"", index)) return def;
+    int64_t v = 0;
+    if (!ParseProfileNumber(s, &v) || v > INT32_MAX || v < INT32_MIN) return def;
     return int(v);
 }
 

@@ -10,7 +10,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace settings {
@@ -30,7 +32,13 @@ std::wstring KeyName(const wchar_t* key, int index);
 // true); anything else, or a missing key, gives the default.
 bool ReadBool(File f, const wchar_t* section, const wchar_t* key, bool def, int index = -1);
 void WriteBool(File f, const wchar_t* section, const wchar_t* key, bool value, int index = -1);
-// A decimal integer with optional blanks and sign; anything else is the default.
+// Integers are read as the profile functions read them: leading blanks, an
+// optional sign and the leading decimal digits; whatever follows is ignored
+// ("12abc" and "8 ; note" read 12 and 8, "0x10" reads 0). A value without
+// digits (empty, "abc", "-"), or one that needs more than 32 bits, gives no
+// number: false. `end` receives the position after the digits.
+bool ParseProfileNumber(std::wstring_view text, int64_t* value, size_t* end = nullptr);
+// The default when the key is missing, holds no number or one outside int.
 int ReadInt(File f, const wchar_t* section, const wchar_t* key, int def, int index = -1);
 // True when the value is non-empty; a missing key gives the default.
 bool ReadString(File f, const wchar_t* section, const wchar_t* key, std::wstring& out, const wchar_t* def = L"",
