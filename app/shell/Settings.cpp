@@ -48,6 +48,50 @@ std::wstring KeyName(const wchar_t* key, int index) {
     return std::wstring(key) + std::to_wstring(index);
 }
 
+namespace {
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF,
+// no sequence cut short.
+bool IsUtf8(std::string_view b) {
+    size_t i = 0;
+    while (i < b.size()) {
+        const uint8_t c = uint8_t(b[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t len = 0;
+        uint8_t lo = 0x80, hi = 0xBF;  // the range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) len = 2;
+        else if (c >= 0xE0 && c <= 0xEF) len = 3, lo = c == 0xE0 ? 0xA0 : 0x80, hi = c == 0xED ? 0x9F : 0xBF;
+        else if (c >= 0xF0 && c <= 0xF4) len = 4, lo = c == 0xF0 ? 0x90 : 0x80, hi = c == 0xF4 ? 0x8F : 0xBF;
+        else return false;
+        if (i + len > b.size()) return false;
+        if (uint8_t(b[i + 1]) < lo || uint8_t(b[i + 1]) > hi) return false;
+        for (size_t k = 2; k < len; ++k)
+            if ((uint8_t(b[i + k]) & 0xC0) != 0x80) return false;
+        i += len;
+    }
+    return true;
+}
+
+// The text of a file written without the UTF-16LE mark: UTF-8 (behind its
+// own mark or not) when the bytes are valid UTF-8, else the ANSI code page.
+bool DecodeUnmarked(std::string_view bytes, std::wstring* text) {
+    UINT codePage = CP_ACP;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    if (IsUtf8(bytes)) codePage = CP_UTF8;
+    text->clear();
+    if (bytes.empty()) return true;
+    if (bytes.size() > 0x7FFFFFFF) return false;
+    const int units = MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    if (units <= 0) return false;
+    text->resize(size_t(units));
+    return MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), text->data(), units) == units;
+}
+
+}  // namespace
+
 void EnsureUnicodeFile(const std::wstring& path) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -56,19 +100,15 @@ void EnsureUnicodeFile(const std::wstring& path) {
     GetFileSizeEx(h, &size);
     std::string bytes(size_t(size.QuadPart), '\0');
     DWORD got = 0;
-    if (!bytes.empty()) ReadFile(h, bytes.data(), DWORD(bytes.size()), &got, nullptr);
-    bytes.resize(got);
-    if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) {
+    if (!bytes.empty() && !ReadFile(h, bytes.data(), DWORD(bytes.size()), &got, nullptr)) got = 0;
+    std::wstring text;
+    // Already Unicode, unreadable, or not convertible: left as it is.
+    if (got != bytes.size() || (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) ||
+        !DecodeUnmarked(bytes, &text)) {
         CloseHandle(h);
         return;
     }
-    // A new file, or an ANSI one: write it again as UTF-16LE behind a mark.
-    std::wstring text;
-    if (!bytes.empty()) {
-        const int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
-        text.resize(size_t(units));
-        MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), text.data(), units);
-    }
+    // A new file, or one without the mark: written again as UTF-16LE behind one.
     SetFilePointer(h, 0, nullptr, FILE_BEGIN);
     const wchar_t bom = 0xFEFF;
     DWORD written = 0;

@@ -4,7 +4,8 @@
 //
 // Every settings file is UTF-16LE with a byte-order mark, so that text
 // outside the ANSI code page survives; a missing file is created that way
-// before the first write, and an old ANSI file is converted first. Values
+// before the first write, and a file without the mark is converted first
+// (from UTF-8 when it is valid UTF-8, else from the ANSI code page). Values
 // that do not parse read as the caller's default and are never written back.
 #pragma once
 
@@ -84,7 +85,8 @@ const std::vector<CharsetEntry>& Charsets();  // in display order
 // struct form with a checksum); false when missing or damaged.
 bool ReadColors(COLORREF out[80]);
 
-// Makes the file UTF-16LE with a byte-order mark (creating or converting it).
+// Makes the file UTF-16LE with a byte-order mark (creating or converting
+// it). A file that cannot be read or converted is left as it is.
 void EnsureUnicodeFile(const std::wstring& path);
 
 }  // namespace settings
