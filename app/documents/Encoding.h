@@ -14,11 +14,12 @@ namespace encoding {
 // entry that begins with the name, ignoring ASCII case); 0 when none does.
 int CodePageOfCharset(const char* name);
 
-// Runs chardet.dll (loaded from the program folder by its full path, and
-// freed again) over the sample; 0 when nothing was detected or the library
-// is missing or lacks one of its five functions.
+// Runs chardet.dll (loaded by its full path, and freed again) over the
+// sample; 0 when nothing was detected or the library is missing or lacks one
+// of its five functions. Safe to call from several threads at once.
 int DetectCodePage(const uint8_t* sample, size_t length);
-// The library the program uses: program folder + "chardet.dll".
+// The library to use; "" (the default) is the program folder's chardet.dll.
+// A detection already under way keeps the library it began with.
 void SetDetectorPath(const std::wstring& path);
 
 // Where the text starts: behind EF BB BF (65001), FF FE (1200) or FE FF

@@ -2,45 +2,53 @@
 
 #include <cwchar>
 #include <cwctype>
+#include <iterator>
+#include <mutex>
 
 namespace settings {
 namespace {
 
-std::wstring g_folder;
-bool g_folderSet = false;
+const wchar_t* const kFileNames[] = {L"setting.ini", L"history.ini", L"key.ini", L"tools.ini", L"syntax.ini"};
+constexpr size_t kFiles = std::size(kFileNames);
 
-const wchar_t* const kFileNames[] = {L"setting.ini", L"history.ini", L"key.ini", L"tools.ini"};
+// The folder and the paths in it, set together.
+std::mutex g_folderLock;
+std::wstring g_folder;  // empty until first asked for or set
+std::wstring g_paths[kFiles];
 
-std::wstring ExeFolder() {
-    wchar_t path[MAX_PATH * 2];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-    std::wstring p(path, n);
-    const size_t slash = p.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? L"." : p.substr(0, slash);
+std::wstring ExecutableFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD n = 0;
+    while ((n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()))) >= path.size() && path.size() < 32768)
+        path.resize(path.size() * 2);  // cut off: try a longer buffer
+    path.resize(n < path.size() ? n : 0);
+    return path.substr(0, path.find_last_of(L"\\/") + 1);  // "" when the name has no folder
 }
 
-const std::wstring& Path(File f) { return PathOf(f); }
+void SetFolderLocked(std::wstring folder) {
+    if (folder.empty()) folder = ExecutableFolder();
+    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+    g_folder = folder;
+    for (size_t k = 0; k < kFiles; ++k) g_paths[k] = g_folder + kFileNames[k];
+}
 
 }  // namespace
 
 void SetProgramFolder(const std::wstring& folder) {
-    g_folder = folder;
-    g_folderSet = true;
+    std::lock_guard<std::mutex> lock(g_folderLock);
+    SetFolderLocked(folder);
 }
 
-const std::wstring& ProgramFolder() {
-    if (!g_folderSet) SetProgramFolder(ExeFolder());
+std::wstring ProgramFolder() {
+    std::lock_guard<std::mutex> lock(g_folderLock);
+    if (g_folder.empty()) SetFolderLocked(L"");
     return g_folder;
 }
 
-const std::wstring& PathOf(File f) {
-    static std::wstring paths[4];
-    static std::wstring computedFor;
-    if (computedFor != ProgramFolder()) {  // computed once (again only if a test moves the folder)
-        for (int k = 0; k < 4; ++k) paths[k] = ProgramFolder() + L"\\" + kFileNames[k];
-        computedFor = ProgramFolder();
-    }
-    return paths[int(f)];
+std::wstring PathOf(File f) {
+    std::lock_guard<std::mutex> lock(g_folderLock);
+    if (g_folder.empty()) SetFolderLocked(L"");
+    return g_paths[size_t(f)];
 }
 
 std::wstring KeyName(const wchar_t* key, int index) {
@@ -123,14 +131,14 @@ bool ReadString(File f, const wchar_t* section, const wchar_t* key, std::wstring
     std::wstring buf(capacity, L'\0');
     const std::wstring name = KeyName(key, index);
     const DWORD n = GetPrivateProfileStringW(section, name.c_str(), def ? def : L"", buf.data(), DWORD(capacity),
-                                             Path(f).c_str());
+                                             PathOf(f).c_str());
     out.assign(buf.c_str(), n);
     return !out.empty();
 }
 
 void WriteString(File f, const wchar_t* section, const wchar_t* key, const wchar_t* value, int index) {
-    EnsureUnicodeFile(Path(f));
-    WritePrivateProfileStringW(section, KeyName(key, index).c_str(), value, Path(f).c_str());
+    EnsureUnicodeFile(PathOf(f));
+    WritePrivateProfileStringW(section, KeyName(key, index).c_str(), value, PathOf(f).c_str());
 }
 
 void WriteInt(File f, const wchar_t* section, const wchar_t* key, int value, int index) {
@@ -138,13 +146,13 @@ void WriteInt(File f, const wchar_t* section, const wchar_t* key, int value, int
 }
 
 void DeleteSection(File f, const wchar_t* section) {
-    EnsureUnicodeFile(Path(f));
-    WritePrivateProfileStringW(section, nullptr, nullptr, Path(f).c_str());
+    EnsureUnicodeFile(PathOf(f));
+    WritePrivateProfileStringW(section, nullptr, nullptr, PathOf(f).c_str());
 }
 
 bool ReadBool(File f, const wchar_t* section, const wchar_t* key, bool def, int index) {
     wchar_t buf[2] = {};
-    GetPrivateProfileStringW(section, KeyName(key, index).c_str(), def ? L"Y" : L"N", buf, 2, Path(f).c_str());
+    GetPrivateProfileStringW(section, KeyName(key, index).c_str(), def ? L"Y" : L"N", buf, 2, PathOf(f).c_str());
     switch (buf[0]) {
         case L'0': case L'F': case L'N': case L'f': case L'n': return false;
         case L'1': case L'T': case L'Y': case L't': case L'y': return true;
@@ -295,7 +303,7 @@ const wchar_t* CharsetName(int charset) {
 
 bool ReadColors(COLORREF out[80]) {
     COLORREF table[80];
-    if (!GetPrivateProfileStructW(L"Theme", L"Colors", table, sizeof table, Path(File::Setting).c_str())) return false;
+    if (!GetPrivateProfileStructW(L"Theme", L"Colors", table, sizeof table, PathOf(File::Setting).c_str())) return false;
     std::copy(table, table + 80, out);
     return true;
 }

@@ -7,6 +7,8 @@
 // before the first write, and a file without the mark is converted first
 // (from UTF-8 when it is valid UTF-8, else from the ANSI code page). Values
 // that do not parse read as the caller's default and are never written back.
+//
+// The program folder and the paths in it may be asked for from any thread.
 #pragma once
 
 #include <windows.h>
@@ -18,13 +20,16 @@
 
 namespace settings {
 
-enum class File { Setting, History, Key, Tools };
+// The four settings files and the syntax list.
+enum class File { Setting, History, Key, Tools, Syntax };
 
-// The folder of the executable unless set before the first use (tests).
+// The program folder, with its trailing backslash: every data file name is
+// appended to it as it is. The folder of the executable unless set (tests);
+// setting "" goes back to the executable's folder.
 void SetProgramFolder(const std::wstring& folder);
-const std::wstring& ProgramFolder();
-// Program folder + file name, computed once.
-const std::wstring& PathOf(File f);
+std::wstring ProgramFolder();
+// Program folder + file name, computed once for each folder.
+std::wstring PathOf(File f);
 
 // Indexed keys: name + decimal index ("Font3"); index -1 is the bare name.
 std::wstring KeyName(const wchar_t* key, int index);
