@@ -8,6 +8,7 @@
 
 #include "CodePageNames.h"
 #include "Settings.h"
+#include "SettingsKeys.h"
 
 namespace encoding {
 namespace {
@@ -110,9 +111,8 @@ std::wstring ToUtf16(const uint8_t* b, size_t n, int cp) {
 }
 
 size_t SampleSize(int kb, size_t fileSize) {
-    if (kb < 0) kb = 4;
-    if (kb > 4096) kb = 4096;
-    return std::min(size_t(kb) * 1024, fileSize);
+    static const settings::KeyInfo& key = *settings::FindKey(settings::File::Setting, L"Setting", L"AutoDetectBuffer");
+    return std::min(size_t(settings::Clamp(key, kb)) * 1024, fileSize);
 }
 
 bool ReadWholeFile(const std::wstring& path, int codePage, size_t sampleBytes, FileText* out) {

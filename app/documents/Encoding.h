@@ -30,8 +30,9 @@ size_t SkipByteOrderMark(const uint8_t* bytes, size_t length, int codePage);
 // decoded, everything else through the system's conversion.
 std::wstring ToUtf16(const uint8_t* bytes, size_t length, int codePage);
 
-// The sample size in bytes from AutoDetectBuffer (kilobytes): negative means
-// 4, above 4096 means 4096; never longer than the file.
+// The sample size in bytes from AutoDetectBuffer (kilobytes), kept within
+// the key's 4 to 4096 as the General page keeps it; never longer than the
+// file.
 size_t SampleSize(int kilobytes, size_t fileSize);
 
 struct FileText {

@@ -5,6 +5,8 @@
 #include <iterator>
 #include <mutex>
 
+#include "SettingsKeys.h"
+
 namespace settings {
 namespace {
 
@@ -251,7 +253,7 @@ FontSpec ReadFontSlot(int slot) {
     if (slot < kFontSlotFirst || slot > kFontSlotLast) slot = kFontSlotFirst;
     std::wstring v;
     if (ReadString(File::Setting, L"Fonts", L"Font", v, L"", slot - kFontSlotFirst) && ParseFont(v, &f)) return f;
-    ParseFont(slot >= 1441 ? L"Tahoma,8,0,0,0" : L"Courier New,8,0,0,0", &f);
+    ParseFont(FindKey(File::Setting, L"Fonts", KeyName(L"Font", slot - kFontSlotFirst))->text, &f);
     return f;
 }
 

@@ -114,6 +114,8 @@ TEST(Encoding, ConversionsToUtf16) {
     EXPECT_EQ(SampleSize(-1, 100000), 4096u);
     EXPECT_EQ(SampleSize(5000, 100000000), 4096u * 1024);
     EXPECT_EQ(SampleSize(4, 100), 100u);
+    EXPECT_EQ(SampleSize(1, 100000), 4096u);  // AutoDetectBuffer's range is 4 to 4096
+    EXPECT_EQ(SampleSize(0, 100000), 4096u);
 }
 
 TEST(Encoding, WholeFilesAreReadWithDetectionAndLineBreaks) {
