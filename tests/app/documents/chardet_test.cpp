@@ -1,6 +1,7 @@
 // The character-set detector on representative samples and edge cases.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
 #include <string>
 #include <thread>
@@ -74,24 +75,37 @@ TEST(CodePageNames, PrefixesAndCaseAreIgnored) {
 // models' lookup tables are built then), each giving its single-thread answer.
 TEST(Chardet, DetectorsOnSeveralThreadsAtOnce) {
     constexpr int kThreads = 8, kRounds = 20;
+    const size_t count = std::size(kSamples);
     std::vector<std::vector<std::string>> answers(kThreads);
+    std::atomic<int> waiting{kThreads}, threw{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([t, &answers] {
-            for (int round = 0; round < kRounds; ++round)
-                for (size_t i = 0; i < std::size(kSamples); ++i) {
-                    const EncodedSample& s = kSamples[(i + size_t(t)) % std::size(kSamples)];
-                    chardet::Detector d;
-                    d.Feed(reinterpret_cast<const uint8_t*>(s.bytes.data()), s.bytes.size());
-                    d.End();
-                    answers[size_t(t)].push_back(d.Charset());
-                }
+        threads.emplace_back([&, t] {
+            --waiting;
+            while (waiting > 0) std::this_thread::yield();  // all start together
+            try {
+                for (int round = 0; round < kRounds; ++round)
+                    for (size_t i = 0; i < count; ++i) {
+                        const EncodedSample& s = kSamples[(i + size_t(t)) % count];
+                        chardet::Detector d;
+                        d.Feed(reinterpret_cast<const uint8_t*>(s.bytes.data()), s.bytes.size());
+                        d.End();
+                        answers[size_t(t)].push_back(d.Charset());
+                    }
+            } catch (...) {
+                ++threw;
+            }
         });
     for (std::thread& th : threads) th.join();
+    EXPECT_EQ(threw, 0);
     for (int t = 0; t < kThreads; ++t) {
-        ASSERT_EQ(answers[size_t(t)].size(), kRounds * std::size(kSamples));
-        for (size_t k = 0; k < answers[size_t(t)].size(); ++k)
-            EXPECT_EQ(answers[size_t(t)][k], kSamples[(k % std::size(kSamples) + size_t(t)) % std::size(kSamples)].expected)
-                << "thread " << t << ", detection " << k;
+        ASSERT_EQ(answers[size_t(t)].size(), kRounds * count);
+        int wrong = 0;
+        for (size_t k = 0; k < answers[size_t(t)].size(); ++k) {
+            const std::string expected = kSamples[(k % count + size_t(t)) % count].expected;
+            if (answers[size_t(t)][k] != expected && !wrong++)
+                ADD_FAILURE() << "thread " << t << ", detection " << k << ": " << answers[size_t(t)][k];
+        }
+        EXPECT_EQ(wrong, 0) << "thread " << t;
     }
 }

@@ -160,18 +160,24 @@ F Export(HMODULE lib, const char* name) {
 constexpr int kThreads = 8;
 const size_t kCount = std::size(kSamples);
 
-// Runs body(t) on kThreads threads that all start together.
+// Runs body(t) on kThreads threads that all start together; nothing thrown
+// leaves a thread.
 template <typename Body>
 void OnThreadsAtOnce(Body body) {
-    std::atomic<int> waiting{kThreads};
+    std::atomic<int> waiting{kThreads}, threw{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
             --waiting;
             while (waiting > 0) std::this_thread::yield();
-            body(t);
+            try {
+                body(t);
+            } catch (...) {
+                ++threw;
+            }
         });
     for (std::thread& th : threads) th.join();
+    EXPECT_EQ(threw, 0);
 }
 }  // namespace
 
