@@ -146,7 +146,7 @@ void KeyTables::Load(const std::wstring& ini) {
 }
 
 void KeyTables::SaveCommands(const std::wstring& ini) const {
-    settings::EnsureUnicodeFile(ini);
+    if (!settings::EnsureUnicodeFile(ini)) return;
     WritePrivateProfileStringW(L"Global", nullptr, nullptr, ini.c_str());
     for (size_t i = 0; i < commands.size(); ++i)
         WritePrivateProfileStringW(L"Global", (L"Command" + std::to_wstring(i)).c_str(),
@@ -154,7 +154,7 @@ void KeyTables::SaveCommands(const std::wstring& ini) const {
 }
 
 void KeyTables::SaveMacros(const std::wstring& ini) const {
-    settings::EnsureUnicodeFile(ini);
+    if (!settings::EnsureUnicodeFile(ini)) return;
     WritePrivateProfileStringW(L"Macro", nullptr, nullptr, ini.c_str());
     for (size_t i = 0; i < macros.size(); ++i)
         WritePrivateProfileStringW(L"Macro", (L"Command" + std::to_wstring(i)).c_str(),

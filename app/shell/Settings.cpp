@@ -102,30 +102,43 @@ bool DecodeUnmarked(std::string_view bytes, std::wstring* text) {
 
 }  // namespace
 
-void EnsureUnicodeFile(const std::wstring& path) {
+namespace {
+bool WriteAll(HANDLE h, const void* data, size_t size) {
+    DWORD written = 0;
+    return size <= MAXDWORD && WriteFile(h, data, DWORD(size), &written, nullptr) && written == size;
+}
+}  // namespace
+
+bool EnsureUnicodeFile(const std::wstring& path) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
+    if (h == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size = {};
     GetFileSizeEx(h, &size);
     std::string bytes(size_t(size.QuadPart), '\0');
     DWORD got = 0;
     if (!bytes.empty() && !ReadFile(h, bytes.data(), DWORD(bytes.size()), &got, nullptr)) got = 0;
-    std::wstring text;
-    // Already Unicode, unreadable, or not convertible: left as it is.
-    if (got != bytes.size() || (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) ||
-        !DecodeUnmarked(bytes, &text)) {
+    if (got == bytes.size() && bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) {
         CloseHandle(h);
-        return;
+        return true;
     }
-    // A new file, or one without the mark: written again as UTF-16LE behind one.
+    std::wstring text;
+    if (got != bytes.size() || !DecodeUnmarked(bytes, &text)) {  // unreadable: left alone
+        CloseHandle(h);
+        return false;
+    }
+    // A new file, or one without the mark: written again as UTF-16LE behind
+    // one. A write that fails (a full disk) puts the old bytes back.
+    text.insert(text.begin(), wchar_t(0xFEFF));
     SetFilePointer(h, 0, nullptr, FILE_BEGIN);
-    const wchar_t bom = 0xFEFF;
-    DWORD written = 0;
-    WriteFile(h, &bom, sizeof bom, &written, nullptr);
-    if (!text.empty()) WriteFile(h, text.data(), DWORD(text.size() * sizeof(wchar_t)), &written, nullptr);
-    SetEndOfFile(h);
+    bool ok = WriteAll(h, text.data(), text.size() * sizeof(wchar_t));
+    if (!ok) {
+        SetFilePointer(h, 0, nullptr, FILE_BEGIN);
+        WriteAll(h, bytes.data(), bytes.size());
+    }
+    ok = SetEndOfFile(h) && ok;
     CloseHandle(h);
+    return ok;
 }
 
 bool ReadString(File f, const wchar_t* section, const wchar_t* key, std::wstring& out, const wchar_t* def, int index,
@@ -139,8 +152,8 @@ bool ReadString(File f, const wchar_t* section, const wchar_t* key, std::wstring
 }
 
 void WriteString(File f, const wchar_t* section, const wchar_t* key, const wchar_t* value, int index) {
-    EnsureUnicodeFile(PathOf(f));
-    WritePrivateProfileStringW(section, KeyName(key, index).c_str(), value, PathOf(f).c_str());
+    const std::wstring path = PathOf(f);
+    if (EnsureUnicodeFile(path)) WritePrivateProfileStringW(section, KeyName(key, index).c_str(), value, path.c_str());
 }
 
 void WriteInt(File f, const wchar_t* section, const wchar_t* key, int value, int index) {
@@ -148,8 +161,8 @@ void WriteInt(File f, const wchar_t* section, const wchar_t* key, int value, int
 }
 
 void DeleteSection(File f, const wchar_t* section) {
-    EnsureUnicodeFile(PathOf(f));
-    WritePrivateProfileStringW(section, nullptr, nullptr, PathOf(f).c_str());
+    const std::wstring path = PathOf(f);
+    if (EnsureUnicodeFile(path)) WritePrivateProfileStringW(section, nullptr, nullptr, path.c_str());
 }
 
 bool ReadBool(File f, const wchar_t* section, const wchar_t* key, bool def, int index) {

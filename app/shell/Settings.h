@@ -91,7 +91,9 @@ const std::vector<CharsetEntry>& Charsets();  // in display order
 bool ReadColors(COLORREF out[80]);
 
 // Makes the file UTF-16LE with a byte-order mark (creating or converting
-// it). A file that cannot be read or converted is left as it is.
-void EnsureUnicodeFile(const std::wstring& path);
+// it); false when it cannot. A file that cannot be read, converted or
+// written again is left as it was, and the writes above then write nothing
+// (a failed write is ignored, but never half done).
+bool EnsureUnicodeFile(const std::wstring& path);
 
 }  // namespace settings

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -178,6 +179,25 @@ TEST_F(SettingsTest, AHandWrittenUtf8FileKeepsItsText) {
         EXPECT_TRUE(ReadString(File::Tools, L"Tool0", L"Args", back));
         EXPECT_EQ(back, L"x");
     }
+}
+
+// Converting a file that has no room to grow keeps it as it was.
+TEST_F(SettingsTest, AConversionThatFindsTheDiskFullKeepsTheFile) {
+    const char* mount = std::getenv("MORROWPAD_FULL_DISK");
+    if (!mount || !*mount) GTEST_SKIP() << "no small file system mounted: run as root through scripts/test.sh";
+    std::wstring full = L"Z:";
+    for (const char* p = mount; *p; ++p) full += *p == '/' ? L'\\' : wchar_t(*p);
+    SetProgramFolder(full);
+    std::string text = "[Tool0]\r\nTitle=Caf\xC3\xA9\r\n";
+    for (int i = 0; text.size() < 40000; ++i) text += "Key" + std::to_string(i) + "=some value to fill the disk\r\n";
+    WriteRaw(File::Tools, text);  // 40 KB of UTF-8 become 80 KB of UTF-16 on a 64 KB disk
+    WriteString(File::Tools, L"Tool0", L"Args", L"x");
+    EXPECT_EQ(ReadRaw(File::Tools), text);
+    std::wstring back;
+    EXPECT_TRUE(ReadString(File::Tools, L"Tool0", L"Key1", back));
+    EXPECT_EQ(back, L"some value to fill the disk");
+    DeleteFileW(PathOf(File::Tools).c_str());
+    SetProgramFolder(folder_);
 }
 
 TEST_F(SettingsTest, HistoryValuesKeepTheirBlanks) {
