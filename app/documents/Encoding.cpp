@@ -4,19 +4,24 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "CodePageNames.h"
+#include "Settings.h"
+#include "SettingsKeys.h"
 
 namespace encoding {
 namespace {
 
-std::wstring g_detectorPath;
+std::mutex g_pathLock;
+std::wstring g_detectorPath;  // empty: the program folder's chardet.dll
 
-std::wstring DefaultDetectorPath() {
-    wchar_t path[MAX_PATH * 2];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-    std::wstring p(path, n);
-    return p.substr(0, p.find_last_of(L"\\/") + 1) + L"chardet.dll";
+std::wstring DetectorPath() {
+    {
+        std::lock_guard<std::mutex> lock(g_pathLock);
+        if (!g_detectorPath.empty()) return g_detectorPath;
+    }
+    return settings::ProgramFolder() + L"chardet.dll";
 }
 
 using CreateFn = int(__cdecl*)(uint32_t*);
@@ -28,13 +33,18 @@ using CharsetFn = int(__cdecl*)(uint32_t, char*, unsigned int);
 
 int CodePageOfCharset(const char* name) { return chardet::CodePageOfName(name); }
 
-void SetDetectorPath(const std::wstring& path) { g_detectorPath = path; }
+void SetDetectorPath(const std::wstring& path) {
+    std::lock_guard<std::mutex> lock(g_pathLock);
+    g_detectorPath = path;
+}
 
+// Each detection loads the library for itself and has a detector of its own,
+// so detections on several threads do not meet here (chardet.dll locks its
+// handle table).
 int DetectCodePage(const uint8_t* sample, size_t length) {
-    if (g_detectorPath.empty()) g_detectorPath = DefaultDetectorPath();
     // By its full path: a library of that name elsewhere on the search path
     // is never used.
-    HMODULE lib = LoadLibraryExW(g_detectorPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    HMODULE lib = LoadLibraryExW(DetectorPath().c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!lib) return 0;
     auto create = reinterpret_cast<CreateFn>(reinterpret_cast<void*>(GetProcAddress(lib, "chardet_create")));
     auto destroy = reinterpret_cast<HandleFn>(reinterpret_cast<void*>(GetProcAddress(lib, "chardet_destroy")));
@@ -101,9 +111,8 @@ std::wstring ToUtf16(const uint8_t* b, size_t n, int cp) {
 }
 
 size_t SampleSize(int kb, size_t fileSize) {
-    if (kb < 0) kb = 4;
-    if (kb > 4096) kb = 4096;
-    return std::min(size_t(kb) * 1024, fileSize);
+    static const settings::KeyInfo& key = *settings::FindKey(settings::File::Setting, L"Setting", L"AutoDetectBuffer");
+    return std::min(size_t(settings::Clamp(key, kb)) * 1024, fileSize);
 }
 
 bool ReadWholeFile(const std::wstring& path, int codePage, size_t sampleBytes, FileText* out) {

@@ -14,11 +14,12 @@ namespace encoding {
 // entry that begins with the name, ignoring ASCII case); 0 when none does.
 int CodePageOfCharset(const char* name);
 
-// Runs chardet.dll (loaded from the program folder by its full path, and
-// freed again) over the sample; 0 when nothing was detected or the library
-// is missing or lacks one of its five functions.
+// Runs chardet.dll (loaded by its full path, and freed again) over the
+// sample; 0 when nothing was detected or the library is missing or lacks one
+// of its five functions. Safe to call from several threads at once.
 int DetectCodePage(const uint8_t* sample, size_t length);
-// The library the program uses: program folder + "chardet.dll".
+// The library to use; "" (the default) is the program folder's chardet.dll.
+// A detection already under way keeps the library it began with.
 void SetDetectorPath(const std::wstring& path);
 
 // Where the text starts: behind EF BB BF (65001), FF FE (1200) or FE FF
@@ -29,8 +30,9 @@ size_t SkipByteOrderMark(const uint8_t* bytes, size_t length, int codePage);
 // decoded, everything else through the system's conversion.
 std::wstring ToUtf16(const uint8_t* bytes, size_t length, int codePage);
 
-// The sample size in bytes from AutoDetectBuffer (kilobytes): negative means
-// 4, above 4096 means 4096; never longer than the file.
+// The sample size in bytes from AutoDetectBuffer (kilobytes), kept within
+// the key's 4 to 4096 as the General page keeps it; never longer than the
+// file.
 size_t SampleSize(int kilobytes, size_t fileSize);
 
 struct FileText {

@@ -108,38 +108,37 @@ std::wstring Entry(const wchar_t* section, int i, const std::wstring& ini) {
     return std::wstring(buf, n);
 }
 
-// Decimal, as written with "%ld" (entries above 2^31 are negative).
-bool ParseLong(const std::wstring& s, uint32_t* out) {
-    size_t i = 0;
-    bool neg = false;
-    if (i < s.size() && (s[i] == L'-' || s[i] == L'+')) neg = s[i++] == L'-';
-    const size_t start = i;
-    long long v = 0;
-    while (i < s.size() && s[i] >= L'0' && s[i] <= L'9' && v <= 0xFFFFFFFFll) v = v * 10 + (s[i++] - L'0');
-    if (i == start || i != s.size() || v > 0xFFFFFFFFll) return false;
-    *out = uint32_t(neg ? -v : v);
+// A command entry as written with "%ld", read as the profile functions
+// read numbers; entries above 2^31 may also be written unsigned.
+bool ParseEntry(const std::wstring& s, uint32_t* out) {
+    int64_t v = 0;
+    if (!settings::ParseProfileNumber(s, &v) || v < INT32_MIN) return false;
+    *out = uint32_t(v);
     return true;
 }
 }  // namespace
 
+// An empty or missing key ends a list; an entry that holds no number (or a
+// macro entry without its comma and path) is skipped.
 void KeyTables::Load(const std::wstring& ini) {
     commands.clear();
     macros.clear();
     for (int i = 0;; ++i) {
+        const std::wstring e = Entry(L"Global", i, ini);
+        if (e.empty()) break;
         uint32_t v = 0;
-        if (!ParseLong(Entry(L"Global", i, ini), &v) || v == 0) break;
+        if (!ParseEntry(e, &v)) continue;
+        if (v == 0) break;
         commands.push_back(v);
     }
     for (int i = 0;; ++i) {
         const std::wstring e = Entry(L"Macro", i, ini);
         if (e.empty()) break;
         // "%d,%[^\t\n]": a number, a comma, then the path up to a tab or LF.
-        const size_t comma = e.find(L',');
-        if (comma == std::wstring::npos) continue;
-        uint32_t key = 0;
-        if (!ParseLong(e.substr(0, comma), &key)) continue;
-        std::wstring path = e.substr(comma + 1);
-        path = path.substr(0, path.find_first_of(L"\t\n"));
+        int64_t key = 0;
+        size_t end = 0;
+        if (!settings::ParseProfileNumber(e, &key, &end) || end >= e.size() || e[end] != L',') continue;
+        const std::wstring path = e.substr(end + 1, e.find_first_of(L"\t\n", end + 1) - (end + 1));
         if ((key & 0xFFFF) == 0 || path.empty()) continue;
         macros.push_back({uint16_t(key), path});
     }
@@ -147,7 +146,7 @@ void KeyTables::Load(const std::wstring& ini) {
 }
 
 void KeyTables::SaveCommands(const std::wstring& ini) const {
-    settings::EnsureUnicodeFile(ini);
+    if (!settings::EnsureUnicodeFile(ini)) return;
     WritePrivateProfileStringW(L"Global", nullptr, nullptr, ini.c_str());
     for (size_t i = 0; i < commands.size(); ++i)
         WritePrivateProfileStringW(L"Global", (L"Command" + std::to_wstring(i)).c_str(),
@@ -155,7 +154,7 @@ void KeyTables::SaveCommands(const std::wstring& ini) const {
 }
 
 void KeyTables::SaveMacros(const std::wstring& ini) const {
-    settings::EnsureUnicodeFile(ini);
+    if (!settings::EnsureUnicodeFile(ini)) return;
     WritePrivateProfileStringW(L"Macro", nullptr, nullptr, ini.c_str());
     for (size_t i = 0; i < macros.size(); ++i)
         WritePrivateProfileStringW(L"Macro", (L"Command" + std::to_wstring(i)).c_str(),

@@ -35,9 +35,10 @@ public:
     std::vector<MacroBinding> macros;
     bool macrosModified = false;
 
-    // Section Global: Command0, Command1, ... until one is missing or 0.
-    // Section Macro: "key,path" entries until one is missing or empty; an
-    // entry counts only with a non-zero key and a path.
+    // Section Global: Command0, Command1, ... until one is missing, empty or
+    // reads 0 (numbers read as Settings.h reads them); one that holds no
+    // number is skipped. Section Macro: "key,path" entries until one is
+    // missing or empty; an entry counts only with a non-zero key and a path.
     void Load(const std::wstring& keyIni);
     // Each replaces its whole section.
     void SaveCommands(const std::wstring& keyIni) const;

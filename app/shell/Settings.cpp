@@ -2,45 +2,55 @@
 
 #include <cwchar>
 #include <cwctype>
+#include <iterator>
+#include <mutex>
+
+#include "SettingsKeys.h"
 
 namespace settings {
 namespace {
 
-std::wstring g_folder;
-bool g_folderSet = false;
+const wchar_t* const kFileNames[] = {L"setting.ini", L"history.ini", L"key.ini", L"tools.ini", L"syntax.ini"};
+constexpr size_t kFiles = std::size(kFileNames);
 
-const wchar_t* const kFileNames[] = {L"setting.ini", L"history.ini", L"key.ini", L"tools.ini"};
+// The folder and the paths in it, set together.
+std::mutex g_folderLock;
+std::wstring g_folder;  // empty until first asked for or set
+std::wstring g_paths[kFiles];
 
-std::wstring ExeFolder() {
-    wchar_t path[MAX_PATH * 2];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-    std::wstring p(path, n);
-    const size_t slash = p.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? L"." : p.substr(0, slash);
+std::wstring ExecutableFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD n = 0;
+    while ((n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()))) >= path.size() && path.size() < 32768)
+        path.resize(path.size() * 2);  // cut off: try a longer buffer
+    path.resize(n < path.size() ? n : 0);
+    return path.substr(0, path.find_last_of(L"\\/") + 1);  // "" when the name has no folder
 }
 
-const std::wstring& Path(File f) { return PathOf(f); }
+void SetFolderLocked(std::wstring folder) {
+    if (folder.empty()) folder = ExecutableFolder();
+    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+    g_folder = folder;
+    for (size_t k = 0; k < kFiles; ++k) g_paths[k] = g_folder + kFileNames[k];
+}
 
 }  // namespace
 
 void SetProgramFolder(const std::wstring& folder) {
-    g_folder = folder;
-    g_folderSet = true;
+    std::lock_guard<std::mutex> lock(g_folderLock);
+    SetFolderLocked(folder);
 }
 
-const std::wstring& ProgramFolder() {
-    if (!g_folderSet) SetProgramFolder(ExeFolder());
+std::wstring ProgramFolder() {
+    std::lock_guard<std::mutex> lock(g_folderLock);
+    if (g_folder.empty()) SetFolderLocked(L"");
     return g_folder;
 }
 
-const std::wstring& PathOf(File f) {
-    static std::wstring paths[4];
-    static std::wstring computedFor;
-    if (computedFor != ProgramFolder()) {  // computed once (again only if a test moves the folder)
-        for (int k = 0; k < 4; ++k) paths[k] = ProgramFolder() + L"\\" + kFileNames[k];
-        computedFor = ProgramFolder();
-    }
-    return paths[int(f)];
+std::wstring PathOf(File f) {
+    std::lock_guard<std::mutex> lock(g_folderLock);
+    if (g_folder.empty()) SetFolderLocked(L"");
+    return g_paths[size_t(f)];
 }
 
 std::wstring KeyName(const wchar_t* key, int index) {
@@ -48,34 +58,87 @@ std::wstring KeyName(const wchar_t* key, int index) {
     return std::wstring(key) + std::to_wstring(index);
 }
 
-void EnsureUnicodeFile(const std::wstring& path) {
+namespace {
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF,
+// no sequence cut short.
+bool IsUtf8(std::string_view b) {
+    size_t i = 0;
+    while (i < b.size()) {
+        const uint8_t c = uint8_t(b[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t len = 0;
+        uint8_t lo = 0x80, hi = 0xBF;  // the range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) len = 2;
+        else if (c >= 0xE0 && c <= 0xEF) len = 3, lo = c == 0xE0 ? 0xA0 : 0x80, hi = c == 0xED ? 0x9F : 0xBF;
+        else if (c >= 0xF0 && c <= 0xF4) len = 4, lo = c == 0xF0 ? 0x90 : 0x80, hi = c == 0xF4 ? 0x8F : 0xBF;
+        else return false;
+        if (i + len > b.size()) return false;
+        if (uint8_t(b[i + 1]) < lo || uint8_t(b[i + 1]) > hi) return false;
+        for (size_t k = 2; k < len; ++k)
+            if ((uint8_t(b[i + k]) & 0xC0) != 0x80) return false;
+        i += len;
+    }
+    return true;
+}
+
+// The text of a file written without the UTF-16LE mark: UTF-8 (behind its
+// own mark or not) when the bytes are valid UTF-8, else the ANSI code page.
+bool DecodeUnmarked(std::string_view bytes, std::wstring* text) {
+    UINT codePage = CP_ACP;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    if (IsUtf8(bytes)) codePage = CP_UTF8;
+    text->clear();
+    if (bytes.empty()) return true;
+    if (bytes.size() > 0x7FFFFFFF) return false;
+    const int units = MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    if (units <= 0) return false;
+    text->resize(size_t(units));
+    return MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), text->data(), units) == units;
+}
+
+}  // namespace
+
+namespace {
+bool WriteAll(HANDLE h, const void* data, size_t size) {
+    DWORD written = 0;
+    return size <= MAXDWORD && WriteFile(h, data, DWORD(size), &written, nullptr) && written == size;
+}
+}  // namespace
+
+bool EnsureUnicodeFile(const std::wstring& path) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
+    if (h == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size = {};
     GetFileSizeEx(h, &size);
     std::string bytes(size_t(size.QuadPart), '\0');
     DWORD got = 0;
-    if (!bytes.empty()) ReadFile(h, bytes.data(), DWORD(bytes.size()), &got, nullptr);
-    bytes.resize(got);
-    if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) {
+    if (!bytes.empty() && !ReadFile(h, bytes.data(), DWORD(bytes.size()), &got, nullptr)) got = 0;
+    if (got == bytes.size() && bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) {
         CloseHandle(h);
-        return;
+        return true;
     }
-    // A new file, or an ANSI one: write it again as UTF-16LE behind a mark.
     std::wstring text;
-    if (!bytes.empty()) {
-        const int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
-        text.resize(size_t(units));
-        MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), text.data(), units);
+    if (got != bytes.size() || !DecodeUnmarked(bytes, &text)) {  // unreadable: left alone
+        CloseHandle(h);
+        return false;
     }
+    // A new file, or one without the mark: written again as UTF-16LE behind
+    // one. A write that fails (a full disk) puts the old bytes back.
+    text.insert(text.begin(), wchar_t(0xFEFF));
     SetFilePointer(h, 0, nullptr, FILE_BEGIN);
-    const wchar_t bom = 0xFEFF;
-    DWORD written = 0;
-    WriteFile(h, &bom, sizeof bom, &written, nullptr);
-    if (!text.empty()) WriteFile(h, text.data(), DWORD(text.size() * sizeof(wchar_t)), &written, nullptr);
-    SetEndOfFile(h);
+    bool ok = WriteAll(h, text.data(), text.size() * sizeof(wchar_t));
+    if (!ok) {
+        SetFilePointer(h, 0, nullptr, FILE_BEGIN);
+        WriteAll(h, bytes.data(), bytes.size());
+    }
+    ok = SetEndOfFile(h) && ok;
     CloseHandle(h);
+    return ok;
 }
 
 bool ReadString(File f, const wchar_t* section, const wchar_t* key, std::wstring& out, const wchar_t* def, int index,
@@ -83,14 +146,14 @@ bool ReadString(File f, const wchar_t* section, const wchar_t* key, std::wstring
     std::wstring buf(capacity, L'\0');
     const std::wstring name = KeyName(key, index);
     const DWORD n = GetPrivateProfileStringW(section, name.c_str(), def ? def : L"", buf.data(), DWORD(capacity),
-                                             Path(f).c_str());
+                                             PathOf(f).c_str());
     out.assign(buf.c_str(), n);
     return !out.empty();
 }
 
 void WriteString(File f, const wchar_t* section, const wchar_t* key, const wchar_t* value, int index) {
-    EnsureUnicodeFile(Path(f));
-    WritePrivateProfileStringW(section, KeyName(key, index).c_str(), value, Path(f).c_str());
+    const std::wstring path = PathOf(f);
+    if (EnsureUnicodeFile(path)) WritePrivateProfileStringW(section, KeyName(key, index).c_str(), value, path.c_str());
 }
 
 void WriteInt(File f, const wchar_t* section, const wchar_t* key, int value, int index) {
@@ -98,13 +161,13 @@ void WriteInt(File f, const wchar_t* section, const wchar_t* key, int value, int
 }
 
 void DeleteSection(File f, const wchar_t* section) {
-    EnsureUnicodeFile(Path(f));
-    WritePrivateProfileStringW(section, nullptr, nullptr, Path(f).c_str());
+    const std::wstring path = PathOf(f);
+    if (EnsureUnicodeFile(path)) WritePrivateProfileStringW(section, nullptr, nullptr, path.c_str());
 }
 
 bool ReadBool(File f, const wchar_t* section, const wchar_t* key, bool def, int index) {
     wchar_t buf[2] = {};
-    GetPrivateProfileStringW(section, KeyName(key, index).c_str(), def ? L"Y" : L"N", buf, 2, Path(f).c_str());
+    GetPrivateProfileStringW(section, KeyName(key, index).c_str(), def ? L"Y" : L"N", buf, 2, PathOf(f).c_str());
     switch (buf[0]) {
         case L'0': case L'F': case L'N': case L'f': case L'n': return false;
         case L'1': case L'T': case L'Y': case L't': case L'y': return true;
@@ -116,31 +179,26 @@ void WriteBool(File f, const wchar_t* section, const wchar_t* key, bool value, i
     WriteString(f, section, key, value ? L"Y" : L"N", index);
 }
 
-// Strict decimal: blanks, an optional sign, digits, blanks; nothing else.
-static bool ParseInt(const std::wstring& s, long long* out) {
+bool ParseProfileNumber(std::wstring_view s, int64_t* value, size_t* end) {
     size_t i = 0;
-    while (i < s.size() && std::iswspace(s[i])) ++i;
-    bool neg = false;
-    if (i < s.size() && (s[i] == L'-' || s[i] == L'+')) neg = s[i++] == L'-';
+    while (i < s.size() && s[i] <= L' ') ++i;  // as the platform: any control character or blank
+    bool negative = false;
+    if (i < s.size() && (s[i] == L'-' || s[i] == L'+')) negative = s[i++] == L'-';
     const size_t digits = i;
-    long long v = 0;
-    while (i < s.size() && s[i] >= L'0' && s[i] <= L'9') {
-        v = v * 10 + (s[i] - L'0');
-        if (v > 0xFFFFFFFFll) return false;
-        ++i;
-    }
+    int64_t v = 0;
+    for (; i < s.size() && s[i] >= L'0' && s[i] <= L'9'; ++i)
+        if ((v = v * 10 + (s[i] - L'0')) > 0xFFFFFFFFll) return false;
     if (i == digits) return false;
-    while (i < s.size() && std::iswspace(s[i])) ++i;
-    if (i != s.size()) return false;
-    *out = neg ? -v : v;
+    *value = negative ? -v : v;
+    if (end) *end = i;
     return true;
 }
 
 int ReadInt(File f, const wchar_t* section, const wchar_t* key, int def, int index) {
     std::wstring s;
-    if (!ReadString(f, section, key, s, L"", index, 64)) return def;
-    long long v = 0;
-    if (!ParseInt(s, &v) || v > 0x7FFFFFFFll || v < -0x80000000ll) return def;
+    if (!ReadString(f, section, key, s, L"", index)) return def;
+    int64_t v = 0;
+    if (!ParseProfileNumber(s, &v) || v > INT32_MAX || v < INT32_MIN) return def;
     return int(v);
 }
 
@@ -208,7 +266,7 @@ FontSpec ReadFontSlot(int slot) {
     if (slot < kFontSlotFirst || slot > kFontSlotLast) slot = kFontSlotFirst;
     std::wstring v;
     if (ReadString(File::Setting, L"Fonts", L"Font", v, L"", slot - kFontSlotFirst) && ParseFont(v, &f)) return f;
-    ParseFont(slot >= 1441 ? L"Tahoma,8,0,0,0" : L"Courier New,8,0,0,0", &f);
+    ParseFont(FindKey(File::Setting, L"Fonts", KeyName(L"Font", slot - kFontSlotFirst))->text, &f);
     return f;
 }
 
@@ -260,7 +318,7 @@ const wchar_t* CharsetName(int charset) {
 
 bool ReadColors(COLORREF out[80]) {
     COLORREF table[80];
-    if (!GetPrivateProfileStructW(L"Theme", L"Colors", table, sizeof table, Path(File::Setting).c_str())) return false;
+    if (!GetPrivateProfileStructW(L"Theme", L"Colors", table, sizeof table, PathOf(File::Setting).c_str())) return false;
     std::copy(table, table + 80, out);
     return true;
 }

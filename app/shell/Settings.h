@@ -4,24 +4,32 @@
 //
 // Every settings file is UTF-16LE with a byte-order mark, so that text
 // outside the ANSI code page survives; a missing file is created that way
-// before the first write, and an old ANSI file is converted first. Values
+// before the first write, and a file without the mark is converted first
+// (from UTF-8 when it is valid UTF-8, else from the ANSI code page). Values
 // that do not parse read as the caller's default and are never written back.
+//
+// The program folder and the paths in it may be asked for from any thread.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace settings {
 
-enum class File { Setting, History, Key, Tools };
+// The four settings files and the syntax list.
+enum class File { Setting, History, Key, Tools, Syntax };
 
-// The folder of the executable unless set before the first use (tests).
+// The program folder, with its trailing backslash: every data file name is
+// appended to it as it is. The folder of the executable unless set (tests);
+// setting "" goes back to the executable's folder.
 void SetProgramFolder(const std::wstring& folder);
-const std::wstring& ProgramFolder();
-// Program folder + file name, computed once.
-const std::wstring& PathOf(File f);
+std::wstring ProgramFolder();
+// Program folder + file name, computed once for each folder.
+std::wstring PathOf(File f);
 
 // Indexed keys: name + decimal index ("Font3"); index -1 is the bare name.
 std::wstring KeyName(const wchar_t* key, int index);
@@ -30,7 +38,13 @@ std::wstring KeyName(const wchar_t* key, int index);
 // true); anything else, or a missing key, gives the default.
 bool ReadBool(File f, const wchar_t* section, const wchar_t* key, bool def, int index = -1);
 void WriteBool(File f, const wchar_t* section, const wchar_t* key, bool value, int index = -1);
-// A decimal integer with optional blanks and sign; anything else is the default.
+// Integers are read as the profile functions read them: leading blanks, an
+// optional sign and the leading decimal digits; whatever follows is ignored
+// ("12abc" and "8 ; note" read 12 and 8, "0x10" reads 0). A value without
+// digits (empty, "abc", "-"), or one that needs more than 32 bits, gives no
+// number: false. `end` receives the position after the digits.
+bool ParseProfileNumber(std::wstring_view text, int64_t* value, size_t* end = nullptr);
+// The default when the key is missing, holds no number or one outside int.
 int ReadInt(File f, const wchar_t* section, const wchar_t* key, int def, int index = -1);
 // True when the value is non-empty; a missing key gives the default.
 bool ReadString(File f, const wchar_t* section, const wchar_t* key, std::wstring& out, const wchar_t* def = L"",
@@ -76,7 +90,10 @@ const std::vector<CharsetEntry>& Charsets();  // in display order
 // struct form with a checksum); false when missing or damaged.
 bool ReadColors(COLORREF out[80]);
 
-// Makes the file UTF-16LE with a byte-order mark (creating or converting it).
-void EnsureUnicodeFile(const std::wstring& path);
+// Makes the file UTF-16LE with a byte-order mark (creating or converting
+// it); false when it cannot. A file that cannot be read, converted or
+// written again is left as it was, and the writes above then write nothing
+// (a failed write is ignored, but never half done).
+bool EnsureUnicodeFile(const std::wstring& path);
 
 }  // namespace settings

@@ -1,8 +1,11 @@
 // The character-set detector on representative samples and edge cases.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "CodePageNames.h"
 #include "Detector.h"
@@ -65,4 +68,44 @@ TEST(CodePageNames, PrefixesAndCaseAreIgnored) {
     EXPECT_EQ(chardet::CodePageOfName("GB18030"), 936);
     EXPECT_EQ(chardet::CodePageOfName("windows-1252x"), 0);
     EXPECT_EQ(chardet::CodePageOfName(""), 0);  // an empty name is nothing, not the first entry
+}
+
+// Find in files detects on a worker thread while the program opens files:
+// detectors on several threads at once, from the very first detection (the
+// models' lookup tables are built then), each giving its single-thread answer.
+TEST(Chardet, DetectorsOnSeveralThreadsAtOnce) {
+    constexpr int kThreads = 8, kRounds = 20;
+    const size_t count = std::size(kSamples);
+    std::vector<std::vector<std::string>> answers(kThreads);
+    std::atomic<int> waiting{kThreads}, threw{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            --waiting;
+            while (waiting > 0) std::this_thread::yield();  // all start together
+            try {
+                for (int round = 0; round < kRounds; ++round)
+                    for (size_t i = 0; i < count; ++i) {
+                        const EncodedSample& s = kSamples[(i + size_t(t)) % count];
+                        chardet::Detector d;
+                        d.Feed(reinterpret_cast<const uint8_t*>(s.bytes.data()), s.bytes.size());
+                        d.End();
+                        answers[size_t(t)].push_back(d.Charset());
+                    }
+            } catch (...) {
+                ++threw;
+            }
+        });
+    for (std::thread& th : threads) th.join();
+    EXPECT_EQ(threw, 0);
+    for (int t = 0; t < kThreads; ++t) {
+        ASSERT_EQ(answers[size_t(t)].size(), kRounds * count);
+        int wrong = 0;
+        for (size_t k = 0; k < answers[size_t(t)].size(); ++k) {
+            const std::string expected = kSamples[(k % count + size_t(t)) % count].expected;
+            if (answers[size_t(t)][k] != expected && !wrong++)
+                ADD_FAILURE() << "thread " << t << ", detection " << k << ": " << answers[size_t(t)][k];
+        }
+        EXPECT_EQ(wrong, 0) << "thread " << t;
+    }
 }

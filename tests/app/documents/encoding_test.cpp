@@ -4,10 +4,14 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "EncodedSamples.h"
 #include "Encoding.h"
+#include "Settings.h"
 
 using namespace encoding;
 
@@ -53,6 +57,27 @@ TEST(Encoding, AMissingOrIncompleteLibraryDetectsNothing) {
     SetDetectorPath(HereFile(L"chardet.dll"));
 }
 
+// Without a path of its own the detector is the program folder's chardet.dll.
+TEST(Encoding, TheDefaultLibraryIsTheProgramFolders) {
+    const std::string& sample = kSamples[0].bytes;
+    SetDetectorPath(L"");
+    settings::SetProgramFolder(L"");
+    EXPECT_EQ(Detect(sample), 1251);
+    wchar_t dir[MAX_PATH], name[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    GetTempFileNameW(dir, L"PRG", 0, name);
+    DeleteFileW(name);
+    CreateDirectoryW(name, nullptr);
+    settings::SetProgramFolder(name);  // a folder without the library
+    EXPECT_EQ(Detect(sample), 0);
+    ASSERT_TRUE(CopyFileW(HereFile(L"chardet.dll").c_str(), (std::wstring(name) + L"\\chardet.dll").c_str(), FALSE));
+    EXPECT_EQ(Detect(sample), 1251);
+    settings::SetProgramFolder(L"");
+    DeleteFileW((std::wstring(name) + L"\\chardet.dll").c_str());
+    RemoveDirectoryW(name);
+    SetDetectorPath(HereFile(L"chardet.dll"));
+}
+
 TEST(Encoding, NamesMapByPrefixIgnoringCase) {
     EXPECT_EQ(CodePageOfCharset("utf-8"), 65001);
     EXPECT_EQ(CodePageOfCharset("UTF-16"), 1200);
@@ -89,6 +114,8 @@ TEST(Encoding, ConversionsToUtf16) {
     EXPECT_EQ(SampleSize(-1, 100000), 4096u);
     EXPECT_EQ(SampleSize(5000, 100000000), 4096u * 1024);
     EXPECT_EQ(SampleSize(4, 100), 100u);
+    EXPECT_EQ(SampleSize(1, 100000), 4096u);  // AutoDetectBuffer's range is 4 to 4096
+    EXPECT_EQ(SampleSize(0, 100000), 4096u);
 }
 
 TEST(Encoding, WholeFilesAreReadWithDetectionAndLineBreaks) {
@@ -115,4 +142,113 @@ TEST(Encoding, WholeFilesAreReadWithDetectionAndLineBreaks) {
     EXPECT_FALSE(ReadWholeFile(empty, -1, 4096, &text));
     EXPECT_FALSE(ReadWholeFile(L"Z:\\no\\such\\file.txt", -1, 4096, &text));
     for (const auto& f : {f1, f2, empty}) DeleteFileW(f.c_str());
+}
+
+// Find in files detects on a worker thread while the program opens files:
+// chardet.dll's exports, and the program's detection, on several threads at
+// once. Each thread keeps a few detectors open so that the handle table
+// grows and shrinks under the others; every answer is checked.
+namespace {
+using CreateFn = int(__cdecl*)(uint32_t*);
+using HandleFn = int(__cdecl*)(uint32_t);
+using DataFn = int(__cdecl*)(uint32_t, const char*, unsigned int);
+using CharsetFn = int(__cdecl*)(uint32_t, char*, unsigned int);
+template <typename F>
+F Export(HMODULE lib, const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(lib, name)));
+}
+constexpr int kThreads = 8;
+const size_t kCount = std::size(kSamples);
+
+// Runs body(t) on kThreads threads that all start together; nothing thrown
+// leaves a thread.
+template <typename Body>
+void OnThreadsAtOnce(Body body) {
+    std::atomic<int> waiting{kThreads}, threw{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            --waiting;
+            while (waiting > 0) std::this_thread::yield();
+            try {
+                body(t);
+            } catch (...) {
+                ++threw;
+            }
+        });
+    for (std::thread& th : threads) th.join();
+    EXPECT_EQ(threw, 0);
+}
+}  // namespace
+
+TEST(Encoding, TheLibrarysExportsServeSeveralThreadsAtOnce) {
+    HMODULE lib = LoadLibraryW(HereFile(L"chardet.dll").c_str());
+    ASSERT_NE(lib, nullptr);
+    const auto create = Export<CreateFn>(lib, "chardet_create");
+    const auto destroy = Export<HandleFn>(lib, "chardet_destroy");
+    const auto feed = Export<DataFn>(lib, "chardet_handle_data");
+    const auto end = Export<HandleFn>(lib, "chardet_data_end");
+    const auto charset = Export<CharsetFn>(lib, "chardet_get_charset");
+    ASSERT_TRUE(create && destroy && feed && end && charset);
+    constexpr int kRounds = 400, kOpen = 4;
+    std::vector<std::vector<std::string>> answers(kThreads);
+    std::vector<int> failures(kThreads, 0);
+    OnThreadsAtOnce([&](int t) {
+        for (int round = 0; round < kRounds; ++round) {
+            uint32_t handles[kOpen] = {};
+            for (int k = 0; k < kOpen; ++k) failures[t] += create(&handles[k]) != 0;
+            for (int k = 0; k < kOpen; ++k) {
+                const std::string& bytes = kSamples[size_t(t + round + k) % kCount].bytes;
+                failures[t] += feed(handles[k], bytes.data(), unsigned(bytes.size())) != 0;
+            }
+            for (int k = 0; k < kOpen; ++k) {
+                char name[32] = {};
+                failures[t] += end(handles[k]) != 0;
+                failures[t] += charset(handles[k], name, sizeof name) != 0;
+                answers[t].push_back(name);
+            }
+            for (int k = 0; k < kOpen; ++k) failures[t] += destroy(handles[k]) != 0;
+        }
+    });
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_EQ(failures[t], 0) << "thread " << t;
+        ASSERT_EQ(answers[t].size(), size_t(kRounds * kOpen));
+        int wrong = 0;
+        for (size_t k = 0; k < answers[t].size(); ++k) {
+            const char* expected = kSamples[(size_t(t) + k / kOpen + k % kOpen) % kCount].expected;
+            if (answers[t][k] != expected && !wrong++)
+                ADD_FAILURE() << "thread " << t << ", detection " << k << ": " << answers[t][k] << " for " << expected;
+        }
+        EXPECT_EQ(wrong, 0) << "thread " << t;
+    }
+    FreeLibrary(lib);
+}
+
+TEST(Encoding, DetectionRunsOnSeveralThreadsAtOnce) {
+    // The same library by two spellings of its path, switched all the while
+    // the others detect.
+    const std::wstring plain = HereFile(L"chardet.dll"), dotted = HereFile(L".\\.\\.\\.\\.\\.\\chardet.dll");
+    constexpr int kRounds = 15;
+    std::vector<std::vector<int>> answers(kThreads);
+    std::atomic<int> running{kThreads - 1};
+    OnThreadsAtOnce([&](int t) {
+        if (t == 0) {  // the switcher
+            for (int k = 0; running > 0; ++k) SetDetectorPath(k % 3 == 0 ? plain : k % 3 == 1 ? dotted : L"");
+            return;
+        }
+        for (int round = 0; round < kRounds; ++round)
+            for (size_t i = 0; i < kCount; ++i) answers[t].push_back(Detect(kSamples[(i + size_t(t)) % kCount].bytes));
+        --running;
+    });
+    for (int t = 1; t < kThreads; ++t) {
+        ASSERT_EQ(answers[t].size(), kRounds * kCount);
+        int wrong = 0;
+        for (size_t k = 0; k < answers[t].size(); ++k) {
+            const int expected = CodePageOfCharset(kSamples[(k % kCount + size_t(t)) % kCount].expected);
+            if (answers[t][k] != expected && !wrong++)
+                ADD_FAILURE() << "thread " << t << ", detection " << k << ": " << answers[t][k] << " for " << expected;
+        }
+        EXPECT_EQ(wrong, 0) << "thread " << t;
+    }
+    SetDetectorPath(plain);
 }

@@ -76,6 +76,32 @@ TEST(KeyTables, LoadingStopsWhereTheFileSays) {
     DeleteFileW(ini.c_str());
 }
 
+// A hand-edited key.ini: numbers read as the profile functions read them,
+// and an entry that holds no number is skipped rather than ending the list.
+TEST(KeyTables, AMalformedEntryIsSkipped) {
+    const std::wstring ini = TempIni(
+        "[Global]\r\nCommand0=81264754 ; F3\r\nCommand1=junk\r\nCommand2=99999999999\r\n"
+        "Command3= -520093106\r\nCommand4=3774874190\r\nCommand5=0\r\nCommand6=65537\r\n"
+        "[Macro]\r\nCommand0=x,C:\\m\\bad.mac\r\nCommand1=628,C:\\m\\one.mac\r\n"
+        "Command2=629 ,C:\\m\\gap.mac\r\nCommand3= 630,C:\\m\\two.mac\r\nCommand4=\r\nCommand5=631,C:\\x.mac\r\n");
+    KeyTables t;
+    t.Load(ini);
+    // Command0 with a note, Command3 and Command4 (one entry written signed and
+    // unsigned); junk and a number beyond 32 bits are skipped; 0 ends the list.
+    ASSERT_EQ(t.commands.size(), 3u);
+    EXPECT_EQ(t.commands[0], 81264754u);
+    EXPECT_EQ(t.commands[1], uint32_t(-520093106));
+    EXPECT_EQ(t.commands[2], 3774874190u);
+    EXPECT_EQ(t.CommandFor(0x0072), 1240);
+    // "%d,%[^\t\n]": blanks may lead the number but a comma must follow it.
+    ASSERT_EQ(t.macros.size(), 2u);
+    EXPECT_EQ(t.macros[0].key, 628);
+    EXPECT_EQ(t.macros[0].path, L"C:\\m\\one.mac");
+    EXPECT_EQ(t.macros[1].key, 630);
+    EXPECT_EQ(t.macros[1].path, L"C:\\m\\two.mac");
+    DeleteFileW(ini.c_str());
+}
+
 TEST(KeyTables, SavingWritesEachSectionAfresh) {
     const std::wstring ini = TempIni("[Global]\r\nCommand0=1\r\nCommand1=2\r\nCommand2=3\r\n");
     KeyTables t;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -53,9 +54,22 @@ protected:
 
 }  // namespace
 
+// The program folder keeps its trailing backslash: every data file name is
+// appended to it as it is.
 TEST_F(SettingsTest, PathsAreInTheProgramFolder) {
+    EXPECT_EQ(ProgramFolder(), folder_ + L"\\");
     EXPECT_EQ(PathOf(File::Setting), folder_ + L"\\setting.ini");
     EXPECT_EQ(PathOf(File::Tools), folder_ + L"\\tools.ini");
+    SetProgramFolder(folder_ + L"\\");  // given with its backslash: not doubled
+    EXPECT_EQ(ProgramFolder(), folder_ + L"\\");
+    EXPECT_EQ(PathOf(File::Key), folder_ + L"\\key.ini");
+    // By default, the folder of the executable.
+    SetProgramFolder(L"");
+    wchar_t exe[MAX_PATH];
+    const std::wstring self(exe, GetModuleFileNameW(nullptr, exe, MAX_PATH));
+    EXPECT_EQ(ProgramFolder(), self.substr(0, self.find_last_of(L'\\') + 1));
+    EXPECT_EQ(PathOf(File::History), ProgramFolder() + L"history.ini");
+    SetProgramFolder(folder_);
     EXPECT_EQ(KeyName(L"Font", 3), L"Font3");
     EXPECT_EQ(KeyName(L"Font", -1), L"Font");
 }
@@ -78,17 +92,46 @@ TEST_F(SettingsTest, BooleansAreDecidedByTheirFirstCharacter) {
     EXPECT_TRUE(ReadBool(File::Setting, L"S", L"w", false));
 }
 
-TEST_F(SettingsTest, NumbersWithGarbageReadAsTheDefault) {
-    WriteUnicode(File::Setting, "[S]\r\nok= 42 \r\nneg=-7\r\nbad=12abc\r\nhex=0x10\r\nbig=99999999999\r\nnone=\r\n");
+// Hand-edited files rely on the profile functions' reading: leading blanks,
+// a sign and the leading digits count, whatever follows is ignored.
+TEST_F(SettingsTest, NumbersReadAsTheProfileFunctionsReadThem) {
+    const std::string file =
+        "[S]\r\nok= 42 \r\nneg=-7\r\nplus=+5\r\ntrail=12abc\r\nnote=8 ; note\r\nlead=  7\r\n"
+        "none=\r\nhex=0x10\r\nword=abc\r\nsign=-\r\nbig=99999999999\r\nmax=2147483647\r\n"
+        "min=-2147483648\r\nover=2147483648\r\nunder=-2147483649\r\nzeros=0000000000000000000000012\r\n";
+    WriteUnicode(File::Setting, file);
+    const std::wstring ini = PathOf(File::Setting);
+    // Where the platform reads a number, the same number.
+    for (const wchar_t* key : {L"ok", L"neg", L"plus", L"trail", L"note", L"lead", L"none", L"max", L"zeros"})
+        EXPECT_EQ(ReadInt(File::Setting, L"S", key, 5), int(GetPrivateProfileIntW(L"S", key, 5, ini.c_str())))
+            << key;
     EXPECT_EQ(ReadInt(File::Setting, L"S", L"ok", 5), 42);
     EXPECT_EQ(ReadInt(File::Setting, L"S", L"neg", 5), -7);
-    EXPECT_EQ(ReadInt(File::Setting, L"S", L"bad", 5), 5);
-    EXPECT_EQ(ReadInt(File::Setting, L"S", L"hex", 5), 5);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"trail", 5), 12);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"note", 5), 8);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"lead", 5), 7);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"none", 5), 5);  // empty: the default
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"zeros", 5), 12);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"max", 5), 2147483647);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"min", 5), -2147483647 - 1);
+    // Decimal only: "0x10" is its leading 0, as Windows reads it (Wine would say 16).
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"hex", 5), 0);
+    // No digits at all, or a number an int cannot hold: the default, never a
+    // made-up 0 or a wrapped value.
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"word", 5), 5);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"sign", 5), 5);
     EXPECT_EQ(ReadInt(File::Setting, L"S", L"big", 5), 5);
-    EXPECT_EQ(ReadInt(File::Setting, L"S", L"none", 5), 5);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"over", 5), 5);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"under", 5), 5);
     EXPECT_EQ(ReadInt(File::Setting, L"S", L"missing", 4), 4);
+    // Reading never writes a value back.
+    std::string expected = "\xFF\xFE";
+    for (char c : file) expected += std::string{c, '\0'};
+    EXPECT_EQ(ReadRaw(File::Setting), expected);
     WriteInt(File::Setting, L"S", L"Count", 17, 2);
     EXPECT_EQ(ReadInt(File::Setting, L"S", L"Count", 0, 2), 17);
+    WriteInt(File::Setting, L"S", L"Neg", -2147483647 - 1);
+    EXPECT_EQ(ReadInt(File::Setting, L"S", L"Neg", 0), -2147483647 - 1);
 }
 
 TEST_F(SettingsTest, TextOutsideTheAnsiCodePageSurvives) {
@@ -108,6 +151,53 @@ TEST_F(SettingsTest, TextOutsideTheAnsiCodePageSurvives) {
     EXPECT_EQ(back, L"Build");
     EXPECT_TRUE(ReadString(File::Tools, L"Tool0", L"Args", back));
     EXPECT_EQ(back, L"\x00E9\x4E2D");
+}
+
+// A file without a mark is made Unicode before the first write: from UTF-8
+// when it is valid UTF-8 (with or without its mark), else from ANSI.
+TEST_F(SettingsTest, AHandWrittenUtf8FileKeepsItsText) {
+    const std::wstring cafe = L"Caf\x00E9 \x4E2D\x6587 \xD83D\xDE00";
+    WriteRaw(File::Tools, "[Tool0]\r\nTitle=Caf\xC3\xA9 \xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80\r\n");
+    WriteString(File::Tools, L"Tool0", L"Args", L"x");
+    std::wstring back;
+    EXPECT_TRUE(ReadString(File::Tools, L"Tool0", L"Title", back));
+    EXPECT_EQ(back, cafe);
+    EXPECT_EQ(ReadRaw(File::Tools).substr(0, 2), "\xFF\xFE");
+    WriteRaw(File::Tools, "\xEF\xBB\xBF[Tool0]\r\nTitle=Caf\xC3\xA9\r\n");
+    WriteString(File::Tools, L"Tool0", L"Args", L"x");
+    EXPECT_TRUE(ReadString(File::Tools, L"Tool0", L"Title", back));
+    EXPECT_EQ(back, L"Caf\x00E9");
+    // Not UTF-8 (a lone E9, a cut sequence, an encoded surrogate): ANSI.
+    for (const std::string title : {"Caf\xE9", "ab\xE4\xB8", "\xED\xA0\x80z"}) {
+        WriteRaw(File::Tools, "[Tool0]\r\nTitle=" + title + "\r\n");
+        WriteString(File::Tools, L"Tool0", L"Args", L"x");
+        std::wstring ansi(title.size(), L'\0');
+        ansi.resize(size_t(MultiByteToWideChar(CP_ACP, 0, title.data(), int(title.size()), ansi.data(),
+                                                int(ansi.size()))));
+        EXPECT_TRUE(ReadString(File::Tools, L"Tool0", L"Title", back));
+        EXPECT_EQ(back, ansi);
+        EXPECT_TRUE(ReadString(File::Tools, L"Tool0", L"Args", back));
+        EXPECT_EQ(back, L"x");
+    }
+}
+
+// Converting a file that has no room to grow keeps it as it was.
+TEST_F(SettingsTest, AConversionThatFindsTheDiskFullKeepsTheFile) {
+    const char* mount = std::getenv("MORROWPAD_FULL_DISK");
+    if (!mount || !*mount) GTEST_SKIP() << "no small file system mounted: run as root through scripts/test.sh";
+    std::wstring full = L"Z:";
+    for (const char* p = mount; *p; ++p) full += *p == '/' ? L'\\' : wchar_t(*p);
+    SetProgramFolder(full);
+    std::string text = "[Tool0]\r\nTitle=Caf\xC3\xA9\r\n";
+    for (int i = 0; text.size() < 40000; ++i) text += "Key" + std::to_string(i) + "=some value to fill the disk\r\n";
+    WriteRaw(File::Tools, text);  // 40 KB of UTF-8 become 80 KB of UTF-16 on a 64 KB disk
+    WriteString(File::Tools, L"Tool0", L"Args", L"x");
+    EXPECT_EQ(ReadRaw(File::Tools), text);
+    std::wstring back;
+    EXPECT_TRUE(ReadString(File::Tools, L"Tool0", L"Key1", back));
+    EXPECT_EQ(back, L"some value to fill the disk");
+    DeleteFileW(PathOf(File::Tools).c_str());
+    SetProgramFolder(folder_);
 }
 
 TEST_F(SettingsTest, HistoryValuesKeepTheirBlanks) {
