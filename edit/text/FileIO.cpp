@@ -12,6 +12,14 @@
 
 namespace {
 
+SaveFaultHook g_saveFault = nullptr;
+
+bool Fails(SaveStep step) { return g_saveFault && g_saveFault(step); }
+
+void Allocating() {
+    if (Fails(SaveStep::Allocate)) throw std::bad_alloc();
+}
+
 std::wstring FullPath(const wchar_t* path) {
     wchar_t buf[MAX_PATH];
     DWORD n = GetFullPathNameW(path, MAX_PATH, buf, nullptr);
@@ -36,7 +44,10 @@ std::wstring FolderOf(const std::wstring& path) {
 class Writer {
 public:
     static constexpr size_t kSize = 524288;
-    explicit Writer(HANDLE h) : h_(h), buf_(kSize) {}
+    explicit Writer(HANDLE h) : h_(h) {
+        Allocating();
+        buf_.resize(kSize);
+    }
     bool ok() const { return ok_; }
 
     void Write(const void* data, size_t n) {
@@ -69,7 +80,7 @@ private:
         while (ok_ && n > 0) {
             const DWORD chunk = DWORD(std::min<size_t>(n, 1u << 30));
             DWORD written = 0;
-            if (!WriteFile(h_, p, chunk, &written, nullptr) || written != chunk) ok_ = false;
+            if (Fails(SaveStep::Write) || !WriteFile(h_, p, chunk, &written, nullptr) || written != chunk) ok_ = false;
             p += chunk;
             n -= chunk;
         }
@@ -85,7 +96,10 @@ private:
 // as pointers into the block, valid until the next Load.
 class SequentialReader {
 public:
-    explicit SequentialReader(LineFileSource* src) : src_(src), buf_(src ? 4 << 20 : 0) {}
+    explicit SequentialReader(LineFileSource* src) : src_(src) {
+        if (src) Allocating();
+        buf_.resize(src ? 4 << 20 : 0);
+    }
     bool Contains(int64_t offset, int64_t length) const {
         return offset >= start_ && offset + length <= end_;
     }
@@ -115,6 +129,7 @@ bool Encode(int codePage, const wchar_t* text, int n, std::vector<char>& out) {
     }
     const int need = encoding::FromUtf16(codePage, text, n, nullptr, 0);
     if (need <= 0) return false;
+    if (size_t(need) > out.capacity()) Allocating();
     out.resize(size_t(need));
     return encoding::FromUtf16(codePage, text, n, out.data(), need) == need;
 }
@@ -215,6 +230,8 @@ bool WriteDocument(TextDocument& doc, const SaveFormat& fmt, Writer& w) {
 
 }  // namespace
 
+void SetSaveFaultHookForTesting(SaveFaultHook hook) { g_saveFault = hook; }
+
 std::wstring MakeTempFile(const wchar_t* prefix) {
     wchar_t dir[256], name[MAX_PATH];
     const DWORD n = GetTempPathW(256, dir);
@@ -286,7 +303,7 @@ bool SaveFile(TextDocument& doc, const wchar_t* path, const SaveFormat* format, 
         return false;
     };
     wchar_t tmpName[MAX_PATH];
-    if (!GetTempFileNameW(FolderOf(full).c_str(), L"~MP", 0, tmpName)) return fail(L"");
+    if (Fails(SaveStep::Create) || !GetTempFileNameW(FolderOf(full).c_str(), L"~MP", 0, tmpName)) return fail(L"");
     const std::wstring tmp = tmpName;
     HANDLE h = CreateFileW(tmp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -296,14 +313,14 @@ bool SaveFile(TextDocument& doc, const wchar_t* path, const SaveFormat* format, 
         Writer w(h);
         ok = WriteDocument(doc, fmt, w);
         if (ok) w.Flush();
-        ok = ok && w.ok() && FlushFileBuffers(h);
+        ok = ok && w.ok() && !Fails(SaveStep::Flush) && FlushFileBuffers(h);
     }
     CloseHandle(h);
     if (!ok) return fail(tmp);
     // Hidden and system files cannot be replaced as they are: clear the
     // attributes for the rename and give them back afterwards.
     if (existed && !movedAside) SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!MoveFileExW(tmp.c_str(), full.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (Fails(SaveStep::Replace) || !MoveFileExW(tmp.c_str(), full.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         if (existed && !movedAside) SetFileAttributesW(full.c_str(), oldAttrs);
         return fail(tmp);
     }

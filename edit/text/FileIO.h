@@ -31,3 +31,20 @@ std::wstring MakeTempFile(const wchar_t* prefix);
 // "~#name#.tmp" beside "name.ext": where a file loaded in place goes while it
 // is saved over.
 std::wstring MovedAsideName(const std::wstring& path);
+
+// The steps of a save that can fail on their own.
+enum class SaveStep {
+    Allocate,  // an allocation of the save
+    Create,    // creating the temporary file beside the target
+    Write,     // one write of the buffer
+    Flush,     // flushing the file to disk
+    Replace,   // moving the new file over the target (or one rename of it)
+    Reopen,    // reading the old file again from where it now is
+};
+
+// For tests only, never set by the control: called before every step of
+// every save in this process; returning true makes that step fail the way it
+// fails on its own (an allocation throws std::bad_alloc, a system call
+// returns failure). Null, the default, fails nothing.
+using SaveFaultHook = bool (*)(SaveStep step);
+void SetSaveFaultHookForTesting(SaveFaultHook hook);
