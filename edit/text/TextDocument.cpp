@@ -90,7 +90,7 @@ int TextDocument::LineLength(int i) {
     if (l.Loaded()) return l.length;
     if (!source || l.length <= 0) return 0;
     const int cp = source->CodePage();
-    if (encoding::UnitWidth(cp) == 2) return (l.length + 1) / 2;
+    if (encoding::UnitWidth(cp) == 2) return int((int64_t(l.length) + 1) / 2);
     int n = 0;
     LineText(i, &n);
     return n;
