@@ -391,16 +391,24 @@ bool Replace(const std::wstring& target, const std::wstring& fresh, const std::w
         SetLastError(ERROR_UNABLE_TO_REMOVE_REPLACED);
         return false;
     }
-    if (ReplaceFileW(target.c_str(), fresh.c_str(), backup.c_str(),
-                     REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr))
+    if (Fails(SaveStep::NoReplaceFile)) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+    } else if (ReplaceFileW(target.c_str(), fresh.c_str(), backup.c_str(),
+                            REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr)) {
         return true;
+    }
     DWORD err = GetLastError();
     if (err == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {  // the old file is already the backup
         MoveFileExW(backup.c_str(), target.c_str(), 0);
     } else if (ReplaceUnsupported(err)) {
+        if (Fails(SaveStep::Replace)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return false;
+        }
         if (!MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
-        if (MoveFileExW(fresh.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
-        err = GetLastError();
+        if (!Fails(SaveStep::Replace) && MoveFileExW(fresh.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+            return true;
+        err = GetLastError() ? GetLastError() : ERROR_ACCESS_DENIED;
         MoveFileExW(backup.c_str(), target.c_str(), 0);
     }
     SetLastError(err);

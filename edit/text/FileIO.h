@@ -40,6 +40,9 @@ enum class SaveStep {
     Flush,     // flushing the file to disk
     Replace,   // moving the new file over the target (or one rename of it)
     Reopen,    // reading the old file again from where it now is
+    // Not a failure: asked before ReplaceFileW; true makes the save go on as
+    // on a file system without it, with renames.
+    NoReplaceFile,
 };
 
 // For tests only, never set by the control: called before every step of

@@ -21,7 +21,7 @@
 
 // Names the steps in failure messages.
 void PrintTo(SaveStep step, std::ostream* os) {
-    static const char* const kNames[] = {"Allocate", "Create", "Write", "Flush", "Replace", "Reopen"};
+    static const char* const kNames[] = {"Allocate", "Create", "Write", "Flush", "Replace", "Reopen", "NoReplaceFile"};
     *os << kNames[int(step)];
 }
 
@@ -32,9 +32,16 @@ int g_steps = 0;
 std::set<SaveStep> g_failedKinds;
 
 bool FailTheNthStep(SaveStep step) {
+    if (step == SaveStep::NoReplaceFile) return false;  // not a failure
     if (++g_steps != g_failAt) return false;
     g_failedKinds.insert(step);
     return true;
+}
+
+// The same on a file system without ReplaceFileW: the target is renamed
+// aside and the new file renamed into its place.
+bool FailTheNthStepWithoutReplaceFile(SaveStep step) {
+    return step == SaveStep::NoReplaceFile || FailTheNthStep(step);
 }
 
 struct TempDir {
@@ -161,7 +168,8 @@ protected:
     // after each failure that nothing changed. Returns the kinds of step that
     // were failed.
     template <typename SaveFn>
-    std::set<SaveStep> FailEveryStep(SaveFn save, const std::wstring& path, const TempDir& dir) {
+    std::set<SaveStep> FailEveryStep(SaveFn save, const std::wstring& path, const TempDir& dir,
+                                     SaveFaultHook hook = FailTheNthStep) {
         const std::string file = ReadBytes(path);
         const std::vector<std::wstring> files = dir.Files();
         const std::wstring text = Text();
@@ -175,7 +183,7 @@ protected:
             }
             g_failAt = n;
             g_steps = 0;
-            SetSaveFaultHookForTesting(FailTheNthStep);
+            SetSaveFaultHookForTesting(hook);
             const LRESULT r = save();
             SetSaveFaultHookForTesting(nullptr);
             if (g_steps < n) {  // nothing failed
@@ -256,6 +264,34 @@ TEST_F(SaveFaults, AnInPlaceDocumentSurvivesAFailureAtEveryStep) {
 
     // Once the document lets the file go, only the file is left.
     ASSERT_TRUE(Load(path, false));
+    EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
+}
+
+TEST_F(SaveFaults, WithoutReplaceFileTheRenamesSurviveAFailureAtEveryStep) {
+    TempDir dir;
+    const std::wstring path = dir / L"name.txt";
+    const std::string original = SampleFile();
+    WriteBytes(path, original);
+    auto save = [&] { return Save(MPM_SAVEFILE, path, nullptr); };
+    std::set<SaveStep> all = kEveryStepButReopen;
+    all.insert(SaveStep::Reopen);
+
+    ASSERT_TRUE(Load(path, true));
+    Insert({1, 0}, L"in place ");
+    EXPECT_EQ(FailEveryStep(save, path, dir, FailTheNthStepWithoutReplaceFile), all);
+    std::string want = original;
+    want.insert(want.find("\r\n") + 2, "in place ");
+    EXPECT_TRUE(ReadBytes(path) == want);
+    const std::vector<std::wstring> kept = {L"name.txt", L"~#name#.tmp"};
+    EXPECT_EQ(dir.Files(), kept);
+    EXPECT_TRUE(ReadBytes(dir / L"~#name#.tmp") == original);
+
+    ASSERT_TRUE(Load(path, false));
+    EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
+    Insert({2, 0}, L"copy ");
+    EXPECT_EQ(FailEveryStep(save, path, dir, FailTheNthStepWithoutReplaceFile), kEveryStepButReopen);
+    want.insert(want.find("\r\n", want.find("\r\n") + 2) + 2, "copy ");
+    EXPECT_TRUE(ReadBytes(path) == want);
     EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
 }
 
