@@ -526,8 +526,11 @@ bool WriteAndReplace(TextDocument& doc, const std::wstring& full, const SaveForm
     LineFileSource* src = doc.source;
     if (src && src->InPlace() && !src->MovedAside() && SamePath(full, src->FileName()))
         return ReplaceSource(*src, full, fresh, oldAttrs);
-    TempFile old;  // where the replaced file goes, deleted once it is replaced
+    // A free name for the replaced file, which is deleted once replaced. The
+    // placeholder goes first, so that no backup file has to be replaced.
+    TempFile old;
     if (!old.Create(folder)) return false;
+    DeleteFileW(old.Name().c_str());
     AttributeGuard attrs(full, oldAttrs);
     if (!Replace(full, fresh.Name(), old.Name())) {
         if (!Exists(full)) old.Keep();  // it could not be put back: keep the only copy
