@@ -504,12 +504,15 @@ TEST_F(EditControl, ALineLongerThanTwoGigabytesIsRefusedAtLoad) {
     const bool sized = SetFilePointerEx(f, size, nullptr, FILE_BEGIN) && SetEndOfFile(f);
     CloseHandle(f);
     // Reading the text after a wrong success would convert 2 GiB: stop first.
+    SetLastError(0);
     const LRESULT loaded =
         sized ? Send(MPM_LOADINPLACE, reinterpret_cast<WPARAM>(huge.c_str()), MAKELPARAM(1252, LB_CRLF)) : 0;
+    const DWORD error = GetLastError();
     if (loaded) Send(MPM_CLOSEDOC);
     DeleteFileW(huge.c_str());
     ASSERT_TRUE(sized) << "no room for a sparse file of 2 GiB";
     ASSERT_EQ(loaded, 0);
+    EXPECT_EQ(error, DWORD(ERROR_FILE_TOO_LARGE));
     EXPECT_EQ(Send(MPM_GETLINECOUNT), 2);
     EXPECT_EQ(All(), L"previous\ntext");
     EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(Send(MPM_GETFILENAME))), small);
