@@ -81,7 +81,8 @@ private:
         while (ok_ && n > 0) {
             const DWORD chunk = DWORD(std::min<size_t>(n, 1u << 30));
             DWORD written = 0;
-            if (Fails(SaveStep::Write) || !WriteFile(h_, p, chunk, &written, nullptr) || written != chunk) ok_ = false;
+            if (Fails(SaveStep::Write) || !WriteFile(h_, p, chunk, &written, nullptr) || written != chunk)
+                ok_ = false;
             p += chunk;
             n -= chunk;
         }
@@ -225,7 +226,8 @@ bool WriteDocument(TextDocument& doc, const SaveFormat& fmt, Writer& w) {
         if (line.Loaded() || !src) {
             if (i > 0 && !writeBreak()) return false;
             flushSpan();
-            if (!flushBatch() || (line.Loaded() && !EncodeTo(cp, line.text, line.length, scratch, w))) return false;
+            if (!flushBatch()) return false;
+            if (line.Loaded() && !EncodeTo(cp, line.text, line.length, scratch, w)) return false;
             continue;
         }
         const int64_t off = line.offset, len = line.length;
@@ -355,7 +357,8 @@ public:
     bool Create(const std::wstring& folder) {
         Allocating();
         std::wstring name(MAX_PATH, L'\0');  // allocated before the file exists
-        if (Fails(SaveStep::Create) || !GetTempFileNameW(folder.c_str(), L"~MP", 0, name.data())) return false;
+        if (Fails(SaveStep::Create)) return false;
+        if (!GetTempFileNameW(folder.c_str(), L"~MP", 0, name.data())) return false;
         name.resize(wcslen(name.c_str()));
         name_.swap(name);
         return true;
@@ -394,7 +397,8 @@ bool Replace(const std::wstring& target, const std::wstring& fresh, const std::w
     if (Fails(SaveStep::NoReplaceFile)) {
         SetLastError(ERROR_NOT_SUPPORTED);
     } else if (ReplaceFileW(target.c_str(), fresh.c_str(), backup.c_str(),
-                            REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr)) {
+                            REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                            nullptr)) {
         return true;
     }
     DWORD err = GetLastError();

@@ -21,7 +21,8 @@
 
 // Names the steps in failure messages.
 void PrintTo(SaveStep step, std::ostream* os) {
-    static const char* const kNames[] = {"Allocate", "Create", "Write", "Flush", "Replace", "Reopen", "NoReplaceFile"};
+    static const char* const kNames[] = {"Allocate", "Create", "Write",        "Flush",
+                                         "Replace",  "Reopen", "NoReplaceFile"};
     *os << kNames[int(step)];
 }
 
@@ -85,8 +86,8 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 std::string ReadBytes(const std::wstring& path) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                           0, nullptr);
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return "<missing>";
     std::string s(GetFileSize(f, nullptr), '\0');
     DWORD n = 0;
@@ -315,7 +316,8 @@ TEST_F(SaveFaults, WholeTextReplacementSurvivesAFailureAtEveryStep) {
         return Text() == L"replacement\r\ntext" ? 1 : 0;
     };
     std::set<SaveStep> kinds = FailEveryStep(replace, replacement, dir);
-    EXPECT_TRUE(kinds.count(SaveStep::Allocate) && kinds.count(SaveStep::Write) && kinds.count(SaveStep::Replace));
+    EXPECT_TRUE(kinds.count(SaveStep::Allocate) && kinds.count(SaveStep::Write) &&
+                kinds.count(SaveStep::Replace));
     EXPECT_EQ(TempFiles(L"~MP"), temps);
     EXPECT_EQ(TempFiles(L"FT_").size(), undoFiles.size() + 1);  // the one the undo step holds
     EXPECT_EQ(Send(MPM_CANUNDO), 1);
@@ -333,7 +335,8 @@ TEST_F(SaveFaults, ASavedFileKeepsItsCreationTimeAndAttributes) {
     const std::wstring path = dir / L"kept.txt";
     WriteBytes(path, "old\r\ntext");
     const FILETIME created = {0x12345678, 0x01C2A000};  // in 2002
-    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h =
+        CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(SetFileTime(h, &created, nullptr, nullptr));
     CloseHandle(h);
