@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "FileIO.h"
 #include "TextDocument.h"
 
@@ -93,25 +95,19 @@ FileCommand::~FileCommand() {
 }
 
 Command* FileCommand::Execute(TextDocument& doc) {
-    std::wstring previous;
-    const int previousCodePage = doc.currentCodePage;
+    // The inverse owns the file that keeps the previous text, so that every
+    // way out before it is handed over (an exception included) deletes it.
+    std::unique_ptr<FileCommand> inverse;
     if (doc.recording) {
-        previous = MakeTempFile(L"FT_");
-        if (previous.empty()) return nullptr;
-        if (!SaveFile(doc, previous.c_str(), nullptr, false)) {
-            DeleteFileW(previous.c_str());
-            return nullptr;
-        }
+        inverse = std::make_unique<FileCommand>(std::wstring(), doc.currentCodePage, true);
+        inverse->file_ = MakeTempFile(L"FT_");
+        if (inverse->file_.empty() || !SaveFile(doc, inverse->file_.c_str(), nullptr, false)) return nullptr;
     }
-    const std::wstring name = doc.fileName;
-    if (!LoadFile(doc, file_.c_str(), codePage_, false)) {
-        if (!previous.empty()) DeleteFileW(previous.c_str());
-        return nullptr;
-    }
-    doc.fileName = name;
+    std::wstring name = doc.fileName;
+    if (!LoadFile(doc, file_.c_str(), codePage_, false)) return nullptr;
+    doc.fileName.swap(name);
     doc.NotifyAttributesChanged();
-    if (!doc.recording) return nullptr;
-    return new FileCommand(previous, previousCodePage, true);
+    return inverse.release();
 }
 
 bool Run(Command& command, TextDocument& doc) {

@@ -118,6 +118,7 @@ int FromUtf16(int codePage, const wchar_t* src, int n, char* dst, int cap) {
     switch (codePage) {
         case kUtf16LE:
         case kUtf16BE: {
+            if (n > INT32_MAX / 2) return 0;  // more bytes than an int counts
             if (!dst) return 2 * n;
             int units = n < cap / 2 ? n : cap / 2;
             for (int i = 0; i < units; ++i) {
@@ -130,6 +131,7 @@ int FromUtf16(int codePage, const wchar_t* src, int n, char* dst, int cap) {
         }
         case kUtf32LE:
         case kUtf32BE:
+            if (n > INT32_MAX / 4) return 0;
             return Utf16ToUtf32(src, n, codePage == kUtf32BE, dst, cap);
         default:
             return WideCharToMultiByte(UINT(codePage), 0, src, n, dst, dst ? cap : 0, nullptr,

@@ -29,7 +29,8 @@ bool IsAscii(const void* data, size_t n);
 int ToUtf16(int codePage, const void* src, int n, wchar_t* dst, int cap);
 
 // Encodes UTF-16 into the code page, with the same null-`dst` convention.
-// Unpaired surrogates in UTF-32 targets become U+FFFD.
+// Unpaired surrogates in UTF-32 targets become U+FFFD. 0 when the result
+// would be more bytes than an int counts.
 int FromUtf16(int codePage, const wchar_t* src, int n, char* dst, int cap);
 
 }  // namespace encoding

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "Encoding.h"
@@ -11,6 +12,14 @@
 #include "TextDocument.h"
 
 namespace {
+
+SaveFaultHook g_saveFault = nullptr;
+
+bool Fails(SaveStep step) { return g_saveFault && g_saveFault(step); }
+
+void Allocating() {
+    if (Fails(SaveStep::Allocate)) throw std::bad_alloc();
+}
 
 std::wstring FullPath(const wchar_t* path) {
     wchar_t buf[MAX_PATH];
@@ -36,7 +45,10 @@ std::wstring FolderOf(const std::wstring& path) {
 class Writer {
 public:
     static constexpr size_t kSize = 524288;
-    explicit Writer(HANDLE h) : h_(h), buf_(kSize) {}
+    explicit Writer(HANDLE h) : h_(h) {
+        Allocating();
+        buf_.resize(kSize);
+    }
     bool ok() const { return ok_; }
 
     void Write(const void* data, size_t n) {
@@ -69,7 +81,8 @@ private:
         while (ok_ && n > 0) {
             const DWORD chunk = DWORD(std::min<size_t>(n, 1u << 30));
             DWORD written = 0;
-            if (!WriteFile(h_, p, chunk, &written, nullptr) || written != chunk) ok_ = false;
+            if (Fails(SaveStep::Write) || !WriteFile(h_, p, chunk, &written, nullptr) || written != chunk)
+                ok_ = false;
             p += chunk;
             n -= chunk;
         }
@@ -85,7 +98,10 @@ private:
 // as pointers into the block, valid until the next Load.
 class SequentialReader {
 public:
-    explicit SequentialReader(LineFileSource* src) : src_(src), buf_(src ? 4 << 20 : 0) {}
+    explicit SequentialReader(LineFileSource* src) : src_(src) {
+        if (src) Allocating();
+        buf_.resize(src ? 4 << 20 : 0);
+    }
     bool Contains(int64_t offset, int64_t length) const {
         return offset >= start_ && offset + length <= end_;
     }
@@ -94,7 +110,10 @@ public:
     // file shorter than the lines say.
     bool Load(int64_t offset, int64_t length) {
         if (Contains(offset, length)) return true;
-        if (size_t(length) > buf_.size()) buf_.resize(size_t(length));
+        if (size_t(length) > buf_.size()) {
+            Allocating();
+            buf_.resize(size_t(length));
+        }
         const int64_t got = src_->ReadRaw(offset, int64_t(buf_.size()), buf_.data());
         start_ = offset;
         end_ = got < 0 ? offset : offset + got;
@@ -107,6 +126,14 @@ private:
     int64_t start_ = 0, end_ = 0;
 };
 
+// Makes room for `n` elements, growing geometrically.
+template <typename V>
+void Room(V& v, size_t n) {
+    if (n <= v.capacity()) return;
+    Allocating();
+    v.reserve(std::max(n, 2 * v.capacity()));
+}
+
 // Encodes UTF-16 into `out` (reused); false when the target cannot take it.
 bool Encode(int codePage, const wchar_t* text, int n, std::vector<char>& out) {
     if (n <= 0) {
@@ -115,8 +142,24 @@ bool Encode(int codePage, const wchar_t* text, int n, std::vector<char>& out) {
     }
     const int need = encoding::FromUtf16(codePage, text, n, nullptr, 0);
     if (need <= 0) return false;
+    Room(out, size_t(need));
     out.resize(size_t(need));
     return encoding::FromUtf16(codePage, text, n, out.data(), need) == need;
+}
+
+// Encodes `n` units of UTF-16 into `w` in pieces small enough for the
+// conversion's int sizes; a piece never ends inside a surrogate pair.
+bool EncodeTo(int codePage, const wchar_t* text, int64_t n, std::vector<char>& scratch, Writer& w) {
+    constexpr int64_t kPiece = 1 << 20;
+    while (n > 0) {
+        int64_t k = std::min(n, kPiece);
+        if (k < n && IS_HIGH_SURROGATE(text[k - 1])) --k;
+        if (!Encode(codePage, text, int(k), scratch)) return false;
+        w.Write(scratch.data(), scratch.size());
+        text += k;
+        n -= k;
+    }
+    return true;
 }
 
 // Streams the document's lines in `fmt` into `w`.
@@ -150,27 +193,31 @@ bool WriteDocument(TextDocument& doc, const SaveFormat& fmt, Writer& w) {
         if (spanStart >= 0) w.Write(reader.At(spanStart), size_t(spanEnd - spanStart));
         spanStart = -1;
     };
-    std::vector<char> batch;  // source bytes still to convert
+    // Source bytes still to convert: up to a megabyte of lines, or one
+    // longer line alone (at most INT32_MAX bytes, as loading ensures).
+    constexpr size_t kBatchBytes = 1 << 20;
+    std::vector<char> batch;
     std::vector<wchar_t> wide;
     auto flushBatch = [&]() {
         if (batch.empty()) return true;
         const int units = encoding::ToUtf16(srcCp, batch.data(), int(batch.size()), nullptr, 0);
+        Room(wide, size_t(units) + 1);
         wide.resize(size_t(units) + 1);
         const int got = encoding::ToUtf16(srcCp, batch.data(), int(batch.size()), wide.data(), units);
         batch.clear();
-        if (!Encode(cp, wide.data(), got, scratch)) return false;
-        w.Write(scratch.data(), scratch.size());
-        return true;
+        return EncodeTo(cp, wide.data(), got, scratch, w);
     };
     // Writes what is pending, then the line break before the next line.
     auto writeBreak = [&]() {
         flushSpan();
+        if (batch.size() >= kBatchBytes && !flushBatch()) return false;
         if (batch.empty()) {
             w.Write(targetBreak.data(), targetBreak.size());
             return true;
         }
+        Room(batch, batch.size() + sourceBreak.size());
         batch.insert(batch.end(), sourceBreak.begin(), sourceBreak.end());
-        return batch.size() < (1u << 20) || flushBatch();
+        return true;
     };
 
     const int count = doc.LineCount();
@@ -179,8 +226,8 @@ bool WriteDocument(TextDocument& doc, const SaveFormat& fmt, Writer& w) {
         if (line.Loaded() || !src) {
             if (i > 0 && !writeBreak()) return false;
             flushSpan();
-            if (!flushBatch() || !Encode(cp, line.Loaded() ? line.text : L"", line.length, scratch)) return false;
-            w.Write(scratch.data(), scratch.size());
+            if (!flushBatch()) return false;
+            if (line.Loaded() && !EncodeTo(cp, line.text, line.length, scratch, w)) return false;
             continue;
         }
         const int64_t off = line.offset, len = line.length;
@@ -206,6 +253,8 @@ bool WriteDocument(TextDocument& doc, const SaveFormat& fmt, Writer& w) {
             if (!flushBatch()) return false;
             w.Write(bytes, size_t(len));
         } else {
+            if (batch.size() + size_t(len) > kBatchBytes && !flushBatch()) return false;
+            Room(batch, batch.size() + size_t(len));
             batch.insert(batch.end(), bytes, bytes + len);
         }
     }
@@ -214,6 +263,8 @@ bool WriteDocument(TextDocument& doc, const SaveFormat& fmt, Writer& w) {
 }
 
 }  // namespace
+
+void SetSaveFaultHookForTesting(SaveFaultHook hook) { g_saveFault = hook; }
 
 std::wstring MakeTempFile(const wchar_t* prefix) {
     wchar_t dir[256], name[MAX_PATH];
@@ -234,26 +285,266 @@ std::wstring MovedAsideName(const std::wstring& path) {
 
 bool LoadFile(TextDocument& doc, const wchar_t* path, int codePage, bool inPlace) {
     if (!path || !*path) return false;
+    std::wstring name = path;
     const std::wstring full = FullPath(path);
     std::wstring backing = full;
     if (!inPlace) {
         backing = MakeTempFile(L"MP_");
         if (backing.empty()) return false;
         if (!CopyFileW(full.c_str(), backing.c_str(), FALSE)) {
+            const DWORD err = GetLastError();
             DeleteFileW(backing.c_str());
+            SetLastError(err);
             return false;
         }
     }
     // The new source is opened and scanned before the old one is let go.
-    LineFileSource* src = new LineFileSource(codePage, inPlace);
-    if (!src->Open(backing) || !doc.AttachSource(src)) {
-        delete src;  // deletes a private copy
+    // Until the document has taken it, a failure frees it, which deletes a
+    // private copy.
+    std::unique_ptr<LineFileSource> src;
+    try {
+        src = std::make_unique<LineFileSource>(codePage, inPlace);
+    } catch (...) {
         if (!inPlace) DeleteFileW(backing.c_str());
+        throw;
+    }
+    if (!src->Open(backing) || !doc.AttachSource(src.get())) {
+        const DWORD err = GetLastError();
+        src.reset();
+        if (!inPlace) DeleteFileW(backing.c_str());
+        SetLastError(err);
         return false;
     }
-    doc.fileName = path;
+    src.release();
+    doc.fileName.swap(name);
     return true;
 }
+
+namespace {
+
+// Owns a file handle.
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE h) : h_(h) {}
+    ~FileHandle() { Close(); }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return h_; }
+    bool Close() {
+        const bool ok = !Valid() || CloseHandle(h_);
+        h_ = INVALID_HANDLE_VALUE;
+        return ok;
+    }
+
+private:
+    HANDLE h_;
+};
+
+// A file of a save beside the target, deleted with the guard unless it is
+// kept because it now holds something that must stay.
+class TempFile {
+public:
+    TempFile() = default;
+    ~TempFile() {
+        if (name_.empty() || keep_) return;
+        SetFileAttributesW(name_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(name_.c_str());
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    bool Create(const std::wstring& folder) {
+        Allocating();
+        std::wstring name(MAX_PATH, L'\0');  // allocated before the file exists
+        if (Fails(SaveStep::Create)) return false;
+        if (!GetTempFileNameW(folder.c_str(), L"~MP", 0, name.data())) return false;
+        name.resize(wcslen(name.c_str()));
+        name_.swap(name);
+        return true;
+    }
+    const std::wstring& Name() const { return name_; }
+    void Keep(bool keep = true) { keep_ = keep; }
+
+private:
+    std::wstring name_;
+    bool keep_ = false;
+};
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Errors by which ReplaceFileW says that it cannot work here at all (a file
+// system without it), rather than that this replacement failed.
+bool ReplaceUnsupported(DWORD err) {
+    return err == ERROR_NOT_SUPPORTED || err == ERROR_INVALID_FUNCTION || err == ERROR_INVALID_PARAMETER ||
+           err == ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+// Puts `fresh` in the place of the existing file `target`, which becomes
+// `backup`. ReplaceFileW keeps what belongs to the file rather than to its
+// content (security, streams, creation time, attributes); where it cannot be
+// used, two renames do the same without those. On failure both files are
+// back where they were, unless the old file could not be moved back from
+// `backup` (then the target is missing and `backup` holds it).
+//
+// A backup is always named: without one, ReplaceFileW can fail after it has
+// deleted the target.
+bool Replace(const std::wstring& target, const std::wstring& fresh, const std::wstring& backup) {
+    if (Fails(SaveStep::Replace)) {
+        SetLastError(ERROR_UNABLE_TO_REMOVE_REPLACED);
+        return false;
+    }
+    if (Fails(SaveStep::NoReplaceFile)) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+    } else if (ReplaceFileW(target.c_str(), fresh.c_str(), backup.c_str(),
+                            REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                            nullptr)) {
+        return true;
+    }
+    DWORD err = GetLastError();
+    if (err == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {  // the old file is already the backup
+        MoveFileExW(backup.c_str(), target.c_str(), 0);
+    } else if (ReplaceUnsupported(err)) {
+        if (Fails(SaveStep::Replace)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return false;
+        }
+        if (!MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+        if (!Fails(SaveStep::Replace) && MoveFileExW(fresh.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+            return true;
+        err = GetLastError() ? GetLastError() : ERROR_ACCESS_DENIED;
+        MoveFileExW(backup.c_str(), target.c_str(), 0);
+    }
+    SetLastError(err);
+    return false;
+}
+
+// Hidden and system files are replaced with those attributes cleared; they
+// are given back whatever the outcome.
+class AttributeGuard {
+public:
+    AttributeGuard(const std::wstring& path, DWORD attrs) : path_(path), attrs_(attrs) {
+        if (attrs_ & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+            SetFileAttributesW(path_.c_str(), attrs_ & ~(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    }
+    ~AttributeGuard() {
+        const DWORD err = GetLastError();
+        SetFileAttributesW(path_.c_str(), attrs_);
+        SetLastError(err);
+    }
+    AttributeGuard(const AttributeGuard&) = delete;
+    AttributeGuard& operator=(const AttributeGuard&) = delete;
+
+private:
+    const std::wstring& path_;
+    DWORD attrs_;
+};
+
+// Replaces the file that `src` reads in place by `fresh`. The old file
+// becomes the moved-aside file, from which the source reads on; if it cannot
+// be read there, the replacement is undone.
+bool ReplaceSource(LineFileSource& src, const std::wstring& full, TempFile& fresh, DWORD oldAttrs) {
+    Allocating();
+    const std::wstring aside = MovedAsideName(full);
+    SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(aside.c_str());
+    src.ReserveName(std::max(full.size(), aside.size()));
+    src.Close();  // an open file cannot be renamed
+    {
+        AttributeGuard attrs(full, oldAttrs);
+        if (!Replace(full, fresh.Name(), aside)) {
+            const DWORD err = GetLastError();
+            // Read the old file wherever it is; a copy that could not be put
+            // back is kept (not flagged as moved aside).
+            if (!src.ReadFrom(full, false) && !Exists(full)) src.ReadFrom(aside, false);
+            SetLastError(err);
+            return false;
+        }
+        fresh.Keep();
+        if (!Fails(SaveStep::Reopen) && src.ReadFrom(aside, true)) {
+            SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_HIDDEN);
+            return true;
+        }
+    }
+    const DWORD err = GetLastError() ? GetLastError() : ERROR_OPEN_FAILED;
+    // Undo: the new file goes back to its temporary name (deleted with the
+    // guard), the old one back under its own name.
+    if (MoveFileExW(full.c_str(), fresh.Name().c_str(), 0)) {
+        fresh.Keep(false);
+        if (MoveFileExW(aside.c_str(), full.c_str(), 0)) SetFileAttributesW(full.c_str(), oldAttrs);
+        if (!src.ReadFrom(full, false) && !Exists(full)) {
+            fresh.Keep();  // the folder changed under us: keep everything
+            src.ReadFrom(aside, false);
+        }
+    } else if (!src.ReadFrom(aside, true)) {
+        src.ReadFrom(aside, false);  // the save stands; the old file stays for whoever needs it
+    } else {
+        SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_HIDDEN);
+        return true;
+    }
+    SetLastError(err);
+    return false;
+}
+
+// Writes the document into a new file beside `full` and puts it in the
+// target's place. Every failure, an exception included, leaves the target,
+// the folder and the document's source as they were.
+bool WriteAndReplace(TextDocument& doc, const std::wstring& full, const SaveFormat& fmt) {
+    const DWORD oldAttrs = GetFileAttributesW(full.c_str());
+    const bool existed = oldAttrs != INVALID_FILE_ATTRIBUTES;
+    if (existed && (oldAttrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    Allocating();
+    const std::wstring folder = FolderOf(full);
+    TempFile fresh;
+    if (!fresh.Create(folder)) return false;
+    {
+        FileHandle h(Fails(SaveStep::Create) ? INVALID_HANDLE_VALUE
+                                             : CreateFileW(fresh.Name().c_str(), GENERIC_WRITE, 0, nullptr,
+                                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!h.Valid()) return false;
+        Writer w(h.Get());
+        if (!WriteDocument(doc, fmt, w)) {
+            if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+            return false;
+        }
+        w.Flush();
+        if (!w.ok()) return false;
+        if (Fails(SaveStep::Flush)) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
+        if (!FlushFileBuffers(h.Get()) || !h.Close()) return false;
+    }
+    if (!existed) {
+        if (Fails(SaveStep::Replace)) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
+        if (!MoveFileExW(fresh.Name().c_str(), full.c_str(), MOVEFILE_WRITE_THROUGH)) return false;
+        fresh.Keep();
+        return true;
+    }
+    LineFileSource* src = doc.source;
+    if (src && src->InPlace() && !src->MovedAside() && SamePath(full, src->FileName()))
+        return ReplaceSource(*src, full, fresh, oldAttrs);
+    // A free name for the replaced file, which is deleted once replaced. The
+    // placeholder goes first, so that no backup file has to be replaced.
+    TempFile old;
+    if (!old.Create(folder)) return false;
+    DeleteFileW(old.Name().c_str());
+    AttributeGuard attrs(full, oldAttrs);
+    if (!Replace(full, fresh.Name(), old.Name())) {
+        if (!Exists(full)) old.Keep();  // it could not be put back: keep the only copy
+        return false;
+    }
+    fresh.Keep();
+    return true;
+}
+
+}  // namespace
 
 bool SaveFile(TextDocument& doc, const wchar_t* path, const SaveFormat* format, bool update) {
     const SaveFormat fmt = format ? *format : SaveFormat{doc.currentCodePage, doc.lineBreak, doc.hasBom};
@@ -263,54 +554,19 @@ bool SaveFile(TextDocument& doc, const wchar_t* path, const SaveFormat* format, 
         doc.hasBom = format->writeBom ? 1 : 0;
     }
     if (!path || !*path) return false;
-    const std::wstring full = FullPath(path);
-    const DWORD oldAttrs = GetFileAttributesW(full.c_str());
-    const bool existed = oldAttrs != INVALID_FILE_ATTRIBUTES;
-    if (existed && (oldAttrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
-        SetLastError(ERROR_ACCESS_DENIED);
+    try {
+        Allocating();
+        std::wstring name = path;  // taken before the file is replaced, when it can still fail
+        if (!WriteAndReplace(doc, FullPath(path), fmt)) return false;
+        if (update) {
+            doc.savePoint = doc.undo.Count();
+            doc.fileName.swap(name);
+        }
+        return true;
+    } catch (...) {
+        // Out of memory (or any other failure) while saving: the guards have
+        // put the files back.
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return false;
     }
-    // Saving over the file a document was loaded from in place: move it aside
-    // and keep reading the unloaded lines from there.
-    LineFileSource* src = doc.source;
-    bool movedAside = false;
-    if (src && src->InPlace() && !src->MovedAside() && SamePath(full, src->FileName())) {
-        if (!src->MoveAside(MovedAsideName(full))) return false;
-        movedAside = true;
-    }
-    auto fail = [&](const std::wstring& tmp) {
-        const DWORD err = GetLastError();
-        if (!tmp.empty()) DeleteFileW(tmp.c_str());
-        if (movedAside) src->MoveBack(full);
-        SetLastError(err ? err : ERROR_WRITE_FAULT);
-        return false;
-    };
-    wchar_t tmpName[MAX_PATH];
-    if (!GetTempFileNameW(FolderOf(full).c_str(), L"~MP", 0, tmpName)) return fail(L"");
-    const std::wstring tmp = tmpName;
-    HANDLE h = CreateFileW(tmp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return fail(tmp);
-    bool ok;
-    {
-        Writer w(h);
-        ok = WriteDocument(doc, fmt, w);
-        if (ok) w.Flush();
-        ok = ok && w.ok() && FlushFileBuffers(h);
-    }
-    CloseHandle(h);
-    if (!ok) return fail(tmp);
-    // Hidden and system files cannot be replaced as they are: clear the
-    // attributes for the rename and give them back afterwards.
-    if (existed && !movedAside) SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!MoveFileExW(tmp.c_str(), full.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        if (existed && !movedAside) SetFileAttributesW(full.c_str(), oldAttrs);
-        return fail(tmp);
-    }
-    if (existed) SetFileAttributesW(full.c_str(), oldAttrs);
-    if (update) {
-        doc.savePoint = doc.undo.Count();
-        doc.fileName = path;
-    }
-    return true;
 }

@@ -5,9 +5,20 @@
 // read or edited. The file is either copied to a private temporary file first
 // or used in place. Saving streams every line out in the requested encoding
 // and line breaks, copying the bytes of unchanged lines when the encoding is
-// unchanged. A save writes a temporary file beside the target and renames it
-// over the target only when every byte was written and flushed, so a failed
-// save leaves the previous file as it was.
+// unchanged.
+//
+// A save writes a temporary file beside the target and puts it in the
+// target's place only when every byte was written and flushed: with
+// ReplaceFileW, so that the file keeps what belongs to it rather than to its
+// content (attributes, security, streams, creation time), or with renames
+// where the file system lacks it. Saving over a file loaded in place keeps
+// the old file as the hidden moved-aside file, from which the unloaded lines
+// are read until the document lets it go. Whatever fails on the way, an
+// exception included, the target, its folder and the document stay as they
+// were; SaveStep and the fault hook below let tests prove it step by step.
+//
+// A line may be at most INT32_MAX bytes long: a file with a longer one fails
+// to load (ERROR_FILE_TOO_LARGE) rather than losing its end.
 #pragma once
 
 #include <string>
@@ -31,3 +42,23 @@ std::wstring MakeTempFile(const wchar_t* prefix);
 // "~#name#.tmp" beside "name.ext": where a file loaded in place goes while it
 // is saved over.
 std::wstring MovedAsideName(const std::wstring& path);
+
+// The steps of a save that can fail on their own.
+enum class SaveStep {
+    Allocate,  // an allocation of the save
+    Create,    // creating the temporary file beside the target
+    Write,     // one write of the buffer
+    Flush,     // flushing the file to disk
+    Replace,   // moving the new file over the target (or one rename of it)
+    Reopen,    // reading the old file again from where it now is
+    // Not a failure: asked before ReplaceFileW; true makes the save go on as
+    // on a file system without it, with renames.
+    NoReplaceFile,
+};
+
+// For tests only, never set by the control: called before every step of
+// every save in this process; returning true makes that step fail the way it
+// fails on its own (an allocation throws std::bad_alloc, a system call
+// returns failure). Null, the default, fails nothing.
+using SaveFaultHook = bool (*)(SaveStep step);
+void SetSaveFaultHookForTesting(SaveFaultHook hook);

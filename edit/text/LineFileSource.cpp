@@ -99,6 +99,7 @@ LineVector* LineFileSource::ScanLines(int parts) {
         }
     }
     LineVector* lines = nullptr;
+    DWORD error = ERROR_NOT_ENOUGH_MEMORY;
     try {
         if (parts <= 0) parts = fileSize_ >= kParallelScanBytes ? int(std::thread::hardware_concurrency()) : 1;
         parts = std::clamp(parts, 1, kMaxScanParts);
@@ -115,10 +116,15 @@ LineVector* LineFileSource::ScanLines(int parts) {
             firsts[k] = count;
             count += counts[k];
         }
-        if (count <= INT32_MAX - 8) {
+        // With every line at most kMaxLineBytes long and each break at most
+        // two units, the bytes would fit into fewer than count * (max + 2w):
+        // more means a line too long, found without a second pass.
+        const bool surelyTooLong = (fileSize_ - bomLength_) / count >= kMaxLineBytes + 2 * w;
+        if (count > INT32_MAX - 8 || surelyTooLong) error = ERROR_FILE_TOO_LARGE;
+        if (count <= INT32_MAX - 8 && !surelyTooLong) {
             lines = new LineVector(int(count) + 8);
             Line* out = lines->AppendSlots(int(count));
-            bool changed[kMaxScanParts] = {};
+            bool changed[kMaxScanParts] = {}, tooLong[kMaxScanParts] = {};
             RunInParts(parts, [&](int k) {
                 Line l;
                 std::memset(static_cast<void*>(&l), 0, sizeof l);
@@ -126,16 +132,21 @@ LineVector* LineFileSource::ScanLines(int parts) {
                 int64_t n = 0;
                 const int64_t have = counts[k];
                 linescan::ForEachLine(data, bounds[k + 1], bounds[k], w, cr, lf, [&](int64_t off, int64_t len) {
+                    if (len > kMaxLineBytes) tooLong[k] = true;
                     l.offset = off;
-                    l.length = len > INT32_MAX ? INT32_MAX : int(len);
+                    l.length = int(std::min<int64_t>(len, kMaxLineBytes));
                     if (n < have) slot[n] = l;
                     ++n;
                 });
                 changed[k] = n - (k + 1 < parts) != have;
             });
-            if (std::find(changed, changed + parts, true) != changed + parts) {  // the file changed under the scan
+            // A line too long for its length field, or a file that changed
+            // under the scan: no lines rather than wrong ones.
+            const bool refused = std::find(tooLong, tooLong + parts, true) != tooLong + parts;
+            if (refused || std::find(changed, changed + parts, true) != changed + parts) {
                 delete lines;
                 lines = nullptr;
+                error = refused ? ERROR_FILE_TOO_LARGE : ERROR_FILE_INVALID;
             }
         }
     } catch (...) {
@@ -144,6 +155,7 @@ LineVector* LineFileSource::ScanLines(int parts) {
     }
     if (data) UnmapViewOfFile(data);
     if (mapping) CloseHandle(mapping);
+    if (!lines) SetLastError(error);
     return lines;
 }
 
@@ -185,35 +197,9 @@ bool LineFileSource::ReadBytes(int64_t offset, int length, void* buffer) {
     return true;
 }
 
-bool LineFileSource::MoveAside(const std::wstring& aside) {
-    SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(aside.c_str());
-    const std::wstring original = fileName_;
-    originalAttributes_ = GetFileAttributesW(original.c_str());
-    if (originalAttributes_ == INVALID_FILE_ATTRIBUTES) originalAttributes_ = FILE_ATTRIBUTE_NORMAL;
-    Close();
-    if (MoveFileW(original.c_str(), aside.c_str()) && Reopen(aside)) {
-        SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_HIDDEN);
-        fileName_ = aside;
-        movedAside_ = true;
-        return true;
-    }
-    // The rename (or reading the renamed file) failed: read the file under
-    // its own name again, wherever it now is.
-    if (GetFileAttributesW(original.c_str()) == INVALID_FILE_ATTRIBUTES) MoveFileW(aside.c_str(), original.c_str());
-    Reopen(original);
-    return false;
-}
-
-bool LineFileSource::MoveBack(const std::wstring& original) {
-    if (!movedAside_) return true;
-    Close();
-    if (!MoveFileW(fileName_.c_str(), original.c_str())) {
-        Reopen(fileName_);
-        return false;
-    }
-    SetFileAttributesW(original.c_str(), originalAttributes_);
-    fileName_ = original;
-    movedAside_ = false;
-    return Reopen(original);
+bool LineFileSource::ReadFrom(const std::wstring& path, bool movedAside) {
+    if (!Reopen(path)) return false;
+    fileName_ = path;
+    movedAside_ = movedAside;
+    return true;
 }

@@ -15,6 +15,9 @@ public:
     static constexpr int kCacheSize = 1024;
     static constexpr int64_t kParallelScanBytes = 32 << 20;
     static constexpr int kMaxScanParts = 16;
+    // The longest line a file may hold: a line's length is an int of bytes
+    // (and the units it converts to are never more).
+    static constexpr int64_t kMaxLineBytes = INT32_MAX;
 
     LineFileSource(int codePage, bool inPlace) : codePage_(codePage), inPlace_(inPlace) {}
     ~LineFileSource();
@@ -26,7 +29,8 @@ public:
     bool Open(const std::wstring& path);
     // Counts the lines behind the mark, then fills a line vector of exactly
     // that many records (plus 8 free slots) with their offsets and byte
-    // lengths. Null when the file cannot be read. Large files are cut at line
+    // lengths. Null when the file cannot be read or has too many lines or a
+    // line longer than kMaxLineBytes (ERROR_FILE_TOO_LARGE). Large files are cut at line
     // breaks into `parts` pieces scanned on as many threads (0: one per
     // processor when the file is large, else one).
     LineVector* ScanLines(int parts = 0);
@@ -46,13 +50,15 @@ public:
     bool InPlace() const { return inPlace_; }
     bool MovedAside() const { return movedAside_; }
 
-    // Saving over the backing file: renames it to `aside` and reads from
-    // there, or, when that fails, keeps (or reopens) the original.
-    bool MoveAside(const std::wstring& aside);
-    // Undoes MoveAside after a failed save: the file goes back under its own
-    // name and is read from there again.
-    bool MoveBack(const std::wstring& original);
+    // Saving over the backing file: the stream is closed while the file is
+    // replaced, then reads on from `path`, where the old file now is. A file
+    // flagged as moved aside is deleted with the source; one that is not
+    // stays. False (and closed) when the file cannot be opened.
     void Close();
+    bool ReadFrom(const std::wstring& path, bool movedAside);
+    // Makes room for a file name of `length` units, so that ReadFrom cannot
+    // fail for want of memory halfway through a replacement.
+    void ReserveName(size_t length) { fileName_.reserve(length); }
 
 private:
     bool Reopen(const std::wstring& path);
@@ -67,7 +73,6 @@ private:
     int bomLength_ = 0;
     bool movedAside_ = false;
     bool inPlace_;
-    DWORD originalAttributes_ = FILE_ATTRIBUTE_NORMAL;  // of a file moved aside
 };
 
 // The byte-order mark of a code page (UTF-8, UTF-16 and UTF-32 in either

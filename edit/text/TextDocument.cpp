@@ -1,7 +1,9 @@
 #include "TextDocument.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <new>
 #include <unordered_set>
 
 #include "Commands.h"
@@ -23,6 +25,14 @@ T* Reserve(std::vector<T>& v, size_t needed) {
 std::unordered_set<const TextDocument*>& LiveDocuments() {
     static std::unordered_set<const TextDocument*> live;
     return live;
+}
+
+// A capacity for a line of `units` units: twice that plus `extra`, at most
+// what an int counts. A line whose text and terminator an int cannot count
+// cannot be held, which is running out of memory.
+int Capacity(int64_t units, int extra) {
+    if (units + 1 > INT32_MAX) throw std::bad_alloc();
+    return int(std::min<int64_t>(2 * units + extra, INT32_MAX));
 }
 
 Line EmptyLine() {
@@ -90,7 +100,7 @@ int TextDocument::LineLength(int i) {
     if (l.Loaded()) return l.length;
     if (!source || l.length <= 0) return 0;
     const int cp = source->CodePage();
-    if (encoding::UnitWidth(cp) == 2) return (l.length + 1) / 2;
+    if (encoding::UnitWidth(cp) == 2) return int((int64_t(l.length) + 1) / 2);
     int n = 0;
     LineText(i, &n);
     return n;
@@ -101,7 +111,7 @@ void TextDocument::LoadLine(int i) {
     int n = 0;
     const wchar_t* t = LineText(i, &n);
     Line& l = (*lines)[i];
-    const int cap = 2 * n + 1;
+    const int cap = Capacity(n, 1);
     wchar_t* buf = TextAlloc::Allocate(cap);
     if (n) std::memcpy(buf, t, sizeof(wchar_t) * size_t(n));
     buf[n] = 0;
@@ -113,8 +123,8 @@ void TextDocument::LoadLine(int i) {
 void TextDocument::InsertIntoLine(Line& l, int column, const wchar_t* text, int k) {
     if (k <= 0) return;
     const int n = l.length;
-    if (n + k >= l.capacity) {
-        const int cap = 2 * (n + k) + 1;
+    if (int64_t(n) + k >= l.capacity) {
+        const int cap = Capacity(int64_t(n) + k, 1);
         wchar_t* buf = TextAlloc::Allocate(cap);
         std::memcpy(buf, l.text, sizeof(wchar_t) * size_t(column));
         std::memcpy(buf + column, text, sizeof(wchar_t) * size_t(k));
@@ -132,6 +142,7 @@ void TextDocument::InsertIntoLine(Line& l, int column, const wchar_t* text, int 
 
 void TextDocument::AppendNewLine(int at, const wchar_t* a, int na, const wchar_t* b, int nb) {
     Line l = EmptyLine();
+    if (int64_t(na) + nb + 1 > INT32_MAX) throw std::bad_alloc();
     l.capacity = na + nb + 1;
     l.text = TextAlloc::Allocate(l.capacity);
     if (na) std::memcpy(l.text, a, sizeof(wchar_t) * size_t(na));
@@ -157,14 +168,15 @@ Position TextDocument::Insert(Position p, const wchar_t* text, int length) {
     const int tailLen = first.length - p.column;
     std::wstring tail(first.text + p.column, size_t(tailLen));
     if (tailLen > 0) {
+        const int cap = Capacity(int64_t(p.column) + firstEnd, 3);
         const int n = p.column + firstEnd;
-        wchar_t* buf = TextAlloc::Allocate(2 * n + 3);
+        wchar_t* buf = TextAlloc::Allocate(cap);
         std::memcpy(buf, first.text, sizeof(wchar_t) * size_t(p.column));
         std::memcpy(buf + p.column, text, sizeof(wchar_t) * size_t(firstEnd));
         buf[n] = 0;
         TextAlloc::Free(first.text, first.capacity);
         first.text = buf;
-        first.capacity = 2 * n + 3;
+        first.capacity = cap;
         first.length = n;
     } else {
         InsertIntoLine(first, p.column, text, firstEnd);
@@ -203,7 +215,7 @@ void TextDocument::Delete(Position a, Position b) {
         return;
     }
     Line& first = (*lines)[a.line];
-    first.Reallocate(2 * a.column + 3, a.column);
+    first.Reallocate(Capacity(a.column, 3), a.column);
     Line& last = (*lines)[b.line];
     InsertIntoLine((*lines)[a.line], a.column, last.text + b.column, last.length - b.column);
     lines->Erase(a.line + 1, b.line - a.line);

@@ -513,6 +513,38 @@ TEST_F(EditControl, LoadAndSaveThroughMessages) {
     DeleteFileW(out.c_str());
 }
 
+// A line is at most INT32_MAX bytes. A longer one is refused at load rather
+// than cut (a later save would write the shortened file): the previous text
+// stays, still read from its own file. The file is sparse, 2^31 + 16 zero
+// bytes (zeros are units of code page 1252) without a line break; it is
+// loaded in place, which maps it rather than copying it.
+TEST_F(EditControl, ALineLongerThanTwoGigabytesIsRefusedAtLoad) {
+    const std::wstring small = TempPath(L"mp_msg_before.txt"), huge = TempPath(L"mp_msg_huge.txt");
+    WriteFileBytes(small, "previous\r\ntext");
+    ASSERT_EQ(Send(MPM_LOADINPLACE, reinterpret_cast<WPARAM>(small.c_str()), MAKELPARAM(1252, LB_CRLF)), 1);
+    HANDLE f = CreateFileW(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = (int64_t(1) << 31) + 16;
+    const bool sized = SetFilePointerEx(f, size, nullptr, FILE_BEGIN) && SetEndOfFile(f);
+    CloseHandle(f);
+    // Reading the text after a wrong success would convert 2 GiB: stop first.
+    SetLastError(0);
+    const LRESULT loaded =
+        sized ? Send(MPM_LOADINPLACE, reinterpret_cast<WPARAM>(huge.c_str()), MAKELPARAM(1252, LB_CRLF)) : 0;
+    const DWORD error = GetLastError();
+    if (loaded) Send(MPM_CLOSEDOC);
+    DeleteFileW(huge.c_str());
+    ASSERT_TRUE(sized) << "no room for a sparse file of 2 GiB";
+    ASSERT_EQ(loaded, 0);
+    EXPECT_EQ(error, DWORD(ERROR_FILE_TOO_LARGE));
+    EXPECT_EQ(Send(MPM_GETLINECOUNT), 2);
+    EXPECT_EQ(All(), L"previous\ntext");
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(Send(MPM_GETFILENAME))), small);
+    Send(MPM_CLOSEDOC);
+    DeleteFileW(small.c_str());
+}
+
 TEST_F(EditControl, ReplaceTheWholeTextThroughAMessage) {
     const std::wstring src = TempPath(L"mp_msg_repl.txt");
     WriteFileBytes(src, "new text");

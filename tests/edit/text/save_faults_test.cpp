@@ -1,0 +1,362 @@
+// Saving with a failure injected at each step in turn, the way SQLite tests
+// its I/O: the first step of a save fails, then the second, and so on until a
+// save runs through. After every failed save the user's file must be byte
+// for byte what it was, no temporary or moved-aside file may be left in its
+// folder, and the document must show the same text and modified state. The
+// control runs in this process so that the test can set the fault hook of
+// its file code; everything else goes through messages.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "EditProtocol.h"
+#include "EditWindow.h"
+#include "FileIO.h"
+
+// Names the steps in failure messages.
+void PrintTo(SaveStep step, std::ostream* os) {
+    static const char* const kNames[] = {"Allocate", "Create", "Write",        "Flush",
+                                         "Replace",  "Reopen", "NoReplaceFile"};
+    *os << kNames[int(step)];
+}
+
+namespace {
+
+int g_failAt = 0;  // the step to fail, counted from 1
+int g_steps = 0;
+std::set<SaveStep> g_failedKinds;
+
+bool FailTheNthStep(SaveStep step) {
+    if (step == SaveStep::NoReplaceFile) return false;  // not a failure
+    if (++g_steps != g_failAt) return false;
+    g_failedKinds.insert(step);
+    return true;
+}
+
+// The same on a file system without ReplaceFileW: the target is renamed
+// aside and the new file renamed into its place.
+bool FailTheNthStepWithoutReplaceFile(SaveStep step) {
+    return step == SaveStep::NoReplaceFile || FailTheNthStep(step);
+}
+
+struct TempDir {
+    std::wstring path;
+    explicit TempDir(const wchar_t* prefix = L"SVF") {
+        wchar_t dir[MAX_PATH], name[MAX_PATH];
+        GetTempPathW(MAX_PATH, dir);
+        GetTempFileNameW(dir, prefix, 0, name);
+        DeleteFileW(name);
+        CreateDirectoryW(name, nullptr);
+        path = name;
+    }
+    ~TempDir() {
+        for (const std::wstring& f : Files()) {
+            SetFileAttributesW((*this / f).c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW((*this / f).c_str());
+        }
+        RemoveDirectoryW(path.c_str());
+    }
+    std::wstring operator/(const std::wstring& name) const { return path + L"\\" + name; }
+    std::vector<std::wstring> Files() const {
+        std::vector<std::wstring> out;
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE) return out;
+        do {
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) out.push_back(fd.cFileName);
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+};
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    DWORD n = 0;
+    WriteFile(f, bytes.data(), DWORD(bytes.size()), &n, nullptr);
+    CloseHandle(f);
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string s(GetFileSize(f, nullptr), '\0');
+    DWORD n = 0;
+    if (!s.empty()) ReadFile(f, s.data(), DWORD(s.size()), &n, nullptr);
+    CloseHandle(f);
+    return s;
+}
+
+// Files in the temporary folder whose names start with `prefix`.
+std::set<std::wstring> TempFiles(const wchar_t* prefix) {
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    std::set<std::wstring> out;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((std::wstring(dir) + prefix + L"*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return out;
+    do out.insert(fd.cFileName); while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return out;
+}
+
+// About 700 KB in code page 1252, lines of non-ASCII text, no final break:
+// more than one write buffer, and conversions in batches.
+std::string SampleFile() {
+    std::string s;
+    for (int i = 0; i < 20000; ++i) {
+        if (i) s += "\r\n";
+        s += "line " + std::to_string(i) + " caf\xE9 na\xEFve text";
+    }
+    return s;
+}
+
+std::string Utf8(const std::wstring& w) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(size_t(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+class SaveFaults : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { RegisterEditClass(GetModuleHandleW(nullptr)); }
+    void SetUp() override {
+        edit_ = CreateWindowExW(0, MRPAD_CLASS_NAME, L"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(edit_, nullptr);
+    }
+    void TearDown() override {
+        SetSaveFaultHookForTesting(nullptr);
+        DestroyWindow(edit_);
+    }
+
+    LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) { return SendMessageW(edit_, msg, wp, lp); }
+    bool Load(const std::wstring& path, bool inPlace) {
+        return Send(inPlace ? MPM_LOADINPLACE : MPM_LOADFILE, reinterpret_cast<WPARAM>(path.c_str()),
+                    MAKELPARAM(1252, LB_CRLF)) == 1;
+    }
+    LRESULT Save(UINT msg, const std::wstring& path, const SaveFormat* format) {
+        return Send(msg, reinterpret_cast<WPARAM>(path.c_str()), reinterpret_cast<LPARAM>(format));
+    }
+    void Insert(Position p, const wchar_t* s) {
+        TextArg a = {s, -1};
+        Send(MPM_INSERTTEXT, reinterpret_cast<WPARAM>(&p), reinterpret_cast<LPARAM>(&a));
+    }
+    std::wstring Text(int lineBreak = LB_CRLF) {
+        RangeTextArg arg = {0, 0, INT_MAX, INT_MAX, nullptr, lineBreak};
+        std::wstring s(size_t(Send(MPM_GETRANGETEXT, reinterpret_cast<WPARAM>(&arg))), L'\0');
+        arg.buffer = s.data();
+        Send(MPM_GETRANGETEXT, reinterpret_cast<WPARAM>(&arg));
+        return s;
+    }
+    bool Modified() { return Send(MPM_ISMODIFIED) != 0; }
+    std::wstring FileName() {
+        const wchar_t* p = reinterpret_cast<const wchar_t*>(Send(MPM_GETFILENAME));
+        return p ? p : L"";
+    }
+
+    // Fails the 1st, 2nd, ... step of `save` until one runs through, checking
+    // after each failure that nothing changed. Returns the kinds of step that
+    // were failed.
+    template <typename SaveFn>
+    std::set<SaveStep> FailEveryStep(SaveFn save, const std::wstring& path, const TempDir& dir,
+                                     SaveFaultHook hook = FailTheNthStep) {
+        const std::string file = ReadBytes(path);
+        const std::vector<std::wstring> files = dir.Files();
+        const std::wstring text = Text();
+        const bool modified = Modified();
+        const std::wstring name = FileName();
+        g_failedKinds.clear();
+        for (int n = 1;; ++n) {
+            if (n > 400) {
+                ADD_FAILURE() << "the save never ran through";
+                break;
+            }
+            g_failAt = n;
+            g_steps = 0;
+            SetSaveFaultHookForTesting(hook);
+            const LRESULT r = save();
+            SetSaveFaultHookForTesting(nullptr);
+            if (g_steps < n) {  // nothing failed
+                EXPECT_EQ(r, 1) << "with every step succeeding";
+                break;
+            }
+            EXPECT_EQ(r, 0) << "step " << n << " failed";
+            EXPECT_TRUE(ReadBytes(path) == file) << "the file changed when step " << n << " failed";
+            EXPECT_EQ(dir.Files(), files) << "step " << n;
+            EXPECT_TRUE(Text() == text) << "the text changed when step " << n << " failed";
+            EXPECT_EQ(Modified(), modified) << "step " << n;
+            EXPECT_EQ(FileName(), name) << "step " << n;
+            if (HasFailure()) break;
+        }
+        return g_failedKinds;
+    }
+
+    HWND edit_ = nullptr;
+};
+
+const std::set<SaveStep> kEveryStepButReopen = {SaveStep::Allocate, SaveStep::Create, SaveStep::Write,
+                                                SaveStep::Flush, SaveStep::Replace};
+
+TEST_F(SaveFaults, APrivateCopyDocumentSurvivesAFailureAtEveryStep) {
+    TempDir dir;
+    const std::wstring path = dir / L"name.txt";
+    const std::string original = SampleFile();
+    WriteBytes(path, original);
+    ASSERT_TRUE(Load(path, false));
+    Insert({1, 0}, L"edited ");
+    std::string want = original;
+    want.insert(want.find("\r\n") + 2, "edited ");
+
+    // Saving in the file's own encoding: unchanged lines are copied.
+    auto save = [&] { return Save(MPM_SAVEFILE, path, nullptr); };
+    EXPECT_EQ(FailEveryStep(save, path, dir), kEveryStepButReopen);
+    EXPECT_TRUE(ReadBytes(path) == want);
+    EXPECT_FALSE(Modified());
+    EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
+
+    // A copy in another encoding: lines are converted.
+    Insert({2, 0}, L"\x20AC ");
+    const SaveFormat utf8 = {65001, LB_LF, 1};
+    auto copy = [&] { return Save(MPM_SAVECOPY, path, &utf8); };
+    EXPECT_EQ(FailEveryStep(copy, path, dir), kEveryStepButReopen);
+    EXPECT_TRUE(ReadBytes(path) == "\xEF\xBB\xBF" + Utf8(Text(LB_LF)));
+    EXPECT_TRUE(Modified());
+}
+
+TEST_F(SaveFaults, AnInPlaceDocumentSurvivesAFailureAtEveryStep) {
+    TempDir dir;
+    const std::wstring path = dir / L"name.txt";
+    const std::string original = SampleFile();
+    WriteBytes(path, original);
+    ASSERT_TRUE(Load(path, true));
+    Insert({1, 0}, L"edited ");
+    std::string want = original;
+    want.insert(want.find("\r\n") + 2, "edited ");
+
+    // Over the file the lines are read from: it has to be kept aside.
+    auto save = [&] { return Save(MPM_SAVEFILE, path, nullptr); };
+    std::set<SaveStep> all = kEveryStepButReopen;
+    all.insert(SaveStep::Reopen);
+    EXPECT_EQ(FailEveryStep(save, path, dir), all);
+    EXPECT_TRUE(ReadBytes(path) == want);
+    EXPECT_FALSE(Modified());
+    const std::vector<std::wstring> kept = {L"name.txt", L"~#name#.tmp"};
+    EXPECT_EQ(dir.Files(), kept);
+    EXPECT_TRUE(ReadBytes(dir / L"~#name#.tmp") == original);
+
+    // Again, now that the lines are read from the moved-aside file.
+    Insert({3, 0}, L"again ");
+    const std::string saved = ReadBytes(path);
+    EXPECT_EQ(FailEveryStep(save, path, dir), kEveryStepButReopen);
+    EXPECT_TRUE(ReadBytes(path) != saved);
+    EXPECT_EQ(dir.Files(), kept);
+    EXPECT_TRUE(ReadBytes(dir / L"~#name#.tmp") == original);
+
+    // Once the document lets the file go, only the file is left.
+    ASSERT_TRUE(Load(path, false));
+    EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
+}
+
+TEST_F(SaveFaults, WithoutReplaceFileTheRenamesSurviveAFailureAtEveryStep) {
+    TempDir dir;
+    const std::wstring path = dir / L"name.txt";
+    const std::string original = SampleFile();
+    WriteBytes(path, original);
+    auto save = [&] { return Save(MPM_SAVEFILE, path, nullptr); };
+    std::set<SaveStep> all = kEveryStepButReopen;
+    all.insert(SaveStep::Reopen);
+
+    ASSERT_TRUE(Load(path, true));
+    Insert({1, 0}, L"in place ");
+    EXPECT_EQ(FailEveryStep(save, path, dir, FailTheNthStepWithoutReplaceFile), all);
+    std::string want = original;
+    want.insert(want.find("\r\n") + 2, "in place ");
+    EXPECT_TRUE(ReadBytes(path) == want);
+    const std::vector<std::wstring> kept = {L"name.txt", L"~#name#.tmp"};
+    EXPECT_EQ(dir.Files(), kept);
+    EXPECT_TRUE(ReadBytes(dir / L"~#name#.tmp") == original);
+
+    ASSERT_TRUE(Load(path, false));
+    EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
+    Insert({2, 0}, L"copy ");
+    EXPECT_EQ(FailEveryStep(save, path, dir, FailTheNthStepWithoutReplaceFile), kEveryStepButReopen);
+    want.insert(want.find("\r\n", want.find("\r\n") + 2) + 2, "copy ");
+    EXPECT_TRUE(ReadBytes(path) == want);
+    EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
+}
+
+TEST_F(SaveFaults, WholeTextReplacementSurvivesAFailureAtEveryStep) {
+    TempDir dir;
+    const std::wstring original = dir / L"original.txt";
+    WriteBytes(original, SampleFile());
+    ASSERT_TRUE(Load(original, false));
+    Insert({0, 0}, L"typed ");
+    WriteBytes(dir / L"new.txt", "replacement\r\ntext");
+    const std::set<std::wstring> undoFiles = TempFiles(L"FT_"), temps = TempFiles(L"~MP");
+    const std::wstring text = Text();
+
+    // The replacement keeps the previous text in a file to undo to: when that
+    // file cannot be written the text stays as it was, and nothing is recorded.
+    FileReplaceArg arg = {nullptr, 1252, 0};
+    const std::wstring replacement = dir / L"new.txt";
+    arg.path = replacement.c_str();
+    auto replace = [&]() -> LRESULT {
+        Send(MPM_REPLACEFILE, reinterpret_cast<WPARAM>(&arg));
+        return Text() == L"replacement\r\ntext" ? 1 : 0;
+    };
+    std::set<SaveStep> kinds = FailEveryStep(replace, replacement, dir);
+    EXPECT_TRUE(kinds.count(SaveStep::Allocate) && kinds.count(SaveStep::Write) &&
+                kinds.count(SaveStep::Replace));
+    EXPECT_EQ(TempFiles(L"~MP"), temps);
+    EXPECT_EQ(TempFiles(L"FT_").size(), undoFiles.size() + 1);  // the one the undo step holds
+    EXPECT_EQ(Send(MPM_CANUNDO), 1);
+    Send(WM_COMMAND, ECMD_UNDO);
+    EXPECT_TRUE(Text() == text);
+    Send(MPM_EMPTYUNDO);
+    EXPECT_EQ(TempFiles(L"FT_"), undoFiles);
+}
+
+// Replacing the file keeps what belongs to the file rather than to its
+// content: attributes, and the creation time where the file system keeps one
+// (Wine on Linux does not: it reports a time of its own whatever is set).
+TEST_F(SaveFaults, ASavedFileKeepsItsCreationTimeAndAttributes) {
+    TempDir dir;
+    const std::wstring path = dir / L"kept.txt";
+    WriteBytes(path, "old\r\ntext");
+    const FILETIME created = {0x12345678, 0x01C2A000};  // in 2002
+    HANDLE h =
+        CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetFileTime(h, &created, nullptr, nullptr));
+    CloseHandle(h);
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info));
+    const bool keepsCreationTime = CompareFileTime(&info.ftCreationTime, &created) == 0;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+    for (bool inPlace : {false, true}) {
+        ASSERT_TRUE(Load(path, inPlace));
+        Insert({0, 0}, inPlace ? L"in place " : L"copy ");
+        ASSERT_EQ(Save(MPM_SAVEFILE, path, nullptr), 1);
+        ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info));
+        if (keepsCreationTime) {
+            EXPECT_EQ(CompareFileTime(&info.ftCreationTime, &created), 0) << inPlace;
+        }
+        EXPECT_TRUE(info.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) << inPlace;
+        EXPECT_TRUE(info.dwFileAttributes & FILE_ATTRIBUTE_ARCHIVE) << inPlace;
+    }
+    EXPECT_EQ(ReadBytes(path), "in place copy old\r\ntext");
+    ASSERT_TRUE(Load(path, false));  // lets the moved-aside file go
+}
+
+}  // namespace
