@@ -263,6 +263,8 @@ LRESULT View::DisplayMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         case MPM_FOLDMODE:
             if (!query && Int(wp) >= 0 && Int(wp) <= 3) SetFoldMode(Int(wp));
             return foldMode_;
+        case MPM_SETPAGERECT: return SetPageRect(Ptr<const RECT>(wp));
+        case MPM_DRAWPAGE: return DrawPage(reinterpret_cast<HDC>(wp), lp != 0);
         case MPM_HIGHLIGHTER: {
             IHighlighter* h = Ptr<IHighlighter>(wp);
             auto it = std::find(highlighters_.begin(), highlighters_.end(), h);

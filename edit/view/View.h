@@ -256,6 +256,9 @@ private:
                        bool* underline) const;
     void PaintLineEnd(HDC dc, int x, int rowTop, COLORREF back, bool last, bool folded, const RECT& rowRect);
     void SetRuler(bool on);
+    // Page rendering (messages 1081, 1082).
+    bool SetPageRect(const RECT* page);
+    bool DrawPage(HDC dc, bool color);
     static LRESULT CALLBACK RulerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void PaintRuler(HDC dc, const RECT& rc);
 
