@@ -12,8 +12,8 @@
 
 #include "EditProtocol.h"
 
-namespace {
-
+// Shared by every test file of an executable: the parent class is registered
+// once, with this one procedure, and all notifications land in one list.
 struct Notice {
     HWND from;
     UINT_PTR id;
@@ -147,5 +147,3 @@ protected:
 };
 
 inline bool Same(Position a, Position b) { return a.line == b.line && a.column == b.column; }
-
-}  // namespace
