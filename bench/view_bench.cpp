@@ -1,6 +1,7 @@
 // View benchmark: full repaints of a 1000 × 700 window over a 10-million-line
-// document (loaded from a file) and over one wrapped 10 MB line, and turning
-// wrapping on for a 100,000-line document, through the control's messages.
+// document (loaded from a file), over one wrapped 10 MB line and at both ends
+// of one unwrapped 1M-unit line, and turning wrapping on for a 100,000-line
+// document, through the control's messages.
 //
 //   scripts/bench.sh view_bench
 #include <windows.h>
@@ -110,6 +111,46 @@ int main() {
     SendMessageW(one, MPM_SETCARET, reinterpret_cast<WPARAM>(&start), 0);
     std::printf("  full repaint 1000x700, wrapped 10 MB line: %6.2f ms\n", Repaint(one, 30) * 1e3);
     DestroyWindow(one);
+
+    // One line of a million units, not wrapped: a paint at its start and at
+    // its end (scrolled right) should cost about the same. Beside them, the
+    // floor: the visible text drawn with one ExtTextOutW.
+    HWND wide = MakeControl(font);
+    text.assign(text.begin(), text.begin() + 1000000);
+    arg = {text.c_str(), int(text.size())};
+    SendMessageW(wide, MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&arg));
+    SendMessageW(wide, MPM_SETCARET, reinterpret_cast<WPARAM>(&start), 1);
+    const double atStart = Repaint(wide, 15);
+    Position end = {0, 1000000};
+    SendMessageW(wide, MPM_SETCARET, reinterpret_cast<WPARAM>(&end), 1);
+    const double atEnd = Repaint(wide, 15);
+    double floor = 0;
+    {
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, 1000, 700);
+        ReleaseDC(nullptr, screen);
+        HGDIOBJ old = SelectObject(dc, bmp);
+        HGDIOBJ oldFont = SelectObject(dc, font);
+        std::vector<double> t;
+        for (int i = 0; i < 15; ++i) {
+            const double t1 = Now();
+            ExtTextOutW(dc, 0, 0, 0, nullptr, text.c_str() + 900000, 140, nullptr);
+            GdiFlush();
+            t.push_back(Now() - t1);
+        }
+        std::sort(t.begin(), t.end());
+        floor = t[t.size() / 2];
+        SelectObject(dc, oldFont);
+        SelectObject(dc, old);
+        DeleteObject(bmp);
+        DeleteDC(dc);
+    }
+    std::printf("  full repaint, 1M-unit line, at its start:  %6.2f ms\n", atStart * 1e3);
+    std::printf("  full repaint, 1M-unit line, at its end:    %6.2f ms (%.2fx the start)\n", atEnd * 1e3,
+                atEnd / atStart);
+    std::printf("  GDI floor, one ExtTextOutW of a row:       %6.2f ms\n", floor * 1e3);
+    DestroyWindow(wide);
 
     // Turning wrapping on for 100,000 lines.
     HWND lines = MakeControl(font);

@@ -274,6 +274,7 @@ void View::SetFirstVisible(int line, int subRow) {
 // width, code page): every line is cut into rows again, and the caret record
 // and the system caret follow.
 void View::Relayout(bool repaint) {
+    skip_.line = -1;
     if (!doc_) return;
     if (wrapper_) {
         RewrapAll();
@@ -449,6 +450,7 @@ void View::FoldTimerTick() {
 
 void View::TextChanged(Position s, Position e0, Position e1, bool statesChanged) {
     const CaretPos before = caretRec_;
+    skip_.line = -1;
     LayoutChangedFrom(s.line);
     const int rowsBefore = RowCount(s.line);
     if (wrapper_ && wraps_ && s.line < wraps_->Count()) {
@@ -510,6 +512,7 @@ void View::TextChanged(Position s, Position e0, Position e1, bool statesChanged)
 // document shown and is made again for a new or reloaded one.
 void View::ResetLayout() {
     LayoutChangedFrom(0);
+    skip_.line = -1;
     delete depths_;
     depths_ = nullptr;
     delete wraps_;

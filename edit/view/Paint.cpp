@@ -450,9 +450,18 @@ void View::PaintLine(HDC dc, int line, const RECT& lineRect, const RECT& update)
         else special = false;
         RECT rowRect = {lineRect.left, top, lineRect.right, top + lh};
         FillRect(dc, rowRect, rowBack);
+        // Units left of the update area are only measured, and from where
+        // the last paint of this row stopped measuring: a row scrolled far
+        // to the right costs what is visible.
+        int first = start;
         int x = x0;
+        if (clip.left > x0) {
+            int skipped = 0;
+            first = SkipColumns(text, n, line, start, end, clip.left - x0, &skipped);
+            x = x0 + skipped;
+        }
         bool stop = false;
-        for (int c = start; c < end && !stop;) {
+        for (int c = first; c < end && !stop;) {
             int e = c + 1;
             while (e < end && (st[e] == st[c] || IsLowSurrogate(text[e])) && e - c < 512) ++e;
             if (e < end && IsLowSurrogate(text[e])) ++e;  // a pair stays in one run
@@ -507,6 +516,11 @@ int View::PaintRun(HDC dc, const wchar_t* text, int from, int to, unsigned short
             int w;
             if (c == L'\t') w = tab - (x - rowX0) % tab;
             else w = metrics_.Width(c);
+            if (x + w < clip.left) {  // left of what is painted: only advance
+                x += w;
+                ++i;
+                continue;
+            }
             RECT cell = {x, top, x + w, top + lh};
             FillRect(dc, cell, back);
             if (c == L'\t' && parts_[2]) {
@@ -573,6 +587,26 @@ int View::PaintRun(HDC dc, const wchar_t* text, int from, int to, unsigned short
         i = j;
     }
     return x;
+}
+
+// The first unit of the row [start, end) of `line` that reaches `target`
+// pixels from the row's start, and (in *x) where it starts.
+int View::SkipColumns(const wchar_t* text, int n, int line, int start, int end, int target, int* x) {
+    int c = start, d = 0;
+    if (skip_.line == line && skip_.rowStart == start && skip_.unit <= end && skip_.x <= target) {
+        c = skip_.unit;
+        d = skip_.x;
+    }
+    const int tab = std::max(TabPixels(), 1);
+    while (c < end) {
+        const int w = text[c] == L'\t' ? tab - d % tab : metrics_.CharWidth(text, c, n);
+        if (d + w >= target) break;
+        d += w;
+        c += CharUnits(text, c, n);
+    }
+    skip_ = {line, start, c, d};
+    *x = d;
+    return c;
 }
 
 void View::PaintLineEnd(HDC dc, int x, int top, COLORREF back, bool last, bool folded, const RECT& rowRect) {

@@ -254,6 +254,7 @@ private:
                  bool special, int x, int rowTop, int rowStart, const RECT& clip, bool* stop);
     void ResolveColors(unsigned short style, COLORREF rowBack, bool special, COLORREF* text, COLORREF* back,
                        bool* underline) const;
+    int SkipColumns(const wchar_t* text, int n, int line, int start, int end, int target, int* x);
     void PaintLineEnd(HDC dc, int x, int rowTop, COLORREF back, bool last, bool folded, const RECT& rowRect);
     void SetRuler(bool on);
     // Page rendering (messages 1081, 1082).
@@ -343,6 +344,9 @@ private:
     HBITMAP paintBmp_ = nullptr;
     HGDIOBJ paintOld_ = nullptr;
     SIZE paintSize_ = {0, 0};
+    struct {
+        int line, rowStart, unit, x;
+    } skip_ = {-1, 0, 0, 0};  // where painting last found a row's first visible unit
 
     // Input state.
     bool hasCaret_ = false;     // the system caret exists (focus)

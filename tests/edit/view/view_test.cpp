@@ -576,3 +576,37 @@ TEST_F(ViewTest, TabWidthAndCodePageChangesLayTheTextOutAgain) {
     Send(MPM_CLOSEDOC);
     DeleteFileW(path);
 }
+
+// A row scrolled far to the right is painted from the first visible unit on,
+// measured from where the last paint stopped: after an edit the glyphs still
+// stand where the caret says.
+TEST_F(ViewTest, ALongRowScrolledRightIsPaintedWhereTheCaretIs) {
+    PlainMargins();
+    Send(MPM_VIEWPART, 5, 0);  // no end-of-file mark
+    Send(MPM_VIEWPART, 2, 0);  // no whitespace marks
+    SetFocus(edit_);
+    std::wstring text;
+    for (int i = 0; i < 3000; ++i) text += L"ab\t";
+    Insert(text + L"Z");
+    auto zBeforeCaret = [&] {
+        Position end = {0, INT_MAX};
+        SendP(MPM_SETCARET, &end, (void*)1);
+        UpdateWindow(edit_);
+        POINT pt;
+        GetCaretPos(&pt);
+        Capture cap(edit_);
+        const COLORREF back = cap.At(pt.x + cw_ + 3, 2);
+        const int x = pt.x + 1;  // where the caret's line stands
+        // "Z" ends at the caret; before it the tab leaves two cells blank.
+        EXPECT_GT(lh_ * cw_ - cap.Count({x - cw_, 0, x, lh_}, back), 0) << "caret at " << x;
+        EXPECT_EQ(cap.Count({x - 3 * cw_, 0, x - cw_, lh_}, back), 2 * cw_ * lh_);
+        EXPECT_EQ(cap.Count({x + 2, 0, x + 2 + cw_, lh_}, back), cw_ * lh_);
+    };
+    zBeforeCaret();
+    zBeforeCaret();  // the second paint starts from where the first stopped
+    Position home = {0, 0};
+    Insert(L"q", &home);
+    zBeforeCaret();
+    Send(MPM_TABWIDTH, 8);
+    zBeforeCaret();
+}
