@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "GdiScopes.h"
 #include "View.h"
 
 namespace {
@@ -21,37 +22,6 @@ struct PlainColors {
         table[1] = table[6] = RGB(0, 0, 0);
     }
 };
-
-// Selects an object into a device context for the lifetime of the scope.
-class SelectScope {
-public:
-    SelectScope(HDC dc, HGDIOBJ obj) : dc_(dc), old_(SelectObject(dc, obj)) {}
-    ~SelectScope() { SelectObject(dc_, old_); }
-    SelectScope(const SelectScope&) = delete;
-    SelectScope& operator=(const SelectScope&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
-
-// Restores a device context's state (clipping, colours, alignment) on exit.
-class SavedDc {
-public:
-    explicit SavedDc(HDC dc) : dc_(dc), saved_(SaveDC(dc)) {}
-    ~SavedDc() { RestoreDC(dc_, saved_); }
-    SavedDc(const SavedDc&) = delete;
-    SavedDc& operator=(const SavedDc&) = delete;
-
-private:
-    HDC dc_;
-    int saved_;
-};
-
-void Fill(HDC dc, const RECT& rc, COLORREF c) {
-    SetBkColor(dc, c);
-    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
-}
 
 }  // namespace
 
@@ -123,7 +93,7 @@ bool View::DrawPage(HDC dc, bool color) {
             if (col.top < col.bottom) {
                 SavedDc clip(dc);
                 IntersectClipRect(dc, col.left, col.top, col.right, col.bottom);
-                if (color) Fill(dc, col, colors_[0]);
+                if (color) FillSolid(dc, col, colors_[0]);
                 SetTextColor(dc, colors_[1]);
                 SetTextAlign(dc, TA_RIGHT | TA_TOP);
                 wchar_t num[16];
@@ -138,7 +108,7 @@ bool View::DrawPage(HDC dc, bool color) {
             const int start = r == 0 ? 0 : std::min(wv->data[r - 1], n);
             const int end = rows == 1 ? n : std::clamp(wv->data[r], start, n);
             const RECT row = {area.left, LONG(y), area.right, LONG(y + lh)};
-            if (color) Fill(dc, row, colors_[0]);
+            if (color) FillSolid(dc, row, colors_[0]);
             int x = area.left;
             bool stop = false;
             for (int c = start; c < end && !stop;) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "GdiScopes.h"
 #include "View.h"
 
 namespace {
@@ -26,44 +27,10 @@ HINSTANCE ThisModule() {
 
 namespace {
 
-void FillRect(HDC dc, const RECT& rc, COLORREF c) {
-    SetBkColor(dc, c);
-    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
-}
-
 void Stroke(HDC dc, int x1, int y1, int x2, int y2) {
     MoveToEx(dc, x1, y1, nullptr);
     LineTo(dc, x2, y2);
 }
-
-// A pen selected for the lifetime of the object.
-class PenScope {
-public:
-    PenScope(HDC dc, COLORREF c) : dc_(dc), pen_(CreatePen(PS_SOLID, 1, c)) { old_ = SelectObject(dc, pen_); }
-    ~PenScope() {
-        SelectObject(dc_, old_);
-        DeleteObject(pen_);
-    }
-    PenScope(const PenScope&) = delete;
-    PenScope& operator=(const PenScope&) = delete;
-
-private:
-    HDC dc_;
-    HPEN pen_;
-    HGDIOBJ old_;
-};
-
-class FontScope {
-public:
-    FontScope(HDC dc, HFONT f) : dc_(dc) { old_ = SelectObject(dc, f); }
-    ~FontScope() { SelectObject(dc_, old_); }
-    FontScope(const FontScope&) = delete;
-    FontScope& operator=(const FontScope&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
 
 }  // namespace
 
@@ -73,7 +40,7 @@ void LineRender::DrawLine(HDC, int, const RECT&, const RECT&, View&) {}
 
 void LineRender::FillBelow(HDC dc, int y, const RECT& update, View& view) {
     RECT rc = {left, y, right, update.bottom};
-    if (rc.top < rc.bottom) FillRect(dc, rc, view.Color(70));
+    if (rc.top < rc.bottom) FillSolid(dc, rc, view.Color(70));
 }
 
 namespace {
@@ -82,7 +49,7 @@ class LineNumberRender final : public LineRender {
 public:
     void DrawLine(HDC dc, int line, const RECT& rc, const RECT& update, View& view) override {
         RECT col = {left, rc.top, right, rc.bottom};
-        FillRect(dc, col, view.Color(7));
+        FillSolid(dc, col, view.Color(7));
         const int half = view.ExtraSpacing() / 2;
         const int lh = view.LineHeight();
         HRGN clip = CreateRectRgn(0, 0, 0, 0);
@@ -102,7 +69,7 @@ public:
         SetTextAlign(dc, TA_LEFT | TA_TOP);
         const bool bookmark = view.Document()->GetAttr(line, LA_BOOKMARK) != 0;
         if (bookmark || line == view.Caret().line) {
-            FontScope f(dc, view.MarkFont());
+            SelectScope f(dc, view.MarkFont());
             SetTextColor(dc, view.Color(bookmark ? 9 : 23));
             ExtTextOutW(dc, left - 3, rc.top + lh / 2 - 7, 0, nullptr, bookmark ? L"a" : L"4", 1, nullptr);
         }
@@ -111,7 +78,7 @@ public:
     }
     void FillBelow(HDC dc, int y, const RECT& update, View& view) override {
         RECT rc = {left, y, right, update.bottom};
-        if (rc.top < rc.bottom) FillRect(dc, rc, view.Color(7));
+        if (rc.top < rc.bottom) FillSolid(dc, rc, view.Color(7));
     }
 };
 
@@ -120,7 +87,7 @@ public:
     HCURSOR Cursor() const override { return LoadCursorW(nullptr, IDC_HAND); }
     void DrawLine(HDC dc, int line, const RECT& rc, const RECT&, View& view) override {
         RECT col = {left, rc.top, right, rc.bottom};
-        FillRect(dc, col, view.Color(24));
+        FillSolid(dc, col, view.Color(24));
         TextDocument* doc = view.Document();
         const int last = doc->LineCount() - 1;
         int g = line == 0 ? 0 : doc->GetAttr(line, LA_FOLDLEVEL);
@@ -140,7 +107,7 @@ public:
     }
     void FillBelow(HDC dc, int y, const RECT& update, View& view) override {
         RECT rc = {left, y, right, update.bottom};
-        if (rc.top < rc.bottom) FillRect(dc, rc, view.Color(24));
+        if (rc.top < rc.bottom) FillSolid(dc, rc, view.Color(24));
     }
 };
 
@@ -148,7 +115,7 @@ class EditStateRender final : public LineRender {
 public:
     void DrawLine(HDC dc, int line, const RECT& rc, const RECT&, View& view) override {
         RECT col = {left, rc.top, right, rc.bottom};
-        FillRect(dc, col, view.Color(0));
+        FillSolid(dc, col, view.Color(0));
         if (view.Document()->GetAttr(line, LA_CHANGED)) {
             PenScope pen(dc, RGB(255, 0, 0));
             Stroke(dc, left, rc.top, left, rc.bottom);
@@ -160,7 +127,7 @@ class LeftMarginRender final : public LineRender {
 public:
     void DrawLine(HDC dc, int, const RECT& rc, const RECT&, View& view) override {
         RECT col = {left, rc.top, right, rc.bottom};
-        FillRect(dc, col, view.Color(0));
+        FillSolid(dc, col, view.Color(0));
     }
 };
 
@@ -334,14 +301,14 @@ void View::Paint(HDC target, const RECT& update) {
     }
     if (y < textArea_.bottom) {
         RECT rest = {textArea_.left, LONG(y), update.right, update.bottom};
-        if (rest.top < rest.bottom && rest.left < rest.right) FillRect(dc, rest, colors_[70]);
+        if (rest.top < rest.bottom && rest.left < rest.right) FillSolid(dc, rest, colors_[70]);
         for (LineRender* r : renderers_)
             if (r->enabled) r->FillBelow(dc, int(y), update, *this);
     }
     // Anything the text area and margins do not cover (above the first line).
     if (update.top < textArea_.top) {
         RECT band = {update.left, update.top, update.right, std::min<LONG>(textArea_.top, update.bottom)};
-        FillRect(dc, band, colors_[70]);
+        FillSolid(dc, band, colors_[70]);
     }
     SelectObject(dc, oldFont);
     BitBlt(target, update.left, update.top, w, h, dc, update.left, update.top, SRCCOPY);
@@ -449,7 +416,7 @@ void View::PaintLine(HDC dc, int line, const RECT& lineRect, const RECT& update)
         else if (mark) rowBack = colors_[13 + mark];
         else special = false;
         RECT rowRect = {lineRect.left, top, lineRect.right, top + lh};
-        FillRect(dc, rowRect, rowBack);
+        FillSolid(dc, rowRect, rowBack);
         // Units left of the update area are only measured, and from where
         // the last paint of this row stopped measuring: a row scrolled far
         // to the right costs what is visible.
@@ -473,7 +440,7 @@ void View::PaintLine(HDC dc, int line, const RECT& lineRect, const RECT& update)
                 if (st[c] & STYLE_EXTRACARET) {
                     const int bx = x0 + RowX(text, start, c);
                     RECT bar = {bx, top, bx + (bx <= clip.left ? 2 : 1), top + lh};
-                    FillRect(dc, bar, colors_[22]);
+                    FillSolid(dc, bar, colors_[22]);
                 }
         const int rowWidth = (x - x0) / metrics_.AveWidth();
         if (rowWidth > longestRow_) {
@@ -522,7 +489,7 @@ int View::PaintRun(HDC dc, const wchar_t* text, int from, int to, unsigned short
                 continue;
             }
             RECT cell = {x, top, x + w, top + lh};
-            FillRect(dc, cell, back);
+            FillSolid(dc, cell, back);
             if (c == L'\t' && parts_[2]) {
                 PenScope pen(dc, colors_[6]);
                 const int my = top + half + ch / 2;
@@ -566,7 +533,7 @@ int View::PaintRun(HDC dc, const wchar_t* text, int from, int to, unsigned short
             continue;
         }
         RECT cell = {x, top, x + w, top + lh};
-        FillRect(dc, cell, back);
+        FillSolid(dc, cell, back);
         SetTextColor(dc, tc);
         if (units == 2) ExtTextOutW(dc, x, top + half, ETO_CLIPPED, &cell, text + i, 2, nullptr);
         else ExtTextOutW(dc, x, top + half, 0, nullptr, text + i, UINT(j - i), g_dx.data());
@@ -620,7 +587,7 @@ void View::PaintLineEnd(HDC dc, int x, int top, COLORREF back, bool last, bool f
     }
     const int w = metrics_.Width(L'0');
     RECT cell = {x, top, x + w, top + LineHeight()};
-    FillRect(dc, cell, back);
+    FillSolid(dc, cell, back);
     if (parts_[4]) {
         PenScope pen(dc, colors_[6]);
         const int s = (std::min(w, metrics_.Height()) + 3) / 4;
@@ -685,7 +652,7 @@ void View::PaintRuler(HDC target, const RECT& rc) {
     HDC dc = CreateCompatibleDC(target);
     HBITMAP bmp = CreateCompatibleBitmap(target, w, h);
     HGDIOBJ old = SelectObject(dc, bmp);
-    FillRect(dc, rc, colors_[68]);
+    FillSolid(dc, rc, colors_[68]);
     HGDIOBJ oldFont = SelectObject(dc, metrics_.Font() ? metrics_.Font() : GetStockObject(ANSI_FIXED_FONT));
     {
         PenScope pen(dc, colors_[69]);

@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -147,3 +149,52 @@ protected:
 };
 
 inline bool Same(Position a, Position b) { return a.line == b.line && a.column == b.column; }
+
+// A 32-bit bitmap in a memory device context, read back pixel by pixel.
+class Dib {
+public:
+    Dib(int w, int h) : w_(w), h_(h) {
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = -h;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        dc_ = CreateCompatibleDC(nullptr);
+        bmp_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+        old_ = SelectObject(dc_, bmp_);
+    }
+    ~Dib() {
+        SelectObject(dc_, old_);
+        DeleteObject(bmp_);
+        DeleteDC(dc_);
+    }
+    Dib(const Dib&) = delete;
+    Dib& operator=(const Dib&) = delete;
+
+    HDC Dc() const { return dc_; }
+    void Fill(COLORREF c) {
+        GdiFlush();
+        const uint32_t p = (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
+        std::fill(bits_, bits_ + size_t(w_) * size_t(h_), p);
+    }
+    COLORREF At(int x, int y) const {
+        GdiFlush();
+        const uint32_t p = bits_[size_t(y) * size_t(w_) + size_t(x)];
+        return RGB((p >> 16) & 255, (p >> 8) & 255, p & 255);
+    }
+    // Pixels of colour c in r (clipped to the bitmap).
+    int Count(RECT r, COLORREF c) const {
+        int n = 0;
+        for (int y = std::max<int>(r.top, 0); y < std::min<int>(r.bottom, h_); ++y)
+            for (int x = std::max<int>(r.left, 0); x < std::min<int>(r.right, w_); ++x) n += At(x, y) == c;
+        return n;
+    }
+
+protected:
+    int w_, h_;
+    HDC dc_;
+    HBITMAP bmp_;
+    HGDIOBJ old_;
+    uint32_t* bits_ = nullptr;
+};

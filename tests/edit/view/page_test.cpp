@@ -7,51 +7,19 @@
 
 namespace {
 
-// A white 32-bit bitmap to draw pages into, read back pixel by pixel.
-class Page {
+// A white page to draw into.
+class Page : public Dib {
 public:
-    Page(int w, int h) : w_(w), h_(h) {
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        dc_ = CreateCompatibleDC(nullptr);
-        bmp_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-        old_ = SelectObject(dc_, bmp_);
-        Clear();
-    }
-    ~Page() {
-        SelectObject(dc_, old_);
-        DeleteObject(bmp_);
-        DeleteDC(dc_);
-    }
-    Page(const Page&) = delete;
-    Page& operator=(const Page&) = delete;
-
-    HDC Dc() const { return dc_; }
-    void Clear() {
-        GdiFlush();
-        std::fill(bits_, bits_ + size_t(w_) * size_t(h_), 0xFFFFFFu);
-    }
-    COLORREF At(int x, int y) const {
-        GdiFlush();
-        const uint32_t p = bits_[size_t(y) * size_t(w_) + size_t(x)];
-        return RGB((p >> 16) & 255, (p >> 8) & 255, p & 255);
-    }
+    Page(int w, int h) : Dib(w, h) { Clear(); }
+    void Clear() { Fill(RGB(255, 255, 255)); }
     // Pixels in [left, right) x [top, bottom) that are not white.
     int Ink(int left, int top, int right, int bottom) const {
-        int n = 0;
-        for (int y = std::max(top, 0); y < std::min(bottom, h_); ++y)
-            for (int x = std::max(left, 0); x < std::min(right, w_); ++x) n += At(x, y) != RGB(255, 255, 255);
-        return n;
+        const RECT r = {left, top, right, bottom};
+        return (std::min(right, w_) - std::max(left, 0)) * (std::min(bottom, h_) - std::max(top, 0)) -
+               Dib::Count(r, RGB(255, 255, 255));
     }
     int Count(int left, int top, int right, int bottom, COLORREF c) const {
-        int n = 0;
-        for (int y = std::max(top, 0); y < std::min(bottom, h_); ++y)
-            for (int x = std::max(left, 0); x < std::min(right, w_); ++x) n += At(x, y) == c;
-        return n;
+        return Dib::Count({left, top, right, bottom}, c);
     }
     // The leftmost inked column in a band, or -1.
     int FirstInk(int top, int bottom) const {
@@ -59,13 +27,6 @@ public:
             if (Ink(x, top, x + 1, bottom) > 0) return x;
         return -1;
     }
-
-private:
-    int w_, h_;
-    HDC dc_;
-    HBITMAP bmp_;
-    HGDIOBJ old_;
-    uint32_t* bits_ = nullptr;
 };
 
 // Words starting with "key" are class 1 (a keyword).

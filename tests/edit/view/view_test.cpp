@@ -27,39 +27,11 @@ protected:
 };
 
 // What the control paints, captured through WM_PRINTCLIENT.
-class Capture {
+class Capture : public Dib {
 public:
-    explicit Capture(HWND h) {
-        RECT rc;
-        GetClientRect(h, &rc);
-        w_ = rc.right;
-        h_ = rc.bottom;
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = w_;
-        bi.bmiHeader.biHeight = -h_;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        dc_ = CreateCompatibleDC(nullptr);
-        bmp_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-        old_ = SelectObject(dc_, bmp_);
+    explicit Capture(HWND h) : Dib(ClientSize(h).cx, ClientSize(h).cy) {
         SendMessageW(h, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
         GdiFlush();
-    }
-    ~Capture() {
-        SelectObject(dc_, old_);
-        DeleteObject(bmp_);
-        DeleteDC(dc_);
-    }
-    COLORREF At(int x, int y) const {
-        const uint32_t p = bits_[size_t(y) * size_t(w_) + size_t(x)];
-        return RGB((p >> 16) & 255, (p >> 8) & 255, p & 255);
-    }
-    int Count(RECT r, COLORREF c) const {
-        int n = 0;
-        for (int y = std::max<int>(r.top, 0); y < std::min<int>(r.bottom, h_); ++y)
-            for (int x = std::max<int>(r.left, 0); x < std::min<int>(r.right, w_); ++x) n += At(x, y) == c;
-        return n;
     }
     void Save(const wchar_t* path) const {  // for looking at a failure
         BITMAPFILEHEADER fh = {};
@@ -81,11 +53,11 @@ public:
     }
 
 private:
-    int w_, h_;
-    HDC dc_;
-    HBITMAP bmp_;
-    HGDIOBJ old_;
-    uint32_t* bits_ = nullptr;
+    static SIZE ClientSize(HWND h) {
+        RECT rc;
+        GetClientRect(h, &rc);
+        return {rc.right, rc.bottom};
+    }
 };
 
 // Marks the first four units of line 1 as find highlights (class 20).
