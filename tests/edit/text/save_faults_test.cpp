@@ -18,6 +18,7 @@
 #include "EditProtocol.h"
 #include "EditWindow.h"
 #include "FileIO.h"
+#include "FileTestUtil.h"
 
 // Names the steps in failure messages.
 void PrintTo(SaveStep step, std::ostream* os) {
@@ -45,56 +46,6 @@ bool FailTheNthStepWithoutReplaceFile(SaveStep step) {
     return step == SaveStep::NoReplaceFile || FailTheNthStep(step);
 }
 
-struct TempDir {
-    std::wstring path;
-    explicit TempDir(const wchar_t* prefix = L"SVF") {
-        wchar_t dir[MAX_PATH], name[MAX_PATH];
-        GetTempPathW(MAX_PATH, dir);
-        GetTempFileNameW(dir, prefix, 0, name);
-        DeleteFileW(name);
-        CreateDirectoryW(name, nullptr);
-        path = name;
-    }
-    ~TempDir() {
-        for (const std::wstring& f : Files()) {
-            SetFileAttributesW((*this / f).c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileW((*this / f).c_str());
-        }
-        RemoveDirectoryW(path.c_str());
-    }
-    std::wstring operator/(const std::wstring& name) const { return path + L"\\" + name; }
-    std::vector<std::wstring> Files() const {
-        std::vector<std::wstring> out;
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
-        if (h == INVALID_HANDLE_VALUE) return out;
-        do {
-            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) out.push_back(fd.cFileName);
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-};
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(f, INVALID_HANDLE_VALUE);
-    DWORD n = 0;
-    WriteFile(f, bytes.data(), DWORD(bytes.size()), &n, nullptr);
-    CloseHandle(f);
-}
-
-std::string ReadBytes(const std::wstring& path) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string s(GetFileSize(f, nullptr), '\0');
-    DWORD n = 0;
-    if (!s.empty()) ReadFile(f, s.data(), DWORD(s.size()), &n, nullptr);
-    CloseHandle(f);
-    return s;
-}
 
 // Files in the temporary folder whose names start with `prefix`.
 std::set<std::wstring> TempFiles(const wchar_t* prefix) {
