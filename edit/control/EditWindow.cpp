@@ -32,12 +32,13 @@ LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return handled ? r : DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-// No exception leaves the window procedure: running out of memory fails the
-// message with 0 (and WM_CREATE with -1, so the window is not created).
+// No exception leaves the window procedure: running out of memory (or any
+// other failure) fails the message with 0 (and WM_CREATE with -1, so the
+// window is not created).
 LRESULT CALLBACK EditWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     try {
         return Dispatch(hwnd, msg, wp, lp);
-    } catch (const std::bad_alloc&) {
+    } catch (...) {  // running out of memory; nothing else is thrown on purpose
         MessageBeep(MB_ICONHAND);
         return msg == WM_CREATE ? -1 : 0;
     }

@@ -108,7 +108,8 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             return d.lineBreak;
         case MPM_SETLEXER:
             d.SetLexer(Ptr<ILexer>(wp), lp != 0);
-            LexerChanged();
+            for (DocView* v : std::vector<DocView*>(d.views))
+                if (View* view = dynamic_cast<View*>(v)) view->LexerChanged();
             return 0;
         case MPM_GETLEXER: return reinterpret_cast<LRESULT>(d.lexer);
         case MPM_ISMODIFIED: return d.IsModified();

@@ -131,14 +131,11 @@ void View::Paste(bool indent) {
 // with spaces where a line is too short; lines past the end are appended.
 void View::PasteColumn(const std::wstring& text) {
     const std::vector<std::wstring> pieces = SplitLines(text);
+    undo_group::Scope group;
+    if (!ranges_.empty()) DeleteSelection();
     const int x = caretRec_.x, sp = std::max(metrics_.Width(L' '), 1);
     const int tab = std::max(TabPixels(), 1);
     MacroCommand macro;
-    {
-        undo_group::Begin();
-        HideCaret(hwnd_);
-    }
-    if (!ranges_.empty()) DeleteSelection();
     const int count = doc_->LineCount();
     for (size_t i = 0; i < pieces.size(); ++i) {
         const int line = caret_.line + int(i);
@@ -149,10 +146,10 @@ void View::PasteColumn(const std::wstring& text) {
             const wchar_t* t = doc_->LineText(line, &n);
             int d = 0, col = 0;
             while (col < n) {
-                const int w = t[col] == L'\t' ? tab - d % tab : metrics_.Width(t[col]);
+                const int w = t[col] == L'\t' ? tab - d % tab : metrics_.CharWidth(t, col, n);
                 if (d + w > x) break;
                 d += w;
-                ++col;
+                col += CharUnits(t, col, n);
             }
             std::wstring ins = piece;
             if (col == n && d < x) ins.insert(0, size_t((x - d) / sp), L' ');
@@ -163,8 +160,6 @@ void View::PasteColumn(const std::wstring& text) {
         }
     }
     if (macro.Count()) RunCommand(macro);
-    undo_group::End();
-    ShowCaret(hwnd_);
     ScrollCaretIntoView();
 }
 

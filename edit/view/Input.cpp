@@ -171,8 +171,10 @@ void View::Backspace(bool forward) {
                 macro.AddBack(new DeleteCommand(r.start, r.end));
                 r.end = r.start;
             } else {
-                macro.AddBack(new DeleteCommand({r.end.line, r.end.column - 1}, r.end));
-                --r.end.column;
+                // The character before the end, a whole surrogate pair included.
+                const int before = std::max(CharLeft(r.end).column, r.start.column);
+                macro.AddBack(new DeleteCommand({r.end.line, before}, r.end));
+                r.end.column = before;
             }
         }
         if (any) {

@@ -418,12 +418,13 @@ void View::SetFoldMode(int mode) {
     if (mode == 1) doc_->foldsValidFrom = 0;
     LayoutMargins();
     Invalidate();
+    // The pass starts over for the fold pass method, whatever ran before:
+    // hosts set the method again after every lexer change.
     if (foldTimer_) {
         KillTimer(hwnd_, 3);
         foldTimer_ = false;
-    } else if (mode == 1) {
-        foldTimer_ = SetTimer(hwnd_, 3, 80, nullptr) != 0;
     }
+    if (mode == 1) foldTimer_ = SetTimer(hwnd_, 3, 80, nullptr) != 0;
 }
 
 void View::FoldTimerTick() {

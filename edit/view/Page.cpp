@@ -48,6 +48,9 @@ bool View::SetPageRect(const RECT* page) {
     }
     RecomputeTopRow();
     UpdateCaretRecord();
+    Invalidate();
+    UpdateScrollBars();
+    PlaceCaret();
     return true;
 }
 
@@ -87,7 +90,9 @@ bool View::DrawPage(HDC dc, bool color) {
         }
         const WrapVector* wv = WrapOf(line);
         const int rows = RowCount(line);
-        if (numbers->enabled && y >= area.top - lh * rows) {
+        // The number stands at the line's top: a line begun on an earlier
+        // page has none on this one.
+        if (numbers->enabled && y > area.top - lh) {
             const RECT col = {numbers->left, LONG(std::max<long long>(y, area.top)), numbers->right,
                               LONG(std::min<long long>(y + lh * rows, area.bottom))};
             if (col.top < col.bottom) {

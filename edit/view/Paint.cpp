@@ -3,6 +3,7 @@
 // size of the update rectangle and copied to the window at the end.
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <vector>
 
 #include "GdiScopes.h"
@@ -252,7 +253,14 @@ void View::OnPaint() {
     HDC dc = BeginPaint(hwnd_, &ps);
     invalidAll_ = false;
     paintPending_ = false;
-    if (!IsRectEmpty(&ps.rcPaint)) Paint(dc, ps.rcPaint);
+    // EndPaint must follow whatever happens: out of memory on a huge line
+    // drops the off-screen bitmap (its origin and font are lost) and beeps.
+    try {
+        if (!IsRectEmpty(&ps.rcPaint)) Paint(dc, ps.rcPaint);
+    } catch (const std::exception&) {
+        FreePaintBitmap();
+        MessageBeep(MB_ICONHAND);
+    }
     // A caret move that waited for this paint: placed while painting hides it.
     if (caretPending_) {
         caretPending_ = false;
@@ -293,7 +301,7 @@ void View::Paint(HDC target, const RECT& update) {
         const RECT lineRect = {textArea_.left, LONG(std::max(y, -kFar)), textArea_.right,
                                LONG(std::min(y + rows * lh, kFar))};
         RECT meet;
-        if (IntersectRect(&meet, &lineRect, &update) || Hidden(line)) PaintLine(dc, line, lineRect, update);
+        if (IntersectRect(&meet, &lineRect, &update) || Hidden(line)) PaintLine(dc, line, y, lineRect, update);
         if (Hidden(line)) continue;
         for (LineRender* r : renderers_)
             if (r->enabled) r->DrawLine(dc, line, lineRect, update, *this);
@@ -355,7 +363,7 @@ void View::ResolveColors(unsigned short v, COLORREF rowBack, bool special, COLOR
     if (special && k != 16 && !(k >= 20 && k <= 23)) *back = rowBack;
 }
 
-void View::PaintLine(HDC dc, int line, const RECT& lineRect, const RECT& update) {
+void View::PaintLine(HDC dc, int line, long long lineTop, const RECT& lineRect, const RECT& update) {
     int n = 0;
     const wchar_t* lineText = doc_->LineText(line, &n);
     // A lexer or highlighter may read other lines, which can reuse the
@@ -404,9 +412,13 @@ void View::PaintLine(HDC dc, int line, const RECT& lineRect, const RECT& update)
     const WrapVector* wv = WrapOf(line);
     const int rows = RowCount(line);
     const int mark = doc_->GetAttr(line, LA_MARKER1);
-    for (int r = 0; r < rows; ++r) {
-        const int top = lineRect.top + r * lh;
-        if (top >= clip.bottom) break;
+    // Rows above the update area are not visited: a long wrapped line
+    // scrolled deep down starts at the first row that shows.
+    const int firstRow = lineTop < clip.top ? int(std::min<long long>((clip.top - lineTop) / lh, rows - 1)) : 0;
+    for (int r = firstRow; r < rows; ++r) {
+        const long long rowTop = lineTop + (long long)r * lh;
+        if (rowTop >= clip.bottom) break;
+        const int top = int(rowTop);
         const int start = r == 0 ? 0 : std::min(wv->data[r - 1], n);
         const int end = rows == 1 ? n : std::clamp(wv->data[r], start, n);
         if (top + lh <= clip.top && r + 1 < rows) continue;  // above the update area

@@ -142,6 +142,7 @@ void View::Reloaded() {
     ResetLayout();
     if (hwnd_) SendMessageW(hwnd_, WM_SIZE, 0, 0);
     Invalidate();
+    LexerChanged();  // fold levels were reset with the text
 }
 
 void View::AttributesChanged() { Invalidate(); }
@@ -157,7 +158,12 @@ void View::LexerChanged() {
 
 void View::DocumentClosing() {
     if (doc_ == created_) created_ = nullptr;
+    EndDrag();
+    if (GetCapture() == hwnd_) ReleaseCapture();
     doc_ = nullptr;
+    pendingHigh_ = 0;
+    longestRow_ = 0;
+    std::fill(braces_, braces_ + 4, -1);
     ownsDoc_ = false;
     ranges_.clear();
     column_ = false;
@@ -351,9 +357,8 @@ bool View::OnCommand(int id) {
                     MessageBeep(MB_OK);
                     return true;
                 }
-                undo_group::Begin();
+                undo_group::Scope group;
                 DeleteSelection();
-                undo_group::End();
             }
             return true;
         case ECMD_OVERWRITE:

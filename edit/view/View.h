@@ -249,7 +249,7 @@ private:
     void OnPaint();
     void FreePaintBitmap();
     void Paint(HDC dc, const RECT& update);
-    void PaintLine(HDC dc, int line, const RECT& lineRect, const RECT& update);
+    void PaintLine(HDC dc, int line, long long lineTop, const RECT& lineRect, const RECT& update);
     int PaintRun(HDC dc, const wchar_t* text, int from, int to, unsigned short style, COLORREF rowBack,
                  bool special, int x, int rowTop, int rowStart, const RECT& clip, bool* stop);
     void ResolveColors(unsigned short style, COLORREF rowBack, bool special, COLORREF* text, COLORREF* back,

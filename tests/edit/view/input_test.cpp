@@ -623,6 +623,47 @@ TEST_F(InputTest, TallRowsFarDownStayOutOfTheWindow) {
     Send(MPM_LINESPACING, 0);
 }
 
+// The last rows of a wrapped line more than 2^29 pixels tall are painted
+// where the caret stands: the line's text, not rows from its middle.
+TEST_F(InputTest, TheEndOfAVeryTallWrappedLineIsPaintedAtTheCaret) {
+    Send(MPM_VIEWPART, 5, 0);  // no end-of-file mark
+    Send(MPM_LINESPACING, 1000);
+    const long long lh = Send(MPM_LINEHEIGHT);
+    SetWindowPos(edit_, nullptr, 0, 0, 20, 2200, SWP_NOZORDER);
+    Send(MPM_TOGGLEWRAP);
+    const long long rows = (1LL << 30) / lh;
+    Set(std::wstring(size_t(rows * 4), L'x') + L"Z");
+    Position end = {0, INT_MAX};
+    SendP(MPM_SETCARET, &end, (void*)1);
+    ASSERT_GT(Send(MPM_FIRSTVISIBLE, 0x80000000u) == 0 ? rows : 0, 1000);
+    UpdateWindow(edit_);
+    POINT pt;
+    GetCaretPos(&pt);
+    ASSERT_GT(pt.y, 0);
+    // The row of the caret holds only "Z": ink in its first cell, none after.
+    HDC dc = GetDC(edit_);
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bmp = CreateCompatibleBitmap(dc, 20, 2200);
+    ReleaseDC(edit_, dc);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    Send(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
+    const COLORREF back = GetPixel(mem, 19, pt.y + int(lh) / 2);
+    int first = 0, second = 0;
+    const int glyphs = int(Send(MPM_FONTHEIGHT));  // the caret stands over the glyphs, not the spacing
+    for (int y = pt.y; y < pt.y + glyphs; ++y) {
+        for (int x = 2; x < 2 + cw_ - 1; ++x) first += GetPixel(mem, x, y) != back;
+        for (int x = 2 + cw_ + 1; x < std::min(2 + 2 * cw_, 19); ++x) second += GetPixel(mem, x, y) != back;
+    }
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    EXPECT_GT(first, 0) << "the Z before the caret at " << pt.x << "," << pt.y;
+    EXPECT_EQ(second, 0) << "nothing after it";
+    Reset(L"");
+    Send(MPM_TOGGLEWRAP);
+    Send(MPM_LINESPACING, 0);
+}
+
 // A drag ends when the control loses the mouse capture or the system
 // cancels modes: later moves select nothing.
 TEST_F(InputTest, LosingTheCaptureEndsADrag) {
@@ -664,6 +705,19 @@ TEST_F(InputTest, ColumnSelectionsBackspaceDeleteAndStreamPaste) {
     Command(ECMD_UNDO);
     Command(ECMD_UNDO);
     EXPECT_EQ(All(), text);
+    // A surrogate pair before a range's end goes whole.
+    const std::wstring face = L"\xD83D\xDE00";
+    Reset(L"ab" + face + L"cd\nab" + face + L"cd");
+    Keys({VK_MENU});
+    Send(WM_LBUTTONDOWN, 0, At(1, 0));
+    int pairRight = 2 + 1 + int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>((L"ab" + face).c_str()), 4));
+    Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(pairRight, lh_ + lh_ / 2));
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(pairRight, lh_ + lh_ / 2));
+    Keys({});
+    ASSERT_EQ(Send(MPM_GETSELKIND), 2);
+    Command(ECMD_BACKSPACE);
+    EXPECT_EQ(All(), L"abcd\nabcd");
+    Reset(text);
     // Stream text pasted over a block replaces the block with the text at the caret.
     selectBlock();
     ASSERT_TRUE(OpenClipboard(edit_));

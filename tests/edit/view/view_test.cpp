@@ -494,23 +494,41 @@ TEST_F(ViewTest, DocumentsCloseAndAttachInAnyOrderWithWrapFoldsAndALexer) {
     }
 }
 
-// A lexer set after the folding method starts the fold pass, like an edit.
+// The fold pass runs whatever the order of setting the lexer and the
+// folding method, and starts again after a reload.
 TEST_F(ViewTest, ALexerSetAfterTheFoldModeStartsTheFoldPass) {
     std::wstring text;
     for (int i = 0; i < 30; ++i) text += i % 3 == 0 ? L"block {\n" : i % 3 == 1 ? L"  body\n" : L"}\n";
     Insert(text);
     BraceLexer lexer;
+    auto levelOf28 = [&] {
+        LineAttrArg get = {LA_FOLDLEVEL, -1};
+        const DWORD until = GetTickCount() + 2000;
+        do {
+            Pump(20);
+            SendP(MPM_GETLINEATTR, (void*)28, &get);
+        } while (get.value != 1 && GetTickCount() < until);
+        return get.value;
+    };
     Send(MPM_FOLDMODE, 1);
     Pump(200);  // the pass ends at once without a lexer
     Send(MPM_SETLEXER, reinterpret_cast<WPARAM>(&lexer), 1);
-    LineAttrArg get = {LA_FOLDLEVEL, -1};
-    const DWORD until = GetTickCount() + 2000;
-    do {
-        Pump(20);
-        SendP(MPM_GETLINEATTR, (void*)28, &get);
-    } while (get.value != 1 && GetTickCount() < until);
-    EXPECT_EQ(get.value, 1);
+    EXPECT_EQ(levelOf28(), 1) << "lexer after the method";
+    // A host sets the method again after each lexer change.
+    Send(MPM_SETLEXER, reinterpret_cast<WPARAM>(&lexer), 1);
+    Send(MPM_FOLDMODE, 1);
+    EXPECT_EQ(levelOf28(), 1) << "method after the lexer";
+    // A reload resets every level; the pass computes them again.
+    wchar_t dir[MAX_PATH], path[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    GetTempFileNameW(dir, L"fp", 0, path);
+    SaveFormat format = {1252, LB_LF, 0};
+    ASSERT_EQ(SendP(MPM_SAVECOPY, path, &format), 1);
+    ASSERT_EQ(SendP(MPM_LOADFILE, path, (void*)MAKELPARAM(1252, LB_LF)), 1);
+    EXPECT_EQ(levelOf28(), 1) << "after a reload";
     Send(MPM_SETLEXER, 0, 0);
+    Send(MPM_CLOSEDOC);
+    DeleteFileW(path);
 }
 
 // Tab width (1067) and code page (1053) change what a line is: the wrap
