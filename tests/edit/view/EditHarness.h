@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -144,6 +146,68 @@ protected:
     static inline HWND shown_ = nullptr;
     HFONT font_ = nullptr;
     int cw_ = 0, lh_ = 0;
+};
+
+// What the control paints, captured through WM_PRINTCLIENT.
+class Capture {
+public:
+    explicit Capture(HWND h) {
+        RECT rc;
+        GetClientRect(h, &rc);
+        w_ = rc.right;
+        h_ = rc.bottom;
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = w_;
+        bi.bmiHeader.biHeight = -h_;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        dc_ = CreateCompatibleDC(nullptr);
+        bmp_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+        old_ = SelectObject(dc_, bmp_);
+        SendMessageW(h, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
+        GdiFlush();
+    }
+    ~Capture() {
+        SelectObject(dc_, old_);
+        DeleteObject(bmp_);
+        DeleteDC(dc_);
+    }
+    COLORREF At(int x, int y) const {
+        const uint32_t p = bits_[size_t(y) * size_t(w_) + size_t(x)];
+        return RGB((p >> 16) & 255, (p >> 8) & 255, p & 255);
+    }
+    int Count(RECT r, COLORREF c) const {
+        int n = 0;
+        for (int y = std::max<int>(r.top, 0); y < std::min<int>(r.bottom, h_); ++y)
+            for (int x = std::max<int>(r.left, 0); x < std::min<int>(r.right, w_); ++x) n += At(x, y) == c;
+        return n;
+    }
+    void Save(const wchar_t* path) const {  // for looking at a failure
+        BITMAPFILEHEADER fh = {};
+        BITMAPINFOHEADER ih = {};
+        ih.biSize = sizeof ih;
+        ih.biWidth = w_;
+        ih.biHeight = -h_;
+        ih.biPlanes = 1;
+        ih.biBitCount = 32;
+        fh.bfType = 0x4D42;
+        fh.bfOffBits = sizeof fh + sizeof ih;
+        fh.bfSize = fh.bfOffBits + DWORD(w_ * h_ * 4);
+        HANDLE f = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD n;
+        WriteFile(f, &fh, sizeof fh, &n, nullptr);
+        WriteFile(f, &ih, sizeof ih, &n, nullptr);
+        WriteFile(f, bits_, DWORD(w_ * h_ * 4), &n, nullptr);
+        CloseHandle(f);
+    }
+
+private:
+    int w_, h_;
+    HDC dc_;
+    HBITMAP bmp_;
+    HGDIOBJ old_;
+    uint32_t* bits_ = nullptr;
 };
 
 inline bool Same(Position a, Position b) { return a.line == b.line && a.column == b.column; }

@@ -26,68 +26,6 @@ protected:
     }
 };
 
-// What the control paints, captured through WM_PRINTCLIENT.
-class Capture {
-public:
-    explicit Capture(HWND h) {
-        RECT rc;
-        GetClientRect(h, &rc);
-        w_ = rc.right;
-        h_ = rc.bottom;
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = w_;
-        bi.bmiHeader.biHeight = -h_;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        dc_ = CreateCompatibleDC(nullptr);
-        bmp_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-        old_ = SelectObject(dc_, bmp_);
-        SendMessageW(h, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
-        GdiFlush();
-    }
-    ~Capture() {
-        SelectObject(dc_, old_);
-        DeleteObject(bmp_);
-        DeleteDC(dc_);
-    }
-    COLORREF At(int x, int y) const {
-        const uint32_t p = bits_[size_t(y) * size_t(w_) + size_t(x)];
-        return RGB((p >> 16) & 255, (p >> 8) & 255, p & 255);
-    }
-    int Count(RECT r, COLORREF c) const {
-        int n = 0;
-        for (int y = std::max<int>(r.top, 0); y < std::min<int>(r.bottom, h_); ++y)
-            for (int x = std::max<int>(r.left, 0); x < std::min<int>(r.right, w_); ++x) n += At(x, y) == c;
-        return n;
-    }
-    void Save(const wchar_t* path) const {  // for looking at a failure
-        BITMAPFILEHEADER fh = {};
-        BITMAPINFOHEADER ih = {};
-        ih.biSize = sizeof ih;
-        ih.biWidth = w_;
-        ih.biHeight = -h_;
-        ih.biPlanes = 1;
-        ih.biBitCount = 32;
-        fh.bfType = 0x4D42;
-        fh.bfOffBits = sizeof fh + sizeof ih;
-        fh.bfSize = fh.bfOffBits + DWORD(w_ * h_ * 4);
-        HANDLE f = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD n;
-        WriteFile(f, &fh, sizeof fh, &n, nullptr);
-        WriteFile(f, &ih, sizeof ih, &n, nullptr);
-        WriteFile(f, bits_, DWORD(w_ * h_ * 4), &n, nullptr);
-        CloseHandle(f);
-    }
-
-private:
-    int w_, h_;
-    HDC dc_;
-    HBITMAP bmp_;
-    HGDIOBJ old_;
-    uint32_t* bits_ = nullptr;
-};
-
 // Marks the first four units of line 1 as find highlights (class 20).
 struct FindHighlight : IHighlighter {
     int Highlight(int line, const wchar_t*, int n, unsigned short* st) override {
@@ -575,4 +513,209 @@ TEST_F(ViewTest, TabWidthAndCodePageChangesLayTheTextOutAgain) {
     EXPECT_EQ(Hit(2 + 5 * cw_, 2 * lh_ + 2), (std::vector<int>{1, 3, 2, 0}));
     Send(MPM_CLOSEDOC);
     DeleteFileW(path);
+}
+
+namespace {
+// A host colour table with the marks, fold signs and fold margin in colours
+// of their own.
+struct MarkColours {
+    explicit MarkColours(HWND edit) {
+        const COLORREF* own = reinterpret_cast<const COLORREF*>(SendMessageW(edit, MPM_COLORTABLE, 0, 0));
+        std::copy(own, own + COLOR_TABLE_ENTRIES, table);
+        table[0] = RGB(255, 255, 255);
+        table[1] = RGB(0, 0, 0);
+        table[6] = RGB(0, 160, 0);     // marks
+        table[10] = RGB(200, 0, 0);    // fold signs
+        table[12] = RGB(255, 255, 255);
+        table[24] = RGB(210, 210, 230);  // fold margin
+        SendMessageW(edit, MPM_COLORTABLE, reinterpret_cast<WPARAM>(table), 0);
+    }
+    COLORREF table[COLOR_TABLE_ENTRIES];
+};
+
+// The sign in the fold margin (10 pixels at the left) of a screen row:
+// '-' for an open fold header, '+' for a collapsed one, ' ' for none.
+char FoldSign(const Capture& cap, COLORREF sign, int row, int lh) {
+    const int cy = row * lh + lh / 2;
+    if (cap.Count({0, row * lh, 10, (row + 1) * lh}, sign) == 0) return ' ';
+    const bool across = cap.At(1, cy) == sign && cap.At(5, cy) == sign;
+    const bool upright = cap.At(3, cy - 2) == sign && cap.At(3, cy + 2) == sign;
+    return across && upright ? '+' : across ? '-' : '?';
+}
+}  // namespace
+
+// A click on the fold margin beside a fold header collapses the fold, a
+// second click expands it; the caret goes to the clicked line.
+TEST_F(ViewTest, FoldMarginClicksCollapseAndExpand) {
+    PlainMargins();
+    MarkColours colours(edit_);
+    const COLORREF sign = colours.table[10];
+    Insert(L"h0\n a\n b\nh1\n c\nend");
+    Send(MPM_FOLDMODE, 2);
+    const int levels[] = {0, 1, 1, 0, 1, 0};
+    for (int i = 0; i < 6; ++i) SetLevel(i, levels[i]);
+    auto click = [&](int row) {
+        Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, row * lh_ + lh_ / 2));
+        Send(WM_LBUTTONUP, 0, MAKELPARAM(4, row * lh_ + lh_ / 2));
+    };
+    auto lineAt = [&](int row) { return Hit(20, row * lh_ + 2)[0]; };
+    auto signs = [&] {
+        Capture cap(edit_);
+        std::string s;
+        for (int row = 0; row < Rows(); ++row) s += FoldSign(cap, sign, row, lh_);
+        return s;
+    };
+    EXPECT_EQ(signs(), "-  -  ");
+    CaretTo(5, 2);
+    click(3);
+    EXPECT_EQ(Rows(), 5);
+    EXPECT_TRUE(Same(Caret(), {3, 0}));
+    EXPECT_EQ(lineAt(4), 5);
+    EXPECT_EQ(signs(), "-  + ");
+    click(0);
+    EXPECT_EQ(Rows(), 3);
+    EXPECT_TRUE(Same(Caret(), {0, 0}));
+    EXPECT_EQ(lineAt(1), 3);
+    EXPECT_EQ(lineAt(2), 5);
+    EXPECT_EQ(signs(), "++ ");
+    click(1);  // line 3 opens again, line 0 stays closed
+    EXPECT_EQ(Rows(), 4);
+    EXPECT_TRUE(Same(Caret(), {3, 0}));
+    EXPECT_EQ(lineAt(2), 4);
+    EXPECT_EQ(signs(), "+-  ");
+    click(0);
+    EXPECT_EQ(Rows(), 6);
+    EXPECT_TRUE(Same(Caret(), {0, 0}));
+    EXPECT_EQ(lineAt(1), 1);
+    EXPECT_EQ(signs(), "-  -  ");
+    // Beside a line that heads nothing a click only places the caret.
+    click(1);
+    EXPECT_EQ(Rows(), 6);
+    EXPECT_TRUE(Same(Caret(), {1, 0}));
+    // A click beside the last line drops the selection.
+    Position a = {1, 1}, b = {2, 1};
+    SendP(MPM_SELECT, &a, &b);
+    click(5);
+    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
+    EXPECT_TRUE(Same(Caret(), {5, 0}));
+    EXPECT_EQ(Rows(), 6);
+}
+
+// Fold mode 3: the host folds a selection. The margin marks the first line
+// of a single multi-line selection as a fold start; the fold-selection
+// command (51) or a click on that mark hides the lines below it up to the
+// selection's last line.
+TEST_F(ViewTest, FoldModeThreeFoldsASelection) {
+    PlainMargins();
+    MarkColours colours(edit_);
+    const COLORREF sign = colours.table[10];
+    Insert(L"l0\nl1\nl2\nl3\nl4\nl5");
+    Send(MPM_FOLDMODE, 3);
+    auto lineAt = [&](int row) { return Hit(20, row * lh_ + 2)[0]; };
+    auto signs = [&] {
+        Capture cap(edit_);
+        std::string s;
+        for (int row = 0; row < Rows(); ++row) s += FoldSign(cap, sign, row, lh_);
+        return s;
+    };
+    EXPECT_EQ(signs(), "      ");
+    Position a = {1, 1}, b = {3, 1};
+    SendP(MPM_SELECT, &a, &b);
+    EXPECT_EQ(signs(), " -    ");
+    Command(ECMD_FOLDSELECTION);
+    EXPECT_EQ(Rows(), 4);
+    EXPECT_EQ(lineAt(2), 4);
+    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
+    EXPECT_TRUE(Same(Caret(), {1, 0}));
+    EXPECT_EQ(signs(), " +  ");
+    Command(ECMD_EXPANDFOLD);
+    EXPECT_EQ(Rows(), 6);
+    EXPECT_EQ(lineAt(2), 2);
+    EXPECT_EQ(signs(), "      ");
+    // Selected the other way round, folded by a click on the mark.
+    a = {4, 2};
+    b = {2, 0};
+    SendP(MPM_SELECT, &a, &b);
+    EXPECT_EQ(signs(), "  -   ");
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 2 * lh_ + lh_ / 2));
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(4, 2 * lh_ + lh_ / 2));
+    EXPECT_EQ(Rows(), 4);
+    EXPECT_EQ(lineAt(3), 5);
+    EXPECT_TRUE(Same(Caret(), {2, 0}));
+    EXPECT_EQ(signs(), "  + ");
+    // A click on the collapsed mark opens it.
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 2 * lh_ + lh_ / 2));
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(4, 2 * lh_ + lh_ / 2));
+    EXPECT_EQ(Rows(), 6);
+    // A selection within one line marks and folds nothing.
+    a = {3, 0};
+    b = {3, 2};
+    SendP(MPM_SELECT, &a, &b);
+    EXPECT_EQ(signs(), "      ");
+    Command(ECMD_FOLDSELECTION);
+    EXPECT_EQ(Rows(), 6);
+    // In mode 2 a selection is neither marked nor folded.
+    Send(MPM_FOLDMODE, 2);
+    a = {1, 1};
+    b = {3, 1};
+    SendP(MPM_SELECT, &a, &b);
+    EXPECT_EQ(signs(), "      ");
+    Command(ECMD_FOLDSELECTION);
+    EXPECT_EQ(Rows(), 6);
+}
+
+// Whitespace marks, control-character names and line-end marks are drawn
+// in their colour only while switched on; the characters keep their widths
+// either way.
+TEST_F(ViewTest, WhitespaceControlAndLineEndMarksFollowTheirSwitches) {
+    PlainMargins();
+    Send(MPM_VIEWPART, 6, 1);  // no current-line background
+    MarkColours colours(edit_);
+    const COLORREF mark = colours.table[6], ink = colours.table[1];
+    Send(MPM_TABWIDTH, 4);
+    Insert(L"a\tb c\nx\x13y\nend");
+    auto cell = [&](int line, int column, int count = 1) {
+        return RECT{2 + column * cw_, line * lh_, 2 + (column + count) * cw_, (line + 1) * lh_};
+    };
+    const RECT tab = cell(0, 1, 3), space = cell(0, 5), name = cell(1, 1, 4), lineEnd = cell(0, 7);
+    const RECT b = cell(0, 4), c = cell(0, 6), y = cell(1, 5);
+    int inkB = 0, inkC = 0, inkY = 0;
+    {
+        Capture cap(edit_);
+        EXPECT_GT(cap.Count(tab, mark), cw_) << "the tab's arrow";
+        EXPECT_GT(cap.Count(space, mark), 2) << "the space's cup";
+        EXPECT_GT(cap.Count(name, mark), 4 * 2) << "XOFF";
+        EXPECT_GT(cap.Count(lineEnd, mark), 2) << "the line-end arrow";
+        EXPECT_EQ(cap.Count(cell(0, 0), mark), 0);
+        inkB = cap.Count(b, ink);
+        inkC = cap.Count(c, ink);
+        inkY = cap.Count(y, ink);
+        EXPECT_GT(inkB, 0);
+        EXPECT_GT(inkC, 0);
+        EXPECT_GT(inkY, 0);
+    }
+    Send(MPM_VIEWPART, 2, 1);  // whitespace marks off
+    {
+        Capture cap(edit_);
+        EXPECT_EQ(cap.Count(tab, mark), 0);
+        EXPECT_EQ(cap.Count(space, mark), 0);
+        EXPECT_GT(cap.Count(name, mark), 4 * 2);
+        EXPECT_GT(cap.Count(lineEnd, mark), 2);
+        EXPECT_EQ(cap.Count(b, ink), inkB) << "the b stays where it was";
+        EXPECT_EQ(cap.Count(c, ink), inkC);
+    }
+    Send(MPM_VIEWPART, 3, 1);  // control-character names off
+    Send(MPM_VIEWPART, 4, 1);  // line-end marks off
+    {
+        Capture cap(edit_);
+        EXPECT_EQ(cap.Count(name, mark), 0);
+        EXPECT_EQ(cap.Count(lineEnd, mark), 0);
+        EXPECT_EQ(cap.Count(y, ink), inkY) << "the name's width stays";
+    }
+    Send(MPM_VIEWPART, 256 | 2, 1);
+    {
+        Capture cap(edit_);
+        EXPECT_GT(cap.Count(tab, mark), cw_);
+        EXPECT_EQ(cap.Count(name, mark), 0);
+    }
 }
