@@ -907,11 +907,35 @@ TEST_F(InputTest, PageMovesOverWrappedLines) {
     EXPECT_TRUE(Same(Caret(), {39, 12}));
     EXPECT_EQ(top(), (std::vector<int>{38, 38, 1})) << "scrolled by a page: row 77 at the top";
     EXPECT_EQ(CaretScreenRow(edit_, lh_), 2);
+    // The caret cannot go further and stays in the window: nothing scrolls.
     Key(VK_NEXT);
     EXPECT_TRUE(Same(Caret(), {39, 12}));
-    const int screenRow = CaretScreenRow(edit_, lh_);
-    EXPECT_GE(screenRow, 0);
-    EXPECT_LT(screenRow, 7) << "the caret stays in the window";
+    EXPECT_EQ(top(), (std::vector<int>{38, 38, 1}));
+    EXPECT_EQ(CaretScreenRow(edit_, lh_), 2);
+    Send(MPM_TOGGLEWRAP);
+}
+
+// A text shorter than the window: page down puts the caret on the last row
+// and the text stays where it is, as does page up back to the first row.
+TEST_F(InputTest, PageMovesInATextShorterThanTheWindow) {
+    SetWindowPos(edit_, nullptr, 0, 0, 2 + 10 * cw_, 7 * lh_ + lh_ / 2, SWP_NOZORDER);
+    Set(L"first\nsecond line that wraps\nthird");  // rows 0, 1-3, 4
+    Send(MPM_TOGGLEWRAP);
+    ASSERT_EQ(Send(MPM_VISIBLEROWS), 5);
+    Position p = {0, 2};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Key(VK_NEXT);
+    EXPECT_TRUE(Same(Caret(), {2, 2}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
+    EXPECT_EQ(CaretScreenRow(edit_, lh_), 4);
+    Key(VK_PRIOR);
+    EXPECT_TRUE(Same(Caret(), {0, 2}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
+    EXPECT_EQ(CaretScreenRow(edit_, lh_), 0);
+    Key(VK_NEXT, {VK_SHIFT});
+    auto [s, e] = Sel();
+    EXPECT_TRUE(Same(s, {0, 2}) && Same(e, {2, 2}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
     Send(MPM_TOGGLEWRAP);
 }
 

@@ -719,3 +719,61 @@ TEST_F(ViewTest, WhitespaceControlAndLineEndMarksFollowTheirSwitches) {
         EXPECT_EQ(cap.Count(name, mark), 0);
     }
 }
+
+// The ruler sits above the text, which moves down by its height; it marks
+// every column, higher every fifth and tenth, and shows the caret's column.
+TEST_F(ViewTest, TheRulerMarksColumnsAndFollowsTheCaret) {
+    PlainMargins();
+    MarkColours colours(edit_);
+    COLORREF* table = colours.table;
+    table[68] = RGB(240, 240, 200);
+    table[69] = RGB(0, 0, 128);
+    table[23] = RGB(0, 150, 0);
+    Insert(L"0123456789012345678901234567890123456789\nsecond");
+    Send(MPM_VIEWPART, 256 | 1, 1);
+    HWND ruler = FindWindowExW(edit_, nullptr, nullptr, nullptr);
+    ASSERT_NE(ruler, nullptr);
+    RECT rc;
+    GetClientRect(ruler, &rc);
+    const int h = lh_ * 5 / 4;
+    EXPECT_EQ(rc.bottom, h);
+    EXPECT_EQ(Hit(3, h + 2)[0], 0) << "the text starts below the ruler";
+    EXPECT_EQ(Hit(3, h + lh_ + 2)[0], 1);
+    CaretTo(0, 20);
+    // What the ruler shows on the screen.
+    auto pixels = [&](auto&& check) {
+        UpdateWindow(ruler);
+        HDC dc = GetDC(ruler);
+        check(dc);
+        ReleaseDC(ruler, dc);
+    };
+    auto marker = [&](HDC dc, int column) {
+        int n = 0;
+        for (int y = h - 12; y < h; ++y)
+            for (int x = 2 + column * cw_ - 8; x < 2 + column * cw_ + 8; ++x) n += GetPixel(dc, x, y) == table[23];
+        return n;
+    };
+    pixels([&](HDC dc) {
+        EXPECT_EQ(GetPixel(dc, 2 + 5 * cw_ + cw_ / 2, 2), table[68]) << "background";
+        EXPECT_EQ(GetPixel(dc, 2 + 3 * cw_ + cw_ / 2, h - 1), table[69]) << "base line";
+        const int y = h / 2 + 1;  // reached by the ticks of tens only
+        EXPECT_EQ(GetPixel(dc, 2 + 10 * cw_, y), table[69]);
+        EXPECT_EQ(GetPixel(dc, 2 + 30 * cw_, y), table[69]);
+        EXPECT_NE(GetPixel(dc, 2 + 5 * cw_, y), table[69]);
+        EXPECT_NE(GetPixel(dc, 2 + 13 * cw_, y), table[69]);
+        EXPECT_EQ(GetPixel(dc, 2 + 15 * cw_, h - h / 3), table[69]) << "fives reach above the others";
+        EXPECT_NE(GetPixel(dc, 2 + 16 * cw_, h - h / 3 - 1), table[69]);
+        EXPECT_EQ(GetPixel(dc, 2 + 16 * cw_, h - 2), table[69]);
+        EXPECT_GT(marker(dc, 20), 0) << "the caret's column";
+        EXPECT_EQ(marker(dc, 33), 0);
+    });
+    CaretTo(0, 33);
+    pixels([&](HDC dc) {
+        EXPECT_GT(marker(dc, 33), 0);
+        EXPECT_EQ(marker(dc, 20), 0);
+    });
+    Send(MPM_VIEWPART, 1, 1);
+    EXPECT_EQ(FindWindowExW(edit_, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(Hit(3, 2)[0], 0);
+    EXPECT_EQ(Hit(3, lh_ + 2)[0], 1) << "the text moves back up";
+}
