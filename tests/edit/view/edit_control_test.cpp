@@ -353,6 +353,9 @@ protected:
         table_[43 + 9] = RGB(255, 0, 0);      //          text
         table_[24 + 4] = RGB(255, 210, 255);  // class 4: background
         table_[43 + 4] = RGB(0, 0, 255);      //          text
+        table_[3] = RGB(0, 0, 160);           // selection: background
+        table_[4] = RGB(255, 255, 0);         //            text
+        table_[12] = RGB(255, 255, 170);      // current line
         SendP(MPM_COLORTABLE, table_, (void*)nullptr);
     }
     // The cell of one character, with the row's full height.
@@ -401,6 +404,35 @@ TEST_F(StyledControl, CharacterStyleStore) {
         EXPECT_TRUE(Untouched(cap, 9, 1, 2, 3)) << "the end column is not styled";
         EXPECT_GT(cap.Count(Cell(0, 0), table_[1]), 0) << "unstyled text keeps the default colour";
     }
+    // Selected styled text shows the selection's colours; on the current
+    // line a style's text colour stays and the line's background shows.
+    Position a = {0, 1}, b = {0, 2};
+    SendP(MPM_SELECT, &a, &b);
+    Send(MPM_VIEWPART, 256 | 6, 1);
+    {
+        Capture cap(edit_);
+        EXPECT_TRUE(Untouched(cap, 9, 0, 1, 1));
+        EXPECT_GT(cap.Count(Cell(0, 1), table_[3]), cw_ * lh_ / 2);
+        EXPECT_GT(cap.Count(Cell(0, 1), table_[4]), 0);
+        // The caret's line is the current line: the style keeps its text
+        // colour over the line's background.
+        EXPECT_EQ(cap.Count(Cell(0, 2), table_[24 + 9]), 0);
+        EXPECT_GT(cap.Count(Cell(0, 2), table_[12]), cw_ * lh_ / 2);
+        EXPECT_GT(cap.Count(Cell(0, 2), table_[43 + 9]), 0);
+        EXPECT_TRUE(InClass(cap, 9, 1, 0, 2));
+    }
+    b = {1, 1};
+    SendP(MPM_SETCARET, &b, (void*)nullptr);
+    {
+        Capture cap(edit_);
+        EXPECT_TRUE(InClass(cap, 9, 0, 1, 2)) << "the selection is gone";
+        EXPECT_EQ(cap.Count(Cell(1, 0, 2), table_[24 + 9]), 0);
+        EXPECT_GT(cap.Count(Cell(1, 0, 2), table_[12]), cw_ * lh_);
+        EXPECT_GT(cap.Count(Cell(1, 0, 2), table_[43 + 9]), 0);
+    }
+    Send(MPM_VIEWPART, 6, 1);
+    Position end = {1, 4};
+    SendP(MPM_SETCARET, &end, (void*)nullptr);
     // A later range over part of the first one replaces it there.
     StyleRangeArg over = {0, 2, 0, 3, 4};
     SendP(MPM_SETSTYLES, &over, (void*)1);
