@@ -1060,3 +1060,36 @@ TEST_F(InputTest, ColumnPasteAtACaretAfterATab) {
     EXPECT_EQ(Line(4), L"\t\tPdeep");
     EXPECT_EQ(Line(5), L"        Q");
 }
+
+// Characters outside the basic plane on the lines of a column paste count
+// as the one character they are painted as: the block lands at the caret's
+// x and never between the two units of a pair.
+TEST_F(InputTest, ColumnPasteOverSurrogatePairs) {
+    const std::wstring face = L"\xD83D\xDE00";
+    Set(face + face + L"xyz\n" + face + face + L"abc\n" + face + L"q" + face + L"r");
+    Position p = {0, 4};  // after two pairs
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    UpdateWindow(edit_);
+    POINT caret = {-1, -1};
+    GetCaretPos(&caret);
+    PutColumnBlock(L"1\n2\n3");
+    Command(ECMD_PASTE);
+    EXPECT_EQ(Line(0), face + face + L"1xyz");
+    EXPECT_EQ(Line(1), face + face + L"2abc");
+    // The second pair of line 2 reaches past the caret's x: the digit goes
+    // before it, not into it.
+    EXPECT_EQ(Line(2), face + L"q3" + face + L"r");
+    for (int line = 0; line < 3; ++line) {
+        const std::wstring t = Line(line);
+        for (size_t i = 0; i < t.size(); ++i)
+            if ((t[i] & 0xFC00) == 0xD800) {
+                ASSERT_LT(i + 1, t.size());
+                EXPECT_EQ(t[i + 1] & 0xFC00, 0xDC00) << "line " << line << " unit " << i;
+            }
+        if (line == 2) continue;
+        // The pasted digit stands at the caret's x on the screen.
+        int hit[4] = {-1, -1, -1, -1};
+        Send(MPM_HITTEST, reinterpret_cast<WPARAM>(hit), MAKELPARAM(caret.x + 2, line * lh_ + lh_ / 2));
+        EXPECT_EQ(Send(MPM_GETCHARAT, WPARAM(line), hit[1]), L'1' + line) << "line " << line << ": " << hit[1];
+    }
+}
