@@ -149,10 +149,10 @@ void View::PasteColumn(const std::wstring& text) {
             const wchar_t* t = doc_->LineText(line, &n);
             int d = 0, col = 0;
             while (col < n) {
-                const int w = t[col] == L'\t' ? tab - d % tab : metrics_.Width(t[col]);
+                const int w = t[col] == L'\t' ? tab - d % tab : metrics_.CharWidth(t, col, n);
                 if (d + w > x) break;
                 d += w;
-                ++col;
+                col += CharUnits(t, col, n);  // a surrogate pair stays whole
             }
             std::wstring ins = piece;
             if (col == n && d < x) ins.insert(0, size_t((x - d) / sp), L' ');
