@@ -1093,3 +1093,37 @@ TEST_F(InputTest, ColumnPasteOverSurrogatePairs) {
         EXPECT_EQ(Send(MPM_GETCHARAT, WPARAM(line), hit[1]), L'1' + line) << "line " << line << ": " << hit[1];
     }
 }
+
+// Page moves count visible rows: a collapsed fold takes none, and the caret
+// never lands on one of its lines.
+TEST_F(InputTest, PageMovesSkipCollapsedLines) {
+    SetWindowPos(edit_, nullptr, 0, 0, 400, 7 * lh_ + lh_ / 2, SWP_NOZORDER);
+    std::wstring text;
+    for (int i = 0; i < 30; ++i) text += L"line " + std::to_wstring(i) + L"\n";
+    text.pop_back();
+    Set(text);
+    Send(MPM_FOLDMODE, 2);
+    for (int line = 5; line <= 20; ++line) {
+        LineAttrArg a = {LA_FOLDLEVEL, 1};
+        SendP(MPM_SETLINEATTR, (void*)(INT_PTR)line, &a);
+    }
+    Position p = {4, 0};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Command(ECMD_COLLAPSEFOLD);
+    ASSERT_EQ(Send(MPM_VISIBLEROWS), 14);  // lines 0-4 and 21-29
+    p = {0, 2};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Key(VK_NEXT);  // row 7: line 23
+    EXPECT_TRUE(Same(Caret(), {23, 2}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 23);
+    Key(VK_NEXT);  // the last row, already in the window
+    EXPECT_TRUE(Same(Caret(), {29, 2}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 23);
+    Key(VK_PRIOR);  // row 6: line 22
+    EXPECT_TRUE(Same(Caret(), {22, 2}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
+    Key(VK_PRIOR);
+    EXPECT_TRUE(Same(Caret(), {0, 2}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
+    EXPECT_EQ(Send(MPM_VISIBLEROWS), 14) << "the fold stays collapsed";
+}
