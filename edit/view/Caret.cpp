@@ -319,7 +319,9 @@ void View::DoMove(int id) {
             const int n = RowsPerPage() * (base == ECMD_PAGEUP ? -1 : 1);
             p = RowMove(n, &sub);
             keepPref = true;
-            const int targetRow = caretRec_.row + n;
+            // Scroll only when the caret, stopped at the first or last row,
+            // stands outside the window.
+            const int targetRow = std::clamp(caretRec_.row + n, 0, std::max(visibleRows_ - 1, 0));
             if (targetRow < scroll_.topRow || targetRow >= scroll_.topRow + RowsPerPage())
                 ScrollToRow(scroll_.topRow + n);
             break;

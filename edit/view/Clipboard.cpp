@@ -149,7 +149,7 @@ void View::PasteColumn(const std::wstring& text) {
                 const int w = t[col] == L'\t' ? tab - d % tab : metrics_.CharWidth(t, col, n);
                 if (d + w > x) break;
                 d += w;
-                col += CharUnits(t, col, n);
+                col += CharUnits(t, col, n);  // a surrogate pair stays whole
             }
             std::wstring ins = piece;
             if (col == n && d < x) ins.insert(0, size_t((x - d) / sp), L' ');

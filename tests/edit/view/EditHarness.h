@@ -148,6 +148,7 @@ protected:
     int cw_ = 0, lh_ = 0;
 };
 
+
 inline bool Same(Position a, Position b) { return a.line == b.line && a.column == b.column; }
 
 // A 32-bit bitmap in a memory device context, read back pixel by pixel.
@@ -197,4 +198,38 @@ protected:
     HBITMAP bmp_;
     HGDIOBJ old_;
     uint32_t* bits_ = nullptr;
+};
+
+// What the control paints, captured through WM_PRINTCLIENT.
+class Capture : public Dib {
+public:
+    explicit Capture(HWND h) : Dib(ClientSize(h).cx, ClientSize(h).cy) {
+        SendMessageW(h, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
+        GdiFlush();
+    }
+    void Save(const wchar_t* path) const {  // for looking at a failure
+        BITMAPFILEHEADER fh = {};
+        BITMAPINFOHEADER ih = {};
+        ih.biSize = sizeof ih;
+        ih.biWidth = w_;
+        ih.biHeight = -h_;
+        ih.biPlanes = 1;
+        ih.biBitCount = 32;
+        fh.bfType = 0x4D42;
+        fh.bfOffBits = sizeof fh + sizeof ih;
+        fh.bfSize = fh.bfOffBits + DWORD(w_ * h_ * 4);
+        HANDLE f = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD n;
+        WriteFile(f, &fh, sizeof fh, &n, nullptr);
+        WriteFile(f, &ih, sizeof ih, &n, nullptr);
+        WriteFile(f, bits_, DWORD(w_ * h_ * 4), &n, nullptr);
+        CloseHandle(f);
+    }
+
+private:
+    static SIZE ClientSize(HWND h) {
+        RECT rc;
+        GetClientRect(h, &rc);
+        return {rc.right, rc.bottom};
+    }
 };

@@ -139,13 +139,61 @@ TEST_F(DragDrop, CtrlCopiesAndForeignDataIsInserted) {
     EXPECT_EQ(Selected(), L"<\r\n>");
 }
 
-TEST_F(DragDrop, EffectsFollowTheKeysAndWhatTheSourceAllows) {
-    EXPECT_EQ(view_->DropEffect(0, DROPEFFECT_COPY | DROPEFFECT_MOVE), DWORD(DROPEFFECT_MOVE));
-    EXPECT_EQ(view_->DropEffect(0, DROPEFFECT_COPY), DWORD(DROPEFFECT_COPY));
-    EXPECT_EQ(view_->DropEffect(MK_CONTROL, DROPEFFECT_MOVE), DWORD(DROPEFFECT_NONE));
-    EXPECT_EQ(view_->DropEffect(MK_SHIFT, DROPEFFECT_COPY | DROPEFFECT_MOVE), DWORD(DROPEFFECT_MOVE));
-    EXPECT_EQ(view_->DropEffect(MK_SHIFT | MK_CONTROL, DROPEFFECT_LINK), DWORD(DROPEFFECT_LINK));
-    EXPECT_EQ(view_->DropEffect(0, DROPEFFECT_LINK), DWORD(DROPEFFECT_LINK));
+// The keys held at the drop and the effects that the source allows decide
+// what a drag of the own selection does: Ctrl copies, Shift moves, Ctrl and
+// Shift link (the text is inserted, the source left alone), no key moves
+// when the source allows it. What the source does not allow does nothing,
+// and the source is told what happened, as is the pointer while dragging.
+TEST_F(DragDrop, TheKeysAndTheAllowedEffectsDecideWhatADropDoes) {
+    const DWORD copy = DROPEFFECT_COPY, move = DROPEFFECT_MOVE, link = DROPEFFECT_LINK;
+    struct Case {
+        DWORD keys;
+        DWORD allowed;
+        const wchar_t* text;  // after dropping "XY" (columns 3-5) at column 8
+        DWORD told;
+    };
+    const Case cases[] = {
+        {0, copy | move, L"abcdefXYgh", move},
+        {0, copy, L"abcXYdefXYgh", copy},
+        {0, link, L"abcXYdefXYgh", link},
+        {0, copy | move | link, L"abcdefXYgh", move},
+        {MK_CONTROL, copy | move, L"abcXYdefXYgh", copy},
+        {MK_CONTROL, move, L"abcXYdefgh", DROPEFFECT_NONE},
+        {MK_SHIFT, copy | move, L"abcdefXYgh", move},
+        {MK_SHIFT, copy | link, L"abcXYdefgh", DROPEFFECT_NONE},
+        {MK_CONTROL | MK_SHIFT, copy | move | link, L"abcXYdefXYgh", link},
+        {MK_CONTROL | MK_SHIFT, copy | move, L"abcXYdefgh", DROPEFFECT_NONE},
+        {0, DROPEFFECT_NONE, L"abcXYdefgh", DROPEFFECT_NONE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "keys " << c.keys << " allowed " << c.allowed);
+        SetText(L"abcXYdefgh");
+        SendMessageW(edit_, MPM_EMPTYUNDO, 0, 0);
+        Select({0, 3}, {0, 5});
+        IDataObject* data = CreateTextDataObject(L"XY");
+        view_->SetOwnDrag(data);
+        DWORD shown = c.allowed;
+        target_->DragEnter(data, c.keys, At(8, 0), &shown);
+        shown = c.allowed;
+        target_->DragOver(c.keys, At(8, 0), &shown);
+        EXPECT_EQ(shown, c.told) << "the pointer while dragging";
+        DWORD told = c.allowed;
+        target_->Drop(data, c.keys, At(8, 0), &told);
+        view_->SetOwnDrag(nullptr);
+        data->Release();
+        EXPECT_EQ(Text(), c.text);
+        EXPECT_EQ(told, c.told);
+        if (told == DROPEFFECT_NONE) {
+            EXPECT_EQ(SendMessageW(edit_, MPM_CANUNDO, 0, 0), 0);
+        } else {
+            EXPECT_EQ(Selected(), L"XY") << "the dropped text is selected";
+            SendMessageW(edit_, WM_COMMAND, ECMD_UNDO, 0);  // one step
+            EXPECT_EQ(Text(), L"abcXYdefgh");
+        }
+        // Clear the text for the next case.
+        Select({0, 0}, {0, 99});
+        SendMessageW(edit_, WM_COMMAND, ECMD_DELETE, 0);
+    }
 }
 
 TEST_F(DragDrop, DataObjectsAnswerTheStandardCodes) {

@@ -334,19 +334,146 @@ TEST_F(EditControl, HighlightersColoursAndSettings) {
     for (UINT nop : {MPM_NOP1045, MPM_NOP1048, MPM_NOP1070}) EXPECT_EQ(Send(nop, 1, 1), 0);
 }
 
-TEST_F(EditControl, CharacterStyleStore) {
+namespace {
+
+// A shown control with a fixed-pitch font, its text from x = 2 (no line
+// numbers) and no current-line background, painting from a colour table of
+// its host in which every colour that matters is distinct.
+class StyledControl : public ShownEditControl {
+protected:
+    void SetUp() override {
+        ShownEditControl::SetUp();
+        Send(MPM_VIEWPART, 0, 1);  // no line numbers
+        Send(MPM_VIEWPART, 6, 1);  // no current-line background
+        const COLORREF* own = reinterpret_cast<const COLORREF*>(Send(MPM_COLORTABLE));
+        std::copy(own, own + COLOR_TABLE_ENTRIES, table_);
+        table_[0] = RGB(255, 255, 255);
+        table_[1] = RGB(0, 0, 0);
+        table_[24 + 9] = RGB(200, 255, 200);  // class 9: background
+        table_[43 + 9] = RGB(255, 0, 0);      //          text
+        table_[24 + 4] = RGB(255, 210, 255);  // class 4: background
+        table_[43 + 4] = RGB(0, 0, 255);      //          text
+        table_[3] = RGB(0, 0, 160);           // selection: background
+        table_[4] = RGB(255, 255, 0);         //            text
+        table_[12] = RGB(255, 255, 170);      // current line
+        SendP(MPM_COLORTABLE, table_, (void*)nullptr);
+    }
+    // The cell of one character, with the row's full height.
+    RECT Cell(int line, int column, int count = 1) const {
+        return {2 + column * cw_, line * lh_, 2 + (column + count) * cw_, (line + 1) * lh_};
+    }
+    // Whether the characters are painted in the class's colours: its
+    // background fills each cell and its text colour draws the glyphs.
+    bool InClass(const Capture& cap, int cls, int line, int column, int count = 1) const {
+        for (int c = column; c < column + count; ++c) {
+            const RECT r = Cell(line, c);
+            if (cap.Count(r, table_[24 + cls]) < cw_ * lh_ / 2 || cap.Count(r, table_[43 + cls]) == 0) return false;
+        }
+        return true;
+    }
+    // Whether no pixel of the cells has either colour of the class.
+    bool Untouched(const Capture& cap, int cls, int line, int column, int count) const {
+        const RECT r = Cell(line, column, count);
+        return cap.Count(r, table_[24 + cls]) == 0 && cap.Count(r, table_[43 + cls]) == 0;
+    }
+
+    COLORREF table_[COLOR_TABLE_ENTRIES];
+};
+
+}  // namespace
+
+// Styles written through 1076 show in their class's colours, on the lines
+// that the store had when it was made; without a store nothing shows.
+TEST_F(StyledControl, CharacterStyleStore) {
     Insert(L"abc\ndefg");
-    StyleRangeArg arg = {0, 1, 1, 2, 9};
-    SendP(MPM_SETSTYLES, &arg, (void*)nullptr);  // no store yet: nothing happens
+    StyleRangeArg arg = {0, 1, 1, 2, 9};  // "bc" and "de"
+    SendP(MPM_SETSTYLES, &arg, (void*)1);  // no store yet: nothing happens
+    {
+        Capture cap(edit_);
+        EXPECT_TRUE(Untouched(cap, 9, 0, 0, 4));
+        EXPECT_TRUE(Untouched(cap, 9, 1, 0, 5));
+    }
     EXPECT_EQ(Send(MPM_STYLESTORE, 1), 1);
-    EXPECT_EQ(Send(MPM_STYLESTORE, 1), 0);
+    EXPECT_EQ(Send(MPM_STYLESTORE, 1), 0);  // made once
     SendP(MPM_SETSTYLES, &arg, (void*)1);
+    {
+        Capture cap(edit_);
+        EXPECT_TRUE(Untouched(cap, 9, 0, 0, 1)) << "the range starts at column 1";
+        EXPECT_TRUE(InClass(cap, 9, 0, 1, 2));
+        EXPECT_TRUE(InClass(cap, 9, 1, 0, 2));
+        EXPECT_TRUE(Untouched(cap, 9, 1, 2, 3)) << "the end column is not styled";
+        EXPECT_GT(cap.Count(Cell(0, 0), table_[1]), 0) << "unstyled text keeps the default colour";
+    }
+    // Selected styled text shows the selection's colours; on the current
+    // line a style's text colour stays and the line's background shows.
+    Position a = {0, 1}, b = {0, 2};
+    SendP(MPM_SELECT, &a, &b);
+    Send(MPM_VIEWPART, 256 | 6, 1);
+    {
+        Capture cap(edit_);
+        EXPECT_TRUE(Untouched(cap, 9, 0, 1, 1));
+        EXPECT_GT(cap.Count(Cell(0, 1), table_[3]), cw_ * lh_ / 2);
+        EXPECT_GT(cap.Count(Cell(0, 1), table_[4]), 0);
+        // The caret's line is the current line: the style keeps its text
+        // colour over the line's background.
+        EXPECT_EQ(cap.Count(Cell(0, 2), table_[24 + 9]), 0);
+        EXPECT_GT(cap.Count(Cell(0, 2), table_[12]), cw_ * lh_ / 2);
+        EXPECT_GT(cap.Count(Cell(0, 2), table_[43 + 9]), 0);
+        EXPECT_TRUE(InClass(cap, 9, 1, 0, 2));
+    }
+    b = {1, 1};
+    SendP(MPM_SETCARET, &b, (void*)nullptr);
+    {
+        Capture cap(edit_);
+        EXPECT_TRUE(InClass(cap, 9, 0, 1, 2)) << "the selection is gone";
+        EXPECT_EQ(cap.Count(Cell(1, 0, 2), table_[24 + 9]), 0);
+        EXPECT_GT(cap.Count(Cell(1, 0, 2), table_[12]), cw_ * lh_);
+        EXPECT_GT(cap.Count(Cell(1, 0, 2), table_[43 + 9]), 0);
+    }
+    Send(MPM_VIEWPART, 6, 1);
+    Position end = {1, 4};
+    SendP(MPM_SETCARET, &end, (void*)nullptr);
+    // A later range over part of the first one replaces it there.
+    StyleRangeArg over = {0, 2, 0, 3, 4};
+    SendP(MPM_SETSTYLES, &over, (void*)1);
+    {
+        Capture cap(edit_);
+        EXPECT_TRUE(InClass(cap, 9, 0, 1));
+        EXPECT_TRUE(InClass(cap, 4, 0, 2));
+        EXPECT_TRUE(Untouched(cap, 9, 0, 2, 1));
+    }
+    // Lines added after the store was made have no slot: styles for them
+    // are dropped, and the lines it has keep theirs.
     Insert(L"\nmore\nlines");
-    StyleRangeArg late = {3, 0, 3, 5, 4};  // a line added after the store was made
+    ASSERT_EQ(Send(MPM_GETLINECOUNT), 4);
+    StyleRangeArg late = {3, 0, 3, 5, 4};
     SendP(MPM_SETSTYLES, &late, (void*)1);
+    {
+        Capture cap(edit_);
+        EXPECT_TRUE(Untouched(cap, 4, 3, 0, 6));
+        EXPECT_GT(cap.Count(Cell(3, 0, 5), table_[1]), 0);
+        EXPECT_TRUE(InClass(cap, 9, 1, 0, 2));
+        EXPECT_TRUE(InClass(cap, 4, 0, 2));
+    }
     EXPECT_EQ(Send(MPM_SETSTYLES, 0, 1), 0);
+    // Removing the store removes every style from the painting.
     EXPECT_EQ(Send(MPM_STYLESTORE, 0), 0);
     EXPECT_EQ(Send(MPM_STYLESTORE, 0), 1);
+    {
+        Capture cap(edit_);
+        for (int line = 0; line < 4; ++line) {
+            EXPECT_TRUE(Untouched(cap, 9, line, 0, 6)) << line;
+            EXPECT_TRUE(Untouched(cap, 4, line, 0, 6)) << line;
+        }
+        EXPECT_GT(cap.Count(Cell(0, 1, 2), table_[1]), 0);
+    }
+    // A new store starts empty.
+    EXPECT_EQ(Send(MPM_STYLESTORE, 1), 1);
+    {
+        Capture cap(edit_);
+        EXPECT_TRUE(Untouched(cap, 9, 0, 0, 4));
+        EXPECT_TRUE(Untouched(cap, 9, 1, 0, 5));
+    }
 }
 
 TEST_F(EditControl, SharedDocumentsNotifyEveryView) {

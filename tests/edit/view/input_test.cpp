@@ -433,8 +433,43 @@ TEST_F(InputTest, BracketsMatchAcrossLines) {
     SendP(MPM_SETCARET, &p, (void*)nullptr);
     Command(ECMD_GOTOBRACE);
     EXPECT_TRUE(Same(Caret(), {2, 0}));
+    // Select to the brace: from before an opening brace forward, the block
+    // is selected with both braces and the caret after the closing one.
+    p = {0, 10};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
     Command(ECMD_SELECTTOBRACE);
-    EXPECT_EQ(Send(MPM_GETSELKIND), 1);
+    auto [s, e] = Sel();
+    EXPECT_TRUE(Same(s, {0, 10}) && Same(e, {2, 1})) << s.line << "," << s.column << "-" << e.line << "," << e.column;
+    EXPECT_TRUE(Same(Caret(), {2, 1}));
+    EXPECT_EQ(Global(reinterpret_cast<HGLOBAL>(Send(MPM_GETSELTEXT))), L"{\r\n  x[1];\r\n}");
+    // Backward from after the closing brace: the same block, the caret at
+    // the opening brace.
+    p = {2, 1};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Command(ECMD_SELECTTOBRACE);
+    std::tie(s, e) = Sel();
+    EXPECT_TRUE(Same(s, {0, 10}) && Same(e, {2, 1})) << s.line << "," << s.column << "-" << e.line << "," << e.column;
+    EXPECT_TRUE(Same(Caret(), {0, 10}));
+    // From before a closing brace the selection runs from the caret back
+    // to the opening one.
+    p = {1, 5};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Command(ECMD_SELECTTOBRACE);
+    std::tie(s, e) = Sel();
+    EXPECT_TRUE(Same(s, {1, 3}) && Same(e, {1, 5})) << s.line << "," << s.column << "-" << e.line << "," << e.column;
+    EXPECT_TRUE(Same(Caret(), {1, 3}));
+    // Within one line, nested pairs: the outer pair from its opening brace.
+    p = {0, 1};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Command(ECMD_SELECTTOBRACE);
+    EXPECT_EQ(Global(reinterpret_cast<HGLOBAL>(Send(MPM_GETSELTEXT))), L"(a, (b))");
+    EXPECT_TRUE(Same(Caret(), {0, 9}));
+    // With no brace at the caret nothing is selected and the caret stays.
+    p = {1, 1};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Command(ECMD_SELECTTOBRACE);
+    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
+    EXPECT_TRUE(Same(Caret(), {1, 1}));
     Send(MPM_BRACEMATCH, 0);
     p = {0, 1};
     SendP(MPM_SETCARET, &p, (void*)nullptr);
@@ -857,4 +892,292 @@ TEST_F(InputTest, SurrogatePairsStayWhole) {
         EXPECT_EQ(out[1] % 2, 0) << "row " << row;
     }
     Send(MPM_TOGGLEWRAP);
+}
+
+namespace {
+// The screen row of the system caret (0 = the top row of the window).
+int CaretScreenRow(HWND edit, int lh) {
+    UpdateWindow(edit);
+    POINT pt = {-1, -1};
+    GetCaretPos(&pt);
+    return pt.x < 0 ? -1 : pt.y / lh;
+}
+}  // namespace
+
+// Page moves with wrapping on: 40 lines of two rows each ("row" below is a
+// visual row), a window of seven whole rows and half of an eighth. A page
+// is seven rows: the caret moves that far and, when it leaves the window,
+// the text scrolls by the same amount, so it keeps its place on the screen.
+TEST_F(InputTest, PageMovesOverWrappedLines) {
+    SetWindowPos(edit_, nullptr, 0, 0, 2 + 10 * cw_, 7 * lh_ + lh_ / 2, SWP_NOZORDER);
+    std::wstring text;
+    for (int i = 0; i < 40; ++i) text += std::wstring(15, wchar_t(L'a' + i % 26)) + L"\n";
+    text.pop_back();
+    Set(text);
+    Send(MPM_TOGGLEWRAP);
+    ASSERT_EQ(Send(MPM_VISIBLEROWS), 80);  // nine units, then six
+    auto top = [&] {
+        int hit[4] = {-1, -1, -1, -1};
+        Send(MPM_HITTEST, reinterpret_cast<WPARAM>(hit), MAKELPARAM(3, 2));
+        return std::vector<int>{int(Send(MPM_FIRSTVISIBLE, 0x80000000u)), hit[0], hit[3]};
+    };
+    // In the middle: line 10 (row 20) in the window from line 9 (row 18).
+    Position p = {10, 3};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Send(MPM_FIRSTVISIBLE, 9);
+    ASSERT_EQ(CaretScreenRow(edit_, lh_), 2);
+    Key(VK_NEXT);  // row 27: the second row of line 13, at the same x
+    EXPECT_TRUE(Same(Caret(), {13, 12}));
+    EXPECT_EQ(top(), (std::vector<int>{12, 12, 1})) << "the top is row 25, line 12's second row";
+    EXPECT_EQ(CaretScreenRow(edit_, lh_), 2);
+    Key(VK_NEXT);  // row 34
+    EXPECT_TRUE(Same(Caret(), {17, 3}));
+    EXPECT_EQ(top(), (std::vector<int>{16, 16, 0}));
+    EXPECT_EQ(CaretScreenRow(edit_, lh_), 2);
+    Key(VK_PRIOR);
+    Key(VK_PRIOR);
+    EXPECT_TRUE(Same(Caret(), {10, 3}));
+    EXPECT_EQ(top(), (std::vector<int>{9, 9, 0}));
+    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
+    // At the top: page up stops on row 0 at the same x, and nothing scrolls.
+    Key(VK_PRIOR);  // row 13, the top row 11
+    EXPECT_TRUE(Same(Caret(), {6, 12}));
+    EXPECT_EQ(top(), (std::vector<int>{5, 5, 1}));
+    Key(VK_PRIOR);  // row 6, the top row 4
+    EXPECT_TRUE(Same(Caret(), {3, 3}));
+    EXPECT_EQ(top(), (std::vector<int>{2, 2, 0}));
+    Key(VK_PRIOR);  // row 0; the text cannot scroll further
+    EXPECT_TRUE(Same(Caret(), {0, 3}));
+    EXPECT_EQ(top(), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(CaretScreenRow(edit_, lh_), 0);
+    Key(VK_PRIOR);
+    EXPECT_TRUE(Same(Caret(), {0, 3}));
+    EXPECT_EQ(top(), (std::vector<int>{0, 0, 0}));
+    // At the end: page down stops on the last row (row 79).
+    p = {38, 3};  // row 76
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Send(MPM_FIRSTVISIBLE, 35);  // rows 70 to 76 in the window
+    Key(VK_NEXT);
+    EXPECT_TRUE(Same(Caret(), {39, 12}));
+    EXPECT_EQ(top(), (std::vector<int>{38, 38, 1})) << "scrolled by a page: row 77 at the top";
+    EXPECT_EQ(CaretScreenRow(edit_, lh_), 2);
+    // The caret cannot go further and stays in the window: nothing scrolls.
+    Key(VK_NEXT);
+    EXPECT_TRUE(Same(Caret(), {39, 12}));
+    EXPECT_EQ(top(), (std::vector<int>{38, 38, 1}));
+    EXPECT_EQ(CaretScreenRow(edit_, lh_), 2);
+    Send(MPM_TOGGLEWRAP);
+}
+
+// A text shorter than the window: page down puts the caret on the last row
+// and the text stays where it is, as does page up back to the first row.
+TEST_F(InputTest, PageMovesInATextShorterThanTheWindow) {
+    SetWindowPos(edit_, nullptr, 0, 0, 2 + 10 * cw_, 7 * lh_ + lh_ / 2, SWP_NOZORDER);
+    Set(L"first\nsecond line that wraps\nthird");  // rows 0, 1-3, 4
+    Send(MPM_TOGGLEWRAP);
+    ASSERT_EQ(Send(MPM_VISIBLEROWS), 5);
+    Position p = {0, 2};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Key(VK_NEXT);
+    EXPECT_TRUE(Same(Caret(), {2, 2}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
+    EXPECT_EQ(CaretScreenRow(edit_, lh_), 4);
+    Key(VK_PRIOR);
+    EXPECT_TRUE(Same(Caret(), {0, 2}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
+    EXPECT_EQ(CaretScreenRow(edit_, lh_), 0);
+    Key(VK_NEXT, {VK_SHIFT});
+    auto [s, e] = Sel();
+    EXPECT_TRUE(Same(s, {0, 2}) && Same(e, {2, 2}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
+    Send(MPM_TOGGLEWRAP);
+}
+
+// Shift+PgDn and Shift+PgUp (commands 22 and 21) extend the selection from
+// its anchor; coming back to the anchor leaves nothing selected.
+TEST_F(InputTest, ExtendingPageMovesOverWrappedLines) {
+    SetWindowPos(edit_, nullptr, 0, 0, 2 + 10 * cw_, 7 * lh_ + lh_ / 2, SWP_NOZORDER);
+    std::wstring text;
+    for (int i = 0; i < 40; ++i) text += std::wstring(15, wchar_t(L'a' + i % 26)) + L"\n";
+    text.pop_back();
+    Set(text);
+    Send(MPM_TOGGLEWRAP);
+    Position p = {10, 3};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Send(MPM_FIRSTVISIBLE, 9);
+    Key(VK_NEXT, {VK_SHIFT});
+    auto [s, e] = Sel();
+    EXPECT_TRUE(Same(s, {10, 3}) && Same(e, {13, 12}));
+    EXPECT_TRUE(Same(Caret(), {13, 12}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 12);
+    Command(ECMD_SEL_PAGEDOWN);
+    std::tie(s, e) = Sel();
+    EXPECT_TRUE(Same(s, {10, 3}) && Same(e, {17, 3}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 16);
+    Command(ECMD_SEL_PAGEUP);
+    std::tie(s, e) = Sel();
+    EXPECT_TRUE(Same(s, {10, 3}) && Same(e, {13, 12}));
+    Key(VK_PRIOR, {VK_SHIFT});  // back at the anchor
+    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
+    EXPECT_TRUE(Same(Caret(), {10, 3}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 9);
+    Command(ECMD_SEL_PAGEUP);  // above the anchor now
+    std::tie(s, e) = Sel();
+    EXPECT_TRUE(Same(s, {6, 12}) && Same(e, {10, 3}));
+    EXPECT_TRUE(Same(Caret(), {6, 12}));
+    // A plain page move drops the selection.
+    Key(VK_NEXT);
+    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
+    EXPECT_TRUE(Same(Caret(), {10, 3}));
+    // Extending down from the last page stops at the end of the text.
+    Command(ECMD_DOCEND);
+    p = {38, 3};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Command(ECMD_SEL_PAGEDOWN);
+    std::tie(s, e) = Sel();
+    EXPECT_TRUE(Same(s, {38, 3}) && Same(e, {39, 12}));
+    Send(MPM_TOGGLEWRAP);
+}
+
+// Home from inside the leading blanks goes to column 0; from column 0 to
+// the first character that is not blank; from after it back to it.
+TEST_F(InputTest, HomeFromInsideTheIndent) {
+    Set(L"    four\n\t\ttabs\n \t mixed\n   \nnone");
+    struct Case {
+        Position from;
+        int to;
+    };
+    const Case cases[] = {
+        {{0, 2}, 0}, {{0, 1}, 0}, {{0, 4}, 0}, {{0, 0}, 4}, {{0, 5}, 4}, {{0, 8}, 4},
+        {{1, 1}, 0}, {{1, 0}, 2}, {{1, 6}, 2},
+        {{2, 2}, 0}, {{2, 3}, 0}, {{2, 0}, 3}, {{2, 7}, 3},
+        {{3, 1}, 0}, {{3, 3}, 0}, {{3, 0}, 3},  // a line of blanks only
+        {{4, 2}, 0}, {{4, 0}, 0},               // no indent at all
+    };
+    for (const Case& c : cases) {
+        Position p = c.from;
+        SendP(MPM_SETCARET, &p, (void*)nullptr);
+        Key(VK_HOME);
+        EXPECT_TRUE(Same(Caret(), {c.from.line, c.to})) << "from " << c.from.line << "," << c.from.column
+                                                         << " to column " << Caret().column;
+        EXPECT_EQ(Send(MPM_GETSELKIND), 0);
+    }
+    // Shift+Home selects what the caret passes over.
+    Position p = {0, 2};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Key(VK_HOME, {VK_SHIFT});
+    auto [s, e] = Sel();
+    EXPECT_TRUE(Same(s, {0, 0}) && Same(e, {0, 2}));
+    p = {0, 7};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Key(VK_HOME, {VK_SHIFT});
+    std::tie(s, e) = Sel();
+    EXPECT_TRUE(Same(s, {0, 4}) && Same(e, {0, 7}));
+    Key(VK_HOME, {VK_SHIFT});  // on from the indent to column 0: the anchor stays
+    std::tie(s, e) = Sel();
+    EXPECT_TRUE(Same(s, {0, 0}) && Same(e, {0, 7}));
+    // Home drops a selection.
+    Key(VK_HOME);
+    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
+    EXPECT_TRUE(Same(Caret(), {0, 4}));
+}
+
+// A column block pasted with the caret after a tab lands at the caret's x
+// on every line: tabs on the lines below count to their tab stops.
+TEST_F(InputTest, ColumnPasteAtACaretAfterATab) {
+    Send(MPM_TABWIDTH, 4);
+    Set(L"\tab\n0123456789\na\tbc\nxy\n\t\tdeep");
+    Position p = {0, 1};  // x = four widths
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    PutColumnBlock(L"1\n2\n3\n4\n5");
+    Command(ECMD_PASTE);
+    EXPECT_EQ(Line(0), L"\t1ab");
+    EXPECT_EQ(Line(1), L"01232456789");
+    EXPECT_EQ(Line(2), L"a\t3bc");
+    EXPECT_EQ(Line(3), L"xy  4");
+    EXPECT_EQ(Line(4), L"\t5\tdeep");
+    // On the screen the pasted characters stand in one column.
+    for (int line = 0; line < 5; ++line) {
+        int hit[4] = {-1, -1, -1, -1};
+        Send(MPM_HITTEST, reinterpret_cast<WPARAM>(hit), At(4, line));
+        ASSERT_EQ(hit[0], line);
+        EXPECT_EQ(Send(MPM_GETCHARAT, WPARAM(line), hit[1]), L'1' + line) << "line " << line;
+    }
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), L"\tab\n0123456789\na\tbc\nxy\n\t\tdeep");
+    // After two tabs the caret's x is eight widths: a line added below the
+    // text is padded with as many spaces.
+    p = {4, 2};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    PutColumnBlock(L"P\nQ");
+    Command(ECMD_PASTE);
+    EXPECT_EQ(Line(4), L"\t\tPdeep");
+    EXPECT_EQ(Line(5), L"        Q");
+}
+
+// Characters outside the basic plane on the lines of a column paste count
+// as the one character they are painted as: the block lands at the caret's
+// x and never between the two units of a pair.
+TEST_F(InputTest, ColumnPasteOverSurrogatePairs) {
+    const std::wstring face = L"\xD83D\xDE00";
+    Set(face + face + L"xyz\n" + face + face + L"abc\n" + face + L"q" + face + L"r");
+    Position p = {0, 4};  // after two pairs
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    UpdateWindow(edit_);
+    POINT caret = {-1, -1};
+    GetCaretPos(&caret);
+    PutColumnBlock(L"1\n2\n3");
+    Command(ECMD_PASTE);
+    EXPECT_EQ(Line(0), face + face + L"1xyz");
+    EXPECT_EQ(Line(1), face + face + L"2abc");
+    // The second pair of line 2 reaches past the caret's x: the digit goes
+    // before it, not into it.
+    EXPECT_EQ(Line(2), face + L"q3" + face + L"r");
+    for (int line = 0; line < 3; ++line) {
+        const std::wstring t = Line(line);
+        for (size_t i = 0; i < t.size(); ++i)
+            if ((t[i] & 0xFC00) == 0xD800) {
+                ASSERT_LT(i + 1, t.size());
+                EXPECT_EQ(t[i + 1] & 0xFC00, 0xDC00) << "line " << line << " unit " << i;
+            }
+        if (line == 2) continue;
+        // The pasted digit stands at the caret's x on the screen.
+        int hit[4] = {-1, -1, -1, -1};
+        Send(MPM_HITTEST, reinterpret_cast<WPARAM>(hit), MAKELPARAM(caret.x + 2, line * lh_ + lh_ / 2));
+        EXPECT_EQ(Send(MPM_GETCHARAT, WPARAM(line), hit[1]), L'1' + line) << "line " << line << ": " << hit[1];
+    }
+}
+
+// Page moves count visible rows: a collapsed fold takes none, and the caret
+// never lands on one of its lines.
+TEST_F(InputTest, PageMovesSkipCollapsedLines) {
+    SetWindowPos(edit_, nullptr, 0, 0, 400, 7 * lh_ + lh_ / 2, SWP_NOZORDER);
+    std::wstring text;
+    for (int i = 0; i < 30; ++i) text += L"line " + std::to_wstring(i) + L"\n";
+    text.pop_back();
+    Set(text);
+    Send(MPM_FOLDMODE, 2);
+    for (int line = 5; line <= 20; ++line) {
+        LineAttrArg a = {LA_FOLDLEVEL, 1};
+        SendP(MPM_SETLINEATTR, (void*)(INT_PTR)line, &a);
+    }
+    Position p = {4, 0};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Command(ECMD_COLLAPSEFOLD);
+    ASSERT_EQ(Send(MPM_VISIBLEROWS), 14);  // lines 0-4 and 21-29
+    p = {0, 2};
+    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    Key(VK_NEXT);  // row 7: line 23
+    EXPECT_TRUE(Same(Caret(), {23, 2}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 23);
+    Key(VK_NEXT);  // the last row, already in the window
+    EXPECT_TRUE(Same(Caret(), {29, 2}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 23);
+    Key(VK_PRIOR);  // row 6: line 22
+    EXPECT_TRUE(Same(Caret(), {22, 2}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
+    Key(VK_PRIOR);
+    EXPECT_TRUE(Same(Caret(), {0, 2}));
+    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
+    EXPECT_EQ(Send(MPM_VISIBLEROWS), 14) << "the fold stays collapsed";
 }

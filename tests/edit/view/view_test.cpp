@@ -26,40 +26,6 @@ protected:
     }
 };
 
-// What the control paints, captured through WM_PRINTCLIENT.
-class Capture : public Dib {
-public:
-    explicit Capture(HWND h) : Dib(ClientSize(h).cx, ClientSize(h).cy) {
-        SendMessageW(h, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
-        GdiFlush();
-    }
-    void Save(const wchar_t* path) const {  // for looking at a failure
-        BITMAPFILEHEADER fh = {};
-        BITMAPINFOHEADER ih = {};
-        ih.biSize = sizeof ih;
-        ih.biWidth = w_;
-        ih.biHeight = -h_;
-        ih.biPlanes = 1;
-        ih.biBitCount = 32;
-        fh.bfType = 0x4D42;
-        fh.bfOffBits = sizeof fh + sizeof ih;
-        fh.bfSize = fh.bfOffBits + DWORD(w_ * h_ * 4);
-        HANDLE f = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD n;
-        WriteFile(f, &fh, sizeof fh, &n, nullptr);
-        WriteFile(f, &ih, sizeof ih, &n, nullptr);
-        WriteFile(f, bits_, DWORD(w_ * h_ * 4), &n, nullptr);
-        CloseHandle(f);
-    }
-
-private:
-    static SIZE ClientSize(HWND h) {
-        RECT rc;
-        GetClientRect(h, &rc);
-        return {rc.right, rc.bottom};
-    }
-};
-
 // Marks the first four units of line 1 as find highlights (class 20).
 struct FindHighlight : IHighlighter {
     int Highlight(int line, const wchar_t*, int n, unsigned short* st) override {
@@ -599,4 +565,267 @@ TEST_F(ViewTest, ALongRowScrolledRightIsPaintedWhereTheCaretIs) {
     zBeforeCaret();
     Send(MPM_TABWIDTH, 8);
     zBeforeCaret();
+}
+
+namespace {
+// A host colour table with the marks, fold signs and fold margin in colours
+// of their own.
+struct MarkColours {
+    explicit MarkColours(HWND edit) {
+        const COLORREF* own = reinterpret_cast<const COLORREF*>(SendMessageW(edit, MPM_COLORTABLE, 0, 0));
+        std::copy(own, own + COLOR_TABLE_ENTRIES, table);
+        table[0] = RGB(255, 255, 255);
+        table[1] = RGB(0, 0, 0);
+        table[6] = RGB(0, 160, 0);     // marks
+        table[10] = RGB(200, 0, 0);    // fold signs
+        table[12] = RGB(255, 255, 255);
+        table[24] = RGB(210, 210, 230);  // fold margin
+        SendMessageW(edit, MPM_COLORTABLE, reinterpret_cast<WPARAM>(table), 0);
+    }
+    COLORREF table[COLOR_TABLE_ENTRIES];
+};
+
+// The sign in the fold margin (10 pixels at the left) of a screen row:
+// '-' for an open fold header, '+' for a collapsed one, ' ' for none.
+char FoldSign(const Capture& cap, COLORREF sign, int row, int lh) {
+    const int cy = row * lh + lh / 2;
+    if (cap.Count({0, row * lh, 10, (row + 1) * lh}, sign) == 0) return ' ';
+    const bool across = cap.At(1, cy) == sign && cap.At(5, cy) == sign;
+    const bool upright = cap.At(3, cy - 2) == sign && cap.At(3, cy + 2) == sign;
+    return across && upright ? '+' : across ? '-' : '?';
+}
+}  // namespace
+
+// A click on the fold margin beside a fold header collapses the fold, a
+// second click expands it; the caret goes to the clicked line.
+TEST_F(ViewTest, FoldMarginClicksCollapseAndExpand) {
+    PlainMargins();
+    MarkColours colours(edit_);
+    const COLORREF sign = colours.table[10];
+    Insert(L"h0\n a\n b\nh1\n c\nend");
+    Send(MPM_FOLDMODE, 2);
+    const int levels[] = {0, 1, 1, 0, 1, 0};
+    for (int i = 0; i < 6; ++i) SetLevel(i, levels[i]);
+    auto click = [&](int row) {
+        Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, row * lh_ + lh_ / 2));
+        Send(WM_LBUTTONUP, 0, MAKELPARAM(4, row * lh_ + lh_ / 2));
+    };
+    auto lineAt = [&](int row) { return Hit(20, row * lh_ + 2)[0]; };
+    auto signs = [&] {
+        Capture cap(edit_);
+        std::string s;
+        for (int row = 0; row < Rows(); ++row) s += FoldSign(cap, sign, row, lh_);
+        return s;
+    };
+    EXPECT_EQ(signs(), "-  -  ");
+    CaretTo(5, 2);
+    click(3);
+    EXPECT_EQ(Rows(), 5);
+    EXPECT_TRUE(Same(Caret(), {3, 0}));
+    EXPECT_EQ(lineAt(4), 5);
+    EXPECT_EQ(signs(), "-  + ");
+    click(0);
+    EXPECT_EQ(Rows(), 3);
+    EXPECT_TRUE(Same(Caret(), {0, 0}));
+    EXPECT_EQ(lineAt(1), 3);
+    EXPECT_EQ(lineAt(2), 5);
+    EXPECT_EQ(signs(), "++ ");
+    click(1);  // line 3 opens again, line 0 stays closed
+    EXPECT_EQ(Rows(), 4);
+    EXPECT_TRUE(Same(Caret(), {3, 0}));
+    EXPECT_EQ(lineAt(2), 4);
+    EXPECT_EQ(signs(), "+-  ");
+    click(0);
+    EXPECT_EQ(Rows(), 6);
+    EXPECT_TRUE(Same(Caret(), {0, 0}));
+    EXPECT_EQ(lineAt(1), 1);
+    EXPECT_EQ(signs(), "-  -  ");
+    // Beside a line that heads nothing a click only places the caret.
+    click(1);
+    EXPECT_EQ(Rows(), 6);
+    EXPECT_TRUE(Same(Caret(), {1, 0}));
+    // A click beside the last line drops the selection.
+    Position a = {1, 1}, b = {2, 1};
+    SendP(MPM_SELECT, &a, &b);
+    click(5);
+    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
+    EXPECT_TRUE(Same(Caret(), {5, 0}));
+    EXPECT_EQ(Rows(), 6);
+}
+
+// Fold mode 3: the host folds a selection. The margin marks the first line
+// of a single multi-line selection as a fold start; the fold-selection
+// command (51) or a click on that mark hides the lines below it up to the
+// selection's last line.
+TEST_F(ViewTest, FoldModeThreeFoldsASelection) {
+    PlainMargins();
+    MarkColours colours(edit_);
+    const COLORREF sign = colours.table[10];
+    Insert(L"l0\nl1\nl2\nl3\nl4\nl5");
+    Send(MPM_FOLDMODE, 3);
+    auto lineAt = [&](int row) { return Hit(20, row * lh_ + 2)[0]; };
+    auto signs = [&] {
+        Capture cap(edit_);
+        std::string s;
+        for (int row = 0; row < Rows(); ++row) s += FoldSign(cap, sign, row, lh_);
+        return s;
+    };
+    EXPECT_EQ(signs(), "      ");
+    Position a = {1, 1}, b = {3, 1};
+    SendP(MPM_SELECT, &a, &b);
+    EXPECT_EQ(signs(), " -    ");
+    Command(ECMD_FOLDSELECTION);
+    EXPECT_EQ(Rows(), 4);
+    EXPECT_EQ(lineAt(2), 4);
+    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
+    EXPECT_TRUE(Same(Caret(), {1, 0}));
+    EXPECT_EQ(signs(), " +  ");
+    Command(ECMD_EXPANDFOLD);
+    EXPECT_EQ(Rows(), 6);
+    EXPECT_EQ(lineAt(2), 2);
+    EXPECT_EQ(signs(), "      ");
+    // Selected the other way round, folded by a click on the mark.
+    a = {4, 2};
+    b = {2, 0};
+    SendP(MPM_SELECT, &a, &b);
+    EXPECT_EQ(signs(), "  -   ");
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 2 * lh_ + lh_ / 2));
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(4, 2 * lh_ + lh_ / 2));
+    EXPECT_EQ(Rows(), 4);
+    EXPECT_EQ(lineAt(3), 5);
+    EXPECT_TRUE(Same(Caret(), {2, 0}));
+    EXPECT_EQ(signs(), "  + ");
+    // A click on the collapsed mark opens it.
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 2 * lh_ + lh_ / 2));
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(4, 2 * lh_ + lh_ / 2));
+    EXPECT_EQ(Rows(), 6);
+    // A selection within one line marks and folds nothing.
+    a = {3, 0};
+    b = {3, 2};
+    SendP(MPM_SELECT, &a, &b);
+    EXPECT_EQ(signs(), "      ");
+    Command(ECMD_FOLDSELECTION);
+    EXPECT_EQ(Rows(), 6);
+    // In mode 2 a selection is neither marked nor folded.
+    Send(MPM_FOLDMODE, 2);
+    a = {1, 1};
+    b = {3, 1};
+    SendP(MPM_SELECT, &a, &b);
+    EXPECT_EQ(signs(), "      ");
+    Command(ECMD_FOLDSELECTION);
+    EXPECT_EQ(Rows(), 6);
+}
+
+// Whitespace marks, control-character names and line-end marks are drawn
+// in their colour only while switched on; the characters keep their widths
+// either way.
+TEST_F(ViewTest, WhitespaceControlAndLineEndMarksFollowTheirSwitches) {
+    PlainMargins();
+    Send(MPM_VIEWPART, 6, 1);  // no current-line background
+    MarkColours colours(edit_);
+    const COLORREF mark = colours.table[6], ink = colours.table[1];
+    Send(MPM_TABWIDTH, 4);
+    Insert(L"a\tb c\nx\x13y\nend");
+    auto cell = [&](int line, int column, int count = 1) {
+        return RECT{2 + column * cw_, line * lh_, 2 + (column + count) * cw_, (line + 1) * lh_};
+    };
+    const RECT tab = cell(0, 1, 3), space = cell(0, 5), name = cell(1, 1, 4), lineEnd = cell(0, 7);
+    const RECT b = cell(0, 4), c = cell(0, 6), y = cell(1, 5);
+    int inkB = 0, inkC = 0, inkY = 0;
+    {
+        Capture cap(edit_);
+        EXPECT_GT(cap.Count(tab, mark), cw_) << "the tab's arrow";
+        EXPECT_GT(cap.Count(space, mark), 2) << "the space's cup";
+        EXPECT_GT(cap.Count(name, mark), 4 * 2) << "XOFF";
+        EXPECT_GT(cap.Count(lineEnd, mark), 2) << "the line-end arrow";
+        EXPECT_EQ(cap.Count(cell(0, 0), mark), 0);
+        inkB = cap.Count(b, ink);
+        inkC = cap.Count(c, ink);
+        inkY = cap.Count(y, ink);
+        EXPECT_GT(inkB, 0);
+        EXPECT_GT(inkC, 0);
+        EXPECT_GT(inkY, 0);
+    }
+    Send(MPM_VIEWPART, 2, 1);  // whitespace marks off
+    {
+        Capture cap(edit_);
+        EXPECT_EQ(cap.Count(tab, mark), 0);
+        EXPECT_EQ(cap.Count(space, mark), 0);
+        EXPECT_GT(cap.Count(name, mark), 4 * 2);
+        EXPECT_GT(cap.Count(lineEnd, mark), 2);
+        EXPECT_EQ(cap.Count(b, ink), inkB) << "the b stays where it was";
+        EXPECT_EQ(cap.Count(c, ink), inkC);
+    }
+    Send(MPM_VIEWPART, 3, 1);  // control-character names off
+    Send(MPM_VIEWPART, 4, 1);  // line-end marks off
+    {
+        Capture cap(edit_);
+        EXPECT_EQ(cap.Count(name, mark), 0);
+        EXPECT_EQ(cap.Count(lineEnd, mark), 0);
+        EXPECT_EQ(cap.Count(y, ink), inkY) << "the name's width stays";
+    }
+    Send(MPM_VIEWPART, 256 | 2, 1);
+    {
+        Capture cap(edit_);
+        EXPECT_GT(cap.Count(tab, mark), cw_);
+        EXPECT_EQ(cap.Count(name, mark), 0);
+    }
+}
+
+// The ruler sits above the text, which moves down by its height; it marks
+// every column, higher every fifth and tenth, and shows the caret's column.
+TEST_F(ViewTest, TheRulerMarksColumnsAndFollowsTheCaret) {
+    PlainMargins();
+    MarkColours colours(edit_);
+    COLORREF* table = colours.table;
+    table[68] = RGB(240, 240, 200);
+    table[69] = RGB(0, 0, 128);
+    table[23] = RGB(0, 150, 0);
+    Insert(L"0123456789012345678901234567890123456789\nsecond");
+    Send(MPM_VIEWPART, 256 | 1, 1);
+    HWND ruler = FindWindowExW(edit_, nullptr, nullptr, nullptr);
+    ASSERT_NE(ruler, nullptr);
+    RECT rc;
+    GetClientRect(ruler, &rc);
+    const int h = lh_ * 5 / 4;
+    EXPECT_EQ(rc.bottom, h);
+    EXPECT_EQ(Hit(3, h + 2)[0], 0) << "the text starts below the ruler";
+    EXPECT_EQ(Hit(3, h + lh_ + 2)[0], 1);
+    CaretTo(0, 20);
+    // What the ruler shows on the screen.
+    auto pixels = [&](auto&& check) {
+        UpdateWindow(ruler);
+        HDC dc = GetDC(ruler);
+        check(dc);
+        ReleaseDC(ruler, dc);
+    };
+    auto marker = [&](HDC dc, int column) {
+        int n = 0;
+        for (int y = h - 12; y < h; ++y)
+            for (int x = 2 + column * cw_ - 8; x < 2 + column * cw_ + 8; ++x) n += GetPixel(dc, x, y) == table[23];
+        return n;
+    };
+    pixels([&](HDC dc) {
+        EXPECT_EQ(GetPixel(dc, 2 + 5 * cw_ + cw_ / 2, 2), table[68]) << "background";
+        EXPECT_EQ(GetPixel(dc, 2 + 3 * cw_ + cw_ / 2, h - 1), table[69]) << "base line";
+        const int y = h / 2 + 1;  // reached by the ticks of tens only
+        EXPECT_EQ(GetPixel(dc, 2 + 10 * cw_, y), table[69]);
+        EXPECT_EQ(GetPixel(dc, 2 + 30 * cw_, y), table[69]);
+        EXPECT_NE(GetPixel(dc, 2 + 5 * cw_, y), table[69]);
+        EXPECT_NE(GetPixel(dc, 2 + 13 * cw_, y), table[69]);
+        EXPECT_EQ(GetPixel(dc, 2 + 15 * cw_, h - h / 3), table[69]) << "fives reach above the others";
+        EXPECT_NE(GetPixel(dc, 2 + 16 * cw_, h - h / 3 - 1), table[69]);
+        EXPECT_EQ(GetPixel(dc, 2 + 16 * cw_, h - 2), table[69]);
+        EXPECT_GT(marker(dc, 20), 0) << "the caret's column";
+        EXPECT_EQ(marker(dc, 33), 0);
+    });
+    CaretTo(0, 33);
+    pixels([&](HDC dc) {
+        EXPECT_GT(marker(dc, 33), 0);
+        EXPECT_EQ(marker(dc, 20), 0);
+    });
+    Send(MPM_VIEWPART, 1, 1);
+    EXPECT_EQ(FindWindowExW(edit_, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(Hit(3, 2)[0], 0);
+    EXPECT_EQ(Hit(3, lh_ + 2)[0], 1) << "the text moves back up";
 }
