@@ -212,3 +212,33 @@ TEST_F(PageTest, BadArgumentsAndNoDocumentReturnZero) {
     EXPECT_EQ(SetPage({0, 0, 10, 10}), 0);
     EXPECT_EQ(Draw(page.Dc()), 0);
 }
+
+// A page shows every line from the first visible one, folded lines too; in
+// colour the number column takes the text background and text colour.
+TEST_F(PageTest, FoldedLinesArePrintedAndNumbersTakeTheTextColours) {
+    Insert(L"header\nhidden one\nhidden two\nshown");
+    Send(MPM_FOLDMODE, 2);
+    for (int line = 1; line <= 2; ++line) {
+        LineAttrArg a = {LA_FOLDLEVEL, 1};
+        SendP(MPM_SETLINEATTR, (void*)(INT_PTR)line, &a);
+    }
+    Position header = {0, 0};
+    SendP(MPM_SETCARET, &header, (void*)nullptr);
+    Send(WM_COMMAND, ECMD_COLLAPSEFOLD);
+    ASSERT_EQ(Send(MPM_VISIBLEROWS), 2);
+    COLORREF table[COLOR_TABLE_ENTRIES];
+    const COLORREF* own = reinterpret_cast<const COLORREF*>(Send(MPM_COLORTABLE));
+    std::copy(own, own + COLOR_TABLE_ENTRIES, table);
+    table[0] = RGB(250, 240, 200);
+    table[1] = RGB(0, 0, 160);
+    SendP(MPM_COLORTABLE, table, (void*)nullptr);
+    ASSERT_EQ(SetPage({0, 0, 300, 120}), 1);
+    Page page(300, 120);
+    Draw(page.Dc(), true);
+    const int text = 5 * cw_;  // three digits and two
+    for (int r = 0; r < 4; ++r) {
+        EXPECT_GT(page.Count(text, r * 30, 300, r * 30 + 30, RGB(0, 0, 160)), 0) << "line " << r;
+        EXPECT_GT(page.Count(0, r * 30, 3 * cw_, r * 30 + 30, RGB(0, 0, 160)), 0) << "number " << r + 1;
+        EXPECT_GT(page.Count(0, r * 30, text, r * 30 + 30, RGB(250, 240, 200)), 0);
+    }
+}
