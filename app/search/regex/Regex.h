@@ -38,6 +38,12 @@ enum Flags : int {
 
 enum class Status { kMatch, kNoMatch, kTooComplex };
 
+struct Budget {
+    uint64_t steps = 50000000;
+    size_t memory = size_t(64) << 20;
+    bool exhausted = false;
+};
+
 // The result of a search: for every group its start and end index, -1 for a
 // group that did not take part. Group 0 is the whole match.
 struct MatchResult {
@@ -94,6 +100,9 @@ public:
     // `end` towards `start` for right-to-left expressions) and returns the
     // first match. start < 0 means 0, end < 0 means the text's length.
     MatchResult Search(const CharT* text, int length, int start = -1, int end = -1) const;
+    MatchResult Search(const CharT* text, int length, int start, int end, Budget&) const {
+        return Search(text, length, start, end);
+    }
     MatchResult Search(const std::basic_string<CharT>& text, int start = -1) const {
         return Search(text.c_str(), int(text.size()), start, -1);
     }
