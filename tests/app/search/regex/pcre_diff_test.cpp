@@ -44,7 +44,9 @@ private:
             case 10: return (R(2) ? "(?=" : "(?!") + Alt(depth - 1, groups) + ")";
             case 11: return std::string(R(2) ? "(?<=" : "(?<!") + "abc"[R(3)] + ")";
             case 12: return "(?>" + Alt(depth - 1, groups) + ")";
-            case 13: return "(?R)";
+            // A call of a group opened so far (one that encloses this point
+            // or is closed): written (?Rn) here, (?n) for PCRE2.
+            case 13: return groups == 0 ? "b" : "(?R" + std::to_string(1 + R(groups)) + ")";
             // References only to groups already closed: the engines differ on
             // a reference inside its own group.
             default: return closed_.empty() ? "a" : "\\" + std::to_string(closed_[size_t(R(int(closed_.size())))]);
@@ -89,8 +91,8 @@ std::string Text(Gen& g) {
 }
 
 
-// Every group's "start,end" of the first match, "-" for none, "!"
-// when the engine gave up (too complex, or PCRE2's recursion-loop error).
+// Every group's "start,end" of the first match, "-" for none, "!" when
+// the engine gave up (too complex, or an error such as PCRE2's recursion loop).
 std::string Pcre2Find(const std::u16string& pattern, const std::u16string& text, uint32_t options) {
     int err = 0;
     PCRE2_SIZE off = 0;
@@ -133,19 +135,25 @@ TEST(RegexVersusPcre2, GeneratedPatternsFindTheSameMatchesAndGroups) {
         int groups = 0;
         gen.closed_.clear();
         const std::string pattern = gen.Pattern(2, groups);
-        const std::u16string p16(pattern.begin(), pattern.end());
+        std::string theirs = pattern;
+        for (size_t at; (at = theirs.find("(?R")) != std::string::npos;) theirs.erase(at + 2, 1);
+        const std::u16string p16(theirs.begin(), theirs.end());
         if (Pcre2Find(p16, u"", 0) == "bad") {
             ++skipped;  // e.g. a back-reference inside a look-behind
             continue;
         }
         Regex ours(S(pattern));
         ASSERT_TRUE(ours.Ok()) << pattern << ": " << ours.Error();
+        ours.SetBudget(2000000);
         for (int k = 0; k < 8; ++k) {
             const std::string text = Text(gen);
             const std::string want = Pcre2Find(p16, std::u16string(text.begin(), text.end()), 0);
             const std::string got = OursFind(ours, S(text));
-            if (want == "!" && got == "!") {
-                ++gaveUp;  // left recursion: both engines refuse
+            // Either engine may give up: PCRE2 on a recursion loop, ours on
+            // its budget where PCRE2's required-unit check ends a
+            // catastrophic pattern early. Neither may find a different match.
+            if (want == "!" || got == "!") {
+                ++gaveUp;
                 continue;
             }
             ASSERT_EQ(got, want) << "pattern " << pattern << " text \"" << text << "\"";
