@@ -55,6 +55,9 @@ struct Program {
     int wholeFragment = -1;
     bool rtl = false;
     bool anchoredStart = false;   // only the search's first position can match
+    // The program starts with an unbounded greedy or possessive run of one
+    // item: after a failure at a position, no match starts inside the run.
+    bool leadRun = false;
     bool lineAnchored = false;    // only line starts can match
     bool matchesNothing = false;
     // A filter on the first unit a match can start with (left to right).
@@ -68,6 +71,7 @@ struct Program {
     // For a choice of literals: the pairs of units they can start with, as
     // bits by PairHash.
     std::vector<uint64_t> pairs;
+    uint8_t firstLatin1[256] = {};  // the first-unit class over units below 256
     bool hasSecond = false;
     uint32_t secondChar = 0, secondOther = 0;
 };
@@ -1116,9 +1120,11 @@ public:
 
     std::vector<int> regs_;
     bool tooComplex = false;
+    int leadRunEnd = -1;  // where the run at the program's start ended, last try
     uint64_t Steps() const { return std::min(steps_, budget_); }
 
     bool Try(int pos) {
+        leadRunEnd = -1;
         if (MidPair(pos)) return false;  // a match never starts inside a pair
         std::fill(regs_.begin(), regs_.end(), -1);
         stack_.clear();
@@ -1501,6 +1507,7 @@ private:
             pos += in.dir * w;
             if (++count == min) stop = pos;
         }
+        if (&in == p_.code.data()) leadRunEnd = pos;
         steps_ += uint64_t(std::abs(pos - start));
         if (count < min) {
             pos = start;
@@ -1554,6 +1561,7 @@ private:
 inline bool FirstSet(const ElxInterface* n, CharClass& set);
 inline void SetPrefix(detail::Program& prog, const ElxInterface* first);
 inline void SetPairs(detail::Program& prog, const ElxInterface* first);
+inline void Possessify(detail::Program& prog);
 
 template <typename CharT>
 CRegexpT<CharT>::~CRegexpT() = default;
@@ -1628,6 +1636,9 @@ void CRegexpT<CharT>::Compile(const CharT* pattern, int length, int flags) {
     boundary.kind = kCharBoundary;  // a match never ends inside a surrogate pair
     c.Emit(boundary);
     c.Emit({kMatch});
+    Possessify(prog);
+    const Inst& lead = prog.code[0];
+    prog.leadRun = !prog.rtl && lead.op == kRepSimple && lead.kind != kLazy && lead.b == INT_MAX;
     // Recursion targets run as fragments of their own.
     prog.groupFragment.assign(size_t(prog.groups), -1);
     if (!parser.delegates_.empty()) {
@@ -1673,6 +1684,7 @@ void CRegexpT<CharT>::Compile(const CharT* pattern, int length, int flags) {
             prog.classes.push_back(set);
             prog.firstClass = int(prog.classes.size()) - 1;
             prog.firstOp = kClass;
+            for (uint32_t u = 0; u < 256; ++u) prog.firstLatin1[u] = set.Test(u) ? 1 : 0;
             // A single literal unit (in one or both cases) is scanned for directly.
             if (set.stocks.empty() && set.posix.empty() && set.nested.empty() && !set.negated &&
                 set.ranges.size() <= 2) {
@@ -1688,6 +1700,34 @@ void CRegexpT<CharT>::Compile(const CharT* pattern, int length, int flags) {
             if (prog.firstOp == kChar) SetPrefix(prog, lead);
             else SetPairs(prog, lead);
         }
+    }
+}
+
+// A greedy run of one item followed by a literal the item cannot match never
+// gains by giving units back (\w+ before a space): it becomes possessive.
+inline void Possessify(detail::Program& prog) {
+    using namespace detail;
+    for (size_t pc = 0; pc < prog.code.size(); ++pc) {
+        Inst& in = prog.code[pc];
+        if (in.op != kRepSimple || in.kind != kGreedy) continue;
+        size_t next = pc + 1;
+        while (next < prog.code.size() && prog.code[next].op == kSave) ++next;
+        if (next >= prog.code.size()) continue;
+        const Inst& lit = prog.code[next];
+        uint32_t u;
+        if (lit.op == kChar && lit.dir == in.dir) u = uint32_t(lit.a);
+        else if (lit.op == kString && lit.dir == in.dir && in.dir > 0) u = prog.strings[size_t(lit.x)][0];
+        else continue;
+        const Item& it = prog.items[size_t(in.x)];
+        bool overlap = false;
+        for (uint32_t c = u;;) {  // every case of the literal's unit under ignore case
+            if (it.op == kChar) overlap = overlap || (it.flag ? Fold(c) : c) == it.c;
+            else if (it.op == kAny) overlap = overlap || it.flag || c != '\n';
+            else overlap = overlap || prog.classes[size_t(it.cls)].Test(c);
+            if (!lit.flag || (c = NextCase(c)) == u) break;
+        }
+        // Surrogates could pair up differently once units are given back.
+        if (!overlap && !(u >= 0xD800 && u <= 0xDFFF)) in.kind = kPossessive;
     }
 }
 
@@ -1890,12 +1930,12 @@ MatchResult CRegexpT<CharT>::Search(const CharT* text, int length, int start, in
             if (pos < 0) break;
         } else if (prog.firstOp == kClass) {
             const CharClass& cls = prog.classes[size_t(prog.firstClass)];
-            const uint64_t lo = cls.ascii[0], hi = cls.ascii[1];
+            const uint8_t* latin1 = prog.firstLatin1;
             const int last = std::min(end, length - 1);
             const uint64_t* pairs = prog.pairs.empty() ? nullptr : prog.pairs.data();
             for (; pos <= last; ++pos) {
                 const uint32_t u = Unit(text[pos]);
-                if (!(u < 128 ? ((u < 64 ? lo >> u : hi >> (u - 64)) & 1) != 0 : cls.Raw(u))) continue;
+                if (u < 256 ? !latin1[u] : !cls.Raw(u)) continue;
                 if (!pairs) break;
                 if (pos + 1 >= length) continue;  // each literal has two units at least
                 const uint32_t h = PairHash(u, Unit(text[pos + 1]));
@@ -1905,6 +1945,8 @@ MatchResult CRegexpT<CharT>::Search(const CharT* text, int length, int start, in
         }
         if (m.Try(pos)) return done(true);
         if (m.tooComplex || prog.anchoredStart) break;
+        // Every end a match from inside the run could have was tried from pos.
+        if (prog.leadRun && m.leadRunEnd > pos) pos = m.leadRunEnd;
     }
     return done(false);
 }
