@@ -72,6 +72,9 @@ struct Program {
     // bits by PairHash.
     std::vector<uint64_t> pairs;
     uint8_t firstLatin1[256] = {};  // the first-unit class over units below 256
+    // When those units form one range: its first unit and length - 1.
+    bool firstRange = false;
+    uint32_t rangeLo = 0, rangeSpan = 0;
     bool hasSecond = false;
     uint32_t secondChar = 0, secondOther = 0;
 };
@@ -1685,6 +1688,14 @@ void CRegexpT<CharT>::Compile(const CharT* pattern, int length, int flags) {
             prog.firstClass = int(prog.classes.size()) - 1;
             prog.firstOp = kClass;
             for (uint32_t u = 0; u < 256; ++u) prog.firstLatin1[u] = set.Test(u) ? 1 : 0;
+            const uint8_t* t = prog.firstLatin1;
+            const uint8_t* lo = std::find(t, t + 256, 1);
+            const uint8_t* hi = std::find(lo, t + 256, 0);
+            if (lo < t + 256 && std::find(hi, t + 256, 1) == t + 256) {
+                prog.firstRange = true;
+                prog.rangeLo = uint32_t(lo - t);
+                prog.rangeSpan = uint32_t(hi - lo) - 1;
+            }
             // A single literal unit (in one or both cases) is scanned for directly.
             if (set.stocks.empty() && set.posix.empty() && set.nested.empty() && !set.negated &&
                 set.ranges.size() <= 2) {
@@ -1850,6 +1861,30 @@ int ScanUnits(const CharT* t, int from, int to, uint32_t a, uint32_t b, bool two
     return to;
 }
 
+// The first i in [from, to) whose unit is 256 or above or in [lo, lo + span];
+// `to` when none (the caller tests the units themselves).
+template <typename CharT>
+int SkipOutsideRange(const CharT* t, int from, int to, uint32_t lo, uint32_t span) {
+#if defined(__SSE2__)
+    if constexpr (sizeof(CharT) == 2) {
+        const __m128i vlo = _mm_set1_epi16(short(lo)), vspan = _mm_set1_epi16(short(span));
+        const __m128i zero = _mm_setzero_si128();
+        for (; from + 8 <= to; from += 8) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + from));
+            const __m128i in = _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(x, vlo), vspan), zero);
+            const __m128i latin1 = _mm_cmpeq_epi16(_mm_srli_epi16(x, 8), zero);
+            const int mask = _mm_movemask_epi8(_mm_or_si128(in, _mm_andnot_si128(latin1, _mm_set1_epi16(-1))));
+            if (mask) return from + (__builtin_ctz(unsigned(mask)) >> 1);
+        }
+    }
+#endif
+    for (; from < to; ++from) {
+        const uint32_t u = Unit(t[from]);
+        if (u >= 256 || u - lo <= span) return from;
+    }
+    return to;
+}
+
 // The first position in [from, last] where a match can start by the
 // program's literal start; -1 when none.
 template <typename CharT>
@@ -1934,6 +1969,10 @@ MatchResult CRegexpT<CharT>::Search(const CharT* text, int length, int start, in
             const int last = std::min(end, length - 1);
             const uint64_t* pairs = prog.pairs.empty() ? nullptr : prog.pairs.data();
             for (; pos <= last; ++pos) {
+                if (prog.firstRange) {
+                    pos = SkipOutsideRange(text, pos, last + 1, prog.rangeLo, prog.rangeSpan);
+                    if (pos > last) break;
+                }
                 const uint32_t u = Unit(text[pos]);
                 if (u < 256 ? !latin1[u] : !cls.Raw(u)) continue;
                 if (!pairs) break;
