@@ -5,9 +5,14 @@
 // program is run by a backtracking matcher that keeps its choice points on
 // its own heap stack, so the depth of matching does not depend on the length
 // of the text. Repetitions of single units (a literal, ".", a class) keep one
-// choice point for the whole run. Atomic groups, look-arounds and recursive
-// calls run their bodies as sub-programs; once one succeeds its choice points
-// are dropped, so backtracking never re-enters it.
+// choice point for the whole run. Atomic groups and look-arounds run their
+// bodies as sub-programs; once one succeeds its choice points are dropped, so
+// backtracking never re-enters it. A recursive call ((?R), (?R1)) jumps into
+// the group's code and returns from it on the same stack, so backtracking can
+// go back into the call; the groups, counters and loop marks of the caller
+// are put back on return. A call of a group where its own active call began
+// fails (it would loop), and calls nested more than 1,000 deep make the
+// search too complex.
 //
 // Every search has a work budget (steps of the matcher, units compared, and
 // memory for backtracking), its own or one shared by a whole operation. When
