@@ -9,42 +9,17 @@
 #include <utility>
 #include <vector>
 
+#include "../CaseFold.h"
+
 namespace mrx {
 
-// Simple case folding to lower case for the letters of Latin-1, Latin
-// Extended-A, Greek and Cyrillic; other units fold to themselves.
-inline uint32_t Fold(uint32_t c) {
-    if (c < 128) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
-    if (c >= 0x100 && c <= 0x17F) {
-        if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c + 1 : c;
-        if (c == 0x178) return 0xFF;
-        return (c & 1) ? c : c + 1;
-    }
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;
-    if (c >= 0x410 && c <= 0x42F) return c + 32;
-    if (c >= 0x400 && c <= 0x40F) return c + 80;
-    return c;
-}
+// Simple case folding (the Unicode Character Database's, over the Basic
+// Multilingual Plane; shared with the plain finder).
+inline uint32_t Fold(uint32_t c) { return search::FoldCase(c); }
 
-// The other case of a letter, for classes under ignore case.
-inline uint32_t OtherCase(uint32_t c) {
-    const uint32_t f = Fold(c);
-    if (f != c) return f;
-    // c is lower case (or caseless): find its upper case.
-    if (c >= 'a' && c <= 'z') return c - 32;
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
-    if (c == 0xFF) return 0x178;
-    if (c >= 0x100 && c <= 0x17F) {
-        const uint32_t up = ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) ? ((c & 1) ? c : c - 1)
-                                                                                       : ((c & 1) ? c - 1 : c);
-        return Fold(up) == c ? up : c;
-    }
-    if (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) return c - 32;
-    if (c >= 0x430 && c <= 0x44F) return c - 32;
-    if (c >= 0x450 && c <= 0x45F) return c - 80;
-    return c;
-}
+// The next unit that folds like c (c itself when it has no other case): a
+// class under ignore case holds c when it holds any unit of c's cycle.
+inline uint32_t NextCase(uint32_t c) { return search::NextCase(c); }
 
 inline bool IsWordUnit(uint32_t c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
@@ -94,7 +69,8 @@ inline bool InPosix(Posix p, uint32_t c) {
 }
 
 // A character class: ranges, stock and POSIX classes (each possibly
-// negated), nested classes, and an overall negation.
+// negated), nested classes, and an overall negation. Members are code
+// points: a surrogate pair in the text is tested as one character.
 struct CharClass {
     std::vector<std::pair<uint32_t, uint32_t>> ranges;
     std::vector<std::pair<Stock, bool>> stocks;   // (class, negated)
@@ -107,11 +83,14 @@ struct CharClass {
     bool asciiReady = false;
 
     bool Test(uint32_t c) const {
-        if (c < 128 && asciiReady) return ((ascii[c >> 6] >> (c & 63)) & 1) != 0;
+        if (c < 128 && asciiReady) [[likely]]
+            return ((ascii[c >> 6] >> (c & 63)) & 1) != 0;
         return Raw(c);
     }
     bool Raw(uint32_t c) const {
-        bool in = Contains(c) || (icase && (Contains(Fold(c)) || Contains(OtherCase(c))));
+        bool in = Contains(c);
+        if (!in && icase)
+            for (uint32_t o = NextCase(c); o != c && !in; o = NextCase(o)) in = Contains(o);
         return in != negated;
     }
     void Finish() {

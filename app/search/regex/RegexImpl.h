@@ -4,20 +4,24 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <map>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace mrx {
 namespace detail {
 
 enum Op : uint8_t {
     kChar, kString, kAny, kClass, kSplit, kJmp, kSave, kAssert, kBackref, kLook, kAtomic, kCondGroup, kCondLook,
-    kRecurse, kRepSimple, kCntInit, kCntGe, kCntInc, kMark, kProgress, kMatch, kFail
+    kRecurse, kReturn, kRepSimple, kCntInit, kCntGe, kCntInc, kMark, kProgress, kMatch, kFail
 };
 
 enum AssertKind : uint8_t {
     kTextStart, kTextEnd, kLineStart, kLineEnd, kEndOrFinalBreak, kEndOrFinalLf, kWordBoundary, kNotWordBoundary,
-    kSearchStart, kAlways
+    kSearchStart, kCharBoundary, kAlways
 };
 
 enum RepMode : uint8_t { kGreedy, kLazy, kPossessive };
@@ -51,12 +55,28 @@ struct Program {
     int wholeFragment = -1;
     bool rtl = false;
     bool anchoredStart = false;   // only the search's first position can match
+    // The program starts with an unbounded greedy or possessive run of one
+    // item: after a failure at a position, no match starts inside the run.
+    bool leadRun = false;
     bool lineAnchored = false;    // only line starts can match
     bool matchesNothing = false;
     // A filter on the first unit a match can start with (left to right).
     int firstOp = -1;     // -1 none, kChar, kClass
     uint32_t firstChar = 0, firstOther = 0;
     int firstClass = -1;
+    // A literal a match must start with (folded when ignoring case), checked
+    // before running the matcher; its second unit in one or two cases.
+    std::vector<uint32_t> prefix;
+    bool prefixIcase = false;
+    // For a choice of literals: the pairs of units they can start with, as
+    // bits by PairHash.
+    std::vector<uint64_t> pairs;
+    uint8_t firstLatin1[256] = {};  // the first-unit class over units below 256
+    // When those units form one range: its first unit and length - 1.
+    bool firstRange = false;
+    uint32_t rangeLo = 0, rangeSpan = 0;
+    bool hasSecond = false;
+    uint32_t secondChar = 0, secondOther = 0;
 };
 
 // Nodes ---------------------------------------------------------------------------
@@ -264,16 +284,16 @@ public:
     void Emit(detail::Compiler& c) const override { EmitRepeat(c, detail::kPossessive); }
 };
 
-// Runs a body as a sub-program: the body's code is placed out of line and
-// ends with a match instruction.
-inline int EmitFragment(detail::Compiler& c, const ElxInterface& body, int dir) {
+// Places a body's code out of line, ending with `end`: kMatch for a
+// sub-program (atomic groups, look-arounds), kReturn for a recursion target.
+inline int EmitFragment(detail::Compiler& c, const ElxInterface& body, int dir, detail::Op end = detail::kMatch) {
     const int skip = c.Emit({detail::kJmp});
     const int start = c.Here();
     const int saved = c.dir;
     c.dir = dir;
     body.Emit(c);
     c.dir = saved;
-    c.Emit({detail::kMatch});
+    c.Emit({end});
     c.At(skip).x = c.Here();
     return start;
 }
@@ -485,7 +505,11 @@ inline void CRepeatElxT::EmitRepeat(detail::Compiler& c, detail::RepMode mode) c
     const int geMaxPc = c.Emit(geMax);
     const int split = c.Emit({kSplit});
     const int bodyStart = c.Here();
-    const int progress = EmitRound(c, mark);
+    // Bounded rounds may match empty and still count (the counter ends the
+    // loop); unbounded ones end at the first round that consumes nothing.
+    int progress = -1;
+    if (max == INT_MAX) progress = EmitRound(c, mark);
+    else body->Emit(c);
     c.Emit(inc);
     Inst again{kJmp};
     again.x = optional;
@@ -494,7 +518,7 @@ inline void CRepeatElxT::EmitRepeat(detail::Compiler& c, detail::RepMode mode) c
     c.At(geMaxPc).x = end;
     c.At(split).x = lazy ? end : bodyStart;
     c.At(split).y = lazy ? bodyStart : end;
-    c.At(progress).x = end;
+    if (progress >= 0) c.At(progress).x = end;
 }
 
 namespace detail {
@@ -522,6 +546,17 @@ public:
     std::vector<CDelegateElxT*> delegates_;
 
 private:
+    // Groups and brackets nest at most this deep, so that parsing, compiling
+    // and destroying the tree stay well inside a 1 MiB stack.
+    static constexpr int kMaxNesting = 200;
+    struct Nest {
+        explicit Nest(Parser& p) : p(p) {
+            if (++p.depth_ > kMaxNesting) p.Fail("groups or brackets nested more than 200 deep");
+        }
+        ~Nest() { --p.depth_; }
+        Parser& p;
+    };
+
     void Fail(const char* what) {
         if (!failed_) error_ = std::string(what) + " at " + std::to_string(pos_);
         failed_ = true;
@@ -584,7 +619,7 @@ private:
                 while (More() && !(Peek() == '\\' && Peek(1) == 'E')) {
                     if (kind != 'Q' && Peek() == '\\') {
                         ++pos_;
-                        run.push_back(Escaped(flags));
+                        AppendUnits(run, Escaped(flags));
                         continue;
                     }
                     run.push_back(Peek());
@@ -595,7 +630,7 @@ private:
                 for (size_t k = 0; k < run.size(); ++k) {
                     uint32_t v = run[k];
                     if (kind == 'L') v = Fold(v);
-                    if (kind == 'U') v = OtherCase(Fold(v)) != Fold(v) ? OtherCase(Fold(v)) : v;
+                    if (kind == 'U') v = search::UpperCase(v);
                     ElxPtr atom = std::make_unique<CStringElxT>(std::vector<uint32_t>{v}, (flags & IGNORECASE) != 0);
                     if (k + 1 < run.size()) {
                         if (!literal.empty() && literalIcase != ((flags & IGNORECASE) != 0)) flush();
@@ -722,7 +757,7 @@ private:
                     int k = 0;
                     while (k < 8 && HexValue(Peek()) >= 0) v = v * 16 + uint32_t(HexValue(Peek())), ++pos_, ++k;
                     if (!Eat('}')) Fail("unterminated \\x{");
-                    return v > 0xFFFF ? 0xFFFD : v;
+                    return v > 0x10FFFF ? 0xFFFD : v;
                 }
                 for (int k = 0; k < 2 && HexValue(Peek()) >= 0; ++k) v = v * 16 + uint32_t(HexValue(Peek())), ++pos_;
                 return v;
@@ -755,6 +790,8 @@ private:
     }
 
     ElxPtr ParseBracket(int flags) {
+        Nest nest(*this);
+        if (failed_) return nullptr;
         CharClass cls;
         cls.icase = (flags & IGNORECASE) != 0;
         if (Eat('^')) cls.negated = true;
@@ -916,12 +953,15 @@ private:
                     return b;
                 }
         }
-        const uint32_t v = Escaped(flags);
-        return std::make_unique<CStringElxT>(std::vector<uint32_t>{v}, icase);
+        std::vector<uint32_t> units;
+        AppendUnits(units, Escaped(flags));
+        return std::make_unique<CStringElxT>(std::move(units), icase);
     }
 
     // After "(".
     ElxPtr ParseGroup(int& outerFlags) {
+        Nest nest(*this);
+        if (failed_) return nullptr;
         int flags = outerFlags;
         if (!Eat('?')) {  // a numbered group
             const int number = ++unnamed_;
@@ -1050,26 +1090,49 @@ private:
         return cond;
     }
 
+    // A code point above the Basic Multilingual Plane as its surrogate pair.
+    static void AppendUnits(std::vector<uint32_t>& out, uint32_t v) {
+        if (v <= 0xFFFF) {
+            out.push_back(v);
+            return;
+        }
+        out.push_back(0xD800 + ((v - 0x10000) >> 10));
+        out.push_back(0xDC00 + ((v - 0x10000) & 0x3FF));
+    }
+
     const CharT* p_;
     int n_;
     int pos_ = 0;
     int flags_;
+    int depth_ = 0;
 };
 
 // Matcher ----------------------------------------------------------------------------
 
+inline bool IsHigh(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+inline bool IsLow(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// The matcher draws on a Budget: every step and every unit compared costs one
+// step, and its backtracking stack may hold at most about budget.memory bytes.
 template <typename CharT>
 class Matcher {
 public:
-    Matcher(const Program& p, const CharT* text, int length, int searchStart, uint64_t budget)
-        : regs_(size_t(p.registers), -1), p_(p), t_(text), n_(length), searchStart_(searchStart), budget_(budget) {}
+    Matcher(const Program& p, const CharT* text, int length, int searchStart, const Budget& budget)
+        : regs_(size_t(p.registers), -1), p_(p), t_(text), n_(length), searchStart_(searchStart),
+          budget_(budget.steps), maxFrames_(std::max<size_t>(budget.memory / (2 * sizeof(Frame)), 64)) {}
 
     std::vector<int> regs_;
     bool tooComplex = false;
+    int leadRunEnd = -1;  // where the run at the program's start ended, last try
+    uint64_t Steps() const { return std::min(steps_, budget_); }
 
     bool Try(int pos) {
+        leadRunEnd = -1;
+        if (MidPair(pos)) return false;  // a match never starts inside a pair
         std::fill(regs_.begin(), regs_.end(), -1);
         stack_.clear();
+        calls_.clear();
+        saved_.clear();
         int end = pos;
         if (!Run(0, end)) return false;
         regs_[0] = p_.rtl ? end : pos;
@@ -1078,13 +1141,46 @@ public:
     }
 
 private:
-    enum Bt : uint8_t { kBranch, kRestore, kRepGreedy, kRepLazy };
+    // Recursive calls deeper than this end the search as too complex.
+    static constexpr size_t kMaxCalls = 1000;
+
+    enum Bt : uint8_t { kBranch, kRestore, kRepGreedy, kRepLazy, kUndoCall, kRedoCall };
     struct Frame {
         Bt kind;
         int pc, pos, a, b;
     };
+    // An active recursive call: where it returns to, and where the registers
+    // as they were at the call are kept in saved_.
+    struct Call {
+        int ret;
+        int savedAt;
+        int frag, pos;
+    };
 
     uint32_t At(int i) const { return uint32_t(static_cast<std::make_unsigned_t<CharT>>(t_[i])); }
+
+    bool MidPair(int pos) const { return pos > 0 && pos < n_ && IsHigh(At(pos - 1)) && IsLow(At(pos)); }
+
+    // The character next to pos in direction dir (a surrogate pair is one):
+    // its width in units, 0 at the edge of the text.
+    int CharAt(int pos, int dir, uint32_t* c) const {
+        if (dir > 0) {
+            if (pos >= n_) return 0;
+            *c = At(pos);
+            if (IsHigh(*c) && pos + 1 < n_ && IsLow(At(pos + 1))) {
+                *c = 0x10000 + ((*c - 0xD800) << 10) + (At(pos + 1) - 0xDC00);
+                return 2;
+            }
+            return 1;
+        }
+        if (pos <= 0) return 0;
+        *c = At(pos - 1);
+        if (IsLow(*c) && pos >= 2 && IsHigh(At(pos - 2))) {
+            *c = 0x10000 + ((At(pos - 2) - 0xD800) << 10) + (*c - 0xDC00);
+            return 2;
+        }
+        return 1;
+    }
 
     bool IsLineStart(int pos) const {
         if (pos <= 0) return true;
@@ -1116,20 +1212,36 @@ private:
             case kWordBoundary: return WordAt(pos - 1) != WordAt(pos);
             case kNotWordBoundary: return WordAt(pos - 1) == WordAt(pos);
             case kSearchStart: return pos == searchStart_;
+            case kCharBoundary: return !MidPair(pos);
             default: return true;
         }
     }
 
-    // One unit of an item at the position, in direction dir; -1 when none.
-    bool ItemAt(const Item& it, int pos, int dir) const {
-        const int i = dir > 0 ? pos : pos - 1;
-        if (i < 0 || i >= n_) return false;
-        const uint32_t c = At(i);
-        switch (it.op) {
-            case kChar: return (it.flag ? Fold(c) : c) == it.c;
-            case kAny: return it.flag || c != '\n';
-            default: return p_.classes[size_t(it.cls)].Test(c);
+    // The width of one character of an item next to pos in direction dir; 0
+    // when it does not match there.
+    int ItemAt(const Item& it, int pos, int dir) const {
+        if (it.op == kChar) {
+            const int i = dir > 0 ? pos : pos - 1;
+            return i >= 0 && i < n_ && (it.flag ? Fold(At(i)) : At(i)) == it.c ? 1 : 0;
         }
+        uint32_t c;
+        const int w = CharAt(pos, dir, &c);
+        if (!w) return 0;
+        if (it.op == kAny) return it.flag || c != '\n' ? w : 0;
+        return p_.classes[size_t(it.cls)].Test(c) ? w : 0;
+    }
+
+    // Whether the instruction at pc is a literal whose first unit differs from
+    // the text's at pos.
+    bool CannotStart(int pc, int pos) const {
+        const Inst& in = p_.code[size_t(pc)];
+        uint32_t want;
+        if (in.op == kChar) want = uint32_t(in.a);
+        else if (in.op == kString && in.dir > 0) want = p_.strings[size_t(in.x)][0];
+        else return false;
+        const int i = in.dir > 0 ? pos : pos - 1;
+        if (i < 0 || i >= n_) return true;
+        return (in.flag ? Fold(At(i)) : At(i)) != want;
     }
 
     void SetReg(int r, int v) {
@@ -1137,15 +1249,19 @@ private:
         regs_[size_t(r)] = v;
     }
 
+    bool OutOfBudget() {
+        if (steps_ <= budget_ && stack_.size() <= maxFrames_) return false;
+        tooComplex = true;
+        return true;
+    }
+
     // Runs the program from pc at pos; on success pos is where the match
     // ended and the choice points above the entry level are left in place.
     bool Run(int pc, int& pos) {
         const size_t base = stack_.size();
         for (;;) {
-            if (++steps_ > budget_) {
-                tooComplex = true;
-                return Unwind(base);
-            }
+            ++steps_;
+            if (OutOfBudget()) return Unwind(base);
             const Inst& in = p_.code[size_t(pc)];
             bool ok = true;
             switch (in.op) {
@@ -1160,27 +1276,37 @@ private:
                     const int len = int(s.size());
                     const int from = in.dir > 0 ? pos : pos - len;
                     ok = from >= 0 && from + len <= n_;
-                    for (int k = 0; ok && k < len; ++k) {
+                    int k = 0;
+                    for (; ok && k < len; ++k) {
                         const uint32_t c = At(from + k);
                         ok = (in.flag ? Fold(c) : c) == s[size_t(k)];
                     }
+                    steps_ += uint64_t(k);
                     if (ok) pos += in.dir * len, ++pc;
                     break;
                 }
                 case kAny: {
-                    const int i = in.dir > 0 ? pos : pos - 1;
-                    ok = i >= 0 && i < n_ && (in.flag || At(i) != '\n');
-                    if (ok) pos += in.dir, ++pc;
+                    uint32_t c;
+                    const int w = CharAt(pos, in.dir, &c);
+                    ok = w && (in.flag || c != '\n');
+                    if (ok) pos += in.dir * w, ++pc;
                     break;
                 }
                 case kClass: {
-                    const int i = in.dir > 0 ? pos : pos - 1;
-                    ok = i >= 0 && i < n_ && p_.classes[size_t(in.x)].Test(At(i));
-                    if (ok) pos += in.dir, ++pc;
+                    uint32_t c;
+                    const int w = CharAt(pos, in.dir, &c);
+                    ok = w && p_.classes[size_t(in.x)].Test(c);
+                    if (ok) pos += in.dir * w, ++pc;
                     break;
                 }
                 case kSplit:
-                    stack_.push_back({kBranch, in.y, pos, 0, 0});
+                    // A way that starts with a unit the text does not have
+                    // here is not tried.
+                    if (CannotStart(in.x, pos)) {
+                        pc = in.y;
+                        break;
+                    }
+                    if (!CannotStart(in.y, pos)) stack_.push_back({kBranch, in.y, pos, 0, 0});
                     pc = in.x;
                     break;
                 case kJmp: pc = in.x; break;
@@ -1236,7 +1362,45 @@ private:
                     pc = found != in.flag ? in.x : in.y;
                     break;
                 }
-                case kRecurse: ok = Recurse(in, pos) && (++pc, true); break;
+                case kRecurse: {
+                    const int frag = in.a == 0 ? p_.wholeFragment
+                                               : (size_t(in.a) < p_.groupFragment.size()
+                                                      ? p_.groupFragment[size_t(in.a)] : -1);
+                    if (frag < 0) {
+                        ok = false;
+                        break;
+                    }
+                    if (calls_.size() >= kMaxCalls) {
+                        tooComplex = true;
+                        return Unwind(base);
+                    }
+                    // Calling a group again where its active call started
+                    // would loop without consuming: that way fails.
+                    if (std::any_of(calls_.begin(), calls_.end(),
+                                    [&](const Call& c) { return c.frag == frag && c.pos == pos; })) {
+                        ok = false;
+                        break;
+                    }
+                    // The call keeps every register as it was; the return
+                    // puts them back, so groups, counters and loop marks set
+                    // inside the call do not outlive it.
+                    const int at = int(saved_.size());
+                    saved_.insert(saved_.end(), regs_.begin(), regs_.end());
+                    steps_ += regs_.size();
+                    calls_.push_back({pc + 1, at, frag, pos});
+                    stack_.push_back({kUndoCall, frag, pos, at, 0});
+                    pc = frag;
+                    break;
+                }
+                case kReturn: {
+                    const Call call = calls_.back();
+                    calls_.pop_back();
+                    stack_.push_back({kRedoCall, call.ret, call.pos, call.savedAt, call.frag});
+                    for (size_t k = 0; k < regs_.size(); ++k)
+                        if (regs_[k] != saved_[size_t(call.savedAt) + k]) SetReg(int(k), saved_[size_t(call.savedAt) + k]);
+                    pc = call.ret;
+                    break;
+                }
                 case kRepSimple: ok = RepSimple(in, pc, pos); break;
                 case kCntInit:
                     SetReg(in.a, 0);
@@ -1261,37 +1425,50 @@ private:
         }
     }
 
+    // Undoes one record that is not a choice point.
+    void Undo(const Frame& f) {
+        switch (f.kind) {
+            case kRestore: regs_[size_t(f.a)] = f.b; break;
+            case kUndoCall:
+                calls_.pop_back();
+                saved_.resize(size_t(f.a));
+                break;
+            case kRedoCall: calls_.push_back({f.pc, f.a, f.b, f.pos}); break;
+            default: break;
+        }
+    }
+
     bool Backtrack(size_t base, int& pc, int& pos) {
         while (stack_.size() > base) {
             Frame f = stack_.back();
             stack_.pop_back();
             switch (f.kind) {
-                case kRestore: regs_[size_t(f.a)] = f.b; break;
                 case kBranch:
                     pc = f.pc;
                     pos = f.pos;
                     return true;
                 case kRepGreedy: {
-                    // Give back one unit; keep the point while more can go.
+                    // Give back one character; keep the point while more can go.
                     const Inst& in = p_.code[size_t(f.b)];
                     pos = f.pos - in.dir;
-                    if (f.a > 1) stack_.push_back({kRepGreedy, f.pc, pos, f.a - 1, f.b});
+                    if (pos != f.a && p_.items[size_t(in.x)].op != kChar && MidPair(pos)) pos -= in.dir;
+                    if (pos != f.a) stack_.push_back({kRepGreedy, f.pc, pos, f.a, f.b});
                     pc = f.pc;
                     return true;
                 }
                 case kRepLazy: {
                     const Inst& in = p_.code[size_t(f.b)];
                     const Item& it = p_.items[size_t(in.x)];
-                    if (!ItemAt(it, f.pos, in.dir)) break;
-                    pos = f.pos + in.dir;
+                    const int w = ItemAt(it, f.pos, in.dir);
+                    if (!w) break;
+                    pos = f.pos + in.dir * w;
                     if (f.a + 1 < in.b) stack_.push_back({kRepLazy, f.pc, pos, f.a + 1, f.b});
                     pc = f.pc;
-                    if (++steps_ > budget_) {
-                        tooComplex = true;
-                        return Unwind(base), false;
-                    }
+                    ++steps_;
+                    if (OutOfBudget()) return Unwind(base), false;
                     return true;
                 }
+                default: Undo(f); break;
             }
         }
         return false;
@@ -1299,15 +1476,15 @@ private:
 
     bool Unwind(size_t base) {
         while (stack_.size() > base) {
-            const Frame& f = stack_.back();
-            if (f.kind == kRestore) regs_[size_t(f.a)] = f.b;
+            Undo(stack_.back());
             stack_.pop_back();
         }
         return false;
     }
 
     // After a sub-program succeeded: drop its choice points, keep the records
-    // that undo its register writes.
+    // that undo its register writes. Calls made inside it have returned
+    // inside it, so their records go too.
     void KeepRestores(size_t mark) {
         size_t out = mark;
         for (size_t k = mark; k < stack_.size(); ++k)
@@ -1318,22 +1495,28 @@ private:
     bool RepSimple(const Inst& in, int& pc, int& pos) {
         const Item& it = p_.items[size_t(in.x)];
         const int min = in.a, max = in.b;
-        int count = 0;
+        const int start = pos;
+        int count = 0, w;
         if (in.kind == kLazy) {
-            while (count < min && ItemAt(it, pos, in.dir)) pos += in.dir, ++count;
+            while (count < min && (w = ItemAt(it, pos, in.dir))) pos += in.dir * w, ++count;
+            steps_ += uint64_t(std::abs(pos - start));
             if (count < min) return false;
             if (count < max) stack_.push_back({kRepLazy, pc + 1, pos, count, pc});
             ++pc;
             return true;
         }
-        const int start = pos;
-        while (count < max && ItemAt(it, pos, in.dir)) pos += in.dir, ++count;
-        steps_ += uint64_t(count) / 8;
+        int stop = pos;  // where the mandatory part ends
+        while (count < max && (w = ItemAt(it, pos, in.dir))) {
+            pos += in.dir * w;
+            if (++count == min) stop = pos;
+        }
+        if (&in == p_.code.data()) leadRunEnd = pos;
+        steps_ += uint64_t(std::abs(pos - start));
         if (count < min) {
             pos = start;
             return false;
         }
-        if (in.kind == kGreedy && count > min) stack_.push_back({kRepGreedy, pc + 1, pos, count - min, pc});
+        if (in.kind == kGreedy && count > min) stack_.push_back({kRepGreedy, pc + 1, pos, stop, pc});
         ++pc;
         return true;
     }
@@ -1352,31 +1535,15 @@ private:
         const int len = e - s;
         const int from = in.dir > 0 ? pos : pos - len;
         if (from < 0 || from + len > n_) return false;
-        for (int k = 0; k < len; ++k) {
+        int k = 0;
+        bool same = true;
+        for (; same && k < len; ++k) {
             const uint32_t a = At(s + k), b = At(from + k);
-            if (in.flag ? Fold(a) != Fold(b) : a != b) return false;
+            same = in.flag ? Fold(a) == Fold(b) : a == b;
         }
+        steps_ += uint64_t(k);  // every unit compared costs a step
+        if (!same) return false;
         pos += in.dir * len;
-        return true;
-    }
-
-    bool Recurse(const Inst& in, int& pos) {
-        const int frag = in.a == 0 ? p_.wholeFragment
-                                   : (size_t(in.a) < p_.groupFragment.size() ? p_.groupFragment[size_t(in.a)] : -1);
-        if (frag < 0 || depth_ >= 200) return false;
-        const int groupRegs = 2 * p_.groups;
-        std::vector<int> saved(regs_.begin(), regs_.begin() + groupRegs);
-        const size_t mark = stack_.size();
-        ++depth_;
-        int p = pos;
-        const bool ok = Run(frag, p);
-        --depth_;
-        if (!ok) return false;
-        // Groups set inside the call do not outlive it.
-        KeepRestores(mark);
-        for (int k = 0; k < groupRegs; ++k)
-            if (regs_[size_t(k)] != saved[size_t(k)]) SetReg(k, saved[size_t(k)]);
-        pos = p;
         return true;
     }
 
@@ -1385,14 +1552,19 @@ private:
     int n_;
     int searchStart_;
     uint64_t budget_;
+    size_t maxFrames_;
     uint64_t steps_ = 0;
-    int depth_ = 0;
     std::vector<Frame> stack_;
+    std::vector<Call> calls_;
+    std::vector<int> saved_;
 };
 
 }  // namespace detail
 
 inline bool FirstSet(const ElxInterface* n, CharClass& set);
+inline void SetPrefix(detail::Program& prog, const ElxInterface* first);
+inline void SetPairs(detail::Program& prog, const ElxInterface* first);
+inline void Possessify(detail::Program& prog);
 
 template <typename CharT>
 CRegexpT<CharT>::~CRegexpT() = default;
@@ -1463,16 +1635,22 @@ void CRegexpT<CharT>::Compile(const CharT* pattern, int length, int flags) {
     c.dir = prog.rtl ? -1 : 1;
     // Group 0 spans the match; the program starts at pc 0.
     root->Emit(c);
+    Inst boundary{kAssert};
+    boundary.kind = kCharBoundary;  // a match never ends inside a surrogate pair
+    c.Emit(boundary);
     c.Emit({kMatch});
+    Possessify(prog);
+    const Inst& lead = prog.code[0];
+    prog.leadRun = !prog.rtl && lead.op == kRepSimple && lead.kind != kLazy && lead.b == INT_MAX;
     // Recursion targets run as fragments of their own.
     prog.groupFragment.assign(size_t(prog.groups), -1);
     if (!parser.delegates_.empty()) {
-        prog.wholeFragment = EmitFragment(c, *root, c.dir);
+        prog.wholeFragment = EmitFragment(c, *root, c.dir, kReturn);
         for (CDelegateElxT* d : parser.delegates_) {
             if (d->number <= 0 || prog.groupFragment[size_t(d->number)] >= 0) continue;
             for (CGroupElx* g : parser.groups_)
                 if (g->number == d->number) {
-                    prog.groupFragment[size_t(d->number)] = EmitFragment(c, *g, c.dir);
+                    prog.groupFragment[size_t(d->number)] = EmitFragment(c, *g, c.dir, kReturn);
                     break;
                 }
         }
@@ -1509,6 +1687,15 @@ void CRegexpT<CharT>::Compile(const CharT* pattern, int length, int flags) {
             prog.classes.push_back(set);
             prog.firstClass = int(prog.classes.size()) - 1;
             prog.firstOp = kClass;
+            for (uint32_t u = 0; u < 256; ++u) prog.firstLatin1[u] = set.Test(u) ? 1 : 0;
+            const uint8_t* t = prog.firstLatin1;
+            const uint8_t* lo = std::find(t, t + 256, 1);
+            const uint8_t* hi = std::find(lo, t + 256, 0);
+            if (lo < t + 256 && std::find(hi, t + 256, 1) == t + 256) {
+                prog.firstRange = true;
+                prog.rangeLo = uint32_t(lo - t);
+                prog.rangeSpan = uint32_t(hi - lo) - 1;
+            }
             // A single literal unit (in one or both cases) is scanned for directly.
             if (set.stocks.empty() && set.posix.empty() && set.nested.empty() && !set.negated &&
                 set.ranges.size() <= 2) {
@@ -1520,8 +1707,84 @@ void CRegexpT<CharT>::Compile(const CharT* pattern, int length, int flags) {
                     prog.firstOther = set.ranges.back().first;
                 }
             }
+            const ElxInterface* lead = list && !list->items.empty() ? list->items[skip].get() : first;
+            if (prog.firstOp == kChar) SetPrefix(prog, lead);
+            else SetPairs(prog, lead);
         }
     }
+}
+
+// A greedy run of one item followed by a literal the item cannot match never
+// gains by giving units back (\w+ before a space): it becomes possessive.
+inline void Possessify(detail::Program& prog) {
+    using namespace detail;
+    for (size_t pc = 0; pc < prog.code.size(); ++pc) {
+        Inst& in = prog.code[pc];
+        if (in.op != kRepSimple || in.kind != kGreedy) continue;
+        size_t next = pc + 1;
+        while (next < prog.code.size() && prog.code[next].op == kSave) ++next;
+        if (next >= prog.code.size()) continue;
+        const Inst& lit = prog.code[next];
+        uint32_t u;
+        if (lit.op == kChar && lit.dir == in.dir) u = uint32_t(lit.a);
+        else if (lit.op == kString && lit.dir == in.dir && in.dir > 0) u = prog.strings[size_t(lit.x)][0];
+        else continue;
+        const Item& it = prog.items[size_t(in.x)];
+        bool overlap = false;
+        for (uint32_t c = u;;) {  // every case of the literal's unit under ignore case
+            if (it.op == kChar) overlap = overlap || (it.flag ? Fold(c) : c) == it.c;
+            else if (it.op == kAny) overlap = overlap || it.flag || c != '\n';
+            else overlap = overlap || prog.classes[size_t(it.cls)].Test(c);
+            if (!lit.flag || (c = NextCase(c)) == u) break;
+        }
+        // Surrogates could pair up differently once units are given back.
+        if (!overlap && !(u >= 0xD800 && u <= 0xDFFF)) in.kind = kPossessive;
+    }
+}
+
+inline uint32_t PairHash(uint32_t a, uint32_t b) { return ((a << 6) ^ b) & 0xFFFF; }
+
+// When a match must start with one of several literals of two units or more
+// (apple|banana|cherry), candidates are screened by their first two units.
+inline void SetPairs(detail::Program& prog, const ElxInterface* first) {
+    auto* alt = dynamic_cast<const CAlternativeElxT*>(first);
+    if (auto* g = dynamic_cast<const CGroupElx*>(first)) alt = dynamic_cast<const CAlternativeElxT*>(g->body.get());
+    if (!alt) return;
+    std::vector<uint64_t> bits(1024, 0);
+    for (const auto& a : alt->alternatives) {
+        const auto* l = dynamic_cast<const CListElxT*>(a.get());
+        auto* s = dynamic_cast<const CStringElxT*>(l && !l->items.empty() ? l->items[0].get() : a.get());
+        if (!s || s->text.size() < 2) return;
+        const uint32_t u0 = s->text[0], u1 = s->text[1];
+        for (uint32_t x = u0;;) {
+            for (uint32_t y = u1;;) {
+                const uint32_t h = PairHash(x, y);
+                bits[h >> 6] |= uint64_t(1) << (h & 63);
+                if (!s->icase || (y = NextCase(y)) == u1) break;
+            }
+            if (!s->icase || (x = NextCase(x)) == u0) break;
+        }
+    }
+    prog.pairs = std::move(bits);
+}
+
+// When a match starts with a literal run, the search checks the run before
+// running the matcher, and scans for its first two units at once.
+inline void SetPrefix(detail::Program& prog, const ElxInterface* first) {
+    auto* s = dynamic_cast<const CStringElxT*>(first);
+    if (!s || s->text.size() < 2) return;
+    prog.prefix = s->text;
+    prog.prefixIcase = s->icase;
+    if (s->icase)
+        for (auto& u : prog.prefix) u = Fold(u);
+    const uint32_t u = prog.prefix[1];
+    prog.secondChar = prog.secondOther = u;
+    if (s->icase) {
+        const uint32_t o = NextCase(u);
+        if (NextCase(o) != u) return;  // three or more cases: the first unit alone
+        prog.secondOther = o;
+    }
+    prog.hasSecond = true;
 }
 
 // The units a match of the node can start with, when they can be told
@@ -1531,15 +1794,13 @@ inline bool FirstSet(const ElxInterface* n, CharClass& set) {
     if (auto* s = dynamic_cast<const CStringElxT*>(n)) {
         const uint32_t c = s->text[0];
         set.ranges.push_back({c, c});
-        if (s->icase) {
-            const uint32_t f = Fold(c), o = OtherCase(f);
-            set.ranges.push_back({f, f});
-            if (o != f) set.ranges.push_back({o, o});
-        }
+        if (s->icase)
+            for (uint32_t o = NextCase(c); o != c; o = NextCase(o)) set.ranges.push_back({o, o});
         return true;
     }
     if (auto* r = dynamic_cast<const CRangeElxT*>(n)) {
         set.nested.push_back(r->cls);
+        set.ranges.push_back({0xD800, 0xDBFF});  // the class may hold characters beyond the BMP
         return true;
     }
     if (auto* a = dynamic_cast<const CAlternativeElxT*>(n)) {
@@ -1549,9 +1810,12 @@ inline bool FirstSet(const ElxInterface* n, CharClass& set) {
     }
     if (auto* l = dynamic_cast<const CListElxT*>(n)) {
         for (const auto& item : l->items) {
+            // Zero-width tests consume nothing: the first unit comes after them.
             if (dynamic_cast<const CAssertElxT*>(item.get()) || dynamic_cast<const CBoundaryElxT*>(item.get()) ||
-                dynamic_cast<const CGlobalElxT*>(item.get()) || dynamic_cast<const CBackrefElxT*>(item.get()) ||
-                dynamic_cast<const CConditionElxT*>(item.get()) || dynamic_cast<const CDelegateElxT*>(item.get()))
+                dynamic_cast<const CGlobalElxT*>(item.get()))
+                continue;
+            if (dynamic_cast<const CBackrefElxT*>(item.get()) || dynamic_cast<const CConditionElxT*>(item.get()) ||
+                dynamic_cast<const CDelegateElxT*>(item.get()))
                 return false;
             if (!item->CanBeEmpty()) return FirstSet(item.get(), set);
             if (!FirstSet(item.get(), set)) return false;  // an optional start: both it and what follows
@@ -1564,58 +1828,166 @@ inline bool FirstSet(const ElxInterface* n, CharClass& set) {
     return false;
 }
 
+namespace detail {
+
+inline uint32_t Unit(char16_t u) { return u; }
+inline uint32_t Unit(wchar_t u) { return uint32_t(static_cast<std::make_unsigned_t<wchar_t>>(u)); }
+inline uint32_t Unit(char u) { return uint8_t(u); }
+inline uint32_t Unit(char32_t u) { return u; }
+
+// The first i in [from, to) with t[i] equal to a or b (and, when `two`,
+// t[i + 1] equal to a2 or b2; then t[to] must exist); `to` when none.
+template <typename CharT>
+int ScanUnits(const CharT* t, int from, int to, uint32_t a, uint32_t b, bool two, uint32_t a2, uint32_t b2) {
+#if defined(__SSE2__)
+    if constexpr (sizeof(CharT) == 2) {
+        const __m128i va = _mm_set1_epi16(short(a)), vb = _mm_set1_epi16(short(b));
+        const __m128i va2 = _mm_set1_epi16(short(a2)), vb2 = _mm_set1_epi16(short(b2));
+        for (; from + 8 <= to; from += 8) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + from));
+            __m128i hit = _mm_or_si128(_mm_cmpeq_epi16(x, va), _mm_cmpeq_epi16(x, vb));
+            if (two) {
+                const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + from + 1));
+                hit = _mm_and_si128(hit, _mm_or_si128(_mm_cmpeq_epi16(y, va2), _mm_cmpeq_epi16(y, vb2)));
+            }
+            if (const int mask = _mm_movemask_epi8(hit)) return from + (__builtin_ctz(unsigned(mask)) >> 1);
+        }
+    }
+#endif
+    for (; from < to; ++from) {
+        const uint32_t u = Unit(t[from]);
+        if ((u == a || u == b) && (!two || Unit(t[from + 1]) == a2 || Unit(t[from + 1]) == b2)) return from;
+    }
+    return to;
+}
+
+// The first i in [from, to) whose unit is 256 or above or in [lo, lo + span];
+// `to` when none (the caller tests the units themselves).
+template <typename CharT>
+int SkipOutsideRange(const CharT* t, int from, int to, uint32_t lo, uint32_t span) {
+#if defined(__SSE2__)
+    if constexpr (sizeof(CharT) == 2) {
+        const __m128i vlo = _mm_set1_epi16(short(lo)), vspan = _mm_set1_epi16(short(span));
+        const __m128i zero = _mm_setzero_si128();
+        for (; from + 8 <= to; from += 8) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + from));
+            const __m128i in = _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(x, vlo), vspan), zero);
+            const __m128i latin1 = _mm_cmpeq_epi16(_mm_srli_epi16(x, 8), zero);
+            const int mask = _mm_movemask_epi8(_mm_or_si128(in, _mm_andnot_si128(latin1, _mm_set1_epi16(-1))));
+            if (mask) return from + (__builtin_ctz(unsigned(mask)) >> 1);
+        }
+    }
+#endif
+    for (; from < to; ++from) {
+        const uint32_t u = Unit(t[from]);
+        if (u >= 256 || u - lo <= span) return from;
+    }
+    return to;
+}
+
+// The first position in [from, last] where a match can start by the
+// program's literal start; -1 when none.
+template <typename CharT>
+int ScanLiteral(const Program& p, const CharT* t, int length, int from, int last) {
+    const int need = std::max<int>(1, int(p.prefix.size()));
+    const int to = std::min(last + 1, length - need + 1);
+    while (from < to) {
+        const int at = ScanUnits(t, from, to, p.firstChar, p.firstOther, p.hasSecond, p.secondChar, p.secondOther);
+        if (at >= to) break;
+        int k = 0;
+        const int n = int(p.prefix.size());
+        if (p.prefixIcase)
+            while (k < n && Fold(Unit(t[at + k])) == p.prefix[size_t(k)]) ++k;
+        else
+            while (k < n && Unit(t[at + k]) == p.prefix[size_t(k)]) ++k;
+        if (k == n) return at;
+        from = at + 1;
+    }
+    return -1;
+}
+
+}  // namespace detail
+
 template <typename CharT>
 MatchResult CRegexpT<CharT>::Search(const CharT* text, int length, int start, int end) const {
+    Budget budget;
+    budget.steps = budget_;
+    return Search(text, length, start, end, budget);
+}
+
+template <typename CharT>
+MatchResult CRegexpT<CharT>::Search(const CharT* text, int length, int start, int end, Budget& budget) const {
     using namespace detail;
     MatchResult r;
     const Program& prog = *program_;
     r.groups.assign(size_t(2 * prog.groups), -1);
+    if (budget.exhausted || budget.steps == 0) {
+        budget.exhausted = true;
+        r.status = Status::kTooComplex;
+        return r;
+    }
     if (!text || length < 0 || prog.matchesNothing) return r;
     if (start < 0) start = 0;
     if (end < 0 || end > length) end = length;
     if (start > end) return r;
-    Matcher<CharT> m(prog, text, length, prog.rtl ? end : start, budget_);
-    auto finish = [&]() {
-        std::copy(m.regs_.begin(), m.regs_.begin() + 2 * prog.groups, r.groups.begin());
-        r.status = Status::kMatch;
+    Matcher<CharT> m(prog, text, length, prog.rtl ? end : start, budget);
+    auto done = [&](bool matched) {
+        budget.steps -= m.Steps();
+        if (m.tooComplex) {
+            budget.exhausted = true;
+            budget.steps = 0;
+            r.status = Status::kTooComplex;
+        } else if (matched) {
+            std::copy(m.regs_.begin(), m.regs_.begin() + 2 * prog.groups, r.groups.begin());
+            r.status = Status::kMatch;
+        }
         return r;
     };
     if (prog.rtl) {
         for (int pos = end; pos >= start; --pos) {
-            if (m.Try(pos)) return finish();
+            if (m.Try(pos)) return done(true);
             if (m.tooComplex) break;
         }
-    } else {
-        const uint32_t c1 = prog.firstChar, c2 = prog.firstOther;
-        for (int pos = start; pos <= end; ++pos) {
-            if (prog.lineAnchored && pos > 0) {
-                // Only line starts: after LF, or after a CR not followed by LF.
-                while (pos <= end) {
-                    const uint32_t prev = uint32_t(static_cast<std::make_unsigned_t<CharT>>(text[pos - 1]));
-                    if (prev == '\n' || (prev == '\r' && (pos >= length || text[pos] != CharT('\n')))) break;
-                    ++pos;
-                }
-                if (pos > end) break;
-            }
-            if (prog.firstOp == kChar) {
-                // A literal start: scan for it before running the matcher.
-                while (pos < end) {
-                    const uint32_t u = uint32_t(static_cast<std::make_unsigned_t<CharT>>(text[pos]));
-                    if (u == c1 || u == c2) break;
-                    ++pos;
-                }
-                if (pos >= end) break;
-            } else if (prog.firstOp == kClass) {
-                const CharClass& cls = prog.classes[size_t(prog.firstClass)];
-                while (pos < end && !cls.Test(uint32_t(static_cast<std::make_unsigned_t<CharT>>(text[pos])))) ++pos;
-                if (pos >= end) break;
-            }
-            if (m.Try(pos)) return finish();
-            if (m.tooComplex || prog.anchoredStart) break;
-        }
+        return done(false);
     }
-    if (m.tooComplex) r.status = Status::kTooComplex;
-    return r;
+    for (int pos = start; pos <= end; ++pos) {
+        if (prog.lineAnchored && pos > 0) {
+            // Only line starts: after LF, or after a CR not followed by LF.
+            while (pos <= end) {
+                const uint32_t prev = Unit(text[pos - 1]);
+                if (prev == '\n' || (prev == '\r' && (pos >= length || text[pos] != CharT('\n')))) break;
+                ++pos;
+            }
+            if (pos > end) break;
+        }
+        if (prog.firstOp == kChar) {
+            pos = ScanLiteral(prog, text, length, pos, end);
+            if (pos < 0) break;
+        } else if (prog.firstOp == kClass) {
+            const CharClass& cls = prog.classes[size_t(prog.firstClass)];
+            const uint8_t* latin1 = prog.firstLatin1;
+            const int last = std::min(end, length - 1);
+            const uint64_t* pairs = prog.pairs.empty() ? nullptr : prog.pairs.data();
+            for (; pos <= last; ++pos) {
+                if (prog.firstRange) {
+                    pos = SkipOutsideRange(text, pos, last + 1, prog.rangeLo, prog.rangeSpan);
+                    if (pos > last) break;
+                }
+                const uint32_t u = Unit(text[pos]);
+                if (u < 256 ? !latin1[u] : !cls.Raw(u)) continue;
+                if (!pairs) break;
+                if (pos + 1 >= length) continue;  // each literal has two units at least
+                const uint32_t h = PairHash(u, Unit(text[pos + 1]));
+                if ((pairs[h >> 6] >> (h & 63)) & 1) break;
+            }
+            if (pos > last) break;
+        }
+        if (m.Try(pos)) return done(true);
+        if (m.tooComplex || prog.anchoredStart) break;
+        // Every end a match from inside the run could have was tried from pos.
+        if (prog.leadRun && m.leadRunEnd > pos) pos = m.leadRunEnd;
+    }
+    return done(false);
 }
 
 template <typename CharT>

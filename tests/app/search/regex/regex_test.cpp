@@ -2,6 +2,7 @@
 // deliberately simple reference matcher over every small pattern.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,6 +27,23 @@ std::string Find(const char16_t* pattern, const char16_t* text, int flags = 0, b
 
 std::string Groups(const char16_t* pattern, const char16_t* text, int flags = 0) {
     return Find(pattern, text, flags, true);
+}
+
+// As Find, over the bounds [start, end] of the text.
+std::string FindIn(const char16_t* pattern, const char16_t* text, int start, int end, int flags = 0) {
+    Regex re(S(pattern), flags);
+    const Str t = S(text);
+    const mrx::MatchResult m = re.Search(t.c_str(), int(t.size()), start, end);
+    if (m.status == mrx::Status::kTooComplex) return "!";
+    if (!m.Matched()) return "-";
+    return std::to_string(m.Start()) + "," + std::to_string(m.End());
+}
+
+Str Repeat(const char16_t* piece, int times) {
+    Str out;
+    const Str p = S(piece);
+    for (int k = 0; k < times; ++k) out += p;
+    return out;
 }
 
 }  // namespace
@@ -265,6 +283,182 @@ TEST(RegexReplace, TemplateForms) {
     EXPECT_EQ(expand(u"$9x $"), "$9x $");   // no such group: literal
     EXPECT_EQ(expand(u"$012"), "bob2");     // 12 is too big: group 01 followed by "2"
     EXPECT_EQ(expand(u"a$%b"), "a$%b");
+}
+
+TEST(RegexRobustness, DeepNestingIsACompileErrorNotACrash) {
+    // The find box takes 4,096 units: every nesting a user can type must end
+    // in an error, not in a stack overflow or a long compile.
+    for (const char16_t* open : {u"(", u"(?:", u"(a", u"(?=", u"(?>", u"[", u"(?(?="}) {
+        const Str p = Repeat(open, 4096);
+        Regex re(p);
+        EXPECT_FALSE(re.Ok()) << Narrow(S(open));
+        EXPECT_NE(re.Error().find("nest"), std::string::npos) << re.Error();
+        EXPECT_FALSE(re.Search(S(u"aaa")).Matched());
+    }
+    Regex closed(Repeat(u"(a", 3000) + Repeat(u")", 3000));
+    EXPECT_FALSE(closed.Ok());
+    // Nesting within the limit still works.
+    Regex fine(Repeat(u"(?:a", 100) + Repeat(u")", 100));
+    EXPECT_TRUE(fine.Ok()) << fine.Error();
+    EXPECT_EQ(fine.Search(Repeat(u"a", 101)).End(), 100);
+    Regex brackets(Repeat(u"[", 50) + S(u"x") + Repeat(u"]", 50));
+    EXPECT_TRUE(brackets.Ok()) << brackets.Error();
+    EXPECT_EQ(brackets.Search(S(u"ax")).Start(), 1);
+}
+
+TEST(RegexRobustness, CompilingStaysCloseToLinear) {
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int k = 0; k < 5; ++k) Regex re(Repeat(u"[", 20000));
+    Regex alts(Repeat(u"ab|", 20000));
+    Regex classes(Repeat(u"[a-z]", 20000));
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LT(s, 2.0);
+}
+
+// A match may start at any position from start to end inclusive, whatever
+// the pattern starts with; it may extend past end. Right to left, the
+// positions are where a match ends.
+TEST(RegexSearchBounds, StartAndEndAreBothTriedOnEveryPath) {
+    for (const char16_t* p : {u"ab", u".b", u"[a]b", u"(?:a|x)b", u"a"}) {
+        EXPECT_EQ(FindIn(p, u"xab ab", 1, 1).substr(0, 2), "1,") << Narrow(S(p));
+        EXPECT_EQ(FindIn(p, u"xab ab", 2, 2), "-") << Narrow(S(p));
+        EXPECT_EQ(FindIn(p, u"xab ab", 2, 4).substr(0, 2), "4,") << Narrow(S(p));
+        EXPECT_EQ(FindIn(p, u"xab ab", 0, 0), "-") << Narrow(S(p));
+    }
+    EXPECT_EQ(FindIn(u"ab", u"abab", 1, 2), "2,4");  // starts at end, runs past it
+    EXPECT_EQ(FindIn(u"a*", u"abab", 4, 4), "4,4");
+    EXPECT_EQ(FindIn(u"a", u"abab", 4, 4), "-");
+    EXPECT_EQ(FindIn(u"^a", u"a\na", 2, 2, mrx::MULTILINE), "2,3");
+    EXPECT_EQ(FindIn(u"^a", u"a\na", 1, 1, mrx::MULTILINE), "-");
+    EXPECT_EQ(FindIn(u"ab", u"abab", 3, 1), "-");  // start past end: nothing
+    // Right to left: positions from end down to start are match ends.
+    EXPECT_EQ(FindIn(u"ab", u"abab", 2, 2, mrx::RIGHTTOLEFT), "0,2");
+    EXPECT_EQ(FindIn(u"ab", u"abab", 1, 1, mrx::RIGHTTOLEFT), "-");
+    EXPECT_EQ(FindIn(u"[a]b", u"abab", 0, 3, mrx::RIGHTTOLEFT), "0,2");
+    EXPECT_EQ(FindIn(u".b", u"abab", 4, 4, mrx::RIGHTTOLEFT), "2,4");
+}
+
+TEST(RegexGroups, RecursionKeepsItsOwnCountersAndDepth) {
+    EXPECT_EQ(Find(u"x(?:y(?R)?){2}z", u"xyxyxyyzyzyz"), "0,12");
+    EXPECT_EQ(Find(u"x(?:y(?R)?){2}z", u"xyyz"), "0,4");
+    EXPECT_EQ(Find(u"a(?:b(?R)?)+c", u"ababcbc"), "0,7");
+    const char16_t* balanced = u"\\((?:[^()]|(?R))*\\)";
+    EXPECT_EQ(Find(balanced, (std::u16string(300, u'(') + std::u16string(300, u')')).c_str()), "0,600");
+    // Deeper than the engine allows: too complex, never a partial match.
+    EXPECT_EQ(Find(balanced, (std::u16string(5000, u'(') + std::u16string(5000, u')')).c_str()), "!");
+    EXPECT_EQ(Find(u"(?R)a", u"aaa"), "-");  // a call of itself where it started fails
+    // Backtracking goes back into a recursive call.
+    EXPECT_EQ(Find(u"(a|ab)(?R1)c", u"aabc"), "0,4");
+}
+
+TEST(RegexRobustness, BackReferenceComparisonsCountAgainstTheBudget) {
+    // One start position: few matcher steps, but millions of units compared.
+    for (const char16_t* p : {u"(a*)\\1x", u"(a+)\\1+b"}) {
+        Regex re(S(p));
+        re.SetBudget(1000000);
+        const Str t = Repeat(u"a", 8000);
+        EXPECT_EQ(re.Search(t.c_str(), int(t.size()), 0, 0).status, mrx::Status::kTooComplex) << Narrow(S(p));
+    }
+}
+
+TEST(RegexRobustness, OneBudgetCoversAWholeOperation) {
+    Regex re(S(u"(a*)*b"));
+    const Str line = Repeat(u"a", 30);
+    mrx::Budget budget;
+    budget.steps = 3000000;
+    int tooComplex = 0;
+    for (int k = 0; k < 100; ++k)
+        if (re.Search(line.c_str(), int(line.size()), 0, -1, budget).status == mrx::Status::kTooComplex) ++tooComplex;
+    EXPECT_TRUE(budget.exhausted);
+    EXPECT_EQ(budget.steps, 0u);
+    EXPECT_EQ(tooComplex, 100);  // the first line spends it, the rest find it spent
+    // Ordinary searches draw on it too, and still succeed.
+    mrx::Budget plenty;
+    const uint64_t before = plenty.steps;
+    Regex word(S(u"\\bb\\w+"));
+    const Str text = S(u"a few words then bob");
+    EXPECT_EQ(word.Search(text.c_str(), int(text.size()), 0, -1, plenty).Start(), 17);
+    EXPECT_LT(plenty.steps, before);
+    EXPECT_FALSE(plenty.exhausted);
+    // The memory for backtracking is bounded as well.
+    const Str run(2000000, Unit('a'));
+    Regex star(S(u"(a|b)*c"));
+    mrx::Budget small;
+    small.memory = 1 << 20;
+    EXPECT_EQ(star.Search(run.c_str(), int(run.size()), 0, -1, small).status, mrx::Status::kTooComplex);
+    EXPECT_TRUE(small.exhausted);
+}
+
+TEST(RegexOptions, IgnoreCaseFollowsUnicodeSimpleFolding) {
+    const int i = mrx::IGNORECASE;
+    EXPECT_EQ(Find(u"\uff21\uff22\uff23", u"x\uff41\uff42\uff43", i), "1,4");  // full-width
+    EXPECT_EQ(Find(u"\u1ea0\u1e9e", u"\u1ea1\u00df", i), "0,2");  // Latin Extended Additional, capital sharp s
+    EXPECT_EQ(Find(u"\u0460\u0490\u04d0", u"\u0461\u0491\u04d1", i), "0,3");  // Cyrillic extensions
+    EXPECT_EQ(Find(u"\u03c3", u"\u03c2", i), "0,1");  // final sigma
+    EXPECT_EQ(Find(u"\u03a3", u"\u03c2", i), "0,1");
+    EXPECT_EQ(Find(u"\u03c2", u"\u03a3", i), "0,1");
+    EXPECT_EQ(Find(u"k", u"\u212a", i), "0,1");  // Kelvin sign
+    EXPECT_EQ(Find(u"\u0561", u"\u0531", i), "0,1");  // Armenian
+    EXPECT_EQ(Find(u"[\uff41-\uff5a]+", u"\uff21\uff3a", i), "0,2");
+    EXPECT_EQ(Find(u"[\u03c3]", u"\u03c2", i), "0,1");
+    EXPECT_EQ(Find(u"(\u1ea1)\\1", u"\u1ea1\u1ea0", i), "0,2");
+    EXPECT_EQ(Find(u"\u03c3", u"\u03c2"), "-");  // only when ignoring case
+    EXPECT_EQ(Find(u"\\U\u1ea1\\E", u"\u1ea0"), "0,1");
+}
+
+TEST(RegexSurrogates, AMatchNeverSplitsAPair) {
+    const char16_t* face = u"a\U0001F600b";  // a, a surrogate pair, b
+    EXPECT_EQ(Find(u"a.b", face), "0,4");
+    EXPECT_EQ(Find(u"a[^x]b", face), "0,4");
+    EXPECT_EQ(Find(u"a\\Db", face), "0,4");
+    EXPECT_EQ(Find(u"a\\Wb", face), "0,4");
+    EXPECT_EQ(Find(u"a\\Sb", face), "0,4");
+    EXPECT_EQ(Find(u"a.b", face, mrx::RIGHTTOLEFT), "0,4");
+    EXPECT_EQ(Find(u"\\x{1F600}", face), "1,3");
+    EXPECT_EQ(Find(u"[\\x{1F600}]", face), "1,3");
+    EXPECT_EQ(Find(u"[\\x{1F600}-\\x{1F64F}]+", u"\U0001F600\U0001F64F"), "0,4");
+    EXPECT_EQ(Find(u"a.{2}", u"a\U0001F600"), "-");
+    EXPECT_EQ(Groups(u"(.*).", u"\U0001F600\U0001F600"), "0,4|0,2");
+    EXPECT_EQ(Find(u".+?", u"\U0001F600"), "0,2");
+    EXPECT_EQ(Find(u".", u"\U0001F600", mrx::RIGHTTOLEFT), "0,2");
+    EXPECT_EQ(Find(u".*", u"\U0001F600", mrx::RIGHTTOLEFT), "0,2");
+    // Half of a pair is never matched on its own.
+    EXPECT_EQ(Find(u"\\x{DE00}", u"\U0001F600"), "-");
+    EXPECT_EQ(Find(u"\\x{D83D}", u"\U0001F600"), "-");
+    EXPECT_EQ(Find(u"[\\x{D800}-\\x{DFFF}]", u"\U0001F600"), "-");
+    EXPECT_EQ(FindIn(u"", u"\U0001F600", 1, 1), "-");
+    // A lone surrogate is one character.
+    EXPECT_EQ(Find(u"a.b", u"a\xD83D" u"b"), "0,3");
+    EXPECT_EQ(Find(u".", u"\xDE00"), "0,1");
+}
+
+TEST(RegexReplace, NeverLeavesHalfACharacter) {
+    // Replace every match of a pattern that might stop inside a pair.
+    const Str text = S(u"x\U0001F600y\U0001F601z");
+    for (const char16_t* p : {u".", u"[^y]", u"\\W", u"\\x{D83D}", u"\\x{DE00}|\\x{DE01}", u"..?", u"(?<=x).{1}"}) {
+        Regex re(S(p));
+        Str out;
+        int pos = 0;
+        for (;;) {
+            const auto m = re.Search(text.c_str(), int(text.size()), pos, -1);
+            if (!m.Matched()) break;
+            out.append(text, size_t(pos), size_t(m.Start() - pos));
+            out += Unit('_');
+            ASSERT_GT(m.End(), m.Start());  // none of these matches is empty
+            pos = m.End();
+        }
+        if (pos < int(text.size())) out.append(text, size_t(pos), Str::npos);
+        for (size_t k = 0; k < out.size(); ++k) {
+            const unsigned u = unsigned(out[k]);
+            if (u >= 0xD800 && u <= 0xDBFF) {
+                ASSERT_TRUE(k + 1 < out.size() && unsigned(out[k + 1]) >= 0xDC00 && unsigned(out[k + 1]) <= 0xDFFF)
+                    << Narrow(S(p));
+                ++k;
+            } else {
+                ASSERT_FALSE(u >= 0xDC00 && u <= 0xDFFF) << Narrow(S(p));
+            }
+        }
+    }
 }
 
 // A deliberately simple backtracking matcher for patterns over literals,
