@@ -121,6 +121,7 @@ bool ParseEntry(const std::wstring& s, uint32_t* out) {
 // An empty or missing key ends a list; an entry that holds no number (or a
 // macro entry without its comma and path) is skipped.
 void KeyTables::Load(const std::wstring& ini) {
+    settings::Readable(ini);
     commands.clear();
     macros.clear();
     for (int i = 0;; ++i) {

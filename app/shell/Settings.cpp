@@ -109,7 +109,32 @@ bool WriteAll(HANDLE h, const void* data, size_t size) {
 }
 }  // namespace
 
+namespace {
+// Whether the file starts with the UTF-16LE mark; a missing file has none.
+// Read with full sharing, so that a check never stands in another's way.
+bool HasUnicodeMark(const std::wstring& path, bool* exists) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    *exists = h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_NOT_FOUND;
+    if (h == INVALID_HANDLE_VALUE) return false;
+    unsigned char mark[2] = {};
+    DWORD got = 0;
+    const bool ok = ReadFile(h, mark, 2, &got, nullptr) && got == 2 && mark[0] == 0xFF && mark[1] == 0xFE;
+    CloseHandle(h);
+    return ok;
+}
+
+}  // namespace
+
+const std::wstring& Readable(const std::wstring& path) {
+    bool exists = false;
+    if (!HasUnicodeMark(path, &exists) && exists) EnsureUnicodeFile(path);
+    return path;
+}
+
 bool EnsureUnicodeFile(const std::wstring& path) {
+    bool exists = false;
+    if (HasUnicodeMark(path, &exists)) return true;
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
@@ -146,7 +171,7 @@ bool ReadString(File f, const wchar_t* section, const wchar_t* key, std::wstring
     std::wstring buf(capacity, L'\0');
     const std::wstring name = KeyName(key, index);
     const DWORD n = GetPrivateProfileStringW(section, name.c_str(), def ? def : L"", buf.data(), DWORD(capacity),
-                                             PathOf(f).c_str());
+                                             Readable(PathOf(f)).c_str());
     out.assign(buf.c_str(), n);
     return !out.empty();
 }
@@ -167,7 +192,8 @@ void DeleteSection(File f, const wchar_t* section) {
 
 bool ReadBool(File f, const wchar_t* section, const wchar_t* key, bool def, int index) {
     wchar_t buf[2] = {};
-    GetPrivateProfileStringW(section, KeyName(key, index).c_str(), def ? L"Y" : L"N", buf, 2, PathOf(f).c_str());
+    GetPrivateProfileStringW(section, KeyName(key, index).c_str(), def ? L"Y" : L"N", buf, 2,
+                             Readable(PathOf(f)).c_str());
     switch (buf[0]) {
         case L'0': case L'F': case L'N': case L'f': case L'n': return false;
         case L'1': case L'T': case L'Y': case L't': case L'y': return true;
@@ -318,7 +344,8 @@ const wchar_t* CharsetName(int charset) {
 
 bool ReadColors(COLORREF out[80]) {
     COLORREF table[80];
-    if (!GetPrivateProfileStructW(L"Theme", L"Colors", table, sizeof table, PathOf(File::Setting).c_str())) return false;
+    if (!GetPrivateProfileStructW(L"Theme", L"Colors", table, sizeof table, Readable(PathOf(File::Setting)).c_str()))
+        return false;
     std::copy(table, table + 80, out);
     return true;
 }

@@ -95,5 +95,10 @@ bool ReadColors(COLORREF out[80]);
 // written again is left as it was, and the writes above then write nothing
 // (a failed write is ignored, but never half done).
 bool EnsureUnicodeFile(const std::wstring& path);
+// Before the profile functions read a file, one without the mark is made
+// Unicode: read as it is, a hand-written UTF-8 file would read as ANSI, and
+// writing back what was read would keep the damage. A missing file stays
+// missing. Returns the path.
+const std::wstring& Readable(const std::wstring& path);
 
 }  // namespace settings

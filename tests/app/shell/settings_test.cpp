@@ -181,6 +181,21 @@ TEST_F(SettingsTest, AHandWrittenUtf8FileKeepsItsText) {
     }
 }
 
+// A hand-written UTF-8 file reads right before anything was ever written
+// to it, so that writing back what was read keeps the text.
+TEST_F(SettingsTest, AHandWrittenUtf8FileReadsRightBeforeTheFirstWrite) {
+    WriteRaw(File::Tools, "[Tool0]\r\nTitle=Caf\xC3\xA9 \xE4\xB8\xAD\r\n");
+    std::wstring back;
+    EXPECT_TRUE(ReadString(File::Tools, L"Tool0", L"Title", back));
+    EXPECT_EQ(back, L"Caf\x00E9 \x4E2D");
+    WriteString(File::Tools, L"Tool0", L"Title", back.c_str());
+    EXPECT_TRUE(ReadString(File::Tools, L"Tool0", L"Title", back));
+    EXPECT_EQ(back, L"Caf\x00E9 \x4E2D");
+    // Reading a missing file creates nothing.
+    EXPECT_EQ(ReadInt(File::History, L"Recent", L"Count", 7), 7);
+    EXPECT_EQ(GetFileAttributesW(PathOf(File::History).c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 // Converting a file that has no room to grow keeps it as it was.
 TEST_F(SettingsTest, AConversionThatFindsTheDiskFullKeepsTheFile) {
     const char* mount = std::getenv("MORROWPAD_FULL_DISK");
