@@ -51,9 +51,17 @@ enum class SaveStep {
     Flush,     // flushing the file to disk
     Replace,   // moving the new file over the target (or one rename of it)
     Reopen,    // reading the old file again from where it now is
+    Open,        // opening the existing file to write into it
+    SafetyCopy,  // making the safety copy of its bytes (creating it, one write, flushing it)
+    Truncate,    // cutting the file written into at the end of the new content
+    Restore,     // putting the old bytes back from the safety copy
     // Not a failure: asked before ReplaceFileW; true makes the save go on as
     // on a file system without it, with renames.
     NoReplaceFile,
+    // Not a failure: asked before the temporary beside the target is made;
+    // true makes that fail with ERROR_ACCESS_DENIED, as in a folder where the
+    // user may not create files.
+    DenyCreate,
 };
 
 // For tests only, never set by the control: called before every step of
