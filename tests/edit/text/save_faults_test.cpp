@@ -2,7 +2,7 @@
 // its I/O: the first step of a save fails, then the second, and so on until a
 // save runs through. After every failed save the user's file must be byte
 // for byte what it was, no temporary or moved-aside file may be left in its
-// folder, and the document must show the same text and modified state. The
+// folder or in the temporary folder, and the document must show the same text and modified state. The
 // control runs in this process so that the test can set the fault hook of
 // its file code; everything else goes through messages.
 #include <gtest/gtest.h>
@@ -32,6 +32,7 @@ namespace {
 
 int g_failAt = 0;  // the step to fail, counted from 1
 int g_steps = 0;
+int g_denials = 0;  // DenyCreate asked in this save
 std::set<SaveStep> g_failedKinds;
 
 bool FailTheNthStep(SaveStep step) {
@@ -51,6 +52,12 @@ bool FailTheNthStepWithoutReplaceFile(SaveStep step) {
 // can be made beside the target.
 bool FailTheNthStepWhereNoFileMayBeCreated(SaveStep step) {
     return step == SaveStep::DenyCreate || FailTheNthStep(step);
+}
+
+// The same where the temporary's name can be made but the file cannot be
+// opened: the second time DenyCreate is asked in a save.
+bool FailTheNthStepWhereTheTemporaryCannotBeOpened(SaveStep step) {
+    return step == SaveStep::DenyCreate ? ++g_denials == 2 : FailTheNthStep(step);
 }
 
 // Fails the first write of the document into the file, then putting the old
@@ -160,6 +167,7 @@ protected:
             }
             g_failAt = n;
             g_steps = 0;
+            g_denials = 0;
             SetSaveFaultHookForTesting(hook);
             const LRESULT r = save();
             SetSaveFaultHookForTesting(nullptr);
@@ -359,6 +367,7 @@ TEST_F(SaveFaults, AHardLinkedFileIsWrittenIntoAndSurvivesAFailureAtEveryStep) {
     std::string want = original;
     want.insert(want.find("\r\n") + 2, "edited ");
     const std::vector<std::wstring> names = {L"name.txt", L"other.txt"};
+    const std::set<std::wstring> temps = TempFiles(L"");
 
     auto save = [&] { return Save(MPM_SAVEFILE, path, nullptr); };
     EXPECT_EQ(FailEveryStep(save, path, dir, FailTheNthStep, other), kWritingInto);
@@ -366,6 +375,7 @@ TEST_F(SaveFaults, AHardLinkedFileIsWrittenIntoAndSurvivesAFailureAtEveryStep) {
     EXPECT_TRUE(ReadBytes(other) == want);
     EXPECT_EQ(LinkCount(path), 2u);
     EXPECT_EQ(dir.Files(), names);
+    EXPECT_EQ(TempFiles(L""), temps);  // the safety copy is gone
     EXPECT_FALSE(Modified());
 
     // Shorter now (LF breaks): the file is cut at the end of the new text.
@@ -448,6 +458,14 @@ TEST_F(SaveFaults, WhereNoFileMayBeCreatedTheFileIsWrittenInto) {
     std::set<SaveStep> all = kWritingInto;
     all.insert(SaveStep::Create);
     EXPECT_EQ(FailEveryStep(save, path, dir, FailTheNthStepWhereNoFileMayBeCreated), all);
+    EXPECT_TRUE(ReadBytes(path) == want);
+    EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
+    EXPECT_FALSE(Modified());
+
+    // The temporary's name is made, but it cannot be opened: it goes again.
+    Insert({3, 0}, L"again ");
+    want.insert(want.find("\r\n", want.find("\r\n", want.find("\r\n") + 2) + 2) + 2, "again ");
+    EXPECT_EQ(FailEveryStep(save, path, dir, FailTheNthStepWhereTheTemporaryCannotBeOpened), all);
     EXPECT_TRUE(ReadBytes(path) == want);
     EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
     EXPECT_FALSE(Modified());
