@@ -79,6 +79,13 @@ std::set<std::wstring> TempFiles(const wchar_t* prefix) {
     return out;
 }
 
+// When the file was last written; zero when it cannot be read.
+ULONGLONG LastWritten(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info)) return 0;
+    return (ULONGLONG(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
+}
+
 // How many names the file has; 0 when it cannot be opened.
 DWORD LinkCount(const std::wstring& path) {
     HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -153,6 +160,7 @@ protected:
     std::set<SaveStep> FailEveryStep(SaveFn save, const std::wstring& path, const TempDir& dir,
                                      SaveFaultHook hook = FailTheNthStep, const std::wstring& otherName = L"") {
         const std::string file = ReadBytes(path);
+        const ULONGLONG written = LastWritten(path);
         const std::string other = otherName.empty() ? "" : ReadBytes(otherName);
         const std::vector<std::wstring> files = dir.Files();
         const std::set<std::wstring> temps = TempFiles(L"");
@@ -177,6 +185,7 @@ protected:
             }
             EXPECT_EQ(r, 0) << "step " << n << " failed";
             EXPECT_TRUE(ReadBytes(path) == file) << "the file changed when step " << n << " failed";
+            EXPECT_EQ(LastWritten(path), written) << "step " << n;
             if (!otherName.empty()) {
                 EXPECT_TRUE(ReadBytes(otherName) == other) << "the other name changed when step " << n << " failed";
             }
