@@ -336,6 +336,10 @@ public:
         h_ = INVALID_HANDLE_VALUE;
         return ok;
     }
+    void Reset(HANDLE h) {
+        Close();
+        h_ = h;
+    }
 
 private:
     HANDLE h_;
@@ -346,18 +350,21 @@ private:
 class TempFile {
 public:
     TempFile() = default;
-    ~TempFile() {
-        if (name_.empty() || keep_) return;
-        SetFileAttributesW(name_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(name_.c_str());
-    }
+    ~TempFile() { Delete(); }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
     bool Create(const std::wstring& folder) {
         Allocating();
         std::wstring name(MAX_PATH, L'\0');  // allocated before the file exists
-        if (Fails(SaveStep::Create)) return false;
+        if (Fails(SaveStep::Create)) {
+            SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        if (Fails(SaveStep::DenyCreate)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return false;
+        }
         if (!GetTempFileNameW(folder.c_str(), L"~MP", 0, name.data())) return false;
         name.resize(wcslen(name.c_str()));
         name_.swap(name);
@@ -365,6 +372,15 @@ public:
     }
     const std::wstring& Name() const { return name_; }
     void Keep(bool keep = true) { keep_ = keep; }
+    // Deletes the file now, unless it is kept.
+    void Delete() {
+        if (name_.empty() || keep_) return;
+        const DWORD err = GetLastError();
+        SetFileAttributesW(name_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(name_.c_str());
+        name_.clear();
+        SetLastError(err);
+    }
 
 private:
     std::wstring name_;
@@ -372,6 +388,179 @@ private:
 };
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// What makes a file the same file whatever name it is reached by, and how
+// many names (hard links) it has. Unknown when it cannot be opened.
+struct FileIdentity {
+    bool known = false;
+    DWORD volume = 0, indexHigh = 0, indexLow = 0, links = 0;
+
+    bool SameFileAs(const FileIdentity& o) const {
+        return known && o.known && volume == o.volume && indexHigh == o.indexHigh && indexLow == o.indexLow;
+    }
+};
+
+// Follows a symbolic link to the file it leads to.
+FileIdentity IdentityOf(const std::wstring& path) {
+    FileIdentity id;
+    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return id;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileInformationByHandle(h, &info)) {
+        id.known = true;
+        id.volume = info.dwVolumeSerialNumber;
+        id.indexHigh = info.nFileIndexHigh;
+        id.indexLow = info.nFileIndexLow;
+        id.links = info.nNumberOfLinks;
+    }
+    CloseHandle(h);
+    return id;
+}
+
+// Blocks in which a file is copied to its safety copy and back.
+constexpr DWORD kCopyBlock = 1 << 20;
+
+// Copies `from`, from its start, over `to` from its start; false on a failed
+// read or write (or an injected failure of `step`).
+bool CopyContent(HANDLE from, HANDLE to, std::vector<char>& buf, SaveStep step) {
+    LARGE_INTEGER zero = {};
+    if (!SetFilePointerEx(from, zero, nullptr, FILE_BEGIN) || !SetFilePointerEx(to, zero, nullptr, FILE_BEGIN))
+        return false;
+    for (;;) {
+        DWORD got = 0, put = 0;
+        if (!ReadFile(from, buf.data(), kCopyBlock, &got, nullptr)) return false;
+        if (got == 0) return true;
+        if (Fails(step)) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
+        if (!WriteFile(to, buf.data(), got, &put, nullptr)) return false;
+        if (put != got) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
+    }
+}
+
+// A copy of a file's old bytes in the temporary folder, made before the file
+// is written into, from which they are put back if writing fails. Deleted
+// with the guard, unless putting them back failed: then it is the only copy
+// left and stays for the user.
+class SafetyCopy {
+public:
+    SafetyCopy() = default;
+    ~SafetyCopy() {
+        const DWORD err = GetLastError();
+        h_.Close();
+        if (!name_.empty() && !keep_) DeleteFileW(name_.c_str());
+        SetLastError(err);
+    }
+    SafetyCopy(const SafetyCopy&) = delete;
+    SafetyCopy& operator=(const SafetyCopy&) = delete;
+
+    // Copies all of `file` and flushes the copy to disk.
+    bool Make(HANDLE file, std::vector<char>& buf) {
+        Allocating();
+        std::wstring name(MAX_PATH, L'\0');  // allocated before the file exists
+        wchar_t dir[MAX_PATH];
+        const DWORD n = GetTempPathW(MAX_PATH, dir);
+        if (n == 0 || n >= MAX_PATH) return false;
+        if (Fails(SaveStep::SafetyCopy)) {
+            SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        if (!GetTempFileNameW(dir, L"MPS", 0, name.data())) return false;
+        name.resize(wcslen(name.c_str()));
+        name_.swap(name);
+        h_.Reset(CreateFileW(name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_TEMPORARY, nullptr));
+        if (!h_.Valid() || !CopyContent(file, h_.Get(), buf, SaveStep::SafetyCopy)) return false;
+        if (Fails(SaveStep::SafetyCopy)) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
+        return FlushFileBuffers(h_.Get());
+    }
+
+    // Writes the old bytes back into `file` (which stays the same file),
+    // cuts it there and gives it back its time of last write. Allocates
+    // nothing and throws nothing; keeps the copy when it fails.
+    void PutBack(HANDLE file, std::vector<char>& buf, const FILETIME* lastWrite) noexcept {
+        bool ok = !Fails(SaveStep::Restore) && CopyContent(h_.Get(), file, buf, SaveStep::Restore) &&
+                  SetEndOfFile(file);
+        if (ok && lastWrite) SetFileTime(file, nullptr, nullptr, lastWrite);
+        ok = ok && FlushFileBuffers(file);
+        if (!ok) keep_ = true;
+    }
+
+private:
+    FileHandle h_{INVALID_HANDLE_VALUE};
+    std::wstring name_;
+    bool keep_ = false;
+};
+
+// Writes the document over the content of `file` from its start and cuts the
+// file at the end of it, flushed to disk.
+bool WriteOver(TextDocument& doc, const SaveFormat& fmt, HANDLE file) {
+    LARGE_INTEGER zero = {};
+    if (!SetFilePointerEx(file, zero, nullptr, FILE_BEGIN)) return false;
+    {
+        Writer w(file);
+        if (!WriteDocument(doc, fmt, w)) {
+            if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+            return false;
+        }
+        w.Flush();
+        if (!w.ok()) return false;
+    }
+    if (Fails(SaveStep::Truncate)) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return false;
+    }
+    if (!SetEndOfFile(file)) return false;
+    if (Fails(SaveStep::Flush)) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return false;
+    }
+    return FlushFileBuffers(file);
+}
+
+// Saves by writing into the existing file `full` itself, so that it stays the
+// same file: its other names (hard links) and the symbolic links leading to
+// it see the new text, and its security and streams stay. Its old bytes go
+// first to a safety copy in the temporary folder; when that cannot be made
+// nothing is written. Any failure after that, an exception included, writes
+// the old bytes back into the file. Never for a file the document reads its
+// lines from: that would destroy the lines still to be read.
+bool WriteInto(TextDocument& doc, const std::wstring& full, const SaveFormat& fmt) {
+    Allocating();
+    std::vector<char> buf(kCopyBlock);  // allocated now: putting the old bytes back must not need memory
+    // Others may read the file meanwhile, but not write it.
+    FileHandle h(INVALID_HANDLE_VALUE);
+    if (Fails(SaveStep::Open))
+        SetLastError(ERROR_SHARING_VIOLATION);
+    else
+        h.Reset(CreateFileW(full.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.Valid()) return false;
+    FILETIME lastWrite;
+    const bool timeKnown = GetFileTime(h.Get(), nullptr, nullptr, &lastWrite);
+    SafetyCopy safety;
+    if (!safety.Make(h.Get(), buf)) return false;
+    bool ok = false;
+    try {
+        ok = WriteOver(doc, fmt, h.Get());
+    } catch (...) {
+        safety.PutBack(h.Get(), buf, timeKnown ? &lastWrite : nullptr);
+        throw;
+    }
+    if (ok) return true;
+    const DWORD err = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    safety.PutBack(h.Get(), buf, timeKnown ? &lastWrite : nullptr);
+    SetLastError(err);
+    return false;
+}
 
 // Errors by which ReplaceFileW says that it cannot work here at all (a file
 // system without it), rather than that this replacement failed.
@@ -489,6 +678,13 @@ bool ReplaceSource(LineFileSource& src, const std::wstring& full, TempFile& fres
 // Writes the document into a new file beside `full` and puts it in the
 // target's place. Every failure, an exception included, leaves the target,
 // the folder and the document's source as they were.
+//
+// An existing file is written into instead (WriteInto) where a new file in
+// its place would break what it is: when it has more than one name (hard
+// links) or is a symbolic link or other reparse point, and when no new file
+// may be made in its folder. Not when the document reads its unloaded lines
+// from that very file: there it is replaced as before, which leaves its other
+// names on the old file and turns a symbolic link into a plain file.
 bool WriteAndReplace(TextDocument& doc, const std::wstring& full, const SaveFormat& fmt) {
     const DWORD oldAttrs = GetFileAttributesW(full.c_str());
     const bool existed = oldAttrs != INVALID_FILE_ATTRIBUTES;
@@ -497,14 +693,34 @@ bool WriteAndReplace(TextDocument& doc, const std::wstring& full, const SaveForm
         return false;
     }
     Allocating();
+    LineFileSource* src = doc.source;
+    bool readsTarget = false;  // whether the document reads its lines from the target, by any name
+    if (existed) {
+        const FileIdentity target = IdentityOf(full);
+        readsTarget = src && src->InPlace() && !src->MovedAside() &&
+                      (SamePath(full, src->FileName()) || target.SameFileAs(IdentityOf(src->FileName())));
+        if (!readsTarget && (target.links > 1 || (oldAttrs & FILE_ATTRIBUTE_REPARSE_POINT)))
+            return WriteInto(doc, full, fmt);
+    }
+    // A folder where the user may write the file but not create files in.
+    auto writeIntoInstead = [&] { return existed && !readsTarget && GetLastError() == ERROR_ACCESS_DENIED; };
     const std::wstring folder = FolderOf(full);
     TempFile fresh;
-    if (!fresh.Create(folder)) return false;
+    if (!fresh.Create(folder)) return writeIntoInstead() && WriteInto(doc, full, fmt);
     {
-        FileHandle h(Fails(SaveStep::Create) ? INVALID_HANDLE_VALUE
-                                             : CreateFileW(fresh.Name().c_str(), GENERIC_WRITE, 0, nullptr,
-                                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!h.Valid()) return false;
+        FileHandle h(INVALID_HANDLE_VALUE);
+        if (Fails(SaveStep::Create))
+            SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+        else if (Fails(SaveStep::DenyCreate))
+            SetLastError(ERROR_ACCESS_DENIED);
+        else
+            h.Reset(CreateFileW(fresh.Name().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!h.Valid()) {
+            if (!writeIntoInstead()) return false;
+            fresh.Delete();
+            return WriteInto(doc, full, fmt);
+        }
         Writer w(h.Get());
         if (!WriteDocument(doc, fmt, w)) {
             if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_NO_UNICODE_TRANSLATION);
@@ -527,7 +743,6 @@ bool WriteAndReplace(TextDocument& doc, const std::wstring& full, const SaveForm
         fresh.Keep();
         return true;
     }
-    LineFileSource* src = doc.source;
     if (src && src->InPlace() && !src->MovedAside() && SamePath(full, src->FileName()))
         return ReplaceSource(*src, full, fresh, oldAttrs);
     // A free name for the replaced file, which is deleted once replaced. The

@@ -17,6 +17,14 @@
 // exception included, the target, its folder and the document stay as they
 // were; SaveStep and the fault hook below let tests prove it step by step.
 //
+// A new file in the target's place would break what the target is when it
+// has more than one name (hard links) or is a symbolic link, and cannot be
+// made at all in a folder where the user may not create files. There the
+// existing file is written into instead, so that it stays the same file,
+// after a safety copy of its bytes was made in the temporary folder; a
+// failure writes them back. Never into the file the document reads its
+// unloaded lines from: that one is replaced as above.
+//
 // A line may be at most INT32_MAX bytes long: a file with a longer one fails
 // to load (ERROR_FILE_TOO_LARGE) rather than losing its end.
 #pragma once
@@ -51,9 +59,17 @@ enum class SaveStep {
     Flush,     // flushing the file to disk
     Replace,   // moving the new file over the target (or one rename of it)
     Reopen,    // reading the old file again from where it now is
+    Open,        // opening the existing file to write into it
+    SafetyCopy,  // making the safety copy of its bytes (creating it, one write, flushing it)
+    Truncate,    // cutting the file written into at the end of the new content
+    Restore,     // putting the old bytes back from the safety copy
     // Not a failure: asked before ReplaceFileW; true makes the save go on as
     // on a file system without it, with renames.
     NoReplaceFile,
+    // Not a failure: asked before the temporary beside the target is named
+    // and again before it is opened; true makes that fail with
+    // ERROR_ACCESS_DENIED, as in a folder where the user may not create files.
+    DenyCreate,
 };
 
 // For tests only, never set by the control: called before every step of

@@ -2,7 +2,7 @@
 // its I/O: the first step of a save fails, then the second, and so on until a
 // save runs through. After every failed save the user's file must be byte
 // for byte what it was, no temporary or moved-aside file may be left in its
-// folder, and the document must show the same text and modified state. The
+// folder or in the temporary folder, and the document must show the same text and modified state. The
 // control runs in this process so that the test can set the fault hook of
 // its file code; everything else goes through messages.
 #include <gtest/gtest.h>
@@ -22,8 +22,9 @@
 
 // Names the steps in failure messages.
 void PrintTo(SaveStep step, std::ostream* os) {
-    static const char* const kNames[] = {"Allocate", "Create", "Write",        "Flush",
-                                         "Replace",  "Reopen", "NoReplaceFile"};
+    static const char* const kNames[] = {"Allocate", "Create",   "Write",      "Flush",
+                                         "Replace",  "Reopen",   "Open",       "SafetyCopy",
+                                         "Truncate", "Restore",  "NoReplaceFile", "DenyCreate"};
     *os << kNames[int(step)];
 }
 
@@ -31,10 +32,11 @@ namespace {
 
 int g_failAt = 0;  // the step to fail, counted from 1
 int g_steps = 0;
+int g_denials = 0;  // DenyCreate asked in this save
 std::set<SaveStep> g_failedKinds;
 
 bool FailTheNthStep(SaveStep step) {
-    if (step == SaveStep::NoReplaceFile) return false;  // not a failure
+    if (step == SaveStep::NoReplaceFile || step == SaveStep::DenyCreate) return false;  // not failures
     if (++g_steps != g_failAt) return false;
     g_failedKinds.insert(step);
     return true;
@@ -46,6 +48,23 @@ bool FailTheNthStepWithoutReplaceFile(SaveStep step) {
     return step == SaveStep::NoReplaceFile || FailTheNthStep(step);
 }
 
+// The same in a folder where the user may not create files: no temporary
+// can be made beside the target.
+bool FailTheNthStepWhereNoFileMayBeCreated(SaveStep step) {
+    return step == SaveStep::DenyCreate || FailTheNthStep(step);
+}
+
+// The same where the temporary's name can be made but the file cannot be
+// opened: the second time DenyCreate is asked in a save.
+bool FailTheNthStepWhereTheTemporaryCannotBeOpened(SaveStep step) {
+    return step == SaveStep::DenyCreate ? ++g_denials == 2 : FailTheNthStep(step);
+}
+
+// Fails the first write of the document into the file, then putting the old
+// bytes back.
+bool FailTheWriteAndTheRestore(SaveStep step) {
+    return step == SaveStep::Write || step == SaveStep::Restore;
+}
 
 // Files in the temporary folder whose names start with `prefix`.
 std::set<std::wstring> TempFiles(const wchar_t* prefix) {
@@ -58,6 +77,24 @@ std::set<std::wstring> TempFiles(const wchar_t* prefix) {
     do out.insert(fd.cFileName); while (FindNextFileW(h, &fd));
     FindClose(h);
     return out;
+}
+
+// When the file was last written; zero when it cannot be read.
+ULONGLONG LastWritten(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info)) return 0;
+    return (ULONGLONG(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
+}
+
+// How many names the file has; 0 when it cannot be opened.
+DWORD LinkCount(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    const bool ok = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    return ok ? info.nNumberOfLinks : 0;
 }
 
 // About 700 KB in code page 1252, lines of non-ASCII text, no final break:
@@ -121,9 +158,12 @@ protected:
     // were failed.
     template <typename SaveFn>
     std::set<SaveStep> FailEveryStep(SaveFn save, const std::wstring& path, const TempDir& dir,
-                                     SaveFaultHook hook = FailTheNthStep) {
+                                     SaveFaultHook hook = FailTheNthStep, const std::wstring& otherName = L"") {
         const std::string file = ReadBytes(path);
+        const ULONGLONG written = LastWritten(path);
+        const std::string other = otherName.empty() ? "" : ReadBytes(otherName);
         const std::vector<std::wstring> files = dir.Files();
+        const std::set<std::wstring> temps = TempFiles(L"");
         const std::wstring text = Text();
         const bool modified = Modified();
         const std::wstring name = FileName();
@@ -135,6 +175,7 @@ protected:
             }
             g_failAt = n;
             g_steps = 0;
+            g_denials = 0;
             SetSaveFaultHookForTesting(hook);
             const LRESULT r = save();
             SetSaveFaultHookForTesting(nullptr);
@@ -144,7 +185,12 @@ protected:
             }
             EXPECT_EQ(r, 0) << "step " << n << " failed";
             EXPECT_TRUE(ReadBytes(path) == file) << "the file changed when step " << n << " failed";
+            EXPECT_EQ(LastWritten(path), written) << "step " << n;
+            if (!otherName.empty()) {
+                EXPECT_TRUE(ReadBytes(otherName) == other) << "the other name changed when step " << n << " failed";
+            }
             EXPECT_EQ(dir.Files(), files) << "step " << n;
+            EXPECT_EQ(TempFiles(L""), temps) << "the temporary folder changed when step " << n << " failed";
             EXPECT_TRUE(Text() == text) << "the text changed when step " << n << " failed";
             EXPECT_EQ(Modified(), modified) << "step " << n;
             EXPECT_EQ(FileName(), name) << "step " << n;
@@ -158,6 +204,10 @@ protected:
 
 const std::set<SaveStep> kEveryStepButReopen = {SaveStep::Allocate, SaveStep::Create, SaveStep::Write,
                                                 SaveStep::Flush, SaveStep::Replace};
+// Writing into the existing file; its restore fails only after another
+// step has failed (see AFailedRestoreKeepsTheSafetyCopy).
+const std::set<SaveStep> kWritingInto = {SaveStep::Allocate, SaveStep::Open,     SaveStep::SafetyCopy,
+                                         SaveStep::Write,    SaveStep::Truncate, SaveStep::Flush};
 
 TEST_F(SaveFaults, APrivateCopyDocumentSurvivesAFailureAtEveryStep) {
     TempDir dir;
@@ -308,6 +358,168 @@ TEST_F(SaveFaults, ASavedFileKeepsItsCreationTimeAndAttributes) {
     }
     EXPECT_EQ(ReadBytes(path), "in place copy old\r\ntext");
     ASSERT_TRUE(Load(path, false));  // lets the moved-aside file go
+}
+
+// A file with a second name (a hard link) is written into rather than
+// replaced: a new file in its place would leave the other name on the old
+// bytes.
+TEST_F(SaveFaults, AHardLinkedFileIsWrittenIntoAndSurvivesAFailureAtEveryStep) {
+    TempDir dir;
+    const std::wstring path = dir / L"name.txt", other = dir / L"other.txt";
+    const std::string original = SampleFile();
+    WriteBytes(path, original);
+    if (!CreateHardLinkW(other.c_str(), path.c_str(), nullptr))
+        GTEST_SKIP() << "no hard links on this system (error " << GetLastError() << ")";
+    ASSERT_EQ(LinkCount(path), 2u);
+    ASSERT_TRUE(Load(path, false));
+    Insert({1, 0}, L"edited ");
+    std::string want = original;
+    want.insert(want.find("\r\n") + 2, "edited ");
+    const std::vector<std::wstring> names = {L"name.txt", L"other.txt"};
+    const std::set<std::wstring> temps = TempFiles(L"");
+
+    auto save = [&] { return Save(MPM_SAVEFILE, path, nullptr); };
+    EXPECT_EQ(FailEveryStep(save, path, dir, FailTheNthStep, other), kWritingInto);
+    EXPECT_TRUE(ReadBytes(path) == want);
+    EXPECT_TRUE(ReadBytes(other) == want);
+    EXPECT_EQ(LinkCount(path), 2u);
+    EXPECT_EQ(dir.Files(), names);
+    EXPECT_EQ(TempFiles(L""), temps);  // the safety copy is gone
+    EXPECT_FALSE(Modified());
+
+    // Shorter now (LF breaks): the file is cut at the end of the new text.
+    const SaveFormat lf = {1252, LB_LF, 0};
+    auto copy = [&] { return Save(MPM_SAVECOPY, other, &lf); };
+    EXPECT_EQ(FailEveryStep(copy, other, dir, FailTheNthStep, path), kWritingInto);
+    std::string shorter;
+    for (char c : want)
+        if (c != '\r') shorter += c;
+    EXPECT_TRUE(ReadBytes(path) == shorter);
+    EXPECT_TRUE(ReadBytes(other) == shorter);
+    EXPECT_EQ(LinkCount(other), 2u);
+    EXPECT_EQ(dir.Files(), names);
+}
+
+// When the old bytes cannot be put back either, their safety copy in the
+// temporary folder is all that is left of them: it is kept.
+TEST_F(SaveFaults, AFailedRestoreKeepsTheSafetyCopy) {
+    TempDir dir;
+    const std::wstring path = dir / L"name.txt", other = dir / L"other.txt";
+    WriteBytes(path, "old\r\ntext");
+    if (!CreateHardLinkW(other.c_str(), path.c_str(), nullptr))
+        GTEST_SKIP() << "no hard links on this system (error " << GetLastError() << ")";
+    ASSERT_TRUE(Load(path, false));
+    Insert({0, 0}, L"new ");
+    const std::set<std::wstring> before = TempFiles(L"");
+    SetSaveFaultHookForTesting(FailTheWriteAndTheRestore);
+    EXPECT_EQ(Save(MPM_SAVEFILE, path, nullptr), 0);
+    SetSaveFaultHookForTesting(nullptr);
+    EXPECT_TRUE(Modified());
+    std::vector<std::wstring> added;
+    for (const std::wstring& f : TempFiles(L""))
+        if (!before.count(f)) added.push_back(f);
+    ASSERT_EQ(added.size(), 1u);
+    wchar_t tempDir[MAX_PATH];
+    GetTempPathW(MAX_PATH, tempDir);
+    const std::wstring kept = std::wstring(tempDir) + added[0];
+    EXPECT_EQ(ReadBytes(kept), "old\r\ntext");
+    DeleteFileW(kept.c_str());
+    ASSERT_EQ(Save(MPM_SAVEFILE, path, nullptr), 1);
+    EXPECT_EQ(ReadBytes(other), "new old\r\ntext");
+}
+
+// A symbolic link stays a link; the file it points to gets the new text.
+TEST_F(SaveFaults, ASymbolicLinkStaysALink) {
+    TempDir dir;
+    const std::wstring path = dir / L"name.txt", link = dir / L"link.txt";
+    const std::string original = SampleFile();
+    WriteBytes(path, original);
+    // Wine 8 reports success but makes no link.
+    if (!CreateSymbolicLinkW(link.c_str(), path.c_str(), 0) || GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no symbolic links on this system";
+    ASSERT_NE(GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+    ASSERT_TRUE(Load(link, false));
+    Insert({1, 0}, L"edited ");
+    std::string want = original;
+    want.insert(want.find("\r\n") + 2, "edited ");
+
+    auto save = [&] { return Save(MPM_SAVEFILE, link, nullptr); };
+    EXPECT_EQ(FailEveryStep(save, link, dir, FailTheNthStep, path), kWritingInto);
+    EXPECT_NE(GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+    EXPECT_TRUE(ReadBytes(path) == want);
+    EXPECT_TRUE(ReadBytes(link) == want);
+    EXPECT_FALSE(Modified());
+}
+
+// Where no temporary may be made beside the file, the file is written into.
+// Not over the file an in-place document reads its lines from: that save
+// still fails, and changes nothing.
+TEST_F(SaveFaults, WhereNoFileMayBeCreatedTheFileIsWrittenInto) {
+    TempDir dir;
+    const std::wstring path = dir / L"name.txt";
+    const std::string original = SampleFile();
+    WriteBytes(path, original);
+    ASSERT_TRUE(Load(path, false));
+    Insert({1, 0}, L"edited ");
+    std::string want = original;
+    want.insert(want.find("\r\n") + 2, "edited ");
+    auto save = [&] { return Save(MPM_SAVEFILE, path, nullptr); };
+    std::set<SaveStep> all = kWritingInto;
+    all.insert(SaveStep::Create);
+    EXPECT_EQ(FailEveryStep(save, path, dir, FailTheNthStepWhereNoFileMayBeCreated), all);
+    EXPECT_TRUE(ReadBytes(path) == want);
+    EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
+    EXPECT_FALSE(Modified());
+
+    // The temporary's name is made, but it cannot be opened: it goes again.
+    Insert({3, 0}, L"again ");
+    want.insert(want.find("\r\n", want.find("\r\n", want.find("\r\n") + 2) + 2) + 2, "again ");
+    EXPECT_EQ(FailEveryStep(save, path, dir, FailTheNthStepWhereTheTemporaryCannotBeOpened), all);
+    EXPECT_TRUE(ReadBytes(path) == want);
+    EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
+    EXPECT_FALSE(Modified());
+
+    ASSERT_TRUE(Load(path, true));
+    Insert({2, 0}, L"in place ");
+    const std::wstring text = Text();
+    const std::set<std::wstring> temps = TempFiles(L"");
+    g_failAt = 0;
+    SetSaveFaultHookForTesting(FailTheNthStepWhereNoFileMayBeCreated);
+    EXPECT_EQ(Save(MPM_SAVEFILE, path, nullptr), 0);
+    SetSaveFaultHookForTesting(nullptr);
+    EXPECT_TRUE(ReadBytes(path) == want);
+    EXPECT_TRUE(Text() == text);
+    EXPECT_TRUE(Modified());
+    EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
+    EXPECT_EQ(TempFiles(L""), temps);
+}
+
+// An in-place document reading its lines from a hard-linked file is never
+// saved by writing into that file, which would destroy the lines still to be
+// read. Under the target's name it is replaced as before (which leaves the
+// other name on the old bytes). Under the other name the target cannot be
+// replaced while it is open: the save fails and changes nothing.
+TEST_F(SaveFaults, AnInPlaceDocumentOverAHardLinkedFileKeepsItsText) {
+    for (const wchar_t* from : {L"name.txt", L"other.txt"}) {
+        TempDir dir;
+        const std::wstring path = dir / L"name.txt", other = dir / L"other.txt";
+        const std::string original = SampleFile();
+        WriteBytes(path, original);
+        if (!CreateHardLinkW(other.c_str(), path.c_str(), nullptr))
+            GTEST_SKIP() << "no hard links on this system (error " << GetLastError() << ")";
+        ASSERT_TRUE(Load(dir / from, true));
+        Insert({1, 0}, L"edited ");
+        const std::wstring text = Text();
+        std::string want = original;
+        want.insert(want.find("\r\n") + 2, "edited ");
+        const bool sameName = std::wstring(from) == L"name.txt";
+        EXPECT_EQ(Save(MPM_SAVEFILE, path, nullptr), sameName ? 1 : 0) << from;
+        EXPECT_TRUE(ReadBytes(path) == (sameName ? want : original)) << from;
+        EXPECT_TRUE(ReadBytes(other) == original) << from;
+        EXPECT_TRUE(Text() == text) << from;
+        EXPECT_EQ(Modified(), !sameName) << from;
+        ASSERT_TRUE(Load(path, false));  // lets the old file go
+    }
 }
 
 }  // namespace
