@@ -4,13 +4,13 @@
 //
 // BaseWindow<T>: the static procedure stores `this` (passed as the creation
 // parameter) at WM_NCCREATE and forwards every later message to
-// T::HandleMessage. An exception never leaves the procedure: out of memory
-// inside a handler ends that message with DefWindowProcW's answer.
+// T::HandleMessage. An exception never leaves the procedure (it would unwind
+// through the system's frames): one thrown by a handler, out of memory in
+// practice, ends that message with DefWindowProcW's answer.
 #pragma once
 
 #include <windows.h>
 
-#include <new>
 #include <utility>
 
 namespace shell {
@@ -135,7 +135,7 @@ private:
         LRESULT result = 0;
         try {
             result = self->HandleMessage(msg, wp, lp);
-        } catch (const std::bad_alloc&) {
+        } catch (...) {
             result = DefWindowProcW(hwnd, msg, wp, lp);
         }
         if (msg == WM_NCDESTROY) {

@@ -13,6 +13,19 @@ using testing_support::Messages;
 
 namespace {
 
+// A frame of this process (a program started by hand in the same prefix
+// does not count).
+HWND OwnFrame() {
+    HWND w = nullptr;
+    while ((w = FindWindowExW(nullptr, w, MORROWPAD_FRAME_CLASS, nullptr))) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId()) return w;
+    }
+    return nullptr;
+}
+bool OwnFrameExists() { return OwnFrame() != nullptr; }
+
 std::wstring ModulePath(HMODULE m) {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(m, path, MAX_PATH);
@@ -67,7 +80,7 @@ TEST_F(Startup, WithoutEvenTheDefaultLanguageTheProgramEndsWithMinusOne) {
     EXPECT_EQ(Messages()[1].text, L"Morrowpad can't load default language en.dll!");
     EXPECT_EQ(Messages()[1].type, UINT(MB_ICONEXCLAMATION));
     // No frame was made.
-    EXPECT_EQ(FindWindowW(MORROWPAD_FRAME_CLASS, nullptr), nullptr);
+    EXPECT_FALSE(OwnFrameExists());
 }
 
 TEST_F(Startup, WithoutEditDllTheProgramEndsWithZeroAndSaysNothing) {
@@ -78,7 +91,30 @@ TEST_F(Startup, WithoutEditDllTheProgramEndsWithZeroAndSaysNothing) {
     EXPECT_EQ(shell::LoadEditLibrary(), nullptr);
     EXPECT_EQ(shell::RunProgram(SW_HIDE, L"prog"), 0);
     EXPECT_TRUE(Messages().empty());
-    EXPECT_EQ(FindWindowW(MORROWPAD_FRAME_CLASS, nullptr), nullptr);
+    EXPECT_FALSE(OwnFrameExists());
+}
+
+TEST_F(Startup, AFullRunOpensTheFileAndEndsWhenTheFrameCloses) {
+    ASSERT_TRUE(CopyFromTests(folder_, L"mui\\en.dll"));
+    ASSERT_TRUE(CopyFromTests(folder_, L"Edit.dll"));
+    ASSERT_TRUE(testing_support::WriteFileText(folder_ + L"a.txt", "alpha\r\n"));
+    // Inside the loop: note the frame's title, then close it as a user would.
+    static std::wstring title;
+    title.clear();
+    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        HWND frame = OwnFrame();
+        wchar_t buf[256] = {};
+        GetWindowTextW(frame, buf, 256);
+        title = buf;
+        PostMessageW(frame, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(shell::RunProgram(SW_HIDE, L"prog \"" + folder_ + L"a.txt\""), 0);
+    EXPECT_EQ(title, L"a.txt - Morrowpad");
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_FALSE(OwnFrameExists());
+    std::wstring winPos;
+    EXPECT_TRUE(settings::ReadString(settings::File::Setting, L"Setting", L"WinPos", winPos));
 }
 
 TEST_F(Startup, TheWarmUpLoadsOnlyTheProgramsOwnLibraries) {
