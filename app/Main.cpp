@@ -12,5 +12,9 @@ const bool g_crashReporter = (shell::InstallCrashReporter(), true);
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
+    // The program is often started in the folder of the file it opens: take
+    // the current directory out of the library search path. The program's
+    // own libraries are loaded by full path.
+    SetDllDirectoryW(L"");
     return shell::RunProgram(show, GetCommandLineW());
 }
