@@ -65,7 +65,9 @@ protected:
     RECT work_ = {};
 };
 
-TEST_F(Placement, RestoreScalesAndShows) {
+// One visible window for both cases: without a window manager, hiding or
+// destroying a visible window costs 2 s.
+TEST_F(Placement, RestoreScalesAndShowsOrMaximises) {
     // Saved on a work area twice as wide and as high as this one.
     const LONG w = work_.right - work_.left, h = work_.bottom - work_.top;
     const std::wstring saved = L"1,10,20,810,620,0,0," + std::to_wstring(2 * w) + L"," + std::to_wstring(2 * h);
@@ -78,6 +80,25 @@ TEST_F(Placement, RestoreScalesAndShows) {
     EXPECT_EQ(r.right - r.left, 400);
     EXPECT_EQ(r.bottom - r.top, 300);
     EXPECT_TRUE(IsWindowVisible(window_));
+    EXPECT_FALSE(IsZoomed(window_));
+
+    // Saved maximised: shown maximised, whatever the rectangles say.
+    settings::WriteString(settings::File::Setting, L"Setting", L"WinPos", L"3,-8,-8,1608,1208,0,0,1600,1200");
+    ASSERT_TRUE(shell::RestorePlacement(window_));
+    EXPECT_TRUE(IsZoomed(window_));
+
+    // Saving a maximised window records show command 3; a minimised one
+    // saves nothing.
+    settings::WriteString(settings::File::Setting, L"Setting", L"WinPos", L"");
+    shell::SavePlacement(window_);
+    std::wstring value;
+    ASSERT_TRUE(settings::ReadString(settings::File::Setting, L"Setting", L"WinPos", value));
+    EXPECT_EQ(shell::ParseWinPos(value)->show, UINT(SW_SHOWMAXIMIZED));
+    ShowWindow(window_, SW_MINIMIZE);
+    ASSERT_TRUE(IsIconic(window_));
+    settings::WriteString(settings::File::Setting, L"Setting", L"WinPos", L"");
+    shell::SavePlacement(window_);
+    EXPECT_FALSE(settings::ReadString(settings::File::Setting, L"Setting", L"WinPos", value));
 }
 
 TEST_F(Placement, MissingOrMalformedValuesLeaveTheWindowAlone) {
