@@ -15,7 +15,7 @@
 
 // Strings in the executable's own string table (no language library is
 // loaded when they are needed).
-#define IDS_LANGUAGE_LOAD_FAILED 15106   // "...failed in load language file:%s"
+#define IDS_LANGUAGE_LOAD_FAILED 15106  // "...failed in load language file:%s"
 #define IDS_DEFAULT_LANGUAGE_FAILED 15107
 
 // Resources of the executable.

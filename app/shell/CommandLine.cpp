@@ -35,7 +35,8 @@ std::optional<std::wstring> FileArgument(std::wstring_view line) {
 std::optional<std::wstring> ReadHandOver(const COPYDATASTRUCT* record) {
     if (!record || record->dwData != MORROWPAD_HANDOVER_TAG || !record->lpData) return std::nullopt;
     const DWORD bytes = record->cbData;
-    if (bytes < sizeof(wchar_t) || bytes % sizeof(wchar_t) != 0 || bytes > kMaxHandOverBytes) return std::nullopt;
+    if (bytes < sizeof(wchar_t) || bytes % sizeof(wchar_t) != 0 || bytes > kMaxHandOverBytes)
+        return std::nullopt;
     const wchar_t* text = static_cast<const wchar_t*>(record->lpData);
     const size_t units = bytes / sizeof(wchar_t);
     if (text[units - 1] != L'\0') return std::nullopt;

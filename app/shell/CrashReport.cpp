@@ -26,7 +26,8 @@ void Line(HANDLE file, const char* format, ...) {
 
 // The module holding `address`, its path (8-bit) and the 1-based section and
 // offset inside it; false when no module image contains the address.
-bool LogicalAddress(const void* address, char* module, size_t moduleSize, unsigned* section, DWORD_PTR* offset) {
+bool LogicalAddress(const void* address, char* module, size_t moduleSize, unsigned* section,
+                    DWORD_PTR* offset) {
     module[0] = 0;
     *section = 0;
     *offset = 0;
@@ -37,7 +38,8 @@ bool LogicalAddress(const void* address, char* module, size_t moduleSize, unsign
     if (!GetModuleFileNameW(base, wide, MAX_PATH)) return false;
     WideCharToMultiByte(CP_ACP, 0, wide, -1, module, int(moduleSize), nullptr, nullptr);
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const BYTE*>(base) + dos->e_lfanew);
+    const auto* nt =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const BYTE*>(base) + dos->e_lfanew);
     const IMAGE_SECTION_HEADER* s = IMAGE_FIRST_SECTION(nt);
     const DWORD_PTR rva = reinterpret_cast<DWORD_PTR>(address) - reinterpret_cast<DWORD_PTR>(base);
     for (unsigned i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++s) {
@@ -71,12 +73,12 @@ void StackLine(HANDLE file, const void* address, Word frame) {
 void Registers(HANDLE file, const CONTEXT* c) {
     Line(file, "\nRegisters:\n");
 #if defined(_M_X64) || defined(__x86_64__)
-    Line(file, "EAX:%08X\nEBX:%08X\nECX:%08X\nEDX:%08X\nESI:%08X\nEDI:%08X\n", unsigned(c->Rax), unsigned(c->Rbx),
-         unsigned(c->Rcx), unsigned(c->Rdx), unsigned(c->Rsi), unsigned(c->Rdi));
+    Line(file, "EAX:%08X\nEBX:%08X\nECX:%08X\nEDX:%08X\nESI:%08X\nEDI:%08X\n", unsigned(c->Rax),
+         unsigned(c->Rbx), unsigned(c->Rcx), unsigned(c->Rdx), unsigned(c->Rsi), unsigned(c->Rdi));
     Line(file, "CS:EIP:%04X:%08X\n", unsigned(c->SegCs), unsigned(c->Rip));
     Line(file, "SS:ESP:%04X:%08X  EBP:%08X\n", unsigned(c->SegSs), unsigned(c->Rsp), unsigned(c->Rbp));
-    Line(file, "DS:%04X  ES:%04X  FS:%04X  GS:%04X\n", unsigned(c->SegDs), unsigned(c->SegEs), unsigned(c->SegFs),
-         unsigned(c->SegGs));
+    Line(file, "DS:%04X  ES:%04X  FS:%04X  GS:%04X\n", unsigned(c->SegDs), unsigned(c->SegEs),
+         unsigned(c->SegFs), unsigned(c->SegGs));
     Line(file, "Flags:%08X\n", unsigned(c->EFlags));
     Line(file, "RAX:%016llX RBX:%016llX RCX:%016llX RDX:%016llX\n", c->Rax, c->Rbx, c->Rcx, c->Rdx);
     Line(file, "RSI:%016llX RDI:%016llX RBP:%016llX RSP:%016llX\n", c->Rsi, c->Rdi, c->Rbp, c->Rsp);
@@ -106,7 +108,8 @@ void CallStack(HANDLE file, const CONTEXT* original) {
         if (fn) {
             void* handlerData = nullptr;
             DWORD64 establisher = 0;
-            RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, c.Rip, fn, &c, &handlerData, &establisher, nullptr);
+            RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, c.Rip, fn, &c, &handlerData, &establisher,
+                             nullptr);
         } else {
             // A leaf function without unwind data: the return address is on top.
             if (IsBadReadPtr(reinterpret_cast<const void*>(c.Rsp), 8)) break;
@@ -129,7 +132,8 @@ void CallStack(HANDLE file, const CONTEXT* original) {
 }
 
 LONG WINAPI Filter(EXCEPTION_POINTERS* info) {
-    HANDLE file = CreateFileW(g_reportPath, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_FLAG_WRITE_THROUGH, nullptr);
+    HANDLE file =
+        CreateFileW(g_reportPath, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_FLAG_WRITE_THROUGH, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         SetFilePointer(file, 0, nullptr, FILE_END);
         WriteCrashReport(file, info);
@@ -172,8 +176,8 @@ std::string ExceptionName(DWORD code) {
         case 0xC00000FD: return "STACK_OVERFLOW";
     }
     wchar_t text[1024] = {};
-    FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, GetModuleHandleW(L"NTDLL.DLL"), code,
-                   0, text, 1024, nullptr);
+    FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   GetModuleHandleW(L"NTDLL.DLL"), code, 0, text, 1024, nullptr);
     char narrow[1024] = {};
     WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
     size_t n = strlen(narrow);
@@ -184,13 +188,14 @@ std::string ExceptionName(DWORD code) {
 void WriteCrashReport(HANDLE file, const EXCEPTION_POINTERS* info) {
     const EXCEPTION_RECORD* r = info->ExceptionRecord;
     Line(file, "//=====================================================\n");
-    Line(file, "Exception code: %08X %s\n", unsigned(r->ExceptionCode), ExceptionName(r->ExceptionCode).c_str());
+    Line(file, "Exception code: %08X %s\n", unsigned(r->ExceptionCode),
+         ExceptionName(r->ExceptionCode).c_str());
     char module[MAX_PATH * 2];
     unsigned section = 0;
     DWORD_PTR offset = 0;
     LogicalAddress(r->ExceptionAddress, module, sizeof module, &section, &offset);
-    Line(file, "Fault address:  " ADDR " %02X:%08X %s\n", Word(reinterpret_cast<DWORD_PTR>(r->ExceptionAddress)),
-         section, unsigned(offset), module);
+    Line(file, "Fault address:  " ADDR " %02X:%08X %s\n",
+         Word(reinterpret_cast<DWORD_PTR>(r->ExceptionAddress)), section, unsigned(offset), module);
     Registers(file, info->ContextRecord);
     CallStack(file, info->ContextRecord);
     Line(file, "\n");

@@ -30,7 +30,8 @@ HWND CMainFrame::Create(std::wstring_view commandLine, HMODULE editLibrary) {
     editLibrary_ = editLibrary;
     HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAINFRAME));
     if (!Register(MORROWPAD_FRAME_CLASS, icon)) return nullptr;
-    return CreateAs(MORROWPAD_FRAME_CLASS, MORROWPAD_CAPTION, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+    return CreateAs(MORROWPAD_FRAME_CLASS, MORROWPAD_CAPTION,
+                    WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
                     WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, CW_USEDEFAULT, CW_USEDEFAULT, 900, 700);
 }
 
@@ -64,7 +65,8 @@ bool CMainFrame::CreateEditControl() {
     RECT rc = {};
     GetClientRect(Window(), &rc);
     edit_ = CreateWindowExW(0, MRPAD_CLASS_NAME, L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL, 0, 0,
-                            rc.right, rc.bottom, Window(), reinterpret_cast<HMENU>(kEditId), editLibrary_, nullptr);
+                            rc.right, rc.bottom, Window(), reinterpret_cast<HMENU>(kEditId), editLibrary_,
+                            nullptr);
     if (!edit_) return false;
     if (!font_.get()) {
         HDC screen = GetDC(nullptr);
@@ -81,7 +83,8 @@ bool CMainFrame::CreateEditControl() {
 // that comes later: until then files are read as UTF-8 with CR LF.
 bool CMainFrame::OpenDocument(const std::wstring& path) {
     if (!path_.empty() && SameAsciiPath(path, path_)) return true;
-    if (!SendMessageW(edit_, MPM_LOADFILE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(65001, LB_CRLF)))
+    if (!SendMessageW(edit_, MPM_LOADFILE, reinterpret_cast<WPARAM>(path.c_str()),
+                      MAKELPARAM(65001, LB_CRLF)))
         return false;
     path_ = path;
     UpdateTitle();

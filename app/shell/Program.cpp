@@ -22,7 +22,8 @@ constexpr const wchar_t* kDefaultLanguage = L"mui\\en.dll";
 
 std::wstring LanguageSetting() {
     std::wstring value;
-    if (!settings::ReadString(settings::File::Setting, L"Setting", L"Language", value)) value = kDefaultLanguage;
+    if (!settings::ReadString(settings::File::Setting, L"Setting", L"Language", value))
+        value = kDefaultLanguage;
     return value;
 }
 
@@ -61,7 +62,8 @@ bool SingleInstanceCheck(std::wstring_view commandLine) {
     const std::wstring line(commandLine);
     COPYDATASTRUCT record = MakeHandOver(line);
     DWORD_PTR result = 0;
-    SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record), SMTO_ABORTIFHUNG, 5000, &result);
+    SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record), SMTO_ABORTIFHUNG, 5000,
+                        &result);
     SetForegroundWindow(running);
     SetFocus(running);
     return false;
@@ -72,7 +74,8 @@ bool LoadLanguage() {
     const std::wstring chosen = folder + LanguageSetting();
     HMODULE language = LoadLibraryW(chosen.c_str());
     if (!language) {
-        ShowMessage(nullptr, WithPath(OwnString(IDS_LANGUAGE_LOAD_FAILED), chosen).c_str(), MB_ICONEXCLAMATION);
+        ShowMessage(nullptr, WithPath(OwnString(IDS_LANGUAGE_LOAD_FAILED), chosen).c_str(),
+                    MB_ICONEXCLAMATION);
         language = LoadLibraryW((folder + kDefaultLanguage).c_str());
         if (!language) {
             ShowMessage(nullptr, OwnString(IDS_DEFAULT_LANGUAGE_FAILED).c_str(), MB_ICONEXCLAMATION);
@@ -101,15 +104,16 @@ void CPlugDepPreloaderThread::Run() {
 }
 
 void CConfigPreloaderThread::Run() {
-    for (settings::File f : {settings::File::Setting, settings::File::History, settings::File::Key,
-                             settings::File::Tools}) {
+    for (settings::File f :
+         {settings::File::Setting, settings::File::History, settings::File::Key, settings::File::Tools}) {
         UniqueHandle file(CreateFileW(settings::PathOf(f).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, 0, nullptr));
     }
 }
 
 void StartWarmUpThreads() {
-    CThreadImpl<CPlugDepPreloaderThread>::Launch(std::make_unique<CPlugDepPreloaderThread>(settings::ProgramFolder()));
+    CThreadImpl<CPlugDepPreloaderThread>::Launch(
+        std::make_unique<CPlugDepPreloaderThread>(settings::ProgramFolder()));
     CThreadImpl<CConfigPreloaderThread>::Launch(std::make_unique<CConfigPreloaderThread>());
 }
 

@@ -20,8 +20,8 @@ std::optional<SavedPlacement> ParseWinPos(const std::wstring& text) {
     long v[9];
     wchar_t tail = 0;
     // A tenth field or trailing text is not a placement either.
-    const int got = swscanf(text.c_str(), L"%ld ,%ld ,%ld ,%ld ,%ld ,%ld ,%ld ,%ld ,%ld %lc", &v[0], &v[1], &v[2],
-                            &v[3], &v[4], &v[5], &v[6], &v[7], &v[8], &tail);
+    const int got = swscanf(text.c_str(), L"%ld ,%ld ,%ld ,%ld ,%ld ,%ld ,%ld ,%ld ,%ld %lc", &v[0], &v[1],
+                            &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8], &tail);
     if (got != 9 || v[0] < 0) return std::nullopt;
     p.show = UINT(v[0]);
     p.window = {LONG(v[1]), LONG(v[2]), LONG(v[3]), LONG(v[4])};
@@ -34,8 +34,9 @@ std::optional<SavedPlacement> ParseWinPos(const std::wstring& text) {
 
 std::wstring FormatWinPos(const SavedPlacement& p) {
     wchar_t buf[160];
-    swprintf(buf, 160, L"%u,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld", p.show, p.window.left, p.window.top, p.window.right,
-             p.window.bottom, p.workArea.left, p.workArea.top, p.workArea.right, p.workArea.bottom);
+    swprintf(buf, 160, L"%u,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld", p.show, p.window.left, p.window.top,
+             p.window.right, p.window.bottom, p.workArea.left, p.workArea.top, p.workArea.right,
+             p.workArea.bottom);
     return buf;
 }
 

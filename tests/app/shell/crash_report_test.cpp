@@ -44,7 +44,8 @@ DWORD RunCrashingChild(const std::wstring& report) {
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(exe, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(exe, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si,
+                        &pi))
         return DWORD(-1);
     shell::UniqueHandle process(pi.hProcess), thread(pi.hThread);
     AssignProcessToJobObject(job.get(), process.get());
@@ -94,21 +95,27 @@ TEST(CrashReport, AFaultingProcessAppendsAReport) {
     EXPECT_EQ(l[1], "//=====================================================");
     EXPECT_EQ(l[2], "Exception code: C0000005 ACCESS_VIOLATION");
     std::smatch fault;
-    ASSERT_TRUE(std::regex_match(l[3], fault, std::regex("Fault address:  (" + hex16 +
-                                                         ") 01:[0-9A-F]{8} .*program_tests\\.exe")))
+    ASSERT_TRUE(std::regex_match(
+        l[3], fault, std::regex("Fault address:  (" + hex16 + ") 01:[0-9A-F]{8} .*program_tests\\.exe")))
         << l[3];
     EXPECT_EQ(l[4], "");
     EXPECT_EQ(l[5], "Registers:");
-    const char* classic[] = {"EAX:[0-9A-F]{8}", "EBX:[0-9A-F]{8}", "ECX:[0-9A-F]{8}", "EDX:[0-9A-F]{8}",
-                             "ESI:[0-9A-F]{8}", "EDI:[0-9A-F]{8}", "CS:EIP:[0-9A-F]{4}:[0-9A-F]{8}",
+    const char* classic[] = {"EAX:[0-9A-F]{8}",
+                             "EBX:[0-9A-F]{8}",
+                             "ECX:[0-9A-F]{8}",
+                             "EDX:[0-9A-F]{8}",
+                             "ESI:[0-9A-F]{8}",
+                             "EDI:[0-9A-F]{8}",
+                             "CS:EIP:[0-9A-F]{4}:[0-9A-F]{8}",
                              "SS:ESP:[0-9A-F]{4}:[0-9A-F]{8}  EBP:[0-9A-F]{8}",
-                             "DS:[0-9A-F]{4}  ES:[0-9A-F]{4}  FS:[0-9A-F]{4}  GS:[0-9A-F]{4}", "Flags:[0-9A-F]{8}"};
+                             "DS:[0-9A-F]{4}  ES:[0-9A-F]{4}  FS:[0-9A-F]{4}  GS:[0-9A-F]{4}",
+                             "Flags:[0-9A-F]{8}"};
     for (size_t i = 0; i < std::size(classic); ++i)
         EXPECT_TRUE(std::regex_match(l[6 + i], std::regex(classic[i]))) << l[6 + i];
     // The full 64-bit registers follow; RIP is the fault address, and the
     // classic EIP line carries its low half.
-    EXPECT_TRUE(std::regex_match(l[16], std::regex("RAX:" + hex16 + " RBX:" + hex16 + " RCX:" + hex16 +
-                                                   " RDX:" + hex16)))
+    EXPECT_TRUE(std::regex_match(
+        l[16], std::regex("RAX:" + hex16 + " RBX:" + hex16 + " RCX:" + hex16 + " RDX:" + hex16)))
         << l[16];
     EXPECT_TRUE(std::regex_match(l[18], std::regex("R8:" + hex16 + " R9:.*"))) << l[18];
     EXPECT_EQ(l[20], "RIP:" + fault[1].str());
@@ -129,6 +136,6 @@ TEST(CrashReport, AFaultingProcessAppendsAReport) {
         if (m[2].str().find("program_tests.exe") != std::string::npos) ++ours;
     }
     EXPECT_GE(i - 24, 3u);
-    EXPECT_GE(ours, 3u);  // Fault, CallsFault and the initialiser that called it
+    EXPECT_GE(ours, 3u);         // Fault, CallsFault and the initialiser that called it
     EXPECT_EQ(i, l.size() - 1);  // one trailing empty line
 }

@@ -60,7 +60,8 @@ protected:
 TEST_F(Frame, OpensTheFirstFileOfTheCommandLine) {
     ASSERT_NE(frame_.Create(L"\"C:\\M\\Morrowpad.exe\" \"" + a_ + L"\" \"" + b_ + L"\"", edit_), nullptr);
     EXPECT_EQ(frame_.DocumentPath(), a_);
-    EXPECT_EQ(reinterpret_cast<const wchar_t*>(SendMessageW(frame_.EditControl(), MPM_GETFILENAME, 0, 0)), a_);
+    EXPECT_EQ(reinterpret_cast<const wchar_t*>(SendMessageW(frame_.EditControl(), MPM_GETFILENAME, 0, 0)),
+              a_);
     EXPECT_EQ(Line(0), L"alpha");
     EXPECT_EQ(Title(), L"a.txt - Morrowpad");
     wchar_t cls[64];

@@ -26,7 +26,8 @@ protected:
         job_.reset(CreateJobObjectW(nullptr, nullptr));
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        ASSERT_TRUE(SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits));
+        ASSERT_TRUE(
+            SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits));
     }
 
     shell::UniqueHandle Start(const std::wstring& args, DWORD* pid = nullptr) {
@@ -111,8 +112,7 @@ TEST_F(Instances, ASecondInstanceHandsItsFileToTheFirst) {
 }
 
 TEST_F(Instances, WithMultipleInstancesEachStartOpensItsOwnWindow) {
-    ASSERT_TRUE(testing_support::WriteFileText(folder_ + L"setting.ini",
-                                               "[Setting]\r\nMulInst=Y\r\n"));
+    ASSERT_TRUE(testing_support::WriteFileText(folder_ + L"setting.ini", "[Setting]\r\nMulInst=Y\r\n"));
     DWORD firstPid = 0, secondPid = 0;
     shell::UniqueHandle first = Start(L" \"" + folder_ + L"a.txt\"", &firstPid);
     const HWND one = FrameOf(firstPid);

@@ -26,8 +26,8 @@ TEST(WinPos, MalformedOrOffScreenValuesAreIgnored) {
     EXPECT_FALSE(ParseWinPos(L"1,100,50,900,650,0,0,1600"));  // eight numbers
     EXPECT_FALSE(ParseWinPos(L"1,100,50,900,650,0,0,1600,1200,5"));
     EXPECT_FALSE(ParseWinPos(L"1,100,50,900,x,0,0,1600,1200"));
-    EXPECT_FALSE(ParseWinPos(L"1,100,50,100,650,0,0,1600,1200"));   // empty window
-    EXPECT_FALSE(ParseWinPos(L"1,100,50,900,650,0,0,0,1200"));      // empty work area
+    EXPECT_FALSE(ParseWinPos(L"1,100,50,100,650,0,0,1600,1200"));    // empty window
+    EXPECT_FALSE(ParseWinPos(L"1,100,50,900,650,0,0,0,1200"));       // empty work area
     EXPECT_FALSE(ParseWinPos(L"1,2000,50,2900,650,0,0,1600,1200"));  // right of the work area
 }
 
@@ -52,8 +52,8 @@ protected:
     void SetUp() override {
         folder_ = testing_support::MakeTempFolder(L"mp-placement-");
         settings::SetProgramFolder(folder_);
-        window_ = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr,
-                                  nullptr);
+        window_ = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
+                                  nullptr, nullptr);
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &work_, 0);
     }
     void TearDown() override {
@@ -70,7 +70,8 @@ protected:
 TEST_F(Placement, RestoreScalesAndShowsOrMaximises) {
     // Saved on a work area twice as wide and as high as this one.
     const LONG w = work_.right - work_.left, h = work_.bottom - work_.top;
-    const std::wstring saved = L"1,10,20,810,620,0,0," + std::to_wstring(2 * w) + L"," + std::to_wstring(2 * h);
+    const std::wstring saved =
+        L"1,10,20,810,620,0,0," + std::to_wstring(2 * w) + L"," + std::to_wstring(2 * h);
     settings::WriteString(settings::File::Setting, L"Setting", L"WinPos", saved.c_str());
     ASSERT_TRUE(shell::RestorePlacement(window_));
     RECT r;

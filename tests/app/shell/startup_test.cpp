@@ -123,7 +123,8 @@ TEST_F(Startup, TheWarmUpLoadsOnlyTheProgramsOwnLibraries) {
     // A library planted beside the executable.
     ASSERT_TRUE(CopyFileW((folder_ + L"chardet.dll").c_str(), (folder_ + L"planted.dll").c_str(), FALSE));
     shell::CPlugDepPreloaderThread warm(folder_);
-    EXPECT_EQ(warm.Libraries(), (std::vector<std::wstring>{folder_ + L"chardet.dll", folder_ + L"mui\\en.dll"}));
+    EXPECT_EQ(warm.Libraries(),
+              (std::vector<std::wstring>{folder_ + L"chardet.dll", folder_ + L"mui\\en.dll"}));
     warm.Run();
     EXPECT_NE(GetModuleHandleW((folder_ + L"chardet.dll").c_str()), nullptr);
     EXPECT_EQ(GetModuleHandleW((folder_ + L"planted.dll").c_str()), nullptr);
