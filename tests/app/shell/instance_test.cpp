@@ -16,6 +16,7 @@ protected:
     void SetUp() override {
         folder_ = testing_support::MakeTempFolder(L"mp-instances-");
         ASSERT_FALSE(folder_.empty());
+        // The build puts the tests and the program folder side by side.
         const std::wstring exe = testing_support::TestFolder() + L"..\\bin\\Morrowpad.exe";
         ASSERT_TRUE(CopyFileW(exe.c_str(), (folder_ + L"Morrowpad.exe").c_str(), FALSE));
         ASSERT_TRUE(CopyFromTests(folder_, L"Edit.dll"));
