@@ -1,0 +1,20 @@
+// Morrowpad.exe: the crash reporter goes in before anything else runs, then
+// everything happens in the shell's RunProgram.
+#include <windows.h>
+
+#include "CrashReport.h"
+#include "Program.h"
+
+namespace {
+// Static initialisation: before wWinMain and before other static objects'
+// constructors that may run later in this image.
+const bool g_crashReporter = (shell::InstallCrashReporter(), true);
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
+    // The program is often started in the folder of the file it opens: take
+    // the current directory out of the library search path. The program's
+    // own libraries are loaded by full path.
+    SetDllDirectoryW(L"");
+    return shell::RunProgram(show, GetCommandLineW());
+}

@@ -1,0 +1,161 @@
+#include "Program.h"
+
+#include <commctrl.h>
+#include <ole2.h>
+
+#include <atomic>
+
+#include "CommandLine.h"
+#include "MainFrame.h"
+#include "MessageSink.h"
+#include "ProgramIds.h"
+#include "Settings.h"
+#include "Window.h"
+#include "WindowPlacement.h"
+
+namespace shell {
+namespace {
+
+std::atomic<HMODULE> g_resources{nullptr};
+
+constexpr const wchar_t* kDefaultLanguage = L"mui\\en.dll";
+
+std::wstring LanguageSetting() {
+    std::wstring value;
+    if (!settings::ReadString(settings::File::Setting, L"Setting", L"Language", value))
+        value = kDefaultLanguage;
+    return value;
+}
+
+// A string of the executable's own table (the language library may be the
+// thing that is missing).
+std::wstring OwnString(UINT id) {
+    const wchar_t* text = nullptr;
+    const int n = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    return n > 0 ? std::wstring(text, size_t(n)) : std::wstring();
+}
+
+// The path in place of the first "%s"; the text is never used as a format.
+std::wstring WithPath(std::wstring text, const std::wstring& path) {
+    const size_t at = text.find(L"%s");
+    if (at == std::wstring::npos) return text + path;
+    return text.replace(at, 2, path);
+}
+
+}  // namespace
+
+HMODULE ResourceModule() {
+    HMODULE m = g_resources.load();
+    return m ? m : GetModuleHandleW(nullptr);
+}
+
+void SetResourceModule(HMODULE module) { g_resources.store(module); }
+
+bool SingleInstanceCheck(std::wstring_view commandLine) {
+    if (settings::ReadBool(settings::File::Setting, L"Setting", L"MulInst", false)) return true;
+    // Owned for the life of the process; the system releases it at exit.
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, MORROWPAD_MUTEX_NAME);
+    if (mutex && GetLastError() != ERROR_ALREADY_EXISTS) return true;
+    if (mutex) CloseHandle(mutex);
+    HWND running = FindWindowW(MORROWPAD_FRAME_CLASS, nullptr);
+    if (!running) return true;
+    const std::wstring line(commandLine);
+    COPYDATASTRUCT record = MakeHandOver(line);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record), SMTO_ABORTIFHUNG, 5000,
+                        &result);
+    SetForegroundWindow(running);
+    SetFocus(running);
+    return false;
+}
+
+bool LoadLanguage() {
+    const std::wstring folder = settings::ProgramFolder();
+    const std::wstring chosen = folder + LanguageSetting();
+    HMODULE language = LoadLibraryW(chosen.c_str());
+    if (!language) {
+        ShowMessage(nullptr, WithPath(OwnString(IDS_LANGUAGE_LOAD_FAILED), chosen).c_str(),
+                    MB_ICONEXCLAMATION);
+        language = LoadLibraryW((folder + kDefaultLanguage).c_str());
+        if (!language) {
+            ShowMessage(nullptr, OwnString(IDS_DEFAULT_LANGUAGE_FAILED).c_str(), MB_ICONEXCLAMATION);
+            return false;
+        }
+    }
+    SetResourceModule(language);
+    return true;
+}
+
+HMODULE LoadEditLibrary() { return LoadLibraryW((settings::ProgramFolder() + L"Edit.dll").c_str()); }
+
+std::vector<std::wstring> CPlugDepPreloaderThread::Libraries() const {
+    return {folder_ + L"chardet.dll", folder_ + LanguageSetting()};
+}
+
+void CPlugDepPreloaderThread::Run() {
+    for (const std::wstring& path : Libraries()) LoadLibraryW(path.c_str());  // never freed
+    UniqueHandle edit(CreateFileW((folder_ + L"Edit.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!edit) return;
+    static char buffer[64 * 1024];  // only this thread reads into it
+    DWORD got = 0;
+    while (ReadFile(edit.get(), buffer, sizeof buffer, &got, nullptr) && got) {
+    }
+}
+
+void CConfigPreloaderThread::Run() {
+    for (settings::File f :
+         {settings::File::Setting, settings::File::History, settings::File::Key, settings::File::Tools}) {
+        UniqueHandle file(CreateFileW(settings::PathOf(f).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+    }
+}
+
+void StartWarmUpThreads() {
+    CThreadImpl<CPlugDepPreloaderThread>::Launch(
+        std::make_unique<CPlugDepPreloaderThread>(settings::ProgramFolder()));
+    CThreadImpl<CConfigPreloaderThread>::Launch(std::make_unique<CConfigPreloaderThread>());
+}
+
+int RunMainFrame(int show, std::wstring_view commandLine, HMODULE editLibrary) {
+    auto frame = std::make_unique<CMainFrame>();
+    if (!frame->Create(commandLine, editLibrary)) return 0;
+    if (show != SW_SHOWNORMAL || !RestorePlacement(frame->Window())) ShowWindow(frame->Window(), show);
+    MSG msg = {};
+    int code = 0;
+    for (;;) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            code = int(msg.wParam);
+            break;
+        }
+        if (got < 0) break;
+        if (frame->PreTranslate(&msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    if (IsWindow(frame->Window())) DestroyWindow(frame->Window());
+    return code;
+}
+
+int RunProgram(int show, std::wstring_view commandLine) {
+    const HRESULT com = CoInitialize(nullptr);
+    const HRESULT ole = OleInitialize(nullptr);
+    int code = 0;
+    if (SingleInstanceCheck(commandLine)) {
+        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_BAR_CLASSES | ICC_COOL_CLASSES};
+        InitCommonControlsEx(&icc);
+        StartWarmUpThreads();
+        if (!LoadLanguage()) {
+            code = -1;
+        } else {
+            UniqueLibrary edit(LoadEditLibrary());
+            if (edit) code = RunMainFrame(show, commandLine, edit.get());
+        }
+    }
+    if (SUCCEEDED(ole)) OleUninitialize();
+    if (SUCCEEDED(com)) CoUninitialize();
+    return code;
+}
+
+}  // namespace shell

@@ -1,0 +1,151 @@
+// The program's small window layer: owners for the few kernel and USER
+// handles it holds, and one window-class template that every window of the
+// program (for now the frame) is built on.
+//
+// BaseWindow<T>: the static procedure stores `this` (passed as the creation
+// parameter) at WM_NCCREATE and forwards every later message to
+// T::HandleMessage. An exception never leaves the procedure (it would unwind
+// through the system's frames): one thrown by a handler, out of memory in
+// practice, ends that message with DefWindowProcW's answer.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace shell {
+
+// A kernel handle closed with CloseHandle; null and INVALID_HANDLE_VALUE
+// both mean "none".
+class UniqueHandle {
+public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(HANDLE h) : h_(h) {}
+    UniqueHandle(UniqueHandle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+    UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+        if (this != &o) reset(std::exchange(o.h_, nullptr));
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    ~UniqueHandle() { reset(); }
+
+    HANDLE get() const { return h_; }
+    explicit operator bool() const { return h_ && h_ != INVALID_HANDLE_VALUE; }
+    HANDLE release() { return std::exchange(h_, nullptr); }
+    void reset(HANDLE h = nullptr) {
+        if (*this) CloseHandle(h_);
+        h_ = h;
+    }
+
+private:
+    HANDLE h_ = nullptr;
+};
+
+// A library freed with FreeLibrary when the owner goes (used only for
+// libraries that may be freed: the edit control's, after the loop).
+class UniqueLibrary {
+public:
+    UniqueLibrary() = default;
+    explicit UniqueLibrary(HMODULE m) : m_(m) {}
+    UniqueLibrary(UniqueLibrary&& o) noexcept : m_(std::exchange(o.m_, nullptr)) {}
+    UniqueLibrary& operator=(UniqueLibrary&& o) noexcept {
+        if (this != &o) reset(std::exchange(o.m_, nullptr));
+        return *this;
+    }
+    UniqueLibrary(const UniqueLibrary&) = delete;
+    UniqueLibrary& operator=(const UniqueLibrary&) = delete;
+    ~UniqueLibrary() { reset(); }
+
+    HMODULE get() const { return m_; }
+    explicit operator bool() const { return m_ != nullptr; }
+    void reset(HMODULE m = nullptr) {
+        if (m_) FreeLibrary(m_);
+        m_ = m;
+    }
+
+private:
+    HMODULE m_ = nullptr;
+};
+
+// A GDI object deleted with DeleteObject.
+template <class H>
+class UniqueGdi {
+public:
+    UniqueGdi() = default;
+    explicit UniqueGdi(H h) : h_(h) {}
+    UniqueGdi(const UniqueGdi&) = delete;
+    UniqueGdi& operator=(const UniqueGdi&) = delete;
+    ~UniqueGdi() { reset(); }
+    H get() const { return h_; }
+    void reset(H h = nullptr) {
+        if (h_) DeleteObject(h_);
+        h_ = h;
+    }
+
+private:
+    H h_ = nullptr;
+};
+
+template <class T>
+class BaseWindow {
+public:
+    HWND Window() const { return hwnd_; }
+
+protected:
+    BaseWindow() = default;
+    BaseWindow(const BaseWindow&) = delete;
+    BaseWindow& operator=(const BaseWindow&) = delete;
+    ~BaseWindow() = default;
+
+    // Registers the class once per process (a second registration of the
+    // same name fails harmlessly with ERROR_CLASS_ALREADY_EXISTS).
+    static bool Register(const wchar_t* className, HICON icon = nullptr, UINT style = 0) {
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof wc;
+        wc.style = style;
+        wc.lpfnWndProc = &BaseWindow::Procedure;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hIcon = icon;
+        wc.hIconSm = icon;
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        wc.lpszClassName = className;
+        return RegisterClassExW(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }
+
+    // Null when creation fails; the window is then gone.
+    HWND CreateAs(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle, int x, int y,
+                  int width, int height, HWND parent = nullptr) {
+        return CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, nullptr,
+                               GetModuleHandleW(nullptr), static_cast<T*>(this));
+    }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+        T* self = nullptr;
+        if (msg == WM_NCCREATE) {
+            self = static_cast<T*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+            if (self) self->hwnd_ = hwnd;
+        } else {
+            self = reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        }
+        if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+        LRESULT result = 0;
+        try {
+            result = self->HandleMessage(msg, wp, lp);
+        } catch (...) {
+            result = DefWindowProcW(hwnd, msg, wp, lp);
+        }
+        if (msg == WM_NCDESTROY) {
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            self->hwnd_ = nullptr;
+        }
+        return result;
+    }
+
+    HWND hwnd_ = nullptr;
+};
+
+}  // namespace shell

@@ -1,0 +1,141 @@
+// The crash reporter, run for real: this executable started again with
+// "--crash-child <report>" installs the reporter and faults on purpose; the
+// test reads the report it appended and checks every line's format.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+
+#include "CrashReport.h"
+#include "TestSupport.h"
+#include "Window.h"
+
+namespace {
+
+// Read at run time, so that the compiler cannot see the null pointer and
+// turn the store into a trap instruction.
+volatile int* volatile g_nowhere = nullptr;
+
+__attribute__((noinline)) void Fault(volatile int* p) { *p = 42; }
+__attribute__((noinline)) void CallsFault(volatile int* p) {
+    Fault(p);
+    asm volatile("");  // keeps the call from becoming a jump
+}
+
+// Runs before main when this process is the crashing child.
+const bool g_child = [] {
+    const wchar_t* line = GetCommandLineW();
+    const wchar_t* flag = wcsstr(line, L"--crash-child ");
+    if (!flag) return false;
+    shell::InstallCrashReporter(flag + wcslen(L"--crash-child "));
+    CallsFault(g_nowhere);
+    return true;
+}();
+
+// Starts the child in a job that dies with the test; its exit code.
+DWORD RunCrashingChild(const std::wstring& report) {
+    shell::UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring line = L"\"" + std::wstring(exe) + L"\" --crash-child " + report;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(exe, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si,
+                        &pi))
+        return DWORD(-1);
+    shell::UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    AssignProcessToJobObject(job.get(), process.get());
+    ResumeThread(thread.get());
+    DWORD code = DWORD(-1);
+    if (WaitForSingleObject(process.get(), 20000) == WAIT_OBJECT_0) GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+}
+
+}  // namespace
+
+TEST(CrashReport, PathReplacesTheExtension) {
+    EXPECT_EQ(shell::CrashReportPath(L"C:\\M\\Morrowpad.exe"), L"C:\\M\\Morrowpad.rpt");
+    EXPECT_EQ(shell::CrashReportPath(L"C:\\M.d\\Morrowpad.exe"), L"C:\\M.d\\Morrowpad.rpt");
+    EXPECT_EQ(shell::CrashReportPath(L"C:\\M\\Morrowpad.ex"), L"C:\\M\\Morrowpad.ex");  // fewer than three
+    EXPECT_EQ(shell::CrashReportPath(L"C:\\M\\Morrowpad"), L"C:\\M\\Morrowpad");
+}
+
+TEST(CrashReport, ExceptionsAreNamed) {
+    EXPECT_EQ(shell::ExceptionName(0xC0000005), "ACCESS_VIOLATION");
+    EXPECT_EQ(shell::ExceptionName(0x80000003), "BREAKPOINT");
+    EXPECT_EQ(shell::ExceptionName(0xC000008E), "FLT_DIVIDE_BY_ZERO");
+    EXPECT_EQ(shell::ExceptionName(0xC0000093), "FLT_UNDERFLOW");
+    EXPECT_EQ(shell::ExceptionName(0xC0000094), "INT_DIVIDE_BY_ZERO");
+    EXPECT_EQ(shell::ExceptionName(0xC00000FD), "STACK_OVERFLOW");
+}
+
+TEST(CrashReport, AFaultingProcessAppendsAReport) {
+    const std::wstring folder = testing_support::MakeTempFolder(L"mp-crash-");
+    const std::wstring report = folder + L"child.rpt";
+    ASSERT_TRUE(testing_support::WriteFileText(report, "earlier\n"));
+    const DWORD code = RunCrashingChild(report);
+    EXPECT_NE(code, 0u);
+    EXPECT_NE(code, DWORD(-1));  // it ended in time
+
+    const std::vector<std::string> l = Lines(testing_support::ReadFileText(report));
+    ASSERT_GE(l.size(), 25u);
+    const std::string hex16 = "[0-9A-F]{16}";
+    EXPECT_EQ(l[0], "earlier");  // appended, not overwritten
+    EXPECT_EQ(l[1], "//=====================================================");
+    EXPECT_EQ(l[2], "Exception code: C0000005 ACCESS_VIOLATION");
+    std::smatch fault;
+    ASSERT_TRUE(std::regex_match(
+        l[3], fault, std::regex("Fault address:  (" + hex16 + ") 01:[0-9A-F]{8} .*program_tests\\.exe")))
+        << l[3];
+    EXPECT_EQ(l[4], "");
+    EXPECT_EQ(l[5], "Registers:");
+    const char* classic[] = {"EAX:[0-9A-F]{8}",
+                             "EBX:[0-9A-F]{8}",
+                             "ECX:[0-9A-F]{8}",
+                             "EDX:[0-9A-F]{8}",
+                             "ESI:[0-9A-F]{8}",
+                             "EDI:[0-9A-F]{8}",
+                             "CS:EIP:[0-9A-F]{4}:[0-9A-F]{8}",
+                             "SS:ESP:[0-9A-F]{4}:[0-9A-F]{8}  EBP:[0-9A-F]{8}",
+                             "DS:[0-9A-F]{4}  ES:[0-9A-F]{4}  FS:[0-9A-F]{4}  GS:[0-9A-F]{4}",
+                             "Flags:[0-9A-F]{8}"};
+    for (size_t i = 0; i < std::size(classic); ++i)
+        EXPECT_TRUE(std::regex_match(l[6 + i], std::regex(classic[i]))) << l[6 + i];
+    // The full 64-bit registers follow; RIP is the fault address, and the
+    // classic EIP line carries its low half.
+    EXPECT_TRUE(std::regex_match(
+        l[16], std::regex("RAX:" + hex16 + " RBX:" + hex16 + " RCX:" + hex16 + " RDX:" + hex16)))
+        << l[16];
+    EXPECT_TRUE(std::regex_match(l[18], std::regex("R8:" + hex16 + " R9:.*"))) << l[18];
+    EXPECT_EQ(l[20], "RIP:" + fault[1].str());
+    EXPECT_EQ(l[12].substr(l[12].size() - 8), fault[1].str().substr(8));
+    EXPECT_EQ(l[21], "");
+    EXPECT_EQ(l[22], "Call stack:");
+    EXPECT_EQ(l[23], "Address   Frame     Logical addr  Module");
+    // Frames up to the empty line that ends the report; the first is the
+    // faulting instruction, and the walk gets past the leaf to its callers.
+    const std::regex frame("(" + hex16 + ")  " + hex16 + "  [0-9A-F]{4}:[0-9A-F]{8} (.*)");
+    size_t i = 24, ours = 0;
+    for (; i < l.size() && !l[i].empty(); ++i) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(l[i], m, frame)) << l[i];
+        if (i == 24) {
+            EXPECT_EQ(m[1].str(), fault[1].str());
+        }
+        if (m[2].str().find("program_tests.exe") != std::string::npos) ++ours;
+    }
+    EXPECT_GE(i - 24, 3u);
+    EXPECT_GE(ours, 3u);         // Fault, CallsFault and the initialiser that called it
+    EXPECT_EQ(i, l.size() - 1);  // one trailing empty line
+}

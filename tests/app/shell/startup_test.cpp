@@ -1,0 +1,150 @@
+// Start-up steps in this process, each against a throw-away program folder:
+// the language library and its two messages, a missing Edit.dll, and the
+// warm-up thread that loads only the program's own libraries.
+#include <gtest/gtest.h>
+
+#include "Program.h"
+#include "ProgramIds.h"
+#include "Settings.h"
+#include "TestSupport.h"
+
+using testing_support::CopyFromTests;
+using testing_support::Messages;
+
+namespace {
+
+// A frame of this process (a program started by hand in the same prefix
+// does not count).
+HWND OwnFrame() {
+    HWND w = nullptr;
+    while ((w = FindWindowExW(nullptr, w, MORROWPAD_FRAME_CLASS, nullptr))) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId()) return w;
+    }
+    return nullptr;
+}
+bool OwnFrameExists() { return OwnFrame() != nullptr; }
+
+std::wstring ModulePath(HMODULE m) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(m, path, MAX_PATH);
+    return path;
+}
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = testing_support::MakeTempFolder(L"mp-startup-");
+        ASSERT_FALSE(folder_.empty());
+        settings::SetProgramFolder(folder_);
+        // Every start in this process runs as one of many instances.
+        settings::WriteBool(settings::File::Setting, L"Setting", L"MulInst", true);
+        Messages().clear();
+    }
+    void TearDown() override {
+        settings::SetProgramFolder(L"");
+        shell::SetResourceModule(nullptr);
+    }
+    std::wstring folder_;
+};
+
+}  // namespace
+
+TEST_F(Startup, TheDefaultLanguageLoadsWithoutAMessage) {
+    ASSERT_TRUE(CopyFromTests(folder_, L"mui\\en.dll"));
+    ASSERT_TRUE(shell::LoadLanguage());
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(ModulePath(shell::ResourceModule()), folder_ + L"mui\\en.dll");
+}
+
+TEST_F(Startup, AMissingLanguageIsNamedThenEnglishIsUsed) {
+    ASSERT_TRUE(CopyFromTests(folder_, L"mui\\en.dll"));
+    settings::WriteString(settings::File::Setting, L"Setting", L"Language", L"mui\\fr.dll");
+    ASSERT_TRUE(shell::LoadLanguage());
+    ASSERT_EQ(Messages().size(), 1u);
+    const auto& m = Messages()[0];
+    EXPECT_EQ(m.text, L"Morrowpad has failed in load language file:" + folder_ + L"mui\\fr.dll");
+    EXPECT_EQ(m.caption, L"Morrowpad");
+    EXPECT_EQ(m.type, UINT(MB_ICONEXCLAMATION));
+    EXPECT_EQ(m.owner, nullptr);
+    EXPECT_EQ(ModulePath(shell::ResourceModule()), folder_ + L"mui\\en.dll");
+}
+
+TEST_F(Startup, WithoutEvenTheDefaultLanguageTheProgramEndsWithMinusOne) {
+    settings::WriteString(settings::File::Setting, L"Setting", L"Language", L"mui\\fr.dll");
+    ASSERT_TRUE(CopyFromTests(folder_, L"Edit.dll"));
+    EXPECT_EQ(shell::RunProgram(SW_HIDE, L"prog"), -1);
+    ASSERT_EQ(Messages().size(), 2u);
+    EXPECT_EQ(Messages()[0].text, L"Morrowpad has failed in load language file:" + folder_ + L"mui\\fr.dll");
+    EXPECT_EQ(Messages()[1].text, L"Morrowpad can't load default language en.dll!");
+    EXPECT_EQ(Messages()[1].type, UINT(MB_ICONEXCLAMATION));
+    // No frame was made.
+    EXPECT_FALSE(OwnFrameExists());
+}
+
+TEST_F(Startup, WithoutEditDllTheProgramEndsWithZeroAndSaysNothing) {
+    ASSERT_TRUE(CopyFromTests(folder_, L"mui\\en.dll"));
+    // Edit.dll is loaded in this process from the tests folder already: the
+    // program must still look for its own, in its folder, and not find it.
+    ASSERT_NE(LoadLibraryW((testing_support::TestFolder() + L"Edit.dll").c_str()), nullptr);
+    EXPECT_EQ(shell::LoadEditLibrary(), nullptr);
+    EXPECT_EQ(shell::RunProgram(SW_HIDE, L"prog"), 0);
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_FALSE(OwnFrameExists());
+}
+
+TEST_F(Startup, AFullRunOpensTheFileAndEndsWhenTheFrameCloses) {
+    ASSERT_TRUE(CopyFromTests(folder_, L"mui\\en.dll"));
+    ASSERT_TRUE(CopyFromTests(folder_, L"Edit.dll"));
+    ASSERT_TRUE(testing_support::WriteFileText(folder_ + L"a.txt", "alpha\r\n"));
+    // Inside the loop: note the frame's title, then close it as a user would.
+    static std::wstring title;
+    title.clear();
+    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        HWND frame = OwnFrame();
+        wchar_t buf[256] = {};
+        GetWindowTextW(frame, buf, 256);
+        title = buf;
+        PostMessageW(frame, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(shell::RunProgram(SW_HIDE, L"prog \"" + folder_ + L"a.txt\""), 0);
+    EXPECT_EQ(title, L"a.txt - Morrowpad");
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_FALSE(OwnFrameExists());
+    std::wstring winPos;
+    EXPECT_TRUE(settings::ReadString(settings::File::Setting, L"Setting", L"WinPos", winPos));
+}
+
+TEST_F(Startup, TheWarmUpLoadsOnlyTheProgramsOwnLibraries) {
+    ASSERT_TRUE(CopyFromTests(folder_, L"mui\\en.dll"));
+    ASSERT_TRUE(CopyFromTests(folder_, L"chardet.dll"));
+    // A library planted beside the executable.
+    ASSERT_TRUE(CopyFileW((folder_ + L"chardet.dll").c_str(), (folder_ + L"planted.dll").c_str(), FALSE));
+    shell::CPlugDepPreloaderThread warm(folder_);
+    EXPECT_EQ(warm.Libraries(),
+              (std::vector<std::wstring>{folder_ + L"chardet.dll", folder_ + L"mui\\en.dll"}));
+    warm.Run();
+    EXPECT_NE(GetModuleHandleW((folder_ + L"chardet.dll").c_str()), nullptr);
+    EXPECT_EQ(GetModuleHandleW((folder_ + L"planted.dll").c_str()), nullptr);
+    EXPECT_EQ(GetModuleHandleW(L"planted.dll"), nullptr);
+}
+
+namespace {
+
+struct Probe : shell::CThreadImpl<Probe> {
+    explicit Probe(HANDLE done) : done_(done) {}
+    ~Probe() override { SetEvent(done_); }
+    void Run() { throw std::runtime_error("an exception stays inside the thread"); }
+    HANDLE done_;
+};
+
+}  // namespace
+
+TEST(WarmUpThread, EndsByItselfAndDeletesItsObject) {
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(shell::CThreadImpl<Probe>::Launch(std::make_unique<Probe>(done)));
+    EXPECT_EQ(WaitForSingleObject(done, 5000), WAIT_OBJECT_0);
+    CloseHandle(done);
+}
