@@ -40,17 +40,8 @@ bool View::SetPageRect(const RECT* page) {
         numbers->right = area.left + w;
         area.left = std::min<LONG>(area.left + w, area.right);
     }
-    const bool widthChanged = area.right - area.left != textArea_.right - textArea_.left;
     textArea_ = area;
-    if (wrapper_ && widthChanged) {
-        RewrapAll();
-        ClampTopSubRow();
-    }
-    RecomputeTopRow();
-    UpdateCaretRecord();
-    Invalidate();
-    UpdateScrollBars();
-    PlaceCaret();
+    Relayout();  // rows are cut to the page's width
     return true;
 }
 
