@@ -1143,6 +1143,11 @@ public:
 private:
     // Recursive calls deeper than this end the search as too complex.
     static constexpr size_t kMaxCalls = 1000;
+    // Sub-programs nested more than this deep end the search as too complex.
+    // A pattern nests at most 200 groups, so only recursion reaches it; each
+    // level takes one frame of Run (well under 1 KiB, even instrumented), so
+    // a search stays far inside a 1 MiB stack.
+    static constexpr int kMaxSubRuns = 250;
 
     enum Bt : uint8_t { kBranch, kRestore, kRepGreedy, kRepLazy, kUndoCall, kRedoCall };
     struct Frame {
@@ -1255,6 +1260,20 @@ private:
         return true;
     }
 
+    // Runs a sub-program (a look-around, an atomic group, a condition's
+    // test) from pc at pos, on the C++ stack: past kMaxSubRuns nested ones
+    // (recursion can nest them without end) the search is too complex.
+    bool SubRun(int pc, int& pos) {
+        if (subRuns_ >= kMaxSubRuns) {
+            tooComplex = true;
+            return false;
+        }
+        ++subRuns_;
+        const bool found = Run(pc, pos);
+        --subRuns_;
+        return found;
+    }
+
     // Runs the program from pc at pos; on success pos is where the match
     // ended and the choice points above the entry level are left in place.
     bool Run(int pc, int& pos) {
@@ -1322,7 +1341,7 @@ private:
                 case kLook: {
                     int p = pos;
                     const size_t mark = stack_.size();
-                    const bool found = Run(in.x, p);
+                    const bool found = SubRun(in.x, p);
                     if (tooComplex) return Unwind(base);
                     if (in.flag) {  // negative: never sets groups
                         if (found) Unwind(mark);
@@ -1337,7 +1356,7 @@ private:
                 case kAtomic: {
                     int p = pos;
                     const size_t mark = stack_.size();
-                    ok = Run(in.x, p);
+                    ok = SubRun(in.x, p);
                     if (tooComplex) return Unwind(base);
                     if (ok) {
                         KeepRestores(mark);
@@ -1353,7 +1372,7 @@ private:
                 case kCondLook: {
                     int p = pos;
                     const size_t mark = stack_.size();
-                    bool found = Run(in.a, p);
+                    bool found = SubRun(in.a, p);
                     if (tooComplex) return Unwind(base);
                     if (found) {
                         if (in.flag) Unwind(mark);
@@ -1554,6 +1573,7 @@ private:
     uint64_t budget_;
     size_t maxFrames_;
     uint64_t steps_ = 0;
+    int subRuns_ = 0;  // sub-programs running, nested
     std::vector<Frame> stack_;
     std::vector<Call> calls_;
     std::vector<int> saved_;
