@@ -87,10 +87,14 @@ struct CharClass {
             return ((ascii[c >> 6] >> (c & 63)) & 1) != 0;
         return Raw(c);
     }
+    // Under ignore case the other cases of c are tried against this class's
+    // own members only: a nested class ignoring case already took every case
+    // of c into account, and trying it again per case (at every level of
+    // nesting) would be exponential in the depth.
     bool Raw(uint32_t c) const {
-        bool in = Contains(c);
+        bool in = Contains(c, true);
         if (!in && icase)
-            for (uint32_t o = NextCase(c); o != c && !in; o = NextCase(o)) in = Contains(o);
+            for (uint32_t o = NextCase(c); o != c && !in; o = NextCase(o)) in = Contains(o, false);
         return in != negated;
     }
     void Finish() {
@@ -103,7 +107,9 @@ struct CharClass {
     }
 
 private:
-    bool Contains(uint32_t c) const {
+    // Whether c is a member, not trying its other cases here; nested classes
+    // that ignore case only when `nestedToo`.
+    bool Contains(uint32_t c, bool nestedToo) const {
         for (const auto& r : ranges)
             if (c >= r.first && c <= r.second) return true;
         for (const auto& s : stocks)
@@ -111,7 +117,7 @@ private:
         for (const auto& p : posix)
             if (InPosix(p.first, c) != p.second) return true;
         for (const auto& n : nested)
-            if (n.Test(c)) return true;
+            if ((nestedToo || !n.icase) && n.Test(c)) return true;
         return false;
     }
 };
