@@ -562,6 +562,15 @@ private:
         failed_ = true;
     }
     bool More() const { return pos_ < n_; }
+    static bool IsHighUnit(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+    static bool IsLowUnit(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+    // The character at the position, a surrogate pair as its code point.
+    uint32_t LiteralChar() {
+        uint32_t c = Peek();
+        ++pos_;
+        if (IsHighUnit(c) && More() && IsLowUnit(Peek())) c = 0x10000 + ((c - 0xD800) << 10) + (Peek() - 0xDC00), ++pos_;
+        return c;
+    }
     uint32_t Peek(int k = 0) const { return pos_ + k < n_ ? uint32_t(p_[pos_ + k]) : 0; }
     bool Eat(uint32_t c) {
         if (More() && Peek() == c) {
@@ -626,17 +635,22 @@ private:
                     ++pos_;
                 }
                 if (More()) pos_ += 2;
-                // The run is literal; a quantifier after \E takes its last unit.
-                for (size_t k = 0; k < run.size(); ++k) {
-                    uint32_t v = run[k];
-                    if (kind == 'L') v = Fold(v);
-                    if (kind == 'U') v = search::UpperCase(v);
-                    ElxPtr atom = std::make_unique<CStringElxT>(std::vector<uint32_t>{v}, (flags & IGNORECASE) != 0);
-                    if (k + 1 < run.size()) {
+                // The run is literal; a quantifier after \E takes its last
+                // character (a surrogate pair is one).
+                for (size_t k = 0; k < run.size();) {
+                    std::vector<uint32_t> units{run[k]};
+                    if (IsHighUnit(run[k]) && k + 1 < run.size() && IsLowUnit(run[k + 1])) units.push_back(run[k + 1]);
+                    for (auto& v : units) {
+                        if (kind == 'L') v = Fold(v);
+                        if (kind == 'U') v = search::UpperCase(v);
+                    }
+                    k += units.size();
+                    if (k < run.size()) {
                         if (!literal.empty() && literalIcase != ((flags & IGNORECASE) != 0)) flush();
                         literalIcase = (flags & IGNORECASE) != 0;
-                        literal.push_back(v);
+                        literal.insert(literal.end(), units.begin(), units.end());
                     } else {
+                        ElxPtr atom = std::make_unique<CStringElxT>(std::move(units), (flags & IGNORECASE) != 0);
                         AppendAtom(list.get(), literal, literalIcase, flush, std::move(atom), flags);
                     }
                 }
@@ -660,11 +674,12 @@ private:
                     int flags) {
         SkipExtended(flags);
         ElxPtr node = ParseQuantifier(std::move(atom), flags);
-        // Adjacent single characters with the same case rule make one literal run.
-        if (auto* s = dynamic_cast<CStringElxT*>(node.get()); s && s->text.size() == 1) {
+        // Adjacent characters (one unit or a surrogate pair) with the same
+        // case rule make one literal run.
+        if (auto* s = dynamic_cast<CStringElxT*>(node.get()); s && !s->text.empty()) {
             if (!literal.empty() && literalIcase != s->icase) flush();
             literalIcase = s->icase;
-            literal.push_back(s->text[0]);
+            literal.insert(literal.end(), s->text.begin(), s->text.end());
             return;
         }
         flush();
@@ -846,8 +861,7 @@ private:
                     lo = Escaped(flags);
                 }
             } else {
-                lo = Peek();
-                ++pos_;
+                lo = LiteralChar();
             }
             uint32_t hi = lo;
             if (Peek() == '-' && Peek(1) != ']' && pos_ + 1 < n_) {
@@ -864,8 +878,7 @@ private:
                     }
                     hi = Peek() == 'b' ? (++pos_, 8u) : Escaped(flags);
                 } else {
-                    hi = Peek();
-                    ++pos_;
+                    hi = LiteralChar();
                 }
                 if (hi < lo) std::swap(lo, hi);
             }
@@ -906,7 +919,11 @@ private:
                 Fail("quantifier without an atom");
                 return nullptr;
             case '\\': return ParseEscape(flags);
-            default: return std::make_unique<CStringElxT>(std::vector<uint32_t>{c}, icase);
+            default: {
+                std::vector<uint32_t> units{c};
+                if (IsHighUnit(c) && More() && IsLowUnit(Peek())) units.push_back(Peek()), ++pos_;
+                return std::make_unique<CStringElxT>(std::move(units), icase);
+            }
         }
     }
 
