@@ -150,6 +150,9 @@ public:
                                     const MatchResult& m) const;
 
 private:
+    template <typename Matcher, typename Done>
+    MatchResult SearchFrom(Matcher& m, int start, int end, Done& done) const;
+
     std::unique_ptr<detail::Program> program_;
     std::string error_;
     int flags_ = 0;

@@ -81,6 +81,10 @@ struct CharClass {
     // ASCII membership, computed once the class is complete.
     uint64_t ascii[2] = {0, 0};
     bool asciiReady = false;
+    // Once complete: the ranges and those of merged nested classes, sorted,
+    // not overlapping nor touching.
+    std::vector<std::pair<uint32_t, uint32_t>> merged;
+    bool finished = false;
 
     bool Test(uint32_t c) const {
         if (c < 128 && asciiReady) [[likely]]
@@ -97,8 +101,41 @@ struct CharClass {
             for (uint32_t o = NextCase(c); o != c && !in; o = NextCase(o)) in = Contains(o, false);
         return in != negated;
     }
+    // Prepares the class for testing: nested classes that are not negated
+    // are merged into this one, the ranges are sorted and merged for a binary
+    // search, and repeated stock and POSIX classes are dropped, so a test
+    // costs about the logarithm of the class's size.
     void Finish() {
+        if (finished) return;
         for (auto& n : nested) n.Finish();
+        merged = ranges;
+        std::vector<CharClass> kept;
+        for (auto& n : nested) {
+            if (n.negated || n.icase != icase) {
+                kept.push_back(std::move(n));
+                continue;
+            }
+            merged.insert(merged.end(), n.merged.begin(), n.merged.end());
+            stocks.insert(stocks.end(), n.stocks.begin(), n.stocks.end());
+            posix.insert(posix.end(), n.posix.begin(), n.posix.end());
+            for (auto& m : n.nested) kept.push_back(std::move(m));
+        }
+        nested = std::move(kept);
+        std::sort(merged.begin(), merged.end());
+        size_t out = 0;
+        for (size_t k = 0; k < merged.size(); ++k) {
+            if (out > 0 && merged[k].first <= merged[out - 1].second + 1) {
+                merged[out - 1].second = std::max(merged[out - 1].second, merged[k].second);
+            } else {
+                merged[out++] = merged[k];
+            }
+        }
+        merged.resize(out);
+        std::sort(stocks.begin(), stocks.end());
+        stocks.erase(std::unique(stocks.begin(), stocks.end()), stocks.end());
+        std::sort(posix.begin(), posix.end());
+        posix.erase(std::unique(posix.begin(), posix.end()), posix.end());
+        finished = true;
         asciiReady = false;
         ascii[0] = ascii[1] = 0;
         for (uint32_t c = 0; c < 128; ++c)
@@ -110,8 +147,15 @@ private:
     // Whether c is a member, not trying its other cases here; nested classes
     // that ignore case only when `nestedToo`.
     bool Contains(uint32_t c, bool nestedToo) const {
-        for (const auto& r : ranges)
-            if (c >= r.first && c <= r.second) return true;
+        if (finished) {
+            // The first merged range ending at c or after.
+            auto it = std::lower_bound(merged.begin(), merged.end(), c,
+                                       [](const std::pair<uint32_t, uint32_t>& r, uint32_t v) { return r.second < v; });
+            if (it != merged.end() && it->first <= c) return true;
+        } else {
+            for (const auto& r : ranges)
+                if (c >= r.first && c <= r.second) return true;
+        }
         for (const auto& s : stocks)
             if (InStock(s.first, c) != s.second) return true;
         for (const auto& p : posix)

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <new>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -1136,17 +1137,27 @@ class Matcher {
 public:
     Matcher(const Program& p, const CharT* text, int length, int searchStart, const Budget& budget)
         : regs_(size_t(p.registers), -1), p_(p), t_(text), n_(length), searchStart_(searchStart),
-          budget_(budget.steps), maxFrames_(std::max<size_t>(budget.memory / (2 * sizeof(Frame)), 64)) {}
+          budget_(budget.steps), maxBytes_(std::max<size_t>(budget.memory / 2, 64 * sizeof(Frame))) {}
 
     std::vector<int> regs_;
     bool tooComplex = false;
     int leadRunEnd = -1;  // where the run at the program's start ended, last try
     uint64_t Steps() const { return std::min(steps_, budget_); }
+    uint64_t Left() const { return budget_ - Steps(); }
+    // Charges work done outside the matcher; false once the budget is spent.
+    bool Charge(uint64_t n) {
+        steps_ += n;
+        return !OutOfBudget();
+    }
+
+    const CharT* Text() const { return t_; }
+    int Length() const { return n_; }
 
     bool Try(int pos) {
         leadRunEnd = -1;
         if (MidPair(pos)) return false;  // a match never starts inside a pair
         std::fill(regs_.begin(), regs_.end(), -1);
+        steps_ += regs_.size();  // resetting many registers is work too
         stack_.clear();
         calls_.clear();
         saved_.clear();
@@ -1271,8 +1282,14 @@ private:
         regs_[size_t(r)] = v;
     }
 
+    // The memory for backtracking: choice points and undo records, the
+    // active recursive calls and the registers they keep.
+    size_t Bytes() const {
+        return stack_.size() * sizeof(Frame) + calls_.size() * sizeof(Call) + saved_.size() * sizeof(int);
+    }
+
     bool OutOfBudget() {
-        if (steps_ <= budget_ && stack_.size() <= maxFrames_) return false;
+        if (steps_ <= budget_ && Bytes() <= maxBytes_) return false;
         tooComplex = true;
         return true;
     }
@@ -1331,7 +1348,9 @@ private:
                 case kClass: {
                     uint32_t c;
                     const int w = CharAt(pos, in.dir, &c);
-                    ok = w && p_.classes[size_t(in.x)].Test(c);
+                    const CharClass& cls = p_.classes[size_t(in.x)];
+                    steps_ += cls.nested.size();  // each is tested in turn
+                    ok = w && cls.Test(c);
                     if (ok) pos += in.dir * w, ++pc;
                     break;
                 }
@@ -1432,6 +1451,7 @@ private:
                     const Call call = calls_.back();
                     calls_.pop_back();
                     stack_.push_back({kRedoCall, call.ret, call.pos, call.savedAt, call.frag});
+                    steps_ += regs_.size();
                     for (size_t k = 0; k < regs_.size(); ++k)
                         if (regs_[k] != saved_[size_t(call.savedAt) + k]) SetReg(int(k), saved_[size_t(call.savedAt) + k]);
                     pc = call.ret;
@@ -1588,7 +1608,7 @@ private:
     int n_;
     int searchStart_;
     uint64_t budget_;
-    size_t maxFrames_;
+    size_t maxBytes_;  // half the memory budget: vectors grow by doubling
     uint64_t steps_ = 0;
     int subRuns_ = 0;  // sub-programs running, nested
     std::vector<Frame> stack_;
@@ -1924,8 +1944,10 @@ int SkipOutsideRange(const CharT* t, int from, int to, uint32_t lo, uint32_t spa
 
 // The first position in [from, last] where a match can start by the
 // program's literal start; -1 when none.
+// Every unit of the literal compared costs one unit of `work`; the scan stops
+// (-1) once work passes `limit`.
 template <typename CharT>
-int ScanLiteral(const Program& p, const CharT* t, int length, int from, int last) {
+int ScanLiteral(const Program& p, const CharT* t, int length, int from, int last, uint64_t& work, uint64_t limit) {
     const int need = std::max<int>(1, int(p.prefix.size()));
     const int to = std::min(last + 1, length - need + 1);
     while (from < to) {
@@ -1937,7 +1959,9 @@ int ScanLiteral(const Program& p, const CharT* t, int length, int from, int last
             while (k < n && Fold(Unit(t[at + k])) == p.prefix[size_t(k)]) ++k;
         else
             while (k < n && Unit(t[at + k]) == p.prefix[size_t(k)]) ++k;
+        work += uint64_t(k) + 1;
         if (k == n) return at;
+        if (work > limit) return -1;
         from = at + 1;
     }
     return -1;
@@ -1980,6 +2004,23 @@ MatchResult CRegexpT<CharT>::Search(const CharT* text, int length, int start, in
         }
         return r;
     };
+    // Running out of memory makes the search too complex, as the memory
+    // budget does.
+    try {
+        return SearchFrom(m, start, end, done);
+    } catch (const std::bad_alloc&) {
+        m.tooComplex = true;
+        return done(false);
+    }
+}
+
+template <typename CharT>
+template <typename Matcher, typename Done>
+MatchResult CRegexpT<CharT>::SearchFrom(Matcher& m, int start, int end, Done& done) const {
+    using namespace detail;
+    const Program& prog = *program_;
+    const CharT* text = m.Text();
+    const int length = m.Length();
     if (prog.rtl) {
         for (int pos = end; pos >= start; --pos) {
             if (m.Try(pos)) return done(true);
@@ -1998,8 +2039,9 @@ MatchResult CRegexpT<CharT>::Search(const CharT* text, int length, int start, in
             if (pos > end) break;
         }
         if (prog.firstOp == kChar) {
-            pos = ScanLiteral(prog, text, length, pos, end);
-            if (pos < 0) break;
+            uint64_t work = 0;
+            pos = ScanLiteral(prog, text, length, pos, end, work, m.Left());
+            if (!m.Charge(work) || pos < 0) break;
         } else if (prog.firstOp == kClass) {
             const CharClass& cls = prog.classes[size_t(prog.firstClass)];
             const uint8_t* latin1 = prog.firstLatin1;
