@@ -870,7 +870,7 @@ private:
                 if (Eat('\\')) {
                     Stock s;
                     bool neg;
-                    if (More() && StockOf(Peek(), false, &s, &neg)) {  // "a-\d": '-' is literal
+                    if (More() && StockOf(Peek(), (flags & RIGHTTOLEFT) != 0, &s, &neg)) {  // "a-\d": '-' is literal
                         ++pos_;
                         cls.ranges.push_back({lo, lo});
                         cls.ranges.push_back({'-', '-'});
@@ -1086,6 +1086,7 @@ private:
             int number = 0;
             if (ReadNumber(&number)) {
                 cond->number = number;
+                conditions_.push_back(cond.get());
             } else {
                 uint32_t close = ')';
                 if (Eat('<')) close = '>';
@@ -1402,8 +1403,8 @@ private:
                     break;
                 }
                 case kCondGroup:
-                    pc = (in.a >= 0 && size_t(2 * in.a + 1) < regs_.size() && regs_[size_t(2 * in.a + 1)] >= 0) ? in.x
-                                                                                                                : in.y;
+                    pc = (in.a >= 0 && 2 * size_t(in.a) + 1 < regs_.size() && regs_[2 * size_t(in.a) + 1] >= 0) ? in.x
+                                                                                                                  : in.y;
                     break;
                 case kCondLook: {
                     int p = pos;
@@ -1675,7 +1676,10 @@ void CRegexpT<CharT>::Compile(const CharT* pattern, int length, int flags) {
         if (g->number < 0) g->number = resolve(g->name);
     for (CBackrefElxT* b : parser.backrefs_)
         if (b->number < 0) b->number = resolve(b->name);
-    for (CConditionElxT* c : parser.conditions_) c->number = resolve(c->name);
+    for (CConditionElxT* c : parser.conditions_) {
+        if (!c->name.empty()) c->number = resolve(c->name);
+        if (c->number >= prog.groups) c->number = -1;  // never set: the condition is false
+    }
     bool undefined = false;
     for (CDelegateElxT* d : parser.delegates_) {
         if (d->number < 0) d->number = resolve(d->name);
