@@ -105,10 +105,65 @@ public:
     bool CanBeEmpty() const override { return true; }
 };
 
+class CRangeElxT : public ElxInterface {
+public:
+    explicit CRangeElxT(CharClass cls) : cls(std::move(cls)) {}
+    void Emit(detail::Compiler& c) const override {
+        c.prog.classes.push_back(cls);
+        c.prog.classes.back().Finish();
+        detail::Inst i{detail::kClass};
+        i.dir = int8_t(c.dir);
+        i.x = int(c.prog.classes.size()) - 1;
+        c.Emit(i);
+    }
+    CharClass cls;
+};
+
+// Whether units k and k + 1 of s are a surrogate pair whose character has
+// other cases (only letters above U+FFFF; their units do not fold alone).
+inline bool CasedPairAt(const std::vector<uint32_t>& s, size_t k) {
+    if (k + 1 >= s.size() || s[k] < 0xD800 || s[k] > 0xDBFF || s[k + 1] < 0xDC00 || s[k + 1] > 0xDFFF) return false;
+    const uint32_t cp = 0x10000 + ((s[k] - 0xD800) << 10) + (s[k + 1] - 0xDC00);
+    return NextCase(cp) != cp;
+}
+
 class CStringElxT final : public ElxInterface {
 public:
     CStringElxT(std::vector<uint32_t> s, bool icase) : text(std::move(s)), icase(icase) {}
     void Emit(detail::Compiler& c) const override {
+        if (icase) {
+            // A cased letter above U+FFFF is matched as a class of its cases;
+            // the units around it as literals.
+            std::vector<std::vector<uint32_t>> parts(1);
+            for (size_t k = 0; k < text.size(); ++k) {
+                if (CasedPairAt(text, k)) {
+                    parts.push_back({text[k], text[k + 1]});
+                    parts.emplace_back();
+                    ++k;
+                } else {
+                    parts.back().push_back(text[k]);
+                }
+            }
+            if (parts.size() > 1) {
+                if (c.dir < 0) std::reverse(parts.begin(), parts.end());
+                for (const auto& part : parts) {
+                    if (part.empty()) continue;
+                    if (CasedPairAt(part, 0)) {
+                        CharClass cls;
+                        cls.icase = true;
+                        const uint32_t cp = 0x10000 + ((part[0] - 0xD800) << 10) + (part[1] - 0xDC00);
+                        cls.ranges.push_back({cp, cp});
+                        CRangeElxT(std::move(cls)).Emit(c);
+                    } else {
+                        EmitUnits(c, part);
+                    }
+                }
+                return;
+            }
+        }
+        EmitUnits(c, text);
+    }
+    void EmitUnits(detail::Compiler& c, const std::vector<uint32_t>& text) const {
         if (text.size() == 1) {
             detail::Inst i{detail::kChar};
             i.dir = int8_t(c.dir);
@@ -129,20 +184,6 @@ public:
     }
     std::vector<uint32_t> text;
     bool icase;
-};
-
-class CRangeElxT : public ElxInterface {
-public:
-    explicit CRangeElxT(CharClass cls) : cls(std::move(cls)) {}
-    void Emit(detail::Compiler& c) const override {
-        c.prog.classes.push_back(cls);
-        c.prog.classes.back().Finish();
-        detail::Inst i{detail::kClass};
-        i.dir = int8_t(c.dir);
-        i.x = int(c.prog.classes.size()) - 1;
-        c.Emit(i);
-    }
-    CharClass cls;
 };
 
 // A bracket expression: a class built from ranges, POSIX classes and escapes.
@@ -641,11 +682,14 @@ private:
                 for (size_t k = 0; k < run.size();) {
                     std::vector<uint32_t> units{run[k]};
                     if (IsHighUnit(run[k]) && k + 1 < run.size() && IsLowUnit(run[k + 1])) units.push_back(run[k + 1]);
-                    for (auto& v : units) {
-                        if (kind == 'L') v = Fold(v);
-                        if (kind == 'U') v = search::UpperCase(v);
-                    }
                     k += units.size();
+                    if (kind != 'Q') {  // change the case of the character
+                        uint32_t v = units.size() == 2 ? 0x10000 + ((units[0] - 0xD800) << 10) + (units[1] - 0xDC00)
+                                                       : units[0];
+                        v = kind == 'L' ? Fold(v) : search::UpperCase(v);
+                        units.clear();
+                        AppendUnits(units, v);
+                    }
                     if (k < run.size()) {
                         if (!literal.empty() && literalIcase != ((flags & IGNORECASE) != 0)) flush();
                         literalIcase = (flags & IGNORECASE) != 0;
@@ -1595,7 +1639,13 @@ private:
         int k = 0;
         bool same = true;
         for (; same && k < len; ++k) {
-            const uint32_t a = At(s + k), b = At(from + k);
+            uint32_t a = At(s + k), b = At(from + k);
+            if (in.flag && IsHigh(a) && IsHigh(b) && k + 1 < len && IsLow(At(s + k + 1)) && IsLow(At(from + k + 1))) {
+                // A pair ignoring case: fold the character, not its units.
+                a = 0x10000 + ((a - 0xD800) << 10) + (At(s + k + 1) - 0xDC00);
+                b = 0x10000 + ((b - 0xD800) << 10) + (At(from + k + 1) - 0xDC00);
+                ++k;
+            }
             same = in.flag ? Fold(a) == Fold(b) : a == b;
         }
         steps_ += uint64_t(k);  // every unit compared costs a step
@@ -1815,7 +1865,7 @@ inline void SetPairs(detail::Program& prog, const ElxInterface* first) {
     for (const auto& a : alt->alternatives) {
         const auto* l = dynamic_cast<const CListElxT*>(a.get());
         auto* s = dynamic_cast<const CStringElxT*>(l && !l->items.empty() ? l->items[0].get() : a.get());
-        if (!s || s->text.size() < 2) return;
+        if (!s || s->text.size() < 2 || (s->icase && CasedPairAt(s->text, 0))) return;
         const uint32_t u0 = s->text[0], u1 = s->text[1];
         for (uint32_t x = u0;;) {
             for (uint32_t y = u1;;) {
@@ -1836,8 +1886,20 @@ inline void SetPrefix(detail::Program& prog, const ElxInterface* first) {
     if (!s || s->text.size() < 2) return;
     prog.prefix = s->text;
     prog.prefixIcase = s->icase;
-    if (s->icase)
+    if (s->icase) {
+        // A cased letter above U+FFFF folds as a whole, not unit by unit:
+        // the prefix ends before it.
+        for (size_t k = 0; k < prog.prefix.size(); ++k)
+            if (CasedPairAt(prog.prefix, k)) {
+                prog.prefix.resize(k);
+                break;
+            }
+        if (prog.prefix.size() < 2) {
+            prog.prefix.clear();
+            return;
+        }
         for (auto& u : prog.prefix) u = Fold(u);
+    }
     const uint32_t u = prog.prefix[1];
     prog.secondChar = prog.secondOther = u;
     if (s->icase) {
@@ -1855,6 +1917,13 @@ inline bool FirstSet(const ElxInterface* n, CharClass& set) {
     if (auto* s = dynamic_cast<const CStringElxT*>(n)) {
         const uint32_t c = s->text[0];
         set.ranges.push_back({c, c});
+        if (s->icase && CasedPairAt(s->text, 0)) {  // the high units of its other cases
+            const uint32_t cp = 0x10000 + ((c - 0xD800) << 10) + (s->text[1] - 0xDC00);
+            for (uint32_t o = NextCase(cp); o != cp; o = NextCase(o)) {
+                const uint32_t high = 0xD800 + ((o - 0x10000) >> 10);
+                set.ranges.push_back({high, high});
+            }
+        }
         if (s->icase)
             for (uint32_t o = NextCase(c); o != c; o = NextCase(o)) set.ranges.push_back({o, o});
         return true;

@@ -778,3 +778,33 @@ TEST(RegexRightToLeft, SpaceAfterARangeDashTakesFormFeed) {
     EXPECT_EQ(Find(u"[a-\\s]", u"x\f"), "-");
     EXPECT_EQ(Find(u"[a-\\s]+", u"a-\v", mrx::RIGHTTOLEFT), "0,3");
 }
+
+// Letters above U+FFFF (Deseret, Adlam, ...) have cases too: ignoring case
+// takes a surrogate pair as one character wherever it folds.
+TEST(RegexOptions, IgnoreCaseFoldsLettersAboveTheBmp) {
+    const int i = mrx::IGNORECASE;
+    struct Case {
+        const char16_t *pattern, *text;
+        int flags;
+        const char* want;
+    } cases[] = {
+        {u"\U00010400", u"\U00010428", i, "0,2"},              // Deseret, written literally
+        {u"\\x{10428}", u"\U00010400", i, "0,2"},
+        {u"\U00010400", u"\U00010428", 0, "-"},                // only when ignoring case
+        {u"[\U00010400]", u"\U00010428", i, "0,2"},
+        {u"[\\x{10400}-\\x{10427}]+", u"\U00010428\U00010429", i, "0,4"},
+        {u"[^\U00010400]", u"\U00010428", i, "-"},
+        {u"\U00010400+", u"\U00010428\U00010400", i, "0,4"},
+        {u"x\U00010400y", u"X\U00010428Y", i, "0,4"},           // the literal-prefix screen
+        {u"ab\U00010400", u"AB\U00010428", i, "0,4"},
+        {u"\U00010400\U00010401", u"\U00010428\U00010429", i, "0,4"},
+        {u"\U00010400a|bc", u"\U00010428A", i, "0,3"},         // the two-unit screen of alternatives
+        {u"(\U00010400)\\1", u"\U00010400\U00010428", i, "0,4"},
+        {u"\U00010400x", u"\U00010428x", i | mrx::RIGHTTOLEFT, "0,3"},
+        {u"\\x{1E900}", u"\U0001E922", i, "0,2"},              // Adlam
+        {u"\\U\U00010428\\E", u"\U00010400", 0, "0,2"},
+        {u"\\L\U00010400\\E", u"\U00010428", 0, "0,2"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Find(c.pattern, c.text, c.flags), c.want) << Narrow(S(c.pattern));
+}
