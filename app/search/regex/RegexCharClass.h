@@ -13,8 +13,9 @@
 
 namespace mrx {
 
-// Simple case folding (the Unicode Character Database's, over the Basic
-// Multilingual Plane; shared with the plain finder).
+// Simple case folding (the Unicode Character Database's, of units of the
+// Basic Multilingual Plane and of the cased letters above it; shared with the
+// plain finder).
 inline uint32_t Fold(uint32_t c) { return search::FoldCase(c); }
 
 // The next unit that folds like c (c itself when it has no other case): a
