@@ -12,7 +12,9 @@
 // go back into the call; the groups, counters and loop marks of the caller
 // are put back on return. A call of a group where its own active call began
 // fails (it would loop), and calls nested more than 1,000 deep make the
-// search too complex.
+// search too complex. Sub-programs run on the C++ stack; nested more than 250
+// deep (only recursion gets there) they make the search too complex, so a
+// search needs only a few tens of KiB of stack.
 //
 // Every search has a work budget (steps of the matcher, units compared, and
 // memory for backtracking), its own or one shared by a whole operation. When
@@ -148,6 +150,9 @@ public:
                                     const MatchResult& m) const;
 
 private:
+    template <typename Matcher, typename Done>
+    MatchResult SearchFrom(Matcher& m, int start, int end, Done& done) const;
+
     std::unique_ptr<detail::Program> program_;
     std::string error_;
     int flags_ = 0;

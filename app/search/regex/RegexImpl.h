@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <new>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -104,10 +105,65 @@ public:
     bool CanBeEmpty() const override { return true; }
 };
 
+class CRangeElxT : public ElxInterface {
+public:
+    explicit CRangeElxT(CharClass cls) : cls(std::move(cls)) {}
+    void Emit(detail::Compiler& c) const override {
+        c.prog.classes.push_back(cls);
+        c.prog.classes.back().Finish();
+        detail::Inst i{detail::kClass};
+        i.dir = int8_t(c.dir);
+        i.x = int(c.prog.classes.size()) - 1;
+        c.Emit(i);
+    }
+    CharClass cls;
+};
+
+// Whether units k and k + 1 of s are a surrogate pair whose character has
+// other cases (only letters above U+FFFF; their units do not fold alone).
+inline bool CasedPairAt(const std::vector<uint32_t>& s, size_t k) {
+    if (k + 1 >= s.size() || s[k] < 0xD800 || s[k] > 0xDBFF || s[k + 1] < 0xDC00 || s[k + 1] > 0xDFFF) return false;
+    const uint32_t cp = 0x10000 + ((s[k] - 0xD800) << 10) + (s[k + 1] - 0xDC00);
+    return NextCase(cp) != cp;
+}
+
 class CStringElxT final : public ElxInterface {
 public:
     CStringElxT(std::vector<uint32_t> s, bool icase) : text(std::move(s)), icase(icase) {}
     void Emit(detail::Compiler& c) const override {
+        if (icase) {
+            // A cased letter above U+FFFF is matched as a class of its cases;
+            // the units around it as literals.
+            std::vector<std::vector<uint32_t>> parts(1);
+            for (size_t k = 0; k < text.size(); ++k) {
+                if (CasedPairAt(text, k)) {
+                    parts.push_back({text[k], text[k + 1]});
+                    parts.emplace_back();
+                    ++k;
+                } else {
+                    parts.back().push_back(text[k]);
+                }
+            }
+            if (parts.size() > 1) {
+                if (c.dir < 0) std::reverse(parts.begin(), parts.end());
+                for (const auto& part : parts) {
+                    if (part.empty()) continue;
+                    if (CasedPairAt(part, 0)) {
+                        CharClass cls;
+                        cls.icase = true;
+                        const uint32_t cp = 0x10000 + ((part[0] - 0xD800) << 10) + (part[1] - 0xDC00);
+                        cls.ranges.push_back({cp, cp});
+                        CRangeElxT(std::move(cls)).Emit(c);
+                    } else {
+                        EmitUnits(c, part);
+                    }
+                }
+                return;
+            }
+        }
+        EmitUnits(c, text);
+    }
+    void EmitUnits(detail::Compiler& c, const std::vector<uint32_t>& text) const {
         if (text.size() == 1) {
             detail::Inst i{detail::kChar};
             i.dir = int8_t(c.dir);
@@ -128,20 +184,6 @@ public:
     }
     std::vector<uint32_t> text;
     bool icase;
-};
-
-class CRangeElxT : public ElxInterface {
-public:
-    explicit CRangeElxT(CharClass cls) : cls(std::move(cls)) {}
-    void Emit(detail::Compiler& c) const override {
-        c.prog.classes.push_back(cls);
-        c.prog.classes.back().Finish();
-        detail::Inst i{detail::kClass};
-        i.dir = int8_t(c.dir);
-        i.x = int(c.prog.classes.size()) - 1;
-        c.Emit(i);
-    }
-    CharClass cls;
 };
 
 // A bracket expression: a class built from ranges, POSIX classes and escapes.
@@ -562,6 +604,15 @@ private:
         failed_ = true;
     }
     bool More() const { return pos_ < n_; }
+    static bool IsHighUnit(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+    static bool IsLowUnit(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+    // The character at the position, a surrogate pair as its code point.
+    uint32_t LiteralChar() {
+        uint32_t c = Peek();
+        ++pos_;
+        if (IsHighUnit(c) && More() && IsLowUnit(Peek())) c = 0x10000 + ((c - 0xD800) << 10) + (Peek() - 0xDC00), ++pos_;
+        return c;
+    }
     uint32_t Peek(int k = 0) const { return pos_ + k < n_ ? uint32_t(p_[pos_ + k]) : 0; }
     bool Eat(uint32_t c) {
         if (More() && Peek() == c) {
@@ -626,17 +677,25 @@ private:
                     ++pos_;
                 }
                 if (More()) pos_ += 2;
-                // The run is literal; a quantifier after \E takes its last unit.
-                for (size_t k = 0; k < run.size(); ++k) {
-                    uint32_t v = run[k];
-                    if (kind == 'L') v = Fold(v);
-                    if (kind == 'U') v = search::UpperCase(v);
-                    ElxPtr atom = std::make_unique<CStringElxT>(std::vector<uint32_t>{v}, (flags & IGNORECASE) != 0);
-                    if (k + 1 < run.size()) {
+                // The run is literal; a quantifier after \E takes its last
+                // character (a surrogate pair is one).
+                for (size_t k = 0; k < run.size();) {
+                    std::vector<uint32_t> units{run[k]};
+                    if (IsHighUnit(run[k]) && k + 1 < run.size() && IsLowUnit(run[k + 1])) units.push_back(run[k + 1]);
+                    k += units.size();
+                    if (kind != 'Q') {  // change the case of the character
+                        uint32_t v = units.size() == 2 ? 0x10000 + ((units[0] - 0xD800) << 10) + (units[1] - 0xDC00)
+                                                       : units[0];
+                        v = kind == 'L' ? Fold(v) : search::UpperCase(v);
+                        units.clear();
+                        AppendUnits(units, v);
+                    }
+                    if (k < run.size()) {
                         if (!literal.empty() && literalIcase != ((flags & IGNORECASE) != 0)) flush();
                         literalIcase = (flags & IGNORECASE) != 0;
-                        literal.push_back(v);
+                        literal.insert(literal.end(), units.begin(), units.end());
                     } else {
+                        ElxPtr atom = std::make_unique<CStringElxT>(std::move(units), (flags & IGNORECASE) != 0);
                         AppendAtom(list.get(), literal, literalIcase, flush, std::move(atom), flags);
                     }
                 }
@@ -660,11 +719,12 @@ private:
                     int flags) {
         SkipExtended(flags);
         ElxPtr node = ParseQuantifier(std::move(atom), flags);
-        // Adjacent single characters with the same case rule make one literal run.
-        if (auto* s = dynamic_cast<CStringElxT*>(node.get()); s && s->text.size() == 1) {
+        // Adjacent characters (one unit or a surrogate pair) with the same
+        // case rule make one literal run.
+        if (auto* s = dynamic_cast<CStringElxT*>(node.get()); s && !s->text.empty()) {
             if (!literal.empty() && literalIcase != s->icase) flush();
             literalIcase = s->icase;
-            literal.push_back(s->text[0]);
+            literal.insert(literal.end(), s->text.begin(), s->text.end());
             return;
         }
         flush();
@@ -846,8 +906,7 @@ private:
                     lo = Escaped(flags);
                 }
             } else {
-                lo = Peek();
-                ++pos_;
+                lo = LiteralChar();
             }
             uint32_t hi = lo;
             if (Peek() == '-' && Peek(1) != ']' && pos_ + 1 < n_) {
@@ -855,7 +914,7 @@ private:
                 if (Eat('\\')) {
                     Stock s;
                     bool neg;
-                    if (More() && StockOf(Peek(), false, &s, &neg)) {  // "a-\d": '-' is literal
+                    if (More() && StockOf(Peek(), (flags & RIGHTTOLEFT) != 0, &s, &neg)) {  // "a-\d": '-' is literal
                         ++pos_;
                         cls.ranges.push_back({lo, lo});
                         cls.ranges.push_back({'-', '-'});
@@ -864,8 +923,7 @@ private:
                     }
                     hi = Peek() == 'b' ? (++pos_, 8u) : Escaped(flags);
                 } else {
-                    hi = Peek();
-                    ++pos_;
+                    hi = LiteralChar();
                 }
                 if (hi < lo) std::swap(lo, hi);
             }
@@ -906,7 +964,11 @@ private:
                 Fail("quantifier without an atom");
                 return nullptr;
             case '\\': return ParseEscape(flags);
-            default: return std::make_unique<CStringElxT>(std::vector<uint32_t>{c}, icase);
+            default: {
+                std::vector<uint32_t> units{c};
+                if (IsHighUnit(c) && More() && IsLowUnit(Peek())) units.push_back(Peek()), ++pos_;
+                return std::make_unique<CStringElxT>(std::move(units), icase);
+            }
         }
     }
 
@@ -1068,6 +1130,7 @@ private:
             int number = 0;
             if (ReadNumber(&number)) {
                 cond->number = number;
+                conditions_.push_back(cond.get());
             } else {
                 uint32_t close = ')';
                 if (Eat('<')) close = '>';
@@ -1119,17 +1182,27 @@ class Matcher {
 public:
     Matcher(const Program& p, const CharT* text, int length, int searchStart, const Budget& budget)
         : regs_(size_t(p.registers), -1), p_(p), t_(text), n_(length), searchStart_(searchStart),
-          budget_(budget.steps), maxFrames_(std::max<size_t>(budget.memory / (2 * sizeof(Frame)), 64)) {}
+          budget_(budget.steps), maxBytes_(std::max<size_t>(budget.memory / 2, 64 * sizeof(Frame))) {}
 
     std::vector<int> regs_;
     bool tooComplex = false;
     int leadRunEnd = -1;  // where the run at the program's start ended, last try
     uint64_t Steps() const { return std::min(steps_, budget_); }
+    uint64_t Left() const { return budget_ - Steps(); }
+    // Charges work done outside the matcher; false once the budget is spent.
+    bool Charge(uint64_t n) {
+        steps_ += n;
+        return !OutOfBudget();
+    }
+
+    const CharT* Text() const { return t_; }
+    int Length() const { return n_; }
 
     bool Try(int pos) {
         leadRunEnd = -1;
         if (MidPair(pos)) return false;  // a match never starts inside a pair
         std::fill(regs_.begin(), regs_.end(), -1);
+        steps_ += regs_.size();  // resetting many registers is work too
         stack_.clear();
         calls_.clear();
         saved_.clear();
@@ -1143,6 +1216,11 @@ public:
 private:
     // Recursive calls deeper than this end the search as too complex.
     static constexpr size_t kMaxCalls = 1000;
+    // Sub-programs nested more than this deep end the search as too complex.
+    // A pattern nests at most 200 groups, so only recursion reaches it; each
+    // level takes one frame of Run (well under 1 KiB, even instrumented), so
+    // a search stays far inside a 1 MiB stack.
+    static constexpr int kMaxSubRuns = 250;
 
     enum Bt : uint8_t { kBranch, kRestore, kRepGreedy, kRepLazy, kUndoCall, kRedoCall };
     struct Frame {
@@ -1249,10 +1327,30 @@ private:
         regs_[size_t(r)] = v;
     }
 
+    // The memory for backtracking: choice points and undo records, the
+    // active recursive calls and the registers they keep.
+    size_t Bytes() const {
+        return stack_.size() * sizeof(Frame) + calls_.size() * sizeof(Call) + saved_.size() * sizeof(int);
+    }
+
     bool OutOfBudget() {
-        if (steps_ <= budget_ && stack_.size() <= maxFrames_) return false;
+        if (steps_ <= budget_ && Bytes() <= maxBytes_) return false;
         tooComplex = true;
         return true;
+    }
+
+    // Runs a sub-program (a look-around, an atomic group, a condition's
+    // test) from pc at pos, on the C++ stack: past kMaxSubRuns nested ones
+    // (recursion can nest them without end) the search is too complex.
+    bool SubRun(int pc, int& pos) {
+        if (subRuns_ >= kMaxSubRuns) {
+            tooComplex = true;
+            return false;
+        }
+        ++subRuns_;
+        const bool found = Run(pc, pos);
+        --subRuns_;
+        return found;
     }
 
     // Runs the program from pc at pos; on success pos is where the match
@@ -1295,7 +1393,9 @@ private:
                 case kClass: {
                     uint32_t c;
                     const int w = CharAt(pos, in.dir, &c);
-                    ok = w && p_.classes[size_t(in.x)].Test(c);
+                    const CharClass& cls = p_.classes[size_t(in.x)];
+                    steps_ += cls.nested.size();  // each is tested in turn
+                    ok = w && cls.Test(c);
                     if (ok) pos += in.dir * w, ++pc;
                     break;
                 }
@@ -1322,7 +1422,7 @@ private:
                 case kLook: {
                     int p = pos;
                     const size_t mark = stack_.size();
-                    const bool found = Run(in.x, p);
+                    const bool found = SubRun(in.x, p);
                     if (tooComplex) return Unwind(base);
                     if (in.flag) {  // negative: never sets groups
                         if (found) Unwind(mark);
@@ -1337,7 +1437,7 @@ private:
                 case kAtomic: {
                     int p = pos;
                     const size_t mark = stack_.size();
-                    ok = Run(in.x, p);
+                    ok = SubRun(in.x, p);
                     if (tooComplex) return Unwind(base);
                     if (ok) {
                         KeepRestores(mark);
@@ -1347,13 +1447,13 @@ private:
                     break;
                 }
                 case kCondGroup:
-                    pc = (in.a >= 0 && size_t(2 * in.a + 1) < regs_.size() && regs_[size_t(2 * in.a + 1)] >= 0) ? in.x
-                                                                                                                : in.y;
+                    pc = (in.a >= 0 && 2 * size_t(in.a) + 1 < regs_.size() && regs_[2 * size_t(in.a) + 1] >= 0) ? in.x
+                                                                                                                  : in.y;
                     break;
                 case kCondLook: {
                     int p = pos;
                     const size_t mark = stack_.size();
-                    bool found = Run(in.a, p);
+                    bool found = SubRun(in.a, p);
                     if (tooComplex) return Unwind(base);
                     if (found) {
                         if (in.flag) Unwind(mark);
@@ -1396,6 +1496,7 @@ private:
                     const Call call = calls_.back();
                     calls_.pop_back();
                     stack_.push_back({kRedoCall, call.ret, call.pos, call.savedAt, call.frag});
+                    steps_ += regs_.size();
                     for (size_t k = 0; k < regs_.size(); ++k)
                         if (regs_[k] != saved_[size_t(call.savedAt) + k]) SetReg(int(k), saved_[size_t(call.savedAt) + k]);
                     pc = call.ret;
@@ -1538,7 +1639,13 @@ private:
         int k = 0;
         bool same = true;
         for (; same && k < len; ++k) {
-            const uint32_t a = At(s + k), b = At(from + k);
+            uint32_t a = At(s + k), b = At(from + k);
+            if (in.flag && IsHigh(a) && IsHigh(b) && k + 1 < len && IsLow(At(s + k + 1)) && IsLow(At(from + k + 1))) {
+                // A pair ignoring case: fold the character, not its units.
+                a = 0x10000 + ((a - 0xD800) << 10) + (At(s + k + 1) - 0xDC00);
+                b = 0x10000 + ((b - 0xD800) << 10) + (At(from + k + 1) - 0xDC00);
+                ++k;
+            }
             same = in.flag ? Fold(a) == Fold(b) : a == b;
         }
         steps_ += uint64_t(k);  // every unit compared costs a step
@@ -1552,8 +1659,9 @@ private:
     int n_;
     int searchStart_;
     uint64_t budget_;
-    size_t maxFrames_;
+    size_t maxBytes_;  // half the memory budget: vectors grow by doubling
     uint64_t steps_ = 0;
+    int subRuns_ = 0;  // sub-programs running, nested
     std::vector<Frame> stack_;
     std::vector<Call> calls_;
     std::vector<int> saved_;
@@ -1618,7 +1726,10 @@ void CRegexpT<CharT>::Compile(const CharT* pattern, int length, int flags) {
         if (g->number < 0) g->number = resolve(g->name);
     for (CBackrefElxT* b : parser.backrefs_)
         if (b->number < 0) b->number = resolve(b->name);
-    for (CConditionElxT* c : parser.conditions_) c->number = resolve(c->name);
+    for (CConditionElxT* c : parser.conditions_) {
+        if (!c->name.empty()) c->number = resolve(c->name);
+        if (c->number >= prog.groups) c->number = -1;  // never set: the condition is false
+    }
     bool undefined = false;
     for (CDelegateElxT* d : parser.delegates_) {
         if (d->number < 0) d->number = resolve(d->name);
@@ -1754,7 +1865,7 @@ inline void SetPairs(detail::Program& prog, const ElxInterface* first) {
     for (const auto& a : alt->alternatives) {
         const auto* l = dynamic_cast<const CListElxT*>(a.get());
         auto* s = dynamic_cast<const CStringElxT*>(l && !l->items.empty() ? l->items[0].get() : a.get());
-        if (!s || s->text.size() < 2) return;
+        if (!s || s->text.size() < 2 || (s->icase && CasedPairAt(s->text, 0))) return;
         const uint32_t u0 = s->text[0], u1 = s->text[1];
         for (uint32_t x = u0;;) {
             for (uint32_t y = u1;;) {
@@ -1775,8 +1886,20 @@ inline void SetPrefix(detail::Program& prog, const ElxInterface* first) {
     if (!s || s->text.size() < 2) return;
     prog.prefix = s->text;
     prog.prefixIcase = s->icase;
-    if (s->icase)
+    if (s->icase) {
+        // A cased letter above U+FFFF folds as a whole, not unit by unit:
+        // the prefix ends before it.
+        for (size_t k = 0; k < prog.prefix.size(); ++k)
+            if (CasedPairAt(prog.prefix, k)) {
+                prog.prefix.resize(k);
+                break;
+            }
+        if (prog.prefix.size() < 2) {
+            prog.prefix.clear();
+            return;
+        }
         for (auto& u : prog.prefix) u = Fold(u);
+    }
     const uint32_t u = prog.prefix[1];
     prog.secondChar = prog.secondOther = u;
     if (s->icase) {
@@ -1794,6 +1917,13 @@ inline bool FirstSet(const ElxInterface* n, CharClass& set) {
     if (auto* s = dynamic_cast<const CStringElxT*>(n)) {
         const uint32_t c = s->text[0];
         set.ranges.push_back({c, c});
+        if (s->icase && CasedPairAt(s->text, 0)) {  // the high units of its other cases
+            const uint32_t cp = 0x10000 + ((c - 0xD800) << 10) + (s->text[1] - 0xDC00);
+            for (uint32_t o = NextCase(cp); o != cp; o = NextCase(o)) {
+                const uint32_t high = 0xD800 + ((o - 0x10000) >> 10);
+                set.ranges.push_back({high, high});
+            }
+        }
         if (s->icase)
             for (uint32_t o = NextCase(c); o != c; o = NextCase(o)) set.ranges.push_back({o, o});
         return true;
@@ -1887,8 +2017,10 @@ int SkipOutsideRange(const CharT* t, int from, int to, uint32_t lo, uint32_t spa
 
 // The first position in [from, last] where a match can start by the
 // program's literal start; -1 when none.
+// Every unit of the literal compared costs one unit of `work`; the scan stops
+// (-1) once work passes `limit`.
 template <typename CharT>
-int ScanLiteral(const Program& p, const CharT* t, int length, int from, int last) {
+int ScanLiteral(const Program& p, const CharT* t, int length, int from, int last, uint64_t& work, uint64_t limit) {
     const int need = std::max<int>(1, int(p.prefix.size()));
     const int to = std::min(last + 1, length - need + 1);
     while (from < to) {
@@ -1900,7 +2032,9 @@ int ScanLiteral(const Program& p, const CharT* t, int length, int from, int last
             while (k < n && Fold(Unit(t[at + k])) == p.prefix[size_t(k)]) ++k;
         else
             while (k < n && Unit(t[at + k]) == p.prefix[size_t(k)]) ++k;
+        work += uint64_t(k) + 1;
         if (k == n) return at;
+        if (work > limit) return -1;
         from = at + 1;
     }
     return -1;
@@ -1943,6 +2077,23 @@ MatchResult CRegexpT<CharT>::Search(const CharT* text, int length, int start, in
         }
         return r;
     };
+    // Running out of memory makes the search too complex, as the memory
+    // budget does.
+    try {
+        return SearchFrom(m, start, end, done);
+    } catch (const std::bad_alloc&) {
+        m.tooComplex = true;
+        return done(false);
+    }
+}
+
+template <typename CharT>
+template <typename Matcher, typename Done>
+MatchResult CRegexpT<CharT>::SearchFrom(Matcher& m, int start, int end, Done& done) const {
+    using namespace detail;
+    const Program& prog = *program_;
+    const CharT* text = m.Text();
+    const int length = m.Length();
     if (prog.rtl) {
         for (int pos = end; pos >= start; --pos) {
             if (m.Try(pos)) return done(true);
@@ -1961,8 +2112,9 @@ MatchResult CRegexpT<CharT>::Search(const CharT* text, int length, int start, in
             if (pos > end) break;
         }
         if (prog.firstOp == kChar) {
-            pos = ScanLiteral(prog, text, length, pos, end);
-            if (pos < 0) break;
+            uint64_t work = 0;
+            pos = ScanLiteral(prog, text, length, pos, end, work, m.Left());
+            if (!m.Charge(work) || pos < 0) break;
         } else if (prog.firstOp == kClass) {
             const CharClass& cls = prog.classes[size_t(prog.firstClass)];
             const uint8_t* latin1 = prog.firstLatin1;

@@ -9,6 +9,7 @@
 #include <random>
 #include <utility>
 #include <string>
+#include <vector>
 
 #include "RegexTestUtil.h"
 
@@ -190,6 +191,10 @@ public:
         return t;
     }
     std::u16string letters = u"abAB";
+    // Whether to make some groups capturing, named ga, gb, ... in both
+    // renderings (numbers would differ, mirrored).
+    bool captures = false;
+    int named = 0;
 
 private:
     Pair Seq(int depth) {
@@ -224,8 +229,11 @@ private:
                 return {c, c};
             }
             case 5: case 6: {
+                const bool capture = captures && named < 26 && R(2);
+                const std::u16string open =
+                    capture ? u"(?<g" + std::u16string(1, char16_t(u'a' + named++)) + u">" : std::u16string(u"(?:");
                 const Pair b = Alt(depth - 1);
-                return {u"(?:" + b.first + u")", u"(?:" + b.second + u")"};
+                return {open + b.first + u")", open + b.second + u")"};
             }
             default: {
                 const Pair b = Alt(depth - 1);
@@ -267,22 +275,55 @@ TEST(RegexVersusPcre2, IgnoreCaseAgreesOverMixedScripts) {
 
 TEST(RegexVersusPcre2, RightToLeftMatchesTheMirroredPatternOnTheMirroredText) {
     MirrorGen gen(11);
+    gen.captures = true;
     int compared = 0;
     for (int round = 0; round < 3000; ++round) {
+        gen.named = 0;
         const auto p = gen.Alt(2);
+        // The groups by name: PCRE2 numbers them in the order they open.
+        auto order = [](const std::u16string& pattern) {
+            std::vector<char16_t> names;
+            for (size_t at = pattern.find(u"(?<g"); at != std::u16string::npos; at = pattern.find(u"(?<g", at + 1))
+                names.push_back(pattern[at + 4]);
+            return names;
+        };
+        const std::vector<char16_t> forwards = order(p.first), mirroredOrder = order(p.second);
         Regex ours(Str(p.first.begin(), p.first.end()), mrx::RIGHTTOLEFT);
         ASSERT_TRUE(ours.Ok());
         for (int k = 0; k < 6; ++k) {
             const std::u16string t = gen.Text(10);
             const std::string mirrored = Pcre2Find(p.second, Reversed(t), 0);
             std::string want = mirrored;
-            if (mirrored != "-") {  // whole match only: the groups are unnamed
-                const size_t comma = mirrored.find(','), bar = mirrored.find('|');
-                const int s = std::stoi(mirrored.substr(0, comma)), e = std::stoi(mirrored.substr(comma + 1, bar));
-                want = std::to_string(int(t.size()) - e) + "," + std::to_string(int(t.size()) - s);
+            if (mirrored != "-") {
+                // Every group, in our numbering, mirrored back onto the text.
+                std::vector<std::pair<int, int>> spans;
+                for (size_t from = 0; from <= mirrored.size();) {
+                    size_t to = mirrored.find('|', from);
+                    if (to == std::string::npos) to = mirrored.size();
+                    const std::string span = mirrored.substr(from, to - from);
+                    const size_t comma = span.find(',');
+                    spans.push_back({std::stoi(span.substr(0, comma)), std::stoi(span.substr(comma + 1))});
+                    from = to + 1;
+                }
+                auto mirror = [&](std::pair<int, int> se) {
+                    if (se.first < 0) return std::string("-1,-1");
+                    return std::to_string(int(t.size()) - se.second) + "," + std::to_string(int(t.size()) - se.first);
+                };
+                want = mirror(spans[0]);
+                for (char16_t name : forwards) {
+                    const size_t k = size_t(std::find(mirroredOrder.begin(), mirroredOrder.end(), name) -
+                                            mirroredOrder.begin());
+                    want += "|" + mirror(spans[k + 1]);
+                }
             }
             const auto m = ours.Search(Str(t.begin(), t.end()));
-            const std::string got = m.Matched() ? std::to_string(m.Start()) + "," + std::to_string(m.End()) : "-";
+            std::string got = m.Matched() ? std::to_string(m.Start()) + "," + std::to_string(m.End()) : "-";
+            if (m.Matched())
+                for (char16_t name : forwards) {
+                    const Unit full[] = {Unit('g'), Unit(name), 0};
+                    const int g = ours.GroupNumber(full);
+                    got += "|" + std::to_string(m.Start(g)) + "," + std::to_string(m.End(g));
+                }
             ASSERT_EQ(got, want) << "pattern " << Narrow(Str(p.first.begin(), p.first.end())) << " text "
                                  << Narrow(Str(t.begin(), t.end()));
             ++compared;

@@ -7,6 +7,12 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <pthread.h>
+#endif
+
 #include "RegexTestUtil.h"
 
 namespace {
@@ -44,6 +50,50 @@ Str Repeat(const char16_t* piece, int times) {
     const Str p = S(piece);
     for (int k = 0; k < times; ++k) out += p;
     return out;
+}
+
+// Runs `work` on a thread with a stack of `bytes` (the program's find runs
+// on a thread with a 1 MiB stack); a stack overflow crashes the test.
+void OnSmallStack(size_t bytes, const std::function<void()>& work) {
+    struct Job {
+        const std::function<void()>* work;
+    } job{&work};
+#if defined(__SANITIZE_ADDRESS__)
+    bytes *= 16;  // instrumented frames are many times larger
+#endif
+#ifdef _WIN32
+    HANDLE h = CreateThread(
+        nullptr, bytes,
+        [](void* j) -> DWORD {
+            (*static_cast<Job*>(j)->work)();
+            return 0;
+        },
+        &job, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    ASSERT_NE(h, nullptr);
+    WaitForSingleObject(h, INFINITE);
+    CloseHandle(h);
+#else
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, bytes);
+    pthread_t t;
+    ASSERT_EQ(pthread_create(
+                  &t, &attr,
+                  [](void* j) -> void* {
+                      (*static_cast<Job*>(j)->work)();
+                      return nullptr;
+                  },
+                  &job),
+              0);
+    pthread_join(t, nullptr);
+    pthread_attr_destroy(&attr);
+#endif
+}
+
+double Seconds(const std::function<void()>& work) {
+    const auto t0 = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
 }  // namespace
@@ -593,4 +643,168 @@ TEST(RegexReference, EverySmallPatternAgreesWithTheReferenceMatcher) {
         }
     }
     EXPECT_GT(compared, 30000);
+}
+
+// Look-arounds, atomic groups and conditions run their bodies as nested
+// sub-runs; recursion multiplies their nesting. However deep, a search stays
+// inside a 1 MiB stack and ends as too complex.
+TEST(RegexRobustness, NestedSubRunsUnderRecursionStayOnASmallStack) {
+    const Str text(3000, Unit('a'));
+    for (const char16_t* open : {u"(?=", u"(?>", u"(?!(?!", u"(?(?="}) {
+        const bool cond = open[2] == u'(';
+        Str p = S(u"a");
+        for (int k = 0; k < 8; ++k) p += S(open);
+        p += S(u"(?R)");
+        for (int k = 0; k < 8; ++k) p += S(cond ? u")x|y)" : (open[2] == u'!' ? u"))" : u")"));
+        Regex re(p);
+        ASSERT_TRUE(re.Ok()) << re.Error();
+        mrx::Status status = mrx::Status::kMatch;
+        OnSmallStack(size_t(1) << 20, [&] { status = re.Search(text).status; });
+        EXPECT_EQ(status, mrx::Status::kTooComplex) << Narrow(p);
+    }
+    // Nesting of sub-runs within reason still works, recursion included.
+    EXPECT_EQ(Find(u"\\((?>[^()]|(?R))*\\)", (std::u16string(100, u'(') + std::u16string(100, u')')).c_str()),
+              "0,200");
+    EXPECT_EQ(Find(u"a(?=b(?=c(?=d)))", u"xabcd"), "1,2");
+}
+
+// Case variants of a nested bracket are tried once, not again at every level.
+TEST(RegexRobustness, DeeplyNestedBracketsIgnoringCaseStayFast) {
+    Str p = Repeat(u"[", 200) + S(u"x") + Repeat(u"]", 200);
+    const double s = Seconds([&] {
+        Regex re(p, mrx::IGNORECASE);
+        ASSERT_TRUE(re.Ok()) << re.Error();
+        EXPECT_EQ(re.Search(S(u"\u044f\u044fX")).Start(), 2);
+        EXPECT_EQ(re.Search(S(u"\u044f\u212a")).Matched(), false);
+        Regex neg(Repeat(u"[^", 199) + S(u"k") + Repeat(u"]", 199), mrx::IGNORECASE);  // odd: not k in any case
+        EXPECT_EQ(neg.Search(S(u"\u212aK")).Matched(), false);
+        EXPECT_EQ(neg.Search(S(u"\u212a\u044f")).Start(), 1);
+    });
+    EXPECT_LT(s, 2.0);
+    EXPECT_EQ(Find(u"[[^k]]", u"K\u212ax", mrx::IGNORECASE), "2,3");
+    EXPECT_EQ(Find(u"[a[^\u03c3]]+", u"\u03a3\u03c2Ab", mrx::IGNORECASE), "2,4");
+}
+
+// A surrogate pair written literally in a pattern is one character.
+TEST(RegexSurrogates, ALiteralPairIsOneCharacter) {
+    struct Case {
+        const char16_t *pattern, *text;
+        int flags;
+        const char* want;
+    } cases[] = {
+        {u"a[\U0001F600]b", u"a\U0001F600b", 0, "0,4"},
+        {u"a[^\U0001F600]b", u"a\U0001F600b", 0, "-"},
+        {u"a[^\U0001F600]b", u"a\U0001F601b", 0, "0,4"},
+        {u"[\U0001F600-\U0001F64F]", u"x\U0001F610", 0, "1,3"},
+        {u"[\U0001F600-\U0001F64F]", u"\U0001F650", 0, "-"},
+        {u"\U0001F600{2}", u"\U0001F600\U0001F600", 0, "0,4"},
+        {u"\U0001F600+", u"\U0001F600\U0001F600", 0, "0,4"},
+        {u"x\U0001F600*y", u"xy x\U0001F600\U0001F600y", 0, "0,2"},
+        {u"\\Q\U0001F600\\E+", u"\U0001F600\U0001F600", 0, "0,4"},
+        {u"\\Qa\U0001F600\\E{2}", u"a\U0001F600\U0001F600", 0, "0,5"},
+        {u"\\U\U0001F600\\E+", u"\U0001F600\U0001F600", 0, "0,4"},
+        {u"\\L\U0001F600\\E+", u"\U0001F600\U0001F600", 0, "0,4"},
+        {u"\U0001F600+", u"x\U0001F600\U0001F600", mrx::RIGHTTOLEFT, "1,5"},
+        {u"a[\U0001F600]b", u"a\U0001F600b", mrx::RIGHTTOLEFT, "0,4"},
+        {u"\U0001F600?b", u"\U0001F600b", mrx::IGNORECASE, "0,3"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Find(c.pattern, c.text, c.flags), c.want) << Narrow(S(c.pattern));
+}
+
+// The registers kept for recursive calls count against the memory budget.
+TEST(RegexRobustness, RegistersSavedByRecursiveCallsCountAgainstMemory) {
+    const Str p = Repeat(u"()", 120) + S(u"(?:(?R1)a)*b");
+    Regex re(p);
+    ASSERT_TRUE(re.Ok()) << re.Error();
+    const Str text(10000, Unit('a'));
+    mrx::Budget budget;
+    budget.memory = size_t(4) << 20;
+    EXPECT_EQ(re.Search(text.c_str(), int(text.size()), 0, 0, budget).status, mrx::Status::kTooComplex);
+    mrx::Budget plenty;
+    EXPECT_EQ(re.Search(text.c_str(), int(text.size()), 0, 0, plenty).status, mrx::Status::kNoMatch);
+}
+
+// Work outside the matcher's steps is charged too: the literal-prefix check,
+// resetting many registers at every start position, large classes.
+TEST(RegexRobustness, UnitComparisonsOutsideTheMatcherCountAgainstTheBudget) {
+    {
+        Regex re(Repeat(u"a", 4000) + S(u"b"));
+        const Str text(20000, Unit('a'));
+        mrx::Budget budget;
+        budget.steps = 1000;
+        EXPECT_EQ(re.Search(text.c_str(), int(text.size()), 0, -1, budget).status, mrx::Status::kTooComplex);
+    }
+    {
+        Regex re(S(u"(?=x)") + Repeat(u"()", 10000));
+        ASSERT_TRUE(re.Ok()) << re.Error();
+        const Str text(10000, Unit('a'));
+        mrx::Budget budget;
+        budget.steps = 100000;
+        EXPECT_EQ(re.Search(text.c_str(), int(text.size()), 0, -1, budget).status, mrx::Status::kTooComplex);
+    }
+    {
+        // A class of 20,000 ranges: membership does not scan them all.
+        Str cls = S(u"[");
+        for (int k = 0; k < 20000; ++k) {
+            const Unit u = Unit(0x3000 + 2 * (k % 10000) + k / 10000);
+            cls += u;
+            cls += Unit('-');
+            cls += u;
+        }
+        cls += S(u"\u044f]");
+        Regex re(S(u"(") + cls + S(u"*)*c"));
+        ASSERT_TRUE(re.Ok()) << re.Error();
+        re.SetBudget(2000000);
+        const Str text(30, Unit(0x044f));
+        mrx::Status status = mrx::Status::kMatch;
+        const double s = Seconds([&] { status = re.Search(text).status; });
+        EXPECT_EQ(status, mrx::Status::kTooComplex);
+        EXPECT_LT(s, 2.0);
+        Regex some(cls + S(u"+"));
+        EXPECT_EQ(some.Search(S(u"ab\u3000\u3001\u3003\u3004x")).End(), 6);
+    }
+}
+
+TEST(RegexGroups, ConditionOnAGroupBeyondTheLastIsFalse) {
+    EXPECT_EQ(Find(u"(?(2147483647)a|b)", u"ab"), "1,2");
+    EXPECT_EQ(Find(u"(?(99999999999)a|b)", u"ab"), "1,2");
+    EXPECT_EQ(Find(u"(a)?(?(2)a|b)", u"ab"), "0,2");
+    EXPECT_EQ(Find(u"(a)?(?(1)c|b)", u"ac"), "0,2");
+}
+
+TEST(RegexRightToLeft, SpaceAfterARangeDashTakesFormFeed) {
+    EXPECT_EQ(Find(u"[a-\\s]", u"x\f", mrx::RIGHTTOLEFT), "1,2");
+    EXPECT_EQ(Find(u"[a-\\s]", u"x\f"), "-");
+    EXPECT_EQ(Find(u"[a-\\s]+", u"a-\v", mrx::RIGHTTOLEFT), "0,3");
+}
+
+// Letters above U+FFFF (Deseret, Adlam, ...) have cases too: ignoring case
+// takes a surrogate pair as one character wherever it folds.
+TEST(RegexOptions, IgnoreCaseFoldsLettersAboveTheBmp) {
+    const int i = mrx::IGNORECASE;
+    struct Case {
+        const char16_t *pattern, *text;
+        int flags;
+        const char* want;
+    } cases[] = {
+        {u"\U00010400", u"\U00010428", i, "0,2"},              // Deseret, written literally
+        {u"\\x{10428}", u"\U00010400", i, "0,2"},
+        {u"\U00010400", u"\U00010428", 0, "-"},                // only when ignoring case
+        {u"[\U00010400]", u"\U00010428", i, "0,2"},
+        {u"[\\x{10400}-\\x{10427}]+", u"\U00010428\U00010429", i, "0,4"},
+        {u"[^\U00010400]", u"\U00010428", i, "-"},
+        {u"\U00010400+", u"\U00010428\U00010400", i, "0,4"},
+        {u"x\U00010400y", u"X\U00010428Y", i, "0,4"},           // the literal-prefix screen
+        {u"ab\U00010400", u"AB\U00010428", i, "0,4"},
+        {u"\U00010400\U00010401", u"\U00010428\U00010429", i, "0,4"},
+        {u"\U00010400a|bc", u"\U00010428A", i, "0,3"},         // the two-unit screen of alternatives
+        {u"(\U00010400)\\1", u"\U00010400\U00010428", i, "0,4"},
+        {u"\U00010400x", u"\U00010428x", i | mrx::RIGHTTOLEFT, "0,3"},
+        {u"\\x{1E900}", u"\U0001E922", i, "0,2"},              // Adlam
+        {u"\\U\U00010428\\E", u"\U00010400", 0, "0,2"},
+        {u"\\L\U00010400\\E", u"\U00010428", 0, "0,2"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Find(c.pattern, c.text, c.flags), c.want) << Narrow(S(c.pattern));
 }
