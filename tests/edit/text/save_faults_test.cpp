@@ -129,6 +129,14 @@ protected:
     }
 
     LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) { return SendMessageW(edit_, msg, wp, lp); }
+    // Types at the start of the second line of the sample file; returns what
+    // the file holds once that is saved.
+    std::string EditSecondLine() {
+        Insert({1, 0}, L"edited ");
+        std::string want = SampleFile();
+        want.insert(want.find("\r\n") + 2, "edited ");
+        return want;
+    }
     bool Load(const std::wstring& path, bool inPlace) {
         return Send(inPlace ? MPM_LOADINPLACE : MPM_LOADFILE, reinterpret_cast<WPARAM>(path.c_str()),
                     MAKELPARAM(1252, LB_CRLF)) == 1;
@@ -215,9 +223,7 @@ TEST_F(SaveFaults, APrivateCopyDocumentSurvivesAFailureAtEveryStep) {
     const std::string original = SampleFile();
     WriteBytes(path, original);
     ASSERT_TRUE(Load(path, false));
-    Insert({1, 0}, L"edited ");
-    std::string want = original;
-    want.insert(want.find("\r\n") + 2, "edited ");
+    std::string want = EditSecondLine();
 
     // Saving in the file's own encoding: unchanged lines are copied.
     auto save = [&] { return Save(MPM_SAVEFILE, path, nullptr); };
@@ -241,9 +247,7 @@ TEST_F(SaveFaults, AnInPlaceDocumentSurvivesAFailureAtEveryStep) {
     const std::string original = SampleFile();
     WriteBytes(path, original);
     ASSERT_TRUE(Load(path, true));
-    Insert({1, 0}, L"edited ");
-    std::string want = original;
-    want.insert(want.find("\r\n") + 2, "edited ");
+    std::string want = EditSecondLine();
 
     // Over the file the lines are read from: it has to be kept aside.
     auto save = [&] { return Save(MPM_SAVEFILE, path, nullptr); };
@@ -372,9 +376,7 @@ TEST_F(SaveFaults, AHardLinkedFileIsWrittenIntoAndSurvivesAFailureAtEveryStep) {
         GTEST_SKIP() << "no hard links on this system (error " << GetLastError() << ")";
     ASSERT_EQ(LinkCount(path), 2u);
     ASSERT_TRUE(Load(path, false));
-    Insert({1, 0}, L"edited ");
-    std::string want = original;
-    want.insert(want.find("\r\n") + 2, "edited ");
+    std::string want = EditSecondLine();
     const std::vector<std::wstring> names = {L"name.txt", L"other.txt"};
     const std::set<std::wstring> temps = TempFiles(L"");
 
@@ -439,9 +441,7 @@ TEST_F(SaveFaults, ASymbolicLinkStaysALink) {
         GTEST_SKIP() << "no symbolic links on this system";
     ASSERT_NE(GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
     ASSERT_TRUE(Load(link, false));
-    Insert({1, 0}, L"edited ");
-    std::string want = original;
-    want.insert(want.find("\r\n") + 2, "edited ");
+    std::string want = EditSecondLine();
 
     auto save = [&] { return Save(MPM_SAVEFILE, link, nullptr); };
     EXPECT_EQ(FailEveryStep(save, link, dir, FailTheNthStep, path), kWritingInto);
@@ -460,9 +460,7 @@ TEST_F(SaveFaults, WhereNoFileMayBeCreatedTheFileIsWrittenInto) {
     const std::string original = SampleFile();
     WriteBytes(path, original);
     ASSERT_TRUE(Load(path, false));
-    Insert({1, 0}, L"edited ");
-    std::string want = original;
-    want.insert(want.find("\r\n") + 2, "edited ");
+    std::string want = EditSecondLine();
     auto save = [&] { return Save(MPM_SAVEFILE, path, nullptr); };
     std::set<SaveStep> all = kWritingInto;
     all.insert(SaveStep::Create);
@@ -508,10 +506,8 @@ TEST_F(SaveFaults, AnInPlaceDocumentOverAHardLinkedFileKeepsItsText) {
         if (!CreateHardLinkW(other.c_str(), path.c_str(), nullptr))
             GTEST_SKIP() << "no hard links on this system (error " << GetLastError() << ")";
         ASSERT_TRUE(Load(dir / from, true));
-        Insert({1, 0}, L"edited ");
+        const std::string want = EditSecondLine();
         const std::wstring text = Text();
-        std::string want = original;
-        want.insert(want.find("\r\n") + 2, "edited ");
         const bool sameName = std::wstring(from) == L"name.txt";
         EXPECT_EQ(Save(MPM_SAVEFILE, path, nullptr), sameName ? 1 : 0) << from;
         EXPECT_TRUE(ReadBytes(path) == (sameName ? want : original)) << from;
