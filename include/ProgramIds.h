@@ -23,3 +23,33 @@
 
 // The frame's New command (the same number as in CommandIds.h).
 #define ID_FILE_NEW 57600
+
+// The frame's private messages.
+#define MPF_OPEN (WM_USER + 1201)          // path, OpenRequest* or 0 -> document window or 0
+#define MPF_RUN_MACRO (WM_USER + 1203)     // macro file path, 0
+#define MPF_FONT_CHANGED (WM_USER + 1204)  // font slot 1430..1442, 0
+// A document window's tab changed: wParam = the document window, lParam =
+// the DocumentTab record (ProgramIds.h users outside resources only).
+#define MPF_SET_TAB (WM_USER + 1212)
+
+// Messages of a document window.
+#define MPD_UPDATE (WM_USER + 1200)            // report command states and status texts
+#define MPD_OPEN (WM_USER + 1201)              // path, OpenRequest* or 0 -> 1/0
+#define MPD_PANE_FOCUS (WM_USER + 1202)        // a pane got the focus: pane window
+#define MPD_APPLY_FONT (WM_USER + 1204)        // re-apply the current font
+#define MPD_REMEMBER_SYNTAX (WM_USER + 1205)
+#define MPD_APPLY_SYNTAX (WM_USER + 1206)
+#define MPD_NEW_FROM_TEMPLATE (WM_USER + 1207)
+
+// Status-bar panes, left to right: message, syntax, tabs, line, column,
+// character, line count, byte-order mark, line ends, insert mode, code page.
+#define STATUS_PANE_COUNT 11
+
+// Sent by the options dialog after fonts changed, and by the docking window
+// when its panes changed: the frame rebuilds its font menu / its layout.
+#define MPF_REBUILD_FONT_MENU (WM_USER + 1210)
+#define MPF_RELAYOUT (WM_USER + 1211)
+
+// The product's pages (commands 2003 and 2004).
+#define MORROWPAD_DOWNLOAD_URL L"https://morrowpad.org/download"
+#define MORROWPAD_BUG_URL L"https://morrowpad.org/issues"

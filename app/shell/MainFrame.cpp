@@ -1,16 +1,71 @@
 #include "MainFrame.h"
 
+#include <commctrl.h>
+#include <shellapi.h>
+#include <commdlg.h>
+
+#include <algorithm>
+
 #include "CommandIds.h"
 #include "CommandLine.h"
+#include "DialogIds.h"
+#include "DocumentWindow.h"
 #include "EditProtocol.h"
+#include "MenuDialog.h"
+#include "MessageSink.h"
+#include "OptionsDialog.h"
 #include "ProgramIds.h"
+#include "Resources.h"
 #include "Settings.h"
+#include "SettingsKeys.h"
+#include "ToolBarResource.h"
 #include "WindowPlacement.h"
 
 namespace shell {
 namespace {
 
-constexpr int kEditId = 1;
+constexpr int kTabsId = 100, kStatusId = 101, kRebarId = 102;
+
+// Status-bar parts, left to right, by pane identifier.
+const std::vector<UINT> kStatusOrder = {0, 10, 9, 1, 2, 3, 4, 8, 7, 6, 5};
+
+// Commands whose features are not in the program yet: shown disabled.
+bool IsPendingCommand(UINT id) {
+    switch (id) {
+        case ID_FILE_PRINT:
+        case ID_FILE_PRINT_PREVIEW:
+        case ID_NEW_FROM_TEMPLATE:
+        case ID_TOGGLE_OUTPUT:
+        case ID_FIND_IN_FILES:
+        case ID_MACRO_RECORD:
+        case ID_MACRO_PLAY:
+        case ID_MACRO_SAVE:
+        case ID_MACRO_PLAY_TIMES:
+        case ID_MACRO_REBUILD:
+        case ID_EDIT_FIND:
+        case ID_EDIT_REPLACE:
+        case ID_FIND_NEXT:
+        case ID_FIND_PREVIOUS:
+        case ID_FIND_NEXT_WORD:
+        case ID_FIND_PREVIOUS_WORD:
+        case ID_SPLIT_SIDE:
+        case ID_SPLIT_STACKED:
+        case ID_SYNC_SCROLL:
+        case ID_GOTO_LINE:
+        case ID_LINE_SPACING:
+        case ID_AUTO_COMPLETE:
+        case ID_REMOVE_BLANK_LINES:
+        case ID_FONT_LARGER:
+        case ID_FONT_SMALLER:
+        case ID_BRACE_MATCH:
+        case ID_FOLD_NONE:
+        case ID_FOLD_AUTO:
+        case ID_FOLD_HOST:
+        case ID_FOLD_SELECTION:
+            return true;
+    }
+    return false;
+}
 
 bool SameAsciiPath(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size()) return false;
@@ -23,7 +78,81 @@ bool SameAsciiPath(const std::wstring& a, const std::wstring& b) {
     return true;
 }
 
+std::wstring WindowText(HWND w) {
+    const int n = GetWindowTextLengthW(w);
+    std::wstring text(size_t(n) + 1, L'\0');
+    text.resize(size_t(GetWindowTextW(w, text.data(), n + 1)));
+    return text;
+}
+
+std::wstring FileNamePart(const std::wstring& path) {
+    const size_t at = path.find_last_of(L"\\/");
+    return at == std::wstring::npos ? path : path.substr(at + 1);
+}
+
+// Whether a bar is shown in the frame, whatever the frame's own visibility.
+bool BarVisible(HWND bar) { return bar && (GetWindowLongPtrW(bar, GWL_STYLE) & WS_VISIBLE); }
+
+// The frame's listener hook sees only these messages.
+bool IsListenedMessage(UINT msg) {
+    switch (msg) {
+        case WM_CREATE: case WM_DESTROY: case WM_SIZE: case WM_ACTIVATE: case WM_CLOSE:
+        case WM_SETTINGCHANGE: case WM_NOTIFY: case WM_DISPLAYCHANGE: case WM_COMMAND:
+            return true;
+    }
+    return false;
+}
+
+// The state icons of the tabs: plain, modified, saved, read-only.
+HIMAGELIST MakeTabImages() {
+    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 0);
+    if (!list) return nullptr;
+    static const COLORREF kFill[] = {RGB(235, 235, 235), RGB(220, 60, 50), RGB(70, 170, 80), RGB(130, 130, 140)};
+    HDC screen = GetDC(nullptr);
+    for (COLORREF fill : kFill) {
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, 16, 16);
+        HGDIOBJ old = SelectObject(dc, bmp);
+        RECT all = {0, 0, 16, 16};
+        HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));
+        FillRect(dc, &all, magenta);
+        DeleteObject(magenta);
+        // A sheet of paper with a folded corner, and the state as a dot.
+        HPEN pen = CreatePen(PS_SOLID, 1, RGB(90, 90, 100));
+        HGDIOBJ oldPen = SelectObject(dc, pen);
+        HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+        HGDIOBJ oldBrush = SelectObject(dc, white);
+        const POINT sheet[] = {{3, 1}, {10, 1}, {13, 4}, {13, 14}, {3, 14}};
+        Polygon(dc, sheet, 5);
+        HBRUSH dot = CreateSolidBrush(fill);
+        SelectObject(dc, dot);
+        Ellipse(dc, 7, 8, 15, 16);
+        SelectObject(dc, oldBrush);
+        SelectObject(dc, oldPen);
+        DeleteObject(dot);
+        DeleteObject(white);
+        DeleteObject(pen);
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        ImageList_AddMasked(list, bmp, RGB(255, 0, 255));
+        DeleteObject(bmp);
+    }
+    ReleaseDC(nullptr, screen);
+    return list;
+}
+
+UINT g_nextPluginCommand = 40000;  // main thread only
+
 }  // namespace
+
+CMainFrame::CMainFrame() = default;
+
+CMainFrame::~CMainFrame() {
+    if (Window()) DestroyWindow(Window());
+    if (tabImages_) ImageList_Destroy(tabImages_);
+    if (tearOffBitmap_) DeleteObject(tearOffBitmap_);
+    if (menu_) DestroyMenu(menu_);
+}
 
 HWND CMainFrame::Create(std::wstring_view commandLine, HMODULE editLibrary) {
     commandLine_ = commandLine;
@@ -35,77 +164,728 @@ HWND CMainFrame::Create(std::wstring_view commandLine, HMODULE editLibrary) {
                     WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, CW_USEDEFAULT, CW_USEDEFAULT, 900, 700);
 }
 
+// ---------------------------------------------------------------------------
+// Routing
+
 LRESULT CMainFrame::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-        case WM_CREATE: return OnCreate();
-        case WM_SIZE:
-            if (edit_) MoveWindow(edit_, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
-            return 0;
-        case WM_SETFOCUS:
-            if (edit_) SetFocus(edit_);
-            return 0;
-        case WM_COMMAND: return OnCommand(wp, lp);
-        case WM_COPYDATA: return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lp));
-        case WM_CLOSE: OnClose(); return 0;
-        case WM_DESTROY: PostQuitMessage(0); return 0;
+    // 1. The macro recorder.
+    if (msg == WM_COMMAND && recording_) {
+        const UINT id = LOWORD(wp);
+        if (id != ID_MACRO_RECORD && id != ID_MACRO_PLAY && id != ID_STATUS_PANE)
+            recorded_ += L"App.SendCommand( " + std::to_wstring(id) + L" )\n";
     }
+    // 2. The command bar's own handling.
+    if (msg == WM_NOTIFY && commandBar_.Window()) {
+        LRESULT result = 0;
+        if (reinterpret_cast<NMHDR*>(lp)->hwndFrom == commandBar_.Window() &&
+            commandBar_.HandleNotify(reinterpret_cast<NMHDR*>(lp), &result))
+            return result;
+    }
+    // 3. The plug-ins' listeners, newest first.
+    if (IsListenedMessage(msg) && !listeners_.empty()) {
+        const std::vector<MessageListener*> listeners = listeners_;
+        for (auto it = listeners.rbegin(); it != listeners.rend(); ++it) {
+            BOOL handled = FALSE;
+            const LRESULT result = (*it)->OnMessage(Window(), msg, wp, lp, &handled);
+            if (handled) return result;
+        }
+    }
+    // 4. and 5. The frame's handlers and the command dispatch.
+    bool handled = false;
+    const LRESULT result = Dispatch(msg, wp, lp, &handled);
+    if (handled) return result;
+    // 6. Default handling.
     return DefWindowProcW(Window(), msg, wp, lp);
 }
 
-LRESULT CMainFrame::OnCreate() {
-    if (!CreateEditControl()) return -1;
-    // The program always starts with one document.
-    const std::optional<std::wstring> file = FileArgument(commandLine_);
-    if (!file || !OpenDocument(*file)) SendMessageW(Window(), WM_COMMAND, ID_FILE_NEW, 0);
+LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
+    *handled = true;
+    switch (msg) {
+        case WM_CREATE: return OnCreate();
+        case WM_DESTROY: OnDestroy(); return 0;
+        case WM_SIZE:
+            if (statusBar_) SendMessageW(statusBar_, WM_SIZE, 0, 0);
+            Layout();
+            return 0;
+        case MPF_RELAYOUT: Layout(); return 0;
+        case WM_SETFOCUS:
+            if (HWND doc = ActiveDocument()) SetFocus(doc);
+            return 0;
+        case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wp)); return 0;
+        case WM_ACTIVATEAPP: OnActivateApp(wp != 0); *handled = false; return 0;
+        case WM_CLOSE: OnClose(); return 0;
+        case WM_INITMENUPOPUP: OnInitMenuPopup(reinterpret_cast<HMENU>(wp), HIWORD(lp) != 0); return 0;
+        case WM_MENUSELECT:
+            if (lp && !(HIWORD(wp) == 0xFFFF && !lp)) lastMenu_ = reinterpret_cast<HMENU>(lp);
+            return 0;
+        case WM_COPYDATA: return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lp));
+        case WM_HELP: return TRUE;
+        case WM_DRAWCLIPBOARD:
+            if (inClipboardChain_) {
+                if (HWND doc = ActiveDocument()) SendMessageW(doc, WM_DRAWCLIPBOARD, wp, lp);
+                if (nextViewer_) SendMessageW(nextViewer_, WM_DRAWCLIPBOARD, wp, lp);
+            }
+            return 0;
+        case WM_CHANGECBCHAIN:
+            if (reinterpret_cast<HWND>(wp) == nextViewer_)
+                nextViewer_ = reinterpret_cast<HWND>(lp);
+            else if (nextViewer_)
+                SendMessageW(nextViewer_, WM_CHANGECBCHAIN, wp, lp);
+            return 0;
+        case MPF_OPEN: {
+            if (!wp) return 0;
+            return reinterpret_cast<LRESULT>(OpenDocument(reinterpret_cast<const wchar_t*>(wp),
+                                                          reinterpret_cast<const documents::OpenRequest*>(lp)));
+        }
+        case MPF_RUN_MACRO: MessageBeep(MB_ICONHAND); return 0;  // macros are not in the program yet
+        case MPF_FONT_CHANGED:
+            if (wp >= ID_FONT_FIRST && wp <= ID_FONT_LAST) {
+                for (HWND doc : documents_) SendMessageW(doc, MPD_APPLY_FONT, 0, 0);
+            } else if (wp == ID_FONT_INTERFACE) {
+                ApplyInterfaceFont();
+            }
+            return 0;
+        case MPF_REBUILD_FONT_MENU: RebuildFontMenu(); return 0;
+        case MPF_SET_TAB: OnSetTab(reinterpret_cast<HWND>(wp), reinterpret_cast<const void*>(lp)); return 0;
+        case WM_NOTIFY: {
+            LRESULT result = 0;
+            OnNotify(reinterpret_cast<NMHDR*>(lp), &result, handled);
+            return result;
+        }
+        case WM_CONTEXTMENU:
+            if (reinterpret_cast<HWND>(wp) == rebar_ || reinterpret_cast<HWND>(wp) == toolBar_) {
+                ShowFrameContextMenu();
+                return 0;
+            }
+            break;
+        case WM_COMMAND:
+            if (OnCommand(wp, lp)) return 0;
+            // Anything the frame does not take goes to the active document.
+            if (HWND doc = ActiveDocument()) return SendMessageW(doc, WM_COMMAND, wp, lp);
+            return 0;
+    }
+    *handled = false;
     return 0;
 }
 
-bool CMainFrame::CreateEditControl() {
-    if (edit_) DestroyWindow(edit_);
+bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
+    const UINT id = LOWORD(wp);
+    // Notifications of the frame's own child windows.
+    if (lp && (reinterpret_cast<HWND>(lp) == tabs_ || reinterpret_cast<HWND>(lp) == statusBar_) && HIWORD(wp) &&
+        id != ID_STATUS_PANE)
+        return true;
+    switch (id) {
+        case ID_FILE_NEW: NewDocument(true); return true;
+        case ID_FILE_OPEN: {
+            std::vector<wchar_t> buffer(65536, L'\0');
+            OPENFILENAMEW ofn = {};
+            ofn.lStructSize = sizeof ofn;
+            ofn.hwndOwner = Window();
+            ofn.lpstrFile = buffer.data();
+            ofn.nMaxFile = DWORD(buffer.size());
+            ofn.lpstrFilter = L"All Files (*.*)\0*.*\0";
+            ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_ALLOWMULTISELECT;
+            if (!GetOpenFileNameW(&ofn)) return true;
+            const std::wstring first = buffer.data();
+            const wchar_t* next = buffer.data() + first.size() + 1;
+            if (!*next) {
+                OpenDocument(first);
+                return true;
+            }
+            for (; *next; next += wcslen(next) + 1) {
+                std::wstring path = first;
+                if (path.back() != L'\\') path += L'\\';
+                OpenDocument(path + next);
+            }
+            return true;
+        }
+        case ID_FILE_CLOSE:
+        case ID_CLOSE_DOCUMENT: CloseActive(); return true;
+        case ID_APP_ABOUT: ShowAbout(); return true;
+        case ID_APP_EXIT: PostMessageW(Window(), WM_CLOSE, 0, 0); return true;
+        case ID_VIEW_TOOLBAR: ShowBar(toolBar_, !BarVisible(toolBar_)); return true;
+        case ID_VIEW_STATUS_BAR: ShowBar(statusBar_, !BarVisible(statusBar_)); return true;
+        case ID_NEXT_TAB:
+            if (documents_.size() >= 2) Activate((active_ + 1) % documents_.size());
+            return true;
+        case ID_PREV_TAB:
+            if (documents_.size() >= 2) Activate((active_ + documents_.size() - 1) % documents_.size());
+            return true;
+        case ID_CLOSE_ALL:
+            if (CloseAll(false) != IDCANCEL && documents_.empty()) NewDocument(false);
+            return true;
+        case ID_CLOSE_OTHERS: CloseAll(true); return true;
+        case ID_WINDOW_LIST: ShowWindowList(); return true;
+        case ID_OPTIONS_GENERAL:
+        case ID_OPTIONS_FILE_TYPES:
+        case ID_OPTIONS_FONTS:
+        case ID_OPTIONS_TOOLS:
+        case ID_OPTIONS_MACRO_KEYS:
+        case ID_OPTIONS_KEYS: RunOptionsDialog(Window(), OptionsPageFor(int(id)), keys_); return true;
+        case ID_TOGGLE_TABS:
+            tabsVisible_ = !tabsVisible_;
+            Layout();
+            return true;
+        case ID_FULL_SCREEN: ToggleFullScreen(); return true;
+        case ID_CLIPBOARD_MONITOR: ToggleClipboardMonitor(); return true;
+        case ID_TEAR_OFF: TearOff(); return true;
+        case ID_CONTEXT_MENU: ShowFrameContextMenu(); return true;
+        case ID_DOWNLOAD_PAGE:
+        case ID_BUG_REPORT:
+            ShellExecuteW(Window(), L"open", id == ID_DOWNLOAD_PAGE ? MORROWPAD_DOWNLOAD_URL : MORROWPAD_BUG_URL,
+                          nullptr, nullptr, SW_SHOWNORMAL);
+            return true;
+    }
+    if (id >= ID_RECENT_FIRST && id <= ID_RECENT_LAST) {
+        OpenRecent(id - ID_RECENT_FIRST);
+        return true;
+    }
+    // External tools, macros and templates come with their features.
+    if ((id >= ID_TOOL_FIRST && id <= ID_TOOL_LAST) || (id >= ID_MACRO_FIRST && id <= ID_MACRO_LAST) ||
+        (id >= ID_TEMPLATE_FIRST && id <= ID_TEMPLATE_LAST))
+        return true;
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Creation and destruction
+
+LRESULT CMainFrame::OnCreate() {
+    menu_ = LoadMenuW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    SetMenu(Window(), nullptr);
+    CreateBars();
+    CreateStatusBar();
+    docking_.Create(Window());
+    CreateTabs();
+    FillCommandStates();
+    statesReady_ = true;
+    // Recent list, then the first document, so that it is recorded too.
+    if (HMENU recent = RecentMenu()) {
+        wchar_t text[256] = {};
+        GetMenuStringW(recent, ID_RECENT_FIRST, text, 256, MF_BYCOMMAND);
+        recentPlaceholder_ = text;
+    }
+    recent_.Load();
+    RebuildRecentMenu();
+    const std::optional<std::wstring> file = FileArgument(commandLine_);
+    if (!file || !OpenDocument(*file)) SendMessageW(Window(), WM_COMMAND, ID_FILE_NEW, 0);
+    DragAcceptFiles(Window(), TRUE);
+    loop_ = MessageLoopOfThread();
+    if (loop_) {
+        loop_->AddMessageFilter(this);
+        loop_->AddIdleHandler(this);
+    }
+    RebuildFontMenu();
+    ShowBar(toolBar_, settings::ReadKeyBool(settings::File::Setting, L"Setting", L"ToolBar"));
+    ShowBar(statusBar_, settings::ReadKeyBool(settings::File::Setting, L"Setting", L"StatusBar"));
+    keys_.Load(settings::PathOf(settings::File::Key));
+    Layout();
+    return 0;
+}
+
+void CMainFrame::CreateBars() {
+    rebar_ = CreateWindowExW(WS_EX_TOOLWINDOW, REBARCLASSNAMEW, nullptr,
+                             WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | RBS_VARHEIGHT |
+                                 RBS_BANDBORDERS | RBS_AUTOSIZE | CCS_NODIVIDER | CCS_TOP,
+                             0, 0, 0, 0, Window(), reinterpret_cast<HMENU>(kRebarId), GetModuleHandleW(nullptr),
+                             nullptr);
+    if (!rebar_) return;
+    REBARINFO info = {};
+    info.cbSize = sizeof info;
+    SendMessageW(rebar_, RB_SETBARINFO, 0, reinterpret_cast<LPARAM>(&info));
+    if (menu_ && commandBar_.Create(rebar_, Window(), menu_)) {
+        ApplyInterfaceFont();
+        const SIZE size = commandBar_.IdealSize();
+        REBARBANDINFOW band = {};
+        band.cbSize = sizeof band;
+        band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_STYLE | RBBIM_IDEALSIZE | RBBIM_SIZE;
+        band.fStyle = RBBS_NOGRIPPER | RBBS_BREAK;
+        band.hwndChild = commandBar_.Window();
+        band.cxMinChild = 0;
+        band.cyMinChild = size.cy;
+        band.cxIdeal = size.cx;
+        band.cx = size.cx;
+        SendMessageW(rebar_, RB_INSERTBANDW, WPARAM(-1), reinterpret_cast<LPARAM>(&band));
+    }
+    toolBar_ = CreateResourceToolBar(rebar_, GetModuleHandleW(nullptr), IDR_MAIN_TOOLBAR, IDB_TOOLBAR);
+    if (toolBar_) {
+        SIZE size = {};
+        SendMessageW(toolBar_, TB_GETMAXSIZE, 0, reinterpret_cast<LPARAM>(&size));
+        REBARBANDINFOW band = {};
+        band.cbSize = sizeof band;
+        band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_STYLE | RBBIM_IDEALSIZE | RBBIM_SIZE;
+        band.fStyle = RBBS_NOGRIPPER | RBBS_BREAK;
+        band.hwndChild = toolBar_;
+        band.cyMinChild = size.cy;
+        band.cxIdeal = size.cx;
+        band.cx = size.cx;
+        SendMessageW(rebar_, RB_INSERTBANDW, WPARAM(-1), reinterpret_cast<LPARAM>(&band));
+    }
+    tearOffBitmap_ = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_TEAR_OFF));
+}
+
+void CMainFrame::CreateStatusBar() {
+    statusBar_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SBARS_SIZEGRIP,
+                                 0, 0, 0, 0, Window(), reinterpret_cast<HMENU>(kStatusId), GetModuleHandleW(nullptr),
+                                 nullptr);
+    if (!statusBar_) return;
+    statusPanes_ = kStatusOrder;
+    // Each pane but the first is as wide as its sample text (strings 1-10).
+    HDC dc = GetDC(statusBar_);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(statusBar_, WM_GETFONT, 0, 0)));
+    int borders[3] = {};
+    SendMessageW(statusBar_, SB_GETBORDERS, 0, reinterpret_cast<LPARAM>(borders));
+    std::vector<int> widths;
+    for (size_t i = 1; i < statusPanes_.size(); ++i) {
+        std::wstring sample = LanguageString(statusPanes_[i]);
+        if (sample.empty()) sample = L"00000000";
+        SIZE size = {};
+        GetTextExtentPoint32W(dc, sample.c_str(), int(sample.size()), &size);
+        widths.push_back(size.cx + borders[2] + 6);
+    }
+    SelectObject(dc, old);
+    ReleaseDC(statusBar_, dc);
     RECT rc = {};
     GetClientRect(Window(), &rc);
-    edit_ = CreateWindowExW(0, MRPAD_CLASS_NAME, L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL, 0, 0,
-                            rc.right, rc.bottom, Window(), reinterpret_cast<HMENU>(kEditId), editLibrary_,
-                            nullptr);
-    if (!edit_) return false;
-    if (!font_.get()) {
-        HDC screen = GetDC(nullptr);
-        const LOGFONTW lf = settings::ToLogFont(settings::ReadFontSlot(settings::kFontSlotFirst),
-                                                GetDeviceCaps(screen, LOGPIXELSY));
-        ReleaseDC(nullptr, screen);
-        font_.reset(CreateFontIndirectW(&lf));
+    std::vector<int> rights(statusPanes_.size());
+    int right = -1;
+    rights.back() = right;
+    // Parts are given by their right edges: the message pane takes what is left.
+    int total = 0;
+    for (int w : widths) total += w;
+    int x = std::max<int>(100, rc.right - total - GetSystemMetrics(SM_CXVSCROLL));
+    rights[0] = x;
+    for (size_t i = 1; i < statusPanes_.size(); ++i) {
+        x += widths[i - 1];
+        rights[i] = i + 1 == statusPanes_.size() ? -1 : x;
     }
-    if (font_.get()) SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), 0);
+    SendMessageW(statusBar_, SB_SETPARTS, WPARAM(rights.size()), reinterpret_cast<LPARAM>(rights.data()));
+}
+
+void CMainFrame::CreateTabs() {
+    tabs_ = CreateWindowExW(0, WC_TABCONTROLW, nullptr,
+                            WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TCS_FOCUSNEVER | TCS_TOOLTIPS, 0, 0, 0, 0,
+                            Window(), reinterpret_cast<HMENU>(kTabsId), GetModuleHandleW(nullptr), nullptr);
+    if (!tabs_) return;
+    tabImages_ = MakeTabImages();
+    ApplyTabSettings();
+}
+
+void CMainFrame::ApplyTabSettings() {
+    if (!tabs_) return;
+    using settings::File;
+    const bool bottom = settings::ReadKeyBool(File::Setting, L"Tab", L"Bottom");
+    const bool fixed = settings::ReadKeyBool(File::Setting, L"Tab", L"FixedWidth");
+    const bool icons = settings::ReadKeyBool(File::Setting, L"Tab", L"ShowIcon");
+    const int style = settings::ReadClampedInt(File::Setting, L"Tab", L"Style");
+    LONG_PTR s = GetWindowLongPtrW(tabs_, GWL_STYLE) & ~LONG_PTR(TCS_BOTTOM | TCS_FIXEDWIDTH | TCS_BUTTONS | TCS_FLATBUTTONS);
+    if (bottom) s |= TCS_BOTTOM;
+    if (fixed) s |= TCS_FIXEDWIDTH;
+    if (style == 1) s |= TCS_BUTTONS;
+    if (style >= 2) s |= TCS_BUTTONS | TCS_FLATBUTTONS;
+    SetWindowLongPtrW(tabs_, GWL_STYLE, s);
+    if (fixed) SendMessageW(tabs_, TCM_SETITEMSIZE, 0, MAKELPARAM(150, 0));
+    SendMessageW(tabs_, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(icons ? tabImages_ : nullptr));
+}
+
+void CMainFrame::ApplyInterfaceFont() {
+    HDC screen = GetDC(nullptr);
+    const LOGFONTW lf = settings::ToLogFont(settings::ReadFontSlot(ID_FONT_INTERFACE), GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+    HFONT font = CreateFontIndirectW(&lf);
+    if (!font) return;
+    if (commandBar_.Window()) commandBar_.SetFont(font);
+    if (statusBar_) SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (tabs_) SendMessageW(tabs_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    interfaceFont_.reset(font);
+    if (rebar_ && commandBar_.Window()) {
+        const SIZE size = commandBar_.IdealSize();
+        REBARBANDINFOW band = {};
+        band.cbSize = sizeof band;
+        band.fMask = RBBIM_CHILDSIZE | RBBIM_IDEALSIZE;
+        band.cyMinChild = size.cy;
+        band.cxIdeal = size.cx;
+        const LRESULT index = SendMessageW(rebar_, RB_IDTOINDEX, 0, 0);
+        SendMessageW(rebar_, RB_SETBANDINFOW, WPARAM(index < 0 ? 0 : index), reinterpret_cast<LPARAM>(&band));
+    }
+    Layout();
+}
+
+// Every command of the menu and the tool bar, and the status-bar panes.
+void CMainFrame::FillCommandStates() {
+    struct Walk {
+        static void Menu(CCommandStateTable& t, HMENU menu) {
+            const int n = GetMenuItemCount(menu);
+            for (int i = 0; i < n; ++i) {
+                if (HMENU sub = GetSubMenu(menu, i)) {
+                    Menu(t, sub);
+                    continue;
+                }
+                const UINT id = GetMenuItemID(menu, i);
+                if (id && id != UINT(-1)) t.Add(id, UPDUI_MENUPOPUP);
+            }
+        }
+    };
+    if (menu_) Walk::Menu(states_, menu_);
+    for (UINT id = ID_FONT_FIRST; id <= ID_FONT_LAST; ++id) states_.Add(id, UPDUI_MENUPOPUP);
+    if (toolBar_) {
+        const int n = int(SendMessageW(toolBar_, TB_BUTTONCOUNT, 0, 0));
+        for (int i = 0; i < n; ++i) {
+            TBBUTTON b = {};
+            if (!SendMessageW(toolBar_, TB_GETBUTTON, WPARAM(i), reinterpret_cast<LPARAM>(&b)) || !b.idCommand) continue;
+            if (!states_.Add(UINT(b.idCommand), UPDUI_MENUPOPUP | UPDUI_TOOLBAR)) {
+                const auto* s = states_.Find(UINT(b.idCommand));
+                states_.Remove(UINT(b.idCommand));
+                states_.Add(UINT(b.idCommand), (s ? UINT(UPDUI_MENUPOPUP) : 0u) | UPDUI_TOOLBAR);
+            }
+        }
+    }
+    for (UINT pane : kStatusOrder)
+        if (!states_.Add(pane, UPDUI_STATUSBAR)) {
+            states_.Remove(pane);
+            states_.Add(pane, UPDUI_STATUSBAR | UPDUI_MENUPOPUP);
+        }
+    for (UINT id : {UINT(ID_VIEW_TOOLBAR), UINT(ID_VIEW_STATUS_BAR), UINT(ID_TOGGLE_TABS), UINT(ID_CLIPBOARD_MONITOR),
+                    UINT(ID_FULL_SCREEN), UINT(ID_MACRO_RECORD)})
+        states_.Add(id, UPDUI_MENUPOPUP);
+}
+
+void CMainFrame::OnDestroy() {
+    if (inClipboardChain_) {
+        ChangeClipboardChain(Window(), nextViewer_);
+        inClipboardChain_ = false;
+    }
+    if (loop_) {
+        loop_->RemoveMessageFilter(this);
+        loop_->RemoveIdleHandler(this);
+        loop_ = nullptr;
+    }
+    tearOffs_.clear();
+    if (fullScreenDialog_) DestroyWindow(fullScreenDialog_);
+    fullScreenDialog_ = nullptr;
+    documents_.clear();
+    PostQuitMessage(0);
+}
+
+// ---------------------------------------------------------------------------
+// Layout and bars
+
+void CMainFrame::Layout() {
+    if (!Window()) return;
+    RECT client = {};
+    GetClientRect(Window(), &client);
+    if (BarVisible(rebar_)) {
+        SendMessageW(rebar_, WM_SIZE, 0, 0);
+        RECT rc = {};
+        GetWindowRect(rebar_, &rc);
+        client.top += rc.bottom - rc.top;
+    }
+    if (BarVisible(statusBar_)) {
+        RECT rc = {};
+        GetWindowRect(statusBar_, &rc);
+        client.bottom -= rc.bottom - rc.top;
+    }
+    if (client.bottom < client.top) client.bottom = client.top;
+    const RECT area = docking_.Window() ? docking_.Layout(client) : client;
+    RECT docRect = area;
+    if (tabs_) {
+        ShowWindow(tabs_, tabsVisible_ ? SW_SHOWNA : SW_HIDE);
+        if (tabsVisible_) {
+            MoveWindow(tabs_, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+            RECT inner = {0, 0, area.right - area.left, area.bottom - area.top};
+            SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&inner));
+            OffsetRect(&inner, area.left, area.top);
+            docRect = inner;
+        }
+    }
+    for (size_t i = 0; i < documents_.size(); ++i)
+        SetWindowPos(documents_[i], HWND_TOP, docRect.left, docRect.top, std::max<LONG>(0, docRect.right - docRect.left),
+                     std::max<LONG>(0, docRect.bottom - docRect.top),
+                     SWP_NOACTIVATE | (i == active_ ? 0 : SWP_NOZORDER));
+}
+
+void CMainFrame::ShowBar(HWND bar, bool show) {
+    if (!bar) return;
+    if (bar == toolBar_ && rebar_) {
+        const LRESULT count = SendMessageW(rebar_, RB_GETBANDCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            REBARBANDINFOW band = {};
+            band.cbSize = sizeof band;
+            band.fMask = RBBIM_CHILD;
+            if (SendMessageW(rebar_, RB_GETBANDINFOW, WPARAM(i), reinterpret_cast<LPARAM>(&band)) &&
+                band.hwndChild == toolBar_)
+                SendMessageW(rebar_, RB_SHOWBAND, WPARAM(i), show);
+        }
+    } else {
+        ShowWindow(bar, show ? SW_SHOWNA : SW_HIDE);
+    }
+    Layout();
+}
+
+// ---------------------------------------------------------------------------
+// Documents
+
+size_t CMainFrame::IndexOf(HWND document) const {
+    const auto it = std::find(documents_.begin(), documents_.end(), document);
+    return it == documents_.end() ? size_t(-1) : size_t(it - documents_.begin());
+}
+
+HWND CMainFrame::ActivePane() const {
+    IView* view = documents::ViewOf(ActiveDocument());
+    return view ? view->GetActivePane() : nullptr;
+}
+
+HWND CMainFrame::NewDocument(bool defaults) {
+    documents::CDocumentWindow* doc = documents::CDocumentWindow::Create(Window(), Window(), this, editLibrary_);
+    if (!doc) return nullptr;
+    const HWND hwnd = doc->Window();
+    documents_.push_back(hwnd);
+    const std::wstring title = FileNamePart(WindowText(hwnd));
+    tabTitles_[hwnd] = title;
+    if (tabs_) {
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT | TCIF_PARAM | TCIF_IMAGE;
+        item.pszText = const_cast<wchar_t*>(title.c_str());
+        item.lParam = reinterpret_cast<LPARAM>(hwnd);
+        item.iImage = 0;
+        SendMessageW(tabs_, TCM_INSERTITEMW, WPARAM(documents_.size() - 1), reinterpret_cast<LPARAM>(&item));
+    }
+    if (defaults) {
+        const HWND pane = doc->Pane();
+        SendMessageW(pane, MPM_CODEPAGE, WPARAM(settings::ReadClampedInt(settings::File::Setting, L"Setting",
+                                                                          L"DefaultEncoding")),
+                     0);
+        SendMessageW(pane, MPM_LINEBREAKTYPE,
+                     WPARAM(settings::ReadClampedInt(settings::File::Setting, L"Setting", L"DefaultFileFormat")), 0);
+        SendMessageW(pane, MPM_EMPTYUNDO, 0, 0);
+    }
+    Activate(documents_.size() - 1);
+    return hwnd;
+}
+
+HWND CMainFrame::OpenDocument(const std::wstring& path, const documents::OpenRequest* request) {
+    if (path.empty()) return nullptr;
+    for (size_t i = 0; i < documents_.size(); ++i) {
+        if (SameAsciiPath(WindowText(documents_[i]), path)) {
+            Activate(i);
+            return documents_[i];
+        }
+    }
+    const HWND doc = NewDocument(false);
+    if (!doc) return nullptr;
+    SetFocus(doc);
+    if (!SendMessageW(doc, MPD_OPEN, reinterpret_cast<WPARAM>(path.c_str()), reinterpret_cast<LPARAM>(request))) {
+        RemoveDocument(doc);
+        DestroyWindow(doc);
+        if (!documents_.empty()) Activate(std::min(active_, documents_.size() - 1));
+        return nullptr;
+    }
+    if (!(request && request->internalFile)) AddRecent(WindowText(doc));
+    tabTitles_[doc] = FileNamePart(WindowText(doc));
+    SendMessageW(doc, MPD_UPDATE, 0, 0);
+    UpdateTitle();
+    return doc;
+}
+
+void CMainFrame::Activate(size_t index) {
+    if (index >= documents_.size()) return;
+    active_ = index;
+    if (tabs_) SendMessageW(tabs_, TCM_SETCURSEL, WPARAM(index), 0);
+    ShowDocument(index);
+    UpdateTitle();
+}
+
+void CMainFrame::ShowDocument(size_t index) {
+    for (size_t i = 0; i < documents_.size(); ++i)
+        if (i != index) ShowWindow(documents_[i], SW_HIDE);
+    if (index < documents_.size()) {
+        Layout();
+        ShowWindow(documents_[index], SW_SHOW);
+        if (IsWindowVisible(Window()) && GetForegroundWindow() == Window()) SetFocus(documents_[index]);
+    }
+}
+
+void CMainFrame::RemoveDocument(HWND document) {
+    const size_t i = IndexOf(document);
+    if (i == size_t(-1)) return;
+    documents_.erase(documents_.begin() + ptrdiff_t(i));
+    tabTitles_.erase(document);
+    if (tabs_) SendMessageW(tabs_, TCM_DELETEITEM, WPARAM(i), 0);
+    if (i < active_)
+        --active_;
+    else if (active_ >= documents_.size())
+        active_ = documents_.empty() ? 0 : documents_.size() - 1;
+}
+
+// Asks the document; false when it cancelled. `answer` gets its answer.
+bool CMainFrame::CloseDocument(size_t index, int* answer) {
+    const HWND doc = documents_[index];
+    *answer = int(SendMessageW(doc, WM_COMMAND, ID_FILE_CLOSE, 0));
+    if (*answer == IDCANCEL) return false;
+    SendMessageW(doc, WM_CLOSE, 0, 0);
+    if (!IsWindow(doc)) RemoveDocument(doc);
     return true;
 }
 
-// Code-page detection and the line-end scan belong to the document layer
-// that comes later: until then files are read as UTF-8 with CR LF.
-bool CMainFrame::OpenDocument(const std::wstring& path) {
-    if (!path_.empty() && SameAsciiPath(path, path_)) return true;
-    if (!SendMessageW(edit_, MPM_LOADFILE, reinterpret_cast<WPARAM>(path.c_str()),
-                      MAKELPARAM(65001, LB_CRLF)))
-        return false;
-    path_ = path;
-    UpdateTitle();
-    return true;
+void CMainFrame::CloseActive() {
+    if (documents_.empty()) {
+        NewDocument(false);
+        return;
+    }
+    int answer = 0;
+    if (!CloseDocument(active_, &answer)) return;
+    if (documents_.empty()) {
+        NewDocument(false);
+        return;
+    }
+    Activate(std::min(active_, documents_.size() - 1));
 }
 
-void CMainFrame::NewDocument() {
-    if (!path_.empty() && !CreateEditControl()) return;  // a loaded control is replaced by an empty one
-    path_.clear();
-    const int cp = settings::ReadInt(settings::File::Setting, L"Setting", L"DefaultEncoding", 0);
-    const int format = settings::ReadInt(settings::File::Setting, L"Setting", L"DefaultFileFormat", LB_CRLF);
-    SendMessageW(edit_, MPM_CODEPAGE, WPARAM(cp), 0);
-    SendMessageW(edit_, MPM_LINEBREAKTYPE, WPARAM(format), 0);
-    SendMessageW(edit_, MPM_EMPTYUNDO, 0, 0);
-    UpdateTitle();
+int CMainFrame::CloseAll(bool exceptActive) {
+    if (documents_.empty()) return IDNO;
+    const HWND keep = exceptActive ? ActiveDocument() : nullptr;
+    int answer = IDNO;
+    for (size_t i = documents_.size(); i-- > 0;) {
+        if (i >= documents_.size() || documents_[i] == keep) continue;
+        if (!CloseDocument(i, &answer)) {
+            if (!exceptActive) {
+                Activate(std::min(i, documents_.size() - 1));
+                return IDCANCEL;
+            }
+        }
+    }
+    if (!documents_.empty()) Activate(keep ? IndexOf(keep) : std::min(active_, documents_.size() - 1));
+    return exceptActive ? 1 : answer;
+}
+
+void CMainFrame::OnSetTab(HWND document, const void* record) {
+    const size_t i = IndexOf(document);
+    if (i == size_t(-1) || !record) return;
+    const auto* tab = static_cast<const documents::DocumentTab*>(record);
+    std::wstring title = tab->title ? tab->title : L"";
+    tabTitles_[document] = title;
+    if (tabs_) {
+        if (!settings::ReadKeyBool(settings::File::Setting, L"Tab", L"ShowMark") && title.size() >= 2 &&
+            title.compare(title.size() - 2, 2, L" *") == 0)
+            title.resize(title.size() - 2);
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT | TCIF_IMAGE;
+        item.pszText = const_cast<wchar_t*>(title.c_str());
+        item.iImage = tab->state >= 0 && tab->state <= 3 ? tab->state : 0;
+        SendMessageW(tabs_, TCM_SETITEMW, WPARAM(i), reinterpret_cast<LPARAM>(&item));
+    }
+    if (i == active_) UpdateTitle();
 }
 
 void CMainFrame::UpdateTitle() {
-    std::wstring name = path_.empty() ? L"Untitled" : path_.substr(path_.find_last_of(L"\\/") + 1);
-    SetWindowTextW(Window(), (name + L" - " MORROWPAD_CAPTION).c_str());
+    const HWND doc = ActiveDocument();
+    std::wstring title = MORROWPAD_CAPTION;
+    if (doc) {
+        const auto it = tabTitles_.find(doc);
+        const std::wstring name = it != tabTitles_.end() ? it->second : FileNamePart(WindowText(doc));
+        title = name + L" - " + MORROWPAD_CAPTION;
+    }
+    if (WindowText(Window()) != title) SetWindowTextW(Window(), title.c_str());
 }
+
+void CMainFrame::OnNotify(NMHDR* header, LRESULT* result, bool* handled) {
+    *handled = false;
+    if (!header) return;
+    if (header->hwndFrom == tabs_ && header->code == TCN_SELCHANGE) {
+        const LRESULT sel = SendMessageW(tabs_, TCM_GETCURSEL, 0, 0);
+        if (sel >= 0) Activate(size_t(sel));
+        *handled = true;
+        return;
+    }
+    if (header->hwndFrom == tabs_ && header->code == NM_RCLICK) {
+        POINT pt;
+        GetCursorPos(&pt);
+        TCHITTESTINFO hit = {pt, 0};
+        ScreenToClient(tabs_, &hit.pt);
+        const LRESULT i = SendMessageW(tabs_, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+        if (i >= 0) Activate(size_t(i));
+        if (HMENU menu = LoadMenuW(ResourceModule(), MAKEINTRESOURCEW(IDM_PANE_CONTEXT))) {
+            TrackMenu(GetSubMenu(menu, 0), pt.x, pt.y, TRUE);
+            DestroyMenu(menu);
+        }
+        *handled = true;
+        *result = 1;
+        return;
+    }
+    if (header->hwndFrom == statusBar_ && (header->code == NM_CLICK || header->code == NM_RCLICK)) {
+        const auto* mouse = reinterpret_cast<NMMOUSE*>(header);
+        if (mouse->dwItemSpec < statusPanes_.size())
+            PostMessageW(Window(), WM_COMMAND, MAKEWPARAM(ID_STATUS_PANE, statusPanes_[mouse->dwItemSpec]),
+                         reinterpret_cast<LPARAM>(statusBar_));
+        *handled = true;
+        return;
+    }
+    if (header->code == TTN_GETDISPINFOW && toolBar_) {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
+        const UINT id = UINT(header->idFrom);
+        if (SendMessageW(toolBar_, TB_COMMANDTOINDEX, id, 0) >= 0 && menu_) {
+            static wchar_t text[128];
+            text[0] = 0;
+            GetMenuStringW(menu_, id, text, 128, MF_BYCOMMAND);
+            std::wstring clean;
+            for (const wchar_t* p = text; *p && *p != L'\t'; ++p)
+                if (*p != L'&') clean += *p;
+            while (!clean.empty() && clean.back() == L'.') clean.pop_back();
+            wcsncpy(text, clean.c_str(), 127);
+            text[127] = 0;
+            info->lpszText = text;
+            *handled = true;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Recent documents
+
+HMENU CMainFrame::RecentMenu() const {
+    if (!menu_) return nullptr;
+    HMENU file = GetSubMenu(menu_, MENU_FILE);
+    if (!file) return nullptr;
+    // Item 7 of the File menu; the tear-off strip, once inserted, moves it by one.
+    const int offset = GetMenuItemID(file, 0) == ID_TEAR_OFF ? 1 : 0;
+    return GetSubMenu(file, MENU_FILE_RECENT_ITEM + offset);
+}
+
+void CMainFrame::RebuildRecentMenu() { recent_.FillMenu(RecentMenu(), recentPlaceholder_); }
+
+void CMainFrame::AddRecent(const std::wstring& path) {
+    if (!recent_.Add(path)) return;
+    recent_.Save();
+    RebuildRecentMenu();
+}
+
+void CMainFrame::OpenRecent(size_t k) {
+    const std::wstring* entry = recent_.Newest(k);
+    if (!entry) {
+        MessageBeep(MB_ICONHAND);
+        return;
+    }
+    const std::wstring path = *entry;
+    if (!OpenDocument(path)) {
+        recent_.RemoveNewest(k);
+        recent_.Save();
+        RebuildRecentMenu();
+    }
+}
+
+void CMainFrame::RebuildFontMenu() {
+    if (!menu_) return;
+    for (int slot = ID_FONT_FIRST; slot <= ID_FONT_LAST; ++slot) {
+        const settings::FontSpec f = settings::ReadFontSlot(slot);
+        const int n = slot - ID_FONT_FIRST + 1;
+        std::wstring label = (n < 10 ? L"&" + std::to_wstring(n) : L"1&0") + L"  " + f.face + L", " +
+                             std::to_wstring(f.size) + (f.bold ? L", bold" : L"");
+        ModifyMenuW(menu_, UINT(slot), MF_BYCOMMAND | MF_STRING, UINT(slot), label.c_str());
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Messages from outside
 
 LRESULT CMainFrame::OnCopyData(const COPYDATASTRUCT* record) {
     if (!record) return 0;
@@ -120,26 +900,395 @@ LRESULT CMainFrame::OnCopyData(const COPYDATASTRUCT* record) {
     return 0;
 }
 
-LRESULT CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
-    switch (LOWORD(wp)) {
-        case ID_FILE_NEW: NewDocument(); return 0;
-        case ID_APP_EXIT: PostMessageW(Window(), WM_CLOSE, 0, 0); return 0;
+void CMainFrame::OnDropFiles(HDROP drop) {
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::vector<std::wstring> paths;
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring path(size_t(length) + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (!path.empty() && (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)))
+            paths.push_back(path);
     }
-    // Everything else is the document's (for now its control's).
-    if (!edit_ || reinterpret_cast<HWND>(lp) == edit_) return 0;
-    return SendMessageW(edit_, WM_COMMAND, wp, lp);
+    DragFinish(drop);
+    for (const std::wstring& p : paths) OpenDocument(p);
 }
 
-// Closing asks nothing yet: saving changed documents comes with the
-// document windows.
 void CMainFrame::OnClose() {
+    if (CloseAll(false) == IDCANCEL) return;
     SavePlacement(Window());
+    settings::WriteBool(settings::File::Setting, L"Setting", L"ToolBar", BarVisible(toolBar_));
+    settings::WriteBool(settings::File::Setting, L"Setting", L"StatusBar", BarVisible(statusBar_));
     DestroyWindow(Window());
 }
 
-bool CMainFrame::PreTranslate(MSG* msg) {
-    if (!edit_ || msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return false;
-    return SendMessageW(edit_, MPM_TRANSLATEACCEL, 0, reinterpret_cast<LPARAM>(msg)) != 0;
+void CMainFrame::OnActivateApp(bool active) {
+    if (!active) {
+        HWND focus = GetFocus();
+        if (!focus) focus = GetActiveWindow();
+        HWND top = focus ? GetAncestor(focus, GA_ROOT) : nullptr;
+        const bool ours = top == Window() || (top && GetWindow(top, GW_OWNER) == Window());
+        lastFocus_ = ours ? focus : nullptr;
+        return;
+    }
+    if (lastFocus_ && IsWindow(lastFocus_)) SetFocus(lastFocus_);
+    const std::vector<HWND> docs = documents_;
+    for (size_t i = docs.size(); i-- > 0;)
+        if (IsWindow(docs[i])) SendMessageW(docs[i], WM_ACTIVATEAPP, TRUE, 0);
+}
+
+void CMainFrame::OnInitMenuPopup(HMENU popup, bool systemMenu) {
+    if (systemMenu || !popup) return;
+    if (GetMenuItemCount(popup) > 0 && GetMenuItemID(popup, 0) != ID_TEAR_OFF && tearOffBitmap_) {
+        MENUITEMINFOW item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_ID | MIIM_BITMAP | MIIM_FTYPE;
+        item.fType = MFT_STRING;
+        item.wID = ID_TEAR_OFF;
+        item.hbmpItem = tearOffBitmap_;
+        InsertMenuItemW(popup, 0, TRUE, &item);
+    }
+    states_.ApplyToMenu(popup);
+}
+
+// ---------------------------------------------------------------------------
+// Full screen, clipboard monitor, tear-off menus, dialogs
+
+namespace {
+
+INT_PTR CALLBACK FullScreenProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
+    if (msg == WM_INITDIALOG) return TRUE;
+    if (msg == WM_COMMAND && (LOWORD(wp) == 1 || LOWORD(wp) == 2)) {
+        PostMessageW(GetWindow(dlg, GW_OWNER), WM_COMMAND, ID_FULL_SCREEN, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+void CMainFrame::ToggleFullScreen() {
+    const HWND w = Window();
+    const LONG_PTR kCaptionAndFrame = 0x440000;  // WS_CAPTION's dialog-frame half and WS_THICKFRAME
+    if (!fullScreen_) {
+        if (rebar_) ShowWindow(rebar_, SW_HIDE);
+        wasMaximized_ = IsZoomed(w) != 0;
+        SetWindowLongPtrW(w, GWL_STYLE, GetWindowLongPtrW(w, GWL_STYLE) & ~kCaptionAndFrame);
+        ShowWindow(w, SW_RESTORE);
+        ShowWindow(w, SW_MAXIMIZE);
+        RECT rc = {};
+        GetWindowRect(w, &rc);
+        SetWindowPos(w, HWND_TOP, rc.left - 1, rc.top - 1, rc.right - rc.left + 3, rc.bottom - rc.top + 3,
+                     SWP_FRAMECHANGED);
+        fullScreen_ = true;
+        if (settings::ReadKeyBool(settings::File::Setting, L"Setting", L"FullScreenDialog")) {
+            fullScreenDialog_ = CreateDialogParamW(ResourceModule(), MAKEINTRESOURCEW(IDD_FULL_SCREEN), w,
+                                                   &FullScreenProc, 0);
+            if (fullScreenDialog_) ShowWindow(fullScreenDialog_, SW_SHOWNOACTIVATE);
+        }
+        SetFocus(w);
+    } else {
+        SetWindowLongPtrW(w, GWL_STYLE, GetWindowLongPtrW(w, GWL_STYLE) | kCaptionAndFrame);
+        ShowWindow(w, wasMaximized_ ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+        SetWindowPos(w, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+        if (fullScreenDialog_) DestroyWindow(fullScreenDialog_);
+        fullScreenDialog_ = nullptr;
+        if (rebar_) ShowWindow(rebar_, SW_SHOW);
+        fullScreen_ = false;
+    }
+    states_.Check(ID_FULL_SCREEN, fullScreen_ ? 1 : 0);
+    Layout();
+}
+
+void CMainFrame::ToggleClipboardMonitor() {
+    if (!inClipboardChain_) {
+        SetLastError(0);
+        nextViewer_ = SetClipboardViewer(Window());
+        inClipboardChain_ = nextViewer_ || GetLastError() == 0;
+    } else {
+        ChangeClipboardChain(Window(), nextViewer_);
+        nextViewer_ = nullptr;
+        inClipboardChain_ = false;
+    }
+}
+
+void CMainFrame::TearOff() {
+    if (!lastMenu_ || !IsMenu(lastMenu_)) return;
+    POINT pt;
+    GetCursorPos(&pt);
+    auto it = tearOffs_.find(lastMenu_);
+    if (it != tearOffs_.end() && it->second->Window() && IsWindow(it->second->Window())) {
+        it->second->MoveTo(pt);
+        return;
+    }
+    auto panel = std::make_unique<CMenuDialog>();
+    if (!panel->Create(Window(), lastMenu_, interfaceFont_.get(), pt)) return;
+    tearOffs_[lastMenu_] = std::move(panel);
+}
+
+namespace {
+
+struct WindowListState {
+    CMainFrame* frame;
+};
+
+void FillWindowList(HWND dlg, CMainFrame* frame) {
+    HWND list = GetDlgItem(dlg, IDC_WINDOW_LIST);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (size_t i = 0; i < frame->DocumentCount(); ++i) {
+        const std::wstring caption = WindowText(frame->Document(i));
+        const LRESULT at = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(caption.c_str()));
+        SendMessageW(list, LB_SETITEMDATA, WPARAM(at), reinterpret_cast<LPARAM>(frame->Document(i)));
+        if (i == frame->ActiveIndex()) SendMessageW(list, LB_SETSEL, TRUE, at);
+    }
+}
+
+std::vector<HWND> ChosenWindows(HWND dlg) {
+    HWND list = GetDlgItem(dlg, IDC_WINDOW_LIST);
+    const LRESULT n = SendMessageW(list, LB_GETSELCOUNT, 0, 0);
+    std::vector<int> items(size_t(n > 0 ? n : 0));
+    if (n > 0) SendMessageW(list, LB_GETSELITEMS, WPARAM(n), reinterpret_cast<LPARAM>(items.data()));
+    std::vector<HWND> out;
+    for (int i : items) out.push_back(reinterpret_cast<HWND>(SendMessageW(list, LB_GETITEMDATA, WPARAM(i), 0)));
+    return out;
+}
+
+INT_PTR CALLBACK WindowListProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* frame = reinterpret_cast<CMainFrame*>(GetWindowLongPtrW(dlg, DWLP_USER));
+    try {
+        switch (msg) {
+            case WM_INITDIALOG:
+                SetWindowLongPtrW(dlg, DWLP_USER, lp);
+                FillWindowList(dlg, reinterpret_cast<CMainFrame*>(lp));
+                return TRUE;
+            case WM_COMMAND: {
+                const UINT id = LOWORD(wp);
+                if (id == IDC_WINDOW_LIST && HIWORD(wp) == LBN_DBLCLK) {
+                    PostMessageW(dlg, WM_COMMAND, IDC_WINDOW_ACTIVATE, 0);
+                    return TRUE;
+                }
+                if (id == IDC_WINDOW_ACTIVATE || id == IDOK) {
+                    const std::vector<HWND> chosen = ChosenWindows(dlg);
+                    for (size_t i = 0; !chosen.empty() && i < frame->DocumentCount(); ++i)
+                        if (frame->Document(i) == chosen.front()) frame->Activate(i);
+                    EndDialog(dlg, IDOK);
+                    return TRUE;
+                }
+                if (id == IDC_WINDOW_SAVE) {
+                    for (HWND doc : ChosenWindows(dlg)) SendMessageW(doc, WM_COMMAND, ID_FILE_SAVE, 0);
+                    return TRUE;
+                }
+                if (id == IDC_WINDOW_CLOSE) {
+                    for (HWND doc : ChosenWindows(dlg)) {
+                        for (size_t i = 0; i < frame->DocumentCount(); ++i)
+                            if (frame->Document(i) == doc) {
+                                frame->Activate(i);
+                                SendMessageW(frame->Window(), WM_COMMAND, ID_FILE_CLOSE, 0);
+                                break;
+                            }
+                    }
+                    FillWindowList(dlg, frame);
+                    return TRUE;
+                }
+                if (id == IDCANCEL) {
+                    EndDialog(dlg, IDCANCEL);
+                    return TRUE;
+                }
+                return FALSE;
+            }
+        }
+    } catch (...) {
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK AboutProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
+    if (msg == WM_INITDIALOG) return TRUE;
+    if (msg == WM_COMMAND) {
+        if (LOWORD(wp) == IDC_ABOUT_DOWNLOAD) {
+            PostMessageW(GetWindow(dlg, GW_OWNER), WM_COMMAND, ID_DOWNLOAD_PAGE, 0);
+            return TRUE;
+        }
+        if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) {
+            EndDialog(dlg, LOWORD(wp));
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+void CMainFrame::ShowWindowList() {
+    DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(IDD_WINDOW_LIST), Window(), &WindowListProc,
+                    reinterpret_cast<LPARAM>(this));
+}
+
+void CMainFrame::ShowAbout() {
+    DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(IDD_ABOUT), Window(), &AboutProc, 0);
+}
+
+void CMainFrame::ShowFrameContextMenu() {
+    HMENU menu = LoadMenuW(ResourceModule(), MAKEINTRESOURCEW(IDM_FRAME_CONTEXT));
+    if (!menu) return;
+    POINT pt;
+    GetCursorPos(&pt);
+    TrackMenu(GetSubMenu(menu, 0), pt.x, pt.y, TRUE);
+    DestroyMenu(menu);
+}
+
+// ---------------------------------------------------------------------------
+// Message loop hooks
+
+bool CMainFrame::PreTranslateMessage(MSG* msg) {
+    if (!listeners_.empty()) {
+        const std::vector<MessageListener*> listeners = listeners_;
+        for (auto it = listeners.rbegin(); it != listeners.rend(); ++it)
+            if ((*it)->PreTranslateMessage(msg)) return true;
+    }
+    if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return false;
+    if (commandBar_.Window() && commandBar_.PreTranslate(msg)) return true;
+    if (docking_.Window() && docking_.PreTranslate(msg)) return true;
+    // Keys of the frame's windows only: a dialog of its own keeps its keys.
+    HWND top = msg->hwnd ? GetAncestor(msg->hwnd, GA_ROOT) : nullptr;
+    if (top != Window()) return false;
+    if (keys_.Translate(Window(), *msg)) return true;
+    wchar_t cls[16] = {};
+    if (msg->hwnd && GetClassNameW(msg->hwnd, cls, 16) && wcscmp(cls, MRPAD_CLASS_NAME) == 0)
+        return SendMessageW(msg->hwnd, MPM_TRANSLATEACCEL, 0, reinterpret_cast<LPARAM>(msg)) != 0;
+    return false;
+}
+
+void CMainFrame::OnIdle() {
+    if (!Window()) return;
+    if (HWND doc = ActiveDocument()) SendMessageW(doc, MPD_UPDATE, 0, 0);
+    const std::vector<IdleListener*> idle = idleListeners_;
+    for (IdleListener* l : idle) l->OnIdle(this);
+    states_.Check(ID_VIEW_TOOLBAR, BarVisible(toolBar_) ? 1 : 0);
+    states_.Check(ID_VIEW_STATUS_BAR, BarVisible(statusBar_) ? 1 : 0);
+    states_.Check(ID_TOGGLE_TABS, tabsVisible_ ? 1 : 0);
+    states_.Check(ID_MACRO_RECORD, recording_ ? 1 : 0);
+    states_.Check(ID_CLIPBOARD_MONITOR, inClipboardChain_ ? 1 : 0);
+    states_.Check(ID_FULL_SCREEN, fullScreen_ ? 1 : 0);
+    states_.ApplyToToolBar(toolBar_);
+    states_.ApplyToStatusBar(statusBar_, statusPanes_);
+    states_.ClearDirty();
+}
+
+void CMainFrame::SetRecording(bool on) {
+    recording_ = on;
+    if (on) recorded_.clear();
+}
+
+// ---------------------------------------------------------------------------
+// IUpdateUI: features that are not in the program yet stay disabled.
+
+BOOL CMainFrame::EnableCommand(UINT id, BOOL enable, BOOL) {
+    if (!statesReady_) return FALSE;
+    states_.Enable(id, enable && !IsPendingCommand(id));
+    return TRUE;
+}
+
+BOOL CMainFrame::CheckCommand(UINT id, int check, BOOL) {
+    if (!statesReady_) return FALSE;
+    states_.Check(id, check);
+    return TRUE;
+}
+
+BOOL CMainFrame::SetCommandDefault(UINT id, BOOL on, BOOL) {
+    if (!statesReady_) return FALSE;
+    states_.SetDefault(id, on != 0);
+    return TRUE;
+}
+
+BOOL CMainFrame::SetCommandText(UINT id, const wchar_t* text, BOOL) {
+    if (!statesReady_) return FALSE;
+    states_.SetText(id, text);
+    return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// IDevEnv
+
+BOOL CMainFrame::AddPane(HWND window, const RECT* rc) {
+    if (!window || !IsWindow(window)) return FALSE;
+    RECT r = rc ? *rc : RECT{100, 100, 400, 400};
+    if (r.right - r.left < 120) r.right = r.left + 120;
+    if (r.bottom - r.top < 120) r.bottom = r.top + 120;
+    return docking_.FloatPane(window, r) ? 1 : 0;
+}
+
+BOOL CMainFrame::RemovePane(HWND window) { return docking_.RemovePane(window) ? 1 : 0; }
+
+HWND CMainFrame::ShowPane(HWND window, int show) {
+    if (!docking_.IsPane(window)) return nullptr;
+    docking_.ShowPane(window, show);
+    return docking_.PaneFor(window);
+}
+
+UINT CMainFrame::AllocateCommandId() { return g_nextPluginCommand++; }
+
+IView* CMainFrame::GetActiveView() { return documents::ViewOf(ActiveDocument()); }
+
+int CMainFrame::MessageBox(const wchar_t* text, UINT flags, const wchar_t* caption, HWND owner) {
+    return ShowMessage(owner ? owner : Window(), text, caption, flags);
+}
+
+BOOL CMainFrame::AddMessageListener(MessageListener* listener) {
+    if (!listener) return FALSE;
+    listeners_.push_back(listener);
+    return TRUE;
+}
+
+BOOL CMainFrame::RemoveMessageListener(MessageListener* listener) {
+    const auto it = std::find(listeners_.begin(), listeners_.end(), listener);
+    if (it == listeners_.end()) return FALSE;
+    listeners_.erase(it);
+    return TRUE;
+}
+
+BOOL CMainFrame::AddIdleListener(IdleListener* listener) {
+    if (!listener) return FALSE;
+    idleListeners_.push_back(listener);
+    return TRUE;
+}
+
+BOOL CMainFrame::AddIdleListener2(IdleListener* listener) { return AddIdleListener(listener); }
+
+BOOL CMainFrame::AddUpdateCommand(UINT id, UINT kinds) { return states_.Add(id, kinds) ? TRUE : FALSE; }
+
+BOOL CMainFrame::RemoveUpdateCommand(UINT id) { return states_.Remove(id) ? TRUE : FALSE; }
+
+// The output window comes with the search and tools features; until then
+// nothing is shown and nothing is inserted.
+LRESULT CMainFrame::AppendOutput(const wchar_t*, int) { return 0; }
+
+UINT CMainFrame::TrackMenu(HMENU menu, int x, int y, BOOL send) {
+    if (!menu) return 0;
+    if (HWND doc = ActiveDocument()) SendMessageW(doc, MPD_UPDATE, 0, 0);
+    states_.ApplyToMenu(menu);
+    if (commandBar_.Window()) return UINT(commandBar_.TrackPopup(menu, x, y, send != 0));
+    const UINT id = UINT(TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, Window(), nullptr));
+    if (id && send) SendMessageW(Window(), WM_COMMAND, id, 0);
+    return id;
+}
+
+LANGID CMainFrame::GetLanguage() {
+    HMODULE module = ResourceModule();
+    if (module == GetModuleHandleW(nullptr)) return 0xFFFF;
+    HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(1), RT_VERSION);
+    HGLOBAL data = info ? LoadResource(module, info) : nullptr;
+    const void* block = data ? LockResource(data) : nullptr;
+    const DWORD size = info ? SizeofResource(module, info) : 0;
+    if (!block || !size) return 0xFFFF;
+    std::vector<BYTE> copy(static_cast<const BYTE*>(block), static_cast<const BYTE*>(block) + size);
+    WORD* translation = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(copy.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) ||
+        length < 4 || !translation)
+        return 0xFFFF;
+    return translation[0];
 }
 
 }  // namespace shell

@@ -1,52 +1,206 @@
-// The main frame, in its interim form: a top-level window of class
-// "Morrowpad" with ONE edit control filling its client area. It opens the
-// file named on the command line (or starts a new document), takes files
-// handed over by a second instance (WM_COPYDATA), and saves its placement
-// when it closes. Tabs, bars, menus and the options come later and grow
-// this class; the document-window layer will take over OpenDocument.
+// The main frame: the program's one top-level window (class "Morrowpad").
+// It holds the menu as a command bar and the tool bar in a rebar, the
+// status bar, the docked panes and the documents as tabs; turns key
+// presses, menu choices and tool-bar clicks into commands, handles the
+// application's own and passes every other command to the active document
+// window. It keeps the recent-documents list, the window title, full-screen
+// mode and the clipboard monitor, records commands for the macro recorder
+// and offers plug-ins its IDevEnv.
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
 
+#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "CommandBar.h"
+#include "CommandState.h"
+#include "DevEnv.h"
+#include "DockingWindow.h"
+#include "KeyBindings.h"
+#include "MessageLoop.h"
+#include "RecentList.h"
 #include "Window.h"
+
+namespace documents {
+struct OpenRequest;
+}
 
 namespace shell {
 
-class CMainFrame : public BaseWindow<CMainFrame> {
+class CMenuDialog;
+
+class CMainFrame : public IDevEnv,
+                   public IUpdateUI,
+                   public BaseWindow<CMainFrame>,
+                   public CMessageFilter,
+                   public CIdleHandler {
 public:
-    // Creates the (hidden) window and its control from `editLibrary`'s
-    // "MRPAD32" class; null on failure.
+    CMainFrame();
+    ~CMainFrame();
+
+    // Creates the (hidden) frame: bars, tabs, the first document (the
+    // command line's file, else a new one), the key tables and the recent
+    // list. Null on failure.
     HWND Create(std::wstring_view commandLine, HMODULE editLibrary);
 
-    // The frame's open routine: a path equal to the open document's
-    // (ignoring ASCII case) opens nothing again. False when the file cannot
-    // be loaded; the document is then left as it was.
-    bool OpenDocument(const std::wstring& path);
-    HWND EditControl() const { return edit_; }
-    const std::wstring& DocumentPath() const { return path_; }
+    // The open routine: a document whose path equals `path` (ignoring ASCII
+    // case) is activated; otherwise a new document window opens the file.
+    // The document window, or null when the file cannot be opened (the tabs
+    // stay as they were).
+    HWND OpenDocument(const std::wstring& path, const documents::OpenRequest* request = nullptr);
+    // A new document window, made the active tab; `defaults` applies the
+    // code page and line-end format of new documents and empties the undo.
+    HWND NewDocument(bool defaults);
 
-    // Keyboard messages the control turns into its own commands.
-    bool PreTranslate(MSG* msg);
+    size_t DocumentCount() const { return documents_.size(); }
+    HWND Document(size_t i) const { return i < documents_.size() ? documents_[i] : nullptr; }
+    HWND ActiveDocument() const { return Document(active_); }
+    size_t ActiveIndex() const { return active_; }
+    void Activate(size_t index);
+    // The active document's pane (its edit control).
+    HWND ActivePane() const;
+
+    // 1202 / 1203: the last answer of the documents (2 when one cancelled),
+    // 7 when there was none.
+    int CloseAll(bool exceptActive);
+
+    const CRecentList& Recent() const { return recent_; }
+    keys::KeyTables& KeyTables() { return keys_; }
+    const CCommandStateTable& CommandStates() const { return states_; }
+    HWND Rebar() const { return rebar_; }
+    HWND ToolBar() const { return toolBar_; }
+    HWND StatusBar() const { return statusBar_; }
+    HWND TabStrip() const { return tabs_; }
+    CCommandBar& CommandBar() { return commandBar_; }
+    CDockingWindow& Docking() { return docking_; }
+    HMENU Menu() const { return menu_; }
+    bool IsFullScreen() const { return fullScreen_; }
+    HWND FullScreenDialog() const { return fullScreenDialog_; }
+    bool IsClipboardMonitorOn() const { return inClipboardChain_; }
+
+    // The macro recorder's state (recording itself comes with macros).
+    void SetRecording(bool on);
+    bool IsRecording() const { return recording_; }
+    const std::wstring& RecordedText() const { return recorded_; }
+
+    // The message loop's pre-translation (CMessageFilter) and idle pass.
+    bool PreTranslateMessage(MSG* msg) override;
+    void OnIdle() override;
+
+    // IUpdateUI
+    BOOL MORROWPAD_CALL EnableCommand(UINT id, BOOL enable, BOOL force = FALSE) override;
+    BOOL MORROWPAD_CALL CheckCommand(UINT id, int check, BOOL force = FALSE) override;
+    BOOL MORROWPAD_CALL SetCommandDefault(UINT id, BOOL on, BOOL force = FALSE) override;
+    BOOL MORROWPAD_CALL SetCommandText(UINT id, const wchar_t* text, BOOL force = FALSE) override;
+
+    // IDevEnv
+    BOOL MORROWPAD_CALL AddPane(HWND window, const RECT* rc) override;
+    BOOL MORROWPAD_CALL RemovePane(HWND window) override;
+    HWND MORROWPAD_CALL ShowPane(HWND window, int show) override;
+    HWND MORROWPAD_CALL GetMainWindow() override { return Window(); }
+    UINT MORROWPAD_CALL AllocateCommandId() override;
+    IView* MORROWPAD_CALL GetActiveView() override;
+    HWND MORROWPAD_CALL GetToolBar() override { return toolBar_; }
+    int MORROWPAD_CALL MessageBox(const wchar_t* text, UINT flags, const wchar_t* caption, HWND owner) override;
+    BOOL MORROWPAD_CALL AddMessageListener(MessageListener* listener) override;
+    BOOL MORROWPAD_CALL RemoveMessageListener(MessageListener* listener) override;
+    BOOL MORROWPAD_CALL AddIdleListener(IdleListener* listener) override;
+    BOOL MORROWPAD_CALL AddIdleListener2(IdleListener* listener) override;
+    BOOL MORROWPAD_CALL AddUpdateCommand(UINT id, UINT kinds) override;
+    BOOL MORROWPAD_CALL RemoveUpdateCommand(UINT id) override;
+    LRESULT MORROWPAD_CALL AppendOutput(const wchar_t* text, int length) override;
+    UINT MORROWPAD_CALL TrackMenu(HMENU menu, int x, int y, BOOL send) override;
+    LANGID MORROWPAD_CALL GetLanguage() override;
 
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
 private:
     LRESULT OnCreate();
+    void OnDestroy();
+    LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled);
+    bool OnCommand(WPARAM wp, LPARAM lp);
     LRESULT OnCopyData(const COPYDATASTRUCT* record);
-    LRESULT OnCommand(WPARAM wp, LPARAM lp);
+    void OnDropFiles(HDROP drop);
     void OnClose();
-    void NewDocument();
-    bool CreateEditControl();
+    void OnActivateApp(bool active);
+    void OnInitMenuPopup(HMENU popup, bool systemMenu);
+    void OnSetTab(HWND document, const void* tab);
+    void OnNotify(NMHDR* header, LRESULT* result, bool* handled);
+
+    void CreateBars();
+    void CreateStatusBar();
+    void CreateTabs();
+    void ApplyTabSettings();
+    void ApplyInterfaceFont();
+    void FillCommandStates();
+    void RebuildFontMenu();
+    void RebuildRecentMenu();
+    HMENU RecentMenu() const;
+    void AddRecent(const std::wstring& path);
+    void OpenRecent(size_t k);
+    void Layout();
+    void ShowBar(HWND bar, bool show);
+    void ToggleFullScreen();
+    void ToggleClipboardMonitor();
+    void TearOff();
+    void ShowWindowList();
+    void ShowAbout();
+    void ShowFrameContextMenu();
+    void CloseActive();
+    bool CloseDocument(size_t index, int* answer);
+    void RemoveDocument(HWND document);
     void UpdateTitle();
+    void ShowDocument(size_t index);
+    size_t IndexOf(HWND document) const;
 
     std::wstring commandLine_;
     HMODULE editLibrary_ = nullptr;
-    HWND edit_ = nullptr;
-    std::wstring path_;  // empty for a new document
-    UniqueGdi<HFONT> font_;
+    HMENU menu_ = nullptr;  // from the language library; the frame itself has no menu
+    CCommandBar commandBar_;
+    CDockingWindow docking_;
+    HWND rebar_ = nullptr;
+    HWND toolBar_ = nullptr;
+    HWND statusBar_ = nullptr;
+    HWND tabs_ = nullptr;
+    UniqueGdi<HFONT> interfaceFont_;
+    HIMAGELIST tabImages_ = nullptr;
+    HBITMAP tearOffBitmap_ = nullptr;
+    bool tabsVisible_ = true;
+
+    std::vector<HWND> documents_;  // in tab order
+    size_t active_ = 0;
+    std::map<HWND, std::wstring> tabTitles_;
+    CRecentList recent_;
+    std::wstring recentPlaceholder_;
+    keys::KeyTables keys_;
+    CCommandStateTable states_;
+    bool statesReady_ = false;
+    std::vector<UINT> statusPanes_;
+
+    bool recording_ = false;
+    std::wstring recorded_;
+
+    bool fullScreen_ = false;
+    bool wasMaximized_ = false;
+    HWND fullScreenDialog_ = nullptr;
+
+    bool inClipboardChain_ = false;
+    HWND nextViewer_ = nullptr;
+
+    HWND lastFocus_ = nullptr;
+    HMENU lastMenu_ = nullptr;  // the menu of the last WM_MENUSELECT
+    std::map<HMENU, std::unique_ptr<CMenuDialog>> tearOffs_;
+    bool templateMenuFilled_ = false;
+
+    std::vector<MessageListener*> listeners_;
+    std::vector<IdleListener*> idleListeners_;
+    CMessageLoop* loop_ = nullptr;
 };
 
 }  // namespace shell

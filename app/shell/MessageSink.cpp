@@ -21,4 +21,8 @@ int ShowMessage(HWND owner, const wchar_t* text, UINT type) {
     return g_sink.load()(owner, text, MORROWPAD_CAPTION, type);
 }
 
+int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
+    return g_sink.load()(owner, text ? text : L"", caption && *caption ? caption : MORROWPAD_CAPTION, type);
+}
+
 }  // namespace shell

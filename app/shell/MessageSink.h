@@ -12,5 +12,7 @@ using MessageSink = int (*)(HWND owner, const wchar_t* text, const wchar_t* capt
 // Installs `sink` (null restores MessageBoxW) and returns the previous one.
 MessageSink SetMessageSink(MessageSink sink);
 int ShowMessage(HWND owner, const wchar_t* text, UINT type);  // caption "Morrowpad"
+// A null or empty caption is "Morrowpad".
+int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
 
 }  // namespace shell

@@ -7,6 +7,7 @@
 
 #include "CommandLine.h"
 #include "MainFrame.h"
+#include "MessageLoop.h"
 #include "MessageSink.h"
 #include "ProgramIds.h"
 #include "Settings.h"
@@ -15,8 +16,6 @@
 
 namespace shell {
 namespace {
-
-std::atomic<HMODULE> g_resources{nullptr};
 
 constexpr const wchar_t* kDefaultLanguage = L"mui\\en.dll";
 
@@ -43,13 +42,6 @@ std::wstring WithPath(std::wstring text, const std::wstring& path) {
 }
 
 }  // namespace
-
-HMODULE ResourceModule() {
-    HMODULE m = g_resources.load();
-    return m ? m : GetModuleHandleW(nullptr);
-}
-
-void SetResourceModule(HMODULE module) { g_resources.store(module); }
 
 bool SingleInstanceCheck(std::wstring_view commandLine) {
     if (settings::ReadBool(settings::File::Setting, L"Setting", L"MulInst", false)) return true;
@@ -118,23 +110,17 @@ void StartWarmUpThreads() {
 }
 
 int RunMainFrame(int show, std::wstring_view commandLine, HMODULE editLibrary) {
+    CMessageLoop loop;
+    AddMessageLoop(&loop);
     auto frame = std::make_unique<CMainFrame>();
-    if (!frame->Create(commandLine, editLibrary)) return 0;
-    if (show != SW_SHOWNORMAL || !RestorePlacement(frame->Window())) ShowWindow(frame->Window(), show);
-    MSG msg = {};
-    int code = 0;
-    for (;;) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            code = int(msg.wParam);
-            break;
-        }
-        if (got < 0) break;
-        if (frame->PreTranslate(&msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    if (!frame->Create(commandLine, editLibrary)) {
+        RemoveMessageLoop();
+        return 0;
     }
-    if (IsWindow(frame->Window())) DestroyWindow(frame->Window());
+    if (show != SW_SHOWNORMAL || !RestorePlacement(frame->Window())) ShowWindow(frame->Window(), show);
+    const int code = loop.Run();
+    RemoveMessageLoop();
+    frame.reset();  // destroys the window if it still exists
     return code;
 }
 

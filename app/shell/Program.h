@@ -16,12 +16,9 @@
 #include <string_view>
 #include <vector>
 
-namespace shell {
+#include "Resources.h"
 
-// The module that dialogs, menus and strings are loaded from: the
-// executable until the language library is loaded, that library after.
-HMODULE ResourceModule();
-void SetResourceModule(HMODULE module);
+namespace shell {
 
 // True when start-up goes on: Setting/MulInst is set, this is the first
 // instance, or no running frame was found. Otherwise the command line has

@@ -4,7 +4,8 @@
 //
 // BaseWindow<T>: the static procedure stores `this` (passed as the creation
 // parameter) at WM_NCCREATE and forwards every later message to
-// T::HandleMessage. An exception never leaves the procedure (it would unwind
+// T::HandleMessage, and calls T::OnFinalMessage() (when T has one) after
+// WM_NCDESTROY, the last use of the object. An exception never leaves the procedure (it would unwind
 // through the system's frames): one thrown by a handler, out of memory in
 // practice, ends that message with DefWindowProcW's answer.
 #pragma once
@@ -141,6 +142,9 @@ private:
         if (msg == WM_NCDESTROY) {
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
             self->hwnd_ = nullptr;
+            // A window object that owns itself deletes itself here, after
+            // its last message.
+            if constexpr (requires { self->OnFinalMessage(); }) self->OnFinalMessage();
         }
         return result;
     }

@@ -7,7 +7,11 @@ namespace {
 
 int Record(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
     Messages().push_back({owner, text ? text : L"", caption ? caption : L"", type});
-    return IDOK;
+    std::vector<int>& answers = Answers();
+    if (answers.empty()) return IDOK;
+    const int answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
 }
 
 const bool g_sinkInstalled = (shell::SetMessageSink(&Record), true);
@@ -17,6 +21,11 @@ const bool g_sinkInstalled = (shell::SetMessageSink(&Record), true);
 std::vector<ShownMessage>& Messages() {
     static std::vector<ShownMessage> messages;
     return messages;
+}
+
+std::vector<int>& Answers() {
+    static std::vector<int> answers;
+    return answers;
 }
 
 std::wstring TestFolder() {

@@ -17,6 +17,8 @@ struct ShownMessage {
     UINT type;
 };
 std::vector<ShownMessage>& Messages();
+// The answers the sink gives, first to last; IDOK once they are used up.
+std::vector<int>& Answers();
 
 // The folder of the test executable, with a trailing backslash.
 std::wstring TestFolder();

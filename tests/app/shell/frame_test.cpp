@@ -1,22 +1,44 @@
-// The interim main frame in this process: the command-line file or a new
-// document, the hand-over message with good and malformed records, and
-// closing, which saves the placement.
+// The main frame in this process, driven by its commands and messages as a
+// user's actions would: documents and tabs, the open routine, closing with
+// a cancel, routing, the recent list, dropped files, the hand-over, and the
+// command states reported at idle time.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include "CommandIds.h"
 #include "CommandLine.h"
+#include "DocumentWindow.h"
 #include "EditProtocol.h"
 #include "MainFrame.h"
 #include "ProgramIds.h"
+#include "Resources.h"
 #include "Settings.h"
 #include "TestSupport.h"
 #include "WindowPlacement.h"
 
+using testing_support::Answers;
+using testing_support::Messages;
 using testing_support::WriteFileText;
 
 namespace {
 
+std::wstring Text(HWND w) {
+    wchar_t buf[1024] = {};
+    GetWindowTextW(w, buf, 1024);
+    return buf;
+}
+
 class Frame : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() {
+        language_ = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
+        shell::SetResourceModule(language_);
+    }
+    static void TearDownTestSuite() { shell::SetResourceModule(nullptr); }
+
     void SetUp() override {
         folder_ = testing_support::MakeTempFolder(L"mp-frame-");
         ASSERT_FALSE(folder_.empty());
@@ -26,128 +48,420 @@ protected:
         CreateDirectoryW((folder_ + L"with space").c_str(), nullptr);
         a_ = folder_ + L"with space\\a.txt";
         b_ = folder_ + L"b.txt";
+        c_ = folder_ + L"c.txt";
         ASSERT_TRUE(WriteFileText(a_, "alpha\r\nsecond\r\n"));
-        ASSERT_TRUE(WriteFileText(b_, "beta\r\n"));
+        ASSERT_TRUE(WriteFileText(b_, "beta\n"));
+        ASSERT_TRUE(WriteFileText(c_, "gamma\r\n"));
+        Messages().clear();
+        Answers().clear();
     }
     void TearDown() override {
-        if (frame_.Window()) DestroyWindow(frame_.Window());
+        frame_.reset();
         MSG msg;  // the frame's WM_QUIT, meant for a loop this test does not run
         while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
         }
         settings::SetProgramFolder(L"");
     }
-    std::wstring Line(int n) {
+    HWND Create(const std::wstring& line) {
+        frame_ = std::make_unique<shell::CMainFrame>();
+        return frame_->Create(line, edit_);
+    }
+    HWND Pane(size_t i) {
+        IView* view = documents::ViewOf(frame_->Document(i));
+        return view ? view->GetActivePane() : nullptr;
+    }
+    std::wstring Line(HWND pane, int n) {
         wchar_t buf[256] = {};
-        const LRESULT len = SendMessageW(frame_.EditControl(), MPM_GETLINE, WPARAM(n), LPARAM(buf));
+        const LRESULT len = SendMessageW(pane, MPM_GETLINE, WPARAM(n), LPARAM(buf));
         return std::wstring(buf, size_t(len > 0 && len < 256 ? len : 0));
     }
-    std::wstring Title() {
-        wchar_t buf[512] = {};
-        GetWindowTextW(frame_.Window(), buf, 512);
+    void Command(UINT id) { SendMessageW(frame_->Window(), WM_COMMAND, id, 0); }
+    void Type(HWND pane, wchar_t c) { SendMessageW(pane, WM_CHAR, c, 0); }
+    std::wstring TabText(int i) {
+        wchar_t buf[256] = {};
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = buf;
+        item.cchTextMax = 256;
+        SendMessageW(frame_->TabStrip(), TCM_GETITEMW, WPARAM(i), reinterpret_cast<LPARAM>(&item));
         return buf;
     }
-    LRESULT Send(const COPYDATASTRUCT& r) {
-        return SendMessageW(frame_.Window(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&r));
-    }
+    int TabCount() { return int(SendMessageW(frame_->TabStrip(), TCM_GETITEMCOUNT, 0, 0)); }
 
-    std::wstring folder_, a_, b_;
+    static HMODULE language_;
+    std::wstring folder_, a_, b_, c_;
     HMODULE edit_ = nullptr;
-    shell::CMainFrame frame_;
+    std::unique_ptr<shell::CMainFrame> frame_;
+};
+HMODULE Frame::language_ = nullptr;
+
+// A listener of a plug-in: records what it sees, optionally handles it.
+struct Listener : MessageListener {
+    std::vector<UINT>* log;
+    UINT tag;
+    bool handle = false;
+    LRESULT MORROWPAD_CALL OnMessage(HWND, UINT msg, WPARAM wp, LPARAM, BOOL* handled) override {
+        if (msg == WM_COMMAND) {
+            log->push_back(tag * 100000 + LOWORD(wp));
+            if (handle) *handled = TRUE;
+        }
+        return 7;
+    }
+    BOOL MORROWPAD_CALL PreTranslateMessage(MSG*) override { return FALSE; }
 };
 
 }  // namespace
 
-TEST_F(Frame, OpensTheFirstFileOfTheCommandLine) {
-    ASSERT_NE(frame_.Create(L"\"C:\\M\\Morrowpad.exe\" \"" + a_ + L"\" \"" + b_ + L"\"", edit_), nullptr);
-    EXPECT_EQ(frame_.DocumentPath(), a_);
-    EXPECT_EQ(reinterpret_cast<const wchar_t*>(SendMessageW(frame_.EditControl(), MPM_GETFILENAME, 0, 0)),
-              a_);
-    EXPECT_EQ(Line(0), L"alpha");
-    EXPECT_EQ(Title(), L"a.txt - Morrowpad");
+TEST_F(Frame, StartsWithTheCommandLineFileOrANewDocument) {
+    ASSERT_NE(Create(L"\"C:\\M\\Morrowpad.exe\" \"" + a_ + L"\" \"" + b_ + L"\""), nullptr);
+    ASSERT_EQ(frame_->DocumentCount(), 1u);  // further tokens are ignored
+    EXPECT_EQ(Line(Pane(0), 0), L"alpha");
+    EXPECT_EQ(Text(frame_->Window()), L"a.txt - Morrowpad");
+    EXPECT_EQ(TabText(0), L"a.txt");
     wchar_t cls[64];
-    GetClassNameW(frame_.Window(), cls, 64);
+    GetClassNameW(frame_->Window(), cls, 64);
     EXPECT_STREQ(cls, MORROWPAD_FRAME_CLASS);
-    // The control fills the client area.
-    RECT client, edit;
-    GetClientRect(frame_.Window(), &client);
-    GetClientRect(frame_.EditControl(), &edit);
-    EXPECT_EQ(edit.right, client.right);
-    EXPECT_EQ(edit.bottom, client.bottom);
-}
+    EXPECT_EQ(GetMenu(frame_->Window()), nullptr);  // the menu is the command bar
+    EXPECT_NE(frame_->ToolBar(), nullptr);
+    EXPECT_NE(frame_->StatusBar(), nullptr);
 
-TEST_F(Frame, WithoutAFileOrWithAMissingOneANewDocumentStarts) {
+    frame_.reset();
     settings::WriteInt(settings::File::Setting, L"Setting", L"DefaultFileFormat", LB_LF);
-    ASSERT_NE(frame_.Create(L"prog \"" + folder_ + L"missing.txt\"", edit_), nullptr);
-    EXPECT_EQ(frame_.DocumentPath(), L"");
-    EXPECT_EQ(Title(), L"Untitled - Morrowpad");
-    EXPECT_EQ(SendMessageW(frame_.EditControl(), MPM_LINEBREAKTYPE, 0, 0), LB_LF);
-    EXPECT_EQ(SendMessageW(frame_.EditControl(), MPM_GETLINECOUNT, 0, 0), 1);
+    Messages().clear();
+    ASSERT_NE(Create(L"prog \"" + folder_ + L"missing.txt\""), nullptr);
+    ASSERT_EQ(frame_->DocumentCount(), 1u);
+    EXPECT_EQ(Text(frame_->Window()), L"Untitled" + Text(frame_->Document(0)).substr(8) + L" - Morrowpad");
+    EXPECT_EQ(SendMessageW(Pane(0), MPM_LINEBREAKTYPE, 0, 0), LB_LF);
+    ASSERT_EQ(Messages().size(), 1u);  // the file cannot be opened
+    EXPECT_NE(Messages()[0].text.find(L"missing.txt"), std::wstring::npos);
 }
 
-TEST_F(Frame, NewReplacesAnOpenFileWithAnEmptyDocument) {
-    ASSERT_NE(frame_.Create(L"prog \"" + a_ + L"\"", edit_), nullptr);
-    SendMessageW(frame_.Window(), WM_COMMAND, ID_FILE_NEW, 0);
-    EXPECT_EQ(frame_.DocumentPath(), L"");
-    EXPECT_EQ(Line(0), L"");
-    EXPECT_EQ(SendMessageW(frame_.EditControl(), MPM_GETLINECOUNT, 0, 0), 1);
-}
-
-TEST_F(Frame, AHandOverOpensItsFirstFile) {
-    ASSERT_NE(frame_.Create(L"prog", edit_), nullptr);
-    const std::wstring line = L"\"C:\\M\\Morrowpad.exe\" \"" + b_ + L"\" \"" + a_ + L"\"";
-    EXPECT_EQ(Send(shell::MakeHandOver(line)), 0);
-    EXPECT_EQ(frame_.DocumentPath(), b_);
-    EXPECT_EQ(Line(0), L"beta");
-    EXPECT_EQ(Title(), L"b.txt - Morrowpad");
-}
-
-TEST_F(Frame, MalformedHandOversChangeNothing) {
-    ASSERT_NE(frame_.Create(L"prog \"" + a_ + L"\"", edit_), nullptr);
-    const std::wstring line = L"prog \"" + b_ + L"\"";
-    COPYDATASTRUCT r = shell::MakeHandOver(line);
-    r.dwData = 7;  // another tag: a beep
-    Send(r);
-    r = shell::MakeHandOver(line);
-    r.cbData -= 1;  // odd
-    Send(r);
-    r = shell::MakeHandOver(line);
-    r.cbData -= 2;  // the terminator left out
-    Send(r);
-    r.cbData = 0;
-    Send(r);
-    const std::wstring noFile = L"prog";
-    Send(shell::MakeHandOver(noFile));
-    EXPECT_EQ(frame_.DocumentPath(), a_);
-    EXPECT_EQ(Line(0), L"alpha");
-}
-
-TEST_F(Frame, TheOpenFileInAnotherCaseIsNotOpenedAgain) {
-    ASSERT_NE(frame_.Create(L"prog \"" + a_ + L"\"", edit_), nullptr);
-    SendMessageW(frame_.EditControl(), WM_CHAR, L'x', 0);
-    ASSERT_EQ(SendMessageW(frame_.EditControl(), MPM_ISMODIFIED, 0, 0), 1);
+TEST_F(Frame, TheOpenRoutineActivatesADocumentOpenUnderAnyCase) {
+    ASSERT_NE(Create(L"prog \"" + a_ + L"\""), nullptr);
+    ASSERT_NE(frame_->OpenDocument(b_), nullptr);
+    EXPECT_EQ(frame_->DocumentCount(), 2u);
+    EXPECT_EQ(frame_->ActiveIndex(), 1u);
+    EXPECT_EQ(Line(Pane(1), 0), L"beta");
+    EXPECT_EQ(SendMessageW(Pane(1), MPM_LINEBREAKTYPE, 0, 0), LB_LF);  // sniffed from the file
+    Type(Pane(0), L'x');
     std::wstring upper = a_;
     for (wchar_t& c : upper)
         if (c >= L'a' && c <= L'z') c = wchar_t(c - 32);
-    EXPECT_TRUE(frame_.OpenDocument(upper));
-    EXPECT_EQ(SendMessageW(frame_.EditControl(), MPM_ISMODIFIED, 0, 0), 1);  // not reloaded
-    EXPECT_EQ(frame_.DocumentPath(), a_);
+    EXPECT_EQ(frame_->OpenDocument(upper), frame_->Document(0));
+    EXPECT_EQ(frame_->DocumentCount(), 2u);
+    EXPECT_EQ(frame_->ActiveIndex(), 0u);
+    EXPECT_EQ(SendMessageW(Pane(0), MPM_ISMODIFIED, 0, 0), 1);  // not reloaded
+    // A failed open leaves the tabs as they were.
+    EXPECT_EQ(frame_->OpenDocument(folder_ + L"nothing.txt"), nullptr);
+    EXPECT_EQ(frame_->DocumentCount(), 2u);
+    EXPECT_EQ(TabCount(), 2);
+    EXPECT_EQ(frame_->ActiveIndex(), 0u);
+    // The frame's private open message answers the document window.
+    EXPECT_EQ(reinterpret_cast<HWND>(SendMessageW(frame_->Window(), MPF_OPEN, reinterpret_cast<WPARAM>(c_.c_str()), 0)),
+              frame_->Document(2));
 }
 
-TEST_F(Frame, CloseSavesThePlacementAndDestroysTheWindow) {
-    ASSERT_NE(frame_.Create(L"prog", edit_), nullptr);
-    const HWND hwnd = frame_.Window();
+TEST_F(Frame, TabsCycleAndTheLastClosedDocumentIsReplaced) {
+    ASSERT_NE(Create(L"prog \"" + a_ + L"\""), nullptr);
+    Command(ID_NEXT_TAB);  // one document: nothing
+    EXPECT_EQ(frame_->ActiveIndex(), 0u);
+    frame_->OpenDocument(b_);
+    frame_->OpenDocument(c_);
+    ASSERT_EQ(frame_->ActiveIndex(), 2u);
+    Command(ID_NEXT_TAB);
+    EXPECT_EQ(frame_->ActiveIndex(), 0u);
+    EXPECT_EQ(SendMessageW(frame_->TabStrip(), TCM_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(Text(frame_->Window()), L"a.txt - Morrowpad");
+    Command(ID_PREV_TAB);
+    EXPECT_EQ(frame_->ActiveIndex(), 2u);
+    EXPECT_TRUE(IsWindowVisible(frame_->Document(2)) || !IsWindowVisible(frame_->Window()));
+    EXPECT_FALSE(IsWindowVisible(frame_->Document(0)));
+
+    Command(ID_FILE_CLOSE);
+    EXPECT_EQ(frame_->DocumentCount(), 2u);
+    EXPECT_EQ(frame_->ActiveIndex(), 1u);
+    Command(ID_CLOSE_OTHERS);
+    ASSERT_EQ(frame_->DocumentCount(), 1u);
+    EXPECT_EQ(Line(Pane(0), 0), L"beta");
+    const HWND last = frame_->Document(0);
+    Command(ID_CLOSE_DOCUMENT);
+    ASSERT_EQ(frame_->DocumentCount(), 1u);  // a new empty document
+    EXPECT_NE(frame_->Document(0), last);
+    EXPECT_FALSE(IsWindow(last));
+    EXPECT_EQ(SendMessageW(Pane(0), MPM_GETLINECOUNT, 0, 0), 1);
+    EXPECT_EQ(TabCount(), 1);
+}
+
+TEST_F(Frame, CloseAllStopsAtACancelAndSoDoesClosingTheFrame) {
+    ASSERT_NE(Create(L"prog \"" + a_ + L"\""), nullptr);
+    frame_->OpenDocument(b_);
+    frame_->OpenDocument(c_);
+    Type(Pane(1), L'x');  // b is modified
+    Answers() = {IDCANCEL};
+    SendMessageW(frame_->Window(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(IsWindow(frame_->Window()));  // the close was cancelled
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].type & MB_TYPEMASK, UINT(MB_YESNOCANCEL));
+    EXPECT_NE(Messages()[0].text.find(L"b.txt"), std::wstring::npos);
+    ASSERT_EQ(frame_->DocumentCount(), 2u);  // c (the last) went first, then b cancelled
+    EXPECT_EQ(Line(Pane(1), 0), L"xbeta");
+    EXPECT_EQ(frame_->CloseAll(false), IDCANCEL);  // the sink answers cancel no more: IDOK is not a cancel
+    Answers() = {IDNO};
+    EXPECT_EQ(frame_->CloseAll(false), IDYES);
+    EXPECT_EQ(frame_->DocumentCount(), 0u);
+    EXPECT_EQ(testing_support::ReadFileText(b_), "beta\n");  // "No" discards
+    EXPECT_EQ(frame_->CloseAll(false), IDNO);  // nothing to close
+    Command(ID_CLOSE_ALL);
+    EXPECT_EQ(frame_->DocumentCount(), 1u);  // the command keeps one document
+}
+
+TEST_F(Frame, ClosingSavesThePlacementAndTheBars) {
+    ASSERT_NE(Create(L"prog"), nullptr);
+    const HWND hwnd = frame_->Window();
     SetWindowPos(hwnd, nullptr, 40, 30, 640, 480, SWP_NOZORDER | SWP_NOACTIVATE);
+    Command(ID_VIEW_STATUS_BAR);
+    EXPECT_FALSE(IsWindowVisible(frame_->StatusBar()));
     SendMessageW(hwnd, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(hwnd));
-    EXPECT_EQ(frame_.Window(), nullptr);
     std::wstring value;
     ASSERT_TRUE(settings::ReadString(settings::File::Setting, L"Setting", L"WinPos", value));
     const auto saved = shell::ParseWinPos(value);
     ASSERT_TRUE(saved);
-    EXPECT_EQ(saved->show, UINT(SW_SHOWNORMAL));
     const RECT expected = {40, 30, 680, 510};
     EXPECT_TRUE(EqualRect(&saved->window, &expected));
+    ASSERT_TRUE(settings::ReadString(settings::File::Setting, L"Setting", L"StatusBar", value));
+    EXPECT_EQ(value, L"N");
+    ASSERT_TRUE(settings::ReadString(settings::File::Setting, L"Setting", L"ToolBar", value));
+    EXPECT_EQ(value, L"Y");  // shown in the frame, though the frame itself is hidden
     MSG msg;
     EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(msg.wParam, 0u);
+
+    // The next frame starts without the status bar.
+    frame_.reset();
+    ASSERT_NE(Create(L"prog"), nullptr);
+    EXPECT_FALSE(GetWindowLongPtrW(frame_->StatusBar(), GWL_STYLE) & WS_VISIBLE);
+}
+
+TEST_F(Frame, CommandsTheFrameDoesNotKnowReachTheActiveDocument) {
+    ASSERT_NE(Create(L"prog \"" + a_ + L"\""), nullptr);
+    Command(ECMD_SELECTALL);
+    EXPECT_EQ(SendMessageW(Pane(0), MPM_GETSELKIND, 0, 0), 1);
+    Command(ID_EDIT_CUT);  // the standard identifier becomes the control's own
+    EXPECT_EQ(Line(Pane(0), 0), L"");
+    Command(ID_EDIT_UNDO);
+    EXPECT_EQ(Line(Pane(0), 0), L"alpha");
+
+    // Listeners: the newest first; one that handles the message ends it.
+    std::vector<UINT> log;
+    Listener first, second;
+    first.log = second.log = &log;
+    first.tag = 1;
+    second.tag = 2;
+    second.handle = true;
+    ASSERT_TRUE(frame_->AddMessageListener(&first));
+    ASSERT_TRUE(frame_->AddMessageListener(&second));
+    EXPECT_EQ(SendMessageW(frame_->Window(), WM_COMMAND, ECMD_SELECTALL, 0), 7);
+    EXPECT_EQ(log, std::vector<UINT>({200000 + ECMD_SELECTALL}));
+    EXPECT_EQ(SendMessageW(Pane(0), MPM_GETSELKIND, 0, 0), 0);  // the document never saw it
+    EXPECT_TRUE(frame_->RemoveMessageListener(&second));
+    EXPECT_FALSE(frame_->RemoveMessageListener(&second));
+    log.clear();
+    Command(ECMD_SELECTALL);
+    EXPECT_EQ(log, std::vector<UINT>({100000 + ECMD_SELECTALL}));
+    EXPECT_EQ(SendMessageW(Pane(0), MPM_GETSELKIND, 0, 0), 1);
+    frame_->RemoveMessageListener(&first);
+
+    // The recorder takes every command but its own and the status clicks.
+    frame_->SetRecording(true);
+    Command(ECMD_DOCEND);
+    Command(ID_MACRO_PLAY);
+    SendMessageW(frame_->Window(), WM_COMMAND, MAKEWPARAM(ID_STATUS_PANE, 5), 0);
+    EXPECT_EQ(frame_->RecordedText(), L"App.SendCommand( 8 )\n");
+}
+
+TEST_F(Frame, TheRecentListFollowsItsRules) {
+    settings::WriteInt(settings::File::History, L"RecentDoc", L"Count", 0);
+    ASSERT_NE(Create(L"prog \"" + a_ + L"\""), nullptr);
+    EXPECT_TRUE(frame_->Recent().Items().empty());
+    HMENU recent = GetSubMenu(GetSubMenu(frame_->Menu(), MENU_FILE), MENU_FILE_RECENT_ITEM);
+    ASSERT_NE(recent, nullptr);
+    ASSERT_EQ(GetMenuItemCount(recent), 1);
+    EXPECT_EQ(GetMenuItemID(recent, 0), UINT(ID_RECENT_FIRST));
+    EXPECT_TRUE(GetMenuState(recent, 0, MF_BYPOSITION) & MF_GRAYED);
+    frame_.reset();
+
+    settings::WriteInt(settings::File::History, L"RecentDoc", L"Count", 3);
+    for (int i = 0; i < 3; ++i)
+        settings::WriteString(settings::File::History, L"RecentDoc", L"Doc",
+                              (folder_ + L"old" + std::to_wstring(i) + L".txt").c_str(), i);
+    ASSERT_NE(Create(L"prog \"" + a_ + L"\""), nullptr);
+    // The oldest of the three went for a.txt.
+    ASSERT_EQ(frame_->Recent().Items().size(), 3u);
+    EXPECT_EQ(frame_->Recent().Items()[0], folder_ + L"old1.txt");
+    EXPECT_EQ(frame_->Recent().Items()[2], a_);
+    frame_->OpenDocument(b_);
+    // An existing entry moves to the newest place, whatever its case.
+    Command(ID_FILE_CLOSE);
+    Command(ID_FILE_CLOSE);
+    std::wstring upper = a_;
+    upper[upper.size() - 5] = L'A';
+    frame_->OpenDocument(upper);
+    ASSERT_EQ(frame_->Recent().Items().size(), 3u);
+    EXPECT_EQ(frame_->Recent().Items()[1], b_);
+    EXPECT_EQ(frame_->Recent().Items()[2], upper);
+    recent = GetSubMenu(GetSubMenu(frame_->Menu(), MENU_FILE), MENU_FILE_RECENT_ITEM);
+    wchar_t label[512] = {};
+    GetMenuStringW(recent, ID_RECENT_FIRST + 1, label, 512, MF_BYCOMMAND);
+    EXPECT_EQ(std::wstring(label), L"&2 " + b_);
+    std::wstring stored;
+    settings::ReadString(settings::File::History, L"RecentDoc", L"Doc", stored, L"", 2);
+    EXPECT_EQ(stored, upper);
+    // An entry that no longer opens is removed.
+    Messages().clear();
+    Command(ID_RECENT_FIRST + 2);  // old2.txt does not exist
+    EXPECT_EQ(frame_->Recent().Items().size(), 2u);
+    EXPECT_EQ(Messages().size(), 1u);
+    Command(ID_RECENT_FIRST + 1);  // b.txt opens again
+    EXPECT_EQ(Line(Pane(frame_->ActiveIndex()), 0), L"beta");
+    // Paths of 260 characters or more are never kept.
+    shell::CRecentList list;
+    EXPECT_FALSE(list.Add(std::wstring(260, L'x')));
+    EXPECT_TRUE(list.Add(std::wstring(259, L'x')));
+}
+
+TEST_F(Frame, DroppedFilesOpenAndFoldersAreSkipped) {
+    ASSERT_NE(Create(L"prog"), nullptr);
+    const std::wstring files[] = {folder_ + L"with space", a_, b_, c_};
+    std::wstring list;
+    for (const auto& f : files) list += f + L'\0';
+    list += L'\0';
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(mem));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(mem);
+    SendMessageW(frame_->Window(), WM_DROPFILES, reinterpret_cast<WPARAM>(mem), 0);  // the frame frees it
+    ASSERT_EQ(frame_->DocumentCount(), 4u);  // the first, empty document and three files
+    EXPECT_EQ(Line(Pane(1), 0), L"alpha");
+    EXPECT_EQ(Line(Pane(3), 0), L"gamma");
+}
+
+TEST_F(Frame, AHandOverOpensItsFirstFileAndMalformedOnesNothing) {
+    ASSERT_NE(Create(L"prog"), nullptr);
+    auto send = [&](const COPYDATASTRUCT& r) {
+        return SendMessageW(frame_->Window(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&r));
+    };
+    const std::wstring line = L"\"C:\\M\\Morrowpad.exe\" \"" + b_ + L"\" \"" + a_ + L"\"";
+    EXPECT_EQ(send(shell::MakeHandOver(line)), 0);
+    ASSERT_EQ(frame_->DocumentCount(), 2u);
+    EXPECT_EQ(Line(Pane(1), 0), L"beta");
+    const std::wstring other = L"prog \"" + c_ + L"\"";
+    COPYDATASTRUCT r = shell::MakeHandOver(other);
+    r.dwData = 7;
+    send(r);
+    r = shell::MakeHandOver(other);
+    r.cbData -= 1;
+    send(r);
+    r = shell::MakeHandOver(other);
+    r.cbData -= 2;
+    send(r);
+    const std::wstring noFile = L"prog";
+    send(shell::MakeHandOver(noFile));
+    EXPECT_EQ(frame_->DocumentCount(), 2u);
+}
+
+TEST_F(Frame, TheIdlePassShowsTheDocumentsStates) {
+    ASSERT_NE(Create(L"prog \"" + a_ + L"\""), nullptr);
+    frame_->OnIdle();
+    const auto* save = frame_->CommandStates().Find(ID_FILE_SAVE);
+    ASSERT_NE(save, nullptr);
+    EXPECT_FALSE(save->enabled);
+    EXPECT_FALSE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_FILE_SAVE, 0));
+    Type(Pane(0), L'z');
+    frame_->OnIdle();
+    EXPECT_TRUE(frame_->CommandStates().Find(ID_FILE_SAVE)->enabled);
+    EXPECT_TRUE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_FILE_SAVE, 0));
+    EXPECT_TRUE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_EDIT_UNDO, 0));
+    EXPECT_EQ(TabText(0), L"a.txt *");
+    EXPECT_EQ(Text(frame_->Window()), L"a.txt * - Morrowpad");
+    // Features still to come stay disabled whatever a document says.
+    frame_->EnableCommand(ID_FILE_PRINT, TRUE);
+    EXPECT_FALSE(frame_->CommandStates().Find(ID_FILE_PRINT)->enabled);
+    // Status-bar panes.
+    wchar_t text[64] = {};
+    SendMessageW(frame_->StatusBar(), SB_GETTEXTW, 3, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ(text, L"Ln 1");
+    SendMessageW(frame_->StatusBar(), SB_GETTEXTW, 4, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ(text, L"Col 2");
+    // Menus get their states when they open, below the tear-off strip.
+    HMENU file = GetSubMenu(frame_->Menu(), MENU_FILE);
+    SendMessageW(frame_->Window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
+    EXPECT_EQ(GetMenuItemID(file, 0), UINT(ID_TEAR_OFF));
+    EXPECT_FALSE(GetMenuState(file, ID_FILE_SAVE, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(file, ID_FILE_PRINT, MF_BYCOMMAND) & MF_GRAYED);
+    SendMessageW(frame_->Window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
+    EXPECT_NE(GetMenuItemID(file, 1), UINT(ID_TEAR_OFF));  // only one strip
+    // The recent submenu is still found below the strip.
+    EXPECT_NE(GetSubMenu(file, MENU_FILE_RECENT_ITEM + 1), nullptr);
+}
+
+TEST_F(Frame, PlugInsGetTheirInterface) {
+    ASSERT_NE(Create(L"prog"), nullptr);
+    IDevEnv* env = frame_.get();
+    const UINT first = env->AllocateCommandId();
+    EXPECT_GE(first, 40000u);
+    EXPECT_EQ(env->AllocateCommandId(), first + 1);
+    EXPECT_EQ(env->GetMainWindow(), frame_->Window());
+    EXPECT_EQ(env->GetToolBar(), frame_->ToolBar());
+    EXPECT_EQ(env->GetActiveView(), documents::ViewOf(frame_->Document(0)));
+    EXPECT_TRUE(env->AddUpdateCommand(first, UPDUI_MENUPOPUP));
+    EXPECT_FALSE(env->AddUpdateCommand(first, UPDUI_TOOLBAR));
+    EXPECT_TRUE(env->RemoveUpdateCommand(first));
+    EXPECT_FALSE(env->RemoveUpdateCommand(first));
+    Messages().clear();
+    env->MessageBox(L"hello", MB_OK, nullptr, nullptr);
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].caption, L"Morrowpad");
+    EXPECT_EQ(Messages()[0].owner, frame_->Window());
+    EXPECT_EQ(env->GetLanguage(), 0x409);
+}
+
+TEST_F(Frame, TheClipboardMonitorAppendsCopiedText) {
+    ASSERT_NE(Create(L"prog \"" + c_ + L"\""), nullptr);
+    Command(ID_CLIPBOARD_MONITOR);
+    ASSERT_TRUE(frame_->IsClipboardMonitorOn());
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    const wchar_t text[] = L"copied";
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, sizeof text);
+    memcpy(GlobalLock(mem), text, sizeof text);
+    GlobalUnlock(mem);
+    SetClipboardData(CF_UNICODETEXT, mem);
+    CloseClipboard();
+    MSG msg;
+    for (int i = 0; i < 20 && Line(Pane(0), 2) != L"copied"; ++i) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        if (Line(Pane(0), 2) != L"copied") SendMessageW(frame_->Window(), WM_DRAWCLIPBOARD, 0, 0);
+    }
+    EXPECT_EQ(Line(Pane(0), 2), L"copied");
+    Command(ID_CLIPBOARD_MONITOR);
+    EXPECT_FALSE(frame_->IsClipboardMonitorOn());
+}
+
+TEST_F(Frame, FullScreenDropsTheCaptionAndComesBack) {
+    ASSERT_NE(Create(L"prog"), nullptr);
+    ShowWindow(frame_->Window(), SW_SHOWNORMAL);
+    Command(ID_FULL_SCREEN);
+    EXPECT_TRUE(frame_->IsFullScreen());
+    EXPECT_FALSE(GetWindowLongPtrW(frame_->Window(), GWL_STYLE) & WS_THICKFRAME);
+    EXPECT_FALSE(IsWindowVisible(frame_->Rebar()));
+    ASSERT_NE(frame_->FullScreenDialog(), nullptr);
+    SendMessageW(frame_->FullScreenDialog(), WM_COMMAND, 1, 0);  // its button switches back
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    EXPECT_FALSE(frame_->IsFullScreen());
+    EXPECT_TRUE(GetWindowLongPtrW(frame_->Window(), GWL_STYLE) & WS_THICKFRAME);
+    EXPECT_TRUE(IsWindowVisible(frame_->Rebar()));
+    EXPECT_EQ(frame_->FullScreenDialog(), nullptr);
 }
