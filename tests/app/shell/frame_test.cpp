@@ -465,3 +465,77 @@ TEST_F(Frame, FullScreenDropsTheCaptionAndComesBack) {
     EXPECT_TRUE(IsWindowVisible(frame_->Rebar()));
     EXPECT_EQ(frame_->FullScreenDialog(), nullptr);
 }
+
+// Plug-ins call the frame through slot numbers: each slot must do what its
+// number stands for, whatever the C++ declarations say.
+TEST_F(Frame, TheInterfaceSlotsKeepTheirOrder) {
+    ASSERT_NE(Create(L"prog"), nullptr);
+    IDevEnv* env = frame_.get();
+    void** slots = *reinterpret_cast<void***>(env);
+    using NoArgs = HWND(__stdcall*)(IDevEnv*);
+    using Counter = UINT(__stdcall*)(IDevEnv*);
+    using Language = LANGID(__stdcall*)(IDevEnv*);
+    using Update = BOOL(__stdcall*)(IDevEnv*, UINT, UINT);
+    EXPECT_EQ(reinterpret_cast<NoArgs>(slots[3])(env), frame_->Window());
+    const UINT id = reinterpret_cast<Counter>(slots[4])(env);
+    EXPECT_EQ(reinterpret_cast<Counter>(slots[4])(env), id + 1);
+    EXPECT_EQ(reinterpret_cast<NoArgs>(slots[6])(env), frame_->ToolBar());
+    EXPECT_TRUE(reinterpret_cast<Update>(slots[12])(env, id, UPDUI_MENUPOPUP));
+    EXPECT_FALSE(reinterpret_cast<Update>(slots[12])(env, id, UPDUI_MENUPOPUP));
+    EXPECT_EQ(reinterpret_cast<Language>(slots[16])(env), 0x409);
+
+    IUpdateUI* ui = frame_.get();
+    void** uiSlots = *reinterpret_cast<void***>(ui);
+    using Text = BOOL(__stdcall*)(IUpdateUI*, UINT, const wchar_t*, BOOL);
+    using Enable = BOOL(__stdcall*)(IUpdateUI*, UINT, BOOL, BOOL);
+    EXPECT_TRUE(reinterpret_cast<Text>(uiSlots[3])(ui, id, L"label", FALSE));
+    EXPECT_EQ(frame_->CommandStates().Find(id)->text, L"label");
+    EXPECT_TRUE(reinterpret_cast<Enable>(uiSlots[0])(ui, id, FALSE, FALSE));
+    EXPECT_FALSE(frame_->CommandStates().Find(id)->enabled);
+    EXPECT_TRUE(reinterpret_cast<Enable>(uiSlots[0])(ui, 65001, FALSE, FALSE));  // unknown: ignored, still 1
+}
+
+TEST_F(Frame, BoundKeysBecomeCommandsBeforeTheControlSeesThem) {
+    // F6 shows or hides the status bar; the command wins over a macro.
+    ASSERT_TRUE(WriteFileText(folder_ + L"key.ini",
+                              "[Global]\r\nCommand0=" + std::to_string(int32_t((uint32_t(ID_VIEW_STATUS_BAR) << 16) | VK_F6)) +
+                                  "\r\n[Macro]\r\nCommand0=117,C:\\m.mac\r\n"));
+    ASSERT_NE(Create(L"prog \"" + a_ + L"\""), nullptr);
+    BYTE keys[256] = {};
+    SetKeyboardState(keys);
+    MSG msg = {};
+    msg.hwnd = Pane(0);
+    msg.message = WM_KEYDOWN;
+    msg.wParam = VK_F6;
+    EXPECT_TRUE(frame_->PreTranslateMessage(&msg));
+    EXPECT_FALSE(GetWindowLongPtrW(frame_->StatusBar(), GWL_STYLE) & WS_VISIBLE);
+    // Keys nobody bound reach the control's own table: Ctrl+A selects all.
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    msg.wParam = 'A';
+    EXPECT_TRUE(frame_->PreTranslateMessage(&msg));
+    EXPECT_EQ(SendMessageW(Pane(0), MPM_GETSELKIND, 0, 0), 1);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+}
+
+TEST_F(Frame, ATornOffMenuSendsItsCommands) {
+    ASSERT_NE(Create(L"prog"), nullptr);
+    HMENU view = GetSubMenu(frame_->Menu(), 2);
+    SendMessageW(frame_->Window(), WM_MENUSELECT, MAKEWPARAM(ID_VIEW_STATUS_BAR, 0), reinterpret_cast<LPARAM>(view));
+    Command(ID_TEAR_OFF);
+    HWND panel = nullptr;
+    while ((panel = FindWindowExW(nullptr, panel, L"MorrowpadMenuPanel", nullptr)))
+        if (GetWindow(panel, GW_OWNER) == frame_->Window()) break;
+    ASSERT_NE(panel, nullptr);
+    HWND button = GetDlgItem(panel, ID_VIEW_STATUS_BAR);
+    ASSERT_NE(button, nullptr);
+    SendMessageW(panel, WM_COMMAND, MAKEWPARAM(ID_VIEW_STATUS_BAR, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    EXPECT_FALSE(GetWindowLongPtrW(frame_->StatusBar(), GWL_STYLE) & WS_VISIBLE);
+    // A second tear-off of the same menu moves the panel instead.
+    Command(ID_TEAR_OFF);
+    int panels = 0;
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"MorrowpadMenuPanel", nullptr));)
+        if (GetWindow(w, GW_OWNER) == frame_->Window()) ++panels;
+    EXPECT_EQ(panels, 1);
+}
