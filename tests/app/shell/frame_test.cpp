@@ -521,7 +521,7 @@ TEST_F(Frame, BoundKeysBecomeCommandsBeforeTheControlSeesThem) {
 
 TEST_F(Frame, ATornOffMenuSendsItsCommands) {
     ASSERT_NE(Create(L"prog"), nullptr);
-    HMENU view = GetSubMenu(frame_->Menu(), 2);
+    HMENU view = GetSubMenu(frame_->Menu(), 3);
     SendMessageW(frame_->Window(), WM_MENUSELECT, MAKEWPARAM(ID_VIEW_STATUS_BAR, 0), reinterpret_cast<LPARAM>(view));
     Command(ID_TEAR_OFF);
     HWND panel = nullptr;
