@@ -24,7 +24,7 @@
 namespace shell {
 namespace {
 
-constexpr int kTabsId = 100, kStatusId = 101, kRebarId = 102;
+constexpr int kTabsId = 100, kStatusId = 101, kRebarId = 102, kToolBarId = 103;
 
 // Status-bar parts, left to right, by pane identifier.
 const std::vector<UINT> kStatusOrder = {0, 10, 9, 1, 2, 3, 4, 8, 7, 6, 5};
@@ -407,7 +407,7 @@ void CMainFrame::CreateBars() {
         band.cx = size.cx;
         SendMessageW(rebar_, RB_INSERTBANDW, WPARAM(-1), reinterpret_cast<LPARAM>(&band));
     }
-    toolBar_ = CreateResourceToolBar(rebar_, GetModuleHandleW(nullptr), IDR_MAIN_TOOLBAR, IDB_TOOLBAR);
+    toolBar_ = CreateToolBarFromResource(rebar_, GetModuleHandleW(nullptr), IDR_MAIN_TOOLBAR, IDB_TOOLBAR, kToolBarId);
     if (toolBar_) {
         SIZE size = {};
         SendMessageW(toolBar_, TB_GETMAXSIZE, 0, reinterpret_cast<LPARAM>(&size));
