@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds and starts the editor under Wine (the development host until the
-# program exists). Usage: scripts/run.sh [file]
+# Builds and starts the editor, Morrowpad.exe, under Wine, opening the file
+# given. Usage: scripts/run.sh [file]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
@@ -10,6 +10,4 @@ start_display
 wine_prefix_ready
 arg=()
 if [ $# -gt 0 ]; then arg=("$(winepath -w "$(realpath "$1")" 2>/dev/null)"); fi
-exe="$root/build/win/bin/Morrowpad.exe"
-[ -f "$exe" ] || exe="$root/build/win/bin/DevHost.exe"
-wine "$exe" "${arg[@]}"
+wine "$root/build/win/bin/Morrowpad.exe" "${arg[@]}"
