@@ -32,6 +32,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BenchUtil.h"
@@ -84,6 +85,8 @@ void DeleteTree(const std::wstring& folder) {
 }
 
 struct Program {
+    Program(const char* l, std::wstring e, std::wstring f, const wchar_t* c)
+        : label(l), exe(std::move(e)), folder(std::move(f)), windowClass(c) {}
     const char* label;
     std::wstring exe;
     std::wstring folder;  // working folder
@@ -242,9 +245,8 @@ int main(int argc, char** argv) {
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
 
     Program programs[] = {
-        {"Morrowpad.exe", scratch + L"Morrowpad.exe", scratch, MORROWPAD_FRAME_CLASS, {}, {}, {}, {}, {}},
-        {"minimal_window.exe", OwnFolder() + L"minimal_window.exe", OwnFolder(), MINIMAL_WINDOW_CLASS,
-         {}, {}, {}, {}, {}},
+        {"Morrowpad.exe", scratch + L"Morrowpad.exe", scratch, MORROWPAD_FRAME_CLASS},
+        {"minimal_window.exe", OwnFolder() + L"minimal_window.exe", OwnFolder(), MINIMAL_WINDOW_CLASS},
     };
     std::printf("startup_bench: %d runs of each after one warm-up, alternating; program folder copied to %ls\n",
                 runs, scratch.c_str());
