@@ -10,19 +10,17 @@ namespace {
 
 LRESULT CALLBACK Procedure(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(w, &ps);
-        RECT r;
-        GetClientRect(w, &r);
-        FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
-        DrawTextW(dc, L"Minimal window", -1, &r, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
-        EndPaint(w, &ps);
-        return 0;
-    }
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(w, &ps);
+            RECT r;
+            GetClientRect(w, &r);
+            FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
+            DrawTextW(dc, L"Minimal window", -1, &r, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
+            EndPaint(w, &ps);
+            return 0;
+        }
+        case WM_DESTROY: PostQuitMessage(0); return 0;
     }
     return DefWindowProcW(w, msg, wp, lp);
 }

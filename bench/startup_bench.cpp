@@ -27,6 +27,7 @@
 // has ended is reported too (without a window manager Wine may spend about
 // 2 s hiding a window unless the prefix sets X11 Driver/Managed=N).
 #include <windows.h>
+// after windows.h
 #include <psapi.h>
 
 #include <cstdio>
@@ -248,8 +249,9 @@ int main(int argc, char** argv) {
         {"Morrowpad.exe", scratch + L"Morrowpad.exe", scratch, MORROWPAD_FRAME_CLASS},
         {"minimal_window.exe", OwnFolder() + L"minimal_window.exe", OwnFolder(), MINIMAL_WINDOW_CLASS},
     };
-    std::printf("startup_bench: %d runs of each after one warm-up, alternating; program folder copied to %ls\n",
-                runs, scratch.c_str());
+    std::printf(
+        "startup_bench: %d runs of each after one warm-up, alternating; program folder copied to %ls\n", runs,
+        scratch.c_str());
     bool ok = true;
     for (Program& p : programs) ok = StartOnce(p, job).ok && ok;
     for (int i = 0; i < runs && ok; ++i) {
@@ -271,8 +273,8 @@ int main(int argc, char** argv) {
     DeleteTree(scratch);
 
     // Medians, except "min" (the fastest ready).
-    std::printf("\n%-20s %8s %8s %8s %8s %9s %8s %9s %5s\n", "", "visible", "ready", "min", "close", "work.set",
-                "private", "committed", "runs");
+    std::printf("\n%-20s %8s %8s %8s %8s %9s %8s %9s %5s\n", "", "visible", "ready", "min", "close",
+                "work.set", "private", "committed", "runs");
     std::printf("%-20s %8s %8s %8s %8s %9s %8s %9s\n", "", "ms", "ms", "ms", "ms", "MiB", "MiB", "MiB");
     for (const Program& p : programs) Report(p);
     const double peer = Median(programs[1].ready);

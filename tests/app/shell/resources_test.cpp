@@ -3,6 +3,7 @@
 // the icons, the recording cursor and the tear-off strip.
 #include <gtest/gtest.h>
 #include <windows.h>
+// after windows.h
 #include <commctrl.h>
 
 #include <set>
@@ -13,10 +14,10 @@
 
 namespace {
 
-const std::vector<WORD> kMainButtons = {
-    1231, 57601, 57603, 57604, 0, 57609, 57607, 0, 57643, 57644, 0, 57635, 57634,
-    57637, 0, 1320, 0, 57636, 57641, 1408, 0, 1276, 1277, 1278, 1279, 0, 1425, 1424,
-    0, 1205, 1204, 1208, 0, 1570, 1571, 1573, 0, 57664};
+const std::vector<WORD> kMainButtons = {1231, 57601, 57603, 57604, 0,    57609, 57607, 0,     57643, 57644,
+                                        0,    57635, 57634, 57637, 0,    1320,  0,     57636, 57641, 1408,
+                                        0,    1276,  1277,  1278,  1279, 0,     1425,  1424,  0,     1205,
+                                        1204, 1208,  0,     1570,  1571, 1573,  0,     57664};
 const std::vector<WORD> kPrintButtons = {57607, 3000, 3001, 3005, 3006, 3002, 3003, 3004, 3007};
 
 HMODULE Self() { return GetModuleHandleW(nullptr); }
@@ -55,7 +56,8 @@ Pixels ReadBitmap(HBITMAP bitmap) {
 }
 
 Pixels ReadBitmapResource(int id) {
-    auto bitmap = static_cast<HBITMAP>(LoadImageW(Self(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    auto bitmap = static_cast<HBITMAP>(
+        LoadImageW(Self(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     Pixels out = ReadBitmap(bitmap);
     if (bitmap) DeleteObject(bitmap);
     return out;
@@ -90,7 +92,8 @@ std::set<std::pair<int, int>> GroupSizes(int id, LPCWSTR type) {
         if (type == RT_GROUP_ICON)
             sizes.insert({entry[0] ? entry[0] : 256, entry[1] ? entry[1] : 256});
         else  // a cursor entry holds WORD width and WORD height (twice the image)
-            sizes.insert({*reinterpret_cast<const WORD*>(entry), *reinterpret_cast<const WORD*>(entry + 2) / 2});
+            sizes.insert(
+                {*reinterpret_cast<const WORD*>(entry), *reinterpret_cast<const WORD*>(entry + 2) / 2});
     }
     return sizes;
 }
@@ -161,15 +164,17 @@ TEST(Resources, ProgramIconHas16And32And48Pixels) {
     const auto sizes = GroupSizes(IDI_MAINFRAME, RT_GROUP_ICON);
     for (int s : {16, 32, 48}) {
         EXPECT_TRUE(sizes.count({s, s})) << s;
-        auto icon = static_cast<HICON>(LoadImageW(Self(), MAKEINTRESOURCEW(IDI_MAINFRAME), IMAGE_ICON, s, s, 0));
+        auto icon =
+            static_cast<HICON>(LoadImageW(Self(), MAKEINTRESOURCEW(IDI_MAINFRAME), IMAGE_ICON, s, s, 0));
         ExpectVisibleIcon(icon, s, s);
         if (icon) DestroyIcon(icon);
     }
 }
 
 TEST(Resources, StatusBarIconsHaveTheirSizes) {
-    const struct { int id, w, h; } icons[] = {
-        {IDI_PANE_MENU, 9, 16}, {IDI_PANE_SYNTAX, 16, 16}, {IDI_PANE_TABS, 16, 16}};
+    const struct {
+        int id, w, h;
+    } icons[] = {{IDI_PANE_MENU, 9, 16}, {IDI_PANE_SYNTAX, 16, 16}, {IDI_PANE_TABS, 16, 16}};
     for (const auto& i : icons) {
         EXPECT_TRUE(GroupSizes(i.id, RT_GROUP_ICON).count({i.w, i.h})) << i.id;
         auto icon = static_cast<HICON>(LoadImageW(Self(), MAKEINTRESOURCEW(i.id), IMAGE_ICON, i.w, i.h, 0));
