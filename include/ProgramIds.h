@@ -20,6 +20,22 @@
 
 // Resources of the executable.
 #define IDI_MAINFRAME 128
+// Cursor shown over a document pane while a macro is recorded.
+#define IDC_RECORDING 134
+// Status-bar pane icons: the mark of the panes that open a menu (code page,
+// line ends; 9x16), the syntax pane and the tab-size pane (16x16).
+#define IDI_PANE_MENU 140
+#define IDI_PANE_SYNTAX 141
+#define IDI_PANE_TABS 142
+// Tool bars: resources of type RT_TOOLBAR (see ToolBarResource.h) and their
+// image strips, 16x15 per button, magenta (0xFF00FF) transparent.
+#define RT_TOOLBAR 241
+#define IDR_PRINT_TOOLBAR 150
+#define IDB_PRINT_TOOLBAR 150
+#define IDR_MAIN_TOOLBAR 154
+#define IDB_TOOLBAR 401
+// The tear-off strip drawn as the first item of popup menus.
+#define IDB_TEAR_OFF 402
 
 // The frame's New command (the same number as in CommandIds.h).
 #define ID_FILE_NEW 57600
