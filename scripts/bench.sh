@@ -8,6 +8,7 @@ export MORROWPAD_OWN_XVFB=1
 trap 'stop_wine; stop_display' EXIT
 start_display
 wine_prefix_ready
+wine_managed N
 start_wine
 name=$1
 shift

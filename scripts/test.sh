@@ -22,6 +22,7 @@ cleanup() {
 trap cleanup EXIT
 start_display
 wine_prefix_ready
+wine_managed N
 start_wine
 ctest --test-dir "$root/build/win" --output-on-failure --timeout 600 "$@"
 # The parts in standard C++ also build and run natively (with sanitizers,

@@ -27,10 +27,23 @@ wine_prefix_ready() {
   touch "$WINEPREFIX/.morrowpad-ready-3"
 }
 
+# Whether the window manager manages Wine's windows (Y or N). On a private
+# Xvfb there is none, and hiding a managed top-level window then waits 2 s:
+# Wine draws captions and frames itself instead. On a desktop, the desktop's
+# window manager should.
+wine_managed() {
+  local want=$1 mark="$WINEPREFIX/.morrowpad-managed"
+  [ -f "$mark" ] && [ "$(cat "$mark")" = "$want" ] && return 0
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$want" /f >/dev/null 2>&1 || true
+  wineserver -w
+  echo "$want" > "$mark"
+}
+
 # Starts Xvfb on a free display unless one is usable already; sets DISPLAY.
 xvfb_pid=""
 start_display() {
-  if [ -n "${DISPLAY:-}" ] && [ "${MORROWPAD_OWN_XVFB:-0}" != 1 ]; then return 0; fi
+  if [ -n "${DISPLAY:-}" ] && [ "${MORROWPAD_OWN_XVFB:-0}" != 1 ]; then own_display=0; return 0; fi
+  own_display=1
   local n=99
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
   Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
