@@ -20,6 +20,15 @@
 
 // Resources of the executable.
 #define IDI_MAINFRAME 128
+// Menus that fill lists (app/res/Menus.rc): the code pages, item identifier =
+// code page, and the line-end formats, identifier = format (1 CR LF, 2 LF, 3 CR).
+#define IDM_CODEPAGES 301
+#define IDM_LINE_ENDS 306
+
+// Private messages of the frame. A font slot's specification changed
+// (wParam = the slot, 1430..1442); the font menu is to be rebuilt.
+#define MPF_FONT_CHANGED (WM_USER + 1204)
+#define MPF_REBUILD_FONT_MENU (WM_USER + 1210)
 
 // The frame's New command (the same number as in CommandIds.h).
 #define ID_FILE_NEW 57600
