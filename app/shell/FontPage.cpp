@@ -141,9 +141,24 @@ void CFontPage::Edited(int id, int code) {
     UpdateSample();
 }
 
+// The face field as it reads now: the combo box does not report every
+// change of its edit field (Wine drops the first after the box set the text).
+void CFontPage::SyncFace() {
+    if (current_ < 0) return;
+    Slot& s = slots_[size_t(current_)];
+    const std::wstring face = Text(IDC_FONT_FACE);
+    if (face == s.spec.face) return;
+    s.spec.face = face;
+    s.edited = true;
+    MarkChanged();
+}
+
 void CFontPage::OnCommand(int id, int code, HWND) {
     if (id == IDC_FONT_SLOTS) {
-        if (code == LBN_SELCHANGE) ShowSlot(int(SendMessageW(Item(id), LB_GETCURSEL, 0, 0)));
+        if (code == LBN_SELCHANGE) {
+            SyncFace();
+            ShowSlot(int(SendMessageW(Item(id), LB_GETCURSEL, 0, 0)));
+        }
         return;
     }
     if (id == IDC_FONT_CHOOSE && code == BN_CLICKED && current_ >= 0) {
@@ -169,6 +184,7 @@ void CFontPage::OnCommand(int id, int code, HWND) {
 }
 
 bool CFontPage::Apply() {
+    SyncFace();
     for (size_t i = 0; i < slots_.size(); ++i) {
         int size = 0;
         if (!slots_[i].edited || (ParseNumber(slots_[i].size, &size) && size > 0)) continue;

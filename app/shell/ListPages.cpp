@@ -296,8 +296,9 @@ bool CToolPage::Apply() {
         const std::wstring section = settings::KeyName(L"Tool", int(i));
         settings::WriteString(File::Tools, section.c_str(), L"Title", t.title.c_str());
         settings::WriteString(File::Tools, section.c_str(), L"ExePath", t.exe.c_str());
-        settings::WriteString(File::Tools, section.c_str(), L"Args", (L"#" + t.args).c_str());
-        settings::WriteString(File::Tools, section.c_str(), L"InitDir", (L"#" + t.dir).c_str());
+        // Quoted, so that trailing blanks survive as the "#" keeps leading ones.
+        settings::WriteString(File::Tools, section.c_str(), L"Args", (L"\"#" + t.args + L"\"").c_str());
+        settings::WriteString(File::Tools, section.c_str(), L"InitDir", (L"\"#" + t.dir + L"\"").c_str());
         settings::WriteInt(File::Tools, section.c_str(), L"Flag", t.flag);
     }
     modified_ = false;

@@ -75,6 +75,7 @@ private:
     void ShowSlot(int index);
     void Edited(int id, int code);
     void UpdateSample();
+    void SyncFace();
     std::vector<Slot> slots_;
     int current_ = -1;
     bool filling_ = false;

@@ -487,7 +487,7 @@ TEST_F(Options, MacroPageBindsAndRemovesAKey) {
 TEST_F(Options, ToolPageRewritesTheToolsFile) {
     settings::WriteString(File::Tools, L"Tool0", L"Title", L"Old");
     settings::WriteString(File::Tools, L"Tool0", L"ExePath", L"old.exe");
-    settings::WriteString(File::Tools, L"Tool0", L"Args", L"# $(File) ");
+    settings::WriteString(File::Tools, L"Tool0", L"Args", L"\"# $(File) \"");
     settings::WriteInt(File::Tools, L"Tool0", L"Flag", 2);
     settings::WriteString(File::Tools, L"Stray", L"Key", L"gone after the rewrite");
     Open(OptionsPage::Tool);
