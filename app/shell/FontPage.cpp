@@ -1,7 +1,9 @@
 // The font page: one entry per font slot (1430..1442). Editing a field
 // edits the chosen slot; applying writes FontN for each edited slot, tells
 // the frame about each and then has it rebuild its font menu.
-#include <windows.h>
+// clang-format off
+#include <windows.h>  // before the other system headers
+// clang-format on
 #include <commdlg.h>
 
 #include "DialogIds.h"
@@ -49,7 +51,8 @@ void CFontPage::OnInit() {
         s.spec = settings::ReadFontSlot(slot);
         s.size = std::to_wstring(s.spec.size);
         slots_.push_back(std::move(s));
-        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(SlotName(slot - settings::kFontSlotFirst).c_str()));
+        SendMessageW(list, LB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(SlotName(slot - settings::kFontSlotFirst).c_str()));
     }
     HWND faces = Item(IDC_FONT_FACE);
     HDC dc = GetDC(Window());
@@ -64,7 +67,8 @@ void CFontPage::OnInit() {
     }
     HWND qualities = Item(IDC_FONT_QUALITY);
     for (int q = 0; q <= 6; ++q) {
-        const LRESULT at = SendMessageW(qualities, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(settings::QualityName(q)));
+        const LRESULT at =
+            SendMessageW(qualities, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(settings::QualityName(q)));
         SendMessageW(qualities, CB_SETITEMDATA, WPARAM(at), q);
     }
     SendMessageW(list, LB_SETCURSEL, 0, 0);
@@ -79,8 +83,10 @@ void CFontPage::ShowSlot(int index) {
     SetText(IDC_FONT_FACE, s.spec.face);
     SetText(IDC_FONT_SIZE, s.size);
     Check(IDC_FONT_BOLD, s.spec.bold != 0);
-    if (!SelectComboData(Item(IDC_FONT_CHARSET), s.spec.charset)) SendMessageW(Item(IDC_FONT_CHARSET), CB_SETCURSEL, WPARAM(-1), 0);
-    if (!SelectComboData(Item(IDC_FONT_QUALITY), s.spec.quality)) SendMessageW(Item(IDC_FONT_QUALITY), CB_SETCURSEL, WPARAM(-1), 0);
+    if (!SelectComboData(Item(IDC_FONT_CHARSET), s.spec.charset))
+        SendMessageW(Item(IDC_FONT_CHARSET), CB_SETCURSEL, WPARAM(-1), 0);
+    if (!SelectComboData(Item(IDC_FONT_QUALITY), s.spec.quality))
+        SendMessageW(Item(IDC_FONT_QUALITY), CB_SETCURSEL, WPARAM(-1), 0);
     filling_ = false;
     UpdateSample();
 }
@@ -133,8 +139,7 @@ void CFontPage::Edited(int id, int code) {
             (id == IDC_FONT_CHARSET ? s.spec.charset : s.spec.quality) = int(data);
             break;
         }
-        default:
-            return;
+        default: return;
     }
     s.edited = true;
     MarkChanged();

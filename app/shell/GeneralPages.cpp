@@ -27,7 +27,8 @@ void CGeneralPage::OnInit() {
     Check(IDC_GEN_FULL_SCREEN, settings::ReadKeyBool(File::Setting, L"Setting", L"FullScreenDialog"));
     SetText(IDC_GEN_DETECT_BUFFER,
             std::to_wstring(settings::ReadClampedInt(File::Setting, L"Setting", L"AutoDetectBuffer")));
-    SetText(IDC_GEN_RECENT_COUNT, std::to_wstring(settings::ReadClampedInt(File::History, L"RecentDoc", L"Count")));
+    SetText(IDC_GEN_RECENT_COUNT,
+            std::to_wstring(settings::ReadClampedInt(File::History, L"RecentDoc", L"Count")));
 }
 
 void CGeneralPage::OnCommand(int, int code, HWND control) {
@@ -37,7 +38,8 @@ void CGeneralPage::OnCommand(int, int code, HWND control) {
 bool CGeneralPage::Apply() {
     if (!Changed()) return true;
     int detect = 0, recent = 0;
-    if (!NumberField(IDC_GEN_DETECT_BUFFER, &detect) || !NumberField(IDC_GEN_RECENT_COUNT, &recent)) return false;
+    if (!NumberField(IDC_GEN_DETECT_BUFFER, &detect) || !NumberField(IDC_GEN_RECENT_COUNT, &recent))
+        return false;
     const bool shellMenu = Checked(IDC_GEN_SHELL_MENU);
     if (shellMenu != registered_) {
         if (shellMenu ? RegisterShellMenu() : UnregisterShellMenu()) registered_ = shellMenu;
@@ -51,9 +53,10 @@ bool CGeneralPage::Apply() {
     settings::WriteClampedInt(File::History, L"RecentDoc", L"Count", recent);
     // The page shows what was written.
     SetText(IDC_GEN_DETECT_BUFFER,
-            std::to_wstring(settings::Clamp(*settings::FindKey(File::Setting, L"Setting", L"AutoDetectBuffer"), detect)));
-    SetText(IDC_GEN_RECENT_COUNT,
-            std::to_wstring(settings::Clamp(*settings::FindKey(File::History, L"RecentDoc", L"Count"), recent)));
+            std::to_wstring(
+                settings::Clamp(*settings::FindKey(File::Setting, L"Setting", L"AutoDetectBuffer"), detect)));
+    SetText(IDC_GEN_RECENT_COUNT, std::to_wstring(settings::Clamp(
+                                      *settings::FindKey(File::History, L"RecentDoc", L"Count"), recent)));
     ClearChanged();
     return true;
 }
@@ -73,7 +76,8 @@ void CFilePage::OnInit() {
                          settings::ReadClampedInt(File::Setting, L"Setting", L"DefaultEncoding")))
         SendMessageW(Item(IDC_FILE_ENCODING), CB_SETCURSEL, 0, 0);
     Check(IDC_FILE_EXCLUSIVE, settings::ReadKeyBool(File::Setting, L"Setting", L"ExclusiveMode"));
-    SetText(IDC_FILE_AUTOWRAP, std::to_wstring(settings::ReadClampedInt(File::Setting, L"Setting", L"AutoWrapMax")));
+    SetText(IDC_FILE_AUTOWRAP,
+            std::to_wstring(settings::ReadClampedInt(File::Setting, L"Setting", L"AutoWrapMax")));
 }
 
 void CFilePage::OnCommand(int, int code, HWND control) {
@@ -87,7 +91,8 @@ bool CFilePage::Apply() {
     const LPARAM format = SelectedComboData(Item(IDC_FILE_FORMAT), -1);
     const LPARAM encoding = SelectedComboData(Item(IDC_FILE_ENCODING), -1);
     if (format >= 0) settings::WriteClampedInt(File::Setting, L"Setting", L"DefaultFileFormat", int(format));
-    if (encoding >= 0) settings::WriteClampedInt(File::Setting, L"Setting", L"DefaultEncoding", int(encoding));
+    if (encoding >= 0)
+        settings::WriteClampedInt(File::Setting, L"Setting", L"DefaultEncoding", int(encoding));
     settings::WriteBool(File::Setting, L"Setting", L"ExclusiveMode", Checked(IDC_FILE_EXCLUSIVE));
     settings::WriteClampedInt(File::Setting, L"Setting", L"AutoWrapMax", wrap);
     ClearChanged();
@@ -172,8 +177,8 @@ void CLanPage::OnInit() {
     settings::ReadKeyString(File::Setting, L"Setting", L"Language", current);
     HWND list = Item(IDC_LAN_LIST);
     for (const Library& library : libraries_) {
-        if (SendMessageW(list, CB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(library.name.c_str())) ==
-            CB_ERR)
+        if (SendMessageW(list, CB_FINDSTRINGEXACT, WPARAM(-1),
+                         reinterpret_cast<LPARAM>(library.name.c_str())) == CB_ERR)
             SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(library.name.c_str()));
     }
     for (const Library& library : libraries_) {

@@ -12,24 +12,33 @@ namespace {
 constexpr UINT_PTR kSubclassId = 0x4B46;  // "KF"
 
 struct FieldState {
-    uint16_t code = 0;       // the completed combination, 0 when empty
-    uint16_t held = 0;       // modifier bits held while nothing is completed
+    uint16_t code = 0;  // the completed combination, 0 when empty
+    uint16_t held = 0;  // modifier bits held while nothing is completed
 };
 
 bool IsModifierKey(WPARAM vk) {
     switch (vk) {
-        case VK_SHIFT: case VK_CONTROL: case VK_MENU: case VK_LWIN: case VK_RWIN:
-        case VK_LSHIFT: case VK_RSHIFT: case VK_LCONTROL: case VK_RCONTROL: case VK_LMENU: case VK_RMENU:
-            return true;
-        default:
-            return false;
+        case VK_SHIFT:
+        case VK_CONTROL:
+        case VK_MENU:
+        case VK_LWIN:
+        case VK_RWIN:
+        case VK_LSHIFT:
+        case VK_RSHIFT:
+        case VK_LCONTROL:
+        case VK_RCONTROL:
+        case VK_LMENU:
+        case VK_RMENU: return true;
+        default: return false;
     }
 }
 
 void Show(HWND edit, const FieldState& s) {
     std::wstring text;
-    if (s.code) text = keys::KeyName(s.code);
-    else if (s.held) text = keys::KeyName(s.held);  // the prefixes only
+    if (s.code)
+        text = keys::KeyName(s.code);
+    else if (s.held)
+        text = keys::KeyName(s.held);  // the prefixes only
     DefSubclassProc(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     const LRESULT end = DefSubclassProc(edit, WM_GETTEXTLENGTH, 0, 0);
     DefSubclassProc(edit, EM_SETSEL, WPARAM(end), end);
@@ -38,7 +47,8 @@ void Show(HWND edit, const FieldState& s) {
 void Notify(HWND edit) {
     // The parent hears of a new key as of a changed edit field.
     if (HWND parent = GetParent(edit))
-        SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(edit), EN_CHANGE), reinterpret_cast<LPARAM>(edit));
+        SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(edit), EN_CHANGE),
+                     reinterpret_cast<LPARAM>(edit));
 }
 
 void KeyDown(HWND edit, FieldState& s, WPARAM vk) {
@@ -60,12 +70,9 @@ LRESULT CALLBACK FieldProc(HWND edit, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, 
     auto* s = reinterpret_cast<FieldState*>(data);
     try {
         switch (msg) {
-            case WM_GETDLGCODE:
-                return DLGC_WANTALLKEYS | DLGC_WANTCHARS | DLGC_WANTTAB | DLGC_WANTARROWS;
+            case WM_GETDLGCODE: return DLGC_WANTALLKEYS | DLGC_WANTCHARS | DLGC_WANTTAB | DLGC_WANTARROWS;
             case WM_KEYDOWN:
-            case WM_SYSKEYDOWN:
-                KeyDown(edit, *s, wp);
-                return 0;
+            case WM_SYSKEYDOWN: KeyDown(edit, *s, wp); return 0;
             case WM_KEYUP:
             case WM_SYSKEYUP:
                 if (!s->code && IsModifierKey(wp)) {
@@ -83,12 +90,9 @@ LRESULT CALLBACK FieldProc(HWND edit, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, 
             case WM_UNDO:
             case EM_REPLACESEL:
             case WM_IME_CHAR:
-            case WM_IME_COMPOSITION:
-                return 0;
-            case WM_SETTEXT:
-                return TRUE;  // text comes only from the key
-            case KFM_GETKEY:
-                return s->code;
+            case WM_IME_COMPOSITION: return 0;
+            case WM_SETTEXT: return TRUE;  // text comes only from the key
+            case KFM_GETKEY: return s->code;
             case KFM_SETKEY:
                 s->code = uint16_t(wp);
                 s->held = 0;
@@ -102,8 +106,8 @@ LRESULT CALLBACK FieldProc(HWND edit, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, 
                     GetWindowRect(edit, &r);
                     at = {r.left, r.bottom};
                 }
-                const UINT id = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x,
-                                                    at.y, 0, edit, nullptr));
+                const UINT id = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
+                                                    at.x, at.y, 0, edit, nullptr));
                 DestroyMenu(menu);
                 if (id) {
                     const uint16_t code = ApplyKeyFieldChoice(s->code, id);
@@ -120,8 +124,7 @@ LRESULT CALLBACK FieldProc(HWND edit, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, 
                 RemoveWindowSubclass(edit, &FieldProc, kSubclassId);
                 delete s;
                 return DefSubclassProc(edit, msg, wp, lp);
-            default:
-                break;
+            default: break;
         }
     } catch (...) {
         return 0;
@@ -150,7 +153,8 @@ HMENU BuildKeyFieldMenu(uint16_t code) {
     HMENU media = CreatePopupMenu();
     for (int vk = 0xA6; vk <= 0xB7; ++vk) AppendKey(media, vk);
     HMENU standard = CreatePopupMenu();
-    for (int vk : {VK_RETURN, VK_ESCAPE, VK_TAB, VK_CAPITAL, VK_BACK, VK_INSERT, VK_DELETE}) AppendKey(standard, vk);
+    for (int vk : {VK_RETURN, VK_ESCAPE, VK_TAB, VK_CAPITAL, VK_BACK, VK_INSERT, VK_DELETE})
+        AppendKey(standard, vk);
     for (int vk = 0x20; vk <= 0x28; ++vk) AppendKey(standard, vk);
     HMENU functions = CreatePopupMenu();
     for (int vk = VK_F1; vk <= VK_F24; ++vk) AppendKey(functions, vk);
@@ -168,7 +172,8 @@ HMENU BuildKeyFieldMenu(uint16_t code) {
 }
 
 uint16_t ApplyKeyFieldChoice(uint16_t code, UINT id) {
-    if (id >= kMenuKeyBase && id <= kMenuKeyBase + 0xFF) return uint16_t((code & 0xFF00) | (id - kMenuKeyBase));
+    if (id >= kMenuKeyBase && id <= kMenuKeyBase + 0xFF)
+        return uint16_t((code & 0xFF00) | (id - kMenuKeyBase));
     if (!(code & 0xFF)) return code;
     switch (id) {
         case kMenuWin: return uint16_t(code ^ keys::kWin);

@@ -1,7 +1,9 @@
 // The key pages: command keys (CAccelPage) and macro keys (CMacroPage).
 // Both edit the frame's key tables in place and write their key.ini
 // section when applied after a change.
-#include <windows.h>
+// clang-format off
+#include <windows.h>  // before the other system headers
+// clang-format on
 #include <commctrl.h>
 
 #include <algorithm>
@@ -57,7 +59,8 @@ void AddMenuToTree(HWND tree, HMENU menu, HTREEITEM parent) {
         insert.item.mask = TVIF_TEXT | TVIF_PARAM;
         insert.item.pszText = const_cast<wchar_t*>(label.c_str());
         insert.item.lParam = info.hSubMenu ? 0 : LPARAM(info.wID);
-        const auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+        const auto item = reinterpret_cast<HTREEITEM>(
+            SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
         if (info.hSubMenu && item) {
             AddMenuToTree(tree, info.hSubMenu, item);
             SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
@@ -78,9 +81,20 @@ bool StatusColour(HWND page, int statusId, WPARAM dc, LPARAM control, INT_PTR* r
     if (GetDlgCtrlID(reinterpret_cast<HWND>(control)) != statusId) return false;
     SetTextColor(reinterpret_cast<HDC>(dc), RGB(255, 0, 0));
     SetBkMode(reinterpret_cast<HDC>(dc), TRANSPARENT);
-    *result = reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+    // The page's own background shows through (themed pages are not
+    // button-face grey); SetStatus repaints it under a new text.
+    *result = reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
     (void)page;
     return true;
+}
+
+void SetStatus(HWND page, int statusId, const std::wstring& text) {
+    HWND status = GetDlgItem(page, statusId);
+    SetWindowTextW(status, text.c_str());
+    RECT r;
+    GetWindowRect(status, &r);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&r), 2);
+    RedrawWindow(page, &r, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 }  // namespace
@@ -143,17 +157,19 @@ void CAccelPage::Assign() {
     const auto key = uint16_t(SendMessageW(Item(IDC_ACCEL_KEY), KFM_GETKEY, 0, 0));
     if (!command) return;
     if (!(key & 0xFF)) {
-        SetText(IDC_ACCEL_STATUS, String(IDS_KEY_NONE, L"Press a key combination in the key field first."));
+        SetStatus(Window(), IDC_ACCEL_STATUS,
+                  String(IDS_KEY_NONE, L"Press a key combination in the key field first."));
         return;
     }
     auto& tables = owner_.Keys();
     if (const int bound = tables.CommandFor(key)) {
-        SetText(IDC_ACCEL_STATUS, Format(String(IDS_KEY_TAKEN, L"This key is already used by \"%s\"."), CommandName(bound)));
+        SetStatus(Window(), IDC_ACCEL_STATUS,
+                  Format(String(IDS_KEY_TAKEN, L"This key is already used by \"%s\"."), CommandName(bound)));
         return;
     }
     tables.commands.push_back((uint32_t(command) << 16) | key);
     tables.commandsModified = true;
-    SetText(IDC_ACCEL_STATUS, L"");
+    SetStatus(Window(), IDC_ACCEL_STATUS, L"");
     SendMessageW(Item(IDC_ACCEL_KEY), KFM_SETKEY, 0, 0);
     ShowKeys();
     MarkChanged();
@@ -168,15 +184,18 @@ void CAccelPage::Remove() {
     if (index >= tables.commands.size()) return;
     tables.commands.erase(tables.commands.begin() + ptrdiff_t(index));
     tables.commandsModified = true;
-    SetText(IDC_ACCEL_STATUS, L"");
+    SetStatus(Window(), IDC_ACCEL_STATUS, L"");
     ShowKeys();
     MarkChanged();
 }
 
 void CAccelPage::OnCommand(int id, int code, HWND) {
-    if (id == IDC_ACCEL_GROUP && code == CBN_SELCHANGE) FillTree();
-    else if (id == IDC_ACCEL_ASSIGN && code == BN_CLICKED) Assign();
-    else if (id == IDC_ACCEL_REMOVE && code == BN_CLICKED) Remove();
+    if (id == IDC_ACCEL_GROUP && code == CBN_SELCHANGE)
+        FillTree();
+    else if (id == IDC_ACCEL_ASSIGN && code == BN_CLICKED)
+        Assign();
+    else if (id == IDC_ACCEL_REMOVE && code == BN_CLICKED)
+        Remove();
 }
 
 LRESULT CAccelPage::OnNotify(NMHDR* header) {
@@ -230,7 +249,8 @@ void CMacroPage::Walk(const std::wstring& folder, HTREEITEM parent, int depth) {
             files_.push_back(folder + name);
             insert.item.lParam = LPARAM(files_.size());  // 1-based; folders have 0
         }
-        const auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+        const auto item = reinterpret_cast<HTREEITEM>(
+            SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
         if (isFolder && item) {
             Walk(folder + name + L"\\", item, depth + 1);
             SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
@@ -256,34 +276,37 @@ void CMacroPage::ShowBinding() {
         }
     }
     SendMessageW(Item(IDC_MACRO_KEY), KFM_SETKEY, key, 0);
-    SetText(IDC_MACRO_STATUS, L"");
+    SetStatus(Window(), IDC_MACRO_STATUS, L"");
 }
 
 void CMacroPage::Assign() {
     const std::wstring* file = SelectedFile();
     if (!file) {
-        SetText(IDC_MACRO_STATUS, String(IDS_MACRO_NOT_CHOSEN, L"Choose a macro file first."));
+        SetStatus(Window(), IDC_MACRO_STATUS, String(IDS_MACRO_NOT_CHOSEN, L"Choose a macro file first."));
         return;
     }
     const auto key = uint16_t(SendMessageW(Item(IDC_MACRO_KEY), KFM_GETKEY, 0, 0));
     if (!(key & 0xFF)) {
-        SetText(IDC_MACRO_STATUS, String(IDS_KEY_NONE, L"Press a key combination in the key field first."));
+        SetStatus(Window(), IDC_MACRO_STATUS,
+                  String(IDS_KEY_NONE, L"Press a key combination in the key field first."));
         return;
     }
     auto& macros = owner_.Keys().macros;
     for (const keys::MacroBinding& b : macros) {
         if (b.key == key && lstrcmpiW(b.path.c_str(), file->c_str()) != 0) {
             const size_t slash = b.path.find_last_of(L"\\/");
-            SetText(IDC_MACRO_STATUS, Format(String(IDS_KEY_TAKEN, L"This key is already used by \"%s\"."),
-                                             slash == std::wstring::npos ? b.path : b.path.substr(slash + 1)));
+            SetStatus(Window(), IDC_MACRO_STATUS,
+                      Format(String(IDS_KEY_TAKEN, L"This key is already used by \"%s\"."),
+                             slash == std::wstring::npos ? b.path : b.path.substr(slash + 1)));
             return;
         }
     }
     // One key per macro file: a new key replaces the old one.
-    std::erase_if(macros, [&](const keys::MacroBinding& b) { return lstrcmpiW(b.path.c_str(), file->c_str()) == 0; });
+    std::erase_if(macros,
+                  [&](const keys::MacroBinding& b) { return lstrcmpiW(b.path.c_str(), file->c_str()) == 0; });
     macros.push_back({key, *file});
     owner_.Keys().macrosModified = true;
-    SetText(IDC_MACRO_STATUS, String(IDS_MACRO_KEY_ASSIGNED, L"The key was assigned."));
+    SetStatus(Window(), IDC_MACRO_STATUS, String(IDS_MACRO_KEY_ASSIGNED, L"The key was assigned."));
     MarkChanged();
 }
 
@@ -291,18 +314,20 @@ void CMacroPage::Remove() {
     const std::wstring* file = SelectedFile();
     if (!file) return;
     auto& macros = owner_.Keys().macros;
-    const size_t removed =
-        std::erase_if(macros, [&](const keys::MacroBinding& b) { return lstrcmpiW(b.path.c_str(), file->c_str()) == 0; });
+    const size_t removed = std::erase_if(
+        macros, [&](const keys::MacroBinding& b) { return lstrcmpiW(b.path.c_str(), file->c_str()) == 0; });
     SendMessageW(Item(IDC_MACRO_KEY), KFM_SETKEY, 0, 0);
     if (!removed) return;
     owner_.Keys().macrosModified = true;
-    SetText(IDC_MACRO_STATUS, String(15023, L"The key binding was removed."));
+    SetStatus(Window(), IDC_MACRO_STATUS, String(15023, L"The key binding was removed."));
     MarkChanged();
 }
 
 void CMacroPage::OnCommand(int id, int code, HWND) {
-    if (id == IDC_MACRO_ASSIGN && code == BN_CLICKED) Assign();
-    else if (id == IDC_MACRO_REMOVE && code == BN_CLICKED) Remove();
+    if (id == IDC_MACRO_ASSIGN && code == BN_CLICKED)
+        Assign();
+    else if (id == IDC_MACRO_REMOVE && code == BN_CLICKED)
+        Remove();
 }
 
 LRESULT CMacroPage::OnNotify(NMHDR* header) {

@@ -70,7 +70,8 @@ void CFileTypePage::ShowEntry(int index) {
     SetText(IDC_TYPE_EXT, e.ext);
     SetText(IDC_TYPE_TEMPLATE, e.templ);
     SetText(IDC_TYPE_TAB, e.tab);
-    for (int id : {IDC_TYPE_TITLE, IDC_TYPE_FILE, IDC_TYPE_EXT, IDC_TYPE_TEMPLATE, IDC_TYPE_TAB, IDC_TYPE_REMOVE})
+    for (int id :
+         {IDC_TYPE_TITLE, IDC_TYPE_FILE, IDC_TYPE_EXT, IDC_TYPE_TEMPLATE, IDC_TYPE_TAB, IDC_TYPE_REMOVE})
         EnableWindow(Item(id), index >= 0);
     filling_ = false;
 }
@@ -80,7 +81,10 @@ void CFileTypePage::StoreField(int id) {
     Entry& e = entries_[size_t(current_)];
     const std::wstring text = Text(id);
     switch (id) {
-        case IDC_TYPE_TITLE: e.title = text; RefreshTitle(current_); break;
+        case IDC_TYPE_TITLE:
+            e.title = text;
+            RefreshTitle(current_);
+            break;
         case IDC_TYPE_FILE: e.file = text; break;
         case IDC_TYPE_EXT: e.ext = text; break;
         case IDC_TYPE_TEMPLATE: e.templ = text; break;
@@ -157,7 +161,8 @@ bool CFileTypePage::Apply() {
         settings::WriteString(File::Syntax, section.c_str(), L"File", e.file.c_str());
         settings::WriteString(File::Syntax, section.c_str(), L"Ext", e.ext.c_str());
         settings::WriteString(File::Syntax, section.c_str(), L"Template", e.templ.c_str());
-        settings::WriteInt(File::Syntax, section.c_str(), L"Tab", tabKey ? settings::Clamp(*tabKey, tabs[i]) : tabs[i]);
+        settings::WriteInt(File::Syntax, section.c_str(), L"Tab",
+                           tabKey ? settings::Clamp(*tabKey, tabs[i]) : tabs[i]);
     }
     oldCount_ = int(entries_.size());
     modified_ = false;
@@ -205,7 +210,8 @@ void CToolPage::OnInit() {
 void CToolPage::Refill(int select) {
     HWND list = Item(IDC_TOOL_LIST);
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
-    for (const Tool& t : tools_) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Shown(t.title).c_str()));
+    for (const Tool& t : tools_)
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Shown(t.title).c_str()));
     SendMessageW(list, LB_SETCURSEL, WPARAM(select), 0);
     ShowTool(select);
 }

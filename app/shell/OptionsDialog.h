@@ -26,7 +26,7 @@ class COptionsPage;
 
 // The dialog itself; RunOptionsDialog uses it modally, tests modelessly.
 class COptionsDlg {
-public:
+   public:
     COptionsDlg(HWND frame, keys::KeyTables& keys);
     ~COptionsDlg();
     COptionsDlg(const COptionsDlg&) = delete;
@@ -41,7 +41,7 @@ public:
     HWND Frame() const { return frame_; }
     keys::KeyTables& Keys() { return keys_; }
 
-private:
+   private:
     INT_PTR Run(OptionsPage page, bool modeless);
 
     HWND frame_;

@@ -34,7 +34,8 @@ INT_PTR CALLBACK COptionsPage::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
                 auto* header = reinterpret_cast<NMHDR*>(lp);
                 if (header->code == PSN_APPLY) {
                     const bool ok = self->Apply();
-                    SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, ok ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
+                    SetWindowLongPtrW(hwnd, DWLP_MSGRESULT,
+                                      ok ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
                     return TRUE;
                 }
                 const LRESULT result = self->OnNotify(header);
@@ -67,8 +68,10 @@ std::wstring COptionsPage::Text(int id) const {
     HWND item = Item(id);
     const int n = item ? GetWindowTextLengthW(item) : 0;
     std::wstring text(size_t(n) + 1, L'\0');
-    if (n > 0) text.resize(size_t(GetWindowTextW(item, text.data(), n + 1)));
-    else text.clear();
+    if (n > 0)
+        text.resize(size_t(GetWindowTextW(item, text.data(), n + 1)));
+    else
+        text.clear();
     return text;
 }
 

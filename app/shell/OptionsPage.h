@@ -21,7 +21,7 @@ namespace shell {
 class COptionsDlg;
 
 class COptionsPage {
-public:
+   public:
     COptionsPage(COptionsDlg& owner, int templateId) : owner_(owner), templateId_(templateId) {}
     virtual ~COptionsPage() = default;
     COptionsPage(const COptionsPage&) = delete;
@@ -32,7 +32,7 @@ public:
     // The dialog procedure for PROPSHEETPAGEW (lParam = this page).
     static INT_PTR CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
-protected:
+   protected:
     virtual void OnInit() {}
     virtual void OnCommand(int /*id*/, int /*code*/, HWND /*control*/) {}
     virtual LRESULT OnNotify(NMHDR*) { return 0; }
@@ -61,7 +61,7 @@ protected:
 
     COptionsDlg& owner_;
 
-private:
+   private:
     int templateId_;
     HWND hwnd_ = nullptr;
     bool changed_ = false;

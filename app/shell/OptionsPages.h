@@ -1,7 +1,9 @@
 // The nine pages of the options dialog.
 #pragma once
 
-#include <windows.h>
+// clang-format off
+#include <windows.h>  // before the other system headers
+// clang-format on
 #include <commctrl.h>
 
 #include <string>
@@ -15,10 +17,10 @@ namespace shell {
 // Shell context menu, MulInst, FullScreenDialog, AutoDetectBuffer and the
 // recent-document count; applied only when a control was changed.
 class CGeneralPage : public COptionsPage {
-public:
+   public:
     explicit CGeneralPage(COptionsDlg& owner);
 
-private:
+   private:
     void OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     bool Apply() override;
@@ -28,10 +30,10 @@ private:
 // Line ends, code page, exclusive loading and AutoWrapMax of new
 // documents; applied only when a control was changed.
 class CFilePage : public COptionsPage {
-public:
+   public:
     explicit CFilePage(COptionsDlg& owner);
 
-private:
+   private:
     void OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     bool Apply() override;
@@ -39,13 +41,13 @@ private:
 
 // The entries of syntax.ini.
 class CFileTypePage : public COptionsPage {
-public:
+   public:
     explicit CFileTypePage(COptionsDlg& owner);
     struct Entry {
         std::wstring title, file, ext, templ, tab;  // tab as typed
     };
 
-private:
+   private:
     void OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     bool Apply() override;
@@ -60,10 +62,10 @@ private:
 
 // The thirteen font slots.
 class CFontPage : public COptionsPage {
-public:
+   public:
     explicit CFontPage(COptionsDlg& owner);
 
-private:
+   private:
     struct Slot {
         settings::FontSpec spec;
         std::wstring size;  // as typed
@@ -82,26 +84,26 @@ private:
     settings::FontSpec sampleSpec_;
     HFONT sample_ = nullptr;
 
-public:
+   public:
     ~CFontPage() override;
 };
 
 // The five Tab keys.
 class CTabPage : public COptionsPage {
-public:
+   public:
     explicit CTabPage(COptionsDlg& owner);
 
-private:
+   private:
     void OnInit() override;
     bool Apply() override;
 };
 
 // Keys of the frame's commands.
 class CAccelPage : public COptionsPage {
-public:
+   public:
     explicit CAccelPage(COptionsDlg& owner);
 
-private:
+   private:
     void OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* header) override;
@@ -117,10 +119,10 @@ private:
 
 // Keys of the macro files.
 class CMacroPage : public COptionsPage {
-public:
+   public:
     explicit CMacroPage(COptionsDlg& owner);
 
-private:
+   private:
     void OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR* header) override;
@@ -136,14 +138,14 @@ private:
 
 // The tools of tools.ini.
 class CToolPage : public COptionsPage {
-public:
+   public:
     explicit CToolPage(COptionsDlg& owner);
     struct Tool {
         std::wstring title, exe, args, dir;
         int flag = 0;
     };
 
-private:
+   private:
     void OnInit() override;
     void OnCommand(int id, int code, HWND control) override;
     bool Apply() override;
@@ -157,10 +159,10 @@ private:
 
 // The language library.
 class CLanPage : public COptionsPage {
-public:
+   public:
     explicit CLanPage(COptionsDlg& owner);
 
-private:
+   private:
     void OnInit() override;
     bool Apply() override;
     struct Library {

@@ -1,10 +1,10 @@
 // The key field: combinations from the keys held, no typed text, the
 // context menu's keys and modifier items.
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
+// clang-format off
+#include <windows.h>  // before the other system headers
+// clang-format on
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include "KeyBindings.h"
 #include "KeyField.h"
@@ -12,7 +12,7 @@
 namespace {
 
 class KeyFieldTest : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         InitCommonControls();
         parent_ = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
@@ -104,7 +104,8 @@ TEST(KeyFieldMenu, OffersTheKeysThatCannotBeTyped) {
 
 TEST(KeyFieldMenu, ChoicesKeepOrToggleTheModifiers) {
     const uint16_t ctrlF5 = keys::kCtrl | VK_F5;
-    EXPECT_EQ(shell::ApplyKeyFieldChoice(ctrlF5, shell::kMenuKeyBase + VK_VOLUME_UP), keys::kCtrl | VK_VOLUME_UP);
+    EXPECT_EQ(shell::ApplyKeyFieldChoice(ctrlF5, shell::kMenuKeyBase + VK_VOLUME_UP),
+              keys::kCtrl | VK_VOLUME_UP);
     EXPECT_EQ(shell::ApplyKeyFieldChoice(ctrlF5, shell::kMenuShift), ctrlF5 | keys::kShift);
     EXPECT_EQ(shell::ApplyKeyFieldChoice(ctrlF5, shell::kMenuCtrl), VK_F5);
     EXPECT_EQ(shell::ApplyKeyFieldChoice(ctrlF5, shell::kMenuWin), ctrlF5 | keys::kWin);

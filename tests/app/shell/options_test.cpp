@@ -1,10 +1,10 @@
 // The options dialog driven as a user drives it: each page's controls set
 // by messages, Apply pressed, and the settings files read back.
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
+// clang-format off
+#include <windows.h>  // before the other system headers
+// clang-format on
 #include <commctrl.h>
+#include <gtest/gtest.h>
 #include <prsht.h>
 
 #include <fstream>
@@ -43,8 +43,8 @@ HWND CreateRecordingFrame() {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"OptionsTestFrame";
     RegisterClassW(&wc);
-    return CreateWindowExW(0, L"OptionsTestFrame", L"frame", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
+    return CreateWindowExW(0, L"OptionsTestFrame", L"frame", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 void Pump() {
@@ -57,7 +57,7 @@ void Pump() {
 
 // Held modifiers as the keyboard state reports them, released at the end.
 class HeldKeys {
-public:
+   public:
     explicit HeldKeys(std::initializer_list<int> keys) {
         GetKeyboardState(saved_);
         BYTE state[256];
@@ -70,12 +70,12 @@ public:
         SetKeyboardState(state);
     }
 
-private:
+   private:
     BYTE saved_[256];
 };
 
 class Options : public ::testing::Test {
-protected:
+   protected:
     static void SetUpTestSuite() {
         static HMODULE language = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
         ASSERT_NE(language, nullptr);
@@ -116,7 +116,9 @@ protected:
     }
 
     HWND Item(int id) const { return GetDlgItem(page_, id); }
-    void Type(int id, const wchar_t* text) { SendMessageW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)); }
+    void Type(int id, const wchar_t* text) {
+        SendMessageW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    }
     void Click(int id) {
         SendMessageW(Item(id), BM_CLICK, 0, 0);
         Pump();
@@ -174,7 +176,9 @@ protected:
         settings::ReadString(f, section, key, value, L"<missing>");
         return value;
     }
-    bool Exists(File f) const { return GetFileAttributesW(settings::PathOf(f).c_str()) != INVALID_FILE_ATTRIBUTES; }
+    bool Exists(File f) const {
+        return GetFileAttributesW(settings::PathOf(f).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
 
     std::wstring folder_;
     HWND frame_ = nullptr;
@@ -554,6 +558,28 @@ TEST_F(Options, LanguagePageWritesTheChosenLibrary) {
     EXPECT_EQ(Value(File::Setting, L"Setting", L"Language"), L"mui\\de.dll");
 }
 
+// The modal dialog, closed by a timer of this thread as a user would close it.
+int g_button = PSBTN_OK;
+void CALLBACK CloseOptions(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND sheet = FindWindowW(L"#32770", L"Options");
+    if (!sheet) return;
+    KillTimer(nullptr, timer);
+    HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+    SendMessageW(GetDlgItem(page, IDC_TAB_BOTTOM), BM_CLICK, 0, 0);
+    PropSheet_PressButton(sheet, g_button);
+}
+
+TEST_F(Options, ModalDialogAppliesOnOkAndNotOnCancel) {
+    g_button = PSBTN_CANCEL;
+    SetTimer(nullptr, 0, 50, &CloseOptions);
+    EXPECT_EQ(shell::RunOptionsDialog(frame_, OptionsPage::Tab, keys_), IDCANCEL);
+    EXPECT_EQ(Value(File::Setting, L"Tab", L"Bottom"), L"<missing>");
+    g_button = PSBTN_OK;
+    SetTimer(nullptr, 0, 50, &CloseOptions);
+    EXPECT_EQ(shell::RunOptionsDialog(frame_, OptionsPage::Tab, keys_), IDOK);
+    EXPECT_EQ(Value(File::Setting, L"Tab", L"Bottom"), L"N");
+}
+
 TEST(ShellMenu, RegistersTheExecutablePathUnchangedAndUnregisters) {
     const std::wstring exe = L"C:\\Program Files\\Morrow pad\\Morrowpad.exe";
     ASSERT_TRUE(shell::RegisterShellMenu(exe));
@@ -581,4 +607,35 @@ TEST_F(Options, GeneralPageRegistersTheShellMenuWhenTicked) {
     EXPECT_FALSE(shell::IsShellMenuRegistered());
 }
 
+}  // namespace
+
+namespace {
+
+// Not a check: shows every page for three seconds, for a look at the layout
+// (run with --gtest_also_run_disabled_tests and take screenshots).
+TEST_F(Options, DISABLED_ShowEachPage) {
+    keys_.commands.push_back((uint32_t(ID_FILE_OPEN) << 16) | keys::kCtrl | 'O');
+    CreateDirectoryW((folder_ + L"macro").c_str(), nullptr);
+    testing_support::WriteFileText(folder_ + L"macro\\first.mac", "x = 1\r\n");
+    settings::WriteString(File::Tools, L"Tool0", L"Title", L"Old");
+    testing_support::CopyFromTests(folder_, L"mui\\en.dll");
+    Open(OptionsPage::General);
+    SetWindowPos(sheet_, nullptr, 20, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    for (int i = 0; i < 9; ++i) {
+        PropSheet_SetCurSel(sheet_, nullptr, i);
+        page_ = PropSheet_GetCurrentPageHwnd(sheet_);
+        if (i == int(OptionsPage::Accel)) {  // a key shown and a refused one
+            SelectTreeItem(IDC_ACCEL_TREE, L"Open");
+            PressKey(IDC_ACCEL_KEY, 'N', {VK_CONTROL});
+            Click(IDC_ACCEL_ASSIGN);
+            PressKey(IDC_ACCEL_KEY, 'O', {VK_CONTROL});
+            Click(IDC_ACCEL_ASSIGN);
+        }
+        const DWORD end = GetTickCount() + 3000;
+        while (GetTickCount() < end) {
+            Pump();
+            Sleep(20);
+        }
+    }
+}
 }  // namespace
