@@ -51,7 +51,17 @@ void Notify(HWND edit) {
                      reinterpret_cast<LPARAM>(edit));
 }
 
+// Translating the press has already queued its character: taken here, it
+// never reaches the dialog, where Alt+A would press the button with that
+// mnemonic.
+void DropQueuedCharacters(HWND edit) {
+    MSG msg;
+    while (PeekMessageW(&msg, edit, WM_CHAR, WM_SYSDEADCHAR, PM_REMOVE)) {
+    }
+}
+
 void KeyDown(HWND edit, FieldState& s, WPARAM vk) {
+    DropQueuedCharacters(edit);
     const uint16_t mods = keys::CurrentModifiers();
     if (IsModifierKey(vk)) {
         s.code = 0;

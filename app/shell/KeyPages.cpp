@@ -5,6 +5,7 @@
 #include <windows.h>  // before the other system headers
 // clang-format on
 #include <commctrl.h>
+#include <prsht.h>
 
 #include <algorithm>
 
@@ -111,6 +112,8 @@ void CAccelPage::OnInit() {
     SendMessageW(group, CB_SETITEMDATA, WPARAM(edit), IDM_EDIT_COMMANDS);
     SendMessageW(group, CB_SETCURSEL, WPARAM(global), 0);
     AttachKeyField(Item(IDC_ACCEL_KEY));
+    saved_ = owner_.Keys().commands;
+    savedModified_ = owner_.Keys().commandsModified;
     FillTree();
 }
 
@@ -200,6 +203,10 @@ void CAccelPage::OnCommand(int id, int code, HWND) {
 
 LRESULT CAccelPage::OnNotify(NMHDR* header) {
     if (header->idFrom == IDC_ACCEL_TREE && header->code == TVN_SELCHANGEDW) ShowKeys();
+    if (header->code == PSN_RESET) {
+        owner_.Keys().commands = saved_;
+        owner_.Keys().commandsModified = savedModified_;
+    }
     return 0;
 }
 
@@ -213,6 +220,8 @@ bool CAccelPage::Apply() {
         tables.SaveCommands(settings::PathOf(settings::File::Key));
         tables.commandsModified = false;
     }
+    saved_ = tables.commands;
+    savedModified_ = false;
     return true;
 }
 
@@ -222,6 +231,8 @@ CMacroPage::CMacroPage(COptionsDlg& owner) : COptionsPage(owner, IDD_OPT_MACRO) 
 
 void CMacroPage::OnInit() {
     AttachKeyField(Item(IDC_MACRO_KEY));
+    saved_ = owner_.Keys().macros;
+    savedModified_ = owner_.Keys().macrosModified;
     Walk(settings::ProgramFolder() + L"macro\\", TVI_ROOT, 0);
 }
 
@@ -332,6 +343,10 @@ void CMacroPage::OnCommand(int id, int code, HWND) {
 
 LRESULT CMacroPage::OnNotify(NMHDR* header) {
     if (header->idFrom == IDC_MACRO_TREE && header->code == TVN_SELCHANGEDW) ShowBinding();
+    if (header->code == PSN_RESET) {
+        owner_.Keys().macros = saved_;
+        owner_.Keys().macrosModified = savedModified_;
+    }
     return 0;
 }
 
@@ -345,6 +360,8 @@ bool CMacroPage::Apply() {
         tables.SaveMacros(settings::PathOf(settings::File::Key));
         tables.macrosModified = false;
     }
+    saved_ = tables.macros;
+    savedModified_ = false;
     return true;
 }
 

@@ -115,6 +115,9 @@ class CAccelPage : public COptionsPage {
     void Assign();
     void Remove();
     std::wstring CommandName(int command) const;
+    // The table as at the last apply; Cancel puts it back.
+    std::vector<uint32_t> saved_;
+    bool savedModified_ = false;
 };
 
 // Keys of the macro files.
@@ -134,6 +137,8 @@ class CMacroPage : public COptionsPage {
     void Assign();
     void Remove();
     std::vector<std::wstring> files_;
+    std::vector<keys::MacroBinding> saved_;  // as at the last apply
+    bool savedModified_ = false;
 };
 
 // The tools of tools.ini.

@@ -70,6 +70,18 @@ TEST_F(KeyFieldTest, NeverTakesText) {
     EXPECT_EQ(Text(), L"X");
 }
 
+// The character that translating a key press queued must not reach the
+// dialog: Alt+A would otherwise press the button whose mnemonic is A.
+TEST_F(KeyFieldTest, APressTakesTheCharacterItsTranslationQueued) {
+    PostMessageW(field_, WM_SYSCHAR, L'a', 1);
+    Hold({VK_MENU});
+    SendMessageW(field_, WM_SYSKEYDOWN, 'A', 1);
+    Hold({});
+    EXPECT_EQ(Key(), keys::kAlt | 'A');
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, field_, WM_CHAR, WM_SYSDEADCHAR, PM_REMOVE));
+}
+
 TEST_F(KeyFieldTest, CtrlAltDelClears) {
     Press('K', {VK_CONTROL});
     ASSERT_EQ(Key(), keys::kCtrl | 'K');

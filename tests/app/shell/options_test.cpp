@@ -440,6 +440,36 @@ TEST_F(Options, AccelPageAssignsRefusesATakenKeyAndRemoves) {
     EXPECT_EQ(Value(File::Key, L"Global", L"Command1"), L"<missing>");
 }
 
+TEST_F(Options, CancelGivesBackTheKeyTablesAsTheyWereAtTheLastApply) {
+    keys_.commands.push_back((uint32_t(ID_FILE_OPEN) << 16) | keys::kCtrl | 'O');
+    CreateDirectoryW((folder_ + L"macro").c_str(), nullptr);
+    ASSERT_TRUE(testing_support::WriteFileText(folder_ + L"macro\\first.mac", "x = 1\r\n"));
+    Open(OptionsPage::Accel);
+    ASSERT_TRUE(SelectTreeItem(IDC_ACCEL_TREE, L"Save"));
+    PressKey(IDC_ACCEL_KEY, 'S', {VK_CONTROL});
+    Click(IDC_ACCEL_ASSIGN);
+    ASSERT_TRUE(Apply());
+    const std::vector<uint32_t> applied = keys_.commands;
+    ASSERT_EQ(applied.size(), 2u);
+
+    PressKey(IDC_ACCEL_KEY, 'W', {VK_CONTROL});
+    Click(IDC_ACCEL_ASSIGN);
+    PropSheet_SetCurSel(sheet_, nullptr, int(OptionsPage::Macro));
+    page_ = PropSheet_GetCurrentPageHwnd(sheet_);
+    ASSERT_TRUE(SelectTreeItem(IDC_MACRO_TREE, L"first"));
+    PressKey(IDC_MACRO_KEY, 'M', {VK_CONTROL});
+    Click(IDC_MACRO_ASSIGN);
+    ASSERT_EQ(keys_.macros.size(), 1u);
+    ASSERT_EQ(keys_.commands.size(), 3u);
+
+    PropSheet_PressButton(sheet_, PSBTN_CANCEL);
+    Pump();
+    EXPECT_EQ(keys_.commands, applied);
+    EXPECT_FALSE(keys_.commandsModified);
+    EXPECT_TRUE(keys_.macros.empty());
+    EXPECT_FALSE(keys_.macrosModified);
+}
+
 TEST_F(Options, AccelPageListsTheEditCommandsToo) {
     Open(OptionsPage::Accel);
     ChooseComboData(IDC_ACCEL_GROUP, IDM_EDIT_COMMANDS);
