@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
+#include <string_view>
 
 #include "DialogIds.h"
 #include "OptionsDialog.h"
@@ -42,8 +44,47 @@ std::wstring Shown(const std::wstring& title) { return title.empty() ? L"(untitl
 
 CFileTypePage::CFileTypePage(COptionsDlg& owner) : COptionsPage(owner, IDD_OPT_FILE_TYPE) {}
 
+namespace {
+
+// One more than the highest n of the sections "Syntax<n>" in the file: a
+// Count beyond it names only empty entries.
+int SectionsInUse(File f, const wchar_t* stem) {
+    const std::wstring path = settings::PathOf(f);
+    settings::Readable(path);
+    std::vector<wchar_t> names(4096);
+    for (;;) {
+        const DWORD n = GetPrivateProfileSectionNamesW(names.data(), DWORD(names.size()), path.c_str());
+        if (n + 2 < names.size() || names.size() >= (1u << 22)) {
+            names.resize(n + 1);
+            break;
+        }
+        names.resize(names.size() * 2);
+    }
+    const std::wstring_view prefix(stem);
+    int end = 0;
+    for (const wchar_t* name = names.data(); *name; name += wcslen(name) + 1) {
+        const std::wstring_view v(name);
+        if (v.size() <= prefix.size() || v.size() > prefix.size() + 9 ||
+            _wcsnicmp(name, stem, prefix.size()) != 0)
+            continue;
+        int index = 0;
+        bool digits = true;
+        for (wchar_t c : v.substr(prefix.size())) {
+            if (c < L'0' || c > L'9')
+                digits = false;
+            else
+                index = index * 10 + (c - L'0');
+        }
+        if (digits) end = std::max(end, index + 1);
+    }
+    return end;
+}
+
+}  // namespace
+
 void CFileTypePage::OnInit() {
-    const int count = std::clamp(settings::ReadInt(File::Syntax, L"Syntax", L"Count", 0), 0, kMaxEntries);
+    const int count = std::min({std::max(settings::ReadInt(File::Syntax, L"Syntax", L"Count", 0), 0),
+                                kMaxEntries, SectionsInUse(File::Syntax, L"Syntax")});
     oldCount_ = count;
     for (int i = 0; i < count; ++i) {
         const std::wstring section = settings::KeyName(L"Syntax", i);

@@ -336,6 +336,24 @@ TEST_F(Options, FileTypePageWritesTheListWithTabSizesKeptInRange) {
     EXPECT_EQ(Value(File::Syntax, L"Syntax3", L"Title"), L"<missing>");
 }
 
+TEST_F(Options, FileTypePageReadsADamagedListSafely) {
+    settings::WriteString(File::Syntax, L"Syntax", L"Count", L"100000");
+    settings::WriteString(File::Syntax, L"Syntax0", L"Title", L"C");
+    settings::WriteString(File::Syntax, L"Syntax0", L"File", L"c.vbs");
+    settings::WriteString(File::Syntax, L"Syntax0", L"Tab", L"abc");
+    settings::WriteString(File::Syntax, L"Syntax2", L"Title", L"Far");
+    settings::WriteString(File::Syntax, L"Syntax2", L"File", L"far.vbs");
+    Open(OptionsPage::FileType);
+    // Positions are kept up to the last entry that holds anything.
+    EXPECT_EQ(SendMessageW(Item(IDC_TYPE_LIST), LB_GETCOUNT, 0, 0), 3);
+    EXPECT_EQ(Text(IDC_TYPE_TAB), L"");
+    Type(IDC_TYPE_EXT, L"c");
+    ASSERT_TRUE(Apply());
+    EXPECT_EQ(Value(File::Syntax, L"Syntax", L"Count"), L"3");
+    EXPECT_EQ(Value(File::Syntax, L"Syntax0", L"Tab"), L"0");
+    EXPECT_EQ(Value(File::Syntax, L"Syntax2", L"Title"), L"Far");
+}
+
 TEST_F(Options, FileTypePageRefusesATabSizeWithoutANumber) {
     Open(OptionsPage::FileType);
     Click(IDC_TYPE_ADD);
