@@ -42,7 +42,11 @@ bool CGeneralPage::Apply() {
         return false;
     const bool shellMenu = Checked(IDC_GEN_SHELL_MENU);
     if (shellMenu != registered_) {
-        if (shellMenu ? RegisterShellMenu() : UnregisterShellMenu()) registered_ = shellMenu;
+        shellMenu ? RegisterShellMenu() : UnregisterShellMenu();
+        // Without the right to write the machine's keys nothing changes:
+        // the box shows what the registry holds.
+        registered_ = IsShellMenuRegistered();
+        Check(IDC_GEN_SHELL_MENU, registered_);
     }
     const bool multiple = Checked(IDC_GEN_MULTI_INSTANCE);
     settings::WriteBool(File::Setting, L"Setting", L"MulInst", multiple);
