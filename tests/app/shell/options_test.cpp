@@ -488,6 +488,71 @@ TEST_F(Options, CancelGivesBackTheKeyTablesAsTheyWereAtTheLastApply) {
     EXPECT_FALSE(keys_.macrosModified);
 }
 
+// Keys pressed in the key field go through the sheet's dialog handling as
+// in the program's loop: Enter and Esc become keys, not OK and Cancel, and
+// Alt+A does not press Assign.
+TEST_F(Options, KeyFieldKeepsTheKeysTheDialogWouldTake) {
+    Open(OptionsPage::Accel);
+    ASSERT_TRUE(SelectTreeItem(IDC_ACCEL_TREE, L"Save"));
+    HWND field = Item(IDC_ACCEL_KEY);
+    auto press = [&](UINT down, int vk, std::initializer_list<int> held) {
+        HeldKeys keys(held);
+        SetFocus(field);
+        PostMessageW(field, down, WPARAM(vk), 1);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (PropSheet_IsDialogMessage(sheet_, &msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    };
+    press(WM_KEYDOWN, VK_RETURN, {});
+    ASSERT_NE(PropSheet_GetCurrentPageHwnd(sheet_), nullptr);
+    EXPECT_EQ(Text(IDC_ACCEL_KEY), L"Enter");
+    press(WM_KEYDOWN, VK_ESCAPE, {});
+    ASSERT_NE(PropSheet_GetCurrentPageHwnd(sheet_), nullptr);
+    EXPECT_EQ(Text(IDC_ACCEL_KEY), L"Esc");
+    press(WM_SYSKEYDOWN, 'A', {VK_MENU});
+    EXPECT_EQ(Text(IDC_ACCEL_KEY), L"Alt+A");
+    EXPECT_TRUE(keys_.commands.empty());
+}
+
+TEST_F(Options, EveryPageOpensOverDamagedSettings) {
+    settings::WriteString(File::Setting, L"Setting", L"AutoDetectBuffer", L"lots");
+    settings::WriteString(File::Setting, L"Setting", L"DefaultEncoding", L"-7");
+    settings::WriteString(File::Setting, L"Setting", L"DefaultFileFormat", L"9");
+    settings::WriteString(File::Setting, L"Setting", L"Language", L"..\\..\\nowhere.dll");
+    settings::WriteString(File::Setting, L"Fonts", L"Font0", L"Courier New,,,");
+    settings::WriteString(File::Setting, L"Tab", L"Style", L"77");
+    settings::WriteString(File::History, L"RecentDoc", L"Count", L"99999999999");
+    settings::WriteString(File::Tools, L"Tool0", L"Flag", L"junk");
+    settings::WriteString(File::Syntax, L"Syntax", L"Count", L"-4");
+    Open(OptionsPage::General);
+    EXPECT_EQ(Text(IDC_GEN_DETECT_BUFFER), L"4");
+    EXPECT_EQ(Text(IDC_GEN_RECENT_COUNT), L"0");
+    for (int i = 0; i < 9; ++i) {
+        PropSheet_SetCurSel(sheet_, nullptr, i);
+        Pump();
+        ASSERT_NE(PropSheet_GetCurrentPageHwnd(sheet_), nullptr) << i;
+    }
+    PropSheet_SetCurSel(sheet_, nullptr, int(OptionsPage::File));
+    page_ = PropSheet_GetCurrentPageHwnd(sheet_);
+    EXPECT_EQ(Text(IDC_FILE_FORMAT), L"PC(CR+LF)");
+    EXPECT_EQ(Text(IDC_FILE_ENCODING), L"Default (ANSI)");
+    PropSheet_SetCurSel(sheet_, nullptr, int(OptionsPage::Font));
+    page_ = PropSheet_GetCurrentPageHwnd(sheet_);
+    EXPECT_EQ(Text(IDC_FONT_FACE), L"Courier New");
+    PropSheet_SetCurSel(sheet_, nullptr, int(OptionsPage::Tool));
+    page_ = PropSheet_GetCurrentPageHwnd(sheet_);
+    EXPECT_EQ(IsDlgButtonChecked(page_, IDC_TOOL_CAPTURE), BST_UNCHECKED);
+    EXPECT_TRUE(Apply());
+    // Nothing was changed: nothing was written over the damaged values.
+    EXPECT_EQ(Value(File::Setting, L"Setting", L"AutoDetectBuffer"), L"lots");
+    EXPECT_EQ(Value(File::Setting, L"Fonts", L"Font0"), L"Courier New,,,");
+    EXPECT_EQ(Value(File::Syntax, L"Syntax", L"Count"), L"-4");
+    EXPECT_EQ(Value(File::Tools, L"Tool0", L"Flag"), L"junk");
+}
+
 TEST_F(Options, AccelPageListsTheEditCommandsToo) {
     Open(OptionsPage::Accel);
     ChooseComboData(IDC_ACCEL_GROUP, IDM_EDIT_COMMANDS);
