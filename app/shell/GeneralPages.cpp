@@ -76,9 +76,19 @@ void CFilePage::OnInit() {
     if (!SelectComboData(Item(IDC_FILE_FORMAT),
                          settings::ReadClampedInt(File::Setting, L"Setting", L"DefaultFileFormat")))
         SendMessageW(Item(IDC_FILE_FORMAT), CB_SETCURSEL, 0, 0);
-    if (!SelectComboData(Item(IDC_FILE_ENCODING),
-                         settings::ReadClampedInt(File::Setting, L"Setting", L"DefaultEncoding")))
-        SendMessageW(Item(IDC_FILE_ENCODING), CB_SETCURSEL, 0, 0);
+    HWND list = Item(IDC_FILE_ENCODING);
+    const int encoding = settings::ReadClampedInt(File::Setting, L"Setting", L"DefaultEncoding");
+    if (!SelectComboData(list, encoding)) {
+        if (encoding > 0 && encoding <= 65535) {
+            // A code page the list does not name is kept, not replaced by the first.
+            const std::wstring name = L"Code page " + std::to_wstring(encoding);
+            const LRESULT at = SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+            SendMessageW(list, CB_SETITEMDATA, WPARAM(at), encoding);
+            SendMessageW(list, CB_SETCURSEL, WPARAM(at), 0);
+        } else {
+            SendMessageW(list, CB_SETCURSEL, 0, 0);
+        }
+    }
     Check(IDC_FILE_EXCLUSIVE, settings::ReadKeyBool(File::Setting, L"Setting", L"ExclusiveMode"));
     SetText(IDC_FILE_AUTOWRAP,
             std::to_wstring(settings::ReadClampedInt(File::Setting, L"Setting", L"AutoWrapMax")));

@@ -292,6 +292,15 @@ TEST_F(Options, FilePageShowsTheSettingsAndRefusesABadNumber) {
     EXPECT_EQ(Value(File::Setting, L"Setting", L"AutoWrapMax"), L"<missing>");
 }
 
+TEST_F(Options, FilePageKeepsACodePageItsListDoesNotName) {
+    settings::WriteInt(File::Setting, L"Setting", L"DefaultEncoding", 1047);
+    Open(OptionsPage::File);
+    EXPECT_EQ(Text(IDC_FILE_ENCODING), L"Code page 1047");
+    Type(IDC_FILE_AUTOWRAP, L"20");
+    ASSERT_TRUE(Apply());
+    EXPECT_EQ(Value(File::Setting, L"Setting", L"DefaultEncoding"), L"1047");
+}
+
 TEST_F(Options, FileTypePageWritesTheListWithTabSizesKeptInRange) {
     settings::WriteInt(File::Syntax, L"Syntax", L"Count", 2);
     settings::WriteString(File::Syntax, L"Syntax0", L"Title", L"C++");
