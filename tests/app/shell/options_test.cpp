@@ -311,6 +311,7 @@ TEST_F(Options, FileTypePageWritesTheListWithTabSizesKeptInRange) {
     settings::WriteString(File::Syntax, L"Syntax1", L"Title", L"Text");
     settings::WriteString(File::Syntax, L"Syntax1", L"File", L"text.vbs");
     Open(OptionsPage::FileType);
+    EXPECT_FALSE(GetWindowLongW(Item(IDC_TYPE_LIST), GWL_STYLE) & LBS_SORT);  // list order is entry order
     EXPECT_EQ(SendMessageW(Item(IDC_TYPE_LIST), LB_GETCOUNT, 0, 0), 2);
     EXPECT_EQ(Text(IDC_TYPE_EXT), L"c;cpp;h");
 
@@ -617,6 +618,7 @@ TEST_F(Options, ToolPageRewritesTheToolsFile) {
     settings::WriteInt(File::Tools, L"Tool0", L"Flag", 2);
     settings::WriteString(File::Tools, L"Stray", L"Key", L"gone after the rewrite");
     Open(OptionsPage::Tool);
+    EXPECT_FALSE(GetWindowLongW(Item(IDC_TOOL_LIST), GWL_STYLE) & LBS_SORT);  // list order is tool order
     EXPECT_EQ(SendMessageW(Item(IDC_TOOL_LIST), LB_GETCOUNT, 0, 0), 1);
     EXPECT_EQ(Text(IDC_TOOL_ARGS), L" $(File) ");
     EXPECT_EQ(IsDlgButtonChecked(page_, IDC_TOOL_ASK), BST_CHECKED);
