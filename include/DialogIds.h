@@ -19,3 +19,84 @@
 // The small floating dialog of full-screen mode: both buttons (1 and 2)
 // switch full screen off.
 #define IDD_FULL_SCREEN 221
+
+// The options dialog: one property page per template. Each page's controls
+// have numbers of their own range.
+#define IDD_OPT_GENERAL 400
+#define IDC_GEN_SHELL_MENU 1100      // check: the shell context-menu entry
+#define IDC_GEN_MULTI_INSTANCE 1101  // check: Setting/MulInst
+#define IDC_GEN_FULL_SCREEN 1102     // check: Setting/FullScreenDialog
+#define IDC_GEN_DETECT_BUFFER 1103   // number: Setting/AutoDetectBuffer (KB)
+#define IDC_GEN_RECENT_COUNT 1104    // number: history.ini RecentDoc/Count
+
+#define IDD_OPT_FILE 401
+#define IDC_FILE_FORMAT 1110     // drop-down list: line ends of new documents
+#define IDC_FILE_ENCODING 1111   // drop-down list: code page of new documents
+#define IDC_FILE_EXCLUSIVE 1112  // check: Setting/ExclusiveMode
+#define IDC_FILE_AUTOWRAP 1113   // number: Setting/AutoWrapMax
+
+#define IDD_OPT_FILE_TYPE 402
+#define IDC_TYPE_LIST 1120  // list box of syntax.ini entries
+#define IDC_TYPE_ADD 1121
+#define IDC_TYPE_REMOVE 1122
+#define IDC_TYPE_TITLE 1123
+#define IDC_TYPE_FILE 1124
+#define IDC_TYPE_EXT 1125
+#define IDC_TYPE_TEMPLATE 1126
+#define IDC_TYPE_TAB 1127  // number
+
+#define IDD_OPT_FONT 403
+#define IDC_FONT_SLOTS 1130    // list box of the font slots 1430..1442
+#define IDC_FONT_FACE 1131     // combo box with an edit field
+#define IDC_FONT_SIZE 1132     // number, points
+#define IDC_FONT_BOLD 1133
+#define IDC_FONT_CHARSET 1134  // drop-down list, item data = character set
+#define IDC_FONT_QUALITY 1135  // drop-down list, item data = quality 0..6
+#define IDC_FONT_CHOOSE 1136   // the system's font dialog
+#define IDC_FONT_SAMPLE 1137
+
+#define IDD_OPT_TAB 404
+#define IDC_TAB_BOTTOM 1140
+#define IDC_TAB_SHOW_ICON 1141
+#define IDC_TAB_SHOW_MARK 1142
+#define IDC_TAB_FIXED_WIDTH 1143
+#define IDC_TAB_STYLE 1144  // drop-down list, item data = Tab/Style
+
+#define IDD_OPT_ACCEL 405
+#define IDC_ACCEL_GROUP 1150   // drop-down list: Global or Edit commands
+#define IDC_ACCEL_TREE 1151    // tree of the commands
+#define IDC_ACCEL_KEYS 1152    // list box: the keys of the chosen command
+#define IDC_ACCEL_KEY 1153     // key field
+#define IDC_ACCEL_ASSIGN 1154
+#define IDC_ACCEL_REMOVE 1155
+#define IDC_ACCEL_STATUS 1156  // status line (red)
+
+#define IDD_OPT_MACRO 406
+#define IDC_MACRO_TREE 1160  // tree of the macro folder
+#define IDC_MACRO_KEY 1161   // key field
+#define IDC_MACRO_ASSIGN 1162
+#define IDC_MACRO_REMOVE 1163
+#define IDC_MACRO_STATUS 1164
+
+#define IDD_OPT_TOOL 407
+#define IDC_TOOL_LIST 1170
+#define IDC_TOOL_ADD 1171
+#define IDC_TOOL_REMOVE 1172
+#define IDC_TOOL_UP 1173
+#define IDC_TOOL_DOWN 1174
+#define IDC_TOOL_TITLE 1175
+#define IDC_TOOL_EXE 1176
+#define IDC_TOOL_ARGS 1177
+#define IDC_TOOL_DIR 1178
+#define IDC_TOOL_CAPTURE 1179  // Flag bit 0
+#define IDC_TOOL_ASK 1180      // Flag bit 1
+
+#define IDD_OPT_LANGUAGE 408
+#define IDC_LAN_LIST 1190  // drop-down list of the language libraries
+
+// Strings of the options dialog.
+#define IDS_OPTIONS_CAPTION 15040     // "Options"
+#define IDS_KEY_TAKEN 15041           // "%s already uses this key."
+#define IDS_KEY_NONE 15042            // "Press a key combination first."
+#define IDS_MACRO_NOT_CHOSEN 15043    // "Choose a macro file first."
+#define IDS_MACRO_KEY_ASSIGNED 15044  // "The key was assigned."

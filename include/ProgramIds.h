@@ -37,13 +37,22 @@
 // The tear-off strip drawn as the first item of popup menus.
 #define IDB_TEAR_OFF 402
 
+// Menus that fill lists (app/res/Menus.rc): the code pages, item identifier =
+// code page, and the line-end formats, identifier = format (1 CR LF, 2 LF, 3 CR).
+#define IDM_CODEPAGES 301
+#define IDM_LINE_ENDS 306
+
+// Private messages of the frame. A font slot's specification changed
+// (wParam = the slot, 1430..1442); the font menu is to be rebuilt.
+#define MPF_FONT_CHANGED (WM_USER + 1204)
+#define MPF_REBUILD_FONT_MENU (WM_USER + 1210)
+
 // The frame's New command (the same number as in CommandIds.h).
 #define ID_FILE_NEW 57600
 
 // The frame's private messages.
 #define MPF_OPEN (WM_USER + 1201)          // path, OpenRequest* or 0 -> document window or 0
 #define MPF_RUN_MACRO (WM_USER + 1203)     // macro file path, 0
-#define MPF_FONT_CHANGED (WM_USER + 1204)  // font slot 1430..1442, 0
 // A document window's tab changed: wParam = the document window, lParam =
 // the DocumentTab record (ProgramIds.h users outside resources only).
 #define MPF_SET_TAB (WM_USER + 1212)
@@ -61,9 +70,7 @@
 // character, line count, byte-order mark, line ends, insert mode, code page.
 #define STATUS_PANE_COUNT 11
 
-// Sent by the options dialog after fonts changed, and by the docking window
-// when its panes changed: the frame rebuilds its font menu / its layout.
-#define MPF_REBUILD_FONT_MENU (WM_USER + 1210)
+// Sent by the docking window when its panes changed: the frame relays out.
 #define MPF_RELAYOUT (WM_USER + 1211)
 
 // The product's pages (commands 2003 and 2004).
