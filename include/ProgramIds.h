@@ -23,3 +23,8 @@
 
 // The frame's New command (the same number as in CommandIds.h).
 #define ID_FILE_NEW 57600
+
+// Sent to the main frame (by the docking window) when the docked area must
+// be laid out again: a pane was docked, hidden or removed, or the splitter
+// moved. The frame answers by running its layout. WM_USER + 1211.
+#define MPF_RELAYOUT 2235

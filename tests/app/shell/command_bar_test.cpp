@@ -1,0 +1,332 @@
+// The command bar over the language library's main menu, in a rebar of a
+// stand-in frame: its buttons, opening menus by mouse and keyboard, moving
+// between them, keyboard mode, the chosen command reaching the owner, fonts.
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "BarsHost.h"
+#include "CommandIds.h"
+
+using bars_test::MenuScript;
+using bars_test::Pump;
+using bars_test::TestFrame;
+
+namespace {
+
+std::wstring TestFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring s = path;
+    return s.substr(0, s.find_last_of(L'\\') + 1);
+}
+
+MSG KeyMessage(UINT message, WPARAM vk, bool alt) {
+    MSG msg = {};
+    msg.message = message;
+    msg.wParam = vk;
+    msg.lParam = 1 | LPARAM(MapVirtualKeyW(UINT(vk), MAPVK_VK_TO_VSC)) << 16;
+    if (alt) msg.lParam |= LPARAM(1) << 29;
+    if (message == WM_KEYUP || message == WM_SYSKEYUP) msg.lParam |= LPARAM(3) << 30;
+    return msg;
+}
+
+class CommandBar : public ::testing::Test {
+protected:
+    void SetUp() override {
+        language_ = LoadLibraryExW((TestFolder() + L"mui\\en.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(language_, nullptr);
+        menu_ = LoadMenuW(language_, MAKEINTRESOURCEW(IDR_MAINFRAME));
+        ASSERT_NE(menu_, nullptr);
+        frame_ = std::make_unique<TestFrame>();
+        ASSERT_TRUE(frame_->AddCommandBar(menu_));
+        msg_.hwnd = frame_->Window();
+    }
+    void TearDown() override {
+        frame_.reset();
+        if (menu_) DestroyMenu(menu_);
+        if (language_) FreeLibrary(language_);
+    }
+    shell::CCommandBar& Bar() { return frame_->Bar(); }
+    bool Press(UINT message, WPARAM vk, bool alt = false) {
+        MSG msg = KeyMessage(message, vk, alt);
+        msg.hwnd = frame_->Window();
+        return Bar().PreTranslate(&msg);
+    }
+    // The popup handles the owner was told about, in order.
+    std::vector<HMENU> Popups() {
+        std::vector<HMENU> popups;
+        for (WPARAM wp : frame_->Params(WM_INITMENUPOPUP)) popups.push_back(reinterpret_cast<HMENU>(wp));
+        return popups;
+    }
+    POINT ButtonCentre(int index) {
+        RECT rc = {};
+        SendMessageW(Bar().Window(), TB_GETITEMRECT, WPARAM(index), reinterpret_cast<LPARAM>(&rc));
+        return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    }
+    void Click(int index) {
+        const POINT pt = ButtonCentre(index);
+        SendMessageW(Bar().Window(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
+        SendMessageW(Bar().Window(), WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
+    }
+
+    HMODULE language_ = nullptr;
+    HMENU menu_ = nullptr;
+    std::unique_ptr<TestFrame> frame_;
+    MSG msg_ = {};
+};
+
+}  // namespace
+
+TEST_F(CommandBar, HasOneButtonPerTopLevelItemWithItsText) {
+    const int count = GetMenuItemCount(menu_);
+    ASSERT_GE(count, 5);
+    EXPECT_EQ(Bar().ButtonCount(), count);
+    EXPECT_EQ(Bar().Menu(), menu_);
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[64] = {};
+        GetMenuStringW(menu_, UINT(i), text, 64, MF_BYPOSITION);
+        EXPECT_EQ(Bar().ButtonText(i), text) << i;
+        wchar_t shown[64] = {};
+        SendMessageW(Bar().Window(), TB_GETBUTTONTEXTW, 0xFE00 + i, reinterpret_cast<LPARAM>(shown));
+        EXPECT_STREQ(shown, text) << i;
+    }
+    EXPECT_EQ(Bar().ButtonText(0), L"&File");
+    EXPECT_EQ(Bar().ButtonForMnemonic(L'f'), 0);
+    EXPECT_EQ(Bar().ButtonForMnemonic(L'E'), 1);
+    EXPECT_EQ(Bar().ButtonForMnemonic(L'Q'), -1);
+    // The buttons sit side by side on one row, the first at the left.
+    RECT first = {}, second = {};
+    SendMessageW(Bar().Window(), TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first));
+    SendMessageW(Bar().Window(), TB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&second));
+    EXPECT_EQ(first.top, second.top);
+    EXPECT_LE(first.right, second.left + 1);
+    const SIZE ideal = Bar().IdealSize();
+    EXPECT_GT(ideal.cx, 10 * (first.right - first.left) / 2);
+    EXPECT_GT(ideal.cy, 8);
+}
+
+TEST_F(CommandBar, AltLetterOpensThatMenuAndTheOwnerHearsOfIt) {
+    MenuScript script({MenuScript::WaitForMenu(), MenuScript::End()});
+    EXPECT_TRUE(Press(WM_SYSKEYDOWN, 'F', true));  // returns once the menu is closed
+    EXPECT_TRUE(script.Completed());
+    ASSERT_FALSE(Popups().empty());
+    EXPECT_EQ(Popups().front(), GetSubMenu(menu_, 0));
+    EXPECT_GE(frame_->Count(WM_MENUSELECT), 1);
+    EXPECT_EQ(frame_->Count(WM_UNINITMENUPOPUP), frame_->Count(WM_INITMENUPOPUP));
+    Pump();
+    EXPECT_EQ(frame_->Count(WM_COMMAND), 0);
+    EXPECT_FALSE(Bar().InKeyboardMode());
+}
+
+TEST_F(CommandBar, AltWithALetterNoMenuHasGoesOn) {
+    EXPECT_FALSE(Press(WM_SYSKEYDOWN, 'Q', true));
+    EXPECT_FALSE(Press(WM_SYSKEYDOWN, VK_SPACE, true));  // the window menu stays reachable
+    EXPECT_TRUE(frame_->Log().empty());
+}
+
+TEST_F(CommandBar, ClickOpensTheMenuAndTheChosenCommandReachesTheOwner) {
+    MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_DOWN), MenuScript::Key(VK_RETURN)});
+    Click(0);
+    EXPECT_TRUE(script.Completed());
+    ASSERT_FALSE(Popups().empty());
+    EXPECT_EQ(Popups().front(), GetSubMenu(menu_, 0));
+    Pump();  // the command is posted, as from a window menu
+    EXPECT_EQ(frame_->FirstParam(WM_COMMAND), WPARAM(ID_FILE_NEW));
+    EXPECT_EQ(frame_->Count(WM_COMMAND), 1);
+}
+
+TEST_F(CommandBar, OpenedFromTheKeyboardTheFirstItemIsSelected) {
+    MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_RETURN)});
+    EXPECT_TRUE(Press(WM_SYSKEYDOWN, 'F', true));
+    EXPECT_TRUE(script.Completed());
+    Pump();
+    EXPECT_EQ(frame_->FirstParam(WM_COMMAND), WPARAM(ID_FILE_NEW));
+}
+
+TEST_F(CommandBar, RightAndLeftInAnOpenMenuMoveToTheNeighbours) {
+    const int last = Bar().ButtonCount() - 1;
+    auto popupsSeen = [this](size_t n) { return [this, n] { return Popups().size() >= n; }; };
+    MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_RIGHT), popupsSeen(2),
+                       MenuScript::WaitForMenu(), MenuScript::Key(VK_LEFT), popupsSeen(3),
+                       MenuScript::WaitForMenu(), MenuScript::Key(VK_LEFT), popupsSeen(4),
+                       MenuScript::WaitForMenu(), MenuScript::End()});
+    EXPECT_TRUE(Press(WM_SYSKEYDOWN, 'F', true));
+    EXPECT_TRUE(script.Completed());
+    const std::vector<HMENU> popups = Popups();
+    ASSERT_EQ(popups.size(), 4u);
+    EXPECT_EQ(popups[0], GetSubMenu(menu_, 0));
+    EXPECT_EQ(popups[1], GetSubMenu(menu_, 1));
+    EXPECT_EQ(popups[2], GetSubMenu(menu_, 0));
+    EXPECT_EQ(popups[3], GetSubMenu(menu_, last));  // wraps around
+    Pump();
+    EXPECT_EQ(frame_->Count(WM_COMMAND), 0);
+}
+
+TEST_F(CommandBar, RightOnAnItemWithASubmenuOpensTheSubmenu) {
+    // File: the eighth item (after New, Template, Open, Close, Save, Save As
+    // and a separator) is the recent-documents submenu.
+    HMENU file = GetSubMenu(menu_, 0);
+    HMENU recent = GetSubMenu(file, 7);
+    ASSERT_NE(recent, nullptr);
+    std::vector<MenuScript::Step> steps = {MenuScript::WaitForMenu()};
+    for (int i = 0; i < 6; ++i) steps.push_back(MenuScript::Key(VK_DOWN));  // New is selected already
+    steps.push_back(MenuScript::Key(VK_RIGHT));
+    steps.push_back([this] { return Popups().size() >= 2; });
+    steps.push_back(MenuScript::End());
+    MenuScript script(std::move(steps));
+    EXPECT_TRUE(Press(WM_SYSKEYDOWN, 'F', true));
+    EXPECT_TRUE(script.Completed());
+    const std::vector<HMENU> popups = Popups();
+    ASSERT_EQ(popups.size(), 2u);
+    EXPECT_EQ(popups[1], recent);
+}
+
+TEST_F(CommandBar, AltTappedAloneEntersKeyboardMode) {
+    EXPECT_FALSE(Press(WM_SYSKEYDOWN, VK_MENU));
+    EXPECT_TRUE(Press(WM_SYSKEYUP, VK_MENU));
+    EXPECT_TRUE(Bar().InKeyboardMode());
+    EXPECT_EQ(Bar().HotButton(), 0);
+    EXPECT_TRUE(Press(WM_KEYDOWN, VK_RIGHT));
+    EXPECT_EQ(Bar().HotButton(), 1);
+    EXPECT_TRUE(Press(WM_KEYDOWN, VK_LEFT));
+    EXPECT_TRUE(Press(WM_KEYDOWN, VK_LEFT));
+    EXPECT_EQ(Bar().HotButton(), Bar().ButtonCount() - 1);
+    EXPECT_TRUE(Press(WM_KEYDOWN, VK_ESCAPE));
+    EXPECT_FALSE(Bar().InKeyboardMode());
+    EXPECT_EQ(Bar().HotButton(), -1);
+    EXPECT_TRUE(frame_->Log().empty());
+}
+
+TEST_F(CommandBar, AltUsedWithAnotherKeyIsNoTap) {
+    EXPECT_FALSE(Press(WM_SYSKEYDOWN, VK_MENU));
+    EXPECT_FALSE(Press(WM_SYSKEYDOWN, VK_F4, true));
+    EXPECT_FALSE(Press(WM_SYSKEYUP, VK_MENU));
+    EXPECT_FALSE(Bar().InKeyboardMode());
+}
+
+TEST_F(CommandBar, F10EntersKeyboardModeAndAMouseClickLeavesIt) {
+    EXPECT_TRUE(Press(WM_SYSKEYDOWN, VK_F10));
+    EXPECT_TRUE(Press(WM_SYSKEYUP, VK_F10));  // else the window menu would open
+    EXPECT_TRUE(Bar().InKeyboardMode());
+    EXPECT_EQ(Bar().HotButton(), 0);
+    MSG click = {frame_->Window(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 200)};
+    EXPECT_FALSE(Bar().PreTranslate(&click));
+    EXPECT_FALSE(Bar().InKeyboardMode());
+}
+
+TEST_F(CommandBar, InKeyboardModeDownOpensTheHotMenuAndLettersOpenTheirs) {
+    Press(WM_SYSKEYDOWN, VK_MENU);
+    Press(WM_SYSKEYUP, VK_MENU);
+    Press(WM_KEYDOWN, VK_RIGHT);
+    {
+        MenuScript script({MenuScript::WaitForMenu(), MenuScript::End()});
+        EXPECT_TRUE(Press(WM_KEYDOWN, VK_DOWN));
+        EXPECT_TRUE(script.Completed());
+    }
+    ASSERT_EQ(Popups().size(), 1u);
+    EXPECT_EQ(Popups()[0], GetSubMenu(menu_, 1));
+    EXPECT_FALSE(Bar().InKeyboardMode());
+
+    Press(WM_SYSKEYDOWN, VK_MENU);
+    Press(WM_SYSKEYUP, VK_MENU);
+    {
+        MenuScript script({MenuScript::WaitForMenu(), MenuScript::End()});
+        EXPECT_TRUE(Press(WM_KEYDOWN, 'S'));  // &Search
+        EXPECT_TRUE(script.Completed());
+    }
+    ASSERT_EQ(Popups().size(), 2u);
+    EXPECT_EQ(Popups()[1], GetSubMenu(menu_, Bar().ButtonForMnemonic(L'S')));
+}
+
+TEST_F(CommandBar, EscInAMenuGoesBackToTheBarInKeyboardMode) {
+    MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_RIGHT), [this] { return Popups().size() >= 2; },
+                       MenuScript::WaitForMenu(), MenuScript::Key(VK_ESCAPE)});
+    EXPECT_TRUE(Press(WM_SYSKEYDOWN, 'F', true));
+    EXPECT_TRUE(script.Completed());
+    EXPECT_TRUE(Bar().InKeyboardMode());
+    EXPECT_EQ(Bar().HotButton(), 1);
+    EXPECT_TRUE(Press(WM_KEYDOWN, VK_ESCAPE));
+    EXPECT_FALSE(Bar().InKeyboardMode());
+}
+
+TEST_F(CommandBar, TrackPopupReturnsTheChoiceAndSendsItOnlyWhenAsked) {
+    HMENU edit = GetSubMenu(menu_, 1);
+    const UINT first = GetMenuItemID(edit, 0);
+    RECT rc;
+    GetWindowRect(frame_->Window(), &rc);
+    {
+        MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_DOWN), MenuScript::Key(VK_RETURN)});
+        EXPECT_EQ(Bar().TrackPopup(edit, rc.left + 50, rc.top + 120, false), int(first));
+        EXPECT_TRUE(script.Completed());
+    }
+    Pump();
+    EXPECT_EQ(frame_->Count(WM_COMMAND), 0);
+    EXPECT_EQ(frame_->FirstParam(WM_INITMENUPOPUP), reinterpret_cast<WPARAM>(edit));
+    {
+        // Right does not move to another menu of the bar here.
+        MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_RIGHT), MenuScript::Key(VK_DOWN),
+                           MenuScript::Key(VK_RETURN)});
+        EXPECT_EQ(Bar().TrackPopup(edit, rc.left + 50, rc.top + 120, true), int(first));
+        EXPECT_TRUE(script.Completed());
+    }
+    EXPECT_EQ(frame_->Params(WM_COMMAND), std::vector<WPARAM>{first});
+    EXPECT_EQ(frame_->Count(WM_INITMENUPOPUP), 2);
+}
+
+TEST_F(CommandBar, SetFontMeasuresTheButtonsAgain) {
+    const SIZE before = Bar().IdealSize();
+    HFONT big = CreateFontW(-30, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+    Bar().SetFont(big);
+    EXPECT_EQ(Bar().Font(), big);
+    const SIZE after = Bar().IdealSize();
+    EXPECT_GT(after.cx, before.cx);
+    EXPECT_GT(after.cy, before.cy);
+    EXPECT_EQ(Bar().ButtonCount(), GetMenuItemCount(menu_));
+    // The band follows.
+    REBARBANDINFOW band = {};
+    band.cbSize = sizeof band;
+    band.fMask = RBBIM_CHILDSIZE | RBBIM_IDEALSIZE;
+    SendMessageW(frame_->Rebar(), RB_GETBANDINFOW, 0, reinterpret_cast<LPARAM>(&band));
+    EXPECT_EQ(LONG(band.cyMinChild), after.cy);
+    EXPECT_EQ(LONG(band.cxIdeal), after.cx);
+    Bar().SetFont(nullptr);
+    EXPECT_EQ(Bar().IdealSize().cy, before.cy);
+    DeleteObject(big);
+}
+
+TEST_F(CommandBar, RebuildFollowsTheTopLevelItems) {
+    HMENU extra = CreatePopupMenu();
+    AppendMenuW(extra, MF_STRING, 4242, L"&Zap");
+    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(extra), L"&Zed");
+    AppendMenuW(menu_, MF_STRING, 4343, L"&Quick");
+    Bar().Rebuild();
+    const int count = GetMenuItemCount(menu_);
+    ASSERT_EQ(Bar().ButtonCount(), count);
+    EXPECT_EQ(Bar().ButtonText(count - 2), L"&Zed");
+    {
+        MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_RETURN)});
+        EXPECT_TRUE(Press(WM_SYSKEYDOWN, 'Z', true));
+        EXPECT_TRUE(script.Completed());
+    }
+    // A command at the top level is chosen at once.
+    Click(count - 1);
+    Pump();
+    EXPECT_EQ(frame_->Params(WM_COMMAND), (std::vector<WPARAM>{4242, 4343}));
+}
+
+TEST_F(CommandBar, AGrayedTopLevelItemDoesNotOpen) {
+    EnableMenuItem(menu_, 1, MF_BYPOSITION | MF_GRAYED);
+    Bar().Rebuild();
+    EXPECT_EQ(Bar().ButtonForMnemonic(L'E'), -1);
+    Click(1);
+    EXPECT_EQ(frame_->Count(WM_INITMENUPOPUP), 0);
+    // Moving right from File skips it.
+    Press(WM_SYSKEYDOWN, VK_MENU);
+    Press(WM_SYSKEYUP, VK_MENU);
+    Press(WM_KEYDOWN, VK_RIGHT);
+    EXPECT_EQ(Bar().HotButton(), 2);
+    Press(WM_KEYDOWN, VK_ESCAPE);
+}
