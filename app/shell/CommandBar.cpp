@@ -98,13 +98,14 @@ void CCommandBar::Rebuild() {
 void CCommandBar::AddButtons() {
     texts_.clear();
     const int count = menu_ ? GetMenuItemCount(menu_) : 0;
+    for (int i = 0; i < count; ++i) texts_.push_back(ItemText(menu_, i));
+    // texts_ is complete before its strings are pointed at.
     std::vector<TBBUTTON> buttons;
     for (int i = 0; i < count; ++i) {
         MENUITEMINFOW mii = {};
         mii.cbSize = sizeof mii;
         mii.fMask = MIIM_FTYPE | MIIM_STATE;
         GetMenuItemInfoW(menu_, UINT(i), TRUE, &mii);
-        texts_.push_back(ItemText(menu_, i));
         TBBUTTON b = {};
         b.iBitmap = I_IMAGENONE;
         b.idCommand = kFirstButtonId + i;
@@ -113,11 +114,10 @@ void CCommandBar::AddButtons() {
         } else {
             b.fsState = (mii.fState & MFS_DISABLED) ? 0 : TBSTATE_ENABLED;
             b.fsStyle = BTNS_DROPDOWN | BTNS_AUTOSIZE | BTNS_SHOWTEXT;
-            b.iString = reinterpret_cast<INT_PTR>(texts_.back().c_str());
+            b.iString = reinterpret_cast<INT_PTR>(texts_[size_t(i)].c_str());
         }
         buttons.push_back(b);
     }
-    // The tool bar copies the strings while adding them.
     if (!buttons.empty())
         SendMessageW(bar_, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
     SendMessageW(bar_, TB_AUTOSIZE, 0, 0);

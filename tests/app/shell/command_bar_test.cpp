@@ -2,6 +2,7 @@
 // stand-in frame: its buttons, opening menus by mouse and keyboard, moving
 // between them, keyboard mode, the chosen command reaching the owner, fonts.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <commctrl.h>
 
@@ -212,7 +213,9 @@ TEST_F(CommandBar, F10EntersKeyboardModeAndAMouseClickLeavesIt) {
     EXPECT_TRUE(Press(WM_SYSKEYUP, VK_F10));  // else the window menu would open
     EXPECT_TRUE(Bar().InKeyboardMode());
     EXPECT_EQ(Bar().HotButton(), 0);
-    MSG click = {frame_->Window(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 200)};
+    MSG click = KeyMessage(WM_LBUTTONDOWN, MK_LBUTTON, false);
+    click.hwnd = frame_->Window();
+    click.lParam = MAKELPARAM(5, 200);
     EXPECT_FALSE(Bar().PreTranslate(&click));
     EXPECT_FALSE(Bar().InKeyboardMode());
 }

@@ -3,6 +3,7 @@
 // interface's steps out (float, hide, give back), the splitter, the close
 // button, and keyboard navigation inside a pane.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -13,6 +14,17 @@ using bars_test::Pump;
 using bars_test::TestFrame;
 
 namespace {
+
+bool SameRect(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
+
+MSG Key(HWND hwnd, UINT message, WPARAM key) {
+    MSG msg = {};
+    msg.hwnd = hwnd;
+    msg.message = message;
+    msg.wParam = key;
+    msg.lParam = 1 | LPARAM(MapVirtualKeyW(UINT(key), MAPVK_VK_TO_VSC)) << 16;
+    return msg;
+}
 
 class Docking : public ::testing::Test {
 protected:
@@ -44,7 +56,7 @@ protected:
 
 TEST_F(Docking, WithoutPanesTheDocumentsHaveTheWholeClientArea) {
     const RECT client = frame_->Client();
-    EXPECT_TRUE(EqualRect(&client, &frame_->Rest()));
+    EXPECT_TRUE(SameRect(client, frame_->Rest()));
     EXPECT_FALSE(IsWindowVisible(Dock().Window()));
     EXPECT_FALSE(Dock().IsPane(window_));
     EXPECT_FALSE(Dock().HidePane(window_));
@@ -89,7 +101,7 @@ TEST_F(Docking, HidingTheDockedPaneGivesTheRoomBack) {
     EXPECT_TRUE(Dock().IsPane(window_));
     EXPECT_FALSE(IsWindowVisible(window_));
     const RECT client = frame_->Client();
-    EXPECT_TRUE(EqualRect(&client, &frame_->Rest()));
+    EXPECT_TRUE(SameRect(client, frame_->Rest()));
     // Docking it again shows it where it was.
     EXPECT_TRUE(Dock().DockPane(window_, nullptr));
     EXPECT_TRUE(IsWindowVisible(window_));
@@ -114,27 +126,38 @@ TEST_F(Docking, TheSplitterDragsTheDockedHeight) {
     const int height = Dock().DockedHeight();
     const LONG restBottom = frame_->Rest().bottom;
     HWND dock = Dock().Window();
-    SendMessageW(dock, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 2));
+    // Mouse messages carry client coordinates of the area as it is at that
+    // moment: it moves while it is dragged.
+    auto mouse = [dock](UINT msg, int screenY) {
+        POINT pt = {0, screenY};
+        ScreenToClient(dock, &pt);
+        SendMessageW(dock, msg, msg == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(30, pt.y));
+    };
+    RECT start;
+    GetWindowRect(dock, &start);
+    const int top = start.top + 2;
+    mouse(WM_LBUTTONDOWN, top);
     EXPECT_EQ(GetCapture(), dock);
-    SendMessageW(dock, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(30, -18));  // 20 up
-    SendMessageW(dock, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(30, -38));  // 40 up from the start
-    SendMessageW(dock, WM_LBUTTONUP, 0, MAKELPARAM(30, -38));
+    mouse(WM_MOUSEMOVE, top - 20);
+    mouse(WM_MOUSEMOVE, top - 40);
+    mouse(WM_LBUTTONUP, top - 40);
     EXPECT_NE(GetCapture(), dock);
     EXPECT_EQ(Dock().DockedHeight(), height + 40);
     EXPECT_EQ(frame_->Rest().bottom, restBottom - 40);
     RECT rc;
     GetWindowRect(dock, &rc);
     EXPECT_EQ(rc.bottom - rc.top, height + 40);
+    EXPECT_EQ(rc.bottom, start.bottom);
     // A move after the button is up changes nothing.
-    SendMessageW(dock, WM_MOUSEMOVE, 0, MAKELPARAM(30, 60));
+    mouse(WM_MOUSEMOVE, top + 60);
     EXPECT_EQ(Dock().DockedHeight(), height + 40);
-    // Dragged far down, the area keeps room for the captions; far up, it
+    // Dragged far down, the area keeps room for the caption; far up, it
     // leaves the documents their minimum.
-    SendMessageW(dock, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 2));
-    SendMessageW(dock, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(30, 2000));
+    mouse(WM_LBUTTONDOWN, rc.top + 2);
+    mouse(WM_MOUSEMOVE, rc.top + 2000);
     EXPECT_GE(Dock().DockedHeight(), shell::CDockingWindow::kSplitter + Dock().CaptionHeight());
-    SendMessageW(dock, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(30, -2000));
-    SendMessageW(dock, WM_LBUTTONUP, 0, 0);
+    mouse(WM_MOUSEMOVE, rc.top - 2000);
+    mouse(WM_LBUTTONUP, rc.top - 2000);
     const RECT client = frame_->Client();
     EXPECT_EQ(frame_->Rest().bottom - client.top, shell::CDockingWindow::kMinRest);
 }
@@ -150,7 +173,7 @@ TEST_F(Docking, TheCloseButtonHidesThePane) {
     SendMessageW(strip, WM_LBUTTONUP, 0, at);
     EXPECT_FALSE(Dock().IsVisible(window_));
     const RECT client = frame_->Client();
-    EXPECT_TRUE(EqualRect(&client, &frame_->Rest()));
+    EXPECT_TRUE(SameRect(client, frame_->Rest()));
     // Released away from the button, nothing happens.
     Dock().DockPane(window_, nullptr);
     SendMessageW(strip, WM_LBUTTONDOWN, MK_LBUTTON, at);
@@ -221,7 +244,7 @@ TEST_F(Docking, RemovingADockedPaneFloatsIt) {
     EXPECT_EQ(rc.left, strip.left);
     EXPECT_EQ(rc.top, strip.top);
     const RECT client = frame_->Client();
-    EXPECT_TRUE(EqualRect(&client, &frame_->Rest()));
+    EXPECT_TRUE(SameRect(client, frame_->Rest()));
     EXPECT_FALSE(IsWindowVisible(Dock().Window()));
 }
 
@@ -257,7 +280,7 @@ TEST_F(Docking, DestroyPaneGivesATopLevelWindowItsStylesBack) {
     EXPECT_TRUE(GetWindowLongPtrW(popup, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
     EXPECT_EQ(GetAncestor(popup, GA_PARENT), GetDesktopWindow());
     const RECT client = frame_->Client();
-    EXPECT_TRUE(EqualRect(&client, &frame_->Rest()));
+    EXPECT_TRUE(SameRect(client, frame_->Rest()));
     DestroyWindow(popup);
 }
 
@@ -267,7 +290,7 @@ TEST_F(Docking, APaneWhoseWindowIsDestroyedGoes) {
     Pump();
     EXPECT_FALSE(Dock().IsPane(window_));
     const RECT client = frame_->Client();
-    EXPECT_TRUE(EqualRect(&client, &frame_->Rest()));
+    EXPECT_TRUE(SameRect(client, frame_->Rest()));
 }
 
 TEST_F(Docking, PaneForFindsThePaneOfAnyWindowInside) {
@@ -295,20 +318,20 @@ TEST_F(Docking, TabMovesBetweenTheControlsOfTheFocusedPane) {
     SetForegroundWindow(frame_->Window());
     SetFocus(one);
     ASSERT_EQ(GetFocus(), one);
-    MSG tab = {one, WM_KEYDOWN, VK_TAB, 1 | LPARAM(MapVirtualKeyW(VK_TAB, MAPVK_VK_TO_VSC)) << 16};
+    MSG tab = Key(one, WM_KEYDOWN, VK_TAB);
     EXPECT_TRUE(Dock().PreTranslate(&tab));
     EXPECT_EQ(GetFocus(), two);
     // Keys that are no navigation, and keys outside any pane, go on.
-    MSG letter = {two, WM_KEYDOWN, 'A', 1};
+    MSG letter = Key(two, WM_KEYDOWN, 'A');
     EXPECT_FALSE(Dock().PreTranslate(&letter));
     SetFocus(window_);
-    MSG outside = {window_, WM_KEYDOWN, VK_TAB, 1};
+    MSG outside = Key(window_, WM_KEYDOWN, VK_TAB);
     EXPECT_FALSE(Dock().PreTranslate(&outside));
     // An edit control that wants every key keeps them.
     HWND edit = Child(L"");
     ASSERT_TRUE(Dock().DockPane(edit, L"Edit"));
     SetFocus(edit);
-    MSG down = {edit, WM_KEYDOWN, VK_DOWN, 1};
+    MSG down = Key(edit, WM_KEYDOWN, VK_DOWN);
     EXPECT_FALSE(Dock().PreTranslate(&down));
     EXPECT_EQ(GetFocus(), edit);
 }
