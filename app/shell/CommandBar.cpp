@@ -73,6 +73,12 @@ HWND CCommandBar::Create(HWND parent, HWND owner, HMENU menu) {
     owner_ = owner;
     menu_ = menu;
     SendMessageW(bar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    // Text only: no room kept for images, and a menu bar's spacing.
+    SendMessageW(bar_, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    SendMessageW(bar_, TB_SETPADDING, 0, MAKELPARAM(MulDiv(8, dpi, 96), MulDiv(6, dpi, 96)));
     ApplyFont();
     AddButtons();
     ShowAccelerators(KeyboardCuesAlwaysOn());

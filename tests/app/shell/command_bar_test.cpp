@@ -333,3 +333,33 @@ TEST_F(CommandBar, AGrayedTopLevelItemDoesNotOpen) {
     EXPECT_EQ(Bar().HotButton(), 2);
     Press(WM_KEYDOWN, VK_ESCAPE);
 }
+
+// Not a check: shows the bar, a docked pane and a floating one for a few
+// seconds, then the File menu, for a screenshot taken from outside
+// (run with --gtest_also_run_disabled_tests).
+TEST_F(CommandBar, DISABLED_ShowForAScreenshot) {
+    ASSERT_TRUE(frame_->AddDockingWindow());
+    HWND output = CreateWindowExW(0, L"EDIT", L"Output", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 0, 10, 10,
+                                  frame_->Window(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetWindowTextW(output, L"#<C:\\work\\a.txt>:(3,1): found");
+    frame_->Dock().DockPane(output, L"Output");
+    HWND tool = CreateWindowExW(0, L"EDIT", L"Plug-in pane", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 0, 10, 10,
+                                frame_->Window(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    RECT rc;
+    GetWindowRect(frame_->Window(), &rc);
+    const RECT at = {rc.right + 10, rc.top, rc.right + 210, rc.top + 150};
+    frame_->Dock().FloatPane(tool, at);
+    Press(WM_SYSKEYDOWN, VK_MENU);
+    Press(WM_SYSKEYUP, VK_MENU);
+    Press(WM_KEYDOWN, VK_RIGHT);
+    const DWORD end = GetTickCount() + 3000;
+    while (LONG(GetTickCount() - end) < 0) {
+        Pump();
+        Sleep(20);
+    }
+    Press(WM_KEYDOWN, VK_ESCAPE);
+    MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_DOWN), MenuScript::Key(VK_DOWN),
+                       [] { return false; }},
+                      3000);
+    Click(0);
+}
