@@ -24,6 +24,22 @@ std::wstring TestFolder() {
     return s.substr(0, s.find_last_of(L'\\') + 1);
 }
 
+// Real mouse input at a screen point (moves the cursor, and presses the
+// left button when asked).
+void MouseAt(POINT screen, bool click) {
+    const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+    INPUT in[3] = {};
+    for (INPUT& i : in) {
+        i.type = INPUT_MOUSE;
+        i.mi.dx = LONG((screen.x * 65536 + cx / 2) / cx);
+        i.mi.dy = LONG((screen.y * 65536 + cy / 2) / cy);
+        i.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+    }
+    in[1].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    in[2].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+    SendInput(click ? 3 : 1, in, sizeof(INPUT));
+}
+
 MSG KeyMessage(UINT message, WPARAM vk, bool alt) {
     MSG msg = {};
     msg.message = message;
@@ -41,11 +57,13 @@ protected:
         ASSERT_NE(language_, nullptr);
         menu_ = LoadMenuW(language_, MAKEINTRESOURCEW(IDR_MAINFRAME));
         ASSERT_NE(menu_, nullptr);
+        SetCursorPos(1200, 1000);  // away from every menu
         frame_ = std::make_unique<TestFrame>();
         ASSERT_TRUE(frame_->AddCommandBar(menu_));
         msg_.hwnd = frame_->Window();
     }
     void TearDown() override {
+        SetCursorPos(1200, 1000);
         frame_.reset();
         if (menu_) DestroyMenu(menu_);
         if (language_) FreeLibrary(language_);
@@ -66,6 +84,10 @@ protected:
         RECT rc = {};
         SendMessageW(Bar().Window(), TB_GETITEMRECT, WPARAM(index), reinterpret_cast<LPARAM>(&rc));
         return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    }
+    POINT OnScreen(POINT pt) {
+        ClientToScreen(Bar().Window(), &pt);
+        return pt;
     }
     void Click(int index) {
         const POINT pt = ButtonCentre(index);
@@ -164,6 +186,37 @@ TEST_F(CommandBar, RightAndLeftInAnOpenMenuMoveToTheNeighbours) {
     EXPECT_EQ(popups[3], GetSubMenu(menu_, last));  // wraps around
     Pump();
     EXPECT_EQ(frame_->Count(WM_COMMAND), 0);
+}
+
+TEST_F(CommandBar, TheMouseOverAnotherButtonOpensItsMenuInstead) {
+    const POINT search = OnScreen(ButtonCentre(2));
+    MenuScript script({MenuScript::WaitForMenu(),
+                       [&] {
+                           MouseAt(search, false);
+                           return true;
+                       },
+                       [this] { return Popups().size() >= 2; }, MenuScript::WaitForMenu(), MenuScript::End()});
+    Click(0);
+    EXPECT_TRUE(script.Completed());
+    const std::vector<HMENU> popups = Popups();
+    ASSERT_EQ(popups.size(), 2u);
+    EXPECT_EQ(popups[0], GetSubMenu(menu_, 0));
+    EXPECT_EQ(popups[1], GetSubMenu(menu_, 2));
+}
+
+TEST_F(CommandBar, AClickOnTheOpenButtonClosesItsMenu) {
+    const POINT file = OnScreen(ButtonCentre(0));
+    MenuScript script({MenuScript::WaitForMenu(), [&] {
+                           MouseAt(file, true);
+                           return true;
+                       }});
+    Click(0);  // returns once the menu is closed
+    EXPECT_TRUE(script.Completed());
+    EXPECT_EQ(Popups().size(), 1u);
+    EXPECT_EQ(bars_test::OpenMenuWindow(), nullptr);
+    Pump();
+    EXPECT_EQ(frame_->Count(WM_COMMAND), 0);
+    EXPECT_FALSE(Bar().InKeyboardMode());
 }
 
 TEST_F(CommandBar, RightOnAnItemWithASubmenuOpensTheSubmenu) {
