@@ -633,11 +633,14 @@ void CDockingWindow::EndDrag() { dragging_ = false; }
 // ---------------------------------------------------------------------------
 // Keyboard
 
+// Only panes that hold controls navigate: a pane that is one control (the
+// output window) keeps its keys for the key tables and its own
+// accelerators further down the frame's loop.
 bool CDockingWindow::PreTranslate(MSG* msg) {
     if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_CHAR)) return false;
     HWND focus = GetFocus();
     HWND window = PaneFor(focus);
-    if (!window || !IsVisible(window)) return false;
+    if (!window || !IsVisible(window) || focus == window || !IsChild(window, focus)) return false;
     const WPARAM key = msg->wParam;
     bool navigation = false;
     bool arrow = false;
@@ -653,8 +656,7 @@ bool CDockingWindow::PreTranslate(MSG* msg) {
     if ((key == VK_TAB || key == L'\t') && (code & DLGC_WANTTAB)) return false;
     if (arrow && (code & DLGC_WANTARROWS)) return false;
     if (msg->message == WM_CHAR && (code & DLGC_WANTCHARS) && key != L'\t') return false;
-    HWND dialog = focus != window && IsChild(window, focus) ? window : HostOf(window);
-    return dialog && IsDialogMessageW(dialog, msg);
+    return IsDialogMessageW(window, msg) != FALSE;
 }
 
 }  // namespace shell

@@ -82,8 +82,10 @@ public:
     // host), or null.
     HWND PaneFor(HWND anyChild) const;
 
-    // Dialog-style navigation (Tab, arrows, Enter, Esc) for the pane that
-    // holds the focus, for keys the focused control does not want itself.
+    // Dialog-style navigation (Tab, arrows, Enter, Esc) inside the pane
+    // that holds the focus, when that pane holds controls and the focused
+    // one does not want the key itself. A pane that is one control (the
+    // output window) keeps all its keys.
     bool PreTranslate(MSG* msg);
 
     // Height of the docked area, splitter included.

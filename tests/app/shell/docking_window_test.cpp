@@ -336,6 +336,27 @@ TEST_F(Docking, TabMovesBetweenTheControlsOfTheFocusedPane) {
     EXPECT_EQ(GetFocus(), edit);
 }
 
+TEST_F(Docking, APaneThatIsOneControlKeepsItsKeys) {
+    // Like the output window: a control that does not answer WM_GETDLGCODE
+    // but turns arrows into caret moves further down the loop.
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"BarsTestPlainControl";
+    RegisterClassW(&wc);
+    HWND plain = CreateWindowExW(0, wc.lpszClassName, L"Plain", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 40,
+                                 40, frame_->Window(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(Dock().DockPane(plain, L"Plain"));
+    SetForegroundWindow(frame_->Window());
+    SetFocus(plain);
+    ASSERT_EQ(GetFocus(), plain);
+    for (UINT key : {VK_DOWN, VK_LEFT, VK_TAB, VK_RETURN, VK_ESCAPE}) {
+        MSG msg = Key(plain, WM_KEYDOWN, key);
+        EXPECT_FALSE(Dock().PreTranslate(&msg)) << key;
+    }
+    EXPECT_EQ(GetFocus(), plain);
+}
+
 TEST_F(Docking, HidingThePaneWithTheFocusGivesTheFocusToTheFrame) {
     ASSERT_TRUE(Dock().DockPane(window_, L"Output"));
     SetForegroundWindow(frame_->Window());
