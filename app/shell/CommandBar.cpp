@@ -407,6 +407,14 @@ void CCommandBar::LeaveKeyboardMode() {
 
 bool CCommandBar::PreTranslate(MSG* msg) {
     if (!bar_ || !msg || !IsWindowVisible(bar_)) return false;
+    // Keys of another top-level window (a modeless dialog, a floating pane)
+    // are its own, and end keyboard mode.
+    if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST &&
+        GetAncestor(msg->hwnd, GA_ROOT) != GetAncestor(bar_, GA_ROOT)) {
+        altAlone_ = false;
+        LeaveKeyboardMode();
+        return false;
+    }
     const WPARAM vk = msg->wParam;
     switch (msg->message) {
         case WM_SYSKEYDOWN:

@@ -65,7 +65,9 @@ public:
     // Keyboard messages of the frame's loop, before anything else: Alt
     // tapped alone or F10 enters keyboard mode, Alt+letter opens the menu
     // with that mnemonic, and in keyboard mode Left, Right, Down, Enter,
-    // letters and Esc work the bar. True when the message was used.
+    // letters and Esc work the bar; a mouse click ends the mode. Only keys
+    // of the bar's own top-level window count. True when the message was
+    // used.
     bool PreTranslate(MSG* msg);
     bool InKeyboardMode() const { return keyboardMode_; }
     void LeaveKeyboardMode();

@@ -145,6 +145,7 @@ TEST_F(CommandBar, AltLetterOpensThatMenuAndTheOwnerHearsOfIt) {
 }
 
 TEST_F(CommandBar, AltWithALetterNoMenuHasGoesOn) {
+    MenuScript guard({MenuScript::WaitForMenu(), MenuScript::End()});  // should a menu open
     EXPECT_FALSE(Press(WM_SYSKEYDOWN, 'Q', true));
     EXPECT_FALSE(Press(WM_SYSKEYDOWN, VK_SPACE, true));  // the window menu stays reachable
     EXPECT_TRUE(frame_->Log().empty());
@@ -238,7 +239,33 @@ TEST_F(CommandBar, RightOnAnItemWithASubmenuOpensTheSubmenu) {
     EXPECT_EQ(popups[1], recent);
 }
 
+TEST_F(CommandBar, KeysOfAnotherTopLevelWindowAreLeftAlone) {
+    // A modeless dialog's own mnemonics stay its own.
+    MenuScript guard({MenuScript::WaitForMenu(), MenuScript::End()});  // should a menu open
+    HWND other = CreateWindowExW(0, L"STATIC", L"Dialog", WS_POPUP | WS_VISIBLE, 700, 100, 100, 80,
+                                 frame_->Window(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    MSG alt = KeyMessage(WM_SYSKEYDOWN, 'F', true);
+    alt.hwnd = other;
+    EXPECT_FALSE(Bar().PreTranslate(&alt));
+    EXPECT_FALSE(Bar().InKeyboardMode());
+    MSG f10 = KeyMessage(WM_SYSKEYDOWN, VK_F10, false);
+    f10.hwnd = other;
+    EXPECT_FALSE(Bar().PreTranslate(&f10));
+    EXPECT_FALSE(Bar().InKeyboardMode());
+    // Keyboard mode ends when keys go to another window.
+    Press(WM_SYSKEYDOWN, VK_MENU);
+    Press(WM_SYSKEYUP, VK_MENU);
+    ASSERT_TRUE(Bar().InKeyboardMode());
+    MSG right = KeyMessage(WM_KEYDOWN, VK_RIGHT, false);
+    right.hwnd = other;
+    EXPECT_FALSE(Bar().PreTranslate(&right));
+    EXPECT_FALSE(Bar().InKeyboardMode());
+    EXPECT_EQ(frame_->Count(WM_INITMENUPOPUP), 0);
+    DestroyWindow(other);
+}
+
 TEST_F(CommandBar, AltTappedAloneEntersKeyboardMode) {
+    MenuScript guard({MenuScript::WaitForMenu(), MenuScript::End()});  // should a menu open
     EXPECT_FALSE(Press(WM_SYSKEYDOWN, VK_MENU));
     EXPECT_TRUE(Press(WM_SYSKEYUP, VK_MENU));
     EXPECT_TRUE(Bar().InKeyboardMode());
@@ -255,6 +282,7 @@ TEST_F(CommandBar, AltTappedAloneEntersKeyboardMode) {
 }
 
 TEST_F(CommandBar, AltUsedWithAnotherKeyIsNoTap) {
+    MenuScript guard({MenuScript::WaitForMenu(), MenuScript::End()});  // should a menu open
     EXPECT_FALSE(Press(WM_SYSKEYDOWN, VK_MENU));
     EXPECT_FALSE(Press(WM_SYSKEYDOWN, VK_F4, true));
     EXPECT_FALSE(Press(WM_SYSKEYUP, VK_MENU));
@@ -262,6 +290,7 @@ TEST_F(CommandBar, AltUsedWithAnotherKeyIsNoTap) {
 }
 
 TEST_F(CommandBar, F10EntersKeyboardModeAndAMouseClickLeavesIt) {
+    MenuScript guard({MenuScript::WaitForMenu(), MenuScript::End()});  // should a menu open
     EXPECT_TRUE(Press(WM_SYSKEYDOWN, VK_F10));
     EXPECT_TRUE(Press(WM_SYSKEYUP, VK_F10));  // else the window menu would open
     EXPECT_TRUE(Bar().InKeyboardMode());
@@ -374,6 +403,7 @@ TEST_F(CommandBar, RebuildFollowsTheTopLevelItems) {
 }
 
 TEST_F(CommandBar, AGrayedTopLevelItemDoesNotOpen) {
+    MenuScript guard({MenuScript::WaitForMenu(), MenuScript::End()});  // should a menu open
     EnableMenuItem(menu_, 1, MF_BYPOSITION | MF_GRAYED);
     Bar().Rebuild();
     EXPECT_EQ(Bar().ButtonForMnemonic(L'E'), -1);
