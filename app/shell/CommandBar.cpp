@@ -60,12 +60,13 @@ CCommandBar::~CCommandBar() {
 HWND CCommandBar::Create(HWND parent, HWND owner, HMENU menu) {
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
-    const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_LIST |
-                        TBSTYLE_TRANSPARENT | CCS_NODIVIDER | CCS_NORESIZE | CCS_NOPARENTALIGN;
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | TBSTYLE_FLAT |
+                        TBSTYLE_LIST | TBSTYLE_TRANSPARENT | CCS_NODIVIDER | CCS_NORESIZE | CCS_NOPARENTALIGN;
     bar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, L"", style, 0, 0, 0, 0, parent, nullptr,
                            GetModuleHandleW(nullptr), nullptr);
     if (!bar_) return nullptr;
-    if (!SetWindowSubclass(bar_, &CCommandBar::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
+    if (!SetWindowSubclass(bar_, &CCommandBar::SubclassProc, kSubclassId,
+                           reinterpret_cast<DWORD_PTR>(this))) {
         DestroyWindow(bar_);
         bar_ = nullptr;
         return nullptr;
@@ -450,9 +451,7 @@ bool CCommandBar::PreTranslate(MSG* msg) {
                 return true;  // the window's own menu mode would start here
             }
             return vk == VK_F10 && !KeyDown(VK_SHIFT);
-        case WM_KEYDOWN:
-            altAlone_ = false;
-            return keyboardMode_ && KeyboardModeKey(*msg);
+        case WM_KEYDOWN: altAlone_ = false; return keyboardMode_ && KeyboardModeKey(*msg);
         case WM_CHAR:
         case WM_KEYUP: return keyboardMode_;
         case WM_LBUTTONDOWN:
@@ -537,7 +536,8 @@ LRESULT CCommandBar::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
         if (msg == WM_MENUSELECT) {
             const bool closing = HIWORD(wp) == 0xFFFF && !lp;
             selectedMenu_ = closing ? nullptr : reinterpret_cast<HMENU>(lp);
-            selectedIsPopup_ = !closing && (HIWORD(wp) & MF_POPUP) && !(HIWORD(wp) & (MF_GRAYED | MF_DISABLED));
+            selectedIsPopup_ =
+                !closing && (HIWORD(wp) & MF_POPUP) && !(HIWORD(wp) & (MF_GRAYED | MF_DISABLED));
         }
         return SendMessageW(owner_, msg, wp, lp);
     }

@@ -25,7 +25,7 @@
 namespace shell {
 
 class CCommandBar {
-public:
+   public:
     CCommandBar() = default;
     CCommandBar(const CCommandBar&) = delete;
     CCommandBar& operator=(const CCommandBar&) = delete;
@@ -80,7 +80,7 @@ public:
     // The button whose mnemonic is `ch` (any case), or -1.
     int ButtonForMnemonic(wchar_t ch) const;
 
-private:
+   private:
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     static LRESULT CALLBACK FilterHook(int code, WPARAM wp, LPARAM lp);
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled);
@@ -102,7 +102,7 @@ private:
     HWND bar_ = nullptr;
     HWND owner_ = nullptr;
     HMENU menu_ = nullptr;
-    HFONT font_ = nullptr;            // the caller's
+    HFONT font_ = nullptr;             // the caller's
     UniqueGdi<HFONT> menuFont_;        // ours, when the caller gave none
     std::vector<std::wstring> texts_;  // one per button, as in the menu
 
@@ -112,8 +112,8 @@ private:
 
     // The open popup of the bar, while one is tracked.
     HHOOK hook_ = nullptr;
-    int openIndex_ = -1;   // button whose popup is open
-    int nextIndex_ = -1;   // button to open once the popup has closed
+    int openIndex_ = -1;  // button whose popup is open
+    int nextIndex_ = -1;  // button to open once the popup has closed
     bool nextByKey_ = false;
     bool escaped_ = false;  // Esc closed the popup at its first level
     HMENU openPopup_ = nullptr;

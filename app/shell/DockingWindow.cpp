@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "PaneHosts.h"
 #include "ProgramIds.h"
 
 namespace shell {
@@ -11,26 +12,13 @@ namespace shell {
 namespace {
 
 constexpr wchar_t kDockClass[] = L"MorrowpadDock";
-constexpr wchar_t kStripClass[] = L"MorrowpadDockPane";
-constexpr wchar_t kFloatClass[] = L"MorrowpadFloatPane";
 constexpr UINT kReap = WM_APP + 1;  // to the docking window: drop panes whose window is gone
-constexpr DWORD kFloatStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
-constexpr DWORD kFloatExStyle = WS_EX_TOOLWINDOW;
 constexpr size_t kMaxTitle = 127;
 
 std::wstring WindowText(HWND window) {
     wchar_t text[kMaxTitle + 1] = {};
     GetWindowTextW(window, text, int(kMaxTitle + 1));
     return text;
-}
-
-// Fills the host's client area with the pane window below `top`.
-void FitChild(HWND host, HWND child, int top) {
-    if (!host || !child) return;
-    RECT rc;
-    GetClientRect(host, &rc);
-    SetWindowPos(child, nullptr, 0, top, rc.right, std::max<LONG>(0, rc.bottom - top),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool Contains(HWND outer, HWND inner) { return outer && inner && (outer == inner || IsChild(outer, inner)); }
@@ -46,172 +34,6 @@ struct CDockingWindow::Pane {
     State state = State::Hidden;
     std::unique_ptr<CPaneStrip> strip;
     std::unique_ptr<CFloatFrame> floater;
-};
-
-// ---------------------------------------------------------------------------
-// The docked pane's strip: a caption with the title and a close button above
-// the pane window.
-
-class CPaneStrip : public BaseWindow<CPaneStrip> {
-public:
-    CPaneStrip(CDockingWindow* dock, HWND pane) : dock_(dock), pane_(pane) {}
-    ~CPaneStrip() {
-        if (Window()) DestroyWindow(Window());
-    }
-    HWND Create(HWND parent) {
-        if (!Register(kStripClass, nullptr, CS_DBLCLKS)) return nullptr;
-        return CreateAs(kStripClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 0, 0, 0, parent);
-    }
-    RECT CloseRect() const {
-        RECT rc;
-        GetClientRect(Window(), &rc);
-        const int size = dock_->CaptionHeight() - 4;
-        return {rc.right - size - 2, 2, rc.right - 2, 2 + size};
-    }
-    void Fit() { FitChild(Window(), pane_, dock_->CaptionHeight()); }
-
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-        switch (msg) {
-            case WM_SIZE: Fit(); return 0;
-            case WM_PAINT: OnPaint(); return 0;
-            case WM_ERASEBKGND: return 1;
-            case WM_LBUTTONDOWN: OnButtonDown({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}); return 0;
-            case WM_LBUTTONUP: OnButtonUp({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}); return 0;
-            case WM_CAPTURECHANGED:
-                if (pressed_) {
-                    pressed_ = false;
-                    InvalidateCloseButton();
-                }
-                return 0;
-            case WM_LBUTTONDBLCLK:
-                if (GET_Y_LPARAM(lp) < dock_->CaptionHeight() && !InClose(lp)) dock_->UndockPane(pane_);
-                return 0;
-            case WM_SETFOCUS:
-                if (IsWindow(pane_)) SetFocus(pane_);
-                return 0;
-            case WM_PARENTNOTIFY:
-                if (LOWORD(wp) == WM_DESTROY && reinterpret_cast<HWND>(lp) == pane_) dock_->PaneWindowGone(pane_);
-                return 0;
-            default: return DefWindowProcW(Window(), msg, wp, lp);
-        }
-    }
-
-private:
-    bool InClose(LPARAM lp) const {
-        const RECT rc = CloseRect();
-        const POINT pt = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-        return PtInRect(&rc, pt) != FALSE;
-    }
-    void InvalidateCloseButton() {
-        const RECT rc = CloseRect();
-        InvalidateRect(Window(), &rc, FALSE);
-    }
-    void OnButtonDown(POINT pt) {
-        const RECT rc = CloseRect();
-        if (PtInRect(&rc, pt)) {
-            pressed_ = true;
-            SetCapture(Window());
-            InvalidateCloseButton();
-        } else if (IsWindow(pane_)) {
-            SetFocus(pane_);
-        }
-    }
-    void OnButtonUp(POINT pt) {
-        if (!pressed_) return;
-        const RECT rc = CloseRect();
-        pressed_ = false;
-        if (GetCapture() == Window()) ReleaseCapture();
-        InvalidateCloseButton();
-        if (PtInRect(&rc, pt)) dock_->HidePane(pane_);
-    }
-    void OnPaint() {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Window(), &ps);
-        RECT rc;
-        GetClientRect(Window(), &rc);
-        RECT caption = {0, 0, rc.right, dock_->CaptionHeight()};
-        FillRect(dc, &caption, GetSysColorBrush(COLOR_3DFACE));
-        RECT line = {0, caption.bottom - 1, rc.right, caption.bottom};
-        FillRect(dc, &line, GetSysColorBrush(COLOR_3DSHADOW));
-
-        const RECT close = CloseRect();
-        HGDIOBJ oldFont = SelectObject(dc, dock_->CaptionFont());
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-        RECT text = {4, 0, close.left - 4, caption.bottom - 1};
-        const std::wstring title = dock_->Title(pane_);
-        DrawTextW(dc, title.c_str(), int(title.size()), &text,
-                  DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
-        SelectObject(dc, oldFont);
-
-        if (pressed_) {
-            RECT edge = close;
-            DrawEdge(dc, &edge, BDR_SUNKENOUTER, BF_RECT);
-        }
-        // The close button: a cross drawn with the text colour.
-        HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNTEXT));
-        HGDIOBJ oldPen = SelectObject(dc, pen);
-        const int inset = std::max<int>(3, (close.bottom - close.top) / 4);
-        const int shift = pressed_ ? 1 : 0;
-        MoveToEx(dc, close.left + inset + shift, close.top + inset + shift, nullptr);
-        LineTo(dc, close.right - inset + shift, close.bottom - inset + shift);
-        MoveToEx(dc, close.right - inset - 1 + shift, close.top + inset + shift, nullptr);
-        LineTo(dc, close.left + inset - 1 + shift, close.bottom - inset + shift);
-        SelectObject(dc, oldPen);
-        DeleteObject(pen);
-        EndPaint(Window(), &ps);
-    }
-
-    CDockingWindow* dock_;
-    HWND pane_;
-    bool pressed_ = false;
-};
-
-// ---------------------------------------------------------------------------
-// The floating pane's tool window.
-
-class CFloatFrame : public BaseWindow<CFloatFrame> {
-public:
-    CFloatFrame(CDockingWindow* dock, HWND pane) : dock_(dock), pane_(pane) {}
-    ~CFloatFrame() {
-        if (Window()) DestroyWindow(Window());
-    }
-    HWND Create(HWND owner, const std::wstring& title) {
-        if (!Register(kFloatClass, nullptr, CS_DBLCLKS)) return nullptr;
-        return CreateAs(kFloatClass, title.c_str(), kFloatStyle, kFloatExStyle, 0, 0, 0, 0, owner);
-    }
-    void Fit() { FitChild(Window(), pane_, 0); }
-
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-        switch (msg) {
-            case WM_SIZE: Fit(); return 0;
-            case WM_CLOSE: dock_->HidePane(pane_); return 0;
-            case WM_NCLBUTTONDBLCLK:
-                if (wp == HTCAPTION) {
-                    dock_->DockPane(pane_, nullptr);
-                    return 0;
-                }
-                break;
-            case WM_SETFOCUS:
-                if (IsWindow(pane_)) SetFocus(pane_);
-                return 0;
-            case WM_GETMINMAXINFO: {
-                auto* info = reinterpret_cast<MINMAXINFO*>(lp);
-                info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, CDockingWindow::kMinFloat);
-                info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, CDockingWindow::kMinFloat);
-                return 0;
-            }
-            case WM_PARENTNOTIFY:
-                if (LOWORD(wp) == WM_DESTROY && reinterpret_cast<HWND>(lp) == pane_) dock_->PaneWindowGone(pane_);
-                return 0;
-            default: break;
-        }
-        return DefWindowProcW(Window(), msg, wp, lp);
-    }
-
-private:
-    CDockingWindow* dock_;
-    HWND pane_;
 };
 
 // ---------------------------------------------------------------------------
@@ -417,7 +239,7 @@ bool CDockingWindow::ShowPane(HWND window, int showCommand) {
     // The floating window goes around the pane window's current rectangle.
     RECT rc;
     GetWindowRect(window, &rc);
-    AdjustWindowRectEx(&rc, kFloatStyle, FALSE, kFloatExStyle);
+    AdjustWindowRectEx(&rc, CFloatFrame::kStyle, FALSE, CFloatFrame::kExStyle);
     return FloatPane(window, rc);
 }
 

@@ -34,7 +34,7 @@ class CPaneStrip;
 class CFloatFrame;
 
 class CDockingWindow : public BaseWindow<CDockingWindow> {
-public:
+   public:
     CDockingWindow();
     ~CDockingWindow();
 
@@ -103,7 +103,7 @@ public:
 
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
-private:
+   private:
     friend class CPaneStrip;
     friend class CFloatFrame;
     enum class State { Docked, Floating, Hidden };
@@ -134,7 +134,7 @@ private:
     UniqueGdi<HFONT> font_;
     int captionHeight_ = 18;
     bool dragging_ = false;
-    int dragStartY_ = 0;       // screen y where the drag began
+    int dragStartY_ = 0;  // screen y where the drag began
     int dragStartHeight_ = 0;
 };
 

@@ -1,10 +1,9 @@
 // The command bar over the language library's main menu, in a rebar of a
 // stand-in frame: its buttons, opening menus by mouse and keyboard, moving
 // between them, keyboard mode, the chosen command reaching the owner, fonts.
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
-
-#include <commctrl.h>
 
 #include <string>
 
@@ -51,9 +50,10 @@ MSG KeyMessage(UINT message, WPARAM vk, bool alt) {
 }
 
 class CommandBar : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
-        language_ = LoadLibraryExW((TestFolder() + L"mui\\en.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        language_ =
+            LoadLibraryExW((TestFolder() + L"mui\\en.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(language_, nullptr);
         menu_ = LoadMenuW(language_, MAKEINTRESOURCEW(IDR_MAINFRAME));
         ASSERT_NE(menu_, nullptr);
@@ -196,7 +196,8 @@ TEST_F(CommandBar, TheMouseOverAnotherButtonOpensItsMenuInstead) {
                            MouseAt(search, false);
                            return true;
                        },
-                       [this] { return Popups().size() >= 2; }, MenuScript::WaitForMenu(), MenuScript::End()});
+                       [this] { return Popups().size() >= 2; }, MenuScript::WaitForMenu(),
+                       MenuScript::End()});
     Click(0);
     EXPECT_TRUE(script.Completed());
     const std::vector<HMENU> popups = Popups();
@@ -327,8 +328,9 @@ TEST_F(CommandBar, InKeyboardModeDownOpensTheHotMenuAndLettersOpenTheirs) {
 }
 
 TEST_F(CommandBar, EscInAMenuGoesBackToTheBarInKeyboardMode) {
-    MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_RIGHT), [this] { return Popups().size() >= 2; },
-                       MenuScript::WaitForMenu(), MenuScript::Key(VK_ESCAPE)});
+    MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_RIGHT),
+                       [this] { return Popups().size() >= 2; }, MenuScript::WaitForMenu(),
+                       MenuScript::Key(VK_ESCAPE)});
     EXPECT_TRUE(Press(WM_SYSKEYDOWN, 'F', true));
     EXPECT_TRUE(script.Completed());
     EXPECT_TRUE(Bar().InKeyboardMode());
@@ -426,8 +428,8 @@ TEST_F(CommandBar, DISABLED_ShowForAScreenshot) {
                                   frame_->Window(), nullptr, GetModuleHandleW(nullptr), nullptr);
     SetWindowTextW(output, L"#<C:\\work\\a.txt>:(3,1): found");
     frame_->Dock().DockPane(output, L"Output");
-    HWND tool = CreateWindowExW(0, L"EDIT", L"Plug-in pane", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 0, 10, 10,
-                                frame_->Window(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND tool = CreateWindowExW(0, L"EDIT", L"Plug-in pane", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 0, 10,
+                                10, frame_->Window(), nullptr, GetModuleHandleW(nullptr), nullptr);
     RECT rc;
     GetWindowRect(frame_->Window(), &rc);
     const RECT at = {rc.right + 10, rc.top, rc.right + 210, rc.top + 150};
@@ -441,8 +443,8 @@ TEST_F(CommandBar, DISABLED_ShowForAScreenshot) {
         Sleep(20);
     }
     Press(WM_KEYDOWN, VK_ESCAPE);
-    MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_DOWN), MenuScript::Key(VK_DOWN),
-                       [] { return false; }},
-                      3000);
+    MenuScript script(
+        {MenuScript::WaitForMenu(), MenuScript::Key(VK_DOWN), MenuScript::Key(VK_DOWN), [] { return false; }},
+        3000);
     Click(0);
 }

@@ -27,7 +27,7 @@ MSG Key(HWND hwnd, UINT message, WPARAM key) {
 }
 
 class Docking : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         frame_ = std::make_unique<TestFrame>();
         ASSERT_TRUE(frame_->AddDockingWindow());
@@ -266,8 +266,8 @@ TEST_F(Docking, ShowPaneFloatsAtTheWindowsRectangleOrHides) {
 }
 
 TEST_F(Docking, DestroyPaneGivesATopLevelWindowItsStylesBack) {
-    HWND popup = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"Plug", WS_POPUP | WS_CAPTION, 10, 10, 100, 100,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND popup = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"Plug", WS_POPUP | WS_CAPTION, 10, 10, 100,
+                                 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_TRUE(Dock().DockPane(popup, nullptr));
     EXPECT_EQ(Dock().Title(popup), L"Plug");
     EXPECT_TRUE(GetWindowLongPtrW(popup, GWL_STYLE) & WS_CHILD);
@@ -296,8 +296,8 @@ TEST_F(Docking, APaneWhoseWindowIsDestroyedGoes) {
 TEST_F(Docking, PaneForFindsThePaneOfAnyWindowInside) {
     HWND container = CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", L"Box", WS_CHILD | WS_VISIBLE, 0, 0, 100,
                                      100, frame_->Window(), nullptr, GetModuleHandleW(nullptr), nullptr);
-    HWND inner = CreateWindowExW(0, L"BUTTON", L"One", WS_CHILD | WS_VISIBLE, 0, 0, 40, 20, container, nullptr,
-                                 GetModuleHandleW(nullptr), nullptr);
+    HWND inner = CreateWindowExW(0, L"BUTTON", L"One", WS_CHILD | WS_VISIBLE, 0, 0, 40, 20, container,
+                                 nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_TRUE(Dock().DockPane(container, nullptr));
     EXPECT_EQ(Dock().PaneFor(inner), container);
     EXPECT_EQ(Dock().PaneFor(Dock().HostOf(container)), container);
@@ -310,10 +310,10 @@ TEST_F(Docking, PaneForFindsThePaneOfAnyWindowInside) {
 TEST_F(Docking, TabMovesBetweenTheControlsOfTheFocusedPane) {
     HWND container = CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", L"Box", WS_CHILD | WS_VISIBLE, 0, 0, 100,
                                      100, frame_->Window(), nullptr, GetModuleHandleW(nullptr), nullptr);
-    HWND one = CreateWindowExW(0, L"BUTTON", L"One", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 40, 20, container,
-                               nullptr, GetModuleHandleW(nullptr), nullptr);
-    HWND two = CreateWindowExW(0, L"BUTTON", L"Two", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 50, 0, 40, 20, container,
-                               nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND one = CreateWindowExW(0, L"BUTTON", L"One", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 40, 20,
+                               container, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND two = CreateWindowExW(0, L"BUTTON", L"Two", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 50, 0, 40, 20,
+                               container, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_TRUE(Dock().DockPane(container, L"Box"));
     SetForegroundWindow(frame_->Window());
     SetFocus(one);
