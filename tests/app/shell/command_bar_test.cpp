@@ -1,9 +1,10 @@
 // The command bar over the language library's main menu, in a rebar of a
 // stand-in frame: its buttons, opening menus by mouse and keyboard, moving
 // between them, keyboard mode, the chosen command reaching the owner, fonts.
-#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
+// after windows.h
+#include <commctrl.h>
 
 #include <string>
 
@@ -280,6 +281,19 @@ TEST_F(CommandBar, AltTappedAloneEntersKeyboardMode) {
     EXPECT_FALSE(Bar().InKeyboardMode());
     EXPECT_EQ(Bar().HotButton(), -1);
     EXPECT_TRUE(frame_->Log().empty());
+}
+
+TEST_F(CommandBar, SpaceInKeyboardModeOpensTheWindowMenu) {
+    Press(WM_SYSKEYDOWN, VK_MENU);
+    Press(WM_SYSKEYUP, VK_MENU);
+    EXPECT_TRUE(Press(WM_KEYDOWN, VK_SPACE));
+    EXPECT_FALSE(Bar().InKeyboardMode());
+    {
+        MenuScript script({MenuScript::WaitForMenu(), MenuScript::End()});
+        Pump();  // the window menu's loop runs here until the script ends it
+    }
+    ASSERT_EQ(frame_->Count(WM_SYSCOMMAND), 1);
+    EXPECT_EQ(frame_->FirstParam(WM_SYSCOMMAND) & 0xFFF0, WPARAM(SC_KEYMENU));
 }
 
 TEST_F(CommandBar, AltUsedWithAnotherKeyIsNoTap) {
