@@ -26,5 +26,5 @@
 
 // Sent to the main frame (by the docking window) when the docked area must
 // be laid out again: a pane was docked, hidden or removed, or the splitter
-// moved. The frame answers by running its layout. WM_USER + 1211.
-#define MPF_RELAYOUT 2235
+// moved. The frame answers by running its layout.
+#define MPF_RELAYOUT (WM_USER + 1211)

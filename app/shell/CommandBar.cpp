@@ -12,8 +12,24 @@ namespace {
 constexpr int kFirstButtonId = 0xFE00;
 constexpr UINT_PTR kSubclassId = 1;
 
-// The bar whose popup is open on this thread (one menu loop at a time).
+// The bar whose popup is open on this thread (one menu loop at a time), and
+// the bar in keyboard mode.
 thread_local CCommandBar* tracking = nullptr;
+thread_local CCommandBar* keyboardBar = nullptr;
+
+bool IsButtonDown(UINT msg) {
+    switch (msg) {
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_XBUTTONDOWN:
+        case WM_NCLBUTTONDOWN:
+        case WM_NCRBUTTONDOWN:
+        case WM_NCMBUTTONDOWN:
+        case WM_NCXBUTTONDOWN: return true;
+        default: return false;
+    }
+}
 
 bool KeyboardCuesAlwaysOn() {
     BOOL on = FALSE;
@@ -50,6 +66,7 @@ std::wstring ItemText(HMENU menu, int position) {
 
 CCommandBar::~CCommandBar() {
     if (hook_) UnhookWindowsHookEx(hook_);
+    HookKeyboardMode(false);
     if (tracking == this) tracking = nullptr;
     if (bar_ && IsWindow(bar_)) {
         RemoveWindowSubclass(bar_, &CCommandBar::SubclassProc, kSubclassId);
@@ -270,6 +287,7 @@ void CCommandBar::ChooseButton(int index, bool keyboard) {
 void CCommandBar::OpenMenu(int index, bool keyboard) {
     if (!bar_ || hook_ || tracking) return;  // a menu loop runs already
     keyboardMode_ = false;
+    HookKeyboardMode(false);
     altAlone_ = false;
     ShowAccelerators(keyboard || KeyboardCuesAlwaysOn());
     int current = index;
@@ -397,13 +415,54 @@ void CCommandBar::EnterKeyboardMode(int hot) {
     if (hot < 0 || NextEnabled(bar_, hot - 1, +1) != hot) hot = NextEnabled(bar_, -1, +1);
     SetHot(hot);
     ShowAccelerators(true);
+    HookKeyboardMode(true);
 }
 
 void CCommandBar::LeaveKeyboardMode() {
+    HookKeyboardMode(false);
     if (!keyboardMode_) return;
     keyboardMode_ = false;
     SetHot(-1);
     ShowAccelerators(KeyboardCuesAlwaysOn());
+}
+
+void CCommandBar::HookKeyboardMode(bool on) {
+    if (on && !queueHook_ && !keyboardBar) {
+        keyboardBar = this;
+        queueHook_ = SetWindowsHookExW(WH_GETMESSAGE, &CCommandBar::QueueHook, nullptr, GetCurrentThreadId());
+        sentHook_ = SetWindowsHookExW(WH_CALLWNDPROC, &CCommandBar::SentHook, nullptr, GetCurrentThreadId());
+    } else if (!on && queueHook_) {
+        UnhookWindowsHookEx(queueHook_);
+        if (sentHook_) UnhookWindowsHookEx(sentHook_);
+        queueHook_ = sentHook_ = nullptr;
+        if (keyboardBar == this) keyboardBar = nullptr;
+    }
+}
+
+// A mouse button pressed anywhere on this thread ends keyboard mode.
+LRESULT CALLBACK CCommandBar::QueueHook(int code, WPARAM wp, LPARAM lp) {
+    if (code == HC_ACTION && wp == PM_REMOVE && keyboardBar && lp &&
+        IsButtonDown(reinterpret_cast<const MSG*>(lp)->message)) {
+        try {
+            keyboardBar->LeaveKeyboardMode();
+        } catch (...) {
+        }
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+// So does the application losing the activation.
+LRESULT CALLBACK CCommandBar::SentHook(int code, WPARAM wp, LPARAM lp) {
+    if (code == HC_ACTION && keyboardBar && lp) {
+        const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lp);
+        if (sent->message == WM_ACTIVATEAPP && !sent->wParam) {
+            try {
+                keyboardBar->LeaveKeyboardMode();
+            } catch (...) {
+            }
+        }
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
 }
 
 bool CCommandBar::PreTranslate(MSG* msg) {

@@ -83,6 +83,9 @@ class CCommandBar {
    private:
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     static LRESULT CALLBACK FilterHook(int code, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK QueueHook(int code, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK SentHook(int code, WPARAM wp, LPARAM lp);
+    void HookKeyboardMode(bool on);
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled);
     bool OnMenuLoopMessage(const MSG& msg);
     bool IsMenuMessage(UINT msg, WPARAM wp, LPARAM lp) const;
@@ -106,9 +109,13 @@ class CCommandBar {
     UniqueGdi<HFONT> menuFont_;        // ours, when the caller gave none
     std::vector<std::wstring> texts_;  // one per button, as in the menu
 
-    // Keyboard mode and the Alt tap.
+    // Keyboard mode and the Alt tap. While in keyboard mode, two thread hooks
+    // end it on a mouse click anywhere and when the application is
+    // deactivated, whatever messages the frame's loop hands the bar.
     bool keyboardMode_ = false;
     bool altAlone_ = false;
+    HHOOK queueHook_ = nullptr;
+    HHOOK sentHook_ = nullptr;
 
     // The open popup of the bar, while one is tracked.
     HHOOK hook_ = nullptr;

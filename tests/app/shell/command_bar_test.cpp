@@ -283,6 +283,30 @@ TEST_F(CommandBar, AltTappedAloneEntersKeyboardMode) {
     EXPECT_TRUE(frame_->Log().empty());
 }
 
+TEST_F(CommandBar, KeyboardModeEndsOnAClickTheBarIsNotShown) {
+    // The frame's loop may hand the bar keys only: the click is seen anyway.
+    MenuScript guard({MenuScript::WaitForMenu(), MenuScript::End()});  // should a menu open
+    Press(WM_SYSKEYDOWN, VK_MENU);
+    Press(WM_SYSKEYUP, VK_MENU);
+    ASSERT_TRUE(Bar().InKeyboardMode());
+    RECT rc;
+    GetClientRect(frame_->Window(), &rc);
+    POINT middle = {rc.right / 2, rc.bottom / 2};
+    ClientToScreen(frame_->Window(), &middle);
+    MouseAt(middle, true);
+    Pump();
+    EXPECT_FALSE(Bar().InKeyboardMode());
+    EXPECT_EQ(Bar().HotButton(), -1);
+}
+
+TEST_F(CommandBar, KeyboardModeEndsWhenTheApplicationIsDeactivated) {
+    Press(WM_SYSKEYDOWN, VK_MENU);
+    Press(WM_SYSKEYUP, VK_MENU);
+    ASSERT_TRUE(Bar().InKeyboardMode());
+    SendMessageW(frame_->Window(), WM_ACTIVATEAPP, FALSE, 0);
+    EXPECT_FALSE(Bar().InKeyboardMode());
+}
+
 TEST_F(CommandBar, SpaceInKeyboardModeOpensTheWindowMenu) {
     Press(WM_SYSKEYDOWN, VK_MENU);
     Press(WM_SYSKEYUP, VK_MENU);
