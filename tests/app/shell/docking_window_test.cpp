@@ -365,3 +365,27 @@ TEST_F(Docking, HidingThePaneWithTheFocusGivesTheFocusToTheFrame) {
     Dock().HidePane(window_);
     EXPECT_EQ(GetFocus(), frame_->Window());
 }
+
+TEST_F(Docking, AWindowCreatedInTheDockingWindowDocksAndGoesBackThere) {
+    // The output window is created as a child of the docking window.
+    HWND output = CreateWindowExW(0, L"EDIT", L"Output", WS_CHILD | ES_MULTILINE, 0, 0, 10, 10, Dock().Window(),
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(Dock().DockPane(output, L"Output"));
+    EXPECT_TRUE(IsWindowVisible(output));
+    EXPECT_TRUE(Dock().IsDocked(output));
+    EXPECT_TRUE(Dock().DestroyPane(output));
+    EXPECT_EQ(GetParent(output), Dock().Window());
+}
+
+TEST_F(Docking, PanesGoWithTheFrame) {
+    HWND floating = Child(L"Floating");
+    ASSERT_TRUE(Dock().DockPane(window_, L"Output"));
+    const RECT rc = {700, 100, 900, 300};
+    ASSERT_TRUE(Dock().FloatPane(floating, rc));
+    HWND host = Dock().HostOf(floating);
+    DestroyWindow(frame_->Window());
+    Pump();
+    EXPECT_FALSE(IsWindow(window_));
+    EXPECT_FALSE(IsWindow(floating));
+    EXPECT_FALSE(IsWindow(host));
+}
