@@ -90,6 +90,10 @@ class CCommandBar {
     bool OnMenuLoopMessage(const MSG& msg);
     bool IsMenuMessage(UINT msg, WPARAM wp, LPARAM lp) const;
 
+    static constexpr int kFirstButtonId = 0xFE00;  // above the commands, below the tear-off strip
+    static bool CuesAlwaysOn();                    // the user wants mnemonics always shown
+    int NextButton(int from, int step) const;
+    void ReleaseHooks();
     void AddButtons();
     void UpdateBand();
     void ApplyFont();
