@@ -25,7 +25,7 @@
 namespace shell {
 
 class CCommandBar {
-   public:
+public:
     CCommandBar() = default;
     CCommandBar(const CCommandBar&) = delete;
     CCommandBar& operator=(const CCommandBar&) = delete;
@@ -80,7 +80,7 @@ class CCommandBar {
     // The button whose mnemonic is `ch` (any case), or -1.
     int ButtonForMnemonic(wchar_t ch) const;
 
-   private:
+private:
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     static LRESULT CALLBACK FilterHook(int code, WPARAM wp, LPARAM lp);
     static LRESULT CALLBACK QueueHook(int code, WPARAM wp, LPARAM lp);

@@ -34,7 +34,7 @@ class CPaneStrip;
 class CFloatFrame;
 
 class CDockingWindow : public BaseWindow<CDockingWindow> {
-   public:
+public:
     CDockingWindow();
     ~CDockingWindow();
 
@@ -103,7 +103,7 @@ class CDockingWindow : public BaseWindow<CDockingWindow> {
 
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
-   private:
+private:
     friend class CPaneStrip;
     friend class CFloatFrame;
     enum class State { Docked, Floating, Hidden };

@@ -20,7 +20,7 @@ void FitPaneWindow(HWND host, HWND pane, int top);
 // A docked pane: a caption strip (title, close button) above the pane
 // window. A double click on the caption floats the pane.
 class CPaneStrip : public BaseWindow<CPaneStrip> {
-   public:
+public:
     CPaneStrip(CDockingWindow* dock, HWND pane) : dock_(dock), pane_(pane) {}
     ~CPaneStrip();
     HWND Create(HWND parent);
@@ -28,7 +28,7 @@ class CPaneStrip : public BaseWindow<CPaneStrip> {
     void Fit();
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
-   private:
+private:
     bool InClose(POINT pt) const;
     void InvalidateCloseButton();
     void OnButtonDown(POINT pt);
@@ -43,7 +43,7 @@ class CPaneStrip : public BaseWindow<CPaneStrip> {
 // A floating pane: a tool window owned by the frame. Closing it hides the
 // pane; a double click on its caption docks it.
 class CFloatFrame : public BaseWindow<CFloatFrame> {
-   public:
+public:
     static constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
     static constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
 
@@ -53,7 +53,7 @@ class CFloatFrame : public BaseWindow<CFloatFrame> {
     void Fit();
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
-   private:
+private:
     CDockingWindow* dock_;
     HWND pane_;
 };

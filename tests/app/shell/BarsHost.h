@@ -21,7 +21,7 @@ struct Recorded {
 };
 
 class TestFrame {
-   public:
+public:
     TestFrame();
     ~TestFrame();
 
@@ -45,7 +45,7 @@ class TestFrame {
     WPARAM FirstParam(UINT msg, WPARAM none = WPARAM(-1)) const;
     std::vector<WPARAM> Params(UINT msg) const;
 
-   private:
+private:
     static LRESULT CALLBACK Procedure(HWND, UINT, WPARAM, LPARAM);
     HWND hwnd_ = nullptr;
     HWND rebar_ = nullptr;
@@ -66,7 +66,7 @@ HWND OpenMenuWindow();
 // true when done. Once the steps are over, or after `limitMs`, any menu
 // still open is ended, so the test never hangs.
 class MenuScript {
-   public:
+public:
     using Step = std::function<bool()>;
     explicit MenuScript(std::vector<Step> steps, DWORD limitMs = 4000);
     ~MenuScript();
@@ -76,7 +76,7 @@ class MenuScript {
     static Step Key(UINT vk);
     static Step End();
 
-   private:
+private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
     std::vector<Step> steps_;
     size_t next_ = 0;

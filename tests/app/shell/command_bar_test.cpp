@@ -51,7 +51,7 @@ MSG KeyMessage(UINT message, WPARAM vk, bool alt) {
 }
 
 class CommandBar : public ::testing::Test {
-   protected:
+protected:
     void SetUp() override {
         language_ =
             LoadLibraryExW((TestFolder() + L"mui\\en.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);

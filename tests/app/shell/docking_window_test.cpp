@@ -27,7 +27,7 @@ MSG Key(HWND hwnd, UINT message, WPARAM key) {
 }
 
 class Docking : public ::testing::Test {
-   protected:
+protected:
     void SetUp() override {
         frame_ = std::make_unique<TestFrame>();
         ASSERT_TRUE(frame_->AddDockingWindow());
