@@ -86,6 +86,30 @@ protected:
         SendMessageW(Bar().Window(), TB_GETITEMRECT, WPARAM(index), reinterpret_cast<LPARAM>(&rc));
         return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
     }
+    // A key through the system's input queue, to the focused window.
+    static void RealKey(WORD vk, bool up) {
+        INPUT in = {};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = vk;
+        in.ki.wScan = WORD(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+        in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        SendInput(1, &in, sizeof in);
+    }
+    // The frame's loop in short: the bar sees each message first. Runs
+    // until `done` or 1.5 s.
+    template <class Done>
+    void RunLikeTheFrame(Done done) {
+        const DWORD end = GetTickCount() + 1500;
+        while (LONG(GetTickCount() - end) < 0 && !done()) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (Bar().PreTranslate(&msg)) continue;
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            Sleep(10);
+        }
+    }
     POINT OnScreen(POINT pt) {
         ClientToScreen(Bar().Window(), &pt);
         return pt;
@@ -143,6 +167,61 @@ TEST_F(CommandBar, AltLetterOpensThatMenuAndTheOwnerHearsOfIt) {
     Pump();
     EXPECT_EQ(frame_->Count(WM_COMMAND), 0);
     EXPECT_FALSE(Bar().InKeyboardMode());
+}
+
+TEST_F(CommandBar, ReleasingAltAfterAltLetterLeavesTheMenuOpen) {
+    bool stillOpen = false;
+    auto release = [](UINT vk) {
+        return [vk] {
+            HWND menu = bars_test::OpenMenuWindow();
+            if (!menu) return false;
+            const LPARAM lp = 1 | LPARAM(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16 | LPARAM(3) << 30;
+            PostMessageW(menu, WM_SYSKEYUP, vk, lp | (vk == VK_MENU ? 0 : LPARAM(1) << 29));
+            return true;
+        };
+    };
+    MenuScript script({MenuScript::WaitForMenu(), release('F'), release(VK_MENU), [] { return true; },
+                       [&] {
+                           stillOpen = bars_test::OpenMenuWindow() != nullptr;
+                           return true;
+                       },
+                       MenuScript::End()});
+    EXPECT_TRUE(Press(WM_SYSKEYDOWN, 'F', true));
+    EXPECT_TRUE(script.Completed());
+    EXPECT_TRUE(stillOpen);
+}
+
+TEST_F(CommandBar, RealKeysThroughALoopLikeTheFramesOpenTheMenu) {
+    SetForegroundWindow(frame_->Window());
+    SetFocus(frame_->Window());
+    MenuScript script({MenuScript::WaitForMenu(), MenuScript::End()});
+    RealKey(VK_MENU, false);
+    RealKey('F', false);
+    RealKey('F', true);
+    RealKey(VK_MENU, true);
+    RunLikeTheFrame([&] { return script.Completed(); });
+    EXPECT_TRUE(script.Completed());
+    ASSERT_FALSE(Popups().empty());
+    EXPECT_EQ(Popups().front(), GetSubMenu(menu_, 0));
+    EXPECT_FALSE(Bar().InKeyboardMode());
+}
+
+TEST_F(CommandBar, RealAltTapRightAndDownOpenTheSecondMenu) {
+    SetForegroundWindow(frame_->Window());
+    SetFocus(frame_->Window());
+    MenuScript script({MenuScript::WaitForMenu(), MenuScript::End()});
+    RealKey(VK_MENU, false);
+    RealKey(VK_MENU, true);
+    RunLikeTheFrame([&] { return Bar().InKeyboardMode(); });
+    EXPECT_TRUE(Bar().InKeyboardMode());
+    RealKey(VK_RIGHT, false);
+    RealKey(VK_RIGHT, true);
+    RealKey(VK_DOWN, false);
+    RealKey(VK_DOWN, true);
+    RunLikeTheFrame([&] { return script.Completed(); });
+    EXPECT_TRUE(script.Completed());
+    ASSERT_EQ(Popups().size(), 1u);
+    EXPECT_EQ(Popups().front(), GetSubMenu(menu_, 1));
 }
 
 TEST_F(CommandBar, AltWithALetterNoMenuHasGoesOn) {
