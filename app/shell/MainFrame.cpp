@@ -635,7 +635,7 @@ HWND CMainFrame::ActivePane() const {
     return view ? view->GetActivePane() : nullptr;
 }
 
-HWND CMainFrame::NewDocument(bool defaults) {
+HWND CMainFrame::NewDocument(bool defaults, bool activate) {
     documents::CDocumentWindow* doc = documents::CDocumentWindow::Create(Window(), Window(), this, editLibrary_);
     if (!doc) return nullptr;
     const HWND hwnd = doc->Window();
@@ -659,7 +659,7 @@ HWND CMainFrame::NewDocument(bool defaults) {
                      WPARAM(settings::ReadClampedInt(settings::File::Setting, L"Setting", L"DefaultFileFormat")), 0);
         SendMessageW(pane, MPM_EMPTYUNDO, 0, 0);
     }
-    Activate(documents_.size() - 1);
+    if (activate) Activate(documents_.size() - 1);
     return hwnd;
 }
 
@@ -671,19 +671,26 @@ HWND CMainFrame::OpenDocument(const std::wstring& path, const documents::OpenReq
             return documents_[i];
         }
     }
-    const HWND doc = NewDocument(false);
+    // The new window becomes the active tab only once its file is open, so
+    // that the title and the tabs never show a document that fails to open.
+    const HWND doc = NewDocument(false, false);
     if (!doc) return nullptr;
-    SetFocus(doc);
     if (!SendMessageW(doc, MPD_OPEN, reinterpret_cast<WPARAM>(path.c_str()), reinterpret_cast<LPARAM>(request))) {
         RemoveDocument(doc);
         DestroyWindow(doc);
-        if (!documents_.empty()) Activate(std::min(active_, documents_.size() - 1));
         return nullptr;
     }
     if (!(request && request->internalFile)) AddRecent(WindowText(doc));
     tabTitles_[doc] = FileNamePart(WindowText(doc));
+    if (tabs_) {
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<wchar_t*>(tabTitles_[doc].c_str());
+        SendMessageW(tabs_, TCM_SETITEMW, WPARAM(IndexOf(doc)), reinterpret_cast<LPARAM>(&item));
+    }
+    Activate(IndexOf(doc));
+    SetFocus(doc);
     SendMessageW(doc, MPD_UPDATE, 0, 0);
-    UpdateTitle();
     return doc;
 }
 

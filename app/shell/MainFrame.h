@@ -56,7 +56,7 @@ public:
     HWND OpenDocument(const std::wstring& path, const documents::OpenRequest* request = nullptr);
     // A new document window, made the active tab; `defaults` applies the
     // code page and line-end format of new documents and empties the undo.
-    HWND NewDocument(bool defaults);
+    HWND NewDocument(bool defaults, bool activate = true);
 
     size_t DocumentCount() const { return documents_.size(); }
     HWND Document(size_t i) const { return i < documents_.size() ? documents_[i] : nullptr; }

@@ -157,8 +157,9 @@ TEST_F(Frame, TheOpenRoutineActivatesADocumentOpenUnderAnyCase) {
     EXPECT_EQ(TabCount(), 2);
     EXPECT_EQ(frame_->ActiveIndex(), 0u);
     // The frame's private open message answers the document window.
-    EXPECT_EQ(reinterpret_cast<HWND>(SendMessageW(frame_->Window(), MPF_OPEN, reinterpret_cast<WPARAM>(c_.c_str()), 0)),
-              frame_->Document(2));
+    const HWND opened =
+        reinterpret_cast<HWND>(SendMessageW(frame_->Window(), MPF_OPEN, reinterpret_cast<WPARAM>(c_.c_str()), 0));
+    EXPECT_EQ(opened, frame_->Document(2));
 }
 
 TEST_F(Frame, TabsCycleAndTheLastClosedDocumentIsReplaced) {
