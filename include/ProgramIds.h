@@ -56,6 +56,8 @@
 // A document window's tab changed: wParam = the document window, lParam =
 // the DocumentTab record (ProgramIds.h users outside resources only).
 #define MPF_SET_TAB (WM_USER + 1212)
+// Posted to itself so that an idle pass follows (nothing else to do).
+#define MPF_UPDATE_UI (WM_USER + 1213)
 
 // Messages of a document window.
 #define MPD_UPDATE (WM_USER + 1200)            // report command states and status texts

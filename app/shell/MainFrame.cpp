@@ -208,6 +208,7 @@ LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
             Layout();
             return 0;
         case MPF_RELAYOUT: Layout(); return 0;
+        case MPF_UPDATE_UI: return 0;  // the idle pass after it does the work
         case WM_SETFOCUS:
             if (HWND doc = ActiveDocument()) SetFocus(doc);
             return 0;
@@ -321,7 +322,15 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
         case ID_OPTIONS_FONTS:
         case ID_OPTIONS_TOOLS:
         case ID_OPTIONS_MACRO_KEYS:
-        case ID_OPTIONS_KEYS: RunOptionsDialog(Window(), OptionsPageFor(int(id)), keys_); return true;
+        case ID_OPTIONS_KEYS:
+            // Applied pages wrote their keys (Apply counts even after a
+            // Cancel): take up what the frame shows.
+            RunOptionsDialog(Window(), OptionsPageFor(int(id)), keys_);
+            ApplyTabSettings();
+            recent_.Load();
+            RebuildRecentMenu();
+            Layout();
+            return true;
         case ID_TOGGLE_TABS:
             tabsVisible_ = !tabsVisible_;
             Layout();
@@ -357,6 +366,7 @@ LRESULT CMainFrame::OnCreate() {
     CreateStatusBar();
     docking_.Create(Window());
     CreateTabs();
+    ApplyInterfaceFont();
     FillCommandStates();
     statesReady_ = true;
     // Recent list, then the first document, so that it is recorded too.
@@ -441,7 +451,9 @@ void CMainFrame::CreateStatusBar() {
         if (sample.empty()) sample = L"00000000";
         SIZE size = {};
         GetTextExtentPoint32W(dc, sample.c_str(), int(sample.size()), &size);
-        widths.push_back(size.cx + borders[2] + 6);
+        const UINT pane = statusPanes_[i];
+        const bool icon = pane == 10 || pane == 9 || pane == 7 || pane == 5;
+        widths.push_back(size.cx + borders[2] + 6 + (icon ? 20 : 0));
     }
     SelectObject(dc, old);
     ReleaseDC(statusBar_, dc);
@@ -460,32 +472,94 @@ void CMainFrame::CreateStatusBar() {
         rights[i] = i + 1 == statusPanes_.size() ? -1 : x;
     }
     SendMessageW(statusBar_, SB_SETPARTS, WPARAM(rights.size()), reinterpret_cast<LPARAM>(rights.data()));
+    // The syntax and tab panes, and the panes that open a menu, carry icons.
+    HINSTANCE exe = GetModuleHandleW(nullptr);
+    auto icon = [&](int id, int cx, int cy) {
+        return static_cast<HICON>(LoadImageW(exe, MAKEINTRESOURCEW(id), IMAGE_ICON, cx, cy, LR_SHARED));
+    };
+    for (size_t part = 0; part < statusPanes_.size(); ++part) {
+        HICON h = nullptr;
+        switch (statusPanes_[part]) {
+            case 10: h = icon(IDI_PANE_SYNTAX, 16, 16); break;
+            case 9: h = icon(IDI_PANE_TABS, 16, 16); break;
+            case 7:
+            case 5: h = icon(IDI_PANE_MENU, 9, 16); break;
+        }
+        if (h) SendMessageW(statusBar_, SB_SETICON, WPARAM(part), reinterpret_cast<LPARAM>(h));
+    }
 }
 
+namespace {
+
+// The tab strip's look from section Tab.
+DWORD TabStyle(bool* icons) {
+    using settings::File;
+    DWORD s = 0;
+    if (settings::ReadKeyBool(File::Setting, L"Tab", L"Bottom")) s |= TCS_BOTTOM;
+    if (settings::ReadKeyBool(File::Setting, L"Tab", L"FixedWidth")) s |= TCS_FIXEDWIDTH;
+    const int style = settings::ReadClampedInt(File::Setting, L"Tab", L"Style");
+    if (style == 1) s |= TCS_BUTTONS;
+    if (style >= 2) s |= TCS_BUTTONS | TCS_FLATBUTTONS;
+    *icons = settings::ReadKeyBool(File::Setting, L"Tab", L"ShowIcon");
+    return s;
+}
+
+}  // namespace
+
 void CMainFrame::CreateTabs() {
-    tabs_ = CreateWindowExW(0, WC_TABCONTROLW, nullptr,
-                            WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TCS_FOCUSNEVER | TCS_TOOLTIPS, 0, 0, 0, 0,
-                            Window(), reinterpret_cast<HMENU>(kTabsId), GetModuleHandleW(nullptr), nullptr);
-    if (!tabs_) return;
-    tabImages_ = MakeTabImages();
-    ApplyTabSettings();
+    if (!tabImages_) tabImages_ = MakeTabImages();
+    bool icons = true;
+    const DWORD style = TabStyle(&icons);
+    HWND tabs = CreateWindowExW(0, WC_TABCONTROLW, nullptr,
+                                WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TCS_FOCUSNEVER | TCS_TOOLTIPS | style, 0, 0,
+                                0, 0, Window(), reinterpret_cast<HMENU>(kTabsId), GetModuleHandleW(nullptr), nullptr);
+    if (!tabs) return;
+    // A strip made anew (its look changed) takes over the tabs of the old one.
+    if (tabs_) {
+        const int n = int(SendMessageW(tabs_, TCM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < n; ++i) {
+            wchar_t text[512] = {};
+            TCITEMW item = {};
+            item.mask = TCIF_TEXT | TCIF_PARAM | TCIF_IMAGE;
+            item.pszText = text;
+            item.cchTextMax = 512;
+            SendMessageW(tabs_, TCM_GETITEMW, WPARAM(i), reinterpret_cast<LPARAM>(&item));
+            SendMessageW(tabs, TCM_INSERTITEMW, WPARAM(i), reinterpret_cast<LPARAM>(&item));
+        }
+        SendMessageW(tabs, TCM_SETCURSEL, SendMessageW(tabs_, TCM_GETCURSEL, 0, 0), 0);
+        DestroyWindow(tabs_);
+    }
+    tabs_ = tabs;
+    tabStyle_ = style;
+    if (interfaceFont_.get()) SendMessageW(tabs_, WM_SETFONT, reinterpret_cast<WPARAM>(interfaceFont_.get()), FALSE);
+    SendMessageW(tabs_, TCM_SETPADDING, 0, MAKELPARAM(10, 3));
+    if (style & TCS_FIXEDWIDTH) SendMessageW(tabs_, TCM_SETITEMSIZE, 0, MAKELPARAM(140, 0));
+    SendMessageW(tabs_, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(icons ? tabImages_ : nullptr));
+    // Below the document windows.
+    SetWindowPos(tabs_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void CMainFrame::ApplyTabSettings() {
     if (!tabs_) return;
-    using settings::File;
-    const bool bottom = settings::ReadKeyBool(File::Setting, L"Tab", L"Bottom");
-    const bool fixed = settings::ReadKeyBool(File::Setting, L"Tab", L"FixedWidth");
-    const bool icons = settings::ReadKeyBool(File::Setting, L"Tab", L"ShowIcon");
-    const int style = settings::ReadClampedInt(File::Setting, L"Tab", L"Style");
-    LONG_PTR s = GetWindowLongPtrW(tabs_, GWL_STYLE) & ~LONG_PTR(TCS_BOTTOM | TCS_FIXEDWIDTH | TCS_BUTTONS | TCS_FLATBUTTONS);
-    if (bottom) s |= TCS_BOTTOM;
-    if (fixed) s |= TCS_FIXEDWIDTH;
-    if (style == 1) s |= TCS_BUTTONS;
-    if (style >= 2) s |= TCS_BUTTONS | TCS_FLATBUTTONS;
-    SetWindowLongPtrW(tabs_, GWL_STYLE, s);
-    if (fixed) SendMessageW(tabs_, TCM_SETITEMSIZE, 0, MAKELPARAM(150, 0));
-    SendMessageW(tabs_, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(icons ? tabImages_ : nullptr));
+    bool icons = true;
+    if (TabStyle(&icons) != tabStyle_) {
+        CreateTabs();  // the tab control takes its look only when it is made
+    } else {
+        SendMessageW(tabs_, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(icons ? tabImages_ : nullptr));
+    }
+    for (size_t i = 0; i < documents_.size(); ++i) {
+        const auto it = tabTitles_.find(documents_[i]);
+        if (it == tabTitles_.end()) continue;
+        std::wstring title = it->second;
+        if (!settings::ReadKeyBool(settings::File::Setting, L"Tab", L"ShowMark") && title.size() >= 2 &&
+            title.compare(title.size() - 2, 2, L" *") == 0)
+            title.resize(title.size() - 2);
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = title.data();
+        SendMessageW(tabs_, TCM_SETITEMW, WPARAM(i), reinterpret_cast<LPARAM>(&item));
+    }
+    Layout();
 }
 
 void CMainFrame::ApplyInterfaceFont() {
@@ -700,6 +774,9 @@ void CMainFrame::Activate(size_t index) {
     if (tabs_) SendMessageW(tabs_, TCM_SETCURSEL, WPARAM(index), 0);
     ShowDocument(index);
     UpdateTitle();
+    // The next idle pass shows this document's states, also when nothing
+    // else reaches the queue (a hand-over is a sent message).
+    PostMessageW(Window(), MPF_UPDATE_UI, 0, 0);
 }
 
 void CMainFrame::ShowDocument(size_t index) {

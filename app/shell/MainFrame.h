@@ -172,6 +172,7 @@ private:
     HIMAGELIST tabImages_ = nullptr;
     HBITMAP tearOffBitmap_ = nullptr;
     bool tabsVisible_ = true;
+    DWORD tabStyle_ = 0;
 
     std::vector<HWND> documents_;  // in tab order
     size_t active_ = 0;
