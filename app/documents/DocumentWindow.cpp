@@ -116,16 +116,17 @@ std::wstring FileName(const std::wstring& path) {
     return at == std::wstring::npos ? path : path.substr(at + 1);
 }
 
-bool FileExists(const std::wstring& path) {
-    const DWORD a = GetFileAttributesW(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 }  // namespace
 
 IView* ViewOf(HWND window) {
     if (!window) return nullptr;
     return static_cast<IView*>(GetPropW(window, kViewProperty));
+}
+
+bool HasFile(HWND window) {
+    IView* view = ViewOf(window);
+    return view && static_cast<CDocumentWindow*>(view)->HasFileName();
 }
 
 CDocumentWindow* CDocumentWindow::Create(HWND parent, HWND frame, IUpdateUI* ui, HMODULE editLibrary) {
@@ -228,7 +229,12 @@ bool CDocumentWindow::Open(const wchar_t* path, const OpenRequest* request) {
     if (req.readOnly == 1) SendMessageW(pane_, MPM_READONLY, 1, 0);
     const int wrapMax = settings::ReadClampedInt(settings::File::Setting, L"Setting", L"AutoWrapMax");
     (void)wrapMax;  // wrapping long-lined files comes with the document layer's view options
-    SetWindowTextW(Window(), path);
+    const DWORD n = GetFullPathNameW(path, 0, nullptr, nullptr);
+    std::wstring full(n ? n : 1, L'\0');
+    const DWORD got = n ? GetFullPathNameW(path, n, full.data(), nullptr) : 0;
+    full.resize(got && got < n ? got : 0);
+    SetWindowTextW(Window(), full.empty() ? path : full.c_str());
+    hasFile_ = true;
     return true;
 }
 
@@ -305,24 +311,26 @@ int CDocumentWindow::AskToClose() {
     const int answer = shell::ShowMessage(GetAncestor(Window(), GA_ROOT),
                                           shell::FormatLanguageString(15001, {Caption()}).c_str(),
                                           MB_YESNOCANCEL | MB_ICONWARNING);
-    if (answer == IDYES) return Save(false) == IDYES ? IDYES : IDNO;
+    // A save that fails or is cancelled keeps the document open: closing it
+    // then would throw the changes away.
+    if (answer == IDYES) return Save(false) == IDYES ? IDYES : IDCANCEL;
     return answer == IDNO ? IDNO : IDCANCEL;
 }
 
 int CDocumentWindow::Save(bool as) {
-    std::wstring path = Caption();
-    if (as || !FileExists(path)) {
-        wchar_t buffer[32768] = {};
-        if (FileExists(path)) wcsncpy(buffer, path.c_str(), 32767);
+    std::wstring path = hasFile_ ? Caption() : std::wstring();
+    if (as || path.empty()) {
+        std::vector<wchar_t> buffer(32768, L'\0');
+        if (!path.empty()) wcsncpy(buffer.data(), path.c_str(), 32767);
         OPENFILENAMEW ofn = {};
         ofn.lStructSize = sizeof ofn;
         ofn.hwndOwner = GetAncestor(Window(), GA_ROOT);
-        ofn.lpstrFile = buffer;
-        ofn.nMaxFile = 32768;
+        ofn.lpstrFile = buffer.data();
+        ofn.nMaxFile = DWORD(buffer.size());
         ofn.lpstrFilter = L"All Files (*.*)\0*.*\0";
-        ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_EXPLORER;
+        ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_NOCHANGEDIR;
         if (!GetSaveFileNameW(&ofn)) return IDCANCEL;
-        path = buffer;
+        path = buffer.data();
     }
     SaveFormat format = {};
     format.codePage = int(SendMessageW(pane_, MPM_CODEPAGE, WPARAM(-1), 0));
@@ -334,6 +342,7 @@ int CDocumentWindow::Save(bool as) {
         return 1;
     }
     SetWindowTextW(Window(), path.c_str());
+    hasFile_ = true;
     saved_ = true;
     return IDYES;
 }

@@ -32,6 +32,9 @@ struct DocumentTab {
 // The IView of a document window (the window property "DocumentView"), or
 // null for any other window.
 IView* ViewOf(HWND window);
+// Whether the document window's caption is the full path of its file (not
+// an untitled caption).
+bool HasFile(HWND window);
 
 class CDocumentWindow final : public IView, public shell::BaseWindow<CDocumentWindow> {
 public:
@@ -40,6 +43,7 @@ public:
     static CDocumentWindow* Create(HWND parent, HWND frame, IUpdateUI* ui, HMODULE editLibrary);
 
     HWND Pane() const { return pane_; }
+    bool HasFileName() const { return hasFile_; }
 
     // IView
     int MORROWPAD_CALL GetCaption(wchar_t* buffer, int size) override;
@@ -69,6 +73,7 @@ private:
     HMODULE editLibrary_;
     HWND pane_ = nullptr;
     bool saved_ = false;
+    bool hasFile_ = false;  // the caption is the file's full path
     int fontCommand_ = 1430;
     COLORREF colors_[80] = {};
     shell::UniqueGdi<HFONT> font_;

@@ -64,7 +64,7 @@ void CCommandStateTable::ApplyToMenu(HMENU popup) const {
         if (!GetMenuItemInfoW(popup, UINT(i), TRUE, &info) || info.hSubMenu || (info.fType & MFT_SEPARATOR))
             continue;
         const State* s = Find(info.wID);
-        if (!s) continue;
+        if (!s || !(s->kinds & (UPDUI_MENUPOPUP | UPDUI_MENUBAR))) continue;
         MENUITEMINFOW set = {};
         set.cbSize = sizeof set;
         set.fMask = MIIM_STATE;

@@ -90,6 +90,23 @@ std::wstring FileNamePart(const std::wstring& path) {
     return at == std::wstring::npos ? path : path.substr(at + 1);
 }
 
+// Identifiers the command-state table leaves to their menus: the recent,
+// template, tool and macro entries and the menus' placeholders.
+bool IsListEntry(UINT id) {
+    return (id >= ID_TOOL_FIRST && id <= ID_TEMPLATE_LAST) || id >= 65000;
+}
+
+// The full form of a path; the path itself when it has none.
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (!n) return path;
+    std::wstring full(n, L'\0');
+    const DWORD got = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+    if (!got || got >= n) return path;
+    full.resize(got);
+    return full;
+}
+
 // Whether a bar is shown in the frame, whatever the frame's own visibility.
 bool BarVisible(HWND bar) { return bar && (GetWindowLongPtrW(bar, GWL_STYLE) & WS_VISIBLE); }
 
@@ -175,6 +192,7 @@ LRESULT CMainFrame::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             recorded_ += L"App.SendCommand( " + std::to_wstring(id) + L" )\n";
     }
     // 2. The command bar's own handling.
+    if (msg == WM_NOTIFY && !lp) return 0;
     if (msg == WM_NOTIFY && commandBar_.Window()) {
         LRESULT result = 0;
         if (reinterpret_cast<NMHDR*>(lp)->hwndFrom == commandBar_.Window() &&
@@ -185,6 +203,8 @@ LRESULT CMainFrame::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (IsListenedMessage(msg) && !listeners_.empty()) {
         const std::vector<MessageListener*> listeners = listeners_;
         for (auto it = listeners.rbegin(); it != listeners.rend(); ++it) {
+            // One removed by an earlier listener may be gone already.
+            if (std::find(listeners_.begin(), listeners_.end(), *it) == listeners_.end()) continue;
             BOOL handled = FALSE;
             const LRESULT result = (*it)->OnMessage(Window(), msg, wp, lp, &handled);
             if (handled) return result;
@@ -285,7 +305,7 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
             ofn.lpstrFile = buffer.data();
             ofn.nMaxFile = DWORD(buffer.size());
             ofn.lpstrFilter = L"All Files (*.*)\0*.*\0";
-            ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_ALLOWMULTISELECT;
+            ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_NOCHANGEDIR;
             if (!GetOpenFileNameW(&ofn)) return true;
             const std::wstring first = buffer.data();
             const wchar_t* next = buffer.data() + first.size() + 1;
@@ -596,7 +616,7 @@ void CMainFrame::FillCommandStates() {
                     continue;
                 }
                 const UINT id = GetMenuItemID(menu, i);
-                if (id && id != UINT(-1)) t.Add(id, UPDUI_MENUPOPUP);
+                if (id && id != UINT(-1) && !IsListEntry(id)) t.Add(id, UPDUI_MENUPOPUP);
             }
         }
     };
@@ -614,11 +634,12 @@ void CMainFrame::FillCommandStates() {
             }
         }
     }
-    for (UINT pane : kStatusOrder)
-        if (!states_.Add(pane, UPDUI_STATUSBAR)) {
-            states_.Remove(pane);
-            states_.Add(pane, UPDUI_STATUSBAR | UPDUI_MENUPOPUP);
-        }
+    // Pane identifiers 0-10 are also edit commands 1-10 and items of the
+    // status-bar popups: as panes they name texts of the status bar only.
+    for (UINT pane : kStatusOrder) {
+        states_.Remove(pane);
+        states_.Add(pane, UPDUI_STATUSBAR);
+    }
     for (UINT id : {UINT(ID_VIEW_TOOLBAR), UINT(ID_VIEW_STATUS_BAR), UINT(ID_TOGGLE_TABS), UINT(ID_CLIPBOARD_MONITOR),
                     UINT(ID_FULL_SCREEN), UINT(ID_MACRO_RECORD)})
         states_.Add(id, UPDUI_MENUPOPUP);
@@ -737,10 +758,13 @@ HWND CMainFrame::NewDocument(bool defaults, bool activate) {
     return hwnd;
 }
 
-HWND CMainFrame::OpenDocument(const std::wstring& path, const documents::OpenRequest* request) {
-    if (path.empty()) return nullptr;
+HWND CMainFrame::OpenDocument(const std::wstring& given, const documents::OpenRequest* request) {
+    if (given.empty()) return nullptr;
+    // Known by its full path: a relative name means the current folder now,
+    // not whatever folder is current when the document is saved.
+    const std::wstring path = FullPath(given);
     for (size_t i = 0; i < documents_.size(); ++i) {
-        if (SameAsciiPath(WindowText(documents_[i]), path)) {
+        if (documents::HasFile(documents_[i]) && SameAsciiPath(WindowText(documents_[i]), path)) {
             Activate(i);
             return documents_[i];
         }
@@ -826,16 +850,16 @@ void CMainFrame::CloseActive() {
 }
 
 int CMainFrame::CloseAll(bool exceptActive) {
-    if (documents_.empty()) return IDNO;
+    if (documents_.empty()) return exceptActive ? 1 : IDNO;
     const HWND keep = exceptActive ? ActiveDocument() : nullptr;
     int answer = IDNO;
     for (size_t i = documents_.size(); i-- > 0;) {
         if (i >= documents_.size() || documents_[i] == keep) continue;
         if (!CloseDocument(i, &answer)) {
-            if (!exceptActive) {
-                Activate(std::min(i, documents_.size() - 1));
-                return IDCANCEL;
-            }
+            if (exceptActive) return 1;
+            // The one that cancelled is shown: it holds what the user kept.
+            Activate(std::min(i, documents_.size() - 1));
+            return IDCANCEL;
         }
     }
     if (!documents_.empty()) Activate(keep ? IndexOf(keep) : std::min(active_, documents_.size() - 1));
@@ -896,7 +920,7 @@ void CMainFrame::OnNotify(NMHDR* header, LRESULT* result, bool* handled) {
         *result = 1;
         return;
     }
-    if (header->hwndFrom == statusBar_ && (header->code == NM_CLICK || header->code == NM_RCLICK)) {
+    if (header->hwndFrom == statusBar_ && header->code == NM_CLICK) {
         const auto* mouse = reinterpret_cast<NMMOUSE*>(header);
         if (mouse->dwItemSpec < statusPanes_.size())
             PostMessageW(Window(), WM_COMMAND, MAKEWPARAM(ID_STATUS_PANE, statusPanes_[mouse->dwItemSpec]),
@@ -1229,14 +1253,19 @@ bool CMainFrame::PreTranslateMessage(MSG* msg) {
     if (!listeners_.empty()) {
         const std::vector<MessageListener*> listeners = listeners_;
         for (auto it = listeners.rbegin(); it != listeners.rend(); ++it)
-            if ((*it)->PreTranslateMessage(msg)) return true;
+            if (std::find(listeners_.begin(), listeners_.end(), *it) != listeners_.end() &&
+                (*it)->PreTranslateMessage(msg))
+                return true;
     }
     if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return false;
     if (commandBar_.Window() && commandBar_.PreTranslate(msg)) return true;
     if (docking_.Window() && docking_.PreTranslate(msg)) return true;
-    // Keys of the frame's windows only: a dialog of its own keeps its keys.
+    if (fullScreenDialog_ && IsDialogMessageW(fullScreenDialog_, msg)) return true;
+    // Keys of the frame and its floating windows; while a modal dialog has
+    // disabled the frame, the dialog keeps its keys.
     HWND top = msg->hwnd ? GetAncestor(msg->hwnd, GA_ROOT) : nullptr;
-    if (top != Window()) return false;
+    if (!top || !IsWindowEnabled(Window()) || (top != Window() && GetWindow(top, GW_OWNER) != Window()))
+        return false;
     if (keys_.Translate(Window(), *msg)) return true;
     wchar_t cls[16] = {};
     if (msg->hwnd && GetClassNameW(msg->hwnd, cls, 16) && wcscmp(cls, MRPAD_CLASS_NAME) == 0)
@@ -1248,7 +1277,8 @@ void CMainFrame::OnIdle() {
     if (!Window()) return;
     if (HWND doc = ActiveDocument()) SendMessageW(doc, MPD_UPDATE, 0, 0);
     const std::vector<IdleListener*> idle = idleListeners_;
-    for (IdleListener* l : idle) l->OnIdle(this);
+    for (IdleListener* l : idle)
+        if (std::find(idleListeners_.begin(), idleListeners_.end(), l) != idleListeners_.end()) l->OnIdle(this);
     states_.Check(ID_VIEW_TOOLBAR, BarVisible(toolBar_) ? 1 : 0);
     states_.Check(ID_VIEW_STATUS_BAR, BarVisible(statusBar_) ? 1 : 0);
     states_.Check(ID_TOGGLE_TABS, tabsVisible_ ? 1 : 0);

@@ -11,11 +11,9 @@ std::mutex g_lock;
 std::map<DWORD, CMessageLoop*> g_loops;
 
 // Messages after which the queue running empty is not worth an idle pass:
-// they come by the dozen and change no command state.
-bool IsIdleMessage(const MSG& msg) {
-    return msg.message != WM_PAINT && msg.message != 0x0118 /* caret blink */ && msg.message != WM_MOUSEMOVE &&
-           msg.message != WM_NCMOUSEMOVE && msg.message != WM_TIMER;
-}
+// painting and the caret's blinking change no command state (a mouse move
+// or a timer may: a drag selects).
+bool IsIdleMessage(const MSG& msg) { return msg.message != WM_PAINT && msg.message != 0x0118 /* caret blink */; }
 
 }  // namespace
 

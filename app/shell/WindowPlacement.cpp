@@ -60,7 +60,9 @@ bool RestorePlacement(HWND frame) {
         SetWindowPos(frame, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                      SWP_NOZORDER | SWP_SHOWWINDOW);
     }
-    ShowWindow(frame, int(p->show));
+    // Only the two states the frame saves: a stored hidden or minimised
+    // state would leave the one instance out of reach.
+    ShowWindow(frame, p->show == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
     return true;
 }
 

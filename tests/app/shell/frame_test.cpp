@@ -540,3 +540,77 @@ TEST_F(Frame, ATornOffMenuSendsItsCommands) {
         if (GetWindow(w, GW_OWNER) == frame_->Window()) ++panels;
     EXPECT_EQ(panels, 1);
 }
+
+// A "Yes" to saving whose save fails keeps the document and its changes.
+TEST_F(Frame, AFailedSaveOnClosingKeepsTheDocument) {
+    ASSERT_NE(Create(L"prog \"" + b_ + L"\""), nullptr);
+    Type(Pane(0), L'x');
+    SetFileAttributesW(b_.c_str(), FILE_ATTRIBUTE_READONLY);
+    Answers() = {IDYES};
+    EXPECT_EQ(frame_->CloseAll(false), IDCANCEL);
+    SetFileAttributesW(b_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_EQ(frame_->DocumentCount(), 1u);
+    EXPECT_EQ(Line(Pane(0), 0), L"xbeta");
+    ASSERT_EQ(Messages().size(), 2u);  // the question, then "cannot be saved"
+    EXPECT_NE(Messages()[1].text.find(L"b.txt"), std::wstring::npos);
+    // Closing all but the active one stops at a cancel too, and answers 1.
+    frame_->OpenDocument(a_);
+    frame_->OpenDocument(c_);
+    Type(Pane(1), L'y');
+    Answers() = {IDCANCEL};
+    SendMessageW(frame_->Window(), WM_COMMAND, ID_CLOSE_OTHERS, 0);
+    EXPECT_EQ(frame_->CloseAll(true), 1);
+    EXPECT_EQ(frame_->DocumentCount(), 3u);
+}
+
+// Documents are known by their full paths: a relative name opens the file
+// of the current folder once, and an untitled caption is never a path.
+TEST_F(Frame, PathsAreMadeFullAndUntitledCaptionsAreNoPaths) {
+    ASSERT_NE(Create(L"prog"), nullptr);
+    const std::wstring untitled = Text(frame_->Document(0));
+    ASSERT_TRUE(WriteFileText(folder_ + untitled, "a file named like the caption\r\n"));
+    wchar_t old[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, old);
+    SetCurrentDirectoryW(folder_.c_str());
+    const HWND named = frame_->OpenDocument(untitled);
+    const HWND relative = frame_->OpenDocument(L"b.txt");
+    SetCurrentDirectoryW(old);
+    ASSERT_NE(named, nullptr);
+    EXPECT_NE(named, frame_->Document(0));
+    EXPECT_EQ(Text(named), folder_ + untitled);
+    ASSERT_NE(relative, nullptr);
+    EXPECT_EQ(Text(relative), b_);
+    EXPECT_EQ(frame_->OpenDocument(b_), relative);
+    EXPECT_EQ(frame_->DocumentCount(), 3u);
+}
+
+// Messages with pointers but none given change nothing.
+TEST_F(Frame, PointerMessagesWithoutTheirPointersAreIgnored) {
+    ASSERT_NE(Create(L"prog"), nullptr);
+    EXPECT_EQ(SendMessageW(frame_->Window(), MPF_OPEN, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(frame_->Window(), WM_NOTIFY, 0, 0), 0);
+    SendMessageW(frame_->Window(), MPF_SET_TAB, reinterpret_cast<WPARAM>(frame_->Document(0)), 0);
+    EXPECT_EQ(SendMessageW(frame_->Document(0), MPD_OPEN, 0, 0), 0);
+    EXPECT_EQ(frame_->DocumentCount(), 1u);
+}
+
+TEST_F(Frame, ThePlaceholdersOfItsMenusStayDisabled) {
+    settings::WriteInt(settings::File::History, L"RecentDoc", L"Count", 0);
+    ASSERT_NE(Create(L"prog"), nullptr);
+    frame_->OnIdle();
+    HMENU file = GetSubMenu(frame_->Menu(), MENU_FILE);
+    SendMessageW(frame_->Window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
+    HMENU recent = GetSubMenu(file, MENU_FILE_RECENT_ITEM + 1);
+    SendMessageW(frame_->Window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(recent), 0);
+    EXPECT_TRUE(GetMenuState(recent, ID_RECENT_FIRST, MF_BYCOMMAND) & MF_GRAYED);
+    // Status-bar texts never become menu labels: the tab-size popup uses
+    // identifiers of the same numbers.
+    frame_->SetCommandText(5, L"UTF-8");
+    HMENU popup = CreatePopupMenu();
+    AppendMenuW(popup, MF_STRING, 5, L"5");
+    SendMessageW(frame_->Window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+    wchar_t label[32] = {};
+    GetMenuStringW(popup, 5, label, 32, MF_BYCOMMAND);
+    EXPECT_STREQ(label, L"5");
+    DestroyMenu(popup);
+}

@@ -129,3 +129,16 @@ TEST_F(Placement, SaveWritesTheWindowAndTheWorkArea) {
     settings::ReadString(settings::File::Setting, L"Setting", L"WinPos", value);
     EXPECT_EQ(ParseWinPos(value)->window.left, 30);
 }
+
+// A show command from the file that would hide or minimise the frame leaves
+// the single instance out of reach: such values show the window normally.
+TEST_F(Placement, AStoredHiddenOrMinimisedStateShowsTheWindow) {
+    for (const wchar_t* saved : {L"0,10,20,410,320,0,0,800,600", L"6,10,20,410,320,0,0,800,600",
+                                 L"2,10,20,410,320,0,0,800,600"}) {
+        ShowWindow(window_, SW_HIDE);
+        settings::WriteString(settings::File::Setting, L"Setting", L"WinPos", saved);
+        ASSERT_TRUE(shell::RestorePlacement(window_));
+        EXPECT_TRUE(IsWindowVisible(window_)) << saved;
+        EXPECT_FALSE(IsIconic(window_)) << saved;
+    }
+}
