@@ -1125,6 +1125,9 @@ void CMainFrame::TearOff() {
     if (!lastMenu_ || !IsMenu(lastMenu_)) return;
     POINT pt;
     GetCursorPos(&pt);
+    // Panels of menus that are gone (context menus live for one choice).
+    for (auto dead = tearOffs_.begin(); dead != tearOffs_.end();)
+        dead = IsMenu(dead->first) ? std::next(dead) : tearOffs_.erase(dead);
     auto it = tearOffs_.find(lastMenu_);
     if (it != tearOffs_.end() && it->second->Window() && IsWindow(it->second->Window())) {
         it->second->MoveTo(pt);

@@ -80,8 +80,8 @@ bool LoadLanguage() {
 
 HMODULE LoadEditLibrary() { return LoadLibraryW((settings::ProgramFolder() + L"Edit.dll").c_str()); }
 
-std::vector<std::wstring> CPlugDepPreloaderThread::Libraries() const {
-    return {folder_ + L"chardet.dll", folder_ + LanguageSetting()};
+std::vector<std::wstring> CPlugDepPreloaderThread::ListLibraries(const std::wstring& folder) {
+    return {folder + L"chardet.dll", folder + LanguageSetting()};
 }
 
 void CPlugDepPreloaderThread::Run() {
@@ -98,8 +98,11 @@ void CPlugDepPreloaderThread::Run() {
 void CConfigPreloaderThread::Run() {
     for (settings::File f :
          {settings::File::Setting, settings::File::History, settings::File::Key, settings::File::Tools}) {
-        UniqueHandle file(CreateFileW(settings::PathOf(f).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
+        // Shared for everything, so that the main thread converting or
+        // writing the file at this moment is never refused.
+        UniqueHandle file(CreateFileW(settings::PathOf(f).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
     }
 }
 

@@ -76,14 +76,19 @@ private:
 // library planted beside the executable.
 class CPlugDepPreloaderThread : public CThreadImpl<CPlugDepPreloaderThread> {
 public:
-    explicit CPlugDepPreloaderThread(std::wstring folder) : folder_(std::move(folder)) {}
+    // The list is made by the thread that starts this one: reading the
+    // settings may convert a settings file, which only the main thread does.
+    explicit CPlugDepPreloaderThread(std::wstring folder)
+        : folder_(std::move(folder)), libraries_(ListLibraries(folder_)) {}
     void Run();
     // The libraries loaded, by full path: chardet.dll, then the language
     // library named in the settings (or the default).
-    std::vector<std::wstring> Libraries() const;
+    const std::vector<std::wstring>& Libraries() const { return libraries_; }
 
 private:
+    static std::vector<std::wstring> ListLibraries(const std::wstring& folder);
     std::wstring folder_;
+    std::vector<std::wstring> libraries_;
 };
 
 // Opens and closes setting.ini, history.ini, key.ini and tools.ini so that

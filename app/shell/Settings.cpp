@@ -87,7 +87,43 @@ bool IsUtf8(std::string_view b) {
 
 // The text of a file written without the UTF-16LE mark: UTF-8 (behind its
 // own mark or not) when the bytes are valid UTF-8, else the ANSI code page.
+// UTF-16 units of the bytes, the high byte first or second.
+std::wstring Utf16Units(std::string_view bytes, bool bigEndian) {
+    std::wstring text;
+    text.reserve(bytes.size() / 2);
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const unsigned lo = uint8_t(bytes[i + (bigEndian ? 1 : 0)]), hi = uint8_t(bytes[i + (bigEndian ? 0 : 1)]);
+        text += wchar_t(lo | hi << 8);
+    }
+    return text;
+}
+
+constexpr LONGLONG kMaxConvertedFile = 16 << 20;
+
 bool DecodeUnmarked(std::string_view bytes, std::wstring* text) {
+    // UTF-16 big-endian behind its mark; UTF-16 without a mark shows as NUL
+    // bytes on one side of its units (INI text is mostly ASCII). Other
+    // bytes with NULs are no text: left alone.
+    if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFE && uint8_t(bytes[1]) == 0xFF) {
+        if (bytes.size() % 2) return false;
+        *text = Utf16Units(bytes.substr(2), true);
+        return true;
+    }
+    if (bytes.find('\0') != std::string_view::npos) {
+        size_t even = 0, odd = 0;
+        for (size_t i = 0; i < bytes.size(); ++i)
+            if (!bytes[i]) ++(i % 2 ? odd : even);
+        if (bytes.size() % 2) return false;
+        if (odd && even * 8 <= odd) {
+            *text = Utf16Units(bytes, false);
+            return true;
+        }
+        if (even && odd * 8 <= even) {
+            *text = Utf16Units(bytes, true);
+            return true;
+        }
+        return false;
+    }
     UINT codePage = CP_ACP;
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
     if (IsUtf8(bytes)) codePage = CP_UTF8;
@@ -139,7 +175,11 @@ bool EnsureUnicodeFile(const std::wstring& path) {
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size = {};
-    GetFileSizeEx(h, &size);
+    // A settings file of megabytes is no settings file: left alone.
+    if (!GetFileSizeEx(h, &size) || size.QuadPart > kMaxConvertedFile) {
+        CloseHandle(h);
+        return false;
+    }
     std::string bytes(size_t(size.QuadPart), '\0');
     DWORD got = 0;
     if (!bytes.empty() && !ReadFile(h, bytes.data(), DWORD(bytes.size()), &got, nullptr)) got = 0;

@@ -181,6 +181,31 @@ TEST_F(SettingsTest, AHandWrittenUtf8FileKeepsItsText) {
     }
 }
 
+// Files in UTF-16 without the little-endian mark (big-endian, or no mark
+// at all) are read as UTF-16, not rewritten from their bytes as 8-bit text.
+TEST_F(SettingsTest, Utf16FilesWithoutTheLittleEndianMarkKeepTheirText) {
+    const std::wstring text = L"[Tool0]\r\nTitle=Caf\x00E9 \x4E2D\r\n";
+    std::string le, be;
+    for (wchar_t c : text) {
+        le += char(c & 0xFF), le += char(c >> 8);
+        be += char(c >> 8), be += char(c & 0xFF);
+    }
+    for (const std::string& bytes : {le, "\xFE\xFF" + be, be}) {
+        WriteRaw(File::Tools, bytes);
+        std::wstring back;
+        EXPECT_TRUE(ReadString(File::Tools, L"Tool0", L"Title", back));
+        EXPECT_EQ(back, L"Caf\x00E9 \x4E2D");
+        WriteString(File::Tools, L"Tool0", L"Args", L"x");
+        EXPECT_TRUE(ReadString(File::Tools, L"Tool0", L"Title", back));
+        EXPECT_EQ(back, L"Caf\x00E9 \x4E2D");
+    }
+    // Bytes that are no text at all are left as they are.
+    const std::string binary("\x01\x00\x00\x00\x7F\x00\x00\x00\xFF\x00\x00\x00", 12);
+    WriteRaw(File::Tools, binary);
+    WriteString(File::Tools, L"Tool0", L"Args", L"x");
+    EXPECT_EQ(ReadRaw(File::Tools), binary);
+}
+
 // A hand-written UTF-8 file reads right before anything was ever written
 // to it, so that writing back what was read keeps the text.
 TEST_F(SettingsTest, AHandWrittenUtf8FileReadsRightBeforeTheFirstWrite) {
