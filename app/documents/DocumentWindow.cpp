@@ -13,6 +13,7 @@
 #include "Resources.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
+#include "SystemCalls.h"
 
 namespace documents {
 namespace {
@@ -329,7 +330,7 @@ int CDocumentWindow::Save(bool as) {
         ofn.nMaxFile = DWORD(buffer.size());
         ofn.lpstrFilter = L"All Files (*.*)\0*.*\0";
         ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_NOCHANGEDIR;
-        if (!GetSaveFileNameW(&ofn)) return IDCANCEL;
+        if (!shell::sys::GetSaveFileName(&ofn)) return IDCANCEL;
         path = buffer.data();
     }
     SaveFormat format = {};

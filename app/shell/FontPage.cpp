@@ -10,6 +10,7 @@
 #include "OptionsDialog.h"
 #include "OptionsPages.h"
 #include "ProgramIds.h"
+#include "SystemCalls.h"
 
 namespace shell {
 namespace {
@@ -175,7 +176,7 @@ void CFontPage::OnCommand(int id, int code, HWND) {
         choose.hwndOwner = GetParent(Window());
         choose.lpLogFont = &lf;
         choose.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT;
-        if (!ChooseFontW(&choose)) return;
+        if (!sys::ChooseFont(&choose)) return;
         const int quality = s.spec.quality;
         s.spec = settings::FromLogFont(lf, ppi);
         s.spec.quality = quality;  // the system dialog does not offer it

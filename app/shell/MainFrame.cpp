@@ -18,6 +18,7 @@
 #include "Resources.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
+#include "SystemCalls.h"
 #include "ToolBarResource.h"
 #include "WindowPlacement.h"
 
@@ -306,7 +307,7 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
             ofn.nMaxFile = DWORD(buffer.size());
             ofn.lpstrFilter = L"All Files (*.*)\0*.*\0";
             ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_NOCHANGEDIR;
-            if (!GetOpenFileNameW(&ofn)) return true;
+            if (!sys::GetOpenFileName(&ofn)) return true;
             const std::wstring first = buffer.data();
             const wchar_t* next = buffer.data() + first.size() + 1;
             if (!*next) {
@@ -361,7 +362,7 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
         case ID_CONTEXT_MENU: ShowFrameContextMenu(); return true;
         case ID_DOWNLOAD_PAGE:
         case ID_BUG_REPORT:
-            ShellExecuteW(Window(), L"open", id == ID_DOWNLOAD_PAGE ? MORROWPAD_DOWNLOAD_URL : MORROWPAD_BUG_URL,
+            sys::ShellExecute(Window(), L"open", id == ID_DOWNLOAD_PAGE ? MORROWPAD_DOWNLOAD_URL : MORROWPAD_BUG_URL,
                           nullptr, nullptr, SW_SHOWNORMAL);
             return true;
     }
@@ -399,7 +400,8 @@ LRESULT CMainFrame::OnCreate() {
     RebuildRecentMenu();
     const std::optional<std::wstring> file = FileArgument(commandLine_);
     if (!file || !OpenDocument(*file)) SendMessageW(Window(), WM_COMMAND, ID_FILE_NEW, 0);
-    DragAcceptFiles(Window(), TRUE);
+    // Accepting dropped files is this style (the shell's call only sets it).
+    SetWindowLongPtrW(Window(), GWL_EXSTYLE, GetWindowLongPtrW(Window(), GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
     loop_ = MessageLoopOfThread();
     if (loop_) {
         loop_->AddMessageFilter(this);
@@ -1009,17 +1011,17 @@ LRESULT CMainFrame::OnCopyData(const COPYDATASTRUCT* record) {
 }
 
 void CMainFrame::OnDropFiles(HDROP drop) {
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    const UINT count = sys::DragQueryFile(drop, 0xFFFFFFFF, nullptr, 0);
     std::vector<std::wstring> paths;
     for (UINT i = 0; i < count; ++i) {
-        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        const UINT length = sys::DragQueryFile(drop, i, nullptr, 0);
         std::wstring path(size_t(length) + 1, L'\0');
-        path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
+        path.resize(sys::DragQueryFile(drop, i, path.data(), length + 1));
         const DWORD attributes = GetFileAttributesW(path.c_str());
         if (!path.empty() && (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)))
             paths.push_back(path);
     }
-    DragFinish(drop);
+    sys::DragFinish(drop);
     for (const std::wstring& p : paths) OpenDocument(p);
 }
 

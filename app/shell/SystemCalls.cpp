@@ -1,0 +1,52 @@
+#include "SystemCalls.h"
+
+namespace shell::sys {
+namespace {
+
+// From the system folder only, never from the program's.
+FARPROC Resolve(const wchar_t* library, const char* name) {
+    HMODULE module = GetModuleHandleW(library);
+    if (!module) module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return module ? GetProcAddress(module, name) : nullptr;
+}
+
+template <class F>
+F Function(const wchar_t* library, const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(Resolve(library, name)));
+}
+
+}  // namespace
+
+BOOL GetOpenFileName(OPENFILENAMEW* ofn) {
+    static const auto f = Function<BOOL(WINAPI*)(OPENFILENAMEW*)>(L"comdlg32.dll", "GetOpenFileNameW");
+    return f ? f(ofn) : FALSE;
+}
+
+BOOL GetSaveFileName(OPENFILENAMEW* ofn) {
+    static const auto f = Function<BOOL(WINAPI*)(OPENFILENAMEW*)>(L"comdlg32.dll", "GetSaveFileNameW");
+    return f ? f(ofn) : FALSE;
+}
+
+BOOL ChooseFont(CHOOSEFONTW* cf) {
+    static const auto f = Function<BOOL(WINAPI*)(CHOOSEFONTW*)>(L"comdlg32.dll", "ChooseFontW");
+    return f ? f(cf) : FALSE;
+}
+
+HINSTANCE ShellExecute(HWND owner, const wchar_t* verb, const wchar_t* file, const wchar_t* parameters,
+                       const wchar_t* folder, int show) {
+    using Fn = HINSTANCE(WINAPI*)(HWND, const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*, int);
+    static const auto f = Function<Fn>(L"shell32.dll", "ShellExecuteW");
+    return f ? f(owner, verb, file, parameters, folder, show) : nullptr;
+}
+
+UINT DragQueryFile(HDROP drop, UINT index, wchar_t* buffer, UINT size) {
+    static const auto f = Function<UINT(WINAPI*)(HDROP, UINT, wchar_t*, UINT)>(L"shell32.dll", "DragQueryFileW");
+    return f ? f(drop, index, buffer, size) : 0;
+}
+
+void DragFinish(HDROP drop) {
+    static const auto f = Function<void(WINAPI*)(HDROP)>(L"shell32.dll", "DragFinish");
+    if (f) f(drop);
+}
+
+}  // namespace shell::sys
