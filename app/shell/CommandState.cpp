@@ -83,13 +83,13 @@ void CCommandStateTable::ApplyToToolBar(HWND toolBar, bool force) {
     for (auto& [id, s] : states_) {
         if (!(s.kinds & UPDUI_TOOLBAR) || !(s.dirty || force)) continue;
         if (SendMessageW(toolBar, TB_COMMANDTOINDEX, id, 0) < 0) continue;
-        LRESULT state = SendMessageW(toolBar, TB_GETSTATE, id, 0);
-        if (state < 0) continue;
-        state &= ~(TBSTATE_ENABLED | TBSTATE_CHECKED | TBSTATE_INDETERMINATE);
+        const LRESULT old = SendMessageW(toolBar, TB_GETSTATE, id, 0);
+        if (old < 0) continue;
+        LRESULT state = old & ~(TBSTATE_ENABLED | TBSTATE_CHECKED | TBSTATE_INDETERMINATE);
         if (s.enabled) state |= TBSTATE_ENABLED;
         if (s.check == 1) state |= TBSTATE_CHECKED;
         if (s.check == 2) state |= TBSTATE_INDETERMINATE;
-        SendMessageW(toolBar, TB_SETSTATE, id, MAKELPARAM(state, 0));
+        if (state != old) SendMessageW(toolBar, TB_SETSTATE, id, MAKELPARAM(state, 0));  // each set repaints
     }
 }
 
@@ -98,6 +98,11 @@ void CCommandStateTable::ApplyToStatusBar(HWND statusBar, const std::vector<UINT
     for (size_t part = 0; part < panes.size(); ++part) {
         const auto it = states_.find(panes[part]);
         if (it == states_.end() || !it->second.hasText || !(it->second.dirty || force)) continue;
+        wchar_t shown[256] = {};
+        if (LOWORD(SendMessageW(statusBar, SB_GETTEXTLENGTHW, WPARAM(part), 0)) < 256) {
+            SendMessageW(statusBar, SB_GETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(shown));
+            if (it->second.text == shown) continue;  // each set repaints
+        }
         SendMessageW(statusBar, SB_SETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(it->second.text.c_str()));
     }
 }

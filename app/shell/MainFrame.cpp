@@ -381,13 +381,17 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
 // Creation and destruction
 
 LRESULT CMainFrame::OnCreate() {
+    creating_ = true;
     menu_ = LoadMenuW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     SetMenu(Window(), nullptr);
     CreateBars();
     CreateStatusBar();
     docking_.Create(Window());
     CreateTabs();
-    ApplyInterfaceFont();
+    if (HFONT font = InterfaceFont()) {
+        if (statusBar_) SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (tabs_) SendMessageW(tabs_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
     FillCommandStates();
     statesReady_ = true;
     // Recent list, then the first document, so that it is recorded too.
@@ -411,6 +415,7 @@ LRESULT CMainFrame::OnCreate() {
     ShowBar(toolBar_, settings::ReadKeyBool(settings::File::Setting, L"Setting", L"ToolBar"));
     ShowBar(statusBar_, settings::ReadKeyBool(settings::File::Setting, L"Setting", L"StatusBar"));
     keys_.Load(settings::PathOf(settings::File::Key));
+    creating_ = false;
     Layout();
     return 0;
 }
@@ -426,7 +431,7 @@ void CMainFrame::CreateBars() {
     info.cbSize = sizeof info;
     SendMessageW(rebar_, RB_SETBARINFO, 0, reinterpret_cast<LPARAM>(&info));
     if (menu_ && commandBar_.Create(rebar_, Window(), menu_)) {
-        ApplyInterfaceFont();
+        if (HFONT font = InterfaceFont()) commandBar_.SetFont(font);
         const SIZE size = commandBar_.IdealSize();
         REBARBANDINFOW band = {};
         band.cbSize = sizeof band;
@@ -461,6 +466,7 @@ void CMainFrame::CreateStatusBar() {
                                  0, 0, 0, 0, Window(), reinterpret_cast<HMENU>(kStatusId), GetModuleHandleW(nullptr),
                                  nullptr);
     if (!statusBar_) return;
+    if (HFONT font = InterfaceFont()) SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     statusPanes_ = kStatusOrder;
     // Each pane but the first is as wide as its sample text (strings 1-10).
     HDC dc = GetDC(statusBar_);
@@ -584,6 +590,18 @@ void CMainFrame::ApplyTabSettings() {
     Layout();
 }
 
+// The font of slot 1442, made once until it changes.
+HFONT CMainFrame::InterfaceFont() {
+    if (!interfaceFont_.get()) {
+        HDC screen = GetDC(nullptr);
+        const LOGFONTW lf =
+            settings::ToLogFont(settings::ReadFontSlot(ID_FONT_INTERFACE), GetDeviceCaps(screen, LOGPIXELSY));
+        ReleaseDC(nullptr, screen);
+        interfaceFont_.reset(CreateFontIndirectW(&lf));
+    }
+    return interfaceFont_.get();
+}
+
 void CMainFrame::ApplyInterfaceFont() {
     HDC screen = GetDC(nullptr);
     const LOGFONTW lf = settings::ToLogFont(settings::ReadFontSlot(ID_FONT_INTERFACE), GetDeviceCaps(screen, LOGPIXELSY));
@@ -668,7 +686,7 @@ void CMainFrame::OnDestroy() {
 // Layout and bars
 
 void CMainFrame::Layout() {
-    if (!Window()) return;
+    if (!Window() || creating_) return;  // once, at the end of the creation
     RECT client = {};
     GetClientRect(Window(), &client);
     if (BarVisible(rebar_)) {
@@ -688,11 +706,20 @@ void CMainFrame::Layout() {
     if (tabs_) {
         ShowWindow(tabs_, tabsVisible_ ? SW_SHOWNA : SW_HIDE);
         if (tabsVisible_) {
-            MoveWindow(tabs_, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+            // The strip holds only its row of tabs, the documents the rest:
+            // a tab control covering the whole area paints all of it, which
+            // costs a visual style's gradients at every start.
             RECT inner = {0, 0, area.right - area.left, area.bottom - area.top};
             SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&inner));
-            OffsetRect(&inner, area.left, area.top);
-            docRect = inner;
+            const bool bottom = (GetWindowLongPtrW(tabs_, GWL_STYLE) & TCS_BOTTOM) != 0;
+            const LONG strip = std::max<LONG>(0, bottom ? (area.bottom - area.top) - inner.bottom + 2 : inner.top - 2);
+            if (bottom) {
+                MoveWindow(tabs_, area.left, area.bottom - strip, area.right - area.left, strip, TRUE);
+                docRect.bottom = std::max(area.top, area.bottom - strip);
+            } else {
+                MoveWindow(tabs_, area.left, area.top, area.right - area.left, strip, TRUE);
+                docRect.top = std::min(area.bottom, area.top + strip);
+            }
         }
     }
     for (size_t i = 0; i < documents_.size(); ++i)

@@ -138,6 +138,7 @@ private:
     void CreateTabs();
     void ApplyTabSettings();
     void ApplyInterfaceFont();
+    HFONT InterfaceFont();
     void FillCommandStates();
     void RebuildFontMenu();
     void RebuildRecentMenu();
@@ -172,6 +173,7 @@ private:
     HIMAGELIST tabImages_ = nullptr;
     HBITMAP tearOffBitmap_ = nullptr;
     bool tabsVisible_ = true;
+    bool creating_ = false;
     DWORD tabStyle_ = 0;
 
     std::vector<HWND> documents_;  // in tab order

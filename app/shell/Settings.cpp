@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <iterator>
+#include <map>
 #include <mutex>
 
 #include "SettingsKeys.h"
@@ -160,11 +161,48 @@ bool HasUnicodeMark(const std::wstring& path, bool* exists) {
     return ok;
 }
 
+// Files seen with the mark, by size and time of the last write: reading
+// them again needs no look inside while they stay as they were.
+struct Seen {
+    ULONGLONG size;
+    FILETIME written;
+};
+std::mutex g_seenLock;
+std::map<std::wstring, Seen> g_seen;
+
+bool Stamp(const std::wstring& path, Seen* out) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    out->size = (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    out->written = data.ftLastWriteTime;
+    return true;
+}
+
+bool SeenUnchanged(const std::wstring& path) {
+    Seen now = {};
+    if (!Stamp(path, &now)) return false;
+    std::lock_guard<std::mutex> hold(g_seenLock);
+    const auto it = g_seen.find(path);
+    return it != g_seen.end() && it->second.size == now.size &&
+           CompareFileTime(&it->second.written, &now.written) == 0;
+}
+
+void Remember(const std::wstring& path) {
+    Seen now = {};
+    if (!Stamp(path, &now)) return;
+    std::lock_guard<std::mutex> hold(g_seenLock);
+    g_seen[path] = now;
+}
+
 }  // namespace
 
 const std::wstring& Readable(const std::wstring& path) {
+    if (SeenUnchanged(path)) return path;
     bool exists = false;
-    if (!HasUnicodeMark(path, &exists) && exists) EnsureUnicodeFile(path);
+    if (HasUnicodeMark(path, &exists))
+        Remember(path);
+    else if (exists)
+        EnsureUnicodeFile(path);
     return path;
 }
 
