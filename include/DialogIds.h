@@ -8,6 +8,7 @@
 #define IDD_ABOUT 100
 #define IDC_ABOUT_VERSION 1000   // static: "Morrowpad 1.0"
 #define IDC_ABOUT_DOWNLOAD 1001  // button: sends 2003 to the frame
+#define IDC_ABOUT_ICON 1002      // static: the program's icon, set by the program
 
 // Window list (command 1207): every open document, several can be chosen.
 #define IDD_WINDOW_LIST 220

@@ -1244,7 +1244,13 @@ INT_PTR CALLBACK WindowListProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 INT_PTR CALLBACK AboutProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
-    if (msg == WM_INITDIALOG) return TRUE;
+    if (msg == WM_INITDIALOG) {
+        // The language library has no icon: the program's own.
+        HICON icon = static_cast<HICON>(
+            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAINFRAME), IMAGE_ICON, 32, 32, LR_SHARED));
+        SendDlgItemMessageW(dlg, IDC_ABOUT_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+        return TRUE;
+    }
     if (msg == WM_COMMAND) {
         if (LOWORD(wp) == IDC_ABOUT_DOWNLOAD) {
             PostMessageW(GetWindow(dlg, GW_OWNER), WM_COMMAND, ID_DOWNLOAD_PAGE, 0);
