@@ -611,7 +611,9 @@ void CMainFrame::ApplyInterfaceFont() {
     if (commandBar_.Window()) commandBar_.SetFont(font);
     if (statusBar_) SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     if (tabs_) SendMessageW(tabs_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    interfaceFont_.reset(font);
+    for (auto& [menu, panel] : tearOffs_)
+        if (panel->Window()) panel->SetFont(font);
+    interfaceFont_.reset(font);  // the old one only once nothing uses it
     if (rebar_ && commandBar_.Window()) {
         const SIZE size = commandBar_.IdealSize();
         REBARBANDINFOW band = {};

@@ -70,6 +70,11 @@ void CMenuDialog::MoveTo(POINT at) {
     SetWindowPos(Window(), HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
 }
 
+void CMenuDialog::SetFont(HFONT font) {
+    for (HWND button = GetWindow(Window(), GW_CHILD); button; button = GetWindow(button, GW_HWNDNEXT))
+        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
 LRESULT CMenuDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_COMMAND:

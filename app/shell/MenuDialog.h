@@ -20,6 +20,7 @@ public:
     // left out), drawn in `font`.
     bool Create(HWND frame, HMENU menu, HFONT font, POINT at);
     void MoveTo(POINT at);
+    void SetFont(HFONT font);
     // Button texts as shown (tests).
     std::vector<UINT> Commands() const { return commands_; }
 
