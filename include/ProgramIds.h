@@ -58,6 +58,8 @@
 #define MPF_SET_TAB (WM_USER + 1212)
 // Posted to itself so that an idle pass follows (nothing else to do).
 #define MPF_UPDATE_UI (WM_USER + 1213)
+// A document saved under a new name: wParam = the path, for the recent list.
+#define MPF_ADD_RECENT (WM_USER + 1214)
 
 // Messages of a document window.
 #define MPD_UPDATE (WM_USER + 1200)            // report command states and status texts

@@ -9,7 +9,9 @@
 #include "CommandIds.h"
 #include "CommandLine.h"
 #include "DialogIds.h"
-#include "DocumentWindow.h"
+#include "Document.h"
+#include "FileDialogEx.h"
+#include "SplitTextView.h"
 #include "EditProtocol.h"
 #include "MenuDialog.h"
 #include "MessageSink.h"
@@ -268,6 +270,9 @@ LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
             }
             return 0;
         case MPF_REBUILD_FONT_MENU: RebuildFontMenu(); return 0;
+        case MPF_ADD_RECENT:
+            if (wp) AddRecent(reinterpret_cast<const wchar_t*>(wp));
+            return 0;
         case MPF_SET_TAB: OnSetTab(reinterpret_cast<HWND>(wp), reinterpret_cast<const void*>(lp)); return 0;
         case WM_NOTIFY: {
             LRESULT result = 0;
@@ -299,26 +304,14 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
     switch (id) {
         case ID_FILE_NEW: NewDocument(true); return true;
         case ID_FILE_OPEN: {
-            std::vector<wchar_t> buffer(65536, L'\0');
-            OPENFILENAMEW ofn = {};
-            ofn.lStructSize = sizeof ofn;
-            ofn.hwndOwner = Window();
-            ofn.lpstrFile = buffer.data();
-            ofn.nMaxFile = DWORD(buffer.size());
-            ofn.lpstrFilter = L"All Files (*.*)\0*.*\0";
-            ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_NOCHANGEDIR;
-            if (!sys::GetOpenFileName(&ofn)) return true;
-            const std::wstring first = buffer.data();
-            const wchar_t* next = buffer.data() + first.size() + 1;
-            if (!*next) {
-                OpenDocument(first);
-                return true;
-            }
-            for (; *next; next += wcslen(next) + 1) {
-                std::wstring path = first;
-                if (path.back() != L'\\') path += L'\\';
-                OpenDocument(path + next);
-            }
+            documents::FileChoice choice;
+            if (!documents::ShowOpenDialog(Window(), &choice)) return true;
+            HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            documents::OpenRequest request;
+            request.codePage = choice.codePage;
+            request.readOnly = choice.readOnly ? 1 : 0;
+            for (const std::wstring& path : choice.paths) OpenDocument(path, &request);
+            SetCursor(old);
             return true;
         }
         case ID_FILE_CLOSE:
@@ -762,7 +755,8 @@ HWND CMainFrame::ActivePane() const {
 }
 
 HWND CMainFrame::NewDocument(bool defaults, bool activate) {
-    documents::CDocumentWindow* doc = documents::CDocumentWindow::Create(Window(), Window(), this, editLibrary_);
+    documents::CSplitTextView* doc =
+        documents::CSplitTextView::Create(Window(), Window(), this, this, editLibrary_);
     if (!doc) return nullptr;
     const HWND hwnd = doc->Window();
     documents_.push_back(hwnd);
@@ -777,7 +771,7 @@ HWND CMainFrame::NewDocument(bool defaults, bool activate) {
         SendMessageW(tabs_, TCM_INSERTITEMW, WPARAM(documents_.size() - 1), reinterpret_cast<LPARAM>(&item));
     }
     if (defaults) {
-        const HWND pane = doc->Pane();
+        const HWND pane = doc->ActivePane();
         SendMessageW(pane, MPM_CODEPAGE, WPARAM(settings::ReadClampedInt(settings::File::Setting, L"Setting",
                                                                           L"DefaultEncoding")),
                      0);

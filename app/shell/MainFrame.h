@@ -27,9 +27,7 @@
 #include "RecentList.h"
 #include "Window.h"
 
-namespace documents {
-struct OpenRequest;
-}
+#include "Document.h"
 
 namespace shell {
 

@@ -10,7 +10,7 @@
 
 #include "CommandIds.h"
 #include "CommandLine.h"
-#include "DocumentWindow.h"
+#include "Document.h"
 #include "EditProtocol.h"
 #include "MainFrame.h"
 #include "ProgramIds.h"

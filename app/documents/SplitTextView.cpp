@@ -1,0 +1,512 @@
+#include "SplitTextView.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "CommandIds.h"
+#include "EditProtocol.h"
+#include "Encoding.h"
+#include "FileDialogEx.h"
+#include "MessageSink.h"
+#include "ProgramIds.h"
+#include "Resources.h"
+#include "Settings.h"
+#include "SettingsKeys.h"
+#include "TextView.h"
+
+namespace documents {
+namespace {
+
+constexpr wchar_t kClassName[] = L"MorrowpadDocument";
+constexpr wchar_t kViewProperty[] = L"DocumentView";
+constexpr UINT_PTR kFocusTracer = 1;
+
+int g_untitled = 0;  // untitled windows made in this run (main thread only)
+
+// The focus tracer of a pane: tells the document window which pane last
+// had the focus.
+LRESULT CALLBACK FocusTracer(HWND pane, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR document) {
+    if (msg == WM_SETFOCUS)
+        SendMessageW(reinterpret_cast<HWND>(document), MPD_PANE_FOCUS, reinterpret_cast<WPARAM>(pane), 0);
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(pane, &FocusTracer, kFocusTracer);
+    return DefSubclassProc(pane, msg, wp, lp);
+}
+
+// The leading bytes of a file (at most `limit`); false when it cannot be
+// opened for reading.
+bool ReadSample(const wchar_t* path, size_t limit, std::vector<uint8_t>* out) {
+    shell::UniqueHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file.get(), &size)) return false;
+    out->resize(size_t(std::min<LONGLONG>(LONGLONG(limit), size.QuadPart)));
+    DWORD got = 0;
+    if (!out->empty() && !ReadFile(file.get(), out->data(), DWORD(out->size()), &got, nullptr)) return false;
+    out->resize(got);
+    return true;
+}
+
+// The first line end of the sample in the code page's units: both CR and
+// LF, or neither, give CR LF; CR only gives CR; LF only gives LF.
+int SniffLineEnd(const std::vector<uint8_t>& s, int cp) {
+    size_t unit = 1;
+    bool big = false;
+    if (cp == 1200) unit = 2;
+    if (cp == 1201) unit = 2, big = true;
+    if (cp == 12000) unit = 4;
+    if (cp == 12001) unit = 4, big = true;
+    bool cr = false, lf = false;
+    for (size_t i = 0; i + unit <= s.size() && !(cr && lf); i += unit) {
+        uint32_t v = 0;
+        for (size_t b = 0; b < unit; ++b) v |= uint32_t(s[i + b]) << (8 * (big ? unit - 1 - b : b));
+        if (v == 13) cr = true;
+        if (v == 10) lf = true;
+    }
+    if (cr && !lf) return LB_CR;
+    if (lf && !cr) return LB_LF;
+    return LB_CRLF;
+}
+
+std::wstring FileNamePart(const std::wstring& path) {
+    const size_t at = path.find_last_of(L"\\/");
+    return at == std::wstring::npos ? path : path.substr(at + 1);
+}
+
+bool FileExists(const std::wstring& path) {
+    const DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring FullPath(const wchar_t* path) {
+    const DWORD n = GetFullPathNameW(path, 0, nullptr, nullptr);
+    if (!n) return path;
+    std::wstring full(n, L'\0');
+    const DWORD got = GetFullPathNameW(path, n, full.data(), nullptr);
+    if (!got || got >= n) return path;
+    full.resize(got);
+    return full;
+}
+
+}  // namespace
+
+IView* ViewOf(HWND window) {
+    if (!window) return nullptr;
+    return static_cast<IView*>(GetPropW(window, kViewProperty));
+}
+
+bool HasFile(HWND window) {
+    const CSplitTextView* view = CSplitTextView::FromWindow(window);
+    return view && view->HasFileName();
+}
+
+CSplitTextView* CSplitTextView::FromWindow(HWND window) {
+    IView* view = ViewOf(window);
+    return view ? static_cast<CSplitTextView*>(view) : nullptr;
+}
+
+CSplitTextView::CSplitTextView(HWND frame, IUpdateUI* ui, IDevEnv* env, HMODULE editLibrary, int viewType)
+    : frame_(frame), ui_(ui), env_(env), editLibrary_(editLibrary), viewType_(viewType) {}
+
+CSplitTextView::~CSplitTextView() = default;
+
+CSplitTextView* CSplitTextView::Create(HWND parent, HWND frame, IUpdateUI* ui, IDevEnv* env, HMODULE editLibrary,
+                                       int viewType) {
+    if (!Register(kClassName)) return nullptr;
+    auto* doc = new CSplitTextView(frame, ui, env, editLibrary, viewType);
+    if (!doc->CreateAs(kClassName, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 0, 0, 0, parent))
+        return nullptr;  // the window's last message deleted the object
+    return doc;
+}
+
+int CSplitTextView::GetCaption(wchar_t* buffer, int size) {
+    if (!buffer || size <= 0) return GetWindowTextLengthW(Window());
+    return GetWindowTextW(Window(), buffer, size);
+}
+
+BOOL CSplitTextView::IsModified() { return focus_ && SendMessageW(focus_, MPM_ISMODIFIED, 0, 0) == 1; }
+
+std::wstring CSplitTextView::Caption() const {
+    const int n = GetWindowTextLengthW(Window());
+    std::wstring text(size_t(n) + 1, L'\0');
+    text.resize(size_t(GetWindowTextW(Window(), text.data(), n + 1)));
+    return text;
+}
+
+HWND CSplitTextView::PaneWindow(int i) const {
+    if (splitter_) return splitter_->Pane(i);
+    return i == 0 ? content_ : nullptr;
+}
+
+bool CSplitTextView::IsSplitSideBySide() const {
+    return splitter_ && splitter_->GetOrientation() == CSplitter::Orientation::SideBySide;
+}
+
+void CSplitTextView::Report(UINT stringId, const std::wstring& path, UINT icon) {
+    const std::wstring text = shell::FormatLanguageString(stringId, {path});
+    if (env_)
+        env_->MessageBox(text.c_str(), icon, nullptr, frame_);
+    else
+        shell::ShowMessage(frame_, text.c_str(), icon);
+}
+
+LRESULT CSplitTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_CREATE: return OnCreate();
+        case WM_SIZE: LayoutContent(); return 0;
+        case WM_SETFOCUS:
+            if (focus_) SetFocus(focus_);
+            return 0;
+        case MPD_PANE_FOCUS: {
+            const HWND pane = reinterpret_cast<HWND>(wp);
+            if (pane && (pane == PaneWindow(0) || pane == PaneWindow(1))) focus_ = pane;
+            return 0;
+        }
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lp);
+            if (header && (header->code == EN_MP_TEXTCHANGED || header->code == EN_MP_CARETMOVED))
+                return SendMessageW(frame_, WM_NOTIFY, wp, lp);
+            return 0;
+        }
+        case WM_COMMAND: return OnCommand(wp, lp);
+        case MPD_OPEN:
+            return Open(reinterpret_cast<const wchar_t*>(wp), reinterpret_cast<const OpenRequest*>(lp)) ? 1 : 0;
+        case MPD_UPDATE: Update(); return 0;
+        case MPD_APPLY_FONT: ApplyFont(); return 0;
+        case MPD_REMEMBER_SYNTAX:
+        case MPD_APPLY_SYNTAX: return 0;  // syntax definitions come later
+        case MPD_NEW_FROM_TEMPLATE: NewFromTemplate(reinterpret_cast<const TemplateEntry*>(wp)); return 0;
+        case WM_DRAWCLIPBOARD: CaptureClipboard(); return 0;
+        case MPM_TRANSLATEACCEL: {
+            // A copy of the record goes on to the active pane.
+            if (!lp || !focus_) return 0;
+            MSG copy = *reinterpret_cast<const MSG*>(lp);
+            return SendMessageW(focus_, MPM_TRANSLATEACCEL, wp, reinterpret_cast<LPARAM>(&copy));
+        }
+        case WM_ACTIVATEAPP: return 0;
+        case WM_DESTROY:
+            // The window owns the document it took from its first pane.
+            if (document_ && focus_) SendMessageW(focus_, MPM_CLOSEDOC, 0, 0);
+            document_ = nullptr;
+            if (viewType_ != 0 && !openedPath_.empty()) DeleteFileW(openedPath_.c_str());
+            RemovePropW(Window(), kViewProperty);
+            return 0;
+    }
+    return DefWindowProcW(Window(), msg, wp, lp);
+}
+
+LRESULT CSplitTextView::OnCreate() {
+    SetPropW(Window(), kViewProperty, static_cast<IView*>(this));
+    if (GetWindowTextLengthW(Window()) == 0) {
+        std::wstring prefix = shell::LanguageString(15021);
+        if (prefix.empty()) prefix = L"Untitled";
+        SetWindowTextW(Window(), (prefix + std::to_wstring(++g_untitled)).c_str());
+    }
+    haveColors_ = settings::ReadColors(colors_);
+    fontCommand_ = ID_FONT_FIRST + settings::ReadClampedInt(settings::File::Setting, L"Fonts", L"CurrentFont");
+    const HWND pane = CreatePane(Window());
+    if (!pane) return -1;
+    content_ = pane;
+    focus_ = pane;
+    LayoutContent();
+    return 0;
+}
+
+HWND CSplitTextView::CreatePane(HWND parent) {
+    PaneContext context = {editLibrary_, frame_, ui_, env_, viewType_};
+    CTextView* view = CTextView::Create(parent, context);
+    if (!view) return nullptr;
+    const HWND pane = view->Window();
+    if (!document_) {
+        document_ = reinterpret_cast<void*>(SendMessageW(pane, MPM_SHAREDOC, 0, 0));
+    } else {
+        SendMessageW(pane, MPM_SHAREDOC, reinterpret_cast<WPARAM>(document_), 0);
+        if (focus_) SendMessageW(pane, MPM_FOLDMODE, WPARAM(SendMessageW(focus_, MPM_FOLDMODE, WPARAM(-1), 0)), 0);
+    }
+    if (!font_.get()) ApplyFont();
+    if (font_.get()) SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+    if (haveColors_) SendMessageW(pane, MPM_COLORTABLE, reinterpret_cast<WPARAM>(colors_), 0);
+    SetWindowSubclass(pane, &FocusTracer, kFocusTracer, reinterpret_cast<DWORD_PTR>(Window()));
+    return pane;
+}
+
+void CSplitTextView::ApplyFont() {
+    HDC screen = GetDC(nullptr);
+    const LOGFONTW lf = settings::ToLogFont(settings::ReadFontSlot(fontCommand_), GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+    HFONT font = CreateFontIndirectW(&lf);
+    if (!font) return;
+    for (int i = 0; i < 2; ++i)
+        if (HWND pane = PaneWindow(i)) SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    font_.reset(font);  // the old one only after the panes let go of it
+}
+
+void CSplitTextView::Split(CSplitter::Orientation orientation) {
+    HWND first = nullptr, second = nullptr;
+    if (splitter_ && splitter_->GetOrientation() != orientation) {
+        // The other form: its two panes move over; no new pane is made.
+        first = splitter_->Pane(0);
+        second = splitter_->Pane(1);
+        SetParent(first, Window());
+        SetParent(second, Window());
+        splitter_.reset();
+        content_ = nullptr;
+    } else if (splitter_) {
+        // Unsplit: the pane with the focus stays.
+        HWND keep = splitter_->Pane(0), drop = splitter_->Pane(1);
+        const HWND focus = GetFocus();
+        if (focus && (focus == drop || IsChild(drop, focus))) std::swap(keep, drop);
+        else if (focus_ == drop) std::swap(keep, drop);
+        SetParent(keep, Window());
+        splitter_.reset();
+        DestroyWindow(drop);
+        content_ = keep;
+        focus_ = keep;
+        LayoutContent();
+        SetSynchronised(false);
+        SetFocus(Window());
+        return;
+    }
+    if (!first) {
+        first = focus_;
+        second = CreatePane(Window());
+        if (!second) return;
+        // The new pane starts at the same first visible line.
+        const LRESULT top = SendMessageW(first, MPM_FIRSTVISIBLE, WPARAM(-1), 0);
+        SendMessageW(second, MPM_FIRSTVISIBLE, WPARAM(top), 0);
+    }
+    auto splitter = std::make_unique<CSplitter>();
+    if (!splitter->Create(Window(), orientation)) {
+        if (second != focus_) DestroyWindow(second);
+        return;
+    }
+    splitter_ = std::move(splitter);
+    content_ = splitter_->Window();
+    LayoutContent();
+    splitter_->SetPanes(first, second);
+    splitter_->Middle();
+    focus_ = first;
+    if (synchronised_) SetSynchronised(true);
+    SetFocus(Window());
+}
+
+void CSplitTextView::SetSynchronised(bool on) {
+    synchronised_ = on && splitter_;
+    HWND a = PaneWindow(0), b = PaneWindow(1);
+    if (CTextView* v = CTextView::FromWindow(a)) v->SetLink(synchronised_ ? b : nullptr);
+    if (CTextView* v = CTextView::FromWindow(b)) v->SetLink(synchronised_ ? a : nullptr);
+}
+
+bool CSplitTextView::Open(const wchar_t* path, const OpenRequest* request) {
+    if (!path || !*path || !focus_) return false;
+    const OpenRequest req = request ? *request : OpenRequest{};
+    std::vector<uint8_t> sample;
+    const int kilobytes = settings::ReadClampedInt(settings::File::Setting, L"Setting", L"AutoDetectBuffer");
+    if (!ReadSample(path, size_t(std::max(0, kilobytes)) * 1024, &sample)) {
+        Report(15100, path, MB_ICONERROR);
+        return false;
+    }
+    int cp = 0;
+    if (req.codePage >= 0 && req.codePage != 1)
+        cp = req.codePage;
+    else if (!sample.empty())
+        cp = encoding::DetectCodePage(sample.data(), sample.size());
+    const int lineEnd = sample.empty() ? LB_CRLF : SniffLineEnd(sample, cp);
+    const bool exclusive =
+        req.internalFile || settings::ReadKeyBool(settings::File::Setting, L"Setting", L"ExclusiveMode");
+    const std::wstring full = FullPath(path);
+    if (!SendMessageW(focus_, exclusive ? MPM_LOADINPLACE : MPM_LOADFILE, reinterpret_cast<WPARAM>(full.c_str()),
+                      LPARAM((lineEnd << 16) | (cp & 0xFFFF)))) {
+        Report(15100, path, MB_ICONERROR);
+        return false;
+    }
+    openedPath_ = full;
+    const DWORD attributes = GetFileAttributesW(full.c_str());
+    if (req.readOnly == 1 || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)))
+        SendMessageW(focus_, MPM_READONLY, 1, 0);
+    const int wrapMax = settings::ReadClampedInt(settings::File::Setting, L"Setting", L"AutoWrapMax");
+    if (wrapMax > 0 && SendMessageW(focus_, MPM_GETLINECOUNT, 0, 0) < wrapMax &&
+        !SendMessageW(focus_, MPM_GETWRAPMODE, 0, 0))
+        SendMessageW(focus_, MPM_TOGGLEWRAP, 0, 0);
+    SetWindowTextW(Window(), full.c_str());
+    hasFile_ = true;
+    return true;
+}
+
+void CSplitTextView::Update() {
+    if (!focus_) return;
+    if (ui_) {
+        ui_->CheckCommand(ID_SPLIT_SIDE, splitter_ && IsSplitSideBySide() ? 1 : 0);
+        ui_->CheckCommand(ID_SPLIT_STACKED, splitter_ && !IsSplitSideBySide() ? 1 : 0);
+        ui_->EnableCommand(ID_SPLIT_SIDE, TRUE);
+        ui_->EnableCommand(ID_SPLIT_STACKED, TRUE);
+        ui_->EnableCommand(ID_SYNC_SCROLL, splitter_ != nullptr);
+        ui_->CheckCommand(ID_SYNC_SCROLL, synchronised_ ? 1 : 0);
+        for (UINT id = ID_FONT_FIRST; id <= ID_FONT_LAST; ++id) ui_->CheckCommand(id, id == UINT(fontCommand_));
+    }
+    const bool modified = IsModified();
+    const bool readOnly = SendMessageW(focus_, MPM_READONLY, 2, 0) == 1;
+    const int state = modified ? 1 : readOnly ? 3 : saved_ ? 2 : 0;
+    const std::wstring caption = Caption();
+    std::wstring title = viewType_ != 0 && !saved_ ? caption : FileNamePart(caption);
+    if (modified) title += L" *";
+    if (state != lastTabState_ || title != lastTabTitle_) {
+        lastTabState_ = state;
+        lastTabTitle_ = title;
+        const DocumentTab tab = {state, lastTabTitle_.c_str()};
+        SendMessageW(frame_, MPF_SET_TAB, reinterpret_cast<WPARAM>(Window()), reinterpret_cast<LPARAM>(&tab));
+    }
+    if (CTextView* pane = CTextView::FromWindow(focus_)) pane->Update();
+}
+
+LRESULT CSplitTextView::OnCommand(WPARAM wp, LPARAM lp) {
+    const UINT id = LOWORD(wp);
+    // Notifications of the panes themselves.
+    if (lp && (reinterpret_cast<HWND>(lp) == PaneWindow(0) || reinterpret_cast<HWND>(lp) == PaneWindow(1)))
+        return 0;
+    switch (id) {
+        case ID_FILE_CLOSE: return AskToClose();
+        case ID_FILE_SAVE: return Save();
+        case ID_FILE_SAVE_AS: return SaveAs();
+        case ID_SPLIT_SIDE: Split(CSplitter::Orientation::SideBySide); return 0;
+        case ID_SPLIT_STACKED: Split(CSplitter::Orientation::Stacked); return 0;
+        case ID_SYNC_SCROLL:
+            if (splitter_) SetSynchronised(!synchronised_);
+            return 0;
+        case ID_COPY_CAPTION: CopyCaption(); return 0;
+    }
+    if (id >= ID_FONT_FIRST && id <= ID_FONT_LAST) {
+        fontCommand_ = int(id);
+        ApplyFont();
+        return 0;
+    }
+    if (!focus_) return 0;
+    return SendMessageW(focus_, WM_COMMAND, wp, 0);
+}
+
+int CSplitTextView::AskToClose() {
+    if (!IsModified()) return IDYES;
+    const std::wstring text = shell::FormatLanguageString(15001, {Caption()});
+    const int answer = env_ ? env_->MessageBox(text.c_str(), MB_YESNOCANCEL | MB_ICONWARNING, nullptr, frame_)
+                            : shell::ShowMessage(frame_, text.c_str(), MB_YESNOCANCEL | MB_ICONWARNING);
+    // A save that fails or is cancelled keeps the document open: closing it
+    // then would throw the changes away.
+    if (answer == IDYES) return Save() == IDYES ? IDYES : IDCANCEL;
+    return answer == IDNO ? IDNO : IDCANCEL;
+}
+
+int CSplitTextView::Save() {
+    if (viewType_ != 0 && !saved_) return SaveAs();
+    const auto* path = reinterpret_cast<const wchar_t*>(SendMessageW(focus_, MPM_GETFILENAME, 0, 0));
+    const std::wstring file = path ? path : L"";
+    if (!hasFile_ || file.empty() || !FileExists(file)) return SaveAs();
+    if (!SendMessageW(focus_, MPM_SAVEFILE, reinterpret_cast<WPARAM>(file.c_str()), 0)) {
+        // Said, and the document stays modified.
+        Report(15206, file, MB_ICONWARNING);
+        return IDNO;
+    }
+    saved_ = true;
+    return IDYES;
+}
+
+int CSplitTextView::SaveAs() {
+    FileChoice choice;
+    choice.codePage = int(SendMessageW(focus_, MPM_CODEPAGE, WPARAM(-1), 0));
+    choice.lineEnd = int(SendMessageW(focus_, MPM_LINEBREAKTYPE, 0, 0));
+    if (choice.lineEnd < LB_CRLF || choice.lineEnd > LB_CR) choice.lineEnd = LB_CRLF;
+    choice.bom = SendMessageW(focus_, MPM_BOM, WPARAM(-1), 0) == 1 ? 1 : 0;
+    if (!ShowSaveDialog(frame_, hasFile_ ? Caption() : std::wstring(), &choice) || choice.paths.empty())
+        return IDCANCEL;
+    const std::wstring path = FullPath(choice.paths.front().c_str());
+    SaveFormat format = {choice.codePage, choice.lineEnd, choice.bom};
+    if (!SendMessageW(focus_, MPM_SAVEFILE, reinterpret_cast<WPARAM>(path.c_str()), reinterpret_cast<LPARAM>(&format))) {
+        Report(15206, path, MB_ICONWARNING);
+        return 1;
+    }
+    SetWindowTextW(Window(), path.c_str());
+    hasFile_ = true;
+    saved_ = true;
+    openedPath_.clear();  // a temporary document saved elsewhere keeps its new file
+    if (settings::ReadClampedInt(settings::File::History, L"RecentDoc", L"Count") != 0)
+        SendMessageW(frame_, MPF_ADD_RECENT, reinterpret_cast<WPARAM>(path.c_str()), 0);
+    return IDYES;
+}
+
+void CSplitTextView::NewFromTemplate(const TemplateEntry* entry) {
+    if (!entry || !entry->templateFile || !*entry->templateFile || !focus_) return;
+    const std::wstring path = settings::ProgramFolder() + L"template\\" + entry->templateFile;
+    const int kilobytes = settings::ReadClampedInt(settings::File::Setting, L"Setting", L"AutoDetectBuffer");
+    encoding::FileText text;
+    std::wstring whole;
+    {
+        shell::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                             nullptr));
+        LARGE_INTEGER size = {};
+        if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 || size.QuadPart > (64 << 20)) return;
+        std::vector<uint8_t> bytes(size_t(size.QuadPart));
+        DWORD got = 0;
+        if (!ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &got, nullptr)) return;
+        bytes.resize(got);
+        const size_t sample = encoding::SampleSize(kilobytes, bytes.size());
+        const int cp = encoding::DetectCodePage(bytes.data(), sample);
+        const size_t skip = encoding::SkipByteOrderMark(bytes.data(), bytes.size(), cp);
+        whole = encoding::ToUtf16(bytes.data() + skip, bytes.size() - skip, cp);
+    }
+    auto insert = [&](const std::wstring& part) {
+        if (part.empty()) return;
+        TextArg arg = {part.c_str(), int(part.size())};
+        SendMessageW(focus_, MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&arg));
+    };
+    const size_t marker = whole.find(L"$0");
+    if (marker == std::wstring::npos) {
+        insert(whole);
+    } else {
+        insert(whole.substr(0, marker));
+        Position caret = {};
+        SendMessageW(focus_, MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret), 0);
+        insert(whole.substr(marker + 2));
+        SendMessageW(focus_, MPM_SETCARET, reinterpret_cast<WPARAM>(&caret), 1);
+    }
+    SendMessageW(focus_, MPM_EMPTYUNDO, 0, 0);
+}
+
+void CSplitTextView::CaptureClipboard() {
+    if (!focus_ || !IsClipboardFormatAvailable(CF_UNICODETEXT) || !OpenClipboard(Window())) return;
+    std::wstring text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text.assign(p, wcsnlen(p, GlobalSize(data) / sizeof(wchar_t)));
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    if (text.empty()) return;
+    SendMessageW(focus_, WM_COMMAND, ECMD_DOCEND, 0);
+    const std::wstring line = L"\n";
+    TextArg arg = {line.c_str(), 1};
+    SendMessageW(focus_, MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&arg));
+    arg = {text.c_str(), int(text.size())};
+    SendMessageW(focus_, MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&arg));
+    SendMessageW(focus_, WM_COMMAND, ECMD_DOCEND, 0);
+}
+
+void CSplitTextView::CopyCaption() {
+    const std::wstring caption = Caption();
+    if (!OpenClipboard(Window())) return;
+    EmptyClipboard();
+    const size_t bytes = (caption.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (void* p = GlobalLock(mem)) {
+            memcpy(p, caption.c_str(), bytes);
+            GlobalUnlock(mem);
+            if (!SetClipboardData(CF_UNICODETEXT, mem)) GlobalFree(mem);
+        } else {
+            GlobalFree(mem);
+        }
+    }
+    CloseClipboard();
+}
+
+}  // namespace documents

@@ -1,0 +1,106 @@
+// A document window: one document shown in one pane, or in two panes side
+// by side or one above the other, every pane an edit control attached to
+// the same document (so an edit in one shows in the other at once, each
+// keeping its own caret, selection and scroll position). The window owns
+// the document: it takes it from its first pane and closes it when it is
+// destroyed. It opens, saves and closes its file, fills new documents from
+// templates, and reports its states to the frame.
+//
+// The frame talks to it through messages (MPD_*, WM_COMMAND) and its IView.
+// The object owns itself: it is deleted after its window's last message.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "DevEnv.h"
+#include "Document.h"
+#include "Splitter.h"
+#include "Window.h"
+
+namespace documents {
+
+class CTextView;
+
+// The window implementation of a split view: a content window (a pane or a
+// splitter) that always fills the client area.
+template <class T>
+class CSplitViewT : public shell::BaseWindow<T> {
+protected:
+    HWND content_ = nullptr;
+    void LayoutContent() {
+        RECT rc = {};
+        GetClientRect(this->Window(), &rc);
+        if (content_) MoveWindow(content_, 0, 0, rc.right, rc.bottom, TRUE);
+    }
+};
+
+class CSplitTextView final : public IView, public CSplitViewT<CSplitTextView> {
+public:
+    // A hidden child of `parent` (the frame's document area) that reports its
+    // states to `ui`, its tab to `frame`, and shows popups and boxes through
+    // `env`. Null on failure. `viewType` 1 makes a result document.
+    static CSplitTextView* Create(HWND parent, HWND frame, IUpdateUI* ui, IDevEnv* env, HMODULE editLibrary,
+                                  int viewType = 0);
+    static CSplitTextView* FromWindow(HWND window);
+
+    HWND ActivePane() const { return focus_; }
+    HWND PaneWindow(int i) const;  // 0 or 1; null when there is no such pane
+    bool IsSplit() const { return splitter_ != nullptr; }
+    bool IsSplitSideBySide() const;
+    bool IsSynchronised() const { return synchronised_; }
+    bool HasFileName() const { return hasFile_; }
+    void* Document() const { return document_; }
+
+    // IView
+    int MORROWPAD_CALL GetCaption(wchar_t* buffer, int size) override;
+    HWND MORROWPAD_CALL GetActivePane() override { return focus_; }
+    BOOL MORROWPAD_CALL IsModified() override;
+
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void OnFinalMessage() { delete this; }
+
+private:
+    CSplitTextView(HWND frame, IUpdateUI* ui, IDevEnv* env, HMODULE editLibrary, int viewType);
+    ~CSplitTextView();
+
+    LRESULT OnCreate();
+    HWND CreatePane(HWND parent);
+    void Split(CSplitter::Orientation orientation);
+    void SetSynchronised(bool on);
+    bool Open(const wchar_t* path, const OpenRequest* request);
+    void Update();
+    LRESULT OnCommand(WPARAM wp, LPARAM lp);
+    int AskToClose();
+    int Save();
+    int SaveAs();
+    void NewFromTemplate(const TemplateEntry* entry);
+    void ApplyFont();
+    void CaptureClipboard();
+    void CopyCaption();
+    void Report(UINT stringId, const std::wstring& path, UINT icon);
+    std::wstring Caption() const;
+
+    HWND frame_;
+    IUpdateUI* ui_;
+    IDevEnv* env_;
+    HMODULE editLibrary_;
+    int viewType_;
+    void* document_ = nullptr;  // the shared document, taken from the first pane
+    HWND focus_ = nullptr;      // the pane that last had the focus
+    std::unique_ptr<CSplitter> splitter_;
+    bool synchronised_ = false;
+    bool saved_ = false;
+    bool hasFile_ = false;  // the caption is the file's full path
+    std::wstring openedPath_;
+    int fontCommand_ = 1430;
+    COLORREF colors_[80] = {};
+    bool haveColors_ = false;
+    shell::UniqueGdi<HFONT> font_;
+    std::wstring lastTabTitle_;
+    int lastTabState_ = -1;
+};
+
+}  // namespace documents

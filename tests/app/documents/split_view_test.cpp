@@ -1,0 +1,268 @@
+// Document windows through the frame and the controls' messages: opening
+// with sniffing, splitting over one document, the close prompt and saving,
+// untitled captions and templates.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "CommandIds.h"
+#include "Document.h"
+#include "EditProtocol.h"
+#include "FileDialogEx.h"
+#include "MainFrame.h"
+#include "ProgramIds.h"
+#include "Resources.h"
+#include "Settings.h"
+#include "SplitTextView.h"
+#include "TestSupport.h"
+
+using testing_support::Answers;
+using testing_support::Messages;
+using testing_support::ReadFileText;
+using testing_support::WriteFileText;
+
+namespace {
+
+// What the save dialog answers in these tests.
+std::wstring g_savePath;
+bool g_saveCancels = false;
+bool AnswerDialog(bool save, documents::FileChoice* choice) {
+    if (!save || g_saveCancels || g_savePath.empty()) return false;
+    choice->paths = {g_savePath};
+    return true;
+}
+
+class Documents : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        language_ = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
+        shell::SetResourceModule(language_);
+        documents::SetFileDialogHook(&AnswerDialog);
+    }
+    static void TearDownTestSuite() {
+        documents::SetFileDialogHook(nullptr);
+        shell::SetResourceModule(nullptr);
+    }
+    void SetUp() override {
+        folder_ = testing_support::MakeTempFolder(L"mp-docs-");
+        ASSERT_FALSE(folder_.empty());
+        settings::SetProgramFolder(folder_);
+        edit_ = LoadLibraryW((testing_support::TestFolder() + L"Edit.dll").c_str());
+        ASSERT_NE(edit_, nullptr);
+        Messages().clear();
+        Answers().clear();
+        g_savePath.clear();
+        g_saveCancels = false;
+        frame_ = std::make_unique<shell::CMainFrame>();
+        ASSERT_NE(frame_->Create(L"prog", edit_), nullptr);
+    }
+    void TearDown() override {
+        frame_.reset();
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+        settings::SetProgramFolder(L"");
+    }
+    documents::CSplitTextView* View(size_t i) { return documents::CSplitTextView::FromWindow(frame_->Document(i)); }
+    HWND Active() { return View(frame_->ActiveIndex())->ActivePane(); }
+    std::wstring Line(HWND pane, int n) {
+        wchar_t buf[512] = {};
+        const LRESULT len = SendMessageW(pane, MPM_GETLINE, WPARAM(n), LPARAM(buf));
+        return std::wstring(buf, size_t(len > 0 && len < 512 ? len : 0));
+    }
+    void Type(HWND pane, const wchar_t* text) {
+        for (; *text; ++text) SendMessageW(pane, WM_CHAR, *text, 0);
+    }
+    void Command(UINT id) { SendMessageW(frame_->Window(), WM_COMMAND, id, 0); }
+    static int CountPanes(HWND document) {
+        int n = 0;
+        EnumChildWindows(
+            document,
+            [](HWND w, LPARAM p) -> BOOL {
+                wchar_t cls[64] = {};
+                GetClassNameW(w, cls, 64);
+                if (wcscmp(cls, L"MorrowpadPane") == 0) ++*reinterpret_cast<int*>(p);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&n));
+        return n;
+    }
+
+    static HMODULE language_;
+    std::wstring folder_;
+    HMODULE edit_ = nullptr;
+    std::unique_ptr<shell::CMainFrame> frame_;
+};
+HMODULE Documents::language_ = nullptr;
+
+}  // namespace
+
+TEST_F(Documents, OpeningSniffsTheLineEndsAndHonoursTheRequest) {
+    struct Case {
+        const char* bytes;
+        int format;
+    } cases[] = {{"", LB_CRLF}, {"a\nb\n", LB_LF}, {"a\rb\r", LB_CR}, {"a\rb\nc", LB_CRLF}, {"plain", LB_CRLF}};
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::wstring path = folder_ + L"f" + std::to_wstring(n++) + L".txt";
+        ASSERT_TRUE(WriteFileText(path, c.bytes));
+        const HWND doc = frame_->OpenDocument(path);
+        ASSERT_NE(doc, nullptr) << c.bytes;
+        EXPECT_EQ(SendMessageW(Active(), MPM_LINEBREAKTYPE, 0, 0), c.format) << c.bytes;
+    }
+    // An empty file and code page 0 in the request load as ANSI without detection.
+    EXPECT_EQ(SendMessageW(frame_->ActivePane(), MPM_GETCODEPAGE, 0, 0), 0);  // "plain"
+    const std::wstring utf8 = folder_ + L"u.txt";
+    ASSERT_TRUE(WriteFileText(utf8, "caf\xC3\xA9 au lait, cr\xC3\xA8me br\xC3\xBBl\xC3\xA9\x65\r\n"));
+    documents::OpenRequest ansi;
+    ansi.codePage = 0;
+    frame_->OpenDocument(utf8, &ansi);
+    EXPECT_EQ(SendMessageW(Active(), MPM_CODEPAGE, WPARAM(-1), 0), 0);
+    // A read-only file opens read-only.
+    const std::wstring locked = folder_ + L"ro.txt";
+    ASSERT_TRUE(WriteFileText(locked, "x"));
+    SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY);
+    frame_->OpenDocument(locked);
+    EXPECT_EQ(SendMessageW(Active(), MPM_READONLY, 2, 0), 1);
+    SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // A missing file says so and opens nothing.
+    const size_t count = frame_->DocumentCount();
+    EXPECT_EQ(frame_->OpenDocument(folder_ + L"missing.txt"), nullptr);
+    EXPECT_EQ(frame_->DocumentCount(), count);
+    ASSERT_FALSE(Messages().empty());
+    EXPECT_NE(Messages().back().text.find(L"missing.txt"), std::wstring::npos);
+}
+
+TEST_F(Documents, SplittingShowsOneDocumentInTwoPanes) {
+    const std::wstring path = folder_ + L"s.txt";
+    ASSERT_TRUE(WriteFileText(path, "one\r\ntwo\r\n"));
+    ASSERT_NE(frame_->OpenDocument(path), nullptr);
+    documents::CSplitTextView* view = View(frame_->ActiveIndex());
+    const HWND doc = view->Window();
+    const HWND first = view->ActivePane();
+    Command(ID_SPLIT_SIDE);
+    ASSERT_TRUE(view->IsSplit());
+    EXPECT_TRUE(view->IsSplitSideBySide());
+    EXPECT_EQ(CountPanes(doc), 2);
+    const HWND a = view->PaneWindow(0), b = view->PaneWindow(1);
+    EXPECT_EQ(a, first);
+    Type(a, L"X");
+    EXPECT_EQ(Line(b, 0), L"Xone");  // one document
+    SendMessageW(b, WM_COMMAND, ECMD_UNDO, 0);
+    EXPECT_EQ(Line(a, 0), L"one");  // one history
+    // The other form takes both panes over: no third pane.
+    Command(ID_SPLIT_STACKED);
+    EXPECT_FALSE(view->IsSplitSideBySide());
+    EXPECT_EQ(CountPanes(doc), 2);
+    EXPECT_EQ(view->PaneWindow(0), a);
+    EXPECT_EQ(view->PaneWindow(1), b);
+    // Synchronised scrolling only while split.
+    Command(ID_SYNC_SCROLL);
+    EXPECT_TRUE(view->IsSynchronised());
+    // Unsplitting keeps the pane that had the focus.
+    SendMessageW(doc, MPD_PANE_FOCUS, reinterpret_cast<WPARAM>(b), 0);
+    Command(ID_SPLIT_STACKED);
+    EXPECT_FALSE(view->IsSplit());
+    EXPECT_FALSE(view->IsSynchronised());
+    EXPECT_EQ(view->ActivePane(), b);
+    EXPECT_FALSE(IsWindow(a));
+    EXPECT_EQ(Line(b, 1), L"two");
+    // Closing a split window closes its document once.
+    Command(ID_SPLIT_SIDE);
+    Type(view->ActivePane(), L"Y");
+    Answers() = {IDNO};
+    Command(ID_FILE_CLOSE);
+    EXPECT_FALSE(IsWindow(doc));
+    EXPECT_EQ(ReadFileText(path), "one\r\ntwo\r\n");
+}
+
+TEST_F(Documents, TheClosePromptSavesDiscardsOrCancels) {
+    // A new document: "Yes" saves through the dialog; the tab then shows the name.
+    Type(Active(), L"draft");
+    g_savePath = folder_ + L"draft.txt";
+    Answers() = {IDYES};
+    Command(ID_FILE_CLOSE);
+    EXPECT_EQ(ReadFileText(g_savePath).substr(0, 5), "draft");
+    ASSERT_EQ(frame_->DocumentCount(), 1u);  // a new empty one replaced it
+    // "Yes" whose dialog is cancelled keeps the document.
+    Type(Active(), L"keep");
+    g_saveCancels = true;
+    Answers() = {IDYES};
+    const HWND doc = frame_->ActiveDocument();
+    Command(ID_FILE_CLOSE);
+    EXPECT_TRUE(IsWindow(doc));
+    EXPECT_EQ(Line(Active(), 0), L"keep");
+    // Cancel keeps it too; No throws the text away.
+    Answers() = {IDCANCEL};
+    Command(ID_FILE_CLOSE);
+    EXPECT_TRUE(IsWindow(doc));
+    Answers() = {IDNO};
+    Command(ID_FILE_CLOSE);
+    EXPECT_FALSE(IsWindow(doc));
+}
+
+TEST_F(Documents, AFailedSaveSaysWhyAndKeepsTheChanges) {
+    const std::wstring path = folder_ + L"locked.txt";
+    ASSERT_TRUE(WriteFileText(path, "text\r\n"));
+    ASSERT_NE(frame_->OpenDocument(path), nullptr);
+    Type(Active(), L"x");
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    Messages().clear();
+    Command(ID_FILE_SAVE);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_NE(Messages()[0].text.find(L"locked.txt"), std::wstring::npos);
+    EXPECT_EQ(SendMessageW(Active(), MPM_ISMODIFIED, 0, 0), 1);
+    EXPECT_EQ(ReadFileText(path), "text\r\n");
+    // Saving again now works, in the file's own format.
+    Command(ID_FILE_SAVE);
+    EXPECT_EQ(ReadFileText(path), "xtext\r\n");
+    EXPECT_EQ(SendMessageW(Active(), MPM_ISMODIFIED, 0, 0), 0);
+}
+
+TEST_F(Documents, UntitledCaptionsCountUpAndTemplatesPlaceTheCaret) {
+    wchar_t one[64] = {}, two[64] = {};
+    GetWindowTextW(frame_->Document(0), one, 64);
+    Command(ID_FILE_NEW);
+    GetWindowTextW(frame_->Document(1), two, 64);
+    const std::wstring a = one, b = two;
+    ASSERT_EQ(a.rfind(L"Untitled", 0), 0u);
+    EXPECT_EQ(std::stoi(b.substr(8)), std::stoi(a.substr(8)) + 1);
+
+    CreateDirectoryW((folder_ + L"template").c_str(), nullptr);
+    ASSERT_TRUE(WriteFileText(folder_ + L"template\\main.c", "int main()\r\n{\r\n    $0\r\n}\r\n"));
+    ASSERT_TRUE(WriteFileText(folder_ + L"template\\plain.txt", "no marker"));
+    const documents::TemplateEntry entry = {L"C", L"main.c"};
+    SendMessageW(frame_->ActiveDocument(), MPD_NEW_FROM_TEMPLATE, reinterpret_cast<WPARAM>(&entry), 0);
+    EXPECT_EQ(Line(Active(), 2), L"    ");
+    Position caret = {};
+    SendMessageW(Active(), MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret), 0);
+    EXPECT_EQ(caret.line, 2);
+    EXPECT_EQ(caret.column, 4);
+    EXPECT_EQ(SendMessageW(Active(), MPM_ISMODIFIED, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(Active(), MPM_CANUNDO, 0, 0), 0);
+    Command(ID_FILE_NEW);
+    const documents::TemplateEntry plain = {L"", L"plain.txt"};
+    SendMessageW(frame_->ActiveDocument(), MPD_NEW_FROM_TEMPLATE, reinterpret_cast<WPARAM>(&plain), 0);
+    SendMessageW(Active(), MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret), 0);
+    EXPECT_EQ(Line(Active(), 0), L"no marker");
+    EXPECT_EQ(caret.column, 9);
+}
+
+TEST_F(Documents, TheCaptionIsCopiedAndTabsShowTheirState) {
+    const std::wstring path = folder_ + L"c.txt";
+    ASSERT_TRUE(WriteFileText(path, "c\r\n"));
+    frame_->OpenDocument(path);
+    Command(ID_COPY_CAPTION);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const std::wstring copied = data ? static_cast<const wchar_t*>(GlobalLock(data)) : L"";
+    if (data) GlobalUnlock(data);
+    CloseClipboard();
+    EXPECT_EQ(copied, path);
+    Type(Active(), L"z");
+    frame_->OnIdle();
+    wchar_t title[256] = {};
+    GetWindowTextW(frame_->Window(), title, 256);
+    EXPECT_STREQ(title, L"c.txt * - Morrowpad");
+}
