@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CommandIds.h"
+#include "CommandLine.h"
 #include "EditProtocol.h"
 #include "Encoding.h"
 #include "FileDialogEx.h"
@@ -78,16 +79,6 @@ std::wstring FileNamePart(const std::wstring& path) {
 bool FileExists(const std::wstring& path) {
     const DWORD a = GetFileAttributesW(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::wstring FullPath(const wchar_t* path) {
-    const DWORD n = GetFullPathNameW(path, 0, nullptr, nullptr);
-    if (!n) return path;
-    std::wstring full(n, L'\0');
-    const DWORD got = GetFullPathNameW(path, n, full.data(), nullptr);
-    if (!got || got >= n) return path;
-    full.resize(got);
-    return full;
 }
 
 }  // namespace
@@ -233,10 +224,7 @@ HWND CSplitTextView::CreatePane(HWND parent) {
 }
 
 void CSplitTextView::ApplyFont() {
-    HDC screen = GetDC(nullptr);
-    const LOGFONTW lf = settings::ToLogFont(settings::ReadFontSlot(fontCommand_), GetDeviceCaps(screen, LOGPIXELSY));
-    ReleaseDC(nullptr, screen);
-    HFONT font = CreateFontIndirectW(&lf);
+    HFONT font = settings::CreateSlotFont(fontCommand_);
     if (!font) return;
     for (int i = 0; i < 2; ++i)
         if (HWND pane = PaneWindow(i)) SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -316,7 +304,7 @@ bool CSplitTextView::Open(const wchar_t* path, const OpenRequest* request) {
     const int lineEnd = sample.empty() ? LB_CRLF : SniffLineEnd(sample, cp);
     const bool exclusive =
         req.internalFile || settings::ReadKeyBool(settings::File::Setting, L"Setting", L"ExclusiveMode");
-    const std::wstring full = FullPath(path);
+    const std::wstring full = shell::FullPath(path);
     if (!SendMessageW(focus_, exclusive ? MPM_LOADINPLACE : MPM_LOADFILE, reinterpret_cast<WPARAM>(full.c_str()),
                       LPARAM((lineEnd << 16) | (cp & 0xFFFF)))) {
         Report(15100, path, MB_ICONERROR);
@@ -419,7 +407,7 @@ int CSplitTextView::SaveAs() {
     choice.bom = SendMessageW(focus_, MPM_BOM, WPARAM(-1), 0) == 1 ? 1 : 0;
     if (!ShowSaveDialog(frame_, hasFile_ ? Caption() : std::wstring(), &choice) || choice.paths.empty())
         return IDCANCEL;
-    const std::wstring path = FullPath(choice.paths.front().c_str());
+    const std::wstring path = shell::FullPath(choice.paths.front());
     SaveFormat format = {choice.codePage, choice.lineEnd, choice.bom};
     if (!SendMessageW(focus_, MPM_SAVEFILE, reinterpret_cast<WPARAM>(path.c_str()), reinterpret_cast<LPARAM>(&format))) {
         Report(15206, path, MB_ICONWARNING);

@@ -99,16 +99,6 @@ bool IsListEntry(UINT id) {
     return (id >= ID_TOOL_FIRST && id <= ID_TEMPLATE_LAST) || id >= 65000;
 }
 
-// The full form of a path; the path itself when it has none.
-std::wstring FullPath(const std::wstring& path) {
-    const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (!n) return path;
-    std::wstring full(n, L'\0');
-    const DWORD got = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
-    if (!got || got >= n) return path;
-    full.resize(got);
-    return full;
-}
 
 // Whether a bar is shown in the frame, whatever the frame's own visibility.
 bool BarVisible(HWND bar) { return bar && (GetWindowLongPtrW(bar, GWL_STYLE) & WS_VISIBLE); }
@@ -585,21 +575,12 @@ void CMainFrame::ApplyTabSettings() {
 
 // The font of slot 1442, made once until it changes.
 HFONT CMainFrame::InterfaceFont() {
-    if (!interfaceFont_.get()) {
-        HDC screen = GetDC(nullptr);
-        const LOGFONTW lf =
-            settings::ToLogFont(settings::ReadFontSlot(ID_FONT_INTERFACE), GetDeviceCaps(screen, LOGPIXELSY));
-        ReleaseDC(nullptr, screen);
-        interfaceFont_.reset(CreateFontIndirectW(&lf));
-    }
+    if (!interfaceFont_.get()) interfaceFont_.reset(settings::CreateSlotFont(ID_FONT_INTERFACE));
     return interfaceFont_.get();
 }
 
 void CMainFrame::ApplyInterfaceFont() {
-    HDC screen = GetDC(nullptr);
-    const LOGFONTW lf = settings::ToLogFont(settings::ReadFontSlot(ID_FONT_INTERFACE), GetDeviceCaps(screen, LOGPIXELSY));
-    ReleaseDC(nullptr, screen);
-    HFONT font = CreateFontIndirectW(&lf);
+    HFONT font = settings::CreateSlotFont(ID_FONT_INTERFACE);
     if (!font) return;
     if (commandBar_.Window()) commandBar_.SetFont(font);
     if (statusBar_) SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);

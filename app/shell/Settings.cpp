@@ -379,6 +379,13 @@ void WriteFontSlot(int slot, const FontSpec& f) {
     WriteString(File::Setting, L"Fonts", L"Font", FormatFont(f).c_str(), slot - kFontSlotFirst);
 }
 
+HFONT CreateSlotFont(int slot) {
+    HDC screen = GetDC(nullptr);
+    const LOGFONTW lf = ToLogFont(ReadFontSlot(slot), GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+    return CreateFontIndirectW(&lf);
+}
+
 LOGFONTW ToLogFont(const FontSpec& f, int ppi) {
     LOGFONTW lf = {};
     lf.lfHeight = -MulDiv(f.size, ppi, 72);
