@@ -373,6 +373,9 @@ void CTextView::RemoveBlankLines() {
     Control(MPM_UNDOGROUP, 0);
 }
 
+// With no selection or one range, the pane makes the line break itself, so
+// that it and the copied indentation are one undo step (the control's own
+// Enter closes its undo group before the indentation could join it).
 LRESULT CTextView::KeepIndentation(WPARAM wp, LPARAM lp) {
     Position caret = {};
     Control(MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret));
@@ -382,15 +385,32 @@ LRESULT CTextView::KeepIndentation(WPARAM wp, LPARAM lp) {
     std::wstring indent;
     for (int i = 0; i < length && i < caret.column && (line[size_t(i)] == L' ' || line[size_t(i)] == L'\t'); ++i)
         indent += line[size_t(i)];
-    const bool columns = Control(MPM_GETSELKIND) == 2;  // Enter types nothing into a column selection
-    const LRESULT result = Control(WM_COMMAND, wp, lp);
-    Position after = {};
-    Control(MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&after));
-    if (!indent.empty() && !columns && after.line != caret.line) {
-        TextArg arg = {indent.c_str(), int(indent.size())};
-        Control(MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&arg));
+    const LRESULT selection = Control(MPM_GETSELKIND);
+    if (selection >= 2 || Control(MPM_READONLY, 2) == 1) {
+        // Enter types nothing into a column selection; a read-only document beeps.
+        const LRESULT result = Control(WM_COMMAND, wp, lp);
+        Position after = {};
+        Control(MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&after));
+        if (selection == 3 && !indent.empty() && after.line != caret.line) {
+            TextArg arg = {indent.c_str(), int(indent.size())};
+            Control(MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&arg));
+        }
+        return result;
     }
-    return result;
+    Position at = caret;
+    const std::wstring text = L"\n" + indent;
+    TextArg arg = {text.c_str(), int(text.size())};
+    Control(MPM_UNDOGROUP, 1);
+    Position start = {}, end = {};
+    if (selection == 1 &&
+        Control(MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end)) == 1) {
+        Control(MPM_DELETERANGE, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        at = start.line < end.line || (start.line == end.line && start.column <= end.column) ? start : end;
+    }
+    Control(MPM_INSERTTEXT, reinterpret_cast<WPARAM>(&at), reinterpret_cast<LPARAM>(&arg));
+    Control(MPM_UNDOGROUP, 0);
+    Control(MPM_SCROLLCARET);
+    return 0;
 }
 
 void CTextView::Update() {

@@ -381,6 +381,31 @@ TEST_F(Pane, EnterKeepsTheIndentation) {
     EXPECT_EQ(Line(1), L"\t  code");
 }
 
+TEST_F(Pane, EnterWithIndentationIsOneUndoStep) {
+    Insert(L"    body");
+    SendMessageW(pane_, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_EQ(Line(1), L"    ");
+    Command(ID_EDIT_UNDO);
+    EXPECT_EQ(Lines(), 1);
+    EXPECT_EQ(Line(0), L"    body");
+    // A selection is replaced by the line break and the indentation, also in one step.
+    Select({0, 6}, {0, 8});
+    Command(ECMD_LINEBREAK);
+    EXPECT_EQ(Line(0), L"    bo");
+    EXPECT_EQ(Line(1), L"    ");
+    Command(ID_EDIT_UNDO);
+    EXPECT_EQ(Lines(), 1);
+    EXPECT_EQ(Line(0), L"    body");
+}
+
+TEST_F(Pane, EnterOnAReadOnlyDocumentChangesNothing) {
+    Insert(L"  x");
+    SendMessageW(pane_, MPM_READONLY, 1, 0);
+    Command(ECMD_LINEBREAK);
+    EXPECT_EQ(Lines(), 1);
+    EXPECT_EQ(Line(0), L"  x");
+}
+
 TEST_F(Pane, GoToLineClamps) {
     Insert(L"a\nb\nc\nd");
     g_input.answer = L"3";
