@@ -34,6 +34,13 @@ WNDPROC g_controlProc = nullptr;      // "MRPAD32"'s procedure (main thread only
 CTextView* g_creating = nullptr;      // the object whose window is being made
 int ChooseNothing(HWND) { return -1; }
 ChooseCodePageFn g_chooseCodePage = &ChooseNothing;
+bool g_recording = false;  // a macro is being recorded
+
+// The program's own cursor for recording, loaded once (shared, never freed).
+HCURSOR RecordingCursor() {
+    static const HCURSOR cursor = LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_RECORDING));
+    return cursor;
+}
 
 // View options: command, option index, key in section Edit.
 struct ViewOption {
@@ -123,6 +130,8 @@ bool IsBlank(const std::wstring& line) {
 void SetChooseCodePage(ChooseCodePageFn choose) { g_chooseCodePage = choose ? choose : &ChooseNothing; }
 
 void CTextView::ForgetStatusTexts() { Shown() = StatusCache(); }
+
+void CTextView::SetRecording(bool on) { g_recording = on; }
 
 CTextView* CTextView::FromWindow(HWND window) {
     if (!window || !IsWindow(window)) return nullptr;
@@ -216,6 +225,12 @@ LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             break;
         case WM_CONTEXTMENU: OnContextMenu(lp); return 0;
         case MPM_TRANSLATEACCEL: return 0;  // the completion list consumes no key yet
+        case WM_SETCURSOR:
+            if (g_recording && LOWORD(lp) == HTCLIENT && RecordingCursor()) {
+                SetCursor(RecordingCursor());
+                return TRUE;
+            }
+            break;
         case WM_SETFONT:
             if (font_ && reinterpret_cast<HFONT>(wp) != font_) {
                 // Someone else's font from now on: ours goes once the control let go of it.

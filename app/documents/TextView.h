@@ -48,6 +48,8 @@ public:
     // The status texts last written are shared by all panes; this forgets
     // them, so that the next Update writes every text (a new status bar).
     static void ForgetStatusTexts();
+    // While a macro is recorded every pane shows the recording cursor.
+    static void SetRecording(bool on);
 
     HWND Window() const { return hwnd_; }
     // The synchronised-scrolling partner; null unlinks.

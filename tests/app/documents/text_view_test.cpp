@@ -629,6 +629,17 @@ TEST_F(Pane, FocusedPanePassesScrollingToItsLink) {
     SendMessageW(pane_, MPM_CLOSEDOC, 0, 0);  // the test took the document: it closes it
 }
 
+TEST_F(Pane, RecordingCursorWhileAMacroIsRecorded) {
+    HCURSOR recording = LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_RECORDING));
+    ASSERT_NE(recording, nullptr);
+    CTextView::SetRecording(true);
+    EXPECT_EQ(SendMessageW(pane_, WM_SETCURSOR, WPARAM(pane_), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)), TRUE);
+    EXPECT_EQ(GetCursor(), recording);
+    CTextView::SetRecording(false);
+    SendMessageW(pane_, WM_SETCURSOR, WPARAM(pane_), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_NE(GetCursor(), recording);
+}
+
 TEST_F(Pane, AcceleratorMessageIsAnsweredByThePane) {
     MSG msg = {pane_, WM_KEYDOWN, 'A', 0, 0, {0, 0}};
     EXPECT_EQ(SendMessageW(pane_, MPM_TRANSLATEACCEL, 0, LPARAM(&msg)), 0);
