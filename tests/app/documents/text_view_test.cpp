@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "CommandIds.h"
+#include "DialogIds.h"
 #include "EditProtocol.h"
 #include "InputDialog.h"
 #include "ProgramIds.h"
@@ -432,6 +433,38 @@ TEST_F(Pane, GoToLineClamps) {
     g_input.answer = L"2";
     Command(ID_STATUS_PANE, 4);
     EXPECT_EQ(g_input.asked, 1);
+    EXPECT_EQ(CaretPos().line, 1);
+}
+
+// Answers the input dialog as a user would: types into the field and presses
+// OK (or Cancel), from a timer that runs inside the dialog's loop.
+std::wstring g_typed;
+UINT g_button = IDOK;
+std::wstring g_dialogPrompt;
+void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowW(L"#32770", L"Go To Line");
+    if (!dialog) return;
+    KillTimer(nullptr, timer);
+    wchar_t prompt[128] = {};
+    GetDlgItemTextW(dialog, IDC_INPUT_PROMPT, prompt, 128);
+    g_dialogPrompt = prompt;
+    SetDlgItemTextW(dialog, IDC_INPUT_VALUE, g_typed.c_str());
+    SendMessageW(dialog, WM_COMMAND, g_button, 0);
+}
+
+TEST_F(Pane, InputDialogAsksForTheLine) {
+    documents::SetInputHook(nullptr);
+    Insert(L"a\nb\nc");
+    g_typed = L"2";
+    g_button = IDOK;
+    SetTimer(nullptr, 0, 10, &AnswerDialog);
+    Command(ID_GOTO_LINE);
+    EXPECT_EQ(g_dialogPrompt, L"Line number (1 - 3):");
+    EXPECT_EQ(CaretPos().line, 1);
+    g_typed = L"3";
+    g_button = IDCANCEL;
+    SetTimer(nullptr, 0, 10, &AnswerDialog);
+    Command(ID_GOTO_LINE);
     EXPECT_EQ(CaretPos().line, 1);
 }
 
