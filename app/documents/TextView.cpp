@@ -508,7 +508,8 @@ void CTextView::CodePageMenu() {
     if (!menu) return;
     const int current = int(Control(MPM_CODEPAGE, WPARAM(-1)));
     HMENU popup = GetSubMenu(menu, 0);
-    Check(popup, UINT(current));
+    RenumberZeroItems(popup);  // a separator's identifier is 0 too
+    Check(popup, current == 0 ? kZeroItem : UINT(current));
     UINT item = 0;
     const bool chosen = Track(popup, &item);
     DestroyMenu(menu);

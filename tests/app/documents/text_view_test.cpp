@@ -542,6 +542,13 @@ TEST_F(Pane, CodePageClickOnTheSameOrNothing) {
     EXPECT_EQ(SendMessageW(pane_, MPM_CODEPAGE, WPARAM(-1), 0), 0);
 }
 
+TEST_F(Pane, CodePagePopupMarksAnsi) {
+    ASSERT_TRUE(Load("abc\n", 0, LB_LF));
+    Command(ID_STATUS_PANE, 5);
+    ASSERT_EQ(host_.menus.size(), 1u);
+    EXPECT_EQ(host_.menus[0].checkedItems, (std::vector<UINT>{0xFFF0}));
+}
+
 TEST_F(Pane, LineEndPopup) {
     ASSERT_TRUE(Load("a\r\nb\r\n", 1252, LB_CRLF));
     host_.choices = {LB_LF};
