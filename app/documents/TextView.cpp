@@ -26,10 +26,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"MorrowpadPane";
 constexpr wchar_t kViewProperty[] = L"View";
 constexpr wchar_t kViewTypeProperty[] = L"ViewType";
-// A popup item whose identifier is 0 (ANSI, "no byte-order mark") is shown
-// with this one, since a menu that returns 0 chose nothing.
-constexpr UINT kZeroItem = 0xFFF0;
-
 WNDPROC g_controlProc = nullptr;      // "MRPAD32"'s procedure (main thread only)
 CTextView* g_creating = nullptr;      // the object whose window is being made
 int ChooseNothing(HWND) { return -1; }
@@ -102,22 +98,44 @@ bool ParseNumber(const std::wstring& text, long* out) {
     return true;
 }
 
-void Check(HMENU menu, UINT id) { CheckMenuItem(menu, id, MF_BYCOMMAND | MF_CHECKED); }
-
-// Items with identifier 0 get kZeroItem (see there).
-void RenumberZeroItems(HMENU menu) {
-    const int n = GetMenuItemCount(menu);
-    for (int i = 0; i < n; ++i) {
-        MENUITEMINFOW info = {};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_SUBMENU;
-        if (!GetMenuItemInfoW(menu, UINT(i), TRUE, &info)) continue;
-        if (info.wID != 0 || info.hSubMenu || (info.fType & MFT_SEPARATOR)) continue;
-        info.fMask = MIIM_ID;
-        info.wID = kZeroItem;
-        SetMenuItemInfoW(menu, UINT(i), TRUE, &info);
+// A status-bar popup carries private identifiers while it is shown: the
+// host applies its command states to the popups it shows, and its table
+// knows 1200 as "next tab" and 1..10 as status panes, which would grey or
+// uncheck code pages and tab sizes. An item whose identifier is 0 (ANSI, "no
+// byte-order mark") could not be told from "nothing chosen" either.
+class PopupItems {
+public:
+    explicit PopupItems(HMENU popup) : popup_(popup) {
+        const int n = popup ? GetMenuItemCount(popup) : 0;
+        for (int i = 0; i < n; ++i) {
+            MENUITEMINFOW info = {};
+            info.cbSize = sizeof info;
+            info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_SUBMENU;
+            if (!GetMenuItemInfoW(popup, UINT(i), TRUE, &info) || info.hSubMenu || (info.fType & MFT_SEPARATOR))
+                continue;
+            info.fMask = MIIM_ID;
+            ids_.push_back(info.wID);
+            info.wID = kFirst + UINT(ids_.size() - 1);
+            SetMenuItemInfoW(popup, UINT(i), TRUE, &info);
+        }
     }
-}
+    // Checks every item whose own identifier is `id`.
+    void Check(UINT id) {
+        for (size_t i = 0; i < ids_.size(); ++i)
+            if (ids_[i] == id) CheckMenuItem(popup_, kFirst + UINT(i), MF_BYCOMMAND | MF_CHECKED);
+    }
+    // The chosen item's own identifier; false when nothing was chosen.
+    bool Choice(UINT shown, UINT* id) const {
+        if (shown < kFirst || shown - kFirst >= ids_.size()) return false;
+        *id = ids_[shown - kFirst];
+        return true;
+    }
+
+private:
+    static constexpr UINT kFirst = 0xF100;  // no command of the program lies here
+    HMENU popup_;
+    std::vector<UINT> ids_;
+};
 
 bool IsBlank(const std::wstring& line) {
     for (wchar_t c : line)
@@ -481,15 +499,11 @@ void CTextView::Update() {
 // ---------------------------------------------------------------------------
 // Status-bar clicks
 
-bool CTextView::Track(HMENU popup, UINT* choice) {
-    if (!popup || !context_.env) return false;
+UINT CTextView::Track(HMENU popup) {
+    if (!popup || !context_.env) return 0;
     POINT pt = {};
     GetCursorPos(&pt);
-    RenumberZeroItems(popup);
-    UINT id = context_.env->TrackMenu(popup, pt.x, pt.y, FALSE);
-    if (id == 0) return false;
-    *choice = id == kZeroItem ? 0 : id;
-    return true;
+    return context_.env->TrackMenu(popup, pt.x, pt.y, FALSE);
 }
 
 void CTextView::OnStatusClick(int pane) {
@@ -508,10 +522,10 @@ void CTextView::CodePageMenu() {
     if (!menu) return;
     const int current = int(Control(MPM_CODEPAGE, WPARAM(-1)));
     HMENU popup = GetSubMenu(menu, 0);
-    RenumberZeroItems(popup);  // a separator's identifier is 0 too
-    Check(popup, current == 0 ? kZeroItem : UINT(current));
+    PopupItems items(popup);
+    items.Check(UINT(current));
     UINT item = 0;
-    const bool chosen = Track(popup, &item);
+    const bool chosen = items.Choice(Track(popup), &item);
     DestroyMenu(menu);
     if (!chosen) return;
     int cp = int(item);
@@ -540,9 +554,10 @@ void CTextView::LineEndMenu() {
     if (!menu) return;
     HMENU popup = GetSubMenu(menu, 0);
     const int current = int(Control(MPM_LINEBREAKTYPE, 0));
-    Check(popup, UINT(current));
+    PopupItems items(popup);
+    items.Check(UINT(current));
     UINT item = 0;
-    const bool chosen = Track(popup, &item);
+    const bool chosen = items.Choice(Track(popup), &item);
     DestroyMenu(menu);
     if (chosen && item >= 1 && item <= 3 && int(item) != current) Control(MPM_LINEBREAKTYPE, item);
 }
@@ -554,9 +569,10 @@ void CTextView::ByteOrderMarkMenu() {
     if (!menu) return;
     HMENU popup = GetSubMenu(menu, 0);
     const bool mark = Control(MPM_BOM, WPARAM(-1)) == 1;
-    if (mark) Check(popup, 1);
+    PopupItems items(popup);
+    if (mark) items.Check(1);
     UINT item = 0;
-    const bool chosen = Track(popup, &item);
+    const bool chosen = items.Choice(Track(popup), &item);
     DestroyMenu(menu);
     if (chosen) Control(MPM_BOM, mark ? 0 : 1);
 }
@@ -567,10 +583,11 @@ void CTextView::TabMenu() {
     HMENU popup = GetSubMenu(menu, 0);
     const int size = int(Control(MPM_TABWIDTH, 0));
     const bool soft = Control(MPM_SOFTTABS, WPARAM(-1)) == 1;
-    Check(popup, UINT(size));
-    if (soft) Check(popup, 11);
+    PopupItems items(popup);
+    items.Check(UINT(size));
+    if (soft) items.Check(11);
     UINT item = 0;
-    const bool chosen = Track(popup, &item);
+    const bool chosen = items.Choice(Track(popup), &item);
     DestroyMenu(menu);
     if (!chosen) return;
     switch (item) {
@@ -593,9 +610,10 @@ void CTextView::SyntaxMenu() {
     HMENU popup = CreatePopupMenu();
     if (!popup) return;
     AppendMenuW(popup, MF_STRING, 1200, L"Text");
-    if (!Control(MPM_GETLEXER)) Check(popup, 1200);
+    PopupItems items(popup);
+    if (!Control(MPM_GETLEXER)) items.Check(1200);
     UINT item = 0;
-    const bool chosen = Track(popup, &item);
+    const bool chosen = items.Choice(Track(popup), &item);
     DestroyMenu(popup);
     if (!chosen || item != 1200) return;
     Control(MPM_SETLEXER, 0, 1);

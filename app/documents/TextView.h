@@ -86,8 +86,8 @@ private:
     void ByteOrderMarkMenu();
     void TabMenu();
     void SyntaxMenu();
-    // Shows a popup through the host; false when nothing was chosen.
-    bool Track(HMENU popup, UINT* choice);
+    // Shows a popup through the host at the cursor: the identifier chosen, 0 for none.
+    UINT Track(HMENU popup);
     HWND Owner() const;
 
     PaneContext context_;

@@ -28,6 +28,8 @@ using testing_support::WriteFileText;
 
 namespace {
 
+using Texts = std::vector<std::wstring>;
+
 struct RecordingUI : IUpdateUI {
     std::map<UINT, bool> enabled;
     std::map<UINT, int> checked;
@@ -49,16 +51,28 @@ struct RecordingUI : IUpdateUI {
     }
 };
 
-// One popup as the host was asked to show it.
+// One popup as the host was asked to show it: the items by their texts.
 struct ShownMenu {
-    std::vector<UINT> items;
-    std::vector<UINT> checkedItems;
+    std::vector<std::wstring> items;
+    std::vector<std::wstring> checkedItems;
+    std::vector<std::wstring> disabledItems;
     BOOL send;
 };
 
+std::wstring ItemText(HMENU menu, int i) {
+    wchar_t text[128] = {};
+    GetMenuStringW(menu, UINT(i), text, 128, MF_BYPOSITION);
+    return text;
+}
+
 struct ScriptedHost : IDevEnv {
-    std::deque<UINT> choices;  // answers of TrackMenu; 0 when used up
+    // The items to choose by text, one per popup; "" or none left: nothing
+    // chosen; "#n" answers the identifier n.
+    std::deque<std::wstring> choices;
     std::vector<ShownMenu> menus;
+    // Commands whose states the host applies to every popup it shows, as
+    // the frame does from its table: disabled and unchecked.
+    std::vector<UINT> disabledCommands;
     BOOL MORROWPAD_CALL AddPane(HWND, const RECT*) override { return FALSE; }
     BOOL MORROWPAD_CALL RemovePane(HWND) override { return FALSE; }
     HWND MORROWPAD_CALL ShowPane(HWND, int) override { return nullptr; }
@@ -75,18 +89,25 @@ struct ScriptedHost : IDevEnv {
     BOOL MORROWPAD_CALL RemoveUpdateCommand(UINT) override { return FALSE; }
     LRESULT MORROWPAD_CALL AppendOutput(const wchar_t*, int) override { return 0; }
     UINT MORROWPAD_CALL TrackMenu(HMENU menu, int, int, BOOL send) override {
-        ShownMenu shown{{}, {}, send};
+        for (UINT id : disabledCommands) {
+            EnableMenuItem(menu, id, MF_BYCOMMAND | MF_GRAYED);
+            CheckMenuItem(menu, id, MF_BYCOMMAND | MF_UNCHECKED);
+        }
+        const std::wstring choice = choices.empty() ? L"" : choices.front();
+        if (!choices.empty()) choices.pop_front();
+        ShownMenu shown{{}, {}, {}, send};
+        UINT chosen = choice.size() > 1 && choice[0] == L'#' ? UINT(_wtoi(choice.c_str() + 1)) : 0;
         for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-            const UINT id = GetMenuItemID(menu, i);
-            if (id == UINT(-1) || id == 0) continue;  // separators and submenus
-            shown.items.push_back(id);
-            if (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) shown.checkedItems.push_back(id);
+            const UINT state = GetMenuState(menu, UINT(i), MF_BYPOSITION);
+            if (state & MF_SEPARATOR) continue;
+            const std::wstring text = ItemText(menu, i);
+            shown.items.push_back(text);
+            if (state & MF_CHECKED) shown.checkedItems.push_back(text);
+            if (state & MF_GRAYED) shown.disabledItems.push_back(text);
+            if (!choice.empty() && text == choice) chosen = GetMenuItemID(menu, i);
         }
         menus.push_back(shown);
-        if (choices.empty()) return 0;
-        const UINT choice = choices.front();
-        choices.pop_front();
-        return choice;
+        return chosen;
     }
     LANGID MORROWPAD_CALL GetLanguage() override { return 0x409; }
 };
@@ -481,11 +502,11 @@ TEST_F(Pane, LineSpacing) {
 
 TEST_F(Pane, CodePageClickReloadsAnUnmodifiedFile) {
     ASSERT_TRUE(Load("caf\xE9\n", 65001, LB_LF));
-    host_.choices = {1252};
+    host_.choices = {L"Western European (Windows)"};
     Answers() = {IDYES};
     Command(ID_STATUS_PANE, 5);
     ASSERT_EQ(host_.menus.size(), 1u);
-    EXPECT_EQ(host_.menus[0].checkedItems, (std::vector<UINT>{65001}));
+    EXPECT_EQ(host_.menus[0].checkedItems, Texts{L"Unicode (UTF-8)"});
     EXPECT_FALSE(host_.menus[0].send);
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_EQ(Messages()[0].type, UINT(MB_YESNO | MB_ICONQUESTION));
@@ -498,7 +519,7 @@ TEST_F(Pane, CodePageClickReloadsAnUnmodifiedFile) {
 TEST_F(Pane, CodePageClickAnsweredNoOnlyChangesTheCodePage) {
     ASSERT_TRUE(Load("caf\xE9\n", 65001, LB_LF));
     const std::wstring before = Line(0);
-    host_.choices = {1252};
+    host_.choices = {L"Western European (Windows)"};
     Answers() = {IDNO};
     Command(ID_STATUS_PANE, 5);
     EXPECT_EQ(Messages().size(), 1u);
@@ -509,7 +530,7 @@ TEST_F(Pane, CodePageClickNeverReloadsAModifiedDocument) {
     ASSERT_TRUE(Load("caf\xE9\n", 1252, LB_LF));
     Caret({0, 4});
     Type(L"!");
-    host_.choices = {65001};
+    host_.choices = {L"Unicode (UTF-8)"};
     Answers() = {IDYES};
     Command(ID_STATUS_PANE, 5);
     EXPECT_TRUE(Messages().empty());
@@ -520,24 +541,27 @@ TEST_F(Pane, CodePageClickNeverReloadsAModifiedDocument) {
 
 TEST_F(Pane, CodePageClickOnTheSameOrNothing) {
     ASSERT_TRUE(Load("abc\n", 0, LB_LF));
-    host_.choices = {UINT(GetACP())};
+    g_codePageChoice = int(GetACP());
+    host_.choices = {L"More..."};
+    Command(ID_STATUS_PANE, 5);
+    host_.choices = {L"Default (ANSI)"};
     Command(ID_STATUS_PANE, 5);
     host_.choices = {};
     Command(ID_STATUS_PANE, 5);
     g_codePageChoice = -1;
-    host_.choices = {1};  // "More...", cancelled
+    host_.choices = {L"More..."};  // cancelled
     Command(ID_STATUS_PANE, 5);
     EXPECT_TRUE(Messages().empty());
     EXPECT_EQ(SendMessageW(pane_, MPM_CODEPAGE, WPARAM(-1), 0), 0);
     EXPECT_EQ(SendMessageW(pane_, MPM_ISMODIFIED, 0, 0), 0);
     // The dialog's choice counts as the menu's; ANSI (item 0) can be chosen.
     g_codePageChoice = GetACP() == 1250 ? 1251 : 1250;
-    host_.choices = {1};
+    host_.choices = {L"More..."};
     Answers() = {IDNO};
     Command(ID_STATUS_PANE, 5);
     EXPECT_EQ(SendMessageW(pane_, MPM_CODEPAGE, WPARAM(-1), 0), g_codePageChoice);
     Answers() = {IDNO};
-    host_.choices = {0xFFF0};
+    host_.choices = {L"Default (ANSI)"};
     Command(ID_STATUS_PANE, 5);
     EXPECT_EQ(SendMessageW(pane_, MPM_CODEPAGE, WPARAM(-1), 0), 0);
 }
@@ -546,31 +570,50 @@ TEST_F(Pane, CodePagePopupMarksAnsi) {
     ASSERT_TRUE(Load("abc\n", 0, LB_LF));
     Command(ID_STATUS_PANE, 5);
     ASSERT_EQ(host_.menus.size(), 1u);
-    EXPECT_EQ(host_.menus[0].checkedItems, (std::vector<UINT>{0xFFF0}));
+    EXPECT_EQ(host_.menus[0].checkedItems, Texts{L"Default (ANSI)"});
+}
+
+// The frame applies its command states to every popup it shows: 1200 is
+// "next tab" there, and 1 a status-bar pane.
+TEST_F(Pane, StatusPopupsAreUntouchedByTheFramesCommandStates) {
+    ASSERT_TRUE(Load("abc\n", 1200, LB_LF));
+    host_.disabledCommands = {1, 1200, 1201, 65001, 4, 8};
+    host_.choices = {L"Unicode Big Endian"};
+    Answers() = {IDNO};
+    Command(ID_STATUS_PANE, 5);
+    ASSERT_EQ(host_.menus.size(), 1u);
+    EXPECT_TRUE(host_.menus[0].disabledItems.empty());
+    EXPECT_EQ(host_.menus[0].checkedItems, Texts{L"Unicode"});
+    EXPECT_EQ(SendMessageW(pane_, MPM_CODEPAGE, WPARAM(-1), 0), 1201);
+    Command(ID_STATUS_PANE, 9);
+    EXPECT_TRUE(host_.menus[1].disabledItems.empty());
+    EXPECT_EQ(host_.menus[1].checkedItems, Texts{L"4"});
+    Command(ID_STATUS_PANE, 10);
+    EXPECT_EQ(host_.menus[2].checkedItems, Texts{L"Text"});
 }
 
 TEST_F(Pane, LineEndPopup) {
     ASSERT_TRUE(Load("a\r\nb\r\n", 1252, LB_CRLF));
-    host_.choices = {LB_LF};
+    host_.choices = {L"Unix(LF)"};
     Command(ID_STATUS_PANE, 7);
     ASSERT_EQ(host_.menus.size(), 1u);
-    EXPECT_EQ(host_.menus[0].items, (std::vector<UINT>{1, 2, 3}));
-    EXPECT_EQ(host_.menus[0].checkedItems, (std::vector<UINT>{1}));
+    EXPECT_EQ(host_.menus[0].items, (Texts{L"PC(CR+LF)", L"Unix(LF)", L"Mac(CR)"}));
+    EXPECT_EQ(host_.menus[0].checkedItems, Texts{L"PC(CR+LF)"});
     EXPECT_EQ(SendMessageW(pane_, MPM_LINEBREAKTYPE, 0, 0), LB_LF);
     EXPECT_EQ(SendMessageW(pane_, MPM_ISMODIFIED, 0, 0), 1);
 }
 
 TEST_F(Pane, ByteOrderMarkPopupOnlyForUnicode) {
     ASSERT_TRUE(Load("abc\n", 1252, LB_LF));
-    host_.choices = {1};
+    host_.choices = {L"Byte-Order Mark"};
     Command(ID_STATUS_PANE, 8);
     EXPECT_TRUE(host_.menus.empty());
     ASSERT_TRUE(Load("\xEF\xBB\xBF" "abc\n", 65001, LB_LF));
     ASSERT_EQ(SendMessageW(pane_, MPM_BOM, WPARAM(-1), 0), 1);
-    host_.choices = {0xFFF0};  // "No Byte-Order Mark", item 0
+    host_.choices = {L"No Byte-Order Mark"};  // item 0
     Command(ID_STATUS_PANE, 8);
     ASSERT_EQ(host_.menus.size(), 1u);
-    EXPECT_EQ(host_.menus[0].checkedItems, (std::vector<UINT>{1}));
+    EXPECT_EQ(host_.menus[0].checkedItems, Texts{L"Byte-Order Mark"});
     EXPECT_EQ(SendMessageW(pane_, MPM_BOM, WPARAM(-1), 0), 0);
     host_.choices = {};
     Command(ID_STATUS_PANE, 8);
@@ -578,41 +621,41 @@ TEST_F(Pane, ByteOrderMarkPopupOnlyForUnicode) {
 }
 
 TEST_F(Pane, TabPopup) {
-    host_.choices = {8};
+    host_.choices = {L"8"};
     Command(ID_STATUS_PANE, 9);
     ASSERT_EQ(host_.menus.size(), 1u);
-    EXPECT_EQ(host_.menus[0].checkedItems, (std::vector<UINT>{4}));
+    EXPECT_EQ(host_.menus[0].checkedItems, Texts{L"4"});
     EXPECT_EQ(SendMessageW(pane_, MPM_TABWIDTH, 0, 0), 8);
-    host_.choices = {11};
+    host_.choices = {L"Insert Spaces"};
     Command(ID_STATUS_PANE, 9);
     EXPECT_EQ(SendMessageW(pane_, MPM_SOFTTABS, WPARAM(-1), 0), 1);
-    host_.choices = {10};
+    host_.choices = {L"Other..."};
     g_input.answer = L"12";
     Command(ID_STATUS_PANE, 9);
-    EXPECT_EQ(host_.menus[2].checkedItems, (std::vector<UINT>{8, 11}));
+    EXPECT_EQ(host_.menus[2].checkedItems, (Texts{L"8", L"Insert Spaces"}));
     EXPECT_EQ(g_input.title, L"Tab Size");
     EXPECT_EQ(SendMessageW(pane_, MPM_TABWIDTH, 0, 0), 12);
-    host_.choices = {10};
+    host_.choices = {L"Other..."};
     g_input.answer = L"17";
     Command(ID_STATUS_PANE, 9);
     EXPECT_EQ(SendMessageW(pane_, MPM_TABWIDTH, 0, 0), 12);
-    host_.choices = {10};
+    host_.choices = {L"Other..."};
     g_input.answer = L"1";
     Command(ID_STATUS_PANE, 9);
     EXPECT_EQ(SendMessageW(pane_, MPM_TABWIDTH, 0, 0), 12);
     const LRESULT before = SendMessageW(pane_, MPM_VIEWPART, 2, -1);
-    host_.choices = {12};
+    host_.choices = {L"Show White Space"};
     Command(ID_STATUS_PANE, 9);
     EXPECT_NE(SendMessageW(pane_, MPM_VIEWPART, 2, -1), before);
 }
 
 TEST_F(Pane, SyntaxPopupOffersText) {
     SendMessageW(pane_, MPM_FOLDMODE, 1, 0);
-    host_.choices = {1200};
+    host_.choices = {L"Text"};
     Command(ID_STATUS_PANE, 10);
     ASSERT_EQ(host_.menus.size(), 1u);
-    EXPECT_EQ(host_.menus[0].items, (std::vector<UINT>{1200}));
-    EXPECT_EQ(host_.menus[0].checkedItems, (std::vector<UINT>{1200}));
+    EXPECT_EQ(host_.menus[0].items, Texts{L"Text"});
+    EXPECT_EQ(host_.menus[0].checkedItems, Texts{L"Text"});
     EXPECT_EQ(SendMessageW(pane_, MPM_FOLDMODE, WPARAM(-1), 0), 0);
 }
 
@@ -620,7 +663,7 @@ TEST_F(Pane, ContextMenuGoesThroughTheHost) {
     SendMessageW(pane_, WM_CONTEXTMENU, WPARAM(pane_), kAt10);
     ASSERT_EQ(host_.menus.size(), 1u);
     EXPECT_TRUE(host_.menus[0].send);
-    EXPECT_EQ(host_.menus[0].items.front(), UINT(ID_EDIT_UNDO));
+    EXPECT_EQ(host_.menus[0].items.front(), L"&Undo");
 }
 
 TEST_F(Pane, ZoomByControlWheelAndCommands) {
