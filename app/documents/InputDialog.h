@@ -11,7 +11,8 @@ namespace documents {
 
 // True when the user confirmed; *value holds the initial text on entry and
 // the typed text on return.
-using InputFn = bool (*)(HWND owner, const std::wstring& title, const std::wstring& prompt, std::wstring* value);
+using InputFn = bool (*)(HWND owner, const std::wstring& title, const std::wstring& prompt,
+                         std::wstring* value);
 
 // Installs `hook` (null restores the dialog) and returns the previous one.
 InputFn SetInputHook(InputFn hook);

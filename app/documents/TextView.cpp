@@ -26,8 +26,8 @@ namespace {
 constexpr wchar_t kClassName[] = L"MorrowpadPane";
 constexpr wchar_t kViewProperty[] = L"View";
 constexpr wchar_t kViewTypeProperty[] = L"ViewType";
-WNDPROC g_controlProc = nullptr;      // "MRPAD32"'s procedure (main thread only)
-CTextView* g_creating = nullptr;      // the object whose window is being made
+WNDPROC g_controlProc = nullptr;  // "MRPAD32"'s procedure (main thread only)
+CTextView* g_creating = nullptr;  // the object whose window is being made
 int ChooseNothing(HWND) { return -1; }
 ChooseCodePageFn g_chooseCodePage = &ChooseNothing;
 bool g_recording = false;  // a macro is being recorded
@@ -104,14 +104,15 @@ bool ParseNumber(const std::wstring& text, long* out) {
 // uncheck code pages and tab sizes. An item whose identifier is 0 (ANSI, "no
 // byte-order mark") could not be told from "nothing chosen" either.
 class PopupItems {
-public:
+   public:
     explicit PopupItems(HMENU popup) : popup_(popup) {
         const int n = popup ? GetMenuItemCount(popup) : 0;
         for (int i = 0; i < n; ++i) {
             MENUITEMINFOW info = {};
             info.cbSize = sizeof info;
             info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_SUBMENU;
-            if (!GetMenuItemInfoW(popup, UINT(i), TRUE, &info) || info.hSubMenu || (info.fType & MFT_SEPARATOR))
+            if (!GetMenuItemInfoW(popup, UINT(i), TRUE, &info) || info.hSubMenu ||
+                (info.fType & MFT_SEPARATOR))
                 continue;
             info.fMask = MIIM_ID;
             ids_.push_back(info.wID);
@@ -131,7 +132,7 @@ public:
         return true;
     }
 
-private:
+   private:
     static constexpr UINT kFirst = 0xF100;  // no command of the program lies here
     HMENU popup_;
     std::vector<UINT> ids_;
@@ -175,10 +176,10 @@ CTextView* CTextView::Create(HWND parent, const PaneContext& context) {
     }
     auto* view = new CTextView(context);
     g_creating = view;
-    const HWND window = CreateWindowExW(
-        WS_EX_CLIENTEDGE, kClassName, L"",
-        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL, 0, 0, 0, 0, parent,
-        nullptr, GetModuleHandleW(nullptr), view);
+    const HWND window =
+        CreateWindowExW(WS_EX_CLIENTEDGE, kClassName, L"",
+                        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL,
+                        0, 0, 0, 0, parent, nullptr, GetModuleHandleW(nullptr), view);
     // The window's last message deleted the object once the window existed.
     if (!window) {
         if (g_creating == view) delete view;
@@ -206,8 +207,9 @@ LRESULT CALLBACK CTextView::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     } else {
         self = static_cast<CTextView*>(GetPropW(hwnd, kViewProperty));
     }
-    if (!self || !g_controlProc) return g_controlProc ? CallWindowProcW(g_controlProc, hwnd, msg, wp, lp)
-                                                     : DefWindowProcW(hwnd, msg, wp, lp);
+    if (!self || !g_controlProc)
+        return g_controlProc ? CallWindowProcW(g_controlProc, hwnd, msg, wp, lp)
+                             : DefWindowProcW(hwnd, msg, wp, lp);
     LRESULT result = 0;
     try {
         result = self->HandleMessage(msg, wp, lp);
@@ -238,7 +240,8 @@ LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_VSCROLL:
         case WM_HSCROLL:
         case WM_MOUSEWHEEL:
-            if (link_ && link_ != hwnd_ && IsWindow(link_) && GetFocus() == hwnd_) SendMessageW(link_, msg, wp, lp);
+            if (link_ && link_ != hwnd_ && IsWindow(link_) && GetFocus() == hwnd_)
+                SendMessageW(link_, msg, wp, lp);
             if (msg == WM_MOUSEWHEEL && OnWheel(wp)) return 0;
             break;
         case WM_CONTEXTMENU: OnContextMenu(lp); return 0;
@@ -330,7 +333,8 @@ void CTextView::Zoom(bool larger) {
 bool CTextView::OnWheel(WPARAM wp) {
     if (!(GET_KEYSTATE_WPARAM(wp) & MK_CONTROL)) return false;
     UINT lines = 0;
-    if (!SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0) || lines < 2 || lines == WHEEL_PAGESCROLL)
+    if (!SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0) || lines < 2 ||
+        lines == WHEEL_PAGESCROLL)
         lines = 3;
     const int steps = GET_WHEEL_DELTA_WPARAM(wp) / WHEEL_DELTA * int(lines);
     for (int i = 0; i < (steps < 0 ? -steps : steps); ++i) Zoom(steps > 0);
@@ -354,7 +358,8 @@ void CTextView::GoToLine() {
     std::wstring value = std::to_wstring(caret.line + 1);
     const std::wstring prompt = shell::FormatLanguageString(15003, {L"1", std::to_wstring(count)});
     long line = 0;
-    if (!AskInput(Owner(), shell::LanguageString(15016), prompt, &value) || !ParseNumber(value, &line)) return;
+    if (!AskInput(Owner(), shell::LanguageString(15016), prompt, &value) || !ParseNumber(value, &line))
+        return;
     if (line < 1) line = 1;
     if (line > count) line = count;
     Position target = {int(line) - 1, 0};
@@ -371,7 +376,8 @@ void CTextView::LineSpacing() {
 
 void CTextView::RemoveBlankLines() {
     Position start = {}, end = {};
-    if (Control(MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end)) != 1) return;
+    if (Control(MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end)) != 1)
+        return;
     if (end.line < start.line) std::swap(start, end);
     if (start.line == end.line) return;
     const int first = start.line, last = end.line;
@@ -416,7 +422,8 @@ LRESULT CTextView::KeepIndentation(WPARAM wp, LPARAM lp) {
     std::vector<wchar_t> line(size_t(length) + 1, L'\0');
     if (length) Control(MPM_GETLINE, WPARAM(caret.line), reinterpret_cast<LPARAM>(line.data()));
     std::wstring indent;
-    for (int i = 0; i < length && i < caret.column && (line[size_t(i)] == L' ' || line[size_t(i)] == L'\t'); ++i)
+    for (int i = 0; i < length && i < caret.column && (line[size_t(i)] == L' ' || line[size_t(i)] == L'\t');
+         ++i)
         indent += line[size_t(i)];
     const LRESULT selection = Control(MPM_GETSELKIND);
     if (selection >= 2 || Control(MPM_READONLY, 2) == 1) {
@@ -461,7 +468,8 @@ void CTextView::Update() {
     set(1, L"Ln " + std::to_wstring(caret.line + 1));
     set(2, L"Col " + std::to_wstring(caret.column + 1));
     wchar_t unit[16];
-    swprintf(unit, 16, L"U+%04X", unsigned(Control(MPM_GETCHARAT, WPARAM(caret.line), caret.column)) & 0xFFFFu);
+    swprintf(unit, 16, L"U+%04X",
+             unsigned(Control(MPM_GETCHARAT, WPARAM(caret.line), caret.column)) & 0xFFFFu);
     set(3, unit);
     set(4, std::to_wstring(Control(MPM_GETLINECOUNT)));
     const int cp = int(Control(MPM_GETCODEPAGE));
@@ -539,7 +547,8 @@ void CTextView::CodePageMenu() {
         Control(MPM_CODEPAGE, WPARAM(cp));
         return;
     }
-    const int answer = shell::ShowMessage(Owner(), shell::LanguageString(15002).c_str(), MB_YESNO | MB_ICONQUESTION);
+    const int answer =
+        shell::ShowMessage(Owner(), shell::LanguageString(15002).c_str(), MB_YESNO | MB_ICONQUESTION);
     if (answer != IDYES) {
         Control(MPM_CODEPAGE, WPARAM(cp));
         return;

@@ -37,7 +37,7 @@ using ChooseCodePageFn = int (*)(HWND owner);
 void SetChooseCodePage(ChooseCodePageFn choose);
 
 class CTextView {
-public:
+   public:
     // Creates the pane window as a child of `parent` (WS_CHILD | WS_VISIBLE |
     // WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL,
     // WS_EX_CLIENTEDGE), sets its properties and reads the view options and
@@ -63,7 +63,7 @@ public:
     CTextView(const CTextView&) = delete;
     CTextView& operator=(const CTextView&) = delete;
 
-private:
+   private:
     explicit CTextView(const PaneContext& context) : context_(context) {}
     ~CTextView();
 

@@ -3,7 +3,6 @@
 // recording IUpdateUI, its popups to a host whose TrackMenu answers from a
 // script, its questions to the recording message sink and an input hook.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <deque>
@@ -136,7 +135,7 @@ int ChooseScripted(HWND) { return g_codePageChoice; }
 constexpr LPARAM kAt10 = MAKELPARAM(10, 10);
 
 class Pane : public ::testing::Test {
-protected:
+   protected:
     static void SetUpTestSuite() {
         language_ = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
         shell::SetResourceModule(language_);
@@ -154,8 +153,8 @@ protected:
         documents::SetInputHook(&ScriptedInput);
         documents::SetChooseCodePage(&ChooseScripted);
         CTextView::ForgetStatusTexts();
-        parent_ = CreateWindowExW(0, L"STATIC", L"doc", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 600, 400, nullptr,
-                                  nullptr, nullptr, nullptr);
+        parent_ = CreateWindowExW(0, L"STATIC", L"doc", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 600, 400,
+                                  nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(parent_, nullptr);
         view_ = CTextView::Create(parent_, {edit_, parent_, &ui_, &host_, 0});
         ASSERT_NE(view_, nullptr);
@@ -235,7 +234,8 @@ TEST_F(Pane, IsASuperclassOfTheControlWithItsProperties) {
     EXPECT_EQ(GetPropW(pane_, L"ViewType"), nullptr);
     EXPECT_TRUE(GetWindowLongW(pane_, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
     const LONG style = GetWindowLongW(pane_, GWL_STYLE);
-    EXPECT_EQ(style & (WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS), WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS);
+    EXPECT_EQ(style & (WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS),
+              WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS);
     // Typing reaches the control.
     Type(L"abc");
     EXPECT_EQ(Line(0), L"abc");
@@ -255,7 +255,10 @@ TEST_F(Pane, FailsWithoutTheEditLibrary) {
 }
 
 TEST_F(Pane, StatusTextsOfAUtf8FileWithMarkAndLf) {
-    ASSERT_TRUE(Load("\xEF\xBB\xBF" "a\tb\nsecond\nthird\n", 65001, LB_LF));
+    ASSERT_TRUE(
+        Load("\xEF\xBB\xBF"
+             "a\tb\nsecond\nthird\n",
+             65001, LB_LF));
     Caret({1, 2});
     view_->Update();
     EXPECT_EQ(ui_.texts[1], L"Ln 2");
@@ -608,7 +611,10 @@ TEST_F(Pane, ByteOrderMarkPopupOnlyForUnicode) {
     host_.choices = {L"Byte-Order Mark"};
     Command(ID_STATUS_PANE, 8);
     EXPECT_TRUE(host_.menus.empty());
-    ASSERT_TRUE(Load("\xEF\xBB\xBF" "abc\n", 65001, LB_LF));
+    ASSERT_TRUE(
+        Load("\xEF\xBB\xBF"
+             "abc\n",
+             65001, LB_LF));
     ASSERT_EQ(SendMessageW(pane_, MPM_BOM, WPARAM(-1), 0), 1);
     host_.choices = {L"No Byte-Order Mark"};  // item 0
     Command(ID_STATUS_PANE, 8);
