@@ -51,6 +51,9 @@ constexpr ViewOption kViewOptions[] = {
     {ID_VIEW_ACTIVE_LINE, 6, L"ActiveLine"},  {ID_VIEW_INDENT_LINES, 8, L"IndentLine"},
 };
 
+// The control takes the indent guides' option but cannot answer for it.
+constexpr int kIndentLines = 8;
+
 // The frame's edit commands as the control's own; 0 for any other.
 int ControlCommand(UINT id) {
     switch (id) {
@@ -269,6 +272,7 @@ void CTextView::ReadViewOptions() {
     for (const ViewOption& o : kViewOptions) {
         const bool show = settings::ReadKeyBool(settings::File::Setting, L"Edit", o.key);
         Control(MPM_VIEWPART, WPARAM(o.index | (show ? 256 : 0)), 0);
+        if (o.index == kIndentLines) indentLines_ = show;
     }
     autoComplete_ = settings::ReadKeyBool(settings::File::Setting, L"Edit", L"AutoComplete");
 }
@@ -305,11 +309,16 @@ LRESULT CTextView::OnCommand(WPARAM wp, LPARAM lp) {
 void CTextView::ToggleViewOption(UINT command) {
     for (const ViewOption& o : kViewOptions) {
         if (o.command != command) continue;
-        const bool show = Control(MPM_VIEWPART, WPARAM(o.index), -1) == 0;
+        const bool show = !IsShown(o.index);
         Control(MPM_VIEWPART, WPARAM(o.index | (show ? 256 : 0)), 1);
+        if (o.index == kIndentLines) indentLines_ = show;
         settings::WriteBool(settings::File::Setting, L"Edit", o.key, show);
         return;
     }
+}
+
+bool CTextView::IsShown(int index) {
+    return index == kIndentLines ? indentLines_ : Control(MPM_VIEWPART, WPARAM(index), -1) != 0;
 }
 
 void CTextView::Zoom(bool larger) {
@@ -494,8 +503,7 @@ void CTextView::Update() {
     ui->EnableCommand(ID_EDIT_COPY, selection != 0);
     ui->EnableCommand(ID_EDIT_CUT, selection != 0);
     for (UINT id : {63u, 64u, 69u, 70u, UINT(ID_REMOVE_BLANK_LINES)}) ui->EnableCommand(id, selection == 1);
-    for (const ViewOption& o : kViewOptions)
-        ui->CheckCommand(o.command, Control(MPM_VIEWPART, WPARAM(o.index), -1) ? 1 : 0);
+    for (const ViewOption& o : kViewOptions) ui->CheckCommand(o.command, IsShown(o.index) ? 1 : 0);
     ui->CheckCommand(ID_WORD_WRAP, Control(MPM_GETWRAPMODE) ? 1 : 0);
     ui->CheckCommand(ID_BRACE_MATCH, Control(MPM_BRACEMATCH, 2) ? 1 : 0);
     ui->CheckCommand(ID_AUTO_COMPLETE, autoComplete_ ? 1 : 0);

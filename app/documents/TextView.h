@@ -75,6 +75,7 @@ class CTextView {
     void OnContextMenu(LPARAM lp);
     void ReadViewOptions();
     void ToggleViewOption(UINT command);
+    bool IsShown(int index);
     void Zoom(bool larger);
     void GoToLine();
     void LineSpacing();
@@ -94,7 +95,8 @@ class CTextView {
     HWND hwnd_ = nullptr;
     HWND link_ = nullptr;
     bool autoComplete_ = true;
-    HFONT font_ = nullptr;  // made by zooming; the control shows it
+    bool indentLines_ = true;  // view option 8, which the control does not report
+    HFONT font_ = nullptr;     // made by zooming; the control shows it
 };
 
 }  // namespace documents

@@ -361,6 +361,22 @@ TEST_F(Pane, ViewTogglesAreWrittenBack) {
     DestroyWindow(pane);
 }
 
+// The control keeps no state for the indent guides: the pane does.
+TEST_F(Pane, IndentLinesToggleBothWays) {
+    settings::WriteBool(settings::File::Setting, L"Edit", L"IndentLine", true);
+    CTextView* other = CTextView::Create(parent_, {edit_, parent_, &ui_, &host_, 0});
+    ASSERT_NE(other, nullptr);
+    other->Update();
+    EXPECT_EQ(ui_.checked[ID_VIEW_INDENT_LINES], 1);
+    SendMessageW(other->Window(), WM_COMMAND, ID_VIEW_INDENT_LINES, 0);
+    EXPECT_EQ(Setting(L"IndentLine"), L"N");
+    other->Update();
+    EXPECT_EQ(ui_.checked[ID_VIEW_INDENT_LINES], 0);
+    SendMessageW(other->Window(), WM_COMMAND, ID_VIEW_INDENT_LINES, 0);
+    EXPECT_EQ(Setting(L"IndentLine"), L"Y");
+    DestroyWindow(other->Window());
+}
+
 TEST_F(Pane, RemoveBlankLinesInOneUndoStep) {
     Insert(L"keep\n\n  \t\nmid\n\x3000 \nlast\nafter");
     ASSERT_EQ(Lines(), 7);
