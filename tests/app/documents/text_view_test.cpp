@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -743,6 +744,20 @@ TEST_F(Pane, RecordingCursorWhileAMacroIsRecorded) {
     CTextView::SetRecording(false);
     SendMessageW(pane_, WM_SETCURSOR, WPARAM(pane_), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_NE(GetCursor(), recording);
+}
+
+int ChooseThrowing(HWND) { throw std::bad_alloc(); }
+
+TEST_F(Pane, FailuresStayInsideThePane) {
+    ASSERT_TRUE(Load("abc\n", 1252, LB_LF));
+    documents::SetChooseCodePage(&ChooseThrowing);
+    host_.choices = {L"More..."};
+    Command(ID_STATUS_PANE, 5);
+    EXPECT_EQ(SendMessageW(pane_, MPM_CODEPAGE, WPARAM(-1), 0), 1252);
+    for (UINT pane : {0u, 1u, 2u, 3u, 6u, 11u, 0xFFFFu}) Command(ID_STATUS_PANE, pane);
+    EXPECT_TRUE(host_.menus.size() == 1 && Messages().empty());
+    Type(L"x");
+    EXPECT_EQ(Line(0), L"xabc");
 }
 
 TEST_F(Pane, AcceleratorMessageIsAnsweredByThePane) {
