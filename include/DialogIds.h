@@ -21,6 +21,12 @@
 // switch full screen off.
 #define IDD_FULL_SCREEN 221
 
+// Asks for one value (go to line, line spacing, tab size): the program sets
+// the caption, the prompt and the initial value.
+#define IDD_INPUT 222
+#define IDC_INPUT_PROMPT 1000  // static
+#define IDC_INPUT_VALUE 1001   // edit field
+
 // The options dialog: one property page per template. Each page's controls
 // have numbers of their own range.
 #define IDD_OPT_GENERAL 400
