@@ -8,6 +8,7 @@
 #include "CommandIds.h"
 #include "EditProtocol.h"
 #include "Encoding.h"
+#include "FileDialogEx.h"
 #include "MessageSink.h"
 #include "ProgramIds.h"
 #include "Resources.h"
@@ -320,23 +321,19 @@ int CDocumentWindow::AskToClose() {
 
 int CDocumentWindow::Save(bool as) {
     std::wstring path = hasFile_ ? Caption() : std::wstring();
-    if (as || path.empty()) {
-        std::vector<wchar_t> buffer(32768, L'\0');
-        if (!path.empty()) wcsncpy(buffer.data(), path.c_str(), 32767);
-        OPENFILENAMEW ofn = {};
-        ofn.lStructSize = sizeof ofn;
-        ofn.hwndOwner = GetAncestor(Window(), GA_ROOT);
-        ofn.lpstrFile = buffer.data();
-        ofn.nMaxFile = DWORD(buffer.size());
-        ofn.lpstrFilter = L"All Files (*.*)\0*.*\0";
-        ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_NOCHANGEDIR;
-        if (!shell::sys::GetSaveFileName(&ofn)) return IDCANCEL;
-        path = buffer.data();
-    }
     SaveFormat format = {};
     format.codePage = int(SendMessageW(pane_, MPM_CODEPAGE, WPARAM(-1), 0));
     format.lineBreak = int(SendMessageW(pane_, MPM_LINEBREAKTYPE, 0, 0));
     format.writeBom = int(SendMessageW(pane_, MPM_BOM, WPARAM(-1), 0));
+    if (as || path.empty()) {
+        FileChoice choice;
+        choice.codePage = format.codePage;
+        choice.lineEnd = format.lineBreak;
+        choice.bom = format.writeBom == 1;
+        if (!ShowSaveDialog(GetAncestor(Window(), GA_ROOT), path, &choice)) return IDCANCEL;
+        path = choice.paths.front();
+        format = {choice.codePage, choice.lineEnd, choice.bom};
+    }
     if (!SendMessageW(pane_, MPM_SAVEFILE, reinterpret_cast<WPARAM>(path.c_str()), reinterpret_cast<LPARAM>(&format))) {
         shell::ShowMessage(GetAncestor(Window(), GA_ROOT), shell::FormatLanguageString(15206, {path}).c_str(),
                            MB_ICONWARNING);

@@ -10,6 +10,7 @@
 #include "CommandLine.h"
 #include "DialogIds.h"
 #include "DocumentWindow.h"
+#include "FileDialogEx.h"
 #include "EditProtocol.h"
 #include "MenuDialog.h"
 #include "MessageSink.h"
@@ -299,26 +300,14 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
     switch (id) {
         case ID_FILE_NEW: NewDocument(true); return true;
         case ID_FILE_OPEN: {
-            std::vector<wchar_t> buffer(65536, L'\0');
-            OPENFILENAMEW ofn = {};
-            ofn.lStructSize = sizeof ofn;
-            ofn.hwndOwner = Window();
-            ofn.lpstrFile = buffer.data();
-            ofn.nMaxFile = DWORD(buffer.size());
-            ofn.lpstrFilter = L"All Files (*.*)\0*.*\0";
-            ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_NOCHANGEDIR;
-            if (!sys::GetOpenFileName(&ofn)) return true;
-            const std::wstring first = buffer.data();
-            const wchar_t* next = buffer.data() + first.size() + 1;
-            if (!*next) {
-                OpenDocument(first);
-                return true;
-            }
-            for (; *next; next += wcslen(next) + 1) {
-                std::wstring path = first;
-                if (path.back() != L'\\') path += L'\\';
-                OpenDocument(path + next);
-            }
+            documents::FileChoice choice;
+            if (!documents::ShowOpenDialog(Window(), &choice)) return true;
+            documents::OpenRequest request;
+            request.codePage = choice.codePage;
+            request.readOnly = choice.readOnly ? 1 : 0;
+            const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            for (const std::wstring& path : choice.paths) OpenDocument(path, &request);
+            SetCursor(previous);
             return true;
         }
         case ID_FILE_CLOSE:
