@@ -107,3 +107,14 @@
 #define IDS_KEY_NONE 15042            // "Press a key combination first."
 #define IDS_MACRO_NOT_CHOSEN 15043    // "Choose a macro file first."
 #define IDS_MACRO_KEY_ASSIGNED 15044  // "The key was assigned."
+
+// The panel of the file dialogs: code page, line ends, byte-order mark.
+#define IDD_FILE_PANEL 216
+#define IDC_FILE_CODEPAGE 1200  // drop-down list, item data = code page (1 = detect)
+#define IDC_FILE_LINEEND 1201   // drop-down list, item data = line-end format
+#define IDC_FILE_BOM 1202       // three states: the third keeps the document's mark
+#define IDC_FILE_LABEL 1203     // the line-end list's label
+
+// The code-page dialog: one list, item data = code page (0 = the system's).
+#define IDD_CODEPAGE 202
+#define IDC_CODEPAGE_LIST 1200

@@ -13,7 +13,7 @@ start_wine
 name=$1
 shift
 cd "$root/build/win/bench"
-if [ "$name" = file_bench ]; then
+if [ "$name" = file_bench ] || [ "$name" = open_bench ]; then
   # A generated file of about 1 GiB, timed with wc -l in the same run.
   dir=${MORROWPAD_BENCH_DIR:-/tmp/morrowpad-bench}
   mkdir -p "$dir"

@@ -1,0 +1,286 @@
+// The file dialogs and the code-page dialog, shown for real and closed by a
+// posted command from the shown hook (no test waits on them), and the
+// answering hooks that the other tests use instead.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include <string>
+#include <vector>
+
+#include "DialogIds.h"
+#include "FileDialogEx.h"
+#include "ProgramIds.h"
+#include "Resources.h"
+#include "TestSupport.h"
+
+namespace {
+
+struct PanelState {
+    bool seen = false;
+    std::vector<int> codePages;  // item data of the code-page list, in order
+    int selectedCodePage = -2;
+    std::vector<int> lineEnds;
+    int selectedLineEnd = -2;
+    bool lineEndVisible = false, bomVisible = false, labelVisible = false;
+    UINT bomChecked = 99;
+    bool bomEnabled = false;
+    std::vector<std::pair<int, UINT>> bomAfterChange;  // code page chosen -> box state (checked, or 2 when disabled)
+    std::vector<std::wstring> listTexts;               // code-page dialog
+    std::vector<int> listData;
+    int listSelection = -2;
+};
+PanelState g_state;
+std::wstring g_name;       // typed into the name box before OK; empty cancels
+int g_chooseCodePage = 0;  // a code page to choose in the panel before OK (0: leave it)
+int g_listPick = -1;       // code-page dialog: item to select before OK, -1 cancels
+
+std::vector<int> ComboData(HWND combo) {
+    std::vector<int> out;
+    const LRESULT n = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) out.push_back(int(SendMessageW(combo, CB_GETITEMDATA, WPARAM(i), 0)));
+    return out;
+}
+int SelectedData(HWND combo) {
+    const LRESULT at = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    return at < 0 ? -1 : int(SendMessageW(combo, CB_GETITEMDATA, WPARAM(at), 0));
+}
+void Choose(HWND panel, int codePage) {
+    HWND combo = GetDlgItem(panel, IDC_FILE_CODEPAGE);
+    const std::vector<int> data = ComboData(combo);
+    for (size_t i = 0; i < data.size(); ++i) {
+        if (data[i] != codePage) continue;
+        SendMessageW(combo, CB_SETCURSEL, i, 0);
+        SendMessageW(panel, WM_COMMAND, MAKEWPARAM(IDC_FILE_CODEPAGE, CBN_SELCHANGE), LPARAM(combo));
+    }
+}
+
+void OnFileDialog(HWND panel) {
+    g_state.seen = true;
+    HWND codePages = GetDlgItem(panel, IDC_FILE_CODEPAGE);
+    g_state.codePages = ComboData(codePages);
+    g_state.selectedCodePage = SelectedData(codePages);
+    g_state.lineEnds = ComboData(GetDlgItem(panel, IDC_FILE_LINEEND));
+    g_state.selectedLineEnd = SelectedData(GetDlgItem(panel, IDC_FILE_LINEEND));
+    g_state.lineEndVisible = IsWindowVisible(GetDlgItem(panel, IDC_FILE_LINEEND));
+    g_state.bomVisible = IsWindowVisible(GetDlgItem(panel, IDC_FILE_BOM));
+    g_state.labelVisible = IsWindowVisible(GetDlgItem(panel, IDC_FILE_LABEL));
+    g_state.bomChecked = IsDlgButtonChecked(panel, IDC_FILE_BOM);
+    g_state.bomEnabled = IsWindowEnabled(GetDlgItem(panel, IDC_FILE_BOM));
+    for (int cp : {1252, 1200, 437, 65001, 1201, 932, 12000, 12001, 65000, 0}) {
+        Choose(panel, cp);
+        const HWND box = GetDlgItem(panel, IDC_FILE_BOM);
+        g_state.bomAfterChange.push_back({cp, IsWindowEnabled(box) ? IsDlgButtonChecked(panel, IDC_FILE_BOM) : 2});
+    }
+    if (g_chooseCodePage) Choose(panel, g_chooseCodePage);
+    HWND dialog = GetParent(panel);
+    if (g_name.empty()) {
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    SendMessageW(dialog, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(g_name.c_str()));
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+void OnCodePageDialog(HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_CODEPAGE_LIST);
+    const LRESULT n = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) {
+        wchar_t text[300] = {};
+        if (SendMessageW(list, LB_GETTEXTLEN, WPARAM(i), 0) < 300) SendMessageW(list, LB_GETTEXT, WPARAM(i), LPARAM(text));
+        g_state.listTexts.push_back(text);
+        g_state.listData.push_back(int(SendMessageW(list, LB_GETITEMDATA, WPARAM(i), 0)));
+    }
+    g_state.listSelection = int(SendMessageW(list, LB_GETCURSEL, 0, 0));
+    if (g_listPick < 0) {
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    SendMessageW(list, LB_SETCURSEL, WPARAM(g_listPick), 0);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+// The code pages of the executable's menu 301, in order.
+std::vector<int> MenuIds(int menuId) {
+    std::vector<int> out;
+    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(menuId));
+    HMENU popup = GetSubMenu(menu, 0);
+    for (int i = 0; i < GetMenuItemCount(popup); ++i) out.push_back(int(GetMenuItemID(popup, i)));
+    DestroyMenu(menu);
+    return out;
+}
+
+class FileDialogs : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        language_ = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
+        shell::SetResourceModule(language_);
+    }
+    static void TearDownTestSuite() { shell::SetResourceModule(nullptr); }
+    void SetUp() override {
+        ASSERT_NE(language_, nullptr);
+        folder_ = testing_support::MakeTempFolder(L"mp-filedlg-");
+        g_state = PanelState();
+        g_name.clear();
+        g_chooseCodePage = 0;
+        g_listPick = -1;
+        documents::SetDialogShownHook(&OnFileDialog);
+    }
+    void TearDown() override { documents::SetDialogShownHook(nullptr); }
+
+    static inline HMODULE language_ = nullptr;
+    std::wstring folder_;
+};
+
+TEST_F(FileDialogs, OpenModeOffersDetectionFirstAndHidesTheSaveControls) {
+    const std::wstring a = folder_ + L"one.txt", b = folder_ + L"two.txt";
+    ASSERT_TRUE(testing_support::WriteFileText(a, "1"));
+    ASSERT_TRUE(testing_support::WriteFileText(b, "2"));
+    g_name = L"\"one.txt\" \"two.txt\"";
+    SetCurrentDirectoryW(folder_.c_str());
+    documents::FileChoice choice;
+    choice.codePage = 777;
+    ASSERT_TRUE(documents::ShowOpenDialog(nullptr, &choice));
+    ASSERT_TRUE(g_state.seen);
+    std::vector<int> expected = {1};
+    for (int cp : MenuIds(IDM_CODEPAGES)) expected.push_back(cp);
+    EXPECT_EQ(g_state.codePages, expected);
+    EXPECT_EQ(g_state.selectedCodePage, 1);
+    EXPECT_FALSE(g_state.lineEndVisible);
+    EXPECT_FALSE(g_state.bomVisible);
+    EXPECT_FALSE(g_state.labelVisible);
+    EXPECT_EQ(choice.codePage, 1);
+    ASSERT_EQ(choice.paths.size(), 2u);
+    // The folder may come back in either of its spellings; the names follow it.
+    EXPECT_EQ(choice.paths[0].substr(choice.paths[0].size() - 8), L"\\one.txt");
+    EXPECT_EQ(choice.paths[1].substr(choice.paths[1].size() - 8), L"\\two.txt");
+    EXPECT_EQ(GetFileAttributesW(choice.paths[1].c_str()) != INVALID_FILE_ATTRIBUTES, true);
+    EXPECT_FALSE(choice.readOnly);
+}
+
+TEST_F(FileDialogs, OpenModeReturnsTheChosenCodePage) {
+    ASSERT_TRUE(testing_support::WriteFileText(folder_ + L"one.txt", "1"));
+    g_name = folder_ + L"one.txt";
+    g_chooseCodePage = 1251;
+    documents::FileChoice choice;
+    ASSERT_TRUE(documents::ShowOpenDialog(nullptr, &choice));
+    ASSERT_EQ(choice.paths.size(), 1u);
+    EXPECT_EQ(choice.paths[0], folder_ + L"one.txt");
+    EXPECT_EQ(choice.codePage, 1251);
+}
+
+TEST_F(FileDialogs, CancelLeavesTheChoiceAlone) {
+    documents::FileChoice choice;
+    choice.codePage = 932;
+    choice.paths = {L"kept"};
+    EXPECT_FALSE(documents::ShowOpenDialog(nullptr, &choice));
+    EXPECT_TRUE(g_state.seen);
+    EXPECT_EQ(choice.codePage, 932);
+    EXPECT_EQ(choice.paths, std::vector<std::wstring>{L"kept"});
+    EXPECT_FALSE(documents::ShowSaveDialog(nullptr, folder_ + L"x.txt", &choice));
+    EXPECT_EQ(choice.codePage, 932);
+}
+
+TEST_F(FileDialogs, SaveModeStartsOnTheDocumentsFormatAndKeepsTheMarkBoxInStep) {
+    g_name = folder_ + L"saved.txt";
+    documents::FileChoice choice;
+    choice.codePage = 1201;
+    choice.lineEnd = 3;
+    choice.bom = 1;
+    ASSERT_TRUE(documents::ShowSaveDialog(nullptr, L"", &choice));
+    EXPECT_EQ(g_state.codePages, MenuIds(IDM_CODEPAGES));
+    EXPECT_EQ(g_state.lineEnds, MenuIds(IDM_LINE_ENDS));
+    EXPECT_EQ(g_state.selectedCodePage, 1201);
+    EXPECT_EQ(g_state.selectedLineEnd, 3);
+    EXPECT_TRUE(g_state.lineEndVisible);
+    EXPECT_TRUE(g_state.bomVisible);
+    EXPECT_TRUE(g_state.labelVisible);
+    EXPECT_EQ(g_state.bomChecked, UINT(BST_CHECKED));
+    EXPECT_TRUE(g_state.bomEnabled);
+    const std::vector<std::pair<int, UINT>> expected = {{1252, 2}, {1200, 1}, {437, 2}, {65001, 1}, {1201, 1},
+                                                        {932, 2},  {12000, 1}, {12001, 1}, {65000, 1}, {0, 2}};
+    EXPECT_EQ(g_state.bomAfterChange, expected);
+    // The last choice in the panel was 0: no mark there.
+    EXPECT_EQ(choice.paths, std::vector<std::wstring>{folder_ + L"saved.txt"});
+    EXPECT_EQ(choice.codePage, 0);
+    EXPECT_EQ(choice.lineEnd, 3);
+    EXPECT_EQ(choice.bom, 0);
+}
+
+TEST_F(FileDialogs, SaveModeAddsTheDefaultExtensionAndReturnsTheChosenUnicodeForm) {
+    g_name = folder_ + L"noext";
+    g_chooseCodePage = 65001;
+    documents::FileChoice choice;
+    choice.codePage = 1252;
+    choice.lineEnd = 2;
+    ASSERT_TRUE(documents::ShowSaveDialog(nullptr, L"", &choice));
+    EXPECT_EQ(g_state.bomChecked, UINT(BST_UNCHECKED));
+    EXPECT_FALSE(g_state.bomEnabled);  // 1252 takes no mark
+    EXPECT_EQ(choice.paths, std::vector<std::wstring>{folder_ + L"noext.txt"});
+    EXPECT_EQ(choice.codePage, 65001);
+    EXPECT_EQ(choice.lineEnd, 2);
+    EXPECT_EQ(choice.bom, 1);  // choosing a Unicode form sets the box
+}
+
+TEST_F(FileDialogs, HooksAnswerInsteadOfTheDialogs) {
+    auto previous = documents::SetFileDialogHook([](bool save, documents::FileChoice* c) {
+        c->paths = {save ? L"S" : L"O"};
+        return save;
+    });
+    EXPECT_EQ(previous, nullptr);
+    documents::FileChoice choice;
+    EXPECT_FALSE(documents::ShowOpenDialog(nullptr, &choice));
+    EXPECT_TRUE(documents::ShowSaveDialog(nullptr, L"", &choice));
+    EXPECT_EQ(choice.paths, std::vector<std::wstring>{L"S"});
+    EXPECT_FALSE(g_state.seen);
+    documents::SetFileDialogHook(nullptr);
+    documents::SetCodePageHook([](HWND) { return 936; });
+    EXPECT_EQ(documents::ChooseCodePage(nullptr), 936);
+    documents::SetCodePageHook(nullptr);
+    EXPECT_FALSE(documents::ShowOpenDialog(nullptr, nullptr));
+}
+
+TEST_F(FileDialogs, CodePageDialogListsTheSystemCodePageFirst) {
+    documents::SetDialogShownHook(&OnCodePageDialog);
+    g_listPick = 0;
+    EXPECT_EQ(documents::ChooseCodePage(nullptr), 0);  // the system code page answers 0
+    const std::vector<int> menu = MenuIds(IDM_CODEPAGES);
+    ASSERT_EQ(g_state.listData.size(), menu.size() + 1);
+    EXPECT_EQ(g_state.listData[0], 0);
+    EXPECT_EQ(g_state.listTexts[0], L"System Codepage [" + std::to_wstring(GetACP()) + L"]");
+    EXPECT_EQ(g_state.listSelection, 0);
+    EXPECT_EQ(g_state.listTexts[2], L"Unicode (UTF-8) [65001]");
+    for (size_t i = 0; i < menu.size(); ++i) EXPECT_EQ(g_state.listData[i + 1], menu[i]);
+
+    g_state = PanelState();
+    g_listPick = 3;
+    EXPECT_EQ(documents::ChooseCodePage(nullptr), 1200);
+    g_state = PanelState();
+    g_listPick = -1;
+    EXPECT_EQ(documents::ChooseCodePage(nullptr), -1);
+}
+
+TEST(FileSelection, SplitsAFolderAndItsNames) {
+    using documents::SplitSelection;
+    const wchar_t many[] = L"C:\\dir\0a.txt\0b c.txt\0\0";
+    EXPECT_EQ(SplitSelection(many, sizeof many / 2),
+              (std::vector<std::wstring>{L"C:\\dir\\a.txt", L"C:\\dir\\b c.txt"}));
+    const wchar_t root[] = L"C:\\\0a.txt\0\0";
+    EXPECT_EQ(SplitSelection(root, sizeof root / 2), std::vector<std::wstring>{L"C:\\a.txt"});
+    const wchar_t one[] = L"C:\\dir\\only.txt\0\0";
+    EXPECT_EQ(SplitSelection(one, sizeof one / 2), std::vector<std::wstring>{L"C:\\dir\\only.txt"});
+    // Far beyond MAX_PATH, and a buffer without its final terminators.
+    const std::wstring deep = L"C:\\" + std::wstring(300, L'd');
+    std::wstring raw = deep + L'\0' + std::wstring(200, L'n');
+    EXPECT_EQ(SplitSelection(raw.data(), raw.size()), std::vector<std::wstring>{deep + L"\\" + std::wstring(200, L'n')});
+    EXPECT_TRUE(SplitSelection(L"", 1).empty());
+    EXPECT_TRUE(SplitSelection(nullptr, 10).empty());
+}
+
+TEST(FileSelection, MarkAppliesToTheUnicodeFormsOnly) {
+    for (int cp : {1200, 1201, 12000, 12001, 65001, 65000}) EXPECT_TRUE(documents::BomApplies(cp)) << cp;
+    for (int cp : {0, 1, 1252, 932, 936, 20127, -1}) EXPECT_FALSE(documents::BomApplies(cp)) << cp;
+}
+
+}  // namespace
