@@ -20,7 +20,7 @@
 
 #include "BenchUtil.h"
 #include "CommandIds.h"
-#include "DocumentWindow.h"
+#include "Document.h"
 #include "EditProtocol.h"
 #include "Encoding.h"
 #include "MainFrame.h"

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "CommandIds.h"
-#include "DocumentWindow.h"
+#include "Document.h"
 #include "EditProtocol.h"
 #include "Encoding.h"
 #include "FileDialogEx.h"
