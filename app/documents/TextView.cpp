@@ -248,7 +248,10 @@ LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             if (msg == WM_MOUSEWHEEL && OnWheel(wp)) return 0;
             break;
         case WM_CONTEXTMENU: OnContextMenu(lp); return 0;
-        case MPM_TRANSLATEACCEL: return 0;  // the completion list consumes no key yet
+        case MPM_TRANSLATEACCEL:
+            // The completion list (none yet) would consume its keys first;
+            // every other key goes to the control's own accelerators.
+            break;
         case WM_SETCURSOR:
             if (g_recording && LOWORD(lp) == HTCLIENT && RecordingCursor()) {
                 SetCursor(RecordingCursor());

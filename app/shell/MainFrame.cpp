@@ -12,6 +12,7 @@
 #include "Document.h"
 #include "FileDialogEx.h"
 #include "SplitTextView.h"
+#include "TextView.h"
 #include "EditProtocol.h"
 #include "MenuDialog.h"
 #include "MessageSink.h"
@@ -365,6 +366,8 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
 
 LRESULT CMainFrame::OnCreate() {
     creating_ = true;
+    // The panes' "More..." code-page entry opens the code-page dialog.
+    documents::SetChooseCodePage(&documents::ChooseCodePage);
     menu_ = LoadMenuW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     SetMenu(Window(), nullptr);
     CreateBars();
@@ -450,6 +453,8 @@ void CMainFrame::CreateStatusBar() {
                                  nullptr);
     if (!statusBar_) return;
     if (HFONT font = InterfaceFont()) SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    // A new bar shows nothing yet: the panes must not think it shows their texts.
+    documents::CTextView::ForgetStatusTexts();
     statusPanes_ = kStatusOrder;
     // Each pane but the first is as wide as its sample text (strings 1-10).
     HDC dc = GetDC(statusBar_);
@@ -1282,9 +1287,12 @@ bool CMainFrame::PreTranslateMessage(MSG* msg) {
     if (!top || !IsWindowEnabled(Window()) || (top != Window() && GetWindow(top, GW_OWNER) != Window()))
         return false;
     if (keys_.Translate(Window(), *msg)) return true;
-    wchar_t cls[16] = {};
-    if (msg->hwnd && GetClassNameW(msg->hwnd, cls, 16) && wcscmp(cls, MRPAD_CLASS_NAME) == 0)
-        return SendMessageW(msg->hwnd, MPM_TRANSLATEACCEL, 0, reinterpret_cast<LPARAM>(msg)) != 0;
+    // Keys of a document's pane go through the document window to the pane,
+    // which lets its completion list and then the control's accelerators
+    // take them.
+    for (HWND doc : documents_)
+        if (msg->hwnd && IsChild(doc, msg->hwnd))
+            return SendMessageW(doc, MPM_TRANSLATEACCEL, 0, reinterpret_cast<LPARAM>(msg)) != 0;
     return false;
 }
 
@@ -1307,6 +1315,7 @@ void CMainFrame::OnIdle() {
 
 void CMainFrame::SetRecording(bool on) {
     recording_ = on;
+    documents::CTextView::SetRecording(on);
     if (on) recorded_.clear();
 }
 

@@ -276,7 +276,7 @@ TEST_F(Frame, CommandsTheFrameDoesNotKnowReachTheActiveDocument) {
     frame_->SetRecording(true);
     Command(ECMD_DOCEND);
     Command(ID_MACRO_PLAY);
-    SendMessageW(frame_->Window(), WM_COMMAND, MAKEWPARAM(ID_STATUS_PANE, 5), 0);
+    SendMessageW(frame_->Window(), WM_COMMAND, MAKEWPARAM(ID_STATUS_PANE, 1), 0);  // the caret pane: no popup
     EXPECT_EQ(frame_->RecordedText(), L"App.SendCommand( 8 )\n");
 }
 
