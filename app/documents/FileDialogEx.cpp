@@ -77,9 +77,10 @@ class CFileDialogEx {
 public:
     CFileDialogEx(bool save, const FileChoice& start) : save_(save), choice_(start) {}
 
-    bool Run(HWND owner, const std::wstring& initialPath) {
+    // Save mode starts on `initial` as the file name, open mode in it as the folder.
+    bool Run(HWND owner, const std::wstring& initial) {
         std::vector<wchar_t> buffer(kBufferSize, L'\0');
-        if (!initialPath.empty()) wcsncpy(buffer.data(), initialPath.c_str(), kBufferSize - 1);
+        if (save_ && !initial.empty()) wcsncpy(buffer.data(), initial.c_str(), kBufferSize - 1);
         OPENFILENAMEW ofn = {};
         ofn.lStructSize = sizeof ofn;
         ofn.hwndOwner = owner;
@@ -91,6 +92,7 @@ public:
         ofn.nMaxFile = kBufferSize;
         ofn.lpstrFilter = kFilter;
         ofn.lpstrDefExt = L"txt";
+        if (!save_ && !initial.empty()) ofn.lpstrInitialDir = initial.c_str();
         ofn.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_ENABLESIZING | OFN_NOCHANGEDIR |
                     OFN_PATHMUSTEXIST;
         if (save_)
@@ -186,14 +188,14 @@ private:
     FileChoice choice_;
 };
 
-bool RunFileDialog(HWND owner, bool save, const std::wstring& initialPath, FileChoice* choice) {
+bool RunFileDialog(HWND owner, bool save, const std::wstring& initial, FileChoice* choice) {
     if (!choice) return false;
     try {
         if (g_fileHook) return g_fileHook(save, choice);
         FileChoice start = *choice;
         start.paths.clear();
         CFileDialogEx dialog(save, start);
-        if (!dialog.Run(owner, initialPath)) return false;
+        if (!dialog.Run(owner, initial)) return false;
         *choice = dialog.Choice();
         return true;
     } catch (const std::bad_alloc&) {
@@ -275,6 +277,10 @@ std::vector<std::wstring> SplitSelection(const wchar_t* buffer, size_t size) {
 }
 
 bool ShowOpenDialog(HWND owner, FileChoice* choice) { return RunFileDialog(owner, false, std::wstring(), choice); }
+
+bool ShowOpenDialog(HWND owner, const std::wstring& initialFolder, FileChoice* choice) {
+    return RunFileDialog(owner, false, initialFolder, choice);
+}
 
 bool ShowSaveDialog(HWND owner, const std::wstring& initialPath, FileChoice* choice) {
     return RunFileDialog(owner, true, initialPath, choice);

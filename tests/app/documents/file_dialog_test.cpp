@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <commdlg.h>
+#include <dlgs.h>
 
 #include <string>
 #include <vector>
@@ -35,6 +36,7 @@ PanelState g_state;
 std::wstring g_name;       // typed into the name box before OK; empty cancels
 int g_chooseCodePage = 0;  // a code page to choose in the panel before OK (0: leave it)
 int g_listPick = -1;       // code-page dialog: item to select before OK, -1 cancels
+bool g_waitForListing = false;
 
 std::vector<int> ComboData(HWND combo) {
     std::vector<int> out;
@@ -56,6 +58,10 @@ void Choose(HWND panel, int codePage) {
     }
 }
 
+// The dialog itself becomes visible only after CDN_INITDONE: look at the
+// control's own style.
+bool Shown(HWND control) { return control && (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE); }
+
 void OnFileDialog(HWND panel) {
     g_state.seen = true;
     HWND codePages = GetDlgItem(panel, IDC_FILE_CODEPAGE);
@@ -63,9 +69,9 @@ void OnFileDialog(HWND panel) {
     g_state.selectedCodePage = SelectedData(codePages);
     g_state.lineEnds = ComboData(GetDlgItem(panel, IDC_FILE_LINEEND));
     g_state.selectedLineEnd = SelectedData(GetDlgItem(panel, IDC_FILE_LINEEND));
-    g_state.lineEndVisible = IsWindowVisible(GetDlgItem(panel, IDC_FILE_LINEEND));
-    g_state.bomVisible = IsWindowVisible(GetDlgItem(panel, IDC_FILE_BOM));
-    g_state.labelVisible = IsWindowVisible(GetDlgItem(panel, IDC_FILE_LABEL));
+    g_state.lineEndVisible = Shown(GetDlgItem(panel, IDC_FILE_LINEEND));
+    g_state.bomVisible = Shown(GetDlgItem(panel, IDC_FILE_BOM));
+    g_state.labelVisible = Shown(GetDlgItem(panel, IDC_FILE_LABEL));
     g_state.bomChecked = IsDlgButtonChecked(panel, IDC_FILE_BOM);
     g_state.bomEnabled = IsWindowEnabled(GetDlgItem(panel, IDC_FILE_BOM));
     for (int cp : {1252, 1200, 437, 65001, 1201, 932, 12000, 12001, 65000, 0}) {
@@ -80,7 +86,16 @@ void OnFileDialog(HWND panel) {
         return;
     }
     SendMessageW(dialog, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(g_name.c_str()));
-    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    if (!g_waitForListing) {
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        return;
+    }
+    // Names without a folder are checked against the folder's listing,
+    // which the dialog fills after it is shown.
+    SetTimer(panel, 1, 300, [](HWND p, UINT, UINT_PTR id, DWORD) {
+        KillTimer(p, id);
+        PostMessageW(GetParent(p), WM_COMMAND, IDOK, 0);
+    });
 }
 
 void OnCodePageDialog(HWND dialog) {
@@ -125,6 +140,7 @@ protected:
         g_name.clear();
         g_chooseCodePage = 0;
         g_listPick = -1;
+        g_waitForListing = false;
         documents::SetDialogShownHook(&OnFileDialog);
     }
     void TearDown() override { documents::SetDialogShownHook(nullptr); }
@@ -138,10 +154,11 @@ TEST_F(FileDialogs, OpenModeOffersDetectionFirstAndHidesTheSaveControls) {
     ASSERT_TRUE(testing_support::WriteFileText(a, "1"));
     ASSERT_TRUE(testing_support::WriteFileText(b, "2"));
     g_name = L"\"one.txt\" \"two.txt\"";
-    SetCurrentDirectoryW(folder_.c_str());
+    g_waitForListing = true;
+    g_chooseCodePage = 1;  // back to detection after the panel was tried
     documents::FileChoice choice;
     choice.codePage = 777;
-    ASSERT_TRUE(documents::ShowOpenDialog(nullptr, &choice));
+    ASSERT_TRUE(documents::ShowOpenDialog(nullptr, folder_, &choice));
     ASSERT_TRUE(g_state.seen);
     std::vector<int> expected = {1};
     for (int cp : MenuIds(IDM_CODEPAGES)) expected.push_back(cp);
@@ -153,9 +170,8 @@ TEST_F(FileDialogs, OpenModeOffersDetectionFirstAndHidesTheSaveControls) {
     EXPECT_EQ(choice.codePage, 1);
     ASSERT_EQ(choice.paths.size(), 2u);
     // The folder may come back in either of its spellings; the names follow it.
-    EXPECT_EQ(choice.paths[0].substr(choice.paths[0].size() - 8), L"\\one.txt");
-    EXPECT_EQ(choice.paths[1].substr(choice.paths[1].size() - 8), L"\\two.txt");
-    EXPECT_EQ(GetFileAttributesW(choice.paths[1].c_str()) != INVALID_FILE_ATTRIBUTES, true);
+    EXPECT_EQ(choice.paths[0], folder_ + L"one.txt");
+    EXPECT_EQ(choice.paths[1], folder_ + L"two.txt");
     EXPECT_FALSE(choice.readOnly);
 }
 
