@@ -62,6 +62,15 @@ void Choose(HWND panel, int codePage) {
 // control's own style.
 bool Shown(HWND control) { return control && (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE); }
 
+// Keeps a dialog up for two seconds (for a screenshot), then cancels it.
+void HoldThenCancel(HWND dialog) {
+    SetTimer(dialog, 2, 2000, [](HWND w, UINT, UINT_PTR id, DWORD) {
+        KillTimer(w, id);
+        PostMessageW(GetParent(w) && (GetWindowLongW(w, GWL_STYLE) & WS_CHILD) ? GetParent(w) : w, WM_COMMAND,
+                     IDCANCEL, 0);
+    });
+}
+
 void OnFileDialog(HWND panel) {
     g_state.seen = true;
     HWND codePages = GetDlgItem(panel, IDC_FILE_CODEPAGE);
@@ -274,6 +283,20 @@ TEST_F(FileDialogs, CodePageDialogListsTheSystemCodePageFirst) {
     EXPECT_EQ(documents::ChooseCodePage(nullptr), 1200);
     g_state = PanelState();
     g_listPick = -1;
+    EXPECT_EQ(documents::ChooseCodePage(nullptr), -1);
+}
+
+// Each dialog held up for two seconds, to look at under Xvfb:
+//   document_tests --gtest_also_run_disabled_tests --gtest_filter=*ForALook &
+//   sleep 1; import -window root save.png
+TEST_F(FileDialogs, DISABLED_ShownForALook) {
+    documents::SetDialogShownHook(&HoldThenCancel);
+    documents::FileChoice choice;
+    choice.codePage = 65001;
+    choice.lineEnd = 2;
+    choice.bom = 1;
+    EXPECT_FALSE(documents::ShowSaveDialog(nullptr, folder_ + L"name.txt", &choice));
+    EXPECT_FALSE(documents::ShowOpenDialog(nullptr, folder_, &choice));
     EXPECT_EQ(documents::ChooseCodePage(nullptr), -1);
 }
 

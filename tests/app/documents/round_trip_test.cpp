@@ -365,6 +365,38 @@ TEST_F(RoundTrip, CancelledSaveAsWritesNothing) {
     Command(ID_EDIT_UNDO);
 }
 
+// File > Open: every chosen file opens, in the dialog's order, with the
+// code page and the read-only box the dialog answered.
+TEST_F(RoundTrip, OpenCommandOpensEachChosenFileWithTheChosenCodePage) {
+    const std::wstring a = folder_ + L"a.txt", b = folder_ + L"b.txt";
+    ASSERT_TRUE(WriteFileText(a, "\xC0\xE1\r\n"));  // "Аб" in 1251
+    ASSERT_TRUE(WriteFileText(b, "x\n"));
+    g_answer = documents::FileChoice();
+    g_answer.paths = {b, a};
+    g_answer.codePage = 1251;
+    g_answer.readOnly = true;
+    documents::SetFileDialogHook([](bool save, documents::FileChoice* choice) {
+        if (save) return false;
+        *choice = g_answer;
+        return true;
+    });
+    const size_t before = frame_->DocumentCount();
+    Command(ID_FILE_OPEN);
+    ASSERT_EQ(frame_->DocumentCount(), before + 2);
+    const HWND panes[2] = {documents::ViewOf(frame_->Document(before))->GetActivePane(),
+                           documents::ViewOf(frame_->Document(before + 1))->GetActivePane()};
+    EXPECT_EQ(Lines(panes[0]), (std::vector<std::wstring>{L"x", L""}));
+    EXPECT_EQ(Lines(panes[1]), (std::vector<std::wstring>{L"\u0410\u0431", L""}));
+    for (HWND pane : panes) {
+        EXPECT_EQ(SendMessageW(pane, MPM_GETCODEPAGE, 0, 0), 1251);
+        EXPECT_EQ(SendMessageW(pane, MPM_READONLY, WPARAM(-1), 0), 1);
+    }
+    // Cancelled: nothing more opens.
+    documents::SetFileDialogHook([](bool, documents::FileChoice*) { return false; });
+    Command(ID_FILE_OPEN);
+    EXPECT_EQ(frame_->DocumentCount(), before + 2);
+}
+
 // The corpus: <detector name>.txt, and <name>.bad.txt with a byte sequence
 // that the code page does not define.
 std::vector<std::wstring> CorpusFiles() {
