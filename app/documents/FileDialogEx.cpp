@@ -74,7 +74,7 @@ int SelectedData(HWND combo, int fallback) {
 }
 
 class CFileDialogEx {
-public:
+   public:
     CFileDialogEx(bool save, const FileChoice& start) : save_(save), choice_(start) {}
 
     // Save mode starts on `initial` as the file name, open mode in it as the folder.
@@ -112,7 +112,7 @@ public:
 
     const FileChoice& Choice() const { return choice_; }
 
-private:
+   private:
     static UINT_PTR CALLBACK HookProc(HWND panel, UINT msg, WPARAM wp, LPARAM lp) {
         try {
             if (msg == WM_INITDIALOG) {
@@ -147,7 +147,8 @@ private:
         FillFromMenu(codePages, IDM_CODEPAGES, false, false);
         if (!save_) {
             SendMessageW(codePages, CB_SETCURSEL, 0, 0);
-            for (int id : {IDC_FILE_LINEEND, IDC_FILE_BOM, IDC_FILE_LABEL}) ShowWindow(GetDlgItem(panel, id), SW_HIDE);
+            for (int id : {IDC_FILE_LINEEND, IDC_FILE_BOM, IDC_FILE_LABEL})
+                ShowWindow(GetDlgItem(panel, id), SW_HIDE);
             return;
         }
         if (!SelectData(codePages, choice_.codePage)) SendMessageW(codePages, CB_SETCURSEL, 0, 0);
@@ -223,7 +224,8 @@ INT_PTR CALLBACK CodePageProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
                 if (pick) {
                     HWND list = GetDlgItem(dialog, IDC_CODEPAGE_LIST);
                     const LRESULT at = SendMessageW(list, LB_GETCURSEL, 0, 0);
-                    const INT_PTR result = at >= 0 ? INT_PTR(SendMessageW(list, LB_GETITEMDATA, WPARAM(at), 0)) : -1;
+                    const INT_PTR result =
+                        at >= 0 ? INT_PTR(SendMessageW(list, LB_GETITEMDATA, WPARAM(at), 0)) : -1;
                     EndDialog(dialog, result);
                     return TRUE;
                 }
@@ -276,7 +278,9 @@ std::vector<std::wstring> SplitSelection(const wchar_t* buffer, size_t size) {
     return paths;
 }
 
-bool ShowOpenDialog(HWND owner, FileChoice* choice) { return RunFileDialog(owner, false, std::wstring(), choice); }
+bool ShowOpenDialog(HWND owner, FileChoice* choice) {
+    return RunFileDialog(owner, false, std::wstring(), choice);
+}
 
 bool ShowOpenDialog(HWND owner, const std::wstring& initialFolder, FileChoice* choice) {
     return RunFileDialog(owner, false, initialFolder, choice);

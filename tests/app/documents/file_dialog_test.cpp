@@ -3,7 +3,9 @@
 // answering hooks that the other tests use instead.
 #include <gtest/gtest.h>
 
-#include <windows.h>
+// clang-format off
+#include <windows.h>  // before the other system headers
+// clang-format on
 #include <commdlg.h>
 #include <dlgs.h>
 
@@ -27,8 +29,9 @@ struct PanelState {
     bool lineEndVisible = false, bomVisible = false, labelVisible = false;
     UINT bomChecked = 99;
     bool bomEnabled = false;
-    std::vector<std::pair<int, UINT>> bomAfterChange;  // code page chosen -> box state (checked, or 2 when disabled)
-    std::vector<std::wstring> listTexts;               // code-page dialog
+    std::vector<std::pair<int, UINT>>
+        bomAfterChange;                   // code page chosen -> box state (checked, or 2 when disabled)
+    std::vector<std::wstring> listTexts;  // code-page dialog
     std::vector<int> listData;
     int listSelection = -2;
 };
@@ -86,7 +89,8 @@ void OnFileDialog(HWND panel) {
     for (int cp : {1252, 1200, 437, 65001, 1201, 932, 12000, 12001, 65000, 0}) {
         Choose(panel, cp);
         const HWND box = GetDlgItem(panel, IDC_FILE_BOM);
-        g_state.bomAfterChange.push_back({cp, IsWindowEnabled(box) ? IsDlgButtonChecked(panel, IDC_FILE_BOM) : 2});
+        g_state.bomAfterChange.push_back(
+            {cp, IsWindowEnabled(box) ? IsDlgButtonChecked(panel, IDC_FILE_BOM) : 2});
     }
     if (g_chooseCodePage) Choose(panel, g_chooseCodePage);
     HWND dialog = GetParent(panel);
@@ -112,7 +116,8 @@ void OnCodePageDialog(HWND dialog) {
     const LRESULT n = SendMessageW(list, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < n; ++i) {
         wchar_t text[300] = {};
-        if (SendMessageW(list, LB_GETTEXTLEN, WPARAM(i), 0) < 300) SendMessageW(list, LB_GETTEXT, WPARAM(i), LPARAM(text));
+        if (SendMessageW(list, LB_GETTEXTLEN, WPARAM(i), 0) < 300)
+            SendMessageW(list, LB_GETTEXT, WPARAM(i), LPARAM(text));
         g_state.listTexts.push_back(text);
         g_state.listData.push_back(int(SendMessageW(list, LB_GETITEMDATA, WPARAM(i), 0)));
     }
@@ -136,7 +141,7 @@ std::vector<int> MenuIds(int menuId) {
 }
 
 class FileDialogs : public ::testing::Test {
-protected:
+   protected:
     static void SetUpTestSuite() {
         language_ = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
         shell::SetResourceModule(language_);
@@ -223,8 +228,9 @@ TEST_F(FileDialogs, SaveModeStartsOnTheDocumentsFormatAndKeepsTheMarkBoxInStep) 
     EXPECT_TRUE(g_state.labelVisible);
     EXPECT_EQ(g_state.bomChecked, UINT(BST_CHECKED));
     EXPECT_TRUE(g_state.bomEnabled);
-    const std::vector<std::pair<int, UINT>> expected = {{1252, 2}, {1200, 1}, {437, 2}, {65001, 1}, {1201, 1},
-                                                        {932, 2},  {12000, 1}, {12001, 1}, {65000, 1}, {0, 2}};
+    const std::vector<std::pair<int, UINT>> expected = {{1252, 2},  {1200, 1}, {437, 2},   {65001, 1},
+                                                        {1201, 1},  {932, 2},  {12000, 1}, {12001, 1},
+                                                        {65000, 1}, {0, 2}};
     EXPECT_EQ(g_state.bomAfterChange, expected);
     // The last choice in the panel was 0: no mark there.
     EXPECT_EQ(choice.paths, std::vector<std::wstring>{folder_ + L"saved.txt"});
@@ -312,7 +318,8 @@ TEST(FileSelection, SplitsAFolderAndItsNames) {
     // Far beyond MAX_PATH, and a buffer without its final terminators.
     const std::wstring deep = L"C:\\" + std::wstring(300, L'd');
     std::wstring raw = deep + L'\0' + std::wstring(200, L'n');
-    EXPECT_EQ(SplitSelection(raw.data(), raw.size()), std::vector<std::wstring>{deep + L"\\" + std::wstring(200, L'n')});
+    EXPECT_EQ(SplitSelection(raw.data(), raw.size()),
+              std::vector<std::wstring>{deep + L"\\" + std::wstring(200, L'n')});
     EXPECT_TRUE(SplitSelection(L"", 1).empty());
     EXPECT_TRUE(SplitSelection(nullptr, 10).empty());
 }

@@ -6,7 +6,6 @@
 // compared. A corpus of real text in each encoding the detector reports is
 // opened with detection and saved back, and must come back byte for byte.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <algorithm>
@@ -71,10 +70,12 @@ bool Encode(int cp, const std::wstring& text, std::string* out) {
         return true;
     }
     if (text.empty()) return true;
-    const int n = WideCharToMultiByte(UINT(cp), 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    const int n =
+        WideCharToMultiByte(UINT(cp), 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
     if (n <= 0) return false;
     out->resize(size_t(n));
-    return WideCharToMultiByte(UINT(cp), 0, text.data(), int(text.size()), out->data(), n, nullptr, nullptr) == n;
+    return WideCharToMultiByte(UINT(cp), 0, text.data(), int(text.size()), out->data(), n, nullptr,
+                               nullptr) == n;
 }
 
 bool Decode(int cp, const std::string& bytes, std::wstring* out) {
@@ -101,7 +102,8 @@ std::wstring Representable(int cp, const std::wstring& candidates) {
         std::string bytes;
         std::wstring back;
         if (cp == 1200 || cp == 1201 || cp == 12000 || cp == 12001 ||
-            (Encode(cp, std::wstring(1, c), &bytes) && Decode(cp, bytes, &back) && back == std::wstring(1, c)))
+            (Encode(cp, std::wstring(1, c), &bytes) && Decode(cp, bytes, &back) &&
+             back == std::wstring(1, c)))
             out.push_back(c);
     }
     return out;
@@ -164,7 +166,7 @@ std::string Hex(const std::string& s, size_t limit = 48) {
 }
 
 class RoundTrip : public ::testing::Test {
-protected:
+   protected:
     static void SetUpTestSuite() {
         language_ = LoadLibraryW((TestFolder() + L"mui\\en.dll").c_str());
         shell::SetResourceModule(language_);
@@ -253,8 +255,8 @@ TEST_F(RoundTrip, EveryCodePageMarkAndLineEndIsWrittenAndReadBack) {
             // No mark is defined here for UTF-7; see Utf7MarkIsWritten.
             if (cp == 65000 && bom) continue;
             for (int lineEnd = 1; lineEnd <= 3; ++lineEnd) {
-                SCOPED_TRACE("code page " + std::to_string(cp) + " mark " + std::to_string(bom) + " line end " +
-                             std::to_string(lineEnd));
+                SCOPED_TRACE("code page " + std::to_string(cp) + " mark " + std::to_string(bom) +
+                             " line end " + std::to_string(lineEnd));
                 ++cases;
                 ASSERT_TRUE(WriteFileText(start, ""));
                 HWND pane = Open(start);
@@ -266,8 +268,8 @@ TEST_F(RoundTrip, EveryCodePageMarkAndLineEndIsWrittenAndReadBack) {
                 Type(pane, lines[2]);
                 ASSERT_EQ(Lines(pane), lines);
 
-                const std::wstring path = folder_ + L"cp" + std::to_wstring(cp) + L"-" + std::to_wstring(bom) +
-                                          L"-" + std::to_wstring(lineEnd) + L".txt";
+                const std::wstring path = folder_ + L"cp" + std::to_wstring(cp) + L"-" +
+                                          std::to_wstring(bom) + L"-" + std::to_wstring(lineEnd) + L".txt";
                 g_answer.paths = {path};
                 g_answer.codePage = cp;
                 g_answer.lineEnd = lineEnd;
@@ -448,9 +450,10 @@ TEST_F(RoundTrip, CorpusFilesSaveBackByteForByte) {
             EXPECT_EQ(g_dialogs, 0);
             const std::string written = ReadFileText(path);
             EXPECT_EQ(written.size(), original.size());
-            EXPECT_TRUE(written == original) << "first difference at byte "
-                                             << std::mismatch(written.begin(), written.end(), original.begin(),
-                                                              original.end()).first - written.begin();
+            EXPECT_TRUE(written == original)
+                << "first difference at byte "
+                << std::mismatch(written.begin(), written.end(), original.begin(), original.end()).first -
+                       written.begin();
             CloseActive();
             HWND again = Open(path);
             ASSERT_NE(again, nullptr);
