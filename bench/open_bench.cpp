@@ -47,8 +47,8 @@ std::wstring TempFolder() {
 // The program's own steps before the control is asked: the file opened,
 // the sample read, the detector run over it.
 int SampleAndDetect(const std::wstring& path) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           0, nullptr);
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return -1;
     std::vector<uint8_t> sample(4096);
     DWORD got = 0;
@@ -58,11 +58,12 @@ int SampleAndDetect(const std::wstring& path) {
 }
 
 double BareLoad(HMODULE edit, const std::wstring& path, UINT message, int cp, long* lines) {
-    HWND control = CreateWindowExW(0, MRPAD_CLASS_NAME, L"", WS_POPUP, 0, 0, 800, 600, nullptr, nullptr, edit,
-                                   nullptr);
+    HWND control =
+        CreateWindowExW(0, MRPAD_CLASS_NAME, L"", WS_POPUP, 0, 0, 800, 600, nullptr, nullptr, edit, nullptr);
     if (!control) return -1;
     const double t0 = Now();
-    const LRESULT ok = SendMessageW(control, message, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(cp, LB_CRLF));
+    const LRESULT ok =
+        SendMessageW(control, message, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(cp, LB_CRLF));
     const double t = Now() - t0;
     *lines = long(SendMessageW(control, MPM_GETLINECOUNT, 0, 0));
     DestroyWindow(control);
@@ -124,7 +125,8 @@ int wmain(int argc, wchar_t** argv) {
             program[exclusive].push_back(t);
             SendMessageW(frame->Window(), WM_COMMAND, ID_CLOSE_DOCUMENT, 0);
 
-            const double b = BareLoad(edit, path, exclusive ? MPM_LOADINPLACE : MPM_LOADFILE, cp, &bareLines[exclusive]);
+            const double b =
+                BareLoad(edit, path, exclusive ? MPM_LOADINPLACE : MPM_LOADFILE, cp, &bareLines[exclusive]);
             if (b < 0) {
                 std::fprintf(stderr, "the control could not load the file\n");
                 return 1;
@@ -139,12 +141,17 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("  sample read (4 KB) + detection          %9.3f ms\n", detectMs);
     for (int exclusive = 1; exclusive >= 0; --exclusive) {
         const double p = Median(program[exclusive]) * 1e3, c = Median(bare[exclusive]) * 1e3;
-        const char* how = exclusive ? "ExclusiveMode Y (1092, in place)" : "ExclusiveMode N (1032, private copy)";
+        const char* how =
+            exclusive ? "ExclusiveMode Y (1092, in place)" : "ExclusiveMode N (1032, private copy)";
         std::printf("  %s\n", how);
-        std::printf("    File > Open through the program       %9.1f ms  (%ld lines)\n", p, programLines[exclusive]);
-        std::printf("    the control's own load (bare MRPAD32) %9.1f ms  (%ld lines)\n", c, bareLines[exclusive]);
-        std::printf("    program beyond the control            %9.1f ms  (%.1f%%; of it sample + detection %.3f ms)\n",
-                    p - c, c > 0 ? 100.0 * (p - c) / c : 0.0, detectMs);
+        std::printf("    File > Open through the program       %9.1f ms  (%ld lines)\n", p,
+                    programLines[exclusive]);
+        std::printf("    the control's own load (bare MRPAD32) %9.1f ms  (%ld lines)\n", c,
+                    bareLines[exclusive]);
+        std::printf(
+            "    program beyond the control            %9.1f ms  (%.1f%%; of it sample + detection %.3f "
+            "ms)\n",
+            p - c, c > 0 ? 100.0 * (p - c) / c : 0.0, detectMs);
     }
     return 0;
 }

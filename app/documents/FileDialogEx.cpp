@@ -74,12 +74,13 @@ int SelectedData(HWND combo, int fallback) {
 }
 
 class CFileDialogEx {
-public:
+   public:
     CFileDialogEx(bool save, const FileChoice& start) : save_(save), choice_(start) {}
 
-    bool Run(HWND owner, const std::wstring& initialPath) {
+    // Save mode starts on `initial` as the file name, open mode in it as the folder.
+    bool Run(HWND owner, const std::wstring& initial) {
         std::vector<wchar_t> buffer(kBufferSize, L'\0');
-        if (!initialPath.empty()) wcsncpy(buffer.data(), initialPath.c_str(), kBufferSize - 1);
+        if (save_ && !initial.empty()) wcsncpy(buffer.data(), initial.c_str(), kBufferSize - 1);
         OPENFILENAMEW ofn = {};
         ofn.lStructSize = sizeof ofn;
         ofn.hwndOwner = owner;
@@ -91,6 +92,7 @@ public:
         ofn.nMaxFile = kBufferSize;
         ofn.lpstrFilter = kFilter;
         ofn.lpstrDefExt = L"txt";
+        if (!save_ && !initial.empty()) ofn.lpstrInitialDir = initial.c_str();
         ofn.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_ENABLESIZING | OFN_NOCHANGEDIR |
                     OFN_PATHMUSTEXIST;
         if (save_)
@@ -110,7 +112,7 @@ public:
 
     const FileChoice& Choice() const { return choice_; }
 
-private:
+   private:
     static UINT_PTR CALLBACK HookProc(HWND panel, UINT msg, WPARAM wp, LPARAM lp) {
         try {
             if (msg == WM_INITDIALOG) {
@@ -145,7 +147,8 @@ private:
         FillFromMenu(codePages, IDM_CODEPAGES, false, false);
         if (!save_) {
             SendMessageW(codePages, CB_SETCURSEL, 0, 0);
-            for (int id : {IDC_FILE_LINEEND, IDC_FILE_BOM, IDC_FILE_LABEL}) ShowWindow(GetDlgItem(panel, id), SW_HIDE);
+            for (int id : {IDC_FILE_LINEEND, IDC_FILE_BOM, IDC_FILE_LABEL})
+                ShowWindow(GetDlgItem(panel, id), SW_HIDE);
             return;
         }
         if (!SelectData(codePages, choice_.codePage)) SendMessageW(codePages, CB_SETCURSEL, 0, 0);
@@ -186,14 +189,14 @@ private:
     FileChoice choice_;
 };
 
-bool RunFileDialog(HWND owner, bool save, const std::wstring& initialPath, FileChoice* choice) {
+bool RunFileDialog(HWND owner, bool save, const std::wstring& initial, FileChoice* choice) {
     if (!choice) return false;
     try {
         if (g_fileHook) return g_fileHook(save, choice);
         FileChoice start = *choice;
         start.paths.clear();
         CFileDialogEx dialog(save, start);
-        if (!dialog.Run(owner, initialPath)) return false;
+        if (!dialog.Run(owner, initial)) return false;
         *choice = dialog.Choice();
         return true;
     } catch (const std::bad_alloc&) {
@@ -221,7 +224,8 @@ INT_PTR CALLBACK CodePageProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
                 if (pick) {
                     HWND list = GetDlgItem(dialog, IDC_CODEPAGE_LIST);
                     const LRESULT at = SendMessageW(list, LB_GETCURSEL, 0, 0);
-                    const INT_PTR result = at >= 0 ? INT_PTR(SendMessageW(list, LB_GETITEMDATA, WPARAM(at), 0)) : -1;
+                    const INT_PTR result =
+                        at >= 0 ? INT_PTR(SendMessageW(list, LB_GETITEMDATA, WPARAM(at), 0)) : -1;
                     EndDialog(dialog, result);
                     return TRUE;
                 }
@@ -274,7 +278,13 @@ std::vector<std::wstring> SplitSelection(const wchar_t* buffer, size_t size) {
     return paths;
 }
 
-bool ShowOpenDialog(HWND owner, FileChoice* choice) { return RunFileDialog(owner, false, std::wstring(), choice); }
+bool ShowOpenDialog(HWND owner, FileChoice* choice) {
+    return RunFileDialog(owner, false, std::wstring(), choice);
+}
+
+bool ShowOpenDialog(HWND owner, const std::wstring& initialFolder, FileChoice* choice) {
+    return RunFileDialog(owner, false, initialFolder, choice);
+}
 
 bool ShowSaveDialog(HWND owner, const std::wstring& initialPath, FileChoice* choice) {
     return RunFileDialog(owner, true, initialPath, choice);

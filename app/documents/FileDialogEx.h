@@ -31,6 +31,9 @@ struct FileChoice {
 // False when cancelled (or when the dialog could not be shown); `choice`
 // is then left as it was.
 bool ShowOpenDialog(HWND owner, FileChoice* choice);
+// Starts in `initialFolder` (when not empty) rather than the folder the
+// system remembers.
+bool ShowOpenDialog(HWND owner, const std::wstring& initialFolder, FileChoice* choice);
 // `choice` comes pre-filled with the document's code page, line ends and
 // byte-order mark; the dialog starts on those.
 bool ShowSaveDialog(HWND owner, const std::wstring& initialPath, FileChoice* choice);

@@ -295,8 +295,17 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
     switch (id) {
         case ID_FILE_NEW: NewDocument(true); return true;
         case ID_FILE_OPEN: {
+            // The dialog starts in the active document's folder.
+            std::wstring folder;
+            if (HWND doc = ActiveDocument(); doc && documents::HasFile(doc)) {
+                const int n = GetWindowTextLengthW(doc);
+                folder.resize(size_t(n) + 1);
+                folder.resize(size_t(GetWindowTextW(doc, folder.data(), n + 1)));
+                const size_t slash = folder.find_last_of(L"\\/");
+                folder.resize(slash == std::wstring::npos ? 0 : slash + 1);
+            }
             documents::FileChoice choice;
-            if (!documents::ShowOpenDialog(Window(), &choice)) return true;
+            if (!documents::ShowOpenDialog(Window(), folder, &choice)) return true;
             HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
             documents::OpenRequest request;
             request.codePage = choice.codePage;
