@@ -34,41 +34,14 @@ constexpr int kTabsId = 100, kStatusId = 101, kRebarId = 102, kToolBarId = 103;
 const std::vector<UINT> kStatusOrder = {0, 10, 9, 1, 2, 3, 4, 8, 7, 6, 5};
 
 // Commands whose features are not in the program yet: shown disabled.
+constexpr UINT kPendingCommands[] = {
+    ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_NEW_FROM_TEMPLATE, ID_TOGGLE_OUTPUT, ID_FIND_IN_FILES,
+    ID_MACRO_RECORD, ID_MACRO_PLAY, ID_MACRO_SAVE, ID_MACRO_PLAY_TIMES, ID_MACRO_REBUILD, ID_EDIT_FIND,
+    ID_EDIT_REPLACE, ID_FIND_NEXT, ID_FIND_PREVIOUS, ID_FIND_NEXT_WORD, ID_FIND_PREVIOUS_WORD, ID_AUTO_COMPLETE,
+};
+
 bool IsPendingCommand(UINT id) {
-    switch (id) {
-        case ID_FILE_PRINT:
-        case ID_FILE_PRINT_PREVIEW:
-        case ID_NEW_FROM_TEMPLATE:
-        case ID_TOGGLE_OUTPUT:
-        case ID_FIND_IN_FILES:
-        case ID_MACRO_RECORD:
-        case ID_MACRO_PLAY:
-        case ID_MACRO_SAVE:
-        case ID_MACRO_PLAY_TIMES:
-        case ID_MACRO_REBUILD:
-        case ID_EDIT_FIND:
-        case ID_EDIT_REPLACE:
-        case ID_FIND_NEXT:
-        case ID_FIND_PREVIOUS:
-        case ID_FIND_NEXT_WORD:
-        case ID_FIND_PREVIOUS_WORD:
-        case ID_SPLIT_SIDE:
-        case ID_SPLIT_STACKED:
-        case ID_SYNC_SCROLL:
-        case ID_GOTO_LINE:
-        case ID_LINE_SPACING:
-        case ID_AUTO_COMPLETE:
-        case ID_REMOVE_BLANK_LINES:
-        case ID_FONT_LARGER:
-        case ID_FONT_SMALLER:
-        case ID_BRACE_MATCH:
-        case ID_FOLD_NONE:
-        case ID_FOLD_AUTO:
-        case ID_FOLD_HOST:
-        case ID_FOLD_SELECTION:
-            return true;
-    }
-    return false;
+    return std::find(std::begin(kPendingCommands), std::end(kPendingCommands), id) != std::end(kPendingCommands);
 }
 
 bool SameAsciiPath(const std::wstring& a, const std::wstring& b) {
@@ -653,6 +626,8 @@ void CMainFrame::FillCommandStates() {
     for (UINT id : {UINT(ID_VIEW_TOOLBAR), UINT(ID_VIEW_STATUS_BAR), UINT(ID_TOGGLE_TABS), UINT(ID_CLIPBOARD_MONITOR),
                     UINT(ID_FULL_SCREEN), UINT(ID_MACRO_RECORD)})
         states_.Add(id, UPDUI_MENUPOPUP);
+    // Features still to come are shown disabled from the start.
+    for (UINT id : kPendingCommands) states_.Enable(id, false);
 }
 
 void CMainFrame::OnDestroy() {
