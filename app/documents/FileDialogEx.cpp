@@ -96,7 +96,7 @@ class CFileDialogEx {
         ofn.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_ENABLESIZING | OFN_NOCHANGEDIR |
                     OFN_PATHMUSTEXIST;
         if (save_)
-            ofn.Flags |= OFN_OVERWRITEPROMPT;
+            ofn.Flags |= OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
         else
             ofn.Flags |= OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST;
         const BOOL ok = save_ ? shell::sys::GetSaveFileName(&ofn) : shell::sys::GetOpenFileName(&ofn);

@@ -248,8 +248,8 @@ void CSplitTextView::Split(CSplitter::Orientation orientation) {
         if (focus && (focus == drop || IsChild(drop, focus))) std::swap(keep, drop);
         else if (focus_ == drop) std::swap(keep, drop);
         SetParent(keep, Window());
+        DestroyWindow(drop);  // before the splitter, whose child it still is
         splitter_.reset();
-        DestroyWindow(drop);
         content_ = keep;
         focus_ = keep;
         LayoutContent();
@@ -267,7 +267,12 @@ void CSplitTextView::Split(CSplitter::Orientation orientation) {
     }
     auto splitter = std::make_unique<CSplitter>();
     if (!splitter->Create(Window(), orientation)) {
-        if (second != focus_) DestroyWindow(second);
+        // Back to one pane: the one that had the focus.
+        if (second && second != focus_) DestroyWindow(second);
+        if (first && first != focus_) DestroyWindow(first);
+        content_ = focus_;
+        LayoutContent();
+        SetSynchronised(false);
         return;
     }
     splitter_ = std::move(splitter);
@@ -416,7 +421,9 @@ int CSplitTextView::SaveAs() {
     SetWindowTextW(Window(), path.c_str());
     hasFile_ = true;
     saved_ = true;
-    openedPath_.clear();  // a temporary document saved elsewhere keeps its new file
+    // A temporary document saved over its own file keeps it; saved elsewhere,
+    // its temporary file still goes when the window does.
+    if (_wcsicmp(path.c_str(), openedPath_.c_str()) == 0) openedPath_.clear();
     if (settings::ReadClampedInt(settings::File::History, L"RecentDoc", L"Count") != 0)
         SendMessageW(frame_, MPF_ADD_RECENT, reinterpret_cast<WPARAM>(path.c_str()), 0);
     return IDYES;
@@ -472,11 +479,13 @@ void CSplitTextView::CaptureClipboard() {
     CloseClipboard();
     if (text.empty()) return;
     SendMessageW(focus_, WM_COMMAND, ECMD_DOCEND, 0);
+    SendMessageW(focus_, MPM_UNDOGROUP, 1, 0);  // one capture, one undo
     const std::wstring line = L"\n";
     TextArg arg = {line.c_str(), 1};
     SendMessageW(focus_, MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&arg));
     arg = {text.c_str(), int(text.size())};
     SendMessageW(focus_, MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&arg));
+    SendMessageW(focus_, MPM_UNDOGROUP, 0, 0);
     SendMessageW(focus_, WM_COMMAND, ECMD_DOCEND, 0);
 }
 

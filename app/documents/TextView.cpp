@@ -349,7 +349,8 @@ bool CTextView::OnWheel(WPARAM wp) {
         lines == WHEEL_PAGESCROLL)
         lines = 3;
     const int steps = GET_WHEEL_DELTA_WPARAM(wp) / WHEEL_DELTA * int(lines);
-    for (int i = 0; i < (steps < 0 ? -steps : steps); ++i) Zoom(steps > 0);
+    // One step of the font a notch, whichever the wheel's speed.
+    if (steps) SendMessageW(hwnd_, WM_COMMAND, steps > 0 ? ID_FONT_LARGER : ID_FONT_SMALLER, 0);
     return true;
 }
 

@@ -1106,6 +1106,8 @@ void CMainFrame::ToggleFullScreen() {
 
 void CMainFrame::ToggleClipboardMonitor() {
     if (!inClipboardChain_) {
+        // The WM_DRAWCLIPBOARD that joining sends at once is not taken: what
+        // the clipboard held before the monitor was on is not captured.
         SetLastError(0);
         nextViewer_ = SetClipboardViewer(Window());
         inClipboardChain_ = nextViewer_ || GetLastError() == 0;
