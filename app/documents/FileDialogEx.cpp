@@ -13,6 +13,7 @@
 #include <new>
 
 #include "DialogIds.h"
+#include "OptionsPage.h"
 #include "ProgramIds.h"
 #include "Resources.h"
 #include "SystemCalls.h"
@@ -55,23 +56,6 @@ void FillFromMenu(HWND box, int menu, bool list, bool withNumber) {
     DestroyMenu(loaded);
 }
 
-bool SelectData(HWND combo, LPARAM data) {
-    const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        if (SendMessageW(combo, CB_GETITEMDATA, WPARAM(i), 0) == data) {
-            SendMessageW(combo, CB_SETCURSEL, WPARAM(i), 0);
-            return true;
-        }
-    }
-    return false;
-}
-
-// The data of the combo's selection, or `fallback` without one.
-int SelectedData(HWND combo, int fallback) {
-    const LRESULT at = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-    if (at < 0) return fallback;
-    return int(SendMessageW(combo, CB_GETITEMDATA, WPARAM(at), 0));
-}
 
 class CFileDialogEx {
    public:
@@ -151,10 +135,10 @@ class CFileDialogEx {
                 ShowWindow(GetDlgItem(panel, id), SW_HIDE);
             return;
         }
-        if (!SelectData(codePages, choice_.codePage)) SendMessageW(codePages, CB_SETCURSEL, 0, 0);
+        if (!shell::SelectComboData(codePages, choice_.codePage)) SendMessageW(codePages, CB_SETCURSEL, 0, 0);
         HWND lineEnds = GetDlgItem(panel, IDC_FILE_LINEEND);
         FillFromMenu(lineEnds, IDM_LINE_ENDS, false, false);
-        if (!SelectData(lineEnds, choice_.lineEnd)) SendMessageW(lineEnds, CB_SETCURSEL, 0, 0);
+        if (!shell::SelectComboData(lineEnds, choice_.lineEnd)) SendMessageW(lineEnds, CB_SETCURSEL, 0, 0);
         CheckDlgButton(panel, IDC_FILE_BOM, choice_.bom ? BST_CHECKED : BST_UNCHECKED);
         UpdateBomBox(panel, false);
     }
@@ -163,7 +147,7 @@ class CFileDialogEx {
     // enabled there (and set when the code page changed), else disabled
     // and cleared.
     void UpdateBomBox(HWND panel, bool changed) {
-        const bool applies = BomApplies(SelectedData(GetDlgItem(panel, IDC_FILE_CODEPAGE), 0));
+        const bool applies = BomApplies(int(shell::SelectedComboData(GetDlgItem(panel, IDC_FILE_CODEPAGE), 0)));
         HWND box = GetDlgItem(panel, IDC_FILE_BOM);
         EnableWindow(box, applies);
         if (!applies)
@@ -173,9 +157,9 @@ class CFileDialogEx {
     }
 
     void ReadPanel(HWND panel) {
-        choice_.codePage = SelectedData(GetDlgItem(panel, IDC_FILE_CODEPAGE), save_ ? choice_.codePage : 1);
+        choice_.codePage = int(shell::SelectedComboData(GetDlgItem(panel, IDC_FILE_CODEPAGE), save_ ? choice_.codePage : 1));
         if (!save_) return;
-        choice_.lineEnd = SelectedData(GetDlgItem(panel, IDC_FILE_LINEEND), choice_.lineEnd);
+        choice_.lineEnd = int(shell::SelectedComboData(GetDlgItem(panel, IDC_FILE_LINEEND), choice_.lineEnd));
         // The third state means "as it was".
         const UINT state = IsDlgButtonChecked(panel, IDC_FILE_BOM);
         if (state == BST_CHECKED)

@@ -49,8 +49,8 @@ void CFontPage::OnInit() {
     HWND list = Item(IDC_FONT_SLOTS);
     for (int slot = settings::kFontSlotFirst; slot <= settings::kFontSlotLast; ++slot) {
         Slot s;
-        s.spec = settings::ReadFontSlot(slot);
-        s.size = std::to_wstring(s.spec.size);
+        s.font = settings::ReadFontSlot(slot);
+        s.size = std::to_wstring(s.font.size);
         slots_.push_back(std::move(s));
         SendMessageW(list, LB_ADDSTRING, 0,
                      reinterpret_cast<LPARAM>(SlotName(slot - settings::kFontSlotFirst).c_str()));
@@ -81,12 +81,12 @@ void CFontPage::ShowSlot(int index) {
     current_ = index;
     filling_ = true;
     const Slot& s = slots_[size_t(index)];
-    SetText(IDC_FONT_FACE, s.spec.face);
+    SetText(IDC_FONT_FACE, s.font.face);
     SetText(IDC_FONT_SIZE, s.size);
-    Check(IDC_FONT_BOLD, s.spec.bold != 0);
-    if (!SelectComboData(Item(IDC_FONT_CHARSET), s.spec.charset))
+    Check(IDC_FONT_BOLD, s.font.bold != 0);
+    if (!SelectComboData(Item(IDC_FONT_CHARSET), s.font.charset))
         SendMessageW(Item(IDC_FONT_CHARSET), CB_SETCURSEL, WPARAM(-1), 0);
-    if (!SelectComboData(Item(IDC_FONT_QUALITY), s.spec.quality))
+    if (!SelectComboData(Item(IDC_FONT_QUALITY), s.font.quality))
         SendMessageW(Item(IDC_FONT_QUALITY), CB_SETCURSEL, WPARAM(-1), 0);
     filling_ = false;
     UpdateSample();
@@ -94,10 +94,10 @@ void CFontPage::ShowSlot(int index) {
 
 void CFontPage::UpdateSample() {
     if (current_ < 0) return;
-    settings::FontSpec spec = slots_[size_t(current_)].spec;
+    settings::FontSpec chosen = slots_[size_t(current_)].font;
     int size = 0;
-    if (ParseNumber(slots_[size_t(current_)].size, &size) && size > 0 && size <= 200) spec.size = size;
-    LOGFONTW lf = settings::ToLogFont(spec, PixelsPerInch());
+    if (ParseNumber(slots_[size_t(current_)].size, &size) && size > 0 && size <= 200) chosen.size = size;
+    LOGFONTW lf = settings::ToLogFont(chosen, PixelsPerInch());
     HFONT font = CreateFontIndirectW(&lf);
     SendMessageW(Item(IDC_FONT_SAMPLE), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     if (sample_) DeleteObject(sample_);
@@ -110,7 +110,7 @@ void CFontPage::Edited(int id, int code) {
     switch (id) {
         case IDC_FONT_FACE:
             if (code == CBN_EDITCHANGE) {
-                s.spec.face = Text(id);
+                s.font.face = Text(id);
             } else if (code == CBN_SELCHANGE) {
                 HWND box = Item(id);
                 const LRESULT at = SendMessageW(box, CB_GETCURSEL, 0, 0);
@@ -119,7 +119,7 @@ void CFontPage::Edited(int id, int code) {
                 std::wstring face(size_t(n) + 1, L'\0');
                 SendMessageW(box, CB_GETLBTEXT, WPARAM(at), reinterpret_cast<LPARAM>(face.data()));
                 face.resize(size_t(n));
-                s.spec.face = face;
+                s.font.face = face;
             } else {
                 return;
             }
@@ -130,14 +130,14 @@ void CFontPage::Edited(int id, int code) {
             break;
         case IDC_FONT_BOLD:
             if (code != BN_CLICKED) return;
-            s.spec.bold = Checked(id) ? 1 : 0;
+            s.font.bold = Checked(id) ? 1 : 0;
             break;
         case IDC_FONT_CHARSET:
         case IDC_FONT_QUALITY: {
             if (code != CBN_SELCHANGE) return;
             const LPARAM data = SelectedComboData(Item(id), -1);
             if (data < 0) return;
-            (id == IDC_FONT_CHARSET ? s.spec.charset : s.spec.quality) = int(data);
+            (id == IDC_FONT_CHARSET ? s.font.charset : s.font.quality) = int(data);
             break;
         }
         default: return;
@@ -153,8 +153,8 @@ void CFontPage::SyncFace() {
     if (current_ < 0) return;
     Slot& s = slots_[size_t(current_)];
     const std::wstring face = Text(IDC_FONT_FACE);
-    if (face == s.spec.face) return;
-    s.spec.face = face;
+    if (face == s.font.face) return;
+    s.font.face = face;
     s.edited = true;
     MarkChanged();
 }
@@ -170,17 +170,17 @@ void CFontPage::OnCommand(int id, int code, HWND) {
     if (id == IDC_FONT_CHOOSE && code == BN_CLICKED && current_ >= 0) {
         Slot& s = slots_[size_t(current_)];
         const int ppi = PixelsPerInch();
-        LOGFONTW lf = settings::ToLogFont(s.spec, ppi);
+        LOGFONTW lf = settings::ToLogFont(s.font, ppi);
         CHOOSEFONTW choose = {};
         choose.lStructSize = sizeof choose;
         choose.hwndOwner = GetParent(Window());
         choose.lpLogFont = &lf;
         choose.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT;
         if (!sys::ChooseFont(&choose)) return;
-        const int quality = s.spec.quality;
-        s.spec = settings::FromLogFont(lf, ppi);
-        s.spec.quality = quality;  // the system dialog does not offer it
-        s.size = std::to_wstring(s.spec.size);
+        const int quality = s.font.quality;
+        s.font = settings::FromLogFont(lf, ppi);
+        s.font.quality = quality;  // the system dialog does not offer it
+        s.size = std::to_wstring(s.font.size);
         s.edited = true;
         ShowSlot(current_);
         MarkChanged();
@@ -205,9 +205,9 @@ bool CFontPage::Apply() {
     for (size_t i = 0; i < slots_.size(); ++i) {
         Slot& s = slots_[i];
         if (!s.edited) continue;
-        ParseNumber(s.size, &s.spec.size);
+        ParseNumber(s.size, &s.font.size);
         const int slot = settings::kFontSlotFirst + int(i);
-        settings::WriteFontSlot(slot, s.spec);
+        settings::WriteFontSlot(slot, s.font);
         if (frame) SendMessageW(frame, MPF_FONT_CHANGED, WPARAM(slot), 0);
         s.edited = false;
         any = true;

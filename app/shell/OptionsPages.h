@@ -67,7 +67,7 @@ class CFontPage : public COptionsPage {
 
    private:
     struct Slot {
-        settings::FontSpec spec;
+        settings::FontSpec font;
         std::wstring size;  // as typed
         bool edited = false;
     };
