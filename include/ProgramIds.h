@@ -42,7 +42,7 @@
 #define IDM_CODEPAGES 301
 #define IDM_LINE_ENDS 306
 
-// Private messages of the frame. A font slot's specification changed
+// Private messages of the frame. A font slot's face, size or style changed
 // (wParam = the slot, 1430..1442); the font menu is to be rebuilt.
 #define MPF_FONT_CHANGED (WM_USER + 1204)
 #define MPF_REBUILD_FONT_MENU (WM_USER + 1210)

@@ -60,7 +60,7 @@ void DeleteSection(File f, const wchar_t* section);
 std::vector<std::wstring> ReadHistory(File f, const wchar_t* section);
 void WriteHistory(File f, const wchar_t* section, const std::vector<std::wstring>& items);
 
-// Font specifications "face,size,bold,charset,quality".
+// Fonts as stored: "face,size,bold,charset,quality".
 struct FontSpec {
     std::wstring face;
     int size = 8;       // points
