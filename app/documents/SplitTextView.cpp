@@ -25,6 +25,9 @@ constexpr wchar_t kViewProperty[] = L"DocumentView";
 constexpr UINT_PTR kFocusTracer = 1;
 
 int g_untitled = 0;  // untitled windows made in this run (main thread only)
+// The object whose window is being created, until its first message: a
+// creation that fails before it must delete the object itself.
+CSplitTextView* g_creating = nullptr;
 
 // The focus tracer of a pane: tells the document window which pane last
 // had the focus.
@@ -107,8 +110,14 @@ CSplitTextView* CSplitTextView::Create(HWND parent, HWND frame, IUpdateUI* ui, I
                                        int viewType) {
     if (!Register(kClassName)) return nullptr;
     auto* doc = new CSplitTextView(frame, ui, env, editLibrary, viewType);
-    if (!doc->CreateAs(kClassName, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 0, 0, 0, parent))
-        return nullptr;  // the window's last message deleted the object
+    g_creating = doc;
+    if (!doc->CreateAs(kClassName, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 0, 0, 0, parent)) {
+        // Once the window had a message, its last one deleted the object.
+        if (g_creating == doc) delete doc;
+        g_creating = nullptr;
+        return nullptr;
+    }
+    g_creating = nullptr;
     return doc;
 }
 
@@ -144,6 +153,7 @@ void CSplitTextView::Report(UINT stringId, const std::wstring& path, UINT icon) 
 }
 
 LRESULT CSplitTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (g_creating == this) g_creating = nullptr;
     switch (msg) {
         case WM_CREATE: return OnCreate();
         case WM_SIZE: LayoutContent(); return 0;
