@@ -28,32 +28,10 @@ DialogShownHook g_shownHook = nullptr;
 constexpr DWORD kBufferSize = 32768;  // room for many names in one multiple selection
 constexpr wchar_t kFilter[] = L"All Files (*.*)\0*.*\0";
 
-// Adds the items of the first popup of `menu` in the executable (text,
-// item data = identifier) to a combo or list box.
+// The items of the first popup of `menu` in the executable (text, item
+// data = identifier) in a combo or list box.
 void FillFromMenu(HWND box, int menu, bool list, bool withNumber) {
-    HMENU loaded = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(menu));
-    if (!loaded) return;
-    HMENU popup = GetSubMenu(loaded, 0);
-    const int count = popup ? GetMenuItemCount(popup) : 0;
-    const UINT add = list ? LB_ADDSTRING : CB_ADDSTRING;
-    const UINT setData = list ? LB_SETITEMDATA : CB_SETITEMDATA;
-    for (int i = 0; i < count; ++i) {
-        wchar_t text[256] = {};
-        MENUITEMINFOW info = {};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE;
-        info.dwTypeData = text;
-        info.cch = 255;
-        if (!GetMenuItemInfoW(popup, UINT(i), TRUE, &info) || (info.fType & MFT_SEPARATOR)) continue;
-        wchar_t item[300] = {};
-        if (withNumber)
-            swprintf(item, 300, L"%ls [%d]", text, int(info.wID));
-        else
-            wcscpy(item, text);
-        const LRESULT at = SendMessageW(box, add, 0, reinterpret_cast<LPARAM>(item));
-        if (at >= 0) SendMessageW(box, setData, WPARAM(at), LPARAM(info.wID));
-    }
-    DestroyMenu(loaded);
+    shell::FillComboFromMenu(box, GetModuleHandleW(nullptr), menu, list, withNumber);
 }
 
 

@@ -119,11 +119,13 @@ bool ParseNumber(const std::wstring& text, int* value) {
     return true;
 }
 
-void FillComboFromMenu(HWND combo, HMODULE module, int menu) {
+void FillComboFromMenu(HWND combo, HMODULE module, int menu, bool listBox, bool withNumber) {
     HMENU loaded = LoadMenuW(module, MAKEINTRESOURCEW(menu));
     if (!loaded) return;
     HMENU popup = GetSubMenu(loaded, 0);
     const int count = popup ? GetMenuItemCount(popup) : 0;
+    const UINT add = listBox ? LB_ADDSTRING : CB_ADDSTRING;
+    const UINT setData = listBox ? LB_SETITEMDATA : CB_SETITEMDATA;
     for (int i = 0; i < count; ++i) {
         wchar_t text[256] = {};
         MENUITEMINFOW info = {};
@@ -132,8 +134,10 @@ void FillComboFromMenu(HWND combo, HMODULE module, int menu) {
         info.dwTypeData = text;
         info.cch = 255;
         if (!GetMenuItemInfoW(popup, UINT(i), TRUE, &info) || (info.fType & MFT_SEPARATOR)) continue;
-        const LRESULT at = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-        if (at >= 0) SendMessageW(combo, CB_SETITEMDATA, WPARAM(at), LPARAM(info.wID));
+        std::wstring item = text;
+        if (withNumber) item += L" [" + std::to_wstring(int(info.wID)) + L"]";
+        const LRESULT at = SendMessageW(combo, add, 0, reinterpret_cast<LPARAM>(item.c_str()));
+        if (at >= 0) SendMessageW(combo, setData, WPARAM(at), LPARAM(info.wID));
     }
     DestroyMenu(loaded);
 }

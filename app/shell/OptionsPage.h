@@ -73,8 +73,9 @@ class COptionsPage {
 bool ParseNumber(const std::wstring& text, int* value);
 
 // Adds every item of the first popup of menu `menu` (of module `module`)
-// to a combo box: its text, its identifier as item data.
-void FillComboFromMenu(HWND combo, HMODULE module, int menu);
+// to a combo box (or, with `listBox`, a list box): its text, followed by
+// " [identifier]" when `withNumber`, and its identifier as item data.
+void FillComboFromMenu(HWND combo, HMODULE module, int menu, bool listBox = false, bool withNumber = false);
 // Selects the item whose data is `data`; false when none has it.
 bool SelectComboData(HWND combo, LPARAM data);
 // The data of the selected item, or `none`.
