@@ -1,0 +1,127 @@
+// The highlighter: a rule tree of regions and items that the edit control
+// calls back through ILexer, one line at a time.
+//
+// A region is a stretch of text with its own style (a comment, a string, a
+// tag); it may hold child regions and items (keywords, numbers) that are
+// searched only inside it. The root region covers everything. A region whose
+// end is not found on its line stays open: its identifier (1 to 59) is the
+// line's end state, which the control keeps per line and hands back with the
+// next line. Regions that always close with their line carry identifier 60
+// and never become a state. The lexer keeps nothing per line of its own, so
+// one lexer serves every document that uses its definition.
+//
+// Each unit's 16-bit style value gets the style class of the innermost rule
+// that covers it in bits 0-4 and the covering region's identifier in bits
+// 9-14; every other bit belongs to the control and is left as it was.
+//
+// Expressions are compiled once while the tree is built; a line pass only
+// searches. The tree is built by the syntax scripts' object model or by code
+// (the result lexer), and must not change while a control uses the lexer.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "EditProtocol.h"
+#include "Regex.h"
+
+namespace syntax {
+
+using Regex = mrx::CRegexpT<wchar_t>;
+
+constexpr int kLineRegion = 60;      // identifier of regions that close with their line
+constexpr int kMaxOpenRegion = 59;   // highest identifier of a region that may stay open
+
+// Compiles an item, fold or unfold pattern (or a begin/end pattern that is
+// not literal): ignoring case unless `caseSensitive`. An empty pattern gives
+// null. A malformed pattern gives an expression that matches nothing.
+std::unique_ptr<Regex> CompilePattern(const std::wstring& pattern, bool caseSensitive);
+
+struct SyntaxItem {
+    std::unique_ptr<Regex> expr;
+    int style = 0;
+};
+
+class CSyntaxRegion {
+public:
+    // `begin` and `end` are pattern texts: "+text+" (longer than two
+    // characters) is literal text, anything else non-empty an expression.
+    CSyntaxRegion(int id, int style, const std::wstring& begin, const std::wstring& end, bool caseSensitive);
+    virtual ~CSyntaxRegion();
+    CSyntaxRegion(const CSyntaxRegion&) = delete;
+    CSyntaxRegion& operator=(const CSyntaxRegion&) = delete;
+
+    // The length of the region's start at `pos`, 0 when it does not start
+    // there. `text` has `length` units and a terminating 0.
+    virtual int BeginLength(const wchar_t* text, int length, int pos) const;
+    // The region's end at or after `from`: *endPos and *endLength, the
+    // length 0 when there is none on this line.
+    virtual void FindEnd(const wchar_t* text, int length, int from, int* endPos, int* endLength) const;
+
+    void AddRegion(CSyntaxRegion* child);  // sets the child's parent
+    void AddItem(SyntaxItem* item);
+    void SetFold(std::unique_ptr<Regex> expr) { fold = std::move(expr); }
+    void SetUnfold(std::unique_ptr<Regex> expr) { unfold = std::move(expr); }
+
+    CSyntaxRegion* parent = nullptr;
+    int id = 0;
+    int style = 0;
+    bool caseSensitive = false;
+    std::wstring beginText, endText;           // as given
+    std::wstring beginLiteral, endLiteral;     // the text of a "+...+" pattern
+    std::unique_ptr<Regex> beginExpr, endExpr, fold, unfold;
+    std::vector<CSyntaxRegion*> children;      // not owned
+    std::vector<SyntaxItem*> items;            // not owned
+};
+
+// A quoted string: begins at its quote character and ends at the next one
+// that is not escaped.
+class CStringRegion : public CSyntaxRegion {
+public:
+    CStringRegion(int id, int style, wchar_t quote, wchar_t escape);
+    int BeginLength(const wchar_t* text, int length, int pos) const override;
+    void FindEnd(const wchar_t* text, int length, int from, int* endPos, int* endLength) const override;
+
+    wchar_t quote = 0;
+    wchar_t escape = 0;  // 0 never matches
+};
+
+class CSyntaxParser : public ILexer {
+public:
+    CSyntaxParser();
+    virtual ~CSyntaxParser();
+    CSyntaxParser(const CSyntaxParser&) = delete;
+    CSyntaxParser& operator=(const CSyntaxParser&) = delete;
+
+    // ILexer, slots in order.
+    int LineState(int line, const wchar_t* text, int length, int prevState, unsigned short* styles) override;
+    const wchar_t* Name() override { return name_.c_str(); }
+    int FoldLevel(int line, const wchar_t* text, int length, int state, int prevState, int level,
+                  unsigned short* styles) override;
+
+    // Building the tree. Regions and items belong to the lexer; they take
+    // part in lexing once added to the root or to a region that is.
+    CSyntaxRegion* Root() { return root_.get(); }
+    CSyntaxRegion* CreateRegion(int id, int style, const std::wstring& begin, const std::wstring& end,
+                                bool caseSensitive);
+    CSyntaxRegion* CreateStringRegion(int id, int style, wchar_t quote, wchar_t escape);
+    SyntaxItem* CreateItem(int style, const std::wstring& pattern, bool caseSensitive);
+
+    void SetName(const std::wstring& name) { name_ = name; }
+    const std::wstring& GetName() const { return name_; }
+
+private:
+    std::unique_ptr<CSyntaxRegion> root_;
+    std::vector<std::unique_ptr<CSyntaxRegion>> regions_;
+    std::vector<std::unique_ptr<SyntaxItem>> items_;
+    std::wstring name_;
+    int foldLevel_ = 0;  // the accumulator of one FoldLevel call
+};
+
+// The lexer of find-in-files result lines, named "Grep": style 1 for the
+// file part "#<...>" at the start of a line, style 9 for the position part
+// ":(line,column)". One per process, built on first use.
+CSyntaxParser* ResultLexer();
+
+}  // namespace syntax
