@@ -1,0 +1,76 @@
+' Ruby: comments and =begin/=end blocks, strings with #{...}, percent
+' literals, regular expressions, here-documents, symbols, numbers, keywords,
+' constants, variables and built-in methods. Blocks fold from def, class,
+' module, do, begin, case, if, unless, while, until and for to their end,
+' and on braces.
+
+Function Words(list)
+    Dim s
+    s = Trim(list)
+    Do While InStr(s, "  ") > 0
+        s = Replace(s, "  ", " ")
+    Loop
+    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
+End Function
+
+Dim p, q, esc, interp, reBefore, blkc, lcom, dat, heredoc, str1, str2, rx, pct, opens, closes, i, r
+Set p = Parser.CreateParser()
+q = Chr(34)
+esc = "\\(?:x[0-9a-fA-F]{1,2}|u[0-9a-fA-F]{4}|u\{[0-9a-fA-F ]+\}|[0-7]{1,3}|.)"
+interp = "#\{[^}]*\}|#[@$]\w+"
+reBefore = "(?<=(?:^|[=(,;!&|?{\[~]|\b(?:if|unless|when|and|or|not|return|split|match|scan|sub|gsub))\s*)"
+
+' Comments, =begin ... =end and the data after __END__
+Set blkc = p.CreateRegion(1, "^=begin\b", "^=end\b.*", True)
+Set lcom = p.CreateRegion(1, "+#+", "", True)
+Set dat = p.CreateRegion(1, "^__END__$", "[^\s\S]", True)
+
+' Here-documents: from <<ID, <<-ID or <<~ID (an upper-case name) to the line
+' that holds only an upper-case name
+Set heredoc = p.CreateRegion(4, "<<[~-]?(?=['" & q & "`]?[A-Z_])['" & q & "`]?[A-Z_][A-Z0-9_]*['" & q & "`]?", "^\s*[A-Z_][A-Z0-9_]*\s*$", True)
+heredoc.AddItem p.CreateItem(15, interp, True)
+
+' Strings may span lines
+Set str1 = p.CreateStringRegion(3, q, "\", True)
+str1.AddItem p.CreateItem(4, esc, True)
+str1.AddItem p.CreateItem(15, interp, True)
+Set str2 = p.CreateStringRegion(3, "'", "\", True)
+str2.AddItem p.CreateItem(4, "\\[\\']", True)
+Set rx = p.CreateRegion(4, reBefore & "/(?![\s=])(?=(?:[^/\\]|\\.)*/)", "(?:[^/\\]|\\.)*/[imxounse]*", True)
+rx.AddItem p.CreateItem(15, interp, True)
+
+p.AddRegion blkc
+p.AddRegion dat
+p.AddRegion lcom
+p.AddRegion heredoc
+p.AddRegion str1
+p.AddRegion str2
+p.AddRegion rx
+
+' Percent literals %w[...], %i(...), %q{...}, %r{...} and the like
+opens = "[({<|!/"
+closes = "])}>|!/"
+For i = 1 To Len(opens)
+    Set r = p.CreateRegion(3, "%[qQwWiIrsx]?\" & Mid(opens, i, 1), "(?:[^\\\" & Mid(closes, i, 1) & "]|\\.)*\" & Mid(closes, i, 1) & "[imxounse]*", True)
+    r.AddItem p.CreateItem(15, interp, True)
+    p.AddRegion r
+Next
+
+p.AddItem p.CreateItem(5, Words("BEGIN END alias and begin break case class def defined do else elsif end " & _
+    "ensure for if in module next not or redo rescue retry return self super then undef unless until " & _
+    "when while yield __method__ __FILE__ __LINE__ __dir__") & "|\bdefined\?", True)
+p.AddItem p.CreateItem(12, "\b[A-Z]\w*", True)
+p.AddItem p.CreateItem(14, Words("true false nil puts print p pp require require_relative load attr_accessor " & _
+    "attr_reader attr_writer include extend prepend raise fail lambda proc loop private protected public " & _
+    "module_function format sprintf printf gets catch throw block_given\? new initialize freeze"), True)
+p.AddItem p.CreateItem(15, "@@?\w+|\$(?:\w+|[!@&`'+~=/\\,;.<>_*$?:" & q & "])", True)
+p.AddItem p.CreateItem(4, "(?<![:\w]):(?:[A-Za-z_]\w*[?!=]?|" & q & "(?:[^" & q & "\\]|\\.)*" & q & ")|\b[A-Za-z_]\w*[?!]?:(?=\s)(?!:)", True)
+p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|0[oO]?[0-7_]+|\d[\d_]*(?:\.\d[\d_]*)?(?:[eE][+-]?\d+)?)[ri]?\b", True)
+
+' Folding; the guard keeps words and braces in comments, strings and
+' regular expressions from counting.
+p.AddItem p.CreateItem(1, "#(?!\{).*|" & q & "(?:[^" & q & "\\]|\\.)*" & q & "?|'(?:[^'\\]|\\.)*'?|" & _
+    reBefore & "/(?![\s=])(?:[^/\\]|\\.)*/|%[qQwWiIrsx]?(?:\[[^\]]*\]|\([^)]*\)|\{[^}]*\}|<[^>]*>|\|[^|]*\|)", True)
+p.FoldText "(?<![.:])\b(?:def|class|module|do|begin|case)\b|^\s*(?:if|unless)\b|^\s*(?:while|until|for)\b(?!.*\bdo\b)|" & _
+    "(?<==\s{0,8})(?:if|unless)\b|\{", True
+p.UnfoldText "(?<![.:])\bend\b|\}", True
