@@ -12,7 +12,7 @@ Function Words(list)
     Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
 End Function
 
-Dim p, q, doc, blk, ldoc, lcom, raw, str, chl, pre, pblk, plcom, pstr, esc
+Dim p, q, doc, blk, ldoc, lcom, raw, rawd, str, chl, pre, pblk, plcom, pstr, esc
 Set p = Parser.CreateParser()
 q = Chr(34)
 
@@ -25,9 +25,11 @@ Set blk = p.CreateRegion(1, "+/*+", "+*/+", True)
 Set ldoc = p.CreateRegion(2, "///|//!", "", True)
 Set lcom = p.CreateRegion(1, "+//+", "", True)
 
-' Raw strings R"delim( ... )delim" may span lines; the end is the first
-' closing parenthesis followed by up to 16 delimiter characters and a quote.
-Set raw = p.CreateRegion(3, "\b(?:u8|[LuU])?R" & q & "[^(\s\\]{0,16}\(", "\)[^()\s\\" & q & "]{0,16}" & q, True)
+' Raw strings R"( ... )" and R"delim( ... )delim" may span lines; the end of
+' the second is the first closing parenthesis followed by 1 to 16 delimiter
+' characters and a quote.
+Set raw = p.CreateRegion(3, "\b(?:u8|[LuU])?R" & q & "\(", "\)" & q, True)
+Set rawd = p.CreateRegion(3, "\b(?:u8|[LuU])?R" & q & "[^(\s\\]{1,16}\(", "\)[^()\s\\" & q & "]{1,16}" & q, True)
 Set str = p.CreateStringRegion(3, q, "\", False)
 str.AddItem p.CreateItem(4, esc, True)
 str.AddItem p.CreateItem(4, "%[-+ #0]*(?:\d+|\*)?(?:\.(?:\d+|\*))?(?:hh|h|ll|l|j|z|t|L)?[diouxXeEfFgGaAcspn%]", True)
@@ -53,10 +55,12 @@ p.AddRegion blk
 p.AddRegion ldoc
 p.AddRegion lcom
 p.AddRegion raw
+p.AddRegion rawd
 p.AddRegion str
 p.AddRegion chl
 
 ' Keywords, types, constants and library names
+p.AddItem p.CreateItem(15, "^\s*[A-Za-z_]\w*(?=:(?!:))", True)
 p.AddItem p.CreateItem(5, Words("alignas alignof and and_eq asm auto bitand bitor break case catch class " & _
     "co_await co_return co_yield compl concept const consteval constexpr constinit const_cast continue " & _
     "decltype default delete do dynamic_cast else enum explicit export extern final for friend goto if " & _
@@ -82,7 +86,7 @@ p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F']+(?:\.[0-9a-fA-F']*)?(?:[pP][+-
 
 ' Braces fold; the guard keeps braces in comments, strings and
 ' preprocessor lines from counting.
-p.AddItem p.CreateItem(1, "^\s*#.*|/\*.*?(?:\*/|$)|//.*|\b(?:u8|[LuU])?R" & q & "[^(\s\\]{0,16}\(.*?(?:\)[^()\s\\" & q & "]{0,16}" & q & "|$)|" & _
+p.AddItem p.CreateItem(1, "^\s*#.*|/\*.*?(?:\*/|$)|//.*|\b(?:u8|[LuU])?R" & q & "\(.*?(?:\)" & q & "|$)|\b(?:u8|[LuU])?R" & q & "[^(\s\\]{1,16}\(.*?(?:\)[^()\s\\" & q & "]{1,16}" & q & "|$)|" & _
     q & "(?:[^" & q & "\\]|\\.)*" & q & "?|(?:\b(?:u8|[LuU])|(?<!\w))'(?:[^'\\]|\\.)+'", True)
 p.FoldText "\{", True
 p.UnfoldText "\}", True

@@ -1,0 +1,7 @@
+#include <stdio.h>
+
+int main(int argc, char *argv[])
+{
+    $0
+    return 0;
+}
