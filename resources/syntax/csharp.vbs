@@ -26,7 +26,6 @@ Set blk = p.CreateRegion(1, "+/*+", "+*/+", True)
 
 ' Raw string literals: three or more quotes, may span lines
 Set rawstr = p.CreateRegion(3, "\$*" & q & q & q, q & q & q & "+", True)
-rawstr.AddItem p.CreateItem(15, "\{[^{}" & q & "]*\}", True)
 ' Verbatim strings @"..." (also $@"..." and @$"..."): a doubled quote stands
 ' for one quote, and they may span lines. The end is a quote that closes a
 ' run of an odd number of quotes.
@@ -73,7 +72,7 @@ p.AddItem p.CreateItem(12, Words("bool byte sbyte char decimal double float int 
 p.AddItem p.CreateItem(14, Words("true false null Console Math Convert Environment Array Enumerable " & _
     "Path File Directory"), True)
 ' Attributes at the start of a line: [Serializable], [assembly: ...]
-p.AddItem p.CreateItem(13, "^\s*\[[^\]]*\]", True)
+p.AddItem p.CreateItem(13, "(?<=^\s*)\[[^\]]*\]", True)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|\d[\d_]*\.?[\d_]*(?:[eE][+-]?\d+)?)" & _
     "(?:[uU][lL]?|[lL][uU]?|[fFdDmM])?\b|(?<![\w.])\.\d[\d_]*(?:[eE][+-]?\d+)?[fFdDmM]?\b", True)
 

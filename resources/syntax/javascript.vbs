@@ -38,6 +38,7 @@ str2.AddItem p.CreateItem(4, esc, True)
 Set rx = p.CreateRegion(4, reBefore & "/(?![/*])(?=(?:[^/\\\[]|\\.|\[(?:[^\]\\]|\\.)*\])+/)", _
     "(?:[^/\\\[]|\\.|\[(?:[^\]\\]|\\.)*\])*/[dgimsuyv]*", True)
 
+p.AddRegion p.CreateRegion(1, "^#!", "", True)
 p.AddRegion doc
 p.AddRegion blk
 p.AddRegion lcom
@@ -46,7 +47,8 @@ p.AddRegion str1
 p.AddRegion str2
 p.AddRegion rx
 
-p.AddItem p.CreateItem(5, Words("async await break case catch class const continue debugger default delete do " & _
+' Keywords, except as property names after a dot
+p.AddItem p.CreateItem(5, "(?<![.$])" & Words("async await break case catch class const continue debugger default delete do " & _
     "else export extends finally for from function get if import in instanceof let new of return set " & _
     "static super switch this throw try typeof var void while with yield"), True)
 p.AddItem p.CreateItem(12, Words("Array ArrayBuffer BigInt Boolean DataView Date Error EvalError Function Map " & _
@@ -59,7 +61,6 @@ p.AddItem p.CreateItem(14, Words("true false null undefined NaN Infinity argumen
 p.AddItem p.CreateItem(13, "@[A-Za-z_$][\w$]*", True)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|0[oO][0-7_]+|\d[\d_]*\.?[\d_]*(?:[eE][+-]?\d+)?)n?\b|" & _
     "(?<![\w.$])\.\d[\d_]*(?:[eE][+-]?\d+)?\b", True)
-p.AddItem p.CreateItem(1, "^#!.*", True)
 
 ' Braces fold; the guard keeps braces in comments, strings and regular
 ' expressions from counting.

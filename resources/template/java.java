@@ -1,0 +1,5 @@
+public class Main {
+    public static void main(String[] args) {
+        $0
+    }
+}
