@@ -71,6 +71,7 @@ p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|0[oO]?[0-7_]+|\d[
 ' regular expressions from counting.
 p.AddItem p.CreateItem(1, "#(?!\{).*|" & q & "(?:[^" & q & "\\]|\\.)*" & q & "?|'(?:[^'\\]|\\.)*'?|" & _
     reBefore & "/(?![\s=])(?:[^/\\]|\\.)*/|%[qQwWiIrsx]?(?:\[[^\]]*\]|\([^)]*\)|\{[^}]*\}|<[^>]*>|\|[^|]*\|)", True)
-p.FoldText "(?<![.:])\b(?:def|class|module|do|begin|case)\b|^\s*(?:if|unless)\b|^\s*(?:while|until|for)\b(?!.*\bdo\b)|" & _
+' An endless method (def name(args) = expr) has no end
+p.FoldText "(?<![.:])\b(?:def\b(?!\s+[\w.]+[?!]?(?:\([^)]*\)\s*|\s+)=(?![=~>(]))|class\b|module\b|do\b|begin\b|case\b)|^\s*(?:if|unless)\b|^\s*(?:while|until|for)\b(?!.*\bdo\b)|" & _
     "(?<==\s{0,8})(?:if|unless)\b|\{", True
 p.UnfoldText "(?<![.:])\bend\b|\}", True
