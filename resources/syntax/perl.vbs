@@ -26,7 +26,9 @@ Set dat = p.CreateRegion(1, "^__(?:END|DATA)__\s*$", "[^\s\S]", True)
 Set lcom = p.CreateRegion(1, "(?<!\$)#", "", True)
 
 ' Here-documents up to the line that holds only their upper-case name
-Set heredoc = p.CreateRegion(4, "<<~?(?:" & q & "[A-Z_][A-Z0-9_]*" & q & "|'[A-Z_][A-Z0-9_]*'|[A-Z_][A-Z0-9_]*)", "^\s*[A-Z_][A-Z0-9_]*\s*$", True)
+' (<<'NAME' interpolates nothing)
+p.AddRegion p.CreateRegion(4, "<<~?'[A-Z_][A-Z0-9_]*'", "^\s*[A-Z_][A-Z0-9_]*\s*$", True)
+Set heredoc = p.CreateRegion(4, "<<~?(?:" & q & "[A-Z_][A-Z0-9_]*" & q & "|[A-Z_][A-Z0-9_]*)", "^\s*[A-Z_][A-Z0-9_]*\s*$", True)
 heredoc.AddItem p.CreateItem(15, vars, True)
 
 ' Strings may span lines
@@ -55,7 +57,12 @@ closes = "/})]|!"
 For i = 1 To Len(opens)
     o = "\" & Mid(opens, i, 1)
     c = "\" & Mid(closes, i, 1)
-    body = "(?:[^\\" & c & "]|\\.)*"
+    ' Bracket pairs may nest one level deep
+    If o = c Then
+        body = "(?:[^\\" & c & "]|\\.)*"
+    Else
+        body = "(?:[^\\" & o & c & "]|\\.|" & o & "[^" & o & c & "]*" & c & ")*"
+    End If
     ' q, qq, qw, qx: strings
     Set r = p.CreateRegion(3, "\b(?:q|qq|qw|qx)\s*" & o, body & c, True)
     r.AddItem p.CreateItem(15, vars, True)
@@ -90,6 +97,6 @@ p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|\d[\d_]*\.?[\d_]*
 ' Braces fold; the guard keeps braces in comments, strings and patterns
 ' from counting.
 p.AddItem p.CreateItem(1, "^=[a-zA-Z].*|(?<!\$)#.*|" & q & "(?:[^" & q & "\\]|\\.)*" & q & "?|'(?:[^'\\]|\\.)*'?|" & _
-    reBefore & "/(?:[^/\\]|\\.)*/|\b(?:q|qq|qw|qx|m|qr|s|tr|y)\s*(?:\{[^}]*\}(?:\s*\{[^}]*\})?|\([^)]*\)|\[[^\]]*\]|/[^/]*/(?:[^/]*/)?)", True)
+    reBefore & "/(?:[^/\\]|\\.)*/|\b(?:q|qq|qw|qx|m|qr|s|tr|y)\s*(?:\{(?:[^{}]|\{[^{}]*\})*\}(?:\s*\{(?:[^{}]|\{[^{}]*\})*\})?|\([^)]*\)|\[[^\]]*\]|/[^/]*/(?:[^/]*/)?)", True)
 p.FoldText "\{", True
 p.UnfoldText "\}", True

@@ -13,7 +13,7 @@ Function Words(list)
     Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
 End Function
 
-Dim p, q, esc, interp, reBefore, blkc, lcom, dat, heredoc, str1, str2, rx, pct, opens, closes, i, r
+Dim p, q, esc, interp, reBefore, blkc, lcom, dat, heredoc, str1, str2, rx, pct, opens, closes, i, r, o, c, body
 Set p = Parser.CreateParser()
 q = Chr(34)
 esc = "\\(?:x[0-9a-fA-F]{1,2}|u[0-9a-fA-F]{4}|u\{[0-9a-fA-F ]+\}|[0-7]{1,3}|.)"
@@ -51,7 +51,15 @@ p.AddRegion rx
 opens = "[({<|!/"
 closes = "])}>|!/"
 For i = 1 To Len(opens)
-    Set r = p.CreateRegion(3, "%[qQwWiIrsx]?\" & Mid(opens, i, 1), "(?:[^\\\" & Mid(closes, i, 1) & "]|\\.)*\" & Mid(closes, i, 1) & "[imxounse]*", True)
+    o = "\" & Mid(opens, i, 1)
+    c = "\" & Mid(closes, i, 1)
+    ' Bracket pairs may nest one level deep
+    If o = c Then
+        body = "(?:[^\\" & c & "]|\\.)*"
+    Else
+        body = "(?:[^\\" & o & c & "]|\\.|" & o & "[^" & o & c & "]*" & c & ")*"
+    End If
+    Set r = p.CreateRegion(3, "%[qQwWiIrsx]?" & o, body & c & "[imxounse]*", True)
     r.AddItem p.CreateItem(15, interp, True)
     p.AddRegion r
 Next
@@ -70,7 +78,7 @@ p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|0[oO]?[0-7_]+|\d[
 ' Folding; the guard keeps words and braces in comments, strings and
 ' regular expressions from counting.
 p.AddItem p.CreateItem(1, "#(?!\{).*|" & q & "(?:[^" & q & "\\]|\\.)*" & q & "?|'(?:[^'\\]|\\.)*'?|" & _
-    reBefore & "/(?![\s=])(?:[^/\\]|\\.)*/|%[qQwWiIrsx]?(?:\[[^\]]*\]|\([^)]*\)|\{[^}]*\}|<[^>]*>|\|[^|]*\|)", True)
+    reBefore & "/(?![\s=])(?:[^/\\]|\\.)*/|%[qQwWiIrsx]?(?:\[[^\]]*\]|\([^)]*\)|\{(?:[^{}]|\{[^{}]*\})*\}|<[^>]*>|\|[^|]*\|)", True)
 ' An endless method (def name(args) = expr) has no end
 p.FoldText "(?<![.:])\b(?:def\b(?!\s+[\w.]+[?!]?(?:\([^)]*\)\s*|\s+)=(?![=~>(]))|class\b|module\b|do\b|begin\b|case\b)|^\s*(?:if|unless)\b|^\s*(?:while|until|for)\b(?!.*\bdo\b)|" & _
     "(?<==\s{0,8})(?:if|unless)\b|\{", True

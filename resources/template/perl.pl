@@ -1,0 +1,5 @@
+#!/usr/bin/perl
+use strict;
+use warnings;
+
+$0
