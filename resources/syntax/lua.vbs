@@ -1,5 +1,6 @@
-' Lua: comments and long comments --[[ ]] (--[=[ ]=] up to level 3), strings
-' and long strings, numbers, keywords, built-in functions and libraries.
+' Lua: comments, documentation comments ---, long comments --[[ ]]
+' (--[=[ ]=] up to level 3), strings and long strings, numbers, keywords,
+' built-in functions and libraries.
 ' Blocks fold from function, if, do, repeat and table braces to their end.
 
 Function Words(list)
@@ -25,7 +26,10 @@ For i = 0 To 3
     guard = guard & "--\[" & eq & "\[.*?(?:\]" & eq & "\]|$)|"
     eq = eq & "="
 Next
+' Documentation comments ---, line comments, the first line of a script
+p.AddRegion p.CreateRegion(2, "---(?!\[)", "", True)
 p.AddRegion p.CreateRegion(1, "+--+", "", True)
+p.AddRegion p.CreateRegion(1, "^#!", "", True)
 eq = ""
 For i = 0 To 3
     Set r = p.CreateRegion(3, "\[" & eq & "\[", "\]" & eq & "\]", True)

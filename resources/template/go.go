@@ -1,0 +1,8 @@
+package main
+
+import "fmt"
+
+func main() {
+	$0
+	fmt.Println()
+}
