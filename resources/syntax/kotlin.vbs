@@ -41,7 +41,7 @@ p.AddItem p.CreateItem(5, Words("as break class continue do else for fun if in i
     "import init set where abstract actual expect " & _
     "annotation companion const crossinline data enum expect external final infix inline inner internal " & _
     "lateinit noinline open operator out override private protected public reified sealed suspend tailrec " & _
-    "vararg"), True)
+    "vararg") & "|\bvalue(?=\s+class\b)", True)
 p.AddItem p.CreateItem(12, Words("Any Unit Nothing Boolean Byte Short Int Long Float Double Char String " & _
     "Number Array IntArray ByteArray CharArray LongArray DoubleArray List MutableList Set MutableSet Map " & _
     "MutableMap Collection Iterable Sequence Pair Triple Exception Throwable RuntimeException " & _

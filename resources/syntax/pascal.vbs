@@ -29,12 +29,12 @@ p.AddRegion str
 
 p.AddItem p.CreateItem(5, Words("and array as asm begin case class const constructor destructor dispinterface " & _
     "div do downto else end except exports file finalization finally for function goto if implementation " & _
-    "in inherited initialization inline interface is label library mod nil not object of or out packed " & _
+    "in inherited on initialization inline interface is label library mod nil not object of or out packed " & _
     "procedure program property raise record repeat resourcestring set shl shr then threadvar to try type " & _
     "unit until uses var while with xor absolute abstract assembler cdecl default deprecated dynamic " & _
-    "export external far forward helper implements index message name near nodefault overload override " & _
-    "pascal platform private protected public published read readonly register reintroduce safecall " & _
-    "sealed static stdcall stored strict virtual write writeonly specialize generic operator self result"), False)
+    "export external forward helper implements overload override " & _
+    "pascal platform private protected public published register reintroduce safecall " & _
+    "sealed static stdcall strict virtual specialize generic operator self result"), False)
 p.AddItem p.CreateItem(12, Words("Integer Cardinal ShortInt SmallInt LongInt Int64 Byte Word LongWord DWord " & _
     "QWord UInt64 NativeInt NativeUInt Real Single Double Extended Comp Currency Boolean ByteBool WordBool " & _
     "LongBool Char AnsiChar WideChar String ShortString AnsiString WideString UnicodeString RawByteString " & _

@@ -64,6 +64,8 @@ p.AddItem p.CreateItem(14, Words("true false nil print debugPrint fatalError pre
     "zip stride map filter reduce sorted") & "|#(?:file|fileID|filePath|line|column|function|selector|" & _
     "available|unavailable|colorLiteral|imageLiteral|keyPath|dsohandle|externalMacro)\b", True)
 p.AddItem p.CreateItem(13, "@[A-Za-z_]\w*", True)
+' Closure arguments $0, $1 ...
+p.AddItem p.CreateItem(15, "\$\d+", True)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+(?:\.[0-9a-fA-F_]+)?(?:[pP][+-]?\d+)?|0[oO][0-7_]+|0[bB][01_]+|" & _
     "\d[\d_]*(?:\.\d[\d_]*)?(?:[eE][+-]?\d+)?)\b", True)
 
