@@ -33,6 +33,9 @@ namespace syntax {
 namespace {
 
 std::atomic<DWORD> g_timeLimit{5000};
+// How long a script past its limit may take to stop by itself (a loop that
+// calls host objects, which then fail) before its thread is ended.
+constexpr DWORD kGraceMs = 250;
 
 // What a wrapper stands for.
 struct Rule {
@@ -57,7 +60,7 @@ wchar_t FirstChar(BSTR s) { return s && SysStringLen(s) ? s[0] : L'\0'; }
 
 // The base of the wrappers: registers itself with the model for its life.
 class CRuleObject : public CDispDyn {
-protected:
+   protected:
     CRuleObject(const DispEntry* table, std::shared_ptr<Model> model, Rule rule)
         : CDispDyn(table), model_(std::move(model)), rule_(rule) {
         model_->live[static_cast<IDispatch*>(this)] = rule_;
@@ -115,7 +118,7 @@ HRESULT CRuleObject::SetFold(CSyntaxRegion* target, BSTR pattern, VARIANT_BOOL c
 // ---- Items and regions ------------------------------------------------------
 
 class CSyntaxItem_VB : public CRuleObject {
-public:
+   public:
     CSyntaxItem_VB(std::shared_ptr<Model> model, CSyntaxParser* owner, SyntaxItem* item)
         : CRuleObject(kTable, std::move(model), Rule{owner, nullptr, item}) {}
     static const DispEntry kTable[];
@@ -123,7 +126,7 @@ public:
 const DispEntry CSyntaxItem_VB::kTable[] = {DispEnd()};
 
 class CSyntaxRegion_VB : public CRuleObject {
-public:
+   public:
     CSyntaxRegion_VB(std::shared_ptr<Model> model, CSyntaxParser* owner, CSyntaxRegion* region)
         : CRuleObject(kTable, std::move(model), Rule{owner, region, nullptr}) {}
 
@@ -148,7 +151,7 @@ const DispEntry CSyntaxRegion_VB::kTable[] = {
 // ---- Parsers ------------------------------------------------------------------
 
 class CParser_VB : public CRuleObject {
-public:
+   public:
     CParser_VB(std::shared_ptr<Model> model, CSyntaxParser* parser)
         : CRuleObject(kTable, std::move(model), Rule{parser, nullptr, nullptr}) {}
 
@@ -157,10 +160,12 @@ public:
     HRESULT CreateRegion(int style, BSTR begin, BSTR end, VARIANT_BOOL caseSensitive, IDispatch** result) {
         if (Cancelled()) return E_ABORT;
         const int id = SysStringLen(end) ? NextId() : kLineRegion;
-        return Wrap(rule_.owner->CreateRegion(id, style, Text(begin), Text(end), caseSensitive != VARIANT_FALSE),
-                    result);
+        return Wrap(
+            rule_.owner->CreateRegion(id, style, Text(begin), Text(end), caseSensitive != VARIANT_FALSE),
+            result);
     }
-    HRESULT CreateStringRegion(int style, BSTR quote, BSTR escape, VARIANT_BOOL multiLine, IDispatch** result) {
+    HRESULT CreateStringRegion(int style, BSTR quote, BSTR escape, VARIANT_BOOL multiLine,
+                               IDispatch** result) {
         if (Cancelled()) return E_ABORT;
         const int id = multiLine != VARIANT_FALSE ? NextId() : kLineRegion;
         return Wrap(rule_.owner->CreateStringRegion(id, style, FirstChar(quote), FirstChar(escape)), result);
@@ -179,7 +184,7 @@ public:
     }
     static const DispEntry kTable[];
 
-private:
+   private:
     // Identifiers of regions that may stay open: 1 to 59. Past that a region
     // closes with its line, which keeps every line state a valid one.
     int NextId() { return nextId_ < kMaxOpenRegion ? ++nextId_ : kLineRegion; }
@@ -203,7 +208,7 @@ const DispEntry CParser_VB::kTable[] = {
 
 // "Parser": embedded in its site, whose count it shares.
 class CParserList_VB : public CDispDyn {
-public:
+   public:
     CParserList_VB(CScript* site, std::shared_ptr<Model> model)
         : CDispDyn(kTable), site_(site), model_(std::move(model)) {}
     STDMETHODIMP_(ULONG) AddRef() override { return site_->AddRef(); }
@@ -217,7 +222,7 @@ public:
     }
     static const DispEntry kTable[];
 
-private:
+   private:
     CScript* site_;
     std::shared_ptr<Model> model_;
 };
@@ -234,14 +239,15 @@ void ModuleExtent(const void* code, uintptr_t* begin, uintptr_t* end) {
     if (!VirtualQuery(code, &mbi, sizeof mbi) || !mbi.AllocationBase) return;
     const auto* dos = static_cast<const IMAGE_DOS_HEADER*>(mbi.AllocationBase);
     if (dos->e_magic != IMAGE_DOS_SIGNATURE) return;
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const BYTE*>(dos) + dos->e_lfanew);
+    const auto* nt =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const BYTE*>(dos) + dos->e_lfanew);
     if (nt->Signature != IMAGE_NT_SIGNATURE) return;
     *begin = reinterpret_cast<uintptr_t>(dos);
     *end = *begin + nt->OptionalHeader.SizeOfImage;
 }
 
 class CParserScript : public CScript {
-public:
+   public:
     explicit CParserScript(std::shared_ptr<Model> model) : model_(model), parserList_(this, model) {}
 
     IDispatch* FindNamedObject(const wchar_t* name) override {
@@ -255,7 +261,7 @@ public:
         return engine->AddNamedItem(L"Parser", SCRIPTITEM_ISVISIBLE | SCRIPTITEM_GLOBALMEMBERS);
     }
 
-private:
+   private:
     std::shared_ptr<Model> model_;
     CParserList_VB parserList_;
 };
@@ -321,6 +327,8 @@ bool RunParserScript(const std::wstring& path, std::vector<std::unique_ptr<CSynt
     run->site->AddRef();  // for the worker
     auto* workerRef = new std::shared_ptr<Run>(run);
     const DWORD limit = g_timeLimit.load();
+    std::wstring cwd(GetCurrentDirectoryW(0, nullptr), L'\0');
+    cwd.resize(GetCurrentDirectoryW(DWORD(cwd.size()), cwd.data()));
     HANDLE thread = CreateThread(nullptr, 0, RunWorker, workerRef, 0, nullptr);
     if (!thread) {
         RunWorker(workerRef);  // no thread to spare: run here, without a limit
@@ -329,8 +337,9 @@ bool RunParserScript(const std::wstring& path, std::vector<std::unique_ptr<CSynt
         // stop the thread. Either way the run's results are not used.
         run->model->cancelled = true;
         run->site->Interrupt();
-        if (WaitForSingleObject(thread, 1000) != WAIT_OBJECT_0) StopInEngine(thread, *run->model);
+        if (WaitForSingleObject(thread, kGraceMs) != WAIT_OBJECT_0) StopInEngine(thread, *run->model);
         CloseHandle(thread);
+        SetCurrentDirectoryW(cwd.c_str());  // the script's folder may have been current
         ScriptError stopped;
         stopped.message = kMsgTimeLimit;
         stopped.path = path;

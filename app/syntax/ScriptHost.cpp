@@ -1,8 +1,11 @@
 // IActiveScriptParse's identifier is not in libuuid: define the engine's
 // GUIDs here, before anything includes <activscp.h>.
+// clang-format off
+#include <windows.h>
 #include <initguid.h>
 #include <activscp.h>
 #include <cguid.h>
+// clang-format on
 
 #include "ScriptHost.h"
 
@@ -35,7 +38,8 @@ VARTYPE ParamType(const DispEntry& e, int i) {
     return e.params ? e.params[i] : (i < kDispInlineParams ? e.inlineParams[i] : VARTYPE(VT_EMPTY));
 }
 
-HRESULT InvokeEntry(CDispDyn* self, const DispEntry& e, const DISPPARAMS& params, VARIANT* result, UINT* argError) {
+HRESULT InvokeEntry(CDispDyn* self, const DispEntry& e, const DISPPARAMS& params, VARIANT* result,
+                    UINT* argError) {
     if (int(params.cArgs) != e.paramCount) return DISP_E_BADPARAMCOUNT;
     if (e.paramCount && !params.rgvarg) return E_INVALIDARG;
     std::vector<VARIANT> args(size_t(e.paramCount) + 1);  // never empty
@@ -124,29 +128,29 @@ STDMETHODIMP CDispDyn::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
 
 void ReportScriptError(const ScriptError& error, HWND owner) {
     switch (error.message) {
-    case 0:
-        return;
-    case kMsgCannotOpen:
-        shell::ShowMessage(owner, shell::FormatLanguageString(kMsgCannotOpen, {error.path}).c_str(),
-                           MB_OK | MB_ICONERROR);
-        return;
-    case kMsgScriptError: {
-        wchar_t code[16];
-        swprintf(code, 16, L"%08X", unsigned(error.scode));
-        const std::wstring text = shell::FormatLanguageString(
-            kMsgScriptError, {error.path, error.source, code, error.description, std::to_wstring(error.line)});
-        shell::ShowMessage(owner, text.c_str(), MB_OK | MB_ICONWARNING);
-        return;
-    }
-    case kMsgTimeLimit: {
-        const std::wstring text =
-            shell::FormatLanguageString(kMsgTimeLimit, {error.path, std::to_wstring(error.seconds)});
-        shell::ShowMessage(owner, text.c_str(), MB_OK | MB_ICONWARNING);
-        return;
-    }
-    default:
-        shell::ShowMessage(owner, shell::LanguageString(error.message).c_str(), MB_OK | MB_ICONERROR);
-        return;
+        case 0: return;
+        case kMsgCannotOpen:
+            shell::ShowMessage(owner, shell::FormatLanguageString(kMsgCannotOpen, {error.path}).c_str(),
+                               MB_OK | MB_ICONERROR);
+            return;
+        case kMsgScriptError: {
+            wchar_t code[16];
+            swprintf(code, 16, L"%08X", unsigned(error.scode));
+            const std::wstring text = shell::FormatLanguageString(
+                kMsgScriptError,
+                {error.path, error.source, code, error.description, std::to_wstring(error.line)});
+            shell::ShowMessage(owner, text.c_str(), MB_OK | MB_ICONWARNING);
+            return;
+        }
+        case kMsgTimeLimit: {
+            const std::wstring text =
+                shell::FormatLanguageString(kMsgTimeLimit, {error.path, std::to_wstring(error.seconds)});
+            shell::ShowMessage(owner, text.c_str(), MB_OK | MB_ICONWARNING);
+            return;
+        }
+        default:
+            shell::ShowMessage(owner, shell::LanguageString(error.message).c_str(), MB_OK | MB_ICONERROR);
+            return;
     }
 }
 
@@ -206,7 +210,7 @@ std::wstring CurrentDirectory() {
 
 // Makes the script's folder current for the life of the object.
 class FolderSwitch {
-public:
+   public:
     explicit FolderSwitch(const std::wstring& file) : saved_(CurrentDirectory()) {
         const std::wstring folder = FolderOf(file);
         if (!folder.empty()) SetCurrentDirectoryW(folder.c_str());
@@ -215,7 +219,7 @@ public:
     FolderSwitch(const FolderSwitch&) = delete;
     FolderSwitch& operator=(const FolderSwitch&) = delete;
 
-private:
+   private:
     std::wstring saved_;
 };
 
@@ -242,16 +246,17 @@ void Fail(CScript* site, ScriptError* receiver, UINT message, const std::wstring
 std::wstring DescriptionOf(HRESULT scode) {
     if (scode == E_FAIL) return shell::LanguageString(kMsgSyntaxError);
     wchar_t* buf = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, DWORD(scode), 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        DWORD(scode), 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
     std::wstring text = n && buf ? std::wstring(buf, n) : std::wstring();
     if (buf) LocalFree(buf);
     while (!text.empty() && iswspace(text.back())) text.pop_back();
     return text;
 }
 
-template <class T> void ReleaseAndNull(T*& p) {
+template <class T>
+void ReleaseAndNull(T*& p) {
     if (p) p->Release();
     p = nullptr;
 }
@@ -335,7 +340,8 @@ bool CScriptHelper::RunText(CScript* site, BSTR text, const std::wstring& entry,
     IActiveScriptParse* parse = nullptr;
     CLSID clsid;
     if (FAILED(CLSIDFromProgID(L"VBScript", &clsid)) ||
-        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IActiveScript, reinterpret_cast<void**>(&engine)))) {
+        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IActiveScript,
+                                reinterpret_cast<void**>(&engine)))) {
         Fail(site, receiver, kMsgNoEngine, site->scriptPath_);
         if (SUCCEEDED(com)) CoUninitialize();
         return false;
@@ -371,8 +377,8 @@ bool CScriptHelper::RunText(CScript* site, BSTR text, const std::wstring& entry,
             VARIANT result;
             VariantInit(&result);
             EXCEPINFO exception = {};
-            hr = script->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result, &exception,
-                                nullptr);
+            hr = script->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result,
+                                &exception, nullptr);
             VariantClear(&result);
             SysFreeString(exception.bstrSource);
             SysFreeString(exception.bstrDescription);

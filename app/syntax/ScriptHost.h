@@ -21,8 +21,9 @@
 #pragma once
 
 #include <windows.h>
-#include <oleauto.h>
+// after windows.h
 #include <activscp.h>
+#include <oleauto.h>
 
 #include <array>
 #include <string>
@@ -51,65 +52,83 @@ struct DispEntry {
     const wchar_t* name;
     DISPID id;
     int kind;
-    VARTYPE result;          // VT_EMPTY: no result
+    VARTYPE result;  // VT_EMPTY: no result
     int paramCount;
-    const VARTYPE* params;   // null: the types are in `inlineParams`
+    const VARTYPE* params;  // null: the types are in `inlineParams`
     VARTYPE inlineParams[kDispInlineParams];
     uintptr_t reserved;
-    DispThunk call;          // null ends the table
+    DispThunk call;  // null ends the table
 };
 
 namespace dispdetail {
 
-template <class T> struct ArgType;  // a parameter passed by value
-template <> struct ArgType<int> { static constexpr VARTYPE vt = VT_I4; };
-template <> struct ArgType<LONG> { static constexpr VARTYPE vt = VT_I4; };
-template <> struct ArgType<VARIANT_BOOL> { static constexpr VARTYPE vt = VT_BOOL; };
-template <> struct ArgType<BSTR> { static constexpr VARTYPE vt = VT_BSTR; };
-template <> struct ArgType<IDispatch*> { static constexpr VARTYPE vt = VT_DISPATCH; };
-template <> struct ArgType<double> { static constexpr VARTYPE vt = VT_R8; };
+// The variant type of a value type of script methods; VT_EMPTY for others.
+template <class T>
+constexpr VARTYPE VtOf() {
+    if constexpr (std::is_same_v<T, int> || std::is_same_v<T, LONG>) return VT_I4;
+    if constexpr (std::is_same_v<T, VARIANT_BOOL>) return VT_BOOL;
+    if constexpr (std::is_same_v<T, BSTR>) return VT_BSTR;
+    if constexpr (std::is_same_v<T, IDispatch*>) return VT_DISPATCH;
+    if constexpr (std::is_same_v<T, double>) return VT_R8;
+    return VT_EMPTY;
+}
 
-inline int Get(VARIANT& v, int*) { return v.lVal; }
-inline LONG Get(VARIANT& v, LONG*) { return v.lVal; }
-inline VARIANT_BOOL Get(VARIANT& v, VARIANT_BOOL*) { return v.boolVal; }
-inline BSTR Get(VARIANT& v, BSTR*) { return v.bstrVal; }
-inline IDispatch* Get(VARIANT& v, IDispatch**) { return v.pdispVal; }
-inline double Get(VARIANT& v, double*) { return v.dblVal; }
+template <class T>
+constexpr VARTYPE ArgVt() {
+    static_assert(VtOf<T>() != VT_EMPTY, "a script method's parameter of a type variants cannot carry");
+    return VtOf<T>();
+}
 
-// A result is the member's last parameter, a pointer to one of these.
-template <class T> struct ResultType { static constexpr VARTYPE vt = VT_EMPTY; };
-template <> struct ResultType<int*> { static constexpr VARTYPE vt = VT_I4; };
-template <> struct ResultType<LONG*> { static constexpr VARTYPE vt = VT_I4; };
-template <> struct ResultType<VARIANT_BOOL*> { static constexpr VARTYPE vt = VT_BOOL; };
-template <> struct ResultType<BSTR*> { static constexpr VARTYPE vt = VT_BSTR; };
-template <> struct ResultType<IDispatch**> { static constexpr VARTYPE vt = VT_DISPATCH; };
-template <> struct ResultType<double*> { static constexpr VARTYPE vt = VT_R8; };
+// A result is the member's last parameter, a pointer to one of the types.
+template <class T>
+constexpr VARTYPE ResultVt() {
+    if constexpr (std::is_pointer_v<T>) return VtOf<std::remove_pointer_t<T>>();
+    return VT_EMPTY;
+}
 
-inline void Put(VARIANT* out, int r) { out->vt = VT_I4; out->lVal = r; }
-inline void Put(VARIANT* out, LONG r) { out->vt = VT_I4; out->lVal = r; }
-inline void Put(VARIANT* out, VARIANT_BOOL r) { out->vt = VT_BOOL; out->boolVal = r; }
-inline void Put(VARIANT* out, BSTR r) { out->vt = VT_BSTR; out->bstrVal = r; }
-inline void Put(VARIANT* out, IDispatch* r) { out->vt = VT_DISPATCH; out->pdispVal = r; }
-inline void Put(VARIANT* out, double r) { out->vt = VT_R8; out->dblVal = r; }
+// A converted argument; `v` holds the type ArgVt<T>() already.
+template <class T>
+T Get(VARIANT& v) {
+    if constexpr (std::is_same_v<T, int> || std::is_same_v<T, LONG>) return v.lVal;
+    if constexpr (std::is_same_v<T, VARIANT_BOOL>) return v.boolVal;
+    if constexpr (std::is_same_v<T, BSTR>) return v.bstrVal;
+    if constexpr (std::is_same_v<T, IDispatch*>) return v.pdispVal;
+    if constexpr (std::is_same_v<T, double>) return v.dblVal;
+}
 
-template <class M> struct Member;
-template <class C, class... A> struct Member<HRESULT (C::*)(A...)> {
+template <class T>
+void Put(VARIANT* out, T value) {
+    out->vt = VtOf<T>();
+    if constexpr (std::is_same_v<T, int> || std::is_same_v<T, LONG>) out->lVal = value;
+    if constexpr (std::is_same_v<T, VARIANT_BOOL>) out->boolVal = value;
+    if constexpr (std::is_same_v<T, BSTR>) out->bstrVal = value;
+    if constexpr (std::is_same_v<T, IDispatch*>) out->pdispVal = value;
+    if constexpr (std::is_same_v<T, double>) out->dblVal = value;
+}
+
+template <class M>
+struct Member;
+template <class C, class... A>
+struct Member<HRESULT (C::*)(A...)> {
     using Class = C;
     using Params = std::tuple<A...>;
     static constexpr int count = sizeof...(A);
 };
 
-template <class Params, int N> struct Split {  // the last of N parameters may be the result
+template <class Params, int N>
+struct Split {  // the last of N parameters may be the result
     using Last = std::tuple_element_t<N - 1, Params>;
-    static constexpr VARTYPE result = ResultType<Last>::vt;
+    static constexpr VARTYPE result = ResultVt<Last>();
     static constexpr int inputs = result == VT_EMPTY ? N : N - 1;
 };
-template <class Params> struct Split<Params, 0> {
+template <class Params>
+struct Split<Params, 0> {
     static constexpr VARTYPE result = VT_EMPTY;
     static constexpr int inputs = 0;
 };
 
-template <auto M> struct Traits {
+template <auto M>
+struct Traits {
     using Info = Member<decltype(M)>;
     using Class = typename Info::Class;
     using Params = typename Info::Params;
@@ -118,7 +137,7 @@ template <auto M> struct Traits {
     static constexpr int inputs = S::inputs;
     template <size_t... I>
     static constexpr std::array<VARTYPE, sizeof...(I) + 1> TypesOf(std::index_sequence<I...>) {
-        return {ArgType<std::tuple_element_t<I, Params>>::vt..., VT_EMPTY};
+        return {ArgVt<std::tuple_element_t<I, Params>>()..., VT_EMPTY};
     }
     static constexpr auto types = TypesOf(std::make_index_sequence<inputs>());
 };
@@ -129,19 +148,18 @@ HRESULT CallMember(CDispDyn* self, VARIANT* args, VARIANT* result, std::index_se
     auto* object = static_cast<typename T::Class*>(self);
     if constexpr (T::result == VT_EMPTY) {
         (void)result;
-        return (object->*M)(Get(args[I], static_cast<std::tuple_element_t<I, typename T::Params>*>(nullptr))...);
+        return (object->*M)(Get<std::tuple_element_t<I, typename T::Params>>(args[I])...);
     } else {
         using R = std::remove_pointer_t<std::tuple_element_t<T::inputs, typename T::Params>>;
         R value{};
-        const HRESULT hr =
-            (object->*M)(Get(args[I], static_cast<std::tuple_element_t<I, typename T::Params>*>(nullptr))...,
-                         &value);
+        const HRESULT hr = (object->*M)(Get<std::tuple_element_t<I, typename T::Params>>(args[I])..., &value);
         if (SUCCEEDED(hr)) Put(result, value);
         return hr;
     }
 }
 
-template <auto M> HRESULT Thunk(CDispDyn* self, VARIANT* args, VARIANT* result) {
+template <auto M>
+HRESULT Thunk(CDispDyn* self, VARIANT* args, VARIANT* result) {
     return CallMember<M>(self, args, result, std::make_index_sequence<Traits<M>::inputs>());
 }
 
@@ -168,7 +186,7 @@ constexpr DispEntry DispEnd() { return DispEntry{}; }
 // IDispatch over a table (which ends with DispEnd()). The derived class
 // supplies AddRef and Release (CComRefCount, or forwarding to an owner).
 class CDispDyn : public IDispatch {
-public:
+   public:
     explicit CDispDyn(const DispEntry* table) : table_(table) {}
     virtual ~CDispDyn() = default;
     CDispDyn(const CDispDyn&) = delete;
@@ -183,15 +201,17 @@ public:
 
     const DispEntry* Table() const { return table_; }
 
-private:
+   private:
     const DispEntry* table_;
 };
 
 // A host object that scripts may hold: the count starts at 1 and the object
 // is freed when it falls to 0.
-template <class T> class CComRefCount final : public T {
-public:
-    template <class... A> explicit CComRefCount(A&&... args) : T(std::forward<A>(args)...) {}
+template <class T>
+class CComRefCount final : public T {
+   public:
+    template <class... A>
+    explicit CComRefCount(A&&... args) : T(std::forward<A>(args)...) {}
     STDMETHODIMP_(ULONG) AddRef() override { return ULONG(InterlockedIncrement(&refs_)); }
     STDMETHODIMP_(ULONG) Release() override {
         const LONG n = InterlockedDecrement(&refs_);
@@ -199,7 +219,7 @@ public:
         return ULONG(n);
     }
 
-private:
+   private:
     LONG refs_ = 1;
 };
 
@@ -212,16 +232,16 @@ struct ScriptError {
     std::wstring source;       // the engine's error source
     std::wstring description;  // empty for compile errors under some engines
     HRESULT scode = S_OK;
-    int line = 0;              // 1-based; 0 when unknown
-    int column = 0;            // 0-based
-    int seconds = 0;           // the time limit that passed (kMsgTimeLimit)
+    int line = 0;     // 1-based; 0 when unknown
+    int column = 0;   // 0-based
+    int seconds = 0;  // the time limit that passed (kMsgTimeLimit)
 };
 
-constexpr UINT kMsgCannotOpen = 15100;  // path
-constexpr UINT kMsgScriptError = 15104; // path, source, code, description, line
+constexpr UINT kMsgCannotOpen = 15100;   // path
+constexpr UINT kMsgScriptError = 15104;  // path, source, code, description, line
 constexpr UINT kMsgNoEngine = 15105;
-constexpr UINT kMsgTimeLimit = 15106;   // path, seconds
-constexpr UINT kMsgSyntaxError = 15107; // the description of a compile error without one
+constexpr UINT kMsgTimeLimit = 15106;    // path, seconds
+constexpr UINT kMsgSyntaxError = 15107;  // the description of a compile error without one
 
 // Shows `error` (nothing when its message is 0): script errors and time
 // limits with the warning icon, the others with the error icon.
@@ -233,7 +253,7 @@ class CScript;
 
 // "Helper": Include(path). Embedded in its site, whose count it shares.
 class CScriptHelper final : public CDispDyn {
-public:
+   public:
     explicit CScriptHelper(CScript* site);
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
@@ -251,12 +271,12 @@ public:
                         ScriptError* receiver = nullptr);
     static bool RunText(CScript* site, BSTR text, const std::wstring& entry, ScriptError* receiver = nullptr);
 
-private:
+   private:
     CScript* site_;
 };
 
 class CScript : public IActiveScriptSite, public IActiveScriptSiteWindow {
-public:
+   public:
     CScript();
     CScript(const CScript&) = delete;
     CScript& operator=(const CScript&) = delete;
@@ -296,7 +316,7 @@ public:
     bool Running() const { return running_; }
     int ErrorCount() const { return errors_; }
 
-private:
+   private:
     friend class CScriptHelper;
     void SetEngine(IActiveScript* engine);
 

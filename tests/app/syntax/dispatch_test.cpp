@@ -12,7 +12,7 @@ using namespace syntax;
 namespace {
 
 class Sample : public CDispDyn {
-public:
+   public:
     Sample();
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
     STDMETHODIMP_(ULONG) Release() override { return --refs; }
@@ -64,14 +64,14 @@ public:
 };
 
 const DispEntry kSampleTable[] = {
-    DispMethod<&Sample::Add>(L"Add"),                                          // 1
-    DispMethod<&Sample::Concat>(L"Concat"),                                    // 2
-    DispMethod<&Sample::GetValue>(L"Value", kDispByPosition, kDispKindGet),    // 3
-    DispMethod<&Sample::PutValue>(L"Value", kDispPutAccessor, kDispKindPut),   // 4: reached through 3
-    DispMethod<&Sample::Flag>(L"Flag"),                                        // 5
-    DispMethod<&Sample::Fail>(L"Fail", 100),                                   // explicit
-    DispMethod<&Sample::Five>(L"Five"),                                        // 7
-    DispMethod<&Sample::IsNull>(L"IsNull"),                                    // 8
+    DispMethod<&Sample::Add>(L"Add"),                                         // 1
+    DispMethod<&Sample::Concat>(L"Concat"),                                   // 2
+    DispMethod<&Sample::GetValue>(L"Value", kDispByPosition, kDispKindGet),   // 3
+    DispMethod<&Sample::PutValue>(L"Value", kDispPutAccessor, kDispKindPut),  // 4: reached through 3
+    DispMethod<&Sample::Flag>(L"Flag"),                                       // 5
+    DispMethod<&Sample::Fail>(L"Fail", 100),                                  // explicit
+    DispMethod<&Sample::Five>(L"Five"),                                       // 7
+    DispMethod<&Sample::IsNull>(L"IsNull"),                                   // 8
     DispEnd(),
 };
 
@@ -219,7 +219,8 @@ TEST(DispatchTable, APropertyPutUsesThePutAccessorAndOnlyItMayNameItsArgument) {
         EXPECT_EQ(s.Invoke(3, IID_NULL, 0, DISPATCH_PROPERTYPUT, &p, nullptr, nullptr, nullptr), S_OK);
         EXPECT_EQ(s.value, 99);
         // Named arguments of anything else are refused.
-        EXPECT_EQ(s.Invoke(5, IID_NULL, 0, DISPATCH_METHOD, &p, nullptr, nullptr, nullptr), DISP_E_NONAMEDARGS);
+        EXPECT_EQ(s.Invoke(5, IID_NULL, 0, DISPATCH_METHOD, &p, nullptr, nullptr, nullptr),
+                  DISP_E_NONAMEDARGS);
     }
     // The put accessor has no identifier of its own.
     Call c;
@@ -278,12 +279,12 @@ TEST(DispatchTable, OnlyIUnknownAndIDispatchAreAnswered) {
 }
 
 class Counted : public CDispDyn {
-public:
+   public:
     explicit Counted(bool* freed) : CDispDyn(kEmpty), freed_(freed) {}
     ~Counted() override { *freed_ = true; }
     static const DispEntry kEmpty[];
 
-private:
+   private:
     bool* freed_;
 };
 const DispEntry Counted::kEmpty[] = {DispEnd()};

@@ -19,13 +19,13 @@ namespace {
 class TestSite;
 
 class Probe : public CDispDyn {
-public:
+   public:
     explicit Probe(TestSite* site);
     HRESULT Note(BSTR text);
     HRESULT Cwd(BSTR* dir);
     HRESULT Current(BSTR* path);
 
-private:
+   private:
     TestSite* site_;
 };
 
@@ -37,7 +37,7 @@ const DispEntry kProbeTable[] = {
 };
 
 class TestSite : public CScript {
-public:
+   public:
     TestSite() : probe_(new CComRefCount<Probe>(this)) {}
     ~TestSite() override { probe_->Release(); }
     IDispatch* FindNamedObject(const wchar_t* name) override {
@@ -48,7 +48,7 @@ public:
     }
     std::vector<std::wstring> notes;
 
-private:
+   private:
     IDispatch* probe_;
 };
 
@@ -82,7 +82,7 @@ std::wstring Lower(std::wstring s) {
 }
 
 class ScriptHostTest : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         static HMODULE language = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
         ASSERT_NE(language, nullptr);
@@ -124,7 +124,8 @@ TEST_F(ScriptHostTest, NamedItemsAndHelperAreGlobalAndMatchedIgnoringCase) {
           "Note FromB(2)\r\n");
     Write(L"b.vbs", "Function FromB(n)\r\n  FromB = \"b\" & n\r\nEnd Function\r\nNote \"in b\"\r\n");
     EXPECT_TRUE(Run(L"a.vbs"));
-    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"global", L"by name", L"upper", L"in b", L"True", L"False", L"b2"}));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"global", L"by name", L"upper", L"in b", L"True", L"False",
+                                                 L"b2"}));
     EXPECT_TRUE(Messages().empty());
 }
 
@@ -136,7 +137,8 @@ TEST_F(ScriptHostTest, IncludesResolveAgainstTheRunningFileAndTheFolderIsRestore
           "Note Current()\r\n"
           "Note Two()\r\n");
     // one.vbs includes its neighbour by a path relative to its own folder.
-    Write(L"lib\\one.vbs", "Note Cwd()\r\nNote Current()\r\nInclude \"deeper\\two.vbs\"\r\nNote Current()\r\n");
+    Write(L"lib\\one.vbs",
+          "Note Cwd()\r\nNote Current()\r\nInclude \"deeper\\two.vbs\"\r\nNote Current()\r\n");
     Write(L"lib\\deeper\\two.vbs", "Function Two()\r\n Two = \"two\"\r\nEnd Function\r\nNote Current()\r\n");
     EXPECT_TRUE(Run(L"main.vbs"));
     ASSERT_EQ(notes_.size(), 8u);
