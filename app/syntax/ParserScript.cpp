@@ -59,10 +59,10 @@ std::wstring Text(BSTR s) { return s ? std::wstring(s, SysStringLen(s)) : std::w
 wchar_t FirstChar(BSTR s) { return s && SysStringLen(s) ? s[0] : L'\0'; }
 
 // The base of the wrappers: registers itself with the model for its life.
-class CRuleObject : public CDispDyn {
+class CRuleObject : public IDispDynImpl {
    protected:
     CRuleObject(const DispEntry* table, std::shared_ptr<Model> model, Rule rule)
-        : CDispDyn(table), model_(std::move(model)), rule_(rule) {
+        : IDispDynImpl(table), model_(std::move(model)), rule_(rule) {
         model_->live[static_cast<IDispatch*>(this)] = rule_;
     }
     ~CRuleObject() override { model_->live.erase(static_cast<IDispatch*>(this)); }
@@ -207,10 +207,10 @@ const DispEntry CParser_VB::kTable[] = {
 };
 
 // "Parser": embedded in its site, whose count it shares.
-class CParserList_VB : public CDispDyn {
+class CParserList_VB : public IDispDynImpl {
    public:
     CParserList_VB(CScript* site, std::shared_ptr<Model> model)
-        : CDispDyn(kTable), site_(site), model_(std::move(model)) {}
+        : IDispDynImpl(kTable), site_(site), model_(std::move(model)) {}
     STDMETHODIMP_(ULONG) AddRef() override { return site_->AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return site_->Release(); }
 

@@ -18,7 +18,7 @@
 
 namespace syntax {
 
-// ---- CDispDyn -----------------------------------------------------------------
+// ---- IDispDynImpl -----------------------------------------------------------------
 
 namespace {
 
@@ -38,7 +38,7 @@ VARTYPE ParamType(const DispEntry& e, int i) {
     return e.params ? e.params[i] : (i < kDispInlineParams ? e.inlineParams[i] : VARTYPE(VT_EMPTY));
 }
 
-HRESULT InvokeEntry(CDispDyn* self, const DispEntry& e, const DISPPARAMS& params, VARIANT* result,
+HRESULT InvokeEntry(IDispDynImpl* self, const DispEntry& e, const DISPPARAMS& params, VARIANT* result,
                     UINT* argError) {
     if (int(params.cArgs) != e.paramCount) return DISP_E_BADPARAMCOUNT;
     if (e.paramCount && !params.rgvarg) return E_INVALIDARG;
@@ -68,7 +68,7 @@ HRESULT InvokeEntry(CDispDyn* self, const DispEntry& e, const DISPPARAMS& params
 
 }  // namespace
 
-STDMETHODIMP CDispDyn::QueryInterface(REFIID riid, void** object) {
+STDMETHODIMP IDispDynImpl::QueryInterface(REFIID riid, void** object) {
     if (!object) return E_POINTER;
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
         *object = static_cast<IDispatch*>(this);
@@ -79,18 +79,18 @@ STDMETHODIMP CDispDyn::QueryInterface(REFIID riid, void** object) {
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP CDispDyn::GetTypeInfoCount(UINT* count) {
+STDMETHODIMP IDispDynImpl::GetTypeInfoCount(UINT* count) {
     if (!count) return E_POINTER;
     *count = 0;
     return S_OK;
 }
 
-STDMETHODIMP CDispDyn::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+STDMETHODIMP IDispDynImpl::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
     if (info) *info = nullptr;
     return E_NOTIMPL;
 }
 
-STDMETHODIMP CDispDyn::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+STDMETHODIMP IDispDynImpl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     if (count == 0) return S_OK;
     if (!names || !ids) return E_POINTER;
     HRESULT hr = S_OK;
@@ -108,8 +108,8 @@ STDMETHODIMP CDispDyn::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, 
     return hr;
 }
 
-STDMETHODIMP CDispDyn::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                              EXCEPINFO*, UINT* argError) {
+STDMETHODIMP IDispDynImpl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                  EXCEPINFO*, UINT* argError) {
     try {
         DISPPARAMS none = {nullptr, nullptr, 0, 0};
         const DISPPARAMS& p = params ? *params : none;
@@ -274,7 +274,7 @@ const DispEntry kHelperTable[] = {
 
 }  // namespace
 
-CScriptHelper::CScriptHelper(CScript* site) : CDispDyn(kHelperTable), site_(site) {}
+CScriptHelper::CScriptHelper(CScript* site) : IDispDynImpl(kHelperTable), site_(site) {}
 
 STDMETHODIMP_(ULONG) CScriptHelper::AddRef() { return site_->AddRef(); }
 STDMETHODIMP_(ULONG) CScriptHelper::Release() { return site_->Release(); }

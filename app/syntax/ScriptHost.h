@@ -2,7 +2,7 @@
 // (ActiveScript) and exposes host objects to it as named items.
 //
 // Three pieces:
-// - CDispDyn, the table-driven IDispatch behind every host object. A class
+// - IDispDynImpl, the table-driven IDispatch behind every host object. A class
 //   lists its script methods in a constant table of DispEntry, each built by
 //   DispMethod<&Class::Member>(name), which derives the parameter and result
 //   types from the member's signature and supplies a small typed thunk: the
@@ -35,11 +35,11 @@ namespace syntax {
 
 // ---- Table-driven dispatch --------------------------------------------------
 
-class CDispDyn;
+class IDispDynImpl;
 
 // Calls one member with `args` (converted to the entry's types, declaration
 // order) and stores its result, if any, in `result` (never null).
-using DispThunk = HRESULT (*)(CDispDyn* self, VARIANT* args, VARIANT* result);
+using DispThunk = HRESULT (*)(IDispDynImpl* self, VARIANT* args, VARIANT* result);
 
 constexpr DISPID kDispByPosition = -1;   // the entry's position, counted from 1
 constexpr DISPID kDispPutAccessor = -3;  // the put accessor of the entry before
@@ -143,7 +143,7 @@ struct Traits {
 };
 
 template <auto M, size_t... I>
-HRESULT CallMember(CDispDyn* self, VARIANT* args, VARIANT* result, std::index_sequence<I...>) {
+HRESULT CallMember(IDispDynImpl* self, VARIANT* args, VARIANT* result, std::index_sequence<I...>) {
     using T = Traits<M>;
     auto* object = static_cast<typename T::Class*>(self);
     if constexpr (T::result == VT_EMPTY) {
@@ -159,14 +159,14 @@ HRESULT CallMember(CDispDyn* self, VARIANT* args, VARIANT* result, std::index_se
 }
 
 template <auto M>
-HRESULT Thunk(CDispDyn* self, VARIANT* args, VARIANT* result) {
+HRESULT Thunk(IDispDynImpl* self, VARIANT* args, VARIANT* result) {
     return CallMember<M>(self, args, result, std::make_index_sequence<Traits<M>::inputs>());
 }
 
 }  // namespace dispdetail
 
 // A table entry for `M`, a member `HRESULT Class::M(params...[, R* result])`
-// of a class derived from CDispDyn. Parameters: int or LONG (VT_I4),
+// of a class derived from IDispDynImpl. Parameters: int or LONG (VT_I4),
 // VARIANT_BOOL, BSTR, IDispatch*, double; the result one of those through a
 // pointer. Arguments are only borrowed; an object result is handed over with
 // its reference.
@@ -185,12 +185,12 @@ constexpr DispEntry DispEnd() { return DispEntry{}; }
 
 // IDispatch over a table (which ends with DispEnd()). The derived class
 // supplies AddRef and Release (CComRefCount, or forwarding to an owner).
-class CDispDyn : public IDispatch {
+class IDispDynImpl : public IDispatch {
    public:
-    explicit CDispDyn(const DispEntry* table) : table_(table) {}
-    virtual ~CDispDyn() = default;
-    CDispDyn(const CDispDyn&) = delete;
-    CDispDyn& operator=(const CDispDyn&) = delete;
+    explicit IDispDynImpl(const DispEntry* table) : table_(table) {}
+    virtual ~IDispDynImpl() = default;
+    IDispDynImpl(const IDispDynImpl&) = delete;
+    IDispDynImpl& operator=(const IDispDynImpl&) = delete;
 
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -252,7 +252,7 @@ void ReportScriptError(const ScriptError& error, HWND owner);
 class CScript;
 
 // "Helper": Include(path). Embedded in its site, whose count it shares.
-class CScriptHelper final : public CDispDyn {
+class CScriptHelper final : public IDispDynImpl {
    public:
     explicit CScriptHelper(CScript* site);
     STDMETHODIMP_(ULONG) AddRef() override;

@@ -11,7 +11,7 @@ using namespace syntax;
 
 namespace {
 
-class Sample : public CDispDyn {
+class Sample : public IDispDynImpl {
    public:
     Sample();
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
@@ -75,7 +75,7 @@ const DispEntry kSampleTable[] = {
     DispEnd(),
 };
 
-Sample::Sample() : CDispDyn(kSampleTable) {}
+Sample::Sample() : IDispDynImpl(kSampleTable) {}
 
 DISPID IdOf(Sample& s, const wchar_t* name) {
     LPOLESTR n = const_cast<LPOLESTR>(name);
@@ -278,9 +278,9 @@ TEST(DispatchTable, OnlyIUnknownAndIDispatchAreAnswered) {
     EXPECT_EQ(s.GetTypeInfo(0, 0, &info), E_NOTIMPL);
 }
 
-class Counted : public CDispDyn {
+class Counted : public IDispDynImpl {
    public:
-    explicit Counted(bool* freed) : CDispDyn(kEmpty), freed_(freed) {}
+    explicit Counted(bool* freed) : IDispDynImpl(kEmpty), freed_(freed) {}
     ~Counted() override { *freed_ = true; }
     static const DispEntry kEmpty[];
 

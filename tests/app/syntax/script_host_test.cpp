@@ -18,7 +18,7 @@ namespace {
 
 class TestSite;
 
-class Probe : public CDispDyn {
+class Probe : public IDispDynImpl {
    public:
     explicit Probe(TestSite* site);
     HRESULT Note(BSTR text);
@@ -52,7 +52,7 @@ class TestSite : public CScript {
     IDispatch* probe_;
 };
 
-Probe::Probe(TestSite* site) : CDispDyn(kProbeTable), site_(site) {}
+Probe::Probe(TestSite* site) : IDispDynImpl(kProbeTable), site_(site) {}
 
 HRESULT Probe::Note(BSTR text) {
     site_->notes.push_back(text ? text : L"");
@@ -236,6 +236,38 @@ TEST_F(ScriptHostTest, AnEntryFunctionRunsAfterTheTopLevelCode) {
     EXPECT_TRUE(Run(L"main.vbs", nullptr, L"Main"));
     EXPECT_EQ(notes_, (std::vector<std::wstring>{L"top", L"main"}));
     EXPECT_FALSE(Run(L"main.vbs", nullptr, L"NoSuchEntry"));
+}
+
+TEST_F(ScriptHostTest, EachKindOfFailureIsToldWithItsTextAndIcon) {
+    ScriptError e;
+    ReportScriptError(e, nullptr);  // nothing went wrong
+    EXPECT_TRUE(Messages().empty());
+    e.message = kMsgNoEngine;
+    ReportScriptError(e, nullptr);
+    e = ScriptError();
+    e.message = kMsgScriptError;
+    e.path = L"C:\\x\\a.vbs";
+    e.source = L"Engine";
+    e.scode = HRESULT(0x800A000Bu);
+    e.description = L"Division by zero";
+    e.line = 12;
+    ReportScriptError(e, nullptr);
+    e = ScriptError();
+    e.message = kMsgTimeLimit;
+    e.path = L"C:\\x\\loop.vbs";
+    e.seconds = 5;
+    ReportScriptError(e, nullptr);
+    ASSERT_EQ(Messages().size(), 3u);
+    EXPECT_EQ(Messages()[0].text, shell::LanguageString(15105));
+    EXPECT_FALSE(Messages()[0].text.empty());
+    EXPECT_EQ(Messages()[0].type & MB_ICONMASK, UINT(MB_ICONERROR));
+    EXPECT_EQ(Messages()[1].text, shell::FormatLanguageString(15104, {L"C:\\x\\a.vbs", L"Engine", L"800A000B",
+                                                                      L"Division by zero", L"12"}));
+    EXPECT_NE(Messages()[1].text.find(L"800A000B"), std::wstring::npos);
+    EXPECT_EQ(Messages()[1].type & MB_ICONMASK, UINT(MB_ICONWARNING));
+    EXPECT_EQ(Messages()[2].text, shell::FormatLanguageString(15106, {L"C:\\x\\loop.vbs", L"5"}));
+    EXPECT_NE(Messages()[2].text.find(L"5 seconds"), std::wstring::npos) << Messages()[2].text;
+    EXPECT_EQ(Messages()[2].type & MB_ICONMASK, UINT(MB_ICONWARNING));
 }
 
 TEST_F(ScriptHostTest, TheSiteAnswersTheEngineAsDocumented) {
