@@ -30,7 +30,6 @@ Set rawstr = p.CreateRegion(3, "\$*" & q & q & q, q & q & q & "+", True)
 ' for one quote, and they may span lines. The end is a quote that closes a
 ' run of an odd number of quotes.
 Set verb = p.CreateRegion(3, "(?:\$@|@\$?)" & q, "(?:(?<=[@$]" & q & ")|(?<!" & q & "))(?:" & q & q & ")*" & q & "(?!" & q & ")", True)
-verb.AddItem p.CreateItem(4, q & q, True)
 ' Regular and interpolated strings; holes {expr} of $"..." shown as variables
 Set str = p.CreateStringRegion(3, q, "\", False)
 str.AddItem p.CreateItem(4, esc, True)

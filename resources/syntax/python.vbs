@@ -17,7 +17,7 @@ Dim p, q, esc, hole, qq, i, quote, body, r, anyPrefix, rawPrefix, fPrefix
 Set p = Parser.CreateParser()
 q = Chr(34)
 esc = "\\(?:x[0-9a-fA-F]{2}|u[0-9a-fA-F]{4}|U[0-9a-fA-F]{8}|N\{[^}]*\}|[0-7]{1,3}|.)"
-hole = "\{\{|\}\}|\{[^{}]*\}"
+hole = "(?<!\{)\{(?!\{)[^{}]*\}"
 anyPrefix = "(?:\b(?:[rRbBuUfF]|[rR][bBfF]|[bBfF][rR]))?"
 rawPrefix = "\b(?:[rR][bB]?|[bB][rR])"
 fPrefix = "\b(?:[fF][rR]?|[rR][fF])"
@@ -41,6 +41,7 @@ For i = 1 To 2
     ' Formatted strings: replacement fields {...} shown as variables
     Set r = p.CreateRegion(3, fPrefix & quote, body & quote & "|.+$", True)
     r.AddItem p.CreateItem(4, esc, True)
+    r.AddItem p.CreateItem(4, "\{\{|\}\}", True)
     r.AddItem p.CreateItem(15, hole, True)
     p.AddRegion r
     Set r = p.CreateStringRegion(3, quote, "\", False)
@@ -51,7 +52,6 @@ Next
 
 p.AddItem p.CreateItem(5, Words("and as assert async await break class continue def del elif else except " & _
     "finally for from global if import in is lambda nonlocal not or pass raise return try while with yield"), True)
-p.AddItem p.CreateItem(5, "(?<=^\s*)(?:match|case|type)\b(?=.*:\s*(?:#.*)?$)|(?<=^\s*)type(?=\s+\w+\s*=)", True)
 p.AddItem p.CreateItem(12, Words("int float complex str bytes bytearray bool list dict set frozenset tuple " & _
     "object type range memoryview slice BaseException Exception ArithmeticError AssertionError " & _
     "AttributeError EOFError ImportError ModuleNotFoundError IndexError KeyError KeyboardInterrupt " & _
@@ -64,6 +64,8 @@ p.AddItem p.CreateItem(14, Words("True False None NotImplemented Ellipsis __debu
     "delattr dir divmod enumerate eval exec filter format getattr globals hasattr hash help hex id input " & _
     "isinstance issubclass iter len locals map max min next oct open ord pow print property repr " & _
     "reversed round setattr sorted staticmethod sum super vars zip __import__"), True)
+' Soft keywords: match, case and type where they start a statement
+p.AddItem p.CreateItem(5, "(?<=^\s*)(?:match|case|type)\b(?=.*:\s*(?:#.*)?$)|(?<=^\s*)type(?=\s+\w+\s*=)", True)
 p.AddItem p.CreateItem(15, Words("self cls"), True)
 p.AddItem p.CreateItem(13, "^\s*@\s*[A-Za-z_][\w.]*", True)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|0[oO][0-7_]+|\d[\d_]*\.?[\d_]*(?:[eE][+-]?\d+)?[jJ]?)\b|" & _

@@ -45,7 +45,9 @@ Next
 ' Strings span lines; a backslash at the end of a line continues them
 Set str = p.CreateStringRegion(3, q, "\", True)
 str.AddItem p.CreateItem(4, esc, True)
-str.AddItem p.CreateItem(15, "\{\{|\}\}|\{[\w.:?#]*\}", True)
+str.AddItem p.CreateItem(4, "\{\{|\}\}", True)
+' Format arguments {name:?}
+str.AddItem p.CreateItem(15, "(?<!\{)\{(?!\{)[\w.:?#<>^+-]*\}", True)
 p.AddRegion str
 ' A quote starts a character only when a closing quote follows: 'a, 'static
 ' are lifetimes.
