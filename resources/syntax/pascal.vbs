@@ -13,11 +13,15 @@ Function Words(list)
     Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
 End Function
 
-Dim p, str
+Dim p, str, dir
 Set p = Parser.CreateParser()
 
 ' Directives before comments: both start with a brace
-p.AddRegion p.CreateRegion(9, "\{\$", "\}", True)
+' {$IFDEF ...} ... {$ENDIF} folds
+Set dir = p.CreateRegion(9, "\{\$", "\}", True)
+dir.FoldText "\{\$IF(?:DEF|NDEF|OPT)?\b", False
+dir.UnfoldText "\{\$(?:ENDIF|IFEND)\b", False
+p.AddRegion dir
 p.AddRegion p.CreateRegion(9, "\(\*\$", "\*\)", True)
 p.AddRegion p.CreateRegion(2, "///", "", True)
 p.AddRegion p.CreateRegion(1, "\{", "\}", True)

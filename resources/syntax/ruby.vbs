@@ -64,7 +64,8 @@ For i = 1 To Len(opens)
     p.AddRegion r
 Next
 
-p.AddItem p.CreateItem(5, Words("BEGIN END alias and begin break case class def defined do else elsif end " & _
+' Keywords, except as method names after a dot
+p.AddItem p.CreateItem(5, "(?<![.:])" & Words("BEGIN END alias and begin break case class def defined do else elsif end " & _
     "ensure for if in module next not or redo rescue retry return self super then undef unless until " & _
     "when while yield __method__ __FILE__ __LINE__ __dir__") & "|\bdefined\?", True)
 p.AddItem p.CreateItem(12, "\b[A-Z]\w*", True)

@@ -93,6 +93,9 @@ var
   Item: TItem;
 begin
   Result := 0.0;
+  {$IFDEF DEBUG}
+  WriteLn('computing total');
+  {$ENDIF}
   for Item in FItems do
     Result := Result + Item.Count * Item.Price * (1 + Rate);
   try
