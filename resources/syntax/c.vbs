@@ -29,8 +29,9 @@ str.AddItem p.CreateItem(4, esc, True)
 str.AddItem p.CreateItem(4, "%[-+ #0]*(?:\d+|\*)?(?:\.(?:\d+|\*))?(?:hh|h|ll|l|j|z|t|L)?[diouxXeEfFgGaAcspn%]", True)
 Set chl = p.CreateRegion(4, "(?:\b(?:u8|[LuU])|(?<!\w))'(?=(?:[^'\\]|\\.)+')", "(?:[^'\\]|\\.)*'", True)
 
-' Preprocessor lines: the whole line, comments and strings in it apart
-Set pre = p.CreateRegion(9, "^\s*#", "", True)
+' Preprocessor lines: the whole line, comments and strings in it apart; a
+' backslash at the end of a line continues the directive on the next line.
+Set pre = p.CreateRegion(9, "^\s*#", "[^\\]$", True)
 pre.AddItem p.CreateItem(3, "(?<=include)\s*<[^>]*>", True)
 pre.AddItem p.CreateItem(14, Words("defined __has_include"), True)
 Set pblk = p.CreateRegion(1, "+/*+", "+*/+", True)

@@ -8,6 +8,10 @@
 
 #define RB_MAGIC   0xC0FFEEu   // marks a live buffer
 #define RB_MIN(a, b) ((a) < (b) ? (a) : (b))
+#define RB_SWAP(x, y) do { \
+        size_t t_ = (x); /* temp */ \
+        (x) = (y); (y) = t_;    \
+    } while (0)
 #if defined(_WIN32) && !defined(RB_NO_LOCK)
 #  define RB_LOCKED 1
 #else

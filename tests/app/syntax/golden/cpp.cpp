@@ -5,6 +5,8 @@
 #include <vector>
 #include "shape.hpp"  // local
 
+#define SHAPES_CHECK(cond) \
+    do { if (!(cond)) std::abort(); } while (false)
 #ifndef SHAPES_NO_IO
 #  include <iostream>
 #endif
