@@ -70,9 +70,6 @@ p.AddItem p.CreateItem(14, Words("NULL true false nullptr EOF stdin stdout stder
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F]+(?:\.[0-9a-fA-F]*)?(?:[pP][+-]?\d+)?|0[bB][01]+|" & _
     "\d+\.?\d*(?:[eE][+-]?\d+)?)[uUlLfF]*\b|(?<![\w.])\.\d+(?:[eE][+-]?\d+)?[fFlL]?\b", True)
 
-' Braces fold; the guard keeps braces in comments, strings and
-' preprocessor lines from counting.
-p.AddItem p.CreateItem(1, "^\s*#.*|/\*.*?(?:\*/|$)|//.*|" & Chr(34) & "(?:[^" & Chr(34) & "\\]|\\.)*" & Chr(34) & "?|" & _
-    "(?:\b(?:u8|[LuU])|(?<!\w))'(?:[^'\\]|\\.)+'", True)
-p.FoldText "\{", True
-p.UnfoldText "\}", True
+' Braces fold, except in comments, strings and preprocessor lines.
+p.FoldText "(?<!^\s*#.*)\{", True
+p.UnfoldText "(?<!^\s*#.*)\}", True

@@ -85,9 +85,6 @@ p.AddItem p.CreateItem(13, "\[\[.*?\]\]", True)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F']+(?:\.[0-9a-fA-F']*)?(?:[pP][+-]?\d+)?|0[bB][01']+|" & _
     "\d[\d']*\.?[\d']*(?:[eE][+-]?\d+)?)\w*|(?<![\w.])\.\d[\d']*(?:[eE][+-]?\d+)?\w*", True)
 
-' Braces fold; the guard keeps braces in comments, strings and
-' preprocessor lines from counting.
-p.AddItem p.CreateItem(1, "^\s*#.*|/\*.*?(?:\*/|$)|//.*|\b(?:u8|[LuU])?R" & q & "\(.*?(?:\)" & q & "|$)|\b(?:u8|[LuU])?R" & q & "[^(\s\\]{1,16}\(.*?(?:\)[^()\s\\" & q & "]{1,16}" & q & "|$)|" & _
-    q & "(?:[^" & q & "\\]|\\.)*" & q & "?|(?:\b(?:u8|[LuU])|(?<!\w))'(?:[^'\\]|\\.)+'", True)
-p.FoldText "\{", True
-p.UnfoldText "\}", True
+' Braces fold, except in comments, strings and preprocessor lines.
+p.FoldText "(?<!^\s*#.*)\{", True
+p.UnfoldText "(?<!^\s*#.*)\}", True

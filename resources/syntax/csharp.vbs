@@ -75,10 +75,6 @@ p.AddItem p.CreateItem(13, "(?<=^\s*)\[[^\]]*\]", True)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|\d[\d_]*\.?[\d_]*(?:[eE][+-]?\d+)?)" & _
     "(?:[uU][lL]?|[lL][uU]?|[fFdDmM])?\b|(?<![\w.])\.\d[\d_]*(?:[eE][+-]?\d+)?[fFdDmM]?\b", True)
 
-' Braces fold; the guard keeps braces in comments, strings and
-' preprocessor lines from counting.
-p.AddItem p.CreateItem(1, "^\s*#.*|/\*.*?(?:\*/|$)|//.*|\$*" & q & q & q & ".*?(?:" & q & q & q & "|$)|" & _
-    "(?:\$@|@\$?)" & q & "(?:[^" & q & "]|" & q & q & ")*(?:" & q & "|$)|" & _
-    q & "(?:[^" & q & "\\]|\\.)*" & q & "?|'(?:[^'\\]|\\.)+'", True)
-p.FoldText "\{", True
-p.UnfoldText "\}", True
+' Braces fold, except in comments, strings and preprocessor lines.
+p.FoldText "(?<!^\s*#.*)\{", True
+p.UnfoldText "(?<!^\s*#.*)\}", True

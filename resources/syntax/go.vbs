@@ -42,8 +42,6 @@ p.AddItem p.CreateItem(14, Words("true false iota nil append cap clear close com
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]*\.?[0-9a-fA-F_]*(?:[pP][+-]?\d+)?|0[bB][01_]+|0[oO]?[0-7_]+|" & _
     "\d[\d_]*\.?[\d_]*(?:[eE][+-]?\d+)?)i?\b|(?<![\w.])\.\d[\d_]*(?:[eE][+-]?\d+)?i?\b", True)
 
-' Braces and parenthesised lists fold; the guard keeps them in comments and
-' strings from counting.
-p.AddItem p.CreateItem(1, "/\*.*?(?:\*/|$)|//.*|`[^`]*`?|" & q & "(?:[^" & q & "\\]|\\.)*" & q & "?|'(?:[^'\\]|\\.)+'", True)
+' Braces and parenthesised lists fold.
 p.FoldText "\{|\((?=\s*$)", True
 p.UnfoldText "\}|^\s*\)", True

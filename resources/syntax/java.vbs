@@ -53,8 +53,6 @@ p.AddItem p.CreateItem(13, "@\s*[A-Za-z_][\w.]*", True)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+(?:\.[0-9a-fA-F_]*)?(?:[pP][+-]?\d+)?|0[bB][01_]+|" & _
     "\d[\d_]*\.?[\d_]*(?:[eE][+-]?\d+)?)[lLfFdD]?\b|(?<![\w.])\.\d[\d_]*(?:[eE][+-]?\d+)?[fFdD]?\b", True)
 
-' Braces fold; the guard keeps braces in comments and strings from counting.
-p.AddItem p.CreateItem(1, "/\*.*?(?:\*/|$)|//.*|" & q & q & q & ".*?(?:" & q & q & q & "|$)|" & _
-    q & "(?:[^" & q & "\\]|\\.)*" & q & "?|'(?:[^'\\]|\\.)+'", True)
+' Braces fold.
 p.FoldText "\{", True
 p.UnfoldText "\}", True

@@ -11,14 +11,13 @@ Function Words(list)
     Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
 End Function
 
-Dim p, q, esc, re, reBefore, doc, blk, lcom, tmpl, hole, str1, str2, rx
+Dim p, q, esc, reBefore, doc, blk, lcom, tmpl, hole, str1, str2, rx
 Set p = Parser.CreateParser()
 q = Chr(34)
 esc = "\\(?:x[0-9a-fA-F]{2}|u[0-9a-fA-F]{4}|u\{[0-9a-fA-F]+\}|[0-7]{1,3}|.)"
 ' A slash starts a regular expression where an operand is expected: after an
 ' operator, an opening bracket, a comma or one of a few keywords.
 reBefore = "(?<=(?:^|[=(,:;!&|?{}\[+\-*%<>~^]|\b(?:return|typeof|case|in|of|yield|await|void|delete))\s*)"
-re = "/(?![/*])(?:[^/\\\[]|\\.|\[(?:[^\]\\]|\\.)*\])+/[dgimsuyv]*"
 
 ' Comments
 Set doc = p.CreateRegion(2, "/\*\*(?![*/])", "+*/+", True)
@@ -62,9 +61,6 @@ p.AddItem p.CreateItem(13, "@[A-Za-z_$][\w$]*", True)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|0[oO][0-7_]+|\d[\d_]*\.?[\d_]*(?:[eE][+-]?\d+)?)n?\b|" & _
     "(?<![\w.$])\.\d[\d_]*(?:[eE][+-]?\d+)?\b", True)
 
-' Braces fold; the guard keeps braces in comments, strings and regular
-' expressions from counting.
-p.AddItem p.CreateItem(1, "/\*.*?(?:\*/|$)|//.*|`(?:[^`\\]|\\.)*`?|" & q & "(?:[^" & q & "\\]|\\.)*" & q & "?|" & _
-    "'(?:[^'\\]|\\.)*'?|" & reBefore & re, True)
+' Braces fold.
 p.FoldText "\{", True
 p.UnfoldText "\}", True

@@ -55,8 +55,6 @@ p.AddItem p.CreateItem(15, "\b[A-Za-z_]\w*@(?=\s)|(?<=\b(?:return|break|continue
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|\d[\d_]*\.?[\d_]*(?:[eE][+-]?\d+)?)(?:[uU]?[lL]|[uU]|[fF])?\b|" & _
     "(?<![\w.])\.\d[\d_]*(?:[eE][+-]?\d+)?[fF]?\b", True)
 
-' Braces fold; the guard keeps braces in comments and strings from counting.
-p.AddItem p.CreateItem(1, "/\*.*?(?:\*/|$)|//.*|" & q & q & q & ".*?(?:" & q & q & q & "|$)|" & _
-    q & "(?:[^" & q & "\\]|\\.)*" & q & "?|'(?:[^'\\]|\\.)+'", True)
+' Braces fold.
 p.FoldText "\{", True
 p.UnfoldText "\}", True

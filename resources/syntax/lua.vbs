@@ -12,18 +12,16 @@ Function Words(list)
     Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
 End Function
 
-Dim p, q, esc, eq, i, r, str1, str2, guard
+Dim p, q, esc, eq, i, r, str1, str2
 Set p = Parser.CreateParser()
 q = Chr(34)
 esc = "\\(?:x[0-9a-fA-F]{2}|u\{[0-9a-fA-F]+\}|\d{1,3}|z|.)"
 
 ' Long comments and long strings of level 0 to 3: [[ ]], [=[ ]=], ...
-guard = ""
 eq = ""
 For i = 0 To 3
     Set r = p.CreateRegion(1, "--\[" & eq & "\[", "\]" & eq & "\]", True)
     p.AddRegion r
-    guard = guard & "--\[" & eq & "\[.*?(?:\]" & eq & "\]|$)|"
     eq = eq & "="
 Next
 ' Documentation comments ---, line comments, the first line of a script
@@ -34,7 +32,6 @@ eq = ""
 For i = 0 To 3
     Set r = p.CreateRegion(3, "\[" & eq & "\[", "\]" & eq & "\]", True)
     p.AddRegion r
-    guard = guard & "\[" & eq & "\[.*?(?:\]" & eq & "\]|$)|"
     eq = eq & "="
 Next
 
@@ -55,8 +52,6 @@ p.AddItem p.CreateItem(15, "::\w+::", True)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F]*\.?[0-9a-fA-F]*(?:[pP][+-]?\d+)?|\d+\.?\d*(?:[eE][+-]?\d+)?)\b|" & _
     "(?<![\w.])\.\d+(?:[eE][+-]?\d+)?\b", True)
 
-' Folding; the guard keeps words and braces in comments and strings from
-' counting.
-p.AddItem p.CreateItem(1, guard & "--.*|" & q & "(?:[^" & q & "\\]|\\.)*" & q & "?|'(?:[^'\\]|\\.)*'?", True)
+' Folding
 p.FoldText "\b(?:function|if|do|repeat)\b|\{", True
 p.UnfoldText "\b(?:end|until)\b|\}", True

@@ -52,7 +52,6 @@ p.AddItem p.CreateItem(14, Words("True False Nil Abs Addr Append Assert Assign A
 p.AddItem p.CreateItem(6, "\$[0-9A-Fa-f]+|%[01]+|&[0-7]+|\b\d+(?:\.\d+)?(?:[eE][+-]?\d+)?\b", True)
 p.AddItem p.CreateItem(4, "#(?:\$[0-9A-Fa-f]+|\d+)", True)
 
-' Folding; the guard keeps words in comments and strings from counting.
-p.AddItem p.CreateItem(1, "\{.*?(?:\}|$)|\(\*.*?(?:\*\)|$)|//.*|'[^']*'?", True)
+' Folding
 p.FoldText "\b(?:begin|case|try|asm|repeat)\b|=\s*(?:packed\s+)?(?:class|record|object|interface|dispinterface)\b(?!\s*;)(?!\s+of\b)(?!\s*\([^)]*\)\s*;)", False
 p.UnfoldText "\bend\b|\buntil\b", False

@@ -94,9 +94,6 @@ p.AddItem p.CreateItem(12, "\b[A-Z][A-Za-z0-9]*(?:::[A-Za-z_]\w*)+\b", True)
 p.AddItem p.CreateItem(15, "[$@%]\{?\^?[A-Za-z_]\w*(?:::\w+)*\}?|\$#\{?\$?[A-Za-z_]\w*\}?|\$[0-9!@&`+_./\\,;<>\[\]]|@_", True)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|\d[\d_]*\.?[\d_]*(?:[eE][+-]?\d+)?)\b", True)
 
-' Braces fold; the guard keeps braces in comments, strings and patterns
-' from counting.
-p.AddItem p.CreateItem(1, "^=[a-zA-Z].*|(?<!\$)#.*|" & q & "(?:[^" & q & "\\]|\\.)*" & q & "?|'(?:[^'\\]|\\.)*'?|" & _
-    reBefore & "/(?:[^/\\]|\\.)*/|\b(?:q|qq|qw|qx|m|qr|s|tr|y)\s*(?:\{(?:[^{}]|\{[^{}]*\})*\}(?:\s*\{(?:[^{}]|\{[^{}]*\})*\})?|\([^)]*\)|\[[^\]]*\]|/[^/]*/(?:[^/]*/)?)", True)
+' Braces fold.
 p.FoldText "\{", True
 p.UnfoldText "\}", True

@@ -74,7 +74,6 @@ p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|0[oO][0-7_]+|\d[\
     "(?<![\w.])\.\d[\d_]*(?:[eE][+-]?\d+)?\b", True)
 p.AddItem p.CreateItem(9, "<\?(?:php\b|=)?|\?>", False)
 
-' Braces fold; the guard keeps braces in comments and strings from counting.
-p.AddItem p.CreateItem(1, "/\*.*?(?:\*/|$)|//.*|#(?!\[).*|" & q & "(?:[^" & q & "\\]|\\.)*" & q & "?|'(?:[^'\\]|\\.)*'?", True)
+' Braces fold.
 p.FoldText "\{", True
 p.UnfoldText "\}", True

@@ -76,10 +76,7 @@ p.AddItem p.CreateItem(15, "@@?\w+|\$(?:\w+|[!@&`'+~=/\\,;.<>_*$?:" & q & "])", 
 p.AddItem p.CreateItem(4, "(?<![:\w]):(?:[A-Za-z_]\w*[?!=]?|" & q & "(?:[^" & q & "\\]|\\.)*" & q & ")|\b[A-Za-z_]\w*[?!]?:(?=\s)(?!:)", True)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|0[oO]?[0-7_]+|\d[\d_]*(?:\.\d[\d_]*)?(?:[eE][+-]?\d+)?)[ri]?\b", True)
 
-' Folding; the guard keeps words and braces in comments, strings and
-' regular expressions from counting.
-p.AddItem p.CreateItem(1, "#(?!\{).*|" & q & "(?:[^" & q & "\\]|\\.)*" & q & "?|'(?:[^'\\]|\\.)*'?|" & _
-    reBefore & "/(?![\s=])(?:[^/\\]|\\.)*/|%[qQwWiIrsx]?(?:\[[^\]]*\]|\([^)]*\)|\{(?:[^{}]|\{[^{}]*\})*\}|<[^>]*>|\|[^|]*\|)", True)
+' Folding
 ' An endless method (def name(args) = expr) has no end
 p.FoldText "(?<![.:])\b(?:def\b(?!\s+[\w.]+[?!]?(?:\([^)]*\)\s*|\s+)=(?![=~>(]))|class\b|module\b|do\b|begin\b|case\b)|^\s*(?:if|unless)\b|^\s*(?:while|until|for)\b(?!.*\bdo\b)|" & _
     "(?<==\s{0,8})(?:if|unless)\b|\{", True

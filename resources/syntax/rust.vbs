@@ -12,7 +12,7 @@ Function Words(list)
     Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
 End Function
 
-Dim p, q, esc, doc, blk, ldoc, lcom, attr, str, chl, i, hashes, r, rawGuard
+Dim p, q, esc, doc, blk, ldoc, lcom, attr, str, chl, i, hashes, r
 Set p = Parser.CreateParser()
 q = Chr(34)
 esc = "\\(?:x[0-9a-fA-F]{2}|u\{[0-9a-fA-F_]{1,6}\}|.)"
@@ -33,12 +33,10 @@ Set attr = p.CreateRegion(13, "#!?\[", "\]", True)
 p.AddRegion attr
 
 ' Raw strings r"...", r#"..."# up to three hashes, also b and c prefixes
-rawGuard = ""
 hashes = ""
 For i = 0 To 3
     Set r = p.CreateRegion(3, "\b[bc]?r" & hashes & q, q & hashes, True)
     p.AddRegion r
-    rawGuard = rawGuard & "\b[bc]?r" & hashes & q & ".*?(?:" & q & hashes & "|$)|"
     hashes = hashes & "#"
 Next
 
@@ -68,9 +66,6 @@ p.AddItem p.CreateItem(15, "'[A-Za-z_]\w*\b(?!')", True)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[oO][0-7_]+|0[bB][01_]+|\d[\d_]*(?:\.(?![.\w])[\d_]*|\.\d[\d_]*)?(?:[eE][+-]?[\d_]+)?)" & _
     "(?:[iu](?:8|16|32|64|128|size)|f32|f64)?\b", True)
 
-' Braces fold; the guard keeps braces in comments, strings and characters
-' from counting.
-p.AddItem p.CreateItem(1, "/\*.*?(?:\*/|$)|//.*|" & rawGuard & q & "(?:[^" & q & "\\]|\\.)*" & q & "?|" & _
-    "(?:\bb|(?<!\w))'(?:[^'\\]|\\(?:u\{[^}]*\}|x..|.))'", True)
+' Braces fold.
 p.FoldText "\{", True
 p.UnfoldText "\}", True

@@ -69,8 +69,6 @@ p.AddItem p.CreateItem(15, "\$\d+", True)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+(?:\.[0-9a-fA-F_]+)?(?:[pP][+-]?\d+)?|0[oO][0-7_]+|0[bB][01_]+|" & _
     "\d[\d_]*(?:\.\d[\d_]*)?(?:[eE][+-]?\d+)?)\b", True)
 
-' Braces fold; the guard keeps braces in comments and strings from counting.
-p.AddItem p.CreateItem(1, "/\*.*?(?:\*/|$)|//.*|#?" & q & q & q & ".*?(?:" & q & q & q & "#?|$)|" & _
-    "#" & q & ".*?(?:" & q & "#|$)|" & q & "(?:[^" & q & "\\]|\\.)*" & q & "?", True)
+' Braces fold.
 p.FoldText "\{", True
 p.UnfoldText "\}", True
