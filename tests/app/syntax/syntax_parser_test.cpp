@@ -330,3 +330,242 @@ TEST(Highlighter, TheResultLexerMarksFilesAndPositions) {
     EXPECT_EQ(Lex(*g, L" #<a>").styles, "00000");
     EXPECT_EQ(Lex(*g, L"#<a>b> :(1,2):(x) :(4,5)").styles, "1111000" "999999" "00000" "999999");
 }
+
+// ---- Through a real control ---------------------------------------------------
+
+TEST_F(EditControl, AControlStylesWithTheLexerAsDirectCallsDo) {
+    CLike c;
+    const std::vector<std::wstring> lines = {L"int f() { /* open", L"  still \"no\" */ return \"a\\\"b\";",
+                                             L"// int", L"x = \"open", L"int /* a */ y"};
+    std::wstring all;
+    for (const auto& l : lines) all += l + L"\r\n";
+    all.resize(all.size() - 2);
+    Insert(all);
+    EXPECT_EQ(Send(MPM_SETLEXER, reinterpret_cast<WPARAM>(&c.p), 1), 0);
+    // The styles of every unit, then the states the control keeps (the
+    // last line's is needed by none).
+    auto check = [&](const std::vector<std::wstring>& text) {
+        std::vector<int> states;
+        int prev = 0;
+        for (size_t line = 0; line < text.size(); ++line) {
+            Lexed d = Lex(c.p, text[line], prev);
+            prev = d.state;
+            states.push_back(d.state);
+            for (size_t col = 0; col < text[line].size(); ++col) {
+                Position at = {int(line), int(col)};
+                EXPECT_EQ(SendP(MPM_GETSTYLEAT, &at, (void*)nullptr), d.raw[col] & 31) << line << "," << col;
+            }
+        }
+        for (size_t line = 0; line + 1 < text.size(); ++line) {
+            LineAttrArg st = {LA_LEXSTATE, -1};
+            SendP(MPM_GETLINEATTR, (void*)line, &st);
+            EXPECT_EQ(st.value, states[line]) << line;
+        }
+    };
+    check(lines);
+    // An edit that opens a comment restyles the lines after it.
+    Position at = {2, 0};
+    Insert(L"/*", &at);
+    std::vector<std::wstring> edited = lines;
+    edited[2] = L"/*" + edited[2];
+    check(edited);
+    EXPECT_EQ(Send(MPM_SETLEXER, 0, 1), 0);
+}
+
+// ---- The fast walk against a plain one --------------------------------------------
+
+namespace {
+
+// The line algorithm written plainly: every child tried at every position
+// through its BeginLength, every search to the end of the line.
+class PlainLexer {
+public:
+    explicit PlainLexer(CSyntaxParser& p) : root_(p.Root()) {}
+
+    int LineState(const wchar_t* t, int n, int prev, unsigned short* st, bool fold = false) {
+        t_ = t, n_ = n, st_ = st, fold_ = fold;
+        const CSyntaxRegion* start = root_;
+        if (prev >= 1 && prev <= 59)
+            if (const CSyntaxRegion* f = Find(root_, prev)) start = f;
+        int e = n;
+        int state = Pass(start, 0, 0, e, 0);
+        if (e < n && start->parent) {
+            int e2 = n;
+            state = Pass(start->parent, e, 0, e2, 0);
+        }
+        return state;
+    }
+    int FoldLevel(const wchar_t* t, int n, int state, int prev, int level, unsigned short* st) {
+        acc_ = level;
+        LineState(t, n, prev, st, true);
+        if (acc_ == level) acc_ += state > prev ? 1 : state < prev ? -1 : 0;
+        return acc_ < 0 ? 0 : acc_;
+    }
+
+private:
+    const CSyntaxRegion* Find(const CSyntaxRegion* r, int id) {
+        if (r->id == id) return r;
+        for (const CSyntaxRegion* c : r->children)
+            if (const CSyntaxRegion* f = Find(c, id)) return f;
+        return nullptr;
+    }
+
+    int Pass(const CSyntaxRegion* r, int s, int b, int& e, int depth) {
+        int endFrom = s + b;
+    restart:
+        int state = 0;
+        bool own = false;
+        if (r != root_) {
+            int ep = 0, el = 0;
+            r->FindEnd(t_, n_, endFrom, &ep, &el);
+            const int pid = r->parent ? r->parent->id : 0;
+            if (el > 0) {
+                own = true;
+                state = pid;
+                e = ep + el;
+            } else {
+                e = n_;
+                state = r->id >= 60 ? pid : r->id;
+            }
+        }
+        if (st_) {
+            for (int i = s; i < e; ++i) st_[i] = (unsigned short)((st_[i] & ~0x7E1F) | r->style | ((r->id & 63) << 9));
+            for (const syntax::SyntaxItem* item : r->items)
+                for (int pos = s;;) {
+                    const mrx::MatchResult m = item->expr->Search(t_, n_, pos, -1);
+                    if (!m.Matched() || m.End() > e) break;
+                    for (int i = m.Start(); i < m.End(); ++i)
+                        st_[i] = (unsigned short)((st_[i] & ~31) | item->style);
+                    pos = m.End() == m.Start() ? m.End() + 1 : m.End();
+                }
+            if (fold_) {
+                Count(r->fold.get(), s, e, 1);
+                Count(r->unfold.get(), s, e, -1);
+            }
+        }
+        if (r->children.empty() || depth >= 32) return state;
+        for (int p = s; p < e;) {
+            const CSyntaxRegion* child = nullptr;
+            int bl = 0;
+            for (const CSyntaxRegion* c : r->children)
+                if ((bl = c->BeginLength(t_, n_, p)) > 0) {
+                    child = c;
+                    break;
+                }
+            if (!child) {
+                ++p;
+                continue;
+            }
+            int ce = e;
+            const int cs = Pass(child, p, bl, ce, depth + 1);
+            if (!own) state = cs;
+            if (ce <= e || r == root_) {
+                p = ce;
+                continue;
+            }
+            endFrom = ce;
+            goto restart;
+        }
+        return state;
+    }
+
+    void Count(const syntax::Regex* x, int s, int e, int delta) {
+        if (!x) return;
+        for (int pos = s;;) {
+            const mrx::MatchResult m = x->Search(t_, n_, pos, -1);
+            if (!m.Matched()) break;
+            const int cls = m.Start() < n_ ? st_[m.Start()] & 31 : 0;
+            if (cls < 1 || cls > 4) acc_ += delta;
+            if (m.End() > e) break;
+            pos = m.End() == m.Start() ? m.End() + 1 : m.End();
+        }
+    }
+
+    const CSyntaxRegion* root_;
+    const wchar_t* t_ = nullptr;
+    int n_ = 0;
+    unsigned short* st_ = nullptr;
+    bool fold_ = false;
+    int acc_ = 0;
+};
+
+// A random rule tree over a small alphabet, so that begins, ends, escapes and
+// items meet often.
+void RandomTree(CSyntaxParser& p, std::mt19937& rng) {
+    auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+    static const wchar_t* const kBegins[] = {L"+/*+", L"+<+",  L"+(+",   L"+ab+",  L"+AB+", L"a+b",
+                                             L"^\\s*#", L"b|",  L"\\(",  L"c(?=a)", L"(?<=a)b", L"+\"+"};
+    static const wchar_t* const kEnds[] = {L"+*/+", L"+>+", L"+)+", L"", L"", L"c", L"a*", L"\\)", L"b+a", L"+A+"};
+    static const wchar_t* const kItems[] = {L"a+", L"\\bab\\b", L"b*", L"c.", L"[a-c]{2}", L";", L"(?=c)", L"a|ab"};
+    static const wchar_t* const kMarks[] = {L"\\(", L"\\)", L"a*", L"[{]", L"}", L"b"};
+    int nextId = 1;
+    std::vector<CSyntaxRegion*> regions = {p.Root()};
+    const int count = 1 + pick(7);
+    for (int k = 0; k < count; ++k) {
+        CSyntaxRegion* r;
+        const bool multi = pick(3) != 0;
+        const int id = multi ? nextId++ : 60;
+        if (pick(4) == 0) {
+            static const wchar_t kQuotes[] = L"\"'<";
+            static const wchar_t kEscapes[] = {L'\\', 0, L'\'', L'a'};
+            r = p.CreateStringRegion(id, 1 + pick(12), kQuotes[pick(3)], kEscapes[pick(4)]);
+        } else {
+            const wchar_t* end = kEnds[pick(10)];
+            r = p.CreateRegion(*end ? id : 60, pick(16), kBegins[pick(12)], end, pick(2) != 0);
+        }
+        // Parents are earlier regions (no cycles); now and then a region
+        // gets two parents.
+        regions[size_t(pick(int(regions.size())))]->AddRegion(r);
+        if (pick(8) == 0) regions[size_t(pick(int(regions.size())))]->AddRegion(r);
+        regions.push_back(r);
+    }
+    for (CSyntaxRegion* r : regions) {
+        const int items = pick(3);
+        for (int k = 0; k < items; ++k) r->AddItem(p.CreateItem(pick(8), kItems[pick(8)], pick(2) != 0));
+        if (pick(3) == 0) r->SetFold(syntax::CompilePattern(kMarks[pick(6)], true));
+        if (pick(3) == 0) r->SetUnfold(syntax::CompilePattern(kMarks[pick(6)], true));
+    }
+}
+
+std::wstring RandomLine(std::mt19937& rng) {
+    static const wchar_t kUnits[] = L"abcAB()<>\"'\\/*#; {}\t";
+    std::wstring s(rng() % 40, L' ');
+    for (wchar_t& c : s) c = kUnits[rng() % (sizeof kUnits / sizeof *kUnits - 1)];
+    return s;
+}
+
+}  // namespace
+
+TEST(HighlighterWalk, TheFastWalkAgreesWithThePlainOne) {
+    std::mt19937 rng(20261207);
+    int lines = 0, styledChildren = 0;
+    for (int tree = 0; tree < 400; ++tree) {
+        CSyntaxParser fast;
+        RandomTree(fast, rng);
+        PlainLexer plain(fast);
+        int prevFast = int(rng() % 4), prevPlain = prevFast;
+        for (int k = 0; k < 30; ++k, ++lines) {
+            const std::wstring line = RandomLine(rng);
+            const int n = int(line.size());
+            const unsigned short fill = static_cast<unsigned short>(rng());
+            std::vector<unsigned short> a(size_t(n) + 1, fill), b(size_t(n) + 1, fill);
+            const int sa = fast.LineState(0, line.c_str(), n, prevFast, a.data());
+            const int sb = plain.LineState(line.c_str(), n, prevPlain, b.data());
+            ASSERT_EQ(sa, sb) << "tree " << tree << " line " << k;
+            ASSERT_EQ(a, b) << "tree " << tree << " line " << k;
+            ASSERT_EQ(fast.LineState(0, line.c_str(), n, prevFast, nullptr), sa);
+            for (int i = 0; i < n; ++i) styledChildren += ((a[size_t(i)] >> 9) & 63) != 0;
+            const int level = int(rng() % 4);
+            std::fill(a.begin(), a.end(), fill);
+            std::fill(b.begin(), b.end(), fill);
+            ASSERT_EQ(fast.FoldLevel(0, line.c_str(), n, sa, prevFast, level, a.data()),
+                      plain.FoldLevel(line.c_str(), n, sb, prevPlain, level, b.data()))
+                << "tree " << tree << " line " << k;
+            ASSERT_EQ(a, b);
+            // Now and then a line starts in a state nobody carried over.
+            prevFast = prevPlain = rng() % 8 == 0 ? int(rng() % 64) : sa;
+        }
+    }
+    // The trees and lines exercise the walk, not only the root.
+    EXPECT_GT(styledChildren, lines * 3);
+}
