@@ -91,6 +91,12 @@ constexpr unsigned short kRegionBits = 0x7E00;
 // Passes nested deeper than this do not enter child regions: a region added
 // below itself would otherwise recurse without end.
 constexpr int kMaxDepth = 32;
+// The work one line may take, in units of pass extents (each pass, and each
+// restart of one, costs its extent plus one). Real trees take a few times
+// the line's length; trees whose regions nest in themselves, where restarts
+// could multiply level by level, stop entering child regions once it is
+// spent, so that a line always ends in time linear in its length.
+long long LineBudget(int length) { return 64LL * (length + 1) + 4096; }
 
 wchar_t FoldAZ(wchar_t c) { return c >= L'A' && c <= L'Z' ? wchar_t(c + 32) : c; }
 
@@ -317,6 +323,7 @@ int CSyntaxParser::RegionPass(const CSyntaxRegion* r, int s, int b, int& extentE
             }
         }
         const int E = extentEnd;
+        work_ -= E - s + 1;
         if (line.styles) {
             const unsigned short bits =
                 static_cast<unsigned short>((r->style & kStyleBits) | ((r->id & 63) << 9));
@@ -326,7 +333,7 @@ int CSyntaxParser::RegionPass(const CSyntaxRegion* r, int s, int b, int& extentE
             if (line.fold) CountFolds(r, s, E, line);
         }
         const size_t count = r->children.size();
-        if (count == 0 || depth >= kMaxDepth) return state;
+        if (count == 0 || depth >= kMaxDepth || work_ < 0) return state;
 
         // next[i]: where child i begins next at or after the walk's position
         // (-1: nowhere before E), len[i] its begin length; -2: not searched.
@@ -387,6 +394,7 @@ int CSyntaxParser::Lex(const wchar_t* text, int length, int prevState, unsigned 
         length = 0;
     }
     const LineText line = {text, length, styles, fold};
+    work_ = LineBudget(length);
     const CSyntaxRegion* start = root_.get();
     if (prevState >= 1 && prevState <= kMaxOpenRegion)
         if (const CSyntaxRegion* f = FindRegion(root_.get(), prevState, 0)) start = f;

@@ -135,6 +135,7 @@ private:
     std::vector<std::unique_ptr<SyntaxItem>> items_;
     std::wstring name_;
     int foldLevel_ = 0;  // the accumulator of one FoldLevel call
+    long long work_ = 0;  // what is left of one line's work budget
 };
 
 // The lexer of find-in-files result lines, named "Grep": style 1 for the

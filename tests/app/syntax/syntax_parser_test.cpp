@@ -570,3 +570,30 @@ TEST(HighlighterWalk, TheFastWalkAgreesWithThePlainOne) {
     // The trees and lines exercise the walk, not only the root.
     EXPECT_GT(styledChildren, lines * 3);
 }
+
+TEST(HighlighterWalk, RegionsNestedInThemselvesEndInBoundedTime) {
+    // A region added below itself, and two regions below each other, with
+    // ends that children swallow: lexing still ends, line by line.
+    CSyntaxParser p;
+    CSyntaxRegion* a = p.CreateRegion(1, 2, L"+<+", L"+>+", true);
+    CSyntaxRegion* b = p.CreateRegion(2, 3, L"+(+", L"+)+", true);
+    CSyntaxRegion* q = p.CreateStringRegion(3, 4, L'"', 0);
+    p.Root()->AddRegion(a);
+    a->AddRegion(a);
+    a->AddRegion(b);
+    b->AddRegion(a);
+    b->AddRegion(q);
+    q->AddRegion(b);
+    EXPECT_EQ(Lex(p, L"<<< x").state, 1);
+    std::mt19937 rng(7);
+    const wchar_t units[] = L"<>()\" x";
+    const DWORD t0 = GetTickCount();
+    for (int k = 0; k < 300; ++k) {
+        std::wstring line(size_t(rng() % 300), L' ');
+        for (wchar_t& c : line) c = units[rng() % 7];
+        Lexed l = Lex(p, line, int(rng() % 4));
+        EXPECT_GE(l.state, 0);
+        EXPECT_LE(l.state, 3);
+    }
+    EXPECT_LT(GetTickCount() - t0, 5000u);
+}
