@@ -95,7 +95,7 @@ constexpr int kMaxDepth = 32;
 // restart of one, costs its extent plus one). Real trees take a few times
 // the line's length; trees whose regions nest in themselves, where restarts
 // could multiply level by level, stop entering child regions once it is
-// spent, so that a line always ends in time linear in its length.
+// spent, so that a line's work stays within a multiple of its length.
 long long LineBudget(int length) { return 64LL * (length + 1) + 4096; }
 
 wchar_t FoldAZ(wchar_t c) { return c >= L'A' && c <= L'Z' ? wchar_t(c + 32) : c; }
@@ -161,11 +161,9 @@ void CSyntaxRegion::FindEnd(const wchar_t* text, int length, int from, int* endP
             }
         return;
     }
-    std::wstring lower(endLiteral);
-    for (wchar_t& c : lower) c = Lower(c);
     for (int p = from; p <= length - n; ++p) {
         int k = 0;
-        while (k < n && Lower(text[p + k]) == lower[size_t(k)]) ++k;
+        while (k < n && Lower(text[p + k]) == Lower(endLiteral[size_t(k)])) ++k;
         if (k == n) {
             *endPos = p;
             *endLength = n;

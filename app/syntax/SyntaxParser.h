@@ -90,7 +90,7 @@ public:
     int BeginLength(const wchar_t* text, int length, int pos) const override;
     void FindEnd(const wchar_t* text, int length, int from, int* endPos, int* endLength) const override;
 
-    wchar_t quote = 0;
+    wchar_t quote = 0;   // 0 never matches
     wchar_t escape = 0;  // 0 never matches
 };
 
