@@ -284,16 +284,19 @@ void CSyntaxParser::PaintItems(const CSyntaxRegion* r, int s, int extentEnd, con
     }
 }
 
+// Counted once the whole extent is painted, children included: a mark
+// whose first unit lies in a comment or string (classes 1-4), the region's
+// own or a child's, is not counted, and neither is one that starts past
+// the extent (it belongs to an enclosing region).
 void CSyntaxParser::CountFolds(const CSyntaxRegion* r, int s, int extentEnd, const LineText& line) {
     const Regex* marks[2] = {r->fold.get(), r->unfold.get()};
     for (int k = 0; k < 2; ++k) {
         if (!marks[k]) continue;
-        for (int pos = s; pos <= line.length;) {
-            const mrx::MatchResult m = marks[k]->Search(line.text, line.length, pos, -1);
+        for (int pos = s; pos < extentEnd;) {
+            const mrx::MatchResult m = marks[k]->Search(line.text, line.length, pos, extentEnd - 1);
             if (!m.Matched()) break;
             const int cls = m.Start() < line.length ? line.styles[m.Start()] & kStyleBits : 0;
             if (cls < 1 || cls > 4) foldLevel_ += k == 0 ? 1 : -1;
-            if (m.End() > extentEnd) break;  // the mark that crosses the end still counted
             pos = m.End() > m.Start() ? m.End() : m.End() + 1;
         }
     }
@@ -328,10 +331,13 @@ int CSyntaxParser::RegionPass(const CSyntaxRegion* r, int s, int b, int& extentE
             for (int i = s; i < E; ++i)
                 line.styles[i] = static_cast<unsigned short>((line.styles[i] & ~(kStyleBits | kRegionBits)) | bits);
             PaintItems(r, s, E, line);
-            if (line.fold) CountFolds(r, s, E, line);
         }
+        const bool countFolds = line.styles && line.fold;
         const size_t count = r->children.size();
-        if (count == 0 || depth >= kMaxDepth || work_ < 0) return state;
+        if (count == 0 || depth >= kMaxDepth || work_ < 0) {
+            if (countFolds) CountFolds(r, s, E, line);
+            return state;
+        }
 
         // next[i]: where child i begins next at or after the walk's position
         // (-1: nowhere before E), len[i] its begin length; -2: not searched.
@@ -373,7 +379,10 @@ int CSyntaxParser::RegionPass(const CSyntaxRegion* r, int s, int b, int& extentE
             restart = true;
             break;
         }
-        if (!restart) return state;
+        if (!restart) {
+            if (countFolds) CountFolds(r, s, E, line);
+            return state;
+        }
     }
 }
 

@@ -179,9 +179,22 @@ TEST(Highlighter, FoldMarksRaiseAndLowerTheNextLinesLevel) {
     EXPECT_EQ(Fold(c.p, L"c = '{';", 2), 2);
     EXPECT_EQ(Fold(c.p, L"c = '}'; }", 2), 1);
     EXPECT_EQ(Fold(c.p, L"x = #{", 0), 1);
-    // Child regions paint after the count: a brace in a comment that opens
-    // and closes on the line is counted.
-    EXPECT_EQ(Fold(c.p, L"/* { */", 0), 1);
+    // Marks are counted once the line is painted: a brace in a comment or a
+    // string that opens and closes on the line is not counted.
+    EXPECT_EQ(Fold(c.p, L"/* { */", 0), 0);
+    EXPECT_EQ(Fold(c.p, L"s = \"{\"; f(/*}*/) {", 0), 1);
+    // A region counts only the marks within its own extent, once, also when
+    // a child swallowed its end and the pass began again.
+    {
+        CSyntaxParser t;
+        CSyntaxRegion* tag = t.CreateRegion(60, 9, L"+<+", L"+>+", true);
+        CSyntaxRegion* value = t.CreateStringRegion(60, 3, L'"', 0);
+        tag->SetFold(syntax::CompilePattern(L"x", true));
+        tag->AddRegion(value);
+        t.Root()->AddRegion(tag);
+        EXPECT_EQ(Fold(t, L"<a> x", 0), 0);
+        EXPECT_EQ(Fold(t, L"<x \"a>\" >", 0), 1);
+    }
     // Never below 0.
     EXPECT_EQ(Fold(c.p, L"}", 0), 0);
     EXPECT_EQ(Fold(c.p, L"} } }", 1), 0);
@@ -438,12 +451,11 @@ private:
                         st_[i] = (unsigned short)((st_[i] & ~31) | item->style);
                     pos = m.End() == m.Start() ? m.End() + 1 : m.End();
                 }
-            if (fold_) {
-                Count(r->fold.get(), s, e, 1);
-                Count(r->unfold.get(), s, e, -1);
-            }
         }
-        if (r->children.empty() || depth >= 32) return state;
+        if (r->children.empty() || depth >= 32) {
+            CountBoth(r, s, e);
+            return state;
+        }
         for (int p = s; p < e;) {
             const CSyntaxRegion* child = nullptr;
             int bl = 0;
@@ -466,17 +478,23 @@ private:
             endFrom = ce;
             goto restart;
         }
+        CountBoth(r, s, e);
         return state;
+    }
+
+    void CountBoth(const CSyntaxRegion* r, int s, int e) {
+        if (!st_ || !fold_) return;
+        Count(r->fold.get(), s, e, 1);
+        Count(r->unfold.get(), s, e, -1);
     }
 
     void Count(const syntax::Regex* x, int s, int e, int delta) {
         if (!x) return;
-        for (int pos = s;;) {
+        for (int pos = s; pos < e;) {
             const mrx::MatchResult m = x->Search(t_, n_, pos, -1);
-            if (!m.Matched()) break;
+            if (!m.Matched() || m.Start() >= e) break;
             const int cls = m.Start() < n_ ? st_[m.Start()] & 31 : 0;
             if (cls < 1 || cls > 4) acc_ += delta;
-            if (m.End() > e) break;
             pos = m.End() == m.Start() ? m.End() + 1 : m.End();
         }
     }
