@@ -240,8 +240,8 @@ struct ScriptError {
 constexpr UINT kMsgCannotOpen = 15100;   // path
 constexpr UINT kMsgScriptError = 15104;  // path, source, code, description, line
 constexpr UINT kMsgNoEngine = 15105;
-constexpr UINT kMsgTimeLimit = 15106;    // path, seconds
-constexpr UINT kMsgSyntaxError = 15107;  // the description of a compile error without one
+constexpr UINT kMsgTimeLimit = 15109;    // path, seconds
+constexpr UINT kMsgSyntaxError = 15110;  // the description of a compile error without one
 
 // Shows `error` (nothing when its message is 0): script errors and time
 // limits with the warning icon, the others with the error icon.

@@ -344,7 +344,7 @@ TEST_F(ParserScriptTest, AScriptThatNeverEndsIsStoppedAndReportedOnce) {
         EXPECT_LT(elapsed, 3500u);  // the limit, a short grace, stopping
         EXPECT_TRUE(parsers.empty());
         ASSERT_EQ(Messages().size(), 1u);
-        EXPECT_EQ(Messages()[0].text, shell::FormatLanguageString(15106, {path_, L"1"}));
+        EXPECT_EQ(Messages()[0].text, shell::FormatLanguageString(15109, {path_, L"1"}));
         EXPECT_NE(Messages()[0].text.find(L"loop"), std::wstring::npos) << Messages()[0].text;
         EXPECT_EQ(Messages()[0].type & MB_ICONMASK, UINT(MB_ICONWARNING));
         wchar_t now[MAX_PATH];

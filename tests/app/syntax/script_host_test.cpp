@@ -265,7 +265,7 @@ TEST_F(ScriptHostTest, EachKindOfFailureIsToldWithItsTextAndIcon) {
                                                                       L"Division by zero", L"12"}));
     EXPECT_NE(Messages()[1].text.find(L"800A000B"), std::wstring::npos);
     EXPECT_EQ(Messages()[1].type & MB_ICONMASK, UINT(MB_ICONWARNING));
-    EXPECT_EQ(Messages()[2].text, shell::FormatLanguageString(15106, {L"C:\\x\\loop.vbs", L"5"}));
+    EXPECT_EQ(Messages()[2].text, shell::FormatLanguageString(15109, {L"C:\\x\\loop.vbs", L"5"}));
     EXPECT_NE(Messages()[2].text.find(L"5 seconds"), std::wstring::npos) << Messages()[2].text;
     EXPECT_EQ(Messages()[2].type & MB_ICONMASK, UINT(MB_ICONWARNING));
 }
