@@ -52,7 +52,7 @@ p.AddRegion str
 p.AddRegion chl
 
 ' Keywords, types, constants and library names
-p.AddItem p.CreateItem(15, "^\s*[A-Za-z_]\w*(?=:(?!:))", True)
+p.AddItem p.CreateItem(15, "(?<=^\s*)[A-Za-z_]\w*(?=:(?!:))", True)
 p.AddItem p.CreateItem(5, Words("auto break case const continue default do else enum extern for goto if inline " & _
     "register restrict return sizeof static struct switch typedef union volatile while _Alignas _Alignof " & _
     "_Atomic _Generic _Noreturn _Static_assert _Thread_local alignas alignof static_assert thread_local " & _

@@ -61,7 +61,7 @@ p.AddRegion str
 p.AddRegion chl
 
 ' Keywords, types, constants and library names
-p.AddItem p.CreateItem(15, "^\s*[A-Za-z_]\w*(?=:(?!:))", True)
+p.AddItem p.CreateItem(15, "(?<=^\s*)[A-Za-z_]\w*(?=:(?!:))", True)
 p.AddItem p.CreateItem(5, Words("alignas alignof and and_eq asm auto bitand bitor break case catch class " & _
     "co_await co_return co_yield compl concept const consteval constexpr constinit const_cast continue " & _
     "decltype default delete do dynamic_cast else enum explicit export extern final for friend goto if " & _

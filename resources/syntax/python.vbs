@@ -67,6 +67,6 @@ p.AddItem p.CreateItem(14, Words("True False None NotImplemented Ellipsis __debu
 ' Soft keywords: match, case and type where they start a statement
 p.AddItem p.CreateItem(5, "(?<=^\s*)(?:match|case|type)\b(?=.*:\s*(?:#.*)?$)|(?<=^\s*)type(?=\s+\w+\s*=)", True)
 p.AddItem p.CreateItem(15, Words("self cls"), True)
-p.AddItem p.CreateItem(13, "^\s*@\s*[A-Za-z_][\w.]*", True)
+p.AddItem p.CreateItem(13, "(?<=^\s*)@\s*[A-Za-z_][\w.]*", True)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|0[oO][0-7_]+|\d[\d_]*\.?[\d_]*(?:[eE][+-]?\d+)?[jJ]?)\b|" & _
     "(?<![\w.])\.\d[\d_]*(?:[eE][+-]?\d+)?[jJ]?\b", True)

@@ -19,7 +19,7 @@ esc = "\\(?:u\{[0-9a-fA-F]{1,8}\}|[0\\tnr" & q & "'])"
 interp = "\\\([^()]*(?:\([^()]*\)[^()]*)*\)"
 
 Set doc = p.CreateRegion(2, "/\*\*(?![*/])", "+*/+", True)
-doc.AddItem p.CreateItem(13, "^\s*\*?\s*-\s+(?:Parameter|Parameters|Returns|Throws|Note|Warning|Precondition|Complexity)\b", True)
+doc.AddItem p.CreateItem(13, "(?<=^\s*\*?\s*)-\s+(?:Parameter|Parameters|Returns|Throws|Note|Warning|Precondition|Complexity)\b", True)
 Set blk = p.CreateRegion(1, "+/*+", "+*/+", True)
 Set ldoc = p.CreateRegion(2, "///", "", True)
 ldoc.AddItem p.CreateItem(13, "(?<=///\s*)-\s+(?:Parameter|Parameters|Returns|Throws|Note|Warning|Precondition|Complexity)\b", True)

@@ -37,7 +37,7 @@ p.AddItem p.CreateItem(14, Words("True False Nothing Null Empty Err WScript Abs 
     "Sqr StrComp String StrReverse Tan Time Timer TimeSerial TimeValue Trim TypeName UBound UCase " & _
     "Unescape VarType Weekday WeekdayName Year") & "|\bvb[A-Za-z]+\b", False)
 p.AddItem p.CreateItem(6, "&H[0-9A-F]+&?|&O[0-7]+&?|\b\d+\.?\d*(?:E[+-]?\d+)?[!#@&%]?|(?<![\w.])\.\d+(?:E[+-]?\d+)?|#\d[^#" & Chr(34) & "]*#", False)
-p.AddItem p.CreateItem(15, "^\s*[A-Za-z_]\w*:(?=\s*$|\s*')", False)
+p.AddItem p.CreateItem(15, "(?<=^\s*)[A-Za-z_]\w*:(?=\s*$|\s*')", False)
 
 ' Blocks fold. Every mark starts its line, so a comment or a string never
 ' holds one.
