@@ -1,0 +1,53 @@
+' XML: elements with their names, attributes and values, comments, CDATA
+' sections, processing instructions, the document type declaration and
+' entity references; folds elements, and tags written over several lines.
+Dim p, entity, tag, pi, dtd
+
+Set p = Parser.CreateParser()
+entity = "&(?:#\d+|#x[0-9a-fA-F]+|[A-Za-z_][\w.:-]*);"
+
+' Attribute values (a region per parent: a region has one parent).
+Function Value(quote)
+    Dim s
+    Set s = p.CreateStringRegion(3, quote, "", True)
+    s.AddItem p.CreateItem(14, entity, True)
+    Set Value = s
+End Function
+
+p.AddItem p.CreateItem(14, entity, True)
+p.AddItem p.CreateItem(10, "&(?![#\w])", True)
+' Comments and CDATA sections hide their tags from folding.
+p.AddItem p.CreateItem(1, "<!--.*?(?:-->|$)|<!\[CDATA\[.*?(?:\]\]>|$)", True)
+
+p.AddRegion p.CreateRegion(1, "+<!--+", "+-->+", True)
+p.AddRegion p.CreateRegion(4, "+<![CDATA[+", "+]]>+", True)
+
+Set pi = p.CreateRegion(9, "+<?+", "+?>+", True)
+pi.AddItem p.CreateItem(5, "(?<=<\?)[\w:.-]+", True)
+pi.AddItem p.CreateItem(13, "(?<=\s)[\w:.-]+(?=\s*=)", True)
+pi.AddRegion Value("""")
+pi.AddRegion Value("'")
+p.AddRegion pi
+
+Set dtd = p.CreateRegion(9, "<!(?=[A-Z])", ">", True)
+dtd.AddItem p.CreateItem(5, "(?<=<!)[A-Z]+|\b(?:PUBLIC|SYSTEM|EMPTY|ANY|CDATA|ID|IDREF|IDREFS|NMTOKEN|NMTOKENS|ENTITY|ENTITIES|NOTATION)\b|#(?:PCDATA|REQUIRED|IMPLIED|FIXED)\b", True)
+dtd.AddRegion Value("""")
+dtd.AddRegion Value("'")
+p.AddRegion dtd
+
+' Start, end and empty-element tags.
+Set tag = p.CreateRegion(0, "</?(?=[A-Za-z_:])", "/?>", True)
+tag.AddItem p.CreateItem(13, "(?<![^\s])[^\s""'<>/=]+", True)
+tag.AddItem p.CreateItem(5, "(?<=</?)[\w:.-]+", True)
+tag.AddItem p.CreateItem(9, "</?|/?>", True)
+tag.AddRegion Value("""")
+tag.AddRegion Value("'")
+' A tag that goes on past its line folds its own lines as well: one more
+' level where it starts, one less on the line that ends it (by its state,
+' or by the two marks of an empty-element end).
+tag.FoldText "<[^>]*$", True
+tag.UnfoldText "^(?:[^<>/]|/(?!>))+(?=/>)|/>", True
+p.AddRegion tag
+
+p.FoldText "<[A-Za-z_:]", True
+p.UnfoldText "</[A-Za-z_:]", True
