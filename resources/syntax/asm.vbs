@@ -3,7 +3,7 @@
 ' words, directives, the preprocessor and numbers; folds procedures,
 ' macros, structures, segments and conditional blocks.
 Function Words(list)
-    Words = "\b(?:" & Replace(list, " ", "|") & ")\b"
+    Words = "(?<![\w.$@?%])(?:" & Replace(list, " ", "|") & ")\b"
 End Function
 
 Dim p
@@ -28,15 +28,15 @@ p.AddItem p.CreateItem(5, Words("aaa aad aam aas adc adcx add addpd addps addsd 
     "vzeroupper wait xadd xchg xgetbv xlat xor xorpd xorps"), False)
 p.AddItem p.CreateItem(12, "\b(?:[re]?[abcd]x|[abcd][hl]|[re]?(?:si|di|bp|sp)|(?:si|di|bp|sp)l|r(?:[89]|1[0-5])[dwb]?|" & _
     "[cdefgs]s|[re]?ip|[re]?flags|[xyz]mm(?:[12]?\d|3[01])|st(?:\([0-7]\))?|mm[0-7]|cr[0-8]|dr[0-7]|k[0-7])\b", False)
+p.AddItem p.CreateItem(6, "(?<![\w.$@?])(?:0[xX][0-9a-fA-F_]+|0[hH][0-9a-fA-F_]+|\$[0-9][0-9a-fA-F_]*|[0-9][0-9a-fA-F_]*[hH]|0[bByY][01_]+|[01_]+[bByY]|0[oOqQ][0-7_]+|[0-7_]+[oOqQ]|\d[\d_]*(?:\.\d+)?(?:[eE][+-]?\d+)?)(?![\w.$@?])", False)
 p.AddItem p.CreateItem(13, Words("byte word dword qword tword oword yword zword xmmword ymmword zmmword fword real4 real8 " & _
     "real10 sbyte sword sdword ptr near far short offset rel abs seg wrt addr lengthof sizeof type"), False)
 p.AddItem p.CreateItem(9, Words("align alias assume bits cpu db dd default do dq dt dw end endp ends equ even extern " & _
     "externdef extrn global include includelib incbin invoke label local macro endm org proc proto public resb resd resq " & _
     "rest resw resz section segment struc endstruc istruc iend at struct union record typedef times use16 use32 use64 " & _
     "option model flat stdcall fastcall uses"), False)
-p.AddItem p.CreateItem(9, "(?<![\w.])\.(?:data\??|code|const|model|stack|486p?|586p?|686p?|mmx|xmm|x64|k3d|radix|list|nolist|if|else|elseif|endif|while|endw|repeat|until|break|continue)\b|^\s*%\s*\w+|%%?[\w.]+|\?(?!\w)", False)
+p.AddItem p.CreateItem(9, "(?<![\w.])\.(?:data\??|bss|text|rodata|rdata|code|const|model|stack|486p?|586p?|686p?|mmx|xmm|x64|k3d|radix|list|nolist|if|else|elseif|endif|while|endw|repeat|until|break|continue)\b|^\s*%\s*\w+|%%?[\w.]+|\?(?!\w)", False)
 p.AddItem p.CreateItem(15, "^\s*[\w.$@?]+:{1,2}|^[A-Za-z_$@?][\w$@?]*(?=\s+(?:proc|endp|macro|struc|struct|segment|ends|equ|label|d[bwdqt]|byte|word|dword|qword)\b)", False)
-p.AddItem p.CreateItem(6, "(?<![\w.$@?])(?:0[xX][0-9a-fA-F_]+|0[hH][0-9a-fA-F_]+|\$[0-9][0-9a-fA-F_]*|[0-9][0-9a-fA-F_]*[hH]|0[bByY][01_]+|[01_]+[bByY]|0[oOqQ][0-7_]+|[0-7_]+[oOqQ]|\d[\d_]*(?:\.\d+)?(?:[eE][+-]?\d+)?)(?![\w.$@?])", False)
 ' Strings and comments hide their words from folding.
 p.AddItem p.CreateItem(3, """[^""]*(?:""|$)|'[^']*(?:'|$)|`(?:[^`\\]|\\.)*(?:`|$)|;.*$", False)
 

@@ -13,9 +13,8 @@ p.AddItem p.CreateItem(14, Words("assoc attrib break cd chcp chdir cls color cop
     "time title type ver verify vol xcopy robocopy timeout choice where"), False)
 p.AddItem p.CreateItem(5, Words("call cmd defined do else enabledelayedexpansion enableextensions disabledelayedexpansion " & _
     "disableextensions equ errorlevel exist exit for geq goto gtr if in leq lss neq not nul"), False)
-p.AddItem p.CreateItem(5, "(?<=\bexit\s+)/b\b", False)
 p.AddItem p.CreateItem(6, "(?<![\w%.-])-?\d+(?![\w%])", False)
-p.AddItem p.CreateItem(9, "^\s*@|[|&<>]+|\b\d?>>?", False)
+p.AddItem p.CreateItem(9, "^\s*@|(?<![\w%])\d?>>?(?:&\d)?|[|&<>]+", False)
 p.AddItem p.CreateItem(13, "(?<=\s)/[A-Za-z?]\w*", False)
 p.AddItem p.CreateItem(15, vars, False)
 p.AddItem p.CreateItem(15, "^\s*:[^\s:]\S*|(?<=\bgoto\s+):?\S+|(?<=\bcall\s+):\S+", False)

@@ -2,7 +2,7 @@
 ' and Less): selectors, at-rules, declaration blocks with their property
 ' names and values, strings, comments and url(); blocks fold as nested
 ' regions.
-Dim p, b0, b1, b2, b3
+Dim p, closed, m0, m1, m2, m3
 
 Set p = Parser.CreateParser()
 
@@ -20,6 +20,7 @@ End Sub
 
 ' Declarations inside the blocks (and the selectors of nested rules).
 Sub AddBlockItems(target)
+    target.AddItem p.CreateItem(12, "(?<![\w-])\.-?[A-Za-z_][\w-]*", False)
     target.AddItem p.CreateItem(13, "(?<![\w-])-?[A-Za-z][\w-]*(?=\s*:(?![:\w-]*\s*[{,&]))", False)
     target.AddItem p.CreateItem(6, "(?<![\w.#-])-?(?:\d+\.?\d*|\.\d+)(?:%|[A-Za-z]+)?|#[0-9a-fA-F]{3,8}\b", False)
     target.AddItem p.CreateItem(14, "[\w-]+(?=\()", False)
@@ -38,21 +39,43 @@ Sub AddCommon(target)
     target.AddRegion p.CreateStringRegion(3, "'", "\", False)
 End Sub
 
+' Declaration blocks. A block that closes on its line (with at most one
+' level of braces inside) is one region; a block that goes on over lines is
+' another, whose end is a brace not closing a brace opened before it on the
+' line, so that nested blocks close first. A block that goes on begins with
+' as many characters before its brace as it is deep, so that the walk of its
+' parent, which starts where the parent begins, never starts it again at the
+' parent's own brace. Blocks fold by their line states.
+closed = "(?:[^{}]|\{[^{}]*\})*\}"
+
+Function SingleLine()
+    Dim r
+    Set r = p.CreateRegion(0, "\{(?=" & closed & ")", closed, False)
+    AddBlockItems r
+    AddCommon r
+    Set SingleLine = r
+End Function
+
+Function MultiLine(depth)
+    Dim r
+    Set r = p.CreateRegion(0, "[^{}]{" & depth & "}\{(?!" & closed & ")", "(?<!\{[^{}]*)\}", False)
+    AddBlockItems r
+    AddCommon r
+    Set MultiLine = r
+End Function
+
 AddSelectorItems p
 AddCommon p
-Set b0 = p.CreateRegion(0, "+{+", "+}+", False)
-Set b1 = p.CreateRegion(0, "+{+", "+}+", False)
-Set b2 = p.CreateRegion(0, "+{+", "+}+", False)
-Set b3 = p.CreateRegion(0, "+{+", "+}+", False)
-AddBlockItems b0
-AddBlockItems b1
-AddBlockItems b2
-AddBlockItems b3
-AddCommon b0
-AddCommon b1
-AddCommon b2
-AddCommon b3
-b2.AddRegion b3
-b1.AddRegion b2
-b0.AddRegion b1
-p.AddRegion b0
+Set m0 = MultiLine("0")
+Set m1 = MultiLine("1")
+Set m2 = MultiLine("2")
+Set m3 = MultiLine("3")
+m2.AddRegion SingleLine()
+m2.AddRegion m3
+m1.AddRegion SingleLine()
+m1.AddRegion m2
+m0.AddRegion SingleLine()
+m0.AddRegion m1
+p.AddRegion SingleLine()
+p.AddRegion m0
+m3.AddRegion SingleLine()

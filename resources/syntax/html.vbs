@@ -51,7 +51,7 @@ sb.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F]+|\d+(?:\.\d*)?(?:[eE][+-]?\d+)
 sb.AddItem p.CreateItem(9, "<(?=script\b)|</(?=script\s*>)|(?<=</script)\s*>", False)
 sb.AddItem p.CreateItem(5, "(?<=</)script(?=\s*>)", False)
 sb.AddItem p.CreateItem(3, """(?:[^""\\]|\\.)*(?:""|$)|'(?:[^'\\]|\\.)*(?:'|$)|`(?:[^`\\]|\\.)*(?:`|$)|//.*$|/\*.*?(?:\*/|$)", False)
-Set st = p.CreateRegion(0, "script\b", ">", False)
+Set st = p.CreateRegion(0, "(?<=<)script\b", ">", False)
 st.AddItem p.CreateItem(5, "^script|(?<=<)script", False)
 TagItems st
 sb.AddRegion st
@@ -71,7 +71,7 @@ cb.AddItem p.CreateItem(5, "(?<=</)style(?=\s*>)", False)
 cb.AddItem p.CreateItem(12, "\.-?[A-Za-z_][\w-]*", False)
 cb.AddItem p.CreateItem(15, "#[A-Za-z_-][\w-]*", False)
 cb.AddItem p.CreateItem(9, "@[\w-]+", False)
-Set ct = p.CreateRegion(0, "style\b", ">", False)
+Set ct = p.CreateRegion(0, "(?<=<)style\b", ">", False)
 ct.AddItem p.CreateItem(5, "(?<=<)style", False)
 TagItems ct
 cb.AddRegion ct
@@ -92,10 +92,10 @@ p.AddRegion cb
 Set tag = p.CreateRegion(0, "</?(?=[A-Za-z])", ">", False)
 tag.AddItem p.CreateItem(5, "(?<=</?)[A-Za-z][\w:.-]*", True)
 TagItems tag
-' A tag that goes on past its line folds its own lines as well: one more
-' level where it starts, one less (by its state) on the line that ends it.
-tag.FoldText "<[^>]*$", True
 p.AddRegion tag
 
-p.FoldText "<(?!(?:area|base|br|col|embed|hr|img|input|keygen|link|meta|param|source|track|wbr)\b)[A-Za-z]", False
+' Start tags open elements, except those of void elements; a start tag
+' that goes on past its line also folds its own lines (a second mark),
+' closed by the line state where the tag ends.
+p.FoldText "<(?=[A-Za-z][^>]*$)|(?<=<)(?!(?:area|base|br|col|embed|hr|img|input|keygen|link|meta|param|source|track|wbr)\b)[A-Za-z]", False
 p.UnfoldText "</[A-Za-z]", False

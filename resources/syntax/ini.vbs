@@ -10,6 +10,8 @@ p.AddItem p.CreateItem(15, "%[\w.-]+%|\$\{[^}]*\}|\$\([^)]*\)", False)
 p.AddItem p.CreateItem(8, "^\s*\[\[?[^\]]*\]\]?", False)
 
 p.AddRegion p.CreateRegion(1, "^\s*[;#]|(?<=\s)[;#](?=\s)", "", False)
+' A quoted name before "=" (registry exports) is a key.
+p.AddRegion p.CreateRegion(13, "^\s*""(?=[^""]*""\s*=)", """", False)
 Set str = p.CreateStringRegion(3, """", "\", False)
 str.AddItem p.CreateItem(15, "%[\w.-]+%|\$\{[^}]*\}", False)
 p.AddRegion str

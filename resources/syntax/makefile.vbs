@@ -8,7 +8,7 @@ End Function
 Dim p, str
 Set p = Parser.CreateParser()
 
-p.AddItem p.CreateItem(12, "^(?!\t)[^\s:=#][^:=#]*?(?=\s*::?(?![=:]))", False)
+p.AddItem p.CreateItem(12, "^(?!\t)(?:[^\s:=#$(]|\$[({][\w.]+[)}])(?:[^:=#$(]|\$[({][\w.]+[)}])*?(?=\s*::?(?![=:]))", False)
 p.AddItem p.CreateItem(9, "^\.[A-Z_]+(?=\s*:)", True)
 p.AddItem p.CreateItem(13, "^\s*(?:(?:export|override|private)\s+)?[\w.\-/]+(?=\s*(?:[:?+!]|::)?=)", False)
 p.AddItem p.CreateItem(9, "^\s*-?(?:include|sinclude|ifeq|ifneq|ifdef|ifndef|else|endif|define|endef|override|export|unexport|vpath|undefine)(?=\s|$)", True)

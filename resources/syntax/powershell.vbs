@@ -17,7 +17,7 @@ p.AddItem p.CreateItem(5, Words("begin break catch class continue data default d
 p.AddItem p.CreateItem(13, "(?<=[\s(])-[A-Za-z]\w*", True)
 p.AddItem p.CreateItem(5, "(?<![\w-])-(?:[ci]?(?:eq|ne|gt|ge|lt|le|like|notlike|match|notmatch|contains|notcontains|in|notin|replace|split)|" & _
     "and|or|xor|not|band|bor|bxor|bnot|shl|shr|is|isnot|as|f|join)\b", False)
-p.AddItem p.CreateItem(12, "\[(?:[\w.]+(?:\[\])?|[\w.]+\[[\w.,\s]+\])\]", False)
+p.AddItem p.CreateItem(12, "\[(?:[A-Za-z_][\w.]*(?:\[\])?|[A-Za-z_][\w.]*\[[\w.,\s]+\])\]", False)
 p.AddItem p.CreateItem(6, "\b(?:0x[0-9a-fA-F]+|\d+(?:\.\d+)?(?:[eE][+-]?\d+)?)(?:[lLdD]|[kKmMgGtTpP][bB])?\b", False)
 p.AddItem p.CreateItem(15, vars, False)
 p.AddItem p.CreateItem(14, "\$(?:true|false|null)\b", False)

@@ -41,4 +41,4 @@ bq.AddItem p.CreateItem(15, vars, False)
 p.AddRegion bq
 
 p.FoldText "(?<!\$)\{(?=\s|$)|\b(?:then|do|case)\b", True
-p.UnfoldText "(?<![^\s;&|])\}|\b(?:fi|done|esac)\b", True
+p.UnfoldText "(?<![^\s;&|])\}|\b(?:fi|done|esac|elif)\b", True

@@ -31,4 +31,4 @@ p.AddRegion p.CreateStringRegion(4, """", "", False)
 p.AddRegion p.CreateStringRegion(4, "`", "", False)
 
 p.FoldText "\(|\b(?:case|loop)\b|\bbegin\b(?!\s*;|\s+tran)", False
-p.UnfoldText "\)|\bend\b(?!\s+if\b)(?:\s+(?:loop|case)\b)?", False
+p.UnfoldText "\)|\bend\b(?!\s+(?:if|while)\b)(?:\s+(?:loop|case)\b)?", False

@@ -42,12 +42,15 @@ tag.AddItem p.CreateItem(5, "(?<=</?)[\w:.-]+", True)
 tag.AddItem p.CreateItem(9, "</?|/?>", True)
 tag.AddRegion Value("""")
 tag.AddRegion Value("'")
-' A tag that goes on past its line folds its own lines as well: one more
-' level where it starts, one less on the line that ends it (by its state,
-' or by the two marks of an empty-element end).
-tag.FoldText "<[^>]*$", True
-tag.UnfoldText "^(?:[^<>/]|/(?!>))+(?=/>)|/>", True
+' The last line of an empty-element tag written over several lines closes
+' both the element and the tag's own lines: two marks, found only where no
+' other tag starts before them on the line (a region's marks are searched
+' to the end of the line).
+tag.UnfoldText "(?<=^(?:[^<>/]|/(?!>))*)(?:[^<>/]|/(?!>))+(?=/>)|(?<=^(?:[^<>/]|/(?!>))*)/>", True
 p.AddRegion tag
 
-p.FoldText "<[A-Za-z_:]", True
-p.UnfoldText "</[A-Za-z_:]", True
+' Every start tag opens an element; one that goes on past its line also
+' folds its own lines (a second mark), closed by the line state where the
+' tag ends. An empty-element end on the tag's line closes the element.
+p.FoldText "<(?=[A-Za-z_:][^>]*$)|(?<=<)[A-Za-z_:]", True
+p.UnfoldText "</[A-Za-z_:]|/>", True

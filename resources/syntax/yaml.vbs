@@ -3,10 +3,10 @@
 Dim p, dq
 Set p = Parser.CreateParser()
 
-p.AddItem p.CreateItem(14, "(?<=[\s:\[,{-])(?:true|false|yes|no|on|off|null|~)(?=\s*(?:$|[,\]}#]))", False)
-p.AddItem p.CreateItem(6, "(?<=[\s:\[,{-])[-+]?(?:0x[0-9a-fA-F]+|0o[0-7]+|\d+(?:\.\d*)?(?:[eE][-+]?\d+)?|\.inf|\.nan)(?=\s*(?:$|[,\]}#]))", False)
-p.AddItem p.CreateItem(13, "[^\s#'""\[\]{},:&*!|>-][^#:]*?(?=\s*:(?:\s|$))", False)
-p.AddItem p.CreateItem(9, "^\s*-(?=\s|$)|(?<=[:-]\s*)[|>][-+]?\d*(?=\s*(?:#.*)?$)|[\[\]{},]", False)
+p.AddItem p.CreateItem(14, "(?<=^|[\s\[,{])(?:true|false|yes|no|on|off|null|~)(?=\s*(?:$|[,\]}#]))", False)
+p.AddItem p.CreateItem(6, "(?<=^|[\s\[,{])[-+]?(?:0x[0-9a-fA-F]+|0o[0-7]+|\d+(?:\.\d*)?(?:[eE][-+]?\d+)?|\.inf|\.nan)(?=\s*(?:$|[,\]}#]))", False)
+p.AddItem p.CreateItem(13, "[^\s#'""\[\]{},:&*!|>-][^#:,\[\]{}]*?(?=\s*:(?:\s|$))", False)
+p.AddItem p.CreateItem(9, "(?<=^\s*)-(?=\s|$)|(?<=[:-]\s*)[|>][-+]?\d*(?=\s*(?:#.*)?$)|[\[\]{},]", False)
 p.AddItem p.CreateItem(15, "[&*][\w.-]+", False)
 p.AddItem p.CreateItem(12, "(?<![\w])!!?[\w/.:-]*", False)
 p.AddItem p.CreateItem(9, "^(?:---|\.\.\.)(?=\s|$)|^%\w+.*$", False)

@@ -66,4 +66,4 @@ function cleanup {
     return $code
 }
 trap cleanup EXIT
-echo done#not-a-comment
+echo value#not-a-comment
