@@ -69,6 +69,9 @@
 #define MPD_REMEMBER_SYNTAX (WM_USER + 1205)
 #define MPD_APPLY_SYNTAX (WM_USER + 1206)
 #define MPD_NEW_FROM_TEMPLATE (WM_USER + 1207)
+// A pane chose a syntax by name (wParam; null or empty: none) for the whole
+// document: the lexer, its definition's tab size and the folding method.
+#define MPD_SET_SYNTAX (WM_USER + 1208)
 
 // Status-bar panes, left to right: message, syntax, tabs, line, column,
 // character, line count, byte-order mark, line ends, insert mode, code page.

@@ -16,6 +16,7 @@
 #include "OptionsPage.h"
 #include "ProgramIds.h"
 #include "Resources.h"
+#include "SyntaxList.h"
 #include "SystemCalls.h"
 
 namespace documents {
@@ -26,7 +27,16 @@ CodePageHook g_codePageHook = nullptr;
 DialogShownHook g_shownHook = nullptr;
 
 constexpr DWORD kBufferSize = 32768;  // room for many names in one multiple selection
-constexpr wchar_t kFilter[] = L"All Files (*.*)\0*.*\0";
+
+// The type list from the syntax definitions, "|" turned into NULs and the
+// whole ended by two.
+std::wstring TypeFilter() {
+    std::wstring filter = syntax::FileTypeFilter();
+    for (wchar_t& c : filter)
+        if (c == L'|') c = L'\0';
+    filter.push_back(L'\0');
+    return filter;
+}
 
 // The items of the first popup of `menu` in the executable (text, item
 // data = identifier) in a combo or list box.
@@ -52,7 +62,8 @@ class CFileDialogEx {
         ofn.lCustData = reinterpret_cast<LPARAM>(this);
         ofn.lpstrFile = buffer.data();
         ofn.nMaxFile = kBufferSize;
-        ofn.lpstrFilter = kFilter;
+        const std::wstring filter = TypeFilter();
+        ofn.lpstrFilter = filter.c_str();
         ofn.lpstrDefExt = L"txt";
         if (!save_ && !initial.empty()) ofn.lpstrInitialDir = initial.c_str();
         ofn.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_ENABLESIZING | OFN_NOCHANGEDIR |

@@ -15,6 +15,7 @@
 #include "Resources.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
+#include "SyntaxList.h"
 #include "TextView.h"
 
 namespace documents {
@@ -176,8 +177,13 @@ LRESULT CSplitTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return Open(reinterpret_cast<const wchar_t*>(wp), reinterpret_cast<const OpenRequest*>(lp)) ? 1 : 0;
         case MPD_UPDATE: Update(); return 0;
         case MPD_APPLY_FONT: ApplyFont(); return 0;
-        case MPD_REMEMBER_SYNTAX:
-        case MPD_APPLY_SYNTAX: return 0;  // syntax definitions come later
+        case MPD_REMEMBER_SYNTAX: RememberSyntax(); return 0;
+        case MPD_APPLY_SYNTAX: ReapplySyntax(); return 0;
+        case MPD_SET_SYNTAX: {
+            const auto* name = reinterpret_cast<const wchar_t*>(wp);
+            SetSyntax(name && *name ? syntax::LexerByName(name) : nullptr);
+            return 0;
+        }
         case MPD_NEW_FROM_TEMPLATE: NewFromTemplate(reinterpret_cast<const TemplateEntry*>(wp)); return 0;
         case WM_DRAWCLIPBOARD: CaptureClipboard(); return 0;
         case MPM_TRANSLATEACCEL: {
@@ -335,7 +341,64 @@ bool CSplitTextView::Open(const wchar_t* path, const OpenRequest* request) {
         SendMessageW(focus_, MPM_TOGGLEWRAP, 0, 0);
     SetWindowTextW(Window(), full.c_str());
     hasFile_ = true;
+    ChooseSyntax(full, std::wstring());
     return true;
+}
+
+namespace {
+
+// The extension without its dot; empty when the file name has none.
+std::wstring ExtensionOf(const std::wstring& path) {
+    const size_t name = path.find_last_of(L"\\/:");
+    const size_t dot = path.rfind(L'.');
+    if (dot == std::wstring::npos || (name != std::wstring::npos && dot < name)) return std::wstring();
+    return path.substr(dot + 1);
+}
+
+}  // namespace
+
+void CSplitTextView::ChooseSyntax(const std::wstring& path, const std::wstring& oldPath) {
+    const std::wstring ext = ExtensionOf(path);
+    if (!oldPath.empty() && _wcsicmp(ext.c_str(), ExtensionOf(oldPath).c_str()) == 0) return;
+    if (ILexer* lexer = syntax::LexerByExtension(ext)) SetSyntax(lexer);
+}
+
+void CSplitTextView::SetSyntax(ILexer* lexer) {
+    if (!focus_) return;
+    SendMessageW(focus_, MPM_SETLEXER, reinterpret_cast<WPARAM>(lexer), 1);
+    const syntax::SyntaxEntry* entry = lexer ? syntax::EntryByLexerName(lexer->Name()) : nullptr;
+    const int fold = lexer ? settings::ReadClampedInt(settings::File::Setting, L"Edit", L"FoldingMethod") : 0;
+    for (int i = 0; i < 2; ++i) {
+        const HWND pane = PaneWindow(i);
+        if (!pane) continue;
+        // Below 2 the control only answers the current width.
+        if (entry) SendMessageW(pane, MPM_TABWIDTH, WPARAM(entry->tabSize), 0);
+        SendMessageW(pane, MPM_FOLDMODE, WPARAM(fold), 0);
+    }
+}
+
+// Before the syntax list is reloaded: the lexer is about to be freed, so the
+// control lets go of it now and the name is kept.
+void CSplitTextView::RememberSyntax() {
+    if (!focus_) return;
+    auto* lexer = reinterpret_cast<ILexer*>(SendMessageW(focus_, MPM_GETLEXER, 0, 0));
+    rememberedSyntax_ = lexer && lexer->Name() ? lexer->Name() : L"";
+    syntaxRemembered_ = true;
+    SendMessageW(focus_, MPM_SETLEXER, 0, 0);
+}
+
+// After the reload: the definition of the remembered name, else the one of
+// the file's extension, else none.
+void CSplitTextView::ReapplySyntax() {
+    if (!focus_ || !syntaxRemembered_) return;
+    syntaxRemembered_ = false;
+    ILexer* lexer = rememberedSyntax_.empty() ? nullptr : syntax::LexerByName(rememberedSyntax_);
+    if (!lexer && hasFile_) lexer = syntax::LexerByExtension(ExtensionOf(Caption()));
+    rememberedSyntax_.clear();
+    if (lexer)
+        SetSyntax(lexer);
+    else
+        SendMessageW(focus_, MPM_SETLEXER, 0, 1);
 }
 
 void CSplitTextView::Update() {
@@ -428,9 +491,11 @@ int CSplitTextView::SaveAs() {
         Report(15206, path, MB_ICONWARNING);
         return 1;
     }
+    const std::wstring oldPath = hasFile_ ? Caption() : std::wstring();
     SetWindowTextW(Window(), path.c_str());
     hasFile_ = true;
     saved_ = true;
+    ChooseSyntax(path, oldPath);
     // A temporary document saved over its own file keeps it; saved elsewhere,
     // its temporary file still goes when the window does.
     if (_wcsicmp(path.c_str(), openedPath_.c_str()) == 0) openedPath_.clear();
@@ -440,7 +505,10 @@ int CSplitTextView::SaveAs() {
 }
 
 void CSplitTextView::NewFromTemplate(const TemplateEntry* entry) {
-    if (!entry || !entry->templateFile || !*entry->templateFile || !focus_) return;
+    if (!entry || !focus_) return;
+    if (entry->title && *entry->title)
+        if (ILexer* lexer = syntax::LexerByName(entry->title)) SetSyntax(lexer);
+    if (!entry->templateFile || !*entry->templateFile) return;
     const std::wstring path = settings::ProgramFolder() + L"template\\" + entry->templateFile;
     const int kilobytes = settings::ReadClampedInt(settings::File::Setting, L"Setting", L"AutoDetectBuffer");
     encoding::FileText text;

@@ -17,6 +17,7 @@
 
 #include "DevEnv.h"
 #include "Document.h"
+#include "EditProtocol.h"
 #include "Splitter.h"
 #include "Window.h"
 
@@ -77,6 +78,13 @@ private:
     int Save();
     int SaveAs();
     void NewFromTemplate(const TemplateEntry* entry);
+    // Syntax: the lexer for a new path's extension (kept when the extension
+    // is that of `oldPath`), setting one with its definition's tab size and
+    // the folding method, and the name kept across a reload of the list.
+    void ChooseSyntax(const std::wstring& path, const std::wstring& oldPath);
+    void SetSyntax(ILexer* lexer);
+    void RememberSyntax();
+    void ReapplySyntax();
     void ApplyFont();
     void CaptureClipboard();
     void CopyCaption();
@@ -95,6 +103,8 @@ private:
     bool saved_ = false;
     bool hasFile_ = false;  // the caption is the file's full path
     std::wstring openedPath_;
+    std::wstring rememberedSyntax_;
+    bool syntaxRemembered_ = false;
     int fontCommand_ = 1430;
     COLORREF colors_[80] = {};
     bool haveColors_ = false;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "CommandIds.h"
+#include "Document.h"
 #include "EditProtocol.h"
 #include "InputDialog.h"
 #include "MessageSink.h"
@@ -19,6 +20,7 @@
 #include "Resources.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
+#include "SyntaxList.h"
 
 namespace documents {
 namespace {
@@ -626,19 +628,41 @@ void CTextView::TabMenu() {
     if (item >= 2 && item <= 16) Control(MPM_TABWIDTH, item);
 }
 
-// Only "Text" until the syntax definitions exist.
+// "Text" and one item per syntax definition; the choice applies to the
+// whole document, through its window when there is one.
 void CTextView::SyntaxMenu() {
     HMENU popup = CreatePopupMenu();
     if (!popup) return;
     AppendMenuW(popup, MF_STRING, 1200, L"Text");
+    const int count = syntax::EntryCount();
+    if (count > 0) AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+    for (int i = 0; i < count && i < 1199; ++i) AppendMenuW(popup, MF_STRING, UINT(i + 1), syntax::Entry(i)->title.c_str());
     PopupItems items(popup);
-    if (!Control(MPM_GETLEXER)) items.Check(1200);
+    auto* lexer = reinterpret_cast<ILexer*>(Control(MPM_GETLEXER));
+    const wchar_t* current = lexer ? lexer->Name() : nullptr;
+    if (!current) {
+        items.Check(1200);
+    } else {
+        for (int i = 0; i < count && i < 1199; ++i)
+            if (_wcsicmp(syntax::Entry(i)->title.c_str(), current) == 0) {
+                items.Check(UINT(i + 1));
+                break;
+            }
+    }
     UINT item = 0;
     const bool chosen = items.Choice(Track(popup), &item);
     DestroyMenu(popup);
-    if (!chosen || item != 1200) return;
-    Control(MPM_SETLEXER, 0, 1);
-    Control(MPM_FOLDMODE, 0);
+    if (!chosen || (item != 1200 && (item < 1 || int(item) > count))) return;
+    const std::wstring name = item == 1200 ? std::wstring() : syntax::Entry(int(item) - 1)->title;
+    for (HWND w = GetParent(hwnd_); w; w = GetParent(w))
+        if (ViewOf(w)) {
+            SendMessageW(w, MPD_SET_SYNTAX, reinterpret_cast<WPARAM>(name.c_str()), 0);
+            return;
+        }
+    ILexer* chosenLexer = name.empty() ? nullptr : syntax::LexerByName(name);
+    Control(MPM_SETLEXER, reinterpret_cast<WPARAM>(chosenLexer), 1);
+    Control(MPM_FOLDMODE,
+            chosenLexer ? WPARAM(settings::ReadClampedInt(settings::File::Setting, L"Edit", L"FoldingMethod")) : 0);
 }
 
 }  // namespace documents

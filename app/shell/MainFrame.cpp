@@ -12,6 +12,7 @@
 #include "Document.h"
 #include "FileDialogEx.h"
 #include "SplitTextView.h"
+#include "SyntaxList.h"
 #include "TextView.h"
 #include "EditProtocol.h"
 #include "MenuDialog.h"
@@ -35,7 +36,7 @@ const std::vector<UINT> kStatusOrder = {0, 10, 9, 1, 2, 3, 4, 8, 7, 6, 5};
 
 // Commands whose features are not in the program yet: shown disabled.
 constexpr UINT kPendingCommands[] = {
-    ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_NEW_FROM_TEMPLATE, ID_TOGGLE_OUTPUT, ID_FIND_IN_FILES,
+    ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_TOGGLE_OUTPUT, ID_FIND_IN_FILES,
     ID_MACRO_RECORD, ID_MACRO_PLAY, ID_MACRO_SAVE, ID_MACRO_PLAY_TIMES, ID_MACRO_REBUILD, ID_EDIT_FIND,
     ID_EDIT_REPLACE, ID_FIND_NEXT, ID_FIND_PREVIOUS, ID_FIND_NEXT_WORD, ID_FIND_PREVIOUS_WORD, ID_AUTO_COMPLETE,
 };
@@ -60,6 +61,23 @@ std::wstring WindowText(HWND w) {
     std::wstring text(size_t(n) + 1, L'\0');
     text.resize(size_t(GetWindowTextW(w, text.data(), n + 1)));
     return text;
+}
+
+// The whole of a small file, empty when it cannot be read.
+std::string FileBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::string();
+    std::string bytes;
+    LARGE_INTEGER size = {};
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (16 << 20)) {
+        bytes.resize(size_t(size.QuadPart));
+        DWORD got = 0;
+        if (!ReadFile(file, bytes.data(), DWORD(bytes.size()), &got, nullptr)) got = 0;
+        bytes.resize(got);
+    }
+    CloseHandle(file);
+    return bytes;
 }
 
 std::wstring FileNamePart(const std::wstring& path) {
@@ -267,6 +285,7 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
         return true;
     switch (id) {
         case ID_FILE_NEW: NewDocument(true); return true;
+        case ID_NEW_FROM_TEMPLATE: ShowTemplateMenu(); return true;
         case ID_FILE_OPEN: {
             // The dialog starts in the active document's folder.
             std::wstring folder;
@@ -312,7 +331,11 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
         case ID_OPTIONS_KEYS:
             // Applied pages wrote their keys (Apply counts even after a
             // Cancel): take up what the frame shows.
+        {
+            const std::string syntaxBefore = FileBytes(settings::PathOf(settings::File::Syntax));
             RunOptionsDialog(Window(), OptionsPageFor(int(id)), keys_);
+            if (FileBytes(settings::PathOf(settings::File::Syntax)) != syntaxBefore) ReloadSyntax();
+        }
             ApplyTabSettings();
             recent_.Load();
             RebuildRecentMenu();
@@ -336,10 +359,12 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
         OpenRecent(id - ID_RECENT_FIRST);
         return true;
     }
-    // External tools, macros and templates come with their features.
-    if ((id >= ID_TOOL_FIRST && id <= ID_TOOL_LAST) || (id >= ID_MACRO_FIRST && id <= ID_MACRO_LAST) ||
-        (id >= ID_TEMPLATE_FIRST && id <= ID_TEMPLATE_LAST))
+    if (id >= ID_TEMPLATE_FIRST && id <= ID_TEMPLATE_LAST) {
+        NewFromEntry(int(id - ID_TEMPLATE_FIRST));
         return true;
+    }
+    // External tools and macros come with their features.
+    if ((id >= ID_TOOL_FIRST && id <= ID_TOOL_LAST) || (id >= ID_MACRO_FIRST && id <= ID_MACRO_LAST)) return true;
     return false;
 }
 
@@ -751,6 +776,44 @@ HWND CMainFrame::NewDocument(bool defaults, bool activate) {
     }
     if (activate) Activate(documents_.size() - 1);
     return hwnd;
+}
+
+// A new document of a syntax definition's type: its lexer, and its template
+// when it has one.
+HWND CMainFrame::NewFromEntry(int index) {
+    const syntax::SyntaxEntry* entry = syntax::Entry(index);
+    if (!entry) return nullptr;
+    const HWND doc = NewDocument(true);
+    if (!doc) return nullptr;
+    const documents::TemplateEntry request = {entry->title.c_str(), entry->templateFile.c_str()};
+    SendMessageW(doc, MPD_NEW_FROM_TEMPLATE, reinterpret_cast<WPARAM>(&request), 0);
+    SendMessageW(doc, MPD_UPDATE, 0, 0);
+    return doc;
+}
+
+// One entry per syntax definition, at the cursor.
+void CMainFrame::ShowTemplateMenu() {
+    HMENU popup = CreatePopupMenu();
+    if (!popup) return;
+    const int count = std::min(syntax::EntryCount(), int(ID_TEMPLATE_LAST - ID_TEMPLATE_FIRST + 1));
+    for (int i = 0; i < count; ++i)
+        AppendMenuW(popup, MF_STRING, ID_TEMPLATE_FIRST + UINT(i), syntax::Entry(i)->title.c_str());
+    if (count == 0) AppendMenuW(popup, MF_STRING | MF_GRAYED, ID_TEMPLATE_FIRST, L"(none)");
+    POINT at = {};
+    GetCursorPos(&at);
+    const UINT chosen = UINT(TrackPopupMenuEx(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, Window(), nullptr));
+    DestroyMenu(popup);
+    if (chosen >= ID_TEMPLATE_FIRST && chosen < ID_TEMPLATE_FIRST + UINT(count)) NewFromEntry(int(chosen - ID_TEMPLATE_FIRST));
+}
+
+// The documents let go of their lexers, the list is read again and each
+// takes its syntax back by name (or by its file's extension).
+void CMainFrame::ReloadSyntax() {
+    for (HWND doc : documents_) SendMessageW(doc, MPD_REMEMBER_SYNTAX, 0, 0);
+    syntax::Reload();
+    for (HWND doc : documents_) SendMessageW(doc, MPD_APPLY_SYNTAX, 0, 0);
+    for (HWND doc : documents_) InvalidateRect(doc, nullptr, FALSE);
+    if (HWND doc = ActiveDocument()) SendMessageW(doc, MPD_UPDATE, 0, 0);
 }
 
 HWND CMainFrame::OpenDocument(const std::wstring& given, const documents::OpenRequest* request) {

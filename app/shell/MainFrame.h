@@ -55,6 +55,9 @@ public:
     // A new document window, made the active tab; `defaults` applies the
     // code page and line-end format of new documents and empties the undo.
     HWND NewDocument(bool defaults, bool activate = true);
+    HWND NewFromEntry(int index);
+    void ShowTemplateMenu();
+    void ReloadSyntax();
 
     size_t DocumentCount() const { return documents_.size(); }
     HWND Document(size_t i) const { return i < documents_.size() ? documents_[i] : nullptr; }

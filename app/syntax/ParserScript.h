@@ -2,6 +2,8 @@
 // "Parser" lets the script build lexers (parsers, regions, items).
 #pragma once
 
+#include <windows.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +18,14 @@ namespace syntax {
 // engine missing, the file unreadable, a script error, a script that does
 // not end) are reported to the user through the message sink. Answers
 // whether the script ran without a reported failure.
+// A script still running after the time limit (an endless loop) is stopped
+// and reported once; it contributes no lexers. The run does not touch the
+// calling thread's windows; messages are shown from the calling thread after
+// the run, owned by its active window.
 bool RunParserScript(const std::wstring& path, std::vector<std::unique_ptr<CSyntaxParser>>& parsers);
+
+// The time a syntax script may run, in milliseconds (5000 unless set).
+// Answers the previous limit.
+DWORD SetScriptTimeLimit(DWORD milliseconds);
 
 }  // namespace syntax

@@ -1,0 +1,141 @@
+#include "SyntaxList.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "ParserScript.h"
+#include "Resources.h"
+#include "Settings.h"
+#include "SyntaxParser.h"
+
+namespace syntax {
+
+namespace {
+
+using settings::File;
+
+struct State {
+    bool loaded = false;
+    std::vector<SyntaxEntry> entries;
+    std::vector<std::unique_ptr<CSyntaxParser>> parsers;
+    std::set<std::wstring> failed;  // lower-cased titles whose script gave no lexer
+};
+
+State& Get() {
+    static State s;
+    return s;
+}
+
+std::wstring Lower(std::wstring s) {
+    if (!s.empty()) CharLowerBuffW(s.data(), DWORD(s.size()));
+    return s;
+}
+
+bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::wstring ScriptPath(const SyntaxEntry& e) { return settings::ProgramFolder() + L"syntax\\" + e.file; }
+
+void Load(State& s) {
+    s.loaded = true;
+    const int count = settings::ReadInt(File::Syntax, L"Syntax", L"Count", 0);
+    for (int n = 0; n < count && n < 10000; ++n) {
+        const std::wstring section = settings::KeyName(L"Syntax", n);
+        SyntaxEntry e;
+        if (!settings::ReadString(File::Syntax, section.c_str(), L"Title", e.title, L"", -1, 261)) continue;
+        if (!settings::ReadString(File::Syntax, section.c_str(), L"File", e.file)) continue;
+        // An entry whose script is missing would fail on every use.
+        if (GetFileAttributesW(ScriptPath(e).c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        std::wstring ext;
+        settings::ReadString(File::Syntax, section.c_str(), L"Ext", ext);
+        e.extensions = L";" + ext + L";";
+        settings::ReadString(File::Syntax, section.c_str(), L"Template", e.templateFile);
+        const int tab = settings::ReadInt(File::Syntax, section.c_str(), L"Tab", 0);
+        e.tabSize = tab < 0 ? 4 : tab > 32 ? 32 : tab;
+        s.entries.push_back(std::move(e));
+    }
+}
+
+State& Loaded() {
+    State& s = Get();
+    if (!s.loaded) Load(s);
+    return s;
+}
+
+}  // namespace
+
+int EntryCount() { return int(Loaded().entries.size()); }
+
+const SyntaxEntry* Entry(int index) {
+    State& s = Loaded();
+    return index >= 0 && size_t(index) < s.entries.size() ? &s.entries[size_t(index)] : nullptr;
+}
+
+const SyntaxEntry* EntryByLexerName(const std::wstring& name) {
+    for (const SyntaxEntry& e : Loaded().entries)
+        if (e.title == name) return &e;
+    return nullptr;
+}
+
+ILexer* LexerByName(const std::wstring& name) {
+    State& s = Loaded();
+    if (name.empty()) return nullptr;
+    for (const auto& p : s.parsers)
+        if (!p->GetName().empty() && EqualNoCase(p->GetName(), name)) return p.get();
+    const SyntaxEntry* entry = nullptr;
+    for (const SyntaxEntry& e : s.entries)
+        if (EqualNoCase(e.title, name)) {
+            entry = &e;
+            break;
+        }
+    if (!entry || s.failed.count(Lower(entry->title))) return nullptr;
+    const size_t before = s.parsers.size();
+    RunParserScript(ScriptPath(*entry), s.parsers);
+    if (s.parsers.size() <= before) {
+        // Reported by the run; the documents stay plain until the next reload.
+        s.failed.insert(Lower(entry->title));
+        return nullptr;
+    }
+    s.parsers[before]->SetName(name);
+    return s.parsers[before].get();
+}
+
+ILexer* LexerByExtension(const std::wstring& extension) {
+    if (extension.empty() || extension.find(L';') != std::wstring::npos) return nullptr;
+    const std::wstring key = Lower(L";" + extension + L";");
+    for (const SyntaxEntry& e : Loaded().entries)
+        if (Lower(e.extensions).find(key) != std::wstring::npos) return LexerByName(e.title);
+    return nullptr;
+}
+
+std::wstring FileTypeFilter() {
+    std::wstring filter = shell::LanguageString(15020) + L"(*.*)|*.*|";
+    for (const SyntaxEntry& e : Loaded().entries) {
+        std::wstring list = e.extensions;
+        // ";c;cpp;" -> "*.c;*.cpp"; entries without extensions are left out.
+        while (!list.empty() && list.back() == L';') list.pop_back();
+        while (!list.empty() && list.front() == L';') list.erase(0, 1);
+        if (list.empty()) continue;
+        std::wstring patterns = L"*.";
+        for (wchar_t c : list) {
+            patterns += c;
+            if (c == L';') patterns += L"*.";
+        }
+        filter += e.title + L"(" + patterns + L")|" + patterns + L"|";
+    }
+    return filter;
+}
+
+void Reload() {
+    State& s = Get();
+    s.entries.clear();
+    s.parsers.clear();
+    s.failed.clear();
+    s.loaded = false;
+}
+
+}  // namespace syntax

@@ -14,6 +14,7 @@
 #include "Resources.h"
 #include "Settings.h"
 #include "SplitTextView.h"
+#include "SyntaxList.h"
 #include "TestSupport.h"
 
 using testing_support::Answers;
@@ -265,4 +266,138 @@ TEST_F(Documents, TheCaptionIsCopiedAndTabsShowTheirState) {
     wchar_t title[256] = {};
     GetWindowTextW(frame_->Window(), title, 256);
     EXPECT_STREQ(title, L"c.txt * - Morrowpad");
+}
+
+namespace {
+
+// Two small definitions: C (block comments, tab size 3) and Py (line comments).
+void WriteDefinitions(const std::wstring& folder, const char* ini) {
+    CreateDirectoryW((folder + L"syntax").c_str(), nullptr);
+    WriteFileText(folder + L"syntax\\c.vbs",
+                  "Set p = Parser.CreateParser()\r\np.AddRegion p.CreateRegion(1, \"+/*+\", \"+*/+\", False)\r\n");
+    WriteFileText(folder + L"syntax\\py.vbs",
+                  "Set p = Parser.CreateParser()\r\np.AddRegion p.CreateRegion(1, \"#\", \"\", False)\r\n");
+    WriteFileText(folder + L"syntax.ini", ini);
+}
+
+const char kTwoDefinitions[] =
+    "[Syntax]\r\nCount=2\r\n"
+    "[Syntax0]\r\nTitle=C\r\nFile=c.vbs\r\nExt=c;h\r\nTab=3\r\nTemplate=main.c\r\n"
+    "[Syntax1]\r\nTitle=Py\r\nFile=py.vbs\r\nExt=py\r\n";
+
+std::wstring LexerName(HWND pane) {
+    auto* lexer = reinterpret_cast<ILexer*>(SendMessageW(pane, MPM_GETLEXER, 0, 0));
+    return lexer ? lexer->Name() : L"";
+}
+
+int StyleAt(HWND pane, int line, int column) {
+    Position p = {line, column};
+    return int(SendMessageW(pane, MPM_GETSTYLEAT, reinterpret_cast<WPARAM>(&p), 0));
+}
+
+}  // namespace
+
+TEST_F(Documents, AnOpenedFileTakesTheSyntaxOfItsExtension) {
+    WriteDefinitions(folder_, kTwoDefinitions);
+    syntax::Reload();
+    settings::WriteInt(settings::File::Setting, L"Edit", L"FoldingMethod", 1);
+    const std::wstring source = folder_ + L"x.C";
+    ASSERT_TRUE(WriteFileText(source, "int a; /* note\r\n still */ b;\r\n"));
+    ASSERT_NE(frame_->OpenDocument(source), nullptr);
+    HWND pane = Active();
+    EXPECT_EQ(LexerName(pane), L"C");
+    EXPECT_EQ(SendMessageW(pane, MPM_TABWIDTH, 0, 0), 3);
+    EXPECT_EQ(SendMessageW(pane, MPM_FOLDMODE, WPARAM(-1), 0), 1);
+    EXPECT_EQ(StyleAt(pane, 0, 0), 0);
+    EXPECT_EQ(StyleAt(pane, 0, 8), 1);
+    EXPECT_EQ(StyleAt(pane, 1, 2), 1);
+    EXPECT_EQ(StyleAt(pane, 1, 10), 0);
+    // A split pane shows the same syntax with the same folding.
+    Command(ID_SPLIT_STACKED);
+    EXPECT_EQ(LexerName(View(frame_->ActiveIndex())->PaneWindow(1)), L"C");
+
+    const std::wstring text = folder_ + L"notes.txt";
+    ASSERT_TRUE(WriteFileText(text, "/* not code */\r\n"));
+    ASSERT_NE(frame_->OpenDocument(text), nullptr);
+    EXPECT_EQ(LexerName(Active()), L"");
+    EXPECT_TRUE(Messages().empty());
+    syntax::Reload();
+}
+
+TEST_F(Documents, SaveAsChoosesBySyntaxOnlyWhenTheExtensionChanges) {
+    WriteDefinitions(folder_, kTwoDefinitions);
+    syntax::Reload();
+    const std::wstring source = folder_ + L"a.c";
+    ASSERT_TRUE(WriteFileText(source, "x\r\n"));
+    ASSERT_NE(frame_->OpenDocument(source), nullptr);
+    ASSERT_EQ(LexerName(Active()), L"C");
+    g_savePath = folder_ + L"b.py";
+    Command(ID_FILE_SAVE_AS);
+    EXPECT_EQ(LexerName(Active()), L"Py");
+    // The user's own choice stays when only the name changes.
+    SendMessageW(frame_->ActiveDocument(), MPD_SET_SYNTAX, 0, 0);
+    EXPECT_EQ(LexerName(Active()), L"");
+    EXPECT_EQ(SendMessageW(Active(), MPM_FOLDMODE, WPARAM(-1), 0), 0);
+    g_savePath = folder_ + L"c.PY";
+    Command(ID_FILE_SAVE_AS);
+    EXPECT_EQ(LexerName(Active()), L"");
+    // An untitled document saved as a .c file takes C.
+    Command(ID_FILE_NEW);
+    g_savePath = folder_ + L"new.h";
+    Command(ID_FILE_SAVE_AS);
+    EXPECT_EQ(LexerName(Active()), L"C");
+    syntax::Reload();
+}
+
+TEST_F(Documents, AfterReloadingTheDefinitionsEachDocumentTakesItsSyntaxBack) {
+    WriteDefinitions(folder_, kTwoDefinitions);
+    syntax::Reload();
+    const std::wstring source = folder_ + L"a.c", other = folder_ + L"b.h";
+    ASSERT_TRUE(WriteFileText(source, "/* x */\r\n"));
+    ASSERT_TRUE(WriteFileText(other, "/* x */\r\n"));
+    const HWND first = frame_->OpenDocument(source);
+    const HWND second = frame_->OpenDocument(other);
+    // The second one chosen by hand.
+    SendMessageW(second, MPD_SET_SYNTAX, reinterpret_cast<WPARAM>(L"py"), 0);
+    ASSERT_EQ(LexerName(documents::CSplitTextView::FromWindow(second)->ActivePane()), L"py");
+    // C is renamed: the first finds its file's extension again, the second its name.
+    WriteDefinitions(folder_,
+                     "[Syntax]\r\nCount=2\r\n[Syntax0]\r\nTitle=Py\r\nFile=py.vbs\r\nExt=py\r\n"
+                     "[Syntax1]\r\nTitle=Cee\r\nFile=c.vbs\r\nExt=c\r\n");
+    for (HWND doc : {first, second}) SendMessageW(doc, MPD_REMEMBER_SYNTAX, 0, 0);
+    syntax::Reload();
+    for (HWND doc : {first, second}) SendMessageW(doc, MPD_APPLY_SYNTAX, 0, 0);
+    const HWND a = documents::CSplitTextView::FromWindow(first)->ActivePane();
+    const HWND b = documents::CSplitTextView::FromWindow(second)->ActivePane();
+    EXPECT_EQ(LexerName(a), L"Cee");
+    EXPECT_EQ(StyleAt(a, 0, 3), 1);
+    EXPECT_EQ(_wcsicmp(LexerName(b).c_str(), L"py"), 0);
+    syntax::Reload();
+}
+
+TEST_F(Documents, ANewDocumentOfATypeTakesItsSyntaxAndTemplate) {
+    WriteDefinitions(folder_, kTwoDefinitions);
+    CreateDirectoryW((folder_ + L"template").c_str(), nullptr);
+    ASSERT_TRUE(WriteFileText(folder_ + L"template\\main.c", "int main(void)\r\n{\r\n    $0\r\n}\r\n"));
+    syntax::Reload();
+    const size_t before = frame_->DocumentCount();
+    Command(ID_TEMPLATE_FIRST);
+    ASSERT_EQ(frame_->DocumentCount(), before + 1);
+    HWND pane = Active();
+    EXPECT_EQ(LexerName(pane), L"C");
+    EXPECT_EQ(Line(pane, 0), L"int main(void)");
+    Position caret = {};
+    SendMessageW(pane, MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret), 0);
+    EXPECT_EQ(caret.line, 2);
+    EXPECT_EQ(caret.column, 4);
+    EXPECT_EQ(SendMessageW(pane, MPM_ISMODIFIED, 0, 0), 0);
+    // A type without a template starts empty, with its syntax.
+    Command(ID_TEMPLATE_FIRST + 1);
+    EXPECT_EQ(LexerName(Active()), L"Py");
+    EXPECT_EQ(SendMessageW(Active(), MPM_GETLINECOUNT, 0, 0), 1);
+    // Numbers past the list do nothing.
+    const size_t now = frame_->DocumentCount();
+    Command(ID_TEMPLATE_FIRST + 7);
+    EXPECT_EQ(frame_->DocumentCount(), now);
+    syntax::Reload();
 }

@@ -1,1 +1,363 @@
+// The syntax scripts' object model: scripts build lexers through "Parser",
+// and the resulting rule trees are checked directly.
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "MessageSink.h"
+#include "ParserScript.h"
+#include "Resources.h"
+#include "ScriptHost.h"
+#include "TestSupport.h"
+
+using namespace syntax;
+using testing_support::Messages;
+
+namespace {
+
+using Parsers = std::vector<std::unique_ptr<CSyntaxParser>>;
+
+bool Matches(const Regex* expr, const std::wstring& text) { return expr && expr->Search(text).Matched(); }
+
+std::wstring Lower(std::wstring s) {
+    for (wchar_t& c : s) c = wchar_t(towlower(c));
+    return s;
+}
+
+class ParserScriptTest : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        static HMODULE language = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
+        ASSERT_NE(language, nullptr);
+        shell::SetResourceModule(language);
+        folder_ = testing_support::MakeTempFolder(L"parser");
+        ASSERT_FALSE(folder_.empty());
+        Messages().clear();
+    }
+    void TearDown() override {
+        Messages().clear();
+        SetScriptTimeLimit(5000);
+    }
+
+    bool Run(const std::string& script, Parsers& parsers, const wchar_t* name = L"def.vbs") {
+        path_ = folder_ + name;
+        EXPECT_TRUE(testing_support::WriteFileText(path_, script));
+        return RunParserScript(path_, parsers);
+    }
+
+    std::wstring folder_, path_;
+};
+
+TEST_F(ParserScriptTest, AScriptBuildsRegionsItemsAndFoldTextsIntoTheTree) {
+    Parsers parsers;
+    ASSERT_TRUE(
+        Run("Set p = createparser()\r\n"                             // a global member, in any case
+            "Set line = p.CreateRegion(1, \"//\", \"\", False)\r\n"  // before any multi-line region
+            "Set block = p.CreateRegion(33, \"+/*+\", \"+*/+\", False)\r\n"
+            "Set str = p.CreateStringRegion(3, \"\"\"x\", \"\\\", False)\r\n"
+            "Set chars = p.CreateStringRegion(4, \"'\", \"\", True)\r\n"
+            "Set kw = p.createitem(5, \"\\b(if|else)\\b\", True)\r\n"
+            "Set num = p.CreateItem(38, \"[0-9]+\", False)\r\n"
+            "Set todo = p.CreateItem(2, \"todo\", False)\r\n"
+            "p.AddRegion block\r\n"
+            "p.AddRegion line\r\n"
+            "p.ADDREGION str\r\n"
+            "p.AddItem kw\r\n"
+            "p.AddItem num\r\n"
+            "p.AddItem Nothing\r\n"
+            "p.AddRegion Nothing\r\n"
+            "block.AddItem todo\r\n"
+            "block.AddRegion chars\r\n"
+            "block.FoldText \"\\(\", False\r\n"
+            "p.FoldText \"\\{\", False\r\n"
+            "p.UnfoldText \"\\}\", True\r\n"
+            "p.FoldText \"begin\", False\r\n",  // replaces the first
+            parsers));
+    EXPECT_TRUE(Messages().empty());
+    ASSERT_EQ(parsers.size(), 1u);
+    CSyntaxRegion* root = parsers[0]->Root();
+    EXPECT_EQ(root->id, 0);
+    EXPECT_EQ(root->parent, nullptr);
+    ASSERT_EQ(root->children.size(), 3u);
+    CSyntaxRegion* block = root->children[0];
+    CSyntaxRegion* line = root->children[1];
+    auto* str = dynamic_cast<CStringRegion*>(root->children[2]);
+    ASSERT_NE(str, nullptr);
+
+    // Identifiers: single-line regions 60; multi-line ones count from 1 in
+    // creation order, whatever came before them.
+    EXPECT_EQ(line->id, kLineRegion);
+    EXPECT_EQ(block->id, 1);
+    EXPECT_EQ(str->id, kLineRegion);
+    ASSERT_EQ(block->children.size(), 1u);
+    auto* chars = dynamic_cast<CStringRegion*>(block->children[0]);
+    ASSERT_NE(chars, nullptr);
+    EXPECT_EQ(chars->id, 2);
+
+    EXPECT_EQ(block->parent, root);
+    EXPECT_EQ(line->parent, root);
+    EXPECT_EQ(chars->parent, block);
+
+    // Styles keep their low five bits.
+    EXPECT_EQ(line->style, 1);
+    EXPECT_EQ(block->style, 1);
+    EXPECT_EQ(str->style, 3);
+    EXPECT_EQ(chars->style, 4);
+
+    // "+/*+" is literal text; "//" an expression; "" nothing.
+    EXPECT_EQ(block->beginLiteral, L"/*");
+    EXPECT_EQ(block->endLiteral, L"*/");
+    EXPECT_EQ(block->beginExpr, nullptr);
+    EXPECT_EQ(block->endExpr, nullptr);
+    EXPECT_FALSE(block->caseSensitive);
+    EXPECT_TRUE(line->beginLiteral.empty());
+    EXPECT_TRUE(Matches(line->beginExpr.get(), L"a // b"));
+    EXPECT_EQ(line->endExpr, nullptr);
+
+    // String regions: the first character of quote and escape; none is 0.
+    EXPECT_EQ(str->quote, L'"');
+    EXPECT_EQ(str->escape, L'\\');
+    EXPECT_EQ(chars->quote, L'\'');
+    EXPECT_EQ(chars->escape, L'\0');
+    EXPECT_EQ(str->beginExpr, nullptr);
+    EXPECT_FALSE(str->caseSensitive);
+
+    // Items in the order added, their case rule their own.
+    ASSERT_EQ(root->items.size(), 2u);
+    EXPECT_EQ(root->items[0]->style, 5);
+    EXPECT_EQ(root->items[1]->style, 6);  // 38 & 31
+    EXPECT_TRUE(Matches(root->items[0]->expr.get(), L"x if y"));
+    EXPECT_FALSE(Matches(root->items[0]->expr.get(), L"x IF y"));
+    EXPECT_TRUE(Matches(root->items[1]->expr.get(), L"a1"));
+    ASSERT_EQ(block->items.size(), 1u);
+    EXPECT_TRUE(Matches(block->items[0]->expr.get(), L"TODO"));
+
+    // Fold texts: the last one given counts.
+    EXPECT_TRUE(Matches(root->fold.get(), L"BEGIN"));
+    EXPECT_FALSE(Matches(root->fold.get(), L"{"));
+    EXPECT_TRUE(Matches(root->unfold.get(), L"}"));
+    EXPECT_TRUE(Matches(block->fold.get(), L"("));
+    EXPECT_EQ(block->unfold, nullptr);
+    EXPECT_EQ(line->fold, nullptr);
+}
+
+TEST_F(ParserScriptTest, TwoPlusSignsAreAnExpressionAndRegionsNotAddedStayOutOfTheTree) {
+    Parsers parsers;
+    ASSERT_TRUE(
+        Run("Set p = Parser.CreateParser()\r\n"
+            "Set plus = p.CreateRegion(9, \"++\", \"+end+\", True)\r\n"
+            "Set lit = p.CreateRegion(9, \"+++\", \"\", True)\r\n"
+            "p.AddRegion lit\r\n",
+            parsers));
+    ASSERT_EQ(parsers.size(), 1u);
+    CSyntaxRegion* root = parsers[0]->Root();
+    ASSERT_EQ(root->children.size(), 1u);
+    CSyntaxRegion* lit = root->children[0];
+    EXPECT_EQ(lit->beginLiteral, L"+");  // "+++": the text "+"
+    EXPECT_EQ(lit->beginExpr, nullptr);
+    EXPECT_EQ(lit->id, kLineRegion);
+    EXPECT_TRUE(lit->caseSensitive);
+    // The unadded "++" region still took identifier 1, so nothing else did.
+    Parsers more;
+    ASSERT_TRUE(
+        Run("Set p = Parser.CreateParser()\r\n"
+            "Set plus = p.CreateRegion(9, \"++\", \"+end+\", True)\r\n"
+            "p.AddRegion plus\r\n",
+            more));
+    CSyntaxRegion* plus = more[0]->Root()->children.at(0);
+    EXPECT_EQ(plus->id, 1);
+    EXPECT_TRUE(plus->beginLiteral.empty());
+    EXPECT_NE(plus->beginExpr, nullptr);
+    EXPECT_EQ(plus->endLiteral, L"end");
+}
+
+TEST_F(ParserScriptTest, EachParserOfAScriptCountsItsOwnRegionsAndAllAreHandedOverInOrder) {
+    Parsers parsers;
+    parsers.push_back(std::make_unique<CSyntaxParser>());  // what the caller had stays first
+    ASSERT_TRUE(
+        Run("Set a = Parser.CreateParser()\r\n"
+            "Set b = Parser.CreateParser()\r\n"
+            "b.AddRegion b.CreateRegion(1, \"x\", \"y\", False)\r\n"
+            "b.AddRegion b.CreateRegion(1, \"x\", \"y\", False)\r\n"
+            "a.AddRegion a.CreateRegion(1, \"x\", \"y\", False)\r\n",
+            parsers));
+    ASSERT_EQ(parsers.size(), 3u);
+    EXPECT_TRUE(parsers[0]->Root()->children.empty());
+    ASSERT_EQ(parsers[1]->Root()->children.size(), 1u);
+    EXPECT_EQ(parsers[1]->Root()->children[0]->id, 1);
+    ASSERT_EQ(parsers[2]->Root()->children.size(), 2u);
+    EXPECT_EQ(parsers[2]->Root()->children[0]->id, 1);
+    EXPECT_EQ(parsers[2]->Root()->children[1]->id, 2);
+}
+
+TEST_F(ParserScriptTest, PastFiftyNineOpenRegionsFurtherRegionsCloseWithTheirLine) {
+    Parsers parsers;
+    ASSERT_TRUE(
+        Run("Set p = Parser.CreateParser()\r\n"
+            "For i = 1 To 61\r\n"
+            "  p.AddRegion p.CreateRegion(1, \"a\" & i, \"b\", False)\r\n"
+            "Next\r\n"
+            "p.AddRegion p.CreateStringRegion(3, \"'\", \"\", True)\r\n",
+            parsers));
+    const auto& children = parsers.at(0)->Root()->children;
+    ASSERT_EQ(children.size(), 62u);
+    for (int i = 0; i < 59; ++i) EXPECT_EQ(children[i]->id, i + 1);
+    EXPECT_EQ(children[59]->id, kLineRegion);
+    EXPECT_EQ(children[60]->id, kLineRegion);
+    EXPECT_EQ(children[61]->id, kLineRegion);
+}
+
+TEST_F(ParserScriptTest, ObjectsThatAreNotRegionsOrItemsOfTheSameParserAreRefused) {
+    // Each refusal is a script error the script can catch; the tree stays as
+    // it was. Results go into a third parser as region texts.
+    Parsers parsers;
+    ASSERT_TRUE(
+        Run("On Error Resume Next\r\n"
+            "Set p = Parser.CreateParser()\r\n"
+            "Set q = Parser.CreateParser()\r\n"
+            "Set results = Parser.CreateParser()\r\n"
+            "Sub Note(what)\r\n"
+            "  results.AddRegion results.CreateRegion(0, what & \"=\" & (Err.Number <> 0), \"\", False)\r\n"
+            "  Err.Clear\r\n"
+            "End Sub\r\n"
+            "Set r = p.CreateRegion(1, \"a\", \"b\", False)\r\n"
+            "Set inner = p.CreateRegion(1, \"c\", \"d\", False)\r\n"
+            "Set i = p.CreateItem(2, \"x\", False)\r\n"
+            "Set other = q.CreateRegion(1, \"a\", \"b\", False)\r\n"
+            "Set otherItem = q.CreateItem(1, \"a\", False)\r\n"
+            "Set dict = CreateObject(\"Scripting.Dictionary\")\r\n"
+            "p.AddRegion i\r\n"
+            "Note \"item as region\"\r\n"
+            "p.AddItem r\r\n"
+            "Note \"region as item\"\r\n"
+            "p.AddRegion dict\r\n"
+            "Note \"foreign object\"\r\n"
+            "p.AddRegion p\r\n"
+            "Note \"parser as region\"\r\n"
+            "p.AddRegion other\r\n"
+            "Note \"other parser's region\"\r\n"
+            "r.AddItem otherItem\r\n"
+            "Note \"other parser's item\"\r\n"
+            "p.AddRegion 5\r\n"
+            "Note \"number\"\r\n"
+            "r.AddRegion inner\r\n"
+            "Note \"nested\"\r\n"
+            "inner.AddRegion r\r\n"
+            "Note \"cycle\"\r\n"
+            "r.AddRegion r\r\n"
+            "Note \"itself\"\r\n"
+            "p.AddRegion r\r\n"
+            "Note \"fine\"\r\n",
+            parsers));
+    ASSERT_EQ(parsers.size(), 3u);
+    std::vector<std::wstring> log;
+    for (CSyntaxRegion* r : parsers[2]->Root()->children) log.push_back(r->beginText);
+    EXPECT_EQ(log, (std::vector<std::wstring>{
+                       L"item as region=True", L"region as item=True", L"foreign object=True",
+                       L"parser as region=True", L"other parser's region=True", L"other parser's item=True",
+                       L"number=True", L"nested=False", L"cycle=True", L"itself=True", L"fine=False"}));
+    CSyntaxRegion* root = parsers[0]->Root();
+    ASSERT_EQ(root->children.size(), 1u);
+    EXPECT_TRUE(root->items.empty());
+    CSyntaxRegion* r = root->children[0];
+    EXPECT_EQ(r->parent, root);
+    ASSERT_EQ(r->children.size(), 1u);
+    EXPECT_TRUE(r->items.empty());
+    EXPECT_TRUE(r->children[0]->children.empty());
+    EXPECT_TRUE(parsers[1]->Root()->children.empty());
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(ParserScriptTest, AScriptErrorIsReportedWithFileAndLineAndKeepsTheParsersMadeBeforeIt) {
+    Parsers parsers;
+    EXPECT_FALSE(
+        Run("Set p = Parser.CreateParser()\r\n"
+            "Set i = p.CreateItem(2, \"x\", False)\r\n"
+            "p.AddRegion i\r\n"
+            "Set q = Parser.CreateParser()\r\n",
+            parsers));
+    EXPECT_EQ(parsers.size(), 1u);
+    ASSERT_EQ(Messages().size(), 1u);
+    const std::wstring& text = Messages()[0].text;
+    EXPECT_NE(Lower(text).find(Lower(path_)), std::wstring::npos) << text;
+    EXPECT_NE(text.find(L"Line 3"), std::wstring::npos) << text;
+    EXPECT_EQ(Messages()[0].type & MB_ICONMASK, UINT(MB_ICONWARNING));
+
+    Messages().clear();
+    EXPECT_FALSE(Run("Set p = Parser.CreateParser()\r\np.CreateRegion 1, \"a\"\r\n", parsers, L"few.vbs"));
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_NE(Messages()[0].text.find(L"Line 2"), std::wstring::npos) << Messages()[0].text;
+    EXPECT_EQ(parsers.size(), 2u);
+}
+
+TEST_F(ParserScriptTest, AMissingScriptIsReportedAndGivesNoParser) {
+    Parsers parsers;
+    EXPECT_FALSE(RunParserScript(folder_ + L"absent.vbs", parsers));
+    EXPECT_TRUE(parsers.empty());
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].text, shell::FormatLanguageString(15100, {folder_ + L"absent.vbs"}));
+    EXPECT_EQ(Messages()[0].type & MB_ICONMASK, UINT(MB_ICONERROR));
+}
+
+DWORD g_sinkThread = 0;
+int ThreadSink(HWND, const wchar_t* text, const wchar_t*, UINT type) {
+    g_sinkThread = GetCurrentThreadId();
+    Messages().push_back({nullptr, text, L"", type});
+    return IDOK;
+}
+
+TEST_F(ParserScriptTest, MessagesAreShownFromTheCallersThread) {
+    shell::MessageSink previous = shell::SetMessageSink(&ThreadSink);
+    Parsers parsers;
+    EXPECT_FALSE(Run("x = 1 / 0\r\n", parsers));
+    shell::SetMessageSink(previous);
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(g_sinkThread, GetCurrentThreadId());
+}
+
+// An endless script is stopped after the limit and reported once; the
+// process stays healthy and the next script runs normally.
+TEST_F(ParserScriptTest, AScriptThatNeverEndsIsStoppedAndReportedOnce) {
+    SetScriptTimeLimit(1000);
+    CreateDirectoryW((folder_ + L"sub").c_str(), nullptr);
+    ASSERT_TRUE(testing_support::WriteFileText(folder_ + L"sub\\endless.vbs", "Do\r\nLoop\r\n"));
+    const char* loops[] = {
+        "Set p = Parser.CreateParser()\r\nDo\r\nLoop\r\n",
+        "Set p = Parser.CreateParser()\r\nDo While True\r\n  p.CreateItem 1, \"x\", False\r\nLoop\r\n",
+        "On Error Resume Next\r\nSet p = Parser.CreateParser()\r\nDo\r\n  p.AddRegion p.CreateRegion(1, "
+        "\"a\", \"b\", False)\r\nLoop\r\n",
+        "Include \"sub\\endless.vbs\"\r\n",
+        "s = \"\"\r\nWhile True\r\n  s = s & \"x\"\r\n  If Len(s) > 1000 Then s = \"\"\r\nWend\r\n",
+    };
+    wchar_t cwd[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, cwd);
+    int n = 0;
+    for (const char* loop : loops) {
+        SCOPED_TRACE(loop);
+        Messages().clear();
+        Parsers parsers;
+        const DWORD start = GetTickCount();
+        EXPECT_FALSE(Run(loop, parsers, (L"loop" + std::to_wstring(++n) + L".vbs").c_str()));
+        const DWORD elapsed = GetTickCount() - start;
+        EXPECT_GE(elapsed, 900u);
+        EXPECT_LT(elapsed, 3500u);  // the limit, a short grace, stopping
+        EXPECT_TRUE(parsers.empty());
+        ASSERT_EQ(Messages().size(), 1u);
+        EXPECT_EQ(Messages()[0].text, shell::FormatLanguageString(15109, {path_, L"1"}));
+        EXPECT_NE(Messages()[0].text.find(L"loop"), std::wstring::npos) << Messages()[0].text;
+        EXPECT_EQ(Messages()[0].type & MB_ICONMASK, UINT(MB_ICONWARNING));
+        wchar_t now[MAX_PATH];
+        GetCurrentDirectoryW(MAX_PATH, now);
+        EXPECT_STREQ(now, cwd);
+    }
+    Messages().clear();
+    Parsers parsers;
+    EXPECT_TRUE(Run("Set p = Parser.CreateParser()\r\np.AddRegion p.CreateRegion(1, \"a\", \"b\", False)\r\n",
+                    parsers, L"after.vbs"));
+    ASSERT_EQ(parsers.size(), 1u);
+    EXPECT_EQ(parsers[0]->Root()->children.size(), 1u);
+    EXPECT_TRUE(Messages().empty());
+}
+
+}  // namespace
