@@ -30,5 +30,5 @@ p.AddRegion p.CreateStringRegion(3, "'", "", True)
 p.AddRegion p.CreateStringRegion(4, """", "", False)
 p.AddRegion p.CreateStringRegion(4, "`", "", False)
 
-p.FoldText "\(|\b(?:case|loop)\b|\bbegin\b(?!\s*;|\s+tran)", False
+p.FoldText "\(|(?<!\bend\s+)\b(?:case|loop)\b|\bbegin\b(?!\s*;|\s+tran)", False
 p.UnfoldText "\)|\bend\b(?!\s+(?:if|while)\b)(?:\s+(?:loop|case)\b)?", False
