@@ -1,7 +1,7 @@
 ' XML: elements with their names, attributes and values, comments, CDATA
 ' sections, processing instructions, the document type declaration and
 ' entity references; folds elements, and tags written over several lines.
-Dim p, entity, tag, pi, dtd
+Dim p, entity, tag, pi, dtd, subset, decl
 
 Set p = Parser.CreateParser()
 entity = "&(?:#\d+|#x[0-9a-fA-F]+|[A-Za-z_][\w.:-]*);"
@@ -28,6 +28,21 @@ pi.AddItem p.CreateItem(13, "(?<=\s)[\w:.-]+(?=\s*=)", True)
 pi.AddRegion Value("""")
 pi.AddRegion Value("'")
 p.AddRegion pi
+
+' A document type with an internal subset: its declarations up to "]>".
+Set subset = p.CreateRegion(9, "<!DOCTYPE\b(?=[^>]*\[)", "\]\s*>", True)
+subset.AddItem p.CreateItem(5, "(?<=<!)DOCTYPE\b|\b(?:PUBLIC|SYSTEM)\b", True)
+subset.AddItem p.CreateItem(15, "%[\w.:-]+;", True)
+Set decl = p.CreateRegion(9, "<!(?!DOCTYPE)(?=[A-Z])", ">", True)
+decl.AddItem p.CreateItem(5, "(?<=<!)[A-Z]+|\b(?:PUBLIC|SYSTEM|EMPTY|ANY|CDATA|ID|IDREF|IDREFS|NMTOKEN|NMTOKENS|ENTITY|ENTITIES|NOTATION|NDATA)\b|#(?:PCDATA|REQUIRED|IMPLIED|FIXED)\b", True)
+decl.AddItem p.CreateItem(15, "%[\w.:-]+;", True)
+decl.AddRegion Value("""")
+decl.AddRegion Value("'")
+subset.AddRegion p.CreateRegion(1, "+<!--+", "+-->+", True)
+subset.AddRegion decl
+subset.AddRegion Value("""")
+subset.AddRegion Value("'")
+p.AddRegion subset
 
 Set dtd = p.CreateRegion(9, "<!(?=[A-Z])", ">", True)
 dtd.AddItem p.CreateItem(5, "(?<=<!)[A-Z]+|\b(?:PUBLIC|SYSTEM|EMPTY|ANY|CDATA|ID|IDREF|IDREFS|NMTOKEN|NMTOKENS|ENTITY|ENTITIES|NOTATION)\b|#(?:PCDATA|REQUIRED|IMPLIED|FIXED)\b", True)
