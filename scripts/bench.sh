@@ -24,4 +24,12 @@ if [ "$name" = file_bench ] || [ "$name" = open_bench ]; then
   echo "wc -l: $lines line breaks in $(awk "BEGIN{print $end - $start}") s"
   set -- "$(winepath -w "$big")" "$@"
 fi
+if [ "$name" = lexer_bench ]; then
+  # Every C header of the system as one text (about 100 MB).
+  dir=${MORROWPAD_BENCH_DIR:-/tmp/morrowpad-bench}
+  mkdir -p "$dir"
+  src="$dir/include.h"
+  [ -s "$src" ] || find /usr/include -name '*.h' -type f -print0 | sort -z | xargs -0 cat >"$src"
+  set -- "$(winepath -w "$src")" "$@"
+fi
 wine "./$name.exe" "$@"

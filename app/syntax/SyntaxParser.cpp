@@ -1,5 +1,10 @@
 #include "SyntaxParser.h"
 
+#include <windows.h>
+
+#include <algorithm>
+#include <typeinfo>
+
 namespace syntax {
 
 namespace {
@@ -68,25 +73,375 @@ SyntaxItem* CSyntaxParser::CreateItem(int style, const std::wstring& pattern, bo
 }
 
 // ---- Lexing ----------------------------------------------------------------
+//
+// A line is styled by region passes: a pass paints its region's extent, its
+// items and counts its fold marks, then walks the extent for child regions
+// (the first child, in order, that begins at a position wins) and runs a
+// pass for each. The walk does not try every child at every position: each
+// child keeps the next position where it begins, found by one forward
+// search, which stays valid until the walk passes it; the nearest of them
+// (the earliest child on a tie) is where the next child starts. That is the
+// same answer as trying the children position by position, at one search
+// per child start instead of one per unit.
 
-int CSyntaxRegion::BeginLength(const wchar_t*, int, int) const { return 0; }
+namespace {
 
-void CSyntaxRegion::FindEnd(const wchar_t*, int, int, int* endPos, int* endLength) const {
-    *endPos = 0;
-    *endLength = 0;
+constexpr unsigned short kStyleBits = 0x001F;
+constexpr unsigned short kRegionBits = 0x7E00;
+// Passes nested deeper than this do not enter child regions: a region added
+// below itself would otherwise recurse without end.
+constexpr int kMaxDepth = 32;
+// The work one line may take, in units of pass extents (each pass, and each
+// restart of one, costs its extent plus one). Real trees take a few times
+// the line's length; trees whose regions nest in themselves, where restarts
+// could multiply level by level, stop entering child regions once it is
+// spent, so that a line's work stays within a multiple of its length.
+long long LineBudget(int length) { return 64LL * (length + 1) + 4096; }
+
+wchar_t FoldAZ(wchar_t c) { return c >= L'A' && c <= L'Z' ? wchar_t(c + 32) : c; }
+
+// The system's lower-casing of one unit.
+wchar_t Lower(wchar_t c) {
+    if (c < 128) return FoldAZ(c);
+    return wchar_t(reinterpret_cast<ULONG_PTR>(CharLowerW(reinterpret_cast<LPWSTR>(ULONG_PTR(c)))));
 }
 
-int CStringRegion::BeginLength(const wchar_t*, int, int) const { return 0; }
-
-void CStringRegion::FindEnd(const wchar_t*, int, int, int* endPos, int* endLength) const {
-    *endPos = 0;
-    *endLength = 0;
+bool LiteralAt(const std::wstring& lit, bool caseSensitive, const wchar_t* text, int length, int pos) {
+    const int n = int(lit.size());
+    if (pos < 0 || pos > length - n) return false;
+    if (caseSensitive) {
+        for (int k = 0; k < n; ++k)
+            if (text[pos + k] != lit[size_t(k)]) return false;
+    } else {
+        for (int k = 0; k < n; ++k)
+            if (FoldAZ(text[pos + k]) != FoldAZ(lit[size_t(k)])) return false;
+    }
+    return true;
 }
 
-int CSyntaxParser::LineState(int, const wchar_t*, int, int, unsigned short*) { return 0; }
+}  // namespace
 
-int CSyntaxParser::FoldLevel(int, const wchar_t*, int, int, int, int level, unsigned short*) { return level; }
+int CSyntaxRegion::BeginLength(const wchar_t* text, int length, int pos) const {
+    if (!text || pos < 0 || pos >= length) return 0;
+    if (beginExpr) {
+        const mrx::MatchResult m = beginExpr->Search(text, length, pos, pos);
+        return m.Matched() && m.End() > m.Start() ? m.End() - m.Start() : 0;
+    }
+    if (!beginLiteral.empty() && LiteralAt(beginLiteral, caseSensitive, text, length, pos))
+        return int(beginLiteral.size());
+    return 0;
+}
 
-CSyntaxParser* ResultLexer() { return nullptr; }
+void CSyntaxRegion::FindEnd(const wchar_t* text, int length, int from, int* endPos, int* endLength) const {
+    *endPos = 0;
+    *endLength = 0;
+    if (!endExpr && endLiteral.empty()) {  // no end pattern: the region closes with its line
+        *endPos = length - 1;
+        *endLength = 1;
+        return;
+    }
+    if (!text || from >= length) return;
+    from = std::max(from, 0);
+    if (endExpr) {
+        const mrx::MatchResult m = endExpr->Search(text, length, from, -1);
+        if (m.Matched() && m.End() > m.Start()) {
+            *endPos = m.Start();
+            *endLength = m.End() - m.Start();
+        }
+        return;
+    }
+    const int n = int(endLiteral.size());
+    if (caseSensitive) {
+        const wchar_t first = endLiteral[0];
+        for (int p = from; p <= length - n; ++p)
+            if (text[p] == first && LiteralAt(endLiteral, true, text, length, p)) {
+                *endPos = p;
+                *endLength = n;
+                return;
+            }
+        return;
+    }
+    for (int p = from; p <= length - n; ++p) {
+        int k = 0;
+        while (k < n && Lower(text[p + k]) == Lower(endLiteral[size_t(k)])) ++k;
+        if (k == n) {
+            *endPos = p;
+            *endLength = n;
+            return;
+        }
+    }
+}
+
+int CStringRegion::BeginLength(const wchar_t* text, int length, int pos) const {
+    return text && quote && pos >= 0 && pos < length && text[pos] == quote ? 1 : 0;
+}
+
+void CStringRegion::FindEnd(const wchar_t* text, int length, int from, int* endPos, int* endLength) const {
+    *endPos = 0;
+    *endLength = 0;
+    if (!text) return;
+    for (int p = std::max(from, 0); p < length; ++p) {
+        if (escape && text[p] == escape) {
+            ++p;  // the escaped unit never ends the string
+        } else if (quote && text[p] == quote) {
+            *endPos = p;
+            *endLength = 1;
+            return;
+        }
+    }
+}
+
+struct CSyntaxParser::LineText {
+    const wchar_t* text;
+    int length;
+    unsigned short* styles;
+    bool fold;
+};
+
+int CSyntaxParser::NextBegin(const CSyntaxRegion* r, const wchar_t* text, int length, int from, int last,
+                             int* beginLength) {
+    using Kind = CSyntaxRegion::BeginKind;
+    if (r->beginKind_ == Kind::kUnknown) {
+        // Other kinds of region are asked position by position, as is an
+        // expression that depends on where the search started (\G).
+        if (typeid(*r) == typeid(CStringRegion))
+            r->beginKind_ = Kind::kQuote;
+        else if (typeid(*r) != typeid(CSyntaxRegion))
+            r->beginKind_ = Kind::kEachPosition;
+        else if (r->beginExpr)
+            r->beginKind_ = r->beginText.find(L"\\G") == std::wstring::npos ? Kind::kExpr : Kind::kEachPosition;
+        else
+            r->beginKind_ = r->beginLiteral.empty() ? Kind::kNever : Kind::kLiteral;
+    }
+    last = std::min(last, length - 1);
+    switch (r->beginKind_) {
+        case Kind::kQuote: {
+            const wchar_t q = static_cast<const CStringRegion*>(r)->quote;
+            if (!q) return -1;
+            for (int p = from; p <= last; ++p)
+                if (text[p] == q) {
+                    *beginLength = 1;
+                    return p;
+                }
+            return -1;
+        }
+        case Kind::kLiteral: {
+            const std::wstring& lit = r->beginLiteral;
+            last = std::min(last, length - int(lit.size()));
+            const wchar_t first = lit[0];
+            const wchar_t low = FoldAZ(first);
+            if (r->caseSensitive || low < L'a' || low > L'z') {
+                for (int p = from; p <= last; ++p)
+                    if (text[p] == first && LiteralAt(lit, r->caseSensitive, text, length, p)) {
+                        *beginLength = int(lit.size());
+                        return p;
+                    }
+            } else {
+                for (int p = from; p <= last; ++p)
+                    if (FoldAZ(text[p]) == low && LiteralAt(lit, false, text, length, p)) {
+                        *beginLength = int(lit.size());
+                        return p;
+                    }
+            }
+            return -1;
+        }
+        case Kind::kExpr:
+            while (from <= last) {
+                const mrx::MatchResult m = r->beginExpr->Search(text, length, from, last);
+                if (!m.Matched()) return -1;
+                if (m.End() > m.Start()) {
+                    *beginLength = m.End() - m.Start();
+                    return m.Start();
+                }
+                from = m.Start() + 1;  // an empty match is no start
+            }
+            return -1;
+        case Kind::kEachPosition:
+            for (int p = from; p <= last; ++p)
+                if (const int n = r->BeginLength(text, length, p)) {
+                    *beginLength = n;
+                    return p;
+                }
+            return -1;
+        default:
+            return -1;
+    }
+}
+
+void CSyntaxParser::PaintItems(const CSyntaxRegion* r, int s, int extentEnd, const LineText& line) const {
+    for (const SyntaxItem* item : r->items) {
+        if (!item || !item->expr) continue;
+        const unsigned short style = static_cast<unsigned short>(item->style & kStyleBits);
+        // A match that starts after the extent's end cannot end within it
+        // (unless empty, at the end itself), so the search stops there.
+        for (int pos = s; pos <= extentEnd;) {
+            const mrx::MatchResult m = item->expr->Search(line.text, line.length, pos, extentEnd);
+            if (!m.Matched() || m.End() > extentEnd) break;
+            for (int i = m.Start(); i < m.End(); ++i)
+                line.styles[i] = static_cast<unsigned short>((line.styles[i] & ~kStyleBits) | style);
+            pos = m.End() > m.Start() ? m.End() : m.End() + 1;
+        }
+    }
+}
+
+// Counted once the whole extent is painted, children included: a mark
+// whose first unit lies in a comment or string (classes 1-4), the region's
+// own or a child's, is not counted, and neither is one that starts past
+// the extent (it belongs to an enclosing region).
+void CSyntaxParser::CountFolds(const CSyntaxRegion* r, int s, int extentEnd, const LineText& line) {
+    const Regex* marks[2] = {r->fold.get(), r->unfold.get()};
+    for (int k = 0; k < 2; ++k) {
+        if (!marks[k]) continue;
+        for (int pos = s; pos < extentEnd;) {
+            const mrx::MatchResult m = marks[k]->Search(line.text, line.length, pos, extentEnd - 1);
+            if (!m.Matched()) break;
+            const int cls = m.Start() < line.length ? line.styles[m.Start()] & kStyleBits : 0;
+            if (cls < 1 || cls > 4) foldLevel_ += k == 0 ? 1 : -1;
+            pos = m.End() > m.Start() ? m.End() : m.End() + 1;
+        }
+    }
+}
+
+int CSyntaxParser::RegionPass(const CSyntaxRegion* r, int s, int b, int& extentEnd, const LineText& line,
+                              int depth) {
+    const int length = line.length;
+    const bool isRoot = r == root_.get();
+    int endFrom = s + b;
+    for (;;) {
+        int state = 0;
+        bool ownEnd = false;
+        if (!isRoot) {
+            const int parentId = r->parent ? r->parent->id : 0;
+            int endPos = 0, endLength = 0;
+            r->FindEnd(line.text, length, endFrom, &endPos, &endLength);
+            if (endLength > 0) {
+                ownEnd = true;
+                state = parentId;
+                extentEnd = std::clamp(endPos + endLength, s, length);
+            } else {
+                extentEnd = length;
+                state = r->id >= kLineRegion ? parentId : r->id;
+            }
+        }
+        const int E = extentEnd;
+        work_ -= E - s + 1;
+        if (line.styles) {
+            const unsigned short bits =
+                static_cast<unsigned short>((r->style & kStyleBits) | ((r->id & 63) << 9));
+            for (int i = s; i < E; ++i)
+                line.styles[i] = static_cast<unsigned short>((line.styles[i] & ~(kStyleBits | kRegionBits)) | bits);
+            PaintItems(r, s, E, line);
+        }
+        const bool countFolds = line.styles && line.fold;
+        const size_t count = r->children.size();
+        if (count == 0 || depth >= kMaxDepth || work_ < 0) {
+            if (countFolds) CountFolds(r, s, E, line);
+            return state;
+        }
+
+        // next[i]: where child i begins next at or after the walk's position
+        // (-1: nowhere before E), len[i] its begin length; -2: not searched.
+        int fixedNext[16], fixedLen[16];
+        std::vector<int> moreNext, moreLen;
+        int* next = fixedNext;
+        int* len = fixedLen;
+        if (count > 16) {
+            moreNext.resize(count);
+            moreLen.resize(count);
+            next = moreNext.data();
+            len = moreLen.data();
+        }
+        std::fill(next, next + count, -2);
+        bool restart = false;
+        for (int p = s; p < E;) {
+            int best = -1;
+            size_t winner = 0;
+            for (size_t i = 0; i < count; ++i) {
+                if (next[i] == -1) continue;
+                if (next[i] < p)
+                    next[i] = r->children[i] ? NextBegin(r->children[i], line.text, length, p, E - 1, &len[i]) : -1;
+                if (next[i] >= 0 && (best < 0 || next[i] < best)) {
+                    best = next[i];
+                    winner = i;
+                }
+            }
+            if (best < 0) break;
+            int childEnd = E;
+            const int childState = RegionPass(r->children[winner], best, len[winner], childEnd, line, depth + 1);
+            if (!ownEnd) state = childState;
+            if (childEnd <= E || isRoot) {
+                p = childEnd;
+                continue;
+            }
+            // The child swallowed the text where this region's end was
+            // found: look for the end again after the child.
+            endFrom = childEnd;
+            restart = true;
+            break;
+        }
+        if (!restart) {
+            if (countFolds) CountFolds(r, s, E, line);
+            return state;
+        }
+    }
+}
+
+const CSyntaxRegion* CSyntaxParser::FindRegion(const CSyntaxRegion* r, int id, int depth) const {
+    if (r->id == id) return r;
+    if (depth >= kMaxDepth) return nullptr;
+    for (const CSyntaxRegion* c : r->children)
+        if (c)
+            if (const CSyntaxRegion* f = FindRegion(c, id, depth + 1)) return f;
+    return nullptr;
+}
+
+int CSyntaxParser::Lex(const wchar_t* text, int length, int prevState, unsigned short* styles, bool fold) {
+    if (!text || length < 0) {
+        text = L"";
+        length = 0;
+    }
+    const LineText line = {text, length, styles, fold};
+    work_ = LineBudget(length);
+    const CSyntaxRegion* start = root_.get();
+    if (prevState >= 1 && prevState <= kMaxOpenRegion)
+        if (const CSyntaxRegion* f = FindRegion(root_.get(), prevState, 0)) start = f;
+    int extentEnd = length;
+    int state = RegionPass(start, 0, 0, extentEnd, line, 0);
+    // The start region closed within the line: its parent goes on (one
+    // level only).
+    if (extentEnd < length && start->parent) {
+        int parentEnd = length;
+        state = RegionPass(start->parent, extentEnd, 0, parentEnd, line, 0);
+    }
+    return state;
+}
+
+int CSyntaxParser::LineState(int, const wchar_t* text, int length, int prevState, unsigned short* styles) {
+    return Lex(text, length, prevState, styles, false);
+}
+
+int CSyntaxParser::FoldLevel(int, const wchar_t* text, int length, int state, int prevState, int level,
+                             unsigned short* styles) {
+    foldLevel_ = level;
+    Lex(text, length, prevState, styles, true);
+    if (foldLevel_ == level) {
+        if (state > prevState)
+            ++foldLevel_;
+        else if (state < prevState)
+            --foldLevel_;
+    }
+    return std::max(foldLevel_, 0);
+}
+
+CSyntaxParser* ResultLexer() {
+    static const std::unique_ptr<CSyntaxParser> lexer = [] {
+        auto p = std::make_unique<CSyntaxParser>();
+        p->SetName(L"Grep");
+        p->Root()->AddItem(p->CreateItem(1, L"^#<.*?>", true));
+        p->Root()->AddItem(p->CreateItem(9, L":\\([\\d,]+\\)", true));
+        return p;
+    }();
+    return lexer.get();
+}
 
 }  // namespace syntax

@@ -73,6 +73,13 @@ public:
     std::unique_ptr<Regex> beginExpr, endExpr, fold, unfold;
     std::vector<CSyntaxRegion*> children;      // not owned
     std::vector<SyntaxItem*> items;            // not owned
+
+private:
+    friend class CSyntaxParser;
+    // How the line pass finds this region's next start (worked out on first
+    // use; the tree does not change while it is lexed).
+    enum class BeginKind : signed char { kUnknown, kNever, kLiteral, kExpr, kQuote, kEachPosition };
+    mutable BeginKind beginKind_ = BeginKind::kUnknown;
 };
 
 // A quoted string: begins at its quote character and ends at the next one
@@ -83,7 +90,7 @@ public:
     int BeginLength(const wchar_t* text, int length, int pos) const override;
     void FindEnd(const wchar_t* text, int length, int from, int* endPos, int* endLength) const override;
 
-    wchar_t quote = 0;
+    wchar_t quote = 0;   // 0 never matches
     wchar_t escape = 0;  // 0 never matches
 };
 
@@ -112,11 +119,23 @@ public:
     const std::wstring& GetName() const { return name_; }
 
 private:
+    struct LineText;
+    int Lex(const wchar_t* text, int length, int prevState, unsigned short* styles, bool fold);
+    int RegionPass(const CSyntaxRegion* r, int s, int b, int& extentEnd, const LineText& line, int depth);
+    void PaintItems(const CSyntaxRegion* r, int s, int extentEnd, const LineText& line) const;
+    void CountFolds(const CSyntaxRegion* r, int s, int extentEnd, const LineText& line);
+    const CSyntaxRegion* FindRegion(const CSyntaxRegion* r, int id, int depth) const;
+    // The first position in [from, last] where `r` begins (its BeginLength
+    // not 0) and that length in *beginLength; -1 when none.
+    static int NextBegin(const CSyntaxRegion* r, const wchar_t* text, int length, int from, int last,
+                         int* beginLength);
+
     std::unique_ptr<CSyntaxRegion> root_;
     std::vector<std::unique_ptr<CSyntaxRegion>> regions_;
     std::vector<std::unique_ptr<SyntaxItem>> items_;
     std::wstring name_;
     int foldLevel_ = 0;  // the accumulator of one FoldLevel call
+    long long work_ = 0;  // what is left of one line's work budget
 };
 
 // The lexer of find-in-files result lines, named "Grep": style 1 for the
