@@ -37,8 +37,6 @@ p.AddItem p.CreateItem(9, Words("align alias assume bits cpu db dd default do dq
     "option model flat stdcall fastcall uses"), False)
 p.AddItem p.CreateItem(9, "(?<![\w.])\.(?:data\??|bss|text|rodata|rdata|code|const|model|stack|486p?|586p?|686p?|mmx|xmm|x64|k3d|radix|list|nolist|if|else|elseif|endif|while|endw|repeat|until|break|continue)\b|^\s*%\s*\w+|%%?[\w.]+|\?(?!\w)", False)
 p.AddItem p.CreateItem(15, "^\s*[\w.$@?]+:{1,2}|^[A-Za-z_$@?][\w$@?]*(?=\s+(?:proc|endp|macro|struc|struct|segment|ends|equ|label|d[bwdqt]|byte|word|dword|qword)\b)", False)
-' Strings and comments hide their words from folding.
-p.AddItem p.CreateItem(3, """[^""]*(?:""|$)|'[^']*(?:'|$)|`(?:[^`\\]|\\.)*(?:`|$)|;.*$", False)
 
 p.AddRegion p.CreateRegion(1, "+;+", "", False)
 p.AddRegion p.CreateStringRegion(3, """", "", False)

@@ -19,8 +19,6 @@ p.AddItem p.CreateItem(13, "(?<=\s)/[A-Za-z?]\w*", False)
 p.AddItem p.CreateItem(15, vars, False)
 p.AddItem p.CreateItem(15, "^\s*:[^\s:]\S*|(?<=\bgoto\s+):?\S+|(?<=\bcall\s+):\S+", False)
 p.AddItem p.CreateItem(9, "(?<=\becho)\.|(?<=\becho\s)(?:on|off)\b", False)
-' Strings and comments hide their parentheses from folding.
-p.AddItem p.CreateItem(3, """[^""]*(?:""|$)|^\s*@?rem(?:\s.*)?$|^\s*::.*$|(?<=&\s*)rem(?:\s.*)?$", False)
 
 p.AddRegion p.CreateRegion(1, "^\s*@?rem(?=\s|$)|^\s*::|(?<=&\s*)rem(?=\s|$)", "", False)
 Set str = p.CreateStringRegion(3, """", "", False)

@@ -17,8 +17,6 @@ p.AddItem p.CreateItem(5, Words("if elseif else endif foreach endforeach while e
 p.AddItem p.CreateItem(6, "(?<![\w.$-])\d+(?:\.\d+)*(?![\w.])", False)
 p.AddItem p.CreateItem(9, "\$<[^<>]*(?:<[^<>]*>[^<>]*)*>", False)
 p.AddItem p.CreateItem(15, vars, False)
-' Strings and comments hide their words from folding.
-p.AddItem p.CreateItem(3, """(?:[^""\\]|\\.)*(?:""|$)|#.*$", False)
 
 p.AddRegion p.CreateRegion(1, "+#[[+", "+]]+", False)
 p.AddRegion p.CreateRegion(1, "+#[=[+", "+]=]+", False)

@@ -29,8 +29,6 @@ Sub TagItems(t)
 End Sub
 
 p.AddItem p.CreateItem(14, entity, True)
-' Comments hide their tags from folding.
-p.AddItem p.CreateItem(1, "<!--.*?(?:-->|$)", True)
 
 p.AddRegion p.CreateRegion(1, "+<!--+", "+-->+", True)
 
@@ -50,7 +48,6 @@ sb.AddItem p.CreateItem(14, Words("true false null undefined NaN Infinity docume
 sb.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F]+|\d+(?:\.\d*)?(?:[eE][+-]?\d+)?)\b", False)
 sb.AddItem p.CreateItem(9, "<(?=script\b)|</(?=script\s*>)|(?<=</script)\s*>", False)
 sb.AddItem p.CreateItem(5, "(?<=</)script(?=\s*>)", False)
-sb.AddItem p.CreateItem(3, """(?:[^""\\]|\\.)*(?:""|$)|'(?:[^'\\]|\\.)*(?:'|$)|`(?:[^`\\]|\\.)*(?:`|$)|//.*$|/\*.*?(?:\*/|$)", False)
 Set st = p.CreateRegion(0, "(?<=<)script\b", ">", False)
 st.AddItem p.CreateItem(5, "^script|(?<=<)script", False)
 TagItems st

@@ -6,8 +6,6 @@ Set p = Parser.CreateParser()
 p.AddItem p.CreateItem(14, "\b(?:true|false|null)\b", True)
 p.AddItem p.CreateItem(6, "-?\b\d+(?:\.\d+)?(?:[eE][+-]?\d+)?\b", False)
 p.AddItem p.CreateItem(10, "\b(?:NaN|Infinity|undefined)\b", True)
-' Strings and comments hide their brackets from folding.
-p.AddItem p.CreateItem(3, """(?:[^""\\]|\\.)*(?:""|$)|//.*$|/\*.*?(?:\*/|$)", False)
 
 p.AddRegion p.CreateRegion(1, "+//+", "", False)
 p.AddRegion p.CreateRegion(1, "+/*+", "+*/+", False)

@@ -12,8 +12,6 @@ p.AddItem p.CreateItem(8, "\\(?:part|chapter|section|subsection|subsubsection|pa
 p.AddItem p.CreateItem(7, "(?<=\\(?:url|href|cite[tp]?|ref|eqref|label|pageref|autoref|cref|Cref|include|input|includegraphics)(?:\[[^\]]*\])?\{)[^{}]*(?=\})", False)
 p.AddItem p.CreateItem(9, "^\s*@\w+(?=\s*[{(])", False)
 p.AddItem p.CreateItem(13, "^\s*\w[\w-]*(?=\s*=)", False)
-' Comments hide their braces and words from folding.
-p.AddItem p.CreateItem(1, "(?<!\\)%.*$", False)
 
 ' Verbatim text: nothing inside is a command or a comment.
 p.AddRegion p.CreateRegion(4, "\\begin\{(?:verbatim|Verbatim|lstlisting|minted|alltt)\*?\}", "\\end\{(?:verbatim|Verbatim|lstlisting|minted|alltt)\*?\}", True)

@@ -21,8 +21,6 @@ p.AddItem p.CreateItem(12, "\[(?:[A-Za-z_][\w.]*(?:\[\])?|[A-Za-z_][\w.]*\[[\w.,
 p.AddItem p.CreateItem(6, "\b(?:0x[0-9a-fA-F]+|\d+(?:\.\d+)?(?:[eE][+-]?\d+)?)(?:[lLdD]|[kKmMgGtTpP][bB])?\b", False)
 p.AddItem p.CreateItem(15, vars, False)
 p.AddItem p.CreateItem(14, "\$(?:true|false|null)\b", False)
-' Strings and comments hide their braces from folding.
-p.AddItem p.CreateItem(3, "<#.*?(?:#>|$)|""(?:[^""`]|`.)*(?:""|$)|'[^']*(?:'|$)|#.*$", False)
 
 Set block = p.CreateRegion(1, "+<#+", "+#>+", False)
 block.AddItem p.CreateItem(2, "^\s*\.(?:SYNOPSIS|DESCRIPTION|PARAMETER|EXAMPLE|NOTES|INPUTS|OUTPUTS|LINK|COMPONENT|ROLE|FUNCTIONALITY)\b.*$", False)

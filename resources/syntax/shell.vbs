@@ -19,8 +19,6 @@ p.AddItem p.CreateItem(15, "\b[A-Za-z_]\w*(?=\+?=)", False)
 p.AddItem p.CreateItem(6, "(?<![\w.$-])\d+(?:\.\d+)?(?![\w.])", False)
 p.AddItem p.CreateItem(9, "(?<!\$)\(\(|\)\)|\[\[|\]\]|\$\(\(?|[|&;<>]+", False)
 p.AddItem p.CreateItem(15, vars, False)
-' Strings and comments hide their braces and words from folding.
-p.AddItem p.CreateItem(3, """(?:[^""\\]|\\.)*(?:""|$)|'[^']*(?:'|$)|(?<![^\s;&|()])#.*$", False)
 
 Set cmt = p.CreateRegion(1, "(?<![^\s;&|()])#", "", False)
 cmt.AddItem p.CreateItem(9, "^#!.*$", False)

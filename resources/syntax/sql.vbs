@@ -21,8 +21,6 @@ p.AddItem p.CreateItem(14, Words("abs avg cast ceil coalesce concat count curren
 p.AddItem p.CreateItem(14, Words("true false unknown"), False)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F]+|\d+(?:\.\d*)?(?:[eE][+-]?\d+)?)\b", False)
 p.AddItem p.CreateItem(15, "@@?\w+|\$\d+|:\w+\b", False)
-' Strings and comments on one line hide their parentheses and words from folding.
-p.AddItem p.CreateItem(3, "'[^']*(?:'|$)|--.*$|/\*.*?(?:\*/|$)", False)
 
 p.AddRegion p.CreateRegion(1, "+--+", "", False)
 p.AddRegion p.CreateRegion(1, "+/*+", "+*/+", False)

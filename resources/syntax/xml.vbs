@@ -16,8 +16,6 @@ End Function
 
 p.AddItem p.CreateItem(14, entity, True)
 p.AddItem p.CreateItem(10, "&(?![#\w])", True)
-' Comments and CDATA sections hide their tags from folding.
-p.AddItem p.CreateItem(1, "<!--.*?(?:-->|$)|<!\[CDATA\[.*?(?:\]\]>|$)", True)
 
 p.AddRegion p.CreateRegion(1, "+<!--+", "+-->+", True)
 p.AddRegion p.CreateRegion(4, "+<![CDATA[+", "+]]>+", True)
@@ -58,9 +56,9 @@ tag.AddItem p.CreateItem(9, "</?|/?>", True)
 tag.AddRegion Value("""")
 tag.AddRegion Value("'")
 ' The last line of an empty-element tag written over several lines closes
-' both the element and the tag's own lines: two marks, found only where no
-' other tag starts before them on the line (a region's marks are searched
-' to the end of the line).
+' both the element and the tag's own lines: two marks, found only on a line
+' that begins inside the tag (no "<" before them on the line); on the tag's
+' own line the root counts its "/>".
 tag.UnfoldText "(?<=^(?:[^<>/]|/(?!>))*)(?:[^<>/]|/(?!>))+(?=/>)|(?<=^(?:[^<>/]|/(?!>))*)/>", True
 p.AddRegion tag
 

@@ -11,8 +11,6 @@ p.AddItem p.CreateItem(15, "[&*][\w.-]+", False)
 p.AddItem p.CreateItem(12, "(?<![\w])!!?[\w/.:-]*", False)
 p.AddItem p.CreateItem(9, "^(?:---|\.\.\.)(?=\s|$)|^%\w+.*$", False)
 
-' Quoted strings and comments hide their brackets from folding.
-p.AddItem p.CreateItem(3, "(?<![\w])""(?:[^""\\]|\\.)*(?:""|$)|(?<![\w])'[^']*(?:'|$)|(?<![^\s])#.*$", False)
 
 p.AddRegion p.CreateRegion(1, "(?<![^\s])#", "", False)
 Set dq = p.CreateRegion(3, "(?<![\w])""", "(?:[^""\\]|\\.)*""", False)
