@@ -451,9 +451,10 @@ Position RandomPosition(const Control& c, std::mt19937& rng) {
 }
 
 // One edit as a user makes it: typing at the caret, pasting a snippet,
-// deleting a selection that may span lines, backspace or delete keys.
+// deleting a selection that may span lines, backspace or delete keys, undo
+// and redo.
 void RandomEdit(const Control& c, std::mt19937& rng) {
-    const unsigned kind = rng() % 10;
+    const unsigned kind = rng() % 12;
     const Position at = RandomPosition(c, rng);
     if (kind < 4) {
         c.Insert(at, RandomSnippet(rng));
@@ -471,10 +472,12 @@ void RandomEdit(const Control& c, std::mt19937& rng) {
         end.column = int(rng() % unsigned(len + 1));
         if (end.line < at.line || (end.line == at.line && end.column < at.column)) c.Delete(end, at);
         else c.Delete(at, end);
-    } else {
+    } else if (kind < 10) {
         c.SetCaret(at);
         const int presses = 1 + int(rng() % 4);
         for (int i = 0; i < presses; ++i) c.Command(rng() % 2 ? ECMD_BACKSPACE : ECMD_DELETE);
+    } else {
+        c.Command(kind == 10 ? ECMD_UNDO : ECMD_REDO);
     }
     // Painting asks for the styles of a few lines between edits.
     if (rng() % 4 == 0) {
