@@ -18,6 +18,7 @@
 #include "ProgramIds.h"
 #include "Resources.h"
 #include "Settings.h"
+#include "SyntaxList.h"
 #include "TestSupport.h"
 #include "TextView.h"
 
@@ -680,6 +681,31 @@ TEST_F(Pane, SyntaxPopupOffersText) {
     EXPECT_EQ(host_.menus[0].items, Texts{L"Text"});
     EXPECT_EQ(host_.menus[0].checkedItems, Texts{L"Text"});
     EXPECT_EQ(SendMessageW(pane_, MPM_FOLDMODE, WPARAM(-1), 0), 0);
+}
+
+TEST_F(Pane, SyntaxPopupListsTheDefinitionsAndSetsTheChosenOne) {
+    CreateDirectoryW((folder_ + L"syntax").c_str(), nullptr);
+    const char script[] = "Set p = Parser.CreateParser()\r\np.AddRegion p.CreateRegion(1, \"#\", \"\", False)\r\n";
+    ASSERT_TRUE(testing_support::WriteFileText(folder_ + L"syntax\\a.vbs", script));
+    ASSERT_TRUE(testing_support::WriteFileText(
+        folder_ + L"syntax.ini",
+        "[Syntax]\r\nCount=2\r\n[Syntax0]\r\nTitle=C\r\nFile=a.vbs\r\n[Syntax1]\r\nTitle=Py\r\nFile=a.vbs\r\n"));
+    settings::WriteInt(settings::File::Setting, L"Edit", L"FoldingMethod", 1);
+    syntax::Reload();
+    host_.choices = {L"Py"};
+    Command(ID_STATUS_PANE, 10);
+    ASSERT_EQ(host_.menus.size(), 1u);
+    EXPECT_EQ(host_.menus[0].items, (Texts{L"Text", L"C", L"Py"}));
+    auto* lexer = reinterpret_cast<ILexer*>(SendMessageW(pane_, MPM_GETLEXER, 0, 0));
+    ASSERT_NE(lexer, nullptr);
+    EXPECT_STREQ(lexer->Name(), L"Py");
+    EXPECT_EQ(SendMessageW(pane_, MPM_FOLDMODE, WPARAM(-1), 0), 1);
+    host_.choices = {L"Text"};
+    Command(ID_STATUS_PANE, 10);
+    EXPECT_EQ(host_.menus[1].checkedItems, Texts{L"Py"});
+    EXPECT_EQ(SendMessageW(pane_, MPM_GETLEXER, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(pane_, MPM_FOLDMODE, WPARAM(-1), 0), 0);
+    syntax::Reload();
 }
 
 TEST_F(Pane, ContextMenuGoesThroughTheHost) {
