@@ -539,7 +539,7 @@ TEST_P(SyntaxGolden, RandomEditsStyleAsTheFinalTextFromScratch) {
 
 // Disabled until the control relexes the lines after a deletion that spans
 // lines (SyntaxGoldenControl.DeletingLinesRelexesTheLinesAfterThem below).
-TEST_P(SyntaxGolden, DISABLED_RandomEditsKeepTheStatesEditByEdit) {
+TEST_P(SyntaxGolden, RandomEditsKeepTheStatesEditByEdit) {
     RunRandomEdits(GetParam(), lexer_, samplePath_, false);
 }
 
@@ -584,7 +584,7 @@ std::vector<int> States(const Control& c) {
 // deletion that joins lines, only the joined line is lexed again, and the
 // lines after it keep states computed from the removed lines whenever the
 // joined line ends in the state it had before.
-TEST(SyntaxGoldenControl, DISABLED_DeletingLinesRelexesTheLinesAfterThem) {
+TEST(SyntaxGoldenControl, DeletingLinesRelexesTheLinesAfterThem) {
     ASSERT_NE(EditLibrary(), nullptr);
     CommentLexer lexer;
     Control c;
