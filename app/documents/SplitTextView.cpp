@@ -180,8 +180,10 @@ LRESULT CSplitTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case MPD_REMEMBER_SYNTAX: RememberSyntax(); return 0;
         case MPD_APPLY_SYNTAX: ReapplySyntax(); return 0;
         case MPD_SET_SYNTAX: {
+            // A definition whose script fails leaves the current syntax.
             const auto* name = reinterpret_cast<const wchar_t*>(wp);
-            SetSyntax(name && *name ? syntax::LexerByName(name) : nullptr);
+            ILexer* lexer = name && *name ? syntax::LexerByName(name) : nullptr;
+            if (lexer || !name || !*name) SetSyntax(lexer);
             return 0;
         }
         case MPD_NEW_FROM_TEMPLATE: NewFromTemplate(reinterpret_cast<const TemplateEntry*>(wp)); return 0;
@@ -230,7 +232,10 @@ HWND CSplitTextView::CreatePane(HWND parent) {
         document_ = reinterpret_cast<void*>(SendMessageW(pane, MPM_SHAREDOC, 0, 0));
     } else {
         SendMessageW(pane, MPM_SHAREDOC, reinterpret_cast<WPARAM>(document_), 0);
-        if (focus_) SendMessageW(pane, MPM_FOLDMODE, WPARAM(SendMessageW(focus_, MPM_FOLDMODE, WPARAM(-1), 0)), 0);
+        if (focus_) {
+            SendMessageW(pane, MPM_FOLDMODE, WPARAM(SendMessageW(focus_, MPM_FOLDMODE, WPARAM(-1), 0)), 0);
+            SendMessageW(pane, MPM_TABWIDTH, WPARAM(SendMessageW(focus_, MPM_TABWIDTH, 0, 0)), 0);
+        }
     }
     if (!font_.get()) ApplyFont();
     if (font_.get()) SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
@@ -395,10 +400,7 @@ void CSplitTextView::ReapplySyntax() {
     ILexer* lexer = rememberedSyntax_.empty() ? nullptr : syntax::LexerByName(rememberedSyntax_);
     if (!lexer && hasFile_) lexer = syntax::LexerByExtension(ExtensionOf(Caption()));
     rememberedSyntax_.clear();
-    if (lexer)
-        SetSyntax(lexer);
-    else
-        SendMessageW(focus_, MPM_SETLEXER, 0, 1);
+    SetSyntax(lexer);
 }
 
 void CSplitTextView::Update() {

@@ -334,7 +334,10 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
         {
             const std::string syntaxBefore = FileBytes(settings::PathOf(settings::File::Syntax));
             RunOptionsDialog(Window(), OptionsPageFor(int(id)), keys_);
-            if (FileBytes(settings::PathOf(settings::File::Syntax)) != syntaxBefore) ReloadSyntax();
+            // The file-type page reloads even unchanged: a definition script
+            // may have been mended since it failed.
+            if (id == ID_OPTIONS_FILE_TYPES || FileBytes(settings::PathOf(settings::File::Syntax)) != syntaxBefore)
+                ReloadSyntax();
         }
             ApplyTabSettings();
             recent_.Load();
@@ -803,16 +806,20 @@ void CMainFrame::ShowTemplateMenu() {
     GetCursorPos(&at);
     const UINT chosen = UINT(TrackPopupMenuEx(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, Window(), nullptr));
     DestroyMenu(popup);
-    if (chosen >= ID_TEMPLATE_FIRST && chosen < ID_TEMPLATE_FIRST + UINT(count)) NewFromEntry(int(chosen - ID_TEMPLATE_FIRST));
+    // As a command, so that the recorder and listeners see it.
+    if (chosen >= ID_TEMPLATE_FIRST && chosen < ID_TEMPLATE_FIRST + UINT(count))
+        SendMessageW(Window(), WM_COMMAND, chosen, 0);
 }
 
 // The documents let go of their lexers, the list is read again and each
 // takes its syntax back by name (or by its file's extension).
 void CMainFrame::ReloadSyntax() {
-    for (HWND doc : documents_) SendMessageW(doc, MPD_REMEMBER_SYNTAX, 0, 0);
+    // A copy: a message box of a failing script lets other messages in.
+    const std::vector<HWND> docs = documents_;
+    for (HWND doc : docs) SendMessageW(doc, MPD_REMEMBER_SYNTAX, 0, 0);
     syntax::Reload();
-    for (HWND doc : documents_) SendMessageW(doc, MPD_APPLY_SYNTAX, 0, 0);
-    for (HWND doc : documents_) InvalidateRect(doc, nullptr, FALSE);
+    for (HWND doc : docs)
+        if (IsWindow(doc)) SendMessageW(doc, MPD_APPLY_SYNTAX, 0, 0);
     if (HWND doc = ActiveDocument()) SendMessageW(doc, MPD_UPDATE, 0, 0);
 }
 

@@ -248,7 +248,11 @@ void ModuleExtent(const void* code, uintptr_t* begin, uintptr_t* end) {
 
 class CParserScript : public CScript {
    public:
-    explicit CParserScript(std::shared_ptr<Model> model) : model_(model), parserList_(this, model) {}
+    // Syntax scripts run on a worker while the calling thread waits: they
+    // get no window to show boxes on.
+    explicit CParserScript(std::shared_ptr<Model> model) : model_(model), parserList_(this, model) {
+        SetWindowless(true);
+    }
 
     IDispatch* FindNamedObject(const wchar_t* name) override {
         return _wcsicmp(name, L"Parser") == 0 ? &parserList_ : nullptr;
@@ -320,7 +324,15 @@ bool StopInEngine(HANDLE thread, const Model& model) {
 DWORD SetScriptTimeLimit(DWORD milliseconds) { return g_timeLimit.exchange(milliseconds); }
 
 bool RunParserScript(const std::wstring& path, std::vector<std::unique_ptr<CSyntaxParser>>& parsers) {
-    HWND owner = GetActiveWindow();
+    ScriptError error;
+    const bool ok = RunParserScript(path, parsers, &error);
+    ReportScriptError(error, GetActiveWindow());
+    return ok;
+}
+
+bool RunParserScript(const std::wstring& path, std::vector<std::unique_ptr<CSyntaxParser>>& parsers,
+                     ScriptError* failure) {
+    *failure = ScriptError();
     auto run = std::make_shared<Run>();
     run->path = path;
     run->site = new CParserScript(run->model);
@@ -345,16 +357,15 @@ bool RunParserScript(const std::wstring& path, std::vector<std::unique_ptr<CSynt
         stopped.path = path;
         stopped.seconds = int((limit + 999) / 1000);
         run->site->Release();  // the worker's share stays with a thread that never ended
-        ReportScriptError(stopped, owner);
+        *failure = stopped;
         return false;
     }
     if (thread) CloseHandle(thread);
     for (auto& parser : run->model->parsers) parsers.push_back(std::move(parser));
     run->model->parsers.clear();
     const bool ok = run->ok;
-    ScriptError error = run->error;
+    *failure = run->error;
     run->site->Release();
-    ReportScriptError(error, owner);
     return ok;
 }
 

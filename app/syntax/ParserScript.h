@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ScriptHost.h"
 #include "SyntaxParser.h"
 
 namespace syntax {
@@ -23,6 +24,11 @@ namespace syntax {
 // calling thread's windows; messages are shown from the calling thread after
 // the run, owned by its active window.
 bool RunParserScript(const std::wstring& path, std::vector<std::unique_ptr<CSyntaxParser>>& parsers);
+// The same, handing the failure to the caller (message 0: none) instead of
+// showing it, so that the caller can settle its state before a message box
+// lets other messages in.
+bool RunParserScript(const std::wstring& path, std::vector<std::unique_ptr<CSyntaxParser>>& parsers,
+                     ScriptError* failure);
 
 // The time a syntax script may run, in milliseconds (5000 unless set).
 // Answers the previous limit.

@@ -22,6 +22,9 @@ namespace syntax {
 
 namespace {
 
+constexpr int kMaxIncludeDepth = 16;
+
+
 DISPID IdOf(const DispEntry* table, int index) {
     return table[index].id == kDispByPosition ? DISPID(index + 1) : table[index].id;
 }
@@ -283,6 +286,9 @@ HRESULT CScriptHelper::Include(BSTR path, VARIANT_BOOL* ok) {
     *ok = VARIANT_FALSE;
     IActiveScript* engine = site_->engine_;
     if (!engine || !path || !*path) return S_OK;
+    // A file that includes itself, directly or through others, would run
+    // until the stack overflows.
+    if (site_->includeDepth_ >= kMaxIncludeDepth) return HRESULT_FROM_WIN32(ERROR_STACK_OVERFLOW);
     std::wstring file(path, SysStringLen(path));
     if (IsRelative(file)) file = FolderOf(site_->scriptPath_) + file;
     file = FullPath(file);
@@ -299,7 +305,9 @@ HRESULT CScriptHelper::Include(BSTR path, VARIANT_BOOL* ok) {
         site_->scriptPath_ = file;
         FolderSwitch folder(file);
         EXCEPINFO exception = {};
+        ++site_->includeDepth_;
         hr = parse->ParseScriptText(source, nullptr, nullptr, nullptr, 0, 0, 0, nullptr, &exception);
+        --site_->includeDepth_;
         SysFreeString(exception.bstrSource);
         SysFreeString(exception.bstrDescription);
         SysFreeString(exception.bstrHelpFile);
@@ -496,11 +504,11 @@ STDMETHODIMP CScript::OnLeaveScript() { return S_OK; }
 
 STDMETHODIMP CScript::GetWindow(HWND* window) {
     if (!window) return E_POINTER;
-    *window = window_;
-    return S_OK;
+    *window = windowless_ ? nullptr : window_;
+    return windowless_ ? E_FAIL : S_OK;
 }
 
-STDMETHODIMP CScript::EnableModeless(BOOL) { return S_OK; }
+STDMETHODIMP CScript::EnableModeless(BOOL) { return windowless_ ? E_FAIL : S_OK; }
 
 IDispatch* CScript::FindNamedObject(const wchar_t*) { return nullptr; }
 

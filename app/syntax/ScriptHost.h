@@ -313,6 +313,9 @@ class CScript : public IActiveScriptSite, public IActiveScriptSiteWindow {
     const std::wstring& ScriptPath() const { return scriptPath_; }
     HWND Window() const { return window_; }
     void SetWindow(HWND window) { window_ = window; }
+    // A windowless site gives the engine no window, so a script cannot
+    // open a message box (MsgBox and InputBox fail as script errors).
+    void SetWindowless(bool on) { windowless_ = on; }
     bool Running() const { return running_; }
     int ErrorCount() const { return errors_; }
 
@@ -325,6 +328,8 @@ class CScript : public IActiveScriptSite, public IActiveScriptSiteWindow {
     bool running_ = false;
     int errors_ = 0;
     HWND window_ = nullptr;
+    bool windowless_ = false;
+    int includeDepth_ = 0;  // Include calls running now
     std::wstring scriptPath_;
     ScriptError* receiver_ = nullptr;
     CScriptHelper helper_;

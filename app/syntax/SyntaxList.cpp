@@ -94,14 +94,21 @@ ILexer* LexerByName(const std::wstring& name) {
         }
     if (!entry || s.failed.count(Lower(entry->title))) return nullptr;
     const size_t before = s.parsers.size();
-    RunParserScript(ScriptPath(*entry), s.parsers);
-    if (s.parsers.size() <= before) {
-        // Reported by the run; the documents stay plain until the next reload.
-        s.failed.insert(Lower(entry->title));
-        return nullptr;
+    ScriptError failure;
+    RunParserScript(ScriptPath(*entry), s.parsers, &failure);
+    // The list is settled before a message box lets other messages (a file
+    // handed over by a second instance) ask for lexers again. The lexer is
+    // named after its entry, whatever the case of the request, so that the
+    // entry is found by its name and shown as written.
+    ILexer* lexer = nullptr;
+    if (s.parsers.size() > before) {
+        s.parsers[before]->SetName(entry->title);
+        lexer = s.parsers[before].get();
+    } else {
+        s.failed.insert(Lower(entry->title));  // plain until the next reload
     }
-    s.parsers[before]->SetName(name);
-    return s.parsers[before].get();
+    ReportScriptError(failure, GetActiveWindow());
+    return lexer;
 }
 
 ILexer* LexerByExtension(const std::wstring& extension) {

@@ -24,7 +24,7 @@ struct SyntaxEntry {
 int EntryCount();
 const SyntaxEntry* Entry(int index);                          // null when out of range
 const SyntaxEntry* EntryByLexerName(const std::wstring& name);  // exact title
-ILexer* LexerByName(const std::wstring& name);                  // title, ignoring case
+ILexer* LexerByName(const std::wstring& name);                  // title, ignoring case; named as the title
 ILexer* LexerByExtension(const std::wstring& extension);        // without the dot
 // The save dialog's type list, entries separated by "|".
 std::wstring FileTypeFilter();

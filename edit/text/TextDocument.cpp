@@ -267,7 +267,15 @@ void TextDocument::Changed(Position s, Position e0, Position e1) {
     bool statesChanged = false;
     if (lexer) {
         const int from = std::min(s.line, statesValidTo);
-        statesChanged = UpdateStates(from, insertion ? e1.line : s.line);
+        const int last = insertion ? e1.line : s.line;
+        statesChanged = UpdateStates(from, last);
+        // Lines were joined or split: the line after the edit was lexed
+        // after another line than the one now before it, so an unchanged
+        // state of the last line proves nothing about the lines after it.
+        if (e0.line != e1.line && !statesChanged) {
+            statesValidTo = std::min(statesValidTo, last + 1);
+            statesChanged = true;
+        }
     }
     // Copy: a view may detach itself while it is being told.
     const std::vector<DocView*> targets = views;

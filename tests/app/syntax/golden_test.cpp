@@ -1,1 +1,649 @@
+// Every shipped syntax definition against its sample, styled by the real edit
+// control with the lexer that the definition's script builds.
+//
+// For each entry of syntax.ini the sample is golden/<script stem>.<first
+// extension> (c.c, cpp.cpp, shell.sh, ...). It is loaded into an MRPAD32
+// control of Edit.dll from the program folder, given the entry's lexer, its
+// states brought up to date and its fold pass run; then every unit's style
+// class (MPM_GETSTYLEAT) and every line's fold level and end state (line
+// attributes) are written out and compared with <sample>.golden.
+//
+// Golden file format (UTF-8, LF line ends), two lines per line of the sample:
+//
+//     <line number> <fold level> <end state> |<the line's text>
+//                                           |<one character per unit>
+//
+// The line number counts from 1; the fold level is the line's own level (the
+// previous line's fold pass result), the end state the lexer state the line
+// ends in. In the text a tab is written as a right arrow so that the style
+// characters stay under their units. Style characters: '.' for class 0,
+// '1' to '9' for 1 to 9, 'a' to 'v' for 10 to 31.
+//
+// A mismatch writes <sample>.golden.new beside the golden file and fails
+// naming the first line that differs; a missing golden file does the same.
+// With MORROWPAD_UPDATE_GOLDEN=1 in the environment the golden files are
+// rewritten instead (review them by eye before committing).
+//
+// The same text with LF and with CR LF line ends must style the same, and a
+// control that received a few hundred random edits (typing, pasting and
+// deleting anywhere, including inside open comments and strings) must style
+// and end its lines exactly as a fresh control given the final text whole.
+// The random runs are seeded; the seed is printed with every failure and
+// MORROWPAD_SEED=<n> repeats a run.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <objbase.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <ostream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "EditProtocol.h"
+#include "Settings.h"
+#include "SyntaxList.h"
+#include "TestSupport.h"
+
+using testing_support::Messages;
+
+namespace {
+
+// ---- the program folder, the library and the list ---------------------------
+
+std::wstring ProgramFolderOfBuild() {
+    // Tests run from build/win/tests; the program folder is build/win/bin.
+    return testing_support::TestFolder() + L"..\\bin\\";
+}
+
+std::string Narrow(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(size_t(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+std::wstring Wide(const std::string& s) {
+    if (s.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
+    std::wstring w(size_t(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), w.data(), n);
+    return w;
+}
+
+bool EnvFlag(const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v && *v != '0';
+}
+
+// One syntax.ini entry as the tests use it.
+struct Language {
+    std::wstring title;
+    std::wstring stem;    // the script's name without ".vbs"
+    std::wstring sample;  // stem + "." + the first extension
+};
+
+// Test parameters print as their titles.
+void PrintTo(const Language& l, std::ostream* os) { *os << Narrow(l.title); }
+
+std::vector<Language> Languages() {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    settings::SetProgramFolder(ProgramFolderOfBuild());
+    std::vector<Language> out;
+    for (int i = 0; i < syntax::EntryCount(); ++i) {
+        const syntax::SyntaxEntry* e = syntax::Entry(i);
+        if (!e) continue;
+        Language l;
+        l.title = e->title;
+        l.stem = e->file;
+        const size_t dot = l.stem.rfind(L'.');
+        if (dot != std::wstring::npos) l.stem.resize(dot);
+        std::wstring ext = e->extensions;  // ";c;h;"
+        while (!ext.empty() && ext.front() == L';') ext.erase(0, 1);
+        ext = ext.substr(0, ext.find(L';'));
+        l.sample = l.stem + L"." + ext;
+        out.push_back(l);
+    }
+    return out;
+}
+
+const std::vector<Language>& AllLanguages() {
+    static const std::vector<Language> list = Languages();
+    return list;
+}
+
+std::string TestName(const ::testing::TestParamInfo<Language>& info) {
+    std::string n;
+    for (wchar_t c : info.param.stem) n += (iswalnum(c) ? char(c) : '_');
+    return n.empty() ? "unnamed" : n;
+}
+
+std::wstring GoldenPath(const std::wstring& name) { return Wide(GOLDEN_DIR) + L"/" + name; }
+
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// ---- controls ---------------------------------------------------------------
+
+HMODULE EditLibrary() {
+    static HMODULE lib = LoadLibraryW((ProgramFolderOfBuild() + MRPAD_LIBRARY_NAME).c_str());
+    return lib;
+}
+
+class Control {
+public:
+    Control() {
+        parent_ = CreateWindowExW(0, L"STATIC", L"golden", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+        edit_ = CreateWindowExW(0, MRPAD_CLASS_NAME, L"", WS_CHILD | WS_VISIBLE, 0, 0, 600, 400, parent_, nullptr,
+                                EditLibrary(), nullptr);
+    }
+    ~Control() {
+        if (parent_) DestroyWindow(parent_);
+    }
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+
+    bool Ok() const { return edit_ != nullptr; }
+    LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return SendMessageW(edit_, msg, wp, lp); }
+    template <typename A> LRESULT SendP(UINT msg, A* a, LPARAM lp = 0) const {
+        return Send(msg, reinterpret_cast<WPARAM>(a), lp);
+    }
+
+    bool Load(const std::wstring& path) { return SendP(MPM_LOADFILE, path.c_str(), MAKELPARAM(65001, 0)) == 1; }
+    // The lexer with the fold pass as the folding method, as documents set it.
+    void SetLexer(ILexer* lexer) {
+        Send(MPM_SETLEXER, reinterpret_cast<WPARAM>(lexer), 1);
+        Send(MPM_FOLDMODE, 1);
+    }
+    int LineCount() const { return int(Send(MPM_GETLINECOUNT)); }
+    std::wstring Line(int line) const {
+        const int n = int(Send(MPM_GETLINE, WPARAM(line), 0));
+        std::wstring s(size_t(n) + 1, L'\0');
+        Send(MPM_GETLINE, WPARAM(line), reinterpret_cast<LPARAM>(s.data()));
+        s.resize(size_t(n));
+        return s;
+    }
+    std::wstring Text() const {
+        std::wstring t;
+        const int n = LineCount();
+        for (int i = 0; i < n; ++i) {
+            if (i) t += L"\r\n";
+            t += Line(i);
+        }
+        return t;
+    }
+    int Attr(int line, int kind) const {
+        LineAttrArg a = {kind, -1};
+        Send(MPM_GETLINEATTR, WPARAM(line), reinterpret_cast<LPARAM>(&a));
+        return a.value;
+    }
+    int StyleAt(int line, int column) const {
+        Position p = {line, column};
+        return int(SendP(MPM_GETSTYLEAT, &p));
+    }
+    // Runs the control's fold pass to the end: the pass works in slices from
+    // its timer; the ticks are delivered here instead of waiting for them.
+    void RunFoldPass() const {
+        const int ticks = LineCount() / 100 + 2;
+        for (int i = 0; i < ticks; ++i) Send(WM_TIMER, 3, 0);
+    }
+    bool Insert(Position at, const std::wstring& text) const {
+        TextArg a = {text.c_str(), int(text.size())};
+        return SendP(MPM_INSERTTEXT, &at, reinterpret_cast<LPARAM>(&a)) == 1;
+    }
+    bool Delete(Position a, Position b) const {
+        return Send(MPM_DELETERANGE, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b)) == 1;
+    }
+    void SetCaret(Position p) const { SendP(MPM_SETCARET, &p, 0); }
+    void Type(wchar_t c) const { Send(WM_CHAR, WPARAM(c), 1); }
+    void Command(int id) const { Send(WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+private:
+    HWND parent_ = nullptr;
+    HWND edit_ = nullptr;
+};
+
+// ---- dumps ------------------------------------------------------------------
+
+struct LineDump {
+    std::wstring text;
+    std::string styles;
+    int fold = 0;
+    int state = 0;
+    bool operator==(const LineDump& o) const {
+        return text == o.text && styles == o.styles && fold == o.fold && state == o.state;
+    }
+};
+
+char StyleChar(int c) {
+    if (c == 0) return '.';
+    if (c < 10) return char('0' + c);
+    if (c < 32) return char('a' + c - 10);
+    return '?';
+}
+
+// What the control shows: the styles as painting asks for them (the states
+// are brought up to date on the way), then the end states and fold levels.
+std::vector<LineDump> DumpControl(const Control& c, bool foldPass) {
+    std::vector<LineDump> out;
+    const int n = c.LineCount();
+    for (int i = 0; i < n; ++i) {
+        LineDump d;
+        d.text = c.Line(i);
+        c.StyleAt(i, 0);  // brings the states of the lines before up to date, also for an empty line
+        for (int k = 0; k < int(d.text.size()); ++k) d.styles += StyleChar(c.StyleAt(i, k));
+        out.push_back(d);
+    }
+    // The last line's own state: computed from the (now valid) one before it.
+    c.Send(MPM_UPDATESTATES, WPARAM(n - 1), n - 1);
+    if (foldPass) c.RunFoldPass();
+    for (int i = 0; i < n; ++i) {
+        out[size_t(i)].state = c.Attr(i, LA_LEXSTATE);
+        out[size_t(i)].fold = c.Attr(i, LA_FOLDLEVEL);
+    }
+    return out;
+}
+
+std::string ShowText(const std::wstring& text) {
+    std::wstring t = text;
+    for (wchar_t& ch : t)
+        if (ch == L'\t') ch = 0x2192;
+    return Narrow(t);
+}
+
+std::string Header(int line, const LineDump& d) {
+    char buf[64];
+    snprintf(buf, sizeof buf, "%5d %2d %2d |", line + 1, d.fold, d.state);
+    return buf;
+}
+
+std::vector<std::string> GoldenLines(const std::vector<LineDump>& dump) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < dump.size(); ++i) {
+        const std::string head = Header(int(i), dump[i]);
+        out.push_back(head + ShowText(dump[i].text));
+        out.push_back(std::string(head.size() - 1, ' ') + "|" + dump[i].styles);
+    }
+    return out;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const std::string& l : lines) s += l + "\n";
+    return s;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> out;
+    std::string cur;
+    for (char ch : text) {
+        if (ch == '\r') continue;
+        if (ch == '\n') {
+            out.push_back(cur);
+            cur.clear();
+        } else {
+            cur += ch;
+        }
+    }
+    if (!cur.empty()) out.push_back(cur);
+    return out;
+}
+
+// The first line (counted from 1 in the sample) where two dumps differ, with
+// both versions; empty when they are the same.
+std::string FirstDifference(const std::vector<LineDump>& a, const std::vector<LineDump>& b, const char* nameA,
+                            const char* nameB) {
+    const size_t n = std::max(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        if (i < a.size() && i < b.size() && a[i] == b[i]) continue;
+        std::ostringstream s;
+        s << "line " << i + 1 << " differs\n";
+        if (i < a.size()) s << nameA << ": " << Header(int(i), a[i]) << ShowText(a[i].text) << "\n"
+                            << std::string(strlen(nameA) + 2 + Header(0, a[i]).size() - 1, ' ') << "|"
+                            << a[i].styles << "\n";
+        else s << nameA << ": (no such line)\n";
+        if (i < b.size()) s << nameB << ": " << Header(int(i), b[i]) << ShowText(b[i].text) << "\n"
+                            << std::string(strlen(nameB) + 2 + Header(0, b[i]).size() - 1, ' ') << "|"
+                            << b[i].styles << "\n";
+        else s << nameB << ": (no such line)\n";
+        return s.str();
+    }
+    return {};
+}
+
+std::string MessagesShown() {
+    std::string s;
+    for (const auto& m : Messages()) s += Narrow(m.caption) + ": " + Narrow(m.text) + "\n";
+    return s;
+}
+
+// ---- the fixture ------------------------------------------------------------
+
+class SyntaxGolden : public ::testing::TestWithParam<Language> {
+protected:
+    void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        settings::SetProgramFolder(ProgramFolderOfBuild());
+        ASSERT_NE(EditLibrary(), nullptr) << "Edit.dll is not in the program folder";
+        Messages().clear();
+        lexer_ = syntax::LexerByName(GetParam().title);
+        ASSERT_NE(lexer_, nullptr) << "no lexer for " << Narrow(GetParam().title) << "\n" << MessagesShown();
+        EXPECT_TRUE(Messages().empty()) << "the script of " << Narrow(GetParam().title) << " reported:\n"
+                                        << MessagesShown();
+        samplePath_ = GoldenPath(GetParam().sample);
+        ASSERT_TRUE(FileExists(samplePath_)) << "missing sample " << Narrow(samplePath_);
+    }
+
+    std::vector<LineDump> DumpFile(const std::wstring& path) {
+        Control c;
+        EXPECT_TRUE(c.Ok());
+        EXPECT_TRUE(c.Load(path)) << Narrow(path);
+        c.SetLexer(lexer_);
+        c.Send(MPM_UPDATESTATES, 0, -1);
+        return DumpControl(c, true);
+    }
+
+    ILexer* lexer_ = nullptr;
+    std::wstring samplePath_;
+};
+
+// ---- the goldens ------------------------------------------------------------
+
+TEST_P(SyntaxGolden, SampleStylesAsItsGoldenFile) {
+    const std::wstring goldenPath = samplePath_ + L".golden";
+    const std::wstring newPath = goldenPath + L".new";
+    const std::vector<LineDump> dump = DumpFile(samplePath_);
+    const std::vector<std::string> lines = GoldenLines(dump);
+    const std::string text = JoinLines(lines);
+
+    if (EnvFlag("MORROWPAD_UPDATE_GOLDEN")) {
+        ASSERT_TRUE(testing_support::WriteFileText(goldenPath, text));
+        DeleteFileW(newPath.c_str());
+        return;
+    }
+    if (!FileExists(goldenPath)) {
+        testing_support::WriteFileText(newPath, text);
+        FAIL() << "missing golden file " << Narrow(goldenPath) << " (wrote " << Narrow(newPath) << ")";
+    }
+    const std::vector<std::string> expected = SplitLines(testing_support::ReadFileText(goldenPath));
+    if (expected == lines) {
+        DeleteFileW(newPath.c_str());
+        return;
+    }
+    testing_support::WriteFileText(newPath, text);
+    const size_t n = std::max(expected.size(), lines.size());
+    for (size_t i = 0; i < n; ++i) {
+        const std::string want = i < expected.size() ? expected[i] : "(end of file)";
+        const std::string got = i < lines.size() ? lines[i] : "(end of file)";
+        if (want == got) continue;
+        const size_t sampleLine = i / 2;
+        const std::string wantText = sampleLine * 2 < expected.size() ? expected[sampleLine * 2] : "";
+        const std::string gotText = sampleLine * 2 < lines.size() ? lines[sampleLine * 2] : "";
+        const std::string wantStyles = sampleLine * 2 + 1 < expected.size() ? expected[sampleLine * 2 + 1] : "";
+        const std::string gotStyles = sampleLine * 2 + 1 < lines.size() ? lines[sampleLine * 2 + 1] : "";
+        FAIL() << Narrow(GetParam().sample) << ": line " << sampleLine + 1 << " differs from "
+               << Narrow(goldenPath) << " (now in " << Narrow(newPath) << ")\n"
+               << "golden: " << wantText << "\n        " << wantStyles << "\n"
+               << "now:    " << gotText << "\n        " << gotStyles;
+    }
+}
+
+TEST_P(SyntaxGolden, LfAndCrLfLineEndsStyleTheSame) {
+    std::string bytes = testing_support::ReadFileText(samplePath_);
+    std::string lf, crlf;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r') continue;
+        if (bytes[i] == '\n') {
+            lf += '\n';
+            crlf += "\r\n";
+        } else {
+            lf += bytes[i];
+            crlf += bytes[i];
+        }
+    }
+    const std::wstring folder = testing_support::MakeTempFolder(L"gld");
+    const std::wstring lfPath = folder + L"lf." + GetParam().sample;
+    const std::wstring crlfPath = folder + L"crlf." + GetParam().sample;
+    ASSERT_TRUE(testing_support::WriteFileText(lfPath, lf));
+    ASSERT_TRUE(testing_support::WriteFileText(crlfPath, crlf));
+    const std::vector<LineDump> a = DumpFile(lfPath);
+    const std::vector<LineDump> b = DumpFile(crlfPath);
+    EXPECT_GT(a.size(), 1u);
+    const std::string diff = FirstDifference(a, b, "LF", "CR LF");
+    EXPECT_TRUE(diff.empty()) << Narrow(GetParam().sample) << ": " << diff;
+    DeleteFileW(lfPath.c_str());
+    DeleteFileW(crlfPath.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+// ---- random edits -----------------------------------------------------------
+
+// Snippets that open and close what definitions care about: comments,
+// strings, tags, blocks, line breaks, escapes.
+const wchar_t* const kSnippets[] = {
+    L"/*", L"*/", L"//", L"#", L"--", L";", L"\"", L"'", L"`", L"```", L"\"\"\"", L"'''", L"\\", L"\\\"",
+    L"{", L"}", L"(", L")", L"[", L"]", L"<", L">", L"</", L"/>", L"<!--", L"-->", L"<![CDATA[", L"]]>",
+    L"<?", L"?>", L"<div class=\"a\">", L"</div>", L"&amp;", L"${", L"$(", L"@", L"%", L"*", L"**", L"_",
+    L"=", L":", L",", L"\n", L"\n", L"\r\n", L"\n\n", L" ", L"  ", L"\t", L"x", L"word", L"if", L"end",
+    L"begin", L"BEGIN", L"0x1F", L"42", L"3.14", L"+", L"-", L"@@ -1,2 +1,3 @@", L"\\begin{x}", L"\\end{x}",
+    L"<<EOF", L"EOF", L"[[", L"]]", L"#if", L"#endif", L"rem ", L"::", L"'x'", L"\"s\"", L"//x\n", L"/* c */",
+};
+
+std::wstring RandomSnippet(std::mt19937& rng) {
+    const size_t count = sizeof kSnippets / sizeof kSnippets[0];
+    std::wstring s;
+    const int parts = 1 + int(rng() % 3);
+    for (int i = 0; i < parts; ++i) s += kSnippets[rng() % count];
+    return s;
+}
+
+Position RandomPosition(const Control& c, std::mt19937& rng) {
+    const int lines = c.LineCount();
+    Position p;
+    p.line = int(rng() % unsigned(lines));
+    const int len = int(c.Line(p.line).size());
+    p.column = int(rng() % unsigned(len + 1));
+    return p;
+}
+
+// One edit as a user makes it: typing at the caret, pasting a snippet,
+// deleting a selection that may span lines, backspace or delete keys, undo
+// and redo.
+void RandomEdit(const Control& c, std::mt19937& rng) {
+    const unsigned kind = rng() % 12;
+    const Position at = RandomPosition(c, rng);
+    if (kind < 4) {
+        c.Insert(at, RandomSnippet(rng));
+    } else if (kind < 6) {
+        c.SetCaret(at);
+        const std::wstring s = RandomSnippet(rng);
+        for (wchar_t ch : s)
+            if (ch != L'\r') c.Type(ch == L'\n' ? L'\r' : ch);
+    } else if (kind < 9) {
+        Position end = at;
+        const int lines = c.LineCount();
+        end.line = std::min(lines - 1, at.line + int(rng() % 4) - (rng() % 3 == 0 ? 1 : 0));
+        if (end.line < 0) end.line = 0;
+        const int len = int(c.Line(end.line).size());
+        end.column = int(rng() % unsigned(len + 1));
+        if (end.line < at.line || (end.line == at.line && end.column < at.column)) c.Delete(end, at);
+        else c.Delete(at, end);
+    } else if (kind < 10) {
+        c.SetCaret(at);
+        const int presses = 1 + int(rng() % 4);
+        for (int i = 0; i < presses; ++i) c.Command(rng() % 2 ? ECMD_BACKSPACE : ECMD_DELETE);
+    } else {
+        c.Command(kind == 10 ? ECMD_UNDO : ECMD_REDO);
+    }
+    // Painting asks for the styles of a few lines between edits.
+    if (rng() % 4 == 0) {
+        const Position p = RandomPosition(c, rng);
+        c.StyleAt(p.line, p.column);
+    }
+}
+
+unsigned SeedFor(const Language& l) {
+    if (const char* s = std::getenv("MORROWPAD_SEED")) return unsigned(strtoul(s, nullptr, 10));
+    unsigned h = 2166136261u;
+    for (wchar_t ch : l.stem) h = (h ^ unsigned(ch)) * 16777619u;
+    return h;
+}
+
+// Edits the sample at random and compares the control with a fresh one
+// given the final text whole. With `refresh` the edited control's states and
+// fold levels are first computed again from the top, so that only the
+// styles the lexer gives the text are compared; without it, also the states
+// the control kept up to date edit by edit.
+void RunRandomEdits(const Language& language, ILexer* lexer, const std::wstring& samplePath, bool refresh) {
+    const unsigned seed = SeedFor(language);
+    SCOPED_TRACE("seed " + std::to_string(seed) + " (MORROWPAD_SEED=" + std::to_string(seed) + " repeats it)");
+    std::mt19937 rng(seed);
+    Control edited;
+    ASSERT_TRUE(edited.Ok());
+    ASSERT_TRUE(edited.Load(samplePath));
+    edited.SetLexer(lexer);
+    edited.Send(MPM_UPDATESTATES, 0, -1);
+    edited.RunFoldPass();
+
+    const int kEdits = 400;
+    const int kCheckEvery = 50;
+    for (int i = 1; i <= kEdits; ++i) {
+        RandomEdit(edited, rng);
+        if (i % kCheckEvery != 0) continue;
+        // Keep the text from growing without end.
+        while (edited.LineCount() > 400) edited.Delete({300, 0}, {edited.LineCount(), 0});
+        const std::wstring text = edited.Text();
+        Control fresh;
+        ASSERT_TRUE(fresh.Ok());
+        fresh.Insert({0, 0}, text);
+        fresh.SetLexer(lexer);
+        fresh.Send(MPM_UPDATESTATES, 0, -1);
+        const std::vector<LineDump> want = DumpControl(fresh, true);
+        if (refresh) {
+            edited.Send(MPM_UPDATESTATES, 0, -1);
+            edited.Send(MPM_FOLDMODE, 1);  // levels again from the top
+        }
+        const std::vector<LineDump> got = DumpControl(edited, true);
+        const std::string diff = FirstDifference(want, got, "fresh", "edited");
+        ASSERT_TRUE(diff.empty()) << Narrow(language.title) << " after " << i << " edits: " << diff;
+    }
+}
+
+TEST_P(SyntaxGolden, RandomEditsStyleAsTheFinalTextFromScratch) {
+    RunRandomEdits(GetParam(), lexer_, samplePath_, true);
+}
+
+// Disabled until the control relexes the lines after a deletion that spans
+// lines (SyntaxGoldenControl.DeletingLinesRelexesTheLinesAfterThem below).
+TEST_P(SyntaxGolden, RandomEditsKeepTheStatesEditByEdit) {
+    RunRandomEdits(GetParam(), lexer_, samplePath_, false);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shipped, SyntaxGolden, ::testing::ValuesIn(AllLanguages()), TestName);
+
+// The smallest edits behind random-edit failures, with a lexer of its own:
+// state 1 inside a block comment from "/*" to "*/", else 0.
+struct CommentLexer : ILexer {
+    int LineState(int, const wchar_t* t, int n, int prev, unsigned short* styles) override {
+        int in = prev == 1;
+        for (int i = 0; i < n; ++i) {
+            if (!in && i + 1 < n && t[i] == L'/' && t[i + 1] == L'*') {
+                in = 1;
+                if (styles) styles[i] = styles[i + 1] = 1;
+                ++i;
+                continue;
+            }
+            if (in && i + 1 < n && t[i] == L'*' && t[i + 1] == L'/') {
+                in = 0;
+                if (styles) styles[i] = styles[i + 1] = 1;
+                ++i;
+                continue;
+            }
+            if (styles) styles[i] = static_cast<unsigned short>(in);
+        }
+        return in;
+    }
+    const wchar_t* Name() override { return L"comments"; }
+    int FoldLevel(int, const wchar_t*, int, int, int, int level, unsigned short*) override { return level; }
+};
+
+std::vector<int> States(const Control& c) {
+    std::vector<int> s;
+    const int n = c.LineCount();
+    for (int i = 0; i < n; ++i) c.StyleAt(i, 0);
+    c.Send(MPM_UPDATESTATES, WPARAM(n - 1), n - 1);
+    for (int i = 0; i < n; ++i) s.push_back(c.Attr(i, LA_LEXSTATE));
+    return s;
+}
+
+// Disabled until fixed in the control (edit/text/TextDocument.cpp): after a
+// deletion that joins lines, only the joined line is lexed again, and the
+// lines after it keep states computed from the removed lines whenever the
+// joined line ends in the state it had before.
+TEST(SyntaxGoldenControl, DeletingLinesRelexesTheLinesAfterThem) {
+    ASSERT_NE(EditLibrary(), nullptr);
+    CommentLexer lexer;
+    Control c;
+    c.Insert({0, 0}, L"x\r\n/* open\r\ny\r\n*/ z\r\nw");
+    c.SetLexer(&lexer);
+    EXPECT_EQ(States(c), (std::vector<int>{0, 1, 1, 0, 0}));
+    // Removing "x" up to the comment's opening leaves line 0 ending in state
+    // 0 as before, but the line after it now starts outside the comment.
+    c.Delete({0, 0}, {1, 8});
+    EXPECT_EQ(c.Text(), L"\r\ny\r\n*/ z\r\nw");
+    EXPECT_EQ(States(c), (std::vector<int>{0, 0, 0, 0}));
+}
+
+TEST(SyntaxGoldenControl, InsertingLinesRelexesTheLinesAfterThem) {
+    ASSERT_NE(EditLibrary(), nullptr);
+    CommentLexer lexer;
+    Control c;
+    c.Insert({0, 0}, L"a\r\nb\r\nc */ d\r\ne");
+    c.SetLexer(&lexer);
+    EXPECT_EQ(States(c), (std::vector<int>{0, 0, 0, 0}));
+    // A new line that opens a comment: the lines after it are inside it.
+    c.Insert({0, 1}, L"\r\n/* new");
+    EXPECT_EQ(States(c), (std::vector<int>{0, 1, 1, 0, 0}));
+}
+
+// The list itself: every entry of syntax.ini has its script (the list
+// leaves out entries whose script is missing, so the tests above would not
+// see them), and no sample lies in the folder without an entry.
+TEST(SyntaxGoldenFolder, EveryEntryHasItsScript) {
+    const std::wstring ini = ProgramFolderOfBuild() + L"syntax.ini";
+    ASSERT_TRUE(FileExists(ini)) << Narrow(ini);
+    const int count = int(GetPrivateProfileIntW(L"Syntax", L"Count", 0, ini.c_str()));
+    EXPECT_GT(count, 0);
+    for (int i = 0; i < count; ++i) {
+        const std::wstring section = L"Syntax" + std::to_wstring(i);
+        wchar_t file[MAX_PATH] = {};
+        GetPrivateProfileStringW(section.c_str(), L"File", L"", file, MAX_PATH, ini.c_str());
+        const std::wstring script = ProgramFolderOfBuild() + L"syntax\\" + file;
+        EXPECT_TRUE(*file && FileExists(script)) << Narrow(section) << ": missing script " << Narrow(file);
+    }
+}
+
+TEST(SyntaxGoldenFolder, EverySampleBelongsToAnEntry) {
+    ASSERT_FALSE(AllLanguages().empty()) << "syntax.ini lists no definitions";
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((GoldenPath(L"*")).c_str(), &fd);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    do {
+        const std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        std::wstring base = name;
+        for (const wchar_t* suffix : {L".golden.new", L".golden"})
+            if (base.size() > wcslen(suffix) && base.compare(base.size() - wcslen(suffix), std::wstring::npos, suffix) == 0)
+                base.resize(base.size() - wcslen(suffix));
+        const bool known = std::any_of(AllLanguages().begin(), AllLanguages().end(),
+                                       [&](const Language& l) { return l.sample == base; });
+        EXPECT_TRUE(known) << "golden/" << Narrow(name) << " belongs to no syntax.ini entry";
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+}
+
+}  // namespace

@@ -361,3 +361,15 @@ TEST_F(ParserScriptTest, AScriptThatNeverEndsIsStoppedAndReportedOnce) {
 }
 
 }  // namespace
+
+TEST_F(ParserScriptTest, ASyntaxScriptCannotOpenAMessageBox) {
+    // It runs while the editor waits: a box would hang the editor until the
+    // time limit. The call fails as a script error instead.
+    Parsers parsers;
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(Run("Set p = Parser.CreateParser()\r\nMsgBox \"hello\"\r\n", parsers));
+    EXPECT_LT(GetTickCount() - start, 3000u);
+    EXPECT_EQ(parsers.size(), 1u);
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_NE(Messages()[0].text.find(L"Line 2"), std::wstring::npos) << Messages()[0].text;
+}

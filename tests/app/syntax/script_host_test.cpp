@@ -295,3 +295,18 @@ TEST_F(ScriptHostTest, TheSiteAnswersTheEngineAsDocumented) {
 }
 
 }  // namespace
+
+TEST_F(ScriptHostTest, AFileThatIncludesItselfIsAScriptErrorNotAStackOverflow) {
+    Write(L"self.vbs", "Note \"in\"\r\nInclude \"self.vbs\"\r\n");
+    Write(L"a.vbs", "Include \"b.vbs\"\r\n");
+    Write(L"b.vbs", "Include \"a.vbs\"\r\n");
+    EXPECT_FALSE(Run(L"self.vbs"));
+    EXPECT_EQ(Messages().size(), 1u);
+    EXPECT_LE(notes_.size(), 20u);
+    Messages().clear();
+    EXPECT_FALSE(Run(L"a.vbs"));
+    EXPECT_EQ(Messages().size(), 1u);
+    wchar_t cwd[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, cwd);
+    EXPECT_EQ(cwd, cwd_);
+}

@@ -1,0 +1,6 @@
+@echo off
+setlocal EnableExtensions
+
+$0
+
+endlocal
