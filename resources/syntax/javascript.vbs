@@ -16,8 +16,9 @@ Set p = Parser.CreateParser()
 q = Chr(34)
 esc = "\\(?:x[0-9a-fA-F]{2}|u[0-9a-fA-F]{4}|u\{[0-9a-fA-F]+\}|[0-7]{1,3}|.)"
 ' A slash starts a regular expression where an operand is expected: after an
-' operator, an opening bracket, a comma or one of a few keywords.
-reBefore = "(?<=(?:^|[=(,:;!&|?{}\[+\-*%<>~^]|\b(?:return|typeof|case|in|of|yield|await|void|delete))\s*)"
+' operator, an opening bracket, a comma or one of a few keywords (not after
+' < or >, so that closing tags of JSX are no patterns).
+reBefore = "(?<=(?:^|[=(,:;!&|?{}\[+\-*%~^]|\b(?:return|typeof|case|in|of|yield|await|void|delete))\s*)"
 
 ' Comments
 Set doc = p.CreateRegion(2, "/\*\*(?![*/])", "+*/+", True)
