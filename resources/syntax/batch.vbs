@@ -1,8 +1,6 @@
 ' Batch files: REM and :: comments, labels, strings, variables of every
 ' form, keywords, commands and redirections; folds parenthesised blocks.
-Function Words(list)
-    Words = "\b(?:" & Replace(list, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, str, vars
 Set p = Parser.CreateParser()

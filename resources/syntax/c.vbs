@@ -2,14 +2,7 @@
 ' constants, numbers, keywords, types, library names and the preprocessor.
 ' Braces fold, and so do #if ... #endif blocks.
 
-Function Words(list)
-    Dim s
-    s = Trim(list)
-    Do While InStr(s, "  ") > 0
-        s = Replace(s, "  ", " ")
-    Loop
-    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, doc, blk, ldoc, lcom, str, chl, pre, pblk, plcom, pstr, esc
 Set p = Parser.CreateParser()

@@ -1,9 +1,7 @@
 ' CMake: line and bracket comments, quoted and bracket arguments, variable
 ' references, commands, the block commands, upper-case keywords, constants
 ' and generator expressions; folds the block commands.
-Function Words(list)
-    Words = "\b(?:" & Replace(list, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, str, vars
 Set p = Parser.CreateParser()

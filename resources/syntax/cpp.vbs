@@ -3,14 +3,7 @@
 ' types, library names, attributes and the preprocessor. Braces fold, and
 ' so do #if ... #endif blocks.
 
-Function Words(list)
-    Dim s
-    s = Trim(list)
-    Do While InStr(s, "  ") > 0
-        s = Replace(s, "  ", " ")
-    Loop
-    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, q, doc, blk, ldoc, lcom, raw, rawd, str, chl, pre, pblk, plcom, pstr, esc
 Set p = Parser.CreateParser()

@@ -3,14 +3,7 @@
 ' preprocessor lines. Braces fold, and so do #region ... #endregion and
 ' #if ... #endif.
 
-Function Words(list)
-    Dim s
-    s = Trim(list)
-    Do While InStr(s, "  ") > 0
-        s = Replace(s, "  ", " ")
-    Loop
-    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, q, esc, ldoc, lcom, doc, blk, rawstr, verb, istr, str, chl, pre, plcom
 Set p = Parser.CreateParser()

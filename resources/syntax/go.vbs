@@ -3,14 +3,7 @@
 ' parenthesised import, const, var and type lists and argument lists that
 ' end their line.
 
-Function Words(list)
-    Dim s
-    s = Trim(list)
-    Do While InStr(s, "  ") > 0
-        s = Replace(s, "  ", " ")
-    Loop
-    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, q, esc, blk, lcom, raw, str, rune
 Set p = Parser.CreateParser()

@@ -2,9 +2,7 @@
 ' document type, entity references, and the scripts and style sheets inside
 ' script and style elements; folds elements (not the void ones), tags
 ' written over several lines, and the blocks of scripts and style sheets.
-Function Words(list)
-    Words = "\b(?:" & Replace(list, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, entity, tag, dtd, sb, st, css, ct, cb
 

@@ -2,14 +2,7 @@
 ' blocks, characters, numbers, keywords, types, library names and
 ' annotations. Braces fold.
 
-Function Words(list)
-    Dim s
-    s = Trim(list)
-    Do While InStr(s, "  ") > 0
-        s = Replace(s, "  ", " ")
-    Loop
-    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, q, esc, doc, blk, lcom, tblock, str, chl
 Set p = Parser.CreateParser()

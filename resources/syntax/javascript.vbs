@@ -2,14 +2,7 @@
 ' template literals with their ${...} holes, regular-expression literals,
 ' numbers, keywords, built-in objects and functions. Braces fold.
 
-Function Words(list)
-    Dim s
-    s = Trim(list)
-    Do While InStr(s, "  ") > 0
-        s = Replace(s, "  ", " ")
-    Loop
-    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, q, esc, reBefore, doc, blk, lcom, tmpl, hole, str1, str2, rx
 Set p = Parser.CreateParser()

@@ -2,14 +2,7 @@
 ' strings """ with their templates $name and ${...}, characters, numbers,
 ' keywords, types, built-in functions and annotations. Braces fold.
 
-Function Words(list)
-    Dim s
-    s = Trim(list)
-    Do While InStr(s, "  ") > 0
-        s = Replace(s, "  ", " ")
-    Loop
-    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, q, esc, tmpl, doc, blk, lcom, raw, str, chl
 Set p = Parser.CreateParser()

@@ -3,14 +3,7 @@
 ' built-in functions and libraries.
 ' Blocks fold from function, if, do, repeat and table braces to their end.
 
-Function Words(list)
-    Dim s
-    s = Trim(list)
-    Do While InStr(s, "  ") > 0
-        s = Replace(s, "  ", " ")
-    Loop
-    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, q, esc, eq, i, r, str1, str2
 Set p = Parser.CreateParser()

@@ -1,9 +1,7 @@
 ' Makefiles: comments, rule targets, variable definitions and references,
 ' automatic variables, functions, directives and quoted text in recipes;
 ' folds conditionals and define blocks.
-Function Words(list)
-    Words = "\b(?:" & Replace(list, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, str
 Set p = Parser.CreateParser()

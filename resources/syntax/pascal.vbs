@@ -4,14 +4,7 @@
 ' routines. begin, case, try, asm, repeat and class, record, object and
 ' interface types fold to their end or until. Words ignore case.
 
-Function Words(list)
-    Dim s
-    s = Trim(list)
-    Do While InStr(s, "  ") > 0
-        s = Replace(s, "  ", " ")
-    Loop
-    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, str, dir
 Set p = Parser.CreateParser()

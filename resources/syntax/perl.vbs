@@ -3,14 +3,7 @@
 ' y), regular expressions, here-documents, variables, numbers, keywords and
 ' built-in functions. Braces fold.
 
-Function Words(list)
-    Dim s
-    s = Trim(list)
-    Do While InStr(s, "  ") > 0
-        s = Replace(s, "  ", " ")
-    Loop
-    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, q, esc, vars, reBefore, pod, dat, lcom, heredoc, str1, str2, str3, rx, opens, closes, i, o, c, r, body
 Set p = Parser.CreateParser()

@@ -3,14 +3,7 @@
 ' variables, keywords, types, constants and built-in functions, attributes.
 ' Braces fold. Text outside the PHP tags is shown as PHP code as well.
 
-Function Words(list)
-    Dim s
-    s = Trim(list)
-    Do While InStr(s, "  ") > 0
-        s = Replace(s, "  ", " ")
-    Loop
-    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, q, esc, vars, doc, blk, lcom, hcom, attr, heredoc, nowdoc, str1, str2
 Set p = Parser.CreateParser()

@@ -1,9 +1,7 @@
 ' PowerShell: comments and comment-based help, expandable and literal
 ' strings and here-strings, variables, keywords, operators, cmdlets, types,
 ' parameters and numbers; folds braces.
-Function Words(list)
-    Words = "\b(?:" & Replace(list, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, block, dq, dqh, vars
 Set p = Parser.CreateParser()

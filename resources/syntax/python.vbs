@@ -4,14 +4,7 @@
 ' indentation is beyond line states: only triple-quoted strings fold, as
 ' regions that span lines.
 
-Function Words(list)
-    Dim s
-    s = Trim(list)
-    Do While InStr(s, "  ") > 0
-        s = Replace(s, "  ", " ")
-    Loop
-    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, q, esc, hole, qq, i, quote, body, r, anyPrefix, rawPrefix, fPrefix
 Set p = Parser.CreateParser()

@@ -4,14 +4,7 @@
 ' module, do, begin, case, if, unless, while, until and for to their end,
 ' and on braces.
 
-Function Words(list)
-    Dim s
-    s = Trim(list)
-    Do While InStr(s, "  ") > 0
-        s = Replace(s, "  ", " ")
-    Loop
-    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, q, esc, interp, reBefore, blkc, lcom, dat, heredoc, str1, str2, rx, pct, opens, closes, i, r, o, c, body
 Set p = Parser.CreateParser()

@@ -3,14 +3,7 @@
 ' keywords, primitive and common library types, macros and attributes.
 ' Braces fold.
 
-Function Words(list)
-    Dim s
-    s = Trim(list)
-    Do While InStr(s, "  ") > 0
-        s = Replace(s, "  ", " ")
-    Loop
-    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, q, esc, doc, blk, ldoc, lcom, attr, str, chl, i, hashes, r
 Set p = Parser.CreateParser()

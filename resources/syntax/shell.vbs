@@ -1,9 +1,7 @@
 ' Shell scripts (sh, bash, zsh, ksh): comments, the three kinds of quotes,
 ' command substitution, here-documents, variables and parameters, keywords,
 ' built-ins and options; folds braces and the compound commands.
-Function Words(list)
-    Words = "\b(?:" & Replace(list, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, cmt, dq, bq, ansi, vars
 Set p = Parser.CreateParser()

@@ -1,8 +1,6 @@
 ' SQL: standard keywords with the common dialect additions, comments, strings,
 ' quoted identifiers, variables; folds BEGIN/CASE/LOOP ... END and parentheses.
-Function Words(list)
-    Words = "\b(?:" & Replace(list, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, r
 Set p = Parser.CreateParser()

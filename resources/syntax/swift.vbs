@@ -3,14 +3,7 @@
 ' #"..."#, numbers, keywords, types, built-in functions, attributes and
 ' compiler directives. Braces fold, and so do #if ... #endif blocks.
 
-Function Words(list)
-    Dim s
-    s = Trim(list)
-    Do While InStr(s, "  ") > 0
-        s = Replace(s, "  ", " ")
-    Loop
-    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, q, esc, interp, doc, blk, ldoc, lcom, rawml, ml, raw, str, dir
 Set p = Parser.CreateParser()

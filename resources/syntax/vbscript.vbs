@@ -4,14 +4,7 @@
 ' block If, For, Do, While, With and Select fold to their ends. Words ignore
 ' case.
 
-Function Words(list)
-    Dim s
-    s = Trim(list)
-    Do While InStr(s, "  ") > 0
-        s = Replace(s, "  ", " ")
-    Loop
-    Words = "\b(?:" & Replace(s, " ", "|") & ")\b"
-End Function
+Include "common.vbs"
 
 Dim p, str
 Set p = Parser.CreateParser()
