@@ -5,6 +5,8 @@
 #include "OutputWindow.h"
 
 #include <commctrl.h>
+#include <imm.h>
+#include <ole2.h>
 
 #include <vector>
 
@@ -70,6 +72,7 @@ HWND COutputWindow::Create(HWND parent, HMODULE editLibrary, IDevEnv* env) {
         return nullptr;
     }
     hwnd_ = window;
+    RevokeDragDrop(window);  // text dragged out still goes; nothing is dropped in
     Control(MPM_FREEZECARET, 1);
     Control(MPM_RECORDING, 0);
     for (int part : kHiddenParts) Control(MPM_VIEWPART, WPARAM(part), 0);
@@ -108,8 +111,15 @@ LRESULT COutputWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_KEYDOWN: return 0;
         case WM_CHAR:
+        case WM_IME_CHAR:
             g_beep(0);
             return 0;
+        case WM_IME_COMPOSITION:
+            if (lp & GCS_RESULTSTR) {  // the composed text would be inserted
+                g_beep(0);
+                return 0;
+            }
+            break;
         case WM_SETCURSOR:
             if (LOWORD(lp) == HTCLIENT) {
                 SetCursor(LoadCursorW(nullptr, IDC_ARROW));

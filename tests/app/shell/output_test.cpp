@@ -200,7 +200,8 @@ TEST_F(OutputTest, TypingPastingAndTextChangingCommandsBeepAndChangeNothing) {
 
     SendMessageW(out, WM_CHAR, L'x', 0);
     SendMessageW(out, WM_CHAR, L'\r', 0);
-    EXPECT_EQ(g_beeps, 2);
+    SendMessageW(out, WM_IME_CHAR, 0x4E2D, 0);
+    EXPECT_EQ(g_beeps, 3);
     SendMessageW(out, WM_KEYDOWN, VK_DELETE, 0);
     SendMessageW(out, WM_KEYDOWN, VK_BACK, 0);
     SendMessageW(out, WM_KEYDOWN, VK_RETURN, 0);
@@ -592,4 +593,25 @@ TEST_F(OutputTest, TheWindowGoesWithTheFrameAndTheObjectWithoutItsWindow) {
     EXPECT_EQ(Output(), nullptr);
     EXPECT_EQ(Env()->AppendOutput(L"late", -1), 0);
     Pump();
+}
+
+// Not a check: shows the frame with result lines for a few seconds, for a
+// screenshot (--gtest_also_run_disabled_tests).
+TEST_F(OutputTest, DISABLED_ShowsResultLinesForALook) {
+    ASSERT_NE(Create(), nullptr);
+    ASSERT_NE(frame_->OpenDocument(a_), nullptr);
+    SetWindowPos(frame_->Window(), nullptr, 20, 20, 900, 600, SWP_NOZORDER);
+    ShowWindow(frame_->Window(), SW_SHOWNORMAL);
+    const std::wstring b = folder_ + L"src\\main.cpp";
+    Env()->AppendOutput((L"Searching for \"line\" in " + folder_ + L"\n" + ResultLine(a_, 3, 6, L"third line") +
+                         L"\n" + ResultLine(b, 12, 4, L"int line = 0;") + L"\n" +
+                         ResultLine(b, 40, 16, L"return line + 1;") + L"\n3 matches in 2 files\n")
+                            .c_str(),
+                        -1);
+    DoubleClickLine(Output(), 1);
+    const DWORD end = GetTickCount() + 6000;
+    while (GetTickCount() < end) {
+        Pump();
+        Sleep(20);
+    }
 }
