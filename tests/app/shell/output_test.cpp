@@ -339,6 +339,12 @@ TEST_F(OutputTest, Command1325ShowsWithTheFocusAndHidesGivingItBack) {
     const auto* state = frame_->CommandStates().Find(ID_TOGGLE_OUTPUT);
     ASSERT_NE(state, nullptr);
     EXPECT_TRUE(state->enabled);
+    // Its menu item is checked while the window shows.
+    frame_->OnIdle();
+    EXPECT_EQ(state->check, 1);
+    Command(ID_TOGGLE_OUTPUT);
+    frame_->OnIdle();
+    EXPECT_EQ(state->check, 0);
 }
 
 TEST_F(OutputTest, ADoubleClickOnAResultLineOpensTheFileThere) {
