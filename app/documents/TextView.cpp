@@ -18,6 +18,7 @@
 #include "MessageSink.h"
 #include "ProgramIds.h"
 #include "Resources.h"
+#include "ResultLine.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
 #include "SyntaxList.h"
@@ -250,6 +251,12 @@ LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             if (msg == WM_MOUSEWHEEL && OnWheel(wp)) return 0;
             break;
         case WM_CONTEXTMENU: OnContextMenu(lp); return 0;
+        case WM_LBUTTONDBLCLK: {
+            // The control selects the word; a result line then opens its file.
+            const LRESULT result = Control(msg, wp, lp);
+            shell::JumpToLocation(context_.frame, hwnd_);
+            return result;
+        }
         case MPM_TRANSLATEACCEL:
             // The completion list (none yet) would consume its keys first;
             // every other key goes to the control's own accelerators.
