@@ -13,6 +13,7 @@
 
 #include "CommandIds.h"
 #include "Document.h"
+#include "DocumentSearch.h"
 #include "EditProtocol.h"
 #include "InputDialog.h"
 #include "MessageSink.h"
@@ -250,6 +251,11 @@ LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             if (msg == WM_MOUSEWHEEL && OnWheel(wp)) return 0;
             break;
         case WM_CONTEXTMENU: OnContextMenu(lp); return 0;
+        case WM_LBUTTONDBLCLK: {
+            const LRESULT result = Control(msg, wp, lp);
+            HighlightSelectedWord();
+            return result;
+        }
         case MPM_TRANSLATEACCEL:
             // The completion list (none yet) would consume its keys first;
             // every other key goes to the control's own accelerators.
@@ -306,9 +312,36 @@ LRESULT CTextView::OnCommand(WPARAM wp, LPARAM lp) {
             return 0;
         case ID_REMOVE_BLANK_LINES: RemoveBlankLines(); return 0;
         case ECMD_LINEBREAK: return KeepIndentation(wp, lp);
+        case ECMD_SELECTWORD: {
+            const LRESULT result = Control(WM_COMMAND, wp, lp);
+            HighlightSelectedWord();
+            return result;
+        }
         case ID_STATUS_PANE: OnStatusClick(HIWORD(wp)); return 0;
     }
     return Control(WM_COMMAND, wp, lp);
+}
+
+// A word of 1 to 32 units that does not start with a delimiter: every
+// occurrence, ignoring case, as plain text. Anything else (no selection,
+// several ranges, a long run or a delimiter) removes the highlight. A view
+// of the output kind (its caret frozen) never highlights this way.
+void CTextView::HighlightSelectedWord() {
+    constexpr int kLongestWord = 32;
+    if (Control(MPM_FREEZECARET, 2) == 1) return;
+    Position start = {}, end = {};
+    if (Control(MPM_GETSELKIND) == 1 &&
+        Control(MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end)) &&
+        start.line == end.line && end.column - start.column >= 1 && end.column - start.column <= kLongestWord) {
+        std::wstring word(size_t(end.column - start.column), L'\0');
+        RangeTextArg arg = {start.line, start.column, end.line, end.column, word.data(), 0};
+        Control(MPM_GETRANGETEXT, reinterpret_cast<WPARAM>(&arg));
+        if (!Control(MPM_ISDELIMITER, WPARAM(word[0]))) {
+            search::HighlightAll(hwnd_, word, 0);
+            return;
+        }
+    }
+    search::ClearHighlight(hwnd_);
 }
 
 void CTextView::ToggleViewOption(UINT command) {
