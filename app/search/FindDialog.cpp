@@ -84,6 +84,15 @@ bool CFindDialog::Create() {
 
 void CFindDialog::Show() {
     if (!window_) return;
+    if (!placed_) {
+        // First shown at the owner's top right, clear of the text's start.
+        placed_ = true;
+        RECT owner = {}, self = {};
+        if (owner_ && GetWindowRect(owner_, &owner) && GetWindowRect(window_, &self)) {
+            const int x = std::max<int>(owner.left, owner.right - (self.right - self.left) - 40);
+            SetWindowPos(window_, nullptr, x, owner.top + 110, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
     ShowWindow(window_, SW_SHOW);
     HWND text = GetDlgItem(window_, IDC_FIND_TEXT);
     SetFocus(text);

@@ -104,6 +104,7 @@ private:
     HBRUSH notFoundBrush_ = nullptr;
     bool incrementalFound_ = true;
     bool initializing_ = false;
+    bool placed_ = false;
     CDocumentSearch search_;
 };
 
