@@ -19,6 +19,7 @@
 #include "MessageSink.h"
 #include "ProgramIds.h"
 #include "Resources.h"
+#include "ResultLine.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
 #include "SyntaxList.h"
@@ -252,8 +253,11 @@ LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             break;
         case WM_CONTEXTMENU: OnContextMenu(lp); return 0;
         case WM_LBUTTONDBLCLK: {
+            // The control selects the word: its occurrences are highlighted,
+            // and a result line then opens its file.
             const LRESULT result = Control(msg, wp, lp);
             HighlightSelectedWord();
+            shell::JumpToLocation(context_.frame, hwnd_);
             return result;
         }
         case MPM_TRANSLATEACCEL:

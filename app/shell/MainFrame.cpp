@@ -18,6 +18,7 @@
 #include "MenuDialog.h"
 #include "MessageSink.h"
 #include "OptionsDialog.h"
+#include "OutputWindow.h"
 #include "ProgramIds.h"
 #include "Resources.h"
 #include "Settings.h"
@@ -36,7 +37,7 @@ const std::vector<UINT> kStatusOrder = {0, 10, 9, 1, 2, 3, 4, 8, 7, 6, 5};
 
 // Commands whose features are not in the program yet: shown disabled.
 constexpr UINT kPendingCommands[] = {
-    ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_TOGGLE_OUTPUT, ID_FIND_IN_FILES,
+    ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FIND_IN_FILES,
     ID_MACRO_RECORD, ID_MACRO_PLAY, ID_MACRO_SAVE, ID_MACRO_PLAY_TIMES, ID_MACRO_REBUILD, ID_AUTO_COMPLETE,
 };
 
@@ -246,6 +247,8 @@ LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
         case MPF_FONT_CHANGED:
             if (wp >= ID_FONT_FIRST && wp <= ID_FONT_LAST) {
                 for (HWND doc : documents_) SendMessageW(doc, MPD_APPLY_FONT, 0, 0);
+            } else if (wp == ID_FONT_OUTPUT) {
+                if (HWND output = OutputWindow()) SendMessageW(output, MPF_FONT_CHANGED, wp, 0);
             } else if (wp == ID_FONT_INTERFACE) {
                 ApplyInterfaceFont();
             }
@@ -354,6 +357,7 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
         case ID_FIND_PREVIOUS:
         case ID_FIND_NEXT_WORD:
         case ID_FIND_PREVIOUS_WORD: OnFindCommand(id); return true;
+        case ID_TOGGLE_OUTPUT: ToggleOutput(); return true;
         case ID_CLIPBOARD_MONITOR: ToggleClipboardMonitor(); return true;
         case ID_TEAR_OFF: TearOff(); return true;
         case ID_CONTEXT_MENU: ShowFrameContextMenu(); return true;
@@ -823,9 +827,11 @@ void CMainFrame::ReloadSyntax() {
     // A copy: a message box of a failing script lets other messages in.
     const std::vector<HWND> docs = documents_;
     for (HWND doc : docs) SendMessageW(doc, MPD_REMEMBER_SYNTAX, 0, 0);
+    if (HWND output = OutputWindow()) SendMessageW(output, MPD_REMEMBER_SYNTAX, 0, 0);
     syntax::Reload();
     for (HWND doc : docs)
         if (IsWindow(doc)) SendMessageW(doc, MPD_APPLY_SYNTAX, 0, 0);
+    if (HWND output = OutputWindow()) SendMessageW(output, MPD_APPLY_SYNTAX, 0, 0);
     if (HWND doc = ActiveDocument()) SendMessageW(doc, MPD_UPDATE, 0, 0);
 }
 
@@ -872,6 +878,34 @@ void CMainFrame::Activate(size_t index) {
     // The next idle pass shows this document's states, also when nothing
     // else reaches the queue (a hand-over is a sent message).
     PostMessageW(Window(), MPF_UPDATE_UI, 0, 0);
+}
+
+HWND CMainFrame::OutputWindow() const { return output_ ? output_->Window() : nullptr; }
+
+// Made and docked at the bottom on first use; after that a hidden window is
+// docked again with the focus, a visible one hidden with the focus going to
+// the frame (and so to the active document).
+void CMainFrame::ToggleOutput() {
+    HWND output = OutputWindow();
+    if (!output) {
+        if (!docking_.Window()) return;
+        output_ = std::make_unique<COutputWindow>();
+        output = output_->Create(docking_.Window(), editLibrary_, this);
+        if (!output || !docking_.DockPane(output, L"Output")) {
+            output_.reset();
+            return;
+        }
+        Layout();
+        return;
+    }
+    if (docking_.IsVisible(output)) {
+        docking_.HidePane(output);
+        SetFocus(Window());
+    } else {
+        docking_.DockPane(output, nullptr);
+        SetFocus(output);
+    }
+    Layout();
 }
 
 void CMainFrame::ShowDocument(size_t index) {
@@ -1458,6 +1492,10 @@ bool CMainFrame::PreTranslateMessage(MSG* msg) {
     for (HWND doc : documents_)
         if (msg->hwnd && IsChild(doc, msg->hwnd))
             return SendMessageW(doc, MPM_TRANSLATEACCEL, 0, reinterpret_cast<LPARAM>(msg)) != 0;
+    // The output window swallows its keys: only its accelerators move the
+    // caret and the selection.
+    if (const HWND output = OutputWindow(); output && msg->hwnd == output)
+        return SendMessageW(output, MPM_TRANSLATEACCEL, 0, reinterpret_cast<LPARAM>(msg)) != 0;
     return false;
 }
 
@@ -1563,9 +1601,11 @@ BOOL CMainFrame::AddUpdateCommand(UINT id, UINT kinds) { return states_.Add(id, 
 
 BOOL CMainFrame::RemoveUpdateCommand(UINT id) { return states_.Remove(id) ? TRUE : FALSE; }
 
-// The output window comes with the search and tools features; until then
-// nothing is shown and nothing is inserted.
-LRESULT CMainFrame::AppendOutput(const wchar_t*, int) { return 0; }
+LRESULT CMainFrame::AppendOutput(const wchar_t* text, int length) {
+    if (!text || length < -1) return 0;
+    if (!OutputWindow()) SendMessageW(Window(), WM_COMMAND, ID_TOGGLE_OUTPUT, 0);
+    return output_ && output_->Window() ? output_->Append(text, length) : 0;
+}
 
 UINT CMainFrame::TrackMenu(HMENU menu, int x, int y, BOOL send) {
     if (!menu) return 0;

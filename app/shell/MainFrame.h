@@ -33,6 +33,7 @@
 namespace shell {
 
 class CMenuDialog;
+class COutputWindow;
 
 class CMainFrame : public IDevEnv,
                    public IUpdateUI,
@@ -81,6 +82,8 @@ public:
     HWND TabStrip() const { return tabs_; }
     CCommandBar& CommandBar() { return commandBar_; }
     CDockingWindow& Docking() { return docking_; }
+    // The output window (command 1325 makes it), or null before.
+    HWND OutputWindow() const;
     HMENU Menu() const { return menu_; }
     bool IsFullScreen() const { return fullScreen_; }
     HWND FullScreenDialog() const { return fullScreenDialog_; }
@@ -168,6 +171,7 @@ private:
     void RemoveDocument(HWND document);
     void UpdateTitle();
     void ShowDocument(size_t index);
+    void ToggleOutput();
     size_t IndexOf(HWND document) const;
 
     std::wstring commandLine_;
@@ -175,6 +179,7 @@ private:
     HMENU menu_ = nullptr;  // from the language library; the frame itself has no menu
     CCommandBar commandBar_;
     CDockingWindow docking_;
+    std::unique_ptr<COutputWindow> output_;
     HWND rebar_ = nullptr;
     HWND toolBar_ = nullptr;
     HWND statusBar_ = nullptr;
