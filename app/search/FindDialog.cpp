@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "DialogIds.h"
+#include "EditProtocol.h"
 #include "Resources.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
@@ -220,7 +221,19 @@ SearchOutcome CFindDialog::ListAll() {
     const OutputWriter write = [this](const std::wstring& text) {
         if (host_.output) host_.output(text);
     };
+    // The output keeps what it holds: a new listing starts on a line of its own.
+    const HWND output = host_.showOutput ? host_.showOutput() : nullptr;
+    if (output) {
+        if (SendMessageW(output, MPM_GETLINECOUNT, 0, 0) > 1 || SendMessageW(output, MPM_GETLINE, 0, 0) > 0)
+            write(L"\n");
+        SendMessageW(output, WM_SETREDRAW, FALSE, 0);
+    }
     const SearchOutcome outcome = search_.ListAll(view, path, request, write);
+    if (output) {
+        if (outcome.status == SearchStatus::kFound) HighlightAll(output, request.pattern, request.options);
+        SendMessageW(output, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(output, nullptr, TRUE);
+    }
     if (outcome.status == SearchStatus::kFound || outcome.status == SearchStatus::kNotFound) {
         // The output tells the count, also when it is 0.
         if (host_.status) host_.status(L"");

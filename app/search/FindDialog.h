@@ -38,6 +38,7 @@ struct FindHost {
     std::function<void(const std::wstring&)> status;    // status-bar message pane
     std::function<std::wstring()> documentPath;         // "" for a document without a file
     std::function<void(const std::wstring&)> output;    // appends to the output window
+    std::function<HWND()> showOutput;                   // the output window, made visible (null: none)
 };
 
 class CFindDialog {

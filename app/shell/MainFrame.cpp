@@ -1402,6 +1402,16 @@ search::CFindDialog* CMainFrame::EnsureFindDialog(bool replace, bool anyForm) {
         return doc && documents::HasFile(doc) ? WindowText(doc) : std::wstring();
     };
     host.output = [this](const std::wstring& text) { AppendOutput(text.c_str(), int(text.size())); };
+    host.showOutput = [this] {
+        // Shown where it was hidden, without taking the focus from the dialog.
+        const HWND output = OutputWindow();
+        if (!output || !docking_.IsVisible(output)) {
+            const HWND focus = GetFocus();
+            SendMessageW(Window(), WM_COMMAND, ID_TOGGLE_OUTPUT, 0);
+            if (focus && IsWindow(focus)) SetFocus(focus);
+        }
+        return OutputWindow();
+    };
     if (replace)
         find_ = std::make_unique<search::CReplaceDialog>(Window(), std::move(host));
     else

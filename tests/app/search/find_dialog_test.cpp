@@ -504,10 +504,23 @@ TEST_F(FindDialogs, ListAllWritesResultLinesWithTheDocumentsPathToTheOutput) {
     }
     EXPECT_NE(shown.find(L"#<" + path + L">:(3,6):green red\n"), std::wstring::npos) << shown;
     EXPECT_NE(shown.find(L"2 occurrences were found!"), std::wstring::npos) << shown;
+    EXPECT_TRUE(frame_->Docking().IsVisible(output));
+    // A second listing starts on a line of its own, and the output marks
+    // the find text.
+    HighlighterLog log;
+    ASSERT_TRUE(SetWindowSubclass(output, &WatchHighlighters, 1, reinterpret_cast<DWORD_PTR>(&log)));
+    frame_->output.clear();
+    SetField(IDC_FIND_TEXT, L"green");
+    Click(IDC_FIND_LIST_ALL);
+    EXPECT_EQ(frame_->output.rfind(L"\n#<" + path + L">:(1,4):red green", 0), 0u) << frame_->output;
+    EXPECT_GE(log.adds, 1);
+    EXPECT_TRUE(log.last && SendMessageW(output, MPM_HIGHLIGHTER, reinterpret_cast<WPARAM>(log.last), 2) == 1);
+    RemoveWindowSubclass(output, &WatchHighlighters, 1);
     // A document without a file names no path.
     frame_->output.clear();
     Command(ID_FILE_NEW);
     SetText(L"red");
+    SetField(IDC_FIND_TEXT, L"red");
     Click(IDC_FIND_LIST_ALL);
     EXPECT_NE(frame_->output.find(L"#<>:(1,0):red"), std::wstring::npos) << frame_->output;
 }
