@@ -552,6 +552,22 @@ TEST_F(FindDialogs, SelectingAShortWordHighlightsItAndALongOneRemovesTheHighligh
     RemoveWindowSubclass(Pane(), &WatchHighlighters, 1);
 }
 
+TEST_F(FindDialogs, AViewOfTheOutputKindNeverHighlightsASelectedWord) {
+    SetText(L"abc abc");
+    HighlighterLog log;
+    ASSERT_TRUE(SetWindowSubclass(Pane(), &WatchHighlighters, 1, reinterpret_cast<DWORD_PTR>(&log)));
+    SendMessageW(Pane(), MPM_FREEZECARET, 1, 0);  // what the output window sets
+    Caret(0, 1);
+    SendMessageW(Pane(), WM_COMMAND, ECMD_SELECTWORD, 0);
+    EXPECT_EQ(Selection(), "0,0-3");
+    EXPECT_EQ(log.adds, 0);
+    SendMessageW(Pane(), MPM_FREEZECARET, 0, 0);
+    Caret(0, 1);
+    SendMessageW(Pane(), WM_COMMAND, ECMD_SELECTWORD, 0);
+    EXPECT_EQ(log.adds, 1);
+    RemoveWindowSubclass(Pane(), &WatchHighlighters, 1);
+}
+
 TEST_F(FindDialogs, HighlightAllMarksTheMatchesOfASuccessfulFindAndUntickingRemovesThem) {
     SetText(L"one two one");
     HighlighterLog log;
