@@ -427,6 +427,39 @@ TEST_F(FindDialogs, OptionsAreRememberedAndRegularExpressionsOfferFragments) {
     EXPECT_FALSE(Checked(IDC_FIND_MATCH_CASE));
 }
 
+TEST_F(FindDialogs, TheDialogKeepsItsKeysAndEnterRunsFindNext) {
+    SetText(L"one two one");
+    Command(ID_EDIT_FIND);
+    SetField(IDC_FIND_TEXT, L"tw");
+    const HWND field = FieldEdit(IDC_FIND_TEXT);
+    SendMessageW(field, EM_SETSEL, 2, 2);
+    // A character typed in the field goes to the field, not to the document.
+    MSG msg = {field, WM_CHAR, L'o', 0};
+    if (!frame_->PreTranslateMessage(&msg)) DispatchMessageW(&msg);
+    EXPECT_EQ(Field(IDC_FIND_TEXT), L"two");
+    EXPECT_EQ(Text(), L"one two one");
+    // Enter presses the default button, Find Next.
+    msg = {field, WM_KEYDOWN, VK_RETURN, 0};
+    EXPECT_TRUE(frame_->PreTranslateMessage(&msg));
+    MSG pending;
+    while (PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) {
+        if (pending.message == WM_QUIT) break;
+        if (!frame_->PreTranslateMessage(&pending)) {
+            TranslateMessage(&pending);
+            DispatchMessageW(&pending);
+        }
+    }
+    EXPECT_EQ(Selection(), "0,4-7");
+    // Escape hides the dialog.
+    msg = {field, WM_KEYDOWN, VK_ESCAPE, 0};
+    EXPECT_TRUE(frame_->PreTranslateMessage(&msg));
+    while (PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) {
+        if (pending.message == WM_QUIT) break;
+        if (!frame_->PreTranslateMessage(&pending)) DispatchMessageW(&pending);
+    }
+    EXPECT_FALSE(IsWindowVisible(Dialog()->Window()));
+}
+
 TEST_F(FindDialogs, CloseAfterFindHidesTheDialogOnASuccessOnly) {
     SetText(L"one two");
     Command(ID_EDIT_FIND);
