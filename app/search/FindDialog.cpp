@@ -185,13 +185,11 @@ SearchOutcome CFindDialog::FindPrevious() {
     HWND view = nullptr;
     SearchRequest request;
     if (!Prepare(&view, &request, false)) return {};
-    request.options |= FIND_UP;
     const SearchOutcome outcome = search_.FindPrevious(view, request);
     Report(outcome, 15205, true);
     if (outcome.status == SearchStatus::kFound) {
-        const int options = request.options & ~FIND_UP;
-        if (options & FIND_HIGHLIGHT_ALL) HighlightAll(view, request.pattern, options);
-        if (options & FIND_CLOSE_AFTER) Hide();
+        if (request.options & FIND_HIGHLIGHT_ALL) HighlightAll(view, request.pattern, request.options);
+        if (request.options & FIND_CLOSE_AFTER) Hide();
     }
     return outcome;
 }
