@@ -1521,6 +1521,8 @@ void CMainFrame::OnIdle() {
     states_.Check(ID_MACRO_RECORD, recording_ ? 1 : 0);
     states_.Check(ID_CLIPBOARD_MONITOR, inClipboardChain_ ? 1 : 0);
     states_.Check(ID_FULL_SCREEN, fullScreen_ ? 1 : 0);
+    const HWND output = OutputWindow();
+    states_.Check(ID_TOGGLE_OUTPUT, output && docking_.IsVisible(output) ? 1 : 0);
     states_.ApplyToToolBar(toolBar_);
     states_.ApplyToStatusBar(statusBar_, statusPanes_);
     states_.ClearDirty();

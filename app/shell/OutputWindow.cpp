@@ -40,16 +40,13 @@ constexpr int kActiveLine = 6;
 void SetOutputBeep(OutputBeepFn beep) { g_beep = beep ? beep : &SystemBeep; }
 
 bool IsTextChangingCommand(UINT command) {
-    if (command >= 26 && command <= 32) return true;   // deletions, undo, redo
-    if (command >= 47 && command <= 51) return true;   // indent, move lines, fold selection
-    switch (command) {
-        case 34: case 35: case 36:                     // paste, cut, overwrite
-        case 44: case 45:                              // new line below, above
-        case 53: case 54:                              // clear bookmarks, duplicate line
-        case 57: case 58:                              // upper, lower case
-        case 65: case 66:                              // trim leading, trailing
-            return true;
-    }
+    // Deletions, undo and redo (26-32), paste, cut, overwrite (34-36), new
+    // lines (44, 45), indenting, moving lines, folding a selection (47-51),
+    // clearing bookmarks, duplicating (53, 54), case (57, 58), trimming (65, 66).
+    static constexpr UINT kRefused[] = {26, 27, 28, 29, 30, 31, 32, 34, 35, 36, 44, 45,
+                                        47, 48, 49, 50, 51, 53, 54, 57, 58, 65, 66};
+    for (UINT id : kRefused)
+        if (id == command) return true;
     return false;
 }
 
@@ -63,11 +60,12 @@ COutputWindow::~COutputWindow() {
 HWND COutputWindow::Create(HWND parent, HMODULE editLibrary, IDevEnv* env) {
     if (hwnd_ || !editLibrary) return nullptr;
     env_ = env;
-    const HWND window = CreateWindowExW(0, MRPAD_CLASS_NAME, L"Output",
-                                        WS_CHILD | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL, 0, 0, 0, 0, parent,
-                                        nullptr, editLibrary, nullptr);
+    const HWND window =
+        CreateWindowExW(0, MRPAD_CLASS_NAME, L"Output", WS_CHILD | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL,
+                        0, 0, 0, 0, parent, nullptr, editLibrary, nullptr);
     if (!window) return nullptr;
-    if (!SetWindowSubclass(window, &COutputWindow::Subclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
+    if (!SetWindowSubclass(window, &COutputWindow::Subclass, kSubclassId,
+                           reinterpret_cast<DWORD_PTR>(this))) {
         DestroyWindow(window);
         return nullptr;
     }
@@ -91,7 +89,8 @@ LRESULT COutputWindow::Append(const wchar_t* text, int length) {
     return SendMessageW(hwnd_, MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&arg));
 }
 
-LRESULT CALLBACK COutputWindow::Subclass(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+LRESULT CALLBACK COutputWindow::Subclass(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                         DWORD_PTR data) {
     auto* self = reinterpret_cast<COutputWindow*>(data);
     if (msg == WM_NCDESTROY) {
         RemoveWindowSubclass(hwnd, &COutputWindow::Subclass, kSubclassId);
@@ -111,9 +110,7 @@ LRESULT COutputWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_KEYDOWN: return 0;
         case WM_CHAR:
-        case WM_IME_CHAR:
-            g_beep(0);
-            return 0;
+        case WM_IME_CHAR: g_beep(0); return 0;
         case WM_IME_COMPOSITION:
             if (lp & GCS_RESULTSTR) {  // the composed text would be inserted
                 g_beep(0);

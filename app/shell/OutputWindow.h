@@ -24,7 +24,7 @@
 namespace shell {
 
 class COutputWindow {
-public:
+   public:
     COutputWindow() = default;
     virtual ~COutputWindow();
     COutputWindow(const COutputWindow&) = delete;
@@ -42,11 +42,11 @@ public:
     // The lexer name remembered by MPD_REMEMBER_SYNTAX (empty: none).
     const std::wstring& RememberedLexer() const { return rememberedLexer_; }
 
-protected:
+   protected:
     // Whether an external tool is writing here now; Clear is refused then.
     virtual bool ToolRunning() const { return false; }
 
-private:
+   private:
     static LRESULT CALLBACK Subclass(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data);
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
     LRESULT Control(UINT msg, WPARAM wp = 0, LPARAM lp = 0);

@@ -41,7 +41,8 @@ std::wstring CaretLine(HWND control) {
     const LRESULT length = SendMessageW(control, MPM_GETLINE, WPARAM(caret.line), 0);
     if (length <= 0) return std::wstring();
     std::vector<wchar_t> buffer(size_t(length) + 1, L'\0');
-    const LRESULT got = SendMessageW(control, MPM_GETLINE, WPARAM(caret.line), reinterpret_cast<LPARAM>(buffer.data()));
+    const LRESULT got =
+        SendMessageW(control, MPM_GETLINE, WPARAM(caret.line), reinterpret_cast<LPARAM>(buffer.data()));
     return std::wstring(buffer.data(), size_t(got > 0 && got <= length ? got : 0));
 }
 
@@ -67,7 +68,8 @@ bool JumpToLocation(HWND frame, HWND control) {
     std::wstring path;
     int line = 0, column = 0;
     if (!ParseResultLine(CaretLine(control), &path, &line, &column)) return false;
-    const auto doc = reinterpret_cast<HWND>(SendMessageW(frame, MPF_OPEN, reinterpret_cast<WPARAM>(path.c_str()), 0));
+    const auto doc =
+        reinterpret_cast<HWND>(SendMessageW(frame, MPF_OPEN, reinterpret_cast<WPARAM>(path.c_str()), 0));
     if (!doc || !IsWindow(doc)) return false;
     IView* view = documents::ViewOf(doc);
     const HWND pane = view ? view->GetActivePane() : nullptr;

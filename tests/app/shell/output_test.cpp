@@ -3,7 +3,6 @@
 // showing and hiding, the jump from a result line to its file (also from a
 // document pane), the context menu, and the "Grep" lexer.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <memory>
@@ -11,8 +10,8 @@
 #include <vector>
 
 #include "CommandIds.h"
-#include "Document.h"
 #include "DockingWindow.h"
+#include "Document.h"
 #include "EditProtocol.h"
 #include "MainFrame.h"
 #include "OutputWindow.h"
@@ -82,7 +81,7 @@ void DoubleClickLine(HWND control, int line) {
 }
 
 class OutputTest : public ::testing::Test {
-protected:
+   protected:
     static void SetUpTestSuite() {
         language_ = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
         shell::SetResourceModule(language_);
@@ -159,9 +158,9 @@ TEST_F(OutputTest, ParsesOnlyLinesThatStartWithTheFilePartAndHaveAPosition) {
     EXPECT_EQ(line, INT_MAX - 1);
 
     path = L"unchanged";
-    for (const wchar_t* bad : {L"", L"#", L"#<", L"#<a>:", L"#<a>: no position", L" #<a>:(1,1):", L"x#<a>:(1,1):",
-                               L"#<>:(1,1):", L"#<a>:(1,):", L"#<a>:(,1):", L"#<a>:(1,1", L"#<a>:(-1,1):",
-                               L"#<a>(1,1):", L"#a>:(1,1):", L"<a>:(1,1):"}) {
+    for (const wchar_t* bad : {L"", L"#", L"#<", L"#<a>:", L"#<a>: no position", L" #<a>:(1,1):",
+                               L"x#<a>:(1,1):", L"#<>:(1,1):", L"#<a>:(1,):", L"#<a>:(,1):", L"#<a>:(1,1",
+                               L"#<a>:(-1,1):", L"#<a>(1,1):", L"#a>:(1,1):", L"<a>:(1,1):"}) {
         EXPECT_FALSE(shell::ParseResultLine(bad, &path, &line, &column)) << bad;
     }
     EXPECT_EQ(path, L"unchanged");
@@ -179,9 +178,9 @@ TEST_F(OutputTest, IsMadeOnFirstUseDockedAtTheBottomAndReadOnly) {
     EXPECT_TRUE(frame_->Docking().IsDocked(out));
     EXPECT_TRUE(frame_->Docking().IsVisible(out));
     EXPECT_EQ(frame_->Docking().Title(out), L"Output");
-    EXPECT_EQ(SendMessageW(out, MPM_VIEWPART, 0, -1), 0);      // no line numbers
-    EXPECT_EQ(SendMessageW(out, MPM_VIEWPART, 2, -1), 0);      // no white space
-    EXPECT_EQ(SendMessageW(out, MPM_VIEWPART, 6, -1), 1);      // the active line
+    EXPECT_EQ(SendMessageW(out, MPM_VIEWPART, 0, -1), 0);  // no line numbers
+    EXPECT_EQ(SendMessageW(out, MPM_VIEWPART, 2, -1), 0);  // no white space
+    EXPECT_EQ(SendMessageW(out, MPM_VIEWPART, 6, -1), 1);  // the active line
     EXPECT_EQ(SendMessageW(out, MPM_FREEZECARET, 2, 0), 1);
     EXPECT_EQ(SendMessageW(out, MPM_FOLDMODE, WPARAM(-1), 0), 0);
     EXPECT_EQ(LexerName(out), L"Grep");
@@ -220,8 +219,8 @@ TEST_F(OutputTest, TypingPastingAndTextChangingCommandsBeepAndChangeNothing) {
     EXPECT_EQ(AllText(out), L"alpha\nbeta");
 
     // Select everything so that every command has something to change.
-    const std::vector<UINT> refused = {26, 27, 28, 29, 30, 31, 32, 34, 35, 36, 44, 45, 47, 48,
-                                       49, 50, 51, 53, 54, 57, 58, 65, 66};
+    const std::vector<UINT> refused = {26, 27, 28, 29, 30, 31, 32, 34, 35, 36, 44, 45,
+                                       47, 48, 49, 50, 51, 53, 54, 57, 58, 65, 66};
     for (UINT id : refused) {
         SendMessageW(out, WM_COMMAND, ECMD_SELECTALL, 0);
         g_beeps = 0;
@@ -339,6 +338,12 @@ TEST_F(OutputTest, Command1325ShowsWithTheFocusAndHidesGivingItBack) {
     const auto* state = frame_->CommandStates().Find(ID_TOGGLE_OUTPUT);
     ASSERT_NE(state, nullptr);
     EXPECT_TRUE(state->enabled);
+    // Its menu item is checked while the window shows.
+    frame_->OnIdle();
+    EXPECT_EQ(state->check, 1);
+    Command(ID_TOGGLE_OUTPUT);
+    frame_->OnIdle();
+    EXPECT_EQ(state->check, 0);
 }
 
 TEST_F(OutputTest, ADoubleClickOnAResultLineOpensTheFileThere) {
@@ -375,8 +380,8 @@ TEST_F(OutputTest, ADoubleClickOnAResultLineOpensTheFileThere) {
 
 TEST_F(OutputTest, LinesThatAreNoResultLinesDoNothing) {
     ASSERT_NE(Create(), nullptr);
-    Env()->AppendOutput((L"#<" + a_ + L">: no position here\n" + L" " + ResultLine(a_, 1, 1, L"indented") + L"\n" +
-                         L"plain text (1,1)\n\n")
+    Env()->AppendOutput((L"#<" + a_ + L">: no position here\n" + L" " + ResultLine(a_, 1, 1, L"indented") +
+                         L"\n" + L"plain text (1,1)\n\n")
                             .c_str(),
                         -1);
     const HWND out = Output();
@@ -435,7 +440,7 @@ TEST_F(OutputTest, ResultLinesAreStyledByTheGrepLexer) {
     ASSERT_NE(Create(), nullptr);
     Env()->AppendOutput(L"#<C:\\a.txt>:(12,3): text (1,2)\nplain #<b>", -1);
     const HWND out = Output();
-    EXPECT_EQ(StyleAt(out, 0, 0), 1);   // "#<C:\a.txt>"
+    EXPECT_EQ(StyleAt(out, 0, 0), 1);  // "#<C:\a.txt>"
     EXPECT_EQ(StyleAt(out, 0, 10), 1);
     EXPECT_EQ(StyleAt(out, 0, 11), 9);  // ":(12,3)"
     EXPECT_EQ(StyleAt(out, 0, 17), 9);
@@ -521,10 +526,10 @@ struct ScriptedHost : IDevEnv {
 };
 
 class BusyOutput : public shell::COutputWindow {
-public:
+   public:
     bool busy = false;
 
-protected:
+   protected:
     bool ToolRunning() const override { return busy; }
 };
 
@@ -543,7 +548,8 @@ TEST_F(OutputTest, TheContextMenuComesFromTheLanguageLibraryAndItsChoiceIsDone) 
         host.answers = {ID_OUTPUT_LINE_NUMBERS, 0, ID_OUTPUT_CLEAR};
         SendMessageW(out, WM_CONTEXTMENU, WPARAM(out), MAKELPARAM(40, 50));
         ASSERT_EQ(host.menus.size(), 1u);
-        const std::vector<UINT> expected = {ECMD_COPY, ECMD_SELECTALL, 0, ID_OUTPUT_CLEAR, ID_OUTPUT_LINE_NUMBERS};
+        const std::vector<UINT> expected = {ECMD_COPY, ECMD_SELECTALL, 0, ID_OUTPUT_CLEAR,
+                                            ID_OUTPUT_LINE_NUMBERS};
         EXPECT_EQ(host.menus[0], expected);
         EXPECT_EQ(host.points[0].x, 40);
         EXPECT_EQ(host.points[0].y, 50);
@@ -603,11 +609,12 @@ TEST_F(OutputTest, DISABLED_ShowsResultLinesForALook) {
     SetWindowPos(frame_->Window(), nullptr, 20, 20, 900, 600, SWP_NOZORDER);
     ShowWindow(frame_->Window(), SW_SHOWNORMAL);
     const std::wstring b = folder_ + L"src\\main.cpp";
-    Env()->AppendOutput((L"Searching for \"line\" in " + folder_ + L"\n" + ResultLine(a_, 3, 6, L"third line") +
-                         L"\n" + ResultLine(b, 12, 4, L"int line = 0;") + L"\n" +
-                         ResultLine(b, 40, 16, L"return line + 1;") + L"\n3 matches in 2 files\n")
-                            .c_str(),
-                        -1);
+    Env()->AppendOutput(
+        (L"Searching for \"line\" in " + folder_ + L"\n" + ResultLine(a_, 3, 6, L"third line") + L"\n" +
+         ResultLine(b, 12, 4, L"int line = 0;") + L"\n" + ResultLine(b, 40, 16, L"return line + 1;") +
+         L"\n3 matches in 2 files\n")
+            .c_str(),
+        -1);
     DoubleClickLine(Output(), 1);
     const DWORD end = GetTickCount() + 6000;
     while (GetTickCount() < end) {
