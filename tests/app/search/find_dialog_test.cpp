@@ -616,3 +616,37 @@ TEST_F(FindDialogs, HighlightAllMarksTheMatchesOfASuccessfulFindAndUntickingRemo
     EXPECT_FALSE(Highlighted(log));
     RemoveWindowSubclass(Pane(), &WatchHighlighters, 1);
 }
+
+TEST_F(FindDialogs, EachDialogHasEveryControlWithMnemonicsOfItsOwnAndEachFragmentAnItem) {
+    for (bool replace : {false, true}) {
+        Command(replace ? ID_EDIT_REPLACE : ID_EDIT_FIND);
+        ASSERT_NE(Dialog(), nullptr);
+        for (int id = IDC_FIND_TEXT; id <= IDC_REPLACE_ALL; ++id) {
+            const bool replaceOnly = id == IDC_REPLACE_TEXT || id == IDC_REPLACE_TEXT_MENU ||
+                                     id == IDC_REPLACE_BUTTON || id == IDC_REPLACE_ALL;
+            EXPECT_EQ(Item(id) != nullptr, replace || !replaceOnly) << id;
+        }
+        std::wstring keys;
+        for (HWND child = GetWindow(Dialog()->Window(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t text[128] = {};
+            GetWindowTextW(child, text, 128);
+            const wchar_t* amp = wcschr(text, L'&');
+            if (!amp || !amp[1]) continue;
+            const wchar_t key = wchar_t(towlower(amp[1]));
+            EXPECT_EQ(keys.find(key), std::wstring::npos) << "twice: " << char(key) << (replace ? " (replace)" : "");
+            keys += key;
+        }
+    }
+    for (auto [menuId, count] : {std::pair<int, size_t>{IDM_FIND_FRAGMENTS, search::FindFragments().size()},
+                                 std::pair<int, size_t>{IDM_REPLACE_FRAGMENTS, search::ReplaceFragments().size()}}) {
+        HMENU menu = LoadMenuW(shell::ResourceModule(), MAKEINTRESOURCEW(menuId));
+        ASSERT_NE(menu, nullptr);
+        HMENU popup = GetSubMenu(menu, 0);
+        for (UINT id = 1; id <= count; ++id) {
+            wchar_t label[128] = {};
+            EXPECT_GT(GetMenuStringW(popup, id, label, 128, MF_BYCOMMAND), 0) << menuId << " item " << id;
+        }
+        EXPECT_EQ(GetMenuStringW(popup, UINT(count + 1), nullptr, 0, MF_BYCOMMAND), 0);
+        DestroyMenu(menu);
+    }
+}
