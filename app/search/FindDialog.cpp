@@ -1,7 +1,5 @@
 #include "FindDialog.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <utility>
 
@@ -288,6 +286,7 @@ void CFindDialog::FillHistory(int field, const wchar_t* section) {
 void CFindDialog::Remember(int field, const wchar_t* section, const std::wstring& text) {
     if (text.empty()) return;
     std::vector<std::wstring> items = settings::ReadHistory(settings::File::History, section);
+    if (!items.empty() && items.front() == text) return;  // F3 again: nothing to write
     items.erase(std::remove(items.begin(), items.end(), text), items.end());
     items.insert(items.begin(), text);
     if (items.size() > kHistoryItems) items.resize(kHistoryItems);
