@@ -70,6 +70,7 @@ struct CDocumentSearch::Impl {
     bool wholeWord = false;
     mrx::Budget budget;
     uint64_t steps = kDefaultSteps;
+    bool keepBudget = false;  // the next Prepare continues the operation's budget
     Position lastEnd = {-1, -1};
     std::vector<wchar_t> text;  // the line with its LF
     int length = 0;             // without the LF
@@ -96,8 +97,11 @@ struct CDocumentSearch::Impl {
 
 IFinder* CDocumentSearch::Impl::Prepare(const SearchRequest& r, bool backward, SearchOutcome& out) {
     out = SearchOutcome();
-    budget = mrx::Budget();
-    budget.steps = steps;
+    if (!keepBudget) {
+        budget = mrx::Budget();
+        budget.steps = steps;
+    }
+    keepBudget = false;
     if (r.pattern.empty()) return nullptr;
     useRegex = (r.options & FIND_REGEX) != 0;
     wholeWord = !useRegex && (r.options & FIND_WHOLE_WORD) != 0;
@@ -309,6 +313,7 @@ SearchOutcome CDocumentSearch::Replace(HWND view, const SearchRequest& request) 
     Position caret = {0, 0};
     Send(view, MPM_GETCARETPOS, &caret, 0);
     d.lastEnd = caret;
+    d.keepBudget = true;
     out = d.Find(view, request, false, true, nullptr, nullptr);
     out.count = 1;
     return out;

@@ -60,7 +60,8 @@ public:
     // first moves one character on, so that match is not found again; an
     // empty match exactly where the last one ended is skipped likewise.
     // Neither direction wraps round the document's end. FIND_UP is the
-    // dialog's business: it chooses which of the two to call.
+    // dialog's business: it chooses which of the two to call. With
+    // FIND_HIGHLIGHT_ALL a match also highlights all matches in the view.
     SearchOutcome FindNext(HWND view, const SearchRequest& request);
     SearchOutcome FindPrevious(HWND view, const SearchRequest& request);
     // Incremental search: forward from the start of the selection (so that a
