@@ -172,10 +172,8 @@ SearchOutcome CFindDialog::FindNext() {
     if (!Prepare(&view, &request, false)) return {};
     const SearchOutcome outcome = search_.FindNext(view, request);
     Report(outcome, 15204, true);
-    if (outcome.status == SearchStatus::kFound) {
-        if (request.options & FIND_HIGHLIGHT_ALL) HighlightAll(view, request.pattern, request.options);
-        if (request.options & FIND_CLOSE_AFTER) Hide();
-    }
+    // With FIND_HIGHLIGHT_ALL a match has highlighted all matches too.
+    if (outcome.status == SearchStatus::kFound && (request.options & FIND_CLOSE_AFTER)) Hide();
     return outcome;
 }
 
@@ -185,10 +183,8 @@ SearchOutcome CFindDialog::FindPrevious() {
     if (!Prepare(&view, &request, false)) return {};
     const SearchOutcome outcome = search_.FindPrevious(view, request);
     Report(outcome, 15205, true);
-    if (outcome.status == SearchStatus::kFound) {
-        if (request.options & FIND_HIGHLIGHT_ALL) HighlightAll(view, request.pattern, request.options);
-        if (request.options & FIND_CLOSE_AFTER) Hide();
-    }
+    // With FIND_HIGHLIGHT_ALL a match has highlighted all matches too.
+    if (outcome.status == SearchStatus::kFound && (request.options & FIND_CLOSE_AFTER)) Hide();
     return outcome;
 }
 
