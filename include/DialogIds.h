@@ -118,3 +118,28 @@
 // The code-page dialog: one list, item data = code page (0 = the system's).
 #define IDD_CODEPAGE 202
 #define IDC_CODEPAGE_LIST 1200
+
+// The find and replace dialogs (modeless). The replace dialog has every
+// control of the find dialog, plus the replacement and its two buttons.
+#define IDD_FIND 230
+#define IDD_REPLACE 231
+#define IDC_FIND_TEXT 1230           // combo box with an edit field: history.ini Find
+#define IDC_FIND_TEXT_MENU 1231      // button: popup of expression fragments
+#define IDC_REPLACE_TEXT 1232        // combo box with an edit field: history.ini Replace
+#define IDC_REPLACE_TEXT_MENU 1233   // button: popup of replacement fragments
+#define IDC_FIND_MATCH_CASE 1234
+#define IDC_FIND_WHOLE_WORD 1235     // disabled while regular expression is on
+#define IDC_FIND_REGEX 1236
+#define IDC_FIND_CLOSE_AFTER 1237
+#define IDC_FIND_HIGHLIGHT 1238
+#define IDC_FIND_INCREMENTAL 1239
+#define IDC_FIND_NEXT_BUTTON 1240
+#define IDC_FIND_PREVIOUS_BUTTON 1241
+#define IDC_FIND_LIST_ALL 1242
+#define IDC_REPLACE_BUTTON 1243
+#define IDC_REPLACE_ALL 1244
+// The fragment popups: item n inserts fragment n of the program's table.
+#define IDM_FIND_FRAGMENTS 232
+#define IDM_REPLACE_FRAGMENTS 233
+// A search that ran out of its work budget.
+#define IDS_SEARCH_TOO_COMPLEX 15111

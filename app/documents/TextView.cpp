@@ -13,6 +13,7 @@
 
 #include "CommandIds.h"
 #include "Document.h"
+#include "DocumentSearch.h"
 #include "EditProtocol.h"
 #include "InputDialog.h"
 #include "MessageSink.h"
@@ -252,8 +253,10 @@ LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             break;
         case WM_CONTEXTMENU: OnContextMenu(lp); return 0;
         case WM_LBUTTONDBLCLK: {
-            // The control selects the word; a result line then opens its file.
+            // The control selects the word: its occurrences are highlighted,
+            // and a result line then opens its file.
             const LRESULT result = Control(msg, wp, lp);
+            HighlightSelectedWord();
             shell::JumpToLocation(context_.frame, hwnd_);
             return result;
         }
@@ -313,9 +316,36 @@ LRESULT CTextView::OnCommand(WPARAM wp, LPARAM lp) {
             return 0;
         case ID_REMOVE_BLANK_LINES: RemoveBlankLines(); return 0;
         case ECMD_LINEBREAK: return KeepIndentation(wp, lp);
+        case ECMD_SELECTWORD: {
+            const LRESULT result = Control(WM_COMMAND, wp, lp);
+            HighlightSelectedWord();
+            return result;
+        }
         case ID_STATUS_PANE: OnStatusClick(HIWORD(wp)); return 0;
     }
     return Control(WM_COMMAND, wp, lp);
+}
+
+// A word of 1 to 32 units that does not start with a delimiter: every
+// occurrence, ignoring case, as plain text. Anything else (no selection,
+// several ranges, a long run or a delimiter) removes the highlight. A view
+// of the output kind (its caret frozen) never highlights this way.
+void CTextView::HighlightSelectedWord() {
+    constexpr int kLongestWord = 32;
+    if (Control(MPM_FREEZECARET, 2) == 1) return;
+    Position start = {}, end = {};
+    if (Control(MPM_GETSELKIND) == 1 &&
+        Control(MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end)) &&
+        start.line == end.line && end.column - start.column >= 1 && end.column - start.column <= kLongestWord) {
+        std::wstring word(size_t(end.column - start.column), L'\0');
+        RangeTextArg arg = {start.line, start.column, end.line, end.column, word.data(), 0};
+        Control(MPM_GETRANGETEXT, reinterpret_cast<WPARAM>(&arg));
+        if (!Control(MPM_ISDELIMITER, WPARAM(word[0]))) {
+            search::HighlightAll(hwnd_, word, 0);
+            return;
+        }
+    }
+    search::ClearHighlight(hwnd_);
 }
 
 void CTextView::ToggleViewOption(UINT command) {

@@ -80,6 +80,9 @@ class CTextView {
     void GoToLine();
     void LineSpacing();
     void RemoveBlankLines();
+    // After a word was selected (double click, select-word command): its
+    // occurrences are highlighted, or the highlight goes.
+    void HighlightSelectedWord();
     LRESULT KeepIndentation(WPARAM wp, LPARAM lp);
     void OnStatusClick(int pane);
     void CodePageMenu();

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -52,16 +53,41 @@ public:
 
     // `view` is an edit control (or a pane that forwards the control's
     // messages). A match is selected and its line brought to the middle.
+    //
+    // The start is the later end of a single selection, else the caret (Find
+    // Previous: the earlier end). When it lies at its line's end (Find
+    // Previous: at column 0) and is where the last match ended, the caret
+    // first moves one character on, so that match is not found again; an
+    // empty match exactly where the last one ended is skipped likewise.
+    // Neither direction wraps round the document's end. FIND_UP is the
+    // dialog's business: it chooses which of the two to call. With
+    // FIND_HIGHLIGHT_ALL a match also highlights all matches in the view.
     SearchOutcome FindNext(HWND view, const SearchRequest& request);
     SearchOutcome FindPrevious(HWND view, const SearchRequest& request);
-    // Incremental search: forward from the Find Next start, then once from
-    // the document's start.
+    // Incremental search: forward from the start of the selection (so that a
+    // longer find text keeps the match it extends), then once from the
+    // document's start.
     SearchOutcome FindIncremental(HWND view, const SearchRequest& request);
+    // Replaces the match that Find Next finds from the selection's start and
+    // selects the next one. count is 1 when a replacement was made; status is
+    // that of the last search run (kFound when a next match is selected).
+    // With FIND_REGEX the replacement goes through the escape step and the
+    // "$" template, expanded against the matched text alone.
     SearchOutcome Replace(HWND view, const SearchRequest& request);
+    // Replaces every match, from the last line up, in one undo step with the
+    // control's redraw off; count is the number replaced (also when the
+    // budget ran out part-way: the changes made so far stay, as one step).
     SearchOutcome ReplaceAll(HWND view, const SearchRequest& request);
-    // `path` names the document in the result lines ("#<path>:(line,column):").
+    // `path` names the document in the result lines ("#<path>:(line,column):"
+    // and the line with its LF, one write per match), then "N occurrences
+    // were found!" (no LF). Showing the output, separating it from earlier
+    // text and highlighting it are the caller's business.
     SearchOutcome ListAll(HWND view, const std::wstring& path, const SearchRequest& request,
                           const OutputWriter& write);
+
+    // The work one operation may do before it is too complex (matcher steps),
+    // beside an allowance for every unit searched. For tests.
+    void SetBudget(uint64_t steps);
 
 private:
     struct Impl;
@@ -69,8 +95,16 @@ private:
 };
 
 // Highlights every occurrence in a view (style class 20) while it paints:
-// registered with the view by Set, removed by Clear. One per view.
-void HighlightAll(HWND view, const std::wstring& pattern, int options);
+// registered with the view by HighlightAll, removed by ClearHighlight. One per
+// view, kept alive while the view has it; a view destroyed without being
+// cleared loses its highlighter at the next call of either. Uses
+// FIND_MATCH_CASE, FIND_WHOLE_WORD and FIND_REGEX; an empty pattern clears.
+// Returns kBadPattern (nothing highlighted) for a refused expression, else
+// kFound.
+SearchOutcome HighlightAll(HWND view, const std::wstring& pattern, int options);
 void ClearHighlight(HWND view);
+// Whether the view's highlight ran out of its budget while painting and so
+// highlights nothing further (until another pattern is set).
+bool HighlightGaveUp(HWND view);
 
 }  // namespace search

@@ -38,8 +38,7 @@ const std::vector<UINT> kStatusOrder = {0, 10, 9, 1, 2, 3, 4, 8, 7, 6, 5};
 // Commands whose features are not in the program yet: shown disabled.
 constexpr UINT kPendingCommands[] = {
     ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FIND_IN_FILES,
-    ID_MACRO_RECORD, ID_MACRO_PLAY, ID_MACRO_SAVE, ID_MACRO_PLAY_TIMES, ID_MACRO_REBUILD, ID_EDIT_FIND,
-    ID_EDIT_REPLACE, ID_FIND_NEXT, ID_FIND_PREVIOUS, ID_FIND_NEXT_WORD, ID_FIND_PREVIOUS_WORD, ID_AUTO_COMPLETE,
+    ID_MACRO_RECORD, ID_MACRO_PLAY, ID_MACRO_SAVE, ID_MACRO_PLAY_TIMES, ID_MACRO_REBUILD, ID_AUTO_COMPLETE,
 };
 
 bool IsPendingCommand(UINT id) {
@@ -352,6 +351,12 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
             Layout();
             return true;
         case ID_FULL_SCREEN: ToggleFullScreen(); return true;
+        case ID_EDIT_FIND:
+        case ID_EDIT_REPLACE:
+        case ID_FIND_NEXT:
+        case ID_FIND_PREVIOUS:
+        case ID_FIND_NEXT_WORD:
+        case ID_FIND_PREVIOUS_WORD: OnFindCommand(id); return true;
         case ID_TOGGLE_OUTPUT: ToggleOutput(); return true;
         case ID_CLIPBOARD_MONITOR: ToggleClipboardMonitor(); return true;
         case ID_TEAR_OFF: TearOff(); return true;
@@ -673,6 +678,7 @@ void CMainFrame::OnDestroy() {
         loop_ = nullptr;
     }
     tearOffs_.clear();
+    find_.reset();
     if (fullScreenDialog_) DestroyWindow(fullScreenDialog_);
     fullScreenDialog_ = nullptr;
     documents_.clear();
@@ -1357,6 +1363,110 @@ void CMainFrame::ShowFrameContextMenu() {
 }
 
 // ---------------------------------------------------------------------------
+// Find and replace
+
+namespace {
+
+// The text of a selection that is one range on one line and shorter than
+// `limit`; empty otherwise.
+std::wstring SingleLineSelection(HWND pane, int limit) {
+    if (!pane || SendMessageW(pane, MPM_GETSELKIND, 0, 0) != 1) return std::wstring();
+    Position start = {}, end = {};
+    if (!SendMessageW(pane, MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end)) ||
+        start.line != end.line || end.column - start.column <= 0 || end.column - start.column >= limit)
+        return std::wstring();
+    std::wstring text(size_t(end.column - start.column), L'\0');
+    RangeTextArg arg = {start.line, start.column, end.line, end.column, text.data(), 0};
+    SendMessageW(pane, MPM_GETRANGETEXT, reinterpret_cast<WPARAM>(&arg), 0);
+    return text;
+}
+
+constexpr int kFindTextFromSelection = 512;
+
+}  // namespace
+
+void CMainFrame::SetStatusMessage(const std::wstring& text) {
+    SetCommandText(0, text.c_str());
+    // Shown at once: a search runs outside the idle pass.
+    if (statusBar_) SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+search::CFindDialog* CMainFrame::EnsureFindDialog(bool replace, bool anyForm) {
+    if (find_ && (anyForm || find_->IsReplace() == replace) && find_->Window()) return find_.get();
+    find_.reset();
+    search::FindHost host;
+    host.attach = [this] { return ActivePane(); };
+    host.status = [this](const std::wstring& text) { SetStatusMessage(text); };
+    host.documentPath = [this] {
+        const HWND doc = ActiveDocument();
+        return doc && documents::HasFile(doc) ? WindowText(doc) : std::wstring();
+    };
+    host.output = [this](const std::wstring& text) { AppendOutput(text.c_str(), int(text.size())); };
+    host.showOutput = [this] {
+        // Shown where it was hidden, without taking the focus from the dialog.
+        const HWND output = OutputWindow();
+        if (!output || !docking_.IsVisible(output)) {
+            const HWND focus = GetFocus();
+            SendMessageW(Window(), WM_COMMAND, ID_TOGGLE_OUTPUT, 0);
+            if (focus && IsWindow(focus)) SetFocus(focus);
+        }
+        return OutputWindow();
+    };
+    if (replace)
+        find_ = std::make_unique<search::CReplaceDialog>(Window(), std::move(host));
+    else
+        find_ = std::make_unique<search::CFindDialog>(Window(), std::move(host));
+    if (!find_->Create()) {
+        find_.reset();
+        return nullptr;
+    }
+    return find_.get();
+}
+
+void CMainFrame::OnFindCommand(UINT id) {
+    const HWND pane = ActivePane();
+    switch (id) {
+        case ID_EDIT_FIND:
+        case ID_EDIT_REPLACE: {
+            search::CFindDialog* dialog = EnsureFindDialog(id == ID_EDIT_REPLACE, false);
+            if (!dialog) return;
+            const std::wstring selected = SingleLineSelection(pane, kFindTextFromSelection);
+            if (!selected.empty()) dialog->SetSearchText(selected);
+            dialog->Show();
+            return;
+        }
+        case ID_FIND_NEXT:
+        case ID_FIND_PREVIOUS: {
+            search::CFindDialog* dialog = EnsureFindDialog(false, true);
+            if (!dialog || dialog->SearchText().empty()) return;
+            if (id == ID_FIND_NEXT)
+                dialog->FindNext();
+            else
+                dialog->FindPrevious();
+            return;
+        }
+        case ID_FIND_NEXT_WORD:
+        case ID_FIND_PREVIOUS_WORD: {
+            if (!pane) return;
+            search::CFindDialog* dialog = EnsureFindDialog(false, true);
+            if (!dialog) return;
+            const bool hadSelection = SendMessageW(pane, MPM_GETSELKIND, 0, 0) != 0;
+            if (!hadSelection) SendMessageW(pane, WM_COMMAND, ECMD_SELECTWORD, 0);
+            const std::wstring word = SingleLineSelection(pane, search::kMaxFindText + 1);
+            if (word.empty()) return;
+            dialog->SetSearchText(word);
+            // Selecting the word under the caret is the first step forwards.
+            if (id == ID_FIND_NEXT_WORD && !hadSelection) return;
+            if (id == ID_FIND_NEXT_WORD)
+                dialog->FindNext();
+            else
+                dialog->FindPrevious();
+            return;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
 // Message loop hooks
 
 bool CMainFrame::PreTranslateMessage(MSG* msg) {
@@ -1371,6 +1481,15 @@ bool CMainFrame::PreTranslateMessage(MSG* msg) {
     if (commandBar_.Window() && commandBar_.PreTranslate(msg)) return true;
     if (docking_.Window() && docking_.PreTranslate(msg)) return true;
     if (fullScreenDialog_ && IsDialogMessageW(fullScreenDialog_, msg)) return true;
+    // The find dialog keeps its keys (typing, Tab, Enter); the function keys
+    // still run the frame's commands, so that F3 searches from the dialog.
+    if (const HWND find = find_ ? find_->Window() : nullptr;
+        find && msg->hwnd && (msg->hwnd == find || IsChild(find, msg->hwnd))) {
+        if ((msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) && msg->wParam >= VK_F1 &&
+            msg->wParam <= VK_F24 && keys_.Translate(Window(), *msg))
+            return true;
+        return IsDialogMessageW(find, msg) != 0;
+    }
     // Keys of the frame and its floating windows; while a modal dialog has
     // disabled the frame, the dialog keeps its keys.
     HWND top = msg->hwnd ? GetAncestor(msg->hwnd, GA_ROOT) : nullptr;

@@ -28,6 +28,7 @@
 #include "Window.h"
 
 #include "Document.h"
+#include "FindDialog.h"
 
 namespace shell {
 
@@ -87,6 +88,10 @@ public:
     bool IsFullScreen() const { return fullScreen_; }
     HWND FullScreenDialog() const { return fullScreenDialog_; }
     bool IsClipboardMonitorOn() const { return inClipboardChain_; }
+    // The find or replace dialog, once a find command made it; null before.
+    search::CFindDialog* FindDialog() const { return find_.get(); }
+    // The message pane of the status bar (pane 0).
+    void SetStatusMessage(const std::wstring& text);
 
     // The macro recorder's state (recording itself comes with macros).
     void SetRecording(bool on);
@@ -157,6 +162,10 @@ private:
     void ShowWindowList();
     void ShowAbout();
     void ShowFrameContextMenu();
+    void OnFindCommand(UINT id);
+    // The dialog of the form asked for (a dialog of the other form is
+    // destroyed first), or with `anyForm` whichever exists; made hidden.
+    search::CFindDialog* EnsureFindDialog(bool replace, bool anyForm);
     void CloseActive();
     bool CloseDocument(size_t index, int* answer);
     void RemoveDocument(HWND document);
@@ -206,6 +215,7 @@ private:
     HMENU lastMenu_ = nullptr;  // the menu of the last WM_MENUSELECT
     std::map<HMENU, std::unique_ptr<CMenuDialog>> tearOffs_;
     bool templateMenuFilled_ = false;
+    std::unique_ptr<search::CFindDialog> find_;
 
     std::vector<MessageListener*> listeners_;
     std::vector<IdleListener*> idleListeners_;

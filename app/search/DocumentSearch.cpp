@@ -1,0 +1,448 @@
+// The search loops over a document held by an edit control. All text comes
+// line by line through MPM_GETLINE into one buffer with an LF appended, so a
+// match may take the line break (it then ends at column 0 of the next line).
+//
+// The end of the last match is remembered in the coordinates of the line it
+// was found on: a match that took the LF ends at column length + 1 there, so
+// it never looks like a position the caret can hold and the rules that step
+// past the last match apply only to matches that ended before the LF.
+//
+// Budget: each operation starts with SetBudget's steps and gets an allowance
+// for every unit it reads, so a long document is never too complex for an
+// ordinary pattern while one catastrophic line spends it all. Once spent,
+// every later search of the operation fails at once and the operation ends
+// with kTooComplex.
+#include "DocumentSearch.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "EditProtocol.h"
+#include "Finder.h"
+
+namespace search {
+
+namespace {
+
+constexpr uint64_t kDefaultSteps = 50000000;
+constexpr uint64_t kStepsPerUnit = 32;
+
+template <typename A, typename B>
+LRESULT Send(HWND h, UINT msg, A a, B b) {
+    return SendMessageW(h, msg, (WPARAM)(a), (LPARAM)(b));
+}
+
+bool Same(Position a, Position b) { return a.line == b.line && a.column == b.column; }
+bool Before(Position a, Position b) { return a.line < b.line || (a.line == b.line && a.column < b.column); }
+
+std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+int LineLength(HWND view, int line) { return int(Send(view, MPM_GETLINE, line, 0)); }
+
+// The undo group and the redraw switch of one Replace All, closed on every
+// way out.
+class BatchEdit {
+public:
+    explicit BatchEdit(HWND view) : view_(view) {
+        Send(view_, WM_SETREDRAW, FALSE, 0);
+        Send(view_, MPM_UNDOGROUP, 1, 0);
+    }
+    ~BatchEdit() {
+        Send(view_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(view_, nullptr, FALSE);
+        Send(view_, MPM_UNDOGROUP, 0, 0);
+    }
+    BatchEdit(const BatchEdit&) = delete;
+    BatchEdit& operator=(const BatchEdit&) = delete;
+
+private:
+    HWND view_;
+};
+
+}  // namespace
+
+struct CDocumentSearch::Impl {
+    CNormalFinder normal;
+    CRegexFinder regex;
+    bool useRegex = false;
+    bool wholeWord = false;
+    mrx::Budget budget;
+    uint64_t steps = kDefaultSteps;
+    bool keepBudget = false;  // the next Prepare continues the operation's budget
+    Position lastEnd = {-1, -1};
+    std::vector<wchar_t> text;  // the line with its LF
+    int length = 0;             // without the LF
+    bool lastLine = false;      // its LF is not in the document
+    mrx::MatchResult match;     // the last regular-expression match, on `text`
+
+    IFinder* Prepare(const SearchRequest& r, bool backward, SearchOutcome& out);
+    void Fetch(HWND view, int line, int lines);
+    bool Accepted(int s, int n) const {
+        return !(wholeWord && !IsWholeWord(text.data(), length, s, s + n)) && !(lastLine && s + n > length);
+    }
+    int Forward(IFinder* f, int from, int skipEmptyAt, int* n);
+    int Backward(IFinder* f, int end, int skipEmptyAt, int* n);
+    Position StartPosition(HWND view, bool backward, bool stepPastLast);
+    SearchOutcome Find(HWND view, const SearchRequest& r, bool backward, bool stepPastLast, Position* found,
+                       int* foundLength);
+    SearchOutcome FindFrom(HWND view, IFinder* f, Position start, bool backward, int skipEmptyAt,
+                           Position* found, int* foundLength);
+    void Select(HWND view, int line, int s, int n);
+    Position EndOf(int line, int s, int n) const {
+        return s + n > length ? Position{line + 1, 0} : Position{line, s + n};
+    }
+};
+
+IFinder* CDocumentSearch::Impl::Prepare(const SearchRequest& r, bool backward, SearchOutcome& out) {
+    out = SearchOutcome();
+    if (!keepBudget) {
+        budget = mrx::Budget();
+        budget.steps = steps;
+    }
+    keepBudget = false;
+    if (r.pattern.empty()) return nullptr;
+    useRegex = (r.options & FIND_REGEX) != 0;
+    wholeWord = !useRegex && (r.options & FIND_WHOLE_WORD) != 0;
+    const bool matchCase = (r.options & FIND_MATCH_CASE) != 0;
+    if (!useRegex) {
+        normal.SetPattern(r.pattern.c_str(), int(r.pattern.size()), matchCase, backward);
+        return &normal;
+    }
+    regex.SetPattern(r.pattern.c_str(), int(r.pattern.size()), matchCase, backward);
+    regex.UseBudget(&budget);
+    if (!regex.Error().empty()) {
+        out.status = SearchStatus::kBadPattern;
+        out.error = Widen(regex.Error());
+        return nullptr;
+    }
+    return &regex;
+}
+
+void CDocumentSearch::Impl::Fetch(HWND view, int line, int lines) {
+    lastLine = line >= lines - 1;
+    length = std::max(LineLength(view, line), 0);
+    if (text.size() < size_t(length) + 2) text.resize(size_t(length) + 2 + size_t(length) / 2);
+    Send(view, MPM_GETLINE, line, text.data());
+    text[size_t(length)] = L'\n';
+    text[size_t(length) + 1] = 0;
+    if (!budget.exhausted) budget.steps += kStepsPerUnit * (uint64_t(length) + 1);
+}
+
+// The first accepted match starting at `from` or later (the LF included); its
+// start, or -1.
+int CDocumentSearch::Impl::Forward(IFinder* f, int from, int skipEmptyAt, int* n) {
+    const wchar_t* t = text.data();
+    while (from <= length) {
+        const wchar_t* m = f->FindForward(t, length + 1, t + from, length + 1 - from, n);
+        if (!m) return -1;
+        const int s = int(m - t);
+        if (*n == 0 && s == skipEmptyAt) {
+            from = s + 1;
+            continue;
+        }
+        if (!Accepted(s, *n)) {
+            from = s + std::max(*n, 1);
+            continue;
+        }
+        if (useRegex) match = regex.LastMatch();
+        return s;
+    }
+    return -1;
+}
+
+// The last accepted match ending at `end` or earlier; its start, or -1. An
+// empty match after the LF belongs to the next line and is passed over.
+int CDocumentSearch::Impl::Backward(IFinder* f, int end, int skipEmptyAt, int* n) {
+    const wchar_t* t = text.data();
+    while (end >= 0) {
+        const wchar_t* m = f->FindBackward(t, length + 1, 0, end, n);
+        if (!m) return -1;
+        const int s = int(m - t);
+        if (*n == 0 && (s == skipEmptyAt || s > length)) {
+            end = s - 1;
+            continue;
+        }
+        if (!Accepted(s, *n)) {
+            end = *n ? s : s - 1;
+            continue;
+        }
+        if (useRegex) match = regex.LastMatch();
+        return s;
+    }
+    return -1;
+}
+
+Position CDocumentSearch::Impl::StartPosition(HWND view, bool backward, bool stepPastLast) {
+    Position a = {0, 0}, b = {0, 0}, p = {0, 0};
+    if (Send(view, MPM_GETSELRANGE, &a, &b)) {
+        const bool aFirst = !Before(b, a);
+        p = backward ? (aFirst ? a : b) : (aFirst ? b : a);
+    } else {
+        Send(view, MPM_GETCARETPOS, &p, 0);
+    }
+    if (!stepPastLast || !Same(p, lastEnd)) return p;
+    const bool atEdge = backward ? p.column == 0 : p.column >= LineLength(view, p.line);
+    if (!atEdge) return p;
+    Send(view, MPM_SETCARET, &p, 0);
+    Send(view, WM_COMMAND, backward ? ECMD_LEFT : ECMD_RIGHT, 0);
+    Send(view, MPM_GETCARETPOS, &p, 0);
+    return p;
+}
+
+void CDocumentSearch::Impl::Select(HWND view, int line, int s, int n) {
+    Position anchor = {line, s};
+    Position caret = EndOf(line, s, n);
+    Send(view, MPM_SELECT, &anchor, &caret);
+    Send(view, WM_COMMAND, ECMD_CENTERCARET, 0);
+    lastEnd = {line, s + n};
+}
+
+SearchOutcome CDocumentSearch::Impl::FindFrom(HWND view, IFinder* f, Position start, bool backward,
+                                              int skipEmptyAt, Position* found, int* foundLength) {
+    SearchOutcome out;
+    const int lines = int(Send(view, MPM_GETLINECOUNT, 0, 0));
+    start.line = std::clamp(start.line, 0, std::max(lines - 1, 0));
+    for (int line = start.line; backward ? line >= 0 : line < lines; line += backward ? -1 : 1) {
+        Fetch(view, line, lines);
+        const bool first = line == start.line;
+        const int column = std::clamp(start.column, 0, length);
+        int n = 0;
+        const int s = backward ? Backward(f, first ? column : length + 1, first ? skipEmptyAt : -1, &n)
+                               : Forward(f, first ? column : 0, first ? skipEmptyAt : -1, &n);
+        if (s >= 0) {
+            Select(view, line, s, n);
+            if (found) *found = {line, s};
+            if (foundLength) *foundLength = n;
+            out.status = SearchStatus::kFound;
+            return out;
+        }
+        if (budget.exhausted) {
+            out.status = SearchStatus::kTooComplex;
+            return out;
+        }
+    }
+    return out;
+}
+
+SearchOutcome CDocumentSearch::Impl::Find(HWND view, const SearchRequest& r, bool backward, bool stepPastLast,
+                                          Position* found, int* foundLength) {
+    SearchOutcome out;
+    IFinder* f = Prepare(r, backward, out);
+    if (!f || !view) return out;
+    Position anchor = {0, 0}, caret = {0, 0}, at = {0, 0};
+    const bool selected = Send(view, MPM_GETSELRANGE, &anchor, &caret) != 0;
+    Send(view, MPM_GETCARETPOS, &at, 0);
+    if (!selected || Same(at, anchor)) std::swap(anchor, caret);
+    if (!selected) caret = at;
+    const Position start = StartPosition(view, backward, stepPastLast);
+    const int skip = stepPastLast && Same(start, lastEnd) ? start.column : -1;
+    out = FindFrom(view, f, start, backward, skip, found, foundLength);
+    // Nothing found: the selection or caret that stepping on changed comes back.
+    if (out.status != SearchStatus::kFound && selected) Send(view, MPM_SELECT, &anchor, &caret);
+    if (out.status != SearchStatus::kFound && !selected) Send(view, MPM_SETCARET, &caret, 0);
+    if (out.status == SearchStatus::kFound && (r.options & FIND_HIGHLIGHT_ALL))
+        HighlightAll(view, r.pattern, r.options);
+    return out;
+}
+
+CDocumentSearch::CDocumentSearch() : impl_(new Impl) {}
+CDocumentSearch::~CDocumentSearch() { delete impl_; }
+
+void CDocumentSearch::SetBudget(uint64_t steps) { impl_->steps = steps; }
+
+SearchOutcome CDocumentSearch::FindNext(HWND view, const SearchRequest& request) {
+    return impl_->Find(view, request, false, true, nullptr, nullptr);
+}
+
+SearchOutcome CDocumentSearch::FindPrevious(HWND view, const SearchRequest& request) {
+    return impl_->Find(view, request, true, true, nullptr, nullptr);
+}
+
+SearchOutcome CDocumentSearch::FindIncremental(HWND view, const SearchRequest& request) {
+    SearchOutcome out;
+    IFinder* f = impl_->Prepare(request, false, out);
+    if (!f || !view) return out;
+    Position a = {0, 0}, b = {0, 0}, start = {0, 0};
+    if (Send(view, MPM_GETSELRANGE, &a, &b))
+        start = Before(b, a) ? b : a;
+    else
+        Send(view, MPM_GETCARETPOS, &start, 0);
+    out = impl_->FindFrom(view, f, start, false, -1, nullptr, nullptr);
+    if (out.status == SearchStatus::kNotFound && (start.line > 0 || start.column > 0))
+        out = impl_->FindFrom(view, f, {0, 0}, false, -1, nullptr, nullptr);
+    if (out.status == SearchStatus::kFound && (request.options & FIND_HIGHLIGHT_ALL))
+        HighlightAll(view, request.pattern, request.options);
+    return out;
+}
+
+SearchOutcome CDocumentSearch::Replace(HWND view, const SearchRequest& request) {
+    Impl& d = *impl_;
+    if (request.pattern.empty() || !view) return SearchOutcome();
+    Position a = {0, 0}, b = {0, 0};
+    if (Send(view, MPM_GETSELRANGE, &a, &b)) {
+        const Position start = Before(b, a) ? b : a;
+        Send(view, MPM_SETCARET, &start, 0);
+    }
+    Position at = {0, 0};
+    int n = 0;
+    SearchOutcome out = d.Find(view, request, false, false, &at, &n);
+    if (out.status != SearchStatus::kFound) return out;
+
+    std::wstring replacement = request.replacement;
+    if (d.useRegex) {
+        // Against the matched text alone; a match that needs its context
+        // there (a look-around) expands against its line.
+        const std::wstring matched(d.text.data() + at.column, size_t(n));
+        const std::wstring tmpl = Unescape(request.replacement);
+        const mrx::MatchResult alone = d.regex.Expression().Search(matched.c_str(), int(matched.size()), 0, 0,
+                                                                   d.budget);
+        if (alone.Matched() && alone.Start() == 0 && alone.End() == n)
+            replacement = ExpandTemplate(d.regex.Expression(), tmpl, matched.c_str(), n, alone);
+        else
+            replacement = ExpandTemplate(d.regex.Expression(), tmpl, d.text.data(), d.length + 1, d.match);
+    }
+    Position end = d.EndOf(at.line, at.column, n);
+    Send(view, MPM_UNDOGROUP, 1, 0);
+    const bool deleted = n > 0 && Send(view, MPM_DELETERANGE, &at, &end) != 0;
+    TextArg arg = {replacement.c_str(), int(replacement.size())};
+    const bool inserted = !replacement.empty() && Send(view, MPM_INSERTTEXT, &at, &arg) != 0;
+    Send(view, MPM_UNDOGROUP, 0, 0);
+    if (!deleted && !inserted) return out;
+    Position caret = {0, 0};
+    Send(view, MPM_GETCARETPOS, &caret, 0);
+    d.lastEnd = caret;
+    d.keepBudget = true;
+    out = d.Find(view, request, false, true, nullptr, nullptr);
+    out.count = 1;
+    return out;
+}
+
+SearchOutcome CDocumentSearch::ReplaceAll(HWND view, const SearchRequest& request) {
+    Impl& d = *impl_;
+    SearchOutcome out;
+    IFinder* f = d.Prepare(request, true, out);
+    if (!f || !view) return out;
+    const std::wstring replacement = d.useRegex ? Unescape(request.replacement) : request.replacement;
+    const int lines = int(Send(view, MPM_GETLINECOUNT, 0, 0));
+    {
+        BatchEdit batch(view);
+        for (int line = lines - 1; line >= 0 && !d.budget.exhausted; --line) {
+            d.Fetch(view, line, lines);
+            int end = d.length + 1, n = 0;
+            for (int s; end >= 0 && (s = d.Backward(f, end, -1, &n)) >= 0; end = n ? s : s - 1) {
+                Position a = {line, s};
+                Position b = d.EndOf(line, s, n);
+                const std::wstring text =
+                    d.useRegex ? ExpandTemplate(d.regex.Expression(), replacement, d.text.data(), d.length + 1, d.match)
+                               : replacement;
+                const bool deleted = n > 0 && Send(view, MPM_DELETERANGE, &a, &b) != 0;
+                TextArg arg = {text.c_str(), int(text.size())};
+                const bool inserted = !text.empty() && Send(view, MPM_INSERTTEXT, &a, &arg) != 0;
+                if (deleted || inserted) ++out.count;
+            }
+        }
+    }
+    if (d.budget.exhausted)
+        out.status = SearchStatus::kTooComplex;
+    else
+        out.status = out.count > 0 ? SearchStatus::kFound : SearchStatus::kNotFound;
+    return out;
+}
+
+SearchOutcome CDocumentSearch::ListAll(HWND view, const std::wstring& path, const SearchRequest& request,
+                                       const OutputWriter& write) {
+    Impl& d = *impl_;
+    SearchOutcome out;
+    IFinder* f = d.Prepare(request, false, out);
+    if (!f || !view) return out;
+    const int lines = int(Send(view, MPM_GETLINECOUNT, 0, 0));
+    std::wstring entry;
+    for (int line = 0; line < lines && !d.budget.exhausted; ++line) {
+        d.Fetch(view, line, lines);
+        int n = 0;
+        for (int from = 0, s; from <= d.length && (s = d.Forward(f, from, -1, &n)) >= 0; from = s + std::max(n, 1)) {
+            wchar_t head[64];
+            swprintf(head, 64, L":(%d,%d):", line + 1, s);
+            entry.assign(L"#<").append(path).append(L">").append(head);
+            entry.append(d.text.data(), size_t(d.length) + 1);
+            if (write) write(entry);
+            d.lastEnd = {line, s + n};
+            ++out.count;
+        }
+    }
+    wchar_t summary[64];
+    swprintf(summary, 64, L"%d occurrences were found!", out.count);
+    if (write) write(summary);
+    if (d.budget.exhausted)
+        out.status = SearchStatus::kTooComplex;
+    else
+        out.status = out.count > 0 ? SearchStatus::kFound : SearchStatus::kNotFound;
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Highlight all, one highlighter per view.
+
+namespace {
+
+std::map<HWND, std::unique_ptr<CFindHighlight>>& Highlights() {
+    static std::map<HWND, std::unique_ptr<CFindHighlight>> map;
+    return map;
+}
+
+// Views destroyed without being cleared: their controls are gone, so their
+// highlighters can go too.
+void ForgetDeadViews() {
+    auto& map = Highlights();
+    for (auto it = map.begin(); it != map.end();)
+        it = IsWindow(it->first) ? std::next(it) : map.erase(it);
+}
+
+}  // namespace
+
+SearchOutcome HighlightAll(HWND view, const std::wstring& pattern, int options) {
+    SearchOutcome out;
+    ForgetDeadViews();
+    if (!view || !IsWindow(view)) return out;
+    if (pattern.empty()) {
+        ClearHighlight(view);
+        return out;
+    }
+    auto& h = Highlights()[view];
+    if (!h) h = std::make_unique<CFindHighlight>();
+    const bool regex = (options & FIND_REGEX) != 0;
+    const bool changed = h->Set(pattern.c_str(), int(pattern.size()), (options & FIND_MATCH_CASE) != 0,
+                                (options & FIND_WHOLE_WORD) != 0, regex);
+    if (!h->Error().empty()) {
+        out.status = SearchStatus::kBadPattern;
+        out.error = Widen(h->Error());
+        ClearHighlight(view);
+        return out;
+    }
+    IHighlighter* hl = h.get();
+    const bool registered = Send(view, MPM_HIGHLIGHTER, hl, 2) != 0;
+    if (changed || !registered) Send(view, MPM_HIGHLIGHTER, hl, 1);
+    out.status = SearchStatus::kFound;
+    return out;
+}
+
+void ClearHighlight(HWND view) {
+    auto& map = Highlights();
+    auto it = map.find(view);
+    if (it != map.end()) {
+        // The view lets go of it before it is deleted.
+        if (IsWindow(view)) Send(view, MPM_HIGHLIGHTER, static_cast<IHighlighter*>(it->second.get()), 0);
+        map.erase(it);
+    }
+    ForgetDeadViews();
+}
+
+bool HighlightGaveUp(HWND view) {
+    auto& map = Highlights();
+    auto it = map.find(view);
+    return it != map.end() && it->second->GaveUp();
+}
+
+}  // namespace search

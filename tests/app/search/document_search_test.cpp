@@ -1,0 +1,419 @@
+// The search loops against a real control of Edit.dll, spoken to only by
+// messages: start positions, line breaks in matches, whole words, Replace,
+// Replace All in one undo step, List All's lines, highlight all on painted
+// pixels, and the outcomes of refused and too complex patterns.
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "DocumentSearch.h"
+#include "EditHarness.h"
+
+using namespace search;
+
+namespace {
+
+class DocumentSearch : public ShownEditControl {
+protected:
+    void SetText(const std::wstring& text) {
+        Command(ECMD_SELECTALL);
+        Command(ECMD_DELETE);
+        Position at = {0, 0};
+        Insert(text, &at);
+        Send(MPM_EMPTYUNDO);
+        Send(MPM_SETCARET, reinterpret_cast<WPARAM>(&at), 0);
+    }
+    void Caret(int line, int column) {
+        Position p = {line, column};
+        Send(MPM_SETCARET, reinterpret_cast<WPARAM>(&p), 0);
+    }
+    void Select(int l0, int c0, int l1, int c1) {
+        Position a = {l0, c0}, b = {l1, c1};
+        SendP(MPM_SELECT, &a, &b);
+    }
+    // The selection as "l,c-l,c", or the caret as "l,c".
+    std::string Selection() {
+        Position a = {-1, -1}, b = {-1, -1};
+        char s[64];
+        if (SendP(MPM_GETSELRANGE, &a, &b)) {
+            snprintf(s, sizeof s, "%d,%d-%d,%d", a.line, a.column, b.line, b.column);
+        } else {
+            const Position c = EditControl::Caret();
+            snprintf(s, sizeof s, "%d,%d", c.line, c.column);
+        }
+        return s;
+    }
+    SearchOutcome Next(const std::wstring& pattern, int options = 0) {
+        return finder_.FindNext(edit_, {pattern, L"", options});
+    }
+    SearchOutcome Previous(const std::wstring& pattern, int options = 0) {
+        return finder_.FindPrevious(edit_, {pattern, L"", options});
+    }
+    // Every selection Find Next makes, in order, until it finds nothing.
+    std::vector<std::string> Walk(const std::wstring& pattern, int options, bool backward = false) {
+        std::vector<std::string> out;
+        for (int i = 0; i < 50; ++i) {
+            const SearchOutcome o = backward ? Previous(pattern, options) : Next(pattern, options);
+            if (o.status != SearchStatus::kFound) break;
+            out.push_back(Selection());
+        }
+        return out;
+    }
+    std::vector<std::wstring> List(const std::wstring& pattern, int options, SearchOutcome* outcome = nullptr) {
+        std::vector<std::wstring> out;
+        const SearchOutcome o =
+            finder_.ListAll(edit_, L"C:\\doc.txt", {pattern, L"", options}, [&](const std::wstring& s) {
+                out.push_back(s);
+            });
+        if (outcome) *outcome = o;
+        return out;
+    }
+
+    CDocumentSearch finder_;
+};
+
+using Sel = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(DocumentSearch, FindNextWalksForwardAndStepsPastAMatchAtTheLineEnd) {
+    SetText(L"abc\nxabc\nabc abc");
+    EXPECT_EQ(Walk(L"abc", 0), (Sel{"0,0-0,3", "1,1-1,4", "2,0-2,3", "2,4-2,7"}));
+    // Nothing more: the selection stays, there is no wrapping round.
+    EXPECT_EQ(Next(L"abc").status, SearchStatus::kNotFound);
+    EXPECT_EQ(Selection(), "2,4-2,7");
+
+    // An empty match at a line's end is not found again: the caret steps on.
+    SetText(L"ab\ncd\n");
+    EXPECT_EQ(Walk(L"$", FIND_REGEX), (Sel{"0,2", "1,2", "2,0"}));
+    // Each line is a text of its own: "^" is at every line's start.
+    SetText(L"ab\ncd");
+    EXPECT_EQ(Walk(L"^", FIND_REGEX), (Sel{"0,0", "1,0"}));
+    Caret(0, 0);
+    EXPECT_EQ(Walk(L"\\b", FIND_REGEX), (Sel{"0,0", "0,2", "1,0", "1,2"}));
+}
+
+TEST_F(DocumentSearch, FindNextStartsAfterTheSelectionAndFindPreviousBeforeIt) {
+    SetText(L"one two one two one");
+    Select(0, 4, 0, 11);  // "two one"
+    EXPECT_EQ(Next(L"one").status, SearchStatus::kFound);
+    EXPECT_EQ(Selection(), "0,16-0,19");
+    Select(0, 11, 0, 4);  // the same range selected leftwards
+    EXPECT_EQ(Next(L"o").status, SearchStatus::kFound);
+    EXPECT_EQ(Selection(), "0,14-0,15");
+    Select(0, 11, 0, 4);
+    EXPECT_EQ(Previous(L"one").status, SearchStatus::kFound);
+    EXPECT_EQ(Selection(), "0,0-0,3");
+    // From the caret when nothing is selected.
+    Caret(0, 9);
+    EXPECT_EQ(Next(L"ONE").status, SearchStatus::kFound);
+    EXPECT_EQ(Selection(), "0,16-0,19");
+    EXPECT_EQ(Next(L"ONE", FIND_MATCH_CASE).status, SearchStatus::kNotFound);
+}
+
+TEST_F(DocumentSearch, FindPreviousWalksBackwardsAndStepsPastAMatchAtColumnZero) {
+    SetText(L"abc abc\nabc\n\nab");
+    Caret(3, 2);
+    EXPECT_EQ(Walk(L"abc", 0, true), (Sel{"1,0-1,3", "0,4-0,7", "0,0-0,3"}));
+    Caret(3, 2);
+    EXPECT_EQ(Walk(L"^", FIND_REGEX | FIND_MATCH_CASE, true), (Sel{"3,0", "2,0", "1,0", "0,0"}));
+    Caret(3, 2);
+    EXPECT_EQ(Walk(L"c\\n", FIND_REGEX, true), (Sel{"1,2-2,0", "0,6-1,0"}));
+}
+
+TEST_F(DocumentSearch, AMatchTakingTheLineBreakEndsAtColumnZeroOfTheNextLine) {
+    SetText(L"abc\nd\n\ne");
+    EXPECT_EQ(Walk(L"c\\n", FIND_REGEX), (Sel{"0,2-1,0"}));
+    // A match never reaches into the next line.
+    Caret(0, 0);
+    EXPECT_EQ(Walk(L"c\\nd", FIND_REGEX), Sel{});
+    Caret(0, 0);
+    // Each line break once, empty lines included; the last line has none.
+    EXPECT_EQ(Walk(L"\\n", FIND_REGEX), (Sel{"0,3-1,0", "1,1-2,0", "2,0-3,0"}));
+    Caret(0, 0);
+    EXPECT_EQ(Walk(L"\\s", FIND_REGEX), (Sel{"0,3-1,0", "1,1-2,0", "2,0-3,0"}));
+    Caret(0, 0);
+    EXPECT_EQ(Walk(L"e$", FIND_REGEX), (Sel{"3,0-3,1"}));
+}
+
+TEST_F(DocumentSearch, WholeWordAcceptsAnUnderscoreBesideTheWord) {
+    SetText(L"foo foo1 afoo foo_ _foo 9foo\nfoo");
+    const std::vector<std::wstring> lines = List(L"foo", FIND_WHOLE_WORD);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0].substr(0, 20), L"#<C:\\doc.txt>:(1,0):");
+    EXPECT_EQ(lines[1].substr(0, 21), L"#<C:\\doc.txt>:(1,14):");
+    EXPECT_EQ(lines[2].substr(0, 21), L"#<C:\\doc.txt>:(1,20):");
+    EXPECT_EQ(lines[3], L"#<C:\\doc.txt>:(2,0):foo\n");
+    EXPECT_EQ(Walk(L"foo", FIND_WHOLE_WORD), (Sel{"0,0-0,3", "0,14-0,17", "0,20-0,23", "1,0-1,3"}));
+    // With a regular expression the option does not apply.
+    Caret(0, 0);
+    EXPECT_EQ(Walk(L"foo", FIND_WHOLE_WORD | FIND_REGEX).size(), 7u);
+}
+
+TEST_F(DocumentSearch, ListAllWritesOneLinePerMatchAndTheCount) {
+    SetText(L"alpha beta\nno\n\tbeta, beta\n");
+    SearchOutcome o;
+    EXPECT_EQ(List(L"BETA", 0, &o), (std::vector<std::wstring>{
+                                        L"#<C:\\doc.txt>:(1,6):alpha beta\n",
+                                        L"#<C:\\doc.txt>:(3,1):\tbeta, beta\n",
+                                        L"#<C:\\doc.txt>:(3,7):\tbeta, beta\n",
+                                        L"3 occurrences were found!",
+                                    }));
+    EXPECT_EQ(o.status, SearchStatus::kFound);
+    EXPECT_EQ(o.count, 3);
+    EXPECT_EQ(List(L"gamma", 0, &o), (std::vector<std::wstring>{L"0 occurrences were found!"}));
+    EXPECT_EQ(o.status, SearchStatus::kNotFound);
+    // Empty matches are listed once per position and do not loop.
+    EXPECT_EQ(List(L"$", FIND_REGEX, &o).size(), 5u);
+    EXPECT_EQ(o.count, 4);
+}
+
+TEST_F(DocumentSearch, ReplaceAllDoublesEveryOccurrenceOnceInOneUndoStep) {
+    const std::wstring original = L"banana\na\n\nAa";
+    SetText(original);
+    const SearchOutcome o = finder_.ReplaceAll(edit_, {L"a", L"aa", 0});
+    EXPECT_EQ(o.status, SearchStatus::kFound);
+    EXPECT_EQ(o.count, 6);
+    EXPECT_EQ(All(), L"baanaanaa\naa\n\naaaa");
+    // The control's redraw is back on (switching it off hides the window).
+    EXPECT_TRUE(IsWindowVisible(edit_));
+    EXPECT_EQ(Send(MPM_CANUNDO), 1);
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), original);
+    EXPECT_EQ(Send(MPM_CANUNDO), 0);
+    Command(ECMD_REDO);
+    EXPECT_EQ(All(), L"baanaanaa\naa\n\naaaa");
+
+    // Matching case, whole words, and a pattern absent from the text.
+    SetText(L"cat Cat cat_ cats");
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"cat", L"dog", FIND_MATCH_CASE | FIND_WHOLE_WORD}).count, 2);
+    EXPECT_EQ(All(), L"dog Cat dog_ cats");
+    const SearchOutcome none = finder_.ReplaceAll(edit_, {L"zebra", L"x", 0});
+    EXPECT_EQ(none.status, SearchStatus::kNotFound);
+    EXPECT_EQ(none.count, 0);
+    EXPECT_EQ(Send(MPM_CANUNDO), 1);  // only the first replacement
+}
+
+TEST_F(DocumentSearch, ReplaceAllWithExpressionsExpandsTheTemplatePerMatch) {
+    SetText(L"john@home, mary@work\nx");
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"(\\w+)@(?<place>\\w+)", L"${place}:$1($12)", FIND_REGEX}).count, 2);
+    EXPECT_EQ(All(), L"home:john(john2), work:mary(mary2)\nx");
+    // Line breaks: matched (joining lines) and inserted by the escape step.
+    SetText(L"a\nb\nc");
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"\\n", L"+", FIND_REGEX}).count, 2);
+    EXPECT_EQ(All(), L"a+b+c");
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"\\+", L"\\n\\t\\\\\\", FIND_REGEX}).count, 2);
+    EXPECT_EQ(All(), L"a\n\t\\b\n\t\\c");
+    // Empty matches: every position once, none after the line's end.
+    SetText(L"ab\ncd");
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"x*", L"-", FIND_REGEX}).count, 6);
+    EXPECT_EQ(All(), L"-a-b-\n-c-d-");
+    // "$`" and "$'" see the line the match is on, with its line break.
+    SetText(L"ab");
+    finder_.ReplaceAll(edit_, {L"b", L"[$`|$&]", FIND_REGEX});
+    EXPECT_EQ(All(), L"a[a|b]");
+}
+
+TEST_F(DocumentSearch, ReplaceReplacesTheSelectedMatchAndSelectsTheNext) {
+    SetText(L"cat cat\ncat");
+    SearchOutcome o = finder_.Replace(edit_, {L"cat", L"dog", 0});
+    EXPECT_EQ(o.count, 1);
+    EXPECT_EQ(o.status, SearchStatus::kFound);
+    EXPECT_EQ(All(), L"dog cat\ncat");
+    EXPECT_EQ(Selection(), "0,4-0,7");
+    o = finder_.Replace(edit_, {L"cat", L"dog", 0});
+    EXPECT_EQ(All(), L"dog dog\ncat");
+    EXPECT_EQ(Selection(), "1,0-1,3");
+    o = finder_.Replace(edit_, {L"cat", L"dog", 0});
+    EXPECT_EQ(o.count, 1);
+    EXPECT_EQ(o.status, SearchStatus::kNotFound);
+    EXPECT_EQ(All(), L"dog dog\ndog");
+    o = finder_.Replace(edit_, {L"cat", L"dog", 0});
+    EXPECT_EQ(o.count, 0);
+    EXPECT_EQ(o.status, SearchStatus::kNotFound);
+    // One undo step per replacement.
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), L"dog dog\ncat");
+
+    // An expression expands against the matched text alone.
+    SetText(L"x=1; y=22;");
+    o = finder_.Replace(edit_, {L"(\\w)=(\\d+)", L"$2=$1 [$`$']", FIND_REGEX});
+    EXPECT_EQ(All(), L"1=x []; y=22;");
+    EXPECT_EQ(Selection(), "0,8-0,12");
+    // A zero-width match at a line's end is replaced once, then the next.
+    SetText(L"a\nb");
+    finder_.Replace(edit_, {L"$", L"!", FIND_REGEX});
+    finder_.Replace(edit_, {L"$", L"!", FIND_REGEX});
+    EXPECT_EQ(All(), L"a!\nb!");
+    // A read-only document is not changed.
+    SetText(L"cat");
+    Send(MPM_READONLY, 1);
+    o = finder_.Replace(edit_, {L"cat", L"dog", 0});
+    EXPECT_EQ(o.count, 0);
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"cat", L"dog", 0}).count, 0);
+    EXPECT_EQ(All(), L"cat");
+    Send(MPM_READONLY, 0);
+}
+
+TEST_F(DocumentSearch, IncrementalSearchKeepsItsMatchAndWrapsOnce) {
+    SetText(L"abc abd\nab");
+    Caret(0, 2);
+    EXPECT_EQ(finder_.FindIncremental(edit_, {L"ab", L"", 0}).status, SearchStatus::kFound);
+    EXPECT_EQ(Selection(), "0,4-0,6");
+    EXPECT_EQ(finder_.FindIncremental(edit_, {L"abd", L"", 0}).status, SearchStatus::kFound);
+    EXPECT_EQ(Selection(), "0,4-0,7");
+    EXPECT_EQ(finder_.FindIncremental(edit_, {L"abc", L"", 0}).status, SearchStatus::kFound);
+    EXPECT_EQ(Selection(), "0,0-0,3");
+    EXPECT_EQ(finder_.FindIncremental(edit_, {L"abx", L"", 0}).status, SearchStatus::kNotFound);
+}
+
+TEST_F(DocumentSearch, ARefusedPatternGivesTheEnginesError) {
+    SetText(L"a(b");
+    for (int op = 0; op < 5; ++op) {
+        const SearchRequest r = {L"a(", L"x", FIND_REGEX};
+        SearchOutcome o;
+        if (op == 0) o = finder_.FindNext(edit_, r);
+        if (op == 1) o = finder_.FindPrevious(edit_, r);
+        if (op == 2) o = finder_.ReplaceAll(edit_, r);
+        if (op == 3) o = finder_.ListAll(edit_, L"", r, [](const std::wstring&) { ADD_FAILURE(); });
+        if (op == 4) o = HighlightAll(edit_, r.pattern, r.options);
+        EXPECT_EQ(o.status, SearchStatus::kBadPattern) << op;
+        EXPECT_FALSE(o.error.empty()) << op;
+    }
+    EXPECT_EQ(All(), L"a(b");
+    // The same text as plain text is found.
+    EXPECT_EQ(Next(L"a(").status, SearchStatus::kFound);
+}
+
+TEST_F(DocumentSearch, ACatastrophicPatternIsTooComplexOncePerOperation) {
+    const std::wstring as(20000, L'a');
+    SetText(as + L"\n" + as + L"\n" + as + L"\nab");
+    finder_.SetBudget(2000000);
+    const SearchRequest r = {L"(a*)*b(a*)*", L"x", FIND_REGEX};
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(finder_.FindNext(edit_, r).status, SearchStatus::kTooComplex);
+    Caret(2, 5);
+    EXPECT_EQ(finder_.FindPrevious(edit_, r).status, SearchStatus::kTooComplex);
+    EXPECT_EQ(finder_.FindIncremental(edit_, r).status, SearchStatus::kTooComplex);
+    const SearchOutcome all = finder_.ReplaceAll(edit_, r);
+    EXPECT_EQ(all.status, SearchStatus::kTooComplex);
+    EXPECT_EQ(all.count, 1);  // the last line's "ab", before the lines of a's
+    EXPECT_EQ(Line(3), L"x");
+    EXPECT_EQ(Send(MPM_CANUNDO), 1);
+    int writes = 0;
+    const SearchOutcome listed = finder_.ListAll(edit_, L"", r, [&](const std::wstring&) { ++writes; });
+    EXPECT_EQ(listed.status, SearchStatus::kTooComplex);
+    EXPECT_EQ(writes, 1);  // only the summary
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 10.0);
+    // The whole budget is for one operation: the next one starts afresh.
+    Caret(0, 0);
+    EXPECT_EQ(finder_.FindNext(edit_, {L"a+", L"", FIND_REGEX}).status, SearchStatus::kFound);
+    // The default budget ends it too.
+    finder_.SetBudget(50000000);
+    Caret(0, 0);
+    EXPECT_EQ(finder_.FindNext(edit_, r).status, SearchStatus::kTooComplex);
+}
+
+TEST_F(DocumentSearch, ALongDocumentIsNotTooComplexForAnOrdinaryPattern) {
+    std::wstring text;
+    for (int i = 0; i < 2000; ++i) text += L"some ordinary line of text with words in it\n";
+    SetText(text + L"target");
+    finder_.SetBudget(1000);
+    EXPECT_EQ(finder_.FindNext(edit_, {L"tar\\w+", L"", FIND_REGEX}).status, SearchStatus::kFound);
+    EXPECT_EQ(Selection(), "2000,0-2000,6");
+}
+
+TEST_F(DocumentSearch, PlainAndRegexListTheSameNonAsciiMatches) {
+    SetText(L"ΣΊΣΥΦΟΣ σίσυφος\nStraße STRASSE STRAẞE\nΌΣΟΣ");
+    for (const std::wstring p : {L"σ", L"ΣΟΣ", L"ß", L"straße"}) {
+        SearchOutcome a, b;
+        EXPECT_EQ(List(p, 0, &a), List(p, FIND_REGEX, &b));
+        EXPECT_GT(a.count, 0);
+    }
+    SearchOutcome o;
+    List(L"σ", 0, &o);
+    EXPECT_EQ(o.count, 8);
+    List(L"ß", 0, &o);
+    EXPECT_EQ(o.count, 2);
+}
+
+TEST_F(DocumentSearch, HighlightAllPaintsEveryMatchUntilCleared) {
+    SetText(L"foo bar foo\nxfoo");
+    const COLORREF* table = reinterpret_cast<const COLORREF*>(Send(MPM_COLORTABLE, 0));
+    ASSERT_NE(table, nullptr);
+    const COLORREF back = table[40];
+    EXPECT_EQ(back, COLORREF(0x80FFFF));
+    const int before = Capture(edit_).Count({0, 0, 600, 400}, back);
+    EXPECT_EQ(HighlightAll(edit_, L"foo", 0).status, SearchStatus::kFound);
+    UpdateWindow(edit_);
+    const int all = Capture(edit_).Count({0, 0, 600, 400}, back) - before;
+    // Nine characters' cells, give or take the cells' edges.
+    EXPECT_GT(all, 9 * cw_ * (lh_ / 2));
+    EXPECT_LE(all, 9 * cw_ * lh_);
+    HighlightAll(edit_, L"foo", FIND_WHOLE_WORD);
+    const int whole = Capture(edit_).Count({0, 0, 600, 400}, back) - before;
+    EXPECT_EQ(whole * 3, all * 2);
+    // The highlight follows edits.
+    Command(ECMD_DOCEND);
+    Insert(L" foo");
+    EXPECT_EQ(Capture(edit_).Count({0, 0, 600, 400}, back) - before, whole * 3 / 2);
+    ClearHighlight(edit_);
+    EXPECT_EQ(Capture(edit_).Count({0, 0, 600, 400}, back), before);
+    ClearHighlight(edit_);  // twice is harmless
+    HighlightAll(edit_, L"bar", 0);
+    HighlightAll(edit_, L"", 0);  // an empty pattern clears
+    EXPECT_EQ(Capture(edit_).Count({0, 0, 600, 400}, back), before);
+
+    // A successful find with the option highlights too.
+    Caret(0, 0);
+    EXPECT_EQ(Next(L"foo", FIND_HIGHLIGHT_ALL).status, SearchStatus::kFound);  // the others
+    EXPECT_GT(Capture(edit_).Count({0, 0, 600, 400}, back), before);
+    ClearHighlight(edit_);
+}
+
+TEST_F(DocumentSearch, AHighlightThatRunsOutOfBudgetStopsPainting) {
+    SetText(std::wstring(3000, L'a') + L"\n" + std::wstring(3000, L'a'));
+    EXPECT_EQ(HighlightAll(edit_, L"(a*)*b", FIND_REGEX).status, SearchStatus::kFound);
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < 5; ++i) {
+        InvalidateRect(edit_, nullptr, FALSE);
+        UpdateWindow(edit_);
+    }
+    EXPECT_TRUE(HighlightGaveUp(edit_));
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 3.0);
+    HighlightAll(edit_, L"a{5}", FIND_REGEX);
+    EXPECT_FALSE(HighlightGaveUp(edit_));
+    ClearHighlight(edit_);
+}
+
+TEST_F(DocumentSearch, ADestroyedViewLeavesNoHighlighterBehind) {
+    for (int round = 0; round < 3; ++round) {
+        HWND other = Create(8);
+        Position at = {0, 0};
+        Insert(L"foo foo", &at, other);
+        EXPECT_EQ(HighlightAll(other, L"foo", 0).status, SearchStatus::kFound);
+        UpdateWindow(other);
+        DestroyWindow(other);
+        // A new view, perhaps with the same handle, starts without one and
+        // gets its own when asked.
+        HWND next = Create(9);
+        Insert(L"foo", &at, next);
+        EXPECT_EQ(HighlightAll(next, L"foo", 0).status, SearchStatus::kFound);
+        UpdateWindow(next);
+        ClearHighlight(next);
+        DestroyWindow(next);
+    }
+    ClearHighlight(nullptr);
+    EXPECT_EQ(HighlightAll(nullptr, L"foo", 0).status, SearchStatus::kNotFound);
+}
+
+TEST_F(DocumentSearch, AnEmptyOrAbsentPatternChangesNothing) {
+    SetText(L"alpha");
+    Select(0, 1, 0, 3);
+    EXPECT_EQ(Next(L"").status, SearchStatus::kNotFound);
+    EXPECT_EQ(Next(L"zzz").status, SearchStatus::kNotFound);
+    EXPECT_EQ(Previous(L"zzz", FIND_REGEX).status, SearchStatus::kNotFound);
+    EXPECT_EQ(Selection(), "0,1-0,3");
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"", L"x", 0}).count, 0);
+    EXPECT_EQ(All(), L"alpha");
+}
