@@ -210,21 +210,34 @@ SearchOutcome CFindDialog::ListAll() {
     SearchRequest request;
     if (!Prepare(&view, &request, false)) return {};
     const std::wstring path = host_.documentPath ? host_.documentPath() : std::wstring();
-    const OutputWriter write = [this](const std::wstring& text) {
-        if (host_.output) host_.output(text);
-    };
-    // The output keeps what it holds: a new listing starts on a line of its own.
     const HWND output = host_.showOutput ? host_.showOutput() : nullptr;
-    if (output) {
-        if (SendMessageW(output, MPM_GETLINECOUNT, 0, 0) > 1 || SendMessageW(output, MPM_GETLINE, 0, 0) > 0)
-            write(L"\n");
-        SendMessageW(output, WM_SETREDRAW, FALSE, 0);
-    }
-    const SearchOutcome outcome = search_.ListAll(view, path, request, write);
-    if (output) {
-        if (outcome.status == SearchStatus::kFound) HighlightAll(output, request.pattern, request.options);
-        SendMessageW(output, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(output, nullptr, TRUE);
+    // The output keeps what it holds: a new listing starts on a line of its
+    // own, once it writes anything (a refused pattern writes nothing).
+    bool separate = output && (SendMessageW(output, MPM_GETLINECOUNT, 0, 0) > 1 ||
+                               SendMessageW(output, MPM_GETLINE, 0, 0) > 0);
+    const OutputWriter write = [this, &separate](const std::wstring& text) {
+        if (!host_.output) return;
+        if (separate) host_.output(L"\n");
+        separate = false;
+        host_.output(text);
+    };
+    // Redraw comes back on every way out: switched off, the window is hidden.
+    struct RedrawOff {
+        HWND window;
+        explicit RedrawOff(HWND w) : window(w) {
+            if (window) SendMessageW(window, WM_SETREDRAW, FALSE, 0);
+        }
+        ~RedrawOff() {
+            if (!window) return;
+            SendMessageW(window, WM_SETREDRAW, TRUE, 0);
+            InvalidateRect(window, nullptr, TRUE);
+        }
+    };
+    SearchOutcome outcome;
+    {
+        RedrawOff quiet(output);
+        outcome = search_.ListAll(view, path, request, write);
+        if (output && outcome.status == SearchStatus::kFound) HighlightAll(output, request.pattern, request.options);
     }
     if (outcome.status == SearchStatus::kFound || outcome.status == SearchStatus::kNotFound) {
         // The output tells the count, also when it is 0.

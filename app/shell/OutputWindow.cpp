@@ -199,8 +199,11 @@ void COutputWindow::ToggleLineNumbers() {
 void COutputWindow::RememberLexer() {
     auto* lexer = reinterpret_cast<ILexer*>(Control(MPM_GETLEXER));
     const wchar_t* name = lexer ? lexer->Name() : nullptr;
+    // A reload inside a reload (a script's message box lets messages in)
+    // finds no lexer: the name kept by the first one stays.
+    if (!lexer) return;
     rememberedLexer_ = name ? name : L"";
-    if (lexer) Control(MPM_SETLEXER, 0, 0);
+    Control(MPM_SETLEXER, 0, 0);
 }
 
 void COutputWindow::ReapplyLexer() {

@@ -556,6 +556,15 @@ TEST_F(FindDialogs, ListAllWritesResultLinesWithTheDocumentsPathToTheOutput) {
     SetField(IDC_FIND_TEXT, L"red");
     Click(IDC_FIND_LIST_ALL);
     EXPECT_NE(frame_->output.find(L"#<>:(1,0):red"), std::wstring::npos) << frame_->output;
+    // A refused pattern writes nothing, not even the separating line, and
+    // the output stays shown.
+    frame_->output.clear();
+    Click(IDC_FIND_REGEX);
+    SetField(IDC_FIND_TEXT, L"(red");
+    Click(IDC_FIND_LIST_ALL);
+    EXPECT_EQ(frame_->output, L"");
+    EXPECT_TRUE(frame_->Docking().IsVisible(output));
+    EXPECT_TRUE(GetWindowLongPtrW(output, GWL_STYLE) & WS_VISIBLE);
 }
 
 TEST_F(FindDialogs, SelectingAShortWordHighlightsItAndALongOneRemovesTheHighlight) {
