@@ -188,10 +188,17 @@ int CGreper::Run(const std::wstring& folder, IGrepCallBack* callBack) {
     m.callBack = callBack;
     m.halt = false;
     m.budget = mrx::Budget();
+    // Detection loads the detector for each file: held here, it stays loaded
+    // for the whole search instead of being mapped anew every time.
+    HMODULE detector = nullptr;
+    if (options_.codePage < 0)
+        detector = LoadLibraryExW((settings::ProgramFolder() + L"chardet.dll").c_str(), nullptr,
+                                  LOAD_WITH_ALTERED_SEARCH_PATH);
     const GrepStats kept = stats_;
     stats_ = GrepStats();
     stats_.patternError = kept.patternError;
     if (stats_.patternError.empty() && !folder.empty()) Walk(folder);
+    if (detector) FreeLibrary(detector);
     Finish(total_, folder);
     if (callBack) callBack->Finished();
     m.callBack = nullptr;
