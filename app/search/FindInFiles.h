@@ -75,6 +75,7 @@ private:
     void Walk(const std::wstring& folder);
     void SearchFile(const std::wstring& path);
     bool MayHold(const uint8_t* bytes, size_t length) const;
+    size_t NextCandidate(const uint8_t* bytes, size_t from, size_t to, size_t size) const;
     int Convert(const uint8_t* bytes, size_t length, int codePage, bool keepsAscii);
     bool Match(const wchar_t* text, int length, int* column);
 

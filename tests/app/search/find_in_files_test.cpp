@@ -309,6 +309,43 @@ TEST(FindInFiles, CrOnlyAndMixedLineEndsCountEveryLine) {
               (std::vector<std::wstring>{Hit(dir + L"f.txt", 2, 0, L"needle"), Hit(dir + L"f.txt", 5, 0, L"needle")}));
 }
 
+TEST(FindInFiles, LinesOfLargeFilesAreCountedAcrossTheWindowsThatArePassedOver) {
+    const std::wstring dir = MakeTempFolder(L"grep-large");
+    // 17-byte lines: a CR LF straddles the first 1 MiB boundary (1048577 =
+    // 17 * 61681); the file is large enough to be mapped rather than read.
+    std::string text;
+    text.reserve(17 * 200000 + 64);
+    for (int i = 1; i <= 200000; ++i) {
+        if (i == 61681 || i == 61682 || i == 150000) text += "line with needle";
+        else if (i == 100000) text += "lone CR\rneedle!";
+        else text += "0123456789abcdef";
+        text += i == 100000 ? "\n" : "\r\n";
+    }
+    text.resize(text.size() - 1);  // a CR alone, then an empty line
+    text += "\rneedle at the end";
+    ASSERT_TRUE(WriteFileText(dir + L"big.txt", text));
+    GrepOptions o = Plain(L"NEEDLE");
+    const std::vector<std::wstring> expected = {
+        Hit(dir + L"big.txt", 61681, 10, L"line with needle"), Hit(dir + L"big.txt", 61682, 10, L"line with needle"),
+        Hit(dir + L"big.txt", 100001, 0, L"needle!"),          Hit(dir + L"big.txt", 150001, 10, L"line with needle"),
+        Hit(dir + L"big.txt", 200003, 0, L"needle at the end")};
+    for (int cp : {-1, 1252, 65001}) {
+        o.codePage = cp;
+        const Result r = Search(dir, o);
+        std::vector<std::wstring> lines = Lines(r.text);
+        lines.pop_back();
+        EXPECT_EQ(lines, expected) << cp;
+    }
+    // Inverted, every line is looked at: the same numbers.
+    o.invert = true;
+    o.codePage = 1252;
+    const std::vector<std::wstring> inverted = Lines(Search(dir, o).text);
+    ASSERT_EQ(inverted.size(), 200003u - 1u - 5u + 1u);
+    EXPECT_EQ(inverted[61679], Hit(dir + L"big.txt", 61680, 0, L"0123456789abcdef"));
+    EXPECT_EQ(inverted[61680], Hit(dir + L"big.txt", 61683, 0, L"0123456789abcdef"));
+    EXPECT_EQ(inverted[99997], Hit(dir + L"big.txt", 100000, 0, L"lone CR"));
+}
+
 TEST(FindInFiles, SubfoldersAreWalkedOnlyWhenIncluded) {
     const std::wstring dir = MakeTempFolder(L"grep-sub");
     ASSERT_TRUE(CreateDirectoryW((dir + L"sub").c_str(), nullptr));
