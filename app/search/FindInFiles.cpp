@@ -127,6 +127,42 @@ OpenResult MapWhole(const std::wstring& path, std::vector<uint8_t>* buffer, Mapp
     return size ? OpenResult::kOk : OpenResult::kEmpty;
 }
 
+// Whether an expression matches the same at a place within a line whether
+// the line stands alone or among others: it has no anchors (^ $ \A \z \Z
+// \G) and no group with options (look-arounds, inline flags, recursion)
+// outside its classes. Word boundaries agree: line breaks are not word units.
+bool LineFree(const std::wstring& p) {
+    bool inClass = false;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const wchar_t c = p[i];
+        if (c == L'\\') {
+            if (++i >= p.size()) return false;
+            const wchar_t e = p[i];
+            if (!inClass && (e == L'A' || e == L'z' || e == L'Z' || e == L'G')) return false;
+            continue;
+        }
+        if (inClass) {
+            if (c == L']') inClass = false;
+            continue;
+        }
+        if (c == L'[') {
+            inClass = true;
+            if (i + 1 < p.size() && p[i + 1] == L'^') ++i;
+            if (i + 1 < p.size() && p[i + 1] == L']') ++i;  // "]" first is a member
+        } else if (c == L'^' || c == L'$' || (c == L'(' && i + 1 < p.size() && p[i + 1] == L'?')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct LineRef {
+    int number;
+    size_t offset;  // in the block
+    int length;
+};
+constexpr size_t kBlockUnits = 1 << 16;
+
 }  // namespace
 
 struct CGreper::Impl {
@@ -140,6 +176,9 @@ struct CGreper::Impl {
     std::string asciiPattern;
     std::vector<wchar_t> line = std::vector<wchar_t>(1025);
     std::vector<uint8_t> readBuffer;
+    bool lineFree = false;          // the expression may run over many lines at once
+    std::vector<wchar_t> block;     // lines, each followed by LF
+    std::vector<LineRef> refs;
     IGrepCallBack* callBack = nullptr;
     bool halt = false;  // Stop, or the expression ran out of its budget
 
@@ -180,6 +219,7 @@ void CGreper::Configure(const GrepOptions& options) {
     if (options.regex) {
         m.regex = std::make_unique<mrx::CRegexpT<wchar_t>>();
         m.regex->Compile(p.c_str(), int(p.size()), options.matchCase ? 0 : mrx::IGNORECASE);
+        m.lineFree = LineFree(p);
         if (!m.regex->Ok()) {
             const std::string& e = m.regex->Error();
             stats_.patternError.assign(e.begin(), e.end());
@@ -275,6 +315,13 @@ void CGreper::SearchFile(const std::wstring& path) {
         for (size_t k = 0; k < w; ++k) u = bigEndian ? (u << 8 | data[at + k]) : (u | uint32_t(data[at + k]) << (8 * k));
         return u;
     };
+    // An expression that cannot see past its line's ends is first run over
+    // many lines at once; only the lines its matches start in are searched
+    // alone. A match found in the run starts no later than the first match
+    // of any one line, whose context it shares.
+    const bool blocks = m.regex && m.lineFree && !options_.invert;
+    m.block.clear();
+    m.refs.clear();
     // Lines without a candidate are only counted, a window at a time.
     const bool skipping = byteFilter && !options_.invert;
     constexpr size_t kWindow = 1 << 20;
@@ -327,6 +374,13 @@ void CGreper::SearchFile(const std::wstring& path) {
         if (byteFilter && !options_.invert && !MayHold(data + at, end - at)) continue;
         const int length = Convert(data + at, end - at, cp, keepsAscii);
         if (length <= 0) continue;
+        if (blocks) {
+            m.refs.push_back({number, m.block.size(), length});
+            m.block.insert(m.block.end(), m.line.data(), m.line.data() + length);
+            m.block.push_back(L'\n');
+            if (m.block.size() >= kBlockUnits && !SearchBlock(path)) return;
+            continue;
+        }
         int column = 0;
         const bool matched = Match(m.line.data(), length, &column);
         if (m.halt) return;
@@ -335,6 +389,51 @@ void CGreper::SearchFile(const std::wstring& path) {
         Report(path, number, options_.invert ? 0 : column, m.line.data(), length);
         if (options_.namesOnly) return;
     }
+    if (blocks) SearchBlock(path);
+}
+
+bool CGreper::SearchBlock(const std::wstring& path) {
+    Impl& m = *impl_;
+    const wchar_t* text = m.block.data();
+    const int size = int(m.block.size());
+    bool more = true;
+    size_t next = 0;  // the first line not yet settled
+    while (next < m.refs.size()) {
+        // A budget of the block's own: an expression that is slow over many
+        // lines at once is tried line by line on the search's budget.
+        mrx::Budget local;
+        local.steps = 100000 + 64 * uint64_t(size);
+        const mrx::MatchResult r = m.regex->Search(text, size, int(m.refs[next].offset), size, local);
+        if (!r.Matched() && r.status != mrx::Status::kTooComplex) break;
+        size_t j = m.refs.size();
+        if (r.Matched()) {
+            // The line the match starts in (or ends, at its break).
+            j = size_t(std::upper_bound(m.refs.begin() + ptrdiff_t(next), m.refs.end(), size_t(r.Start()),
+                                        [](size_t at, const LineRef& ref) { return at < ref.offset; }) -
+                       m.refs.begin()) - 1;
+        }
+        for (size_t k = r.Matched() ? j : next; k < (r.Matched() ? j + 1 : m.refs.size()); ++k) {
+            const LineRef& ref = m.refs[k];
+            int column = 0;
+            const bool matched = Match(text + ref.offset, ref.length, &column);
+            if (m.halt) {
+                more = false;
+                break;
+            }
+            if (!matched) continue;
+            ++total_;
+            Report(path, ref.number, column, text + ref.offset, ref.length);
+            if (options_.namesOnly) {
+                more = false;
+                break;
+            }
+        }
+        if (!more || !r.Matched()) break;
+        next = j + 1;
+    }
+    m.block.clear();
+    m.refs.clear();
+    return more;
 }
 
 bool CGreper::MayHold(const uint8_t* bytes, size_t length) const {

@@ -78,6 +78,7 @@ private:
     size_t NextCandidate(const uint8_t* bytes, size_t from, size_t to, size_t size) const;
     int Convert(const uint8_t* bytes, size_t length, int codePage, bool keepsAscii);
     bool Match(const wchar_t* text, int length, int* column);
+    bool SearchBlock(const std::wstring& path);
 
     struct Impl;
     std::unique_ptr<Impl> impl_;

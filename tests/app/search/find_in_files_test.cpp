@@ -416,6 +416,37 @@ TEST(FindInFiles, ACatastrophicExpressionStopsTheSearchOnce) {
     EXPECT_EQ(r.text, Summary(0, dir));
 }
 
+TEST(FindInFiles, ExpressionsMatchWithinOneLineOnlyAndAtTheirFirstColumn) {
+    const std::wstring dir = MakeTempFolder(L"grep-expr");
+    std::string text = "end a\nb start\n\nx = word_t;\nword\n";
+    // Enough lines for several runs of lines searched at once.
+    for (int i = 0; i < 30000; ++i) text += i == 20000 ? "tail word_t here\n" : "filler line of text\n";
+    text += "last a";
+    ASSERT_TRUE(WriteFileText(dir + L"f.txt", text));
+    GrepOptions o = Plain(L"a\\s+b");  // would join lines 1 and 2
+    o.regex = true;
+    EXPECT_EQ(Search(dir, o).text, Summary(0, dir));
+    o.pattern = L"[^z]*START";  // from line 1 on, were lines joined
+    EXPECT_EQ(Search(dir, o).text, Hit(dir + L"f.txt", 2, 0, L"b start") + L"\n" + Summary(1, dir));
+    o.pattern = L"\\bword(_t)?\\b";
+    EXPECT_EQ(Search(dir, o).text, Hit(dir + L"f.txt", 4, 4, L"x = word_t;") + L"\n" +
+                                       Hit(dir + L"f.txt", 5, 0, L"word") + L"\n" +
+                                       Hit(dir + L"f.txt", 20006, 5, L"tail word_t here") + L"\n" + Summary(3, dir));
+    o.pattern = L"\\sa";  // at the ends of the first and the last line
+    EXPECT_EQ(Search(dir, o).text, Hit(dir + L"f.txt", 1, 3, L"end a") + L"\n" +
+                                       Hit(dir + L"f.txt", 30006, 4, L"last a") + L"\n" + Summary(2, dir));
+    o.pattern = L"a$";  // anchors: line by line
+    EXPECT_EQ(Search(dir, o).text, Hit(dir + L"f.txt", 1, 4, L"end a") + L"\n" +
+                                       Hit(dir + L"f.txt", 30006, 5, L"last a") + L"\n" + Summary(2, dir));
+    o.pattern = L"(?<=x = )w";
+    EXPECT_EQ(Search(dir, o).text, Hit(dir + L"f.txt", 4, 4, L"x = word_t;") + L"\n" + Summary(1, dir));
+    o.pattern = L"q*";  // empty matches: every non-empty line
+    EXPECT_EQ(Search(dir, o).total, 30005);
+    o.pattern = L"word_t";
+    o.namesOnly = true;
+    EXPECT_EQ(Search(dir, o).text, dir + L"f.txt\n");
+}
+
 TEST(FindInFiles, ARefusedExpressionSearchesNothingButStillFinishes) {
     const std::wstring dir = MakeTempFolder(L"grep-refused");
     ASSERT_TRUE(WriteFileText(dir + L"f.txt", "(abc\n"));
