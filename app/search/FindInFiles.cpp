@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "CaseFold.h"
@@ -280,7 +281,15 @@ void CGreper::Walk(const std::wstring& folder) {
             continue;
         }
         if (impl_->callBack) impl_->callBack->Progress(path.c_str(), total_);
-        if (FilterAdmits(impl_->filter, name)) SearchFile(path);
+        if (!FilterAdmits(impl_->filter, name)) continue;
+        // A file too large for the memory its lines need is skipped.
+        try {
+            SearchFile(path);
+        } catch (const std::bad_alloc&) {
+            impl_->block.clear();
+            impl_->refs.clear();
+            ++stats_.skipped;
+        }
     } while (!impl_->halt && FindNextFileW(find, &fd));
     FindClose(find);
 }
