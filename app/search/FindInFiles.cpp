@@ -321,7 +321,8 @@ void CGreper::SearchFile(const std::wstring& path) {
     auto unitAt = [&](size_t at) -> uint32_t {
         if (w == 1) return data[at];
         uint32_t u = 0;
-        for (size_t k = 0; k < w; ++k) u = bigEndian ? (u << 8 | data[at + k]) : (u | uint32_t(data[at + k]) << (8 * k));
+        for (size_t k = 0; k < w; ++k)
+            u = bigEndian ? (u << 8 | data[at + k]) : (u | uint32_t(data[at + k]) << (8 * k));
         return u;
     };
     // An expression that cannot see past its line's ends is first run over
