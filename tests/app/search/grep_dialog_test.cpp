@@ -171,6 +171,14 @@ protected:
 };
 HMODULE GrepUi::language_ = nullptr;
 
+TEST_F(GrepUi, FindInFilesIsNoLongerPending) {
+    frame_->EnableCommand(ID_FIND_IN_FILES, TRUE);
+    const auto* state = frame_->CommandStates().Find(ID_FIND_IN_FILES);
+    ASSERT_NE(state, nullptr);
+    EXPECT_TRUE(state->enabled);
+    EXPECT_EQ(frame_->GrepDialog(), nullptr);  // made on first use
+}
+
 TEST_F(GrepUi, TheDialogStartsWithItsDefaultsAndHistoriesAndOffersOkOnlyWithAFindText) {
     settings::WriteHistory(settings::File::History, L"GrepFind", {L"alpha", L"beta"});
     settings::WriteHistory(settings::File::History, L"GrepFileType", {L"*.cpp;*.h"});
