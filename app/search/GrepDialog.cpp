@@ -159,12 +159,21 @@ bool CGrepCallBackDialog::Start(std::unique_ptr<GrepUtil::CGreper> greper, const
     return true;
 }
 
+// Collected on the worker and handed over in pieces: one message a line
+// would keep the interface thread busy redrawing the output.
 void CGrepCallBackDialog::SendText(const std::wstring& text) {
-    const HWND window = window_;
-    if (window) SendMessageW(window, kAppendText, 0, reinterpret_cast<LPARAM>(&text));
+    pending_ += text;
+    if (pending_.size() >= kPendingLimit) Flush();
+}
+
+void CGrepCallBackDialog::Flush() {
+    if (pending_.empty()) return;
+    if (const HWND window = window_) SendMessageW(window, kAppendText, 0, reinterpret_cast<LPARAM>(&pending_));
+    pending_.clear();
 }
 
 void CGrepCallBackDialog::Progress(const wchar_t* path, int total) {
+    Flush();
     const HWND window = window_;
     if (!window) return;
     SetDlgItemTextW(window, IDC_GREP_PATH, path ? path : L"");
@@ -172,6 +181,7 @@ void CGrepCallBackDialog::Progress(const wchar_t* path, int total) {
 }
 
 void CGrepCallBackDialog::Finished() {
+    Flush();
     if (finished_.exchange(true)) return;
     if (const HWND window = window_) PostMessageW(window, kSearchDone, 0, 0);
 }

@@ -89,7 +89,10 @@ public:
     void Stop() { keepGoing_ = false; }
     // For the searcher's output: hands `text` to `append` on the interface
     // thread (synchronously); called from the worker.
+    // Text is collected up to kPendingLimit units, and handed over before
+    // each progress report and at the end.
     void SendText(const std::wstring& text);
+    static constexpr size_t kPendingLimit = 16384;
     void SetAppend(std::function<void(const std::wstring&)> append) { append_ = std::move(append); }
 
     // IGrepCallBack, from the worker.
@@ -101,6 +104,7 @@ private:
     static INT_PTR CALLBACK Procedure(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
     INT_PTR HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
     void Close();
+    void Flush();  // worker
 
     HWND owner_;
     Done done_;
@@ -108,6 +112,7 @@ private:
     std::unique_ptr<GrepUtil::CGreper> greper_;
     std::unique_ptr<CGrepThread> thread_;
     std::function<void(const std::wstring&)> append_;
+    std::wstring pending_;  // worker only
     std::atomic<bool> keepGoing_{true};
     std::atomic<bool> finished_{false};
 };
