@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -70,6 +72,12 @@ protected:
     DWORD startTick_ = 0;
 
 private:
+    void Walk(const std::wstring& folder);
+    void SearchFile(const std::wstring& path);
+    bool MayHold(const uint8_t* bytes, size_t length) const;
+    int Convert(const uint8_t* bytes, size_t length, int codePage, bool keepsAscii);
+    bool Match(const wchar_t* text, int length, int* column);
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
@@ -79,7 +87,9 @@ private:
 bool FilterAdmits(const std::wstring& filter, const std::wstring& fileName);
 
 // Results into the output window: `append` is called from the worker with
-// each piece of text, in order (the caller marshals it to the window).
+// each piece of text, in order (the caller marshals it to the window). Hits
+// come in batches of at most 100 lines, each at most about 50 ms old; the
+// last batch comes with the summary.
 class COutputGreper : public CGreper {
 public:
     explicit COutputGreper(std::function<void(const std::wstring&)> append);
@@ -87,7 +97,11 @@ protected:
     void Report(const std::wstring& path, int line, int column, const wchar_t* text, int length) override;
     void Finish(int total, const std::wstring& folder) override;
 private:
+    void Flush();
     std::function<void(const std::wstring&)> append_;
+    std::wstring pending_;
+    int pendingLines_ = 0;
+    DWORD lastFlush_ = 0;
 };
 
 // Results into a temporary "FT_" file (UTF-16LE, no byte-order mark) in the
@@ -98,13 +112,17 @@ public:
     CFileGreper();
     ~CFileGreper() override;
     const std::wstring& Path() const { return path_; }
-    bool Created() const { return file_ != INVALID_HANDLE_VALUE; }
+    // Whether the file was created (it is closed again by Finish).
+    bool Created() const { return created_; }
 protected:
     void Report(const std::wstring& path, int line, int column, const wchar_t* text, int length) override;
     void Finish(int total, const std::wstring& folder) override;
 private:
+    void Write(const std::wstring& text, bool flush);
     HANDLE file_ = INVALID_HANDLE_VALUE;
     std::wstring path_;
+    std::wstring buffer_;
+    bool created_ = false;
 };
 
 }  // namespace GrepUtil

@@ -1,0 +1,491 @@
+// Find in files.
+//
+// The walk is depth first in the order the platform enumerates entries. Each
+// admitted file is mapped read-only as a whole and cut into lines in its own
+// encoding (CR, LF or CR LF units of 1, 2 or 4 bytes), so that only the lines
+// worth looking at are converted to UTF-16. The size of what is searched is
+// the smallest of the file's size before and after mapping and the view's
+// size: a file that another program shrinks while it is mapped is never read
+// past its view.
+//
+// A plain search of ASCII text in a code page that keeps ASCII as it is (and
+// never makes an ASCII unit out of other bytes) first looks for the pattern
+// in the bytes of each line; only a line that may hold a match is converted
+// and searched by the finder the find dialog uses, so both agree on what
+// matches. Patterns with a unit whose case partners leave ASCII (k and the
+// Kelvin sign, s and the long s) or with "?" (the replacement of bytes that
+// do not convert) are always converted first.
+//
+// One work budget serves every line of a regular-expression search: a
+// pattern that runs out of it stops the whole search once.
+#include "FindInFiles.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "CaseFold.h"
+#include "Encoding.h"
+#include "Finder.h"
+#include "Regex.h"
+#include "Settings.h"
+#include "SettingsKeys.h"
+
+namespace GrepUtil {
+namespace {
+
+wchar_t LowerAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c + 32) : c; }
+
+std::wstring LowerAscii(std::wstring s) {
+    for (wchar_t& c : s) c = LowerAscii(c);
+    return s;
+}
+
+// Code pages whose conversion maps bytes 0..127 to the same units and never
+// yields such a unit from other bytes (invalid bytes aside, which become "?"
+// or a replacement character).
+bool KeepsAscii(int cp) {
+    if (cp == 0) cp = int(GetACP());
+    if (cp == 65001 || cp == 20127 || cp == 874 || (cp >= 1250 && cp <= 1258)) return true;
+    if (cp == 932 || cp == 936 || cp == 949 || cp == 950 || cp == 54936 || cp == 51932 || cp == 51949) return true;
+    if ((cp >= 28591 && cp <= 28606) || cp == 20866 || cp == 21866 || cp == 38598) return true;
+    if (cp == 437 || cp == 850 || cp == 852 || cp == 855 || cp == 857 || cp == 858 || (cp >= 860 && cp <= 866))
+        return true;
+    return false;
+}
+
+int UnitWidth(int cp) { return (cp == 1200 || cp == 1201) ? 2 : (cp == 12000 || cp == 12001) ? 4 : 1; }
+
+bool Convertible(int cp) {
+    if (cp == 0 || cp == 1200 || cp == 1201 || cp == 12000 || cp == 12001) return true;
+    return cp > 0 && IsValidCodePage(UINT(cp));
+}
+
+// A mapped view that is unmapped again, with the part of it that may be read.
+struct MappedFile {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    ~MappedFile() {
+        if (data) UnmapViewOfFile(data);
+    }
+};
+
+enum class OpenResult { kOk, kEmpty, kFailed };
+
+OpenResult MapWhole(const std::wstring& path, MappedFile* out) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return OpenResult::kFailed;
+    LARGE_INTEGER before = {};
+    if (!GetFileSizeEx(f, &before)) {
+        CloseHandle(f);
+        return OpenResult::kFailed;
+    }
+    if (before.QuadPart == 0) {
+        CloseHandle(f);
+        return OpenResult::kEmpty;
+    }
+    HANDLE map = CreateFileMappingW(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (!map) {
+        // Emptied since it was measured: nothing to map.
+        LARGE_INTEGER now = {};
+        const bool emptied = GetFileSizeEx(f, &now) && now.QuadPart == 0;
+        CloseHandle(f);
+        return emptied ? OpenResult::kEmpty : OpenResult::kFailed;
+    }
+    const void* view = MapViewOfFile(map, FILE_MAP_READ, 0, 0, 0);
+    CloseHandle(map);
+    LARGE_INTEGER after = {};
+    const bool measured = GetFileSizeEx(f, &after);
+    CloseHandle(f);
+    if (!view) return OpenResult::kFailed;
+    out->data = static_cast<const uint8_t*>(view);
+    MEMORY_BASIC_INFORMATION info = {};
+    size_t size = size_t(before.QuadPart);
+    if (measured) size = std::min(size, size_t(after.QuadPart));
+    if (VirtualQuery(view, &info, sizeof info) == sizeof info) size = std::min(size, size_t(info.RegionSize));
+    out->size = size;
+    return size ? OpenResult::kOk : OpenResult::kEmpty;
+}
+
+}  // namespace
+
+struct CGreper::Impl {
+    std::wstring filter;  // ";" + types + ";", ASCII lower case; empty admits every file
+    size_t sampleBytes = 4096;
+    std::unique_ptr<mrx::CRegexpT<wchar_t>> regex;
+    mrx::Budget budget;
+    search::CNormalFinder finder;
+    // The byte form of an ASCII pattern for the line filter (lower case when
+    // case is ignored); empty when lines are always converted.
+    std::string asciiPattern;
+    std::vector<wchar_t> line = std::vector<wchar_t>(1025);
+    IGrepCallBack* callBack = nullptr;
+    bool halt = false;  // Stop, or the expression ran out of its budget
+
+    bool KeepGoing(GrepStats& stats) {
+        if (halt) return false;
+        if (callBack && !callBack->KeepGoing()) {
+            stats.stopped = true;
+            halt = true;
+        }
+        return !halt;
+    }
+};
+
+CGreper::CGreper() : startTick_(GetTickCount()), impl_(std::make_unique<Impl>()) {}
+CGreper::~CGreper() = default;
+
+bool FilterAdmits(const std::wstring& filter, const std::wstring& fileName) {
+    const size_t slash = fileName.find_last_of(L"\\/");
+    const size_t dot = fileName.rfind(L'.');
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return true;
+    if (filter.empty()) return true;
+    const std::wstring entry = LowerAscii(fileName.substr(dot)) + L";";
+    return LowerAscii(filter).find(entry) != std::wstring::npos;
+}
+
+void CGreper::Configure(const GrepOptions& options) {
+    options_ = options;
+    stats_ = GrepStats();
+    Impl& m = *impl_;
+    m.filter = LowerAscii(L";" + options.fileTypes + L";");
+    // No types at all, or "*.*" among them: every file.
+    if (options.fileTypes.empty() || m.filter.find(L";*.*;") != std::wstring::npos) m.filter.clear();
+    m.sampleBytes = encoding::SampleSize(
+        settings::ReadClampedInt(settings::File::Setting, L"Setting", L"AutoDetectBuffer"), SIZE_MAX);
+    m.regex.reset();
+    m.asciiPattern.clear();
+    const std::wstring& p = options.pattern;
+    if (options.regex) {
+        m.regex = std::make_unique<mrx::CRegexpT<wchar_t>>();
+        m.regex->Compile(p.c_str(), int(p.size()), options.matchCase ? 0 : mrx::IGNORECASE);
+        if (!m.regex->Ok()) {
+            const std::string& e = m.regex->Error();
+            stats_.patternError.assign(e.begin(), e.end());
+            if (stats_.patternError.empty()) stats_.patternError = L"invalid expression";
+        }
+        return;
+    }
+    m.finder.SetPattern(p.c_str(), int(p.size()), options.matchCase, false);
+    bool ascii = !p.empty();
+    for (wchar_t c : p) {
+        if (c == 0 || c >= 128 || c == L'?') ascii = false;
+        // Case partners outside ASCII (the Kelvin sign, the long s).
+        else if (!options.matchCase)
+            for (uint32_t o = search::NextCase(c); o != uint32_t(c); o = search::NextCase(o))
+                if (o >= 128) ascii = false;
+    }
+    if (ascii)
+        for (wchar_t c : p) m.asciiPattern += char(options.matchCase ? c : LowerAscii(c));
+}
+
+int CGreper::Run(const std::wstring& folder, IGrepCallBack* callBack) {
+    total_ = 0;
+    Impl& m = *impl_;
+    m.callBack = callBack;
+    m.halt = false;
+    m.budget = mrx::Budget();
+    const GrepStats kept = stats_;
+    stats_ = GrepStats();
+    stats_.patternError = kept.patternError;
+    if (stats_.patternError.empty() && !folder.empty()) Walk(folder);
+    Finish(total_, folder);
+    if (callBack) callBack->Finished();
+    m.callBack = nullptr;
+    return total_;
+}
+
+void CGreper::Walk(const std::wstring& folder) {
+    std::wstring base = folder;
+    if (base.back() != L'\\' && base.back() != L'/') base += L'\\';
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileExW((base + L"*.*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const wchar_t* name = fd.cFileName;
+        if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0))) continue;
+        if (!impl_->KeepGoing(stats_)) break;
+        const std::wstring path = base + name;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (options_.subfolders) Walk(path);
+            continue;
+        }
+        if (impl_->callBack) impl_->callBack->Progress(path.c_str(), total_);
+        if (FilterAdmits(impl_->filter, name)) SearchFile(path);
+    } while (!impl_->halt && FindNextFileW(find, &fd));
+    FindClose(find);
+}
+
+void CGreper::SearchFile(const std::wstring& path) {
+    Impl& m = *impl_;
+    MappedFile file;
+    const OpenResult opened = MapWhole(path, &file);
+    if (opened == OpenResult::kEmpty) return;
+    if (opened == OpenResult::kFailed) {
+        ++stats_.skipped;
+        return;
+    }
+    const uint8_t* data = file.data;
+    const size_t n = file.size;
+    int cp = options_.codePage;
+    if (cp < 0) cp = encoding::DetectCodePage(data, std::min(m.sampleBytes, n));
+    if (!Convertible(cp)) {
+        ++stats_.skipped;
+        return;
+    }
+    ++stats_.files;
+    const size_t w = size_t(UnitWidth(cp));
+    const bool bigEndian = cp == 1201 || cp == 12001;
+    const bool keepsAscii = w == 1 && KeepsAscii(cp);
+    const bool byteFilter = keepsAscii && !m.asciiPattern.empty();
+    size_t i = encoding::SkipByteOrderMark(data, n, cp);
+    int lineNo = 0;
+    auto unitAt = [&](size_t at) -> uint32_t {
+        if (w == 1) return data[at];
+        uint32_t u = 0;
+        for (size_t k = 0; k < w; ++k) u = bigEndian ? (u << 8 | data[at + k]) : (u | uint32_t(data[at + k]) << (8 * k));
+        return u;
+    };
+    while (i < n) {
+        // The line [i, end) and the start of the next one.
+        size_t end = i, next;
+        if (w == 1) {
+            while (end < n && data[end] != '\n' && data[end] != '\r') ++end;
+            next = end;
+            if (next < n) next += (data[next] == '\r' && next + 1 < n && data[next + 1] == '\n') ? 2 : 1;
+        } else {
+            uint32_t u = 0;
+            while (end + w <= n && (u = unitAt(end)) != '\n' && u != '\r') end += w;
+            if (end + w > n) {
+                end = next = n;
+            } else {
+                next = end + w;
+                if (u == '\r' && next + w <= n && unitAt(next) == '\n') next += w;
+            }
+        }
+        const int number = lineNo++;
+        const size_t at = i;
+        i = next;
+        if (!m.KeepGoing(stats_)) return;
+        if (end == at) continue;
+        if (byteFilter && !options_.invert && !MayHold(data + at, end - at)) continue;
+        const int length = Convert(data + at, end - at, cp, keepsAscii);
+        if (length <= 0) continue;
+        int column = 0;
+        const bool matched = Match(m.line.data(), length, &column);
+        if (m.halt) return;
+        if (matched == options_.invert) continue;
+        ++total_;
+        Report(path, number, options_.invert ? 0 : column, m.line.data(), length);
+        if (options_.namesOnly) return;
+    }
+}
+
+bool CGreper::MayHold(const uint8_t* bytes, size_t length) const {
+    const std::string& p = impl_->asciiPattern;
+    const size_t pn = p.size();
+    if (length < pn) return false;
+    const uint8_t first = uint8_t(p[0]);
+    const size_t last = length - pn;
+    if (options_.matchCase) {
+        for (size_t s = 0; s <= last; ++s) {
+            const void* hit = std::memchr(bytes + s, first, last - s + 1);
+            if (!hit) return false;
+            s = size_t(static_cast<const uint8_t*>(hit) - bytes);
+            if (std::memcmp(bytes + s, p.data(), pn) == 0) return true;
+        }
+        return false;
+    }
+    for (size_t s = 0; s <= last; ++s) {
+        if ((bytes[s] | (first >= 'a' && first <= 'z' ? 0x20 : 0)) != first) continue;
+        size_t k = 1;
+        while (k < pn) {
+            uint8_t b = bytes[s + k];
+            if (b >= 'A' && b <= 'Z') b += 32;
+            if (b != uint8_t(p[k])) break;
+            ++k;
+        }
+        if (k == pn) return true;
+    }
+    return false;
+}
+
+int CGreper::Convert(const uint8_t* b, size_t n, int cp, bool keepsAscii) {
+    std::vector<wchar_t>& line = impl_->line;
+    const size_t w = size_t(UnitWidth(cp));
+    // A line that does not fit the buffer grows it to twice the need.
+    auto reserve = [&](size_t units) {
+        if (units + 1 > line.size()) line.resize(2 * units + 1);
+    };
+    if (n > 0x7FFFFFFF) n = 0x7FFFFFFF;
+    if (w == 2) {
+        const size_t units = n / 2;
+        reserve(units);
+        if (cp == 1200) {
+            std::memcpy(line.data(), b, units * 2);
+        } else {
+            for (size_t k = 0; k < units; ++k) line[k] = wchar_t(b[2 * k] << 8 | b[2 * k + 1]);
+        }
+        return int(units);
+    }
+    if (w == 4) {
+        reserve(n / 4 * 2);
+        size_t out = 0;
+        for (size_t k = 0; k + 4 <= n; k += 4) {
+            uint32_t c = cp == 12000 ? (uint32_t(b[k]) | uint32_t(b[k + 1]) << 8 | uint32_t(b[k + 2]) << 16 |
+                                        uint32_t(b[k + 3]) << 24)
+                                     : (uint32_t(b[k]) << 24 | uint32_t(b[k + 1]) << 16 | uint32_t(b[k + 2]) << 8 |
+                                        uint32_t(b[k + 3]));
+            if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+            if (c >= 0x10000) {
+                c -= 0x10000;
+                line[out++] = wchar_t(0xD800 + (c >> 10));
+                line[out++] = wchar_t(0xDC00 + (c & 0x3FF));
+            } else {
+                line[out++] = wchar_t(c);
+            }
+        }
+        return int(out);
+    }
+    reserve(n);
+    // ASCII lines convert to themselves in the code pages that keep ASCII.
+    size_t k = 0;
+    while (k < n && b[k] < 0x80) ++k;
+    if (k == n && keepsAscii) {
+        for (size_t j = 0; j < n; ++j) line[j] = wchar_t(b[j]);
+        return int(n);
+    }
+    int units = MultiByteToWideChar(UINT(cp), 0, reinterpret_cast<const char*>(b), int(n), line.data(),
+                                    int(line.size() - 1));
+    if (units == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        units = MultiByteToWideChar(UINT(cp), 0, reinterpret_cast<const char*>(b), int(n), nullptr, 0);
+        reserve(size_t(std::max(units, 0)));
+        units = MultiByteToWideChar(UINT(cp), 0, reinterpret_cast<const char*>(b), int(n), line.data(),
+                                    int(line.size() - 1));
+    }
+    return units;
+}
+
+bool CGreper::Match(const wchar_t* text, int length, int* column) {
+    Impl& m = *impl_;
+    if (m.regex) {
+        const mrx::MatchResult r = m.regex->Search(text, length, 0, length, m.budget);
+        if (r.status == mrx::Status::kTooComplex) {
+            stats_.tooComplex = true;
+            m.halt = true;
+            return false;
+        }
+        if (!r.Matched()) return false;
+        *column = r.Start();
+        return true;
+    }
+    int matchLength = 0;
+    const wchar_t* hit = m.finder.FindForward(text, length, text, length, &matchLength);
+    if (!hit) return false;
+    *column = int(hit - text);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// The outputs.
+
+namespace {
+
+std::wstring HitLine(const std::wstring& path, int line, int column, const wchar_t* text, int length) {
+    std::wstring s;
+    s.reserve(path.size() + size_t(length) + 32);
+    s += L"#<";
+    s += path;
+    s += L">:(";
+    s += std::to_wstring(line + 1);
+    s += L',';
+    s += std::to_wstring(column);
+    s += L"):";
+    s.append(text, size_t(length));
+    s += L'\n';
+    return s;
+}
+
+}  // namespace
+
+COutputGreper::COutputGreper(std::function<void(const std::wstring&)> append) : append_(std::move(append)) {}
+
+void COutputGreper::Flush() {
+    if (!pending_.empty() && append_) append_(pending_);
+    pending_.clear();
+    pendingLines_ = 0;
+    lastFlush_ = GetTickCount();
+}
+
+void COutputGreper::Report(const std::wstring& path, int line, int column, const wchar_t* text, int length) {
+    if (pending_.empty()) lastFlush_ = GetTickCount();
+    if (options_.namesOnly) {
+        pending_ += path;
+        pending_ += L'\n';
+    } else {
+        pending_ += HitLine(path, line, column, text, length);
+    }
+    // Batches keep the window's thread from being flooded by small appends.
+    if (++pendingLines_ >= 100 || GetTickCount() - lastFlush_ >= 50) Flush();
+}
+
+void COutputGreper::Finish(int total, const std::wstring& folder) {
+    if (!options_.namesOnly) pending_ += std::to_wstring(total) + L" lines were found in " + folder + L"\n";
+    Flush();
+}
+
+CFileGreper::CFileGreper() {
+    wchar_t temp[MAX_PATH + 1] = {}, name[MAX_PATH + 1] = {};
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    if (n == 0 || n > MAX_PATH || !GetTempFileNameW(temp, L"FT_", 0, name)) return;
+    path_ = name;
+    file_ = CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    created_ = file_ != INVALID_HANDLE_VALUE;
+}
+
+CFileGreper::~CFileGreper() {
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+}
+
+void CFileGreper::Write(const std::wstring& text, bool flush) {
+    if (file_ == INVALID_HANDLE_VALUE) return;
+    buffer_ += text;
+    if (!flush && buffer_.size() < 32768) return;
+    const char* p = reinterpret_cast<const char*>(buffer_.data());
+    size_t left = buffer_.size() * sizeof(wchar_t);
+    while (left > 0) {
+        DWORD written = 0;
+        const DWORD chunk = DWORD(std::min<size_t>(left, 1u << 30));
+        if (!WriteFile(file_, p, chunk, &written, nullptr) || written == 0) break;
+        p += written;
+        left -= written;
+    }
+    buffer_.clear();
+}
+
+void CFileGreper::Report(const std::wstring& path, int line, int column, const wchar_t* text, int length) {
+    Write(options_.namesOnly ? path + L"\n" : HitLine(path, line, column, text, length), false);
+}
+
+void CFileGreper::Finish(int total, const std::wstring& folder) {
+    if (!options_.namesOnly) {
+        // Tick counts subtract across a wrap.
+        const DWORD elapsed = GetTickCount() - startTick_;
+        char seconds[64];
+        std::snprintf(seconds, sizeof seconds, "%.2f", double(elapsed) / 1000.0);
+        const std::string s(seconds);
+        Write(std::to_wstring(total) + L" lines were found in " + folder + L" (" + std::wstring(s.begin(), s.end()) +
+                  L" seconds)\n",
+              true);
+    } else {
+        Write(std::wstring(), true);
+    }
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    file_ = INVALID_HANDLE_VALUE;
+}
+
+}  // namespace GrepUtil
