@@ -353,6 +353,54 @@ TEST_F(GrepUi, ARefusedExpressionIsToldOnTheStatusBar) {
     EXPECT_EQ(frame_->output.find(L"#<"), std::wstring::npos);
 }
 
+TEST_F(GrepUi, AnExpressionThatRunsOutOfItsBudgetIsToldOnTheStatusBar) {
+    ASSERT_TRUE(WriteFileText(tree_ + L"\\f.txt", std::string(20000, 'a') + "\n"));
+    Open();
+    Click(IDC_GREP_REGEX);
+    Search(L"(a*)*b(a*)*", false);
+    ASSERT_TRUE(WaitForSearch());
+    EXPECT_TRUE(IsWindowEnabled(Frame()));
+    EXPECT_EQ(Status(), shell::LanguageString(IDS_SEARCH_TOO_COMPLEX));
+}
+
+TEST_F(GrepUi, TheProgressDialogShowsThePathAndCountAndHoldsTheMainWindowUntilTheEnd) {
+    int calls = 0, total = -1;
+    search::CGrepCallBackDialog progress(Frame(), [&](const GrepUtil::CGreper& greper) {
+        ++calls;
+        total = greper.Total();
+        EXPECT_TRUE(IsWindowEnabled(Frame()));  // enabled before the results are handed on
+    });
+    std::wstring written;
+    progress.SetAppend([&](const std::wstring& text) { written += text; });
+    auto greper = std::make_unique<GrepUtil::COutputGreper>(
+        [&progress](const std::wstring& text) { progress.SendText(text); });
+    GrepUtil::GrepOptions options;
+    options.pattern = L"x";
+    greper->Configure(options);
+    ASSERT_TRUE(progress.Start(std::move(greper), tree_));  // an empty folder: no progress of its own
+    EXPECT_FALSE(IsWindowEnabled(Frame()));
+    EXPECT_EQ(GetWindow(progress.Window(), GW_OWNER), Frame());
+    Sleep(300);  // the worker has ended; its end waits in the queue
+    progress.Progress(L"C:\\some\\file.txt", 7);
+    wchar_t text[300] = {};
+    GetDlgItemTextW(progress.Window(), IDC_GREP_PATH, text, 300);
+    EXPECT_STREQ(text, L"C:\\some\\file.txt");
+    GetDlgItemTextW(progress.Window(), IDC_GREP_COUNT, text, 300);
+    EXPECT_EQ(text, shell::FormatLanguageString(15025, {L"7"}));
+    EXPECT_EQ(calls, 0);
+    const DWORD start = GetTickCount();
+    while (progress.Running() && GetTickCount() - start < 10000) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        Sleep(10);
+    }
+    EXPECT_FALSE(progress.Running());
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(total, 0);
+    EXPECT_TRUE(IsWindowEnabled(Frame()));
+    EXPECT_EQ(written, L"0 lines were found in " + tree_ + L"\n");
+}
+
 TEST_F(GrepUi, StopDuringALargeTreeStillGivesASummaryAndTheMainWindowBack) {
     for (int d = 0; d < 10; ++d) {
         const std::wstring dir = tree_ + L"\\d" + std::to_wstring(d);
