@@ -131,8 +131,8 @@ bool CGrepCallBackDialog::Start(std::unique_ptr<GrepUtil::CGreper> greper, const
     greper_ = std::move(greper);
     keepGoing_ = true;
     finished_ = false;
-    const HWND window = CreateDialogParamW(shell::ResourceModule(), MAKEINTRESOURCEW(IDD_GREP_PROGRESS), owner_,
-                                           &Procedure, reinterpret_cast<LPARAM>(this));
+    const HWND window = CreateDialogParamW(shell::ResourceModule(), MAKEINTRESOURCEW(IDD_GREP_PROGRESS),
+                                           owner_, &Procedure, reinterpret_cast<LPARAM>(this));
     if (!window) return false;
     window_ = window;
     if (owner_) {
@@ -140,7 +140,8 @@ bool CGrepCallBackDialog::Start(std::unique_ptr<GrepUtil::CGreper> greper, const
         RECT owner = {}, self = {};
         if (GetWindowRect(owner_, &owner) && GetWindowRect(window, &self)) {
             const int w = self.right - self.left, h = self.bottom - self.top;
-            SetWindowPos(window, nullptr, (owner.left + owner.right - w) / 2, (owner.top + owner.bottom - h) / 2, 0, 0,
+            SetWindowPos(window, nullptr, (owner.left + owner.right - w) / 2,
+                         (owner.top + owner.bottom - h) / 2, 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
@@ -168,7 +169,8 @@ void CGrepCallBackDialog::SendText(const std::wstring& text) {
 
 void CGrepCallBackDialog::Flush() {
     if (pending_.empty()) return;
-    if (const HWND window = window_) SendMessageW(window, kAppendText, 0, reinterpret_cast<LPARAM>(&pending_));
+    if (const HWND window = window_)
+        SendMessageW(window, kAppendText, 0, reinterpret_cast<LPARAM>(&pending_));
     pending_.clear();
 }
 
@@ -177,7 +179,8 @@ void CGrepCallBackDialog::Progress(const wchar_t* path, int total) {
     const HWND window = window_;
     if (!window) return;
     SetDlgItemTextW(window, IDC_GREP_PATH, path ? path : L"");
-    SetDlgItemTextW(window, IDC_GREP_COUNT, shell::FormatLanguageString(15025, {std::to_wstring(total)}).c_str());
+    SetDlgItemTextW(window, IDC_GREP_COUNT,
+                    shell::FormatLanguageString(15025, {std::to_wstring(total)}).c_str());
 }
 
 void CGrepCallBackDialog::Finished() {
@@ -267,7 +270,8 @@ void CGrepDialog::Show(const std::wstring& folder) {
         RECT owner = {}, self = {};
         if (owner_ && GetWindowRect(owner_, &owner) && GetWindowRect(window_, &self)) {
             const int w = self.right - self.left, h = self.bottom - self.top;
-            SetWindowPos(window_, nullptr, (owner.left + owner.right - w) / 2, (owner.top + owner.bottom - h) / 2, 0, 0,
+            SetWindowPos(window_, nullptr, (owner.left + owner.right - w) / 2,
+                         (owner.top + owner.bottom - h) / 2, 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
@@ -348,11 +352,12 @@ void CGrepDialog::OnDone(const GrepUtil::CGreper& greper, bool toOutput) {
             shell::FormatLanguageString(15024, {options.pattern, std::to_wstring(greper.Total())});
         // The searcher has closed its file by now (and so no longer tells
         // whether it was created): the file itself does.
-        const bool written = !file.Path().empty() && GetFileAttributesW(file.Path().c_str()) != INVALID_FILE_ATTRIBUTES;
+        const bool written =
+            !file.Path().empty() && GetFileAttributesW(file.Path().c_str()) != INVALID_FILE_ATTRIBUTES;
         const HWND pane = written && host_.openResult ? host_.openResult(file.Path(), caption) : nullptr;
         if (pane) {
-            SendMessageW(pane, MPM_SETLEXER, reinterpret_cast<WPARAM>(static_cast<ILexer*>(syntax::ResultLexer())),
-                         1);
+            SendMessageW(pane, MPM_SETLEXER,
+                         reinterpret_cast<WPARAM>(static_cast<ILexer*>(syntax::ResultLexer())), 1);
             int findOptions = 0;
             if (options.matchCase) findOptions |= FIND_MATCH_CASE;
             if (options.regex) findOptions |= FIND_REGEX;

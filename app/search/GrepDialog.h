@@ -48,7 +48,7 @@ struct GrepRequest {
 // The worker: runs the searcher over the folder once. Joinable; the thread
 // entry lets no exception out (the call-back still hears Finished).
 class CGrepThread {
-public:
+   public:
     CGrepThread(GrepUtil::CGreper* greper, std::wstring folder, GrepUtil::IGrepCallBack* callBack);
     ~CGrepThread();  // joins
     CGrepThread(const CGrepThread&) = delete;
@@ -61,7 +61,7 @@ public:
     void Join();
     bool Running() const { return thread_ != nullptr; }
 
-private:
+   private:
     static DWORD WINAPI Entry(void* self);
     GrepUtil::CGreper* greper_;
     std::wstring folder_;
@@ -73,7 +73,7 @@ private:
 // worker; `done` runs on the interface thread once the worker has ended and
 // the main window is enabled again, with the searcher still alive.
 class CGrepCallBackDialog : public GrepUtil::IGrepCallBack {
-public:
+   public:
     using Done = std::function<void(const GrepUtil::CGreper& greper)>;
     CGrepCallBackDialog(HWND owner, Done done);
     ~CGrepCallBackDialog();  // stops and joins a running search
@@ -100,7 +100,7 @@ public:
     bool KeepGoing() override { return keepGoing_; }
     void Finished() override;
 
-private:
+   private:
     static INT_PTR CALLBACK Procedure(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
     INT_PTR HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
     void Close();
@@ -118,7 +118,7 @@ private:
 };
 
 class CGrepDialog {
-public:
+   public:
     CGrepDialog(HWND owner, GrepHost host);
     ~CGrepDialog();
     CGrepDialog(const CGrepDialog&) = delete;
@@ -143,7 +143,7 @@ public:
         return progress_ && progress_->Running() ? progress_.get() : nullptr;
     }
 
-private:
+   private:
     static INT_PTR CALLBACK Procedure(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
     INT_PTR HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
     void OnInit();

@@ -3,10 +3,9 @@
 // output window and one into a result document (its caption, lexer,
 // highlight and double click), a refused expression, and Stop during a
 // large tree. The main window is enabled again after every search.
-#include <gtest/gtest.h>
-
-#include <windows.h>
 #include <commctrl.h>
+#include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -27,7 +26,7 @@ using testing_support::WriteFileText;
 namespace {
 
 class RecordingFrame : public shell::CMainFrame {
-public:
+   public:
     LRESULT MORROWPAD_CALL AppendOutput(const wchar_t* text, int length) override {
         if (text && length > 0) output.append(text, size_t(length));
         return CMainFrame::AppendOutput(text, length);
@@ -50,13 +49,14 @@ LRESULT CALLBACK WatchSent(int code, WPARAM wp, LPARAM lp) {
     if (code == HC_ACTION) {
         const auto* m = reinterpret_cast<const CWPSTRUCT*>(lp);
         if (m->message == MPM_HIGHLIGHTER && m->lParam == 1)
-            g_highlighters.insert(g_highlighters.begin(), {m->hwnd, reinterpret_cast<IHighlighter*>(m->wParam)});
+            g_highlighters.insert(g_highlighters.begin(),
+                                  {m->hwnd, reinterpret_cast<IHighlighter*>(m->wParam)});
     }
     return CallNextHookEx(nullptr, code, wp, lp);
 }
 
 class GrepUi : public ::testing::Test {
-protected:
+   protected:
     static void SetUpTestSuite() {
         language_ = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
         shell::SetResourceModule(language_);
@@ -159,7 +159,8 @@ protected:
         return text;
     }
     void MakeTree() {
-        ASSERT_TRUE(WriteFileText(tree_ + L"\\a.txt", "first line\r\nneedle at start\r\nno hit\r\nan needle\r\n"));
+        ASSERT_TRUE(
+            WriteFileText(tree_ + L"\\a.txt", "first line\r\nneedle at start\r\nno hit\r\nan needle\r\n"));
         ASSERT_TRUE(CreateDirectoryW((tree_ + L"\\sub").c_str(), nullptr));
         ASSERT_TRUE(WriteFileText(tree_ + L"\\sub\\b.txt", "xx needle\n"));
     }
@@ -204,15 +205,16 @@ TEST_F(GrepUi, TheDialogStartsWithItsDefaultsAndHistoriesAndOffersOkOnlyWithAFin
     EXPECT_EQ(Dialog()->Request().options.codePage, int(SendMessageW(pages, CB_GETITEMDATA, 1, 0)));
 
     EXPECT_TRUE(Checked(IDC_GREP_SUBFOLDERS));
-    for (int id : {IDC_GREP_REGEX, IDC_GREP_MATCH_CASE, IDC_GREP_OUTPUT, IDC_GREP_INVERT, IDC_GREP_NAMES_ONLY})
+    for (int id :
+         {IDC_GREP_REGEX, IDC_GREP_MATCH_CASE, IDC_GREP_OUTPUT, IDC_GREP_INVERT, IDC_GREP_NAMES_ONLY})
         EXPECT_FALSE(Checked(id)) << id;
     const search::GrepRequest request = Dialog()->Request();
     EXPECT_EQ(request.options.pattern, L"alpha");
     EXPECT_EQ(request.options.fileTypes, L"*.cpp;*.h");
     EXPECT_EQ(request.folder, L"C:\\src");
     EXPECT_TRUE(request.options.subfolders);
-    EXPECT_FALSE(request.options.regex || request.options.matchCase || request.toOutput || request.options.invert ||
-                 request.options.namesOnly);
+    EXPECT_FALSE(request.options.regex || request.options.matchCase || request.toOutput ||
+                 request.options.invert || request.options.namesOnly);
 
     // OK follows the find text as it is typed.
     EXPECT_TRUE(IsWindowEnabled(Item(IDOK)));
@@ -266,7 +268,8 @@ TEST_F(GrepUi, AnEmptyFindTextOrFolderStartsNothingButTheTextsAreRemembered) {
     EXPECT_FALSE(Dialog()->Start());
     EXPECT_TRUE(IsWindowEnabled(Frame()));
     EXPECT_EQ(settings::ReadHistory(settings::File::History, L"GrepFind"), std::vector<std::wstring>{L"x"});
-    EXPECT_EQ(settings::ReadHistory(settings::File::History, L"GrepFolder"), std::vector<std::wstring>{tree_});
+    EXPECT_EQ(settings::ReadHistory(settings::File::History, L"GrepFolder"),
+              std::vector<std::wstring>{tree_});
 }
 
 TEST_F(GrepUi, ASearchIntoTheOutputWindowWritesItsHitsAndSummaryAndIsRemembered) {
@@ -317,7 +320,8 @@ TEST_F(GrepUi, ASearchIntoADocumentOpensTheResultWithCaptionLexerAndHighlightAnd
     // The pattern's highlighter is the pane's.
     bool highlighted = false;
     for (const auto& [window, highlighter] : g_highlighters)
-        if (window == pane && SendMessageW(pane, MPM_HIGHLIGHTER, reinterpret_cast<WPARAM>(highlighter), 2) == 1)
+        if (window == pane &&
+            SendMessageW(pane, MPM_HIGHLIGHTER, reinterpret_cast<WPARAM>(highlighter), 2) == 1)
             highlighted = true;
     EXPECT_TRUE(highlighted);
     EXPECT_EQ(SendMessageW(pane, MPM_CODEPAGE, WPARAM(-1), 0), 1200);
@@ -427,7 +431,8 @@ TEST_F(GrepUi, StopDuringALargeTreeStillGivesASummaryAndTheMainWindowBack) {
 }
 
 TEST_F(GrepUi, ClosingTheFrameDuringASearchStopsIt) {
-    for (int f = 0; f < 500; ++f) ASSERT_TRUE(WriteFileText(tree_ + L"\\f" + std::to_wstring(f) + L".txt", "needle\n"));
+    for (int f = 0; f < 500; ++f)
+        ASSERT_TRUE(WriteFileText(tree_ + L"\\f" + std::to_wstring(f) + L".txt", "needle\n"));
     Search(L"needle", true);
     ASSERT_NE(Dialog()->Progress(), nullptr);
     frame_.reset();  // joins the worker: no crash, no hang
