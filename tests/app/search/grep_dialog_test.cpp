@@ -3,9 +3,11 @@
 // output window and one into a result document (its caption, lexer,
 // highlight and double click), a refused expression, and Stop during a
 // large tree. The main window is enabled again after every search.
-#include <commctrl.h>
 #include <gtest/gtest.h>
+
 #include <windows.h>
+// After windows.h.
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
