@@ -94,6 +94,31 @@ const wchar_t* TextDocument::LineText(int i, int* length) {
     return wide;
 }
 
+int TextDocument::CopyLines(int first, int maxLines, wchar_t* out, int capacity, int* units) {
+    int used = 0, done = 0;
+    const int count = lines->Count();
+    for (int i = first; out && i >= 0 && i < count && done < maxLines; ++i, ++done) {
+        Line& l = (*lines)[i];
+        int n = 0;
+        if (l.Loaded()) {
+            n = l.length;
+            if (capacity - used < n + 1) break;
+            std::memcpy(out + used, l.text, sizeof(wchar_t) * size_t(n));
+        } else if (source && l.length > 0) {
+            if (capacity - used < l.length + 1) break;
+            char* raw = Reserve(g_rawScratch, size_t(l.length));
+            if (source->ReadBytes(l.offset, l.length, raw))
+                n = encoding::ToUtf16(source->CodePage(), raw, l.length, out + used, l.length);
+        } else if (capacity - used < 1) {
+            break;
+        }
+        used += n;
+        out[used++] = L'\n';
+    }
+    if (units) *units = used;
+    return done;
+}
+
 int TextDocument::LineLength(int i) {
     if (i < 0 || i >= lines->Count()) return 0;
     Line& l = (*lines)[i];

@@ -562,7 +562,7 @@ TEST_F(EditControl, EveryMessageSurvivesNullAndOddArguments) {
         HWND h = Create(20 + pass);
         Insert(L"some\ntext", nullptr, h);
         if (pass == 1) Send(MPM_CLOSEDOC, 0, 0, h);
-        for (UINT msg = MPM_CANUNDO; msg <= MPM_LOADINPLACE; ++msg) {
+        for (UINT msg = MPM_CANUNDO; msg <= MPM_GETLINES; ++msg) {
             if (msg == MPM_CLOSEDOC || msg == MPM_SHAREDOC) continue;
             for (WPARAM w : odd) {
                 const bool pointerArg = msg == MPM_GETCARETPOS || msg == MPM_DELETERANGE ||
@@ -572,7 +572,7 @@ TEST_F(EditControl, EveryMessageSurvivesNullAndOddArguments) {
                                         msg == MPM_SETLEXER || msg == MPM_COLORTABLE || msg == MPM_REPLACEFILE ||
                                         msg == MPM_LOADFILE || msg == MPM_SAVEFILE || msg == MPM_SAVECOPY ||
                                         msg == MPM_LOADINPLACE || msg == MPM_HITTEST || msg == MPM_SETPAGERECT ||
-                                        msg == MPM_DRAWPAGE || msg == MPM_TEXTWIDTH;
+                                        msg == MPM_DRAWPAGE || msg == MPM_TEXTWIDTH || msg == MPM_GETLINES;
                 if (pointerArg && w != 0) continue;
                 const bool linePointerL = msg == MPM_GETLINE || msg == MPM_SETLINEATTR || msg == MPM_GETLINEATTR;
                 SendMessageW(h, msg, w, linePointerL ? 0 : LPARAM(w));
@@ -670,6 +670,36 @@ TEST_F(EditControl, ALineLongerThanTwoGigabytesIsRefusedAtLoad) {
     EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(Send(MPM_GETFILENAME))), small);
     Send(MPM_CLOSEDOC);
     DeleteFileW(small.c_str());
+}
+
+// Many lines per message, loaded or read from the file, each with an LF;
+// only whole lines, and a line not yet loaded needs a unit per byte.
+TEST_F(EditControl, GetLinesCopiesWholeLinesThatFit) {
+    const std::wstring path = TempPath(L"mp_msg_lines.txt");
+    WriteFileBytes(path, "ab\r\n\r\nc\xE9" "d\r\nlast");
+    ASSERT_EQ(Send(MPM_LOADINPLACE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(1252, LB_CRLF)), 1);
+    Position at = {1, 0};
+    Insert(L"new", &at);  // line 1 is loaded now, the others are read from the file
+    wchar_t buf[32];
+    LinesArg arg = {100, buf, 32, -1};
+    EXPECT_EQ(Send(MPM_GETLINES, 0, reinterpret_cast<LPARAM>(&arg)), 4);
+    EXPECT_EQ(std::wstring(buf, size_t(arg.units)), L"ab\nnew\nc\u00E9d\nlast\n");
+    arg = {2, buf, 32, -1};
+    EXPECT_EQ(Send(MPM_GETLINES, 1, reinterpret_cast<LPARAM>(&arg)), 2);
+    EXPECT_EQ(std::wstring(buf, size_t(arg.units)), L"new\nc\u00E9d\n");
+    arg = {100, buf, 8, -1};  // "ab\n" and "new\n" fit, "céd\n" does not
+    EXPECT_EQ(Send(MPM_GETLINES, 0, reinterpret_cast<LPARAM>(&arg)), 2);
+    EXPECT_EQ(arg.units, 7);
+    arg = {100, buf, 4, -1};  // "last" and its LF need 5 units
+    EXPECT_EQ(Send(MPM_GETLINES, 3, reinterpret_cast<LPARAM>(&arg)), 0);
+    EXPECT_EQ(arg.units, 0);
+    arg = {100, buf, 32, -1};
+    EXPECT_EQ(Send(MPM_GETLINES, 4, reinterpret_cast<LPARAM>(&arg)), 0);
+    EXPECT_EQ(Send(MPM_GETLINES, WPARAM(-1), reinterpret_cast<LPARAM>(&arg)), 0);
+    arg = {100, nullptr, 32, -1};
+    EXPECT_EQ(Send(MPM_GETLINES, 0, reinterpret_cast<LPARAM>(&arg)), 0);
+    Send(MPM_CLOSEDOC);
+    DeleteFileW(path.c_str());
 }
 
 TEST_F(EditControl, ReplaceTheWholeTextThroughAMessage) {
