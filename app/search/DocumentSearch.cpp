@@ -81,6 +81,7 @@ struct CDocumentSearch::Impl {
     std::vector<wchar_t> block;
     std::vector<int> blockStarts;
     int blockFirst = 0;
+    int backLines = 1 << 16;  // lines a backward block starts with
     bool blocksWork = true;
     bool lastLine = false;      // its LF is not in the document
     mrx::MatchResult match;     // the last regular-expression match, on `text`
@@ -162,8 +163,21 @@ void CDocumentSearch::Impl::Fetch(HWND view, int at, int lines, bool backward) {
     };
     if (!inBlock()) {
         if (backward) {
-            const int first = std::max(at - kBlockLines + 1, 0);
-            if (!ReadBlock(view, first, at - first + 1) || !inBlock()) ReadBlock(view, at, 1);
+            // A block ends at `at`: start as many lines back as fitted last
+            // time, fewer while the block stops short of `at`.
+            for (int want = backLines; want >= 1;) {
+                const int first = std::max(at - want + 1, 0);
+                if (!ReadBlock(view, first, at - first + 1)) {  // a line longer than a block
+                    want /= 2;
+                    continue;
+                }
+                const int got = int(blockStarts.size()) - 1;
+                if (inBlock()) {
+                    backLines = blockStarts.back() < kBlockUnits / 2 ? std::min(2 * want, kBlockLines) : got;
+                    break;
+                }
+                want = std::min(want / 2, got);
+            }
         } else {
             ReadBlock(view, at, kBlockLines);
         }

@@ -412,7 +412,7 @@ TEST_F(DocumentSearch, AnEmptyOrAbsentPatternChangesNothing) {
     SetText(L"alpha");
     Select(0, 1, 0, 3);
     EXPECT_EQ(Next(L"").status, SearchStatus::kNotFound);
-    EXPECT_EQ(Next(L"zzz").status, SearchStatus::kNotFound);
+    EXPECT_EQ(Next(L"xyz").status, SearchStatus::kNotFound);
     EXPECT_EQ(Previous(L"zzz", FIND_REGEX).status, SearchStatus::kNotFound);
     EXPECT_EQ(Selection(), "0,1-0,3");
     EXPECT_EQ(finder_.ReplaceAll(edit_, {L"", L"x", 0}).count, 0);
@@ -455,4 +455,36 @@ TEST_F(DocumentSearch, LinesReadInBlocksAndAloneFindTheSame) {
     EXPECT_EQ(List(L"needle", 0, &o).size(), 1u);
     Send(MPM_CLOSEDOC);
     DeleteFileW(path.c_str());
+}
+
+namespace {
+WNDPROC g_controlProc = nullptr;
+int g_blockReads = 0;
+LRESULT CALLBACK CountingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == MPM_GETLINES) ++g_blockReads;
+    return CallWindowProcW(g_controlProc, h, m, w, l);
+}
+}  // namespace
+
+// Reading backwards, a block ends at the line wanted even when the lines
+// before it would fill more than one block: a few reads for the document,
+// not one per line.
+TEST_F(DocumentSearch, BackwardReadsNeedFewBlocks) {
+    std::wstring text;
+    for (int i = 0; i < 3000; ++i) text += std::wstring(399, wchar_t(L'a' + i % 26)) + L"\n";
+    SetText(text + L"end");
+    g_controlProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc)));
+    g_blockReads = 0;
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"q", L"Q", FIND_MATCH_CASE}).count, 399 * 115);
+    EXPECT_LT(g_blockReads, 12);
+    g_blockReads = 0;
+    Command(ECMD_DOCEND);
+    EXPECT_EQ(Previous(L"xyz").status, SearchStatus::kNotFound);
+    EXPECT_LT(g_blockReads, 12);
+    g_blockReads = 0;
+    Caret(0, 0);
+    EXPECT_EQ(Next(L"xyz").status, SearchStatus::kNotFound);
+    EXPECT_LT(g_blockReads, 6);
+    SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_controlProc));
 }
