@@ -63,6 +63,7 @@ public:
     // *units. An unloaded line is converted straight into `out` and needs
     // room for one unit per byte of it (never fewer bytes than units).
     int CopyLines(int first, int maxLines, wchar_t* out, int capacity, int* units);
+    int CopyRun(int i, int end, wchar_t* out, int capacity, int* used);
     // Converts an unloaded line into its own buffer (capacity 2 × length + 1).
     void LoadLine(int i);
 

@@ -698,8 +698,28 @@ TEST_F(EditControl, GetLinesCopiesWholeLinesThatFit) {
     EXPECT_EQ(Send(MPM_GETLINES, WPARAM(-1), reinterpret_cast<LPARAM>(&arg)), 0);
     arg = {100, nullptr, 32, -1};
     EXPECT_EQ(Send(MPM_GETLINES, 0, reinterpret_cast<LPARAM>(&arg)), 0);
+    // Runs of unloaded lines, every kind of break and empty lines, in a
+    // code page of one byte per character and in UTF-8: the same as 1037.
+    for (const int cp : {1252, 65001}) {
+        const std::wstring runs = TempPath(cp == 1252 ? L"mp_msg_runs1.txt" : L"mp_msg_runs2.txt");
+        WriteFileBytes(runs, "one\n\ntwo\r\nthree\rfour\r\n\r\n\xC3\xA9\xE9\n\nend\n");
+        ASSERT_EQ(Send(MPM_LOADINPLACE, reinterpret_cast<WPARAM>(runs.c_str()), MAKELPARAM(cp, LB_CRLF)), 1);
+        std::wstring expected;
+        const int lines = int(Send(MPM_GETLINECOUNT));
+        for (int i = 0; i < lines; ++i) expected += Line(i) + L"\n";
+        wchar_t big[64];
+        for (int first = 0; first < lines; ++first) {
+            arg = {100, big, 64, -1};
+            EXPECT_EQ(Send(MPM_GETLINES, WPARAM(first), reinterpret_cast<LPARAM>(&arg)), lines - first) << cp;
+            std::wstring tail = expected;
+            for (int k = 0; k < first; ++k) tail.erase(0, tail.find(L'\n') + 1);
+            EXPECT_EQ(std::wstring(big, size_t(std::max(arg.units, 0))), tail) << cp << " from line " << first;
+        }
+    }
     Send(MPM_CLOSEDOC);
     DeleteFileW(path.c_str());
+    DeleteFileW(TempPath(L"mp_msg_runs1.txt").c_str());
+    DeleteFileW(TempPath(L"mp_msg_runs2.txt").c_str());
 }
 
 TEST_F(EditControl, ReplaceTheWholeTextThroughAMessage) {
