@@ -113,6 +113,7 @@ IFinder* CDocumentSearch::Impl::Prepare(const SearchRequest& r, bool backward, S
     }
     keepBudget = false;
     blockStarts.clear();
+    blocksWork = true;
     if (r.pattern.empty()) return nullptr;
     useRegex = (r.options & FIND_REGEX) != 0;
     wholeWord = !useRegex && (r.options & FIND_WHOLE_WORD) != 0;
@@ -168,7 +169,7 @@ void CDocumentSearch::Impl::Fetch(HWND view, int at, int lines, bool backward) {
             for (int want = backLines; want >= 1;) {
                 const int first = std::max(at - want + 1, 0);
                 if (!ReadBlock(view, first, at - first + 1)) {  // a line longer than a block
-                    want /= 2;
+                    want = want > 1 ? 1 : 0;
                     continue;
                 }
                 const int got = int(blockStarts.size()) - 1;
@@ -188,6 +189,9 @@ void CDocumentSearch::Impl::Fetch(HWND view, int at, int lines, bool backward) {
         length = blockStarts[size_t(k) + 1] - blockStarts[size_t(k)] - 1;
     } else {
         length = std::max(LineLength(view, at), 0);
+        // A line that would have fitted a block: the view does not answer
+        // 1093 (a pane that does not pass it on), so stop asking it.
+        if (4 * (int64_t(length) + 1) < kBlockUnits) blocksWork = false;
         if (single.size() < size_t(length) + 2) single.resize(size_t(length) + 2 + size_t(length) / 2);
         Send(view, MPM_GETLINE, at, single.data());
         single[size_t(length)] = L'\n';

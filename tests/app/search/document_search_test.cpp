@@ -488,3 +488,32 @@ TEST_F(DocumentSearch, BackwardReadsNeedFewBlocks) {
     EXPECT_LT(g_blockReads, 6);
     SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_controlProc));
 }
+
+namespace {
+LRESULT CALLBACK RefusingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == MPM_GETLINES) {
+        ++g_blockReads;
+        return 0;  // as a view that does not pass 1093 on
+    }
+    return CallWindowProcW(g_controlProc, h, m, w, l);
+}
+}  // namespace
+
+// A view that does not answer 1093 is read line by line, and asked once or
+// twice per operation.
+TEST_F(DocumentSearch, AViewWithoutBlockReadsIsReadLineByLine) {
+    std::wstring text;
+    for (int i = 0; i < 500; ++i) text += i % 100 == 50 ? L"x needle\n" : L"hay\n";
+    SetText(text);
+    g_controlProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RefusingProc)));
+    g_blockReads = 0;
+    SearchOutcome o;
+    EXPECT_EQ(List(L"needle", 0, &o).size(), 6u);
+    EXPECT_LE(g_blockReads, 1);
+    g_blockReads = 0;
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"needle", L"pin", 0}).count, 5);
+    EXPECT_LE(g_blockReads, 2);
+    EXPECT_EQ(Line(450), L"x pin");
+    SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_controlProc));
+}
