@@ -2,6 +2,7 @@
 // messages: start positions, line breaks in matches, whole words, Replace,
 // Replace All in one undo step, List All's lines, highlight all on painted
 // pixels, and the outcomes of refused and too complex patterns.
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -52,7 +53,7 @@ protected:
     // Every selection Find Next makes, in order, until it finds nothing.
     std::vector<std::string> Walk(const std::wstring& pattern, int options, bool backward = false) {
         std::vector<std::string> out;
-        for (int i = 0; i < 50; ++i) {
+        for (int i = 0; i < 200; ++i) {
             const SearchOutcome o = backward ? Previous(pattern, options) : Next(pattern, options);
             if (o.status != SearchStatus::kFound) break;
             out.push_back(Selection());
@@ -411,9 +412,108 @@ TEST_F(DocumentSearch, AnEmptyOrAbsentPatternChangesNothing) {
     SetText(L"alpha");
     Select(0, 1, 0, 3);
     EXPECT_EQ(Next(L"").status, SearchStatus::kNotFound);
-    EXPECT_EQ(Next(L"zzz").status, SearchStatus::kNotFound);
+    EXPECT_EQ(Next(L"xyz").status, SearchStatus::kNotFound);
     EXPECT_EQ(Previous(L"zzz", FIND_REGEX).status, SearchStatus::kNotFound);
     EXPECT_EQ(Selection(), "0,1-0,3");
     EXPECT_EQ(finder_.ReplaceAll(edit_, {L"", L"x", 0}).count, 0);
     EXPECT_EQ(All(), L"alpha");
+}
+
+// A file loaded in place is read many lines per message; a line longer than
+// such a block is read alone. Both directions find the same.
+TEST_F(DocumentSearch, LinesReadInBlocksAndAloneFindTheSame) {
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    const std::wstring path = std::wstring(dir) + L"mp_search_blocks.txt";
+    std::string bytes;
+    for (int i = 0; i < 70000; ++i) bytes += i % 1000 == 7 ? "a needle here\r\n" : "nothing to see\r\n";
+    bytes += std::string(1500000, 'x') + "needle" + std::string(10, 'y') + "\r\n";
+    bytes += "needle at the end";
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(f, bytes.data(), DWORD(bytes.size()), &n, nullptr);
+    CloseHandle(f);
+    ASSERT_EQ(Send(MPM_LOADINPLACE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(1252, LB_CRLF)), 1);
+    SearchOutcome o;
+    const std::vector<std::wstring> listed = List(L"needle", 0, &o);
+    EXPECT_EQ(o.count, 72);
+    ASSERT_EQ(listed.size(), 73u);
+    EXPECT_EQ(listed[0], L"#<C:\\doc.txt>:(8,2):a needle here\n");
+    EXPECT_EQ(listed[69], L"#<C:\\doc.txt>:(69008,2):a needle here\n");
+    EXPECT_EQ(listed[70].substr(0, 28), L"#<C:\\doc.txt>:(70001,1500000");
+    EXPECT_EQ(listed[71], L"#<C:\\doc.txt>:(70002,0):needle at the end\n");
+    Caret(0, 0);
+    const Sel forward = Walk(L"needle", 0);
+    Command(ECMD_DOCEND);
+    Sel backward = Walk(L"needle", 0, true);
+    std::reverse(backward.begin(), backward.end());
+    EXPECT_EQ(forward.size(), 72u);
+    EXPECT_EQ(forward, backward);
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"needle", L"pin", FIND_REGEX}).count, 72);
+    EXPECT_EQ(Line(7), L"a pin here");
+    EXPECT_EQ(Line(70000).substr(1499998, 8), L"xxpinyyy");
+    EXPECT_EQ(List(L"needle", 0, &o).size(), 1u);
+    Send(MPM_CLOSEDOC);
+    DeleteFileW(path.c_str());
+}
+
+namespace {
+WNDPROC g_controlProc = nullptr;
+int g_blockReads = 0;
+LRESULT CALLBACK CountingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == MPM_GETLINES) ++g_blockReads;
+    return CallWindowProcW(g_controlProc, h, m, w, l);
+}
+}  // namespace
+
+// Reading backwards, a block ends at the line wanted even when the lines
+// before it would fill more than one block: a few reads for the document,
+// not one per line.
+TEST_F(DocumentSearch, BackwardReadsNeedFewBlocks) {
+    std::wstring text;
+    for (int i = 0; i < 3000; ++i) text += std::wstring(399, wchar_t(L'a' + i % 26)) + L"\n";
+    SetText(text + L"end");
+    g_controlProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc)));
+    g_blockReads = 0;
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"q", L"Q", FIND_MATCH_CASE}).count, 399 * 115);
+    EXPECT_LT(g_blockReads, 12);
+    g_blockReads = 0;
+    Command(ECMD_DOCEND);
+    EXPECT_EQ(Previous(L"xyz").status, SearchStatus::kNotFound);
+    EXPECT_LT(g_blockReads, 12);
+    g_blockReads = 0;
+    Caret(0, 0);
+    EXPECT_EQ(Next(L"xyz").status, SearchStatus::kNotFound);
+    EXPECT_LT(g_blockReads, 6);
+    SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_controlProc));
+}
+
+namespace {
+LRESULT CALLBACK RefusingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == MPM_GETLINES) {
+        ++g_blockReads;
+        return 0;  // as a view that does not pass 1093 on
+    }
+    return CallWindowProcW(g_controlProc, h, m, w, l);
+}
+}  // namespace
+
+// A view that does not answer 1093 is read line by line, and asked once or
+// twice per operation.
+TEST_F(DocumentSearch, AViewWithoutBlockReadsIsReadLineByLine) {
+    std::wstring text;
+    for (int i = 0; i < 500; ++i) text += i % 100 == 50 ? L"x needle\n" : L"hay\n";
+    SetText(text);
+    g_controlProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RefusingProc)));
+    g_blockReads = 0;
+    SearchOutcome o;
+    EXPECT_EQ(List(L"needle", 0, &o).size(), 6u);
+    EXPECT_LE(g_blockReads, 1);
+    g_blockReads = 0;
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"needle", L"pin", 0}).count, 5);
+    EXPECT_LE(g_blockReads, 2);
+    EXPECT_EQ(Line(450), L"x pin");
+    SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_controlProc));
 }
