@@ -72,6 +72,7 @@ struct CDocumentSearch::Impl {
     uint64_t steps = kDefaultSteps;
     bool keepBudget = false;  // the next Prepare continues the operation's budget
     Position lastEnd = {-1, -1};
+    HWND lastView = nullptr;    // the view lastEnd belongs to
     const wchar_t* cur = nullptr;   // the current line with its LF
     int length = 0;                 // without the LF
     std::vector<wchar_t> single;    // a line read alone (1037)
@@ -205,8 +206,13 @@ void CDocumentSearch::Impl::Fetch(HWND view, int at, int lines, bool backward) {
 // start, or -1.
 int CDocumentSearch::Impl::Forward(IFinder* f, int from, int skipEmptyAt, int* n) {
     const wchar_t* t = cur;
+    // The last line has no line break: its LF is left out, so that a
+    // pattern that could take it finds its match within the line.
+    const int searched = lastLine ? length : length + 1;
     while (from <= length) {
-        const wchar_t* m = f->FindForward(t, length + 1, t + from, length + 1 - from, n);
+        // Positions up to the line's end are tried, also the one at the end
+        // of the last line (an empty match there).
+        const wchar_t* m = f->FindForward(t, searched, t + from, length + 1 - from, n);
         if (!m) return -1;
         const int s = int(m - t);
         if (*n == 0 && s == skipEmptyAt) {
@@ -227,8 +233,10 @@ int CDocumentSearch::Impl::Forward(IFinder* f, int from, int skipEmptyAt, int* n
 // empty match after the LF belongs to the next line and is passed over.
 int CDocumentSearch::Impl::Backward(IFinder* f, int end, int skipEmptyAt, int* n) {
     const wchar_t* t = cur;
+    const int searched = lastLine ? length : length + 1;
+    end = std::min(end, searched);
     while (end >= 0) {
-        const wchar_t* m = f->FindBackward(t, length + 1, 0, end, n);
+        const wchar_t* m = f->FindBackward(t, searched, 0, end, n);
         if (!m) return -1;
         const int s = int(m - t);
         if (*n == 0 && (s == skipEmptyAt || s > length)) {
@@ -302,6 +310,9 @@ SearchOutcome CDocumentSearch::Impl::Find(HWND view, const SearchRequest& r, boo
     SearchOutcome out;
     IFinder* f = Prepare(r, backward, out);
     if (!f || !view) return out;
+    // The end of the last match is remembered for the view it was found in.
+    if (view != lastView) lastEnd = {-1, -1};
+    lastView = view;
     Position anchor = {0, 0}, caret = {0, 0}, at = {0, 0};
     const bool selected = Send(view, MPM_GETSELRANGE, &anchor, &caret) != 0;
     Send(view, MPM_GETCARETPOS, &at, 0);
@@ -380,13 +391,17 @@ SearchOutcome CDocumentSearch::Replace(HWND view, const SearchRequest& request) 
     TextArg arg = {replacement.c_str(), int(replacement.size())};
     const bool inserted = !replacement.empty() && Send(view, MPM_INSERTTEXT, &at, &arg) != 0;
     Send(view, MPM_UNDOGROUP, 0, 0);
-    if (!deleted && !inserted) return out;
-    Position caret = {0, 0};
-    Send(view, MPM_GETCARETPOS, &caret, 0);
+    // Nothing changed (a read-only document, an empty match replaced by
+    // nothing): the next Find starts after this match all the same.
+    Position caret = end;
+    if (deleted || inserted)
+        Send(view, MPM_GETCARETPOS, &caret, 0);
+    else
+        Send(view, MPM_SETCARET, &caret, 0);
     d.lastEnd = caret;
     d.keepBudget = true;
     out = d.Find(view, request, false, true, nullptr, nullptr);
-    out.count = 1;
+    out.count = deleted || inserted ? 1 : 0;
     return out;
 }
 

@@ -517,3 +517,57 @@ TEST_F(DocumentSearch, AViewWithoutBlockReadsIsReadLineByLine) {
     EXPECT_EQ(Line(450), L"x pin");
     SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_controlProc));
 }
+
+TEST_F(DocumentSearch, TheLastLineIsSearchedWithoutALineBreakItDoesNotHave) {
+    // A pattern that could take the appended LF still finds its match within
+    // the last line, as the highlighter does.
+    SetText(L"x,y\na,b");
+    EXPECT_EQ(Walk(L"[^,]+", FIND_REGEX), (Sel{"0,0-0,1", "0,2-1,0", "1,0-1,1", "1,2-1,3"}));
+    SetText(L"a,b");
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"[^,]+", L"X", FIND_REGEX}).count, 2);
+    EXPECT_EQ(All(), L"X,X");
+    SetText(L"end  ");
+    std::vector<std::wstring> lines = List(L"\\s+", FIND_REGEX);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].rfind(L"#<C:\\doc.txt>:(1,3):", 0), 0u) << lines[0];
+}
+
+TEST_F(DocumentSearch, ReplaceThatChangesNothingMovesOnToTheNextMatch) {
+    SetText(L"cat cat");
+    Send(MPM_READONLY, 1);
+    SearchOutcome o = finder_.Replace(edit_, {L"cat", L"dog", 0});
+    EXPECT_EQ(o.count, 0);
+    EXPECT_EQ(Selection(), "0,4-0,7");
+    Send(MPM_READONLY, 0);
+    // An empty match replaced by nothing: the next one, not the same again.
+    SetText(L"a\nb\nc");
+    finder_.Replace(edit_, {L"^", L"", FIND_REGEX});
+    const std::string first = Selection();
+    finder_.Replace(edit_, {L"^", L"", FIND_REGEX});
+    EXPECT_NE(Selection(), first);
+}
+
+TEST_F(DocumentSearch, TheEndOfTheLastMatchBelongsToItsView) {
+    // Another view whose caret happens to sit where the last match ended in
+    // the first one starts its search right there.
+    SetText(L"ab\nab");
+    EXPECT_EQ(Next(L"b").status, SearchStatus::kFound);
+    EXPECT_EQ(Selection(), "0,1-0,2");
+    const HWND other = CreateWindowExW(0, L"MRPAD32", L"", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200, GetParent(edit_),
+                                       nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    Position at = {0, 0};
+    TextArg text = {L"xy\n", 3};
+    SendMessageW(other, MPM_INSERTTEXT, reinterpret_cast<WPARAM>(&at), reinterpret_cast<LPARAM>(&text));
+    Position caret = {0, 2};
+    SendMessageW(other, MPM_SETCARET, reinterpret_cast<WPARAM>(&caret), 0);
+    // "$" at (0,2) in the other view is found, not stepped over.
+    EXPECT_EQ(finder_.FindNext(other, {L"$", L"", FIND_REGEX}).status, SearchStatus::kFound);
+    Position a = {-1, -1}, b = {-1, -1};
+    SendMessageW(other, MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
+    Position c = {-1, -1};
+    SendMessageW(other, MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&c), 0);
+    EXPECT_EQ(c.line, 0);
+    EXPECT_EQ(c.column, 2);
+    DestroyWindow(other);
+}
