@@ -1,9 +1,10 @@
 // Find in files.
 //
 // The walk is depth first in the order the platform enumerates entries. Each
-// admitted file is mapped read-only as a whole and cut into lines in its own
-// encoding (CR, LF or CR LF units of 1, 2 or 4 bytes), so that only the lines
-// worth looking at are converted to UTF-16. The size of what is searched is
+// admitted file is taken whole (read into a buffer kept for the search when
+// small, else mapped read-only) and cut into lines in its own encoding (CR,
+// LF or CR LF units of 1, 2 or 4 bytes), so that only the lines worth looking
+// at are converted to UTF-16. The size of a mapped file that is searched is
 // the smallest of the file's size before and after mapping and the view's
 // size: a file that another program shrinks while it is mapped is never read
 // past its view.
@@ -24,6 +25,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "CaseFold.h"
@@ -65,8 +67,10 @@ bool Convertible(int cp) {
 
 // A mapped view that is unmapped again, with the part of it that may be read.
 struct MappedFile {
-    const uint8_t* data = nullptr;
+    const uint8_t* data = nullptr;    // the view, or null
+    const uint8_t* buffer = nullptr;  // or the bytes read
     size_t size = 0;
+    const uint8_t* Bytes() const { return data ? data : buffer; }
     ~MappedFile() {
         if (data) UnmapViewOfFile(data);
     }
@@ -74,7 +78,11 @@ struct MappedFile {
 
 enum class OpenResult { kOk, kEmpty, kFailed };
 
-OpenResult MapWhole(const std::wstring& path, MappedFile* out) {
+// Files up to this size are read into a buffer kept for the whole search:
+// fewer calls into the system than a mapping of their own each.
+constexpr LONGLONG kReadLimit = 1 << 20;
+
+OpenResult MapWhole(const std::wstring& path, std::vector<uint8_t>* buffer, MappedFile* out) {
     HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (f == INVALID_HANDLE_VALUE) return OpenResult::kFailed;
@@ -86,6 +94,16 @@ OpenResult MapWhole(const std::wstring& path, MappedFile* out) {
     if (before.QuadPart == 0) {
         CloseHandle(f);
         return OpenResult::kEmpty;
+    }
+    if (before.QuadPart <= kReadLimit) {
+        if (buffer->size() < size_t(before.QuadPart)) buffer->resize(size_t(kReadLimit));
+        DWORD got = 0;
+        const bool read = ReadFile(f, buffer->data(), DWORD(before.QuadPart), &got, nullptr);
+        CloseHandle(f);
+        if (!read) return OpenResult::kFailed;
+        out->buffer = buffer->data();
+        out->size = got;
+        return got ? OpenResult::kOk : OpenResult::kEmpty;
     }
     HANDLE map = CreateFileMappingW(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (!map) {
@@ -110,6 +128,42 @@ OpenResult MapWhole(const std::wstring& path, MappedFile* out) {
     return size ? OpenResult::kOk : OpenResult::kEmpty;
 }
 
+// Whether an expression matches the same at a place within a line whether
+// the line stands alone or among others: it has no anchors (^ $ \A \z \Z
+// \G) and no group with options (look-arounds, inline flags, recursion)
+// outside its classes. Word boundaries agree: line breaks are not word units.
+bool LineFree(const std::wstring& p) {
+    bool inClass = false;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const wchar_t c = p[i];
+        if (c == L'\\') {
+            if (++i >= p.size()) return false;
+            const wchar_t e = p[i];
+            if (!inClass && (e == L'A' || e == L'z' || e == L'Z' || e == L'G')) return false;
+            continue;
+        }
+        if (inClass) {
+            if (c == L']') inClass = false;
+            continue;
+        }
+        if (c == L'[') {
+            inClass = true;
+            if (i + 1 < p.size() && p[i + 1] == L'^') ++i;
+            if (i + 1 < p.size() && p[i + 1] == L']') ++i;  // "]" first is a member
+        } else if (c == L'^' || c == L'$' || (c == L'(' && i + 1 < p.size() && p[i + 1] == L'?')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct LineRef {
+    int number;
+    size_t offset;  // in the block
+    int length;
+};
+constexpr size_t kBlockUnits = 1 << 16;
+
 }  // namespace
 
 struct CGreper::Impl {
@@ -122,6 +176,10 @@ struct CGreper::Impl {
     // case is ignored); empty when lines are always converted.
     std::string asciiPattern;
     std::vector<wchar_t> line = std::vector<wchar_t>(1025);
+    std::vector<uint8_t> readBuffer;
+    bool lineFree = false;          // the expression may run over many lines at once
+    std::vector<wchar_t> block;     // lines, each followed by LF
+    std::vector<LineRef> refs;
     IGrepCallBack* callBack = nullptr;
     bool halt = false;  // Stop, or the expression ran out of its budget
 
@@ -162,6 +220,7 @@ void CGreper::Configure(const GrepOptions& options) {
     if (options.regex) {
         m.regex = std::make_unique<mrx::CRegexpT<wchar_t>>();
         m.regex->Compile(p.c_str(), int(p.size()), options.matchCase ? 0 : mrx::IGNORECASE);
+        m.lineFree = LineFree(p);
         if (!m.regex->Ok()) {
             const std::string& e = m.regex->Error();
             stats_.patternError.assign(e.begin(), e.end());
@@ -172,7 +231,7 @@ void CGreper::Configure(const GrepOptions& options) {
     m.finder.SetPattern(p.c_str(), int(p.size()), options.matchCase, false);
     bool ascii = !p.empty();
     for (wchar_t c : p) {
-        if (c == 0 || c >= 128 || c == L'?') ascii = false;
+        if (c == 0 || c >= 128 || c == L'?' || c == L'\r' || c == L'\n') ascii = false;
         // Case partners outside ASCII (the Kelvin sign, the long s).
         else if (!options.matchCase)
             for (uint32_t o = search::NextCase(c); o != uint32_t(c); o = search::NextCase(o))
@@ -188,10 +247,17 @@ int CGreper::Run(const std::wstring& folder, IGrepCallBack* callBack) {
     m.callBack = callBack;
     m.halt = false;
     m.budget = mrx::Budget();
+    // Detection loads the detector for each file: held here, it stays loaded
+    // for the whole search instead of being mapped anew every time.
+    HMODULE detector = nullptr;
+    if (options_.codePage < 0)
+        detector = LoadLibraryExW((settings::ProgramFolder() + L"chardet.dll").c_str(), nullptr,
+                                  LOAD_WITH_ALTERED_SEARCH_PATH);
     const GrepStats kept = stats_;
     stats_ = GrepStats();
     stats_.patternError = kept.patternError;
     if (stats_.patternError.empty() && !folder.empty()) Walk(folder);
+    if (detector) FreeLibrary(detector);
     Finish(total_, folder);
     if (callBack) callBack->Finished();
     m.callBack = nullptr;
@@ -215,7 +281,15 @@ void CGreper::Walk(const std::wstring& folder) {
             continue;
         }
         if (impl_->callBack) impl_->callBack->Progress(path.c_str(), total_);
-        if (FilterAdmits(impl_->filter, name)) SearchFile(path);
+        if (!FilterAdmits(impl_->filter, name)) continue;
+        // A file too large for the memory its lines need is skipped.
+        try {
+            SearchFile(path);
+        } catch (const std::bad_alloc&) {
+            impl_->block.clear();
+            impl_->refs.clear();
+            ++stats_.skipped;
+        }
     } while (!impl_->halt && FindNextFileW(find, &fd));
     FindClose(find);
 }
@@ -223,13 +297,13 @@ void CGreper::Walk(const std::wstring& folder) {
 void CGreper::SearchFile(const std::wstring& path) {
     Impl& m = *impl_;
     MappedFile file;
-    const OpenResult opened = MapWhole(path, &file);
+    const OpenResult opened = MapWhole(path, &m.readBuffer, &file);
     if (opened == OpenResult::kEmpty) return;
     if (opened == OpenResult::kFailed) {
         ++stats_.skipped;
         return;
     }
-    const uint8_t* data = file.data;
+    const uint8_t* data = file.Bytes();
     const size_t n = file.size;
     int cp = options_.codePage;
     if (cp < 0) cp = encoding::DetectCodePage(data, std::min(m.sampleBytes, n));
@@ -250,7 +324,41 @@ void CGreper::SearchFile(const std::wstring& path) {
         for (size_t k = 0; k < w; ++k) u = bigEndian ? (u << 8 | data[at + k]) : (u | uint32_t(data[at + k]) << (8 * k));
         return u;
     };
+    // An expression that cannot see past its line's ends is first run over
+    // many lines at once; only the lines its matches start in are searched
+    // alone. A match found in the run starts no later than the first match
+    // of any one line, whose context it shares.
+    const bool blocks = m.regex && m.lineFree && !options_.invert;
+    m.block.clear();
+    m.refs.clear();
+    // Lines without a candidate are only counted, a window at a time.
+    const bool skipping = byteFilter && !options_.invert;
+    constexpr size_t kWindow = 1 << 20;
     while (i < n) {
+        if (skipping) {
+            size_t lineStart = i, scan = i;
+            bool found = false;
+            for (;;) {
+                const size_t windowEnd = std::min(n, scan + kWindow);
+                const size_t c = NextCandidate(data, scan, windowEnd, n);
+                const size_t stop = std::min(c, windowEnd);
+                for (size_t k = scan; k < stop; ++k) {
+                    const uint8_t b = data[k];
+                    if (b == '\n' || (b == '\r' && !(k + 1 < n && data[k + 1] == '\n'))) {
+                        ++lineNo;
+                        lineStart = k + 1;
+                    }
+                }
+                if (c < windowEnd) {
+                    found = true;
+                    break;
+                }
+                scan = windowEnd;
+                if (scan >= n || !m.KeepGoing(stats_)) break;
+            }
+            if (!found) return;
+            i = lineStart;
+        }
         // The line [i, end) and the start of the next one.
         size_t end = i, next;
         if (w == 1) {
@@ -275,6 +383,13 @@ void CGreper::SearchFile(const std::wstring& path) {
         if (byteFilter && !options_.invert && !MayHold(data + at, end - at)) continue;
         const int length = Convert(data + at, end - at, cp, keepsAscii);
         if (length <= 0) continue;
+        if (blocks) {
+            m.refs.push_back({number, m.block.size(), length});
+            m.block.insert(m.block.end(), m.line.data(), m.line.data() + length);
+            m.block.push_back(L'\n');
+            if (m.block.size() >= kBlockUnits && !SearchBlock(path)) return;
+            continue;
+        }
         int column = 0;
         const bool matched = Match(m.line.data(), length, &column);
         if (m.halt) return;
@@ -283,35 +398,86 @@ void CGreper::SearchFile(const std::wstring& path) {
         Report(path, number, options_.invert ? 0 : column, m.line.data(), length);
         if (options_.namesOnly) return;
     }
+    if (blocks) SearchBlock(path);
+}
+
+bool CGreper::SearchBlock(const std::wstring& path) {
+    Impl& m = *impl_;
+    const wchar_t* text = m.block.data();
+    const int size = int(m.block.size());
+    bool more = true;
+    size_t next = 0;  // the first line not yet settled
+    while (next < m.refs.size()) {
+        // A budget of the block's own: an expression that is slow over many
+        // lines at once is tried line by line on the search's budget.
+        mrx::Budget local;
+        local.steps = 100000 + 64 * uint64_t(size);
+        const mrx::MatchResult r = m.regex->Search(text, size, int(m.refs[next].offset), size, local);
+        if (!r.Matched() && r.status != mrx::Status::kTooComplex) break;
+        size_t j = m.refs.size();
+        if (r.Matched()) {
+            // The line the match starts in (or ends, at its break).
+            j = size_t(std::upper_bound(m.refs.begin() + ptrdiff_t(next), m.refs.end(), size_t(r.Start()),
+                                        [](size_t at, const LineRef& ref) { return at < ref.offset; }) -
+                       m.refs.begin()) - 1;
+        }
+        for (size_t k = r.Matched() ? j : next; k < (r.Matched() ? j + 1 : m.refs.size()); ++k) {
+            const LineRef& ref = m.refs[k];
+            int column = 0;
+            const bool matched = Match(text + ref.offset, ref.length, &column);
+            if (m.halt) {
+                more = false;
+                break;
+            }
+            if (!matched) continue;
+            ++total_;
+            Report(path, ref.number, column, text + ref.offset, ref.length);
+            if (options_.namesOnly) {
+                more = false;
+                break;
+            }
+        }
+        if (!more || !r.Matched()) break;
+        next = j + 1;
+    }
+    m.block.clear();
+    m.refs.clear();
+    return more;
 }
 
 bool CGreper::MayHold(const uint8_t* bytes, size_t length) const {
+    return NextCandidate(bytes, 0, length, length) < length;
+}
+
+size_t CGreper::NextCandidate(const uint8_t* b, size_t from, size_t to, size_t n) const {
     const std::string& p = impl_->asciiPattern;
     const size_t pn = p.size();
-    if (length < pn) return false;
+    if (n < pn) return to;
+    const size_t last = std::min(to, n - pn + 1);  // starts before it
     const uint8_t first = uint8_t(p[0]);
-    const size_t last = length - pn;
     if (options_.matchCase) {
-        for (size_t s = 0; s <= last; ++s) {
-            const void* hit = std::memchr(bytes + s, first, last - s + 1);
-            if (!hit) return false;
-            s = size_t(static_cast<const uint8_t*>(hit) - bytes);
-            if (std::memcmp(bytes + s, p.data(), pn) == 0) return true;
+        for (size_t s = from; s < last; ++s) {
+            const void* hit = std::memchr(b + s, first, last - s);
+            if (!hit) return to;
+            s = size_t(static_cast<const uint8_t*>(hit) - b);
+            if (std::memcmp(b + s, p.data(), pn) == 0) return s;
         }
-        return false;
+        return to;
     }
-    for (size_t s = 0; s <= last; ++s) {
-        if ((bytes[s] | (first >= 'a' && first <= 'z' ? 0x20 : 0)) != first) continue;
+    // The pattern is in lower case: a letter's upper case differs in 0x20.
+    const uint8_t mask = (first >= 'a' && first <= 'z') ? 0x20 : 0;
+    for (size_t s = from; s < last; ++s) {
+        if (uint8_t(b[s] | mask) != first) continue;
         size_t k = 1;
         while (k < pn) {
-            uint8_t b = bytes[s + k];
-            if (b >= 'A' && b <= 'Z') b += 32;
-            if (b != uint8_t(p[k])) break;
+            uint8_t c = b[s + k];
+            if (c >= 'A' && c <= 'Z') c += 32;
+            if (c != uint8_t(p[k])) break;
             ++k;
         }
-        if (k == pn) return true;
+        if (k == pn) return s;
     }
-    return false;
+    return to;
 }
 
 int CGreper::Convert(const uint8_t* b, size_t n, int cp, bool keepsAscii) {

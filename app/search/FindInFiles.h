@@ -38,7 +38,7 @@ struct GrepOptions {
 
 // What a search met besides its hits.
 struct GrepStats {
-    int files = 0;          // files searched
+    int files = 0;          // files searched (admitted, read and of a code page that converts)
     int skipped = 0;        // files that could not be opened or mapped, or not converted
     bool tooComplex = false;  // the expression ran out of its budget: the search stopped
     bool stopped = false;     // Stop was pressed
@@ -75,8 +75,10 @@ private:
     void Walk(const std::wstring& folder);
     void SearchFile(const std::wstring& path);
     bool MayHold(const uint8_t* bytes, size_t length) const;
+    size_t NextCandidate(const uint8_t* bytes, size_t from, size_t to, size_t size) const;
     int Convert(const uint8_t* bytes, size_t length, int codePage, bool keepsAscii);
     bool Match(const wchar_t* text, int length, int* column);
+    bool SearchBlock(const std::wstring& path);
 
     struct Impl;
     std::unique_ptr<Impl> impl_;
@@ -88,8 +90,9 @@ bool FilterAdmits(const std::wstring& filter, const std::wstring& fileName);
 
 // Results into the output window: `append` is called from the worker with
 // each piece of text, in order (the caller marshals it to the window). Hits
-// come in batches of at most 100 lines, each at most about 50 ms old; the
-// last batch comes with the summary.
+// come in batches: one is handed on when it holds 100 lines or when a hit
+// comes 50 ms or more after the batch began; the rest comes with the
+// summary.
 class COutputGreper : public CGreper {
 public:
     explicit COutputGreper(std::function<void(const std::wstring&)> append);

@@ -309,6 +309,43 @@ TEST(FindInFiles, CrOnlyAndMixedLineEndsCountEveryLine) {
               (std::vector<std::wstring>{Hit(dir + L"f.txt", 2, 0, L"needle"), Hit(dir + L"f.txt", 5, 0, L"needle")}));
 }
 
+TEST(FindInFiles, LinesOfLargeFilesAreCountedAcrossTheWindowsThatArePassedOver) {
+    const std::wstring dir = MakeTempFolder(L"grep-large");
+    // 17-byte lines: a CR LF straddles the first 1 MiB boundary (1048577 =
+    // 17 * 61681); the file is large enough to be mapped rather than read.
+    std::string text;
+    text.reserve(17 * 200000 + 64);
+    for (int i = 1; i <= 200000; ++i) {
+        if (i == 61681 || i == 61682 || i == 150000) text += "line with needle";
+        else if (i == 100000) text += "lone CR\rneedle!";
+        else text += "0123456789abcdef";
+        text += i == 100000 ? "\n" : "\r\n";
+    }
+    text.resize(text.size() - 1);  // a CR alone, then an empty line
+    text += "\rneedle at the end";
+    ASSERT_TRUE(WriteFileText(dir + L"big.txt", text));
+    GrepOptions o = Plain(L"NEEDLE");
+    const std::vector<std::wstring> expected = {
+        Hit(dir + L"big.txt", 61681, 10, L"line with needle"), Hit(dir + L"big.txt", 61682, 10, L"line with needle"),
+        Hit(dir + L"big.txt", 100001, 0, L"needle!"),          Hit(dir + L"big.txt", 150001, 10, L"line with needle"),
+        Hit(dir + L"big.txt", 200003, 0, L"needle at the end")};
+    for (int cp : {-1, 1252, 65001}) {
+        o.codePage = cp;
+        const Result r = Search(dir, o);
+        std::vector<std::wstring> lines = Lines(r.text);
+        lines.pop_back();
+        EXPECT_EQ(lines, expected) << cp;
+    }
+    // Inverted, every line is looked at: the same numbers.
+    o.invert = true;
+    o.codePage = 1252;
+    const std::vector<std::wstring> inverted = Lines(Search(dir, o).text);
+    ASSERT_EQ(inverted.size(), 200003u - 1u - 5u + 1u);
+    EXPECT_EQ(inverted[61679], Hit(dir + L"big.txt", 61680, 0, L"0123456789abcdef"));
+    EXPECT_EQ(inverted[61680], Hit(dir + L"big.txt", 61683, 0, L"0123456789abcdef"));
+    EXPECT_EQ(inverted[99997], Hit(dir + L"big.txt", 100000, 0, L"lone CR"));
+}
+
 TEST(FindInFiles, SubfoldersAreWalkedOnlyWhenIncluded) {
     const std::wstring dir = MakeTempFolder(L"grep-sub");
     ASSERT_TRUE(CreateDirectoryW((dir + L"sub").c_str(), nullptr));
@@ -377,6 +414,37 @@ TEST(FindInFiles, ACatastrophicExpressionStopsTheSearchOnce) {
     EXPECT_FALSE(r.stats.stopped);
     EXPECT_EQ(rec.files.size(), 1u);
     EXPECT_EQ(r.text, Summary(0, dir));
+}
+
+TEST(FindInFiles, ExpressionsMatchWithinOneLineOnlyAndAtTheirFirstColumn) {
+    const std::wstring dir = MakeTempFolder(L"grep-expr");
+    std::string text = "end a\nb start\n\nx = word_t;\nword\n";
+    // Enough lines for several runs of lines searched at once.
+    for (int i = 0; i < 30000; ++i) text += i == 20000 ? "tail word_t here\n" : "filler line of text\n";
+    text += "last a";
+    ASSERT_TRUE(WriteFileText(dir + L"f.txt", text));
+    GrepOptions o = Plain(L"a\\s+b");  // would join lines 1 and 2
+    o.regex = true;
+    EXPECT_EQ(Search(dir, o).text, Summary(0, dir));
+    o.pattern = L"[^z]*START";  // from line 1 on, were lines joined
+    EXPECT_EQ(Search(dir, o).text, Hit(dir + L"f.txt", 2, 0, L"b start") + L"\n" + Summary(1, dir));
+    o.pattern = L"\\bword(_t)?\\b";
+    EXPECT_EQ(Search(dir, o).text, Hit(dir + L"f.txt", 4, 4, L"x = word_t;") + L"\n" +
+                                       Hit(dir + L"f.txt", 5, 0, L"word") + L"\n" +
+                                       Hit(dir + L"f.txt", 20006, 5, L"tail word_t here") + L"\n" + Summary(3, dir));
+    o.pattern = L"\\sa";  // at the ends of the first and the last line
+    EXPECT_EQ(Search(dir, o).text, Hit(dir + L"f.txt", 1, 3, L"end a") + L"\n" +
+                                       Hit(dir + L"f.txt", 30006, 4, L"last a") + L"\n" + Summary(2, dir));
+    o.pattern = L"a$";  // anchors: line by line
+    EXPECT_EQ(Search(dir, o).text, Hit(dir + L"f.txt", 1, 4, L"end a") + L"\n" +
+                                       Hit(dir + L"f.txt", 30006, 5, L"last a") + L"\n" + Summary(2, dir));
+    o.pattern = L"(?<=x = )w";
+    EXPECT_EQ(Search(dir, o).text, Hit(dir + L"f.txt", 4, 4, L"x = word_t;") + L"\n" + Summary(1, dir));
+    o.pattern = L"q*";  // empty matches: every non-empty line
+    EXPECT_EQ(Search(dir, o).total, 30005);
+    o.pattern = L"word_t";
+    o.namesOnly = true;
+    EXPECT_EQ(Search(dir, o).text, dir + L"f.txt\n");
 }
 
 TEST(FindInFiles, ARefusedExpressionSearchesNothingButStillFinishes) {
