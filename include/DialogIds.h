@@ -143,3 +143,22 @@
 #define IDM_REPLACE_FRAGMENTS 233
 // A search that ran out of its work budget.
 #define IDS_SEARCH_TOO_COMPLEX 15111
+
+// Find in files (modeless) and its progress dialog.
+#define IDD_GREP 240
+#define IDD_GREP_PROGRESS 241
+#define IDC_GREP_FIND 1250        // combo box with an edit field: history.ini GrepFind
+#define IDC_GREP_FIND_MENU 1251   // button: popup of expression fragments (regular expression only)
+#define IDC_GREP_TYPES 1252       // combo box: history.ini GrepFileType ("*.cpp;*.h")
+#define IDC_GREP_FOLDER 1253      // combo box: history.ini GrepFolder
+#define IDC_GREP_BROWSE 1254
+#define IDC_GREP_CODEPAGE 1255    // drop-down list, item data = code page (-1 = detect per file)
+#define IDC_GREP_REGEX 1256
+#define IDC_GREP_MATCH_CASE 1257
+#define IDC_GREP_SUBFOLDERS 1258
+#define IDC_GREP_OUTPUT 1259      // results into the output window, else into a new document
+#define IDC_GREP_INVERT 1260
+#define IDC_GREP_NAMES_ONLY 1261
+#define IDC_GREP_PATH 1262        // progress: the file being searched
+#define IDC_GREP_COUNT 1263       // progress: string 15025 with the count
+#define IDS_GREP_BROWSE_TITLE 15130  // the folder picker's prompt

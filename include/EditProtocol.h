@@ -86,6 +86,7 @@ enum EditMessage : UINT {
     MPM_SAVECOPY = 1090,        // path, SaveFormat* or 0     -> 1/0
     MPM_EMPTYUNDO = 1091,       // -, -                       -> 0
     MPM_LOADINPLACE = 1092,     // path, MAKELPARAM(cp, brk)  -> 1/0
+    MPM_GETLINES = 1093,        // first line, LinesArg*     -> lines copied
 };
 
 // Edit commands, sent as WM_COMMAND with LOWORD(wParam) = id and lParam 0.
@@ -181,6 +182,20 @@ struct StyleRangeArg {          // message 1076
     int endLine;
     int endColumn;
     int style;
+};
+
+// Message 1093: consecutive lines from `first` copied into `buffer`, each
+// followed by an LF, as many whole lines as fit in `capacity` units (a line
+// not yet loaded needs room for one unit per byte of it in the file, which
+// bounds its converted length) and at most `maxLines`. `units` receives the
+// units written. Copying many lines per message saves the message and the
+// second conversion per line that 1037 (length, then text) costs a search.
+// Returns 0 when the first line does not fit or lies out of range.
+struct LinesArg {
+    int maxLines;
+    wchar_t* buffer;
+    int capacity;
+    int units;                  // out
 };
 
 struct FileReplaceArg {         // message 1065

@@ -32,6 +32,28 @@ if [ "$name" = lexer_bench ]; then
   [ -s "$src" ] || find /usr/include -name '*.h' -type f -print0 | sort -z | xargs -0 cat >"$src"
   set -- "$(winepath -w "$src")" "$@"
 fi
+if [ "$name" = search_bench ]; then
+  # Find Next through the 1 GiB file beside grep -c, Replace All of a million
+  # words in a 100 MB file beside sed, in the same run.
+  dir=${MORROWPAD_BENCH_DIR:-/tmp/morrowpad-bench}
+  mkdir -p "$dir"
+  big="$dir/big.txt"
+  words="$dir/words.txt"
+  [ -f "$big" ] || wine ./file_bench.exe "$(winepath -w "$big")" --generate 1073741824
+  [ -f "$words" ] || wine ./search_bench.exe --generate "$(winepath -w "$words")" 104857600
+  cat "$big" "$words" >/dev/null  # the same warm page cache for both
+  peer() {  # label, command...
+    local label=$1 start end out
+    shift
+    start=$(date +%s.%N); out=$("$@"); end=$(date +%s.%N)
+    echo "$label: $(echo "$out" | tail -1) in $(awk "BEGIN{print $end - $start}") s"
+  }
+  peer "grep -c -F 'zebra crossing'" grep -c -F 'zebra crossing' "$big" || true
+  peer "grep -c -i -F 'zebra crossing'" grep -c -i -F 'zebra crossing' "$big" || true
+  peer "grep -c -i -E 'zebra +crossing'" grep -c -i -E 'zebra +crossing' "$big" || true
+  peer "sed s/needle/pin/g (lines out)" sh -c "sed 's/needle/pin/g' '$words' | wc -l"
+  set -- "$(winepath -w "$big")" "$(winepath -w "$words")" "$@"
+fi
 if [ "$name" = grep_bench ]; then
   # A copy of the system's C headers (about 8,000 files), searched by grep
   # and rg (when installed) with a warm page cache, then by the benchmark.

@@ -72,15 +72,26 @@ struct CDocumentSearch::Impl {
     uint64_t steps = kDefaultSteps;
     bool keepBudget = false;  // the next Prepare continues the operation's budget
     Position lastEnd = {-1, -1};
-    std::vector<wchar_t> text;  // the line with its LF
-    int length = 0;             // without the LF
+    HWND lastView = nullptr;    // the view lastEnd belongs to
+    const wchar_t* cur = nullptr;   // the current line with its LF
+    int length = 0;                 // without the LF
+    std::vector<wchar_t> single;    // a line read alone (1037)
+    // Lines read many at a time (1093), each followed by its LF: lines
+    // [blockFirst, blockFirst + blockStarts.size() - 1), line k at
+    // block[blockStarts[k]]. Dropped at each operation's start.
+    std::vector<wchar_t> block;
+    std::vector<int> blockStarts;
+    int blockFirst = 0;
+    int backLines = 1 << 16;  // lines a backward block starts with
+    bool blocksWork = true;
     bool lastLine = false;      // its LF is not in the document
     mrx::MatchResult match;     // the last regular-expression match, on `text`
 
     IFinder* Prepare(const SearchRequest& r, bool backward, SearchOutcome& out);
-    void Fetch(HWND view, int line, int lines);
+    void Fetch(HWND view, int line, int lines, bool backward = false);
+    bool ReadBlock(HWND view, int first, int maxLines);
     bool Accepted(int s, int n) const {
-        return !(wholeWord && !IsWholeWord(text.data(), length, s, s + n)) && !(lastLine && s + n > length);
+        return !(wholeWord && !IsWholeWord(cur, length, s, s + n)) && !(lastLine && s + n > length);
     }
     int Forward(IFinder* f, int from, int skipEmptyAt, int* n);
     int Backward(IFinder* f, int end, int skipEmptyAt, int* n);
@@ -102,6 +113,8 @@ IFinder* CDocumentSearch::Impl::Prepare(const SearchRequest& r, bool backward, S
         budget.steps = steps;
     }
     keepBudget = false;
+    blockStarts.clear();
+    blocksWork = true;
     if (r.pattern.empty()) return nullptr;
     useRegex = (r.options & FIND_REGEX) != 0;
     wholeWord = !useRegex && (r.options & FIND_WHOLE_WORD) != 0;
@@ -120,22 +133,86 @@ IFinder* CDocumentSearch::Impl::Prepare(const SearchRequest& r, bool backward, S
     return &regex;
 }
 
-void CDocumentSearch::Impl::Fetch(HWND view, int line, int lines) {
-    lastLine = line >= lines - 1;
-    length = std::max(LineLength(view, line), 0);
-    if (text.size() < size_t(length) + 2) text.resize(size_t(length) + 2 + size_t(length) / 2);
-    Send(view, MPM_GETLINE, line, text.data());
-    text[size_t(length)] = L'\n';
-    text[size_t(length) + 1] = 0;
+namespace {
+constexpr int kBlockUnits = 1 << 20;
+constexpr int kBlockLines = 1 << 16;
+}  // namespace
+
+bool CDocumentSearch::Impl::ReadBlock(HWND view, int first, int maxLines) {
+    blockStarts.clear();
+    if (!blocksWork || first < 0) return false;
+    block.resize(size_t(kBlockUnits));
+    LinesArg arg = {maxLines, block.data(), kBlockUnits, 0};
+    const int got = int(Send(view, MPM_GETLINES, first, &arg));
+    if (got <= 0 || arg.units <= 0 || arg.units > kBlockUnits) return false;
+    blockFirst = first;
+    blockStarts.push_back(0);
+    for (int k = 0; k < arg.units && int(blockStarts.size()) <= got; ++k)
+        if (block[size_t(k)] == L'\n') blockStarts.push_back(k + 1);
+    // Not what the message promised: read line by line from now on.
+    if (int(blockStarts.size()) != got + 1) {
+        blocksWork = false;
+        blockStarts.clear();
+        return false;
+    }
+    return true;
+}
+
+void CDocumentSearch::Impl::Fetch(HWND view, int at, int lines, bool backward) {
+    lastLine = at >= lines - 1;
+    const auto inBlock = [&] {
+        return !blockStarts.empty() && at >= blockFirst && at < blockFirst + int(blockStarts.size()) - 1;
+    };
+    if (!inBlock()) {
+        if (backward) {
+            // A block ends at `at`: start as many lines back as fitted last
+            // time, fewer while the block stops short of `at`.
+            for (int want = backLines; want >= 1;) {
+                const int first = std::max(at - want + 1, 0);
+                if (!ReadBlock(view, first, at - first + 1)) {  // a line longer than a block
+                    want = want > 1 ? 1 : 0;
+                    continue;
+                }
+                const int got = int(blockStarts.size()) - 1;
+                if (inBlock()) {
+                    backLines = blockStarts.back() < kBlockUnits / 2 ? std::min(2 * want, kBlockLines) : got;
+                    break;
+                }
+                want = std::min(want / 2, got);
+            }
+        } else {
+            ReadBlock(view, at, kBlockLines);
+        }
+    }
+    if (inBlock()) {
+        const int k = at - blockFirst;
+        cur = block.data() + blockStarts[size_t(k)];
+        length = blockStarts[size_t(k) + 1] - blockStarts[size_t(k)] - 1;
+    } else {
+        length = std::max(LineLength(view, at), 0);
+        // A line that would have fitted a block: the view does not answer
+        // 1093 (a pane that does not pass it on), so stop asking it.
+        if (4 * (int64_t(length) + 1) < kBlockUnits) blocksWork = false;
+        if (single.size() < size_t(length) + 2) single.resize(size_t(length) + 2 + size_t(length) / 2);
+        Send(view, MPM_GETLINE, at, single.data());
+        single[size_t(length)] = L'\n';
+        single[size_t(length) + 1] = 0;
+        cur = single.data();
+    }
     if (!budget.exhausted) budget.steps += kStepsPerUnit * (uint64_t(length) + 1);
 }
 
 // The first accepted match starting at `from` or later (the LF included); its
 // start, or -1.
 int CDocumentSearch::Impl::Forward(IFinder* f, int from, int skipEmptyAt, int* n) {
-    const wchar_t* t = text.data();
+    const wchar_t* t = cur;
+    // The last line has no line break: its LF is left out, so that a
+    // pattern that could take it finds its match within the line.
+    const int searched = lastLine ? length : length + 1;
     while (from <= length) {
-        const wchar_t* m = f->FindForward(t, length + 1, t + from, length + 1 - from, n);
+        // Positions up to the line's end are tried, also the one at the end
+        // of the last line (an empty match there).
+        const wchar_t* m = f->FindForward(t, searched, t + from, length + 1 - from, n);
         if (!m) return -1;
         const int s = int(m - t);
         if (*n == 0 && s == skipEmptyAt) {
@@ -155,9 +232,11 @@ int CDocumentSearch::Impl::Forward(IFinder* f, int from, int skipEmptyAt, int* n
 // The last accepted match ending at `end` or earlier; its start, or -1. An
 // empty match after the LF belongs to the next line and is passed over.
 int CDocumentSearch::Impl::Backward(IFinder* f, int end, int skipEmptyAt, int* n) {
-    const wchar_t* t = text.data();
+    const wchar_t* t = cur;
+    const int searched = lastLine ? length : length + 1;
+    end = std::min(end, searched);
     while (end >= 0) {
-        const wchar_t* m = f->FindBackward(t, length + 1, 0, end, n);
+        const wchar_t* m = f->FindBackward(t, searched, 0, end, n);
         if (!m) return -1;
         const int s = int(m - t);
         if (*n == 0 && (s == skipEmptyAt || s > length)) {
@@ -205,7 +284,7 @@ SearchOutcome CDocumentSearch::Impl::FindFrom(HWND view, IFinder* f, Position st
     const int lines = int(Send(view, MPM_GETLINECOUNT, 0, 0));
     start.line = std::clamp(start.line, 0, std::max(lines - 1, 0));
     for (int line = start.line; backward ? line >= 0 : line < lines; line += backward ? -1 : 1) {
-        Fetch(view, line, lines);
+        Fetch(view, line, lines, backward);
         const bool first = line == start.line;
         const int column = std::clamp(start.column, 0, length);
         int n = 0;
@@ -231,6 +310,9 @@ SearchOutcome CDocumentSearch::Impl::Find(HWND view, const SearchRequest& r, boo
     SearchOutcome out;
     IFinder* f = Prepare(r, backward, out);
     if (!f || !view) return out;
+    // The end of the last match is remembered for the view it was found in.
+    if (view != lastView) lastEnd = {-1, -1};
+    lastView = view;
     Position anchor = {0, 0}, caret = {0, 0}, at = {0, 0};
     const bool selected = Send(view, MPM_GETSELRANGE, &anchor, &caret) != 0;
     Send(view, MPM_GETCARETPOS, &at, 0);
@@ -294,14 +376,14 @@ SearchOutcome CDocumentSearch::Replace(HWND view, const SearchRequest& request) 
     if (d.useRegex) {
         // Against the matched text alone; a match that needs its context
         // there (a look-around) expands against its line.
-        const std::wstring matched(d.text.data() + at.column, size_t(n));
+        const std::wstring matched(d.cur + at.column, size_t(n));
         const std::wstring tmpl = Unescape(request.replacement);
         const mrx::MatchResult alone = d.regex.Expression().Search(matched.c_str(), int(matched.size()), 0, 0,
                                                                    d.budget);
         if (alone.Matched() && alone.Start() == 0 && alone.End() == n)
             replacement = ExpandTemplate(d.regex.Expression(), tmpl, matched.c_str(), n, alone);
         else
-            replacement = ExpandTemplate(d.regex.Expression(), tmpl, d.text.data(), d.length + 1, d.match);
+            replacement = ExpandTemplate(d.regex.Expression(), tmpl, d.cur, d.length + 1, d.match);
     }
     Position end = d.EndOf(at.line, at.column, n);
     Send(view, MPM_UNDOGROUP, 1, 0);
@@ -309,13 +391,17 @@ SearchOutcome CDocumentSearch::Replace(HWND view, const SearchRequest& request) 
     TextArg arg = {replacement.c_str(), int(replacement.size())};
     const bool inserted = !replacement.empty() && Send(view, MPM_INSERTTEXT, &at, &arg) != 0;
     Send(view, MPM_UNDOGROUP, 0, 0);
-    if (!deleted && !inserted) return out;
-    Position caret = {0, 0};
-    Send(view, MPM_GETCARETPOS, &caret, 0);
+    // Nothing changed (a read-only document, an empty match replaced by
+    // nothing): the next Find starts after this match all the same.
+    Position caret = end;
+    if (deleted || inserted)
+        Send(view, MPM_GETCARETPOS, &caret, 0);
+    else
+        Send(view, MPM_SETCARET, &caret, 0);
     d.lastEnd = caret;
     d.keepBudget = true;
     out = d.Find(view, request, false, true, nullptr, nullptr);
-    out.count = 1;
+    out.count = deleted || inserted ? 1 : 0;
     return out;
 }
 
@@ -329,13 +415,13 @@ SearchOutcome CDocumentSearch::ReplaceAll(HWND view, const SearchRequest& reques
     {
         BatchEdit batch(view);
         for (int line = lines - 1; line >= 0 && !d.budget.exhausted; --line) {
-            d.Fetch(view, line, lines);
+            d.Fetch(view, line, lines, true);
             int end = d.length + 1, n = 0;
             for (int s; end >= 0 && (s = d.Backward(f, end, -1, &n)) >= 0; end = n ? s : s - 1) {
                 Position a = {line, s};
                 Position b = d.EndOf(line, s, n);
                 const std::wstring text =
-                    d.useRegex ? ExpandTemplate(d.regex.Expression(), replacement, d.text.data(), d.length + 1, d.match)
+                    d.useRegex ? ExpandTemplate(d.regex.Expression(), replacement, d.cur, d.length + 1, d.match)
                                : replacement;
                 const bool deleted = n > 0 && Send(view, MPM_DELETERANGE, &a, &b) != 0;
                 TextArg arg = {text.c_str(), int(text.size())};
@@ -366,7 +452,7 @@ SearchOutcome CDocumentSearch::ListAll(HWND view, const std::wstring& path, cons
             wchar_t head[64];
             swprintf(head, 64, L":(%d,%d):", line + 1, s);
             entry.assign(L"#<").append(path).append(L">").append(head);
-            entry.append(d.text.data(), size_t(d.length) + 1);
+            entry.append(d.cur, size_t(d.length) + 1);
             if (write) write(entry);
             d.lastEnd = {line, s + n};
             ++out.count;

@@ -190,7 +190,17 @@ std::string CFindHighlight::Error() const {
     return finder_ && finder_ == regex_.get() ? regex_->Error() : std::string();
 }
 
-int CFindHighlight::Highlight(int, const wchar_t* text, int length, unsigned short* styles) {
+// Called from the control's painting: nothing may escape into it.
+int CFindHighlight::Highlight(int line, const wchar_t* text, int length, unsigned short* styles) {
+    try {
+        return Paint(line, text, length, styles);
+    } catch (...) {
+        gaveUp_ = true;
+        return 0;
+    }
+}
+
+int CFindHighlight::Paint(int, const wchar_t* text, int length, unsigned short* styles) {
     if (!finder_ || gaveUp_ || !text || !styles || length <= 0) return 0;
     const bool regex = finder_ == regex_.get();
     if (regex) {

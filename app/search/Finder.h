@@ -127,6 +127,7 @@ public:
     std::string Error() const;
 
 private:
+    int Paint(int line, const wchar_t* text, int length, unsigned short* styles);
     std::unique_ptr<CNormalFinder> normal_;
     std::unique_ptr<CRegexFinder> regex_;
     IFinder* finder_ = nullptr;

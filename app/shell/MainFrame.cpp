@@ -37,7 +37,7 @@ const std::vector<UINT> kStatusOrder = {0, 10, 9, 1, 2, 3, 4, 8, 7, 6, 5};
 
 // Commands whose features are not in the program yet: shown disabled.
 constexpr UINT kPendingCommands[] = {
-    ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FIND_IN_FILES,
+    ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
     ID_MACRO_RECORD, ID_MACRO_PLAY, ID_MACRO_SAVE, ID_MACRO_PLAY_TIMES, ID_MACRO_REBUILD, ID_AUTO_COMPLETE,
 };
 
@@ -357,6 +357,7 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
         case ID_FIND_PREVIOUS:
         case ID_FIND_NEXT_WORD:
         case ID_FIND_PREVIOUS_WORD: OnFindCommand(id); return true;
+        case ID_FIND_IN_FILES: ShowGrepDialog(); return true;
         case ID_TOGGLE_OUTPUT: ToggleOutput(); return true;
         case ID_CLIPBOARD_MONITOR: ToggleClipboardMonitor(); return true;
         case ID_TEAR_OFF: TearOff(); return true;
@@ -678,6 +679,7 @@ void CMainFrame::OnDestroy() {
         loop_ = nullptr;
     }
     tearOffs_.clear();
+    grep_.reset();  // a running search stops first
     find_.reset();
     if (fullScreenDialog_) DestroyWindow(fullScreenDialog_);
     fullScreenDialog_ = nullptr;
@@ -762,9 +764,9 @@ HWND CMainFrame::ActivePane() const {
     return view ? view->GetActivePane() : nullptr;
 }
 
-HWND CMainFrame::NewDocument(bool defaults, bool activate) {
+HWND CMainFrame::NewDocument(bool defaults, bool activate, int viewType) {
     documents::CSplitTextView* doc =
-        documents::CSplitTextView::Create(Window(), Window(), this, this, editLibrary_);
+        documents::CSplitTextView::Create(Window(), Window(), this, this, editLibrary_, viewType);
     if (!doc) return nullptr;
     const HWND hwnd = doc->Window();
     documents_.push_back(hwnd);
@@ -835,7 +837,7 @@ void CMainFrame::ReloadSyntax() {
     if (HWND doc = ActiveDocument()) SendMessageW(doc, MPD_UPDATE, 0, 0);
 }
 
-HWND CMainFrame::OpenDocument(const std::wstring& given, const documents::OpenRequest* request) {
+HWND CMainFrame::OpenDocument(const std::wstring& given, const documents::OpenRequest* request, int viewType) {
     if (given.empty()) return nullptr;
     // Known by its full path: a relative name means the current folder now,
     // not whatever folder is current when the document is saved.
@@ -848,7 +850,7 @@ HWND CMainFrame::OpenDocument(const std::wstring& given, const documents::OpenRe
     }
     // The new window becomes the active tab only once its file is open, so
     // that the title and the tabs never show a document that fails to open.
-    const HWND doc = NewDocument(false, false);
+    const HWND doc = NewDocument(false, false, viewType);
     if (!doc) return nullptr;
     if (!SendMessageW(doc, MPD_OPEN, reinterpret_cast<WPARAM>(path.c_str()), reinterpret_cast<LPARAM>(request))) {
         RemoveDocument(doc);
@@ -1423,6 +1425,44 @@ search::CFindDialog* CMainFrame::EnsureFindDialog(bool replace, bool anyForm) {
     return find_.get();
 }
 
+void CMainFrame::ShowGrepDialog() {
+    if (!grep_) {
+        search::GrepHost host;
+        host.status = [this](const std::wstring& text) { SetStatusMessage(text); };
+        host.output = [this](const std::wstring& text) { AppendOutput(text.c_str(), int(text.size())); };
+        host.showOutput = [this] {
+            const HWND output = OutputWindow();
+            if (!output || !docking_.IsVisible(output)) SendMessageW(Window(), WM_COMMAND, ID_TOGGLE_OUTPUT, 0);
+            return OutputWindow();
+        };
+        host.openResult = [this](const std::wstring& path, const std::wstring& caption) -> HWND {
+            documents::OpenRequest request;
+            request.codePage = 1200;
+            request.internalFile = 1;
+            const HWND doc = OpenDocument(path, &request, 1);
+            if (!doc) return nullptr;
+            SetWindowTextW(doc, caption.c_str());
+            SendMessageW(doc, MPD_UPDATE, 0, 0);
+            UpdateTitle();
+            return ActivePane();
+        };
+        grep_ = std::make_unique<search::CGrepDialog>(Window(), std::move(host));
+        if (!grep_->Create()) {
+            grep_.reset();
+            return;
+        }
+    }
+    // The folder of the active document is offered when the field is empty.
+    std::wstring folder;
+    if (const HWND doc = ActiveDocument(); doc && documents::HasFile(doc)) {
+        folder = WindowText(doc);
+        const size_t slash = folder.find_last_of(L"\\/");
+        folder = slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
+    }
+    if (GetWindowTextLengthW(GetDlgItem(grep_->Window(), IDC_GREP_FOLDER)) > 0) folder.clear();
+    grep_->Show(folder);
+}
+
 void CMainFrame::OnFindCommand(UINT id) {
     const HWND pane = ActivePane();
     switch (id) {
@@ -1490,6 +1530,9 @@ bool CMainFrame::PreTranslateMessage(MSG* msg) {
             return true;
         return IsDialogMessageW(find, msg) != 0;
     }
+    if (const HWND grep = grep_ ? grep_->Window() : nullptr;
+        grep && msg->hwnd && (msg->hwnd == grep || IsChild(grep, msg->hwnd)))
+        return IsDialogMessageW(grep, msg) != 0;
     // Keys of the frame and its floating windows; while a modal dialog has
     // disabled the frame, the dialog keeps its keys.
     HWND top = msg->hwnd ? GetAncestor(msg->hwnd, GA_ROOT) : nullptr;

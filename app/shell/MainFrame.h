@@ -29,6 +29,7 @@
 
 #include "Document.h"
 #include "FindDialog.h"
+#include "GrepDialog.h"
 
 namespace shell {
 
@@ -53,10 +54,12 @@ public:
     // case) is activated; otherwise a new document window opens the file.
     // The document window, or null when the file cannot be opened (the tabs
     // stay as they were).
-    HWND OpenDocument(const std::wstring& path, const documents::OpenRequest* request = nullptr);
+    // A `viewType` other than 0 makes a result document (its file is
+    // deleted with the window).
+    HWND OpenDocument(const std::wstring& path, const documents::OpenRequest* request = nullptr, int viewType = 0);
     // A new document window, made the active tab; `defaults` applies the
     // code page and line-end format of new documents and empties the undo.
-    HWND NewDocument(bool defaults, bool activate = true);
+    HWND NewDocument(bool defaults, bool activate = true, int viewType = 0);
     HWND NewFromEntry(int index);
     void ShowTemplateMenu();
     void ReloadSyntax();
@@ -90,6 +93,8 @@ public:
     bool IsClipboardMonitorOn() const { return inClipboardChain_; }
     // The find or replace dialog, once a find command made it; null before.
     search::CFindDialog* FindDialog() const { return find_.get(); }
+    // The find-in-files dialog, once command 1408 made it; null before.
+    search::CGrepDialog* GrepDialog() const { return grep_.get(); }
     // The message pane of the status bar (pane 0).
     void SetStatusMessage(const std::wstring& text);
 
@@ -166,6 +171,7 @@ private:
     // The dialog of the form asked for (a dialog of the other form is
     // destroyed first), or with `anyForm` whichever exists; made hidden.
     search::CFindDialog* EnsureFindDialog(bool replace, bool anyForm);
+    void ShowGrepDialog();
     void CloseActive();
     bool CloseDocument(size_t index, int* answer);
     void RemoveDocument(HWND document);
@@ -216,6 +222,7 @@ private:
     std::map<HMENU, std::unique_ptr<CMenuDialog>> tearOffs_;
     bool templateMenuFilled_ = false;
     std::unique_ptr<search::CFindDialog> find_;
+    std::unique_ptr<search::CGrepDialog> grep_;
 
     std::vector<MessageListener*> listeners_;
     std::vector<IdleListener*> idleListeners_;

@@ -49,4 +49,20 @@ void DragFinish(HDROP drop) {
     if (f) f(drop);
 }
 
+std::wstring BrowseForFolder(BROWSEINFOW* info) {
+    using Browse = LPITEMIDLIST(WINAPI*)(BROWSEINFOW*);
+    using GetPath = BOOL(WINAPI*)(LPCITEMIDLIST, wchar_t*);
+    using Free = void(WINAPI*)(void*);
+    static const auto browse = Function<Browse>(L"shell32.dll", "SHBrowseForFolderW");
+    static const auto getPath = Function<GetPath>(L"shell32.dll", "SHGetPathFromIDListW");
+    static const auto free = Function<Free>(L"ole32.dll", "CoTaskMemFree");
+    if (!browse || !getPath || !info) return {};
+    LPITEMIDLIST list = browse(info);
+    if (!list) return {};
+    wchar_t path[MAX_PATH] = {};
+    const BOOL ok = getPath(list, path);
+    if (free) free(list);
+    return ok ? std::wstring(path) : std::wstring();
+}
+
 }  // namespace shell::sys

@@ -7,6 +7,9 @@
 #include <windows.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
+
+#include <string>
 
 namespace shell::sys {
 
@@ -19,5 +22,8 @@ HINSTANCE ShellExecute(HWND owner, const wchar_t* verb, const wchar_t* file, con
                        const wchar_t* folder, int show);
 UINT DragQueryFile(HDROP drop, UINT index, wchar_t* buffer, UINT size);
 void DragFinish(HDROP drop);
+// SHBrowseForFolderW, then the chosen folder's path (SHGetPathFromIDListW,
+// the item list freed): empty when cancelled or not a file-system folder.
+std::wstring BrowseForFolder(BROWSEINFOW* info);
 
 }  // namespace shell::sys

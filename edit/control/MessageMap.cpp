@@ -17,7 +17,7 @@ LRESULT View::Message(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         handled = id >= 1 && id <= ECMD_LAST && OnCommand(id);
         return 0;
     }
-    if (msg >= MPM_CANUNDO && msg <= MPM_LOADINPLACE) {
+    if (msg >= MPM_CANUNDO && msg <= MPM_GETLINES) {
         LRESULT r = DocumentMessage(msg, wp, lp, handled);
         if (handled) return r;
         handled = true;
@@ -46,7 +46,7 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         case MPM_BOM: case MPM_GETRANGETEXT: case MPM_UNDOGROUP: case MPM_UPDATESTATES:
         case MPM_READONLY: case MPM_RECORDING: case MPM_GETSTYLEAT: case MPM_GETCODEPAGE:
         case MPM_EMPTYUNDO: case MPM_LOADFILE: case MPM_LOADINPLACE: case MPM_SAVEFILE:
-        case MPM_SAVECOPY: case MPM_REPLACEFILE:
+        case MPM_SAVECOPY: case MPM_REPLACEFILE: case MPM_GETLINES:
             if (!doc_) return msg == MPM_GETLINECOUNT ? 1 : 0;
             break;
         default: handled = false; return 0;
@@ -70,6 +70,12 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             const wchar_t* t = d.LineText(line, &n);
             if (wchar_t* out = Ptr<wchar_t>(lp)) std::copy(t, t + n + 1, out);
             return n;
+        }
+        case MPM_GETLINES: {
+            LinesArg* arg = Ptr<LinesArg>(lp);
+            if (!arg || !arg->buffer || arg->capacity <= 0) return 0;
+            arg->units = 0;
+            return d.CopyLines(Int(wp), arg->maxLines, arg->buffer, arg->capacity, &arg->units);
         }
         case MPM_GETLINEPTR: {
             const int line = Int(wp);

@@ -94,6 +94,79 @@ const wchar_t* TextDocument::LineText(int i, int* length) {
     return wide;
 }
 
+// Lines not yet loaded that follow one another in the file, in a code page
+// of one byte per character: their bytes, breaks included, convert with one
+// call (a conversion per line costs more than the search of the line).
+// Copies lines [i, j) with their LFs and returns j - i, or 0 to convert line
+// by line.
+int TextDocument::CopyRun(int i, int end, wchar_t* out, int capacity, int* used) {
+    constexpr int64_t kMaxSpan = 4 << 20;
+    const int64_t start = (*lines)[i].offset;
+    int64_t spanEnd = start;
+    int need = 0, j = i;
+    for (; j < end; ++j) {
+        const Line& l = (*lines)[j];
+        if (l.Loaded()) break;
+        if (l.length > 0) {
+            if (l.offset < spanEnd || l.offset + l.length - start > kMaxSpan) break;
+            spanEnd = l.offset + l.length;
+        }
+        if (capacity - *used - need < std::max(l.length, 0) + 1) break;
+        need += std::max(l.length, 0) + 1;
+    }
+    if (j - i < 2) return 0;
+    const int bytes = int(spanEnd - start);
+    char* raw = Reserve(g_rawScratch, size_t(bytes));
+    wchar_t* wide = Reserve(g_wideScratch, size_t(bytes) + 1);
+    if (!source->ReadBytes(start, bytes, raw) ||
+        encoding::ToUtf16(source->CodePage(), raw, bytes, wide, bytes) != bytes)
+        return 0;
+    for (int k = i; k < j; ++k) {
+        const Line& l = (*lines)[k];
+        if (l.length > 0) {
+            std::memcpy(out + *used, wide + (l.offset - start), sizeof(wchar_t) * size_t(l.length));
+            *used += l.length;
+        }
+        out[(*used)++] = L'\n';
+    }
+    return j - i;
+}
+
+int TextDocument::CopyLines(int first, int maxLines, wchar_t* out, int capacity, int* units) {
+    int used = 0, done = 0;
+    const int count = lines->Count();
+    CPINFO info = {};
+    const bool singleByte = source && encoding::UnitWidth(source->CodePage()) == 1 &&
+                            source->CodePage() != encoding::kUtf8 && GetCPInfo(UINT(source->CodePage()), &info) &&
+                            info.MaxCharSize == 1;
+    for (int i = first; out && i >= 0 && i < count && done < maxLines; ++i, ++done) {
+        Line& l = (*lines)[i];
+        int n = 0;
+        if (l.Loaded()) {
+            n = l.length;
+            if (capacity - used < n + 1) break;
+            std::memcpy(out + used, l.text, sizeof(wchar_t) * size_t(n));
+        } else if (source && l.length > 0) {
+            if (capacity - used < l.length + 1) break;
+            const int run = singleByte ? CopyRun(i, std::min(count, i + maxLines - done), out, capacity, &used) : 0;
+            if (run > 0) {
+                i += run - 1;
+                done += run - 1;
+                continue;
+            }
+            char* raw = Reserve(g_rawScratch, size_t(l.length));
+            if (source->ReadBytes(l.offset, l.length, raw))
+                n = encoding::ToUtf16(source->CodePage(), raw, l.length, out + used, l.length);
+        } else if (capacity - used < 1) {
+            break;
+        }
+        used += n;
+        out[used++] = L'\n';
+    }
+    if (units) *units = used;
+    return done;
+}
+
 int TextDocument::LineLength(int i) {
     if (i < 0 || i >= lines->Count()) return 0;
     Line& l = (*lines)[i];

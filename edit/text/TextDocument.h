@@ -58,6 +58,12 @@ public:
     // that is valid until the next call. Lines out of range read as empty.
     const wchar_t* LineText(int i, int* length);
     int LineLength(int i);
+    // Copies whole lines from `first` into out[0, capacity), each followed by
+    // an LF, at most maxLines; returns the lines copied, their units in
+    // *units. An unloaded line is converted straight into `out` and needs
+    // room for one unit per byte of it (never fewer bytes than units).
+    int CopyLines(int first, int maxLines, wchar_t* out, int capacity, int* units);
+    int CopyRun(int i, int end, wchar_t* out, int capacity, int* used);
     // Converts an unloaded line into its own buffer (capacity 2 × length + 1).
     void LoadLine(int i);
 

@@ -2,6 +2,7 @@
 // messages: start positions, line breaks in matches, whole words, Replace,
 // Replace All in one undo step, List All's lines, highlight all on painted
 // pixels, and the outcomes of refused and too complex patterns.
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -52,7 +53,7 @@ protected:
     // Every selection Find Next makes, in order, until it finds nothing.
     std::vector<std::string> Walk(const std::wstring& pattern, int options, bool backward = false) {
         std::vector<std::string> out;
-        for (int i = 0; i < 50; ++i) {
+        for (int i = 0; i < 200; ++i) {
             const SearchOutcome o = backward ? Previous(pattern, options) : Next(pattern, options);
             if (o.status != SearchStatus::kFound) break;
             out.push_back(Selection());
@@ -411,9 +412,162 @@ TEST_F(DocumentSearch, AnEmptyOrAbsentPatternChangesNothing) {
     SetText(L"alpha");
     Select(0, 1, 0, 3);
     EXPECT_EQ(Next(L"").status, SearchStatus::kNotFound);
-    EXPECT_EQ(Next(L"zzz").status, SearchStatus::kNotFound);
+    EXPECT_EQ(Next(L"xyz").status, SearchStatus::kNotFound);
     EXPECT_EQ(Previous(L"zzz", FIND_REGEX).status, SearchStatus::kNotFound);
     EXPECT_EQ(Selection(), "0,1-0,3");
     EXPECT_EQ(finder_.ReplaceAll(edit_, {L"", L"x", 0}).count, 0);
     EXPECT_EQ(All(), L"alpha");
+}
+
+// A file loaded in place is read many lines per message; a line longer than
+// such a block is read alone. Both directions find the same.
+TEST_F(DocumentSearch, LinesReadInBlocksAndAloneFindTheSame) {
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    const std::wstring path = std::wstring(dir) + L"mp_search_blocks.txt";
+    std::string bytes;
+    for (int i = 0; i < 70000; ++i) bytes += i % 1000 == 7 ? "a needle here\r\n" : "nothing to see\r\n";
+    bytes += std::string(1500000, 'x') + "needle" + std::string(10, 'y') + "\r\n";
+    bytes += "needle at the end";
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(f, bytes.data(), DWORD(bytes.size()), &n, nullptr);
+    CloseHandle(f);
+    ASSERT_EQ(Send(MPM_LOADINPLACE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(1252, LB_CRLF)), 1);
+    SearchOutcome o;
+    const std::vector<std::wstring> listed = List(L"needle", 0, &o);
+    EXPECT_EQ(o.count, 72);
+    ASSERT_EQ(listed.size(), 73u);
+    EXPECT_EQ(listed[0], L"#<C:\\doc.txt>:(8,2):a needle here\n");
+    EXPECT_EQ(listed[69], L"#<C:\\doc.txt>:(69008,2):a needle here\n");
+    EXPECT_EQ(listed[70].substr(0, 28), L"#<C:\\doc.txt>:(70001,1500000");
+    EXPECT_EQ(listed[71], L"#<C:\\doc.txt>:(70002,0):needle at the end\n");
+    Caret(0, 0);
+    const Sel forward = Walk(L"needle", 0);
+    Command(ECMD_DOCEND);
+    Sel backward = Walk(L"needle", 0, true);
+    std::reverse(backward.begin(), backward.end());
+    EXPECT_EQ(forward.size(), 72u);
+    EXPECT_EQ(forward, backward);
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"needle", L"pin", FIND_REGEX}).count, 72);
+    EXPECT_EQ(Line(7), L"a pin here");
+    EXPECT_EQ(Line(70000).substr(1499998, 8), L"xxpinyyy");
+    EXPECT_EQ(List(L"needle", 0, &o).size(), 1u);
+    Send(MPM_CLOSEDOC);
+    DeleteFileW(path.c_str());
+}
+
+namespace {
+WNDPROC g_controlProc = nullptr;
+int g_blockReads = 0;
+LRESULT CALLBACK CountingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == MPM_GETLINES) ++g_blockReads;
+    return CallWindowProcW(g_controlProc, h, m, w, l);
+}
+}  // namespace
+
+// Reading backwards, a block ends at the line wanted even when the lines
+// before it would fill more than one block: a few reads for the document,
+// not one per line.
+TEST_F(DocumentSearch, BackwardReadsNeedFewBlocks) {
+    std::wstring text;
+    for (int i = 0; i < 3000; ++i) text += std::wstring(399, wchar_t(L'a' + i % 26)) + L"\n";
+    SetText(text + L"end");
+    g_controlProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc)));
+    g_blockReads = 0;
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"q", L"Q", FIND_MATCH_CASE}).count, 399 * 115);
+    EXPECT_LT(g_blockReads, 12);
+    g_blockReads = 0;
+    Command(ECMD_DOCEND);
+    EXPECT_EQ(Previous(L"xyz").status, SearchStatus::kNotFound);
+    EXPECT_LT(g_blockReads, 12);
+    g_blockReads = 0;
+    Caret(0, 0);
+    EXPECT_EQ(Next(L"xyz").status, SearchStatus::kNotFound);
+    EXPECT_LT(g_blockReads, 6);
+    SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_controlProc));
+}
+
+namespace {
+LRESULT CALLBACK RefusingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == MPM_GETLINES) {
+        ++g_blockReads;
+        return 0;  // as a view that does not pass 1093 on
+    }
+    return CallWindowProcW(g_controlProc, h, m, w, l);
+}
+}  // namespace
+
+// A view that does not answer 1093 is read line by line, and asked once or
+// twice per operation.
+TEST_F(DocumentSearch, AViewWithoutBlockReadsIsReadLineByLine) {
+    std::wstring text;
+    for (int i = 0; i < 500; ++i) text += i % 100 == 50 ? L"x needle\n" : L"hay\n";
+    SetText(text);
+    g_controlProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RefusingProc)));
+    g_blockReads = 0;
+    SearchOutcome o;
+    EXPECT_EQ(List(L"needle", 0, &o).size(), 6u);
+    EXPECT_LE(g_blockReads, 1);
+    g_blockReads = 0;
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"needle", L"pin", 0}).count, 5);
+    EXPECT_LE(g_blockReads, 2);
+    EXPECT_EQ(Line(450), L"x pin");
+    SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_controlProc));
+}
+
+TEST_F(DocumentSearch, TheLastLineIsSearchedWithoutALineBreakItDoesNotHave) {
+    // A pattern that could take the appended LF still finds its match within
+    // the last line, as the highlighter does.
+    SetText(L"x,y\na,b");
+    EXPECT_EQ(Walk(L"[^,]+", FIND_REGEX), (Sel{"0,0-0,1", "0,2-1,0", "1,0-1,1", "1,2-1,3"}));
+    SetText(L"a,b");
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"[^,]+", L"X", FIND_REGEX}).count, 2);
+    EXPECT_EQ(All(), L"X,X");
+    SetText(L"end  ");
+    std::vector<std::wstring> lines = List(L"\\s+", FIND_REGEX);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].rfind(L"#<C:\\doc.txt>:(1,3):", 0), 0u) << lines[0];
+}
+
+TEST_F(DocumentSearch, ReplaceThatChangesNothingMovesOnToTheNextMatch) {
+    SetText(L"cat cat");
+    Send(MPM_READONLY, 1);
+    SearchOutcome o = finder_.Replace(edit_, {L"cat", L"dog", 0});
+    EXPECT_EQ(o.count, 0);
+    EXPECT_EQ(Selection(), "0,4-0,7");
+    Send(MPM_READONLY, 0);
+    // An empty match replaced by nothing: the next one, not the same again.
+    SetText(L"a\nb\nc");
+    finder_.Replace(edit_, {L"^", L"", FIND_REGEX});
+    const std::string first = Selection();
+    finder_.Replace(edit_, {L"^", L"", FIND_REGEX});
+    EXPECT_NE(Selection(), first);
+}
+
+TEST_F(DocumentSearch, TheEndOfTheLastMatchBelongsToItsView) {
+    // Another view whose caret happens to sit where the last match ended in
+    // the first one starts its search right there.
+    SetText(L"ab\nab");
+    EXPECT_EQ(Next(L"b").status, SearchStatus::kFound);
+    EXPECT_EQ(Selection(), "0,1-0,2");
+    const HWND other = CreateWindowExW(0, L"MRPAD32", L"", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200, GetParent(edit_),
+                                       nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    Position at = {0, 0};
+    TextArg text = {L"xy\n", 3};
+    SendMessageW(other, MPM_INSERTTEXT, reinterpret_cast<WPARAM>(&at), reinterpret_cast<LPARAM>(&text));
+    Position caret = {0, 2};
+    SendMessageW(other, MPM_SETCARET, reinterpret_cast<WPARAM>(&caret), 0);
+    // "$" at (0,2) in the other view is found, not stepped over.
+    EXPECT_EQ(finder_.FindNext(other, {L"$", L"", FIND_REGEX}).status, SearchStatus::kFound);
+    Position a = {-1, -1}, b = {-1, -1};
+    SendMessageW(other, MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
+    Position c = {-1, -1};
+    SendMessageW(other, MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&c), 0);
+    EXPECT_EQ(c.line, 0);
+    EXPECT_EQ(c.column, 2);
+    DestroyWindow(other);
 }

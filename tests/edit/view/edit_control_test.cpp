@@ -562,7 +562,7 @@ TEST_F(EditControl, EveryMessageSurvivesNullAndOddArguments) {
         HWND h = Create(20 + pass);
         Insert(L"some\ntext", nullptr, h);
         if (pass == 1) Send(MPM_CLOSEDOC, 0, 0, h);
-        for (UINT msg = MPM_CANUNDO; msg <= MPM_LOADINPLACE; ++msg) {
+        for (UINT msg = MPM_CANUNDO; msg <= MPM_GETLINES; ++msg) {
             if (msg == MPM_CLOSEDOC || msg == MPM_SHAREDOC) continue;
             for (WPARAM w : odd) {
                 const bool pointerArg = msg == MPM_GETCARETPOS || msg == MPM_DELETERANGE ||
@@ -572,7 +572,7 @@ TEST_F(EditControl, EveryMessageSurvivesNullAndOddArguments) {
                                         msg == MPM_SETLEXER || msg == MPM_COLORTABLE || msg == MPM_REPLACEFILE ||
                                         msg == MPM_LOADFILE || msg == MPM_SAVEFILE || msg == MPM_SAVECOPY ||
                                         msg == MPM_LOADINPLACE || msg == MPM_HITTEST || msg == MPM_SETPAGERECT ||
-                                        msg == MPM_DRAWPAGE || msg == MPM_TEXTWIDTH;
+                                        msg == MPM_DRAWPAGE || msg == MPM_TEXTWIDTH || msg == MPM_GETLINES;
                 if (pointerArg && w != 0) continue;
                 const bool linePointerL = msg == MPM_GETLINE || msg == MPM_SETLINEATTR || msg == MPM_GETLINEATTR;
                 SendMessageW(h, msg, w, linePointerL ? 0 : LPARAM(w));
@@ -670,6 +670,56 @@ TEST_F(EditControl, ALineLongerThanTwoGigabytesIsRefusedAtLoad) {
     EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(Send(MPM_GETFILENAME))), small);
     Send(MPM_CLOSEDOC);
     DeleteFileW(small.c_str());
+}
+
+// Many lines per message, loaded or read from the file, each with an LF;
+// only whole lines, and a line not yet loaded needs a unit per byte.
+TEST_F(EditControl, GetLinesCopiesWholeLinesThatFit) {
+    const std::wstring path = TempPath(L"mp_msg_lines.txt");
+    WriteFileBytes(path, "ab\r\n\r\nc\xE9" "d\r\nlast");
+    ASSERT_EQ(Send(MPM_LOADINPLACE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(1252, LB_CRLF)), 1);
+    Position at = {1, 0};
+    Insert(L"new", &at);  // line 1 is loaded now, the others are read from the file
+    wchar_t buf[32];
+    LinesArg arg = {100, buf, 32, -1};
+    EXPECT_EQ(Send(MPM_GETLINES, 0, reinterpret_cast<LPARAM>(&arg)), 4);
+    EXPECT_EQ(std::wstring(buf, size_t(arg.units)), L"ab\nnew\nc\u00E9d\nlast\n");
+    arg = {2, buf, 32, -1};
+    EXPECT_EQ(Send(MPM_GETLINES, 1, reinterpret_cast<LPARAM>(&arg)), 2);
+    EXPECT_EQ(std::wstring(buf, size_t(arg.units)), L"new\nc\u00E9d\n");
+    arg = {100, buf, 8, -1};  // "ab\n" and "new\n" fit, "céd\n" does not
+    EXPECT_EQ(Send(MPM_GETLINES, 0, reinterpret_cast<LPARAM>(&arg)), 2);
+    EXPECT_EQ(arg.units, 7);
+    arg = {100, buf, 4, -1};  // "last" and its LF need 5 units
+    EXPECT_EQ(Send(MPM_GETLINES, 3, reinterpret_cast<LPARAM>(&arg)), 0);
+    EXPECT_EQ(arg.units, 0);
+    arg = {100, buf, 32, -1};
+    EXPECT_EQ(Send(MPM_GETLINES, 4, reinterpret_cast<LPARAM>(&arg)), 0);
+    EXPECT_EQ(Send(MPM_GETLINES, WPARAM(-1), reinterpret_cast<LPARAM>(&arg)), 0);
+    arg = {100, nullptr, 32, -1};
+    EXPECT_EQ(Send(MPM_GETLINES, 0, reinterpret_cast<LPARAM>(&arg)), 0);
+    // Runs of unloaded lines, every kind of break and empty lines, in a
+    // code page of one byte per character and in UTF-8: the same as 1037.
+    for (const int cp : {1252, 65001}) {
+        const std::wstring runs = TempPath(cp == 1252 ? L"mp_msg_runs1.txt" : L"mp_msg_runs2.txt");
+        WriteFileBytes(runs, "one\n\ntwo\r\nthree\rfour\r\n\r\n\xC3\xA9\xE9\n\nend\n");
+        ASSERT_EQ(Send(MPM_LOADINPLACE, reinterpret_cast<WPARAM>(runs.c_str()), MAKELPARAM(cp, LB_CRLF)), 1);
+        std::wstring expected;
+        const int lines = int(Send(MPM_GETLINECOUNT));
+        for (int i = 0; i < lines; ++i) expected += Line(i) + L"\n";
+        wchar_t big[64];
+        for (int first = 0; first < lines; ++first) {
+            arg = {100, big, 64, -1};
+            EXPECT_EQ(Send(MPM_GETLINES, WPARAM(first), reinterpret_cast<LPARAM>(&arg)), lines - first) << cp;
+            std::wstring tail = expected;
+            for (int k = 0; k < first; ++k) tail.erase(0, tail.find(L'\n') + 1);
+            EXPECT_EQ(std::wstring(big, size_t(std::max(arg.units, 0))), tail) << cp << " from line " << first;
+        }
+    }
+    Send(MPM_CLOSEDOC);
+    DeleteFileW(path.c_str());
+    DeleteFileW(TempPath(L"mp_msg_runs1.txt").c_str());
+    DeleteFileW(TempPath(L"mp_msg_runs2.txt").c_str());
 }
 
 TEST_F(EditControl, ReplaceTheWholeTextThroughAMessage) {
