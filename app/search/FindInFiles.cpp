@@ -38,6 +38,10 @@
 namespace GrepUtil {
 namespace {
 
+// Expression steps granted per unit of text searched line by line.
+constexpr uint64_t kStepsPerUnit = 32;
+
+
 wchar_t LowerAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c + 32) : c; }
 
 std::wstring LowerAscii(std::wstring s) {
@@ -247,6 +251,7 @@ int CGreper::Run(const std::wstring& folder, IGrepCallBack* callBack) {
     m.callBack = callBack;
     m.halt = false;
     m.budget = mrx::Budget();
+    m.budget.steps = budgetSteps_;
     // Detection loads the detector for each file: held here, it stays loaded
     // for the whole search instead of being mapped anew every time.
     HMODULE detector = nullptr;
@@ -277,7 +282,9 @@ void CGreper::Walk(const std::wstring& folder) {
         if (!impl_->KeepGoing(stats_)) break;
         const std::wstring path = base + name;
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (options_.subfolders) Walk(path);
+            // Links and junctions to folders are not followed: one pointing
+            // at an ancestor would walk the tree again and again.
+            if (options_.subfolders && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) Walk(path);
             continue;
         }
         if (impl_->callBack) impl_->callBack->Progress(path.c_str(), total_);
@@ -540,6 +547,10 @@ int CGreper::Convert(const uint8_t* b, size_t n, int cp, bool keepsAscii) {
 bool CGreper::Match(const wchar_t* text, int length, int* column) {
     Impl& m = *impl_;
     if (m.regex) {
+        // The budget grows with the text searched, so that a large tree is
+        // never too complex for an ordinary expression; a catastrophic one
+        // spends far more on a single line and stops the search.
+        if (!m.budget.exhausted) m.budget.steps += kStepsPerUnit * (uint64_t(length) + 1);
         const mrx::MatchResult r = m.regex->Search(text, length, 0, length, m.budget);
         if (r.status == mrx::Status::kTooComplex) {
             stats_.tooComplex = true;
@@ -616,6 +627,7 @@ CFileGreper::CFileGreper() {
 
 CFileGreper::~CFileGreper() {
     if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    if (!keep_ && !path_.empty()) DeleteFileW(path_.c_str());
 }
 
 void CFileGreper::Write(const std::wstring& text, bool flush) {

@@ -58,6 +58,10 @@ public:
     // given); answers the number of reported lines.
     int Run(const std::wstring& folder, IGrepCallBack* callBack);
 
+    // The expression steps a search starts with (tests); each line searched
+    // alone adds to them in proportion to its length.
+    void SetBudget(uint64_t steps) { budgetSteps_ = steps; }
+
     const GrepOptions& Options() const { return options_; }
     const GrepStats& Stats() const { return stats_; }
     int Total() const { return total_; }
@@ -70,6 +74,7 @@ protected:
     GrepStats stats_;
     int total_ = 0;
     DWORD startTick_ = 0;
+    uint64_t budgetSteps_ = 50000000;
 
 private:
     void Walk(const std::wstring& folder);
@@ -117,6 +122,10 @@ public:
     const std::wstring& Path() const { return path_; }
     // Whether the file was created (it is closed again by Finish).
     bool Created() const { return created_; }
+    // The file was handed to a document, which deletes it when it closes;
+    // otherwise the searcher deletes it when it goes (a search abandoned
+    // with the frame, a start that failed).
+    void Keep() const { keep_ = true; }
 protected:
     void Report(const std::wstring& path, int line, int column, const wchar_t* text, int length) override;
     void Finish(int total, const std::wstring& folder) override;
@@ -126,6 +135,7 @@ private:
     std::wstring path_;
     std::wstring buffer_;
     bool created_ = false;
+    mutable bool keep_ = false;
 };
 
 }  // namespace GrepUtil

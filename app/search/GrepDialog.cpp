@@ -356,6 +356,7 @@ void CGrepDialog::OnDone(const GrepUtil::CGreper& greper, bool toOutput) {
             !file.Path().empty() && GetFileAttributesW(file.Path().c_str()) != INVALID_FILE_ATTRIBUTES;
         const HWND pane = written && host_.openResult ? host_.openResult(file.Path(), caption) : nullptr;
         if (pane) {
+            file.Keep();
             SendMessageW(pane, MPM_SETLEXER,
                          reinterpret_cast<WPARAM>(static_cast<ILexer*>(syntax::ResultLexer())), 1);
             int findOptions = 0;

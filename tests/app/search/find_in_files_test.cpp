@@ -493,6 +493,7 @@ TEST(FindInFiles, TheResultFileIsUtf16WithoutAMarkAndItsSummaryHasTheSeconds) {
         greper.Configure(o);
         EXPECT_EQ(greper.Run(dir, nullptr), 1);
         EXPECT_TRUE(greper.Created());
+        greper.Keep();  // handed over, as to a result document
         // Closed by Finish: the caller may open it at once.
         HANDLE f = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         EXPECT_NE(f, INVALID_HANDLE_VALUE);
@@ -526,4 +527,51 @@ TEST(FindInFiles, TheResultFileIsUtf16WithoutAMarkAndItsSummaryHasTheSeconds) {
     names.Run(dir, nullptr);
     EXPECT_EQ(ReadFileText(names.Path()), Utf16(dir + L"f.txt\n", false));
     DeleteFileW(names.Path().c_str());
+}
+
+TEST(FindInFiles, ALargeTreeIsNeverTooComplexForAnOrdinaryExpression) {
+    // Lines searched alone (anchors, invert) each add to the budget: a search
+    // that starts with little is not stopped part-way by an ordinary pattern.
+    const std::wstring dir = MakeTempFolder(L"grep-budget");
+    std::string text;
+    for (int i = 0; i < 400; ++i) text += "a line of ordinary text, number " + std::to_string(i) + "\n";
+    for (int f = 0; f < 5; ++f) ASSERT_TRUE(WriteFileText(dir + L"f" + std::to_wstring(f) + L".txt", text));
+    for (const wchar_t* pattern : {L"9$", L"(?:number) 1"}) {
+        for (bool invert : {false, true}) {
+            GrepOptions o = Plain(pattern);
+            o.regex = true;
+            o.invert = invert;
+            COutputGreper greper([](const std::wstring&) {});
+            greper.SetBudget(2000);
+            greper.Configure(o);
+            const int total = greper.Run(dir, nullptr);
+            EXPECT_FALSE(greper.Stats().tooComplex) << pattern << invert;
+            EXPECT_GT(total, 0) << pattern << invert;
+        }
+    }
+}
+
+TEST(FindInFiles, LinksToFoldersAreNotFollowed) {
+    const std::wstring dir = MakeTempFolder(L"grep-link");
+    ASSERT_TRUE(CreateDirectoryW((dir + L"sub").c_str(), nullptr));
+    ASSERT_TRUE(WriteFileText(dir + L"sub\\a.txt", "needle\n"));
+    const std::wstring link = dir + L"sub\\up";
+    if (!CreateSymbolicLinkW(link.c_str(), dir.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) ||
+        GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no symbolic links to folders on this system";
+    const Result r = Search(dir, Plain(L"needle"));
+    EXPECT_EQ(r.total, 1);
+    EXPECT_FALSE(r.stats.stopped);
+}
+
+TEST(FindInFiles, AResultFileNobodyTookIsDeletedWithItsSearcher) {
+    // A search abandoned with the frame, or one that never started.
+    std::wstring path;
+    {
+        CFileGreper greper;
+        ASSERT_TRUE(greper.Created());
+        path = greper.Path();
+        EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
 }
