@@ -74,6 +74,8 @@ size_t SkipByteOrderMark(const uint8_t* b, size_t n, int cp) {
     if (cp == 65001 && n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) return 3;
     if (cp == 1200 && n >= 2 && b[0] == 0xFF && b[1] == 0xFE) return 2;
     if (cp == 1201 && n >= 2 && b[0] == 0xFE && b[1] == 0xFF) return 2;
+    if (cp == 12000 && n >= 4 && b[0] == 0xFF && b[1] == 0xFE && b[2] == 0 && b[3] == 0) return 4;
+    if (cp == 12001 && n >= 4 && b[0] == 0 && b[1] == 0 && b[2] == 0xFE && b[3] == 0xFF) return 4;
     return 0;
 }
 

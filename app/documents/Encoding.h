@@ -22,8 +22,9 @@ int DetectCodePage(const uint8_t* sample, size_t length);
 // A detection already under way keeps the library it began with.
 void SetDetectorPath(const std::wstring& path);
 
-// Where the text starts: behind EF BB BF (65001), FF FE (1200) or FE FF
-// (1201), only for the code page given and only when the whole mark is there.
+// Where the text starts: behind EF BB BF (65001), FF FE (1200), FE FF
+// (1201), FF FE 00 00 (12000) or 00 00 FE FF (12001), only for the code page
+// given and only when the whole mark is there.
 size_t SkipByteOrderMark(const uint8_t* bytes, size_t length, int codePage);
 
 // 1200 copied, 1201 with the bytes of every unit swapped, 12000 and 12001

@@ -99,6 +99,13 @@ TEST(Encoding, ByteOrderMarksAreSkippedOnlyForTheirCodePage) {
     EXPECT_EQ(SkipByteOrderMark(u8, 2, 65001), 0u);  // only a whole mark
     const uint8_t be[] = {0xFE, 0xFF};
     EXPECT_EQ(SkipByteOrderMark(be, 2, 1201), 2u);
+    // UTF-32: a mark left in would be a character of the first line.
+    const uint8_t le32[] = {0xFF, 0xFE, 0x00, 0x00, 0x41, 0x00, 0x00, 0x00};
+    EXPECT_EQ(SkipByteOrderMark(le32, 8, 12000), 4u);
+    EXPECT_EQ(SkipByteOrderMark(le32, 8, 12001), 0u);
+    const uint8_t be32[] = {0x00, 0x00, 0xFE, 0xFF};
+    EXPECT_EQ(SkipByteOrderMark(be32, 4, 12001), 4u);
+    EXPECT_EQ(SkipByteOrderMark(be32, 3, 12001), 0u);
 }
 
 TEST(Encoding, ConversionsToUtf16) {
