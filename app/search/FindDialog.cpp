@@ -6,6 +6,7 @@
 #include "DialogIds.h"
 #include "EditProtocol.h"
 #include "Resources.h"
+#include "Window.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
 
@@ -353,23 +354,7 @@ void CFindDialog::InsertFragment(int field, const std::wstring& fragment) {
 // The dialog's procedure
 
 INT_PTR CALLBACK CFindDialog::Procedure(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<CFindDialog*>(GetWindowLongPtrW(dlg, DWLP_USER));
-    if (msg == WM_INITDIALOG) {
-        self = reinterpret_cast<CFindDialog*>(lp);
-        SetWindowLongPtrW(dlg, DWLP_USER, lp);
-        if (self) self->window_ = dlg;
-    }
-    if (!self) return FALSE;
-    try {
-        const INT_PTR result = self->HandleMessage(msg, wp, lp);
-        if (msg == WM_NCDESTROY) {
-            self->window_ = nullptr;
-            SetWindowLongPtrW(dlg, DWLP_USER, 0);
-        }
-        return result;
-    } catch (...) {  // out of memory: the message fails, the dialog lives on
-        return FALSE;
-    }
+    return shell::DialogProcedure(dlg, msg, wp, lp, &CFindDialog::window_, &CFindDialog::HandleMessage);
 }
 
 INT_PTR CFindDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {

@@ -10,6 +10,7 @@
 #include "OptionsPage.h"
 #include "ProgramIds.h"
 #include "Resources.h"
+#include "Window.h"
 #include "Settings.h"
 #include "SyntaxParser.h"
 #include "SystemCalls.h"
@@ -424,23 +425,7 @@ void CGrepDialog::Browse() {
 }
 
 INT_PTR CALLBACK CGrepDialog::Procedure(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<CGrepDialog*>(GetWindowLongPtrW(dlg, DWLP_USER));
-    if (msg == WM_INITDIALOG) {
-        self = reinterpret_cast<CGrepDialog*>(lp);
-        SetWindowLongPtrW(dlg, DWLP_USER, lp);
-        if (self) self->window_ = dlg;
-    }
-    if (!self) return FALSE;
-    try {
-        const INT_PTR result = self->HandleMessage(msg, wp, lp);
-        if (msg == WM_NCDESTROY) {
-            self->window_ = nullptr;
-            SetWindowLongPtrW(dlg, DWLP_USER, 0);
-        }
-        return result;
-    } catch (...) {  // out of memory: the message fails, the dialog lives on
-        return FALSE;
-    }
+    return shell::DialogProcedure(dlg, msg, wp, lp, &CGrepDialog::window_, &CGrepDialog::HandleMessage);
 }
 
 INT_PTR CGrepDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM) {

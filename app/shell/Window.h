@@ -152,4 +152,30 @@ private:
     HWND hwnd_ = nullptr;
 };
 
+// The procedure of a dialog whose object was passed as the creation
+// parameter: the object learns its window through `window` (cleared when it
+// goes) and gets every message through `handle`. Nothing thrown escapes:
+// out of memory, the message fails and the dialog lives on.
+template <class T>
+INT_PTR DialogProcedure(HWND dlg, UINT msg, WPARAM wp, LPARAM lp, HWND T::*window,
+                        INT_PTR (T::*handle)(UINT, WPARAM, LPARAM)) {
+    auto* self = reinterpret_cast<T*>(GetWindowLongPtrW(dlg, DWLP_USER));
+    if (msg == WM_INITDIALOG) {
+        self = reinterpret_cast<T*>(lp);
+        SetWindowLongPtrW(dlg, DWLP_USER, lp);
+        if (self) self->*window = dlg;
+    }
+    if (!self) return FALSE;
+    try {
+        const INT_PTR result = (self->*handle)(msg, wp, lp);
+        if (msg == WM_NCDESTROY) {
+            self->*window = nullptr;
+            SetWindowLongPtrW(dlg, DWLP_USER, 0);
+        }
+        return result;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
 }  // namespace shell

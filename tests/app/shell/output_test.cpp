@@ -462,10 +462,10 @@ TEST_F(OutputTest, TheLexerSurvivesASyntaxReloadAndTheFontFollowsSlot1440) {
     EXPECT_EQ(LexerName(out), L"Grep");
     EXPECT_EQ(StyleAt(out, 0, 0), 1);
 
-    settings::FontSpec spec;
-    spec.face = L"Arial";
-    spec.size = 15;
-    settings::WriteFontSlot(ID_FONT_OUTPUT, spec);
+    settings::FontSpec stored;
+    stored.face = L"Arial";
+    stored.size = 15;
+    settings::WriteFontSlot(ID_FONT_OUTPUT, stored);
     SendMessageW(frame_->Window(), MPF_FONT_CHANGED, ID_FONT_OUTPUT, 0);
     auto font = reinterpret_cast<HFONT>(SendMessageW(out, WM_GETFONT, 0, 0));
     ASSERT_NE(font, nullptr);
@@ -473,8 +473,8 @@ TEST_F(OutputTest, TheLexerSurvivesASyntaxReloadAndTheFontFollowsSlot1440) {
     ASSERT_TRUE(GetObjectW(font, sizeof lf, &lf));
     EXPECT_STREQ(lf.lfFaceName, L"Arial");
     // A document font leaves the output alone.
-    spec.face = L"Tahoma";
-    settings::WriteFontSlot(ID_FONT_FIRST, spec);
+    stored.face = L"Tahoma";
+    settings::WriteFontSlot(ID_FONT_FIRST, stored);
     SendMessageW(frame_->Window(), MPF_FONT_CHANGED, ID_FONT_FIRST, 0);
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(out, WM_GETFONT, 0, 0)), font);
 }
