@@ -1525,14 +1525,20 @@ bool CMainFrame::PreTranslateMessage(MSG* msg) {
     // still run the frame's commands, so that F3 searches from the dialog.
     if (const HWND find = find_ ? find_->Window() : nullptr;
         find && msg->hwnd && (msg->hwnd == find || IsChild(find, msg->hwnd))) {
+        // Not while a search in files holds the frame disabled.
         if ((msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) && msg->wParam >= VK_F1 &&
-            msg->wParam <= VK_F24 && keys_.Translate(Window(), *msg))
+            msg->wParam <= VK_F24 && IsWindowEnabled(Window()) && keys_.Translate(Window(), *msg))
             return true;
         return IsDialogMessageW(find, msg) != 0;
     }
     if (const HWND grep = grep_ ? grep_->Window() : nullptr;
         grep && msg->hwnd && (msg->hwnd == grep || IsChild(grep, msg->hwnd)))
         return IsDialogMessageW(grep, msg) != 0;
+    // The progress dialog of a search: Escape and Enter are its Stop.
+    if (search::CGrepCallBackDialog* progress = grep_ ? grep_->Progress() : nullptr)
+        if (const HWND p = progress->Window();
+            p && msg->hwnd && (msg->hwnd == p || IsChild(p, msg->hwnd)))
+            return IsDialogMessageW(p, msg) != 0;
     // Keys of the frame and its floating windows; while a modal dialog has
     // disabled the frame, the dialog keeps its keys.
     HWND top = msg->hwnd ? GetAncestor(msg->hwnd, GA_ROOT) : nullptr;

@@ -432,6 +432,25 @@ TEST_F(GrepUi, StopDuringALargeTreeStillGivesASummaryAndTheMainWindowBack) {
     EXPECT_LT(count, 3000);
 }
 
+TEST_F(GrepUi, EscapeInTheProgressDialogIsStop) {
+    for (int d = 0; d < 4; ++d) {
+        const std::wstring dir = tree_ + L"\\e" + std::to_wstring(d);
+        ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+        for (int f = 0; f < 300; ++f)
+            ASSERT_TRUE(WriteFileText(dir + L"\\f" + std::to_wstring(f) + L".txt", "a needle\n"));
+    }
+    Search(L"needle", true);
+    search::CGrepCallBackDialog* progress = Dialog()->Progress();
+    ASSERT_NE(progress, nullptr);
+    // The key as the message loop hands it over: through the frame's filter.
+    const HWND stop = GetDlgItem(progress->Window(), IDCANCEL);
+    MSG key = {stop ? stop : progress->Window(), WM_KEYDOWN, VK_ESCAPE, 0x00010001};
+    EXPECT_TRUE(frame_->PreTranslateMessage(&key));
+    EXPECT_FALSE(progress->KeepGoing());
+    ASSERT_TRUE(WaitForSearch());
+    EXPECT_TRUE(IsWindowEnabled(Frame()));
+}
+
 TEST_F(GrepUi, ClosingTheFrameDuringASearchStopsIt) {
     for (int f = 0; f < 500; ++f)
         ASSERT_TRUE(WriteFileText(tree_ + L"\\f" + std::to_wstring(f) + L".txt", "needle\n"));
