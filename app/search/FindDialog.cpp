@@ -270,6 +270,10 @@ SearchOutcome CFindDialog::ReplaceAll() {
         return outcome;
     }
     Report(outcome, 15204, true);
+    // What was replaced before the search gave up stays (one undo step): say so.
+    if (outcome.status == SearchStatus::kTooComplex && outcome.count > 0 && host_.status)
+        host_.status(shell::LanguageString(IDS_SEARCH_TOO_COMPLEX) + L" " +
+                     shell::FormatLanguageString(15200, {std::to_wstring(outcome.count)}));
     return outcome;
 }
 

@@ -296,6 +296,14 @@ TEST_F(FindDialogs, ASearchOverItsBudgetSaysTooComplexOnce) {
     SetStatusMarker();
     Click(IDC_FIND_LIST_ALL);
     EXPECT_EQ(Status(), shell::LanguageString(IDS_SEARCH_TOO_COMPLEX));
+    // Replacements made before the budget ran out are counted in the message.
+    const std::wstring mixed = L"b" + a + L"\nx\nx";
+    SetText(mixed.c_str());
+    SetField(IDC_FIND_TEXT, L"^(a+)+$|x");
+    SetStatusMarker();
+    Click(IDC_REPLACE_ALL);
+    EXPECT_EQ(Status(), shell::LanguageString(IDS_SEARCH_TOO_COMPLEX) + L" " +
+                            shell::FormatLanguageString(15200, {L"2"}));
 }
 
 TEST_F(FindDialogs, TheFindTextComesFromASingleLineSelectionShorterThan512) {
