@@ -32,21 +32,6 @@ UINT TrackFragmentMenu(HMENU popup) {
 }
 FragmentChooser g_chooser = &TrackFragmentMenu;  // main thread only
 
-std::wstring ControlText(HWND control) {
-    const int n = GetWindowTextLengthW(control);
-    std::wstring text(size_t(n) + 1, L'\0');
-    text.resize(size_t(GetWindowTextW(control, text.data(), n + 1)));
-    return text;
-}
-
-// The edit field inside a combo box.
-HWND EditOf(HWND combo) {
-    COMBOBOXINFO info = {};
-    info.cbSize = sizeof info;
-    if (combo && GetComboBoxInfo(combo, &info) && info.hwndItem) return info.hwndItem;
-    return combo ? FindWindowExW(combo, nullptr, L"Edit", nullptr) : nullptr;
-}
-
 }  // namespace
 
 const std::vector<std::wstring>& FindFragments() {
@@ -106,7 +91,7 @@ void CFindDialog::Hide() {
 bool CFindDialog::IsVisible() const { return window_ && IsWindowVisible(window_); }
 
 std::wstring CFindDialog::SearchText() const {
-    return window_ ? ControlText(GetDlgItem(window_, IDC_FIND_TEXT)) : std::wstring();
+    return window_ ? shell::WindowText(GetDlgItem(window_, IDC_FIND_TEXT)) : std::wstring();
 }
 
 void CFindDialog::SetSearchText(const std::wstring& text) {
@@ -120,7 +105,7 @@ void CFindDialog::SetSearchText(const std::wstring& text) {
 
 std::wstring CFindDialog::Replacement() const {
     HWND combo = window_ ? GetDlgItem(window_, IDC_REPLACE_TEXT) : nullptr;
-    return combo ? ControlText(combo) : std::wstring();
+    return combo ? shell::WindowText(combo) : std::wstring();
 }
 
 int CFindDialog::Options() const {
@@ -280,7 +265,7 @@ SearchOutcome CFindDialog::ReplaceAll() {
 void CFindDialog::SetIncrementalFound(bool found) {
     if (incrementalFound_ == found) return;
     incrementalFound_ = found;
-    if (window_) InvalidateRect(EditOf(GetDlgItem(window_, IDC_FIND_TEXT)), nullptr, TRUE);
+    if (window_) InvalidateRect(shell::ComboEdit(GetDlgItem(window_, IDC_FIND_TEXT)), nullptr, TRUE);
 }
 
 // ---------------------------------------------------------------------------
@@ -289,7 +274,7 @@ void CFindDialog::SetIncrementalFound(bool found) {
 void CFindDialog::FillHistory(int field, const wchar_t* section) {
     HWND combo = GetDlgItem(window_, field);
     if (!combo) return;
-    const std::wstring text = ControlText(combo);
+    const std::wstring text = shell::WindowText(combo);
     SendMessageW(combo, CB_RESETCONTENT, 0, 0);
     for (const std::wstring& item : settings::ReadHistory(settings::File::History, section))
         SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.substr(0, kMaxFindText).c_str()));
@@ -338,7 +323,7 @@ void CFindDialog::ShowFragmentMenu(int field) {
 
 void CFindDialog::InsertFragment(int field, const std::wstring& fragment) {
     HWND combo = window_ ? GetDlgItem(window_, field) : nullptr;
-    HWND edit = EditOf(combo);
+    HWND edit = shell::ComboEdit(combo);
     if (!edit) return;
     SetFocus(edit);
     // The combo box forgets its field's selection when it loses the focus.
@@ -437,7 +422,7 @@ bool CFindDialog::OnCommand(UINT id, UINT code, HWND) {
 }
 
 INT_PTR CFindDialog::OnColor(HDC dc, HWND control) {
-    if (incrementalFound_ || !control || control != EditOf(GetDlgItem(window_, IDC_FIND_TEXT))) return FALSE;
+    if (incrementalFound_ || !control || control != shell::ComboEdit(GetDlgItem(window_, IDC_FIND_TEXT))) return FALSE;
     if (!notFoundBrush_) notFoundBrush_ = CreateSolidBrush(kNotFoundColor);
     SetBkColor(dc, kNotFoundColor);
     return reinterpret_cast<INT_PTR>(notFoundBrush_);

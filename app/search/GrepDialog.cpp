@@ -46,20 +46,6 @@ std::wstring PickFolder(HWND owner, const std::wstring&) {
 }
 FolderChooser g_folderChooser = &PickFolder;  // main thread only
 
-std::wstring ControlText(HWND control) {
-    const int n = GetWindowTextLengthW(control);
-    std::wstring text(size_t(n) + 1, L'\0');
-    text.resize(size_t(GetWindowTextW(control, text.data(), n + 1)));
-    return text;
-}
-
-HWND EditOf(HWND combo) {
-    COMBOBOXINFO info = {};
-    info.cbSize = sizeof info;
-    if (combo && GetComboBoxInfo(combo, &info) && info.hwndItem) return info.hwndItem;
-    return combo ? FindWindowExW(combo, nullptr, L"Edit", nullptr) : nullptr;
-}
-
 bool Checked(HWND dlg, int id) { return IsDlgButtonChecked(dlg, id) == BST_CHECKED; }
 
 }  // namespace
@@ -293,9 +279,9 @@ GrepRequest CGrepDialog::Request() const {
     GrepRequest request;
     if (!window_) return request;
     GrepUtil::GrepOptions& o = request.options;
-    o.pattern = ControlText(GetDlgItem(window_, IDC_GREP_FIND));
-    o.fileTypes = ControlText(GetDlgItem(window_, IDC_GREP_TYPES));
-    request.folder = ControlText(GetDlgItem(window_, IDC_GREP_FOLDER));
+    o.pattern = shell::WindowText(GetDlgItem(window_, IDC_GREP_FIND));
+    o.fileTypes = shell::WindowText(GetDlgItem(window_, IDC_GREP_TYPES));
+    request.folder = shell::WindowText(GetDlgItem(window_, IDC_GREP_FOLDER));
     o.regex = Checked(window_, IDC_GREP_REGEX);
     o.matchCase = Checked(window_, IDC_GREP_MATCH_CASE);
     o.subfolders = Checked(window_, IDC_GREP_SUBFOLDERS);
@@ -376,7 +362,7 @@ void CGrepDialog::OnDone(const GrepUtil::CGreper& greper, bool toOutput) {
 void CGrepDialog::FillHistory(int field, const wchar_t* section) {
     HWND combo = GetDlgItem(window_, field);
     if (!combo) return;
-    const std::wstring text = ControlText(combo);
+    const std::wstring text = shell::WindowText(combo);
     SendMessageW(combo, CB_RESETCONTENT, 0, 0);
     for (const std::wstring& item : settings::ReadHistory(settings::File::History, section))
         SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.substr(0, kMaxGrepText).c_str()));
@@ -409,7 +395,7 @@ void CGrepDialog::ShowFragmentMenu() {
     const std::vector<std::wstring>& fragments = FindFragments();
     if (chosen < 1 || chosen > fragments.size()) return;
     HWND combo = GetDlgItem(window_, IDC_GREP_FIND);
-    HWND edit = EditOf(combo);
+    HWND edit = shell::ComboEdit(combo);
     if (!edit) return;
     SetFocus(edit);
     const DWORD selection = DWORD(SendMessageW(combo, CB_GETEDITSEL, 0, 0));
@@ -420,7 +406,7 @@ void CGrepDialog::ShowFragmentMenu() {
 
 void CGrepDialog::Browse() {
     HWND combo = GetDlgItem(window_, IDC_GREP_FOLDER);
-    const std::wstring chosen = g_folderChooser(window_, ControlText(combo));
+    const std::wstring chosen = g_folderChooser(window_, shell::WindowText(combo));
     if (!chosen.empty()) SetWindowTextW(combo, chosen.substr(0, kMaxGrepText).c_str());
 }
 

@@ -15,7 +15,7 @@ constexpr wchar_t kDockClass[] = L"MorrowpadDock";
 constexpr UINT kReap = WM_APP + 1;  // to the docking window: drop panes whose window is gone
 constexpr size_t kMaxTitle = 127;
 
-std::wstring WindowText(HWND window) {
+std::wstring PaneTitle(HWND window) {
     wchar_t text[kMaxTitle + 1] = {};
     GetWindowTextW(window, text, int(kMaxTitle + 1));
     return text;
@@ -131,7 +131,7 @@ CDockingWindow::Pane* CDockingWindow::Adopt(HWND window) {
     pane->style = GetWindowLongPtrW(window, GWL_STYLE);
     pane->exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
     pane->previousParent = (pane->style & WS_CHILD) ? GetParent(window) : nullptr;
-    pane->title = WindowText(window);
+    pane->title = PaneTitle(window);
     panes_.push_back(std::move(pane));
     return panes_.back().get();
 }

@@ -25,6 +25,7 @@
 #include "SettingsKeys.h"
 #include "SystemCalls.h"
 #include "ToolBarResource.h"
+#include "Window.h"
 #include "WindowPlacement.h"
 
 namespace shell {
@@ -54,13 +55,6 @@ bool SameAsciiPath(const std::wstring& a, const std::wstring& b) {
         if (x != y) return false;
     }
     return true;
-}
-
-std::wstring WindowText(HWND w) {
-    const int n = GetWindowTextLengthW(w);
-    std::wstring text(size_t(n) + 1, L'\0');
-    text.resize(size_t(GetWindowTextW(w, text.data(), n + 1)));
-    return text;
 }
 
 // The whole of a small file, empty when it cannot be read.

@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <utility>
 
 namespace shell {
@@ -176,6 +177,22 @@ INT_PTR DialogProcedure(HWND dlg, UINT msg, WPARAM wp, LPARAM lp, HWND T::*windo
     } catch (...) {
         return FALSE;
     }
+}
+
+// A window's whole text.
+inline std::wstring WindowText(HWND window) {
+    const int n = GetWindowTextLengthW(window);
+    std::wstring text(size_t(n) + 1, L'\0');
+    text.resize(size_t(GetWindowTextW(window, text.data(), n + 1)));
+    return text;
+}
+
+// The edit field inside a combo box; null without one.
+inline HWND ComboEdit(HWND combo) {
+    COMBOBOXINFO info = {};
+    info.cbSize = sizeof info;
+    if (combo && GetComboBoxInfo(combo, &info) && info.hwndItem) return info.hwndItem;
+    return combo ? FindWindowExW(combo, nullptr, L"Edit", nullptr) : nullptr;
 }
 
 }  // namespace shell

@@ -444,7 +444,11 @@ TEST_F(GrepUi, EscapeInTheProgressDialogIsStop) {
     ASSERT_NE(progress, nullptr);
     // The key as the message loop hands it over: through the frame's filter.
     const HWND stop = GetDlgItem(progress->Window(), IDCANCEL);
-    MSG key = {stop ? stop : progress->Window(), WM_KEYDOWN, VK_ESCAPE, 0x00010001};
+    MSG key = {};
+    key.hwnd = stop ? stop : progress->Window();
+    key.message = WM_KEYDOWN;
+    key.wParam = VK_ESCAPE;
+    key.lParam = 0x00010001;
     EXPECT_TRUE(frame_->PreTranslateMessage(&key));
     EXPECT_FALSE(progress->KeepGoing());
     ASSERT_TRUE(WaitForSearch());
