@@ -87,6 +87,7 @@ enum EditMessage : UINT {
     MPM_EMPTYUNDO = 1091,       // -, -                       -> 0
     MPM_LOADINPLACE = 1092,     // path, MAKELPARAM(cp, brk)  -> 1/0
     MPM_GETLINES = 1093,        // first line, LinesArg*     -> lines copied
+    MPM_HOLDGROUP = 1094,       // non-zero holds, 0 releases -> 0
 };
 
 // Edit commands, sent as WM_COMMAND with LOWORD(wParam) = id and lParam 0.
@@ -183,6 +184,12 @@ struct StyleRangeArg {          // message 1076
     int endColumn;
     int style;
 };
+
+// Message 1094 holds an undo group open across everything that happens
+// until the matching release: groups that edits open and close inside it
+// (message 1062, a drop, a column paste), balanced or not, neither end it nor
+// start another, so that the whole span is undone in one step. Holds nest;
+// the last release ends the group. A release without a hold does nothing.
 
 // Message 1093: consecutive lines from `first` copied into `buffer`, each
 // followed by an LF, as many whole lines as fit in `capacity` units (a line

@@ -17,7 +17,7 @@ LRESULT View::Message(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         handled = id >= 1 && id <= ECMD_LAST && OnCommand(id);
         return 0;
     }
-    if (msg >= MPM_CANUNDO && msg <= MPM_GETLINES) {
+    if (msg >= MPM_CANUNDO && msg <= MPM_HOLDGROUP) {
         LRESULT r = DocumentMessage(msg, wp, lp, handled);
         if (handled) return r;
         handled = true;
@@ -39,6 +39,13 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         case MPM_NOP1045:
         case MPM_NOP1048:
         case MPM_NOP1070: return 0;
+        case MPM_HOLDGROUP:
+            // The group is the process's, like the counter: it needs no document.
+            if (wp ? undo_group::Hold() : undo_group::Release()) {
+                if (wp) HideCaret(hwnd_);
+                else ShowCaret(hwnd_);
+            }
+            return 0;
         case MPM_CANUNDO: case MPM_CANREDO: case MPM_GETLINECOUNT: case MPM_GETFILENAME:
         case MPM_GETCHARAT: case MPM_GETLINE: case MPM_GETLINEPTR: case MPM_DELETERANGE:
         case MPM_INSERTTEXT: case MPM_LINEBREAKTYPE: case MPM_SETLEXER: case MPM_GETLEXER:

@@ -10,6 +10,7 @@
 namespace {
 int g_counter = 0;
 bool g_grouping = false;
+int g_holds = 0;  // holds taken and not yet released
 
 wchar_t* CopyOut(TextDocument& doc, Position a, Position b, int* length) {
     *length = doc.RangeLength(a, b, 0);
@@ -35,8 +36,32 @@ struct RemovedRange {
 namespace undo_group {
 int Counter() { return g_counter; }
 bool Grouping() { return g_grouping; }
-void Begin() { ++g_counter; g_grouping = true; }
-void End() { ++g_counter; g_grouping = false; }
+// While a hold lasts, the group it opened takes every edit.
+void Begin() {
+    if (g_holds) return;
+    ++g_counter;
+    g_grouping = true;
+}
+void End() {
+    if (g_holds) return;
+    ++g_counter;
+    g_grouping = false;
+}
+bool Hold() {
+    if (g_holds++ == 0) {
+        ++g_counter;
+        g_grouping = true;
+    }
+    return true;
+}
+bool Release() {
+    if (g_holds == 0) return false;
+    if (--g_holds == 0) {
+        ++g_counter;
+        g_grouping = false;
+    }
+    return true;
+}
 int Next() {
     if (!g_grouping) ++g_counter;
     return g_counter;

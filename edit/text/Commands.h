@@ -21,6 +21,10 @@ int Counter();
 bool Grouping();
 void Begin();   // counter + 1, grouping on
 void End();     // counter + 1, grouping off
+// A held group: Begin and End do nothing until the last release. Hold always
+// answers true; Release answers false when nothing was held.
+bool Hold();
+bool Release();
 int Next();     // the number a command constructed now takes
 
 // One group for the lifetime of the object.

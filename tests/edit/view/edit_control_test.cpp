@@ -156,6 +156,38 @@ TEST_F(EditControl, UndoRedoThroughCommandsAndGroups) {
     EXPECT_TRUE(GetWindowLongW(edit_, GWL_STYLE) & WS_VISIBLE);  // redrawing was switched back on
 }
 
+// A held group (a macro being played) takes every edit until it is released,
+// whatever groups the edits open and close inside it, balanced or not.
+TEST_F(EditControl, AHeldGroupIsOneUndoStepWhateverHappensInside) {
+    Insert(L"x");
+    EXPECT_EQ(Send(MPM_HOLDGROUP, 1), 0);
+    Insert(L"a");
+    Send(MPM_UNDOGROUP, 1);
+    Insert(L"b");
+    Send(MPM_UNDOGROUP, 0);
+    Insert(L"c");
+    Send(MPM_UNDOGROUP, 0);  // one end too many
+    Insert(L"d");
+    Send(MPM_UNDOGROUP, 1);  // one begin never ended
+    Send(MPM_HOLDGROUP, 1);  // a macro run inside the macro
+    Insert(L"e");
+    Send(MPM_HOLDGROUP, 0);
+    Insert(L"f");
+    Send(MPM_HOLDGROUP, 0);
+    EXPECT_EQ(All(), L"xabcdef");
+    Insert(L"g");  // after the release, a step of its own again
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), L"xabcdef");
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), L"x");
+    Send(MPM_HOLDGROUP, 0);  // a release without a hold changes nothing
+    Insert(L"1");
+    Insert(L"2");
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), L"x1");
+    EXPECT_TRUE(GetWindowLongW(edit_, GWL_STYLE) & WS_VISIBLE);
+}
+
 TEST_F(EditControl, SavePointLineBreaksAndRecording) {
     EXPECT_EQ(Send(MPM_LINEBREAKTYPE, 5), LB_CRLF);
     EXPECT_EQ(Send(MPM_ISMODIFIED), 0);
@@ -562,7 +594,7 @@ TEST_F(EditControl, EveryMessageSurvivesNullAndOddArguments) {
         HWND h = Create(20 + pass);
         Insert(L"some\ntext", nullptr, h);
         if (pass == 1) Send(MPM_CLOSEDOC, 0, 0, h);
-        for (UINT msg = MPM_CANUNDO; msg <= MPM_GETLINES; ++msg) {
+        for (UINT msg = MPM_CANUNDO; msg <= MPM_HOLDGROUP; ++msg) {
             if (msg == MPM_CLOSEDOC || msg == MPM_SHAREDOC) continue;
             for (WPARAM w : odd) {
                 const bool pointerArg = msg == MPM_GETCARETPOS || msg == MPM_DELETERANGE ||
@@ -579,6 +611,7 @@ TEST_F(EditControl, EveryMessageSurvivesNullAndOddArguments) {
             }
         }
         SendMessageW(h, MPM_UNDOGROUP, 0, 0);  // the group counter is process-wide
+        for (int i = 0; i < 8; ++i) SendMessageW(h, MPM_HOLDGROUP, 0, 0);
         for (int id = 1; id <= 70; ++id)
             if (id != ECMD_COPY && id != ECMD_CUT && id != ECMD_PASTE && id != ECMD_PASTEINDENT) Command(id, h);
         EXPECT_TRUE(IsWindow(h));
