@@ -144,6 +144,14 @@
 // A search that ran out of its work budget.
 #define IDS_SEARCH_TOO_COMPLEX 15111
 
+// Macros.
+#define IDS_MACRO_STOPPED 15120     // "The macro was stopped."
+#define IDS_RECORDED_MACRO 15121    // "the recorded macro" (where its errors are)
+#define IDS_MACRO_CANT_LOAD 15122   // "Can't load macro!"
+#define IDS_MACRO_CANT_SAVE 15123   // "Can't save macro!"
+#define IDS_MACRO_RUNNING 15124     // "Running the macro... (Esc stops it)"
+#define IDS_MACRO_FILTER 15125      // "Macro(*.mac)"
+
 // Find in files (modeless) and its progress dialog.
 #define IDD_GREP 240
 #define IDD_GREP_PROGRESS 241

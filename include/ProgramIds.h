@@ -60,6 +60,14 @@
 #define MPF_UPDATE_UI (WM_USER + 1213)
 // A document saved under a new name: wParam = the path, for the recent list.
 #define MPF_ADD_RECENT (WM_USER + 1214)
+// A new empty document window without the defaults of the New command,
+// made active (the macros' App.NewDoc) -> the document window or 0.
+#define MPF_NEW_DOCUMENT (WM_USER + 1215)
+// From a document pane while a macro is recorded: a typed character
+// (wParam, one UTF-16 unit), or input-method text (wParam text, lParam
+// length).
+#define MPF_RECORD_CHAR (WM_USER + 1216)
+#define MPF_RECORD_TEXT (WM_USER + 1217)
 
 // Messages of a document window.
 #define MPD_UPDATE (WM_USER + 1200)            // report command states and status texts

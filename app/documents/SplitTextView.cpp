@@ -170,6 +170,12 @@ LRESULT CSplitTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             const auto* header = reinterpret_cast<const NMHDR*>(lp);
             if (header && (header->code == EN_MP_TEXTCHANGED || header->code == EN_MP_CARETMOVED))
                 return SendMessageW(frame_, WM_NOTIFY, wp, lp);
+            // Input-method text for the macro recorder.
+            if (header && header->code == EN_MP_IMETEXT && CTextView::Recording()) {
+                const auto* ime = reinterpret_cast<const ImeTextNotify*>(header);
+                if (ime->text && ime->length > 0)
+                    SendMessageW(frame_, MPF_RECORD_TEXT, reinterpret_cast<WPARAM>(ime->text), ime->length);
+            }
             return 0;
         }
         case WM_COMMAND: return OnCommand(wp, lp);

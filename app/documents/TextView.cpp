@@ -158,6 +158,7 @@ void SetChooseCodePage(ChooseCodePageFn choose) { g_chooseCodePage = choose ? ch
 void CTextView::ForgetStatusTexts() { Shown() = StatusCache(); }
 
 void CTextView::SetRecording(bool on) { g_recording = on; }
+bool CTextView::Recording() { return g_recording; }
 
 CTextView* CTextView::FromWindow(HWND window) {
     if (!window || !IsWindow(window)) return nullptr;
@@ -263,6 +264,10 @@ LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case MPM_TRANSLATEACCEL:
             // The completion list (none yet) would consume its keys first;
             // every other key goes to the control's own accelerators.
+            break;
+        case WM_CHAR:
+            // The recorder keeps what it records of typing.
+            if (g_recording && context_.frame) SendMessageW(context_.frame, MPF_RECORD_CHAR, wp, 0);
             break;
         case WM_SETCURSOR:
             if (g_recording && LOWORD(lp) == HTCLIENT && RecordingCursor()) {

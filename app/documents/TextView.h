@@ -50,6 +50,7 @@ class CTextView {
     static void ForgetStatusTexts();
     // While a macro is recorded every pane shows the recording cursor.
     static void SetRecording(bool on);
+    static bool Recording();
 
     HWND Window() const { return hwnd_; }
     // The synchronised-scrolling partner; null unlinks.

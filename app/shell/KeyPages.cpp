@@ -233,41 +233,28 @@ void CMacroPage::OnInit() {
     AttachKeyField(Item(IDC_MACRO_KEY));
     saved_ = owner_.Keys().macros;
     savedModified_ = owner_.Keys().macrosModified;
-    Walk(settings::ProgramFolder() + L"macro\\", TVI_ROOT, 0);
+    Fill(shell::ReadMacroFolder(shell::MacroFolder()), TVI_ROOT);
 }
 
-void CMacroPage::Walk(const std::wstring& folder, HTREEITEM parent, int depth) {
-    if (depth > 32) return;  // a folder link to itself ends here
+void CMacroPage::Fill(const std::vector<shell::MacroEntry>& entries, HTREEITEM parent) {
     HWND tree = Item(IDC_MACRO_TREE);
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        std::wstring label = name;
-        if (!isFolder) {
-            if (name.size() < 4 || lstrcmpiW(name.c_str() + name.size() - 4, L".mac") != 0) continue;
-            label.resize(name.size() - 4);
-        }
+    for (const shell::MacroEntry& e : entries) {
         TVINSERTSTRUCTW insert = {};
         insert.hParent = parent;
         insert.hInsertAfter = TVI_LAST;
         insert.item.mask = TVIF_TEXT | TVIF_PARAM;
-        insert.item.pszText = const_cast<wchar_t*>(label.c_str());
-        if (!isFolder) {
-            files_.push_back(folder + name);
+        insert.item.pszText = const_cast<wchar_t*>(e.label.c_str());
+        if (!e.folder) {
+            files_.push_back(e.path);
             insert.item.lParam = LPARAM(files_.size());  // 1-based; folders have 0
         }
         const auto item = reinterpret_cast<HTREEITEM>(
             SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
-        if (isFolder && item) {
-            Walk(folder + name + L"\\", item, depth + 1);
+        if (e.folder && item) {
+            Fill(e.children, item);
             SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
         }
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
+    }
 }
 
 const std::wstring* CMacroPage::SelectedFile() const {

@@ -39,7 +39,7 @@ const std::vector<UINT> kStatusOrder = {0, 10, 9, 1, 2, 3, 4, 8, 7, 6, 5};
 // Commands whose features are not in the program yet: shown disabled.
 constexpr UINT kPendingCommands[] = {
     ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
-    ID_MACRO_RECORD, ID_MACRO_PLAY, ID_MACRO_SAVE, ID_MACRO_PLAY_TIMES, ID_MACRO_REBUILD, ID_AUTO_COMPLETE,
+    ID_AUTO_COMPLETE,
 };
 
 bool IsPendingCommand(UINT id) {
@@ -165,10 +165,9 @@ HWND CMainFrame::Create(std::wstring_view commandLine, HMODULE editLibrary) {
 
 LRESULT CMainFrame::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     // 1. The macro recorder.
-    if (msg == WM_COMMAND && recording_) {
+    if (msg == WM_COMMAND && recorder_.Recording()) {
         const UINT id = LOWORD(wp);
-        if (id != ID_MACRO_RECORD && id != ID_MACRO_PLAY && id != ID_STATUS_PANE)
-            recorded_ += L"App.SendCommand( " + std::to_wstring(id) + L" )\n";
+        if (id != ID_MACRO_RECORD && id != ID_MACRO_PLAY && id != ID_STATUS_PANE) recorder_.AddCommand(id);
     }
     // 2. The command bar's own handling.
     if (msg == WM_NOTIFY && !lp) return 0;
@@ -237,7 +236,14 @@ LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
             return reinterpret_cast<LRESULT>(OpenDocument(reinterpret_cast<const wchar_t*>(wp),
                                                           reinterpret_cast<const documents::OpenRequest*>(lp)));
         }
-        case MPF_RUN_MACRO: MessageBeep(MB_ICONHAND); return 0;  // macros are not in the program yet
+        case MPF_RUN_MACRO:
+            if (wp) RunMacroFile(reinterpret_cast<const wchar_t*>(wp));
+            return 0;
+        case MPF_NEW_DOCUMENT: return reinterpret_cast<LRESULT>(NewDocument(false));
+        case MPF_RECORD_CHAR: recorder_.AddTyped(wchar_t(wp)); return 0;
+        case MPF_RECORD_TEXT:
+            if (wp && lp > 0) recorder_.AddText(std::wstring_view(reinterpret_cast<const wchar_t*>(wp), size_t(lp)));
+            return 0;
         case MPF_FONT_CHANGED:
             if (wp >= ID_FONT_FIRST && wp <= ID_FONT_LAST) {
                 for (HWND doc : documents_) SendMessageW(doc, MPD_APPLY_FONT, 0, 0);
@@ -370,8 +376,9 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
         NewFromEntry(int(id - ID_TEMPLATE_FIRST));
         return true;
     }
-    // External tools and macros come with their features.
-    if ((id >= ID_TOOL_FIRST && id <= ID_TOOL_LAST) || (id >= ID_MACRO_FIRST && id <= ID_MACRO_LAST)) return true;
+    if (OnMacroCommand(id)) return true;
+    // External tools come with their feature.
+    if (id >= ID_TOOL_FIRST && id <= ID_TOOL_LAST) return true;
     return false;
 }
 
@@ -1158,6 +1165,7 @@ void CMainFrame::OnInitMenuPopup(HMENU popup, bool systemMenu) {
         item.hbmpItem = tearOffBitmap_;
         InsertMenuItemW(popup, 0, TRUE, &item);
     }
+    if (!macroMenuFilled_ && popup == MacroMenu()) FillMacroMenu();
     states_.ApplyToMenu(popup);
 }
 
@@ -1561,7 +1569,7 @@ void CMainFrame::OnIdle() {
     states_.Check(ID_VIEW_TOOLBAR, BarVisible(toolBar_) ? 1 : 0);
     states_.Check(ID_VIEW_STATUS_BAR, BarVisible(statusBar_) ? 1 : 0);
     states_.Check(ID_TOGGLE_TABS, tabsVisible_ ? 1 : 0);
-    states_.Check(ID_MACRO_RECORD, recording_ ? 1 : 0);
+    UpdateMacroStates();
     states_.Check(ID_CLIPBOARD_MONITOR, inClipboardChain_ ? 1 : 0);
     states_.Check(ID_FULL_SCREEN, fullScreen_ ? 1 : 0);
     const HWND output = OutputWindow();
@@ -1569,12 +1577,6 @@ void CMainFrame::OnIdle() {
     states_.ApplyToToolBar(toolBar_);
     states_.ApplyToStatusBar(statusBar_, statusPanes_);
     states_.ClearDirty();
-}
-
-void CMainFrame::SetRecording(bool on) {
-    recording_ = on;
-    documents::CTextView::SetRecording(on);
-    if (on) recorded_.clear();
 }
 
 // ---------------------------------------------------------------------------

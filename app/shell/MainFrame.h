@@ -23,13 +23,16 @@
 #include "DevEnv.h"
 #include "DockingWindow.h"
 #include "KeyBindings.h"
+#include "MacroFolder.h"
 #include "MessageLoop.h"
 #include "RecentList.h"
 #include "Window.h"
 
+#include "AppScript.h"
 #include "Document.h"
 #include "FindDialog.h"
 #include "GrepDialog.h"
+#include "MacroRecorder.h"
 
 namespace shell {
 
@@ -98,10 +101,23 @@ public:
     // The message pane of the status bar (pane 0).
     void SetStatusMessage(const std::wstring& text);
 
-    // The macro recorder's state (recording itself comes with macros).
+    // The macro recorder: turning it on empties the recorded text.
     void SetRecording(bool on);
-    bool IsRecording() const { return recording_; }
-    const std::wstring& RecordedText() const { return recorded_; }
+    bool IsRecording() const { return recorder_.Recording(); }
+    const std::wstring& RecordedText() const { return recorder_.Text(); }
+    automation::CMacroRecorder& Recorder() { return recorder_; }
+    // Plays macro source `times` times in one undo step of the active
+    // document, with the status bar telling that it runs. `name` names it in
+    // error reports.
+    automation::MacroOutcome PlayMacroText(const std::wstring& text, const std::wstring& name, int times);
+    // A macro file: read and run (with `throughRecorder`, it becomes the
+    // recorded macro and plays as such). "Can't load macro!" when unreadable.
+    void RunMacroFile(const std::wstring& path, bool throughRecorder = false);
+    // The macro popup (top-level position 6) and the files its items run,
+    // in menu order (item k is command 30000 + k).
+    HMENU MacroMenu() const;
+    void FillMacroMenu();
+    const std::vector<std::wstring>& MacroFiles() const { return macroFiles_; }
 
     // The message loop's pre-translation (CMessageFilter) and idle pass.
     bool PreTranslateMessage(MSG* msg) override;
@@ -178,6 +194,10 @@ private:
     void UpdateTitle();
     void ShowDocument(size_t index);
     void ToggleOutput();
+    bool OnMacroCommand(UINT id);
+    void SaveRecordedMacro();
+    void AddMacroItems(HMENU menu, const std::vector<MacroEntry>& entries, UINT* next);
+    void UpdateMacroStates();
     size_t IndexOf(HWND document) const;
 
     std::wstring commandLine_;
@@ -207,8 +227,9 @@ private:
     bool statesReady_ = false;
     std::vector<UINT> statusPanes_;
 
-    bool recording_ = false;
-    std::wstring recorded_;
+    automation::CMacroRecorder recorder_;
+    std::vector<std::wstring> macroFiles_;  // the macro menu's files
+    bool macroMenuFilled_ = false;
 
     bool fullScreen_ = false;
     bool wasMaximized_ = false;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "MacroFolder.h"
 #include "OptionsPage.h"
 #include "Settings.h"
 
@@ -131,7 +132,7 @@ class CMacroPage : public COptionsPage {
     LRESULT OnNotify(NMHDR* header) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) override;
     bool Apply() override;
-    void Walk(const std::wstring& folder, HTREEITEM parent, int depth);
+    void Fill(const std::vector<shell::MacroEntry>& entries, HTREEITEM parent);
     const std::wstring* SelectedFile() const;
     void ShowBinding();
     void Assign();

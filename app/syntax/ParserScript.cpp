@@ -233,19 +233,6 @@ const DispEntry CParserList_VB::kTable[] = {
 
 // ---- The site -----------------------------------------------------------------
 
-// The extent of the module that holds `code`, as [begin, end).
-void ModuleExtent(const void* code, uintptr_t* begin, uintptr_t* end) {
-    MEMORY_BASIC_INFORMATION mbi;
-    if (!VirtualQuery(code, &mbi, sizeof mbi) || !mbi.AllocationBase) return;
-    const auto* dos = static_cast<const IMAGE_DOS_HEADER*>(mbi.AllocationBase);
-    if (dos->e_magic != IMAGE_DOS_SIGNATURE) return;
-    const auto* nt =
-        reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const BYTE*>(dos) + dos->e_lfanew);
-    if (nt->Signature != IMAGE_NT_SIGNATURE) return;
-    *begin = reinterpret_cast<uintptr_t>(dos);
-    *end = *begin + nt->OptionalHeader.SizeOfImage;
-}
-
 class CParserScript : public CScript {
    public:
     // Syntax scripts run on a worker while the calling thread waits: they
@@ -259,7 +246,7 @@ class CParserScript : public CScript {
     }
     HRESULT AddNamedItems(IActiveScript* engine) override {
         uintptr_t begin = 0, end = 0;
-        ModuleExtent(*reinterpret_cast<void**>(engine), &begin, &end);  // the engine's vtable
+        EngineExtent(engine, &begin, &end);
         model_->engineBase = begin;
         model_->engineEnd = end;
         return engine->AddNamedItem(L"Parser", SCRIPTITEM_ISVISIBLE | SCRIPTITEM_GLOBALMEMBERS);
@@ -296,24 +283,11 @@ DWORD WINAPI RunWorker(void* param) {
 // Ends `thread` while it executes the engine's code; false when no such
 // moment came.
 bool StopInEngine(HANDLE thread, const Model& model) {
-    const uintptr_t begin = model.engineBase, end = model.engineEnd;
-    if (!begin) return false;
+    if (!model.engineBase) return false;
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        if (SuspendThread(thread) == DWORD(-1)) return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
-        CONTEXT context = {};
-        context.ContextFlags = CONTEXT_CONTROL;
-        if (GetThreadContext(thread, &context)) {
-#ifdef _WIN64
-            const uintptr_t pc = context.Rip;
-#else
-            const uintptr_t pc = context.Eip;
-#endif
-            if (pc >= begin && pc < end && TerminateThread(thread, 1)) {
-                WaitForSingleObject(thread, 2000);
-                return true;
-            }
-        }
-        ResumeThread(thread);
+        const ThreadStop stop = StopThreadInModule(thread, model.engineBase, model.engineEnd);
+        if (stop == ThreadStop::kStopped || stop == ThreadStop::kEnded) return true;
+        if (stop == ThreadStop::kFailed) return false;
         if (WaitForSingleObject(thread, 1) == WAIT_OBJECT_0) return true;
     }
     return false;

@@ -157,12 +157,47 @@ void ReportScriptError(const ScriptError& error, HWND owner) {
     }
 }
 
+// ---- Stopping a script thread ----------------------------------------------------
+
+void ModuleExtent(const void* code, uintptr_t* begin, uintptr_t* end) {
+    MEMORY_BASIC_INFORMATION mbi;
+    if (!VirtualQuery(code, &mbi, sizeof mbi) || !mbi.AllocationBase) return;
+    const auto* dos = static_cast<const IMAGE_DOS_HEADER*>(mbi.AllocationBase);
+    if (dos->e_magic != IMAGE_DOS_SIGNATURE) return;
+    const auto* nt =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const BYTE*>(dos) + dos->e_lfanew);
+    if (nt->Signature != IMAGE_NT_SIGNATURE) return;
+    *begin = reinterpret_cast<uintptr_t>(dos);
+    *end = *begin + nt->OptionalHeader.SizeOfImage;
+}
+
+void EngineExtent(IActiveScript* engine, uintptr_t* begin, uintptr_t* end) {
+    if (engine) ModuleExtent(*reinterpret_cast<void**>(engine), begin, end);
+}
+
+ThreadStop StopThreadInModule(HANDLE thread, uintptr_t begin, uintptr_t end) {
+    if (SuspendThread(thread) == DWORD(-1))
+        return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 ? ThreadStop::kEnded : ThreadStop::kFailed;
+    CONTEXT context = {};
+    context.ContextFlags = CONTEXT_CONTROL;
+    if (GetThreadContext(thread, &context)) {
+#ifdef _WIN64
+        const uintptr_t pc = context.Rip;
+#else
+        const uintptr_t pc = context.Eip;
+#endif
+        if (begin && pc >= begin && pc < end && TerminateThread(thread, 1)) {
+            WaitForSingleObject(thread, 2000);
+            return ThreadStop::kStopped;
+        }
+    }
+    ResumeThread(thread);
+    return ThreadStop::kElsewhere;
+}
+
 // ---- Reading script files -------------------------------------------------------
 
-namespace {
-
-// The file as UTF-16: ANSI text, or UTF-8 / UTF-16LE after a byte-order mark.
-bool ReadScript(const std::wstring& path, std::wstring* text) {
+bool ReadScriptFile(const std::wstring& path, std::wstring* text) {
     HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
     std::string bytes;
@@ -187,6 +222,9 @@ bool ReadScript(const std::wstring& path, std::wstring* text) {
     MultiByteToWideChar(codePage, 0, bytes.data() + start, n, text->data(), units);
     return true;
 }
+
+
+namespace {
 
 std::wstring FullPath(const std::wstring& path) {
     wchar_t buf[MAX_PATH * 4];
@@ -293,7 +331,7 @@ HRESULT CScriptHelper::Include(BSTR path, VARIANT_BOOL* ok) {
     if (IsRelative(file)) file = FolderOf(site_->scriptPath_) + file;
     file = FullPath(file);
     std::wstring text;
-    if (!ReadScript(file, &text)) return S_OK;
+    if (!ReadScriptFile(file, &text)) return S_OK;
 
     IActiveScriptParse* parse = nullptr;
     if (FAILED(engine->QueryInterface(IID_IActiveScriptParse, reinterpret_cast<void**>(&parse)))) return S_OK;
@@ -325,7 +363,7 @@ bool CScriptHelper::RunFile(CScript* site, const std::wstring& path, const std::
                             ScriptError* receiver) {
     const std::wstring file = FullPath(path);
     std::wstring text;
-    if (!ReadScript(file, &text)) {
+    if (!ReadScriptFile(file, &text)) {
         Fail(site, receiver, kMsgCannotOpen, path);
         return false;
     }

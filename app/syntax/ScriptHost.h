@@ -247,6 +247,26 @@ constexpr UINT kMsgSyntaxError = 15110;  // the description of a compile error w
 // limits with the warning icon, the others with the error icon.
 void ReportScriptError(const ScriptError& error, HWND owner);
 
+// A script file as UTF-16: UTF-16LE or UTF-8 after a byte-order mark, else
+// text in the ANSI code page. False when the file cannot be read.
+bool ReadScriptFile(const std::wstring& path, std::wstring* text);
+
+// ---- Stopping a script thread -------------------------------------------------
+
+// The extent [begin, end) of the module that holds `code`; unchanged when
+// `code` lies in no module.
+void ModuleExtent(const void* code, uintptr_t* begin, uintptr_t* end);
+// The engine's module, from the engine object's interface table.
+void EngineExtent(IActiveScript* engine, uintptr_t* begin, uintptr_t* end);
+
+enum class ThreadStop { kStopped, kEnded, kElsewhere, kFailed };
+// One attempt to end `thread` at a moment when it executes code of the
+// module [begin, end) (the script engine's own, so that it holds no lock of
+// the process): kStopped when it was ended now, kEnded when it had ended
+// already, kElsewhere when it ran other code (it runs on), kFailed when it
+// cannot be suspended.
+ThreadStop StopThreadInModule(HANDLE thread, uintptr_t begin, uintptr_t end);
+
 // ---- The site ---------------------------------------------------------------
 
 class CScript;
@@ -311,6 +331,9 @@ class CScript : public IActiveScriptSite, public IActiveScriptSiteWindow {
 
     CScriptHelper& Helper() { return helper_; }
     const std::wstring& ScriptPath() const { return scriptPath_; }
+    // Names a script run from text in its error reports (and is the folder
+    // that its includes are relative to).
+    void SetScriptPath(const std::wstring& path) { scriptPath_ = path; }
     HWND Window() const { return window_; }
     void SetWindow(HWND window) { window_ = window; }
     // A windowless site gives the engine no window, so a script cannot

@@ -1,0 +1,688 @@
+#include "AppScript.h"
+
+#include <windows.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <vector>
+
+#include "DialogIds.h"
+#include "DocumentSearch.h"
+#include "EditProtocol.h"
+#include "ProgramIds.h"
+#include "Resources.h"
+
+namespace automation {
+
+using syntax::DispEnd;
+using syntax::DispMethod;
+using syntax::kDispByPosition;
+using syntax::kDispKindGet;
+using syntax::kDispKindPut;
+using syntax::kDispPutAccessor;
+
+// What the main thread and a run's worker share.
+struct RunState {
+    RunState() {
+        InitializeCriticalSection(&lock);
+        stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
+    ~RunState() {
+        if (stopEvent) CloseHandle(stopEvent);
+        DeleteCriticalSection(&lock);
+    }
+    RunState(const RunState&) = delete;
+    RunState& operator=(const RunState&) = delete;
+
+    void Stop() {
+        stopping = true;
+        if (stopEvent) SetEvent(stopEvent);
+    }
+
+    DWORD uiThread = 0;
+    HWND callWindow = nullptr;  // carries calls to the main thread
+    IDevEnv* env = nullptr;
+    HWND activeWindow = nullptr;  // active when the play began
+    std::atomic<bool> stopping{false};
+    HANDLE stopEvent = nullptr;
+    // The engine's module: where the worker may be ended safely.
+    std::atomic<uintptr_t> engineBase{0};
+    std::atomic<uintptr_t> engineEnd{0};
+    CRITICAL_SECTION lock;            // guards `current`
+    CAppScript* current = nullptr;  // the site of the run in progress
+};
+
+namespace {
+
+constexpr UINT kCallMessage = WM_APP + 1;
+constexpr wchar_t kCallWindowClass[] = L"MorrowpadMacroCall";
+constexpr int kMaxNesting = 8;
+constexpr UINT kTearOffId = 65534;
+// How long a macro asked to stop may take to stop by itself (its calls into
+// the object model fail from then on) before its thread is ended.
+constexpr DWORD kGraceMs = 100;
+
+std::vector<std::shared_ptr<RunState>> g_runs;  // main thread only
+
+LRESULT CALLBACK CallWindowProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kCallMessage && lp) {
+        try {
+            (*reinterpret_cast<const std::function<void()>*>(lp))();
+        } catch (...) {
+        }
+        return 1;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+HWND CreateCallWindow() {
+    static const bool registered = [] {
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = CallWindowProcedure;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = kCallWindowClass;
+        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    if (!registered) return nullptr;
+    return CreateWindowExW(0, kCallWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+// Runs `fn` on the run's main thread; false when it could not be carried
+// there (the run is over).
+bool OnUi(const RunState& run, const std::function<void()>& fn) {
+    if (GetCurrentThreadId() == run.uiThread) {
+        fn();
+        return true;
+    }
+    return run.callWindow && SendMessageW(run.callWindow, kCallMessage, 0, reinterpret_cast<LPARAM>(&fn)) == 1;
+}
+
+HWND ActivePane(IDevEnv* env) {
+    if (!env) return nullptr;
+    IView* view = env->GetActiveView();
+    return view ? view->GetActivePane() : nullptr;
+}
+
+HRESULT NewBstr(const wchar_t* text, size_t length, BSTR* out) {
+    *out = SysAllocStringLen(text ? text : L"", UINT(text ? length : 0));
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+std::wstring Text(BSTR s) { return s ? std::wstring(s, SysStringLen(s)) : std::wstring(); }
+
+bool IsStopKey(const MSG& m) { return m.message == WM_KEYDOWN && m.wParam == VK_ESCAPE; }
+
+// Takes at most one queued message of the thread and handles it (Esc stops
+// the macros instead).
+void DispatchOneMessage() {
+    MSG m;
+    if (!PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) return;
+    if (m.message == WM_QUIT) {
+        PostQuitMessage(int(m.wParam));
+        return;
+    }
+    if (IsStopKey(m)) {
+        StopMacros();
+        return;
+    }
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+}
+
+}  // namespace
+
+// ---- CUiObject -----------------------------------------------------------------
+
+CUiObject::CUiObject(const syntax::DispEntry* table, std::shared_ptr<RunState> run)
+    : IDispDynImpl(table), run_(std::move(run)) {}
+
+STDMETHODIMP CUiObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                               VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+    try {
+        if (run_->stopping) return E_ABORT;
+        if (RunsOnCaller(id)) return IDispDynImpl::Invoke(id, riid, lcid, flags, params, result, exception, argError);
+        HRESULT hr = E_ABORT;
+        const std::function<void()> call = [&] {
+            if (!run_->stopping)
+                hr = IDispDynImpl::Invoke(id, riid, lcid, flags, params, result, exception, argError);
+        };
+        if (!OnUi(*run_, call)) return E_ABORT;
+        return hr;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+// ---- CMenu_VB -------------------------------------------------------------------
+
+namespace {
+const syntax::DispEntry kMenuTable[] = {
+    DispMethod<&CMenu_VB::AddItem>(L"AddItem"),
+    DispMethod<&CMenu_VB::GetText>(L"GetText"),
+    DispMethod<&CMenu_VB::Popup>(L"Popup"),
+    DispEnd(),
+};
+}  // namespace
+
+CMenu_VB::CMenu_VB(std::shared_ptr<RunState> run, HWND owner)
+    : CUiObject(kMenuTable, std::move(run)), menu_(CreatePopupMenu()), owner_(owner) {}
+
+CMenu_VB::~CMenu_VB() {
+    if (menu_) DestroyMenu(menu_);
+}
+
+HRESULT CMenu_VB::AddItem(int id, BSTR text) {
+    if (!menu_) return E_OUTOFMEMORY;
+    const bool separator = !text || !SysStringLen(text);
+    const std::wstring label = Text(text);
+    AppendMenuW(menu_, separator ? MF_SEPARATOR : MF_STRING, UINT_PTR(UINT(id)), separator ? nullptr : label.c_str());
+    return S_OK;
+}
+
+HRESULT CMenu_VB::GetText(int id, BSTR* text) {
+    if (id == 0 || !menu_) return NewBstr(L"", 0, text);
+    const int n = GetMenuStringW(menu_, UINT(id), nullptr, 0, MF_BYCOMMAND);
+    if (n <= 0) return NewBstr(L"", 0, text);
+    std::wstring buffer(size_t(n) + 1, L'\0');
+    const int got = GetMenuStringW(menu_, UINT(id), buffer.data(), n + 1, MF_BYCOMMAND);
+    return NewBstr(buffer.data(), size_t(std::max(got, 0)), text);
+}
+
+HRESULT CMenu_VB::Popup(int* chosen) {
+    *chosen = 0;
+    if (!menu_) return S_OK;
+    const DWORD where = GetMessagePos();
+    POINT pt = {GET_X_LPARAM(where), GET_Y_LPARAM(where)};
+    if (!MonitorFromPoint(pt, MONITOR_DEFAULTTONULL)) {
+        MONITORINFO info = {};
+        info.cbSize = sizeof info;
+        if (GetMonitorInfoW(MonitorFromPoint(pt, MONITOR_DEFAULTTONEAREST), &info)) {
+            pt.x = std::clamp(pt.x, info.rcWork.left, std::max(info.rcWork.left, info.rcWork.right - 1));
+            pt.y = std::clamp(pt.y, info.rcWork.top, std::max(info.rcWork.top, info.rcWork.bottom - 1));
+        }
+    }
+    HWND owner = owner_ && IsWindow(owner_) ? owner_ : (Run().env ? Run().env->GetMainWindow() : nullptr);
+    const UINT id = UINT(TrackPopupMenuEx(menu_, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON,
+                                          pt.x, pt.y, owner, nullptr));
+    *chosen = id == kTearOffId ? 0 : int(id);
+    return S_OK;
+}
+
+// ---- CDocument_VB ---------------------------------------------------------------
+
+namespace {
+const syntax::DispEntry kDocumentTable[] = {
+    DispMethod<&CDocument_VB::SendCommand>(L"SendCommand"),                                 // 1
+    DispMethod<&CDocument_VB::Refresh>(L"Refresh"),                                         // 2
+    DispMethod<&CDocument_VB::InsertAt>(L"InsertAt"),                                       // 3
+    DispMethod<&CDocument_VB::Insert>(L"Insert"),                                           // 4
+    DispMethod<&CDocument_VB::Delete>(L"Delete"),                                           // 5
+    DispMethod<&CDocument_VB::DeleteAt>(L"DeleteAt"),                                       // 6
+    DispMethod<&CDocument_VB::SetCaretPos>(L"SetCaretPos"),                                 // 7
+    DispMethod<&CDocument_VB::SetSelection>(L"SetSelection"),                               // 8
+    DispMethod<&CDocument_VB::CreateMenu>(L"CreateMenu"),                                   // 9
+    DispMethod<&CDocument_VB::GetLineText>(L"GetLineText"),                                 // 10
+    DispMethod<&CDocument_VB::GetLineLength>(L"GetLineLength"),                             // 11
+    DispMethod<&CDocument_VB::ReplaceAll>(L"ReplaceAll"),                                   // 12
+    DispMethod<&CDocument_VB::CaretLine>(L"CaretLine", kDispByPosition, kDispKindGet),      // 13
+    DispMethod<&CDocument_VB::CaretCol>(L"CaretCol", kDispByPosition, kDispKindGet),        // 14
+    DispMethod<&CDocument_VB::LineCount>(L"LineCount", kDispByPosition, kDispKindGet),      // 15
+    DispMethod<&CDocument_VB::GetSelection>(L"Selection", kDispByPosition, kDispKindGet),   // 16
+    DispMethod<&CDocument_VB::PutSelection>(L"Selection", kDispPutAccessor, kDispKindPut),  // 17
+    DispMethod<&CDocument_VB::GetCodepage>(L"Codepage", kDispByPosition, kDispKindGet),     // 18
+    DispMethod<&CDocument_VB::PutCodepage>(L"Codepage", kDispPutAccessor, kDispKindPut),    // 19
+    DispMethod<&CDocument_VB::PathName>(L"PathName", kDispByPosition, kDispKindGet),        // 20
+    DispMethod<&CDocument_VB::Dirty>(L"Dirty", kDispByPosition, kDispKindGet),              // 21
+    DispMethod<&CDocument_VB::GroupUndo>(L"GroupUndo", kDispByPosition, kDispKindPut),      // 22
+    DispEnd(),
+};
+
+// Code pages a document may be switched to: the system's, the Unicode
+// forms, and those the program converts itself.
+bool IsUsableCodePage(int codePage) {
+    switch (codePage) {
+        case 1200: case 1201: case 12000: case 12001: case 65000: case 65001:
+        case 50220: case 50221: case 50222: case 50225: case 50227:
+        case 51932: case 51936: case 51949:
+            return true;
+    }
+    return codePage > 0 && IsValidCodePage(UINT(codePage));
+}
+}  // namespace
+
+CDocument_VB::CDocument_VB(CAppScript* site, std::shared_ptr<RunState> run, IDevEnv* env)
+    : CUiObject(kDocumentTable, std::move(run)), site_(site), env_(env) {}
+
+STDMETHODIMP_(ULONG) CDocument_VB::AddRef() { return site_->AddRef(); }
+STDMETHODIMP_(ULONG) CDocument_VB::Release() { return site_->Release(); }
+
+void CDocument_VB::PointAtActive() { control_ = ActivePane(env_); }
+
+LRESULT CDocument_VB::Send(UINT msg, WPARAM wp, LPARAM lp) const {
+    return control_ && IsWindow(control_) ? SendMessageW(control_, msg, wp, lp) : 0;
+}
+
+HRESULT CDocument_VB::SendCommand(int id) {
+    Send(WM_COMMAND, WPARAM(UINT(id)), 0);
+    return S_OK;
+}
+
+HRESULT CDocument_VB::Refresh() {
+    if (control_ && IsWindow(control_)) {
+        InvalidateRect(control_, nullptr, TRUE);
+        UpdateWindow(control_);
+    }
+    return S_OK;
+}
+
+HRESULT CDocument_VB::InsertAt(int line, int column, BSTR text) {
+    Position at = {line, column};
+    // The whole string: a macro's text may hold a Chr(0).
+    TextArg arg = {text ? text : L"", int(text ? SysStringLen(text) : 0)};
+    Send(MPM_INSERTTEXT, reinterpret_cast<WPARAM>(&at), reinterpret_cast<LPARAM>(&arg));
+    return S_OK;
+}
+
+HRESULT CDocument_VB::Insert(BSTR text) {
+    TextArg arg = {text ? text : L"", int(text ? SysStringLen(text) : 0)};
+    Send(MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&arg));
+    return S_OK;
+}
+
+HRESULT CDocument_VB::Delete() {
+    Send(WM_COMMAND, ECMD_DELETE, 0);
+    return S_OK;
+}
+
+HRESULT CDocument_VB::DeleteAt(int line1, int column1, int line2, int column2) {
+    Position a = {line1, column1}, b = {line2, column2};
+    Send(MPM_DELETERANGE, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
+    return S_OK;
+}
+
+HRESULT CDocument_VB::SetCaretPos(int line, int column, VARIANT_BOOL extend) {
+    Position to = {line, column};
+    if (!extend) {
+        Send(MPM_SETCARET, reinterpret_cast<WPARAM>(&to), 1);
+        return S_OK;
+    }
+    // The selection's anchor stays; without a selection the caret is it.
+    Position caret = {0, 0};
+    Send(MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret), 0);
+    Position anchor = caret, start = {0, 0}, end = {0, 0};
+    if (Send(MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end)))
+        anchor = start.line == caret.line && start.column == caret.column ? end : start;
+    Send(MPM_SELECT, reinterpret_cast<WPARAM>(&anchor), reinterpret_cast<LPARAM>(&to));
+    return S_OK;
+}
+
+HRESULT CDocument_VB::SetSelection(int anchorLine, int anchorColumn, int caretLine, int caretColumn) {
+    Position anchor = {anchorLine, anchorColumn}, caret = {caretLine, caretColumn};
+    Send(MPM_SELECT, reinterpret_cast<WPARAM>(&anchor), reinterpret_cast<LPARAM>(&caret));
+    return S_OK;
+}
+
+HRESULT CDocument_VB::CreateMenu(IDispatch** menu) {
+    HWND owner = control_ && IsWindow(control_) ? control_ : site_->Frame();
+    auto* object = new syntax::CComRefCount<CMenu_VB>(State(), owner);
+    *menu = object;
+    return S_OK;
+}
+
+HRESULT CDocument_VB::GetLineText(int line, BSTR* text) {
+    if (line < 0) return NewBstr(L"", 0, text);
+    const int n = int(Send(MPM_GETLINE, WPARAM(line), 0));
+    if (n <= 0) return NewBstr(L"", 0, text);
+    std::wstring buffer(size_t(n) + 1, L'\0');
+    const int got = int(Send(MPM_GETLINE, WPARAM(line), reinterpret_cast<LPARAM>(buffer.data())));
+    return NewBstr(buffer.data(), size_t(std::clamp(got, 0, n)), text);
+}
+
+HRESULT CDocument_VB::GetLineLength(int line, int* length) {
+    *length = line < 0 ? 0 : int(Send(MPM_GETLINE, WPARAM(line), 0));
+    return S_OK;
+}
+
+HRESULT CDocument_VB::ReplaceAll(BSTR find, BSTR replace, int flags, int* count) {
+    *count = 0;
+    if (!control_ || !IsWindow(control_)) return S_OK;
+    search::SearchRequest request;
+    request.pattern = Text(find);
+    request.replacement = Text(replace);
+    request.options = flags & (search::FIND_MATCH_CASE | search::FIND_WHOLE_WORD | search::FIND_REGEX);
+    if (request.pattern.empty()) return S_OK;
+    search::CDocumentSearch search;
+    const search::SearchOutcome outcome = search.ReplaceAll(control_, request);
+    if (outcome.status == search::SearchStatus::kBadPattern) return E_INVALIDARG;
+    *count = outcome.count;
+    return S_OK;
+}
+
+HRESULT CDocument_VB::CaretLine(int* line) {
+    Position caret = {0, 0};
+    Send(MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret), 0);
+    *line = caret.line;
+    return S_OK;
+}
+
+HRESULT CDocument_VB::CaretCol(int* column) {
+    Position caret = {0, 0};
+    Send(MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret), 0);
+    *column = caret.column;
+    return S_OK;
+}
+
+HRESULT CDocument_VB::LineCount(int* count) {
+    *count = control_ && IsWindow(control_) ? int(Send(MPM_GETLINECOUNT)) : 0;
+    return S_OK;
+}
+
+HRESULT CDocument_VB::GetSelection(BSTR* text) {
+    HGLOBAL block = reinterpret_cast<HGLOBAL>(Send(MPM_GETSELTEXT));
+    if (!block) return NewBstr(L"", 0, text);
+    HRESULT hr = E_OUTOFMEMORY;
+    if (const auto* p = static_cast<const wchar_t*>(GlobalLock(block))) {
+        hr = NewBstr(p, wcsnlen(p, GlobalSize(block) / sizeof(wchar_t)), text);
+        GlobalUnlock(block);
+    }
+    GlobalFree(block);
+    return hr;
+}
+
+HRESULT CDocument_VB::PutSelection(BSTR text) {
+    if (Send(MPM_GETSELKIND)) Send(WM_COMMAND, ECMD_BACKSPACE, 0);
+    return Insert(text);
+}
+
+HRESULT CDocument_VB::GetCodepage(int* codePage) {
+    *codePage = int(Send(MPM_CODEPAGE, WPARAM(-1), 0));
+    return S_OK;
+}
+
+HRESULT CDocument_VB::PutCodepage(int codePage) {
+    // A code page nothing can convert would leave the text unreadable.
+    if (!IsUsableCodePage(codePage)) return E_INVALIDARG;
+    Send(MPM_CODEPAGE, WPARAM(codePage), 0);
+    return S_OK;
+}
+
+HRESULT CDocument_VB::PathName(BSTR* path) {
+    const auto* name = reinterpret_cast<const wchar_t*>(Send(MPM_GETFILENAME));
+    return NewBstr(name, name ? wcslen(name) : 0, path);
+}
+
+HRESULT CDocument_VB::Dirty(VARIANT_BOOL* dirty) {
+    *dirty = Send(MPM_ISMODIFIED) == 1 ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT CDocument_VB::GroupUndo(VARIANT_BOOL on) {
+    Send(MPM_UNDOGROUP, on ? 1 : 0, 0);
+    return S_OK;
+}
+
+// ---- AppVB ----------------------------------------------------------------------
+
+namespace {
+constexpr DISPID kSleepId = 5;
+const syntax::DispEntry kAppTable[] = {
+    DispMethod<&AppVB::SendCommand>(L"SendCommand"),                             // 1
+    DispMethod<&AppVB::NewDoc>(L"NewDoc"),                                       // 2
+    DispMethod<&AppVB::OpenDoc>(L"OpenDoc"),                                     // 3
+    DispMethod<&AppVB::CreateMenu>(L"CreateMenu"),                               // 4
+    DispMethod<&AppVB::Sleep>(L"Sleep"),                                         // 5
+    DispMethod<&AppVB::ActiveChild>(L"ActiveChild", kDispByPosition, kDispKindGet),  // 6
+    DispMethod<&AppVB::ActiveDoc>(L"ActiveDoc", kDispByPosition, kDispKindGet),      // 7
+    DispEnd(),
+};
+}  // namespace
+
+AppVB::AppVB(CAppScript* site, std::shared_ptr<RunState> run, IDevEnv* env)
+    : CUiObject(kAppTable, std::move(run)), site_(site), env_(env) {}
+
+STDMETHODIMP_(ULONG) AppVB::AddRef() { return site_->AddRef(); }
+STDMETHODIMP_(ULONG) AppVB::Release() { return site_->Release(); }
+
+bool AppVB::RunsOnCaller(DISPID id) const { return id == kSleepId; }
+
+HRESULT AppVB::Document(IDispatch** document) {
+    CDocument_VB& d = site_->Document();
+    d.PointAtActive();
+    d.AddRef();
+    *document = &d;
+    return S_OK;
+}
+
+HRESULT AppVB::SendCommand(int id) {
+    if (HWND frame = site_->Frame()) SendMessageW(frame, WM_COMMAND, WPARAM(UINT(id)), 0);
+    return S_OK;
+}
+
+HRESULT AppVB::NewDoc(IDispatch** document) {
+    if (HWND frame = site_->Frame()) SendMessageW(frame, MPF_NEW_DOCUMENT, 0, 0);
+    return Document(document);
+}
+
+HRESULT AppVB::OpenDoc(BSTR path, IDispatch** document) {
+    HWND frame = site_->Frame();
+    if (frame && path && SysStringLen(path)) {
+        const std::wstring file = Text(path);
+        SendMessageW(frame, MPF_OPEN, reinterpret_cast<WPARAM>(file.c_str()), 0);
+    }
+    return Document(document);
+}
+
+HRESULT AppVB::CreateMenu(IDispatch** menu) {
+    *menu = new syntax::CComRefCount<CMenu_VB>(State(), site_->Frame());
+    return S_OK;
+}
+
+HRESULT AppVB::Sleep(int milliseconds) {
+    // Waits on the engine's thread, so that the windows stay alive; Esc
+    // ends the wait.
+    if (Run().stopEvent)
+        WaitForSingleObject(Run().stopEvent, DWORD(std::max(milliseconds, 0)));
+    else
+        ::Sleep(DWORD(std::max(milliseconds, 0)));
+    if (Run().stopping) return E_ABORT;
+    OnUi(Run(), [] { DispatchOneMessage(); });
+    return S_OK;
+}
+
+HRESULT AppVB::ActiveChild(IDispatch** document) { return Document(document); }
+HRESULT AppVB::ActiveDoc(IDispatch** document) { return Document(document); }
+
+// ---- CAppScript -------------------------------------------------------------------
+
+CAppScript::CAppScript(std::shared_ptr<RunState> run, IDevEnv* env, HWND activeWindow)
+    : run_(run),
+      env_(env),
+      frame_(env ? env->GetMainWindow() : nullptr),
+      app_(this, run, env),
+      document_(this, run, env) {
+    SetWindow(activeWindow ? activeWindow : frame_);
+}
+
+IDispatch* CAppScript::FindNamedObject(const wchar_t* name) {
+    return _wcsicmp(name, L"App") == 0 ? &app_ : nullptr;
+}
+
+HRESULT CAppScript::AddNamedItems(IActiveScript* engine) {
+    uintptr_t begin = 0, end = 0;
+    syntax::EngineExtent(engine, &begin, &end);
+    run_->engineBase = begin;
+    run_->engineEnd = end;
+    return engine->AddNamedItem(L"App", SCRIPTITEM_ISVISIBLE | SCRIPTITEM_GLOBALMEMBERS);
+}
+
+// ---- Running macros ---------------------------------------------------------------
+
+namespace {
+
+// One play: its runs, on the worker.
+struct Play {
+    std::shared_ptr<RunState> run;
+    std::wstring text;
+    std::wstring name;
+    int times = 1;
+    syntax::ScriptError error;
+    bool failed = false;
+};
+
+DWORD WINAPI PlayWorker(void* param) {
+    // The worker's own share: a play that was given up keeps what it uses.
+    auto* play = static_cast<std::shared_ptr<Play>*>(param);
+    Play& p = **play;
+    try {
+        for (int i = 0; i < p.times && !p.run->stopping; ++i) {
+            auto* site = new CAppScript(p.run, p.run->env, p.run->activeWindow);
+            site->SetScriptPath(p.name);
+            EnterCriticalSection(&p.run->lock);
+            p.run->current = site;
+            LeaveCriticalSection(&p.run->lock);
+            BSTR source = SysAllocStringLen(p.text.data(), UINT(p.text.size()));
+            const bool ok = source && syntax::CScriptHelper::RunText(site, source, L"", &p.error);
+            SysFreeString(source);
+            EnterCriticalSection(&p.run->lock);
+            p.run->current = nullptr;
+            LeaveCriticalSection(&p.run->lock);
+            site->Release();
+            if (!ok) {
+                p.failed = true;
+                break;
+            }
+        }
+    } catch (...) {
+        p.failed = true;
+    }
+    delete play;
+    return 0;
+}
+
+void AskEngineToStop(RunState& run) {
+    EnterCriticalSection(&run.lock);
+    if (run.current) run.current->Interrupt();
+    LeaveCriticalSection(&run.lock);
+}
+
+// Waits for the worker with the thread's windows alive: sent messages,
+// paint, timers and posted messages are handled; keys are kept for later
+// (`keys`), except Esc, which stops the macro. Mouse input stays queued.
+void WaitForWorker(RunState& run, HANDLE thread, std::vector<MSG>* keys, int* quitCode) {
+    DWORD stopSince = 0;
+    bool asked = false;
+    for (;;) {
+        const DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, run.stopping ? 10 : 200, QS_ALLINPUT);
+        if (wait == WAIT_OBJECT_0) return;
+        MSG m;
+        while (PeekMessageW(&m, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+            if (IsStopKey(m))
+                StopMacros();
+            else
+                keys->push_back(m);
+        }
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE | PM_QS_POSTMESSAGE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) {
+            if (m.message == WM_QUIT) {
+                *quitCode = int(m.wParam);
+                continue;
+            }
+            if (m.message >= WM_KEYFIRST && m.message <= WM_KEYLAST) {
+                if (IsStopKey(m))
+                    StopMacros();
+                else
+                    keys->push_back(m);
+                continue;
+            }
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+        if (!run.stopping) continue;
+        if (!asked) {
+            asked = true;
+            stopSince = GetTickCount();
+            AskEngineToStop(run);
+        } else if (GetTickCount() - stopSince >= kGraceMs) {
+            const syntax::ThreadStop stop = syntax::StopThreadInModule(thread, run.engineBase, run.engineEnd);
+            if (stop == syntax::ThreadStop::kStopped || stop == syntax::ThreadStop::kEnded) return;
+        }
+    }
+}
+
+// Ends the held undo group through any edit control (the hold belongs to
+// the control library, not to one control).
+void ReleaseHold(HWND holder, IDevEnv* env) {
+    HWND control = holder && IsWindow(holder) ? holder : ActivePane(env);
+    if (control) {
+        SendMessageW(control, MPM_HOLDGROUP, 0, 0);
+        return;
+    }
+    HWND temporary = CreateWindowExW(0, MRPAD_CLASS_NAME, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                     GetModuleHandleW(MRPAD_LIBRARY_NAME), nullptr);
+    if (temporary) {
+        SendMessageW(temporary, MPM_HOLDGROUP, 0, 0);
+        DestroyWindow(temporary);
+    }
+}
+
+}  // namespace
+
+MacroOutcome PlayMacro(IDevEnv* env, const std::wstring& text, const std::wstring& name, int times) {
+    if (times <= 0) return MacroOutcome::kDone;
+    if (int(g_runs.size()) >= kMaxNesting) {
+        MessageBeep(MB_ICONHAND);
+        return MacroOutcome::kRefused;
+    }
+    HWND frame = env ? env->GetMainWindow() : nullptr;
+    auto run = std::make_shared<RunState>();
+    run->uiThread = GetCurrentThreadId();
+    run->env = env;
+    run->activeWindow = GetActiveWindow() ? GetActiveWindow() : frame;
+    run->callWindow = CreateCallWindow();
+    auto play = std::make_shared<Play>();
+    play->run = run;
+    play->text = text;
+    play->name = name;
+    play->times = times;
+
+    HWND holder = ActivePane(env);
+    if (holder) SendMessageW(holder, MPM_HOLDGROUP, 1, 0);
+    g_runs.push_back(run);
+    std::vector<MSG> keys;
+    int quitCode = -1;
+    auto* workerShare = new std::shared_ptr<Play>(play);
+    HANDLE thread = run->callWindow ? CreateThread(nullptr, 0, PlayWorker, workerShare, 0, nullptr) : nullptr;
+    if (thread) {
+        WaitForWorker(*run, thread, &keys, &quitCode);
+        CloseHandle(thread);
+    } else {
+        PlayWorker(workerShare);  // no thread to spare: run here
+    }
+    g_runs.erase(std::find(g_runs.begin(), g_runs.end(), run));
+    if (holder) ReleaseHold(holder, env);
+    if (run->callWindow) DestroyWindow(run->callWindow);
+    run->callWindow = nullptr;
+    // Keys pressed meanwhile go where they were headed.
+    for (const MSG& m : keys) PostMessageW(m.hwnd, m.message, m.wParam, m.lParam);
+    if (quitCode >= 0) PostQuitMessage(quitCode);
+
+    if (run->stopping) return MacroOutcome::kStopped;
+    if (play->failed) {
+        syntax::ReportScriptError(play->error, frame);
+        return MacroOutcome::kFailed;
+    }
+    return MacroOutcome::kDone;
+}
+
+void StopMacros() {
+    for (const auto& run : g_runs) run->Stop();
+}
+
+int RunningMacros() { return int(g_runs.size()); }
+
+std::wstring RecordedMacroName() { return shell::LanguageString(IDS_RECORDED_MACRO); }
+
+}  // namespace automation
