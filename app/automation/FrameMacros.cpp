@@ -95,6 +95,10 @@ automation::MacroOutcome CMainFrame::PlayMacroText(const std::wstring& text, con
     SetStatusMessage(LanguageString(IDS_MACRO_RUNNING));
     const automation::MacroOutcome outcome = automation::PlayMacro(this, text, name, times);
     if (!Window()) return outcome;  // a macro closed the program
+    if (closePending_ && !automation::RunningMacros()) {
+        closePending_ = false;
+        PostMessageW(Window(), WM_CLOSE, 0, 0);
+    }
     SetStatusMessage(outcome == automation::MacroOutcome::kStopped ? LanguageString(IDS_MACRO_STOPPED)
                                                                    : std::wstring());
     PostMessageW(Window(), MPF_UPDATE_UI, 0, 0);

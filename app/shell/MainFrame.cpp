@@ -1132,6 +1132,12 @@ void CMainFrame::OnDropFiles(HDROP drop) {
 }
 
 void CMainFrame::OnClose() {
+    // A macro still uses the documents: it stops, then the close happens.
+    if (automation::RunningMacros()) {
+        closePending_ = true;
+        automation::StopMacros();
+        return;
+    }
     if (CloseAll(false) == IDCANCEL) return;
     SavePlacement(Window());
     settings::WriteBool(settings::File::Setting, L"Setting", L"ToolBar", BarVisible(toolBar_));

@@ -230,6 +230,7 @@ private:
     automation::CMacroRecorder recorder_;
     std::vector<std::wstring> macroFiles_;  // the macro menu's files
     bool macroMenuFilled_ = false;
+    bool closePending_ = false;  // asked to close while a macro ran
 
     bool fullScreen_ = false;
     bool wasMaximized_ = false;

@@ -42,7 +42,7 @@ bool AnswerSave(std::wstring* path) {
 }
 
 // What a timer does while a macro runs.
-enum class TimerAction { kNone, kStop, kEscape, kDismissMenu };
+enum class TimerAction { kNone, kStop, kEscape, kDismissMenu, kClose };
 TimerAction g_timerAction = TimerAction::kNone;
 HWND g_escapeTarget = nullptr;
 int g_menuItems = -1;
@@ -52,6 +52,7 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
     switch (g_timerAction) {
         case TimerAction::kStop: automation::StopMacros(); break;
         case TimerAction::kEscape: PostMessageW(g_escapeTarget, WM_KEYDOWN, VK_ESCAPE, 0x00010001); break;
+        case TimerAction::kClose: PostMessageW(g_escapeTarget, WM_CLOSE, 0, 0); break;
         case TimerAction::kDismissMenu: {
             HWND popup = FindWindowW(L"#32768", nullptr);
             if (!popup) return;  // not open yet
@@ -524,6 +525,32 @@ TEST_F(Macros, AMacroThatNeverEndsCanBeStopped) {
     EXPECT_EQ(Play("ActiveDoc.Insert \"ok\""), MacroOutcome::kDone);
     EXPECT_EQ(Text(), L"okabc");
     EXPECT_EQ(automation::RunningMacros(), 0);
+}
+
+// Closing the program while a macro runs stops the macro first; the
+// program closes once the macro has ended.
+void CALLBACK StopAnyway(HWND, UINT, UINT_PTR id, DWORD) {
+    automation::StopMacros();
+    KillTimer(nullptr, id);
+}
+TEST_F(Macros, ClosingTheFrameWhileAMacroRunsStopsTheMacroFirst) {
+    HWND frame = frame_->Window();
+    g_timerAction = TimerAction::kClose;
+    g_escapeTarget = frame;
+    SetTimer(nullptr, 0, 200, &OnTimer);
+    const UINT_PTR fallback = SetTimer(nullptr, 0, 4000, &StopAnyway);
+    EXPECT_EQ(Play("Do\nApp.Sleep 5\nLoop"), MacroOutcome::kStopped);
+    KillTimer(nullptr, fallback);
+    ASSERT_TRUE(IsWindow(frame));  // the macro ended before anything closed
+    MSG m;
+    for (int i = 0; i < 100 && IsWindow(frame); ++i) {
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+        Sleep(10);
+    }
+    EXPECT_FALSE(IsWindow(frame));
 }
 
 }  // namespace
