@@ -388,7 +388,8 @@ TEST_F(Frame, TheIdlePassShowsTheDocumentsStates) {
     EXPECT_EQ(Text(frame_->Window()), L"a.txt * - Morrowpad");
     // Features still to come are disabled from the start, whatever a document says.
     EXPECT_FALSE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_FILE_PRINT, 0));
-    EXPECT_FALSE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_MACRO_RECORD, 0));
+    EXPECT_TRUE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_MACRO_RECORD, 0));
+    EXPECT_FALSE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_MACRO_PLAY, 0));  // nothing recorded
     EXPECT_TRUE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_SPLIT_SIDE, 0));
     frame_->EnableCommand(ID_FILE_PRINT, TRUE);
     EXPECT_FALSE(frame_->CommandStates().Find(ID_FILE_PRINT)->enabled);
