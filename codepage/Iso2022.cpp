@@ -214,16 +214,6 @@ bool EncodeShifted(Iso2022 form, const uint8_t* euc, size_t n, std::string& out)
     bool designated = false, shifted = false;
     for (size_t i = 0; i < n;) {
         const uint8_t b = euc[i];
-        // Korean puts its designation at the start of a line that needs it
-        // (as a header), Chinese just before the first character that does.
-        if (form == Iso2022::Kr && !designated && (i == 0 || euc[i - 1] == kCr || euc[i - 1] == kLf)) {
-            size_t end = i;
-            while (end < n && euc[end] != kCr && euc[end] != kLf && euc[end] < 0x80) ++end;
-            if (end < n && euc[end] >= 0x80) {
-                out += designation;
-                designated = true;
-            }
-        }
         if (b < 0x80) {
             if (b == kEsc || b == kSo || b == kSi) return false;
             if (shifted) out += char(kSi);

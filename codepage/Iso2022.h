@@ -10,6 +10,10 @@
 // Lines stand alone: at every CR and LF both directions return to the
 // initial state (ASCII, not shifted, nothing designated), and the encoder
 // closes a line with the shortest sequence that gets there (SI, ESC ( B).
+// Korean and Chinese designate their double-byte set once in each line that
+// needs it, just before its first SO (for Korean this is the "header" of the
+// text, repeated in every line so that each line stands alone; a line
+// without Korean gets none).
 // Nothing here depends on Windows.
 #pragma once
 
@@ -23,8 +27,8 @@ enum class Iso2022 {
     Jp,         // 50220: JIS X 0208 (ESC $ B); half-width katakana is written full-width
     JpKanaEsc,  // 50221: half-width katakana by ESC ( I
     JpKanaSo,   // 50222: half-width katakana by SO and SI
-    Kr,         // 50225: KS X 1001 in G1 (ESC $ ) C, once per line) by SO and SI
-    Cn,         // 50227: GB 2312 in G1 (ESC $ ) A, once per line) by SO and SI
+    Kr,         // 50225: KS X 1001 in G1 (ESC $ ) C) by SO and SI
+    Cn,         // 50227: GB 2312 in G1 (ESC $ ) A) by SO and SI
 };
 
 // The form of a code page; false for any other code page.
