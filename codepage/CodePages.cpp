@@ -285,6 +285,7 @@ int ToWide(int cp, const char* src, int n, wchar_t* dst, int cap) {
     try {
         std::wstring out;
         Decode(cp, reinterpret_cast<const uint8_t*>(src), size_t(n), out);
+        if (out.empty()) SetLastError(ERROR_SUCCESS);  // escape sequences only
         return Deliver(out, dst, cap);
     } catch (...) {  // out of memory
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);

@@ -25,7 +25,9 @@ namespace codepage {
 
 // Like MultiByteToWideChar(codePage, 0, ...): with a null `dst` the units
 // needed; otherwise the units written, 0 when they do not fit in `cap`
-// (ERROR_INSUFFICIENT_BUFFER) or the code page is unknown.
+// (ERROR_INSUFFICIENT_BUFFER) or the code page is unknown. Unlike the
+// system's, our conversion may rightly give 0 units for bytes that are only
+// escape sequences; the last error is then ERROR_SUCCESS.
 int ToWide(int codePage, const char* src, int n, wchar_t* dst, int cap);
 
 // Like WideCharToMultiByte(codePage, 0, ..., no default character): with a

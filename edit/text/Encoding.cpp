@@ -100,7 +100,9 @@ int ToUtf16(int codePage, const void* src, int n, wchar_t* dst, int cap) {
             return Utf32ToUtf16(s, n, codePage == kUtf32BE, dst, cap);
         default: {
             // The system's conversion, or ours where it refuses the code page.
+            SetLastError(ERROR_SUCCESS);
             int r = codepage::ToWide(codePage, reinterpret_cast<const char*>(s), n, dst, cap);
+            if (r == 0 && GetLastError() == ERROR_SUCCESS) return 0;  // ISO-2022 escape sequences only
             if (r == 0 && !dst) {
                 // An unknown code page: show the bytes as Latin-1 rather than nothing.
                 return n;
