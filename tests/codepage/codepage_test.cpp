@@ -300,6 +300,30 @@ TEST_F(OwnConversion, RealTextOpensAndSavesBackByteForByte) {
     }
 }
 
+// Saving in another code page converts the unread lines in batches of many
+// lines: each line must still stand alone.
+TEST_F(OwnConversion, SavingInAnotherCodePageConvertsEveryLineOnItsOwn) {
+    struct Case {
+        const char* from;
+        int fromCp;
+        const char* to;
+        int toCp;
+        int brk;
+    };
+    for (const Case& c : {Case{"euc-jp", 51932, "iso-2022-jp", 50220, LB_LF},
+                          Case{"euc-cn", 51936, "iso-2022-cn", 50227, LB_CRLF},
+                          Case{"iso-2022-kr", 50225, "euc-kr", 51949, LB_LF}}) {
+        SCOPED_TRACE(std::string(c.from) + " as " + c.to);
+        const std::wstring path = dir_ / L"from.txt", out = dir_ / L"to.txt";
+        WriteBytes(path, Corpus(std::string(c.from) + ".txt"));
+        ASSERT_TRUE(Load(path, c.fromCp, c.brk));
+        ASSERT_TRUE(Save(out, c.toCp, c.brk));
+        const std::string want = Corpus(std::string(c.from) + ".as-" + c.to + ".txt");
+        ASSERT_GT(want.size(), 2000u);
+        EXPECT_EQ(ReadBytes(out), want);
+    }
+}
+
 // A line that ends shifted, and lines that do not start with a designation.
 TEST_F(OwnConversion, EscapeSequencesAtLineEnds) {
     const std::wstring path = dir_ / L"jis.txt";

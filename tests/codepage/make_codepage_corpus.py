@@ -17,6 +17,7 @@ For each encoding <name>:
   <name>.edit.utf8   a line of text not in the file, starting with a
                      character outside ASCII
   <name>.edited.txt  the file with its third line replaced by that line
+and <name>.as-<other>.txt, its text in another of the encodings.
 The output is committed; rerun only to change it.
 """
 import os
@@ -42,6 +43,19 @@ JOBS = [
 def iconv(text, to):
     r = subprocess.run(["iconv", "-f", "UTF-8", "-t", to], input=text.encode("utf-8"), capture_output=True)
     return r.stdout if r.returncode == 0 else None
+
+
+def redundant_shifts_removed(data):
+    """glibc closes a Chinese line that ends in ASCII with a second SI; the
+    shortest form, which the control writes, has one."""
+    out, shifted = bytearray(), False
+    for b in data:
+        if b == 0x0F and not shifted:
+            continue
+        if b in (0x0E, 0x0F):
+            shifted = b == 0x0E
+        out.append(b)
+    return bytes(out)
 
 
 def usable(line, name, std, ms):
@@ -86,6 +100,15 @@ def main():
         edited[2] = edit[1]
         with open(os.path.join(folder, out + ".edited.txt"), "wb") as f:
             f.write(brk.join(edited))
+    # The same text in another encoding, line by line: what saving a file in
+    # another code page writes.
+    for source, target, name in [("euc-jp", "iso-2022-jp", "ISO-2022-JP"), ("euc-cn", "iso-2022-cn", "ISO-2022-CN"),
+                                 ("iso-2022-kr", "euc-kr", "EUC-KR")]:
+        with open(os.path.join(folder, source + ".utf8"), "rb") as f:
+            text = f.read().decode("utf-8").split("\n")
+        eol = "\r\n" if [j[0] for j in JOBS].index(source) % 2 else "\n"
+        with open(os.path.join(folder, source + ".as-" + target + ".txt"), "wb") as f:
+            f.write(eol.encode("ascii").join(redundant_shifts_removed(iconv(line, name)) for line in text))
     print("corpus in", folder)
 
 
