@@ -19,6 +19,7 @@
 #include "EditWindow.h"
 #include "../../app/documents/Encoding.h"
 #include "FileTestUtil.h"
+#include "FindInFiles.h"
 
 namespace {
 
@@ -418,6 +419,25 @@ TEST_F(OwnConversion, TheProgramReadsTheSameText) {
         encoding::FileText text;
         ASSERT_TRUE(encoding::ReadWholeFile(path, cp, 4096, &text));
         EXPECT_EQ(text.lines, SplitLines(FromUtf8(Corpus(std::string(name) + ".utf8")))) << name;
+    }
+}
+
+// Find in files searches the files of these code pages, given or detected.
+TEST_F(OwnConversion, FindInFilesSearchesThem) {
+    WriteBytes(dir_ / L"kr.txt", Corpus("iso-2022-kr.txt"));
+    const std::wstring line = SplitLines(FromUtf8(Corpus("iso-2022-kr.utf8")))[4];
+    const std::wstring word = line.substr(0, line.find(L' '));
+    for (int cp : {50225, -1}) {
+        std::wstring found;
+        GrepUtil::COutputGreper greper([&](const std::wstring& s) { found += s; });
+        GrepUtil::GrepOptions o;
+        o.pattern = word;
+        o.codePage = cp;
+        greper.Configure(o);
+        EXPECT_GE(greper.Run(dir_.path + L"\\", nullptr), 1) << cp;
+        EXPECT_EQ(greper.Stats().files, 1) << cp;
+        EXPECT_EQ(greper.Stats().skipped, 0) << cp;
+        EXPECT_NE(found.find(L"kr.txt>:(5,0):" + line), std::wstring::npos) << cp;
     }
 }
 
