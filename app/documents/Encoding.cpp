@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "CodePageNames.h"
+#include "CodePages.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
 
@@ -106,9 +107,10 @@ std::wstring ToUtf16(const uint8_t* b, size_t n, int cp) {
     }
     if (n == 0) return out;
     const int len = int(std::min<size_t>(n, 0x7FFFFFFF));
-    const int units = MultiByteToWideChar(UINT(cp), 0, reinterpret_cast<const char*>(b), len, nullptr, 0);
+    // The system's conversion, or ours where it refuses the code page.
+    const int units = codepage::ToWide(cp, reinterpret_cast<const char*>(b), len, nullptr, 0);
     out.resize(size_t(std::max(units, 0)));
-    if (units > 0) MultiByteToWideChar(UINT(cp), 0, reinterpret_cast<const char*>(b), len, out.data(), units);
+    if (units > 0) codepage::ToWide(cp, reinterpret_cast<const char*>(b), len, out.data(), units);
     return out;
 }
 

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "CaseFold.h"
+#include "CodePages.h"
 #include "Encoding.h"
 #include "Finder.h"
 #include "Regex.h"
@@ -66,7 +67,7 @@ int UnitWidth(int cp) { return (cp == 1200 || cp == 1201) ? 2 : (cp == 12000 || 
 
 bool Convertible(int cp) {
     if (cp == 0 || cp == 1200 || cp == 1201 || cp == 12000 || cp == 12001) return true;
-    return cp > 0 && IsValidCodePage(UINT(cp));
+    return cp > 0 && (IsValidCodePage(UINT(cp)) || codepage::HasOwnConversion(cp));
 }
 
 // A mapped view that is unmapped again, with the part of it that may be read.
@@ -533,13 +534,13 @@ int CGreper::Convert(const uint8_t* b, size_t n, int cp, bool keepsAscii) {
         for (size_t j = 0; j < n; ++j) line[j] = wchar_t(b[j]);
         return int(n);
     }
-    int units = MultiByteToWideChar(UINT(cp), 0, reinterpret_cast<const char*>(b), int(n), line.data(),
-                                    int(line.size() - 1));
+    // The system's conversion, or ours where it refuses the code page.
+    const char* bytes = reinterpret_cast<const char*>(b);
+    int units = codepage::ToWide(cp, bytes, int(n), line.data(), int(line.size() - 1));
     if (units == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-        units = MultiByteToWideChar(UINT(cp), 0, reinterpret_cast<const char*>(b), int(n), nullptr, 0);
+        units = codepage::ToWide(cp, bytes, int(n), nullptr, 0);
         reserve(size_t(std::max(units, 0)));
-        units = MultiByteToWideChar(UINT(cp), 0, reinterpret_cast<const char*>(b), int(n), line.data(),
-                                    int(line.size() - 1));
+        units = codepage::ToWide(cp, bytes, int(n), line.data(), int(line.size() - 1));
     }
     return units;
 }

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "CodePages.h"
+
 namespace encoding {
 namespace {
 
@@ -97,8 +99,10 @@ int ToUtf16(int codePage, const void* src, int n, wchar_t* dst, int cap) {
         case kUtf32BE:
             return Utf32ToUtf16(s, n, codePage == kUtf32BE, dst, cap);
         default: {
-            int r = MultiByteToWideChar(UINT(codePage), 0, reinterpret_cast<const char*>(s), n,
-                                        dst, dst ? cap : 0);
+            // The system's conversion, or ours where it refuses the code page.
+            SetLastError(ERROR_SUCCESS);
+            int r = codepage::ToWide(codePage, reinterpret_cast<const char*>(s), n, dst, cap);
+            if (r == 0 && GetLastError() == ERROR_SUCCESS) return 0;  // ISO-2022 escape sequences only
             if (r == 0 && !dst) {
                 // An unknown code page: show the bytes as Latin-1 rather than nothing.
                 return n;
@@ -134,8 +138,7 @@ int FromUtf16(int codePage, const wchar_t* src, int n, char* dst, int cap) {
             if (n > INT32_MAX / 4) return 0;
             return Utf16ToUtf32(src, n, codePage == kUtf32BE, dst, cap);
         default:
-            return WideCharToMultiByte(UINT(codePage), 0, src, n, dst, dst ? cap : 0, nullptr,
-                                       nullptr);
+            return codepage::FromWide(codePage, src, n, dst, cap);
     }
 }
 

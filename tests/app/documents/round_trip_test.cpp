@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "CodePages.h"
 #include "CommandIds.h"
 #include "Document.h"
 #include "EditProtocol.h"
@@ -70,21 +71,20 @@ bool Encode(int cp, const std::wstring& text, std::string* out) {
         return true;
     }
     if (text.empty()) return true;
-    const int n =
-        WideCharToMultiByte(UINT(cp), 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    // The system's conversion, or ours for a code page it refuses.
+    const int n = codepage::FromWide(cp, text.data(), int(text.size()), nullptr, 0);
     if (n <= 0) return false;
     out->resize(size_t(n));
-    return WideCharToMultiByte(UINT(cp), 0, text.data(), int(text.size()), out->data(), n, nullptr,
-                               nullptr) == n;
+    return codepage::FromWide(cp, text.data(), int(text.size()), out->data(), n) == n;
 }
 
 bool Decode(int cp, const std::string& bytes, std::wstring* out) {
     out->clear();
     if (bytes.empty()) return true;
-    const int n = MultiByteToWideChar(UINT(cp), 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    const int n = codepage::ToWide(cp, bytes.data(), int(bytes.size()), nullptr, 0);
     if (n <= 0) return false;
     out->resize(size_t(n));
-    return MultiByteToWideChar(UINT(cp), 0, bytes.data(), int(bytes.size()), out->data(), n) == n;
+    return codepage::ToWide(cp, bytes.data(), int(bytes.size()), out->data(), n) == n;
 }
 
 bool Converts(int cp) {
