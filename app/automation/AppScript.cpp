@@ -28,9 +28,13 @@ struct RunState {
     RunState() {
         InitializeCriticalSection(&lock);
         stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        callDone = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        callPosted = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     }
     ~RunState() {
         if (stopEvent) CloseHandle(stopEvent);
+        if (callDone) CloseHandle(callDone);
+        if (callPosted) CloseHandle(callPosted);
         DeleteCriticalSection(&lock);
     }
     RunState(const RunState&) = delete;
@@ -47,6 +51,8 @@ struct RunState {
     HWND activeWindow = nullptr;  // active when the play began
     std::atomic<bool> stopping{false};
     HANDLE stopEvent = nullptr;
+    HANDLE callDone = nullptr;    // the main thread has carried out a call
+    HANDLE callPosted = nullptr;  // a worker has posted a call
     // The engine's module: where the worker may be ended safely.
     std::atomic<uintptr_t> engineBase{0};
     std::atomic<uintptr_t> engineEnd{0};
@@ -66,12 +72,20 @@ constexpr DWORD kGraceMs = 100;
 
 std::vector<std::shared_ptr<RunState>> g_runs;  // main thread only
 
+// A call posted by a worker, which waits for `done`.
+struct PostedCall {
+    const std::function<void()>* fn;
+    HANDLE done;
+};
+
 LRESULT CALLBACK CallWindowProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == kCallMessage && lp) {
+        const auto* call = reinterpret_cast<const PostedCall*>(lp);
         try {
-            (*reinterpret_cast<const std::function<void()>*>(lp))();
+            (*call->fn)();
         } catch (...) {
         }
+        SetEvent(call->done);
         return 1;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
@@ -91,15 +105,68 @@ HWND CreateCallWindow() {
                            GetModuleHandleW(nullptr), nullptr);
 }
 
-// Runs `fn` on the run's main thread; false when it could not be carried
-// there (the run is over).
+// Runs `fn` on the run's main thread and waits for it; false when it could
+// not be carried there (the run is over). The call is posted, not sent: a
+// call made inside a message sent from another thread could not reach other
+// processes through COM (the clipboard, parts of the file dialogs).
 bool OnUi(const RunState& run, const std::function<void()>& fn) {
     if (GetCurrentThreadId() == run.uiThread) {
         fn();
         return true;
     }
-    return run.callWindow && SendMessageW(run.callWindow, kCallMessage, 0, reinterpret_cast<LPARAM>(&fn)) == 1;
+    PostedCall call = {&fn, run.callDone};
+    if (!run.callWindow || !run.callDone || !run.callPosted ||
+        !PostMessageW(run.callWindow, kCallMessage, 0, reinterpret_cast<LPARAM>(&call)))
+        return false;
+    SetEvent(run.callPosted);  // wakes the waiting main thread at once
+    return WaitForSingleObject(run.callDone, INFINITE) == WAIT_OBJECT_0;
 }
+
+// Arguments as the main thread may use them: copied out of references, and
+// a script object replaced by its default value, fetched here, on the
+// engine's thread (the engine's objects are not to be called from another).
+class WorkerArguments {
+public:
+    HRESULT Take(const DISPPARAMS* params) {
+        if (!params) return S_OK;
+        copy_ = *params;
+        if (!params->cArgs) return S_OK;
+        if (!params->rgvarg) return E_INVALIDARG;
+        values_.resize(params->cArgs);
+        for (VARIANT& v : values_) VariantInit(&v);
+        for (UINT i = 0; i < params->cArgs; ++i) {
+            if (FAILED(VariantCopyInd(&values_[i], &params->rgvarg[i]))) return DISP_E_TYPEMISMATCH;
+            const VARTYPE vt = values_[i].vt;
+            if ((vt == VT_DISPATCH || vt == VT_UNKNOWN) && values_[i].punkVal) {
+                IDispatch* object = nullptr;
+                if (FAILED(values_[i].punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&object))))
+                    return DISP_E_TYPEMISMATCH;
+                VARIANT value;
+                VariantInit(&value);
+                DISPPARAMS none = {nullptr, nullptr, 0, 0};
+                const HRESULT hr = object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                                  &none, &value, nullptr, nullptr);
+                object->Release();
+                if (FAILED(hr) || value.vt == VT_DISPATCH || value.vt == VT_UNKNOWN) {
+                    VariantClear(&value);
+                    return DISP_E_TYPEMISMATCH;
+                }
+                VariantClear(&values_[i]);
+                values_[i] = value;
+            }
+        }
+        copy_.rgvarg = values_.data();
+        return S_OK;
+    }
+    ~WorkerArguments() {
+        for (VARIANT& v : values_) VariantClear(&v);
+    }
+    DISPPARAMS* Params() { return &copy_; }
+
+private:
+    DISPPARAMS copy_ = {nullptr, nullptr, 0, 0};
+    std::vector<VARIANT> values_;
+};
 
 HWND ActivePane(IDevEnv* env) {
     if (!env) return nullptr;
@@ -145,6 +212,12 @@ STDMETHODIMP CUiObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DI
     try {
         if (run_->stopping) return E_ABORT;
         if (RunsOnCaller(id)) return IDispDynImpl::Invoke(id, riid, lcid, flags, params, result, exception, argError);
+        WorkerArguments arguments;
+        if (GetCurrentThreadId() != run_->uiThread) {
+            const HRESULT taken = arguments.Take(params);
+            if (FAILED(taken)) return taken;
+            params = arguments.Params();
+        }
         HRESULT hr = E_ABORT;
         const std::function<void()> call = [&] {
             if (!run_->stopping)
@@ -250,7 +323,7 @@ bool IsUsableCodePage(int codePage) {
         case 51932: case 51936: case 51949:
             return true;
     }
-    return codePage > 0 && IsValidCodePage(UINT(codePage));
+    return codePage == 0 || (codePage > 0 && IsValidCodePage(UINT(codePage)));  // 0: ANSI
 }
 }  // namespace
 
@@ -569,37 +642,35 @@ void AskEngineToStop(RunState& run) {
     LeaveCriticalSection(&run.lock);
 }
 
-// Waits for the worker with the thread's windows alive: sent messages,
-// paint, timers and posted messages are handled; keys are kept for later
-// (`keys`), except Esc, which stops the macro. Mouse input stays queued.
-void WaitForWorker(RunState& run, HANDLE thread, std::vector<MSG>* keys, int* quitCode) {
+// Esc pressed for the program: the first key waiting in the queue, or the
+// key held down now while one of the program's windows is in front.
+bool EscapePressed() {
+    MSG m;
+    if (PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && m.wParam == VK_ESCAPE) {
+        PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
+        return true;
+    }
+    DWORD process = 0;
+    GetWindowThreadProcessId(GetForegroundWindow(), &process);
+    return process == GetCurrentProcessId() && (GetAsyncKeyState(VK_ESCAPE) & 0x8000);
+}
+
+// Waits for the worker with the thread's windows alive: the worker's calls,
+// messages sent from other threads, painting and timers are handled now;
+// input and other posted messages wait for the macro's end (as they would
+// if it ran on this thread), except Esc, which stops it.
+void WaitForWorker(RunState& run, HANDLE thread) {
     DWORD stopSince = 0;
     bool asked = false;
     for (;;) {
-        const DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, run.stopping ? 10 : 200, QS_ALLINPUT);
+        const HANDLE handles[2] = {thread, run.callPosted};
+        const DWORD wait = MsgWaitForMultipleObjects(2, handles, FALSE, run.stopping ? 10 : 50, QS_ALLINPUT);
         if (wait == WAIT_OBJECT_0) return;
         MSG m;
-        while (PeekMessageW(&m, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
-            if (IsStopKey(m))
-                StopMacros();
-            else
-                keys->push_back(m);
-        }
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE | PM_QS_POSTMESSAGE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) {
-            if (m.message == WM_QUIT) {
-                *quitCode = int(m.wParam);
-                continue;
-            }
-            if (m.message >= WM_KEYFIRST && m.message <= WM_KEYLAST) {
-                if (IsStopKey(m))
-                    StopMacros();
-                else
-                    keys->push_back(m);
-                continue;
-            }
-            TranslateMessage(&m);
-            DispatchMessageW(&m);
-        }
+        while (PeekMessageW(&m, run.callWindow, kCallMessage, kCallMessage, PM_REMOVE)) DispatchMessageW(&m);
+        while (PeekMessageW(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageW(&m);
+        while (PeekMessageW(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&m);
+        if (!run.stopping && EscapePressed()) StopMacros();
         if (!run.stopping) continue;
         if (!asked) {
             asked = true;
@@ -651,12 +722,10 @@ MacroOutcome PlayMacro(IDevEnv* env, const std::wstring& text, const std::wstrin
     HWND holder = ActivePane(env);
     if (holder) SendMessageW(holder, MPM_HOLDGROUP, 1, 0);
     g_runs.push_back(run);
-    std::vector<MSG> keys;
-    int quitCode = -1;
     auto* workerShare = new std::shared_ptr<Play>(play);
     HANDLE thread = run->callWindow ? CreateThread(nullptr, 0, PlayWorker, workerShare, 0, nullptr) : nullptr;
     if (thread) {
-        WaitForWorker(*run, thread, &keys, &quitCode);
+        WaitForWorker(*run, thread);
         CloseHandle(thread);
     } else {
         PlayWorker(workerShare);  // no thread to spare: run here
@@ -665,9 +734,6 @@ MacroOutcome PlayMacro(IDevEnv* env, const std::wstring& text, const std::wstrin
     if (holder) ReleaseHold(holder, env);
     if (run->callWindow) DestroyWindow(run->callWindow);
     run->callWindow = nullptr;
-    // Keys pressed meanwhile go where they were headed.
-    for (const MSG& m : keys) PostMessageW(m.hwnd, m.message, m.wParam, m.lParam);
-    if (quitCode >= 0) PostQuitMessage(quitCode);
 
     if (run->stopping) return MacroOutcome::kStopped;
     if (play->failed) {

@@ -70,7 +70,7 @@ bool CMainFrame::OnMacroCommand(UINT id) {
             if (!recorder_.Recording()) PlayMacroText(recorder_.Text(), automation::RecordedMacroName(), 1);
             return true;
         case ID_MACRO_PLAY_TIMES: {
-            if (recorder_.Text().empty()) return true;
+            if (recorder_.Recording() || recorder_.Text().empty()) return true;
             std::wstring count = L"1";
             if (!documents::AskInput(Window(), LanguageString(15013), LanguageString(15014), &count)) return true;
             PlayMacroText(recorder_.Text(), automation::RecordedMacroName(), ParseCount(count));

@@ -167,7 +167,11 @@ LRESULT CMainFrame::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     // 1. The macro recorder.
     if (msg == WM_COMMAND && recorder_.Recording()) {
         const UINT id = LOWORD(wp);
-        if (id != ID_MACRO_RECORD && id != ID_MACRO_PLAY && id != ID_STATUS_PANE) recorder_.AddCommand(id);
+        // Nor the other macro commands: a recorded macro that plays or saves
+        // the recorded macro would play itself.
+        if (id != ID_MACRO_RECORD && id != ID_MACRO_PLAY && id != ID_MACRO_PLAY_TIMES && id != ID_MACRO_SAVE &&
+            id != ID_STATUS_PANE)
+            recorder_.AddCommand(id);
     }
     // 2. The command bar's own handling.
     if (msg == WM_NOTIFY && !lp) return 0;

@@ -190,6 +190,10 @@ TEST_F(Macros, DocumentMembersAsTextBeforeMacroAndTextAfter) {
         {L"x1 y22", 0, 0, "ActiveDoc.ReplaceAll \"([a-z])(\\d+)\", \"$2$1\", 4", L"1x 22y"},
         {L"ab\ncd", 0, 0, "ActiveDoc.SendCommand 8\nActiveDoc.Insert \"$\"", L"ab\ncd$"},
         {L"abc", 0, 3, "Set d = ActiveDoc\nd.Codepage = 65001\nd.Insert d.Codepage", L"abc65001"},
+        {L"abc", 0, 3, "Set d = ActiveDoc\nd.Codepage = 0\nd.Insert d.Codepage", L"abc0"},  // the ANSI code page
+        {L"abc", 0, 0,
+         "Class C\nPublic Default Property Get V\nV = \"dv\"\nEnd Property\nEnd Class\nSet o = New C\nActiveDoc.Insert o",
+         L"dvabc"},
         {L"abc", 0, 0, "ActiveDoc.Insert ActiveDoc.Dirty & \"/\" & Len(ActiveDoc.PathName) & \"/\"", L"True/0/abc"},
         {L"abc", 0, 0, "Set d = ActiveDoc\nd.GroupUndo = True\nd.Insert \"1\"\nd.GroupUndo = False\nd.Refresh", L"1abc"},
         {L"abc", 0, 0, "app.activedoc.INSERT \"q\" : APP.ACTIVECHILD.insert \"r\"", L"qrabc"},
@@ -399,6 +403,15 @@ TEST_F(Macros, ARecordedSessionReplaysToTheSameText) {
     g_inputAnswer = L"-2";
     Command(ID_MACRO_PLAY_TIMES);
     EXPECT_EQ(Text(), L"");
+    // Neither form of play while recording (a key may reach them).
+    Command(ID_MACRO_RECORD);
+    g_inputAnswer = L"2";
+    Command(ID_MACRO_PLAY_TIMES);
+    Command(ID_MACRO_PLAY);
+    EXPECT_EQ(Text(), L"");
+    Command(ID_MACRO_SAVE);
+    Command(ID_MACRO_RECORD);
+    EXPECT_EQ(frame_->RecordedText(), L"");  // none of them recorded
 }
 
 TEST_F(Macros, MacroFilesOldAndNewAndTheirFailures) {
@@ -533,11 +546,14 @@ void CALLBACK StopAnyway(HWND, UINT, UINT_PTR id, DWORD) {
     automation::StopMacros();
     KillTimer(nullptr, id);
 }
+void CALLBACK SendClose(HWND, UINT, UINT_PTR id, DWORD) {
+    SendMessageW(g_escapeTarget, WM_CLOSE, 0, 0);
+    KillTimer(nullptr, id);
+}
 TEST_F(Macros, ClosingTheFrameWhileAMacroRunsStopsTheMacroFirst) {
     HWND frame = frame_->Window();
-    g_timerAction = TimerAction::kClose;
     g_escapeTarget = frame;
-    SetTimer(nullptr, 0, 200, &OnTimer);
+    SetTimer(nullptr, 0, 200, &SendClose);
     const UINT_PTR fallback = SetTimer(nullptr, 0, 4000, &StopAnyway);
     EXPECT_EQ(Play("Do\nApp.Sleep 5\nLoop"), MacroOutcome::kStopped);
     KillTimer(nullptr, fallback);
@@ -551,6 +567,66 @@ TEST_F(Macros, ClosingTheFrameWhileAMacroRunsStopsTheMacroFirst) {
         Sleep(10);
     }
     EXPECT_FALSE(IsWindow(frame));
+}
+
+// What is posted to the program while a macro runs waits for its end (as
+// it would if the macro ran on the program's own thread): a close request
+// lets the macro finish, then closes.
+TEST_F(Macros, APostedCloseWaitsForTheMacroToFinish) {
+    HWND frame = frame_->Window();
+    g_timerAction = TimerAction::kClose;
+    g_escapeTarget = frame;
+    SetTimer(nullptr, 0, 100, &OnTimer);
+    testing_support::Answers() = {IDNO};  // do not save the changes
+    EXPECT_EQ(Play("For i = 1 To 30\nt = Timer\nDo While Timer - t < 0.01 And Timer >= t\nLoop\n"
+                   "ActiveDoc.Insert \"x\"\nNext"),
+              MacroOutcome::kDone);
+    ASSERT_TRUE(IsWindow(frame));
+    EXPECT_EQ(Text(), std::wstring(30, L'x'));
+    MSG m;
+    for (int i = 0; i < 100 && IsWindow(frame); ++i) {
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+        Sleep(10);
+    }
+    EXPECT_FALSE(IsWindow(frame));
+    testing_support::Answers().clear();
+    Messages().clear();
+}
+
+// Keys typed while a macro runs are typed after it, with the modifiers
+// they were typed with.
+void CALLBACK TypeShiftedKeys(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    INPUT in[4] = {};
+    const WORD keys[4] = {VK_SHIFT, 'A', 'A', VK_SHIFT};
+    for (int i = 0; i < 4; ++i) {
+        in[i].type = INPUT_KEYBOARD;
+        in[i].ki.wVk = keys[i];
+        in[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+    }
+    SendInput(4, in, sizeof(INPUT));
+}
+TEST_F(Macros, KeysTypedDuringAMacroArriveAfterItWithTheirModifiers) {
+    ShowWindow(frame_->Window(), SW_SHOW);
+    SetForegroundWindow(frame_->Window());
+    SetFocus(Pane());
+    SetText(L"");
+    SetTimer(nullptr, 0, 50, &TypeShiftedKeys);
+    EXPECT_EQ(Play("t = Timer\nDo While Timer - t < 0.5 And Timer >= t\nLoop\nActiveDoc.Insert \"m\""),
+              MacroOutcome::kDone);
+    MSG m;
+    for (int i = 0; i < 20; ++i) {
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            if (frame_->PreTranslateMessage(&m)) continue;
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+        Sleep(10);
+    }
+    EXPECT_EQ(Text(), L"mA");
 }
 
 }  // namespace
