@@ -43,7 +43,7 @@ std::wstring Line(UINT id, const wchar_t* fallback, std::initializer_list<std::w
 
 // One library: the IDevEnv it was given, which notes what it registered.
 class CPlugin final : public IDevEnv {
-public:
+   public:
     CPlugin(IDevEnv* frame, std::wstring file, HMODULE module) : frame_(frame), module_(module) {
         info_.file = std::move(file);
         info_.state = PluginState::kRunning;
@@ -88,7 +88,8 @@ public:
     // IDevEnv: every call goes on to the frame.
     BOOL MORROWPAD_CALL AddPane(HWND window, const RECT* rc) override {
         const BOOL added = frame_->AddPane(window, rc);
-        if (added && std::find(panes_.begin(), panes_.end(), window) == panes_.end()) panes_.push_back(window);
+        if (added && std::find(panes_.begin(), panes_.end(), window) == panes_.end())
+            panes_.push_back(window);
         return added;
     }
     BOOL MORROWPAD_CALL RemovePane(HWND window) override { return frame_->RemovePane(window); }
@@ -97,7 +98,8 @@ public:
     UINT MORROWPAD_CALL AllocateCommandId() override { return frame_->AllocateCommandId(); }
     IView* MORROWPAD_CALL GetActiveView() override { return frame_->GetActiveView(); }
     HWND MORROWPAD_CALL GetToolBar() override { return frame_->GetToolBar(); }
-    int MORROWPAD_CALL MessageBox(const wchar_t* text, UINT flags, const wchar_t* caption, HWND owner) override {
+    int MORROWPAD_CALL MessageBox(const wchar_t* text, UINT flags, const wchar_t* caption,
+                                  HWND owner) override {
         return frame_->MessageBox(text, flags, caption, owner);
     }
     BOOL MORROWPAD_CALL AddMessageListener(MessageListener* listener) override {
@@ -135,7 +137,7 @@ public:
     }
     LANGID MORROWPAD_CALL GetLanguage() override { return frame_->GetLanguage(); }
 
-private:
+   private:
     // What the frame holds in place of a plug-in's listener. Guards live as
     // long as the set: the frame may still hold a copy of its list.
     struct MessageGuard final : MessageListener {
@@ -184,7 +186,8 @@ private:
     void Failed() {
         if (!Running()) return;
         Withdraw(PluginState::kStopped);
-        const std::wstring line = Line(IDS_PLUGIN_STOPPED, L"The plug-in %s failed and was stopped.", {info_.file});
+        const std::wstring line =
+            Line(IDS_PLUGIN_STOPPED, L"The plug-in %s failed and was stopped.", {info_.file});
         frame_->AppendOutput(line.c_str(), int(line.size()));
     }
 
@@ -251,7 +254,8 @@ void CPluginSet::Load(IDevEnv* frame, HMENU menu, const std::wstring& folder) {
             ok = Guarded([&] { setMenu(menu); });
             // Items of a plug-in that failed half-way would run nothing.
             if (!ok)
-                for (int i = GetMenuItemCount(menu) - 1; i >= before && i >= 0; --i) DeleteMenu(menu, UINT(i), MF_BYPOSITION);
+                for (int i = GetMenuItemCount(menu) - 1; i >= before && i >= 0; --i)
+                    DeleteMenu(menu, UINT(i), MF_BYPOSITION);
         }
         if (!ok) {
             p->Withdraw(PluginState::kFailed);

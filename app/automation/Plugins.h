@@ -43,13 +43,13 @@ enum class PluginState {
 struct PluginInfo {
     std::wstring file;  // the name in the folder
     PluginState state = PluginState::kNotLoaded;
-    DWORD error = 0;    // kNotLoaded: the loader's error code
+    DWORD error = 0;  // kNotLoaded: the loader's error code
 };
 
 class CPlugin;
 
 class CPluginSet {
-public:
+   public:
     CPluginSet();
     CPluginSet(const CPluginSet&) = delete;
     CPluginSet& operator=(const CPluginSet&) = delete;
@@ -66,7 +66,7 @@ public:
     // Every library seen, in load order.
     std::vector<PluginInfo> Plugins() const;
 
-private:
+   private:
     std::vector<std::unique_ptr<CPlugin>> plugins_;
     IDevEnv* frame_ = nullptr;
     bool loaded_ = false;

@@ -14,6 +14,7 @@
 // Nothing thrown may leave a plug-in, so this one does not allocate with
 // the C++ library at all: fixed buffers and the window API only.
 #include <windows.h>
+// After windows.h, which it needs.
 #include <commctrl.h>
 
 #include <cwchar>
@@ -41,8 +42,8 @@ void Note(const wchar_t* text) {
 // "Hello": a question through the frame's message box, an answer in the
 // output window.
 void Hello() {
-    const int answer = g_env->MessageBox(L"Write a greeting into the output window?", MB_YESNO | MB_ICONQUESTION,
-                                         nullptr, nullptr);
+    const int answer = g_env->MessageBox(L"Write a greeting into the output window?",
+                                         MB_YESNO | MB_ICONQUESTION, nullptr, nullptr);
     if (answer == IDYES) Output(L"Sample plug-in: hello.\r\n");
     Note(answer == IDYES ? L"hello: yes" : L"hello: no");
 }
@@ -73,11 +74,12 @@ void Info() {
     GetWindowTextW(g_env->GetMainWindow(), frameTitle, 260);
     const LRESULT buttons = SendMessageW(g_env->GetToolBar(), TB_BUTTONCOUNT, 0, 0);
     wchar_t line[1024];
-    swprintf(line, 1024,
-             L"Sample plug-in: document \"%ls\" %ls, pane %p, frame \"%ls\", %d tool-bar buttons, language %04X, "
-             L"%u idle passes, %u sizes.\r\n",
-             caption, modified ? L"modified" : L"unchanged", static_cast<void*>(pane), frameTitle, int(buttons),
-             unsigned(g_env->GetLanguage()), g_idlePasses, g_sizes);
+    swprintf(
+        line, 1024,
+        L"Sample plug-in: document \"%ls\" %ls, pane %p, frame \"%ls\", %d tool-bar buttons, language %04X, "
+        L"%u idle passes, %u sizes.\r\n",
+        caption, modified ? L"modified" : L"unchanged", static_cast<void*>(pane), frameTitle, int(buttons),
+        unsigned(g_env->GetLanguage()), g_idlePasses, g_sizes);
     Output(line);
 }
 
@@ -96,7 +98,9 @@ void PaneMenu(int x, int y) {
     Output(line);
 }
 
-bool IsSampleCommand(UINT id) { return id && (id == g_hello || id == g_togglePane || id == g_info || id == g_clear); }
+bool IsSampleCommand(UINT id) {
+    return id && (id == g_hello || id == g_togglePane || id == g_info || id == g_clear);
+}
 
 struct Hook final : MessageListener {
     LRESULT MORROWPAD_CALL OnMessage(HWND, UINT msg, WPARAM wp, LPARAM, BOOL* handled) override {
@@ -168,7 +172,8 @@ extern "C" __declspec(dllexport) void __cdecl Plugin_Initialize(IDevEnv* env) {
         SendMessageW(g_pane, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
         RECT frameRect = {};
         GetWindowRect(frame, &frameRect);
-        const RECT rc = {frameRect.right - 260, frameRect.top + 90, frameRect.right - 20, frameRect.top + 330};
+        const RECT rc = {frameRect.right - 260, frameRect.top + 90, frameRect.right - 20,
+                         frameRect.top + 330};
         env->AddPane(g_pane, &rc);
         Note(L"loaded");
     }
@@ -202,7 +207,8 @@ extern "C" __declspec(dllexport) void __cdecl Plugin_Uninitialize(IDevEnv* env) 
     const UINT ids[] = {g_hello, g_togglePane, g_info};
     for (UINT id : ids) commands += env->RemoveUpdateCommand(id) ? 1 : 0;
     wchar_t line[160];
-    swprintf(line, 160, L"Sample plug-in: unloaded, listener removed %d, pane removed in %d steps, %d commands.\r\n",
+    swprintf(line, 160,
+             L"Sample plug-in: unloaded, listener removed %d, pane removed in %d steps, %d commands.\r\n",
              int(removed), steps, commands);
     Output(line);
     if (g_pane) DestroyWindow(g_pane);

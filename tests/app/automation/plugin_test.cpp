@@ -7,6 +7,7 @@
 // entry point or throw, and one whose hook throws later.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
 #include <commctrl.h>
 
 #include <cstdio>
@@ -51,7 +52,9 @@ std::vector<std::wstring> Lines(HWND control) {
     return lines;
 }
 
-bool StartsWith(const std::wstring& s, const std::wstring& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
+bool StartsWith(const std::wstring& s, const std::wstring& prefix) {
+    return s.compare(0, prefix.size(), prefix) == 0;
+}
 
 // The first line that starts with `prefix`, or empty.
 std::wstring LineStarting(HWND output, const std::wstring& prefix) {
@@ -151,7 +154,8 @@ class PluginTest : public ::testing::Test {
     UINT SampleFirst() {
         const std::wstring line = LineStarting(Output(), L"Sample plug-in: loaded, commands ");
         unsigned first = 0, last = 0;
-        if (swscanf(line.c_str(), L"Sample plug-in: loaded, commands %u to %u.", &first, &last) != 2) return 0;
+        if (swscanf(line.c_str(), L"Sample plug-in: loaded, commands %u to %u.", &first, &last) != 2)
+            return 0;
         EXPECT_EQ(last, first + 3);
         return first;
     }
@@ -253,7 +257,8 @@ TEST_F(PluginTest, EverySlotWorksThroughTheSample) {
     const int buttons = int(SendMessageW(frame_->ToolBar(), TB_BUTTONCOUNT, 0, 0));
     ASSERT_GT(buttons, 0);
     swprintf(expected, 1024,
-             L"Sample plug-in: document \"%ls\" modified, pane %p, frame \"%ls\", %d tool-bar buttons, language 0409, ",
+             L"Sample plug-in: document \"%ls\" modified, pane %p, frame \"%ls\", %d tool-bar buttons, "
+             L"language 0409, ",
              caption, static_cast<void*>(view->GetActivePane()), title, buttons);
     const std::wstring line = LineStarting(Output(), L"Sample plug-in: document ");
     ASSERT_TRUE(StartsWith(line, expected)) << std::string(line.begin(), line.end());
@@ -269,7 +274,8 @@ TEST_F(PluginTest, EverySlotWorksThroughTheSample) {
     SetTimer(nullptr, 0, 150, &TypeIntoMenu);
     SendMessageW(pane, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(pane), MAKELPARAM(200, 200));
     EXPECT_EQ(CountLines(Output(), L"Sample plug-in: hello."), 2);
-    EXPECT_FALSE(LineStarting(Output(), L"Sample plug-in: menu choice " + std::to_wstring(hello) + L".").empty());
+    EXPECT_FALSE(
+        LineStarting(Output(), L"Sample plug-in: menu choice " + std::to_wstring(hello) + L".").empty());
     g_menuKeys.clear();
     SetTimer(nullptr, 0, 150, &TypeIntoMenu);
     SendMessageW(pane, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(pane), MAKELPARAM(200, 200));
@@ -293,7 +299,8 @@ TEST_F(PluginTest, EverySlotWorksThroughTheSample) {
     // command states (13); nothing of it is called afterwards.
     frame_->Plugins().Unload();
     EXPECT_FALSE(
-        LineStarting(Output(), L"Sample plug-in: unloaded, listener removed 1, pane removed in 2 steps, 3 commands.")
+        LineStarting(Output(),
+                     L"Sample plug-in: unloaded, listener removed 1, pane removed in 2 steps, 3 commands.")
             .empty());
     EXPECT_FALSE(IsWindow(pane));
     EXPECT_EQ(StateOf(hello), nullptr);
@@ -321,18 +328,20 @@ TEST_F(PluginTest, LibrariesThatFailAreSkippedWithALineAndTheOthersLoad) {
 
     const HWND output = Output();
     ASSERT_NE(output, nullptr);
-    EXPECT_EQ(CountLines(output, L"The plug-in broken.dll cannot be loaded (error " +
-                                     std::to_wstring(InfoOf(all, L"broken.dll")->error) + L") and was skipped."),
-              1);
+    EXPECT_EQ(
+        CountLines(output, L"The plug-in broken.dll cannot be loaded (error " +
+                               std::to_wstring(InfoOf(all, L"broken.dll")->error) + L") and was skipped."),
+        1);
     EXPECT_EQ(CountLines(output, L"test_no_entry.dll exports no Plugin_Initialize and was skipped."), 1);
     EXPECT_EQ(CountLines(output, L"The plug-in test_throws.dll failed while starting and was skipped."), 1);
 
     // The identifiers follow the load order across plug-ins.
     unsigned counter[2] = {}, thrower[2] = {};
     void* throwsPane = nullptr;
-    ASSERT_EQ(swscanf(LineStarting(output, L"Counter: ").c_str(), L"Counter: %u %u", &counter[0], &counter[1]), 2);
-    ASSERT_EQ(swscanf(LineStarting(output, L"Throws: ").c_str(), L"Throws: %u %u %p", &thrower[0], &thrower[1],
-                      &throwsPane),
+    ASSERT_EQ(
+        swscanf(LineStarting(output, L"Counter: ").c_str(), L"Counter: %u %u", &counter[0], &counter[1]), 2);
+    ASSERT_EQ(swscanf(LineStarting(output, L"Throws: ").c_str(), L"Throws: %u %u %p", &thrower[0],
+                      &thrower[1], &throwsPane),
               3);
     const UINT sample = SampleFirst();
     std::vector<std::pair<UINT, UINT>> ranges;  // first and last, in load order

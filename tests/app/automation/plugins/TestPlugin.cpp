@@ -38,8 +38,8 @@ extern "C" __declspec(dllexport) void __cdecl Plugin_Initialize(IDevEnv* env) {
     g_second = env->AllocateCommandId();
     env->AddMessageListener(&g_hook);
 #ifdef THROWS
-    HWND pane = CreateWindowExW(0, L"STATIC", L"Throws pane", WS_CHILD, 0, 0, 100, 100, env->GetMainWindow(), nullptr,
-                                nullptr, nullptr);
+    HWND pane = CreateWindowExW(0, L"STATIC", L"Throws pane", WS_CHILD, 0, 0, 100, 100, env->GetMainWindow(),
+                                nullptr, nullptr, nullptr);
     RECT rc = {10, 10, 200, 200};
     env->AddPane(pane, &rc);
     env->AddUpdateCommand(g_first, UPDUI_MENUPOPUP);
