@@ -206,7 +206,6 @@ CPluginSet::~CPluginSet() = default;
 void CPluginSet::Load(IDevEnv* frame, HMENU menu, const std::wstring& folder) {
     if (loaded_ || !frame) return;
     loaded_ = true;
-    frame_ = frame;
     // The placeholder goes whether or not a plug-in comes.
     if (menu) DeleteMenu(menu, 0, MF_BYPOSITION);
     auto report = [&](UINT id, const wchar_t* fallback, std::initializer_list<std::wstring> args) {

@@ -68,7 +68,6 @@ class CPluginSet {
 
    private:
     std::vector<std::unique_ptr<CPlugin>> plugins_;
-    IDevEnv* frame_ = nullptr;
     bool loaded_ = false;
 };
 
