@@ -7,6 +7,10 @@
 // A plug-in library in "plugin\" exports, with the C calling convention:
 //   void Plugin_Initialize(IDevEnv* env);   once, right after loading
 //   void Plugin_SetMenu(HMENU menu);        optional: the plug-in menu
+//   void Plugin_Uninitialize(IDevEnv* env); optional: once, when the frame
+//                                           is destroyed (its window still exists)
+// Nothing thrown may leave these or an interface method: the program stops
+// a plug-in that lets an exception out and takes back what it registered.
 #pragma once
 
 #include <windows.h>

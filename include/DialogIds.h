@@ -170,3 +170,9 @@
 #define IDC_GREP_PATH 1262        // progress: the file being searched
 #define IDC_GREP_COUNT 1263       // progress: string 15025 with the count
 #define IDS_GREP_BROWSE_TITLE 15130  // the folder picker's prompt
+
+// Plug-ins: lines in the output window for the libraries skipped or stopped.
+#define IDS_PLUGIN_NOT_LOADED 15150  // "The plug-in %s cannot be loaded (error %d) and was skipped."
+#define IDS_PLUGIN_NO_ENTRY 15151    // "%s exports no Plugin_Initialize and was skipped."
+#define IDS_PLUGIN_FAILED 15152      // "The plug-in %s failed while starting and was skipped."
+#define IDS_PLUGIN_STOPPED 15153     // "The plug-in %s failed and was stopped."

@@ -428,6 +428,7 @@ LRESULT CMainFrame::OnCreate() {
     keys_.Load(settings::PathOf(settings::File::Key));
     creating_ = false;
     Layout();
+    LoadPlugins();
     return 0;
 }
 
@@ -674,6 +675,7 @@ void CMainFrame::FillCommandStates() {
 }
 
 void CMainFrame::OnDestroy() {
+    UnloadPlugins();
     if (inClipboardChain_) {
         ChangeClipboardChain(Window(), nextViewer_);
         inClipboardChain_ = false;
@@ -1700,5 +1702,14 @@ LANGID CMainFrame::GetLanguage() {
         return 0xFFFF;
     return translation[0];
 }
+
+// ---------------------------------------------------------------------------
+// Plug-ins (the loader is automation/Plugins)
+
+void CMainFrame::LoadPlugins() {
+    plugins_.Load(this, menu_ ? GetSubMenu(menu_, MENU_PLUGINS) : nullptr, settings::ProgramFolder() + L"plugin\\");
+}
+
+void CMainFrame::UnloadPlugins() { plugins_.Unload(); }
 
 }  // namespace shell

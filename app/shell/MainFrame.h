@@ -33,6 +33,7 @@
 #include "FindDialog.h"
 #include "GrepDialog.h"
 #include "MacroRecorder.h"
+#include "Plugins.h"
 
 namespace shell {
 
@@ -106,6 +107,8 @@ public:
     bool IsRecording() const { return recorder_.Recording(); }
     const std::wstring& RecordedText() const { return recorder_.Text(); }
     automation::CMacroRecorder& Recorder() { return recorder_; }
+    // The plug-ins loaded when the frame was created, in load order.
+    automation::CPluginSet& Plugins() { return plugins_; }
     // Plays macro source `times` times in one undo step of the active
     // document, with the status bar telling that it runs. `name` names it in
     // error reports.
@@ -249,6 +252,11 @@ private:
     std::vector<MessageListener*> listeners_;
     std::vector<IdleListener*> idleListeners_;
     CMessageLoop* loop_ = nullptr;
+
+    // Plug-ins: loaded last in the creation, uninitialised first in WM_DESTROY.
+    void LoadPlugins();
+    void UnloadPlugins();
+    automation::CPluginSet plugins_;
 };
 
 }  // namespace shell
