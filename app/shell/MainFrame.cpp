@@ -11,6 +11,7 @@
 #include "DialogIds.h"
 #include "Document.h"
 #include "FileDialogEx.h"
+#include "InputDialog.h"
 #include "SplitTextView.h"
 #include "SyntaxList.h"
 #include "TextView.h"
@@ -25,6 +26,7 @@
 #include "SettingsKeys.h"
 #include "SystemCalls.h"
 #include "ToolBarResource.h"
+#include "ToolRunner.h"
 #include "Window.h"
 #include "WindowPlacement.h"
 
@@ -336,6 +338,7 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
                 ReloadSyntax();
         }
             ApplyTabSettings();
+            RebuildToolsMenu();
             recent_.Load();
             RebuildRecentMenu();
             Layout();
@@ -370,8 +373,12 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
         NewFromEntry(int(id - ID_TEMPLATE_FIRST));
         return true;
     }
-    // External tools and macros come with their features.
-    if ((id >= ID_TOOL_FIRST && id <= ID_TOOL_LAST) || (id >= ID_MACRO_FIRST && id <= ID_MACRO_LAST)) return true;
+    if (id >= ID_TOOL_FIRST && id <= ID_TOOL_LAST) {
+        if (tools_) tools_->Run(int(id - ID_TOOL_FIRST));
+        return true;
+    }
+    // Macros come with their feature.
+    if (id >= ID_MACRO_FIRST && id <= ID_MACRO_LAST) return true;
     return false;
 }
 
@@ -412,6 +419,7 @@ LRESULT CMainFrame::OnCreate() {
         loop_->AddIdleHandler(this);
     }
     RebuildFontMenu();
+    CreateToolRunner();
     ShowBar(toolBar_, settings::ReadKeyBool(settings::File::Setting, L"Setting", L"ToolBar"));
     ShowBar(statusBar_, settings::ReadKeyBool(settings::File::Setting, L"Setting", L"StatusBar"));
     keys_.Load(settings::PathOf(settings::File::Key));
@@ -1687,6 +1695,29 @@ LANGID CMainFrame::GetLanguage() {
         length < 4 || !translation)
         return 0xFFFF;
     return translation[0];
+}
+
+// ---------------------------------------------------------------------------
+// External tools
+
+void CMainFrame::CreateToolRunner() {
+    automation::CToolRunner::Host host;
+    host.frame = Window();
+    host.activePane = [this] { return ActivePane(); };
+    host.showOutput = [this]() -> automation::CRedirector* {
+        HWND output = OutputWindow();
+        if (!output || !docking_.IsVisible(output)) SendMessageW(Window(), WM_COMMAND, ID_TOGGLE_OUTPUT, 0);
+        return output_.get();
+    };
+    host.ask = [](HWND owner, const std::wstring& caption, const std::wstring& prompt, std::wstring* value) {
+        return documents::AskInput(owner, caption, prompt, value);
+    };
+    tools_ = std::make_unique<automation::CToolRunner>(std::move(host));
+    RebuildToolsMenu();
+}
+
+void CMainFrame::RebuildToolsMenu() {
+    if (tools_ && menu_) tools_->RebuildMenu(GetSubMenu(menu_, MENU_TOOLS));
 }
 
 }  // namespace shell

@@ -31,6 +31,10 @@
 #include "FindDialog.h"
 #include "GrepDialog.h"
 
+namespace automation {
+class CToolRunner;
+}
+
 namespace shell {
 
 class CMenuDialog;
@@ -223,6 +227,11 @@ private:
     bool templateMenuFilled_ = false;
     std::unique_ptr<search::CFindDialog> find_;
     std::unique_ptr<search::CGrepDialog> grep_;
+
+    // External tools (app/automation): the Tools menu and the runs of 29000 + n.
+    void CreateToolRunner();
+    void RebuildToolsMenu();
+    std::unique_ptr<automation::CToolRunner> tools_;
 
     std::vector<MessageListener*> listeners_;
     std::vector<IdleListener*> idleListeners_;
