@@ -5,6 +5,7 @@
 // and tools run from the frame's commands into its output window.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <prsht.h>
 
 #include <functional>
 #include <memory>
@@ -487,6 +488,35 @@ TEST_F(FrameToolsTest, TheToolsMenuListsTheToolsAtCreation) {
     EXPECT_EQ(GetMenuStringW(tools, 29001, text, 32, MF_BYCOMMAND), 0);
     EXPECT_GT(GetMenuStringW(tools, 29002, text, 32, MF_BYCOMMAND), 0);
     EXPECT_EQ(GetMenuItemID(tools, GetMenuItemCount(tools) - 1), 29002u);
+}
+
+// Cancels the options dialog as soon as it shows (a timer of the modal loop).
+HWND g_frame = nullptr;
+bool g_sheetSeen = false;
+void CALLBACK CancelSheet(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND sheet = GetWindow(GetDesktopWindow(), GW_CHILD);
+    for (; sheet; sheet = GetWindow(sheet, GW_HWNDNEXT))
+        if (GetWindow(sheet, GW_OWNER) == g_frame && IsWindowVisible(sheet)) break;
+    if (!sheet) return;
+    g_sheetSeen = true;
+    KillTimer(nullptr, timer);
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+}
+
+TEST_F(FrameToolsTest, TheToolsMenuFollowsTheFileWhenTheOptionsDialogCloses) {
+    Create({Captured(L"Old", L"")});
+    HMENU tools = GetSubMenu(frame_->Menu(), MENU_TOOLS);
+    automation::WriteTools({Captured(L"", L""), Captured(L"New", L"")});  // as the tools page writes it
+    g_frame = frame_->Window();
+    g_sheetSeen = false;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, &CancelSheet);
+    Command(ID_OPTIONS_TOOLS);
+    KillTimer(nullptr, timer);
+    ASSERT_TRUE(g_sheetSeen);
+    wchar_t text[32] = {};
+    EXPECT_EQ(GetMenuStringW(tools, 29000, text, 32, MF_BYCOMMAND), 0);
+    EXPECT_GT(GetMenuStringW(tools, 29001, text, 32, MF_BYCOMMAND), 0);
+    EXPECT_STREQ(text, L"New");
 }
 
 TEST_F(FrameToolsTest, ACapturedToolWritesIntoTheOutputWindowAndEnds) {
