@@ -365,6 +365,10 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
                           nullptr, nullptr, SW_SHOWNORMAL);
             return true;
     }
+    if (id >= ID_TOOL_FIRST && id <= ID_TOOL_LAST) {  // external tool (id - 29000)
+        if (tools_) tools_->Run(int(id - ID_TOOL_FIRST));
+        return true;
+    }
     if (id >= ID_RECENT_FIRST && id <= ID_RECENT_LAST) {
         OpenRecent(id - ID_RECENT_FIRST);
         return true;
@@ -373,12 +377,8 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
         NewFromEntry(int(id - ID_TEMPLATE_FIRST));
         return true;
     }
-    if (id >= ID_TOOL_FIRST && id <= ID_TOOL_LAST) {
-        if (tools_) tools_->Run(int(id - ID_TOOL_FIRST));
-        return true;
-    }
-    // Macros come with their feature.
-    if (id >= ID_MACRO_FIRST && id <= ID_MACRO_LAST) return true;
+    // External tools and macros come with their features.
+    if ((id >= ID_TOOL_FIRST && id <= ID_TOOL_LAST) || (id >= ID_MACRO_FIRST && id <= ID_MACRO_LAST)) return true;
     return false;
 }
 
