@@ -9,6 +9,17 @@ namespace {
 constexpr UINT kAskCaption = 15009;
 constexpr UINT kAskPrompt = 15010;
 
+// A program path with blanks that names a file is quoted: unquoted, the
+// system would try "C:\Program.exe" for "C:\Program Files\x.exe" first.
+// Anything else (a quoted path, "cmd /c dir") is used as it is.
+std::wstring ProgramPart(const std::wstring& exePath) {
+    if (exePath.find_first_of(L" \t") == std::wstring::npos || exePath.find(L'"') != std::wstring::npos)
+        return exePath;
+    const DWORD attributes = GetFileAttributesW(exePath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return exePath;
+    return L"\"" + exePath + L"\"";
+}
+
 }  // namespace
 
 bool CToolRunner::Run(int n) {
@@ -22,8 +33,8 @@ bool CToolRunner::Run(int n) {
         tool.args = std::move(args);
     }
     const DocumentContext doc = ContextOf(host_.activePane ? host_.activePane() : nullptr);
-    const std::wstring args =
-        ExpandPlaceholders(tool.args, doc, QuoteStyleFor(tool.exePath + L" " + tool.args));
+    const std::wstring program = ProgramPart(tool.exePath);
+    const std::wstring args = ExpandPlaceholders(tool.args, doc, QuoteStyleFor(program + L" " + tool.args));
     if (tool.flag & kToolFlagCapture) {
         CRedirector* output = host_.showOutput ? host_.showOutput() : nullptr;
         if (!output) return false;
@@ -32,7 +43,7 @@ bool CToolRunner::Run(int n) {
             output->OnChildEnded();
         }
         // The start folder is not used: the child starts in the program's current folder.
-        return output->Open(tool.exePath + L" " + args);
+        return output->Open(program + L" " + args);
     }
     const std::wstring folder = ExpandPlaceholders(tool.initDir, doc, QuoteStyle::None);
     const HINSTANCE result =

@@ -7,6 +7,7 @@
 //   tick=N       N lines "tick", one every 100 ms
 //   file=PATH    writes the current folder into PATH (shows it ran)
 //   exit=N       ends with exit code N
+//   self         its own path as [path]
 //   args         every later argument on its own line as [arg], then ends
 // Writes go straight to the handles, unbuffered, so that the reader sees
 // each step as a piece of its own.
@@ -75,6 +76,10 @@ int wmain(int argc, wchar_t** argv) {
             DWORD written = 0;
             WriteFile(f, text.data(), DWORD(text.size()), &written, nullptr);
             CloseHandle(f);
+        } else if (name == L"self") {
+            wchar_t path[MAX_PATH] = {};
+            GetModuleFileNameW(nullptr, path, MAX_PATH);
+            Write(STD_OUTPUT_HANDLE, "[" + Narrow(path) + "]\r\n");
         } else if (name == L"exit") return _wtoi(value.c_str());
         else if (name == L"args") {
             for (int k = i + 1; k < argc; ++k) Write(STD_OUTPUT_HANDLE, "[" + Narrow(argv[k]) + "]\r\n");

@@ -563,6 +563,21 @@ TEST_F(FrameToolsTest, OnTheFirstLineOfANewDocumentTheNumbersAreZeroAndThePathEm
     EXPECT_EQ(OutputText(), L"[<0,0>]\n[<>]\n[]\n" + kEnded);
 }
 
+TEST_F(FrameToolsTest, AProgramPathWithBlanksRunsThatProgram) {
+    const std::wstring folder = folder_ + L"my tools\\";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW(Child().c_str(), (folder + L"tool_child.exe").c_str(), FALSE));
+    // What the system would run for the unquoted path "...\my tools\...".
+    ASSERT_TRUE(CopyFileW(Child().c_str(), (folder_ + L"my.exe").c_str(), FALSE));
+    Create({ToolRecord{L"Blanks", folder + L"tool_child.exe", L"self args one", L"", 1},
+            ToolRecord{L"Interpreter", L"cmd /c echo", L"$(CurLine)", L"", 1}});
+    Command(29000);
+    ASSERT_TRUE(WaitForOutput(kEnded));
+    EXPECT_EQ(OutputText(), L"[" + folder + L"tool_child.exe]\n[one]\n" + kEnded);
+    Command(29001);  // a program with its own arguments stays as it is
+    ASSERT_TRUE(WaitForOutput(L"[one]\n" + kEnded + L"0"));
+}
+
 TEST_F(FrameToolsTest, AToolThatCannotStartSaysSoInTheOutputWindow) {
     Create({ToolRecord{L"Missing", L"no_such_tool_here.exe", L"", L"", 1}});
     Command(29000);
