@@ -23,8 +23,9 @@
 //   .bat or .cmd file), a standing-alone argument has every character
 //   special to the interpreter, its quotes included, escaped with ^, and
 //   within the user's quotes a double quote is written "" (one quote to
-//   the program, and the interpreter stays in quoted mode). %NAME% in such
-//   text is still expanded by the interpreter;
+//   the program, and the interpreter stays in quoted mode). Within the
+//   user's quotes the interpreter still expands %NAME% in the text: write
+//   the placeholder on its own for text that may hold percent signs;
 // - line breaks and other control characters become blanks.
 // Document text is inserted in one pass and never searched for
 // placeholders again. Paths and numbers are inserted as they are: write

@@ -350,6 +350,14 @@ INSTANTIATE_TEST_SUITE_P(Texts, QuotingTest,
                                            L"a & b | c > d < e ^ f ( g )", L"line1\r\nline2\tend",
                                            L""));
 
+TEST(InterpreterTest, ExpandsNoVariableInTextStandingAlone) {
+    DocumentContext doc;
+    doc.selection = L"100% %PATH% !x!";
+    const std::string out = RunAndRead(
+        ExpandPlaceholders(L"cmd /c " + Child() + L" args $(CurSel)", doc, QuoteStyle::Interpreter));
+    EXPECT_EQ(out, std::string("[100% %PATH% !x!]\r\n") + kEnd);
+}
+
 TEST(InterpreterTest, RunsNoCommandHiddenInTheText) {
     DocumentContext doc;
     doc.selection = L"x\" & echo INJECTED & \"y";
