@@ -137,7 +137,7 @@ bool CRedirector::Open(const std::wstring& commandLine) {
         stdoutRead_ = parentRead;
         stdinWrite_ = parentWrite;
         childId_ = child.dwProcessId;
-        heldCr_ = false;
+        held_.clear();
         endReported_ = false;
         DWORD id = 0;
         thread_ = CreateThread(nullptr, 0, &CRedirector::ReaderEntry, this, CREATE_SUSPENDED, &id);
@@ -210,21 +210,34 @@ int CRedirector::ReadStdOut() {
 
 // Zero bytes become blanks (the slots take zero-terminated text).
 void CRedirector::Emit(const char* bytes, DWORD count) {
-    std::string text;
-    text.reserve(count + 1);
-    if (heldCr_) text += '\r';
-    heldCr_ = false;
+    std::string text = std::move(held_);
+    held_.clear();
     for (DWORD i = 0; i < count; ++i) text += bytes[i] ? bytes[i] : ' ';
+    const size_t complete = CompleteLength(text);
+    held_ = text.substr(complete);
+    text.resize(complete);
     if (!text.empty() && text.back() == '\r') {
+        held_.insert(0, 1, '\r');
         text.pop_back();
-        heldCr_ = true;
     }
     if (!text.empty()) WriteStdOut(text.c_str());
 }
 
+size_t CRedirector::CompleteLength(const std::string& text) const {
+    CPINFO info = {};
+    if (!GetCPInfo(codePage_, &info) || info.MaxCharSize != 2) return text.size();
+    size_t i = 0;
+    while (i < text.size()) {
+        const size_t n = IsDBCSLeadByteEx(codePage_, BYTE(text[i])) ? 2 : 1;
+        if (i + n > text.size()) break;
+        i += n;
+    }
+    return i;
+}
+
 void CRedirector::ChildEnded() {
-    if (heldCr_) WriteStdOut("\r");
-    heldCr_ = false;
+    if (!held_.empty()) WriteStdOut(held_.c_str());
+    held_.clear();
     if (endReported_) return;
     endReported_ = true;
     // No longer running once the end line shows (the output can be cleared).

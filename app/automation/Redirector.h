@@ -58,6 +58,9 @@ class CRedirector {
     bool IsRunning() const { return stdinWrite_.load() != nullptr; }
     // The child's process identifier (0 before the first Open).
     DWORD ChildProcessId() const { return childId_; }
+    // The code page of what the child writes (the ANSI code page unless
+    // set): a piece never ends inside one of its two-byte characters.
+    void SetCodePage(UINT codePage) { codePage_ = codePage; }
 
    protected:
     // One poll: reads every byte available (8190 at a time) and passes it to
@@ -70,6 +73,8 @@ class CRedirector {
     static DWORD WINAPI ReaderEntry(void* self);
     void ReaderLoop();
     void Emit(const char* bytes, DWORD count);
+    // The length of `text` without an unfinished character at its end.
+    size_t CompleteLength(const std::string& text) const;
     void ChildEnded();
     // Closes the pipes and the process handle; each is taken by whichever
     // thread gets to it first.
@@ -82,9 +87,11 @@ class CRedirector {
     std::atomic<HANDLE> stdoutRead_{nullptr};
     std::atomic<HANDLE> process_{nullptr};
     DWORD childId_ = 0;
-    // Reader thread only: a CR at the end of one read waits for the next, so
-    // that a CR LF split between two reads stays one line break.
-    bool heldCr_ = false;
+    UINT codePage_ = CP_ACP;
+    // Reader thread only: what waits for the next read, a CR (so that a CR
+    // LF split between two reads stays one line break) or the lead byte of
+    // a two-byte character.
+    std::string held_;
     bool endReported_ = false;
 };
 

@@ -1,6 +1,6 @@
 // A console program that the tool tests run as their tool. Each argument is
 // one step, done in order:
-//   out=TEXT     TEXT to standard output (\n \r \t \\ \q as in C; \q is ")
+//   out=TEXT     TEXT to standard output (\n \r \t \\ \xHH as in C; \q is ")
 //   err=TEXT     TEXT to standard error
 //   sleep=MS     pause
 //   flood=N      N lines of 60 characters to standard output, at once
@@ -43,6 +43,12 @@ std::string Unescaped(const std::string& text) {
             case 'r': out += '\r'; break;
             case 't': out += '\t'; break;
             case 'q': out += '"'; break;
+            case 'x':
+                if (i + 2 < text.size()) {
+                    out += char(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+                    i += 2;
+                }
+                break;
             default: out += text[i]; break;
         }
     }

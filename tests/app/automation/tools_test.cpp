@@ -153,6 +153,8 @@ void EndProcess(DWORD id) {
     }
 }
 
+constexpr char kEnd[] = "<COMMAND>: command process ended\r\n";
+
 // ---------------------------------------------------------------------------
 // The redirector alone
 
@@ -187,6 +189,20 @@ TEST(RedirectorTest, ACrLfSplitBetweenTwoReadsIsHandedOverTogether) {
     ASSERT_TRUE(PumpUntil([&] { return !r.IsRunning(); }));
     EXPECT_EQ(r.Out(), "a\r\nb\r<COMMAND>: command process ended\r\n");
     for (const std::string& piece : r.Pieces()) EXPECT_NE(piece, "a\r");
+}
+
+TEST(RedirectorTest, ATwoByteCharacterSplitBetweenTwoReadsIsHandedOverWhole) {
+    RecordingRedirector r;
+    r.SetCodePage(932);
+    ASSERT_TRUE(r.Open(QuotedChild() + L" out=a\\x82 sleep=400 out=\\xA0b\\x82 sleep=400 out=\\xA0\\x81"));
+    ASSERT_TRUE(PumpUntil([&] { return !r.IsRunning(); }));
+    // The lone lead byte at the very end comes out with the end of the pipe.
+    EXPECT_EQ(r.Out(), std::string("a\x82\xA0" "b\x82\xA0\x81") + kEnd);
+    const std::vector<std::string> pieces = r.Pieces();
+    ASSERT_GE(pieces.size(), 4u);
+    EXPECT_EQ(pieces[0], "a");
+    EXPECT_EQ(pieces[1], "\x82\xA0" "b");
+    EXPECT_EQ(pieces[2], "\x82\xA0");
 }
 
 TEST(RedirectorTest, AProgramThatCannotStartSaysWhy) {
@@ -318,7 +334,6 @@ std::string Blanked(const std::wstring& text) {
     return out;
 }
 
-constexpr char kEnd[] = "<COMMAND>: command process ended\r\n";
 
 TEST_P(QuotingTest, OneArgumentForAProgram) {
     DocumentContext doc;
