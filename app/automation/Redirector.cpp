@@ -33,9 +33,9 @@ std::string Ansi(const std::wstring& text) {
 // The system's text for an error code, without its trailing line break.
 std::string SystemReason(DWORD code) {
     char* buffer = nullptr;
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+    const DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
     std::string reason = n && buffer ? std::string(buffer, n) : std::string();
     if (buffer) LocalFree(buffer);
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
@@ -123,8 +123,8 @@ bool CRedirector::Open(const std::wstring& commandLine) {
         startup.hStdOutput = outWrite;
         startup.hStdError = errWrite;
         if (!line.empty() || step(FALSE))
-            step(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr, nullptr,
-                                &startup, &child));
+            step(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr,
+                                nullptr, &startup, &child));
     }
     for (HANDLE h : {outRead, outWrite, errWrite, inRead, inWrite}) CloseIfSet(h);
     CloseIfSet(child.hThread);
@@ -153,7 +153,8 @@ bool CRedirector::Open(const std::wstring& commandLine) {
         CloseIfSet(parentWrite);
     }
     char text[64];
-    std::snprintf(text, sizeof text, "Error: Redirect console error: %lx\r\n", static_cast<unsigned long>(error));
+    std::snprintf(text, sizeof text, "Error: Redirect console error: %lx\r\n",
+                  static_cast<unsigned long>(error));
     WriteStdError(text);
     WriteStdError((Ansi(commandLine) + ": " + SystemReason(error) + "\r\n").c_str());
     return false;
@@ -190,7 +191,8 @@ int CRedirector::ReadStdOut() {
     if (!pipe) return 0;
     char buffer[kReadChunk + 1];
     for (;;) {
-        if (stop_ && WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0) return 1;  // a flood must not hold Close up
+        if (stop_ && WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0)
+            return 1;  // a flood must not hold Close up
         DWORD available = 0, got = 0;
         BOOL ok = PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr);
         if (ok && !available) return 1;

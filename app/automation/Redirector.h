@@ -80,9 +80,9 @@ class CRedirector {
     // thread gets to it first.
     void ReleaseChild();
 
-    HANDLE thread_ = nullptr;     // owner thread only
+    HANDLE thread_ = nullptr;         // owner thread only
     std::atomic<DWORD> threadId_{0};  // read by the reader in Close
-    HANDLE stop_ = nullptr;       // manual reset; owner thread only
+    HANDLE stop_ = nullptr;           // manual reset; owner thread only
     std::atomic<HANDLE> stdinWrite_{nullptr};
     std::atomic<HANDLE> stdoutRead_{nullptr};
     std::atomic<HANDLE> process_{nullptr};

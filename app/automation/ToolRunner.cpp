@@ -46,9 +46,9 @@ bool CToolRunner::Run(int n) {
         return output->Open(program + L" " + args);
     }
     const std::wstring folder = ExpandPlaceholders(tool.initDir, doc, QuoteStyle::None);
-    const HINSTANCE result =
-        shell::sys::ShellExecute(host_.frame, L"open", tool.exePath.c_str(), args.empty() ? nullptr : args.c_str(),
-                                 folder.empty() ? nullptr : folder.c_str(), SW_SHOWNORMAL);
+    const HINSTANCE result = shell::sys::ShellExecute(
+        host_.frame, L"open", tool.exePath.c_str(), args.empty() ? nullptr : args.c_str(),
+        folder.empty() ? nullptr : folder.c_str(), SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 

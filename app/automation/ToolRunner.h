@@ -25,7 +25,8 @@ class CToolRunner {
         // Shows the output window (made on first use) and gives its redirector; null on failure.
         std::function<CRedirector*()> showOutput;
         // The one-line input dialog: true when confirmed, *value holding the text.
-        std::function<bool(HWND owner, const std::wstring& caption, const std::wstring& prompt, std::wstring* value)>
+        std::function<bool(HWND owner, const std::wstring& caption, const std::wstring& prompt,
+                           std::wstring* value)>
             ask;
     };
 

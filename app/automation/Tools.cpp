@@ -106,7 +106,8 @@ std::wstring InterpreterEscaped(const std::wstring& argument) {
     return out;
 }
 
-std::wstring DocumentArgument(const std::wstring& value, bool insideQuotes, bool beforeQuote, QuoteStyle style) {
+std::wstring DocumentArgument(const std::wstring& value, bool insideQuotes, bool beforeQuote,
+                              QuoteStyle style) {
     if (style == QuoteStyle::None) return value;
     if (insideQuotes) return InsideQuotesArgument(value, beforeQuote, style);
     const std::wstring argument = QuotedArgument(value);
@@ -190,7 +191,8 @@ ToolRecord ReadTool(int n) {
 
 std::vector<ToolRecord> ReadTools() {
     std::vector<ToolRecord> tools;
-    for (int n = 0; n < kMaxTools && SectionExists(settings::KeyName(L"Tool", n)); ++n) tools.push_back(ReadTool(n));
+    for (int n = 0; n < kMaxTools && SectionExists(settings::KeyName(L"Tool", n)); ++n)
+        tools.push_back(ReadTool(n));
     return tools;
 }
 
@@ -253,7 +255,8 @@ QuoteStyle QuoteStyleFor(const std::wstring& commandLine) {
     const std::wstring name = Lower(FileNameOf(program));
     const size_t dot = name.find_last_of(L'.');
     const std::wstring extension = dot == std::wstring::npos ? std::wstring() : name.substr(dot);
-    const bool interpreter = name == L"cmd" || name == L"cmd.exe" || extension == L".bat" || extension == L".cmd";
+    const bool interpreter =
+        name == L"cmd" || name == L"cmd.exe" || extension == L".bat" || extension == L".cmd";
     return interpreter ? QuoteStyle::Interpreter : QuoteStyle::CommandLine;
 }
 

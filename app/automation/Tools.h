@@ -61,7 +61,7 @@ void WriteTools(const std::vector<ToolRecord>& tools);
 
 // What the placeholders stand for.
 struct DocumentContext {
-    std::wstring path;       // empty for a document without a file
+    std::wstring path;  // empty for a document without a file
     int line = 0;
     int column = 0;
     std::wstring selection;
@@ -72,9 +72,9 @@ struct DocumentContext {
 DocumentContext ContextOf(HWND pane);
 
 enum class QuoteStyle {
-    None,           // everything inserted as it is (the start folder)
-    CommandLine,    // document text as one argument
-    Interpreter,    // the same, and escaped for the command interpreter
+    None,         // everything inserted as it is (the start folder)
+    CommandLine,  // document text as one argument
+    Interpreter,  // the same, and escaped for the command interpreter
 };
 std::wstring ExpandPlaceholders(const std::wstring& text, const DocumentContext& doc, QuoteStyle style);
 // Interpreter when the command line's program is cmd or a .bat or .cmd

@@ -63,9 +63,12 @@ int wmain(int argc, wchar_t** argv) {
         const size_t eq = step.find(L'=');
         const std::wstring name = step.substr(0, eq);
         const std::wstring value = eq == std::wstring::npos ? std::wstring() : step.substr(eq + 1);
-        if (name == L"out") Write(STD_OUTPUT_HANDLE, Unescaped(Narrow(value.c_str())));
-        else if (name == L"err") Write(STD_ERROR_HANDLE, Unescaped(Narrow(value.c_str())));
-        else if (name == L"sleep") Sleep(DWORD(_wtoi(value.c_str())));
+        if (name == L"out")
+            Write(STD_OUTPUT_HANDLE, Unescaped(Narrow(value.c_str())));
+        else if (name == L"err")
+            Write(STD_ERROR_HANDLE, Unescaped(Narrow(value.c_str())));
+        else if (name == L"sleep")
+            Sleep(DWORD(_wtoi(value.c_str())));
         else if (name == L"flood") {
             const std::string line(60, 'x');
             for (int n = _wtoi(value.c_str()); n > 0; --n) Write(STD_OUTPUT_HANDLE, line + "\r\n");
@@ -86,7 +89,8 @@ int wmain(int argc, wchar_t** argv) {
             wchar_t path[MAX_PATH] = {};
             GetModuleFileNameW(nullptr, path, MAX_PATH);
             Write(STD_OUTPUT_HANDLE, "[" + Narrow(path) + "]\r\n");
-        } else if (name == L"exit") return _wtoi(value.c_str());
+        } else if (name == L"exit")
+            return _wtoi(value.c_str());
         else if (name == L"args") {
             for (int k = i + 1; k < argc; ++k) Write(STD_OUTPUT_HANDLE, "[" + Narrow(argv[k]) + "]\r\n");
             return 0;

@@ -3,9 +3,11 @@
 // redirector running tool_child.exe (pieces, standard error, the end line,
 // closing a running tool without a deadlock), tools.ini and the Tools menu,
 // and tools run from the frame's commands into its output window.
+#include "Tools.h"
+
 #include <gtest/gtest.h>
-#include <windows.h>
 #include <prsht.h>
+#include <windows.h>
 
 #include <functional>
 #include <memory>
@@ -23,7 +25,6 @@
 #include "Settings.h"
 #include "TestSupport.h"
 #include "ToolRunner.h"
-#include "Tools.h"
 
 using automation::DocumentContext;
 using automation::ExpandPlaceholders;
@@ -160,7 +161,8 @@ constexpr char kEnd[] = "<COMMAND>: command process ended\r\n";
 
 TEST(RedirectorTest, OutputArrivesInPiecesMixedWithStandardErrorThenTheEndLine) {
     RecordingRedirector r;
-    ASSERT_TRUE(r.Open(QuotedChild() + L" out=one\\r\\n sleep=300 err=two\\r\\n sleep=300 out=three\\r\\n exit=3"));
+    ASSERT_TRUE(
+        r.Open(QuotedChild() + L" out=one\\r\\n sleep=300 err=two\\r\\n sleep=300 out=three\\r\\n exit=3"));
     EXPECT_TRUE(r.IsRunning());
     // The first piece is there while the child still runs.
     ASSERT_TRUE(PumpUntil([&] { return !r.Pieces().empty(); }));
@@ -197,11 +199,15 @@ TEST(RedirectorTest, ATwoByteCharacterSplitBetweenTwoReadsIsHandedOverWhole) {
     ASSERT_TRUE(r.Open(QuotedChild() + L" out=a\\x82 sleep=400 out=\\xA0b\\x82 sleep=400 out=\\xA0\\x81"));
     ASSERT_TRUE(PumpUntil([&] { return !r.IsRunning(); }));
     // The lone lead byte at the very end comes out with the end of the pipe.
-    EXPECT_EQ(r.Out(), std::string("a\x82\xA0" "b\x82\xA0\x81") + kEnd);
+    EXPECT_EQ(r.Out(), std::string("a\x82\xA0"
+                                   "b\x82\xA0\x81") +
+                           kEnd);
     const std::vector<std::string> pieces = r.Pieces();
     ASSERT_GE(pieces.size(), 4u);
     EXPECT_EQ(pieces[0], "a");
-    EXPECT_EQ(pieces[1], "\x82\xA0" "b");
+    EXPECT_EQ(pieces[1],
+              "\x82\xA0"
+              "b");
     EXPECT_EQ(pieces[2], "\x82\xA0");
 }
 
@@ -300,7 +306,8 @@ TEST(PlaceholderTest, PathPartsOfUnusualPaths) {
     EXPECT_EQ(ExpandPlaceholders(L"$(FileDir)|$(FileName)|$(FileNameNoExt)", doc, QuoteStyle::None),
               L"C:|a.txt|a");
     doc.path = L"C:\\x\\archive.tar.gz";
-    EXPECT_EQ(ExpandPlaceholders(L"$(FileDir)|$(FileNameNoExt)", doc, QuoteStyle::None), L"C:\\x|archive.tar");
+    EXPECT_EQ(ExpandPlaceholders(L"$(FileDir)|$(FileNameNoExt)", doc, QuoteStyle::None),
+              L"C:\\x|archive.tar");
     doc.path = L"C:\\x\\README";
     EXPECT_EQ(ExpandPlaceholders(L"$(FileNameNoExt)", doc, QuoteStyle::None), L"README");
 }
@@ -334,16 +341,15 @@ std::string Blanked(const std::wstring& text) {
     return out;
 }
 
-
 TEST_P(QuotingTest, OneArgumentForAProgram) {
     DocumentContext doc;
     doc.selection = GetParam();
     const std::string value = Blanked(doc.selection);
-    const std::wstring args = ExpandPlaceholders(L"args $(CurSel) \"in $(CurSel) quotes\" \"$(CurSel)\" $(CurSel)x end", doc,
-                                                 QuoteStyle::CommandLine);
-    EXPECT_EQ(RunAndRead(QuotedChild() + L" " + args),
-              "[" + value + "]\r\n[in " + value + " quotes]\r\n[" + value + "]\r\n[" + value + "x]\r\n[end]\r\n" +
-                  kEnd)
+    const std::wstring args = ExpandPlaceholders(
+        L"args $(CurSel) \"in $(CurSel) quotes\" \"$(CurSel)\" $(CurSel)x end", doc, QuoteStyle::CommandLine);
+    EXPECT_EQ(RunAndRead(QuotedChild() + L" " + args), "[" + value + "]\r\n[in " + value + " quotes]\r\n[" +
+                                                           value + "]\r\n[" + value + "x]\r\n[end]\r\n" +
+                                                           kEnd)
         << Ansi(args);
 }
 
@@ -351,7 +357,8 @@ TEST_P(QuotingTest, OneArgumentForAProgramStartedByTheInterpreter) {
     DocumentContext doc;
     doc.selection = GetParam();
     const std::string value = Blanked(doc.selection);
-    const std::wstring line = L"cmd /c " + Child() + L" args $(CurSel) \"in $(CurSel) quotes\" \"$(CurSel)\" end";
+    const std::wstring line =
+        L"cmd /c " + Child() + L" args $(CurSel) \"in $(CurSel) quotes\" \"$(CurSel)\" end";
     ASSERT_EQ(automation::QuoteStyleFor(line), QuoteStyle::Interpreter);
     const std::wstring expanded = ExpandPlaceholders(line, doc, QuoteStyle::Interpreter);
     EXPECT_EQ(RunAndRead(expanded),
@@ -362,8 +369,7 @@ TEST_P(QuotingTest, OneArgumentForAProgramStartedByTheInterpreter) {
 INSTANTIATE_TEST_SUITE_P(Texts, QuotingTest,
                          ::testing::Values(L"plain", L"two words", L"quote \" inside", L"trailing\\",
                                            L"back\\\"slash\\\\\"", L"\" & echo INJECTED & \"",
-                                           L"a & b | c > d < e ^ f ( g )", L"line1\r\nline2\tend",
-                                           L""));
+                                           L"a & b | c > d < e ^ f ( g )", L"line1\r\nline2\tend", L""));
 
 TEST(InterpreterTest, ExpandsNoVariableInTextStandingAlone) {
     DocumentContext doc;
@@ -405,7 +411,7 @@ TEST_F(ToolsFileTest, RoundTripKeepsBlanksMarksAndEveryField) {
     EXPECT_EQ(automation::ReadTools(), tools);
     EXPECT_EQ(automation::ReadTool(2), tools[2]);
     EXPECT_EQ(automation::ReadTool(7), ToolRecord{});  // missing: empty, flag 0
-    automation::WriteTools({tools[2]});  // the whole file is rewritten
+    automation::WriteTools({tools[2]});                // the whole file is rewritten
     EXPECT_EQ(automation::ReadTools(), std::vector<ToolRecord>{tools[2]});
 }
 
@@ -553,7 +559,8 @@ TEST_F(FrameToolsTest, TheToolsMenuFollowsTheFileWhenTheOptionsDialogCloses) {
 }
 
 TEST_F(FrameToolsTest, ACapturedToolWritesIntoTheOutputWindowAndEnds) {
-    Create({Captured(L"Child", L"out=hello\\r\\n sleep=300 err=oops\\r\\n out=a\\r sleep=300 out=\\nb\\r\\n")});
+    Create(
+        {Captured(L"Child", L"out=hello\\r\\n sleep=300 err=oops\\r\\n out=a\\r sleep=300 out=\\nb\\r\\n")});
     EXPECT_EQ(Output(), nullptr);
     Command(29000);
     ASSERT_NE(Output(), nullptr);  // shown for the tool
@@ -566,8 +573,9 @@ TEST_F(FrameToolsTest, ACapturedToolWritesIntoTheOutputWindowAndEnds) {
 TEST_F(FrameToolsTest, PlaceholdersComeFromTheActiveDocument) {
     const std::wstring path = folder_ + L"name.part.txt";
     ASSERT_TRUE(testing_support::WriteFileText(path, "alpha beta\r\ngamma delta\r\n"));
-    Create({Captured(L"Args", L"args $(FilePath) $(FileDir) $(FileName) $(FileNameNoExt) $(CurLine) $(CurCol) "
-                              L"$(CurSel) $(CurWord) $(CurLineText) $(CurLine)$(CurLine)")});
+    Create({Captured(L"Args",
+                     L"args $(FilePath) $(FileDir) $(FileName) $(FileNameNoExt) $(CurLine) $(CurCol) "
+                     L"$(CurSel) $(CurWord) $(CurLineText) $(CurLine)$(CurLine)")});
     ASSERT_NE(frame_->OpenDocument(path), nullptr);
     HWND pane = frame_->ActivePane();
     ASSERT_NE(pane, nullptr);
@@ -575,12 +583,15 @@ TEST_F(FrameToolsTest, PlaceholdersComeFromTheActiveDocument) {
     Command(29000);
     ASSERT_TRUE(WaitForOutput(kEnded));
     const std::wstring dir = folder_.substr(0, folder_.size() - 1);
-    EXPECT_EQ(OutputText(), L"[" + path + L"]\n[" + dir + L"]\n[name.part.txt]\n[name.part]\n[1]\n[3]\n[gam]\n"
-                                L"[gamma]\n[gamma delta]\n[11]\n" + kEnded);
+    EXPECT_EQ(OutputText(), L"[" + path + L"]\n[" + dir +
+                                L"]\n[name.part.txt]\n[name.part]\n[1]\n[3]\n[gam]\n"
+                                L"[gamma]\n[gamma delta]\n[11]\n" +
+                                kEnded);
 }
 
 TEST_F(FrameToolsTest, OnTheFirstLineOfANewDocumentTheNumbersAreZeroAndThePathEmpty) {
-    Create({Captured(L"Args", L"args <$(CurLine),$(CurCol)> <$(FilePath)$(FileName)$(FileDir)> $(CurLineText)")});
+    Create({Captured(L"Args",
+                     L"args <$(CurLine),$(CurCol)> <$(FilePath)$(FileName)$(FileDir)> $(CurLineText)")});
     Command(29000);
     ASSERT_TRUE(WaitForOutput(kEnded));
     EXPECT_EQ(OutputText(), L"[<0,0>]\n[<>]\n[]\n" + kEnded);
