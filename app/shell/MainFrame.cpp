@@ -11,6 +11,7 @@
 #include "DialogIds.h"
 #include "Document.h"
 #include "FileDialogEx.h"
+#include "InputDialog.h"
 #include "SplitTextView.h"
 #include "SyntaxList.h"
 #include "TextView.h"
@@ -25,6 +26,7 @@
 #include "SettingsKeys.h"
 #include "SystemCalls.h"
 #include "ToolBarResource.h"
+#include "ToolRunner.h"
 #include "Window.h"
 #include "WindowPlacement.h"
 
@@ -346,6 +348,7 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
                 ReloadSyntax();
         }
             ApplyTabSettings();
+            RebuildToolsMenu();
             recent_.Load();
             RebuildRecentMenu();
             Layout();
@@ -372,6 +375,10 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
                           nullptr, nullptr, SW_SHOWNORMAL);
             return true;
     }
+    if (id >= ID_TOOL_FIRST && id <= ID_TOOL_LAST) {  // external tool (id - 29000)
+        if (tools_) tools_->Run(int(id - ID_TOOL_FIRST));
+        return true;
+    }
     if (id >= ID_RECENT_FIRST && id <= ID_RECENT_LAST) {
         OpenRecent(id - ID_RECENT_FIRST);
         return true;
@@ -380,10 +387,7 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
         NewFromEntry(int(id - ID_TEMPLATE_FIRST));
         return true;
     }
-    if (OnMacroCommand(id)) return true;
-    // External tools come with their feature.
-    if (id >= ID_TOOL_FIRST && id <= ID_TOOL_LAST) return true;
-    return false;
+    return OnMacroCommand(id);
 }
 
 // ---------------------------------------------------------------------------
@@ -423,6 +427,7 @@ LRESULT CMainFrame::OnCreate() {
         loop_->AddIdleHandler(this);
     }
     RebuildFontMenu();
+    CreateToolRunner();
     ShowBar(toolBar_, settings::ReadKeyBool(settings::File::Setting, L"Setting", L"ToolBar"));
     ShowBar(statusBar_, settings::ReadKeyBool(settings::File::Setting, L"Setting", L"StatusBar"));
     keys_.Load(settings::PathOf(settings::File::Key));
@@ -1711,5 +1716,28 @@ void CMainFrame::LoadPlugins() {
 }
 
 void CMainFrame::UnloadPlugins() { plugins_.Unload(); }
+
+// ---------------------------------------------------------------------------
+// External tools
+
+void CMainFrame::CreateToolRunner() {
+    automation::CToolRunner::Host host;
+    host.frame = Window();
+    host.activePane = [this] { return ActivePane(); };
+    host.showOutput = [this]() -> automation::CRedirector* {
+        HWND output = OutputWindow();
+        if (!output || !docking_.IsVisible(output)) SendMessageW(Window(), WM_COMMAND, ID_TOGGLE_OUTPUT, 0);
+        return output_.get();
+    };
+    host.ask = [](HWND owner, const std::wstring& caption, const std::wstring& prompt, std::wstring* value) {
+        return documents::AskInput(owner, caption, prompt, value);
+    };
+    tools_ = std::make_unique<automation::CToolRunner>(std::move(host));
+    RebuildToolsMenu();
+}
+
+void CMainFrame::RebuildToolsMenu() {
+    if (tools_ && menu_) tools_->RebuildMenu(GetSubMenu(menu_, MENU_TOOLS));
+}
 
 }  // namespace shell

@@ -35,6 +35,10 @@
 #include "MacroRecorder.h"
 #include "Plugins.h"
 
+namespace automation {
+class CToolRunner;
+}
+
 namespace shell {
 
 class CMenuDialog;
@@ -248,6 +252,11 @@ private:
     bool templateMenuFilled_ = false;
     std::unique_ptr<search::CFindDialog> find_;
     std::unique_ptr<search::CGrepDialog> grep_;
+
+    // External tools (app/automation): the Tools menu and the runs of 29000 + n.
+    void CreateToolRunner();
+    void RebuildToolsMenu();
+    std::unique_ptr<automation::CToolRunner> tools_;
 
     std::vector<MessageListener*> listeners_;
     std::vector<IdleListener*> idleListeners_;

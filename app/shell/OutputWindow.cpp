@@ -51,6 +51,7 @@ bool IsTextChangingCommand(UINT command) {
 }
 
 COutputWindow::~COutputWindow() {
+    Close();  // no reader may write here once the members go
     if (hwnd_) {
         RemoveWindowSubclass(hwnd_, &COutputWindow::Subclass, kSubclassId);
         DestroyWindow(hwnd_);
@@ -89,6 +90,26 @@ LRESULT COutputWindow::Append(const wchar_t* text, int length) {
     return SendMessageW(hwnd_, MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&arg));
 }
 
+void COutputWindow::WriteStdOut(const char* text) {
+    if (!text || !*text) return;
+    const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (n <= 1) return;
+    std::wstring wide(size_t(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), n);
+    Append(wide.c_str(), n - 1);
+}
+
+void COutputWindow::WriteStdError(const char* text) {
+    WriteStdOut(text);
+    Append(L"\n", 1);
+}
+
+void COutputWindow::OnChildEnded() {
+    Append(L"\n", 1);
+    CRedirector::OnChildEnded();
+    Append(L"\n", 1);
+}
+
 LRESULT CALLBACK COutputWindow::Subclass(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
                                          DWORD_PTR data) {
     auto* self = reinterpret_cast<COutputWindow*>(data);
@@ -123,6 +144,7 @@ LRESULT COutputWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
                 return TRUE;
             }
             break;
+        case WM_DESTROY: Close(); break;  // a running tool's reader stops
         case WM_CONTEXTMENU: OnContextMenu(lp); return 0;
         case WM_COMMAND: return OnCommand(wp, lp);
         case WM_LBUTTONDBLCLK: {

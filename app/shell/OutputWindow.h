@@ -12,6 +12,11 @@
 //   MPD_REMEMBER_SYNTAX (2229)  remember the lexer's name and let go of it
 //   MPD_APPLY_SYNTAX (2230)     take the lexer of the remembered name back
 //   WM_COMMAND 1280 / 1281      clear everything / toggle the line numbers
+//
+// It is also the redirector of captured tools (automation::CRedirector):
+// what a tool writes arrives on the reader thread and is sent to the window
+// (SendMessageW), so the control is only touched on its own thread. Clear is
+// refused while a tool runs; destroying the window stops the reader.
 #pragma once
 
 #include <windows.h>
@@ -19,14 +24,15 @@
 #include <string>
 
 #include "DevEnv.h"
+#include "Redirector.h"
 #include "Window.h"
 
 namespace shell {
 
-class COutputWindow {
+class COutputWindow : public automation::CRedirector {
    public:
     COutputWindow() = default;
-    virtual ~COutputWindow();
+    ~COutputWindow() override;
     COutputWindow(const COutputWindow&) = delete;
     COutputWindow& operator=(const COutputWindow&) = delete;
 
@@ -42,9 +48,16 @@ class COutputWindow {
     // The lexer name remembered by MPD_REMEMBER_SYNTAX (empty: none).
     const std::wstring& RememberedLexer() const { return rememberedLexer_; }
 
+    // The redirector's slots: standard output converted from the ANSI code
+    // page and appended; an error appended with a line feed after it; a
+    // child's end as a line feed, the end line and another line feed.
+    void WriteStdOut(const char* text) override;
+    void WriteStdError(const char* text) override;
+    void OnChildEnded() override;
+
    protected:
     // Whether an external tool is writing here now; Clear is refused then.
-    virtual bool ToolRunning() const { return false; }
+    virtual bool ToolRunning() const { return IsRunning(); }
 
    private:
     static LRESULT CALLBACK Subclass(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data);
