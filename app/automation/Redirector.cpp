@@ -70,6 +70,12 @@ void CRedirector::WriteStdError(const char*) {}
 
 void CRedirector::OnChildEnded() { WriteStdOut("<COMMAND>: command process ended\r\n"); }
 
+void CRedirector::Stop() {
+    Close();
+    // The reader is gone: what it held and whether it told the end are ours.
+    ChildEnded();
+}
+
 void CRedirector::Close() {
     if (threadId_ && GetCurrentThreadId() == threadId_) {
         ReleaseChild();  // the reader sees the pipe gone and ends; the owner joins it later

@@ -44,6 +44,8 @@ class CRedirector {
     // every handle. Called on the reader thread itself it only lets go of
     // the pipes and the process; the reader then ends on its own.
     virtual void Close();
+    // Close, then the end line (once per child) after what was held back.
+    void Stop();
 
     // Starts `commandLine` (CreateProcessW, no application name, in the
     // current folder) with its standard handles on pipes and a hidden

@@ -25,6 +25,7 @@ std::wstring ProgramPart(const std::wstring& exePath) {
 bool CToolRunner::Run(int n) {
     if (n < 0 || n >= kMaxTools) return false;
     ToolRecord tool = ReadTool(n);
+    if (tool.exePath.empty()) return false;  // a tool left half-made on the options page
     if (tool.flag & kToolFlagAsk) {
         std::wstring args = tool.args;
         if (!host_.ask || !host_.ask(host_.frame, shell::LanguageString(kAskCaption),
@@ -38,10 +39,7 @@ bool CToolRunner::Run(int n) {
     if (tool.flag & kToolFlagCapture) {
         CRedirector* output = host_.showOutput ? host_.showOutput() : nullptr;
         if (!output) return false;
-        if (output->IsRunning()) {  // the first child goes on running; only its reader stops
-            output->Close();
-            output->OnChildEnded();
-        }
+        if (output->IsRunning()) output->Stop();  // the first child goes on running; only its reader stops
         // The start folder is not used: the child starts in the program's current folder.
         return output->Open(program + L" " + args);
     }

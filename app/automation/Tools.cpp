@@ -201,8 +201,10 @@ void WriteTools(const std::vector<ToolRecord>& tools) {
     for (size_t i = 0; i < tools.size() && i < size_t(kMaxTools); ++i) {
         const ToolRecord& t = tools[i];
         const std::wstring section = settings::KeyName(L"Tool", int(i));
-        settings::WriteString(File::Tools, section.c_str(), L"Title", t.title.c_str());
-        settings::WriteString(File::Tools, section.c_str(), L"ExePath", t.exePath.c_str());
+        // Quoted, so that a value with quotes at both ends reads back whole
+        // (reading takes one pair of surrounding quotes away).
+        settings::WriteString(File::Tools, section.c_str(), L"Title", (L"\"" + t.title + L"\"").c_str());
+        settings::WriteString(File::Tools, section.c_str(), L"ExePath", (L"\"" + t.exePath + L"\"").c_str());
         settings::WriteString(File::Tools, section.c_str(), L"Args", (L"\"#" + t.args + L"\"").c_str());
         settings::WriteString(File::Tools, section.c_str(), L"InitDir", (L"\"#" + t.initDir + L"\"").c_str());
         settings::WriteInt(File::Tools, section.c_str(), L"Flag", t.flag);

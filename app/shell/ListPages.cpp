@@ -341,8 +341,9 @@ bool CToolPage::Apply() {
     for (size_t i = 0; i < tools_.size(); ++i) {
         const Tool& t = tools_[i];
         const std::wstring section = settings::KeyName(L"Tool", int(i));
-        settings::WriteString(File::Tools, section.c_str(), L"Title", t.title.c_str());
-        settings::WriteString(File::Tools, section.c_str(), L"ExePath", t.exe.c_str());
+        // Quoted, so that a value with quotes at both ends reads back whole.
+        settings::WriteString(File::Tools, section.c_str(), L"Title", (L"\"" + t.title + L"\"").c_str());
+        settings::WriteString(File::Tools, section.c_str(), L"ExePath", (L"\"" + t.exe + L"\"").c_str());
         // Quoted, so that trailing blanks survive as the "#" keeps leading ones.
         settings::WriteString(File::Tools, section.c_str(), L"Args", (L"\"#" + t.args + L"\"").c_str());
         settings::WriteString(File::Tools, section.c_str(), L"InitDir", (L"\"#" + t.dir + L"\"").c_str());

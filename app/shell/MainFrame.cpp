@@ -899,6 +899,13 @@ HWND CMainFrame::OutputWindow() const { return output_ ? output_->Window() : nul
 // Made and docked at the bottom on first use; after that a hidden window is
 // docked again with the focus, a visible one hidden with the focus going to
 // the frame (and so to the active document).
+// The program's own showing of the output window: not a command, so that
+// the macro recorder and plug-ins' listeners do not take it for the user's.
+void CMainFrame::ShowOutput() {
+    const HWND output = OutputWindow();
+    if (!output || !docking_.IsVisible(output)) ToggleOutput();
+}
+
 void CMainFrame::ToggleOutput() {
     HWND output = OutputWindow();
     if (!output) {
@@ -1428,7 +1435,7 @@ search::CFindDialog* CMainFrame::EnsureFindDialog(bool replace, bool anyForm) {
         const HWND output = OutputWindow();
         if (!output || !docking_.IsVisible(output)) {
             const HWND focus = GetFocus();
-            SendMessageW(Window(), WM_COMMAND, ID_TOGGLE_OUTPUT, 0);
+            ShowOutput();
             if (focus && IsWindow(focus)) SetFocus(focus);
         }
         return OutputWindow();
@@ -1451,7 +1458,7 @@ void CMainFrame::ShowGrepDialog() {
         host.output = [this](const std::wstring& text) { AppendOutput(text.c_str(), int(text.size())); };
         host.showOutput = [this] {
             const HWND output = OutputWindow();
-            if (!output || !docking_.IsVisible(output)) SendMessageW(Window(), WM_COMMAND, ID_TOGGLE_OUTPUT, 0);
+            ShowOutput();
             return OutputWindow();
         };
         host.openResult = [this](const std::wstring& path, const std::wstring& caption) -> HWND {
@@ -1642,12 +1649,14 @@ HWND CMainFrame::ShowPane(HWND window, int show) {
     return docking_.PaneFor(window);
 }
 
-UINT CMainFrame::AllocateCommandId() { return g_nextPluginCommand++; }
+// Plug-in commands stay below the frame's own from 57600 on; past that the
+// answer is 0 (no identifier).
+UINT CMainFrame::AllocateCommandId() { return g_nextPluginCommand < 57600 ? g_nextPluginCommand++ : 0; }
 
 IView* CMainFrame::GetActiveView() { return documents::ViewOf(ActiveDocument()); }
 
 int CMainFrame::MessageBox(const wchar_t* text, UINT flags, const wchar_t* caption, HWND owner) {
-    return ShowMessage(owner ? owner : Window(), text, caption, flags);
+    return ShowMessage(owner && IsWindow(owner) ? owner : Window(), text ? text : L"", caption, flags);
 }
 
 BOOL CMainFrame::AddMessageListener(MessageListener* listener) {
@@ -1677,7 +1686,7 @@ BOOL CMainFrame::RemoveUpdateCommand(UINT id) { return states_.Remove(id) ? TRUE
 
 LRESULT CMainFrame::AppendOutput(const wchar_t* text, int length) {
     if (!text || length < -1) return 0;
-    if (!OutputWindow()) SendMessageW(Window(), WM_COMMAND, ID_TOGGLE_OUTPUT, 0);
+    if (!OutputWindow()) ToggleOutput();  // made and shown, as command 1325 would
     return output_ && output_->Window() ? output_->Append(text, length) : 0;
 }
 
@@ -1725,8 +1734,7 @@ void CMainFrame::CreateToolRunner() {
     host.frame = Window();
     host.activePane = [this] { return ActivePane(); };
     host.showOutput = [this]() -> automation::CRedirector* {
-        HWND output = OutputWindow();
-        if (!output || !docking_.IsVisible(output)) SendMessageW(Window(), WM_COMMAND, ID_TOGGLE_OUTPUT, 0);
+        ShowOutput();
         return output_.get();
     };
     host.ask = [](HWND owner, const std::wstring& caption, const std::wstring& prompt, std::wstring* value) {

@@ -201,6 +201,7 @@ private:
     void UpdateTitle();
     void ShowDocument(size_t index);
     void ToggleOutput();
+    void ShowOutput();
     bool OnMacroCommand(UINT id);
     void SaveRecordedMacro();
     void AddMacroItems(HMENU menu, const std::vector<MacroEntry>& entries, UINT* next);

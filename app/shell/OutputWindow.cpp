@@ -85,9 +85,11 @@ HWND COutputWindow::Create(HWND parent, HMODULE editLibrary, IDevEnv* env) {
 
 LRESULT COutputWindow::Append(const wchar_t* text, int length) {
     if (!hwnd_ || !text || length < -1) return 0;
-    SendMessageW(hwnd_, WM_COMMAND, ECMD_DOCEND, 0);
+    // One message: the end as the position (clamped), so that nothing the
+    // user does between two messages moves where the text goes.
+    Position end = {0x7FFFFFFF, 0x7FFFFFFF};
     TextArg arg = {text, length};
-    return SendMessageW(hwnd_, MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&arg));
+    return SendMessageW(hwnd_, MPM_INSERTTEXT, reinterpret_cast<WPARAM>(&end), reinterpret_cast<LPARAM>(&arg));
 }
 
 void COutputWindow::WriteStdOut(const char* text) {

@@ -414,6 +414,16 @@ TEST_F(Macros, ARecordedSessionReplaysToTheSameText) {
     EXPECT_EQ(frame_->RecordedText(), L"");  // none of them recorded
 }
 
+// The program showing its output window for its own reasons is not a
+// command of the user's: a replay would hide the window again.
+TEST_F(Macros, ShowingTheOutputWindowIsNotRecorded) {
+    Command(ID_MACRO_RECORD);
+    frame_->AppendOutput(L"text", 4);
+    ASSERT_NE(frame_->OutputWindow(), nullptr);
+    Command(ID_MACRO_RECORD);
+    EXPECT_EQ(frame_->RecordedText(), L"");
+}
+
 TEST_F(Macros, MacroFilesOldAndNewAndTheirFailures) {
     // An older plain file in the ANSI code page.
     const std::wstring plain = folder_ + L"plain.mac";

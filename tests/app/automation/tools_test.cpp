@@ -407,6 +407,7 @@ TEST_F(ToolsFileTest, RoundTripKeepsBlanksMarksAndEveryField) {
     tools[0] = {L"Build \x00e9t\x0435", L"C:\\tools\\make.exe", L"  -C \"$(FileDir)\"  ", L" $(FileDir) ", 1};
     tools[1] = {L"", L"untitled.exe", L"#hash first", L"", 0};
     tools[2] = {L"Ask", L"cmd", L"/c echo $(CurSel)", L"C:\\", 3};
+    tools.push_back({L"\"Quoted\"", L"\"C:\\my tools\\x.exe\" \"arg\"", L"", L"", 0});  // quotes at both ends
     automation::WriteTools(tools);
     EXPECT_EQ(automation::ReadTools(), tools);
     EXPECT_EQ(automation::ReadTool(2), tools[2]);

@@ -417,6 +417,12 @@ TEST_F(Frame, PlugInsGetTheirInterface) {
     const UINT first = env->AllocateCommandId();
     EXPECT_GE(first, 40000u);
     EXPECT_EQ(env->AllocateCommandId(), first + 1);
+    // A box for an owner that is no window, or without a text, is the frame's.
+    testing_support::Messages().clear();
+    env->MessageBox(nullptr, MB_OK, nullptr, reinterpret_cast<HWND>(0x7fff1234));
+    ASSERT_EQ(testing_support::Messages().size(), 1u);
+    EXPECT_EQ(testing_support::Messages()[0].owner, frame_->Window());
+    testing_support::Messages().clear();
     EXPECT_EQ(env->GetMainWindow(), frame_->Window());
     EXPECT_EQ(env->GetToolBar(), frame_->ToolBar());
     EXPECT_EQ(env->GetActiveView(), documents::ViewOf(frame_->Document(0)));
