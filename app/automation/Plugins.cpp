@@ -85,12 +85,25 @@ class CPlugin final : public IDevEnv {
         for (auto& guard : idleGuards_) guard->inner = nullptr;
     }
 
+    // A failure inside the program (out of memory) is the call's failure:
+    // nothing is thrown into the plug-in.
+    template <class R, class F>
+    static R Shielded(R failed, F&& call) {
+        try {
+            return call();
+        } catch (...) {
+            return failed;
+        }
+    }
+
     // IDevEnv: every call goes on to the frame.
     BOOL MORROWPAD_CALL AddPane(HWND window, const RECT* rc) override {
-        const BOOL added = frame_->AddPane(window, rc);
-        if (added && std::find(panes_.begin(), panes_.end(), window) == panes_.end())
-            panes_.push_back(window);
-        return added;
+        return Shielded<BOOL>(FALSE, [&] {
+            const BOOL added = frame_->AddPane(window, rc);
+            if (added && std::find(panes_.begin(), panes_.end(), window) == panes_.end())
+                panes_.push_back(window);
+            return added;
+        });
     }
     BOOL MORROWPAD_CALL RemovePane(HWND window) override { return frame_->RemovePane(window); }
     HWND MORROWPAD_CALL ShowPane(HWND window, int show) override { return frame_->ShowPane(window, show); }
@@ -100,14 +113,16 @@ class CPlugin final : public IDevEnv {
     HWND MORROWPAD_CALL GetToolBar() override { return frame_->GetToolBar(); }
     int MORROWPAD_CALL MessageBox(const wchar_t* text, UINT flags, const wchar_t* caption,
                                   HWND owner) override {
-        return frame_->MessageBox(text, flags, caption, owner);
+        return Shielded<int>(0, [&] { return frame_->MessageBox(text, flags, caption, owner); });
     }
     BOOL MORROWPAD_CALL AddMessageListener(MessageListener* listener) override {
         if (!listener || !Running()) return FALSE;
-        messageGuards_.push_back(std::make_unique<MessageGuard>(this, listener));
-        if (frame_->AddMessageListener(messageGuards_.back().get())) return TRUE;
-        messageGuards_.back()->inner = nullptr;
-        return FALSE;
+        return Shielded<BOOL>(FALSE, [&] {
+            messageGuards_.push_back(std::make_unique<MessageGuard>(this, listener));
+            if (frame_->AddMessageListener(messageGuards_.back().get())) return TRUE;
+            messageGuards_.back()->inner = nullptr;
+            return FALSE;
+        });
     }
     BOOL MORROWPAD_CALL RemoveMessageListener(MessageListener* listener) override {
         // The first occurrence, as the frame would.
@@ -118,22 +133,28 @@ class CPlugin final : public IDevEnv {
             }
         return FALSE;
     }
-    BOOL MORROWPAD_CALL AddIdleListener(IdleListener* listener) override { return AddIdle(listener, false); }
-    BOOL MORROWPAD_CALL AddIdleListener2(IdleListener* listener) override { return AddIdle(listener, true); }
+    BOOL MORROWPAD_CALL AddIdleListener(IdleListener* listener) override {
+        return Shielded<BOOL>(FALSE, [&] { return AddIdle(listener, false); });
+    }
+    BOOL MORROWPAD_CALL AddIdleListener2(IdleListener* listener) override {
+        return Shielded<BOOL>(FALSE, [&] { return AddIdle(listener, true); });
+    }
     BOOL MORROWPAD_CALL AddUpdateCommand(UINT id, UINT kinds) override {
-        const BOOL added = frame_->AddUpdateCommand(id, kinds);
-        if (added) commands_.push_back(id);
-        return added;
+        return Shielded<BOOL>(FALSE, [&] {
+            const BOOL added = frame_->AddUpdateCommand(id, kinds);
+            if (added) commands_.push_back(id);
+            return added;
+        });
     }
     BOOL MORROWPAD_CALL RemoveUpdateCommand(UINT id) override {
         commands_.erase(std::remove(commands_.begin(), commands_.end(), id), commands_.end());
         return frame_->RemoveUpdateCommand(id);
     }
     LRESULT MORROWPAD_CALL AppendOutput(const wchar_t* text, int length) override {
-        return frame_->AppendOutput(text, length);
+        return Shielded<LRESULT>(0, [&] { return frame_->AppendOutput(text, length); });
     }
     UINT MORROWPAD_CALL TrackMenu(HMENU menu, int x, int y, BOOL send) override {
-        return frame_->TrackMenu(menu, x, y, send);
+        return Shielded<UINT>(0, [&] { return frame_->TrackMenu(menu, x, y, send); });
     }
     LANGID MORROWPAD_CALL GetLanguage() override { return frame_->GetLanguage(); }
 
