@@ -46,13 +46,14 @@ struct RunState {
     }
 
     DWORD uiThread = 0;
-    HWND callWindow = nullptr;  // carries calls to the main thread
+    bool open = false;  // the main thread takes calls (until the run ends)
     IDevEnv* env = nullptr;
     HWND activeWindow = nullptr;  // active when the play began
     std::atomic<bool> stopping{false};
     HANDLE stopEvent = nullptr;
-    HANDLE callDone = nullptr;    // the main thread has carried out a call
-    HANDLE callPosted = nullptr;  // a worker has posted a call
+    HANDLE callDone = nullptr;    // the main thread has carried out the call
+    HANDLE callPosted = nullptr;  // the worker has left a call in `call`
+    const std::function<void()>* call = nullptr;
     // The engine's module: where the worker may be ended safely.
     std::atomic<uintptr_t> engineBase{0};
     std::atomic<uintptr_t> engineEnd{0};
@@ -62,64 +63,39 @@ struct RunState {
 
 namespace {
 
-constexpr UINT kCallMessage = WM_APP + 1;
-constexpr wchar_t kCallWindowClass[] = L"MorrowpadMacroCall";
 constexpr int kMaxNesting = 8;
 constexpr UINT kTearOffId = 65534;
 // How long a macro asked to stop may take to stop by itself (its calls into
 // the object model fail from then on) before its thread is ended.
 constexpr DWORD kGraceMs = 100;
+constexpr DWORD kLookMs = 30;
 
 std::vector<std::shared_ptr<RunState>> g_runs;  // main thread only
 
-// A call posted by a worker, which waits for `done`.
-struct PostedCall {
-    const std::function<void()>* fn;
-    HANDLE done;
-};
-
-LRESULT CALLBACK CallWindowProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == kCallMessage && lp) {
-        const auto* call = reinterpret_cast<const PostedCall*>(lp);
-        try {
-            (*call->fn)();
-        } catch (...) {
-        }
-        SetEvent(call->done);
-        return 1;
-    }
-    return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-HWND CreateCallWindow() {
-    static const bool registered = [] {
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = CallWindowProcedure;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = kCallWindowClass;
-        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
-    if (!registered) return nullptr;
-    return CreateWindowExW(0, kCallWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
-}
-
 // Runs `fn` on the run's main thread and waits for it; false when it could
-// not be carried there (the run is over). The call is posted, not sent: a
-// call made inside a message sent from another thread could not reach other
-// processes through COM (the clipboard, parts of the file dialogs).
-bool OnUi(const RunState& run, const std::function<void()>& fn) {
+// not be carried there. The worker leaves the call in the run and signals;
+// the main thread, waiting for exactly that, runs it and signals back (no
+// window message: cheaper, and a call made inside a message sent from
+// another thread could not reach other processes through COM).
+bool OnUi(RunState& run, const std::function<void()>& fn) {
     if (GetCurrentThreadId() == run.uiThread) {
         fn();
         return true;
     }
-    PostedCall call = {&fn, run.callDone};
-    if (!run.callWindow || !run.callDone || !run.callPosted ||
-        !PostMessageW(run.callWindow, kCallMessage, 0, reinterpret_cast<LPARAM>(&call)))
-        return false;
-    SetEvent(run.callPosted);  // wakes the waiting main thread at once
-    return WaitForSingleObject(run.callDone, INFINITE) == WAIT_OBJECT_0;
+    if (!run.open || !run.callDone || !run.callPosted) return false;
+    run.call = &fn;
+    return SignalObjectAndWait(run.callPosted, run.callDone, INFINITE, FALSE) == WAIT_OBJECT_0;
+}
+
+// The call the worker left, carried out on the main thread.
+void TakeCall(RunState& run) {
+    if (const std::function<void()>* fn = std::exchange(run.call, nullptr)) {
+        try {
+            (*fn)();
+        } catch (...) {
+        }
+    }
+    SetEvent(run.callDone);
 }
 
 // Arguments as the main thread may use them: copied out of references, and
@@ -660,14 +636,20 @@ bool EscapePressed() {
 // input and other posted messages wait for the macro's end (as they would
 // if it ran on this thread), except Esc, which stops it.
 void WaitForWorker(RunState& run, HANDLE thread) {
-    DWORD stopSince = 0;
+    DWORD stopSince = 0, lastLook = GetTickCount();
     bool asked = false;
     for (;;) {
         const HANDLE handles[2] = {thread, run.callPosted};
         const DWORD wait = MsgWaitForMultipleObjects(2, handles, FALSE, run.stopping ? 10 : 50, QS_ALLINPUT);
         if (wait == WAIT_OBJECT_0) return;
+        if (wait == WAIT_OBJECT_0 + 1) {
+            TakeCall(run);
+            // Between calls the queue is looked at now and then: paint,
+            // timers and Esc are not starved by a macro that calls on.
+            if (!run.stopping && GetTickCount() - lastLook < kLookMs) continue;
+        }
+        lastLook = GetTickCount();
         MSG m;
-        while (PeekMessageW(&m, run.callWindow, kCallMessage, kCallMessage, PM_REMOVE)) DispatchMessageW(&m);
         while (PeekMessageW(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageW(&m);
         while (PeekMessageW(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&m);
         if (!run.stopping && EscapePressed()) StopMacros();
@@ -712,7 +694,7 @@ MacroOutcome PlayMacro(IDevEnv* env, const std::wstring& text, const std::wstrin
     run->uiThread = GetCurrentThreadId();
     run->env = env;
     run->activeWindow = GetActiveWindow() ? GetActiveWindow() : frame;
-    run->callWindow = CreateCallWindow();
+    run->open = true;
     auto play = std::make_shared<Play>();
     play->run = run;
     play->text = text;
@@ -723,7 +705,7 @@ MacroOutcome PlayMacro(IDevEnv* env, const std::wstring& text, const std::wstrin
     if (holder) SendMessageW(holder, MPM_HOLDGROUP, 1, 0);
     g_runs.push_back(run);
     auto* workerShare = new std::shared_ptr<Play>(play);
-    HANDLE thread = run->callWindow ? CreateThread(nullptr, 0, PlayWorker, workerShare, 0, nullptr) : nullptr;
+    HANDLE thread = CreateThread(nullptr, 0, PlayWorker, workerShare, 0, nullptr);
     if (thread) {
         WaitForWorker(*run, thread);
         CloseHandle(thread);
@@ -732,8 +714,7 @@ MacroOutcome PlayMacro(IDevEnv* env, const std::wstring& text, const std::wstrin
     }
     g_runs.erase(std::find(g_runs.begin(), g_runs.end(), run));
     if (holder) ReleaseHold(holder, env);
-    if (run->callWindow) DestroyWindow(run->callWindow);
-    run->callWindow = nullptr;
+    run->open = false;
 
     if (run->stopping) return MacroOutcome::kStopped;
     if (play->failed) {
