@@ -664,6 +664,15 @@ TEST_F(PrintFrameTest, PrintedPagesShowHeaderRuleTextAndFooter) {
     if (footerInk.size() == 3) {
         EXPECT_FALSE(footerInk[0] == footerInk[1] && footerInk[1] == footerInk[2]);
     }
+    // The job and its images stay for a look when something failed.
+    if (HasFailure()) {
+        ADD_FAILURE() << "printed job and page images kept in " << testing::PrintToString(unixFolder);
+        return;
+    }
+    for (const std::wstring& name : {std::wstring(L"job.ps"), std::wstring(L"gs.log"), std::wstring(L"done")})
+        DeleteFileW((winFolder + L"\\" + name).c_str());
+    for (int p = 1; p <= pages; ++p) DeleteFileW((winFolder + L"\\page" + std::to_wstring(p) + L".bmp").c_str());
+    EXPECT_TRUE(RemoveDirectoryW(winFolder.c_str()));
 }
 
 }  // namespace
