@@ -22,6 +22,8 @@ start_print_service() {
   fi
   local d
   d=$(mktemp -d /tmp/morrowpad-cups.XXXXXX) || return 0
+  # Filters and backends run as user lp and must reach the spooled files.
+  chmod 755 "$d"
   mkdir -p "$d/etc/ppd" "$d/spool/tmp" "$d/cache" "$d/state" "$d/log"
   cat >"$d/cups-files.conf" <<CONF
 ServerRoot $d/etc
