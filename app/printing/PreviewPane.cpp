@@ -34,8 +34,8 @@ CPreviewPane::~CPreviewPane() {
 
 HWND CPreviewPane::Create(HWND parent, UINT id) {
     Register(L"MorrowpadPrintPreview", nullptr, CS_HREDRAW | CS_VREDRAW);
-    HWND w = CreateAs(L"MorrowpadPrintPreview", L"", WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL, 0, 0, 0, 0, 0,
-                      parent);
+    HWND w = CreateAs(L"MorrowpadPrintPreview", L"", WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL, 0, 0, 0,
+                      0, 0, parent);
     if (w) SetWindowLongPtrW(w, GWLP_ID, LONG_PTR(id));
     return w;
 }
@@ -58,7 +58,8 @@ void CPreviewPane::SetZoom(double zoom) {
 SIZE CPreviewPane::ScaledSize() const {
     const SIZE full = Window() ? FullClient(Window()) : SIZE{0, 0};
     const int cw = full.cx, ch = full.cy;
-    const double fit = std::max(0.0, std::min(double(cw - 2 * kMargin) / width_, double(ch - 2 * kMargin) / height_));
+    const double fit =
+        std::max(0.0, std::min(double(cw - 2 * kMargin) / width_, double(ch - 2 * kMargin) / height_));
     return {LONG(width_ * fit * zoom_ + 0.5), LONG(height_ * fit * zoom_ + 0.5)};
 }
 
@@ -134,7 +135,8 @@ LRESULT CPreviewPane::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             GetClientRect(Window(), &client);
             // Drawn off screen first: playing a page is slow enough to flicker.
             HDC mem = CreateCompatibleDC(dc);
-            HBITMAP bitmap = CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1));
+            HBITMAP bitmap =
+                CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1));
             if (mem && bitmap) {
                 HGDIOBJ old = SelectObject(mem, bitmap);
                 Paint(mem, client);

@@ -12,7 +12,7 @@
 namespace printing {
 
 class CPreviewPane : public shell::BaseWindow<CPreviewPane> {
-public:
+   public:
     CPreviewPane() = default;
     ~CPreviewPane();
 
@@ -28,7 +28,7 @@ public:
 
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
-private:
+   private:
     void Paint(HDC dc, const RECT& client);
     void UpdateScrollBars();
     void Scroll(int bar, int code);

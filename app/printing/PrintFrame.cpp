@@ -87,8 +87,8 @@ HWND CPrintFrame::Make(CPrintFrame* frame) {
     bool alive = true;
     frame->alive_ = &alive;
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
-    HWND window = frame->CreateAs(kFrameClass, MORROWPAD_CAPTION, style, 0, CW_USEDEFAULT, CW_USEDEFAULT, 800, 600,
-                                  frame->main_);
+    HWND window = frame->CreateAs(kFrameClass, MORROWPAD_CAPTION, style, 0, CW_USEDEFAULT, CW_USEDEFAULT, 800,
+                                  600, frame->main_);
     if (!window) {
         // Destroyed during creation, the object went with the window.
         if (alive) delete frame;
@@ -142,8 +142,8 @@ LRESULT CPrintFrame::OnCreate() {
     toolBar_ = shell::CreateToolBarFromResource(Window(), GetModuleHandleW(nullptr), IDR_PRINT_TOOLBAR,
                                                 IDB_PRINT_TOOLBAR, kToolBarId, WS_VISIBLE);
     statusBar_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
-                                 Window(), reinterpret_cast<HMENU>(UINT_PTR(kStatusId)), GetModuleHandleW(nullptr),
-                                 nullptr);
+                                 Window(), reinterpret_cast<HMENU>(UINT_PTR(kStatusId)),
+                                 GetModuleHandleW(nullptr), nullptr);
     preview_.Create(Window(), kPreviewId);
     Layout();
     ShowPage(0);
@@ -218,7 +218,9 @@ void CPrintFrame::OnToolTip(NMTTDISPINFOW* info) {
 
 void CPrintFrame::UpdateStates() {
     if (toolBar_) {
-        auto enable = [&](UINT id, bool on) { SendMessageW(toolBar_, TB_ENABLEBUTTON, id, MAKELPARAM(on, 0)); };
+        auto enable = [&](UINT id, bool on) {
+            SendMessageW(toolBar_, TB_ENABLEBUTTON, id, MAKELPARAM(on, 0));
+        };
         auto check = [&](UINT id, bool on) { SendMessageW(toolBar_, TB_CHECKBUTTON, id, MAKELPARAM(on, 0)); };
         enable(ID_PREVIEW_NEXT, current_ + 1 < count_);
         enable(ID_PREVIEW_PREV, current_ >= 1);
@@ -264,8 +266,8 @@ bool CPrintFrame::EnsureControl() {
     if (control_) return true;
     if (!pane_ || !IsWindow(pane_)) return false;
     control_ = CreateWindowExW(0, MRPAD_CLASS_NAME, L"", WS_CHILD, 0, 0, 0, 0, Window(),
-                               reinterpret_cast<HMENU>(UINT_PTR(kControlId)), GetModuleHandleW(MRPAD_LIBRARY_NAME),
-                               nullptr);
+                               reinterpret_cast<HMENU>(UINT_PTR(kControlId)),
+                               GetModuleHandleW(MRPAD_LIBRARY_NAME), nullptr);
     if (!control_) return false;
     // Without a theme in the settings, the document's own colours.
     if (!settings::ReadColors(colors_)) {
@@ -297,7 +299,8 @@ void CPrintFrame::LayOut(HDC dc) {
     // The document's font, scaled from the screen to the device.
     LOGFONTW lf = {};
     const auto source = reinterpret_cast<HFONT>(SendMessageW(pane_, WM_GETFONT, 0, 0));
-    if (!source || !GetObjectW(source, sizeof lf, &lf)) GetObjectW(GetStockObject(ANSI_FIXED_FONT), sizeof lf, &lf);
+    if (!source || !GetObjectW(source, sizeof lf, &lf))
+        GetObjectW(GetStockObject(ANSI_FIXED_FONT), sizeof lf, &lf);
     HDC screen = GetDC(nullptr);
     const int screenDpi = std::max(GetDeviceCaps(screen, LOGPIXELSX), 1);
     ReleaseDC(nullptr, screen);
@@ -338,7 +341,8 @@ bool CPrintFrame::DrawPage(int page, HDC dc) {
     for (int i = 0; i < std::abs(d); ++i)
         SendMessageW(control_, WM_COMMAND, d > 0 ? ECMD_PAGEDOWN : ECMD_PAGEUP, 0);
     shown_ = page;
-    const bool drawn = SendMessageW(control_, MPM_DRAWPAGE, reinterpret_cast<WPARAM>(dc), color_ ? 1 : 0) != 0;
+    const bool drawn =
+        SendMessageW(control_, MPM_DRAWPAGE, reinterpret_cast<WPARAM>(dc), color_ ? 1 : 0) != 0;
     DrawBands(page, dc);
     return drawn;
 }

@@ -41,7 +41,7 @@ enum PrintCommand : UINT {
 };
 
 class CPrintFrame final : public shell::BaseWindow<CPrintFrame>, public IPageJob {
-public:
+   public:
     // The main frame's Print (57607, `preview` false) and Print Preview
     // (57609, `preview` true) over the edit control `pane`. Without a
     // default printer: string 15108 in a stop box and no frame. The preview
@@ -90,7 +90,7 @@ public:
     DEVMODEW* PageDevMode(int) override { return nullptr; }
     bool IsValidPage(int page) override { return page >= 0 && page < count_; }
 
-private:
+   private:
     CPrintFrame(HWND mainFrame, HWND pane);
     ~CPrintFrame();
     static HWND Make(CPrintFrame* frame);

@@ -22,7 +22,7 @@ struct IPageJob {
     virtual DEVMODEW* PageDevMode(int page) = 0;
     virtual bool IsValidPage(int page) = 0;
 
-protected:
+   protected:
     ~IPageJob() = default;
 };
 

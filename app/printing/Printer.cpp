@@ -1,6 +1,7 @@
 #include "Printer.h"
 
-#include <objbase.h>  // STDMETHOD, which the extended print dialog needs
+// First: the extended print dialog's declarations need STDMETHOD.
+#include <objbase.h>
 #include <commdlg.h>
 #include <winspool.h>
 
@@ -55,7 +56,8 @@ bool RunPrintDlgEx(HWND owner, const CPrinter& printer, PrintChoice* choice) {
     PRINTDLGEXW pd = {};
     pd.lStructSize = sizeof pd;
     pd.hwndOwner = owner;
-    if (const DEVMODEW* mode = printer.DevMode()) pd.hDevMode = GlobalCopy(mode, mode->dmSize + mode->dmDriverExtra);
+    if (const DEVMODEW* mode = printer.DevMode())
+        pd.hDevMode = GlobalCopy(mode, mode->dmSize + mode->dmDriverExtra);
     pd.hDevNames = MakeDevNames(printer.Name());
     pd.Flags = PD_NOSELECTION | PD_NOPAGENUMS | PD_NOCURRENTPAGE | PD_USEDEVMODECOPIESANDCOLLATE;
     pd.nStartPage = START_PAGE_GENERAL;
@@ -125,7 +127,8 @@ bool CPrinter::Open(const std::wstring& name, const DEVMODEW* mode) {
         const auto* bytes = reinterpret_cast<const BYTE*>(mode);
         block.assign(bytes, bytes + mode->dmSize + mode->dmDriverExtra);
     } else {
-        const LONG size = DocumentPropertiesW(nullptr, handle, const_cast<wchar_t*>(name.c_str()), nullptr, nullptr, 0);
+        const LONG size =
+            DocumentPropertiesW(nullptr, handle, const_cast<wchar_t*>(name.c_str()), nullptr, nullptr, 0);
         if (size > 0) {
             block.resize(size_t(size));
             if (DocumentPropertiesW(nullptr, handle, const_cast<wchar_t*>(name.c_str()),
@@ -148,8 +151,9 @@ void CPrinter::Close() {
 }
 
 const DEVMODEW* CPrinter::DevMode() const {
-    return devMode_.size() >= offsetof(DEVMODEW, dmFields) ? reinterpret_cast<const DEVMODEW*>(devMode_.data())
-                                                            : nullptr;
+    return devMode_.size() >= offsetof(DEVMODEW, dmFields)
+               ? reinterpret_cast<const DEVMODEW*>(devMode_.data())
+               : nullptr;
 }
 
 HDC CPrinter::CreateDc() const {

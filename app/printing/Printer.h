@@ -11,7 +11,7 @@
 namespace printing {
 
 class CPrinter {
-public:
+   public:
     CPrinter() = default;
     CPrinter(const CPrinter&) = delete;
     CPrinter& operator=(const CPrinter&) = delete;
@@ -30,7 +30,7 @@ public:
     // A device context for printing on it (the caller deletes it); null on failure.
     HDC CreateDc() const;
 
-private:
+   private:
     std::wstring name_;
     HANDLE handle_ = nullptr;
     std::vector<BYTE> devMode_;

@@ -102,7 +102,8 @@ struct TextRecord {
 int CALLBACK CollectText(HDC, HANDLETABLE*, const ENHMETARECORD* record, int, LPARAM data) {
     if (record->iType == EMR_EXTTEXTOUTW) {
         const auto* r = reinterpret_cast<const EMREXTTEXTOUTW*>(record);
-        const auto* chars = reinterpret_cast<const wchar_t*>(reinterpret_cast<const BYTE*>(r) + r->emrtext.offString);
+        const auto* chars =
+            reinterpret_cast<const wchar_t*>(reinterpret_cast<const BYTE*>(r) + r->emrtext.offString);
         reinterpret_cast<std::vector<TextRecord>*>(data)->push_back(
             {std::wstring(chars, r->emrtext.nChars), {r->emrtext.ptlReference.x, r->emrtext.ptlReference.y}});
     }
@@ -127,7 +128,8 @@ std::wstring RowText(const std::vector<TextRecord>& texts, LONG y, const TextRec
     std::vector<const TextRecord*> row;
     for (const TextRecord& t : texts)
         if (t.at.y == y && !t.text.empty()) row.push_back(&t);
-    std::sort(row.begin(), row.end(), [](const TextRecord* a, const TextRecord* b) { return a->at.x < b->at.x; });
+    std::sort(row.begin(), row.end(),
+              [](const TextRecord* a, const TextRecord* b) { return a->at.x < b->at.x; });
     std::wstring text;
     for (const TextRecord* t : row) text += (text.empty() ? L"" : L" ") + t->text;
     if (first) *first = row.empty() ? nullptr : row.front();
@@ -157,7 +159,7 @@ void Pump() {
 bool g_noPrinter(std::wstring*) { return false; }
 
 class PrintFrameTest : public ::testing::Test {
-protected:
+   protected:
     static void SetUpTestSuite() {
         language_ = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
         shell::SetResourceModule(language_);
@@ -290,7 +292,8 @@ TEST_F(PrintFrameTest, HeaderAndFooterOnEveryPage) {
         const int lh = int(SendMessageW(f->HiddenControl(), MPM_LINEHEIGHT, 0, 0));
         EXPECT_EQ(RowText(texts, r.body.top), L"line " + std::to_wstring(page * rows + 1));
         const int last = std::min(page * rows + rows, 4 * rows + 2);
-        EXPECT_EQ(RowText(texts, r.body.top + (last - page * rows - 1) * lh), L"line " + std::to_wstring(last));
+        EXPECT_EQ(RowText(texts, r.body.top + (last - page * rows - 1) * lh),
+                  L"line " + std::to_wstring(last));
         EXPECT_EQ(RowText(texts, r.body.top - lh), L"");
         // Header: the file name at the left, the date and time at the right.
         const TextRecord* name = Find(texts, L"doc.txt");
@@ -362,7 +365,8 @@ TEST_F(PrintFrameTest, ZoomScalesThePreviewPage) {
     // The page fits the pane at zoom 1.0.
     RECT pane;
     GetClientRect(f->PreviewWindow(), &pane);
-    auto* preview = reinterpret_cast<printing::CPreviewPane*>(GetWindowLongPtrW(f->PreviewWindow(), GWLP_USERDATA));
+    auto* preview =
+        reinterpret_cast<printing::CPreviewPane*>(GetWindowLongPtrW(f->PreviewWindow(), GWLP_USERDATA));
     ASSERT_NE(preview, nullptr);
     const RECT fit = preview->PageRect();
     EXPECT_LE(fit.bottom - fit.top, pane.bottom);
@@ -434,8 +438,9 @@ TEST_F(PrintFrameTest, WordWrapAddsTheRowsOfLongLines) {
     EXPECT_TRUE(SendMessageW(f->ToolBar(), TB_ISBUTTONCHECKED, printing::ID_PREVIEW_WRAP, 0));
     const int rowsAfter = int(SendMessageW(f->HiddenControl(), MPM_VISIBLEROWS, 0, 0));
     EXPECT_GT(rowsAfter, 3);
-    EXPECT_EQ(f->PageCount(), printing::PageCount(rowsAfter, f->Rects().body.bottom - f->Rects().body.top,
-                                                  int(SendMessageW(f->HiddenControl(), MPM_LINEHEIGHT, 0, 0))));
+    EXPECT_EQ(f->PageCount(),
+              printing::PageCount(rowsAfter, f->Rects().body.bottom - f->Rects().body.top,
+                                  int(SendMessageW(f->HiddenControl(), MPM_LINEHEIGHT, 0, 0))));
     EXPECT_EQ(f->CurrentPage(), 0);
     // The main document's own control is not wrapped by this.
     EXPECT_EQ(SendMessageW(frame_->ActivePane(), MPM_GETWRAPMODE, 0, 0), 0);
@@ -492,6 +497,123 @@ TEST_F(PrintFrameTest, NoDefaultPrinterShowsMessageAndLeavesNothingOpen) {
 }
 
 // ---------------------------------------------------------------------------
+// The job loops with a job of the test's own
+
+struct CountingJob : printing::IPageJob {
+    int valid = 3;    // pages 0..valid-1 exist
+    int failAt = -1;  // DrawPage fails on this page
+    int begun = 0, ended = 0, before = 0, drawn = 0, after = 0;
+    void BeginJob() override { ++begun; }
+    void EndJob() override { ++ended; }
+    bool BeforePage(int, HDC) override { return ++before, true; }
+    bool DrawPage(int page, HDC dc) override {
+        ++drawn;
+        Rectangle(dc, 10, 10, 100, 100);
+        return page != failAt;
+    }
+    void AfterPage(int, HDC) override { ++after; }
+    DEVMODEW* PageDevMode(int) override { return nullptr; }
+    bool IsValidPage(int page) override { return page >= 0 && page < valid; }
+};
+
+TEST(PrintJob, PageIntoMetafileOfTheDevicesSize) {
+    HDC device = CreateCompatibleDC(nullptr);
+    CountingJob job;
+    EXPECT_EQ(printing::RenderPage(job, device, 3), nullptr);  // not a valid page
+    EXPECT_EQ(printing::RenderPage(job, nullptr, 0), nullptr);
+    EXPECT_EQ(job.before, 0);
+    HENHMETAFILE page = printing::RenderPage(job, device, 1);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(job.before, 1);
+    EXPECT_EQ(job.drawn, 1);
+    EXPECT_EQ(job.after, 1);
+    ENHMETAHEADER header = {};
+    GetEnhMetaFileHeader(page, sizeof header, &header);
+    EXPECT_EQ(header.szlDevice.cx, GetDeviceCaps(device, HORZRES));
+    EXPECT_EQ(header.szlDevice.cy, GetDeviceCaps(device, VERTRES));
+    DeleteEnhMetaFile(page);
+    DeleteDC(device);
+}
+
+class PrintJobOnPrinter : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        if (!printer_.OpenDefault()) GTEST_SKIP() << "no printer: the system offers no default printer";
+        dc_ = printer_.CreateDc();
+        ASSERT_NE(dc_, nullptr);
+        folder_ = testing_support::MakeTempFolder(L"mp-job-");
+    }
+    void TearDown() override {
+        if (dc_) DeleteDC(dc_);
+    }
+    printing::CPrinter printer_;
+    HDC dc_ = nullptr;
+    std::wstring folder_;
+};
+
+TEST_F(PrintJobOnPrinter, StopsAtTheFirstPageThatIsNotValid) {
+    CountingJob job;
+    const std::wstring out = folder_ + L"all.ps";
+    EXPECT_TRUE(printing::RunPrintJob(job, dc_, L"all", out.c_str(), 0, 1000));
+    EXPECT_EQ(job.begun, 1);
+    EXPECT_EQ(job.ended, 1);
+    EXPECT_EQ(job.drawn, 3);
+    EXPECT_EQ(job.after, 3);
+    EXPECT_NE(GetFileAttributesW(out.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(PrintJobOnPrinter, AFailedPageAbortsTheDocument) {
+    CountingJob job;
+    job.failAt = 1;
+    const std::wstring out = folder_ + L"failed.ps";
+    EXPECT_FALSE(printing::RunPrintJob(job, dc_, L"failed", out.c_str(), 0, 1000));
+    EXPECT_EQ(job.drawn, 2);  // nothing after the failed page
+    EXPECT_EQ(job.after, 2);  // but the failed page's state is restored
+    EXPECT_EQ(job.ended, 1);
+    // The printer prints again at once (on a new device context: under Wine
+    // one whose document was aborted starts no other, so the frame makes a
+    // device context per job).
+    CountingJob next;
+    const std::wstring again = folder_ + L"again.ps";
+    HDC fresh = printer_.CreateDc();
+    EXPECT_TRUE(printing::RunPrintJob(next, fresh, L"again", again.c_str(), 0, 1000));
+    EXPECT_EQ(next.drawn, 3);
+    DeleteDC(fresh);
+}
+
+printing::PrintChoice::Action g_answer = printing::PrintChoice::kCancel;
+bool AnswerWith(HWND, const printing::CPrinter&, printing::PrintChoice* choice) {
+    choice->action = g_answer;
+    return g_answer != printing::PrintChoice::kCancel;
+}
+
+TEST_F(PrintFrameTest, CancelledDialogChangesNothingAndApplyReturnsToPageOne) {
+    std::wstring printer;
+    if (!printing::DefaultPrinterName(&printer))
+        GTEST_SKIP() << "no printer: the system offers no default printer";
+    OpenLines(400);
+    CPrintFrame* f = CPrintFrame::FromWindow(CPrintFrame::Open(frame_->Window(), frame_->ActivePane(), true));
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->Printer().Name(), printer);
+    ASSERT_GE(f->PageCount(), 2);
+    Command(f, printing::ID_PREVIEW_NEXT);
+    ASSERT_EQ(f->CurrentPage(), 1);
+    printing::SetPrintDialogHook(&AnswerWith);
+    g_answer = printing::PrintChoice::kCancel;
+    HENHMETAFILE shown = f->PreviewPage();
+    Command(f, printing::ID_PREVIEW_PRINT);
+    EXPECT_EQ(f->CurrentPage(), 1);
+    EXPECT_EQ(f->PreviewPage(), shown);
+    EXPECT_TRUE(Messages().empty());
+    // Apply: the printer's settings taken, the preview back on its first page.
+    g_answer = printing::PrintChoice::kApply;
+    Command(f, printing::ID_PREVIEW_PRINT);
+    EXPECT_EQ(f->CurrentPage(), 0);
+    EXPECT_TRUE(IsWindow(f->Window()));
+    EXPECT_FALSE(IsWindowEnabled(frame_->Window()));
+}
+
+// ---------------------------------------------------------------------------
 // Printed pages: the print command on the private print service's printer,
 // its PostScript output rendered to images by the system's Ghostscript.
 
@@ -521,7 +643,7 @@ bool AnswerPrint(HWND owner, const printing::CPrinter& printer, printing::PrintC
 
 // A 24-bit page image read from a BMP file.
 class PageImage {
-public:
+   public:
     explicit PageImage(const std::wstring& path) {
         bitmap_ = static_cast<HBITMAP>(
             LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
@@ -536,7 +658,8 @@ public:
     bool Dark(int x, int y) const {
         if (x < 0 || y < 0 || x >= Width() || y >= Height()) return false;
         const int row = dib_.dsBmih.biHeight > 0 ? Height() - 1 - y : y;  // bottom-up unless negative
-        const BYTE* p = static_cast<const BYTE*>(dib_.dsBm.bmBits) + size_t(row) * dib_.dsBm.bmWidthBytes + x * 3;
+        const BYTE* p =
+            static_cast<const BYTE*>(dib_.dsBm.bmBits) + size_t(row) * dib_.dsBm.bmWidthBytes + x * 3;
         return p[0] + p[1] + p[2] < 3 * 128;
     }
     int DarkIn(int x0, int y0, int x1, int y1) const {
@@ -548,16 +671,19 @@ public:
     // A row within `y0`..`y1` dark along at least 90 % of the inner width.
     bool RuleNear(int y0, int y1) const {
         for (int y = y0; y <= y1; ++y)
-            if (DarkIn(Width() / 20, y, Width() - Width() / 20, y + 1) >= (Width() * 9 / 10) * 9 / 10) return true;
+            if (DarkIn(Width() / 20, y, Width() - Width() / 20, y + 1) >= (Width() * 9 / 10) * 9 / 10)
+                return true;
         return false;
     }
 
-private:
+   private:
     HBITMAP bitmap_ = nullptr;
     DIBSECTION dib_ = {};
 };
 
-bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // Runs a shell command line of the host system and waits for it (a Unix
 // program started from here is not waited for by handle: it marks its end).
@@ -567,7 +693,8 @@ bool RunHostShell(const std::wstring& command, const std::wstring& unixFolder, c
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
     if (pi.hProcess) CloseHandle(pi.hProcess);
     if (pi.hThread) CloseHandle(pi.hThread);
     for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
@@ -580,13 +707,14 @@ bool RunHostShell(const std::wstring& command, const std::wstring& unixFolder, c
 TEST_F(PrintFrameTest, PrintedPagesShowHeaderRuleTextAndFooter) {
     std::wstring printer;
     if (!printing::DefaultPrinterName(&printer))
-        GTEST_SKIP() << "no printer: the system offers no default printer (scripts/test.sh starts a private print "
-                        "service with scripts/print-service.sh; it needs cups and printer-driver-cups-pdf)";
+        GTEST_SKIP()
+            << "no printer: the system offers no default printer (scripts/test.sh starts a private print "
+               "service with scripts/print-service.sh; it needs cups and printer-driver-cups-pdf)";
     if (!FileExists(L"Z:\\usr\\bin\\gs") || !FileExists(L"Z:\\bin\\sh"))
         GTEST_SKIP() << "no /usr/bin/gs to render the printed pages (package ghostscript)";
     // A folder both sides can name.
-    const std::wstring unixFolder = L"/tmp/mp-printed-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                    std::to_wstring(GetTickCount());
+    const std::wstring unixFolder =
+        L"/tmp/mp-printed-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount());
     std::wstring winFolder = L"Z:" + unixFolder;
     for (wchar_t& c : winFolder)
         if (c == L'/') c = L'\\';
@@ -597,7 +725,8 @@ TEST_F(PrintFrameTest, PrintedPagesShowHeaderRuleTextAndFooter) {
 
     // Three pages and a bit, every row marked at its left edge.
     OpenLines(1);
-    CPrintFrame* probe = CPrintFrame::FromWindow(CPrintFrame::Open(frame_->Window(), frame_->ActivePane(), true));
+    CPrintFrame* probe =
+        CPrintFrame::FromWindow(CPrintFrame::Open(frame_->Window(), frame_->ActivePane(), true));
     ASSERT_NE(probe, nullptr);
     const int rows = RowsPerPage(probe);
     DestroyWindow(probe->Window());
@@ -616,8 +745,8 @@ TEST_F(PrintFrameTest, PrintedPagesShowHeaderRuleTextAndFooter) {
 
     const int dpi = 100;
     ASSERT_TRUE(RunHostShell(L"gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bmp16m -r" + std::to_wstring(dpi) +
-                                 L" -sOutputFile=" + unixFolder + L"/page%d.bmp " + unixFolder + L"/job.ps > " +
-                                 unixFolder + L"/gs.log 2>&1",
+                                 L" -sOutputFile=" + unixFolder + L"/page%d.bmp " + unixFolder +
+                                 L"/job.ps > " + unixFolder + L"/gs.log 2>&1",
                              unixFolder, winFolder, 60000))
         << "Ghostscript did not finish";
     int pages = 0;
@@ -671,7 +800,8 @@ TEST_F(PrintFrameTest, PrintedPagesShowHeaderRuleTextAndFooter) {
     }
     for (const std::wstring& name : {std::wstring(L"job.ps"), std::wstring(L"gs.log"), std::wstring(L"done")})
         DeleteFileW((winFolder + L"\\" + name).c_str());
-    for (int p = 1; p <= pages; ++p) DeleteFileW((winFolder + L"\\page" + std::to_wstring(p) + L".bmp").c_str());
+    for (int p = 1; p <= pages; ++p)
+        DeleteFileW((winFolder + L"\\page" + std::to_wstring(p) + L".bmp").c_str());
     EXPECT_TRUE(RemoveDirectoryW(winFolder.c_str()));
 }
 
