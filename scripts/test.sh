@@ -5,6 +5,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
 export MORROWPAD_OWN_XVFB=1
 source "$root/scripts/wine-env.sh"
+source "$root/scripts/print-service.sh"
 # A 64 KiB file system for the disk-full tests (root only; skipped otherwise).
 full_disk=""
 if [ "$(id -u)" -eq 0 ]; then
@@ -16,11 +17,13 @@ if [ "$(id -u)" -eq 0 ]; then
   fi
 fi
 cleanup() {
-  stop_wine; stop_display
+  stop_wine; stop_display; stop_print_service
   if [ -n "$full_disk" ]; then umount "$full_disk" 2>/dev/null; rmdir "$full_disk"; fi
 }
 trap cleanup EXIT
 start_display
+# A printer for the printing tests (they skip, saying why, without one).
+start_print_service
 wine_prefix_ready
 wine_managed N
 start_wine

@@ -20,6 +20,7 @@
 #include "MessageSink.h"
 #include "OptionsDialog.h"
 #include "OutputWindow.h"
+#include "PrintFrame.h"
 #include "ProgramIds.h"
 #include "Resources.h"
 #include "Settings.h"
@@ -40,7 +41,6 @@ const std::vector<UINT> kStatusOrder = {0, 10, 9, 1, 2, 3, 4, 8, 7, 6, 5};
 
 // Commands whose features are not in the program yet: shown disabled.
 constexpr UINT kPendingCommands[] = {
-    ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
     ID_AUTO_COMPLETE,
 };
 
@@ -317,6 +317,10 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
         case ID_FILE_CLOSE:
         case ID_CLOSE_DOCUMENT: CloseActive(); return true;
         case ID_APP_ABOUT: ShowAbout(); return true;
+        case ID_FILE_PRINT:
+        case ID_FILE_PRINT_PREVIEW:
+            printing::CPrintFrame::Open(Window(), ActivePane(), id == ID_FILE_PRINT_PREVIEW);
+            return true;
         case ID_APP_EXIT: PostMessageW(Window(), WM_CLOSE, 0, 0); return true;
         case ID_VIEW_TOOLBAR: ShowBar(toolBar_, !BarVisible(toolBar_)); return true;
         case ID_VIEW_STATUS_BAR: ShowBar(statusBar_, !BarVisible(statusBar_)); return true;

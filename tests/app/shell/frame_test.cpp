@@ -387,12 +387,12 @@ TEST_F(Frame, TheIdlePassShowsTheDocumentsStates) {
     EXPECT_EQ(TabText(0), L"a.txt *");
     EXPECT_EQ(Text(frame_->Window()), L"a.txt * - Morrowpad");
     // Features still to come are disabled from the start, whatever a document says.
-    EXPECT_FALSE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_FILE_PRINT, 0));
+    EXPECT_TRUE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_FILE_PRINT, 0));
     EXPECT_TRUE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_MACRO_RECORD, 0));
     EXPECT_FALSE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_MACRO_PLAY, 0));  // nothing recorded
     EXPECT_TRUE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_SPLIT_SIDE, 0));
-    frame_->EnableCommand(ID_FILE_PRINT, TRUE);
-    EXPECT_FALSE(frame_->CommandStates().Find(ID_FILE_PRINT)->enabled);
+    frame_->EnableCommand(ID_AUTO_COMPLETE, TRUE);
+    EXPECT_FALSE(frame_->CommandStates().Find(ID_AUTO_COMPLETE)->enabled);
     // Status-bar panes.
     wchar_t text[64] = {};
     SendMessageW(frame_->StatusBar(), SB_GETTEXTW, 3, reinterpret_cast<LPARAM>(text));
@@ -404,7 +404,7 @@ TEST_F(Frame, TheIdlePassShowsTheDocumentsStates) {
     SendMessageW(frame_->Window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
     EXPECT_EQ(GetMenuItemID(file, 0), UINT(ID_TEAR_OFF));
     EXPECT_FALSE(GetMenuState(file, ID_FILE_SAVE, MF_BYCOMMAND) & MF_GRAYED);
-    EXPECT_TRUE(GetMenuState(file, ID_FILE_PRINT, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_FALSE(GetMenuState(file, ID_FILE_PRINT, MF_BYCOMMAND) & MF_GRAYED);
     SendMessageW(frame_->Window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
     EXPECT_NE(GetMenuItemID(file, 1), UINT(ID_TEAR_OFF));  // only one strip
     // The recent submenu is still found below the strip.

@@ -1,0 +1,64 @@
+#include "PageLayout.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+
+namespace printing {
+namespace {
+
+constexpr double kZoomSteps[] = {0.5, 0.75, 1.0, 1.5, 2.0, 3.0, 4.0};
+
+}  // namespace
+
+PageRects ComputePageRects(int width, int height, int charHeight) {
+    const int h = std::max(charHeight, 0);
+    PageRects r;
+    r.page = {0, 0, std::max(width, 0), std::max(height, 0)};
+    const RECT& p = r.page;
+    r.header = {p.left, p.top, p.right, p.top + 2 * h - h / 2};
+    r.footer = {p.left, p.bottom - 2 * h + h / 2, p.right, p.bottom};
+    r.body = {p.left, p.top + 2 * h, p.right, std::max<LONG>(p.bottom - 2 * h, p.top + 2 * h)};
+    return r;
+}
+
+int RowsPerPage(int bodyHeight, int lineHeight) {
+    if (lineHeight <= 0) return 1;
+    return std::max(bodyHeight / lineHeight, 1);
+}
+
+int PageCount(int visibleRows, int bodyHeight, int lineHeight) {
+    return std::max(visibleRows, 0) / RowsPerPage(bodyHeight, lineHeight) + 1;
+}
+
+std::wstring FooterText(int page, int count) {
+    wchar_t text[48];
+    std::swprintf(text, 48, L"(%d/%d)", page + 1, count);
+    return text;
+}
+
+std::wstring DateTimeText(const SYSTEMTIME& t) {
+    wchar_t text[48];
+    std::swprintf(text, 48, L"%04d/%02d/%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                  t.wSecond);
+    return text;
+}
+
+std::wstring FileNamePart(const std::wstring& path) {
+    const size_t at = path.find_last_of(L"\\/");
+    return at == std::wstring::npos ? path : path.substr(at + 1);
+}
+
+double ZoomIn(double zoom) {
+    for (double step : kZoomSteps)
+        if (step > zoom + 1e-9) return step;
+    return zoom;
+}
+
+double ZoomOut(double zoom) {
+    for (auto it = std::rbegin(kZoomSteps); it != std::rend(kZoomSteps); ++it)
+        if (*it < zoom - 1e-9) return *it;
+    return zoom;
+}
+
+}  // namespace printing
