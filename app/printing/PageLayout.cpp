@@ -27,8 +27,12 @@ int RowsPerPage(int bodyHeight, int lineHeight) {
     return std::max(bodyHeight / lineHeight, 1);
 }
 
+// Every page holds rows (the last may hold fewer); an empty document has
+// one page. A page after a last one filled exactly would repeat it, since
+// page-down stops at the last row.
 int PageCount(int visibleRows, int bodyHeight, int lineHeight) {
-    return std::max(visibleRows, 0) / RowsPerPage(bodyHeight, lineHeight) + 1;
+    const int perPage = RowsPerPage(bodyHeight, lineHeight);
+    return visibleRows <= 0 ? 1 : (visibleRows + perPage - 1) / perPage;
 }
 
 std::wstring FooterText(int page, int count) {

@@ -61,12 +61,14 @@ TEST(PageLayout, RowsAndPages) {
     EXPECT_EQ(printing::RowsPerPage(100, 30), 3);  // a body of 100 holds three rows of 30
     EXPECT_EQ(printing::PageCount(7, 100, 30), 3);
     EXPECT_EQ(printing::PageCount(8, 100, 30), 3);
-    // Rows filling the last page exactly get one further, empty page.
-    EXPECT_EQ(printing::PageCount(9, 100, 30), 4);
+    // Rows filling the last page exactly get no page after it (it would
+    // repeat the page before: page-down stops at the last row).
+    EXPECT_EQ(printing::PageCount(9, 100, 30), 3);
+    EXPECT_EQ(printing::PageCount(10, 100, 30), 4);
     EXPECT_EQ(printing::PageCount(0, 100, 30), 1);
     // A line taller than the body, or no line height: one row per page.
     EXPECT_EQ(printing::RowsPerPage(20, 30), 1);
-    EXPECT_EQ(printing::PageCount(5, 100, 0), 6);
+    EXPECT_EQ(printing::PageCount(5, 100, 0), 5);
 }
 
 TEST(PageLayout, HeaderAndFooterTexts) {
@@ -263,7 +265,7 @@ TEST_F(PrintFrameTest, PagesLaidOutFromTheDeviceAndTheFont) {
     const int lh = int(SendMessageW(f->HiddenControl(), MPM_LINEHEIGHT, 0, 0));
     EXPECT_EQ(RowText(texts, f->Rects().body.top + lh), L"line 2");
     EXPECT_EQ(f->CurrentPage(), 0);
-    EXPECT_EQ(f->PageCount(), 20 / RowsPerPage(f) + 1);
+    EXPECT_EQ(f->PageCount(), (20 + RowsPerPage(f) - 1) / RowsPerPage(f));
 }
 
 TEST_F(PrintFrameTest, HeaderAndFooterOnEveryPage) {
@@ -319,6 +321,27 @@ TEST_F(PrintFrameTest, HeaderAndFooterOnEveryPage) {
     Command(f, printing::ID_PREVIEW_PREV);
     EXPECT_EQ(f->CurrentPage(), 2);
     EXPECT_NE(Find(Texts(f->PreviewPage()), L"(3/5)"), nullptr);
+}
+
+TEST_F(PrintFrameTest, ALastPageFilledExactlyIsTheLast) {
+    OpenLines(1);
+    CPrintFrame* probe = OpenPreview();
+    ASSERT_NE(probe, nullptr);
+    const int rows = RowsPerPage(probe);
+    DestroyWindow(probe->Window());
+    frame_->CloseAll(false);
+    OpenLines(2 * rows);
+    CPrintFrame* f = OpenPreview();
+    ASSERT_NE(f, nullptr);
+    NumbersOff(f);
+    ASSERT_EQ(f->PageCount(), 2);
+    const printing::PageRects r = f->Rects();
+    Command(f, printing::ID_PREVIEW_NEXT);
+    EXPECT_EQ(RowText(Texts(f->PreviewPage()), r.body.top), L"line " + std::to_wstring(rows + 1));
+    Command(f, printing::ID_PREVIEW_NEXT);  // there is no third page
+    EXPECT_EQ(f->CurrentPage(), 1);
+    Command(f, printing::ID_PREVIEW_PREV);
+    EXPECT_EQ(RowText(Texts(f->PreviewPage()), r.body.top), L"line 1");
 }
 
 TEST_F(PrintFrameTest, PageSteppingStopsAtBothEnds) {
