@@ -411,6 +411,25 @@ TEST_F(OwnConversion, WhatCannotBeConvertedIsNeverLost) {
     }
 }
 
+// DEL, typed or read, saves and reads back as itself in every code page
+// here, and its line saves again after an edit.
+TEST_F(OwnConversion, DeleteSurvivesASaveAndAReload) {
+    const std::wstring path = dir_ / L"del.txt";
+    for (int cp : kOwnPages) {
+        SCOPED_TRACE(cp);
+        WriteBytes(path, "");
+        ASSERT_TRUE(Load(path, cp));
+        Type(L"a\x7F" L"b");
+        ASSERT_TRUE(Save(path, cp, LB_CRLF));
+        EXPECT_EQ(ReadBytes(path), "a\x7F" "b");
+        ASSERT_TRUE(Load(path, cp));
+        EXPECT_EQ(Lines(), std::vector<std::wstring>{L"a\x7F" L"b"});
+        Type(L"c");
+        EXPECT_TRUE(Save(path, cp, LB_CRLF));
+        EXPECT_EQ(ReadBytes(path), "a\x7F" "bc");
+    }
+}
+
 // The program's reader (templates, find in files) converts the same way.
 TEST_F(OwnConversion, TheProgramReadsTheSameText) {
     const std::wstring path = dir_ / L"read.txt";
