@@ -167,7 +167,9 @@ void DecodeEucJp(const uint8_t* s, size_t n, std::wstring& out) {
         } else if (b == 0x8F && i + 2 < n && Gr(s[i + 1]) && Gr(s[i + 2])) {
             if (!t) t = &JpTables();
             const wchar_t u = t->x0212[(s[i + 1] - 0xA1) * 94 + (s[i + 2] - 0xA1)];
-            if (u) out += u; else out.append(3, kReplacement);
+            // Two, not three: the ISO-2022 forms carry such a cell in two
+            // bytes, and no line may read as more units than it has bytes.
+            if (u) out += u; else out.append(2, kReplacement);
             i += 3;
         } else {
             out += kReplacement;

@@ -16,9 +16,11 @@
 //   (Iso2022.h), which is then converted as above (or by the system).
 //
 // Our own conversion never substitutes: a byte sequence that does not decode
-// becomes U+FFFD, one per byte, and text with a character the code page
-// cannot hold does not encode at all (0, ERROR_NO_UNICODE_TRANSLATION), so
-// that a save fails rather than losing it. Safe on any thread.
+// becomes U+FFFD, at most one per byte (a line never reads as more UTF-16
+// units than it has bytes; the control relies on it), and text with a
+// character the code page cannot hold does not encode at all (0,
+// ERROR_NO_UNICODE_TRANSLATION), so that a save fails rather than losing it.
+// Safe on any thread.
 #pragma once
 
 namespace codepage {

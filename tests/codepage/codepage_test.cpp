@@ -243,7 +243,7 @@ TEST_F(OwnConversion, EveryCharacterReadIsWrittenBackAsItWasRead) {
             const std::wstring w = Decoded(51932, Cell(0x8F, a, b));
             const std::wstring jis = SystemDecoded(20932, Cell(a, b - 0x80));
             if (jis.empty()) {
-                EXPECT_EQ(w, L"\xFFFD\xFFFD\xFFFD");
+                EXPECT_EQ(w, L"\xFFFD\xFFFD");  // as in ISO-2022-JP, two bytes there
                 continue;
             }
             ++x0212;
@@ -427,6 +427,45 @@ TEST_F(OwnConversion, DeleteSurvivesASaveAndAReload) {
         Type(L"c");
         EXPECT_TRUE(Save(path, cp, LB_CRLF));
         EXPECT_EQ(ReadBytes(path), "a\x7F" "bc");
+    }
+}
+
+// A line never reads as more UTF-16 units than it has bytes: the control
+// converts a line into a buffer of its length in bytes (MPM_GETLINES), and
+// at most one U+FFFD stands for each byte. Checked over many short lines of
+// the bytes that matter to these code pages, and through the control for
+// JIS X 0212 cells that have no character.
+TEST_F(OwnConversion, NeverMoreUnitsThanBytes) {
+    const unsigned char alphabet[] = {0x1B, '$', '(', ')', 'D', 'B', 'C', 'A', 'I', 'G', 0x0E, 0x0F, 0x21, 0x30,
+                                      0x7E, 0x7F, 0x80, 0x8E, 0x8F, 0xA1, 0xB1, 0xC7, 0xFE, 0xFF, 'a'};
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    for (int cp : kOwnPages) {
+        for (int k = 0; k < 3000; ++k) {
+            std::string line(1 + next() % 12, '\0');
+            for (char& c : line) c = char(alphabet[next() % sizeof alphabet]);
+            if (k % 3 == 0) line.insert(0, k % 2 ? "\x1B$(D" : "\x1B$)C\x0E");
+            const std::wstring w = Decoded(cp, line);
+            ASSERT_LE(w.size(), line.size()) << cp << ": " << Hex(line);
+        }
+    }
+    // Row 1 of JIS X 0212 has no characters: two bytes each, two U+FFFD.
+    const std::wstring path = dir_ / L"x0212.txt";
+    std::string pairs;
+    for (char c = '!'; c < '!' + 10; ++c) pairs += std::string{'!', c};
+    WriteBytes(path, "a\n\x1B$(D" + pairs + "\x1B(Bz\nb");
+    for (int cp : {50220, 50221, 50222}) {
+        SCOPED_TRACE(cp);
+        ASSERT_TRUE(Load(path, cp, LB_LF));
+        const std::wstring bad = std::wstring(20, L'\xFFFD') + L"z";
+        EXPECT_EQ(Lines(), (std::vector<std::wstring>{L"a", bad, L"b"}));
+        wchar_t buffer[64] = {};
+        LinesArg arg = {3, buffer, 64, 0};
+        EXPECT_EQ(Send(MPM_GETLINES, 0, reinterpret_cast<LPARAM>(&arg)), 3);
+        EXPECT_EQ(std::wstring(buffer, size_t(arg.units)), L"a\n" + bad + L"\nb\n");
     }
 }
 
