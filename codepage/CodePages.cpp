@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <new>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -19,6 +20,7 @@ constexpr int kOwnCount = int(sizeof kOwn / sizeof kOwn[0]);
 enum : int { kUnknown = 0, kSystem = 1, kRefused = 2 };
 std::atomic<int> g_answer[kOwnCount];
 std::atomic<bool> g_forced[kOwnCount];
+std::atomic<bool> g_failDecoding[kOwnCount];
 
 int IndexOf(int cp) {
     for (int i = 0; i < kOwnCount; ++i)
@@ -278,6 +280,11 @@ void UseOwnConversionForTesting(int cp, bool own) {
     if (i >= 0) g_forced[i].store(own);
 }
 
+void FailOwnDecodingForTesting(int cp, bool fail) {
+    const int i = IndexOf(cp);
+    if (i >= 0) g_failDecoding[i].store(fail);
+}
+
 int ToWide(int cp, const char* src, int n, wchar_t* dst, int cap) {
     if (!Own(cp)) return MultiByteToWideChar(UINT(cp), 0, src, n, dst, dst ? cap : 0);
     if (n <= 0 || !src) {
@@ -287,6 +294,7 @@ int ToWide(int cp, const char* src, int n, wchar_t* dst, int cap) {
     try {
         std::wstring out;
         Decode(cp, reinterpret_cast<const uint8_t*>(src), size_t(n), out);
+        if (dst && g_failDecoding[IndexOf(cp)].load()) throw std::bad_alloc();
         if (out.empty()) SetLastError(ERROR_SUCCESS);  // escape sequences only
         return Deliver(out, dst, cap);
     } catch (...) {  // out of memory

@@ -46,5 +46,9 @@ bool HasOwnConversion(int codePage);
 // For tests: convert `codePage` with our own conversion even where the
 // system has it (true), or as usual (false).
 void UseOwnConversionForTesting(int codePage, bool own);
+// For tests: make our own conversion of `codePage` fail as if out of memory
+// (0, ERROR_NOT_ENOUGH_MEMORY) whenever it is given a buffer to fill, the
+// count of units needed still being right (true), or work again (false).
+void FailOwnDecodingForTesting(int codePage, bool fail);
 
 }  // namespace codepage

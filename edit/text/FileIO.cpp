@@ -201,9 +201,11 @@ bool WriteDocument(TextDocument& doc, const SaveFormat& fmt, Writer& w) {
     auto flushBatch = [&]() {
         if (batch.empty()) return true;
         const int units = encoding::ToUtf16(srcCp, batch.data(), int(batch.size()), nullptr, 0);
+        if (units < 0) return false;  // the conversion failed, with the reason
         Room(wide, size_t(units) + 1);
         wide.resize(size_t(units) + 1);
         const int got = encoding::ToUtf16(srcCp, batch.data(), int(batch.size()), wide.data(), units);
+        if (got != units) return false;
         batch.clear();
         return EncodeTo(cp, wide.data(), got, scratch, w);
     };

@@ -18,6 +18,7 @@
 #include "EditProtocol.h"
 #include "EditWindow.h"
 #include "../../app/documents/Encoding.h"
+#include "../../edit/text/Encoding.h"
 #include "FileTestUtil.h"
 #include "FindInFiles.h"
 
@@ -467,6 +468,40 @@ TEST_F(OwnConversion, NeverMoreUnitsThanBytes) {
         EXPECT_EQ(Send(MPM_GETLINES, 0, reinterpret_cast<LPARAM>(&arg)), 3);
         EXPECT_EQ(std::wstring(buffer, size_t(arg.units)), L"a\n" + bad + L"\nb\n");
     }
+}
+
+// A conversion that fails (out of memory, a buffer too small) is never
+// taken for text: the save that needs it fails and leaves the file as it
+// was, the program's reader reports it, and no bytes pass for Latin-1.
+TEST_F(OwnConversion, AFailedConversionFailsTheSaveAndTheRead) {
+    const std::string euc = "\xA4\xB3\xA4\xF3\n\xA4\xB3";  // こん, こ
+    wchar_t small[1] = {};
+    EXPECT_LT(encoding::ToUtf16(51932, euc.data(), int(euc.size()), small, 1), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+
+    const std::wstring path = dir_ / L"fail.txt", copy = dir_ / L"fail-utf8.txt";
+    WriteBytes(path, euc);
+    WriteBytes(copy, "old");
+    ASSERT_TRUE(Load(path, 51932, LB_LF));
+    codepage::FailOwnDecodingForTesting(51932, true);
+    DWORD error = 0;
+    EXPECT_FALSE(Save(copy, 65001, LB_LF, &error));
+    EXPECT_EQ(error, DWORD(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(ReadBytes(copy), "old");
+    encoding::FileText text;
+    EXPECT_FALSE(encoding::ReadWholeFile(path, 51932, 4096, &text));
+    bool ok = true;
+    EXPECT_EQ(encoding::ToUtf16(reinterpret_cast<const uint8_t*>(euc.data()), euc.size(), 51932, &ok), L"");
+    EXPECT_FALSE(ok);
+    // An edit of a line that does not convert is refused, not made on its
+    // bytes read as Latin-1.
+    ReplaceLine(1, L"x");
+    codepage::FailOwnDecodingForTesting(51932, false);
+    EXPECT_EQ(Lines(), (std::vector<std::wstring>{L"\x3053\x3093", L"\x3053"}));
+    ASSERT_TRUE(Save(copy, 65001, LB_LF));
+    EXPECT_EQ(ReadBytes(copy), "\xE3\x81\x93\xE3\x82\x93\n\xE3\x81\x93");
+    ASSERT_TRUE(encoding::ReadWholeFile(path, 51932, 4096, &text));
+    EXPECT_EQ(text.lines, (std::vector<std::wstring>{L"\x3053\x3093", L"\x3053"}));
 }
 
 // The program's reader (templates, find in files) converts the same way.
