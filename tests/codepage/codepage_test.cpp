@@ -504,6 +504,30 @@ TEST_F(OwnConversion, AFailedConversionFailsTheSaveAndTheRead) {
     EXPECT_EQ(text.lines, (std::vector<std::wstring>{L"\x3053\x3093", L"\x3053"}));
 }
 
+// A line longer than the pieces a save converts at a time is still written
+// with the shortest escape sequences: one designation and one shift for the
+// whole line, whether the line was typed or is converted from the file.
+TEST_F(OwnConversion, ALongLineIsOneRunOfEscapes) {
+    const size_t count = (1 << 20) + 100;
+    const std::wstring ko(count, L'\xD55C'), ja(count, L'\x3053');
+    std::string utf8;
+    for (size_t i = 0; i < count; ++i) utf8 += "\xE3\x81\x93";
+    std::string kr = "\x1B$)C\x0E", jp = "\x1B$B";
+    for (size_t i = 0; i < count; ++i) kr += "GQ", jp += "$3";
+    kr += "\x0F";
+    jp += "\x1B(B";
+    const std::wstring path = dir_ / L"long.txt", out = dir_ / L"long-out.txt";
+    WriteBytes(path, "");
+    ASSERT_TRUE(Load(path, 50225));
+    Type(ko);
+    ASSERT_TRUE(Save(out, 50225, LB_CRLF));
+    EXPECT_TRUE(ReadBytes(out) == kr) << ReadBytes(out).size() << " bytes, not " << kr.size();
+    WriteBytes(path, utf8 + "\nx");
+    ASSERT_TRUE(Load(path, 65001, LB_LF));
+    ASSERT_TRUE(Save(out, 50220, LB_LF));
+    EXPECT_TRUE(ReadBytes(out) == jp + "\nx") << ReadBytes(out).size() << " bytes, not " << jp.size() + 2;
+}
+
 // The program's reader (templates, find in files) converts the same way.
 TEST_F(OwnConversion, TheProgramReadsTheSameText) {
     const std::wstring path = dir_ / L"read.txt";
