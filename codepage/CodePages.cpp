@@ -21,6 +21,7 @@ enum : int { kUnknown = 0, kSystem = 1, kRefused = 2 };
 std::atomic<int> g_answer[kOwnCount];
 std::atomic<bool> g_forced[kOwnCount];
 std::atomic<bool> g_failDecoding[kOwnCount];
+std::atomic<int> g_checkedForTesting{0};
 
 int IndexOf(int cp) {
     for (int i = 0; i < kOwnCount; ++i)
@@ -241,6 +242,53 @@ bool Encode(int cp, const wchar_t* s, int n, std::string& out) {
            EncodeIso2022(form, reinterpret_cast<const uint8_t*>(euc.data()), euc.size(), out);
 }
 
+// Half-width katakana as 50220 may write them: full-width, one for one
+// (`oneForOne`) or with sound marks combined as the system maps a whole run.
+std::wstring FullWidthKana(const std::wstring& s, bool oneForOne) {
+    auto map = [](const wchar_t* run, int len, std::wstring& out) {
+        const int n = LCMapStringW(0x0411, LCMAP_FULLWIDTH, run, len, nullptr, 0);
+        const size_t at = out.size();
+        out.resize(at + size_t(n > 0 ? n : 0));
+        if (n <= 0 || LCMapStringW(0x0411, LCMAP_FULLWIDTH, run, len, out.data() + at, n) != n) {
+            out.resize(at);
+            out.append(run, size_t(len));
+        }
+    };
+    std::wstring out;
+    for (size_t i = 0; i < s.size();) {
+        size_t j = i;
+        while (j < s.size() && s[j] >= 0xFF61 && s[j] <= 0xFF9F) ++j;
+        if (j == i) {
+            out += s[i++];
+        } else if (oneForOne) {
+            for (; i < j; ++i) map(&s[i], 1, out);
+        } else {
+            map(&s[i], int(j - i), out);
+            i = j;
+        }
+    }
+    return out;
+}
+
+// The system's conversion into one of the code pages above, where it has
+// them. It takes no flags for them and cannot report a default character,
+// so a character they cannot hold silently becomes '?': what it wrote is
+// read back, and any difference is a failure like our own conversion's.
+bool SystemEncodeChecked(int cp, const wchar_t* s, int n, std::string& out) {
+    const int need = WideCharToMultiByte(UINT(cp), 0, s, n, nullptr, 0, nullptr, nullptr);
+    if (need <= 0) return false;
+    out.resize(size_t(need));
+    if (WideCharToMultiByte(UINT(cp), 0, s, n, out.data(), need, nullptr, nullptr) != need) return false;
+    std::wstring back;
+    const std::wstring source(s, size_t(n));
+    if (SystemDecode(cp, 0, reinterpret_cast<const uint8_t*>(out.data()), out.size(), back) && back == source)
+        return true;
+    // 50220 writes half-width katakana full-width; that is not a loss.
+    if (cp == 50220 && (back == FullWidthKana(source, true) || back == FullWidthKana(source, false))) return true;
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return false;
+}
+
 template <typename S, typename C>
 int Deliver(const S& result, C* dst, int cap) {
     if (result.size() > size_t(INT32_MAX)) {
@@ -280,6 +328,14 @@ void UseOwnConversionForTesting(int cp, bool own) {
     if (i >= 0) g_forced[i].store(own);
 }
 
+void CheckRoundTripForTesting(int cp, bool check) {
+    int expected = cp;
+    if (check)
+        g_checkedForTesting.store(cp);
+    else
+        g_checkedForTesting.compare_exchange_strong(expected, 0);
+}
+
 void FailOwnDecodingForTesting(int cp, bool fail) {
     const int i = IndexOf(cp);
     if (i >= 0) g_failDecoding[i].store(fail);
@@ -304,14 +360,18 @@ int ToWide(int cp, const char* src, int n, wchar_t* dst, int cap) {
 }
 
 int FromWide(int cp, const wchar_t* src, int n, char* dst, int cap) {
-    if (!Own(cp)) return WideCharToMultiByte(UINT(cp), 0, src, n, dst, dst ? cap : 0, nullptr, nullptr);
+    const bool own = Own(cp);
+    const bool checked = !own && (HasOwnConversion(cp) || (cp != 0 && cp == g_checkedForTesting.load()));
+    if (!own && !checked) return WideCharToMultiByte(UINT(cp), 0, src, n, dst, dst ? cap : 0, nullptr, nullptr);
     if (n <= 0 || !src) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
     try {
         std::string out;
-        if (!Encode(cp, src, n, out)) {
+        if (checked) {
+            if (!SystemEncodeChecked(cp, src, n, out)) return 0;
+        } else if (!Encode(cp, src, n, out)) {
             SetLastError(ERROR_NO_UNICODE_TRANSLATION);
             return 0;
         }

@@ -528,6 +528,31 @@ TEST_F(OwnConversion, ALongLineIsOneRunOfEscapes) {
     EXPECT_TRUE(ReadBytes(out) == jp + "\nx") << ReadBytes(out).size() << " bytes, not " << jp.size() + 2;
 }
 
+// Where the system converts these code pages (Windows), it writes '?' for a
+// character the code page cannot hold, and cannot say so: what it wrote is
+// read back and compared, and a difference fails as our own conversion
+// fails. Wine refuses them, so 932 takes the same checked path here.
+TEST_F(OwnConversion, TheSystemsConversionIsCheckedForLoss) {
+    std::string out;
+    ASSERT_TRUE(Encoded(932, L"a\xD55C", &out));  // unchecked, as any other code page
+    EXPECT_EQ(out, "a?");
+    codepage::CheckRoundTripForTesting(932, true);
+    EXPECT_TRUE(Encoded(932, L"a\x3053?", &out));
+    EXPECT_EQ(out, "a\x82\xB1?");
+    SetLastError(0);
+    EXPECT_FALSE(Encoded(932, L"a\xD55C", &out));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NO_UNICODE_TRANSLATION));
+    const std::wstring path = dir_ / L"sys.txt";
+    WriteBytes(path, "old");
+    ASSERT_TRUE(Load(path, 932));
+    Type(L"\xD55C");
+    DWORD error = 0;
+    EXPECT_FALSE(Save(path, 932, LB_CRLF, &error));
+    EXPECT_EQ(error, DWORD(ERROR_NO_UNICODE_TRANSLATION));
+    EXPECT_EQ(ReadBytes(path), "old");
+    codepage::CheckRoundTripForTesting(932, false);
+}
+
 // The program's reader (templates, find in files) converts the same way.
 TEST_F(OwnConversion, TheProgramReadsTheSameText) {
     const std::wstring path = dir_ / L"read.txt";
