@@ -51,18 +51,61 @@ bool SystemDecode(int cp, DWORD flags, const uint8_t* s, size_t n, std::wstring&
     return MultiByteToWideChar(UINT(cp), flags, p, int(n), out.data() + at, units) == units;
 }
 
+// 936 or 949 as a table, read from the system once: a byte sequence it
+// does not define is kNone.
+constexpr wchar_t kNone = 0xFFFF;
+struct DoubleByteTable {
+    bool lead[256] = {};
+    std::vector<wchar_t> single = std::vector<wchar_t>(256, kNone);
+    std::vector<wchar_t> pair = std::vector<wchar_t>(256 * 256, kNone);  // lead << 8 | trail
+
+    explicit DoubleByteTable(int cp) {
+        for (int b = 0; b < 256; ++b) {
+            lead[b] = IsDBCSLeadByteEx(UINT(cp), BYTE(b)) != 0;
+            const char one[1] = {char(b)};
+            wchar_t w[2];
+            if (!lead[b] && MultiByteToWideChar(UINT(cp), MB_ERR_INVALID_CHARS, one, 1, w, 2) == 1) single[b] = w[0];
+            if (!lead[b]) continue;
+            for (int t = 0x21; t < 256; ++t) {
+                const char two[2] = {char(b), char(t)};
+                if (MultiByteToWideChar(UINT(cp), MB_ERR_INVALID_CHARS, two, 2, w, 2) == 1) pair[b << 8 | t] = w[0];
+            }
+        }
+    }
+};
+
+const DoubleByteTable& TableOf(int standIn) {
+    if (standIn == 936) {
+        static const DoubleByteTable t936(936);
+        return t936;
+    }
+    static const DoubleByteTable t949(949);
+    return t949;
+}
+
 // 51936 and 51949 through 936 and 949. A byte sequence the stand-in does not
 // define becomes U+FFFD per byte; an ASCII byte after a lead byte stays.
+// The table reads it without a call to the system (faster than the system's
+// own conversion, and an invalid byte costs nothing more).
 void DecodeDoubleByte(int standIn, const uint8_t* s, size_t n, std::wstring& out) {
-    if (SystemDecode(standIn, MB_ERR_INVALID_CHARS, s, n, out)) return;
+    const DoubleByteTable& t = TableOf(standIn);
+    out.reserve(out.size() + n);
     for (size_t i = 0; i < n;) {
-        const size_t len = IsDBCSLeadByteEx(UINT(standIn), s[i]) && i + 1 < n ? 2 : 1;
-        if (SystemDecode(standIn, MB_ERR_INVALID_CHARS, s + i, len, out)) {
-            i += len;
+        const uint8_t b = s[i];
+        if (t.lead[b] && i + 1 < n) {
+            const wchar_t u = t.pair[b << 8 | s[i + 1]];
+            if (u != kNone) {
+                out += u;
+                i += 2;
+            } else {
+                const size_t bad = s[i + 1] >= 0x80 ? 2 : 1;
+                out.append(bad, kReplacement);
+                i += bad;
+            }
         } else {
-            const size_t bad = len == 2 && s[i + 1] >= 0x80 ? 2 : 1;
-            out.append(bad, kReplacement);
-            i += bad;
+            const wchar_t u = t.single[b];
+            out += u != kNone ? u : kReplacement;
+            ++i;
         }
     }
 }
@@ -223,13 +266,25 @@ bool EncodeEuc(int cp, const wchar_t* s, int n, std::string& out) {
     return EncodeDoubleByte(cp == 51936 ? 936 : 949, s, n, out);
 }
 
+// Scratch of the conversions on this thread, so that converting line by
+// line does not allocate per line; let go of when it grew large.
+thread_local std::string t_bytes, t_euc;
+thread_local std::wstring t_wide;
+
+template <typename S>
+void Release(S& s) {
+    s.clear();
+    if (s.capacity() > (1u << 20)) S().swap(s);
+}
+
 void Decode(int cp, const uint8_t* s, size_t n, std::wstring& out) {
     Iso2022 form;
     if (!Iso2022Of(cp, &form)) {
         DecodeEuc(cp, s, n, out);
         return;
     }
-    std::string euc;
+    std::string& euc = t_euc;
+    euc.clear();
     DecodeIso2022(form, s, n, euc);
     DecodeEuc(EucCodePageOf(form), reinterpret_cast<const uint8_t*>(euc.data()), euc.size(), out);
 }
@@ -237,7 +292,8 @@ void Decode(int cp, const uint8_t* s, size_t n, std::wstring& out) {
 bool Encode(int cp, const wchar_t* s, int n, std::string& out) {
     Iso2022 form;
     if (!Iso2022Of(cp, &form)) return EncodeEuc(cp, s, n, out);
-    std::string euc;
+    std::string& euc = t_euc;
+    euc.clear();
     return EncodeEuc(EucCodePageOf(form), s, n, euc) &&
            EncodeIso2022(form, reinterpret_cast<const uint8_t*>(euc.data()), euc.size(), out);
 }
@@ -279,10 +335,12 @@ bool SystemEncodeChecked(int cp, const wchar_t* s, int n, std::string& out) {
     if (need <= 0) return false;
     out.resize(size_t(need));
     if (WideCharToMultiByte(UINT(cp), 0, s, n, out.data(), need, nullptr, nullptr) != need) return false;
-    std::wstring back;
-    const std::wstring source(s, size_t(n));
-    if (SystemDecode(cp, 0, reinterpret_cast<const uint8_t*>(out.data()), out.size(), back) && back == source)
+    std::wstring& back = t_wide;
+    back.clear();
+    if (SystemDecode(cp, 0, reinterpret_cast<const uint8_t*>(out.data()), out.size(), back) &&
+        back.size() == size_t(n) && std::equal(back.begin(), back.end(), s))
         return true;
+    const std::wstring source(s, size_t(n));
     // 50220 writes half-width katakana full-width; that is not a loss.
     if (cp == 50220 && (back == FullWidthKana(source, true) || back == FullWidthKana(source, false))) return true;
     SetLastError(ERROR_NO_UNICODE_TRANSLATION);
@@ -347,16 +405,20 @@ int ToWide(int cp, const char* src, int n, wchar_t* dst, int cap) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
+    int result = 0;
     try {
-        std::wstring out;
+        std::wstring& out = t_wide;
+        out.clear();
         Decode(cp, reinterpret_cast<const uint8_t*>(src), size_t(n), out);
         if (dst && g_failDecoding[IndexOf(cp)].load()) throw std::bad_alloc();
         if (out.empty()) SetLastError(ERROR_SUCCESS);  // escape sequences only
-        return Deliver(out, dst, cap);
+        result = Deliver(out, dst, cap);
     } catch (...) {  // out of memory
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
     }
+    Release(t_wide);
+    Release(t_euc);
+    return result;
 }
 
 int FromWide(int cp, const wchar_t* src, int n, char* dst, int cap) {
@@ -367,19 +429,24 @@ int FromWide(int cp, const wchar_t* src, int n, char* dst, int cap) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
+    int result = 0;
     try {
-        std::string out;
+        std::string& out = t_bytes;
+        out.clear();
         if (checked) {
-            if (!SystemEncodeChecked(cp, src, n, out)) return 0;
-        } else if (!Encode(cp, src, n, out)) {
+            if (SystemEncodeChecked(cp, src, n, out)) result = Deliver(out, dst, cap);
+        } else if (Encode(cp, src, n, out)) {
+            result = Deliver(out, dst, cap);
+        } else {
             SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-            return 0;
         }
-        return Deliver(out, dst, cap);
     } catch (...) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
     }
+    Release(t_bytes);
+    Release(t_euc);
+    Release(t_wide);
+    return result;
 }
 
 }  // namespace codepage

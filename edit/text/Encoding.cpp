@@ -67,7 +67,7 @@ bool AsciiCompatible(int cp) {
         cp == 858 || (cp >= 860 && cp <= 866) || cp == 869)
         return true;
     if ((cp >= 28591 && cp <= 28606) || cp == 20127 || cp == 20866 || cp == 21866) return true;
-    return cp == 51932 || cp == 51949 || cp == 54936;
+    return cp == 51932 || cp == 51936 || cp == 51949 || cp == 54936;
 }
 
 bool IsAscii(const void* data, size_t n) {

@@ -553,6 +553,17 @@ TEST_F(OwnConversion, TheSystemsConversionIsCheckedForLoss) {
     codepage::CheckRoundTripForTesting(932, false);
 }
 
+// Saving copies lines of ASCII bytes without converting them where both
+// code pages read ASCII bytes as ASCII: the EUC pages do, the ISO-2022 pages
+// do not (ESC, SO and SI shift).
+TEST_F(OwnConversion, AsciiCompatibleMeansAsciiReadsAsItself) {
+    for (int cp : kOwnPages) {
+        bool same = true;
+        for (int b = 1; b < 0x80; ++b) same = same && Decoded(cp, std::string(1, char(b))) == std::wstring(1, wchar_t(b));
+        EXPECT_EQ(encoding::AsciiCompatible(cp), same) << cp;
+    }
+}
+
 // The program's reader (templates, find in files) converts the same way.
 TEST_F(OwnConversion, TheProgramReadsTheSameText) {
     const std::wstring path = dir_ / L"read.txt";
