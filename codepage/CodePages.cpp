@@ -64,7 +64,9 @@ struct DoubleByteTable {
             lead[b] = IsDBCSLeadByteEx(UINT(cp), BYTE(b)) != 0;
             const char one[1] = {char(b)};
             wchar_t w[2];
-            if (!lead[b] && MultiByteToWideChar(UINT(cp), MB_ERR_INVALID_CHARS, one, 1, w, 2) == 1) single[b] = w[0];
+            // 0xFF is in no EUC form (and stands for an invalid ISO-2022 byte).
+            if (!lead[b] && b != 0xFF && MultiByteToWideChar(UINT(cp), MB_ERR_INVALID_CHARS, one, 1, w, 2) == 1)
+                single[b] = w[0];
             if (!lead[b]) continue;
             for (int t = 0x21; t < 256; ++t) {
                 const char two[2] = {char(b), char(t)};
