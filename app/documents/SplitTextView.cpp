@@ -540,7 +540,12 @@ void CSplitTextView::NewFromTemplate(const TemplateEntry* entry) {
         const size_t sample = encoding::SampleSize(kilobytes, bytes.size());
         const int cp = encoding::DetectCodePage(bytes.data(), sample);
         const size_t skip = encoding::SkipByteOrderMark(bytes.data(), bytes.size(), cp);
-        whole = encoding::ToUtf16(bytes.data() + skip, bytes.size() - skip, cp);
+        bool converted = true;
+        whole = encoding::ToUtf16(bytes.data() + skip, bytes.size() - skip, cp, &converted);
+        if (!converted) {  // said, rather than inserting what the failure left
+            Report(15100, path, MB_ICONWARNING);
+            return;
+        }
     }
     auto insert = [&](const std::wstring& part) {
         if (part.empty()) return;

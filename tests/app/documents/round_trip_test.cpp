@@ -407,6 +407,33 @@ TEST_F(RoundTrip, ASaveThatCannotHoldACharacterSaysWhy) {
     Command(ID_EDIT_UNDO);
 }
 
+// A template whose text does not convert is reported, not inserted as
+// whatever the failed conversion left (its detected code page is one of
+// those converted here, made to fail).
+TEST_F(RoundTrip, ATemplateThatDoesNotConvertIsReported) {
+    const std::string euc = ReadFileText(TestFolder() + L"round_trip_corpus\\EUC-JP.txt");
+    ASSERT_FALSE(euc.empty());
+    encoding::FileText text;
+    ASSERT_TRUE(encoding::ReadWholeFile(TestFolder() + L"round_trip_corpus\\EUC-JP.txt", -1, 4096, &text));
+    ASSERT_TRUE(codepage::HasOwnConversion(text.codePage)) << text.codePage;
+    CreateDirectoryW((folder_ + L"template").c_str(), nullptr);
+    ASSERT_TRUE(WriteFileText(folder_ + L"template\\jp.txt", euc));
+    Command(ID_FILE_NEW);
+    HWND doc = frame_->ActiveDocument();
+    const documents::TemplateEntry entry = {L"", L"jp.txt"};
+    codepage::UseOwnConversionForTesting(text.codePage, true);
+    codepage::FailOwnDecodingForTesting(text.codePage, true);
+    testing_support::Messages().clear();
+    SendMessageW(doc, MPD_NEW_FROM_TEMPLATE, reinterpret_cast<WPARAM>(&entry), 0);
+    codepage::FailOwnDecodingForTesting(text.codePage, false);
+    codepage::UseOwnConversionForTesting(text.codePage, false);
+    ASSERT_EQ(testing_support::Messages().size(), 1u);
+    EXPECT_NE(testing_support::Messages().back().text.find(L"jp.txt"), std::wstring::npos);
+    IView* view = documents::ViewOf(doc);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(Lines(view->GetActivePane()), std::vector<std::wstring>{L""});
+}
+
 // File > Open: every chosen file opens, in the dialog's order, with the
 // code page and the read-only box the dialog answered.
 TEST_F(RoundTrip, OpenCommandOpensEachChosenFileWithTheChosenCodePage) {
