@@ -16,9 +16,9 @@ std::string Text(int cp, size_t bytes) {
     static const wchar_t kHangul[] = {0xAC00, 0xB098, 0xB2E4, 0xB77C, 0xB9C8, 0xBC14, 0xC0AC};
     std::wstring line;
     for (int k = 0; k < 60; ++k) {
-        const wchar_t c = cp == 51949 || cp == 50225 ? kHangul[k % 7]
-                        : cp == 51936 || cp == 50227 ? wchar_t(0x4E2D)
-                                                     : wchar_t(0x3042 + k % 40);
+        const wchar_t c = cp == 51949 || cp == 50225   ? kHangul[k % 7]
+                          : cp == 51936 || cp == 50227 ? wchar_t(0x4E2D)
+                                                       : wchar_t(0x3042 + k % 40);
         line += c;
     }
     line += L"\r\n";

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <new>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -65,12 +65,14 @@ struct DoubleByteTable {
             const char one[1] = {char(b)};
             wchar_t w[2];
             // 0xFF is in no EUC form (and stands for an invalid ISO-2022 byte).
-            if (!lead[b] && b != 0xFF && MultiByteToWideChar(UINT(cp), MB_ERR_INVALID_CHARS, one, 1, w, 2) == 1)
+            if (!lead[b] && b != 0xFF &&
+                MultiByteToWideChar(UINT(cp), MB_ERR_INVALID_CHARS, one, 1, w, 2) == 1)
                 single[b] = w[0];
             if (!lead[b]) continue;
             for (int t = 0x21; t < 256; ++t) {
                 const char two[2] = {char(b), char(t)};
-                if (MultiByteToWideChar(UINT(cp), MB_ERR_INVALID_CHARS, two, 2, w, 2) == 1) pair[b << 8 | t] = w[0];
+                if (MultiByteToWideChar(UINT(cp), MB_ERR_INVALID_CHARS, two, 2, w, 2) == 1)
+                    pair[b << 8 | t] = w[0];
             }
         }
     }
@@ -217,7 +219,10 @@ void DecodeEucJp(const uint8_t* s, size_t n, std::wstring& out) {
             const wchar_t u = t->x0212[(s[i + 1] - 0xA1) * 94 + (s[i + 2] - 0xA1)];
             // Two, not three: the ISO-2022 forms carry such a cell in two
             // bytes, and no line may read as more units than it has bytes.
-            if (u) out += u; else out.append(2, kReplacement);
+            if (u)
+                out += u;
+            else
+                out.append(2, kReplacement);
             i += 3;
         } else {
             out += kReplacement;
@@ -344,7 +349,8 @@ bool SystemEncodeChecked(int cp, const wchar_t* s, int n, std::string& out) {
         return true;
     const std::wstring source(s, size_t(n));
     // 50220 writes half-width katakana full-width; that is not a loss.
-    if (cp == 50220 && (back == FullWidthKana(source, true) || back == FullWidthKana(source, false))) return true;
+    if (cp == 50220 && (back == FullWidthKana(source, true) || back == FullWidthKana(source, false)))
+        return true;
     SetLastError(ERROR_NO_UNICODE_TRANSLATION);
     return false;
 }
@@ -426,7 +432,8 @@ int ToWide(int cp, const char* src, int n, wchar_t* dst, int cap) {
 int FromWide(int cp, const wchar_t* src, int n, char* dst, int cap) {
     const bool own = Own(cp);
     const bool checked = !own && (HasOwnConversion(cp) || (cp != 0 && cp == g_checkedForTesting.load()));
-    if (!own && !checked) return WideCharToMultiByte(UINT(cp), 0, src, n, dst, dst ? cap : 0, nullptr, nullptr);
+    if (!own && !checked)
+        return WideCharToMultiByte(UINT(cp), 0, src, n, dst, dst ? cap : 0, nullptr, nullptr);
     if (n <= 0 || !src) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;

@@ -559,7 +559,8 @@ TEST_F(OwnConversion, TheSystemsConversionIsCheckedForLoss) {
 TEST_F(OwnConversion, AsciiCompatibleMeansAsciiReadsAsItself) {
     for (int cp : kOwnPages) {
         bool same = true;
-        for (int b = 1; b < 0x80; ++b) same = same && Decoded(cp, std::string(1, char(b))) == std::wstring(1, wchar_t(b));
+        for (int b = 1; b < 0x80; ++b)
+            same = same && Decoded(cp, std::string(1, char(b))) == std::wstring(1, wchar_t(b));
         EXPECT_EQ(encoding::AsciiCompatible(cp), same) << cp;
     }
 }
