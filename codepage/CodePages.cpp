@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -19,6 +20,8 @@ constexpr int kOwnCount = int(sizeof kOwn / sizeof kOwn[0]);
 enum : int { kUnknown = 0, kSystem = 1, kRefused = 2 };
 std::atomic<int> g_answer[kOwnCount];
 std::atomic<bool> g_forced[kOwnCount];
+std::atomic<bool> g_failDecoding[kOwnCount];
+std::atomic<int> g_checkedForTesting{0};
 
 int IndexOf(int cp) {
     for (int i = 0; i < kOwnCount; ++i)
@@ -48,18 +51,65 @@ bool SystemDecode(int cp, DWORD flags, const uint8_t* s, size_t n, std::wstring&
     return MultiByteToWideChar(UINT(cp), flags, p, int(n), out.data() + at, units) == units;
 }
 
+// 936 or 949 as a table, read from the system once: a byte sequence it
+// does not define is kNone.
+constexpr wchar_t kNone = 0xFFFF;
+struct DoubleByteTable {
+    bool lead[256] = {};
+    std::vector<wchar_t> single = std::vector<wchar_t>(256, kNone);
+    std::vector<wchar_t> pair = std::vector<wchar_t>(256 * 256, kNone);  // lead << 8 | trail
+
+    explicit DoubleByteTable(int cp) {
+        for (int b = 0; b < 256; ++b) {
+            lead[b] = IsDBCSLeadByteEx(UINT(cp), BYTE(b)) != 0;
+            const char one[1] = {char(b)};
+            wchar_t w[2];
+            // 0xFF is in no EUC form (and stands for an invalid ISO-2022 byte).
+            if (!lead[b] && b != 0xFF &&
+                MultiByteToWideChar(UINT(cp), MB_ERR_INVALID_CHARS, one, 1, w, 2) == 1)
+                single[b] = w[0];
+            if (!lead[b]) continue;
+            for (int t = 0x21; t < 256; ++t) {
+                const char two[2] = {char(b), char(t)};
+                if (MultiByteToWideChar(UINT(cp), MB_ERR_INVALID_CHARS, two, 2, w, 2) == 1)
+                    pair[b << 8 | t] = w[0];
+            }
+        }
+    }
+};
+
+const DoubleByteTable& TableOf(int standIn) {
+    if (standIn == 936) {
+        static const DoubleByteTable t936(936);
+        return t936;
+    }
+    static const DoubleByteTable t949(949);
+    return t949;
+}
+
 // 51936 and 51949 through 936 and 949. A byte sequence the stand-in does not
 // define becomes U+FFFD per byte; an ASCII byte after a lead byte stays.
+// The table reads it without a call to the system (faster than the system's
+// own conversion, and an invalid byte costs nothing more).
 void DecodeDoubleByte(int standIn, const uint8_t* s, size_t n, std::wstring& out) {
-    if (SystemDecode(standIn, MB_ERR_INVALID_CHARS, s, n, out)) return;
+    const DoubleByteTable& t = TableOf(standIn);
+    out.reserve(out.size() + n);
     for (size_t i = 0; i < n;) {
-        const size_t len = IsDBCSLeadByteEx(UINT(standIn), s[i]) && i + 1 < n ? 2 : 1;
-        if (SystemDecode(standIn, MB_ERR_INVALID_CHARS, s + i, len, out)) {
-            i += len;
+        const uint8_t b = s[i];
+        if (t.lead[b] && i + 1 < n) {
+            const wchar_t u = t.pair[b << 8 | s[i + 1]];
+            if (u != kNone) {
+                out += u;
+                i += 2;
+            } else {
+                const size_t bad = s[i + 1] >= 0x80 ? 2 : 1;
+                out.append(bad, kReplacement);
+                i += bad;
+            }
         } else {
-            const size_t bad = len == 2 && s[i + 1] >= 0x80 ? 2 : 1;
-            out.append(bad, kReplacement);
-            i += bad;
+            const wchar_t u = t.single[b];
+            out += u != kNone ? u : kReplacement;
+            ++i;
         }
     }
 }
@@ -167,7 +217,12 @@ void DecodeEucJp(const uint8_t* s, size_t n, std::wstring& out) {
         } else if (b == 0x8F && i + 2 < n && Gr(s[i + 1]) && Gr(s[i + 2])) {
             if (!t) t = &JpTables();
             const wchar_t u = t->x0212[(s[i + 1] - 0xA1) * 94 + (s[i + 2] - 0xA1)];
-            if (u) out += u; else out.append(3, kReplacement);
+            // Two, not three: the ISO-2022 forms carry such a cell in two
+            // bytes, and no line may read as more units than it has bytes.
+            if (u)
+                out += u;
+            else
+                out.append(2, kReplacement);
             i += 3;
         } else {
             out += kReplacement;
@@ -218,13 +273,25 @@ bool EncodeEuc(int cp, const wchar_t* s, int n, std::string& out) {
     return EncodeDoubleByte(cp == 51936 ? 936 : 949, s, n, out);
 }
 
+// Scratch of the conversions on this thread, so that converting line by
+// line does not allocate per line; let go of when it grew large.
+thread_local std::string t_bytes, t_euc;
+thread_local std::wstring t_wide;
+
+template <typename S>
+void Release(S& s) {
+    s.clear();
+    if (s.capacity() > (1u << 20)) S().swap(s);
+}
+
 void Decode(int cp, const uint8_t* s, size_t n, std::wstring& out) {
     Iso2022 form;
     if (!Iso2022Of(cp, &form)) {
         DecodeEuc(cp, s, n, out);
         return;
     }
-    std::string euc;
+    std::string& euc = t_euc;
+    euc.clear();
     DecodeIso2022(form, s, n, euc);
     DecodeEuc(EucCodePageOf(form), reinterpret_cast<const uint8_t*>(euc.data()), euc.size(), out);
 }
@@ -232,9 +299,60 @@ void Decode(int cp, const uint8_t* s, size_t n, std::wstring& out) {
 bool Encode(int cp, const wchar_t* s, int n, std::string& out) {
     Iso2022 form;
     if (!Iso2022Of(cp, &form)) return EncodeEuc(cp, s, n, out);
-    std::string euc;
+    std::string& euc = t_euc;
+    euc.clear();
     return EncodeEuc(EucCodePageOf(form), s, n, euc) &&
            EncodeIso2022(form, reinterpret_cast<const uint8_t*>(euc.data()), euc.size(), out);
+}
+
+// Half-width katakana as 50220 may write them: full-width, one for one
+// (`oneForOne`) or with sound marks combined as the system maps a whole run.
+std::wstring FullWidthKana(const std::wstring& s, bool oneForOne) {
+    auto map = [](const wchar_t* run, int len, std::wstring& out) {
+        const int n = LCMapStringW(0x0411, LCMAP_FULLWIDTH, run, len, nullptr, 0);
+        const size_t at = out.size();
+        out.resize(at + size_t(n > 0 ? n : 0));
+        if (n <= 0 || LCMapStringW(0x0411, LCMAP_FULLWIDTH, run, len, out.data() + at, n) != n) {
+            out.resize(at);
+            out.append(run, size_t(len));
+        }
+    };
+    std::wstring out;
+    for (size_t i = 0; i < s.size();) {
+        size_t j = i;
+        while (j < s.size() && s[j] >= 0xFF61 && s[j] <= 0xFF9F) ++j;
+        if (j == i) {
+            out += s[i++];
+        } else if (oneForOne) {
+            for (; i < j; ++i) map(&s[i], 1, out);
+        } else {
+            map(&s[i], int(j - i), out);
+            i = j;
+        }
+    }
+    return out;
+}
+
+// The system's conversion into one of the code pages above, where it has
+// them. It takes no flags for them and cannot report a default character,
+// so a character they cannot hold silently becomes '?': what it wrote is
+// read back, and any difference is a failure like our own conversion's.
+bool SystemEncodeChecked(int cp, const wchar_t* s, int n, std::string& out) {
+    const int need = WideCharToMultiByte(UINT(cp), 0, s, n, nullptr, 0, nullptr, nullptr);
+    if (need <= 0) return false;
+    out.resize(size_t(need));
+    if (WideCharToMultiByte(UINT(cp), 0, s, n, out.data(), need, nullptr, nullptr) != need) return false;
+    std::wstring& back = t_wide;
+    back.clear();
+    if (SystemDecode(cp, 0, reinterpret_cast<const uint8_t*>(out.data()), out.size(), back) &&
+        back.size() == size_t(n) && std::equal(back.begin(), back.end(), s))
+        return true;
+    const std::wstring source(s, size_t(n));
+    // 50220 writes half-width katakana full-width; that is not a loss.
+    if (cp == 50220 && (back == FullWidthKana(source, true) || back == FullWidthKana(source, false)))
+        return true;
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return false;
 }
 
 template <typename S, typename C>
@@ -276,40 +394,68 @@ void UseOwnConversionForTesting(int cp, bool own) {
     if (i >= 0) g_forced[i].store(own);
 }
 
+void CheckRoundTripForTesting(int cp, bool check) {
+    int expected = cp;
+    if (check)
+        g_checkedForTesting.store(cp);
+    else
+        g_checkedForTesting.compare_exchange_strong(expected, 0);
+}
+
+void FailOwnDecodingForTesting(int cp, bool fail) {
+    const int i = IndexOf(cp);
+    if (i >= 0) g_failDecoding[i].store(fail);
+}
+
 int ToWide(int cp, const char* src, int n, wchar_t* dst, int cap) {
     if (!Own(cp)) return MultiByteToWideChar(UINT(cp), 0, src, n, dst, dst ? cap : 0);
     if (n <= 0 || !src) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
+    int result = 0;
     try {
-        std::wstring out;
+        std::wstring& out = t_wide;
+        out.clear();
         Decode(cp, reinterpret_cast<const uint8_t*>(src), size_t(n), out);
+        if (dst && g_failDecoding[IndexOf(cp)].load()) throw std::bad_alloc();
         if (out.empty()) SetLastError(ERROR_SUCCESS);  // escape sequences only
-        return Deliver(out, dst, cap);
+        result = Deliver(out, dst, cap);
     } catch (...) {  // out of memory
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
     }
+    Release(t_wide);
+    Release(t_euc);
+    return result;
 }
 
 int FromWide(int cp, const wchar_t* src, int n, char* dst, int cap) {
-    if (!Own(cp)) return WideCharToMultiByte(UINT(cp), 0, src, n, dst, dst ? cap : 0, nullptr, nullptr);
+    const bool own = Own(cp);
+    const bool checked = !own && (HasOwnConversion(cp) || (cp != 0 && cp == g_checkedForTesting.load()));
+    if (!own && !checked)
+        return WideCharToMultiByte(UINT(cp), 0, src, n, dst, dst ? cap : 0, nullptr, nullptr);
     if (n <= 0 || !src) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
+    int result = 0;
     try {
-        std::string out;
-        if (!Encode(cp, src, n, out)) {
+        std::string& out = t_bytes;
+        out.clear();
+        if (checked) {
+            if (SystemEncodeChecked(cp, src, n, out)) result = Deliver(out, dst, cap);
+        } else if (Encode(cp, src, n, out)) {
+            result = Deliver(out, dst, cap);
+        } else {
             SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-            return 0;
         }
-        return Deliver(out, dst, cap);
     } catch (...) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
     }
+    Release(t_bytes);
+    Release(t_euc);
+    Release(t_wide);
+    return result;
 }
 
 }  // namespace codepage

@@ -16,9 +16,11 @@
 //   (Iso2022.h), which is then converted as above (or by the system).
 //
 // Our own conversion never substitutes: a byte sequence that does not decode
-// becomes U+FFFD, one per byte, and text with a character the code page
-// cannot hold does not encode at all (0, ERROR_NO_UNICODE_TRANSLATION), so
-// that a save fails rather than losing it. Safe on any thread.
+// becomes U+FFFD, at most one per byte (a line never reads as more UTF-16
+// units than it has bytes; the control relies on it), and text with a
+// character the code page cannot hold does not encode at all (0,
+// ERROR_NO_UNICODE_TRANSLATION), so that a save fails rather than losing it.
+// Safe on any thread.
 #pragma once
 
 namespace codepage {
@@ -31,9 +33,10 @@ namespace codepage {
 int ToWide(int codePage, const char* src, int n, wchar_t* dst, int cap);
 
 // Like WideCharToMultiByte(codePage, 0, ..., no default character): with a
-// null `dst` the bytes needed; otherwise the bytes written. In our own
-// conversion, 0 with ERROR_NO_UNICODE_TRANSLATION when a character has no
-// encoding in the code page.
+// null `dst` the bytes needed; otherwise the bytes written. For the code
+// pages above, 0 with ERROR_NO_UNICODE_TRANSLATION when a character has no
+// encoding in the code page, in our own conversion and in the system's
+// (whose result is read back and compared, as it cannot tell).
 int FromWide(int codePage, const wchar_t* src, int n, char* dst, int cap);
 
 // Whether the system converts the code page itself (asked once).
@@ -44,5 +47,14 @@ bool HasOwnConversion(int codePage);
 // For tests: convert `codePage` with our own conversion even where the
 // system has it (true), or as usual (false).
 void UseOwnConversionForTesting(int codePage, bool own);
+// For tests: put `codePage` (one at a time, e.g. 932) through the read-back
+// check that the system's conversion of the code pages above gets, where the
+// system has them (true), or not (false).
+void CheckRoundTripForTesting(int codePage, bool check);
+
+// For tests: make our own conversion of `codePage` fail as if out of memory
+// (0, ERROR_NOT_ENOUGH_MEMORY) whenever it is given a buffer to fill, the
+// count of units needed still being right (true), or work again (false).
+void FailOwnDecodingForTesting(int codePage, bool fail);
 
 }  // namespace codepage

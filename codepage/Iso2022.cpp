@@ -100,7 +100,7 @@ void DecodeJapanese(const uint8_t* src, size_t n, std::string& euc) {
         if (b >= 0xA1 && b <= 0xDF) {  // 8-bit half-width katakana
             euc += char(kSs2);
             euc += char(b);
-        } else if (b < 0x7F) {  // ASCII, and controls and spaces in any set
+        } else if (b <= 0x7F) {  // ASCII, and controls, spaces and DEL in any set
             euc += char(b);
         } else {
             euc += char(kInvalidEucByte);
@@ -147,7 +147,7 @@ void DecodeShifted(Iso2022 form, const uint8_t* src, size_t n, std::string& euc)
                 ++i;
             }
         } else {
-            euc += b < 0x7F ? char(b) : char(kInvalidEucByte);
+            euc += b <= 0x7F ? char(b) : char(kInvalidEucByte);  // DEL included
             ++i;
         }
     }

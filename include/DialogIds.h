@@ -176,3 +176,6 @@
 #define IDS_PLUGIN_NO_ENTRY 15151    // "%s exports no Plugin_Initialize and was skipped."
 #define IDS_PLUGIN_FAILED 15152      // "The plug-in %s failed while starting and was skipped."
 #define IDS_PLUGIN_STOPPED 15153     // "The plug-in %s failed and was stopped."
+
+// Saving: why a save failed, where it can be told.
+#define IDS_SAVE_NOT_REPRESENTABLE 15160  // "The file %s cannot be saved: it holds characters that cannot ..."

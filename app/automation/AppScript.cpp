@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "CodePages.h"
 #include "DialogIds.h"
 #include "DocumentSearch.h"
 #include "EditProtocol.h"
@@ -295,10 +296,9 @@ const syntax::DispEntry kDocumentTable[] = {
 bool IsUsableCodePage(int codePage) {
     switch (codePage) {
         case 1200: case 1201: case 12000: case 12001: case 65000: case 65001:
-        case 50220: case 50221: case 50222: case 50225: case 50227:
-        case 51932: case 51936: case 51949:
             return true;
     }
+    if (codepage::HasOwnConversion(codePage)) return true;  // converted here where the system refuses
     return codePage == 0 || (codePage > 0 && IsValidCodePage(UINT(codePage)));  // 0: ANSI
 }
 }  // namespace

@@ -80,7 +80,8 @@ size_t SkipByteOrderMark(const uint8_t* b, size_t n, int cp) {
     return 0;
 }
 
-std::wstring ToUtf16(const uint8_t* b, size_t n, int cp) {
+std::wstring ToUtf16(const uint8_t* b, size_t n, int cp, bool* ok) {
+    if (ok) *ok = true;
     std::wstring out;
     if (cp == 1200 || cp == 1201) {
         out.resize(n / 2);
@@ -108,9 +109,19 @@ std::wstring ToUtf16(const uint8_t* b, size_t n, int cp) {
     if (n == 0) return out;
     const int len = int(std::min<size_t>(n, 0x7FFFFFFF));
     // The system's conversion, or ours where it refuses the code page.
+    SetLastError(ERROR_SUCCESS);
     const int units = codepage::ToWide(cp, reinterpret_cast<const char*>(b), len, nullptr, 0);
-    out.resize(size_t(std::max(units, 0)));
-    if (units > 0) codepage::ToWide(cp, reinterpret_cast<const char*>(b), len, out.data(), units);
+    bool done = units > 0 || GetLastError() == ERROR_SUCCESS;  // 0 units: ISO-2022 escape sequences only
+    if (units > 0) {
+        out.resize(size_t(units));
+        done = codepage::ToWide(cp, reinterpret_cast<const char*>(b), len, out.data(), units) == units;
+    }
+    if (!done) {
+        const DWORD err = GetLastError();
+        out.clear();
+        if (ok) *ok = false;
+        SetLastError(err ? err : ERROR_NO_UNICODE_TRANSLATION);
+    }
     return out;
 }
 
@@ -149,10 +160,12 @@ bool ReadWholeFile(const std::wstring& path, int codePage, size_t sampleBytes, F
     const uint32_t cr = codePage == 1201 ? 0x0D00 : codePage == 12001 ? 0x0D000000 : 13;
     const uint32_t lf = codePage == 1201 ? 0x0A00 : codePage == 12001 ? 0x0A000000 : 10;
     size_t lineStart = start, i = start;
+    bool ok = true;
     while (i + w <= n) {
         const uint32_t u = unitAt(i);
         if (u == cr || u == lf) {
-            out->lines.push_back(ToUtf16(data + lineStart, i - lineStart, codePage));
+            out->lines.push_back(ToUtf16(data + lineStart, i - lineStart, codePage, &ok));
+            if (!ok) break;
             i += w;
             if (u == cr && i + w <= n && unitAt(i) == lf) i += w;
             lineStart = i;
@@ -160,9 +173,14 @@ bool ReadWholeFile(const std::wstring& path, int codePage, size_t sampleBytes, F
             i += w;
         }
     }
-    out->lines.push_back(ToUtf16(data + lineStart, n - lineStart, codePage));
+    if (ok) out->lines.push_back(ToUtf16(data + lineStart, n - lineStart, codePage, &ok));
+    const DWORD err = GetLastError();
     UnmapViewOfFile(data);
-    return true;
+    if (!ok) {
+        out->lines.clear();
+        SetLastError(err);
+    }
+    return ok;
 }
 
 }  // namespace encoding

@@ -28,8 +28,10 @@ void SetDetectorPath(const std::wstring& path);
 size_t SkipByteOrderMark(const uint8_t* bytes, size_t length, int codePage);
 
 // 1200 copied, 1201 with the bytes of every unit swapped, 12000 and 12001
-// decoded, everything else through the system's conversion.
-std::wstring ToUtf16(const uint8_t* bytes, size_t length, int codePage);
+// decoded, everything else through the system's conversion (or ours). When
+// that conversion fails (out of memory, say) the result is empty, `ok` (if
+// given) false and the last error says why; otherwise `ok` is true.
+std::wstring ToUtf16(const uint8_t* bytes, size_t length, int codePage, bool* ok = nullptr);
 
 // The sample size in bytes from AutoDetectBuffer (kilobytes), kept within
 // the key's 4 to 4096 as the General page keeps it; never longer than the
@@ -42,7 +44,8 @@ struct FileText {
 };
 // Reads a whole file through a read-only mapping. codePage -1 detects it
 // from min(sample, file size) leading bytes. Lines end at CR, LF or CR LF
-// units of the code page. False for a missing or empty file.
+// units of the code page. False for a missing or empty file, and for one
+// whose text does not convert (the last error says why).
 bool ReadWholeFile(const std::wstring& path, int codePage, size_t sampleBytes, FileText* out);
 
 }  // namespace encoding

@@ -7,6 +7,7 @@
 
 #include "CommandIds.h"
 #include "CommandLine.h"
+#include "DialogIds.h"
 #include "EditProtocol.h"
 #include "Encoding.h"
 #include "FileDialogEx.h"
@@ -151,6 +152,12 @@ void CSplitTextView::Report(UINT stringId, const std::wstring& path, UINT icon) 
         env_->MessageBox(text.c_str(), icon, nullptr, frame_);
     else
         shell::ShowMessage(frame_, text.c_str(), icon);
+}
+
+// A failed save, with the reason where it is a character the code page
+// cannot hold (the control's ERROR_NO_UNICODE_TRANSLATION).
+void CSplitTextView::ReportSaveFailure(const std::wstring& path, DWORD error) {
+    Report(error == ERROR_NO_UNICODE_TRANSLATION ? IDS_SAVE_NOT_REPRESENTABLE : 15206, path, MB_ICONWARNING);
 }
 
 LRESULT CSplitTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -478,7 +485,7 @@ int CSplitTextView::Save() {
     if (!hasFile_ || file.empty() || !FileExists(file)) return SaveAs();
     if (!SendMessageW(focus_, MPM_SAVEFILE, reinterpret_cast<WPARAM>(file.c_str()), 0)) {
         // Said, and the document stays modified.
-        Report(15206, file, MB_ICONWARNING);
+        ReportSaveFailure(file, GetLastError());
         return IDNO;
     }
     saved_ = true;
@@ -496,7 +503,7 @@ int CSplitTextView::SaveAs() {
     const std::wstring path = shell::FullPath(choice.paths.front());
     SaveFormat format = {choice.codePage, choice.lineEnd, choice.bom};
     if (!SendMessageW(focus_, MPM_SAVEFILE, reinterpret_cast<WPARAM>(path.c_str()), reinterpret_cast<LPARAM>(&format))) {
-        Report(15206, path, MB_ICONWARNING);
+        ReportSaveFailure(path, GetLastError());
         return 1;
     }
     const std::wstring oldPath = hasFile_ ? Caption() : std::wstring();
@@ -533,7 +540,12 @@ void CSplitTextView::NewFromTemplate(const TemplateEntry* entry) {
         const size_t sample = encoding::SampleSize(kilobytes, bytes.size());
         const int cp = encoding::DetectCodePage(bytes.data(), sample);
         const size_t skip = encoding::SkipByteOrderMark(bytes.data(), bytes.size(), cp);
-        whole = encoding::ToUtf16(bytes.data() + skip, bytes.size() - skip, cp);
+        bool converted = true;
+        whole = encoding::ToUtf16(bytes.data() + skip, bytes.size() - skip, cp, &converted);
+        if (!converted) {  // said, rather than inserting what the failure left
+            Report(15100, path, MB_ICONWARNING);
+            return;
+        }
     }
     auto insert = [&](const std::wstring& part) {
         if (part.empty()) return;

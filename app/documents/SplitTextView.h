@@ -89,6 +89,7 @@ private:
     void CaptureClipboard();
     void CopyCaption();
     void Report(UINT stringId, const std::wstring& path, UINT icon);
+    void ReportSaveFailure(const std::wstring& path, DWORD error);
     std::wstring Caption() const;
 
     HWND frame_;

@@ -56,7 +56,9 @@ std::wstring LowerAscii(std::wstring s) {
 bool KeepsAscii(int cp) {
     if (cp == 0) cp = int(GetACP());
     if (cp == 65001 || cp == 20127 || cp == 874 || (cp >= 1250 && cp <= 1258)) return true;
-    if (cp == 932 || cp == 936 || cp == 949 || cp == 950 || cp == 54936 || cp == 51932 || cp == 51949) return true;
+    if (cp == 932 || cp == 936 || cp == 949 || cp == 950 || cp == 54936 || cp == 51932 || cp == 51936 ||
+        cp == 51949)
+        return true;
     if ((cp >= 28591 && cp <= 28606) || cp == 20866 || cp == 21866 || cp == 38598) return true;
     if (cp == 437 || cp == 850 || cp == 852 || cp == 855 || cp == 857 || cp == 858 || (cp >= 860 && cp <= 866))
         return true;

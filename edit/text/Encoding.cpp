@@ -67,7 +67,7 @@ bool AsciiCompatible(int cp) {
         cp == 858 || (cp >= 860 && cp <= 866) || cp == 869)
         return true;
     if ((cp >= 28591 && cp <= 28606) || cp == 20127 || cp == 20866 || cp == 21866) return true;
-    return cp == 51932 || cp == 51949 || cp == 54936;
+    return cp == 51932 || cp == 51936 || cp == 51949 || cp == 54936;
 }
 
 bool IsAscii(const void* data, size_t n) {
@@ -101,18 +101,19 @@ int ToUtf16(int codePage, const void* src, int n, wchar_t* dst, int cap) {
         default: {
             // The system's conversion, or ours where it refuses the code page.
             SetLastError(ERROR_SUCCESS);
-            int r = codepage::ToWide(codePage, reinterpret_cast<const char*>(s), n, dst, cap);
-            if (r == 0 && GetLastError() == ERROR_SUCCESS) return 0;  // ISO-2022 escape sequences only
-            if (r == 0 && !dst) {
-                // An unknown code page: show the bytes as Latin-1 rather than nothing.
-                return n;
-            }
-            if (r == 0 && dst) {
-                int m = n < cap ? n : cap;
+            const int r = codepage::ToWide(codePage, reinterpret_cast<const char*>(s), n, dst, cap);
+            if (r > 0) return r;
+            const DWORD err = GetLastError();
+            if (err == ERROR_SUCCESS) return 0;  // ISO-2022 escape sequences only
+            if (!codepage::HasOwnConversion(codePage) && !codepage::SystemConverts(codePage)) {
+                // A code page nobody converts: the bytes as Latin-1 rather than nothing.
+                if (!dst) return n;
+                const int m = n < cap ? n : cap;
                 for (int i = 0; i < m; ++i) dst[i] = wchar_t(s[i]);
                 return m;
             }
-            return r;
+            SetLastError(err);  // the conversion failed: never passed off as text
+            return -1;
         }
     }
 }

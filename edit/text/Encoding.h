@@ -25,7 +25,10 @@ bool IsAscii(const void* data, size_t n);
 
 // Decodes `n` bytes into UTF-16. With a null `dst` returns the units needed;
 // otherwise writes at most `cap` units and returns the count written.
-// Undecodable bytes become U+FFFD; a trailing partial unit is dropped.
+// Undecodable bytes become U+FFFD; a trailing partial unit is dropped. The
+// bytes of a code page that nothing converts read as Latin-1. -1, with the
+// last error set, when the conversion fails (out of memory, `cap` too small):
+// such a result must never pass for the text.
 int ToUtf16(int codePage, const void* src, int n, wchar_t* dst, int cap);
 
 // Encodes UTF-16 into the code page, with the same null-`dst` convention.

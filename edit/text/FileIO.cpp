@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Encoding.h"
+#include "Iso2022.h"
 #include "LineFileSource.h"
 #include "TextDocument.h"
 
@@ -147,13 +148,37 @@ bool Encode(int codePage, const wchar_t* text, int n, std::vector<char>& out) {
     return encoding::FromUtf16(codePage, text, n, out.data(), need) == need;
 }
 
+// Whether the code page writes with a state (ISO-2022: designations and
+// shifts), which each conversion starts afresh and closes at its end.
+bool Stateful(int codePage) {
+    codepage::Iso2022 form;
+    return codepage::Iso2022Of(codePage, &form) || codePage == 50229;
+}
+
 // Encodes `n` units of UTF-16 into `w` in pieces small enough for the
-// conversion's int sizes; a piece never ends inside a surrogate pair.
+// conversion's int sizes; a piece never ends inside a surrogate pair. For a
+// stateful code page a piece ends only after a line break (or with the text),
+// so that a line is converted whole and keeps the shortest escape sequences.
 bool EncodeTo(int codePage, const wchar_t* text, int64_t n, std::vector<char>& scratch, Writer& w) {
     constexpr int64_t kPiece = 1 << 20;
+    const bool stateful = Stateful(codePage);
     while (n > 0) {
         int64_t k = std::min(n, kPiece);
-        if (k < n && IS_HIGH_SURROGATE(text[k - 1])) --k;
+        if (k < n && stateful) {
+            int64_t cut = k;
+            while (cut > 0 && text[cut - 1] != L'\n' && text[cut - 1] != L'\r') --cut;
+            if (cut == 0) {  // a line longer than a piece: all of it
+                cut = k;
+                while (cut < n && text[cut - 1] != L'\n' && text[cut - 1] != L'\r') ++cut;
+            }
+            k = cut;
+        } else if (k < n && IS_HIGH_SURROGATE(text[k - 1])) {
+            --k;
+        }
+        if (k > INT32_MAX) {
+            SetLastError(ERROR_ARITHMETIC_OVERFLOW);
+            return false;
+        }
         if (!Encode(codePage, text, int(k), scratch)) return false;
         w.Write(scratch.data(), scratch.size());
         text += k;
@@ -201,9 +226,11 @@ bool WriteDocument(TextDocument& doc, const SaveFormat& fmt, Writer& w) {
     auto flushBatch = [&]() {
         if (batch.empty()) return true;
         const int units = encoding::ToUtf16(srcCp, batch.data(), int(batch.size()), nullptr, 0);
+        if (units < 0) return false;  // the conversion failed, with the reason
         Room(wide, size_t(units) + 1);
         wide.resize(size_t(units) + 1);
         const int got = encoding::ToUtf16(srcCp, batch.data(), int(batch.size()), wide.data(), units);
+        if (got != units) return false;
         batch.clear();
         return EncodeTo(cp, wide.data(), got, scratch, w);
     };

@@ -15,6 +15,15 @@ namespace {
 // twice what is needed and never shrink.
 std::vector<char> g_rawScratch;
 std::vector<wchar_t> g_wideScratch;
+// Whether the text LineText gave last is a stand-in for a line whose
+// conversion failed (its bytes as Latin-1), which is shown but never loaded.
+bool g_lineFailed = false;
+
+// The bytes as Latin-1, for display where their conversion failed.
+int AsLatin1(const char* raw, int n, wchar_t* out) {
+    for (int k = 0; k < n; ++k) out[k] = wchar_t(static_cast<unsigned char>(raw[k]));
+    return n;
+}
 
 template <typename T>
 T* Reserve(std::vector<T>& v, size_t needed) {
@@ -76,6 +85,7 @@ Position TextDocument::End() const {
 const wchar_t* TextDocument::LineText(int i, int* length) {
     static const wchar_t kEmpty[1] = {0};
     *length = 0;
+    g_lineFailed = false;
     if (i < 0 || i >= lines->Count()) return kEmpty;
     Line& l = (*lines)[i];
     if (l.Loaded()) {
@@ -87,8 +97,12 @@ const wchar_t* TextDocument::LineText(int i, int* length) {
     if (!source->ReadBytes(l.offset, l.length, raw)) return kEmpty;
     const int cp = source->CodePage();
     const int units = encoding::ToUtf16(cp, raw, l.length, nullptr, 0);
-    wchar_t* wide = Reserve(g_wideScratch, size_t(units) + 1);
-    const int got = encoding::ToUtf16(cp, raw, l.length, wide, units);
+    wchar_t* wide = Reserve(g_wideScratch, size_t(std::max(units, l.length)) + 1);
+    int got = units < 0 ? -1 : encoding::ToUtf16(cp, raw, l.length, wide, units);
+    if (got < 0) {
+        got = AsLatin1(raw, l.length, wide);
+        g_lineFailed = true;
+    }
     wide[got] = 0;
     *length = got;
     return wide;
@@ -155,8 +169,10 @@ int TextDocument::CopyLines(int first, int maxLines, wchar_t* out, int capacity,
                 continue;
             }
             char* raw = Reserve(g_rawScratch, size_t(l.length));
-            if (source->ReadBytes(l.offset, l.length, raw))
+            if (source->ReadBytes(l.offset, l.length, raw)) {
                 n = encoding::ToUtf16(source->CodePage(), raw, l.length, out + used, l.length);
+                if (n < 0) n = AsLatin1(raw, l.length, out + used);  // shown as LineText shows it
+            }
         } else if (capacity - used < 1) {
             break;
         }
@@ -183,6 +199,9 @@ void TextDocument::LoadLine(int i) {
     if (i < 0 || i >= lines->Count() || (*lines)[i].Loaded()) return;
     int n = 0;
     const wchar_t* t = LineText(i, &n);
+    // A line whose conversion failed is not taken as text: the edit that
+    // needs it fails as when memory runs out.
+    if (g_lineFailed) throw std::bad_alloc();
     Line& l = (*lines)[i];
     const int cap = Capacity(n, 1);
     wchar_t* buf = TextAlloc::Allocate(cap);

@@ -125,6 +125,23 @@ TEST(Iso2022, InvalidBytesLeaveATrace) {
     EXPECT_EQ(Decode(Iso2022::Jp, "\x1B"), kInvalid);
 }
 
+// DEL is a control like the others: it is written as it is and read back as
+// itself in every state, shifted or not.
+TEST(Iso2022, DeleteReadsBackAsItself) {
+    for (Iso2022 f : {Iso2022::Jp, Iso2022::JpKanaEsc, Iso2022::JpKanaSo, Iso2022::Kr, Iso2022::Cn}) {
+        SCOPED_TRACE(int(f));
+        EXPECT_EQ(Encoded(f, "a\x7F" "b"), "a\x7F" "b");
+        EXPECT_EQ(Decode(f, "a\x7F" "b"), "a\x7F" "b");
+        EXPECT_EQ(Decode(f, "\x0E\x7F\x0F"), "\x7F");
+    }
+    for (Iso2022 f : {Iso2022::Jp, Iso2022::JpKanaEsc, Iso2022::JpKanaSo}) {
+        EXPECT_EQ(Decode(f, "\x1B$B\x7F\x1B(B"), "\x7F");
+        EXPECT_EQ(Decode(f, "\x1B(I\x7F\x1B(B"), "\x7F");
+        EXPECT_EQ(Decode(f, "\x1B$(D\x7F\x1B(B"), "\x7F");
+        EXPECT_EQ(Encoded(f, "\xA4\xB3\x7F"), "\x1B$B$3\x1B(B\x7F");
+    }
+}
+
 TEST(Iso2022, WhatAFormCannotWriteFails) {
     std::string out;
     EXPECT_FALSE(Encode(Iso2022::Jp, "\xA4", &out));                  // half a character

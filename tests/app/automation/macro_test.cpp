@@ -191,6 +191,9 @@ TEST_F(Macros, DocumentMembersAsTextBeforeMacroAndTextAfter) {
         {L"ab\ncd", 0, 0, "ActiveDoc.SendCommand 8\nActiveDoc.Insert \"$\"", L"ab\ncd$"},
         {L"abc", 0, 3, "Set d = ActiveDoc\nd.Codepage = 65001\nd.Insert d.Codepage", L"abc65001"},
         {L"abc", 0, 3, "Set d = ActiveDoc\nd.Codepage = 0\nd.Insert d.Codepage", L"abc0"},  // the ANSI code page
+        // Code pages the system may refuse and the program converts itself.
+        {L"abc", 0, 3, "Set d = ActiveDoc\nd.Codepage = 50225\nd.Insert d.Codepage", L"abc50225"},
+        {L"abc", 0, 3, "Set d = ActiveDoc\nd.Codepage = 51936\nd.Insert d.Codepage", L"abc51936"},
         {L"abc", 0, 0,
          "Class C\nPublic Default Property Get V\nV = \"dv\"\nEnd Property\nEnd Class\nSet o = New C\nActiveDoc.Insert o",
          L"dvabc"},

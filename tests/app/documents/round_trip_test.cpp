@@ -367,6 +367,73 @@ TEST_F(RoundTrip, CancelledSaveAsWritesNothing) {
     Command(ID_EDIT_UNDO);
 }
 
+// A save that fails because a character has no place in the code page says
+// so, by Save As and by Save, and the document stays modified.
+TEST_F(RoundTrip, ASaveThatCannotHoldACharacterSaysWhy) {
+    const std::wstring start = folder_ + L"start.txt", out = folder_ + L"jp.txt";
+    ASSERT_TRUE(WriteFileText(start, "abc\n"));
+    ASSERT_TRUE(WriteFileText(out, "old"));
+    HWND pane = Open(start);
+    ASSERT_NE(pane, nullptr);
+    Type(pane, L"\xD55C");  // Korean, which EUC-JP cannot hold
+    g_answer = documents::FileChoice();
+    g_answer.paths = {out};
+    g_answer.codePage = 51932;
+    g_answer.lineEnd = 1;
+    testing_support::Messages().clear();
+    Command(ID_FILE_SAVE_AS);
+    ASSERT_EQ(testing_support::Messages().size(), 1u);
+    const std::wstring said = testing_support::Messages().back().text;
+    EXPECT_NE(said.find(out), std::wstring::npos);
+    EXPECT_NE(said.find(L"cannot be written in the code page"), std::wstring::npos) << said;
+    EXPECT_EQ(ReadFileText(out), "old");
+    EXPECT_EQ(SendMessageW(pane, MPM_ISMODIFIED, 0, 0), 1);
+    // Save of a file opened in a code page that cannot hold what was typed.
+    ASSERT_TRUE(WriteFileText(out, "\xA4\xB3"));
+    documents::OpenRequest request;
+    request.codePage = 51932;
+    HWND jp = Open(out, &request);
+    ASSERT_NE(jp, nullptr);
+    Type(jp, L"\xD55C");
+    testing_support::Messages().clear();
+    Command(ID_FILE_SAVE);
+    ASSERT_EQ(testing_support::Messages().size(), 1u);
+    EXPECT_NE(testing_support::Messages().back().text.find(L"cannot be written in the code page"),
+              std::wstring::npos);
+    EXPECT_EQ(ReadFileText(out), "\xA4\xB3");
+    EXPECT_EQ(SendMessageW(jp, MPM_ISMODIFIED, 0, 0), 1);
+    Command(ID_EDIT_UNDO);
+    CloseActive();
+    Command(ID_EDIT_UNDO);
+}
+
+// A template whose text does not convert is reported, not inserted as
+// whatever the failed conversion left (its detected code page is one of
+// those converted here, made to fail).
+TEST_F(RoundTrip, ATemplateThatDoesNotConvertIsReported) {
+    const std::string euc = ReadFileText(TestFolder() + L"round_trip_corpus\\EUC-JP.txt");
+    ASSERT_FALSE(euc.empty());
+    encoding::FileText text;
+    ASSERT_TRUE(encoding::ReadWholeFile(TestFolder() + L"round_trip_corpus\\EUC-JP.txt", -1, 4096, &text));
+    ASSERT_TRUE(codepage::HasOwnConversion(text.codePage)) << text.codePage;
+    CreateDirectoryW((folder_ + L"template").c_str(), nullptr);
+    ASSERT_TRUE(WriteFileText(folder_ + L"template\\jp.txt", euc));
+    Command(ID_FILE_NEW);
+    HWND doc = frame_->ActiveDocument();
+    const documents::TemplateEntry entry = {L"", L"jp.txt"};
+    codepage::UseOwnConversionForTesting(text.codePage, true);
+    codepage::FailOwnDecodingForTesting(text.codePage, true);
+    testing_support::Messages().clear();
+    SendMessageW(doc, MPD_NEW_FROM_TEMPLATE, reinterpret_cast<WPARAM>(&entry), 0);
+    codepage::FailOwnDecodingForTesting(text.codePage, false);
+    codepage::UseOwnConversionForTesting(text.codePage, false);
+    ASSERT_EQ(testing_support::Messages().size(), 1u);
+    EXPECT_NE(testing_support::Messages().back().text.find(L"jp.txt"), std::wstring::npos);
+    IView* view = documents::ViewOf(doc);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(Lines(view->GetActivePane()), std::vector<std::wstring>{L""});
+}
+
 // File > Open: every chosen file opens, in the dialog's order, with the
 // code page and the read-only box the dialog answered.
 TEST_F(RoundTrip, OpenCommandOpensEachChosenFileWithTheChosenCodePage) {
