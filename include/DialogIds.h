@@ -176,3 +176,5 @@
 #define IDS_PLUGIN_NO_ENTRY 15151    // "%s exports no Plugin_Initialize and was skipped."
 #define IDS_PLUGIN_FAILED 15152      // "The plug-in %s failed while starting and was skipped."
 #define IDS_PLUGIN_STOPPED 15153     // "The plug-in %s failed and was stopped."
+// Shown once when a settings file cannot be written; %s is the program folder.
+#define IDS_SETTINGS_NOT_SAVED 15160

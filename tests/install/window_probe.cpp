@@ -3,7 +3,7 @@
 //   window_probe open-with <file>           starts the command registered under
 //                                           HKCU\Software\Classes\*\shell\Morrowpad with <file>
 //   window_probe wait <text> <ms>           waits for a Morrowpad frame whose title holds <text>
-//   window_probe close <ms>                 closes every Morrowpad frame and waits for them to go
+//   window_probe close <ms>                 closes the Morrowpad frame and waits for it to go
 // Exit code 0 on success, 1 on a failure (with the reason on stderr), 2 on bad arguments.
 #include <windows.h>
 
@@ -68,15 +68,19 @@ int Wait(const std::wstring& text, DWORD ms) {
     return 1;
 }
 
+// One WM_CLOSE, as the close button sends: a frame that asks something
+// (a message box) stays, and the wait fails.
 int Close(DWORD ms) {
     const DWORD start = GetTickCount();
+    HWND closing = nullptr;
     while (HWND w = FindWindowW(MORROWPAD_FRAME_CLASS, nullptr)) {
-        PostMessageW(w, WM_CLOSE, 0, 0);
+        if (w != closing) PostMessageW(w, WM_CLOSE, 0, 0);
+        closing = w;
         if (GetTickCount() - start > ms) {
             fwprintf(stderr, L"close: the frame is still there\n");
             return 1;
         }
-        Sleep(100);
+        Sleep(50);
     }
     return 0;
 }
