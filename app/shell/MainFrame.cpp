@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "ColorScheme.h"
 #include "CommandIds.h"
 #include "CommandLine.h"
 #include "DialogIds.h"
@@ -218,6 +219,7 @@ LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
             return 0;
         case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wp)); return 0;
         case WM_ACTIVATEAPP: OnActivateApp(wp != 0); *handled = false; return 0;
+        case WM_SETTINGCHANGE: scheme::OnSettingChange(lp); *handled = false; return 0;
         case WM_CLOSE: OnClose(); return 0;
         case WM_INITMENUPOPUP: OnInitMenuPopup(reinterpret_cast<HMENU>(wp), HIWORD(lp) != 0); return 0;
         case WM_MENUSELECT:
