@@ -1,8 +1,8 @@
 // Pixel sizes at the monitor's resolution: the helper's reading of a
 // window's resolution, and the frame moved to a monitor of 192 dpi (Wine
 // never sends WM_DPICHANGED, so the test sends it as Windows would): the
-// frame takes the suggested rectangle, the docked panes' height and caption
-// and the split bar double, and come back. (The command bar's spacing
+// frame takes the suggested rectangle, the docked panes' height and caption,
+// the split bar and the tool-bar images double, and come back. (The command bar's spacing
 // follows too, but Wine's tool bar keeps any padding within 2 pixels.)
 // clang-format off
 #include <windows.h>  // before the other system headers
@@ -10,7 +10,9 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "CommandIds.h"
 #include "Dpi.h"
@@ -47,6 +49,46 @@ RECT WindowRect(HWND w) {
 void MoveToMonitor(HWND frame, int dpi, RECT suggested) {
     SendMessageW(frame, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
     Pump();
+}
+
+SIZE ImageSize(HWND toolbar) {
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar, TB_GETIMAGELIST, 0, 0)), &cx, &cy);
+    return {cx, cy};
+}
+
+// Image `i` of the tool bar drawn on white.
+std::vector<COLORREF> DrawImage(HWND toolbar, int i) {
+    const auto list = reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar, TB_GETIMAGELIST, 0, 0));
+    const SIZE size = ImageSize(toolbar);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, size.cx, size.cy);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    RECT all = {0, 0, size.cx, size.cy};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ImageList_Draw(list, i, dc, 0, 0, ILD_TRANSPARENT);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < size.cy; ++y)
+        for (int x = 0; x < size.cx; ++x) pixels.push_back(GetPixel(dc, x, y));
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+int BandHeight(HWND rebar, HWND child) {
+    const int count = int(SendMessageW(rebar, RB_GETBANDCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        REBARBANDINFOW band = {};
+        band.cbSize = sizeof band;
+        band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE;
+        if (SendMessageW(rebar, RB_GETBANDINFOW, WPARAM(i), reinterpret_cast<LPARAM>(&band)) &&
+            band.hwndChild == child)
+            return int(band.cyMinChild);
+    }
+    return -1;
 }
 
 HWND FindSplitter(HWND parent) { return FindWindowExW(parent, nullptr, L"MorrowpadSplitter", nullptr); }
@@ -139,6 +181,14 @@ TEST_F(Dpi, TheFrameKeepsItsSizesOnTheScreenOfAnotherResolution) {
     const int docked = frame_->Docking().DockedHeight();
     const int caption = frame_->Docking().CaptionHeight();
     EXPECT_EQ(SplitBar(splitter), 5);
+    const HWND toolbar = frame_->ToolBar();
+    EXPECT_EQ(ImageSize(toolbar).cx, 16);
+    EXPECT_EQ(ImageSize(toolbar).cy, 15);
+    const std::vector<COLORREF> small = DrawImage(toolbar, 1);
+    const auto white = std::count(small.begin(), small.end(), RGB(255, 255, 255));
+    EXPECT_GT(white, 0) << "transparent pixels show the ground";
+    EXPECT_GT(ptrdiff_t(small.size()) - white, 40) << "the image draws";
+    EXPECT_GE(BandHeight(frame_->Rebar(), toolbar), 15);
 
     MoveToMonitor(frame, 192, {20, 10, 1220, 970});
     const RECT moved = WindowRect(frame);
@@ -148,10 +198,22 @@ TEST_F(Dpi, TheFrameKeepsItsSizesOnTheScreenOfAnotherResolution) {
     EXPECT_EQ(frame_->Docking().DockedHeight(), 2 * docked);
     EXPECT_EQ(frame_->Docking().CaptionHeight(), 2 * caption);
     EXPECT_EQ(SplitBar(splitter), 10);
+    // The tool-bar images twice as large, each pixel a 2 x 2 square, the
+    // transparent ones still transparent; the band grows with them.
+    ASSERT_EQ(ImageSize(toolbar).cx, 32);
+    ASSERT_EQ(ImageSize(toolbar).cy, 30);
+    const std::vector<COLORREF> large = DrawImage(toolbar, 1);
+    int differ = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 32; ++x) differ += large[size_t(y * 32 + x)] != small[size_t(y / 2 * 16 + x / 2)];
+    EXPECT_EQ(differ, 0);
+    EXPECT_GE(BandHeight(frame_->Rebar(), toolbar), 30);
 
     MoveToMonitor(frame, 96, {20, 10, 620, 490});
     EXPECT_EQ(frame_->Docking().CaptionHeight(), caption);
     EXPECT_EQ(frame_->Docking().DockedHeight(), docked);
     EXPECT_EQ(SplitBar(splitter), 5);
+    EXPECT_EQ(ImageSize(toolbar).cx, 16);
+    EXPECT_EQ(DrawImage(toolbar, 1), small);
     EXPECT_TRUE(testing_support::Messages().empty());
 }
