@@ -35,6 +35,7 @@
 #define IDC_GEN_FULL_SCREEN 1102     // check: Setting/FullScreenDialog
 #define IDC_GEN_DETECT_BUFFER 1103   // number: Setting/AutoDetectBuffer (KB)
 #define IDC_GEN_RECENT_COUNT 1104    // number: history.ini RecentDoc/Count
+#define IDC_GEN_SCHEME 1105          // combo: Theme/Scheme, items IDS_SCHEME_FOLLOW.. in order
 
 #define IDD_OPT_FILE 401
 #define IDC_FILE_FORMAT 1110     // drop-down list: line ends of new documents
@@ -179,3 +180,9 @@
 
 // Saving: why a save failed, where it can be told.
 #define IDS_SAVE_NOT_REPRESENTABLE 15160  // "The file %s cannot be saved: it holds characters that cannot ..."
+// Shown once when a settings file cannot be written; %s is the program folder.
+#define IDS_SETTINGS_NOT_SAVED 15164
+// The colour schemes offered by the General page, in the order of Theme/Scheme.
+#define IDS_SCHEME_FOLLOW 15161  // "Same as Windows"
+#define IDS_SCHEME_LIGHT 15162
+#define IDS_SCHEME_DARK 15163

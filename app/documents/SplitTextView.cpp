@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "ColorScheme.h"
 #include "CommandIds.h"
 #include "CommandLine.h"
 #include "DialogIds.h"
@@ -226,7 +227,8 @@ LRESULT CSplitTextView::OnCreate() {
         if (prefix.empty()) prefix = L"Untitled";
         SetWindowTextW(Window(), (prefix + std::to_wstring(++g_untitled)).c_str());
     }
-    haveColors_ = settings::ReadColors(colors_);
+    scheme::ReadColors(colors_);
+    haveColors_ = true;
     fontCommand_ = ID_FONT_FIRST + settings::ReadClampedInt(settings::File::Setting, L"Fonts", L"CurrentFont");
     const HWND pane = CreatePane(Window());
     if (!pane) return -1;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Dpi.h"
+
 namespace documents {
 namespace {
 
@@ -15,6 +17,7 @@ CSplitter::~CSplitter() {
 
 bool CSplitter::Create(HWND parent, Orientation orientation) {
     orientation_ = orientation;
+    dpi_ = dpi::Of(parent);
     if (!Register(kClassName, nullptr, 0)) return false;
     RECT rc = {};
     GetClientRect(parent, &rc);
@@ -36,23 +39,26 @@ void CSplitter::SetPanes(HWND first, HWND second) {
     Layout();
 }
 
+int CSplitter::Bar() const { return dpi::Scale(kBar, dpi_); }
+
 void CSplitter::SetPosition(int position) {
-    position_ = std::max(0, std::min(position, std::max(0, Extent() - kBar)));
+    position_ = std::max(0, std::min(position, std::max(0, Extent() - Bar())));
     Layout();
 }
 
-void CSplitter::Middle() { SetPosition((Extent() - kBar) / 2); }
+void CSplitter::Middle() { SetPosition((Extent() - Bar()) / 2); }
 
 void CSplitter::Layout() {
     RECT rc = {};
     GetClientRect(Window(), &rc);
-    const int p = std::max(0, std::min(position_, std::max(0, Extent() - kBar)));
+    const int bar = Bar();
+    const int p = std::max(0, std::min(position_, std::max(0, Extent() - bar)));
     if (orientation_ == Orientation::SideBySide) {
         if (panes_[0]) MoveWindow(panes_[0], 0, 0, p, rc.bottom, TRUE);
-        if (panes_[1]) MoveWindow(panes_[1], p + kBar, 0, std::max(0, int(rc.right) - p - kBar), rc.bottom, TRUE);
+        if (panes_[1]) MoveWindow(panes_[1], p + bar, 0, std::max(0, int(rc.right) - p - bar), rc.bottom, TRUE);
     } else {
         if (panes_[0]) MoveWindow(panes_[0], 0, 0, rc.right, p, TRUE);
-        if (panes_[1]) MoveWindow(panes_[1], 0, p + kBar, rc.right, std::max(0, int(rc.bottom) - p - kBar), TRUE);
+        if (panes_[1]) MoveWindow(panes_[1], 0, p + bar, rc.right, std::max(0, int(rc.bottom) - p - bar), TRUE);
     }
 }
 
@@ -62,6 +68,14 @@ LRESULT CSplitter::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_SIZE: {
             // The bar keeps its share of the window.
             static_cast<void>(wp);
+            Layout();
+            return 0;
+        }
+        case WM_DPICHANGED_AFTERPARENT: {
+            // The bar and the panes' shares keep their size on the screen.
+            const int now = dpi::Of(Window());
+            position_ = MulDiv(position_, now, dpi_);
+            dpi_ = now;
             Layout();
             return 0;
         }

@@ -12,7 +12,9 @@ namespace documents {
 class CSplitter : public shell::BaseWindow<CSplitter> {
 public:
     enum class Orientation { SideBySide, Stacked };
-    static constexpr int kBar = 5;
+    static constexpr int kBar = 5;  // pixels at 96 dpi
+    // The bar's width at the window's resolution.
+    int Bar() const;
 
     ~CSplitter();
     bool Create(HWND parent, Orientation orientation);
@@ -34,6 +36,7 @@ private:
     Orientation orientation_ = Orientation::SideBySide;
     HWND panes_[2] = {};
     int position_ = 0;
+    int dpi_ = 96;  // the resolution position_ is at
     bool dragging_ = false;
     int grab_ = 0;
 };

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "Dpi.h"
+
 namespace shell {
 
 namespace {
@@ -56,10 +58,7 @@ HWND CCommandBar::Create(HWND parent, HWND owner, HMENU menu) {
     SendMessageW(bar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     // Text only: no room kept for images, and a menu bar's spacing.
     SendMessageW(bar_, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    SendMessageW(bar_, TB_SETPADDING, 0, MAKELPARAM(MulDiv(8, dpi, 96), MulDiv(6, dpi, 96)));
+    SetPadding();
     ApplyFont();
     AddButtons();
     ShowAccelerators(CuesAlwaysOn());
@@ -108,6 +107,17 @@ void CCommandBar::AddButtons() {
     if (!buttons.empty())
         SendMessageW(bar_, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
     SendMessageW(bar_, TB_AUTOSIZE, 0, 0);
+}
+
+// A menu bar's spacing at the frame's resolution.
+void CCommandBar::SetPadding() {
+    SendMessageW(bar_, TB_SETPADDING, 0, MAKELPARAM(dpi::Scale(bar_, 8), dpi::Scale(bar_, 6)));
+}
+
+void CCommandBar::ApplyDpi() {
+    if (!bar_) return;
+    SetPadding();
+    Rebuild();
 }
 
 void CCommandBar::SetFont(HFONT font) {
@@ -260,6 +270,10 @@ bool CCommandBar::IsMenuMessage(UINT msg, WPARAM, LPARAM lp) const {
 
 LRESULT CCommandBar::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
     *handled = true;
+    if (msg == WM_DPICHANGED_AFTERPARENT) {
+        ApplyDpi();
+        return 0;
+    }
     if (IsMenuMessage(msg, wp, lp)) {
         if (msg == WM_MENUSELECT) {
             const bool closing = HIWORD(wp) == 0xFFFF && !lp;

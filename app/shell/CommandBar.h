@@ -48,6 +48,10 @@ public:
     // font). The buttons are measured again.
     void SetFont(HFONT font);
     HFONT Font() const;
+    // The frame moved to a monitor of another resolution (the bar hears it
+    // as WM_DPICHANGED_AFTERPARENT): the spacing follows and the buttons
+    // are measured again.
+    void ApplyDpi();
     // Width of all buttons and the height of one.
     SIZE IdealSize() const;
     int ButtonCount() const;
@@ -97,6 +101,7 @@ private:
     void AddButtons();
     void UpdateBand();
     void ApplyFont();
+    void SetPadding();
     void ShowAccelerators(bool show);
     int HitButton(POINT screen) const;
     RECT ButtonScreenRect(int index) const;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "Dpi.h"
 #include "PaneHosts.h"
 #include "ProgramIds.h"
 
@@ -60,8 +61,23 @@ HWND CDockingWindow::Create(HWND frame) {
     GetTextMetricsW(dc, &tm);
     SelectObject(dc, old);
     ReleaseDC(frame, dc);
-    captionHeight_ = std::max<int>(16, tm.tmHeight + 6);
+    dpi_ = dpi::Of(frame);
+    captionHeight_ = std::max<int>(Px(16), tm.tmHeight + Px(6));
+    height_ = Px(kDefaultHeight);
     return CreateAs(kDockClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 0, 0, 0, frame);
+}
+
+int CDockingWindow::Px(int pixels) const { return dpi::Scale(pixels, dpi_); }
+
+// Moved to a monitor of another resolution: the docked height and the
+// caption keep their size on the screen.
+void CDockingWindow::OnDpiChanged() {
+    const int now = dpi::Of(frame_);
+    if (now == dpi_) return;
+    height_ = MulDiv(height_, now, dpi_);
+    captionHeight_ = MulDiv(captionHeight_, now, dpi_);
+    dpi_ = now;
+    RequestRelayout();
 }
 
 CDockingWindow::Pane* CDockingWindow::Find(HWND window) const {
@@ -196,8 +212,8 @@ bool CDockingWindow::FloatPane(HWND window, const RECT& rc) {
     HWND host = pane->floater->Window();
     SetWindowTextW(host, pane->title.c_str());
     MoveInto(*pane, host);
-    const int width = std::max<int>(kMinFloat, rc.right - rc.left);
-    const int height = std::max<int>(kMinFloat, rc.bottom - rc.top);
+    const int width = std::max<int>(Px(kMinFloat), rc.right - rc.left);
+    const int height = std::max<int>(Px(kMinFloat), rc.bottom - rc.top);
     SetWindowPos(host, HWND_TOP, rc.left, rc.top, width, height, SWP_NOACTIVATE | SWP_SHOWWINDOW);
     pane->floater->Fit();
     if (pane->strip && pane->strip->Window()) ShowWindow(pane->strip->Window(), SW_HIDE);
@@ -315,14 +331,14 @@ void CDockingWindow::Reap() {
 // Layout
 
 int CDockingWindow::ClampHeight(int height) const {
-    const int minimum = kSplitter + DockedCount() * (captionHeight_ + 8);
+    const int minimum = Px(kSplitter) + DockedCount() * (captionHeight_ + Px(8));
     const int available = int(client_.bottom - client_.top);
-    const int maximum = std::max(minimum, available - kMinRest);
+    const int maximum = std::max(minimum, available - Px(kMinRest));
     return std::clamp(height, minimum, maximum);
 }
 
 void CDockingWindow::SetDockedHeight(int height) {
-    height_ = std::max(height, kSplitter);
+    height_ = std::max(height, Px(kSplitter));
     RequestRelayout();
 }
 
@@ -350,8 +366,9 @@ void CDockingWindow::Arrange() {
     GetClientRect(Window(), &rc);
     const int count = DockedCount();
     if (count == 0) return;
-    const int room = std::max<int>(0, rc.bottom - kSplitter);
-    int y = kSplitter;
+    const int splitter = Px(kSplitter);
+    const int room = std::max<int>(0, rc.bottom - splitter);
+    int y = splitter;
     int k = 0;
     for (const auto& pane : panes_) {
         if (!pane->strip || !pane->strip->Window()) continue;
@@ -361,7 +378,7 @@ void CDockingWindow::Arrange() {
             continue;
         }
         ++k;
-        const int height = k == count ? kSplitter + room - y : room / count;
+        const int height = k == count ? splitter + room - y : room / count;
         SetWindowPos(strip, nullptr, 0, y, rc.right, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         pane->strip->Fit();
         y += height;
@@ -379,6 +396,7 @@ void CDockingWindow::RequestRelayout() {
 LRESULT CDockingWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_SIZE: Arrange(); return 0;
+        case WM_DPICHANGED_AFTERPARENT: OnDpiChanged(); return 0;
         case WM_PAINT: OnPaint(); return 0;
         case WM_ERASEBKGND: return 1;
         case WM_SETCURSOR:
@@ -386,7 +404,7 @@ LRESULT CDockingWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
                 POINT pt;
                 GetCursorPos(&pt);
                 ScreenToClient(Window(), &pt);
-                if (pt.y < kSplitter) {
+                if (pt.y < Px(kSplitter)) {
                     SetCursor(LoadCursorW(nullptr, IDC_SIZENS));
                     return TRUE;
                 }
@@ -414,21 +432,22 @@ void CDockingWindow::OnPaint() {
     HDC dc = BeginPaint(Window(), &ps);
     RECT rc;
     GetClientRect(Window(), &rc);
-    RECT bar = {0, 0, rc.right, kSplitter};
+    const int splitter = Px(kSplitter);
+    RECT bar = {0, 0, rc.right, splitter};
     FillRect(dc, &bar, GetSysColorBrush(COLOR_3DFACE));
     RECT light = {0, 0, rc.right, 1};
     FillRect(dc, &light, GetSysColorBrush(COLOR_3DHIGHLIGHT));
-    RECT dark = {0, kSplitter - 1, rc.right, kSplitter};
+    RECT dark = {0, splitter - 1, rc.right, splitter};
     FillRect(dc, &dark, GetSysColorBrush(COLOR_3DSHADOW));
     if (DockedCount() == 0) {
-        RECT body = {0, kSplitter, rc.right, rc.bottom};
+        RECT body = {0, splitter, rc.right, rc.bottom};
         FillRect(dc, &body, GetSysColorBrush(COLOR_3DFACE));
     }
     EndPaint(Window(), &ps);
 }
 
 void CDockingWindow::OnButtonDown(int y) {
-    if (y >= kSplitter) return;
+    if (y >= Px(kSplitter)) return;
     POINT pt = {0, y};
     ClientToScreen(Window(), &pt);
     dragging_ = true;

@@ -96,10 +96,13 @@ public:
         return font_.get() ? font_.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     }
 
+    // Pixels at 96 dpi, scaled to the frame's resolution.
     static constexpr int kSplitter = 5;
     static constexpr int kMinFloat = 120;
     static constexpr int kMinRest = 40;
     static constexpr int kDefaultHeight = 150;
+    // A pixel size at 96 dpi at the frame's resolution.
+    int Px(int pixels) const;
 
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
@@ -123,6 +126,7 @@ private:
     void FocusFrameIfInside(const Pane& pane);
 
     void OnPaint();
+    void OnDpiChanged();
     void OnButtonDown(int y);
     void OnMouseMove(int y);
     void EndDrag();
@@ -133,6 +137,7 @@ private:
     RECT client_ = {};  // the last rectangle given to Layout
     UniqueGdi<HFONT> font_;
     int captionHeight_ = 18;
+    int dpi_ = 96;  // the resolution the pixel sizes above are at
     bool dragging_ = false;
     int dragStartY_ = 0;  // screen y where the drag began
     int dragStartHeight_ = 0;

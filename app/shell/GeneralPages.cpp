@@ -1,11 +1,13 @@
 // The pages of plain settings: General, File, Tabs and Language.
 #include <windows.h>
 
+#include "ColorScheme.h"
 #include "DialogIds.h"
 #include "InstanceMutex.h"
 #include "OptionsDialog.h"
 #include "OptionsPages.h"
 #include "ProgramIds.h"
+#include "Resources.h"
 #include "SettingsKeys.h"
 #include "ShellRegistration.h"
 
@@ -29,10 +31,15 @@ void CGeneralPage::OnInit() {
             std::to_wstring(settings::ReadClampedInt(File::Setting, L"Setting", L"AutoDetectBuffer")));
     SetText(IDC_GEN_RECENT_COUNT,
             std::to_wstring(settings::ReadClampedInt(File::History, L"RecentDoc", L"Count")));
+    const HWND schemes = Item(IDC_GEN_SCHEME);
+    SendMessageW(schemes, CB_RESETCONTENT, 0, 0);
+    for (UINT id : {IDS_SCHEME_FOLLOW, IDS_SCHEME_LIGHT, IDS_SCHEME_DARK})
+        SendMessageW(schemes, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(LanguageString(id).c_str()));
+    SendMessageW(schemes, CB_SETCURSEL, WPARAM(scheme::Chosen()), 0);
 }
 
 void CGeneralPage::OnCommand(int, int code, HWND control) {
-    if (control && (code == BN_CLICKED || code == EN_CHANGE)) MarkChanged();
+    if (control && (code == BN_CLICKED || code == EN_CHANGE || code == CBN_SELCHANGE)) MarkChanged();
 }
 
 bool CGeneralPage::Apply() {
@@ -55,6 +62,11 @@ bool CGeneralPage::Apply() {
     settings::WriteBool(File::Setting, L"Setting", L"FullScreenDialog", Checked(IDC_GEN_FULL_SCREEN));
     settings::WriteClampedInt(File::Setting, L"Setting", L"AutoDetectBuffer", detect);
     settings::WriteClampedInt(File::History, L"RecentDoc", L"Count", recent);
+    const LRESULT chosen = SendMessageW(Item(IDC_GEN_SCHEME), CB_GETCURSEL, 0, 0);
+    if (chosen >= 0 && scheme::Scheme(chosen) != scheme::Chosen()) {
+        scheme::Choose(scheme::Scheme(chosen));
+        scheme::ApplyToOpenWindows();
+    }
     // The page shows what was written.
     SetText(IDC_GEN_DETECT_BUFFER,
             std::to_wstring(

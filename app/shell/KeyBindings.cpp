@@ -147,19 +147,21 @@ void KeyTables::Load(const std::wstring& ini) {
 }
 
 void KeyTables::SaveCommands(const std::wstring& ini) const {
-    if (!settings::EnsureUnicodeFile(ini)) return;
-    WritePrivateProfileStringW(L"Global", nullptr, nullptr, ini.c_str());
-    for (size_t i = 0; i < commands.size(); ++i)
-        WritePrivateProfileStringW(L"Global", (L"Command" + std::to_wstring(i)).c_str(),
-                                   std::to_wstring(int32_t(commands[i])).c_str(), ini.c_str());
+    if (!settings::EnsureUnicodeFile(ini)) return settings::ReportWriteFailure(ini);
+    bool ok = WritePrivateProfileStringW(L"Global", nullptr, nullptr, ini.c_str());
+    for (size_t i = 0; i < commands.size() && ok; ++i)
+        ok = WritePrivateProfileStringW(L"Global", (L"Command" + std::to_wstring(i)).c_str(),
+                                        std::to_wstring(int32_t(commands[i])).c_str(), ini.c_str());
+    if (!ok) settings::ReportWriteFailure(ini);
 }
 
 void KeyTables::SaveMacros(const std::wstring& ini) const {
-    if (!settings::EnsureUnicodeFile(ini)) return;
-    WritePrivateProfileStringW(L"Macro", nullptr, nullptr, ini.c_str());
-    for (size_t i = 0; i < macros.size(); ++i)
-        WritePrivateProfileStringW(L"Macro", (L"Command" + std::to_wstring(i)).c_str(),
-                                   (std::to_wstring(macros[i].key) + L"," + macros[i].path).c_str(), ini.c_str());
+    if (!settings::EnsureUnicodeFile(ini)) return settings::ReportWriteFailure(ini);
+    bool ok = WritePrivateProfileStringW(L"Macro", nullptr, nullptr, ini.c_str());
+    for (size_t i = 0; i < macros.size() && ok; ++i)
+        ok = WritePrivateProfileStringW(L"Macro", (L"Command" + std::to_wstring(i)).c_str(),
+                                        (std::to_wstring(macros[i].key) + L"," + macros[i].path).c_str(), ini.c_str());
+    if (!ok) settings::ReportWriteFailure(ini);
 }
 
 int KeyTables::CommandFor(uint16_t code) const {

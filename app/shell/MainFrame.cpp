@@ -6,9 +6,11 @@
 
 #include <algorithm>
 
+#include "ColorScheme.h"
 #include "CommandIds.h"
 #include "CommandLine.h"
 #include "DialogIds.h"
+#include "Dpi.h"
 #include "Document.h"
 #include "FileDialogEx.h"
 #include "InputDialog.h"
@@ -218,6 +220,11 @@ LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
             return 0;
         case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wp)); return 0;
         case WM_ACTIVATEAPP: OnActivateApp(wp != 0); *handled = false; return 0;
+        case WM_SETTINGCHANGE: scheme::OnSettingChange(lp); *handled = false; return 0;
+        case WM_DPICHANGED:  // the new size; the bars and panes rescale themselves
+            dpi::OnDpiChanged(Window(), wp, lp);
+            Layout();
+            return 0;
         case WM_CLOSE: OnClose(); return 0;
         case WM_INITMENUPOPUP: OnInitMenuPopup(reinterpret_cast<HMENU>(wp), HIWORD(lp) != 0); return 0;
         case WM_MENUSELECT:

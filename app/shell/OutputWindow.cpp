@@ -10,6 +10,7 @@
 
 #include <vector>
 
+#include "ColorScheme.h"
 #include "CommandIds.h"
 #include "EditProtocol.h"
 #include "MessageSink.h"
@@ -79,7 +80,8 @@ HWND COutputWindow::Create(HWND parent, HMODULE editLibrary, IDevEnv* env) {
     Control(MPM_FOLDMODE, 0);
     Control(MPM_SETLEXER, reinterpret_cast<WPARAM>(static_cast<ILexer*>(syntax::ResultLexer())), 1);
     ApplyFont();
-    if (settings::ReadColors(colors_)) Control(MPM_COLORTABLE, reinterpret_cast<WPARAM>(colors_));
+    scheme::ReadColors(colors_);
+    Control(MPM_COLORTABLE, reinterpret_cast<WPARAM>(colors_));
     return hwnd_;
 }
 

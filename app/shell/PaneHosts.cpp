@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "DockingWindow.h"
+#include "Dpi.h"
 
 namespace shell {
 
@@ -168,8 +169,9 @@ LRESULT CFloatFrame::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lp);
-            info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, CDockingWindow::kMinFloat);
-            info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, CDockingWindow::kMinFloat);
+            const LONG least = dpi::Scale(Window(), CDockingWindow::kMinFloat);
+            info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, least);
+            info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, least);
             return 0;
         }
         case WM_PARENTNOTIFY:

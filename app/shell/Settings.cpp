@@ -1,11 +1,15 @@
 #include "Settings.h"
 
+#include <atomic>
 #include <cwchar>
 #include <cwctype>
 #include <iterator>
 #include <map>
 #include <mutex>
 
+#include "DialogIds.h"
+#include "MessageSink.h"
+#include "Resources.h"
 #include "SettingsKeys.h"
 
 namespace settings {
@@ -256,7 +260,9 @@ bool ReadString(File f, const wchar_t* section, const wchar_t* key, std::wstring
 
 void WriteString(File f, const wchar_t* section, const wchar_t* key, const wchar_t* value, int index) {
     const std::wstring path = PathOf(f);
-    if (EnsureUnicodeFile(path)) WritePrivateProfileStringW(section, KeyName(key, index).c_str(), value, path.c_str());
+    const std::wstring name = KeyName(key, index);
+    if (!EnsureUnicodeFile(path) || !WritePrivateProfileStringW(section, name.c_str(), value, path.c_str()))
+        ReportWriteFailure(path);
 }
 
 void WriteInt(File f, const wchar_t* section, const wchar_t* key, int value, int index) {
@@ -265,7 +271,8 @@ void WriteInt(File f, const wchar_t* section, const wchar_t* key, int value, int
 
 void DeleteSection(File f, const wchar_t* section) {
     const std::wstring path = PathOf(f);
-    if (EnsureUnicodeFile(path)) WritePrivateProfileStringW(section, nullptr, nullptr, path.c_str());
+    if (!EnsureUnicodeFile(path) || !WritePrivateProfileStringW(section, nullptr, nullptr, path.c_str()))
+        ReportWriteFailure(path);
 }
 
 bool ReadBool(File f, const wchar_t* section, const wchar_t* key, bool def, int index) {
@@ -434,5 +441,20 @@ bool ReadColors(COLORREF out[80]) {
     std::copy(table, table + 80, out);
     return true;
 }
+
+namespace {
+std::atomic<bool> g_writeFailureReported{false};
+}  // namespace
+
+void ReportWriteFailure(const std::wstring& path) {
+    if (g_writeFailureReported.exchange(true)) return;
+    std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
+    if (folder.size() > 1) folder.pop_back();  // "C:\\Tools\\Morrowpad", not "...Morrowpad\\."
+    std::wstring text = shell::FormatLanguageString(IDS_SETTINGS_NOT_SAVED, {folder});
+    if (text.empty()) text = L"Morrowpad cannot save its settings in " + folder + L".";
+    shell::ShowMessage(GetActiveWindow(), text.c_str(), MB_OK | MB_ICONWARNING);
+}
+
+void ResetWriteFailureReport() { g_writeFailureReported = false; }
 
 }  // namespace settings

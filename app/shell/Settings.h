@@ -53,6 +53,15 @@ void WriteString(File f, const wchar_t* section, const wchar_t* key, const wchar
 void WriteInt(File f, const wchar_t* section, const wchar_t* key, int value, int index = -1);
 void DeleteSection(File f, const wchar_t* section);
 
+// A write that fails (a program folder or file that cannot be written, a
+// full disk) changes nothing, but the first one in the process tells the
+// user through shell::ShowMessage that settings cannot be saved, naming the
+// folder; later failures stay quiet. Every write above reports through it,
+// and so does any other code that writes a settings file itself.
+void ReportWriteFailure(const std::wstring& path);
+// Reports the next failure again (tests).
+void ResetWriteFailureReport();
+
 // History lists: Item1..Item20, each written with a leading "#" (and in
 // quotes) so that leading and trailing blanks survive; one leading "#" is
 // removed on reading, empty values are skipped, reading stops at the first

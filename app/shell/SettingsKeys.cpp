@@ -58,6 +58,8 @@ constexpr KeyInfo kKeys[] = {
     Indexed(Text(S, L"Fonts", L"Font#", L"Tahoma,8,0,0,0"), 11, 12),
     Int(S, L"Fonts", L"CurrentFont", 0, 0, 9, 0, 0),  // the ten document fonts
     {S, L"Theme", L"Colors", ValueType::Struct},
+    {S, L"Theme", L"DarkColors", ValueType::Struct},
+    Int(S, L"Theme", L"Scheme", 0, 0, 2, 0, 0),  // follow Windows, light, dark; anything else follows
     Bool(S, L"Edit", L"LineNumber", true),
     Bool(S, L"Edit", L"Ruler", true),
     Bool(S, L"Edit", L"ActiveLine", true),

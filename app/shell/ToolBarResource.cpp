@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
+#include "Dpi.h"
 #include "ProgramIds.h"
 
 namespace shell {
@@ -11,22 +14,51 @@ namespace {
 constexpr COLORREF kMaskColour = RGB(255, 0, 255);
 constexpr UINT_PTR kSubclassId = 1;
 
-// Destroys the tool bar's image list with the tool bar.
-LRESULT CALLBACK OwnImageList(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
-    if (msg == WM_NCDESTROY) {
-        auto list = reinterpret_cast<HIMAGELIST>(SendMessageW(w, TB_GETIMAGELIST, 0, 0));
-        RemoveWindowSubclass(w, OwnImageList, kSubclassId);
-        LRESULT r = DefSubclassProc(w, msg, wp, lp);
-        if (list) ImageList_Destroy(list);
-        return r;
+// Where the tool bar's images come from, to draw them again at another
+// resolution.
+struct ImageSource {
+    HMODULE module;
+    int bitmapId, width, height;
+    int scale;  // the images' current size: width and height times this
+};
+
+// Pixel art grows by whole steps: 1 up to 143 dpi, 2 up to 239, and so on.
+int ImageScale(int dpi) { return std::max(1, (dpi + dpi::kDefault / 2) / dpi::kDefault); }
+
+// The strip `scale` times larger, each pixel a square of pixels, so that the
+// transparent colour stays exact.
+HBITMAP Enlarge(HBITMAP strip, int scale) {
+    BITMAP info = {};
+    GetObjectW(strip, sizeof info, &info);
+    HDC screen = GetDC(nullptr);
+    HDC from = CreateCompatibleDC(screen), to = CreateCompatibleDC(screen);
+    HBITMAP large = CreateCompatibleBitmap(screen, info.bmWidth * scale, info.bmHeight * scale);
+    if (large) {
+        HGDIOBJ oldFrom = SelectObject(from, strip), oldTo = SelectObject(to, large);
+        SetStretchBltMode(to, COLORONCOLOR);
+        StretchBlt(to, 0, 0, info.bmWidth * scale, info.bmHeight * scale, from, 0, 0, info.bmWidth, info.bmHeight,
+                   SRCCOPY);
+        SelectObject(from, oldFrom);
+        SelectObject(to, oldTo);
     }
-    return DefSubclassProc(w, msg, wp, lp);
+    DeleteDC(from);
+    DeleteDC(to);
+    ReleaseDC(nullptr, screen);
+    return large;
 }
 
-HIMAGELIST LoadImages(HMODULE module, int bitmapId, int width, int height) {
+HIMAGELIST LoadImages(HMODULE module, int bitmapId, int width, int height, int scale) {
     auto bitmap = static_cast<HBITMAP>(
         LoadImageW(module, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (!bitmap) return nullptr;
+    if (scale > 1) {
+        HBITMAP large = Enlarge(bitmap, scale);
+        DeleteObject(bitmap);
+        if (!large) return nullptr;
+        bitmap = large;
+        width *= scale;
+        height *= scale;
+    }
     BITMAP info = {};
     GetObjectW(bitmap, sizeof info, &info);
     const int count = width > 0 ? info.bmWidth / width : 0;
@@ -37,6 +69,63 @@ HIMAGELIST LoadImages(HMODULE module, int bitmapId, int width, int height) {
     }
     DeleteObject(bitmap);
     return list;
+}
+
+// In a rebar, the tool bar's band takes its new size.
+void FitBand(HWND bar) {
+    HWND rebar = GetParent(bar);
+    wchar_t name[32] = {};
+    if (!rebar || !GetClassNameW(rebar, name, 32) || lstrcmpiW(name, REBARCLASSNAMEW) != 0) return;
+    SIZE size = {};
+    SendMessageW(bar, TB_GETMAXSIZE, 0, reinterpret_cast<LPARAM>(&size));
+    const int count = int(SendMessageW(rebar, RB_GETBANDCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        REBARBANDINFOW band = {};
+        band.cbSize = sizeof band;
+        band.fMask = RBBIM_CHILD;
+        if (!SendMessageW(rebar, RB_GETBANDINFOW, WPARAM(i), reinterpret_cast<LPARAM>(&band)) ||
+            band.hwndChild != bar)
+            continue;
+        band.fMask = RBBIM_CHILDSIZE | RBBIM_IDEALSIZE;
+        band.cyMinChild = size.cy;
+        band.cxIdeal = size.cx;
+        SendMessageW(rebar, RB_SETBANDINFOW, WPARAM(i), reinterpret_cast<LPARAM>(&band));
+    }
+}
+
+// The images drawn again at the frame's new resolution.
+void Rescale(HWND bar, ImageSource& source) {
+    const int scale = ImageScale(dpi::Of(bar));
+    if (scale == source.scale) return;
+    HIMAGELIST images = LoadImages(source.module, source.bitmapId, source.width, source.height, scale);
+    if (!images) return;
+    source.scale = scale;
+    auto old = reinterpret_cast<HIMAGELIST>(SendMessageW(bar, TB_GETIMAGELIST, 0, 0));
+    SendMessageW(bar, TB_SETBITMAPSIZE, 0, MAKELPARAM(source.width * scale, source.height * scale));
+    SendMessageW(bar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    if (old) ImageList_Destroy(old);
+    SendMessageW(bar, TB_AUTOSIZE, 0, 0);
+    FitBand(bar);
+    InvalidateRect(bar, nullptr, TRUE);
+}
+
+// Destroys the tool bar's image list with the tool bar, and draws the
+// images again when the frame's resolution changes.
+LRESULT CALLBACK OwnImageList(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    auto* source = reinterpret_cast<ImageSource*>(data);
+    if (msg == WM_NCDESTROY) {
+        auto list = reinterpret_cast<HIMAGELIST>(SendMessageW(w, TB_GETIMAGELIST, 0, 0));
+        RemoveWindowSubclass(w, OwnImageList, kSubclassId);
+        LRESULT r = DefSubclassProc(w, msg, wp, lp);
+        if (list) ImageList_Destroy(list);
+        delete source;
+        return r;
+    }
+    if (msg == WM_DPICHANGED_AFTERPARENT && source) {
+        Rescale(w, *source);
+        return 0;
+    }
+    return DefSubclassProc(w, msg, wp, lp);
 }
 
 }  // namespace
@@ -58,7 +147,8 @@ HWND CreateToolBarFromResource(HWND parent, HMODULE module, int toolbarId, int b
     int width = 0, height = 0;
     const std::vector<WORD> items = LoadToolBarResource(module, toolbarId, &width, &height);
     if (items.empty()) return nullptr;
-    HIMAGELIST images = LoadImages(module, bitmapId, width, height);
+    const int scale = ImageScale(dpi::Of(parent));
+    HIMAGELIST images = LoadImages(module, bitmapId, width, height, scale);
     if (!images) return nullptr;
 
     const DWORD style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS |
@@ -70,9 +160,10 @@ HWND CreateToolBarFromResource(HWND parent, HMODULE module, int toolbarId, int b
         ImageList_Destroy(images);
         return nullptr;
     }
-    SetWindowSubclass(bar, OwnImageList, kSubclassId, 0);
+    SetWindowSubclass(bar, OwnImageList, kSubclassId,
+                      reinterpret_cast<DWORD_PTR>(new ImageSource{module, bitmapId, width, height, scale}));
     SendMessageW(bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    SendMessageW(bar, TB_SETBITMAPSIZE, 0, MAKELPARAM(width, height));
+    SendMessageW(bar, TB_SETBITMAPSIZE, 0, MAKELPARAM(width * scale, height * scale));
     SendMessageW(bar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
 
     std::vector<TBBUTTON> buttons(items.size());

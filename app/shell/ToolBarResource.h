@@ -33,6 +33,9 @@ std::vector<WORD> LoadToolBarResource(HMODULE module, int id, int* width, int* h
 // is added to the window style (for example WS_VISIBLE). Returns null when
 // the resource or the bitmap is missing or the window cannot be created.
 // comctl32 must be initialised (InitCommonControlsEx with ICC_BAR_CLASSES).
+// The images grow by whole steps with the resolution (Dpi.h): twice their
+// size from 144 dpi, three times from 240; the tool bar draws them again when
+// it hears WM_DPICHANGED_AFTERPARENT, and gives its rebar band the new size.
 HWND CreateToolBarFromResource(HWND parent, HMODULE module, int toolbarId, int bitmapId, UINT controlId,
                                DWORD extraStyle = WS_VISIBLE);
 

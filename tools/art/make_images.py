@@ -4,7 +4,7 @@
   Toolbar.bmp       bitmap 401, the main tool bar (one 16x15 image per button)
   PrintToolbar.bmp  bitmap 150, the print frame's tool bar
   TearOff.bmp       bitmap 402, the tear-off strip at the top of popup menus
-  Morrowpad.ico     icon 128 (16, 32 and 48 pixels)
+  Morrowpad.ico     icon 128 (16 to 256 pixels; 256 as PNG)
   PaneMenu.ico      icon 140 (9x16), marks the status-bar panes that open a menu
   PaneSyntax.ico    icon 141 (16x16), the syntax pane
   PaneTabs.ico      icon 142 (16x16), the tab-size pane
@@ -831,6 +831,10 @@ ICON16 = [
 ]
 
 
+# Every size the shell asks for at 100 % to 200 % scaling, and 256 for large views.
+PROGRAM_ICON_SIZES = (16, 20, 24, 32, 40, 48, 64, 96, 128, 256)
+
+
 def program_icon(size):
     if size == 16:
         # Sampled shapes blur at 16 pixels: this size is drawn by hand.
@@ -838,7 +842,7 @@ def program_icon(size):
         c.grid(0, 0, ICON16, P)
         c.blit(sample_icon(16, [pencil_shape((0.30, 0.94), (0.99, 0.25), 0.30, 1.0 / 16)], ss=1), 0, 0)
         return c
-    stroke = {16: 1.0, 32: 1.2, 48: 1.6}.get(size, size / 30) / size
+    stroke = {16: 1.0, 20: 1.0, 24: 1.0, 32: 1.2, 40: 1.4, 48: 1.6}.get(size, size / 30) / size
     ink = (40, 45, 60, 255)
     x0, y0, x1, y1 = 0.10, 0.10, 0.76, 0.95
     shapes = [
@@ -857,7 +861,8 @@ def program_icon(size):
         shapes.append(capsule(x + 0.03, 0.04, x + 0.03, 0.17, 0.06, (150, 155, 165, 255)))
         shapes.append(capsule(x + 0.03, 0.055, x + 0.03, 0.155, 0.06 - 2 * stroke, (215, 220, 228, 255)))
     shapes.append(pencil_shape((0.46, 0.86), (0.97, 0.30), 0.20 if size >= 32 else 0.26, stroke))
-    return sample_icon(size, shapes)
+    # Large sizes have samples enough in each pixel already.
+    return sample_icon(size, shapes, ss=4 if size <= 64 else 2)
 
 
 # ------------------------------------------------------------- output
@@ -876,6 +881,13 @@ def preview(path, files):
         x += im.w + 8
     parts.append(scaled(icons, k, (255, 255, 255, 255)))
     parts.append(scaled(icons, k, (60, 60, 70, 255)))
+    sizes = Canvas(sum(s + 8 for s in PROGRAM_ICON_SIZES), max(PROGRAM_ICON_SIZES))
+    x = 0
+    for s in reversed(PROGRAM_ICON_SIZES):
+        sizes.blit(program_icon(s), x, 0)
+        x += s + 8
+    parts.append(scaled(sizes, 1, (255, 255, 255, 255)))
+    parts.append(scaled(sizes, 1, (60, 60, 70, 255)))
     width = max(p.w for p in parts)
     out = Canvas(width, sum(p.h + 12 for p in parts))
     y = 0
@@ -892,7 +904,7 @@ def main():
         'Toolbar.bmp': bmp24(strip([f() for f in MAIN_TOOLBAR], W, H)),
         'PrintToolbar.bmp': bmp24(strip([f() for f in PRINT_TOOLBAR], W, H)),
         'TearOff.bmp': bmp24(tear_off()),
-        'Morrowpad.ico': icon_file([program_icon(s) for s in (16, 32, 48)]),
+        'Morrowpad.ico': icon_file([program_icon(s) for s in PROGRAM_ICON_SIZES]),
         'PaneMenu.ico': icon_file([pane_menu()]),
         'PaneSyntax.ico': icon_file([pane_syntax()]),
         'PaneTabs.ico': icon_file([pane_tabs()]),

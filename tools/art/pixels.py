@@ -114,8 +114,9 @@ def _dib32(canvas):
 
 
 def icon_file(canvases, hotspot=None):
-    """An .ico file, or a .cur file when hotspot=(x, y) is given."""
-    images = [_dib32(c) for c in canvases]
+    """An .ico file, or a .cur file when hotspot=(x, y) is given. Images of
+    256 pixels are stored as PNG, as the system expects them."""
+    images = [png_rgba(c) if c.w >= 256 else _dib32(c) for c in canvases]
     out = struct.pack('<HHH', 0, 2 if hotspot else 1, len(images))
     offset = 6 + 16 * len(images)
     for c, data in zip(canvases, images):
@@ -125,15 +126,24 @@ def icon_file(canvases, hotspot=None):
     return out + b''.join(images)
 
 
-def png(canvas, bg=(255, 255, 255, 255)):
-    """An RGB PNG for looking at the images (transparent pixels take bg)."""
-    raw = b''.join(b'\0' + b''.join(bytes((c or bg)[:3]) for c in row) for row in canvas.p)
-
+def _png_file(width, height, colour_type, raw):
     def chunk(kind, data):
         return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
 
-    ihdr = struct.pack('>IIBBBBB', canvas.w, canvas.h, 8, 2, 0, 0, 0)
+    ihdr = struct.pack('>IIBBBBB', width, height, 8, colour_type, 0, 0, 0)
     return b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', ihdr) + chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b'')
+
+
+def png_rgba(canvas):
+    """An RGBA PNG (transparent pixels stay transparent)."""
+    raw = b''.join(b'\0' + b''.join(bytes(c or (0, 0, 0, 0)) for c in row) for row in canvas.p)
+    return _png_file(canvas.w, canvas.h, 6, raw)
+
+
+def png(canvas, bg=(255, 255, 255, 255)):
+    """An RGB PNG for looking at the images (transparent pixels take bg)."""
+    raw = b''.join(b'\0' + b''.join(bytes((c or bg)[:3]) for c in row) for row in canvas.p)
+    return _png_file(canvas.w, canvas.h, 2, raw)
 
 
 def scaled(canvas, k, bg):
