@@ -41,7 +41,6 @@ const std::vector<UINT> kStatusOrder = {0, 10, 9, 1, 2, 3, 4, 8, 7, 6, 5};
 // Commands whose features are not in the program yet: shown disabled.
 constexpr UINT kPendingCommands[] = {
     ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
-    ID_AUTO_COMPLETE,
 };
 
 bool IsPendingCommand(UINT id) {

@@ -1,0 +1,176 @@
+#include "WordIndex.h"
+
+#include <algorithm>
+#include <deque>
+#include <unordered_set>
+
+#include "CaseFold.h"
+
+namespace documents {
+
+std::wstring FoldWord(std::wstring_view word) {
+    std::wstring folded(word);
+    for (size_t i = 0; i < folded.size(); ++i) {
+        const uint32_t c = folded[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < folded.size() && folded[i + 1] >= 0xDC00 &&
+            folded[i + 1] < 0xE000) {
+            const uint32_t cp = 0x10000 + ((c - 0xD800) << 10) + (uint32_t(folded[i + 1]) - 0xDC00);
+            const uint32_t f = search::FoldCase(cp);
+            folded[i] = wchar_t(0xD800 + ((f - 0x10000) >> 10));
+            folded[i + 1] = wchar_t(0xDC00 + ((f - 0x10000) & 0x3FF));
+            ++i;
+            continue;
+        }
+        folded[i] = wchar_t(search::FoldCase(c));
+    }
+    return folded;
+}
+
+void CWordIndex::Reset(int lines) {
+    blocks_.clear();
+    total_ = std::max(lines, 0);
+    for (int first = 0; first < total_; first += kBlockLines) {
+        Block b;
+        b.lines = std::min(kBlockLines, total_ - first);
+        blocks_.push_back(std::move(b));
+    }
+}
+
+void CWordIndex::Edit(int startLine, int oldEndLine, int newEndLine) {
+    if (blocks_.empty() || startLine < 0 || oldEndLine < startLine || newEndLine < startLine) return;
+    // The blocks holding startLine and oldEndLine become one block to read.
+    size_t b0 = blocks_.size(), b1 = blocks_.size();
+    int first = 0;
+    for (size_t i = 0; i < blocks_.size(); ++i) {
+        const int end = first + blocks_[i].lines;
+        if (b0 == blocks_.size() && startLine < end) b0 = i;
+        if (oldEndLine < end) {
+            b1 = i;
+            break;
+        }
+        first = end;
+    }
+    if (b0 == blocks_.size()) b0 = blocks_.size() - 1;  // past the end: the last block
+    if (b1 == blocks_.size() || b1 < b0) b1 = blocks_.size() - 1;
+    int lines = 0;
+    for (size_t i = b0; i <= b1; ++i) lines += blocks_[i].lines;
+    const int delta = newEndLine - oldEndLine;
+    Block merged;
+    merged.lines = std::max(lines + delta, 1);
+    blocks_.erase(blocks_.begin() + std::ptrdiff_t(b0) + 1, blocks_.begin() + std::ptrdiff_t(b1) + 1);
+    blocks_[b0] = std::move(merged);
+    total_ = 0;
+    for (const Block& b : blocks_) total_ += b.lines;
+}
+
+bool CWordIndex::Complete() const {
+    return std::all_of(blocks_.begin(), blocks_.end(), [](const Block& b) { return b.built; });
+}
+
+bool CWordIndex::Delimiter(IWordSource& source, wchar_t unit) {
+    if (delimiters_.empty()) delimiters_.assign(0x10000, 0);
+    uint8_t& known = delimiters_[unit];
+    if (!known) known = source.IsDelimiter(unit) ? 2 : 1;
+    return known == 2;
+}
+
+bool CWordIndex::Build(IWordSource& source, int nearLine, std::chrono::steady_clock::duration budget) {
+    const auto deadline = std::chrono::steady_clock::now() + budget;
+    for (;;) {
+        // A block grown by a large insertion is read in pieces.
+        for (size_t i = 0; i < blocks_.size(); ++i) {
+            if (blocks_[i].built || blocks_[i].lines <= 2 * kBlockLines) continue;
+            const int lines = blocks_[i].lines;
+            std::vector<Block> pieces;
+            for (int done = 0; done < lines; done += kBlockLines) {
+                Block b;
+                b.lines = std::min(kBlockLines, lines - done);
+                pieces.push_back(std::move(b));
+            }
+            blocks_.erase(blocks_.begin() + std::ptrdiff_t(i));
+            blocks_.insert(blocks_.begin() + std::ptrdiff_t(i), pieces.begin(), pieces.end());
+        }
+        // The unread block nearest nearLine.
+        size_t best = blocks_.size();
+        int bestFirst = 0, bestDistance = 0, first = 0;
+        for (size_t i = 0; i < blocks_.size(); ++i) {
+            const int end = first + blocks_[i].lines;
+            if (!blocks_[i].built) {
+                const int distance = nearLine < first ? first - nearLine : nearLine >= end ? nearLine - end + 1 : 0;
+                if (best == blocks_.size() || distance < bestDistance) {
+                    best = i;
+                    bestFirst = first;
+                    bestDistance = distance;
+                }
+            }
+            first = end;
+        }
+        if (best == blocks_.size()) return true;
+        Read(source, best, bestFirst);
+        if (std::chrono::steady_clock::now() >= deadline) return Complete();
+    }
+}
+
+void CWordIndex::Read(IWordSource& source, size_t index, int firstLine) {
+    Block& block = blocks_[index];
+    // The set's views point into the strings of `words`, which a deque
+    // never moves.
+    std::unordered_set<std::wstring_view> seen;
+    std::deque<std::wstring> words;
+    int done = 0;
+    while (done < block.lines) {
+        int units = 0;
+        const int read = source.ReadLines(firstLine + done, block.lines - done, buffer_, &units);
+        if (read <= 0) break;  // the document is shorter than the index thinks: what was read stands
+        done += read;
+        units = std::min(units, int(buffer_.size()));
+        size_t i = 0;
+        const size_t n = size_t(units);
+        while (i < n) {
+            const wchar_t c = buffer_[i];
+            if (c == L'\n' || Delimiter(source, c)) {
+                ++i;
+                continue;
+            }
+            size_t j = i;
+            while (j < n && buffer_[j] != L'\n' && !Delimiter(source, buffer_[j])) ++j;
+            if (j - i <= kLongestWord) {
+                const std::wstring_view w(buffer_.data() + i, j - i);
+                if (!seen.count(w)) {
+                    words.emplace_back(w);
+                    seen.insert(std::wstring_view(words.back()));
+                }
+            }
+            i = j;
+        }
+    }
+    block.entries.clear();
+    block.entries.reserve(words.size());
+    int order = 0;
+    for (std::wstring& w : words) block.entries.push_back({FoldWord(w), std::move(w), order++});
+    std::sort(block.entries.begin(), block.entries.end(), [](const Entry& a, const Entry& b) {
+        return a.key != b.key ? a.key < b.key : a.word < b.word;
+    });
+    block.built = true;
+}
+
+void CWordIndex::Collect(std::wstring_view prefix, std::vector<std::wstring>& out) const {
+    out.clear();
+    if (prefix.empty()) return;
+    const std::wstring key = FoldWord(prefix);
+    std::unordered_set<std::wstring_view> seen;
+    std::vector<const Entry*> found;
+    for (const Block& b : blocks_) {
+        if (!b.built) continue;
+        found.clear();
+        auto it = std::lower_bound(b.entries.begin(), b.entries.end(), key,
+                                   [](const Entry& e, const std::wstring& k) { return e.key < k; });
+        for (; it != b.entries.end() && it->key.compare(0, key.size(), key) == 0; ++it)
+            if (it->key.size() != key.size()) found.push_back(&*it);  // not the prefix itself, in any case
+        std::sort(found.begin(), found.end(), [](const Entry* x, const Entry* y) { return x->order < y->order; });
+        for (const Entry* e : found)
+            if (seen.insert(std::wstring_view(e->word)).second) out.push_back(e->word);
+    }
+}
+
+}  // namespace documents

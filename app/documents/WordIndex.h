@@ -1,0 +1,81 @@
+// The words of one document for word completion, kept in blocks of lines so
+// that a lookup never reads the whole document again.
+//
+// Each block holds the distinct words of its lines (runs of non-delimiters
+// shorter than 128 units), sorted by their case-folded form, so that the
+// words beginning with a prefix, ignoring case, are found by bisection in
+// every block. An edit (the control's text-changed notification) only marks
+// the blocks it touched for reading again and shifts the line counts; blocks
+// are (re)read on demand nearest a given line first, within a time budget,
+// so that a caller can show what is ready and read the rest later in slices.
+//
+// Standard C++ only; the document is read through IWordSource.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace documents {
+
+// Where the index reads the document.
+class IWordSource {
+   public:
+    virtual int LineCount() = 0;
+    // Whole lines from `first`, at most `maxLines`, into `buffer` (resized as
+    // needed), each followed by an LF; `units` receives the units written.
+    // The number of lines read: at least 1 while first < LineCount().
+    virtual int ReadLines(int first, int maxLines, std::vector<wchar_t>& buffer, int* units) = 0;
+    virtual bool IsDelimiter(wchar_t unit) = 0;
+
+   protected:
+    ~IWordSource() = default;
+};
+
+// The case-folded form of a word, unit for unit (a surrogate pair folds as
+// one character and stays a pair), by the folding the finders use.
+std::wstring FoldWord(std::wstring_view word);
+
+class CWordIndex {
+   public:
+    static constexpr int kBlockLines = 2048;
+    static constexpr size_t kLongestWord = 127;  // words of 128 units or more are never offered
+
+    // A document of `lines` lines, nothing read yet.
+    void Reset(int lines);
+    // Lines startLine..oldEndLine became startLine..newEndLine.
+    void Edit(int startLine, int oldEndLine, int newEndLine);
+    int Lines() const { return total_; }
+    bool Complete() const;
+    // Reads blocks that need it, nearest `nearLine` first, until all are
+    // read or the budget is spent (at least one block is read). Whether the
+    // index is complete.
+    bool Build(IWordSource& source, int nearLine, std::chrono::steady_clock::duration budget);
+    // The distinct words (exact comparison) of the blocks read that begin
+    // with `prefix` ignoring case and are longer than it, in the order of
+    // their first occurrence in the document (as far as it is read).
+    void Collect(std::wstring_view prefix, std::vector<std::wstring>& out) const;
+
+   private:
+    struct Entry {
+        std::wstring key;  // folded
+        std::wstring word;
+        int order;  // first found in the block
+    };
+    struct Block {
+        int lines = 0;
+        bool built = false;
+        std::vector<Entry> entries;  // sorted by key, then word
+    };
+    void Read(IWordSource& source, size_t index, int firstLine);
+    bool Delimiter(IWordSource& source, wchar_t unit);
+
+    std::vector<Block> blocks_;
+    int total_ = 0;
+    std::vector<uint8_t> delimiters_;  // per unit: 0 not asked, 1 no, 2 yes
+    std::vector<wchar_t> buffer_;
+};
+
+}  // namespace documents
