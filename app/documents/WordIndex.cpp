@@ -1,8 +1,6 @@
 #include "WordIndex.h"
 
 #include <algorithm>
-#include <deque>
-#include <unordered_set>
 
 #include "CaseFold.h"
 
@@ -28,6 +26,9 @@ std::wstring FoldWord(std::wstring_view word) {
 
 void CWordIndex::Reset(int lines) {
     blocks_.clear();
+    byKey_.clear();
+    ids_.clear();
+    words_.clear();
     total_ = std::max(lines, 0);
     for (int first = 0; first < total_; first += kBlockLines) {
         Block b;
@@ -55,6 +56,7 @@ void CWordIndex::Edit(int startLine, int oldEndLine, int newEndLine) {
     int lines = 0;
     for (size_t i = b0; i <= b1; ++i) lines += blocks_[i].lines;
     const int delta = newEndLine - oldEndLine;
+    for (size_t i = b0; i <= b1; ++i) Forget(blocks_[i]);
     Block merged;
     merged.lines = std::max(lines + delta, 1);
     blocks_.erase(blocks_.begin() + std::ptrdiff_t(b0) + 1, blocks_.begin() + std::ptrdiff_t(b1) + 1);
@@ -111,46 +113,51 @@ bool CWordIndex::Build(IWordSource& source, int nearLine, std::chrono::steady_cl
     }
 }
 
+void CWordIndex::Forget(Block& block) {
+    for (uint32_t id : block.words) --words_[id].blocks;
+    block.words.clear();
+    block.built = false;
+}
+
+uint32_t CWordIndex::Intern(std::wstring_view word) {
+    const auto found = ids_.find(word);
+    if (found != ids_.end()) return found->second;
+    const uint32_t id = uint32_t(words_.size());
+    words_.push_back({std::wstring(word), FoldWord(word), 0});
+    const Word& w = words_.back();
+    ids_.emplace(std::wstring_view(w.word), id);
+    byKey_.emplace(std::wstring_view(w.key), id);
+    return id;
+}
+
 void CWordIndex::Read(IWordSource& source, size_t index, int firstLine) {
     Block& block = blocks_[index];
-    // The set's views point into the strings of `words`, which a deque
-    // never moves.
-    std::unordered_set<std::wstring_view> seen;
-    std::deque<std::wstring> words;
+    Forget(block);
+    std::vector<uint32_t> ids;
     int done = 0;
     while (done < block.lines) {
         int units = 0;
         const int read = source.ReadLines(firstLine + done, block.lines - done, buffer_, &units);
         if (read <= 0) break;  // the document is shorter than the index thinks: what was read stands
         done += read;
-        units = std::min(units, int(buffer_.size()));
+        const size_t n = size_t(std::clamp(units, 0, int(buffer_.size())));
         size_t i = 0;
-        const size_t n = size_t(units);
         while (i < n) {
-            const wchar_t c = buffer_[i];
-            if (c == L'\n' || Delimiter(source, c)) {
+            if (buffer_[i] == L'\n' || Delimiter(source, buffer_[i])) {
                 ++i;
                 continue;
             }
             size_t j = i;
             while (j < n && buffer_[j] != L'\n' && !Delimiter(source, buffer_[j])) ++j;
-            if (j - i <= kLongestWord) {
-                const std::wstring_view w(buffer_.data() + i, j - i);
-                if (!seen.count(w)) {
-                    words.emplace_back(w);
-                    seen.insert(std::wstring_view(words.back()));
-                }
-            }
+            if (j - i <= kLongestWord) ids.push_back(Intern(std::wstring_view(buffer_.data() + i, j - i)));
             i = j;
         }
     }
-    block.entries.clear();
-    block.entries.reserve(words.size());
-    int order = 0;
-    for (std::wstring& w : words) block.entries.push_back({FoldWord(w), std::move(w), order++});
-    std::sort(block.entries.begin(), block.entries.end(), [](const Entry& a, const Entry& b) {
-        return a.key != b.key ? a.key < b.key : a.word < b.word;
-    });
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    for (uint32_t id : ids) ++words_[id].blocks;
+    block.words = std::move(ids);
+    block.words.shrink_to_fit();
     block.built = true;
 }
 
@@ -158,19 +165,12 @@ void CWordIndex::Collect(std::wstring_view prefix, std::vector<std::wstring>& ou
     out.clear();
     if (prefix.empty()) return;
     const std::wstring key = FoldWord(prefix);
-    std::unordered_set<std::wstring_view> seen;
-    std::vector<const Entry*> found;
-    for (const Block& b : blocks_) {
-        if (!b.built) continue;
-        found.clear();
-        auto it = std::lower_bound(b.entries.begin(), b.entries.end(), key,
-                                   [](const Entry& e, const std::wstring& k) { return e.key < k; });
-        for (; it != b.entries.end() && it->key.compare(0, key.size(), key) == 0; ++it)
-            if (it->key.size() != key.size()) found.push_back(&*it);  // not the prefix itself, in any case
-        std::sort(found.begin(), found.end(), [](const Entry* x, const Entry* y) { return x->order < y->order; });
-        for (const Entry* e : found)
-            if (seen.insert(std::wstring_view(e->word)).second) out.push_back(e->word);
-    }
+    std::vector<uint32_t> found;
+    for (auto it = byKey_.lower_bound({std::wstring_view(key), 0});
+         it != byKey_.end() && it->first.substr(0, key.size()) == key; ++it)
+        if (it->first.size() != key.size() && words_[it->second].blocks > 0) found.push_back(it->second);
+    std::sort(found.begin(), found.end());
+    for (uint32_t id : found) out.push_back(words_[id].word);
 }
 
 }  // namespace documents

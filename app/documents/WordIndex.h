@@ -1,10 +1,11 @@
 // The words of one document for word completion, kept in blocks of lines so
 // that a lookup never reads the whole document again.
 //
-// Each block holds the distinct words of its lines (runs of non-delimiters
-// shorter than 128 units), sorted by their case-folded form, so that the
-// words beginning with a prefix, ignoring case, are found by bisection in
-// every block. An edit (the control's text-changed notification) only marks
+// Every distinct word (a run of non-delimiters shorter than 128 units) is
+// kept once, ordered by its case-folded form, so that the words beginning
+// with a prefix, ignoring case, are found by one bisection; each block of
+// lines lists the words it holds, and a word counts while some block read
+// holds it. An edit (the control's text-changed notification) only marks
 // the blocks it touched for reading again and shifts the line counts; blocks
 // are (re)read on demand nearest a given line first, within a time budget,
 // so that a caller can show what is ready and read the rest later in slices.
@@ -14,8 +15,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
+#include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace documents {
@@ -54,26 +58,35 @@ class CWordIndex {
     // index is complete.
     bool Build(IWordSource& source, int nearLine, std::chrono::steady_clock::duration budget);
     // The distinct words (exact comparison) of the blocks read that begin
-    // with `prefix` ignoring case and are longer than it, in the order of
-    // their first occurrence in the document (as far as it is read).
+    // with `prefix` ignoring case and are longer than it, in the order the
+    // index first met them.
     void Collect(std::wstring_view prefix, std::vector<std::wstring>& out) const;
 
    private:
-    struct Entry {
-        std::wstring key;  // folded
+    // A distinct word of the document; `blocks` counts the blocks read that
+    // hold it (0: no longer in the text as far as it is read).
+    struct Word {
         std::wstring word;
-        int order;  // first found in the block
+        std::wstring key;  // folded
+        int blocks = 0;
     };
     struct Block {
         int lines = 0;
         bool built = false;
-        std::vector<Entry> entries;  // sorted by key, then word
+        std::vector<uint32_t> words;  // distinct, by identifier
     };
     void Read(IWordSource& source, size_t index, int firstLine);
+    void Forget(Block& block);
+    uint32_t Intern(std::wstring_view word);
     bool Delimiter(IWordSource& source, wchar_t unit);
 
     std::vector<Block> blocks_;
     int total_ = 0;
+    // Every word met, once: identifiers in the order first met. The views
+    // of the two lookups point into the deque's strings, which never move.
+    std::deque<Word> words_;
+    std::unordered_map<std::wstring_view, uint32_t> ids_;
+    std::set<std::pair<std::wstring_view, uint32_t>> byKey_;
     std::vector<uint8_t> delimiters_;  // per unit: 0 not asked, 1 no, 2 yes
     std::vector<wchar_t> buffer_;
 };

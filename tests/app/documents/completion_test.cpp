@@ -396,7 +396,7 @@ TEST(WordIndex, ReadsNearTheGivenLineFirstAndTheRestLater) {
     EXPECT_EQ(words, (Words{L"eager"}));
     EXPECT_TRUE(index.Build(doc, 0, std::chrono::seconds(10)));
     index.Collect(L"ea", words);
-    EXPECT_EQ(words, (Words{L"early", L"eager"}));  // document order
+    EXPECT_EQ(words, (Words{L"eager", L"early"}));  // in the order met
     // An edit rereads the blocks it touched only.
     doc.lines.erase(doc.lines.begin() + 10);
     index.Edit(9, 10, 9);
