@@ -123,7 +123,7 @@ void CAutoBox::OnChar(wchar_t c) {
     }
     // A fresh document's words are read in the background from the first key on.
     if (!index_ || !index_->Complete()) StartIndexTimer();
-    if (Visible() || c == 27 || c < 0x20 || IsDelimiter(c) || Send(MPM_GETSELKIND) >= 2) return;
+    if (Visible() || c == 27 || IsDelimiter(c) || Send(MPM_GETSELKIND) >= 2) return;
     typingTimer_ = SetTimer(control_, kTypingTimer, kTypingDelay, nullptr);
 }
 

@@ -55,6 +55,8 @@ class CAutoBox {
     // The words found by the last lookup, in the order found.
     const std::vector<std::wstring>& Candidates() const { return candidates_; }
     const std::wstring& Prefix() const { return prefix_; }
+    // Whether the typing timer runs (a pause would open the list).
+    bool TypingPending() const { return typingTimer_ != 0; }
     // Whether the index has read the whole document.
     bool IndexComplete() const { return index_ && index_->Complete(); }
 

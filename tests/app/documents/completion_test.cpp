@@ -103,8 +103,10 @@ class Completion : public ::testing::Test {
         for (; *text; ++text) Key(WM_CHAR, *text);
     }
     bool Press(WPARAM vk) { return Key(WM_KEYDOWN, vk); }
-    // The typing pause: the pane's timer.
-    void Pause() { SendMessageW(pane_, WM_TIMER, CAutoBox::kTypingTimer, 0); }
+    // The typing pause: the pane's timer, when the typing started it.
+    void Pause() {
+        if (Box() && Box()->TypingPending()) SendMessageW(pane_, WM_TIMER, CAutoBox::kTypingTimer, 0);
+    }
     CAutoBox* Box() { return view_->AutoBox(); }
     bool Shown() { return Box() && Box()->Visible(); }
     // The list's items in its order, and the selected one.
@@ -363,6 +365,44 @@ TEST_F(Completion, TheWordsFollowEdits) {
     Caret({1, 0});
     ASSERT_TRUE(Offer(L"con"));
     EXPECT_EQ(Listed(), (Words{L"conundrum"}));
+}
+
+TEST_F(Completion, BackspaceReopensTheListAfterAPause) {
+    Document(L"constant control\n", {1, 0});
+    ASSERT_TRUE(Offer(L"cont"));
+    EXPECT_EQ(Listed(), (Words{L"control"}));
+    EXPECT_TRUE(Press(VK_BACK));  // not the list's: the control's accelerators
+    EXPECT_EQ(Line(1), L"con");
+    EXPECT_FALSE(Shown());
+    Key(WM_CHAR, 8);
+    Pause();
+    EXPECT_TRUE(Shown());
+    EXPECT_EQ(Listed(), (Words{L"constant", L"control"}));
+}
+
+TEST_F(Completion, BothPanesOfOneDocumentFollowItsEdits) {
+    CTextView* other = CTextView::Create(parent_, {edit_, parent_, nullptr, nullptr, 0});
+    ASSERT_NE(other, nullptr);
+    SendMessageW(other->Window(), MPM_SHAREDOC, SendMessageW(pane_, MPM_SHAREDOC, 0, 0), 0);
+    Document(L"constant\n\n", {1, 0});
+    ASSERT_TRUE(Offer(L"con"));
+    Key(WM_CHAR, 27);
+    // The other pane reads the words, then this one adds one.
+    Position end = {1, 0};
+    SendMessageW(other->Window(), MPM_SETCARET, WPARAM(&end), 0);
+    SendMessageW(other->Window(), WM_COMMAND, ECMD_SEL_END, 0);
+    for (wchar_t c : std::wstring(L"con")) SendMessageW(other->Window(), WM_CHAR, c, 0);
+    SendMessageW(other->Window(), WM_TIMER, CAutoBox::kTypingTimer, 0);
+    ASSERT_TRUE(other->AutoBox()->Visible());
+    SendMessageW(other->Window(), WM_CHAR, 27, 0);
+    Caret({2, 0});
+    Type(L" condor");
+    SendMessageW(other->Window(), WM_COMMAND, ECMD_SEL_END, 0);
+    for (wchar_t c : std::wstring(L" con")) SendMessageW(other->Window(), WM_CHAR, c, 0);
+    SendMessageW(other->Window(), WM_TIMER, CAutoBox::kTypingTimer, 0);
+    EXPECT_EQ(other->AutoBox()->Candidates(), (Words{L"constant", L"condor"}));
+    DestroyWindow(other->Window());
+    SendMessageW(pane_, MPM_CLOSEDOC, 0, 0);  // the test took the document: it closes it
 }
 
 // The index alone, over a scripted document.
