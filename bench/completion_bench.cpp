@@ -60,8 +60,9 @@ bool Generate(const std::wstring& path, int lines) {
     auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 8) & 0xFFFFFF; };
     static const char* const kSyllables[] = {"con", "ta", "ro", "mi", "pel", "st", "ar", "fig", "nect",
                                              "tr",  "ol", "ex", "pr", "ve",  "in", "de", "tex", "um"};
-    std::vector<std::string> vocabulary = {"int", "const", "return", "if", "else", "for", "while", "struct",
-                                           "static", "void", "char", "unsigned", "continue", "count"};
+    std::vector<std::string> vocabulary = {"int",  "const",    "return",   "if",     "else",
+                                           "for",  "while",    "struct",   "static", "void",
+                                           "char", "unsigned", "continue", "count"};
     while (vocabulary.size() < 4000) {
         std::string w;
         const int parts = 2 + int(next() % 3);
@@ -111,8 +112,8 @@ bool Delimiter(HWND pane, wchar_t c) {
 }
 
 // One line searched for the prefix ignoring case, as the plain lookup does.
-void ScanLine(HWND pane, const wchar_t* t, int n, const std::wstring& folded, std::unordered_set<std::wstring>& seen,
-              std::vector<std::wstring>& out) {
+void ScanLine(HWND pane, const wchar_t* t, int n, const std::wstring& folded,
+              std::unordered_set<std::wstring>& seen, std::vector<std::wstring>& out) {
     const int m = int(folded.size());
     for (int i = 0; i + m <= n; ++i) {
         int k = 0;
@@ -192,15 +193,16 @@ int wmain(int argc, wchar_t** argv) {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"CompletionBenchDocument";
     RegisterClassW(&wc);
-    HWND parent = CreateWindowExW(0, wc.lpszClassName, L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900, 700,
-                                  nullptr, nullptr, wc.hInstance, nullptr);
+    HWND parent = CreateWindowExW(0, wc.lpszClassName, L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900,
+                                  700, nullptr, nullptr, wc.hInstance, nullptr);
     CTextView* view = CTextView::Create(parent, {edit, parent, nullptr, nullptr, 0});
     if (!view) return 1;
     const HWND pane = view->Window();
     MoveWindow(pane, 0, 0, 880, 660, TRUE);
     SetFocus(pane);
     double t0 = Now();
-    if (SendMessageW(pane, MPM_LOADFILE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(1252, LB_CRLF)) != 1) {
+    if (SendMessageW(pane, MPM_LOADFILE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(1252, LB_CRLF)) !=
+        1) {
         std::fprintf(stderr, "load failed\n");
         return 1;
     }
@@ -234,8 +236,8 @@ int wmain(int argc, wchar_t** argv) {
     SendMessageW(pane, WM_TIMER, CAutoBox::kTypingTimer, 0);
     const double pauseMs = Ms(Now() - t0);
     CAutoBox* box = view->AutoBox();
-    std::printf("pause on a fresh document: list shown after %.1f ms (%s), %zu words from the part read\n", pauseMs,
-                box->Visible() ? "shown" : "NOT shown", box->Candidates().size());
+    std::printf("pause on a fresh document: list shown after %.1f ms (%s), %zu words from the part read\n",
+                pauseMs, box->Visible() ? "shown" : "NOT shown", box->Candidates().size());
     // The rest in slices, as the background timer runs them.
     double longest = 0, total = 0;
     int slices = 0;
@@ -278,8 +280,8 @@ int wmain(int argc, wchar_t** argv) {
         const double collect2 = Ms(Now() - t0);
         t0 = Now();
         box->FillAndShow(false);
-        std::printf("  split: lookup after an edit %.1f ms, lookup again %.1f ms, fill and show %.1f ms\n", collect,
-                    collect2, Ms(Now() - t0));
+        std::printf("  split: lookup after an edit %.1f ms, lookup again %.1f ms, fill and show %.1f ms\n",
+                    collect, collect2, Ms(Now() - t0));
     }
     std::printf("later pause (index complete): median %.1f ms, max %.1f ms, %zu words\n", Median(pauses),
                 *std::max_element(pauses.begin(), pauses.end()), box->Candidates().size());
@@ -294,8 +296,10 @@ int wmain(int argc, wchar_t** argv) {
             off.push_back(Ms(Now() - t0));
         }
     SendMessageW(pane, WM_COMMAND, ID_AUTO_COMPLETE, 0);  // the setting as it was
-    std::printf("one typed key, completion on:  median %.2f ms, max %.2f ms (first keys on a fresh index: %.2f %.2f %.2f)\n",
-                Median(typed), *std::max_element(typed.begin(), typed.end()), keys[0], keys[1], keys[2]);
+    std::printf(
+        "one typed key, completion on:  median %.2f ms, max %.2f ms (first keys on a fresh index: %.2f %.2f "
+        "%.2f)\n",
+        Median(typed), *std::max_element(typed.begin(), typed.end()), keys[0], keys[1], keys[2]);
     std::printf("one typed key, completion off: median %.2f ms, max %.2f ms\n", Median(off),
                 *std::max_element(off.begin(), off.end()));
     DestroyWindow(parent);

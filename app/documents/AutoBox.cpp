@@ -27,7 +27,8 @@ class CAutoBox::Source : public IWordSource {
         constexpr size_t kChunk = size_t(1) << 18;
         if (buffer.size() < kChunk) buffer.resize(kChunk);
         LinesArg arg = {maxLines, buffer.data(), int(buffer.size()), 0};
-        const int read = int(SendMessageW(control_, MPM_GETLINES, WPARAM(first), reinterpret_cast<LPARAM>(&arg)));
+        const int read =
+            int(SendMessageW(control_, MPM_GETLINES, WPARAM(first), reinterpret_cast<LPARAM>(&arg)));
         if (read > 0) {
             *units = arg.units;
             return read;
@@ -36,12 +37,15 @@ class CAutoBox::Source : public IWordSource {
         if (first < 0 || first >= LineCount()) return 0;
         const int length = int(SendMessageW(control_, MPM_GETLINE, WPARAM(first), 0));
         if (buffer.size() < size_t(length) + 2) buffer.resize(size_t(length) + 2);
-        if (length > 0) SendMessageW(control_, MPM_GETLINE, WPARAM(first), reinterpret_cast<LPARAM>(buffer.data()));
+        if (length > 0)
+            SendMessageW(control_, MPM_GETLINE, WPARAM(first), reinterpret_cast<LPARAM>(buffer.data()));
         buffer[size_t(length)] = L'\n';
         *units = length + 1;
         return 1;
     }
-    bool IsDelimiter(wchar_t unit) override { return SendMessageW(control_, MPM_ISDELIMITER, WPARAM(unit), 0) != 0; }
+    bool IsDelimiter(wchar_t unit) override {
+        return SendMessageW(control_, MPM_ISDELIMITER, WPARAM(unit), 0) != 0;
+    }
 
    private:
     HWND control_;
@@ -202,7 +206,8 @@ bool CAutoBox::Collect(int minimum) {
     if (IsDelimiter(line[size_t(caret.column) - 1])) return false;
     // The word start, as the control's word-left finds it.
     int start = caret.column;
-    while (start > 0 && caret.column - start <= kLongestPrefix && !IsDelimiter(line[size_t(start) - 1])) --start;
+    while (start > 0 && caret.column - start <= kLongestPrefix && !IsDelimiter(line[size_t(start) - 1]))
+        --start;
     const int count = caret.column - start;
     if (count < minimum || count > kLongestPrefix || count < 1) return false;
     if (start > 0 && !IsDelimiter(line[size_t(start) - 1])) return false;  // longer than any prefix
@@ -294,7 +299,8 @@ void CAutoBox::Refresh() {
         SendMessageW(list_, LB_GETTEXT, WPARAM(sel), reinterpret_cast<LPARAM>(selected));
     index_->Collect(collected_, candidates_);
     FillAndShow(false);
-    const LRESULT again = SendMessageW(list_, LB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(selected));
+    const LRESULT again =
+        SendMessageW(list_, LB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(selected));
     if (*selected && again >= 0) SendMessageW(list_, LB_SETCURSEL, WPARAM(again), 0);
 }
 
@@ -326,7 +332,8 @@ void CAutoBox::Take(const std::wstring& word) {
 
 LRESULT CAutoBox::Translate(const MSG& msg) {
     if (!Visible()) return 0;
-    const bool modifiers = GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0 || GetKeyState(VK_SHIFT) < 0;
+    const bool modifiers =
+        GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0 || GetKeyState(VK_SHIFT) < 0;
     switch (msg.message) {
         case WM_CHAR: {
             const wchar_t c = wchar_t(msg.wParam);

@@ -35,7 +35,7 @@ namespace documents {
 class CAutoBox {
    public:
     static constexpr UINT_PTR kTypingTimer = 100;
-    static constexpr UINT kTypingDelay = 400;    // ms
+    static constexpr UINT kTypingDelay = 400;     // ms
     static constexpr UINT_PTR kIndexTimer = 101;  // the index read in slices
     static constexpr int kMinimumPrefix = 3;
     static constexpr int kLongestPrefix = 64;
@@ -106,10 +106,10 @@ class CAutoBox {
     std::wstring prefix_;     // the typed beginning, grown by narrowing
     std::wstring collected_;  // the prefix the candidates were looked up with
     Position wordStart_ = {0, 0};
-    POINT anchor_ = {0, 0};   // the word start's client position
+    POINT anchor_ = {0, 0};  // the word start's client position
     UINT_PTR typingTimer_ = 0;
     UINT_PTR indexTimer_ = 0;
-    bool busy_ = false;       // moving the caret or taking a word ourselves
+    bool busy_ = false;  // moving the caret or taking a word ourselves
 };
 
 }  // namespace documents

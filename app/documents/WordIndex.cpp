@@ -65,6 +65,25 @@ void CWordIndex::Edit(int startLine, int oldEndLine, int newEndLine) {
     for (const Block& b : blocks_) total_ += b.lines;
 }
 
+bool CWordIndex::Consistent() const {
+    int lines = 0;
+    std::vector<int> counts(words_.size(), 0);
+    for (const Block& b : blocks_) {
+        lines += b.lines;
+        if (b.lines <= 0 || (!b.built && !b.words.empty())) return false;
+        if (!std::is_sorted(b.words.begin(), b.words.end()) ||
+            std::adjacent_find(b.words.begin(), b.words.end()) != b.words.end())
+            return false;
+        for (uint32_t id : b.words) {
+            if (id >= words_.size()) return false;
+            ++counts[id];
+        }
+    }
+    for (size_t i = 0; i < words_.size(); ++i)
+        if (words_[i].blocks != counts[i]) return false;
+    return lines == total_ && ids_.size() == words_.size() && byKey_.size() == words_.size();
+}
+
 bool CWordIndex::Complete() const {
     return std::all_of(blocks_.begin(), blocks_.end(), [](const Block& b) { return b.built; });
 }
@@ -98,7 +117,9 @@ bool CWordIndex::Build(IWordSource& source, int nearLine, std::chrono::steady_cl
         for (size_t i = 0; i < blocks_.size(); ++i) {
             const int end = first + blocks_[i].lines;
             if (!blocks_[i].built) {
-                const int distance = nearLine < first ? first - nearLine : nearLine >= end ? nearLine - end + 1 : 0;
+                const int distance = nearLine < first  ? first - nearLine
+                                     : nearLine >= end ? nearLine - end + 1
+                                                       : 0;
                 if (best == blocks_.size() || distance < bestDistance) {
                     best = i;
                     bestFirst = first;

@@ -62,6 +62,11 @@ class CWordIndex {
     // index first met them.
     void Collect(std::wstring_view prefix, std::vector<std::wstring>& out) const;
 
+    // The invariants, for tests: the blocks' lines add up to Lines(), each
+    // read block lists distinct known words, and each word counts exactly
+    // the read blocks that list it.
+    bool Consistent() const;
+
    private:
     // A distinct word of the document; `blocks` counts the blocks read that
     // hold it (0: no longer in the text as far as it is read).

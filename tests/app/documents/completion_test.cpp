@@ -54,8 +54,8 @@ class Completion : public ::testing::Test {
         MakePane();
     }
     void MakePane() {
-        parent_ = CreateWindowExW(0, L"CompletionTestDocument", L"doc", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                  640, 480, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        parent_ = CreateWindowExW(0, L"CompletionTestDocument", L"doc", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                  0, 640, 480, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(parent_, nullptr);
         view_ = CTextView::Create(parent_, {edit_, parent_, nullptr, nullptr, 0});
         ASSERT_NE(view_, nullptr);
@@ -172,8 +172,8 @@ TEST_F(Completion, NothingBeforeThreeUnitsOrAfterADelimiterOrInsideAWord) {
     EXPECT_FALSE(Offer(L"co"));  // two units are not enough
     Type(L"n ");
     Pause();
-    EXPECT_FALSE(Shown());  // the caret follows a delimiter
-    EXPECT_FALSE(Offer(L"tro"));  // t, r, o inside control start no word
+    EXPECT_FALSE(Shown());         // the caret follows a delimiter
+    EXPECT_FALSE(Offer(L"tro"));   // t, r, o inside control start no word
     EXPECT_FALSE(Offer(L" xyz"));  // nothing begins so
     EXPECT_EQ(Line(1), L"con tro xyz");
 }
@@ -261,10 +261,14 @@ TEST_F(Completion, EveryWayOfHidingTheList) {
         {"space", [](Completion* t) { t->Key(WM_CHAR, L' '); }},
         {"full stop", [](Completion* t) { t->Key(WM_CHAR, L'.'); }},
         {"caret left", [](Completion* t) { SendMessageW(t->pane_, WM_COMMAND, ECMD_LEFT, 0); }},
-        {"caret elsewhere", [](Completion* t) { t->Caret({0, 3}); }},
+        {"caret elsewhere",
+         [](Completion* t) {
+             t->Caret({0, 3});
+         }},
         {"vertical scroll", [](Completion* t) { SendMessageW(t->pane_, WM_VSCROLL, SB_LINEDOWN, 0); }},
         {"horizontal scroll", [](Completion* t) { SendMessageW(t->pane_, WM_HSCROLL, SB_LINERIGHT, 0); }},
-        {"wheel", [](Completion* t) { SendMessageW(t->pane_, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0); }},
+        {"wheel",
+         [](Completion* t) { SendMessageW(t->pane_, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0); }},
         {"switched off", [](Completion* t) { SendMessageW(t->pane_, WM_COMMAND, ID_AUTO_COMPLETE, 0); }},
     };
     for (const Way& way : ways) {
@@ -303,9 +307,10 @@ TEST_F(Completion, WordsAtTheStartAndTheEndOfTheDocument) {
 }
 
 TEST_F(Completion, WordsBeyondAscii) {
-    Document(L"\u00dcber \u00fcberall \u00fcber \u03a3\u03bf\u03c6\u03af\u03b1 \u03c3\u03bf\u03c6\u03cc\u03c2 "
-             L"stra\u00dfe\n",
-             {1, 0});
+    Document(
+        L"\u00dcber \u00fcberall \u00fcber \u03a3\u03bf\u03c6\u03af\u03b1 \u03c3\u03bf\u03c6\u03cc\u03c2 "
+        L"stra\u00dfe\n",
+        {1, 0});
     ASSERT_TRUE(Offer(L"\u00fcbe"));
     EXPECT_EQ(Box()->Candidates(), (Words{L"\u00dcber", L"\u00fcberall", L"\u00fcber"}));
     Key(WM_CHAR, 27);
@@ -427,7 +432,8 @@ struct ScriptedSource : documents::IWordSource {
 TEST(WordIndex, ReadsNearTheGivenLineFirstAndTheRestLater) {
     ScriptedSource doc;
     const int lines = 5 * CWordIndex::kBlockLines;
-    for (int i = 0; i < lines; ++i) doc.lines.push_back(i == 10 ? L"early" : i == lines - 1 ? L"eager late" : L"x");
+    for (int i = 0; i < lines; ++i)
+        doc.lines.push_back(i == 10 ? L"early" : i == lines - 1 ? L"eager late" : L"x");
     CWordIndex index;
     index.Reset(lines);
     EXPECT_FALSE(index.Build(doc, lines - 1, std::chrono::milliseconds(0)));  // one block at least
@@ -477,6 +483,69 @@ TEST(WordIndex, LargeInsertionsAndEditsAtTheEnds) {
     EXPECT_EQ(words, (Words{std::wstring(127, L'a')}));
     index.Collect(L"bbb", words);
     EXPECT_TRUE(words.empty());
+}
+
+// The words beginning with `prefix` ignoring case, by a plain scan of every
+// line: the reference that the index must agree with, up to order.
+Words Reference(const std::vector<std::wstring>& lines, const std::wstring& prefix) {
+    ScriptedSource delimiters;
+    const std::wstring key = documents::FoldWord(prefix);
+    Words out;
+    for (const std::wstring& line : lines) {
+        size_t i = 0;
+        while (i < line.size()) {
+            if (delimiters.IsDelimiter(line[i])) {
+                ++i;
+                continue;
+            }
+            size_t j = i;
+            while (j < line.size() && !delimiters.IsDelimiter(line[j])) ++j;
+            const std::wstring word = line.substr(i, j - i);
+            if (word.size() > key.size() && word.size() < 128 &&
+                documents::FoldWord(word).compare(0, key.size(), key) == 0 &&
+                std::find(out.begin(), out.end(), word) == out.end())
+                out.push_back(word);
+            i = j;
+        }
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+TEST(WordIndex, AgreesWithAPlainScanThroughRandomEdits) {
+    ScriptedSource doc;
+    unsigned seed = 7;
+    auto next = [&](unsigned n) { return seed = seed * 1103515245u + 12345u, (seed >> 8) % n; };
+    static const wchar_t* const kWords[] = {L"con", L"Cone", L"cont", L"control", L"CONTROL", L"x", L"conic", L"b"};
+    auto randomLine = [&] {
+        std::wstring line;
+        for (unsigned k = next(4); k > 0; --k) line += std::wstring(kWords[next(8)]) + (next(2) ? L" " : L".");
+        return line;
+    };
+    for (int i = 0; i < 3 * CWordIndex::kBlockLines; ++i) doc.lines.push_back(next(50) ? L"x" : randomLine());
+    CWordIndex index;
+    index.Reset(doc.LineCount());
+    for (int round = 0; round < 300; ++round) {
+        // Replace lines start..start+removed with `added` new ones.
+        const int count = doc.LineCount();
+        const int start = int(next(unsigned(count)));
+        const int removed = int(std::min<unsigned>(next(4) ? 0 : next(3000), unsigned(count - 1 - start)));
+        const int added = next(3) ? 0 : int(next(2 * CWordIndex::kBlockLines + 300));
+        doc.lines.erase(doc.lines.begin() + start, doc.lines.begin() + start + removed + 1);
+        std::vector<std::wstring> fresh;
+        for (int k = 0; k <= added; ++k) fresh.push_back(randomLine());
+        doc.lines.insert(doc.lines.begin() + start, fresh.begin(), fresh.end());
+        index.Edit(start, start + removed, start + added);
+        ASSERT_TRUE(index.Consistent()) << round;
+        ASSERT_EQ(index.Lines(), doc.LineCount()) << round;
+        if (next(3)) continue;  // several edits before a lookup
+        index.Build(doc, int(next(unsigned(doc.LineCount()))), std::chrono::seconds(10));
+        ASSERT_TRUE(index.Consistent()) << round;
+        Words words;
+        index.Collect(L"CON", words);
+        std::sort(words.begin(), words.end());
+        ASSERT_EQ(words, Reference(doc.lines, L"con")) << round;
+    }
 }
 
 TEST(WordIndex, FoldsBeyondTheBasicPlane) {
