@@ -302,6 +302,37 @@ int wmain(int argc, wchar_t** argv) {
         Median(typed), *std::max_element(typed.begin(), typed.end()), keys[0], keys[1], keys[2]);
     std::printf("one typed key, completion off: median %.2f ms, max %.2f ms\n", Median(off),
                 *std::max_element(off.begin(), off.end()));
+
+    // A paste of 100,000 lines that each bring a word of their own beginning
+    // with the prefix: the list holds a bounded number of them.
+    {
+        std::wstring paste;
+        for (int i = 0; i < 100000; ++i) paste += L"conjure" + std::to_wstring(i) + L" = 0;\n";
+        Position top = {0, 0};
+        SendMessageW(pane, MPM_SETCARET, reinterpret_cast<WPARAM>(&top), 0);
+        TextArg arg = {paste.c_str(), int(paste.size())};
+        t0 = Now();
+        SendMessageW(pane, MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&arg));
+        const double pasteMs = Ms(Now() - t0);
+        SendMessageW(pane, WM_COMMAND, ECMD_NEWLINEABOVE, 0);
+        for (wchar_t c : std::wstring(L"con")) SendMessageW(pane, WM_CHAR, c, 0);
+        t0 = Now();
+        SendMessageW(pane, WM_TIMER, CAutoBox::kTypingTimer, 0);
+        const double manyMs = Ms(Now() - t0);
+        const int listed = int(SendMessageW(box->ListWindow(), LB_GETCOUNT, 0, 0));
+        t0 = Now();
+        for (wchar_t c : std::wstring(L"ju")) {
+            MSG key = {pane, WM_CHAR, c, 0, 0, {0, 0}};
+            if (!SendMessageW(pane, MPM_TRANSLATEACCEL, 0, reinterpret_cast<LPARAM>(&key)))
+                SendMessageW(pane, WM_CHAR, c, 0);
+        }
+        const double narrowMs = Ms(Now() - t0);
+        const int narrowed = int(SendMessageW(box->ListWindow(), LB_GETCOUNT, 0, 0));
+        std::printf(
+            "after a 100,000-line paste (%.0f ms): pause %.1f ms, %d words listed; two keys narrowing "
+            "to \"conju\" %.1f ms, %d listed (%s)\n",
+            pasteMs, manyMs, listed, narrowMs, narrowed, box->Visible() ? "shown" : "NOT shown");
+    }
     DestroyWindow(parent);
     return 0;
 }

@@ -235,7 +235,7 @@ bool CAutoBox::Collect(int minimum) {
     if (!index_) index_ = std::make_unique<CWordIndex>();
     if (index_->Lines() != source.LineCount()) index_->Reset(source.LineCount());
     if (!index_->Build(source, caret.line, kSyncBudget)) StartIndexTimer();
-    index_->Collect(prefix_, candidates_);
+    truncated_ = index_->Collect(prefix_, candidates_, kMostWords);
     return !candidates_.empty();
 }
 
@@ -260,6 +260,8 @@ bool CAutoBox::FillAndShow(bool accept, wchar_t typed) {
             return false;
         }
         prefix_ += typed;
+        // A list cut short is looked up again for the longer prefix.
+        if (truncated_ && index_) truncated_ = index_->Collect(prefix_, candidates_, kMostWords);
     }
     Hide();
     SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
@@ -297,7 +299,7 @@ void CAutoBox::Refresh() {
     const LRESULT sel = SendMessageW(list_, LB_GETCURSEL, 0, 0);
     if (sel >= 0 && SendMessageW(list_, LB_GETTEXTLEN, WPARAM(sel), 0) <= LRESULT(CWordIndex::kLongestWord))
         SendMessageW(list_, LB_GETTEXT, WPARAM(sel), reinterpret_cast<LPARAM>(selected));
-    index_->Collect(collected_, candidates_);
+    truncated_ = index_->Collect(Narrowed() ? prefix_ : collected_, candidates_, kMostWords);
     FillAndShow(false);
     const LRESULT again =
         SendMessageW(list_, LB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(selected));

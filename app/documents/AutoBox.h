@@ -40,6 +40,8 @@ class CAutoBox {
     static constexpr int kMinimumPrefix = 3;
     static constexpr int kLongestPrefix = 64;
     static constexpr int kVisibleItems = 5;
+    // The most words a lookup lists; typing on narrows to the rest.
+    static constexpr size_t kMostWords = 256;
     static constexpr UINT kListId = 0x7AB0;
     static constexpr std::chrono::milliseconds kSyncBudget{40};
     static constexpr std::chrono::milliseconds kSliceBudget{8};
@@ -105,6 +107,7 @@ class CAutoBox {
     std::vector<std::wstring> candidates_;
     std::wstring prefix_;     // the typed beginning, grown by narrowing
     std::wstring collected_;  // the prefix the candidates were looked up with
+    bool truncated_ = false;  // more words began so than the lookup listed
     Position wordStart_ = {0, 0};
     POINT anchor_ = {0, 0};  // the word start's client position
     UINT_PTR typingTimer_ = 0;

@@ -182,16 +182,24 @@ void CWordIndex::Read(IWordSource& source, size_t index, int firstLine) {
     block.built = true;
 }
 
-void CWordIndex::Collect(std::wstring_view prefix, std::vector<std::wstring>& out) const {
+bool CWordIndex::Collect(std::wstring_view prefix, std::vector<std::wstring>& out, size_t limit) const {
     out.clear();
-    if (prefix.empty()) return;
+    if (prefix.empty()) return false;
     const std::wstring key = FoldWord(prefix);
     std::vector<uint32_t> found;
+    bool more = false;
     for (auto it = byKey_.lower_bound({std::wstring_view(key), 0});
-         it != byKey_.end() && it->first.substr(0, key.size()) == key; ++it)
-        if (it->first.size() != key.size() && words_[it->second].blocks > 0) found.push_back(it->second);
+         it != byKey_.end() && it->first.substr(0, key.size()) == key; ++it) {
+        if (it->first.size() == key.size() || words_[it->second].blocks <= 0) continue;
+        if (found.size() >= limit) {
+            more = true;
+            break;
+        }
+        found.push_back(it->second);
+    }
     std::sort(found.begin(), found.end());
     for (uint32_t id : found) out.push_back(words_[id].word);
+    return more;
 }
 
 }  // namespace documents

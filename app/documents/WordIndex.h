@@ -59,8 +59,9 @@ class CWordIndex {
     bool Build(IWordSource& source, int nearLine, std::chrono::steady_clock::duration budget);
     // The distinct words (exact comparison) of the blocks read that begin
     // with `prefix` ignoring case and are longer than it, in the order the
-    // index first met them.
-    void Collect(std::wstring_view prefix, std::vector<std::wstring>& out) const;
+    // index first met them. With more than `limit` such words, the first
+    // `limit` in the order of their folded forms, and the answer is true.
+    bool Collect(std::wstring_view prefix, std::vector<std::wstring>& out, size_t limit = size_t(-1)) const;
 
     // The invariants, for tests: the blocks' lines add up to Lines(), each
     // read block lists distinct known words, and each word counts exactly

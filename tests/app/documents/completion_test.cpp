@@ -372,6 +372,23 @@ TEST_F(Completion, TheWordsFollowEdits) {
     EXPECT_EQ(Listed(), (Words{L"conundrum"}));
 }
 
+TEST_F(Completion, AListCutShortIsLookedUpAgainWhenNarrowed) {
+    std::wstring text;
+    wchar_t word[16];
+    for (int i = 0; i < 200; ++i) swprintf(word, 16, L"cona%03d ", i), text += word;
+    for (int i = 0; i < 100; ++i) swprintf(word, 16, L"conb%03d ", i), text += word;
+    text += L"\n";
+    Document(text.c_str(), {1, 0});
+    ASSERT_TRUE(Offer(L"con"));
+    EXPECT_EQ(Listed().size(), CAutoBox::kMostWords);
+    EXPECT_EQ(Listed().front(), L"cona000");
+    EXPECT_FALSE(Key(WM_CHAR, L'b'));
+    EXPECT_TRUE(Shown());
+    const Words listed = Listed();
+    EXPECT_EQ(listed.size(), 100u);
+    EXPECT_EQ(listed.back(), L"conb099");
+}
+
 TEST_F(Completion, BackspaceReopensTheListAfterAPause) {
     Document(L"constant control\n", {1, 0});
     ASSERT_TRUE(Offer(L"cont"));
@@ -516,10 +533,12 @@ TEST(WordIndex, AgreesWithAPlainScanThroughRandomEdits) {
     ScriptedSource doc;
     unsigned seed = 7;
     auto next = [&](unsigned n) { return seed = seed * 1103515245u + 12345u, (seed >> 8) % n; };
-    static const wchar_t* const kWords[] = {L"con", L"Cone", L"cont", L"control", L"CONTROL", L"x", L"conic", L"b"};
+    static const wchar_t* const kWords[] = {L"con",     L"Cone", L"cont",  L"control",
+                                            L"CONTROL", L"x",    L"conic", L"b"};
     auto randomLine = [&] {
         std::wstring line;
-        for (unsigned k = next(4); k > 0; --k) line += std::wstring(kWords[next(8)]) + (next(2) ? L" " : L".");
+        for (unsigned k = next(4); k > 0; --k)
+            line += std::wstring(kWords[next(8)]) + (next(2) ? L" " : L".");
         return line;
     };
     for (int i = 0; i < 3 * CWordIndex::kBlockLines; ++i) doc.lines.push_back(next(50) ? L"x" : randomLine());
