@@ -236,21 +236,26 @@ int wmain(int argc, wchar_t** argv) {
     SendMessageW(pane, WM_TIMER, CAutoBox::kTypingTimer, 0);
     const double pauseMs = Ms(Now() - t0);
     CAutoBox* box = view->AutoBox();
-    std::printf("pause on a fresh document: list shown after %.1f ms (%s), %zu words from the part read\n",
-                pauseMs, box->Visible() ? "shown" : "NOT shown", box->Candidates().size());
+    std::printf(
+        "pause on a fresh document: list shown after %.1f ms (%s), %zu words (at most %zu) from the part "
+        "read\n",
+        pauseMs, box->Visible() ? "shown" : "NOT shown", box->Candidates().size(), CAutoBox::kMostWords);
     // The rest in slices, as the background timer runs them.
     double longest = 0, total = 0;
     int slices = 0;
+    std::vector<double> each;
     while (!box->IndexComplete() && slices < 100000) {
         t0 = Now();
         SendMessageW(pane, WM_TIMER, CAutoBox::kIndexTimer, 0);
         const double t = Ms(Now() - t0);
         longest = std::max(longest, t);
+        each.push_back(t);
         total += t;
         ++slices;
     }
-    std::printf("background reading: %d slices, longest %.1f ms, total %.0f ms; list now %d words\n", slices,
-                longest, total, int(SendMessageW(box->ListWindow(), LB_GETCOUNT, 0, 0)));
+    std::printf(
+        "background reading: %d slices, median %.1f ms, longest %.1f ms, total %.0f ms; list now %d words\n",
+        slices, Median(each), longest, total, int(SendMessageW(box->ListWindow(), LB_GETCOUNT, 0, 0)));
     std::printf("index memory: %.1f MB\n", double(PrivateBytes() - before) / 1048576.0);
 
     // Later pauses: Esc, a space, the prefix again (one block to reread).

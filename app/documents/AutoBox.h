@@ -41,7 +41,7 @@ class CAutoBox {
     static constexpr int kLongestPrefix = 64;
     static constexpr int kVisibleItems = 5;
     // The most words a lookup lists; typing on narrows to the rest.
-    static constexpr size_t kMostWords = 256;
+    static constexpr size_t kMostWords = 100;
     static constexpr UINT kListId = 0x7AB0;
     static constexpr std::chrono::milliseconds kSyncBudget{40};
     static constexpr std::chrono::milliseconds kSliceBudget{8};

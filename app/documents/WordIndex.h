@@ -44,7 +44,7 @@ std::wstring FoldWord(std::wstring_view word);
 
 class CWordIndex {
    public:
-    static constexpr int kBlockLines = 2048;
+    static constexpr int kBlockLines = 1024;
     static constexpr size_t kLongestWord = 127;  // words of 128 units or more are never offered
 
     // A document of `lines` lines, nothing read yet.
