@@ -59,9 +59,9 @@ bool CAutoBox::Visible() const { return list_ && IsWindowVisible(list_); }
 
 bool CAutoBox::EnsureList() {
     if (list_ && IsWindow(list_)) return true;
-    WNDCLASSEXW mine = {};
-    mine.cbSize = sizeof mine;
-    if (!GetClassInfoExW(GetModuleHandleW(nullptr), kListClass, &mine)) {
+    // A superclass of the platform's list box; its procedure is asked each
+    // time the class is registered.
+    if (!g_listProc) {
         WNDCLASSEXW wc = {};
         wc.cbSize = sizeof wc;
         if (!GetClassInfoExW(nullptr, L"LISTBOX", &wc)) return false;
@@ -69,12 +69,10 @@ bool CAutoBox::EnsureList() {
         wc.lpfnWndProc = &CAutoBox::ListProcedure;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = kListClass;
-        if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
-    } else if (!g_listProc) {
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof wc;
-        if (!GetClassInfoExW(nullptr, L"LISTBOX", &wc)) return false;
-        g_listProc = wc.lpfnWndProc;
+        if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+            g_listProc = nullptr;
+            return false;
+        }
     }
     // Created hidden here: the list is shown once it has its items and place.
     list_ = CreateWindowExW(0, kListClass, L"",
@@ -211,21 +209,18 @@ bool CAutoBox::Collect(int minimum) {
     const int count = caret.column - start;
     if (count < minimum || count > kLongestPrefix || count < 1) return false;
     if (start > 0 && !IsDelimiter(line[size_t(start) - 1])) return false;  // longer than any prefix
-    // The list's anchor: where the word starts on the screen.
+    // The list's anchor: where the word starts on the screen, read from the
+    // caret, which a pending paint places (only the focused pane has one).
+    if (GetFocus() != control_) return false;
     busy_ = true;
-    const bool focused = GetFocus() == control_;
-    if (focused) HideCaret(control_);
+    HideCaret(control_);
     Position at = {caret.line, start};
     Send(MPM_SETCARET, reinterpret_cast<WPARAM>(&at), 0);
-    POINT pt = {};
-    if (focused && GetCaretPos(&pt)) {
-        anchor_ = pt;
-    } else {
-        // Without the focus there is no caret to ask: the start measured from the line.
-        anchor_ = {0, 0};
-    }
+    UpdateWindow(control_);
+    anchor_ = {0, 0};
+    GetCaretPos(&anchor_);
     Send(MPM_SETCARET, reinterpret_cast<WPARAM>(&caret), 1);
-    if (focused) ShowCaret(control_);
+    ShowCaret(control_);
     busy_ = false;
     wordStart_ = at;
     prefix_.assign(line.data() + start, size_t(count));

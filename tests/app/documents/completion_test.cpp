@@ -167,6 +167,94 @@ TEST_F(Completion, PauseAfterConOffersContentsAndControlButNotCon) {
     EXPECT_EQ(GetParent(Box()->ListWindow()), pane_);
 }
 
+// One item drawn into a bitmap as the list asks its owner to.
+struct DrawnItem {
+    COLORREF corner;  // where no text reaches
+    bool text;        // some pixel differs from the fill
+};
+DrawnItem DrawItem(HWND pane, HWND list, bool selected) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 300, 20);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    DRAWITEMSTRUCT item = {
+        ODT_LISTBOX, CAutoBox::kListId, 0, ODA_DRAWENTIRE, UINT(selected ? ODS_SELECTED : 0), list,
+        dc,          {0, 0, 300, 20},   0};
+    SendMessageW(pane, WM_DRAWITEM, CAutoBox::kListId, LPARAM(&item));
+    DrawnItem drawn = {GetPixel(dc, 299, 0), false};
+    for (int x = 0; x < 150 && !drawn.text; ++x)
+        for (int y = 0; y < 20; ++y)
+            if (GetPixel(dc, x, y) != drawn.corner) drawn.text = true;
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return drawn;
+}
+
+TEST_F(Completion, ItemsShowTheControlsColoursInverted) {
+    static COLORREF table[COLOR_TABLE_ENTRIES] = {};
+    table[0] = RGB(250, 240, 230);  // text background
+    table[1] = RGB(10, 20, 30);     // text
+    SendMessageW(pane_, MPM_COLORTABLE, WPARAM(table), 0);
+    Document(L"constant control\n", {1, 0});
+    ASSERT_TRUE(Offer(L"con"));
+    const DrawnItem plain = DrawItem(pane_, Box()->ListWindow(), false);
+    EXPECT_EQ(plain.corner, RGB(10, 20, 30));
+    EXPECT_TRUE(plain.text);
+    // Selected: 160/255 of the text colour and 95/255 of the background, truncated.
+    const DrawnItem selected = DrawItem(pane_, Box()->ListWindow(), true);
+    EXPECT_EQ(selected.corner, RGB(99, 101, 104));
+    EXPECT_TRUE(selected.text);
+    // Someone else's item is not the pane's to draw.
+    DRAWITEMSTRUCT other = {
+        ODT_LISTBOX, CAutoBox::kListId + 1, 0, ODA_DRAWENTIRE, 0, nullptr, nullptr, {}, 0};
+    EXPECT_EQ(SendMessageW(pane_, WM_DRAWITEM, CAutoBox::kListId + 1, LPARAM(&other)), 0);
+    SendMessageW(pane_, MPM_COLORTABLE, 0, 0);
+}
+
+TEST_F(Completion, TheListOpensUnderTheWordOrAboveItNearTheBottom) {
+    std::wstring text = L"constant control\n";
+    for (int i = 0; i < 80; ++i) text += L"\n";
+    Document(text.c_str(), {0, 0});
+    SendMessageW(pane_, WM_COMMAND, ECMD_END, 0);
+    Type(L" con");
+    Pause();
+    ASSERT_TRUE(Shown());
+    POINT caret = {};
+    ASSERT_TRUE(GetCaretPos(&caret));
+    RECT r = {};
+    GetWindowRect(Box()->ListWindow(), &r);
+    MapWindowPoints(nullptr, pane_, reinterpret_cast<POINT*>(&r), 2);
+    const int fontHeight = int(SendMessageW(pane_, MPM_FONTHEIGHT, 0, 0));
+    EXPECT_EQ(r.top, caret.y + fontHeight);
+    const int wordX = caret.x - int(SendMessageW(pane_, MPM_TEXTWIDTH, WPARAM(L"con"), 3));
+    EXPECT_NEAR(r.left, wordX, 1);
+    const int charWidth = int(SendMessageW(pane_, MPM_TEXTWIDTH, WPARAM(L"X"), 1));
+    EXPECT_EQ(r.right - r.left, (8 + 3) * charWidth);  // the longest word and three more
+    Key(WM_CHAR, 27);
+    // On the last row that shows, the list goes above the line.
+    RECT client = {};
+    GetClientRect(pane_, &client);
+    const int rows = int(client.bottom / int(SendMessageW(pane_, MPM_LINEHEIGHT, 0, 0)));
+    Caret({rows - 1, 0});
+    Type(L"con");
+    Pause();
+    ASSERT_TRUE(Shown());
+    ASSERT_TRUE(GetCaretPos(&caret));
+    GetWindowRect(Box()->ListWindow(), &r);
+    MapWindowPoints(nullptr, pane_, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.bottom, caret.y);
+}
+
+TEST_F(Completion, OnlyAFocusedPaneOpensTheList) {
+    Document(L"constant control\n", {1, 0});
+    Type(L"con");
+    SetFocus(parent_);
+    Pause();
+    EXPECT_FALSE(Shown());
+}
+
 TEST_F(Completion, NothingBeforeThreeUnitsOrAfterADelimiterOrInsideAWord) {
     Document(L"control contents\n", {1, 0});
     EXPECT_FALSE(Offer(L"co"));  // two units are not enough
@@ -411,14 +499,17 @@ TEST_F(Completion, BothPanesOfOneDocumentFollowItsEdits) {
     Key(WM_CHAR, 27);
     // The other pane reads the words, then this one adds one.
     Position end = {1, 0};
+    SetFocus(other->Window());
     SendMessageW(other->Window(), MPM_SETCARET, WPARAM(&end), 0);
     SendMessageW(other->Window(), WM_COMMAND, ECMD_SEL_END, 0);
     for (wchar_t c : std::wstring(L"con")) SendMessageW(other->Window(), WM_CHAR, c, 0);
     SendMessageW(other->Window(), WM_TIMER, CAutoBox::kTypingTimer, 0);
     ASSERT_TRUE(other->AutoBox()->Visible());
     SendMessageW(other->Window(), WM_CHAR, 27, 0);
+    SetFocus(pane_);
     Caret({2, 0});
     Type(L" condor");
+    SetFocus(other->Window());
     SendMessageW(other->Window(), WM_COMMAND, ECMD_SEL_END, 0);
     for (wchar_t c : std::wstring(L" con")) SendMessageW(other->Window(), WM_CHAR, c, 0);
     SendMessageW(other->Window(), WM_TIMER, CAutoBox::kTypingTimer, 0);
