@@ -1,9 +1,10 @@
 // Word completion in a pane: after a pause in typing, a small owner-drawn
 // list under the caret offers the words of the document that begin with the
-// word being typed, ignoring case; typing on narrows it, Enter, Tab or a
-// double click takes the chosen word (one undo step), a word that is the
-// only one left is taken at once, and Esc, a delimiter, moving the caret
-// away or scrolling hide it.
+// word being typed, ignoring case; typing on narrows it (then matching case),
+// Enter, Tab or a double click takes the chosen word (one undo step), a word
+// that is the only one left is taken at once, and Esc, a delimiter, moving
+// the caret away or scrolling hide it. Only the focused pane opens the list:
+// it is placed from the caret.
 //
 // The pane feeds every WM_CHAR in before the control sees it (OnChar), its
 // timers (OnTimer), the forwarded keyboard messages (Translate, message 895),
@@ -14,7 +15,11 @@
 // lookup reads only what changed since the last one; a fresh index reads the
 // blocks near the caret within kSyncBudget and the rest in slices of
 // kSliceBudget on the background timer, adding what it finds to a list that
-// is shown, so that typing never waits on a large document.
+// is shown, so that typing never waits on a large document. Until the index
+// has read everything, the only word left is not taken at once (another may
+// lie in the part not yet read): it is shown for Enter instead. A lookup
+// lists at most kMostWords words, the first by their folded forms; typing
+// on looks the longer prefix up again.
 //
 // Ownership: the pane owns the object; the list window is a child of the
 // pane, created on first use and destroyed with it.
