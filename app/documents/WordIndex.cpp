@@ -29,6 +29,7 @@ void CWordIndex::Reset(int lines) {
     byKey_.clear();
     ids_.clear();
     words_.clear();
+    live_ = 0;
     total_ = std::max(lines, 0);
     for (int first = 0; first < total_; first += kBlockLines) {
         Block b;
@@ -79,9 +80,12 @@ bool CWordIndex::Consistent() const {
             ++counts[id];
         }
     }
-    for (size_t i = 0; i < words_.size(); ++i)
+    size_t live = 0;
+    for (size_t i = 0; i < words_.size(); ++i) {
         if (words_[i].blocks != counts[i]) return false;
-    return lines == total_ && ids_.size() == words_.size() && byKey_.size() == words_.size();
+        if (counts[i] > 0) ++live;
+    }
+    return live == live_ && lines == total_ && ids_.size() == words_.size() && byKey_.size() == words_.size();
 }
 
 bool CWordIndex::Complete() const {
@@ -97,6 +101,7 @@ bool CWordIndex::Delimiter(IWordSource& source, wchar_t unit) {
 
 bool CWordIndex::Build(IWordSource& source, int nearLine, std::chrono::steady_clock::duration budget) {
     const auto deadline = std::chrono::steady_clock::now() + budget;
+    if (words_.size() - live_ > std::max(live_, kDeadWords)) Compact();
     for (;;) {
         // A block grown by a large insertion is read in pieces.
         for (size_t i = 0; i < blocks_.size(); ++i) {
@@ -135,7 +140,8 @@ bool CWordIndex::Build(IWordSource& source, int nearLine, std::chrono::steady_cl
 }
 
 void CWordIndex::Forget(Block& block) {
-    for (uint32_t id : block.words) --words_[id].blocks;
+    for (uint32_t id : block.words)
+        if (--words_[id].blocks == 0) --live_;
     block.words.clear();
     block.built = false;
 }
@@ -149,6 +155,27 @@ uint32_t CWordIndex::Intern(std::wstring_view word) {
     ids_.emplace(std::wstring_view(w.word), id);
     byKey_.emplace(std::wstring_view(w.key), id);
     return id;
+}
+
+void CWordIndex::Compact() {
+    // Identifiers keep their order, so the blocks' lists stay sorted.
+    std::vector<uint32_t> remap(words_.size(), 0);
+    std::deque<Word> kept;
+    for (size_t i = 0; i < words_.size(); ++i) {
+        if (words_[i].blocks <= 0) continue;
+        remap[i] = uint32_t(kept.size());
+        kept.push_back(std::move(words_[i]));
+    }
+    ids_.clear();
+    byKey_.clear();
+    words_ = std::move(kept);
+    for (uint32_t id = 0; id < words_.size(); ++id) {
+        ids_.emplace(std::wstring_view(words_[id].word), id);
+        byKey_.emplace(std::wstring_view(words_[id].key), id);
+    }
+    for (Block& b : blocks_)
+        for (uint32_t& id : b.words) id = remap[id];
+    live_ = words_.size();
 }
 
 void CWordIndex::Read(IWordSource& source, size_t index, int firstLine) {
@@ -176,7 +203,8 @@ void CWordIndex::Read(IWordSource& source, size_t index, int firstLine) {
     }
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-    for (uint32_t id : ids) ++words_[id].blocks;
+    for (uint32_t id : ids)
+        if (words_[id].blocks++ == 0) ++live_;
     block.words = std::move(ids);
     block.words.shrink_to_fit();
     block.built = true;

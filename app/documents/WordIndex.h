@@ -67,6 +67,11 @@ class CWordIndex {
     // read block lists distinct known words, and each word counts exactly
     // the read blocks that list it.
     bool Consistent() const;
+    // Words known, those no longer in the text included (for tests).
+    size_t WordsKnown() const { return words_.size(); }
+    // Words that edits took out of the text are dropped once they outnumber
+    // the words in it and this many.
+    static constexpr size_t kDeadWords = 65536;
 
    private:
     // A distinct word of the document; `blocks` counts the blocks read that
@@ -84,6 +89,7 @@ class CWordIndex {
     void Read(IWordSource& source, size_t index, int firstLine);
     void Forget(Block& block);
     uint32_t Intern(std::wstring_view word);
+    void Compact();
     bool Delimiter(IWordSource& source, wchar_t unit);
 
     std::vector<Block> blocks_;
@@ -93,6 +99,7 @@ class CWordIndex {
     std::deque<Word> words_;
     std::unordered_map<std::wstring_view, uint32_t> ids_;
     std::set<std::pair<std::wstring_view, uint32_t>> byKey_;
+    size_t live_ = 0;                  // words that some block read holds
     std::vector<uint8_t> delimiters_;  // per unit: 0 not asked, 1 no, 2 yes
     std::vector<wchar_t> buffer_;
 };

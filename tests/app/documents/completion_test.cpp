@@ -658,6 +658,33 @@ TEST(WordIndex, AgreesWithAPlainScanThroughRandomEdits) {
     }
 }
 
+TEST(WordIndex, WordsEditedAwayAreDropped) {
+    ScriptedSource doc;
+    CWordIndex index;
+    doc.lines.assign(1, L"");
+    index.Reset(1);
+    const size_t bound = CWordIndex::kDeadWords + 2 * 20001;  // 160,001 were none dropped
+    for (int round = 0; round < 8; ++round) {
+        // The whole text replaced by 20,000 lines of words never seen before.
+        const int old = doc.LineCount();
+        doc.lines.clear();
+        for (int i = 0; i < 20000; ++i)
+            doc.lines.push_back(L"w" + std::to_wstring(round) + L"x" + std::to_wstring(i) + L" keep");
+        index.Edit(0, old - 1, doc.LineCount() - 1);
+        index.Build(doc, 0, std::chrono::seconds(10));
+        ASSERT_TRUE(index.Consistent()) << round;
+        EXPECT_LE(index.WordsKnown(), bound) << round;
+    }
+    Words words;
+    index.Collect(L"W7X1999", words);
+    EXPECT_EQ(words, (Words{L"w7x19990", L"w7x19991", L"w7x19992", L"w7x19993", L"w7x19994", L"w7x19995",
+                            L"w7x19996", L"w7x19997", L"w7x19998", L"w7x19999"}));
+    index.Collect(L"w6x", words);
+    EXPECT_TRUE(words.empty());
+    index.Collect(L"kee", words);
+    EXPECT_EQ(words, (Words{L"keep"}));
+}
+
 TEST(WordIndex, FoldsBeyondTheBasicPlane) {
     // Deseret capitals and small letters, as surrogate pairs.
     EXPECT_EQ(documents::FoldWord(L"\xD801\xDC00x\u00C4"), L"\xD801\xDC28x\u00E4");
