@@ -48,7 +48,7 @@ class CAutoBox {
     // The most words a lookup lists; typing on narrows to the rest.
     static constexpr size_t kMostWords = 100;
     static constexpr UINT kListId = 0x7AB0;
-    static constexpr std::chrono::milliseconds kSyncBudget{40};
+    static constexpr std::chrono::milliseconds kSyncBudget{30};
     static constexpr std::chrono::milliseconds kSliceBudget{8};
 
     // `control` is the pane window; every message goes through it.
