@@ -176,8 +176,10 @@ LRESULT CSplitTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lp);
-            if (header && (header->code == EN_MP_TEXTCHANGED || header->code == EN_MP_CARETMOVED))
+            if (header && (header->code == EN_MP_TEXTCHANGED || header->code == EN_MP_CARETMOVED)) {
+                CTextView::Reflect(header);  // the pane's completion list follows them
                 return SendMessageW(frame_, WM_NOTIFY, wp, lp);
+            }
             // Input-method text for the macro recorder.
             if (header && header->code == EN_MP_IMETEXT && CTextView::Recording()) {
                 const auto* ime = reinterpret_cast<const ImeTextNotify*>(header);

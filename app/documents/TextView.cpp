@@ -160,6 +160,16 @@ void CTextView::ForgetStatusTexts() { Shown() = StatusCache(); }
 void CTextView::SetRecording(bool on) { g_recording = on; }
 bool CTextView::Recording() { return g_recording; }
 
+void CTextView::Reflect(const NMHDR* header) {
+    if (!header) return;
+    CTextView* view = FromWindow(header->hwndFrom);
+    if (!view || !view->box_) return;
+    if (header->code == EN_MP_TEXTCHANGED)
+        view->box_->OnTextChanged(*reinterpret_cast<const TextChangedNotify*>(header));
+    else if (header->code == EN_MP_CARETMOVED)
+        view->box_->OnCaretMoved(*reinterpret_cast<const CaretMovedNotify*>(header));
+}
+
 CTextView* CTextView::FromWindow(HWND window) {
     if (!window || !IsWindow(window)) return nullptr;
     wchar_t name[32] = {};
@@ -248,6 +258,7 @@ LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_VSCROLL:
         case WM_HSCROLL:
         case WM_MOUSEWHEEL:
+            if (box_) box_->Hide();
             if (link_ && link_ != hwnd_ && IsWindow(link_) && GetFocus() == hwnd_)
                 SendMessageW(link_, msg, wp, lp);
             if (msg == WM_MOUSEWHEEL && OnWheel(wp)) return 0;
@@ -262,13 +273,43 @@ LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return result;
         }
         case MPM_TRANSLATEACCEL:
-            // The completion list (none yet) would consume its keys first;
-            // every other key goes to the control's own accelerators.
+            // The completion list consumes its keys first; every other key
+            // goes to the control's own accelerators.
+            if (lp && box_ && box_->Visible()) {
+                if (!autoComplete_) {
+                    box_->Hide();
+                } else if (box_->Translate(*reinterpret_cast<const MSG*>(lp))) {
+                    return 1;
+                }
+            }
             break;
         case WM_CHAR:
             // The recorder keeps what it records of typing.
             if (g_recording && context_.frame) SendMessageW(context_.frame, MPF_RECORD_CHAR, wp, 0);
+            if (autoComplete_) {
+                if (!box_) box_ = std::make_unique<CAutoBox>(hwnd_);
+                box_->OnChar(wchar_t(wp));
+            }
             break;
+        case WM_TIMER:
+            if (box_ && box_->OnTimer(wp)) return 0;
+            break;
+        case WM_MEASUREITEM:
+            if (box_ && box_->OnMeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lp))) return TRUE;
+            break;
+        case WM_DRAWITEM:
+            if (box_ && box_->OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lp))) return TRUE;
+            break;
+        case MPM_LOADFILE:
+        case MPM_LOADINPLACE:
+        case MPM_REPLACEFILE:
+        case MPM_SHAREDOC:
+        case MPM_CLOSEDOC: {
+            // Another text altogether: the words are read anew.
+            const LRESULT result = Control(msg, wp, lp);
+            if (box_ && (msg != MPM_SHAREDOC || wp)) box_->OnDocumentReset();
+            return result;
+        }
         case WM_SETCURSOR:
             if (g_recording && LOWORD(lp) == HTCLIENT && RecordingCursor()) {
                 SetCursor(RecordingCursor());
@@ -317,6 +358,7 @@ LRESULT CTextView::OnCommand(WPARAM wp, LPARAM lp) {
         case ID_LINE_SPACING: LineSpacing(); return 0;
         case ID_AUTO_COMPLETE:
             autoComplete_ = !autoComplete_;
+            if (!autoComplete_ && box_) box_->Stop();
             settings::WriteBool(settings::File::Setting, L"Edit", L"AutoComplete", autoComplete_);
             return 0;
         case ID_REMOVE_BLANK_LINES: RemoveBlankLines(); return 0;

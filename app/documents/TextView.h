@@ -8,7 +8,8 @@
 // the indentation on Enter, reports the status-bar texts and its command
 // states, and answers clicks on the status-bar panes with popup menus shown
 // through the host's TrackMenu. A pane with a link passes its scroll
-// messages to the linked pane while it has the focus.
+// messages to the linked pane while it has the focus. While completion is
+// on, the pane offers the document's words as they are typed (CAutoBox).
 //
 // Ownership: the pane owns the object (deleted after WM_NCDESTROY) and the
 // fonts it makes when zooming; the document belongs to whoever took it from
@@ -18,6 +19,9 @@
 
 #include <windows.h>
 
+#include <memory>
+
+#include "AutoBox.h"
 #include "DevEnv.h"
 
 namespace documents {
@@ -48,6 +52,10 @@ class CTextView {
     // The status texts last written are shared by all panes; this forgets
     // them, so that the next Update writes every text (a new status bar).
     static void ForgetStatusTexts();
+    // The document window passes on its panes' notifications (text changed,
+    // caret moved) here, which the completion list follows. Anything that is
+    // not a pane's is ignored.
+    static void Reflect(const NMHDR* header);
     // While a macro is recorded every pane shows the recording cursor.
     static void SetRecording(bool on);
     static bool Recording();
@@ -57,6 +65,8 @@ class CTextView {
     void SetLink(HWND pane) { link_ = pane; }
     HWND Link() const { return link_; }
     bool AutoComplete() const { return autoComplete_; }
+    // The completion list; null until the pane has been typed into.
+    CAutoBox* AutoBox() const { return box_.get(); }
 
     // Status-bar texts of panes 1-10 and the pane's command states.
     void Update();
@@ -99,6 +109,7 @@ class CTextView {
     HWND hwnd_ = nullptr;
     HWND link_ = nullptr;
     bool autoComplete_ = true;
+    std::unique_ptr<CAutoBox> box_;  // made on the first key
     bool indentLines_ = true;  // view option 8, which the control does not report
     HFONT font_ = nullptr;     // made by zooming; the control shows it
 };

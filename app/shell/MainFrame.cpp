@@ -41,15 +41,6 @@ constexpr int kTabsId = 100, kStatusId = 101, kRebarId = 102, kToolBarId = 103;
 // Status-bar parts, left to right, by pane identifier.
 const std::vector<UINT> kStatusOrder = {0, 10, 9, 1, 2, 3, 4, 8, 7, 6, 5};
 
-// Commands whose features are not in the program yet: shown disabled.
-constexpr UINT kPendingCommands[] = {
-    ID_AUTO_COMPLETE,
-};
-
-bool IsPendingCommand(UINT id) {
-    return std::find(std::begin(kPendingCommands), std::end(kPendingCommands), id) != std::end(kPendingCommands);
-}
-
 bool SameAsciiPath(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -686,8 +677,6 @@ void CMainFrame::FillCommandStates() {
     for (UINT id : {UINT(ID_VIEW_TOOLBAR), UINT(ID_VIEW_STATUS_BAR), UINT(ID_TOGGLE_TABS), UINT(ID_CLIPBOARD_MONITOR),
                     UINT(ID_FULL_SCREEN), UINT(ID_MACRO_RECORD)})
         states_.Add(id, UPDUI_MENUPOPUP);
-    // Features still to come are shown disabled from the start.
-    for (UINT id : kPendingCommands) states_.Enable(id, false);
 }
 
 void CMainFrame::OnDestroy() {
@@ -1619,7 +1608,7 @@ void CMainFrame::OnIdle() {
 
 BOOL CMainFrame::EnableCommand(UINT id, BOOL enable, BOOL) {
     if (!statesReady_) return FALSE;
-    states_.Enable(id, enable && !IsPendingCommand(id));
+    states_.Enable(id, enable);
     return TRUE;
 }
 

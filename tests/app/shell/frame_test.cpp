@@ -386,13 +386,13 @@ TEST_F(Frame, TheIdlePassShowsTheDocumentsStates) {
     EXPECT_TRUE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_EDIT_UNDO, 0));
     EXPECT_EQ(TabText(0), L"a.txt *");
     EXPECT_EQ(Text(frame_->Window()), L"a.txt * - Morrowpad");
-    // Features still to come are disabled from the start, whatever a document says.
+    // Every feature is in: the tool bar's commands are enabled as their states say.
     EXPECT_TRUE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_FILE_PRINT, 0));
     EXPECT_TRUE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_MACRO_RECORD, 0));
     EXPECT_FALSE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_MACRO_PLAY, 0));  // nothing recorded
     EXPECT_TRUE(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, ID_SPLIT_SIDE, 0));
     frame_->EnableCommand(ID_AUTO_COMPLETE, TRUE);
-    EXPECT_FALSE(frame_->CommandStates().Find(ID_AUTO_COMPLETE)->enabled);
+    EXPECT_TRUE(frame_->CommandStates().Find(ID_AUTO_COMPLETE)->enabled);
     // Status-bar panes.
     wchar_t text[64] = {};
     SendMessageW(frame_->StatusBar(), SB_GETTEXTW, 3, reinterpret_cast<LPARAM>(text));
