@@ -45,6 +45,13 @@ mkdir -p "$stage"
 (cd "$bin" && tar --exclude=./DevHost.exe --exclude=./plugin/Sample.dll \
    --exclude=./Morrowpad.rpt -cf - .) | (cd "$stage" && tar -xf -)
 find "$stage" \( -iname '*.exe' -o -iname '*.dll' \) -exec x86_64-w64-mingw32-strip --strip-debug {} +
+# The settings files as shipped, not as a run from the build folder left
+# them (window place, recent files, search history): written anew from the
+# sources, as the build writes them.
+for name in setting history key tools syntax; do
+  sh "$root/resources/to-utf16.sh" "$root/resources/ini/$name.ini" "$stage/$name.ini"
+done
+rm -rf "$stage/macro"/* 2>/dev/null || true
 
 # The installer's lists: every file but the settings files (which the
 # installer writes only where missing and removes only when asked), and

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(g++-mingw-w64-x86-64-posix cmake ninja-build wine wine64 xvfb
           fonts-wine fonts-liberation2 fonts-dejavu-core googletest g++ pkg-config libpcre2-dev libre2-dev
-          cups printer-driver-cups-pdf ghostscript nsis zip python3)
+          cups printer-driver-cups-pdf ghostscript nsis zip unzip python3)
 need=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || need+=("$p")
