@@ -248,9 +248,10 @@ void CRedirector::ChildEnded() {
     held_.clear();
     if (endReported_) return;
     endReported_ = true;
-    // No longer running once the end line shows (the output can be cleared).
-    CloseTaken(stdinWrite_);
+    // The end line first, then no longer running: whoever waits for the end
+    // of the run finds the whole output, end line included.
     OnChildEnded();
+    CloseTaken(stdinWrite_);
 }
 
 }  // namespace automation
