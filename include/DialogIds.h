@@ -152,6 +152,7 @@
 #define IDS_MACRO_CANT_SAVE 15123   // "Can't save macro!"
 #define IDS_MACRO_RUNNING 15124     // "Running the macro... (Esc stops it)"
 #define IDS_MACRO_FILTER 15125      // "Macro(*.mac)"
+#define IDS_PRINT_FAILED 15126      // "The document could not be printed."
 
 // Find in files (modeless) and its progress dialog.
 #define IDD_GREP 240

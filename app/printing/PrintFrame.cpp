@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 
+#include "DialogIds.h"
 #include "EditProtocol.h"
 #include "MessageSink.h"
 #include "ProgramIds.h"
@@ -425,6 +426,9 @@ bool CPrintFrame::Print() {
     HDC dc = printer_.CreateDc();
     const bool ok = PrintPages(dc, choice.output.empty() ? nullptr : choice.output.c_str());
     if (dc) DeleteDC(dc);
+    // A job that failed (no device context, a document that could not be
+    // started, a page that failed) is told, not taken for printed.
+    if (!ok) shell::ShowMessage(Window(), shell::LanguageString(IDS_PRINT_FAILED).c_str(), MB_OK | MB_ICONERROR);
     return ok;
 }
 

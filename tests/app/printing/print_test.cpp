@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "DialogIds.h"
 #include "CommandIds.h"
 #include "EditProtocol.h"
 #include "MainFrame.h"
@@ -731,6 +732,27 @@ bool RunHostShell(const std::wstring& command, const std::wstring& unixFolder, c
         Sleep(100);
     }
     return false;
+}
+
+// A job that cannot be written says so; the program goes on.
+TEST_F(PrintFrameTest, AFailedPrintJobIsReported) {
+    std::wstring printer;
+    if (!printing::DefaultPrinterName(&printer))
+        GTEST_SKIP() << "no printer: the system offers no default printer (scripts/test.sh starts a private "
+                        "print service with scripts/print-service.sh)";
+    g_job = PrintedJob();
+    g_job.output = L"Z:\\no such folder here\\deeper\\job.ps";  // nothing can be written there
+    printing::SetPrintDialogHook(&AnswerPrint);
+    OpenLines(5);
+    Messages().clear();
+    SendMessageW(frame_->Window(), WM_COMMAND, ID_FILE_PRINT, 0);
+    printing::SetPrintDialogHook(nullptr);
+    EXPECT_EQ(g_job.dialogs, 1);
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].text, shell::LanguageString(IDS_PRINT_FAILED));
+    Messages().clear();
+    EXPECT_EQ(FindWindowW(L"MorrowpadPrintFrame", nullptr), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(frame_->Window()));
 }
 
 TEST_F(PrintFrameTest, PrintedPagesShowHeaderRuleTextAndFooter) {
