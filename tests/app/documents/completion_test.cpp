@@ -518,21 +518,90 @@ TEST_F(Completion, BothPanesOfOneDocumentFollowItsEdits) {
     SendMessageW(pane_, MPM_CLOSEDOC, 0, 0);  // the test took the document: it closes it
 }
 
+// One line of about 4 MB: a key costs about what it costs with completion
+// off (the index rereads a bounded slice of the line, and the word before
+// the caret is read alone), and the index still finds the line's words.
+TEST_F(Completion, AKeyOnAVeryLongLineCostsLittle) {
+    std::wstring text;
+    for (int i = 0; i < 400000; ++i) text += L"w" + std::to_wstring(i) + L" ";
+    text += L"conquest ";
+    Insert(text.c_str());
+    const Position end = {0, int(text.size())};
+    Caret(end);
+    ASSERT_EQ(CaretPos().column, end.column);
+    // Each key as the message loop runs it: the key, then the index's timer
+    // and the typing pause.
+    auto keys = [&](const wchar_t* typed) {
+        const auto start = std::chrono::steady_clock::now();
+        for (const wchar_t* c = typed; *c; ++c) {
+            Key(WM_CHAR, *c);
+            UpdateWindow(pane_);
+            if (view_->AutoComplete()) {
+                SendMessageW(pane_, WM_TIMER, CAutoBox::kIndexTimer, 0);
+                Pause();
+            }
+        }
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    };
+    Type(L"abc ");
+    Pause();
+    // The whole line read once, in the background.
+    for (int i = 0; i < 5000 && !Box()->IndexComplete(); ++i)
+        SendMessageW(pane_, WM_TIMER, CAutoBox::kIndexTimer, 0);
+    ASSERT_TRUE(Box()->IndexComplete());
+    const auto on = keys(L"abcdefgh");
+    SendMessageW(pane_, WM_COMMAND, ID_AUTO_COMPLETE, 0);
+    ASSERT_FALSE(view_->AutoComplete());
+    const auto off = keys(L"abcdefgh");
+    SendMessageW(pane_, WM_COMMAND, ID_AUTO_COMPLETE, 0);
+    // Eight keys: the index's slices and the lookups' budgets, no more.
+    EXPECT_LE(on.count(), 3 * off.count() + 8 * (CAutoBox::kSyncBudget + CAutoBox::kSliceBudget).count() + 100)
+        << on.count() << " ms on, " << off.count() << " ms off";
+    Type(L" ");
+    Offer(L"conq");
+    for (int i = 0; i < 5000 && !Box()->IndexComplete(); ++i)
+        SendMessageW(pane_, WM_TIMER, CAutoBox::kIndexTimer, 0);
+    Key(WM_CHAR, 27);
+    Type(L" ");
+    ASSERT_TRUE(Offer(L"conq"));
+    EXPECT_EQ(Listed(), (Words{L"conquest"}));
+    Key(WM_CHAR, 27);
+    Type(L" ");
+    EXPECT_TRUE(Offer(L"w39999"));
+    EXPECT_EQ(Box()->Candidates(), (Words{L"w399990", L"w399991", L"w399992", L"w399993", L"w399994", L"w399995",
+                                         L"w399996", L"w399997", L"w399998", L"w399999"}));
+}
+
 // The index alone, over a scripted document.
 struct ScriptedSource : documents::IWordSource {
     std::vector<std::wstring> lines;
     int reads = 0;
+    int lastUnits = 0;  // units delivered by the last read
     int LineCount() override { return int(lines.size()); }
-    int ReadLines(int first, int maxLines, std::vector<wchar_t>& buffer, int* units) override {
+    int ReadLines(int first, int maxLines, int maxUnits, std::vector<wchar_t>& buffer, int* units) override {
         ++reads;
         buffer.clear();
         int n = 0;
         for (; n < maxLines && first + n < int(lines.size()) && n < 100; ++n) {
-            buffer.insert(buffer.end(), lines[size_t(first + n)].begin(), lines[size_t(first + n)].end());
+            const std::wstring& line = lines[size_t(first + n)];
+            if (buffer.size() + line.size() + 1 > size_t(maxUnits)) break;
+            buffer.insert(buffer.end(), line.begin(), line.end());
             buffer.push_back(L'\n');
         }
         *units = int(buffer.size());
+        lastUnits = *units;
         return n;
+    }
+    int ReadPart(int line, int column, int maxUnits, std::vector<wchar_t>& buffer) override {
+        ++reads;
+        lastUnits = 0;
+        if (line < 0 || line >= int(lines.size()) || column < 0) return 0;
+        const std::wstring& text = lines[size_t(line)];
+        if (size_t(column) >= text.size()) return 0;
+        const size_t n = std::min(text.size() - size_t(column), size_t(maxUnits));
+        buffer.assign(text.begin() + column, text.begin() + std::ptrdiff_t(column + n));
+        lastUnits = int(n);
+        return int(n);
     }
     bool IsDelimiter(wchar_t c) override { return wcschr(L" \t.,;()", c) != nullptr && c != 0; }
 };
@@ -591,6 +660,41 @@ TEST(WordIndex, LargeInsertionsAndEditsAtTheEnds) {
     EXPECT_EQ(words, (Words{std::wstring(127, L'a')}));
     index.Collect(L"bbb", words);
     EXPECT_TRUE(words.empty());
+}
+
+TEST(WordIndex, ALongLineIsReadInBoundedSlices) {
+    ScriptedSource doc;
+    std::wstring line;
+    for (int i = 0; i < 400000; ++i) line += L"w" + std::to_wstring(i) + L" ";
+    line += std::wstring(200000, L'z') + L" tail";  // a word longer than a slice
+    doc.lines = {L"alpha", line, L"omega"};
+    CWordIndex index;
+    index.Reset(3);
+    int steps = 0;
+    while (!index.Build(doc, 1, std::chrono::milliseconds(0))) {
+        ASSERT_LE(doc.lastUnits, 2 * CWordIndex::kBlockUnits) << steps;
+        ASSERT_LT(++steps, 1000);
+        ASSERT_TRUE(index.Consistent());
+    }
+    EXPECT_GT(steps, 10);
+    Words words;
+    index.Collect(L"w39999", words);
+    EXPECT_EQ(words.size(), 10u);
+    index.Collect(L"ta", words);
+    EXPECT_EQ(words, (Words{L"tail"}));
+    index.Collect(L"zzz", words);
+    EXPECT_TRUE(words.empty());
+    index.Collect(L"alp", words);
+    EXPECT_EQ(words, (Words{L"alpha"}));
+    // A key in the long line: the next step reads a bounded slice again.
+    doc.lines[1].insert(4, L"q");
+    index.Edit(1, 1, 1);
+    index.Build(doc, 1, std::chrono::milliseconds(0));
+    EXPECT_LE(doc.lastUnits, 2 * CWordIndex::kBlockUnits);
+    EXPECT_TRUE(index.Build(doc, 1, std::chrono::seconds(10)));
+    index.Collect(L"wq", words);
+    EXPECT_EQ(words, (Words{L"wq1"}));
+    EXPECT_TRUE(index.Consistent());
 }
 
 // The words beginning with `prefix` ignoring case, by a plain scan of every
