@@ -132,7 +132,9 @@ bool CAutoBox::OnTimer(UINT_PTR id) {
     if (id == kTypingTimer) {
         KillTimer(control_, kTypingTimer);
         typingTimer_ = 0;
-        if (!Visible() && Collect(kMinimumPrefix)) FillAndShow(false);
+        // A selection made since (or several ranges) is left as it is:
+        // looking the word up moves the caret.
+        if (!Visible() && Send(MPM_GETSELKIND) == 0 && Collect(kMinimumPrefix)) FillAndShow(false);
         return true;
     }
     if (id == kIndexTimer) {

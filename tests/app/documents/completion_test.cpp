@@ -572,6 +572,125 @@ TEST_F(Completion, AKeyOnAVeryLongLineCostsLittle) {
                                          L"w399996", L"w399997", L"w399998", L"w399999"}));
 }
 
+TEST_F(Completion, ASelectionMadeBeforeThePauseStays) {
+    Document(L"constant control\n", {1, 0});
+    Type(L"con");
+    SendMessageW(pane_, WM_COMMAND, ECMD_SEL_LEFT, 0);  // Shift+Left
+    ASSERT_NE(SendMessageW(pane_, MPM_GETSELKIND, 0, 0), 0);
+    ASSERT_TRUE(Box()->TypingPending());
+    Pause();
+    EXPECT_FALSE(Shown());
+    Position a = {}, b = {};
+    ASSERT_EQ(SendMessageW(pane_, MPM_GETSELRANGE, WPARAM(&a), LPARAM(&b)), 1);
+    EXPECT_EQ(std::make_pair(a.column, b.column), std::make_pair(2, 3));
+    // A selection set by message, too.
+    Caret({1, 3});
+    Type(L"s");
+    Position anchor = {1, 0}, caret = {1, 4};
+    SendMessageW(pane_, MPM_SELECT, WPARAM(&anchor), LPARAM(&caret));
+    Pause();
+    EXPECT_FALSE(Shown());
+    ASSERT_EQ(SendMessageW(pane_, MPM_GETSELRANGE, WPARAM(&a), LPARAM(&b)), 1);
+    EXPECT_EQ(std::make_pair(a.column, b.column), std::make_pair(0, 4));
+}
+
+TEST_F(Completion, TheListHidesWhenThePaneLosesFocus) {
+    Document(L"constant control\n", {1, 0});
+    ASSERT_TRUE(Offer(L"con"));
+    SetFocus(Box()->ListWindow());  // the list itself keeps it open
+    EXPECT_TRUE(Shown());
+    SetFocus(pane_);
+    EXPECT_TRUE(Shown());
+    SetFocus(parent_);
+    EXPECT_FALSE(Shown());
+}
+
+TEST_F(Completion, AHighSurrogateAloneNeverTakesTheWord) {
+    Document(L"con\xD801\xDC00x con\xD801\xDC01y\n\n", {1, 0});
+    ASSERT_TRUE(Offer(L"con"));
+    ASSERT_TRUE(Box()->IndexComplete());
+    Type(L"\xD801");  // both words begin so: the pair decides
+    Type(L"\xDC00");
+    EXPECT_EQ(Line(1), L"con\xD801\xDC00x");
+    EXPECT_FALSE(Shown());
+    // One word left after the high half: still taken only with the pair.
+    Type(L" ");
+    Document(L"", {1, int(Line(1).size())});
+    Insert(L" cona\xD802\xDC00z");
+    Type(L" ");
+    ASSERT_TRUE(Offer(L"cona"));
+    Type(L"\xD802");
+    EXPECT_EQ(Line(1).substr(Line(1).size() - 5), L"cona\xD802");
+    Type(L"\xDC00");
+    EXPECT_EQ(Line(1).substr(Line(1).size() - 7), L"cona\xD802\xDC00z");
+}
+
+TEST_F(Completion, NothingInAReadOnlyDocument) {
+    Document(L"constant control\n", {1, 0});
+    ASSERT_TRUE(Offer(L"con"));
+    SendMessageW(pane_, MPM_READONLY, 1, 0);
+    EXPECT_FALSE(Press(VK_RETURN));  // the key goes on as usual
+    EXPECT_EQ(Line(1), L"con");
+    SendMessageW(pane_, MPM_READONLY, 0, 0);
+    Key(WM_CHAR, 27);
+    Type(L" con");
+    SendMessageW(pane_, MPM_READONLY, 1, 0);
+    Pause();
+    EXPECT_FALSE(Shown());
+    SendMessageW(pane_, MPM_READONLY, 0, 0);
+}
+
+TEST_F(Completion, UpAndDownWithAModifierHideTheListAndGoOn) {
+    Document(L"constant control\n", {1, 0});
+    for (BYTE modifier : {BYTE(VK_CONTROL), BYTE(VK_SHIFT)}) {
+        Caret({1, int(Line(1).size())});
+        Type(L" ");
+        ASSERT_TRUE(Offer(L"con")) << int(modifier);
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[modifier] = 0x80;
+        SetKeyboardState(keys);
+        const bool consumed = Press(VK_DOWN);
+        keys[modifier] = 0;
+        SetKeyboardState(keys);
+        EXPECT_FALSE(consumed) << int(modifier);
+        EXPECT_FALSE(Shown()) << int(modifier);
+    }
+}
+
+TEST_F(Completion, ReloadingInAnotherCodePageResetsEveryPane) {
+    const std::wstring path = folder_ + L"\\words.txt";
+    // The word far from where the panes type: in a block of its own.
+    std::string bytes = "con\xE9tal\r\n";
+    for (int i = 0; i < 3 * CWordIndex::kBlockLines; ++i) bytes += "\r\n";
+    ASSERT_TRUE(testing_support::WriteFileText(path, bytes + "con"));
+    ASSERT_EQ(SendMessageW(pane_, MPM_LOADFILE, WPARAM(path.c_str()), MAKELPARAM(1252, 0)), 1);
+    CTextView* other = CTextView::Create(parent_, {edit_, parent_, nullptr, nullptr, 0});
+    ASSERT_NE(other, nullptr);
+    const HWND second = other->Window();
+    SendMessageW(second, MPM_SHAREDOC, SendMessageW(pane_, MPM_SHAREDOC, 0, 0), 0);
+    // Both panes read the words.
+    auto offer = [&](HWND pane) {
+        SetFocus(pane);
+        SendMessageW(pane, WM_COMMAND, ECMD_DOCEND, 0);
+        for (wchar_t c : std::wstring(L" con")) SendMessageW(pane, WM_CHAR, c, 0);
+        SendMessageW(pane, WM_TIMER, CAutoBox::kTypingTimer, 0);
+        Words words = CTextView::FromWindow(pane)->AutoBox()->Candidates();
+        SendMessageW(pane, WM_CHAR, 27, 0);
+        return words;
+    };
+    EXPECT_EQ(offer(pane_), (Words{L"con\u00E9tal"}));
+    EXPECT_EQ(offer(second), (Words{L"con\u00E9tal"}));
+    // The same lines in another code page, loaded through either pane.
+    ASSERT_EQ(SendMessageW(pane_, MPM_LOADFILE, WPARAM(path.c_str()), MAKELPARAM(1251, 0)), 1);
+    ASSERT_EQ(Line(0), L"con\u0439tal");
+    EXPECT_EQ(offer(second), (Words{L"con\u0439tal"}));
+    EXPECT_EQ(offer(pane_), (Words{L"con\u0439tal"}));
+    ASSERT_EQ(SendMessageW(second, MPM_LOADFILE, WPARAM(path.c_str()), MAKELPARAM(1252, 0)), 1);
+    EXPECT_EQ(offer(pane_), (Words{L"con\u00E9tal"}));
+    DestroyWindow(second);
+}
+
 // The index alone, over a scripted document.
 struct ScriptedSource : documents::IWordSource {
     std::vector<std::wstring> lines;
