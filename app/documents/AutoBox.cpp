@@ -342,7 +342,9 @@ LRESULT CAutoBox::Translate(const MSG& msg) {
                 Hide();
                 return 0;
             }
-            return FillAndShow(true, c) ? 1 : 0;
+            // A high surrogate waits for its pair before a word is taken.
+            const bool high = c >= 0xD800 && c < 0xDC00;
+            return FillAndShow(!high, c) ? 1 : 0;
         }
         case WM_KEYDOWN:
             switch (msg.wParam) {
@@ -350,6 +352,11 @@ LRESULT CAutoBox::Translate(const MSG& msg) {
                 case VK_TAB: return !modifiers && TakeSelected() ? 1 : 0;
                 case VK_DOWN:
                 case VK_UP: {
+                    // With a modifier the key is the control's.
+                    if (modifiers) {
+                        Hide();
+                        return 0;
+                    }
                     const LRESULT count = SendMessageW(list_, LB_GETCOUNT, 0, 0);
                     if (count <= 0) return 1;
                     const LRESULT current = SendMessageW(list_, LB_GETCURSEL, 0, 0);

@@ -294,6 +294,10 @@ LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_TIMER:
             if (box_ && box_->OnTimer(wp)) return 0;
             break;
+        case WM_KILLFOCUS:
+            // The list goes with the focus, unless the list itself takes it.
+            if (box_ && (!box_->ListWindow() || reinterpret_cast<HWND>(wp) != box_->ListWindow())) box_->Hide();
+            break;
         case WM_MEASUREITEM:
             if (box_ && box_->OnMeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lp))) return TRUE;
             break;
