@@ -134,7 +134,8 @@ bool CAutoBox::OnTimer(UINT_PTR id) {
         typingTimer_ = 0;
         // A selection made since (or several ranges) is left as it is:
         // looking the word up moves the caret.
-        if (!Visible() && Send(MPM_GETSELKIND) == 0 && Collect(kMinimumPrefix)) FillAndShow(false);
+        // Nothing is offered where nothing can be taken.
+        if (!Visible() && Send(MPM_GETSELKIND) == 0 && !ReadOnly() && Collect(kMinimumPrefix)) FillAndShow(false);
         return true;
     }
     if (id == kIndexTimer) {
@@ -282,8 +283,7 @@ bool CAutoBox::FillAndShow(bool accept, wchar_t typed) {
         wchar_t word[CWordIndex::kLongestWord + 2] = {};
         if (SendMessageW(list_, LB_GETTEXTLEN, 0, 0) <= LRESULT(CWordIndex::kLongestWord)) {
             SendMessageW(list_, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(word));
-            Take(word);
-            return true;
+            return Take(word);
         }
     }
     SendMessageW(list_, LB_SETCURSEL, 0, 0);
@@ -313,22 +313,30 @@ bool CAutoBox::TakeSelected() {
     if (SendMessageW(list_, LB_GETTEXTLEN, WPARAM(item), 0) > LRESULT(CWordIndex::kLongestWord)) return false;
     wchar_t word[CWordIndex::kLongestWord + 2] = {};
     SendMessageW(list_, LB_GETTEXT, WPARAM(item), reinterpret_cast<LPARAM>(word));
-    Take(word);
-    return true;
+    return Take(word);
 }
 
-void CAutoBox::Take(const std::wstring& word) {
+bool CAutoBox::Take(const std::wstring& word) {
+    // A document made read-only meanwhile: the key goes on as usual.
+    if (word.empty() || ReadOnly()) {
+        Hide();
+        return false;
+    }
     busy_ = true;
     Position from = wordStart_;
     Position caret = {};
     Send(MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret));
     Send(MPM_UNDOGROUP, 1);
-    Send(MPM_DELETERANGE, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&caret));
+    // Deleting an empty range answers 0 as well.
+    const bool removed = (from.line == caret.line && from.column == caret.column) ||
+                         Send(MPM_DELETERANGE, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&caret)) != 0;
     TextArg arg = {word.c_str(), int(word.size())};
-    Send(MPM_INSERTTEXT, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&arg));
+    const bool inserted =
+        removed && Send(MPM_INSERTTEXT, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&arg)) != 0;
     Send(MPM_UNDOGROUP, 0);
     busy_ = false;
     Hide();
+    return inserted;
 }
 
 LRESULT CAutoBox::Translate(const MSG& msg) {
