@@ -135,7 +135,8 @@ bool CAutoBox::OnTimer(UINT_PTR id) {
         // A selection made since (or several ranges) is left as it is:
         // looking the word up moves the caret.
         // Nothing is offered where nothing can be taken.
-        if (!Visible() && Send(MPM_GETSELKIND) == 0 && !ReadOnly() && Collect(kMinimumPrefix)) FillAndShow(false);
+        if (!Visible() && Send(MPM_GETSELKIND) == 0 && !ReadOnly() && Collect(kMinimumPrefix))
+            FillAndShow(false);
         return true;
     }
     if (id == kIndexTimer) {
@@ -328,8 +329,9 @@ bool CAutoBox::Take(const std::wstring& word) {
     Send(MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret));
     Send(MPM_UNDOGROUP, 1);
     // Deleting an empty range answers 0 as well.
-    const bool removed = (from.line == caret.line && from.column == caret.column) ||
-                         Send(MPM_DELETERANGE, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&caret)) != 0;
+    const bool removed =
+        (from.line == caret.line && from.column == caret.column) ||
+        Send(MPM_DELETERANGE, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&caret)) != 0;
     TextArg arg = {word.c_str(), int(word.size())};
     const bool inserted =
         removed && Send(MPM_INSERTTEXT, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&arg)) != 0;

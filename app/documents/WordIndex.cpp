@@ -221,7 +221,8 @@ void CWordIndex::Scan(IWordSource& source, size_t n, bool skipFirst, std::vector
         }
         size_t j = i;
         while (j < n && buffer_[j] != L'\n' && !Delimiter(source, buffer_[j])) ++j;
-        if (!skipFirst && j - i <= kLongestWord) ids.push_back(Intern(std::wstring_view(buffer_.data() + i, j - i)));
+        if (!skipFirst && j - i <= kLongestWord)
+            ids.push_back(Intern(std::wstring_view(buffer_.data() + i, j - i)));
         skipFirst = false;
         i = j;
     }
@@ -282,7 +283,8 @@ int CWordIndex::Step(IWordSource& source, size_t index, int firstLine) {
             block.doneLines += read;
         } else if (line < 0 || line >= source.LineCount()) {
             units = 0;
-            block.doneLines = block.lines;  // the document is shorter than the index thinks: what was read stands
+            // The document is shorter than the index thinks: what was read stands.
+            block.doneLines = block.lines;
         } else {
             units = Slice(source, block, line);  // a line longer than a read, in slices
         }

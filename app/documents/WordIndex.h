@@ -33,7 +33,8 @@ class IWordSource {
     // their LFs, into `buffer` (resized as needed), each followed by an LF;
     // `units` receives the units written. The number of lines read: 0 when
     // the line `first` alone does not fit or lies out of range.
-    virtual int ReadLines(int first, int maxLines, int maxUnits, std::vector<wchar_t>& buffer, int* units) = 0;
+    virtual int ReadLines(int first, int maxLines, int maxUnits, std::vector<wchar_t>& buffer,
+                          int* units) = 0;
     // Units of line `line` from `column`, at most `maxUnits`, into `buffer`
     // (resized as needed): the number read, fewer only at the line's end.
     virtual int ReadPart(int line, int column, int maxUnits, std::vector<wchar_t>& buffer) = 0;
@@ -62,9 +63,10 @@ class CWordIndex {
     bool Complete() const;
     // Reads blocks that need it, nearest `nearLine` first, until all are
     // read or the budget is spent (at least a block or kBlockUnits units,
-    // whichever comes first), at most kBlockUnits units a read. Whether the index is complete. A block holds at
-    // most kBlockLines lines and, unless it is one line, kBlockUnits units;
-    // a longer line is read in slices, a step at a time.
+    // whichever comes first), at most kBlockUnits units a read. Whether the
+    // index is complete. A block holds at most kBlockLines lines and, unless
+    // it is one line, about kBlockUnits units; a longer line is read in
+    // slices, a step at a time.
     bool Build(IWordSource& source, int nearLine, std::chrono::steady_clock::duration budget);
     // The distinct words (exact comparison) of the blocks read that begin
     // with `prefix` ignoring case and are longer than it, in the order the

@@ -541,7 +541,8 @@ TEST_F(Completion, AKeyOnAVeryLongLineCostsLittle) {
                 Pause();
             }
         }
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                     start);
     };
     Type(L"abc ");
     Pause();
@@ -555,7 +556,8 @@ TEST_F(Completion, AKeyOnAVeryLongLineCostsLittle) {
     const auto off = keys(L"abcdefgh");
     SendMessageW(pane_, WM_COMMAND, ID_AUTO_COMPLETE, 0);
     // Eight keys: the index's slices and the lookups' budgets, no more.
-    EXPECT_LE(on.count(), 3 * off.count() + 8 * (CAutoBox::kSyncBudget + CAutoBox::kSliceBudget).count() + 100)
+    EXPECT_LE(on.count(),
+              3 * off.count() + 8 * (CAutoBox::kSyncBudget + CAutoBox::kSliceBudget).count() + 100)
         << on.count() << " ms on, " << off.count() << " ms off";
     Type(L" ");
     Offer(L"conq");
@@ -568,8 +570,8 @@ TEST_F(Completion, AKeyOnAVeryLongLineCostsLittle) {
     Key(WM_CHAR, 27);
     Type(L" ");
     EXPECT_TRUE(Offer(L"w39999"));
-    EXPECT_EQ(Box()->Candidates(), (Words{L"w399990", L"w399991", L"w399992", L"w399993", L"w399994", L"w399995",
-                                         L"w399996", L"w399997", L"w399998", L"w399999"}));
+    EXPECT_EQ(Box()->Candidates(), (Words{L"w399990", L"w399991", L"w399992", L"w399993", L"w399994",
+                                          L"w399995", L"w399996", L"w399997", L"w399998", L"w399999"}));
 }
 
 TEST_F(Completion, ASelectionMadeBeforeThePauseStays) {
