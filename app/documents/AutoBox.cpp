@@ -23,25 +23,24 @@ class CAutoBox::Source : public IWordSource {
    public:
     explicit Source(HWND control) : control_(control) {}
     int LineCount() override { return int(SendMessageW(control_, MPM_GETLINECOUNT, 0, 0)); }
-    int ReadLines(int first, int maxLines, std::vector<wchar_t>& buffer, int* units) override {
-        constexpr size_t kChunk = size_t(1) << 18;
-        if (buffer.size() < kChunk) buffer.resize(kChunk);
-        LinesArg arg = {maxLines, buffer.data(), int(buffer.size()), 0};
+    int ReadLines(int first, int maxLines, int maxUnits, std::vector<wchar_t>& buffer, int* units) override {
+        if (maxUnits <= 0) return 0;
+        if (buffer.size() < size_t(maxUnits)) buffer.resize(size_t(maxUnits));
+        LinesArg arg = {maxLines, buffer.data(), maxUnits, 0};
         const int read =
             int(SendMessageW(control_, MPM_GETLINES, WPARAM(first), reinterpret_cast<LPARAM>(&arg)));
-        if (read > 0) {
-            *units = arg.units;
-            return read;
-        }
-        // A line longer than the buffer comes alone.
-        if (first < 0 || first >= LineCount()) return 0;
-        const int length = int(SendMessageW(control_, MPM_GETLINE, WPARAM(first), 0));
-        if (buffer.size() < size_t(length) + 2) buffer.resize(size_t(length) + 2);
-        if (length > 0)
-            SendMessageW(control_, MPM_GETLINE, WPARAM(first), reinterpret_cast<LPARAM>(buffer.data()));
-        buffer[size_t(length)] = L'\n';
-        *units = length + 1;
-        return 1;
+        *units = read > 0 ? arg.units : 0;
+        return std::max(read, 0);
+    }
+    int ReadPart(int line, int column, int maxUnits, std::vector<wchar_t>& buffer) override {
+        if (maxUnits <= 0 || line < 0 || column < 0) return 0;
+        RangeTextArg arg = {line, column, line, column + maxUnits, nullptr, 0};
+        const int length = int(SendMessageW(control_, MPM_GETRANGETEXT, reinterpret_cast<WPARAM>(&arg), 0));
+        if (length <= 0 || length > maxUnits) return 0;
+        if (buffer.size() < size_t(length) + 1) buffer.resize(size_t(length) + 1);
+        arg.buffer = buffer.data();
+        SendMessageW(control_, MPM_GETRANGETEXT, reinterpret_cast<WPARAM>(&arg), 0);
+        return length;
     }
     bool IsDelimiter(wchar_t unit) override {
         return SendMessageW(control_, MPM_ISDELIMITER, WPARAM(unit), 0) != 0;
@@ -133,7 +132,11 @@ bool CAutoBox::OnTimer(UINT_PTR id) {
     if (id == kTypingTimer) {
         KillTimer(control_, kTypingTimer);
         typingTimer_ = 0;
-        if (!Visible() && Collect(kMinimumPrefix)) FillAndShow(false);
+        // A selection made since (or several ranges) is left as it is:
+        // looking the word up moves the caret.
+        // Nothing is offered where nothing can be taken.
+        if (!Visible() && Send(MPM_GETSELKIND) == 0 && !ReadOnly() && Collect(kMinimumPrefix))
+            FillAndShow(false);
         return true;
     }
     if (id == kIndexTimer) {
@@ -197,18 +200,21 @@ bool CAutoBox::Collect(int minimum) {
     Position caret = {};
     Send(MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret));
     if (caret.column <= 0) return false;
-    const int length = int(Send(MPM_GETLINE, WPARAM(caret.line), 0));
-    if (caret.column > length) return false;
-    std::vector<wchar_t> line(size_t(length) + 1, L'\0');
-    Send(MPM_GETLINE, WPARAM(caret.line), reinterpret_cast<LPARAM>(line.data()));
-    if (IsDelimiter(line[size_t(caret.column) - 1])) return false;
+    // Only the units a prefix can take before the caret, and the one before them.
+    const int from = std::max(0, caret.column - kLongestPrefix - 1);
+    RangeTextArg range = {caret.line, from, caret.line, caret.column, nullptr, 0};
+    if (Send(MPM_GETRANGETEXT, reinterpret_cast<WPARAM>(&range)) != caret.column - from) return false;
+    std::vector<wchar_t> text(size_t(caret.column - from) + 1, L'\0');
+    range.buffer = text.data();
+    Send(MPM_GETRANGETEXT, reinterpret_cast<WPARAM>(&range));
+    auto unit = [&](int column) { return text[size_t(column - from)]; };
+    if (IsDelimiter(unit(caret.column - 1))) return false;
     // The word start, as the control's word-left finds it.
     int start = caret.column;
-    while (start > 0 && caret.column - start <= kLongestPrefix && !IsDelimiter(line[size_t(start) - 1]))
-        --start;
+    while (start > from && caret.column - start <= kLongestPrefix && !IsDelimiter(unit(start - 1))) --start;
     const int count = caret.column - start;
     if (count < minimum || count > kLongestPrefix || count < 1) return false;
-    if (start > 0 && !IsDelimiter(line[size_t(start) - 1])) return false;  // longer than any prefix
+    if (start > 0 && !IsDelimiter(unit(start - 1))) return false;  // longer than any prefix
     // The list's anchor: where the word starts on the screen, read from the
     // caret, which a pending paint places (only the focused pane has one).
     if (GetFocus() != control_) return false;
@@ -223,7 +229,7 @@ bool CAutoBox::Collect(int minimum) {
     ShowCaret(control_);
     busy_ = false;
     wordStart_ = at;
-    prefix_.assign(line.data() + start, size_t(count));
+    prefix_.assign(text.data() + (start - from), size_t(count));
     collected_ = prefix_;
 
     Source source(control_);
@@ -278,8 +284,7 @@ bool CAutoBox::FillAndShow(bool accept, wchar_t typed) {
         wchar_t word[CWordIndex::kLongestWord + 2] = {};
         if (SendMessageW(list_, LB_GETTEXTLEN, 0, 0) <= LRESULT(CWordIndex::kLongestWord)) {
             SendMessageW(list_, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(word));
-            Take(word);
-            return true;
+            return Take(word);
         }
     }
     SendMessageW(list_, LB_SETCURSEL, 0, 0);
@@ -309,22 +314,31 @@ bool CAutoBox::TakeSelected() {
     if (SendMessageW(list_, LB_GETTEXTLEN, WPARAM(item), 0) > LRESULT(CWordIndex::kLongestWord)) return false;
     wchar_t word[CWordIndex::kLongestWord + 2] = {};
     SendMessageW(list_, LB_GETTEXT, WPARAM(item), reinterpret_cast<LPARAM>(word));
-    Take(word);
-    return true;
+    return Take(word);
 }
 
-void CAutoBox::Take(const std::wstring& word) {
+bool CAutoBox::Take(const std::wstring& word) {
+    // A document made read-only meanwhile: the key goes on as usual.
+    if (word.empty() || ReadOnly()) {
+        Hide();
+        return false;
+    }
     busy_ = true;
     Position from = wordStart_;
     Position caret = {};
     Send(MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret));
     Send(MPM_UNDOGROUP, 1);
-    Send(MPM_DELETERANGE, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&caret));
+    // Deleting an empty range answers 0 as well.
+    const bool removed =
+        (from.line == caret.line && from.column == caret.column) ||
+        Send(MPM_DELETERANGE, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&caret)) != 0;
     TextArg arg = {word.c_str(), int(word.size())};
-    Send(MPM_INSERTTEXT, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&arg));
+    const bool inserted =
+        removed && Send(MPM_INSERTTEXT, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&arg)) != 0;
     Send(MPM_UNDOGROUP, 0);
     busy_ = false;
     Hide();
+    return inserted;
 }
 
 LRESULT CAutoBox::Translate(const MSG& msg) {
@@ -338,7 +352,9 @@ LRESULT CAutoBox::Translate(const MSG& msg) {
                 Hide();
                 return 0;
             }
-            return FillAndShow(true, c) ? 1 : 0;
+            // A high surrogate waits for its pair before a word is taken.
+            const bool high = c >= 0xD800 && c < 0xDC00;
+            return FillAndShow(!high, c) ? 1 : 0;
         }
         case WM_KEYDOWN:
             switch (msg.wParam) {
@@ -346,6 +362,11 @@ LRESULT CAutoBox::Translate(const MSG& msg) {
                 case VK_TAB: return !modifiers && TakeSelected() ? 1 : 0;
                 case VK_DOWN:
                 case VK_UP: {
+                    // With a modifier the key is the control's.
+                    if (modifiers) {
+                        Hide();
+                        return 0;
+                    }
                     const LRESULT count = SendMessageW(list_, LB_GETCOUNT, 0, 0);
                     if (count <= 0) return 1;
                     const LRESULT current = SendMessageW(list_, LB_GETCURSEL, 0, 0);

@@ -3,8 +3,10 @@
 // word being typed, ignoring case; typing on narrows it (then matching case),
 // Enter, Tab or a double click takes the chosen word (one undo step), a word
 // that is the only one left is taken at once, and Esc, a delimiter, moving
-// the caret away or scrolling hide it. Only the focused pane opens the list:
-// it is placed from the caret.
+// the caret away, scrolling or the focus leaving the pane hide it. Only the
+// focused pane opens the list, and only without a selection in a document
+// that can be edited: it is placed from the caret. Up and Down move in the
+// list; with Ctrl or Shift they are the control's.
 //
 // The pane feeds every WM_CHAR in before the control sees it (OnChar), its
 // timers (OnTimer), the forwarded keyboard messages (Translate, message 895),
@@ -98,7 +100,9 @@ class CAutoBox {
     LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return SendMessageW(control_, msg, wp, lp); }
     bool IsDelimiter(wchar_t c) const { return Send(MPM_ISDELIMITER, WPARAM(c)) != 0; }
     bool EnsureList();
-    void Take(const std::wstring& word);
+    // Whether the word replaced the typed beginning.
+    bool Take(const std::wstring& word);
+    bool ReadOnly() const { return Send(MPM_READONLY, 2) != 0; }
     bool Narrowed() const { return prefix_.size() > collected_.size(); }
     void Place(int count, size_t longest);
     // The index caught up in the background: the list shows what it found.

@@ -294,6 +294,10 @@ LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_TIMER:
             if (box_ && box_->OnTimer(wp)) return 0;
             break;
+        case WM_KILLFOCUS:
+            // The list goes with the focus, unless the list itself takes it.
+            if (box_ && (!box_->ListWindow() || reinterpret_cast<HWND>(wp) != box_->ListWindow())) box_->Hide();
+            break;
         case WM_MEASUREITEM:
             if (box_ && box_->OnMeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lp))) return TRUE;
             break;
@@ -305,9 +309,13 @@ LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case MPM_REPLACEFILE:
         case MPM_SHAREDOC:
         case MPM_CLOSEDOC: {
-            // Another text altogether: the words are read anew.
+            // Another text altogether: the words are read anew, in every
+            // pane of the document when its text was replaced.
             const LRESULT result = Control(msg, wp, lp);
-            if (box_ && (msg != MPM_SHAREDOC || wp)) box_->OnDocumentReset();
+            if (msg == MPM_LOADFILE || msg == MPM_LOADINPLACE || msg == MPM_REPLACEFILE)
+                ResetWordsOfDocument();
+            else if (box_ && (msg != MPM_SHAREDOC || wp))
+                box_->OnDocumentReset();
             return result;
         }
         case WM_SETCURSOR:
@@ -371,6 +379,28 @@ LRESULT CTextView::OnCommand(WPARAM wp, LPARAM lp) {
         case ID_STATUS_PANE: OnStatusClick(HIWORD(wp)); return 0;
     }
     return Control(WM_COMMAND, wp, lp);
+}
+
+// The panes showing one document are those whose control names the same
+// file-name string, which the document holds.
+void CTextView::ResetWordsOfDocument() {
+    if (box_) box_->OnDocumentReset();
+    const LRESULT document = Control(MPM_GETFILENAME);
+    const HWND root = GetAncestor(hwnd_, GA_ROOT);
+    if (!document || !root) return;
+    struct Search {
+        HWND self;
+        LRESULT document;
+    } search = {hwnd_, document};
+    EnumChildWindows(
+        root,
+        [](HWND child, LPARAM lp) -> BOOL {
+            const auto* s = reinterpret_cast<const Search*>(lp);
+            CTextView* view = child != s->self ? FromWindow(child) : nullptr;
+            if (view && view->box_ && view->Control(MPM_GETFILENAME) == s->document) view->box_->OnDocumentReset();
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
 }
 
 // A word of 1 to 32 units that does not start with a delimiter: every
@@ -652,8 +682,9 @@ void CTextView::CodePageMenu() {
         return;
     }
     const int lineEnd = int(Control(MPM_LINEBREAKTYPE, 0));
-    if (!Control(MPM_LOADFILE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(cp, lineEnd)))
-        shell::ShowMessage(Owner(), shell::FormatLanguageString(15100, {path}).c_str(), MB_ICONERROR);
+    const LRESULT loaded = Control(MPM_LOADFILE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(cp, lineEnd));
+    ResetWordsOfDocument();
+    if (!loaded) shell::ShowMessage(Owner(), shell::FormatLanguageString(15100, {path}).c_str(), MB_ICONERROR);
 }
 
 void CTextView::LineEndMenu() {

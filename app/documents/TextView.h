@@ -94,6 +94,9 @@ class CTextView {
     // After a word was selected (double click, select-word command): its
     // occurrences are highlighted, or the highlight goes.
     void HighlightSelectedWord();
+    // The text was replaced (loaded, reloaded): every pane showing the
+    // document reads its words anew.
+    void ResetWordsOfDocument();
     LRESULT KeepIndentation(WPARAM wp, LPARAM lp);
     void OnStatusClick(int pane);
     void CodePageMenu();

@@ -57,8 +57,19 @@ void CWordIndex::Edit(int startLine, int oldEndLine, int newEndLine) {
     int lines = 0;
     for (size_t i = b0; i <= b1; ++i) lines += blocks_[i].lines;
     const int delta = newEndLine - oldEndLine;
-    for (size_t i = b0; i <= b1; ++i) Forget(blocks_[i]);
+    // Until it is read again, the block keeps the words it held, so that
+    // the words of a long line stay offered while it is read anew.
+    std::vector<uint32_t> stale;
+    for (size_t i = b0; i <= b1; ++i) {
+        stale.insert(stale.end(), blocks_[i].words.begin(), blocks_[i].words.end());
+        Forget(blocks_[i]);
+    }
+    std::sort(stale.begin(), stale.end());
+    stale.erase(std::unique(stale.begin(), stale.end()), stale.end());
+    for (uint32_t id : stale)
+        if (words_[id].blocks++ == 0) ++live_;
     Block merged;
+    merged.words = std::move(stale);
     merged.lines = std::max(lines + delta, 1);
     blocks_.erase(blocks_.begin() + std::ptrdiff_t(b0) + 1, blocks_.begin() + std::ptrdiff_t(b1) + 1);
     blocks_[b0] = std::move(merged);
@@ -71,7 +82,7 @@ bool CWordIndex::Consistent() const {
     std::vector<int> counts(words_.size(), 0);
     for (const Block& b : blocks_) {
         lines += b.lines;
-        if (b.lines <= 0 || (!b.built && !b.words.empty())) return false;
+        if (b.lines <= 0) return false;
         if (!std::is_sorted(b.words.begin(), b.words.end()) ||
             std::adjacent_find(b.words.begin(), b.words.end()) != b.words.end())
             return false;
@@ -101,12 +112,21 @@ bool CWordIndex::Delimiter(IWordSource& source, wchar_t unit) {
 
 bool CWordIndex::Build(IWordSource& source, int nearLine, std::chrono::steady_clock::duration budget) {
     const auto deadline = std::chrono::steady_clock::now() + budget;
-    if (words_.size() - live_ > std::max(live_, kDeadWords)) Compact();
+    // Words a read under way met are not dead.
+    size_t pending = 0;
+    for (const Block& b : blocks_) pending += b.partial.size();
+    if (words_.size() - live_ > std::max(live_, kDeadWords) + pending) Compact();
+    // At least a block or a read's worth of units, whichever comes first.
+    size_t units = 0;
+    bool finished = false;
     for (;;) {
         // A block grown by a large insertion is read in pieces.
         for (size_t i = 0; i < blocks_.size(); ++i) {
-            if (blocks_[i].built || blocks_[i].lines <= 2 * kBlockLines) continue;
+            if (blocks_[i].built || blocks_[i].lines <= 2 * kBlockLines || blocks_[i].doneLines > 0 ||
+                blocks_[i].doneUnits > 0)
+                continue;
             const int lines = blocks_[i].lines;
+            Forget(blocks_[i]);
             std::vector<Block> pieces;
             for (int done = 0; done < lines; done += kBlockLines) {
                 Block b;
@@ -134,8 +154,11 @@ bool CWordIndex::Build(IWordSource& source, int nearLine, std::chrono::steady_cl
             first = end;
         }
         if (best == blocks_.size()) return true;
-        Read(source, best, bestFirst);
-        if (std::chrono::steady_clock::now() >= deadline) return Complete();
+        const size_t before = blocks_.size();
+        units += size_t(Step(source, best, bestFirst));
+        if (blocks_[best].built || blocks_.size() > before) finished = true;
+        if (std::chrono::steady_clock::now() >= deadline && (finished || units >= size_t(kBlockUnits)))
+            return Complete();
     }
 }
 
@@ -144,6 +167,9 @@ void CWordIndex::Forget(Block& block) {
         if (--words_[id].blocks == 0) --live_;
     block.words.clear();
     block.built = false;
+    block.doneLines = block.doneUnits = block.readUnits = 0;
+    block.skipping = false;
+    block.partial.clear();
 }
 
 uint32_t CWordIndex::Intern(std::wstring_view word) {
@@ -159,55 +185,128 @@ uint32_t CWordIndex::Intern(std::wstring_view word) {
 
 void CWordIndex::Compact() {
     // Identifiers keep their order, so the blocks' lists stay sorted.
+    std::vector<uint8_t> keep(words_.size(), 0);
+    for (size_t i = 0; i < words_.size(); ++i) keep[i] = words_[i].blocks > 0;
+    for (const Block& b : blocks_)
+        for (uint32_t id : b.partial) keep[id] = 1;
     std::vector<uint32_t> remap(words_.size(), 0);
     std::deque<Word> kept;
     for (size_t i = 0; i < words_.size(); ++i) {
-        if (words_[i].blocks <= 0) continue;
+        if (!keep[i]) continue;
         remap[i] = uint32_t(kept.size());
         kept.push_back(std::move(words_[i]));
     }
     ids_.clear();
     byKey_.clear();
     words_ = std::move(kept);
+    live_ = 0;
     for (uint32_t id = 0; id < words_.size(); ++id) {
         ids_.emplace(std::wstring_view(words_[id].word), id);
         byKey_.emplace(std::wstring_view(words_[id].key), id);
+        if (words_[id].blocks > 0) ++live_;
     }
-    for (Block& b : blocks_)
+    for (Block& b : blocks_) {
         for (uint32_t& id : b.words) id = remap[id];
-    live_ = words_.size();
+        for (uint32_t& id : b.partial) id = remap[id];
+    }
 }
 
-void CWordIndex::Read(IWordSource& source, size_t index, int firstLine) {
-    Block& block = blocks_[index];
-    Forget(block);
-    std::vector<uint32_t> ids;
-    int done = 0;
-    while (done < block.lines) {
-        int units = 0;
-        const int read = source.ReadLines(firstLine + done, block.lines - done, buffer_, &units);
-        if (read <= 0) break;  // the document is shorter than the index thinks: what was read stands
-        done += read;
-        const size_t n = size_t(std::clamp(units, 0, int(buffer_.size())));
-        size_t i = 0;
-        while (i < n) {
-            if (buffer_[i] == L'\n' || Delimiter(source, buffer_[i])) {
-                ++i;
-                continue;
-            }
-            size_t j = i;
-            while (j < n && buffer_[j] != L'\n' && !Delimiter(source, buffer_[j])) ++j;
-            if (j - i <= kLongestWord) ids.push_back(Intern(std::wstring_view(buffer_.data() + i, j - i)));
-            i = j;
+void CWordIndex::Scan(IWordSource& source, size_t n, bool skipFirst, std::vector<uint32_t>& ids) {
+    size_t i = 0;
+    while (i < n) {
+        if (buffer_[i] == L'\n' || Delimiter(source, buffer_[i])) {
+            ++i;
+            skipFirst = false;
+            continue;
         }
+        size_t j = i;
+        while (j < n && buffer_[j] != L'\n' && !Delimiter(source, buffer_[j])) ++j;
+        if (!skipFirst && j - i <= kLongestWord)
+            ids.push_back(Intern(std::wstring_view(buffer_.data() + i, j - i)));
+        skipFirst = false;
+        i = j;
     }
+}
+
+void CWordIndex::Finish(Block& block) {
+    std::vector<uint32_t> ids = std::move(block.partial);
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     for (uint32_t id : ids)
         if (words_[id].blocks++ == 0) ++live_;
+    for (uint32_t id : block.words)  // the words it held before
+        if (--words_[id].blocks == 0) --live_;
     block.words = std::move(ids);
     block.words.shrink_to_fit();
+    block.partial = {};
+    block.doneLines = block.doneUnits = block.readUnits = 0;
+    block.skipping = false;
     block.built = true;
+}
+
+int CWordIndex::Slice(IWordSource& source, Block& block, int line) {
+    const int got = source.ReadPart(line, block.doneUnits, kBlockUnits, buffer_);
+    const int n = std::clamp(got, 0, int(buffer_.size()));
+    size_t stop = size_t(n);
+    bool cut = false;
+    if (n >= kBlockUnits) {
+        // The line goes on: a word cut at the slice's end is read whole with the next.
+        while (stop > 0 && !Delimiter(source, buffer_[stop - 1])) --stop;
+        if (stop == 0) {  // all one word, too long to keep
+            stop = size_t(n);
+            cut = true;
+        }
+    }
+    if (!cut) Scan(source, stop, block.skipping, block.partial);
+    block.skipping = cut;
+    block.doneUnits += int(stop);
+    if (n < kBlockUnits) {  // the line's end
+        ++block.doneLines;
+        block.doneUnits = 0;
+        block.skipping = false;
+    }
+    return n;
+}
+
+int CWordIndex::Step(IWordSource& source, size_t index, int firstLine) {
+    Block& block = blocks_[index];
+    if (block.built) Forget(block);
+    const int line = firstLine + block.doneLines;
+    int units = 0;
+    if (block.doneUnits > 0) {
+        units = Slice(source, block, line);
+    } else {
+        const int read = source.ReadLines(line, block.lines - block.doneLines, kBlockUnits, buffer_, &units);
+        if (read > 0) {
+            units = std::clamp(units, 0, int(buffer_.size()));
+            Scan(source, size_t(units), false, block.partial);
+            block.doneLines += read;
+        } else if (line < 0 || line >= source.LineCount()) {
+            units = 0;
+            // The document is shorter than the index thinks: what was read stands.
+            block.doneLines = block.lines;
+        } else {
+            units = Slice(source, block, line);  // a line longer than a read, in slices
+        }
+    }
+    block.readUnits += units;
+    if (block.doneUnits > 0) return units;
+    if (block.doneLines >= block.lines) {
+        Finish(block);
+        return units;
+    }
+    // Past half a read, the lines read so far become a block of their own,
+    // so that an edit rereads about a read's worth only.
+    if (block.doneLines > 0 && block.readUnits >= kBlockUnits / 2) {
+        Block rest;
+        rest.lines = block.lines - block.doneLines;
+        rest.words = block.words;  // held until it is read
+        for (uint32_t id : rest.words) ++words_[id].blocks;
+        block.lines = block.doneLines;
+        Finish(block);
+        blocks_.insert(blocks_.begin() + std::ptrdiff_t(index) + 1, std::move(rest));
+    }
+    return units;
 }
 
 bool CWordIndex::Collect(std::wstring_view prefix, std::vector<std::wstring>& out, size_t limit) const {

@@ -6,7 +6,8 @@
 // with a prefix, ignoring case, are found by one bisection; each block of
 // lines lists the words it holds, and a word counts while some block read
 // holds it. An edit (the control's text-changed notification) only marks
-// the blocks it touched for reading again and shifts the line counts; blocks
+// the blocks it touched for reading again (they offer the words they held
+// until then) and shifts the line counts; blocks
 // are (re)read on demand nearest a given line first, within a time budget,
 // so that a caller can show what is ready and read the rest later in slices.
 //
@@ -28,10 +29,15 @@ namespace documents {
 class IWordSource {
    public:
     virtual int LineCount() = 0;
-    // Whole lines from `first`, at most `maxLines`, into `buffer` (resized as
-    // needed), each followed by an LF; `units` receives the units written.
-    // The number of lines read: at least 1 while first < LineCount().
-    virtual int ReadLines(int first, int maxLines, std::vector<wchar_t>& buffer, int* units) = 0;
+    // Whole lines from `first`, at most `maxLines` and `maxUnits` units with
+    // their LFs, into `buffer` (resized as needed), each followed by an LF;
+    // `units` receives the units written. The number of lines read: 0 when
+    // the line `first` alone does not fit or lies out of range.
+    virtual int ReadLines(int first, int maxLines, int maxUnits, std::vector<wchar_t>& buffer,
+                          int* units) = 0;
+    // Units of line `line` from `column`, at most `maxUnits`, into `buffer`
+    // (resized as needed): the number read, fewer only at the line's end.
+    virtual int ReadPart(int line, int column, int maxUnits, std::vector<wchar_t>& buffer) = 0;
     virtual bool IsDelimiter(wchar_t unit) = 0;
 
    protected:
@@ -45,6 +51,8 @@ std::wstring FoldWord(std::wstring_view word);
 class CWordIndex {
    public:
     static constexpr int kBlockLines = 1024;
+    // A read of the document asks for at most this many units at once.
+    static constexpr int kBlockUnits = 65536;
     static constexpr size_t kLongestWord = 127;  // words of 128 units or more are never offered
 
     // A document of `lines` lines, nothing read yet.
@@ -54,8 +62,11 @@ class CWordIndex {
     int Lines() const { return total_; }
     bool Complete() const;
     // Reads blocks that need it, nearest `nearLine` first, until all are
-    // read or the budget is spent (at least one block is read). Whether the
-    // index is complete.
+    // read or the budget is spent (at least a block or kBlockUnits units,
+    // whichever comes first), at most kBlockUnits units a read. Whether the
+    // index is complete. A block holds at most kBlockLines lines and, unless
+    // it is one line, about kBlockUnits units; a longer line is read in
+    // slices, a step at a time.
     bool Build(IWordSource& source, int nearLine, std::chrono::steady_clock::duration budget);
     // The distinct words (exact comparison) of the blocks read that begin
     // with `prefix` ignoring case and are longer than it, in the order the
@@ -64,7 +75,7 @@ class CWordIndex {
     bool Collect(std::wstring_view prefix, std::vector<std::wstring>& out, size_t limit = size_t(-1)) const;
 
     // The invariants, for tests: the blocks' lines add up to Lines(), each
-    // read block lists distinct known words, and each word counts exactly
+    // block lists distinct known words, and each word counts exactly
     // the read blocks that list it.
     bool Consistent() const;
     // Words known, those no longer in the text included (for tests).
@@ -85,8 +96,22 @@ class CWordIndex {
         int lines = 0;
         bool built = false;
         std::vector<uint32_t> words;  // distinct, by identifier
+        // A read under way: lines read, units read of the next one, whether
+        // its slice ended inside a word too long to keep, the words so far.
+        int doneLines = 0;
+        int doneUnits = 0;
+        int readUnits = 0;  // units read so far
+        bool skipping = false;
+        std::vector<uint32_t> partial;
     };
-    void Read(IWordSource& source, size_t index, int firstLine);
+    // One read of the block at most kBlockUnits units long.
+    // The units read.
+    int Step(IWordSource& source, size_t index, int firstLine);
+    // One slice of the line `line` from block.doneUnits.
+    int Slice(IWordSource& source, Block& block, int line);
+    void Finish(Block& block);
+    // The words of buffer_[0, n) into `ids`; with `skipFirst`, not the first run.
+    void Scan(IWordSource& source, size_t n, bool skipFirst, std::vector<uint32_t>& ids);
     void Forget(Block& block);
     uint32_t Intern(std::wstring_view word);
     void Compact();

@@ -518,21 +518,218 @@ TEST_F(Completion, BothPanesOfOneDocumentFollowItsEdits) {
     SendMessageW(pane_, MPM_CLOSEDOC, 0, 0);  // the test took the document: it closes it
 }
 
+// One line of about 4 MB: a key costs about what it costs with completion
+// off (the index rereads a bounded slice of the line, and the word before
+// the caret is read alone), and the index still finds the line's words.
+TEST_F(Completion, AKeyOnAVeryLongLineCostsLittle) {
+    std::wstring text;
+    for (int i = 0; i < 400000; ++i) text += L"w" + std::to_wstring(i) + L" ";
+    text += L"conquest ";
+    Insert(text.c_str());
+    const Position end = {0, int(text.size())};
+    Caret(end);
+    ASSERT_EQ(CaretPos().column, end.column);
+    // Each key as the message loop runs it: the key, then the index's timer
+    // and the typing pause.
+    auto keys = [&](const wchar_t* typed) {
+        const auto start = std::chrono::steady_clock::now();
+        for (const wchar_t* c = typed; *c; ++c) {
+            Key(WM_CHAR, *c);
+            UpdateWindow(pane_);
+            if (view_->AutoComplete()) {
+                SendMessageW(pane_, WM_TIMER, CAutoBox::kIndexTimer, 0);
+                Pause();
+            }
+        }
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                     start);
+    };
+    Type(L"abc ");
+    Pause();
+    // The whole line read once, in the background.
+    for (int i = 0; i < 5000 && !Box()->IndexComplete(); ++i)
+        SendMessageW(pane_, WM_TIMER, CAutoBox::kIndexTimer, 0);
+    ASSERT_TRUE(Box()->IndexComplete());
+    const auto on = keys(L"abcdefgh");
+    SendMessageW(pane_, WM_COMMAND, ID_AUTO_COMPLETE, 0);
+    ASSERT_FALSE(view_->AutoComplete());
+    const auto off = keys(L"abcdefgh");
+    SendMessageW(pane_, WM_COMMAND, ID_AUTO_COMPLETE, 0);
+    // Eight keys: the index's slices and the lookups' budgets, no more.
+    EXPECT_LE(on.count(),
+              3 * off.count() + 8 * (CAutoBox::kSyncBudget + CAutoBox::kSliceBudget).count() + 100)
+        << on.count() << " ms on, " << off.count() << " ms off";
+    Type(L" ");
+    Offer(L"conq");
+    for (int i = 0; i < 5000 && !Box()->IndexComplete(); ++i)
+        SendMessageW(pane_, WM_TIMER, CAutoBox::kIndexTimer, 0);
+    Key(WM_CHAR, 27);
+    Type(L" ");
+    ASSERT_TRUE(Offer(L"conq"));
+    EXPECT_EQ(Listed(), (Words{L"conquest"}));
+    Key(WM_CHAR, 27);
+    Type(L" ");
+    EXPECT_TRUE(Offer(L"w39999"));
+    EXPECT_EQ(Box()->Candidates(), (Words{L"w399990", L"w399991", L"w399992", L"w399993", L"w399994",
+                                          L"w399995", L"w399996", L"w399997", L"w399998", L"w399999"}));
+}
+
+TEST_F(Completion, ASelectionMadeBeforeThePauseStays) {
+    Document(L"constant control\n", {1, 0});
+    Type(L"con");
+    SendMessageW(pane_, WM_COMMAND, ECMD_SEL_LEFT, 0);  // Shift+Left
+    ASSERT_NE(SendMessageW(pane_, MPM_GETSELKIND, 0, 0), 0);
+    ASSERT_TRUE(Box()->TypingPending());
+    Pause();
+    EXPECT_FALSE(Shown());
+    Position a = {}, b = {};
+    ASSERT_EQ(SendMessageW(pane_, MPM_GETSELRANGE, WPARAM(&a), LPARAM(&b)), 1);
+    EXPECT_EQ(std::make_pair(a.column, b.column), std::make_pair(2, 3));
+    // A selection set by message, too.
+    Caret({1, 3});
+    Type(L"s");
+    Position anchor = {1, 0}, caret = {1, 4};
+    SendMessageW(pane_, MPM_SELECT, WPARAM(&anchor), LPARAM(&caret));
+    Pause();
+    EXPECT_FALSE(Shown());
+    ASSERT_EQ(SendMessageW(pane_, MPM_GETSELRANGE, WPARAM(&a), LPARAM(&b)), 1);
+    EXPECT_EQ(std::make_pair(a.column, b.column), std::make_pair(0, 4));
+}
+
+TEST_F(Completion, TheListHidesWhenThePaneLosesFocus) {
+    Document(L"constant control\n", {1, 0});
+    ASSERT_TRUE(Offer(L"con"));
+    SetFocus(Box()->ListWindow());  // the list itself keeps it open
+    EXPECT_TRUE(Shown());
+    SetFocus(pane_);
+    EXPECT_TRUE(Shown());
+    SetFocus(parent_);
+    EXPECT_FALSE(Shown());
+}
+
+TEST_F(Completion, AHighSurrogateAloneNeverTakesTheWord) {
+    Document(L"con\xD801\xDC00x con\xD801\xDC01y\n\n", {1, 0});
+    ASSERT_TRUE(Offer(L"con"));
+    ASSERT_TRUE(Box()->IndexComplete());
+    Type(L"\xD801");  // both words begin so: the pair decides
+    Type(L"\xDC00");
+    EXPECT_EQ(Line(1), L"con\xD801\xDC00x");
+    EXPECT_FALSE(Shown());
+    // One word left after the high half: still taken only with the pair.
+    Type(L" ");
+    Document(L"", {1, int(Line(1).size())});
+    Insert(L" cona\xD802\xDC00z");
+    Type(L" ");
+    ASSERT_TRUE(Offer(L"cona"));
+    Type(L"\xD802");
+    const std::wstring typed = Line(1);
+    EXPECT_EQ(std::count(typed.begin(), typed.end(), L'z'), 1);  // not taken: the word's own only
+    Type(L"\xDC00");
+    EXPECT_EQ(Line(1).substr(Line(1).size() - 7), L"cona\xD802\xDC00z");
+}
+
+TEST_F(Completion, NothingInAReadOnlyDocument) {
+    Document(L"constant control\n", {1, 0});
+    ASSERT_TRUE(Offer(L"con"));
+    SendMessageW(pane_, MPM_READONLY, 1, 0);
+    EXPECT_FALSE(Press(VK_RETURN));  // the key goes on as usual
+    EXPECT_EQ(Line(1), L"con");
+    SendMessageW(pane_, MPM_READONLY, 0, 0);
+    Key(WM_CHAR, 27);
+    Type(L" con");
+    SendMessageW(pane_, MPM_READONLY, 1, 0);
+    Pause();
+    EXPECT_FALSE(Shown());
+    SendMessageW(pane_, MPM_READONLY, 0, 0);
+}
+
+TEST_F(Completion, UpAndDownWithAModifierHideTheListAndGoOn) {
+    Document(L"constant control\n\n\n\n", {1, 0});
+    int line = 0;
+    for (BYTE modifier : {BYTE(VK_CONTROL), BYTE(VK_SHIFT)}) {
+        line++;
+        Caret({line, int(Line(line).size())});
+        Type(L" ");
+        ASSERT_TRUE(Offer(L"con")) << int(modifier);
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[modifier] = 0x80;
+        SetKeyboardState(keys);
+        Press(VK_DOWN);
+        keys[modifier] = 0;
+        SetKeyboardState(keys);
+        EXPECT_FALSE(Shown()) << int(modifier);
+        if (modifier == VK_SHIFT) {  // the control selected down a line
+            EXPECT_EQ(CaretPos().line, line + 1);
+            EXPECT_NE(SendMessageW(pane_, MPM_GETSELKIND, 0, 0), 0);
+        }
+        EXPECT_EQ(Line(line), L" con");
+    }
+}
+
+TEST_F(Completion, ReloadingInAnotherCodePageResetsEveryPane) {
+    const std::wstring path = folder_ + L"\\words.txt";
+    // The word far from where the panes type: in a block of its own.
+    std::string bytes = "con\xE9tal\r\n";
+    for (int i = 0; i < 3 * CWordIndex::kBlockLines; ++i) bytes += "\r\n";
+    ASSERT_TRUE(testing_support::WriteFileText(path, bytes + "con"));
+    ASSERT_EQ(SendMessageW(pane_, MPM_LOADFILE, WPARAM(path.c_str()), MAKELPARAM(1252, 0)), 1);
+    CTextView* other = CTextView::Create(parent_, {edit_, parent_, nullptr, nullptr, 0});
+    ASSERT_NE(other, nullptr);
+    const HWND second = other->Window();
+    SendMessageW(second, MPM_SHAREDOC, SendMessageW(pane_, MPM_SHAREDOC, 0, 0), 0);
+    // Both panes read the words.
+    auto offer = [&](HWND pane) {
+        SetFocus(pane);
+        SendMessageW(pane, WM_COMMAND, ECMD_DOCEND, 0);
+        for (wchar_t c : std::wstring(L" con")) SendMessageW(pane, WM_CHAR, c, 0);
+        SendMessageW(pane, WM_TIMER, CAutoBox::kTypingTimer, 0);
+        Words words = CTextView::FromWindow(pane)->AutoBox()->Candidates();
+        SendMessageW(pane, WM_CHAR, 27, 0);
+        return words;
+    };
+    EXPECT_EQ(offer(pane_), (Words{L"con\u00E9tal"}));
+    EXPECT_EQ(offer(second), (Words{L"con\u00E9tal"}));
+    // The same lines in another code page, loaded through either pane.
+    ASSERT_EQ(SendMessageW(pane_, MPM_LOADFILE, WPARAM(path.c_str()), MAKELPARAM(1251, 0)), 1);
+    ASSERT_EQ(Line(0), L"con\u0439tal");
+    EXPECT_EQ(offer(second), (Words{L"con\u0439tal"}));
+    EXPECT_EQ(offer(pane_), (Words{L"con\u0439tal"}));
+    ASSERT_EQ(SendMessageW(second, MPM_LOADFILE, WPARAM(path.c_str()), MAKELPARAM(1252, 0)), 1);
+    EXPECT_EQ(offer(pane_), (Words{L"con\u00E9tal"}));
+    DestroyWindow(second);
+}
+
 // The index alone, over a scripted document.
 struct ScriptedSource : documents::IWordSource {
     std::vector<std::wstring> lines;
     int reads = 0;
+    int lastUnits = 0;  // units delivered by the last read
     int LineCount() override { return int(lines.size()); }
-    int ReadLines(int first, int maxLines, std::vector<wchar_t>& buffer, int* units) override {
+    int ReadLines(int first, int maxLines, int maxUnits, std::vector<wchar_t>& buffer, int* units) override {
         ++reads;
         buffer.clear();
         int n = 0;
         for (; n < maxLines && first + n < int(lines.size()) && n < 100; ++n) {
-            buffer.insert(buffer.end(), lines[size_t(first + n)].begin(), lines[size_t(first + n)].end());
+            const std::wstring& line = lines[size_t(first + n)];
+            if (buffer.size() + line.size() + 1 > size_t(maxUnits)) break;
+            buffer.insert(buffer.end(), line.begin(), line.end());
             buffer.push_back(L'\n');
         }
         *units = int(buffer.size());
+        lastUnits = *units;
         return n;
+    }
+    int ReadPart(int line, int column, int maxUnits, std::vector<wchar_t>& buffer) override {
+        ++reads;
+        lastUnits = 0;
+        if (line < 0 || line >= int(lines.size()) || column < 0) return 0;
+        const std::wstring& text = lines[size_t(line)];
+        if (size_t(column) >= text.size()) return 0;
+        const size_t n = std::min(text.size() - size_t(column), size_t(maxUnits));
+        buffer.assign(text.begin() + column, text.begin() + std::ptrdiff_t(column + n));
+        lastUnits = int(n);
+        return int(n);
     }
     bool IsDelimiter(wchar_t c) override { return wcschr(L" \t.,;()", c) != nullptr && c != 0; }
 };
@@ -591,6 +788,41 @@ TEST(WordIndex, LargeInsertionsAndEditsAtTheEnds) {
     EXPECT_EQ(words, (Words{std::wstring(127, L'a')}));
     index.Collect(L"bbb", words);
     EXPECT_TRUE(words.empty());
+}
+
+TEST(WordIndex, ALongLineIsReadInBoundedSlices) {
+    ScriptedSource doc;
+    std::wstring line;
+    for (int i = 0; i < 400000; ++i) line += L"w" + std::to_wstring(i) + L" ";
+    line += std::wstring(200000, L'z') + L" tail";  // a word longer than a slice
+    doc.lines = {L"alpha", line, L"omega"};
+    CWordIndex index;
+    index.Reset(3);
+    int steps = 0;
+    while (!index.Build(doc, 1, std::chrono::milliseconds(0))) {
+        ASSERT_LE(doc.lastUnits, 2 * CWordIndex::kBlockUnits) << steps;
+        ASSERT_LT(++steps, 1000);
+        ASSERT_TRUE(index.Consistent());
+    }
+    EXPECT_GT(steps, 10);
+    Words words;
+    index.Collect(L"w39999", words);
+    EXPECT_EQ(words.size(), 10u);
+    index.Collect(L"ta", words);
+    EXPECT_EQ(words, (Words{L"tail"}));
+    index.Collect(L"zzz", words);
+    EXPECT_TRUE(words.empty());
+    index.Collect(L"alp", words);
+    EXPECT_EQ(words, (Words{L"alpha"}));
+    // A key in the long line: the next step reads a bounded slice again.
+    doc.lines[1].insert(4, L"q");
+    index.Edit(1, 1, 1);
+    index.Build(doc, 1, std::chrono::milliseconds(0));
+    EXPECT_LE(doc.lastUnits, 2 * CWordIndex::kBlockUnits);
+    EXPECT_TRUE(index.Build(doc, 1, std::chrono::seconds(10)));
+    index.Collect(L"wq", words);
+    EXPECT_EQ(words, (Words{L"wq1"}));
+    EXPECT_TRUE(index.Consistent());
 }
 
 // The words beginning with `prefix` ignoring case, by a plain scan of every
