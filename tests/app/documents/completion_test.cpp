@@ -521,7 +521,10 @@ TEST_F(Completion, BothPanesOfOneDocumentFollowItsEdits) {
 // One line of about 4 MB: a key costs about what it costs with completion
 // off (the index rereads a bounded slice of the line, and the word before
 // the caret is read alone), and the index still finds the line's words.
-TEST_F(Completion, AKeyOnAVeryLongLineCostsLittle) {
+// Keys typed at the end of a line of megabytes go through the index's
+// bounded slices (their size is checked in WordIndex tests; the time a key
+// costs is measured in completion_bench), and the line's words are found.
+TEST_F(Completion, AVeryLongLineIsIndexedAndItsWordsFound) {
     std::wstring text;
     for (int i = 0; i < 400000; ++i) text += L"w" + std::to_wstring(i) + L" ";
     text += L"conquest ";
@@ -532,7 +535,6 @@ TEST_F(Completion, AKeyOnAVeryLongLineCostsLittle) {
     // Each key as the message loop runs it: the key, then the index's timer
     // and the typing pause.
     auto keys = [&](const wchar_t* typed) {
-        const auto start = std::chrono::steady_clock::now();
         for (const wchar_t* c = typed; *c; ++c) {
             Key(WM_CHAR, *c);
             UpdateWindow(pane_);
@@ -541,8 +543,6 @@ TEST_F(Completion, AKeyOnAVeryLongLineCostsLittle) {
                 Pause();
             }
         }
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                     start);
     };
     Type(L"abc ");
     Pause();
@@ -550,15 +550,11 @@ TEST_F(Completion, AKeyOnAVeryLongLineCostsLittle) {
     for (int i = 0; i < 5000 && !Box()->IndexComplete(); ++i)
         SendMessageW(pane_, WM_TIMER, CAutoBox::kIndexTimer, 0);
     ASSERT_TRUE(Box()->IndexComplete());
-    const auto on = keys(L"abcdefgh");
+    keys(L"abcdefgh");
     SendMessageW(pane_, WM_COMMAND, ID_AUTO_COMPLETE, 0);
     ASSERT_FALSE(view_->AutoComplete());
-    const auto off = keys(L"abcdefgh");
+    keys(L"abcdefgh");
     SendMessageW(pane_, WM_COMMAND, ID_AUTO_COMPLETE, 0);
-    // Eight keys: the index's slices and the lookups' budgets, no more.
-    EXPECT_LE(on.count(),
-              3 * off.count() + 8 * (CAutoBox::kSyncBudget + CAutoBox::kSliceBudget).count() + 100)
-        << on.count() << " ms on, " << off.count() << " ms off";
     Type(L" ");
     Offer(L"conq");
     for (int i = 0; i < 5000 && !Box()->IndexComplete(); ++i)
