@@ -229,7 +229,7 @@ TEST(RedirectorTest, CloseStopsReadingButLeavesTheChildRunning) {
     ASSERT_TRUE(PumpUntil([&] { return r.Out().find("tick") != std::string::npos; }));
     const DWORD start = GetTickCount();
     r.Close();
-    EXPECT_LT(GetTickCount() - start, 1000u);
+    EXPECT_LT(GetTickCount() - start, 4000u);  // below the reader's 5 s limit
     EXPECT_FALSE(r.IsRunning());
     EXPECT_EQ(r.Errors(), "");
     const std::string before = r.Out();
@@ -251,7 +251,7 @@ TEST(RedirectorTest, CloseWhileTheReaderSendsToTheWaitingThreadDoesNotDeadlock) 
         // The reader is sending piece after piece to this thread now.
         const DWORD start = GetTickCount();
         r.Close();
-        EXPECT_LT(GetTickCount() - start, 2000u);
+        EXPECT_LT(GetTickCount() - start, 4000u);  // below the reader's 5 s limit
         EXPECT_EQ(r.Errors(), "");
         EXPECT_FALSE(r.IsRunning());
         EndProcess(child);
@@ -269,7 +269,7 @@ TEST(RedirectorTest, ANewOpenClosesThePreviousChildAndTheDestructorStopsTheReade
     const DWORD second = r->ChildProcessId();
     const DWORD start = GetTickCount();
     r.reset();
-    EXPECT_LT(GetTickCount() - start, 1000u);
+    EXPECT_LT(GetTickCount() - start, 4000u);  // below the reader's 5 s limit
     // Both children end on their own: one terminated before Wine's console
     // host has connected to it leaves that host running for good.
     EXPECT_TRUE(WaitForExit(first));
@@ -647,7 +647,7 @@ TEST_F(FrameToolsTest, ClearIsRefusedWhileAToolRunsAndDestroyingTheFrameStopsIt)
     EXPECT_NE(OutputText().find(L"tick"), std::wstring::npos);
     const DWORD start = GetTickCount();
     frame_.reset();
-    EXPECT_LT(GetTickCount() - start, 2000u);
+    EXPECT_LT(GetTickCount() - start, 4000u);  // below the reader's 5 s limit
 }
 
 TEST_F(FrameToolsTest, ClearWorksOnceTheToolHasEnded) {
