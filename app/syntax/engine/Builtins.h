@@ -1,0 +1,49 @@
+// The run-time library: the functions and constants every script sees
+// (strings, conversions, type tests, arrays, math, date and time, message
+// boxes through the host).
+//
+// Functions that need the interpreter itself (Eval, Execute,
+// ExecuteGlobal, GetRef, the Err object, IsObject of a variable...) are the
+// interpreter's; everything here works on values alone, plus the little
+// run-time state below.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "Value.h"
+
+namespace script {
+
+class Host;
+
+// What a built-in function may use beyond its arguments.
+struct RuntimeState {
+    Host* host = nullptr;      // CreateObject, MsgBox, InputBox, the clock
+    uint32_t rndSeed = 0x50000;  // Rnd's generator
+    float lastRnd = 0;
+};
+
+// Arguments arrive evaluated, objects not yet replaced by their default
+// member (IsObject, TypeName, VarType must see them); Operators' functions
+// expect plain values, so a function that converts calls Plain first.
+using BuiltinFn = Value (*)(RuntimeState& state, std::span<const Value> args);
+
+struct Builtin {
+    const char16_t* name;
+    int8_t minArgs;
+    int8_t maxArgs;
+    BuiltinFn fn;
+};
+
+// The function named `name` (ignoring case), or null.
+const Builtin* FindBuiltin(StringView name);
+// The constant named `name` (vbCrLf, vbTextCompare, vbObject...): false
+// when there is none.
+bool FindConstant(StringView name, Value* value);
+
+// `v` with an object replaced by its default member (Invoke with an empty
+// name); Nothing throws Object variable not set.
+Value Plain(const Value& v);
+
+}  // namespace script
