@@ -723,7 +723,7 @@ bool Tristate(Args args, size_t i, bool fallback) {
 
 // `d` with `digits` decimals (halves away from zero), grouped in thousands.
 String FormatFixed(double d, int digits, bool leadingZero, bool group) {
-    char buf[400];
+    char buf[640];  // 309 digits, the point, up to 255 decimals
     const double scale = std::pow(10.0, digits);
     double rounded = std::fabs(d) < 1e15 ? std::round(d * scale) / scale : d;
     std::snprintf(buf, sizeof buf, "%.*f", digits, std::fabs(rounded));

@@ -163,6 +163,8 @@ TEST(OperatorsFormatting, Dates) {
     };
     for (const Case& c : cases) EXPECT_EQ(Narrow(ops::FormatDate(c.in)), c.out) << c.in;
     EXPECT_EQ(ops::ToString(Dt(45322)), u"1/31/2024");
+    // A date value made elsewhere, beyond any calendar: some text, no undefined arithmetic.
+    for (double wild : {1e300, -1e300, 1e18, std::nan(""), HUGE_VAL}) EXPECT_FALSE(ops::FormatDate(wild).empty());
 }
 
 TEST(OperatorsFormatting, DateText) {
