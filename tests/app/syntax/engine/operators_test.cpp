@@ -334,6 +334,10 @@ TEST(OperatorsArithmetic, NullPropagates) {
         {Op::Div, kNull, I(0), "Null"},
         {Op::Mod, I(1), kNull, "Null"},
         {Op::Pow, kNull, I(2), "Null"},
+        {Op::Sub, kNull, S("a"), "Null"},  // Null wins over text that is no number
+        {Op::Mul, S("x"), kNull, "Null"},
+        {Op::Mod, kNull, S("x"), "Null"},
+        {Op::Sub, Value::Nothing(), kNull, "error 13"},
     });
 }
 
