@@ -250,6 +250,10 @@ TEST_F(Builtins, InStr) {
         {"InStrRev", {S("hello"), S("o"), I(0)}, "error 5"},
         {"InStrRev", {S(""), S("o")}, "Long 0"},
         {"InStrRev", {S("abcabc"), S("abc")}, "Long 4"},
+        {"InStrB", {S("abc"), S("b")}, "Long 3"},  // bytes of UTF-16 text
+        {"InStrB", {I(4), S("abcb"), S("b")}, "Long 7"},
+        {"InStrB", {S("abc"), S("x")}, "Long 0"},
+        {"InStrB", {S("abc"), kNull}, "Null"},
     });
 }
 
