@@ -754,7 +754,13 @@ bool Tristate(Args args, size_t i, bool fallback) {
 String FormatFixed(double d, int digits, bool leadingZero, bool group) {
     char buf[640];  // 309 digits, the point, up to 255 decimals
     const double scale = std::pow(10.0, digits);
-    double rounded = std::fabs(d) < 1e15 ? std::round(d * scale) / scale : d;
+    double rounded = d;
+    if (std::fabs(d) < 1e15) {
+        // As Round: the decimal text of the scaled value decides.
+        std::snprintf(buf, sizeof buf, "%.15g", d * scale);
+        const double scaled = std::strtod(buf, nullptr);
+        if (std::isfinite(scaled)) rounded = std::round(scaled) / scale;
+    }
     std::snprintf(buf, sizeof buf, "%.*f", digits, std::fabs(rounded));
     String digitsText = Ascii(buf);
     const size_t dot = digitsText.find(u'.');

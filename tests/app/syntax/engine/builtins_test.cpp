@@ -530,6 +530,10 @@ TEST_F(Builtins, FormatNumbers) {
     ExpectAll({
         {"FormatNumber", {D(1234.567)}, "String 1,234.57"},
         {"FormatNumber", {D(1234.567), I(0)}, "String 1,235"},
+        {"FormatNumber", {D(1234.565), I(2)}, "String 1,234.57"},  // the decimal text decides, halves away from zero
+        {"FormatNumber", {D(0.125), I(2)}, "String 0.13"},
+        {"FormatNumber", {D(1.005), I(2)}, "String 1.01"},  // 1.005 * 100 is 100.49999999999999
+        {"FormatNumber", {D(-2.5), I(0)}, "String -3"},
         {"FormatNumber", {D(1234.5), I(1), kMissing, kMissing, I(0)}, "String 1234.5"},
         {"FormatNumber", {D(0.5), I(2), I(0)}, "String .50"},
         {"FormatNumber", {D(-0.5), I(2)}, "String -0.50"},
