@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <functional>
+#include <set>
 
 #include "DateTime.h"
 #include "ScriptTestSupport.h"
@@ -523,6 +524,114 @@ TEST(OperatorsCase, RoundTripsEveryMappedLetter) {
         const char16_t lower = ops::ToLowerChar(char16_t(c));
         if (lower != c && c != 0x130) {
             EXPECT_EQ(ops::ToUpperChar(lower), c) << std::hex << c;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace script
+
+namespace script {
+namespace {
+
+using namespace script::test;
+using ops::Op;
+
+// Every operator over every pair of a mixed pool: only language errors come
+// out, comparisons are antisymmetric, "=" agrees with Compare, and integer
+// results never lose their value to a narrower subtype.
+TEST(OperatorsProperties, EveryPairOfAMixedPool) {
+    const std::vector<Value> pool = {Value(),
+                                     Value::Null(),
+                                     Value::Boolean(true),
+                                     Value::Boolean(false),
+                                     Value::Byte(255),
+                                     Value::Byte(0),
+                                     Value::Integer(-32768),
+                                     Value::Integer(32767),
+                                     Value::Integer(-1),
+                                     Value::Long(INT32_MIN),
+                                     Value::Long(INT32_MAX),
+                                     Value::Single(-1.5f),
+                                     Value::Single(3e38f),
+                                     Value::Double(1e308),
+                                     Value::Double(-0.5),
+                                     Value::Double(2.5),
+                                     Value::Currency(INT64_MAX),
+                                     Value::Currency(-15000),
+                                     Value::Date(2958465),
+                                     Value::Date(-657434),
+                                     Value::Date(45322.5),
+                                     Value::Str(String()),
+                                     Value::Str(String(u" 12 ")),
+                                     Value::Str(String(u"abc")),
+                                     Value::Str(String(u"1/31/2024")),
+                                     Value::Str(String(u"&HFFFF")),
+                                     Value::Str(String(u"True")),
+                                     Value::Nothing(),
+                                     Value::Arr(std::make_shared<Array>()),
+                                     Value::Missing()};
+    const Op ops[] = {Op::Add,    Op::Sub, Op::Mul, Op::Div, Op::IntDiv, Op::Mod, Op::Pow,
+                      Op::Concat, Op::And, Op::Or,  Op::Xor, Op::Eqv,    Op::Imp, Op::Eq,
+                      Op::Ne,     Op::Lt,  Op::Le,  Op::Gt,  Op::Ge};
+    const std::set<int> allowed = {err::kInvalidCall, err::kOverflow, err::kDivisionByZero,
+                                   err::kTypeMismatch, err::kInvalidUseOfNull};
+    for (const Value& a : pool) {
+        for (const Value& b : pool) {
+            for (Op op : ops) {
+                try {
+                    const Value r = ops::Binary(op, a, b);
+                    if (r.type() == Type::Double && op != Op::Div && op != Op::Pow) {
+                        EXPECT_TRUE(std::isfinite(r.dbl())) << Show(a) << " " << int(op) << " " << Show(b);
+                    }
+                } catch (const ScriptError& e) {
+                    EXPECT_TRUE(allowed.count(e.Number()))
+                        << Show(a) << " " << int(op) << " " << Show(b) << ": " << e.Number();
+                }
+            }
+            if (a.IsNull() || b.IsNull()) continue;
+            int ab = 2, ba = 2;
+            try {
+                ab = ops::Compare(a, b);
+                ba = ops::Compare(b, a);
+            } catch (const ScriptError& e) {
+                EXPECT_EQ(e.Number(), err::kTypeMismatch);
+                continue;
+            }
+            EXPECT_EQ(ab, -ba) << Show(a) << " vs " << Show(b);
+            EXPECT_EQ(ops::Binary(Op::Eq, a, b).boolean(), ab == 0) << Show(a) << " = " << Show(b);
+        }
+        for (auto unary : {ops::Negate, ops::Not}) {
+            try {
+                unary(a);
+            } catch (const ScriptError& e) {
+                EXPECT_TRUE(allowed.count(e.Number())) << Show(a) << ": " << e.Number();
+            }
+        }
+    }
+}
+
+// Integer arithmetic against 64-bit arithmetic: the value is kept, the
+// subtype is the narrowest of Integer, Long, Double that the operands allow.
+TEST(OperatorsProperties, IntegerArithmeticKeepsTheValue) {
+    const int32_t samples[] = {0,      1,     -1,    2,     127,    255,       256,      32767,
+                               -32768, 32768, 65535, 46341, -46341, INT32_MAX, INT32_MIN};
+    for (int32_t x : samples) {
+        for (int32_t y : samples) {
+            const bool narrow = x >= INT16_MIN && x <= INT16_MAX && y >= INT16_MIN && y <= INT16_MAX;
+            const Value a = narrow ? Value::Integer(int16_t(x)) : Value::Long(x);
+            const Value b = narrow ? Value::Integer(int16_t(y)) : Value::Long(y);
+            const int64_t expected[] = {int64_t(x) + y, int64_t(x) - y, int64_t(x) * y};
+            const Op op[] = {Op::Add, Op::Sub, Op::Mul};
+            for (int k = 0; k < 3; ++k) {
+                const Value r = ops::Binary(op[k], a, b);
+                EXPECT_EQ(ops::ToDouble(r), double(expected[k])) << x << " op " << k << " " << y;
+                const int64_t e = expected[k];
+                const Type want = narrow && e >= INT16_MIN && e <= INT16_MAX ? Type::Integer
+                                  : e >= INT32_MIN && e <= INT32_MAX         ? Type::Long
+                                                                             : Type::Double;
+                EXPECT_EQ(r.type(), want) << x << " op " << k << " " << y;
+            }
         }
     }
 }
