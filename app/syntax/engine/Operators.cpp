@@ -198,6 +198,8 @@ Value IntegerDivision(Op op, const Value& a, const Value& b) {
 Value Divide(const Value& a, const Value& b) {
     const double x = AsDouble(a), y = AsDouble(b);
     if (y == 0) Raise(x == 0 ? err::kOverflow : err::kDivisionByZero);
+    // A Single divided by a Single, Integer or Byte stays Single; all else is Double.
+    if (Meet(KindOf(a), KindOf(b)) == kSingle) return CheckedSingle(x / y);
     return CheckedDouble(x / y);
 }
 

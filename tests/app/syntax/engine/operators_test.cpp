@@ -323,6 +323,9 @@ TEST(OperatorsArithmetic, DivisionAndPower) {
         {Op::Div, I(1), I(0), "error 11"},
         {Op::Div, I(0), I(0), "error 6"},
         {Op::Div, I(1), kEmpty, "error 11"},
+        {Op::Div, Sg(1), I(3), "Single 0.3333333"},  // Single with Integer or Byte stays Single
+        {Op::Div, By(1), Sg(4), "Single 0.25"},
+        {Op::Div, Sg(1), D(4), "Double 0.25"},
         {Op::IntDiv, I(7), I(2), "Integer 3"},
         {Op::IntDiv, I(-7), I(2), "Integer -3"},
         {Op::IntDiv, D(7.5), I(2), "Long 4"},    // 7.5 rounds to 8
