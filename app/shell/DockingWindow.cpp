@@ -51,10 +51,7 @@ CDockingWindow::~CDockingWindow() {
 HWND CDockingWindow::Create(HWND frame) {
     if (!frame || !Register(kDockClass)) return nullptr;
     frame_ = frame;
-    NONCLIENTMETRICSW ncm = {};
-    ncm.cbSize = sizeof ncm;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0))
-        font_.reset(CreateFontIndirectW(&ncm.lfMessageFont));
+    MakeCaptionFont(dpi::Of(frame));
     HDC dc = GetDC(frame);
     HGDIOBJ old = SelectObject(dc, CaptionFont());
     TEXTMETRICW tm = {};
@@ -69,6 +66,16 @@ HWND CDockingWindow::Create(HWND frame) {
 
 int CDockingWindow::Px(int pixels) const { return dpi::Scale(pixels, dpi_); }
 
+// The system's message font (at the system's resolution) at `dpi`.
+void CDockingWindow::MakeCaptionFont(int dpi) {
+    NONCLIENTMETRICSW ncm = {};
+    ncm.cbSize = sizeof ncm;
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) return;
+    ncm.lfMessageFont.lfHeight = MulDiv(ncm.lfMessageFont.lfHeight, dpi, dpi::Of(nullptr));
+    ncm.lfMessageFont.lfWidth = MulDiv(ncm.lfMessageFont.lfWidth, dpi, dpi::Of(nullptr));
+    if (HFONT font = CreateFontIndirectW(&ncm.lfMessageFont)) font_.reset(font);
+}
+
 // Moved to a monitor of another resolution: the docked height and the
 // caption keep their size on the screen.
 void CDockingWindow::OnDpiChanged() {
@@ -77,6 +84,7 @@ void CDockingWindow::OnDpiChanged() {
     height_ = MulDiv(height_, now, dpi_);
     captionHeight_ = MulDiv(captionHeight_, now, dpi_);
     dpi_ = now;
+    MakeCaptionFont(now);
     RequestRelayout();
 }
 

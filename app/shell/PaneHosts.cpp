@@ -157,6 +157,10 @@ void CFloatFrame::Fit() { FitPaneWindow(Window(), pane_, 0); }
 LRESULT CFloatFrame::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_SIZE: Fit(); return 0;
+        case WM_DPICHANGED:  // the suggested size; the pane hears WM_DPICHANGED_AFTERPARENT
+            dpi::OnDpiChanged(Window(), wp, lp);
+            Fit();
+            return 0;
         case WM_CLOSE: dock_->HidePane(pane_); return 0;
         case WM_NCLBUTTONDBLCLK:
             if (wp == HTCAPTION) {
