@@ -154,9 +154,14 @@ HWND CMainFrame::Create(std::wstring_view commandLine, HMODULE editLibrary) {
     editLibrary_ = editLibrary;
     HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAINFRAME));
     if (!Register(MORROWPAD_FRAME_CLASS, icon)) return nullptr;
+    // 900 x 700 at 96 dpi, at most the work area.
+    RECT work = {0, 0, 900, 700};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int width = std::min<int>(dpi::Scale(900, dpi::Of(nullptr)), std::max<int>(work.right - work.left, 900));
+    const int height = std::min<int>(dpi::Scale(700, dpi::Of(nullptr)), std::max<int>(work.bottom - work.top, 700));
     return CreateAs(MORROWPAD_FRAME_CLASS, MORROWPAD_CAPTION,
                     WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
-                    WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, CW_USEDEFAULT, CW_USEDEFAULT, 900, 700);
+                    WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, CW_USEDEFAULT, CW_USEDEFAULT, width, height);
 }
 
 // ---------------------------------------------------------------------------
