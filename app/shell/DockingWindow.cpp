@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "ColorScheme.h"
 #include "Dpi.h"
 #include "PaneHosts.h"
 #include "ProgramIds.h"
@@ -406,6 +407,7 @@ LRESULT CDockingWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_SIZE: Arrange(); return 0;
         case WM_DPICHANGED_AFTERPARENT: OnDpiChanged(); return 0;
         case WM_PAINT: OnPaint(); return 0;
+        case WM_PRINTCLIENT: Paint(reinterpret_cast<HDC>(wp)); return 0;
         case WM_ERASEBKGND: return 1;
         case WM_SETCURSOR:
             if (LOWORD(lp) == HTCLIENT && reinterpret_cast<HWND>(wp) == Window()) {
@@ -438,20 +440,23 @@ LRESULT CDockingWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 void CDockingWindow::OnPaint() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(Window(), &ps);
+    Paint(dc);
+    EndPaint(Window(), &ps);
+}
+
+// The split bar in the colour scheme's frame colours.
+void CDockingWindow::Paint(HDC dc) {
     RECT rc;
     GetClientRect(Window(), &rc);
     const int splitter = Px(kSplitter);
-    RECT bar = {0, 0, rc.right, splitter};
-    FillRect(dc, &bar, GetSysColorBrush(COLOR_3DFACE));
-    RECT light = {0, 0, rc.right, 1};
-    FillRect(dc, &light, GetSysColorBrush(COLOR_3DHIGHLIGHT));
-    RECT dark = {0, splitter - 1, rc.right, splitter};
-    FillRect(dc, &dark, GetSysColorBrush(COLOR_3DSHADOW));
-    if (DockedCount() == 0) {
-        RECT body = {0, splitter, rc.right, rc.bottom};
-        FillRect(dc, &body, GetSysColorBrush(COLOR_3DFACE));
-    }
-    EndPaint(Window(), &ps);
+    auto fill = [dc](const RECT& r, scheme::Chrome part) {
+        SetBkColor(dc, scheme::ChromeColor(part));
+        ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+    };
+    fill({0, 0, rc.right, splitter}, scheme::Chrome::Face);
+    fill({0, 0, rc.right, 1}, scheme::Chrome::Highlight);
+    fill({0, splitter - 1, rc.right, splitter}, scheme::Chrome::Shadow);
+    if (DockedCount() == 0) fill({0, splitter, rc.right, rc.bottom}, scheme::Chrome::Face);
 }
 
 void CDockingWindow::OnButtonDown(int y) {
