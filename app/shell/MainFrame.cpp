@@ -116,7 +116,8 @@ HIMAGELIST MakeTabImages(int dpi) {
         HGDIOBJ oldPen = SelectObject(dc, pen);
         HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
         HGDIOBJ oldBrush = SelectObject(dc, white);
-        const POINT sheet[] = {{px(3), px(1)}, {px(10), px(1)}, {px(13), px(4)}, {px(13), px(14)}, {px(3), px(14)}};
+        const POINT sheet[] = {
+            {px(3), px(1)}, {px(10), px(1)}, {px(13), px(4)}, {px(13), px(14)}, {px(3), px(14)}};
         Polygon(dc, sheet, 5);
         HBRUSH dot = CreateSolidBrush(fill);
         SelectObject(dc, dot);
@@ -157,8 +158,10 @@ HWND CMainFrame::Create(std::wstring_view commandLine, HMODULE editLibrary) {
     // 900 x 700 at 96 dpi, at most the work area.
     RECT work = {0, 0, 900, 700};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int width = std::min<int>(dpi::Scale(900, dpi::Of(nullptr)), std::max<int>(work.right - work.left, 900));
-    const int height = std::min<int>(dpi::Scale(700, dpi::Of(nullptr)), std::max<int>(work.bottom - work.top, 700));
+    const int width =
+        std::min<int>(dpi::Scale(900, dpi::Of(nullptr)), std::max<int>(work.right - work.left, 900));
+    const int height =
+        std::min<int>(dpi::Scale(700, dpi::Of(nullptr)), std::max<int>(work.bottom - work.top, 700));
     return CreateAs(MORROWPAD_FRAME_CLASS, MORROWPAD_CAPTION,
                     WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
                     WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, CW_USEDEFAULT, CW_USEDEFAULT, width, height);
@@ -518,7 +521,8 @@ void CMainFrame::SizeStatusBar() {
         GetTextExtentPoint32W(dc, sample.c_str(), int(sample.size()), &size);
         const UINT pane = statusPanes_[i];
         const bool icon = pane == 10 || pane == 9 || pane == 7 || pane == 5;
-        widths.push_back(size.cx + borders[2] + dpi::Scale(Window(), 6) + (icon ? dpi::Scale(Window(), 20) : 0));
+        widths.push_back(size.cx + borders[2] + dpi::Scale(Window(), 6) +
+                         (icon ? dpi::Scale(Window(), 20) : 0));
     }
     SelectObject(dc, old);
     ReleaseDC(statusBar_, dc);
@@ -634,7 +638,8 @@ void CMainFrame::CreateTabs() {
 void CMainFrame::SizeTabs() {
     if (!tabs_) return;
     SendMessageW(tabs_, TCM_SETPADDING, 0, MAKELPARAM(dpi::Scale(Window(), 10), dpi::Scale(Window(), 3)));
-    if (tabStyle_ & TCS_FIXEDWIDTH) SendMessageW(tabs_, TCM_SETITEMSIZE, 0, MAKELPARAM(dpi::Scale(Window(), 140), 0));
+    if (tabStyle_ & TCS_FIXEDWIDTH)
+        SendMessageW(tabs_, TCM_SETITEMSIZE, 0, MAKELPARAM(dpi::Scale(Window(), 140), 0));
 }
 
 void CMainFrame::ApplyTabSettings() {

@@ -187,8 +187,8 @@ using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 // The window's monitor's resolution where the system knows it (Windows 10
 // and later), else its device context's.
 int View::WindowDpi() const {
-    static const auto forWindow =
-        reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    static const auto forWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
     if (forWindow && hwnd_)
         if (const UINT value = forWindow(hwnd_)) return int(value);
     HDC dc = GetDC(hwnd_);
@@ -262,8 +262,10 @@ LRESULT View::DisplayMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             return -1;
         }
         case MPM_SETDPI:
-            if (Int(wp) == 0) givenDpi_ = 0;
-            else if (Int(wp) >= 24 && Int(wp) <= 2400) givenDpi_ = Int(wp);
+            if (Int(wp) == 0)
+                givenDpi_ = 0;
+            else if (Int(wp) >= 24 && Int(wp) <= 2400)
+                givenDpi_ = Int(wp);
             if (Int(wp) != -1) ApplyDpi(givenDpi_ ? givenDpi_ : WindowDpi());
             return dpi_;
         case MPM_GETMARGIN: return GetMargin(Int(wp), Ptr<RECT>(lp));

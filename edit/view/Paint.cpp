@@ -78,8 +78,8 @@ public:
         if (bookmark || line == view.Caret().line) {
             SelectScope f(dc, view.MarkFont());
             SetTextColor(dc, view.Color(bookmark ? 9 : 23));
-            ExtTextOutW(dc, left - view.Px(3), rc.top + lh / 2 - view.Px(7), 0, nullptr, bookmark ? L"a" : L"4", 1,
-                        nullptr);
+            ExtTextOutW(dc, left - view.Px(3), rc.top + lh / 2 - view.Px(7), 0, nullptr,
+                        bookmark ? L"a" : L"4", 1, nullptr);
         }
         SelectClipRgn(dc, hadClip ? clip : nullptr);
         DeleteObject(clip);
@@ -109,7 +109,8 @@ public:
         if (hidden > 0 || g < l) {
             // A minus, a plus when folded: 5 pixels across at 96 dpi, the
             // strokes a pixel thick, both scaled.
-            const int cx = left + view.Px(3), cy = rc.top + view.LineHeight() / 2, t = std::max(view.Px(1), 1);
+            const int cx = left + view.Px(3), cy = rc.top + view.LineHeight() / 2,
+                      t = std::max(view.Px(1), 1);
             const RECT across = {cx - view.Px(2), cy, cx + view.Px(3), cy + t};
             FillSolid(dc, across, view.Color(10));
             if (hidden > 0) {
@@ -628,7 +629,8 @@ void View::PaintLineEnd(HDC dc, int x, int top, COLORREF back, bool last, bool f
         const int bottom = top + LineHeight();
         const int dot = std::max(Px(1), 1);
         for (int i = rowRect.left; i < rowRect.right; i += 2 * dot) {
-            const RECT low = {i, bottom - dot, i + dot, bottom}, high = {i + dot, bottom - 2 * dot, i + 2 * dot, bottom - dot};
+            const RECT low = {i, bottom - dot, i + dot, bottom},
+                       high = {i + dot, bottom - 2 * dot, i + 2 * dot, bottom - dot};
             FillSolid(dc, low, colors_[11]);
             FillSolid(dc, high, colors_[11]);
         }

@@ -324,8 +324,8 @@ private:
     // Layout state.
     FontMetrics metrics_;
     int extraSpacing_ = 0;
-    int dpi_ = 96;       // the resolution pixel sizes are scaled to
-    int givenDpi_ = 0;   // set by message 1095; 0 follows the window
+    int dpi_ = 96;      // the resolution pixel sizes are scaled to
+    int givenDpi_ = 0;  // set by message 1095; 0 follows the window
     Wrapper* wrapper_ = nullptr;
     GapBufferPointer<WrapVector>* wraps_ = nullptr;
     ViewLines* depths_ = nullptr;

@@ -9,8 +9,8 @@
 
 #include "BarsHost.h"
 #include "ColorScheme.h"
-#include "Settings.h"
 #include "ProgramIds.h"
+#include "Settings.h"
 
 using bars_test::Pump;
 using bars_test::TestFrame;

@@ -10,6 +10,8 @@
 // clang-format off
 #include <windows.h>  // before the other system headers
 // clang-format on
+#include "Dpi.h"
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
@@ -18,7 +20,6 @@
 #include <vector>
 
 #include "CommandIds.h"
-#include "Dpi.h"
 #include "EditProtocol.h"
 #include "MainFrame.h"
 #include "Resources.h"
@@ -271,8 +272,9 @@ int TabHeight(HWND tabs) {
 
 int MarginWidth(HWND edit, int part) {
     RECT rc = {};
-    return SendMessageW(edit, MPM_GETMARGIN, WPARAM(part), reinterpret_cast<LPARAM>(&rc)) ? int(rc.right - rc.left)
-                                                                                          : -1;
+    return SendMessageW(edit, MPM_GETMARGIN, WPARAM(part), reinterpret_cast<LPARAM>(&rc))
+               ? int(rc.right - rc.left)
+               : -1;
 }
 
 // What the frame shows at one resolution.

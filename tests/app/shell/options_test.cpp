@@ -759,8 +759,8 @@ TEST_F(Options, GeneralPageRegistersTheShellMenuWhenTicked) {
 TEST_F(Options, GeneralPageShowsTheInstallersEntryTicked) {
     shell::UnregisterShellMenu();
     HKEY installed = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\*\\shell\\Morrowpad\\command", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &installed, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\*\\shell\\Morrowpad\\command", 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &installed, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(installed);
     Open(OptionsPage::General);

@@ -11,7 +11,7 @@
 namespace {
 
 class Dpi : public ShownEditControl {
-protected:
+   protected:
     RECT Margin(int part) {
         RECT rc = {-1, -1, -1, -1};
         last_ = Send(MPM_GETMARGIN, WPARAM(part), reinterpret_cast<LPARAM>(&rc));
