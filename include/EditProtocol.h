@@ -88,6 +88,8 @@ enum EditMessage : UINT {
     MPM_LOADINPLACE = 1092,     // path, MAKELPARAM(cp, brk)  -> 1/0
     MPM_GETLINES = 1093,        // first line, LinesArg*     -> lines copied
     MPM_HOLDGROUP = 1094,       // non-zero holds, 0 releases -> 0
+    MPM_SETDPI = 1095,          // dots per inch, 0 own, -1 q -> resolution in use
+    MPM_GETMARGIN = 1096,       // margin 0..3, RECT* out     -> 1 when shown
 };
 
 // Edit commands, sent as WM_COMMAND with LOWORD(wParam) = id and lParam 0.
@@ -204,6 +206,22 @@ struct LinesArg {
     int capacity;
     int units;                  // out
 };
+
+// Message 1095: the resolution the control sizes its margins, marks and
+// caret at (pixel sizes are written for 96 dots per inch and scaled). By
+// itself the control takes its window's resolution (its monitor's where the
+// system knows it, else the screen's) when made and on
+// WM_DPICHANGED_AFTERPARENT. A program that keeps its own idea of a window's
+// resolution gives it here; the value holds, also over
+// WM_DPICHANGED_AFTERPARENT, until 0 returns the control to its window's.
+// Values outside 24..2400 change nothing. The control lays itself out again
+// and repaints; its font stays the program's (send one made for the new
+// resolution). Returns the resolution in use.
+//
+// Message 1096: where margin wParam (0 line numbers, 1 fold margin, 2 edit
+// state, 3 left margin) lies in client coordinates: left and right of its
+// column, top and bottom of the text area. Returns 0 (and an empty rectangle)
+// for a margin not shown or a bad index.
 
 struct FileReplaceArg {         // message 1065
     const wchar_t* path;

@@ -9,6 +9,7 @@
 #include "CommandIds.h"
 #include "CommandLine.h"
 #include "DialogIds.h"
+#include "Dpi.h"
 #include "EditProtocol.h"
 #include "Encoding.h"
 #include "FileDialogEx.h"
@@ -193,6 +194,11 @@ LRESULT CSplitTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return Open(reinterpret_cast<const wchar_t*>(wp), reinterpret_cast<const OpenRequest*>(lp)) ? 1 : 0;
         case MPD_UPDATE: Update(); return 0;
         case MPD_APPLY_FONT: ApplyFont(); return 0;
+        case WM_DPICHANGED_AFTERPARENT:  // another monitor: the font and the panes' margins at its resolution
+            ApplyFont();
+            for (int i = 0; i < 2; ++i)
+                if (HWND pane = PaneWindow(i)) SendMessageW(pane, MPM_SETDPI, WPARAM(dpi::Of(Window())), 0);
+            return 0;
         case MPD_REMEMBER_SYNTAX: RememberSyntax(); return 0;
         case MPD_APPLY_SYNTAX: ReapplySyntax(); return 0;
         case MPD_SET_SYNTAX: {
@@ -256,13 +262,14 @@ HWND CSplitTextView::CreatePane(HWND parent) {
     }
     if (!font_.get()) ApplyFont();
     if (font_.get()) SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+    SendMessageW(pane, MPM_SETDPI, WPARAM(dpi::Of(parent)), 0);
     if (haveColors_) SendMessageW(pane, MPM_COLORTABLE, reinterpret_cast<WPARAM>(colors_), 0);
     SetWindowSubclass(pane, &FocusTracer, kFocusTracer, reinterpret_cast<DWORD_PTR>(Window()));
     return pane;
 }
 
 void CSplitTextView::ApplyFont() {
-    HFONT font = settings::CreateSlotFont(fontCommand_);
+    HFONT font = settings::CreateSlotFont(fontCommand_, Window());
     if (!font) return;
     for (int i = 0; i < 2; ++i)
         if (HWND pane = PaneWindow(i)) SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);

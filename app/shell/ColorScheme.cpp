@@ -121,6 +121,7 @@ BOOL CALLBACK Recolour(HWND w, LPARAM lp) {
 BOOL CALLBACK RecolourTopLevel(HWND w, LPARAM lp) {
     Recolour(w, lp);
     EnumChildWindows(w, &Recolour, lp);
+    if (IsWindowVisible(w)) RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
     return TRUE;
 }
 
@@ -150,6 +151,24 @@ bool DarkInUse() {
 
 const COLORREF* LightTable() { return kLight; }
 const COLORREF* DarkTable() { return kDark.entries; }
+
+COLORREF ChromeColor(Chrome part) {
+    if (DarkInUse()) {
+        switch (part) {
+            case Chrome::Face: return RGB(45, 45, 48);
+            case Chrome::Text: return RGB(220, 220, 220);
+            case Chrome::Highlight: return RGB(70, 70, 74);
+            case Chrome::Shadow: return RGB(28, 28, 30);
+        }
+    }
+    switch (part) {
+        case Chrome::Face: return GetSysColor(COLOR_3DFACE);
+        case Chrome::Text: return GetSysColor(COLOR_BTNTEXT);
+        case Chrome::Highlight: return GetSysColor(COLOR_3DHIGHLIGHT);
+        case Chrome::Shadow: return GetSysColor(COLOR_3DSHADOW);
+    }
+    return GetSysColor(COLOR_3DFACE);
+}
 
 void ReadColors(COLORREF out[kEntries]) {
     if (DarkInUse()) {

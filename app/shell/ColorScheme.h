@@ -30,8 +30,15 @@ const COLORREF* DarkTable();
 // The table of the scheme in use (always fills all 80 entries).
 void ReadColors(COLORREF out[kEntries]);
 
+// The colours of the frame's own painted parts (the panes' caption strips,
+// the split bar above the docked panes): the system's with the light scheme,
+// dark ones with the dark scheme.
+enum class Chrome { Face, Text, Highlight, Shadow };
+COLORREF ChromeColor(Chrome part);
+
 // Rewrites, in place, the colour table of every edit control of this
-// thread's windows with the scheme in use, and repaints them. Controls read
+// thread's windows with the scheme in use, and repaints them and the rest
+// of the windows (the frame's painted parts follow the scheme too). Controls read
 // their table live, so open documents and the output window change at once.
 // Returns the number of controls changed.
 int ApplyToOpenWindows();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "ColorScheme.h"
 #include "Dpi.h"
 #include "PaneHosts.h"
 #include "ProgramIds.h"
@@ -51,10 +52,7 @@ CDockingWindow::~CDockingWindow() {
 HWND CDockingWindow::Create(HWND frame) {
     if (!frame || !Register(kDockClass)) return nullptr;
     frame_ = frame;
-    NONCLIENTMETRICSW ncm = {};
-    ncm.cbSize = sizeof ncm;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0))
-        font_.reset(CreateFontIndirectW(&ncm.lfMessageFont));
+    MakeCaptionFont(dpi::Of(frame));
     HDC dc = GetDC(frame);
     HGDIOBJ old = SelectObject(dc, CaptionFont());
     TEXTMETRICW tm = {};
@@ -69,6 +67,16 @@ HWND CDockingWindow::Create(HWND frame) {
 
 int CDockingWindow::Px(int pixels) const { return dpi::Scale(pixels, dpi_); }
 
+// The system's message font (at the system's resolution) at `dpi`.
+void CDockingWindow::MakeCaptionFont(int dpi) {
+    NONCLIENTMETRICSW ncm = {};
+    ncm.cbSize = sizeof ncm;
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) return;
+    ncm.lfMessageFont.lfHeight = MulDiv(ncm.lfMessageFont.lfHeight, dpi, dpi::Of(nullptr));
+    ncm.lfMessageFont.lfWidth = MulDiv(ncm.lfMessageFont.lfWidth, dpi, dpi::Of(nullptr));
+    if (HFONT font = CreateFontIndirectW(&ncm.lfMessageFont)) font_.reset(font);
+}
+
 // Moved to a monitor of another resolution: the docked height and the
 // caption keep their size on the screen.
 void CDockingWindow::OnDpiChanged() {
@@ -77,6 +85,7 @@ void CDockingWindow::OnDpiChanged() {
     height_ = MulDiv(height_, now, dpi_);
     captionHeight_ = MulDiv(captionHeight_, now, dpi_);
     dpi_ = now;
+    MakeCaptionFont(now);
     RequestRelayout();
 }
 
@@ -398,6 +407,7 @@ LRESULT CDockingWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_SIZE: Arrange(); return 0;
         case WM_DPICHANGED_AFTERPARENT: OnDpiChanged(); return 0;
         case WM_PAINT: OnPaint(); return 0;
+        case WM_PRINTCLIENT: Paint(reinterpret_cast<HDC>(wp)); return 0;
         case WM_ERASEBKGND: return 1;
         case WM_SETCURSOR:
             if (LOWORD(lp) == HTCLIENT && reinterpret_cast<HWND>(wp) == Window()) {
@@ -430,20 +440,23 @@ LRESULT CDockingWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 void CDockingWindow::OnPaint() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(Window(), &ps);
+    Paint(dc);
+    EndPaint(Window(), &ps);
+}
+
+// The split bar in the colour scheme's frame colours.
+void CDockingWindow::Paint(HDC dc) {
     RECT rc;
     GetClientRect(Window(), &rc);
     const int splitter = Px(kSplitter);
-    RECT bar = {0, 0, rc.right, splitter};
-    FillRect(dc, &bar, GetSysColorBrush(COLOR_3DFACE));
-    RECT light = {0, 0, rc.right, 1};
-    FillRect(dc, &light, GetSysColorBrush(COLOR_3DHIGHLIGHT));
-    RECT dark = {0, splitter - 1, rc.right, splitter};
-    FillRect(dc, &dark, GetSysColorBrush(COLOR_3DSHADOW));
-    if (DockedCount() == 0) {
-        RECT body = {0, splitter, rc.right, rc.bottom};
-        FillRect(dc, &body, GetSysColorBrush(COLOR_3DFACE));
-    }
-    EndPaint(Window(), &ps);
+    auto fill = [dc](const RECT& r, scheme::Chrome part) {
+        SetBkColor(dc, scheme::ChromeColor(part));
+        ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+    };
+    fill({0, 0, rc.right, splitter}, scheme::Chrome::Face);
+    fill({0, 0, rc.right, 1}, scheme::Chrome::Highlight);
+    fill({0, splitter - 1, rc.right, splitter}, scheme::Chrome::Shadow);
+    if (DockedCount() == 0) fill({0, splitter, rc.right, rc.bottom}, scheme::Chrome::Face);
 }
 
 void CDockingWindow::OnButtonDown(int y) {

@@ -127,6 +127,8 @@ private:
 
     void OnPaint();
     void OnDpiChanged();
+    void Paint(HDC dc);
+    void MakeCaptionFont(int dpi);
     void OnButtonDown(int y);
     void OnMouseMove(int y);
     void EndDrag();

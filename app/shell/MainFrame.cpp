@@ -94,30 +94,34 @@ bool IsListenedMessage(UINT msg) {
     return false;
 }
 
-// The state icons of the tabs: plain, modified, saved, read-only.
-HIMAGELIST MakeTabImages() {
-    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 0);
+// The state icons of the tabs: plain, modified, saved, read-only; 16 pixels
+// at 96 dpi, drawn at the size of `dpi`.
+HIMAGELIST MakeTabImages(int dpi) {
+    const int size = dpi::Scale(16, dpi);
+    auto px = [dpi](int v) { return dpi::Scale(v, dpi); };
+    HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 4, 0);
     if (!list) return nullptr;
     static const COLORREF kFill[] = {RGB(235, 235, 235), RGB(220, 60, 50), RGB(70, 170, 80), RGB(130, 130, 140)};
     HDC screen = GetDC(nullptr);
     for (COLORREF fill : kFill) {
         HDC dc = CreateCompatibleDC(screen);
-        HBITMAP bmp = CreateCompatibleBitmap(screen, 16, 16);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, size, size);
         HGDIOBJ old = SelectObject(dc, bmp);
-        RECT all = {0, 0, 16, 16};
+        RECT all = {0, 0, size, size};
         HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));
         FillRect(dc, &all, magenta);
         DeleteObject(magenta);
         // A sheet of paper with a folded corner, and the state as a dot.
-        HPEN pen = CreatePen(PS_SOLID, 1, RGB(90, 90, 100));
+        HPEN pen = CreatePen(px(1) > 1 ? PS_INSIDEFRAME : PS_SOLID, px(1), RGB(90, 90, 100));
         HGDIOBJ oldPen = SelectObject(dc, pen);
         HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
         HGDIOBJ oldBrush = SelectObject(dc, white);
-        const POINT sheet[] = {{3, 1}, {10, 1}, {13, 4}, {13, 14}, {3, 14}};
+        const POINT sheet[] = {
+            {px(3), px(1)}, {px(10), px(1)}, {px(13), px(4)}, {px(13), px(14)}, {px(3), px(14)}};
         Polygon(dc, sheet, 5);
         HBRUSH dot = CreateSolidBrush(fill);
         SelectObject(dc, dot);
-        Ellipse(dc, 7, 8, 15, 16);
+        Ellipse(dc, px(7), px(8), px(15), px(16));
         SelectObject(dc, oldBrush);
         SelectObject(dc, oldPen);
         DeleteObject(dot);
@@ -141,6 +145,7 @@ CMainFrame::CMainFrame() = default;
 CMainFrame::~CMainFrame() {
     if (Window()) DestroyWindow(Window());
     if (tabImages_) ImageList_Destroy(tabImages_);
+    for (HICON h : statusIcons_) DestroyIcon(h);
     if (tearOffBitmap_) DeleteObject(tearOffBitmap_);
     if (menu_) DestroyMenu(menu_);
 }
@@ -150,9 +155,16 @@ HWND CMainFrame::Create(std::wstring_view commandLine, HMODULE editLibrary) {
     editLibrary_ = editLibrary;
     HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAINFRAME));
     if (!Register(MORROWPAD_FRAME_CLASS, icon)) return nullptr;
+    // 900 x 700 at 96 dpi, at most the work area.
+    RECT work = {0, 0, 900, 700};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int width =
+        std::min<int>(dpi::Scale(900, dpi::Of(nullptr)), std::max<int>(work.right - work.left, 900));
+    const int height =
+        std::min<int>(dpi::Scale(700, dpi::Of(nullptr)), std::max<int>(work.bottom - work.top, 700));
     return CreateAs(MORROWPAD_FRAME_CLASS, MORROWPAD_CAPTION,
                     WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
-                    WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, CW_USEDEFAULT, CW_USEDEFAULT, 900, 700);
+                    WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, CW_USEDEFAULT, CW_USEDEFAULT, width, height);
 }
 
 // ---------------------------------------------------------------------------
@@ -214,6 +226,7 @@ LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
         case WM_SETTINGCHANGE: scheme::OnSettingChange(lp); *handled = false; return 0;
         case WM_DPICHANGED:  // the new size; the bars and panes rescale themselves
             dpi::OnDpiChanged(Window(), wp, lp);
+            OnDpiChanged();
             Layout();
             return 0;
         case WM_CLOSE: OnClose(); return 0;
@@ -489,6 +502,12 @@ void CMainFrame::CreateStatusBar() {
     // A new bar shows nothing yet: the panes must not think it shows their texts.
     documents::CTextView::ForgetStatusTexts();
     statusPanes_ = kStatusOrder;
+    SizeStatusBar();
+}
+
+// The parts and their icons at the frame's resolution and the bar's font.
+void CMainFrame::SizeStatusBar() {
+    if (!statusBar_) return;
     // Each pane but the first is as wide as its sample text (strings 1-10).
     HDC dc = GetDC(statusBar_);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(statusBar_, WM_GETFONT, 0, 0)));
@@ -502,7 +521,8 @@ void CMainFrame::CreateStatusBar() {
         GetTextExtentPoint32W(dc, sample.c_str(), int(sample.size()), &size);
         const UINT pane = statusPanes_[i];
         const bool icon = pane == 10 || pane == 9 || pane == 7 || pane == 5;
-        widths.push_back(size.cx + borders[2] + 6 + (icon ? 20 : 0));
+        widths.push_back(size.cx + borders[2] + dpi::Scale(Window(), 6) +
+                         (icon ? dpi::Scale(Window(), 20) : 0));
     }
     SelectObject(dc, old);
     ReleaseDC(statusBar_, dc);
@@ -514,18 +534,25 @@ void CMainFrame::CreateStatusBar() {
     // Parts are given by their right edges: the message pane takes what is left.
     int total = 0;
     for (int w : widths) total += w;
-    int x = std::max<int>(100, rc.right - total - GetSystemMetrics(SM_CXVSCROLL));
+    // The system's metric is at the system's resolution.
+    const int grip = MulDiv(GetSystemMetrics(SM_CXVSCROLL), dpi::Of(Window()), dpi::Of(nullptr));
+    int x = std::max<int>(dpi::Scale(Window(), 100), rc.right - total - grip);
     rights[0] = x;
     for (size_t i = 1; i < statusPanes_.size(); ++i) {
         x += widths[i - 1];
         rights[i] = i + 1 == statusPanes_.size() ? -1 : x;
     }
     SendMessageW(statusBar_, SB_SETPARTS, WPARAM(rights.size()), reinterpret_cast<LPARAM>(rights.data()));
-    // The syntax and tab panes, and the panes that open a menu, carry icons.
+    // The syntax and tab panes, and the panes that open a menu, carry icons,
+    // loaded at their size (a shared icon keeps the size it was first
+    // loaded at) and kept until the next ones are set.
     HINSTANCE exe = GetModuleHandleW(nullptr);
     auto icon = [&](int id, int cx, int cy) {
-        return static_cast<HICON>(LoadImageW(exe, MAKEINTRESOURCEW(id), IMAGE_ICON, cx, cy, LR_SHARED));
+        return static_cast<HICON>(LoadImageW(exe, MAKEINTRESOURCEW(id), IMAGE_ICON, dpi::Scale(Window(), cx),
+                                             dpi::Scale(Window(), cy), 0));
     };
+    std::vector<HICON> previous;
+    previous.swap(statusIcons_);
     for (size_t part = 0; part < statusPanes_.size(); ++part) {
         HICON h = nullptr;
         switch (statusPanes_[part]) {
@@ -534,8 +561,28 @@ void CMainFrame::CreateStatusBar() {
             case 7:
             case 5: h = icon(IDI_PANE_MENU, 9, 16); break;
         }
-        if (h) SendMessageW(statusBar_, SB_SETICON, WPARAM(part), reinterpret_cast<LPARAM>(h));
+        if (h) {
+            SendMessageW(statusBar_, SB_SETICON, WPARAM(part), reinterpret_cast<LPARAM>(h));
+            statusIcons_.push_back(h);
+        }
     }
+    for (HICON h : previous) DestroyIcon(h);
+}
+
+// Moved to a monitor of another resolution (after the children heard it):
+// the interface font made anew at the new resolution and given to the bars,
+// the tab images and spacing, the status bar's parts and icons.
+void CMainFrame::OnDpiChanged() {
+    if (HIMAGELIST images = MakeTabImages(dpi::Of(Window()))) {
+        if (tabs_ && SendMessageW(tabs_, TCM_GETIMAGELIST, 0, 0))
+            SendMessageW(tabs_, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+        if (tabImages_) ImageList_Destroy(tabImages_);
+        tabImages_ = images;
+    }
+    SizeTabs();
+    ApplyInterfaceFont();
+    SizeStatusBar();
+    if (statusBar_) SendMessageW(statusBar_, WM_SIZE, 0, 0);
 }
 
 namespace {
@@ -556,7 +603,7 @@ DWORD TabStyle(bool* icons) {
 }  // namespace
 
 void CMainFrame::CreateTabs() {
-    if (!tabImages_) tabImages_ = MakeTabImages();
+    if (!tabImages_) tabImages_ = MakeTabImages(dpi::Of(Window()));
     bool icons = true;
     const DWORD style = TabStyle(&icons);
     HWND tabs = CreateWindowExW(0, WC_TABCONTROLW, nullptr,
@@ -581,11 +628,18 @@ void CMainFrame::CreateTabs() {
     tabs_ = tabs;
     tabStyle_ = style;
     if (interfaceFont_.get()) SendMessageW(tabs_, WM_SETFONT, reinterpret_cast<WPARAM>(interfaceFont_.get()), FALSE);
-    SendMessageW(tabs_, TCM_SETPADDING, 0, MAKELPARAM(10, 3));
-    if (style & TCS_FIXEDWIDTH) SendMessageW(tabs_, TCM_SETITEMSIZE, 0, MAKELPARAM(140, 0));
+    SizeTabs();
     SendMessageW(tabs_, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(icons ? tabImages_ : nullptr));
     // Below the document windows.
     SetWindowPos(tabs_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+// The tabs' padding and fixed width at the frame's resolution.
+void CMainFrame::SizeTabs() {
+    if (!tabs_) return;
+    SendMessageW(tabs_, TCM_SETPADDING, 0, MAKELPARAM(dpi::Scale(Window(), 10), dpi::Scale(Window(), 3)));
+    if (tabStyle_ & TCS_FIXEDWIDTH)
+        SendMessageW(tabs_, TCM_SETITEMSIZE, 0, MAKELPARAM(dpi::Scale(Window(), 140), 0));
 }
 
 void CMainFrame::ApplyTabSettings() {
@@ -613,12 +667,12 @@ void CMainFrame::ApplyTabSettings() {
 
 // The font of slot 1442, made once until it changes.
 HFONT CMainFrame::InterfaceFont() {
-    if (!interfaceFont_.get()) interfaceFont_.reset(settings::CreateSlotFont(ID_FONT_INTERFACE));
+    if (!interfaceFont_.get()) interfaceFont_.reset(settings::CreateSlotFont(ID_FONT_INTERFACE, Window()));
     return interfaceFont_.get();
 }
 
 void CMainFrame::ApplyInterfaceFont() {
-    HFONT font = settings::CreateSlotFont(ID_FONT_INTERFACE);
+    HFONT font = settings::CreateSlotFont(ID_FONT_INTERFACE, Window());
     if (!font) return;
     if (commandBar_.Window()) commandBar_.SetFont(font);
     if (statusBar_) SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);

@@ -172,7 +172,10 @@ private:
 
     void CreateBars();
     void CreateStatusBar();
+    void SizeStatusBar();
     void CreateTabs();
+    void SizeTabs();
+    void OnDpiChanged();
     void ApplyTabSettings();
     void ApplyInterfaceFont();
     HFONT InterfaceFont();
@@ -220,6 +223,7 @@ private:
     HWND tabs_ = nullptr;
     UniqueGdi<HFONT> interfaceFont_;
     HIMAGELIST tabImages_ = nullptr;
+    std::vector<HICON> statusIcons_;  // the status bar's, at its resolution
     HBITMAP tearOffBitmap_ = nullptr;
     bool tabsVisible_ = true;
     bool creating_ = false;

@@ -12,6 +12,7 @@
 
 #include "ColorScheme.h"
 #include "CommandIds.h"
+#include "Dpi.h"
 #include "EditProtocol.h"
 #include "MessageSink.h"
 #include "ProgramIds.h"
@@ -158,6 +159,10 @@ LRESULT COutputWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return result;
         }
         case MPF_FONT_CHANGED: ApplyFont(); return 0;
+        case WM_DPICHANGED_AFTERPARENT:  // docked or floating on another monitor
+            Control(MPM_SETDPI, WPARAM(dpi::Of(hwnd_)));
+            ApplyFont();
+            return 0;
         case MPD_REMEMBER_SYNTAX: RememberLexer(); return 0;
         case MPD_APPLY_SYNTAX: ReapplyLexer(); return 0;
     }
@@ -198,7 +203,7 @@ void COutputWindow::OnContextMenu(LPARAM lp) {
 }
 
 void COutputWindow::ApplyFont() {
-    HFONT font = settings::CreateSlotFont(ID_FONT_OUTPUT);
+    HFONT font = settings::CreateSlotFont(ID_FONT_OUTPUT, hwnd_);
     if (!font) return;
     Control(WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     font_.reset(font);  // the old one only after the control let go of it

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "ColorScheme.h"
 #include "DockingWindow.h"
 #include "Dpi.h"
 
@@ -51,6 +52,7 @@ LRESULT CPaneStrip::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_SIZE: Fit(); return 0;
         case WM_PAINT: OnPaint(); return 0;
+        case WM_PRINTCLIENT: Paint(reinterpret_cast<HDC>(wp)); return 0;
         case WM_ERASEBKGND: return 1;
         case WM_LBUTTONDOWN: OnButtonDown(PointOf(lp)); return 0;
         case WM_LBUTTONUP: OnButtonUp(PointOf(lp)); return 0;
@@ -105,17 +107,26 @@ void CPaneStrip::OnButtonUp(POINT pt) {
 void CPaneStrip::OnPaint() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(Window(), &ps);
+    Paint(dc);
+    EndPaint(Window(), &ps);
+}
+
+// The caption in the colour scheme's frame colours.
+void CPaneStrip::Paint(HDC dc) {
     RECT rc;
     GetClientRect(Window(), &rc);
     const RECT caption = {0, 0, rc.right, dock_->CaptionHeight()};
-    FillRect(dc, &caption, GetSysColorBrush(COLOR_3DFACE));
+    SetBkColor(dc, scheme::ChromeColor(scheme::Chrome::Face));
+    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &caption, nullptr, 0, nullptr);
     const RECT line = {0, caption.bottom - 1, rc.right, caption.bottom};
-    FillRect(dc, &line, GetSysColorBrush(COLOR_3DSHADOW));
+    SetBkColor(dc, scheme::ChromeColor(scheme::Chrome::Shadow));
+    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &line, nullptr, 0, nullptr);
+    const COLORREF textColor = scheme::ChromeColor(scheme::Chrome::Text);
 
     const RECT close = CloseRect();
     HGDIOBJ oldFont = SelectObject(dc, dock_->CaptionFont());
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    SetTextColor(dc, textColor);
     RECT text = {4, 0, close.left - 4, caption.bottom - 1};
     const std::wstring title = dock_->Title(pane_);
     DrawTextW(dc, title.c_str(), int(title.size()), &text,
@@ -127,7 +138,7 @@ void CPaneStrip::OnPaint() {
         DrawEdge(dc, &edge, BDR_SUNKENOUTER, BF_RECT);
     }
     // A cross in the text colour: no glyph font is needed.
-    HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNTEXT));
+    HPEN pen = CreatePen(PS_SOLID, 1, textColor);
     HGDIOBJ oldPen = SelectObject(dc, pen);
     const int inset = std::max<int>(3, (close.bottom - close.top) / 4);
     const int shift = pressed_ ? 1 : 0;
@@ -137,7 +148,6 @@ void CPaneStrip::OnPaint() {
     LineTo(dc, close.left + inset - 1 + shift, close.bottom - inset + shift);
     SelectObject(dc, oldPen);
     DeleteObject(pen);
-    EndPaint(Window(), &ps);
 }
 
 // ---------------------------------------------------------------------------
@@ -157,6 +167,10 @@ void CFloatFrame::Fit() { FitPaneWindow(Window(), pane_, 0); }
 LRESULT CFloatFrame::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_SIZE: Fit(); return 0;
+        case WM_DPICHANGED:  // the suggested size; the pane hears WM_DPICHANGED_AFTERPARENT
+            dpi::OnDpiChanged(Window(), wp, lp);
+            Fit();
+            return 0;
         case WM_CLOSE: dock_->HidePane(pane_); return 0;
         case WM_NCLBUTTONDBLCLK:
             if (wp == HTCAPTION) {

@@ -34,6 +34,7 @@ private:
     void OnButtonDown(POINT pt);
     void OnButtonUp(POINT pt);
     void OnPaint();
+    void Paint(HDC dc);
 
     CDockingWindow* dock_;
     HWND pane_;

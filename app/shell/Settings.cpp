@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "DialogIds.h"
+#include "Dpi.h"
 #include "MessageSink.h"
 #include "Resources.h"
 #include "SettingsKeys.h"
@@ -386,10 +387,8 @@ void WriteFontSlot(int slot, const FontSpec& f) {
     WriteString(File::Setting, L"Fonts", L"Font", FormatFont(f).c_str(), slot - kFontSlotFirst);
 }
 
-HFONT CreateSlotFont(int slot) {
-    HDC screen = GetDC(nullptr);
-    const LOGFONTW lf = ToLogFont(ReadFontSlot(slot), GetDeviceCaps(screen, LOGPIXELSY));
-    ReleaseDC(nullptr, screen);
+HFONT CreateSlotFont(int slot, HWND window) {
+    const LOGFONTW lf = ToLogFont(ReadFontSlot(slot), dpi::Of(window));
     return CreateFontIndirectW(&lf);
 }
 

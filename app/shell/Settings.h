@@ -85,8 +85,9 @@ constexpr int kFontSlotFirst = 1430, kFontSlotLast = 1442;
 FontSpec ReadFontSlot(int slot);
 void WriteFontSlot(int slot, const FontSpec& f);
 LOGFONTW ToLogFont(const FontSpec& f, int pixelsPerInch);
-// A new font of a slot at the screen's resolution (the caller deletes it); null on failure.
-HFONT CreateSlotFont(int slot);
+// A new font of a slot at the resolution of `window`'s monitor (Dpi.h; null:
+// the screen's). The caller deletes it; null on failure.
+HFONT CreateSlotFont(int slot, HWND window = nullptr);
 FontSpec FromLogFont(const LOGFONTW& lf, int pixelsPerInch);
 // Names shown for output qualities (0..6) and character sets.
 const wchar_t* QualityName(int quality);

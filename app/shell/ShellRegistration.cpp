@@ -7,7 +7,9 @@
 namespace shell {
 namespace {
 
-constexpr wchar_t kEntry[] = L"SOFTWARE\\Classes\\*\\Shell\\Morrowpad";
+// Per user, where the installer puts it: no elevation needed.
+constexpr wchar_t kShell[] = L"Software\\Classes\\*\\shell";
+constexpr wchar_t kEntry[] = L"Software\\Classes\\*\\shell\\Morrowpad";
 
 std::wstring ExecutablePath() {
     std::vector<wchar_t> buffer(MAX_PATH);
@@ -26,41 +28,46 @@ std::wstring ShellMenuCommand(const std::wstring& exe) { return L"\"" + exe + L"
 
 bool IsShellMenuRegistered() {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEntry, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kEntry, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
 }
 
+namespace {
+
+bool SetText(HKEY key, const wchar_t* name, const std::wstring& text) {
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          DWORD((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+// The entry as the installer writes it: its text, the program's icon and the
+// command.
 bool RegisterShellMenu(const std::wstring& exePath) {
     const std::wstring exe = exePath.empty() ? ExecutablePath() : exePath;
     if (exe.empty()) return false;
-    HKEY star = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\*", 0, KEY_ALL_ACCESS, &star) != ERROR_SUCCESS)
-        return false;
     bool ok = false;
     HKEY entry = nullptr;
-    if (RegCreateKeyExW(star, L"Shell\\Morrowpad", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &entry, nullptr) ==
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kEntry, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &entry, nullptr) ==
         ERROR_SUCCESS) {
+        SetText(entry, nullptr, L"Open with Morrowpad");
+        SetText(entry, L"Icon", exe + L",0");
         HKEY command = nullptr;
-        if (RegCreateKeyExW(entry, L"Command", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &command, nullptr) ==
+        if (RegCreateKeyExW(entry, L"command", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &command, nullptr) ==
             ERROR_SUCCESS) {
-            const std::wstring text = ShellMenuCommand(exe);
-            ok = RegSetValueExW(command, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                DWORD((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+            ok = SetText(command, nullptr, ShellMenuCommand(exe));
             RegCloseKey(command);
         }
         RegCloseKey(entry);
     }
-    RegCloseKey(star);
     return ok;
 }
 
 bool UnregisterShellMenu() {
     HKEY shellKey = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\*\\Shell", 0, KEY_ALL_ACCESS, &shellKey) !=
-        ERROR_SUCCESS)
-        return false;
-    RegDeleteKeyW(shellKey, L"Morrowpad\\Command");
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kShell, 0, KEY_ALL_ACCESS, &shellKey) != ERROR_SUCCESS) return false;
+    RegDeleteKeyW(shellKey, L"Morrowpad\\command");
     const bool ok = RegDeleteKeyW(shellKey, L"Morrowpad") == ERROR_SUCCESS;
     RegCloseKey(shellKey);
     return ok;

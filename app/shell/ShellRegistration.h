@@ -1,5 +1,6 @@
 // The "Morrowpad" entry of the shell's context menu for every file, under
-// HKEY_LOCAL_MACHINE\SOFTWARE\Classes\*\Shell\Morrowpad.
+// HKEY_CURRENT_USER\Software\Classes\*\shell\Morrowpad: the user's own, the
+// key the installer writes, changed without elevation.
 #pragma once
 
 #include <string>
@@ -8,11 +9,12 @@ namespace shell {
 
 // The key can be opened for query.
 bool IsShellMenuRegistered();
-// Creates Shell\Morrowpad\Command with the default value "<exe>" "%1",
+// Creates shell\Morrowpad (its text and icon) and its command with the
+// default value "<exe>" "%1",
 // `exe` used as it is (the executable's full path when empty). True when
 // the value was written.
 bool RegisterShellMenu(const std::wstring& exe = L"");
-// Deletes Morrowpad\Command, then Morrowpad; true when the second delete
+// Deletes Morrowpad\command, then Morrowpad; true when the second delete
 // succeeded.
 bool UnregisterShellMenu();
 // The command text that registering writes.

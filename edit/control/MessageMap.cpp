@@ -17,7 +17,7 @@ LRESULT View::Message(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         handled = id >= 1 && id <= ECMD_LAST && OnCommand(id);
         return 0;
     }
-    if (msg >= MPM_CANUNDO && msg <= MPM_HOLDGROUP) {
+    if (msg >= MPM_CANUNDO && msg <= MPM_GETMARGIN) {
         LRESULT r = DocumentMessage(msg, wp, lp, handled);
         if (handled) return r;
         handled = true;

@@ -79,6 +79,7 @@ LRESULT View::WindowMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         case WM_ERASEBKGND: return 1;
         case WM_SIZE: OnSize(); return 0;
         case WM_SETFONT: SetFont(reinterpret_cast<HFONT>(wp), lp != 0); return 0;
+        case WM_DPICHANGED_AFTERPARENT: ApplyDpi(givenDpi_ ? givenDpi_ : WindowDpi()); return 0;
         case WM_GETFONT: return reinterpret_cast<LRESULT>(metrics_.Font());
         case WM_TIMER:
             if (wp == 3) {
@@ -177,6 +178,48 @@ void View::OnSize() {
     PlaceCaret();
 }
 
+namespace {
+
+using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+
+}  // namespace
+
+// The window's monitor's resolution where the system knows it (Windows 10
+// and later), else its device context's.
+int View::WindowDpi() const {
+    static const auto forWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (forWindow && hwnd_)
+        if (const UINT value = forWindow(hwnd_)) return int(value);
+    HDC dc = GetDC(hwnd_);
+    const int value = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+    if (dc) ReleaseDC(hwnd_, dc);
+    return value > 0 ? value : 96;
+}
+
+// Margins, marks and the caret take their size at the new resolution.
+void View::ApplyDpi(int dpi) {
+    if (dpi == dpi_) return;
+    dpi_ = dpi;
+    if (!hwnd_ || !renderers_[0]) return;
+    LayoutMargins();
+    if (doc_) {
+        UpdateCaretRecord();
+        ReshapeCaret();
+    }
+    Invalidate();
+    if (ruler_) InvalidateRect(ruler_, nullptr, FALSE);
+    PlaceCaret();
+}
+
+LRESULT View::GetMargin(int part, RECT* out) const {
+    if (!out) return 0;
+    *out = {};
+    if (part < 0 || part > 3 || !renderers_[part] || !renderers_[part]->enabled) return 0;
+    *out = {renderers_[part]->left, textArea_.top, renderers_[part]->right, textArea_.bottom};
+    return 1;
+}
+
 void View::SetFont(HFONT font, bool redraw) {
     metrics_.Select(font ? font : static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT)));
     if (!doc_) return;
@@ -218,6 +261,14 @@ LRESULT View::DisplayMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             }
             return -1;
         }
+        case MPM_SETDPI:
+            if (Int(wp) == 0)
+                givenDpi_ = 0;
+            else if (Int(wp) >= 24 && Int(wp) <= 2400)
+                givenDpi_ = Int(wp);
+            if (Int(wp) != -1) ApplyDpi(givenDpi_ ? givenDpi_ : WindowDpi());
+            return dpi_;
+        case MPM_GETMARGIN: return GetMargin(Int(wp), Ptr<RECT>(lp));
         case MPM_LINEHEIGHT: return LineHeight();
         case MPM_FONTHEIGHT: return metrics_.Height();
         case MPM_TEXTWIDTH: {

@@ -22,10 +22,10 @@ int View::RowsPerPage() const {
     return std::max<int>((textArea_.bottom - textArea_.top) / std::max(LineHeight(), 1), 1);
 }
 
-// Insert mode: 2 pixels wide; overwrite mode: a block as wide as the
+// Insert mode: 2 pixels wide at 96 dpi; overwrite mode: a block as wide as the
 // character under the caret, at least the average width.
 SIZE View::CaretSize() {
-    int width = 2;
+    int width = Px(2);
     if (inputMode_ == 1 && doc_) {
         int n = 0;
         const wchar_t* t = doc_->LineText(caret_.line, &n);

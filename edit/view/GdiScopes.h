@@ -24,7 +24,7 @@ private:
 
 class PenScope {
 public:
-    PenScope(HDC dc, COLORREF c) : pen_(CreatePen(PS_SOLID, 1, c)), select_(dc, pen_.pen) {}
+    PenScope(HDC dc, COLORREF c, int width = 1) : pen_(CreatePen(PS_SOLID, width, c)), select_(dc, pen_.pen) {}
     ~PenScope() = default;
     PenScope(const PenScope&) = delete;
     PenScope& operator=(const PenScope&) = delete;

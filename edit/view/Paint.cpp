@@ -15,7 +15,12 @@ namespace {
 std::vector<unsigned short> g_styles;
 std::vector<INT> g_dx;  // advances of one run of text
 
-HFONT g_markFont = nullptr;
+// The mark font at each resolution asked for (a few at most).
+struct MarkFontAt {
+    int dpi;
+    HFONT font;
+};
+std::vector<MarkFontAt> g_markFonts;
 
 }  // namespace
 
@@ -60,19 +65,21 @@ public:
         SetTextAlign(dc, TA_RIGHT | TA_TOP);
         wchar_t num[16];
         const int len = std::swprintf(num, 16, L"%d", line + 1);
-        ExtTextOutW(dc, right - 5, rc.top + half, 0, nullptr, num, UINT(len), nullptr);
+        const int pad = view.Px(5);
+        ExtTextOutW(dc, right - pad, rc.top + half, 0, nullptr, num, UINT(len), nullptr);
         // Continuation rows of a wrapped line, only those in the update area.
         const int rows = view.RowCount(line);
         const int firstRow = std::max(1, int(update.top - rc.top) / std::max(lh, 1));
         const int lastRow = std::min(rows - 1, int(update.bottom - rc.top) / std::max(lh, 1));
         for (int r = firstRow; r <= lastRow; ++r)
-            ExtTextOutW(dc, right - 5, rc.top + r * lh + half - 2, 0, nullptr, L".", 1, nullptr);
+            ExtTextOutW(dc, right - pad, rc.top + r * lh + half - view.Px(2), 0, nullptr, L".", 1, nullptr);
         SetTextAlign(dc, TA_LEFT | TA_TOP);
         const bool bookmark = view.Document()->GetAttr(line, LA_BOOKMARK) != 0;
         if (bookmark || line == view.Caret().line) {
             SelectScope f(dc, view.MarkFont());
             SetTextColor(dc, view.Color(bookmark ? 9 : 23));
-            ExtTextOutW(dc, left - 3, rc.top + lh / 2 - 7, 0, nullptr, bookmark ? L"a" : L"4", 1, nullptr);
+            ExtTextOutW(dc, left - view.Px(3), rc.top + lh / 2 - view.Px(7), 0, nullptr,
+                        bookmark ? L"a" : L"4", 1, nullptr);
         }
         SelectClipRgn(dc, hadClip ? clip : nullptr);
         DeleteObject(clip);
@@ -100,10 +107,16 @@ public:
             if (line == ranges[0].end.line) g = 2, l = 1;
         }
         if (hidden > 0 || g < l) {
-            PenScope pen(dc, view.Color(10));
-            const int cx = left + 3, cy = rc.top + view.LineHeight() / 2;
-            Stroke(dc, cx - 2, cy, cx + 3, cy);
-            if (hidden > 0) Stroke(dc, cx, cy - 2, cx, cy + 3);
+            // A minus, a plus when folded: 5 pixels across at 96 dpi, the
+            // strokes a pixel thick, both scaled.
+            const int cx = left + view.Px(3), cy = rc.top + view.LineHeight() / 2,
+                      t = std::max(view.Px(1), 1);
+            const RECT across = {cx - view.Px(2), cy, cx + view.Px(3), cy + t};
+            FillSolid(dc, across, view.Color(10));
+            if (hidden > 0) {
+                const RECT down = {cx, cy - view.Px(2), cx + t, cy + view.Px(3)};
+                FillSolid(dc, down, view.Color(10));
+            }
         }
     }
     void FillBelow(HDC dc, int y, const RECT& update, View& view) override {
@@ -118,8 +131,8 @@ public:
         RECT col = {left, rc.top, right, rc.bottom};
         FillSolid(dc, col, view.Color(0));
         if (view.Document()->GetAttr(line, LA_CHANGED)) {
-            PenScope pen(dc, RGB(255, 0, 0));
-            Stroke(dc, left, rc.top, left, rc.bottom);
+            const RECT strip = {left, rc.top, left + std::max(view.Px(1), 1), rc.bottom};
+            FillSolid(dc, strip, RGB(255, 0, 0));
         }
     }
 };
@@ -147,22 +160,22 @@ LineRender* MakeRenderer(int index) {
     }
 }
 
+// 10 points at the control's resolution.
 HFONT View::MarkFont() {
-    if (!g_markFont) {
-        LOGFONTW lf = {};
-        HDC screen = GetDC(nullptr);
-        lf.lfHeight = -MulDiv(10, GetDeviceCaps(screen, LOGPIXELSY), 72);
-        ReleaseDC(nullptr, screen);
-        lf.lfCharSet = DEFAULT_CHARSET;
-        wcscpy(lf.lfFaceName, L"Marlett");
-        g_markFont = CreateFontIndirectW(&lf);
-    }
-    return g_markFont;
+    for (const MarkFontAt& m : g_markFonts)
+        if (m.dpi == dpi_) return m.font;
+    LOGFONTW lf = {};
+    lf.lfHeight = -MulDiv(10, dpi_, 72);
+    lf.lfCharSet = DEFAULT_CHARSET;
+    wcscpy(lf.lfFaceName, L"Marlett");
+    HFONT font = CreateFontIndirectW(&lf);
+    if (font) g_markFonts.push_back({dpi_, font});
+    return font;
 }
 
 void FreeMarkFont() {
-    if (g_markFont) DeleteObject(g_markFont);
-    g_markFont = nullptr;
+    for (const MarkFontAt& m : g_markFonts) DeleteObject(m.font);
+    g_markFonts.clear();
 }
 
 int DigitsFor(int lineCount) {
@@ -192,7 +205,7 @@ void View::LayoutMargins() {
     folds->enabled = foldMode_ != 0;
     if (folds->enabled) {
         folds->left = rc.left;
-        folds->right = rc.left += 10;
+        folds->right = rc.left += Px(10);
     }
     numbers->enabled = parts_[0];
     if (numbers->enabled) {
@@ -201,12 +214,12 @@ void View::LayoutMargins() {
     }
     if (margin->enabled) {
         margin->left = rc.left;
-        margin->right = rc.left += 2;
+        margin->right = rc.left += Px(2);
     }
     state->enabled = parts_[9];
     if (state->enabled) {
         state->right = rc.right;
-        state->left = rc.right -= 2;
+        state->left = rc.right -= Px(2);
     }
     textArea_ = rc;
     if (ruler_) InvalidateRect(ruler_, nullptr, FALSE);
@@ -451,7 +464,7 @@ void View::PaintLine(HDC dc, int line, long long lineTop, const RECT& lineRect, 
             for (int c = start; c <= end && c <= n; ++c)
                 if (st[c] & STYLE_EXTRACARET) {
                     const int bx = x0 + RowX(text, start, c);
-                    RECT bar = {bx, top, bx + (bx <= clip.left ? 2 : 1), top + lh};
+                    RECT bar = {bx, top, bx + (bx <= clip.left ? Px(2) : std::max(Px(1), 1)), top + lh};
                     FillSolid(dc, bar, colors_[22]);
                 }
         const int rowWidth = (x - x0) / metrics_.AveWidth();
@@ -503,16 +516,16 @@ int View::PaintRun(HDC dc, const wchar_t* text, int from, int to, unsigned short
             RECT cell = {x, top, x + w, top + lh};
             FillSolid(dc, cell, back);
             if (c == L'\t' && parts_[2]) {
-                PenScope pen(dc, colors_[6]);
+                PenScope pen(dc, colors_[6], std::max(Px(1), 1));
                 const int my = top + half + ch / 2;
-                Stroke(dc, x, my, x + w - 2, my);
-                Stroke(dc, x + w - 2, my - 2, x + w - 2, my + 4);
+                Stroke(dc, x, my, x + w - Px(2), my);
+                Stroke(dc, x + w - Px(2), my - Px(2), x + w - Px(2), my + Px(4));
             } else if ((c == L' ' || c == 0x3000) && parts_[2]) {
-                PenScope pen(dc, colors_[6]);
-                MoveToEx(dc, x + 1, base - 6, nullptr);
-                LineTo(dc, x + 1, base - 4);
-                LineTo(dc, x + w - 2, base - 4);
-                LineTo(dc, x + w - 2, base - 7);
+                PenScope pen(dc, colors_[6], std::max(Px(1), 1));
+                MoveToEx(dc, x + Px(1), base - Px(6), nullptr);
+                LineTo(dc, x + Px(1), base - Px(4));
+                LineTo(dc, x + w - Px(2), base - Px(4));
+                LineTo(dc, x + w - Px(2), base - Px(7));
             } else if (c < 32 && c != L'\t' && parts_[3]) {
                 SetTextColor(dc, colors_[6]);
                 const wchar_t* name = kControlNames[c];
@@ -551,11 +564,12 @@ int View::PaintRun(HDC dc, const wchar_t* text, int from, int to, unsigned short
         else ExtTextOutW(dc, x, top + half, 0, nullptr, text + i, UINT(j - i), g_dx.data());
         const int uy = top + lh - half - 1;
         if (style & STYLE_WAVY) {
-            for (int px = x; px < x + w; px += 4) {
-                SetPixel(dc, px, uy - 1, colors_[21]);
-                SetPixel(dc, px + 1, uy - 1, colors_[21]);
-                if (px + 2 < x + w) SetPixel(dc, px + 2, uy, colors_[21]);
-                if (px + 3 < x + w) SetPixel(dc, px + 3, uy, colors_[21]);
+            // Two pixels up, two down at 96 dpi: period and amplitude scale.
+            const int step = std::max(Px(2), 1), amp = std::max(Px(1), 1);
+            for (int px = x, k = 0; px < x + w; px += step, ++k) {
+                const int bottom = k % 2 == 0 ? uy - amp + 1 : uy + 1;
+                const RECT wave = {px, bottom - amp, std::min(px + step, x + w), bottom};
+                FillSolid(dc, wave, colors_[21]);
             }
         }
         if (underline) {
@@ -603,7 +617,7 @@ void View::PaintLineEnd(HDC dc, int x, int top, COLORREF back, bool last, bool f
     if (parts_[4]) {
         PenScope pen(dc, colors_[6]);
         const int s = (std::min(w, metrics_.Height()) + 3) / 4;
-        const int b = top + half + 2;
+        const int b = top + half + Px(2);
         Stroke(dc, x + 2 * s - 1, b + s, x + 2 * s - 1, b + 4 * s);
         MoveToEx(dc, x + s - 1, b + 3 * s, nullptr);
         LineTo(dc, x + 2 * s - 1, b + 4 * s);
@@ -613,9 +627,12 @@ void View::PaintLineEnd(HDC dc, int x, int top, COLORREF back, bool last, bool f
         SetTextColor(dc, colors_[10]);
         ExtTextOutW(dc, x + w, top, 0, nullptr, L"...", 3, nullptr);
         const int bottom = top + LineHeight();
-        for (int i = rowRect.left; i < rowRect.right; i += 2) {
-            SetPixel(dc, i, bottom - 1, colors_[11]);
-            SetPixel(dc, i + 1, bottom - 2, colors_[11]);
+        const int dot = std::max(Px(1), 1);
+        for (int i = rowRect.left; i < rowRect.right; i += 2 * dot) {
+            const RECT low = {i, bottom - dot, i + dot, bottom},
+                       high = {i + dot, bottom - 2 * dot, i + 2 * dot, bottom - dot};
+            FillSolid(dc, low, colors_[11]);
+            FillSolid(dc, high, colors_[11]);
         }
     }
 }
@@ -690,7 +707,7 @@ void View::PaintRuler(HDC target, const RECT& rc) {
         const int cx = textArea_.left + (col - hOffset_) * ave;
         SelectObject(dc, MarkFont());
         SetTextColor(dc, colors_[23]);
-        ExtTextOutW(dc, cx - 6, h - 11, 0, nullptr, L"6", 1, nullptr);
+        ExtTextOutW(dc, cx - Px(6), h - Px(11), 0, nullptr, L"6", 1, nullptr);
     }
     SelectObject(dc, oldFont);
     BitBlt(target, 0, 0, w, h, dc, 0, 0, SRCCOPY);

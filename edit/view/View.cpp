@@ -79,6 +79,7 @@ LRESULT View::OnCreate(const CREATESTRUCTW*) {
     accel_ = accel;
     dropTarget_ = CreateDropTarget(hwnd_, *this);
     RegisterDragDrop(hwnd_, dropTarget_);
+    dpi_ = WindowDpi();
     LayoutMargins();
     return 0;
 }

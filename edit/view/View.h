@@ -19,6 +19,10 @@
 #include "LiteVector.h"
 #include "TextDocument.h"
 
+#ifndef WM_DPICHANGED_AFTERPARENT
+#define WM_DPICHANGED_AFTERPARENT 0x02E3
+#endif
+
 struct SelRange {
     Position start;  // start <= end
     Position end;
@@ -134,6 +138,8 @@ public:
     COLORREF Color(int entry) const { return colors_[entry]; }
     int LineNumberDigits() const;
     HFONT MarkFont();
+    // A pixel size written for 96 dpi at the control's resolution.
+    int Px(int pixels) const { return MulDiv(pixels, dpi_, 96); }
 
 private:
     // Layout (wrapping, folding, mapping).
@@ -167,6 +173,10 @@ private:
     void InvalidateLines(int line, bool toEnd);
     void OnSize();
     void SetFont(HFONT font, bool redraw);
+    // Resolution (message 1095): the one given, else the window's.
+    int WindowDpi() const;
+    void ApplyDpi(int dpi);
+    LRESULT GetMargin(int part, RECT* out) const;
     LRESULT WindowMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled);
 
     // Caret, moves and scrolling.
@@ -314,6 +324,8 @@ private:
     // Layout state.
     FontMetrics metrics_;
     int extraSpacing_ = 0;
+    int dpi_ = 96;      // the resolution pixel sizes are scaled to
+    int givenDpi_ = 0;  // set by message 1095; 0 follows the window
     Wrapper* wrapper_ = nullptr;
     GapBufferPointer<WrapVector>* wraps_ = nullptr;
     ViewLines* depths_ = nullptr;

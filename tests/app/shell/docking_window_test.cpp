@@ -8,7 +8,9 @@
 #include <string>
 
 #include "BarsHost.h"
+#include "ColorScheme.h"
 #include "ProgramIds.h"
+#include "Settings.h"
 
 using bars_test::Pump;
 using bars_test::TestFrame;
@@ -388,4 +390,57 @@ TEST_F(Docking, PanesGoWithTheFrame) {
     EXPECT_FALSE(IsWindow(window_));
     EXPECT_FALSE(IsWindow(floating));
     EXPECT_FALSE(IsWindow(host));
+}
+
+namespace {
+
+// The colour at (x, y) of `window`'s client area as it paints itself.
+COLORREF PaintedAt(HWND window, int x, int y) {
+    RECT rc;
+    GetClientRect(window, &rc);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    const COLORREF c = GetPixel(dc, x, y);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
+}  // namespace
+
+// The caption strip and the split bar take the dark scheme's frame colours,
+// and the system's again with the light one.
+TEST_F(Docking, TheCaptionAndTheSplitBarFollowTheColourScheme) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"mp-dock-scheme\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    settings::SetProgramFolder(folder);
+    ASSERT_TRUE(Dock().DockPane(window_, L"Output"));
+    const HWND strip = Dock().HostOf(window_);
+    ASSERT_NE(strip, nullptr);
+    const int middle = Dock().CaptionHeight() / 2;
+
+    scheme::Choose(scheme::Scheme::Light);
+    EXPECT_EQ(PaintedAt(strip, 2, middle), GetSysColor(COLOR_3DFACE));
+    EXPECT_EQ(PaintedAt(Dock().Window(), 10, 2), GetSysColor(COLOR_3DFACE));
+    scheme::Choose(scheme::Scheme::Dark);
+    const COLORREF face = scheme::ChromeColor(scheme::Chrome::Face);
+    EXPECT_NE(face, GetSysColor(COLOR_3DFACE));
+    EXPECT_LT(GetRValue(face) + GetGValue(face) + GetBValue(face), 3 * 80) << "dark";
+    const COLORREF text = scheme::ChromeColor(scheme::Chrome::Text);
+    EXPECT_GT(GetRValue(text) + GetGValue(text) + GetBValue(text), 3 * 160) << "light on dark";
+    EXPECT_EQ(PaintedAt(strip, 2, middle), face);
+    EXPECT_EQ(PaintedAt(Dock().Window(), 10, 2), face);
+    scheme::Choose(scheme::Scheme::Light);
+    EXPECT_EQ(PaintedAt(strip, 2, middle), GetSysColor(COLOR_3DFACE));
+
+    settings::SetProgramFolder(L"");
+    DeleteFileW((folder + L"setting.ini").c_str());
+    RemoveDirectoryW(folder.c_str());
 }

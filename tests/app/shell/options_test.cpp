@@ -704,19 +704,43 @@ TEST_F(Options, ModalDialogAppliesOnOkAndNotOnCancel) {
     EXPECT_EQ(Value(File::Setting, L"Tab", L"Bottom"), L"N");
 }
 
-TEST(ShellMenu, RegistersTheExecutablePathUnchangedAndUnregisters) {
+// The entry is the user's, where the installer writes it (no elevation):
+// text, icon and command; the machine-wide key is never touched.
+TEST(ShellMenu, RegistersThePerUserEntryAsTheInstallerDoesAndUnregisters) {
+    constexpr wchar_t kUser[] = L"Software\\Classes\\*\\shell\\Morrowpad";
     const std::wstring exe = L"C:\\Program Files\\Morrow pad\\Morrowpad.exe";
     ASSERT_TRUE(shell::RegisterShellMenu(exe));
     EXPECT_TRUE(shell::IsShellMenuRegistered());
-    wchar_t value[512] = {};
-    DWORD size = sizeof value;
-    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\*\\Shell\\Morrowpad\\Command", nullptr,
-                           RRF_RT_REG_SZ, nullptr, value, &size),
+    auto text = [](HKEY root, const wchar_t* key, const wchar_t* name) {
+        wchar_t value[512] = {};
+        DWORD size = sizeof value;
+        if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+            return std::wstring(L"<missing>");
+        return std::wstring(value);
+    };
+    EXPECT_EQ(text(HKEY_CURRENT_USER, (std::wstring(kUser) + L"\\command").c_str(), nullptr),
+              L"\"C:\\Program Files\\Morrow pad\\Morrowpad.exe\" \"%1\"");
+    EXPECT_EQ(text(HKEY_CURRENT_USER, kUser, nullptr), L"Open with Morrowpad");
+    EXPECT_EQ(text(HKEY_CURRENT_USER, kUser, L"Icon"), exe + L",0");
+    HKEY machine = nullptr;
+    EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\*\\Shell\\Morrowpad", 0, KEY_QUERY_VALUE,
+                            &machine),
               ERROR_SUCCESS);
-    EXPECT_STREQ(value, L"\"C:\\Program Files\\Morrow pad\\Morrowpad.exe\" \"%1\"");
+    if (machine) RegCloseKey(machine);
     EXPECT_TRUE(shell::UnregisterShellMenu());
     EXPECT_FALSE(shell::IsShellMenuRegistered());
+    EXPECT_EQ(text(HKEY_CURRENT_USER, kUser, nullptr), L"<missing>");
     EXPECT_FALSE(shell::UnregisterShellMenu());
+
+    // What the installer wrote shows as registered, and unticking removes it.
+    HKEY installed = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kUser) + L"\\command").c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &installed, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(installed);
+    EXPECT_TRUE(shell::IsShellMenuRegistered());
+    EXPECT_TRUE(shell::UnregisterShellMenu());
+    EXPECT_FALSE(shell::IsShellMenuRegistered());
 }
 
 TEST_F(Options, GeneralPageRegistersTheShellMenuWhenTicked) {
@@ -729,6 +753,19 @@ TEST_F(Options, GeneralPageRegistersTheShellMenuWhenTicked) {
     Click(IDC_GEN_SHELL_MENU);
     ASSERT_TRUE(Apply());
     EXPECT_FALSE(shell::IsShellMenuRegistered());
+}
+
+// The installer's per-user entry shows as ticked.
+TEST_F(Options, GeneralPageShowsTheInstallersEntryTicked) {
+    shell::UnregisterShellMenu();
+    HKEY installed = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\*\\shell\\Morrowpad\\command", 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &installed, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(installed);
+    Open(OptionsPage::General);
+    EXPECT_EQ(IsDlgButtonChecked(page_, IDC_GEN_SHELL_MENU), BST_CHECKED);
+    shell::UnregisterShellMenu();
 }
 
 }  // namespace
