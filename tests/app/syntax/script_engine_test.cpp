@@ -1,0 +1,641 @@
+// The program's own script engine behind ActiveScript: values crossing
+// into variants and back, host objects called from scripts (by-reference
+// arguments, failures, enumeration), script objects called from hosts, and
+// whole runs through the real host (named items, errors reported through the
+// site, includes, entry functions, the time limit, deep recursion, message
+// boxes), with the language features the system's engine under Wine lacks.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <activscp.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "MessageSink.h"
+#include "ParserScript.h"
+#include "Resources.h"
+#include "ScriptEngine.h"
+#include "ScriptHost.h"
+#include "TestSupport.h"
+
+using namespace syntax;
+using script::Value;
+using testing_support::Messages;
+
+namespace {
+
+std::wstring Lower(std::wstring s) {
+    for (wchar_t& c : s) c = wchar_t(towlower(c));
+    return s;
+}
+
+// ---- A host object written by hand ---------------------------------------------
+
+// Members: Bump(x) adds 1 to its by-reference argument, Swap(a, b), Note(x)
+// keeps its text, Fail() fails with an exception record, Count() fails with
+// a bare HRESULT, Items (DISPID_NEWENUM) enumerates 1, "two", 3, Keep(obj)
+// keeps an object, CallKept(name, arg) calls the kept object's member `name`.
+class HandHost final : public IDispatch {
+   public:
+    std::vector<std::wstring> notes;
+    IDispatch* kept = nullptr;
+    LONG refs = 1;
+
+    ~HandHost() {
+        if (kept) kept->Release();
+    }
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ULONG(++refs); }
+    STDMETHODIMP_(ULONG) Release() override { return ULONG(--refs); }  // lives on the test's stack
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        static const wchar_t* const kNames[] = {L"Bump", L"Swap", L"Note", L"Fail", L"Count", L"Keep", L"CallKept"};
+        HRESULT hr = S_OK;
+        for (UINT i = 0; i < count; ++i) {
+            ids[i] = DISPID_UNKNOWN;
+            for (int k = 0; k < int(std::size(kNames)); ++k)
+                if (_wcsicmp(names[i], kNames[k]) == 0) ids[i] = k + 1;
+            if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+        }
+        return hr;
+    }
+    static VARIANT* Target(VARIANT& v) { return v.vt == (VT_BYREF | VT_VARIANT) ? v.pvarVal : nullptr; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT* result, EXCEPINFO* ei,
+                        UINT*) override {
+        if (result) VariantInit(result);
+        switch (id) {
+            case 1: {  // Bump
+                if (p->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+                VARIANT* x = Target(p->rgvarg[0]);
+                if (!x) return S_OK;  // by value: nothing to change
+                if (FAILED(VariantChangeType(x, x, 0, VT_I4))) return DISP_E_TYPEMISMATCH;
+                ++x->lVal;
+                return S_OK;
+            }
+            case 2: {  // Swap(a, b): arguments arrive last-first
+                if (p->cArgs != 2) return DISP_E_BADPARAMCOUNT;
+                VARIANT* a = Target(p->rgvarg[1]);
+                VARIANT* b = Target(p->rgvarg[0]);
+                if (a && b) std::swap(*a, *b);
+                return S_OK;
+            }
+            case 3: {  // Note
+                VARIANT text;
+                VariantInit(&text);
+                if (p->cArgs != 1 || FAILED(VariantChangeType(&text, &p->rgvarg[0], 0, VT_BSTR)))
+                    return DISP_E_TYPEMISMATCH;
+                notes.push_back(text.bstrVal);
+                VariantClear(&text);
+                return S_OK;
+            }
+            case 4:  // Fail
+                *ei = EXCEPINFO{};
+                ei->scode = E_ACCESSDENIED;
+                ei->bstrSource = SysAllocString(L"HandHost");
+                ei->bstrDescription = SysAllocString(L"not today");
+                return DISP_E_EXCEPTION;
+            case 5: return HRESULT(0x80070020);  // a sharing violation
+            case 6:                              // Keep
+                if (p->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+                {
+                    VARIANT v;
+                    VariantInit(&v);
+                    VariantCopyInd(&v, &p->rgvarg[0]);
+                    if (v.vt != VT_DISPATCH) return DISP_E_TYPEMISMATCH;
+                    if (kept) kept->Release();
+                    kept = v.pdispVal;
+                }
+                return S_OK;
+            case 7: {  // CallKept(name, arg)
+                if (!kept || p->cArgs != 2) return E_UNEXPECTED;
+                VARIANT name;
+                VariantInit(&name);
+                VariantCopyInd(&name, &p->rgvarg[1]);
+                DISPID member = 0;
+                LPOLESTR n = name.bstrVal;
+                HRESULT hr = kept->GetIDsOfNames(IID_NULL, &n, 1, 0, &member);
+                VariantClear(&name);
+                if (FAILED(hr)) return hr;
+                DISPPARAMS args = {&p->rgvarg[0], nullptr, 1, 0};
+                return kept->Invoke(member, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &args, result, ei,
+                                    nullptr);
+            }
+            case DISPID_NEWENUM: return E_NOTIMPL;
+            default: return DISP_E_MEMBERNOTFOUND;
+        }
+    }
+};
+
+// A script object as the engine would give one: "Twice(x)" doubles its
+// by-reference argument and answers the old value; "Boom" fails.
+class TwiceObject final : public script::Object {
+   public:
+    Value Invoke(script::StringView name, unsigned, std::span<Value* const> args) override {
+        if (script::SameName(name, u"Boom")) script::Raise(script::err::kDivisionByZero);
+        if (!script::SameName(name, u"Twice") || args.size() != 1) script::Raise(script::err::kNotSupported);
+        const Value old = *args[0];
+        *args[0] = Value::Long(old.lng() * 2);
+        return old;
+    }
+    bool HasMember(script::StringView name) override {
+        return script::SameName(name, u"Twice") || script::SameName(name, u"Boom");
+    }
+};
+
+// ---- Values and variants ---------------------------------------------------------
+
+Value RoundTrip(const Value& v) {
+    VARIANT x;
+    EXPECT_EQ(ValueToVariant(v, &x), S_OK);
+    Value back = VariantToValue(x);
+    VariantClear(&x);
+    return back;
+}
+
+TEST(ScriptEngineValues, EverySubtypeCrossesIntoAVariantAndBack) {
+    EXPECT_TRUE(RoundTrip(Value()).IsEmpty());
+    EXPECT_TRUE(RoundTrip(Value::Null()).IsNull());
+    EXPECT_EQ(RoundTrip(Value::Integer(-7)).integer(), -7);
+    EXPECT_EQ(RoundTrip(Value::Long(1 << 30)).lng(), 1 << 30);
+    EXPECT_EQ(RoundTrip(Value::Single(1.5f)).single(), 1.5f);
+    EXPECT_EQ(RoundTrip(Value::Double(-2.25)).dbl(), -2.25);
+    EXPECT_EQ(RoundTrip(Value::Currency(123456)).currency(), 123456);
+    const Value date = RoundTrip(Value::Date(45000.5));
+    EXPECT_EQ(date.type(), script::Type::Date);
+    EXPECT_EQ(date.dbl(), 45000.5);
+    EXPECT_EQ(RoundTrip(Value::Str(std::u16string(u"a\0b", 3))).str(), std::u16string(u"a\0b", 3));
+    EXPECT_TRUE(RoundTrip(Value::Boolean(true)).boolean());
+    EXPECT_EQ(RoundTrip(Value::Byte(200)).byte(), 200);
+    EXPECT_EQ(RoundTrip(Value::Error(int32_t(0x80020004u))).type(), script::Type::Error);
+    EXPECT_TRUE(RoundTrip(Value::Missing()).IsMissing());
+    EXPECT_TRUE(RoundTrip(Value::Nothing()).IsNothing());
+}
+
+TEST(ScriptEngineValues, VariantsTheLanguageHasNoTypeForBecomeTheNearestOrATypeMismatch) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_UI4;
+    v.ulVal = 4000000000u;
+    EXPECT_EQ(VariantToValue(v).dbl(), 4000000000.0);
+    v.ulVal = 5;
+    EXPECT_EQ(VariantToValue(v).lng(), 5);
+    v.vt = VT_I8;
+    v.llVal = -3;
+    EXPECT_EQ(VariantToValue(v).lng(), -3);
+    v.vt = VT_UI2;
+    v.uiVal = 65535;
+    EXPECT_EQ(VariantToValue(v).lng(), 65535);
+    v.vt = VT_UNKNOWN;
+    v.punkVal = nullptr;
+    EXPECT_TRUE(VariantToValue(v).IsNothing());
+    // By reference, as hosts hand back out-parameters.
+    LONG target = 41;
+    v.vt = VT_BYREF | VT_I4;
+    v.plVal = &target;
+    EXPECT_EQ(VariantToValue(v).lng(), 41);
+    v.vt = VT_RECORD;
+    try {
+        VariantToValue(v);
+        FAIL() << "a record became a value";
+    } catch (const script::ScriptError& e) {
+        EXPECT_EQ(e.status, script::StatusOf(script::err::kTypeMismatch));
+    }
+}
+
+TEST(ScriptEngineValues, ArraysAreSafeArraysOfVariantsColumnMajorAnyElementTypeComesBack) {
+    auto a = std::make_shared<script::Array>();
+    a->upper = {1, 2};  // a(1, 2): 2 x 3, the first index fastest
+    for (int i = 0; i < 6; ++i) a->data.push_back(Value::Long(i));
+    VARIANT v;
+    ASSERT_EQ(ValueToVariant(Value::Arr(a), &v), S_OK);
+    ASSERT_EQ(v.vt, VT_ARRAY | VT_VARIANT);
+    EXPECT_EQ(SafeArrayGetDim(v.parray), 2u);
+    LONG ub1 = 0, ub2 = 0;
+    SafeArrayGetUBound(v.parray, 1, &ub1);
+    SafeArrayGetUBound(v.parray, 2, &ub2);
+    EXPECT_EQ(ub1, 1);
+    EXPECT_EQ(ub2, 2);
+    LONG index[2] = {1, 2};  // a(1, 2) is the last element
+    VARIANT element;
+    VariantInit(&element);
+    ASSERT_EQ(SafeArrayGetElement(v.parray, index, &element), S_OK);
+    EXPECT_EQ(element.lVal, 5);
+    index[0] = 1, index[1] = 0;  // a(1, 0) is the second
+    SafeArrayGetElement(v.parray, index, &element);
+    EXPECT_EQ(element.lVal, 1);
+    const Value back = VariantToValue(v);
+    VariantClear(&v);
+    ASSERT_TRUE(back.IsArray());
+    EXPECT_EQ(back.array()->upper, (std::vector<int32_t>{1, 2}));
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(back.array()->data[size_t(i)].lng(), i);
+
+    // Strings with a lower bound of 1, as some hosts make them.
+    SAFEARRAYBOUND bound = {3, 1};
+    SAFEARRAY* sa = SafeArrayCreate(VT_BSTR, 1, &bound);
+    for (LONG i = 1; i <= 3; ++i) {
+        BSTR s = SysAllocString(i == 2 ? L"two" : L"x");
+        SafeArrayPutElement(sa, &i, s);
+        SysFreeString(s);
+    }
+    VARIANT strings;
+    strings.vt = VT_ARRAY | VT_BSTR;
+    strings.parray = sa;
+    const Value texts = VariantToValue(strings);
+    VariantClear(&strings);
+    ASSERT_TRUE(texts.IsArray());
+    EXPECT_EQ(texts.array()->upper, (std::vector<int32_t>{2}));
+    EXPECT_EQ(texts.array()->data[1].str(), u"two");
+
+    // An empty array stays an array.
+    auto empty = std::make_shared<script::Array>();
+    empty->upper = {-1};
+    EXPECT_TRUE(RoundTrip(Value::Arr(empty)).IsArray());
+}
+
+TEST(ScriptEngineValues, ObjectsKeepTheirIdentityAcrossTheBoundary) {
+    HandHost host;
+    auto wrapped = WrapDispatch(&host);
+    VARIANT v;
+    ASSERT_EQ(ValueToVariant(Value::Obj(wrapped), &v), S_OK);
+    EXPECT_EQ(v.vt, VT_DISPATCH);
+    EXPECT_EQ(v.pdispVal, static_cast<IDispatch*>(&host));  // the host's own pointer again
+    EXPECT_EQ(VariantToValue(v).object()->Identity(), wrapped->Identity());
+    VariantClear(&v);
+
+    auto twice = std::make_shared<TwiceObject>();
+    ASSERT_EQ(ValueToVariant(Value::Obj(twice), &v), S_OK);
+    ASSERT_EQ(v.vt, VT_DISPATCH);
+    EXPECT_EQ(VariantToValue(v).object(), twice.get());  // the script object itself, not a wrapper
+    VariantClear(&v);
+    wrapped.reset();
+    EXPECT_EQ(host.refs, 1);
+}
+
+// ---- Host objects from a script's side -------------------------------------------
+
+TEST(ScriptEngineHostObjects, ByReferenceArgumentsComeBackChangedTemporariesDoNot) {
+    HandHost host;
+    auto object = WrapDispatch(&host);
+    Value x = Value::Long(41);
+    Value* args[] = {&x};
+    object->Invoke(u"bump", script::kCallMethod, args);
+    EXPECT_EQ(x.lng(), 42);
+    Value a = Value::Str(std::u16string(u"a")), b = Value::Long(2);
+    Value* pair[] = {&a, &b};
+    object->Invoke(u"Swap", script::kCallMethod, pair);
+    EXPECT_EQ(a.lng(), 2);
+    EXPECT_EQ(b.str(), u"a");
+    EXPECT_TRUE(object->HasMember(u"NOTE"));
+    EXPECT_FALSE(object->HasMember(u"Nope"));
+    EXPECT_FALSE(object->HasMember(u"Nope"));  // answered from the cache
+}
+
+TEST(ScriptEngineHostObjects, FailuresBecomeScriptErrorsWithTheObjectsTextOrTheLanguagesNumber) {
+    HandHost host;
+    auto object = WrapDispatch(&host);
+    try {
+        object->Invoke(u"Fail", script::kCallMethod, {});
+        FAIL();
+    } catch (const script::ScriptError& e) {
+        EXPECT_EQ(e.status, E_ACCESSDENIED);
+        EXPECT_EQ(e.description, u"not today");
+        EXPECT_EQ(e.source, u"HandHost");
+    }
+    try {
+        object->Invoke(u"Count", script::kCallMethod, {});
+        FAIL();
+    } catch (const script::ScriptError& e) {
+        EXPECT_EQ(e.status, HRESULT(0x80070020));
+    }
+    Value one = Value::Long(1), two = Value::Long(2);
+    Value* both[] = {&one, &two};
+    try {
+        object->Invoke(u"Bump", script::kCallMethod, both);
+        FAIL();
+    } catch (const script::ScriptError& e) {
+        EXPECT_EQ(e.status, script::StatusOf(script::err::kArgCount));
+    }
+    try {
+        object->Invoke(u"NoSuchMember", script::kCallMethod, {});
+        FAIL();
+    } catch (const script::ScriptError& e) {
+        EXPECT_EQ(e.status, script::StatusOf(script::err::kNotSupported));
+        EXPECT_NE(e.description.find(u"NoSuchMember"), std::u16string::npos);
+    }
+    EXPECT_THROW(object->Enumerate(), script::ScriptError);  // no DISPID_NEWENUM
+    EXPECT_EQ(object->TypeName(), u"Object");
+}
+
+TEST(ScriptEngineHostObjects, ScriptObjectsAnswerHostsThroughIDispatch) {
+    HandHost host;
+    auto object = WrapDispatch(&host);
+    Value twice = Value::Obj(std::make_shared<TwiceObject>());
+    Value* keep[] = {&twice};
+    object->Invoke(u"Keep", script::kCallMethod, keep);
+    ASSERT_NE(host.kept, nullptr);
+
+    // The host calls the script object with a variable of its own.
+    DISPID id = 0;
+    LPOLESTR name = const_cast<LPOLESTR>(L"TWICE");
+    ASSERT_EQ(host.kept->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
+    VARIANT variable;
+    VariantInit(&variable);
+    variable.vt = VT_I4;
+    variable.lVal = 21;
+    VARIANT byRef;
+    byRef.vt = VT_BYREF | VT_VARIANT;
+    byRef.pvarVal = &variable;
+    DISPPARAMS params = {&byRef, nullptr, 1, 0};
+    VARIANT result;
+    VariantInit(&result);
+    ASSERT_EQ(host.kept->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr), S_OK);
+    EXPECT_EQ(result.lVal, 21);
+    EXPECT_EQ(variable.lVal, 42);
+    // A failure inside the script object: an exception record, no throw.
+    name = const_cast<LPOLESTR>(L"Boom");
+    ASSERT_EQ(host.kept->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
+    EXCEPINFO ei = {};
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    EXPECT_EQ(host.kept->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, &result, &ei, nullptr), DISP_E_EXCEPTION);
+    EXPECT_EQ(ei.scode, script::StatusOf(script::err::kDivisionByZero));
+    EXPECT_STREQ(ei.bstrDescription, L"Division by zero");
+    SysFreeString(ei.bstrSource);
+    SysFreeString(ei.bstrDescription);
+    name = const_cast<LPOLESTR>(L"Other");
+    EXPECT_EQ(host.kept->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(host.kept->Invoke(77, IID_NULL, 0, DISPATCH_METHOD, &none, &result, &ei, nullptr),
+              DISP_E_MEMBERNOTFOUND);
+}
+
+// ---- Whole runs through the host ----------------------------------------------------
+
+class TestSite : public CScript {
+   public:
+    HandHost hand;
+    IDispatch* FindNamedObject(const wchar_t* name) override {
+        return _wcsicmp(name, L"Hand") == 0 ? &hand : nullptr;
+    }
+    HRESULT AddNamedItems(IActiveScript* engine) override {
+        uintptr_t begin = 1, end = 1;
+        EngineExtent(engine, &begin, &end);
+        extentEmpty = begin == 0 && end == 0;
+        own = IsOwnScriptEngine(engine);
+        return engine->AddNamedItem(L"Hand", SCRIPTITEM_ISVISIBLE | SCRIPTITEM_GLOBALMEMBERS);
+    }
+    bool extentEmpty = false;
+    bool own = false;
+};
+
+std::wstring g_inputPrompt;
+bool AnswerInput(HWND, const std::wstring& prompt, const std::wstring&, const std::wstring& initial,
+                 std::wstring* answer) {
+    g_inputPrompt = prompt;
+    *answer = initial + L"!";
+    return true;
+}
+
+class ScriptEngineRuns : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        static HMODULE language = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
+        ASSERT_NE(language, nullptr);
+        shell::SetResourceModule(language);
+        folder_ = testing_support::MakeTempFolder(L"own");
+        ASSERT_FALSE(folder_.empty());
+        Messages().clear();
+        previous_ = SetScriptEngineChoice(kEngineOwn);
+    }
+    void TearDown() override {
+        SetScriptEngineChoice(previous_);
+        SetInputBoxHook(nullptr);
+        Messages().clear();
+    }
+    void Write(const std::wstring& name, const std::string& text) {
+        const size_t slash = name.find_last_of(L'\\');
+        if (slash != std::wstring::npos) CreateDirectoryW((folder_ + name.substr(0, slash)).c_str(), nullptr);
+        ASSERT_TRUE(testing_support::WriteFileText(folder_ + name, text));
+    }
+    // Runs a file through a site with "Hand"; notes_ gets what it noted.
+    bool Run(const std::wstring& name, ScriptError* receiver = nullptr, const std::wstring& entry = L"",
+             bool windowless = false) {
+        auto* site = new TestSite;
+        site->SetWindowless(windowless);
+        const bool ok = CScriptHelper::RunFile(site, folder_ + name, entry, receiver);
+        notes_ = site->hand.notes;
+        own_ = site->own;
+        extentEmpty_ = site->extentEmpty;
+        site->Release();
+        return ok;
+    }
+    bool RunText(const std::string& text, ScriptError* receiver = nullptr, bool windowless = false) {
+        Write(L"t.vbs", text);
+        return Run(L"t.vbs", receiver, L"", windowless);
+    }
+
+    std::wstring folder_;
+    std::vector<std::wstring> notes_;
+    bool own_ = false, extentEmpty_ = false;
+    int previous_ = 0;
+};
+
+TEST_F(ScriptEngineRuns, TheChoiceSaysWhichEngineRunsAndOursIsNeverStoppedFromOutside) {
+    ASSERT_TRUE(RunText("Note \"x\"\r\n"));
+    EXPECT_TRUE(own_);
+    EXPECT_TRUE(extentEmpty_);
+    SetScriptEngineChoice(kEngineSystemFirst);
+    ASSERT_TRUE(RunText("Note \"x\"\r\n"));
+    EXPECT_EQ(own_, !SystemScriptEngineAvailable());
+    if (!own_) {
+        EXPECT_FALSE(extentEmpty_);
+    }
+    EXPECT_EQ(SetScriptEngineChoice(7), kEngineSystemFirst);  // anything but 1 is 0
+    EXPECT_EQ(ScriptEngineChoice(), kEngineSystemFirst);
+}
+
+TEST_F(ScriptEngineRuns, NamedItemsWithGlobalMembersAndHelperAnswerInAnyCase) {
+    Write(L"b.vbs", "Function FromB(n)\r\n  FromB = \"b\" & n\r\nEnd Function\r\n");
+    ASSERT_TRUE(RunText("Note \"global\"\r\nHand.Note \"named\"\r\nHAND.NOTE \"upper\"\r\n"
+                        "Note CStr(include(\"b.vbs\"))\r\nNote FromB(2)\r\n"
+                        "Note CStr(Helper.Include(\"missing.vbs\"))\r\n"));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"global", L"named", L"upper", L"True", L"b2", L"False"}));
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(ScriptEngineRuns, AnErrorIsReportedThroughTheSiteWithPathLineAndDescription) {
+    ScriptError error;
+    EXPECT_FALSE(RunText("Note \"one\"\r\n\r\n  x = 1 / 0\r\nNote \"never\"\r\n", &error));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"one"}));
+    EXPECT_EQ(error.message, kMsgScriptError);
+    EXPECT_EQ(Lower(error.path), Lower(folder_ + L"t.vbs"));
+    EXPECT_EQ(error.line, 3);
+    EXPECT_EQ(error.scode, HRESULT(0x800A000Bu));
+    EXPECT_EQ(error.description, L"Division by zero");
+    EXPECT_TRUE(Messages().empty());
+
+    // A compile error runs nothing and names its line.
+    ScriptError compile;
+    EXPECT_FALSE(RunText("Note \"one\"\r\nIf Then Else\r\n", &compile));
+    EXPECT_TRUE(notes_.empty());
+    EXPECT_EQ(compile.line, 2);
+    EXPECT_FALSE(compile.description.empty());
+
+    // Without a receiver the user is told once.
+    EXPECT_FALSE(RunText("Hand.Fail\r\n"));
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_NE(Messages()[0].text.find(L"not today"), std::wstring::npos) << Messages()[0].text;
+    EXPECT_NE(Messages()[0].text.find(L"80070005"), std::wstring::npos) << Messages()[0].text;
+}
+
+TEST_F(ScriptEngineRuns, AnIncludedFileRunsFromItsFolderAndItsErrorNamesIt) {
+    Write(L"lib\\one.vbs", "Note \"in one\"\r\nInclude \"two.vbs\"\r\nNote \"never\"\r\n");
+    Write(L"lib\\two.vbs", "Note \"in two\"\r\n\r\nNoSuchSub 1\r\n");
+    EXPECT_FALSE(RunText("Note \"main\"\r\nInclude \"lib\\one.vbs\"\r\nNote \"after\"\r\n"));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"main", L"in one", L"in two"}));
+    ASSERT_EQ(Messages().size(), 1u);
+    const std::wstring& text = Messages()[0].text;
+    EXPECT_NE(Lower(text).find(Lower(folder_ + L"lib\\two.vbs")), std::wstring::npos) << text;
+    EXPECT_NE(text.find(L"Line 3"), std::wstring::npos) << text;
+}
+
+TEST_F(ScriptEngineRuns, AnEntryFunctionIsCalledByNameAfterTheTopLevelCode) {
+    Write(L"e.vbs", "Note \"top\"\r\nSub Main\r\n Note \"main\"\r\nEnd Sub\r\nSub Bad\r\n x = 1 / 0\r\nEnd Sub\r\n");
+    EXPECT_TRUE(Run(L"e.vbs", nullptr, L"main"));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"top", L"main"}));
+    EXPECT_FALSE(Run(L"e.vbs", nullptr, L"NoSuchEntry"));
+    ScriptError error;
+    EXPECT_FALSE(Run(L"e.vbs", &error, L"Bad"));
+    EXPECT_EQ(error.line, 6);
+    EXPECT_EQ(error.scode, HRESULT(0x800A000Bu));
+}
+
+TEST_F(ScriptEngineRuns, HostMethodsChangeByReferenceArgumentsAndCallScriptObjectsBack) {
+    ASSERT_TRUE(RunText("x = 41\r\nBump x\r\nNote x\r\n"
+                        "a = \"left\" : b = \"right\"\r\nSwap a, b\r\nNote a & \"-\" & b\r\n"
+                        "Bump (x)\r\nNote x\r\n"  // parenthesised: a value, not the variable
+                        "Class Counter\r\n Public n\r\n Function Add(k)\r\n  n = n + k : Add = n\r\n End Function\r\n"
+                        "End Class\r\n"
+                        "Set c = New Counter : c.n = 1\r\nKeep c\r\nNote CallKept(\"Add\", 5)\r\nNote c.n\r\n"))
+        << (Messages().empty() ? std::string() : std::string(Messages()[0].text.begin(), Messages()[0].text.end()));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"42", L"right-left", L"42", L"6", L"6"}));
+}
+
+TEST_F(ScriptEngineRuns, TheTimeLimitEndsAnEndlessLoopOnOurEngine) {
+    Write(L"loop.vbs", "Set p = Parser.CreateParser()\r\nDo : Loop\r\n");
+    const DWORD previous = SetScriptTimeLimit(300);
+    std::vector<std::unique_ptr<CSyntaxParser>> parsers;
+    ScriptError error;
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(RunParserScript(folder_ + L"loop.vbs", parsers, &error));
+    const DWORD took = GetTickCount() - start;
+    SetScriptTimeLimit(previous);
+    EXPECT_EQ(error.message, kMsgTimeLimit);
+    EXPECT_TRUE(parsers.empty());
+    EXPECT_LT(took, 3000u);
+    // The process goes on: the next script runs.
+    EXPECT_TRUE(RunText("Note \"still here\"\r\n"));
+}
+
+TEST_F(ScriptEngineRuns, DeepRecursionEndsWithAnErrorNotACrash) {
+    ScriptError error;
+    EXPECT_FALSE(RunText("Function F(n)\r\n F = F(n + 1)\r\nEnd Function\r\nF 0\r\n", &error));
+    EXPECT_EQ(error.message, kMsgScriptError);
+    EXPECT_EQ(error.scode, HRESULT(0x800A001Cu));  // out of stack space
+    // Also on a worker with the stack a syntax script gets.
+    Write(L"deep.vbs", "Function F(n)\r\n F = F(n + 1)\r\nEnd Function\r\nF 0\r\n");
+    std::vector<std::unique_ptr<CSyntaxParser>> parsers;
+    EXPECT_FALSE(RunParserScript(folder_ + L"deep.vbs", parsers, &error));
+    EXPECT_EQ(error.scode, HRESULT(0x800A001Cu));
+}
+
+TEST_F(ScriptEngineRuns, MessageBoxesGoToTheSinkAndAWindowlessSiteRefusesThem) {
+    testing_support::Answers() = {IDNO};
+    ASSERT_TRUE(RunText("r = MsgBox(\"Proceed?\", vbYesNo + vbQuestion, \"Asking\")\r\nNote r\r\n"));
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].text, L"Proceed?");
+    EXPECT_EQ(Messages()[0].caption, L"Asking");
+    EXPECT_EQ(Messages()[0].type, UINT(MB_YESNO | MB_ICONQUESTION));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"7"}));
+    Messages().clear();
+
+    SetInputBoxHook(&AnswerInput);
+    ASSERT_TRUE(RunText("Note InputBox(\"Name?\", \"T\", \"abc\")\r\n"));
+    EXPECT_EQ(g_inputPrompt, L"Name?");
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"abc!"}));
+
+    ScriptError error;
+    EXPECT_FALSE(RunText("MsgBox \"no window\"\r\n", &error, true));
+    EXPECT_EQ(error.message, kMsgScriptError);
+    EXPECT_EQ(error.line, 1);
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(ScriptEngineRuns, WhatTheSystemEngineUnderWineLacksWorksOnOurs) {
+    ASSERT_TRUE(RunText("Note TypeName(Nothing)\r\n"
+                        "Note Join(Array(\"a\", \"b\", \"c\"), \"-\")\r\n"
+                        "Note AscW(ChrW(8364))\r\n"
+                        "Function Twice(n)\r\n Twice = n * 2\r\nEnd Function\r\n"
+                        "Set f = GetRef(\"Twice\")\r\nNote f(21)\r\n"
+                        "Note Eval(\"1 + 2 * 3\")\r\n"
+                        "Execute \"Note \"\"executed\"\"\"\r\n"
+                        "Note Split(\"x,y\", \",\")(1)\r\n"
+                        "Dim a()\r\nReDim a(2)\r\nNote UBound(a)\r\n"))
+        << (Messages().empty() ? std::string() : std::string(Messages()[0].text.begin(), Messages()[0].text.end()));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"Nothing", L"a-b-c", L"8364", L"42", L"7", L"executed", L"y",
+                                                 L"2"}));
+}
+
+TEST_F(ScriptEngineRuns, ObjectsOfTheSystemAreCreatedAndWalked) {
+    ASSERT_TRUE(RunText("Set d = CreateObject(\"Scripting.Dictionary\")\r\n"
+                        "d.Add \"k1\", 1 : d.Add \"k2\", 2\r\n"
+                        "For Each k In d.Keys\r\n Note k & \"=\" & d(k)\r\nNext\r\n"
+                        "Note d.Count\r\n"));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"k1=1", L"k2=2", L"2"}));
+    ScriptError error;
+    EXPECT_FALSE(RunText("Set x = CreateObject(\"No.Such.Thing\")\r\n", &error));
+    EXPECT_EQ(error.scode, HRESULT(0x800A01ADu));  // 429
+}
+
+// A macro-like run on a worker, stopped through the site from this thread.
+struct Worker {
+    TestSite* site;
+    std::wstring path;
+    bool ok = true;
+};
+
+DWORD WINAPI RunOnWorker(void* p) {
+    auto* w = static_cast<Worker*>(p);
+    ScriptError error;
+    w->ok = CScriptHelper::RunFile(w->site, w->path, L"", &error);
+    return 0;
+}
+
+TEST_F(ScriptEngineRuns, AScriptIsInterruptedFromAnotherThread) {
+    Write(L"spin.vbs", "Note \"spinning\"\r\nOn Error Resume Next\r\nDo\r\n x = x + 1\r\nLoop\r\n");
+    auto* site = new TestSite;
+    site->SetWindowless(true);
+    Worker w{site, folder_ + L"spin.vbs"};
+    HANDLE thread = CreateThread(nullptr, 0, RunOnWorker, &w, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    for (int i = 0; i < 200 && !site->Interrupt(); ++i) Sleep(10);
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);  // On Error Resume Next does not take it
+    CloseHandle(thread);
+    EXPECT_FALSE(w.ok);
+    site->Release();
+}
+
+}  // namespace
