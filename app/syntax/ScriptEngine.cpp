@@ -42,7 +42,7 @@ constexpr int kParamNotOptional = 449;
 
 String U(const wchar_t* s, size_t n) { return String(reinterpret_cast<const char16_t*>(s), n); }
 String U(const wchar_t* s) { return s ? U(s, wcslen(s)) : String(); }
-String U(BSTR s) { return s ? U(s, SysStringLen(s)) : String(); }
+String FromBstr(BSTR s) { return s ? U(s, SysStringLen(s)) : String(); }
 std::wstring Wide(StringView s) { return std::wstring(reinterpret_cast<const wchar_t*>(s.data()), s.size()); }
 
 BSTR AllocBstr(StringView s) {
@@ -83,8 +83,8 @@ script::ScriptError ErrorOf(HRESULT hr, EXCEPINFO& ei) {
     if (hr == DISP_E_EXCEPTION) {
         if (ei.pfnDeferredFillIn) ei.pfnDeferredFillIn(&ei);
         e.status = ei.scode ? ei.scode : (ei.wCode ? script::StatusOf(ei.wCode) : E_FAIL);
-        if (ei.bstrSource && *ei.bstrSource) e.source = U(ei.bstrSource);
-        e.description = U(ei.bstrDescription);
+        if (ei.bstrSource && *ei.bstrSource) e.source = FromBstr(ei.bstrSource);
+        e.description = FromBstr(ei.bstrDescription);
         if (e.description.empty() && (e.status & int32_t(0xFFFF0000u)) == script::kErrorFacility)
             e.description = script::ErrorText(e.status & 0xFFFF);
         FreeExcepInfo(ei);
@@ -220,7 +220,7 @@ String CDispatchObject::TypeName() const {
     }
     if (info) {
         BSTR doc = nullptr;
-        if (SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &doc, nullptr, nullptr, nullptr))) name = U(doc);
+        if (SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &doc, nullptr, nullptr, nullptr))) name = FromBstr(doc);
         SysFreeString(doc);
         info->Release();
     }
@@ -368,7 +368,7 @@ STDMETHODIMP CObjectDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count,
         HRESULT hr = S_OK;
         for (UINT n = 0; n < count; ++n) {
             ids[n] = DISPID_UNKNOWN;
-            const String name = U(names[n]);
+            const String name = U(static_cast<const wchar_t*>(names[n]));
             if (!names[n] || !object_->HasMember(name)) {
                 hr = DISP_E_UNKNOWNNAME;
                 continue;
@@ -606,7 +606,7 @@ Value VariantToValue(const VARIANT& in) {
         case VT_R8: return Value::Double(v->dblVal);
         case VT_CY: return Value::Currency(v->cyVal.int64);
         case VT_DATE: return Value::Date(v->date);
-        case VT_BSTR: return Value::Str(U(v->bstrVal));
+        case VT_BSTR: return Value::Str(FromBstr(v->bstrVal));
         case VT_BOOL: return Value::Boolean(v->boolVal != VARIANT_FALSE);
         case VT_ERROR: return Value::Error(v->scode);
         case VT_HRESULT: return Value::Error(v->scode);
@@ -957,7 +957,7 @@ class CScriptDispatch final : public IDispatch {
         try {
             HRESULT hr = S_OK;
             for (UINT n = 0; n < count; ++n) {
-                const int id = engine_->Engine() && names[n] ? engine_->Engine()->ProcedureId(U(names[n])) : -1;
+                const int id = engine_->Engine() && names[n] ? engine_->Engine()->ProcedureId(U(static_cast<const wchar_t*>(names[n]))) : -1;
                 ids[n] = id < 0 ? DISPID_UNKNOWN : DISPID(id + 1);
                 if (id < 0) hr = DISP_E_UNKNOWNNAME;
             }
@@ -1035,7 +1035,7 @@ STDMETHODIMP CScriptEngine::AddNamedItem(LPCOLESTR name, DWORD flags) {
     unknown->Release();
     if (FAILED(hr) || !dispatch) return FAILED(hr) ? hr : E_NOINTERFACE;
     try {
-        engine_->AddNamedItem(U(name), WrapDispatch(dispatch), (flags & SCRIPTITEM_GLOBALMEMBERS) != 0);
+        engine_->AddNamedItem(U(static_cast<const wchar_t*>(name)), WrapDispatch(dispatch), (flags & SCRIPTITEM_GLOBALMEMBERS) != 0);
         hr = S_OK;
     } catch (const std::bad_alloc&) {
         hr = E_OUTOFMEMORY;
@@ -1158,7 +1158,7 @@ STDMETHODIMP CScriptEngine::ParseScriptText(LPCOLESTR code, LPCOLESTR, IUnknown*
     if (exception) *exception = EXCEPINFO{};
     if (!engine_ || state_ == SCRIPTSTATE_CLOSED) return E_UNEXPECTED;
     try {
-        const String text = code ? U(code) : String();
+        const String text = code ? U(static_cast<const wchar_t*>(code)) : String();
         return RunReported(text, int(startLine), [&] { engine_->Run(text, int(startLine)); });
     } catch (...) {
         return E_OUTOFMEMORY;  // the copy of the text
