@@ -18,6 +18,7 @@
 #include "ParserScript.h"
 #include "Resources.h"
 #include "ScriptEngine.h"
+#include "EngineChoice.h"
 #include "ScriptHost.h"
 #include "TestSupport.h"
 
@@ -447,6 +448,27 @@ class ScriptEngineRuns : public ::testing::Test {
         return Run(L"t.vbs", receiver, L"", windowless);
     }
 
+    // Runs `script` on the system's engine and on ours: the same notes.
+    void CompareEngines(const std::string& script, size_t atLeast) {
+        std::vector<std::wstring> answers[2];
+        for (int choice : {kEngineSystemFirst, kEngineOwn}) {
+            SetScriptEngineChoice(choice);
+            Messages().clear();
+            ASSERT_TRUE(RunText(script)) << testing_support::EngineName(choice) << ": "
+                                         << (Messages().empty() ? std::string()
+                                                                : std::string(Messages()[0].text.begin(),
+                                                                              Messages()[0].text.end()));
+            answers[choice] = notes_;
+        }
+        EXPECT_GE(answers[0].size(), atLeast);
+        const size_t n = std::max(answers[0].size(), answers[1].size());
+        for (size_t i = 0; i < n; ++i) {
+            const std::wstring a = i < answers[0].size() ? answers[0][i] : L"(none)";
+            const std::wstring b = i < answers[1].size() ? answers[1][i] : L"(none)";
+            EXPECT_EQ(std::string(a.begin(), a.end()), std::string(b.begin(), b.end())) << "note " << i;
+        }
+    }
+
     std::wstring folder_;
     std::vector<std::wstring> notes_;
     bool own_ = false, extentEmpty_ = false;
@@ -639,3 +661,99 @@ TEST_F(ScriptEngineRuns, AScriptIsInterruptedFromAnotherThread) {
 }
 
 }  // namespace
+
+namespace {
+
+// The same expressions through both engines: what each one notes must be the
+// same text. Only what the system's engine under Wine does right is asked
+// (under Wine "a" < "B" is True, "B" < "a" False and Round(2.5) 3, where the
+// language compares text as binary and rounds half to even: ours answers
+// False, True and 2).
+const char* const kExpressions[] = {
+    "1 + 2 * 3", "7 \\ 2", "7 Mod 3", "-7 Mod 3", "2 ^ 10", "1 / 4", "1 / 3", "10 / 4 * 2", "&H1F + &H10",
+    "\"3\" + 4", "\"3\" & 4", "\"abc\" < \"abd\"", "\"a\" = \"A\"", "3 > 2 And 2 > 1", "Not 0", "5 Xor 3", "5 Eqv 3",
+    "1E+20", "123456789012345", "0.1 + 0.2", "CLng(2.5)", "CLng(3.5)", "CInt(-2.5)", "Int(-2.5)", "Fix(-2.5)",
+    "CDbl(\"1.5\")", "CBool(\"True\")", "CBool(0)", "CStr(True)", "Len(\"hello\")", "Mid(\"hello\", 2, 3)",
+    "Mid(\"hello\", 4)", "Left(\"hello\", 2)", "Right(\"hello\", 2)", "InStr(\"hello\", \"l\")",
+    "InStr(3, \"hello\", \"l\")", "InStr(1, \"HeLLo\", \"ll\", 1)", "InStrRev(\"hello\", \"l\")",
+    "Replace(\"a.b.c\", \".\", \"-\")", "Replace(\"aaa\", \"a\", \"b\", 1, 2)", "UCase(\"abc\")", "LCase(\"ABC\")",
+    "Trim(\"  x  \") & \"|\"", "LTrim(\"  x\")", "RTrim(\"x  \") & \"|\"", "Space(3) & \"|\"", "String(3, \"ab\")",
+    "StrReverse(\"abc\")", "StrComp(\"a\", \"B\")", "StrComp(\"a\", \"B\", 1)", "Asc(\"A\")", "Chr(66)",
+    "Hex(255)", "Oct(8)", "Abs(-3)", "Sgn(-3)", "Sqr(16)", "Round(3.5)", "IsNumeric(\"12\")",
+    "IsNumeric(\"x\")", "IsEmpty(Empty)", "IsNull(Null)", "TypeName(1)", "TypeName(1.5)", "TypeName(\"s\")",
+    "TypeName(True)", "TypeName(Empty)", "TypeName(Null)", "VarType(\"s\")", "VarType(1)", "VarType(2147483647 + 1)",
+    "TypeName(32767 + 1)", "UBound(Split(\"a,b,c\", \",\"))", "LBound(Array())", "UBound(Array())",
+    "IsArray(Array(1))", "Null & \"x\"", "Empty + 1", "CStr(Empty) & \"|\"", "CInt(\"  42  \")", "Val2",
+};
+
+}  // namespace
+
+TEST_F(ScriptEngineRuns, BothEnginesAnswerTheSameExpressionsAlike) {
+    std::string script = "Val2 = 2\r\nOn Error Resume Next\r\n";
+    for (const char* e : kExpressions)
+        script += std::string("Err.Clear : Note CStr(") + e + ") : If Err.Number Then Note \"error \" & Err.Number\r\n";
+    std::vector<std::wstring> answers[2];
+    for (int choice : {kEngineSystemFirst, kEngineOwn}) {
+        SetScriptEngineChoice(choice);
+        ASSERT_TRUE(RunText(script)) << testing_support::EngineName(choice) << ": "
+                                     << (Messages().empty() ? std::string()
+                                                            : std::string(Messages()[0].text.begin(),
+                                                                          Messages()[0].text.end()));
+        answers[choice] = notes_;
+    }
+    ASSERT_EQ(answers[0].size(), std::size(kExpressions));
+    ASSERT_EQ(answers[1].size(), std::size(kExpressions));
+    for (size_t i = 0; i < std::size(kExpressions); ++i) {
+        const std::string system(answers[0][i].begin(), answers[0][i].end());
+        const std::string own(answers[1][i].begin(), answers[1][i].end());
+        EXPECT_EQ(system, own) << kExpressions[i];
+    }
+}
+
+TEST_F(ScriptEngineRuns, BothEnginesRunTheSameStatementsAlike) {
+    const std::string script =
+        "Class Box\r\n"
+        " Private v\r\n"
+        " Public Count\r\n"
+        " Private Sub Class_Initialize : v = 10 : Count = 0 : End Sub\r\n"
+        " Public Property Get Value : Value = v : Count = Count + 1 : End Property\r\n"
+        " Public Property Let Value(x) : v = x * 2 : End Property\r\n"
+        " Public Function Add(ByRef a, ByVal b) : a = a + b : b = 0 : Add = a : End Function\r\n"
+        "End Class\r\n"
+        "Set b = New Box\r\nNote b.Value\r\nb.Value = 4\r\nNote b.Value & \" \" & b.Count\r\n"
+        "p = 1 : q = 2 : Note b.Add(p, q) & \" \" & p & \" \" & q\r\n"
+        "For Each n In Array(3, 15, 7, 0, -1)\r\n"
+        " Select Case n\r\n  Case 0 : Note \"zero\"\r\n  Case 1, 2, 3 : Note \"small\"\r\n"
+        "  Case Else : If n > 10 Then Note \"big\" Else Note \"other \" & n\r\n End Select\r\nNext\r\n"
+        "s = \"\" : For i = 10 To 1 Step -3 : s = s & i & \",\" : Next : Note s\r\n"
+        "i = 0 : Do While i < 100 : i = i + 7 : If i > 30 Then Exit Do\r\nLoop : Note i\r\n"
+        "i = 0 : Do : i = i + 1 : Loop Until i >= 5 : Note i\r\n"
+        "Dim x\r\nReDim x(2)\r\nx(0) = \"a\" : x(2) = \"c\"\r\nReDim Preserve x(4)\r\nx(4) = \"e\"\r\n"
+        "Note UBound(x) & x(0) & x(2) & x(4) & IsEmpty(x(3))\r\n"
+        "Dim m(1, 2) : m(1, 2) = 5 : Note UBound(m, 1) & UBound(m, 2) & m(1, 2)\r\n"
+        "Set d = CreateObject(\"Scripting.Dictionary\")\r\n"
+        "d(\"one\") = 1 : d.Add \"two\", 2 : Note d.Exists(\"one\") & d.Exists(\"three\") & d.Count\r\n"
+        "d.Remove \"one\" : k = d.Keys : Note k(0) & d.Item(\"two\")\r\n"
+        "On Error Resume Next\r\n"
+        "Err.Raise 1234, \"mine\", \"custom text\"\r\nNote Err.Number & \" \" & Err.Source & \" \" & Err.Description\r\n"
+        "Err.Clear : y = 1 / 0 : Note Err.Number : Err.Clear\r\n"
+        "On Error GoTo 0\r\n"
+        "Function Fact(n) : If n <= 1 Then Fact = 1 Else Fact = n * Fact(n - 1)\r\nEnd Function\r\n"
+        "Note Fact(10)\r\n"
+        "Note Join2(Split(\"c b a\", \" \"))\r\n"
+        "Function Join2(a) : Dim r, e : For Each e In a : r = r & \"[\" & e & \"]\" : Next : Join2 = r : End Function\r\n"
+        "With b : .Value = 1 : Note .Value : End With\r\n"
+        "Const Pi2 = 6.28 : Note Pi2 * 2\r\n"
+        "Note IsObject(b) & IsObject(1) & (b Is b) & (Nothing Is Nothing)\r\n";
+    CompareEngines(script, 20);
+}
+
+// Disabled until the engine has the RegExp class (New RegExp is "Class not
+// defined" now; the shipped definitions do not use it, user macros may).
+TEST_F(ScriptEngineRuns, DISABLED_BothEnginesRunRegularExpressionsAlike) {
+    CompareEngines("Set re = New RegExp : re.Pattern = \"[0-9]+\" : re.Global = True\r\n"
+                   "Set ms = re.Execute(\"a1 b22 c333\") : Note ms.Count\r\n"
+                   "For Each mt In ms : Note mt.Value & \"@\" & mt.FirstIndex : Next\r\n"
+                   "Note re.Replace(\"a1 b22\", \"#\") & re.Test(\"xyz\")\r\n",
+                   5);
+}
