@@ -29,10 +29,13 @@ struct RuntimeState {
 // expect plain values, so a function that converts calls Plain first.
 using BuiltinFn = Value (*)(RuntimeState& state, std::span<const Value> args);
 
+// A maxArgs of kAnyArgs: no upper limit (Array).
+constexpr int8_t kAnyArgs = -1;
+
 struct Builtin {
     const char16_t* name;
     int8_t minArgs;
-    int8_t maxArgs;
+    int8_t maxArgs;  // kAnyArgs: any number
     BuiltinFn fn;
 };
 

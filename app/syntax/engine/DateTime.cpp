@@ -262,3 +262,319 @@ bool ParseDate(StringView text, double* date) {
 }
 
 }  // namespace script::dt
+
+// ---- The date functions of the run-time library -------------------------------------
+
+namespace script::dt {
+
+namespace {
+
+using Args = std::span<const Value>;
+
+bool Given(Args args, size_t i) { return i < args.size() && !args[i].IsMissing(); }
+
+double NowOf(RuntimeState& state) {
+    if (state.host) return state.host->Now();
+    Host clock;
+    return clock.Now();
+}
+
+// A date argument: Null stays Null (the part functions answer Null).
+bool DateArg(Args args, size_t i, double* date) {
+    const Value v = Plain(args[i]);
+    if (v.IsNull()) return false;
+    *date = ops::ToDate(v);
+    return true;
+}
+
+int IntArg(Args args, size_t i, int fallback) {
+    if (!Given(args, i)) return fallback;
+    const Value v = Plain(args[i]);
+    if (v.IsNull()) Raise(err::kInvalidUseOfNull);
+    return ops::ToLong(v);
+}
+
+double Checked(double date) {
+    if (!(date >= kMinDate - 0.99999999 && date <= kMaxDate)) Raise(err::kInvalidCall);
+    return date;
+}
+
+// Day numbers and seconds on one line, so that differences work across
+// 30 December 1899 (where the date value's time fraction changes sign).
+long long LinearSeconds(double date) {
+    const Parts p = Split(date);
+    return DaysFromCivil(p.year, p.month, p.day) * 86400 + p.hour * 3600 + p.minute * 60 + p.second;
+}
+
+long long DayNumber(const Parts& p) { return DaysFromCivil(p.year, p.month, p.day); }
+
+double FromParts(const Parts& p) { return Compose(DayNumber(p), p.hour * 3600.0 + p.minute * 60.0 + p.second); }
+
+int FirstDay(Args args, size_t i) {
+    const int first = IntArg(args, i, 1);
+    if (first < 0 || first > 7) Raise(err::kInvalidCall);
+    return first == 0 ? 1 : first;
+}
+
+// Weekday counted from `first` (1 = that day).
+int WeekdayFrom(int weekday, int first) { return (weekday - first + 7) % 7 + 1; }
+
+int Year2(int y) { return y >= 0 && y < 30 ? y + 2000 : y >= 30 && y < 100 ? y + 1900 : y; }
+
+enum class Interval { kYear, kQuarter, kMonth, kDayOfYear, kDay, kWeekday, kWeek, kHour, kMinute, kSecond };
+
+Interval IntervalArg(const Value& v) {
+    const String s = LowerName(ops::ToString(Plain(v)));
+    if (s == u"yyyy") return Interval::kYear;
+    if (s == u"q") return Interval::kQuarter;
+    if (s == u"m") return Interval::kMonth;
+    if (s == u"y") return Interval::kDayOfYear;
+    if (s == u"d") return Interval::kDay;
+    if (s == u"w") return Interval::kWeekday;
+    if (s == u"ww") return Interval::kWeek;
+    if (s == u"h") return Interval::kHour;
+    if (s == u"n") return Interval::kMinute;
+    if (s == u"s") return Interval::kSecond;
+    Raise(err::kInvalidCall);
+}
+
+// Week of the year: 1 for the week holding 1 January (firstWeek 1), the
+// first week with four days of the year (2) or the first full week (3).
+int WeekOfYear(const Parts& p, int firstDay, int firstWeek) {
+    const long long jan1 = DaysFromCivil(p.year, 1, 1);
+    const int jan1Weekday = WeekdayFrom(int(((jan1 + 6) % 7 + 7) % 7) + 1, firstDay);
+    const long long doy = DayNumber(p) - jan1;  // 0-based
+    long long week;
+    if (firstWeek == 2) {
+        week = (doy + jan1Weekday - 1) / 7 + (jan1Weekday <= 4 ? 1 : 0);
+    } else if (firstWeek == 3) {
+        const int offset = jan1Weekday == 1 ? 0 : 8 - jan1Weekday;
+        week = doy < offset ? 0 : (doy - offset) / 7 + 1;
+    } else {
+        week = (doy + jan1Weekday - 1) / 7 + 1;
+    }
+    if (week == 0) {
+        Parts last = p;
+        last.year = p.year - 1, last.month = 12, last.day = 31;
+        return WeekOfYear(last, firstDay, firstWeek);
+    }
+    return int(week);
+}
+
+Value Whole(long long n) {
+    if (n >= INT32_MIN && n <= INT32_MAX) return Value::Long(int32_t(n));
+    return Value::Double(double(n));
+}
+
+const char* const kMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
+                                   "July",    "August",   "September", "October", "November", "December"};
+const char* const kDayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+
+String Name(const char* name, bool abbreviate) {
+    String s;
+    for (const char* c = name; *c && (!abbreviate || s.size() < 3); ++c) s.push_back(char16_t(*c));
+    return s;
+}
+
+String Format(const char* format, int a, int b, int c) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, format, a, b, c);
+    String s;
+    for (const char* p = buf; *p; ++p) s.push_back(char16_t(*p));
+    return s;
+}
+
+}  // namespace
+
+Value BiNow(RuntimeState& state, std::span<const Value>) { return Value::Date(NowOf(state)); }
+
+Value BiDate(RuntimeState& state, std::span<const Value>) { return Value::Date(std::trunc(NowOf(state))); }
+
+Value BiTime(RuntimeState& state, std::span<const Value>) {
+    const double now = NowOf(state);
+    return Value::Date(std::fabs(now - std::trunc(now)));
+}
+
+Value BiTimer(RuntimeState& state, std::span<const Value>) {
+    const double now = NowOf(state);
+    return Value::Single(float(std::fabs(now - std::trunc(now)) * 86400.0));
+}
+
+Value BiDateSerial(RuntimeState&, Args args) {
+    for (size_t i = 0; i < 3; ++i)
+        if (Plain(args[i]).IsNull()) Raise(err::kInvalidUseOfNull);
+    const int year = Year2(IntArg(args, 0, 0));
+    const long long days = DaysFromCivil(year, IntArg(args, 1, 1), IntArg(args, 2, 1));
+    if (days < kMinDate || days > kMaxDate) Raise(err::kInvalidCall);
+    return Value::Date(double(days));
+}
+
+Value BiTimeSerial(RuntimeState&, Args args) {
+    for (size_t i = 0; i < 3; ++i)
+        if (Plain(args[i]).IsNull()) Raise(err::kInvalidUseOfNull);
+    const double seconds = IntArg(args, 0, 0) * 3600.0 + IntArg(args, 1, 0) * 60.0 + IntArg(args, 2, 0);
+    const long long days = (long long)std::floor(seconds / 86400.0);
+    return Value::Date(Checked(Compose(days, seconds - double(days) * 86400.0)));
+}
+
+Value BiDateValue(RuntimeState&, Args args) {
+    double d;
+    if (!DateArg(args, 0, &d)) return Value::Null();
+    return Value::Date(std::trunc(d));
+}
+
+Value BiTimeValue(RuntimeState&, Args args) {
+    double d;
+    if (!DateArg(args, 0, &d)) return Value::Null();
+    return Value::Date(std::fabs(d - std::trunc(d)));
+}
+
+#define DATE_PART(fn, field)                                \
+    Value fn(RuntimeState&, Args args) {                    \
+        double d;                                           \
+        if (!DateArg(args, 0, &d)) return Value::Null();    \
+        return Value::Integer(int16_t(Split(d).field));     \
+    }
+DATE_PART(BiYear, year)
+DATE_PART(BiMonth, month)
+DATE_PART(BiDay, day)
+DATE_PART(BiHour, hour)
+DATE_PART(BiMinute, minute)
+DATE_PART(BiSecond, second)
+#undef DATE_PART
+
+Value BiWeekday(RuntimeState&, Args args) {
+    double d;
+    if (!DateArg(args, 0, &d)) return Value::Null();
+    return Value::Integer(int16_t(WeekdayFrom(Split(d).weekday, FirstDay(args, 1))));
+}
+
+Value BiWeekdayName(RuntimeState&, Args args) {
+    const int n = IntArg(args, 0, 0);
+    const bool abbreviate = Given(args, 1) && ops::ToBool(Plain(args[1]));
+    const int first = FirstDay(args, 2);
+    if (n < 1 || n > 7) Raise(err::kInvalidCall);
+    return Value::Str(Name(kDayNames[(n - 1 + first - 1) % 7], abbreviate));
+}
+
+Value BiMonthName(RuntimeState&, Args args) {
+    const int n = IntArg(args, 0, 0);
+    const bool abbreviate = Given(args, 1) && ops::ToBool(Plain(args[1]));
+    if (n < 1 || n > 12) Raise(err::kInvalidCall);
+    return Value::Str(Name(kMonthNames[n - 1], abbreviate));
+}
+
+Value BiDateAdd(RuntimeState&, Args args) {
+    const Interval interval = IntervalArg(args[0]);
+    const Value count = Plain(args[1]);
+    double date;
+    if (count.IsNull() || !DateArg(args, 2, &date)) Raise(err::kInvalidUseOfNull);
+    const double n = std::trunc(ops::ToDouble(count));
+    if (std::fabs(n) > 1e9) Raise(err::kInvalidCall);
+    Parts p = Split(date);
+    long long seconds = 0;
+    switch (interval) {
+        case Interval::kYear:
+        case Interval::kQuarter:
+        case Interval::kMonth: {
+            const long long months = (long long)n * (interval == Interval::kYear ? 12 : interval == Interval::kQuarter ? 3 : 1);
+            const long long total = p.year * 12LL + (p.month - 1) + months;
+            if (total < 100 * 12 || total > 9999 * 12 + 11) Raise(err::kInvalidCall);
+            p.year = int(total / 12), p.month = int(total % 12) + 1;
+            if (p.day > DaysInMonth(p.year, p.month)) p.day = DaysInMonth(p.year, p.month);  // 31 January + 1 month
+            return Value::Date(Checked(FromParts(p)));
+        }
+        case Interval::kDayOfYear:
+        case Interval::kDay:
+        case Interval::kWeekday: seconds = (long long)n * 86400; break;
+        case Interval::kWeek: seconds = (long long)n * 7 * 86400; break;
+        case Interval::kHour: seconds = (long long)n * 3600; break;
+        case Interval::kMinute: seconds = (long long)n * 60; break;
+        case Interval::kSecond: seconds = (long long)n; break;
+    }
+    const long long linear = LinearSeconds(date) + seconds;
+    const long long days = linear >= 0 ? linear / 86400 : -((-linear + 86399) / 86400);
+    return Value::Date(Checked(Compose(days, double(linear - days * 86400))));
+}
+
+Value BiDateDiff(RuntimeState&, Args args) {
+    const Interval interval = IntervalArg(args[0]);
+    double d1, d2;
+    const bool ok1 = DateArg(args, 1, &d1), ok2 = DateArg(args, 2, &d2);
+    if (!ok1 || !ok2) return Value::Null();
+    const int first = FirstDay(args, 3);
+    const Parts a = Split(d1), b = Split(d2);
+    const long long s1 = LinearSeconds(d1), s2 = LinearSeconds(d2);
+    auto floorDiv = [](long long x, long long y) { return x / y - ((x % y != 0) && ((x < 0) != (y < 0))); };
+    switch (interval) {
+        case Interval::kYear: return Whole(b.year - a.year);
+        case Interval::kQuarter: return Whole((b.year * 4LL + (b.month - 1) / 3) - (a.year * 4LL + (a.month - 1) / 3));
+        case Interval::kMonth: return Whole((b.year * 12LL + b.month) - (a.year * 12LL + a.month));
+        case Interval::kDayOfYear:
+        case Interval::kDay: return Whole(DayNumber(b) - DayNumber(a));
+        case Interval::kWeekday: return Whole((DayNumber(b) - DayNumber(a)) / 7);
+        case Interval::kWeek: {
+            // Week starts (days on `first`) passed between the two dates.
+            const long long wa = DayNumber(a) - (WeekdayFrom(a.weekday, first) - 1);
+            const long long wb = DayNumber(b) - (WeekdayFrom(b.weekday, first) - 1);
+            return Whole((wb - wa) / 7);
+        }
+        case Interval::kHour: return Whole(floorDiv(s2, 3600) - floorDiv(s1, 3600));
+        case Interval::kMinute: return Whole(floorDiv(s2, 60) - floorDiv(s1, 60));
+        case Interval::kSecond: return Whole(s2 - s1);
+    }
+    return Value();
+}
+
+Value BiDatePart(RuntimeState&, Args args) {
+    const Interval interval = IntervalArg(args[0]);
+    double d;
+    if (!DateArg(args, 1, &d)) return Value::Null();
+    const int first = FirstDay(args, 2);
+    const int firstWeek = IntArg(args, 3, 1);
+    if (firstWeek < 0 || firstWeek > 3) Raise(err::kInvalidCall);
+    const Parts p = Split(d);
+    int r = 0;
+    switch (interval) {
+        case Interval::kYear: r = p.year; break;
+        case Interval::kQuarter: r = (p.month - 1) / 3 + 1; break;
+        case Interval::kMonth: r = p.month; break;
+        case Interval::kDayOfYear: r = int(DayNumber(p) - DaysFromCivil(p.year, 1, 1)) + 1; break;
+        case Interval::kDay: r = p.day; break;
+        case Interval::kWeekday: r = WeekdayFrom(p.weekday, first); break;
+        case Interval::kWeek: r = WeekOfYear(p, first, firstWeek == 0 ? 1 : firstWeek); break;
+        case Interval::kHour: r = p.hour; break;
+        case Interval::kMinute: r = p.minute; break;
+        case Interval::kSecond: r = p.second; break;
+    }
+    return Value::Integer(int16_t(r));
+}
+
+Value BiIsDate(RuntimeState&, Args args) {
+    const Value& v = args[0];
+    if (v.type() == Type::Date) return Value::Boolean(true);
+    if (!v.IsString()) return Value::Boolean(false);
+    double d;
+    return Value::Boolean(ParseDate(v.str(), &d));
+}
+
+Value BiFormatDateTime(RuntimeState&, Args args) {
+    double d;
+    if (!DateArg(args, 0, &d)) return Value::Null();
+    const int format = IntArg(args, 1, 0);
+    const Parts p = Split(d);
+    switch (format) {
+        case 0: return Value::Str(ops::FormatDate(d));
+        case 1:
+            return Value::Str(Name(kDayNames[p.weekday - 1], false) + u", " + Name(kMonthNames[p.month - 1], false) +
+                              Format(" %d, %d", p.day, p.year, 0));
+        case 2: return Value::Str(Format("%d/%d/%d", p.month, p.day, p.year));
+        case 3:
+            return Value::Str(Format("%d:%02d:%02d", p.hour % 12 == 0 ? 12 : p.hour % 12, p.minute, p.second) +
+                              (p.hour < 12 ? u" AM" : u" PM"));
+        case 4: return Value::Str(Format("%02d:%02d", p.hour, p.minute, 0));
+        default: Raise(err::kInvalidCall);
+    }
+}
+
+}  // namespace script::dt
