@@ -539,7 +539,7 @@ void Interpreter::BuildArgs(std::vector<ExprP>& argExprs, Frame& f, Args& out) {
 }
 
 Value Interpreter::CallBuiltin(const Builtin* b, std::vector<ExprP>& argExprs, Frame& f) {
-    if (int(argExprs.size()) < b->minArgs || int(argExprs.size()) > b->maxArgs) RaiseNamed(err::kArgCount, b->name);
+    if (int(argExprs.size()) < b->minArgs || (b->maxArgs != kAnyArgs && int(argExprs.size()) > b->maxArgs)) RaiseNamed(err::kArgCount, b->name);
     std::vector<Value> values;
     values.reserve(argExprs.size());
     for (auto& a : argExprs) values.push_back(a ? Eval(*a, f) : Value::Missing());

@@ -75,7 +75,12 @@ class Script : public ::testing::Test {
     // Runs `text` and answers what it logged.
     std::string Run(const std::string& text) {
         log->text.clear();
-        engine.Run(Wide(text));
+        try {
+            engine.Run(Wide(text));
+        } catch (const ScriptError& e) {
+            return Narrow(log->text) + "<error " + std::to_string(e.Number()) + " " + Narrow(e.description) + " at " +
+                   std::to_string(e.line) + ":" + std::to_string(e.column) + ">";
+        }
         return Narrow(log->text);
     }
     // The error `text` ends with ("" when none): "number line:column".
