@@ -37,13 +37,34 @@ class Instance : public Object {
 
 namespace {
 
+// Releasing an instance can release others (a linked list of nodes): those
+// wait in a queue the outermost release empties, so that a long chain never
+// recurses through the native stack.
+thread_local int t_releasing = 0;
+thread_local std::vector<Instance*> t_pending;
+
+void Dispose(Instance* p) {
+    if (!p->alive.expired() && p->cls->terminate) p->interp->Terminate(p);  // owns p from here
+    else delete p;
+}
+
 struct InstanceDeleter {
-    void operator()(Instance* p) const {
-        if (!p->alive.expired() && p->cls->terminate) {
-            p->interp->Terminate(p);  // owns p from here
-            return;
+    void operator()(Instance* p) const noexcept {
+        if (t_releasing > 0) {
+            try {
+                t_pending.push_back(p);
+                return;
+            } catch (...) {
+            }
         }
-        delete p;
+        ++t_releasing;
+        Dispose(p);
+        while (!t_pending.empty()) {
+            Instance* q = t_pending.back();
+            t_pending.pop_back();
+            Dispose(q);
+        }
+        --t_releasing;
     }
 };
 

@@ -360,6 +360,15 @@ TEST_F(Script, TerminateRunsWhenTheLastReferenceGoes) {
     EXPECT_EQ(Run("Sub S\nDim x : Set x = New T : x.Id = 2\nEnd Sub\nS\nLog.Write \"back\""), "bye 2;back;");
 }
 
+TEST_F(Script, ALongChainOfInstancesIsFreedWithoutDeepRecursion) {
+    EXPECT_EQ(Run("Class Node\nPublic Next_\nEnd Class\nSet head = Nothing\nFor i = 1 To 200000\nSet n = New Node\n"
+                  "Set n.Next_ = head\nSet head = n\nNext\nSet n = Nothing\nSet head = Nothing\nLog.Write \"freed\""),
+              "freed;");
+    EXPECT_EQ(Run("Class T\nPublic Next_, Id\nSub Class_Terminate : Log.Write Id : End Sub\nEnd Class\n"
+                  "Set a = New T : a.Id = 1 : Set a.Next_ = New T : a.Next_.Id = 2\nSet a = Nothing"),
+              "1;2;");
+}
+
 // ---- Engine ------------------------------------------------------------------------
 
 TEST_F(Script, RunsShareGlobalsAndIncludeRunsInsideARun) {
