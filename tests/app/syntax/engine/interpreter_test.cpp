@@ -369,6 +369,79 @@ TEST_F(Script, ALongChainOfInstancesIsFreedWithoutDeepRecursion) {
               "1;2;");
 }
 
+TEST_F(Script, MoreClassMembers) {
+    const char* cls =
+        "Class Grid\n"
+        "  Const Size = 3\n"
+        "  Private cells(3)\n"
+        "  Public Property Get Cell(i) : Cell = cells(i) : End Property\n"
+        "  Public Property Let Cell(i, v)\n    If i > Size Then Exit Property\n    cells(i) = v\n  End Property\n"
+        "  Public Function Peek(other) : Peek = other.cells(1) : End Function\n"
+        "  Public Function Limit : Limit = Size : End Function\n"
+        "End Class\n";
+    EXPECT_EQ(Run(std::string(cls) + "Set g = New Grid : Set h = New Grid\ng.Cell(1) = \"a\" : g.Cell(9) = \"x\"\n"
+                                     "h.Cell(1) = \"b\"\nLog.Write g.Cell(1), g.Peek(h), g.Limit"),
+              "a,b,3;");
+}
+
+TEST_F(Script, StatementCallsWithParenthesisedFirstArguments) {
+    EXPECT_EQ(Run("Sub Two(a, b) : Log.Write a & \"/\" & b : End Sub\nTwo (1) + 1, 3\nLog.Write (\"x\") & \"y\"\n"
+                  "Log.Write(\"z\")\nTwo 1, (2)"),
+              "2/3;xy;z;1/2;");
+}
+
+TEST_F(Script, WithNestsAndWorksInProcedures) {
+    EXPECT_EQ(Run("Class P\nPublic Inner, N\nEnd Class\nSub S\nSet o = New P : Set o.Inner = New P\nWith o\n.N = 1\n"
+                  "With .Inner\n.N = 2\nEnd With\nLog.Write .N, .Inner.N\nEnd With\nEnd Sub\nS"),
+              "1,2;");
+}
+
+TEST_F(Script, LiteralsOfDatesAndNumbers) {
+    EXPECT_EQ(Run("d = #1/31/2024#\nLog.Write TypeName(d), Year(d), Month(d), Day(d)"), "Date,2024,1,31;");
+    EXPECT_EQ(Run("Log.Write TypeName(32767), TypeName(32768), TypeName(&HFFFF&), TypeName(2147483648)"),
+              "Integer,Long,Long,Double;");
+}
+
+TEST_F(Script, HostErrorsKeepTheirTextAndGetRefIsCallable) {
+    const ScriptError e = Error("x = 1\nLog.Fail");
+    EXPECT_EQ(e.Number(), 5);
+    EXPECT_EQ(Narrow(e.description), "host failure");
+    EXPECT_EQ(e.line, 1);
+    EXPECT_EQ(Run("Sub OnEvent(a) : Log.Write \"event \" & a : End Sub\nSet handler = GetRef(\"OnEvent\")\n"
+                  "Set Log.Value = handler"),
+              "");
+    ASSERT_TRUE(log->stored.IsObject());
+    Value arg = Value::Str(String(u"fired"));
+    Value* args[] = {&arg};
+    log->text.clear();
+    Value handler = log->stored;
+    handler.object()->Invoke(u"", kCallMethod, args);
+    EXPECT_EQ(Narrow(log->text), "event fired;");
+}
+
+TEST_F(Script, AHugeArrayIsOutOfMemoryNotACrash) {
+    EXPECT_EQ(Fails("ReDim a(100000000)"), "7 0:0");
+    EXPECT_EQ(Fails("Dim b(20000, 20000)"), "7 0:4");
+    EXPECT_EQ(Run("On Error Resume Next\nReDim a(100000000, 10)\nLog.Write Err.Number"), "7;");
+}
+
+// Counts HasMember calls: a name is looked up once per place, not per use.
+class CountingObject : public LogObject {
+   public:
+    int hasMember = 0;
+    bool HasMember(StringView name) override {
+        ++hasMember;
+        return LogObject::HasMember(name);
+    }
+};
+
+TEST_F(Script, NamesAreResolvedOncePerPlace) {
+    auto counting = std::make_shared<CountingObject>();
+    engine.AddNamedItem(u"Globals", counting, true);
+    EXPECT_EQ(Run("For i = 1 To 1000 : n = n + Len(\"ab\") + Twice(1) : Next\nLog.Write n"), "4000;");
+    EXPECT_LE(counting->hasMember, 6);
+}
+
 // ---- Engine ------------------------------------------------------------------------
 
 TEST_F(Script, RunsShareGlobalsAndIncludeRunsInsideARun) {
