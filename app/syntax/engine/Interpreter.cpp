@@ -4,6 +4,12 @@
 #include <new>
 #include <stdexcept>
 
+#if defined(__GNUC__)
+#define NOINLINE __attribute__((noinline))
+#else
+#define NOINLINE
+#endif
+
 namespace script {
 
 // ---- Objects of the engine ------------------------------------------------------------
@@ -31,13 +37,34 @@ class Instance : public Object {
 
 namespace {
 
+// Releasing an instance can release others (a linked list of nodes): those
+// wait in a queue the outermost release empties, so that a long chain never
+// recurses through the native stack.
+thread_local int t_releasing = 0;
+thread_local std::vector<Instance*> t_pending;
+
+void Dispose(Instance* p) {
+    if (!p->alive.expired() && p->cls->terminate) p->interp->Terminate(p);  // owns p from here
+    else delete p;
+}
+
 struct InstanceDeleter {
-    void operator()(Instance* p) const {
-        if (!p->alive.expired() && p->cls->terminate) {
-            p->interp->Terminate(p);  // owns p from here
-            return;
+    void operator()(Instance* p) const noexcept {
+        if (t_releasing > 0) {
+            try {
+                t_pending.push_back(p);
+                return;
+            } catch (...) {
+            }
         }
-        delete p;
+        ++t_releasing;
+        Dispose(p);
+        while (!t_pending.empty()) {
+            Instance* q = t_pending.back();
+            t_pending.pop_back();
+            Dispose(q);
+        }
+        --t_releasing;
     }
 };
 
@@ -533,8 +560,7 @@ void Interpreter::BuildArgs(std::vector<ExprP>& argExprs, Frame& f, Args& out) {
 }
 
 Value Interpreter::CallBuiltin(const Builtin* b, std::vector<ExprP>& argExprs, Frame& f) {
-    if (int(argExprs.size()) < b->minArgs || (b->maxArgs != kAnyArgs && int(argExprs.size()) > b->maxArgs))
-        RaiseNamed(err::kArgCount, b->name);
+    if (int(argExprs.size()) < b->minArgs || (b->maxArgs != kAnyArgs && int(argExprs.size()) > b->maxArgs)) RaiseNamed(err::kArgCount, b->name);
     std::vector<Value> values;
     values.reserve(argExprs.size());
     for (auto& a : argExprs) values.push_back(a ? Eval(*a, f) : Value::Missing());
@@ -772,22 +798,31 @@ Value Interpreter::Eval(Expr& e, Frame& f) {
         case EK::Literal: return e.value;
         case EK::Name: return EvalName(e, f);
         case EK::Paren: return Eval(*e.a, f);
-        default: break;
+        case EK::Binary: return EvalBinary(e, f);
+        case EK::Call: return EvalCall(e, e.args, f, kCallMethod | kCallGet, e.a.get());
+        default: return EvalOther(e, f);
     }
+}
+
+NOINLINE Value Interpreter::EvalBinary(Expr& e, Frame& f) {
+    stack_.Check();
+    Value ta, tb;
+    const bool simpleRight = e.b->kind == EK::Literal || e.b->kind == EK::Name;
+    const Value& a = simpleRight ? EvalRef(*e.a, f, ta) : (ta = Eval(*e.a, f));
+    const Value& b = EvalRef(*e.b, f, tb);
+    if (a.IsObject() || b.IsObject()) return BinaryOfObjects(e.op, a, b);
+    return ops::Binary(e.op, a, b);
+}
+
+NOINLINE Value Interpreter::BinaryOfObjects(ops::Op op, const Value& a, const Value& b) {
+    Value pa = a.IsObject() ? Plain(a) : a;
+    Value pb = b.IsObject() ? Plain(b) : b;
+    return ops::Binary(op, pa, pb);
+}
+
+NOINLINE Value Interpreter::EvalOther(Expr& e, Frame& f) {
     stack_.Check();
     switch (e.kind) {
-        case EK::Binary: {
-            Value ta, tb;
-            const bool simpleRight = e.b->kind == EK::Literal || e.b->kind == EK::Name;
-            const Value& a = simpleRight ? EvalRef(*e.a, f, ta) : (ta = Eval(*e.a, f));
-            const Value& b = EvalRef(*e.b, f, tb);
-            if (a.IsObject() || b.IsObject()) {
-                Value pa = a.IsObject() ? Plain(a) : a;
-                Value pb = b.IsObject() ? Plain(b) : b;
-                return ops::Binary(e.op, pa, pb);
-            }
-            return ops::Binary(e.op, a, b);
-        }
         case EK::Negate: {
             Value v = Eval(*e.a, f);
             return ops::Negate(v.IsObject() ? Plain(v) : v);
@@ -808,7 +843,6 @@ Value Interpreter::Eval(Expr& e, Frame& f) {
             Value target = Eval(*e.a, f);
             return InvokeOn(target, e.name, kCallMethod | kCallGet, {}, f);
         }
-        case EK::Call: return EvalCall(e, e.args, f, kCallMethod | kCallGet, e.a.get());
         case EK::New: return NewInstance(e, f);
         case EK::Me:
             if (!f.me) Raise(err::kObjectRequired);
@@ -821,19 +855,15 @@ Value Interpreter::Eval(Expr& e, Frame& f) {
 // callee(args) as a value (flags Method|Get) or as a statement (Method).
 Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, unsigned flags, Expr* callee) {
     (void)call;
+    stack_.Check();
     if (callee->kind == EK::Name) {
         Expr& n = *callee;
         EnsureResolved(n, f);
         switch (n.resolved) {
             case Resolved::ReturnSlot:
-                if (!argExprs.empty() || !(flags & kCallGet)) {
-                    // The function's own name with arguments: a recursive call.
-                    if (!f.slots[0]->IsArray()) {
-                        Args args;
-                        BuildArgs(argExprs, f, args);
-                        return CallProc(f.proc, f.me, f.inst, args.ptrs);
-                    }
-                }
+                // The function's own name with arguments: a recursive call.
+                if ((!argExprs.empty() || !(flags & kCallGet)) && !f.slots[0]->IsArray())
+                    return CallWithArgs(f.proc, f.me, f.inst, argExprs, f);
                 [[fallthrough]];
             case Resolved::Local:
             case Resolved::ImplicitLocal:
@@ -841,63 +871,19 @@ Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, 
                 Value* var = n.resolved == Resolved::Field ? (f.inst ? &f.inst->fields[size_t(n.index)] : nullptr)
                                                            : f.slots[size_t(n.index)];
                 if (!var) Raise(err::kObjectRequired);
-                if (var->IsArray() && (flags & kCallGet)) {
-                    std::vector<int32_t> index;
-                    index.reserve(argExprs.size());
-                    for (auto& a : argExprs) {
-                        if (!a) Raise(err::kSubscript);
-                        index.push_back(ToIndex(Eval(*a, f)));
-                    }
-                    return const_cast<Array*>(var->array())->At(index);
-                }
-                if (var->IsObject()) {
-                    Value target = *var;
-                    Args args;
-                    BuildArgs(argExprs, f, args);
-                    return IndexValue(target, args.ptrs, flags);
-                }
-                if (argExprs.empty() && (flags & kCallGet)) return *var;
-                RaiseNamed(err::kTypeMismatch, n.name);
+                return CallVariable(n, *var, argExprs, f, flags);
             }
             case Resolved::ClassMember: return CallMember(n.member, argExprs, f, flags);
             case Resolved::Global: {
                 Global& g = globals_[size_t(n.index)];
-                if (g.proc) {
-                    Args args;
-                    BuildArgs(argExprs, f, args);
-                    return CallProc(g.proc, nullptr, nullptr, args.ptrs);
-                }
+                if (g.proc) return CallWithArgs(g.proc, nullptr, nullptr, argExprs, f);
                 if (g.cls) RaiseNamed(err::kTypeMismatch, n.name);
-                if (g.value.IsArray() && (flags & kCallGet)) {
-                    std::vector<int32_t> index;
-                    index.reserve(argExprs.size());
-                    for (auto& a : argExprs) {
-                        if (!a) Raise(err::kSubscript);
-                        index.push_back(ToIndex(Eval(*a, f)));
-                    }
-                    return const_cast<Array*>(globals_[size_t(n.index)].value.array())->At(index);
-                }
-                Value target = g.value;
-                if (target.IsObject()) {
-                    Args args;
-                    BuildArgs(argExprs, f, args);
-                    return IndexValue(target, args.ptrs, flags);
-                }
-                if (argExprs.empty() && (flags & kCallGet)) return target;
-                RaiseNamed(err::kTypeMismatch, n.name);
+                return CallVariable(n, g.value, argExprs, f, flags);
             }
-            case Resolved::NamedItem: {
-                Value target = Value::Obj(items_[size_t(n.index)].object);
-                Args args;
-                BuildArgs(argExprs, f, args);
-                return IndexValue(target, args.ptrs, flags);
-            }
-            case Resolved::GlobalMember: {
-                std::shared_ptr<Object> o = items_[size_t(n.index)].object;
-                Args args;
-                BuildArgs(argExprs, f, args);
-                return o->Invoke(n.name, flags, args.ptrs);
-            }
+            case Resolved::NamedItem:
+                return CallObject(Value::Obj(items_[size_t(n.index)].object), StringView(), argExprs, f, flags);
+            case Resolved::GlobalMember:
+                return CallObject(Value::Obj(items_[size_t(n.index)].object), n.name, argExprs, f, flags);
             case Resolved::Builtin: return CallBuiltin(n.builtin, argExprs, f);
             case Resolved::EngineBuiltin: return CallEngineBuiltin(n.index, argExprs, f);
             case Resolved::Constant:
@@ -906,13 +892,50 @@ Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, 
             default: RaiseNamed(err::kUndefined, n.name);
         }
     }
-    if (callee->kind == EK::Member) {
-        Value target = Eval(*callee->a, f);
-        Args args;
-        BuildArgs(argExprs, f, args);
-        return InvokeOn(target, callee->name, flags, args.ptrs, f);
+    if (callee->kind == EK::Member) return CallMemberOf(*callee, argExprs, f, flags);
+    return CallValue(*callee, argExprs, f, flags);
+}
+
+NOINLINE Value Interpreter::CallWithArgs(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst,
+                                         std::vector<ExprP>& argExprs, Frame& f) {
+    Args args;
+    BuildArgs(argExprs, f, args);
+    return CallProc(p, me, inst, args.ptrs);
+}
+
+NOINLINE Value Interpreter::CallVariable(Expr& n, const Value& var, std::vector<ExprP>& argExprs, Frame& f,
+                                         unsigned flags) {
+    if (var.IsArray() && (flags & kCallGet)) {
+        std::vector<int32_t> index;
+        index.reserve(argExprs.size());
+        for (auto& a : argExprs) {
+            if (!a) Raise(err::kSubscript);
+            index.push_back(ToIndex(Eval(*a, f)));
+        }
+        return const_cast<Array*>(var.array())->At(index);
     }
-    Value target = Eval(*callee, f);
+    if (var.IsObject()) return CallObject(var, StringView(), argExprs, f, flags);
+    if (argExprs.empty() && (flags & kCallGet)) return var;
+    RaiseNamed(err::kTypeMismatch, n.name);
+}
+
+NOINLINE Value Interpreter::CallObject(Value target, StringView name, std::vector<ExprP>& argExprs, Frame& f,
+                                       unsigned flags) {
+    Args args;
+    BuildArgs(argExprs, f, args);
+    if (name.empty()) return IndexValue(target, args.ptrs, flags);
+    return InvokeOn(target, name, flags, args.ptrs, f);
+}
+
+NOINLINE Value Interpreter::CallMemberOf(Expr& callee, std::vector<ExprP>& argExprs, Frame& f, unsigned flags) {
+    Value target = Eval(*callee.a, f);
+    Args args;
+    BuildArgs(argExprs, f, args);
+    return InvokeOn(target, callee.name, flags, args.ptrs, f);
+}
+
+NOINLINE Value Interpreter::CallValue(Expr& callee, std::vector<ExprP>& argExprs, Frame& f, unsigned flags) {
+    Value target = Eval(callee, f);
     Args args;
     BuildArgs(argExprs, f, args);
     if (!target.IsObject() && !(flags & kCallGet)) Raise(err::kTypeMismatch);
@@ -930,27 +953,31 @@ Flow Interpreter::ExecBlock(const Block& block, Frame& f) {
             const Flow flow = Exec(s, f);
             if (flow != Flow::Normal) return flow;
         } catch (ScriptError& e) {
-            if (e.line < 0) {
-                e.line = s.line;
-                e.column = s.column;
-            }
-            if (!f.resumeNext || e.uncatchable) throw;
-            err_->Set(e);
+            Caught(e, s, f);
         } catch (const std::bad_alloc&) {
-            ScriptError e = ErrorOf(err::kOutOfMemory);
-            e.line = s.line;
-            e.column = s.column;
-            if (!f.resumeNext) throw e;
-            err_->Set(e);
+            CaughtOutOfMemory(s, f);
         } catch (const std::length_error&) {
-            ScriptError e = ErrorOf(err::kOutOfMemory);
-            e.line = s.line;
-            e.column = s.column;
-            if (!f.resumeNext) throw e;
-            err_->Set(e);
+            CaughtOutOfMemory(s, f);
         }
     }
     return Flow::Normal;
+}
+
+NOINLINE void Interpreter::Caught(ScriptError& e, const Stmt& s, Frame& f) {
+    if (e.line < 0) {
+        e.line = s.line;
+        e.column = s.column;
+    }
+    if (!f.resumeNext || e.uncatchable) throw;
+    err_->Set(e);
+}
+
+NOINLINE void Interpreter::CaughtOutOfMemory(const Stmt& s, Frame& f) {
+    ScriptError e = ErrorOf(err::kOutOfMemory);
+    e.line = s.line;
+    e.column = s.column;
+    if (!f.resumeNext) throw e;
+    err_->Set(e);
 }
 
 bool Interpreter::Condition(Expr& e, Frame& f) {
@@ -966,26 +993,37 @@ Flow Interpreter::Exec(const Stmt& cs, Frame& f) {
     Stmt& s = const_cast<Stmt&>(cs);
     switch (s.kind) {
         case SK::Call: ExecCall(s, f); return Flow::Normal;
-        case SK::Assign: {
-            Value v = Eval(*s.value, f);
-            if (v.IsObject()) v = Plain(v);
-            Assign(*s.target, std::move(v), kCallPut, f);
-            return Flow::Normal;
-        }
-        case SK::Set: {
-            Value v = Eval(*s.value, f);
-            if (!v.IsObject()) Raise(err::kObjectRequired);
-            Assign(*s.target, std::move(v), kCallPutRef, f);
-            return Flow::Normal;
-        }
+        case SK::Assign:
+        case SK::Set: ExecAssign(s, f); return Flow::Normal;
         case SK::ReDim: ExecReDim(s, f); return Flow::Normal;
+        case SK::For: return ExecFor(s, f);
+        case SK::ForEach: return ExecForEach(s, f);
+        case SK::Do: return ExecDo(s, f);
         case SK::If: {
             for (size_t i = 0; i < s.conditions.size(); ++i)
                 if (Condition(*s.conditions[i], f)) return ExecBlock(s.blocks[i], f);
             if (s.hasElse) return ExecBlock(s.elseBlock, f);
             return Flow::Normal;
         }
-        case SK::Select: {
+        case SK::Select: return ExecSelect(s, f);
+        default: return ExecOther(s, f);
+    }
+}
+
+NOINLINE void Interpreter::ExecAssign(Stmt& s, Frame& f) {
+    Value v = Eval(*s.value, f);
+    if (s.kind == SK::Set) {
+        if (!v.IsObject()) Raise(err::kObjectRequired);
+        Assign(*s.target, std::move(v), kCallPutRef, f);
+        return;
+    }
+    if (v.IsObject()) v = Plain(v);
+    Assign(*s.target, std::move(v), kCallPut, f);
+}
+
+NOINLINE Flow Interpreter::ExecSelect(Stmt& s, Frame& f) {
+    {
+        {
             Value v = Eval(*s.value, f);
             if (v.IsObject()) v = Plain(v);
             for (size_t i = 0; i < s.cases.size(); ++i) {
@@ -999,9 +1037,11 @@ Flow Interpreter::Exec(const Stmt& cs, Frame& f) {
             if (s.hasElse) return ExecBlock(s.elseBlock, f);
             return Flow::Normal;
         }
-        case SK::For: return ExecFor(s, f);
-        case SK::ForEach: return ExecForEach(s, f);
-        case SK::Do: return ExecDo(s, f);
+    }
+}
+
+NOINLINE Flow Interpreter::ExecOther(Stmt& s, Frame& f) {
+    switch (s.kind) {
         case SK::With: {
             f.with[size_t(s.withDepth)] = Eval(*s.value, f);
             Flow flow;
@@ -1037,9 +1077,8 @@ Flow Interpreter::Exec(const Stmt& cs, Frame& f) {
             }
             return Flow::Normal;
         }
-        case SK::Nop: return Flow::Normal;
+        default: return Flow::Normal;
     }
-    return Flow::Normal;
 }
 
 void Interpreter::ExecCall(const Stmt& cs, Frame& f) {
@@ -1049,10 +1088,7 @@ void Interpreter::ExecCall(const Stmt& cs, Frame& f) {
         EvalCall(t, s.args, f, kCallMethod, &t);
         return;
     }
-    Value target = Eval(t, f);
-    Args args;
-    BuildArgs(s.args, f, args);
-    IndexValue(target, args.ptrs, kCallMethod);
+    CallValue(t, s.args, f, kCallMethod);
 }
 
 void Interpreter::Assign(Expr& target, Value v, unsigned flags, Frame& f) {

@@ -99,6 +99,20 @@ class Interpreter {
     Value Eval(Expr& e, Frame& f);
     const Value& EvalRef(Expr& e, Frame& f, Value& tmp);
     Value EvalName(Expr& e, Frame& f);
+    Value EvalBinary(Expr& e, Frame& f);
+    Value BinaryOfObjects(ops::Op op, const Value& a, const Value& b);
+    Value EvalOther(Expr& e, Frame& f);
+    Value CallWithArgs(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst, std::vector<ExprP>& argExprs,
+                       Frame& f);
+    Value CallVariable(Expr& n, const Value& var, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
+    Value CallObject(Value target, StringView name, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
+    Value CallMemberOf(Expr& callee, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
+    Value CallValue(Expr& callee, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
+    void Caught(ScriptError& e, const Stmt& s, Frame& f);
+    void CaughtOutOfMemory(const Stmt& s, Frame& f);
+    void ExecAssign(Stmt& s, Frame& f);
+    Flow ExecSelect(Stmt& s, Frame& f);
+    Flow ExecOther(Stmt& s, Frame& f);
     Value EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, unsigned flags, Expr* callee);
     void BuildArgs(std::vector<ExprP>& argExprs, Frame& f, Args& out);
     Value CallBuiltin(const Builtin* b, std::vector<ExprP>& argExprs, Frame& f);

@@ -185,8 +185,8 @@ class Parser {
 
     ExprP Continue(ExprP lhs, int minLevel) {
         for (;;) {
-            ops::Op op;
-            bool isIs;
+            ops::Op op = ops::Op::Add;
+            bool isIs = false;
             const int level = Precedence(Peek(), &op, &isIs);
             if (level == 0 || level < minLevel) return lhs;
             const Token& at = Next();
