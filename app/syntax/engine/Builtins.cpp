@@ -284,6 +284,35 @@ Value BiInStr(RuntimeState&, Args args) {
     return Value::Long(at == StringView::npos ? 0 : int32_t(at) + 1);
 }
 
+// InStrB([start,] text, what[, compare]): positions count the bytes of the
+// UTF-16 text, low byte first.
+Value BiInStrB(RuntimeState&, Args args) {
+    size_t i = 0;
+    int32_t start = 1;
+    if (args.size() >= 3) {
+        start = LongArg(args, 0);
+        i = 1;
+    }
+    if (start < 1) Raise(err::kInvalidCall);
+    const bool text = args.size() >= 4 && TextCompareArg(args, 3);
+    const Value s = Arg(args, i), what = Arg(args, i + 1);
+    if (s.IsNull() || what.IsNull()) return Value::Null();
+    auto bytes = [text](const String& t) {
+        std::string b;
+        for (char16_t c : t) {
+            c = Fold(c, text);
+            b.push_back(char(c & 0xFF));
+            b.push_back(char(c >> 8));
+        }
+        return b;
+    };
+    const std::string t = bytes(ops::ToString(s)), w = bytes(ops::ToString(what));
+    if (t.empty() || size_t(start) > t.size()) return Value::Long(0);
+    if (w.empty()) return Value::Long(start);
+    const size_t at = t.find(w, size_t(start) - 1);
+    return Value::Long(at == std::string::npos ? 0 : int32_t(at) + 1);
+}
+
 // InStrRev(text, what[, start[, compare]])
 Value BiInStrRev(RuntimeState&, Args args) {
     const int32_t start = LongArg(args, 2, -1);
@@ -723,7 +752,7 @@ bool Tristate(Args args, size_t i, bool fallback) {
 
 // `d` with `digits` decimals (halves away from zero), grouped in thousands.
 String FormatFixed(double d, int digits, bool leadingZero, bool group) {
-    char buf[400];
+    char buf[640];  // 309 digits, the point, up to 255 decimals
     const double scale = std::pow(10.0, digits);
     double rounded = std::fabs(d) < 1e15 ? std::round(d * scale) / scale : d;
     std::snprintf(buf, sizeof buf, "%.*f", digits, std::fabs(rounded));
@@ -864,6 +893,7 @@ const Builtin kBuiltins[] = {
     {u"Hour", 1, 1, dt::BiHour},
     {u"InputBox", 1, 7, BiInputBox},
     {u"InStr", 2, 4, BiInStr},
+    {u"InStrB", 2, 4, BiInStrB},
     {u"InStrRev", 2, 4, BiInStrRev},
     {u"Int", 1, 1, BiInt},
     {u"IsArray", 1, 1, BiIsArray},

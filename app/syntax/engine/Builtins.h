@@ -29,8 +29,9 @@ struct RuntimeState {
 // expect plain values, so a function that converts calls Plain first.
 using BuiltinFn = Value (*)(RuntimeState& state, std::span<const Value> args);
 
-// A maxArgs of kAnyArgs: no upper limit (Array).
-constexpr int8_t kAnyArgs = -1;
+// A maxArgs of kAnyArgs: no upper limit (Array). It is the largest count,
+// so that a plain "more than maxArgs" check still lets 127 through.
+constexpr int8_t kAnyArgs = INT8_MAX;
 
 struct Builtin {
     const char16_t* name;

@@ -68,7 +68,7 @@ double Compose(long long days, double seconds) {
 
 Parts Split(double date) {
     Parts p;
-    if (!std::isfinite(date)) return p;
+    if (!(std::fabs(date) < 1e9)) return p;  // no date; keeps the arithmetic below defined
     long long days = (long long)std::trunc(date);
     long long seconds = std::llround(std::fabs(date - double(days)) * 86400.0);
     if (seconds >= 86400) {

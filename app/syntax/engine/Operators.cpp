@@ -224,12 +224,17 @@ Value AddOrSubtract(Op op, const Value& a, const Value& b) {
     return Arithmetic(op, x, y);
 }
 
+// Arithmetic with a Null operand is Null, whatever the other side holds
+// (text that is no number included), unless it is no value at all.
+bool NullArithmetic(const Value& a, const Value& b) {
+    if (!a.IsNull() && !b.IsNull()) return false;
+    const Value& other = a.IsNull() ? b : a;
+    if (other.IsObject() || other.IsArray() || other.type() == Type::Error) Mismatch();
+    return true;
+}
+
 Value Plus(const Value& a, const Value& b) {
-    if (a.IsNull() || b.IsNull()) {
-        const Value& other = a.IsNull() ? b : a;
-        if (other.IsObject() || other.IsArray() || other.type() == Type::Error) Mismatch();
-        return Value::Null();
-    }
+    if (NullArithmetic(a, b)) return Value::Null();
     if (a.IsString() && (b.IsString() || b.IsEmpty())) return Value::Str(a.str() + b.str());
     if (a.IsEmpty() && b.IsString()) return b;
     return AddOrSubtract(Op::Add, a, b);
@@ -579,7 +584,7 @@ Value ToNumeric(const Value& v) {
 Value Binary(Op op, const Value& a, const Value& b) {
     switch (op) {
         case Op::Add: return Plus(a, b);
-        case Op::Sub: return AddOrSubtract(op, a, b);
+        case Op::Sub: return NullArithmetic(a, b) ? Value::Null() : AddOrSubtract(op, a, b);
         case Op::Concat: return Concat(a, b);
         case Op::And:
         case Op::Or:
@@ -609,8 +614,8 @@ Value Binary(Op op, const Value& a, const Value& b) {
         }
         default: break;
     }
+    if (NullArithmetic(a, b)) return Value::Null();
     const Value x = ToNumeric(a), y = ToNumeric(b);
-    if (x.IsNull() || y.IsNull()) return Value::Null();
     switch (op) {
         case Op::Mul: return Arithmetic(op, x, y);
         case Op::Div: return Divide(x, y);

@@ -250,6 +250,10 @@ TEST_F(Builtins, InStr) {
         {"InStrRev", {S("hello"), S("o"), I(0)}, "error 5"},
         {"InStrRev", {S(""), S("o")}, "Long 0"},
         {"InStrRev", {S("abcabc"), S("abc")}, "Long 4"},
+        {"InStrB", {S("abc"), S("b")}, "Long 3"},  // bytes of UTF-16 text
+        {"InStrB", {I(4), S("abcb"), S("b")}, "Long 7"},
+        {"InStrB", {S("abc"), S("x")}, "Long 0"},
+        {"InStrB", {S("abc"), kNull}, "Null"},
     });
 }
 
@@ -734,6 +738,113 @@ TEST_F(Builtins, PlainResolvesDefaultMembers) {
     EXPECT_EQ(ErrorOf([] { Plain(Value::Nothing()); }), err::kObjectNotSet);
     const Value nested = Value::Obj(std::make_shared<Boxed>(Value::Obj(std::make_shared<Boxed>(I(4)))));
     EXPECT_EQ(Show(Plain(nested)), "Integer 4");
+}
+
+}  // namespace
+}  // namespace script
+
+namespace script {
+namespace {
+
+using namespace script::test;
+
+// Every function with every odd argument: only the language's errors may
+// come out, never a crash (the sanitizers watch the rest).
+TEST(BuiltinsRobustness, OddArgumentsGiveErrorsNotCrashes) {
+    const char* const names[] = {
+        "Abs", "Array", "Asc", "AscB", "AscW", "Atn", "CBool", "CByte", "CCur", "CDate", "CDbl", "Chr", "ChrB",
+        "ChrW", "CInt", "CLng", "Cos", "CreateObject", "CSng", "CStr", "Date", "DateAdd", "DateDiff", "DatePart",
+        "DateSerial", "DateValue", "Day", "Escape", "Exp", "Filter", "Fix", "FormatCurrency", "FormatDateTime",
+        "FormatNumber", "FormatPercent", "Hex", "Hour", "InStr", "InStrRev", "Int", "IsArray", "IsDate",
+        "IsEmpty", "IsNull", "IsNumeric", "IsObject", "Join", "LBound", "LCase", "Left", "Len", "Log", "LTrim",
+        "Mid", "Minute", "Month", "MonthName", "Now", "Oct", "Randomize", "Replace", "RGB", "Right", "Rnd",
+        "Round", "RTrim", "ScriptEngine", "Second", "Sgn", "Sin", "Space", "Split", "Sqr", "StrComp", "String",
+        "StrReverse", "Tan", "Time", "Timer", "TimeSerial", "TimeValue", "Trim", "TypeName", "UBound", "UCase",
+        "Unescape", "VarType", "Weekday", "WeekdayName", "Year"};
+    class Thing : public Object {
+       public:
+        Value Invoke(StringView, unsigned, std::span<Value* const>) override { return Value::Double(-7.5); }
+        bool HasMember(StringView) override { return false; }
+    };
+    auto grid = std::make_shared<Array>();
+    grid->upper = {1, 1};
+    grid->data.resize(4);
+    const std::vector<Value> pool = {
+        Value(), Value::Null(), Value::Missing(), Value::Nothing(), Value::Integer(-1), Value::Integer(0),
+        Value::Long(2000000000), Value::Double(1e300), Value::Double(-2.5), Value::Str(String()),
+        Value::Str(String(u"1/31/2024 1:05 PM")), Value::Str(String(u"%u12%zz\u00e9")), Value::Date(-657434),
+        Value::Date(2958465.5), Value::Arr(grid), Value::Arr(std::make_shared<Array>()),
+        Value::Obj(std::make_shared<Thing>()), Value::Boolean(true), Value::Error(5), Value::Str(String(u"ww")),
+        Value::Currency(INT64_MIN), Value::Single(-1e30f)};
+    class QuietHost : public Host {
+        Value CreateObject(StringView) override { return Value::Nothing(); }
+        int MsgBox(StringView, int, StringView) override { return 1; }
+        double Now() override { return 45322.5; }
+    } host;
+    RuntimeState state;
+    state.host = &host;
+    uint32_t seed = 12345;
+    size_t calls = 0;
+    for (const char* name : names) {
+        const Builtin* b = FindBuiltin(Wide(name));
+        ASSERT_NE(b, nullptr) << name;
+        const int maxArgs = b->maxArgs == kAnyArgs ? 3 : std::min<int>(b->maxArgs, 6);
+        for (int n = b->minArgs; n <= maxArgs; ++n) {
+            size_t combos = 1;
+            for (int k = 0; k < n; ++k) combos *= pool.size();
+            const size_t tries = std::min<size_t>(combos, 700);
+            for (size_t t = 0; t < tries; ++t) {
+                std::vector<Value> args;
+                size_t pick = t;
+                for (int k = 0; k < n; ++k) {
+                    if (combos > tries) {
+                        seed = seed * 1103515245u + 12345u;
+                        args.push_back(pool[(seed >> 8) % pool.size()]);
+                    } else {
+                        args.push_back(pool[pick % pool.size()]);
+                        pick /= pool.size();
+                    }
+                }
+                try {
+                    const Value r = b->fn(state, args);
+                    if (r.IsString()) {
+                        ASSERT_LE(r.str().size(), size_t(1) << 28) << name;
+                    }
+                } catch (const ScriptError& e) {
+                    ASSERT_GT(e.Number(), 0) << name;
+                    ASSERT_FALSE(e.description.empty()) << name << " " << e.Number();
+                }
+                ++calls;
+            }
+        }
+    }
+    EXPECT_GT(calls, 10000u);
+}
+
+// Text that is almost a number or a date: answers, never a crash.
+TEST(BuiltinsRobustness, NumberAndDateTextFromFragments) {
+    const char16_t* const pieces[] = {u"1", u"12", u"2024", u"/", u"-", u":", u".", u",", u" ", u"e", u"E+",
+                                      u"&H", u"&O", u"F", u"PM", u"Jan", u"Monday", u"\u00e9", u"+", u"99999999999"};
+    const size_t n = std::size(pieces);
+    size_t accepted = 0;
+    for (size_t a = 0; a < n; ++a)
+        for (size_t b = 0; b < n; ++b)
+            for (size_t c = 0; c < n; ++c)
+                for (size_t d = 0; d < n; d += 3) {
+                    const String text = String(pieces[a]) + pieces[b] + pieces[c] + pieces[d];
+                    double v;
+                    if (ops::ParseNumber(text, &v)) {
+                        ++accepted;
+                        EXPECT_TRUE(std::isfinite(v));
+                    }
+                    if (dt::ParseDate(text, &v)) {
+                        ++accepted;
+                        EXPECT_GE(v, dt::kMinDate - 1);
+                        EXPECT_LE(v, dt::kMaxDate);
+                        EXPECT_FALSE(ops::FormatDate(v).empty());
+                    }
+                }
+    EXPECT_GT(accepted, 100u);
 }
 
 }  // namespace

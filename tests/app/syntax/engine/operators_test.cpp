@@ -163,6 +163,8 @@ TEST(OperatorsFormatting, Dates) {
     };
     for (const Case& c : cases) EXPECT_EQ(Narrow(ops::FormatDate(c.in)), c.out) << c.in;
     EXPECT_EQ(ops::ToString(Dt(45322)), u"1/31/2024");
+    // A date value made elsewhere, beyond any calendar: some text, no undefined arithmetic.
+    for (double wild : {1e300, -1e300, 1e18, std::nan(""), HUGE_VAL}) EXPECT_FALSE(ops::FormatDate(wild).empty());
 }
 
 TEST(OperatorsFormatting, DateText) {
@@ -184,6 +186,11 @@ TEST(OperatorsFormatting, DateText) {
         {"12:30:15 pm", (12 * 3600 + 30 * 60 + 15) / 86400.0},
         {"3 PM", 15 / 24.0},
         {"1/1/1930", 10959},
+        {"Jan 31 2024 1:05PM", 45322 + (13 * 3600 + 5 * 60) / 86400.0},
+        {"2024-01-31 13:05:00", 45322 + (13 * 3600 + 5 * 60) / 86400.0},
+        {"31-Jan-2024", 45322},
+        {"January 2024", 45292},
+        {"1/2024", 45292},
         {"2/29/2024", 45351},
         {"2/30/2024", -1},
         {"13/13/2024", -1},
@@ -332,6 +339,10 @@ TEST(OperatorsArithmetic, NullPropagates) {
         {Op::Div, kNull, I(0), "Null"},
         {Op::Mod, I(1), kNull, "Null"},
         {Op::Pow, kNull, I(2), "Null"},
+        {Op::Sub, kNull, S("a"), "Null"},  // Null wins over text that is no number
+        {Op::Mul, S("x"), kNull, "Null"},
+        {Op::Mod, kNull, S("x"), "Null"},
+        {Op::Sub, Value::Nothing(), kNull, "error 13"},
     });
 }
 
