@@ -44,6 +44,8 @@ class HandHost final : public IDispatch {
     std::vector<std::wstring> notes;
     IDispatch* kept = nullptr;
     LONG refs = 1;
+    int lookups = 0;  // GetIDsOfNames calls
+    int invokes = 0;  // Invoke calls
 
     ~HandHost() {
         if (kept) kept->Release();
@@ -67,6 +69,7 @@ class HandHost final : public IDispatch {
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         static const wchar_t* const kNames[] = {L"Bump", L"Swap", L"Note", L"Fail", L"Count", L"Keep", L"CallKept"};
         HRESULT hr = S_OK;
+        ++lookups;
         for (UINT i = 0; i < count; ++i) {
             ids[i] = DISPID_UNKNOWN;
             for (int k = 0; k < int(std::size(kNames)); ++k)
@@ -79,6 +82,7 @@ class HandHost final : public IDispatch {
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT* result, EXCEPINFO* ei,
                         UINT*) override {
         if (result) VariantInit(result);
+        ++invokes;
         switch (id) {
             case 1: {  // Bump
                 if (p->cArgs != 1) return DISP_E_BADPARAMCOUNT;
@@ -439,6 +443,8 @@ class ScriptEngineRuns : public ::testing::Test {
         const bool ok = CScriptHelper::RunFile(site, folder_ + name, entry, receiver);
         notes_ = site->hand.notes;
         own_ = site->own;
+        lookups_ = site->hand.lookups;
+        invokes_ = site->hand.invokes;
         extentEmpty_ = site->extentEmpty;
         site->Release();
         return ok;
@@ -472,6 +478,7 @@ class ScriptEngineRuns : public ::testing::Test {
     std::wstring folder_;
     std::vector<std::wstring> notes_;
     bool own_ = false, extentEmpty_ = false;
+    int lookups_ = 0, invokes_ = 0;
     int previous_ = 0;
 };
 
@@ -554,6 +561,14 @@ TEST_F(ScriptEngineRuns, HostMethodsChangeByReferenceArgumentsAndCallScriptObjec
                         "Set c = New Counter : c.n = 1\r\nKeep c\r\nNote CallKept(\"Add\", 5)\r\nNote c.n\r\n"))
         << (Messages().empty() ? std::string() : std::string(Messages()[0].text.begin(), Messages()[0].text.end()));
     EXPECT_EQ(notes_, (std::vector<std::wstring>{L"42", L"right-left", L"42", L"6", L"6"}));
+}
+
+TEST_F(ScriptEngineRuns, EachCallOfAHostMethodIsOneInvokeAndEachNameIsLookedUpOnce) {
+    ASSERT_TRUE(RunText("For i = 1 To 500\r\n Note i\r\n Hand.Note \"x\"\r\nNext\r\n"
+                        "Set h = Hand\r\nFor i = 1 To 500\r\n h.Note i & vbCrLf\r\nNext\r\n"));
+    EXPECT_EQ(notes_.size(), 1500u);
+    EXPECT_EQ(invokes_, 1500);
+    EXPECT_LE(lookups_, 5);  // each name once: Note, i, h, vbCrLf (the last three are no members)
 }
 
 TEST_F(ScriptEngineRuns, TheTimeLimitEndsAnEndlessLoopOnOurEngine) {
