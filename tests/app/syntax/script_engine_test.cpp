@@ -621,6 +621,48 @@ TEST_F(ScriptEngineRuns, MessageBoxesGoToTheSinkAndAWindowlessSiteRefusesThem) {
     EXPECT_TRUE(Messages().empty());
 }
 
+// Answers the dialog titled `title` from another thread: types into its
+// field and presses OK (or Cancel). Gives up after five seconds.
+struct DialogAnswer {
+    const wchar_t* title;
+    const wchar_t* text;
+    bool cancel;
+    std::wstring prompt;  // what the dialog showed
+    bool found = false;
+};
+
+DWORD WINAPI AnswerDialog(void* p) {
+    auto* a = static_cast<DialogAnswer*>(p);
+    for (int i = 0; i < 500; ++i, Sleep(10)) {
+        HWND dialog = FindWindowW(L"#32770", a->title);
+        if (!dialog || !IsWindowVisible(dialog)) continue;
+        wchar_t prompt[256] = {};
+        GetDlgItemTextW(dialog, 100, prompt, 256);
+        a->prompt = prompt;
+        SetDlgItemTextW(dialog, 101, a->text);
+        a->found = true;
+        PostMessageW(dialog, WM_COMMAND, a->cancel ? IDCANCEL : IDOK, 0);
+        return 0;
+    }
+    return 0;
+}
+
+TEST_F(ScriptEngineRuns, TheInputBoxDialogShowsThePromptAndAnswersWhatWasTyped) {
+    for (bool cancel : {false, true}) {
+        DialogAnswer answer{L"Asking you", L"typed text", cancel};
+        HANDLE helper = CreateThread(nullptr, 0, AnswerDialog, &answer, 0, nullptr);
+        ASSERT_NE(helper, nullptr);
+        const bool ok = RunText("r = InputBox(\"Your name?\", \"Asking you\", \"first\")\r\n"
+                                "Note \"[\" & r & \"]\"\r\n");
+        WaitForSingleObject(helper, 10000);
+        CloseHandle(helper);
+        ASSERT_TRUE(ok);
+        EXPECT_TRUE(answer.found);
+        EXPECT_EQ(answer.prompt, L"Your name?");
+        EXPECT_EQ(notes_, (std::vector<std::wstring>{cancel ? L"[]" : L"[typed text]"}));
+    }
+}
+
 TEST_F(ScriptEngineRuns, WhatTheSystemEngineUnderWineLacksWorksOnOurs) {
     ASSERT_TRUE(RunText("Note TypeName(Nothing)\r\n"
                         "Note Join(Array(\"a\", \"b\", \"c\"), \"-\")\r\n"
