@@ -9,8 +9,9 @@
 //   (c) a macro that only loops in the engine (no calls into the program):
 //       milliseconds, the interpreters alone.
 //
-// The machine is shared: (b) and (c) run `rounds` times, the engines taking
-// turns, and the medians are printed.
+// The machine is shared: the loads alternate between the engines, (b) and
+// (c) run `rounds` times with the engines taking turns, and the medians are
+// printed.
 //
 //   script_bench.exe [loads] [lines] [rounds]
 #include <windows.h>
@@ -53,7 +54,7 @@ void Clear(HWND pane) {
 }
 
 struct Figures {
-    double loadMs = 0;      // one full load of every definition
+    std::vector<double> loadMs;   // one full load of every definition, per load
     int lexers = 0;         // built in the last load
     std::vector<double> insertS;  // the inserting macro, per round
     long insertedLines = 0;
@@ -61,22 +62,19 @@ struct Figures {
     std::vector<double> loopMs;   // the macro that only loops, per round
 };
 
-// (a): the list read again and every definition's lexer built, `loads` times.
-void LoadDefinitions(int loads, const std::wstring& programFolder, Figures* f) {
+// (a): the list read again and every definition's lexer built once; the
+// time of the load is added to `f`.
+void LoadDefinitions(const std::wstring& programFolder, Figures* f) {
     settings::SetProgramFolder(programFolder);
-    double total = 0;
-    for (int i = 0; i < loads; ++i) {
-        syntax::Reload();
-        const double t0 = Now();
-        int built = 0;
-        const int n = syntax::EntryCount();
-        for (int k = 0; k < n; ++k)
-            if (const syntax::SyntaxEntry* e = syntax::Entry(k)) built += syntax::LexerByName(e->title) != nullptr;
-        total += Now() - t0;
-        f->lexers = built;
-    }
     syntax::Reload();
-    f->loadMs = total * 1e3 / loads;
+    const double t0 = Now();
+    int built = 0;
+    const int n = syntax::EntryCount();
+    for (int k = 0; k < n; ++k)
+        if (const syntax::SyntaxEntry* e = syntax::Entry(k)) built += syntax::LexerByName(e->title) != nullptr;
+    f->loadMs.push_back((Now() - t0) * 1e3);
+    f->lexers = built;
+    syntax::Reload();
 }
 
 // (b) and (c) through a frame of the program.
@@ -129,9 +127,12 @@ int wmain(int argc, wchar_t** argv) {
     if (system) engines.push_back(syntax::kEngineSystemFirst);
     engines.push_back(syntax::kEngineOwn);
     Figures figures[2];
-    for (int choice : engines) {
-        syntax::SetScriptEngineChoice(choice);
-        LoadDefinitions(loads, bin, &figures[choice]);
+    for (int load = 0; load < loads; ++load) {
+        for (size_t k = 0; k < engines.size(); ++k) {
+            const int choice = engines[(k + size_t(load)) % engines.size()];
+            syntax::SetScriptEngineChoice(choice);
+            LoadDefinitions(bin, &figures[choice]);
+        }
     }
     for (int round = 0; round < rounds; ++round) {
         // Taking turns, the first engine alternating: a busy spell of the
@@ -148,7 +149,8 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("script_bench: %d loads of the shipped definitions, a macro of %d lines, %d rounds%s\n", loads,
                 lines, rounds, system ? "" : " (no system engine: ours only)");
     std::printf("                                         system engine     our engine\n");
-    std::printf("  (a) full load of every definition (ms) %12.1f   %12.1f   (%d / %d lexers)\n", s.loadMs, o.loadMs,
+    std::printf("  (a) full load of every definition (ms) %12.1f   %12.1f   (%d / %d lexers)\n", Median(s.loadMs),
+                Median(o.loadMs),
                 s.lexers, o.lexers);
     std::printf("  (b) macro inserting the lines (s)      %12.2f   %12.2f   (%ld / %ld lines%s)\n", Median(s.insertS),
                 Median(o.insertS), s.insertedLines, o.insertedLines,

@@ -682,8 +682,9 @@ TEST_F(ScriptEngineRuns, ObjectsOfTheSystemAreCreatedAndWalked) {
     ASSERT_TRUE(RunText("Set d = CreateObject(\"Scripting.Dictionary\")\r\n"
                         "d.Add \"k1\", 1 : d.Add \"k2\", 2\r\n"
                         "For Each k In d.Keys\r\n Note k & \"=\" & d(k)\r\nNext\r\n"
-                        "Note d.Count\r\n"));
-    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"k1=1", L"k2=2", L"2"}));
+                        "For Each k In d\r\n Note k\r\nNext\r\n"  // through its enumerator
+                        "Note d.Count & TypeName(d)\r\n"));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"k1=1", L"k2=2", L"k1", L"k2", L"2Dictionary"}));
     ScriptError error;
     EXPECT_FALSE(RunText("Set x = CreateObject(\"No.Such.Thing\")\r\n", &error));
     EXPECT_EQ(error.scode, HRESULT(0x800A01ADu));  // 429
