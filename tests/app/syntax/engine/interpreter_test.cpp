@@ -442,6 +442,11 @@ TEST_F(Script, NamesAreResolvedOncePerPlace) {
     EXPECT_LE(counting->hasMember, 6);
 }
 
+TEST_F(Script, DeeplyNestedArraysAreFreedWithoutDeepRecursion) {
+    EXPECT_EQ(Run("For i = 1 To 200000\na = Array(a)\nNext\na = 0\nLog.Write \"freed\""), "freed;");
+    EXPECT_EQ(Run("For i = 1 To 200000\nb = Array(b)\nNext\nLog.Write \"kept\""), "kept;");  // freed with the engine
+}
+
 // ---- Engine ------------------------------------------------------------------------
 
 TEST_F(Script, RunsShareGlobalsAndIncludeRunsInsideARun) {
