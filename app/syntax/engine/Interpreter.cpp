@@ -18,10 +18,7 @@ class Instance : public Object {
    public:
     Instance(Interpreter* interp, const ClassDef* cls, std::weak_ptr<int> alive)
         : interp(interp), cls(cls), alive(std::move(alive)), fields(cls->fields.size()) {}
-    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
-        if (alive.expired()) Raise(err::kNotSupported);
-        return interp->InvokeInstance(*this, name, flags, args, false);
-    }
+    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override;
     bool HasMember(StringView name) override {
         if (alive.expired()) return false;
         auto it = cls->members.find(name);
@@ -151,7 +148,7 @@ class ProcRef : public Object {
         : interp_(interp), proc_(proc), alive_(std::move(alive)) {}
     Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
         if (!name.empty() || (flags & (kCallPut | kCallPutRef)) || alive_.expired()) Raise(err::kNotSupported);
-        return interp_->CallProc(proc_, nullptr, nullptr, args);
+        return interp_->CallFromHost(proc_, args);
     }
     bool HasMember(StringView) override { return false; }
 
@@ -244,6 +241,45 @@ class EntryGuard {
     Interpreter* in_;
 };
 
+namespace {
+// Turns the C++ failures that are no script errors into one.
+template <class F>
+auto Guarded(F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (const ScriptError&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw ErrorOf(err::kOutOfMemory);
+    } catch (const std::length_error&) {
+        throw ErrorOf(err::kOutOfMemory);
+    } catch (...) {
+        ScriptError e;
+        e.status = StatusOf(51);
+        e.description = u"Internal error";
+        e.source = kRuntimeSource;
+        throw e;
+    }
+}
+}  // namespace
+
+// A host calling a script object: its own stack measure when no run is on,
+// and only ScriptError out.
+Value Instance::Invoke(StringView name, unsigned flags, std::span<Value* const> args) {
+    if (alive.expired()) Raise(err::kNotSupported);
+    return interp->InvokeFromHost(*this, name, flags, args);
+}
+
+Value Interpreter::InvokeFromHost(Instance& inst, StringView name, unsigned flags, std::span<Value* const> args) {
+    EntryGuard guard(this);
+    return Guarded([&] { return InvokeInstance(inst, name, flags, args, false); });
+}
+
+Value Interpreter::CallFromHost(const Proc* p, std::span<Value* const> args) {
+    EntryGuard guard(this);
+    return Guarded([&] { return CallProc(p, nullptr, nullptr, args); });
+}
+
 // ---- Engine-level entry points ---------------------------------------------------------
 
 Interpreter::Interpreter(Host* host) : err_(std::make_shared<ErrObject>()), alive_(std::make_shared<int>(0)) {
@@ -282,27 +318,6 @@ void Interpreter::ThrowInterrupted() {
     throw e;
 }
 
-namespace {
-// Turns the C++ failures that are no script errors into one.
-template <class F>
-auto Guarded(F&& f) -> decltype(f()) {
-    try {
-        return f();
-    } catch (const ScriptError&) {
-        throw;
-    } catch (const std::bad_alloc&) {
-        throw ErrorOf(err::kOutOfMemory);
-    } catch (const std::length_error&) {
-        throw ErrorOf(err::kOutOfMemory);
-    } catch (...) {
-        ScriptError e;
-        e.status = StatusOf(51);
-        e.description = u"Internal error";
-        e.source = kRuntimeSource;
-        throw e;
-    }
-}
-}  // namespace
 
 void Interpreter::Run(StringView text, int firstLine) {
     EntryGuard guard(this);

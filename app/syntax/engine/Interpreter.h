@@ -40,6 +40,8 @@ class Interpreter {
     Value InvokeInstance(Instance& inst, StringView name, unsigned flags, std::span<Value* const> args,
                          bool allowPrivate);
     void Terminate(Instance* inst);
+    Value InvokeFromHost(Instance& inst, StringView name, unsigned flags, std::span<Value* const> args);
+    Value CallFromHost(const Proc* p, std::span<Value* const> args);
     Value CallProc(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst, std::span<Value* const> args);
 
    private:

@@ -419,6 +419,31 @@ TEST_F(Script, HostErrorsKeepTheirTextAndGetRefIsCallable) {
     EXPECT_EQ(Narrow(log->text), "event fired;");
 }
 
+// Calls `f` with about `bytes` more of native stack in use.
+template <class F>
+void AtStackDepth(size_t bytes, F&& f) {
+    volatile char pad[1024];
+    pad[0] = 1;
+    if (bytes > sizeof pad) AtStackDepth(bytes - sizeof pad, f);
+    else f();
+    pad[1] = pad[0];
+}
+
+TEST_F(Script, HostCallsIntoScriptObjectsOutsideARunMeasureTheirOwnStack) {
+    EXPECT_EQ(Run("Sub OnEvent : Log.Write \"event\" : End Sub\nClass K\nSub M : Log.Write \"method\" : End Sub\nEnd Class\n"
+                  "Set Log.Value = GetRef(\"OnEvent\")"),
+              "");
+    Value handler = log->stored;
+    EXPECT_EQ(Run("Set Log.Value = New K"), "");
+    Value instance = log->stored;
+    log->stored = Value();
+    AtStackDepth(400 * 1024, [&] {
+        handler.object()->Invoke(u"", kCallMethod, {});
+        instance.object()->Invoke(u"M", kCallMethod, {});
+    });
+    EXPECT_EQ(Narrow(log->text), "event;method;");
+}
+
 TEST_F(Script, AHugeArrayIsOutOfMemoryNotACrash) {
     EXPECT_EQ(Fails("ReDim a(100000000)"), "7 0:0");
     EXPECT_EQ(Fails("Dim b(20000, 20000)"), "7 0:4");
