@@ -126,8 +126,7 @@ std::vector<Token> Tokenize(StringView text, int firstLine) {
         if (IsLetter(c)) {
             while (i < n && IsIdentChar(text[i])) ++i;
             StringView word = text.substr(start, i - start);
-            const bool afterDot = !out.empty() && out.back().kind == Tok::Op && out.back().text == u"." &&
-                                  !out.back().spaceBefore;
+            const bool afterDot = !out.empty() && out.back().kind == Tok::Op && out.back().text == u"." && !space;
             if (!afterDot && SameName(word, u"rem")) {
                 skipToLineEnd();
                 continue;

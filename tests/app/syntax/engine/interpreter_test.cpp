@@ -315,6 +315,10 @@ TEST_F(Script, ObjectsNeedSetAndNothingIsNoObject) {
 
 TEST_F(Script, WithBlocks) {
     EXPECT_EQ(Run("With Log\n.Write \"a\"\n.Value = 5\n.Write .Value\nEnd With"), "a;5;");
+    // Keywords are plain member names after a dot, also in a With block.
+    EXPECT_EQ(Run("Class N\nPublic [Next], [Step], [End], [Rem]\nEnd Class\nSet o = New N\no.Next = 1 : o.Step = 2\n"
+                  "With o\n  .End = .Next + .Step\n  .Rem = 4\nEnd With\nLog.Write o.End, o.Rem"),
+              "3,4;");
 }
 
 // ---- Classes -----------------------------------------------------------------------
