@@ -63,7 +63,7 @@ enum class EK : uint8_t {
     Is,       // a Is b
     New,      // New name
     Me,
-    With,     // the object of the innermost With (index: its depth)
+    With,  // the object of the innermost With (index: its depth)
 };
 
 struct Member;
@@ -90,20 +90,20 @@ struct Expr {
 using ExprP = std::unique_ptr<Expr>;
 
 enum class SK : uint8_t {
-    Call,        // target args (target: Name, Member or another expression)
-    Assign,      // target = value
-    Set,         // Set target = value
-    ReDim,       // targets: Call(Name, bounds); preserve
-    If,          // conditions[i] -> blocks[i]; elseBlock
-    Select,      // value; cases[i] (list) -> blocks[i]; elseBlock
-    For,         // var = from To to Step step
-    ForEach,     // var In value
-    Do,          // condition at the top or bottom, While or Until
-    With,        // value; body
-    Exit,        // exitKind
+    Call,     // target args (target: Name, Member or another expression)
+    Assign,   // target = value
+    Set,      // Set target = value
+    ReDim,    // targets: Call(Name, bounds); preserve
+    If,       // conditions[i] -> blocks[i]; elseBlock
+    Select,   // value; cases[i] (list) -> blocks[i]; elseBlock
+    For,      // var = from To to Step step
+    ForEach,  // var In value
+    Do,       // condition at the top or bottom, While or Until
+    With,     // value; body
+    Exit,     // exitKind
     OnErrorResumeNext,
     OnErrorGoto0,
-    Erase,       // target
+    Erase,  // target
     Nop,
 };
 
@@ -118,7 +118,7 @@ struct Stmt {
     int line = 0, column = 0;
     ExprP target, value, from, to, step;
     std::vector<ExprP> args;
-    std::vector<ExprP> conditions;   // If: one per branch
+    std::vector<ExprP> conditions;  // If: one per branch
     std::vector<std::vector<ExprP>> cases;
     std::vector<Block> blocks;
     Block body, elseBlock;
@@ -132,8 +132,8 @@ struct Stmt {
 // A declared variable: its bounds when it is an array (Dim a(3)).
 struct VarDecl {
     String name;
-    int slot = -1;          // locals and fields
-    bool isArray = false;   // Dim a() or Dim a(n)
+    int slot = -1;         // locals and fields
+    bool isArray = false;  // Dim a() or Dim a(n)
     std::vector<ExprP> bounds;
     bool isPublic = true;
     int line = 0, column = 0;
@@ -192,7 +192,7 @@ struct ClassDef {
     Proc* terminate = nullptr;
     std::vector<std::unique_ptr<Proc>> procs;
     std::vector<ConstDecl> consts;  // as read-only fields
-    Proc scope;  // where the fields' bounds and constants are evaluated
+    Proc scope;                     // where the fields' bounds and constants are evaluated
 };
 
 // One compiled text.

@@ -19,7 +19,7 @@ class Host;
 
 // What a built-in function may use beyond its arguments.
 struct RuntimeState {
-    Host* host = nullptr;      // CreateObject, MsgBox, InputBox, the clock
+    Host* host = nullptr;        // CreateObject, MsgBox, InputBox, the clock
     uint32_t rndSeed = 0x50000;  // Rnd's generator
     float lastRnd = 0;
 };

@@ -18,10 +18,7 @@ class Instance : public Object {
    public:
     Instance(Interpreter* interp, const ClassDef* cls, std::weak_ptr<int> alive)
         : interp(interp), cls(cls), alive(std::move(alive)), fields(cls->fields.size()) {}
-    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
-        if (alive.expired()) Raise(err::kNotSupported);
-        return interp->InvokeInstance(*this, name, flags, args, false);
-    }
+    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override;
     bool HasMember(StringView name) override {
         if (alive.expired()) return false;
         auto it = cls->members.find(name);
@@ -44,8 +41,10 @@ thread_local int t_releasing = 0;
 thread_local std::vector<Instance*> t_pending;
 
 void Dispose(Instance* p) {
-    if (!p->alive.expired() && p->cls->terminate) p->interp->Terminate(p);  // owns p from here
-    else delete p;
+    if (!p->alive.expired() && p->cls->terminate)
+        p->interp->Terminate(p);  // owns p from here
+    else
+        delete p;
 }
 
 struct InstanceDeleter {
@@ -124,8 +123,10 @@ class ErrObject : public Object {
             if (n == 0) Raise(err::kInvalidCall);
             ScriptError e;
             e.status = StatusOf(n);
-            e.source = args.size() > 1 && !args[1]->IsMissing() ? ops::ToString(Plain(*args[1])) : String(kRuntimeSource);
-            if (args.size() > 2 && !args[2]->IsMissing()) e.description = ops::ToString(Plain(*args[2]));
+            e.source = args.size() > 1 && !args[1]->IsMissing() ? ops::ToString(Plain(*args[1]))
+                                                                : String(kRuntimeSource);
+            if (args.size() > 2 && !args[2]->IsMissing())
+                e.description = ops::ToString(Plain(*args[2]));
             else {
                 e.description = ErrorText(n);
                 if (e.description.empty()) e.description = u"Unknown runtime error";
@@ -135,7 +136,8 @@ class ErrObject : public Object {
         Raise(err::kNotSupported);
     }
     bool HasMember(StringView name) override {
-        for (const char16_t* m : {u"Number", u"Description", u"Source", u"HelpFile", u"HelpContext", u"Clear", u"Raise"})
+        for (const char16_t* m :
+             {u"Number", u"Description", u"Source", u"HelpFile", u"HelpContext", u"Clear", u"Raise"})
             if (SameName(name, m)) return true;
         return false;
     }
@@ -150,8 +152,9 @@ class ProcRef : public Object {
     ProcRef(Interpreter* interp, const Proc* proc, std::weak_ptr<int> alive)
         : interp_(interp), proc_(proc), alive_(std::move(alive)) {}
     Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
-        if (!name.empty() || (flags & (kCallPut | kCallPutRef)) || alive_.expired()) Raise(err::kNotSupported);
-        return interp_->CallProc(proc_, nullptr, nullptr, args);
+        if (!name.empty() || (flags & (kCallPut | kCallPutRef)) || alive_.expired())
+            Raise(err::kNotSupported);
+        return interp_->CallFromHost(proc_, args);
     }
     bool HasMember(StringView) override { return false; }
 
@@ -244,6 +247,46 @@ class EntryGuard {
     Interpreter* in_;
 };
 
+namespace {
+// Turns the C++ failures that are no script errors into one.
+template <class F>
+auto Guarded(F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (const ScriptError&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw ErrorOf(err::kOutOfMemory);
+    } catch (const std::length_error&) {
+        throw ErrorOf(err::kOutOfMemory);
+    } catch (...) {
+        ScriptError e;
+        e.status = StatusOf(51);
+        e.description = u"Internal error";
+        e.source = kRuntimeSource;
+        throw e;
+    }
+}
+}  // namespace
+
+// A host calling a script object: its own stack measure when no run is on,
+// and only ScriptError out.
+Value Instance::Invoke(StringView name, unsigned flags, std::span<Value* const> args) {
+    if (alive.expired()) Raise(err::kNotSupported);
+    return interp->InvokeFromHost(*this, name, flags, args);
+}
+
+Value Interpreter::InvokeFromHost(Instance& inst, StringView name, unsigned flags,
+                                  std::span<Value* const> args) {
+    EntryGuard guard(this);
+    return Guarded([&] { return InvokeInstance(inst, name, flags, args, false); });
+}
+
+Value Interpreter::CallFromHost(const Proc* p, std::span<Value* const> args) {
+    EntryGuard guard(this);
+    return Guarded([&] { return CallProc(p, nullptr, nullptr, args); });
+}
+
 // ---- Engine-level entry points ---------------------------------------------------------
 
 Interpreter::Interpreter(Host* host) : err_(std::make_shared<ErrObject>()), alive_(std::make_shared<int>(0)) {
@@ -281,28 +324,6 @@ void Interpreter::ThrowInterrupted() {
     e.uncatchable = true;
     throw e;
 }
-
-namespace {
-// Turns the C++ failures that are no script errors into one.
-template <class F>
-auto Guarded(F&& f) -> decltype(f()) {
-    try {
-        return f();
-    } catch (const ScriptError&) {
-        throw;
-    } catch (const std::bad_alloc&) {
-        throw ErrorOf(err::kOutOfMemory);
-    } catch (const std::length_error&) {
-        throw ErrorOf(err::kOutOfMemory);
-    } catch (...) {
-        ScriptError e;
-        e.status = StatusOf(51);
-        e.description = u"Internal error";
-        e.source = kRuntimeSource;
-        throw e;
-    }
-}
-}  // namespace
 
 void Interpreter::Run(StringView text, int firstLine) {
     EntryGuard guard(this);
@@ -441,11 +462,14 @@ Value Interpreter::CallProc(const Proc* p, const std::shared_ptr<Object>& me, In
     f.me = me;
     f.inst = inst;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (p->params[i].byRef) f.slots[i + 1] = args[i];
-        else f.storage[i + 1] = *args[i];
+        if (p->params[i].byRef)
+            f.slots[i + 1] = args[i];
+        else
+            f.storage[i + 1] = *args[i];
     }
     for (const VarDecl& d : p->arrays)
-        f.storage[size_t(d.slot)] = Value::Arr(MakeArray(const_cast<VarDecl&>(d).bounds, f, !d.bounds.empty()));
+        f.storage[size_t(d.slot)] =
+            Value::Arr(MakeArray(const_cast<VarDecl&>(d).bounds, f, !d.bounds.empty()));
     for (const ConstDecl& c : p->consts) {
         try {
             f.storage[size_t(c.slot)] = Eval(*c.value, f);
@@ -459,8 +483,8 @@ Value Interpreter::CallProc(const Proc* p, const std::shared_ptr<Object>& me, In
     return Value();
 }
 
-Value Interpreter::InvokeInstance(Instance& inst, StringView name, unsigned flags, std::span<Value* const> args,
-                                  bool allowPrivate) {
+Value Interpreter::InvokeInstance(Instance& inst, StringView name, unsigned flags,
+                                  std::span<Value* const> args, bool allowPrivate) {
     const ClassDef* cls = inst.cls;
     const Member* m = nullptr;
     if (name.empty()) {
@@ -468,7 +492,8 @@ Value Interpreter::InvokeInstance(Instance& inst, StringView name, unsigned flag
         if (!m) Raise(err::kNotSupported);
     } else {
         auto it = cls->members.find(name);
-        if (it == cls->members.end() || (!it->second.isPublic && !allowPrivate)) RaiseNamed(err::kNotSupported, name);
+        if (it == cls->members.end() || (!it->second.isPublic && !allowPrivate))
+            RaiseNamed(err::kNotSupported, name);
         m = &it->second;
     }
     std::shared_ptr<Object> self = inst.shared_from_this();
@@ -512,8 +537,8 @@ Value Interpreter::InvokeInstance(Instance& inst, StringView name, unsigned flag
     RaiseNamed(err::kNotSupported, m->name);
 }
 
-Value Interpreter::InvokeOn(const Value& target, StringView name, unsigned flags, std::span<Value* const> args,
-                            Frame& f) {
+Value Interpreter::InvokeOn(const Value& target, StringView name, unsigned flags,
+                            std::span<Value* const> args, Frame& f) {
     if (!target.IsObject()) RaiseNamed(err::kObjectRequired, name);
     Object* o = target.object();
     if (!o) Raise(err::kObjectNotSet);
@@ -560,7 +585,8 @@ void Interpreter::BuildArgs(std::vector<ExprP>& argExprs, Frame& f, Args& out) {
 }
 
 Value Interpreter::CallBuiltin(const Builtin* b, std::vector<ExprP>& argExprs, Frame& f) {
-    if (int(argExprs.size()) < b->minArgs || (b->maxArgs != kAnyArgs && int(argExprs.size()) > b->maxArgs)) RaiseNamed(err::kArgCount, b->name);
+    if (int(argExprs.size()) < b->minArgs || (b->maxArgs != kAnyArgs && int(argExprs.size()) > b->maxArgs))
+        RaiseNamed(err::kArgCount, b->name);
     std::vector<Value> values;
     values.reserve(argExprs.size());
     for (auto& a : argExprs) values.push_back(a ? Eval(*a, f) : Value::Missing());
@@ -629,7 +655,9 @@ Value Interpreter::NewInstance(Expr& e, Frame& f) {
         cf.me = obj;
         cf.inst = sp.get();
         for (const VarDecl& d : cls->fields)
-            if (d.isArray) sp->fields[size_t(d.slot)] = Value::Arr(MakeArray(const_cast<VarDecl&>(d).bounds, cf, !d.bounds.empty()));
+            if (d.isArray)
+                sp->fields[size_t(d.slot)] =
+                    Value::Arr(MakeArray(const_cast<VarDecl&>(d).bounds, cf, !d.bounds.empty()));
         for (const ConstDecl& c : cls->consts) sp->fields[size_t(c.slot)] = Eval(*c.value, cf);
     }
     if (cls->initialize) CallProc(cls->initialize, obj, sp.get(), {});
@@ -853,7 +881,8 @@ NOINLINE Value Interpreter::EvalOther(Expr& e, Frame& f) {
 }
 
 // callee(args) as a value (flags Method|Get) or as a statement (Method).
-Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, unsigned flags, Expr* callee) {
+Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, unsigned flags,
+                            Expr* callee) {
     (void)call;
     stack_.Check();
     if (callee->kind == EK::Name) {
@@ -868,8 +897,9 @@ Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, 
             case Resolved::Local:
             case Resolved::ImplicitLocal:
             case Resolved::Field: {
-                Value* var = n.resolved == Resolved::Field ? (f.inst ? &f.inst->fields[size_t(n.index)] : nullptr)
-                                                           : f.slots[size_t(n.index)];
+                Value* var = n.resolved == Resolved::Field
+                                 ? (f.inst ? &f.inst->fields[size_t(n.index)] : nullptr)
+                                 : f.slots[size_t(n.index)];
                 if (!var) Raise(err::kObjectRequired);
                 return CallVariable(n, *var, argExprs, f, flags);
             }
@@ -881,7 +911,8 @@ Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, 
                 return CallVariable(n, g.value, argExprs, f, flags);
             }
             case Resolved::NamedItem:
-                return CallObject(Value::Obj(items_[size_t(n.index)].object), StringView(), argExprs, f, flags);
+                return CallObject(Value::Obj(items_[size_t(n.index)].object), StringView(), argExprs, f,
+                                  flags);
             case Resolved::GlobalMember:
                 return CallObject(Value::Obj(items_[size_t(n.index)].object), n.name, argExprs, f, flags);
             case Resolved::Builtin: return CallBuiltin(n.builtin, argExprs, f);
@@ -927,7 +958,8 @@ NOINLINE Value Interpreter::CallObject(Value target, StringView name, std::vecto
     return InvokeOn(target, name, flags, args.ptrs, f);
 }
 
-NOINLINE Value Interpreter::CallMemberOf(Expr& callee, std::vector<ExprP>& argExprs, Frame& f, unsigned flags) {
+NOINLINE Value Interpreter::CallMemberOf(Expr& callee, std::vector<ExprP>& argExprs, Frame& f,
+                                         unsigned flags) {
     Value target = Eval(*callee.a, f);
     Args args;
     BuildArgs(argExprs, f, args);
@@ -1261,7 +1293,8 @@ Flow Interpreter::ExecFor(const Stmt& cs, Frame& f) {
         if (flow != Flow::Normal) return flow;
         if (intLoop && IsIntegral(*var)) {
             const int64_t next = IntegralOf(*var) + stepI;
-            if (var->type() == Type::Integer && step.type() == Type::Integer && next >= INT16_MIN && next <= INT16_MAX)
+            if (var->type() == Type::Integer && step.type() == Type::Integer && next >= INT16_MIN &&
+                next <= INT16_MAX)
                 *var = Value::Integer(int16_t(next));
             else if (next >= INT32_MIN && next <= INT32_MAX)
                 *var = Value::Long(int32_t(next));

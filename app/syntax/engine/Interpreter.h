@@ -40,7 +40,10 @@ class Interpreter {
     Value InvokeInstance(Instance& inst, StringView name, unsigned flags, std::span<Value* const> args,
                          bool allowPrivate);
     void Terminate(Instance* inst);
-    Value CallProc(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst, std::span<Value* const> args);
+    Value InvokeFromHost(Instance& inst, StringView name, unsigned flags, std::span<Value* const> args);
+    Value CallFromHost(const Proc* p, std::span<Value* const> args);
+    Value CallProc(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst,
+                   std::span<Value* const> args);
 
    private:
     friend class EntryGuard;
@@ -92,7 +95,8 @@ class Interpreter {
     // Expressions.
     void Resolve(Expr& e, Frame& f);
     void EnsureResolved(Expr& e, Frame& f) {
-        if (e.resolved == Resolved::None || (e.resolved >= Resolved::ImplicitLocal && e.generation != generation_))
+        if (e.resolved == Resolved::None ||
+            (e.resolved >= Resolved::ImplicitLocal && e.generation != generation_))
             Resolve(e, f);
     }
     Value* VariableOf(Expr& e, Frame& f);  // the variable a Name stands for, or null
@@ -102,8 +106,8 @@ class Interpreter {
     Value EvalBinary(Expr& e, Frame& f);
     Value BinaryOfObjects(ops::Op op, const Value& a, const Value& b);
     Value EvalOther(Expr& e, Frame& f);
-    Value CallWithArgs(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst, std::vector<ExprP>& argExprs,
-                       Frame& f);
+    Value CallWithArgs(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst,
+                       std::vector<ExprP>& argExprs, Frame& f);
     Value CallVariable(Expr& n, const Value& var, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
     Value CallObject(Value target, StringView name, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
     Value CallMemberOf(Expr& callee, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
@@ -118,7 +122,8 @@ class Interpreter {
     Value CallBuiltin(const Builtin* b, std::vector<ExprP>& argExprs, Frame& f);
     Value CallEngineBuiltin(int which, std::vector<ExprP>& argExprs, Frame& f);
     Value CallMember(const Member* m, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
-    Value InvokeOn(const Value& target, StringView name, unsigned flags, std::span<Value* const> args, Frame& f);
+    Value InvokeOn(const Value& target, StringView name, unsigned flags, std::span<Value* const> args,
+                   Frame& f);
     Value IndexValue(const Value& v, std::span<Value* const> args, unsigned flags);
     Value NewInstance(Expr& e, Frame& f);
     std::shared_ptr<Array> MakeArray(std::vector<ExprP>& bounds, Frame& f, bool fixed);

@@ -14,21 +14,66 @@ struct KeywordName {
 };
 
 constexpr KeywordName kKeywords[] = {
-    {u"and", Kw::And},       {u"byref", Kw::ByRef},     {u"byval", Kw::ByVal},       {u"call", Kw::Call},
-    {u"case", Kw::Case},     {u"class", Kw::Class},     {u"const", Kw::Const},       {u"default", Kw::Default},
-    {u"dim", Kw::Dim},       {u"do", Kw::Do},           {u"each", Kw::Each},         {u"else", Kw::Else},
-    {u"elseif", Kw::ElseIf}, {u"empty", Kw::Empty},     {u"end", Kw::End},           {u"eqv", Kw::Eqv},
-    {u"erase", Kw::Erase},   {u"error", Kw::Error},     {u"exit", Kw::Exit},         {u"explicit", Kw::Explicit},
-    {u"false", Kw::False},   {u"for", Kw::For},         {u"function", Kw::Function}, {u"get", Kw::Get},
-    {u"goto", Kw::GoTo},     {u"if", Kw::If},           {u"imp", Kw::Imp},           {u"in", Kw::In},
-    {u"is", Kw::Is},         {u"let", Kw::Let},         {u"loop", Kw::Loop},         {u"me", Kw::Me},
-    {u"mod", Kw::Mod},       {u"new", Kw::New},         {u"next", Kw::Next},         {u"not", Kw::Not},
-    {u"nothing", Kw::Nothing}, {u"null", Kw::Null},     {u"on", Kw::On},             {u"option", Kw::Option},
-    {u"or", Kw::Or},         {u"preserve", Kw::Preserve}, {u"private", Kw::Private}, {u"property", Kw::Property},
-    {u"public", Kw::Public}, {u"redim", Kw::ReDim},     {u"resume", Kw::Resume},     {u"select", Kw::Select},
-    {u"set", Kw::Set},       {u"step", Kw::Step},       {u"stop", Kw::Stop},         {u"sub", Kw::Sub},
-    {u"then", Kw::Then},     {u"to", Kw::To},           {u"true", Kw::True},         {u"until", Kw::Until},
-    {u"wend", Kw::Wend},     {u"while", Kw::While},     {u"with", Kw::With},         {u"xor", Kw::Xor},
+    {u"and", Kw::And},
+    {u"byref", Kw::ByRef},
+    {u"byval", Kw::ByVal},
+    {u"call", Kw::Call},
+    {u"case", Kw::Case},
+    {u"class", Kw::Class},
+    {u"const", Kw::Const},
+    {u"default", Kw::Default},
+    {u"dim", Kw::Dim},
+    {u"do", Kw::Do},
+    {u"each", Kw::Each},
+    {u"else", Kw::Else},
+    {u"elseif", Kw::ElseIf},
+    {u"empty", Kw::Empty},
+    {u"end", Kw::End},
+    {u"eqv", Kw::Eqv},
+    {u"erase", Kw::Erase},
+    {u"error", Kw::Error},
+    {u"exit", Kw::Exit},
+    {u"explicit", Kw::Explicit},
+    {u"false", Kw::False},
+    {u"for", Kw::For},
+    {u"function", Kw::Function},
+    {u"get", Kw::Get},
+    {u"goto", Kw::GoTo},
+    {u"if", Kw::If},
+    {u"imp", Kw::Imp},
+    {u"in", Kw::In},
+    {u"is", Kw::Is},
+    {u"let", Kw::Let},
+    {u"loop", Kw::Loop},
+    {u"me", Kw::Me},
+    {u"mod", Kw::Mod},
+    {u"new", Kw::New},
+    {u"next", Kw::Next},
+    {u"not", Kw::Not},
+    {u"nothing", Kw::Nothing},
+    {u"null", Kw::Null},
+    {u"on", Kw::On},
+    {u"option", Kw::Option},
+    {u"or", Kw::Or},
+    {u"preserve", Kw::Preserve},
+    {u"private", Kw::Private},
+    {u"property", Kw::Property},
+    {u"public", Kw::Public},
+    {u"redim", Kw::ReDim},
+    {u"resume", Kw::Resume},
+    {u"select", Kw::Select},
+    {u"set", Kw::Set},
+    {u"step", Kw::Step},
+    {u"stop", Kw::Stop},
+    {u"sub", Kw::Sub},
+    {u"then", Kw::Then},
+    {u"to", Kw::To},
+    {u"true", Kw::True},
+    {u"until", Kw::Until},
+    {u"wend", Kw::Wend},
+    {u"while", Kw::While},
+    {u"with", Kw::With},
+    {u"xor", Kw::Xor},
 };
 
 Kw KeywordOf(StringView name) {
@@ -126,8 +171,8 @@ std::vector<Token> Tokenize(StringView text, int firstLine) {
         if (IsLetter(c)) {
             while (i < n && IsIdentChar(text[i])) ++i;
             StringView word = text.substr(start, i - start);
-            const bool afterDot = !out.empty() && out.back().kind == Tok::Op && out.back().text == u"." &&
-                                  !out.back().spaceBefore;
+            const bool afterDot =
+                !out.empty() && out.back().kind == Tok::Op && out.back().text == u"." && !space;
             if (!afterDot && SameName(word, u"rem")) {
                 skipToLineEnd();
                 continue;
@@ -140,7 +185,8 @@ std::vector<Token> Tokenize(StringView text, int firstLine) {
         if (c == u'[') {
             size_t j = i + 1;
             while (j < n && text[j] != u']' && text[j] != u'\n' && text[j] != u'\r') ++j;
-            if (j >= n || text[j] != u']') Fail(err::kExpected, line, int(start - lineStart), u"Expected ']'");
+            if (j >= n || text[j] != u']')
+                Fail(err::kExpected, line, int(start - lineStart), u"Expected ']'");
             Token& t = push(Tok::Ident, start);
             t.text = String(text.substr(i + 1, j - i - 1));
             i = j + 1;
@@ -183,8 +229,8 @@ std::vector<Token> Tokenize(StringView text, int firstLine) {
             i = j + 1;
             continue;
         }
-        const bool afterOperand = !out.empty() && (out.back().kind == Tok::Ident || out.back().text == u")") &&
-                                  !space;
+        const bool afterOperand =
+            !out.empty() && (out.back().kind == Tok::Ident || out.back().text == u")") && !space;
         if (IsDigit(c) || (c == u'.' && !afterOperand && i + 1 < n && IsDigit(text[i + 1]))) {
             bool real = false;
             while (i < n && IsDigit(text[i])) ++i;
@@ -204,14 +250,16 @@ std::vector<Token> Tokenize(StringView text, int firstLine) {
             }
             std::string digits(text.begin() + start, text.begin() + i);
             const double d = std::strtod(digits.c_str(), nullptr);
-            if (!std::isfinite(d)) Fail(err::kOverflow, line, int(start - lineStart), ErrorText(err::kOverflow));
+            if (!std::isfinite(d))
+                Fail(err::kOverflow, line, int(start - lineStart), ErrorText(err::kOverflow));
             Token& t = push(Tok::Number, start);
             t.value = real ? Value::Double(d) : IntegerValue(d);
-            if (i < n && IsIdentChar(text[i])) Fail(err::kExpected, line, int(i - lineStart), u"Expected end of statement");
+            if (i < n && IsIdentChar(text[i]))
+                Fail(err::kExpected, line, int(i - lineStart), u"Expected end of statement");
             continue;
         }
-        if (c == u'&' && i + 1 < n && (text[i + 1] == u'h' || text[i + 1] == u'H' || text[i + 1] == u'o' ||
-                                       text[i + 1] == u'O')) {
+        if (c == u'&' && i + 1 < n &&
+            (text[i + 1] == u'h' || text[i + 1] == u'H' || text[i + 1] == u'o' || text[i + 1] == u'O')) {
             const bool hex = text[i + 1] == u'h' || text[i + 1] == u'H';
             const unsigned base = hex ? 16 : 8;
             i += 2;
@@ -220,13 +268,18 @@ std::vector<Token> Tokenize(StringView text, int firstLine) {
             while (i < n) {
                 const char16_t d = text[i];
                 unsigned dv;
-                if (IsDigit(d)) dv = d - u'0';
-                else if (hex && d >= u'a' && d <= u'f') dv = d - u'a' + 10;
-                else if (hex && d >= u'A' && d <= u'F') dv = d - u'A' + 10;
-                else break;
+                if (IsDigit(d))
+                    dv = d - u'0';
+                else if (hex && d >= u'a' && d <= u'f')
+                    dv = d - u'a' + 10;
+                else if (hex && d >= u'A' && d <= u'F')
+                    dv = d - u'A' + 10;
+                else
+                    break;
                 if (dv >= base) break;
                 v = v * base + dv;
-                if (v > 0xFFFFFFFFu) Fail(err::kOverflow, line, int(start - lineStart), ErrorText(err::kOverflow));
+                if (v > 0xFFFFFFFFu)
+                    Fail(err::kOverflow, line, int(start - lineStart), ErrorText(err::kOverflow));
                 ++digits;
                 ++i;
             }
@@ -237,8 +290,10 @@ std::vector<Token> Tokenize(StringView text, int firstLine) {
                 ++i;
             }
             Token& t = push(Tok::Number, start);
-            if (!forceLong && v <= 0xFFFF) t.value = Value::Integer(int16_t(uint16_t(v)));
-            else t.value = Value::Long(int32_t(uint32_t(v)));
+            if (!forceLong && v <= 0xFFFF)
+                t.value = Value::Integer(int16_t(uint16_t(v)));
+            else
+                t.value = Value::Long(int32_t(uint32_t(v)));
             continue;
         }
         // Operators.
@@ -246,9 +301,9 @@ std::vector<Token> Tokenize(StringView text, int firstLine) {
         if ((c == u'<' && i + 1 < n && (text[i + 1] == u'>' || text[i + 1] == u'=')) ||
             (c == u'>' && i + 1 < n && text[i + 1] == u'='))
             op += text[i + 1];
-        if (op.size() == 1 && !(c == u'+' || c == u'-' || c == u'*' || c == u'/' || c == u'\\' || c == u'^' ||
-                                c == u'&' || c == u'=' || c == u'<' || c == u'>' || c == u'(' || c == u')' ||
-                                c == u',' || c == u'.'))
+        if (op.size() == 1 &&
+            !(c == u'+' || c == u'-' || c == u'*' || c == u'/' || c == u'\\' || c == u'^' || c == u'&' ||
+              c == u'=' || c == u'<' || c == u'>' || c == u'(' || c == u')' || c == u',' || c == u'.'))
             Fail(err::kInvalidCharacter, line, int(start - lineStart));
         Token& t = push(Tok::Op, start);
         t.text = std::move(op);

@@ -11,8 +11,8 @@ namespace {
 constexpr int kMaxExpressionDepth = 4000;  // deeper trees are refused (freeing one recurses)
 
 bool SoftKeyword(Kw kw) {
-    return kw == Kw::None || kw == Kw::Default || kw == Kw::Explicit || kw == Kw::Step || kw == Kw::Preserve ||
-           kw == Kw::Error || kw == Kw::Property || kw == Kw::Get || kw == Kw::Let;
+    return kw == Kw::None || kw == Kw::Default || kw == Kw::Explicit || kw == Kw::Step ||
+           kw == Kw::Preserve || kw == Kw::Error || kw == Kw::Property || kw == Kw::Get || kw == Kw::Let;
 }
 
 class Parser {
@@ -77,7 +77,9 @@ class Parser {
         Next();
         return true;
     }
-    [[noreturn]] void Fail(int number, String description = String()) const { FailAt(Peek(), number, std::move(description)); }
+    [[noreturn]] void Fail(int number, String description = String()) const {
+        FailAt(Peek(), number, std::move(description));
+    }
     [[noreturn]] static void FailAt(const Token& t, int number, String description = String()) {
         ScriptError e;
         e.status = StatusOf(number);
@@ -114,7 +116,8 @@ class Parser {
             Next();
             return;
         }
-        if (Peek().kind != Tok::Newline && Peek().kind != Tok::End) Fail(err::kExpected, u"Expected end of statement");
+        if (Peek().kind != Tok::Newline && Peek().kind != Tok::End)
+            Fail(err::kExpected, u"Expected end of statement");
     }
 
     // ---- expressions ----
@@ -158,19 +161,58 @@ class Parser {
         }
         if (t.kind != Tok::Op) return 0;
         const String& s = t.text;
-        if (s == u"=") { *op = ops::Op::Eq; return 7; }
-        if (s == u"<>") { *op = ops::Op::Ne; return 7; }
-        if (s == u"<") { *op = ops::Op::Lt; return 7; }
-        if (s == u">") { *op = ops::Op::Gt; return 7; }
-        if (s == u"<=") { *op = ops::Op::Le; return 7; }
-        if (s == u">=") { *op = ops::Op::Ge; return 7; }
-        if (s == u"&") { *op = ops::Op::Concat; return 8; }
-        if (s == u"+") { *op = ops::Op::Add; return 9; }
-        if (s == u"-") { *op = ops::Op::Sub; return 9; }
-        if (s == u"\\") { *op = ops::Op::IntDiv; return 11; }
-        if (s == u"*") { *op = ops::Op::Mul; return 12; }
-        if (s == u"/") { *op = ops::Op::Div; return 12; }
-        if (s == u"^") { *op = ops::Op::Pow; return 14; }
+        if (s == u"=") {
+            *op = ops::Op::Eq;
+            return 7;
+        }
+        if (s == u"<>") {
+            *op = ops::Op::Ne;
+            return 7;
+        }
+        if (s == u"<") {
+            *op = ops::Op::Lt;
+            return 7;
+        }
+        if (s == u">") {
+            *op = ops::Op::Gt;
+            return 7;
+        }
+        if (s == u"<=") {
+            *op = ops::Op::Le;
+            return 7;
+        }
+        if (s == u">=") {
+            *op = ops::Op::Ge;
+            return 7;
+        }
+        if (s == u"&") {
+            *op = ops::Op::Concat;
+            return 8;
+        }
+        if (s == u"+") {
+            *op = ops::Op::Add;
+            return 9;
+        }
+        if (s == u"-") {
+            *op = ops::Op::Sub;
+            return 9;
+        }
+        if (s == u"\\") {
+            *op = ops::Op::IntDiv;
+            return 11;
+        }
+        if (s == u"*") {
+            *op = ops::Op::Mul;
+            return 12;
+        }
+        if (s == u"/") {
+            *op = ops::Op::Div;
+            return 12;
+        }
+        if (s == u"^") {
+            *op = ops::Op::Pow;
+            return 14;
+        }
         return 0;
     }
     static constexpr int kNotLevel = 6, kNegateLevel = 13, kPowLevel = 14;
@@ -259,7 +301,9 @@ class Parser {
                     case Kw::Null:
                     case Kw::Nothing: {
                         ExprP e = Make(EK::Literal, t);
-                        e->value = t.kw == Kw::Null ? Value::Null() : t.kw == Kw::Nothing ? Value::Nothing() : Value();
+                        e->value = t.kw == Kw::Null      ? Value::Null()
+                                   : t.kw == Kw::Nothing ? Value::Nothing()
+                                                         : Value();
                         Next();
                         return e;
                     }
@@ -307,8 +351,10 @@ class Parser {
         std::vector<ExprP> args;
         if (AcceptOp(u")")) return args;
         for (;;) {
-            if (IsOp(u",") || IsOp(u")")) args.push_back(nullptr);
-            else args.push_back(ParseExpr());
+            if (IsOp(u",") || IsOp(u")"))
+                args.push_back(nullptr);
+            else
+                args.push_back(ParseExpr());
             if (AcceptOp(u",")) continue;
             ExpectOp(u")");
             return args;
@@ -445,7 +491,8 @@ class Parser {
             }
             if (t.kw == Kw::Public || t.kw == Kw::Private) {
                 const bool isPublic = t.kw == Kw::Public;
-                if (IsKw(Kw::Sub, 1) || IsKw(Kw::Function, 1) || IsKw(Kw::Property, 1) || IsKw(Kw::Default, 1)) {
+                if (IsKw(Kw::Sub, 1) || IsKw(Kw::Function, 1) || IsKw(Kw::Property, 1) ||
+                    IsKw(Kw::Default, 1)) {
                     Next();
                     const bool isDefault = AcceptKw(Kw::Default);
                     if (isDefault) Fail(err::kSyntax, u"'Default' is allowed only in a class");
@@ -465,13 +512,19 @@ class Parser {
         p->isDefault = isDefault;
         p->cls = cls_;
         p->program = prog_;
-        if (kwTok.kw == Kw::Sub) p->kind = ProcKind::Sub;
-        else if (kwTok.kw == Kw::Function) p->kind = ProcKind::Function;
+        if (kwTok.kw == Kw::Sub)
+            p->kind = ProcKind::Sub;
+        else if (kwTok.kw == Kw::Function)
+            p->kind = ProcKind::Function;
         else {
-            if (AcceptKw(Kw::Get)) p->kind = ProcKind::PropertyGet;
-            else if (AcceptKw(Kw::Let)) p->kind = ProcKind::PropertyLet;
-            else if (AcceptKw(Kw::Set)) p->kind = ProcKind::PropertySet;
-            else Fail(err::kExpected, u"Expected 'Get', 'Let' or 'Set'");
+            if (AcceptKw(Kw::Get))
+                p->kind = ProcKind::PropertyGet;
+            else if (AcceptKw(Kw::Let))
+                p->kind = ProcKind::PropertyLet;
+            else if (AcceptKw(Kw::Set))
+                p->kind = ProcKind::PropertySet;
+            else
+                Fail(err::kExpected, u"Expected 'Get', 'Let' or 'Set'");
             if (!cls_) FailAt(kwTok, err::kSyntax, u"A property belongs in a class");
         }
         const Token& nameTok = Peek();
@@ -490,8 +543,10 @@ class Parser {
             if (!AcceptOp(u")")) {
                 for (;;) {
                     bool byRef = true;
-                    if (AcceptKw(Kw::ByVal)) byRef = false;
-                    else AcceptKw(Kw::ByRef);
+                    if (AcceptKw(Kw::ByVal))
+                        byRef = false;
+                    else
+                        AcceptKw(Kw::ByRef);
                     const Token& pt = Peek();
                     String name = ExpectName();
                     if (AcceptOp(u"(")) ExpectOp(u")");
@@ -511,8 +566,9 @@ class Parser {
         ExpectKw(Kw::End, u"End");
         const Kw endKw = kwTok.kw;
         if (!AcceptKw(endKw))
-            Fail(err::kExpected, endKw == Kw::Sub ? u"Expected 'Sub'" : endKw == Kw::Function ? u"Expected 'Function'"
-                                                                                              : u"Expected 'Property'");
+            Fail(err::kExpected, endKw == Kw::Sub        ? u"Expected 'Sub'"
+                                 : endKw == Kw::Function ? u"Expected 'Function'"
+                                                         : u"Expected 'Property'");
         ExpectNewline();
         for (auto& [name, unused] : referenced_)
             if (!p->locals.count(name)) p->implicitLocals.emplace(name, p->slotCount++);
@@ -527,7 +583,8 @@ class Parser {
                           : p->kind == ProcKind::PropertyLet ? &m.let
                           : p->kind == ProcKind::PropertySet ? &m.set
                                                              : &m.method;
-            if (*slot || m.field >= 0 || (m.method && p->kind != ProcKind::Sub && p->kind != ProcKind::Function) ||
+            if (*slot || m.field >= 0 ||
+                (m.method && p->kind != ProcKind::Sub && p->kind != ProcKind::Function) ||
                 (p->kind <= ProcKind::Function && (m.get || m.let || m.set)))
                 FailAt(nameTok, err::kRedefined);
             *slot = p.get();
@@ -536,7 +593,8 @@ class Parser {
                 if (cls_->defaultMember && cls_->defaultMember != &m) FailAt(nameTok, err::kRedefined);
                 cls_->defaultMember = &m;
             }
-            if (p->kind == ProcKind::Sub && SameName(p->name, u"Class_Initialize")) cls_->initialize = p.get();
+            if (p->kind == ProcKind::Sub && SameName(p->name, u"Class_Initialize"))
+                cls_->initialize = p.get();
             if (p->kind == ProcKind::Sub && SameName(p->name, u"Class_Terminate")) cls_->terminate = p.get();
             cls_->procs.push_back(std::move(p));
         } else {
@@ -568,8 +626,10 @@ class Parser {
                 break;
             }
             bool isPublic = true, isDefault = false, hadModifier = false;
-            if (AcceptKw(Kw::Public)) hadModifier = true;
-            else if (AcceptKw(Kw::Private)) hadModifier = true, isPublic = false;
+            if (AcceptKw(Kw::Public))
+                hadModifier = true;
+            else if (AcceptKw(Kw::Private))
+                hadModifier = true, isPublic = false;
             if (AcceptKw(Kw::Default)) {
                 if (!isPublic) Fail(err::kSyntax, u"A default member must be public");
                 isDefault = true;
@@ -649,16 +709,17 @@ class Parser {
                 if (proc_->kind != ProcKind::Main || cls_) Fail(err::kSyntax);
                 const bool isPublic = t.kw == Kw::Public;
                 Next();
-                if (AcceptKw(Kw::Const)) ParseConst(isPublic);
-                else ParseVarList(isPublic);
+                if (AcceptKw(Kw::Const))
+                    ParseConst(isPublic);
+                else
+                    ParseVarList(isPublic);
                 return;
             }
             case Kw::Const:
                 Next();
                 ParseConst(true);
                 return;
-            case Kw::Option:
-                Fail(err::kSyntax, u"'Option Explicit' must come first");
+            case Kw::Option: Fail(err::kSyntax, u"'Option Explicit' must come first");
             case Kw::ReDim: {
                 Next();
                 StmtP s = NewStmt(SK::ReDim, t);
@@ -724,16 +785,20 @@ class Parser {
                 Next();
                 StmtP s = NewStmt(SK::Exit, t);
                 const Token& what = Peek();
-                if (AcceptKw(Kw::Do)) s->exitKind = Flow::ExitDo;
-                else if (AcceptKw(Kw::For)) s->exitKind = Flow::ExitFor;
+                if (AcceptKw(Kw::Do))
+                    s->exitKind = Flow::ExitDo;
+                else if (AcceptKw(Kw::For))
+                    s->exitKind = Flow::ExitFor;
                 else if (IsKw(Kw::Sub) || IsKw(Kw::Function) || IsKw(Kw::Property)) {
                     const Kw kw = Next().kw;
                     const ProcKind k = proc_->kind;
-                    const bool ok = (kw == Kw::Sub && k == ProcKind::Sub) || (kw == Kw::Function && k == ProcKind::Function) ||
+                    const bool ok = (kw == Kw::Sub && k == ProcKind::Sub) ||
+                                    (kw == Kw::Function && k == ProcKind::Function) ||
                                     (kw == Kw::Property && k >= ProcKind::PropertyGet);
                     if (!ok) FailAt(what, err::kSyntax, u"Invalid 'Exit' statement");
                     s->exitKind = Flow::ExitProc;
-                } else Fail(err::kExpected, u"Expected 'Do', 'For', 'Sub', 'Function' or 'Property'");
+                } else
+                    Fail(err::kExpected, u"Expected 'Do', 'For', 'Sub', 'Function' or 'Property'");
                 out.push_back(std::move(s));
                 return;
             }
@@ -857,11 +922,13 @@ class Parser {
 
     void ParseStatementArgs(std::vector<ExprP>& args) {
         for (;;) {
-            if (IsOp(u",")) args.push_back(nullptr);
+            if (IsOp(u","))
+                args.push_back(nullptr);
             else if (AtStatementEnd()) {
                 args.push_back(nullptr);
                 return;
-            } else args.push_back(ParseExpr());
+            } else
+                args.push_back(ParseExpr());
             if (!AcceptOp(u",")) return;
         }
     }

@@ -26,7 +26,8 @@ class LogObject : public Object {
     std::vector<Value> items;
 
     Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
-        calls.push_back(String(name) + u":" + Wide(std::to_string(flags)) + u":" + Wide(std::to_string(args.size())));
+        calls.push_back(String(name) + u":" + Wide(std::to_string(flags)) + u":" +
+                        Wide(std::to_string(args.size())));
         if (SameName(name, u"Write")) {
             for (size_t i = 0; i < args.size(); ++i) {
                 if (i) text += u",";
@@ -54,9 +55,7 @@ class LogObject : public Object {
         if (SameName(name, u"Twice")) return ops::Binary(ops::Op::Mul, *args[0], Value::Integer(2));
         Raise(err::kNotSupported);
     }
-    bool HasMember(StringView name) override {
-        return SameName(name, u"Twice") || SameName(name, u"Value");
-    }
+    bool HasMember(StringView name) override { return SameName(name, u"Twice") || SameName(name, u"Value"); }
     String TypeName() const override { return u"LogObject"; }
     std::vector<Value> Enumerate() override { return items; }
 };
@@ -78,8 +77,8 @@ class Script : public ::testing::Test {
         try {
             engine.Run(Wide(text));
         } catch (const ScriptError& e) {
-            return Narrow(log->text) + "<error " + std::to_string(e.Number()) + " " + Narrow(e.description) + " at " +
-                   std::to_string(e.line) + ":" + std::to_string(e.column) + ">";
+            return Narrow(log->text) + "<error " + std::to_string(e.Number()) + " " + Narrow(e.description) +
+                   " at " + std::to_string(e.line) + ":" + std::to_string(e.column) + ">";
         }
         return Narrow(log->text);
     }
@@ -111,20 +110,25 @@ TEST_F(Script, OperatorsFollowTheLanguagesPrecedence) {
     EXPECT_EQ(Run("Log.Write 2 ^ 3 ^ 2"), "64;");  // left to right
     EXPECT_EQ(Run("Log.Write 2 ^ -1"), "0.5;");
     EXPECT_EQ(Run("Log.Write Not 1 = 2"), "True;");
-    EXPECT_EQ(Run("Log.Write 7 \\ 2 * 2, 7 Mod 4 * 2, 10 - 2 - 3, 7 \\ 2 Mod 2"), "1,7,5,1;");  // * / bind tighter than \\, then Mod
+    EXPECT_EQ(Run("Log.Write 7 \\ 2 * 2, 7 Mod 4 * 2, 10 - 2 - 3, 7 \\ 2 Mod 2"),
+              "1,7,5,1;");  // * / bind tighter than \\, then Mod
     EXPECT_EQ(Run("Log.Write 1 + 2 & 3 + 4"), "37;");
-    EXPECT_EQ(Run("Log.Write 1 < 2 And 3 > 4 Or True, True Xor True, False Imp False, 5 Eqv 5"), "True,False,True,-1;");
+    EXPECT_EQ(Run("Log.Write 1 < 2 And 3 > 4 Or True, True Xor True, False Imp False, 5 Eqv 5"),
+              "True,False,True,-1;");
     EXPECT_EQ(Run("Log.Write (1 + 2) * 3, -(2 + 3), - - 4"), "9,-5,4;");
     EXPECT_EQ(Run("Log.Write 3 And 5 Or 8"), "9;");
 }
 
 TEST_F(Script, OperandsAreCoercedAndNullPropagates) {
     EXPECT_EQ(Run("Log.Write \"1\" + 2, \"a\" & 1, \"1\" + \"2\", Empty + 1, Empty & \"x\""), "3,a1,12,1,x;");
-    EXPECT_EQ(Run("x = Null + 1 : Log.Write IsNullText(x)\nFunction IsNullText(v) : IsNullText = (TypeName(v) = \"Null\") : End Function"),
+    EXPECT_EQ(Run("x = Null + 1 : Log.Write IsNullText(x)\nFunction IsNullText(v) : IsNullText = "
+                  "(TypeName(v) = \"Null\") : End Function"),
               "True;");
-    EXPECT_EQ(Run("Log.Write TypeName(Null & \"a\"), TypeName(Null And False), TypeName(1 = Null)"), "String,Boolean,Null;");
+    EXPECT_EQ(Run("Log.Write TypeName(Null & \"a\"), TypeName(Null And False), TypeName(1 = Null)"),
+              "String,Boolean,Null;");
     EXPECT_EQ(Run("Log.Write \"abc\" < \"abd\", \"B\" < \"a\", \"10\" < \"9\""), "True,True,True;");
-    EXPECT_EQ(Run("Log.Write TypeName(1), TypeName(40000), TypeName(1.5), TypeName(\"\"), TypeName(Empty), TypeName(Nothing)"),
+    EXPECT_EQ(Run("Log.Write TypeName(1), TypeName(40000), TypeName(1.5), TypeName(\"\"), TypeName(Empty), "
+                  "TypeName(Nothing)"),
               "Integer,Long,Double,String,Empty,Nothing;");
     EXPECT_EQ(Run("Log.Write &HFF, &H10&, &HFFFF, &O17, 1e3, .5"), "255,16,-1,15,1000,0.5;");
     EXPECT_EQ(Run("Log.Write \"say \"\"hi\"\"\""), "say \"hi\";");
@@ -133,7 +137,8 @@ TEST_F(Script, OperandsAreCoercedAndNullPropagates) {
 }
 
 TEST_F(Script, StatementsShareLinesAndContinueOverThem) {
-    EXPECT_EQ(Run("a = 1 : b = 2 : Log.Write a + b ' comment\nRem a remark\nLog.Write _\n  a, _\n  b"), "3;1,2;");
+    EXPECT_EQ(Run("a = 1 : b = 2 : Log.Write a + b ' comment\nRem a remark\nLog.Write _\n  a, _\n  b"),
+              "3;1,2;");
     EXPECT_EQ(Run("[my var] = 5 : Log.Write [my var]"), "5;");
     EXPECT_EQ(Run("LOG.WRITE \"case\" : log.write \"insensitive\""), "case;insensitive;");
 }
@@ -141,14 +146,17 @@ TEST_F(Script, StatementsShareLinesAndContinueOverThem) {
 // ---- Control flow ------------------------------------------------------------------
 
 TEST_F(Script, IfInBothFormsAndSelectCase) {
-    EXPECT_EQ(Run("x = 5\nIf x > 3 Then Log.Write \"big\" Else Log.Write \"small\"\nIf x < 3 Then Log.Write 1 : Log.Write 2"),
+    EXPECT_EQ(Run("x = 5\nIf x > 3 Then Log.Write \"big\" Else Log.Write \"small\"\nIf x < 3 Then Log.Write "
+                  "1 : Log.Write 2"),
               "big;");
     EXPECT_EQ(Run("For i = 1 To 4\nIf i = 1 Then\nLog.Write \"one\"\nElseIf i = 2 Then\nLog.Write \"two\"\n"
                   "ElseIf i = 3 Then\nLog.Write \"three\"\nElse\nLog.Write \"many\"\nEnd If\nNext"),
               "one;two;three;many;");
-    EXPECT_EQ(Run("If Null Then Log.Write \"null is true\" Else Log.Write \"null is false\""), "null is false;");
+    EXPECT_EQ(Run("If Null Then Log.Write \"null is true\" Else Log.Write \"null is false\""),
+              "null is false;");
     EXPECT_EQ(Run("For Each v In Array(1, 2, 5, \"x\", 9)\nSelect Case v\nCase 1, 2\nLog.Write \"low\"\n"
-                  "Case \"x\" : Log.Write \"text\"\nCase 5\nLog.Write \"five\"\nCase Else\nLog.Write \"else\"\nEnd Select\nNext"),
+                  "Case \"x\" : Log.Write \"text\"\nCase 5\nLog.Write \"five\"\nCase Else\nLog.Write "
+                  "\"else\"\nEnd Select\nNext"),
               "low;low;five;text;else;");
 }
 
@@ -179,8 +187,11 @@ TEST_F(Script, ForEachDoAndWhileLoops) {
 
 TEST_F(Script, ProceduresAreKnownBeforeTheFirstStatement) {
     EXPECT_EQ(Run("Log.Write Twice(4)\nFunction Twice(x)\nTwice = x * 2\nEnd Function"), "8;");
-    EXPECT_EQ(Run("Hello \"a\", \"b\"\nCall Hello(\"c\", \"d\")\nSub Hello(x, y) : Log.Write x & y : End Sub"), "ab;cd;");
-    EXPECT_EQ(Run("Function F(n)\nIf n <= 1 Then\nF = 1\nExit Function\nEnd If\nF = n * F(n - 1)\nEnd Function\nLog.Write F(10)"),
+    EXPECT_EQ(
+        Run("Hello \"a\", \"b\"\nCall Hello(\"c\", \"d\")\nSub Hello(x, y) : Log.Write x & y : End Sub"),
+        "ab;cd;");
+    EXPECT_EQ(Run("Function F(n)\nIf n <= 1 Then\nF = 1\nExit Function\nEnd If\nF = n * F(n - 1)\nEnd "
+                  "Function\nLog.Write F(10)"),
               "3628800;");
     EXPECT_EQ(Run("Sub S\nLog.Write 1\nExit Sub\nLog.Write 2\nEnd Sub\nS"), "1;");
     EXPECT_EQ(Fails("Sub S(a)\nEnd Sub\nS 1, 2"), "450 2:0");
@@ -196,7 +207,8 @@ TEST_F(Script, ByReferenceArgumentsChangeTheCallersVariable) {
     EXPECT_EQ(Run(std::string(procs) + "x = 1 : Call Inc(x) : Log.Write x"), "2;");
     EXPECT_EQ(Run(std::string(procs) + "x = 1 : IncVal x : Log.Write x"), "1;");
     EXPECT_EQ(Run(std::string(procs) + "x = 1 : Inc x + 0 : Log.Write x"), "1;");
-    EXPECT_EQ(Run(std::string(procs) + "Sub Outer\nDim y : y = 5 : Inc y : Log.Write y\nEnd Sub\nOuter"), "6;");
+    EXPECT_EQ(Run(std::string(procs) + "Sub Outer\nDim y : y = 5 : Inc y : Log.Write y\nEnd Sub\nOuter"),
+              "6;");
     // Host objects get pointers to the variables too.
     EXPECT_EQ(Run("x = 1 : y = 10 : Log.Bump x, (y), 3 : Log.Write x, y"), "2,10;");
     EXPECT_EQ(Run("Sub T\nDim z : z = 4 : Log.Bump z : Log.Write z\nEnd Sub\nT"), "5;");
@@ -227,13 +239,16 @@ TEST_F(Script, NamedItemsWithGlobalMembersComeAfterTheScriptsOwnNames) {
 // ---- Errors ------------------------------------------------------------------------
 
 TEST_F(Script, ResumeNextSkipsTheFailingStatement) {
-    EXPECT_EQ(Run("On Error Resume Next\nx = 1 / 0\nLog.Write Err.Number, Err.Description\nErr.Clear\nLog.Write Err.Number"),
+    EXPECT_EQ(Run("On Error Resume Next\nx = 1 / 0\nLog.Write Err.Number, "
+                  "Err.Description\nErr.Clear\nLog.Write Err.Number"),
               "11,Division by zero;0;");
-    EXPECT_EQ(Run("On Error Resume Next\nLog.Write 1\nLog.Fail\nLog.Write Err.Number, Err.Description\nOn Error GoTo 0\n"
+    EXPECT_EQ(Run("On Error Resume Next\nLog.Write 1\nLog.Fail\nLog.Write Err.Number, Err.Description\nOn "
+                  "Error GoTo 0\n"
                   "Log.Write Err.Number"),
               "1;5,host failure;0;");
     EXPECT_EQ(Fails("On Error Resume Next\nOn Error GoTo 0\nx = 1 / 0"), "11 2:0");
-    EXPECT_EQ(Run("On Error Resume Next\nErr.Raise 1234, \"me\", \"custom\"\nLog.Write Err.Number, Err.Source, Err.Description"),
+    EXPECT_EQ(Run("On Error Resume Next\nErr.Raise 1234, \"me\", \"custom\"\nLog.Write Err.Number, "
+                  "Err.Source, Err.Description"),
               "1234,me,custom;");
     EXPECT_EQ(Run("On Error Resume Next\nIf 1 / 0 Then Log.Write \"in\"\nLog.Write \"after\""), "after;");
     const ScriptError e = Error("\n  Err.Raise 5000, \"src\", \"text\"");
@@ -288,17 +303,21 @@ TEST_F(Script, OptionExplicitRefusesUndeclaredNames) {
 TEST_F(Script, ArraysDimReDimAndPreserve) {
     EXPECT_EQ(Run("Dim a(3)\na(0) = \"x\" : a(3) = 5\nLog.Write a(0), a(3), TypeName(a(1))"), "x,5,Empty;");
     EXPECT_EQ(Run("Dim m(2, 3)\nm(2, 3) = 7 : m(0, 1) = 1\nLog.Write m(2, 3) + m(0, 1)"), "8;");
-    EXPECT_EQ(Run("Dim d()\nReDim d(2)\nd(2) = \"k\"\nReDim Preserve d(4)\nLog.Write d(2), TypeName(d(4))\nReDim d(1)\n"
+    EXPECT_EQ(Run("Dim d()\nReDim d(2)\nd(2) = \"k\"\nReDim Preserve d(4)\nLog.Write d(2), "
+                  "TypeName(d(4))\nReDim d(1)\n"
                   "Log.Write TypeName(d(1))"),
               "k,Empty;Empty;");
-    EXPECT_EQ(Run("ReDim g(1, 1)\ng(1, 1) = 3\nReDim Preserve g(1, 2)\ng(0, 2) = 4\nLog.Write g(1, 1), g(0, 2)"), "3,4;");
+    EXPECT_EQ(
+        Run("ReDim g(1, 1)\ng(1, 1) = 3\nReDim Preserve g(1, 2)\ng(0, 2) = 4\nLog.Write g(1, 1), g(0, 2)"),
+        "3,4;");
     EXPECT_EQ(Fails("Dim a(2)\nReDim a(3)"), "10 1:0");
     EXPECT_EQ(Fails("Dim a(2)\nx = a(3)"), "9 1:0");
     EXPECT_EQ(Fails("ReDim g(1, 1)\nReDim Preserve g(2, 1)"), "9 1:0");
     // Arrays are values: an assignment copies.
     EXPECT_EQ(Run("a = Array(1, 2)\nb = a\nb(0) = 9\nLog.Write a(0), b(0)"), "1,9;");
     EXPECT_EQ(Run("a = Array(Array(1, 2), Array(3, 4))\nLog.Write a(1)(0)"), "3;");
-    EXPECT_EQ(Run("Dim a(1)\nSub Fill(arr)\narr(1) = \"filled\"\nEnd Sub\nFill a\nLog.Write a(1)"), "filled;");
+    EXPECT_EQ(Run("Dim a(1)\nSub Fill(arr)\narr(1) = \"filled\"\nEnd Sub\nFill a\nLog.Write a(1)"),
+              "filled;");
     EXPECT_EQ(Run("Dim e(2)\ne(1) = 4\nErase e\nLog.Write TypeName(e(1))"), "Empty;");
 }
 
@@ -315,6 +334,11 @@ TEST_F(Script, ObjectsNeedSetAndNothingIsNoObject) {
 
 TEST_F(Script, WithBlocks) {
     EXPECT_EQ(Run("With Log\n.Write \"a\"\n.Value = 5\n.Write .Value\nEnd With"), "a;5;");
+    // Keywords are plain member names after a dot, also in a With block.
+    EXPECT_EQ(Run("Class N\nPublic [Next], [Step], [End], [Rem]\nEnd Class\nSet o = New N\no.Next = 1 : "
+                  "o.Step = 2\n"
+                  "With o\n  .End = .Next + .Step\n  .Rem = 4\nEnd With\nLog.Write o.End, o.Rem"),
+              "3,4;");
 }
 
 // ---- Classes -----------------------------------------------------------------------
@@ -332,9 +356,9 @@ TEST_F(Script, ClassesWithPropertiesMethodsAndDefaultMembers) {
         "  Public Default Function Item(i) : Item = i * count_ : End Function\n"
         "  Public Function Self : Set Self = Me : End Function\n"
         "End Class\n";
-    EXPECT_EQ(Run(std::string(cls) +
-                  "Set c = New Counter\nc.Add 5\nLog.Write c.Count\nc.Count = 2\nLog.Write c.Count, c(3), c.Self.Count\n"
-                  "c.Name = \"n\" : Log.Write c.Name, TypeName(c)"),
+    EXPECT_EQ(Run(std::string(cls) + "Set c = New Counter\nc.Add 5\nLog.Write c.Count\nc.Count = "
+                                     "2\nLog.Write c.Count, c(3), c.Self.Count\n"
+                                     "c.Name = \"n\" : Log.Write c.Name, TypeName(c)"),
               "init;1015;2,6,2;n,Counter;");
     EXPECT_EQ(Fails(std::string(cls) + "Set c = New Counter\nc.Bump"), "438 12:0");
     EXPECT_EQ(Fails(std::string(cls) + "Set c = New Counter\nLog.Write c.count_"), "438 12:0");
@@ -353,17 +377,21 @@ TEST_F(Script, PropertySetAndObjectFields) {
 
 TEST_F(Script, TerminateRunsWhenTheLastReferenceGoes) {
     const char* cls =
-        "Class T\nPublic Id\nPrivate Sub Class_Terminate : Log.Write \"bye \" & Id : Err.Raise 5 : End Sub\nEnd Class\n";
-    EXPECT_EQ(Run(std::string(cls) + "Set a = New T : a.Id = 1\nSet b = a\nSet a = Nothing\nLog.Write \"one left\"\n"
-                                     "Set b = Nothing\nLog.Write \"after\""),
+        "Class T\nPublic Id\nPrivate Sub Class_Terminate : Log.Write \"bye \" & Id : Err.Raise 5 : End "
+        "Sub\nEnd Class\n";
+    EXPECT_EQ(Run(std::string(cls) +
+                  "Set a = New T : a.Id = 1\nSet b = a\nSet a = Nothing\nLog.Write \"one left\"\n"
+                  "Set b = Nothing\nLog.Write \"after\""),
               "one left;bye 1;after;");
     EXPECT_EQ(Run("Sub S\nDim x : Set x = New T : x.Id = 2\nEnd Sub\nS\nLog.Write \"back\""), "bye 2;back;");
 }
 
 TEST_F(Script, ALongChainOfInstancesIsFreedWithoutDeepRecursion) {
-    EXPECT_EQ(Run("Class Node\nPublic Next_\nEnd Class\nSet head = Nothing\nFor i = 1 To 200000\nSet n = New Node\n"
-                  "Set n.Next_ = head\nSet head = n\nNext\nSet n = Nothing\nSet head = Nothing\nLog.Write \"freed\""),
-              "freed;");
+    EXPECT_EQ(
+        Run("Class Node\nPublic Next_\nEnd Class\nSet head = Nothing\nFor i = 1 To 200000\nSet n = New Node\n"
+            "Set n.Next_ = head\nSet head = n\nNext\nSet n = Nothing\nSet head = Nothing\nLog.Write "
+            "\"freed\""),
+        "freed;");
     EXPECT_EQ(Run("Class T\nPublic Next_, Id\nSub Class_Terminate : Log.Write Id : End Sub\nEnd Class\n"
                   "Set a = New T : a.Id = 1 : Set a.Next_ = New T : a.Next_.Id = 2\nSet a = Nothing"),
               "1;2;");
@@ -375,23 +403,27 @@ TEST_F(Script, MoreClassMembers) {
         "  Const Size = 3\n"
         "  Private cells(3)\n"
         "  Public Property Get Cell(i) : Cell = cells(i) : End Property\n"
-        "  Public Property Let Cell(i, v)\n    If i > Size Then Exit Property\n    cells(i) = v\n  End Property\n"
+        "  Public Property Let Cell(i, v)\n    If i > Size Then Exit Property\n    cells(i) = v\n  End "
+        "Property\n"
         "  Public Function Peek(other) : Peek = other.cells(1) : End Function\n"
         "  Public Function Limit : Limit = Size : End Function\n"
         "End Class\n";
-    EXPECT_EQ(Run(std::string(cls) + "Set g = New Grid : Set h = New Grid\ng.Cell(1) = \"a\" : g.Cell(9) = \"x\"\n"
-                                     "h.Cell(1) = \"b\"\nLog.Write g.Cell(1), g.Peek(h), g.Limit"),
-              "a,b,3;");
+    EXPECT_EQ(
+        Run(std::string(cls) + "Set g = New Grid : Set h = New Grid\ng.Cell(1) = \"a\" : g.Cell(9) = \"x\"\n"
+                               "h.Cell(1) = \"b\"\nLog.Write g.Cell(1), g.Peek(h), g.Limit"),
+        "a,b,3;");
 }
 
 TEST_F(Script, StatementCallsWithParenthesisedFirstArguments) {
-    EXPECT_EQ(Run("Sub Two(a, b) : Log.Write a & \"/\" & b : End Sub\nTwo (1) + 1, 3\nLog.Write (\"x\") & \"y\"\n"
-                  "Log.Write(\"z\")\nTwo 1, (2)"),
-              "2/3;xy;z;1/2;");
+    EXPECT_EQ(
+        Run("Sub Two(a, b) : Log.Write a & \"/\" & b : End Sub\nTwo (1) + 1, 3\nLog.Write (\"x\") & \"y\"\n"
+            "Log.Write(\"z\")\nTwo 1, (2)"),
+        "2/3;xy;z;1/2;");
 }
 
 TEST_F(Script, WithNestsAndWorksInProcedures) {
-    EXPECT_EQ(Run("Class P\nPublic Inner, N\nEnd Class\nSub S\nSet o = New P : Set o.Inner = New P\nWith o\n.N = 1\n"
+    EXPECT_EQ(Run("Class P\nPublic Inner, N\nEnd Class\nSub S\nSet o = New P : Set o.Inner = New P\nWith "
+                  "o\n.N = 1\n"
                   "With .Inner\n.N = 2\nEnd With\nLog.Write .N, .Inner.N\nEnd With\nEnd Sub\nS"),
               "1,2;");
 }
@@ -419,6 +451,34 @@ TEST_F(Script, HostErrorsKeepTheirTextAndGetRefIsCallable) {
     EXPECT_EQ(Narrow(log->text), "event fired;");
 }
 
+// Calls `f` with about `bytes` more of native stack in use.
+template <class F>
+void AtStackDepth(size_t bytes, F&& f) {
+    volatile char pad[1024];
+    pad[0] = 1;
+    if (bytes > sizeof pad)
+        AtStackDepth(bytes - sizeof pad, f);
+    else
+        f();
+    pad[1] = pad[0];
+}
+
+TEST_F(Script, HostCallsIntoScriptObjectsOutsideARunMeasureTheirOwnStack) {
+    EXPECT_EQ(Run("Sub OnEvent : Log.Write \"event\" : End Sub\nClass K\nSub M : Log.Write \"method\" : End "
+                  "Sub\nEnd Class\n"
+                  "Set Log.Value = GetRef(\"OnEvent\")"),
+              "");
+    Value handler = log->stored;
+    EXPECT_EQ(Run("Set Log.Value = New K"), "");
+    Value instance = log->stored;
+    log->stored = Value();
+    AtStackDepth(400 * 1024, [&] {
+        handler.object()->Invoke(u"", kCallMethod, {});
+        instance.object()->Invoke(u"M", kCallMethod, {});
+    });
+    EXPECT_EQ(Narrow(log->text), "event;method;");
+}
+
 TEST_F(Script, AHugeArrayIsOutOfMemoryNotACrash) {
     EXPECT_EQ(Fails("ReDim a(100000000)"), "7 0:0");
     EXPECT_EQ(Fails("Dim b(20000, 20000)"), "7 0:4");
@@ -440,6 +500,12 @@ TEST_F(Script, NamesAreResolvedOncePerPlace) {
     engine.AddNamedItem(u"Globals", counting, true);
     EXPECT_EQ(Run("For i = 1 To 1000 : n = n + Len(\"ab\") + Twice(1) : Next\nLog.Write n"), "4000;");
     EXPECT_LE(counting->hasMember, 6);
+}
+
+TEST_F(Script, DeeplyNestedArraysAreFreedWithoutDeepRecursion) {
+    EXPECT_EQ(Run("For i = 1 To 200000\na = Array(a)\nNext\na = 0\nLog.Write \"freed\""), "freed;");
+    EXPECT_EQ(Run("For i = 1 To 200000\nb = Array(b)\nNext\nLog.Write \"kept\""),
+              "kept;");  // freed with the engine
 }
 
 // ---- Engine ------------------------------------------------------------------------
@@ -467,14 +533,17 @@ TEST_F(Script, CallChangesByReferenceArgumentsOfTheHost) {
     engine.Call(engine.ProcedureId(u"Twice"), args);
     EXPECT_EQ(test::Show(arg), "Integer 42");
     Value* none[] = {};
-    EXPECT_EQ(test::ErrorOf([&] { engine.Call(engine.ProcedureId(u"Twice"), std::span<Value* const>(none, 0)); }), 450);
+    EXPECT_EQ(
+        test::ErrorOf([&] { engine.Call(engine.ProcedureId(u"Twice"), std::span<Value* const>(none, 0)); }),
+        450);
 }
 
 TEST_F(Script, EvalExecuteAndGetRef) {
     EXPECT_EQ(Run("x = 4\nLog.Write Eval(\"x * 2 + 1\")\nExecute \"y = x + 1\"\nLog.Write y\n"
                   "ExecuteGlobal \"Function G(a) : G = a & \"\"!\"\" : End Function\"\nLog.Write G(1)"),
               "9;5;1!;");
-    EXPECT_EQ(Run("Function H(a) : H = a + 100 : End Function\nSet r = GetRef(\"H\")\nLog.Write r(1)"), "101;");
+    EXPECT_EQ(Run("Function H(a) : H = a + 100 : End Function\nSet r = GetRef(\"H\")\nLog.Write r(1)"),
+              "101;");
 }
 
 TEST_F(Script, InterruptEndsARunawayScriptEvenUnderResumeNext) {
@@ -503,7 +572,8 @@ TEST_F(Script, DeepRecursionEndsWithOutOfStackSpace) {
     for (int i = 0; i < 100000; ++i) chain += " + 1";
     EXPECT_EQ(Fails(chain).substr(0, 5), "1051 ");
     // The engine still works afterwards, and a modest depth is fine.
-    EXPECT_EQ(Run("Function D(n) : If n = 0 Then D = 0 Else D = 1 + D(n - 1)\nEnd Function\nLog.Write D(20)"), "20;");
+    EXPECT_EQ(Run("Function D(n) : If n = 0 Then D = 0 Else D = 1 + D(n - 1)\nEnd Function\nLog.Write D(20)"),
+              "20;");
 }
 
 }  // namespace
