@@ -55,11 +55,11 @@ void Clear(HWND pane) {
 
 struct Figures {
     std::vector<double> loadMs;   // one full load of every definition, per load
-    int lexers = 0;         // built in the last load
+    int lexers = 0;               // built in the last load
     std::vector<double> insertS;  // the inserting macro, per round
     long insertedLines = 0;
     bool insertOk = true;
-    std::vector<double> loopMs;   // the macro that only loops, per round
+    std::vector<double> loopMs;  // the macro that only loops, per round
 };
 
 // (a): the list read again and every definition's lexer built once; the
@@ -71,7 +71,8 @@ void LoadDefinitions(const std::wstring& programFolder, Figures* f) {
     int built = 0;
     const int n = syntax::EntryCount();
     for (int k = 0; k < n; ++k)
-        if (const syntax::SyntaxEntry* e = syntax::Entry(k)) built += syntax::LexerByName(e->title) != nullptr;
+        if (const syntax::SyntaxEntry* e = syntax::Entry(k))
+            built += syntax::LexerByName(e->title) != nullptr;
     f->loadMs.push_back((Now() - t0) * 1e3);
     f->lexers = built;
     syntax::Reload();
@@ -89,8 +90,9 @@ void PlayMacros(int lines, HMODULE edit, const std::wstring& folder, Figures* f)
     const std::wstring n = std::to_wstring(lines);
     Clear(pane);
     double t0 = Now();
-    f->insertOk &= frame->PlayMacroText(L"Set d = ActiveDoc\nFor i = 1 To " + n + L"\nd.Insert \"line \" & i & vbCrLf\nNext\n",
-                                       L"bench", 1) == automation::MacroOutcome::kDone;
+    f->insertOk &= frame->PlayMacroText(
+                       L"Set d = ActiveDoc\nFor i = 1 To " + n + L"\nd.Insert \"line \" & i & vbCrLf\nNext\n",
+                       L"bench", 1) == automation::MacroOutcome::kDone;
     f->insertS.push_back(Now() - t0);
     f->insertedLines = long(SendMessageW(pane, MPM_GETLINECOUNT, 0, 0)) - 1;
     Clear(pane);
@@ -146,14 +148,13 @@ int wmain(int argc, wchar_t** argv) {
 
     const Figures& s = figures[0];
     const Figures& o = figures[1];
-    std::printf("script_bench: %d loads of the shipped definitions, a macro of %d lines, %d rounds%s\n", loads,
-                lines, rounds, system ? "" : " (no system engine: ours only)");
+    std::printf("script_bench: %d loads of the shipped definitions, a macro of %d lines, %d rounds%s\n",
+                loads, lines, rounds, system ? "" : " (no system engine: ours only)");
     std::printf("                                         system engine     our engine\n");
-    std::printf("  (a) full load of every definition (ms) %12.1f   %12.1f   (%d / %d lexers)\n", Median(s.loadMs),
-                Median(o.loadMs),
-                s.lexers, o.lexers);
-    std::printf("  (b) macro inserting the lines (s)      %12.2f   %12.2f   (%ld / %ld lines%s)\n", Median(s.insertS),
-                Median(o.insertS), s.insertedLines, o.insertedLines,
+    std::printf("  (a) full load of every definition (ms) %12.1f   %12.1f   (%d / %d lexers)\n",
+                Median(s.loadMs), Median(o.loadMs), s.lexers, o.lexers);
+    std::printf("  (b) macro inserting the lines (s)      %12.2f   %12.2f   (%ld / %ld lines%s)\n",
+                Median(s.insertS), Median(o.insertS), s.insertedLines, o.insertedLines,
                 s.insertOk && o.insertOk ? "" : ", a macro failed");
     std::printf("  (c) macro looping %d times (ms)   %12.1f   %12.1f\n", lines * 10, Median(s.loopMs),
                 Median(o.loopMs));

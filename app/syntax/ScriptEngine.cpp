@@ -122,7 +122,8 @@ class CDispatchObject final : public script::Object {
         dispatch_->AddRef();
         IUnknown* unknown = nullptr;
         identity_ = dispatch;
-        if (SUCCEEDED(dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown))) && unknown) {
+        if (SUCCEEDED(dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown))) &&
+            unknown) {
             identity_ = unknown;
             unknown->Release();
         }
@@ -220,7 +221,8 @@ String CDispatchObject::TypeName() const {
     }
     if (info) {
         BSTR doc = nullptr;
-        if (SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &doc, nullptr, nullptr, nullptr))) name = FromBstr(doc);
+        if (SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &doc, nullptr, nullptr, nullptr)))
+            name = FromBstr(doc);
         SysFreeString(doc);
         info->Release();
     }
@@ -232,13 +234,16 @@ std::vector<Value> CDispatchObject::Enumerate() {
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
     Variants result(1);
     EXCEPINFO ei = {};
-    const HRESULT hr = dispatch_->Invoke(DISPID_NEWENUM, IID_NULL, LOCALE_USER_DEFAULT,
-                                         DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, &result[0], &ei, nullptr);
+    const HRESULT hr =
+        dispatch_->Invoke(DISPID_NEWENUM, IID_NULL, LOCALE_USER_DEFAULT,
+                          DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, &result[0], &ei, nullptr);
     FreeExcepInfo(ei);
     IUnknown* unknown = nullptr;
-    if (SUCCEEDED(hr) && (result[0].vt == VT_UNKNOWN || result[0].vt == VT_DISPATCH)) unknown = result[0].punkVal;
+    if (SUCCEEDED(hr) && (result[0].vt == VT_UNKNOWN || result[0].vt == VT_DISPATCH))
+        unknown = result[0].punkVal;
     IEnumVARIANT* items = nullptr;
-    if (!unknown || FAILED(unknown->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&items))) || !items)
+    if (!unknown || FAILED(unknown->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&items))) ||
+        !items)
         script::Raise(script::err::kNotSupported);
     std::vector<Value> out;
     try {
@@ -326,7 +331,8 @@ class CObjectDispatch final : public IDispatch {
 
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, kIidOwnObject)) {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+            IsEqualIID(riid, kIidOwnObject)) {
             *out = static_cast<IDispatch*>(this);
             AddRef();
             return S_OK;
@@ -432,7 +438,8 @@ HRESULT ArrayToSafeArray(const script::Array* array, SAFEARRAY** out) {
     VARIANT* data = nullptr;
     HRESULT hr = SafeArrayAccessData(sa, reinterpret_cast<void**>(&data));
     if (SUCCEEDED(hr) && array) {
-        for (size_t i = 0; i < array->data.size() && SUCCEEDED(hr); ++i) hr = ValueToVariant(array->data[i], &data[i]);
+        for (size_t i = 0; i < array->data.size() && SUCCEEDED(hr); ++i)
+            hr = ValueToVariant(array->data[i], &data[i]);
     }
     if (data) SafeArrayUnaccessData(sa);
     if (FAILED(hr)) {
@@ -457,16 +464,21 @@ Value SafeArrayToValue(SAFEARRAY* sa) {
     }
     VARTYPE type = VT_EMPTY;
     if (FAILED(SafeArrayGetVartype(sa, &type))) {
-        if (sa->fFeatures & FADF_VARIANT) type = VT_VARIANT;
-        else if (sa->fFeatures & FADF_BSTR) type = VT_BSTR;
-        else if (sa->fFeatures & FADF_DISPATCH) type = VT_DISPATCH;
-        else if (sa->fFeatures & FADF_UNKNOWN) type = VT_UNKNOWN;
+        if (sa->fFeatures & FADF_VARIANT)
+            type = VT_VARIANT;
+        else if (sa->fFeatures & FADF_BSTR)
+            type = VT_BSTR;
+        else if (sa->fFeatures & FADF_DISPATCH)
+            type = VT_DISPATCH;
+        else if (sa->fFeatures & FADF_UNKNOWN)
+            type = VT_UNKNOWN;
     }
     const UINT size = SafeArrayGetElemsize(sa);
     if (total == 0) return Value::Arr(array);
     if (type == VT_RECORD || type == VT_EMPTY || size == 0) script::Raise(script::err::kTypeMismatch);
     char* data = nullptr;
-    if (FAILED(SafeArrayAccessData(sa, reinterpret_cast<void**>(&data)))) script::Raise(script::err::kTypeMismatch);
+    if (FAILED(SafeArrayAccessData(sa, reinterpret_cast<void**>(&data))))
+        script::Raise(script::err::kTypeMismatch);
     try {
         array->data.resize(total);
         for (size_t i = 0; i < total; ++i) {
@@ -523,18 +535,42 @@ HRESULT ValueToVariant(const Value& value, VARIANT* out) {
     switch (value.type()) {
         case script::Type::Empty: return S_OK;
         case script::Type::Null: out->vt = VT_NULL; return S_OK;
-        case script::Type::Integer: out->vt = VT_I2; out->iVal = value.integer(); return S_OK;
-        case script::Type::Long: out->vt = VT_I4; out->lVal = value.lng(); return S_OK;
-        case script::Type::Single: out->vt = VT_R4; out->fltVal = value.single(); return S_OK;
-        case script::Type::Double: out->vt = VT_R8; out->dblVal = value.dbl(); return S_OK;
-        case script::Type::Currency: out->vt = VT_CY; out->cyVal.int64 = value.currency(); return S_OK;
-        case script::Type::Date: out->vt = VT_DATE; out->date = value.dbl(); return S_OK;
+        case script::Type::Integer:
+            out->vt = VT_I2;
+            out->iVal = value.integer();
+            return S_OK;
+        case script::Type::Long:
+            out->vt = VT_I4;
+            out->lVal = value.lng();
+            return S_OK;
+        case script::Type::Single:
+            out->vt = VT_R4;
+            out->fltVal = value.single();
+            return S_OK;
+        case script::Type::Double:
+            out->vt = VT_R8;
+            out->dblVal = value.dbl();
+            return S_OK;
+        case script::Type::Currency:
+            out->vt = VT_CY;
+            out->cyVal.int64 = value.currency();
+            return S_OK;
+        case script::Type::Date:
+            out->vt = VT_DATE;
+            out->date = value.dbl();
+            return S_OK;
         case script::Type::Boolean:
             out->vt = VT_BOOL;
             out->boolVal = value.boolean() ? VARIANT_TRUE : VARIANT_FALSE;
             return S_OK;
-        case script::Type::Byte: out->vt = VT_UI1; out->bVal = value.byte(); return S_OK;
-        case script::Type::Error: out->vt = VT_ERROR; out->scode = value.scode(); return S_OK;
+        case script::Type::Byte:
+            out->vt = VT_UI1;
+            out->bVal = value.byte();
+            return S_OK;
+        case script::Type::Error:
+            out->vt = VT_ERROR;
+            out->scode = value.scode();
+            return S_OK;
         case script::Type::String:
             out->bstrVal = AllocBstr(value.str());
             if (!out->bstrVal) return E_OUTOFMEMORY;
@@ -575,11 +611,13 @@ Value VariantToValue(const VARIANT& in) {
         if (!v->pvarVal) return Value();
         v = v->pvarVal;
     }
-    if (v->vt & VT_ARRAY) return SafeArrayToValue((v->vt & VT_BYREF) ? (v->pparray ? *v->pparray : nullptr) : v->parray);
+    if (v->vt & VT_ARRAY)
+        return SafeArrayToValue((v->vt & VT_BYREF) ? (v->pparray ? *v->pparray : nullptr) : v->parray);
     if (v->vt & VT_BYREF) {
         VARIANT plain;
         VariantInit(&plain);
-        if (FAILED(VariantCopyInd(&plain, const_cast<VARIANT*>(v)))) script::Raise(script::err::kTypeMismatch);
+        if (FAILED(VariantCopyInd(&plain, const_cast<VARIANT*>(v))))
+            script::Raise(script::err::kTypeMismatch);
         try {
             Value out = VariantToValue(plain);
             VariantClear(&plain);
@@ -612,14 +650,16 @@ Value VariantToValue(const VARIANT& in) {
         case VT_HRESULT: return Value::Error(v->scode);
         case VT_DECIMAL: {
             double d = 0;
-            if (FAILED(VarR8FromDec(const_cast<DECIMAL*>(&v->decVal), &d))) script::Raise(script::err::kOverflow);
+            if (FAILED(VarR8FromDec(const_cast<DECIMAL*>(&v->decVal), &d)))
+                script::Raise(script::err::kOverflow);
             return Value::Double(d);
         }
         case VT_DISPATCH: return ObjectOf(v->pdispVal);
         case VT_UNKNOWN: {
             if (!v->punkVal) return Value::Nothing();
             IDispatch* dispatch = nullptr;
-            if (FAILED(v->punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))) || !dispatch)
+            if (FAILED(v->punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))) ||
+                !dispatch)
                 script::Raise(script::err::kTypeMismatch);
             Value out = ObjectOf(dispatch);
             dispatch->Release();
@@ -726,8 +766,8 @@ class DialogTemplate {
     std::vector<WORD> words_;
 };
 
-bool ShowInputBox(HWND owner, const std::wstring& prompt, const std::wstring& title, const std::wstring& initial,
-                  std::wstring* answer) {
+bool ShowInputBox(HWND owner, const std::wstring& prompt, const std::wstring& title,
+                  const std::wstring& initial, std::wstring* answer) {
     if (g_inputBoxHook) return g_inputBoxHook(owner, prompt, title, initial, answer);
     DialogTemplate t;
     t.Header(DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 4, 260, 82);
@@ -773,7 +813,8 @@ class EngineHost final : public script::Host {
 // A failure as the site asks about it.
 class CScriptErrorInfo final : public IActiveScriptError {
    public:
-    CScriptErrorInfo(const script::ScriptError& e, String lineText) : error_(e), lineText_(std::move(lineText)) {}
+    CScriptErrorInfo(const script::ScriptError& e, String lineText)
+        : error_(e), lineText_(std::move(lineText)) {}
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IActiveScriptError)) {
@@ -843,7 +884,8 @@ class CScriptEngine final : public IActiveScript, public IActiveScriptParse {
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IActiveScript) || IsEqualIID(riid, kIidOwnEngine))
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IActiveScript) ||
+            IsEqualIID(riid, kIidOwnEngine))
             *out = static_cast<IActiveScript*>(this);
         else if (IsEqualIID(riid, IID_IActiveScriptParse))
             *out = static_cast<IActiveScriptParse*>(this);
@@ -882,8 +924,8 @@ class CScriptEngine final : public IActiveScript, public IActiveScriptParse {
 
     // IActiveScriptParse
     STDMETHODIMP InitNew() override;
-    STDMETHODIMP AddScriptlet(LPCOLESTR, LPCOLESTR, LPCOLESTR, LPCOLESTR, LPCOLESTR, LPCOLESTR, DWORD_PTR, ULONG,
-                              DWORD, BSTR*, EXCEPINFO*) override {
+    STDMETHODIMP AddScriptlet(LPCOLESTR, LPCOLESTR, LPCOLESTR, LPCOLESTR, LPCOLESTR, LPCOLESTR, DWORD_PTR,
+                              ULONG, DWORD, BSTR*, EXCEPINFO*) override {
         return E_NOTIMPL;
     }
     STDMETHODIMP ParseScriptText(LPCOLESTR code, LPCOLESTR item, IUnknown* context, LPCOLESTR delimiter,
@@ -915,7 +957,7 @@ class CScriptEngine final : public IActiveScript, public IActiveScriptParse {
     EngineHost host_;
     std::unique_ptr<script::Engine> engine_;
     SCRIPTSTATE state_ = SCRIPTSTATE_UNINITIALIZED;
-    int depth_ = 0;  // runs on the stack now (an include runs inside its includer)
+    int depth_ = 0;          // runs on the stack now (an include runs inside its includer)
     CRITICAL_SECTION lock_;  // guards engine_ against InterruptScriptThread
 };
 
@@ -957,7 +999,9 @@ class CScriptDispatch final : public IDispatch {
         try {
             HRESULT hr = S_OK;
             for (UINT n = 0; n < count; ++n) {
-                const int id = engine_->Engine() && names[n] ? engine_->Engine()->ProcedureId(U(static_cast<const wchar_t*>(names[n]))) : -1;
+                const int id = engine_->Engine() && names[n]
+                                   ? engine_->Engine()->ProcedureId(U(static_cast<const wchar_t*>(names[n])))
+                                   : -1;
                 ids[n] = id < 0 ? DISPID_UNKNOWN : DISPID(id + 1);
                 if (id < 0) hr = DISP_E_UNKNOWNNAME;
             }
@@ -1035,7 +1079,8 @@ STDMETHODIMP CScriptEngine::AddNamedItem(LPCOLESTR name, DWORD flags) {
     unknown->Release();
     if (FAILED(hr) || !dispatch) return FAILED(hr) ? hr : E_NOINTERFACE;
     try {
-        engine_->AddNamedItem(U(static_cast<const wchar_t*>(name)), WrapDispatch(dispatch), (flags & SCRIPTITEM_GLOBALMEMBERS) != 0);
+        engine_->AddNamedItem(U(static_cast<const wchar_t*>(name)), WrapDispatch(dispatch),
+                              (flags & SCRIPTITEM_GLOBALMEMBERS) != 0);
         hr = S_OK;
     } catch (const std::bad_alloc&) {
         hr = E_OUTOFMEMORY;
@@ -1110,7 +1155,8 @@ STDMETHODIMP CScriptEngine::InterruptScriptThread(SCRIPTTHREADID, const EXCEPINF
 
 void CScriptEngine::Report(const script::ScriptError& e, StringView source, int firstLine) {
     if (!site_) return;
-    auto* info = new (std::nothrow) CScriptErrorInfo(e, e.line >= 0 ? LineOf(source, e.line, firstLine) : String());
+    auto* info =
+        new (std::nothrow) CScriptErrorInfo(e, e.line >= 0 ? LineOf(source, e.line, firstLine) : String());
     if (!info) return;
     site_->OnScriptError(info);
     info->Release();
@@ -1172,7 +1218,8 @@ HWND EngineHost::Owner() {
     IActiveScriptSiteWindow* window = nullptr;
     HWND hwnd = nullptr;
     HRESULT hr = E_FAIL;
-    if (site && SUCCEEDED(site->QueryInterface(IID_IActiveScriptSiteWindow, reinterpret_cast<void**>(&window))) &&
+    if (site &&
+        SUCCEEDED(site->QueryInterface(IID_IActiveScriptSiteWindow, reinterpret_cast<void**>(&window))) &&
         window) {
         hr = window->GetWindow(&hwnd);
         window->Release();

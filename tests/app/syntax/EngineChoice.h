@@ -15,7 +15,9 @@ inline const auto kBothEngines = ::testing::Values(syntax::kEngineSystemFirst, s
 
 inline std::string EngineName(int choice) { return choice == syntax::kEngineOwn ? "Own" : "System"; }
 
-inline std::string EngineParamName(const ::testing::TestParamInfo<int>& info) { return EngineName(info.param); }
+inline std::string EngineParamName(const ::testing::TestParamInfo<int>& info) {
+    return EngineName(info.param);
+}
 
 // Sets the choice for the life of the object.
 class EngineChoiceScope {

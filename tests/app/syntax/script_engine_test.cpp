@@ -4,21 +4,20 @@
 // whole runs through the real host (named items, errors reported through the
 // site, includes, entry functions, the time limit, deep recursion, message
 // boxes), with the language features the system's engine under Wine lacks.
-#include <gtest/gtest.h>
-
-#include <windows.h>
 #include <activscp.h>
+#include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "EngineChoice.h"
 #include "MessageSink.h"
 #include "ParserScript.h"
 #include "Resources.h"
 #include "ScriptEngine.h"
-#include "EngineChoice.h"
 #include "ScriptHost.h"
 #include "TestSupport.h"
 
@@ -67,7 +66,8 @@ class HandHost final : public IDispatch {
     }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        static const wchar_t* const kNames[] = {L"Bump", L"Swap", L"Note", L"Fail", L"Count", L"Keep", L"CallKept"};
+        static const wchar_t* const kNames[] = {L"Bump",  L"Swap", L"Note",    L"Fail",
+                                                L"Count", L"Keep", L"CallKept"};
         HRESULT hr = S_OK;
         ++lookups;
         for (UINT i = 0; i < count; ++i) {
@@ -137,8 +137,8 @@ class HandHost final : public IDispatch {
                 VariantClear(&name);
                 if (FAILED(hr)) return hr;
                 DISPPARAMS args = {&p->rgvarg[0], nullptr, 1, 0};
-                return kept->Invoke(member, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &args, result, ei,
-                                    nullptr);
+                return kept->Invoke(member, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &args,
+                                    result, ei, nullptr);
             }
             case DISPID_NEWENUM: return E_NOTIMPL;
             default: return DISP_E_MEMBERNOTFOUND;
@@ -376,7 +376,8 @@ TEST(ScriptEngineHostObjects, ScriptObjectsAnswerHostsThroughIDispatch) {
     ASSERT_EQ(host.kept->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
     EXCEPINFO ei = {};
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    EXPECT_EQ(host.kept->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, &result, &ei, nullptr), DISP_E_EXCEPTION);
+    EXPECT_EQ(host.kept->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, &result, &ei, nullptr),
+              DISP_E_EXCEPTION);
     EXPECT_EQ(ei.scode, script::StatusOf(script::err::kDivisionByZero));
     EXPECT_STREQ(ei.bstrDescription, L"Division by zero");
     SysFreeString(ei.bstrSource);
@@ -460,10 +461,10 @@ class ScriptEngineRuns : public ::testing::Test {
         for (int choice : {kEngineSystemFirst, kEngineOwn}) {
             SetScriptEngineChoice(choice);
             Messages().clear();
-            ASSERT_TRUE(RunText(script)) << testing_support::EngineName(choice) << ": "
-                                         << (Messages().empty() ? std::string()
-                                                                : std::string(Messages()[0].text.begin(),
-                                                                              Messages()[0].text.end()));
+            ASSERT_TRUE(RunText(script))
+                << testing_support::EngineName(choice) << ": "
+                << (Messages().empty() ? std::string()
+                                       : std::string(Messages()[0].text.begin(), Messages()[0].text.end()));
             answers[choice] = notes_;
         }
         EXPECT_GE(answers[0].size(), atLeast);
@@ -498,9 +499,10 @@ TEST_F(ScriptEngineRuns, TheChoiceSaysWhichEngineRunsAndOursIsNeverStoppedFromOu
 
 TEST_F(ScriptEngineRuns, NamedItemsWithGlobalMembersAndHelperAnswerInAnyCase) {
     Write(L"b.vbs", "Function FromB(n)\r\n  FromB = \"b\" & n\r\nEnd Function\r\n");
-    ASSERT_TRUE(RunText("Note \"global\"\r\nHand.Note \"named\"\r\nHAND.NOTE \"upper\"\r\n"
-                        "Note CStr(include(\"b.vbs\"))\r\nNote FromB(2)\r\n"
-                        "Note CStr(Helper.Include(\"missing.vbs\"))\r\n"));
+    ASSERT_TRUE(
+        RunText("Note \"global\"\r\nHand.Note \"named\"\r\nHAND.NOTE \"upper\"\r\n"
+                "Note CStr(include(\"b.vbs\"))\r\nNote FromB(2)\r\n"
+                "Note CStr(Helper.Include(\"missing.vbs\"))\r\n"));
     EXPECT_EQ(notes_, (std::vector<std::wstring>{L"global", L"named", L"upper", L"True", L"b2", L"False"}));
     EXPECT_TRUE(Messages().empty());
 }
@@ -542,7 +544,8 @@ TEST_F(ScriptEngineRuns, AnIncludedFileRunsFromItsFolderAndItsErrorNamesIt) {
 }
 
 TEST_F(ScriptEngineRuns, AnEntryFunctionIsCalledByNameAfterTheTopLevelCode) {
-    Write(L"e.vbs", "Note \"top\"\r\nSub Main\r\n Note \"main\"\r\nEnd Sub\r\nSub Bad\r\n x = 1 / 0\r\nEnd Sub\r\n");
+    Write(L"e.vbs",
+          "Note \"top\"\r\nSub Main\r\n Note \"main\"\r\nEnd Sub\r\nSub Bad\r\n x = 1 / 0\r\nEnd Sub\r\n");
     EXPECT_TRUE(Run(L"e.vbs", nullptr, L"main"));
     EXPECT_EQ(notes_, (std::vector<std::wstring>{L"top", L"main"}));
     EXPECT_FALSE(Run(L"e.vbs", nullptr, L"NoSuchEntry"));
@@ -553,19 +556,22 @@ TEST_F(ScriptEngineRuns, AnEntryFunctionIsCalledByNameAfterTheTopLevelCode) {
 }
 
 TEST_F(ScriptEngineRuns, HostMethodsChangeByReferenceArgumentsAndCallScriptObjectsBack) {
-    ASSERT_TRUE(RunText("x = 41\r\nBump x\r\nNote x\r\n"
-                        "a = \"left\" : b = \"right\"\r\nSwap a, b\r\nNote a & \"-\" & b\r\n"
-                        "Bump (x)\r\nNote x\r\n"  // parenthesised: a value, not the variable
-                        "Class Counter\r\n Public n\r\n Function Add(k)\r\n  n = n + k : Add = n\r\n End Function\r\n"
-                        "End Class\r\n"
-                        "Set c = New Counter : c.n = 1\r\nKeep c\r\nNote CallKept(\"Add\", 5)\r\nNote c.n\r\n"))
-        << (Messages().empty() ? std::string() : std::string(Messages()[0].text.begin(), Messages()[0].text.end()));
+    ASSERT_TRUE(
+        RunText("x = 41\r\nBump x\r\nNote x\r\n"
+                "a = \"left\" : b = \"right\"\r\nSwap a, b\r\nNote a & \"-\" & b\r\n"
+                "Bump (x)\r\nNote x\r\n"  // parenthesised: a value, not the variable
+                "Class Counter\r\n Public n\r\n Function Add(k)\r\n  n = n + k : Add = n\r\n End Function\r\n"
+                "End Class\r\n"
+                "Set c = New Counter : c.n = 1\r\nKeep c\r\nNote CallKept(\"Add\", 5)\r\nNote c.n\r\n"))
+        << (Messages().empty() ? std::string()
+                               : std::string(Messages()[0].text.begin(), Messages()[0].text.end()));
     EXPECT_EQ(notes_, (std::vector<std::wstring>{L"42", L"right-left", L"42", L"6", L"6"}));
 }
 
 TEST_F(ScriptEngineRuns, EachCallOfAHostMethodIsOneInvokeAndEachNameIsLookedUpOnce) {
-    ASSERT_TRUE(RunText("For i = 1 To 500\r\n Note i\r\n Hand.Note \"x\"\r\nNext\r\n"
-                        "Set h = Hand\r\nFor i = 1 To 500\r\n h.Note i & vbCrLf\r\nNext\r\n"));
+    ASSERT_TRUE(
+        RunText("For i = 1 To 500\r\n Note i\r\n Hand.Note \"x\"\r\nNext\r\n"
+                "Set h = Hand\r\nFor i = 1 To 500\r\n h.Note i & vbCrLf\r\nNext\r\n"));
     EXPECT_EQ(notes_.size(), 1500u);
     EXPECT_EQ(invokes_, 1500);
     EXPECT_LE(lookups_, 5);  // each name once: Note, i, h, vbCrLf (the last three are no members)
@@ -652,8 +658,9 @@ TEST_F(ScriptEngineRuns, TheInputBoxDialogShowsThePromptAndAnswersWhatWasTyped) 
         DialogAnswer answer{L"Asking you", L"typed text", cancel};
         HANDLE helper = CreateThread(nullptr, 0, AnswerDialog, &answer, 0, nullptr);
         ASSERT_NE(helper, nullptr);
-        const bool ok = RunText("r = InputBox(\"Your name?\", \"Asking you\", \"first\")\r\n"
-                                "Note \"[\" & r & \"]\"\r\n");
+        const bool ok = RunText(
+            "r = InputBox(\"Your name?\", \"Asking you\", \"first\")\r\n"
+            "Note \"[\" & r & \"]\"\r\n");
         WaitForSingleObject(helper, 10000);
         CloseHandle(helper);
         ASSERT_TRUE(ok);
@@ -664,26 +671,29 @@ TEST_F(ScriptEngineRuns, TheInputBoxDialogShowsThePromptAndAnswersWhatWasTyped) 
 }
 
 TEST_F(ScriptEngineRuns, WhatTheSystemEngineUnderWineLacksWorksOnOurs) {
-    ASSERT_TRUE(RunText("Note TypeName(Nothing)\r\n"
-                        "Note Join(Array(\"a\", \"b\", \"c\"), \"-\")\r\n"
-                        "Note AscW(ChrW(8364))\r\n"
-                        "Function Twice(n)\r\n Twice = n * 2\r\nEnd Function\r\n"
-                        "Set f = GetRef(\"Twice\")\r\nNote f(21)\r\n"
-                        "Note Eval(\"1 + 2 * 3\")\r\n"
-                        "Execute \"Note \"\"executed\"\"\"\r\n"
-                        "Note Split(\"x,y\", \",\")(1)\r\n"
-                        "Dim a()\r\nReDim a(2)\r\nNote UBound(a)\r\n"))
-        << (Messages().empty() ? std::string() : std::string(Messages()[0].text.begin(), Messages()[0].text.end()));
-    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"Nothing", L"a-b-c", L"8364", L"42", L"7", L"executed", L"y",
-                                                 L"2"}));
+    ASSERT_TRUE(
+        RunText("Note TypeName(Nothing)\r\n"
+                "Note Join(Array(\"a\", \"b\", \"c\"), \"-\")\r\n"
+                "Note AscW(ChrW(8364))\r\n"
+                "Function Twice(n)\r\n Twice = n * 2\r\nEnd Function\r\n"
+                "Set f = GetRef(\"Twice\")\r\nNote f(21)\r\n"
+                "Note Eval(\"1 + 2 * 3\")\r\n"
+                "Execute \"Note \"\"executed\"\"\"\r\n"
+                "Note Split(\"x,y\", \",\")(1)\r\n"
+                "Dim a()\r\nReDim a(2)\r\nNote UBound(a)\r\n"))
+        << (Messages().empty() ? std::string()
+                               : std::string(Messages()[0].text.begin(), Messages()[0].text.end()));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"Nothing", L"a-b-c", L"8364", L"42", L"7", L"executed",
+                                                 L"y", L"2"}));
 }
 
 TEST_F(ScriptEngineRuns, ObjectsOfTheSystemAreCreatedAndWalked) {
-    ASSERT_TRUE(RunText("Set d = CreateObject(\"Scripting.Dictionary\")\r\n"
-                        "d.Add \"k1\", 1 : d.Add \"k2\", 2\r\n"
-                        "For Each k In d.Keys\r\n Note k & \"=\" & d(k)\r\nNext\r\n"
-                        "For Each k In d\r\n Note k\r\nNext\r\n"  // through its enumerator
-                        "Note d.Count & TypeName(d)\r\n"));
+    ASSERT_TRUE(
+        RunText("Set d = CreateObject(\"Scripting.Dictionary\")\r\n"
+                "d.Add \"k1\", 1 : d.Add \"k2\", 2\r\n"
+                "For Each k In d.Keys\r\n Note k & \"=\" & d(k)\r\nNext\r\n"
+                "For Each k In d\r\n Note k\r\nNext\r\n"  // through its enumerator
+                "Note d.Count & TypeName(d)\r\n"));
     EXPECT_EQ(notes_, (std::vector<std::wstring>{L"k1=1", L"k2=2", L"k1", L"k2", L"2Dictionary"}));
     ScriptError error;
     EXPECT_FALSE(RunText("Set x = CreateObject(\"No.Such.Thing\")\r\n", &error));
@@ -732,39 +742,180 @@ namespace {
 // ("2024-01-31") is False, UBound(Split("")) 0 (-1), StrComp(Null, "a") an
 // error (Null), and Join is missing.
 const char* const kExpressions[] = {
-    "1 + 2 * 3", "7 \\ 2", "7 Mod 3", "-7 Mod 3", "2 ^ 10", "1 / 4", "1 / 3", "10 / 4 * 2", "&H1F + &H10",
-    "\"3\" + 4", "\"3\" & 4", "\"abc\" < \"abd\"", "\"a\" = \"A\"", "3 > 2 And 2 > 1", "Not 0", "5 Xor 3", "5 Eqv 3",
-    "1E+20", "123456789012345", "0.1 + 0.2", "CLng(2.5)", "CLng(3.5)", "CInt(-2.5)", "Int(-2.5)", "Fix(-2.5)",
-    "CDbl(\"1.5\")", "CBool(\"True\")", "CBool(0)", "CStr(True)", "Len(\"hello\")", "Mid(\"hello\", 2, 3)",
-    "Mid(\"hello\", 4)", "Left(\"hello\", 2)", "Right(\"hello\", 2)", "InStr(\"hello\", \"l\")",
-    "InStr(3, \"hello\", \"l\")", "InStr(1, \"HeLLo\", \"ll\", 1)", "InStrRev(\"hello\", \"l\")",
-    "Replace(\"a.b.c\", \".\", \"-\")", "Replace(\"aaa\", \"a\", \"b\", 1, 2)", "UCase(\"abc\")", "LCase(\"ABC\")",
-    "Trim(\"  x  \") & \"|\"", "LTrim(\"  x\")", "RTrim(\"x  \") & \"|\"", "Space(3) & \"|\"", "String(3, \"ab\")",
-    "StrReverse(\"abc\")", "StrComp(\"a\", \"B\")", "StrComp(\"a\", \"B\", 1)", "Asc(\"A\")", "Chr(66)",
-    "Hex(255)", "Oct(8)", "Abs(-3)", "Sgn(-3)", "Sqr(16)", "Round(3.5)", "IsNumeric(\"12\")",
-    "IsNumeric(\"x\")", "IsEmpty(Empty)", "IsNull(Null)", "TypeName(1)", "TypeName(1.5)", "TypeName(\"s\")",
-    "TypeName(True)", "TypeName(Empty)", "TypeName(Null)", "VarType(\"s\")", "VarType(1)", "VarType(2147483647 + 1)",
-    "TypeName(32767 + 1)", "UBound(Split(\"a,b,c\", \",\"))", "LBound(Array())", "UBound(Array())",
-    "IsArray(Array(1))", "Null & \"x\"", "Empty + 1", "CStr(Empty) & \"|\"", "CInt(\"  42  \")", "Val2",
-    "CStr(CDate(\"2024-01-31\"))", "Year(#1/31/2024#)", "Month(#1/31/2024#)", "Day(#1/31/2024#)", "Weekday(#1/31/2024#)",
-    "DateAdd(\"d\", 1, #1/31/2024#)", "DateSerial(2024, 2, 30)", "TimeSerial(13, 5, 0)", "Hour(#1:05:09 PM#)",
-    "FormatNumber(1234.5, 2)", "FormatPercent(0.25)", "FormatCurrency(3)", "CStr(#1/31/2024 1:05:00 PM#)",
-    "CSng(1.1)", "CDbl(CSng(1.1))", "2147483647 + 1", "-32768 - 1", "CByte(255)",
-    "CInt(32767.5)", "Int(7.9)", "7.5 \\ 2", "-7 \\ 2", "5 Mod -3", "5.5 Mod 2", "2 ^ -1",
-    "Exp(1)", "Log(10)", "Atn(1) * 4", "Sin(0)", "Cos(0)", "Tan(0)", "Rnd(0) < 1", "Timer >= 0",
-    "LCase(Null) & \"x\"", "Len(Null) & \"x\"", "UCase(\"\u00e9\")", "Asc(\"\")", "Chr(0) = \"\"",
-    "Mid(\"abc\", 5)", "Left(\"abc\", 10)", "InStr(\"\", \"\")", "InStr(\"abc\", \"\")", "InStr(5, \"abc\", \"c\")",
-    "Split(\"a,,b\", \",\")(1) = \"\"", "Replace(\"abc\", \"\", \"x\")",
-    "String(0, \"x\") & \"|\"", "Space(0) & \"|\"", "StrComp(\"abc\", \"abd\", 0)",
-    "Hex(-1)", "Oct(-1)", "Hex(4294967295)", "CLng(\"&HFF\")", "CLng(\"&H7FFFFFFF\")", "Val3 & \"|\"",
-    "1 = 1.0", "Empty = 0", "Empty = \"\"", "Null = Null", "IsNull(Null = 1)", "True + True",
-    "CInt(True)", "CStr(-0.5)", "CStr(1.0E-5)", "CStr(123456789.123)", "CStr(1/7)", "0.1 * 3",
-    "CStr(2^53)", "Fix(-0.5)", "Int(-0.5)",
-    "Abs(-32768)", "TypeName(Abs(-32768))", "TypeName(CByte(1) + CByte(1))", "TypeName(CByte(200) + CByte(100))",
-    "TypeName(1 + 1.5)", "TypeName(\"1\" + 1)", "TypeName(\"1\" & 1)", "TypeName(Date)", "TypeName(CCur(1))",
-    "CCur(1.23456)", "VarType(Array())", "VarType(Nothing)", "VarType(Null)", "LBound(Array(1), 1)",
-    "IsNumeric(\"1e3\")", "IsNumeric(\" 1 \")", "IsNumeric(\"&H10\")", "IsNumeric(\"\")", "IsNumeric(Empty)",
-    "CDbl(\"1,5\")", "CDbl(\"  2.5  \")", "Eval2", "Len(vbCrLf)", "Asc(vbLf)",
+    "1 + 2 * 3",
+    "7 \\ 2",
+    "7 Mod 3",
+    "-7 Mod 3",
+    "2 ^ 10",
+    "1 / 4",
+    "1 / 3",
+    "10 / 4 * 2",
+    "&H1F + &H10",
+    "\"3\" + 4",
+    "\"3\" & 4",
+    "\"abc\" < \"abd\"",
+    "\"a\" = \"A\"",
+    "3 > 2 And 2 > 1",
+    "Not 0",
+    "5 Xor 3",
+    "5 Eqv 3",
+    "1E+20",
+    "123456789012345",
+    "0.1 + 0.2",
+    "CLng(2.5)",
+    "CLng(3.5)",
+    "CInt(-2.5)",
+    "Int(-2.5)",
+    "Fix(-2.5)",
+    "CDbl(\"1.5\")",
+    "CBool(\"True\")",
+    "CBool(0)",
+    "CStr(True)",
+    "Len(\"hello\")",
+    "Mid(\"hello\", 2, 3)",
+    "Mid(\"hello\", 4)",
+    "Left(\"hello\", 2)",
+    "Right(\"hello\", 2)",
+    "InStr(\"hello\", \"l\")",
+    "InStr(3, \"hello\", \"l\")",
+    "InStr(1, \"HeLLo\", \"ll\", 1)",
+    "InStrRev(\"hello\", \"l\")",
+    "Replace(\"a.b.c\", \".\", \"-\")",
+    "Replace(\"aaa\", \"a\", \"b\", 1, 2)",
+    "UCase(\"abc\")",
+    "LCase(\"ABC\")",
+    "Trim(\"  x  \") & \"|\"",
+    "LTrim(\"  x\")",
+    "RTrim(\"x  \") & \"|\"",
+    "Space(3) & \"|\"",
+    "String(3, \"ab\")",
+    "StrReverse(\"abc\")",
+    "StrComp(\"a\", \"B\")",
+    "StrComp(\"a\", \"B\", 1)",
+    "Asc(\"A\")",
+    "Chr(66)",
+    "Hex(255)",
+    "Oct(8)",
+    "Abs(-3)",
+    "Sgn(-3)",
+    "Sqr(16)",
+    "Round(3.5)",
+    "IsNumeric(\"12\")",
+    "IsNumeric(\"x\")",
+    "IsEmpty(Empty)",
+    "IsNull(Null)",
+    "TypeName(1)",
+    "TypeName(1.5)",
+    "TypeName(\"s\")",
+    "TypeName(True)",
+    "TypeName(Empty)",
+    "TypeName(Null)",
+    "VarType(\"s\")",
+    "VarType(1)",
+    "VarType(2147483647 + 1)",
+    "TypeName(32767 + 1)",
+    "UBound(Split(\"a,b,c\", \",\"))",
+    "LBound(Array())",
+    "UBound(Array())",
+    "IsArray(Array(1))",
+    "Null & \"x\"",
+    "Empty + 1",
+    "CStr(Empty) & \"|\"",
+    "CInt(\"  42  \")",
+    "Val2",
+    "CStr(CDate(\"2024-01-31\"))",
+    "Year(#1/31/2024#)",
+    "Month(#1/31/2024#)",
+    "Day(#1/31/2024#)",
+    "Weekday(#1/31/2024#)",
+    "DateAdd(\"d\", 1, #1/31/2024#)",
+    "DateSerial(2024, 2, 30)",
+    "TimeSerial(13, 5, 0)",
+    "Hour(#1:05:09 PM#)",
+    "FormatNumber(1234.5, 2)",
+    "FormatPercent(0.25)",
+    "FormatCurrency(3)",
+    "CStr(#1/31/2024 1:05:00 PM#)",
+    "CSng(1.1)",
+    "CDbl(CSng(1.1))",
+    "2147483647 + 1",
+    "-32768 - 1",
+    "CByte(255)",
+    "CInt(32767.5)",
+    "Int(7.9)",
+    "7.5 \\ 2",
+    "-7 \\ 2",
+    "5 Mod -3",
+    "5.5 Mod 2",
+    "2 ^ -1",
+    "Exp(1)",
+    "Log(10)",
+    "Atn(1) * 4",
+    "Sin(0)",
+    "Cos(0)",
+    "Tan(0)",
+    "Rnd(0) < 1",
+    "Timer >= 0",
+    "LCase(Null) & \"x\"",
+    "Len(Null) & \"x\"",
+    "UCase(\"\u00e9\")",
+    "Asc(\"\")",
+    "Chr(0) = \"\"",
+    "Mid(\"abc\", 5)",
+    "Left(\"abc\", 10)",
+    "InStr(\"\", \"\")",
+    "InStr(\"abc\", \"\")",
+    "InStr(5, \"abc\", \"c\")",
+    "Split(\"a,,b\", \",\")(1) = \"\"",
+    "Replace(\"abc\", \"\", \"x\")",
+    "String(0, \"x\") & \"|\"",
+    "Space(0) & \"|\"",
+    "StrComp(\"abc\", \"abd\", 0)",
+    "Hex(-1)",
+    "Oct(-1)",
+    "Hex(4294967295)",
+    "CLng(\"&HFF\")",
+    "CLng(\"&H7FFFFFFF\")",
+    "Val3 & \"|\"",
+    "1 = 1.0",
+    "Empty = 0",
+    "Empty = \"\"",
+    "Null = Null",
+    "IsNull(Null = 1)",
+    "True + True",
+    "CInt(True)",
+    "CStr(-0.5)",
+    "CStr(1.0E-5)",
+    "CStr(123456789.123)",
+    "CStr(1/7)",
+    "0.1 * 3",
+    "CStr(2^53)",
+    "Fix(-0.5)",
+    "Int(-0.5)",
+    "Abs(-32768)",
+    "TypeName(Abs(-32768))",
+    "TypeName(CByte(1) + CByte(1))",
+    "TypeName(CByte(200) + CByte(100))",
+    "TypeName(1 + 1.5)",
+    "TypeName(\"1\" + 1)",
+    "TypeName(\"1\" & 1)",
+    "TypeName(Date)",
+    "TypeName(CCur(1))",
+    "CCur(1.23456)",
+    "VarType(Array())",
+    "VarType(Nothing)",
+    "VarType(Null)",
+    "LBound(Array(1), 1)",
+    "IsNumeric(\"1e3\")",
+    "IsNumeric(\" 1 \")",
+    "IsNumeric(\"&H10\")",
+    "IsNumeric(\"\")",
+    "IsNumeric(Empty)",
+    "CDbl(\"1,5\")",
+    "CDbl(\"  2.5  \")",
+    "Eval2",
+    "Len(vbCrLf)",
+    "Asc(vbLf)",
 };
 
 }  // namespace
@@ -772,7 +923,8 @@ const char* const kExpressions[] = {
 TEST_F(ScriptEngineRuns, BothEnginesAnswerTheSameExpressionsAlike) {
     std::string script = "Val2 = 2\r\nOn Error Resume Next\r\n";
     for (const char* e : kExpressions)
-        script += std::string("Err.Clear : Note CStr(") + e + ") : If Err.Number Then Note \"error \" & Err.Number\r\n";
+        script += std::string("Err.Clear : Note CStr(") + e +
+                  ") : If Err.Number Then Note \"error \" & Err.Number\r\n";
     std::vector<std::wstring> answers[2];
     for (int choice : {kEngineSystemFirst, kEngineOwn}) {
         SetScriptEngineChoice(choice);
@@ -816,14 +968,16 @@ TEST_F(ScriptEngineRuns, BothEnginesRunTheSameStatementsAlike) {
         "d(\"one\") = 1 : d.Add \"two\", 2 : Note d.Exists(\"one\") & d.Exists(\"three\") & d.Count\r\n"
         "d.Remove \"one\" : k = d.Keys : Note k(0) & d.Item(\"two\")\r\n"
         "On Error Resume Next\r\n"
-        "Err.Raise 1234, \"mine\", \"custom text\"\r\nNote Err.Number & \" \" & Err.Source & \" \" & Err.Description\r\n"
+        "Err.Raise 1234, \"mine\", \"custom text\"\r\nNote Err.Number & \" \" & Err.Source & \" \" & "
+        "Err.Description\r\n"
         "Err.Clear : y = CLng(\"x\") : Note Err.Number : Err.Clear\r\n"  // 1 / 0 is 0x80020012 under Wine
 
         "On Error GoTo 0\r\n"
         "Function Fact(n) : If n <= 1 Then Fact = 1 Else Fact = n * Fact(n - 1)\r\nEnd Function\r\n"
         "Note Fact(10)\r\n"
         "Note Join2(Split(\"c b a\", \" \"))\r\n"
-        "Function Join2(a) : Dim r, e : For Each e In a : r = r & \"[\" & e & \"]\" : Next : Join2 = r : End Function\r\n"
+        "Function Join2(a) : Dim r, e : For Each e In a : r = r & \"[\" & e & \"]\" : Next : Join2 = r : End "
+        "Function\r\n"
         "With b : .Value = 1 : Note .Value : End With\r\n"
         "Const Pi2 = 6.28 : Note Pi2 * 2\r\n"
         "Note IsObject(b) & IsObject(1) & (b Is b) & (Nothing Is Nothing)\r\n";
@@ -833,9 +987,10 @@ TEST_F(ScriptEngineRuns, BothEnginesRunTheSameStatementsAlike) {
 // Disabled until the engine has the RegExp class (New RegExp is "Class not
 // defined" now; the shipped definitions do not use it, user macros may).
 TEST_F(ScriptEngineRuns, DISABLED_BothEnginesRunRegularExpressionsAlike) {
-    CompareEngines("Set re = New RegExp : re.Pattern = \"[0-9]+\" : re.Global = True\r\n"
-                   "Set ms = re.Execute(\"a1 b22 c333\") : Note ms.Count\r\n"
-                   "For Each mt In ms : Note mt.Value & \"@\" & mt.FirstIndex : Next\r\n"
-                   "Note re.Replace(\"a1 b22\", \"#\") & re.Test(\"xyz\")\r\n",
-                   5);
+    CompareEngines(
+        "Set re = New RegExp : re.Pattern = \"[0-9]+\" : re.Global = True\r\n"
+        "Set ms = re.Execute(\"a1 b22 c333\") : Note ms.Count\r\n"
+        "For Each mt In ms : Note mt.Value & \"@\" & mt.FirstIndex : Next\r\n"
+        "Note re.Replace(\"a1 b22\", \"#\") & re.Test(\"xyz\")\r\n",
+        5);
 }
