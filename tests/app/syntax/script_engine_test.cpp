@@ -67,7 +67,7 @@ class HandHost final : public IDispatch {
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         static const wchar_t* const kNames[] = {L"Bump",  L"Swap", L"Note",    L"Fail",
-                                                L"Count", L"Keep", L"CallKept"};
+                                                L"Count", L"Keep", L"CallKept", L"CallDefault"};
         HRESULT hr = S_OK;
         ++lookups;
         for (UINT i = 0; i < count; ++i) {
@@ -139,6 +139,11 @@ class HandHost final : public IDispatch {
                 DISPPARAMS args = {&p->rgvarg[0], nullptr, 1, 0};
                 return kept->Invoke(member, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &args,
                                     result, ei, nullptr);
+            }
+            case 8: {  // CallDefault(arg): the kept object's default member, as a callback
+                if (!kept || p->cArgs != 1) return E_UNEXPECTED;
+                DISPPARAMS args = {&p->rgvarg[0], nullptr, 1, 0};
+                return kept->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &args, result, ei, nullptr);
             }
             case DISPID_NEWENUM: return E_NOTIMPL;
             default: return DISP_E_MEMBERNOTFOUND;
@@ -566,6 +571,17 @@ TEST_F(ScriptEngineRuns, HostMethodsChangeByReferenceArgumentsAndCallScriptObjec
         << (Messages().empty() ? std::string()
                                : std::string(Messages()[0].text.begin(), Messages()[0].text.end()));
     EXPECT_EQ(notes_, (std::vector<std::wstring>{L"42", L"right-left", L"42", L"6", L"6"}));
+
+    // A procedure handed to the host as a callback (GetRef), called back
+    // through its default member; a failure inside it comes back as an
+    // error of the call that made the host call it.
+    ScriptError error;
+    EXPECT_FALSE(RunText("Function Twice(n)\r\n If n = 0 Then x = 1 / n\r\n Twice = n * 2\r\nEnd Function\r\n"
+                         "Keep GetRef(\"Twice\")\r\nNote CallDefault(21)\r\nNote CallDefault(0)\r\nNote \"never\"\r\n",
+                         &error));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"42"}));
+    EXPECT_EQ(error.scode, HRESULT(0x800A000Bu));
+    EXPECT_EQ(error.line, 7);
 }
 
 TEST_F(ScriptEngineRuns, EachCallOfAHostMethodIsOneInvokeAndEachNameIsLookedUpOnce) {
