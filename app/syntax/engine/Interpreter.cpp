@@ -514,6 +514,7 @@ Value Interpreter::InvokeInstance(Instance& inst, StringView name, unsigned flag
             if (field.IsArray()) {
                 std::vector<int32_t> index;
                 for (size_t i = 0; i + 1 < args.size(); ++i) index.push_back(ToIndex(*args[i]));
+                if (!field.IsArray()) Raise(err::kTypeMismatch);  // the index replaced it
                 field.MutableArray()->At(index) = std::move(v);
                 return Value();
             }
@@ -943,6 +944,7 @@ NOINLINE Value Interpreter::CallVariable(Expr& n, const Value& var, std::vector<
             if (!a) Raise(err::kSubscript);
             index.push_back(ToIndex(Eval(*a, f)));
         }
+        if (!var.IsArray()) RaiseNamed(err::kTypeMismatch, n.name);  // the index replaced it
         return const_cast<Array*>(var.array())->At(index);
     }
     if (var.IsObject()) return CallObject(var, StringView(), argExprs, f, flags);
@@ -1166,6 +1168,7 @@ void Interpreter::Assign(Expr& target, Value v, unsigned flags, Frame& f) {
                             if (!a) Raise(err::kSubscript);
                             index.push_back(ToIndex(Eval(*a, f)));
                         }
+                        if (!var->IsArray()) RaiseNamed(err::kTypeMismatch, base.name);  // the index replaced it
                         var->MutableArray()->At(index) = std::move(v);
                         return;
                     }

@@ -321,6 +321,15 @@ TEST_F(Script, ArraysDimReDimAndPreserve) {
     EXPECT_EQ(Run("Dim e(2)\ne(1) = 4\nErase e\nLog.Write TypeName(e(1))"), "Empty;");
 }
 
+TEST_F(Script, AnIndexThatReplacesTheArrayItIndexes) {
+    const char* f = "Function F : a = 5 : F = 0 : End Function\n";
+    EXPECT_EQ(Fails(std::string(f) + "a = Array(1, 2)\nx = a(F())"), "13 2:0");
+    EXPECT_EQ(Fails(std::string(f) + "a = Array(1, 2)\na(F()) = 1"), "13 2:0");
+    EXPECT_EQ(Fails("Class C\nPublic items\nPublic Default Function V : items = 0 : V = 1 : End Function\nEnd Class\n"
+                    "Set o = New C : o.items = Array(1, 2)\no.items(o) = 5"),
+              "13 5:0");
+}
+
 TEST_F(Script, ObjectsNeedSetAndNothingIsNoObject) {
     EXPECT_EQ(Run("Set o = Log\no.Write \"via o\"\nLog.Write o Is Log, o Is Nothing, Nothing Is Nothing"),
               "via o;True,False,True;");
