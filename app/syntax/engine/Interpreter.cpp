@@ -205,6 +205,43 @@ String TypeNameOf(const Value& v) {
     return u"Unknown";
 }
 
+// Integer and Long operands, the common case of loops and counters, without
+// the general operator: the same widening (Integer, then Long, then Double).
+Value IntegralResult(int64_t r, bool bothInteger) {
+    if (bothInteger && r >= INT16_MIN && r <= INT16_MAX) return Value::Integer(int16_t(r));
+    if (r >= INT32_MIN && r <= INT32_MAX) return Value::Long(int32_t(r));
+    return Value::Double(double(r));
+}
+
+bool IntegralFastPath(ops::Op op, const Value& a, const Value& b, Value* out) {
+    const int64_t x = IntegralOf(a), y = IntegralOf(b);
+    const bool bothInteger = a.type() == Type::Integer && b.type() == Type::Integer;
+    int64_t r;
+    switch (op) {
+        case ops::Op::Add: r = x + y; break;
+        case ops::Op::Sub: r = x - y; break;
+        case ops::Op::Mul: r = x * y; break;
+        case ops::Op::Mod:
+            if (y == 0) return false;
+            r = x % y;
+            break;
+        case ops::Op::Eq: *out = Value::Boolean(x == y); return true;
+        case ops::Op::Ne: *out = Value::Boolean(x != y); return true;
+        case ops::Op::Lt: *out = Value::Boolean(x < y); return true;
+        case ops::Op::Le: *out = Value::Boolean(x <= y); return true;
+        case ops::Op::Gt: *out = Value::Boolean(x > y); return true;
+        case ops::Op::Ge: *out = Value::Boolean(x >= y); return true;
+        default: return false;
+    }
+    if (bothInteger && r >= INT16_MIN && r <= INT16_MAX)
+        *out = Value::Integer(int16_t(r));
+    else if (r >= INT32_MIN && r <= INT32_MAX)
+        *out = Value::Long(int32_t(r));
+    else
+        *out = Value::Double(double(r));
+    return true;
+}
+
 constexpr size_t kMaxArrayElements = size_t(1) << 26;
 
 }  // namespace
@@ -835,12 +872,67 @@ Value Interpreter::Eval(Expr& e, Frame& f) {
 
 NOINLINE Value Interpreter::EvalBinary(Expr& e, Frame& f) {
     stack_.Check();
+    // Variables and literals are read in place; Integer and Long operands
+    // take the short way.
+    const Value* pa = PlaceOf(*e.a, f);
+    const Value* pb = pa ? PlaceOf(*e.b, f) : nullptr;
+    if (pb && IsIntegral(*pa) && IsIntegral(*pb)) {
+        const int64_t x = IntegralOf(*pa), y = IntegralOf(*pb);
+        const bool both = pa->type() == Type::Integer && pb->type() == Type::Integer;
+        switch (e.op) {
+            case ops::Op::Add: return IntegralResult(x + y, both);
+            case ops::Op::Sub: return IntegralResult(x - y, both);
+            case ops::Op::Mul: return IntegralResult(x * y, both);
+            case ops::Op::Mod:
+                if (y != 0) return IntegralResult(x % y, both);
+                break;
+            case ops::Op::Eq: return Value::Boolean(x == y);
+            case ops::Op::Ne: return Value::Boolean(x != y);
+            case ops::Op::Lt: return Value::Boolean(x < y);
+            case ops::Op::Le: return Value::Boolean(x <= y);
+            case ops::Op::Gt: return Value::Boolean(x > y);
+            case ops::Op::Ge: return Value::Boolean(x >= y);
+            default: break;
+        }
+    }
+    if (pb) return BinaryOf(e.op, *pa, *pb);
+    return EvalBinarySlow(e, f);
+}
+
+NOINLINE Value Interpreter::EvalBinarySlow(Expr& e, Frame& f) {
     Value ta, tb;
     const bool simpleRight = e.b->kind == EK::Literal || e.b->kind == EK::Name;
     const Value& a = simpleRight ? EvalRef(*e.a, f, ta) : (ta = Eval(*e.a, f));
     const Value& b = EvalRef(*e.b, f, tb);
-    if (a.IsObject() || b.IsObject()) return BinaryOfObjects(e.op, a, b);
-    return ops::Binary(e.op, a, b);
+    if (IsIntegral(a) && IsIntegral(b)) {
+        Value r;
+        if (IntegralFastPath(e.op, a, b, &r)) return r;
+    }
+    return BinaryOf(e.op, a, b);
+}
+
+Value Interpreter::BinaryOf(ops::Op op, const Value& a, const Value& b) {
+    if (a.IsObject() || b.IsObject()) return BinaryOfObjects(op, a, b);
+    return ops::Binary(op, a, b);
+}
+
+// Where a variable, constant or literal operand is (no copy), or null.
+const Value* Interpreter::PlaceOf(Expr& e, Frame& f) {
+    if (e.kind == EK::Literal) return &e.value;
+    if (e.kind != EK::Name) return nullptr;
+    EnsureResolved(e, f);
+    switch (e.resolved) {
+        case Resolved::Local:
+        case Resolved::ReturnSlot:
+        case Resolved::ImplicitLocal: return f.slots[size_t(e.index)];
+        case Resolved::Field: return f.inst ? &f.inst->fields[size_t(e.index)] : nullptr;
+        case Resolved::Global: {
+            Global& g = globals_[size_t(e.index)];
+            return g.proc || g.cls ? nullptr : &g.value;
+        }
+        case Resolved::Constant: return &e.constant;
+        default: return nullptr;
+    }
 }
 
 NOINLINE Value Interpreter::BinaryOfObjects(ops::Op op, const Value& a, const Value& b) {
@@ -1048,11 +1140,11 @@ NOINLINE void Interpreter::ExecAssign(Stmt& s, Frame& f) {
     Value v = Eval(*s.value, f);
     if (s.kind == SK::Set) {
         if (!v.IsObject()) Raise(err::kObjectRequired);
-        Assign(*s.target, std::move(v), kCallPutRef, f);
+        Assign(*s.target, v, kCallPutRef, f);
         return;
     }
     if (v.IsObject()) v = Plain(v);
-    Assign(*s.target, std::move(v), kCallPut, f);
+    Assign(*s.target, v, kCallPut, f);
 }
 
 NOINLINE Flow Interpreter::ExecSelect(Stmt& s, Frame& f) {
@@ -1125,7 +1217,7 @@ void Interpreter::ExecCall(const Stmt& cs, Frame& f) {
     CallValue(t, s.args, f, kCallMethod);
 }
 
-void Interpreter::Assign(Expr& target, Value v, unsigned flags, Frame& f) {
+void Interpreter::Assign(Expr& target, Value& v, unsigned flags, Frame& f) {
     switch (target.kind) {
         case EK::Name: {
             EnsureResolved(target, f);
@@ -1168,7 +1260,8 @@ void Interpreter::Assign(Expr& target, Value v, unsigned flags, Frame& f) {
                             if (!a) Raise(err::kSubscript);
                             index.push_back(ToIndex(Eval(*a, f)));
                         }
-                        if (!var->IsArray()) RaiseNamed(err::kTypeMismatch, base.name);  // the index replaced it
+                        if (!var->IsArray())
+                            RaiseNamed(err::kTypeMismatch, base.name);  // the index replaced it
                         var->MutableArray()->At(index) = std::move(v);
                         return;
                     }

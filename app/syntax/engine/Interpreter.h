@@ -89,7 +89,7 @@ class Interpreter {
     Flow ExecFor(const Stmt& s, Frame& f);
     Flow ExecForEach(const Stmt& s, Frame& f);
     Flow ExecDo(const Stmt& s, Frame& f);
-    void Assign(Expr& target, Value v, unsigned flags, Frame& f);
+    void Assign(Expr& target, Value& v, unsigned flags, Frame& f);  // takes v
     bool Condition(Expr& e, Frame& f);
 
     // Expressions.
@@ -104,6 +104,9 @@ class Interpreter {
     const Value& EvalRef(Expr& e, Frame& f, Value& tmp);
     Value EvalName(Expr& e, Frame& f);
     Value EvalBinary(Expr& e, Frame& f);
+    Value EvalBinarySlow(Expr& e, Frame& f);
+    Value BinaryOf(ops::Op op, const Value& a, const Value& b);
+    const Value* PlaceOf(Expr& e, Frame& f);
     Value BinaryOfObjects(ops::Op op, const Value& a, const Value& b);
     Value EvalOther(Expr& e, Frame& f);
     Value CallWithArgs(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst,
