@@ -313,6 +313,10 @@ TEST_F(Script, CompileErrorsRunNothingAndSayWhere) {
     EXPECT_EQ(Fails("For i = 1 To 2\nLog.Write i"), "1010 1:11");
     EXPECT_EQ(Fails("Sub A\nSub B\nEnd Sub\nEnd Sub"), "1002 1:0");
     EXPECT_EQ(Fails("Exit Sub"), "1002 0:5");
+    EXPECT_EQ(Fails("Exit For"), "1002 0:5");
+    EXPECT_EQ(Fails("For i = 1 To 2\nDo : Exit For : Loop\nNext\nSub S : Exit Do : End Sub"), "1002 3:13");
+    EXPECT_EQ(Fails("Do\nFor Each x In Array(1) : Exit Do : Next\nLoop\nWhile True : Exit Do : Wend"),
+              "1002 3:18");
     // Lines count from firstLine.
     try {
         engine.Run(u"x = 1\ny = ", 10);
