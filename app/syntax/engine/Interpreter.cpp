@@ -246,6 +246,10 @@ constexpr size_t kMaxArrayElements = size_t(1) << 26;
 
 }  // namespace
 
+struct Frame;
+// The procedure frame whose locals Execute and Eval see from frame `f` (null at the top level).
+Frame* OuterOf(Frame& f);
+
 // The frame of one procedure call (or of a text's top level).
 struct Frame {
     const Proc* proc = nullptr;
@@ -255,6 +259,7 @@ struct Frame {
     Instance* inst = nullptr;
     bool resumeNext = false;
     std::vector<Value> with;
+    Frame* outer = nullptr;  // Execute and Eval: the procedure's frame they see the locals of
 
     void Init(const Proc* p) {
         proc = p;
@@ -264,6 +269,11 @@ struct Frame {
         with.resize(size_t(p->withDepth));
     }
 };
+
+Frame* OuterOf(Frame& f) {
+    if (f.proc->kind != ProcKind::Main) return &f;
+    return f.outer;  // Execute inside Execute: the same procedure
+}
 
 // The arguments of one call: pointers to variables (by reference) or temporaries.
 struct Interpreter::Args {
@@ -408,7 +418,7 @@ int Interpreter::EnsureGlobal(const String& name) {
     return index;
 }
 
-void Interpreter::RunText(StringView text, int firstLine, bool transient) {
+void Interpreter::RunText(StringView text, int firstLine, bool transient, Frame* outer) {
     CheckInterrupt();
     std::unique_ptr<Program> owned = Compile(text, firstLine, stack_);
     Program* p = owned.get();
@@ -416,6 +426,11 @@ void Interpreter::RunText(StringView text, int firstLine, bool transient) {
     if (keep) programs_.push_back(std::move(owned));
     Frame f;
     f.Init(&p->main);
+    if (outer) {
+        f.outer = outer;
+        f.me = outer->me;
+        f.inst = outer->inst;
+    }
     Register(*p, f);
     ExecBlock(p->main.body, f);
 }
@@ -654,11 +669,13 @@ Value Interpreter::CallEngineBuiltin(int which, std::vector<ExprP>& argExprs, Fr
             std::unique_ptr<Program> p = CompileExpression(text, stack_, &e);
             Frame ef;
             ef.Init(&p->main);
+            ef.outer = OuterOf(f);
+            if (ef.outer) ef.me = ef.outer->me, ef.inst = ef.outer->inst;
             return Eval(*e, ef);
         }
-        default: {  // Execute, ExecuteGlobal
+        default: {  // Execute sees the caller's locals, ExecuteGlobal only the globals
             const String text = ops::ToString(Plain(v));
-            RunText(text, 0, true);
+            RunText(text, 0, true, which == kExecute ? OuterOf(f) : nullptr);
             return Value();
         }
     }
@@ -729,6 +746,24 @@ void Interpreter::Resolve(Expr& e, Frame& f) {
             return;
         }
     }
+    if (p->kind == ProcKind::Main && f.outer) {
+        const Proc* op = f.outer->proc;
+        auto it = op->locals.find(e.name);
+        if (it != op->locals.end()) {
+            e.resolved = Resolved::OuterLocal;
+            e.index = it->second;
+            e.readOnly = op->constNames.count(e.name) > 0;
+            return;
+        }
+        if (op->cls) {
+            auto m = op->cls->members.find(e.name);
+            if (m != op->cls->members.end() && m->second.field >= 0) {
+                e.resolved = Resolved::OuterField;
+                e.index = m->second.field;
+                return;
+            }
+        }
+    }
     if (auto it = globalIndex_.find(e.name); it != globalIndex_.end()) {
         e.resolved = Resolved::Global;
         e.index = it->second;
@@ -774,6 +809,14 @@ void Interpreter::Resolve(Expr& e, Frame& f) {
             return;
         }
     }
+    if (p->kind == ProcKind::Main && f.outer) {
+        auto it = f.outer->proc->implicitLocals.find(e.name);
+        if (it != f.outer->proc->implicitLocals.end()) {
+            e.resolved = Resolved::OuterLocal;
+            e.index = it->second;
+            return;
+        }
+    }
     e.index = EnsureGlobal(e.name);
     e.resolved = Resolved::Global;
 }
@@ -790,8 +833,18 @@ Value* Interpreter::VariableOf(Expr& e, Frame& f) {
             Global& g = globals_[size_t(e.index)];
             return g.proc || g.cls || g.isConst ? nullptr : &g.value;
         }
+        case Resolved::OuterLocal:
+        case Resolved::OuterField: return e.readOnly ? nullptr : OuterPlace(e, f);
         default: return nullptr;
     }
+}
+
+Value* Interpreter::OuterPlace(Expr& e, Frame& f) {
+    Frame* o = f.outer;
+    if (!o) Raise(err::kObjectRequired);
+    if (e.resolved == Resolved::OuterLocal) return o->slots[size_t(e.index)];
+    if (!o->inst) Raise(err::kObjectRequired);
+    return &o->inst->fields[size_t(e.index)];
 }
 
 Value Interpreter::EvalName(Expr& e, Frame& f) {
@@ -803,6 +856,8 @@ Value Interpreter::EvalName(Expr& e, Frame& f) {
         case Resolved::Field:
             if (!f.inst) Raise(err::kObjectRequired);
             return f.inst->fields[size_t(e.index)];
+        case Resolved::OuterLocal:
+        case Resolved::OuterField: return *OuterPlace(e, f);
         case Resolved::ClassMember: {
             std::vector<ExprP> none;
             return CallMember(e.member, none, f, kCallMethod | kCallGet);
@@ -848,6 +903,8 @@ const Value& Interpreter::EvalRef(Expr& e, Frame& f, Value& tmp) {
                 break;
             }
             case Resolved::Constant: return e.constant;
+            case Resolved::OuterLocal:
+            case Resolved::OuterField: return *OuterPlace(e, f);
             default: break;
         }
     } else if (e.kind == EK::Literal) {
@@ -931,6 +988,8 @@ const Value* Interpreter::PlaceOf(Expr& e, Frame& f) {
             return g.proc || g.cls ? nullptr : &g.value;
         }
         case Resolved::Constant: return &e.constant;
+        case Resolved::OuterLocal:
+        case Resolved::OuterField: return OuterPlace(e, f);
         default: return nullptr;
     }
 }
@@ -996,6 +1055,8 @@ Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, 
                 if (!var) Raise(err::kObjectRequired);
                 return CallVariable(n, *var, argExprs, f, flags);
             }
+            case Resolved::OuterLocal:
+            case Resolved::OuterField: return CallVariable(n, *OuterPlace(n, f), argExprs, f, flags);
             case Resolved::ClassMember: return CallMember(n.member, argExprs, f, flags);
             case Resolved::Global: {
                 Global& g = globals_[size_t(n.index)];

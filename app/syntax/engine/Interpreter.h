@@ -73,7 +73,8 @@ class Interpreter {
     std::shared_ptr<ErrObject> err_;
     std::shared_ptr<int> alive_;
 
-    void RunText(StringView text, int firstLine, bool transient);
+    void RunText(StringView text, int firstLine, bool transient, Frame* outer = nullptr);
+    Value* OuterPlace(Expr& e, Frame& f);
     void Register(Program& p, Frame& f);
     int EnsureGlobal(const String& name);
     [[noreturn]] void ThrowInterrupted();

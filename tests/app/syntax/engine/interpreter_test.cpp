@@ -591,6 +591,16 @@ TEST_F(Script, EvalExecuteAndGetRef) {
               "9;5;1!;");
     EXPECT_EQ(Run("Function H(a) : H = a + 100 : End Function\nSet r = GetRef(\"H\")\nLog.Write r(1)"),
               "101;");
+    // Execute and Eval see the locals of the procedure calling them; ExecuteGlobal does not.
+    EXPECT_EQ(Run("Function L(a)\nDim b : b = 2\nExecute \"b = b + a : L = b * 10\"\nLog.Write Eval(\"a + "
+                  "b\"), b\nEnd Function\n"
+                  "Log.Write L(5)\nSub G\nDim z : z = 1\nExecuteGlobal \"z = 99\"\nLog.Write z\nEnd "
+                  "Sub\nG\nLog.Write z"),
+              "12,7;70;1;99;");
+    EXPECT_EQ(Run("Class K\nPrivate n\nSub M : n = 3 : Execute \"n = n * 2\" : Log.Write Eval(\"n\") : End "
+                  "Sub\nEnd Class\n"
+                  "Set inst = New K : inst.M"),
+              "6;");
 }
 
 TEST_F(Script, InterruptEndsARunawayScriptEvenUnderResumeNext) {
