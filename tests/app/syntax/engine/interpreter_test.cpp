@@ -555,6 +555,87 @@ TEST_F(Script, DeeplyNestedArraysAreFreedWithoutDeepRecursion) {
               "kept;");  // freed with the engine
 }
 
+TEST_F(Script, ScopesOfUndeclaredNames) {
+    // Undeclared in a procedure: a local, unless a global of that name exists.
+    EXPECT_EQ(Run("Sub S\nfresh = 1 : known = 2\nEnd Sub\nknown = 0\nS\nLog.Write TypeName(fresh), known"),
+              "Empty,2;");
+    // A global from an earlier run is declared for a later Option Explicit text.
+    EXPECT_EQ(Run("Option Explicit\nknown = known + 1\nLog.Write known"), "3;");
+    // The script's own names come before the library's and the host's.
+    EXPECT_EQ(Run("Const vbCrLf = \"mine\"\nFunction Len(x) : Len = -1 : End Function\nLog.Write vbCrLf, "
+                  "Len(\"abc\")"),
+              "mine,-1;");
+}
+
+TEST_F(Script, ErrorsOfClassesAndTheirLines) {
+    EXPECT_EQ(Fails("Class B\nSub Class_Initialize\n  x = 1 / 0\nEnd Sub\nEnd Class\nSet o = New B"),
+              "11 2:2");
+    EXPECT_EQ(Run("Class B2\nSub Class_Initialize : Err.Raise 9 : End Sub\nEnd Class\nOn Error Resume "
+                  "Next\nSet o = New B2\n"
+                  "Log.Write Err.Number, TypeName(o)"),
+              "9,Empty;");
+    // A statement continued over lines reports where it starts.
+    EXPECT_EQ(Fails("x = 1\nLog.Write 1, _\n  2 / 0"), "11 1:0");
+    // A compile error in Execute'd text fails the Execute statement, with the text's own line.
+    EXPECT_EQ(Fails("x = 1\nExecute \"a = 1\" & vbLf & \"If\""), "1010 1:2");
+    EXPECT_EQ(Run("On Error Resume Next\nExecute \"If\"\nLog.Write Err.Number"), "1010;");
+}
+
+TEST_F(Script, ErrStaysSetForTheCallerAfterAHandledError) {
+    EXPECT_EQ(
+        Run("Sub Quiet\nOn Error Resume Next\nx = 1 / 0\nEnd Sub\nQuiet\nLog.Write Err.Number\nErr.Clear\n"
+            "Log.Write Err.Number"),
+        "11;0;");
+}
+
+TEST_F(Script, DefaultMembersInExpressionsAndAssignments) {
+    const char* cls =
+        "Class Cell\nPrivate v_\nPublic Default Property Get Value : Value = v_ : End Property\n"
+        "Public Property Let Value(x) : v_ = x : End Property\nEnd Class\n";
+    EXPECT_EQ(Run(std::string(cls) +
+                  "Set c = New Cell\nc.Value = 4\nx = c\nLog.Write x + 1, c * 2, c & \"!\", TypeName(x)"),
+              "5,8,4!,Integer;");
+    EXPECT_EQ(Fails("Class NoDefault\nEnd Class\nSet o = New NoDefault\nx = o"), "438 3:0");
+    EXPECT_EQ(Fails("Class NoDefault2\nEnd Class\nSet o = New NoDefault2\nx = o + 1"), "438 3:0");
+}
+
+TEST_F(Script, ByReferenceThroughMethodsAndNestedCalls) {
+    EXPECT_EQ(Run("Class M\nSub Twice(n) : n = n * 2 : End Sub\nEnd Class\nSet obj = New M\nv = 3 : "
+                  "obj.Twice v : Log.Write v"),
+              "6;");
+    EXPECT_EQ(
+        Run("Sub A(x) : B x : End Sub\nSub B(y) : y = y & \"b\" : End Sub\ns = \"a\" : A s : Log.Write s"),
+        "ab;");
+    EXPECT_EQ(Run("Sub C(ByVal x) : D x : Log.Write x : End Sub\nSub D(y) : y = 0 : End Sub\nq = 9 : C q : "
+                  "Log.Write q"),
+              "0;9;");
+}
+
+TEST_F(Script, ForEachOverATwoDimensionalArrayAndExitsFromNestedLoops) {
+    EXPECT_EQ(Run("Dim g(1, 1)\ng(0, 0) = 1 : g(1, 0) = 2 : g(0, 1) = 3 : g(1, 1) = 4\nFor Each v In g : s = "
+                  "s & v : Next\n"
+                  "Log.Write s"),
+              "1234;");
+    EXPECT_EQ(Run("Function Find\nFor i = 1 To 5\nDo\nIf i = 3 Then\nFind = i\nExit Function\nEnd If\nExit "
+                  "Do\nLoop\nNext\n"
+                  "Find = -1\nEnd Function\nLog.Write Find()"),
+              "3;");
+}
+
+TEST_F(Script, InterruptReachesAScriptCalledBackFromTheHost) {
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        engine.Interrupt();
+    });
+    const std::string result = Fails(
+        "On Error Resume Next\nLog.Include \"Sub Spin : Do : Loop : End Sub\"\nLog.Include "
+        "\"Spin\"\nLog.Write 1");
+    stopper.join();
+    EXPECT_EQ(result.substr(0, 3), "18 ");
+    EXPECT_EQ(log->text, u"");
+    engine.Resume();
+}
+
 // ---- Engine ------------------------------------------------------------------------
 
 TEST_F(Script, RunsShareGlobalsAndIncludeRunsInsideARun) {
