@@ -63,7 +63,9 @@ int32_t LongArg(Args args, size_t i) {
     return ops::ToLong(v);
 }
 
-int32_t LongArg(Args args, size_t i, int32_t fallback) { return Given(args, i) ? LongArg(args, i) : fallback; }
+int32_t LongArg(Args args, size_t i, int32_t fallback) {
+    return Given(args, i) ? LongArg(args, i) : fallback;
+}
 
 // vbBinaryCompare (0), vbTextCompare (1), vbDatabaseCompare (2, taken as
 // text); -1 uses the default, binary.
@@ -122,9 +124,10 @@ const Array& ArrayArg(const Value& v) {
 
 // ---- Windows-1252, which Asc and Chr speak ---------------------------------------
 
-const char16_t k1252[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-                            0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-                            0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+const char16_t k1252[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
+                            0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
 
 char16_t FromAnsi(int code) { return code >= 0x80 && code < 0xA0 ? k1252[code - 0x80] : char16_t(code); }
 
@@ -284,6 +287,35 @@ Value BiInStr(RuntimeState&, Args args) {
     return Value::Long(at == StringView::npos ? 0 : int32_t(at) + 1);
 }
 
+// InStrB([start,] text, what[, compare]): positions count the bytes of the
+// UTF-16 text, low byte first.
+Value BiInStrB(RuntimeState&, Args args) {
+    size_t i = 0;
+    int32_t start = 1;
+    if (args.size() >= 3) {
+        start = LongArg(args, 0);
+        i = 1;
+    }
+    if (start < 1) Raise(err::kInvalidCall);
+    const bool text = args.size() >= 4 && TextCompareArg(args, 3);
+    const Value s = Arg(args, i), what = Arg(args, i + 1);
+    if (s.IsNull() || what.IsNull()) return Value::Null();
+    auto bytes = [text](const String& t) {
+        std::string b;
+        for (char16_t c : t) {
+            c = Fold(c, text);
+            b.push_back(char(c & 0xFF));
+            b.push_back(char(c >> 8));
+        }
+        return b;
+    };
+    const std::string t = bytes(ops::ToString(s)), w = bytes(ops::ToString(what));
+    if (t.empty() || size_t(start) > t.size()) return Value::Long(0);
+    if (w.empty()) return Value::Long(start);
+    const size_t at = t.find(w, size_t(start) - 1);
+    return Value::Long(at == std::string::npos ? 0 : int32_t(at) + 1);
+}
+
 // InStrRev(text, what[, start[, compare]])
 Value BiInStrRev(RuntimeState&, Args args) {
     const int32_t start = LongArg(args, 2, -1);
@@ -408,8 +440,10 @@ Value BiEscape(RuntimeState&, Args args) {
             out.push_back(c);
             continue;
         }
-        if (c < 0x100) std::snprintf(buf, sizeof buf, "%%%02X", unsigned(c));
-        else std::snprintf(buf, sizeof buf, "%%u%04X", unsigned(c));
+        if (c < 0x100)
+            std::snprintf(buf, sizeof buf, "%%%02X", unsigned(c));
+        else
+            std::snprintf(buf, sizeof buf, "%%u%04X", unsigned(c));
         out += Ascii(buf);
     }
     return Value::Str(std::move(out));
@@ -597,7 +631,9 @@ Value KeepType(const Value& v, double r) {
         case Type::Byte:
         case Type::Empty:
         case Type::Boolean:
-            if (r >= INT16_MIN && r <= INT16_MAX) return v.type() == Type::Byte && r >= 0 ? Value::Byte(uint8_t(r)) : Value::Integer(int16_t(r));
+            if (r >= INT16_MIN && r <= INT16_MAX)
+                return v.type() == Type::Byte && r >= 0 ? Value::Byte(uint8_t(r))
+                                                        : Value::Integer(int16_t(r));
             [[fallthrough]];
         case Type::Long:
             if (r >= INT32_MIN && r <= INT32_MAX) return Value::Long(int32_t(r));
@@ -723,9 +759,15 @@ bool Tristate(Args args, size_t i, bool fallback) {
 
 // `d` with `digits` decimals (halves away from zero), grouped in thousands.
 String FormatFixed(double d, int digits, bool leadingZero, bool group) {
-    char buf[400];
+    char buf[640];  // 309 digits, the point, up to 255 decimals
     const double scale = std::pow(10.0, digits);
-    double rounded = std::fabs(d) < 1e15 ? std::round(d * scale) / scale : d;
+    double rounded = d;
+    if (std::fabs(d) < 1e15) {
+        // As Round: the decimal text of the scaled value decides.
+        std::snprintf(buf, sizeof buf, "%.15g", d * scale);
+        const double scaled = std::strtod(buf, nullptr);
+        if (std::isfinite(scaled)) rounded = std::round(scaled) / scale;
+    }
     std::snprintf(buf, sizeof buf, "%.*f", digits, std::fabs(rounded));
     String digitsText = Ascii(buf);
     const size_t dot = digitsText.find(u'.');
@@ -864,6 +906,7 @@ const Builtin kBuiltins[] = {
     {u"Hour", 1, 1, dt::BiHour},
     {u"InputBox", 1, 7, BiInputBox},
     {u"InStr", 2, 4, BiInStr},
+    {u"InStrB", 2, 4, BiInStrB},
     {u"InStrRev", 2, 4, BiInStrRev},
     {u"Int", 1, 1, BiInt},
     {u"IsArray", 1, 1, BiIsArray},
@@ -932,49 +975,90 @@ std::vector<Constant> MakeConstants() {
     auto l = [](int32_t v) { return Value::Long(v); };
     auto s = [](const char16_t* v) { return Value::Str(StringView(v)); };
     std::vector<Constant> c = {
-        {u"vbCrLf", s(u"\r\n")},          {u"vbCr", s(u"\r")},
-        {u"vbLf", s(u"\n")},              {u"vbNewLine", s(u"\r\n")},
-        {u"vbTab", s(u"\t")},             {u"vbNullString", s(u"")},
+        {u"vbCrLf", s(u"\r\n")},
+        {u"vbCr", s(u"\r")},
+        {u"vbLf", s(u"\n")},
+        {u"vbNewLine", s(u"\r\n")},
+        {u"vbTab", s(u"\t")},
+        {u"vbNullString", s(u"")},
         {u"vbNullChar", Value::Str(String(1, u'\0'))},
-        {u"vbBack", s(u"\b")},            {u"vbFormFeed", s(u"\f")},
-        {u"vbVerticalTab", s(u"\v")},     {u"vbTrue", i(-1)},
-        {u"vbFalse", i(0)},               {u"vbUseDefault", i(-2)},
-        {u"vbBinaryCompare", i(0)},       {u"vbTextCompare", i(1)},
-        {u"vbDatabaseCompare", i(2)},     {u"vbOKOnly", i(0)},
-        {u"vbOKCancel", i(1)},            {u"vbAbortRetryIgnore", i(2)},
-        {u"vbYesNoCancel", i(3)},         {u"vbYesNo", i(4)},
-        {u"vbRetryCancel", i(5)},         {u"vbCritical", i(16)},
-        {u"vbQuestion", i(32)},           {u"vbExclamation", i(48)},
-        {u"vbInformation", i(64)},        {u"vbDefaultButton1", i(0)},
-        {u"vbDefaultButton2", i(256)},    {u"vbDefaultButton3", i(512)},
-        {u"vbDefaultButton4", i(768)},    {u"vbApplicationModal", i(0)},
-        {u"vbSystemModal", i(4096)},      {u"vbOK", i(1)},
-        {u"vbCancel", i(2)},              {u"vbAbort", i(3)},
-        {u"vbRetry", i(4)},               {u"vbIgnore", i(5)},
-        {u"vbYes", i(6)},                 {u"vbNo", i(7)},
-        {u"vbSunday", i(1)},              {u"vbMonday", i(2)},
-        {u"vbTuesday", i(3)},             {u"vbWednesday", i(4)},
-        {u"vbThursday", i(5)},            {u"vbFriday", i(6)},
-        {u"vbSaturday", i(7)},            {u"vbUseSystemDayOfWeek", i(0)},
-        {u"vbFirstJan1", i(1)},           {u"vbFirstFourDays", i(2)},
-        {u"vbFirstFullWeek", i(3)},       {u"vbGeneralDate", i(0)},
-        {u"vbLongDate", i(1)},            {u"vbShortDate", i(2)},
-        {u"vbLongTime", i(3)},            {u"vbShortTime", i(4)},
-        {u"vbEmpty", i(0)},               {u"vbNull", i(1)},
-        {u"vbInteger", i(2)},             {u"vbLong", i(3)},
-        {u"vbSingle", i(4)},              {u"vbDouble", i(5)},
-        {u"vbCurrency", i(6)},            {u"vbDate", i(7)},
-        {u"vbString", i(8)},              {u"vbObject", i(9)},
-        {u"vbError", i(10)},              {u"vbBoolean", i(11)},
-        {u"vbVariant", i(12)},            {u"vbDataObject", i(13)},
-        {u"vbDecimal", i(14)},            {u"vbByte", i(17)},
-        {u"vbArray", i(8192)},            {u"vbObjectError", l(int32_t(0x80040000u))},
-        {u"vbBlack", l(0)},               {u"vbRed", l(0xFF)},
-        {u"vbGreen", l(0xFF00)},          {u"vbYellow", l(0xFFFF)},
-        {u"vbBlue", l(0xFF0000)},         {u"vbMagenta", l(0xFF00FF)},
-        {u"vbCyan", l(0xFFFF00)},         {u"vbWhite", l(0xFFFFFF)},
+        {u"vbBack", s(u"\b")},
+        {u"vbFormFeed", s(u"\f")},
+        {u"vbVerticalTab", s(u"\v")},
+        {u"vbTrue", i(-1)},
+        {u"vbFalse", i(0)},
+        {u"vbUseDefault", i(-2)},
+        {u"vbBinaryCompare", i(0)},
+        {u"vbTextCompare", i(1)},
+        {u"vbDatabaseCompare", i(2)},
+        {u"vbOKOnly", i(0)},
+        {u"vbOKCancel", i(1)},
+        {u"vbAbortRetryIgnore", i(2)},
+        {u"vbYesNoCancel", i(3)},
+        {u"vbYesNo", i(4)},
+        {u"vbRetryCancel", i(5)},
+        {u"vbCritical", i(16)},
+        {u"vbQuestion", i(32)},
+        {u"vbExclamation", i(48)},
+        {u"vbInformation", i(64)},
+        {u"vbDefaultButton1", i(0)},
+        {u"vbDefaultButton2", i(256)},
+        {u"vbDefaultButton3", i(512)},
+        {u"vbDefaultButton4", i(768)},
+        {u"vbApplicationModal", i(0)},
+        {u"vbSystemModal", i(4096)},
+        {u"vbOK", i(1)},
+        {u"vbCancel", i(2)},
+        {u"vbAbort", i(3)},
+        {u"vbRetry", i(4)},
+        {u"vbIgnore", i(5)},
+        {u"vbYes", i(6)},
+        {u"vbNo", i(7)},
+        {u"vbSunday", i(1)},
+        {u"vbMonday", i(2)},
+        {u"vbTuesday", i(3)},
+        {u"vbWednesday", i(4)},
+        {u"vbThursday", i(5)},
+        {u"vbFriday", i(6)},
+        {u"vbSaturday", i(7)},
+        {u"vbUseSystemDayOfWeek", i(0)},
+        {u"vbFirstJan1", i(1)},
+        {u"vbFirstFourDays", i(2)},
+        {u"vbFirstFullWeek", i(3)},
+        {u"vbGeneralDate", i(0)},
+        {u"vbLongDate", i(1)},
+        {u"vbShortDate", i(2)},
+        {u"vbLongTime", i(3)},
+        {u"vbShortTime", i(4)},
+        {u"vbEmpty", i(0)},
+        {u"vbNull", i(1)},
+        {u"vbInteger", i(2)},
+        {u"vbLong", i(3)},
+        {u"vbSingle", i(4)},
+        {u"vbDouble", i(5)},
+        {u"vbCurrency", i(6)},
+        {u"vbDate", i(7)},
+        {u"vbString", i(8)},
+        {u"vbObject", i(9)},
+        {u"vbError", i(10)},
+        {u"vbBoolean", i(11)},
+        {u"vbVariant", i(12)},
+        {u"vbDataObject", i(13)},
+        {u"vbDecimal", i(14)},
+        {u"vbByte", i(17)},
+        {u"vbArray", i(8192)},
+        {u"vbObjectError", l(int32_t(0x80040000u))},
+        {u"vbBlack", l(0)},
+        {u"vbRed", l(0xFF)},
+        {u"vbGreen", l(0xFF00)},
+        {u"vbYellow", l(0xFFFF)},
+        {u"vbBlue", l(0xFF0000)},
+        {u"vbMagenta", l(0xFF00FF)},
+        {u"vbCyan", l(0xFFFF00)},
+        {u"vbWhite", l(0xFFFFFF)},
     };
-    std::sort(c.begin(), c.end(), [](const Constant& a, const Constant& b) { return CompareNoCase(a.name, b.name) < 0; });
+    std::sort(c.begin(), c.end(),
+              [](const Constant& a, const Constant& b) { return CompareNoCase(a.name, b.name) < 0; });
     return c;
 }
 
@@ -990,15 +1074,17 @@ std::vector<const Builtin*> MakeBuiltinIndex() {
 
 const Builtin* FindBuiltin(StringView name) {
     static const std::vector<const Builtin*> index = MakeBuiltinIndex();
-    const auto it = std::lower_bound(index.begin(), index.end(), name,
-                                     [](const Builtin* b, StringView n) { return CompareNoCase(b->name, n) < 0; });
+    const auto it = std::lower_bound(index.begin(), index.end(), name, [](const Builtin* b, StringView n) {
+        return CompareNoCase(b->name, n) < 0;
+    });
     return it != index.end() && CompareNoCase((*it)->name, name) == 0 ? *it : nullptr;
 }
 
 bool FindConstant(StringView name, Value* value) {
     static const std::vector<Constant> constants = MakeConstants();
-    const auto it = std::lower_bound(constants.begin(), constants.end(), name,
-                                     [](const Constant& c, StringView n) { return CompareNoCase(c.name, n) < 0; });
+    const auto it =
+        std::lower_bound(constants.begin(), constants.end(), name,
+                         [](const Constant& c, StringView n) { return CompareNoCase(c.name, n) < 0; });
     if (it == constants.end() || CompareNoCase(it->name, name) != 0) return false;
     *value = it->value;
     return true;

@@ -19,7 +19,7 @@ class Host;
 
 // What a built-in function may use beyond its arguments.
 struct RuntimeState {
-    Host* host = nullptr;      // CreateObject, MsgBox, InputBox, the clock
+    Host* host = nullptr;        // CreateObject, MsgBox, InputBox, the clock
     uint32_t rndSeed = 0x50000;  // Rnd's generator
     float lastRnd = 0;
 };
@@ -29,8 +29,9 @@ struct RuntimeState {
 // expect plain values, so a function that converts calls Plain first.
 using BuiltinFn = Value (*)(RuntimeState& state, std::span<const Value> args);
 
-// A maxArgs of kAnyArgs: no upper limit (Array).
-constexpr int8_t kAnyArgs = -1;
+// A maxArgs of kAnyArgs: no upper limit (Array). It is the largest count,
+// so that a plain "more than maxArgs" check still lets 127 through.
+constexpr int8_t kAnyArgs = INT8_MAX;
 
 struct Builtin {
     const char16_t* name;

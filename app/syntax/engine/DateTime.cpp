@@ -68,7 +68,7 @@ double Compose(long long days, double seconds) {
 
 Parts Split(double date) {
     Parts p;
-    if (!std::isfinite(date)) return p;
+    if (!(std::fabs(date) < 1e9)) return p;  // no date; keeps the arithmetic below defined
     long long days = (long long)std::trunc(date);
     long long seconds = std::llround(std::fabs(date - double(days)) * 86400.0);
     if (seconds >= 86400) {
@@ -96,13 +96,14 @@ struct Token {
     enum Kind { kNumber, kWord } kind = kNumber;
     long long number = 0;
     int digits = 0;
-    String word;       // lower case
+    String word;         // lower case
     char16_t after = 0;  // the separator that follows, 0 at the end or before a word
 };
 
 const char* const kMonths[] = {"january", "february", "march",     "april",   "may",      "june",
                                "july",    "august",   "september", "october", "november", "december"};
-const char* const kWeekdays[] = {"sunday", "monday", "tuesday", "wednesday", "thursday", "friday", "saturday"};
+const char* const kWeekdays[] = {"sunday",   "monday", "tuesday", "wednesday",
+                                 "thursday", "friday", "saturday"};
 
 // A full name or an abbreviation of at least three letters.
 bool MatchesName(const String& word, const char* name) {
@@ -134,8 +135,10 @@ bool Tokenize(StringView text, std::vector<Token>* tokens) {
             Token t;
             t.kind = Token::kNumber;
             for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-                if (t.digits++ < 9) t.number = t.number * 10 + (text[i] - u'0');
-                else return false;
+                if (t.digits++ < 9)
+                    t.number = t.number * 10 + (text[i] - u'0');
+                else
+                    return false;
             }
             tokens->push_back(std::move(t));
         } else if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) {
@@ -208,7 +211,8 @@ bool ParseDate(StringView text, double* date) {
             if (tokens[i].after == u':') {
                 if (i + 1 >= tokens.size() || tokens[i + 1].kind != Token::kNumber) return false;
                 second = int(tokens[++i].number);
-                if (tokens[i].after == u'.' && i + 1 < tokens.size() && tokens[i + 1].kind == Token::kNumber) ++i;
+                if (tokens[i].after == u'.' && i + 1 < tokens.size() && tokens[i + 1].kind == Token::kNumber)
+                    ++i;
             }
             if (tokens[i].after && tokens[i].after != u' ') return false;
             continue;
@@ -222,8 +226,10 @@ bool ParseDate(StringView text, double* date) {
     int year = 0, day = 1;
     if (month) {
         if (numbers.size() == 1) {
-            if (YearLike(*numbers[0])) year = FullYear(*numbers[0]);
-            else year = CurrentYear(), day = int(numbers[0]->number);
+            if (YearLike(*numbers[0]))
+                year = FullYear(*numbers[0]);
+            else
+                year = CurrentYear(), day = int(numbers[0]->number);
         } else if (numbers.size() == 2) {
             const bool firstIsYear = YearLike(*numbers[0]) && !YearLike(*numbers[1]);
             const Token& y = firstIsYear ? *numbers[0] : *numbers[1];
@@ -233,9 +239,12 @@ bool ParseDate(StringView text, double* date) {
             return false;
         }
     } else if (numbers.size() == 2) {
-        if (YearLike(*numbers[1])) month = int(numbers[0]->number), year = FullYear(*numbers[1]);
-        else if (YearLike(*numbers[0])) year = FullYear(*numbers[0]), month = int(numbers[1]->number);
-        else month = int(numbers[0]->number), day = int(numbers[1]->number), year = CurrentYear();
+        if (YearLike(*numbers[1]))
+            month = int(numbers[0]->number), year = FullYear(*numbers[1]);
+        else if (YearLike(*numbers[0]))
+            year = FullYear(*numbers[0]), month = int(numbers[1]->number);
+        else
+            month = int(numbers[0]->number), day = int(numbers[1]->number), year = CurrentYear();
     } else if (numbers.size() == 3) {
         if (YearLike(*numbers[0])) {
             year = FullYear(*numbers[0]), month = int(numbers[1]->number), day = int(numbers[2]->number);
@@ -246,8 +255,8 @@ bool ParseDate(StringView text, double* date) {
     } else if (!numbers.empty()) {
         return false;
     }
-    if (hasDate && (month < 1 || month > 12 || year < 100 || year > 9999 || day < 1 ||
-                    day > DaysInMonth(year, month)))
+    if (hasDate &&
+        (month < 1 || month > 12 || year < 100 || year > 9999 || day < 1 || day > DaysInMonth(year, month)))
         return false;
     if (hour < 0 && !hasDate) return false;
     if (hour < 0) hour = 0;
@@ -308,7 +317,9 @@ long long LinearSeconds(double date) {
 
 long long DayNumber(const Parts& p) { return DaysFromCivil(p.year, p.month, p.day); }
 
-double FromParts(const Parts& p) { return Compose(DayNumber(p), p.hour * 3600.0 + p.minute * 60.0 + p.second); }
+double FromParts(const Parts& p) {
+    return Compose(DayNumber(p), p.hour * 3600.0 + p.minute * 60.0 + p.second);
+}
 
 int FirstDay(Args args, size_t i) {
     const int first = IntArg(args, i, 1);
@@ -368,7 +379,8 @@ Value Whole(long long n) {
 
 const char* const kMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
                                    "July",    "August",   "September", "October", "November", "December"};
-const char* const kDayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+const char* const kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                 "Thursday", "Friday", "Saturday"};
 
 String Name(const char* name, bool abbreviate) {
     String s;
@@ -429,11 +441,11 @@ Value BiTimeValue(RuntimeState&, Args args) {
     return Value::Date(std::fabs(d - std::trunc(d)));
 }
 
-#define DATE_PART(fn, field)                                \
-    Value fn(RuntimeState&, Args args) {                    \
-        double d;                                           \
-        if (!DateArg(args, 0, &d)) return Value::Null();    \
-        return Value::Integer(int16_t(Split(d).field));     \
+#define DATE_PART(fn, field)                             \
+    Value fn(RuntimeState&, Args args) {                 \
+        double d;                                        \
+        if (!DateArg(args, 0, &d)) return Value::Null(); \
+        return Value::Integer(int16_t(Split(d).field));  \
     }
 DATE_PART(BiYear, year)
 DATE_PART(BiMonth, month)
@@ -477,11 +489,14 @@ Value BiDateAdd(RuntimeState&, Args args) {
         case Interval::kYear:
         case Interval::kQuarter:
         case Interval::kMonth: {
-            const long long months = (long long)n * (interval == Interval::kYear ? 12 : interval == Interval::kQuarter ? 3 : 1);
+            const long long months = (long long)n * (interval == Interval::kYear      ? 12
+                                                     : interval == Interval::kQuarter ? 3
+                                                                                      : 1);
             const long long total = p.year * 12LL + (p.month - 1) + months;
             if (total < 100 * 12 || total > 9999 * 12 + 11) Raise(err::kInvalidCall);
             p.year = int(total / 12), p.month = int(total % 12) + 1;
-            if (p.day > DaysInMonth(p.year, p.month)) p.day = DaysInMonth(p.year, p.month);  // 31 January + 1 month
+            if (p.day > DaysInMonth(p.year, p.month))
+                p.day = DaysInMonth(p.year, p.month);  // 31 January + 1 month
             return Value::Date(Checked(FromParts(p)));
         }
         case Interval::kDayOfYear:
@@ -508,7 +523,8 @@ Value BiDateDiff(RuntimeState&, Args args) {
     auto floorDiv = [](long long x, long long y) { return x / y - ((x % y != 0) && ((x < 0) != (y < 0))); };
     switch (interval) {
         case Interval::kYear: return Whole(b.year - a.year);
-        case Interval::kQuarter: return Whole((b.year * 4LL + (b.month - 1) / 3) - (a.year * 4LL + (a.month - 1) / 3));
+        case Interval::kQuarter:
+            return Whole((b.year * 4LL + (b.month - 1) / 3) - (a.year * 4LL + (a.month - 1) / 3));
         case Interval::kMonth: return Whole((b.year * 12LL + b.month) - (a.year * 12LL + a.month));
         case Interval::kDayOfYear:
         case Interval::kDay: return Whole(DayNumber(b) - DayNumber(a));
@@ -566,12 +582,13 @@ Value BiFormatDateTime(RuntimeState&, Args args) {
     switch (format) {
         case 0: return Value::Str(ops::FormatDate(d));
         case 1:
-            return Value::Str(Name(kDayNames[p.weekday - 1], false) + u", " + Name(kMonthNames[p.month - 1], false) +
-                              Format(" %d, %d", p.day, p.year, 0));
+            return Value::Str(Name(kDayNames[p.weekday - 1], false) + u", " +
+                              Name(kMonthNames[p.month - 1], false) + Format(" %d, %d", p.day, p.year, 0));
         case 2: return Value::Str(Format("%d/%d/%d", p.month, p.day, p.year));
         case 3:
-            return Value::Str(Format("%d:%02d:%02d", p.hour % 12 == 0 ? 12 : p.hour % 12, p.minute, p.second) +
-                              (p.hour < 12 ? u" AM" : u" PM"));
+            return Value::Str(
+                Format("%d:%02d:%02d", p.hour % 12 == 0 ? 12 : p.hour % 12, p.minute, p.second) +
+                (p.hour < 12 ? u" AM" : u" PM"));
         case 4: return Value::Str(Format("%02d:%02d", p.hour, p.minute, 0));
         default: Raise(err::kInvalidCall);
     }

@@ -17,8 +17,8 @@ struct RuntimeState;
 
 namespace script::dt {
 
-constexpr double kMinDate = -657434.0;            // 1 January 100
-constexpr double kMaxDate = 2958465.99999999;     // 31 December 9999, 23:59:59
+constexpr double kMinDate = -657434.0;         // 1 January 100
+constexpr double kMaxDate = 2958465.99999999;  // 31 December 9999, 23:59:59
 
 struct Parts {
     int year = 1899, month = 12, day = 30;

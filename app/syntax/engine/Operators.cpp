@@ -28,7 +28,9 @@ namespace {
 [[noreturn]] void Mismatch() { Raise(err::kTypeMismatch); }
 [[noreturn]] void Overflow() { Raise(err::kOverflow); }
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == 0xA0 || c == 0x3000; }
+bool IsBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == 0xA0 || c == 0x3000;
+}
 
 // Half to even, as the C... conversions round.
 double RoundEven(double x) {
@@ -224,12 +226,17 @@ Value AddOrSubtract(Op op, const Value& a, const Value& b) {
     return Arithmetic(op, x, y);
 }
 
+// Arithmetic with a Null operand is Null, whatever the other side holds
+// (text that is no number included), unless it is no value at all.
+bool NullArithmetic(const Value& a, const Value& b) {
+    if (!a.IsNull() && !b.IsNull()) return false;
+    const Value& other = a.IsNull() ? b : a;
+    if (other.IsObject() || other.IsArray() || other.type() == Type::Error) Mismatch();
+    return true;
+}
+
 Value Plus(const Value& a, const Value& b) {
-    if (a.IsNull() || b.IsNull()) {
-        const Value& other = a.IsNull() ? b : a;
-        if (other.IsObject() || other.IsArray() || other.type() == Type::Error) Mismatch();
-        return Value::Null();
-    }
+    if (NullArithmetic(a, b)) return Value::Null();
     if (a.IsString() && (b.IsString() || b.IsEmpty())) return Value::Str(a.str() + b.str());
     if (a.IsEmpty() && b.IsString()) return b;
     return AddOrSubtract(Op::Add, a, b);
@@ -355,17 +362,23 @@ bool ParseNumber(StringView text, double* value) {
         for (size_t i = 2; i < s.size(); ++i) {
             const char16_t c = s[i];
             int d;
-            if (c >= u'0' && c <= u'9') d = c - u'0';
-            else if (hex && c >= u'a' && c <= u'f') d = c - u'a' + 10;
-            else if (hex && c >= u'A' && c <= u'F') d = c - u'A' + 10;
-            else return false;
+            if (c >= u'0' && c <= u'9')
+                d = c - u'0';
+            else if (hex && c >= u'a' && c <= u'f')
+                d = c - u'a' + 10;
+            else if (hex && c >= u'A' && c <= u'F')
+                d = c - u'A' + 10;
+            else
+                return false;
             if (!hex && d > 7) return false;
             n = n * (hex ? 16 : 8) + uint64_t(d);
             if (n > 0xFFFFFFFFu) return false;
         }
         // As the literals: up to 16 bits is an Integer, up to 32 a Long.
-        if (n <= 0xFFFF && (hex ? s.size() - 2 <= 4 : n <= 0177777)) *value = double(int16_t(uint16_t(n)));
-        else *value = double(int32_t(uint32_t(n)));
+        if (n <= 0xFFFF && (hex ? s.size() - 2 <= 4 : n <= 0177777))
+            *value = double(int16_t(uint16_t(n)));
+        else
+            *value = double(int32_t(uint32_t(n)));
         return true;
     }
     std::string ascii;
@@ -374,13 +387,17 @@ bool ParseNumber(StringView text, double* value) {
     bool digits = false;
     for (; i < s.size(); ++i) {
         const char16_t c = s[i];
-        if (c >= u'0' && c <= u'9') ascii.push_back(char(c)), digits = true;
-        else if (c == u',' && digits && i + 1 < s.size() && s[i + 1] >= u'0' && s[i + 1] <= u'9') continue;
-        else break;
+        if (c >= u'0' && c <= u'9')
+            ascii.push_back(char(c)), digits = true;
+        else if (c == u',' && digits && i + 1 < s.size() && s[i + 1] >= u'0' && s[i + 1] <= u'9')
+            continue;
+        else
+            break;
     }
     if (i < s.size() && s[i] == u'.') {
         ascii.push_back('.');
-        for (++i; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i) ascii.push_back(char(s[i])), digits = true;
+        for (++i; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i)
+            ascii.push_back(char(s[i])), digits = true;
     }
     if (!digits) return false;
     if (i < s.size() && (s[i] == u'e' || s[i] == u'E' || s[i] == u'd' || s[i] == u'D')) {
@@ -422,7 +439,8 @@ static String FormatCurrencyValue(int64_t scaled) {
     const bool negative = scaled < 0;
     const uint64_t magnitude = negative ? uint64_t(0) - uint64_t(scaled) : uint64_t(scaled);
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%s%llu", negative ? "-" : "", static_cast<unsigned long long>(magnitude / 10000));
+    std::snprintf(buf, sizeof buf, "%s%llu", negative ? "-" : "",
+                  static_cast<unsigned long long>(magnitude / 10000));
     String s = Ascii(buf);
     unsigned fraction = unsigned(magnitude % 10000);
     if (fraction) {
@@ -526,7 +544,8 @@ int64_t ToCurrency(const Value& v) {
     const double whole = std::trunc(d);
     if (!(std::fabs(whole) <= 922337203685477.0)) Overflow();
     int64_t r;
-    if (__builtin_add_overflow(int64_t(whole) * 10000, int64_t(RoundEven((d - whole) * 10000.0)), &r)) Overflow();
+    if (__builtin_add_overflow(int64_t(whole) * 10000, int64_t(RoundEven((d - whole) * 10000.0)), &r))
+        Overflow();
     return r;
 }
 
@@ -579,7 +598,7 @@ Value ToNumeric(const Value& v) {
 Value Binary(Op op, const Value& a, const Value& b) {
     switch (op) {
         case Op::Add: return Plus(a, b);
-        case Op::Sub: return AddOrSubtract(op, a, b);
+        case Op::Sub: return NullArithmetic(a, b) ? Value::Null() : AddOrSubtract(op, a, b);
         case Op::Concat: return Concat(a, b);
         case Op::And:
         case Op::Or:
@@ -609,8 +628,8 @@ Value Binary(Op op, const Value& a, const Value& b) {
         }
         default: break;
     }
+    if (NullArithmetic(a, b)) return Value::Null();
     const Value x = ToNumeric(a), y = ToNumeric(b);
-    if (x.IsNull() || y.IsNull()) return Value::Null();
     switch (op) {
         case Op::Mul: return Arithmetic(op, x, y);
         case Op::Div: return Divide(x, y);
@@ -674,7 +693,8 @@ int Compare(const Value& a, const Value& b, bool text) {
     }
     if (a.type() == Type::Currency && b.type() == Type::Currency)
         return a.currency() < b.currency() ? -1 : a.currency() > b.currency() ? 1 : 0;
-    if (a.type() == Type::Long && b.type() == Type::Long) return a.lng() < b.lng() ? -1 : a.lng() > b.lng() ? 1 : 0;
+    if (a.type() == Type::Long && b.type() == Type::Long)
+        return a.lng() < b.lng() ? -1 : a.lng() > b.lng() ? 1 : 0;
     if (!IsNumberLike(a) || !IsNumberLike(b)) Mismatch();
     const double x = NumberOf(a), y = NumberOf(b);
     return x < y ? -1 : x > y ? 1 : 0;
@@ -703,7 +723,8 @@ char16_t ToLowerChar(char16_t c) {
     }
     if (c >= 0x400 && c <= 0x40F) return char16_t(c + 80);
     if (c >= 0x410 && c <= 0x42F) return char16_t(c + 32);
-    if (InPairs(c, 0x460, 0x481) || InPairs(c, 0x48A, 0x4BF) || InPairs(c, 0x4D0, 0x52F)) return char16_t(c | 1);
+    if (InPairs(c, 0x460, 0x481) || InPairs(c, 0x48A, 0x4BF) || InPairs(c, 0x4D0, 0x52F))
+        return char16_t(c | 1);
     if (c == 0x4C0) return 0x4CF;
     if (InPairs(c, 0x4C1, 0x4CE)) return (c & 1) ? char16_t(c + 1) : c;
     return c;
@@ -732,7 +753,8 @@ char16_t ToUpperChar(char16_t c) {
     }
     if (c >= 0x430 && c <= 0x44F) return char16_t(c - 32);
     if (c >= 0x450 && c <= 0x45F) return char16_t(c - 80);
-    if (InPairs(c, 0x460, 0x481) || InPairs(c, 0x48A, 0x4BF) || InPairs(c, 0x4D0, 0x52F)) return char16_t(c & ~1);
+    if (InPairs(c, 0x460, 0x481) || InPairs(c, 0x48A, 0x4BF) || InPairs(c, 0x4D0, 0x52F))
+        return char16_t(c & ~1);
     if (c == 0x4CF) return 0x4C0;
     if (InPairs(c, 0x4C1, 0x4CE)) return (c & 1) ? c : char16_t(c - 1);
     return c;

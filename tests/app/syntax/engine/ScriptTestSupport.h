@@ -2,6 +2,7 @@
 // a table can state the subtype and the value of a result at once.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "Operators.h"

@@ -1,12 +1,13 @@
 // The run-time library: each function called through FindBuiltin as the
 // interpreter calls it, with its argument counts, bad arguments, Null, and
 // the host behind CreateObject, MsgBox, InputBox and the clock.
+#include "Builtins.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <set>
 
-#include "Builtins.h"
 #include "DateTime.h"
 #include "Engine.h"
 #include "Operators.h"
@@ -111,7 +112,8 @@ class Builtins : public ::testing::Test {
 // ---- Tables ------------------------------------------------------------------
 
 TEST_F(Builtins, LookupIgnoresCase) {
-    for (const char* name : {"mid", "MID", "Mid", "instrrev", "ScriptEngineMajorVersion", "rgb", "formatdatetime"})
+    for (const char* name :
+         {"mid", "MID", "Mid", "instrrev", "ScriptEngineMajorVersion", "rgb", "formatdatetime"})
         EXPECT_NE(FindBuiltin(Wide(name)), nullptr) << name;
     for (const char* name : {"", "Mi", "Midd", "Eval", "Execute", "vbCrLf"})
         EXPECT_EQ(FindBuiltin(Wide(name)), nullptr) << name;
@@ -124,11 +126,21 @@ TEST_F(Builtins, Constants) {
         const char* name;
         const char* expected;
     } cases[] = {
-        {"vbCrLf", "String \r\n"},       {"VBCRLF", "String \r\n"},       {"vbTab", "String \t"},
-        {"vbNullString", "String "},    {"vbTextCompare", "Integer 1"},  {"vbObject", "Integer 9"},
-        {"vbArray", "Integer 8192"},    {"vbYes", "Integer 6"},          {"vbSaturday", "Integer 7"},
-        {"vbObjectError", "Long -2147221504"}, {"vbBlue", "Long 16711680"}, {"vbUseDefault", "Integer -2"},
-        {"vbFirstFourDays", "Integer 2"}, {"vbShortTime", "Integer 4"},  {"vbSystemModal", "Integer 4096"},
+        {"vbCrLf", "String \r\n"},
+        {"VBCRLF", "String \r\n"},
+        {"vbTab", "String \t"},
+        {"vbNullString", "String "},
+        {"vbTextCompare", "Integer 1"},
+        {"vbObject", "Integer 9"},
+        {"vbArray", "Integer 8192"},
+        {"vbYes", "Integer 6"},
+        {"vbSaturday", "Integer 7"},
+        {"vbObjectError", "Long -2147221504"},
+        {"vbBlue", "Long 16711680"},
+        {"vbUseDefault", "Integer -2"},
+        {"vbFirstFourDays", "Integer 2"},
+        {"vbShortTime", "Integer 4"},
+        {"vbSystemModal", "Integer 4096"},
     };
     for (const Case& c : cases) {
         Value v;
@@ -250,6 +262,10 @@ TEST_F(Builtins, InStr) {
         {"InStrRev", {S("hello"), S("o"), I(0)}, "error 5"},
         {"InStrRev", {S(""), S("o")}, "Long 0"},
         {"InStrRev", {S("abcabc"), S("abc")}, "Long 4"},
+        {"InStrB", {S("abc"), S("b")}, "Long 3"},  // bytes of UTF-16 text
+        {"InStrB", {I(4), S("abcb"), S("b")}, "Long 7"},
+        {"InStrB", {S("abc"), S("x")}, "Long 0"},
+        {"InStrB", {S("abc"), kNull}, "Null"},
     });
 }
 
@@ -298,7 +314,8 @@ TEST_F(Builtins, StrCompAndEscape) {
 std::string Items(const Value& v) {
     if (!v.IsArray()) return "not an array: " + Show(v);
     std::string s = "[" + std::to_string(v.array()->upper[0]) + "]";
-    for (const Value& item : v.array()->data) s += " " + (item.IsNull() ? std::string() : Narrow(ops::ToString(item))) + ";";
+    for (const Value& item : v.array()->data)
+        s += " " + (item.IsNull() ? std::string() : Narrow(ops::ToString(item))) + ";";
     return s;
 }
 
@@ -508,6 +525,7 @@ TEST_F(Builtins, RndSequence) {
     EXPECT_EQ(a1, b1);
     EXPECT_EQ(a2, b2);
     EXPECT_NE(Call("Rnd", {I(-4)}).single(), a1);
+    EXPECT_NEAR(Call("Rnd", {I(-1)}).single(), 0.224007f, 1e-6);  // the value every script knows
     for (int i = 0; i < 1000; ++i) {
         const float r = Call("Rnd", {}).single();
         ASSERT_GE(r, 0.0f);
@@ -526,6 +544,12 @@ TEST_F(Builtins, FormatNumbers) {
     ExpectAll({
         {"FormatNumber", {D(1234.567)}, "String 1,234.57"},
         {"FormatNumber", {D(1234.567), I(0)}, "String 1,235"},
+        {"FormatNumber",
+         {D(1234.565), I(2)},
+         "String 1,234.57"},  // the decimal text decides, halves away from zero
+        {"FormatNumber", {D(0.125), I(2)}, "String 0.13"},
+        {"FormatNumber", {D(1.005), I(2)}, "String 1.01"},  // 1.005 * 100 is 100.49999999999999
+        {"FormatNumber", {D(-2.5), I(0)}, "String -3"},
         {"FormatNumber", {D(1234.5), I(1), kMissing, kMissing, I(0)}, "String 1234.5"},
         {"FormatNumber", {D(0.5), I(2), I(0)}, "String .50"},
         {"FormatNumber", {D(-0.5), I(2)}, "String -0.50"},
@@ -645,7 +669,7 @@ TEST_F(Builtins, DateDiffAndDatePart) {
         {"DateDiff", {S("d"), Dt(-1.75), Dt(0.25)}, "Long 1"},
         {"DateDiff", {S("h"), Dt(-1.75), Dt(0.25)}, "Long 12"},  // 6 PM to 6 AM
         {"DateDiff", {S("w"), S("1/1/2024"), S("1/14/2024")}, "Long 1"},
-        {"DateDiff", {S("ww"), S("1/6/2024"), S("1/7/2024")}, "Long 1"},   // Saturday to Sunday
+        {"DateDiff", {S("ww"), S("1/6/2024"), S("1/7/2024")}, "Long 1"},  // Saturday to Sunday
         {"DateDiff", {S("ww"), S("1/7/2024"), S("1/13/2024")}, "Long 0"},
         {"DateDiff", {S("ww"), S("1/7/2024"), S("1/8/2024"), I(2)}, "Long 1"},  // weeks from Monday
         {"DateDiff", {S("d"), kNull, S("1/1/2024")}, "Null"},
@@ -734,6 +758,209 @@ TEST_F(Builtins, PlainResolvesDefaultMembers) {
     EXPECT_EQ(ErrorOf([] { Plain(Value::Nothing()); }), err::kObjectNotSet);
     const Value nested = Value::Obj(std::make_shared<Boxed>(Value::Obj(std::make_shared<Boxed>(I(4)))));
     EXPECT_EQ(Show(Plain(nested)), "Integer 4");
+}
+
+}  // namespace
+}  // namespace script
+
+namespace script {
+namespace {
+
+using namespace script::test;
+
+// Every function with every odd argument: only the language's errors may
+// come out, never a crash (the sanitizers watch the rest).
+TEST(BuiltinsRobustness, OddArgumentsGiveErrorsNotCrashes) {
+    const char* const names[] = {"Abs",
+                                 "Array",
+                                 "Asc",
+                                 "AscB",
+                                 "AscW",
+                                 "Atn",
+                                 "CBool",
+                                 "CByte",
+                                 "CCur",
+                                 "CDate",
+                                 "CDbl",
+                                 "Chr",
+                                 "ChrB",
+                                 "ChrW",
+                                 "CInt",
+                                 "CLng",
+                                 "Cos",
+                                 "CreateObject",
+                                 "CSng",
+                                 "CStr",
+                                 "Date",
+                                 "DateAdd",
+                                 "DateDiff",
+                                 "DatePart",
+                                 "DateSerial",
+                                 "DateValue",
+                                 "Day",
+                                 "Escape",
+                                 "Exp",
+                                 "Filter",
+                                 "Fix",
+                                 "FormatCurrency",
+                                 "FormatDateTime",
+                                 "FormatNumber",
+                                 "FormatPercent",
+                                 "Hex",
+                                 "Hour",
+                                 "InStr",
+                                 "InStrRev",
+                                 "Int",
+                                 "IsArray",
+                                 "IsDate",
+                                 "IsEmpty",
+                                 "IsNull",
+                                 "IsNumeric",
+                                 "IsObject",
+                                 "Join",
+                                 "LBound",
+                                 "LCase",
+                                 "Left",
+                                 "Len",
+                                 "Log",
+                                 "LTrim",
+                                 "Mid",
+                                 "Minute",
+                                 "Month",
+                                 "MonthName",
+                                 "Now",
+                                 "Oct",
+                                 "Randomize",
+                                 "Replace",
+                                 "RGB",
+                                 "Right",
+                                 "Rnd",
+                                 "Round",
+                                 "RTrim",
+                                 "ScriptEngine",
+                                 "Second",
+                                 "Sgn",
+                                 "Sin",
+                                 "Space",
+                                 "Split",
+                                 "Sqr",
+                                 "StrComp",
+                                 "String",
+                                 "StrReverse",
+                                 "Tan",
+                                 "Time",
+                                 "Timer",
+                                 "TimeSerial",
+                                 "TimeValue",
+                                 "Trim",
+                                 "TypeName",
+                                 "UBound",
+                                 "UCase",
+                                 "Unescape",
+                                 "VarType",
+                                 "Weekday",
+                                 "WeekdayName",
+                                 "Year"};
+    class Thing : public Object {
+       public:
+        Value Invoke(StringView, unsigned, std::span<Value* const>) override { return Value::Double(-7.5); }
+        bool HasMember(StringView) override { return false; }
+    };
+    auto grid = std::make_shared<Array>();
+    grid->upper = {1, 1};
+    grid->data.resize(4);
+    const std::vector<Value> pool = {Value(),
+                                     Value::Null(),
+                                     Value::Missing(),
+                                     Value::Nothing(),
+                                     Value::Integer(-1),
+                                     Value::Integer(0),
+                                     Value::Long(2000000000),
+                                     Value::Double(1e300),
+                                     Value::Double(-2.5),
+                                     Value::Str(String()),
+                                     Value::Str(String(u"1/31/2024 1:05 PM")),
+                                     Value::Str(String(u"%u12%zz\u00e9")),
+                                     Value::Date(-657434),
+                                     Value::Date(2958465.5),
+                                     Value::Arr(grid),
+                                     Value::Arr(std::make_shared<Array>()),
+                                     Value::Obj(std::make_shared<Thing>()),
+                                     Value::Boolean(true),
+                                     Value::Error(5),
+                                     Value::Str(String(u"ww")),
+                                     Value::Currency(INT64_MIN),
+                                     Value::Single(-1e30f)};
+    class QuietHost : public Host {
+        Value CreateObject(StringView) override { return Value::Nothing(); }
+        int MsgBox(StringView, int, StringView) override { return 1; }
+        double Now() override { return 45322.5; }
+    } host;
+    RuntimeState state;
+    state.host = &host;
+    uint32_t seed = 12345;
+    size_t calls = 0;
+    for (const char* name : names) {
+        const Builtin* b = FindBuiltin(Wide(name));
+        ASSERT_NE(b, nullptr) << name;
+        const int maxArgs = b->maxArgs == kAnyArgs ? 3 : std::min<int>(b->maxArgs, 6);
+        for (int n = b->minArgs; n <= maxArgs; ++n) {
+            size_t combos = 1;
+            for (int k = 0; k < n; ++k) combos *= pool.size();
+            const size_t tries = std::min<size_t>(combos, 700);
+            for (size_t t = 0; t < tries; ++t) {
+                std::vector<Value> args;
+                size_t pick = t;
+                for (int k = 0; k < n; ++k) {
+                    if (combos > tries) {
+                        seed = seed * 1103515245u + 12345u;
+                        args.push_back(pool[(seed >> 8) % pool.size()]);
+                    } else {
+                        args.push_back(pool[pick % pool.size()]);
+                        pick /= pool.size();
+                    }
+                }
+                try {
+                    const Value r = b->fn(state, args);
+                    if (r.IsString()) {
+                        ASSERT_LE(r.str().size(), size_t(1) << 28) << name;
+                    }
+                } catch (const ScriptError& e) {
+                    ASSERT_GT(e.Number(), 0) << name;
+                    ASSERT_FALSE(e.description.empty()) << name << " " << e.Number();
+                }
+                ++calls;
+            }
+        }
+    }
+    EXPECT_GT(calls, 10000u);
+}
+
+// Text that is almost a number or a date: answers, never a crash.
+TEST(BuiltinsRobustness, NumberAndDateTextFromFragments) {
+    const char16_t* const pieces[] = {u"1",  u"12",  u"2024",   u"/",      u"-",  u":",          u".",
+                                      u",",  u" ",   u"e",      u"E+",     u"&H", u"&O",         u"F",
+                                      u"PM", u"Jan", u"Monday", u"\u00e9", u"+",  u"99999999999"};
+    const size_t n = std::size(pieces);
+    size_t accepted = 0;
+    for (size_t a = 0; a < n; ++a)
+        for (size_t b = 0; b < n; ++b)
+            for (size_t c = 0; c < n; ++c)
+                for (size_t d = 0; d < n; d += 3) {
+                    const String text = String(pieces[a]) + pieces[b] + pieces[c] + pieces[d];
+                    double v;
+                    if (ops::ParseNumber(text, &v)) {
+                        ++accepted;
+                        EXPECT_TRUE(std::isfinite(v));
+                    }
+                    if (dt::ParseDate(text, &v)) {
+                        ++accepted;
+                        EXPECT_GE(v, dt::kMinDate - 1);
+                        EXPECT_LE(v, dt::kMaxDate);
+                        EXPECT_FALSE(ops::FormatDate(v).empty());
+                    }
+                }
+    EXPECT_GT(accepted, 100u);
 }
 
 }  // namespace

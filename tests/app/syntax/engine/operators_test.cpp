@@ -1,12 +1,14 @@
 // The language's conversions and operators: result subtypes, widening,
 // Null and Empty, comparisons across types, number and date text.
+#include "Operators.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
+#include <set>
 
 #include "DateTime.h"
-#include "Operators.h"
 #include "ScriptTestSupport.h"
 
 namespace script {
@@ -33,7 +35,8 @@ TEST(OperatorsConversions, IntegerConversionsRoundHalfToEven) {
     struct Case {
         double in;
         int expected;
-    } cases[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {3.5, 4}, {-0.5, 0}, {-1.5, -2}, {-2.5, -2}, {2.4999, 2}, {2.5001, 3}};
+    } cases[] = {{0.5, 0},   {1.5, 2},   {2.5, 2},    {3.5, 4},   {-0.5, 0},
+                 {-1.5, -2}, {-2.5, -2}, {2.4999, 2}, {2.5001, 3}};
     for (const Case& c : cases) {
         EXPECT_EQ(ops::ToInteger(D(c.in)), c.expected) << c.in;
         EXPECT_EQ(ops::ToLong(D(c.in)), c.expected) << c.in;
@@ -61,12 +64,12 @@ TEST(OperatorsConversions, TextToNumber) {
         bool ok;
         double value;
     } cases[] = {
-        {"12", true, 12},       {"  -3.5  ", true, -3.5}, {"+7", true, 7},     {"1e3", true, 1000},
-        {"1.5E-2", true, 0.015}, {".5", true, 0.5},        {"5.", true, 5},     {"&HFF", true, 255},
-        {"&hFFFF", true, -1},   {"&H10000", true, 65536}, {"&O17", true, 15},  {"1,000", true, 1000},
-        {"", false, 0},         {"   ", false, 0},        {"abc", false, 0},   {"12abc", false, 0},
-        {"1e", false, 0},       {".", false, 0},          {"-", false, 0},     {"&H", false, 0},
-        {"&HG", false, 0},      {"&O8", false, 0},        {"1 2", false, 0},   {"1e999", false, 0},
+        {"12", true, 12},        {"  -3.5  ", true, -3.5}, {"+7", true, 7},    {"1e3", true, 1000},
+        {"1.5E-2", true, 0.015}, {".5", true, 0.5},        {"5.", true, 5},    {"&HFF", true, 255},
+        {"&hFFFF", true, -1},    {"&H10000", true, 65536}, {"&O17", true, 15}, {"1,000", true, 1000},
+        {"", false, 0},          {"   ", false, 0},        {"abc", false, 0},  {"12abc", false, 0},
+        {"1e", false, 0},        {".", false, 0},          {"-", false, 0},    {"&H", false, 0},
+        {"&HG", false, 0},       {"&O8", false, 0},        {"1 2", false, 0},  {"1e999", false, 0},
     };
     for (const Case& c : cases) {
         double d = -99;
@@ -126,9 +129,20 @@ TEST(OperatorsFormatting, Doubles) {
         double in;
         const char* out;
     } cases[] = {
-        {0.1 + 0.2, "0.3"}, {1e20, "1E+20"}, {1.5e-7, "1.5E-07"}, {-0.5, "-0.5"}, {0, "0"}, {-0.0, "0"},
-        {123456789012345.0, "123456789012345"}, {1e15, "1E+15"}, {0.0001, "0.0001"}, {0.00001, "1E-05"},
-        {1.0 / 3, "0.333333333333333"}, {2.5, "2.5"}, {-1e-300, "-1E-300"}, {1.7976931348623157e308, "1.79769313486232E+308"},
+        {0.1 + 0.2, "0.3"},
+        {1e20, "1E+20"},
+        {1.5e-7, "1.5E-07"},
+        {-0.5, "-0.5"},
+        {0, "0"},
+        {-0.0, "0"},
+        {123456789012345.0, "123456789012345"},
+        {1e15, "1E+15"},
+        {0.0001, "0.0001"},
+        {0.00001, "1E-05"},
+        {1.0 / 3, "0.333333333333333"},
+        {2.5, "2.5"},
+        {-1e-300, "-1E-300"},
+        {1.7976931348623157e308, "1.79769313486232E+308"},
         {100, "100"},
     };
     for (const Case& c : cases) EXPECT_EQ(Narrow(ops::FormatDouble(c.in)), c.out) << c.in;
@@ -163,6 +177,9 @@ TEST(OperatorsFormatting, Dates) {
     };
     for (const Case& c : cases) EXPECT_EQ(Narrow(ops::FormatDate(c.in)), c.out) << c.in;
     EXPECT_EQ(ops::ToString(Dt(45322)), u"1/31/2024");
+    // A date value made elsewhere, beyond any calendar: some text, no undefined arithmetic.
+    for (double wild : {1e300, -1e300, 1e18, std::nan(""), HUGE_VAL})
+        EXPECT_FALSE(ops::FormatDate(wild).empty());
 }
 
 TEST(OperatorsFormatting, DateText) {
@@ -184,6 +201,11 @@ TEST(OperatorsFormatting, DateText) {
         {"12:30:15 pm", (12 * 3600 + 30 * 60 + 15) / 86400.0},
         {"3 PM", 15 / 24.0},
         {"1/1/1930", 10959},
+        {"Jan 31 2024 1:05PM", 45322 + (13 * 3600 + 5 * 60) / 86400.0},
+        {"2024-01-31 13:05:00", 45322 + (13 * 3600 + 5 * 60) / 86400.0},
+        {"31-Jan-2024", 45322},
+        {"January 2024", 45292},
+        {"1/2024", 45292},
         {"2/29/2024", 45351},
         {"2/30/2024", -1},
         {"13/13/2024", -1},
@@ -233,7 +255,8 @@ std::string Run(const BinaryCase& c) {
 void ExpectAll(std::initializer_list<BinaryCase> cases) {
     int i = 0;
     for (const BinaryCase& c : cases) {
-        EXPECT_EQ(Run(c), c.expected) << "case " << i << ": " << Show(c.a) << " op " << int(c.op) << " " << Show(c.b);
+        EXPECT_EQ(Run(c), c.expected)
+            << "case " << i << ": " << Show(c.a) << " op " << int(c.op) << " " << Show(c.b);
         ++i;
     }
 }
@@ -302,7 +325,7 @@ TEST(OperatorsArithmetic, DivisionAndPower) {
         {Op::Div, I(1), kEmpty, "error 11"},
         {Op::IntDiv, I(7), I(2), "Integer 3"},
         {Op::IntDiv, I(-7), I(2), "Integer -3"},
-        {Op::IntDiv, D(7.5), I(2), "Long 4"},   // 7.5 rounds to 8
+        {Op::IntDiv, D(7.5), I(2), "Long 4"},    // 7.5 rounds to 8
         {Op::IntDiv, D(6.5), D(2.5), "Long 3"},  // 6 \ 2
         {Op::IntDiv, I(-32768), I(-1), "Long 32768"},
         {Op::IntDiv, By(9), By(2), "Byte 4"},
@@ -332,6 +355,10 @@ TEST(OperatorsArithmetic, NullPropagates) {
         {Op::Div, kNull, I(0), "Null"},
         {Op::Mod, I(1), kNull, "Null"},
         {Op::Pow, kNull, I(2), "Null"},
+        {Op::Sub, kNull, S("a"), "Null"},  // Null wins over text that is no number
+        {Op::Mul, S("x"), kNull, "Null"},
+        {Op::Mod, kNull, S("x"), "Null"},
+        {Op::Sub, Value::Nothing(), kNull, "error 13"},
     });
 }
 
@@ -423,15 +450,16 @@ TEST(OperatorsCompare, AcrossTypes) {
         Value a, b;
         int expected;
     } cases[] = {
-        {I(1), D(1.0), 0},        {I(1), L(2), -1},          {D(2.5), By(2), 1},
-        {S("a"), S("b"), -1},     {S("B"), S("a"), -1},      {S("ab"), S("a"), 1},
-        {S(""), kEmpty, 0},       {kEmpty, I(0), 0},         {kEmpty, kEmpty, 0},
-        {kEmpty, S("a"), -1},     {B(true), I(-1), 0},       {B(false), B(true), 1},
-        {I(10), S("9"), 1},       {S("10"), I(9), 1},        {I(10), S("abc"), -1},
-        {S("abc"), I(10), 1},     {Dt(45322), D(45322), 0},  {Dt(45322), S("1/31/2024"), 0},
-        {Cy(10000), I(1), 0},     {Cy(1), Cy(2), -1},        {L(INT32_MIN), L(INT32_MAX), -1},
+        {I(1), D(1.0), 0},    {I(1), L(2), -1},         {D(2.5), By(2), 1},
+        {S("a"), S("b"), -1}, {S("B"), S("a"), -1},     {S("ab"), S("a"), 1},
+        {S(""), kEmpty, 0},   {kEmpty, I(0), 0},        {kEmpty, kEmpty, 0},
+        {kEmpty, S("a"), -1}, {B(true), I(-1), 0},      {B(false), B(true), 1},
+        {I(10), S("9"), 1},   {S("10"), I(9), 1},       {I(10), S("abc"), -1},
+        {S("abc"), I(10), 1}, {Dt(45322), D(45322), 0}, {Dt(45322), S("1/31/2024"), 0},
+        {Cy(10000), I(1), 0}, {Cy(1), Cy(2), -1},       {L(INT32_MIN), L(INT32_MAX), -1},
     };
-    for (const Case& c : cases) EXPECT_EQ(ops::Compare(c.a, c.b), c.expected) << Show(c.a) << " vs " << Show(c.b);
+    for (const Case& c : cases)
+        EXPECT_EQ(ops::Compare(c.a, c.b), c.expected) << Show(c.a) << " vs " << Show(c.b);
 }
 
 TEST(OperatorsCompare, TextModeIgnoresCase) {
@@ -439,7 +467,8 @@ TEST(OperatorsCompare, TextModeIgnoresCase) {
     EXPECT_NE(ops::Compare(S("ABC"), S("abc"), false), 0);
     EXPECT_EQ(ops::Compare(S("a"), S("B"), true), -1);
     EXPECT_EQ(ops::Compare(S("_"), S("a"), true), -1);
-    EXPECT_EQ(ops::Compare(Value::Str(String(u"\u00C9T\u00C9")), Value::Str(String(u"\u00E9t\u00E9")), true), 0);
+    EXPECT_EQ(ops::Compare(Value::Str(String(u"\u00C9T\u00C9")), Value::Str(String(u"\u00E9t\u00E9")), true),
+              0);
     EXPECT_EQ(ops::Compare(Value::Str(String(u"\u0416")), Value::Str(String(u"\u0436")), true), 0);
 }
 
@@ -468,9 +497,12 @@ TEST(OperatorsCase, Alphabets) {
     } cases[] = {
         {u"ABCXYZ", u"abcxyz"},
         {u"\u00C0\u00C9\u00D6\u00D8\u00DE", u"\u00E0\u00E9\u00F6\u00F8\u00FE"},
-        {u"\u0100\u0106\u010C\u0141\u0143\u0150\u0152\u0160\u0178\u017D", u"\u0101\u0107\u010D\u0142\u0144\u0151\u0153\u0161\u00FF\u017E"},
-        {u"\u0391\u0392\u03A3\u03A9\u0386\u0388\u038C\u038F\u03AA", u"\u03B1\u03B2\u03C3\u03C9\u03AC\u03AD\u03CC\u03CE\u03CA"},
-        {u"\u0410\u042F\u0401\u0404\u0460\u0490\u04C1\u04D0", u"\u0430\u044F\u0451\u0454\u0461\u0491\u04C2\u04D1"},
+        {u"\u0100\u0106\u010C\u0141\u0143\u0150\u0152\u0160\u0178\u017D",
+         u"\u0101\u0107\u010D\u0142\u0144\u0151\u0153\u0161\u00FF\u017E"},
+        {u"\u0391\u0392\u03A3\u03A9\u0386\u0388\u038C\u038F\u03AA",
+         u"\u03B1\u03B2\u03C3\u03C9\u03AC\u03AD\u03CC\u03CE\u03CA"},
+        {u"\u0410\u042F\u0401\u0404\u0460\u0490\u04C1\u04D0",
+         u"\u0430\u044F\u0451\u0454\u0461\u0491\u04C2\u04D1"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ops::ToLower(c.upper), c.lower) << Narrow(c.upper);
@@ -492,6 +524,114 @@ TEST(OperatorsCase, RoundTripsEveryMappedLetter) {
         const char16_t lower = ops::ToLowerChar(char16_t(c));
         if (lower != c && c != 0x130) {
             EXPECT_EQ(ops::ToUpperChar(lower), c) << std::hex << c;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace script
+
+namespace script {
+namespace {
+
+using namespace script::test;
+using ops::Op;
+
+// Every operator over every pair of a mixed pool: only language errors come
+// out, comparisons are antisymmetric, "=" agrees with Compare, and integer
+// results never lose their value to a narrower subtype.
+TEST(OperatorsProperties, EveryPairOfAMixedPool) {
+    const std::vector<Value> pool = {Value(),
+                                     Value::Null(),
+                                     Value::Boolean(true),
+                                     Value::Boolean(false),
+                                     Value::Byte(255),
+                                     Value::Byte(0),
+                                     Value::Integer(-32768),
+                                     Value::Integer(32767),
+                                     Value::Integer(-1),
+                                     Value::Long(INT32_MIN),
+                                     Value::Long(INT32_MAX),
+                                     Value::Single(-1.5f),
+                                     Value::Single(3e38f),
+                                     Value::Double(1e308),
+                                     Value::Double(-0.5),
+                                     Value::Double(2.5),
+                                     Value::Currency(INT64_MAX),
+                                     Value::Currency(-15000),
+                                     Value::Date(2958465),
+                                     Value::Date(-657434),
+                                     Value::Date(45322.5),
+                                     Value::Str(String()),
+                                     Value::Str(String(u" 12 ")),
+                                     Value::Str(String(u"abc")),
+                                     Value::Str(String(u"1/31/2024")),
+                                     Value::Str(String(u"&HFFFF")),
+                                     Value::Str(String(u"True")),
+                                     Value::Nothing(),
+                                     Value::Arr(std::make_shared<Array>()),
+                                     Value::Missing()};
+    const Op ops[] = {Op::Add,    Op::Sub, Op::Mul, Op::Div, Op::IntDiv, Op::Mod, Op::Pow,
+                      Op::Concat, Op::And, Op::Or,  Op::Xor, Op::Eqv,    Op::Imp, Op::Eq,
+                      Op::Ne,     Op::Lt,  Op::Le,  Op::Gt,  Op::Ge};
+    const std::set<int> allowed = {err::kInvalidCall, err::kOverflow, err::kDivisionByZero,
+                                   err::kTypeMismatch, err::kInvalidUseOfNull};
+    for (const Value& a : pool) {
+        for (const Value& b : pool) {
+            for (Op op : ops) {
+                try {
+                    const Value r = ops::Binary(op, a, b);
+                    if (r.type() == Type::Double && op != Op::Div && op != Op::Pow) {
+                        EXPECT_TRUE(std::isfinite(r.dbl())) << Show(a) << " " << int(op) << " " << Show(b);
+                    }
+                } catch (const ScriptError& e) {
+                    EXPECT_TRUE(allowed.count(e.Number()))
+                        << Show(a) << " " << int(op) << " " << Show(b) << ": " << e.Number();
+                }
+            }
+            if (a.IsNull() || b.IsNull()) continue;
+            int ab = 2, ba = 2;
+            try {
+                ab = ops::Compare(a, b);
+                ba = ops::Compare(b, a);
+            } catch (const ScriptError& e) {
+                EXPECT_EQ(e.Number(), err::kTypeMismatch);
+                continue;
+            }
+            EXPECT_EQ(ab, -ba) << Show(a) << " vs " << Show(b);
+            EXPECT_EQ(ops::Binary(Op::Eq, a, b).boolean(), ab == 0) << Show(a) << " = " << Show(b);
+        }
+        for (auto unary : {ops::Negate, ops::Not}) {
+            try {
+                unary(a);
+            } catch (const ScriptError& e) {
+                EXPECT_TRUE(allowed.count(e.Number())) << Show(a) << ": " << e.Number();
+            }
+        }
+    }
+}
+
+// Integer arithmetic against 64-bit arithmetic: the value is kept, the
+// subtype is the narrowest of Integer, Long, Double that the operands allow.
+TEST(OperatorsProperties, IntegerArithmeticKeepsTheValue) {
+    const int32_t samples[] = {0,      1,     -1,    2,     127,    255,       256,      32767,
+                               -32768, 32768, 65535, 46341, -46341, INT32_MAX, INT32_MIN};
+    for (int32_t x : samples) {
+        for (int32_t y : samples) {
+            const bool narrow = x >= INT16_MIN && x <= INT16_MAX && y >= INT16_MIN && y <= INT16_MAX;
+            const Value a = narrow ? Value::Integer(int16_t(x)) : Value::Long(x);
+            const Value b = narrow ? Value::Integer(int16_t(y)) : Value::Long(y);
+            const int64_t expected[] = {int64_t(x) + y, int64_t(x) - y, int64_t(x) * y};
+            const Op op[] = {Op::Add, Op::Sub, Op::Mul};
+            for (int k = 0; k < 3; ++k) {
+                const Value r = ops::Binary(op[k], a, b);
+                EXPECT_EQ(ops::ToDouble(r), double(expected[k])) << x << " op " << k << " " << y;
+                const int64_t e = expected[k];
+                const Type want = narrow && e >= INT16_MIN && e <= INT16_MAX ? Type::Integer
+                                  : e >= INT32_MIN && e <= INT32_MAX         ? Type::Long
+                                                                             : Type::Double;
+                EXPECT_EQ(r.type(), want) << x << " op " << k << " " << y;
+            }
         }
     }
 }
