@@ -213,35 +213,6 @@ Value IntegralResult(int64_t r, bool bothInteger) {
     return Value::Double(double(r));
 }
 
-bool IntegralFastPath(ops::Op op, const Value& a, const Value& b, Value* out) {
-    const int64_t x = IntegralOf(a), y = IntegralOf(b);
-    const bool bothInteger = a.type() == Type::Integer && b.type() == Type::Integer;
-    int64_t r;
-    switch (op) {
-        case ops::Op::Add: r = x + y; break;
-        case ops::Op::Sub: r = x - y; break;
-        case ops::Op::Mul: r = x * y; break;
-        case ops::Op::Mod:
-            if (y == 0) return false;
-            r = x % y;
-            break;
-        case ops::Op::Eq: *out = Value::Boolean(x == y); return true;
-        case ops::Op::Ne: *out = Value::Boolean(x != y); return true;
-        case ops::Op::Lt: *out = Value::Boolean(x < y); return true;
-        case ops::Op::Le: *out = Value::Boolean(x <= y); return true;
-        case ops::Op::Gt: *out = Value::Boolean(x > y); return true;
-        case ops::Op::Ge: *out = Value::Boolean(x >= y); return true;
-        default: return false;
-    }
-    if (bothInteger && r >= INT16_MIN && r <= INT16_MAX)
-        *out = Value::Integer(int16_t(r));
-    else if (r >= INT32_MIN && r <= INT32_MAX)
-        *out = Value::Long(int32_t(r));
-    else
-        *out = Value::Double(double(r));
-    return true;
-}
-
 constexpr size_t kMaxArrayElements = size_t(1) << 26;
 
 }  // namespace
@@ -957,14 +928,9 @@ NOINLINE Value Interpreter::EvalBinary(Expr& e, Frame& f) {
 }
 
 NOINLINE Value Interpreter::EvalBinarySlow(Expr& e, Frame& f) {
-    Value ta, tb;
-    const bool simpleRight = e.b->kind == EK::Literal || e.b->kind == EK::Name;
-    const Value& a = simpleRight ? EvalRef(*e.a, f, ta) : (ta = Eval(*e.a, f));
-    const Value& b = EvalRef(*e.b, f, tb);
-    if (IsIntegral(a) && IsIntegral(b)) {
-        Value r;
-        if (IntegralFastPath(e.op, a, b, &r)) return r;
-    }
+    // Left to right, each side a value of its own (a call on the right may change a variable on the left).
+    Value a = Eval(*e.a, f);
+    Value b = Eval(*e.b, f);
     return BinaryOf(e.op, a, b);
 }
 
