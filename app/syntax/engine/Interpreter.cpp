@@ -315,9 +315,10 @@ Interpreter::~Interpreter() {
     // Class_Terminate of what the globals hold runs while everything is still here.
     EntryGuard guard(this);
     try {
-        for (Global& g : globals_) {
-            Value old = std::move(g.value);
-            g.value = Value();
+        // By index: a Class_Terminate may add globals while this runs.
+        for (size_t i = 0; i < globals_.size(); ++i) {
+            Value old = std::move(globals_[i].value);
+            globals_[i].value = Value();
         }
         items_.clear();
     } catch (...) {

@@ -636,6 +636,18 @@ TEST_F(Script, InterruptReachesAScriptCalledBackFromTheHost) {
     engine.Resume();
 }
 
+TEST_F(Script, TerminateAtTheEngineEndMayStillUseTheEngine) {
+    auto other = std::make_unique<Engine>(&host);
+    other->AddNamedItem(u"Log", log, false);
+    other->Run(
+        u"Class T\nPrivate Sub Class_Terminate\nFor i = 1 To 50 : ExecuteGlobal \"Dim g\" & i : "
+        u"Next\nLog.Write \"gone\"\n"
+        u"End Sub\nEnd Class\nSet a = New T : Set b = New T");
+    log->text.clear();
+    other.reset();
+    EXPECT_EQ(Narrow(log->text), "gone;gone;");
+}
+
 // ---- Engine ------------------------------------------------------------------------
 
 TEST_F(Script, RunsShareGlobalsAndIncludeRunsInsideARun) {
