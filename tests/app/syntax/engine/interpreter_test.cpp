@@ -648,6 +648,20 @@ TEST_F(Script, TerminateAtTheEngineEndMayStillUseTheEngine) {
     EXPECT_EQ(Narrow(log->text), "gone;gone;");
 }
 
+TEST_F(Script, DeclarationsAtTheTopAndInClasses) {
+    EXPECT_EQ(Run("Option Explicit\nPublic Const A = 2, B = \"b\"\nPrivate Const C = -A\nPublic p1, "
+                  "p2(1)\nReDim r(2)\n"
+                  "Sub S\nReDim loc(1) : loc(1) = C\nLog.Write loc(1)\nEnd Sub\nS\nLog.Write A & B, "
+                  "UBound(p2), UBound(r)"),
+              "-2;2b,1,2;");
+    EXPECT_EQ(Run("Class Bag\nPrivate items()\nSub Add(x)\nReDim Preserve items(UBound(items) + "
+                  "1)\nitems(UBound(items)) = x\n"
+                  "End Sub\nFunction Count : Count = UBound(items) + 1 : End Function\n"
+                  "Private Sub Class_Initialize : ReDim items(-1) : End Sub\nEnd Class\n"
+                  "Set sack = New Bag : sack.Add \"a\" : sack.Add \"b\"\nLog.Write sack.Count"),
+              "2;");
+}
+
 // ---- Engine ------------------------------------------------------------------------
 
 TEST_F(Script, RunsShareGlobalsAndIncludeRunsInsideARun) {
