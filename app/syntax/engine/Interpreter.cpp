@@ -491,6 +491,14 @@ Value Interpreter::CallProc(const Proc* p, const std::shared_ptr<Object>& me, In
         else
             f.storage[i + 1] = *args[i];
     }
+    if (!p->arrays.empty() || !p->consts.empty()) InitLocals(p, f);
+    ExecBlock(p->body, f);
+    if (p->kind == ProcKind::Function || p->kind == ProcKind::PropertyGet) return std::move(f.storage[0]);
+    return Value();
+}
+
+// The procedure's arrays (Dim a(3)) and constants, made at each call.
+NOINLINE void Interpreter::InitLocals(const Proc* p, Frame& f) {
     for (const VarDecl& d : p->arrays)
         f.storage[size_t(d.slot)] =
             Value::Arr(MakeArray(const_cast<VarDecl&>(d).bounds, f, !d.bounds.empty()));
@@ -502,9 +510,6 @@ Value Interpreter::CallProc(const Proc* p, const std::shared_ptr<Object>& me, In
             throw;
         }
     }
-    ExecBlock(p->body, f);
-    if (p->kind == ProcKind::Function || p->kind == ProcKind::PropertyGet) return std::move(f.storage[0]);
-    return Value();
 }
 
 Value Interpreter::InvokeInstance(Instance& inst, StringView name, unsigned flags,
@@ -1032,10 +1037,8 @@ Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, 
                 return CallVariable(n, g.value, argExprs, f, flags);
             }
             case Resolved::NamedItem:
-                return CallObject(Value::Obj(items_[size_t(n.index)].object), StringView(), argExprs, f,
-                                  flags);
-            case Resolved::GlobalMember:
-                return CallObject(Value::Obj(items_[size_t(n.index)].object), n.name, argExprs, f, flags);
+            case Resolved::GlobalMember: return CallNamedItem(n, argExprs, f, flags);
+
             case Resolved::Builtin: return CallBuiltin(n.builtin, argExprs, f);
             case Resolved::EngineBuiltin: return CallEngineBuiltin(n.index, argExprs, f);
             case Resolved::Constant:
@@ -1046,6 +1049,13 @@ Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, 
     }
     if (callee->kind == EK::Member) return CallMemberOf(*callee, argExprs, f, flags);
     return CallValue(*callee, argExprs, f, flags);
+}
+
+NOINLINE Value Interpreter::CallNamedItem(Expr& n, std::vector<ExprP>& argExprs, Frame& f, unsigned flags) {
+    Value item = Value::Obj(items_[size_t(n.index)].object);
+    return CallObject(std::move(item),
+                      n.resolved == Resolved::GlobalMember ? StringView(n.name) : StringView(), argExprs, f,
+                      flags);
 }
 
 NOINLINE Value Interpreter::CallWithArgs(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst,

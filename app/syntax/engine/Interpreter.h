@@ -76,6 +76,7 @@ class Interpreter {
     void RunText(StringView text, int firstLine, bool transient, Frame* outer = nullptr);
     Value* OuterPlace(Expr& e, Frame& f);
     void Register(Program& p, Frame& f);
+    void InitLocals(const Proc* p, Frame& f);
     int EnsureGlobal(const String& name);
     [[noreturn]] void ThrowInterrupted();
     void CheckInterrupt() {
@@ -112,6 +113,7 @@ class Interpreter {
     Value EvalOther(Expr& e, Frame& f);
     Value CallWithArgs(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst,
                        std::vector<ExprP>& argExprs, Frame& f);
+    Value CallNamedItem(Expr& n, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
     Value CallVariable(Expr& n, const Value& var, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
     Value CallObject(Value target, StringView name, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
     Value CallMemberOf(Expr& callee, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
