@@ -42,6 +42,8 @@ enum class Resolved : uint8_t {
     Field,          // a field of the running class instance (index)
     ClassMember,    // a procedure or property of the running class (member)
     Global,         // an entry of the global table (index)
+    OuterLocal,     // Execute, Eval: a local of the procedure that called them (index: slot)
+    OuterField,     // Execute, Eval: a field of the instance whose method called them
     ImplicitLocal,  // an undeclared name in a procedure (index: slot)
     NamedItem,      // a host object (index)
     GlobalMember,   // a member of a named item (index of the item)

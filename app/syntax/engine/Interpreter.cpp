@@ -205,9 +205,21 @@ String TypeNameOf(const Value& v) {
     return u"Unknown";
 }
 
+// Integer and Long operands, the common case of loops and counters, without
+// the general operator: the same widening (Integer, then Long, then Double).
+Value IntegralResult(int64_t r, bool bothInteger) {
+    if (bothInteger && r >= INT16_MIN && r <= INT16_MAX) return Value::Integer(int16_t(r));
+    if (r >= INT32_MIN && r <= INT32_MAX) return Value::Long(int32_t(r));
+    return Value::Double(double(r));
+}
+
 constexpr size_t kMaxArrayElements = size_t(1) << 26;
 
 }  // namespace
+
+struct Frame;
+// The procedure frame whose locals Execute and Eval see from frame `f` (null at the top level).
+Frame* OuterOf(Frame& f);
 
 // The frame of one procedure call (or of a text's top level).
 struct Frame {
@@ -218,6 +230,7 @@ struct Frame {
     Instance* inst = nullptr;
     bool resumeNext = false;
     std::vector<Value> with;
+    Frame* outer = nullptr;  // Execute and Eval: the procedure's frame they see the locals of
 
     void Init(const Proc* p) {
         proc = p;
@@ -227,6 +240,11 @@ struct Frame {
         with.resize(size_t(p->withDepth));
     }
 };
+
+Frame* OuterOf(Frame& f) {
+    if (f.proc->kind != ProcKind::Main) return &f;
+    return f.outer;  // Execute inside Execute: the same procedure
+}
 
 // The arguments of one call: pointers to variables (by reference) or temporaries.
 struct Interpreter::Args {
@@ -297,9 +315,10 @@ Interpreter::~Interpreter() {
     // Class_Terminate of what the globals hold runs while everything is still here.
     EntryGuard guard(this);
     try {
-        for (Global& g : globals_) {
-            Value old = std::move(g.value);
-            g.value = Value();
+        // By index: a Class_Terminate may add globals while this runs.
+        for (size_t i = 0; i < globals_.size(); ++i) {
+            Value old = std::move(globals_[i].value);
+            globals_[i].value = Value();
         }
         items_.clear();
     } catch (...) {
@@ -371,7 +390,7 @@ int Interpreter::EnsureGlobal(const String& name) {
     return index;
 }
 
-void Interpreter::RunText(StringView text, int firstLine, bool transient) {
+void Interpreter::RunText(StringView text, int firstLine, bool transient, Frame* outer) {
     CheckInterrupt();
     std::unique_ptr<Program> owned = Compile(text, firstLine, stack_);
     Program* p = owned.get();
@@ -379,6 +398,11 @@ void Interpreter::RunText(StringView text, int firstLine, bool transient) {
     if (keep) programs_.push_back(std::move(owned));
     Frame f;
     f.Init(&p->main);
+    if (outer) {
+        f.outer = outer;
+        f.me = outer->me;
+        f.inst = outer->inst;
+    }
     Register(*p, f);
     ExecBlock(p->main.body, f);
 }
@@ -467,6 +491,14 @@ Value Interpreter::CallProc(const Proc* p, const std::shared_ptr<Object>& me, In
         else
             f.storage[i + 1] = *args[i];
     }
+    if (!p->arrays.empty() || !p->consts.empty()) InitLocals(p, f);
+    ExecBlock(p->body, f);
+    if (p->kind == ProcKind::Function || p->kind == ProcKind::PropertyGet) return std::move(f.storage[0]);
+    return Value();
+}
+
+// The procedure's arrays (Dim a(3)) and constants, made at each call.
+NOINLINE void Interpreter::InitLocals(const Proc* p, Frame& f) {
     for (const VarDecl& d : p->arrays)
         f.storage[size_t(d.slot)] =
             Value::Arr(MakeArray(const_cast<VarDecl&>(d).bounds, f, !d.bounds.empty()));
@@ -478,9 +510,6 @@ Value Interpreter::CallProc(const Proc* p, const std::shared_ptr<Object>& me, In
             throw;
         }
     }
-    ExecBlock(p->body, f);
-    if (p->kind == ProcKind::Function || p->kind == ProcKind::PropertyGet) return std::move(f.storage[0]);
-    return Value();
 }
 
 Value Interpreter::InvokeInstance(Instance& inst, StringView name, unsigned flags,
@@ -514,6 +543,7 @@ Value Interpreter::InvokeInstance(Instance& inst, StringView name, unsigned flag
             if (field.IsArray()) {
                 std::vector<int32_t> index;
                 for (size_t i = 0; i + 1 < args.size(); ++i) index.push_back(ToIndex(*args[i]));
+                if (!field.IsArray()) Raise(err::kTypeMismatch);  // the index replaced it
                 field.MutableArray()->At(index) = std::move(v);
                 return Value();
             }
@@ -616,11 +646,13 @@ Value Interpreter::CallEngineBuiltin(int which, std::vector<ExprP>& argExprs, Fr
             std::unique_ptr<Program> p = CompileExpression(text, stack_, &e);
             Frame ef;
             ef.Init(&p->main);
+            ef.outer = OuterOf(f);
+            if (ef.outer) ef.me = ef.outer->me, ef.inst = ef.outer->inst;
             return Eval(*e, ef);
         }
-        default: {  // Execute, ExecuteGlobal
+        default: {  // Execute sees the caller's locals, ExecuteGlobal only the globals
             const String text = ops::ToString(Plain(v));
-            RunText(text, 0, true);
+            RunText(text, 0, true, which == kExecute ? OuterOf(f) : nullptr);
             return Value();
         }
     }
@@ -691,6 +723,24 @@ void Interpreter::Resolve(Expr& e, Frame& f) {
             return;
         }
     }
+    if (p->kind == ProcKind::Main && f.outer) {
+        const Proc* op = f.outer->proc;
+        auto it = op->locals.find(e.name);
+        if (it != op->locals.end()) {
+            e.resolved = Resolved::OuterLocal;
+            e.index = it->second;
+            e.readOnly = op->constNames.count(e.name) > 0;
+            return;
+        }
+        if (op->cls) {
+            auto m = op->cls->members.find(e.name);
+            if (m != op->cls->members.end() && m->second.field >= 0) {
+                e.resolved = Resolved::OuterField;
+                e.index = m->second.field;
+                return;
+            }
+        }
+    }
     if (auto it = globalIndex_.find(e.name); it != globalIndex_.end()) {
         e.resolved = Resolved::Global;
         e.index = it->second;
@@ -736,6 +786,14 @@ void Interpreter::Resolve(Expr& e, Frame& f) {
             return;
         }
     }
+    if (p->kind == ProcKind::Main && f.outer) {
+        auto it = f.outer->proc->implicitLocals.find(e.name);
+        if (it != f.outer->proc->implicitLocals.end()) {
+            e.resolved = Resolved::OuterLocal;
+            e.index = it->second;
+            return;
+        }
+    }
     e.index = EnsureGlobal(e.name);
     e.resolved = Resolved::Global;
 }
@@ -752,8 +810,18 @@ Value* Interpreter::VariableOf(Expr& e, Frame& f) {
             Global& g = globals_[size_t(e.index)];
             return g.proc || g.cls || g.isConst ? nullptr : &g.value;
         }
+        case Resolved::OuterLocal:
+        case Resolved::OuterField: return e.readOnly ? nullptr : OuterPlace(e, f);
         default: return nullptr;
     }
+}
+
+Value* Interpreter::OuterPlace(Expr& e, Frame& f) {
+    Frame* o = f.outer;
+    if (!o) Raise(err::kObjectRequired);
+    if (e.resolved == Resolved::OuterLocal) return o->slots[size_t(e.index)];
+    if (!o->inst) Raise(err::kObjectRequired);
+    return &o->inst->fields[size_t(e.index)];
 }
 
 Value Interpreter::EvalName(Expr& e, Frame& f) {
@@ -765,6 +833,8 @@ Value Interpreter::EvalName(Expr& e, Frame& f) {
         case Resolved::Field:
             if (!f.inst) Raise(err::kObjectRequired);
             return f.inst->fields[size_t(e.index)];
+        case Resolved::OuterLocal:
+        case Resolved::OuterField: return *OuterPlace(e, f);
         case Resolved::ClassMember: {
             std::vector<ExprP> none;
             return CallMember(e.member, none, f, kCallMethod | kCallGet);
@@ -810,6 +880,8 @@ const Value& Interpreter::EvalRef(Expr& e, Frame& f, Value& tmp) {
                 break;
             }
             case Resolved::Constant: return e.constant;
+            case Resolved::OuterLocal:
+            case Resolved::OuterField: return *OuterPlace(e, f);
             default: break;
         }
     } else if (e.kind == EK::Literal) {
@@ -834,12 +906,64 @@ Value Interpreter::Eval(Expr& e, Frame& f) {
 
 NOINLINE Value Interpreter::EvalBinary(Expr& e, Frame& f) {
     stack_.Check();
-    Value ta, tb;
-    const bool simpleRight = e.b->kind == EK::Literal || e.b->kind == EK::Name;
-    const Value& a = simpleRight ? EvalRef(*e.a, f, ta) : (ta = Eval(*e.a, f));
-    const Value& b = EvalRef(*e.b, f, tb);
-    if (a.IsObject() || b.IsObject()) return BinaryOfObjects(e.op, a, b);
-    return ops::Binary(e.op, a, b);
+    // Variables and literals are read in place; Integer and Long operands
+    // take the short way.
+    const Value* pa = PlaceOf(*e.a, f);
+    const Value* pb = pa ? PlaceOf(*e.b, f) : nullptr;
+    if (pb && IsIntegral(*pa) && IsIntegral(*pb)) {
+        const int64_t x = IntegralOf(*pa), y = IntegralOf(*pb);
+        const bool both = pa->type() == Type::Integer && pb->type() == Type::Integer;
+        switch (e.op) {
+            case ops::Op::Add: return IntegralResult(x + y, both);
+            case ops::Op::Sub: return IntegralResult(x - y, both);
+            case ops::Op::Mul: return IntegralResult(x * y, both);
+            case ops::Op::Mod:
+                if (y != 0) return IntegralResult(x % y, both);
+                break;
+            case ops::Op::Eq: return Value::Boolean(x == y);
+            case ops::Op::Ne: return Value::Boolean(x != y);
+            case ops::Op::Lt: return Value::Boolean(x < y);
+            case ops::Op::Le: return Value::Boolean(x <= y);
+            case ops::Op::Gt: return Value::Boolean(x > y);
+            case ops::Op::Ge: return Value::Boolean(x >= y);
+            default: break;
+        }
+    }
+    if (pb) return BinaryOf(e.op, *pa, *pb);
+    return EvalBinarySlow(e, f);
+}
+
+NOINLINE Value Interpreter::EvalBinarySlow(Expr& e, Frame& f) {
+    // Left to right, each side a value of its own (a call on the right may change a variable on the left).
+    Value a = Eval(*e.a, f);
+    Value b = Eval(*e.b, f);
+    return BinaryOf(e.op, a, b);
+}
+
+Value Interpreter::BinaryOf(ops::Op op, const Value& a, const Value& b) {
+    if (a.IsObject() || b.IsObject()) return BinaryOfObjects(op, a, b);
+    return ops::Binary(op, a, b);
+}
+
+// Where a variable, constant or literal operand is (no copy), or null.
+const Value* Interpreter::PlaceOf(Expr& e, Frame& f) {
+    if (e.kind == EK::Literal) return &e.value;
+    if (e.kind != EK::Name) return nullptr;
+    EnsureResolved(e, f);
+    switch (e.resolved) {
+        case Resolved::Local:
+        case Resolved::ReturnSlot:
+        case Resolved::ImplicitLocal: return f.slots[size_t(e.index)];
+        case Resolved::Field: return f.inst ? &f.inst->fields[size_t(e.index)] : nullptr;
+        case Resolved::Global: {
+            Global& g = globals_[size_t(e.index)];
+            return g.proc || g.cls ? nullptr : &g.value;
+        }
+        case Resolved::Constant: return &e.constant;
+        case Resolved::OuterLocal:
+        case Resolved::OuterField: return OuterPlace(e, f);
+        default: return nullptr;
+    }
 }
 
 NOINLINE Value Interpreter::BinaryOfObjects(ops::Op op, const Value& a, const Value& b) {
@@ -903,6 +1027,8 @@ Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, 
                 if (!var) Raise(err::kObjectRequired);
                 return CallVariable(n, *var, argExprs, f, flags);
             }
+            case Resolved::OuterLocal:
+            case Resolved::OuterField: return CallVariable(n, *OuterPlace(n, f), argExprs, f, flags);
             case Resolved::ClassMember: return CallMember(n.member, argExprs, f, flags);
             case Resolved::Global: {
                 Global& g = globals_[size_t(n.index)];
@@ -911,10 +1037,8 @@ Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, 
                 return CallVariable(n, g.value, argExprs, f, flags);
             }
             case Resolved::NamedItem:
-                return CallObject(Value::Obj(items_[size_t(n.index)].object), StringView(), argExprs, f,
-                                  flags);
-            case Resolved::GlobalMember:
-                return CallObject(Value::Obj(items_[size_t(n.index)].object), n.name, argExprs, f, flags);
+            case Resolved::GlobalMember: return CallNamedItem(n, argExprs, f, flags);
+
             case Resolved::Builtin: return CallBuiltin(n.builtin, argExprs, f);
             case Resolved::EngineBuiltin: return CallEngineBuiltin(n.index, argExprs, f);
             case Resolved::Constant:
@@ -925,6 +1049,13 @@ Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, 
     }
     if (callee->kind == EK::Member) return CallMemberOf(*callee, argExprs, f, flags);
     return CallValue(*callee, argExprs, f, flags);
+}
+
+NOINLINE Value Interpreter::CallNamedItem(Expr& n, std::vector<ExprP>& argExprs, Frame& f, unsigned flags) {
+    Value item = Value::Obj(items_[size_t(n.index)].object);
+    return CallObject(std::move(item),
+                      n.resolved == Resolved::GlobalMember ? StringView(n.name) : StringView(), argExprs, f,
+                      flags);
 }
 
 NOINLINE Value Interpreter::CallWithArgs(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst,
@@ -943,6 +1074,7 @@ NOINLINE Value Interpreter::CallVariable(Expr& n, const Value& var, std::vector<
             if (!a) Raise(err::kSubscript);
             index.push_back(ToIndex(Eval(*a, f)));
         }
+        if (!var.IsArray()) RaiseNamed(err::kTypeMismatch, n.name);  // the index replaced it
         return const_cast<Array*>(var.array())->At(index);
     }
     if (var.IsObject()) return CallObject(var, StringView(), argExprs, f, flags);
@@ -1046,11 +1178,11 @@ NOINLINE void Interpreter::ExecAssign(Stmt& s, Frame& f) {
     Value v = Eval(*s.value, f);
     if (s.kind == SK::Set) {
         if (!v.IsObject()) Raise(err::kObjectRequired);
-        Assign(*s.target, std::move(v), kCallPutRef, f);
+        Assign(*s.target, v, kCallPutRef, f);
         return;
     }
     if (v.IsObject()) v = Plain(v);
-    Assign(*s.target, std::move(v), kCallPut, f);
+    Assign(*s.target, v, kCallPut, f);
 }
 
 NOINLINE Flow Interpreter::ExecSelect(Stmt& s, Frame& f) {
@@ -1123,7 +1255,7 @@ void Interpreter::ExecCall(const Stmt& cs, Frame& f) {
     CallValue(t, s.args, f, kCallMethod);
 }
 
-void Interpreter::Assign(Expr& target, Value v, unsigned flags, Frame& f) {
+void Interpreter::Assign(Expr& target, Value& v, unsigned flags, Frame& f) {
     switch (target.kind) {
         case EK::Name: {
             EnsureResolved(target, f);
@@ -1166,6 +1298,8 @@ void Interpreter::Assign(Expr& target, Value v, unsigned flags, Frame& f) {
                             if (!a) Raise(err::kSubscript);
                             index.push_back(ToIndex(Eval(*a, f)));
                         }
+                        if (!var->IsArray())
+                            RaiseNamed(err::kTypeMismatch, base.name);  // the index replaced it
                         var->MutableArray()->At(index) = std::move(v);
                         return;
                     }

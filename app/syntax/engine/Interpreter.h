@@ -73,8 +73,10 @@ class Interpreter {
     std::shared_ptr<ErrObject> err_;
     std::shared_ptr<int> alive_;
 
-    void RunText(StringView text, int firstLine, bool transient);
+    void RunText(StringView text, int firstLine, bool transient, Frame* outer = nullptr);
+    Value* OuterPlace(Expr& e, Frame& f);
     void Register(Program& p, Frame& f);
+    void InitLocals(const Proc* p, Frame& f);
     int EnsureGlobal(const String& name);
     [[noreturn]] void ThrowInterrupted();
     void CheckInterrupt() {
@@ -89,7 +91,7 @@ class Interpreter {
     Flow ExecFor(const Stmt& s, Frame& f);
     Flow ExecForEach(const Stmt& s, Frame& f);
     Flow ExecDo(const Stmt& s, Frame& f);
-    void Assign(Expr& target, Value v, unsigned flags, Frame& f);
+    void Assign(Expr& target, Value& v, unsigned flags, Frame& f);  // takes v
     bool Condition(Expr& e, Frame& f);
 
     // Expressions.
@@ -104,10 +106,14 @@ class Interpreter {
     const Value& EvalRef(Expr& e, Frame& f, Value& tmp);
     Value EvalName(Expr& e, Frame& f);
     Value EvalBinary(Expr& e, Frame& f);
+    Value EvalBinarySlow(Expr& e, Frame& f);
+    Value BinaryOf(ops::Op op, const Value& a, const Value& b);
+    const Value* PlaceOf(Expr& e, Frame& f);
     Value BinaryOfObjects(ops::Op op, const Value& a, const Value& b);
     Value EvalOther(Expr& e, Frame& f);
     Value CallWithArgs(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst,
                        std::vector<ExprP>& argExprs, Frame& f);
+    Value CallNamedItem(Expr& n, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
     Value CallVariable(Expr& n, const Value& var, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
     Value CallObject(Value target, StringView name, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
     Value CallMemberOf(Expr& callee, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);

@@ -50,6 +50,7 @@ class Parser {
     NameMap<bool> referenced_;
     NameMap<bool> globalNames_;
     int withDepth_ = 0;
+    int doDepth_ = 0, forDepth_ = 0;  // loops around the statement being read
     bool singleLineIf_ = false;
 
     // ---- tokens ----
@@ -535,8 +536,8 @@ class Parser {
         Proc* saved = proc_;
         NameMap<bool> savedRefs = std::move(referenced_);
         referenced_.clear();
-        const int savedWith = withDepth_;
-        withDepth_ = 0;
+        const int savedWith = withDepth_, savedDo = doDepth_, savedFor = forDepth_;
+        withDepth_ = doDepth_ = forDepth_ = 0;
         proc_ = p.get();
         if (IsOp(u"(")) {
             Next();
@@ -575,6 +576,8 @@ class Parser {
         proc_ = saved;
         referenced_ = std::move(savedRefs);
         withDepth_ = savedWith;
+        doDepth_ = savedDo;
+        forDepth_ = savedFor;
 
         if (cls_) {
             Member& m = cls_->members[p->name];
@@ -761,7 +764,10 @@ class Parser {
                 s->testAtTop = true;
                 s->value = ParseExpr();
                 ExpectNewline();
+                const int savedDo = doDepth_;
+                doDepth_ = 0;  // Exit Do leaves a Do loop only
                 s->body = ParseBlock();
+                doDepth_ = savedDo;
                 ExpectKw(Kw::Wend, u"Wend");
                 out.push_back(std::move(s));
                 return;
@@ -785,11 +791,12 @@ class Parser {
                 Next();
                 StmtP s = NewStmt(SK::Exit, t);
                 const Token& what = Peek();
-                if (AcceptKw(Kw::Do))
-                    s->exitKind = Flow::ExitDo;
-                else if (AcceptKw(Kw::For))
-                    s->exitKind = Flow::ExitFor;
-                else if (IsKw(Kw::Sub) || IsKw(Kw::Function) || IsKw(Kw::Property)) {
+                if (IsKw(Kw::Do) || IsKw(Kw::For)) {
+                    const bool isDo = Next().kw == Kw::Do;
+                    if ((isDo ? doDepth_ : forDepth_) == 0)
+                        FailAt(what, err::kSyntax, u"Invalid 'Exit' statement");
+                    s->exitKind = isDo ? Flow::ExitDo : Flow::ExitFor;
+                } else if (IsKw(Kw::Sub) || IsKw(Kw::Function) || IsKw(Kw::Property)) {
                     const Kw kw = Next().kw;
                     const ProcKind k = proc_->kind;
                     const bool ok = (kw == Kw::Sub && k == ProcKind::Sub) ||
@@ -1035,7 +1042,9 @@ class Parser {
             ExpectKw(Kw::In, u"In");
             s->value = ParseExpr();
             ExpectNewline();
+            ++forDepth_;
             s->body = ParseBlock();
+            --forDepth_;
             ExpectKw(Kw::Next, u"Next");
             if (Peek().kind == Tok::Ident && Peek().kw == Kw::None) Next();
             out.push_back(std::move(s));
@@ -1050,7 +1059,9 @@ class Parser {
             s->to = ParseExpr();
             if (AcceptKw(Kw::Step)) s->step = ParseExpr();
             ExpectNewline();
+            ++forDepth_;
             s->body = ParseBlock();
+            --forDepth_;
             ExpectKw(Kw::Next, u"Next");
             if (Peek().kind == Tok::Ident && Peek().kw == Kw::None) Next();
             out.push_back(std::move(s));
@@ -1069,7 +1080,9 @@ class Parser {
             s->value = ParseExpr();
         }
         ExpectNewline();
+        ++doDepth_;
         s->body = ParseBlock();
+        --doDepth_;
         ExpectKw(Kw::Loop, u"Loop");
         if (IsKw(Kw::While) || IsKw(Kw::Until)) {
             if (s->value) Fail(err::kSyntax, u"A loop tests its condition once");

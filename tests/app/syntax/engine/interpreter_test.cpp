@@ -119,6 +119,38 @@ TEST_F(Script, OperatorsFollowTheLanguagesPrecedence) {
     EXPECT_EQ(Run("Log.Write 3 And 5 Or 8"), "9;");
 }
 
+// Integer and Long operands take a shorter way in the interpreter: the same
+// results, subtypes included, as the operators themselves.
+TEST_F(Script, IntegerArithmeticAgreesWithTheOperators) {
+    Run("Function FAdd(a, b) : FAdd = a + b : End Function\nFunction FSub(a, b) : FSub = a - b : End "
+        "Function\n"
+        "Function FMul(a, b) : FMul = a * b : End Function\nFunction FMod(a, b) : FMod = a Mod b : End "
+        "Function\n"
+        "Function FLt(a, b) : FLt = a < b : End Function\nFunction FEq(a, b) : FEq = a = b : End Function\n"
+        "Function FGe(a, b) : FGe = a >= b : End Function");
+    const std::pair<const char16_t*, ops::Op> fns[] = {
+        {u"FAdd", ops::Op::Add}, {u"FSub", ops::Op::Sub}, {u"FMul", ops::Op::Mul}, {u"FMod", ops::Op::Mod},
+        {u"FLt", ops::Op::Lt},   {u"FEq", ops::Op::Eq},   {u"FGe", ops::Op::Ge}};
+    const Value values[] = {Value::Integer(0),     Value::Integer(7),       Value::Integer(-3),
+                            Value::Integer(32767), Value::Integer(-32768),  Value::Long(5),
+                            Value::Long(-40000),   Value::Long(2147483647), Value::Long(-2147483647 - 1)};
+    for (const auto& [name, op] : fns) {
+        const int id = engine.ProcedureId(name);
+        for (const Value& a : values)
+            for (const Value& b : values) {
+                Value x = a, y = b;
+                Value* args[] = {&x, &y};
+                const int expectedError = test::ErrorOf([&] { ops::Binary(op, a, b); });
+                if (expectedError) {
+                    EXPECT_EQ(test::ErrorOf([&] { engine.Call(id, args); }), expectedError);
+                    continue;
+                }
+                EXPECT_EQ(test::Show(engine.Call(id, args)), test::Show(ops::Binary(op, a, b)))
+                    << Narrow(name) << " " << test::Show(a) << " " << test::Show(b);
+            }
+    }
+}
+
 TEST_F(Script, OperandsAreCoercedAndNullPropagates) {
     EXPECT_EQ(Run("Log.Write \"1\" + 2, \"a\" & 1, \"1\" + \"2\", Empty + 1, Empty & \"x\""), "3,a1,12,1,x;");
     EXPECT_EQ(Run("x = Null + 1 : Log.Write IsNullText(x)\nFunction IsNullText(v) : IsNullText = "
@@ -281,6 +313,10 @@ TEST_F(Script, CompileErrorsRunNothingAndSayWhere) {
     EXPECT_EQ(Fails("For i = 1 To 2\nLog.Write i"), "1010 1:11");
     EXPECT_EQ(Fails("Sub A\nSub B\nEnd Sub\nEnd Sub"), "1002 1:0");
     EXPECT_EQ(Fails("Exit Sub"), "1002 0:5");
+    EXPECT_EQ(Fails("Exit For"), "1002 0:5");
+    EXPECT_EQ(Fails("For i = 1 To 2\nDo : Exit For : Loop\nNext\nSub S : Exit Do : End Sub"), "1002 3:13");
+    EXPECT_EQ(Fails("Do\nFor Each x In Array(1) : Exit Do : Next\nLoop\nWhile True : Exit Do : Wend"),
+              "1002 3:18");
     // Lines count from firstLine.
     try {
         engine.Run(u"x = 1\ny = ", 10);
@@ -319,6 +355,17 @@ TEST_F(Script, ArraysDimReDimAndPreserve) {
     EXPECT_EQ(Run("Dim a(1)\nSub Fill(arr)\narr(1) = \"filled\"\nEnd Sub\nFill a\nLog.Write a(1)"),
               "filled;");
     EXPECT_EQ(Run("Dim e(2)\ne(1) = 4\nErase e\nLog.Write TypeName(e(1))"), "Empty;");
+}
+
+TEST_F(Script, AnIndexThatReplacesTheArrayItIndexes) {
+    const char* f = "Function F : a = 5 : F = 0 : End Function\n";
+    EXPECT_EQ(Fails(std::string(f) + "a = Array(1, 2)\nx = a(F())"), "13 2:0");
+    EXPECT_EQ(Fails(std::string(f) + "a = Array(1, 2)\na(F()) = 1"), "13 2:0");
+    EXPECT_EQ(
+        Fails(
+            "Class C\nPublic items\nPublic Default Function V : items = 0 : V = 1 : End Function\nEnd Class\n"
+            "Set o = New C : o.items = Array(1, 2)\no.items(o) = 5"),
+        "13 5:0");
 }
 
 TEST_F(Script, ObjectsNeedSetAndNothingIsNoObject) {
@@ -508,6 +555,113 @@ TEST_F(Script, DeeplyNestedArraysAreFreedWithoutDeepRecursion) {
               "kept;");  // freed with the engine
 }
 
+TEST_F(Script, ScopesOfUndeclaredNames) {
+    // Undeclared in a procedure: a local, unless a global of that name exists.
+    EXPECT_EQ(Run("Sub S\nfresh = 1 : known = 2\nEnd Sub\nknown = 0\nS\nLog.Write TypeName(fresh), known"),
+              "Empty,2;");
+    // A global from an earlier run is declared for a later Option Explicit text.
+    EXPECT_EQ(Run("Option Explicit\nknown = known + 1\nLog.Write known"), "3;");
+    // The script's own names come before the library's and the host's.
+    EXPECT_EQ(Run("Const vbCrLf = \"mine\"\nFunction Len(x) : Len = -1 : End Function\nLog.Write vbCrLf, "
+                  "Len(\"abc\")"),
+              "mine,-1;");
+}
+
+TEST_F(Script, ErrorsOfClassesAndTheirLines) {
+    EXPECT_EQ(Fails("Class B\nSub Class_Initialize\n  x = 1 / 0\nEnd Sub\nEnd Class\nSet o = New B"),
+              "11 2:2");
+    EXPECT_EQ(Run("Class B2\nSub Class_Initialize : Err.Raise 9 : End Sub\nEnd Class\nOn Error Resume "
+                  "Next\nSet o = New B2\n"
+                  "Log.Write Err.Number, TypeName(o)"),
+              "9,Empty;");
+    // A statement continued over lines reports where it starts.
+    EXPECT_EQ(Fails("x = 1\nLog.Write 1, _\n  2 / 0"), "11 1:0");
+    // A compile error in Execute'd text fails the Execute statement, with the text's own line.
+    EXPECT_EQ(Fails("x = 1\nExecute \"a = 1\" & vbLf & \"If\""), "1010 1:2");
+    EXPECT_EQ(Run("On Error Resume Next\nExecute \"If\"\nLog.Write Err.Number"), "1010;");
+}
+
+TEST_F(Script, ErrStaysSetForTheCallerAfterAHandledError) {
+    EXPECT_EQ(
+        Run("Sub Quiet\nOn Error Resume Next\nx = 1 / 0\nEnd Sub\nQuiet\nLog.Write Err.Number\nErr.Clear\n"
+            "Log.Write Err.Number"),
+        "11;0;");
+}
+
+TEST_F(Script, DefaultMembersInExpressionsAndAssignments) {
+    const char* cls =
+        "Class Cell\nPrivate v_\nPublic Default Property Get Value : Value = v_ : End Property\n"
+        "Public Property Let Value(x) : v_ = x : End Property\nEnd Class\n";
+    EXPECT_EQ(Run(std::string(cls) +
+                  "Set c = New Cell\nc.Value = 4\nx = c\nLog.Write x + 1, c * 2, c & \"!\", TypeName(x)"),
+              "5,8,4!,Integer;");
+    EXPECT_EQ(Fails("Class NoDefault\nEnd Class\nSet o = New NoDefault\nx = o"), "438 3:0");
+    EXPECT_EQ(Fails("Class NoDefault2\nEnd Class\nSet o = New NoDefault2\nx = o + 1"), "438 3:0");
+}
+
+TEST_F(Script, ByReferenceThroughMethodsAndNestedCalls) {
+    EXPECT_EQ(Run("Class M\nSub Twice(n) : n = n * 2 : End Sub\nEnd Class\nSet obj = New M\nv = 3 : "
+                  "obj.Twice v : Log.Write v"),
+              "6;");
+    EXPECT_EQ(
+        Run("Sub A(x) : B x : End Sub\nSub B(y) : y = y & \"b\" : End Sub\ns = \"a\" : A s : Log.Write s"),
+        "ab;");
+    EXPECT_EQ(Run("Sub C(ByVal x) : D x : Log.Write x : End Sub\nSub D(y) : y = 0 : End Sub\nq = 9 : C q : "
+                  "Log.Write q"),
+              "0;9;");
+}
+
+TEST_F(Script, ForEachOverATwoDimensionalArrayAndExitsFromNestedLoops) {
+    EXPECT_EQ(Run("Dim g(1, 1)\ng(0, 0) = 1 : g(1, 0) = 2 : g(0, 1) = 3 : g(1, 1) = 4\nFor Each v In g : s = "
+                  "s & v : Next\n"
+                  "Log.Write s"),
+              "1234;");
+    EXPECT_EQ(Run("Function Find\nFor i = 1 To 5\nDo\nIf i = 3 Then\nFind = i\nExit Function\nEnd If\nExit "
+                  "Do\nLoop\nNext\n"
+                  "Find = -1\nEnd Function\nLog.Write Find()"),
+              "3;");
+}
+
+TEST_F(Script, InterruptReachesAScriptCalledBackFromTheHost) {
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        engine.Interrupt();
+    });
+    const std::string result = Fails(
+        "On Error Resume Next\nLog.Include \"Sub Spin : Do : Loop : End Sub\"\nLog.Include "
+        "\"Spin\"\nLog.Write 1");
+    stopper.join();
+    EXPECT_EQ(result.substr(0, 3), "18 ");
+    EXPECT_EQ(log->text, u"");
+    engine.Resume();
+}
+
+TEST_F(Script, TerminateAtTheEngineEndMayStillUseTheEngine) {
+    auto other = std::make_unique<Engine>(&host);
+    other->AddNamedItem(u"Log", log, false);
+    other->Run(
+        u"Class T\nPrivate Sub Class_Terminate\nFor i = 1 To 50 : ExecuteGlobal \"Dim g\" & i : "
+        u"Next\nLog.Write \"gone\"\n"
+        u"End Sub\nEnd Class\nSet a = New T : Set b = New T");
+    log->text.clear();
+    other.reset();
+    EXPECT_EQ(Narrow(log->text), "gone;gone;");
+}
+
+TEST_F(Script, DeclarationsAtTheTopAndInClasses) {
+    EXPECT_EQ(Run("Option Explicit\nPublic Const A = 2, B = \"b\"\nPrivate Const C = -A\nPublic p1, "
+                  "p2(1)\nReDim r(2)\n"
+                  "Sub S\nReDim loc(1) : loc(1) = C\nLog.Write loc(1)\nEnd Sub\nS\nLog.Write A & B, "
+                  "UBound(p2), UBound(r)"),
+              "-2;2b,1,2;");
+    EXPECT_EQ(Run("Class Bag\nPrivate items()\nSub Add(x)\nReDim Preserve items(UBound(items) + "
+                  "1)\nitems(UBound(items)) = x\n"
+                  "End Sub\nFunction Count : Count = UBound(items) + 1 : End Function\n"
+                  "Private Sub Class_Initialize : ReDim items(-1) : End Sub\nEnd Class\n"
+                  "Set sack = New Bag : sack.Add \"a\" : sack.Add \"b\"\nLog.Write sack.Count"),
+              "2;");
+}
+
 // ---- Engine ------------------------------------------------------------------------
 
 TEST_F(Script, RunsShareGlobalsAndIncludeRunsInsideARun) {
@@ -544,6 +698,16 @@ TEST_F(Script, EvalExecuteAndGetRef) {
               "9;5;1!;");
     EXPECT_EQ(Run("Function H(a) : H = a + 100 : End Function\nSet r = GetRef(\"H\")\nLog.Write r(1)"),
               "101;");
+    // Execute and Eval see the locals of the procedure calling them; ExecuteGlobal does not.
+    EXPECT_EQ(Run("Function L(a)\nDim b : b = 2\nExecute \"b = b + a : L = b * 10\"\nLog.Write Eval(\"a + "
+                  "b\"), b\nEnd Function\n"
+                  "Log.Write L(5)\nSub G\nDim z : z = 1\nExecuteGlobal \"z = 99\"\nLog.Write z\nEnd "
+                  "Sub\nG\nLog.Write z"),
+              "12,7;70;1;99;");
+    EXPECT_EQ(Run("Class K\nPrivate n\nSub M : n = 3 : Execute \"n = n * 2\" : Log.Write Eval(\"n\") : End "
+                  "Sub\nEnd Class\n"
+                  "Set inst = New K : inst.M"),
+              "6;");
 }
 
 TEST_F(Script, InterruptEndsARunawayScriptEvenUnderResumeNext) {
