@@ -66,7 +66,7 @@ class HandHost final : public IDispatch {
     }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        static const wchar_t* const kNames[] = {L"Bump",  L"Swap", L"Note",    L"Fail",
+        static const wchar_t* const kNames[] = {L"Bump",  L"Swap", L"Note",     L"Fail",
                                                 L"Count", L"Keep", L"CallKept", L"CallDefault"};
         HRESULT hr = S_OK;
         ++lookups;
@@ -576,9 +576,10 @@ TEST_F(ScriptEngineRuns, HostMethodsChangeByReferenceArgumentsAndCallScriptObjec
     // through its default member; a failure inside it comes back as an
     // error of the call that made the host call it.
     ScriptError error;
-    EXPECT_FALSE(RunText("Function Twice(n)\r\n If n = 0 Then x = 1 / n\r\n Twice = n * 2\r\nEnd Function\r\n"
-                         "Keep GetRef(\"Twice\")\r\nNote CallDefault(21)\r\nNote CallDefault(0)\r\nNote \"never\"\r\n",
-                         &error));
+    EXPECT_FALSE(
+        RunText("Function Twice(n)\r\n If n = 0 Then x = 1 / n\r\n Twice = n * 2\r\nEnd Function\r\n"
+                "Keep GetRef(\"Twice\")\r\nNote CallDefault(21)\r\nNote CallDefault(0)\r\nNote \"never\"\r\n",
+                &error));
     EXPECT_EQ(notes_, (std::vector<std::wstring>{L"42"}));
     EXPECT_EQ(error.scode, HRESULT(0x800A000Bu));
     EXPECT_EQ(error.line, 7);
@@ -701,6 +702,25 @@ TEST_F(ScriptEngineRuns, WhatTheSystemEngineUnderWineLacksWorksOnOurs) {
                                : std::string(Messages()[0].text.begin(), Messages()[0].text.end()));
     EXPECT_EQ(notes_, (std::vector<std::wstring>{L"Nothing", L"a-b-c", L"8364", L"42", L"7", L"executed",
                                                  L"y", L"2"}));
+}
+
+TEST_F(ScriptEngineRuns, MoreOfWhatTheSystemEngineUnderWineLacksWorksOnOurs) {
+    ASSERT_TRUE(RunText(
+        "Class Res\r\n Public Name\r\n Private Sub Class_Terminate : Note \"bye \" & Name : End Sub\r\n"
+        " Public Default Function Item(i) : Item = Name & i : End Function\r\nEnd Class\r\n"
+        "Sub Scope\r\n Dim r : Set r = New Res : r.Name = \"a\" : Note r(1)\r\nEnd Sub\r\n"
+        "Scope\r\nNote \"after\"\r\n"
+        "ExecuteGlobal \"Function G(x) : G = x + 1 : End Function\"\r\nNote G(1)\r\n"
+        "Note Join(Filter(Array(\"ab\", \"cd\", \"ax\"), \"a\"), \",\")\r\n"
+        "Note DateDiff(\"d\", #1/1/2024#, #3/1/2024#)\r\n"
+        "Note DatePart(\"q\", #8/1/2024#)\r\n"
+        "Dim e(2) : e(1) = 5 : Erase e : Note CStr(IsEmpty(e(1)))\r\n"
+        "Note Eval(\"G(2) * 2\")\r\n"
+        "Note Round(2.5) & Round(-2.5) & Round(2.567, 2)\r\n"))
+        << (Messages().empty() ? std::string()
+                               : std::string(Messages()[0].text.begin(), Messages()[0].text.end()));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"a1", L"bye a", L"after", L"2", L"ab,ax", L"60", L"3",
+                                                 L"True", L"6", L"2-22.57"}));
 }
 
 TEST_F(ScriptEngineRuns, ObjectsOfTheSystemAreCreatedAndWalked) {
