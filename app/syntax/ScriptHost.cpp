@@ -188,7 +188,14 @@ void EngineExtent(IActiveScript* engine, uintptr_t* begin, uintptr_t* end) {
 
 namespace {
 std::atomic<int> g_engineChoice{kEngineSystemFirst};
+const wchar_t* g_systemProgId = L"VBScript";
 }  // namespace
+
+const wchar_t* SetSystemEngineProgId(const wchar_t* progId) {
+    const wchar_t* previous = g_systemProgId;
+    g_systemProgId = progId ? progId : L"VBScript";
+    return previous;
+}
 
 int SetScriptEngineChoice(int choice) {
     return g_engineChoice.exchange(choice == kEngineOwn ? kEngineOwn : kEngineSystemFirst);
@@ -199,7 +206,7 @@ int ScriptEngineChoice() { return g_engineChoice.load(); }
 IActiveScript* CreateScriptEngine(int choice) {
     IActiveScript* engine = nullptr;
     CLSID clsid;
-    if (choice != kEngineOwn && SUCCEEDED(CLSIDFromProgID(L"VBScript", &clsid)) &&
+    if (choice != kEngineOwn && SUCCEEDED(CLSIDFromProgID(g_systemProgId, &clsid)) &&
         FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IActiveScript, reinterpret_cast<void**>(&engine))))
         engine = nullptr;
     return engine ? engine : CreateOwnScriptEngine();

@@ -267,6 +267,10 @@ int ScriptEngineChoice();
 IActiveScript* CreateScriptEngine(int choice);
 // Whether the system's engine can be created on this thread.
 bool SystemScriptEngineAvailable();
+// The program identifier of the system's engine ("VBScript"; null restores
+// it). Tests name one that does not exist to see the fallback. Answers the
+// previous one.
+const wchar_t* SetSystemEngineProgId(const wchar_t* progId);
 
 // ---- Stopping a script thread -------------------------------------------------
 

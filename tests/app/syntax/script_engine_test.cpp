@@ -500,6 +500,16 @@ TEST_F(ScriptEngineRuns, TheChoiceSaysWhichEngineRunsAndOursIsNeverStoppedFromOu
     }
     EXPECT_EQ(SetScriptEngineChoice(7), kEngineSystemFirst);  // anything but 1 is 0
     EXPECT_EQ(ScriptEngineChoice(), kEngineSystemFirst);
+
+    // Without the system's engine ours runs, and nobody is told of it.
+    const wchar_t* previous = SetSystemEngineProgId(L"Morrowpad.NoSuchEngine");
+    EXPECT_FALSE(SystemScriptEngineAvailable());
+    const bool ran = RunText("Note \"fallback\"\r\n");
+    SetSystemEngineProgId(previous);
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(own_);
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"fallback"}));
+    EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(ScriptEngineRuns, NamedItemsWithGlobalMembersAndHelperAnswerInAnyCase) {
