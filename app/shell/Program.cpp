@@ -10,7 +10,9 @@
 #include "MessageLoop.h"
 #include "MessageSink.h"
 #include "ProgramIds.h"
+#include "ScriptHost.h"
 #include "Settings.h"
+#include "SettingsKeys.h"
 #include "Window.h"
 #include "WindowPlacement.h"
 
@@ -135,6 +137,8 @@ int RunProgram(int show, std::wstring_view commandLine) {
         INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_BAR_CLASSES | ICC_COOL_CLASSES};
         InitCommonControlsEx(&icc);
         StartWarmUpThreads();
+        syntax::SetScriptEngineChoice(
+            settings::ReadClampedInt(settings::File::Setting, L"Setting", L"ScriptEngine"));
         if (!LoadLanguage()) {
             code = -1;
         } else {

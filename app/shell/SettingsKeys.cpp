@@ -53,6 +53,9 @@ constexpr KeyInfo kKeys[] = {
     Int(S, L"Setting", L"AutoDetectBuffer", 4, 4, 4096),  // kilobytes
     Int(S, L"Setting", L"AutoWrapMax", 0),
     Bool(S, L"Setting", L"ExclusiveMode", true),
+    // The script engine: the system's when it can be created, else our own;
+    // 1 always our own. Anything else reads as 0.
+    Int(S, L"Setting", L"ScriptEngine", 0, 0, 1, 0, 0),
     // Fonts: slots 1430..1442 are Font0..Font12.
     Indexed(Text(S, L"Fonts", L"Font#", L"Courier New,8,0,0,0"), 0, 10),
     Indexed(Text(S, L"Fonts", L"Font#", L"Tahoma,8,0,0,0"), 11, 12),

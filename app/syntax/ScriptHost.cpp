@@ -9,12 +9,14 @@
 
 #include "ScriptHost.h"
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "MessageSink.h"
 #include "Resources.h"
+#include "ScriptEngine.h"
 
 namespace syntax {
 
@@ -172,7 +174,51 @@ void ModuleExtent(const void* code, uintptr_t* begin, uintptr_t* end) {
 }
 
 void EngineExtent(IActiveScript* engine, uintptr_t* begin, uintptr_t* end) {
+    // Our own engine lives in the program's module, where a thread ended
+    // from outside could hold any lock: it gets no extent, and stops when
+    // asked instead.
+    if (IsOwnScriptEngine(engine)) {
+        *begin = *end = 0;
+        return;
+    }
     if (engine) ModuleExtent(*reinterpret_cast<void**>(engine), begin, end);
+}
+
+// ---- Choosing the engine ----------------------------------------------------------
+
+namespace {
+std::atomic<int> g_engineChoice{kEngineSystemFirst};
+const wchar_t* g_systemProgId = L"VBScript";
+}  // namespace
+
+const wchar_t* SetSystemEngineProgId(const wchar_t* progId) {
+    const wchar_t* previous = g_systemProgId;
+    g_systemProgId = progId ? progId : L"VBScript";
+    return previous;
+}
+
+int SetScriptEngineChoice(int choice) {
+    return g_engineChoice.exchange(choice == kEngineOwn ? kEngineOwn : kEngineSystemFirst);
+}
+
+int ScriptEngineChoice() { return g_engineChoice.load(); }
+
+IActiveScript* CreateScriptEngine(int choice) {
+    IActiveScript* engine = nullptr;
+    CLSID clsid;
+    if (choice != kEngineOwn && SUCCEEDED(CLSIDFromProgID(g_systemProgId, &clsid)) &&
+        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IActiveScript, reinterpret_cast<void**>(&engine))))
+        engine = nullptr;
+    return engine ? engine : CreateOwnScriptEngine();
+}
+
+bool SystemScriptEngineAvailable() {
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IActiveScript* engine = CreateScriptEngine(kEngineSystemFirst);
+    const bool system = engine && !IsOwnScriptEngine(engine);
+    if (engine) engine->Release();
+    if (SUCCEEDED(com)) CoUninitialize();
+    return system;
 }
 
 ThreadStop StopThreadInModule(HANDLE thread, uintptr_t begin, uintptr_t end) {
@@ -382,12 +428,9 @@ bool CScriptHelper::RunFile(CScript* site, const std::wstring& path, const std::
 
 bool CScriptHelper::RunText(CScript* site, BSTR text, const std::wstring& entry, ScriptError* receiver) {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IActiveScript* engine = nullptr;
+    IActiveScript* engine = CreateScriptEngine(ScriptEngineChoice());
     IActiveScriptParse* parse = nullptr;
-    CLSID clsid;
-    if (FAILED(CLSIDFromProgID(L"VBScript", &clsid)) ||
-        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IActiveScript,
-                                reinterpret_cast<void**>(&engine)))) {
+    if (!engine) {
         Fail(site, receiver, kMsgNoEngine, site->scriptPath_);
         if (SUCCEEDED(com)) CoUninitialize();
         return false;

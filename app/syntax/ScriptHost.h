@@ -1,5 +1,6 @@
-// The script host: runs a VBScript file in the system's script engine
-// (ActiveScript) and exposes host objects to it as named items.
+// The script host: runs a VBScript file in a script engine reached through
+// ActiveScript (the system's, or the program's own in ScriptEngine.h, as
+// SetScriptEngineChoice says) and exposes host objects to it as named items.
 //
 // Three pieces:
 // - IDispDynImpl, the table-driven IDispatch behind every host object. A class
@@ -251,12 +252,33 @@ void ReportScriptError(const ScriptError& error, HWND owner);
 // text in the ANSI code page. False when the file cannot be read.
 bool ReadScriptFile(const std::wstring& path, std::wstring* text);
 
+// ---- Choosing the engine -------------------------------------------------------
+
+// Which engine runs scripts (setting.ini, Setting, ScriptEngine): the
+// system's when it can be created, else the program's own; or always the
+// program's own.
+constexpr int kEngineSystemFirst = 0;
+constexpr int kEngineOwn = 1;
+// Sets the choice for the whole process (anything but kEngineOwn is
+// kEngineSystemFirst) and answers the previous one.
+int SetScriptEngineChoice(int choice);
+int ScriptEngineChoice();
+// A new engine as `choice` says (reference count 1); null only without memory.
+IActiveScript* CreateScriptEngine(int choice);
+// Whether the system's engine can be created on this thread.
+bool SystemScriptEngineAvailable();
+// The program identifier of the system's engine ("VBScript"; null restores
+// it). Tests name one that does not exist to see the fallback. Answers the
+// previous one.
+const wchar_t* SetSystemEngineProgId(const wchar_t* progId);
+
 // ---- Stopping a script thread -------------------------------------------------
 
 // The extent [begin, end) of the module that holds `code`; unchanged when
 // `code` lies in no module.
 void ModuleExtent(const void* code, uintptr_t* begin, uintptr_t* end);
-// The engine's module, from the engine object's interface table.
+// The engine's module, from the engine object's interface table; an empty
+// extent (0, 0) for the program's own engine, whose thread is never ended.
 void EngineExtent(IActiveScript* engine, uintptr_t* begin, uintptr_t* end);
 
 enum class ThreadStop { kStopped, kEnded, kElsewhere, kFailed };

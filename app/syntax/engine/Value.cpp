@@ -105,6 +105,27 @@ Array* Value::MutableArray() {
     return a_.get();
 }
 
+void Value::ReleaseArray(std::shared_ptr<Array>& a) noexcept {
+    thread_local bool releasing = false;
+    thread_local std::vector<std::shared_ptr<Array>> pending;
+    if (a.use_count() != 1) return;  // the member's own destructor drops the reference
+    if (releasing) {
+        try {
+            pending.push_back(std::move(a));
+        } catch (...) {
+        }
+        return;
+    }
+    releasing = true;
+    a.reset();
+    while (!pending.empty()) {
+        std::shared_ptr<Array> next = std::move(pending.back());
+        pending.pop_back();
+        next.reset();
+    }
+    releasing = false;
+}
+
 Value& Array::At(std::span<const int32_t> index) {
     if (index.size() != upper.size()) Raise(err::kSubscript);
     size_t offset = 0, stride = 1;

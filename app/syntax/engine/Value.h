@@ -49,6 +49,15 @@ struct Array;
 class Value {
    public:
     Value() = default;  // Empty
+    // Releasing the last reference to an array that holds arrays (a = Array(a)
+    // 100,000 times) frees the nested ones one after the other, not recursively.
+    ~Value() {
+        if (a_) ReleaseArray(a_);
+    }
+    Value(const Value&) = default;
+    Value(Value&&) noexcept = default;
+    Value& operator=(const Value&) = default;
+    Value& operator=(Value&&) noexcept = default;
 
     static Value Null();
     static Value Boolean(bool b);
@@ -96,6 +105,8 @@ class Value {
     const std::shared_ptr<Array>& arrayPtr() const { return a_; }
 
    private:
+    static void ReleaseArray(std::shared_ptr<Array>& a) noexcept;
+
     Type type_ = Type::Empty;
     union {
         bool b_;

@@ -1,4 +1,5 @@
-// Macros in a real frame under the system's script engine: the object model
+// Macros in a real frame under each script engine (the system's and our own,
+// every case under both): the object model
 // member by member as (text before, macro, text after), the recorder and
 // replaying what it recorded, macro files and the macro menu, one undo step
 // per play, failures reported once, and stopping a macro that never ends.
@@ -13,6 +14,7 @@
 #include "AppScript.h"
 #include "CommandIds.h"
 #include "DialogIds.h"
+#include "EngineChoice.h"
 #include "EditProtocol.h"
 #include "InputDialog.h"
 #include "MacroRecorder.h"
@@ -72,8 +74,11 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
 }
 
-class Macros : public ::testing::Test {
+class Macros : public ::testing::TestWithParam<int> {
 protected:
+    // The engine this run of the case uses.
+    testing_support::EngineChoiceScope engine_{GetParam()};
+
     static void SetUpTestSuite() {
         language_ = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
         shell::SetResourceModule(language_);
@@ -167,7 +172,7 @@ struct Triplet {
 };
 
 // Each member of the document object, through "App" and as a global name.
-TEST_F(Macros, DocumentMembersAsTextBeforeMacroAndTextAfter) {
+TEST_P(Macros, DocumentMembersAsTextBeforeMacroAndTextAfter) {
     const Triplet cases[] = {
         {L"abc", 0, 1, "App.ActiveDoc.Insert \"X\"", L"aXbc"},
         {L"abc\ndef", 0, 0, "ActiveDoc.InsertAt 1, 2, \"Y\"", L"abc\ndeYf"},
@@ -217,7 +222,7 @@ TEST_F(Macros, DocumentMembersAsTextBeforeMacroAndTextAfter) {
 
 // Bad names, argument counts and types stop the macro with one report that
 // names the file and the line; what it did before stays, as one step.
-TEST_F(Macros, FailuresAreReportedOnceWithTheLineAndUndoneInOneStep) {
+TEST_P(Macros, FailuresAreReportedOnceWithTheLineAndUndoneInOneStep) {
     const char* bad[] = {
         "ActiveDoc.Insert \"1\"\nActiveDoc.Insert \"2\"\nActiveDoc.Bogus\nActiveDoc.Insert \"3\"",
         "ActiveDoc.Insert \"1\"\nActiveDoc.Insert \"2\"\nActiveDoc.Insert \"a\", \"b\"",
@@ -247,7 +252,7 @@ TEST_F(Macros, FailuresAreReportedOnceWithTheLineAndUndoneInOneStep) {
 
 // Everything a play does to the document, however it is grouped inside,
 // goes in one undo step; repeated plays too.
-TEST_F(Macros, OnePlayIsOneUndoStep) {
+TEST_P(Macros, OnePlayIsOneUndoStep) {
     SetText(L"a\n\n\nb\n");
     SendMessageW(Pane(), MPM_EMPTYUNDO, 0, 0);
     const std::string macro =
@@ -275,7 +280,7 @@ TEST_F(Macros, OnePlayIsOneUndoStep) {
     EXPECT_EQ(Text(), L"");
 }
 
-TEST_F(Macros, AppMembersOpenAndCreateDocuments) {
+TEST_P(Macros, AppMembersOpenAndCreateDocuments) {
     const std::wstring file = folder_ + L"open me.txt";
     ASSERT_TRUE(WriteFileText(file, "content"));
     SetText(L"first");
@@ -303,7 +308,7 @@ TEST_F(Macros, AppMembersOpenAndCreateDocuments) {
     EXPECT_EQ(Text(first), L"<^first");
 }
 
-TEST_F(Macros, MenusHoldItemsAndSeparatorsAndADismissedPopupGivesZero) {
+TEST_P(Macros, MenusHoldItemsAndSeparatorsAndADismissedPopupGivesZero) {
     SetText(L"");
     EXPECT_EQ(Play("Set m = App.CreateMenu\nm.AddItem 5, \"Five\"\nm.AddItem 0, \"\"\nm.AddItem 6, \"Six && co\"\n"
                    "ActiveDoc.Insert m.GetText(5) & \"|\" & m.GetText(0) & \"|\" & m.GetText(6) & \"|\" & m.GetText(7)"),
@@ -348,7 +353,7 @@ TEST(MacroRecorder, TypedTextBecomesInsertLinesThatKeepEveryCharacter) {
 // Recording a session of typing, input-method text and commands, then
 // replaying it on a fresh document (from the recorder and from a saved
 // file) gives the same text.
-TEST_F(Macros, ARecordedSessionReplaysToTheSameText) {
+TEST_P(Macros, ARecordedSessionReplaysToTheSameText) {
     Command(ID_MACRO_RECORD);
     EXPECT_TRUE(frame_->IsRecording());
     Type(L"Say \"hi\"\tthere\r");
@@ -419,7 +424,7 @@ TEST_F(Macros, ARecordedSessionReplaysToTheSameText) {
 
 // The program showing its output window for its own reasons is not a
 // command of the user's: a replay would hide the window again.
-TEST_F(Macros, ShowingTheOutputWindowIsNotRecorded) {
+TEST_P(Macros, ShowingTheOutputWindowIsNotRecorded) {
     Command(ID_MACRO_RECORD);
     frame_->AppendOutput(L"text", 4);
     ASSERT_NE(frame_->OutputWindow(), nullptr);
@@ -427,7 +432,7 @@ TEST_F(Macros, ShowingTheOutputWindowIsNotRecorded) {
     EXPECT_EQ(frame_->RecordedText(), L"");
 }
 
-TEST_F(Macros, MacroFilesOldAndNewAndTheirFailures) {
+TEST_P(Macros, MacroFilesOldAndNewAndTheirFailures) {
     // An older plain file in the ANSI code page.
     const std::wstring plain = folder_ + L"plain.mac";
     ASSERT_TRUE(WriteFileText(plain, "ActiveDoc.Insert \"plain\"\r\n"));
@@ -456,7 +461,7 @@ TEST_F(Macros, MacroFilesOldAndNewAndTheirFailures) {
 
 // The macro menu lists the macro folder after its fixed items, subfolders
 // as submenus, other files left out; its items run their files.
-TEST_F(Macros, TheMacroMenuFollowsTheFolderTree) {
+TEST_P(Macros, TheMacroMenuFollowsTheFolderTree) {
     const std::wstring macros = folder_ + L"macro\\";
     ASSERT_TRUE(CreateDirectoryW(macros.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW((macros + L"sub").c_str(), nullptr));
@@ -513,7 +518,7 @@ TEST_F(Macros, TheMacroMenuFollowsTheFolderTree) {
 }
 
 // A macro bound to a key runs when the key is pressed.
-TEST_F(Macros, AKeyBoundToAMacroFileRunsIt) {
+TEST_P(Macros, AKeyBoundToAMacroFileRunsIt) {
     const std::wstring file = folder_ + L"key.mac";
     ASSERT_TRUE(WriteFileText(file, "ActiveDoc.Insert \"by key\""));
     frame_->KeyTables().macros.push_back({uint16_t(VK_F7), file});
@@ -526,7 +531,7 @@ TEST_F(Macros, AKeyBoundToAMacroFileRunsIt) {
 
 // A macro that never ends stops on request, on Esc, and its document is
 // left as one undoable step; the frame goes on working.
-TEST_F(Macros, AMacroThatNeverEndsCanBeStopped) {
+TEST_P(Macros, AMacroThatNeverEndsCanBeStopped) {
     SetText(L"abc");
     SendMessageW(Pane(), MPM_EMPTYUNDO, 0, 0);
     g_timerAction = TimerAction::kStop;
@@ -563,7 +568,7 @@ void CALLBACK SendClose(HWND, UINT, UINT_PTR id, DWORD) {
     SendMessageW(g_escapeTarget, WM_CLOSE, 0, 0);
     KillTimer(nullptr, id);
 }
-TEST_F(Macros, ClosingTheFrameWhileAMacroRunsStopsTheMacroFirst) {
+TEST_P(Macros, ClosingTheFrameWhileAMacroRunsStopsTheMacroFirst) {
     HWND frame = frame_->Window();
     g_escapeTarget = frame;
     SetTimer(nullptr, 0, 200, &SendClose);
@@ -585,7 +590,7 @@ TEST_F(Macros, ClosingTheFrameWhileAMacroRunsStopsTheMacroFirst) {
 // What is posted to the program while a macro runs waits for its end (as
 // it would if the macro ran on the program's own thread): a close request
 // lets the macro finish, then closes.
-TEST_F(Macros, APostedCloseWaitsForTheMacroToFinish) {
+TEST_P(Macros, APostedCloseWaitsForTheMacroToFinish) {
     HWND frame = frame_->Window();
     g_timerAction = TimerAction::kClose;
     g_escapeTarget = frame;
@@ -622,7 +627,7 @@ void CALLBACK TypeShiftedKeys(HWND, UINT, UINT_PTR id, DWORD) {
     }
     SendInput(4, in, sizeof(INPUT));
 }
-TEST_F(Macros, KeysTypedDuringAMacroArriveAfterItWithTheirModifiers) {
+TEST_P(Macros, KeysTypedDuringAMacroArriveAfterItWithTheirModifiers) {
     ShowWindow(frame_->Window(), SW_SHOW);
     SetForegroundWindow(frame_->Window());
     SetFocus(Pane());
@@ -641,5 +646,7 @@ TEST_F(Macros, KeysTypedDuringAMacroArriveAfterItWithTheirModifiers) {
     }
     EXPECT_EQ(Text(), L"mA");
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, Macros, testing_support::kBothEngines, testing_support::EngineParamName);
 
 }  // namespace

@@ -1,5 +1,7 @@
 // Every shipped syntax definition against its sample, styled by the real edit
-// control with the lexer that the definition's script builds.
+// control with the lexer that the definition's script builds, once with the
+// script run by the system's engine and once by our own (one golden file for
+// both), and the rule trees the two engines build compared directly.
 //
 // For each entry of syntax.ini the sample is golden/<script stem>.<first
 // extension> (c.c, cpp.cpp, shell.sh, ...). It is loaded into an MRPAD32
@@ -41,9 +43,12 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "EditProtocol.h"
+#include "EngineChoice.h"
+#include "ParserScript.h"
 #include "Settings.h"
 #include "SyntaxList.h"
 #include "TestSupport.h"
@@ -83,6 +88,7 @@ bool EnvFlag(const char* name) {
 // One syntax.ini entry as the tests use it.
 struct Language {
     std::wstring title;
+    std::wstring file;    // the script, inside "syntax\\"
     std::wstring stem;    // the script's name without ".vbs"
     std::wstring sample;  // stem + "." + the first extension
 };
@@ -99,6 +105,7 @@ std::vector<Language> Languages() {
         if (!e) continue;
         Language l;
         l.title = e->title;
+        l.file = e->file;
         l.stem = e->file;
         const size_t dot = l.stem.rfind(L'.');
         if (dot != std::wstring::npos) l.stem.resize(dot);
@@ -116,10 +123,30 @@ const std::vector<Language>& AllLanguages() {
     return list;
 }
 
-std::string TestName(const ::testing::TestParamInfo<Language>& info) {
+std::string StemName(const Language& l) {
     std::string n;
-    for (wchar_t c : info.param.stem) n += (iswalnum(c) ? char(c) : '_');
+    for (wchar_t c : l.stem) n += (iswalnum(c) ? char(c) : '_');
     return n.empty() ? "unnamed" : n;
+}
+
+std::string TestName(const ::testing::TestParamInfo<Language>& info) { return StemName(info.param); }
+
+// Each case runs once per engine: the definition built by the system's engine
+// and by our own must style its sample as the one golden file says.
+using EngineAndLanguage = std::tuple<int, Language>;
+
+std::string EngineTestName(const ::testing::TestParamInfo<EngineAndLanguage>& info) {
+    return testing_support::EngineName(std::get<0>(info.param)) + "_" + StemName(std::get<1>(info.param));
+}
+
+// The lexers of the list are built by the chosen engine: the list is read
+// again when the choice changes.
+void UseEngine(int choice) {
+    static int current = -1;
+    if (current == choice) return;
+    syntax::SetScriptEngineChoice(choice);
+    syntax::Reload();
+    current = choice;
 }
 
 std::wstring GoldenPath(const std::wstring& name) { return Wide(GOLDEN_DIR) + L"/" + name; }
@@ -323,18 +350,21 @@ std::string MessagesShown() {
 
 // ---- the fixture ------------------------------------------------------------
 
-class SyntaxGolden : public ::testing::TestWithParam<Language> {
+class SyntaxGolden : public ::testing::TestWithParam<EngineAndLanguage> {
 protected:
+    const Language& Lang() const { return std::get<1>(GetParam()); }
+
     void SetUp() override {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         settings::SetProgramFolder(ProgramFolderOfBuild());
+        UseEngine(std::get<0>(GetParam()));
         ASSERT_NE(EditLibrary(), nullptr) << "Edit.dll is not in the program folder";
         Messages().clear();
-        lexer_ = syntax::LexerByName(GetParam().title);
-        ASSERT_NE(lexer_, nullptr) << "no lexer for " << Narrow(GetParam().title) << "\n" << MessagesShown();
-        EXPECT_TRUE(Messages().empty()) << "the script of " << Narrow(GetParam().title) << " reported:\n"
+        lexer_ = syntax::LexerByName(Lang().title);
+        ASSERT_NE(lexer_, nullptr) << "no lexer for " << Narrow(Lang().title) << "\n" << MessagesShown();
+        EXPECT_TRUE(Messages().empty()) << "the script of " << Narrow(Lang().title) << " reported:\n"
                                         << MessagesShown();
-        samplePath_ = GoldenPath(GetParam().sample);
+        samplePath_ = GoldenPath(Lang().sample);
         ASSERT_TRUE(FileExists(samplePath_)) << "missing sample " << Narrow(samplePath_);
     }
 
@@ -385,7 +415,7 @@ TEST_P(SyntaxGolden, SampleStylesAsItsGoldenFile) {
         const std::string gotText = sampleLine * 2 < lines.size() ? lines[sampleLine * 2] : "";
         const std::string wantStyles = sampleLine * 2 + 1 < expected.size() ? expected[sampleLine * 2 + 1] : "";
         const std::string gotStyles = sampleLine * 2 + 1 < lines.size() ? lines[sampleLine * 2 + 1] : "";
-        FAIL() << Narrow(GetParam().sample) << ": line " << sampleLine + 1 << " differs from "
+        FAIL() << Narrow(Lang().sample) << ": line " << sampleLine + 1 << " differs from "
                << Narrow(goldenPath) << " (now in " << Narrow(newPath) << ")\n"
                << "golden: " << wantText << "\n        " << wantStyles << "\n"
                << "now:    " << gotText << "\n        " << gotStyles;
@@ -406,15 +436,15 @@ TEST_P(SyntaxGolden, LfAndCrLfLineEndsStyleTheSame) {
         }
     }
     const std::wstring folder = testing_support::MakeTempFolder(L"gld");
-    const std::wstring lfPath = folder + L"lf." + GetParam().sample;
-    const std::wstring crlfPath = folder + L"crlf." + GetParam().sample;
+    const std::wstring lfPath = folder + L"lf." + Lang().sample;
+    const std::wstring crlfPath = folder + L"crlf." + Lang().sample;
     ASSERT_TRUE(testing_support::WriteFileText(lfPath, lf));
     ASSERT_TRUE(testing_support::WriteFileText(crlfPath, crlf));
     const std::vector<LineDump> a = DumpFile(lfPath);
     const std::vector<LineDump> b = DumpFile(crlfPath);
     EXPECT_GT(a.size(), 1u);
     const std::string diff = FirstDifference(a, b, "LF", "CR LF");
-    EXPECT_TRUE(diff.empty()) << Narrow(GetParam().sample) << ": " << diff;
+    EXPECT_TRUE(diff.empty()) << Narrow(Lang().sample) << ": " << diff;
     DeleteFileW(lfPath.c_str());
     DeleteFileW(crlfPath.c_str());
     RemoveDirectoryW(folder.c_str());
@@ -534,16 +564,65 @@ void RunRandomEdits(const Language& language, ILexer* lexer, const std::wstring&
 }
 
 TEST_P(SyntaxGolden, RandomEditsStyleAsTheFinalTextFromScratch) {
-    RunRandomEdits(GetParam(), lexer_, samplePath_, true);
+    RunRandomEdits(Lang(), lexer_, samplePath_, true);
 }
 
 // Disabled until the control relexes the lines after a deletion that spans
 // lines (SyntaxGoldenControl.DeletingLinesRelexesTheLinesAfterThem below).
 TEST_P(SyntaxGolden, RandomEditsKeepTheStatesEditByEdit) {
-    RunRandomEdits(GetParam(), lexer_, samplePath_, false);
+    RunRandomEdits(Lang(), lexer_, samplePath_, false);
 }
 
-INSTANTIATE_TEST_SUITE_P(Shipped, SyntaxGolden, ::testing::ValuesIn(AllLanguages()), TestName);
+INSTANTIATE_TEST_SUITE_P(Shipped, SyntaxGolden,
+                         ::testing::Combine(testing_support::kBothEngines, ::testing::ValuesIn(AllLanguages())),
+                         EngineTestName);
+
+// ---- the rule trees both engines build --------------------------------------
+
+void DumpRegion(const syntax::CSyntaxRegion* r, int depth, std::ostringstream& out) {
+    const std::string indent(size_t(depth) * 2, ' ');
+    out << indent << "region " << r->id << " style " << r->style << " case " << r->caseSensitive << " begin ["
+        << Narrow(r->beginText) << "] end [" << Narrow(r->endText) << "]";
+    if (const auto* quoted = dynamic_cast<const syntax::CStringRegion*>(r))
+        out << " quote " << int(quoted->quote) << " escape " << int(quoted->escape);
+    out << " fold " << (r->fold != nullptr) << " unfold " << (r->unfold != nullptr) << "\n";
+    for (const syntax::SyntaxItem* item : r->items)
+        out << indent << "  item style " << item->style << " expr " << (item->expr != nullptr) << "\n";
+    for (const syntax::CSyntaxRegion* child : r->children) DumpRegion(child, depth + 1, out);
+}
+
+std::string DumpParsers(const std::vector<std::unique_ptr<syntax::CSyntaxParser>>& parsers) {
+    std::ostringstream out;
+    for (const auto& p : parsers) {
+        out << "parser [" << Narrow(p->GetName()) << "]\n";
+        DumpRegion(p->Root(), 1, out);
+    }
+    return out.str();
+}
+
+class SyntaxEngines : public ::testing::TestWithParam<Language> {};
+
+// The script run by each engine directly: the same parsers with the same
+// regions, items and fold texts in the same order (the styles they give are
+// compared above, against the one golden file).
+TEST_P(SyntaxEngines, BothEnginesBuildTheSameRuleTree) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    settings::SetProgramFolder(ProgramFolderOfBuild());
+    const std::wstring path = ProgramFolderOfBuild() + L"syntax\\" + GetParam().file;
+    std::string dumps[2];
+    for (int choice : {syntax::kEngineSystemFirst, syntax::kEngineOwn}) {
+        testing_support::EngineChoiceScope engine(choice);
+        Messages().clear();
+        std::vector<std::unique_ptr<syntax::CSyntaxParser>> parsers;
+        EXPECT_TRUE(syntax::RunParserScript(path, parsers))
+            << testing_support::EngineName(choice) << ": " << MessagesShown();
+        EXPECT_FALSE(parsers.empty()) << testing_support::EngineName(choice);
+        dumps[choice] = DumpParsers(parsers);
+    }
+    EXPECT_EQ(dumps[0], dumps[1]) << Narrow(GetParam().file) << ": the system's engine (first) and ours differ";
+}
+
+INSTANTIATE_TEST_SUITE_P(Shipped, SyntaxEngines, ::testing::ValuesIn(AllLanguages()), TestName);
 
 // The smallest edits behind random-edit failures, with a lexer of its own:
 // state 1 inside a block comment from "/*" to "*/", else 0.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "EngineChoice.h"
 #include "MessageSink.h"
 #include "ParserScript.h"
 #include "Resources.h"
@@ -25,8 +26,11 @@ std::wstring Lower(std::wstring s) {
     return s;
 }
 
-class ParserScriptTest : public ::testing::Test {
+class ParserScriptTest : public ::testing::TestWithParam<int> {
    protected:
+    // The engine this run of the case uses.
+    testing_support::EngineChoiceScope engine_{GetParam()};
+
     void SetUp() override {
         static HMODULE language = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
         ASSERT_NE(language, nullptr);
@@ -49,7 +53,7 @@ class ParserScriptTest : public ::testing::Test {
     std::wstring folder_, path_;
 };
 
-TEST_F(ParserScriptTest, AScriptBuildsRegionsItemsAndFoldTextsIntoTheTree) {
+TEST_P(ParserScriptTest, AScriptBuildsRegionsItemsAndFoldTextsIntoTheTree) {
     Parsers parsers;
     ASSERT_TRUE(
         Run("Set p = createparser()\r\n"                             // a global member, in any case
@@ -142,7 +146,7 @@ TEST_F(ParserScriptTest, AScriptBuildsRegionsItemsAndFoldTextsIntoTheTree) {
     EXPECT_EQ(line->fold, nullptr);
 }
 
-TEST_F(ParserScriptTest, TwoPlusSignsAreAnExpressionAndRegionsNotAddedStayOutOfTheTree) {
+TEST_P(ParserScriptTest, TwoPlusSignsAreAnExpressionAndRegionsNotAddedStayOutOfTheTree) {
     Parsers parsers;
     ASSERT_TRUE(
         Run("Set p = Parser.CreateParser()\r\n"
@@ -172,7 +176,7 @@ TEST_F(ParserScriptTest, TwoPlusSignsAreAnExpressionAndRegionsNotAddedStayOutOfT
     EXPECT_EQ(plus->endLiteral, L"end");
 }
 
-TEST_F(ParserScriptTest, EachParserOfAScriptCountsItsOwnRegionsAndAllAreHandedOverInOrder) {
+TEST_P(ParserScriptTest, EachParserOfAScriptCountsItsOwnRegionsAndAllAreHandedOverInOrder) {
     Parsers parsers;
     parsers.push_back(std::make_unique<CSyntaxParser>());  // what the caller had stays first
     ASSERT_TRUE(
@@ -191,7 +195,7 @@ TEST_F(ParserScriptTest, EachParserOfAScriptCountsItsOwnRegionsAndAllAreHandedOv
     EXPECT_EQ(parsers[2]->Root()->children[1]->id, 2);
 }
 
-TEST_F(ParserScriptTest, PastFiftyNineOpenRegionsFurtherRegionsCloseWithTheirLine) {
+TEST_P(ParserScriptTest, PastFiftyNineOpenRegionsFurtherRegionsCloseWithTheirLine) {
     Parsers parsers;
     ASSERT_TRUE(
         Run("Set p = Parser.CreateParser()\r\n"
@@ -208,7 +212,7 @@ TEST_F(ParserScriptTest, PastFiftyNineOpenRegionsFurtherRegionsCloseWithTheirLin
     EXPECT_EQ(children[61]->id, kLineRegion);
 }
 
-TEST_F(ParserScriptTest, ObjectsThatAreNotRegionsOrItemsOfTheSameParserAreRefused) {
+TEST_P(ParserScriptTest, ObjectsThatAreNotRegionsOrItemsOfTheSameParserAreRefused) {
     // Each refusal is a script error the script can catch; the tree stays as
     // it was. Results go into a third parser as region texts.
     Parsers parsers;
@@ -269,7 +273,7 @@ TEST_F(ParserScriptTest, ObjectsThatAreNotRegionsOrItemsOfTheSameParserAreRefuse
     EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(ParserScriptTest, AScriptErrorIsReportedWithFileAndLineAndKeepsTheParsersMadeBeforeIt) {
+TEST_P(ParserScriptTest, AScriptErrorIsReportedWithFileAndLineAndKeepsTheParsersMadeBeforeIt) {
     Parsers parsers;
     EXPECT_FALSE(
         Run("Set p = Parser.CreateParser()\r\n"
@@ -291,7 +295,7 @@ TEST_F(ParserScriptTest, AScriptErrorIsReportedWithFileAndLineAndKeepsTheParsers
     EXPECT_EQ(parsers.size(), 2u);
 }
 
-TEST_F(ParserScriptTest, AMissingScriptIsReportedAndGivesNoParser) {
+TEST_P(ParserScriptTest, AMissingScriptIsReportedAndGivesNoParser) {
     Parsers parsers;
     EXPECT_FALSE(RunParserScript(folder_ + L"absent.vbs", parsers));
     EXPECT_TRUE(parsers.empty());
@@ -307,7 +311,7 @@ int ThreadSink(HWND, const wchar_t* text, const wchar_t*, UINT type) {
     return IDOK;
 }
 
-TEST_F(ParserScriptTest, MessagesAreShownFromTheCallersThread) {
+TEST_P(ParserScriptTest, MessagesAreShownFromTheCallersThread) {
     shell::MessageSink previous = shell::SetMessageSink(&ThreadSink);
     Parsers parsers;
     EXPECT_FALSE(Run("x = 1 / 0\r\n", parsers));
@@ -318,7 +322,7 @@ TEST_F(ParserScriptTest, MessagesAreShownFromTheCallersThread) {
 
 // An endless script is stopped after the limit and reported once; the
 // process stays healthy and the next script runs normally.
-TEST_F(ParserScriptTest, AScriptThatNeverEndsIsStoppedAndReportedOnce) {
+TEST_P(ParserScriptTest, AScriptThatNeverEndsIsStoppedAndReportedOnce) {
     SetScriptTimeLimit(1000);
     CreateDirectoryW((folder_ + L"sub").c_str(), nullptr);
     ASSERT_TRUE(testing_support::WriteFileText(folder_ + L"sub\\endless.vbs", "Do\r\nLoop\r\n"));
@@ -362,7 +366,7 @@ TEST_F(ParserScriptTest, AScriptThatNeverEndsIsStoppedAndReportedOnce) {
 
 }  // namespace
 
-TEST_F(ParserScriptTest, ASyntaxScriptCannotOpenAMessageBox) {
+TEST_P(ParserScriptTest, ASyntaxScriptCannotOpenAMessageBox) {
     // It runs while the editor waits: a box would hang the editor until the
     // time limit. The call fails as a script error instead.
     Parsers parsers;
@@ -373,3 +377,5 @@ TEST_F(ParserScriptTest, ASyntaxScriptCannotOpenAMessageBox) {
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_NE(Messages()[0].text.find(L"Line 2"), std::wstring::npos) << Messages()[0].text;
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, ParserScriptTest, testing_support::kBothEngines, testing_support::EngineParamName);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "EngineChoice.h"
 #include "MessageSink.h"
 #include "Resources.h"
 #include "ScriptHost.h"
@@ -81,8 +82,11 @@ std::wstring Lower(std::wstring s) {
     return s;
 }
 
-class ScriptHostTest : public ::testing::Test {
+class ScriptHostTest : public ::testing::TestWithParam<int> {
    protected:
+    // The engine this run of the case uses.
+    testing_support::EngineChoiceScope engine_{GetParam()};
+
     void SetUp() override {
         static HMODULE language = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
         ASSERT_NE(language, nullptr);
@@ -114,7 +118,7 @@ class ScriptHostTest : public ::testing::Test {
     std::vector<std::wstring> notes_;
 };
 
-TEST_F(ScriptHostTest, NamedItemsAndHelperAreGlobalAndMatchedIgnoringCase) {
+TEST_P(ScriptHostTest, NamedItemsAndHelperAreGlobalAndMatchedIgnoringCase) {
     Write(L"a.vbs",
           "Note \"global\"\r\n"
           "Probe.Note \"by name\"\r\n"
@@ -129,7 +133,7 @@ TEST_F(ScriptHostTest, NamedItemsAndHelperAreGlobalAndMatchedIgnoringCase) {
     EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(ScriptHostTest, IncludesResolveAgainstTheRunningFileAndTheFolderIsRestored) {
+TEST_P(ScriptHostTest, IncludesResolveAgainstTheRunningFileAndTheFolderIsRestored) {
     Write(L"main.vbs",
           "Note Cwd()\r\n"
           "Include \"lib\\one.vbs\"\r\n"
@@ -156,7 +160,7 @@ TEST_F(ScriptHostTest, IncludesResolveAgainstTheRunningFileAndTheFolderIsRestore
     EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(ScriptHostTest, AnErrorInAnIncludedFileIsReportedOnceWithThatFileAndLine) {
+TEST_P(ScriptHostTest, AnErrorInAnIncludedFileIsReportedOnceWithThatFileAndLine) {
     Write(L"main.vbs", "Note \"before\"\r\nInclude \"bad.vbs\"\r\nNote \"after\"\r\n");
     Write(L"bad.vbs", "Note \"bad 1\"\r\n\r\nx = 1 / 0\r\nNote \"bad 4\"\r\n");
     EXPECT_FALSE(Run(L"main.vbs"));
@@ -172,7 +176,7 @@ TEST_F(ScriptHostTest, AnErrorInAnIncludedFileIsReportedOnceWithThatFileAndLine)
     EXPECT_EQ(cwd, cwd_);
 }
 
-TEST_F(ScriptHostTest, TheErrorReceiverGetsTheErrorInsteadOfTheUser) {
+TEST_P(ScriptHostTest, TheErrorReceiverGetsTheErrorInsteadOfTheUser) {
     Write(L"main.vbs", "Note \"one\"\r\nNote \"two\"\r\nNoSuchFunction 1\r\nNote \"never\"\r\n");
     ScriptError error;
     EXPECT_FALSE(Run(L"main.vbs", &error));
@@ -189,7 +193,7 @@ TEST_F(ScriptHostTest, TheErrorReceiverGetsTheErrorInsteadOfTheUser) {
     EXPECT_NE(Messages()[0].text.find(L"Line 3"), std::wstring::npos) << Messages()[0].text;
 }
 
-TEST_F(ScriptHostTest, ACompileErrorGivesItsLineAndADescription) {
+TEST_P(ScriptHostTest, ACompileErrorGivesItsLineAndADescription) {
     Write(L"main.vbs", "Note \"one\"\r\nIf Then Else\r\n");
     ScriptError error;
     EXPECT_FALSE(Run(L"main.vbs", &error));
@@ -199,7 +203,7 @@ TEST_F(ScriptHostTest, ACompileErrorGivesItsLineAndADescription) {
     EXPECT_FALSE(error.description.empty());
 }
 
-TEST_F(ScriptHostTest, AMissingFileIsReportedWithItsPath) {
+TEST_P(ScriptHostTest, AMissingFileIsReportedWithItsPath) {
     EXPECT_FALSE(Run(L"nothing-here.vbs"));
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_EQ(Messages()[0].text, shell::FormatLanguageString(15100, {folder_ + L"nothing-here.vbs"}));
@@ -213,7 +217,7 @@ TEST_F(ScriptHostTest, AMissingFileIsReportedWithItsPath) {
     EXPECT_EQ(error.message, kMsgCannotOpen);
 }
 
-TEST_F(ScriptHostTest, WrongArgumentCountsAreScriptErrorsNotCrashes) {
+TEST_P(ScriptHostTest, WrongArgumentCountsAreScriptErrorsNotCrashes) {
     Write(L"main.vbs", "Note \"one\"\r\nNote \"a\", \"b\"\r\nNote \"never\"\r\n");
     ScriptError error;
     EXPECT_FALSE(Run(L"main.vbs", &error));
@@ -231,14 +235,14 @@ TEST_F(ScriptHostTest, WrongArgumentCountsAreScriptErrorsNotCrashes) {
     EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(ScriptHostTest, AnEntryFunctionRunsAfterTheTopLevelCode) {
+TEST_P(ScriptHostTest, AnEntryFunctionRunsAfterTheTopLevelCode) {
     Write(L"main.vbs", "Note \"top\"\r\nSub Main\r\n Note \"main\"\r\nEnd Sub\r\n");
     EXPECT_TRUE(Run(L"main.vbs", nullptr, L"Main"));
     EXPECT_EQ(notes_, (std::vector<std::wstring>{L"top", L"main"}));
     EXPECT_FALSE(Run(L"main.vbs", nullptr, L"NoSuchEntry"));
 }
 
-TEST_F(ScriptHostTest, EachKindOfFailureIsToldWithItsTextAndIcon) {
+TEST_P(ScriptHostTest, EachKindOfFailureIsToldWithItsTextAndIcon) {
     ScriptError e;
     ReportScriptError(e, nullptr);  // nothing went wrong
     EXPECT_TRUE(Messages().empty());
@@ -270,7 +274,7 @@ TEST_F(ScriptHostTest, EachKindOfFailureIsToldWithItsTextAndIcon) {
     EXPECT_EQ(Messages()[2].type & MB_ICONMASK, UINT(MB_ICONWARNING));
 }
 
-TEST_F(ScriptHostTest, TheSiteAnswersTheEngineAsDocumented) {
+TEST_P(ScriptHostTest, TheSiteAnswersTheEngineAsDocumented) {
     auto* site = new TestSite;
     IUnknown* item = nullptr;
     ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
@@ -296,7 +300,7 @@ TEST_F(ScriptHostTest, TheSiteAnswersTheEngineAsDocumented) {
 
 }  // namespace
 
-TEST_F(ScriptHostTest, AFileThatIncludesItselfIsAScriptErrorNotAStackOverflow) {
+TEST_P(ScriptHostTest, AFileThatIncludesItselfIsAScriptErrorNotAStackOverflow) {
     Write(L"self.vbs", "Note \"in\"\r\nInclude \"self.vbs\"\r\n");
     Write(L"a.vbs", "Include \"b.vbs\"\r\n");
     Write(L"b.vbs", "Include \"a.vbs\"\r\n");
@@ -310,3 +314,5 @@ TEST_F(ScriptHostTest, AFileThatIncludesItselfIsAScriptErrorNotAStackOverflow) {
     GetCurrentDirectoryW(MAX_PATH, cwd);
     EXPECT_EQ(cwd, cwd_);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, ScriptHostTest, testing_support::kBothEngines, testing_support::EngineParamName);

@@ -1,0 +1,1042 @@
+// The program's own script engine behind ActiveScript: values crossing
+// into variants and back, host objects called from scripts (by-reference
+// arguments, failures, enumeration), script objects called from hosts, and
+// whole runs through the real host (named items, errors reported through the
+// site, includes, entry functions, the time limit, deep recursion, message
+// boxes), with the language features the system's engine under Wine lacks.
+#include <activscp.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "EngineChoice.h"
+#include "MessageSink.h"
+#include "ParserScript.h"
+#include "Resources.h"
+#include "ScriptEngine.h"
+#include "ScriptHost.h"
+#include "TestSupport.h"
+
+using namespace syntax;
+using script::Value;
+using testing_support::Messages;
+
+namespace {
+
+std::wstring Lower(std::wstring s) {
+    for (wchar_t& c : s) c = wchar_t(towlower(c));
+    return s;
+}
+
+// ---- A host object written by hand ---------------------------------------------
+
+// Members: Bump(x) adds 1 to its by-reference argument, Swap(a, b), Note(x)
+// keeps its text, Fail() fails with an exception record, Count() fails with
+// a bare HRESULT, Items (DISPID_NEWENUM) enumerates 1, "two", 3, Keep(obj)
+// keeps an object, CallKept(name, arg) calls the kept object's member `name`.
+class HandHost final : public IDispatch {
+   public:
+    std::vector<std::wstring> notes;
+    IDispatch* kept = nullptr;
+    LONG refs = 1;
+    int lookups = 0;  // GetIDsOfNames calls
+    int invokes = 0;  // Invoke calls
+
+    ~HandHost() {
+        if (kept) kept->Release();
+    }
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ULONG(++refs); }
+    STDMETHODIMP_(ULONG) Release() override { return ULONG(--refs); }  // lives on the test's stack
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        static const wchar_t* const kNames[] = {L"Bump",  L"Swap", L"Note",     L"Fail",
+                                                L"Count", L"Keep", L"CallKept", L"CallDefault"};
+        HRESULT hr = S_OK;
+        ++lookups;
+        for (UINT i = 0; i < count; ++i) {
+            ids[i] = DISPID_UNKNOWN;
+            for (int k = 0; k < int(std::size(kNames)); ++k)
+                if (_wcsicmp(names[i], kNames[k]) == 0) ids[i] = k + 1;
+            if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+        }
+        return hr;
+    }
+    static VARIANT* Target(VARIANT& v) { return v.vt == (VT_BYREF | VT_VARIANT) ? v.pvarVal : nullptr; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT* result, EXCEPINFO* ei,
+                        UINT*) override {
+        if (result) VariantInit(result);
+        ++invokes;
+        switch (id) {
+            case 1: {  // Bump
+                if (p->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+                VARIANT* x = Target(p->rgvarg[0]);
+                if (!x) return S_OK;  // by value: nothing to change
+                if (FAILED(VariantChangeType(x, x, 0, VT_I4))) return DISP_E_TYPEMISMATCH;
+                ++x->lVal;
+                return S_OK;
+            }
+            case 2: {  // Swap(a, b): arguments arrive last-first
+                if (p->cArgs != 2) return DISP_E_BADPARAMCOUNT;
+                VARIANT* a = Target(p->rgvarg[1]);
+                VARIANT* b = Target(p->rgvarg[0]);
+                if (a && b) std::swap(*a, *b);
+                return S_OK;
+            }
+            case 3: {  // Note
+                VARIANT text;
+                VariantInit(&text);
+                if (p->cArgs != 1 || FAILED(VariantChangeType(&text, &p->rgvarg[0], 0, VT_BSTR)))
+                    return DISP_E_TYPEMISMATCH;
+                notes.push_back(text.bstrVal);
+                VariantClear(&text);
+                return S_OK;
+            }
+            case 4:  // Fail
+                *ei = EXCEPINFO{};
+                ei->scode = E_ACCESSDENIED;
+                ei->bstrSource = SysAllocString(L"HandHost");
+                ei->bstrDescription = SysAllocString(L"not today");
+                return DISP_E_EXCEPTION;
+            case 5: return HRESULT(0x80070020);  // a sharing violation
+            case 6:                              // Keep
+                if (p->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+                {
+                    VARIANT v;
+                    VariantInit(&v);
+                    VariantCopyInd(&v, &p->rgvarg[0]);
+                    if (v.vt != VT_DISPATCH) return DISP_E_TYPEMISMATCH;
+                    if (kept) kept->Release();
+                    kept = v.pdispVal;
+                }
+                return S_OK;
+            case 7: {  // CallKept(name, arg)
+                if (!kept || p->cArgs != 2) return E_UNEXPECTED;
+                VARIANT name;
+                VariantInit(&name);
+                VariantCopyInd(&name, &p->rgvarg[1]);
+                DISPID member = 0;
+                LPOLESTR n = name.bstrVal;
+                HRESULT hr = kept->GetIDsOfNames(IID_NULL, &n, 1, 0, &member);
+                VariantClear(&name);
+                if (FAILED(hr)) return hr;
+                DISPPARAMS args = {&p->rgvarg[0], nullptr, 1, 0};
+                return kept->Invoke(member, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &args,
+                                    result, ei, nullptr);
+            }
+            case 8: {  // CallDefault(arg): the kept object's default member, as a callback
+                if (!kept || p->cArgs != 1) return E_UNEXPECTED;
+                DISPPARAMS args = {&p->rgvarg[0], nullptr, 1, 0};
+                return kept->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &args, result, ei, nullptr);
+            }
+            case DISPID_NEWENUM: return E_NOTIMPL;
+            default: return DISP_E_MEMBERNOTFOUND;
+        }
+    }
+};
+
+// A script object as the engine would give one: "Twice(x)" doubles its
+// by-reference argument and answers the old value; "Boom" fails.
+class TwiceObject final : public script::Object {
+   public:
+    Value Invoke(script::StringView name, unsigned, std::span<Value* const> args) override {
+        if (script::SameName(name, u"Boom")) script::Raise(script::err::kDivisionByZero);
+        if (!script::SameName(name, u"Twice") || args.size() != 1) script::Raise(script::err::kNotSupported);
+        const Value old = *args[0];
+        *args[0] = Value::Long(old.lng() * 2);
+        return old;
+    }
+    bool HasMember(script::StringView name) override {
+        return script::SameName(name, u"Twice") || script::SameName(name, u"Boom");
+    }
+};
+
+// ---- Values and variants ---------------------------------------------------------
+
+Value RoundTrip(const Value& v) {
+    VARIANT x;
+    EXPECT_EQ(ValueToVariant(v, &x), S_OK);
+    Value back = VariantToValue(x);
+    VariantClear(&x);
+    return back;
+}
+
+TEST(ScriptEngineValues, EverySubtypeCrossesIntoAVariantAndBack) {
+    EXPECT_TRUE(RoundTrip(Value()).IsEmpty());
+    EXPECT_TRUE(RoundTrip(Value::Null()).IsNull());
+    EXPECT_EQ(RoundTrip(Value::Integer(-7)).integer(), -7);
+    EXPECT_EQ(RoundTrip(Value::Long(1 << 30)).lng(), 1 << 30);
+    EXPECT_EQ(RoundTrip(Value::Single(1.5f)).single(), 1.5f);
+    EXPECT_EQ(RoundTrip(Value::Double(-2.25)).dbl(), -2.25);
+    EXPECT_EQ(RoundTrip(Value::Currency(123456)).currency(), 123456);
+    const Value date = RoundTrip(Value::Date(45000.5));
+    EXPECT_EQ(date.type(), script::Type::Date);
+    EXPECT_EQ(date.dbl(), 45000.5);
+    EXPECT_EQ(RoundTrip(Value::Str(std::u16string(u"a\0b", 3))).str(), std::u16string(u"a\0b", 3));
+    EXPECT_TRUE(RoundTrip(Value::Boolean(true)).boolean());
+    EXPECT_EQ(RoundTrip(Value::Byte(200)).byte(), 200);
+    EXPECT_EQ(RoundTrip(Value::Error(int32_t(0x80020004u))).type(), script::Type::Error);
+    EXPECT_TRUE(RoundTrip(Value::Missing()).IsMissing());
+    EXPECT_TRUE(RoundTrip(Value::Nothing()).IsNothing());
+}
+
+TEST(ScriptEngineValues, VariantsTheLanguageHasNoTypeForBecomeTheNearestOrATypeMismatch) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_UI4;
+    v.ulVal = 4000000000u;
+    EXPECT_EQ(VariantToValue(v).dbl(), 4000000000.0);
+    v.ulVal = 5;
+    EXPECT_EQ(VariantToValue(v).lng(), 5);
+    v.vt = VT_I8;
+    v.llVal = -3;
+    EXPECT_EQ(VariantToValue(v).lng(), -3);
+    v.vt = VT_UI2;
+    v.uiVal = 65535;
+    EXPECT_EQ(VariantToValue(v).lng(), 65535);
+    v.vt = VT_UNKNOWN;
+    v.punkVal = nullptr;
+    EXPECT_TRUE(VariantToValue(v).IsNothing());
+    // By reference, as hosts hand back out-parameters.
+    LONG target = 41;
+    v.vt = VT_BYREF | VT_I4;
+    v.plVal = &target;
+    EXPECT_EQ(VariantToValue(v).lng(), 41);
+    v.vt = VT_RECORD;
+    try {
+        VariantToValue(v);
+        FAIL() << "a record became a value";
+    } catch (const script::ScriptError& e) {
+        EXPECT_EQ(e.status, script::StatusOf(script::err::kTypeMismatch));
+    }
+}
+
+TEST(ScriptEngineValues, ArraysAreSafeArraysOfVariantsColumnMajorAnyElementTypeComesBack) {
+    auto a = std::make_shared<script::Array>();
+    a->upper = {1, 2};  // a(1, 2): 2 x 3, the first index fastest
+    for (int i = 0; i < 6; ++i) a->data.push_back(Value::Long(i));
+    VARIANT v;
+    ASSERT_EQ(ValueToVariant(Value::Arr(a), &v), S_OK);
+    ASSERT_EQ(v.vt, VT_ARRAY | VT_VARIANT);
+    EXPECT_EQ(SafeArrayGetDim(v.parray), 2u);
+    LONG ub1 = 0, ub2 = 0;
+    SafeArrayGetUBound(v.parray, 1, &ub1);
+    SafeArrayGetUBound(v.parray, 2, &ub2);
+    EXPECT_EQ(ub1, 1);
+    EXPECT_EQ(ub2, 2);
+    LONG index[2] = {1, 2};  // a(1, 2) is the last element
+    VARIANT element;
+    VariantInit(&element);
+    ASSERT_EQ(SafeArrayGetElement(v.parray, index, &element), S_OK);
+    EXPECT_EQ(element.lVal, 5);
+    index[0] = 1, index[1] = 0;  // a(1, 0) is the second
+    SafeArrayGetElement(v.parray, index, &element);
+    EXPECT_EQ(element.lVal, 1);
+    const Value back = VariantToValue(v);
+    VariantClear(&v);
+    ASSERT_TRUE(back.IsArray());
+    EXPECT_EQ(back.array()->upper, (std::vector<int32_t>{1, 2}));
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(back.array()->data[size_t(i)].lng(), i);
+
+    // Strings with a lower bound of 1, as some hosts make them.
+    SAFEARRAYBOUND bound = {3, 1};
+    SAFEARRAY* sa = SafeArrayCreate(VT_BSTR, 1, &bound);
+    for (LONG i = 1; i <= 3; ++i) {
+        BSTR s = SysAllocString(i == 2 ? L"two" : L"x");
+        SafeArrayPutElement(sa, &i, s);
+        SysFreeString(s);
+    }
+    VARIANT strings;
+    strings.vt = VT_ARRAY | VT_BSTR;
+    strings.parray = sa;
+    const Value texts = VariantToValue(strings);
+    VariantClear(&strings);
+    ASSERT_TRUE(texts.IsArray());
+    EXPECT_EQ(texts.array()->upper, (std::vector<int32_t>{2}));
+    EXPECT_EQ(texts.array()->data[1].str(), u"two");
+
+    // An empty array stays an array.
+    auto empty = std::make_shared<script::Array>();
+    empty->upper = {-1};
+    EXPECT_TRUE(RoundTrip(Value::Arr(empty)).IsArray());
+}
+
+TEST(ScriptEngineValues, ObjectsKeepTheirIdentityAcrossTheBoundary) {
+    HandHost host;
+    auto wrapped = WrapDispatch(&host);
+    VARIANT v;
+    ASSERT_EQ(ValueToVariant(Value::Obj(wrapped), &v), S_OK);
+    EXPECT_EQ(v.vt, VT_DISPATCH);
+    EXPECT_EQ(v.pdispVal, static_cast<IDispatch*>(&host));  // the host's own pointer again
+    EXPECT_EQ(VariantToValue(v).object()->Identity(), wrapped->Identity());
+    VariantClear(&v);
+
+    auto twice = std::make_shared<TwiceObject>();
+    ASSERT_EQ(ValueToVariant(Value::Obj(twice), &v), S_OK);
+    ASSERT_EQ(v.vt, VT_DISPATCH);
+    EXPECT_EQ(VariantToValue(v).object(), twice.get());  // the script object itself, not a wrapper
+    VariantClear(&v);
+    wrapped.reset();
+    EXPECT_EQ(host.refs, 1);
+}
+
+// ---- Host objects from a script's side -------------------------------------------
+
+TEST(ScriptEngineHostObjects, ByReferenceArgumentsComeBackChangedTemporariesDoNot) {
+    HandHost host;
+    auto object = WrapDispatch(&host);
+    Value x = Value::Long(41);
+    Value* args[] = {&x};
+    object->Invoke(u"bump", script::kCallMethod, args);
+    EXPECT_EQ(x.lng(), 42);
+    Value a = Value::Str(std::u16string(u"a")), b = Value::Long(2);
+    Value* pair[] = {&a, &b};
+    object->Invoke(u"Swap", script::kCallMethod, pair);
+    EXPECT_EQ(a.lng(), 2);
+    EXPECT_EQ(b.str(), u"a");
+    EXPECT_TRUE(object->HasMember(u"NOTE"));
+    EXPECT_FALSE(object->HasMember(u"Nope"));
+    EXPECT_FALSE(object->HasMember(u"Nope"));  // answered from the cache
+}
+
+TEST(ScriptEngineHostObjects, FailuresBecomeScriptErrorsWithTheObjectsTextOrTheLanguagesNumber) {
+    HandHost host;
+    auto object = WrapDispatch(&host);
+    try {
+        object->Invoke(u"Fail", script::kCallMethod, {});
+        FAIL();
+    } catch (const script::ScriptError& e) {
+        EXPECT_EQ(e.status, E_ACCESSDENIED);
+        EXPECT_EQ(e.description, u"not today");
+        EXPECT_EQ(e.source, u"HandHost");
+    }
+    try {
+        object->Invoke(u"Count", script::kCallMethod, {});
+        FAIL();
+    } catch (const script::ScriptError& e) {
+        EXPECT_EQ(e.status, HRESULT(0x80070020));
+    }
+    Value one = Value::Long(1), two = Value::Long(2);
+    Value* both[] = {&one, &two};
+    try {
+        object->Invoke(u"Bump", script::kCallMethod, both);
+        FAIL();
+    } catch (const script::ScriptError& e) {
+        EXPECT_EQ(e.status, script::StatusOf(script::err::kArgCount));
+    }
+    try {
+        object->Invoke(u"NoSuchMember", script::kCallMethod, {});
+        FAIL();
+    } catch (const script::ScriptError& e) {
+        EXPECT_EQ(e.status, script::StatusOf(script::err::kNotSupported));
+        EXPECT_NE(e.description.find(u"NoSuchMember"), std::u16string::npos);
+    }
+    EXPECT_THROW(object->Enumerate(), script::ScriptError);  // no DISPID_NEWENUM
+    EXPECT_EQ(object->TypeName(), u"Object");
+}
+
+TEST(ScriptEngineHostObjects, ScriptObjectsAnswerHostsThroughIDispatch) {
+    HandHost host;
+    auto object = WrapDispatch(&host);
+    Value twice = Value::Obj(std::make_shared<TwiceObject>());
+    Value* keep[] = {&twice};
+    object->Invoke(u"Keep", script::kCallMethod, keep);
+    ASSERT_NE(host.kept, nullptr);
+
+    // The host calls the script object with a variable of its own.
+    DISPID id = 0;
+    LPOLESTR name = const_cast<LPOLESTR>(L"TWICE");
+    ASSERT_EQ(host.kept->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
+    VARIANT variable;
+    VariantInit(&variable);
+    variable.vt = VT_I4;
+    variable.lVal = 21;
+    VARIANT byRef;
+    byRef.vt = VT_BYREF | VT_VARIANT;
+    byRef.pvarVal = &variable;
+    DISPPARAMS params = {&byRef, nullptr, 1, 0};
+    VARIANT result;
+    VariantInit(&result);
+    ASSERT_EQ(host.kept->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr), S_OK);
+    EXPECT_EQ(result.lVal, 21);
+    EXPECT_EQ(variable.lVal, 42);
+    // A failure inside the script object: an exception record, no throw.
+    name = const_cast<LPOLESTR>(L"Boom");
+    ASSERT_EQ(host.kept->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
+    EXCEPINFO ei = {};
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    EXPECT_EQ(host.kept->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, &result, &ei, nullptr),
+              DISP_E_EXCEPTION);
+    EXPECT_EQ(ei.scode, script::StatusOf(script::err::kDivisionByZero));
+    EXPECT_STREQ(ei.bstrDescription, L"Division by zero");
+    SysFreeString(ei.bstrSource);
+    SysFreeString(ei.bstrDescription);
+    name = const_cast<LPOLESTR>(L"Other");
+    EXPECT_EQ(host.kept->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(host.kept->Invoke(77, IID_NULL, 0, DISPATCH_METHOD, &none, &result, &ei, nullptr),
+              DISP_E_MEMBERNOTFOUND);
+}
+
+// ---- Whole runs through the host ----------------------------------------------------
+
+class TestSite : public CScript {
+   public:
+    HandHost hand;
+    IDispatch* FindNamedObject(const wchar_t* name) override {
+        return _wcsicmp(name, L"Hand") == 0 ? &hand : nullptr;
+    }
+    HRESULT AddNamedItems(IActiveScript* engine) override {
+        uintptr_t begin = 1, end = 1;
+        EngineExtent(engine, &begin, &end);
+        extentEmpty = begin == 0 && end == 0;
+        own = IsOwnScriptEngine(engine);
+        return engine->AddNamedItem(L"Hand", SCRIPTITEM_ISVISIBLE | SCRIPTITEM_GLOBALMEMBERS);
+    }
+    bool extentEmpty = false;
+    bool own = false;
+};
+
+std::wstring g_inputPrompt;
+bool AnswerInput(HWND, const std::wstring& prompt, const std::wstring&, const std::wstring& initial,
+                 std::wstring* answer) {
+    g_inputPrompt = prompt;
+    *answer = initial + L"!";
+    return true;
+}
+
+class ScriptEngineRuns : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        static HMODULE language = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
+        ASSERT_NE(language, nullptr);
+        shell::SetResourceModule(language);
+        folder_ = testing_support::MakeTempFolder(L"own");
+        ASSERT_FALSE(folder_.empty());
+        Messages().clear();
+        previous_ = SetScriptEngineChoice(kEngineOwn);
+    }
+    void TearDown() override {
+        SetScriptEngineChoice(previous_);
+        SetInputBoxHook(nullptr);
+        Messages().clear();
+    }
+    void Write(const std::wstring& name, const std::string& text) {
+        const size_t slash = name.find_last_of(L'\\');
+        if (slash != std::wstring::npos) CreateDirectoryW((folder_ + name.substr(0, slash)).c_str(), nullptr);
+        ASSERT_TRUE(testing_support::WriteFileText(folder_ + name, text));
+    }
+    // Runs a file through a site with "Hand"; notes_ gets what it noted.
+    bool Run(const std::wstring& name, ScriptError* receiver = nullptr, const std::wstring& entry = L"",
+             bool windowless = false) {
+        auto* site = new TestSite;
+        site->SetWindowless(windowless);
+        const bool ok = CScriptHelper::RunFile(site, folder_ + name, entry, receiver);
+        notes_ = site->hand.notes;
+        own_ = site->own;
+        lookups_ = site->hand.lookups;
+        invokes_ = site->hand.invokes;
+        extentEmpty_ = site->extentEmpty;
+        site->Release();
+        return ok;
+    }
+    bool RunText(const std::string& text, ScriptError* receiver = nullptr, bool windowless = false) {
+        Write(L"t.vbs", text);
+        return Run(L"t.vbs", receiver, L"", windowless);
+    }
+
+    // Runs `script` on the system's engine and on ours: the same notes.
+    void CompareEngines(const std::string& script, size_t atLeast) {
+        std::vector<std::wstring> answers[2];
+        for (int choice : {kEngineSystemFirst, kEngineOwn}) {
+            SetScriptEngineChoice(choice);
+            Messages().clear();
+            ASSERT_TRUE(RunText(script))
+                << testing_support::EngineName(choice) << ": "
+                << (Messages().empty() ? std::string()
+                                       : std::string(Messages()[0].text.begin(), Messages()[0].text.end()));
+            answers[choice] = notes_;
+        }
+        EXPECT_GE(answers[0].size(), atLeast);
+        const size_t n = std::max(answers[0].size(), answers[1].size());
+        for (size_t i = 0; i < n; ++i) {
+            const std::wstring a = i < answers[0].size() ? answers[0][i] : L"(none)";
+            const std::wstring b = i < answers[1].size() ? answers[1][i] : L"(none)";
+            EXPECT_EQ(std::string(a.begin(), a.end()), std::string(b.begin(), b.end())) << "note " << i;
+        }
+    }
+
+    std::wstring folder_;
+    std::vector<std::wstring> notes_;
+    bool own_ = false, extentEmpty_ = false;
+    int lookups_ = 0, invokes_ = 0;
+    int previous_ = 0;
+};
+
+TEST_F(ScriptEngineRuns, TheChoiceSaysWhichEngineRunsAndOursIsNeverStoppedFromOutside) {
+    ASSERT_TRUE(RunText("Note \"x\"\r\n"));
+    EXPECT_TRUE(own_);
+    EXPECT_TRUE(extentEmpty_);
+    SetScriptEngineChoice(kEngineSystemFirst);
+    ASSERT_TRUE(RunText("Note \"x\"\r\n"));
+    EXPECT_EQ(own_, !SystemScriptEngineAvailable());
+    if (!own_) {
+        EXPECT_FALSE(extentEmpty_);
+    }
+    EXPECT_EQ(SetScriptEngineChoice(7), kEngineSystemFirst);  // anything but 1 is 0
+    EXPECT_EQ(ScriptEngineChoice(), kEngineSystemFirst);
+
+    // Without the system's engine ours runs, and nobody is told of it.
+    const wchar_t* previous = SetSystemEngineProgId(L"Morrowpad.NoSuchEngine");
+    EXPECT_FALSE(SystemScriptEngineAvailable());
+    const bool ran = RunText("Note \"fallback\"\r\n");
+    SetSystemEngineProgId(previous);
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(own_);
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"fallback"}));
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(ScriptEngineRuns, NamedItemsWithGlobalMembersAndHelperAnswerInAnyCase) {
+    Write(L"b.vbs", "Function FromB(n)\r\n  FromB = \"b\" & n\r\nEnd Function\r\n");
+    ASSERT_TRUE(
+        RunText("Note \"global\"\r\nHand.Note \"named\"\r\nHAND.NOTE \"upper\"\r\n"
+                "Note CStr(include(\"b.vbs\"))\r\nNote FromB(2)\r\n"
+                "Note CStr(Helper.Include(\"missing.vbs\"))\r\n"));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"global", L"named", L"upper", L"True", L"b2", L"False"}));
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(ScriptEngineRuns, AnErrorIsReportedThroughTheSiteWithPathLineAndDescription) {
+    ScriptError error;
+    EXPECT_FALSE(RunText("Note \"one\"\r\n\r\n  x = 1 / 0\r\nNote \"never\"\r\n", &error));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"one"}));
+    EXPECT_EQ(error.message, kMsgScriptError);
+    EXPECT_EQ(Lower(error.path), Lower(folder_ + L"t.vbs"));
+    EXPECT_EQ(error.line, 3);
+    EXPECT_EQ(error.scode, HRESULT(0x800A000Bu));
+    EXPECT_EQ(error.description, L"Division by zero");
+    EXPECT_TRUE(Messages().empty());
+
+    // A compile error runs nothing and names its line.
+    ScriptError compile;
+    EXPECT_FALSE(RunText("Note \"one\"\r\nIf Then Else\r\n", &compile));
+    EXPECT_TRUE(notes_.empty());
+    EXPECT_EQ(compile.line, 2);
+    EXPECT_FALSE(compile.description.empty());
+
+    // Without a receiver the user is told once.
+    EXPECT_FALSE(RunText("Hand.Fail\r\n"));
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_NE(Messages()[0].text.find(L"not today"), std::wstring::npos) << Messages()[0].text;
+    EXPECT_NE(Messages()[0].text.find(L"80070005"), std::wstring::npos) << Messages()[0].text;
+}
+
+TEST_F(ScriptEngineRuns, AnIncludedFileRunsFromItsFolderAndItsErrorNamesIt) {
+    Write(L"lib\\one.vbs", "Note \"in one\"\r\nInclude \"two.vbs\"\r\nNote \"never\"\r\n");
+    Write(L"lib\\two.vbs", "Note \"in two\"\r\n\r\nNoSuchSub 1\r\n");
+    EXPECT_FALSE(RunText("Note \"main\"\r\nInclude \"lib\\one.vbs\"\r\nNote \"after\"\r\n"));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"main", L"in one", L"in two"}));
+    ASSERT_EQ(Messages().size(), 1u);
+    const std::wstring& text = Messages()[0].text;
+    EXPECT_NE(Lower(text).find(Lower(folder_ + L"lib\\two.vbs")), std::wstring::npos) << text;
+    EXPECT_NE(text.find(L"Line 3"), std::wstring::npos) << text;
+}
+
+TEST_F(ScriptEngineRuns, AnEntryFunctionIsCalledByNameAfterTheTopLevelCode) {
+    Write(L"e.vbs",
+          "Note \"top\"\r\nSub Main\r\n Note \"main\"\r\nEnd Sub\r\nSub Bad\r\n x = 1 / 0\r\nEnd Sub\r\n");
+    EXPECT_TRUE(Run(L"e.vbs", nullptr, L"main"));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"top", L"main"}));
+    EXPECT_FALSE(Run(L"e.vbs", nullptr, L"NoSuchEntry"));
+    ScriptError error;
+    EXPECT_FALSE(Run(L"e.vbs", &error, L"Bad"));
+    EXPECT_EQ(error.line, 6);
+    EXPECT_EQ(error.scode, HRESULT(0x800A000Bu));
+}
+
+TEST_F(ScriptEngineRuns, HostMethodsChangeByReferenceArgumentsAndCallScriptObjectsBack) {
+    ASSERT_TRUE(
+        RunText("x = 41\r\nBump x\r\nNote x\r\n"
+                "a = \"left\" : b = \"right\"\r\nSwap a, b\r\nNote a & \"-\" & b\r\n"
+                "Bump (x)\r\nNote x\r\n"  // parenthesised: a value, not the variable
+                "Class Counter\r\n Public n\r\n Function Add(k)\r\n  n = n + k : Add = n\r\n End Function\r\n"
+                "End Class\r\n"
+                "Set c = New Counter : c.n = 1\r\nKeep c\r\nNote CallKept(\"Add\", 5)\r\nNote c.n\r\n"))
+        << (Messages().empty() ? std::string()
+                               : std::string(Messages()[0].text.begin(), Messages()[0].text.end()));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"42", L"right-left", L"42", L"6", L"6"}));
+
+    // A procedure handed to the host as a callback (GetRef), called back
+    // through its default member; a failure inside it comes back as an
+    // error of the call that made the host call it.
+    ScriptError error;
+    EXPECT_FALSE(
+        RunText("Function Twice(n)\r\n If n = 0 Then x = 1 / n\r\n Twice = n * 2\r\nEnd Function\r\n"
+                "Keep GetRef(\"Twice\")\r\nNote CallDefault(21)\r\nNote CallDefault(0)\r\nNote \"never\"\r\n",
+                &error));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"42"}));
+    EXPECT_EQ(error.scode, HRESULT(0x800A000Bu));
+    EXPECT_EQ(error.line, 7);
+}
+
+TEST_F(ScriptEngineRuns, EachCallOfAHostMethodIsOneInvokeAndEachNameIsLookedUpOnce) {
+    ASSERT_TRUE(
+        RunText("For i = 1 To 500\r\n Note i\r\n Hand.Note \"x\"\r\nNext\r\n"
+                "Set h = Hand\r\nFor i = 1 To 500\r\n h.Note i & vbCrLf\r\nNext\r\n"));
+    EXPECT_EQ(notes_.size(), 1500u);
+    EXPECT_EQ(invokes_, 1500);
+    EXPECT_LE(lookups_, 5);  // each name once: Note, i, h, vbCrLf (the last three are no members)
+}
+
+TEST_F(ScriptEngineRuns, TheTimeLimitEndsAnEndlessLoopOnOurEngine) {
+    Write(L"loop.vbs", "Set p = Parser.CreateParser()\r\nDo : Loop\r\n");
+    const DWORD previous = SetScriptTimeLimit(300);
+    std::vector<std::unique_ptr<CSyntaxParser>> parsers;
+    ScriptError error;
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(RunParserScript(folder_ + L"loop.vbs", parsers, &error));
+    const DWORD took = GetTickCount() - start;
+    SetScriptTimeLimit(previous);
+    EXPECT_EQ(error.message, kMsgTimeLimit);
+    EXPECT_TRUE(parsers.empty());
+    EXPECT_LT(took, 3000u);
+    // The process goes on: the next script runs.
+    EXPECT_TRUE(RunText("Note \"still here\"\r\n"));
+}
+
+TEST_F(ScriptEngineRuns, DeepRecursionEndsWithAnErrorNotACrash) {
+    ScriptError error;
+    EXPECT_FALSE(RunText("Function F(n)\r\n F = F(n + 1)\r\nEnd Function\r\nF 0\r\n", &error));
+    EXPECT_EQ(error.message, kMsgScriptError);
+    EXPECT_EQ(error.scode, HRESULT(0x800A001Cu));  // out of stack space
+    // Also on a worker with the stack a syntax script gets.
+    Write(L"deep.vbs", "Function F(n)\r\n F = F(n + 1)\r\nEnd Function\r\nF 0\r\n");
+    std::vector<std::unique_ptr<CSyntaxParser>> parsers;
+    EXPECT_FALSE(RunParserScript(folder_ + L"deep.vbs", parsers, &error));
+    EXPECT_EQ(error.scode, HRESULT(0x800A001Cu));
+}
+
+TEST_F(ScriptEngineRuns, MessageBoxesGoToTheSinkAndAWindowlessSiteRefusesThem) {
+    testing_support::Answers() = {IDNO};
+    ASSERT_TRUE(RunText("r = MsgBox(\"Proceed?\", vbYesNo + vbQuestion, \"Asking\")\r\nNote r\r\n"));
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].text, L"Proceed?");
+    EXPECT_EQ(Messages()[0].caption, L"Asking");
+    EXPECT_EQ(Messages()[0].type, UINT(MB_YESNO | MB_ICONQUESTION));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"7"}));
+    Messages().clear();
+
+    SetInputBoxHook(&AnswerInput);
+    ASSERT_TRUE(RunText("Note InputBox(\"Name?\", \"T\", \"abc\")\r\n"));
+    EXPECT_EQ(g_inputPrompt, L"Name?");
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"abc!"}));
+
+    ScriptError error;
+    EXPECT_FALSE(RunText("MsgBox \"no window\"\r\n", &error, true));
+    EXPECT_EQ(error.message, kMsgScriptError);
+    EXPECT_EQ(error.line, 1);
+    EXPECT_TRUE(Messages().empty());
+}
+
+// Answers the dialog titled `title` from another thread: types into its
+// field and presses OK (or Cancel). Gives up after five seconds.
+struct DialogAnswer {
+    const wchar_t* title;
+    const wchar_t* text;
+    bool cancel;
+    std::wstring prompt;  // what the dialog showed
+    bool found = false;
+};
+
+DWORD WINAPI AnswerDialog(void* p) {
+    auto* a = static_cast<DialogAnswer*>(p);
+    for (int i = 0; i < 500; ++i, Sleep(10)) {
+        HWND dialog = FindWindowW(L"#32770", a->title);
+        if (!dialog || !IsWindowVisible(dialog)) continue;
+        wchar_t prompt[256] = {};
+        GetDlgItemTextW(dialog, 100, prompt, 256);
+        a->prompt = prompt;
+        SetDlgItemTextW(dialog, 101, a->text);
+        a->found = true;
+        PostMessageW(dialog, WM_COMMAND, a->cancel ? IDCANCEL : IDOK, 0);
+        return 0;
+    }
+    return 0;
+}
+
+TEST_F(ScriptEngineRuns, TheInputBoxDialogShowsThePromptAndAnswersWhatWasTyped) {
+    for (bool cancel : {false, true}) {
+        DialogAnswer answer{L"Asking you", L"typed text", cancel};
+        HANDLE helper = CreateThread(nullptr, 0, AnswerDialog, &answer, 0, nullptr);
+        ASSERT_NE(helper, nullptr);
+        const bool ok = RunText(
+            "r = InputBox(\"Your name?\", \"Asking you\", \"first\")\r\n"
+            "Note \"[\" & r & \"]\"\r\n");
+        WaitForSingleObject(helper, 10000);
+        CloseHandle(helper);
+        ASSERT_TRUE(ok);
+        EXPECT_TRUE(answer.found);
+        EXPECT_EQ(answer.prompt, L"Your name?");
+        EXPECT_EQ(notes_, (std::vector<std::wstring>{cancel ? L"[]" : L"[typed text]"}));
+    }
+}
+
+TEST_F(ScriptEngineRuns, WhatTheSystemEngineUnderWineLacksWorksOnOurs) {
+    ASSERT_TRUE(
+        RunText("Note TypeName(Nothing)\r\n"
+                "Note Join(Array(\"a\", \"b\", \"c\"), \"-\")\r\n"
+                "Note AscW(ChrW(8364))\r\n"
+                "Function Twice(n)\r\n Twice = n * 2\r\nEnd Function\r\n"
+                "Set f = GetRef(\"Twice\")\r\nNote f(21)\r\n"
+                "Note Eval(\"1 + 2 * 3\")\r\n"
+                "Execute \"Note \"\"executed\"\"\"\r\n"
+                "Note Split(\"x,y\", \",\")(1)\r\n"
+                "Dim a()\r\nReDim a(2)\r\nNote UBound(a)\r\n"))
+        << (Messages().empty() ? std::string()
+                               : std::string(Messages()[0].text.begin(), Messages()[0].text.end()));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"Nothing", L"a-b-c", L"8364", L"42", L"7", L"executed",
+                                                 L"y", L"2"}));
+}
+
+TEST_F(ScriptEngineRuns, MoreOfWhatTheSystemEngineUnderWineLacksWorksOnOurs) {
+    ASSERT_TRUE(RunText(
+        "Class Res\r\n Public Name\r\n Private Sub Class_Terminate : Note \"bye \" & Name : End Sub\r\n"
+        " Public Default Function Item(i) : Item = Name & i : End Function\r\nEnd Class\r\n"
+        "Sub Scope\r\n Dim r : Set r = New Res : r.Name = \"a\" : Note r(1)\r\nEnd Sub\r\n"
+        "Scope\r\nNote \"after\"\r\n"
+        "ExecuteGlobal \"Function G(x) : G = x + 1 : End Function\"\r\nNote G(1)\r\n"
+        "Note Join(Filter(Array(\"ab\", \"cd\", \"ax\"), \"a\"), \",\")\r\n"
+        "Note DateDiff(\"d\", #1/1/2024#, #3/1/2024#)\r\n"
+        "Note DatePart(\"q\", #8/1/2024#)\r\n"
+        "Dim e(2) : e(1) = 5 : Erase e : Note CStr(IsEmpty(e(1)))\r\n"
+        "Note Eval(\"G(2) * 2\")\r\n"
+        "Note Round(2.5) & Round(-2.5) & Round(2.567, 2)\r\n"))
+        << (Messages().empty() ? std::string()
+                               : std::string(Messages()[0].text.begin(), Messages()[0].text.end()));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"a1", L"bye a", L"after", L"2", L"ab,ax", L"60", L"3",
+                                                 L"True", L"6", L"2-22.57"}));
+}
+
+TEST_F(ScriptEngineRuns, ObjectsOfTheSystemAreCreatedAndWalked) {
+    ASSERT_TRUE(
+        RunText("Set d = CreateObject(\"Scripting.Dictionary\")\r\n"
+                "d.Add \"k1\", 1 : d.Add \"k2\", 2\r\n"
+                "For Each k In d.Keys\r\n Note k & \"=\" & d(k)\r\nNext\r\n"
+                "For Each k In d\r\n Note k\r\nNext\r\n"  // through its enumerator
+                "Note d.Count & TypeName(d)\r\n"));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"k1=1", L"k2=2", L"k1", L"k2", L"2Dictionary"}));
+    ScriptError error;
+    EXPECT_FALSE(RunText("Set x = CreateObject(\"No.Such.Thing\")\r\n", &error));
+    EXPECT_EQ(error.scode, HRESULT(0x800A01ADu));  // 429
+}
+
+// A macro-like run on a worker, stopped through the site from this thread.
+struct Worker {
+    TestSite* site;
+    std::wstring path;
+    bool ok = true;
+};
+
+DWORD WINAPI RunOnWorker(void* p) {
+    auto* w = static_cast<Worker*>(p);
+    ScriptError error;
+    w->ok = CScriptHelper::RunFile(w->site, w->path, L"", &error);
+    return 0;
+}
+
+TEST_F(ScriptEngineRuns, AScriptIsInterruptedFromAnotherThread) {
+    Write(L"spin.vbs", "Note \"spinning\"\r\nOn Error Resume Next\r\nDo\r\n x = x + 1\r\nLoop\r\n");
+    auto* site = new TestSite;
+    site->SetWindowless(true);
+    Worker w{site, folder_ + L"spin.vbs"};
+    HANDLE thread = CreateThread(nullptr, 0, RunOnWorker, &w, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    for (int i = 0; i < 200 && !site->Interrupt(); ++i) Sleep(10);
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);  // On Error Resume Next does not take it
+    CloseHandle(thread);
+    EXPECT_FALSE(w.ok);
+    site->Release();
+}
+
+}  // namespace
+
+namespace {
+
+// The same expressions through both engines: what each one notes must be the
+// same text. Only what the system's engine under Wine does right is asked
+// Under Wine these differ, where ours follows the language: "a" < "B" is
+// True and "B" < "a" False (text compares as binary), Round(2.5) is 3 and
+// Round(-2.5) -3 (half to even: 2, -2), Round(2.567, 2) is 3 (2.57),
+// 1E+308 * 10 is INF (Overflow), (-8) ^ (1/3) is NaN (Invalid procedure
+// call), LTrim(vbTab & "x") drops the tab (only spaces go), IsDate
+// ("2024-01-31") is False, UBound(Split("")) 0 (-1), StrComp(Null, "a") an
+// error (Null), and Join is missing.
+const char* const kExpressions[] = {
+    "1 + 2 * 3",
+    "7 \\ 2",
+    "7 Mod 3",
+    "-7 Mod 3",
+    "2 ^ 10",
+    "1 / 4",
+    "1 / 3",
+    "10 / 4 * 2",
+    "&H1F + &H10",
+    "\"3\" + 4",
+    "\"3\" & 4",
+    "\"abc\" < \"abd\"",
+    "\"a\" = \"A\"",
+    "3 > 2 And 2 > 1",
+    "Not 0",
+    "5 Xor 3",
+    "5 Eqv 3",
+    "1E+20",
+    "123456789012345",
+    "0.1 + 0.2",
+    "CLng(2.5)",
+    "CLng(3.5)",
+    "CInt(-2.5)",
+    "Int(-2.5)",
+    "Fix(-2.5)",
+    "CDbl(\"1.5\")",
+    "CBool(\"True\")",
+    "CBool(0)",
+    "CStr(True)",
+    "Len(\"hello\")",
+    "Mid(\"hello\", 2, 3)",
+    "Mid(\"hello\", 4)",
+    "Left(\"hello\", 2)",
+    "Right(\"hello\", 2)",
+    "InStr(\"hello\", \"l\")",
+    "InStr(3, \"hello\", \"l\")",
+    "InStr(1, \"HeLLo\", \"ll\", 1)",
+    "InStrRev(\"hello\", \"l\")",
+    "Replace(\"a.b.c\", \".\", \"-\")",
+    "Replace(\"aaa\", \"a\", \"b\", 1, 2)",
+    "UCase(\"abc\")",
+    "LCase(\"ABC\")",
+    "Trim(\"  x  \") & \"|\"",
+    "LTrim(\"  x\")",
+    "RTrim(\"x  \") & \"|\"",
+    "Space(3) & \"|\"",
+    "String(3, \"ab\")",
+    "StrReverse(\"abc\")",
+    "StrComp(\"a\", \"B\")",
+    "StrComp(\"a\", \"B\", 1)",
+    "Asc(\"A\")",
+    "Chr(66)",
+    "Hex(255)",
+    "Oct(8)",
+    "Abs(-3)",
+    "Sgn(-3)",
+    "Sqr(16)",
+    "Round(3.5)",
+    "IsNumeric(\"12\")",
+    "IsNumeric(\"x\")",
+    "IsEmpty(Empty)",
+    "IsNull(Null)",
+    "TypeName(1)",
+    "TypeName(1.5)",
+    "TypeName(\"s\")",
+    "TypeName(True)",
+    "TypeName(Empty)",
+    "TypeName(Null)",
+    "VarType(\"s\")",
+    "VarType(1)",
+    "VarType(2147483647 + 1)",
+    "TypeName(32767 + 1)",
+    "UBound(Split(\"a,b,c\", \",\"))",
+    "LBound(Array())",
+    "UBound(Array())",
+    "IsArray(Array(1))",
+    "Null & \"x\"",
+    "Empty + 1",
+    "CStr(Empty) & \"|\"",
+    "CInt(\"  42  \")",
+    "Val2",
+    "CStr(CDate(\"2024-01-31\"))",
+    "Year(#1/31/2024#)",
+    "Month(#1/31/2024#)",
+    "Day(#1/31/2024#)",
+    "Weekday(#1/31/2024#)",
+    "DateAdd(\"d\", 1, #1/31/2024#)",
+    "DateSerial(2024, 2, 30)",
+    "TimeSerial(13, 5, 0)",
+    "Hour(#1:05:09 PM#)",
+    "FormatNumber(1234.5, 2)",
+    "FormatPercent(0.25)",
+    "FormatCurrency(3)",
+    "CStr(#1/31/2024 1:05:00 PM#)",
+    "CSng(1.1)",
+    "CDbl(CSng(1.1))",
+    "2147483647 + 1",
+    "-32768 - 1",
+    "CByte(255)",
+    "CInt(32767.5)",
+    "Int(7.9)",
+    "7.5 \\ 2",
+    "-7 \\ 2",
+    "5 Mod -3",
+    "5.5 Mod 2",
+    "2 ^ -1",
+    "Exp(1)",
+    "Log(10)",
+    "Atn(1) * 4",
+    "Sin(0)",
+    "Cos(0)",
+    "Tan(0)",
+    "Rnd(0) < 1",
+    "Timer >= 0",
+    "LCase(Null) & \"x\"",
+    "Len(Null) & \"x\"",
+    "UCase(\"\u00e9\")",
+    "Asc(\"\")",
+    "Chr(0) = \"\"",
+    "Mid(\"abc\", 5)",
+    "Left(\"abc\", 10)",
+    "InStr(\"\", \"\")",
+    "InStr(\"abc\", \"\")",
+    "InStr(5, \"abc\", \"c\")",
+    "Split(\"a,,b\", \",\")(1) = \"\"",
+    "Replace(\"abc\", \"\", \"x\")",
+    "String(0, \"x\") & \"|\"",
+    "Space(0) & \"|\"",
+    "StrComp(\"abc\", \"abd\", 0)",
+    "Hex(-1)",
+    "Oct(-1)",
+    "Hex(4294967295)",
+    "CLng(\"&HFF\")",
+    "CLng(\"&H7FFFFFFF\")",
+    "Val3 & \"|\"",
+    "1 = 1.0",
+    "Empty = 0",
+    "Empty = \"\"",
+    "Null = Null",
+    "IsNull(Null = 1)",
+    "True + True",
+    "CInt(True)",
+    "CStr(-0.5)",
+    "CStr(1.0E-5)",
+    "CStr(123456789.123)",
+    "CStr(1/7)",
+    "0.1 * 3",
+    "CStr(2^53)",
+    "Fix(-0.5)",
+    "Int(-0.5)",
+    "Abs(-32768)",
+    "TypeName(Abs(-32768))",
+    "TypeName(CByte(1) + CByte(1))",
+    "TypeName(CByte(200) + CByte(100))",
+    "TypeName(1 + 1.5)",
+    "TypeName(\"1\" + 1)",
+    "TypeName(\"1\" & 1)",
+    "TypeName(Date)",
+    "TypeName(CCur(1))",
+    "CCur(1.23456)",
+    "VarType(Array())",
+    "VarType(Nothing)",
+    "VarType(Null)",
+    "LBound(Array(1), 1)",
+    "IsNumeric(\"1e3\")",
+    "IsNumeric(\" 1 \")",
+    "IsNumeric(\"&H10\")",
+    "IsNumeric(\"\")",
+    "IsNumeric(Empty)",
+    "CDbl(\"1,5\")",
+    "CDbl(\"  2.5  \")",
+    "Eval2",
+    "Len(vbCrLf)",
+    "Asc(vbLf)",
+};
+
+}  // namespace
+
+TEST_F(ScriptEngineRuns, BothEnginesAnswerTheSameExpressionsAlike) {
+    std::string script = "Val2 = 2\r\nOn Error Resume Next\r\n";
+    for (const char* e : kExpressions)
+        script += std::string("Err.Clear : Note CStr(") + e +
+                  ") : If Err.Number Then Note \"error \" & Err.Number\r\n";
+    std::vector<std::wstring> answers[2];
+    for (int choice : {kEngineSystemFirst, kEngineOwn}) {
+        SetScriptEngineChoice(choice);
+        ASSERT_TRUE(RunText(script)) << testing_support::EngineName(choice) << ": "
+                                     << (Messages().empty() ? std::string()
+                                                            : std::string(Messages()[0].text.begin(),
+                                                                          Messages()[0].text.end()));
+        answers[choice] = notes_;
+    }
+    ASSERT_EQ(answers[0].size(), std::size(kExpressions));
+    ASSERT_EQ(answers[1].size(), std::size(kExpressions));
+    for (size_t i = 0; i < std::size(kExpressions); ++i) {
+        const std::string system(answers[0][i].begin(), answers[0][i].end());
+        const std::string own(answers[1][i].begin(), answers[1][i].end());
+        EXPECT_EQ(system, own) << kExpressions[i];
+    }
+}
+
+TEST_F(ScriptEngineRuns, BothEnginesRunTheSameStatementsAlike) {
+    const std::string script =
+        "Class Box\r\n"
+        " Private v\r\n"
+        " Public Count\r\n"
+        " Private Sub Class_Initialize : v = 10 : Count = 0 : End Sub\r\n"
+        " Public Property Get Value : Value = v : Count = Count + 1 : End Property\r\n"
+        " Public Property Let Value(x) : v = x * 2 : End Property\r\n"
+        " Public Function Add(ByRef a, ByVal b) : a = a + b : b = 0 : Add = a : End Function\r\n"
+        "End Class\r\n"
+        "Set b = New Box\r\nNote b.Value\r\nb.Value = 4\r\nNote b.Value & \" \" & b.Count\r\n"
+        "p = 1 : q = 2 : Note b.Add(p, q) & \" \" & p & \" \" & q\r\n"
+        "For Each n In Array(3, 15, 7, 0, -1)\r\n"
+        " Select Case n\r\n  Case 0 : Note \"zero\"\r\n  Case 1, 2, 3 : Note \"small\"\r\n"
+        "  Case Else : If n > 10 Then Note \"big\" Else Note \"other \" & n\r\n End Select\r\nNext\r\n"
+        "s = \"\" : For i = 10 To 1 Step -3 : s = s & i & \",\" : Next : Note s\r\n"
+        "i = 0 : Do While i < 100 : i = i + 7 : If i > 30 Then Exit Do\r\nLoop : Note i\r\n"
+        "i = 0 : Do : i = i + 1 : Loop Until i >= 5 : Note i\r\n"
+        "Dim x\r\nReDim x(2)\r\nx(0) = \"a\" : x(2) = \"c\"\r\nReDim Preserve x(4)\r\nx(4) = \"e\"\r\n"
+        "Note UBound(x) & x(0) & x(2) & x(4) & IsEmpty(x(3))\r\n"
+        "Dim m(1, 2) : m(1, 2) = 5 : Note UBound(m, 1) & UBound(m, 2) & m(1, 2)\r\n"
+        "Set d = CreateObject(\"Scripting.Dictionary\")\r\n"
+        "d(\"one\") = 1 : d.Add \"two\", 2 : Note d.Exists(\"one\") & d.Exists(\"three\") & d.Count\r\n"
+        "d.Remove \"one\" : k = d.Keys : Note k(0) & d.Item(\"two\")\r\n"
+        "On Error Resume Next\r\n"
+        "Err.Raise 1234, \"mine\", \"custom text\"\r\nNote Err.Number & \" \" & Err.Source & \" \" & "
+        "Err.Description\r\n"
+        "Err.Clear : y = CLng(\"x\") : Note Err.Number : Err.Clear\r\n"  // 1 / 0 is 0x80020012 under Wine
+
+        "On Error GoTo 0\r\n"
+        "Function Fact(n) : If n <= 1 Then Fact = 1 Else Fact = n * Fact(n - 1)\r\nEnd Function\r\n"
+        "Note Fact(10)\r\n"
+        "Note Join2(Split(\"c b a\", \" \"))\r\n"
+        "Function Join2(a) : Dim r, e : For Each e In a : r = r & \"[\" & e & \"]\" : Next : Join2 = r : End "
+        "Function\r\n"
+        "With b : .Value = 1 : Note .Value : End With\r\n"
+        "Const Pi2 = 6.28 : Note Pi2 * 2\r\n"
+        "Note IsObject(b) & IsObject(1) & (b Is b) & (Nothing Is Nothing)\r\n";
+    CompareEngines(script, 20);
+}
+
+// Disabled until the engine has the RegExp class (New RegExp is "Class not
+// defined" now; the shipped definitions do not use it, user macros may).
+TEST_F(ScriptEngineRuns, DISABLED_BothEnginesRunRegularExpressionsAlike) {
+    CompareEngines(
+        "Set re = New RegExp : re.Pattern = \"[0-9]+\" : re.Global = True\r\n"
+        "Set ms = re.Execute(\"a1 b22 c333\") : Note ms.Count\r\n"
+        "For Each mt In ms : Note mt.Value & \"@\" & mt.FirstIndex : Next\r\n"
+        "Note re.Replace(\"a1 b22\", \"#\") & re.Test(\"xyz\")\r\n",
+        5);
+}
