@@ -400,7 +400,7 @@ STDMETHODIMP CObjectDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPA
         if (p.cNamedArgs && !(put && p.cNamedArgs == 1 && p.rgdispidNamedArgs[0] == DISPID_PROPERTYPUT))
             return DISP_E_NONAMEDARGS;
         if (p.cArgs && !p.rgvarg) return E_INVALIDARG;
-        StringView name;
+        String name;  // a copy: a call back into GetIDsOfNames may grow the table
         if (id != DISPID_VALUE) {
             if (id < 1 || size_t(id) > names_.size()) return DISP_E_MEMBERNOTFOUND;
             name = names_[size_t(id) - 1];
@@ -423,8 +423,24 @@ STDMETHODIMP CObjectDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPA
 
 // ---- Arrays --------------------------------------------------------------------
 
+// Arrays of arrays cross the boundary by recursion: deeper than this they
+// are a type mismatch rather than a stack overflow.
+constexpr int kMaxArrayNesting = 64;
+thread_local int g_arrayNesting = 0;
+
+class NestingGuard {
+   public:
+    NestingGuard() { ++g_arrayNesting; }
+    ~NestingGuard() { --g_arrayNesting; }
+    NestingGuard(const NestingGuard&) = delete;
+    NestingGuard& operator=(const NestingGuard&) = delete;
+    static bool TooDeep() { return g_arrayNesting > kMaxArrayNesting; }
+};
+
 HRESULT ArrayToSafeArray(const script::Array* array, SAFEARRAY** out) {
     *out = nullptr;
+    NestingGuard nesting;
+    if (NestingGuard::TooDeep()) return DISP_E_TYPEMISMATCH;
     const size_t dims = array ? array->Dimensions() : 0;
     SAFEARRAY* sa;
     if (dims == 0) {
@@ -451,6 +467,8 @@ HRESULT ArrayToSafeArray(const script::Array* array, SAFEARRAY** out) {
 }
 
 Value SafeArrayToValue(SAFEARRAY* sa) {
+    NestingGuard nesting;
+    if (NestingGuard::TooDeep()) script::Raise(script::err::kTypeMismatch);
     auto array = std::make_shared<script::Array>();
     if (!sa) return Value::Arr(array);
     const UINT dims = SafeArrayGetDim(sa);
@@ -607,8 +625,9 @@ HRESULT ValueToVariant(const Value& value, VARIANT* out) {
 
 Value VariantToValue(const VARIANT& in) {
     const VARIANT* v = &in;
-    while (v->vt == (VT_BYREF | VT_VARIANT)) {
+    for (int hops = 0; v->vt == (VT_BYREF | VT_VARIANT); ++hops) {
         if (!v->pvarVal) return Value();
+        if (hops == 16) script::Raise(script::err::kTypeMismatch);  // a chain that loops
         v = v->pvarVal;
     }
     if (v->vt & VT_ARRAY)
@@ -940,6 +959,7 @@ class CScriptEngine final : public IActiveScript, public IActiveScriptParse {
     // the site (answered as SCRIPT_E_REPORTED).
     template <class F>
     HRESULT RunReported(StringView source, int firstLine, F&& body);
+    HRESULT ReportSafely(const script::ScriptError& e, StringView source, int firstLine) noexcept;
 
    private:
     ~CScriptEngine() {
@@ -1020,14 +1040,19 @@ class CScriptDispatch final : public IDispatch {
         if (p.cNamedArgs) return DISP_E_NONAMEDARGS;
         if (p.cArgs && !p.rgvarg) return E_INVALIDARG;
         HRESULT answer = S_OK;
-        const HRESULT hr = engine_->RunReported(StringView(), 0, [&] {
-            std::vector<Value> values = ArgumentsOf(p);
-            std::vector<Value*> pointers;
-            for (Value& v : values) pointers.push_back(&v);
-            const Value r = engine_->Engine()->Call(int(id - 1), pointers);
-            WriteBackAll(p, values);
-            if (result) answer = ValueToVariant(r, result);
-        });
+        HRESULT hr;
+        try {
+            hr = engine_->RunReported(StringView(), 0, [&] {
+                std::vector<Value> values = ArgumentsOf(p);
+                std::vector<Value*> pointers;
+                for (Value& v : values) pointers.push_back(&v);
+                const Value r = engine_->Engine()->Call(int(id - 1), pointers);
+                WriteBackAll(p, values);
+                if (result) answer = ValueToVariant(r, result);
+            });
+        } catch (...) {
+            return E_FAIL;
+        }
         return FAILED(hr) ? hr : answer;
     }
 
@@ -1162,6 +1187,18 @@ void CScriptEngine::Report(const script::ScriptError& e, StringView source, int 
     info->Release();
 }
 
+HRESULT CScriptEngine::ReportSafely(const script::ScriptError& e, StringView source, int firstLine) noexcept {
+    // Reporting allocates; short of memory the failure is still a failure.
+    try {
+        script::ScriptError copy = e;
+        if (copy.description.empty()) copy.description = script::ErrorText(int(copy.Number()));
+        Report(copy, source, firstLine);
+        return SCRIPT_E_REPORTED;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
 template <class F>
 HRESULT CScriptEngine::RunReported(StringView source, int firstLine, F&& body) {
     if (!engine_ || !site_) return E_UNEXPECTED;
@@ -1179,15 +1216,12 @@ HRESULT CScriptEngine::RunReported(StringView source, int firstLine, F&& body) {
         }
         body();
     } catch (const script::ScriptError& e) {
-        Report(e, source, firstLine);
-        hr = SCRIPT_E_REPORTED;
+        hr = ReportSafely(e, source, firstLine);
     } catch (const std::bad_alloc&) {
         script::ScriptError e;
         e.status = script::StatusOf(script::err::kOutOfMemory);
-        e.description = script::ErrorText(script::err::kOutOfMemory);
         e.source = script::kRuntimeSource;
-        Report(e, source, firstLine);
-        hr = SCRIPT_E_REPORTED;
+        hr = ReportSafely(e, source, firstLine);
     } catch (...) {
         hr = E_FAIL;
     }

@@ -277,6 +277,53 @@ TEST(ScriptEngineValues, ArraysAreSafeArraysOfVariantsColumnMajorAnyElementTypeC
     EXPECT_TRUE(RoundTrip(Value::Arr(empty)).IsArray());
 }
 
+// The status of the script error `f` throws; 0 when it throws none.
+template <class F>
+int32_t ScriptErrorOf(F&& f) {
+    try {
+        f();
+    } catch (const script::ScriptError& e) {
+        return e.status;
+    }
+    return 0;
+}
+
+TEST(ScriptEngineValues, ArraysNestedTooDeepAreATypeMismatchNotAStackOverflow) {
+    Value nested;
+    for (int i = 0; i < 100000; ++i) {
+        auto a = std::make_shared<script::Array>();
+        a->upper = {0};
+        a->data.push_back(nested);
+        nested = Value::Arr(a);
+    }
+    VARIANT v;
+    EXPECT_EQ(ValueToVariant(nested, &v), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(v.vt, VT_EMPTY);
+
+    // A few levels cross, and come back.
+    Value shallow;
+    for (int i = 0; i < 8; ++i) {
+        auto a = std::make_shared<script::Array>();
+        a->upper = {0};
+        a->data.push_back(shallow);
+        shallow = Value::Arr(a);
+    }
+    ASSERT_EQ(ValueToVariant(shallow, &v), S_OK);
+    Value back = VariantToValue(v);
+    VariantClear(&v);
+    for (int i = 0; i < 8; ++i) {
+        ASSERT_TRUE(back.IsArray());
+        back = Value(back.array()->data[0]);
+    }
+    EXPECT_TRUE(back.IsEmpty());
+
+    // A by-reference variant that points at itself ends.
+    VARIANT loop;
+    loop.vt = VT_BYREF | VT_VARIANT;
+    loop.pvarVal = &loop;
+    EXPECT_EQ(ScriptErrorOf([&] { VariantToValue(loop); }), script::StatusOf(script::err::kTypeMismatch));
+}
+
 TEST(ScriptEngineValues, ObjectsKeepTheirIdentityAcrossTheBoundary) {
     HandHost host;
     auto wrapped = WrapDispatch(&host);
