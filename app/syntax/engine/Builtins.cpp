@@ -45,7 +45,7 @@ using Args = std::span<const Value>;
 
 // Longest text the library builds (Space, String, Replace): beyond it
 // "Out of string space" rather than exhausting memory.
-constexpr size_t kMaxText = size_t(1) << 28;
+constexpr size_t kMaxText = kMaxStringLength;
 
 bool Given(Args args, size_t i) { return i < args.size() && !args[i].IsMissing(); }
 

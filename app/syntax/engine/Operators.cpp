@@ -237,9 +237,16 @@ bool NullArithmetic(const Value& a, const Value& b) {
     return true;
 }
 
+void CheckJoinedLength(size_t a, size_t b) {
+    if (a > kMaxStringLength || b > kMaxStringLength - a) Raise(err::kOutOfStringSpace);
+}
+
 Value Plus(const Value& a, const Value& b) {
     if (NullArithmetic(a, b)) return Value::Null();
-    if (a.IsString() && (b.IsString() || b.IsEmpty())) return Value::Str(a.str() + b.str());
+    if (a.IsString() && (b.IsString() || b.IsEmpty())) {
+        CheckJoinedLength(a.str().size(), b.str().size());
+        return Value::Str(a.str() + b.str());
+    }
     if (a.IsEmpty() && b.IsString()) return b;
     return AddOrSubtract(Op::Add, a, b);
 }
@@ -247,7 +254,11 @@ Value Plus(const Value& a, const Value& b) {
 Value Concat(const Value& a, const Value& b) {
     if (a.IsNull() && b.IsNull()) return Value::Null();
     String s = a.IsNull() ? String() : ToString(a);
-    if (!b.IsNull()) s += ToString(b);
+    if (!b.IsNull()) {
+        const String tail = ToString(b);
+        CheckJoinedLength(s.size(), tail.size());
+        s += tail;
+    }
     return Value::Str(std::move(s));
 }
 

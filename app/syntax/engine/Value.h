@@ -200,6 +200,10 @@ constexpr int kUnterminatedString = 1033;
 constexpr int kNestingTooDeep = 1051;  // Expression or statement too deeply nested
 }  // namespace err
 
+// The longest text a script can make (in UTF-16 units); longer is "Out of
+// string space" rather than memory the editor needs.
+constexpr size_t kMaxStringLength = size_t(1) << 27;
+
 constexpr int32_t kErrorFacility = int32_t(0x800A0000u);
 constexpr int32_t StatusOf(int number) { return number > 0 && number < 0x10000 ? kErrorFacility | number : number; }
 

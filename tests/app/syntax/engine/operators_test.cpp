@@ -377,6 +377,14 @@ TEST(OperatorsArithmetic, Concatenation) {
     });
 }
 
+TEST(OperatorsArithmetic, TextBeyondTheLimitIsOutOfStringSpace) {
+    const Value half = Value::Str(String(kMaxStringLength / 2 + 1, u'x'));
+    EXPECT_EQ(ErrorOf([&] { ops::Binary(Op::Concat, half, half); }), err::kOutOfStringSpace);
+    EXPECT_EQ(ErrorOf([&] { ops::Binary(Op::Add, half, half); }), err::kOutOfStringSpace);
+    const Value fits = Value::Str(String(kMaxStringLength / 2, u'x'));
+    EXPECT_EQ(ops::Binary(Op::Concat, fits, fits).str().size(), kMaxStringLength);
+}
+
 TEST(OperatorsArithmetic, Negate) {
     EXPECT_EQ(Show(ops::Negate(I(5))), "Integer -5");
     EXPECT_EQ(Show(ops::Negate(I(-32768))), "Long 32768");
