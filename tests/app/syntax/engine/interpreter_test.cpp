@@ -246,6 +246,38 @@ TEST_F(Script, ByReferenceArgumentsChangeTheCallersVariable) {
     EXPECT_EQ(Run("Sub T\nDim z : z = 4 : Log.Bump z : Log.Write z\nEnd Sub\nT"), "5;");
 }
 
+TEST_F(Script, ArrayElementsArePassedByReferenceAndLockTheirArray) {
+    const char* swap = "Sub Swap(x, y) : Dim t : t = x : x = y : y = t : End Sub\n";
+    EXPECT_EQ(Run(std::string(swap) + "a = Array(1, 2) : Swap a(0), a(1) : Log.Write a(0), a(1)"), "2,1;");
+    EXPECT_EQ(Run(std::string(swap) + "Dim m(1, 1) : m(0, 1) = 5 : Swap m(0, 1), m(1, 0) : Log.Write m(0, 1), m(1, 0)"),
+              ",5;");
+    // ByVal parameters still get copies; a shared array is unshared first.
+    EXPECT_EQ(Run("Sub V(ByVal x) : x = 9 : End Sub\na = Array(1) : V a(0) : Log.Write a(0)"), "1;");
+    EXPECT_EQ(Run(std::string(swap) + "a = Array(1, 2) : b = a : Swap a(0), a(1) : Log.Write a(0), b(0)"), "2,1;");
+    // Host objects get a pointer at the element.
+    EXPECT_EQ(Run("a = Array(1, 2) : Log.Bump a(1) : Log.Write a(0), a(1)"), "1,3;");
+    // Globals seen from a procedure, and fields seen from a method.
+    EXPECT_EQ(Run("Dim g(2)\nSub S : g(1) = 4 : Log.Bump g(1) : End Sub\nS : Log.Write g(1)"), "5;");
+    EXPECT_EQ(Run("Class C\nDim f\nSub Go : f = Array(5, 6) : Log.Bump f(0) : Log.Write f(0) : End Sub\n"
+                  "End Class\nSet o = New C : o.Go"),
+                  "6;");
+    // While lent, the array can be neither reallocated nor replaced nor erased.
+    const char* callee = "Sub R(arr, x)\nOn Error Resume Next\n";
+    const char* rest =
+        "\nLog.Write Err.Number : x = 9\nEnd Sub\na = Array(1, 2) : R a, a(1) : Log.Write a(1), UBound(a)";
+    for (const char* change : {"ReDim arr(100)", "ReDim Preserve arr(100)", "Erase arr", "arr = 5", "a = Array(7)",
+                               "For Each a In Array(1) : Next", "b = a : a(0) = 7"})
+        EXPECT_EQ(Run(std::string(callee) + change + rest), "10;9,1;") << change;
+    // Without a handler the error leaves the callee; the lock goes with the call.
+    EXPECT_EQ(Run("Sub R(arr, x) : ReDim arr(100) : End Sub\na = Array(1, 2)\nOn Error Resume Next\nR a, a(1)\n"
+                  "Log.Write Err.Number\nOn Error GoTo 0\nReDim a(3) : Log.Write UBound(a)"),
+              "10;3;");
+    // A copy of a lent array is a free array of its own.
+    EXPECT_EQ(Run("Sub R(x) : b = a : ReDim Preserve b(5) : x = 3 : Log.Write UBound(b) : End Sub\n"
+                  "a = Array(1, 2) : R a(0) : Log.Write a(0), UBound(a)"),
+              "5;3,1;");
+}
+
 TEST_F(Script, HostObjectsAreCalledWithTheRightFlags) {
     log->calls.clear();
     Run("Log.Value = 3\nx = Log.Value\nSet Log.Value = Log\ny = Log.Twice(2)\nLog.Write x, y");
