@@ -1220,6 +1220,23 @@ bool Interpreter::Condition(Expr& e, Frame& f) {
     return ops::ToBool(v);
 }
 
+// The test of an If, ElseIf or loop header. Under On Error Resume Next a
+// failing test goes on with the next statement, the first inside the block:
+// it counts as passed (`*failed` set). Otherwise the error leaves.
+bool Interpreter::HeaderCondition(Expr& e, const Stmt& s, Frame& f, bool* failed) {
+    try {
+        return Condition(e, f);
+    } catch (ScriptError& x) {
+        Caught(x, s, f);
+    } catch (const std::bad_alloc&) {
+        CaughtOutOfMemory(s, f);
+    } catch (const std::length_error&) {
+        CaughtOutOfMemory(s, f);
+    }
+    if (failed) *failed = true;
+    return true;
+}
+
 Flow Interpreter::Exec(const Stmt& cs, Frame& f) {
     Stmt& s = const_cast<Stmt&>(cs);
     switch (s.kind) {
@@ -1232,7 +1249,7 @@ Flow Interpreter::Exec(const Stmt& cs, Frame& f) {
         case SK::Do: return ExecDo(s, f);
         case SK::If: {
             for (size_t i = 0; i < s.conditions.size(); ++i)
-                if (Condition(*s.conditions[i], f)) return ExecBlock(s.blocks[i], f);
+                if (HeaderCondition(*s.conditions[i], s, f)) return ExecBlock(s.blocks[i], f);
             if (s.hasElse) return ExecBlock(s.elseBlock, f);
             return Flow::Normal;
         }
@@ -1469,15 +1486,24 @@ Flow Interpreter::ExecFor(const Stmt& cs, Frame& f) {
     EnsureResolved(*s.target, f);
     Value* var = VariableOf(*s.target, f);
     if (!var) RaiseNamed(err::kIllegalAssignment, s.target->name);
-    Value from = Eval(*s.from, f);
-    if (from.IsObject()) from = Plain(from);
-    Value to = Eval(*s.to, f);
-    if (to.IsObject()) to = Plain(to);
-    Value step = s.step ? Eval(*s.step, f) : Value::Integer(1);
-    if (step.IsObject()) step = Plain(step);
-    from = ops::ToNumeric(from);
-    to = ops::ToNumeric(to);
-    step = ops::ToNumeric(step);
+    Value from, to, step;
+    try {
+        from = Eval(*s.from, f);
+        if (from.IsObject()) from = Plain(from);
+        to = Eval(*s.to, f);
+        if (to.IsObject()) to = Plain(to);
+        step = s.step ? Eval(*s.step, f) : Value::Integer(1);
+        if (step.IsObject()) step = Plain(step);
+        from = ops::ToNumeric(from);
+        to = ops::ToNumeric(to);
+        step = ops::ToNumeric(step);
+    } catch (ScriptError& x) {
+        // Under On Error Resume Next the next statement is the first of the
+        // body: it runs once, then the loop ends.
+        Caught(x, s, f);
+        const Flow flow = ExecBlock(s.body, f);
+        return flow == Flow::ExitFor ? Flow::Normal : flow;
+    }
     const bool down = ops::Compare(step, Value::Integer(0)) < 0;
     const bool intLoop = IsIntegral(to) && IsIntegral(step);
     const int64_t toI = intLoop ? IntegralOf(to) : 0, stepI = intLoop ? IntegralOf(step) : 0;
@@ -1543,13 +1569,23 @@ Flow Interpreter::ExecForEach(const Stmt& cs, Frame& f) {
 
 Flow Interpreter::ExecDo(const Stmt& cs, Frame& f) {
     Stmt& s = const_cast<Stmt&>(cs);
-    for (;;) {
+    // A test failing under On Error Resume Next enters the body the first
+    // time (the next statement is the first inside); later it ends the loop.
+    for (bool first = true;; first = false) {
         CheckInterrupt();
-        if (s.testAtTop && s.value && Condition(*s.value, f) == s.until) break;
+        if (s.testAtTop && s.value) {
+            bool failed = false;
+            const bool c = HeaderCondition(*s.value, s, f, &failed);
+            if (failed ? !first : c == s.until) break;
+        }
         const Flow flow = ExecBlock(s.body, f);
         if (flow == Flow::ExitDo) break;
         if (flow != Flow::Normal) return flow;
-        if (!s.testAtTop && s.value && Condition(*s.value, f) == s.until) break;
+        if (!s.testAtTop && s.value) {
+            bool failed = false;
+            const bool c = HeaderCondition(*s.value, s, f, &failed);
+            if (failed || c == s.until) break;
+        }
     }
     return Flow::Normal;
 }

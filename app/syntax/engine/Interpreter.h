@@ -93,6 +93,7 @@ class Interpreter {
     Flow ExecDo(const Stmt& s, Frame& f);
     void Assign(Expr& target, Value& v, unsigned flags, Frame& f);  // takes v
     bool Condition(Expr& e, Frame& f);
+    bool HeaderCondition(Expr& e, const Stmt& s, Frame& f, bool* failed = nullptr);
 
     // Expressions.
     void Resolve(Expr& e, Frame& f);

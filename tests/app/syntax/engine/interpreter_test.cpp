@@ -314,13 +314,33 @@ TEST_F(Script, ResumeNextSkipsTheFailingStatement) {
     EXPECT_EQ(Run("On Error Resume Next\nErr.Raise 1234, \"me\", \"custom\"\nLog.Write Err.Number, "
                   "Err.Source, Err.Description"),
               "1234,me,custom;");
-    EXPECT_EQ(Run("On Error Resume Next\nIf 1 / 0 Then Log.Write \"in\"\nLog.Write \"after\""), "after;");
     const ScriptError e = Error("\n  Err.Raise 5000, \"src\", \"text\"");
     EXPECT_EQ(e.Number(), 5000);
     EXPECT_EQ(Narrow(e.description), "text");
     EXPECT_EQ(Narrow(e.source), "src");
     EXPECT_EQ(e.line, 1);
     EXPECT_EQ(e.column, 2);
+}
+
+TEST_F(Script, ResumeNextAfterAFailingHeaderGoesOnInsideTheBlock) {
+    const std::string on = "On Error Resume Next\n";
+    EXPECT_EQ(Run(on + "If 1 / 0 Then Log.Write \"in\"\nLog.Write \"after\", Err.Number"), "in;after,11;");
+    EXPECT_EQ(Run(on + "If 1 / 0 = 1 Then\nLog.Write \"then\"\nElse\nLog.Write \"else\"\nEnd If\nLog.Write \"after\""),
+              "then;after;");
+    EXPECT_EQ(Run(on + "If False Then\nLog.Write 1\nElseIf 1 / 0 Then\nLog.Write 2\nElse\nLog.Write 3\nEnd If"),
+              "2;");
+    // A loop whose test fails runs its body once, then goes on after it.
+    EXPECT_EQ(Run(on + "n = 0\nDo While 1 / 0\nn = n + 1 : Log.Write n\nLoop\nLog.Write \"after\""),
+              "1;after;");
+    EXPECT_EQ(Run(on + "Do Until 1 / 0\nLog.Write \"body\"\nLoop\nLog.Write \"after\""), "body;after;");
+    EXPECT_EQ(Run(on + "While 1 / 0\nLog.Write \"body\"\nWend\nLog.Write \"after\""), "body;after;");
+    EXPECT_EQ(Run(on + "For i = 1 To 1 / 0\nLog.Write \"body\"\nNext\nLog.Write \"after\""), "body;after;");
+    // A test that fails later ends the loop.
+    EXPECT_EQ(Run(on + "k = 0\nDo While 1 / k < 10\nLog.Write k : k = k - 1\nIf k < -1 Then k = 0\nLoop\n"
+                       "Log.Write \"after\""),
+              "0;-1;after;");
+    // Without the handler the header's error still ends the run, with its line.
+    EXPECT_EQ(Fails("x = 1\nIf 1 / 0 Then x = 2"), "11 1:0");
 }
 
 TEST_F(Script, AnErrorLeavesAProcedureWithoutAHandlerForItsCaller) {
