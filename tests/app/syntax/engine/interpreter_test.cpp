@@ -787,6 +787,19 @@ TEST_F(Script, DeepRecursionEndsWithOutOfStackSpace) {
     std::string chain = "x = 1";
     for (int i = 0; i < 100000; ++i) chain += " + 1";
     EXPECT_EQ(Fails(chain).substr(0, 5), "1051 ");
+    // Compile-time depth errors say where: the line of the token reached.
+    for (const std::string& text : {std::string("x = 1\n") + deep, "x = 1\n" + nested, "x = 1\n" + chain}) {
+        const ScriptError e = Error(text);
+        EXPECT_TRUE(e.Number() == 28 || e.Number() == 1051) << e.Number();
+        EXPECT_GE(e.line, 1);
+        EXPECT_GE(e.column, 0);
+    }
+    std::string ifs;
+    for (int i = 0; i < 50000; ++i) ifs += "If x Then\n";
+    const ScriptError e = Error(ifs);
+    EXPECT_EQ(e.Number(), 28);
+    EXPECT_GT(e.line, 0);
+    EXPECT_LT(e.line, 50000);
     // The engine still works afterwards, and a modest depth is fine.
     EXPECT_EQ(Run("Function D(n) : If n = 0 Then D = 0 Else D = 1 + D(n - 1)\nEnd Function\nLog.Write D(20)"),
               "20;");
