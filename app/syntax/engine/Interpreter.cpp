@@ -609,7 +609,10 @@ Value Interpreter::InvokeOn(const Value& target, StringView name, unsigned flags
                             std::span<Value* const> args, Frame& f) {
     if (!target.IsObject()) RaiseNamed(err::kObjectRequired, name);
     Object* o = target.object();
-    if (!o) Raise(err::kObjectNotSet);
+    if (!o) {
+        if (!name.empty()) RaiseNamed(err::kObjectRequired, name);  // a member of Nothing
+        Raise(err::kObjectNotSet);
+    }
     if (f.proc->cls) {
         if (auto* inst = dynamic_cast<Instance*>(o); inst && inst->cls == f.proc->cls)
             return InvokeInstance(*inst, name, flags, args, true);

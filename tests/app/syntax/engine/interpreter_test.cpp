@@ -424,7 +424,15 @@ TEST_F(Script, ObjectsNeedSetAndNothingIsNoObject) {
     EXPECT_EQ(Run("Set o = Log\no.Write \"via o\"\nLog.Write o Is Log, o Is Nothing, Nothing Is Nothing"),
               "via o;True,False,True;");
     EXPECT_EQ(Fails("Set x = 5"), "424 0:0");
-    EXPECT_EQ(Fails("Set o = Nothing\no.Write 1"), "91 1:0");
+    // Members of Nothing: calls, reads and writes want an object.
+    EXPECT_EQ(Fails("Set o = Nothing\no.Write 1"), "424 1:0");
+    EXPECT_EQ(Fails("Set o = Nothing\no.Foo"), "424 1:0");
+    EXPECT_EQ(Fails("Set o = Nothing\nx = o.Bar"), "424 1:0");
+    EXPECT_EQ(Fails("Set o = Nothing\nx = o.Bar(1)"), "424 1:0");
+    EXPECT_EQ(Fails("Set o = Nothing\no.Bar = 1"), "424 1:0");
+    EXPECT_EQ(Fails("Set o = Nothing\nSet o.Bar = Log"), "424 1:0");
+    EXPECT_EQ(Fails("Set o = Nothing\no.Bar(1) = 2"), "424 1:0");
+    EXPECT_EQ(Fails("Set o = Nothing\nWith o\n.Foo\nEnd With"), "424 2:0");
     EXPECT_EQ(Fails("x = 5\nx.Write 1"), "424 1:0");
     // Without Set an object gives its default member's value.
     log->stored = Value::Str(String(u"default"));
