@@ -213,7 +213,9 @@ Value IntegralResult(int64_t r, bool bothInteger) {
     return Value::Double(double(r));
 }
 
-constexpr size_t kMaxArrayElements = size_t(1) << 26;
+// Arrays get at most 256 MiB of elements (error 7 before allocating more).
+constexpr size_t kMaxArrayBytes = size_t(256) << 20;
+constexpr size_t kMaxArrayElements = kMaxArrayBytes / sizeof(Value);
 
 // Whether `v` holds an array with elements lent by reference to a call in
 // progress, and nothing but the lends holds it besides `v`. (The lends keep

@@ -590,6 +590,16 @@ TEST_F(Script, AHugeArrayIsOutOfMemoryNotACrash) {
     EXPECT_EQ(Fails("ReDim a(100000000)"), "7 0:0");
     EXPECT_EQ(Fails("Dim b(20000, 20000)"), "7 0:4");
     EXPECT_EQ(Run("On Error Resume Next\nReDim a(100000000, 10)\nLog.Write Err.Number"), "7;");
+    // The limit is 256 MiB of elements, checked before allocating.
+    const size_t fits = (size_t(256) << 20) / sizeof(Value);
+    const std::string n = std::to_string(fits);  // one element more than fits
+    EXPECT_EQ(Fails("ReDim a(" + n + ")"), "7 0:0");
+    EXPECT_EQ(Fails("Dim c(" + n + ")"), "7 0:4");
+    EXPECT_EQ(Fails("Sub P : Dim d(" + std::to_string(fits / 2) + ", 1) : End Sub\nP"), "7 1:0");
+    EXPECT_EQ(Run("On Error Resume Next\nReDim a(10) : a(3) = 4\nReDim Preserve a(" + n +
+                  ")\nLog.Write Err.Number, UBound(a), a(3)"),
+              "7,10,4;");
+    EXPECT_EQ(Run("ReDim a(1000000) : Log.Write UBound(a)"), "1000000;");
 }
 
 // Counts HasMember calls: a name is looked up once per place, not per use.
