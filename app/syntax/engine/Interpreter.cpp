@@ -1100,6 +1100,14 @@ Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, 
                 return CallVariable(n, *var, argExprs, f, flags);
             }
             case Resolved::OuterLocal:
+                // Eval or Execute naming the calling function with arguments: a recursive call.
+                if (n.index == 0 && (!argExprs.empty() || !(flags & kCallGet))) {
+                    Frame* o = OuterOf(f);
+                    if (o && (o->proc->kind == ProcKind::Function || o->proc->kind == ProcKind::PropertyGet) &&
+                        !o->slots[0]->IsArray())
+                        return CallWithArgs(o->proc, o->me, o->inst, argExprs, f);
+                }
+                [[fallthrough]];
             case Resolved::OuterField: return CallVariable(n, *OuterPlace(n, f), argExprs, f, flags);
             case Resolved::ClassMember: return CallMember(n.member, argExprs, f, flags);
             case Resolved::Global: {

@@ -780,6 +780,18 @@ TEST_F(Script, EvalExecuteAndGetRef) {
               "6;");
 }
 
+TEST_F(Script, EvalOfTheCallingFunctionsNameWithArgumentsCallsIt) {
+    EXPECT_EQ(Run("Function F(n)\nIf n = 0 Then F = 0 Else F = 1 + Eval(\"F(n - 1)\")\nEnd Function\n"
+                  "Log.Write F(3)"),
+              "3;");
+    // Without arguments the name is the return variable.
+    EXPECT_EQ(Run("Function G : G = 5 : Log.Write Eval(\"G\") : Execute \"G = G + 1\" : End Function\n"
+                  "Log.Write G"),
+              "5;6;");
+    EXPECT_EQ(Run("Function H(n) : H = n : If n > 0 Then Execute \"Log.Write H(n - 1)\"\nEnd Function\nx = H(2)"),
+              "0;1;");
+}
+
 TEST_F(Script, InterruptEndsARunawayScriptEvenUnderResumeNext) {
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
