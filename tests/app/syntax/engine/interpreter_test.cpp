@@ -272,6 +272,10 @@ TEST_F(Script, ArrayElementsArePassedByReferenceAndLockTheirArray) {
     EXPECT_EQ(Run("Sub R(arr, x) : ReDim arr(100) : End Sub\na = Array(1, 2)\nOn Error Resume Next\nR a, a(1)\n"
                   "Log.Write Err.Number\nOn Error GoTo 0\nReDim a(3) : Log.Write UBound(a)"),
               "10;3;");
+    // Once another variable shares it, the variable may let it go: the call keeps it alive.
+    EXPECT_EQ(Run("Dim a\nSub Q(x) : b = a : a = 5 : x = 3 : Log.Write a : End Sub\n"
+                  "a = Array(1, 2) : Q a(1) : Log.Write a"),
+              "5;5;");
     // A copy of a lent array is a free array of its own.
     EXPECT_EQ(Run("Sub R(x) : b = a : ReDim Preserve b(5) : x = 3 : Log.Write UBound(b) : End Sub\n"
                   "a = Array(1, 2) : R a(0) : Log.Write a(0), UBound(a)"),
