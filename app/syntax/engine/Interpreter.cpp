@@ -213,7 +213,35 @@ Value IntegralResult(int64_t r, bool bothInteger) {
     return Value::Double(double(r));
 }
 
-constexpr size_t kMaxArrayElements = size_t(1) << 26;
+// Arrays get at most 256 MiB of elements (error 7 before allocating more).
+constexpr size_t kMaxArrayBytes = size_t(256) << 20;
+constexpr size_t kMaxArrayElements = kMaxArrayBytes / sizeof(Value);
+
+// Whether `v` holds an array with elements lent by reference to a call in
+// progress, and nothing but the lends holds it besides `v`. (The lends keep
+// the array alive; when another variable shares it, replacing `v` frees nothing.)
+bool Locked(const Value& v) {
+    return v.IsArray() && v.array()->locks.n > 0 && v.arrayPtr().use_count() <= 1 + long(v.array()->locks.n);
+}
+// Replacing, reallocating or erasing such an array would move the lent elements
+// away from the variable.
+void CheckNotLocked(const Value& v) {
+    if (Locked(v)) Raise(err::kFixedArray);
+}
+// The array of `var` to change in place. Each lend holds the array once
+// more (the call's arguments keep it alive), so a lent array counts as
+// unshared when nothing else holds it; when something else does, it can
+// neither be copied away from the lent elements nor changed under the other
+// holder: error 10.
+Array* WritableArray(Value& var) {
+    const Array* a = var.array();
+    if (!a) return nullptr;
+    if (a->locks.n > 0) {
+        if (var.arrayPtr().use_count() > 1 + long(a->locks.n)) Raise(err::kFixedArray);
+        return const_cast<Array*>(a);
+    }
+    return var.MutableArray();
+}
 
 }  // namespace
 
@@ -250,6 +278,14 @@ Frame* OuterOf(Frame& f) {
 struct Interpreter::Args {
     std::vector<Value> temps;
     std::vector<Value*> ptrs;
+    std::vector<std::shared_ptr<Array>> lent;  // arrays with an element in ptrs, one lock each
+
+    Args() = default;
+    Args(const Args&) = delete;
+    Args& operator=(const Args&) = delete;
+    ~Args() {
+        for (auto& a : lent) --a->locks.n;
+    }
 };
 
 class EntryGuard {
@@ -410,6 +446,7 @@ void Interpreter::RunText(StringView text, int firstLine, bool transient, Frame*
 void Interpreter::Register(Program& p, Frame& f) {
     for (auto& proc : p.procs) {
         Global& g = globals_[size_t(EnsureGlobal(proc->name))];
+        CheckNotLocked(g.value);
         g.proc = proc.get();
         g.cls = nullptr;
         g.isConst = false;
@@ -417,6 +454,7 @@ void Interpreter::Register(Program& p, Frame& f) {
     }
     for (auto& cls : p.classes) {
         Global& g = globals_[size_t(EnsureGlobal(cls->name))];
+        CheckNotLocked(g.value);
         g.proc = nullptr;
         g.cls = cls.get();
         g.isConst = false;
@@ -435,6 +473,7 @@ void Interpreter::Register(Program& p, Frame& f) {
         g.isConst = false;
         if (d.isArray) {
             try {
+                CheckNotLocked(g.value);
                 g.value = Value::Arr(MakeArray(d.bounds, f, !d.bounds.empty()));
             } catch (ScriptError& e) {
                 annotate(e, d.line, d.column);
@@ -537,6 +576,7 @@ Value Interpreter::InvokeInstance(Instance& inst, StringView name, unsigned flag
             }
             Value& field = inst.fields[size_t(m->field)];
             if (args.size() == 1) {
+                CheckNotLocked(field);
                 field = std::move(v);
                 return Value();
             }
@@ -544,7 +584,7 @@ Value Interpreter::InvokeInstance(Instance& inst, StringView name, unsigned flag
                 std::vector<int32_t> index;
                 for (size_t i = 0; i + 1 < args.size(); ++i) index.push_back(ToIndex(*args[i]));
                 if (!field.IsArray()) Raise(err::kTypeMismatch);  // the index replaced it
-                field.MutableArray()->At(index) = std::move(v);
+                WritableArray(field)->At(index) = std::move(v);
                 return Value();
             }
             if (field.IsObject() && field.object()) {
@@ -571,7 +611,10 @@ Value Interpreter::InvokeOn(const Value& target, StringView name, unsigned flags
                             std::span<Value* const> args, Frame& f) {
     if (!target.IsObject()) RaiseNamed(err::kObjectRequired, name);
     Object* o = target.object();
-    if (!o) Raise(err::kObjectNotSet);
+    if (!o) {
+        if (!name.empty()) RaiseNamed(err::kObjectRequired, name);  // a member of Nothing
+        Raise(err::kObjectNotSet);
+    }
     if (f.proc->cls) {
         if (auto* inst = dynamic_cast<Instance*>(o); inst && inst->cls == f.proc->cls)
             return InvokeInstance(*inst, name, flags, args, true);
@@ -595,10 +638,39 @@ Value Interpreter::IndexValue(const Value& v, std::span<Value* const> args, unsi
     Raise(err::kTypeMismatch);
 }
 
-void Interpreter::BuildArgs(std::vector<ExprP>& argExprs, Frame& f, Args& out) {
+// An element of an array variable, passed by reference: the array is made
+// unshared and locked until the call ends (ReDim, Erase or a new value for
+// the variable meanwhile: error 10). Null when `call` names no array variable.
+Value* Interpreter::LendElement(Expr& call, Frame& f, Args& out) {
+    Expr& base = *call.a;
+    EnsureResolved(base, f);
+    Value* var = VariableOf(base, f);
+    if (!var || !var->IsArray()) return nullptr;
+    std::vector<int32_t> index;
+    index.reserve(call.args.size());
+    for (auto& a : call.args) {
+        if (!a) Raise(err::kSubscript);
+        index.push_back(ToIndex(Eval(*a, f)));
+    }
+    if (!var->IsArray()) RaiseNamed(err::kTypeMismatch, base.name);  // the index replaced it
+    Value& element = WritableArray(*var)->At(index);
+    out.lent.push_back(var->arrayPtr());
+    ++out.lent.back()->locks.n;
+    return &element;
+}
+
+void Interpreter::BuildArgs(std::vector<ExprP>& argExprs, Frame& f, Args& out, const Proc* p) {
     out.temps.reserve(argExprs.size());
     out.ptrs.reserve(argExprs.size());
-    for (auto& a : argExprs) {
+    for (size_t i = 0; i < argExprs.size(); ++i) {
+        auto& a = argExprs[i];
+        if (a && a->kind == EK::Call && a->a->kind == EK::Name &&
+            (!p || (i < p->params.size() && p->params[i].byRef))) {
+            if (Value* element = LendElement(*a, f, out)) {
+                out.ptrs.push_back(element);
+                continue;
+            }
+        }
         if (!a) {
             out.ptrs.push_back(&out.temps.emplace_back(Value::Missing()));
             continue;
@@ -1028,6 +1100,14 @@ Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, 
                 return CallVariable(n, *var, argExprs, f, flags);
             }
             case Resolved::OuterLocal:
+                // Eval or Execute naming the calling function with arguments: a recursive call.
+                if (n.index == 0 && (!argExprs.empty() || !(flags & kCallGet))) {
+                    Frame* o = OuterOf(f);
+                    if (o && (o->proc->kind == ProcKind::Function || o->proc->kind == ProcKind::PropertyGet) &&
+                        !o->slots[0]->IsArray())
+                        return CallWithArgs(o->proc, o->me, o->inst, argExprs, f);
+                }
+                [[fallthrough]];
             case Resolved::OuterField: return CallVariable(n, *OuterPlace(n, f), argExprs, f, flags);
             case Resolved::ClassMember: return CallMember(n.member, argExprs, f, flags);
             case Resolved::Global: {
@@ -1061,7 +1141,7 @@ NOINLINE Value Interpreter::CallNamedItem(Expr& n, std::vector<ExprP>& argExprs,
 NOINLINE Value Interpreter::CallWithArgs(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst,
                                          std::vector<ExprP>& argExprs, Frame& f) {
     Args args;
-    BuildArgs(argExprs, f, args);
+    BuildArgs(argExprs, f, args, p);
     return CallProc(p, me, inst, args.ptrs);
 }
 
@@ -1153,6 +1233,23 @@ bool Interpreter::Condition(Expr& e, Frame& f) {
     return ops::ToBool(v);
 }
 
+// The test of an If, ElseIf or loop header. Under On Error Resume Next a
+// failing test goes on with the next statement, the first inside the block:
+// it counts as passed (`*failed` set). Otherwise the error leaves.
+bool Interpreter::HeaderCondition(Expr& e, const Stmt& s, Frame& f, bool* failed) {
+    try {
+        return Condition(e, f);
+    } catch (ScriptError& x) {
+        Caught(x, s, f);
+    } catch (const std::bad_alloc&) {
+        CaughtOutOfMemory(s, f);
+    } catch (const std::length_error&) {
+        CaughtOutOfMemory(s, f);
+    }
+    if (failed) *failed = true;
+    return true;
+}
+
 Flow Interpreter::Exec(const Stmt& cs, Frame& f) {
     Stmt& s = const_cast<Stmt&>(cs);
     switch (s.kind) {
@@ -1165,7 +1262,7 @@ Flow Interpreter::Exec(const Stmt& cs, Frame& f) {
         case SK::Do: return ExecDo(s, f);
         case SK::If: {
             for (size_t i = 0; i < s.conditions.size(); ++i)
-                if (Condition(*s.conditions[i], f)) return ExecBlock(s.blocks[i], f);
+                if (HeaderCondition(*s.conditions[i], s, f)) return ExecBlock(s.blocks[i], f);
             if (s.hasElse) return ExecBlock(s.elseBlock, f);
             return Flow::Normal;
         }
@@ -1232,6 +1329,7 @@ NOINLINE Flow Interpreter::ExecOther(Stmt& s, Frame& f) {
             Value* var = VariableOf(*s.target, f);
             if (!var) RaiseNamed(err::kIllegalAssignment, s.target->name);
             if (!var->IsArray()) RaiseNamed(err::kTypeMismatch, s.target->name);
+            CheckNotLocked(*var);
             Array* a = var->MutableArray();
             if (a->fixed) {
                 for (Value& x : a->data) x = Value();
@@ -1260,6 +1358,7 @@ void Interpreter::Assign(Expr& target, Value& v, unsigned flags, Frame& f) {
         case EK::Name: {
             EnsureResolved(target, f);
             if (Value* var = VariableOf(target, f)) {
+                CheckNotLocked(*var);
                 *var = std::move(v);
                 return;
             }
@@ -1300,7 +1399,7 @@ void Interpreter::Assign(Expr& target, Value& v, unsigned flags, Frame& f) {
                         }
                         if (!var->IsArray())
                             RaiseNamed(err::kTypeMismatch, base.name);  // the index replaced it
-                        var->MutableArray()->At(index) = std::move(v);
+                        WritableArray(*var)->At(index) = std::move(v);
                         return;
                     }
                     if (var->IsObject()) {
@@ -1366,6 +1465,7 @@ void Interpreter::ExecReDim(const Stmt& cs, Frame& f) {
         Value* var = VariableOf(name, f);
         if (!var) RaiseNamed(err::kIllegalAssignment, name.name);
         if (var->IsArray() && var->array()->fixed) Raise(err::kFixedArray);
+        CheckNotLocked(*var);
         std::vector<int32_t> upper;
         size_t count = 1;
         for (auto& b : c->args) {
@@ -1399,18 +1499,28 @@ Flow Interpreter::ExecFor(const Stmt& cs, Frame& f) {
     EnsureResolved(*s.target, f);
     Value* var = VariableOf(*s.target, f);
     if (!var) RaiseNamed(err::kIllegalAssignment, s.target->name);
-    Value from = Eval(*s.from, f);
-    if (from.IsObject()) from = Plain(from);
-    Value to = Eval(*s.to, f);
-    if (to.IsObject()) to = Plain(to);
-    Value step = s.step ? Eval(*s.step, f) : Value::Integer(1);
-    if (step.IsObject()) step = Plain(step);
-    from = ops::ToNumeric(from);
-    to = ops::ToNumeric(to);
-    step = ops::ToNumeric(step);
+    Value from, to, step;
+    try {
+        from = Eval(*s.from, f);
+        if (from.IsObject()) from = Plain(from);
+        to = Eval(*s.to, f);
+        if (to.IsObject()) to = Plain(to);
+        step = s.step ? Eval(*s.step, f) : Value::Integer(1);
+        if (step.IsObject()) step = Plain(step);
+        from = ops::ToNumeric(from);
+        to = ops::ToNumeric(to);
+        step = ops::ToNumeric(step);
+    } catch (ScriptError& x) {
+        // Under On Error Resume Next the next statement is the first of the
+        // body: it runs once, then the loop ends.
+        Caught(x, s, f);
+        const Flow flow = ExecBlock(s.body, f);
+        return flow == Flow::ExitFor ? Flow::Normal : flow;
+    }
     const bool down = ops::Compare(step, Value::Integer(0)) < 0;
     const bool intLoop = IsIntegral(to) && IsIntegral(step);
     const int64_t toI = intLoop ? IntegralOf(to) : 0, stepI = intLoop ? IntegralOf(step) : 0;
+    CheckNotLocked(*var);
     *var = std::move(from);
     for (;;) {
         CheckInterrupt();
@@ -1461,6 +1571,7 @@ Flow Interpreter::ExecForEach(const Stmt& cs, Frame& f) {
     }
     for (size_t i = 0; i < list->size(); ++i) {
         CheckInterrupt();
+        CheckNotLocked(*var);
         *var = (*list)[i];
         const Flow flow = ExecBlock(s.body, f);
         if (flow == Flow::ExitFor) break;
@@ -1471,13 +1582,23 @@ Flow Interpreter::ExecForEach(const Stmt& cs, Frame& f) {
 
 Flow Interpreter::ExecDo(const Stmt& cs, Frame& f) {
     Stmt& s = const_cast<Stmt&>(cs);
-    for (;;) {
+    // A test failing under On Error Resume Next enters the body the first
+    // time (the next statement is the first inside); later it ends the loop.
+    for (bool first = true;; first = false) {
         CheckInterrupt();
-        if (s.testAtTop && s.value && Condition(*s.value, f) == s.until) break;
+        if (s.testAtTop && s.value) {
+            bool failed = false;
+            const bool c = HeaderCondition(*s.value, s, f, &failed);
+            if (failed ? !first : c == s.until) break;
+        }
         const Flow flow = ExecBlock(s.body, f);
         if (flow == Flow::ExitDo) break;
         if (flow != Flow::Normal) return flow;
-        if (!s.testAtTop && s.value && Condition(*s.value, f) == s.until) break;
+        if (!s.testAtTop && s.value) {
+            bool failed = false;
+            const bool c = HeaderCondition(*s.value, s, f, &failed);
+            if (failed || c == s.until) break;
+        }
     }
     return Flow::Normal;
 }

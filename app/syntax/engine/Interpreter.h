@@ -93,6 +93,7 @@ class Interpreter {
     Flow ExecDo(const Stmt& s, Frame& f);
     void Assign(Expr& target, Value& v, unsigned flags, Frame& f);  // takes v
     bool Condition(Expr& e, Frame& f);
+    bool HeaderCondition(Expr& e, const Stmt& s, Frame& f, bool* failed = nullptr);
 
     // Expressions.
     void Resolve(Expr& e, Frame& f);
@@ -124,7 +125,9 @@ class Interpreter {
     Flow ExecSelect(Stmt& s, Frame& f);
     Flow ExecOther(Stmt& s, Frame& f);
     Value EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, unsigned flags, Expr* callee);
-    void BuildArgs(std::vector<ExprP>& argExprs, Frame& f, Args& out);
+    // `p`: the script procedure called (elements are lent to its ByRef parameters only).
+    void BuildArgs(std::vector<ExprP>& argExprs, Frame& f, Args& out, const Proc* p = nullptr);
+    Value* LendElement(Expr& call, Frame& f, Args& out);
     Value CallBuiltin(const Builtin* b, std::vector<ExprP>& argExprs, Frame& f);
     Value CallEngineBuiltin(int which, std::vector<ExprP>& argExprs, Frame& f);
     Value CallMember(const Member* m, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);

@@ -78,6 +78,18 @@ class Parser {
         Next();
         return true;
     }
+    // Too deep a nesting ends with Out of stack space at the token reached.
+    void CheckStack() const {
+        try {
+            stack_.Check();
+        } catch (ScriptError& e) {
+            if (e.line < 0) {
+                e.line = Peek().line;
+                e.column = Peek().column;
+            }
+            throw;
+        }
+    }
     [[noreturn]] void Fail(int number, String description = String()) const {
         FailAt(Peek(), number, std::move(description));
     }
@@ -221,7 +233,7 @@ class Parser {
     ExprP ParseExpr() { return ParseBinary(1); }
 
     ExprP ParseBinary(int minLevel) {
-        stack_.Check();
+        CheckStack();
         ExprP lhs = ParseUnary();
         return Continue(std::move(lhs), minLevel);
     }
@@ -244,7 +256,7 @@ class Parser {
     }
 
     ExprP ParseUnary() {
-        stack_.Check();
+        CheckStack();
         const Token& t = Peek();
         if (IsKw(Kw::Not)) {
             Next();
@@ -255,7 +267,7 @@ class Parser {
 
     // An operand with its signs (a power's exponent may be signed too).
     ExprP ParseUnaryOperand(bool exponent) {
-        stack_.Check();
+        CheckStack();
         const Token& t = Peek();
         if (IsOp(u"-")) {
             Next();
@@ -363,7 +375,7 @@ class Parser {
     }
 
     ExprP ParsePostfix() {
-        stack_.Check();
+        CheckStack();
         ExprP e = ParsePrimary();
         const bool withStart = e->kind == EK::With;
         bool first = true;
@@ -674,7 +686,7 @@ class Parser {
     }
 
     Block ParseBlock() {
-        stack_.Check();
+        CheckStack();
         Block block;
         for (;;) {
             SkipSeparators();
@@ -698,7 +710,7 @@ class Parser {
     }
 
     void ParseStatement(Block& out) {
-        stack_.Check();
+        CheckStack();
         const Token& t = Peek();
         if (t.kind != Tok::Ident && !(t.kind == Tok::Op && t.text == u"." && withDepth_ > 0))
             Fail(err::kExpected, u"Expected statement");

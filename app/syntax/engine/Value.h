@@ -130,6 +130,15 @@ struct Array {
     std::vector<int32_t> upper;  // upper bound per dimension; -1: empty
     std::vector<Value> data;
     bool fixed = false;  // declared with bounds (Dim a(3)): ReDim refuses it
+    // Elements lent by reference to a call in progress: while non-zero the
+    // array must not be reallocated, replaced or erased (error 10). A copy of
+    // the array is not lent, so copying gives zero.
+    struct LockCount {
+        int n = 0;
+        LockCount() = default;
+        LockCount(const LockCount&) {}
+        LockCount& operator=(const LockCount&) { return *this; }
+    } locks;
 
     size_t Dimensions() const { return upper.size(); }
     // The element at `index` (one per dimension); throws "Subscript out of

@@ -246,6 +246,42 @@ TEST_F(Script, ByReferenceArgumentsChangeTheCallersVariable) {
     EXPECT_EQ(Run("Sub T\nDim z : z = 4 : Log.Bump z : Log.Write z\nEnd Sub\nT"), "5;");
 }
 
+TEST_F(Script, ArrayElementsArePassedByReferenceAndLockTheirArray) {
+    const char* swap = "Sub Swap(x, y) : Dim t : t = x : x = y : y = t : End Sub\n";
+    EXPECT_EQ(Run(std::string(swap) + "a = Array(1, 2) : Swap a(0), a(1) : Log.Write a(0), a(1)"), "2,1;");
+    EXPECT_EQ(Run(std::string(swap) + "Dim m(1, 1) : m(0, 1) = 5 : Swap m(0, 1), m(1, 0) : Log.Write m(0, 1), m(1, 0)"),
+              ",5;");
+    // ByVal parameters still get copies; a shared array is unshared first.
+    EXPECT_EQ(Run("Sub V(ByVal x) : x = 9 : End Sub\na = Array(1) : V a(0) : Log.Write a(0)"), "1;");
+    EXPECT_EQ(Run(std::string(swap) + "a = Array(1, 2) : b = a : Swap a(0), a(1) : Log.Write a(0), b(0)"), "2,1;");
+    // Host objects get a pointer at the element.
+    EXPECT_EQ(Run("a = Array(1, 2) : Log.Bump a(1) : Log.Write a(0), a(1)"), "1,3;");
+    // Globals seen from a procedure, and fields seen from a method.
+    EXPECT_EQ(Run("Dim g(2)\nSub S : g(1) = 4 : Log.Bump g(1) : End Sub\nS : Log.Write g(1)"), "5;");
+    EXPECT_EQ(Run("Class C\nDim f\nSub Go : f = Array(5, 6) : Log.Bump f(0) : Log.Write f(0) : End Sub\n"
+                  "End Class\nSet o = New C : o.Go"),
+                  "6;");
+    // While lent, the array can be neither reallocated nor replaced nor erased.
+    const char* callee = "Sub R(arr, x)\nOn Error Resume Next\n";
+    const char* rest =
+        "\nLog.Write Err.Number : x = 9\nEnd Sub\na = Array(1, 2) : R a, a(1) : Log.Write a(1), UBound(a)";
+    for (const char* change : {"ReDim arr(100)", "ReDim Preserve arr(100)", "Erase arr", "arr = 5", "a = Array(7)",
+                               "For Each a In Array(1) : Next", "b = a : a(0) = 7"})
+        EXPECT_EQ(Run(std::string(callee) + change + rest), "10;9,1;") << change;
+    // Without a handler the error leaves the callee; the lock goes with the call.
+    EXPECT_EQ(Run("Sub R(arr, x) : ReDim arr(100) : End Sub\na = Array(1, 2)\nOn Error Resume Next\nR a, a(1)\n"
+                  "Log.Write Err.Number\nOn Error GoTo 0\nReDim a(3) : Log.Write UBound(a)"),
+              "10;3;");
+    // Once another variable shares it, the variable may let it go: the call keeps it alive.
+    EXPECT_EQ(Run("Dim a\nSub Q(x) : b = a : a = 5 : x = 3 : Log.Write a : End Sub\n"
+                  "a = Array(1, 2) : Q a(1) : Log.Write a"),
+              "5;5;");
+    // A copy of a lent array is a free array of its own.
+    EXPECT_EQ(Run("Sub R(x) : b = a : ReDim Preserve b(5) : x = 3 : Log.Write UBound(b) : End Sub\n"
+                  "a = Array(1, 2) : R a(0) : Log.Write a(0), UBound(a)"),
+              "5;3,1;");
+}
+
 TEST_F(Script, HostObjectsAreCalledWithTheRightFlags) {
     log->calls.clear();
     Run("Log.Value = 3\nx = Log.Value\nSet Log.Value = Log\ny = Log.Twice(2)\nLog.Write x, y");
@@ -282,13 +318,33 @@ TEST_F(Script, ResumeNextSkipsTheFailingStatement) {
     EXPECT_EQ(Run("On Error Resume Next\nErr.Raise 1234, \"me\", \"custom\"\nLog.Write Err.Number, "
                   "Err.Source, Err.Description"),
               "1234,me,custom;");
-    EXPECT_EQ(Run("On Error Resume Next\nIf 1 / 0 Then Log.Write \"in\"\nLog.Write \"after\""), "after;");
     const ScriptError e = Error("\n  Err.Raise 5000, \"src\", \"text\"");
     EXPECT_EQ(e.Number(), 5000);
     EXPECT_EQ(Narrow(e.description), "text");
     EXPECT_EQ(Narrow(e.source), "src");
     EXPECT_EQ(e.line, 1);
     EXPECT_EQ(e.column, 2);
+}
+
+TEST_F(Script, ResumeNextAfterAFailingHeaderGoesOnInsideTheBlock) {
+    const std::string on = "On Error Resume Next\n";
+    EXPECT_EQ(Run(on + "If 1 / 0 Then Log.Write \"in\"\nLog.Write \"after\", Err.Number"), "in;after,11;");
+    EXPECT_EQ(Run(on + "If 1 / 0 = 1 Then\nLog.Write \"then\"\nElse\nLog.Write \"else\"\nEnd If\nLog.Write \"after\""),
+              "then;after;");
+    EXPECT_EQ(Run(on + "If False Then\nLog.Write 1\nElseIf 1 / 0 Then\nLog.Write 2\nElse\nLog.Write 3\nEnd If"),
+              "2;");
+    // A loop whose test fails runs its body once, then goes on after it.
+    EXPECT_EQ(Run(on + "n = 0\nDo While 1 / 0\nn = n + 1 : Log.Write n\nLoop\nLog.Write \"after\""),
+              "1;after;");
+    EXPECT_EQ(Run(on + "Do Until 1 / 0\nLog.Write \"body\"\nLoop\nLog.Write \"after\""), "body;after;");
+    EXPECT_EQ(Run(on + "While 1 / 0\nLog.Write \"body\"\nWend\nLog.Write \"after\""), "body;after;");
+    EXPECT_EQ(Run(on + "For i = 1 To 1 / 0\nLog.Write \"body\"\nNext\nLog.Write \"after\""), "body;after;");
+    // A test that fails later ends the loop.
+    EXPECT_EQ(Run(on + "k = 0\nDo While 1 / k < 10\nLog.Write k : k = k - 1\nIf k < -1 Then k = 0\nLoop\n"
+                       "Log.Write \"after\""),
+              "0;-1;after;");
+    // Without the handler the header's error still ends the run, with its line.
+    EXPECT_EQ(Fails("x = 1\nIf 1 / 0 Then x = 2"), "11 1:0");
 }
 
 TEST_F(Script, AnErrorLeavesAProcedureWithoutAHandlerForItsCaller) {
@@ -372,7 +428,15 @@ TEST_F(Script, ObjectsNeedSetAndNothingIsNoObject) {
     EXPECT_EQ(Run("Set o = Log\no.Write \"via o\"\nLog.Write o Is Log, o Is Nothing, Nothing Is Nothing"),
               "via o;True,False,True;");
     EXPECT_EQ(Fails("Set x = 5"), "424 0:0");
-    EXPECT_EQ(Fails("Set o = Nothing\no.Write 1"), "91 1:0");
+    // Members of Nothing: calls, reads and writes want an object.
+    EXPECT_EQ(Fails("Set o = Nothing\no.Write 1"), "424 1:0");
+    EXPECT_EQ(Fails("Set o = Nothing\no.Foo"), "424 1:0");
+    EXPECT_EQ(Fails("Set o = Nothing\nx = o.Bar"), "424 1:0");
+    EXPECT_EQ(Fails("Set o = Nothing\nx = o.Bar(1)"), "424 1:0");
+    EXPECT_EQ(Fails("Set o = Nothing\no.Bar = 1"), "424 1:0");
+    EXPECT_EQ(Fails("Set o = Nothing\nSet o.Bar = Log"), "424 1:0");
+    EXPECT_EQ(Fails("Set o = Nothing\no.Bar(1) = 2"), "424 1:0");
+    EXPECT_EQ(Fails("Set o = Nothing\nWith o\n.Foo\nEnd With"), "424 2:0");
     EXPECT_EQ(Fails("x = 5\nx.Write 1"), "424 1:0");
     // Without Set an object gives its default member's value.
     log->stored = Value::Str(String(u"default"));
@@ -530,6 +594,16 @@ TEST_F(Script, AHugeArrayIsOutOfMemoryNotACrash) {
     EXPECT_EQ(Fails("ReDim a(100000000)"), "7 0:0");
     EXPECT_EQ(Fails("Dim b(20000, 20000)"), "7 0:4");
     EXPECT_EQ(Run("On Error Resume Next\nReDim a(100000000, 10)\nLog.Write Err.Number"), "7;");
+    // The limit is 256 MiB of elements, checked before allocating.
+    const size_t fits = (size_t(256) << 20) / sizeof(Value);
+    const std::string n = std::to_string(fits);  // one element more than fits
+    EXPECT_EQ(Fails("ReDim a(" + n + ")"), "7 0:0");
+    EXPECT_EQ(Fails("Dim c(" + n + ")"), "7 0:4");
+    EXPECT_EQ(Fails("Sub P : Dim d(" + std::to_string(fits / 2) + ", 1) : End Sub\nP"), "7 1:0");
+    EXPECT_EQ(Run("On Error Resume Next\nReDim a(10) : a(3) = 4\nReDim Preserve a(" + n +
+                  ")\nLog.Write Err.Number, UBound(a), a(3)"),
+              "7,10,4;");
+    EXPECT_EQ(Run("ReDim a(1000000) : Log.Write UBound(a)"), "1000000;");
 }
 
 // Counts HasMember calls: a name is looked up once per place, not per use.
@@ -710,6 +784,18 @@ TEST_F(Script, EvalExecuteAndGetRef) {
               "6;");
 }
 
+TEST_F(Script, EvalOfTheCallingFunctionsNameWithArgumentsCallsIt) {
+    EXPECT_EQ(Run("Function F(n)\nIf n = 0 Then F = 0 Else F = 1 + Eval(\"F(n - 1)\")\nEnd Function\n"
+                  "Log.Write F(3)"),
+              "3;");
+    // Without arguments the name is the return variable.
+    EXPECT_EQ(Run("Function G : G = 5 : Log.Write Eval(\"G\") : Execute \"G = G + 1\" : End Function\n"
+                  "Log.Write G"),
+              "5;6;");
+    EXPECT_EQ(Run("Function H(n) : H = n : If n > 0 Then Execute \"Log.Write H(n - 1)\"\nEnd Function\nx = H(2)"),
+              "0;1;");
+}
+
 TEST_F(Script, InterruptEndsARunawayScriptEvenUnderResumeNext) {
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -735,6 +821,19 @@ TEST_F(Script, DeepRecursionEndsWithOutOfStackSpace) {
     std::string chain = "x = 1";
     for (int i = 0; i < 100000; ++i) chain += " + 1";
     EXPECT_EQ(Fails(chain).substr(0, 5), "1051 ");
+    // Compile-time depth errors say where: the line of the token reached.
+    for (const std::string& text : {std::string("x = 1\n") + deep, "x = 1\n" + nested, "x = 1\n" + chain}) {
+        const ScriptError e = Error(text);
+        EXPECT_TRUE(e.Number() == 28 || e.Number() == 1051) << e.Number();
+        EXPECT_GE(e.line, 1);
+        EXPECT_GE(e.column, 0);
+    }
+    std::string ifs;
+    for (int i = 0; i < 50000; ++i) ifs += "If x Then\n";
+    const ScriptError e = Error(ifs);
+    EXPECT_EQ(e.Number(), 28);
+    EXPECT_GT(e.line, 0);
+    EXPECT_LT(e.line, 50000);
     // The engine still works afterwards, and a modest depth is fine.
     EXPECT_EQ(Run("Function D(n) : If n = 0 Then D = 0 Else D = 1 + D(n - 1)\nEnd Function\nLog.Write D(20)"),
               "20;");
