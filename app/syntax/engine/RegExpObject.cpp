@@ -90,10 +90,12 @@ class MatchObject : public Object {
     std::shared_ptr<Object> subMatches_;
 };
 
-// Without Multiline, "$" matches only at the very end of the text (the
-// regular-expression engine's "$" also matches before a final line break):
-// outside classes it becomes "(?![\s\S])".
-String AnchorEnds(StringView p) {
+// The language's meaning of a pattern in the regular-expression engine's
+// terms, outside classes: "." is no line break (CR, LF, U+2028, U+2029; the
+// engine's "." is anything but LF), and without Multiline "$" matches only at
+// the very end of the text (the engine's "$" also matches before a final line
+// break). A surrogate pair stays one character for ".".
+String Adapt(StringView p, bool multiline) {
     String out;
     out.reserve(p.size());
     bool inClass = false;
@@ -124,8 +126,12 @@ String AnchorEnds(StringView p) {
             if (i + 1 < p.size() && p[i + 1] == u']') out += p[++i];  // a leading ']' is literal
             continue;
         }
-        if (c == u'$') {
+        if (c == u'$' && !multiline) {
             out += u"(?![\\s\\S])";
+            continue;
+        }
+        if (c == u'.') {
+            out += u"[^\\n\\r\\u2028\\u2029]";
             continue;
         }
         out += c;
@@ -201,7 +207,7 @@ class RegExpObject : public Object {
    private:
     const Regex& Compiled() {
         if (!compiled_) {
-            const String p = multiline_ ? pattern_ : AnchorEnds(pattern_);
+            const String p = Adapt(pattern_, multiline_);
             auto re = std::make_unique<Regex>();
             re->Compile(p.c_str(), int(p.size()),
                         (ignoreCase_ ? mrx::IGNORECASE : 0) | (multiline_ ? mrx::MULTILINE : 0));

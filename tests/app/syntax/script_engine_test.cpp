@@ -1045,6 +1045,10 @@ TEST_F(ScriptEngineRuns, BothEnginesRunRegularExpressionsAlike) {
         "re.Pattern = \"^B\\w*$\" : t = \"ab\" & vbLf & \"bc\" & vbLf & \"Bd\"\r\n"
         "Note re.Execute(t).Count & re.Test(\"bd\")\r\n"
         "re.IgnoreCase = True : Note re.Execute(t).Count & re.Test(\"bd\")\r\n"
-        "re.Multiline = True : Note re.Execute(t).Count & re.Replace(t, \"<$&>\")\r\n",
+        "re.Multiline = True : Note re.Execute(t).Count & re.Replace(t, \"<$&>\")\r\n"
+        "Set r = New RegExp : r.Pattern = \"b$\" : Note r.Test(\"ab\" & vbLf) & r.Test(\"ab\" & vbCrLf) & r.Test(\"ab\")\r\n"
+        "r.Pattern = \"a.b\" : Note r.Test(\"a\" & vbCr & \"b\") & r.Test(\"a\" & vbLf & \"b\") & r.Test(\"a b\")\r\n"
+        "r.Pattern = \"\\u0041(x)\" : Note r.Replace(\"Ax\", \"[$0|$10|$1|$2|$\")\r\n"
+        "r.Pattern = \"[a-c]+\" : r.IgnoreCase = True : Note r.Execute(\"xxABCabcD\")(0).Length\r\n",
         10);
 }

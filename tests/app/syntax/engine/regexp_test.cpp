@@ -134,6 +134,11 @@ TEST_F(RegExp, IgnoreCaseAndMultilineChangeTheMatch) {
         "re.Pattern = \"e$\" : Log.Write re.Test(\"one\"), re.Test(\"one\" & vbLf), re.Test(\"ex\")\r\n";
     EXPECT_EQ(Run(lines), "1,0;one;True,False,False;");
     EXPECT_EQ(Run("re.Multiline = True\r\n" + lines), "3,3;one;two;three;one;two;three;True,True,False;");
+    // "." is no line break (CR, LF, U+2028, U+2029), in either mode; in a class it is a dot.
+    EXPECT_EQ(Run("re.Pattern = \"a.b\" : For Each c In Array(vbCr, vbLf, ChrW(&H2028), \" \", ChrW(&HD83D) & ChrW(&HDE00))\r\n"
+                  "Log.Write re.Test(\"a\" & c & \"b\") : re.Multiline = Not re.Multiline : Next\r\n"
+                  "re.Pattern = \"[.]\" : Log.Write re.Test(\"a\"), re.Test(\".\")"),
+              "False;False;False;True;True;False,True;");
     // "$" in a class or escaped is a dollar sign.
     EXPECT_EQ(Run("re.Pattern = \"[$]\\$\" : Log.Write re.Replace(\"a$$b\", \"D\")"), "aDb;");
 }
