@@ -101,6 +101,15 @@ String Adapt(StringView p, bool multiline) {
     bool inClass = false;
     for (size_t i = 0; i < p.size(); ++i) {
         const char16_t c = p[i];
+        // Literal runs (\Q...\E, \L...\E, \U...\E) and comments (?#...) stay as they are.
+        const bool run = c == u'\\' && !inClass && i + 1 < p.size() && (p[i + 1] == u'Q' || p[i + 1] == u'L' || p[i + 1] == u'U');
+        if (run || (c == u'(' && !inClass && p.substr(i, 3) == u"(?#")) {
+            const size_t close = run ? p.find(u"\\E", i + 2) : p.find(u')', i + 3);
+            const size_t end = close == StringView::npos ? p.size() : close + (run ? 2 : 1);
+            out.append(p.substr(i, end - i));
+            i = end - 1;
+            continue;
+        }
         if (c == u'\\') {
             out += c;
             if (i + 1 < p.size()) out += p[++i];
@@ -211,8 +220,12 @@ class RegExpObject : public Object {
             auto re = std::make_unique<Regex>();
             re->Compile(p.c_str(), int(p.size()),
                         (ignoreCase_ ? mrx::IGNORECASE : 0) | (multiline_ ? mrx::MULTILINE : 0));
-            if (!re->Ok())
-                Raise(err::kRegexSyntax, u"Syntax error in regular expression: " + Widen(re->Error()));
+            if (!re->Ok()) {
+                // Said of the pattern as the script wrote it (the positions differ).
+                const Regex raw(pattern_, re->Flags());
+                Raise(err::kRegexSyntax,
+                      u"Syntax error in regular expression: " + Widen(raw.Ok() ? re->Error() : raw.Error()));
+            }
             compiled_ = std::move(re);
         }
         return *compiled_;

@@ -141,6 +141,9 @@ TEST_F(RegExp, IgnoreCaseAndMultilineChangeTheMatch) {
               "False;False;False;True;True;False,True;");
     // "$" in a class or escaped is a dollar sign.
     EXPECT_EQ(Run("re.Pattern = \"[$]\\$\" : Log.Write re.Replace(\"a$$b\", \"D\")"), "aDb;");
+    // So is each of them in a literal run, and a comment is left alone.
+    EXPECT_EQ(Run("re.Pattern = \"\\Q$.\\E(?#$.)x$\" : Log.Write re.Test(\"$.x\"), re.Test(\"$ax\"), re.Test(\"$.x\" & vbLf)"),
+              "True,False,False;");
 }
 
 TEST_F(RegExp, EmptyMatchesMoveOnSoGlobalEnds) {
@@ -164,6 +167,9 @@ TEST_F(RegExp, MalformedPatternsRaiseACatchableError) {
                   "x = re.Replace(\"a\", \"b\") : Log.Write Err.Number\r\n"
                   "re.Pattern = \"(a)\" : Err.Clear : Log.Write re.Replace(\"a\", \"<$1>\"), Err.Number"),
               "5017,Syntax error in regular expression,True;5017;<a>,0;");
+    // The description says where, in the pattern as written.
+    EXPECT_EQ(Run("re.Pattern = \"..$)\" : re.Test \"\""),
+              "<error 5017 Syntax error in regular expression: unbalanced ')' at 3>");
 }
 
 TEST_F(RegExp, ASearchTooComplexEndsWithAnError) {
