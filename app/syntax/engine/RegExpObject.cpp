@@ -1,6 +1,7 @@
 // RegExp, its match collection, its matches and their groups.
 #include "RegExpObject.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -196,6 +197,7 @@ class RegExpObject : public Object {
             String out;
             size_t done = 0;
             for (const mrx::MatchResult& m : Find(text, global_)) {
+                if (size_t(m.Start()) < done) continue;  // never overlaps the previous match
                 out.append(text, done, size_t(m.Start()) - done);
                 Expand(with, text, m, out);
                 done = size_t(m.End());
@@ -244,7 +246,7 @@ class RegExpObject : public Object {
             if (m.status == mrx::Status::kTooComplex)
                 Raise(err::kOutOfStack, u"The regular expression is too complex to search this text");
             if (!m.Matched()) break;
-            pos = m.End() > m.Start() ? m.End() : m.Start() + 1;
+            pos = std::max(m.End() > m.Start() ? m.End() : m.Start() + 1, pos + 1);
             found.push_back(std::move(m));
             if (!all) break;
         }
