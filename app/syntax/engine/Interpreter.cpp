@@ -4,6 +4,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "RegExpObject.h"
+
 #if defined(__GNUC__)
 #define NOINLINE __attribute__((noinline))
 #else
@@ -744,13 +746,19 @@ Value Interpreter::NewInstance(Expr& e, Frame& f) {
     (void)f;
     if (e.resolved != Resolved::Global || e.generation != generation_) {
         auto it = globalIndex_.find(e.name);
-        if (it == globalIndex_.end()) RaiseNamed(err::kClassNotDefined, e.name);
+        if (it == globalIndex_.end()) {  // no script class: the language's own (RegExp)
+            if (auto builtin = NewBuiltinClass(e.name)) return Value::Obj(std::move(builtin));
+            RaiseNamed(err::kClassNotDefined, e.name);
+        }
         e.index = it->second;
         e.resolved = Resolved::Global;
         e.generation = generation_;
     }
     const ClassDef* cls = globals_[size_t(e.index)].cls;
-    if (!cls) RaiseNamed(err::kClassNotDefined, e.name);
+    if (!cls) {
+        if (auto builtin = NewBuiltinClass(e.name)) return Value::Obj(std::move(builtin));
+        RaiseNamed(err::kClassNotDefined, e.name);
+    }
     std::shared_ptr<Instance> sp(new Instance(this, cls, alive_), InstanceDeleter{});
     std::shared_ptr<Object> obj = sp;
     if (!cls->fields.empty()) {
