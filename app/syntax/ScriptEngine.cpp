@@ -321,18 +321,19 @@ void WriteBackAll(const DISPPARAMS& p, const std::vector<Value>& values) {
     for (UINT i = 0; i < p.cArgs; ++i) WriteBack(p.rgvarg[p.cArgs - 1 - i], values[i]);
 }
 
-class CObjectDispatch final : public IDispatch {
+// IUnknown and the type-information half of IDispatch for the dispatch
+// objects handed to hosts: reference counted from 1, answering IUnknown,
+// IDispatch and optionally one more interface of the class's own.
+class CDispatchBase : public IDispatch {
    public:
-    explicit CObjectDispatch(std::shared_ptr<script::Object> object) : object_(std::move(object)) {}
-    CObjectDispatch(const CObjectDispatch&) = delete;
-    CObjectDispatch& operator=(const CObjectDispatch&) = delete;
-
-    const std::shared_ptr<script::Object>& Object() const { return object_; }
+    explicit CDispatchBase(const IID* own = nullptr) : own_(own) {}
+    CDispatchBase(const CDispatchBase&) = delete;
+    CDispatchBase& operator=(const CDispatchBase&) = delete;
 
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-            IsEqualIID(riid, kIidOwnObject)) {
+            (own_ && IsEqualIID(riid, *own_))) {
             *out = static_cast<IDispatch*>(this);
             AddRef();
             return S_OK;
@@ -355,14 +356,29 @@ class CObjectDispatch final : public IDispatch {
         if (info) *info = nullptr;
         return E_NOTIMPL;
     }
+
+   protected:
+    virtual ~CDispatchBase() = default;
+
+   private:
+    const IID* own_;
+    LONG refs_ = 1;
+};
+
+class CObjectDispatch final : public CDispatchBase {
+   public:
+    explicit CObjectDispatch(std::shared_ptr<script::Object> object)
+        : CDispatchBase(&kIidOwnObject), object_(std::move(object)) {}
+
+    const std::shared_ptr<script::Object>& Object() const { return object_; }
+
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* ei, UINT* argError) override;
 
    private:
-    ~CObjectDispatch() = default;
+    ~CObjectDispatch() override = default;
 
-    LONG refs_ = 1;
     std::shared_ptr<script::Object> object_;
     std::vector<String> names_;  // DISPID n is names_[n - 1]
 };
@@ -982,37 +998,10 @@ class CScriptEngine final : public IActiveScript, public IActiveScriptParse {
 };
 
 // The global procedures of a script, by name.
-class CScriptDispatch final : public IDispatch {
+class CScriptDispatch final : public CDispatchBase {
    public:
     explicit CScriptDispatch(CScriptEngine* engine) : engine_(engine) { engine_->AddRef(); }
-    CScriptDispatch(const CScriptDispatch&) = delete;
-    CScriptDispatch& operator=(const CScriptDispatch&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ULONG(InterlockedIncrement(&refs_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return ULONG(n);
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (!count) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info) *info = nullptr;
-        return E_NOTIMPL;
-    }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         if (count == 0) return S_OK;
         if (!names || !ids) return E_POINTER;
@@ -1057,8 +1046,7 @@ class CScriptDispatch final : public IDispatch {
     }
 
    private:
-    ~CScriptDispatch() { engine_->Release(); }
-    LONG refs_ = 1;
+    ~CScriptDispatch() override { engine_->Release(); }
     CScriptEngine* engine_;
 };
 
