@@ -197,6 +197,8 @@ TEST_F(Script, ForLoopsEvaluateTheirBoundsOnce) {
     EXPECT_EQ(Run("For i = 10 To 1 Step -4 : Log.Write i : Next : Log.Write i"), "10;6;2;-2;");
     EXPECT_EQ(Run("n = 3\nFor i = 1 To n\nn = 10\nLog.Write i\nNext"), "1;2;3;");
     EXPECT_EQ(Run("For i = 0 To 1 Step 0.5 : Log.Write i : Next"), "0;0.5;1;");
+    EXPECT_EQ(Run("For i = 1.5 To 0.5 Step -0.5 : Log.Write i : Next : Log.Write i"), "1.5;1;0.5;0;");
+    EXPECT_EQ(Run("For i = 1 To 1 Step -0.5 : Log.Write i : Next"), "1;");
     EXPECT_EQ(Run("For i = 1 To 0 : Log.Write i : Next : Log.Write \"none\""), "none;");
     EXPECT_EQ(Run("For i = 1 To 10\nIf i = 3 Then Exit For\nNext\nLog.Write i"), "3;");
     EXPECT_EQ(Run("For i = 32766 To 32767 : Next : Log.Write TypeName(i), i"), "Long,32768;");
