@@ -97,22 +97,15 @@ class ErrObject : public Object {
             }
             return Value::Long(number);
         }
-        if (SameName(name, u"Description")) {
-            if (put) {
-                if (args.empty()) Raise(err::kArgCount);
-                description = ops::ToString(Plain(*args.back()));
-                return Value();
-            }
-            return Value::Str(description);
-        }
-        if (SameName(name, u"Source")) {
-            if (put) {
-                if (args.empty()) Raise(err::kArgCount);
-                source = ops::ToString(Plain(*args.back()));
-                return Value();
-            }
-            return Value::Str(source);
-        }
+        // Description and Source: text read, or written with the value last.
+        auto text = [&](String& field) {
+            if (!put) return Value::Str(field);
+            if (args.empty()) Raise(err::kArgCount);
+            field = ops::ToString(Plain(*args.back()));
+            return Value();
+        };
+        if (SameName(name, u"Description")) return text(description);
+        if (SameName(name, u"Source")) return text(source);
         if (SameName(name, u"HelpFile")) return Value::Str(String());
         if (SameName(name, u"HelpContext")) return Value::Long(0);
         if (SameName(name, u"Clear")) {
@@ -1111,7 +1104,8 @@ Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, 
                 // Eval or Execute naming the calling function with arguments: a recursive call.
                 if (n.index == 0 && (!argExprs.empty() || !(flags & kCallGet))) {
                     Frame* o = OuterOf(f);
-                    if (o && (o->proc->kind == ProcKind::Function || o->proc->kind == ProcKind::PropertyGet) &&
+                    if (o &&
+                        (o->proc->kind == ProcKind::Function || o->proc->kind == ProcKind::PropertyGet) &&
                         !o->slots[0]->IsArray())
                         return CallWithArgs(o->proc, o->me, o->inst, argExprs, f);
                 }

@@ -251,29 +251,32 @@ TEST_F(Script, ByReferenceArgumentsChangeTheCallersVariable) {
 TEST_F(Script, ArrayElementsArePassedByReferenceAndLockTheirArray) {
     const char* swap = "Sub Swap(x, y) : Dim t : t = x : x = y : y = t : End Sub\n";
     EXPECT_EQ(Run(std::string(swap) + "a = Array(1, 2) : Swap a(0), a(1) : Log.Write a(0), a(1)"), "2,1;");
-    EXPECT_EQ(Run(std::string(swap) + "Dim m(1, 1) : m(0, 1) = 5 : Swap m(0, 1), m(1, 0) : Log.Write m(0, 1), m(1, 0)"),
+    EXPECT_EQ(Run(std::string(swap) +
+                  "Dim m(1, 1) : m(0, 1) = 5 : Swap m(0, 1), m(1, 0) : Log.Write m(0, 1), m(1, 0)"),
               ",5;");
     // ByVal parameters still get copies; a shared array is unshared first.
     EXPECT_EQ(Run("Sub V(ByVal x) : x = 9 : End Sub\na = Array(1) : V a(0) : Log.Write a(0)"), "1;");
-    EXPECT_EQ(Run(std::string(swap) + "a = Array(1, 2) : b = a : Swap a(0), a(1) : Log.Write a(0), b(0)"), "2,1;");
+    EXPECT_EQ(Run(std::string(swap) + "a = Array(1, 2) : b = a : Swap a(0), a(1) : Log.Write a(0), b(0)"),
+              "2,1;");
     // Host objects get a pointer at the element.
     EXPECT_EQ(Run("a = Array(1, 2) : Log.Bump a(1) : Log.Write a(0), a(1)"), "1,3;");
     // Globals seen from a procedure, and fields seen from a method.
     EXPECT_EQ(Run("Dim g(2)\nSub S : g(1) = 4 : Log.Bump g(1) : End Sub\nS : Log.Write g(1)"), "5;");
     EXPECT_EQ(Run("Class C\nDim f\nSub Go : f = Array(5, 6) : Log.Bump f(0) : Log.Write f(0) : End Sub\n"
                   "End Class\nSet o = New C : o.Go"),
-                  "6;");
+              "6;");
     // While lent, the array can be neither reallocated nor replaced nor erased.
     const char* callee = "Sub R(arr, x)\nOn Error Resume Next\n";
     const char* rest =
         "\nLog.Write Err.Number : x = 9\nEnd Sub\na = Array(1, 2) : R a, a(1) : Log.Write a(1), UBound(a)";
-    for (const char* change : {"ReDim arr(100)", "ReDim Preserve arr(100)", "Erase arr", "arr = 5", "a = Array(7)",
-                               "For Each a In Array(1) : Next", "b = a : a(0) = 7"})
+    for (const char* change : {"ReDim arr(100)", "ReDim Preserve arr(100)", "Erase arr", "arr = 5",
+                               "a = Array(7)", "For Each a In Array(1) : Next", "b = a : a(0) = 7"})
         EXPECT_EQ(Run(std::string(callee) + change + rest), "10;9,1;") << change;
     // Without a handler the error leaves the callee; the lock goes with the call.
-    EXPECT_EQ(Run("Sub R(arr, x) : ReDim arr(100) : End Sub\na = Array(1, 2)\nOn Error Resume Next\nR a, a(1)\n"
-                  "Log.Write Err.Number\nOn Error GoTo 0\nReDim a(3) : Log.Write UBound(a)"),
-              "10;3;");
+    EXPECT_EQ(
+        Run("Sub R(arr, x) : ReDim arr(100) : End Sub\na = Array(1, 2)\nOn Error Resume Next\nR a, a(1)\n"
+            "Log.Write Err.Number\nOn Error GoTo 0\nReDim a(3) : Log.Write UBound(a)"),
+        "10;3;");
     // Once another variable shares it, the variable may let it go: the call keeps it alive.
     EXPECT_EQ(Run("Dim a\nSub Q(x) : b = a : a = 5 : x = 3 : Log.Write a : End Sub\n"
                   "a = Array(1, 2) : Q a(1) : Log.Write a"),
@@ -320,6 +323,9 @@ TEST_F(Script, ResumeNextSkipsTheFailingStatement) {
     EXPECT_EQ(Run("On Error Resume Next\nErr.Raise 1234, \"me\", \"custom\"\nLog.Write Err.Number, "
                   "Err.Source, Err.Description"),
               "1234,me,custom;");
+    EXPECT_EQ(Run("Err.Number = 7 : Err.Source = 5 : Err.Description = \"d\"\nLog.Write Err.Number, "
+                  "Err.Source, Err.Description\nErr.Clear\nLog.Write Err.Number, Err.Source"),
+              "7,5,d;0,;");
     const ScriptError e = Error("\n  Err.Raise 5000, \"src\", \"text\"");
     EXPECT_EQ(e.Number(), 5000);
     EXPECT_EQ(Narrow(e.description), "text");
@@ -331,10 +337,13 @@ TEST_F(Script, ResumeNextSkipsTheFailingStatement) {
 TEST_F(Script, ResumeNextAfterAFailingHeaderGoesOnInsideTheBlock) {
     const std::string on = "On Error Resume Next\n";
     EXPECT_EQ(Run(on + "If 1 / 0 Then Log.Write \"in\"\nLog.Write \"after\", Err.Number"), "in;after,11;");
-    EXPECT_EQ(Run(on + "If 1 / 0 = 1 Then\nLog.Write \"then\"\nElse\nLog.Write \"else\"\nEnd If\nLog.Write \"after\""),
-              "then;after;");
-    EXPECT_EQ(Run(on + "If False Then\nLog.Write 1\nElseIf 1 / 0 Then\nLog.Write 2\nElse\nLog.Write 3\nEnd If"),
-              "2;");
+    EXPECT_EQ(
+        Run(on +
+            "If 1 / 0 = 1 Then\nLog.Write \"then\"\nElse\nLog.Write \"else\"\nEnd If\nLog.Write \"after\""),
+        "then;after;");
+    EXPECT_EQ(
+        Run(on + "If False Then\nLog.Write 1\nElseIf 1 / 0 Then\nLog.Write 2\nElse\nLog.Write 3\nEnd If"),
+        "2;");
     // A loop whose test fails runs its body once, then goes on after it.
     EXPECT_EQ(Run(on + "n = 0\nDo While 1 / 0\nn = n + 1 : Log.Write n\nLoop\nLog.Write \"after\""),
               "1;after;");
@@ -794,8 +803,9 @@ TEST_F(Script, EvalOfTheCallingFunctionsNameWithArgumentsCallsIt) {
     EXPECT_EQ(Run("Function G : G = 5 : Log.Write Eval(\"G\") : Execute \"G = G + 1\" : End Function\n"
                   "Log.Write G"),
               "5;6;");
-    EXPECT_EQ(Run("Function H(n) : H = n : If n > 0 Then Execute \"Log.Write H(n - 1)\"\nEnd Function\nx = H(2)"),
-              "0;1;");
+    EXPECT_EQ(
+        Run("Function H(n) : H = n : If n > 0 Then Execute \"Log.Write H(n - 1)\"\nEnd Function\nx = H(2)"),
+        "0;1;");
 }
 
 TEST_F(Script, InterruptEndsARunawayScriptEvenUnderResumeNext) {
