@@ -90,6 +90,11 @@ enum EditMessage : UINT {
     MPM_HOLDGROUP = 1094,       // non-zero holds, 0 releases -> 0
     MPM_SETDPI = 1095,          // dots per inch, 0 own, -1 q -> resolution in use
     MPM_GETMARGIN = 1096,       // margin 0..3, RECT* out     -> 1 when shown
+    // What an interrupted save (a kill, a crash, a power loss) left, dealt
+    // with before a file is opened: beside the file `path`, or with 0 in the
+    // temporary folder. Needs no document. Bits of the result: 1 a missing
+    // (or half-written) file was put back, 2 leftovers were removed.
+    MPM_RECOVERFILE = 1097,     // path or 0, -               -> bits
 };
 
 // Edit commands, sent as WM_COMMAND with LOWORD(wParam) = id and lParam 0.

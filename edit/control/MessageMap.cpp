@@ -17,7 +17,7 @@ LRESULT View::Message(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         handled = id >= 1 && id <= ECMD_LAST && OnCommand(id);
         return 0;
     }
-    if (msg >= MPM_CANUNDO && msg <= MPM_GETMARGIN) {
+    if (msg >= MPM_CANUNDO && msg <= MPM_RECOVERFILE) {
         LRESULT r = DocumentMessage(msg, wp, lp, handled);
         if (handled) return r;
         handled = true;
@@ -39,6 +39,10 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         case MPM_NOP1045:
         case MPM_NOP1048:
         case MPM_NOP1070: return 0;
+        case MPM_RECOVERFILE: {
+            const wchar_t* path = Ptr<const wchar_t>(wp);
+            return path ? RecoverInterruptedSave(path) : RecoverTemporaryFolder();
+        }
         case MPM_HOLDGROUP:
             // The group is the process's, like the counter: it needs no document.
             if (wp ? undo_group::Hold() : undo_group::Release()) {

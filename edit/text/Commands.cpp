@@ -116,6 +116,7 @@ Command* MacroCommand::Execute(TextDocument& doc) {
 }
 
 FileCommand::~FileCommand() {
+    if (hold_) CloseHandle(hold_);
     if (deleteFile_ && !file_.empty()) DeleteFileW(file_.c_str());
 }
 
@@ -127,6 +128,9 @@ Command* FileCommand::Execute(TextDocument& doc) {
         inverse = std::make_unique<FileCommand>(std::wstring(), doc.currentCodePage, true);
         inverse->file_ = MakeTempFile(L"FT_");
         if (inverse->file_.empty() || !SaveFile(doc, inverse->file_.c_str(), nullptr, false)) return nullptr;
+        HANDLE h = CreateFileW(inverse->file_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h != INVALID_HANDLE_VALUE) inverse->hold_ = h;
     }
     std::wstring name = doc.fileName;
     if (!LoadFile(doc, file_.c_str(), codePage_, false)) return nullptr;

@@ -117,6 +117,9 @@ private:
     std::wstring file_;
     bool deleteFile_;
     int codePage_;
+    // A file of the command's own is held open while it lives, so that no
+    // other instance takes it for a leftover of an ended process.
+    HANDLE hold_ = nullptr;
 };
 
 // The only way edits enter a document. A read-only document beeps and

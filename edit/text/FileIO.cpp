@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "Encoding.h"
 #include "Iso2022.h"
 #include "LineFileSource.h"
+#include "SaveFiles.h"
 #include "TextDocument.h"
 
 namespace {
@@ -22,6 +24,8 @@ void Allocating() {
     if (Fails(SaveStep::Allocate)) throw std::bad_alloc();
 }
 
+}  // namespace
+
 std::wstring FullPath(const wchar_t* path) {
     wchar_t buf[MAX_PATH];
     DWORD n = GetFullPathNameW(path, MAX_PATH, buf, nullptr);
@@ -33,13 +37,10 @@ std::wstring FullPath(const wchar_t* path) {
     return big;
 }
 
+namespace {
+
 bool SamePath(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-std::wstring FolderOf(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? L"." : path.substr(0, slash + 1);
 }
 
 // Buffered writes in 512 KiB blocks; remembers the first failure.
@@ -293,6 +294,13 @@ bool WriteDocument(TextDocument& doc, const SaveFormat& fmt, Writer& w) {
 
 void SetSaveFaultHookForTesting(SaveFaultHook hook) { g_saveFault = hook; }
 
+std::wstring SystemPath(const std::wstring& full) {
+    // Room for the longest name a save makes beside the file.
+    if (full.size() + 24 < MAX_PATH || full.rfind(L"\\\\?\\", 0) == 0) return full;
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
 std::wstring MakeTempFile(const wchar_t* prefix) {
     wchar_t dir[256], name[MAX_PATH];
     const DWORD n = GetTempPathW(256, dir);
@@ -310,35 +318,123 @@ std::wstring MovedAsideName(const std::wstring& path) {
     return path.substr(0, nameStart) + L"~#" + name + L"#.tmp";
 }
 
+namespace {
+
+constexpr wchar_t kHex[] = L"0123456789ABCDEF";
+constexpr size_t kLongestName = 255;  // units in one name of a path
+
+}  // namespace
+
+std::wstring SaveTemporaryName(const std::wstring& folder, const std::wstring& name, unsigned unique) {
+    std::wstring out = folder;
+    if (!out.empty() && out.back() != L'\\' && out.back() != L'/') out += L'\\';
+    out += L"~MP";
+    for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unique >> shift) & 15];
+    if (name.size() + 12 <= kLongestName) {
+        out += L'#';
+        out += name;
+    }
+    out += L".tmp";
+    return out;
+}
+
+bool IsSaveTemporaryOf(const std::wstring& candidate, const std::wstring& name) {
+    if (candidate.size() != name.size() + 12 || candidate.compare(0, 3, L"~MP") != 0 || candidate[7] != L'#')
+        return false;
+    for (int i = 3; i < 7; ++i)
+        if (!wcschr(kHex, candidate[size_t(i)])) return false;
+    const std::wstring middle = candidate.substr(8, name.size());
+    return CompareStringOrdinal(middle.c_str(), int(middle.size()), name.c_str(), int(name.size()), TRUE) ==
+               CSTR_EQUAL &&
+           _wcsicmp(candidate.c_str() + 8 + name.size(), L".tmp") == 0;
+}
+
+bool InUse(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(h);
+    return false;
+}
+
+SaveLock::SaveLock() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\Morrowpad.FileSave")) {
+    if (!mutex_) return;
+    const DWORD r = WaitForSingleObject(mutex_, 10000);
+    held_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+}
+
+SaveLock::~SaveLock() {
+    if (held_) ReleaseMutex(mutex_);
+    if (mutex_) CloseHandle(mutex_);
+}
+
+bool CopyContent(HANDLE from, int64_t fromOffset, HANDLE to, int64_t toOffset, std::vector<char>& buf,
+                 bool (*fails)(SaveStep), SaveStep step) {
+    LARGE_INTEGER a, b;
+    a.QuadPart = fromOffset;
+    b.QuadPart = toOffset;
+    if (!SetFilePointerEx(from, a, nullptr, FILE_BEGIN) || !SetFilePointerEx(to, b, nullptr, FILE_BEGIN))
+        return false;
+    const DWORD block = DWORD(std::min<size_t>(buf.size(), 1u << 30));
+    for (;;) {
+        DWORD got = 0, put = 0;
+        if (!ReadFile(from, buf.data(), block, &got, nullptr)) return false;
+        if (got == 0) return true;
+        if (fails && fails(step)) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
+        if (!WriteFile(to, buf.data(), got, &put, nullptr)) return false;
+        if (put != got) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
+    }
+}
+
+namespace {
+
+// A private copy of `full` in the temporary folder, opened so that the
+// system deletes it when its handle closes, also when the process is killed.
+// The handle is returned (owned by the caller), with the name in `name`.
+HANDLE MakePrivateCopy(const std::wstring& full, std::wstring* name) {
+    std::wstring copy = MakeTempFile(L"MP_");
+    if (copy.empty()) return INVALID_HANDLE_VALUE;
+    FileHandle to(CreateFileW(copy.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!to.Valid()) {
+        const DWORD err = GetLastError();
+        DeleteFileW(copy.c_str());
+        SetLastError(err);
+        return INVALID_HANDLE_VALUE;
+    }
+    FileHandle from(CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!from.Valid()) return INVALID_HANDLE_VALUE;  // `to` goes with its handle
+    std::vector<char> buf(4 * kCopyBlock);
+    if (!CopyContent(from.Get(), 0, to.Get(), 0, buf, nullptr, SaveStep::Write)) return INVALID_HANDLE_VALUE;
+    name->swap(copy);
+    return to.Release();
+}
+
+}  // namespace
+
 bool LoadFile(TextDocument& doc, const wchar_t* path, int codePage, bool inPlace) {
     if (!path || !*path) return false;
     std::wstring name = path;
-    const std::wstring full = FullPath(path);
+    const std::wstring full = SystemPath(FullPath(path));
     std::wstring backing = full;
+    FileHandle copy;
     if (!inPlace) {
-        backing = MakeTempFile(L"MP_");
-        if (backing.empty()) return false;
-        if (!CopyFileW(full.c_str(), backing.c_str(), FALSE)) {
-            const DWORD err = GetLastError();
-            DeleteFileW(backing.c_str());
-            SetLastError(err);
-            return false;
-        }
+        copy.Reset(MakePrivateCopy(full, &backing));
+        if (!copy.Valid()) return false;
     }
     // The new source is opened and scanned before the old one is let go.
     // Until the document has taken it, a failure frees it, which deletes a
     // private copy.
-    std::unique_ptr<LineFileSource> src;
-    try {
-        src = std::make_unique<LineFileSource>(codePage, inPlace);
-    } catch (...) {
-        if (!inPlace) DeleteFileW(backing.c_str());
-        throw;
-    }
-    if (!src->Open(backing) || !doc.AttachSource(src.get())) {
+    auto src = std::make_unique<LineFileSource>(codePage, inPlace);
+    if (!src->Open(backing, copy.Release()) || !doc.AttachSource(src.get())) {
         const DWORD err = GetLastError();
         src.reset();
-        if (!inPlace) DeleteFileW(backing.c_str());
         SetLastError(err);
         return false;
     }
@@ -349,31 +445,12 @@ bool LoadFile(TextDocument& doc, const wchar_t* path, int codePage, bool inPlace
 
 namespace {
 
-// Owns a file handle.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    ~FileHandle() { Close(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return h_; }
-    bool Close() {
-        const bool ok = !Valid() || CloseHandle(h_);
-        h_ = INVALID_HANDLE_VALUE;
-        return ok;
-    }
-    void Reset(HANDLE h) {
-        Close();
-        h_ = h;
-    }
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-private:
-    HANDLE h_;
-};
-
-// A file of a save beside the target, deleted with the guard unless it is
-// kept because it now holds something that must stay.
+// The temporary of a save beside its target, named after it (see
+// SaveTemporaryName). It is open from its creation until it has taken the
+// target's name, so that no other instance takes it for a leftover, and it
+// is deleted with the guard unless it took that name.
 class TempFile {
 public:
     TempFile() = default;
@@ -381,28 +458,50 @@ public:
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
-    bool Create(const std::wstring& folder) {
+    bool Create(const std::wstring& target) {
         Allocating();
-        std::wstring name(MAX_PATH, L'\0');  // allocated before the file exists
-        if (Fails(SaveStep::Create)) {
-            SetLastError(ERROR_DISK_FULL);
-            return false;
+        const size_t slash = target.find_last_of(L"\\/");
+        const std::wstring folder = slash == std::wstring::npos ? L"." : target.substr(0, slash);
+        const std::wstring name = target.substr(slash == std::wstring::npos ? 0 : slash + 1);
+        static unsigned counter = GetTickCount() ^ (GetCurrentProcessId() << 7);
+        for (int attempt = 0; attempt < 256; ++attempt) {
+            if (Fails(SaveStep::Create)) {
+                SetLastError(ERROR_DISK_FULL);
+                return false;
+            }
+            if (Fails(SaveStep::DenyCreate)) {
+                SetLastError(ERROR_ACCESS_DENIED);
+                return false;
+            }
+            std::wstring path = SaveTemporaryName(folder, name, (counter++ * 40503u) & 0xFFFF);
+            if (Fails(SaveStep::DenyCreate)) {
+                SetLastError(ERROR_ACCESS_DENIED);
+                return false;
+            }
+            // Renamed while open, so others may delete (rename) it.
+            HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h != INVALID_HANDLE_VALUE) {
+                h_.Reset(h);
+                name_.swap(path);
+                return true;
+            }
+            if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
         }
-        if (Fails(SaveStep::DenyCreate)) {
-            SetLastError(ERROR_ACCESS_DENIED);
-            return false;
-        }
-        if (!GetTempFileNameW(folder.c_str(), L"~MP", 0, name.data())) return false;
-        name.resize(wcslen(name.c_str()));
-        name_.swap(name);
-        return true;
+        return false;
     }
     const std::wstring& Name() const { return name_; }
-    void Keep(bool keep = true) { keep_ = keep; }
-    // Deletes the file now, unless it is kept.
+    HANDLE Handle() const { return h_.Get(); }
+    // The file now has another name and is no longer the guard's.
+    void Renamed() {
+        h_.Close();
+        name_.clear();
+    }
+    // Closes and deletes the file now.
     void Delete() {
-        if (name_.empty() || keep_) return;
+        if (name_.empty()) return;
         const DWORD err = GetLastError();
+        h_.Close();
         SetFileAttributesW(name_.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(name_.c_str());
         name_.clear();
@@ -410,11 +509,9 @@ public:
     }
 
 private:
+    FileHandle h_;
     std::wstring name_;
-    bool keep_ = false;
 };
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // What makes a file the same file whatever name it is reached by, and how
 // many names (hard links) it has. Unknown when it cannot be opened.
@@ -430,50 +527,55 @@ struct FileIdentity {
 // Follows a symbolic link to the file it leads to.
 FileIdentity IdentityOf(const std::wstring& path) {
     FileIdentity id;
-    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return id;
+    FileHandle h(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, 0, nullptr));
+    if (!h.Valid()) return id;
     BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileInformationByHandle(h, &info)) {
+    if (GetFileInformationByHandle(h.Get(), &info)) {
         id.known = true;
         id.volume = info.dwVolumeSerialNumber;
         id.indexHigh = info.nFileIndexHigh;
         id.indexLow = info.nFileIndexLow;
         id.links = info.nNumberOfLinks;
     }
-    CloseHandle(h);
     return id;
 }
 
-// Blocks in which a file is copied to its safety copy and back.
-constexpr DWORD kCopyBlock = 1 << 20;
+}  // namespace
 
-// Copies `from`, from its start, over `to` from its start; false on a failed
-// read or write (or an injected failure of `step`).
-bool CopyContent(HANDLE from, HANDLE to, std::vector<char>& buf, SaveStep step) {
+int64_t SafetyDataOffset(const std::wstring& path) {
+    const int64_t used = int64_t(sizeof(SafetyHeader) + path.size() * sizeof(wchar_t));
+    return (used + 4095) / 4096 * 4096;
+}
+
+bool ReadSafetyHeader(HANDLE copy, SafetyHeader* header, std::wstring* path) {
     LARGE_INTEGER zero = {};
-    if (!SetFilePointerEx(from, zero, nullptr, FILE_BEGIN) || !SetFilePointerEx(to, zero, nullptr, FILE_BEGIN))
+    DWORD got = 0;
+    if (!SetFilePointerEx(copy, zero, nullptr, FILE_BEGIN) || !ReadFile(copy, header, sizeof *header, &got, nullptr) ||
+        got != sizeof *header || std::memcmp(header->magic, SafetyHeader::kMagic, sizeof header->magic) != 0 ||
+        header->pathUnits == 0 || header->pathUnits > 32767)
         return false;
-    for (;;) {
-        DWORD got = 0, put = 0;
-        if (!ReadFile(from, buf.data(), kCopyBlock, &got, nullptr)) return false;
-        if (got == 0) return true;
-        if (Fails(step)) {
-            SetLastError(ERROR_WRITE_FAULT);
-            return false;
-        }
-        if (!WriteFile(to, buf.data(), got, &put, nullptr)) return false;
-        if (put != got) {
-            SetLastError(ERROR_WRITE_FAULT);
-            return false;
-        }
-    }
+    std::wstring p(header->pathUnits, L'\0');
+    const DWORD bytes = DWORD(p.size() * sizeof(wchar_t));
+    if (!ReadFile(copy, p.data(), bytes, &got, nullptr) || got != bytes) return false;
+    if (header->dataOffset != SafetyDataOffset(p) || header->dataBytes < 0) return false;
+    path->swap(p);
+    return true;
+}
+
+namespace {
+
+bool CopyWithFaults(HANDLE from, int64_t fromOffset, HANDLE to, int64_t toOffset, std::vector<char>& buf,
+                    SaveStep step) {
+    return CopyContent(from, fromOffset, to, toOffset, buf, g_saveFault, step);
 }
 
 // A copy of a file's old bytes in the temporary folder, made before the file
-// is written into, from which they are put back if writing fails. Deleted
-// with the guard, unless putting them back failed: then it is the only copy
-// left and stays for the user.
+// is written into, from which they are put back if writing fails. It names
+// the file, so that when the process is killed while it writes, the next
+// start puts the old bytes back (RecoverTemporaryFolder). Deleted with the
+// guard, unless putting them back failed: then it is the only copy left and
+// stays for the user.
 class SafetyCopy {
 public:
     SafetyCopy() = default;
@@ -486,10 +588,12 @@ public:
     SafetyCopy(const SafetyCopy&) = delete;
     SafetyCopy& operator=(const SafetyCopy&) = delete;
 
-    // Copies all of `file` and flushes the copy to disk.
-    bool Make(HANDLE file, std::vector<char>& buf) {
+    // Copies all of `file` (whose full path is `path`) and flushes the copy
+    // to disk; then marks it complete, flushed again.
+    bool Make(HANDLE file, const std::wstring& path, std::vector<char>& buf) {
         Allocating();
         std::wstring name(MAX_PATH, L'\0');  // allocated before the file exists
+        std::vector<char> head(size_t(SafetyDataOffset(path)), 0);
         wchar_t dir[MAX_PATH];
         const DWORD n = GetTempPathW(MAX_PATH, dir);
         if (n == 0 || n >= MAX_PATH) return false;
@@ -502,19 +606,37 @@ public:
         name_.swap(name);
         h_.Reset(CreateFileW(name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_TEMPORARY, nullptr));
-        if (!h_.Valid() || !CopyContent(file, h_.Get(), buf, SaveStep::SafetyCopy)) return false;
+        LARGE_INTEGER size;
+        if (!h_.Valid() || !GetFileSizeEx(file, &size)) return false;
+        SafetyHeader header = {};
+        std::memcpy(header.magic, SafetyHeader::kMagic, sizeof header.magic);
+        header.pathUnits = uint32_t(path.size());
+        header.dataOffset = int64_t(head.size());
+        header.dataBytes = size.QuadPart;
+        std::memcpy(head.data(), &header, sizeof header);
+        std::memcpy(head.data() + sizeof header, path.data(), path.size() * sizeof(wchar_t));
+        DWORD put = 0;
+        if (!WriteFile(h_.Get(), head.data(), DWORD(head.size()), &put, nullptr) || put != head.size()) return false;
+        if (!CopyWithFaults(file, 0, h_.Get(), header.dataOffset, buf, SaveStep::SafetyCopy)) return false;
         if (Fails(SaveStep::SafetyCopy)) {
             SetLastError(ERROR_WRITE_FAULT);
             return false;
         }
-        return FlushFileBuffers(h_.Get());
+        if (!FlushFileBuffers(h_.Get())) return false;
+        // Complete: from now on a kill leaves bytes to put back.
+        LARGE_INTEGER at;
+        at.QuadPart = offsetof(SafetyHeader, complete);
+        const uint32_t one = 1;
+        dataOffset_ = header.dataOffset;
+        return SetFilePointerEx(h_.Get(), at, nullptr, FILE_BEGIN) && WriteFile(h_.Get(), &one, 4, &put, nullptr) &&
+               put == 4 && FlushFileBuffers(h_.Get());
     }
 
     // Writes the old bytes back into `file` (which stays the same file),
     // cuts it there and gives it back its time of last write. Allocates
     // nothing and throws nothing; keeps the copy when it fails.
     void PutBack(HANDLE file, std::vector<char>& buf, const FILETIME* lastWrite) noexcept {
-        bool ok = !Fails(SaveStep::Restore) && CopyContent(h_.Get(), file, buf, SaveStep::Restore) &&
+        bool ok = !Fails(SaveStep::Restore) && CopyWithFaults(h_.Get(), dataOffset_, file, 0, buf, SaveStep::Restore) &&
                   SetEndOfFile(file);
         if (ok && lastWrite) SetFileTime(file, nullptr, nullptr, lastWrite);
         ok = ok && FlushFileBuffers(file);
@@ -522,8 +644,9 @@ public:
     }
 
 private:
-    FileHandle h_{INVALID_HANDLE_VALUE};
+    FileHandle h_;
     std::wstring name_;
+    int64_t dataOffset_ = 0;
     bool keep_ = false;
 };
 
@@ -564,7 +687,7 @@ bool WriteInto(TextDocument& doc, const std::wstring& full, const SaveFormat& fm
     Allocating();
     std::vector<char> buf(kCopyBlock);  // allocated now: putting the old bytes back must not need memory
     // Others may read the file meanwhile, but not write it.
-    FileHandle h(INVALID_HANDLE_VALUE);
+    FileHandle h;
     if (Fails(SaveStep::Open))
         SetLastError(ERROR_SHARING_VIOLATION);
     else
@@ -574,7 +697,7 @@ bool WriteInto(TextDocument& doc, const std::wstring& full, const SaveFormat& fm
     FILETIME lastWrite;
     const bool timeKnown = GetFileTime(h.Get(), nullptr, nullptr, &lastWrite);
     SafetyCopy safety;
-    if (!safety.Make(h.Get(), buf)) return false;
+    if (!safety.Make(h.Get(), full, buf)) return false;
     bool ok = false;
     try {
         ok = WriteOver(doc, fmt, h.Get());
@@ -589,121 +712,181 @@ bool WriteInto(TextDocument& doc, const std::wstring& full, const SaveFormat& fm
     return false;
 }
 
-// Errors by which ReplaceFileW says that it cannot work here at all (a file
-// system without it), rather than that this replacement failed.
-bool ReplaceUnsupported(DWORD err) {
-    return err == ERROR_NOT_SUPPORTED || err == ERROR_INVALID_FUNCTION || err == ERROR_INVALID_PARAMETER ||
-           err == ERROR_CALL_NOT_IMPLEMENTED;
-}
+// Attributes that belong to the file and go over to the file that replaces it.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// Puts `fresh` in the place of the existing file `target`, which becomes
-// `backup`. ReplaceFileW keeps what belongs to the file rather than to its
-// content (security, streams, creation time, attributes); where it cannot be
-// used, two renames do the same without those. On failure both files are
-// back where they were, unless the old file could not be moved back from
-// `backup` (then the target is missing and `backup` holds it).
-//
-// A backup is always named: without one, ReplaceFileW can fail after it has
-// deleted the target.
-bool Replace(const std::wstring& target, const std::wstring& fresh, const std::wstring& backup) {
-    if (Fails(SaveStep::Replace)) {
-        SetLastError(ERROR_UNABLE_TO_REMOVE_REPLACED);
-        return false;
+// Whether a file's access list is its own (protected, or with entries not
+// inherited from its folder) rather than what every new file there gets.
+bool OwnAccessList(PSECURITY_DESCRIPTOR sd) {
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!GetSecurityDescriptorControl(sd, &control, &revision)) return false;
+    if (control & SE_DACL_PROTECTED) return true;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL acl = nullptr;
+    if (!GetSecurityDescriptorDacl(sd, &present, &acl, &defaulted) || !present) return false;
+    if (!acl) return true;  // a null list: everyone may do everything, given on purpose
+    for (DWORD i = 0; i < acl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (GetAce(acl, i, &ace) && !(static_cast<ACE_HEADER*>(ace)->AceFlags & INHERITED_ACE)) return true;
     }
-    if (Fails(SaveStep::NoReplaceFile)) {
-        SetLastError(ERROR_NOT_SUPPORTED);
-    } else if (ReplaceFileW(target.c_str(), fresh.c_str(), backup.c_str(),
-                            REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                            nullptr)) {
-        return true;
-    }
-    DWORD err = GetLastError();
-    if (err == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {  // the old file is already the backup
-        MoveFileExW(backup.c_str(), target.c_str(), 0);
-    } else if (ReplaceUnsupported(err)) {
-        if (Fails(SaveStep::Replace)) {
-            SetLastError(ERROR_ACCESS_DENIED);
-            return false;
-        }
-        if (!MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
-        if (!Fails(SaveStep::Replace) && MoveFileExW(fresh.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
-            return true;
-        err = GetLastError() ? GetLastError() : ERROR_ACCESS_DENIED;
-        MoveFileExW(backup.c_str(), target.c_str(), 0);
-    }
-    SetLastError(err);
     return false;
 }
 
-// Hidden and system files are replaced with those attributes cleared; they
-// are given back whatever the outcome.
-class AttributeGuard {
-public:
-    AttributeGuard(const std::wstring& path, DWORD attrs) : path_(path), attrs_(attrs) {
-        if (attrs_ & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
-            SetFileAttributesW(path_.c_str(), attrs_ & ~(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+// Gives the new file `fresh` what belongs to the file `full` rather than to
+// its content, as a replacement in place keeps it: its attributes and
+// creation time, an access list of its own, and its named streams. Each is
+// kept where the file system has it; what cannot be copied stays as the new
+// file has it.
+void KeepWhatBelongsToTheFile(const std::wstring& full, TempFile& fresh, DWORD attrs) {
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    FILE_BASIC_INFO basic = {};
+    if (GetFileAttributesExW(full.c_str(), GetFileExInfoStandard, &info)) {
+        basic.CreationTime.LowPart = info.ftCreationTime.dwLowDateTime;
+        basic.CreationTime.HighPart = LONG(info.ftCreationTime.dwHighDateTime);
     }
-    ~AttributeGuard() {
-        const DWORD err = GetLastError();
-        SetFileAttributesW(path_.c_str(), attrs_);
+    basic.FileAttributes = (attrs & kKeptAttributes) ? (attrs & kKeptAttributes) : FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(fresh.Handle(), FileBasicInfo, &basic, sizeof basic);
+
+    DWORD need = 0;
+    GetFileSecurityW(full.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &need);
+    if (need > 0 && need < (1u << 20)) {
+        std::vector<char> sd(need);
+        if (GetFileSecurityW(full.c_str(), DACL_SECURITY_INFORMATION, sd.data(), need, &need) &&
+            OwnAccessList(sd.data()))
+            SetFileSecurityW(fresh.Name().c_str(), DACL_SECURITY_INFORMATION, sd.data());
+    }
+
+    WIN32_FIND_STREAM_DATA stream;
+    HANDLE find = FindFirstStreamW(full.c_str(), FindStreamInfoStandard, &stream, 0);
+    if (find == INVALID_HANDLE_VALUE) return;
+    std::vector<char> buf(kCopyBlock);
+    do {
+        const std::wstring suffix = stream.cStreamName;  // ":name:$DATA"
+        if (suffix == L"::$DATA") continue;
+        FileHandle from(CreateFileW((full + suffix).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    0, nullptr));
+        FileHandle to(CreateFileW((fresh.Name() + suffix).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                  nullptr));
+        if (from.Valid() && to.Valid()) CopyContent(from.Get(), 0, to.Get(), 0, buf, nullptr, SaveStep::Write);
+    } while (FindNextStreamW(find, &stream));
+    FindClose(find);
+}
+
+// Gives `fresh` the name `target` in one rename that replaces the file of
+// that name, if `replace`: the name holds a whole file, old or new, at every
+// instant. Written through, so that once it succeeds the name is on the disk.
+bool TakeName(TempFile& fresh, const std::wstring& target, bool replace) {
+    if (Fails(SaveStep::Replace)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    if (!MoveFileExW(fresh.Name().c_str(), target.c_str(),
+                     (replace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH))
+        return false;
+    fresh.Renamed();
+    return true;
+}
+
+// Errors by which a file system says that it has no hard links.
+bool NoHardLinks(DWORD err) {
+    return err == ERROR_NOT_SUPPORTED || err == ERROR_INVALID_FUNCTION || err == ERROR_INVALID_PARAMETER ||
+           err == ERROR_CALL_NOT_IMPLEMENTED || err == ERROR_ACCESS_DENIED;
+}
+
+// Gives the file `full` the second name `aside`: a hard link, or where the
+// file system has none a copy flushed to the disk. On failure `aside` does
+// not exist.
+bool SecondName(const std::wstring& full, const std::wstring& aside) {
+    if (Fails(SaveStep::Link)) {
+        SetLastError(ERROR_DISK_FULL);
+        return false;
+    }
+    if (!Fails(SaveStep::NoHardLink)) {
+        if (CreateHardLinkW(aside.c_str(), full.c_str(), nullptr)) return true;
+        if (!NoHardLinks(GetLastError())) return false;
+    }
+    std::vector<char> buf(kCopyBlock);
+    bool ok = false;
+    {
+        FileHandle from(CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!from.Valid()) return false;
+        FileHandle to(CreateFileW(aside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!to.Valid()) return false;
+        // The copy is what the old file was, times and attributes included:
+        // it may yet take the old file's name back.
+        BY_HANDLE_FILE_INFORMATION info;
+        ok = GetFileInformationByHandle(from.Get(), &info) &&
+             CopyWithFaults(from.Get(), 0, to.Get(), 0, buf, SaveStep::Link);
+        if (ok) {
+            FILE_BASIC_INFO basic = {};
+            basic.CreationTime.LowPart = info.ftCreationTime.dwLowDateTime;
+            basic.CreationTime.HighPart = LONG(info.ftCreationTime.dwHighDateTime);
+            basic.LastWriteTime.LowPart = info.ftLastWriteTime.dwLowDateTime;
+            basic.LastWriteTime.HighPart = LONG(info.ftLastWriteTime.dwHighDateTime);
+            basic.FileAttributes = info.dwFileAttributes & kKeptAttributes ? info.dwFileAttributes & kKeptAttributes
+                                                                             : FILE_ATTRIBUTE_NORMAL;
+            ok = SetFileInformationByHandle(to.Get(), FileBasicInfo, &basic, sizeof basic) &&
+                 FlushFileBuffers(to.Get());
+        }
+    }
+    if (!ok) {
+        const DWORD err = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+        DeleteFileW(aside.c_str());
         SetLastError(err);
     }
-    AttributeGuard(const AttributeGuard&) = delete;
-    AttributeGuard& operator=(const AttributeGuard&) = delete;
+    return ok;
+}
 
-private:
-    const std::wstring& path_;
-    DWORD attrs_;
-};
-
-// Replaces the file that `src` reads in place by `fresh`. The old file
-// becomes the moved-aside file, from which the source reads on; if it cannot
-// be read there, the replacement is undone.
-bool ReplaceSource(LineFileSource& src, const std::wstring& full, TempFile& fresh, DWORD oldAttrs) {
+// Replaces the file that `src` reads in place by `fresh`. The old file first
+// gets its second name, the moved-aside file, from which the source reads
+// on; then the new file takes the target's name. A kill at any step leaves
+// the target whole, old or new, and at most the moved-aside file and the
+// temporary beside it, which the next open removes.
+bool ReplaceSource(LineFileSource& src, const std::wstring& full, TempFile& fresh) {
     Allocating();
     const std::wstring aside = MovedAsideName(full);
-    SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(aside.c_str());
     src.ReserveName(std::max(full.size(), aside.size()));
-    src.Close();  // an open file cannot be renamed
-    {
-        AttributeGuard attrs(full, oldAttrs);
-        if (!Replace(full, fresh.Name(), aside)) {
-            const DWORD err = GetLastError();
-            // Read the old file wherever it is; a copy that could not be put
-            // back is kept (not flagged as moved aside).
-            if (!src.ReadFrom(full, false) && !Exists(full)) src.ReadFrom(aside, false);
-            SetLastError(err);
+    SaveLock lock;  // no instance looks for leftovers while the old file is closed
+    if (Exists(aside)) {
+        if (InUse(aside)) {  // another document's (a file of the same name with another extension)
+            SetLastError(ERROR_SHARING_VIOLATION);
             return false;
         }
-        fresh.Keep();
-        if (!Fails(SaveStep::Reopen) && src.ReadFrom(aside, true)) {
-            SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_HIDDEN);
-            return true;
-        }
+        SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!DeleteFileW(aside.c_str())) return false;
     }
+    if (!SecondName(full, aside)) return false;
+    src.Close();  // an open file cannot be replaced
+    if (!TakeName(fresh, full, true)) {
+        const DWORD err = GetLastError();
+        DeleteFileW(aside.c_str());  // while nothing has it open
+        src.ReadFrom(full, false);
+        SetLastError(err);
+        return false;
+    }
+    if (!Fails(SaveStep::Reopen) && src.ReadFrom(aside, true)) {
+        SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_HIDDEN);  // a file of its own now
+        return true;
+    }
+    // The old file takes its name back, in one step again.
     const DWORD err = GetLastError() ? GetLastError() : ERROR_OPEN_FAILED;
-    // Undo: the new file goes back to its temporary name (deleted with the
-    // guard), the old one back under its own name.
-    if (MoveFileExW(full.c_str(), fresh.Name().c_str(), 0)) {
-        fresh.Keep(false);
-        if (MoveFileExW(aside.c_str(), full.c_str(), 0)) SetFileAttributesW(full.c_str(), oldAttrs);
-        if (!src.ReadFrom(full, false) && !Exists(full)) {
-            fresh.Keep();  // the folder changed under us: keep everything
-            src.ReadFrom(aside, false);
-        }
-    } else if (!src.ReadFrom(aside, true)) {
-        src.ReadFrom(aside, false);  // the save stands; the old file stays for whoever needs it
-    } else {
+    if (Fails(SaveStep::Replace) ||
+        !MoveFileExW(aside.c_str(), full.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        // The save stands; the old bytes are read where they are.
+        if (!src.ReadFrom(aside, true)) src.ReadFrom(aside, false);
         SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_HIDDEN);
         return true;
     }
+    src.ReadFrom(full, false);
     SetLastError(err);
     return false;
 }
 
-// Writes the document into a new file beside `full` and puts it in the
-// target's place. Every failure, an exception included, leaves the target,
+// Writes the document into a new file beside `full` and gives it the
+// target's name. Every failure, an exception included, leaves the target,
 // the folder and the document's source as they were.
 //
 // An existing file is written into instead (WriteInto) where a new file in
@@ -729,26 +912,14 @@ bool WriteAndReplace(TextDocument& doc, const std::wstring& full, const SaveForm
         if (!readsTarget && (target.links > 1 || (oldAttrs & FILE_ATTRIBUTE_REPARSE_POINT)))
             return WriteInto(doc, full, fmt);
     }
-    // A folder where the user may write the file but not create files in.
-    auto writeIntoInstead = [&] { return existed && !readsTarget && GetLastError() == ERROR_ACCESS_DENIED; };
-    const std::wstring folder = FolderOf(full);
     TempFile fresh;
-    if (!fresh.Create(folder)) return writeIntoInstead() && WriteInto(doc, full, fmt);
+    if (!fresh.Create(full)) {
+        // A folder where the user may write the file but not create files in.
+        if (!existed || readsTarget || GetLastError() != ERROR_ACCESS_DENIED) return false;
+        return WriteInto(doc, full, fmt);
+    }
     {
-        FileHandle h(INVALID_HANDLE_VALUE);
-        if (Fails(SaveStep::Create))
-            SetLastError(ERROR_TOO_MANY_OPEN_FILES);
-        else if (Fails(SaveStep::DenyCreate))
-            SetLastError(ERROR_ACCESS_DENIED);
-        else
-            h.Reset(CreateFileW(fresh.Name().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!h.Valid()) {
-            if (!writeIntoInstead()) return false;
-            fresh.Delete();
-            return WriteInto(doc, full, fmt);
-        }
-        Writer w(h.Get());
+        Writer w(fresh.Handle());
         if (!WriteDocument(doc, fmt, w)) {
             if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_NO_UNICODE_TRANSLATION);
             return false;
@@ -759,31 +930,14 @@ bool WriteAndReplace(TextDocument& doc, const std::wstring& full, const SaveForm
             SetLastError(ERROR_WRITE_FAULT);
             return false;
         }
-        if (!FlushFileBuffers(h.Get()) || !h.Close()) return false;
+        if (!FlushFileBuffers(fresh.Handle())) return false;
     }
-    if (!existed) {
-        if (Fails(SaveStep::Replace)) {
-            SetLastError(ERROR_WRITE_FAULT);
-            return false;
-        }
-        if (!MoveFileExW(fresh.Name().c_str(), full.c_str(), MOVEFILE_WRITE_THROUGH)) return false;
-        fresh.Keep();
-        return true;
-    }
-    if (src && src->InPlace() && !src->MovedAside() && SamePath(full, src->FileName()))
-        return ReplaceSource(*src, full, fresh, oldAttrs);
-    // A free name for the replaced file, which is deleted once replaced. The
-    // placeholder goes first, so that no backup file has to be replaced.
-    TempFile old;
-    if (!old.Create(folder)) return false;
-    DeleteFileW(old.Name().c_str());
-    AttributeGuard attrs(full, oldAttrs);
-    if (!Replace(full, fresh.Name(), old.Name())) {
-        if (!Exists(full)) old.Keep();  // it could not be put back: keep the only copy
-        return false;
-    }
-    fresh.Keep();
-    return true;
+    if (!existed) return TakeName(fresh, full, false);
+    KeepWhatBelongsToTheFile(full, fresh, oldAttrs);
+    if (readsTarget && SamePath(full, src->FileName())) return ReplaceSource(*src, full, fresh);
+    // Under another name of the file it reads, the target cannot be
+    // replaced while the document holds it open: that save fails.
+    return TakeName(fresh, full, true);
 }
 
 }  // namespace
@@ -799,7 +953,7 @@ bool SaveFile(TextDocument& doc, const wchar_t* path, const SaveFormat* format, 
     try {
         Allocating();
         std::wstring name = path;  // taken before the file is replaced, when it can still fail
-        if (!WriteAndReplace(doc, FullPath(path), fmt)) return false;
+        if (!WriteAndReplace(doc, SystemPath(FullPath(path)), fmt)) return false;
         if (update) {
             doc.savePoint = doc.undo.Count();
             doc.fileName.swap(name);

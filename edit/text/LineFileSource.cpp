@@ -54,16 +54,24 @@ void LineFileSource::Close() {
     cacheStart_ = cacheEnd_ = fileSize_;
 }
 
+// Others may read the file and rename or delete it meanwhile, but not write it.
 bool LineFileSource::Reopen(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
     Close();
-    stream_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    return stream_ != INVALID_HANDLE_VALUE;
+    stream_ = h;
+    return true;
 }
 
-bool LineFileSource::Open(const std::wstring& path) {
+bool LineFileSource::Open(const std::wstring& path, HANDLE handle) {
     fileName_ = path;
-    if (!Reopen(path)) return false;
+    if (handle != INVALID_HANDLE_VALUE) {
+        Close();
+        stream_ = handle;
+    } else if (!Reopen(path)) {
+        return false;
+    }
     LARGE_INTEGER size;
     if (!GetFileSizeEx(stream_, &size)) {
         Close();

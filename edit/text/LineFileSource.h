@@ -24,9 +24,10 @@ public:
     LineFileSource(const LineFileSource&) = delete;
     LineFileSource& operator=(const LineFileSource&) = delete;
 
-    // Opens the backing file for reading, learns its size and the length of a
-    // byte-order mark matching the code page.
-    bool Open(const std::wstring& path);
+    // Opens the backing file for reading (or takes `handle`, already open on
+    // it), learns its size and the length of a byte-order mark matching the
+    // code page. A handle taken is closed with the source, also on failure.
+    bool Open(const std::wstring& path, HANDLE handle = INVALID_HANDLE_VALUE);
     // Counts the lines behind the mark, then fills a line vector of exactly
     // that many records (plus 8 free slots) with their offsets and byte
     // lengths. Null when the file cannot be read or has too many lines or a
@@ -51,9 +52,10 @@ public:
     bool MovedAside() const { return movedAside_; }
 
     // Saving over the backing file: the stream is closed while the file is
-    // replaced, then reads on from `path`, where the old file now is. A file
-    // flagged as moved aside is deleted with the source; one that is not
-    // stays. False (and closed) when the file cannot be opened.
+    // replaced (a file that is open cannot be), then reads on from `path`,
+    // where the old file now is. A file flagged as moved aside is deleted
+    // with the source; one that is not stays. False when the file cannot be
+    // opened; the source then reads on from where it did (closed, if it was).
     void Close();
     bool ReadFrom(const std::wstring& path, bool movedAside);
     // Makes room for a file name of `length` units, so that ReadFrom cannot

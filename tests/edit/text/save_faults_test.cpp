@@ -22,9 +22,9 @@
 
 // Names the steps in failure messages.
 void PrintTo(SaveStep step, std::ostream* os) {
-    static const char* const kNames[] = {"Allocate", "Create",   "Write",      "Flush",
-                                         "Replace",  "Reopen",   "Open",       "SafetyCopy",
-                                         "Truncate", "Restore",  "NoReplaceFile", "DenyCreate"};
+    static const char* const kNames[] = {"Allocate", "Create",  "Write",      "Flush",      "Replace",
+                                         "Reopen",   "Open",    "SafetyCopy", "Truncate",   "Restore",
+                                         "NoHardLink", "DenyCreate", "Link"};
     *os << kNames[int(step)];
 }
 
@@ -34,18 +34,20 @@ int g_failAt = 0;  // the step to fail, counted from 1
 int g_steps = 0;
 int g_denials = 0;  // DenyCreate asked in this save
 std::set<SaveStep> g_failedKinds;
+SaveStep g_failed = SaveStep::Allocate;  // the kind of the step failed last
 
 bool FailTheNthStep(SaveStep step) {
-    if (step == SaveStep::NoReplaceFile || step == SaveStep::DenyCreate) return false;  // not failures
+    if (step == SaveStep::NoHardLink || step == SaveStep::DenyCreate) return false;  // not failures
     if (++g_steps != g_failAt) return false;
     g_failedKinds.insert(step);
+    g_failed = step;
     return true;
 }
 
-// The same on a file system without ReplaceFileW: the target is renamed
-// aside and the new file renamed into its place.
-bool FailTheNthStepWithoutReplaceFile(SaveStep step) {
-    return step == SaveStep::NoReplaceFile || FailTheNthStep(step);
+// The same on a file system without hard links: the old file of an in-place
+// document is copied to the moved-aside name instead.
+bool FailTheNthStepWithoutHardLinks(SaveStep step) {
+    return step == SaveStep::NoHardLink || FailTheNthStep(step);
 }
 
 // The same in a folder where the user may not create files: no temporary
@@ -191,7 +193,8 @@ protected:
                 EXPECT_EQ(r, 1) << "with every step succeeding";
                 break;
             }
-            EXPECT_EQ(r, 0) << "step " << n << " failed";
+            SCOPED_TRACE(::testing::Message() << "step " << n << " (" << ::testing::PrintToString(g_failed) << ") failed");
+            EXPECT_EQ(r, 0);
             EXPECT_TRUE(ReadBytes(path) == file) << "the file changed when step " << n << " failed";
             EXPECT_EQ(LastWritten(path), written) << "step " << n;
             if (!otherName.empty()) {
@@ -252,7 +255,7 @@ TEST_F(SaveFaults, AnInPlaceDocumentSurvivesAFailureAtEveryStep) {
     // Over the file the lines are read from: it has to be kept aside.
     auto save = [&] { return Save(MPM_SAVEFILE, path, nullptr); };
     std::set<SaveStep> all = kEveryStepButReopen;
-    all.insert(SaveStep::Reopen);
+    all.insert({SaveStep::Reopen, SaveStep::Link});
     EXPECT_EQ(FailEveryStep(save, path, dir), all);
     EXPECT_TRUE(ReadBytes(path) == want);
     EXPECT_FALSE(Modified());
@@ -273,18 +276,18 @@ TEST_F(SaveFaults, AnInPlaceDocumentSurvivesAFailureAtEveryStep) {
     EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
 }
 
-TEST_F(SaveFaults, WithoutReplaceFileTheRenamesSurviveAFailureAtEveryStep) {
+TEST_F(SaveFaults, WithoutHardLinksTheCopySurvivesAFailureAtEveryStep) {
     TempDir dir;
     const std::wstring path = dir / L"name.txt";
     const std::string original = SampleFile();
     WriteBytes(path, original);
     auto save = [&] { return Save(MPM_SAVEFILE, path, nullptr); };
     std::set<SaveStep> all = kEveryStepButReopen;
-    all.insert(SaveStep::Reopen);
+    all.insert({SaveStep::Reopen, SaveStep::Link});
 
     ASSERT_TRUE(Load(path, true));
     Insert({1, 0}, L"in place ");
-    EXPECT_EQ(FailEveryStep(save, path, dir, FailTheNthStepWithoutReplaceFile), all);
+    EXPECT_EQ(FailEveryStep(save, path, dir, FailTheNthStepWithoutHardLinks), all);
     std::string want = original;
     want.insert(want.find("\r\n") + 2, "in place ");
     EXPECT_TRUE(ReadBytes(path) == want);
@@ -295,7 +298,7 @@ TEST_F(SaveFaults, WithoutReplaceFileTheRenamesSurviveAFailureAtEveryStep) {
     ASSERT_TRUE(Load(path, false));
     EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
     Insert({2, 0}, L"copy ");
-    EXPECT_EQ(FailEveryStep(save, path, dir, FailTheNthStepWithoutReplaceFile), kEveryStepButReopen);
+    EXPECT_EQ(FailEveryStep(save, path, dir, FailTheNthStepWithoutHardLinks), kEveryStepButReopen);
     want.insert(want.find("\r\n", want.find("\r\n") + 2) + 2, "copy ");
     EXPECT_TRUE(ReadBytes(path) == want);
     EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
@@ -403,7 +406,8 @@ TEST_F(SaveFaults, AHardLinkedFileIsWrittenIntoAndSurvivesAFailureAtEveryStep) {
 }
 
 // When the old bytes cannot be put back either, their safety copy in the
-// temporary folder is all that is left of them: it is kept.
+// temporary folder is all that is left of them: it is kept, and the next
+// look for leftovers puts them back into the file.
 TEST_F(SaveFaults, AFailedRestoreKeepsTheSafetyCopy) {
     TempDir dir;
     const std::wstring path = dir / L"name.txt", other = dir / L"other.txt";
@@ -421,11 +425,10 @@ TEST_F(SaveFaults, AFailedRestoreKeepsTheSafetyCopy) {
     for (const std::wstring& f : TempFiles(L""))
         if (!before.count(f)) added.push_back(f);
     ASSERT_EQ(added.size(), 1u);
-    wchar_t tempDir[MAX_PATH];
-    GetTempPathW(MAX_PATH, tempDir);
-    const std::wstring kept = std::wstring(tempDir) + added[0];
-    EXPECT_EQ(ReadBytes(kept), "old\r\ntext");
-    DeleteFileW(kept.c_str());
+    EXPECT_EQ(added[0].substr(0, 3), L"MPS");
+    EXPECT_EQ(Send(MPM_RECOVERFILE), kFilePutBack);
+    EXPECT_EQ(ReadBytes(other), "old\r\ntext");
+    EXPECT_EQ(TempFiles(L""), before);
     ASSERT_EQ(Save(MPM_SAVEFILE, path, nullptr), 1);
     EXPECT_EQ(ReadBytes(other), "new old\r\ntext");
 }
