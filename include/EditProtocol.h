@@ -94,7 +94,13 @@ enum EditMessage : UINT {
     // with before a file is opened: beside the file `path`, or with 0 in the
     // temporary folder. Needs no document. Bits of the result: 1 a missing
     // (or half-written) file was put back, 2 leftovers were removed.
-    MPM_RECOVERFILE = 1097,     // path or 0, -               -> bits
+    MPM_RECOVERFILE = 1097,     // path or 0, -               -> RecoveryBits
+};
+
+// Bits of the result of MPM_RECOVERFILE.
+enum RecoveryBits : int {
+    kRecoveredFile = 1,     // a missing (or half-written) file was put back
+    kRemovedLeftovers = 2,  // leftovers of an ended process were removed
 };
 
 // Edit commands, sent as WM_COMMAND with LOWORD(wParam) = id and lParam 0.

@@ -434,6 +434,7 @@ LRESULT CMainFrame::OnCreate() {
     RebuildRecentMenu();
     const std::optional<std::wstring> file = FileArgument(commandLine_);
     if (!file || !OpenDocument(*file)) SendMessageW(Window(), WM_COMMAND, ID_FILE_NEW, 0);
+    RecoverInterruptedSaves(ActivePane(), std::wstring());
     // Accepting dropped files is this style (the shell's call only sets it).
     SetWindowLongPtrW(Window(), GWL_EXSTYLE, GetWindowLongPtrW(Window(), GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
     loop_ = MessageLoopOfThread();
@@ -918,6 +919,7 @@ HWND CMainFrame::OpenDocument(const std::wstring& given, const documents::OpenRe
     // that the title and the tabs never show a document that fails to open.
     const HWND doc = NewDocument(false, false, viewType);
     if (!doc) return nullptr;
+    if (IView* view = documents::ViewOf(doc)) RecoverInterruptedSaves(view->GetActivePane(), path);
     if (!SendMessageW(doc, MPD_OPEN, reinterpret_cast<WPARAM>(path.c_str()), reinterpret_cast<LPARAM>(request))) {
         RemoveDocument(doc);
         DestroyWindow(doc);
@@ -935,6 +937,23 @@ HWND CMainFrame::OpenDocument(const std::wstring& given, const documents::OpenRe
     SetFocus(doc);
     SendMessageW(doc, MPD_UPDATE, 0, 0);
     return doc;
+}
+
+void CMainFrame::RecoverInterruptedSaves(HWND pane, const std::wstring& path) {
+    if (!pane) return;
+    if (!leftoversSought_) {
+        leftoversSought_ = true;
+        if (SendMessageW(pane, MPM_RECOVERFILE, 0, 0) & kRecoveredFile) {
+            static const wchar_t kLine[] =
+                L"A file that was being saved when Morrowpad last ended was put back as it was before that save.\n";
+            AppendOutput(kLine, -1);
+        }
+    }
+    if (path.empty()) return;
+    if (SendMessageW(pane, MPM_RECOVERFILE, reinterpret_cast<WPARAM>(path.c_str()), 0) & kRecoveredFile) {
+        const std::wstring line = path + L": put back from what a save that was interrupted left beside it.\n";
+        AppendOutput(line.c_str(), -1);
+    }
 }
 
 void CMainFrame::Activate(size_t index) {

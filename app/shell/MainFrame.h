@@ -65,6 +65,10 @@ public:
     // A `viewType` other than 0 makes a result document (its file is
     // deleted with the window).
     HWND OpenDocument(const std::wstring& path, const documents::OpenRequest* request = nullptr, int viewType = 0);
+    // Deals, through the control `pane`, with what an interrupted save left:
+    // once a run in the temporary folder, then beside `path` (if any). A file
+    // put back is said in the output window.
+    void RecoverInterruptedSaves(HWND pane, const std::wstring& path);
     // A new document window, made the active tab; `defaults` applies the
     // code page and line-end format of new documents and empties the undo.
     HWND NewDocument(bool defaults, bool activate = true, int viewType = 0);
@@ -237,6 +241,7 @@ private:
     keys::KeyTables keys_;
     CCommandStateTable states_;
     bool statesReady_ = false;
+    bool leftoversSought_ = false;  // the temporary folder was looked through this run
     std::vector<UINT> statusPanes_;
 
     automation::CMacroRecorder recorder_;

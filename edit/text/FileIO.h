@@ -121,17 +121,11 @@ private:
     bool held_ = false;
 };
 
-// What RecoverInterruptedSave and RecoverTemporaryFolder did, as bits.
-enum RecoveryResult : int {
-    kFilePutBack = 1,       // the file was missing and was put back from what a save left
-    kLeftoversRemoved = 2,  // files that a save or a document of an ended process left were removed
-};
-
 // Deals with what an interrupted save left beside `path`, before the file is
 // opened: a missing file whose moved-aside file is there is put back; the
 // moved-aside file and the save temporaries of the file are removed once
 // nobody uses them and the file is whole. Never deletes the only copy of
-// anything.
+// anything. Both return RecoveryBits (EditProtocol.h).
 int RecoverInterruptedSave(const wchar_t* path);
 // The same for the temporary folder: private copies and undo files that no
 // process uses are removed; the safety copy of a file that was being written

@@ -94,18 +94,18 @@ int RecoverInterruptedSave(const wchar_t* path) {
             const DWORD attrs = GetFileAttributesW(aside.c_str());
             if (MoveFileExW(aside.c_str(), full.c_str(), MOVEFILE_WRITE_THROUGH)) {
                 SetFileAttributesW(full.c_str(), attrs & ~FILE_ATTRIBUTE_HIDDEN);
-                result |= kFilePutBack;
+                result |= kRecoveredFile;
                 whole = true;
             }
         } else if (Remove(aside)) {
-            result |= kLeftoversRemoved;
+            result |= kRemovedLeftovers;
         }
     }
     // A temporary is removed only while the file it was to replace is there.
     if (whole) {
         ForEachFile(folder, L"~MP*.tmp", [&](const std::wstring& found) {
             const std::wstring temp = folder + found;
-            if (IsSaveTemporaryOf(found, name) && !InUse(temp) && Remove(temp)) result |= kLeftoversRemoved;
+            if (IsSaveTemporaryOf(found, name) && !InUse(temp) && Remove(temp)) result |= kRemovedLeftovers;
         });
     }
     return result;
@@ -122,7 +122,7 @@ int RecoverTemporaryFolder() {
     // Private copies are removed by the system when their process ends; these
     // are what a kill between naming one and opening it leaves.
     ForEachFile(folder, L"MP_*.tmp", [&](const std::wstring& found) {
-        if (!InUse(folder + found) && Remove(folder + found)) result |= kLeftoversRemoved;
+        if (!InUse(folder + found) && Remove(folder + found)) result |= kRemovedLeftovers;
     });
     // Find-in-files results are written, closed, then opened as a document:
     // only a file nobody has touched for a while is a leftover.
@@ -131,7 +131,7 @@ int RecoverTemporaryFolder() {
         WIN32_FILE_ATTRIBUTE_DATA info;
         if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info) && OlderThan(info, 60) &&
             !InUse(path) && Remove(path))
-            result |= kLeftoversRemoved;
+            result |= kRemovedLeftovers;
     });
     ForEachFile(folder, L"MPS*.tmp", [&](const std::wstring& found) {
         const std::wstring path = folder + found;
@@ -141,7 +141,7 @@ int RecoverTemporaryFolder() {
                 CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
             if (copy.Valid()) remove = PutBackSafetyCopy(copy.Get(), &putBack);
         }
-        if (remove && Remove(path)) result |= putBack ? kFilePutBack : kLeftoversRemoved;
+        if (remove && Remove(path)) result |= putBack ? kRecoveredFile : kRemovedLeftovers;
     });
     return result;
 }

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <ostream>
 #include <set>
 #include <string>
@@ -19,6 +20,7 @@
 #include "EditWindow.h"
 #include "FileIO.h"
 #include "FileTestUtil.h"
+#include "SaveFiles.h"
 
 // Names the steps in failure messages.
 void PrintTo(SaveStep step, std::ostream* os) {
@@ -87,6 +89,8 @@ ULONGLONG LastWritten(const std::wstring& path) {
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info)) return 0;
     return (ULONGLONG(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
 }
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // How many names the file has; 0 when it cannot be opened.
 DWORD LinkCount(const std::wstring& path) {
@@ -426,7 +430,7 @@ TEST_F(SaveFaults, AFailedRestoreKeepsTheSafetyCopy) {
         if (!before.count(f)) added.push_back(f);
     ASSERT_EQ(added.size(), 1u);
     EXPECT_EQ(added[0].substr(0, 3), L"MPS");
-    EXPECT_EQ(Send(MPM_RECOVERFILE), kFilePutBack);
+    EXPECT_EQ(Send(MPM_RECOVERFILE), kRecoveredFile);
     EXPECT_EQ(ReadBytes(other), "old\r\ntext");
     EXPECT_EQ(TempFiles(L""), before);
     ASSERT_EQ(Save(MPM_SAVEFILE, path, nullptr), 1);
@@ -519,6 +523,99 @@ TEST_F(SaveFaults, AnInPlaceDocumentOverAHardLinkedFileKeepsItsText) {
         EXPECT_EQ(Modified(), !sameName) << from;
         ASSERT_TRUE(Load(path, false));  // lets the old file go
     }
+}
+
+// What a save ended on its way leaves beside a file, and what the next open
+// makes of it: each case lays out a folder, asks for the recovery of
+// name.txt, and compares the folder after.
+struct LeftoverCase {
+    const char* what;
+    std::vector<std::pair<std::wstring, std::string>> before;  // files and their bytes
+    std::vector<std::wstring> held;                          // held open by a living process
+    LRESULT bits;
+    std::vector<std::pair<std::wstring, std::string>> after;
+};
+
+TEST_F(SaveFaults, WhatAnInterruptedSaveLeftIsDealtWithBeforeTheNextOpen) {
+    const std::wstring temp = L"~MP1A2B#name.txt.tmp", aside = L"~#name#.tmp";
+    const std::vector<LeftoverCase> cases = {
+        {"killed before the rename: the temporary goes",
+         {{L"name.txt", "old"}, {temp, "ne"}}, {}, kRemovedLeftovers, {{L"name.txt", "old"}}},
+        {"killed after an in-place save: the moved-aside file goes too",
+         {{L"name.txt", "new"}, {temp, "new"}, {aside, "old"}}, {}, kRemovedLeftovers, {{L"name.txt", "new"}}},
+        {"the file missing beside its moved-aside file: it is put back",
+         {{aside, "old"}, {temp, "new"}}, {}, kRecoveredFile | kRemovedLeftovers, {{L"name.txt", "old"}}},
+        {"the file missing beside a temporary alone: nothing is deleted",
+         {{temp, "new"}}, {}, 0, {{temp, "new"}}},
+        {"temporaries of other files, and names not a save's, stay",
+         {{L"name.txt", "old"}, {L"~MP1A2B#other.txt.tmp", "x"}, {L"~MP1A2B.tmp", "y"}, {L"~MP1A2B#name.txt", "z"}},
+         {}, 0,
+         {{L"name.txt", "old"}, {L"~MP1A2B#name.txt", "z"}, {L"~MP1A2B#other.txt.tmp", "x"}, {L"~MP1A2B.tmp", "y"}}},
+        {"what a living process holds open stays",
+         {{L"name.txt", "old"}, {temp, "ne"}, {aside, "old"}}, {temp, aside}, 0,
+         {{L"name.txt", "old"}, {aside, "old"}, {temp, "ne"}}},
+    };
+    for (const LeftoverCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        for (const auto& [name, bytes] : c.before) WriteBytes(dir / name, bytes);
+        if (std::count_if(c.before.begin(), c.before.end(), [&](auto& f) { return f.first == aside; }))
+            SetFileAttributesW((dir / aside).c_str(), FILE_ATTRIBUTE_HIDDEN);
+        std::vector<HANDLE> holds;
+        for (const std::wstring& name : c.held)
+            holds.push_back(CreateFileW((dir / name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+        const std::wstring path = dir / L"name.txt";
+        EXPECT_EQ(Send(MPM_RECOVERFILE, reinterpret_cast<WPARAM>(path.c_str())), c.bits);
+        for (HANDLE h : holds) CloseHandle(h);
+        std::vector<std::pair<std::wstring, std::string>> after;
+        for (const std::wstring& f : dir.Files()) after.emplace_back(f, ReadBytes(dir / f));
+        EXPECT_EQ(after, c.after);
+        if (Exists(path)) EXPECT_EQ(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+    }
+}
+
+// The same in the temporary folder: private copies nobody holds go, and the
+// safety copy of a file being written into when its process ended gives the
+// file its old bytes back once it is complete.
+TEST_F(SaveFaults, LeftoversInTheTemporaryFolderAreDealtWithAtTheNextStart) {
+    wchar_t tempDir[MAX_PATH];
+    GetTempPathW(MAX_PATH, tempDir);
+    const std::wstring tmp = tempDir;
+    TempDir dir;
+    const std::wstring file = dir / L"written into.txt";
+    auto safetyCopy = [&](const std::wstring& name, uint32_t complete, const std::string& bytes) {
+        SafetyHeader h = {};
+        std::memcpy(h.magic, SafetyHeader::kMagic, sizeof h.magic);
+        h.complete = complete;
+        h.pathUnits = uint32_t(file.size());
+        h.dataOffset = SafetyDataOffset(file);
+        h.dataBytes = int64_t(bytes.size());
+        std::string image(size_t(h.dataOffset), '\0');
+        std::memcpy(image.data(), &h, sizeof h);
+        std::memcpy(image.data() + sizeof h, file.data(), file.size() * sizeof(wchar_t));
+        WriteBytes(tmp + name, image + bytes);
+    };
+    const std::set<std::wstring> before = TempFiles(L"");
+    WriteBytes(tmp + L"MP_F00.tmp", "private copy of an ended process");
+    WriteBytes(tmp + L"MP_F01.tmp", "private copy in use");
+    HANDLE held = CreateFileW((tmp + L"MP_F01.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    WriteBytes(tmp + L"MPSF02.tmp", "not a safety copy: kept");
+    WriteBytes(file, "half new");
+    safetyCopy(L"MPSF03.tmp", 0, "never complete");
+    EXPECT_EQ(Send(MPM_RECOVERFILE), kRemovedLeftovers);
+    EXPECT_EQ(ReadBytes(file), "half new") << "an incomplete copy is never put back";
+    safetyCopy(L"MPSF04.tmp", 1, "the old bytes");
+    EXPECT_EQ(Send(MPM_RECOVERFILE), kRecoveredFile);
+    EXPECT_EQ(ReadBytes(file), "the old bytes");
+    CloseHandle(held);
+    std::set<std::wstring> added;
+    for (const std::wstring& f : TempFiles(L""))
+        if (!before.count(f)) added.insert(f);
+    EXPECT_EQ(added, (std::set<std::wstring>{L"MPSF02.tmp", L"MP_F01.tmp"}));
+    DeleteFileW((tmp + L"MPSF02.tmp").c_str());
+    DeleteFileW((tmp + L"MP_F01.tmp").c_str());
 }
 
 }  // namespace
