@@ -2,7 +2,8 @@
 // how the next open and the next start deal with it. A save never takes the
 // target's name away (see FileIO.h), so what is left is:
 // - the temporary beside the target ("~MPxxxx#name.tmp"), complete or not:
-//   the target is whole, the temporary is removed;
+//   the target is whole (or, for a new file, not yet there), the temporary
+//   is removed;
 // - the moved-aside file of an in-place document ("~#name#.tmp"): a second
 //   name or a copy of the old file, removed while the target is whole, and
 //   put back under the target's name when the target is missing (as an
@@ -87,27 +88,25 @@ int RecoverInterruptedSave(const wchar_t* path) {
     SaveLock lock;
     if (!lock.Held()) return 0;
     int result = 0;
-    bool whole = Exists(full);
     const std::wstring aside = MovedAsideName(full);
     if (Exists(aside) && !InUse(aside)) {
-        if (!whole) {
+        if (!Exists(full)) {
             const DWORD attrs = GetFileAttributesW(aside.c_str());
             if (MoveFileExW(aside.c_str(), full.c_str(), MOVEFILE_WRITE_THROUGH)) {
                 SetFileAttributesW(full.c_str(), attrs & ~FILE_ATTRIBUTE_HIDDEN);
                 result |= kRecoveredFile;
-                whole = true;
             }
         } else if (Remove(aside)) {
             result |= kRemovedLeftovers;
         }
     }
-    // A temporary is removed only while the file it was to replace is there.
-    if (whole) {
-        ForEachFile(folder, L"~MP*.tmp", [&](const std::wstring& found) {
-            const std::wstring temp = folder + found;
-            if (IsSaveTemporaryOf(found, name) && !InUse(temp) && Remove(temp)) result |= kRemovedLeftovers;
-        });
-    }
+    // A temporary never held anything but the document's text on its way
+    // to the file, which was whole throughout; for a new file, what a kill
+    // before its rename left unfinished.
+    ForEachFile(folder, L"~MP*.tmp", [&](const std::wstring& found) {
+        const std::wstring temp = folder + found;
+        if (IsSaveTemporaryOf(found, name) && !InUse(temp) && Remove(temp)) result |= kRemovedLeftovers;
+    });
     return result;
 }
 
