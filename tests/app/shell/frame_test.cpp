@@ -624,3 +624,23 @@ TEST_F(Frame, ThePlaceholdersOfItsMenusStayDisabled) {
     EXPECT_STREQ(label, L"5");
     DestroyMenu(popup);
 }
+
+// The next start after a save that was killed on its way: the file given on
+// the command line is put back from its moved-aside file (an earlier version
+// could leave only that), the save temporaries beside it go, and the output
+// window says what was put back.
+TEST_F(Frame, TheNextStartPutsBackWhatAnInterruptedSaveLeft) {
+    const std::wstring d = folder_ + L"d.txt", aside = folder_ + L"~#d#.tmp", temp = folder_ + L"~MP0001#d.txt.tmp";
+    ASSERT_TRUE(WriteFileText(aside, "delta\r\n"));
+    SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(WriteFileText(temp, "half"));
+    ASSERT_NE(Create(L"prog \"" + d + L"\""), nullptr);
+    ASSERT_EQ(frame_->DocumentCount(), 1u);
+    EXPECT_EQ(Line(Pane(0), 0), L"delta");
+    EXPECT_EQ(GetFileAttributesW(aside.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW(temp.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW(d.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+    ASSERT_NE(frame_->OutputWindow(), nullptr);
+    EXPECT_EQ(Line(frame_->OutputWindow(), 0), d + L": put back from what a save that was interrupted left beside it.");
+    EXPECT_TRUE(Messages().empty());
+}
