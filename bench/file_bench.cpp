@@ -117,6 +117,20 @@ int wmain(int argc, wchar_t** argv) {
                 s2 ? "" : "  FAILED");
     DeleteFileW(same.c_str());
     DeleteFileW(utf8.c_str());
+
+    // Saving over a file loaded in place: the old file keeps a second name
+    // from which the unloaded lines are read, and the new file takes the
+    // file's name. On a copy, so that the generated file stays as it is.
+    const std::wstring over = path + L".over";
+    if (CopyFileW(path.c_str(), over.c_str(), FALSE) &&
+        SendMessageW(edit, MPM_LOADINPLACE, reinterpret_cast<WPARAM>(over.c_str()), MAKELPARAM(1252, LB_CRLF))) {
+        t0 = Now();
+        const LRESULT s3 = SendMessageW(edit, MPM_SAVEFILE, reinterpret_cast<WPARAM>(over.c_str()), 0);
+        const double saveOver = Now() - t0;
+        std::printf("  save over it, in place:    %.3f s  (%.0f MB/s)%s\n", saveOver, size / saveOver / 1e6,
+                    s3 && FileSize(over) == FileSize(path) ? "" : "  FAILED or size differs");
+    }
     DestroyWindow(edit);
+    DeleteFileW(over.c_str());
     return 0;
 }

@@ -22,6 +22,8 @@ if [ "$name" = file_bench ] || [ "$name" = open_bench ]; then
   cat "$big" >/dev/null  # the same warm page cache for both
   start=$(date +%s.%N); lines=$(wc -l <"$big"); end=$(date +%s.%N)
   echo "wc -l: $lines line breaks in $(awk "BEGIN{print $end - $start}") s"
+  start=$(date +%s.%N); cp "$big" "$big.cp" && sync "$big.cp"; end=$(date +%s.%N); rm -f "$big.cp"
+  echo "cp + sync: $(awk "BEGIN{print $end - $start}") s"
   set -- "$(winepath -w "$big")" "$@"
 fi
 if [ "$name" = lexer_bench ]; then

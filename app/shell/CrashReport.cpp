@@ -11,6 +11,12 @@ wchar_t g_reportPath[MAX_PATH * 4];
 LPTOP_LEVEL_EXCEPTION_FILTER g_previous = nullptr;
 volatile LONG g_installed = 0;
 
+// The report is written by a thread made when the reporter is installed,
+// with a stack of its own: after a stack overflow the faulting thread has no
+// room left, and making a thread then could need the heap that broke.
+HANDLE g_go = nullptr, g_done = nullptr;
+EXCEPTION_POINTERS* volatile g_crash = nullptr;
+
 // One formatted line, written as it is. No heap: the heap may be what broke.
 void Line(HANDLE file, const char* format, ...) {
     char buf[1024];
@@ -131,7 +137,7 @@ void CallStack(HANDLE file, const CONTEXT* original) {
 #endif
 }
 
-LONG WINAPI Filter(EXCEPTION_POINTERS* info) {
+void AppendReport(EXCEPTION_POINTERS* info) {
     HANDLE file =
         CreateFileW(g_reportPath, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_FLAG_WRITE_THROUGH, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
@@ -139,7 +145,41 @@ LONG WINAPI Filter(EXCEPTION_POINTERS* info) {
         WriteCrashReport(file, info);
         CloseHandle(file);
     }
+}
+
+DWORD WINAPI Reporter(void*) {
+    for (;;) {
+        if (WaitForSingleObject(g_go, INFINITE) != WAIT_OBJECT_0) return 0;
+        AppendReport(g_crash);
+        SetEvent(g_done);
+    }
+}
+
+// Reports the crash once: a second thread crashing meanwhile waits.
+void Report(EXCEPTION_POINTERS* info) {
+    static volatile LONG busy = 0;
+    if (InterlockedExchange(&busy, 1) != 0) return;
+    g_crash = info;
+    if (g_go && g_done && SetEvent(g_go))
+        WaitForSingleObject(g_done, 10000);
+    else
+        AppendReport(info);
+}
+
+LONG WINAPI Filter(EXCEPTION_POINTERS* info) {
+    Report(info);
     return g_previous ? g_previous(info) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+// A stack overflow leaves too little stack for the system to reach the
+// filter (under Wine about 2 KB, and it hangs on the way): it is reported
+// from the first handler that sees it, with next to no stack, and ends the
+// process, which could not go on anyway.
+LONG WINAPI StackOverflow(EXCEPTION_POINTERS* info) {
+    if (info->ExceptionRecord->ExceptionCode != EXCEPTION_STACK_OVERFLOW) return EXCEPTION_CONTINUE_SEARCH;
+    Report(info);
+    TerminateProcess(GetCurrentProcess(), EXCEPTION_STACK_OVERFLOW);
+    return EXCEPTION_CONTINUE_SEARCH;
 }
 
 }  // namespace
@@ -150,7 +190,7 @@ std::wstring CrashReportPath(const std::wstring& exePath) {
     return exePath.substr(0, dot + 1) + L"rpt";
 }
 
-std::string ExceptionName(DWORD code) {
+const char* ExceptionName(DWORD code) {
     switch (code) {
         case 0xC0000005: return "ACCESS_VIOLATION";
         case 0x80000001: return "GUARD_PAGE";
@@ -159,6 +199,7 @@ std::string ExceptionName(DWORD code) {
         case 0x80000004: return "SINGLE_STEP";
         case 0xC0000006: return "IN_PAGE_ERROR";
         case 0xC0000008: return "INVALID_HANDLE";
+        case 0xC0000017: return "NO_MEMORY";
         case 0xC000001D: return "ILLEGAL_INSTRUCTION";
         case 0xC0000025: return "NONCONTINUABLE_EXCEPTION";
         case 0xC0000026: return "INVALID_DISPOSITION";
@@ -174,22 +215,20 @@ std::string ExceptionName(DWORD code) {
         case 0xC0000095: return "INT_OVERFLOW";
         case 0xC0000096: return "PRIV_INSTRUCTION";
         case 0xC00000FD: return "STACK_OVERFLOW";
+        case 0xC0000374: return "HEAP_CORRUPTION";
+        case 0xC0000409: return "STACK_BUFFER_OVERRUN";
+        case 0xC0000417: return "INVALID_CRUNTIME_PARAMETER";
+        case 0xC0000420: return "ASSERTION_FAILURE";
+        case 0x20474343: return "CPP_EXCEPTION";  // thrown by GCC-built code
+        case 0xE06D7363: return "CPP_EXCEPTION";  // thrown by MSVC-built code
     }
-    wchar_t text[1024] = {};
-    FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   GetModuleHandleW(L"NTDLL.DLL"), code, 0, text, 1024, nullptr);
-    char narrow[1024] = {};
-    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
-    size_t n = strlen(narrow);
-    while (n && (narrow[n - 1] == '\n' || narrow[n - 1] == '\r')) narrow[--n] = 0;
-    return narrow;
+    return "";
 }
 
 void WriteCrashReport(HANDLE file, const EXCEPTION_POINTERS* info) {
     const EXCEPTION_RECORD* r = info->ExceptionRecord;
     Line(file, "//=====================================================\n");
-    Line(file, "Exception code: %08X %s\n", unsigned(r->ExceptionCode),
-         ExceptionName(r->ExceptionCode).c_str());
+    Line(file, "Exception code: %08X %s\n", unsigned(r->ExceptionCode), ExceptionName(r->ExceptionCode));
     char module[MAX_PATH * 2];
     unsigned section = 0;
     DWORD_PTR offset = 0;
@@ -210,7 +249,16 @@ void InstallCrashReporter(const std::wstring& reportPath) {
     }
     if (path.size() >= std::size(g_reportPath)) return;
     wcscpy(g_reportPath, path.c_str());
-    if (InterlockedExchange(&g_installed, 1) == 0) g_previous = SetUnhandledExceptionFilter(&Filter);
+    if (InterlockedExchange(&g_installed, 1) != 0) return;
+    g_go = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (g_go && g_done) {
+        HANDLE thread = CreateThread(nullptr, 256 * 1024, &Reporter, nullptr, 0, nullptr);
+        if (thread) CloseHandle(thread);  // it runs until the process ends
+        else CloseHandle(g_go), g_go = nullptr;
+    }
+    g_previous = SetUnhandledExceptionFilter(&Filter);
+    AddVectoredExceptionHandler(1, &StackOverflow);
 }
 
 }  // namespace shell

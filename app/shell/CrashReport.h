@@ -18,16 +18,19 @@
 
 namespace shell {
 
-// Installs the filter once; `reportPath` empty means the default path.
+// Installs the filter once; `reportPath` empty means the default path. A
+// thread of its own, made now, writes the report, so that neither a stack
+// overflow nor a broken heap keeps it from being written.
 void InstallCrashReporter(const std::wstring& reportPath = L"");
 
 // The executable's path with the text after its last dot replaced by "rpt",
 // when that dot is followed by at least three characters; else unchanged.
 std::wstring CrashReportPath(const std::wstring& exePath);
 
-// The name of an exception code ("ACCESS_VIOLATION"), or the system's text
-// for codes without one.
-std::string ExceptionName(DWORD code);
+// The name of an exception code ("ACCESS_VIOLATION"); empty for a code
+// without one. Static text: the report is written with no heap, which may be
+// what broke.
+const char* ExceptionName(DWORD code);
 
 // Appends the report for `info` to `file` (open for writing, at its end).
 void WriteCrashReport(HANDLE file, const EXCEPTION_POINTERS* info);

@@ -3,6 +3,8 @@
 // test reads the report it appended and checks every line's format.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <regex>
 #include <sstream>
 
@@ -22,25 +24,49 @@ __attribute__((noinline)) void CallsFault(volatile int* p) {
     asm volatile("");  // keeps the call from becoming a jump
 }
 
-// Runs before main when this process is the crashing child.
+__attribute__((noinline)) int Recurse(int depth) {
+    volatile char frame[512];
+    frame[0] = char(depth);
+    const int r = Recurse(depth + 1);
+    asm volatile("" : : "r"(frame) : "memory");  // the frame lives on past the call: no loop
+    return r + frame[0];
+}
+
+// Breaks the heap the way a stray write does: blocks written after they were
+// freed, so that the next allocations follow garbage.
+__attribute__((noinline)) void BreakTheHeap() {
+    for (size_t size : {17u, 24u, 32u, 40u, 64u}) {
+        for (int i = 0; i < 8; ++i) {
+            char* volatile p = static_cast<char*>(malloc(size));
+            free(p);
+            memset(p - 16, 0xA5, size + 32);
+        }
+    }
+}
+
+// Runs before main when this process is the crashing child:
+// "--crash-child <kind> <report>", the kind "access", "stack" or "heap".
 const bool g_child = [] {
     const wchar_t* line = GetCommandLineW();
     const wchar_t* flag = wcsstr(line, L"--crash-child ");
     if (!flag) return false;
-    shell::InstallCrashReporter(flag + wcslen(L"--crash-child "));
+    const wchar_t* kind = flag + wcslen(L"--crash-child ");
+    shell::InstallCrashReporter(wcschr(kind, L' ') + 1);
+    if (wcsncmp(kind, L"stack", 5) == 0) Recurse(0);
+    if (wcsncmp(kind, L"heap", 4) == 0) BreakTheHeap();
     CallsFault(g_nowhere);
     return true;
 }();
 
 // Starts the child in a job that dies with the test; its exit code.
-DWORD RunCrashingChild(const std::wstring& report) {
+DWORD RunCrashingChild(const std::wstring& report, const wchar_t* kind = L"access") {
     shell::UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring line = L"\"" + std::wstring(exe) + L"\" --crash-child " + report;
+    std::wstring line = L"\"" + std::wstring(exe) + L"\" --crash-child " + kind + L" " + report;
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
@@ -72,12 +98,35 @@ TEST(CrashReport, PathReplacesTheExtension) {
 }
 
 TEST(CrashReport, ExceptionsAreNamed) {
-    EXPECT_EQ(shell::ExceptionName(0xC0000005), "ACCESS_VIOLATION");
-    EXPECT_EQ(shell::ExceptionName(0x80000003), "BREAKPOINT");
-    EXPECT_EQ(shell::ExceptionName(0xC000008E), "FLT_DIVIDE_BY_ZERO");
-    EXPECT_EQ(shell::ExceptionName(0xC0000093), "FLT_UNDERFLOW");
-    EXPECT_EQ(shell::ExceptionName(0xC0000094), "INT_DIVIDE_BY_ZERO");
-    EXPECT_EQ(shell::ExceptionName(0xC00000FD), "STACK_OVERFLOW");
+    EXPECT_STREQ(shell::ExceptionName(0xC0000005), "ACCESS_VIOLATION");
+    EXPECT_STREQ(shell::ExceptionName(0x80000003), "BREAKPOINT");
+    EXPECT_STREQ(shell::ExceptionName(0xC000008E), "FLT_DIVIDE_BY_ZERO");
+    EXPECT_STREQ(shell::ExceptionName(0xC0000093), "FLT_UNDERFLOW");
+    EXPECT_STREQ(shell::ExceptionName(0xC0000094), "INT_DIVIDE_BY_ZERO");
+    EXPECT_STREQ(shell::ExceptionName(0xC00000FD), "STACK_OVERFLOW");
+    EXPECT_STREQ(shell::ExceptionName(0xC0000374), "HEAP_CORRUPTION");
+    EXPECT_STREQ(shell::ExceptionName(0x12345678), "");
+}
+
+// A stack overflow and a broken heap still give a whole report: the code,
+// the fault address with its module, registers and a stack.
+TEST(CrashReport, AStackOverflowOrABrokenHeapStillGivesAWholeReport) {
+    const std::wstring folder = testing_support::MakeTempFolder(L"mp-crash-");
+    for (const wchar_t* kind : {L"stack", L"heap"}) {
+        const std::wstring report = folder + kind + L".rpt";
+        const DWORD code = RunCrashingChild(report, kind);
+        EXPECT_NE(code, DWORD(-1)) << "the child ended in time";
+        const std::string text = testing_support::ReadFileText(report);
+        const std::vector<std::string> l = Lines(text);
+        ASSERT_GE(l.size(), 25u) << text;
+        EXPECT_TRUE(std::regex_match(l[1], std::regex("Exception code: [0-9A-F]{8} [A-Z_]+"))) << l[1];
+        if (std::wstring(kind) == L"stack") EXPECT_EQ(l[1], "Exception code: C00000FD STACK_OVERFLOW");
+        EXPECT_TRUE(std::regex_match(l[2], std::regex("Fault address:  [0-9A-F]{16} [0-9A-F]{2}:[0-9A-F]{8} .+")))
+            << l[2];
+        EXPECT_EQ(l[4], "Registers:");
+        EXPECT_EQ(l[21], "Call stack:");
+        EXPECT_FALSE(l[23].empty()) << "at least one frame";
+    }
 }
 
 TEST(CrashReport, AFaultingProcessAppendsAReport) {

@@ -619,3 +619,56 @@ TEST_F(SaveFaults, LeftoversInTheTemporaryFolderAreDealtWithAtTheNextStart) {
 }
 
 }  // namespace
+
+namespace {
+
+// Paths beyond MAX_PATH (the file's path `length` units long) save like any
+// other: over the file, through a private copy or in place, and as a new
+// file beside it.
+TEST_F(SaveFaults, PathsBeyondMaxPathSave) {
+    TempDir dir;
+    for (size_t length : {259u, 260u, 261u, 300u, 1000u}) {
+        SCOPED_TRACE(::testing::Message() << "a path of " << length << " units");
+        // Folders of at most 200 units each, down to the file "name.txt".
+        std::wstring folder = L"\\\\?\\" + dir.path;
+        const size_t want = length - 9;  // "\name.txt"
+        while (folder.size() - 4 < want) {
+            const size_t room = want - (folder.size() - 4) - 1;
+            folder += L"\\" + std::wstring(std::min<size_t>(room, 200), L'd');
+            ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+        }
+        const std::wstring plain = folder.substr(4) + L"\\name.txt";
+        ASSERT_EQ(plain.size(), length);
+        WriteBytes(folder + L"\\name.txt", "old\r\ntext");
+        for (bool inPlace : {false, true}) {
+            ASSERT_TRUE(Load(plain, inPlace)) << inPlace;
+            Insert({0, 0}, L"new ");
+            ASSERT_EQ(Save(MPM_SAVEFILE, plain, nullptr), 1) << inPlace << " error " << GetLastError();
+            EXPECT_FALSE(Modified());
+            ASSERT_EQ(Save(MPM_SAVECOPY, plain + L".copy", nullptr), 1) << inPlace;
+        }
+        EXPECT_EQ(ReadBytes(folder + L"\\name.txt"), "new new old\r\ntext");
+        EXPECT_EQ(ReadBytes(folder + L"\\name.txt.copy"), "new new old\r\ntext");
+        WriteBytes(dir / L"elsewhere.txt", "x");
+        ASSERT_TRUE(Load(dir / L"elsewhere.txt", false));  // lets the moved-aside file go
+        // Only the two files are left in the deepest folder.
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        do
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(fd.cFileName);
+        while (FindNextFileW(h, &fd));
+        FindClose(h);
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::wstring>{L"name.txt", L"name.txt.copy"}));
+        DeleteFileW((folder + L"\\name.txt").c_str());
+        DeleteFileW((folder + L"\\name.txt.copy").c_str());
+        while (folder.size() > 4 + dir.path.size()) {
+            RemoveDirectoryW(folder.c_str());
+            folder.resize(folder.find_last_of(L'\\'));
+        }
+    }
+}
+
+}  // namespace
