@@ -173,7 +173,15 @@ struct TextArg {                // message 1040
 struct SaveFormat {             // messages 1033, 1090
     int codePage;
     int lineBreak;
-    int writeBom;
+    int writeBom;               // SaveFlags
+};
+
+// Bits of SaveFormat::writeBom. A save in a code page that lacks some of the
+// document's characters fails with ERROR_NO_UNICODE_TRANSLATION and writes
+// nothing, unless SAVE_ACCEPT_LOSS lets it write the code page's stand-ins.
+enum SaveFlags : int {
+    SAVE_WRITE_BOM = 1,
+    SAVE_ACCEPT_LOSS = 2,
 };
 
 struct LineAttrArg {            // messages 1046, 1047

@@ -127,7 +127,9 @@ Command* FileCommand::Execute(TextDocument& doc) {
     if (doc.recording) {
         inverse = std::make_unique<FileCommand>(std::wstring(), doc.currentCodePage, true);
         inverse->file_ = MakeTempFile(L"FT_");
-        if (inverse->file_.empty() || !SaveFile(doc, inverse->file_.c_str(), nullptr, false)) return nullptr;
+        // In the document's own encoding, as before, whatever it cannot hold.
+        const SaveFormat own = {doc.currentCodePage, doc.lineBreak, (doc.hasBom ? SAVE_WRITE_BOM : 0) | SAVE_ACCEPT_LOSS};
+        if (inverse->file_.empty() || !SaveFile(doc, inverse->file_.c_str(), &own, false)) return nullptr;
         HANDLE h = CreateFileW(inverse->file_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING, 0, nullptr);
         if (h != INVALID_HANDLE_VALUE) inverse->hold_ = h;

@@ -136,8 +136,20 @@ void Room(V& v, size_t n) {
     v.reserve(std::max(n, 2 * v.capacity()));
 }
 
+// Whether the code page holds every character (a form of Unicode).
+bool HoldsEverything(int codePage) {
+    return codePage == encoding::kUtf8 || codePage == encoding::kUtf16LE || codePage == encoding::kUtf16BE ||
+           codePage == encoding::kUtf32LE || codePage == encoding::kUtf32BE || codePage == 65000;
+}
+
+// What a save does with characters the target code page lacks.
+enum class Loss { Refused, Accepted };
+
 // Encodes UTF-16 into `out` (reused); false when the target cannot take it.
-bool Encode(int codePage, const wchar_t* text, int n, std::vector<char>& out) {
+// Unless the loss is accepted, also when the bytes would not read back as
+// the text: a code page that lacks a character writes a default character
+// or a look-alike in its place (ERROR_NO_UNICODE_TRANSLATION).
+bool Encode(int codePage, const wchar_t* text, int n, std::vector<char>& out, Loss loss = Loss::Refused) {
     if (n <= 0) {
         out.clear();
         return true;
@@ -146,7 +158,19 @@ bool Encode(int codePage, const wchar_t* text, int n, std::vector<char>& out) {
     if (need <= 0) return false;
     Room(out, size_t(need));
     out.resize(size_t(need));
-    return encoding::FromUtf16(codePage, text, n, out.data(), need) == need;
+    if (encoding::FromUtf16(codePage, text, n, out.data(), need) != need) return false;
+    if (loss == Loss::Accepted || HoldsEverything(codePage)) return true;
+    thread_local std::vector<wchar_t> back;
+    const int units = encoding::ToUtf16(codePage, out.data(), need, nullptr, 0);
+    bool same = units == n;
+    if (same) {
+        Room(back, size_t(units));
+        back.resize(size_t(units));
+        same = encoding::ToUtf16(codePage, out.data(), need, back.data(), units) == units &&
+               std::equal(back.begin(), back.end(), text);
+    }
+    if (!same) SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return same;
 }
 
 // Whether the code page writes with a state (ISO-2022: designations and
@@ -160,7 +184,7 @@ bool Stateful(int codePage) {
 // conversion's int sizes; a piece never ends inside a surrogate pair. For a
 // stateful code page a piece ends only after a line break (or with the text),
 // so that a line is converted whole and keeps the shortest escape sequences.
-bool EncodeTo(int codePage, const wchar_t* text, int64_t n, std::vector<char>& scratch, Writer& w) {
+bool EncodeTo(int codePage, const wchar_t* text, int64_t n, std::vector<char>& scratch, Writer& w, Loss loss) {
     constexpr int64_t kPiece = 1 << 20;
     const bool stateful = Stateful(codePage);
     while (n > 0) {
@@ -180,7 +204,7 @@ bool EncodeTo(int codePage, const wchar_t* text, int64_t n, std::vector<char>& s
             SetLastError(ERROR_ARITHMETIC_OVERFLOW);
             return false;
         }
-        if (!Encode(codePage, text, int(k), scratch)) return false;
+        if (!Encode(codePage, text, int(k), scratch, loss)) return false;
         w.Write(scratch.data(), scratch.size());
         text += k;
         n -= k;
@@ -201,7 +225,8 @@ bool WriteDocument(TextDocument& doc, const SaveFormat& fmt, Writer& w) {
     const int brkUnits = int(wcslen(brk));
     std::vector<char> targetBreak, sourceBreak, scratch;
     if (!Encode(cp, brk, brkUnits, targetBreak)) return false;
-    if (fmt.writeBom) {
+    const Loss loss = fmt.writeBom & SAVE_ACCEPT_LOSS ? Loss::Accepted : Loss::Refused;
+    if (fmt.writeBom & SAVE_WRITE_BOM) {
         int n = 0;
         const char* mark = ByteOrderMark(cp, &n);
         w.Write(mark, size_t(n));
@@ -233,7 +258,7 @@ bool WriteDocument(TextDocument& doc, const SaveFormat& fmt, Writer& w) {
         const int got = encoding::ToUtf16(srcCp, batch.data(), int(batch.size()), wide.data(), units);
         if (got != units) return false;
         batch.clear();
-        return EncodeTo(cp, wide.data(), got, scratch, w);
+        return EncodeTo(cp, wide.data(), got, scratch, w, loss);
     };
     // Writes what is pending, then the line break before the next line.
     auto writeBreak = [&]() {
@@ -255,7 +280,7 @@ bool WriteDocument(TextDocument& doc, const SaveFormat& fmt, Writer& w) {
             if (i > 0 && !writeBreak()) return false;
             flushSpan();
             if (!flushBatch()) return false;
-            if (line.Loaded() && !EncodeTo(cp, line.text, line.length, scratch, w)) return false;
+            if (line.Loaded() && !EncodeTo(cp, line.text, line.length, scratch, w, loss)) return false;
             continue;
         }
         const int64_t off = line.offset, len = line.length;
@@ -947,7 +972,7 @@ bool SaveFile(TextDocument& doc, const wchar_t* path, const SaveFormat* format, 
     if (update && format) {
         doc.currentCodePage = format->codePage;
         doc.lineBreak = format->lineBreak;
-        doc.hasBom = format->writeBom ? 1 : 0;
+        doc.hasBom = format->writeBom & SAVE_WRITE_BOM ? 1 : 0;
     }
     if (!path || !*path) return false;
     try {

@@ -672,3 +672,47 @@ TEST_F(SaveFaults, PathsBeyondMaxPathSave) {
 }
 
 }  // namespace
+
+namespace {
+
+// A save in a code page that lacks some of the text fails and writes
+// nothing, unless the caller accepts the loss; in a form of Unicode nothing
+// is lost.
+TEST_F(SaveFaults, ASaveThatWouldLoseCharactersFailsUnlessTheLossIsAccepted) {
+    TempDir dir;
+    const std::wstring path = dir / L"name.txt";
+    WriteBytes(path, "plain\r\ntext");
+    struct Case {
+        const wchar_t* typed;
+        int codePage, flags;
+        LRESULT saved;
+        const char* file;
+    };
+    const Case cases[] = {
+        {L"\x65E5\x672C ", 1252, 0, 0, "plain\r\ntext"},           // Japanese in Windows-1252
+        {L"\x0109 ", 1252, 0, 0, "plain\r\ntext"},                 // no look-alike either
+        {L"caf\xE9 ", 1252, 0, 1, "caf\xE9 plain\r\ntext"},        // what it holds
+        {L"\x0109 ", 1252, SAVE_ACCEPT_LOSS, 1, "? plain\r\ntext"},  // accepted: the stand-in
+        {L"\x65E5 ", 65001, 0, 1, "\xE6\x97\xA5 plain\r\ntext"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "code page " << c.codePage << ", flags " << c.flags);
+        WriteBytes(path, "plain\r\ntext");
+        ASSERT_TRUE(Load(path, true));
+        Insert({0, 0}, c.typed);
+        const SaveFormat format = {c.codePage, LB_CRLF, c.flags};
+        SetLastError(0);
+        EXPECT_EQ(Save(MPM_SAVEFILE, path, &format), c.saved);
+        if (!c.saved) EXPECT_EQ(GetLastError(), DWORD(ERROR_NO_UNICODE_TRANSLATION));
+        const std::string got = ReadBytes(path);
+        if (c.flags & SAVE_ACCEPT_LOSS)
+            EXPECT_NE(got, "plain\r\ntext");  // the stand-in is the code page's own
+        else
+            EXPECT_EQ(got, c.file);
+        EXPECT_EQ(Modified(), !c.saved);
+        ASSERT_TRUE(Load(dir / L"name.txt", false));  // lets the moved-aside file go
+        EXPECT_EQ(dir.Files(), std::vector<std::wstring>{L"name.txt"});
+    }
+}
+
+}  // namespace
