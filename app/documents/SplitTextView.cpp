@@ -489,16 +489,57 @@ int CSplitTextView::AskToClose() {
     return answer == IDNO ? IDNO : IDCANCEL;
 }
 
+// Saves to `path` in `format`. When the code page lacks some of the text,
+// the user chooses: UTF-8 instead, the code page anyway (the document is
+// then read back from what was written, so that it shows the truth), or no
+// save. A failure is said, and the document stays modified.
+bool CSplitTextView::SaveTo(const std::wstring& path, const SaveFormat& format) {
+    if (SendMessageW(focus_, MPM_SAVEFILE, reinterpret_cast<WPARAM>(path.c_str()),
+                     reinterpret_cast<LPARAM>(&format)))
+        return true;
+    DWORD error = GetLastError();
+    if (error == ERROR_NO_UNICODE_TRANSLATION && format.codePage != CP_UTF8) {
+        const std::wstring text = shell::FormatLanguageString(IDS_SAVE_LOSSY, {path});
+        const UINT type = MB_YESNOCANCEL | MB_ICONWARNING;
+        const int answer =
+            env_ ? env_->MessageBox(text.c_str(), type, nullptr, frame_) : shell::ShowMessage(frame_, text.c_str(), type);
+        if (answer == IDYES) {
+            const SaveFormat utf8 = {CP_UTF8, format.lineBreak, format.writeBom};
+            if (SendMessageW(focus_, MPM_SAVEFILE, reinterpret_cast<WPARAM>(path.c_str()),
+                             reinterpret_cast<LPARAM>(&utf8)))
+                return true;
+        } else if (answer == IDNO) {
+            const SaveFormat lossy = {format.codePage, format.lineBreak, format.writeBom | SAVE_ACCEPT_LOSS};
+            if (SendMessageW(focus_, MPM_SAVEFILE, reinterpret_cast<WPARAM>(path.c_str()),
+                             reinterpret_cast<LPARAM>(&lossy))) {
+                OpenRequest again;
+                again.codePage = format.codePage;
+                if (Open(path.c_str(), &again)) SendMessageW(focus_, MPM_EMPTYUNDO, 0, 0);
+                return true;
+            }
+        } else {
+            return false;  // the user's choice: nothing to say
+        }
+        error = GetLastError();
+    }
+    ReportSaveFailure(path, error);
+    return false;
+}
+
+// The document's own format, for a save under its own name.
+SaveFormat CSplitTextView::OwnFormat() {
+    const int lineEnd = int(SendMessageW(focus_, MPM_LINEBREAKTYPE, 0, 0));
+    return SaveFormat{int(SendMessageW(focus_, MPM_GETCODEPAGE, 0, 0)),
+                      lineEnd >= LB_CRLF && lineEnd <= LB_CR ? lineEnd : LB_CRLF,
+                      SendMessageW(focus_, MPM_BOM, WPARAM(-1), 0) == 1 ? SAVE_WRITE_BOM : 0};
+}
+
 int CSplitTextView::Save() {
     if (viewType_ != 0 && !saved_) return SaveAs();
     const auto* path = reinterpret_cast<const wchar_t*>(SendMessageW(focus_, MPM_GETFILENAME, 0, 0));
     const std::wstring file = path ? path : L"";
     if (!hasFile_ || file.empty() || !FileExists(file)) return SaveAs();
-    if (!SendMessageW(focus_, MPM_SAVEFILE, reinterpret_cast<WPARAM>(file.c_str()), 0)) {
-        // Said, and the document stays modified.
-        ReportSaveFailure(file, GetLastError());
-        return IDNO;
-    }
+    if (!SaveTo(file, OwnFormat())) return IDNO;
     saved_ = true;
     return IDYES;
 }
@@ -512,11 +553,8 @@ int CSplitTextView::SaveAs() {
     if (!ShowSaveDialog(frame_, hasFile_ ? Caption() : std::wstring(), &choice) || choice.paths.empty())
         return IDCANCEL;
     const std::wstring path = shell::FullPath(choice.paths.front());
-    SaveFormat format = {choice.codePage, choice.lineEnd, choice.bom};
-    if (!SendMessageW(focus_, MPM_SAVEFILE, reinterpret_cast<WPARAM>(path.c_str()), reinterpret_cast<LPARAM>(&format))) {
-        ReportSaveFailure(path, GetLastError());
-        return 1;
-    }
+    const SaveFormat format = {choice.codePage, choice.lineEnd, choice.bom ? SAVE_WRITE_BOM : 0};
+    if (!SaveTo(path, format)) return 1;
     const std::wstring oldPath = hasFile_ ? Caption() : std::wstring();
     SetWindowTextW(Window(), path.c_str());
     hasFile_ = true;

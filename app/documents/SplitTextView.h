@@ -90,6 +90,8 @@ private:
     void CopyCaption();
     void Report(UINT stringId, const std::wstring& path, UINT icon);
     void ReportSaveFailure(const std::wstring& path, DWORD error);
+    bool SaveTo(const std::wstring& path, const SaveFormat& format);
+    SaveFormat OwnFormat();
     std::wstring Caption() const;
 
     HWND frame_;

@@ -11,6 +11,7 @@
 #include "CommandIds.h"
 #include "CommandLine.h"
 #include "Document.h"
+#include "FileDialogEx.h"
 #include "EditProtocol.h"
 #include "MainFrame.h"
 #include "ProgramIds.h"
@@ -643,4 +644,52 @@ TEST_F(Frame, TheNextStartPutsBackWhatAnInterruptedSaveLeft) {
     ASSERT_NE(frame_->OutputWindow(), nullptr);
     EXPECT_EQ(Line(frame_->OutputWindow(), 0), d + L": put back from what a save that was interrupted left beside it.");
     EXPECT_TRUE(Messages().empty());
+}
+
+// Save As in a code page that lacks some of the text asks first: Cancel
+// saves nothing, Yes saves UTF-8, No saves the stand-ins and shows them.
+TEST_F(Frame, SavingInACodePageThatLacksSomeOfTheTextAsksFirst) {
+    const std::wstring u = folder_ + L"unicode.txt";
+    // UTF-16 with its mark: Japanese, then c with a circumflex.
+    ASSERT_TRUE(WriteFileText(u, std::string("\xFF\xFE\xE5\x65\x2C\x67\x09\x01", 8)));
+    static std::wstring target;
+    target = u;
+    documents::SetFileDialogHook([](bool, documents::FileChoice* c) {
+        c->paths = {target};
+        c->codePage = 1252;
+        c->lineEnd = LB_CRLF;
+        c->bom = 0;
+        return true;
+    });
+    ASSERT_NE(Create(L"prog"), nullptr);
+    documents::OpenRequest utf16;  // the detector is not in this program folder
+    utf16.codePage = 1200;
+    ASSERT_NE(frame_->OpenDocument(u, &utf16), nullptr);
+    ASSERT_EQ(SendMessageW(Pane(frame_->ActiveIndex()), MPM_GETCODEPAGE, 0, 0), 1200);
+    ASSERT_EQ(Line(Pane(frame_->ActiveIndex()), 0), L"\x65E5\x672C\x0109");
+    const std::string original = testing_support::ReadFileText(u);
+    struct Case {
+        int answer;
+        std::string file;
+        const wchar_t* shown;
+    };
+    const Case cases[] = {
+        {IDCANCEL, original, L"\x65E5\x672C\x0109"},
+        {IDYES, "\xE6\x97\xA5\xE6\x9C\xAC\xC4\x89", L"\x65E5\x672C\x0109"},
+        {IDNO, "??c", L"??c"},  // the code page's own stand-ins
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        Messages().clear();
+        Answers() = {c.answer};
+        Command(ID_FILE_SAVE_AS);
+        ASSERT_EQ(Messages().size(), 1u) << testing_support::ReadFileText(u) << " cp "
+                                         << SendMessageW(Pane(frame_->ActiveIndex()), MPM_GETCODEPAGE, 0, 0);
+        EXPECT_NE(Messages()[0].text.find(L"lacks some of the characters"), std::wstring::npos) << Messages()[0].text;
+        const std::string got = testing_support::ReadFileText(u);
+        EXPECT_EQ(got, c.file);
+        EXPECT_EQ(Line(Pane(frame_->ActiveIndex()), 0), c.shown);
+    }
+    EXPECT_EQ(SendMessageW(Pane(frame_->ActiveIndex()), MPM_ISMODIFIED, 0, 0), 0);
+    documents::SetFileDialogHook(nullptr);
 }
