@@ -138,6 +138,13 @@ class CSyntaxRegion_VB : public CRuleObject {
     HRESULT UnfoldText(BSTR pattern, VARIANT_BOOL caseSensitive) {
         return SetFold(rule_.region, pattern, caseSensitive, true);
     }
+    // With True, the fold marks of the enclosing regions are not counted in
+    // this region's text: only its own are (a preprocessor line's brace).
+    HRESULT IsolateFolds(VARIANT_BOOL on) {
+        if (Cancelled()) return E_ABORT;
+        rule_.region->isolateFolds = on != VARIANT_FALSE;
+        return S_OK;
+    }
     static const DispEntry kTable[];
 };
 const DispEntry CSyntaxRegion_VB::kTable[] = {
@@ -145,6 +152,7 @@ const DispEntry CSyntaxRegion_VB::kTable[] = {
     DispMethod<&CSyntaxRegion_VB::AddRegion>(L"AddRegion"),
     DispMethod<&CSyntaxRegion_VB::FoldText>(L"FoldText"),
     DispMethod<&CSyntaxRegion_VB::UnfoldText>(L"UnfoldText"),
+    DispMethod<&CSyntaxRegion_VB::IsolateFolds>(L"IsolateFolds"),
     DispEnd(),
 };
 

@@ -287,16 +287,21 @@ void CSyntaxParser::PaintItems(const CSyntaxRegion* r, int s, int extentEnd, con
 // Counted once the whole extent is painted, children included: a mark
 // whose first unit lies in a comment or string (classes 1-4), the region's
 // own or a child's, is not counted, and neither is one that starts past
-// the extent (it belongs to an enclosing region).
-void CSyntaxParser::CountFolds(const CSyntaxRegion* r, int s, int extentEnd, const LineText& line) {
+// the extent (it belongs to an enclosing region) or inside a child that
+// isolates its folds (`claimed`: only its own marks count there).
+void CSyntaxParser::CountFolds(const CSyntaxRegion* r, int s, int extentEnd, const LineText& line,
+                               const std::vector<std::pair<int, int>>& claimed) {
     const Regex* marks[2] = {r->fold.get(), r->unfold.get()};
     for (int k = 0; k < 2; ++k) {
         if (!marks[k]) continue;
+        size_t span = 0;
         for (int pos = s; pos < extentEnd;) {
             const mrx::MatchResult m = marks[k]->Search(line.text, line.length, pos, extentEnd - 1);
             if (!m.Matched()) break;
+            while (span < claimed.size() && claimed[span].second <= m.Start()) ++span;
+            const bool childs = span < claimed.size() && claimed[span].first <= m.Start();
             const int cls = m.Start() < line.length ? line.styles[m.Start()] & kStyleBits : 0;
-            if (cls < 1 || cls > 4) foldLevel_ += k == 0 ? 1 : -1;
+            if (!childs && (cls < 1 || cls > 4)) foldLevel_ += k == 0 ? 1 : -1;
             pos = m.End() > m.Start() ? m.End() : m.End() + 1;
         }
     }
@@ -334,8 +339,9 @@ int CSyntaxParser::RegionPass(const CSyntaxRegion* r, int s, int b, int& extentE
         }
         const bool countFolds = line.styles && line.fold;
         const size_t count = r->children.size();
+        std::vector<std::pair<int, int>> claimed;  // the extents of children that isolate their folds
         if (count == 0 || depth >= kMaxDepth || work_ < 0) {
-            if (countFolds) CountFolds(r, s, E, line);
+            if (countFolds) CountFolds(r, s, E, line, claimed);
             return state;
         }
 
@@ -367,8 +373,10 @@ int CSyntaxParser::RegionPass(const CSyntaxRegion* r, int s, int b, int& extentE
             }
             if (best < 0) break;
             int childEnd = E;
-            const int childState = RegionPass(r->children[winner], best, len[winner], childEnd, line, depth + 1);
+            const CSyntaxRegion* child = r->children[winner];
+            const int childState = RegionPass(child, best, len[winner], childEnd, line, depth + 1);
             if (!ownEnd) state = childState;
+            if (countFolds && child->isolateFolds) claimed.emplace_back(best, childEnd);
             if (childEnd <= E || isRoot) {
                 p = childEnd;
                 continue;
@@ -380,7 +388,7 @@ int CSyntaxParser::RegionPass(const CSyntaxRegion* r, int s, int b, int& extentE
             break;
         }
         if (!restart) {
-            if (countFolds) CountFolds(r, s, E, line);
+            if (countFolds) CountFolds(r, s, E, line, claimed);
             return state;
         }
     }

@@ -68,6 +68,7 @@ public:
     int id = 0;
     int style = 0;
     bool caseSensitive = false;
+    bool isolateFolds = false;                 // enclosing regions count no marks in its text
     std::wstring beginText, endText;           // as given
     std::wstring beginLiteral, endLiteral;     // the text of a "+...+" pattern
     std::unique_ptr<Regex> beginExpr, endExpr, fold, unfold;
@@ -123,7 +124,8 @@ private:
     int Lex(const wchar_t* text, int length, int prevState, unsigned short* styles, bool fold);
     int RegionPass(const CSyntaxRegion* r, int s, int b, int& extentEnd, const LineText& line, int depth);
     void PaintItems(const CSyntaxRegion* r, int s, int extentEnd, const LineText& line) const;
-    void CountFolds(const CSyntaxRegion* r, int s, int extentEnd, const LineText& line);
+    void CountFolds(const CSyntaxRegion* r, int s, int extentEnd, const LineText& line,
+                    const std::vector<std::pair<int, int>>& claimed);
     const CSyntaxRegion* FindRegion(const CSyntaxRegion* r, int id, int depth) const;
     // The first position in [from, last] where `r` begins (its BeginLength
     // not 0) and that length in *beginLength; -1 when none.

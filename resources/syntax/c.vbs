@@ -30,6 +30,7 @@ pre.AddItem p.CreateItem(14, Words("defined __has_include"), True)
 Set pblk = p.CreateRegion(1, "+/*+", "+*/+", True)
 Set plcom = p.CreateRegion(1, "+//+", "", True)
 Set pstr = p.CreateStringRegion(3, Chr(34), "\", False)
+pre.IsolateFolds True
 pre.AddRegion pblk
 pre.AddRegion plcom
 pre.AddRegion pstr
@@ -63,6 +64,6 @@ p.AddItem p.CreateItem(14, Words("NULL true false nullptr EOF stdin stdout stder
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F]+(?:\.[0-9a-fA-F]*)?(?:[pP][+-]?\d+)?|0[bB][01]+|" & _
     "\d+\.?\d*(?:[eE][+-]?\d+)?)[uUlLfF]*\b|(?<![\w.])\.\d+(?:[eE][+-]?\d+)?[fFlL]?\b", True)
 
-' Braces fold, except in comments, strings and preprocessor lines.
-p.FoldText "(?<!^\s*#.*)\{", True
-p.UnfoldText "(?<!^\s*#.*)\}", True
+' Braces fold, except in comments, strings and preprocessor lines (which count only their own marks).
+p.FoldText "\{", True
+p.UnfoldText "\}", True

@@ -37,6 +37,7 @@ pre.AddItem p.CreateItem(14, Words("defined __has_include __has_cpp_attribute"),
 Set pblk = p.CreateRegion(1, "+/*+", "+*/+", True)
 Set plcom = p.CreateRegion(1, "+//+", "", True)
 Set pstr = p.CreateStringRegion(3, q, "\", False)
+pre.IsolateFolds True
 pre.AddRegion pblk
 pre.AddRegion plcom
 pre.AddRegion pstr
@@ -78,6 +79,6 @@ p.AddItem p.CreateItem(13, "\[\[.*?\]\]", True)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F']+(?:\.[0-9a-fA-F']*)?(?:[pP][+-]?\d+)?|0[bB][01']+|" & _
     "\d[\d']*\.?[\d']*(?:[eE][+-]?\d+)?)\w*|(?<![\w.])\.\d[\d']*(?:[eE][+-]?\d+)?\w*", True)
 
-' Braces fold, except in comments, strings and preprocessor lines.
-p.FoldText "(?<!^\s*#.*)\{", True
-p.UnfoldText "(?<!^\s*#.*)\}", True
+' Braces fold, except in comments, strings and preprocessor lines (which count only their own marks).
+p.FoldText "\{", True
+p.UnfoldText "\}", True

@@ -33,6 +33,7 @@ Set chl = p.CreateRegion(4, "'(?=(?:[^'\\]|\\.)+')", "(?:[^'\\]|\\.)*'", True)
 
 ' Preprocessor lines
 Set pre = p.CreateRegion(9, "^\s*#", "", True)
+pre.IsolateFolds True
 Set plcom = p.CreateRegion(1, "+//+", "", True)
 pre.AddRegion plcom
 pre.FoldText "^\s*#\s*(?:if|region)\b", True
@@ -68,6 +69,6 @@ p.AddItem p.CreateItem(13, "(?<=^\s*)\[[^\]]*\]", True)
 p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|\d[\d_]*\.?[\d_]*(?:[eE][+-]?\d+)?)" & _
     "(?:[uU][lL]?|[lL][uU]?|[fFdDmM])?\b|(?<![\w.])\.\d[\d_]*(?:[eE][+-]?\d+)?[fFdDmM]?\b", True)
 
-' Braces fold, except in comments, strings and preprocessor lines.
-p.FoldText "(?<!^\s*#.*)\{", True
-p.UnfoldText "(?<!^\s*#.*)\}", True
+' Braces fold, except in comments, strings and preprocessor lines (which count only their own marks).
+p.FoldText "\{", True
+p.UnfoldText "\}", True

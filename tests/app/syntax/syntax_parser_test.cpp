@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <random>
 #include <string>
 #include <vector>
@@ -194,6 +196,20 @@ TEST(Highlighter, FoldMarksRaiseAndLowerTheNextLinesLevel) {
         t.Root()->AddRegion(tag);
         EXPECT_EQ(Fold(t, L"<a> x", 0), 0);
         EXPECT_EQ(Fold(t, L"<x \"a>\" >", 0), 1);
+    }
+    // A child that isolates its folds counts its own marks, its parent none
+    // in it: a preprocessor line's brace is not a block.
+    {
+        CLike d;
+        d.p.Root()->SetFold(syntax::CompilePattern(L"\\{", true));
+        d.p.Root()->SetUnfold(syntax::CompilePattern(L"\\}", true));
+        CSyntaxRegion* pre = d.p.CreateRegion(60, 9, L"^\\s*#", L"[^\\\\]$", true);
+        pre->SetFold(syntax::CompilePattern(L"^\\s*#\\s*if", true));
+        pre->isolateFolds = true;
+        d.p.Root()->AddRegion(pre);
+        EXPECT_EQ(Fold(d.p, L"#define OPEN {", 0), 0);
+        EXPECT_EQ(Fold(d.p, L"#if X {", 0), 1);
+        EXPECT_EQ(Fold(d.p, L"x = { #", 0), 1);
     }
     // Never below 0.
     EXPECT_EQ(Fold(c.p, L"}", 0), 0);
@@ -452,8 +468,9 @@ private:
                     pos = m.End() == m.Start() ? m.End() + 1 : m.End();
                 }
         }
+        std::vector<std::pair<int, int>> claimed;
         if (r->children.empty() || depth >= 32) {
-            CountBoth(r, s, e);
+            CountBoth(r, s, e, claimed);
             return state;
         }
         for (int p = s; p < e;) {
@@ -471,6 +488,7 @@ private:
             int ce = e;
             const int cs = Pass(child, p, bl, ce, depth + 1);
             if (!own) state = cs;
+            if (child->isolateFolds) claimed.emplace_back(p, ce);
             if (ce <= e || r == root_) {
                 p = ce;
                 continue;
@@ -478,23 +496,26 @@ private:
             endFrom = ce;
             goto restart;
         }
-        CountBoth(r, s, e);
+        CountBoth(r, s, e, claimed);
         return state;
     }
 
-    void CountBoth(const CSyntaxRegion* r, int s, int e) {
+    using Spans = std::vector<std::pair<int, int>>;
+    void CountBoth(const CSyntaxRegion* r, int s, int e, const Spans& claimed) {
         if (!st_ || !fold_) return;
-        Count(r->fold.get(), s, e, 1);
-        Count(r->unfold.get(), s, e, -1);
+        Count(r->fold.get(), s, e, 1, claimed);
+        Count(r->unfold.get(), s, e, -1, claimed);
     }
 
-    void Count(const syntax::Regex* x, int s, int e, int delta) {
+    void Count(const syntax::Regex* x, int s, int e, int delta, const Spans& claimed) {
         if (!x) return;
         for (int pos = s; pos < e;) {
             const mrx::MatchResult m = x->Search(t_, n_, pos, -1);
             if (!m.Matched() || m.Start() >= e) break;
             const int cls = m.Start() < n_ ? st_[m.Start()] & 31 : 0;
-            if (cls < 1 || cls > 4) acc_ += delta;
+            const bool childs = std::any_of(claimed.begin(), claimed.end(),
+                                            [&](auto& c) { return c.first <= m.Start() && m.Start() < c.second; });
+            if (!childs && (cls < 1 || cls > 4)) acc_ += delta;
             pos = m.End() == m.Start() ? m.End() + 1 : m.End();
         }
     }
@@ -542,6 +563,7 @@ void RandomTree(CSyntaxParser& p, std::mt19937& rng) {
         for (int k = 0; k < items; ++k) r->AddItem(p.CreateItem(pick(8), kItems[pick(8)], pick(2) != 0));
         if (pick(3) == 0) r->SetFold(syntax::CompilePattern(kMarks[pick(6)], true));
         if (pick(3) == 0) r->SetUnfold(syntax::CompilePattern(kMarks[pick(6)], true));
+        r->isolateFolds = pick(4) == 0;
     }
 }
 
