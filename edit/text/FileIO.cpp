@@ -212,6 +212,13 @@ bool EncodeTo(int codePage, const wchar_t* text, int64_t n, std::vector<char>& s
     return true;
 }
 
+// A line of the backing file that could not be read back: said as such,
+// never taken for a character the code page lacks.
+bool ReadFailed() {
+    if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_READ_FAULT);
+    return false;
+}
+
 // Streams the document's lines in `fmt` into `w`.
 //
 // In the source's own encoding, runs of unloaded lines whose line breaks in
@@ -293,14 +300,15 @@ bool WriteDocument(TextDocument& doc, const SaveFormat& fmt, Writer& w) {
             }
             if (i > 0 && !writeBreak()) return false;
             flushSpan();
-            if (!flushBatch() || !reader.Load(off, len)) return false;
+            if (!flushBatch()) return false;
+            if (!reader.Load(off, len)) return ReadFailed();
             spanStart = off;
             spanEnd = off + len;
             continue;
         }
         if (i > 0 && !writeBreak()) return false;
         if (len == 0) continue;
-        if (!reader.Load(off, len)) return false;
+        if (!reader.Load(off, len)) return ReadFailed();
         const char* bytes = reader.At(off);
         if (copyAscii && encoding::IsAscii(bytes, size_t(len))) {
             if (!flushBatch()) return false;
@@ -606,8 +614,10 @@ public:
     SafetyCopy() = default;
     ~SafetyCopy() {
         const DWORD err = GetLastError();
+        if (!keep_ && h_.Valid()) MarkDone();  // no start may take it for bytes to put back
         h_.Close();
         if (!name_.empty() && !keep_) DeleteFileW(name_.c_str());
+        if (!name_.empty() && keep_) KeptCopies().push_back({std::move(path_), std::move(name_)});  // room reserved
         SetLastError(err);
     }
     SafetyCopy(const SafetyCopy&) = delete;
@@ -619,6 +629,8 @@ public:
         Allocating();
         std::wstring name(MAX_PATH, L'\0');  // allocated before the file exists
         std::vector<char> head(size_t(SafetyDataOffset(path)), 0);
+        path_ = path;
+        KeptCopies().reserve(KeptCopies().size() + 1);
         wchar_t dir[MAX_PATH];
         const DWORD n = GetTempPathW(MAX_PATH, dir);
         if (n == 0 || n >= MAX_PATH) return false;
@@ -649,12 +661,8 @@ public:
         }
         if (!FlushFileBuffers(h_.Get())) return false;
         // Complete: from now on a kill leaves bytes to put back.
-        LARGE_INTEGER at;
-        at.QuadPart = offsetof(SafetyHeader, complete);
-        const uint32_t one = 1;
         dataOffset_ = header.dataOffset;
-        return SetFilePointerEx(h_.Get(), at, nullptr, FILE_BEGIN) && WriteFile(h_.Get(), &one, 4, &put, nullptr) &&
-               put == 4 && FlushFileBuffers(h_.Get());
+        return SetState(SafetyHeader::kComplete);
     }
 
     // Writes the old bytes back into `file` (which stays the same file),
@@ -668,9 +676,42 @@ public:
         if (!ok) keep_ = true;
     }
 
+    // Copies kept in this run because their bytes could not be put back:
+    // once a later save of the same file succeeds, they are done with.
+    struct Kept {
+        std::wstring path, copy;
+    };
+    static std::vector<Kept>& KeptCopies() {
+        static std::vector<Kept> kept;
+        return kept;
+    }
+    static void SavedAgain(const std::wstring& path) {
+        auto& kept = KeptCopies();
+        for (size_t i = kept.size(); i-- > 0;) {
+            if (!SamePath(kept[i].path, path)) continue;
+            FileHandle h(CreateFileW(kept[i].copy.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                     0, nullptr));
+            if (h.Valid() && WriteState(h.Get(), SafetyHeader::kDone)) {
+                h.Close();
+                DeleteFileW(kept[i].copy.c_str());
+            }
+            kept.erase(kept.begin() + std::ptrdiff_t(i));
+        }
+    }
+
 private:
+    static bool WriteState(HANDLE h, uint32_t state) {
+        LARGE_INTEGER at;
+        at.QuadPart = offsetof(SafetyHeader, complete);
+        DWORD put = 0;
+        return SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && WriteFile(h, &state, 4, &put, nullptr) && put == 4 &&
+               FlushFileBuffers(h);
+    }
+    bool SetState(uint32_t state) { return WriteState(h_.Get(), state); }
+    void MarkDone() noexcept { SetState(SafetyHeader::kDone); }
+
     FileHandle h_;
-    std::wstring name_;
+    std::wstring name_, path_;
     int64_t dataOffset_ = 0;
     bool keep_ = false;
 };
@@ -784,8 +825,12 @@ void KeepWhatBelongsToTheFile(const std::wstring& full, TempFile& fresh, DWORD a
     }
 
     WIN32_FIND_STREAM_DATA stream;
-    HANDLE find = FindFirstStreamW(full.c_str(), FindStreamInfoStandard, &stream, 0);
-    if (find == INVALID_HANDLE_VALUE) return;
+    HANDLE first = FindFirstStreamW(full.c_str(), FindStreamInfoStandard, &stream, 0);
+    if (first == INVALID_HANDLE_VALUE) return;
+    struct FindCloser {
+        void operator()(HANDLE h) const { FindClose(h); }
+    };
+    std::unique_ptr<void, FindCloser> find(first);
     std::vector<char> buf(kCopyBlock);
     do {
         const std::wstring suffix = stream.cStreamName;  // ":name:$DATA"
@@ -795,8 +840,18 @@ void KeepWhatBelongsToTheFile(const std::wstring& full, TempFile& fresh, DWORD a
         FileHandle to(CreateFileW((fresh.Name() + suffix).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
                                   nullptr));
         if (from.Valid() && to.Valid()) CopyContent(from.Get(), 0, to.Get(), 0, buf, nullptr, SaveStep::Write);
-    } while (FindNextStreamW(find, &stream));
-    FindClose(find);
+    } while (FindNextStreamW(find.get(), &stream));
+}
+
+// Puts the folder's names on the disk, where the system lets a folder be
+// flushed (where it does not, the rename's write-through is what there is).
+void FlushFolderOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return;
+    FileHandle folder(CreateFileW(path.substr(0, slash + 1).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (folder.Valid()) FlushFileBuffers(folder.Get());
 }
 
 // Gives `fresh` the name `target` in one rename that replaces the file of
@@ -811,6 +866,7 @@ bool TakeName(TempFile& fresh, const std::wstring& target, bool replace) {
                      (replace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH))
         return false;
     fresh.Renamed();
+    FlushFolderOf(target);
     return true;
 }
 
@@ -874,7 +930,6 @@ bool ReplaceSource(LineFileSource& src, const std::wstring& full, TempFile& fres
     Allocating();
     const std::wstring aside = MovedAsideName(full);
     src.ReserveName(std::max(full.size(), aside.size()));
-    SaveLock lock;  // no instance looks for leftovers while the old file is closed
     if (Exists(aside)) {
         if (InUse(aside)) {  // another document's (a file of the same name with another extension)
             SetLastError(ERROR_SHARING_VIOLATION);
@@ -884,6 +939,12 @@ bool ReplaceSource(LineFileSource& src, const std::wstring& full, TempFile& fres
         if (!DeleteFileW(aside.c_str())) return false;
     }
     if (!SecondName(full, aside)) return false;
+    SaveLock lock;  // no instance looks for leftovers while the old file is closed
+    if (!lock.Held()) {
+        DeleteFileW(aside.c_str());
+        SetLastError(ERROR_TIMEOUT);
+        return false;
+    }
     src.Close();  // an open file cannot be replaced
     if (!TakeName(fresh, full, true)) {
         const DWORD err = GetLastError();
@@ -951,6 +1012,8 @@ bool WriteAndReplace(TextDocument& doc, const std::wstring& full, const SaveForm
         }
         w.Flush();
         if (!w.ok()) return false;
+        // Before the flush, so that what was kept is on the disk with the text.
+        if (existed) KeepWhatBelongsToTheFile(full, fresh, oldAttrs);
         if (Fails(SaveStep::Flush)) {
             SetLastError(ERROR_WRITE_FAULT);
             return false;
@@ -958,7 +1021,6 @@ bool WriteAndReplace(TextDocument& doc, const std::wstring& full, const SaveForm
         if (!FlushFileBuffers(fresh.Handle())) return false;
     }
     if (!existed) return TakeName(fresh, full, false);
-    KeepWhatBelongsToTheFile(full, fresh, oldAttrs);
     if (readsTarget && SamePath(full, src->FileName())) return ReplaceSource(*src, full, fresh);
     // Under another name of the file it reads, the target cannot be
     // replaced while the document holds it open: that save fails.
@@ -978,7 +1040,9 @@ bool SaveFile(TextDocument& doc, const wchar_t* path, const SaveFormat* format, 
     try {
         Allocating();
         std::wstring name = path;  // taken before the file is replaced, when it can still fail
-        if (!WriteAndReplace(doc, SystemPath(FullPath(path)), fmt)) return false;
+        const std::wstring full = SystemPath(FullPath(path));
+        if (!WriteAndReplace(doc, full, fmt)) return false;
+        SafetyCopy::SavedAgain(full);
         if (update) {
             doc.savePoint = doc.undo.Count();
             doc.fileName.swap(name);

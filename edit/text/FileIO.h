@@ -123,8 +123,8 @@ private:
 
 // Deals with what an interrupted save left beside `path`, before the file is
 // opened: a missing file whose moved-aside file is there is put back; the
-// moved-aside file (once the file is whole) and the save temporaries of the
-// file are removed when nobody uses them. Never deletes the only copy of
+// moved-aside file and the save temporaries of the file are removed once
+// nobody uses them and the file is whole. Never deletes the only copy of
 // anything. Both return RecoveryBits (EditProtocol.h).
 int RecoverInterruptedSave(const wchar_t* path);
 // The same for the temporary folder: private copies and undo files that no

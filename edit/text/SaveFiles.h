@@ -57,8 +57,12 @@ bool CopyContent(HANDLE from, int64_t fromOffset, HANDLE to, int64_t toOffset, s
 // save killed while it wrote into the file: its bytes go back.
 struct SafetyHeader {
     static constexpr char kMagic[8] = {'M', 'P', 'S', 'A', 'F', 'E', '1', 0};
+    static constexpr uint32_t kComplete = 1, kDone = 2;
     char magic[8];
-    uint32_t complete;   // 0 while the copy is made, 1 once all of it is on the disk
+    // 0 while the copy is made; kComplete once all of it is on the disk and
+    // the file is being written into; kDone once the file is whole again
+    // (saved, or its old bytes put back), when nothing is to be put back.
+    uint32_t complete;
     uint32_t pathUnits;  // the kept file's full path, in UTF-16 units, behind the header
     int64_t dataOffset;  // where the old bytes start
     int64_t dataBytes;   // how many there are

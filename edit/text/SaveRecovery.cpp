@@ -2,12 +2,13 @@
 // how the next open and the next start deal with it. A save never takes the
 // target's name away (see FileIO.h), so what is left is:
 // - the temporary beside the target ("~MPxxxx#name.tmp"), complete or not:
-//   the target is whole (or, for a new file, not yet there), the temporary
-//   is removed;
+//   the target is whole, the temporary is removed (for a new file not yet
+//   there it may be all that is left of the text: it stays);
 // - the moved-aside file of an in-place document ("~#name#.tmp"): a second
 //   name or a copy of the old file, removed while the target is whole, and
 //   put back under the target's name when the target is missing (as an
-//   earlier version, which moved the target aside, could leave it);
+//   earlier version, which moved the target aside, could leave it) and no
+//   other file of the folder has the same moved-aside name;
 // - in the temporary folder, private copies ("MP_") and undo files ("FT_"),
 //   removed, and the safety copy ("MPS") of a file that was being written
 //   into, whose old bytes go back into the file.
@@ -16,6 +17,8 @@
 // theirs are closed.
 #include <windows.h>
 
+#include <cwctype>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,17 +36,50 @@ bool Remove(const std::wstring& path) {
 
 // Calls fn(name) for each file of `folder` (with its final backslash) that
 // matches `pattern`.
+struct FindCloser {
+    void operator()(HANDLE h) const { FindClose(h); }
+};
+
 template <typename Fn>
 void ForEachFile(const std::wstring& folder, const wchar_t* pattern, Fn&& fn) {
     WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW((folder + pattern).c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) return;
+    HANDLE first = FindFirstFileW((folder + pattern).c_str(), &fd);
+    if (first == INVALID_HANDLE_VALUE) return;
     std::vector<std::wstring> names;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(fd.cFileName);
-    } while (FindNextFileW(find, &fd));
-    FindClose(find);
+    {
+        std::unique_ptr<void, FindCloser> find(first);
+        do {
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(fd.cFileName);
+        } while (FindNextFileW(find.get(), &fd));
+    }
     for (const std::wstring& name : names) fn(name);
+}
+
+// Whether `name` is one that GetTempFileNameW makes with `prefix`: the
+// prefix, one to four hexadecimal digits, ".tmp".
+bool TempFileName(const std::wstring& name, const wchar_t* prefix) {
+    const size_t p = wcslen(prefix);
+    if (name.size() < p + 5 || name.size() > p + 8 || _wcsnicmp(name.c_str(), prefix, p) != 0 ||
+        _wcsicmp(name.c_str() + name.size() - 4, L".tmp") != 0)
+        return false;
+    for (size_t i = p; i + 4 < name.size(); ++i)
+        if (!iswxdigit(name[i])) return false;
+    return true;
+}
+
+// Whether another file of the folder has the same moved-aside name as
+// `full` (another extension, or another file with none): then a moved-aside
+// file is not known to be this file's.
+bool SharesItsMovedAsideName(const std::wstring& folder, const std::wstring& full) {
+    const std::wstring aside = MovedAsideName(full);
+    bool shared = false;
+    ForEachFile(folder, L"*", [&](const std::wstring& found) {
+        const std::wstring other = folder + found;
+        if (!shared && _wcsicmp(other.c_str(), full.c_str()) != 0 && _wcsicmp(other.c_str(), aside.c_str()) != 0 &&
+            _wcsicmp(MovedAsideName(other).c_str(), aside.c_str()) == 0)
+            shared = true;
+    });
+    return shared;
 }
 
 // The safety copy `copy` (open with no sharing): its old bytes go back into
@@ -56,7 +92,7 @@ bool PutBackSafetyCopy(HANDLE copy, bool* putBack) {
     SafetyHeader header;
     std::wstring path;
     if (!ReadSafetyHeader(copy, &header, &path)) return false;  // not ours to judge: kept
-    if (!header.complete) return true;  // the file was not written into yet
+    if (header.complete != SafetyHeader::kComplete) return true;  // not written into yet, or whole again
     if (size.QuadPart != header.dataOffset + header.dataBytes) return false;
     FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -89,10 +125,13 @@ int RecoverInterruptedSave(const wchar_t* path) {
     if (!lock.Held()) return 0;
     int result = 0;
     const std::wstring aside = MovedAsideName(full);
+    const bool whole = Exists(full);
     if (Exists(aside) && !InUse(aside)) {
-        if (!Exists(full)) {
+        if (!whole) {
+            // Put back only when it can be no other file's.
             const DWORD attrs = GetFileAttributesW(aside.c_str());
-            if (MoveFileExW(aside.c_str(), full.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            if (!SharesItsMovedAsideName(folder, full) &&
+                MoveFileExW(aside.c_str(), full.c_str(), MOVEFILE_WRITE_THROUGH)) {
                 SetFileAttributesW(full.c_str(), attrs & ~FILE_ATTRIBUTE_HIDDEN);
                 result |= kRecoveredFile;
             }
@@ -100,13 +139,14 @@ int RecoverInterruptedSave(const wchar_t* path) {
             result |= kRemovedLeftovers;
         }
     }
-    // A temporary never held anything but the document's text on its way
-    // to the file, which was whole throughout; for a new file, what a kill
-    // before its rename left unfinished.
-    ForEachFile(folder, L"~MP*.tmp", [&](const std::wstring& found) {
-        const std::wstring temp = folder + found;
-        if (IsSaveTemporaryOf(found, name) && !InUse(temp) && Remove(temp)) result |= kRemovedLeftovers;
-    });
+    // A temporary goes only while the file it was to replace is there: for
+    // a new file it may be all that is left of the text.
+    if (Exists(full)) {
+        ForEachFile(folder, L"~MP*.tmp", [&](const std::wstring& found) {
+            const std::wstring temp = folder + found;
+            if (IsSaveTemporaryOf(found, name) && !InUse(temp) && Remove(temp)) result |= kRemovedLeftovers;
+        });
+    }
     return result;
 }
 
@@ -121,18 +161,28 @@ int RecoverTemporaryFolder() {
     // Private copies are removed by the system when their process ends; these
     // are what a kill between naming one and opening it leaves.
     ForEachFile(folder, L"MP_*.tmp", [&](const std::wstring& found) {
-        if (!InUse(folder + found) && Remove(folder + found)) result |= kRemovedLeftovers;
+        if (TempFileName(found, L"MP_") && !InUse(folder + found) && Remove(folder + found))
+            result |= kRemovedLeftovers;
+    });
+    // The temporaries of saves into this folder (undo files are saved so).
+    ForEachFile(folder, L"~MP*.tmp", [&](const std::wstring& found) {
+        const size_t hash = found.find(L'#');
+        const std::wstring target = hash == std::wstring::npos ? L"" : found.substr(hash + 1, found.size() - hash - 5);
+        if ((TempFileName(target, L"FT_") || TempFileName(target, L"MP_")) && IsSaveTemporaryOf(found, target) &&
+            !InUse(folder + found) && Remove(folder + found))
+            result |= kRemovedLeftovers;
     });
     // Find-in-files results are written, closed, then opened as a document:
     // only a file nobody has touched for a while is a leftover.
     ForEachFile(folder, L"FT_*.tmp", [&](const std::wstring& found) {
         const std::wstring path = folder + found;
         WIN32_FILE_ATTRIBUTE_DATA info;
-        if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info) && OlderThan(info, 60) &&
-            !InUse(path) && Remove(path))
+        if (TempFileName(found, L"FT_") && GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info) &&
+            OlderThan(info, 60) && !InUse(path) && Remove(path))
             result |= kRemovedLeftovers;
     });
     ForEachFile(folder, L"MPS*.tmp", [&](const std::wstring& found) {
+        if (!TempFileName(found, L"MPS")) return;
         const std::wstring path = folder + found;
         bool putBack = false, remove = false;
         {

@@ -74,7 +74,6 @@ class KillTest:
         self.temp = subprocess.run(['winepath', '-u', out], capture_output=True, text=True).stdout.strip()
         self.base = tempfile.mkdtemp(prefix='morrowpad-kill-')
         self.passed = self.failed = 0
-        self.save_seconds = {}
 
     def temporaries(self):
         try:
@@ -119,15 +118,23 @@ class KillTest:
         allowed = [None, self.new] if new_file else [self.old, self.new]
         if got not in allowed:
             bad.append('the target holds %s' % ('nothing' if got is None else '%d other bytes' % len(got)))
-        if got is not None:
-            r = subprocess.run(['wine', self.child, 'recover', mode, windows_path(target)],
-                               capture_output=True, timeout=120)
-            if r.returncode != 0:
-                bad.append('the next start could not open it: %r' % r.stdout)
-        else:
-            subprocess.run(['wine', self.child, 'recover', mode, windows_path(target)], capture_output=True,
-                           timeout=120)
-        left = sorted(set(os.listdir(folder)) - {'name.txt', 'source.txt'})
+        r = subprocess.run(['wine', self.child, 'recover', mode, windows_path(target)],
+                           capture_output=True, timeout=120)
+        if got is not None and r.returncode != 0:
+            bad.append('the next start could not open it: %r' % r.stdout)
+        try:
+            with open(target, 'rb') as f:
+                again = f.read()
+        except FileNotFoundError:
+            again = None
+        if again != got:
+            bad.append('the next start changed the file')
+        left = set(os.listdir(folder)) - {'name.txt', 'source.txt'}
+        if got is None:
+            # A new file killed before its rename: its temporary may be all
+            # that is left of the text, and stays.
+            left = {n for n in left if not (n.startswith('~MP') and n.endswith('#name.txt.tmp'))}
+        left = sorted(left)
         if left:
             bad.append('left in the folder: %s' % left)
         extra = sorted(self.temporaries() - temps)
@@ -183,6 +190,7 @@ class KillTest:
         killed = sum(1 for k, _ in trials() if k)
         print('%s: %d trials, %d killed, %d failed' % (
             name, self.passed + self.failed - sum(before), killed, self.failed - before[1]), flush=True)
+        return killed
 
 
 def main():
@@ -212,14 +220,23 @@ def main():
                 while sum(1 for k, _ in results if k) < count and len(results) < 2 * count:
                     results.append(t.trial(mode, False, t.at_rename(), 'killed at the rename'))
                 return results
-            t.group('%s, killed at the rename' % mode, lambda: until_killed(a.rename))
+            rename_kills = t.group('%s, killed at the rename' % mode, lambda: until_killed(a.rename))
+            if rename_kills < a.rename:
+                t.fail('%s: only %d of %d saves were killed at the rename' % (mode, rename_kills, a.rename))
             t.group('%s, killed at a change of the folder' % mode,
                     lambda: [t.trial(mode, False, t.at_change(k), 'killed at change %d' % k) for k in (1, 2, 3, 4)])
             t.group('%s, killed at random instants' % mode,
                     lambda: [t.trial(mode, False, t.after(rnd.uniform(0, span)), 'killed at a random instant')
                              for _ in range(a.random)])
-            t.group('%s, ended at each step' % mode,
-                    lambda: [t.trial(mode, False, t.at_step(n), 'ended at step %d' % n) for n in range(1, 12)])
+            def each_step():
+                # Step 1, 2, ... until a save runs through its last step.
+                results = []
+                for n in range(1, 40):
+                    results.append(t.trial(mode, False, t.at_step(n), 'ended at step %d' % n))
+                    if not results[-1][0]:
+                        break
+                return results
+            t.group('%s, ended at each step' % mode, each_step)
             t.group('%s, a new file killed at the rename' % mode,
                     lambda: [t.trial(mode, True, t.at_rename(), 'killed at the rename') for _ in range(5)])
     finally:

@@ -435,6 +435,17 @@ TEST_F(SaveFaults, AFailedRestoreKeepsTheSafetyCopy) {
     EXPECT_EQ(TempFiles(L""), before);
     ASSERT_EQ(Save(MPM_SAVEFILE, path, nullptr), 1);
     EXPECT_EQ(ReadBytes(other), "new old\r\ntext");
+
+    // Kept again, but the file is saved after all before the next start: the
+    // old bytes are done with and never come back over the new ones.
+    Insert({0, 0}, L"newer ");
+    SetSaveFaultHookForTesting(FailTheWriteAndTheRestore);
+    EXPECT_EQ(Save(MPM_SAVEFILE, path, nullptr), 0);
+    SetSaveFaultHookForTesting(nullptr);
+    ASSERT_EQ(Save(MPM_SAVEFILE, path, nullptr), 1);
+    EXPECT_EQ(TempFiles(L""), before);
+    EXPECT_EQ(Send(MPM_RECOVERFILE) & kRecoveredFile, 0);
+    EXPECT_EQ(ReadBytes(other), "newer new old\r\ntext");
 }
 
 // A symbolic link stays a link; the file it points to gets the new text.
@@ -545,8 +556,10 @@ TEST_F(SaveFaults, WhatAnInterruptedSaveLeftIsDealtWithBeforeTheNextOpen) {
          {{L"name.txt", "new"}, {temp, "new"}, {aside, "old"}}, {}, kRemovedLeftovers, {{L"name.txt", "new"}}},
         {"the file missing beside its moved-aside file: it is put back",
          {{aside, "old"}, {temp, "new"}}, {}, kRecoveredFile | kRemovedLeftovers, {{L"name.txt", "old"}}},
-        {"a new file killed before its rename: its temporary goes",
-         {{temp, "new"}}, {}, kRemovedLeftovers, {}},
+        {"a new file killed before its rename: its temporary may be all there is, and stays",
+         {{temp, "new"}}, {}, 0, {{temp, "new"}}},
+        {"a moved-aside name another file shares is not put back as this one",
+         {{aside, "old"}, {L"name.md", "other"}}, {}, 0, {{L"name.md", "other"}, {aside, "old"}}},
         {"temporaries of other files, and names not a save's, stay",
          {{L"name.txt", "old"}, {L"~MP1A2B#other.txt.tmp", "x"}, {L"~MP1A2B.tmp", "y"}, {L"~MP1A2B#name.txt", "z"}},
          {}, 0,
