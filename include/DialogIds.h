@@ -182,7 +182,7 @@
 // Saving: why a save failed, where it can be told.
 #define IDS_SAVE_NOT_REPRESENTABLE 15160  // "The file %s cannot be saved: it holds characters that cannot ..."
 // Asked (Yes/No/Cancel) when the code page chosen for %s lacks some of the text.
-#define IDS_SAVE_LOSSY 15165
+#define IDS_SAVE_LOSSY 15168
 // Shown once when a settings file cannot be written; %s is the program folder.
 #define IDS_SETTINGS_NOT_SAVED 15164
 // The colour schemes offered by the General page, in the order of Theme/Scheme.

@@ -631,10 +631,21 @@ bool EscapePressed() {
     return process == GetCurrentProcessId() && (GetAsyncKeyState(VK_ESCAPE) & 0x8000);
 }
 
+// The user asked to close a window of the program: the caption's close box
+// pressed, Alt+F4, or the window menu's Close, waiting in the queue. It
+// stays there, to close the window once the macro has stopped.
+bool CloseGestureQueued() {
+    MSG m;
+    if (PeekMessageW(&m, nullptr, WM_NCLBUTTONDOWN, WM_NCLBUTTONUP, PM_NOREMOVE) && m.wParam == HTCLOSE) return true;
+    if (PeekMessageW(&m, nullptr, WM_SYSKEYDOWN, WM_SYSKEYDOWN, PM_NOREMOVE) && m.wParam == VK_F4) return true;
+    return PeekMessageW(&m, nullptr, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_NOREMOVE) && (m.wParam & 0xFFF0) == SC_CLOSE;
+}
+
 // Waits for the worker with the thread's windows alive: the worker's calls,
 // messages sent from other threads, painting and timers are handled now;
 // input and other posted messages wait for the macro's end (as they would
-// if it ran on this thread), except Esc, which stops it.
+// if it ran on this thread), except Esc, which stops it, and the user's
+// closing of a window, which stops it and then closes.
 void WaitForWorker(RunState& run, HANDLE thread) {
     DWORD stopSince = 0, lastLook = GetTickCount();
     bool asked = false;
@@ -652,7 +663,7 @@ void WaitForWorker(RunState& run, HANDLE thread) {
         MSG m;
         while (PeekMessageW(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageW(&m);
         while (PeekMessageW(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&m);
-        if (!run.stopping && EscapePressed()) StopMacros();
+        if (!run.stopping && (EscapePressed() || CloseGestureQueued())) StopMacros();
         if (!run.stopping) continue;
         if (!asked) {
             asked = true;

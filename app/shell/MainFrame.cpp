@@ -1051,15 +1051,26 @@ void CMainFrame::CloseActive() {
 int CMainFrame::CloseAll(bool exceptActive) {
     if (documents_.empty()) return exceptActive ? 1 : IDNO;
     const HWND keep = exceptActive ? ActiveDocument() : nullptr;
+    // Every document is asked first, each shown while it is asked; only when
+    // none cancelled do they close, so that a Cancel keeps all of them open.
     int answer = IDNO;
+    std::vector<HWND> closing;
     for (size_t i = documents_.size(); i-- > 0;) {
-        if (i >= documents_.size() || documents_[i] == keep) continue;
-        if (!CloseDocument(i, &answer)) {
+        const HWND doc = documents_[i];
+        if (doc == keep) continue;
+        IView* view = documents::ViewOf(doc);
+        if (view && view->IsModified() && i != active_) Activate(i);
+        answer = int(SendMessageW(doc, WM_COMMAND, ID_FILE_CLOSE, 0));
+        if (answer == IDCANCEL) {
             if (exceptActive) return 1;
-            // The one that cancelled is shown: it holds what the user kept.
-            Activate(std::min(i, documents_.size() - 1));
+            Activate(IndexOf(doc));  // the one that cancelled: it holds what the user kept
             return IDCANCEL;
         }
+        closing.push_back(doc);
+    }
+    for (HWND doc : closing) {
+        SendMessageW(doc, WM_CLOSE, 0, 0);
+        if (!IsWindow(doc)) RemoveDocument(doc);
     }
     if (!documents_.empty()) Activate(keep ? IndexOf(keep) : std::min(active_, documents_.size() - 1));
     return exceptActive ? 1 : answer;

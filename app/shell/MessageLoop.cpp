@@ -51,7 +51,14 @@ int CMessageLoop::Run() {
         }
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0) return int(msg.wParam);
-        if (got < 0) return -1;
+        if (got < 0) {
+            // A message the system could not deliver (a block another
+            // process sent that is too large to copy): dropped. Only
+            // WM_QUIT ends the loop, never a failure, which would lose the
+            // user's unsaved work.
+            Sleep(1);
+            continue;
+        }
         if (!PreTranslate(&msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

@@ -160,14 +160,31 @@ bool Encode(int codePage, const wchar_t* text, int n, std::vector<char>& out, Lo
     out.resize(size_t(need));
     if (encoding::FromUtf16(codePage, text, n, out.data(), need) != need) return false;
     if (loss == Loss::Accepted || HoldsEverything(codePage)) return true;
+    // ISO-2022-JP (50220) writes half-width katakana as their full-width
+    // forms by design; its variant 50221 holds the same characters and keeps
+    // them, so it tells what 50220 lacks.
+    const int checkCp = codePage == 50220 ? 50221 : codePage;
+    thread_local std::vector<char> bytes;
+    const std::vector<char>* written = &out;
+    if (checkCp != codePage) {
+        const int k = encoding::FromUtf16(checkCp, text, n, nullptr, 0);
+        if (k <= 0) return false;
+        Room(bytes, size_t(k));
+        bytes.resize(size_t(k));
+        if (encoding::FromUtf16(checkCp, text, n, bytes.data(), k) != k) return false;
+        written = &bytes;
+    }
     thread_local std::vector<wchar_t> back;
-    const int units = encoding::ToUtf16(codePage, out.data(), need, nullptr, 0);
+    const int w = int(written->size());
+    const int units = encoding::ToUtf16(checkCp, written->data(), w, nullptr, 0);
+    if (units < 0) return false;  // the conversion failed, with its reason
     bool same = units == n;
     if (same) {
         Room(back, size_t(units));
         back.resize(size_t(units));
-        same = encoding::ToUtf16(codePage, out.data(), need, back.data(), units) == units &&
-               std::equal(back.begin(), back.end(), text);
+        const int got = encoding::ToUtf16(checkCp, written->data(), w, back.data(), units);
+        if (got < 0) return false;
+        same = got == units && std::equal(back.begin(), back.end(), text);
     }
     if (!same) SetLastError(ERROR_NO_UNICODE_TRANSLATION);
     return same;

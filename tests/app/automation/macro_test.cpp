@@ -587,6 +587,37 @@ TEST_P(Macros, ClosingTheFrameWhileAMacroRunsStopsTheMacroFirst) {
     EXPECT_FALSE(IsWindow(frame));
 }
 
+// The user closing the window (Alt+F4 here) while a macro loops for ever:
+// the macro stops at once, then the window asks about its changes and
+// closes.
+void CALLBACK PressAltF4(HWND, UINT, UINT_PTR id, DWORD) {
+    PostMessageW(g_escapeTarget, WM_SYSKEYDOWN, VK_F4, (1 << 29) | 1);
+    KillTimer(nullptr, id);
+}
+TEST_P(Macros, TheUserClosingTheWindowStopsAMacroThatNeverEnds) {
+    HWND frame = frame_->Window();
+    SetText(L"changed");
+    g_escapeTarget = frame;
+    SetTimer(nullptr, 0, 200, &PressAltF4);
+    const UINT_PTR fallback = SetTimer(nullptr, 0, 8000, &StopAnyway);
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(Play("Do\nLoop"), MacroOutcome::kStopped);
+    EXPECT_LT(GetTickCount() - start, 4000u) << "stopped by the close, not by the fallback";
+    KillTimer(nullptr, fallback);
+    testing_support::Messages().clear();
+    testing_support::Answers() = {IDNO};  // do not save the changes
+    MSG m;
+    for (int i = 0; i < 100 && IsWindow(frame); ++i) {
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+        Sleep(10);
+    }
+    EXPECT_FALSE(IsWindow(frame));
+    EXPECT_EQ(testing_support::Messages().size(), 1u) << "asked about the changes";
+}
+
 // What is posted to the program while a macro runs waits for its end (as
 // it would if the macro ran on the program's own thread): a close request
 // lets the macro finish, then closes.

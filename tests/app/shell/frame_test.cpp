@@ -205,8 +205,20 @@ TEST_F(Frame, CloseAllStopsAtACancelAndSoDoesClosingTheFrame) {
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_EQ(Messages()[0].type & MB_TYPEMASK, UINT(MB_YESNOCANCEL));
     EXPECT_NE(Messages()[0].text.find(L"b.txt"), std::wstring::npos);
-    ASSERT_EQ(frame_->DocumentCount(), 2u);  // c (the last) went first, then b cancelled
+    ASSERT_EQ(frame_->DocumentCount(), 3u);  // all were asked first: the cancel keeps every one open
+    EXPECT_EQ(frame_->ActiveIndex(), 1u);     // shown while asked
     EXPECT_EQ(Line(Pane(1), 0), L"xbeta");
+    // Two modified: both are asked before anything closes; the second's
+    // Cancel keeps the first (answered No) open with its text.
+    Type(Pane(2), L'y');
+    Messages().clear();
+    Answers() = {IDNO, IDCANCEL};
+    SendMessageW(frame_->Window(), WM_CLOSE, 0, 0);
+    ASSERT_EQ(Messages().size(), 2u);
+    EXPECT_NE(Messages()[0].text.find(L"c.txt"), std::wstring::npos);
+    ASSERT_EQ(frame_->DocumentCount(), 3u);
+    EXPECT_EQ(Line(Pane(2), 0), L"ygamma");
+    SendMessageW(Pane(2), WM_COMMAND, ECMD_UNDO, 0);
     EXPECT_EQ(frame_->CloseAll(false), IDCANCEL);  // the sink answers cancel no more: IDOK is not a cancel
     Answers() = {IDNO};
     EXPECT_EQ(frame_->CloseAll(false), IDYES);

@@ -3,6 +3,8 @@
 // a job that is killed when the test ends, pass or fail.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "ProgramIds.h"
 #include "TestSupport.h"
 #include "Window.h"
@@ -127,4 +129,42 @@ TEST_F(Instances, WithMultipleInstancesEachStartOpensItsOwnWindow) {
     PostMessageW(two, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCode(first.get(), 15000), 0u);
     EXPECT_EQ(ExitCode(second.get(), 15000), 0u);
+}
+
+// Hostile hand-overs from another process: a copy-data block far too large
+// (the system may fail to deliver it at all), one with another tag, one
+// without its final NUL. None ends the program or opens anything; the next
+// real hand-over still works.
+TEST_F(Instances, HostileHandOversNeitherEndTheProgramNorOpenAnything) {
+    DWORD pid = 0;
+    shell::UniqueHandle first = Start(L" \"" + folder_ + L"a.txt\"", &pid);
+    ASSERT_TRUE(first);
+    const HWND frame = FrameOf(pid);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(TitleOnceOpen(frame), L"a.txt - Morrowpad");
+    std::vector<char> huge(64u << 20, 'a');
+    const std::wstring unterminated = folder_ + L"b c.txt";
+    struct Block {
+        ULONG_PTR tag;
+        const void* data;
+        DWORD bytes;
+    };
+    const Block blocks[] = {
+        {MORROWPAD_HANDOVER_TAG, huge.data(), DWORD(huge.size())},
+        {MORROWPAD_HANDOVER_TAG + 1, L"x \"b c.txt\"", 24},
+        {MORROWPAD_HANDOVER_TAG, unterminated.data(), DWORD(unterminated.size() * sizeof(wchar_t))},
+    };
+    for (const Block& b : blocks) {
+        COPYDATASTRUCT record = {b.tag, b.bytes, const_cast<void*>(b.data)};
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(frame, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record), SMTO_ABORTIFHUNG, 10000,
+                            &result);
+        EXPECT_EQ(ExitCode(first.get(), 300), DWORD(STILL_ACTIVE)) << "a block of " << b.bytes << " bytes";
+        EXPECT_EQ(Title(frame), L"a.txt - Morrowpad");
+    }
+    shell::UniqueHandle second = Start(L" \"" + folder_ + L"b c.txt\"");
+    EXPECT_EQ(ExitCode(second.get(), 15000), 0u);
+    EXPECT_EQ(Title(frame), L"b c.txt - Morrowpad");
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(first.get(), 15000), 0u);
 }
