@@ -89,6 +89,53 @@ const wchar_t* CNormalFinder::FindBackward(const wchar_t* text, int length, int,
 // ---------------------------------------------------------------------------
 // Regular expressions.
 
+// Lines are searched one at a time, each ended by a single LF whatever the
+// file's line ends: written as users of Windows write a line end, \r\n,
+// \r?\n and \R stand for that LF. A CR never stands inside a line (it ends
+// one), so nothing these could match before is lost. Escapes and character
+// classes are read as the engine reads them.
+std::wstring LineEndsAsSearched(const std::wstring& p) {
+    std::wstring out;
+    out.reserve(p.size());
+    bool inClass = false;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const wchar_t c = p[i];
+        if (c == L'\\' && i + 1 < p.size()) {
+            if (!inClass) {
+                if (p.compare(i, 4, L"\\r\\n") == 0) {
+                    out += L"\\n";
+                    i += 3;
+                    continue;
+                }
+                if (p.compare(i, 5, L"\\r?\\n") == 0) {
+                    out += L"\\n";
+                    i += 4;
+                    continue;
+                }
+                if (p[i + 1] == L'R') {
+                    out += L"\\n";
+                    ++i;
+                    continue;
+                }
+            }
+            out += c;
+            out += p[++i];
+            continue;
+        }
+        if (c == L'[' && !inClass) {
+            inClass = true;
+            out += c;
+            // A ] right after [ or [^ is a member, not the end.
+            if (i + 1 < p.size() && p[i + 1] == L'^') out += p[++i];
+            if (i + 1 < p.size() && p[i + 1] == L']') out += p[++i];
+            continue;
+        }
+        if (c == L']' && inClass) inClass = false;
+        out += c;
+    }
+    return out;
+}
+
 bool CRegexFinder::SetPattern(const wchar_t* pattern, int length, bool matchCase, bool backward) {
     if (!pattern || length < 0) length = 0;
     if (set_ && matchCase == matchCase_ && backward == backward_ && pattern_.compare(0, std::wstring::npos, pattern,
@@ -99,7 +146,8 @@ bool CRegexFinder::SetPattern(const wchar_t* pattern, int length, bool matchCase
     backward_ = backward;
     set_ = true;
     const int flags = (matchCase ? 0 : mrx::IGNORECASE) | (backward ? mrx::RIGHTTOLEFT : 0);
-    regex_.Compile(pattern_.c_str(), int(pattern_.size()), flags);
+    const std::wstring searched = LineEndsAsSearched(pattern_);
+    regex_.Compile(searched.c_str(), int(searched.size()), flags);
     last_ = mrx::MatchResult();
     return true;
 }

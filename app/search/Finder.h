@@ -67,6 +67,10 @@ private:
 
 // A regular expression compiled with 0, 8 (ignore case), 16 (right to left)
 // or 24 (both).
+// A pattern with \r\n, \r?\n and \R (outside character classes) written
+// as the LF that ends each searched line.
+std::wstring LineEndsAsSearched(const std::wstring& pattern);
+
 class CRegexFinder : public IFinder {
 public:
     bool SetPattern(const wchar_t* pattern, int length, bool matchCase, bool backward) override;

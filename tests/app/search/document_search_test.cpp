@@ -205,6 +205,16 @@ TEST_F(DocumentSearch, ReplaceAllWithExpressionsExpandsTheTemplatePerMatch) {
     EXPECT_EQ(All(), L"a+b+c");
     EXPECT_EQ(finder_.ReplaceAll(edit_, {L"\\+", L"\\n\\t\\\\\\", FIND_REGEX}).count, 2);
     EXPECT_EQ(All(), L"a\n\t\\b\n\t\\c");
+    // A line end written as users of Windows write it: \r\n, \r?\n and \R;
+    // an escaped backslash before r and a class stay what they were.
+    for (const wchar_t* lineEnd : {L"\\r\\n", L"\\r?\\n", L"\\R", L"(?:\\r\\n)"}) {
+        SetText(L"a\nb\nc");
+        EXPECT_EQ(finder_.ReplaceAll(edit_, {lineEnd, L"\\r\\n-", FIND_REGEX}).count, 2) << lineEnd;
+        EXPECT_EQ(All(), L"a\n-b\n-c") << lineEnd;
+    }
+    SetText(L"x\\r\ny");
+    EXPECT_EQ(finder_.ReplaceAll(edit_, {L"\\\\r\\n", L"+", FIND_REGEX}).count, 1);
+    EXPECT_EQ(All(), L"x+y");
     // Empty matches: every position once, none after the line's end.
     SetText(L"ab\ncd");
     EXPECT_EQ(finder_.ReplaceAll(edit_, {L"x*", L"-", FIND_REGEX}).count, 6);
