@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "CommandIds.h"
 #include "Document.h"
 #include "EditProtocol.h"
@@ -133,6 +135,46 @@ TEST_F(Documents, OpeningSniffsTheLineEndsAndHonoursTheRequest) {
     EXPECT_EQ(frame_->DocumentCount(), count);
     ASSERT_FALSE(Messages().empty());
     EXPECT_NE(Messages().back().text.find(L"missing.txt"), std::wstring::npos);
+}
+
+// A first line longer than the sample: the line ends are those of the file's
+// first break, found beyond the sample, and saving writes them back as they
+// were.
+TEST_F(Documents, AFirstLineLongerThanTheSampleKeepsItsLineEnds) {
+    const std::string longLine(6000, 'a');  // the sample is 4 KiB
+    auto utf16 = [](const std::string& ascii) {
+        std::string out = "\xFF\xFE";
+        for (char c : ascii) out += std::string{c, '\0'};
+        return out;
+    };
+    struct Case {
+        std::string bytes;
+        int codePage;  // in the request; -1 detects
+        int format;
+    } cases[] = {
+        {longLine + "\nb\nc\n", -1, LB_LF},
+        {longLine + "\rb\rc", -1, LB_CR},
+        {longLine + "\r\nb\r\n", -1, LB_CRLF},
+        {std::string(4095, 'a') + "\r\nb\r\n", -1, LB_CRLF},  // the sample ends between CR and LF
+        {std::string(4095, 'a') + "\rb\rc", -1, LB_CR},
+        {longLine, -1, LB_CRLF},                               // no break at all
+        {utf16(longLine + "\nb\n"), 1200, LB_LF},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::wstring path = folder_ + L"long" + std::to_wstring(n++) + L".txt";
+        ASSERT_TRUE(WriteFileText(path, c.bytes));
+        documents::OpenRequest request;
+        request.codePage = c.codePage;
+        ASSERT_NE(frame_->OpenDocument(path, &request), nullptr) << n;
+        EXPECT_EQ(SendMessageW(Active(), MPM_LINEBREAKTYPE, 0, 0), c.format) << "case " << n;
+        Command(ID_FILE_SAVE);
+        const std::string saved = ReadFileText(path);
+        EXPECT_TRUE(saved == c.bytes) << "case " << n << ": " << saved.size() << " bytes saved of "
+                                      << c.bytes.size() << ", first difference at "
+                                      << (std::mismatch(saved.begin(), saved.end(), c.bytes.begin(),
+                                                        c.bytes.end()).first - saved.begin());
+    }
 }
 
 TEST_F(Documents, SplittingShowsOneDocumentInTwoPanes) {
