@@ -183,6 +183,9 @@
 #define IDS_SAVE_NOT_REPRESENTABLE 15160  // "The file %s cannot be saved: it holds characters that cannot ..."
 // Shown once when a settings file cannot be written; %s is the program folder.
 #define IDS_SETTINGS_NOT_SAVED 15164
+// Shown once for a settings file that held no settings: %s the file, %s the
+// name it was kept under.
+#define IDS_SETTINGS_SET_ASIDE 15165
 // The colour schemes offered by the General page, in the order of Theme/Scheme.
 #define IDS_SCHEME_FOLLOW 15161  // "Same as Windows"
 #define IDS_SCHEME_LIGHT 15162
