@@ -52,6 +52,7 @@
 #define IDC_TYPE_EXT 1125
 #define IDC_TYPE_TEMPLATE 1126
 #define IDC_TYPE_TAB 1127  // number
+#define IDC_TYPE_NAMES 1128  // whole file names and wildcard patterns
 
 #define IDD_OPT_FONT 403
 #define IDC_FONT_SLOTS 1130    // list box of the font slots 1430..1442

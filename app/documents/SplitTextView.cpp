@@ -419,10 +419,13 @@ std::wstring ExtensionOf(const std::wstring& path) {
 
 }  // namespace
 
+// A new name with the old one's extension, and known by name to the same
+// entry or to none, keeps the current syntax (which the user may have chosen).
 void CSplitTextView::ChooseSyntax(const std::wstring& path, const std::wstring& oldPath) {
-    const std::wstring ext = ExtensionOf(path);
-    if (!oldPath.empty() && _wcsicmp(ext.c_str(), ExtensionOf(oldPath).c_str()) == 0) return;
-    if (ILexer* lexer = syntax::LexerByExtension(ext)) SetSyntax(lexer);
+    if (!oldPath.empty() && _wcsicmp(ExtensionOf(path).c_str(), ExtensionOf(oldPath).c_str()) == 0 &&
+        syntax::EntryByFileName(path) == syntax::EntryByFileName(oldPath))
+        return;
+    if (ILexer* lexer = syntax::LexerForFile(path)) SetSyntax(lexer);
 }
 
 void CSplitTextView::SetSyntax(ILexer* lexer) {
@@ -450,12 +453,12 @@ void CSplitTextView::RememberSyntax() {
 }
 
 // After the reload: the definition of the remembered name, else the one of
-// the file's extension, else none.
+// the file's name or extension, else none.
 void CSplitTextView::ReapplySyntax() {
     if (!focus_ || !syntaxRemembered_) return;
     syntaxRemembered_ = false;
     ILexer* lexer = rememberedSyntax_.empty() ? nullptr : syntax::LexerByName(rememberedSyntax_);
-    if (!lexer && hasFile_) lexer = syntax::LexerByExtension(ExtensionOf(Caption()));
+    if (!lexer && hasFile_) lexer = syntax::LexerForFile(Caption());
     rememberedSyntax_.clear();
     SetSyntax(lexer);
 }

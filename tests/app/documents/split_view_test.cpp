@@ -366,6 +366,83 @@ TEST_F(Documents, AnOpenedFileTakesTheSyntaxOfItsExtension) {
     EXPECT_TRUE(Messages().empty());
 }
 
+// Names in syntax.ini are whole file names and wildcard patterns; they are
+// looked at before any entry's extensions, ignoring case.
+TEST_F(Documents, FilesAreKnownByTheirWholeNamesAsWellAsTheirExtensions) {
+    WriteDefinitions(folder_,
+                     "[Syntax]\r\nCount=2\r\n"
+                     "[Syntax0]\r\nTitle=C\r\nFile=c.vbs\r\nExt=c;h;txt\r\n"
+                     "[Syntax1]\r\nTitle=Py\r\nFile=py.vbs\r\nExt=py\r\n"
+                     "Names=Makefile;GNUmakefile;Makefile.*;CMakeLists.txt;.bashrc;?ockerfile;*.mk.in\r\n");
+    syntax::Reload();
+    const struct {
+        const wchar_t* name;
+        const wchar_t* syntax;
+    } cases[] = {
+        {L"Makefile", L"Py"},    {L"makefile", L"Py"},         {L"GNUmakefile", L"Py"},
+        {L"Makefile.am", L"Py"}, {L"CMakeLists.txt", L"Py"},    {L"cmakelists.TXT", L"Py"},
+        {L".bashrc", L"Py"},     {L"Dockerfile", L"Py"},        {L"rules.mk.in", L"Py"},
+        {L"x.py", L"Py"},        {L"Makefile2", L""},           {L"notes.txt", L"C"},
+        {L"a.c", L"C"},          {L"xMakefile", L""},           {L"Dockerfiles", L""},
+    };
+    int n = 0;
+    for (const auto& c : cases) {  // each in a folder of its own: names differ only in case
+        const std::wstring sub = folder_ + L"sub" + std::to_wstring(n++);
+        CreateDirectoryW(sub.c_str(), nullptr);
+        const std::wstring path = sub + L"\\" + c.name;
+        ASSERT_TRUE(WriteFileText(path, "x\r\n"));
+        ASSERT_NE(frame_->OpenDocument(path), nullptr);
+        EXPECT_EQ(LexerName(Active()), c.syntax) << testing::PrintToString(std::wstring(c.name));
+    }
+    // Saved under a name of the list, a document takes its syntax even when
+    // the extension stays.
+    const std::wstring notes = folder_ + L"notes2.txt";
+    ASSERT_TRUE(WriteFileText(notes, "x\r\n"));
+    ASSERT_NE(frame_->OpenDocument(notes), nullptr);
+    ASSERT_EQ(LexerName(Active()), L"C");
+    g_savePath = folder_ + L"CMakeLists.txt";
+    Command(ID_FILE_SAVE_AS);
+    EXPECT_EQ(LexerName(Active()), L"Py");
+    EXPECT_TRUE(Messages().empty());
+}
+
+// The syntax.ini that ships knows the build and start-up files that have no
+// extension of their own.
+TEST_F(Documents, TheShippedFileTypesKnowFilesByTheirNames) {
+    const std::wstring bin = testing_support::TestFolder() + L"..\\bin\\";
+    ASSERT_TRUE(CopyFileW((bin + L"syntax.ini").c_str(), (folder_ + L"syntax.ini").c_str(), FALSE));
+    CreateDirectoryW((folder_ + L"syntax").c_str(), nullptr);
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((bin + L"syntax\\*.vbs").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    do {
+        CopyFileW((bin + L"syntax\\" + found.cFileName).c_str(), (folder_ + L"syntax\\" + found.cFileName).c_str(),
+                  FALSE);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    syntax::Reload();
+    const struct {
+        const wchar_t* name;
+        const wchar_t* syntax;
+    } cases[] = {
+        {L"Makefile", L"Makefile"}, {L"GNUmakefile", L"Makefile"}, {L"makefile", L"Makefile"},
+        {L"Makefile.in", L"Makefile"}, {L"CMakeLists.txt", L"CMake"}, {L"Dockerfile", L"Shell"},
+        {L".bashrc", L"Shell"},     {L".profile", L"Shell"},       {L".bash_profile", L"Shell"},
+        {L".zshrc", L"Shell"},      {L"x.mk", L"Makefile"},
+        {L"x.cmake", L"CMake"},     {L"x.sh", L"Shell"},           {L"x.c", L"C"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::wstring sub = folder_ + L"src" + std::to_wstring(n++);
+        CreateDirectoryW(sub.c_str(), nullptr);
+        const std::wstring path = sub + L"\\" + c.name;
+        ASSERT_TRUE(WriteFileText(path, "# x\n"));
+        ASSERT_NE(frame_->OpenDocument(path), nullptr);
+        EXPECT_EQ(LexerName(Active()), c.syntax) << testing::PrintToString(std::wstring(c.name));
+    }
+    EXPECT_TRUE(Messages().empty());
+}
+
 TEST_F(Documents, SaveAsChoosesBySyntaxOnlyWhenTheExtensionChanges) {
     WriteDefinitions(folder_, kTwoDefinitions);
     syntax::Reload();
