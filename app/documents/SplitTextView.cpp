@@ -93,15 +93,17 @@ class CBreakScan {
 // file is read on from `from` to its first break, at most kReadOn bytes.
 constexpr size_t kReadOn = 16 << 20;
 void ReadOnToABreak(const wchar_t* path, size_t from, CBreakScan* scan) {
-    shell::UniqueHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    shell::UniqueHandle file(CreateFileW(path, GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER at = {};
     at.QuadPart = LONGLONG(from);
     if (!file || !SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) return;
     std::vector<uint8_t> piece(64 * 1024);
     for (size_t read = 0; read < kReadOn && !scan->Decided();) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), piece.data(), DWORD(piece.size()), &got, nullptr) || got < scan->Unit()) return;
+        if (!ReadFile(file.get(), piece.data(), DWORD(piece.size()), &got, nullptr) || got < scan->Unit())
+            return;
         scan->Feed(piece.data(), got);
         read += got;
     }

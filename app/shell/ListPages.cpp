@@ -88,9 +88,12 @@ void CFileTypePage::OnInit() {
     oldCount_ = count;
     for (int i = 0; i < count; ++i) {
         const std::wstring section = settings::KeyName(L"Syntax", i);
-        Entry e{Read(File::Syntax, section, L"Title"),    Read(File::Syntax, section, L"File"),
-                Read(File::Syntax, section, L"Ext"),      Read(File::Syntax, section, L"Template"),
-                L"",                                      Read(File::Syntax, section, L"Names")};
+        Entry e{Read(File::Syntax, section, L"Title"),
+                Read(File::Syntax, section, L"File"),
+                Read(File::Syntax, section, L"Ext"),
+                Read(File::Syntax, section, L"Template"),
+                L"",
+                Read(File::Syntax, section, L"Names")};
         const int tab = settings::ReadInt(File::Syntax, section.c_str(), L"Tab", 0);
         if (tab) e.tab = std::to_wstring(tab);
         entries_.push_back(std::move(e));
@@ -113,8 +116,8 @@ void CFileTypePage::ShowEntry(int index) {
     SetText(IDC_TYPE_TEMPLATE, e.templ);
     SetText(IDC_TYPE_TAB, e.tab);
     SetText(IDC_TYPE_NAMES, e.names);
-    for (int id : {IDC_TYPE_TITLE, IDC_TYPE_FILE, IDC_TYPE_EXT, IDC_TYPE_NAMES, IDC_TYPE_TEMPLATE, IDC_TYPE_TAB,
-                   IDC_TYPE_REMOVE})
+    for (int id : {IDC_TYPE_TITLE, IDC_TYPE_FILE, IDC_TYPE_EXT, IDC_TYPE_NAMES, IDC_TYPE_TEMPLATE,
+                   IDC_TYPE_TAB, IDC_TYPE_REMOVE})
         EnableWindow(Item(id), index >= 0);
     filling_ = false;
 }

@@ -191,7 +191,8 @@ std::wstring FileTypeFilter() {
         // ";c;cpp;" and ";Makefile;" -> "*.c;*.cpp;Makefile"; entries with
         // neither are left out.
         std::wstring patterns;
-        for (const std::wstring& ext : Items(e.extensions)) patterns += (patterns.empty() ? L"*." : L";*.") + ext;
+        for (const std::wstring& ext : Items(e.extensions))
+            patterns += (patterns.empty() ? L"*." : L";*.") + ext;
         for (const std::wstring& name : Items(e.names)) patterns += (patterns.empty() ? L"" : L";") + name;
         if (patterns.empty()) continue;
         filter += e.title + L"(" + patterns + L")|" + patterns + L"|";

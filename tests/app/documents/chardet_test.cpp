@@ -48,10 +48,14 @@ TEST(Chardet, ShortTextsTakeThePreferredPageWhenNothingTellsThemApart) {
         const char* preferred;
         const char* expected;
     } cases[] = {
-        {&latin1, "", "windows-1252"},        {&latin1, "windows-1252", "windows-1252"},
-        {&latin1, "windows-1255", "windows-1252"}, {&latin1, "windows-1251", "windows-1252"},
-        {&da, "windows-1251", "windows-1251"}, {&da, "windows-1252", "windows-1252"},
-        {&privet, "windows-1252", "windows-1251"}, {&privet, "", "windows-1251"},
+        {&latin1, "", "windows-1252"},
+        {&latin1, "windows-1252", "windows-1252"},
+        {&latin1, "windows-1255", "windows-1252"},
+        {&latin1, "windows-1251", "windows-1252"},
+        {&da, "windows-1251", "windows-1251"},
+        {&da, "windows-1252", "windows-1252"},
+        {&privet, "windows-1252", "windows-1251"},
+        {&privet, "", "windows-1251"},
     };
     for (const Case& c : cases) {
         chardet::Detector d;
@@ -63,8 +67,9 @@ TEST(Chardet, ShortTextsTakeThePreferredPageWhenNothingTellsThemApart) {
     // Longer samples keep their own page whatever is preferred.
     for (const char* preferred : {"windows-1251", "windows-1252", "windows-1253", "windows-1255", "KOI8-R"})
         for (const EncodedSample& s : kSamples)
-            EXPECT_EQ(chardet::Detect(reinterpret_cast<const uint8_t*>(s.bytes.data()), s.bytes.size(), preferred),
-                      s.expected)
+            EXPECT_EQ(
+                chardet::Detect(reinterpret_cast<const uint8_t*>(s.bytes.data()), s.bytes.size(), preferred),
+                s.expected)
                 << "preferring " << preferred;
 }
 

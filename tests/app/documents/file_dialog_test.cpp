@@ -326,9 +326,9 @@ TEST_F(FileDialogs, TheFocusStartsInTheFileNameBox) {
         choice.codePage = 1200;
         EXPECT_FALSE(save ? documents::ShowSaveDialog(nullptr, folder_ + L"a.txt", &choice)
                           : documents::ShowOpenDialog(nullptr, folder_, &choice));
-        EXPECT_TRUE(g_focus.inNameBox) << (save ? "save" : "open") << ": the focus is on control " << g_focus.id
-                                       << " (" << testing::PrintToString(g_focus.cls)
-                                       << (g_focus.inPanel ? ", in the panel)" : ")");
+        EXPECT_TRUE(g_focus.inNameBox)
+            << (save ? "save" : "open") << ": the focus is on control " << g_focus.id << " ("
+            << testing::PrintToString(g_focus.cls) << (g_focus.inPanel ? ", in the panel)" : ")");
     }
 }
 

@@ -443,8 +443,8 @@ TEST_F(RoundTrip, AShortLatin1FileOpensInTheSystemsWesternPage) {
     const HWND pane = Open(path);
     ASSERT_NE(pane, nullptr);
     EXPECT_EQ(SendMessageW(pane, MPM_GETCODEPAGE, 0, 0), 1252);
-    EXPECT_EQ(Lines(pane),
-              (std::vector<std::wstring>{L"caf\u00e9 na\u00efve r\u00e9sum\u00e9", L"second line \u00a3 5", L""}));
+    EXPECT_EQ(Lines(pane), (std::vector<std::wstring>{L"caf\u00e9 na\u00efve r\u00e9sum\u00e9",
+                                                      L"second line \u00a3 5", L""}));
 }
 
 // File > Open: every chosen file opens, in the dialog's order, with the

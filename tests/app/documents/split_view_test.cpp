@@ -157,7 +157,7 @@ TEST_F(Documents, AFirstLineLongerThanTheSampleKeepsItsLineEnds) {
         {longLine + "\r\nb\r\n", -1, LB_CRLF},
         {std::string(4095, 'a') + "\r\nb\r\n", -1, LB_CRLF},  // the sample ends between CR and LF
         {std::string(4095, 'a') + "\rb\rc", -1, LB_CR},
-        {longLine, -1, LB_CRLF},                               // no break at all
+        {longLine, -1, LB_CRLF},  // no break at all
         {utf16(longLine + "\nb\n"), 1200, LB_LF},
     };
     int n = 0;
@@ -170,10 +170,11 @@ TEST_F(Documents, AFirstLineLongerThanTheSampleKeepsItsLineEnds) {
         EXPECT_EQ(SendMessageW(Active(), MPM_LINEBREAKTYPE, 0, 0), c.format) << "case " << n;
         Command(ID_FILE_SAVE);
         const std::string saved = ReadFileText(path);
-        EXPECT_TRUE(saved == c.bytes) << "case " << n << ": " << saved.size() << " bytes saved of "
-                                      << c.bytes.size() << ", first difference at "
-                                      << (std::mismatch(saved.begin(), saved.end(), c.bytes.begin(),
-                                                        c.bytes.end()).first - saved.begin());
+        EXPECT_TRUE(saved == c.bytes)
+            << "case " << n << ": " << saved.size() << " bytes saved of " << c.bytes.size()
+            << ", first difference at "
+            << (std::mismatch(saved.begin(), saved.end(), c.bytes.begin(), c.bytes.end()).first -
+                saved.begin());
     }
 }
 
@@ -379,11 +380,11 @@ TEST_F(Documents, FilesAreKnownByTheirWholeNamesAsWellAsTheirExtensions) {
         const wchar_t* name;
         const wchar_t* syntax;
     } cases[] = {
-        {L"Makefile", L"Py"},    {L"makefile", L"Py"},         {L"GNUmakefile", L"Py"},
-        {L"Makefile.am", L"Py"}, {L"CMakeLists.txt", L"Py"},    {L"cmakelists.TXT", L"Py"},
-        {L".bashrc", L"Py"},     {L"Dockerfile", L"Py"},        {L"rules.mk.in", L"Py"},
-        {L"x.py", L"Py"},        {L"Makefile2", L""},           {L"notes.txt", L"C"},
-        {L"a.c", L"C"},          {L"xMakefile", L""},           {L"Dockerfiles", L""},
+        {L"Makefile", L"Py"},    {L"makefile", L"Py"},       {L"GNUmakefile", L"Py"},
+        {L"Makefile.am", L"Py"}, {L"CMakeLists.txt", L"Py"}, {L"cmakelists.TXT", L"Py"},
+        {L".bashrc", L"Py"},     {L"Dockerfile", L"Py"},     {L"rules.mk.in", L"Py"},
+        {L"x.py", L"Py"},        {L"Makefile2", L""},        {L"notes.txt", L"C"},
+        {L"a.c", L"C"},          {L"xMakefile", L""},        {L"Dockerfiles", L""},
     };
     int n = 0;
     for (const auto& c : cases) {  // each in a folder of its own: names differ only in case
@@ -416,8 +417,8 @@ TEST_F(Documents, TheShippedFileTypesKnowFilesByTheirNames) {
     HANDLE find = FindFirstFileW((bin + L"syntax\\*.vbs").c_str(), &found);
     ASSERT_NE(find, INVALID_HANDLE_VALUE);
     do {
-        CopyFileW((bin + L"syntax\\" + found.cFileName).c_str(), (folder_ + L"syntax\\" + found.cFileName).c_str(),
-                  FALSE);
+        CopyFileW((bin + L"syntax\\" + found.cFileName).c_str(),
+                  (folder_ + L"syntax\\" + found.cFileName).c_str(), FALSE);
     } while (FindNextFileW(find, &found));
     FindClose(find);
     syntax::Reload();
@@ -425,11 +426,13 @@ TEST_F(Documents, TheShippedFileTypesKnowFilesByTheirNames) {
         const wchar_t* name;
         const wchar_t* syntax;
     } cases[] = {
-        {L"Makefile", L"Makefile"}, {L"GNUmakefile", L"Makefile"}, {L"makefile", L"Makefile"},
-        {L"Makefile.in", L"Makefile"}, {L"CMakeLists.txt", L"CMake"}, {L"Dockerfile", L"Shell"},
-        {L".bashrc", L"Shell"},     {L".profile", L"Shell"},       {L".bash_profile", L"Shell"},
-        {L".zshrc", L"Shell"},      {L"x.mk", L"Makefile"},
-        {L"x.cmake", L"CMake"},     {L"x.sh", L"Shell"},           {L"x.c", L"C"},
+        {L"Makefile", L"Makefile"},    {L"GNUmakefile", L"Makefile"},
+        {L"makefile", L"Makefile"},    {L"Makefile.in", L"Makefile"},
+        {L"CMakeLists.txt", L"CMake"}, {L"Dockerfile", L"Shell"},
+        {L".bashrc", L"Shell"},        {L".profile", L"Shell"},
+        {L".bash_profile", L"Shell"},  {L".zshrc", L"Shell"},
+        {L"x.mk", L"Makefile"},        {L"x.cmake", L"CMake"},
+        {L"x.sh", L"Shell"},           {L"x.c", L"C"},
     };
     int n = 0;
     for (const auto& c : cases) {

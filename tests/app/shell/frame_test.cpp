@@ -598,7 +598,10 @@ TEST_F(Frame, AltShortcutsLeaveNoMenuModeBehind) {
         KillTimer(nullptr, stuck);
         const std::vector<std::wstring> got = {Line(pane, 0), Line(pane, 1), Line(pane, 2)};
         EXPECT_EQ(got, std::vector<std::wstring>(step.lines, step.lines + 3))
-            << "after Alt" << (step.arrow == VK_UP ? "+Up" : step.arrow == VK_DOWN ? "+Down" : " alone")
+            << "after Alt"
+            << (step.arrow == VK_UP     ? "+Up"
+                : step.arrow == VK_DOWN ? "+Down"
+                                        : " alone")
             << (step.altFirst ? ", Alt let go first," : "") << " and q";
     }
     key(VK_ESCAPE, false);

@@ -49,9 +49,9 @@ TEST_F(SyntaxListTest, EntriesAreReadWithTheirRules) {
     Script(L"c.vbs", kCommentScript);
     Ini("[Syntax]\r\nCount=7\r\n"
         "[Syntax0]\r\nTitle=C\r\nFile=c.vbs\r\nExt=c;cpp;h\r\nTemplate=c.c\r\nTab=-3\r\n"
-        "[Syntax1]\r\nTitle=\r\nFile=c.vbs\r\nExt=x\r\n"                 // no title: skipped
-        "[Syntax2]\r\nTitle=NoFile\r\nExt=y\r\n"                         // no file: dropped
-        "[Syntax3]\r\nTitle=Gone\r\nFile=missing.vbs\r\nExt=z\r\n"       // script missing: skipped
+        "[Syntax1]\r\nTitle=\r\nFile=c.vbs\r\nExt=x\r\n"            // no title: skipped
+        "[Syntax2]\r\nTitle=NoFile\r\nExt=y\r\n"                    // no file: dropped
+        "[Syntax3]\r\nTitle=Gone\r\nFile=missing.vbs\r\nExt=z\r\n"  // script missing: skipped
         "[Syntax4]\r\nTitle=Wide\r\nFile=c.vbs\r\nExt=cpp;w\r\nTab=99\r\n"
         "[Syntax5]\r\nTitle=NoExt\r\nFile=c.vbs\r\n"
         "[Syntax6]\r\nTitle=Make\r\nFile=c.vbs\r\nNames=Makefile;*.mk.in\r\n");  // names, no extensions
@@ -67,7 +67,8 @@ TEST_F(SyntaxListTest, EntriesAreReadWithTheirRules) {
     EXPECT_EQ(syntax::Entry(4), nullptr);
     EXPECT_EQ(syntax::Entry(-1), nullptr);
     EXPECT_EQ(syntax::FileTypeFilter(),
-              shell::LanguageString(15020) + L"(*.*)|*.*|C(*.c;*.cpp;*.h)|*.c;*.cpp;*.h|Wide(*.cpp;*.w)|*.cpp;*.w|" +
+              shell::LanguageString(15020) +
+                  L"(*.*)|*.*|C(*.c;*.cpp;*.h)|*.c;*.cpp;*.h|Wide(*.cpp;*.w)|*.cpp;*.w|" +
                   L"Make(Makefile;*.mk.in)|Makefile;*.mk.in|");
 }
 
