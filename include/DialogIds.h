@@ -52,6 +52,7 @@
 #define IDC_TYPE_EXT 1125
 #define IDC_TYPE_TEMPLATE 1126
 #define IDC_TYPE_TAB 1127  // number
+#define IDC_TYPE_NAMES 1128  // whole file names and wildcard patterns
 
 #define IDD_OPT_FONT 403
 #define IDC_FONT_SLOTS 1130    // list box of the font slots 1430..1442
@@ -185,6 +186,9 @@
 #define IDS_SAVE_LOSSY 15168
 // Shown once when a settings file cannot be written; %s is the program folder.
 #define IDS_SETTINGS_NOT_SAVED 15164
+// Shown once for a settings file that held no settings: %s the file, %s the
+// name it was kept under.
+#define IDS_SETTINGS_SET_ASIDE 15165
 // The colour schemes offered by the General page, in the order of Theme/Scheme.
 #define IDS_SCHEME_FOLLOW 15161  // "Same as Windows"
 #define IDS_SCHEME_LIGHT 15162

@@ -93,7 +93,9 @@ class CFileDialogEx {
                 auto* self = reinterpret_cast<CFileDialogEx*>(ofn->lCustData);
                 SetWindowLongPtrW(panel, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
                 self->InitPanel(panel);
-                return TRUE;
+                // FALSE: the dialog manager would give the focus to the
+                // panel's first control, the code-page list.
+                return FALSE;
             }
             auto* self = reinterpret_cast<CFileDialogEx*>(GetWindowLongPtrW(panel, GWLP_USERDATA));
             if (!self) return 0;

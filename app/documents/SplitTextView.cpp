@@ -57,25 +57,56 @@ bool ReadSample(const wchar_t* path, size_t limit, std::vector<uint8_t>* out) {
     return true;
 }
 
-// The first line end of the sample in the code page's units: both CR and
-// LF, or neither, give CR LF; CR only gives CR; LF only gives LF.
-int SniffLineEnd(const std::vector<uint8_t>& s, int cp) {
-    size_t unit = 1;
-    bool big = false;
-    if (cp == 1200) unit = 2;
-    if (cp == 1201) unit = 2, big = true;
-    if (cp == 12000) unit = 4;
-    if (cp == 12001) unit = 4, big = true;
-    bool cr = false, lf = false;
-    for (size_t i = 0; i + unit <= s.size() && !(cr && lf); i += unit) {
-        uint32_t v = 0;
-        for (size_t b = 0; b < unit; ++b) v |= uint32_t(s[i + b]) << (8 * (big ? unit - 1 - b : b));
-        if (v == 13) cr = true;
-        if (v == 10) lf = true;
+// The line ends met in a file's leading bytes, read in the code page's
+// units: both CR and LF, or neither, give CR LF; CR only gives CR; LF only
+// gives LF. Units end at a multiple of the unit size; bytes left over are
+// not looked at.
+class CBreakScan {
+   public:
+    explicit CBreakScan(int cp) {
+        if (cp == 1200 || cp == 1201) unit_ = 2;
+        if (cp == 12000 || cp == 12001) unit_ = 4;
+        big_ = cp == 1201 || cp == 12001;
     }
-    if (cr && !lf) return LB_CR;
-    if (lf && !cr) return LB_LF;
-    return LB_CRLF;
+    void Feed(const uint8_t* p, size_t n) {
+        for (size_t i = 0; i + unit_ <= n && !(cr_ && lf_); i += unit_) {
+            uint32_t v = 0;
+            for (size_t b = 0; b < unit_; ++b) v |= uint32_t(p[i + b]) << (8 * (big_ ? unit_ - 1 - b : b));
+            cr_ |= v == 13;
+            lf_ |= v == 10;
+            endsInCr_ = v == 13;
+        }
+    }
+    // Open while no break was met, or while the last unit was the first
+    // CR (the LF of a CR LF may follow).
+    bool Decided() const { return lf_ || (cr_ && !endsInCr_); }
+    int Format() const { return cr_ && !lf_ ? LB_CR : lf_ && !cr_ ? LB_LF : LB_CRLF; }
+    size_t Unit() const { return unit_; }
+
+   private:
+    size_t unit_ = 1;
+    bool big_ = false;
+    bool cr_ = false, lf_ = false, endsInCr_ = false;
+};
+
+// A sample that left the line ends open (a first line longer than it): the
+// file is read on from `from` to its first break, at most kReadOn bytes.
+constexpr size_t kReadOn = 16 << 20;
+void ReadOnToABreak(const wchar_t* path, size_t from, CBreakScan* scan) {
+    shell::UniqueHandle file(CreateFileW(path, GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER at = {};
+    at.QuadPart = LONGLONG(from);
+    if (!file || !SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) return;
+    std::vector<uint8_t> piece(64 * 1024);
+    for (size_t read = 0; read < kReadOn && !scan->Decided();) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), piece.data(), DWORD(piece.size()), &got, nullptr) || got < scan->Unit())
+            return;
+        scan->Feed(piece.data(), got);
+        read += got;
+    }
 }
 
 std::wstring FileNamePart(const std::wstring& path) {
@@ -342,7 +373,8 @@ bool CSplitTextView::Open(const wchar_t* path, const OpenRequest* request) {
     const OpenRequest req = request ? *request : OpenRequest{};
     std::vector<uint8_t> sample;
     const int kilobytes = settings::ReadClampedInt(settings::File::Setting, L"Setting", L"AutoDetectBuffer");
-    if (!ReadSample(path, size_t(std::max(0, kilobytes)) * 1024, &sample)) {
+    const size_t limit = size_t(std::max(0, kilobytes)) * 1024;
+    if (!ReadSample(path, limit, &sample)) {
         Report(15100, path, MB_ICONERROR);
         return false;
     }
@@ -351,7 +383,10 @@ bool CSplitTextView::Open(const wchar_t* path, const OpenRequest* request) {
         cp = req.codePage;
     else if (!sample.empty())
         cp = encoding::DetectCodePage(sample.data(), sample.size());
-    const int lineEnd = sample.empty() ? LB_CRLF : SniffLineEnd(sample, cp);
+    CBreakScan breaks(cp);
+    breaks.Feed(sample.data(), sample.size());
+    if (!sample.empty() && !breaks.Decided() && sample.size() == limit) ReadOnToABreak(path, limit, &breaks);
+    const int lineEnd = sample.empty() ? LB_CRLF : breaks.Format();
     const bool exclusive =
         req.internalFile || settings::ReadKeyBool(settings::File::Setting, L"Setting", L"ExclusiveMode");
     const std::wstring full = shell::FullPath(path);
@@ -386,10 +421,13 @@ std::wstring ExtensionOf(const std::wstring& path) {
 
 }  // namespace
 
+// A new name with the old one's extension, and known by name to the same
+// entry or to none, keeps the current syntax (which the user may have chosen).
 void CSplitTextView::ChooseSyntax(const std::wstring& path, const std::wstring& oldPath) {
-    const std::wstring ext = ExtensionOf(path);
-    if (!oldPath.empty() && _wcsicmp(ext.c_str(), ExtensionOf(oldPath).c_str()) == 0) return;
-    if (ILexer* lexer = syntax::LexerByExtension(ext)) SetSyntax(lexer);
+    if (!oldPath.empty() && _wcsicmp(ExtensionOf(path).c_str(), ExtensionOf(oldPath).c_str()) == 0 &&
+        syntax::EntryByFileName(path) == syntax::EntryByFileName(oldPath))
+        return;
+    if (ILexer* lexer = syntax::LexerForFile(path)) SetSyntax(lexer);
 }
 
 void CSplitTextView::SetSyntax(ILexer* lexer) {
@@ -417,12 +455,12 @@ void CSplitTextView::RememberSyntax() {
 }
 
 // After the reload: the definition of the remembered name, else the one of
-// the file's extension, else none.
+// the file's name or extension, else none.
 void CSplitTextView::ReapplySyntax() {
     if (!focus_ || !syntaxRemembered_) return;
     syntaxRemembered_ = false;
     ILexer* lexer = rememberedSyntax_.empty() ? nullptr : syntax::LexerByName(rememberedSyntax_);
-    if (!lexer && hasFile_) lexer = syntax::LexerByExtension(ExtensionOf(Caption()));
+    if (!lexer && hasFile_) lexer = syntax::LexerForFile(Caption());
     rememberedSyntax_.clear();
     SetSyntax(lexer);
 }

@@ -88,8 +88,12 @@ void CFileTypePage::OnInit() {
     oldCount_ = count;
     for (int i = 0; i < count; ++i) {
         const std::wstring section = settings::KeyName(L"Syntax", i);
-        Entry e{Read(File::Syntax, section, L"Title"), Read(File::Syntax, section, L"File"),
-                Read(File::Syntax, section, L"Ext"), Read(File::Syntax, section, L"Template"), L""};
+        Entry e{Read(File::Syntax, section, L"Title"),
+                Read(File::Syntax, section, L"File"),
+                Read(File::Syntax, section, L"Ext"),
+                Read(File::Syntax, section, L"Template"),
+                L"",
+                Read(File::Syntax, section, L"Names")};
         const int tab = settings::ReadInt(File::Syntax, section.c_str(), L"Tab", 0);
         if (tab) e.tab = std::to_wstring(tab);
         entries_.push_back(std::move(e));
@@ -111,8 +115,9 @@ void CFileTypePage::ShowEntry(int index) {
     SetText(IDC_TYPE_EXT, e.ext);
     SetText(IDC_TYPE_TEMPLATE, e.templ);
     SetText(IDC_TYPE_TAB, e.tab);
-    for (int id :
-         {IDC_TYPE_TITLE, IDC_TYPE_FILE, IDC_TYPE_EXT, IDC_TYPE_TEMPLATE, IDC_TYPE_TAB, IDC_TYPE_REMOVE})
+    SetText(IDC_TYPE_NAMES, e.names);
+    for (int id : {IDC_TYPE_TITLE, IDC_TYPE_FILE, IDC_TYPE_EXT, IDC_TYPE_NAMES, IDC_TYPE_TEMPLATE,
+                   IDC_TYPE_TAB, IDC_TYPE_REMOVE})
         EnableWindow(Item(id), index >= 0);
     filling_ = false;
 }
@@ -130,6 +135,7 @@ void CFileTypePage::StoreField(int id) {
         case IDC_TYPE_EXT: e.ext = text; break;
         case IDC_TYPE_TEMPLATE: e.templ = text; break;
         case IDC_TYPE_TAB: e.tab = text; break;
+        case IDC_TYPE_NAMES: e.names = text; break;
         default: return;
     }
     modified_ = true;
@@ -201,6 +207,7 @@ bool CFileTypePage::Apply() {
         settings::WriteString(File::Syntax, section.c_str(), L"Title", e.title.c_str());
         settings::WriteString(File::Syntax, section.c_str(), L"File", e.file.c_str());
         settings::WriteString(File::Syntax, section.c_str(), L"Ext", e.ext.c_str());
+        if (!e.names.empty()) settings::WriteString(File::Syntax, section.c_str(), L"Names", e.names.c_str());
         settings::WriteString(File::Syntax, section.c_str(), L"Template", e.templ.c_str());
         settings::WriteInt(File::Syntax, section.c_str(), L"Tab",
                            tabKey ? settings::Clamp(*tabKey, tabs[i]) : tabs[i]);

@@ -1628,6 +1628,18 @@ bool CMainFrame::PreTranslateMessage(MSG* msg) {
                 return true;
     }
     if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return false;
+    const bool alt = msg->wParam == VK_MENU || msg->wParam == VK_LMENU || msg->wParam == VK_RMENU;
+    if (alt && msg->message == WM_SYSKEYDOWN && !(msg->lParam & (1 << 30))) altShortcut_ = false;
+    if (alt && altShortcut_ && (msg->message == WM_SYSKEYUP || msg->message == WM_KEYUP)) {
+        altShortcut_ = false;
+        return true;
+    }
+    const bool used = TranslateKey(msg);
+    if (used && !alt && msg->message == WM_SYSKEYDOWN) altShortcut_ = true;
+    return used;
+}
+
+bool CMainFrame::TranslateKey(MSG* msg) {
     if (commandBar_.Window() && commandBar_.PreTranslate(msg)) return true;
     if (docking_.Window() && docking_.PreTranslate(msg)) return true;
     if (fullScreenDialog_ && IsDialogMessageW(fullScreenDialog_, msg)) return true;

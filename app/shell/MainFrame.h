@@ -174,6 +174,14 @@ private:
     void OnSetTab(HWND document, const void* tab);
     void OnNotify(NMHDR* header, LRESULT* result, bool* handled);
 
+    // The keys of the frame, its panes and documents (PreTranslateMessage
+    // without the plug-ins' hooks and the Alt release below).
+    bool TranslateKey(MSG* msg);
+    // An Alt+key that a key table took: the window never saw the key, so
+    // it would take the Alt's release for Alt pressed alone and enter menu
+    // mode, which swallows the next typed characters. That release is eaten.
+    bool altShortcut_ = false;
+
     void CreateBars();
     void CreateStatusBar();
     void SizeStatusBar();

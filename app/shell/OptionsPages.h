@@ -45,7 +45,7 @@ class CFileTypePage : public COptionsPage {
    public:
     explicit CFileTypePage(COptionsDlg& owner);
     struct Entry {
-        std::wstring title, file, ext, templ, tab;  // tab as typed
+        std::wstring title, file, ext, templ, tab, names;  // tab as typed
     };
 
    private:

@@ -139,7 +139,9 @@ int RunProgram(int show, std::wstring_view commandLine) {
         StartWarmUpThreads();
         syntax::SetScriptEngineChoice(
             settings::ReadClampedInt(settings::File::Setting, L"Setting", L"ScriptEngine"));
-        if (!LoadLanguage()) {
+        const bool language = LoadLanguage();
+        settings::ReportSetAsideFiles();  // found by the reads so far, told in the language's words
+        if (!language) {
             code = -1;
         } else {
             UniqueLibrary edit(LoadEditLibrary());

@@ -211,6 +211,50 @@ const std::wstring& Readable(const std::wstring& path) {
     return path;
 }
 
+namespace {
+
+// What the profile functions could read as settings: text without control
+// characters other than tabs, line ends and the end-of-file mark of old
+// editors.
+bool LooksLikeSettings(const std::wstring& text) {
+    for (wchar_t c : text)
+        if (c < 0x20 && c != L'\t' && c != L'\n' && c != L'\r' && c != 0x1A) return false;
+    return true;
+}
+
+// Files kept aside whose report is still to be shown: the file, and the
+// name it was kept under.
+std::mutex g_asideLock;
+std::vector<std::pair<std::wstring, std::wstring>> g_asideUntold;
+
+bool SetAside(const std::wstring& path) {
+    const std::wstring kept = path + L".bad";
+    if (!MoveFileExW(path.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+    {
+        std::lock_guard<std::mutex> hold(g_asideLock);
+        g_asideUntold.emplace_back(path, kept);
+    }
+    if (!shell::LanguageString(IDS_SETTINGS_SET_ASIDE).empty()) ReportSetAsideFiles();
+    return true;
+}
+
+}  // namespace
+
+void ReportSetAsideFiles() {
+    std::vector<std::pair<std::wstring, std::wstring>> untold;
+    {
+        std::lock_guard<std::mutex> hold(g_asideLock);
+        untold.swap(g_asideUntold);
+    }
+    for (const auto& [path, kept] : untold) {
+        std::wstring text = shell::FormatLanguageString(IDS_SETTINGS_SET_ASIDE, {path, kept});
+        if (text.empty())
+            text = path + L" could not be read as settings.\n\nIt was kept as " + kept +
+                   L", and Morrowpad uses the default settings in its place.";
+        shell::ShowMessage(GetActiveWindow(), text.c_str(), MB_OK | MB_ICONWARNING);
+    }
+}
+
 bool EnsureUnicodeFile(const std::wstring& path) {
     bool exists = false;
     if (HasUnicodeMark(path, &exists)) return true;
@@ -231,9 +275,13 @@ bool EnsureUnicodeFile(const std::wstring& path) {
         return true;
     }
     std::wstring text;
-    if (got != bytes.size() || !DecodeUnmarked(bytes, &text)) {  // unreadable: left alone
+    if (got != bytes.size()) {  // unreadable: left alone
         CloseHandle(h);
         return false;
+    }
+    if (!DecodeUnmarked(bytes, &text) || !LooksLikeSettings(text)) {
+        CloseHandle(h);
+        return SetAside(path) && EnsureUnicodeFile(path);
     }
     // A new file, or one without the mark: written again as UTF-16LE behind
     // one. A write that fails (a full disk) puts the old bytes back.

@@ -62,6 +62,14 @@ void ReportWriteFailure(const std::wstring& path);
 // Reports the next failure again (tests).
 void ResetWriteFailureReport();
 
+// A settings file that holds no settings (random bytes, a binary saved over
+// it: bytes that do not decode, or text with control characters) is kept as
+// <name>.bad beside it, replacing an older one, and a new empty file takes
+// its place, so that reads give the defaults and writes succeed. The user is
+// told once for each file kept aside: at once when the language library has
+// the text, else when ReportSetAsideFiles is called.
+void ReportSetAsideFiles();
+
 // History lists: Item1..Item20, each written with a leading "#" (and in
 // quotes) so that leading and trailing blanks survive; one leading "#" is
 // removed on reading, empty values are skipped, reading stops at the first

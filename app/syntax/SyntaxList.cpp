@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <vector>
@@ -53,6 +54,9 @@ void Load(State& s) {
         std::wstring ext;
         settings::ReadString(File::Syntax, section.c_str(), L"Ext", ext);
         e.extensions = L";" + ext + L";";
+        std::wstring names;
+        settings::ReadString(File::Syntax, section.c_str(), L"Names", names);
+        e.names = L";" + names + L";";
         settings::ReadString(File::Syntax, section.c_str(), L"Template", e.templateFile);
         const int tab = settings::ReadInt(File::Syntax, section.c_str(), L"Tab", 0);
         e.tabSize = tab < 0 ? 4 : tab > 32 ? 32 : tab;
@@ -119,19 +123,78 @@ ILexer* LexerByExtension(const std::wstring& extension) {
     return nullptr;
 }
 
+namespace {
+
+// Whether `name` matches `pattern` ("*" any run, "?" any one character),
+// both lower-cased already.
+bool Matches(const wchar_t* pattern, const wchar_t* name) {
+    const wchar_t *star = nullptr, *resume = nullptr;
+    while (*name) {
+        if (*pattern == L'*') {
+            star = pattern++;
+            resume = name;
+        } else if (*pattern && (*pattern == L'?' || *pattern == *name)) {
+            ++pattern;
+            ++name;
+        } else if (star) {
+            pattern = star + 1;
+            name = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == L'*') ++pattern;
+    return !*pattern;
+}
+
+// The items of a ";a;b;" list.
+std::vector<std::wstring> Items(const std::wstring& list) {
+    std::vector<std::wstring> items;
+    size_t at = 0;
+    while (at < list.size()) {
+        const size_t end = std::min(list.find(L';', at), list.size());
+        if (end > at) items.push_back(list.substr(at, end - at));
+        at = end + 1;
+    }
+    return items;
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+    const size_t at = path.find_last_of(L"\\/:");
+    return at == std::wstring::npos ? path : path.substr(at + 1);
+}
+
+std::wstring ExtensionOf(const std::wstring& name) {
+    const size_t dot = name.rfind(L'.');
+    return dot == std::wstring::npos ? std::wstring() : name.substr(dot + 1);
+}
+
+}  // namespace
+
+const SyntaxEntry* EntryByFileName(const std::wstring& path) {
+    const std::wstring name = Lower(FileNameOf(path));
+    if (name.empty()) return nullptr;
+    for (const SyntaxEntry& e : Loaded().entries)
+        for (const std::wstring& pattern : Items(Lower(e.names)))
+            if (Matches(pattern.c_str(), name.c_str())) return &e;
+    return nullptr;
+}
+
+ILexer* LexerForFile(const std::wstring& path) {
+    if (const SyntaxEntry* e = EntryByFileName(path)) return LexerByName(e->title);
+    return LexerByExtension(ExtensionOf(FileNameOf(path)));
+}
+
 std::wstring FileTypeFilter() {
     std::wstring filter = shell::LanguageString(15020) + L"(*.*)|*.*|";
     for (const SyntaxEntry& e : Loaded().entries) {
-        std::wstring list = e.extensions;
-        // ";c;cpp;" -> "*.c;*.cpp"; entries without extensions are left out.
-        while (!list.empty() && list.back() == L';') list.pop_back();
-        while (!list.empty() && list.front() == L';') list.erase(0, 1);
-        if (list.empty()) continue;
-        std::wstring patterns = L"*.";
-        for (wchar_t c : list) {
-            patterns += c;
-            if (c == L';') patterns += L"*.";
-        }
+        // ";c;cpp;" and ";Makefile;" -> "*.c;*.cpp;Makefile"; entries with
+        // neither are left out.
+        std::wstring patterns;
+        for (const std::wstring& ext : Items(e.extensions))
+            patterns += (patterns.empty() ? L"*." : L";*.") + ext;
+        for (const std::wstring& name : Items(e.names)) patterns += (patterns.empty() ? L"" : L";") + name;
+        if (patterns.empty()) continue;
         filter += e.title + L"(" + patterns + L")|" + patterns + L"|";
     }
     return filter;

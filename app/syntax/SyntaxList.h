@@ -17,6 +17,7 @@ struct SyntaxEntry {
     std::wstring title;
     std::wstring file;         // inside "syntax\"
     std::wstring extensions;   // ";c;cpp;h;"
+    std::wstring names;        // ";Makefile;Makefile.*;": whole file names, "*" and "?" as wildcards
     std::wstring templateFile; // inside "template\"
     int tabSize = 0;
 };
@@ -26,7 +27,13 @@ const SyntaxEntry* Entry(int index);                          // null when out o
 const SyntaxEntry* EntryByLexerName(const std::wstring& name);  // exact title
 ILexer* LexerByName(const std::wstring& name);                  // title, ignoring case; named as the title
 ILexer* LexerByExtension(const std::wstring& extension);        // without the dot
-// The save dialog's type list, entries separated by "|".
+// The first entry one of whose names matches the file name of `path`
+// (ignoring case); null when none does.
+const SyntaxEntry* EntryByFileName(const std::wstring& path);
+// The lexer for a file: by its name (EntryByFileName), else by its extension.
+ILexer* LexerForFile(const std::wstring& path);
+// The save dialog's type list, entries separated by "|"; an entry's
+// extensions become "*.c", its names stay as they are.
 std::wstring FileTypeFilter();
 // Frees every entry and lexer and reads syntax.ini again on next use.
 void Reload();

@@ -6,6 +6,8 @@
 // that detections on several threads run side by side and a detector being
 // used stays alive until that call returns even if another thread destroys
 // it. No exception leaves the library: a failure is the result 1.
+//
+// Every detector prefers the system's ANSI code page on short texts.
 #include <windows.h>
 
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include <mutex>
 #include <vector>
 
+#include "CodePageNames.h"
 #include "Detector.h"
 
 namespace {
@@ -28,6 +31,14 @@ std::vector<std::shared_ptr<Entry>> g_table;  // slot = handle - 1; freed slots 
 std::shared_ptr<Entry> Find(uint32_t handle) {
     std::lock_guard<std::mutex> lock(g_tableLock);
     return handle >= 1 && handle <= g_table.size() ? g_table[handle - 1] : nullptr;
+}
+
+// The detector's name for the system's ANSI code page; empty when it has none.
+const char* AnsiCharset() {
+    const int acp = int(GetACP());
+    for (const chardet::CodePageName& e : chardet::kCodePageNames)
+        if (e.codePage == acp) return e.name;
+    return "";
 }
 
 // Runs an export's body; any exception becomes the failure result.
@@ -49,6 +60,7 @@ CHARDET_API chardet_create(uint32_t* handle) {
     *handle = 0;
     return Guarded([&] {
         auto entry = std::make_shared<Entry>();
+        entry->detector.Prefer(AnsiCharset());
         std::lock_guard<std::mutex> lock(g_tableLock);
         size_t slot = 0;
         while (slot < g_table.size() && g_table[slot]) ++slot;

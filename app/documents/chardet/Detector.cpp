@@ -286,6 +286,28 @@ double Prior(const char* name, const uint32_t* hist, size_t highs) {
     return lower * 3 >= highs ? 0.0 : -5.0;
 }
 
+// Latin letters sit inside words of ASCII letters ("caf\xE9"); the letters
+// of the other single-byte scripts (0xC0-0xFF in all of their pages) form
+// words of their own. Counts the bytes 0xC0-0xFF next to an ASCII letter.
+size_t GluedLetters(const uint8_t* p, size_t n) {
+    auto ascii = [](uint8_t c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
+    size_t glued = 0;
+    for (size_t i = 0; i < n; ++i)
+        if (p[i] >= 0xC0 && ((i > 0 && ascii(p[i - 1])) || (i + 1 < n && ascii(p[i + 1])))) ++glued;
+    return glued;
+}
+// What each such byte costs a reading in a non-Latin page (log-probability
+// x 256, as in the models).
+constexpr double kGluedCost = 3.0 * 256.0;
+
+// The preferred page's head start, spread over the sample's high bytes: it
+// decides between readings that fit about equally, which only short texts
+// leave, and fades as the text grows.
+double Preference(const char* name, const std::string& preferred) {
+    if (preferred == name) return 4.0;
+    return std::strcmp(name, "windows-1252") == 0 ? 2.0 : 0.0;
+}
+
 const SingleByteModel* ModelNamed(const char* name) {
     for (const SingleByteModel& m : kSingleByteModels)
         if (!std::strcmp(m.name, name)) return &m;
@@ -300,9 +322,11 @@ void Detector::Feed(const uint8_t* data, size_t size) {
     data_.append(reinterpret_cast<const char*>(data), std::min(room, size));
 }
 
-std::string Detector::Charset() { return Detect(reinterpret_cast<const uint8_t*>(data_.data()), data_.size()); }
+std::string Detector::Charset() {
+    return Detect(reinterpret_cast<const uint8_t*>(data_.data()), data_.size(), preferred_);
+}
 
-std::string Detect(const uint8_t* p, size_t n) {
+std::string Detect(const uint8_t* p, size_t n, const std::string& preferred) {
     if (!p || n == 0) return {};
     // Byte-order marks.
     if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) return "UTF-8";
@@ -355,16 +379,21 @@ std::string Detect(const uint8_t* p, size_t n) {
     // Single-byte encodings: the byte frequencies rank the models; byte pairs
     // decide among the three most likely.
     constexpr size_t kModels = std::size(kSingleByteModels);
-    double uni[kModels];
+    const size_t glued = GluedLetters(p, n);
+    double uni[kModels], prior[kModels];
     size_t order[kModels];
     for (size_t m = 0; m < kModels; ++m) {
+        const char* name = kSingleByteModels[m].name;
         double u = 0;
         for (int b = 0; b < 128; ++b)
             if (hist[b]) u += double(hist[b]) * kSingleByteModels[m].uni[b];
-        uni[m] = u / (double(highs) * 256.0) + Prior(kSingleByteModels[m].name, hist, highs);
+        if (std::strcmp(name, "windows-1252") != 0) u -= kGluedCost * double(glued);
+        uni[m] = u / (double(highs) * 256.0) + Prior(name, hist, highs);
+        prior[m] = Preference(name, preferred) / double(highs);
         order[m] = m;
     }
-    std::partial_sort(order, order + 3, order + kModels, [&](size_t a, size_t b) { return uni[a] > uni[b]; });
+    std::partial_sort(order, order + 3, order + kModels,
+                      [&](size_t a, size_t b) { return uni[a] + prior[a] > uni[b] + prior[b]; });
     // Byte pairs, for the three most likely models in one pass over (at most)
     // the first kScoreBytes bytes.
     const SingleByteModel* top[3] = {&kSingleByteModels[order[0]], &kSingleByteModels[order[1]],
@@ -385,11 +414,14 @@ std::string Detect(const uint8_t* p, size_t n) {
         }
         for (int k = 0; k < 3; ++k) prev[k] = top[k]->rank[b - 0x80];
     }
+    // The preference ranks the readings; how well the winner fits is its
+    // score without it.
     const SingleByteModel* sb = nullptr;
-    double sbScore = -1e30;
+    double sbScore = -1e30, sbRank = -1e30;
     for (int k = 0; k < 3; ++k) {
         const double s = uni[order[k]] + (pairs ? bi[k] / (double(pairs) * 256.0) : 0);
-        if (s > sbScore) {
+        if (s + prior[order[k]] > sbRank) {
+            sbRank = s + prior[order[k]];
             sbScore = s;
             sb = top[k];
         }

@@ -15,10 +15,62 @@ namespace {
 std::string Detect(const std::string& s) {
     return chardet::Detect(reinterpret_cast<const uint8_t*>(s.data()), s.size());
 }
+// The bytes for a failure message: ASCII as it is, the rest as \xNN.
+std::string Hex(const std::string& s) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : s) {
+        if (c >= 0x20 && c < 0x7F) {
+            out += char(c);
+        } else {
+            out += "\\x";
+            out += digits[c >> 4];
+            out += digits[c & 15];
+        }
+    }
+    return out;
+}
 }  // namespace
 
 TEST(Chardet, NamesEveryEncodingOfItsSample) {
     for (const EncodedSample& s : kSamples) EXPECT_EQ(Detect(s.bytes), s.expected) << s.expected;
+}
+
+// A few accented letters fit the Hebrew, Greek and Cyrillic pages about as
+// well as the Latin one: the preferred page (the system's) decides, then
+// windows-1252; a page that fits clearly better still wins.
+TEST(Chardet, ShortTextsTakeThePreferredPageWhenNothingTellsThemApart) {
+    const std::string latin1 = "caf\xE9 na\xEFve r\xE9sum\xE9\nsecond line \xA3 5\n";  // 34 bytes
+    const std::string da = "\xC4\xE0";  // a Russian word in windows-1251, or two Latin letters
+    const std::string privet = "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0!";  // windows-1251
+    struct Case {
+        const std::string* bytes;
+        const char* preferred;
+        const char* expected;
+    } cases[] = {
+        {&latin1, "", "windows-1252"},
+        {&latin1, "windows-1252", "windows-1252"},
+        {&latin1, "windows-1255", "windows-1252"},
+        {&latin1, "windows-1251", "windows-1252"},
+        {&da, "windows-1251", "windows-1251"},
+        {&da, "windows-1252", "windows-1252"},
+        {&privet, "windows-1252", "windows-1251"},
+        {&privet, "", "windows-1251"},
+    };
+    for (const Case& c : cases) {
+        chardet::Detector d;
+        d.Prefer(c.preferred);
+        d.Feed(reinterpret_cast<const uint8_t*>(c.bytes->data()), c.bytes->size());
+        d.End();
+        EXPECT_EQ(d.Charset(), c.expected) << "preferring \"" << c.preferred << "\": " << Hex(*c.bytes);
+    }
+    // Longer samples keep their own page whatever is preferred.
+    for (const char* preferred : {"windows-1251", "windows-1252", "windows-1253", "windows-1255", "KOI8-R"})
+        for (const EncodedSample& s : kSamples)
+            EXPECT_EQ(
+                chardet::Detect(reinterpret_cast<const uint8_t*>(s.bytes.data()), s.bytes.size(), preferred),
+                s.expected)
+                << "preferring " << preferred;
 }
 
 TEST(Chardet, ByteOrderMarksDecideAtOnce) {

@@ -292,6 +292,46 @@ TEST_F(FileDialogs, CodePageDialogListsTheSystemCodePageFirst) {
     EXPECT_EQ(documents::ChooseCodePage(nullptr), -1);
 }
 
+// Once a file dialog shows, the keyboard is in its file name box: typing a
+// name must never land in the panel's lists (a typed letter there picks a
+// code page).
+struct FocusSeen {
+    bool inNameBox = false, inPanel = false;
+    int id = -1;
+    std::wstring cls;
+};
+FocusSeen g_focus;
+
+TEST_F(FileDialogs, TheFocusStartsInTheFileNameBox) {
+    documents::SetDialogShownHook([](HWND panel) {
+        // The dialog is shown after this call.
+        SetTimer(panel, 3, 100, [](HWND panel, UINT, UINT_PTR id, DWORD) {
+            KillTimer(panel, id);
+            HWND dialog = GetParent(panel);
+            // Activated as a window manager activates it: the dialog gives
+            // the focus back to the control it keeps for that.
+            SetForegroundWindow(dialog);
+            HWND focus = GetFocus(), name = GetDlgItem(dialog, cmb13);
+            if (!name) name = GetDlgItem(dialog, edt1);
+            wchar_t cls[64] = {};
+            GetClassNameW(focus, cls, 64);
+            g_focus = {name && (focus == name || IsChild(name, focus)), IsChild(panel, focus) != FALSE,
+                       GetDlgCtrlID(focus), cls};
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        });
+    });
+    for (bool save : {false, true}) {
+        g_focus = FocusSeen();
+        documents::FileChoice choice;
+        choice.codePage = 1200;
+        EXPECT_FALSE(save ? documents::ShowSaveDialog(nullptr, folder_ + L"a.txt", &choice)
+                          : documents::ShowOpenDialog(nullptr, folder_, &choice));
+        EXPECT_TRUE(g_focus.inNameBox)
+            << (save ? "save" : "open") << ": the focus is on control " << g_focus.id << " ("
+            << testing::PrintToString(g_focus.cls) << (g_focus.inPanel ? ", in the panel)" : ")");
+    }
+}
+
 // Each dialog held up for two seconds, to look at under Xvfb:
 //   document_tests --gtest_also_run_disabled_tests --gtest_filter=*ForALook &
 //   sleep 1; import -window root save.png

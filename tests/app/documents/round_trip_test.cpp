@@ -436,6 +436,19 @@ TEST_F(RoundTrip, ATemplateThatDoesNotConvertIsReported) {
     EXPECT_EQ(Lines(view->GetActivePane()), std::vector<std::wstring>{L""});
 }
 
+// A few accented Latin letters fit the Hebrew page as well as the Western
+// one: a short Latin-1 file opens in the system's page.
+TEST_F(RoundTrip, AShortLatin1FileOpensInTheSystemsWesternPage) {
+    if (GetACP() != 1252) GTEST_SKIP() << "the system code page is " << GetACP();
+    const std::wstring path = folder_ + L"latin1.txt";
+    ASSERT_TRUE(WriteFileText(path, "caf\xE9 na\xEFve r\xE9sum\xE9\nsecond line \xA3 5\n"));
+    const HWND pane = Open(path);
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(SendMessageW(pane, MPM_GETCODEPAGE, 0, 0), 1252);
+    EXPECT_EQ(Lines(pane), (std::vector<std::wstring>{L"caf\u00e9 na\u00efve r\u00e9sum\u00e9",
+                                                      L"second line \u00a3 5", L""}));
+}
+
 // File > Open: every chosen file opens, in the dialog's order, with the
 // code page and the read-only box the dialog answered.
 TEST_F(RoundTrip, OpenCommandOpensEachChosenFileWithTheChosenCodePage) {

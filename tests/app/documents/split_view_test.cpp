@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "CommandIds.h"
 #include "Document.h"
 #include "EditProtocol.h"
@@ -133,6 +135,47 @@ TEST_F(Documents, OpeningSniffsTheLineEndsAndHonoursTheRequest) {
     EXPECT_EQ(frame_->DocumentCount(), count);
     ASSERT_FALSE(Messages().empty());
     EXPECT_NE(Messages().back().text.find(L"missing.txt"), std::wstring::npos);
+}
+
+// A first line longer than the sample: the line ends are those of the file's
+// first break, found beyond the sample, and saving writes them back as they
+// were.
+TEST_F(Documents, AFirstLineLongerThanTheSampleKeepsItsLineEnds) {
+    const std::string longLine(6000, 'a');  // the sample is 4 KiB
+    auto utf16 = [](const std::string& ascii) {
+        std::string out = "\xFF\xFE";
+        for (char c : ascii) out += std::string{c, '\0'};
+        return out;
+    };
+    struct Case {
+        std::string bytes;
+        int codePage;  // in the request; -1 detects
+        int format;
+    } cases[] = {
+        {longLine + "\nb\nc\n", -1, LB_LF},
+        {longLine + "\rb\rc", -1, LB_CR},
+        {longLine + "\r\nb\r\n", -1, LB_CRLF},
+        {std::string(4095, 'a') + "\r\nb\r\n", -1, LB_CRLF},  // the sample ends between CR and LF
+        {std::string(4095, 'a') + "\rb\rc", -1, LB_CR},
+        {longLine, -1, LB_CRLF},  // no break at all
+        {utf16(longLine + "\nb\n"), 1200, LB_LF},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::wstring path = folder_ + L"long" + std::to_wstring(n++) + L".txt";
+        ASSERT_TRUE(WriteFileText(path, c.bytes));
+        documents::OpenRequest request;
+        request.codePage = c.codePage;
+        ASSERT_NE(frame_->OpenDocument(path, &request), nullptr) << n;
+        EXPECT_EQ(SendMessageW(Active(), MPM_LINEBREAKTYPE, 0, 0), c.format) << "case " << n;
+        Command(ID_FILE_SAVE);
+        const std::string saved = ReadFileText(path);
+        EXPECT_TRUE(saved == c.bytes)
+            << "case " << n << ": " << saved.size() << " bytes saved of " << c.bytes.size()
+            << ", first difference at "
+            << (std::mismatch(saved.begin(), saved.end(), c.bytes.begin(), c.bytes.end()).first -
+                saved.begin());
+    }
 }
 
 TEST_F(Documents, SplittingShowsOneDocumentInTwoPanes) {
@@ -321,6 +364,85 @@ TEST_F(Documents, AnOpenedFileTakesTheSyntaxOfItsExtension) {
     ASSERT_TRUE(WriteFileText(text, "/* not code */\r\n"));
     ASSERT_NE(frame_->OpenDocument(text), nullptr);
     EXPECT_EQ(LexerName(Active()), L"");
+    EXPECT_TRUE(Messages().empty());
+}
+
+// Names in syntax.ini are whole file names and wildcard patterns; they are
+// looked at before any entry's extensions, ignoring case.
+TEST_F(Documents, FilesAreKnownByTheirWholeNamesAsWellAsTheirExtensions) {
+    WriteDefinitions(folder_,
+                     "[Syntax]\r\nCount=2\r\n"
+                     "[Syntax0]\r\nTitle=C\r\nFile=c.vbs\r\nExt=c;h;txt\r\n"
+                     "[Syntax1]\r\nTitle=Py\r\nFile=py.vbs\r\nExt=py\r\n"
+                     "Names=Makefile;GNUmakefile;Makefile.*;CMakeLists.txt;.bashrc;?ockerfile;*.mk.in\r\n");
+    syntax::Reload();
+    const struct {
+        const wchar_t* name;
+        const wchar_t* syntax;
+    } cases[] = {
+        {L"Makefile", L"Py"},    {L"makefile", L"Py"},       {L"GNUmakefile", L"Py"},
+        {L"Makefile.am", L"Py"}, {L"CMakeLists.txt", L"Py"}, {L"cmakelists.TXT", L"Py"},
+        {L".bashrc", L"Py"},     {L"Dockerfile", L"Py"},     {L"rules.mk.in", L"Py"},
+        {L"x.py", L"Py"},        {L"Makefile2", L""},        {L"notes.txt", L"C"},
+        {L"a.c", L"C"},          {L"xMakefile", L""},        {L"Dockerfiles", L""},
+    };
+    int n = 0;
+    for (const auto& c : cases) {  // each in a folder of its own: names differ only in case
+        const std::wstring sub = folder_ + L"sub" + std::to_wstring(n++);
+        CreateDirectoryW(sub.c_str(), nullptr);
+        const std::wstring path = sub + L"\\" + c.name;
+        ASSERT_TRUE(WriteFileText(path, "x\r\n"));
+        ASSERT_NE(frame_->OpenDocument(path), nullptr);
+        EXPECT_EQ(LexerName(Active()), c.syntax) << testing::PrintToString(std::wstring(c.name));
+    }
+    // Saved under a name of the list, a document takes its syntax even when
+    // the extension stays.
+    const std::wstring notes = folder_ + L"notes2.txt";
+    ASSERT_TRUE(WriteFileText(notes, "x\r\n"));
+    ASSERT_NE(frame_->OpenDocument(notes), nullptr);
+    ASSERT_EQ(LexerName(Active()), L"C");
+    g_savePath = folder_ + L"CMakeLists.txt";
+    Command(ID_FILE_SAVE_AS);
+    EXPECT_EQ(LexerName(Active()), L"Py");
+    EXPECT_TRUE(Messages().empty());
+}
+
+// The syntax.ini that ships knows the build and start-up files that have no
+// extension of their own.
+TEST_F(Documents, TheShippedFileTypesKnowFilesByTheirNames) {
+    const std::wstring bin = testing_support::TestFolder() + L"..\\bin\\";
+    ASSERT_TRUE(CopyFileW((bin + L"syntax.ini").c_str(), (folder_ + L"syntax.ini").c_str(), FALSE));
+    CreateDirectoryW((folder_ + L"syntax").c_str(), nullptr);
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((bin + L"syntax\\*.vbs").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    do {
+        CopyFileW((bin + L"syntax\\" + found.cFileName).c_str(),
+                  (folder_ + L"syntax\\" + found.cFileName).c_str(), FALSE);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    syntax::Reload();
+    const struct {
+        const wchar_t* name;
+        const wchar_t* syntax;
+    } cases[] = {
+        {L"Makefile", L"Makefile"},    {L"GNUmakefile", L"Makefile"},
+        {L"makefile", L"Makefile"},    {L"Makefile.in", L"Makefile"},
+        {L"CMakeLists.txt", L"CMake"}, {L"Dockerfile", L"Shell"},
+        {L".bashrc", L"Shell"},        {L".profile", L"Shell"},
+        {L".bash_profile", L"Shell"},  {L".zshrc", L"Shell"},
+        {L"x.mk", L"Makefile"},        {L"x.cmake", L"CMake"},
+        {L"x.sh", L"Shell"},           {L"x.c", L"C"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::wstring sub = folder_ + L"src" + std::to_wstring(n++);
+        CreateDirectoryW(sub.c_str(), nullptr);
+        const std::wstring path = sub + L"\\" + c.name;
+        ASSERT_TRUE(WriteFileText(path, "# x\n"));
+        ASSERT_NE(frame_->OpenDocument(path), nullptr);
+        EXPECT_EQ(LexerName(Active()), c.syntax) << testing::PrintToString(std::wstring(c.name));
+    }
     EXPECT_TRUE(Messages().empty());
 }
 

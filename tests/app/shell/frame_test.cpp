@@ -8,6 +8,9 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <string>
+#include <vector>
+
 #include "CommandIds.h"
 #include "CommandLine.h"
 #include "Document.h"
@@ -541,6 +544,82 @@ TEST_F(Frame, BoundKeysBecomeCommandsBeforeTheControlSeesThem) {
     EXPECT_EQ(SendMessageW(Pane(0), MPM_GETSELKIND, 0, 0), 1);
     keys[VK_CONTROL] = 0;
     SetKeyboardState(keys);
+}
+
+// Alt+Up and Alt+Down move a line; releasing Alt must not leave the frame
+// in menu mode, which would swallow the next typed character. Real keys
+// through a loop like the program's.
+TEST_F(Frame, AltShortcutsLeaveNoMenuModeBehind) {
+    ASSERT_NE(Create(L"prog \"" + a_ + L"\""), nullptr);  // "alpha", "second", ""
+    ShowWindow(frame_->Window(), SW_SHOW);
+    SetForegroundWindow(frame_->Window());
+    const HWND pane = Pane(0);
+    SetFocus(pane);
+    auto key = [](WORD vk, bool up) {
+        INPUT in = {};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = vk;
+        in.ki.wScan = WORD(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+        in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        SendInput(1, &in, sizeof in);
+    };
+    // A menu mode the keys started holds the pump inside its own loop: it is
+    // ended from a timer that fires only then.
+    const TIMERPROC escape = [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        EndMenu();
+        INPUT in[2] = {};
+        for (INPUT& i : in) i.type = INPUT_KEYBOARD, i.ki.wVk = VK_ESCAPE;
+        in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, in, sizeof in[0]);
+    };
+    auto pump = [&](DWORD ms) {
+        const DWORD end = GetTickCount() + ms;
+        while (LONG(GetTickCount() - end) < 0) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (!frame_->PreTranslateMessage(&msg)) {
+                    TranslateMessage(&msg);
+                    DispatchMessageW(&msg);
+                }
+            }
+            Sleep(5);
+        }
+    };
+    // Alt let go of after the arrow, and before it.
+    struct Step {
+        WORD arrow;
+        bool altFirst;
+        const wchar_t* lines[3];
+    } steps[] = {{VK_DOWN, false, {L"second", L"qalpha", L""}},
+                 {VK_UP, false, {L"qqalpha", L"second", L""}},
+                 {VK_DOWN, true, {L"second", L"qqqalpha", L""}},
+                 {VK_UP, true, {L"qqqqalpha", L"second", L""}},
+                 // Alt alone still puts the command bar in keyboard mode,
+                 // where q is no menu's letter.
+                 {0, false, {L"qqqqalpha", L"second", L""}}};
+    for (const Step& step : steps) {
+        key(VK_MENU, false);
+        if (step.arrow) key(step.arrow, false);
+        if (step.altFirst) key(VK_MENU, true);
+        if (step.arrow) key(step.arrow, true);
+        if (!step.altFirst) key(VK_MENU, true);
+        key('Q', false);
+        key('Q', true);
+        const UINT_PTR stuck = SetTimer(nullptr, 0, 1000, escape);
+        pump(300);
+        KillTimer(nullptr, stuck);
+        const std::vector<std::wstring> got = {Line(pane, 0), Line(pane, 1), Line(pane, 2)};
+        EXPECT_EQ(got, std::vector<std::wstring>(step.lines, step.lines + 3))
+            << "after Alt"
+            << (step.arrow == VK_UP     ? "+Up"
+                : step.arrow == VK_DOWN ? "+Down"
+                                        : " alone")
+            << (step.altFirst ? ", Alt let go first," : "") << " and q";
+    }
+    key(VK_ESCAPE, false);
+    key(VK_ESCAPE, true);
+    pump(50);
 }
 
 TEST_F(Frame, ATornOffMenuSendsItsCommands) {

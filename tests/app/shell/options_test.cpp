@@ -308,12 +308,14 @@ TEST_F(Options, FileTypePageWritesTheListWithTabSizesKeptInRange) {
     settings::WriteString(File::Syntax, L"Syntax0", L"Ext", L"c;cpp;h");
     settings::WriteString(File::Syntax, L"Syntax0", L"Template", L"cpp.txt");
     settings::WriteInt(File::Syntax, L"Syntax0", L"Tab", 4);
+    settings::WriteString(File::Syntax, L"Syntax0", L"Names", L"Makefile;*.mk.in");
     settings::WriteString(File::Syntax, L"Syntax1", L"Title", L"Text");
     settings::WriteString(File::Syntax, L"Syntax1", L"File", L"text.vbs");
     Open(OptionsPage::FileType);
     EXPECT_FALSE(GetWindowLongW(Item(IDC_TYPE_LIST), GWL_STYLE) & LBS_SORT);  // list order is entry order
     EXPECT_EQ(SendMessageW(Item(IDC_TYPE_LIST), LB_GETCOUNT, 0, 0), 2);
     EXPECT_EQ(Text(IDC_TYPE_EXT), L"c;cpp;h");
+    EXPECT_EQ(Text(IDC_TYPE_NAMES), L"Makefile;*.mk.in");
 
     ChooseList(IDC_TYPE_LIST, 1);
     EXPECT_EQ(Text(IDC_TYPE_TITLE), L"Text");
@@ -324,11 +326,14 @@ TEST_F(Options, FileTypePageWritesTheListWithTabSizesKeptInRange) {
     Type(IDC_TYPE_TITLE, L"Python");
     Type(IDC_TYPE_FILE, L"python.vbs");
     Type(IDC_TYPE_EXT, L"py");
+    Type(IDC_TYPE_NAMES, L"SConstruct");
     Type(IDC_TYPE_TAB, L"-3");
     ASSERT_TRUE(Apply());
 
     EXPECT_EQ(Value(File::Syntax, L"Syntax", L"Count"), L"4");
     EXPECT_EQ(Value(File::Syntax, L"Syntax0", L"Template"), L"cpp.txt");
+    EXPECT_EQ(Value(File::Syntax, L"Syntax0", L"Names"), L"Makefile;*.mk.in");  // kept as it was
+    EXPECT_EQ(Value(File::Syntax, L"Syntax3", L"Names"), L"SConstruct");
     EXPECT_EQ(Value(File::Syntax, L"Syntax0", L"Tab"), L"4");
     EXPECT_EQ(Value(File::Syntax, L"Syntax1", L"Tab"), L"32");
     EXPECT_EQ(Value(File::Syntax, L"Syntax2", L"Title"), L"<missing>");

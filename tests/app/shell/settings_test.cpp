@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Settings.h"
+#include "TestSupport.h"
 
 using namespace settings;
 
@@ -25,7 +26,10 @@ protected:
         SetProgramFolder(folder_);
     }
     void TearDown() override {
-        for (File f : {File::Setting, File::History, File::Key, File::Tools}) DeleteFileW(PathOf(f).c_str());
+        for (File f : {File::Setting, File::History, File::Key, File::Tools}) {
+            DeleteFileW(PathOf(f).c_str());
+            DeleteFileW((PathOf(f) + L".bad").c_str());
+        }
         RemoveDirectoryW(folder_.c_str());
     }
     void WriteRaw(File f, const std::string& bytes) {
@@ -199,11 +203,16 @@ TEST_F(SettingsTest, Utf16FilesWithoutTheLittleEndianMarkKeepTheirText) {
         EXPECT_TRUE(ReadString(File::Tools, L"Tool0", L"Title", back));
         EXPECT_EQ(back, L"Caf\x00E9 \x4E2D");
     }
-    // Bytes that are no text at all are left as they are.
+    // Bytes that are no text at all hold no settings: they are kept as they
+    // are beside the file, which starts again empty.
     const std::string binary("\x01\x00\x00\x00\x7F\x00\x00\x00\xFF\x00\x00\x00", 12);
     WriteRaw(File::Tools, binary);
     WriteString(File::Tools, L"Tool0", L"Args", L"x");
-    EXPECT_EQ(ReadRaw(File::Tools), binary);
+    EXPECT_EQ(testing_support::ReadFileText(PathOf(File::Tools) + L".bad"), binary);
+    std::wstring args;
+    EXPECT_TRUE(ReadString(File::Tools, L"Tool0", L"Args", args));
+    EXPECT_EQ(args, L"x");
+    EXPECT_FALSE(ReadString(File::Tools, L"Tool0", L"Title", args));
 }
 
 // A hand-written UTF-8 file reads right before anything was ever written

@@ -3,8 +3,10 @@
 // warm-up thread that loads only the program's own libraries.
 #include <gtest/gtest.h>
 
+#include "DialogIds.h"
 #include "Program.h"
 #include "ProgramIds.h"
+#include "Resources.h"
 #include "Settings.h"
 #include "TestSupport.h"
 
@@ -115,6 +117,36 @@ TEST_F(Startup, AFullRunOpensTheFileAndEndsWhenTheFrameCloses) {
     EXPECT_FALSE(OwnFrameExists());
     std::wstring winPos;
     EXPECT_TRUE(settings::ReadString(settings::File::Setting, L"Setting", L"WinPos", winPos));
+}
+
+// A setting.ini of random bytes holds no settings: it is kept aside as
+// setting.ini.bad, the run goes on with the defaults, and the user hears
+// that once (not that the folder cannot be written: it can).
+TEST_F(Startup, ASettingsFileOfRandomBytesIsKeptAsideOnceAndTheDefaultsAreUsed) {
+    ASSERT_TRUE(CopyFromTests(folder_, L"mui\\en.dll"));
+    ASSERT_TRUE(CopyFromTests(folder_, L"Edit.dll"));
+    std::string noise(700, '\0');
+    uint32_t seed = 12345;
+    for (char& c : noise) c = char((seed = seed * 1103515245u + 12345u) >> 23);
+    noise[0] = '\x9C';  // no byte-order mark
+    const std::wstring ini = folder_ + L"setting.ini";
+    ASSERT_TRUE(testing_support::WriteFileText(ini, noise));
+    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        PostMessageW(OwnFrame(), WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(shell::RunProgram(SW_HIDE, L"prog"), 0);
+    const std::wstring expected =
+        shell::FormatLanguageString(IDS_SETTINGS_SET_ASIDE, {ini, folder_ + L"setting.ini.bad"});
+    EXPECT_FALSE(expected.empty());
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].text, expected);
+    EXPECT_EQ(Messages()[0].type & MB_ICONMASK, UINT(MB_ICONWARNING));
+    EXPECT_TRUE(testing_support::ReadFileText(folder_ + L"setting.ini.bad") == noise);
+    // A new setting.ini holds what the run wrote on closing.
+    std::wstring winPos;
+    EXPECT_TRUE(settings::ReadString(settings::File::Setting, L"Setting", L"WinPos", winPos));
+    EXPECT_EQ(testing_support::ReadFileText(ini).substr(0, 2), "\xFF\xFE");
 }
 
 TEST_F(Startup, TheWarmUpLoadsOnlyTheProgramsOwnLibraries) {

@@ -47,24 +47,29 @@ protected:
 
 TEST_F(SyntaxListTest, EntriesAreReadWithTheirRules) {
     Script(L"c.vbs", kCommentScript);
-    Ini("[Syntax]\r\nCount=6\r\n"
+    Ini("[Syntax]\r\nCount=7\r\n"
         "[Syntax0]\r\nTitle=C\r\nFile=c.vbs\r\nExt=c;cpp;h\r\nTemplate=c.c\r\nTab=-3\r\n"
-        "[Syntax1]\r\nTitle=\r\nFile=c.vbs\r\nExt=x\r\n"                 // no title: skipped
-        "[Syntax2]\r\nTitle=NoFile\r\nExt=y\r\n"                         // no file: dropped
-        "[Syntax3]\r\nTitle=Gone\r\nFile=missing.vbs\r\nExt=z\r\n"       // script missing: skipped
+        "[Syntax1]\r\nTitle=\r\nFile=c.vbs\r\nExt=x\r\n"            // no title: skipped
+        "[Syntax2]\r\nTitle=NoFile\r\nExt=y\r\n"                    // no file: dropped
+        "[Syntax3]\r\nTitle=Gone\r\nFile=missing.vbs\r\nExt=z\r\n"  // script missing: skipped
         "[Syntax4]\r\nTitle=Wide\r\nFile=c.vbs\r\nExt=cpp;w\r\nTab=99\r\n"
-        "[Syntax5]\r\nTitle=NoExt\r\nFile=c.vbs\r\n");
-    ASSERT_EQ(syntax::EntryCount(), 3);
+        "[Syntax5]\r\nTitle=NoExt\r\nFile=c.vbs\r\n"
+        "[Syntax6]\r\nTitle=Make\r\nFile=c.vbs\r\nNames=Makefile;*.mk.in\r\n");  // names, no extensions
+    ASSERT_EQ(syntax::EntryCount(), 4);
     const syntax::SyntaxEntry* c = syntax::Entry(0);
     EXPECT_EQ(c->title, L"C");
     EXPECT_EQ(c->extensions, L";c;cpp;h;");
     EXPECT_EQ(c->templateFile, L"c.c");
     EXPECT_EQ(c->tabSize, 4);
     EXPECT_EQ(syntax::Entry(1)->tabSize, 32);
-    EXPECT_EQ(syntax::Entry(3), nullptr);
+    EXPECT_EQ(syntax::Entry(3)->names, L";Makefile;*.mk.in;");
+    EXPECT_EQ(c->names, L";;");
+    EXPECT_EQ(syntax::Entry(4), nullptr);
     EXPECT_EQ(syntax::Entry(-1), nullptr);
     EXPECT_EQ(syntax::FileTypeFilter(),
-              shell::LanguageString(15020) + L"(*.*)|*.*|C(*.c;*.cpp;*.h)|*.c;*.cpp;*.h|Wide(*.cpp;*.w)|*.cpp;*.w|");
+              shell::LanguageString(15020) +
+                  L"(*.*)|*.*|C(*.c;*.cpp;*.h)|*.c;*.cpp;*.h|Wide(*.cpp;*.w)|*.cpp;*.w|" +
+                  L"Make(Makefile;*.mk.in)|Makefile;*.mk.in|");
 }
 
 TEST_F(SyntaxListTest, ExtensionsMatchWholeAndIgnoringCaseAndTheFirstEntryWins) {
