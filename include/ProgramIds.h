@@ -68,6 +68,9 @@
 // length).
 #define MPF_RECORD_CHAR (WM_USER + 1216)
 #define MPF_RECORD_TEXT (WM_USER + 1217)
+// From a document pane while a macro is recorded: an edit command a key of
+// the control's own gave (wParam, 1..70: caret moves, selections, deletes).
+#define MPF_RECORD_COMMAND (WM_USER + 1218)
 
 // Messages of a document window.
 #define MPD_UPDATE (WM_USER + 1200)            // report command states and status texts

@@ -254,7 +254,12 @@ HWND CTextView::Owner() const {
 
 LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_COMMAND: return OnCommand(wp, lp);
+        case WM_COMMAND:
+            // A key of the control's own (HIWORD 1: an accelerator) gave an
+            // edit command: recorded as the command, as a menu's would be.
+            if (g_recording && context_.frame && HIWORD(wp) == 1 && LOWORD(wp) >= 1 && LOWORD(wp) <= ECMD_LAST)
+                SendMessageW(context_.frame, MPF_RECORD_COMMAND, LOWORD(wp), 0);
+            return OnCommand(wp, lp);
         case WM_VSCROLL:
         case WM_HSCROLL:
         case WM_MOUSEWHEEL:

@@ -258,6 +258,9 @@ LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
             return 0;
         case MPF_NEW_DOCUMENT: return reinterpret_cast<LRESULT>(NewDocument(false));
         case MPF_RECORD_CHAR: recorder_.AddTyped(wchar_t(wp)); return 0;
+        case MPF_RECORD_COMMAND:
+            if (recorder_.Recording() && wp >= 1 && wp <= ECMD_LAST) recorder_.AddCommand(UINT(wp));
+            return 0;
         case MPF_RECORD_TEXT:
             if (wp && lp > 0) recorder_.AddText(std::wstring_view(reinterpret_cast<const wchar_t*>(wp), size_t(lp)));
             return 0;

@@ -422,6 +422,30 @@ TEST_P(Macros, ARecordedSessionReplaysToTheSameText) {
     EXPECT_EQ(frame_->RecordedText(), L"");  // none of them recorded
 }
 
+// Keys of the control's own (caret moves, selections) are recorded as the
+// commands they give: Home, "// ", Down, played three times, comments out
+// the next three lines.
+TEST_P(Macros, KeysThatMoveTheCaretAreRecordedAndReplayed) {
+    SetText(L"one\ntwo\nthree\nfour", 0, 2);
+    auto key = [&](UINT vk) {
+        MSG m = {Pane(), WM_KEYDOWN, vk, 1};
+        if (!SendMessageW(Pane(), MPM_TRANSLATEACCEL, 0, reinterpret_cast<LPARAM>(&m))) {
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+    };
+    Command(ID_MACRO_RECORD);
+    key(VK_HOME);
+    Type(L"// ");
+    key(VK_DOWN);
+    Command(ID_MACRO_RECORD);
+    EXPECT_NE(frame_->RecordedText().find(L"App.SendCommand( " + std::to_wstring(ECMD_HOME) + L" )"),
+              std::wstring::npos)
+        << frame_->RecordedText();
+    for (int i = 0; i < 3; ++i) Command(ID_MACRO_PLAY);
+    EXPECT_EQ(Text(), L"// one\n// two\n// three\n// four");
+}
+
 // The program showing its output window for its own reasons is not a
 // command of the user's: a replay would hide the window again.
 TEST_P(Macros, ShowingTheOutputWindowIsNotRecorded) {
