@@ -582,6 +582,19 @@ TEST_P(Macros, AMacroThatNeverEndsCanBeStopped) {
     EXPECT_EQ(automation::RunningMacros(), 0);
 }
 
+// Handles the thread's messages until `window` is gone (at most a second).
+bool PumpUntilGone(HWND window) {
+    MSG m;
+    for (int i = 0; i < 100 && IsWindow(window); ++i) {
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+        Sleep(10);
+    }
+    return !IsWindow(window);
+}
+
 // Closing the program while a macro runs stops the macro first; the
 // program closes once the macro has ended.
 void CALLBACK StopAnyway(HWND, UINT, UINT_PTR id, DWORD) {
@@ -600,15 +613,7 @@ TEST_P(Macros, ClosingTheFrameWhileAMacroRunsStopsTheMacroFirst) {
     EXPECT_EQ(Play("Do\nApp.Sleep 5\nLoop"), MacroOutcome::kStopped);
     KillTimer(nullptr, fallback);
     ASSERT_TRUE(IsWindow(frame));  // the macro ended before anything closed
-    MSG m;
-    for (int i = 0; i < 100 && IsWindow(frame); ++i) {
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&m);
-            DispatchMessageW(&m);
-        }
-        Sleep(10);
-    }
-    EXPECT_FALSE(IsWindow(frame));
+    EXPECT_TRUE(PumpUntilGone(frame));
 }
 
 // The user closing the window (Alt+F4 here) while a macro loops for ever:
@@ -630,15 +635,7 @@ TEST_P(Macros, TheUserClosingTheWindowStopsAMacroThatNeverEnds) {
     KillTimer(nullptr, fallback);
     testing_support::Messages().clear();
     testing_support::Answers() = {IDNO};  // do not save the changes
-    MSG m;
-    for (int i = 0; i < 100 && IsWindow(frame); ++i) {
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&m);
-            DispatchMessageW(&m);
-        }
-        Sleep(10);
-    }
-    EXPECT_FALSE(IsWindow(frame));
+    EXPECT_TRUE(PumpUntilGone(frame));
     EXPECT_EQ(testing_support::Messages().size(), 1u) << "asked about the changes";
 }
 
@@ -656,15 +653,7 @@ TEST_P(Macros, APostedCloseWaitsForTheMacroToFinish) {
               MacroOutcome::kDone);
     ASSERT_TRUE(IsWindow(frame));
     EXPECT_EQ(Text(), std::wstring(30, L'x'));
-    MSG m;
-    for (int i = 0; i < 100 && IsWindow(frame); ++i) {
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&m);
-            DispatchMessageW(&m);
-        }
-        Sleep(10);
-    }
-    EXPECT_FALSE(IsWindow(frame));
+    EXPECT_TRUE(PumpUntilGone(frame));
     testing_support::Answers().clear();
     Messages().clear();
 }
