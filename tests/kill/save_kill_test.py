@@ -70,6 +70,10 @@ class KillTest:
         self.child = child
         self.old = sample(megabytes)
         self.new = b'typed ' + self.old
+        # Wine's services start away from any pipe: started by the first
+        # process whose output is read, they would hold that pipe open.
+        subprocess.run(['wine', 'cmd', '/c', 'exit'], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=120)
         out = subprocess.run(['wine', child, 'temp'], capture_output=True, text=True, timeout=120).stdout.strip()
         self.temp = subprocess.run(['winepath', '-u', out], capture_output=True, text=True).stdout.strip()
         self.base = tempfile.mkdtemp(prefix='morrowpad-kill-')
