@@ -42,6 +42,10 @@ LRESULT View::SelectionMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             const int count = doc_->LineCount();
             const int target = std::max(std::min(Int(wp), count) - 1, 0);
             if (caret_.line != target) MoveCaret({target, 0});
+            // A line out of sight comes to the middle, as a found match does.
+            const int page = RowsPerPage();
+            if (caretRec_.row < scroll_.topRow || caretRec_.row >= scroll_.topRow + page)
+                ScrollToRow(caretRec_.row - page / 2);
             ScrollCaretIntoView();
             return 0;
         }

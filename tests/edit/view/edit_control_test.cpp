@@ -241,6 +241,21 @@ TEST_F(EditControl, CaretAndSelection) {
     EXPECT_TRUE(Same(Caret(), {2, 0}));
     Send(MPM_GOTOLINE, 1);
     EXPECT_TRUE(Same(Caret(), {0, 0}));
+    // A line out of sight comes to the middle of the window, not its edge.
+    {
+        std::wstring many;
+        for (int i = 0; i < 500; ++i) many += L"line\n";
+        Insert(many.c_str());
+        RECT rc = {};
+        GetClientRect(edit_, &rc);
+        const int rows = int((rc.bottom - rc.top) / std::max<LRESULT>(Send(MPM_LINEHEIGHT, WPARAM(-1)), 1));
+        ASSERT_GT(rows, 4);
+        Send(MPM_GOTOLINE, 301);
+        const int top = int(Send(MPM_FIRSTVISIBLE, WPARAM(-1)));
+        EXPECT_LE(std::abs(300 - (top + rows / 2)), 2) << "top " << top << ", rows " << rows;
+        Command(ECMD_UNDO);
+        Send(MPM_GOTOLINE, 1);
+    }
     // Caret notices carry the old and the new position.
     g_notices.clear();
     Position distant = {9, 9};
