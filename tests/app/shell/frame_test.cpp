@@ -415,6 +415,18 @@ TEST_F(Frame, TheIdlePassShowsTheDocumentsStates) {
     EXPECT_STREQ(text, L"Ln 1");
     SendMessageW(frame_->StatusBar(), SB_GETTEXTW, 4, reinterpret_cast<LPARAM>(text));
     EXPECT_STREQ(text, L"Col 2");
+    // Wide enough for the line numbers of large files and long lines' columns.
+    HDC dc = GetDC(frame_->StatusBar());
+    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(frame_->StatusBar(), WM_GETFONT, 0, 0)));
+    for (const auto& [part, sample] : {std::pair{3, L"Ln 101310200"}, std::pair{4, L"Col 1048576"}}) {
+        SIZE size = {};
+        GetTextExtentPoint32W(dc, sample, int(wcslen(sample)), &size);
+        RECT rc = {};
+        SendMessageW(frame_->StatusBar(), SB_GETRECT, WPARAM(part), reinterpret_cast<LPARAM>(&rc));
+        EXPECT_GE(rc.right - rc.left, size.cx) << sample;
+    }
+    SelectObject(dc, font);
+    ReleaseDC(frame_->StatusBar(), dc);
     // Menus get their states when they open, below the tear-off strip.
     HMENU file = GetSubMenu(frame_->Menu(), MENU_FILE);
     SendMessageW(frame_->Window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
