@@ -75,6 +75,15 @@ protected:
         for (int i = 0; i < 1500 && Title(w) == L"Morrowpad"; ++i) Sleep(10);
         return Title(w);
     }
+    // A first instance with the file `name` of the folder, once its frame
+    // shows it: the frame, or null.
+    HWND StartWith(const std::wstring& name, shell::UniqueHandle* process) {
+        DWORD pid = 0;
+        *process = Start(L" \"" + folder_ + name + L"\"", &pid);
+        const HWND frame = *process ? FrameOf(pid) : nullptr;
+        if (frame) EXPECT_EQ(TitleOnceOpen(frame), name + L" - Morrowpad");
+        return frame;
+    }
     static DWORD ExitCode(HANDLE process, DWORD ms) {
         DWORD code = STILL_ACTIVE;
         if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
@@ -88,12 +97,9 @@ protected:
 }  // namespace
 
 TEST_F(Instances, ASecondInstanceHandsItsFileToTheFirst) {
-    DWORD firstPid = 0;
-    shell::UniqueHandle first = Start(L" \"" + folder_ + L"a.txt\"", &firstPid);
-    ASSERT_TRUE(first);
-    const HWND frame = FrameOf(firstPid);
+    shell::UniqueHandle first;
+    const HWND frame = StartWith(L"a.txt", &first);
     ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(TitleOnceOpen(frame), L"a.txt - Morrowpad");
 
     // The hand-over is a synchronous send: done when the second has ended.
     shell::UniqueHandle second = Start(L" \"" + folder_ + L"b c.txt\" ignored.txt");
@@ -136,12 +142,9 @@ TEST_F(Instances, WithMultipleInstancesEachStartOpensItsOwnWindow) {
 // without its final NUL. None ends the program or opens anything; the next
 // real hand-over still works.
 TEST_F(Instances, HostileHandOversNeitherEndTheProgramNorOpenAnything) {
-    DWORD pid = 0;
-    shell::UniqueHandle first = Start(L" \"" + folder_ + L"a.txt\"", &pid);
-    ASSERT_TRUE(first);
-    const HWND frame = FrameOf(pid);
+    shell::UniqueHandle first;
+    const HWND frame = StartWith(L"a.txt", &first);
     ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(TitleOnceOpen(frame), L"a.txt - Morrowpad");
     std::vector<char> huge(64u << 20, 'a');
     const std::wstring unterminated = folder_ + L"b c.txt";
     struct Block {
