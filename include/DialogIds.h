@@ -189,6 +189,14 @@
 // Shown once for a settings file that held no settings: %s the file, %s the
 // name it was kept under.
 #define IDS_SETTINGS_SET_ASIDE 15165
+// Long searches and replacements: progress ("%d" the percentage done) and
+// what a stop left ("%d" replacements made, kept as one undo step).
+#define IDS_PROGRESS_SEARCHING 15170
+#define IDS_PROGRESS_REPLACING 15171
+#define IDS_SEARCH_STOPPED 15172
+#define IDS_REPLACE_STOPPED 15173
+// Typing into a read-only document: why nothing happened.
+#define IDS_DOCUMENT_READ_ONLY 15174
 // The colour schemes offered by the General page, in the order of Theme/Scheme.
 #define IDS_SCHEME_FOLLOW 15161  // "Same as Windows"
 #define IDS_SCHEME_LIGHT 15162

@@ -95,6 +95,14 @@ enum EditMessage : UINT {
     // temporary folder. Needs no document. Bits of the result: 1 a missing
     // (or half-written) file was put back, 2 leftovers were removed.
     MPM_RECOVERFILE = 1097,     // path or 0, -               -> RecoveryBits
+    // Fold levels of the document from indentation (1) or the lexer's fold
+    // marks (0); other values query. In fold mode 1 a change starts the
+    // fold pass over. A line's level is its indentation in columns (a tab
+    // to the next multiple of 8, at most 62); a blank line takes the level
+    // of the next line that is not blank; a line that starts inside a
+    // region spanning lines is one deeper than the line that opened it.
+    MPM_INDENTFOLDS = 1098,     // 0/1, other queries         -> flag
+    MPM_LAST = MPM_INDENTFOLDS, // the highest message of the control
 };
 
 // Bits of the result of MPM_RECOVERFILE.
@@ -128,6 +136,9 @@ enum EditNotification : UINT {
     EN_MP_TEXTCHANGED = 1,
     EN_MP_CARETMOVED = 2,
     EN_MP_IMETEXT = 3,
+    // An edit (typing, pasting, deleting, a command) refused because the
+    // document is read-only: a plain NMHDR, sent after the beep.
+    EN_MP_READONLY = 4,
 };
 
 // Line-break types (line-end formats). 0, stored after a load that named

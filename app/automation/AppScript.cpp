@@ -12,6 +12,7 @@
 #include "DialogIds.h"
 #include "DocumentSearch.h"
 #include "EditProtocol.h"
+#include "LongWork.h"
 #include "ProgramIds.h"
 #include "Resources.h"
 
@@ -618,24 +619,15 @@ void AskEngineToStop(RunState& run) {
     LeaveCriticalSection(&run.lock);
 }
 
-// Esc pressed for the program: the first key waiting in the queue, or the
-// key held down now while one of the program's windows is in front.
-bool EscapePressed() {
-    MSG m;
-    if (PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && m.wParam == VK_ESCAPE) {
-        PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
-        return true;
-    }
-    DWORD process = 0;
-    GetWindowThreadProcessId(GetForegroundWindow(), &process);
-    return process == GetCurrentProcessId() && (GetAsyncKeyState(VK_ESCAPE) & 0x8000);
-}
-
 // The user asked to close a window of the program: the caption's close box
-// pressed, Alt+F4, or the window menu's Close, waiting in the queue. It
-// stays there, to close the window once the macro has stopped.
+// pressed, Alt+F4, the window menu's Close, or a close request posted to a
+// main window (what another program, a task manager, sends), waiting in
+// the queue. It stays there, to close the window once the macro has stopped.
 bool CloseGestureQueued() {
     MSG m;
+    if (PeekMessageW(&m, nullptr, WM_CLOSE, WM_CLOSE, PM_NOREMOVE) && m.hwnd &&
+        GetAncestor(m.hwnd, GA_ROOT) == m.hwnd && !GetWindow(m.hwnd, GW_OWNER))
+        return true;
     if (PeekMessageW(&m, nullptr, WM_NCLBUTTONDOWN, WM_NCLBUTTONUP, PM_NOREMOVE) && m.wParam == HTCLOSE) return true;
     if (PeekMessageW(&m, nullptr, WM_SYSKEYDOWN, WM_SYSKEYDOWN, PM_NOREMOVE) && m.wParam == VK_F4) return true;
     return PeekMessageW(&m, nullptr, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_NOREMOVE) && (m.wParam & 0xFFF0) == SC_CLOSE;
@@ -644,8 +636,8 @@ bool CloseGestureQueued() {
 // Waits for the worker with the thread's windows alive: the worker's calls,
 // messages sent from other threads, painting and timers are handled now;
 // input and other posted messages wait for the macro's end (as they would
-// if it ran on this thread), except Esc, which stops it, and the user's
-// closing of a window, which stops it and then closes.
+// if it ran on this thread), except Esc, which stops it, and a close of a
+// window, which stops it and then closes.
 void WaitForWorker(RunState& run, HANDLE thread) {
     DWORD stopSince = 0, lastLook = GetTickCount();
     bool asked = false;
@@ -663,7 +655,7 @@ void WaitForWorker(RunState& run, HANDLE thread) {
         MSG m;
         while (PeekMessageW(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageW(&m);
         while (PeekMessageW(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&m);
-        if (!run.stopping && (EscapePressed() || CloseGestureQueued())) StopMacros();
+        if (!run.stopping && (shell::EscapePressedForProgram() || CloseGestureQueued())) StopMacros();
         if (!run.stopping) continue;
         if (!asked) {
             asked = true;

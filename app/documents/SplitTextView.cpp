@@ -212,6 +212,8 @@ LRESULT CSplitTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
                 CTextView::Reflect(header);  // the pane's completion list follows them
                 return SendMessageW(frame_, WM_NOTIFY, wp, lp);
             }
+            // An edit refused: the frame says why.
+            if (header && header->code == EN_MP_READONLY) return SendMessageW(frame_, WM_NOTIFY, wp, lp);
             // Input-method text for the macro recorder.
             if (header && header->code == EN_MP_IMETEXT && CTextView::Recording()) {
                 const auto* ime = reinterpret_cast<const ImeTextNotify*>(header);
@@ -433,6 +435,7 @@ void CSplitTextView::ChooseSyntax(const std::wstring& path, const std::wstring& 
 void CSplitTextView::SetSyntax(ILexer* lexer) {
     if (!focus_) return;
     SendMessageW(focus_, MPM_SETLEXER, reinterpret_cast<WPARAM>(lexer), 1);
+    SendMessageW(focus_, MPM_INDENTFOLDS, syntax::FoldsByIndent(lexer) ? 1 : 0, 0);
     const syntax::SyntaxEntry* entry = lexer ? syntax::EntryByLexerName(lexer->Name()) : nullptr;
     const int fold = lexer ? settings::ReadClampedInt(settings::File::Setting, L"Edit", L"FoldingMethod") : 0;
     for (int i = 0; i < 2; ++i) {

@@ -782,6 +782,7 @@ void CTextView::SyntaxMenu() {
     ILexer* chosenLexer = name.empty() ? nullptr : syntax::LexerByName(name);
     if (!name.empty() && !chosenLexer) return;  // its script failed: the current syntax stays
     Control(MPM_SETLEXER, reinterpret_cast<WPARAM>(chosenLexer), 1);
+    Control(MPM_INDENTFOLDS, syntax::FoldsByIndent(chosenLexer) ? 1 : 0);
     Control(MPM_FOLDMODE,
             chosenLexer ? WPARAM(settings::ReadClampedInt(settings::File::Setting, L"Edit", L"FoldingMethod")) : 0);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <iterator>
 
 namespace printing {
@@ -10,6 +11,41 @@ namespace {
 constexpr double kZoomSteps[] = {0.5, 0.75, 1.0, 1.5, 2.0, 3.0, 4.0};
 
 }  // namespace
+
+PageGeometry GeometryOf(HDC dc) {
+    PageGeometry g;
+    if (!dc) return g;
+    g.width = GetDeviceCaps(dc, HORZRES);
+    g.height = GetDeviceCaps(dc, VERTRES);
+    g.dpiX = GetDeviceCaps(dc, LOGPIXELSX);
+    g.dpiY = GetDeviceCaps(dc, LOGPIXELSY);
+    return g;
+}
+
+Paper PaperOfLocale(int paperSize) {
+    switch (paperSize) {
+        case 1: return {21590, 27940};  // Letter
+        case 5: return {21590, 35560};  // Legal
+        case 8: return {29700, 42000};  // A3
+        default: return {21000, 29700}; // A4
+    }
+}
+
+Paper LocalePaper() {
+    wchar_t text[8] = {};
+    const int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IPAPERSIZE, text, 8);
+    return PaperOfLocale(n > 0 ? _wtoi(text) : 9);
+}
+
+PageGeometry PaperGeometry(const Paper& paper, int dpi) {
+    constexpr int kUnprintable = 635;  // 0.01 mm on every side
+    dpi = std::max(dpi, 1);
+    PageGeometry g;
+    g.dpiX = g.dpiY = dpi;
+    g.width = std::max(MulDiv(paper.width - 2 * kUnprintable, dpi, 2540), 1);
+    g.height = std::max(MulDiv(paper.height - 2 * kUnprintable, dpi, 2540), 1);
+    return g;
+}
 
 PageRects ComputePageRects(int width, int height, int charHeight) {
     const int h = std::max(charHeight, 0);

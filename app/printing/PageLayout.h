@@ -18,6 +18,28 @@ struct PageRects {
     RECT body;    // what the edit control lays the text out into
 };
 
+// A page's printable area in device units and the resolution it is
+// measured in.
+struct PageGeometry {
+    int width = 0, height = 0;
+    int dpiX = 0, dpiY = 0;
+};
+// What a device context reports (HORZRES, VERTRES, LOGPIXELSX/Y).
+PageGeometry GeometryOf(HDC dc);
+
+// A sheet of paper in 0.01 mm.
+struct Paper {
+    int width = 0, height = 0;
+};
+// The paper of a locale's LOCALE_IPAPERSIZE value: 1 Letter, 5 Legal, 8 A3,
+// 9 A4; anything else A4.
+Paper PaperOfLocale(int paperSize);
+// The user's locale's paper.
+Paper LocalePaper();
+// The printable area of `paper` at `dpi`: the sheet less 6.35 mm (a quarter
+// inch, what printers commonly cannot reach) on every side.
+PageGeometry PaperGeometry(const Paper& paper, int dpi);
+
 // The bands of a page of `width` x `height` device units for characters
 // `charHeight` high: two character heights are kept above and below the
 // body, and the header and footer bands take one and a half of them.

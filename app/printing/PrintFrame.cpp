@@ -38,6 +38,10 @@ const wchar_t* FallbackTip(UINT id) {
     }
 }
 
+void ShowNoPrinter(HWND owner) {
+    shell::ShowMessage(owner, shell::LanguageString(kNoPrinterString).c_str(), MB_OK | MB_ICONSTOP);
+}
+
 void Line(HDC dc, int x1, int y, int x2) {
     MoveToEx(dc, x1, y, nullptr);
     LineTo(dc, x2, y);
@@ -50,6 +54,7 @@ CPrintFrame::CPrintFrame(HWND mainFrame, HWND pane) : main_(mainFrame), pane_(pa
 CPrintFrame::~CPrintFrame() {
     if (alive_) *alive_ = false;
     if (printerDc_) DeleteDC(printerDc_);
+    if (ownDevice_) DeleteDC(ownDevice_);
     if (font_) DeleteObject(font_);  // the control that used it is gone
 }
 
@@ -57,9 +62,21 @@ HWND CPrintFrame::Open(HWND mainFrame, HWND pane, bool preview) {
     if (!pane) return nullptr;
     auto* frame = new CPrintFrame(mainFrame, pane);
     if (!frame->printer_.OpenDefault()) {
-        delete frame;
-        shell::ShowMessage(mainFrame, shell::LanguageString(kNoPrinterString).c_str(), MB_OK | MB_ICONSTOP);
-        return nullptr;
+        if (!preview) {
+            delete frame;
+            ShowNoPrinter(mainFrame);
+            return nullptr;
+        }
+        // Without a printer the preview shows the locale's paper at the
+        // screen's resolution; its Print says what is missing.
+        frame->ownDevice_ = CreateCompatibleDC(nullptr);
+        if (!frame->ownDevice_) {
+            delete frame;
+            ShowNoPrinter(mainFrame);
+            return nullptr;
+        }
+        frame->paper_ = PaperGeometry(LocalePaper(), GetDeviceCaps(frame->ownDevice_, LOGPIXELSY));
+        frame->paperOnly_ = true;
     }
     HWND window = Make(frame);
     if (!window) return nullptr;
@@ -244,6 +261,7 @@ void CPrintFrame::UpdateStates() {
 
 HDC CPrintFrame::ReferenceDc() {
     if (device_) return device_;
+    if (paperOnly_) return ownDevice_;
     if (!printerDc_) printerDc_ = printer_.CreateDc();
     return printerDc_;
 }
@@ -255,7 +273,8 @@ bool CPrintFrame::Wrapping() const { return control_ && SendMessageW(control_, M
 bool CPrintFrame::ShowPage(int page) {
     if (!IsValidPage(page)) return false;
     const HDC reference = ReferenceDc();
-    HENHMETAFILE metafile = RenderPage(*this, reference, page);
+    HENHMETAFILE metafile =
+        paperOnly_ ? RenderPage(*this, reference, paper_, page) : RenderPage(*this, reference, page);
     if (!metafile) return false;
     current_ = page;
     preview_.SetPage(metafile, rects_.page.right - rects_.page.left, rects_.page.bottom - rects_.page.top);
@@ -305,7 +324,10 @@ void CPrintFrame::LayOut(HDC dc) {
     HDC screen = GetDC(nullptr);
     const int screenDpi = std::max(GetDeviceCaps(screen, LOGPIXELSX), 1);
     ReleaseDC(nullptr, screen);
-    const int deviceDpi = GetDeviceCaps(dc, LOGPIXELSX);
+    // The page: the paper's when there is no printer (the metafile's
+    // reference then is a screen-compatible context of another size).
+    const PageGeometry page = paperOnly_ && !printing_ ? paper_ : GeometryOf(dc);
+    const int deviceDpi = page.dpiX;
     lf.lfHeight = MulDiv(lf.lfHeight, deviceDpi, screenDpi);
     lf.lfWidth = MulDiv(lf.lfWidth, deviceDpi, screenDpi);
     HFONT font = CreateFontIndirectW(&lf);
@@ -316,7 +338,7 @@ void CPrintFrame::LayOut(HDC dc) {
     SelectObject(dc, font_);
     TEXTMETRICW tm = {};
     GetTextMetricsW(dc, &tm);
-    rects_ = ComputePageRects(GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES), tm.tmHeight);
+    rects_ = ComputePageRects(page.width, page.height, tm.tmHeight);
     SendMessageW(control_, MPM_SETPAGERECT, reinterpret_cast<WPARAM>(&rects_.body), 0);
     // Page moves count from the top of the document.
     SendMessageW(control_, WM_COMMAND, ECMD_DOCSTART, 0);
@@ -407,7 +429,10 @@ void CPrintFrame::ToggleNumbers() {
 // Printing
 
 bool CPrintFrame::Print() {
-    if (!printer_.IsOpen()) return false;
+    if (!printer_.IsOpen()) {
+        ShowNoPrinter(Window());
+        return false;
+    }
     PrintChoice choice;
     if (!ShowPrintDialog(Window(), printer_, &choice)) return false;
     const std::wstring name = choice.printer.empty() ? printer_.Name() : choice.printer;

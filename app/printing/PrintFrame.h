@@ -43,10 +43,12 @@ enum PrintCommand : UINT {
 class CPrintFrame final : public shell::BaseWindow<CPrintFrame>, public IPageJob {
    public:
     // The main frame's Print (57607, `preview` false) and Print Preview
-    // (57609, `preview` true) over the edit control `pane`. Without a
-    // default printer: string 15108 in a stop box and no frame. The preview
+    // (57609, `preview` true) over the edit control `pane`. The preview
     // stays open (maximised) and its window is returned; printing runs the
-    // print command and destroys the frame (null is returned).
+    // print command and destroys the frame (null is returned). Without a
+    // default printer printing shows string 15108 in a stop box and makes
+    // no frame; the preview lays the pages out on the locale's paper (A4,
+    // Letter, ...) at the screen's resolution, and its Print shows 15108.
     static HWND Open(HWND mainFrame, HWND pane, bool preview);
     // A preview that lays pages out for `device` instead of a printer (it
     // stays the caller's and must outlive the frame): the preview without a
@@ -77,6 +79,8 @@ class CPrintFrame final : public shell::BaseWindow<CPrintFrame>, public IPageJob
     HWND PreviewWindow() const { return preview_.Window(); }
     HFONT PrinterFont() const { return font_; }
     const CPrinter& Printer() const { return printer_; }
+    // True for a preview without a printer, on the locale's paper.
+    bool OnPaperOnly() const { return paperOnly_; }
 
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
     void OnFinalMessage() { delete this; }
@@ -117,6 +121,9 @@ class CPrintFrame final : public shell::BaseWindow<CPrintFrame>, public IPageJob
     CPrinter printer_;
     HDC printerDc_ = nullptr;  // the printer's, for previews; deleted with the frame
     HDC device_ = nullptr;     // the caller's, instead of a printer
+    HDC ownDevice_ = nullptr;  // screen-compatible, for a preview without a printer; deleted with the frame
+    PageGeometry paper_;       // that preview's page
+    bool paperOnly_ = false;
     HWND control_ = nullptr;
     HWND toolBar_ = nullptr;
     HWND statusBar_ = nullptr;

@@ -34,12 +34,15 @@ bool RunPrintJob(IPageJob& job, HDC printer, const std::wstring& docName, const 
 }
 
 HENHMETAFILE RenderPage(IPageJob& job, HDC reference, int page) {
+    return RenderPage(job, reference, GeometryOf(reference), page);
+}
+
+HENHMETAFILE RenderPage(IPageJob& job, HDC reference, const PageGeometry& geometry, int page) {
     if (!reference || !job.IsValidPage(page)) return nullptr;
-    // The frame in 0.01 mm, from the device's own size and resolution.
-    const int dpiX = GetDeviceCaps(reference, LOGPIXELSX), dpiY = GetDeviceCaps(reference, LOGPIXELSY);
-    if (dpiX <= 0 || dpiY <= 0) return nullptr;
-    const RECT frame = {0, 0, MulDiv(GetDeviceCaps(reference, HORZRES), 2540, dpiX),
-                        MulDiv(GetDeviceCaps(reference, VERTRES), 2540, dpiY)};
+    // The frame in 0.01 mm, from the page's size and resolution.
+    if (geometry.dpiX <= 0 || geometry.dpiY <= 0) return nullptr;
+    const RECT frame = {0, 0, MulDiv(geometry.width, 2540, geometry.dpiX),
+                        MulDiv(geometry.height, 2540, geometry.dpiY)};
     HDC dc = CreateEnhMetaFileW(reference, nullptr, &frame, nullptr);
     if (!dc) return nullptr;
     if (job.BeforePage(page, dc)) job.DrawPage(page, dc);

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "PageLayout.h"
+
 namespace printing {
 
 // Called per page `page` and device context `dc`. The slot order is fixed.
@@ -37,5 +39,7 @@ bool RunPrintJob(IPageJob& job, HDC printer, const std::wstring& docName, const 
 // (whose size and resolution it takes); null when the page is not valid or
 // the metafile cannot be made. The caller deletes it.
 HENHMETAFILE RenderPage(IPageJob& job, HDC reference, int page);
+// The same on a page of `geometry` instead of the reference's own size.
+HENHMETAFILE RenderPage(IPageJob& job, HDC reference, const PageGeometry& geometry, int page);
 
 }  // namespace printing

@@ -71,6 +71,12 @@ struct CDocumentSearch::Impl {
     mrx::Budget budget;
     uint64_t steps = kDefaultSteps;
     bool keepBudget = false;  // the next Prepare continues the operation's budget
+    ProgressTick progress;
+    bool stopped = false;     // the progress tick stopped the operation
+    bool Going(int64_t done, int64_t total) {
+        if (!stopped && progress && !progress(done, total)) stopped = true;
+        return !stopped;
+    }
     Position lastEnd = {-1, -1};
     HWND lastView = nullptr;    // the view lastEnd belongs to
     const wchar_t* cur = nullptr;   // the current line with its LF
@@ -113,6 +119,7 @@ IFinder* CDocumentSearch::Impl::Prepare(const SearchRequest& r, bool backward, S
         budget.steps = steps;
     }
     keepBudget = false;
+    stopped = false;
     blockStarts.clear();
     blocksWork = true;
     if (r.pattern.empty()) return nullptr;
@@ -283,7 +290,12 @@ SearchOutcome CDocumentSearch::Impl::FindFrom(HWND view, IFinder* f, Position st
     SearchOutcome out;
     const int lines = int(Send(view, MPM_GETLINECOUNT, 0, 0));
     start.line = std::clamp(start.line, 0, std::max(lines - 1, 0));
+    const int64_t toGo = backward ? start.line + 1 : lines - start.line;
     for (int line = start.line; backward ? line >= 0 : line < lines; line += backward ? -1 : 1) {
+        if (!Going(backward ? start.line - line : line - start.line, toGo)) {
+            out.status = SearchStatus::kStopped;
+            return out;
+        }
         Fetch(view, line, lines, backward);
         const bool first = line == start.line;
         const int column = std::clamp(start.column, 0, length);
@@ -414,10 +426,11 @@ SearchOutcome CDocumentSearch::ReplaceAll(HWND view, const SearchRequest& reques
     const int lines = int(Send(view, MPM_GETLINECOUNT, 0, 0));
     {
         BatchEdit batch(view);
-        for (int line = lines - 1; line >= 0 && !d.budget.exhausted; --line) {
+        for (int line = lines - 1; line >= 0 && !d.budget.exhausted && d.Going(lines - 1 - line, lines); --line) {
             d.Fetch(view, line, lines, true);
             int end = d.length + 1, n = 0;
-            for (int s; end >= 0 && (s = d.Backward(f, end, -1, &n)) >= 0; end = n ? s : s - 1) {
+            for (int s; end >= 0 && d.Going(lines - 1 - line, lines) && (s = d.Backward(f, end, -1, &n)) >= 0;
+                 end = n ? s : s - 1) {
                 Position a = {line, s};
                 Position b = d.EndOf(line, s, n);
                 const std::wstring text =
@@ -430,12 +443,16 @@ SearchOutcome CDocumentSearch::ReplaceAll(HWND view, const SearchRequest& reques
             }
         }
     }
-    if (d.budget.exhausted)
+    if (d.stopped)
+        out.status = SearchStatus::kStopped;
+    else if (d.budget.exhausted)
         out.status = SearchStatus::kTooComplex;
     else
         out.status = out.count > 0 ? SearchStatus::kFound : SearchStatus::kNotFound;
     return out;
 }
+
+void CDocumentSearch::SetProgress(ProgressTick tick) { impl_->progress = std::move(tick); }
 
 SearchOutcome CDocumentSearch::ListAll(HWND view, const std::wstring& path, const SearchRequest& request,
                                        const OutputWriter& write) {
@@ -445,7 +462,7 @@ SearchOutcome CDocumentSearch::ListAll(HWND view, const std::wstring& path, cons
     if (!f || !view) return out;
     const int lines = int(Send(view, MPM_GETLINECOUNT, 0, 0));
     std::wstring entry;
-    for (int line = 0; line < lines && !d.budget.exhausted; ++line) {
+    for (int line = 0; line < lines && !d.budget.exhausted && d.Going(line, lines); ++line) {
         d.Fetch(view, line, lines);
         int n = 0;
         for (int from = 0, s; from <= d.length && (s = d.Forward(f, from, -1, &n)) >= 0; from = s + std::max(n, 1)) {
@@ -461,7 +478,9 @@ SearchOutcome CDocumentSearch::ListAll(HWND view, const std::wstring& path, cons
     wchar_t summary[64];
     swprintf(summary, 64, L"%d occurrences were found!", out.count);
     if (write) write(summary);
-    if (d.budget.exhausted)
+    if (d.stopped)
+        out.status = SearchStatus::kStopped;
+    else if (d.budget.exhausted)
         out.status = SearchStatus::kTooComplex;
     else
         out.status = out.count > 0 ? SearchStatus::kFound : SearchStatus::kNotFound;

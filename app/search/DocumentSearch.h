@@ -33,13 +33,18 @@ struct SearchRequest {
     int options = 0;
 };
 
-enum class SearchStatus { kFound, kNotFound, kBadPattern, kTooComplex };
+// kStopped: the progress tick asked to stop (what was done stays).
+enum class SearchStatus { kFound, kNotFound, kBadPattern, kTooComplex, kStopped };
 
 struct SearchOutcome {
     SearchStatus status = SearchStatus::kNotFound;
     int count = 0;           // replacements made, occurrences listed
     std::wstring error;      // the engine's text for kBadPattern
 };
+
+// Told how far a long operation is (`done` of `total`, lines or matches);
+// false stops it.
+using ProgressTick = std::function<bool(int64_t done, int64_t total)>;
 
 // Receives List All's text (result lines and the summary), in order.
 using OutputWriter = std::function<void(const std::wstring& text)>;
@@ -84,6 +89,11 @@ public:
     // text and highlighting it are the caller's business.
     SearchOutcome ListAll(HWND view, const std::wstring& path, const SearchRequest& request,
                           const OutputWriter& write);
+
+    // Ticked as finding, Replace All and List All go, until set again (an
+    // empty function: none). A stopped Replace All keeps what it replaced,
+    // as one undo step; a stopped search leaves selection and caret.
+    void SetProgress(ProgressTick tick);
 
     // The work one operation may do before it is too complex (matcher steps),
     // beside an allowance for every unit searched. For tests.

@@ -5,6 +5,7 @@
 
 #include "DialogIds.h"
 #include "EditProtocol.h"
+#include "LongWork.h"
 #include "Resources.h"
 #include "Window.h"
 #include "Settings.h"
@@ -126,6 +127,16 @@ void CFindDialog::SetOptions(int options) {
 // ---------------------------------------------------------------------------
 // The searches
 
+// A search or replacement that runs long shows its progress in the status
+// bar and stops at Esc.
+SearchOutcome CFindDialog::WithProgress(UINT text, const std::function<SearchOutcome()>& run) {
+    shell::CLongWork work(host_.status, text);
+    search_.SetProgress([&work](int64_t done, int64_t total) { return work.Tick(done, total); });
+    SearchOutcome outcome = run();
+    search_.SetProgress({});
+    return outcome;
+}
+
 bool CFindDialog::Prepare(HWND* view, SearchRequest* request, bool replacement) {
     request->pattern = SearchText();
     if (request->pattern.empty()) return false;
@@ -148,6 +159,7 @@ void CFindDialog::Report(const SearchOutcome& outcome, UINT notFoundString, bool
             break;
         case SearchStatus::kBadPattern: host_.status(outcome.error); break;
         case SearchStatus::kTooComplex: host_.status(shell::LanguageString(IDS_SEARCH_TOO_COMPLEX)); break;
+        case SearchStatus::kStopped: host_.status(shell::LanguageString(IDS_SEARCH_STOPPED)); return;
     }
     if (beep) MessageBeep(MB_ICONINFORMATION);
 }
@@ -156,7 +168,8 @@ SearchOutcome CFindDialog::FindNext() {
     HWND view = nullptr;
     SearchRequest request;
     if (!Prepare(&view, &request, false)) return {};
-    const SearchOutcome outcome = search_.FindNext(view, request);
+    const SearchOutcome outcome =
+        WithProgress(IDS_PROGRESS_SEARCHING, [&] { return search_.FindNext(view, request); });
     Report(outcome, 15204, true);
     // With FIND_HIGHLIGHT_ALL a match has highlighted all matches too.
     if (outcome.status == SearchStatus::kFound && (request.options & FIND_CLOSE_AFTER)) Hide();
@@ -167,7 +180,8 @@ SearchOutcome CFindDialog::FindPrevious() {
     HWND view = nullptr;
     SearchRequest request;
     if (!Prepare(&view, &request, false)) return {};
-    const SearchOutcome outcome = search_.FindPrevious(view, request);
+    const SearchOutcome outcome =
+        WithProgress(IDS_PROGRESS_SEARCHING, [&] { return search_.FindPrevious(view, request); });
     Report(outcome, 15205, true);
     // With FIND_HIGHLIGHT_ALL a match has highlighted all matches too.
     if (outcome.status == SearchStatus::kFound && (request.options & FIND_CLOSE_AFTER)) Hide();
@@ -222,7 +236,7 @@ SearchOutcome CFindDialog::ListAll() {
     SearchOutcome outcome;
     {
         RedrawOff quiet(output);
-        outcome = search_.ListAll(view, path, request, write);
+        outcome = WithProgress(IDS_PROGRESS_SEARCHING, [&] { return search_.ListAll(view, path, request, write); });
         if (output && outcome.status == SearchStatus::kFound) HighlightAll(output, request.pattern, request.options);
     }
     if (outcome.status == SearchStatus::kFound || outcome.status == SearchStatus::kNotFound) {
@@ -248,7 +262,14 @@ SearchOutcome CFindDialog::ReplaceAll() {
     HWND view = nullptr;
     SearchRequest request;
     if (!Prepare(&view, &request, true)) return {};
-    const SearchOutcome outcome = search_.ReplaceAll(view, request);
+    const SearchOutcome outcome =
+        WithProgress(IDS_PROGRESS_REPLACING, [&] { return search_.ReplaceAll(view, request); });
+    if (outcome.status == SearchStatus::kStopped) {
+        // What was replaced stays, as one undo step: say how much.
+        if (host_.status)
+            host_.status(shell::FormatLanguageString(IDS_REPLACE_STOPPED, {std::to_wstring(outcome.count)}));
+        return outcome;
+    }
     if (outcome.status == SearchStatus::kFound || outcome.status == SearchStatus::kNotFound) {
         if (host_.status) host_.status(shell::FormatLanguageString(15200, {std::to_wstring(outcome.count)}));
         if (outcome.count == 0) MessageBeep(MB_ICONINFORMATION);

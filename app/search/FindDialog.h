@@ -86,6 +86,7 @@ protected:
 
 private:
     static INT_PTR CALLBACK Procedure(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
+    SearchOutcome WithProgress(UINT text, const std::function<SearchOutcome()>& run);
     INT_PTR HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
     void OnInit();
     bool OnCommand(UINT id, UINT code, HWND control);

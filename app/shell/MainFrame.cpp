@@ -1133,6 +1133,11 @@ void CMainFrame::OnNotify(NMHDR* header, LRESULT* result, bool* handled) {
         *result = 1;
         return;
     }
+    if (header->code == EN_MP_READONLY && IsChild(Window(), header->hwndFrom)) {
+        SetStatusMessage(LanguageString(IDS_DOCUMENT_READ_ONLY));
+        *handled = true;
+        return;
+    }
     if (header->hwndFrom == statusBar_ && header->code == NM_CLICK) {
         const auto* mouse = reinterpret_cast<NMMOUSE*>(header);
         if (mouse->dwItemSpec < statusPanes_.size())

@@ -190,6 +190,14 @@ class CParser_VB : public CRuleObject {
     HRESULT UnfoldText(BSTR pattern, VARIANT_BOOL caseSensitive) {
         return SetFold(rule_.owner->Root(), pattern, caseSensitive, true);
     }
+    // With True, the document's lines fold by their indentation (Python,
+    // YAML): fold marks are not counted, and regions that span lines fold
+    // under the line that opens them.
+    HRESULT FoldByIndent(VARIANT_BOOL on) {
+        if (Cancelled()) return E_ABORT;
+        rule_.owner->SetFoldByIndent(on != VARIANT_FALSE);
+        return S_OK;
+    }
     static const DispEntry kTable[];
 
    private:
@@ -211,6 +219,7 @@ const DispEntry CParser_VB::kTable[] = {
     DispMethod<&CParser_VB::CreateItem>(L"CreateItem"),
     DispMethod<&CParser_VB::FoldText>(L"FoldText"),
     DispMethod<&CParser_VB::UnfoldText>(L"UnfoldText"),
+    DispMethod<&CParser_VB::FoldByIndent>(L"FoldByIndent"),
     DispEnd(),
 };
 

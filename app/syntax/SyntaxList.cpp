@@ -85,6 +85,13 @@ const SyntaxEntry* EntryByLexerName(const std::wstring& name) {
     return nullptr;
 }
 
+bool FoldsByIndent(const ILexer* lexer) {
+    if (!lexer) return false;
+    for (const auto& p : Loaded().parsers)
+        if (p.get() == lexer) return p->FoldsByIndent();
+    return false;
+}
+
 ILexer* LexerByName(const std::wstring& name) {
     State& s = Loaded();
     if (name.empty()) return nullptr;

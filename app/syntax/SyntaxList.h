@@ -32,6 +32,9 @@ ILexer* LexerByExtension(const std::wstring& extension);        // without the d
 const SyntaxEntry* EntryByFileName(const std::wstring& path);
 // The lexer for a file: by its name (EntryByFileName), else by its extension.
 ILexer* LexerForFile(const std::wstring& path);
+// Whether `lexer` is one of the list's and folds by indentation (its
+// script called FoldByIndent); false for other lexers.
+bool FoldsByIndent(const ILexer* lexer);
 // The save dialog's type list, entries separated by "|"; an entry's
 // extensions become "*.c", its names stay as they are.
 std::wstring FileTypeFilter();

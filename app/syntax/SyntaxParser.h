@@ -117,6 +117,9 @@ public:
     SyntaxItem* CreateItem(int style, const std::wstring& pattern, bool caseSensitive);
 
     void SetName(const std::wstring& name) { name_ = name; }
+    // Lines fold by indentation (MPM_INDENTFOLDS) instead of by fold marks.
+    void SetFoldByIndent(bool on) { foldByIndent_ = on; }
+    bool FoldsByIndent() const { return foldByIndent_; }
     const std::wstring& GetName() const { return name_; }
 
 private:
@@ -137,6 +140,7 @@ private:
     std::vector<std::unique_ptr<SyntaxItem>> items_;
     std::wstring name_;
     int foldLevel_ = 0;  // the accumulator of one FoldLevel call
+    bool foldByIndent_ = false;
     long long work_ = 0;  // what is left of one line's work budget
 };
 

@@ -17,7 +17,7 @@ LRESULT View::Message(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         handled = id >= 1 && id <= ECMD_LAST && OnCommand(id);
         return 0;
     }
-    if (msg >= MPM_CANUNDO && msg <= MPM_RECOVERFILE) {
+    if (msg >= MPM_CANUNDO && msg <= MPM_LAST) {
         LRESULT r = DocumentMessage(msg, wp, lp, handled);
         if (handled) return r;
         handled = true;
@@ -57,7 +57,7 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         case MPM_BOM: case MPM_GETRANGETEXT: case MPM_UNDOGROUP: case MPM_UPDATESTATES:
         case MPM_READONLY: case MPM_RECORDING: case MPM_GETSTYLEAT: case MPM_GETCODEPAGE:
         case MPM_EMPTYUNDO: case MPM_LOADFILE: case MPM_LOADINPLACE: case MPM_SAVEFILE:
-        case MPM_SAVECOPY: case MPM_REPLACEFILE: case MPM_GETLINES:
+        case MPM_SAVECOPY: case MPM_REPLACEFILE: case MPM_GETLINES: case MPM_INDENTFOLDS:
             if (!doc_) return msg == MPM_GETLINECOUNT ? 1 : 0;
             break;
         default: handled = false; return 0;
@@ -129,6 +129,13 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
                 if (View* view = dynamic_cast<View*>(v)) view->LexerChanged();
             return 0;
         case MPM_GETLEXER: return reinterpret_cast<LRESULT>(d.lexer);
+        case MPM_INDENTFOLDS:
+            if ((wp == 0 || wp == 1) && d.indentFolds != (wp == 1)) {
+                d.SetIndentFolds(wp == 1);
+                for (DocView* v : std::vector<DocView*>(d.views))
+                    if (View* view = dynamic_cast<View*>(v); view && view->FoldMode() == 1) view->SetFoldMode(1);
+            }
+            return d.indentFolds;
         case MPM_ISMODIFIED: return d.IsModified();
         case MPM_SETLINEATTR:
         case MPM_GETLINEATTR: {

@@ -355,7 +355,7 @@ void TextDocument::Changed(Position s, Position e0, Position e1) {
     const int count = lines->Count();
     const int markTo = std::min(insertion ? e1.line : s.line, count - 1);
     for (int i = std::max(s.line, 0); i <= markTo; ++i) (*lines)[i].SetAttr(LA_CHANGED, 1);
-    foldsValidFrom = std::min(foldsValidFrom, s.line);
+    foldsValidFrom = std::min(foldsValidFrom, indentFolds ? IndentFoldsStaleFrom(s.line) : s.line);
     bool statesChanged = false;
     if (lexer) {
         const int from = std::min(s.line, statesValidTo);
@@ -433,6 +433,7 @@ void TextDocument::SetLexer(ILexer* lx, bool reset) {
 int TextDocument::ComputeFolds(int maxLines) {
     const int count = lines->Count();
     if (!lexer) return count;
+    if (indentFolds) return ComputeIndentFolds(maxLines);
     int line = std::max(foldsValidFrom, 0);
     std::vector<unsigned short> styles;
     for (int done = 0; line < count && done < maxLines; ++line, ++done) {
@@ -450,6 +451,79 @@ int TextDocument::ComputeFolds(int maxLines) {
             return count;
         }
         if (line + 1 < count) (*lines)[line + 1].SetAttr(LA_FOLDLEVEL, level);
+    }
+    foldsValidFrom = line;
+    return line;
+}
+
+namespace {
+
+constexpr int kIndentTab = 8;           // a tab advances to the next multiple of 8 columns
+constexpr int kDeepestIndent = 62;      // indentation levels stop here; 63 is one deeper
+constexpr int kBlankLookahead = 1000;   // blank lines looked through for the line after them
+
+}  // namespace
+
+int TextDocument::IndentLevel(int line) {
+    int n = 0;
+    const wchar_t* t = LineText(line, &n);
+    int columns = 0;
+    for (int i = 0; i < n; ++i) {
+        if (t[i] == L' ')
+            ++columns;
+        else if (t[i] == L'\t')
+            columns = (columns / kIndentTab + 1) * kIndentTab;
+        else if (t[i] != L'\f' && t[i] != L'\v')
+            return std::min(columns, kDeepestIndent);
+    }
+    return -1;
+}
+
+int TextDocument::IndentFoldsStaleFrom(int line) {
+    // A line's own level depends on its text, and blank lines before it
+    // take theirs from it: the pass starts over before both.
+    line = std::clamp(line, 0, lines->Count() - 1);
+    const int stop = std::max(line - kBlankLookahead, 0);
+    while (line > stop && IndentLevel(line - 1) < 0) --line;
+    return std::max(line - 1, 0);
+}
+
+void TextDocument::SetIndentFolds(bool on) {
+    if (indentFolds == on) return;
+    indentFolds = on;
+    foldsValidFrom = 0;
+}
+
+// The level of line L + 1 from the line itself: its indentation in columns
+// (at most 62); a blank line takes the level of the first line after it
+// that is not blank (0 when none follows within 1,000 lines), so that blank
+// lines inside a block stay in it and those after it do not; a line that
+// starts inside a region spanning lines is one deeper than the line that
+// opened the region, and as deep as the line before while the region goes on.
+int TextDocument::ComputeIndentFolds(int maxLines) {
+    const int count = lines->Count();
+    int line = std::max(foldsValidFrom, 0);
+    const int last = std::min(count - 1, line + maxLines - 1);
+    if (line <= last) EnsureStates(last);
+    int blankRunEnd = -1, blankRunLevel = 0;  // blank lines before blankRunEnd take blankRunLevel
+    for (; line <= last; ++line) {
+        if (line + 1 >= count) continue;
+        const int state = (*lines)[line].GetAttr(LA_LEXSTATE);
+        const int prev = line > 0 ? (*lines)[line - 1].GetAttr(LA_LEXSTATE) : 0;
+        const int own = line > 0 ? (*lines)[line].GetAttr(LA_FOLDLEVEL) : 0;
+        int level = 0;
+        if (state != 0) {
+            level = prev == 0 ? std::min(own + 1, 63) : own;
+        } else if (line + 1 < blankRunEnd) {
+            level = blankRunLevel;
+        } else if ((level = IndentLevel(line + 1)) < 0) {
+            int next = line + 2;
+            const int stop = std::min(count, line + 1 + kBlankLookahead);
+            while (next < stop && IndentLevel(next) < 0) ++next;
+            blankRunEnd = next;
+            blankRunLevel = level = next < stop ? IndentLevel(next) : 0;
+        }
+        (*lines)[line + 1].SetAttr(LA_FOLDLEVEL, level);
     }
     foldsValidFrom = line;
     return line;

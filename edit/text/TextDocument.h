@@ -42,6 +42,10 @@ public:
     int statesValidTo = 0;
     int foldsValidFrom = 0;
     int readOnly = 0;
+    // Fold levels come from indentation (a line's leading blanks, lines
+    // inside a region that spans lines one deeper than the line that opened
+    // it) instead of the lexer's fold marks.
+    bool indentFolds = false;
     int hasBom = 0;
     std::vector<DocView*> views;
 
@@ -100,6 +104,8 @@ public:
     // line's fold level. Returns where the next run starts (the line count
     // when everything is computed).
     int ComputeFolds(int maxLines);
+    // Fold levels by indentation on or off; levels go stale when it changes.
+    void SetIndentFolds(bool on);
 
     // Replaces every line by those of a freshly opened source and takes the
     // source. False (and nothing changed) when the source cannot be scanned.
@@ -123,6 +129,11 @@ public:
     bool Valid() const;
 
 private:
+    int ComputeIndentFolds(int maxLines);
+    // Columns of indentation of `line` (at most 62), -1 when it is blank.
+    int IndentLevel(int line);
+    // Where the fold pass starts over after an edit of `line`.
+    int IndentFoldsStaleFrom(int line);
     void InsertIntoLine(Line& line, int column, const wchar_t* text, int n);
     void AppendNewLine(int at, const wchar_t* a, int na, const wchar_t* b, int nb);
 };

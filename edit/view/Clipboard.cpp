@@ -88,7 +88,7 @@ void View::Paste(bool indent) {
     }
     if (text.empty()) return;
     if (doc_->readOnly) {
-        MessageBeep(MB_OK);
+        RefuseReadOnly();
         return;
     }
     if (column) {
@@ -447,7 +447,7 @@ bool View::Drop(POINT pt, const wchar_t* text, DWORD effect, bool own) {
     if (own && ranges_.size() == 1 && Compare(p0, ranges_[0].start) >= 0 && Compare(p0, ranges_[0].end) <= 0)
         return false;
     if (doc_->readOnly) {
-        MessageBeep(MB_OK);
+        RefuseReadOnly();
         return false;
     }
     const int n = int(wcslen(text));

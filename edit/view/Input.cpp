@@ -48,7 +48,7 @@ void View::TypeText(const wchar_t* text, int n) {
         return;
     }
     if (doc_->readOnly) {
-        MessageBeep(MB_OK);
+        RefuseReadOnly();
         return;
     }
     {
@@ -67,7 +67,7 @@ void View::TypeIntoColumns(const wchar_t* text, int n) {
     while (len < n && text[len] != L'\r' && text[len] != L'\n') ++len;
     if (len == 0) return;
     if (doc_->readOnly) {
-        MessageBeep(MB_OK);
+        RefuseReadOnly();
         return;
     }
     std::vector<SelRange> ranges = ranges_;
@@ -124,7 +124,7 @@ void View::OnChar(wchar_t c) {
     const wchar_t* line = doc_->LineText(caret_.line, &n);
     if (inputMode_ == 1 && ranges_.empty() && caret_.column < n) {
         if (doc_->readOnly) {
-            MessageBeep(MB_OK);
+            RefuseReadOnly();
             return;
         }
         // Overwriting replaces one character, a whole pair included.
@@ -193,7 +193,7 @@ void View::Backspace(bool forward) {
     }
     if (!ranges_.empty()) {
         if (doc_->readOnly) {
-            MessageBeep(MB_OK);
+            RefuseReadOnly();
             return;
         }
         undo_group::Scope group;
@@ -241,7 +241,7 @@ void View::MoveLine(bool down) {
     const int line = caret_.line, last = doc_->LineCount() - 1;
     if ((!down && line == 0) || (down && line == last)) return;
     if (doc_->readOnly) {
-        MessageBeep(MB_OK);
+        RefuseReadOnly();
         return;
     }
     const int column = caret_.column;

@@ -191,6 +191,12 @@ void View::Invalidate() {
     }
 }
 
+void View::RefuseReadOnly() {
+    MessageBeep(MB_OK);
+    NMHDR hdr = {};
+    Notify(hdr, EN_MP_READONLY);
+}
+
 void View::Notify(NMHDR& hdr, UINT code) {
     if (!parent_) return;
     hdr.hwndFrom = hwnd_;
@@ -355,7 +361,7 @@ bool View::OnCommand(int id) {
         case ECMD_CUT:
             if (Copy()) {
                 if (doc_->readOnly) {
-                    MessageBeep(MB_OK);
+                    RefuseReadOnly();
                     return true;
                 }
                 undo_group::Scope group;

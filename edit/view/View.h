@@ -301,6 +301,8 @@ private:
     void SetStyles(const StyleRangeArg& arg);
     void Invalidate();
     void Notify(NMHDR& hdr, UINT code);
+    // An edit refused for a read-only document: a beep and EN_MP_READONLY.
+    void RefuseReadOnly();
 
     HWND hwnd_;
     HWND parent_ = nullptr;

@@ -1,13 +1,14 @@
 ' Python: comments, docstrings (a triple-quoted string that starts its
 ' line), triple-quoted, raw, byte and formatted strings, numbers, keywords,
-' built-in types, functions and constants, decorators. Folding by
-' indentation is beyond line states: only triple-quoted strings fold, as
-' regions that span lines.
+' built-in types, functions and constants, decorators. Blocks fold by
+' indentation (class, def, if, ...), triple-quoted strings under the line
+' that opens them.
 
 Include "common.vbs"
 
 Dim p, q, esc, hole, qq, i, quote, body, r, anyPrefix, rawPrefix, fPrefix
 Set p = Parser.CreateParser()
+p.FoldByIndent True
 q = Chr(34)
 esc = "\\(?:x[0-9a-fA-F]{2}|u[0-9a-fA-F]{4}|U[0-9a-fA-F]{8}|N\{[^}]*\}|[0-7]{1,3}|.)"
 hole = "(?<!\{)\{(?!\{)[^{}]*\}"

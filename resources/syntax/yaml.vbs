@@ -1,7 +1,9 @@
 ' YAML: keys, comments, quoted strings, anchors and aliases, tags, document
-' markers, block indicators and the plain constants.
+' markers, block indicators and the plain constants. Mappings and
+' sequences fold by indentation.
 Dim p, dq
 Set p = Parser.CreateParser()
+p.FoldByIndent True
 
 p.AddItem p.CreateItem(14, "(?<=^|[\s\[,{])(?:true|false|yes|no|on|off|null|~)(?=\s*(?:$|[,\]}#]))", False)
 p.AddItem p.CreateItem(6, "(?<=^|[\s\[,{])[-+]?(?:0x[0-9a-fA-F]+|0o[0-7]+|\d+(?:\.\d*)?(?:[eE][-+]?\d+)?|\.inf|\.nan)(?=\s*(?:$|[,\]}#]))", False)
@@ -18,5 +20,3 @@ dq.AddItem p.CreateItem(14, "\\(?:[0abtnvfre ""/\\N_LP]|x[0-9a-fA-F]{2}|u[0-9a-f
 p.AddRegion dq
 p.AddRegion p.CreateRegion(3, "(?<![\w])'", "'", False)
 
-p.FoldText "[\{\[]", False
-p.UnfoldText "[\}\]]", False

@@ -1,8 +1,8 @@
 // The print frame: page bands and counting on their own, then a real frame
 // over a real document, its preview read back from the metafile records
 // (texts and where they stand), paging, zoom, line numbers and wrapping,
-// the main frame disabled while it is open, no printer (15108, nothing left
-// open), and a document printed through the print command on the private
+// the main frame disabled while it is open, no printer (Print: 15108 and
+// nothing left open; Print Preview on the locale's paper), and a document printed through the print command on the private
 // print service, its pages rendered to images and looked at.
 #include <gtest/gtest.h>
 
@@ -499,8 +499,8 @@ TEST_F(PrintFrameTest, MainFrameDisabledWhileOpen) {
     EXPECT_EQ(SendMessageW(frame_->ActivePane(), MPM_GETLINECOUNT, 0, 0), 3);
 }
 
-TEST_F(PrintFrameTest, NoDefaultPrinterShowsMessageAndLeavesNothingOpen) {
-    OpenLines(3);
+TEST_F(PrintFrameTest, WithoutAPrinterPreviewShowsTheLocalesPaperAndPrintSaysWhy) {
+    OpenLines(200);
     std::wstring name;
     // The real lookup when the system has no printer (the run of the tests
     // with the print service out of reach says so); otherwise the lookup is
@@ -511,19 +511,69 @@ TEST_F(PrintFrameTest, NoDefaultPrinterShowsMessageAndLeavesNothingOpen) {
         EXPECT_FALSE(found) << "a default printer although the print service is out of reach";
     }
     if (found) printing::SetDefaultPrinterLookup(&g_noPrinter);
-    for (UINT command : {UINT(ID_FILE_PRINT_PREVIEW), UINT(ID_FILE_PRINT)}) {
-        SCOPED_TRACE(command);
-        Messages().clear();
-        SendMessageW(frame_->Window(), WM_COMMAND, command, 0);
+    auto saysNoPrinter = [] {
         ASSERT_EQ(Messages().size(), 1u);
         EXPECT_EQ(Messages()[0].text, L"There is no default printer.");
         EXPECT_EQ(Messages()[0].type & MB_ICONMASK, UINT(MB_ICONSTOP));
-        EXPECT_EQ(FindWindowW(L"MorrowpadPrintFrame", nullptr), nullptr);
-        EXPECT_TRUE(IsWindowEnabled(frame_->Window()));
-    }
+    };
+    // Print: the message, and nothing is left open.
+    Messages().clear();
+    SendMessageW(frame_->Window(), WM_COMMAND, ID_FILE_PRINT, 0);
+    saysNoPrinter();
+    EXPECT_EQ(FindWindowW(L"MorrowpadPrintFrame", nullptr), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(frame_->Window()));
+
+    // Preview: the pages on the locale's paper, at the screen's resolution.
+    Messages().clear();
+    SendMessageW(frame_->Window(), WM_COMMAND, ID_FILE_PRINT_PREVIEW, 0);
+    EXPECT_EQ(Messages().size(), 0u);
+    CPrintFrame* f = CPrintFrame::FromWindow(FindWindowW(L"MorrowpadPrintFrame", nullptr));
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(f->OnPaperOnly());
+    HDC screen = GetDC(nullptr);
+    const printing::PageGeometry paper =
+        printing::PaperGeometry(printing::LocalePaper(), GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+    EXPECT_TRUE(SameRect(f->Rects().page, {0, 0, paper.width, paper.height})) << Show(f->Rects().page);
+    EXPECT_GT(f->PageCount(), 1);
+    ASSERT_NE(f->PreviewPage(), nullptr);
+    ENHMETAHEADER header = {};
+    GetEnhMetaFileHeader(f->PreviewPage(), sizeof header, &header);
+    // The metafile's frame is the paper less its margins, in 0.01 mm.
+    const printing::Paper sheet = printing::LocalePaper();
+    EXPECT_NEAR(header.rclFrame.right - header.rclFrame.left, sheet.width - 2 * 635, 30);
+    EXPECT_NEAR(header.rclFrame.bottom - header.rclFrame.top, sheet.height - 2 * 635, 30);
+    const std::vector<TextRecord> texts = Texts(f->PreviewPage());
+    EXPECT_NE(Find(texts, L"doc.txt"), nullptr);
+    EXPECT_FALSE(IsWindowEnabled(frame_->Window()));
+    // Its Print says what is missing and leaves the preview open.
+    Messages().clear();
+    Command(f, printing::ID_PREVIEW_PRINT);
+    saysNoPrinter();
+    EXPECT_TRUE(IsWindow(f->Window()));
+    Command(f, printing::ID_PREVIEW_CLOSE);
+    Pump();
+    EXPECT_EQ(FindWindowW(L"MorrowpadPrintFrame", nullptr), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(frame_->Window()));
     // The commands are offered (no longer held back as features to come).
     EXPECT_TRUE(frame_->CommandStates().Find(ID_FILE_PRINT) == nullptr ||
                 frame_->CommandStates().Find(ID_FILE_PRINT)->enabled);
+}
+
+TEST(PageLayout, LocalePaperLessTheUnprintableEdges) {
+    struct Case {
+        int localeValue, width, height;  // 0.01 mm
+    } cases[] = {{1, 21590, 27940}, {9, 21000, 29700}, {5, 21590, 35560}, {8, 29700, 42000}, {0, 21000, 29700}};
+    for (const Case& c : cases) {
+        const printing::Paper p = printing::PaperOfLocale(c.localeValue);
+        EXPECT_EQ(p.width, c.width) << c.localeValue;
+        EXPECT_EQ(p.height, c.height) << c.localeValue;
+    }
+    // A4 at 96 dpi: 210 mm less two quarter inches is 746 pixels across.
+    const printing::PageGeometry g = printing::PaperGeometry(printing::PaperOfLocale(9), 96);
+    EXPECT_EQ(g.width, 746);
+    EXPECT_EQ(g.height, 1075);
+    EXPECT_EQ(g.dpiX, 96);
 }
 
 // ---------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include "DialogIds.h"
 #include "EditProtocol.h"
 #include "FindDialog.h"
+#include "LongWork.h"
 #include "MainFrame.h"
 #include "Resources.h"
 #include "Settings.h"
@@ -387,6 +388,77 @@ TEST_F(FindDialogs, ReplaceOneThenAllAndUndoReplaceAllInOneStep) {
     const auto replacements = settings::ReadHistory(settings::File::History, L"Replace");
     ASSERT_EQ(replacements.size(), 1u);
     EXPECT_EQ(replacements[0], L"bird");
+}
+
+// The texts the status bar is given, and an Esc pressed once the progress
+// shown reaches `escapeAt` percent.
+struct StatusLog {
+    std::vector<std::wstring> texts;
+    HWND escapeTo = nullptr;
+    int escapeAt = 101;
+};
+LRESULT CALLBACK WatchStatus(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    if (msg == SB_SETTEXTW && lp) {
+        auto* log = reinterpret_cast<StatusLog*>(data);
+        const std::wstring text = reinterpret_cast<const wchar_t*>(lp);
+        log->texts.push_back(text);
+        if (log->escapeTo && text.find(L"% done") != std::wstring::npos && _wtoi(text.c_str() + 11) >= log->escapeAt) {
+            PostMessageW(log->escapeTo, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+            log->escapeTo = nullptr;
+        }
+    }
+    return DefSubclassProc(w, msg, wp, lp);
+}
+
+// Long work tells how far it is and Esc stops it: a stopped Replace All
+// keeps what it replaced as one undo step, a stopped search says so.
+TEST_F(FindDialogs, LongWorkShowsItsProgressAndEscStopsIt) {
+    const DWORD delay = shell::CLongWork::SetDelay(0);
+    std::wstring text;
+    for (int i = 0; i < 3000; ++i) text += L"cat\n";
+    SetText(text.c_str());
+    const std::wstring before = Text();
+    StatusLog log;
+    SetWindowSubclass(frame_->StatusBar(), &WatchStatus, 1, reinterpret_cast<DWORD_PTR>(&log));
+    Command(ID_EDIT_REPLACE);
+    SetField(IDC_FIND_TEXT, L"cat");
+    SetField(IDC_REPLACE_TEXT, L"dog");
+    log.escapeTo = Dialog()->Window();
+    log.escapeAt = 30;
+    Click(IDC_REPLACE_ALL);
+    const std::wstring stopped = Text();
+    const size_t dogs = [&] {
+        size_t n = 0;
+        for (size_t at = 0; (at = stopped.find(L"dog", at)) != std::wstring::npos; ++at) ++n;
+        return n;
+    }();
+    EXPECT_GT(dogs, 0u);
+    EXPECT_LT(dogs, 3000u);
+    EXPECT_EQ(Status(), shell::FormatLanguageString(IDS_REPLACE_STOPPED, {std::to_wstring(dogs)}));
+    // From the last line up: the replaced lines are the last ones.
+    EXPECT_EQ(stopped.substr(stopped.size() - 4), L"dog\n");
+    EXPECT_EQ(stopped.substr(0, 4), L"cat\n");
+    SendMessageW(Pane(), WM_COMMAND, ECMD_UNDO, 0);
+    EXPECT_EQ(Text(), before);
+
+    // Not stopped: the progress went up to the end, then the count.
+    log.texts.clear();
+    Click(IDC_REPLACE_ALL);
+    EXPECT_EQ(Status(), shell::FormatLanguageString(15200, {L"3000"}));
+    int shown = 0;
+    for (const std::wstring& t : log.texts) shown += t.rfind(L"Replacing: ", 0) == 0;
+    EXPECT_GT(shown, 1);
+
+    // A search stopped before it found anything leaves the caret.
+    SetField(IDC_FIND_TEXT, L"zebra");
+    Caret(5, 1);
+    PostMessageW(Dialog()->Window(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    Click(IDC_FIND_NEXT_BUTTON);
+    EXPECT_EQ(Status(), shell::LanguageString(IDS_SEARCH_STOPPED));
+    EXPECT_EQ(Selection(), "none");
+    EXPECT_TRUE(IsWindowVisible(Dialog()->Window())) << "Esc went to the search, not to the dialog";
+    RemoveWindowSubclass(frame_->StatusBar(), &WatchStatus, 1);
+    shell::CLongWork::SetDelay(delay);
 }
 
 TEST_F(FindDialogs, OptionsAreRememberedAndRegularExpressionsOfferFragments) {

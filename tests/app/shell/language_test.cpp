@@ -4,11 +4,14 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "CommandIds.h"
+#include "KeyBindings.h"
 
 namespace {
 
@@ -63,7 +66,8 @@ TEST_F(Language, EveryNumberedStringTakesItsArguments) {
         {3008, "dd"}, {15000, ""}, {15015, ""}, {15001, "s"}, {15002, ""}, {15003, "dd"}, {15016, ""},
         {15004, ""}, {15017, ""}, {15009, ""}, {15010, ""}, {15013, ""}, {15014, ""}, {15019, ""}, {15020, ""},
         {15021, ""}, {15023, ""}, {15024, "sd"}, {15025, "d"}, {15100, "s"}, {15101, ""}, {15104, "sssXsd"},
-        {15105, ""}, {15108, ""}, {15200, "d"}, {15204, "s"}, {15205, "s"}, {15206, "s"}, {15160, "s"}};
+        {15105, ""}, {15108, ""}, {15200, "d"}, {15204, "s"}, {15205, "s"}, {15206, "s"}, {15160, "s"},
+        {15170, "d"}, {15171, "d"}, {15172, ""}, {15173, "d"}};
     for (const auto& s : strings) {
         const std::wstring text = String(s.id);
         EXPECT_FALSE(text.empty()) << s.id;
@@ -98,6 +102,72 @@ TEST_F(Language, TheMainMenuKeepsItsPositions) {
     ASSERT_NE(plugins, nullptr);
     EXPECT_EQ(GetMenuItemCount(plugins), 1);  // the placeholder
     DestroyMenu(menu);
+}
+
+// "Shift+Ctrl+F" and "Ctrl+Shift+F" name the same keys.
+std::set<std::wstring> KeyParts(const std::wstring& name) {
+    std::set<std::wstring> parts;
+    size_t from = 0;
+    for (size_t plus; (plus = name.find(L'+', from)) != std::wstring::npos; from = plus + 1)
+        parts.insert(name.substr(from, plus - from));
+    parts.insert(name.substr(from));
+    return parts;
+}
+
+std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+
+// What the main menu shows: in each popup every mnemonic once, and beside
+// each command the key that the shipped key bindings give it.
+TEST_F(Language, TheMainMenuShowsTheShippedKeysAndMnemonicsOnce) {
+    HMENU menu = LoadMenuW(module_, MAKEINTRESOURCEW(IDR_MAINFRAME));
+    ASSERT_NE(menu, nullptr);
+    std::map<UINT, std::wstring> shown;  // command -> the key after the tab
+    std::function<void(HMENU, const std::wstring&)> walk = [&](HMENU popup, const std::wstring& where) {
+        std::map<wchar_t, std::wstring> mnemonics;
+        for (int i = 0; i < GetMenuItemCount(popup); ++i) {
+            wchar_t text[256] = {};
+            GetMenuStringW(popup, UINT(i), text, 256, MF_BYPOSITION);
+            const std::wstring item = text;
+            const size_t amp = item.find(L'&');
+            if (amp != std::wstring::npos && amp + 1 < item.size()) {
+                const wchar_t m = wchar_t(towupper(item[amp + 1]));
+                EXPECT_EQ(mnemonics.count(m), 0u) << Narrow(where) << ": \"" << Narrow(item) << "\" and \""
+                                                   << Narrow(mnemonics[m]) << "\" share a mnemonic";
+                mnemonics[m] = item;
+            }
+            if (HMENU sub = GetSubMenu(popup, i)) {
+                walk(sub, where + L" > " + item);
+            } else if (const size_t tab = item.find(L'\t'); tab != std::wstring::npos) {
+                shown[GetMenuItemID(popup, i)] = item.substr(tab + 1);
+            }
+        }
+    };
+    walk(menu, L"menu");
+    DestroyMenu(menu);
+    // The shipped bindings of commands with a menu item.
+    const std::wstring ini = path_.substr(0, path_.find_last_of(L'\\')) + L"\\..\\defaults\\key.ini";
+    std::map<UINT, std::wstring> bound;
+    for (int i = 0;; ++i) {
+        const std::wstring key = L"Command" + std::to_wstring(i);
+        wchar_t value[32] = {};
+        if (!GetPrivateProfileStringW(L"Global", key.c_str(), L"", value, 32, ini.c_str())) break;
+        const uint32_t entry = uint32_t(_wtoi(value));
+        bound[entry >> 16] = keys::KeyName(uint16_t(entry & 0xFFFF));
+    }
+    ASSERT_GT(bound.size(), 10u) << Narrow(ini);
+    // File > Close is the command the window's Close Document key runs.
+    bound[ID_FILE_CLOSE] = bound[ID_CLOSE_DOCUMENT];
+    for (UINT id : {UINT(ID_FILE_CLOSE), UINT(ID_TOGGLE_OUTPUT), UINT(ID_FULL_SCREEN), UINT(ID_WORD_WRAP)})
+        EXPECT_TRUE(bound.count(id)) << id << " has no shipped key";
+    std::set<UINT> items;
+    HMENU again = LoadMenuW(module_, MAKEINTRESOURCEW(IDR_MAINFRAME));
+    Collect(again, items);
+    DestroyMenu(again);
+    for (const auto& [id, key] : bound) {
+        if (!items.count(id)) continue;
+        EXPECT_EQ(KeyParts(shown[id]), KeyParts(key))
+            << "command " << id << " shows \"" << Narrow(shown[id]) << "\", its key is " << Narrow(key);
+    }
 }
 
 TEST_F(Language, EveryCommandHasAPlace) {

@@ -184,6 +184,7 @@ public:
     // The lexer with the fold pass as the folding method, as documents set it.
     void SetLexer(ILexer* lexer) {
         Send(MPM_SETLEXER, reinterpret_cast<WPARAM>(lexer), 1);
+        Send(MPM_INDENTFOLDS, syntax::FoldsByIndent(lexer) ? 1 : 0);
         Send(MPM_FOLDMODE, 1);
     }
     int LineCount() const { return int(Send(MPM_GETLINECOUNT)); }
@@ -687,6 +688,57 @@ TEST(SyntaxGoldenControl, InsertingLinesRelexesTheLinesAfterThem) {
     // A new line that opens a comment: the lines after it are inside it.
     c.Insert({0, 1}, L"\r\n/* new");
     EXPECT_EQ(States(c), (std::vector<int>{0, 1, 1, 0, 0}));
+}
+
+std::vector<int> FoldLevels(const Control& c) {
+    c.RunFoldPass();
+    std::vector<int> levels;
+    for (int i = 0; i < c.LineCount(); ++i) levels.push_back(i == 0 ? 0 : c.Attr(i, LA_FOLDLEVEL));
+    return levels;
+}
+
+std::string Show(const std::vector<int>& v) {
+    std::string s;
+    for (int x : v) s += std::to_string(x) + " ";
+    return s;
+}
+
+// Folding by indentation: a line's level is its indentation; blank lines
+// belong to the block after them when it goes on, not when it ends; lines
+// inside a comment spanning lines fold under the line that opens it.
+TEST(SyntaxGoldenControl, IndentationGivesTheFoldLevels) {
+    ASSERT_NE(EditLibrary(), nullptr);
+    CommentLexer lexer;
+    struct Case {
+        std::wstring text;
+        std::vector<int> levels;
+    } cases[] = {
+        {L"def f():\n    x = 1\n\n    y = 2\n\nz = 3", {0, 4, 4, 4, 0, 0}},
+        {L"class A:\n\tdef m(self):\n\t\tpass\n  \n\tq = 1", {0, 8, 16, 8, 8}},
+        {L"x = /* a\nb\n   c */\ny", {0, 1, 1, 0}},
+        {L"  a\n    /* b\n c */\n  d", {0, 4, 5, 2}},
+        {L"a\n\n\n", {0, 0, 0, 0}},
+        {L"a\n" + std::wstring(200, L' ') + L"b", {0, 62}},
+    };
+    for (const Case& k : cases) {
+        Control c;
+        c.Insert({0, 0}, k.text);
+        c.SetLexer(&lexer);
+        EXPECT_EQ(c.Send(MPM_INDENTFOLDS, 1), 1);
+        EXPECT_EQ(Show(FoldLevels(c)), Show(k.levels)) << Narrow(k.text);
+    }
+    // An edit deepens the line after a blank one: the blank line takes the
+    // new level, and switching back gives the lexer's levels again.
+    Control c;
+    c.Insert({0, 0}, L"a\n\nb\nc");
+    c.SetLexer(&lexer);
+    c.Send(MPM_INDENTFOLDS, 1);
+    EXPECT_EQ(Show(FoldLevels(c)), Show({0, 0, 0, 0}));
+    c.Insert({2, 0}, L"  ");
+    EXPECT_EQ(Show(FoldLevels(c)), Show({0, 2, 2, 0}));
+    EXPECT_EQ(c.Send(MPM_INDENTFOLDS, 0), 0);
+    EXPECT_EQ(Show(FoldLevels(c)), Show({0, 0, 0, 0}));
+    EXPECT_EQ(c.Send(MPM_INDENTFOLDS, 7), 0);
 }
 
 // The list itself: every entry of syntax.ini has its script (the list
