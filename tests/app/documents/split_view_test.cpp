@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 
 #include "CommandIds.h"
+#include "DialogIds.h"
 #include "Document.h"
 #include "EditProtocol.h"
 #include "FileDialogEx.h"
@@ -129,6 +131,13 @@ TEST_F(Documents, OpeningSniffsTheLineEndsAndHonoursTheRequest) {
     frame_->OpenDocument(locked);
     EXPECT_EQ(SendMessageW(Active(), MPM_READONLY, 2, 0), 1);
     SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // Typing into it changes nothing, and the status bar says why.
+    SendMessageW(Active(), WM_CHAR, L'y', 0);
+    SendMessageW(Active(), WM_COMMAND, ECMD_BACKSPACE, 0);
+    EXPECT_EQ(SendMessageW(Active(), MPM_GETLINE, 0, 0), 1);
+    wchar_t status[256] = {};
+    SendMessageW(frame_->StatusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(status));
+    EXPECT_EQ(std::wstring(status), shell::LanguageString(IDS_DOCUMENT_READ_ONLY));
     // A missing file says so and opens nothing.
     const size_t count = frame_->DocumentCount();
     EXPECT_EQ(frame_->OpenDocument(folder_ + L"missing.txt"), nullptr);
