@@ -386,7 +386,7 @@ bool TextDocument::UpdateStates(int first, int last) {
         int n = 0;
         const wchar_t* t = LineText(i, &n);
         const int old = (*lines)[i].GetAttr(LA_LEXSTATE);
-        const int state = lexer->LineState(i, t, n, prev, nullptr) & 0xFF;
+        const int state = lexer->LineState(i, t, LexedLength(n), prev, nullptr) & 0xFF;
         (*lines)[i].SetAttr(LA_LEXSTATE, state);
         changed = state != old;
         prev = state;
@@ -417,7 +417,7 @@ int TextDocument::StyleAt(Position p) {
     // The text may live in the scratch buffer: keep a copy across the call.
     std::wstring copy(t, size_t(n));
     const int prev = p.line > 0 ? (*lines)[p.line - 1].GetAttr(LA_LEXSTATE) : 0;
-    lexer->LineState(p.line, copy.c_str(), n, prev, styles.data());
+    lexer->LineState(p.line, copy.c_str(), LexedLength(n), prev, styles.data());
     return styles[size_t(p.column)] & STYLE_CLASS_MASK;
 }
 
@@ -439,6 +439,7 @@ int TextDocument::ComputeFolds(int maxLines) {
     for (int done = 0; line < count && done < maxLines; ++line, ++done) {
         int n = 0;
         const wchar_t* t = LineText(line, &n);
+        n = LexedLength(n);
         std::wstring text(t, size_t(n));
         styles.assign(size_t(n) + 1, 0);
         int state = (*lines)[line].GetAttr(LA_LEXSTATE);

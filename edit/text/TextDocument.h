@@ -111,6 +111,13 @@ public:
     // source. False (and nothing changed) when the source cannot be scanned.
     bool AttachSource(LineFileSource* src);
 
+    // The lexer sees at most this many units of a line: past them a line is
+    // plain text, and its end state is the state at the cut. Lexing is
+    // linear in what it sees, so one enormous line (minified code, a line of
+    // one character) costs each pass a bounded time.
+    static constexpr int kLexedUnits = 1 << 20;
+    static int LexedLength(int length) { return length < kLexedUnits ? length : kLexedUnits; }
+
     // A save point no undo-list length can reach: the text differs from the
     // saved file whatever is undone.
     static constexpr int kNeverSaved = -1;

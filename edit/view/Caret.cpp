@@ -367,7 +367,7 @@ void View::MatchBraces() {
                 if (doc_->lexer) {
                     doc_->EnsureStates(line - 1);
                     const int prev = line > 0 ? doc_->GetAttr(line - 1, LA_LEXSTATE) : 0;
-                    doc_->lexer->LineState(line, s.c_str(), len, prev, st.data());
+                    doc_->lexer->LineState(line, s.c_str(), TextDocument::LexedLength(len), prev, st.data());
                 }
                 return s;
             };

@@ -77,7 +77,7 @@ bool View::DrawPage(HDC dc, bool color) {
         if (color && doc_->lexer) {
             doc_->EnsureStates(line - 1);
             const int prev = line > 0 ? doc_->GetAttr(line - 1, LA_LEXSTATE) : 0;
-            doc_->lexer->LineState(line, text.c_str(), n, prev, st.data());
+            doc_->lexer->LineState(line, text.c_str(), TextDocument::LexedLength(n), prev, st.data());
         }
         const WrapVector* wv = WrapOf(line);
         const int rows = RowCount(line);

@@ -393,7 +393,7 @@ void View::PaintLine(HDC dc, int line, long long lineTop, const RECT& lineRect, 
     if (doc_->lexer) {
         doc_->EnsureStates(line - 1);
         const int prev = line > 0 ? doc_->GetAttr(line - 1, LA_LEXSTATE) : 0;
-        doc_->lexer->LineState(line, text, n, prev, st);
+        doc_->lexer->LineState(line, text, TextDocument::LexedLength(n), prev, st);
     }
     for (IHighlighter* h : highlighters_) h->Highlight(line, text, n, st);
     if (styleStore_ && line < styleStore_->Count())

@@ -741,6 +741,22 @@ TEST(SyntaxGoldenControl, IndentationGivesTheFoldLevels) {
     EXPECT_EQ(c.Send(MPM_INDENTFOLDS, 7), 0);
 }
 
+// A line longer than the lexer sees (2^20 units) is highlighted up to the
+// cut and plain after it; its end state is the state at the cut.
+TEST(SyntaxGoldenControl, AnEnormousLineIsLexedUpToTheCut) {
+    ASSERT_NE(EditLibrary(), nullptr);
+    CommentLexer lexer;
+    constexpr int kCut = 1 << 20;
+    Control c;
+    c.Insert({0, 0}, L"/*" + std::wstring(size_t(kCut) + 100, L'a') + L"*/\r\nnext");
+    c.SetLexer(&lexer);
+    EXPECT_EQ(c.StyleAt(0, 10), 1);
+    EXPECT_EQ(c.StyleAt(0, kCut - 1), 1);
+    EXPECT_EQ(c.StyleAt(0, kCut + 50), 0);
+    // The comment's close lies past the cut: the next line is inside it.
+    EXPECT_EQ(States(c), (std::vector<int>{1, 1}));
+}
+
 // The list itself: every entry of syntax.ini has its script (the list
 // leaves out entries whose script is missing, so the tests above would not
 // see them), and no sample lies in the folder without an entry.
