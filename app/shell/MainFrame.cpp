@@ -961,6 +961,9 @@ void CMainFrame::RecoverInterruptedSaves(HWND pane, const std::wstring& path) {
 
 void CMainFrame::Activate(size_t index) {
     if (index >= documents_.size()) return;
+    // What the status bar said was about the document left (a search's
+    // result, a refused edit); a running macro's message stays.
+    if (index != active_ && !automation::RunningMacros()) SetStatusMessage(L"");
     active_ = index;
     if (tabs_) SendMessageW(tabs_, TCM_SETCURSEL, WPARAM(index), 0);
     ShowDocument(index);

@@ -437,14 +437,20 @@ void View::FoldTimerTick() {
         KillTimer(hwnd_, 3);
         foldTimer_ = false;
     }
-    if (renderers_[1] && renderers_[1]->enabled) {
-        RECT rc;
-        GetClientRect(hwnd_, &rc);
-        rc.left = renderers_[1]->left;
-        rc.right = renderers_[1]->right;
-        InvalidateRect(hwnd_, &rc, FALSE);
-        paintPending_ = true;
-    }
+    // The levels are the document's: every view of it shows them (a pane
+    // split off shares the document and runs the pass for both).
+    for (DocView* v : std::vector<DocView*>(doc_->views))
+        if (View* view = dynamic_cast<View*>(v)) view->InvalidateFoldMargin();
+}
+
+void View::InvalidateFoldMargin() {
+    if (!hwnd_ || !renderers_[1] || !renderers_[1]->enabled) return;
+    RECT rc;
+    GetClientRect(hwnd_, &rc);
+    rc.left = renderers_[1]->left;
+    rc.right = renderers_[1]->right;
+    InvalidateRect(hwnd_, &rc, FALSE);
+    paintPending_ = true;
 }
 
 // Edits --------------------------------------------------------------------------

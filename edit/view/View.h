@@ -303,6 +303,7 @@ private:
     void Notify(NMHDR& hdr, UINT code);
     // An edit refused for a read-only document: a beep and EN_MP_READONLY.
     void RefuseReadOnly();
+    void InvalidateFoldMargin();
 
     HWND hwnd_;
     HWND parent_ = nullptr;

@@ -187,6 +187,43 @@ TEST_F(Documents, AFirstLineLongerThanTheSampleKeepsItsLineEnds) {
     }
 }
 
+// A lexer whose every "{" opens a fold and "}" closes it.
+struct BraceLexer : ILexer {
+    int LineState(int, const wchar_t*, int, int, unsigned short*) override { return 0; }
+    const wchar_t* Name() override { return L"braces"; }
+    int FoldLevel(int, const wchar_t* t, int n, int, int, int level, unsigned short*) override {
+        for (int i = 0; i < n; ++i) level += t[i] == L'{' ? 1 : t[i] == L'}' ? -1 : 0;
+        return std::max(level, 0);
+    }
+};
+
+// The fold pass the new pane runs computes the shared document's levels:
+// the pane split from shows them too, without waiting for a click.
+TEST_F(Documents, ASplitPaneShowsTheFoldMarksTheOtherPaneComputes) {
+    const std::wstring path = folder_ + L"f.txt";
+    ASSERT_TRUE(WriteFileText(path, "f {\r\n  x\r\n}\r\n"));
+    ASSERT_NE(frame_->OpenDocument(path), nullptr);
+    documents::CSplitTextView* view = View(frame_->ActiveIndex());
+    BraceLexer lexer;
+    const HWND a = view->ActivePane();
+    SendMessageW(a, MPM_SETLEXER, reinterpret_cast<WPARAM>(static_cast<ILexer*>(&lexer)), 1);
+    SendMessageW(a, MPM_FOLDMODE, 1, 0);
+    SendMessageW(a, WM_TIMER, 3, 0);
+    Command(ID_SPLIT_SIDE);
+    ASSERT_TRUE(view->IsSplit());
+    const HWND b = view->PaneWindow(1);
+    ShowWindow(frame_->Window(), SW_SHOW);  // hidden windows gather no update region
+    UpdateWindow(frame_->Window());
+    ValidateRect(a, nullptr);
+    SendMessageW(b, WM_TIMER, 3, 0);
+    RECT margin = {}, update = {};
+    ASSERT_TRUE(SendMessageW(a, MPM_GETMARGIN, 1, reinterpret_cast<LPARAM>(&margin)));
+    ASSERT_TRUE(GetUpdateRect(a, &update, FALSE)) << "the first pane was not told to repaint";
+    EXPECT_LE(update.left, margin.left);
+    EXPECT_GE(update.right, margin.right);
+    SendMessageW(a, MPM_SETLEXER, 0, 0);
+}
+
 TEST_F(Documents, SplittingShowsOneDocumentInTwoPanes) {
     const std::wstring path = folder_ + L"s.txt";
     ASSERT_TRUE(WriteFileText(path, "one\r\ntwo\r\n"));

@@ -173,8 +173,13 @@ TEST_F(Frame, TabsCycleAndTheLastClosedDocumentIsReplaced) {
     frame_->OpenDocument(b_);
     frame_->OpenDocument(c_);
     ASSERT_EQ(frame_->ActiveIndex(), 2u);
+    // A status message belongs to the document it was said about.
+    frame_->SetStatusMessage(L"said about c.txt");
     Command(ID_NEXT_TAB);
     EXPECT_EQ(frame_->ActiveIndex(), 0u);
+    wchar_t status[64] = {};
+    SendMessageW(frame_->StatusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(status));
+    EXPECT_EQ(std::wstring(status), L"");
     EXPECT_EQ(SendMessageW(frame_->TabStrip(), TCM_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(Text(frame_->Window()), L"a.txt - Morrowpad");
     Command(ID_PREV_TAB);
