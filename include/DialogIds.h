@@ -140,6 +140,8 @@
 #define IDC_FIND_LIST_ALL 1242
 #define IDC_REPLACE_BUTTON 1243
 #define IDC_REPLACE_ALL 1244
+#define IDC_FIND_WRAP 1245           // search on from the other end of the document
+#define IDC_REPLACE_IN_SELECTION 1246  // Replace All within the selection
 // The fragment popups: item n inserts fragment n of the program's table.
 #define IDM_FIND_FRAGMENTS 232
 #define IDM_REPLACE_FRAGMENTS 233
@@ -197,6 +199,10 @@
 #define IDS_REPLACE_STOPPED 15173
 // Typing into a read-only document: why nothing happened.
 #define IDS_DOCUMENT_READ_ONLY 15174
+// A search that passed the end (the start) of the document and went on
+// from the other end.
+#define IDS_SEARCH_WRAPPED_TOP 15175
+#define IDS_SEARCH_WRAPPED_BOTTOM 15176
 // The colour schemes offered by the General page, in the order of Theme/Scheme.
 #define IDS_SCHEME_FOLLOW 15161  // "Same as Windows"
 #define IDS_SCHEME_LIGHT 15162

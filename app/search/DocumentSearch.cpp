@@ -15,6 +15,7 @@
 #include "DocumentSearch.h"
 
 #include <algorithm>
+#include <climits>
 #include <map>
 #include <memory>
 #include <vector>
@@ -424,13 +425,27 @@ SearchOutcome CDocumentSearch::ReplaceAll(HWND view, const SearchRequest& reques
     if (!f || !view) return out;
     const std::wstring replacement = d.useRegex ? Unescape(request.replacement) : request.replacement;
     const int lines = int(Send(view, MPM_GETLINECOUNT, 0, 0));
+    // The part searched: the whole document, or the selection [from, to).
+    Position from = {0, 0}, to = {lines - 1, INT_MAX};
+    const bool inSelection = (request.options & FIND_IN_SELECTION) != 0;
+    if (inSelection) {
+        if (!Send(view, MPM_GETSELRANGE, &from, &to)) return out;
+        if (Before(to, from)) std::swap(from, to);
+        if (Same(from, to)) return out;
+    }
+    const int toLength = LineLength(view, to.line);
     {
         BatchEdit batch(view);
-        for (int line = lines - 1; line >= 0 && !d.budget.exhausted && d.Going(lines - 1 - line, lines); --line) {
+        for (int line = to.line; line >= from.line && !d.budget.exhausted && d.Going(to.line - line, lines);
+             --line) {
             d.Fetch(view, line, lines, true);
-            int end = d.length + 1, n = 0;
-            for (int s; end >= 0 && d.Going(lines - 1 - line, lines) && (s = d.Backward(f, end, -1, &n)) >= 0;
+            int end = line == to.line ? std::min(to.column, d.length + 1) : d.length + 1, n = 0;
+            for (int s; end >= 0 && d.Going(to.line - line, lines) && (s = d.Backward(f, end, -1, &n)) >= 0;
                  end = n ? s : s - 1) {
+                // Inside the selection: from its start on, and an empty
+                // match where it ends belongs to the text after it.
+                if (inSelection && line == from.line && s < from.column) break;
+                if (inSelection && line == to.line && s >= to.column) continue;
                 Position a = {line, s};
                 Position b = d.EndOf(line, s, n);
                 const std::wstring text =
@@ -442,6 +457,15 @@ SearchOutcome CDocumentSearch::ReplaceAll(HWND view, const SearchRequest& reques
                 if (deleted || inserted) ++out.count;
             }
         }
+    }
+    if (inSelection && out.count > 0) {
+        // The text after the selection did not change: its end keeps its
+        // distance from the document's end, and the selection covers the
+        // result.
+        Position end;
+        end.line = int(Send(view, MPM_GETLINECOUNT, 0, 0)) - (lines - to.line);
+        end.column = LineLength(view, end.line) - (toLength - to.column);
+        Send(view, MPM_SELECT, &from, &end);
     }
     if (d.stopped)
         out.status = SearchStatus::kStopped;

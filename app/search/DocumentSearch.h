@@ -25,6 +25,8 @@ enum FindOption : int {
     FIND_UP = 16,
     FIND_CLOSE_AFTER = 64,    // the dialog's business
     FIND_HIGHLIGHT_ALL = 128,
+    FIND_WRAP = 0x200,          // the dialog's business: its searches go on from the other end
+    FIND_IN_SELECTION = 0x400,  // Replace All: only matches inside the selection
 };
 
 struct SearchRequest {
@@ -82,6 +84,8 @@ public:
     // Replaces every match, from the last line up, in one undo step with the
     // control's redraw off; count is the number replaced (also when the
     // budget ran out part-way: the changes made so far stay, as one step).
+    // With FIND_IN_SELECTION only matches that lie wholly inside the
+    // selection (none without one); the selection then covers the result.
     SearchOutcome ReplaceAll(HWND view, const SearchRequest& request);
     // `path` names the document in the result lines ("#<path>:(line,column):"
     // and the line with its LF, one write per match), then "N occurrences

@@ -23,6 +23,7 @@ constexpr std::pair<int, int> kChecks[] = {
     {IDC_FIND_MATCH_CASE, FIND_MATCH_CASE},   {IDC_FIND_WHOLE_WORD, FIND_WHOLE_WORD},
     {IDC_FIND_REGEX, FIND_REGEX},             {IDC_FIND_CLOSE_AFTER, FIND_CLOSE_AFTER},
     {IDC_FIND_HIGHLIGHT, FIND_HIGHLIGHT_ALL}, {IDC_FIND_INCREMENTAL, FIND_INCREMENTAL},
+    {IDC_FIND_WRAP, FIND_WRAP},               {IDC_REPLACE_IN_SELECTION, FIND_IN_SELECTION},
 };
 
 UINT TrackFragmentMenu(HMENU popup) {
@@ -142,6 +143,7 @@ bool CFindDialog::Prepare(HWND* view, SearchRequest* request, bool replacement) 
     if (request->pattern.empty()) return false;
     request->options = Options() & ~(FIND_INCREMENTAL | FIND_UP);
     if (request->options & FIND_REGEX) request->options &= ~FIND_WHOLE_WORD;
+    if (!IsReplace()) request->options &= ~FIND_IN_SELECTION;
     if (replacement) request->replacement = Replacement();
     *view = host_.attach ? host_.attach() : nullptr;
     if (!*view) return false;
@@ -153,7 +155,12 @@ bool CFindDialog::Prepare(HWND* view, SearchRequest* request, bool replacement) 
 void CFindDialog::Report(const SearchOutcome& outcome, UINT notFoundString, bool beep) {
     if (!host_.status) return;
     switch (outcome.status) {
-        case SearchStatus::kFound: host_.status(L""); return;
+        case SearchStatus::kFound:
+            host_.status(wrapped_ ? shell::LanguageString(notFoundString == 15205 ? IDS_SEARCH_WRAPPED_BOTTOM
+                                                                                   : IDS_SEARCH_WRAPPED_TOP)
+                                  : std::wstring());
+            wrapped_ = false;
+            return;
         case SearchStatus::kNotFound:
             host_.status(shell::FormatLanguageString(notFoundString, {SearchText()}));
             break;
@@ -164,12 +171,40 @@ void CFindDialog::Report(const SearchOutcome& outcome, UINT notFoundString, bool
     if (beep) MessageBeep(MB_ICONINFORMATION);
 }
 
+// A search that found nothing to the document's end (its start going up)
+// goes on from the other end once, with wrap-around on; found nothing there
+// either, the selection it started from comes back.
+SearchOutcome CFindDialog::FindWrapping(HWND view, const SearchRequest& request, bool up) {
+    auto run = [&] { return up ? search_.FindPrevious(view, request) : search_.FindNext(view, request); };
+    SearchOutcome outcome = WithProgress(IDS_PROGRESS_SEARCHING, run);
+    if (outcome.status != SearchStatus::kNotFound || !(request.options & FIND_WRAP)) return outcome;
+    Position anchor = {0, 0}, caret = {0, 0};
+    const bool selected = SendMessageW(view, MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&anchor),
+                                       reinterpret_cast<LPARAM>(&caret)) != 0;
+    if (!selected) SendMessageW(view, MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret), 0);
+    Position from = {0, 0};
+    if (up) {
+        from.line = std::max(int(SendMessageW(view, MPM_GETLINECOUNT, 0, 0)) - 1, 0);
+        from.column = int(SendMessageW(view, MPM_GETLINE, WPARAM(from.line), 0));
+    }
+    SendMessageW(view, MPM_SETCARET, reinterpret_cast<WPARAM>(&from), 0);
+    outcome = WithProgress(IDS_PROGRESS_SEARCHING, run);
+    if (outcome.status == SearchStatus::kFound) {
+        wrapped_ = true;
+    } else if (selected) {
+        SendMessageW(view, MPM_SELECT, reinterpret_cast<WPARAM>(&anchor), reinterpret_cast<LPARAM>(&caret));
+    } else {
+        SendMessageW(view, MPM_SETCARET, reinterpret_cast<WPARAM>(&caret), 0);
+    }
+    return outcome;
+}
+
 SearchOutcome CFindDialog::FindNext() {
     HWND view = nullptr;
     SearchRequest request;
     if (!Prepare(&view, &request, false)) return {};
-    const SearchOutcome outcome =
-        WithProgress(IDS_PROGRESS_SEARCHING, [&] { return search_.FindNext(view, request); });
+    wrapped_ = false;
+    const SearchOutcome outcome = FindWrapping(view, request, false);
     Report(outcome, 15204, true);
     // With FIND_HIGHLIGHT_ALL a match has highlighted all matches too.
     if (outcome.status == SearchStatus::kFound && (request.options & FIND_CLOSE_AFTER)) Hide();
@@ -180,8 +215,8 @@ SearchOutcome CFindDialog::FindPrevious() {
     HWND view = nullptr;
     SearchRequest request;
     if (!Prepare(&view, &request, false)) return {};
-    const SearchOutcome outcome =
-        WithProgress(IDS_PROGRESS_SEARCHING, [&] { return search_.FindPrevious(view, request); });
+    wrapped_ = false;
+    const SearchOutcome outcome = FindWrapping(view, request, true);
     Report(outcome, 15205, true);
     // With FIND_HIGHLIGHT_ALL a match has highlighted all matches too.
     if (outcome.status == SearchStatus::kFound && (request.options & FIND_CLOSE_AFTER)) Hide();
@@ -317,8 +352,13 @@ void CFindDialog::Remember(int field, const wchar_t* section, const std::wstring
 }
 
 void CFindDialog::SaveOptions() {
-    if (!initializing_)
-        settings::WriteClampedInt(settings::File::Setting, kOptionsSection, kOptionsKey, Options() & kDialogOptions);
+    if (initializing_) return;
+    // An option the other form has and this one lacks keeps its stored value.
+    int kept = settings::ReadClampedInt(settings::File::Setting, kOptionsSection, kOptionsKey);
+    for (const auto& [id, bit] : kChecks)
+        if (window_ && GetDlgItem(window_, id)) kept &= ~bit;
+    settings::WriteClampedInt(settings::File::Setting, kOptionsSection, kOptionsKey,
+                              (Options() | kept) & kDialogOptions);
 }
 
 void CFindDialog::UpdateEnabling() {
@@ -421,6 +461,8 @@ bool CFindDialog::OnCommand(UINT id, UINT code, HWND) {
         case IDC_FIND_CLOSE_AFTER:
         case IDC_FIND_HIGHLIGHT:
         case IDC_FIND_INCREMENTAL:
+        case IDC_FIND_WRAP:
+        case IDC_REPLACE_IN_SELECTION:
             if (code != BN_CLICKED) return true;
             UpdateEnabling();
             SaveOptions();

@@ -26,8 +26,8 @@ namespace search {
 // The dialog's own option: search as the find text is typed.
 constexpr int FIND_INCREMENTAL = 0x100;
 // The options the dialog stores; others read from the settings are dropped.
-constexpr int kDialogOptions =
-    FIND_MATCH_CASE | FIND_WHOLE_WORD | FIND_REGEX | FIND_CLOSE_AFTER | FIND_HIGHLIGHT_ALL | FIND_INCREMENTAL;
+constexpr int kDialogOptions = FIND_MATCH_CASE | FIND_WHOLE_WORD | FIND_REGEX | FIND_CLOSE_AFTER |
+                               FIND_HIGHLIGHT_ALL | FIND_INCREMENTAL | FIND_WRAP | FIND_IN_SELECTION;
 // Longest find or replacement text, in UTF-16 units.
 constexpr int kMaxFindText = 4096;
 // Background of the find text while the last incremental search failed.
@@ -87,6 +87,7 @@ protected:
 private:
     static INT_PTR CALLBACK Procedure(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
     SearchOutcome WithProgress(UINT text, const std::function<SearchOutcome()>& run);
+    SearchOutcome FindWrapping(HWND view, const SearchRequest& request, bool up);
     INT_PTR HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
     void OnInit();
     bool OnCommand(UINT id, UINT code, HWND control);
@@ -105,6 +106,7 @@ private:
     HWND window_ = nullptr;
     HBRUSH notFoundBrush_ = nullptr;
     bool incrementalFound_ = true;
+    bool wrapped_ = false;  // the last search went on from the other end
     bool initializing_ = false;
     bool placed_ = false;
     CDocumentSearch search_;

@@ -80,7 +80,7 @@ constexpr KeyInfo kKeys[] = {
     Int(S, L"Tab", L"Style", 0),
     // The find dialog's check boxes: match case 1, whole word 2, regular
     // expression 4, close after find 64, highlight all 128, incremental 256.
-    Int(S, L"Find", L"Options", 0, 0, 511, 0, 0),
+    Int(S, L"Find", L"Options", 0, 0, 2047, 0, 0),
     // history.ini: at most 63 recent documents, oldest first.
     Int(H, L"RecentDoc", L"Count", 0, 0, 63),
     Indexed(Text(H, L"RecentDoc", L"Doc#"), 0, 62),

@@ -255,6 +255,63 @@ TEST_F(FindDialogs, FindNextAndPreviousWalkTheMatchesAndTellWhenThereIsNoMore) {
     EXPECT_EQ(Status(), L"");
 }
 
+// With wrap-around the searches go on from the other end and say so; it is
+// remembered with the other options. Without a match anywhere the
+// selection stays.
+TEST_F(FindDialogs, WrapAroundSearchesOnFromTheOtherEndAndSaysSo) {
+    SetText(L"alpha beta\nbeta alpha\ngamma");
+    Command(ID_EDIT_FIND);
+    SetField(IDC_FIND_TEXT, L"alpha");
+    Click(IDC_FIND_WRAP);
+    ASSERT_TRUE(Checked(IDC_FIND_WRAP));
+    Caret(1, 6);
+    Click(IDC_FIND_NEXT_BUTTON);
+    EXPECT_EQ(Selection(), "0,0-5");
+    EXPECT_EQ(Status(), shell::LanguageString(IDS_SEARCH_WRAPPED_TOP));
+    Click(IDC_FIND_NEXT_BUTTON);
+    EXPECT_EQ(Selection(), "1,5-10");
+    EXPECT_EQ(Status(), L"");
+    Caret(0, 2);
+    Click(IDC_FIND_PREVIOUS_BUTTON);
+    EXPECT_EQ(Selection(), "1,5-10");
+    EXPECT_EQ(Status(), shell::LanguageString(IDS_SEARCH_WRAPPED_BOTTOM));
+    SetField(IDC_FIND_TEXT, L"zebra");
+    Select(2, 1, 2, 3);
+    Click(IDC_FIND_NEXT_BUTTON);
+    EXPECT_EQ(Selection(), "2,1-3");
+    EXPECT_EQ(Status(), shell::FormatLanguageString(15204, {L"zebra"}));
+    EXPECT_NE(settings::ReadClampedInt(settings::File::Setting, L"Find", L"Options") & search::FIND_WRAP, 0);
+}
+
+// Replace All in the selection: only what lies inside it, an empty match
+// where it ends left alone, and the selection covering the result.
+TEST_F(FindDialogs, ReplaceAllInTheSelectionReplacesOnlyThere) {
+    SetText(L"cat cat\ncat cat\ncat cat\ncat");
+    Command(ID_EDIT_REPLACE);
+    SetField(IDC_FIND_TEXT, L"cat");
+    SetField(IDC_REPLACE_TEXT, L"dog");
+    Click(IDC_REPLACE_IN_SELECTION);
+    Select(0, 4, 2, 3);
+    Click(IDC_REPLACE_ALL);
+    EXPECT_EQ(Text(), L"cat dog\ndog dog\ndog cat\ncat");
+    EXPECT_EQ(Status(), shell::FormatLanguageString(15200, {L"4"}));
+    EXPECT_EQ(Selection(), "0,4-2,3");
+    // Whole lines selected: a line-start expression stops at the line after.
+    Click(IDC_FIND_REGEX);
+    SetField(IDC_FIND_TEXT, L"^");
+    SetField(IDC_REPLACE_TEXT, L"// ");
+    Select(1, 0, 3, 0);
+    Click(IDC_REPLACE_ALL);
+    EXPECT_EQ(Text(), L"cat dog\n// dog dog\n// dog cat\ncat");
+    EXPECT_EQ(Selection(), "1,0-3,0");
+    // Nothing selected: nothing replaced.
+    Caret(0, 0);
+    Click(IDC_REPLACE_ALL);
+    EXPECT_EQ(Text(), L"cat dog\n// dog dog\n// dog cat\ncat");
+    Click(IDC_FIND_REGEX);
+    Click(IDC_REPLACE_IN_SELECTION);
+}
+
 TEST_F(FindDialogs, FindNextBeforeAnyDialogSearchesForTheLastTextOfTheHistory) {
     settings::WriteHistory(settings::File::History, L"Find", {L"beta", L"alpha"});
     SetText(L"alpha beta");
