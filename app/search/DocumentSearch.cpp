@@ -542,8 +542,9 @@ SearchOutcome HighlightAll(HWND view, const std::wstring& pattern, int options) 
     auto& h = Highlights()[view];
     if (!h) h = std::make_unique<CFindHighlight>();
     const bool regex = (options & FIND_REGEX) != 0;
-    const bool changed = h->Set(pattern.c_str(), int(pattern.size()), (options & FIND_MATCH_CASE) != 0,
-                                (options & FIND_WHOLE_WORD) != 0, regex);
+    bool changed = h->Set(pattern.c_str(), int(pattern.size()), (options & FIND_MATCH_CASE) != 0,
+                          (options & FIND_WHOLE_WORD) != 0, regex);
+    changed = h->SetResultLines((options & FIND_RESULT_LINES) != 0) || changed;
     if (!h->Error().empty()) {
         out.status = SearchStatus::kBadPattern;
         out.error = Widen(h->Error());

@@ -27,6 +27,7 @@ enum FindOption : int {
     FIND_HIGHLIGHT_ALL = 128,
     FIND_WRAP = 0x200,          // the dialog's business: its searches go on from the other end
     FIND_IN_SELECTION = 0x400,  // Replace All: only matches inside the selection
+    FIND_RESULT_LINES = 0x800,  // HighlightAll: lines "#<path>:(l,c):text" highlight in their text only
 };
 
 struct SearchRequest {

@@ -272,7 +272,8 @@ SearchOutcome CFindDialog::ListAll() {
     {
         RedrawOff quiet(output);
         outcome = WithProgress(IDS_PROGRESS_SEARCHING, [&] { return search_.ListAll(view, path, request, write); });
-        if (output && outcome.status == SearchStatus::kFound) HighlightAll(output, request.pattern, request.options);
+        if (output && outcome.status == SearchStatus::kFound)
+            HighlightAll(output, request.pattern, request.options | FIND_RESULT_LINES);
     }
     if (outcome.status == SearchStatus::kFound || outcome.status == SearchStatus::kNotFound) {
         // The output tells the count, also when it is 0.

@@ -248,6 +248,29 @@ int CFindHighlight::Highlight(int line, const wchar_t* text, int length, unsigne
     }
 }
 
+bool CFindHighlight::SetResultLines(bool on) {
+    const bool changed = resultLines_ != on;
+    resultLines_ = on;
+    return changed;
+}
+
+int ResultTextStart(const wchar_t* text, int length) {
+    if (!text || length < 2 || text[0] != L'#' || text[1] != L'<') return 0;
+    // The path ends at the last ">:(" before digits, a comma, digits and "):".
+    for (int i = length - 1; i >= 2; --i) {
+        if (text[i] != L'(' || text[i - 1] != L':' || text[i - 2] != L'>') continue;
+        int j = i + 1;
+        const int digitsFrom = j;
+        while (j < length && text[j] >= L'0' && text[j] <= L'9') ++j;
+        if (j == digitsFrom || j >= length || text[j] != L',') continue;
+        const int columnFrom = ++j;
+        while (j < length && text[j] >= L'0' && text[j] <= L'9') ++j;
+        if (j == columnFrom || j + 1 >= length || text[j] != L')' || text[j + 1] != L':') continue;
+        return j + 2;
+    }
+    return 0;
+}
+
 int CFindHighlight::Paint(int, const wchar_t* text, int length, unsigned short* styles) {
     if (!finder_ || gaveUp_ || !text || !styles || length <= 0) return 0;
     const bool regex = finder_ == regex_.get();
@@ -258,7 +281,7 @@ int CFindHighlight::Paint(int, const wchar_t* text, int length, unsigned short* 
         budget_ = mrx::Budget();
         budget_.steps = 1000000 + 64 * uint64_t(length);
     }
-    int pos = 0;
+    int pos = resultLines_ ? ResultTextStart(text, length) : 0;
     while (pos < length) {
         int n = 0;
         const wchar_t* m = finder_->FindForward(text, length, text + pos, length - pos, &n);

@@ -122,6 +122,9 @@ public:
     // something changed (the caller then registers the highlighter again,
     // which repaints the view).
     bool Set(const wchar_t* pattern, int length, bool matchCase, bool wholeWord, bool regex);
+    // Result lines of a search ("#<path>:(line,column):text"): only the text
+    // part is searched, never the path or the position.
+    bool SetResultLines(bool on);
     int Highlight(int line, const wchar_t* text, int length, unsigned short* styles) override;
 
     // The pattern ran out of its budget while painting: nothing further is
@@ -136,8 +139,13 @@ private:
     std::unique_ptr<CRegexFinder> regex_;
     IFinder* finder_ = nullptr;
     bool wholeWord_ = false;
+    bool resultLines_ = false;
     bool gaveUp_ = false;
     mrx::Budget budget_;
 };
+
+// Where the text of a result line "#<path>:(line,column):text" starts; 0
+// for a line of another form.
+int ResultTextStart(const wchar_t* text, int length);
 
 }  // namespace search

@@ -349,7 +349,8 @@ void CGrepDialog::OnDone(const GrepUtil::CGreper& greper, bool toOutput) {
             int findOptions = 0;
             if (options.matchCase) findOptions |= FIND_MATCH_CASE;
             if (options.regex) findOptions |= FIND_REGEX;
-            if (!options.invert && !options.namesOnly) HighlightAll(pane, options.pattern, findOptions);
+            if (!options.invert && !options.namesOnly)
+                HighlightAll(pane, options.pattern, findOptions | FIND_RESULT_LINES);
         } else if (written) {
             DeleteFileW(file.Path().c_str());
         }

@@ -261,6 +261,30 @@ TEST(FindHighlight, MarksEveryMatchWithStyleClass20KeepingOtherBits) {
     EXPECT_EQ(std::count(st.begin(), st.end(), 20), 0);
 }
 
+// In result lines only the text after "#<path>:(line,column):" is marked;
+// a line of another form is marked whole.
+TEST(FindHighlight, ResultLinesAreMarkedInTheirTextOnly) {
+    CFindHighlight h;
+    EXPECT_TRUE(h.Set(L"doc", 3, false, false, false));
+    EXPECT_TRUE(h.SetResultLines(true));
+    EXPECT_FALSE(h.SetResultLines(true));
+    const struct {
+        std::wstring line, marks;
+    } cases[] = {
+        {L"#<C:\\doc\\doc.txt>:(3,4):a doc", L"..........................###"},
+        {L"#<a>:(1,0) b>:(2,5):doc", L"....................###"},  // the last position part ends the path
+        {L"#<doc>:(x,1):doc", L"..###........###"},              // not a position: not a result line
+        {L"doc #<doc>:(1,1):", L"###...###........"},
+    };
+    for (const auto& c : cases) {
+        std::vector<unsigned short> st(c.line.size() + 1, 0);
+        h.Highlight(0, c.line.c_str(), int(c.line.size()), st.data());
+        std::wstring marks;
+        for (size_t i = 0; i < c.line.size(); ++i) marks += (st[i] & STYLE_CLASS_MASK) == 20 ? L'#' : L'.';
+        EXPECT_EQ(marks, c.marks) << std::string(c.line.begin(), c.line.end());
+    }
+}
+
 TEST(FindHighlight, APatternOutOfBudgetStopsHighlighting) {
     CFindHighlight h;
     const std::wstring line(3000, L'a');
