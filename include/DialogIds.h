@@ -99,6 +99,11 @@
 #define IDC_TOOL_DIR 1178
 #define IDC_TOOL_CAPTURE 1179  // Flag bit 0
 #define IDC_TOOL_ASK 1180      // Flag bit 1
+#define IDC_TOOL_ARGS_MENU 1181  // button: the placeholders, inserted into the arguments
+#define IDC_TOOL_BROWSE 1182     // button: choose the command's program
+// The placeholders a tool's arguments and start folder may hold: item n's
+// text up to its tab is the placeholder.
+#define IDM_TOOL_PLACEHOLDERS 234
 
 #define IDD_OPT_LANGUAGE 408
 #define IDC_LAN_LIST 1190  // drop-down list of the language libraries

@@ -10,7 +10,9 @@
 #include "DialogIds.h"
 #include "OptionsDialog.h"
 #include "OptionsPages.h"
+#include "Resources.h"
 #include "SettingsKeys.h"
+#include "SystemCalls.h"
 
 namespace shell {
 
@@ -237,6 +239,67 @@ bool SectionExists(const std::wstring& path, const std::wstring& section) {
 
 }  // namespace
 
+namespace {
+
+UINT TrackAtButton(HWND owner, HMENU popup) {
+    RECT r = {};
+    GetWindowRect(GetFocus() ? GetFocus() : owner, &r);
+    return UINT(TrackPopupMenuEx(popup, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_RIGHTBUTTON, r.left, r.bottom, owner,
+                                 nullptr));
+}
+
+bool ChooseProgram(HWND owner, std::wstring* path) {
+    wchar_t file[32768] = {};
+    if (path->size() < 32767) std::wcsncpy(file, path->c_str(), 32767);
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = L"Programs (*.exe;*.com;*.bat;*.cmd)\0*.exe;*.com;*.bat;*.cmd\0All files (*.*)\0*.*\0";
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = 32768;
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
+    if (!sys::GetOpenFileName(&ofn)) return false;
+    *path = file;
+    return true;
+}
+
+ToolMenuPicker g_menuPicker = &TrackAtButton;
+ToolFilePicker g_filePicker = &ChooseProgram;
+
+}  // namespace
+
+void SetToolPickers(ToolMenuPicker menu, ToolFilePicker file) {
+    g_menuPicker = menu ? menu : &TrackAtButton;
+    g_filePicker = file ? file : &ChooseProgram;
+}
+
+// The chosen placeholder goes into the arguments where the caret is,
+// replacing what is selected there.
+void CToolPage::InsertPlaceholder() {
+    HMENU menu = LoadMenuW(ResourceModule(), MAKEINTRESOURCEW(IDM_TOOL_PLACEHOLDERS));
+    if (!menu) return;
+    HMENU popup = GetSubMenu(menu, 0);
+    const UINT chosen = popup ? g_menuPicker(Window(), popup) : 0;
+    wchar_t text[128] = {};
+    if (chosen && GetMenuStringW(popup, chosen, text, 128, MF_BYCOMMAND) > 0) {
+        std::wstring placeholder = text;
+        placeholder = placeholder.substr(0, placeholder.find(L'\t'));
+        HWND args = Item(IDC_TOOL_ARGS);
+        SendMessageW(args, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(placeholder.c_str()));
+        SetFocus(args);
+    }
+    DestroyMenu(menu);
+}
+
+void CToolPage::BrowseForProgram() {
+    std::wstring path = Text(IDC_TOOL_EXE);
+    if (!g_filePicker(Window(), &path)) return;
+    // Spaces in the path: quoted, as the command line needs it.
+    if (path.find(L' ') != std::wstring::npos && path.front() != L'"') path = L"\"" + path + L"\"";
+    SetText(IDC_TOOL_EXE, path);
+    StoreField(IDC_TOOL_EXE);
+}
+
 void CToolPage::OnInit() {
     const std::wstring path = settings::PathOf(File::Tools);
     for (int i = 0; i < kMaxEntries; ++i) {
@@ -276,7 +339,7 @@ void CToolPage::ShowTool(int index) {
     Check(IDC_TOOL_CAPTURE, t.flag & 1);
     Check(IDC_TOOL_ASK, t.flag & 2);
     for (int id : {IDC_TOOL_TITLE, IDC_TOOL_EXE, IDC_TOOL_ARGS, IDC_TOOL_DIR, IDC_TOOL_CAPTURE, IDC_TOOL_ASK,
-                   IDC_TOOL_REMOVE, IDC_TOOL_UP, IDC_TOOL_DOWN})
+                   IDC_TOOL_REMOVE, IDC_TOOL_UP, IDC_TOOL_DOWN, IDC_TOOL_ARGS_MENU, IDC_TOOL_BROWSE})
         EnableWindow(Item(id), index >= 0);
     filling_ = false;
 }
@@ -331,6 +394,12 @@ void CToolPage::OnCommand(int id, int code, HWND) {
         case IDC_TOOL_CAPTURE:
         case IDC_TOOL_ASK:
             if (code == BN_CLICKED) StoreField(id);
+            return;
+        case IDC_TOOL_ARGS_MENU:
+            if (code == BN_CLICKED && valid) InsertPlaceholder();
+            return;
+        case IDC_TOOL_BROWSE:
+            if (code == BN_CLICKED && valid) BrowseForProgram();
             return;
         default:
             if (code == EN_CHANGE) StoreField(id);

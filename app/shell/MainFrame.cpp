@@ -1842,6 +1842,8 @@ void CMainFrame::CreateToolRunner() {
     host.activePane = [this] { return ActivePane(); };
     host.showOutput = [this]() -> automation::CRedirector* {
         ShowOutput();
+        // The tool's output starts on a line of its own, and the pane follows it.
+        if (output_) output_->StartOnNewLine();
         return output_.get();
     };
     host.ask = [](HWND owner, const std::wstring& caption, const std::wstring& prompt, std::wstring* value) {

@@ -143,6 +143,13 @@ class CMacroPage : public COptionsPage {
 };
 
 // The tools of tools.ini.
+// The tool page's pickers, replaceable by tests: the placeholder menu
+// (returns the chosen item, 0 for none) and the program file dialog (false
+// when cancelled). Null restores the page's own.
+using ToolMenuPicker = UINT (*)(HWND owner, HMENU popup);
+using ToolFilePicker = bool (*)(HWND owner, std::wstring* path);
+void SetToolPickers(ToolMenuPicker menu, ToolFilePicker file);
+
 class CToolPage : public COptionsPage {
    public:
     explicit CToolPage(COptionsDlg& owner);
@@ -158,6 +165,8 @@ class CToolPage : public COptionsPage {
     void ShowTool(int index);
     void StoreField(int id);
     void Refill(int select);
+    void InsertPlaceholder();
+    void BrowseForProgram();
     std::vector<Tool> tools_;
     int current_ = -1;
     bool filling_ = false, modified_ = false;

@@ -4,6 +4,8 @@
 // of the commands only those that leave the text as it is go on.
 #include "OutputWindow.h"
 
+#include <algorithm>
+
 #include <commctrl.h>
 #include <imm.h>
 #include <ole2.h>
@@ -86,13 +88,53 @@ HWND COutputWindow::Create(HWND parent, HMODULE editLibrary, IDevEnv* env) {
     return hwnd_;
 }
 
+namespace {
+
+Position EndOf(HWND control) {
+    Position end;
+    end.line = std::max(int(SendMessageW(control, MPM_GETLINECOUNT, 0, 0)) - 1, 0);
+    end.column = int(SendMessageW(control, MPM_GETLINE, WPARAM(end.line), 0));
+    return end;
+}
+
+bool CaretAtEnd(HWND control) {
+    Position caret = {}, a = {}, b = {};
+    if (SendMessageW(control, MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b)) &&
+        (a.line != b.line || a.column != b.column))
+        return false;
+    SendMessageW(control, MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret), 0);
+    const Position end = EndOf(control);
+    return caret.line == end.line && caret.column == end.column;
+}
+
+}  // namespace
+
 LRESULT COutputWindow::Append(const wchar_t* text, int length) {
     if (!hwnd_ || !text || length < -1) return 0;
-    // One message: the end as the position (clamped), so that nothing the
-    // user does between two messages moves where the text goes.
-    Position end = {0x7FFFFFFF, 0x7FFFFFFF};
+    // One message (the reader thread sends it): nothing the user does
+    // between two messages moves where the text goes, and whoever sees the
+    // text sees the caret that followed it.
     TextArg arg = {text, length};
-    return SendMessageW(hwnd_, MPM_INSERTTEXT, reinterpret_cast<WPARAM>(&end), reinterpret_cast<LPARAM>(&arg));
+    return SendMessageW(hwnd_, kAppendMessage, 0, reinterpret_cast<LPARAM>(&arg));
+}
+
+LRESULT COutputWindow::AppendHere(const TextArg& arg) {
+    const bool follow = CaretAtEnd(hwnd_);
+    Position end = {0x7FFFFFFF, 0x7FFFFFFF};  // clamped to the end
+    const LRESULT r = Control(MPM_INSERTTEXT, reinterpret_cast<WPARAM>(&end), reinterpret_cast<LPARAM>(&arg));
+    if (follow) {
+        end = EndOf(hwnd_);
+        Control(MPM_SETCARET, reinterpret_cast<WPARAM>(&end), 1);
+    }
+    return r;
+}
+
+void COutputWindow::StartOnNewLine() {
+    if (!hwnd_) return;
+    Position end = EndOf(hwnd_);
+    if (end.column > 0) Append(L"\n", 1);
+    end = EndOf(hwnd_);
+    SendMessageW(hwnd_, MPM_SETCARET, reinterpret_cast<WPARAM>(&end), 1);
 }
 
 void COutputWindow::WriteStdOut(const char* text) {
@@ -134,6 +176,8 @@ LRESULT COutputWindow::Control(UINT msg, WPARAM wp, LPARAM lp) { return DefSubcl
 
 LRESULT COutputWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+        case kAppendMessage:
+            return lp ? AppendHere(*reinterpret_cast<const TextArg*>(lp)) : 0;
         case WM_KEYDOWN: return 0;
         case WM_CHAR:
         case WM_IME_CHAR: g_beep(0); return 0;

@@ -24,6 +24,7 @@
 #include <string>
 
 #include "DevEnv.h"
+#include "EditProtocol.h"
 #include "Redirector.h"
 #include "Window.h"
 
@@ -43,7 +44,13 @@ class COutputWindow : public automation::CRedirector {
 
     // Caret to the end of the text, then the text inserted there (a
     // negative length: up to the terminating zero). The control's answer.
+    // Appends at the end; with the caret at the end the caret follows (and
+    // the pane scrolls to the new text).
     LRESULT Append(const wchar_t* text, int length);
+    // Before a tool's output: a line of its own, the caret at the end.
+    void StartOnNewLine();
+    // The window's own message that appends (lParam a TextArg).
+    static constexpr UINT kAppendMessage = WM_APP + 0x4F;
 
     // The lexer name remembered by MPD_REMEMBER_SYNTAX (empty: none).
     const std::wstring& RememberedLexer() const { return rememberedLexer_; }
@@ -62,6 +69,7 @@ class COutputWindow : public automation::CRedirector {
    private:
     static LRESULT CALLBACK Subclass(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data);
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT AppendHere(const TextArg& arg);
     LRESULT Control(UINT msg, WPARAM wp = 0, LPARAM lp = 0);
     LRESULT OnCommand(WPARAM wp, LPARAM lp);
     void OnContextMenu(LPARAM lp);

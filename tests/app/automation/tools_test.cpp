@@ -569,6 +569,16 @@ TEST_F(FrameToolsTest, ACapturedToolWritesIntoTheOutputWindowAndEnds) {
     ASSERT_TRUE(WaitForOutput(kEnded));
     // The CR LF split between two reads is one line break.
     EXPECT_EQ(OutputText(), L"hello\noops\na\nb\n" + kEnded);
+    // Run again after text that ends mid-line: the output starts on a line
+    // of its own, and the caret follows it to the end.
+    frame_->AppendOutput(L"note", 4);
+    Command(29000);
+    ASSERT_TRUE(PumpUntil([&] { return OutputText().size() > 2 * kEnded.size() + 20 &&
+                                       OutputText().rfind(kEnded) > OutputText().find(kEnded); }, 10000));
+    EXPECT_EQ(OutputText(), L"hello\noops\na\nb\n" + kEnded + L"note\nhello\noops\na\nb\n" + kEnded);
+    Position caret = {};
+    SendMessageW(Output(), MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret), 0);
+    EXPECT_EQ(caret.line, int(SendMessageW(Output(), MPM_GETLINECOUNT, 0, 0)) - 1);
 }
 
 TEST_F(FrameToolsTest, PlaceholdersComeFromTheActiveDocument) {

@@ -654,6 +654,44 @@ TEST_F(Options, ToolPageRewritesTheToolsFile) {
     EXPECT_EQ(Value(File::Tools, L"Tool1", L"Title"), L"<missing>");
 }
 
+// The placeholders are listed beside the arguments (the chosen one goes in
+// at the caret), and the program is chosen with a file dialog.
+UINT g_placeholderItem = 0;
+UINT PickPlaceholder(HWND, HMENU popup) {
+    // Every item names a placeholder before its tab.
+    for (int i = 0; i < GetMenuItemCount(popup); ++i) {
+        wchar_t text[128] = {};
+        if (GetMenuItemID(popup, i) == UINT(-1) || !GetMenuStringW(popup, UINT(i), text, 128, MF_BYPOSITION))
+            continue;
+        if (text[0] != L'$') return 0;
+    }
+    return g_placeholderItem;
+}
+bool PickProgram(HWND, std::wstring* path) {
+    *path = L"C:\\Program Files\\tool.exe";
+    return true;
+}
+
+TEST_F(Options, ToolPageOffersThePlaceholdersAndABrowseButton) {
+    shell::SetToolPickers(&PickPlaceholder, &PickProgram);
+    Open(OptionsPage::Tool);
+    Click(IDC_TOOL_ADD);
+    Type(IDC_TOOL_ARGS, L"-n ");
+    SendMessageW(Item(IDC_TOOL_ARGS), EM_SETSEL, 3, 3);
+    g_placeholderItem = 5;  // $(CurLine)
+    Click(IDC_TOOL_ARGS_MENU);
+    EXPECT_EQ(Text(IDC_TOOL_ARGS), L"-n $(CurLine)");
+    g_placeholderItem = 0;  // dismissed
+    Click(IDC_TOOL_ARGS_MENU);
+    EXPECT_EQ(Text(IDC_TOOL_ARGS), L"-n $(CurLine)");
+    Click(IDC_TOOL_BROWSE);
+    EXPECT_EQ(Text(IDC_TOOL_EXE), L"\"C:\\Program Files\\tool.exe\"");
+    ASSERT_TRUE(Apply());
+    EXPECT_EQ(Value(File::Tools, L"Tool0", L"Args"), L"#-n $(CurLine)");
+    EXPECT_EQ(Value(File::Tools, L"Tool0", L"ExePath"), L"\"C:\\Program Files\\tool.exe\"");
+    shell::SetToolPickers(nullptr, nullptr);
+}
+
 // A copy of en.dll whose version resource names another language.
 bool CopyWithLanguage(const std::wstring& from, const std::wstring& to, WORD language) {
     std::string bytes = testing_support::ReadFileText(from);
