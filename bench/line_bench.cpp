@@ -3,7 +3,7 @@
 // line of quotes) opened in a frame of this process with their shipped
 // syntax, then each per-line pass timed on its own: the open with the
 // lexer set, the fold pass to its end, painting the window, bracket
-// matching at the line's first character, word wrap on and painted. The
+// matching at the line's first bracket, word wrap on and painted. The
 // peer is the same text opened as plain text (.txt: no lexer) in the same
 // run. A pass over the bound (1 s) is marked: the window would not answer.
 //
@@ -89,7 +89,7 @@ void Paint(HWND pane) {
     RedrawWindow(pane, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
-bool Measure(shell::CMainFrame& frame, const std::wstring& path, Timing* t) {
+bool Measure(shell::CMainFrame& frame, const std::wstring& path, int bracket, Timing* t) {
     HWND doc = nullptr;
     documents::OpenRequest request;
     request.codePage = 65001;
@@ -104,10 +104,12 @@ bool Measure(shell::CMainFrame& frame, const std::wstring& path, Timing* t) {
         for (int i = 0; i < ticks; ++i) SendMessageW(pane, WM_TIMER, 3, 0);
     });
     t->paint = Time([&] { Paint(pane); });
+    // The caret onto a bracket of the line (its first, or the line's start
+    // when it has none) and the window painted with its match.
     SendMessageW(pane, MPM_BRACEMATCH, 1, 0);
-    Position start = {0, 0};
+    Position at = {0, std::max(bracket, 0)};
     t->brace = Time([&] {
-        SendMessageW(pane, MPM_SETCARET, reinterpret_cast<WPARAM>(&start), 0);
+        SendMessageW(pane, MPM_SETCARET, reinterpret_cast<WPARAM>(&at), 1);
         Paint(pane);
     });
     t->wrap = Time([&] {
@@ -167,7 +169,9 @@ int wmain(int argc, wchar_t** argv) {
             std::fprintf(stderr, "cannot write the case files\n");
             return 1;
         }
-        if (!Measure(*frame, coded, &with) || !Measure(*frame, text, &plain)) {
+        const size_t bracket = c.text.find_first_of("{([");
+        const int column = bracket == std::string::npos ? -1 : int(bracket);
+        if (!Measure(*frame, coded, column, &with) || !Measure(*frame, text, column, &plain)) {
             std::fprintf(stderr, "the program could not open %s\n", c.name);
             return 1;
         }

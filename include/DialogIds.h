@@ -208,6 +208,8 @@
 // from the other end.
 #define IDS_SEARCH_WRAPPED_TOP 15175
 #define IDS_SEARCH_WRAPPED_BOTTOM 15176
+// Replace All in the selection without one.
+#define IDS_NOTHING_SELECTED 15177
 // The colour schemes offered by the General page, in the order of Theme/Scheme.
 #define IDS_SCHEME_FOLLOW 15161  // "Same as Windows"
 #define IDS_SCHEME_LIGHT 15162

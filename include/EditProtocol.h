@@ -102,7 +102,12 @@ enum EditMessage : UINT {
     // of the next line that is not blank; a line that starts inside a
     // region spanning lines is one deeper than the line that opened it.
     MPM_INDENTFOLDS = 1098,     // 0/1, other queries         -> flag
-    MPM_LAST = MPM_INDENTFOLDS, // the highest message of the control
+    // Wrapped rows end at word boundaries (1: after a blank, a hyphen or
+    // punctuation, before a blank, beside an ideograph; a word longer than
+    // the row is cut at the edge) or at the window edge (0, the default);
+    // other values query.
+    MPM_WRAPWORDS = 1099,       // 0/1, other queries         -> flag
+    MPM_LAST = MPM_WRAPWORDS,   // the highest message of the control
 };
 
 // Bits of the result of MPM_RECOVERFILE.

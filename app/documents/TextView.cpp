@@ -349,6 +349,7 @@ void CTextView::ReadViewOptions() {
         if (o.index == kIndentLines) indentLines_ = show;
     }
     autoComplete_ = settings::ReadKeyBool(settings::File::Setting, L"Edit", L"AutoComplete");
+    Control(MPM_WRAPWORDS, settings::ReadKeyBool(settings::File::Setting, L"Edit", L"WrapAtWords") ? 1 : 0);
 }
 
 LRESULT CTextView::OnCommand(WPARAM wp, LPARAM lp) {
@@ -364,6 +365,12 @@ LRESULT CTextView::OnCommand(WPARAM wp, LPARAM lp) {
     }
     switch (id) {
         case ID_WORD_WRAP: Control(MPM_TOGGLEWRAP); return 0;
+        case ID_WRAP_AT_WORDS: {
+            const bool on = Control(MPM_WRAPWORDS, 2) == 0;
+            Control(MPM_WRAPWORDS, on ? 1 : 0);
+            settings::WriteBool(settings::File::Setting, L"Edit", L"WrapAtWords", on);
+            return 0;
+        }
         case ID_BRACE_MATCH: Control(MPM_BRACEMATCH, Control(MPM_BRACEMATCH, 2) ? 0 : 1); return 0;
         case ID_FONT_LARGER: Zoom(true); return 0;
         case ID_FONT_SMALLER: Zoom(false); return 0;
@@ -630,6 +637,7 @@ void CTextView::Update() {
     for (UINT id : {63u, 64u, 69u, 70u, UINT(ID_REMOVE_BLANK_LINES)}) ui->EnableCommand(id, selection == 1);
     for (const ViewOption& o : kViewOptions) ui->CheckCommand(o.command, IsShown(o.index) ? 1 : 0);
     ui->CheckCommand(ID_WORD_WRAP, Control(MPM_GETWRAPMODE) ? 1 : 0);
+    ui->CheckCommand(ID_WRAP_AT_WORDS, Control(MPM_WRAPWORDS, 2) ? 1 : 0);
     ui->CheckCommand(ID_BRACE_MATCH, Control(MPM_BRACEMATCH, 2) ? 1 : 0);
     ui->CheckCommand(ID_AUTO_COMPLETE, autoComplete_ ? 1 : 0);
     const LRESULT fold = Control(MPM_FOLDMODE, WPARAM(-1));

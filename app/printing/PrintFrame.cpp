@@ -295,6 +295,8 @@ bool CPrintFrame::EnsureControl() {
             std::copy(table, table + COLOR_TABLE_ENTRIES, colors_);
     }
     for (WPARAM part = 2; part <= 6; ++part) SendMessageW(control_, MPM_VIEWPART, part, 0);
+    // Wrapped as the document's pane wraps.
+    SendMessageW(control_, MPM_WRAPWORDS, WPARAM(SendMessageW(pane_, MPM_WRAPWORDS, 2, 0) ? 1 : 0), 0);
     const LRESULT document = SendMessageW(pane_, MPM_SHAREDOC, 0, 0);
     SendMessageW(control_, MPM_SHAREDOC, WPARAM(document), 0);
     SendMessageW(control_, MPM_COLORTABLE, reinterpret_cast<WPARAM>(colors_), 0);

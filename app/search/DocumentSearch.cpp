@@ -436,11 +436,12 @@ SearchOutcome CDocumentSearch::ReplaceAll(HWND view, const SearchRequest& reques
     const int toLength = LineLength(view, to.line);
     {
         BatchEdit batch(view);
-        for (int line = to.line; line >= from.line && !d.budget.exhausted && d.Going(to.line - line, lines);
+        const int span = to.line - from.line + 1;
+        for (int line = to.line; line >= from.line && !d.budget.exhausted && d.Going(to.line - line, span);
              --line) {
             d.Fetch(view, line, lines, true);
             int end = line == to.line ? std::min(to.column, d.length + 1) : d.length + 1, n = 0;
-            for (int s; end >= 0 && d.Going(to.line - line, lines) && (s = d.Backward(f, end, -1, &n)) >= 0;
+            for (int s; end >= 0 && d.Going(to.line - line, span) && (s = d.Backward(f, end, -1, &n)) >= 0;
                  end = n ? s : s - 1) {
                 // Inside the selection: from its start on, and an empty
                 // match where it ends belongs to the text after it.
@@ -501,7 +502,8 @@ SearchOutcome CDocumentSearch::ListAll(HWND view, const std::wstring& path, cons
     }
     wchar_t summary[64];
     swprintf(summary, 64, L"%d occurrences were found!", out.count);
-    if (write) write(summary);
+    // A stopped listing is not complete: no count (the status bar says why).
+    if (write && !d.stopped) write(summary);
     if (d.stopped)
         out.status = SearchStatus::kStopped;
     else if (d.budget.exhausted)

@@ -288,7 +288,8 @@ SearchOutcome CFindDialog::Replace() {
     HWND view = nullptr;
     SearchRequest request;
     if (!Prepare(&view, &request, true)) return {};
-    const SearchOutcome outcome = search_.Replace(view, request);
+    const SearchOutcome outcome =
+        WithProgress(IDS_PROGRESS_SEARCHING, [&] { return search_.Replace(view, request); });
     Report(outcome, 15204, true);
     if (request.options & FIND_HIGHLIGHT_ALL) HighlightAll(view, request.pattern, request.options);
     return outcome;
@@ -298,6 +299,17 @@ SearchOutcome CFindDialog::ReplaceAll() {
     HWND view = nullptr;
     SearchRequest request;
     if (!Prepare(&view, &request, true)) return {};
+    if (request.options & FIND_IN_SELECTION) {
+        Position a = {}, b = {};
+        const bool any = SendMessageW(view, MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&a),
+                                      reinterpret_cast<LPARAM>(&b)) != 0 &&
+                         (a.line != b.line || a.column != b.column);
+        if (!any) {
+            if (host_.status) host_.status(shell::LanguageString(IDS_NOTHING_SELECTED));
+            MessageBeep(MB_ICONINFORMATION);
+            return {};
+        }
+    }
     const SearchOutcome outcome =
         WithProgress(IDS_PROGRESS_REPLACING, [&] { return search_.ReplaceAll(view, request); });
     if (outcome.status == SearchStatus::kStopped) {

@@ -256,8 +256,9 @@ bool CFindHighlight::SetResultLines(bool on) {
 
 int ResultTextStart(const wchar_t* text, int length) {
     if (!text || length < 2 || text[0] != L'#' || text[1] != L'<') return 0;
-    // The path ends at the last ">:(" before digits, a comma, digits and "):".
-    for (int i = length - 1; i >= 2; --i) {
+    // The path (which holds no ">") ends at the first ">:(" followed by
+    // digits, a comma, digits and "):".
+    for (int i = 2; i < length; ++i) {
         if (text[i] != L'(' || text[i - 1] != L':' || text[i - 2] != L'>') continue;
         int j = i + 1;
         const int digitsFrom = j;

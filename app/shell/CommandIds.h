@@ -76,6 +76,7 @@
 #define ID_VIEW_CONTROL_CHARS 1306
 #define ID_VIEW_INDENT_LINES 1307
 #define ID_WORD_WRAP 1320
+#define ID_WRAP_AT_WORDS 1327  // wrapped rows end at word boundaries (setting.ini Edit/WrapAtWords)
 #define ID_LINE_SPACING 1323
 #define ID_BRACE_MATCH 1326
 #define ID_FOLD_NONE 1330

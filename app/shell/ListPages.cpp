@@ -292,10 +292,10 @@ void CToolPage::InsertPlaceholder() {
 }
 
 void CToolPage::BrowseForProgram() {
+    // The runner quotes the program's path itself: the field holds it bare.
     std::wstring path = Text(IDC_TOOL_EXE);
+    if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') path = path.substr(1, path.size() - 2);
     if (!g_filePicker(Window(), &path)) return;
-    // Spaces in the path: quoted, as the command line needs it.
-    if (path.find(L' ') != std::wstring::npos && path.front() != L'"') path = L"\"" + path + L"\"";
     SetText(IDC_TOOL_EXE, path);
     StoreField(IDC_TOOL_EXE);
 }

@@ -963,7 +963,8 @@ void CMainFrame::Activate(size_t index) {
     if (index >= documents_.size()) return;
     // What the status bar said was about the document left (a search's
     // result, a refused edit); a running macro's message stays.
-    if (index != active_ && !automation::RunningMacros()) SetStatusMessage(L"");
+    if (documents_[index] != shownDocument_ && !automation::RunningMacros()) SetStatusMessage(L"");
+    shownDocument_ = documents_[index];
     active_ = index;
     if (tabs_) SendMessageW(tabs_, TCM_SETCURSEL, WPARAM(index), 0);
     ShowDocument(index);

@@ -242,6 +242,7 @@ private:
     DWORD tabStyle_ = 0;
 
     std::vector<HWND> documents_;  // in tab order
+    HWND shownDocument_ = nullptr;  // the document last activated (its status message is shown)
     size_t active_ = 0;
     std::map<HWND, std::wstring> tabTitles_;
     CRecentList recent_;

@@ -39,7 +39,9 @@ LRESULT CALLBACK PlaceBox(int code, WPARAM wp, LPARAM lp) {
 }
 
 // A message box centred on its owner when the owner is on the desktop.
-int SystemBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
+int SystemBox(HWND owner, const wchar_t* given, const wchar_t* caption, UINT type) {
+    const std::wstring shown = ShortenedForBox(given ? given : L"");
+    const wchar_t* text = shown.c_str();
     if (owner && IsWindowVisible(owner) && !IsIconic(owner) && !t_hook) {
         t_owner = owner;
         t_hook = SetWindowsHookExW(WH_CBT, &PlaceBox, nullptr, GetCurrentThreadId());
@@ -54,6 +56,30 @@ int SystemBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type
 std::atomic<MessageSink> g_sink{&SystemBox};
 
 }  // namespace
+
+std::wstring ShortenedForBox(const std::wstring& text) {
+    constexpr size_t kLongestRun = 120, kHead = 60, kTail = 59, kLongestText = 4000;
+    std::wstring out;
+    out.reserve(std::min(text.size(), kLongestText + 1));
+    size_t i = 0;
+    while (i < text.size() && out.size() < kLongestText) {
+        const size_t end = std::min(text.find_first_of(L" \t\r\n", i), text.size());
+        if (end == i) {
+            out += text[i++];
+            continue;
+        }
+        if (end - i > kLongestRun)
+            out.append(text, i, kHead).append(L"\u2026").append(text, end - kTail, kTail);
+        else
+            out.append(text, i, end - i);
+        i = end;
+    }
+    if (i < text.size() || out.size() > kLongestText) {
+        out.resize(std::min(out.size(), kLongestText));
+        out += L"\u2026";
+    }
+    return out;
+}
 
 MessageSink SetMessageSink(MessageSink sink) { return g_sink.exchange(sink ? sink : &SystemBox); }
 

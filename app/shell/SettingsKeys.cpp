@@ -72,6 +72,7 @@ constexpr KeyInfo kKeys[] = {
     Bool(S, L"Edit", L"ControlChar", true),
     Bool(S, L"Edit", L"IndentLine", true),
     Bool(S, L"Edit", L"AutoComplete", true),
+    Bool(S, L"Edit", L"WrapAtWords", true),
     Int(S, L"Edit", L"FoldingMethod", 0),
     Bool(S, L"Tab", L"Bottom", true),
     Bool(S, L"Tab", L"ShowIcon", true),

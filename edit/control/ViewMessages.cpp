@@ -289,6 +289,7 @@ LRESULT View::DisplayMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             return braceMatch_;
         case MPM_HITTEST:
         case MPM_TOGGLEWRAP:
+        case MPM_WRAPWORDS:
         case MPM_GETWRAPMODE:
         case MPM_FIRSTVISIBLE:
         case MPM_VISIBLEROWS:
@@ -310,6 +311,9 @@ LRESULT View::DisplayMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             return 0;
         }
         case MPM_TOGGLEWRAP: SetWrap(wrapper_ == nullptr); return 0;
+        case MPM_WRAPWORDS:
+            if (wp == 0 || wp == 1) SetWrapAtWords(wp == 1);
+            return wrapWords_;
         case MPM_GETWRAPMODE: return wrapper_ ? 2 : 0;
         case MPM_FIRSTVISIBLE:
             if (!query) SetFirstVisible(Int(wp), 0);

@@ -29,7 +29,14 @@ wchar_t* Dup(const std::wstring& s) {
 
 }  // namespace
 
-bool View::RunCommand(Command& c) { return doc_ && Run(c, *doc_); }
+bool View::RunCommand(Command& c) {
+    if (!doc_) return false;
+    if (doc_->readOnly) {
+        RefuseReadOnly();
+        return false;
+    }
+    return Run(c, *doc_);
+}
 
 void View::DeleteSelection() {
     // From the last range to the first, so that earlier positions hold.

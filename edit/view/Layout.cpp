@@ -6,8 +6,26 @@
 // (wrap vectors, hidden depths) is kept exactly as long as the document's
 // line array and follows every edit.
 #include <algorithm>
+#include <cwchar>
 
 #include "View.h"
+
+namespace {
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == 0x3000; }
+
+// A row may end before unit i of t: after a blank, a hyphen or a closing
+// punctuation mark, before a blank, or on either side of an ideograph.
+bool MayBreakBefore(const wchar_t* t, int i) {
+    if (i <= 0) return false;
+    const wchar_t before = t[i - 1], at = t[i];
+    if (at >= 0xDC00 && at <= 0xDFFF) return false;  // inside a surrogate pair
+    if (IsBlank(before) || IsBlank(at)) return true;
+    if (before != 0 && wcschr(L"-,.;:!?)]}/\\|&", before)) return true;
+    return (before >= 0x2E80 && before < 0xD800) || (at >= 0x2E80 && at < 0xD800);
+}
+
+}  // namespace
 
 int WinEdgeWrapper::WrapLine(int line) {
     WrapVector* v = view_.WrapOf(line);
@@ -19,18 +37,33 @@ int WinEdgeWrapper::WrapLine(int line) {
     FontMetrics& m = view_.Metrics();
     const int width = view_.WrapWidth();
     const int tab = std::max(view_.TabPixels(), 1);
+    const bool words = view_.WrapsAtWords();
     int d = 0, rows = 0;
+    int rowStart = 0, lastBreak = -1;  // where the row may end, past its start
+    auto widthOf = [&](int i, int x) {
+        const wchar_t c = t[i];
+        return c == L'\t' ? tab - x % tab : m.CharWidth(t, i, n);
+    };
     // A row never ends between the two units of a surrogate pair.
     for (int i = 0; i < n; i += CharUnits(t, i, n)) {
         const wchar_t c = t[i];
         if (c == L'\r' || c == L'\n') break;
-        const int w = c == L'\t' ? tab - d % tab : m.CharWidth(t, i, n);
+        if (words && i > rowStart && MayBreakBefore(t, i)) lastBreak = i;
+        const int w = widthOf(i, d);
         d += w;
         if (d >= width) {
+            // At a word boundary when the row has one, else at the edge.
+            const int at = words && lastBreak > rowStart ? lastBreak : i;
             if (!v) v = view_.NewWrapVector(line);
-            v->Push(i);
+            v->Push(at);
             ++rows;
-            d = c == L'\t' ? tab : w;
+            rowStart = at;
+            lastBreak = -1;
+            d = 0;
+            for (int k = at; k <= i; k += CharUnits(t, k, n)) {
+                if (words && k > rowStart && MayBreakBefore(t, k)) lastBreak = k;
+                d += widthOf(k, d);
+            }
         }
     }
     if (rows == 0) return 1;
@@ -89,6 +122,14 @@ void View::RewrapAll() {
     const int n = doc_->LineCount();
     for (int i = 0; i < n; ++i) Wrap(wrapper_, wraps_, i);
     visibleRows_ = CountVisibleRows();
+}
+
+void View::SetWrapAtWords(bool on) {
+    if (wrapWords_ == on) return;
+    wrapWords_ = on;
+    if (!wrapper_ || !doc_) return;
+    SetWrap(false);
+    SetWrap(true);
 }
 
 void View::SetWrap(bool on) {

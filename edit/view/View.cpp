@@ -321,6 +321,10 @@ HGLOBAL View::WordAtCaret() {
 // off and repainted once.
 void View::UndoRedo(bool redo) {
     if (!doc_) return;
+    if (doc_->readOnly && !(redo ? doc_->redo : doc_->undo).Empty()) {
+        RefuseReadOnly();
+        return;
+    }
     const bool big = TopGroupSize(redo ? doc_->redo : doc_->undo) >= 10;
     if (big) SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
     ClearSelection();

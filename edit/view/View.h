@@ -126,6 +126,7 @@ public:
     int LineHeight() const { return metrics_.Height() + extraSpacing_; }
     int ExtraSpacing() const { return extraSpacing_; }
     int TabPixels() { return metrics_.Width(L' ') * tabWidth_; }
+    bool WrapsAtWords() const { return wrapWords_; }
     int WrapWidth() const;
     int RowCount(int line) const;
     WrapVector* WrapOf(int line) const;
@@ -145,6 +146,8 @@ private:
     // Layout (wrapping, folding, mapping).
     void ResetLayout();
     void SetWrap(bool on);
+    // Rows end at word boundaries where a row has one (else at the edge).
+    void SetWrapAtWords(bool on);
     void RewrapAll();
     void Relayout(bool repaint = true);
     int CountVisibleRows() const;
@@ -346,6 +349,7 @@ private:
     int foldMode_ = 0;
     bool foldTimer_ = false;
     bool braceMatch_ = true;
+    bool wrapWords_ = false;
     int braces_[4] = {-1, -1, -1, -1};  // two (line, column) pairs
     bool parts_[10] = {true, false, true, true, true, true, true, false, false, false};
     LineRender* renderers_[4] = {};  // line numbers, fold margin, edit state, left margin

@@ -131,13 +131,20 @@ TEST_F(Documents, OpeningSniffsTheLineEndsAndHonoursTheRequest) {
     frame_->OpenDocument(locked);
     EXPECT_EQ(SendMessageW(Active(), MPM_READONLY, 2, 0), 1);
     SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
-    // Typing into it changes nothing, and the status bar says why.
-    SendMessageW(Active(), WM_CHAR, L'y', 0);
-    SendMessageW(Active(), WM_COMMAND, ECMD_BACKSPACE, 0);
-    EXPECT_EQ(SendMessageW(Active(), MPM_GETLINE, 0, 0), 1);
-    wchar_t status[256] = {};
-    SendMessageW(frame_->StatusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(status));
-    EXPECT_EQ(std::wstring(status), shell::LanguageString(IDS_DOCUMENT_READ_ONLY));
+    // Typing into it, or any other edit, changes nothing, and the status bar says why.
+    Position end = {0, 1};
+    SendMessageW(Active(), MPM_SETCARET, reinterpret_cast<WPARAM>(&end), 0);
+    for (UINT edit : {UINT(WM_CHAR), UINT(ECMD_BACKSPACE), UINT(ECMD_DUPLICATELINE)}) {
+        SCOPED_TRACE(edit);
+        frame_->SetStatusMessage(L"");
+        if (edit == WM_CHAR) SendMessageW(Active(), WM_CHAR, L'y', 0);
+        else SendMessageW(Active(), WM_COMMAND, edit, 0);
+        EXPECT_EQ(SendMessageW(Active(), MPM_GETLINE, 0, 0), 1);
+        EXPECT_EQ(SendMessageW(Active(), MPM_GETLINECOUNT, 0, 0), 1);
+        wchar_t status[256] = {};
+        SendMessageW(frame_->StatusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(status));
+        EXPECT_EQ(std::wstring(status), shell::LanguageString(IDS_DOCUMENT_READ_ONLY));
+    }
     // A missing file says so and opens nothing.
     const size_t count = frame_->DocumentCount();
     EXPECT_EQ(frame_->OpenDocument(folder_ + L"missing.txt"), nullptr);

@@ -304,10 +304,11 @@ TEST_F(FindDialogs, ReplaceAllInTheSelectionReplacesOnlyThere) {
     Click(IDC_REPLACE_ALL);
     EXPECT_EQ(Text(), L"cat dog\n// dog dog\n// dog cat\ncat");
     EXPECT_EQ(Selection(), "1,0-3,0");
-    // Nothing selected: nothing replaced.
+    // Nothing selected: nothing replaced, and the status bar says why.
     Caret(0, 0);
     Click(IDC_REPLACE_ALL);
     EXPECT_EQ(Text(), L"cat dog\n// dog dog\n// dog cat\ncat");
+    EXPECT_EQ(Status(), shell::LanguageString(IDS_NOTHING_SELECTED));
     Click(IDC_FIND_REGEX);
     Click(IDC_REPLACE_IN_SELECTION);
 }
@@ -513,6 +514,10 @@ TEST_F(FindDialogs, LongWorkShowsItsProgressAndEscStopsIt) {
     Click(IDC_FIND_NEXT_BUTTON);
     EXPECT_EQ(Status(), shell::LanguageString(IDS_SEARCH_STOPPED));
     EXPECT_EQ(Selection(), "none");
+    Position caret = {};
+    SendMessageW(Pane(), MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret), 0);
+    EXPECT_EQ(caret.line, 5);
+    EXPECT_EQ(caret.column, 1);
     EXPECT_TRUE(IsWindowVisible(Dialog()->Window())) << "Esc went to the search, not to the dialog";
     RemoveWindowSubclass(frame_->StatusBar(), &WatchStatus, 1);
     shell::CLongWork::SetDelay(delay);

@@ -272,7 +272,7 @@ TEST(FindHighlight, ResultLinesAreMarkedInTheirTextOnly) {
         std::wstring line, marks;
     } cases[] = {
         {L"#<C:\\doc\\doc.txt>:(3,4):a doc", L"..........................###"},
-        {L"#<a>:(1,0) b>:(2,5):doc", L"....................###"},  // the last position part ends the path
+        {L"#<a>:(1,0):doc >:(2,5):doc", L"...........###.........###"},  // the first position part ends the path
         {L"#<doc>:(x,1):doc", L"..###........###"},              // not a position: not a result line
         {L"doc #<doc>:(1,1):", L"###...###........"},
     };

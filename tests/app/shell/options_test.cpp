@@ -685,10 +685,10 @@ TEST_F(Options, ToolPageOffersThePlaceholdersAndABrowseButton) {
     Click(IDC_TOOL_ARGS_MENU);
     EXPECT_EQ(Text(IDC_TOOL_ARGS), L"-n $(CurLine)");
     Click(IDC_TOOL_BROWSE);
-    EXPECT_EQ(Text(IDC_TOOL_EXE), L"\"C:\\Program Files\\tool.exe\"");
+    EXPECT_EQ(Text(IDC_TOOL_EXE), L"C:\\Program Files\\tool.exe");
     ASSERT_TRUE(Apply());
     EXPECT_EQ(Value(File::Tools, L"Tool0", L"Args"), L"#-n $(CurLine)");
-    EXPECT_EQ(Value(File::Tools, L"Tool0", L"ExePath"), L"\"C:\\Program Files\\tool.exe\"");
+    EXPECT_EQ(Value(File::Tools, L"Tool0", L"ExePath"), L"C:\\Program Files\\tool.exe");
     shell::SetToolPickers(nullptr, nullptr);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "MessageSink.h"
 #include "Settings.h"
 #include "TestSupport.h"
 
@@ -350,4 +351,21 @@ TEST(ShippedDefaults, AreUnicodeAndComplete) {
     EXPECT_EQ(t.CommandFor(keys::kCtrl | 'G'), 1426);
     EXPECT_EQ(t.CommandFor(keys::kCtrl | VK_TAB), 1200);
     EXPECT_TRUE(ReadHistory(File::History, L"Find").empty());
+}
+
+// What the system's box shows of a text: long runs (a path, a damaged
+// value) shortened in their middle, the whole bounded; short texts as given.
+TEST(MessageBoxText, LongRunsAreShortenedInTheirMiddle) {
+    const std::wstring path = L"C:\\" + std::wstring(300, L'a') + L"\\end.txt";
+    const std::wstring shortened = shell::ShortenedForBox(L"Cannot load " + path + L" now.");
+    EXPECT_EQ(shortened, L"Cannot load " + path.substr(0, 60) + L"\u2026" + path.substr(path.size() - 59) + L" now.");
+    EXPECT_EQ(shell::ShortenedForBox(L"a short\ntext with  blanks"), L"a short\ntext with  blanks");
+    const std::wstring run120(120, L'b');
+    EXPECT_EQ(shell::ShortenedForBox(run120), run120);
+    // 100,000 characters of words: bounded.
+    std::wstring words;
+    while (words.size() < 100000) words += L"word ";
+    const std::wstring bounded = shell::ShortenedForBox(words);
+    EXPECT_LE(bounded.size(), 4001u);
+    EXPECT_EQ(bounded.back(), L'\u2026');
 }

@@ -627,6 +627,49 @@ TEST_F(InputTest, ScrollingEdges) {
     EXPECT_EQ(afterUp, 50);
 }
 
+// The row each wrapped row of line 0 starts at, by hit tests down the window.
+std::vector<int> RowStarts(HWND edit, int rows) {
+    const int lh = int(SendMessageW(edit, MPM_LINEHEIGHT, 0, 0));
+    std::vector<int> starts;
+    for (int r = 0; r < rows; ++r) {
+        int hit[4] = {-1, -1, -1, -1};
+        SendMessageW(edit, MPM_HITTEST, reinterpret_cast<WPARAM>(hit), MAKELPARAM(0, r * lh + lh / 2));
+        if (hit[0] != 0 || (!starts.empty() && hit[1] <= starts.back())) break;
+        starts.push_back(hit[1]);
+    }
+    return starts;
+}
+
+// With words kept whole a wrapped row begins where a word does; a word
+// longer than the row is still cut at the edge.
+TEST_F(InputTest, WrappingAtWordsStartsEveryRowAtAWord) {
+    for (int part = 0; part <= 3; ++part) Send(MPM_VIEWPART, WPARAM(part), 0);
+    const int x = int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>(L"x"), 1));
+    SetWindowPos(edit_, nullptr, 0, 0, 13 * x + 4, 400, SWP_NOZORDER);
+    Send(MPM_TOGGLEWRAP);
+    const std::wstring text = L"alpha beta gamma delta epsilon zeta-eta theta " + std::wstring(30, L'w');
+    Set(text);
+    EXPECT_EQ(Send(MPM_WRAPWORDS, 2), 0);  // off by default: cut at the edge
+    std::vector<int> edge = RowStarts(edit_, 20);
+    bool midWord = false;
+    for (int s : edge) midWord = midWord || (s > 0 && text[size_t(s) - 1] != L' ' && text[size_t(s)] != L' ');
+    EXPECT_TRUE(midWord);
+    EXPECT_EQ(Send(MPM_WRAPWORDS, 1), 1);
+    const std::vector<int> words = RowStarts(edit_, 20);
+    ASSERT_GT(words.size(), 3u);
+    std::string shown;
+    for (int s : words) shown += std::to_string(s) + " ";
+    for (int s : words) {
+        if (s == 0 || s > int(text.size()) - 30) continue;  // the long word is cut where it must be
+        const wchar_t before = text[size_t(s) - 1];
+        EXPECT_TRUE(before == L' ' || before == L'-' || text[size_t(s)] == L' ') << shown;
+    }
+    Send(MPM_WRAPWORDS, 0);
+    EXPECT_EQ(RowStarts(edit_, 20), edge);
+    Send(MPM_TOGGLEWRAP);
+    Reset(L"");
+}
+
 // Rows far down times a tall line height pass the int range: the caret of
 // such a row must not wrap around into the window.
 TEST_F(InputTest, TallRowsFarDownStayOutOfTheWindow) {
