@@ -204,6 +204,7 @@
 #define IDS_REPLACE_STOPPED 15173
 // Typing into a read-only document: why nothing happened.
 #define IDS_DOCUMENT_READ_ONLY 15174
+#define IDS_TAB_READ_ONLY 15178  // after a read-only document's name in its tab
 // A search that passed the end (the start) of the document and went on
 // from the other end.
 #define IDS_SEARCH_WRAPPED_TOP 15175

@@ -485,6 +485,8 @@ void CSplitTextView::Update() {
     const std::wstring caption = Caption();
     std::wstring title = viewType_ != 0 && !saved_ ? caption : FileNamePart(caption);
     if (modified) title += L" *";
+    // A read-only document says so where it is chosen, as its edits do.
+    if (readOnly) title += L" " + shell::LanguageString(IDS_TAB_READ_ONLY);
     if (state != lastTabState_ || title != lastTabTitle_) {
         lastTabState_ = state;
         lastTabTitle_ = title;

@@ -131,6 +131,15 @@ TEST_F(Documents, OpeningSniffsTheLineEndsAndHonoursTheRequest) {
     frame_->OpenDocument(locked);
     EXPECT_EQ(SendMessageW(Active(), MPM_READONLY, 2, 0), 1);
     SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // Its tab says so.
+    const int tab = int(frame_->ActiveIndex());
+    wchar_t tabText[128] = {};
+    TCITEMW item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = tabText;
+    item.cchTextMax = 128;
+    SendMessageW(frame_->TabStrip(), TCM_GETITEMW, WPARAM(tab), reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(std::wstring(tabText), L"ro.txt " + shell::LanguageString(IDS_TAB_READ_ONLY));
     // Typing into it, or any other edit, changes nothing, and the status bar says why.
     Position end = {0, 1};
     SendMessageW(Active(), MPM_SETCARET, reinterpret_cast<WPARAM>(&end), 0);
