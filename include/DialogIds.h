@@ -202,6 +202,8 @@
 #define IDS_PROGRESS_REPLACING 15171
 #define IDS_SEARCH_STOPPED 15172
 #define IDS_REPLACE_STOPPED 15173
+#define IDS_PROGRESS_UNDOING 15179  // "%d" the percentage of a large undo or redo done
+#define IDS_UNDO_STOPPED 15180
 // Typing into a read-only document: why nothing happened.
 #define IDS_DOCUMENT_READ_ONLY 15174
 #define IDS_TAB_READ_ONLY 15178  // after a read-only document's name in its tab

@@ -107,7 +107,11 @@ enum EditMessage : UINT {
     // the row is cut at the edge) or at the window edge (0, the default);
     // other values query.
     MPM_WRAPWORDS = 1099,       // 0/1, other queries         -> flag
-    MPM_LAST = MPM_WRAPWORDS,   // the highest message of the control
+    // [start, end) replaced by the text as one command (one undo step of
+    // its own, inside a held group a part of it): what Replace All sends
+    // per match, half the commands of a deletion and an insertion.
+    MPM_REPLACERANGE = 1100,    // -, ReplaceRangeArg*        -> 1 when replaced
+    MPM_LAST = MPM_REPLACERANGE,  // the highest message of the control
 };
 
 // Bits of the result of MPM_RECOVERFILE.
@@ -144,6 +148,11 @@ enum EditNotification : UINT {
     // An edit (typing, pasting, deleting, a command) refused because the
     // document is read-only: a plain NMHDR, sent after the beep.
     EN_MP_READONLY = 4,
+    // An undo or redo of a large group goes on (ProgressNotify, every 256
+    // commands, then once with done -1 when it ended): a non-zero answer
+    // stops it between two commands; the rest of the group stays for the
+    // next undo (redo), and the document is whole.
+    EN_MP_PROGRESS = 5,
 };
 
 // Line-break types (line-end formats). 0, stored after a load that named
@@ -258,6 +267,13 @@ struct LinesArg {
 // column, top and bottom of the text area. Returns 0 (and an empty rectangle)
 // for a margin not shown or a bad index.
 
+struct ReplaceRangeArg {        // message 1100
+    Position start;
+    Position end;
+    const wchar_t* text;        // may be null when length is 0
+    int length;                 // -1: zero-terminated
+};
+
 struct FileReplaceArg {         // message 1065
     const wchar_t* path;
     int codePage;
@@ -277,6 +293,12 @@ struct CaretMovedNotify {       // code 2
     NMHDR hdr;
     Position oldCaret;
     Position newCaret;
+};
+
+struct ProgressNotify {         // code 5
+    NMHDR hdr;
+    int done;                   // -1: the work ended
+    int total;
 };
 
 struct ImeTextNotify {          // code 3

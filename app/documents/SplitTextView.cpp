@@ -212,8 +212,9 @@ LRESULT CSplitTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
                 CTextView::Reflect(header);  // the pane's completion list follows them
                 return SendMessageW(frame_, WM_NOTIFY, wp, lp);
             }
-            // An edit refused: the frame says why.
-            if (header && header->code == EN_MP_READONLY) return SendMessageW(frame_, WM_NOTIFY, wp, lp);
+            // An edit refused, a long undo going on: the frame says so.
+            if (header && (header->code == EN_MP_READONLY || header->code == EN_MP_PROGRESS))
+                return SendMessageW(frame_, WM_NOTIFY, wp, lp);
             // Input-method text for the macro recorder.
             if (header && header->code == EN_MP_IMETEXT && CTextView::Recording()) {
                 const auto* ime = reinterpret_cast<const ImeTextNotify*>(header);

@@ -452,10 +452,10 @@ SearchOutcome CDocumentSearch::ReplaceAll(HWND view, const SearchRequest& reques
                 const std::wstring text =
                     d.useRegex ? ExpandTemplate(d.regex.Expression(), replacement, d.cur, d.length + 1, d.match)
                                : replacement;
-                const bool deleted = n > 0 && Send(view, MPM_DELETERANGE, &a, &b) != 0;
-                TextArg arg = {text.c_str(), int(text.size())};
-                const bool inserted = !text.empty() && Send(view, MPM_INSERTTEXT, &a, &arg) != 0;
-                if (deleted || inserted) ++out.count;
+                // One command per match: its undo is whole wherever a long
+                // undo is stopped.
+                ReplaceRangeArg arg = {a, b, text.c_str(), int(text.size())};
+                if (Send(view, MPM_REPLACERANGE, 0, &arg) != 0) ++out.count;
             }
         }
     }

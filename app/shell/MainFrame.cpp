@@ -18,6 +18,7 @@
 #include "SyntaxList.h"
 #include "TextView.h"
 #include "EditProtocol.h"
+#include "LongWork.h"
 #include "MenuDialog.h"
 #include "MessageSink.h"
 #include "OptionsDialog.h"
@@ -1135,6 +1136,23 @@ void CMainFrame::OnNotify(NMHDR* header, LRESULT* result, bool* handled) {
         }
         *handled = true;
         *result = 1;
+        return;
+    }
+    if (header->code == EN_MP_PROGRESS && IsChild(Window(), header->hwndFrom)) {
+        // An undo or redo of a large group: its progress, and Esc stops it.
+        const auto* progress = reinterpret_cast<const ProgressNotify*>(header);
+        *handled = true;
+        *result = 0;
+        if (progress->done < 0) {
+            const bool stopped = replayWork_ && replayWork_->Stopped();
+            replayWork_.reset();
+            if (stopped) SetStatusMessage(LanguageString(IDS_UNDO_STOPPED));
+            return;
+        }
+        if (!replayWork_)
+            replayWork_ = std::make_unique<CLongWork>([this](const std::wstring& text) { SetStatusMessage(text); },
+                                                      IDS_PROGRESS_UNDOING);
+        *result = replayWork_->Tick(progress->done, progress->total) ? 0 : 1;
         return;
     }
     if (header->code == EN_MP_READONLY && IsChild(Window(), header->hwndFrom)) {

@@ -20,6 +20,7 @@
 
 #include "CommandBar.h"
 #include "CommandState.h"
+#include "LongWork.h"
 #include "DevEnv.h"
 #include "DockingWindow.h"
 #include "KeyBindings.h"
@@ -243,6 +244,7 @@ private:
 
     std::vector<HWND> documents_;  // in tab order
     HWND shownDocument_ = nullptr;  // the document last activated (its status message is shown)
+    std::unique_ptr<CLongWork> replayWork_;  // a long undo or redo going on
     size_t active_ = 0;
     std::map<HWND, std::wstring> tabTitles_;
     CRecentList recent_;

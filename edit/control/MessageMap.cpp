@@ -58,6 +58,7 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         case MPM_READONLY: case MPM_RECORDING: case MPM_GETSTYLEAT: case MPM_GETCODEPAGE:
         case MPM_EMPTYUNDO: case MPM_LOADFILE: case MPM_LOADINPLACE: case MPM_SAVEFILE:
         case MPM_SAVECOPY: case MPM_REPLACEFILE: case MPM_GETLINES: case MPM_INDENTFOLDS:
+        case MPM_REPLACERANGE:
             if (!doc_) return msg == MPM_GETLINECOUNT ? 1 : 0;
             break;
         default: handled = false; return 0;
@@ -115,6 +116,16 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             if (len == 0) return 0;
             if (const Position* at = Ptr<Position>(wp)) MoveCaret(*at);
             InsertCommand cmd(caret_, arg->text, len);
+            return Run(cmd, d);
+        }
+        case MPM_REPLACERANGE: {
+            const ReplaceRangeArg* arg = Ptr<ReplaceRangeArg>(lp);
+            if (!arg || (!arg->text && arg->length != 0)) return 0;
+            const int len = arg->length < 0 ? int(wcslen(arg->text)) : arg->length;
+            Position a = d.Clamp(arg->start), b = d.Clamp(arg->end);
+            if (Compare(b, a) < 0) std::swap(a, b);
+            if (a == b && len == 0) return 0;
+            ReplaceCommand cmd(a, b, arg->text ? arg->text : L"", len);
             return Run(cmd, d);
         }
         case MPM_LINEBREAKTYPE:

@@ -160,14 +160,18 @@ bool Run(Command& command, TextDocument& doc) {
     return true;
 }
 
+int TopGroupSize(const PtrListT<Command>& list);
+
 namespace {
-bool Replay(TextDocument& doc, PtrListT<Command>& from, PtrListT<Command>& to) {
+bool Replay(TextDocument& doc, PtrListT<Command>& from, PtrListT<Command>& to, ReplayProgress* progress) {
     if (from.Empty()) return false;
     if (doc.readOnly) {
         MessageBeep(MB_OK);
         return false;
     }
-    for (;;) {
+    const int total = progress ? TopGroupSize(from) : 0;
+    for (int done = 0;; ++done) {
+        if (progress && (done & 255) == 255 && !progress->Tick(done, total)) break;
         Command* taken = from.RemoveTail();
         const int group = taken->group;
         Command* inverse = taken->Execute(doc);
@@ -182,8 +186,8 @@ bool Replay(TextDocument& doc, PtrListT<Command>& from, PtrListT<Command>& to) {
 }
 }  // namespace
 
-bool Undo(TextDocument& doc) { return Replay(doc, doc.undo, doc.redo); }
-bool Redo(TextDocument& doc) { return Replay(doc, doc.redo, doc.undo); }
+bool Undo(TextDocument& doc, ReplayProgress* progress) { return Replay(doc, doc.undo, doc.redo, progress); }
+bool Redo(TextDocument& doc, ReplayProgress* progress) { return Replay(doc, doc.redo, doc.undo, progress); }
 
 int TopGroupSize(const PtrListT<Command>& list) {
     if (list.Empty()) return 0;

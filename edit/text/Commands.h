@@ -130,8 +130,18 @@ bool Run(Command& command, TextDocument& doc);
 
 // Take back (or redo) the whole group on top of the list. False when there
 // was nothing to do or the document is read-only.
-bool Undo(TextDocument& doc);
-bool Redo(TextDocument& doc);
+// Told how far an undo or redo of a large group is (commands done of the
+// group's); false stops it between two commands. What was replayed then
+// moves to the other list under the group's number, and the rest stays, so
+// the document is whole and a further undo (redo) goes on.
+struct ReplayProgress {
+    virtual bool Tick(int done, int total) = 0;
+
+   protected:
+    ~ReplayProgress() = default;
+};
+bool Undo(TextDocument& doc, ReplayProgress* progress = nullptr);
+bool Redo(TextDocument& doc, ReplayProgress* progress = nullptr);
 
 // Number of commands on top of the list that share the top command's group.
 int TopGroupSize(const PtrListT<Command>& list);

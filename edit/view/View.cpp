@@ -197,6 +197,17 @@ void View::RefuseReadOnly() {
     Notify(hdr, EN_MP_READONLY);
 }
 
+LRESULT View::NotifyProgress(int done, int total) {
+    if (!parent_) return 0;
+    ProgressNotify n = {};
+    n.hdr.hwndFrom = hwnd_;
+    n.hdr.idFrom = UINT_PTR(ctrlId_);
+    n.hdr.code = EN_MP_PROGRESS;
+    n.done = done;
+    n.total = total;
+    return SendMessageW(parent_, WM_NOTIFY, WPARAM(ctrlId_), reinterpret_cast<LPARAM>(&n));
+}
+
 void View::Notify(NMHDR& hdr, UINT code) {
     if (!parent_) return;
     hdr.hwndFrom = hwnd_;
@@ -328,8 +339,19 @@ void View::UndoRedo(bool redo) {
     const bool big = TopGroupSize(redo ? doc_->redo : doc_->undo) >= 10;
     if (big) SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
     ClearSelection();
-    if (redo) Redo(*doc_);
-    else Undo(*doc_);
+    // The parent hears how far a large group is, and may stop it.
+    struct Told final : ReplayProgress {
+        View& view;
+        bool told = false;
+        explicit Told(View& v) : view(v) {}
+        bool Tick(int done, int total) override {
+            told = true;
+            return view.NotifyProgress(done, total) == 0;
+        }
+    } progress(*this);
+    if (redo) Redo(*doc_, &progress);
+    else Undo(*doc_, &progress);
+    if (progress.told) NotifyProgress(-1, 0);
     if (big) {
         SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(hwnd_, nullptr, TRUE);

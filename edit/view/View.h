@@ -126,6 +126,8 @@ public:
     int LineHeight() const { return metrics_.Height() + extraSpacing_; }
     int ExtraSpacing() const { return extraSpacing_; }
     int TabPixels() { return metrics_.Width(L' ') * tabWidth_; }
+    // EN_MP_PROGRESS to the parent; its answer (non-zero: stop).
+    LRESULT NotifyProgress(int done, int total);
     bool WrapsAtWords() const { return wrapWords_; }
     int WrapWidth() const;
     int RowCount(int line) const;

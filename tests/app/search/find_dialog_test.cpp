@@ -506,6 +506,25 @@ TEST_F(FindDialogs, LongWorkShowsItsProgressAndEscStopsIt) {
     int shown = 0;
     for (const std::wstring& t : log.texts) shown += t.rfind(L"Replacing: ", 0) == 0;
     EXPECT_GT(shown, 1);
+    const std::wstring replaced = Text();
+
+    // Its undo (6,000 commands) shows progress too, and Esc stops it with
+    // the document whole; the next undo does the rest.
+    log.texts.clear();
+    PostMessageW(frame_->Window(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    SendMessageW(Pane(), WM_COMMAND, ECMD_UNDO, 0);
+    const std::wstring half = Text();
+    EXPECT_NE(half, replaced);
+    EXPECT_NE(half, before);
+    EXPECT_EQ(half.size(), before.size());  // every line is "cat" or "dog": nothing half done
+    EXPECT_EQ(Status(), shell::LanguageString(IDS_UNDO_STOPPED));
+    shown = 0;
+    for (const std::wstring& t : log.texts) shown += t.find(L"% done") != std::wstring::npos;
+    EXPECT_GT(shown, 0);
+    SendMessageW(Pane(), WM_COMMAND, ECMD_UNDO, 0);
+    EXPECT_EQ(Text(), before);
+    SendMessageW(Pane(), WM_COMMAND, ECMD_REDO, 0);
+    EXPECT_EQ(Text(), replaced);
 
     // A search stopped before it found anything leaves the caret.
     SetField(IDC_FIND_TEXT, L"zebra");

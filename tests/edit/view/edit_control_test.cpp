@@ -125,6 +125,29 @@ TEST_F(EditControl, RangesAreClampedAndOrdered) {
     EXPECT_EQ(SendP(MPM_DELETERANGE, &c, (Position*)nullptr), 0);
 }
 
+// A range replaced by text in one command: clamped and ordered, one undo
+// step; null text only with no length.
+TEST_F(EditControl, ARangeIsReplacedInOneUndoStep) {
+    Insert(L"one\ntwo\nthree");
+    ReplaceRangeArg across = {{2, 2}, {0, 1}, L"X\nY", 3};
+    EXPECT_EQ(SendP(MPM_REPLACERANGE, (void*)nullptr, &across), 1);
+    EXPECT_EQ(All(), L"oX\nYree");
+    Send(WM_COMMAND, ECMD_UNDO, 0);
+    EXPECT_EQ(All(), L"one\ntwo\nthree");
+    ReplaceRangeArg clamped = {{2, 99}, {9, 9}, L"!", -1};
+    EXPECT_EQ(SendP(MPM_REPLACERANGE, (void*)nullptr, &clamped), 1);
+    EXPECT_EQ(All(), L"one\ntwo\nthree!");
+    ReplaceRangeArg erase = {{0, 0}, {1, 0}, nullptr, 0};
+    EXPECT_EQ(SendP(MPM_REPLACERANGE, (void*)nullptr, &erase), 1);
+    EXPECT_EQ(All(), L"two\nthree!");
+    ReplaceRangeArg bad = {{0, 0}, {0, 1}, nullptr, 5};
+    EXPECT_EQ(SendP(MPM_REPLACERANGE, (void*)nullptr, &bad), 0);
+    ReplaceRangeArg nothing = {{1, 1}, {1, 1}, L"", 0};
+    EXPECT_EQ(SendP(MPM_REPLACERANGE, (void*)nullptr, &nothing), 0);
+    EXPECT_EQ(Send(MPM_REPLACERANGE, 0, 0), 0);
+    EXPECT_EQ(All(), L"two\nthree!");
+}
+
 TEST_F(EditControl, UndoRedoThroughCommandsAndGroups) {
     Insert(L"a");
     Insert(L"b");
