@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 inline double Now() {
@@ -32,4 +33,22 @@ inline size_t PrivateBytes() {
          p = static_cast<const char*>(mbi.BaseAddress) + mbi.RegionSize)
         if (mbi.State == MEM_COMMIT && mbi.Type == MEM_PRIVATE) total += mbi.RegionSize;
     return total;
+}
+
+// The folder of the bench executable, with its trailing backslash.
+inline std::wstring ExeFolder() {
+    wchar_t path[MAX_PATH * 4] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+    std::wstring s = path;
+    return s.substr(0, s.find_last_of(L'\\') + 1);
+}
+
+// A folder `name` in the temporary folder (made when missing), with its
+// trailing backslash.
+inline std::wstring BenchTempFolder(const wchar_t* name) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + name + L"\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
 }

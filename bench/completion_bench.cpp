@@ -38,21 +38,6 @@ using documents::CTextView;
 
 namespace {
 
-std::wstring ExeFolder() {
-    wchar_t path[MAX_PATH * 4] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-    std::wstring s = path;
-    return s.substr(0, s.find_last_of(L'\\') + 1);
-}
-
-std::wstring TempFolder() {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = std::wstring(temp) + L"mp-completion-bench\\";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
-}
-
 // A source text of `lines` lines over a vocabulary of a few thousand
 // identifiers (some fifty of them beginning with "con"), the same each run.
 bool Generate(const std::wstring& path, int lines) {
@@ -173,7 +158,7 @@ double Ms(double seconds) { return seconds * 1000.0; }
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const std::wstring folder = TempFolder();
+    const std::wstring folder = BenchTempFolder(L"mp-completion-bench");
     std::wstring path = argc > 1 ? argv[1] : folder + L"completion.c";
     const int lines = argc > 2 ? _wtoi(argv[2]) : 1000000;
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && !Generate(path, lines)) {

@@ -30,21 +30,6 @@ namespace {
 
 constexpr double kBoundSeconds = 1.0;
 
-std::wstring ExeFolder() {
-    wchar_t path[MAX_PATH * 4] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-    std::wstring s = path;
-    return s.substr(0, s.find_last_of(L'\\') + 1);
-}
-
-std::wstring TempFolder() {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = std::wstring(temp) + L"mp-line-bench\\";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
-}
-
 bool WriteText(const std::wstring& path, const std::string& text) {
     HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
@@ -157,7 +142,7 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     ShowWindow(frame->Window(), SW_SHOW);
-    const std::wstring folder = TempFolder();
+    const std::wstring folder = BenchTempFolder(L"mp-line-bench");
     std::printf("line_bench: one-line files, ms per pass (! over %.0f s), with the syntax / as plain text\n",
                 kBoundSeconds);
     std::printf("%-30s %10s %10s %10s %10s %10s\n", "", "open", "folds", "paint", "brackets", "wrap");

@@ -20,13 +20,6 @@
 
 namespace {
 
-std::wstring ExeFolder() {
-    wchar_t path[MAX_PATH * 4] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-    std::wstring s = path;
-    return s.substr(0, s.find_last_of(L'\\') + 1);
-}
-
 void Clear(HWND pane) {
     Position a = {0, 0}, b = {0x7FFFFFF, 0x7FFFFFF};
     SendMessageW(pane, MPM_DELETERANGE, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));

@@ -29,21 +29,6 @@
 
 namespace {
 
-std::wstring ExeFolder() {
-    wchar_t path[MAX_PATH * 4] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-    std::wstring s = path;
-    return s.substr(0, s.find_last_of(L'\\') + 1);
-}
-
-std::wstring TempFolder() {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = std::wstring(temp) + L"mp-open-bench\\";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
-}
-
 // The program's own steps before the control is asked: the file opened,
 // the sample read, the detector run over it.
 int SampleAndDetect(const std::wstring& path) {
@@ -89,7 +74,7 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     encoding::SetDetectorPath(exe + L"..\\bin\\chardet.dll");
-    settings::SetProgramFolder(TempFolder());
+    settings::SetProgramFolder(BenchTempFolder(L"mp-open-bench"));
 
     std::vector<double> detect;
     int cp = 0;

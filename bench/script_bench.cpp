@@ -34,13 +34,6 @@
 
 namespace {
 
-std::wstring ExeFolder() {
-    wchar_t path[MAX_PATH * 4] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-    std::wstring s = path;
-    return s.substr(0, s.find_last_of(L'\\') + 1);
-}
-
 int g_messages = 0;
 int CountMessage(HWND, const wchar_t* text, const wchar_t*, UINT) {
     if (g_messages++ < 3) std::fwprintf(stderr, L"message: %ls\n", text);

@@ -204,6 +204,8 @@
 #define IDS_REPLACE_STOPPED 15173
 #define IDS_PROGRESS_UNDOING 15179  // "%d" the percentage of a large undo or redo done
 #define IDS_UNDO_STOPPED 15180
+#define IDS_PROGRESS_EDITING 15181  // "%d" the percentage of an edit command of many lines done
+#define IDS_EDIT_STOPPED 15182
 // Typing into a read-only document: why nothing happened.
 #define IDS_DOCUMENT_READ_ONLY 15174
 #define IDS_TAB_READ_ONLY 15178  // after a read-only document's name in its tab

@@ -148,10 +148,12 @@ enum EditNotification : UINT {
     // An edit (typing, pasting, deleting, a command) refused because the
     // document is read-only: a plain NMHDR, sent after the beep.
     EN_MP_READONLY = 4,
-    // An undo or redo of a large group goes on (ProgressNotify, every 256
-    // commands, then once with done -1 when it ended): a non-zero answer
-    // stops it between two commands; the rest of the group stays for the
-    // next undo (redo), and the document is whole.
+    // A long run of commands goes on: an undo or redo of a large group, or
+    // an edit command of many lines (ProgressNotify, every 256 commands,
+    // then once with done -1 when it ended). A non-zero answer stops it
+    // between two commands: the document is whole, the rest of an undo
+    // (redo) stays for the next one, and what a stopped edit did is one
+    // undo step.
     EN_MP_PROGRESS = 5,
 };
 
@@ -299,6 +301,7 @@ struct ProgressNotify {         // code 5
     NMHDR hdr;
     int done;                   // -1: the work ended
     int total;
+    int kind;                   // 0 an undo or redo, 1 an edit command
 };
 
 struct ImeTextNotify {          // code 3

@@ -1143,15 +1143,16 @@ void CMainFrame::OnNotify(NMHDR* header, LRESULT* result, bool* handled) {
         const auto* progress = reinterpret_cast<const ProgressNotify*>(header);
         *handled = true;
         *result = 0;
+        const bool edit = progress->kind == 1;
         if (progress->done < 0) {
             const bool stopped = replayWork_ && replayWork_->Stopped();
             replayWork_.reset();
-            if (stopped) SetStatusMessage(LanguageString(IDS_UNDO_STOPPED));
+            if (stopped) SetStatusMessage(LanguageString(edit ? IDS_EDIT_STOPPED : IDS_UNDO_STOPPED));
             return;
         }
         if (!replayWork_)
             replayWork_ = std::make_unique<CLongWork>([this](const std::wstring& text) { SetStatusMessage(text); },
-                                                      IDS_PROGRESS_UNDOING);
+                                                      edit ? IDS_PROGRESS_EDITING : IDS_PROGRESS_UNDOING);
         *result = replayWork_->Tick(progress->done, progress->total) ? 0 : 1;
         return;
     }

@@ -1,5 +1,7 @@
 #include "Commands.h"
 
+#include <utility>
+
 #include <windows.h>
 
 #include <memory>
@@ -107,10 +109,16 @@ MacroCommand::~MacroCommand() {
 
 Command* MacroCommand::Execute(TextDocument& doc) {
     MacroCommand* inverse = doc.recording ? new MacroCommand : nullptr;
-    list_.ForEach([&](Command* c) {
+    ReplayProgress* progress = std::exchange(progress_, nullptr);  // this run only
+    const int total = progress ? list_.Count() : 0;
+    int done = 0;
+    list_.ForEachWhile([&](Command* c) {
+        if (progress && (done & 255) == 255 && !progress->Tick(done, total)) return false;
+        ++done;
         Command* inv = c->Execute(doc);
         if (inv && inverse) inverse->AddFront(inv);
         else delete inv;
+        return true;
     });
     return inverse;
 }

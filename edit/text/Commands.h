@@ -88,6 +88,18 @@ private:
     bool ownsText_;
 };
 
+// Told how far a long run of commands is (an undo or redo of a large
+// group, a command of many members); false stops it between two commands.
+// An undo (redo) stopped moves what was replayed to the other list under the
+// group's number and leaves the rest, so the document is whole and a further
+// undo (redo) goes on.
+struct ReplayProgress {
+    virtual bool Tick(int done, int total) = 0;
+
+   protected:
+    ~ReplayProgress() = default;
+};
+
 // Several commands run as one: members run first to last, and the inverse
 // runs the members' inverses in reverse order. Owns its members.
 class MacroCommand : public Command {
@@ -95,12 +107,16 @@ public:
     MacroCommand() = default;
     ~MacroCommand() override;
     void AddBack(Command* c) { list_.AddTail(c); }
+    // The next run tells `progress` every 256 members and stops when it
+    // says so: the inverse then holds what was done, and the rest is left.
+    void SetProgress(ReplayProgress* progress) { progress_ = progress; }
     void AddFront(Command* c) { list_.AddHead(c); }
     int Count() const { return list_.Count(); }
     Command* Execute(TextDocument& doc) override;
 
 private:
     PtrListT<Command> list_;
+    ReplayProgress* progress_ = nullptr;
 };
 
 // Replaces the whole text by a file's. The inverse holds the previous text in
@@ -130,16 +146,6 @@ bool Run(Command& command, TextDocument& doc);
 
 // Take back (or redo) the whole group on top of the list. False when there
 // was nothing to do or the document is read-only.
-// Told how far an undo or redo of a large group is (commands done of the
-// group's); false stops it between two commands. What was replayed then
-// moves to the other list under the group's number, and the rest stays, so
-// the document is whole and a further undo (redo) goes on.
-struct ReplayProgress {
-    virtual bool Tick(int done, int total) = 0;
-
-   protected:
-    ~ReplayProgress() = default;
-};
 bool Undo(TextDocument& doc, ReplayProgress* progress = nullptr);
 bool Redo(TextDocument& doc, ReplayProgress* progress = nullptr);
 

@@ -57,6 +57,10 @@ public:
     template <typename F> void ForEach(F f) const {
         for (Node* n = head_; n; n = n->next) f(n->value);
     }
+    // From head to tail while f returns true.
+    template <typename F> void ForEachWhile(F f) const {
+        for (Node* n = head_; n && f(n->value); n = n->next) {}
+    }
     // From tail to head while f returns true.
     template <typename F> void ForEachReverseWhile(F f) const {
         for (Node* n = tail_; n && f(n->value); n = n->prev) {}

@@ -35,7 +35,16 @@ bool View::RunCommand(Command& c) {
         RefuseReadOnly();
         return false;
     }
-    return Run(c, *doc_);
+    // A command of many members (an indent of a million lines) is told to
+    // the parent as it goes, and may be stopped.
+    auto* macro = dynamic_cast<MacroCommand*>(&c);
+    if (!macro || macro->Count() <= 256) return Run(c, *doc_);
+    ToldProgress progress(*this, 1);
+    macro->SetProgress(&progress);
+    const bool ran = Run(c, *doc_);
+    macro->SetProgress(nullptr);
+    progress.End();
+    return ran;
 }
 
 void View::DeleteSelection() {

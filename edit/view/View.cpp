@@ -197,7 +197,17 @@ void View::RefuseReadOnly() {
     Notify(hdr, EN_MP_READONLY);
 }
 
-LRESULT View::NotifyProgress(int done, int total) {
+bool ToldProgress::Tick(int done, int total) {
+    told_ = true;
+    return view_.NotifyProgress(done, total, kind_) == 0;
+}
+
+void ToldProgress::End() {
+    if (told_) view_.NotifyProgress(-1, 0, kind_);
+    told_ = false;
+}
+
+LRESULT View::NotifyProgress(int done, int total, int kind) {
     if (!parent_) return 0;
     ProgressNotify n = {};
     n.hdr.hwndFrom = hwnd_;
@@ -205,6 +215,7 @@ LRESULT View::NotifyProgress(int done, int total) {
     n.hdr.code = EN_MP_PROGRESS;
     n.done = done;
     n.total = total;
+    n.kind = kind;
     return SendMessageW(parent_, WM_NOTIFY, WPARAM(ctrlId_), reinterpret_cast<LPARAM>(&n));
 }
 
@@ -340,18 +351,10 @@ void View::UndoRedo(bool redo) {
     if (big) SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
     ClearSelection();
     // The parent hears how far a large group is, and may stop it.
-    struct Told final : ReplayProgress {
-        View& view;
-        bool told = false;
-        explicit Told(View& v) : view(v) {}
-        bool Tick(int done, int total) override {
-            told = true;
-            return view.NotifyProgress(done, total) == 0;
-        }
-    } progress(*this);
+    ToldProgress progress(*this, 0);
     if (redo) Redo(*doc_, &progress);
     else Undo(*doc_, &progress);
-    if (progress.told) NotifyProgress(-1, 0);
+    progress.End();
     if (big) {
         SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(hwnd_, nullptr, TRUE);

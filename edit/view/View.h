@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Commands.h"
 #include "DocView.h"
 #include "EditProtocol.h"
 #include "FontMetrics.h"
@@ -98,6 +99,21 @@ public:
 // Where position p ends up after [s, e0) was replaced by [s, e1).
 Position AdjustPosition(Position p, Position s, Position e0, Position e1);
 
+class View;
+// A long run of commands told to the view's parent (EN_MP_PROGRESS of
+// `kind`), which may stop it; End tells that it ended, when anything was told.
+class ToldProgress final : public ReplayProgress {
+public:
+    ToldProgress(View& view, int kind) : view_(view), kind_(kind) {}
+    bool Tick(int done, int total) override;
+    void End();
+
+private:
+    View& view_;
+    int kind_;
+    bool told_ = false;
+};
+
 class View final : public DocView {
 public:
     explicit View(HWND hwnd);
@@ -127,7 +143,7 @@ public:
     int ExtraSpacing() const { return extraSpacing_; }
     int TabPixels() { return metrics_.Width(L' ') * tabWidth_; }
     // EN_MP_PROGRESS to the parent; its answer (non-zero: stop).
-    LRESULT NotifyProgress(int done, int total);
+    LRESULT NotifyProgress(int done, int total, int kind);
     bool WrapsAtWords() const { return wrapWords_; }
     int WrapWidth() const;
     int RowCount(int line) const;

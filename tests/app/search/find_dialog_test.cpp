@@ -526,6 +526,19 @@ TEST_F(FindDialogs, LongWorkShowsItsProgressAndEscStopsIt) {
     SendMessageW(Pane(), WM_COMMAND, ECMD_REDO, 0);
     EXPECT_EQ(Text(), replaced);
 
+    // An edit command of many lines (Indent of 3,000) likewise: stopped, it
+    // has indented some lines whole, and one Undo takes them back.
+    SendMessageW(Pane(), WM_COMMAND, ECMD_SELECTALL, 0);
+    log.texts.clear();
+    PostMessageW(frame_->Window(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    SendMessageW(Pane(), WM_COMMAND, ECMD_INDENT, 0);
+    const std::wstring indented = Text();
+    EXPECT_NE(indented, replaced);
+    EXPECT_EQ(Status(), shell::LanguageString(IDS_EDIT_STOPPED));
+    EXPECT_NE(indented.find(L"\ndog\n"), std::wstring::npos) << "stopped before the end";
+    SendMessageW(Pane(), WM_COMMAND, ECMD_UNDO, 0);
+    EXPECT_EQ(Text(), replaced);
+
     // A search stopped before it found anything leaves the caret.
     SetField(IDC_FIND_TEXT, L"zebra");
     Caret(5, 1);
