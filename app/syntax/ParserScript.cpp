@@ -145,6 +145,13 @@ class CSyntaxRegion_VB : public CRuleObject {
         rule_.region->isolateFolds = on != VARIANT_FALSE;
         return S_OK;
     }
+    // Text that `pattern` matches right after the region's end is taken
+    // into it (a regular expression's flags).
+    HRESULT Suffix(BSTR pattern) {
+        if (Cancelled()) return E_ABORT;
+        rule_.region->suffix = CompilePattern(Text(pattern), true);
+        return S_OK;
+    }
     static const DispEntry kTable[];
 };
 const DispEntry CSyntaxRegion_VB::kTable[] = {
@@ -153,6 +160,7 @@ const DispEntry CSyntaxRegion_VB::kTable[] = {
     DispMethod<&CSyntaxRegion_VB::FoldText>(L"FoldText"),
     DispMethod<&CSyntaxRegion_VB::UnfoldText>(L"UnfoldText"),
     DispMethod<&CSyntaxRegion_VB::IsolateFolds>(L"IsolateFolds"),
+    DispMethod<&CSyntaxRegion_VB::Suffix>(L"Suffix"),
     DispEnd(),
 };
 
@@ -177,6 +185,25 @@ class CParser_VB : public CRuleObject {
         if (Cancelled()) return E_ABORT;
         const int id = multiLine != VARIANT_FALSE ? NextId() : kLineRegion;
         return Wrap(rule_.owner->CreateStringRegion(id, style, FirstChar(quote), FirstChar(escape)), result);
+    }
+    // A region whose end names the begin's groups (\1 to \9): a bracket
+    // comment's level, a here-document's word.
+    HRESULT CreateMatchedRegion(int style, BSTR begin, BSTR end, VARIANT_BOOL caseSensitive, IDispatch** result) {
+        if (Cancelled()) return E_ABORT;
+        return Wrap(rule_.owner->CreateMatchedRegion(NextId(), style, Text(begin), Text(end),
+                                                     caseSensitive != VARIANT_FALSE),
+                    result);
+    }
+    // A quote-like operator whose delimiter the text chooses (group 1 of
+    // `begin`, else its last character); `parts` 2 for a substitution.
+    HRESULT CreateQuoteRegion(int style, BSTR begin, BSTR escape, int parts, IDispatch** result) {
+        if (Cancelled()) return E_ABORT;
+        return Wrap(rule_.owner->CreateQuoteRegion(NextId(), style, Text(begin), FirstChar(escape), parts), result);
+    }
+    // Text passed over whole: no region begins or ends inside it.
+    HRESULT CreateSkip(BSTR pattern, VARIANT_BOOL caseSensitive, IDispatch** result) {
+        if (Cancelled()) return E_ABORT;
+        return Wrap(rule_.owner->CreateSkip(Text(pattern), caseSensitive != VARIANT_FALSE), result);
     }
     HRESULT CreateItem(int style, BSTR pattern, VARIANT_BOOL caseSensitive, IDispatch** result) {
         if (Cancelled()) return E_ABORT;
@@ -216,6 +243,9 @@ const DispEntry CParser_VB::kTable[] = {
     DispMethod<&CParser_VB::AddRegion>(L"AddRegion"),
     DispMethod<&CParser_VB::CreateRegion>(L"CreateRegion"),
     DispMethod<&CParser_VB::CreateStringRegion>(L"CreateStringRegion"),
+    DispMethod<&CParser_VB::CreateMatchedRegion>(L"CreateMatchedRegion"),
+    DispMethod<&CParser_VB::CreateQuoteRegion>(L"CreateQuoteRegion"),
+    DispMethod<&CParser_VB::CreateSkip>(L"CreateSkip"),
     DispMethod<&CParser_VB::CreateItem>(L"CreateItem"),
     DispMethod<&CParser_VB::FoldText>(L"FoldText"),
     DispMethod<&CParser_VB::UnfoldText>(L"UnfoldText"),

@@ -3,6 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <cwchar>
 #include <typeinfo>
 
 namespace syntax {
@@ -49,7 +53,39 @@ void CSyntaxRegion::AddItem(SyntaxItem* item) {
 CStringRegion::CStringRegion(int id_, int style_, wchar_t quote_, wchar_t escape_)
     : CSyntaxRegion(id_, style_, std::wstring(), std::wstring(), false), quote(quote_), escape(escape_) {}
 
-CSyntaxParser::CSyntaxParser() : root_(std::make_unique<CSyntaxRegion>(0, 0, L"", L"", false)) {}
+// The pairs of region and open text that line states 64-255 stand for. One
+// lexer may serve documents on more than one thread.
+class CSyntaxParser::CarriedStates {
+public:
+    // The state for `id` with `open`; `id` alone when every state is taken.
+    int StateOf(int id, const std::wstring& open) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto key = std::make_pair(id, open);
+        const auto it = index_.find(key);
+        if (it != index_.end()) return it->second;
+        if (kFirstCarried + int(pairs_.size()) > kLastState) return id;
+        const int state = kFirstCarried + int(pairs_.size());
+        pairs_.push_back(key);
+        index_.emplace(key, state);
+        return state;
+    }
+    // The region of `state` (0 for one never given) and its open text.
+    int RegionOf(int state, std::wstring* open) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const size_t k = size_t(state - kFirstCarried);
+        if (k >= pairs_.size()) return 0;
+        *open = pairs_[k].second;
+        return pairs_[k].first;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::pair<int, std::wstring>> pairs_;
+    std::map<std::pair<int, std::wstring>, int> index_;
+};
+
+CSyntaxParser::CSyntaxParser()
+    : root_(std::make_unique<CSyntaxRegion>(0, 0, L"", L"", false)), carried_(std::make_unique<CarriedStates>()) {}
 
 CSyntaxParser::~CSyntaxParser() = default;
 
@@ -62,6 +98,28 @@ CSyntaxRegion* CSyntaxParser::CreateRegion(int id, int style, const std::wstring
 CSyntaxRegion* CSyntaxParser::CreateStringRegion(int id, int style, wchar_t quote, wchar_t escape) {
     regions_.push_back(std::make_unique<CStringRegion>(id, style, quote, escape));
     return regions_.back().get();
+}
+
+CSyntaxRegion* CSyntaxParser::CreateMatchedRegion(int id, int style, const std::wstring& begin,
+                                                  const std::wstring& end, bool caseSensitive) {
+    regions_.push_back(std::make_unique<CMatchedRegion>(id, style, begin, end, caseSensitive));
+    return regions_.back().get();
+}
+
+CSyntaxRegion* CSyntaxParser::CreateQuoteRegion(int id, int style, const std::wstring& begin, wchar_t escape,
+                                                int parts) {
+    regions_.push_back(std::make_unique<CQuoteRegion>(id, style, begin, escape, parts));
+    return regions_.back().get();
+}
+
+CSyntaxRegion* CSyntaxParser::CreateSkip(const std::wstring& pattern, bool caseSensitive) {
+    // Never literal: "+x+" is an expression here.
+    regions_.push_back(std::make_unique<CSyntaxRegion>(kLineRegion, 0, L"", L"", caseSensitive));
+    CSyntaxRegion* r = regions_.back().get();
+    r->beginText = pattern;
+    r->beginExpr = CompilePattern(pattern, caseSensitive);
+    r->skip = true;
+    return r;
 }
 
 SyntaxItem* CSyntaxParser::CreateItem(int style, const std::wstring& pattern, bool caseSensitive) {
@@ -132,63 +190,260 @@ int CSyntaxRegion::BeginLength(const wchar_t* text, int length, int pos) const {
     return 0;
 }
 
-void CSyntaxRegion::FindEnd(const wchar_t* text, int length, int from, int* endPos, int* endLength) const {
+namespace {
+
+// An end expression's first match at or after `from`: a match of some
+// length, or an empty one at the line's end.
+bool SearchEnd(const Regex& expr, const wchar_t* text, int length, int from, int* endPos, int* endLength) {
+    if (!text || from > length) return false;
+    from = std::max(from, 0);
+    const mrx::MatchResult m = expr.Search(text, length, from, -1);
+    if (!m.Matched() || (m.End() == m.Start() && m.Start() != length)) return false;
+    *endPos = m.Start();
+    *endLength = m.End() - m.Start();
+    return true;
+}
+
+bool SearchLiteral(const std::wstring& lit, bool caseSensitive, const wchar_t* text, int length, int from,
+                   int* endPos, int* endLength) {
+    const int n = int(lit.size());
+    if (!text || n == 0) return false;
+    for (int p = std::max(from, 0); p <= length - n; ++p) {
+        int k = 0;
+        if (caseSensitive)
+            while (k < n && text[p + k] == lit[size_t(k)]) ++k;
+        else
+            while (k < n && Lower(text[p + k]) == Lower(lit[size_t(k)])) ++k;
+        if (k == n) {
+            *endPos = p;
+            *endLength = n;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool CSyntaxRegion::FindEnd(const wchar_t* text, int length, int from, int* endPos, int* endLength) const {
     *endPos = 0;
     *endLength = 0;
     if (!endExpr && endLiteral.empty()) {  // no end pattern: the region closes with its line
         *endPos = length - 1;
         *endLength = 1;
-        return;
+        return true;
     }
-    if (!text || from >= length) return;
-    from = std::max(from, 0);
-    if (endExpr) {
-        const mrx::MatchResult m = endExpr->Search(text, length, from, -1);
-        if (m.Matched() && m.End() > m.Start()) {
-            *endPos = m.Start();
-            *endLength = m.End() - m.Start();
+    if (endExpr) return SearchEnd(*endExpr, text, length, from, endPos, endLength);
+    return SearchLiteral(endLiteral, caseSensitive, text, length, from, endPos, endLength);
+}
+
+std::wstring CSyntaxRegion::OpenText(const wchar_t*, int, int, int) const { return {}; }
+
+bool CSyntaxRegion::FindEndOf(const std::wstring&, const wchar_t* text, int length, int from, int* endPos,
+                              int* endLength, std::wstring*) const {
+    return FindEnd(text, length, from, endPos, endLength);
+}
+
+// ---- Regions that carry their open text ------------------------------------
+
+namespace {
+
+// The begin match at `pos` with its groups.
+mrx::MatchResult BeginMatch(const Regex* expr, const wchar_t* text, int length, int pos) {
+    if (!expr || !text || pos < 0 || pos >= length) return {};
+    return expr->Search(text, length, pos, pos);
+}
+
+std::wstring Group(const mrx::MatchResult& m, const wchar_t* text, int g) {
+    if (!m.Matched() || g >= m.GroupCount() || m.Start(g) < 0 || m.End(g) < m.Start(g)) return {};
+    return std::wstring(text + m.Start(g), size_t(m.End(g) - m.Start(g)));
+}
+
+bool IsMeta(wchar_t c) { return c != 0 && std::wcschr(L"\\^$.|?*+()[]{}", c) != nullptr; }
+
+}  // namespace
+
+struct CMatchedRegion::Compiled {
+    std::mutex mutex;
+    std::map<std::wstring, std::shared_ptr<Regex>> byText;
+};
+
+CMatchedRegion::CMatchedRegion(int id_, int style_, const std::wstring& begin, const std::wstring& end,
+                               bool caseSensitive_)
+    : CSyntaxRegion(id_, style_, begin, L"", caseSensitive_),
+      endTemplate_(IsLiteral(end) ? end.substr(1, end.size() - 2) : end),
+      literalEnd_(IsLiteral(end)),
+      compiled_(std::make_unique<Compiled>()) {
+    endText = end;
+}
+
+CMatchedRegion::~CMatchedRegion() = default;
+
+std::wstring CMatchedRegion::OpenText(const wchar_t* text, int length, int pos, int) const {
+    const mrx::MatchResult m = BeginMatch(beginExpr.get(), text, length, pos);
+    std::wstring out;
+    const std::wstring& t = endTemplate_;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i] != L'\\' || i + 1 == t.size()) {
+            out += t[i];
+            continue;
         }
-        return;
-    }
-    const int n = int(endLiteral.size());
-    if (caseSensitive) {
-        const wchar_t first = endLiteral[0];
-        for (int p = from; p <= length - n; ++p)
-            if (text[p] == first && LiteralAt(endLiteral, true, text, length, p)) {
-                *endPos = p;
-                *endLength = n;
-                return;
+        const wchar_t next = t[++i];
+        if (next >= L'1' && next <= L'9') {
+            for (wchar_t c : Group(m, text, next - L'0')) {
+                if (!literalEnd_ && IsMeta(c)) out += L'\\';
+                out += c;
             }
-        return;
-    }
-    for (int p = from; p <= length - n; ++p) {
-        int k = 0;
-        while (k < n && Lower(text[p + k]) == Lower(endLiteral[size_t(k)])) ++k;
-        if (k == n) {
-            *endPos = p;
-            *endLength = n;
-            return;
+        } else if (literalEnd_ && next == L'\\') {
+            out += next;
+        } else {
+            out += t[i - 1];
+            out += next;
         }
     }
+    return out;
+}
+
+bool CMatchedRegion::FindEndOf(const std::wstring& open, const wchar_t* text, int length, int from, int* endPos,
+                               int* endLength, std::wstring* still) const {
+    *endPos = 0;
+    *endLength = 0;
+    *still = open;
+    if (literalEnd_) return SearchLiteral(open, caseSensitive, text, length, from, endPos, endLength);
+    if (open.empty()) return false;
+    std::shared_ptr<Regex> expr;
+    {
+        std::lock_guard<std::mutex> lock(compiled_->mutex);
+        auto& slot = compiled_->byText[open];
+        if (!slot) {
+            if (compiled_->byText.size() > 256) {  // a file of many different words: start again
+                compiled_->byText.clear();
+                expr = CompilePattern(open, caseSensitive);
+                compiled_->byText[open] = expr;
+            } else {
+                slot = CompilePattern(open, caseSensitive);
+            }
+        }
+        if (!expr) expr = compiled_->byText[open];
+    }
+    return expr && SearchEnd(*expr, text, length, from, endPos, endLength);
+}
+
+namespace {
+
+wchar_t ClosingOf(wchar_t c) {
+    switch (c) {
+        case L'(': return L')';
+        case L'[': return L']';
+        case L'{': return L'}';
+        case L'<': return L'>';
+        default: return c;
+    }
+}
+
+// A quote region's open text: closing and opening delimiter, nesting depth,
+// parts still to end, and whether the next part's delimiter is still to come.
+struct QuoteState {
+    wchar_t close = 0, open = 0;
+    int depth = 0, partsLeft = 1;
+    bool awaiting = false;
+
+    static QuoteState From(const std::wstring& s) {
+        QuoteState q;
+        if (s.size() < 5) return q;
+        q.close = s[0];
+        q.open = s[1];
+        q.depth = int(s[2]) - 1;
+        q.partsLeft = int(s[3]);
+        q.awaiting = s[4] != 0;
+        return q;
+    }
+    std::wstring Text() const {
+        return std::wstring{close, open, wchar_t(std::min(depth + 1, 0xFFFF)), wchar_t(partsLeft),
+                            wchar_t(awaiting ? 1 : 0)};
+    }
+};
+
+}  // namespace
+
+CQuoteRegion::CQuoteRegion(int id_, int style_, const std::wstring& begin, wchar_t escape_, int parts_)
+    : CSyntaxRegion(id_, style_, begin, L"", true), escape(escape_), parts(std::clamp(parts_, 1, 2)) {}
+
+std::wstring CQuoteRegion::OpenText(const wchar_t* text, int length, int pos, int beginLength) const {
+    const mrx::MatchResult m = BeginMatch(beginExpr.get(), text, length, pos);
+    QuoteState q;
+    const std::wstring delimiter = Group(m, text, 1);
+    if (!delimiter.empty())
+        q.open = delimiter[0];
+    else if (beginLength > 0 && pos + beginLength <= length)
+        q.open = text[pos + beginLength - 1];
+    q.close = ClosingOf(q.open);
+    q.partsLeft = parts;
+    return q.Text();
+}
+
+bool CQuoteRegion::FindEndOf(const std::wstring& open, const wchar_t* text, int length, int from, int* endPos,
+                             int* endLength, std::wstring* still) const {
+    *endPos = 0;
+    *endLength = 0;
+    QuoteState q = QuoteState::From(open);
+    if (!q.close) {  // no delimiter known: the line ends it
+        *endPos = length;
+        return true;
+    }
+    for (int p = std::max(from, 0); text && q.close && p < length; ++p) {
+        const wchar_t c = text[p];
+        if (q.awaiting) {  // between the bodies of a bracketed substitution
+            if (c == L' ' || c == L'\t') continue;
+            if (c == L'#') break;  // a comment to the line's end
+            q.open = c;
+            q.close = ClosingOf(c);
+            q.depth = 0;
+            q.awaiting = false;
+            continue;
+        }
+        if (escape && c == escape) {
+            ++p;
+            continue;
+        }
+        if (q.open != q.close && c == q.open) {
+            ++q.depth;
+            continue;
+        }
+        if (c != q.close) continue;
+        if (q.depth > 0) {
+            --q.depth;
+            continue;
+        }
+        if (--q.partsLeft <= 0) {
+            *endPos = p;
+            *endLength = 1;
+            return true;
+        }
+        q.awaiting = q.open != q.close;
+    }
+    *still = q.Text();
+    return false;
 }
 
 int CStringRegion::BeginLength(const wchar_t* text, int length, int pos) const {
     return text && quote && pos >= 0 && pos < length && text[pos] == quote ? 1 : 0;
 }
 
-void CStringRegion::FindEnd(const wchar_t* text, int length, int from, int* endPos, int* endLength) const {
+bool CStringRegion::FindEnd(const wchar_t* text, int length, int from, int* endPos, int* endLength) const {
     *endPos = 0;
     *endLength = 0;
-    if (!text) return;
+    if (!text) return false;
     for (int p = std::max(from, 0); p < length; ++p) {
         if (escape && text[p] == escape) {
             ++p;  // the escaped unit never ends the string
         } else if (quote && text[p] == quote) {
             *endPos = p;
             *endLength = 1;
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 struct CSyntaxParser::LineText {
@@ -206,7 +461,8 @@ int CSyntaxParser::NextBegin(const CSyntaxRegion* r, const wchar_t* text, int le
         // expression that depends on where the search started (\G).
         if (typeid(*r) == typeid(CStringRegion))
             r->beginKind_ = Kind::kQuote;
-        else if (typeid(*r) != typeid(CSyntaxRegion))
+        else if (typeid(*r) != typeid(CSyntaxRegion) && typeid(*r) != typeid(CMatchedRegion) &&
+                 typeid(*r) != typeid(CQuoteRegion))
             r->beginKind_ = Kind::kEachPosition;
         else if (r->beginExpr)
             r->beginKind_ = r->beginText.find(L"\\G") == std::wstring::npos ? Kind::kExpr : Kind::kEachPosition;
@@ -308,26 +564,47 @@ void CSyntaxParser::CountFolds(const CSyntaxRegion* r, int s, int extentEnd, con
 }
 
 int CSyntaxParser::RegionPass(const CSyntaxRegion* r, int s, int b, int& extentEnd, const LineText& line,
-                              int depth) {
+                              int depth, const std::wstring* carried) {
     const int length = line.length;
     const bool isRoot = r == root_.get();
+    if (r->skip) {  // its begin only, painted as the region around it
+        extentEnd = std::clamp(s + b, s, length);
+        work_ -= b + 1;
+        return kClosed;
+    }
+    const bool carries = r->CarriesText();
+    std::wstring open;
+    // A region a line starts in without its open text (every carried state
+    // was taken, or its child was the one carried) ends as if it had begun
+    // with nothing.
+    if (carries)
+        open = carried && !carried->empty() ? *carried : r->OpenText(carried ? nullptr : line.text, length, s, b);
     int endFrom = s + b;
     for (;;) {
-        int state = 0;
+        int state = 0;  // the root's
         bool ownEnd = false;
+        int endStart = length;
         if (!isRoot) {
-            const int parentId = r->parent ? r->parent->id : 0;
             int endPos = 0, endLength = 0;
-            r->FindEnd(line.text, length, endFrom, &endPos, &endLength);
-            if (endLength > 0) {
+            std::wstring still;
+            const bool found = carries ? r->FindEndOf(open, line.text, length, endFrom, &endPos, &endLength, &still)
+                                       : r->FindEnd(line.text, length, endFrom, &endPos, &endLength);
+            if (found) {
                 ownEnd = true;
-                state = parentId;
-                extentEnd = std::clamp(endPos + endLength, s, length);
+                state = kClosed;
+                endStart = endPos;
+                int end = endPos + endLength;
+                if (r->suffix && end < length) {
+                    const mrx::MatchResult m = r->suffix->Search(line.text, length, end, end);
+                    if (m.Matched() && m.Start() == end) end = m.End();
+                }
+                extentEnd = std::clamp(end, s, length);
             } else {
                 extentEnd = length;
-                state = r->id >= kLineRegion ? parentId : r->id;
+                state = r->id >= kLineRegion ? kClosed : carries ? carried_->StateOf(r->id, still) : r->id;
             }
         }
+        const int ownState = state;
         const int E = extentEnd;
         work_ -= E - s + 1;
         if (line.styles) {
@@ -375,9 +652,11 @@ int CSyntaxParser::RegionPass(const CSyntaxRegion* r, int s, int b, int& extentE
             int childEnd = E;
             const CSyntaxRegion* child = r->children[winner];
             const int childState = RegionPass(child, best, len[winner], childEnd, line, depth + 1);
-            if (!ownEnd) state = childState;
+            if (!ownEnd) state = childState == kClosed ? ownState : childState;
             if (countFolds && child->isolateFolds) claimed.emplace_back(best, childEnd);
-            if (childEnd <= E || isRoot) {
+            // A skip may end where this region's end begins: that end is
+            // escaped.
+            if (isRoot || childEnd <= (child->skip ? endStart : E)) {
                 p = childEnd;
                 continue;
             }
@@ -403,6 +682,12 @@ const CSyntaxRegion* CSyntaxParser::FindRegion(const CSyntaxRegion* r, int id, i
     return nullptr;
 }
 
+int CSyntaxParser::RegionOfState(int state, std::wstring* open) const {
+    open->clear();
+    if (state >= kFirstCarried && state <= kLastState) return carried_->RegionOf(state, open);
+    return state >= 1 && state <= kMaxOpenRegion ? state : 0;
+}
+
 int CSyntaxParser::Lex(const wchar_t* text, int length, int prevState, unsigned short* styles, bool fold) {
     if (!text || length < 0) {
         text = L"";
@@ -411,15 +696,23 @@ int CSyntaxParser::Lex(const wchar_t* text, int length, int prevState, unsigned 
     const LineText line = {text, length, styles, fold};
     work_ = LineBudget(length);
     const CSyntaxRegion* start = root_.get();
-    if (prevState >= 1 && prevState <= kMaxOpenRegion)
-        if (const CSyntaxRegion* f = FindRegion(root_.get(), prevState, 0)) start = f;
+    std::wstring open;
+    if (const int id = RegionOfState(prevState, &open))
+        if (const CSyntaxRegion* f = FindRegion(root_.get(), id, 0)) start = f;
     int extentEnd = length;
-    int state = RegionPass(start, 0, 0, extentEnd, line, 0);
+    int state = RegionPass(start, 0, 0, extentEnd, line, 0, &open);
     // The start region closed within the line: its parent goes on (one
-    // level only).
+    // level only, without an open text of its own).
+    const CSyntaxRegion* last = start;
     if (extentEnd < length && start->parent) {
         int parentEnd = length;
-        state = RegionPass(start->parent, extentEnd, 0, parentEnd, line, 0);
+        const std::wstring unknown;
+        last = start->parent;
+        state = RegionPass(last, extentEnd, 0, parentEnd, line, 0, &unknown);
+    }
+    if (state == kClosed) {  // the state of the region around the one that closed
+        const CSyntaxRegion* up = last->parent;
+        state = up && up->id <= kMaxOpenRegion && !up->CarriesText() ? up->id : 0;
     }
     return state;
 }
@@ -433,9 +726,12 @@ int CSyntaxParser::FoldLevel(int, const wchar_t* text, int length, int state, in
     foldLevel_ = level;
     Lex(text, length, prevState, styles, true);
     if (foldLevel_ == level) {
-        if (state > prevState)
+        // Regions that stay open over lines fold: compared by region.
+        std::wstring open;
+        const int now = RegionOfState(state, &open), before = RegionOfState(prevState, &open);
+        if (now > before)
             ++foldLevel_;
-        else if (state < prevState)
+        else if (now < before)
             --foldLevel_;
     }
     return std::max(foldLevel_, 0);

@@ -384,10 +384,11 @@ protected:
 
 // ---- the goldens ------------------------------------------------------------
 
-TEST_P(SyntaxGolden, SampleStylesAsItsGoldenFile) {
-    const std::wstring goldenPath = samplePath_ + L".golden";
+// Compares the dump of `samplePath` with <samplePath>.golden, as the file
+// comment says (or rewrites it on request).
+void ExpectGolden(const std::wstring& samplePath, const std::vector<LineDump>& dump) {
+    const std::wstring goldenPath = samplePath + L".golden";
     const std::wstring newPath = goldenPath + L".new";
-    const std::vector<LineDump> dump = DumpFile(samplePath_);
     const std::vector<std::string> lines = GoldenLines(dump);
     const std::string text = JoinLines(lines);
 
@@ -416,12 +417,14 @@ TEST_P(SyntaxGolden, SampleStylesAsItsGoldenFile) {
         const std::string gotText = sampleLine * 2 < lines.size() ? lines[sampleLine * 2] : "";
         const std::string wantStyles = sampleLine * 2 + 1 < expected.size() ? expected[sampleLine * 2 + 1] : "";
         const std::string gotStyles = sampleLine * 2 + 1 < lines.size() ? lines[sampleLine * 2 + 1] : "";
-        FAIL() << Narrow(Lang().sample) << ": line " << sampleLine + 1 << " differs from "
+        FAIL() << Narrow(samplePath) << ": line " << sampleLine + 1 << " differs from "
                << Narrow(goldenPath) << " (now in " << Narrow(newPath) << ")\n"
                << "golden: " << wantText << "\n        " << wantStyles << "\n"
                << "now:    " << gotText << "\n        " << gotStyles;
     }
 }
+
+TEST_P(SyntaxGolden, SampleStylesAsItsGoldenFile) { ExpectGolden(samplePath_, DumpFile(samplePath_)); }
 
 TEST_P(SyntaxGolden, LfAndCrLfLineEndsStyleTheSame) {
     std::string bytes = testing_support::ReadFileText(samplePath_);
@@ -578,6 +581,85 @@ INSTANTIATE_TEST_SUITE_P(Shipped, SyntaxGolden,
                          ::testing::Combine(testing_support::kBothEngines, ::testing::ValuesIn(AllLanguages())),
                          EngineTestName);
 
+// ---- the corpus -------------------------------------------------------------
+//
+// Real code in the shapes lexers get wrong, per language: corpus/<script
+// stem>/<file>, each pinned by <file>.golden as the samples are (styled by
+// our engine's lexers: the rule trees of both engines are compared below).
+// MORROWPAD_CORPUS=<folder> takes the files from a folder of the same shape
+// instead (with MORROWPAD_UPDATE_GOLDEN=1, to colour files of one's own for
+// pygments_diff.py).
+
+struct CorpusFile {
+    std::wstring stem;
+    std::wstring path;
+};
+
+void PrintTo(const CorpusFile& f, std::ostream* os) { *os << Narrow(f.path); }
+
+std::wstring CorpusFolder() {
+    const char* own = std::getenv("MORROWPAD_CORPUS");
+    return own && *own ? Wide(own) : Wide(CORPUS_DIR);
+}
+
+std::vector<std::wstring> FolderEntries(const std::wstring& folder, bool folders) {
+    std::vector<std::wstring> out;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return out;
+    do {
+        const std::wstring name = fd.cFileName;
+        const bool isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (name == L"." || name == L".." || isFolder != folders) continue;
+        const auto endsWith = [&](const wchar_t* tail) {
+            const size_t n = wcslen(tail);
+            return name.size() >= n && name.compare(name.size() - n, n, tail) == 0;
+        };
+        if (!endsWith(L".golden") && !endsWith(L".golden.new")) out.push_back(name);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<CorpusFile> CorpusFiles() {
+    std::vector<CorpusFile> out;
+    const std::wstring root = CorpusFolder();
+    for (const std::wstring& stem : FolderEntries(root, true))
+        for (const std::wstring& name : FolderEntries(root + L"\\" + stem, false))
+            out.push_back({stem, root + L"\\" + stem + L"\\" + name});
+    return out;
+}
+
+std::string CorpusTestName(const ::testing::TestParamInfo<CorpusFile>& info) {
+    std::string n = Narrow(info.param.path.substr(CorpusFolder().size() + 1));
+    for (char& c : n)
+        if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+    return n;
+}
+
+class SyntaxCorpus : public ::testing::TestWithParam<CorpusFile> {};
+
+TEST_P(SyntaxCorpus, FileStylesAsItsGoldenFile) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    settings::SetProgramFolder(ProgramFolderOfBuild());
+    UseEngine(syntax::kEngineOwn);
+    const Language* lang = nullptr;
+    for (const Language& l : AllLanguages())
+        if (_wcsicmp(l.stem.c_str(), GetParam().stem.c_str()) == 0) lang = &l;
+    ASSERT_NE(lang, nullptr) << "no syntax definition " << Narrow(GetParam().stem) << ".vbs";
+    ILexer* lexer = syntax::LexerByName(lang->title);
+    ASSERT_NE(lexer, nullptr) << MessagesShown();
+    Control c;
+    ASSERT_TRUE(c.Ok());
+    ASSERT_TRUE(c.Load(GetParam().path)) << Narrow(GetParam().path);
+    c.SetLexer(lexer);
+    c.Send(MPM_UPDATESTATES, 0, -1);
+    ExpectGolden(GetParam().path, DumpControl(c, true));
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, SyntaxCorpus, ::testing::ValuesIn(CorpusFiles()), CorpusTestName);
+
 // ---- the rule trees both engines build --------------------------------------
 
 void DumpRegion(const syntax::CSyntaxRegion* r, int depth, std::ostringstream& out) {
@@ -586,6 +668,9 @@ void DumpRegion(const syntax::CSyntaxRegion* r, int depth, std::ostringstream& o
         << Narrow(r->beginText) << "] end [" << Narrow(r->endText) << "]";
     if (const auto* quoted = dynamic_cast<const syntax::CStringRegion*>(r))
         out << " quote " << int(quoted->quote) << " escape " << int(quoted->escape);
+    if (const auto* q = dynamic_cast<const syntax::CQuoteRegion*>(r))
+        out << " delimited " << q->parts << " escape " << int(q->escape);
+    out << (r->CarriesText() ? " carries" : "") << (r->skip ? " skip" : "") << (r->suffix ? " suffix" : "");
     out << " fold " << (r->fold != nullptr) << " unfold " << (r->unfold != nullptr) << "\n";
     for (const syntax::SyntaxItem* item : r->items)
         out << indent << "  item style " << item->style << " expr " << (item->expr != nullptr) << "\n";

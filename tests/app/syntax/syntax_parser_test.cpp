@@ -276,6 +276,79 @@ TEST(Highlighter, OnlyOneLevelIsResumedAfterTheStartRegionCloses) {
     EXPECT_EQ(b.state, 0);
 }
 
+// Lines lexed in order, each from the state the one before ended in: the
+// style strings joined by '|'.
+std::string LexLines(CSyntaxParser& p, const std::vector<std::wstring>& lines, int* lastState = nullptr) {
+    std::string out;
+    int state = 0;
+    for (const std::wstring& l : lines) {
+        const Lexed x = Lex(p, l, state);
+        state = x.state;
+        out += (out.empty() ? "" : "|") + x.styles;
+    }
+    if (lastState) *lastState = state;
+    return out;
+}
+
+TEST(Highlighter, RegionsEndAsTheTextThatBeganThemSays) {
+    // A bracket comment closes with as many '=' as it opened with; a
+    // here-document with its word; quote-like operators with the delimiter
+    // they chose, nested pairs counted, in one or two parts; a skip keeps a
+    // string from starting and a region from ending; a line region ends at a
+    // line that is not continued.
+    CSyntaxParser p;
+    CSyntaxRegion* bracket = p.CreateMatchedRegion(1, 1, L"#\\[(=*)\\[", L"+]\\1]+", true);
+    CSyntaxRegion* here = p.CreateMatchedRegion(2, 4, L"<<(\\w+)", L"^\\1$", true);
+    CSyntaxRegion* q = p.CreateQuoteRegion(3, 3, L"\\bq\\s*([^\\w\\s])", L'\\', 1);
+    CSyntaxRegion* s = p.CreateQuoteRegion(4, 4, L"\\bs\\s*([^\\w\\s])", L'\\', 2);
+    s->suffix = syntax::CompilePattern(L"[a-z]+", true);
+    CSyntaxRegion* dq = p.CreateStringRegion(5, 3, L'"', 0);
+    CSyntaxRegion* recipe = p.CreateRegion(6, 9, L"^\\t", L"(?<!\\\\)$", true);
+    for (CSyntaxRegion* r : {bracket, here, q, s, p.CreateSkip(L"\\\\.", true), dq, recipe}) p.Root()->AddRegion(r);
+    dq->AddRegion(p.CreateSkip(L"\\$\\(\"", true));
+    struct Case {
+        std::vector<std::wstring> lines;
+        const char* styles;
+        bool endsOpen;
+    };
+    const Case cases[] = {
+        {{L"#[==[ a ]] ]=] b", L" ]==] x"}, "1111111111111111|1111100", false},
+        {{L"#[[ a ]] b"}, "1111111100", false},
+        {{L"x <<EOT", L"EO", L" EOT", L"EOT", L"y"}, "0044444|44|4444|444|0", false},
+        {{L"<<A", L"<<B", L"A"}, "444|444|4", false},
+        {{L"q{a{b}c} d", L"q(a\\)b) e"}, "3333333300|333333300", false},
+        {{L"q{a", L"}b}c"}, "333|3000", false},
+        {{L"s/a/b/gx y", L"s{a}{b}g z", L"s{a}", L"  {b}i w"}, "4444444400|4444444400|4444|44444400", false},
+        {{L"s/a/", L"b/ c"}, "4444|4400", false},
+        {{L"a \\\"b \"c\\\" d"}, "000000333300", false},
+        {{L"x \"$(\"\" y"}, "003333300", false},
+        {{L"\tcc a \\", L"  b", L"c"}, "9999999|999|0", false},
+        {{L"\t"}, "9", false},
+    };
+    for (const Case& c : cases) {
+        int state = 0;
+        EXPECT_EQ(LexLines(p, c.lines, &state), c.styles) << testing::PrintToString(c.lines);
+        EXPECT_EQ(state != 0, c.endsOpen) << testing::PrintToString(c.lines) << " state " << state;
+    }
+    // A line inside one of them ends in a state that carries the text.
+    EXPECT_GE(Lex(p, L"#[=[").state, syntax::kFirstCarried);
+    EXPECT_NE(Lex(p, L"#[=[").state, Lex(p, L"#[==[").state);
+    EXPECT_EQ(Lex(p, L"#[=[").state, Lex(p, L"x #[=[").state);
+}
+
+TEST(Highlighter, RegionsPastTheLastCarriedStateStillEnd) {
+    // More here-document words than there are states: the later ones end at
+    // a line their empty word matches, an empty line, and nothing breaks.
+    CSyntaxParser p;
+    p.Root()->AddRegion(p.CreateMatchedRegion(1, 4, L"<<(\\w+)", L"^\\1$", true));
+    std::vector<int> states;
+    for (int i = 0; i < 300; ++i) states.push_back(Lex(p, L"<<W" + std::to_wstring(i)).state);
+    EXPECT_LE(*std::max_element(states.begin(), states.end()), syntax::kLastState);
+    EXPECT_EQ(LexLines(p, {L"<<W5", L"x", L"W5", L"y"}), "4444|4|44|0");
+    EXPECT_EQ(Lex(p, L"x", states.back()).styles, "4");
+    EXPECT_EQ(Lex(p, L"", states.back()).state, 0);
+}
+
 TEST(Highlighter, LiteralsAndExpressionsOfBeginAndEnd) {
     CSyntaxParser p;
     p.Root()->AddRegion(p.CreateRegion(60, 1, L"+rem+", L"", false));
@@ -418,16 +491,21 @@ public:
             if (const CSyntaxRegion* f = Find(root_, prev)) start = f;
         int e = n;
         int state = Pass(start, 0, 0, e, 0);
+        const CSyntaxRegion* last = start;
         if (e < n && start->parent) {
             int e2 = n;
-            state = Pass(start->parent, e, 0, e2, 0);
+            last = start->parent;
+            state = Pass(last, e, 0, e2, 0);
         }
+        // Closed: the state of the region around the one that closed.
+        if (state < 0) state = last->parent && last->parent->id <= 59 ? last->parent->id : 0;
         return state;
     }
     int FoldLevel(const wchar_t* t, int n, int state, int prev, int level, unsigned short* st) {
         acc_ = level;
         LineState(t, n, prev, st, true);
-        if (acc_ == level) acc_ += state > prev ? 1 : state < prev ? -1 : 0;
+        const auto region = [](int x) { return x >= 1 && x <= 59 ? x : 0; };
+        if (acc_ == level) acc_ += region(state) > region(prev) ? 1 : region(state) < region(prev) ? -1 : 0;
         return acc_ < 0 ? 0 : acc_;
     }
 
@@ -446,17 +524,17 @@ private:
         bool own = false;
         if (r != root_) {
             int ep = 0, el = 0;
-            r->FindEnd(t_, n_, endFrom, &ep, &el);
-            const int pid = r->parent ? r->parent->id : 0;
-            if (el > 0) {
+            const bool found = r->FindEnd(t_, n_, endFrom, &ep, &el);
+            if (found) {
                 own = true;
-                state = pid;
+                state = -1;
                 e = ep + el;
             } else {
                 e = n_;
-                state = r->id >= 60 ? pid : r->id;
+                state = r->id >= 60 ? -1 : r->id;
             }
         }
+        const int ownState = state;
         if (st_) {
             for (int i = s; i < e; ++i) st_[i] = (unsigned short)((st_[i] & ~0x7E1F) | r->style | ((r->id & 63) << 9));
             for (const syntax::SyntaxItem* item : r->items)
@@ -487,7 +565,7 @@ private:
             }
             int ce = e;
             const int cs = Pass(child, p, bl, ce, depth + 1);
-            if (!own) state = cs;
+            if (!own) state = cs < 0 ? ownState : cs;
             if (child->isolateFolds) claimed.emplace_back(p, ce);
             if (ce <= e || r == root_) {
                 p = ce;
