@@ -194,6 +194,8 @@ public:
     void SetFoldByIndent(bool on) { foldByIndent_ = on; }
     bool FoldsByIndent() const { return foldByIndent_; }
     const std::wstring& GetName() const { return name_; }
+    // The region (and open text) a line state stands for; 0 for none.
+    int RegionOfState(int state, std::wstring* open) const;
 
 private:
     struct LineText;
@@ -205,8 +207,6 @@ private:
     int RegionPass(const CSyntaxRegion* r, int s, int b, int& extentEnd, const LineText& line, int depth,
                    const std::wstring* carried = nullptr);
     static constexpr int kClosed = -1;
-    // The region (and open text) a line state stands for.
-    int RegionOfState(int state, std::wstring* open) const;
     void PaintItems(const CSyntaxRegion* r, int s, int extentEnd, const LineText& line) const;
     void CountFolds(const CSyntaxRegion* r, int s, int extentEnd, const LineText& line,
                     const std::vector<std::pair<int, int>>& claimed);

@@ -17,7 +17,8 @@
 //
 // The line number counts from 1; the fold level is the line's own level (the
 // previous line's fold pass result), the end state the lexer state the line
-// ends in. In the text a tab is written as a right arrow so that the style
+// ends in (a state that carries an open text, such as a bracket comment's
+// level, as its region followed by '+'). In the text a tab is written as a right arrow so that the style
 // characters stay under their units. Style characters: '.' for class 0,
 // '1' to '9' for 1 to 9, 'a' to 'v' for 10 to 31.
 //
@@ -241,9 +242,10 @@ struct LineDump {
     std::wstring text;
     std::string styles;
     int fold = 0;
-    int state = 0;
+    int state = 0;  // a state that carries an open text: its region
+    bool carried = false;
     bool operator==(const LineDump& o) const {
-        return text == o.text && styles == o.styles && fold == o.fold && state == o.state;
+        return text == o.text && styles == o.styles && fold == o.fold && state == o.state && carried == o.carried;
     }
 };
 
@@ -256,7 +258,9 @@ char StyleChar(int c) {
 
 // What the control shows: the styles as painting asks for them (the states
 // are brought up to date on the way), then the end states and fold levels.
-std::vector<LineDump> DumpControl(const Control& c, bool foldPass) {
+// A state that carries an open text is numbered in the order the lexer met
+// it, over all documents: it is written as its region, marked.
+std::vector<LineDump> DumpControl(const Control& c, bool foldPass, ILexer* lexer) {
     std::vector<LineDump> out;
     const int n = c.LineCount();
     for (int i = 0; i < n; ++i) {
@@ -271,6 +275,11 @@ std::vector<LineDump> DumpControl(const Control& c, bool foldPass) {
     if (foldPass) c.RunFoldPass();
     for (int i = 0; i < n; ++i) {
         out[size_t(i)].state = c.Attr(i, LA_LEXSTATE);
+        if (auto* p = dynamic_cast<syntax::CSyntaxParser*>(lexer); p && out[size_t(i)].state >= syntax::kFirstCarried) {
+            std::wstring open;
+            out[size_t(i)].state = p->RegionOfState(out[size_t(i)].state, &open);
+            out[size_t(i)].carried = true;
+        }
         out[size_t(i)].fold = c.Attr(i, LA_FOLDLEVEL);
     }
     return out;
@@ -285,7 +294,7 @@ std::string ShowText(const std::wstring& text) {
 
 std::string Header(int line, const LineDump& d) {
     char buf[64];
-    snprintf(buf, sizeof buf, "%5d %2d %2d |", line + 1, d.fold, d.state);
+    snprintf(buf, sizeof buf, "%5d %2d %2d%c|", line + 1, d.fold, d.state, d.carried ? '+' : ' ');
     return buf;
 }
 
@@ -375,7 +384,7 @@ protected:
         EXPECT_TRUE(c.Load(path)) << Narrow(path);
         c.SetLexer(lexer_);
         c.Send(MPM_UPDATESTATES, 0, -1);
-        return DumpControl(c, true);
+        return DumpControl(c, true, lexer_);
     }
 
     ILexer* lexer_ = nullptr;
@@ -556,12 +565,12 @@ void RunRandomEdits(const Language& language, ILexer* lexer, const std::wstring&
         fresh.Insert({0, 0}, text);
         fresh.SetLexer(lexer);
         fresh.Send(MPM_UPDATESTATES, 0, -1);
-        const std::vector<LineDump> want = DumpControl(fresh, true);
+        const std::vector<LineDump> want = DumpControl(fresh, true, lexer);
         if (refresh) {
             edited.Send(MPM_UPDATESTATES, 0, -1);
             edited.Send(MPM_FOLDMODE, 1);  // levels again from the top
         }
-        const std::vector<LineDump> got = DumpControl(edited, true);
+        const std::vector<LineDump> got = DumpControl(edited, true, lexer);
         const std::string diff = FirstDifference(want, got, "fresh", "edited");
         ASSERT_TRUE(diff.empty()) << Narrow(language.title) << " after " << i << " edits: " << diff;
     }
@@ -655,7 +664,7 @@ TEST_P(SyntaxCorpus, FileStylesAsItsGoldenFile) {
     ASSERT_TRUE(c.Load(GetParam().path)) << Narrow(GetParam().path);
     c.SetLexer(lexer);
     c.Send(MPM_UPDATESTATES, 0, -1);
-    ExpectGolden(GetParam().path, DumpControl(c, true));
+    ExpectGolden(GetParam().path, DumpControl(c, true, lexer));
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, SyntaxCorpus, ::testing::ValuesIn(CorpusFiles()), CorpusTestName);

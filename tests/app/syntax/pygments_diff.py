@@ -107,6 +107,7 @@ def either_table():
         ('csharp cmake perl php powershell ruby rust makefile', String, None, {'f'},
          'interpolated variables and format placeholders that Pygments leaves in the string'),
         ('cmake json html yaml', String, None, {'e'}, 'escapes and entities that Pygments leaves in the string'),
+        ('cmake', String, None, {'9'}, 'generator expressions $<...> inside a quoted argument'),
         ('latex', Token, _inside(TEX_LITERAL), {'4'}, 'class 4 in LaTeX is maths and verbatim, which Pygments has no class for'),
     ]
 
