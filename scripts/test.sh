@@ -33,3 +33,10 @@ ctest --test-dir "$root/build/win" --output-on-failure --timeout 600 "$@"
 cmake -S "$root/native" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build/native"
 ctest --test-dir "$root/build/native" --output-on-failure --timeout 600 "$@"
+# The colouring of the syntax corpus against an independent lexer (Pygments),
+# where Python and Pygments are installed.
+if command -v python3 >/dev/null 2>&1; then
+  python3 "$root/tests/app/syntax/pygments_diff.py" --check
+else
+  echo "pygments_diff: no python3: skipped"
+fi

@@ -784,6 +784,50 @@ TEST(SyntaxGoldenControl, InsertingLinesRelexesTheLinesAfterThem) {
     EXPECT_EQ(States(c), (std::vector<int>{0, 1, 1, 0, 0}));
 }
 
+// A long file shown first at a line far down is coloured with the states of
+// all the lines above it; a construct opened by typing colours what follows
+// it, and closing it gives the lines after it their colours back.
+TEST(SyntaxGoldenControl, ColoursFollowTheTextAboveWhereverTheViewStartsAndAfterEdits) {
+    ASSERT_NE(EditLibrary(), nullptr);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    settings::SetProgramFolder(ProgramFolderOfBuild());
+    UseEngine(syntax::kEngineOwn);
+    struct Case {
+        const wchar_t* language;
+        const wchar_t* opener;  // put at the start of line 2
+        const wchar_t* closer;  // a line inserted after line 3000
+        int inside;             // the class of line 2000's first unit while open
+    };
+    const Case cases[] = {
+        {L"CMake", L"#[==[ ", L"]=] ]==]", 1},
+        {L"Perl", L"print <<\"EOT\";", L"EOT", 4},
+        {L"Shell", L"cat <<-'END'", L"END", 4},
+    };
+    std::wstring text;
+    for (int i = 0; i < 6000; ++i) text += L"x" + std::to_wstring(i) + L"\r\n";
+    for (const Case& k : cases) {
+        ILexer* lexer = syntax::LexerByName(k.language);
+        ASSERT_NE(lexer, nullptr) << Narrow(k.language);
+        Control c;
+        c.Insert({0, 0}, text);
+        c.Insert({2, 0}, std::wstring(k.opener) + L"\r\n");
+        c.Insert({3001, 0}, std::wstring(k.closer) + L"\r\n");
+        c.SetLexer(lexer);
+        // Shown at line 4000 first, then at line 2000.
+        c.SetCaret({4000, 0});
+        c.Send(WM_PAINT);
+        EXPECT_EQ(c.StyleAt(4000, 0), 0) << Narrow(k.language) << " after the construct";
+        EXPECT_EQ(c.StyleAt(2000, 0), k.inside) << Narrow(k.language) << " inside it";
+        // Without the closer the construct runs to the end; typed back, the
+        // lines after it are code again.
+        c.Delete({3001, 0}, {3002, 0});
+        EXPECT_EQ(c.StyleAt(4000, 0), k.inside) << Narrow(k.language) << " unclosed";
+        c.Insert({3001, 0}, std::wstring(k.closer) + L"\r\n");
+        EXPECT_EQ(c.StyleAt(4000, 0), 0) << Narrow(k.language) << " closed again";
+        EXPECT_EQ(c.StyleAt(5999, 0), 0) << Narrow(k.language) << " closed again";
+    }
+}
+
 std::vector<int> FoldLevels(const Control& c) {
     c.RunFoldPass();
     std::vector<int> levels;
