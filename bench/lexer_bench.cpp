@@ -4,8 +4,12 @@
 //
 //   scripts/bench.sh lexer_bench      (prepares all headers of /usr/include
 //                                      as one file and passes its path)
-//   wine lexer_bench.exe <file> [repeats]
+//   wine lexer_bench.exe <file> [repeats] [definition.vbs]
+//
+// With a definition (a shipped syntax script), its lexer is measured instead
+// of the C rule tree: the same figures for the text given.
 #include <windows.h>
+#include <objbase.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +20,7 @@
 
 #include "BenchUtil.h"
 #include "CRules.h"
+#include "ParserScript.h"
 
 namespace {
 
@@ -56,7 +61,7 @@ double Best(int repeats, auto&& run) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: lexer_bench <C file> [repeats]\n");
+        std::fprintf(stderr, "usage: lexer_bench <C file> [repeats] [definition.vbs]\n");
         return 2;
     }
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
@@ -86,7 +91,20 @@ int main(int argc, char** argv) {
     bytes.shrink_to_fit();
     std::vector<Line> lines = SplitLines(text);
     const wchar_t* base = text.c_str();
-    auto lexer = MakeCLexer();
+    std::unique_ptr<syntax::CSyntaxParser> lexer;
+    if (argc > 3) {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        std::vector<std::unique_ptr<syntax::CSyntaxParser>> parsers;
+        const std::string name = argv[3];
+        syntax::ScriptError error;
+        if (!syntax::RunParserScript(std::wstring(name.begin(), name.end()), parsers, &error) || parsers.empty()) {
+            std::fprintf(stderr, "lexer_bench: the definition %s does not run\n", argv[3]);
+            return 1;
+        }
+        lexer = std::move(parsers.front());
+    } else {
+        lexer = MakeCLexer();
+    }
     std::vector<unsigned short> styles(1 << 16);
     auto stylesFor = [&](int n) {
         if (styles.size() < size_t(n) + 1) styles.resize(size_t(n) + 1);
@@ -130,8 +148,8 @@ int main(int argc, char** argv) {
         }
     });
 
-    std::printf("lexer_bench: %.1f MB, %zu lines (%zu line breaks), best of %d\n", mb, lines.size(), breaks,
-                repeats);
+    std::printf("lexer_bench: %.1f MB, %zu lines (%zu line breaks), best of %d, lexer %s\n", mb, lines.size(),
+                breaks, repeats, argc > 3 ? argv[3] : "of C built in code");
     std::printf("  peer: line split (memchr)             %8.1f MB/s\n", mb / split);
     std::printf("  peer: one keyword search per line     %8.1f MB/s  (%zu lines match)\n", mb / search, found);
     std::printf("  lexer: line states only               %8.1f MB/s  (last state %d)\n", mb / states, finalState);

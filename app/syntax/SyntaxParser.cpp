@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <cwchar>
+#include <cwctype>
 #include <typeinfo>
 
 namespace syntax {
@@ -453,6 +454,49 @@ struct CSyntaxParser::LineText {
     bool fold;
 };
 
+namespace {
+
+// The unit every match of `pattern` starts with, 0 when there is none to
+// tell: a first unit that is plain (or an escaped punctuation character),
+// not repeated optionally, in a pattern without an alternative at its top
+// level. A letter counts only when case matters.
+wchar_t LeadingUnit(const std::wstring& pattern, bool caseSensitive) {
+    if (pattern.empty()) return 0;
+    size_t i = 0;
+    wchar_t unit = pattern[0];
+    if (unit == L'\\') {
+        if (pattern.size() < 2 || iswalnum(pattern[1]) || pattern[1] > 127) return 0;
+        unit = pattern[1];
+        i = 2;
+    } else {
+        if (std::wcschr(L"^$.|?*+()[]{}", unit) || unit < 32) return 0;
+        i = 1;
+    }
+    if (!caseSensitive && iswalpha(unit)) return 0;
+    if (i < pattern.size() && std::wcschr(L"?*{", pattern[i])) return 0;
+    int depth = 0;
+    bool inClass = false;
+    for (size_t k = 0; k < pattern.size(); ++k) {
+        const wchar_t c = pattern[k];
+        if (c == L'\\') {
+            ++k;
+        } else if (inClass) {
+            inClass = c != L']';
+        } else if (c == L'[') {
+            inClass = true;
+        } else if (c == L'(') {
+            ++depth;
+        } else if (c == L')') {
+            --depth;
+        } else if (c == L'|' && depth == 0) {
+            return 0;
+        }
+    }
+    return unit;
+}
+
+}  // namespace
+
 int CSyntaxParser::NextBegin(const CSyntaxRegion* r, const wchar_t* text, int length, int from, int last,
                              int* beginLength) {
     using Kind = CSyntaxRegion::BeginKind;
@@ -464,8 +508,11 @@ int CSyntaxParser::NextBegin(const CSyntaxRegion* r, const wchar_t* text, int le
         else if (typeid(*r) != typeid(CSyntaxRegion) && typeid(*r) != typeid(CMatchedRegion) &&
                  typeid(*r) != typeid(CQuoteRegion))
             r->beginKind_ = Kind::kEachPosition;
+        else if (r->beginExpr && r->beginText.find(L"\\G") != std::wstring::npos)
+            r->beginKind_ = Kind::kEachPosition;
         else if (r->beginExpr)
-            r->beginKind_ = r->beginText.find(L"\\G") == std::wstring::npos ? Kind::kExpr : Kind::kEachPosition;
+            r->beginKind_ = (r->beginUnit_ = LeadingUnit(r->beginText, r->caseSensitive)) ? Kind::kExprAtUnit
+                                                                                              : Kind::kExpr;
         else
             r->beginKind_ = r->beginLiteral.empty() ? Kind::kNever : Kind::kLiteral;
     }
@@ -510,6 +557,16 @@ int CSyntaxParser::NextBegin(const CSyntaxRegion* r, const wchar_t* text, int le
                     return m.Start();
                 }
                 from = m.Start() + 1;  // an empty match is no start
+            }
+            return -1;
+        case Kind::kExprAtUnit:  // tried only where its first unit is
+            for (int p = from; p <= last; ++p) {
+                if (text[p] != r->beginUnit_) continue;
+                const mrx::MatchResult m = r->beginExpr->Search(text, length, p, p);
+                if (m.Matched() && m.End() > m.Start()) {
+                    *beginLength = m.End() - m.Start();
+                    return p;
+                }
             }
             return -1;
         case Kind::kEachPosition:

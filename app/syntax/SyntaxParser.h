@@ -107,8 +107,9 @@ private:
     friend class CSyntaxParser;
     // How the line pass finds this region's next start (worked out on first
     // use; the tree does not change while it is lexed).
-    enum class BeginKind : signed char { kUnknown, kNever, kLiteral, kExpr, kQuote, kEachPosition };
+    enum class BeginKind : signed char { kUnknown, kNever, kLiteral, kExpr, kExprAtUnit, kQuote, kEachPosition };
     mutable BeginKind beginKind_ = BeginKind::kUnknown;
+    mutable wchar_t beginUnit_ = 0;  // kExprAtUnit: every match starts with this unit
 };
 
 // A quoted string: begins at its quote character and ends at the next one
