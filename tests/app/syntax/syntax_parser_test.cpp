@@ -611,7 +611,7 @@ private:
 void RandomTree(CSyntaxParser& p, std::mt19937& rng) {
     auto pick = [&](int n) { return int(rng() % unsigned(n)); };
     static const wchar_t* const kBegins[] = {L"+/*+", L"+<+",  L"+(+",   L"+ab+",  L"+AB+", L"a+b",
-                                             L"^\\s*#", L"b|",  L"\\(",  L"c(?=a)", L"(?<=a)b", L"+\"+", L"(?g)\\Gb", L"."};
+                                             L"^\\s*#", L"b|",  L"\\(",  L"c(?=a)", L"(?<=a)b", L"+\"+", L"(?g)\\Gb", L".", L"a|c", L"\\(?b"};
     static const wchar_t* const kEnds[] = {L"+*/+", L"+>+", L"+)+", L"", L"", L"c", L"a*", L"\\)", L"b+a", L"+A+"};
     static const wchar_t* const kItems[] = {L"a+", L"\\bab\\b", L"b*", L"c.", L"[a-c]{2}", L";", L"(?=c)", L"a|ab"};
     static const wchar_t* const kMarks[] = {L"\\(", L"\\)", L"a*", L"[{]", L"}", L"b"};
@@ -628,7 +628,7 @@ void RandomTree(CSyntaxParser& p, std::mt19937& rng) {
             r = p.CreateStringRegion(id, 1 + pick(12), kQuotes[pick(3)], kEscapes[pick(4)]);
         } else {
             const wchar_t* end = kEnds[pick(10)];
-            r = p.CreateRegion(*end ? id : 60, pick(16), kBegins[pick(14)], end, pick(2) != 0);
+            r = p.CreateRegion(*end ? id : 60, pick(16), kBegins[pick(16)], end, pick(2) != 0);
         }
         // Parents are earlier regions (no cycles); now and then a region
         // gets two parents.
