@@ -1,91 +1,137 @@
 ' Perl: comments, POD blocks, the data after __END__, strings with
 ' interpolated variables, quote-like operators (q, qq, qw, qx, m, qr, s, tr,
-' y), regular expressions, here-documents, variables, numbers, keywords and
-' built-in functions. Braces fold.
+' y) with any delimiter, regular expressions, here-documents, formats,
+' variables, numbers, keywords and built-in functions. Braces fold.
 
 Include "common.vbs"
 
-Dim p, q, esc, vars, reBefore, pod, dat, lcom, heredoc, str1, str2, str3, rx, opens, closes, i, o, c, r, body
+Dim p, q, esc, vars, reBefore, notOp, delim, word, hdRest
+Dim varItem, escItem, kwItem, biItem, typeItem, allVarItem, numItem, globItem
+Dim pod, dat, pod2, heredoc, fmt, rest
 Set p = Parser.CreateParser()
 q = Chr(34)
 esc = "\\(?:x[0-9a-fA-F]{1,2}|x\{[0-9a-fA-F]+\}|N\{[^}]*\}|[0-7]{1,3}|c.|.)"
 vars = "[$@]\{?\^?[A-Za-z_]\w*(?:::\w+)*\}?(?:->)?(?:\[[^\]]*\]|\{[^}]*\})?|\$[0-9&_]"
-reBefore = "(?<=(?:^|[=~(,;!&|?{]|\b(?:split|if|unless|and|or|not|return|grep|map|when|while|until))\s*)"
+' A slash begins a pattern where an operand is expected: after an operator or
+' an opening bracket, or after a word that takes one (not a variable's name)
+reBefore = "(?<=(?:[=~(\[{,;!&|?:]|(?<![$@%])\b(?:split|if|unless|elsif|and|or|not|xor|return|grep|" & _
+    "map|when|while|until|push|unshift))\s*)"
+' A quote-like operator is no part of a name, variable, method, sub name,
+' package name or escape (\s); its delimiter follows at once or after spaces
+' (after spaces a # begins a comment), and "=>" makes it a hash key
+notOp = "(?<![$@%&*:#'\\-]|->|\bsub\s{1,20})\b"
+delim = "(?!\s*=>|::)(?:\s+[^\w\s#=,;)\]}>]|[^\w\s)\]}>])"
+' The word of a here-document: "WORD", 'WORD', \WORD or WORD
+word = "(?:\s*" & q & "([^" & q & "]*)" & q & "|([A-Za-z_]\w*))"
 
-' POD documentation, the data section and comments
-Set pod = p.CreateRegion(2, "^=[a-zA-Z]\w*", "^=cut\b.*", True)
-pod.AddItem p.CreateItem(8, "^=(?:head\d|item|over|back|pod|begin|end|for|encoding)\b.*", True)
-Set dat = p.CreateRegion(1, "^__(?:END|DATA)__\s*$", "[^\s\S]", True)
-Set lcom = p.CreateRegion(1, "(?<!\$)#", "", True)
-
-' Here-documents up to the line that holds only their upper-case name
-' (<<'NAME' interpolates nothing)
-p.AddRegion p.CreateRegion(4, "<<~?'[A-Z_][A-Z0-9_]*'", "^\s*[A-Z_][A-Z0-9_]*\s*$", True)
-Set heredoc = p.CreateRegion(4, "<<~?(?:" & q & "[A-Z_][A-Z0-9_]*" & q & "|[A-Z_][A-Z0-9_]*)", "^\s*[A-Z_][A-Z0-9_]*\s*$", True)
-heredoc.AddItem p.CreateItem(15, vars, True)
-
-' Strings may span lines
-Set str1 = p.CreateStringRegion(3, q, "\", True)
-str1.AddItem p.CreateItem(4, esc, True)
-str1.AddItem p.CreateItem(15, vars, True)
-Set str2 = p.CreateStringRegion(3, "'", "\", True)
-str2.AddItem p.CreateItem(4, "\\[\\']", True)
-Set str3 = p.CreateStringRegion(4, "`", "\", True)
-str3.AddItem p.CreateItem(15, vars, True)
-Set rx = p.CreateRegion(4, reBefore & "/(?=(?:[^/\\]|\\.)*/)", "(?:[^/\\]|\\.)*/[msixpodualngcer]*", True)
-rx.AddItem p.CreateItem(15, vars, True)
-
-p.AddRegion pod
-p.AddRegion dat
-p.AddRegion lcom
-p.AddRegion heredoc
-p.AddRegion str1
-p.AddRegion str2
-p.AddRegion str3
-p.AddRegion rx
-
-' Quote-like operators with the delimiters / { ( [ | !
-opens = "/{([|!"
-closes = "/})]|!"
-For i = 1 To Len(opens)
-    o = "\" & Mid(opens, i, 1)
-    c = "\" & Mid(closes, i, 1)
-    ' Bracket pairs may nest one level deep
-    If o = c Then
-        body = "(?:[^\\" & c & "]|\\.)*"
-    Else
-        body = "(?:[^\\" & o & c & "]|\\.|" & o & "[^" & o & c & "]*" & c & ")*"
-    End If
-    ' q, qq, qw, qx: strings
-    Set r = p.CreateRegion(3, "\b(?:q|qq|qw|qx)\s*" & o, body & c, True)
-    r.AddItem p.CreateItem(15, vars, True)
-    p.AddRegion r
-    ' m and qr: patterns
-    Set r = p.CreateRegion(4, "\b(?:m|qr)\s*" & o, body & c & "[msixpodualngc]*", True)
-    r.AddItem p.CreateItem(15, vars, True)
-    p.AddRegion r
-    ' s, tr, y: pattern and replacement
-    If o = c Then
-        Set r = p.CreateRegion(4, "\b(?:s|tr|y)\s*" & o, body & c & body & c & "[msixpodualngcerd]*", True)
-    Else
-        Set r = p.CreateRegion(4, "\b(?:s|tr|y)\s*" & o, body & c & "\s*" & o & body & c & "[msixpodualngcerd]*", True)
-    End If
-    r.AddItem p.CreateItem(15, vars, True)
-    p.AddRegion r
-Next
-
-p.AddItem p.CreateItem(5, Words("my our local state sub if elsif else unless while until for foreach do last " & _
+Set varItem = p.CreateItem(15, vars, True)
+Set escItem = p.CreateItem(4, esc, True)
+Set kwItem = p.CreateItem(5, Words("my our local state sub if elsif else unless while until for foreach do last " & _
     "next redo goto return package use no require BEGIN END INIT CHECK UNITCHECK and or not xor eq ne lt gt " & _
     "le ge cmp x given when default continue"), True)
-p.AddItem p.CreateItem(14, Words("print printf say chomp chop chr ord die warn defined undef delete each exists " & _
+Set biItem = p.CreateItem(14, Words("print printf say chomp chop chr ord die warn defined undef delete each exists " & _
     "exit join keys values lc uc lcfirst ucfirst length map grep open close binmode eof push pop shift " & _
     "unshift splice split sprintf substr index rindex wantarray ref bless scalar sort reverse time " & _
     "localtime gmtime sleep abs int sqrt hex oct rand srand eval do local wait system exec fork kill " & _
     "opendir readdir closedir mkdir rmdir unlink rename chdir stat lstat sprintf pos quotemeta lock " & _
     "croak carp confess STDIN STDOUT STDERR ARGV ENV __FILE__ __LINE__ __PACKAGE__ __SUB__ __DATA__ __END__"), True)
-p.AddItem p.CreateItem(12, "\b[A-Z][A-Za-z0-9]*(?:::[A-Za-z_]\w*)+\b", True)
-p.AddItem p.CreateItem(15, "[$@%]\{?\^?[A-Za-z_]\w*(?:::\w+)*\}?|\$#\{?\$?[A-Za-z_]\w*\}?|\$[0-9!@&`+_./\\,;<>\[\]]|@_", True)
-p.AddItem p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|\d[\d_]*\.?[\d_]*(?:[eE][+-]?\d+)?)\b", True)
+Set typeItem = p.CreateItem(12, "\b[A-Z][A-Za-z0-9]*(?:::[A-Za-z_]\w*)+\b", True)
+Set allVarItem = p.CreateItem(15, "[$@%]\{?\^?[A-Za-z_]\w*(?:::\w+)*\}?|\$#\{?\$?[A-Za-z_]\w*\}?|" & _
+    "\$[0-9!@&`'" & q & "+_./\\,;<>\[\]#]|@_", True)
+Set numItem = p.CreateItem(6, "\b(?:0[xX][0-9a-fA-F_]+|0[bB][01_]+|\d[\d_]*\.?[\d_]*(?:[eE][+-]?\d+)?)\b", True)
+' <STDIN>, <$fh>, <Pkg::DATA>, <>: the line input operator (painted first: the
+' handle inside keeps its colour)
+Set globItem = p.CreateItem(4, "<\$?[A-Za-z_][\w:]*>|<>", True)
+
+' The code rules of the root and of the rest of a here-document's first line
+Sub AddCode(parent, multiLine)
+    Dim r
+    ' $" $' $` and $# are variables, *" a glob (a backslash outside strings
+    ' takes a reference: \"text" is a string)
+    parent.AddRegion p.CreateSkip("\$[#" & q & "'`]|(?<![\w)\]}]\s*)\*[" & q & "'`]", True)
+    parent.AddRegion p.CreateRegion(1, "#", "", True)
+    Set r = p.CreateStringRegion(3, q, "\", multiLine)
+    r.AddItem escItem
+    r.AddItem varItem
+    parent.AddRegion r
+    Set r = p.CreateStringRegion(3, "'", "\", multiLine)
+    r.AddItem p.CreateItem(4, "\\[\\']", True)
+    parent.AddRegion r
+    Set r = p.CreateStringRegion(4, "`", "\", multiLine)
+    r.AddItem varItem
+    parent.AddRegion r
+    ' q and qw interpolate nothing; qq, qx, m, qr and s do
+    parent.AddRegion p.CreateQuoteRegion(3, notOp & "(?:q|qw)" & delim, "\", 1)
+    Set r = p.CreateQuoteRegion(3, notOp & "(?:qq|qx)" & delim, "\", 1)
+    r.AddItem varItem
+    parent.AddRegion r
+    Set r = p.CreateQuoteRegion(4, notOp & "(?:m|qr)" & delim, "\", 1)
+    r.AddItem varItem
+    r.Suffix "[msixpodualngc]+"
+    parent.AddRegion r
+    Set r = p.CreateQuoteRegion(4, notOp & "s" & delim, "\", 2)
+    r.AddItem varItem
+    r.Suffix "[msixpodualngcer]+"
+    parent.AddRegion r
+    Set r = p.CreateQuoteRegion(4, notOp & "(?:tr|y)" & delim, "\", 2)
+    r.Suffix "[cdsr]+"
+    parent.AddRegion r
+    ' /pattern/ where an operand is expected; at a line's start when it closes
+    ' on its line or goes on with no space (/^..., else it is a division that
+    ' continues a statement)
+    Set r = p.CreateQuoteRegion(4, reBefore & "/", "\", 1)
+    r.AddItem varItem
+    r.Suffix "[msixpodualngc]+"
+    parent.AddRegion r
+    Set r = p.CreateQuoteRegion(4, "^\s*/(?=(?:[^/\\]|\\.)*/|[^\s\d$@/=])", "\", 1)
+    r.AddItem varItem
+    r.Suffix "[msixpodualngc]+"
+    parent.AddRegion r
+    parent.AddItem globItem
+    parent.AddItem kwItem
+    parent.AddItem biItem
+    parent.AddItem typeItem
+    parent.AddItem allVarItem
+    parent.AddItem numItem
+End Sub
+
+' POD documentation (its own copy after __END__) and the data section
+Set pod = p.CreateRegion(2, "^=[a-zA-Z]\w*", "^=cut\b.*", True)
+pod.AddItem p.CreateItem(8, "^=(?:head\d|item|over|back|pod|begin|end|for|encoding)\b.*", True)
+Set dat = p.CreateRegion(1, "^__(?:END|DATA)__\b", "[^\s\S]", True)
+Set pod2 = p.CreateRegion(2, "^=[a-zA-Z]\w*", "^=cut\b.*", True)
+pod2.AddItem p.CreateItem(8, "^=(?:head\d|item|over|back|pod|begin|end|for|encoding)\b.*", True)
+dat.AddRegion pod2
+p.AddRegion pod
+p.AddRegion dat
+
+' Here-documents up to the line that holds only their word (indented after
+' <<~); <<'WORD' and <<\WORD interpolate nothing. The rest of the line that
+' begins one is code.
+hdRest = "(?<=<<~?(?:\s*" & q & "[^" & q & "]*" & q & "|\s*'[^']*'|\\?[A-Za-z_]\w*))[\s;,.)}\]]"
+Set rest = p.CreateRegion(0, hdRest, "", True)
+AddCode rest, False
+Set heredoc = p.CreateMatchedRegion(4, "<<" & word, "^\1\2$", True)
+heredoc.AddItem varItem
+heredoc.AddRegion rest
+p.AddRegion heredoc
+Set heredoc = p.CreateMatchedRegion(4, "<<~" & word, "^\s*\1\2$", True)
+heredoc.AddItem varItem
+heredoc.AddRegion rest
+p.AddRegion heredoc
+Set heredoc = p.CreateMatchedRegion(4, "<<(?:\s*'([^']*)'|\\([A-Za-z_]\w*))", "^\1\2$", True)
+heredoc.AddRegion rest
+p.AddRegion heredoc
+Set heredoc = p.CreateMatchedRegion(4, "<<~(?:\s*'([^']*)'|\\([A-Za-z_]\w*))", "^\s*\1\2$", True)
+heredoc.AddRegion rest
+p.AddRegion heredoc
+
+' A format's picture lines up to the line that holds only "."
+Set fmt = p.CreateRegion(4, "^\s*format\b[^=#]*=\s*$", "^\.$", True)
+fmt.AddItem varItem
+p.AddRegion fmt
+
+AddCode p, True
 
 ' Braces fold.
 p.FoldText "\{", True

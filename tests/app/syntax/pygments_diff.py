@@ -108,6 +108,7 @@ def either_table():
          'interpolated variables and format placeholders that Pygments leaves in the string'),
         ('cmake json html yaml', String, None, {'e'}, 'escapes and entities that Pygments leaves in the string'),
         ('cmake', String, None, {'9'}, 'generator expressions $<...> inside a quoted argument'),
+        ('rust', String, None, {'e'}, 'code spans in doc comments: a string to Pygments, a built-in here'),
         ('latex', Token, _inside(TEX_LITERAL), {'4'}, 'class 4 in LaTeX is maths and verbatim, which Pygments has no class for'),
     ]
 
