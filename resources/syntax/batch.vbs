@@ -18,8 +18,18 @@ p.AddItem p.CreateItem(15, vars, False)
 p.AddItem p.CreateItem(15, "^\s*:[^\s:]\S*|(?<=\bgoto\s+):?\S+|(?<=\bcall\s+):\S+", False)
 p.AddItem p.CreateItem(9, "(?<=\becho)\.|(?<=\becho\s)(?:on|off)\b", False)
 
-p.AddRegion p.CreateRegion(1, "^\s*@?rem(?=\s|$)|^\s*::|(?<=&\s*)rem(?=\s|$)", "", False)
+p.AddRegion p.CreateRegion(1, "^\s*@?rem(?=[\s=,;]|$)|^\s*::|(?<=&\s*)rem(?=[\s=,;]|$)", "", False)
+' A variable with a substitution (%PATH:"=%) opens no string.
+p.AddRegion p.CreateSkip("%[\w#$@.-]+:[^%]*%", False)
 Set str = p.CreateStringRegion(3, """", "", False)
+str.AddItem p.CreateItem(15, vars, False)
+p.AddRegion str
+' The command of FOR /F ... IN ('command') or, with usebackq, (`command`);
+' its text is the command line whose output is parsed.
+Set str = p.CreateRegion(3, "(?<=\bin\s*\()'", "'(?=\s*\))", False)
+str.AddItem p.CreateItem(15, vars, False)
+p.AddRegion str
+Set str = p.CreateRegion(3, "(?<=\bin\s*\()`", "`(?=\s*\))", False)
 str.AddItem p.CreateItem(15, vars, False)
 p.AddRegion str
 

@@ -9,7 +9,7 @@ p.AddItem p.CreateItem(9, "(?<=^\s*)[-*+]\s\[[ xX]\](?=\s)|(?<=^\s*)(?:[-*+]|\d{
 p.AddItem p.CreateItem(9, "</?[A-Za-z][\w-]*(?:\s[^<>]*)?/?>", False)
 p.AddItem p.CreateItem(7, "!?\[[^\]]*\]\([^)\s]*(?:\s+""[^""]*"")?\)|!?\[[^\]]+\]\[[^\]]*\]|<(?:https?|ftp|mailto):[^>\s]+>|(?<![(<""\w])(?:https?|ftp)://[^\s<>)\]]+|^\s{0,3}\[[^\]]+\]:\s+\S+.*$", False)
 p.AddItem p.CreateItem(14, "\\[\\`*_{}\[\]()#+\-.!|<>~]", False)
-p.AddItem p.CreateItem(4, "(`+)[^`](?:.*?[^`])?\1(?!`)", False)
+p.AddItem p.CreateItem(4, "(?<![\\`])(`+)[^`](?:.*?[^`])??\1(?!`)", False)
 p.AddItem p.CreateItem(8, "^#{1,6}(?:\s.*)?$|^\s{0,3}(?:=+|-+)\s*$", False)
 p.AddItem p.CreateItem(9, "^\s{0,3}(?:(?:\*\s*){3,}|(?:_\s*){3,})$", False)
 

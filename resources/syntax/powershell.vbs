@@ -24,13 +24,40 @@ Set block = p.CreateRegion(1, "+<#+", "+#>+", False)
 block.AddItem p.CreateItem(2, "^\s*\.(?:SYNOPSIS|DESCRIPTION|PARAMETER|EXAMPLE|NOTES|INPUTS|OUTPUTS|LINK|COMPONENT|ROLE|FUNCTIONALITY)\b.*$", False)
 p.AddRegion block
 p.AddRegion p.CreateRegion(1, "+#+", "", False)
+' A subexpression $( ... ) in an expandable string is code: variables,
+' commands, parameters and strings of its own (with subexpressions of one
+' level) up to its parenthesis (the end skips two levels inside).
+Function SubExpression(level)
+    Dim r
+    Set r = p.CreateRegion(0, "\$\(", "(?:[^()]|\((?:[^()]|\([^()]*\))*\))*?\)", False)
+    r.AddItem p.CreateItem(15, "\$\(", False)
+    r.AddItem p.CreateItem(15, vars, False)
+    r.AddItem p.CreateItem(14, "\$(?:true|false|null)\b", False)
+    r.AddItem p.CreateItem(14, "\b[A-Z][a-z]+-[A-Z]\w*\b", True)
+    r.AddItem p.CreateItem(13, "(?<=[\s(])-[A-Za-z]\w*", True)
+    r.AddItem p.CreateItem(6, "\b(?:0x[0-9a-fA-F]+|\d+(?:\.\d+)?(?:[eE][+-]?\d+)?)(?:[lLdD]|[kKmMgGtTpP][bB])?\b", False)
+    r.AddRegion p.CreateStringRegion(3, "'", "", False)
+    r.AddRegion Expandable(level - 1)
+    Set SubExpression = r
+End Function
+Function Expandable(level)
+    Dim s
+    Set s = p.CreateStringRegion(3, """", "`", False)
+    s.AddItem p.CreateItem(15, vars, False)
+    s.AddItem p.CreateItem(14, "`.", False)
+    If level > 0 Then s.AddRegion SubExpression(level)
+    Set Expandable = s
+End Function
+
 Set dqh = p.CreateRegion(4, "@""(?=\s*$)", "^""@", False)
 dqh.AddItem p.CreateItem(15, vars, False)
+dqh.AddRegion SubExpression(2)
 p.AddRegion dqh
 p.AddRegion p.CreateRegion(4, "@'(?=\s*$)", "^'@", False)
 Set dq = p.CreateStringRegion(3, """", "`", True)
-dq.AddItem p.CreateItem(15, vars & "|\$\(", False)
+dq.AddItem p.CreateItem(15, vars, False)
 dq.AddItem p.CreateItem(14, "`.", False)
+dq.AddRegion SubExpression(2)
 p.AddRegion dq
 p.AddRegion p.CreateStringRegion(3, "'", "", True)
 

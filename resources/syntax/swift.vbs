@@ -11,6 +11,23 @@ q = Chr(34)
 esc = "\\(?:u\{[0-9a-fA-F]{1,8}\}|[0\\tnr" & q & "'])"
 interp = "\\\([^()]*(?:\([^()]*\)[^()]*)*\)"
 
+' An interpolation \(...) is code up to its parenthesis (the end skips
+' two levels of parentheses inside); it may hold strings of its own, with
+' interpolations of one level.
+Function InnerString()
+    Dim s
+    Set s = p.CreateStringRegion(3, q, "\", False)
+    s.AddItem p.CreateItem(4, esc, True)
+    s.AddItem p.CreateItem(15, interp, True)
+    Set InnerString = s
+End Function
+Function Interpolation()
+    Dim r
+    Set r = p.CreateRegion(15, "\\\(", "(?:[^()]|\((?:[^()]|\([^()]*\))*\))*?\)", True)
+    r.AddRegion InnerString()
+    Set Interpolation = r
+End Function
+
 Set doc = p.CreateRegion(2, "/\*\*(?![*/])", "+*/+", True)
 doc.AddItem p.CreateItem(13, "(?<=^\s*\*?\s*)-\s+(?:Parameter|Parameters|Returns|Throws|Note|Warning|Precondition|Complexity)\b", True)
 Set blk = p.CreateRegion(1, "+/*+", "+*/+", True)
@@ -21,12 +38,12 @@ Set lcom = p.CreateRegion(1, "+//+", "", True)
 Set rawml = p.CreateRegion(3, "#" & q & q & q, q & q & q & "#", True)
 Set ml = p.CreateRegion(3, q & q & q, "(?:[^" & q & "\\]|\\.|" & q & "(?!" & q & q & "))*" & q & q & q, True)
 ml.AddItem p.CreateItem(4, esc, True)
-ml.AddItem p.CreateItem(15, interp, True)
+ml.AddRegion Interpolation()
 ' Raw strings #"..."#: backslashes are plain characters
 Set raw = p.CreateRegion(3, "#" & q, q & "#|.$", True)
 Set str = p.CreateStringRegion(3, q, "\", False)
 str.AddItem p.CreateItem(4, esc, True)
-str.AddItem p.CreateItem(15, interp, True)
+str.AddRegion Interpolation()
 ' Compiler directives and the source location literals
 Set dir = p.CreateRegion(9, "^\s*#(?:if|elseif|else|endif|sourceLocation|warning|error)\b", "", True)
 dir.AddRegion p.CreateRegion(1, "+//+", "", True)

@@ -44,7 +44,7 @@ TAB = '\u2192'      # how the golden text column writes a tab
 # Our syntax definition's name -> Pygments alias, and options for some lexers.
 LEXERS = {
     'c': 'c', 'cpp': 'cpp', 'csharp': 'csharp', 'java': 'java', 'javascript': 'javascript',
-    'typescript': 'typescript', 'python': 'python', 'ruby': 'ruby', 'php': 'php', 'perl': 'perl',
+    'typescript': 'typescript', 'python': 'python', 'ruby': 'ruby', 'php': 'html+php', 'perl': 'perl',
     'shell': 'bash', 'batch': 'batch', 'powershell': 'powershell', 'vbscript': 'vbscript',
     'sql': 'sql', 'html': 'html', 'xml': 'xml', 'css': 'css', 'json': 'json', 'yaml': 'yaml',
     'ini': 'ini', 'markdown': 'markdown', 'latex': 'tex', 'lua': 'lua', 'go': 'go', 'rust': 'rust',
@@ -52,9 +52,11 @@ LEXERS = {
     'makefile': 'make', 'cmake': 'cmake',
 }
 # Fenced Markdown code stays one string rather than being lexed as its language.
-OPTIONS = {'php': {'startinline': False}, 'markdown': {'handlecodeblocks': False}}
+OPTIONS = {'markdown': {'handlecodeblocks': False}}
 
 END_MARKER = r'(?m)^__(?:END|DATA)__[ \t]*$[\s\S]*'      # the marker line and all after it
+MD_COMMENT = r'(?s)<!--.*?-->'
+MD_LITERAL = r'(?ms)^(~{3,}).*?^\1[ \t]*$|(?<!`)(``+)(?!`).+?(?<!`)\2(?!`)'   # ~~~ fences, ``multi-tick`` spans
 TEX_LITERAL = (r'(?s)(?<!\\)(\$\$?).*?(?<!\\)\1|\\\[.*?\\\]|\\\(.*?\\\)|\\verb\*?(\S).*?\2'
                r'|\\begin\{(verbatim|Verbatim|lstlisting|minted|alltt)\*?\}.*?\\end\{\3\*?\}')
 
@@ -89,6 +91,10 @@ def either_table():
         ('ruby', String.Symbol, None, {STRING, OTHER}, 'a symbol is a name as much as a string'),
         ('perl ruby', Token, _inside(END_MARKER), set(LETTER), 'text after __END__/__DATA__ is data, not code'),
         ('markdown', String, None, {STRING, OTHER}, 'code spans and blocks are literal text: string or other'),
+        ('markdown', Token, _inside(MD_COMMENT), {COMMENT, OTHER},
+         'an HTML comment is a comment; Pygments\' Markdown lexer leaves inline HTML as text'),
+        ('markdown', Token, _inside(MD_LITERAL), {STRING, OTHER},
+         'Pygments knows neither ~~~ fences nor code spans opened by two or more backticks'),
         ('yaml', [Literal.Scalar.Plain, Name.Constant], None, {STRING, OTHER},
          'plain scalars and block scalar text: string or other'),
         ('cmake ini', String, _unquoted, {STRING, OTHER, KEYWORD, NUMBER},
