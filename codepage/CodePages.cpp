@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Iso2022.h"
+#include "ThreadScratch.h"
 
 namespace codepage {
 namespace {
@@ -275,8 +276,17 @@ bool EncodeEuc(int cp, const wchar_t* s, int n, std::string& out) {
 
 // Scratch of the conversions on this thread, so that converting line by
 // line does not allocate per line; let go of when it grew large.
-thread_local std::string t_bytes, t_euc;
-thread_local std::wstring t_wide;
+struct Scratch {
+    std::string bytes, euc;
+    std::wstring wide;
+};
+ThreadScratch<Scratch> g_scratch;
+
+// This thread's scratch, or `local` when it has none.
+Scratch& ScratchOr(Scratch& local) {
+    Scratch* s = g_scratch.Get();
+    return s ? *s : local;
+}
 
 template <typename S>
 void Release(S& s) {
@@ -284,22 +294,20 @@ void Release(S& s) {
     if (s.capacity() > (1u << 20)) S().swap(s);
 }
 
-void Decode(int cp, const uint8_t* s, size_t n, std::wstring& out) {
+void Decode(int cp, const uint8_t* s, size_t n, std::wstring& out, std::string& euc) {
     Iso2022 form;
     if (!Iso2022Of(cp, &form)) {
         DecodeEuc(cp, s, n, out);
         return;
     }
-    std::string& euc = t_euc;
     euc.clear();
     DecodeIso2022(form, s, n, euc);
     DecodeEuc(EucCodePageOf(form), reinterpret_cast<const uint8_t*>(euc.data()), euc.size(), out);
 }
 
-bool Encode(int cp, const wchar_t* s, int n, std::string& out) {
+bool Encode(int cp, const wchar_t* s, int n, std::string& out, std::string& euc) {
     Iso2022 form;
     if (!Iso2022Of(cp, &form)) return EncodeEuc(cp, s, n, out);
-    std::string& euc = t_euc;
     euc.clear();
     return EncodeEuc(EucCodePageOf(form), s, n, euc) &&
            EncodeIso2022(form, reinterpret_cast<const uint8_t*>(euc.data()), euc.size(), out);
@@ -337,12 +345,11 @@ std::wstring FullWidthKana(const std::wstring& s, bool oneForOne) {
 // them. It takes no flags for them and cannot report a default character,
 // so a character they cannot hold silently becomes '?': what it wrote is
 // read back, and any difference is a failure like our own conversion's.
-bool SystemEncodeChecked(int cp, const wchar_t* s, int n, std::string& out) {
+bool SystemEncodeChecked(int cp, const wchar_t* s, int n, std::string& out, std::wstring& back) {
     const int need = WideCharToMultiByte(UINT(cp), 0, s, n, nullptr, 0, nullptr, nullptr);
     if (need <= 0) return false;
     out.resize(size_t(need));
     if (WideCharToMultiByte(UINT(cp), 0, s, n, out.data(), need, nullptr, nullptr) != need) return false;
-    std::wstring& back = t_wide;
     back.clear();
     if (SystemDecode(cp, 0, reinterpret_cast<const uint8_t*>(out.data()), out.size(), back) &&
         back.size() == size_t(n) && std::equal(back.begin(), back.end(), s))
@@ -414,18 +421,20 @@ int ToWide(int cp, const char* src, int n, wchar_t* dst, int cap) {
         return 0;
     }
     int result = 0;
+    Scratch local;
+    Scratch& scratch = ScratchOr(local);
     try {
-        std::wstring& out = t_wide;
+        std::wstring& out = scratch.wide;
         out.clear();
-        Decode(cp, reinterpret_cast<const uint8_t*>(src), size_t(n), out);
+        Decode(cp, reinterpret_cast<const uint8_t*>(src), size_t(n), out, scratch.euc);
         if (dst && g_failDecoding[IndexOf(cp)].load()) throw std::bad_alloc();
         if (out.empty()) SetLastError(ERROR_SUCCESS);  // escape sequences only
         result = Deliver(out, dst, cap);
     } catch (...) {  // out of memory
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     }
-    Release(t_wide);
-    Release(t_euc);
+    Release(scratch.wide);
+    Release(scratch.euc);
     return result;
 }
 
@@ -439,12 +448,14 @@ int FromWide(int cp, const wchar_t* src, int n, char* dst, int cap) {
         return 0;
     }
     int result = 0;
+    Scratch local;
+    Scratch& scratch = ScratchOr(local);
     try {
-        std::string& out = t_bytes;
+        std::string& out = scratch.bytes;
         out.clear();
         if (checked) {
-            if (SystemEncodeChecked(cp, src, n, out)) result = Deliver(out, dst, cap);
-        } else if (Encode(cp, src, n, out)) {
+            if (SystemEncodeChecked(cp, src, n, out, scratch.wide)) result = Deliver(out, dst, cap);
+        } else if (Encode(cp, src, n, out, scratch.euc)) {
             result = Deliver(out, dst, cap);
         } else {
             SetLastError(ERROR_NO_UNICODE_TRANSLATION);
@@ -452,9 +463,9 @@ int FromWide(int cp, const wchar_t* src, int n, char* dst, int cap) {
     } catch (...) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     }
-    Release(t_bytes);
-    Release(t_euc);
-    Release(t_wide);
+    Release(scratch.bytes);
+    Release(scratch.euc);
+    Release(scratch.wide);
     return result;
 }
 

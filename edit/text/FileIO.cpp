@@ -13,6 +13,7 @@
 #include "LineFileSource.h"
 #include "SaveFiles.h"
 #include "TextDocument.h"
+#include "ThreadScratch.h"
 
 namespace {
 
@@ -145,6 +146,13 @@ bool HoldsEverything(int codePage) {
 // What a save does with characters the target code page lacks.
 enum class Loss { Refused, Accepted };
 
+// What reading a conversion back takes, kept by each thread from line to line.
+struct CheckScratch {
+    std::vector<char> bytes;
+    std::vector<wchar_t> back;
+};
+codepage::ThreadScratch<CheckScratch> g_checkScratch;
+
 // Encodes UTF-16 into `out` (reused); false when the target cannot take it.
 // Unless the loss is accepted, also when the bytes would not read back as
 // the text: a code page that lacks a character writes a default character
@@ -164,7 +172,10 @@ bool Encode(int codePage, const wchar_t* text, int n, std::vector<char>& out, Lo
     // forms by design; its variant 50221 holds the same characters and keeps
     // them, so it tells what 50220 lacks.
     const int checkCp = codePage == 50220 ? 50221 : codePage;
-    thread_local std::vector<char> bytes;
+    CheckScratch local;
+    CheckScratch* scratch = g_checkScratch.Get();
+    if (!scratch) scratch = &local;
+    std::vector<char>& bytes = scratch->bytes;
     const std::vector<char>* written = &out;
     if (checkCp != codePage) {
         const int k = encoding::FromUtf16(checkCp, text, n, nullptr, 0);
@@ -174,7 +185,7 @@ bool Encode(int codePage, const wchar_t* text, int n, std::vector<char>& out, Lo
         if (encoding::FromUtf16(checkCp, text, n, bytes.data(), k) != k) return false;
         written = &bytes;
     }
-    thread_local std::vector<wchar_t> back;
+    std::vector<wchar_t>& back = scratch->back;
     const int w = int(written->size());
     const int units = encoding::ToUtf16(checkCp, written->data(), w, nullptr, 0);
     if (units < 0) return false;  // the conversion failed, with its reason

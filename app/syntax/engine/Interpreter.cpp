@@ -38,9 +38,12 @@ namespace {
 
 // Releasing an instance can release others (a linked list of nodes): those
 // wait in a queue the outermost release empties, so that a long chain never
-// recurses through the native stack.
+// recurses through the native stack. The queue is a plain pointer that
+// lives only while the outermost release empties it: a thread_local with a
+// destructor is destroyed after its storage was freed when a thread ends
+// (MinGW's emulated TLS).
 thread_local int t_releasing = 0;
-thread_local std::vector<Instance*> t_pending;
+thread_local std::vector<Instance*>* t_pending = nullptr;
 
 void Dispose(Instance* p) {
     if (!p->alive.expired() && p->cls->terminate)
@@ -53,19 +56,23 @@ struct InstanceDeleter {
     void operator()(Instance* p) const noexcept {
         if (t_releasing > 0) {
             try {
-                t_pending.push_back(p);
+                if (!t_pending) t_pending = new std::vector<Instance*>();
+                t_pending->push_back(p);
                 return;
             } catch (...) {
             }
         }
         ++t_releasing;
         Dispose(p);
-        while (!t_pending.empty()) {
-            Instance* q = t_pending.back();
-            t_pending.pop_back();
+        while (t_pending && !t_pending->empty()) {
+            Instance* q = t_pending->back();
+            t_pending->pop_back();
             Dispose(q);
         }
-        --t_releasing;
+        if (--t_releasing == 0) {
+            delete t_pending;
+            t_pending = nullptr;
+        }
     }
 };
 

@@ -106,23 +106,29 @@ Array* Value::MutableArray() {
 }
 
 void Value::ReleaseArray(std::shared_ptr<Array>& a) noexcept {
+    // Plain pointers: a thread_local with a destructor is destroyed after its
+    // storage was freed when a thread ends (MinGW's emulated TLS). The queue
+    // lives only while the outermost release empties it.
     thread_local bool releasing = false;
-    thread_local std::vector<std::shared_ptr<Array>> pending;
+    thread_local std::vector<std::shared_ptr<Array>>* pending = nullptr;
     if (a.use_count() != 1) return;  // the member's own destructor drops the reference
     if (releasing) {
         try {
-            pending.push_back(std::move(a));
+            if (!pending) pending = new std::vector<std::shared_ptr<Array>>();
+            pending->push_back(std::move(a));
         } catch (...) {
         }
         return;
     }
     releasing = true;
     a.reset();
-    while (!pending.empty()) {
-        std::shared_ptr<Array> next = std::move(pending.back());
-        pending.pop_back();
+    while (pending && !pending->empty()) {
+        std::shared_ptr<Array> next = std::move(pending->back());
+        pending->pop_back();
         next.reset();
     }
+    delete pending;
+    pending = nullptr;
     releasing = false;
 }
 
