@@ -693,7 +693,8 @@ int CSyntaxParser::RegionPass(const CSyntaxRegion* r, int s, int b, int& extentE
         }
         std::fill(next, next + count, -2);
         bool restart = false;
-        for (int p = s; p < E;) {
+        // No child begins inside this region's own begin ("#{" holds no "{").
+        for (int p = std::min(s + b, E); p < E;) {
             int best = -1;
             size_t winner = 0;
             for (size_t i = 0; i < count; ++i) {

@@ -6,7 +6,8 @@
 
 Include "common.vbs"
 
-Dim p, q, esc, interp, reBefore, blkc, lcom, dat, heredoc, str1, str2, rx, pct, opens, closes, i, r, o, c, body
+Dim p, q, esc, interp, reBefore, blkc, lcom, dat, heredoc, str1, str2, rx, rxLines, pct, opens, closes, i, r, o, c, body
+Dim hole, inner1, inner2, cmd
 Set p = Parser.CreateParser()
 q = Chr(34)
 esc = "\\(?:x[0-9a-fA-F]{1,2}|u[0-9a-fA-F]{4}|u\{[0-9a-fA-F ]+\}|[0-7]{1,3}|.)"
@@ -23,14 +24,38 @@ Set dat = p.CreateRegion(1, "^__END__$", "[^\s\S]", True)
 Set heredoc = p.CreateRegion(4, "<<[~-]?(?=['" & q & "`]?[A-Z_])['" & q & "`]?[A-Z_][A-Z0-9_]*['" & q & "`]?", "^\s*[A-Z_][A-Z0-9_]*\s*$", True)
 heredoc.AddItem p.CreateItem(15, interp, True)
 
+' A global named by a quote ($" $' $`) opens no string
+p.AddRegion p.CreateSkip("\$[" & q & "'`]", True)
+
+' An interpolation in a double-quoted string is code: it may hold strings
+' (with interpolations of their own) and braces, counted to its end
+Set hole = p.CreateQuoteRegion(15, "#(\{)", "", 1)
+Set inner1 = p.CreateStringRegion(3, q, "\", False)
+inner1.AddItem p.CreateItem(4, esc, True)
+inner1.AddItem p.CreateItem(15, interp, True)
+Set inner2 = p.CreateStringRegion(3, "'", "\", False)
+inner2.AddItem p.CreateItem(4, "\\[\\']", True)
+hole.AddRegion inner1
+hole.AddRegion inner2
+
 ' Strings may span lines
 Set str1 = p.CreateStringRegion(3, q, "\", True)
 str1.AddItem p.CreateItem(4, esc, True)
-str1.AddItem p.CreateItem(15, interp, True)
+str1.AddRegion hole
+str1.AddItem p.CreateItem(15, "#[@$]\w+", True)
+' Commands in backquotes interpolate as double-quoted strings do
+Set cmd = p.CreateStringRegion(3, "`", "\", False)
+cmd.AddItem p.CreateItem(4, esc, True)
+cmd.AddRegion hole
 Set str2 = p.CreateStringRegion(3, "'", "\", True)
 str2.AddItem p.CreateItem(4, "\\[\\']", True)
-Set rx = p.CreateRegion(4, reBefore & "/(?![\s=])(?=(?:[^/\\]|\\.)*/)", "(?:[^/\\]|\\.)*/[imxounse]*", True)
+Set rx = p.CreateRegion(4, reBefore & "/(?!=)(?=(?:[^/\\]|\\.)*/)", "(?:[^/\\]|\\.)*/[imxounse]*", True)
 rx.AddItem p.CreateItem(15, interp, True)
+' A / that ends its line after = ( , and the like opens a regular expression
+' over lines (usually with /x)
+Set rxLines = p.CreateRegion(4, reBefore & "/(?=\s*$)", "(?<!\\)/[imxounse]*", True)
+rxLines.AddItem p.CreateItem(4, "\\.", True)
+rxLines.AddItem p.CreateItem(15, interp, True)
 
 p.AddRegion blkc
 p.AddRegion dat
@@ -38,7 +63,9 @@ p.AddRegion lcom
 p.AddRegion heredoc
 p.AddRegion str1
 p.AddRegion str2
+p.AddRegion cmd
 p.AddRegion rx
+p.AddRegion rxLines
 
 ' Percent literals %w[...], %i(...), %q{...}, %r{...} and the like
 opens = "[({<|!/"

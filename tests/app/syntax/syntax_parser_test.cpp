@@ -261,6 +261,35 @@ TEST(Highlighter, AChildThatSwallowsTheParentsEndMakesItLookAgain) {
     EXPECT_EQ(b.state, 1);
 }
 
+// Two levels down: a string's interpolation holds a string that swallows
+// the interpolation's end; the interpolation looks again and ends after it.
+// No child begins inside the interpolation's own begin: its "{" opens no
+// braces.
+TEST(Highlighter, ASwallowedEndIsLookedForAgainTwoLevelsDown) {
+    CSyntaxParser p;
+    CSyntaxRegion* str = p.CreateStringRegion(2, 3, L'"', L'\\');
+    CSyntaxRegion* hole = p.CreateRegion(3, 15, L"#\\{", L"\\}", true);
+    CSyntaxRegion* inner = p.CreateStringRegion(60, 4, L'\'', L'\\');
+    p.Root()->AddRegion(str);
+    str->AddRegion(hole);
+    CSyntaxRegion* braces = p.CreateRegion(4, 14, L"+{+", L"+}+", true);
+    hole->AddRegion(inner);
+    hole->AddRegion(braces);
+    const struct {
+        const wchar_t* text;
+        const char* styles;
+    } cases[] = {
+        {L"x = \"a #{f('}')} c\"", "0000333ffff444ff333"},
+        {L"\"#{'}'}\" + 1", "3ff444f30000"},
+        {L"\"#{a} b\" + 1", "3ffff3330000"},
+    };
+    for (const auto& c : cases) {
+        const Lexed a = Lex(p, c.text);
+        EXPECT_EQ(a.styles, c.styles) << testing::PrintToString(std::wstring(c.text));
+        EXPECT_EQ(a.state, 0);
+    }
+}
+
 TEST(Highlighter, OnlyOneLevelIsResumedAfterTheStartRegionCloses) {
     CSyntaxParser p;
     CSyntaxRegion* outer = p.CreateRegion(1, 5, L"+[+", L"+]+", true);
@@ -551,7 +580,7 @@ private:
             CountBoth(r, s, e, claimed);
             return state;
         }
-        for (int p = s; p < e;) {
+        for (int p = std::min(s + b, e); p < e;) {
             const CSyntaxRegion* child = nullptr;
             int bl = 0;
             for (const CSyntaxRegion* c : r->children)
