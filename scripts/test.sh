@@ -37,7 +37,7 @@ ctest --test-dir "$root/build/native" --output-on-failure --timeout 600 "$@"
 # where Python and Pygments are installed: every language must meet its
 # comment and string thresholds, with no long run of code coloured as text.
 if command -v python3 >/dev/null 2>&1; then
-  python3 "$root/tests/app/syntax/pygments_diff.py" --check
+  python3 "$root/tests/app/syntax/pygments_diff.py" --check "$root/tests/app/syntax/corpus" "$root/tests/app/syntax/golden"
 else
   echo "pygments_diff: no python3: skipped"
 fi

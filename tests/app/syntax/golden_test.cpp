@@ -580,8 +580,8 @@ TEST_P(SyntaxGolden, RandomEditsStyleAsTheFinalTextFromScratch) {
     RunRandomEdits(Lang(), lexer_, samplePath_, true);
 }
 
-// Disabled until the control relexes the lines after a deletion that spans
-// lines (SyntaxGoldenControl.DeletingLinesRelexesTheLinesAfterThem below).
+// Each edit's line states as a full lex gives them, deletions that span lines
+// included (SyntaxGoldenControl.DeletingLinesRelexesTheLinesAfterThem below).
 TEST_P(SyntaxGolden, RandomEditsKeepTheStatesEditByEdit) {
     RunRandomEdits(Lang(), lexer_, samplePath_, false);
 }
@@ -754,9 +754,8 @@ std::vector<int> States(const Control& c) {
     return s;
 }
 
-// Disabled until fixed in the control (edit/text/TextDocument.cpp): after a
-// deletion that joins lines, only the joined line is lexed again, and the
-// lines after it keep states computed from the removed lines whenever the
+// After a deletion that joins lines, the lines after the joined one are lexed
+// again: their states must not stay computed from the removed lines when the
 // joined line ends in the state it had before.
 TEST(SyntaxGoldenControl, DeletingLinesRelexesTheLinesAfterThem) {
     ASSERT_NE(EditLibrary(), nullptr);
