@@ -47,8 +47,25 @@ grep -q "DevHost.exe\|Sample.dll" <<<"$listing" && fail "the zip holds developme
 # 2. A private prefix: the prepared one without its temporary files.
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
-(cd "$src_prefix" && tar --exclude='./drive_c/users/*/Temp/*' -cf - .) | (cd "$WINEPREFIX" && tar -xf -) ||
-  die "cannot copy the prefix"
+# The shared prefix's wineserver keeps running and saves the registry now and
+# then (a temporary file renamed over system.reg), so tar may see the folder
+# change while it reads: that is status 1 and the copy holds one whole version
+# of each file. Try again a few times; only a fatal status (2) stops the test.
+copy_prefix() {
+  rm -rf "$WINEPREFIX" && mkdir -p "$WINEPREFIX" || return 2
+  (cd "$src_prefix" && tar --exclude='./drive_c/users/*/Temp/*' -cf - .) | (cd "$WINEPREFIX" && tar -xf -)
+  local status=("${PIPESTATUS[@]}")
+  [ "${status[1]}" = 0 ] || return 2
+  return "${status[0]}"
+}
+copied=1
+for attempt in 1 2 3; do
+  copy_prefix; copied=$?
+  [ "$copied" = 1 ] || break
+  sleep 1
+done
+[ "$copied" -le 1 ] || die "cannot copy the prefix"
+[ "$copied" = 0 ] || echo "note: the shared prefix changed while it was copied"
 cleanup() {
   timeout 20 wineserver -k >/dev/null 2>&1
   [ "${MORROWPAD_KEEP_INSTALL_TEST:-0}" = 1 ] || rm -rf "$WINEPREFIX"
