@@ -8,6 +8,8 @@
 // engine's flag under the lock that Close takes too.
 #include "ScriptEngine.h"
 
+#include <dispex.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -32,6 +34,8 @@ using script::Value;
 const GUID kIidOwnEngine = {0x6e1b7c52, 0x2f0a, 0x4c8e, {0x9b, 0x3d, 0x5a, 0x41, 0xd2, 0xe0, 0x7f, 0x13}};
 // {6E1B7C53-2F0A-4C8E-9B3D-5A41D2E07F13}
 const GUID kIidOwnObject = {0x6e1b7c53, 0x2f0a, 0x4c8e, {0x9b, 0x3d, 0x5a, 0x41, 0xd2, 0xe0, 0x7f, 0x13}};
+// IDispatchEx's (the import library has no definition of it).
+const GUID kIidDispatchEx = {0xa6ef9860, 0xc720, 0x11d0, {0x93, 0x37, 0x00, 0xa0, 0xc9, 0x0d, 0xca, 0xa9}};
 
 // A script that calls host objects needs stack beyond the engine's own use:
 // what the host and the system do inside a call, a message box.
@@ -134,7 +138,11 @@ class CDispatchObject final : public script::Object {
 
     IDispatch* Dispatch() const { return dispatch_; }
 
-    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override;
+    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
+        return InvokeWithRefs(name, flags, args, 0);
+    }
+    Value InvokeWithRefs(StringView name, unsigned flags, std::span<Value* const> args,
+                         script::RefMask byRef) override;
     bool HasMember(StringView name) override {
         DISPID id;
         return Lookup(name, &id);
@@ -166,23 +174,31 @@ bool CDispatchObject::Lookup(StringView name, DISPID* id) {
     return it->second != DISPID_UNKNOWN;
 }
 
-Value CDispatchObject::Invoke(StringView name, unsigned flags, std::span<Value* const> args) {
+Value CDispatchObject::InvokeWithRefs(StringView name, unsigned flags, std::span<Value* const> args,
+                                      script::RefMask byRef) {
     DISPID id = DISPID_VALUE;
     if (!name.empty() && !Lookup(name, &id))
         script::Raise(script::err::kNotSupported,
                       script::ErrorText(script::err::kNotSupported) + u": '" + String(name) + u"'");
     const bool put = (flags & (script::kCallPut | script::kCallPutRef)) != 0;
     const size_t n = args.size();
-    // The values as the object gets them: variables by reference (the new
-    // value of a put by value), in reverse order as DISPPARAMS has them.
+    // The values as the object gets them, in reverse order as DISPPARAMS has
+    // them: variables, elements and properties by reference (a variant that
+    // points at the value; an array as a pointer to its SAFEARRAY), the rest
+    // (constants, results, the new value of a put) by value.
     Variants values(n), passed(n);
     std::vector<VARIANT> before(n);
+    std::vector<uint8_t> lent(n);
     for (size_t i = 0; i < n; ++i) {
         if (FAILED(ValueToVariant(*args[i], &values[i]))) script::Raise(script::err::kTypeMismatch);
         VARIANT& slot = passed[n - 1 - i];
-        if (put && i + 1 == n) {
+        lent[i] = script::IsByRef(byRef, i) && !(put && i + 1 == n);
+        if (!lent[i]) {
             slot = values[i];  // handed over: `passed` clears it
             VariantInit(&values[i]);
+        } else if (values[i].vt == (VT_ARRAY | VT_VARIANT)) {
+            slot.vt = VT_ARRAY | VT_BYREF | VT_VARIANT;
+            slot.pparray = &values[i].parray;
         } else {
             slot.vt = VT_BYREF | VT_VARIANT;
             slot.pvarVal = &values[i];
@@ -200,8 +216,8 @@ Value CDispatchObject::Invoke(StringView name, unsigned flags, std::span<Value* 
     FreeExcepInfo(ei);
     // What the object changed goes back to the variables.
     for (size_t i = 0; i < n; ++i) {
-        if (put && i + 1 == n) continue;
-        if (std::memcmp(&before[i], &values[i], sizeof(VARIANT)) != 0) *args[i] = VariantToValue(values[i]);
+        if (lent[i] && std::memcmp(&before[i], &values[i], sizeof(VARIANT)) != 0)
+            *args[i] = VariantToValue(values[i]);
     }
     return VariantToValue(result[0]);
 }
@@ -260,6 +276,31 @@ std::vector<Value> CDispatchObject::Enumerate() {
     items->Release();
     return out;
 }
+
+// An object that answers only IUnknown: it can be held, compared, handed
+// back to the host and named by TypeName ("Unknown") and VarType (13), but
+// it has no members to call.
+class CUnknownObject final : public script::Object {
+   public:
+    explicit CUnknownObject(IUnknown* unknown) : unknown_(unknown) { unknown_->AddRef(); }
+    ~CUnknownObject() override { unknown_->Release(); }
+    CUnknownObject(const CUnknownObject&) = delete;
+    CUnknownObject& operator=(const CUnknownObject&) = delete;
+
+    IUnknown* Unknown() const { return unknown_; }
+    Value Invoke(StringView name, unsigned, std::span<Value* const>) override {
+        if (name.empty()) script::Raise(script::err::kNotSupported);
+        script::Raise(script::err::kNotSupported,
+                      script::ErrorText(script::err::kNotSupported) + u": '" + String(name) + u"'");
+    }
+    bool HasMember(StringView) override { return false; }
+    String TypeName() const override { return u"Unknown"; }
+    int VarType() const override { return 13; }
+    const void* Identity() const override { return unknown_; }
+
+   private:
+    IUnknown* unknown_;
+};
 
 // ---- Script objects as IDispatch ----------------------------------------------
 
@@ -321,10 +362,11 @@ void WriteBackAll(const DISPPARAMS& p, const std::vector<Value>& values) {
     for (UINT i = 0; i < p.cArgs; ++i) WriteBack(p.rgvarg[p.cArgs - 1 - i], values[i]);
 }
 
-// IUnknown and the type-information half of IDispatch for the dispatch
-// objects handed to hosts: reference counted from 1, answering IUnknown,
-// IDispatch and optionally one more interface of the class's own.
-class CDispatchBase : public IDispatch {
+// IUnknown, the type-information half of IDispatch and IDispatchEx over
+// GetIDsOfNames and Invoke, for the dispatch objects handed to hosts:
+// reference counted from 1, answering IUnknown, IDispatch, IDispatchEx and
+// optionally one more interface of the class's own.
+class CDispatchBase : public IDispatchEx {
    public:
     explicit CDispatchBase(const IID* own = nullptr) : own_(own) {}
     CDispatchBase(const CDispatchBase&) = delete;
@@ -333,8 +375,8 @@ class CDispatchBase : public IDispatch {
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-            (own_ && IsEqualIID(riid, *own_))) {
-            *out = static_cast<IDispatch*>(this);
+            IsEqualIID(riid, kIidDispatchEx) || (own_ && IsEqualIID(riid, *own_))) {
+            *out = static_cast<IDispatchEx*>(this);
             AddRef();
             return S_OK;
         }
@@ -354,6 +396,38 @@ class CDispatchBase : public IDispatch {
     }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
         if (info) *info = nullptr;
+        return E_NOTIMPL;
+    }
+    // IDispatchEx: names are found without regard to case, as the script
+    // finds them; members cannot be added, deleted or walked.
+    STDMETHODIMP GetDispID(BSTR name, DWORD, DISPID* id) override {
+        if (!id) return E_POINTER;
+        *id = DISPID_UNKNOWN;
+        if (!name) return DISP_E_UNKNOWNNAME;
+        LPOLESTR names[1] = {name};
+        return GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, id);
+    }
+    STDMETHODIMP InvokeEx(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                          EXCEPINFO* ei, IServiceProvider*) override {
+        if (flags & DISPATCH_CONSTRUCT) return DISP_E_MEMBERNOTFOUND;
+        return Invoke(id, IID_NULL, lcid, flags, params, result, ei, nullptr);
+    }
+    STDMETHODIMP DeleteMemberByName(BSTR, DWORD) override { return S_FALSE; }
+    STDMETHODIMP DeleteMemberByDispID(DISPID) override { return S_FALSE; }
+    STDMETHODIMP GetMemberProperties(DISPID, DWORD, DWORD* properties) override {
+        if (properties) *properties = 0;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetMemberName(DISPID, BSTR* name) override {
+        if (name) *name = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetNextDispID(DWORD, DISPID, DISPID* next) override {
+        if (next) *next = DISPID_UNKNOWN;
+        return S_FALSE;
+    }
+    STDMETHODIMP GetNameSpaceParent(IUnknown** parent) override {
+        if (parent) *parent = nullptr;
         return E_NOTIMPL;
     }
 
@@ -458,10 +532,9 @@ HRESULT ArrayToSafeArray(const script::Array* array, SAFEARRAY** out) {
     NestingGuard nesting;
     if (NestingGuard::TooDeep()) return DISP_E_TYPEMISMATCH;
     const size_t dims = array ? array->Dimensions() : 0;
+    if (dims == 0) return S_OK;  // Dim a(): never sized, no SAFEARRAY
     SAFEARRAY* sa;
-    if (dims == 0) {
-        sa = SafeArrayCreateVector(VT_VARIANT, 0, 0);
-    } else {
+    {
         std::vector<SAFEARRAYBOUND> bounds(dims);
         for (size_t d = 0; d < dims; ++d) bounds[d] = {ULONG(array->upper[d] + 1), 0};
         sa = SafeArrayCreate(VT_VARIANT, UINT(dims), bounds.data());
@@ -620,6 +693,12 @@ HRESULT ValueToVariant(const Value& value, VARIANT* out) {
                 out->pdispVal->AddRef();
                 return S_OK;
             }
+            if (auto* bare = dynamic_cast<CUnknownObject*>(o)) {
+                out->vt = VT_UNKNOWN;
+                out->punkVal = bare->Unknown();
+                out->punkVal->AddRef();
+                return S_OK;
+            }
             out->pdispVal = new (std::nothrow) CObjectDispatch(value.objectPtr());
             if (!out->pdispVal) {
                 out->vt = VT_EMPTY;
@@ -694,8 +773,15 @@ Value VariantToValue(const VARIANT& in) {
             if (!v->punkVal) return Value::Nothing();
             IDispatch* dispatch = nullptr;
             if (FAILED(v->punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))) ||
-                !dispatch)
-                script::Raise(script::err::kTypeMismatch);
+                !dispatch) {
+                IUnknown* identity = nullptr;  // compared by Is: the object's own IUnknown
+                if (FAILED(v->punkVal->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) ||
+                    !identity)
+                    script::Raise(script::err::kTypeMismatch);
+                Value out = Value::Obj(std::make_shared<CUnknownObject>(identity));
+                identity->Release();
+                return out;
+            }
             Value out = ObjectOf(dispatch);
             dispatch->Release();
             return out;

@@ -322,7 +322,8 @@ Value BiInStrRev(RuntimeState&, Args args) {
     if (start == 0 || start < -1) Raise(err::kInvalidCall);
     const bool text = TextCompareArg(args, 3);
     const Value s = Arg(args, 0), what = Arg(args, 1);
-    if (s.IsNull() || what.IsNull()) return Value::Null();
+    if (what.IsNull()) Raise(err::kInvalidUseOfNull);  // unlike InStr's
+    if (s.IsNull()) return Value::Null();
     const String t = ops::ToString(s), w = ops::ToString(what);
     if (t.empty()) return Value::Long(0);
     if (start != -1 && size_t(start) > t.size()) return Value::Long(0);
@@ -393,6 +394,7 @@ Value BiSplit(RuntimeState&, Args args) {
 
 Value BiJoin(RuntimeState&, Args args) {
     const Value list = Arg(args, 0);
+    if (list.IsNull()) Raise(err::kInvalidUseOfNull);
     const Array& a = ArrayArg(list);
     if (a.Dimensions() != 1) Raise(err::kInvalidCall);
     const String delimiter = Given(args, 1) ? TextArg(args, 1) : String(u" ");
@@ -499,7 +501,11 @@ Value BiUnescape(RuntimeState&, Args args) {
 // ---- Conversions ----------------------------------------------------------------------
 
 Value BiCBool(RuntimeState&, Args args) { return Value::Boolean(ops::ToBool(Arg(args, 0))); }
-Value BiCByte(RuntimeState&, Args args) { return Value::Byte(ops::ToByte(Arg(args, 0))); }
+Value BiCByte(RuntimeState&, Args args) {
+    const Value v = Arg(args, 0);
+    if (v.type() == Type::Boolean) return Value::Byte(v.boolean() ? 255 : 0);  // True's bits
+    return Value::Byte(ops::ToByte(v));
+}
 Value BiCInt(RuntimeState&, Args args) { return Value::Integer(ops::ToInteger(Arg(args, 0))); }
 Value BiCLng(RuntimeState&, Args args) { return Value::Long(ops::ToLong(Arg(args, 0))); }
 Value BiCSng(RuntimeState&, Args args) { return Value::Single(ops::ToSingle(Arg(args, 0))); }
@@ -532,7 +538,14 @@ Value BiIsNull(RuntimeState&, Args args) { return Value::Boolean(args[0].IsNull(
 Value BiIsObject(RuntimeState&, Args args) { return Value::Boolean(args[0].IsObject()); }
 
 Value BiIsNumeric(RuntimeState&, Args args) {
-    const Value& v = args[0];
+    Value v = args[0];
+    if (v.IsObject()) {  // its default property's value, if it has one
+        try {
+            v = Plain(v);
+        } catch (const ScriptError&) {
+            return Value::Boolean(false);
+        }
+    }
     switch (v.type()) {
         case Type::Empty:
         case Type::Boolean: return Value::Boolean(true);
@@ -696,6 +709,7 @@ Value BiRound(RuntimeState&, Args args) {
         r = std::isfinite(scaled) ? RoundHalfEven(scaled) / scale : d;
     }
     if (v.type() == Type::String || v.type() == Type::Date) return Value::Double(r);
+    if (v.type() == Type::Boolean) return Value::Boolean(r != 0);
     return KeepType(v, r);
 }
 
@@ -703,14 +717,14 @@ Value BiRound(RuntimeState&, Args args) {
 // Rnd has always produced it.
 float NextRnd(RuntimeState& state) {
     state.rndSeed = (state.rndSeed * 0x43FD43FDu + 0xC39EC3u) & 0xFFFFFFu;
-    state.lastRnd = float(state.rndSeed) / 16777216.0f;
-    return state.lastRnd;
+    return float(state.rndSeed) / 16777216.0f;
 }
 
 Value BiRnd(RuntimeState& state, Args args) {
     if (Given(args, 0)) {
         const float f = ops::ToSingle(Arg(args, 0));
-        if (f == 0) return Value::Single(state.lastRnd);
+        // The generator's state: the last number, or what Randomize seeded.
+        if (f == 0) return Value::Single(float(state.rndSeed) / 16777216.0f);
         if (f < 0) {
             uint32_t bits;
             std::memcpy(&bits, &f, sizeof bits);
@@ -846,7 +860,7 @@ Value BiInputBox(RuntimeState& state, Args args) {
 
 // ---- The engine's identity ------------------------------------------------------------------
 
-Value BiScriptEngine(RuntimeState&, Args) { return Value::Str(String(u"MorrowpadScript")); }
+Value BiScriptEngine(RuntimeState&, Args) { return Value::Str(String(u"VBScript")); }  // what scripts test for
 Value BiScriptEngineMajorVersion(RuntimeState&, Args) { return Value::Long(5); }
 Value BiScriptEngineMinorVersion(RuntimeState&, Args) { return Value::Long(8); }
 Value BiScriptEngineBuildVersion(RuntimeState&, Args) { return Value::Long(1); }
@@ -1006,7 +1020,11 @@ std::vector<Constant> MakeConstants() {
         {u"vbDefaultButton3", i(512)},
         {u"vbDefaultButton4", i(768)},
         {u"vbApplicationModal", i(0)},
-        {u"vbSystemModal", i(4096)},
+        {u"vbSystemModal", l(4096)},
+        {u"vbMsgBoxHelpButton", l(16384)},
+        {u"vbMsgBoxSetForeground", l(65536)},
+        {u"vbMsgBoxRight", l(524288)},
+        {u"vbMsgBoxRtlReading", l(1048576)},
         {u"vbOK", i(1)},
         {u"vbCancel", i(2)},
         {u"vbAbort", i(3)},
@@ -1022,6 +1040,7 @@ std::vector<Constant> MakeConstants() {
         {u"vbFriday", i(6)},
         {u"vbSaturday", i(7)},
         {u"vbUseSystemDayOfWeek", i(0)},
+        {u"vbUseSystem", i(0)},
         {u"vbFirstJan1", i(1)},
         {u"vbFirstFourDays", i(2)},
         {u"vbFirstFullWeek", i(3)},
@@ -1071,6 +1090,12 @@ std::vector<const Builtin*> MakeBuiltinIndex() {
 }
 
 }  // namespace
+
+bool IsNumericConversion(const Builtin* b) {
+    if (!b) return false;
+    const BuiltinFn fn = b->fn;
+    return fn == BiCByte || fn == BiCInt || fn == BiCLng || fn == BiCSng || fn == BiCDbl || fn == BiCCur;
+}
 
 const Builtin* FindBuiltin(StringView name) {
     static const std::vector<const Builtin*> index = MakeBuiltinIndex();

@@ -21,7 +21,6 @@ class Host;
 struct RuntimeState {
     Host* host = nullptr;        // CreateObject, MsgBox, InputBox, the clock
     uint32_t rndSeed = 0x50000;  // Rnd's generator
-    float lastRnd = 0;
 };
 
 // Arguments arrive evaluated, objects not yet replaced by their default
@@ -42,6 +41,8 @@ struct Builtin {
 
 // The function named `name` (ignoring case), or null.
 const Builtin* FindBuiltin(StringView name);
+// CByte, CInt, CLng, CSng, CDbl, CCur.
+bool IsNumericConversion(const Builtin* b);
 // The constant named `name` (vbCrLf, vbTextCompare, vbObject...): false
 // when there is none.
 bool FindConstant(StringView name, Value* value);

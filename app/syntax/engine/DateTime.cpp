@@ -480,7 +480,8 @@ Value BiDateAdd(RuntimeState&, Args args) {
     const Interval interval = IntervalArg(args[0]);
     const Value count = Plain(args[1]);
     double date;
-    if (count.IsNull() || !DateArg(args, 2, &date)) Raise(err::kInvalidUseOfNull);
+    if (count.IsNull()) Raise(err::kInvalidUseOfNull);
+    if (!DateArg(args, 2, &date)) return Value::Null();  // a Null date: Null
     const double n = std::trunc(ops::ToDouble(count));
     if (std::fabs(n) > 1e9) Raise(err::kInvalidCall);
     Parts p = Split(date);
@@ -576,7 +577,7 @@ Value BiIsDate(RuntimeState&, Args args) {
 
 Value BiFormatDateTime(RuntimeState&, Args args) {
     double d;
-    if (!DateArg(args, 0, &d)) return Value::Null();
+    if (!DateArg(args, 0, &d)) Raise(err::kInvalidUseOfNull);  // as the other Format functions
     const int format = IntArg(args, 1, 0);
     const Parts p = Split(d);
     switch (format) {

@@ -82,17 +82,22 @@ struct InstanceDeleter {
 class ErrObject : public Object {
    public:
     int32_t number = 0;
-    String description, source;
+    String description, source, helpFile;
+    int32_t helpContext = 0;
 
     void Clear() {
         number = 0;
         description.clear();
         source.clear();
+        helpFile.clear();
+        helpContext = 0;
     }
     void Set(const ScriptError& e) {
         number = e.Number();
         description = e.description;
         source = e.source;
+        helpFile = e.helpFile;
+        helpContext = e.helpContext;
     }
     Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
         const bool put = flags & (kCallPut | kCallPutRef);
@@ -113,8 +118,13 @@ class ErrObject : public Object {
         };
         if (SameName(name, u"Description")) return text(description);
         if (SameName(name, u"Source")) return text(source);
-        if (SameName(name, u"HelpFile")) return Value::Str(String());
-        if (SameName(name, u"HelpContext")) return Value::Long(0);
+        if (SameName(name, u"HelpFile")) return text(helpFile);
+        if (SameName(name, u"HelpContext")) {
+            if (!put) return Value::Long(helpContext);
+            if (args.empty()) Raise(err::kArgCount);
+            helpContext = ops::ToLong(Plain(*args.back()));
+            return Value();
+        }
         if (SameName(name, u"Clear")) {
             Clear();
             return Value();
@@ -130,9 +140,11 @@ class ErrObject : public Object {
             if (args.size() > 2 && !args[2]->IsMissing())
                 e.description = ops::ToString(Plain(*args[2]));
             else {
-                e.description = ErrorText(n);
+                e.description = ErrorText(e.Number());
                 if (e.description.empty()) e.description = u"Unknown runtime error";
             }
+            if (args.size() > 3 && !args[3]->IsMissing()) e.helpFile = ops::ToString(Plain(*args[3]));
+            if (args.size() > 4 && !args[4]->IsMissing()) e.helpContext = ops::ToLong(Plain(*args[4]));
             throw e;
         }
         Raise(err::kNotSupported);
@@ -147,6 +159,21 @@ class ErrObject : public Object {
 };
 
 namespace {
+
+// Me outside a class: the script's global procedures and variables as members.
+class GlobalScope : public Object {
+   public:
+    GlobalScope(Interpreter* interp, std::weak_ptr<int> alive) : interp_(interp), alive_(std::move(alive)) {}
+    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
+        if (name.empty() || alive_.expired()) Raise(err::kNotSupported);
+        return interp_->InvokeGlobal(name, flags, args);
+    }
+    bool HasMember(StringView name) override { return !alive_.expired() && interp_->HasGlobal(name); }
+
+   private:
+    Interpreter* interp_;
+    std::weak_ptr<int> alive_;
+};
 
 // What GetRef returns: its default member calls the procedure.
 class ProcRef : public Object {
@@ -280,6 +307,13 @@ Frame* OuterOf(Frame& f) {
 struct Interpreter::Args {
     std::vector<Value> temps;
     std::vector<Value*> ptrs;
+    RefMask byRef = 0;  // the arguments that are a variable, an element or a property
+
+    void Lend(Value* variable) {
+        const size_t i = ptrs.size();
+        if (i < 64) byRef |= RefMask(1) << i;
+        ptrs.push_back(variable);
+    }
     std::vector<std::shared_ptr<Array>> lent;  // arrays with an element in ptrs, one lock each
 
     Args() = default;
@@ -426,6 +460,27 @@ int Interpreter::EnsureGlobal(const String& name) {
     globalIndex_.emplace(name, index);
     ++generation_;
     return index;
+}
+
+bool Interpreter::HasGlobal(StringView name) const { return globalIndex_.count(String(name)) != 0; }
+
+Value Interpreter::InvokeGlobal(StringView name, unsigned flags, std::span<Value* const> args) {
+    auto it = globalIndex_.find(String(name));
+    if (it == globalIndex_.end()) RaiseNamed(err::kNotSupported, name);
+    Global& g = globals_[size_t(it->second)];
+    if (g.proc) {
+        if (flags & (kCallPut | kCallPutRef)) Raise(err::kIllegalAssignment);
+        return CallFromHost(g.proc, args);
+    }
+    if (g.cls) RaiseNamed(err::kNotSupported, name);
+    if (flags & (kCallPut | kCallPutRef)) {
+        if (args.size() != 1) Raise(err::kArgCount);
+        if (g.isConst) Raise(err::kIllegalAssignment);
+        CheckNotLocked(g.value);
+        g.value = (flags & kCallPutRef) || !args[0]->IsObject() ? *args[0] : Plain(*args[0]);
+        return Value();
+    }
+    return IndexValue(g.value, args, flags);
 }
 
 void Interpreter::RunText(StringView text, int firstLine, bool transient, Frame* outer) {
@@ -610,7 +665,7 @@ Value Interpreter::InvokeInstance(Instance& inst, StringView name, unsigned flag
 }
 
 Value Interpreter::InvokeOn(const Value& target, StringView name, unsigned flags,
-                            std::span<Value* const> args, Frame& f) {
+                            std::span<Value* const> args, Frame& f, RefMask byRef) {
     if (!target.IsObject()) RaiseNamed(err::kObjectRequired, name);
     Object* o = target.object();
     if (!o) {
@@ -621,10 +676,11 @@ Value Interpreter::InvokeOn(const Value& target, StringView name, unsigned flags
         if (auto* inst = dynamic_cast<Instance*>(o); inst && inst->cls == f.proc->cls)
             return InvokeInstance(*inst, name, flags, args, true);
     }
-    return o->Invoke(name, flags, args);
+    return o->InvokeWithRefs(name, flags, args, byRef);
 }
 
-Value Interpreter::IndexValue(const Value& v, std::span<Value* const> args, unsigned flags) {
+Value Interpreter::IndexValue(const Value& v, std::span<Value* const> args, unsigned flags,
+                              RefMask byRef) {
     if (v.IsArray()) {
         std::vector<int32_t> index;
         index.reserve(args.size());
@@ -634,7 +690,7 @@ Value Interpreter::IndexValue(const Value& v, std::span<Value* const> args, unsi
     if (v.IsObject()) {
         if (!v.object()) Raise(err::kObjectNotSet);
         Value keep = v;
-        return keep.object()->Invoke(u"", flags, args);
+        return keep.object()->InvokeWithRefs(u"", flags, args, byRef);
     }
     if (args.empty()) return v;
     Raise(err::kTypeMismatch);
@@ -669,7 +725,7 @@ void Interpreter::BuildArgs(std::vector<ExprP>& argExprs, Frame& f, Args& out, c
         if (a && a->kind == EK::Call && a->a->kind == EK::Name &&
             (!p || (i < p->params.size() && p->params[i].byRef))) {
             if (Value* element = LendElement(*a, f, out)) {
-                out.ptrs.push_back(element);
+                out.Lend(element);
                 continue;
             }
         }
@@ -680,10 +736,12 @@ void Interpreter::BuildArgs(std::vector<ExprP>& argExprs, Frame& f, Args& out, c
         if (a->kind == EK::Name) {
             EnsureResolved(*a, f);
             if (Value* var = VariableOf(*a, f)) {
-                out.ptrs.push_back(var);
+                out.Lend(var);
                 continue;
             }
         }
+        // A property read for the call goes by reference to its value.
+        if (a->kind == EK::Member && i < 64) out.byRef |= RefMask(1) << i;
         out.ptrs.push_back(&out.temps.emplace_back(Eval(*a, f)));
     }
 }
@@ -707,7 +765,9 @@ Value Interpreter::CallEngineBuiltin(int which, std::vector<ExprP>& argExprs, Fr
     switch (which) {
         case kIsObject: return Value::Boolean(v.IsObject());
         case kTypeName: return Value::Str(TypeNameOf(v));
-        case kVarType: return Value::Integer(int16_t(v.IsArray() ? 0x200C : int(v.type())));
+        case kVarType:
+            if (v.IsObject() && v.object()) return Value::Integer(int16_t(v.object()->VarType()));
+            return Value::Integer(int16_t(v.IsArray() ? 0x200C : int(v.type())));
         case kGetRef: {
             const String name = ops::ToString(Plain(v));
             const int id = ProcedureId(name);
@@ -744,6 +804,9 @@ Value Interpreter::CallMember(const Member* m, std::vector<ExprP>& argExprs, Fra
 
 Value Interpreter::NewInstance(Expr& e, Frame& f) {
     (void)f;
+    // The language's own classes (RegExp) come before a script class of the same name.
+    if (e.resolved != Resolved::Global)
+        if (auto builtin = NewBuiltinClass(e.name)) return Value::Obj(std::move(builtin));
     if (e.resolved != Resolved::Global || e.generation != generation_) {
         auto it = globalIndex_.find(e.name);
         if (it == globalIndex_.end()) {  // no script class: the language's own (RegExp)
@@ -1077,7 +1140,10 @@ NOINLINE Value Interpreter::EvalOther(Expr& e, Frame& f) {
         }
         case EK::New: return NewInstance(e, f);
         case EK::Me:
-            if (!f.me) Raise(err::kObjectRequired);
+            if (!f.me) {
+                if (!globalScope_) globalScope_ = std::make_shared<GlobalScope>(this, alive_);
+                return Value::Obj(globalScope_);
+            }
             return Value::Obj(f.me);
         case EK::With: return f.with[size_t(e.index)];
         default: Raise(err::kSyntax);
@@ -1175,8 +1241,8 @@ NOINLINE Value Interpreter::CallObject(Value target, StringView name, std::vecto
                                        unsigned flags) {
     Args args;
     BuildArgs(argExprs, f, args);
-    if (name.empty()) return IndexValue(target, args.ptrs, flags);
-    return InvokeOn(target, name, flags, args.ptrs, f);
+    if (name.empty()) return IndexValue(target, args.ptrs, flags, args.byRef);
+    return InvokeOn(target, name, flags, args.ptrs, f, args.byRef);
 }
 
 NOINLINE Value Interpreter::CallMemberOf(Expr& callee, std::vector<ExprP>& argExprs, Frame& f,
@@ -1184,7 +1250,7 @@ NOINLINE Value Interpreter::CallMemberOf(Expr& callee, std::vector<ExprP>& argEx
     Value target = Eval(*callee.a, f);
     Args args;
     BuildArgs(argExprs, f, args);
-    return InvokeOn(target, callee.name, flags, args.ptrs, f);
+    return InvokeOn(target, callee.name, flags, args.ptrs, f, args.byRef);
 }
 
 NOINLINE Value Interpreter::CallValue(Expr& callee, std::vector<ExprP>& argExprs, Frame& f, unsigned flags) {
@@ -1192,7 +1258,7 @@ NOINLINE Value Interpreter::CallValue(Expr& callee, std::vector<ExprP>& argExprs
     Args args;
     BuildArgs(argExprs, f, args);
     if (!target.IsObject() && !(flags & kCallGet)) Raise(err::kTypeMismatch);
-    return IndexValue(target, args.ptrs, flags);
+    return IndexValue(target, args.ptrs, flags, args.byRef);
 }
 
 // ---- Statements ----------------------------------------------------------------------------
@@ -1291,6 +1357,25 @@ NOINLINE void Interpreter::ExecAssign(Stmt& s, Frame& f) {
     Assign(*s.target, v, kCallPut, f);
 }
 
+// The value a Select Case or For Each header works on. Under On Error
+// Resume Next a failure goes on with the next statement, the first inside
+// the block (`*failed` set); otherwise the error leaves.
+Value Interpreter::HeaderValue(Expr& e, const Stmt& s, Frame& f, bool plain, bool* failed) {
+    try {
+        Value v = Eval(e, f);
+        if (plain && v.IsObject()) v = Plain(v);
+        return v;
+    } catch (ScriptError& x) {
+        Caught(x, s, f);
+    } catch (const std::bad_alloc&) {
+        CaughtOutOfMemory(s, f);
+    } catch (const std::length_error&) {
+        CaughtOutOfMemory(s, f);
+    }
+    *failed = true;
+    return Value();
+}
+
 NOINLINE Flow Interpreter::ExecSelect(Stmt& s, Frame& f) {
     {
         {
@@ -1298,8 +1383,11 @@ NOINLINE Flow Interpreter::ExecSelect(Stmt& s, Frame& f) {
             if (v.IsObject()) v = Plain(v);
             for (size_t i = 0; i < s.cases.size(); ++i) {
                 for (auto& c : s.cases[i]) {
-                    Value cv = Eval(*c, f);
-                    if (cv.IsObject()) cv = Plain(cv);
+                    // Under On Error Resume Next a Case that fails goes on with
+                    // the next statement, the first of its own block.
+                    bool failed = false;
+                    Value cv = HeaderValue(*c, s, f, true, &failed);
+                    if (failed) return ExecBlock(s.blocks[i], f);
                     const Value eq = ops::Binary(ops::Op::Eq, v, cv);
                     if (eq.type() == Type::Boolean && eq.boolean()) return ExecBlock(s.blocks[i], f);
                 }
@@ -1357,6 +1445,10 @@ void Interpreter::ExecCall(const Stmt& cs, Frame& f) {
     Expr& t = *s.target;
     if (t.kind == EK::Name || t.kind == EK::Member || t.kind == EK::Call) {
         EvalCall(t, s.args, f, kCallMethod, &t);
+        // The language refuses the numeric conversions' results as a Call
+        // statement's (once the conversion itself worked).
+        if (s.callKeyword && t.kind == EK::Name && t.resolved == Resolved::Builtin && IsNumericConversion(t.builtin))
+            Raise(err::kUnsupportedType);
         return;
     }
     CallValue(t, s.args, f, kCallMethod);
@@ -1416,7 +1508,7 @@ void Interpreter::Assign(Expr& target, Value& v, unsigned flags, Frame& f) {
                         Args args;
                         BuildArgs(target.args, f, args);
                         args.ptrs.push_back(&v);
-                        InvokeOn(obj, u"", flags, args.ptrs, f);
+                        InvokeOn(obj, u"", flags, args.ptrs, f, args.byRef);
                         return;
                     }
                     RaiseNamed(err::kTypeMismatch, base.name);
@@ -1434,12 +1526,12 @@ void Interpreter::Assign(Expr& target, Value& v, unsigned flags, Frame& f) {
                     }
                     case Resolved::GlobalMember: {
                         std::shared_ptr<Object> o = items_[size_t(base.index)].object;
-                        o->Invoke(base.name, flags, args.ptrs);
+                        o->InvokeWithRefs(base.name, flags, args.ptrs, args.byRef);
                         return;
                     }
                     case Resolved::NamedItem: {
                         std::shared_ptr<Object> o = items_[size_t(base.index)].object;
-                        o->Invoke(u"", flags, args.ptrs);
+                        o->InvokeWithRefs(u"", flags, args.ptrs, args.byRef);
                         return;
                     }
                     case Resolved::Undefined: RaiseNamed(err::kUndefined, base.name);
@@ -1451,7 +1543,7 @@ void Interpreter::Assign(Expr& target, Value& v, unsigned flags, Frame& f) {
                 Args args;
                 BuildArgs(target.args, f, args);
                 args.ptrs.push_back(&v);
-                InvokeOn(obj, base.name, flags, args.ptrs, f);
+                InvokeOn(obj, base.name, flags, args.ptrs, f, args.byRef);
                 return;
             }
             Value obj = Eval(base, f);
@@ -1459,7 +1551,7 @@ void Interpreter::Assign(Expr& target, Value& v, unsigned flags, Frame& f) {
             Args args;
             BuildArgs(target.args, f, args);
             args.ptrs.push_back(&v);
-            InvokeOn(obj, u"", flags, args.ptrs, f);
+            InvokeOn(obj, u"", flags, args.ptrs, f, args.byRef);
             return;
         }
         default: Raise(err::kIllegalAssignment);
@@ -1566,17 +1658,29 @@ Flow Interpreter::ExecForEach(const Stmt& cs, Frame& f) {
     EnsureResolved(*s.target, f);
     Value* var = VariableOf(*s.target, f);
     if (!var) RaiseNamed(err::kIllegalAssignment, s.target->name);
-    Value coll = Eval(*s.value, f);
+    bool failed = false;
+    Value coll = HeaderValue(*s.value, s, f, false, &failed);
     std::vector<Value> items;
-    const std::vector<Value>* list;
-    if (coll.IsArray()) {
-        list = &coll.array()->data;
-    } else if (coll.IsObject()) {
-        if (!coll.object()) Raise(err::kObjectNotSet);
-        items = coll.object()->Enumerate();
-        list = &items;
-    } else {
-        Raise(err::kNotACollection);
+    const std::vector<Value>* list = &items;
+    try {
+        if (failed) {
+        } else if (coll.IsArray()) {
+            list = &coll.array()->data;
+        } else if (coll.IsObject()) {
+            if (!coll.object()) Raise(err::kObjectNotSet);
+            items = coll.object()->Enumerate();
+        } else {
+            Raise(err::kNotACollection);
+        }
+    } catch (ScriptError& x) {
+        Caught(x, s, f);
+        failed = true;
+    }
+    // Under On Error Resume Next a header that fails goes on inside: the
+    // body runs once, the variable unchanged.
+    if (failed) {
+        const Flow flow = ExecBlock(s.body, f);
+        return flow == Flow::ExitFor ? Flow::Normal : flow;
     }
     for (size_t i = 0; i < list->size(); ++i) {
         CheckInterrupt();

@@ -42,6 +42,9 @@ class Interpreter {
     void Terminate(Instance* inst);
     Value InvokeFromHost(Instance& inst, StringView name, unsigned flags, std::span<Value* const> args);
     Value CallFromHost(const Proc* p, std::span<Value* const> args);
+    // The script's globals as members of one object: what Me is outside a class.
+    Value InvokeGlobal(StringView name, unsigned flags, std::span<Value* const> args);
+    bool HasGlobal(StringView name) const;
     Value CallProc(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst,
                    std::span<Value* const> args);
 
@@ -72,6 +75,7 @@ class Interpreter {
     std::vector<std::unique_ptr<Program>> programs_;
     std::shared_ptr<ErrObject> err_;
     std::shared_ptr<int> alive_;
+    std::shared_ptr<Object> globalScope_;  // made when Me is first used outside a class
 
     void RunText(StringView text, int firstLine, bool transient, Frame* outer = nullptr);
     Value* OuterPlace(Expr& e, Frame& f);
@@ -123,6 +127,7 @@ class Interpreter {
     void CaughtOutOfMemory(const Stmt& s, Frame& f);
     void ExecAssign(Stmt& s, Frame& f);
     Flow ExecSelect(Stmt& s, Frame& f);
+    Value HeaderValue(Expr& e, const Stmt& s, Frame& f, bool plain, bool* failed);
     Flow ExecOther(Stmt& s, Frame& f);
     Value EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, unsigned flags, Expr* callee);
     // `p`: the script procedure called (elements are lent to its ByRef parameters only).
@@ -131,9 +136,11 @@ class Interpreter {
     Value CallBuiltin(const Builtin* b, std::vector<ExprP>& argExprs, Frame& f);
     Value CallEngineBuiltin(int which, std::vector<ExprP>& argExprs, Frame& f);
     Value CallMember(const Member* m, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
+    // `byRef`: which of `args` go by reference (BuildArgs); empty: none.
     Value InvokeOn(const Value& target, StringView name, unsigned flags, std::span<Value* const> args,
-                   Frame& f);
-    Value IndexValue(const Value& v, std::span<Value* const> args, unsigned flags);
+                   Frame& f, RefMask byRef = 0);
+    Value IndexValue(const Value& v, std::span<Value* const> args, unsigned flags,
+                     RefMask byRef = 0);
     Value NewInstance(Expr& e, Frame& f);
     std::shared_ptr<Array> MakeArray(std::vector<ExprP>& bounds, Frame& f, bool fixed);
 };

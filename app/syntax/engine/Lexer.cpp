@@ -186,7 +186,7 @@ std::vector<Token> Tokenize(StringView text, int firstLine) {
             size_t j = i + 1;
             while (j < n && text[j] != u']' && text[j] != u'\n' && text[j] != u'\r') ++j;
             if (j >= n || text[j] != u']')
-                Fail(err::kExpected, line, int(start - lineStart), u"Expected ']'");
+                Fail(1007, line, int(start - lineStart), u"Expected ']'");
             Token& t = push(Tok::Ident, start);
             t.text = String(text.substr(i + 1, j - i - 1));
             i = j + 1;
@@ -255,7 +255,7 @@ std::vector<Token> Tokenize(StringView text, int firstLine) {
             Token& t = push(Tok::Number, start);
             t.value = real ? Value::Double(d) : IntegerValue(d);
             if (i < n && IsIdentChar(text[i]))
-                Fail(err::kExpected, line, int(i - lineStart), u"Expected end of statement");
+                Fail(1025, line, int(i - lineStart), u"Expected end of statement");
             continue;
         }
         if (c == u'&' && i + 1 < n &&
@@ -289,25 +289,32 @@ std::vector<Token> Tokenize(StringView text, int firstLine) {
                 forceLong = true;
                 ++i;
             }
+            // Four digits or fewer are 16 bits (&HFFFF is -1); a trailing & reads
+            // 32 bits (&HFFFF& is 65535). Either way the smallest type that holds
+            // the value: &H10& is an Integer.
             Token& t = push(Tok::Number, start);
-            if (!forceLong && v <= 0xFFFF)
-                t.value = Value::Integer(int16_t(uint16_t(v)));
-            else
-                t.value = Value::Long(int32_t(uint32_t(v)));
+            const int32_t value = !forceLong && v <= 0xFFFF ? int32_t(int16_t(uint16_t(v))) : int32_t(uint32_t(v));
+            t.value = value >= -32768 && value <= 32767 ? Value::Integer(int16_t(value)) : Value::Long(value);
             continue;
         }
         // Operators.
         String op(1, c);
-        if ((c == u'<' && i + 1 < n && (text[i + 1] == u'>' || text[i + 1] == u'=')) ||
-            (c == u'>' && i + 1 < n && text[i + 1] == u'='))
-            op += text[i + 1];
+        const char16_t after = i + 1 < n ? text[i + 1] : u'\0';
+        if ((c == u'<' && (after == u'>' || after == u'=')) || (c == u'>' && after == u'='))
+            op += after;
+        size_t length = op.size();
+        // The other spellings: => is >=, =< is <=, >< is <>.
+        if ((c == u'=' && (after == u'>' || after == u'<')) || (c == u'>' && after == u'<')) {
+            op = c == u'>' ? u"<>" : after == u'>' ? u">=" : u"<=";
+            length = 2;
+        }
         if (op.size() == 1 &&
             !(c == u'+' || c == u'-' || c == u'*' || c == u'/' || c == u'\\' || c == u'^' || c == u'&' ||
               c == u'=' || c == u'<' || c == u'>' || c == u'(' || c == u')' || c == u',' || c == u'.'))
             Fail(err::kInvalidCharacter, line, int(start - lineStart));
         Token& t = push(Tok::Op, start);
         t.text = std::move(op);
-        i += t.text.size();
+        i += length;
     }
     Token& end = push(Tok::End, n);
     (void)end;

@@ -491,8 +491,8 @@ bool ToBool(const Value& v) {
         case Type::Null: Raise(err::kInvalidUseOfNull);
         case Type::String: {
             const StringView t = TrimBlanks(v.str());
-            if (EqualsNoCase(t, "true")) return true;
-            if (EqualsNoCase(t, "false")) return false;
+            if (EqualsNoCase(t, "true") || EqualsNoCase(t, "#true#")) return true;
+            if (EqualsNoCase(t, "false") || EqualsNoCase(t, "#false#")) return false;
             return TextToDouble(v.str()) != 0;
         }
         case Type::Currency: return v.currency() != 0;
@@ -709,7 +709,17 @@ int Compare(const Value& a, const Value& b, bool text) {
     if (a.type() == Type::Long && b.type() == Type::Long)
         return a.lng() < b.lng() ? -1 : a.lng() > b.lng() ? 1 : 0;
     if (!IsNumberLike(a) || !IsNumberLike(b)) Mismatch();
-    const double x = NumberOf(a), y = NumberOf(b);
+    double x = NumberOf(a), y = NumberOf(b);
+    // A Single against a Double is compared at the Single's precision:
+    // CSng(0.001 * 0.001) = 0.000001.
+    if ((a.type() == Type::Single && b.type() == Type::Double) ||
+        (a.type() == Type::Double && b.type() == Type::Single)) {
+        const Value& d = a.type() == Type::Double ? a : b;
+        if (std::fabs(d.dbl()) <= std::numeric_limits<float>::max()) {
+            x = double(float(x));
+            y = double(float(y));
+        }
+    }
     return x < y ? -1 : x > y ? 1 : 0;
 }
 

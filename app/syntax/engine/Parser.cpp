@@ -10,6 +10,24 @@ namespace {
 
 constexpr int kMaxExpressionDepth = 4000;  // deeper trees are refused (freeing one recurses)
 
+// What an "Expected ..." error is numbered, from what it expected.
+int ExpectedNumber(StringView description) {
+    static const std::pair<const char16_t*, int> kNumbers[] = {
+        {u"Expected '('", 1005},         {u"Expected ')'", 1006},          {u"Expected ']'", 1007},
+        {u"Expected identifier", 1010},  {u"Expected '='", 1011},          {u"Expected 'If'", 1012},
+        {u"Expected 'To'", 1013},        {u"Expected 'End'", 1014},        {u"Expected 'Function'", 1015},
+        {u"Expected 'Sub'", 1016},       {u"Expected 'Then'", 1017},       {u"Expected 'Wend'", 1018},
+        {u"Expected 'Loop'", 1019},      {u"Expected 'Next'", 1020},       {u"Expected 'Case'", 1021},
+        {u"Expected 'Select'", 1022},    {u"Expected expression", 1023},   {u"Expected statement", 1024},
+        {u"Expected end of statement", 1025}, {u"Expected 'With'", 1029}, {u"Expected 'In'", 1046},
+        {u"Expected 'Class'", 1047},     {u"Expected 'Get', 'Let' or 'Set'", 1049},
+        {u"Expected 'Property'", 1050},
+    };
+    for (const auto& [text, number] : kNumbers)
+        if (description == text) return number;
+    return err::kSyntax;
+}
+
 bool SoftKeyword(Kw kw) {
     return kw == Kw::None || kw == Kw::Default || kw == Kw::Explicit || kw == Kw::Step ||
            kw == Kw::Preserve || kw == Kw::Error || kw == Kw::Property || kw == Kw::Get || kw == Kw::Let;
@@ -94,6 +112,11 @@ class Parser {
         FailAt(Peek(), number, std::move(description));
     }
     [[noreturn]] static void FailAt(const Token& t, int number, String description = String()) {
+        if (number == err::kExpected) {
+            // "Expected 'End If'" and the like are "Expected 'End'", as the language words it.
+            if (description.rfind(u"Expected 'End ", 0) == 0) description = u"Expected 'End'";
+            number = ExpectedNumber(description);
+        }
         ScriptError e;
         e.status = StatusOf(number);
         e.description = description.empty() ? ErrorText(number) : std::move(description);
@@ -113,10 +136,12 @@ class Parser {
         if (t.kind != Tok::Ident || !SoftKeyword(t.kw)) Fail(err::kExpected, u"Expected identifier");
         return Next().text;
     }
+    // A statement ends at a line end, a colon, or the End of its block on the
+    // same line ("If a Then b End If", "Sub P: b End Sub").
     bool AtStatementEnd() const {
         const Token& t = Peek();
         return t.kind == Tok::Newline || t.kind == Tok::Colon || t.kind == Tok::End ||
-               (singleLineIf_ && t.kind == Tok::Ident && t.kw == Kw::Else);
+               (t.kind == Tok::Ident && (t.kw == Kw::End || (singleLineIf_ && t.kw == Kw::Else)));
     }
     void EndStatement() {
         if (!AtStatementEnd()) Fail(err::kExpected, u"Expected end of statement");
@@ -129,8 +154,14 @@ class Parser {
             Next();
             return;
         }
-        if (Peek().kind != Tok::Newline && Peek().kind != Tok::End)
+        if (Peek().kind != Tok::Newline && Peek().kind != Tok::End && !IsKw(Kw::End))
             Fail(err::kExpected, u"Expected end of statement");
+    }
+    // Property begins a procedure only before Get, Let or Set; elsewhere it is a name.
+    bool AtProcedure(size_t ahead = 0) const {
+        return IsKw(Kw::Sub, ahead) || IsKw(Kw::Function, ahead) ||
+               (IsKw(Kw::Property, ahead) &&
+                (IsKw(Kw::Get, ahead + 1) || IsKw(Kw::Let, ahead + 1) || IsKw(Kw::Set, ahead + 1)));
     }
 
     // ---- expressions ----
@@ -271,11 +302,12 @@ class Parser {
         const Token& t = Peek();
         if (IsOp(u"-")) {
             Next();
-            return Unary(EK::Negate, exponent ? ParseUnaryOperand(true) : ParseBinary(kNegateLevel + 1), t);
+            // A sign binds tighter than ^: -3 ^ 2 is 9.
+            return Unary(EK::Negate, ParseUnaryOperand(true), t);
         }
         if (IsOp(u"+")) {
             Next();
-            return exponent ? ParseUnaryOperand(true) : ParseBinary(kNegateLevel + 1);
+            return ParseUnaryOperand(true);
         }
         if (IsKw(Kw::Not) && exponent) {
             Next();
@@ -498,14 +530,13 @@ class Parser {
                 ParseClass();
                 return;
             }
-            if (t.kw == Kw::Sub || t.kw == Kw::Function || t.kw == Kw::Property) {
+            if (AtProcedure()) {
                 ParseProc(true, false);
                 return;
             }
             if (t.kw == Kw::Public || t.kw == Kw::Private) {
                 const bool isPublic = t.kw == Kw::Public;
-                if (IsKw(Kw::Sub, 1) || IsKw(Kw::Function, 1) || IsKw(Kw::Property, 1) ||
-                    IsKw(Kw::Default, 1)) {
+                if (AtProcedure(1) || IsKw(Kw::Default, 1)) {
                     Next();
                     const bool isDefault = AcceptKw(Kw::Default);
                     if (isDefault) Fail(err::kSyntax, u"'Default' is allowed only in a class");
@@ -613,8 +644,15 @@ class Parser {
             if (p->kind == ProcKind::Sub && SameName(p->name, u"Class_Terminate")) cls_->terminate = p.get();
             cls_->procs.push_back(std::move(p));
         } else {
-            DeclareGlobal(nameTok, p->name);
-            prog_->procs.push_back(std::move(p));
+            // A procedure defined again replaces the one before it.
+            auto earlier = std::find_if(prog_->procs.begin(), prog_->procs.end(),
+                                        [&](const std::unique_ptr<Proc>& q) { return SameName(q->name, p->name); });
+            if (earlier != prog_->procs.end())
+                *earlier = std::move(p);
+            else {
+                DeclareGlobal(nameTok, p->name);
+                prog_->procs.push_back(std::move(p));
+            }
         }
     }
 
@@ -649,7 +687,7 @@ class Parser {
                 if (!isPublic) Fail(err::kSyntax, u"A default member must be public");
                 isDefault = true;
             }
-            if (IsKw(Kw::Sub) || IsKw(Kw::Function) || IsKw(Kw::Property)) {
+            if (AtProcedure()) {
                 if (isDefault && IsKw(Kw::Property) && !IsKw(Kw::Get, 1)) Fail(err::kSyntax);
                 ParseProc(isPublic, isDefault);
                 continue;
@@ -692,8 +730,18 @@ class Parser {
             SkipSeparators();
             if (AtBlockEnd()) return block;
             const Token& t = Peek();
+            // A procedure or class inside a block of the top-level code (an If,
+            // a loop) is defined as if it stood outside: it exists whether or
+            // not the block runs.
+            if (proc_->kind == ProcKind::Main && !cls_ && (AtProcedure() || IsKw(Kw::Class))) {
+                if (IsKw(Kw::Class))
+                    ParseClass();
+                else
+                    ParseProc(true, false);
+                continue;
+            }
             if (t.kind == Tok::Ident &&
-                (t.kw == Kw::Sub || t.kw == Kw::Function || t.kw == Kw::Class || t.kw == Kw::Property ||
+                (AtProcedure() || t.kw == Kw::Class ||
                  ((t.kw == Kw::Public || t.kw == Kw::Private) && proc_->kind != ProcKind::Main)))
                 Fail(err::kSyntax);
             ParseStatement(block);
@@ -857,6 +905,8 @@ class Parser {
                 } else {
                     s->target = std::move(target);
                 }
+                while (s->target->kind == EK::Paren) s->target = std::move(s->target->a);  // Call (f) (x)
+                s->callKeyword = true;
                 CheckCallTarget(*s->target, t);
                 out.push_back(std::move(s));
                 return;
@@ -907,6 +957,8 @@ class Parser {
         CheckCallTarget(*target, t);
         StmtP s = NewStmt(SK::Call, t);
         if (AtStatementEnd()) {
+            if (target->kind == EK::Call && target->args.size() > 1)
+                FailAt(t, err::kParenthesesOnSub, ErrorText(err::kParenthesesOnSub));
             if (target->kind == EK::Call) {
                 s->target = std::move(target->a);
                 s->args = std::move(target->args);
@@ -983,6 +1035,10 @@ class Parser {
             }
             singleLineIf_ = saved;
             if (IsKw(Kw::Else)) Fail(err::kExpected, u"Expected end of statement");
+            if (IsKw(Kw::End) && IsKw(Kw::If, 1)) {  // "If a Then b End If"
+                Next();
+                Next();
+            }
             out.push_back(std::move(s));
             return;
         }

@@ -155,6 +155,8 @@ int32_t ScriptError::Number() const {
 String ErrorText(int number) {
     switch (number) {
         case err::kInvalidCall: return u"Invalid procedure call or argument";
+        case err::kUnsupportedType: return u"Variable uses an Automation type not supported in VBScript";
+        case err::kParenthesesOnSub: return u"Cannot use parentheses when calling a Sub";
         case err::kOverflow: return u"Overflow";
         case err::kOutOfMemory: return u"Out of memory";
         case err::kSubscript: return u"Subscript out of range";

@@ -156,6 +156,10 @@ enum CallFlags : unsigned {
 
 // Anything a script holds as an object: instances of script classes, the
 // engine's own objects (Err, RegExp, Dictionary) and host objects.
+// Which arguments of a call go by reference: bit i for argument i.
+using RefMask = uint64_t;
+inline bool IsByRef(RefMask mask, size_t i) { return i < 64 && (mask >> i) & 1; }
+
 class Object : public std::enable_shared_from_this<Object> {
    public:
     virtual ~Object() = default;
@@ -165,11 +169,23 @@ class Object : public std::enable_shared_from_this<Object> {
     // the variable, so that a by-reference parameter changes it; the others
     // point at temporaries. Throws ScriptError.
     virtual Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) = 0;
+    // As Invoke, told which arguments go by reference: bit i of `byRef` is
+    // set where args[i] is a variable, an element of an array variable or a
+    // property read for the call; the others are values (constants, results
+    // of expressions, a variable in parentheses; arguments after the 64th).
+    // Objects that hand their arguments on (to COM) override it.
+    virtual Value InvokeWithRefs(StringView name, unsigned flags, std::span<Value* const> args,
+                                 RefMask byRef) {
+        (void)byRef;
+        return Invoke(name, flags, args);
+    }
     // Whether the object has a member `name` (used for the global members of
     // named items).
     virtual bool HasMember(StringView name) = 0;
-    // What TypeName answers.
+    // What TypeName and VarType answer (vbObject; an object without
+    // IDispatch is vbDataObject, 13).
     virtual String TypeName() const { return u"Object"; }
+    virtual int VarType() const { return 9; }
     // What Is compares: two references to the same object answer the same.
     virtual const void* Identity() const { return this; }
     // The elements For Each walks; throws "Object doesn't support this
@@ -194,6 +210,7 @@ constexpr int kCannotCreate = 429;     // ActiveX component can't create object
 constexpr int kNotSupported = 438;     // Object doesn't support this property or method
 constexpr int kArgCount = 450;         // Wrong number of arguments or invalid property assignment
 constexpr int kInvalidUseOfNull = 94;
+constexpr int kUnsupportedType = 458;  // Variable uses an Automation type not supported in VBScript
 constexpr int kObjectRequired = 424;
 constexpr int kObjectNotSet = 91;      // Object variable not set
 constexpr int kUndefined = 500;        // Variable is undefined
@@ -206,6 +223,7 @@ constexpr int kExpected = 1010;        // the description names what was expecte
 constexpr int kRedefined = 1041;       // Name redefined
 constexpr int kInvalidCharacter = 1032;
 constexpr int kUnterminatedString = 1033;
+constexpr int kParenthesesOnSub = 1044;  // Cannot use parentheses when calling a Sub
 constexpr int kNestingTooDeep = 1051;  // Expression or statement too deeply nested
 }  // namespace err
 
@@ -220,7 +238,9 @@ constexpr int32_t StatusOf(int number) { return number > 0 && number < 0x10000 ?
 struct ScriptError {
     int32_t status = 0;  // 0x800A0000 + number for the language's errors; a host's HRESULT as it came
     String description;
-    String source;        // "Runtime error", "Compilation error", or what a host object said
+    String source;        // kRuntimeSource, kCompileSource, or what a host object or Err.Raise said
+    String helpFile;      // as Err.Raise gave them
+    int32_t helpContext = 0;
     int line = -1;        // 0-based, set where the error is first seen in script code
     int column = -1;      // 0-based
     bool uncatchable = false;  // an interrupt: On Error Resume Next does not take it
@@ -230,8 +250,9 @@ struct ScriptError {
     int32_t Number() const;
 };
 
-constexpr const char16_t* kRuntimeSource = u"Runtime error";
-constexpr const char16_t* kCompileSource = u"Compilation error";
+// As the system engine names them: scripts compare Err.Source with these.
+constexpr const char16_t* kRuntimeSource = u"Microsoft VBScript runtime error";
+constexpr const char16_t* kCompileSource = u"Microsoft VBScript compilation error";
 
 // The standard text of run-time or compilation error `number` ("" when
 // there is none).

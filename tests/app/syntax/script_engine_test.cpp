@@ -350,11 +350,16 @@ TEST(ScriptEngineHostObjects, ByReferenceArgumentsComeBackChangedTemporariesDoNo
     auto object = WrapDispatch(&host);
     Value x = Value::Long(41);
     Value* args[] = {&x};
-    object->Invoke(u"bump", script::kCallMethod, args);
+    object->Invoke(u"bump", script::kCallMethod, args);  // a value: unchanged
+    EXPECT_EQ(x.lng(), 41);
+    object->InvokeWithRefs(u"bump", script::kCallMethod, args, 1);
     EXPECT_EQ(x.lng(), 42);
     Value a = Value::Str(std::u16string(u"a")), b = Value::Long(2);
     Value* pair[] = {&a, &b};
-    object->Invoke(u"Swap", script::kCallMethod, pair);
+    object->InvokeWithRefs(u"Swap", script::kCallMethod, pair, 0b10);  // only b by reference
+    EXPECT_EQ(a.str(), u"a");
+    b = Value::Long(2);
+    object->InvokeWithRefs(u"Swap", script::kCallMethod, pair, 0b11);
     EXPECT_EQ(a.lng(), 2);
     EXPECT_EQ(b.str(), u"a");
     EXPECT_TRUE(object->HasMember(u"NOTE"));

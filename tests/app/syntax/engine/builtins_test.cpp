@@ -745,7 +745,7 @@ TEST_F(Builtins, HostCalls) {
 
 TEST_F(Builtins, EngineIdentity) {
     ExpectAll({
-        {"ScriptEngine", {}, "String MorrowpadScript"},
+        {"ScriptEngine", {}, "String VBScript"},
         {"ScriptEngineMajorVersion", {}, "Long 5"},
         {"ScriptEngineMinorVersion", {}, "Long 8"},
         {"ScriptEngineBuildVersion", {}, "Long 1"},

@@ -390,7 +390,7 @@ TEST_F(Script, CompileErrorsRunNothingAndSayWhere) {
         FAIL();
     } catch (const ScriptError& e) {
         EXPECT_EQ(e.line, 11);
-        EXPECT_EQ(Narrow(e.source), "Compilation error");
+        EXPECT_EQ(Narrow(e.source), "Microsoft VBScript compilation error");
     }
 }
 

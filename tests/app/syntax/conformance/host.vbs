@@ -1,0 +1,163 @@
+' The host boundary: what a host object receives (Host.VT names the
+' variant type as it arrives), what it can write back, and the objects
+' that cross in either direction.
+
+'' Constants and results go by value: only what names a variable, an element
+'' of an array variable or a property goes by reference.
+VT(CByte(255)) ==> String:VT_UI1
+VT(1) ==> String:VT_I2
+VT(70000) ==> String:VT_I4
+VT(1 + 1) ==> String:VT_I2
+VT(32767 + 1) ==> String:VT_I4
+VT(3.5) ==> String:VT_R8
+VT(CSng(1)) ==> String:VT_R4
+VT(CCur(1)) ==> String:VT_CY
+VT(CDate(1)) ==> String:VT_DATE
+VT("a") ==> String:VT_BSTR
+VT("a" & 1) ==> String:VT_BSTR
+VT(True) ==> String:VT_BOOL
+VT(1 = 1) ==> String:VT_BOOL
+VT(Null) ==> String:VT_NULL
+VT(Empty) ==> String:VT_EMPTY
+VT(Nothing) ==> String:VT_DISPATCH
+VT(Len("abc")) ==> String:VT_I4
+VT(Array(1, 2)) ==> String:VT_ARRAY|VT_VARIANT
+VT(vbCrLf) ==> String:VT_BSTR
+VT(-1) ==> String:VT_I2
+VT(&HFF) ==> String:VT_I2
+
+'@ a variable goes by reference
+Dim x
+x = 1
+Note VT(x)
+'=> VT_BYREF|VT_VARIANT>VT_I2
+
+'@ a variable in parentheses goes by value
+Dim x
+x = "s"
+Note VT((x))
+'=> VT_BSTR
+
+'@ an uninitialised variable goes by reference
+Dim x
+Note VT(x)
+'=> VT_BYREF|VT_VARIANT>VT_EMPTY
+
+'@ an array element goes by reference
+Dim a(2)
+a(1) = 2.5
+Note VT(a(1))
+'=> VT_BYREF|VT_VARIANT>VT_R8
+
+'@ a constant of the script goes by value
+Const k = 5
+Note VT(k)
+'=> VT_I2
+
+'@ a function's result goes by value
+Function F()
+  F = 1
+End Function
+Note VT(F())
+'=> VT_I2
+
+'@ an array variable by reference to its SAFEARRAY
+Dim a(2)
+Note VT(a)
+'=> VT_ARRAY|VT_BYREF|VT_VARIANT
+
+'@ an array never sized is a null SAFEARRAY
+Dim a()
+Note VT(a)
+'=> VT_ARRAY|VT_BYREF|VT_VARIANT:null
+
+'@ an array in a variable of no declared shape
+Dim a
+a = Array(1)
+Note VT(a)
+'=> VT_ARRAY|VT_BYREF|VT_VARIANT
+
+'@ the host writes back through a variable
+Dim x
+x = 1
+SetArg x, 5
+Note x
+'=> 5
+
+'@ the host writes back through an array element
+Dim a(1)
+SetArg a(0), "new"
+Note a(0)
+'=> new
+
+'@ a variable in parentheses is not written back
+Dim x
+x = 1
+SetArg (x), 5
+Note x
+'=> 1
+
+'@ an object with only IUnknown
+Dim o
+Set o = UnknownOnly
+Note TypeName(o) & " " & VarType(o) & " " & IsObject(o)
+'=> Unknown 13 True
+
+'@ an object with only IUnknown handed back to the host
+Dim o
+Set o = UnknownOnly
+Note VT(o)
+'=> VT_BYREF|VT_VARIANT>VT_UNKNOWN
+
+'@ a script class instance answers IDispatchEx
+Class K
+  Public v
+End Class
+Dim o
+Set o = New K
+o.v = 3
+Note ExGet(o, "v")
+'=> 3
+
+'@ a script class property through IDispatchEx
+Class K
+  Public Property Get Size
+    Size = 12
+  End Property
+End Class
+Note ExGet(New K, "Size")
+'=> 12
+
+'@ a host object's TypeName
+Note TypeName(Host)
+'=> Object
+
+'@ a property read for the call goes by reference to its value
+Class K
+  Public v
+End Class
+Dim o
+Set o = New K
+o.v = 2
+Note VT(o.v)
+'=> VT_BYREF|VT_VARIANT>VT_I2
+
+'@ a procedure's parameter goes by reference
+Sub P(x)
+  Note VT(x)
+End Sub
+P 1.5
+'=> VT_BYREF|VT_VARIANT>VT_R8
+
+'@ the loop variable goes by reference
+Dim i
+For i = 1 To 1
+  Note VT(i)
+Next
+'=> VT_BYREF|VT_VARIANT>VT_I2
+
+'@ a script object handed to the host
+Class K
+End Class
+Note VT(New K)
+'=> VT_DISPATCH
