@@ -1020,7 +1020,7 @@ std::vector<Constant> MakeConstants() {
         {u"vbDefaultButton3", i(512)},
         {u"vbDefaultButton4", i(768)},
         {u"vbApplicationModal", i(0)},
-        {u"vbSystemModal", l(4096)},
+        {u"vbSystemModal", i(4096)},
         {u"vbMsgBoxHelpButton", l(16384)},
         {u"vbMsgBoxSetForeground", l(65536)},
         {u"vbMsgBoxRight", l(524288)},

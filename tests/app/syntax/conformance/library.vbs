@@ -124,7 +124,7 @@ vbMsgBoxHelpButton ==> Long:16384
 vbMsgBoxSetForeground ==> Long:65536
 vbMsgBoxRight ==> Long:524288
 vbMsgBoxRtlReading ==> Long:1048576
-vbSystemModal ==> Long:4096
+vbSystemModal ==> Integer:4096
 vbMsgBoxRtlReading Or vbSystemModal ==> Long:1052672
 vbObjectError ==> Long:-2147221504
 vbCrLf = Chr(13) & Chr(10) ==> Boolean:True

@@ -704,7 +704,7 @@ TEST_F(Builtins, FormatDateTime) {
         {"FormatDateTime", {when, I(4)}, "String 13:05"},
         {"FormatDateTime", {Dt(45322)}, "String 1/31/2024"},
         {"FormatDateTime", {when, I(5)}, "error 5"},
-        {"FormatDateTime", {kNull}, "Null"},
+        {"FormatDateTime", {kNull}, "error 94"},
     });
 }
 

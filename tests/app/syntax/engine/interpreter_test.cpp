@@ -106,7 +106,7 @@ class Script : public ::testing::Test {
 
 TEST_F(Script, OperatorsFollowTheLanguagesPrecedence) {
     EXPECT_EQ(Run("Log.Write 2 + 3 * 4 ^ 2"), "50;");
-    EXPECT_EQ(Run("Log.Write -2 ^ 2"), "-4;");
+    EXPECT_EQ(Run("Log.Write -2 ^ 2"), "4;");  // a sign binds before ^
     EXPECT_EQ(Run("Log.Write 2 ^ 3 ^ 2"), "64;");  // left to right
     EXPECT_EQ(Run("Log.Write 2 ^ -1"), "0.5;");
     EXPECT_EQ(Run("Log.Write Not 1 = 2"), "True;");
@@ -371,13 +371,14 @@ TEST_F(Script, AnErrorLeavesAProcedureWithoutAHandlerForItsCaller) {
 }
 
 TEST_F(Script, CompileErrorsRunNothingAndSayWhere) {
-    EXPECT_EQ(Fails("Log.Write 1\nIf x Then\nLog.Write 2\n"), "1010 3:0");
+    EXPECT_EQ(Fails("Log.Write 1\nIf x Then\nLog.Write 2\n"), "1014 3:0");  // Expected 'End'
     EXPECT_EQ(log->text, u"");
-    EXPECT_EQ(Fails("Log.Write 1\nx = (1 + \n"), "1010 1:9");
+    EXPECT_EQ(Fails("Log.Write 1\nx = (1 + \n"), "1023 1:9");  // Expected expression
     EXPECT_EQ(Fails("x = \"abc"), "1033 0:4");
     EXPECT_EQ(Fails("x = 1 $ 2"), "1032 0:6");
-    EXPECT_EQ(Fails("Sub A\nEnd Sub\nSub A\nEnd Sub"), "1041 2:4");
-    EXPECT_EQ(Fails("For i = 1 To 2\nLog.Write i"), "1010 1:11");
+    EXPECT_EQ(Run("Sub A\nLog.Write 1\nEnd Sub\nSub A\nLog.Write 2\nEnd Sub\nA"), "2;");  // the last wins
+    EXPECT_EQ(Fails("Class A\nEnd Class\nClass A\nEnd Class"), "1041 2:6");
+    EXPECT_EQ(Fails("For i = 1 To 2\nLog.Write i"), "1020 1:11");  // Expected 'Next'
     EXPECT_EQ(Fails("Sub A\nSub B\nEnd Sub\nEnd Sub"), "1002 1:0");
     EXPECT_EQ(Fails("Exit Sub"), "1002 0:5");
     EXPECT_EQ(Fails("Exit For"), "1002 0:5");
@@ -662,8 +663,8 @@ TEST_F(Script, ErrorsOfClassesAndTheirLines) {
     // A statement continued over lines reports where it starts.
     EXPECT_EQ(Fails("x = 1\nLog.Write 1, _\n  2 / 0"), "11 1:0");
     // A compile error in Execute'd text fails the Execute statement, with the text's own line.
-    EXPECT_EQ(Fails("x = 1\nExecute \"a = 1\" & vbLf & \"If\""), "1010 1:2");
-    EXPECT_EQ(Run("On Error Resume Next\nExecute \"If\"\nLog.Write Err.Number"), "1010;");
+    EXPECT_EQ(Fails("x = 1\nExecute \"a = 1\" & vbLf & \"If\""), "1023 1:2");
+    EXPECT_EQ(Run("On Error Resume Next\nExecute \"If\"\nLog.Write Err.Number"), "1023;");
 }
 
 TEST_F(Script, ErrStaysSetForTheCallerAfterAHandledError) {
