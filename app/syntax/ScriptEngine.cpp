@@ -89,6 +89,8 @@ script::ScriptError ErrorOf(HRESULT hr, EXCEPINFO& ei) {
         e.status = ei.scode ? ei.scode : (ei.wCode ? script::StatusOf(ei.wCode) : E_FAIL);
         if (ei.bstrSource && *ei.bstrSource) e.source = FromBstr(ei.bstrSource);
         e.description = FromBstr(ei.bstrDescription);
+        e.helpFile = FromBstr(ei.bstrHelpFile);
+        e.helpContext = int32_t(ei.dwHelpContext);
         if (e.description.empty() && (e.status & int32_t(0xFFFF0000u)) == script::kErrorFacility)
             e.description = script::ErrorText(e.status & 0xFFFF);
         FreeExcepInfo(ei);
@@ -183,7 +185,7 @@ Value CDispatchObject::InvokeWithRefs(StringView name, unsigned flags, std::span
     const bool put = (flags & (script::kCallPut | script::kCallPutRef)) != 0;
     const size_t n = args.size();
     // The values as the object gets them, in reverse order as DISPPARAMS has
-    // them: variables, elements and properties by reference (a variant that
+    // them: variables and elements by reference (a variant that
     // points at the value; an array as a pointer to its SAFEARRAY), the rest
     // (constants, results, the new value of a put) by value.
     Variants values(n), passed(n);
@@ -216,7 +218,9 @@ Value CDispatchObject::InvokeWithRefs(StringView name, unsigned flags, std::span
     FreeExcepInfo(ei);
     // What the object changed goes back to the variables.
     for (size_t i = 0; i < n; ++i) {
-        if (lent[i] && std::memcmp(&before[i], &values[i], sizeof(VARIANT)) != 0)
+        // An array lent by reference may have had its elements changed in place.
+        if (lent[i] && (std::memcmp(&before[i], &values[i], sizeof(VARIANT)) != 0 ||
+                        (values[i].vt == (VT_ARRAY | VT_VARIANT) && values[i].parray)))
             *args[i] = VariantToValue(values[i]);
     }
     return VariantToValue(result[0]);
@@ -348,6 +352,8 @@ HRESULT ToException(const script::ScriptError& e, EXCEPINFO* ei) {
     ei->scode = e.status ? e.status : E_FAIL;
     ei->bstrSource = AllocBstr(e.source);
     ei->bstrDescription = AllocBstr(e.description);
+    if (!e.helpFile.empty()) ei->bstrHelpFile = AllocBstr(e.helpFile);
+    ei->dwHelpContext = DWORD(e.helpContext);
     return DISP_E_EXCEPTION;
 }
 
@@ -410,7 +416,16 @@ class CDispatchBase : public IDispatchEx {
     STDMETHODIMP InvokeEx(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                           EXCEPINFO* ei, IServiceProvider*) override {
         if (flags & DISPATCH_CONSTRUCT) return DISP_E_MEMBERNOTFOUND;
-        return Invoke(id, IID_NULL, lcid, flags, params, result, ei, nullptr);
+        // A caller's DISPID_THIS (named, first) is not an argument of ours.
+        DISPPARAMS plain = params ? *params : DISPPARAMS{nullptr, nullptr, 0, 0};
+        if (plain.cNamedArgs && plain.rgdispidNamedArgs && plain.rgdispidNamedArgs[0] == DISPID_THIS) {
+            --plain.cNamedArgs;
+            --plain.cArgs;
+            ++plain.rgvarg;
+            ++plain.rgdispidNamedArgs;
+            if (!plain.cNamedArgs) plain.rgdispidNamedArgs = nullptr;
+        }
+        return Invoke(id, IID_NULL, lcid, flags, &plain, result, ei, nullptr);
     }
     STDMETHODIMP DeleteMemberByName(BSTR, DWORD) override { return S_FALSE; }
     STDMETHODIMP DeleteMemberByDispID(DISPID) override { return S_FALSE; }
@@ -778,9 +793,15 @@ Value VariantToValue(const VARIANT& in) {
                 if (FAILED(v->punkVal->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) ||
                     !identity)
                     script::Raise(script::err::kTypeMismatch);
-                Value out = Value::Obj(std::make_shared<CUnknownObject>(identity));
+                std::shared_ptr<CUnknownObject> bare;
+                try {
+                    bare = std::make_shared<CUnknownObject>(identity);
+                } catch (...) {
+                    identity->Release();
+                    throw;
+                }
                 identity->Release();
-                return out;
+                return Value::Obj(std::move(bare));
             }
             Value out = ObjectOf(dispatch);
             dispatch->Release();

@@ -125,7 +125,6 @@ struct Stmt {
     std::vector<Block> blocks;
     Block body, elseBlock;
     bool preserve = false;
-    bool callKeyword = false;  // Call f(x), not f x
     bool hasElse = false;
     bool testAtTop = false, until = false;  // Do loops; no condition: endless
     Flow exitKind = Flow::Normal;

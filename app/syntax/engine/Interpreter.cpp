@@ -133,18 +133,23 @@ class ErrObject : public Object {
             if (args.empty() || args.size() > 5) Raise(err::kArgCount);
             const int32_t n = ops::ToLong(Plain(*args[0]));
             if (n == 0) Raise(err::kInvalidCall);
+            // An argument left out takes what Err holds, if anything.
+            auto given = [&](size_t i) { return args.size() > i && !args[i]->IsMissing(); };
             ScriptError e;
             e.status = StatusOf(n);
-            e.source = args.size() > 1 && !args[1]->IsMissing() ? ops::ToString(Plain(*args[1]))
-                                                                : String(kRuntimeSource);
-            if (args.size() > 2 && !args[2]->IsMissing())
+            e.source = given(1) ? ops::ToString(Plain(*args[1]))
+                       : !source.empty() ? source
+                                         : String(kRuntimeSource);
+            if (given(2))
                 e.description = ops::ToString(Plain(*args[2]));
+            else if (!description.empty())
+                e.description = description;
             else {
                 e.description = ErrorText(e.Number());
                 if (e.description.empty()) e.description = u"Unknown runtime error";
             }
-            if (args.size() > 3 && !args[3]->IsMissing()) e.helpFile = ops::ToString(Plain(*args[3]));
-            if (args.size() > 4 && !args[4]->IsMissing()) e.helpContext = ops::ToLong(Plain(*args[4]));
+            e.helpFile = given(3) ? ops::ToString(Plain(*args[3])) : helpFile;
+            e.helpContext = given(4) ? ops::ToLong(Plain(*args[4])) : helpContext;
             throw e;
         }
         Raise(err::kNotSupported);
@@ -307,7 +312,7 @@ Frame* OuterOf(Frame& f) {
 struct Interpreter::Args {
     std::vector<Value> temps;
     std::vector<Value*> ptrs;
-    RefMask byRef = 0;  // the arguments that are a variable, an element or a property
+    RefMask byRef = 0;  // the arguments that are a variable or an element of an array variable
 
     void Lend(Value* variable) {
         const size_t i = ptrs.size();
@@ -740,8 +745,6 @@ void Interpreter::BuildArgs(std::vector<ExprP>& argExprs, Frame& f, Args& out, c
                 continue;
             }
         }
-        // A property read for the call goes by reference to its value.
-        if (a->kind == EK::Member && i < 64) out.byRef |= RefMask(1) << i;
         out.ptrs.push_back(&out.temps.emplace_back(Eval(*a, f)));
     }
 }
@@ -1445,9 +1448,9 @@ void Interpreter::ExecCall(const Stmt& cs, Frame& f) {
     Expr& t = *s.target;
     if (t.kind == EK::Name || t.kind == EK::Member || t.kind == EK::Call) {
         EvalCall(t, s.args, f, kCallMethod, &t);
-        // The language refuses the numeric conversions' results as a Call
-        // statement's (once the conversion itself worked).
-        if (s.callKeyword && t.kind == EK::Name && t.resolved == Resolved::Builtin && IsNumericConversion(t.builtin))
+        // The language refuses the numeric conversions' results as a
+        // statement's (once the conversion itself worked): CInt 1, Call CInt(1).
+        if (t.kind == EK::Name && t.resolved == Resolved::Builtin && IsNumericConversion(t.builtin))
             Raise(err::kUnsupportedType);
         return;
     }

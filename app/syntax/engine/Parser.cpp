@@ -733,11 +733,16 @@ class Parser {
             // A procedure or class inside a block of the top-level code (an If,
             // a loop) is defined as if it stood outside: it exists whether or
             // not the block runs.
-            if (proc_->kind == ProcKind::Main && !cls_ && (AtProcedure() || IsKw(Kw::Class))) {
-                if (IsKw(Kw::Class))
+            if (proc_->kind == ProcKind::Main && !cls_ &&
+                (AtProcedure() || IsKw(Kw::Class) ||
+                 ((IsKw(Kw::Public) || IsKw(Kw::Private)) && AtProcedure(1)))) {
+                if (IsKw(Kw::Class)) {
                     ParseClass();
-                else
-                    ParseProc(true, false);
+                } else {
+                    const bool isPublic = !IsKw(Kw::Private);
+                    if (IsKw(Kw::Public) || IsKw(Kw::Private)) Next();
+                    ParseProc(isPublic, false);
+                }
                 continue;
             }
             if (t.kind == Tok::Ident &&
@@ -906,7 +911,6 @@ class Parser {
                     s->target = std::move(target);
                 }
                 while (s->target->kind == EK::Paren) s->target = std::move(s->target->a);  // Call (f) (x)
-                s->callKeyword = true;
                 CheckCallTarget(*s->target, t);
                 out.push_back(std::move(s));
                 return;

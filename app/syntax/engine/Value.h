@@ -170,9 +170,9 @@ class Object : public std::enable_shared_from_this<Object> {
     // point at temporaries. Throws ScriptError.
     virtual Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) = 0;
     // As Invoke, told which arguments go by reference: bit i of `byRef` is
-    // set where args[i] is a variable, an element of an array variable or a
-    // property read for the call; the others are values (constants, results
-    // of expressions, a variable in parentheses; arguments after the 64th).
+    // set where args[i] is a variable or an element of an array variable;
+    // the others are values (constants, results of expressions and property
+    // reads, a variable in parentheses; arguments after the 64th).
     // Objects that hand their arguments on (to COM) override it.
     virtual Value InvokeWithRefs(StringView name, unsigned flags, std::span<Value* const> args,
                                  RefMask byRef) {

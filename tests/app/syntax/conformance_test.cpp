@@ -161,6 +161,17 @@ class HostProbe final : public IDispatch {
                 return S_OK;
             case 3:  // SetArg
                 if (n != 2) return DISP_E_BADPARAMCOUNT;
+                if (args[1].vt == (VT_ARRAY | VT_BYREF | VT_VARIANT) && args[1].pparray) {
+                    VARIANT array;  // a new SAFEARRAY for the array variable
+                    VariantInit(&array);
+                    if (FAILED(VariantCopyInd(&array, &args[0])) || !(array.vt & VT_ARRAY)) {
+                        VariantClear(&array);
+                        return DISP_E_TYPEMISMATCH;
+                    }
+                    if (*args[1].pparray) SafeArrayDestroy(*args[1].pparray);
+                    *args[1].pparray = array.parray;
+                    return S_OK;
+                }
                 if (args[1].vt != (VT_BYREF | VT_VARIANT)) return S_OK;  // by value: nothing to write
                 return VariantCopyInd(args[1].pvarVal, &args[0]);
             case 4:  // UnknownOnly

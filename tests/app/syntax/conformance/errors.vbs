@@ -224,3 +224,37 @@ o.Foo
 Note 1
 Note 2 +
 '=> #1023@2
+
+'' Null and bad arguments
+Mid("abc", Null) ==> #94
+Mid("abc", 1, Null) ==> #94
+MonthName(0) ==> #5
+WeekdayName(Null) ==> #94
+DateAdd("d", Null, Now) ==> #94
+DateAdd("d", 1, "x") ==> #13
+FormatCurrency("abc") ==> #13
+FormatPercent("abc") ==> #13
+FormatDateTime("x") ==> #13
+
+'@ arguments left out of Err.Raise take what Err holds
+On Error Resume Next
+Err.Source = "src"
+Err.Description = "kept"
+Err.Raise 1000
+Note Err.Source & " " & Err.Description
+'=> src kept
+
+'@ a failing For Each collection from a call
+On Error Resume Next
+Dim x
+For Each x In CLng("x")
+  Note "body"
+Next
+Note Err.Number
+'=> body | 13
+
+'@ a conversion as a plain statement
+On Error Resume Next
+CInt 1
+Note Err.Number
+'=> 458

@@ -2,8 +2,8 @@
 ' variant type as it arrives), what it can write back, and the objects
 ' that cross in either direction.
 
-'' Constants and results go by value: only what names a variable, an element
-'' of an array variable or a property goes by reference.
+'' Constants, results and properties go by value: only what names a variable
+'' or an element of an array variable goes by reference.
 VT(CByte(255)) ==> String:VT_UI1
 VT(1) ==> String:VT_I2
 VT(70000) ==> String:VT_I4
@@ -132,7 +132,7 @@ Note ExGet(New K, "Size")
 Note TypeName(Host)
 '=> Object
 
-'@ a property read for the call goes by reference to its value
+'@ a property read for the call goes by value
 Class K
   Public v
 End Class
@@ -140,7 +140,7 @@ Dim o
 Set o = New K
 o.v = 2
 Note VT(o.v)
-'=> VT_BYREF|VT_VARIANT>VT_I2
+'=> VT_I2
 
 '@ a procedure's parameter goes by reference
 Sub P(x)
@@ -161,3 +161,74 @@ Class K
 End Class
 Note VT(New K)
 '=> VT_DISPATCH
+
+'@ through the named item's name
+Dim x
+x = 1
+Note Host.VT(x)
+'=> VT_BYREF|VT_VARIANT>VT_I2
+
+'@ inside With
+Dim x
+x = 1
+With Host
+  Note .VT(x) & " " & .VT(CByte(255))
+End With
+'=> VT_BYREF|VT_VARIANT>VT_I2 VT_UI1
+
+'@ an element of an array held in a variable
+Dim a
+a = Array(1, 2)
+Note VT(a(1))
+'=> VT_BYREF|VT_VARIANT>VT_I2
+
+'@ an element of a two-dimensional array
+Dim m(1, 1)
+m(1, 1) = "s"
+Note VT(m(1, 1))
+'=> VT_BYREF|VT_VARIANT>VT_BSTR
+
+'@ a field inside a method
+Class K
+  Public v
+  Sub T
+    v = 1
+    Note VT(v)
+  End Sub
+End Class
+Dim o
+Set o = New K
+o.T
+'=> VT_BYREF|VT_VARIANT>VT_I2
+
+'@ Call with parentheses writes back
+Dim x
+x = 1
+Call SetArg(x, 5)
+Note x
+'=> 5
+
+'@ the host fills an array never sized
+Dim a()
+SetArg a, Array(7)
+Note UBound(a) & a(0)
+'=> 07
+
+'@ objects with only IUnknown compare by Is
+Dim p, q
+Set p = UnknownOnly
+Set q = p
+Note CStr(p Is q)
+'=> True
+
+'@ a member of an object with only IUnknown
+Dim o
+Set o = UnknownOnly
+o.Foo
+'=> #438
+
+'@ a member a script object lacks, through IDispatchEx
+Class K
+End Class
+Note ExGet(New K, "nope")
+'=> #438

@@ -394,3 +394,56 @@ Dim x
 x = 1 / 0
 Note Err.Number & " " & Err.Description
 '=> 11 Division by zero
+
+'@ End inside a string ends nothing
+Note "a End If"
+'=> a End If
+
+'@ several statements before End If
+If True Then Note 1 : Note 2 End If
+'=> 1 | 2
+
+'@ a Class inside a block that does not run
+If False Then
+  Class K2
+  End Class
+End If
+Note TypeName(New K2)
+'=> K2
+
+'@ the last definition wins even when called before it
+Sub T
+  Note "first"
+End Sub
+T
+Sub T
+  Note "second"
+End Sub
+'=> second
+
+'@ a Function replaces a Sub of the same name
+Sub T
+End Sub
+Function T()
+  T = 2
+End Function
+Note T()
+'=> 2
+
+'@ a variable and a Sub of the same name
+Dim Z
+Sub Z
+End Sub
+'=> #1041
+
+'@ a Public Sub inside an If block
+If True Then
+  Public Sub P2
+    Note "in"
+  End Sub
+End If
+P2
+'=> in
+
+- -2 ^ 2 ==> Double:4
+&HFFFFFFFF ==> Integer:-1
