@@ -103,6 +103,7 @@ class OnlyUnknown final : public IUnknown {
 //   SetArg x, v     writes v through a by-reference x
 //   UnknownOnly     an object with only IUnknown
 //   ExGet(o, name)  o's member read through IDispatchEx (GetDispID, InvokeEx)
+//   SetFirst a, v   writes v into element 0 of a by-reference array, in place
 class HostProbe final : public IDispatch {
    public:
     std::vector<std::wstring> notes;
@@ -205,12 +206,24 @@ class HostProbe final : public IDispatch {
                 VariantClear(&name);
                 return hr;
             }
+            case 6: {  // SetFirst
+                if (n != 2) return DISP_E_BADPARAMCOUNT;
+                if (args[1].vt != (VT_ARRAY | VT_BYREF | VT_VARIANT) || !args[1].pparray || !*args[1].pparray)
+                    return DISP_E_TYPEMISMATCH;
+                LONG first = 0;
+                VARIANT value;
+                VariantInit(&value);
+                HRESULT hr = VariantCopyInd(&value, &args[0]);
+                if (SUCCEEDED(hr)) hr = SafeArrayPutElement(*args[1].pparray, &first, &value);
+                VariantClear(&value);
+                return hr;
+            }
             default: return DISP_E_MEMBERNOTFOUND;
         }
     }
 
    private:
-    static constexpr const wchar_t* kMembers[] = {L"Note", L"VT", L"SetArg", L"UnknownOnly", L"ExGet"};
+    static constexpr const wchar_t* kMembers[] = {L"Note", L"VT", L"SetArg", L"UnknownOnly", L"ExGet", L"SetFirst"};
     ULONG refs_ = 1;
 };
 

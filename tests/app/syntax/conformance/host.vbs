@@ -232,3 +232,9 @@ Class K
 End Class
 Note ExGet(New K, "nope")
 '=> #438
+
+'@ the host changes an element of an array in place
+Dim a(1)
+SetFirst a, "in place"
+Note a(0)
+'=> in place
