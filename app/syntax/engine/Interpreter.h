@@ -128,6 +128,7 @@ class Interpreter {
     void ExecAssign(Stmt& s, Frame& f);
     Flow ExecSelect(Stmt& s, Frame& f);
     Value HeaderValue(Expr& e, const Stmt& s, Frame& f, bool plain, bool* failed);
+    void CaughtInHeader(const Stmt& s, Frame& f);
     Flow ExecOther(Stmt& s, Frame& f);
     Value EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, unsigned flags, Expr* callee);
     // `p`: the script procedure called (elements are lent to its ByRef parameters only).

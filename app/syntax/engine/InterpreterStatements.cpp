@@ -55,6 +55,18 @@ bool Interpreter::Condition(Expr& e, Frame& f) {
 bool Interpreter::HeaderCondition(Expr& e, const Stmt& s, Frame& f, bool* failed) {
     try {
         return Condition(e, f);
+    } catch (...) {
+        CaughtInHeader(s, f);
+    }
+    if (failed) *failed = true;
+    return true;
+}
+
+// The failure in flight in a block's header: kept in Err under On Error
+// Resume Next (the caller goes on inside the block), otherwise thrown on.
+void Interpreter::CaughtInHeader(const Stmt& s, Frame& f) {
+    try {
+        throw;
     } catch (ScriptError& x) {
         Caught(x, s, f);
     } catch (const std::bad_alloc&) {
@@ -62,8 +74,6 @@ bool Interpreter::HeaderCondition(Expr& e, const Stmt& s, Frame& f, bool* failed
     } catch (const std::length_error&) {
         CaughtOutOfMemory(s, f);
     }
-    if (failed) *failed = true;
-    return true;
 }
 
 Flow Interpreter::Exec(const Stmt& cs, Frame& f) {
@@ -106,12 +116,8 @@ Value Interpreter::HeaderValue(Expr& e, const Stmt& s, Frame& f, bool plain, boo
         Value v = Eval(e, f);
         if (plain && v.IsObject()) v = Plain(v);
         return v;
-    } catch (ScriptError& x) {
-        Caught(x, s, f);
-    } catch (const std::bad_alloc&) {
-        CaughtOutOfMemory(s, f);
-    } catch (const std::length_error&) {
-        CaughtOutOfMemory(s, f);
+    } catch (...) {
+        CaughtInHeader(s, f);
     }
     *failed = true;
     return Value();
