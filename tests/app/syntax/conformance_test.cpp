@@ -24,6 +24,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "EngineChoice.h"
@@ -75,12 +76,16 @@ std::wstring Describe(const VARIANT& v) {
     return s;
 }
 
-class OnlyUnknown final : public IUnknown {
+// IUnknown over interface I, counted from 1, answering IUnknown and, for
+// a dispatch interface, IDispatch.
+template <class I>
+class Counted : public I {
    public:
+    virtual ~Counted() = default;
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (IsEqualIID(riid, IID_IUnknown)) {
-            *out = this;
-            AddRef();
+        if (IsEqualIID(riid, IID_IUnknown) || (!std::is_same_v<I, IUnknown> && IsEqualIID(riid, IID_IDispatch))) {
+            *out = static_cast<I*>(this);
+            this->AddRef();
             return S_OK;
         }
         *out = nullptr;
@@ -97,6 +102,8 @@ class OnlyUnknown final : public IUnknown {
     ULONG refs_ = 1;
 };
 
+class OnlyUnknown final : public Counted<IUnknown> {};
+
 // "Host", a named item with global members:
 //   Note x          records CStr(x)
 //   VT(x)           what the call received (Describe)
@@ -104,25 +111,10 @@ class OnlyUnknown final : public IUnknown {
 //   UnknownOnly     an object with only IUnknown
 //   ExGet(o, name)  o's member read through IDispatchEx (GetDispID, InvokeEx)
 //   SetFirst a, v   writes v into element 0 of a by-reference array, in place
-class HostProbe final : public IDispatch {
+class HostProbe final : public Counted<IDispatch> {
    public:
     std::vector<std::wstring> notes;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG n = --refs_;
-        if (!n) delete this;
-        return n;
-    }
     STDMETHODIMP GetTypeInfoCount(UINT* n) override {
         *n = 0;
         return S_OK;
@@ -224,7 +216,6 @@ class HostProbe final : public IDispatch {
 
    private:
     static constexpr const wchar_t* kMembers[] = {L"Note", L"VT", L"SetArg", L"UnknownOnly", L"ExGet", L"SetFirst"};
-    ULONG refs_ = 1;
 };
 
 class HostSite : public CScript {
