@@ -5,6 +5,7 @@
 
 #include "CommandIds.h"
 #include "EditProtocol.h"
+#include "Paths.h"
 #include "Settings.h"
 
 namespace automation {
@@ -152,14 +153,8 @@ std::wstring ExpandDocumentText(const std::wstring& text, const DocumentContext&
     return out;
 }
 
-std::wstring FileNameOf(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 std::wstring FolderOf(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+    std::wstring folder = shell::FolderPart(path);
     while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
     return folder;
 }
@@ -234,7 +229,7 @@ DocumentContext ContextOf(HWND pane) {
 
 std::wstring ExpandPlaceholders(const std::wstring& text, const DocumentContext& doc, QuoteStyle style) {
     std::wstring out = text;
-    const std::wstring name = FileNameOf(doc.path);
+    const std::wstring name = shell::FileNamePart(doc.path);
     ReplaceAll(out, L"$(FilePath)", doc.path);
     ReplaceAll(out, L"$(FileDir)", FolderOf(doc.path));
     ReplaceAll(out, L"$(FileName)", name);
@@ -254,7 +249,7 @@ QuoteStyle QuoteStyleFor(const std::wstring& commandLine) {
     } else {
         program = commandLine.substr(i, commandLine.find_first_of(L" \t", i) - i);
     }
-    const std::wstring name = Lower(FileNameOf(program));
+    const std::wstring name = Lower(shell::FileNamePart(program));
     const size_t dot = name.find_last_of(L'.');
     const std::wstring extension = dot == std::wstring::npos ? std::wstring() : name.substr(dot);
     const bool interpreter =

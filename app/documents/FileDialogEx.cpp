@@ -13,7 +13,7 @@
 #include <new>
 
 #include "DialogIds.h"
-#include "OptionsPage.h"
+#include "DialogControls.h"
 #include "ProgramIds.h"
 #include "Resources.h"
 #include "SyntaxList.h"

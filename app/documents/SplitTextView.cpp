@@ -7,13 +7,13 @@
 
 #include "ColorScheme.h"
 #include "CommandIds.h"
-#include "CommandLine.h"
 #include "DialogIds.h"
 #include "Dpi.h"
 #include "EditProtocol.h"
 #include "Encoding.h"
 #include "FileDialogEx.h"
 #include "MessageSink.h"
+#include "Paths.h"
 #include "ProgramIds.h"
 #include "Resources.h"
 #include "Settings.h"
@@ -23,6 +23,8 @@
 
 namespace documents {
 namespace {
+
+using shell::FileNamePart;
 
 constexpr wchar_t kClassName[] = L"MorrowpadDocument";
 constexpr wchar_t kViewProperty[] = L"DocumentView";
@@ -107,11 +109,6 @@ void ReadOnToABreak(const wchar_t* path, size_t from, CBreakScan* scan) {
         scan->Feed(piece.data(), got);
         read += got;
     }
-}
-
-std::wstring FileNamePart(const std::wstring& path) {
-    const size_t at = path.find_last_of(L"\\/");
-    return at == std::wstring::npos ? path : path.substr(at + 1);
 }
 
 bool FileExists(const std::wstring& path) {

@@ -84,11 +84,6 @@ std::wstring DateTimeText(const SYSTEMTIME& t) {
     return text;
 }
 
-std::wstring FileNamePart(const std::wstring& path) {
-    const size_t at = path.find_last_of(L"\\/");
-    return at == std::wstring::npos ? path : path.substr(at + 1);
-}
-
 double ZoomIn(double zoom) {
     for (double step : kZoomSteps)
         if (step > zoom + 1e-9) return step;

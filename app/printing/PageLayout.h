@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "Paths.h"
+
 namespace printing {
 
 struct PageRects {
@@ -58,7 +60,7 @@ std::wstring FooterText(int page, int count);
 // "2026/12/07 09:05:03".
 std::wstring DateTimeText(const SYSTEMTIME& time);
 // The part of `path` after its last slash or backslash.
-std::wstring FileNamePart(const std::wstring& path);
+using shell::FileNamePart;
 
 // The preview's zoom: factors of the page fitted into the pane, in steps;
 // a step beyond either end keeps the factor.

@@ -7,7 +7,7 @@
 #include "DialogIds.h"
 #include "DocumentSearch.h"
 #include "EditProtocol.h"
-#include "OptionsPage.h"
+#include "DialogControls.h"
 #include "ProgramIds.h"
 #include "Resources.h"
 #include "Window.h"

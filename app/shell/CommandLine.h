@@ -18,10 +18,6 @@ namespace shell {
 // Token 0 is the program; only token 1 is ever opened.
 std::vector<std::wstring> SplitCommandLine(std::wstring_view line);
 
-// The full form of a path (relative to the current folder); the path itself
-// when it has none.
-std::wstring FullPath(const std::wstring& path);
-
 // Token 1 when it is present and non-empty.
 std::optional<std::wstring> FileArgument(std::wstring_view line);
 

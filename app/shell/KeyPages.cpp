@@ -14,6 +14,7 @@
 #include "KeyField.h"
 #include "OptionsDialog.h"
 #include "OptionsPages.h"
+#include "Paths.h"
 #include "Program.h"
 
 namespace shell {
@@ -292,10 +293,8 @@ void CMacroPage::Assign() {
     auto& macros = owner_.Keys().macros;
     for (const keys::MacroBinding& b : macros) {
         if (b.key == key && lstrcmpiW(b.path.c_str(), file->c_str()) != 0) {
-            const size_t slash = b.path.find_last_of(L"\\/");
             SetStatus(Window(), IDC_MACRO_STATUS,
-                      Format(String(IDS_KEY_TAKEN, L"This key is already used by \"%s\"."),
-                             slash == std::wstring::npos ? b.path : b.path.substr(slash + 1)));
+                      Format(String(IDS_KEY_TAKEN, L"This key is already used by \"%s\"."), FileNamePart(b.path)));
             return;
         }
     }

@@ -177,8 +177,7 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
                 const int n = GetWindowTextLengthW(doc);
                 folder.resize(size_t(n) + 1);
                 folder.resize(size_t(GetWindowTextW(doc, folder.data(), n + 1)));
-                const size_t slash = folder.find_last_of(L"\\/");
-                folder.resize(slash == std::wstring::npos ? 0 : slash + 1);
+                folder = FolderWithSeparator(folder);
             }
             documents::FileChoice choice;
             if (!documents::ShowOpenDialog(Window(), folder, &choice)) return true;

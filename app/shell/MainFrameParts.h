@@ -23,6 +23,7 @@
 #include "Document.h"
 #include "FileDialogEx.h"
 #include "InputDialog.h"
+#include "Paths.h"
 #include "SplitTextView.h"
 #include "SyntaxList.h"
 #include "TextView.h"
@@ -78,11 +79,6 @@ inline std::string FileBytes(const std::wstring& path) {
     }
     CloseHandle(file);
     return bytes;
-}
-
-inline std::wstring FileNamePart(const std::wstring& path) {
-    const size_t at = path.find_last_of(L"\\/");
-    return at == std::wstring::npos ? path : path.substr(at + 1);
 }
 
 // Identifiers the command-state table leaves to their menus: the recent,

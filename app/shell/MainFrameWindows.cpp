@@ -290,9 +290,7 @@ void CMainFrame::ShowGrepDialog() {
     // The folder of the active document is offered when the field is empty.
     std::wstring folder;
     if (const HWND doc = ActiveDocument(); doc && documents::HasFile(doc)) {
-        folder = WindowText(doc);
-        const size_t slash = folder.find_last_of(L"\\/");
-        folder = slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
+        folder = FolderPart(WindowText(doc));
     }
     if (GetWindowTextLengthW(GetDlgItem(grep_->Window(), IDC_GREP_FOLDER)) > 0) folder.clear();
     grep_->Show(folder);

@@ -10,6 +10,7 @@
 #include "DialogIds.h"
 #include "Dpi.h"
 #include "MessageSink.h"
+#include "Paths.h"
 #include "Resources.h"
 #include "SettingsKeys.h"
 
@@ -30,7 +31,7 @@ std::wstring ExecutableFolder() {
     while ((n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()))) >= path.size() && path.size() < 32768)
         path.resize(path.size() * 2);  // cut off: try a longer buffer
     path.resize(n < path.size() ? n : 0);
-    return path.substr(0, path.find_last_of(L"\\/") + 1);  // "" when the name has no folder
+    return shell::FolderWithSeparator(path);  // "" when the name has no folder
 }
 
 void SetFolderLocked(std::wstring folder) {
@@ -495,7 +496,7 @@ std::atomic<bool> g_writeFailureReported{false};
 
 void ReportWriteFailure(const std::wstring& path) {
     if (g_writeFailureReported.exchange(true)) return;
-    std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
+    std::wstring folder = shell::FolderWithSeparator(path);
     if (folder.size() > 1) folder.pop_back();  // "C:\\Tools\\Morrowpad", not "...Morrowpad\\."
     std::wstring text = shell::FormatLanguageString(IDS_SETTINGS_NOT_SAVED, {folder});
     if (text.empty()) text = L"Morrowpad cannot save its settings in " + folder + L".";

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "MessageSink.h"
+#include "Paths.h"
 #include "Resources.h"
 #include "ScriptEngine.h"
 
@@ -272,21 +273,10 @@ bool ReadScriptFile(const std::wstring& path, std::wstring* text) {
 
 namespace {
 
-std::wstring FullPath(const std::wstring& path) {
-    wchar_t buf[MAX_PATH * 4];
-    const DWORD n = GetFullPathNameW(path.c_str(), DWORD(std::size(buf)), buf, nullptr);
-    return n && n < std::size(buf) ? std::wstring(buf, n) : path;
-}
-
 // "C:\x", "\x" and "\\server\x" are not relative to anything.
 bool IsRelative(const std::wstring& path) {
     if (!path.empty() && (path[0] == L'\\' || path[0] == L'/')) return false;
     return !(path.size() >= 2 && path[1] == L':');
-}
-
-std::wstring FolderOf(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
 std::wstring CurrentDirectory() {
@@ -299,7 +289,7 @@ std::wstring CurrentDirectory() {
 class FolderSwitch {
    public:
     explicit FolderSwitch(const std::wstring& file) : saved_(CurrentDirectory()) {
-        const std::wstring folder = FolderOf(file);
+        const std::wstring folder = shell::FolderWithSeparator(file);
         if (!folder.empty()) SetCurrentDirectoryW(folder.c_str());
     }
     ~FolderSwitch() { SetCurrentDirectoryW(saved_.c_str()); }
@@ -374,8 +364,8 @@ HRESULT CScriptHelper::Include(BSTR path, VARIANT_BOOL* ok) {
     // until the stack overflows.
     if (site_->includeDepth_ >= kMaxIncludeDepth) return HRESULT_FROM_WIN32(ERROR_STACK_OVERFLOW);
     std::wstring file(path, SysStringLen(path));
-    if (IsRelative(file)) file = FolderOf(site_->scriptPath_) + file;
-    file = FullPath(file);
+    if (IsRelative(file)) file = shell::FolderWithSeparator(site_->scriptPath_) + file;
+    file = shell::FullPath(file);
     std::wstring text;
     if (!ReadScriptFile(file, &text)) return S_OK;
 
@@ -407,7 +397,7 @@ HRESULT CScriptHelper::Include(BSTR path, VARIANT_BOOL* ok) {
 
 bool CScriptHelper::RunFile(CScript* site, const std::wstring& path, const std::wstring& entry,
                             ScriptError* receiver) {
-    const std::wstring file = FullPath(path);
+    const std::wstring file = shell::FullPath(path);
     std::wstring text;
     if (!ReadScriptFile(file, &text)) {
         Fail(site, receiver, kMsgCannotOpen, path);
