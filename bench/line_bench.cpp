@@ -21,7 +21,7 @@
 #include "CommandIds.h"
 #include "Document.h"
 #include "EditProtocol.h"
-#include "Encoding.h"
+#include "FileEncoding.h"
 #include "MainFrame.h"
 #include "Resources.h"
 #include "Settings.h"

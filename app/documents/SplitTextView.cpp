@@ -10,7 +10,7 @@
 #include "DialogIds.h"
 #include "Dpi.h"
 #include "EditProtocol.h"
-#include "Encoding.h"
+#include "FileEncoding.h"
 #include "FileDialogEx.h"
 #include "MessageSink.h"
 #include "Paths.h"

@@ -30,7 +30,7 @@
 
 #include "CaseFold.h"
 #include "CodePages.h"
-#include "Encoding.h"
+#include "FileEncoding.h"
 #include "Finder.h"
 #include "Regex.h"
 #include "Settings.h"

@@ -17,7 +17,7 @@
 #include "CodePages.h"
 #include "EditProtocol.h"
 #include "EditWindow.h"
-#include "../../app/documents/Encoding.h"
+#include "../../app/encoding/FileEncoding.h"
 #include "../../edit/text/Encoding.h"
 #include "FileTestUtil.h"
 #include "FindInFiles.h"

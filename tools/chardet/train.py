@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Builds the detector's language models from real text (see corpus.py) and
-writes them as C++ tables to app/documents/chardet/Models.inc.
+writes them as C++ tables to app/encoding/chardet/Models.inc.
 
   python3 tools/chardet/train.py
 
@@ -16,7 +16,7 @@ import sys
 sys.path.insert(0, os.path.dirname(__file__))
 import corpus  # noqa: E402
 
-OUT = os.path.join(os.path.dirname(__file__), "..", "..", "app", "documents", "chardet", "Models.inc")
+OUT = os.path.join(os.path.dirname(__file__), "..", "..", "app", "encoding", "chardet", "Models.inc")
 SINGLE = [e for e in corpus.ENCODINGS if e[0] in (
     "windows-1251", "KOI8-R", "ISO-8859-5", "x-mac-cyrillic", "windows-1253", "ISO-8859-7", "windows-1255",
     "ISO-8859-8", "ISO-8859-6", "windows-1252")]

@@ -19,7 +19,7 @@
 #include "CommandIds.h"
 #include "Document.h"
 #include "EditProtocol.h"
-#include "Encoding.h"
+#include "FileEncoding.h"
 #include "FileDialogEx.h"
 #include "MainFrame.h"
 #include "ProgramIds.h"

@@ -1,4 +1,4 @@
-#include "Encoding.h"
+#include "FileEncoding.h"
 
 #include <windows.h>
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "EncodedSamples.h"
-#include "Encoding.h"
+#include "FileEncoding.h"
 #include "Settings.h"
 
 using namespace encoding;

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "../CaseFold.h"
+#include "CaseFold.h"
 
 namespace mrx {
 

@@ -4,7 +4,7 @@
 // find box allows (4,096 units) need -max_len=8192 or so; the dictionary
 // holds nesting tokens. Build and run:
 //   CXX=clang++-14 cmake -S native -B build/fuzz -DFUZZ=ON && cmake --build build/fuzz --target regex_fuzzer
-//   build/fuzz/regex_fuzzer -max_total_time=300 -max_len=8192 -len_control=0 -dict=tests/app/search/regex/regex_fuzzer.dict
+//   build/fuzz/regex_fuzzer -max_total_time=300 -max_len=8192 -len_control=0 -dict=tests/app/regex/regex_fuzzer.dict
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
