@@ -1,6 +1,6 @@
 // The language's built-in classes that `New` creates without a script class
 // of that name: RegExp, over the program's own regular-expression engine
-// (app/search/regex). Its Execute returns a collection of matches; each
+// (app/regex). Its Execute returns a collection of matches; each
 // match has its value, position, length and the texts of its groups.
 #pragma once
 
