@@ -149,6 +149,10 @@ public:
     std::basic_string<CharT> Expand(const CharT* tmpl, int tmplLength, const CharT* text, int length,
                                     const MatchResult& m) const;
 
+    // The compiled program as text: what the search screens with, then one
+    // instruction a line (for tests; the form may change).
+    std::string Dump() const;
+
 private:
     template <typename Matcher, typename Done>
     MatchResult SearchFrom(Matcher& m, int start, int end, Done& done) const;

@@ -1,10 +1,11 @@
 // Implementation of the regular-expression engine, one phase a file:
-// the compiled program, the nodes, the parser, the matcher, compiling and
-// searching. Included by Regex.h.
+// the compiled program, the nodes, the parser, the matcher, the optimiser,
+// compiling and searching, and the program as text. Included by Regex.h.
 #pragma once
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -17,4 +18,6 @@
 #include "RegexNodes.h"
 #include "RegexParser.h"
 #include "RegexMatcher.h"
+#include "RegexOptimizer.h"
 #include "RegexSearch.h"
+#include "RegexDump.h"

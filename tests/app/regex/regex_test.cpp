@@ -808,3 +808,36 @@ TEST(RegexOptions, IgnoreCaseFoldsLettersAboveTheBmp) {
     for (const Case& c : cases)
         EXPECT_EQ(Find(c.pattern, c.text, c.flags), c.want) << Narrow(S(c.pattern));
 }
+
+// What the optimiser made of a pattern, read from the program's dump: each
+// line given must be in it ("!" before a line: must not be).
+TEST(RegexProgram, TheOptimisationsShowInTheDump) {
+    struct Case {
+        const char16_t* pattern;
+        int flags;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {u"abc", 0, {"prefix \"abc\"", "string \"abc\"", "match"}},
+        {u"abc", mrx::IGNORECASE, {"prefix ignoring case \"abc\""}},
+        {u"\\w+ x", 0, {"repsimple possessive", "!repsimple greedy"}},
+        {u"\\w+\\w", 0, {"repsimple greedy", "!repsimple possessive"}},
+        {u"apple|banana|cherry", 0, {"pairs screened"}},
+        {u"^abc", 0, {"anchored at the start"}},
+        {u"a*", 0, {"!prefix", "!anchored"}},
+        {u"[x-z]q", 0, {"first range x + 2"}},
+        {u"(a)(b)", 0, {"groups 3"}},
+    };
+    for (const Case& c : cases) {
+        const Regex re(S(c.pattern), c.flags);
+        ASSERT_TRUE(re.Ok()) << Narrow(S(c.pattern));
+        const std::string dump = re.Dump();
+        for (const std::string& line : c.lines) {
+            const bool absent = line[0] == '!';
+            const std::string text = absent ? line.substr(1) : line;
+            EXPECT_EQ(dump.find(text) == std::string::npos, absent)
+                << "pattern " << Narrow(S(c.pattern)) << (absent ? " has \"" : " lacks \"") << text << "\" in:\n"
+                << dump;
+        }
+    }
+}
