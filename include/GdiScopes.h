@@ -10,24 +10,24 @@ inline void FillSolid(HDC dc, const RECT& rc, COLORREF c) {
     ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
 }
 
-class SelectScope {
+class CSelectScope {
 public:
-    SelectScope(HDC dc, HGDIOBJ obj) : dc_(dc), old_(SelectObject(dc, obj)) {}
-    ~SelectScope() { SelectObject(dc_, old_); }
-    SelectScope(const SelectScope&) = delete;
-    SelectScope& operator=(const SelectScope&) = delete;
+    CSelectScope(HDC dc, HGDIOBJ obj) : dc_(dc), old_(SelectObject(dc, obj)) {}
+    ~CSelectScope() { SelectObject(dc_, old_); }
+    CSelectScope(const CSelectScope&) = delete;
+    CSelectScope& operator=(const CSelectScope&) = delete;
 
 private:
     HDC dc_;
     HGDIOBJ old_;
 };
 
-class PenScope {
+class CPenScope {
 public:
-    PenScope(HDC dc, COLORREF c, int width = 1) : pen_(CreatePen(PS_SOLID, width, c)), select_(dc, pen_.pen) {}
-    ~PenScope() = default;
-    PenScope(const PenScope&) = delete;
-    PenScope& operator=(const PenScope&) = delete;
+    CPenScope(HDC dc, COLORREF c, int width = 1) : pen_(CreatePen(PS_SOLID, width, c)), select_(dc, pen_.pen) {}
+    ~CPenScope() = default;
+    CPenScope(const CPenScope&) = delete;
+    CPenScope& operator=(const CPenScope&) = delete;
 
 private:
     struct Owned {
@@ -35,15 +35,15 @@ private:
         Owned(HPEN p) : pen(p) {}
         ~Owned() { DeleteObject(pen); }
     } pen_;
-    SelectScope select_;  // deselected before the pen is deleted
+    CSelectScope select_;  // deselected before the pen is deleted
 };
 
-class SavedDc {
+class CSavedDc {
 public:
-    explicit SavedDc(HDC dc) : dc_(dc), saved_(SaveDC(dc)) {}
-    ~SavedDc() { RestoreDC(dc_, saved_); }
-    SavedDc(const SavedDc&) = delete;
-    SavedDc& operator=(const SavedDc&) = delete;
+    explicit CSavedDc(HDC dc) : dc_(dc), saved_(SaveDC(dc)) {}
+    ~CSavedDc() { RestoreDC(dc_, saved_); }
+    CSavedDc(const CSavedDc&) = delete;
+    CSavedDc& operator=(const CSavedDc&) = delete;
 
 private:
     HDC dc_;

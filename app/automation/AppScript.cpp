@@ -13,6 +13,7 @@
 #include "DocumentSearch.h"
 #include "EditProtocol.h"
 #include "LongWork.h"
+#include "Owners.h"
 #include "ProgramIds.h"
 #include "Resources.h"
 
@@ -29,14 +30,15 @@ using syntax::kDispPutAccessor;
 struct RunState {
     RunState() {
         InitializeCriticalSection(&lock);
-        stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        callDone = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        callPosted = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        stopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        callDone.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        callPosted.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     }
     ~RunState() {
-        if (stopEvent) CloseHandle(stopEvent);
-        if (callDone) CloseHandle(callDone);
-        if (callPosted) CloseHandle(callPosted);
+        // The events go in the order they were made, before the lock.
+        stopEvent.reset();
+        callDone.reset();
+        callPosted.reset();
         DeleteCriticalSection(&lock);
     }
     RunState(const RunState&) = delete;
@@ -44,7 +46,7 @@ struct RunState {
 
     void Stop() {
         stopping = true;
-        if (stopEvent) SetEvent(stopEvent);
+        if (stopEvent) SetEvent(stopEvent.get());
     }
 
     DWORD uiThread = 0;
@@ -52,9 +54,9 @@ struct RunState {
     IDevEnv* env = nullptr;
     HWND activeWindow = nullptr;  // active when the play began
     std::atomic<bool> stopping{false};
-    HANDLE stopEvent = nullptr;
-    HANDLE callDone = nullptr;    // the main thread has carried out the call
-    HANDLE callPosted = nullptr;  // the worker has left a call in `call`
+    shell::CUniqueHandle stopEvent;
+    shell::CUniqueHandle callDone;    // the main thread has carried out the call
+    shell::CUniqueHandle callPosted;  // the worker has left a call in `call`
     const std::function<void()>* call = nullptr;
     // The engine's module: where the worker may be ended safely.
     std::atomic<uintptr_t> engineBase{0};
@@ -86,7 +88,7 @@ bool OnUi(RunState& run, const std::function<void()>& fn) {
     }
     if (!run.open || !run.callDone || !run.callPosted) return false;
     run.call = &fn;
-    return SignalObjectAndWait(run.callPosted, run.callDone, INFINITE, FALSE) == WAIT_OBJECT_0;
+    return SignalObjectAndWait(run.callPosted.get(), run.callDone.get(), INFINITE, FALSE) == WAIT_OBJECT_0;
 }
 
 // The call the worker left, carried out on the main thread.
@@ -97,7 +99,7 @@ void TakeCall(RunState& run) {
         } catch (...) {
         }
     }
-    SetEvent(run.callDone);
+    SetEvent(run.callDone.get());
 }
 
 // Arguments as the main thread may use them: copied out of references, and
@@ -116,15 +118,15 @@ public:
             if (FAILED(VariantCopyInd(&values_[i], &params->rgvarg[i]))) return DISP_E_TYPEMISMATCH;
             const VARTYPE vt = values_[i].vt;
             if ((vt == VT_DISPATCH || vt == VT_UNKNOWN) && values_[i].punkVal) {
-                IDispatch* object = nullptr;
-                if (FAILED(values_[i].punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&object))))
+                shell::ComPtrT<IDispatch> object;
+                if (FAILED(values_[i].punkVal->QueryInterface(IID_IDispatch, object.put_void())))
                     return DISP_E_TYPEMISMATCH;
                 VARIANT value;
                 VariantInit(&value);
                 DISPPARAMS none = {nullptr, nullptr, 0, 0};
                 const HRESULT hr = object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
                                                   &none, &value, nullptr, nullptr);
-                object->Release();
+                object.reset();
                 if (FAILED(hr) || value.vt == VT_DISPATCH || value.vt == VT_UNKNOWN) {
                     VariantClear(&value);
                     return DISP_E_TYPEMISMATCH;
@@ -535,7 +537,7 @@ HRESULT AppVB::Sleep(int milliseconds) {
     // Waits on the engine's thread, so that the windows stay alive; Esc
     // ends the wait.
     if (Run().stopEvent)
-        WaitForSingleObject(Run().stopEvent, DWORD(std::max(milliseconds, 0)));
+        WaitForSingleObject(Run().stopEvent.get(), DWORD(std::max(milliseconds, 0)));
     else
         ::Sleep(DWORD(std::max(milliseconds, 0)));
     if (Run().stopping) return E_ABORT;
@@ -642,7 +644,7 @@ void WaitForWorker(RunState& run, HANDLE thread) {
     DWORD stopSince = 0, lastLook = GetTickCount();
     bool asked = false;
     for (;;) {
-        const HANDLE handles[2] = {thread, run.callPosted};
+        const HANDLE handles[2] = {thread, run.callPosted.get()};
         const DWORD wait = MsgWaitForMultipleObjects(2, handles, FALSE, run.stopping ? 10 : 50, QS_ALLINPUT);
         if (wait == WAIT_OBJECT_0) return;
         if (wait == WAIT_OBJECT_0 + 1) {
@@ -708,10 +710,10 @@ MacroOutcome PlayMacro(IDevEnv* env, const std::wstring& text, const std::wstrin
     if (holder) SendMessageW(holder, MPM_HOLDGROUP, 1, 0);
     g_runs.push_back(run);
     auto* workerShare = new std::shared_ptr<Play>(play);
-    HANDLE thread = CreateThread(nullptr, 0, PlayWorker, workerShare, 0, nullptr);
+    shell::CUniqueHandle thread(CreateThread(nullptr, 0, PlayWorker, workerShare, 0, nullptr));
     if (thread) {
-        WaitForWorker(*run, thread);
-        CloseHandle(thread);
+        WaitForWorker(*run, thread.get());
+        thread.reset();
     } else {
         PlayWorker(workerShare);  // no thread to spare: run here
     }

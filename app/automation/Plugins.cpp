@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "DialogIds.h"
+#include "Owners.h"
 #include "Resources.h"
 
 namespace automation {
@@ -234,13 +235,14 @@ void CPluginSet::Load(IDevEnv* frame, HMENU menu, const std::wstring& folder) {
         frame->AppendOutput(line.c_str(), int(line.size()));
     };
     WIN32_FIND_DATAW found = {};
-    HANDLE find = FindFirstFileW((folder + L"*.dll").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
     std::vector<std::wstring> files;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(found.cFileName);
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
+    {
+        const shell::CUniqueFind find(FindFirstFileW((folder + L"*.dll").c_str(), &found));
+        if (!find) return;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(found.cFileName);
+        } while (FindNextFileW(find.get(), &found));
+    }
 
     for (const std::wstring& file : files) {
         // No error box for a library that is damaged or misses a dependency;

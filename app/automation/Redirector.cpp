@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "Owners.h"
+
 namespace automation {
 namespace {
 
@@ -81,14 +83,13 @@ void CRedirector::Close() {
         ReleaseChild();  // the reader sees the pipe gone and ends; the owner joins it later
         return;
     }
-    if (HANDLE thread = std::exchange(thread_, nullptr)) {
+    if (const shell::CUniqueHandle thread(std::exchange(thread_, nullptr)); thread) {
         if (stop_) SetEvent(stop_);
-        if (!WaitLettingSentMessagesIn(thread, kStopMilliseconds)) {
+        if (!WaitLettingSentMessagesIn(thread.get(), kStopMilliseconds)) {
             WriteStdError("Error: The redir thread is dead\r\n");
-            TerminateThread(thread, DWORD(-2));
-            WaitForSingleObject(thread, kStopMilliseconds);
+            TerminateThread(thread.get(), DWORD(-2));
+            WaitForSingleObject(thread.get(), kStopMilliseconds);
         }
-        CloseHandle(thread);
     }
     CloseIfSet(std::exchange(stop_, nullptr));
     threadId_ = 0;

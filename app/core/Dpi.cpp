@@ -1,5 +1,7 @@
 #include "Dpi.h"
 
+#include "Owners.h"
+
 namespace dpi {
 namespace {
 
@@ -8,9 +10,8 @@ constexpr wchar_t kProperty[] = L"MorrowpadDpi";
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 
 int SystemDpi() {
-    HDC screen = GetDC(nullptr);
-    const int value = screen ? GetDeviceCaps(screen, LOGPIXELSX) : kDefault;
-    if (screen) ReleaseDC(nullptr, screen);
+    const shell::CWindowDc screen(nullptr);
+    const int value = screen ? GetDeviceCaps(screen.get(), LOGPIXELSX) : kDefault;
     return value > 0 ? value : kDefault;
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "Owners.h"
 #include "Settings.h"
 
 namespace shell {
@@ -19,19 +20,20 @@ bool IsMacroFile(const std::wstring& name) {
 void Read(const std::wstring& folder, int depth, std::vector<MacroEntry>* out) {
     if (depth > kMaxDepth) return;
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        MacroEntry e;
-        e.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (!e.folder && !IsMacroFile(name)) continue;
-        e.label = e.folder ? name : name.substr(0, name.size() - 4);
-        e.path = folder + name;
-        out->push_back(std::move(e));
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
+    {
+        const shell::CUniqueFind find(FindFirstFileW((folder + L"*").c_str(), &found));
+        if (!find) return;
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            MacroEntry e;
+            e.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (!e.folder && !IsMacroFile(name)) continue;
+            e.label = e.folder ? name : name.substr(0, name.size() - 4);
+            e.path = folder + name;
+            out->push_back(std::move(e));
+        } while (FindNextFileW(find.get(), &found));
+    }
     std::sort(out->begin(), out->end(), [](const MacroEntry& a, const MacroEntry& b) {
         return CompareStringOrdinal(a.path.c_str(), -1, b.path.c_str(), -1, TRUE) == CSTR_LESS_THAN;
     });

@@ -10,6 +10,7 @@
 #include "DialogIds.h"
 #include "Dpi.h"
 #include "MessageSink.h"
+#include "Owners.h"
 #include "Paths.h"
 #include "Resources.h"
 #include "SettingsKeys.h"
@@ -156,15 +157,14 @@ namespace {
 // Whether the file starts with the UTF-16LE mark; a missing file has none.
 // Read with full sharing, so that a check never stands in another's way.
 bool HasUnicodeMark(const std::wstring& path, bool* exists) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    *exists = h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_NOT_FOUND;
-    if (h == INVALID_HANDLE_VALUE) return false;
+    const shell::CUniqueHandle h(CreateFileW(path.c_str(), GENERIC_READ,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    *exists = h || GetLastError() != ERROR_FILE_NOT_FOUND;
+    if (!h) return false;
     unsigned char mark[2] = {};
     DWORD got = 0;
-    const bool ok = ReadFile(h, mark, 2, &got, nullptr) && got == 2 && mark[0] == 0xFF && mark[1] == 0xFE;
-    CloseHandle(h);
-    return ok;
+    return ReadFile(h.get(), mark, 2, &got, nullptr) && got == 2 && mark[0] == 0xFF && mark[1] == 0xFE;
 }
 
 // Files seen with the mark, by size and time of the last write: reading
@@ -259,29 +259,22 @@ void ReportSetAsideFiles() {
 bool EnsureUnicodeFile(const std::wstring& path) {
     bool exists = false;
     if (HasUnicodeMark(path, &exists)) return true;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    shell::CUniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    const HANDLE h = file.get();
     LARGE_INTEGER size = {};
     // A settings file of megabytes is no settings file: left alone.
-    if (!GetFileSizeEx(h, &size) || size.QuadPart > kMaxConvertedFile) {
-        CloseHandle(h);
-        return false;
-    }
+    if (!GetFileSizeEx(h, &size) || size.QuadPart > kMaxConvertedFile) return false;
     std::string bytes(size_t(size.QuadPart), '\0');
     DWORD got = 0;
     if (!bytes.empty() && !ReadFile(h, bytes.data(), DWORD(bytes.size()), &got, nullptr)) got = 0;
-    if (got == bytes.size() && bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) {
-        CloseHandle(h);
+    if (got == bytes.size() && bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE)
         return true;
-    }
     std::wstring text;
-    if (got != bytes.size()) {  // unreadable: left alone
-        CloseHandle(h);
-        return false;
-    }
+    if (got != bytes.size()) return false;  // unreadable: left alone
     if (!DecodeUnmarked(bytes, &text) || !LooksLikeSettings(text)) {
-        CloseHandle(h);
+        file.reset();  // closed before it is set aside
         return SetAside(path) && EnsureUnicodeFile(path);
     }
     // A new file, or one without the mark: written again as UTF-16LE behind
@@ -293,9 +286,7 @@ bool EnsureUnicodeFile(const std::wstring& path) {
         SetFilePointer(h, 0, nullptr, FILE_BEGIN);
         WriteAll(h, bytes.data(), bytes.size());
     }
-    ok = SetEndOfFile(h) && ok;
-    CloseHandle(h);
-    return ok;
+    return SetEndOfFile(h) && ok;
 }
 
 bool ReadString(File f, const wchar_t* section, const wchar_t* key, std::wstring& out, const wchar_t* def, int index,

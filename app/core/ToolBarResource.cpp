@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "Dpi.h"
+#include "Owners.h"
 #include "ProgramIds.h"
 
 namespace shell {
@@ -30,44 +31,36 @@ int ImageScale(int dpi) { return std::max(1, (dpi + dpi::kDefault / 2) / dpi::kD
 HBITMAP Enlarge(HBITMAP strip, int scale) {
     BITMAP info = {};
     GetObjectW(strip, sizeof info, &info);
-    HDC screen = GetDC(nullptr);
-    HDC from = CreateCompatibleDC(screen), to = CreateCompatibleDC(screen);
-    HBITMAP large = CreateCompatibleBitmap(screen, info.bmWidth * scale, info.bmHeight * scale);
+    const CWindowDc screen(nullptr);
+    const CUniqueDc from(CreateCompatibleDC(screen.get())), to(CreateCompatibleDC(screen.get()));
+    HBITMAP large = CreateCompatibleBitmap(screen.get(), info.bmWidth * scale, info.bmHeight * scale);
     if (large) {
-        HGDIOBJ oldFrom = SelectObject(from, strip), oldTo = SelectObject(to, large);
-        SetStretchBltMode(to, COLORONCOLOR);
-        StretchBlt(to, 0, 0, info.bmWidth * scale, info.bmHeight * scale, from, 0, 0, info.bmWidth, info.bmHeight,
-                   SRCCOPY);
-        SelectObject(from, oldFrom);
-        SelectObject(to, oldTo);
+        const CSelectScope selectFrom(from.get(), strip), selectTo(to.get(), large);
+        SetStretchBltMode(to.get(), COLORONCOLOR);
+        StretchBlt(to.get(), 0, 0, info.bmWidth * scale, info.bmHeight * scale, from.get(), 0, 0, info.bmWidth,
+                   info.bmHeight, SRCCOPY);
     }
-    DeleteDC(from);
-    DeleteDC(to);
-    ReleaseDC(nullptr, screen);
     return large;
 }
 
 HIMAGELIST LoadImages(HMODULE module, int bitmapId, int width, int height, int scale) {
-    auto bitmap = static_cast<HBITMAP>(
-        LoadImageW(module, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    UniqueGdiT<HBITMAP> bitmap(static_cast<HBITMAP>(
+        LoadImageW(module, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!bitmap) return nullptr;
     if (scale > 1) {
-        HBITMAP large = Enlarge(bitmap, scale);
-        DeleteObject(bitmap);
-        if (!large) return nullptr;
-        bitmap = large;
+        bitmap.reset(Enlarge(bitmap.get(), scale));
+        if (!bitmap) return nullptr;
         width *= scale;
         height *= scale;
     }
     BITMAP info = {};
-    GetObjectW(bitmap, sizeof info, &info);
+    GetObjectW(bitmap.get(), sizeof info, &info);
     const int count = width > 0 ? info.bmWidth / width : 0;
     HIMAGELIST list = count > 0 ? ImageList_Create(width, height, ILC_COLOR24 | ILC_MASK, count, 0) : nullptr;
-    if (list && ImageList_AddMasked(list, bitmap, kMaskColour) < 0) {
+    if (list && ImageList_AddMasked(list, bitmap.get(), kMaskColour) < 0) {
         ImageList_Destroy(list);
         list = nullptr;
     }
-    DeleteObject(bitmap);
     return list;
 }
 

@@ -1,6 +1,5 @@
-// The program's small window layer: owners for the few kernel and USER
-// handles it holds, and one window-class template that every window of the
-// program (for now the frame) is built on.
+// The program's small window layer: one window-class template that every
+// window of the program is built on (the owners of handles are Owners.h).
 //
 // BaseWindow<T>: the static procedure stores `this` (passed as the creation
 // parameter) at WM_NCCREATE and forwards every later message to
@@ -15,79 +14,9 @@
 #include <string>
 #include <utility>
 
+#include "Owners.h"
+
 namespace shell {
-
-// A kernel handle closed with CloseHandle; null and INVALID_HANDLE_VALUE
-// both mean "none".
-class UniqueHandle {
-public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE h) : h_(h) {}
-    UniqueHandle(UniqueHandle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
-    UniqueHandle& operator=(UniqueHandle&& o) noexcept {
-        if (this != &o) reset(std::exchange(o.h_, nullptr));
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    ~UniqueHandle() { reset(); }
-
-    HANDLE get() const { return h_; }
-    explicit operator bool() const { return h_ && h_ != INVALID_HANDLE_VALUE; }
-    HANDLE release() { return std::exchange(h_, nullptr); }
-    void reset(HANDLE h = nullptr) {
-        if (*this) CloseHandle(h_);
-        h_ = h;
-    }
-
-private:
-    HANDLE h_ = nullptr;
-};
-
-// A library freed with FreeLibrary when the owner goes (used only for
-// libraries that may be freed: the edit control's, after the loop).
-class UniqueLibrary {
-public:
-    UniqueLibrary() = default;
-    explicit UniqueLibrary(HMODULE m) : m_(m) {}
-    UniqueLibrary(UniqueLibrary&& o) noexcept : m_(std::exchange(o.m_, nullptr)) {}
-    UniqueLibrary& operator=(UniqueLibrary&& o) noexcept {
-        if (this != &o) reset(std::exchange(o.m_, nullptr));
-        return *this;
-    }
-    UniqueLibrary(const UniqueLibrary&) = delete;
-    UniqueLibrary& operator=(const UniqueLibrary&) = delete;
-    ~UniqueLibrary() { reset(); }
-
-    HMODULE get() const { return m_; }
-    explicit operator bool() const { return m_ != nullptr; }
-    void reset(HMODULE m = nullptr) {
-        if (m_) FreeLibrary(m_);
-        m_ = m;
-    }
-
-private:
-    HMODULE m_ = nullptr;
-};
-
-// A GDI object deleted with DeleteObject.
-template <class H>
-class UniqueGdi {
-public:
-    UniqueGdi() = default;
-    explicit UniqueGdi(H h) : h_(h) {}
-    UniqueGdi(const UniqueGdi&) = delete;
-    UniqueGdi& operator=(const UniqueGdi&) = delete;
-    ~UniqueGdi() { reset(); }
-    H get() const { return h_; }
-    void reset(H h = nullptr) {
-        if (h_) DeleteObject(h_);
-        h_ = h;
-    }
-
-private:
-    H h_ = nullptr;
-};
 
 template <class T>
 class BaseWindow {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Owners.h"
+
 namespace documents {
 namespace {
 
@@ -397,9 +399,7 @@ bool CAutoBox::OnDrawItem(const DRAWITEMSTRUCT* item) {
     const COLORREF text = colours ? colours[1] : GetSysColor(COLOR_WINDOWTEXT);
     // The control's colours inverted.
     const COLORREF fill = (item->itemState & ODS_SELECTED) ? Mix(text, background) : text;
-    HBRUSH brush = CreateSolidBrush(fill);
-    FillRect(item->hDC, &item->rcItem, brush);
-    DeleteObject(brush);
+    FillRect(item->hDC, &item->rcItem, shell::UniqueGdiT<HBRUSH>(CreateSolidBrush(fill)).get());
     const LRESULT length = SendMessageW(list_, LB_GETTEXTLEN, item->itemID, 0);
     if (length > 0 && length <= LRESULT(CWordIndex::kLongestWord)) {
         wchar_t word[CWordIndex::kLongestWord + 2] = {};

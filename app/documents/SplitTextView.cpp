@@ -47,7 +47,7 @@ LRESULT CALLBACK FocusTracer(HWND pane, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR
 // The leading bytes of a file (at most `limit`); false when it cannot be
 // opened for reading.
 bool ReadSample(const wchar_t* path, size_t limit, std::vector<uint8_t>* out) {
-    shell::UniqueHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    shell::CUniqueHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                          nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return false;
     LARGE_INTEGER size = {};
@@ -95,7 +95,7 @@ class CBreakScan {
 // file is read on from `from` to its first break, at most kReadOn bytes.
 constexpr size_t kReadOn = 16 << 20;
 void ReadOnToABreak(const wchar_t* path, size_t from, CBreakScan* scan) {
-    shell::UniqueHandle file(CreateFileW(path, GENERIC_READ,
+    shell::CUniqueHandle file(CreateFileW(path, GENERIC_READ,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER at = {};
@@ -619,7 +619,7 @@ void CSplitTextView::NewFromTemplate(const TemplateEntry* entry) {
     encoding::FileText text;
     std::wstring whole;
     {
-        shell::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+        shell::CUniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                                              nullptr));
         LARGE_INTEGER size = {};
         if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 || size.QuadPart > (64 << 20)) return;
@@ -656,15 +656,18 @@ void CSplitTextView::NewFromTemplate(const TemplateEntry* entry) {
 }
 
 void CSplitTextView::CaptureClipboard() {
-    if (!focus_ || !IsClipboardFormatAvailable(CF_UNICODETEXT) || !OpenClipboard(Window())) return;
+    if (!focus_ || !IsClipboardFormatAvailable(CF_UNICODETEXT)) return;
     std::wstring text;
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text.assign(p, wcsnlen(p, GlobalSize(data) / sizeof(wchar_t)));
-            GlobalUnlock(data);
+    {
+        const shell::CClipboardGuard clipboard(Window());
+        if (!clipboard.opened()) return;
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+                text.assign(p, wcsnlen(p, GlobalSize(data) / sizeof(wchar_t)));
+                GlobalUnlock(data);
+            }
         }
     }
-    CloseClipboard();
     if (text.empty()) return;
     SendMessageW(focus_, WM_COMMAND, ECMD_DOCEND, 0);
     SendMessageW(focus_, MPM_UNDOGROUP, 1, 0);  // one capture, one undo
@@ -679,7 +682,8 @@ void CSplitTextView::CaptureClipboard() {
 
 void CSplitTextView::CopyCaption() {
     const std::wstring caption = Caption();
-    if (!OpenClipboard(Window())) return;
+    const shell::CClipboardGuard clipboard(Window());
+    if (!clipboard.opened()) return;
     EmptyClipboard();
     const size_t bytes = (caption.size() + 1) * sizeof(wchar_t);
     if (HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
@@ -691,7 +695,6 @@ void CSplitTextView::CopyCaption() {
             GlobalFree(mem);
         }
     }
-    CloseClipboard();
 }
 
 }  // namespace documents

@@ -111,7 +111,7 @@ private:
     int fontCommand_ = 1430;
     COLORREF colors_[80] = {};
     bool haveColors_ = false;
-    shell::UniqueGdi<HFONT> font_;
+    shell::UniqueGdiT<HFONT> font_;
     std::wstring lastTabTitle_;
     int lastTabState_ = -1;
 };

@@ -209,9 +209,7 @@ CTextView* CTextView::Create(HWND parent, const PaneContext& context) {
     return view;
 }
 
-CTextView::~CTextView() {
-    if (font_) DeleteObject(font_);
-}
+CTextView::~CTextView() = default;
 
 LRESULT CALLBACK CTextView::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     CTextView* self = nullptr;
@@ -330,11 +328,10 @@ LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             }
             break;
         case WM_SETFONT:
-            if (font_ && reinterpret_cast<HFONT>(wp) != font_) {
+            if (font_ && reinterpret_cast<HFONT>(wp) != font_.get()) {
                 // Someone else's font from now on: ours goes once the control let go of it.
                 const LRESULT r = Control(msg, wp, lp);
-                DeleteObject(font_);
-                font_ = nullptr;
+                font_.reset();
                 return r;
             }
             break;
@@ -462,12 +459,11 @@ void CTextView::Zoom(bool larger) {
     size = larger ? size + 1 : size - 1;
     if (size < 1) return;  // one unit is the smallest
     lf.lfHeight = size * sign;
-    HFONT font = CreateFontIndirectW(&lf);
+    shell::UniqueGdiT<HFONT> font(CreateFontIndirectW(&lf));
     if (!font) return;
-    HFONT old = font_;
-    font_ = font;
-    Control(WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    if (old) DeleteObject(old);
+    const HFONT shown = font.get();
+    std::swap(font_, font);  // `font` holds the old one now: deleted once the control let go of it
+    Control(WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
 }
 
 bool CTextView::OnWheel(WPARAM wp) {

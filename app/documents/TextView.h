@@ -23,6 +23,7 @@
 
 #include "AutoBox.h"
 #include "DevEnv.h"
+#include "Owners.h"
 
 namespace documents {
 
@@ -114,7 +115,7 @@ class CTextView {
     bool autoComplete_ = true;
     std::unique_ptr<CAutoBox> box_;  // made on the first key
     bool indentLines_ = true;  // view option 8, which the control does not report
-    HFONT font_ = nullptr;     // made by zooming; the control shows it
+    shell::UniqueGdiT<HFONT> font_;  // made by zooming; the control shows it
 };
 
 }  // namespace documents

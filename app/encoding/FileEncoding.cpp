@@ -8,6 +8,7 @@
 
 #include "CodePageNames.h"
 #include "CodePages.h"
+#include "Owners.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
 
@@ -45,8 +46,9 @@ void SetDetectorPath(const std::wstring& path) {
 int DetectCodePage(const uint8_t* sample, size_t length) {
     // By its full path: a library of that name elsewhere on the search path
     // is never used.
-    HMODULE lib = LoadLibraryExW(DetectorPath().c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (!lib) return 0;
+    const shell::CUniqueLibrary library(LoadLibraryExW(DetectorPath().c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!library) return 0;
+    const HMODULE lib = library.get();
     auto create = reinterpret_cast<CreateFn>(reinterpret_cast<void*>(GetProcAddress(lib, "chardet_create")));
     auto destroy = reinterpret_cast<HandleFn>(reinterpret_cast<void*>(GetProcAddress(lib, "chardet_destroy")));
     auto feed = reinterpret_cast<DataFn>(reinterpret_cast<void*>(GetProcAddress(lib, "chardet_handle_data")));
@@ -67,7 +69,6 @@ int DetectCodePage(const uint8_t* sample, size_t length) {
         }
         destroy(handle);
     }
-    FreeLibrary(lib);
     return codePage;
 }
 
@@ -131,22 +132,11 @@ size_t SampleSize(int kb, size_t fileSize) {
 }
 
 bool ReadWholeFile(const std::wstring& path, int codePage, size_t sampleBytes, FileText* out) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    LARGE_INTEGER size = {};
-    GetFileSizeEx(f, &size);
-    if (size.QuadPart == 0) {  // an empty file cannot be mapped and is not read
-        CloseHandle(f);
-        return false;
-    }
-    HANDLE map = CreateFileMappingW(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    CloseHandle(f);
-    if (!map) return false;
-    const uint8_t* data = static_cast<const uint8_t*>(MapViewOfFile(map, FILE_MAP_READ, 0, 0, 0));
-    CloseHandle(map);
-    if (!data) return false;
-    const size_t n = size_t(size.QuadPart);
+    // An empty file cannot be mapped and is not read.
+    shell::CMappedFile file;
+    if (file.Open(path) != shell::CMappedFile::Result::kOk) return false;
+    const uint8_t* data = file.data();
+    const size_t n = file.size();
     if (codePage < 0) codePage = DetectCodePage(data, std::min(sampleBytes, n));
     out->codePage = codePage;
     out->lines.clear();
@@ -175,7 +165,7 @@ bool ReadWholeFile(const std::wstring& path, int codePage, size_t sampleBytes, F
     }
     if (ok) out->lines.push_back(ToUtf16(data + lineStart, n - lineStart, codePage, &ok));
     const DWORD err = GetLastError();
-    UnmapViewOfFile(data);
+    file.Close();
     if (!ok) {
         out->lines.clear();
         SetLastError(err);

@@ -115,7 +115,7 @@ private:
     HWND owner_ = nullptr;
     HMENU menu_ = nullptr;
     HFONT font_ = nullptr;             // the caller's
-    UniqueGdi<HFONT> menuFont_;        // ours, when the caller gave none
+    UniqueGdiT<HFONT> menuFont_;        // ours, when the caller gave none
     std::vector<std::wstring> texts_;  // one per button, as in the menu
 
     // Keyboard mode and the Alt tap. While in keyboard mode, two thread hooks

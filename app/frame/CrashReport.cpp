@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Owners.h"
+
 namespace shell {
 namespace {
 
@@ -138,12 +140,11 @@ void CallStack(HANDLE file, const CONTEXT* original) {
 }
 
 void AppendReport(EXCEPTION_POINTERS* info) {
-    HANDLE file =
-        CreateFileW(g_reportPath, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_FLAG_WRITE_THROUGH, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        SetFilePointer(file, 0, nullptr, FILE_END);
-        WriteCrashReport(file, info);
-        CloseHandle(file);
+    const CUniqueHandle file(
+        CreateFileW(g_reportPath, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_FLAG_WRITE_THROUGH, nullptr));
+    if (file) {
+        SetFilePointer(file.get(), 0, nullptr, FILE_END);
+        WriteCrashReport(file.get(), info);
     }
 }
 
@@ -253,9 +254,10 @@ void InstallCrashReporter(const std::wstring& reportPath) {
     g_go = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     g_done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (g_go && g_done) {
-        HANDLE thread = CreateThread(nullptr, 256 * 1024, &Reporter, nullptr, 0, nullptr);
-        if (thread) CloseHandle(thread);  // it runs until the process ends
-        else CloseHandle(g_go), g_go = nullptr;
+        // The thread runs until the process ends; without it nothing waits
+        // for the event.
+        const CUniqueHandle thread(CreateThread(nullptr, 256 * 1024, &Reporter, nullptr, 0, nullptr));
+        if (!thread) CloseHandle(g_go), g_go = nullptr;
     }
     g_previous = SetUnhandledExceptionFilter(&Filter);
     AddVectoredExceptionHandler(1, &StackOverflow);

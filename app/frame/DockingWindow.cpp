@@ -53,12 +53,12 @@ HWND CDockingWindow::Create(HWND frame) {
     if (!frame || !Register(kDockClass)) return nullptr;
     frame_ = frame;
     MakeCaptionFont(dpi::Of(frame));
-    HDC dc = GetDC(frame);
-    HGDIOBJ old = SelectObject(dc, CaptionFont());
     TEXTMETRICW tm = {};
-    GetTextMetricsW(dc, &tm);
-    SelectObject(dc, old);
-    ReleaseDC(frame, dc);
+    {
+        const CWindowDc dc(frame);
+        const CSelectScope font(dc.get(), CaptionFont());
+        GetTextMetricsW(dc.get(), &tm);
+    }
     dpi_ = dpi::Of(frame);
     captionHeight_ = std::max<int>(Px(16), tm.tmHeight + Px(6));
     height_ = Px(kDefaultHeight);

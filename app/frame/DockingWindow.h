@@ -137,7 +137,7 @@ private:
     std::vector<std::unique_ptr<Pane>> panes_;  // in docking order
     int height_ = kDefaultHeight;
     RECT client_ = {};  // the last rectangle given to Layout
-    UniqueGdi<HFONT> font_;
+    UniqueGdiT<HFONT> font_;
     int captionHeight_ = 18;
     int dpi_ = 96;  // the resolution the pixel sizes above are at
     bool dragging_ = false;

@@ -9,6 +9,7 @@
 #include "DialogIds.h"
 #include "OptionsDialog.h"
 #include "OptionsPages.h"
+#include "Owners.h"
 #include "ProgramIds.h"
 #include "SystemCalls.h"
 
@@ -31,9 +32,8 @@ int CALLBACK AddFace(const LOGFONTW* lf, const TEXTMETRICW*, DWORD, LPARAM combo
 }
 
 int PixelsPerInch() {
-    HDC dc = GetDC(nullptr);
-    const int ppi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc) ReleaseDC(nullptr, dc);
+    const CWindowDc dc(nullptr);
+    const int ppi = dc ? GetDeviceCaps(dc.get(), LOGPIXELSY) : 96;
     return ppi > 0 ? ppi : 96;
 }
 
@@ -41,9 +41,7 @@ int PixelsPerInch() {
 
 CFontPage::CFontPage(COptionsDlg& owner) : COptionsPage(owner, IDD_OPT_FONT) {}
 
-CFontPage::~CFontPage() {
-    if (sample_) DeleteObject(sample_);
-}
+CFontPage::~CFontPage() = default;
 
 void CFontPage::OnInit() {
     HWND list = Item(IDC_FONT_SLOTS);
@@ -56,11 +54,12 @@ void CFontPage::OnInit() {
                      reinterpret_cast<LPARAM>(SlotName(slot - settings::kFontSlotFirst).c_str()));
     }
     HWND faces = Item(IDC_FONT_FACE);
-    HDC dc = GetDC(Window());
-    LOGFONTW all = {};
-    all.lfCharSet = DEFAULT_CHARSET;
-    EnumFontFamiliesExW(dc, &all, &AddFace, reinterpret_cast<LPARAM>(faces), 0);
-    ReleaseDC(Window(), dc);
+    {
+        const CWindowDc dc(Window());
+        LOGFONTW all = {};
+        all.lfCharSet = DEFAULT_CHARSET;
+        EnumFontFamiliesExW(dc.get(), &all, &AddFace, reinterpret_cast<LPARAM>(faces), 0);
+    }
     HWND charsets = Item(IDC_FONT_CHARSET);
     for (const settings::CharsetEntry& c : settings::Charsets()) {
         const LRESULT at = SendMessageW(charsets, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(c.name));
@@ -98,10 +97,9 @@ void CFontPage::UpdateSample() {
     int size = 0;
     if (ParseNumber(slots_[size_t(current_)].size, &size) && size > 0 && size <= 200) chosen.size = size;
     LOGFONTW lf = settings::ToLogFont(chosen, PixelsPerInch());
-    HFONT font = CreateFontIndirectW(&lf);
-    SendMessageW(Item(IDC_FONT_SAMPLE), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    if (sample_) DeleteObject(sample_);
-    sample_ = font;
+    UniqueGdiT<HFONT> font(CreateFontIndirectW(&lf));
+    SendMessageW(Item(IDC_FONT_SAMPLE), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    sample_ = std::move(font);  // the one the sample used before goes
 }
 
 void CFontPage::Edited(int id, int code) {

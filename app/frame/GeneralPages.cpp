@@ -6,6 +6,7 @@
 #include "InstanceMutex.h"
 #include "OptionsDialog.h"
 #include "OptionsPages.h"
+#include "Owners.h"
 #include "ProgramIds.h"
 #include "Resources.h"
 #include "SettingsKeys.h"
@@ -190,14 +191,12 @@ CLanPage::CLanPage(COptionsDlg& owner) : COptionsPage(owner, IDD_OPT_LANGUAGE) {
 void CLanPage::OnInit() {
     const std::wstring folder = settings::ProgramFolder() + L"mui\\";
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"*.dll").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
+    if (const CUniqueFind find(FindFirstFileW((folder + L"*.dll").c_str(), &found)); find) {
         do {
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
             std::wstring name = LibraryLanguageName(folder + found.cFileName);
             if (!name.empty()) libraries_.push_back({found.cFileName, std::move(name)});
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
+        } while (FindNextFileW(find.get(), &found));
     }
     std::wstring current;
     settings::ReadKeyString(File::Setting, L"Setting", L"Language", current);

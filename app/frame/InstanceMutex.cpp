@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "Owners.h"
 #include "ProgramIds.h"
 
 namespace shell {
@@ -9,14 +10,11 @@ namespace shell {
 bool TakeInstanceMutex() {
     static HANDLE owned = nullptr;  // never closed: it dies with the process
     if (owned) return true;
-    HANDLE mutex = CreateMutexW(nullptr, TRUE, MORROWPAD_MUTEX_NAME);
+    CUniqueHandle mutex(CreateMutexW(nullptr, TRUE, MORROWPAD_MUTEX_NAME));
     if (!mutex) return false;
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        // Another instance (or start-up in this one) holds it: nothing to take.
-        CloseHandle(mutex);
-        return false;
-    }
-    owned = mutex;
+    // Another instance (or start-up in this one) holds it: nothing to take.
+    if (GetLastError() == ERROR_ALREADY_EXISTS) return false;
+    owned = mutex.release();
     return true;
 }
 

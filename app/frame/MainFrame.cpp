@@ -8,7 +8,6 @@ CMainFrame::~CMainFrame() {
     if (Window()) DestroyWindow(Window());
     if (tabImages_) ImageList_Destroy(tabImages_);
     for (HICON h : statusIcons_) DestroyIcon(h);
-    if (tearOffBitmap_) DeleteObject(tearOffBitmap_);
     if (menu_) DestroyMenu(menu_);
 }
 

@@ -234,10 +234,10 @@ private:
     HWND toolBar_ = nullptr;
     HWND statusBar_ = nullptr;
     HWND tabs_ = nullptr;
-    UniqueGdi<HFONT> interfaceFont_;
+    UniqueGdiT<HFONT> interfaceFont_;
     HIMAGELIST tabImages_ = nullptr;
     std::vector<HICON> statusIcons_;  // the status bar's, at its resolution
-    HBITMAP tearOffBitmap_ = nullptr;
+    UniqueGdiT<HBITMAP> tearOffBitmap_;
     bool tabsVisible_ = true;
     bool creating_ = false;
     DWORD tabStyle_ = 0;

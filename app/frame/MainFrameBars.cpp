@@ -88,7 +88,7 @@ void CMainFrame::CreateBars() {
         band.cx = size.cx;
         SendMessageW(rebar_, RB_INSERTBANDW, WPARAM(-1), reinterpret_cast<LPARAM>(&band));
     }
-    tearOffBitmap_ = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_TEAR_OFF));
+    tearOffBitmap_.reset(LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_TEAR_OFF)));
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -107,8 +107,9 @@ void CMainFrame::CreateStatusBar() {
 void CMainFrame::SizeStatusBar() {
     if (!statusBar_) return;
     // Each pane but the first is as wide as its sample text (strings 1-10).
-    HDC dc = GetDC(statusBar_);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(statusBar_, WM_GETFONT, 0, 0)));
+    const CWindowDc barDc(statusBar_);
+    const HDC dc = barDc.get();
+    const CSelectScope font(dc, reinterpret_cast<HFONT>(SendMessageW(statusBar_, WM_GETFONT, 0, 0)));
     int borders[3] = {};
     SendMessageW(statusBar_, SB_GETBORDERS, 0, reinterpret_cast<LPARAM>(borders));
     std::vector<int> widths;
@@ -122,8 +123,6 @@ void CMainFrame::SizeStatusBar() {
         widths.push_back(size.cx + borders[2] + dpi::Scale(Window(), 6) +
                          (icon ? dpi::Scale(Window(), 20) : 0));
     }
-    SelectObject(dc, old);
-    ReleaseDC(statusBar_, dc);
     RECT rc = {};
     GetClientRect(Window(), &rc);
     std::vector<int> rights(statusPanes_.size());

@@ -481,7 +481,7 @@ void CMainFrame::OnInitMenuPopup(HMENU popup, bool systemMenu) {
         item.fMask = MIIM_ID | MIIM_BITMAP | MIIM_FTYPE;
         item.fType = MFT_STRING;
         item.wID = ID_TEAR_OFF;
-        item.hbmpItem = tearOffBitmap_;
+        item.hbmpItem = tearOffBitmap_.get();
         InsertMenuItemW(popup, 0, TRUE, &item);
     }
     if (!macroMenuFilled_ && popup == MacroMenu()) FillMacroMenu();

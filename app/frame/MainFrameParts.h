@@ -66,18 +66,17 @@ inline bool SameAsciiPath(const std::wstring& a, const std::wstring& b) {
 
 // The whole of a small file, empty when it cannot be read.
 inline std::string FileBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::string();
+    const CUniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+    if (!file) return std::string();
     std::string bytes;
     LARGE_INTEGER size = {};
-    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (16 << 20)) {
+    if (GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 && size.QuadPart < (16 << 20)) {
         bytes.resize(size_t(size.QuadPart));
         DWORD got = 0;
-        if (!ReadFile(file, bytes.data(), DWORD(bytes.size()), &got, nullptr)) got = 0;
+        if (!ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &got, nullptr)) got = 0;
         bytes.resize(got);
     }
-    CloseHandle(file);
     return bytes;
 }
 
@@ -109,37 +108,29 @@ inline HIMAGELIST MakeTabImages(int dpi) {
     HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 4, 0);
     if (!list) return nullptr;
     static const COLORREF kFill[] = {RGB(235, 235, 235), RGB(220, 60, 50), RGB(70, 170, 80), RGB(130, 130, 140)};
-    HDC screen = GetDC(nullptr);
+    const CWindowDc screen(nullptr);
     for (COLORREF fill : kFill) {
-        HDC dc = CreateCompatibleDC(screen);
-        HBITMAP bmp = CreateCompatibleBitmap(screen, size, size);
-        HGDIOBJ old = SelectObject(dc, bmp);
-        RECT all = {0, 0, size, size};
-        HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));
-        FillRect(dc, &all, magenta);
-        DeleteObject(magenta);
-        // A sheet of paper with a folded corner, and the state as a dot.
-        HPEN pen = CreatePen(px(1) > 1 ? PS_INSIDEFRAME : PS_SOLID, px(1), RGB(90, 90, 100));
-        HGDIOBJ oldPen = SelectObject(dc, pen);
-        HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
-        HGDIOBJ oldBrush = SelectObject(dc, white);
-        const POINT sheet[] = {
-            {px(3), px(1)}, {px(10), px(1)}, {px(13), px(4)}, {px(13), px(14)}, {px(3), px(14)}};
-        Polygon(dc, sheet, 5);
-        HBRUSH dot = CreateSolidBrush(fill);
-        SelectObject(dc, dot);
-        Ellipse(dc, px(7), px(8), px(15), px(16));
-        SelectObject(dc, oldBrush);
-        SelectObject(dc, oldPen);
-        DeleteObject(dot);
-        DeleteObject(white);
-        DeleteObject(pen);
-        SelectObject(dc, old);
-        DeleteDC(dc);
-        ImageList_AddMasked(list, bmp, RGB(255, 0, 255));
-        DeleteObject(bmp);
+        const UniqueGdiT<HBITMAP> bmp(CreateCompatibleBitmap(screen.get(), size, size));
+        {
+            const CUniqueDc dc(CreateCompatibleDC(screen.get()));
+            const CSelectScope selectBitmap(dc.get(), bmp.get());
+            RECT all = {0, 0, size, size};
+            const UniqueGdiT<HBRUSH> magenta(CreateSolidBrush(RGB(255, 0, 255)));
+            FillRect(dc.get(), &all, magenta.get());
+            // A sheet of paper with a folded corner, and the state as a dot.
+            const UniqueGdiT<HPEN> pen(CreatePen(px(1) > 1 ? PS_INSIDEFRAME : PS_SOLID, px(1), RGB(90, 90, 100)));
+            const UniqueGdiT<HBRUSH> white(CreateSolidBrush(RGB(255, 255, 255)));
+            const UniqueGdiT<HBRUSH> dot(CreateSolidBrush(fill));
+            const CSelectScope selectPen(dc.get(), pen.get());
+            const CSelectScope selectWhite(dc.get(), white.get());
+            const POINT sheet[] = {
+                {px(3), px(1)}, {px(10), px(1)}, {px(13), px(4)}, {px(13), px(14)}, {px(3), px(14)}};
+            Polygon(dc.get(), sheet, 5);
+            const CSelectScope selectDot(dc.get(), dot.get());
+            Ellipse(dc.get(), px(7), px(8), px(15), px(16));
+        }  // deselected, then deleted: the bitmap is free to be added
+        ImageList_AddMasked(list, bmp.get(), RGB(255, 0, 255));
     }
-    ReleaseDC(nullptr, screen);
     return list;
 }
 

@@ -11,6 +11,7 @@
 
 #include "MacroFolder.h"
 #include "OptionsPage.h"
+#include "Owners.h"
 #include "Settings.h"
 
 namespace shell {
@@ -83,7 +84,7 @@ class CFontPage : public COptionsPage {
     int current_ = -1;
     bool filling_ = false;
     settings::FontSpec sampleSpec_;
-    HFONT sample_ = nullptr;
+    UniqueGdiT<HFONT> sample_;
 
    public:
     ~CFontPage() override;

@@ -82,7 +82,7 @@ class COutputWindow : public automation::CRedirector {
     HWND hwnd_ = nullptr;
     IDevEnv* env_ = nullptr;
     std::wstring rememberedLexer_;
-    UniqueGdi<HFONT> font_;
+    UniqueGdiT<HFONT> font_;
     COLORREF colors_[80] = {};
 };
 

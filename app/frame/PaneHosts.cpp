@@ -7,6 +7,7 @@
 #include "ColorScheme.h"
 #include "DockingWindow.h"
 #include "Dpi.h"
+#include "Owners.h"
 
 namespace shell {
 
@@ -138,16 +139,13 @@ void CPaneStrip::Paint(HDC dc) {
         DrawEdge(dc, &edge, BDR_SUNKENOUTER, BF_RECT);
     }
     // A cross in the text colour: no glyph font is needed.
-    HPEN pen = CreatePen(PS_SOLID, 1, textColor);
-    HGDIOBJ oldPen = SelectObject(dc, pen);
+    const CPenScope pen(dc, textColor);
     const int inset = std::max<int>(3, (close.bottom - close.top) / 4);
     const int shift = pressed_ ? 1 : 0;
     MoveToEx(dc, close.left + inset + shift, close.top + inset + shift, nullptr);
     LineTo(dc, close.right - inset + shift, close.bottom - inset + shift);
     MoveToEx(dc, close.right - inset - 1 + shift, close.top + inset + shift, nullptr);
     LineTo(dc, close.left + inset - 1 + shift, close.bottom - inset + shift);
-    SelectObject(dc, oldPen);
-    DeleteObject(pen);
 }
 
 // ---------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "MainFrame.h"
 #include "MessageLoop.h"
 #include "MessageSink.h"
+#include "Owners.h"
 #include "ProgramIds.h"
 #include "ScriptHost.h"
 #include "Settings.h"
@@ -48,9 +49,12 @@ std::wstring WithPath(std::wstring text, const std::wstring& path) {
 bool SingleInstanceCheck(std::wstring_view commandLine) {
     if (settings::ReadBool(settings::File::Setting, L"Setting", L"MulInst", false)) return true;
     // Owned for the life of the process; the system releases it at exit.
-    HANDLE mutex = CreateMutexW(nullptr, TRUE, MORROWPAD_MUTEX_NAME);
-    if (mutex && GetLastError() != ERROR_ALREADY_EXISTS) return true;
-    if (mutex) CloseHandle(mutex);
+    CUniqueHandle mutex(CreateMutexW(nullptr, TRUE, MORROWPAD_MUTEX_NAME));
+    if (mutex && GetLastError() != ERROR_ALREADY_EXISTS) {
+        mutex.release();
+        return true;
+    }
+    mutex.reset();
     HWND running = FindWindowW(MORROWPAD_FRAME_CLASS, nullptr);
     if (!running) return true;
     const std::wstring line(commandLine);
@@ -88,7 +92,7 @@ std::vector<std::wstring> CPlugDepPreloaderThread::ListLibraries(const std::wstr
 
 void CPlugDepPreloaderThread::Run() {
     for (const std::wstring& path : Libraries()) LoadLibraryW(path.c_str());  // never freed
-    UniqueHandle edit(CreateFileW((folder_ + L"Edit.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    CUniqueHandle edit(CreateFileW((folder_ + L"Edit.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!edit) return;
     static char buffer[64 * 1024];  // only this thread reads into it
@@ -102,7 +106,7 @@ void CConfigPreloaderThread::Run() {
          {settings::File::Setting, settings::File::History, settings::File::Key, settings::File::Tools}) {
         // Shared for everything, so that the main thread converting or
         // writing the file at this moment is never refused.
-        UniqueHandle file(CreateFileW(settings::PathOf(f).c_str(), GENERIC_READ,
+        CUniqueHandle file(CreateFileW(settings::PathOf(f).c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
                                       nullptr));
     }
@@ -144,7 +148,7 @@ int RunProgram(int show, std::wstring_view commandLine) {
         if (!language) {
             code = -1;
         } else {
-            UniqueLibrary edit(LoadEditLibrary());
+            CUniqueLibrary edit(LoadEditLibrary());
             if (edit) code = RunMainFrame(show, commandLine, edit.get());
         }
     }

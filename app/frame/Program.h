@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Owners.h"
 #include "Resources.h"
 
 namespace shell {
@@ -46,13 +47,12 @@ public:
     // the thread cannot be created.
     static bool Launch(std::unique_ptr<T> thread) {
         T* self = thread.release();
-        HANDLE h = CreateThread(nullptr, 0, &Entry, self, CREATE_SUSPENDED, nullptr);
+        const CUniqueHandle h(CreateThread(nullptr, 0, &Entry, self, CREATE_SUSPENDED, nullptr));
         if (!h) {
             delete self;
             return false;
         }
-        ResumeThread(h);
-        CloseHandle(h);
+        ResumeThread(h.get());
         return true;
     }
 

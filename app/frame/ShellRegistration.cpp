@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "Owners.h"
+
 namespace shell {
 namespace {
 
@@ -27,10 +29,8 @@ std::wstring ExecutablePath() {
 std::wstring ShellMenuCommand(const std::wstring& exe) { return L"\"" + exe + L"\" \"%1\""; }
 
 bool IsShellMenuRegistered() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kEntry, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
+    CUniqueKey key;
+    return RegOpenKeyExW(HKEY_CURRENT_USER, kEntry, 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS;
 }
 
 namespace {
@@ -48,29 +48,24 @@ bool RegisterShellMenu(const std::wstring& exePath) {
     const std::wstring exe = exePath.empty() ? ExecutablePath() : exePath;
     if (exe.empty()) return false;
     bool ok = false;
-    HKEY entry = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kEntry, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &entry, nullptr) ==
+    CUniqueKey entry;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kEntry, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, entry.put(), nullptr) ==
         ERROR_SUCCESS) {
-        SetText(entry, nullptr, L"Open with Morrowpad");
-        SetText(entry, L"Icon", exe + L",0");
-        HKEY command = nullptr;
-        if (RegCreateKeyExW(entry, L"command", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &command, nullptr) ==
-            ERROR_SUCCESS) {
-            ok = SetText(command, nullptr, ShellMenuCommand(exe));
-            RegCloseKey(command);
-        }
-        RegCloseKey(entry);
+        SetText(entry.get(), nullptr, L"Open with Morrowpad");
+        SetText(entry.get(), L"Icon", exe + L",0");
+        CUniqueKey command;
+        if (RegCreateKeyExW(entry.get(), L"command", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, command.put(),
+                            nullptr) == ERROR_SUCCESS)
+            ok = SetText(command.get(), nullptr, ShellMenuCommand(exe));
     }
     return ok;
 }
 
 bool UnregisterShellMenu() {
-    HKEY shellKey = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kShell, 0, KEY_ALL_ACCESS, &shellKey) != ERROR_SUCCESS) return false;
-    RegDeleteKeyW(shellKey, L"Morrowpad\\command");
-    const bool ok = RegDeleteKeyW(shellKey, L"Morrowpad") == ERROR_SUCCESS;
-    RegCloseKey(shellKey);
-    return ok;
+    CUniqueKey shellKey;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kShell, 0, KEY_ALL_ACCESS, shellKey.put()) != ERROR_SUCCESS) return false;
+    RegDeleteKeyW(shellKey.get(), L"Morrowpad\\command");
+    return RegDeleteKeyW(shellKey.get(), L"Morrowpad") == ERROR_SUCCESS;
 }
 
 }  // namespace shell

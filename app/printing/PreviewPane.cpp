@@ -134,19 +134,16 @@ LRESULT CPreviewPane::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             RECT client;
             GetClientRect(Window(), &client);
             // Drawn off screen first: playing a page is slow enough to flicker.
-            HDC mem = CreateCompatibleDC(dc);
-            HBITMAP bitmap =
-                CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1));
+            const shell::CUniqueDc mem(CreateCompatibleDC(dc));
+            const shell::UniqueGdiT<HBITMAP> bitmap(
+                CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1)));
             if (mem && bitmap) {
-                HGDIOBJ old = SelectObject(mem, bitmap);
-                Paint(mem, client);
-                BitBlt(dc, 0, 0, client.right, client.bottom, mem, 0, 0, SRCCOPY);
-                SelectObject(mem, old);
+                const CSelectScope select(mem.get(), bitmap.get());
+                Paint(mem.get(), client);
+                BitBlt(dc, 0, 0, client.right, client.bottom, mem.get(), 0, 0, SRCCOPY);
             } else {
                 Paint(dc, client);
             }
-            if (bitmap) DeleteObject(bitmap);
-            if (mem) DeleteDC(mem);
             EndPaint(Window(), &ps);
             return 0;
         }

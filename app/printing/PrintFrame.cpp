@@ -53,9 +53,6 @@ CPrintFrame::CPrintFrame(HWND mainFrame, HWND pane) : main_(mainFrame), pane_(pa
 
 CPrintFrame::~CPrintFrame() {
     if (alive_) *alive_ = false;
-    if (printerDc_) DeleteDC(printerDc_);
-    if (ownDevice_) DeleteDC(ownDevice_);
-    if (font_) DeleteObject(font_);  // the control that used it is gone
 }
 
 HWND CPrintFrame::Open(HWND mainFrame, HWND pane, bool preview) {
@@ -69,13 +66,13 @@ HWND CPrintFrame::Open(HWND mainFrame, HWND pane, bool preview) {
         }
         // Without a printer the preview shows the locale's paper at the
         // screen's resolution; its Print says what is missing.
-        frame->ownDevice_ = CreateCompatibleDC(nullptr);
+        frame->ownDevice_.reset(CreateCompatibleDC(nullptr));
         if (!frame->ownDevice_) {
             delete frame;
             ShowNoPrinter(mainFrame);
             return nullptr;
         }
-        frame->paper_ = PaperGeometry(LocalePaper(), GetDeviceCaps(frame->ownDevice_, LOGPIXELSY));
+        frame->paper_ = PaperGeometry(LocalePaper(), GetDeviceCaps(frame->ownDevice_.get(), LOGPIXELSY));
         frame->paperOnly_ = true;
     }
     HWND window = Make(frame);
@@ -261,9 +258,9 @@ void CPrintFrame::UpdateStates() {
 
 HDC CPrintFrame::ReferenceDc() {
     if (device_) return device_;
-    if (paperOnly_) return ownDevice_;
-    if (!printerDc_) printerDc_ = printer_.CreateDc();
-    return printerDc_;
+    if (paperOnly_) return ownDevice_.get();
+    if (!printerDc_) printerDc_.reset(printer_.CreateDc());
+    return printerDc_.get();
 }
 
 bool CPrintFrame::HasLexer() const { return pane_ && SendMessageW(pane_, MPM_GETLEXER, 0, 0) != 0; }
@@ -323,21 +320,18 @@ void CPrintFrame::LayOut(HDC dc) {
     const auto source = reinterpret_cast<HFONT>(SendMessageW(pane_, WM_GETFONT, 0, 0));
     if (!source || !GetObjectW(source, sizeof lf, &lf))
         GetObjectW(GetStockObject(ANSI_FIXED_FONT), sizeof lf, &lf);
-    HDC screen = GetDC(nullptr);
-    const int screenDpi = std::max(GetDeviceCaps(screen, LOGPIXELSX), 1);
-    ReleaseDC(nullptr, screen);
+    const int screenDpi = std::max(GetDeviceCaps(shell::CWindowDc(nullptr).get(), LOGPIXELSX), 1);
     // The page: the paper's when there is no printer (the metafile's
     // reference then is a screen-compatible context of another size).
     const PageGeometry page = paperOnly_ && !printing_ ? paper_ : GeometryOf(dc);
     const int deviceDpi = page.dpiX;
     lf.lfHeight = MulDiv(lf.lfHeight, deviceDpi, screenDpi);
     lf.lfWidth = MulDiv(lf.lfWidth, deviceDpi, screenDpi);
-    HFONT font = CreateFontIndirectW(&lf);
-    SendMessageW(control_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    if (font_) DeleteObject(font_);
-    font_ = font;
+    shell::UniqueGdiT<HFONT> font(CreateFontIndirectW(&lf));
+    SendMessageW(control_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    SelectObject(dc, font.get());
+    font_ = std::move(font);  // the one before, no longer selected, goes
 
-    SelectObject(dc, font_);
     TEXTMETRICW tm = {};
     GetTextMetricsW(dc, &tm);
     rects_ = ComputePageRects(page.width, page.height, tm.tmHeight);
@@ -374,9 +368,8 @@ bool CPrintFrame::DrawPage(int page, HDC dc) {
 
 void CPrintFrame::DrawBands(int page, HDC dc) {
     const int rule = std::max(GetDeviceCaps(dc, LOGPIXELSY) / 150, 1);
-    HPEN pen = CreatePen(PS_SOLID, rule, RGB(0, 0, 0));
-    HGDIOBJ oldPen = SelectObject(dc, pen);
-    HGDIOBJ oldFont = SelectObject(dc, font_);
+    const CPenScope pen(dc, RGB(0, 0, 0), rule);
+    const CSelectScope selectFont(dc, font_.get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
     SetTextAlign(dc, TA_LEFT | TA_TOP);
@@ -392,17 +385,10 @@ void CPrintFrame::DrawBands(int page, HDC dc) {
     DrawTextW(dc, number.c_str(), -1, &footer, oneLine | DT_CENTER);
 
     if (!printing_) {
-        HPEN grey = CreatePen(PS_SOLID, 1, kPageBorder);
-        SelectObject(dc, grey);
-        HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+        const CPenScope grey(dc, kPageBorder);
+        const CSelectScope hollow(dc, GetStockObject(NULL_BRUSH));
         Rectangle(dc, rects_.page.left, rects_.page.top, rects_.page.right, rects_.page.bottom);
-        SelectObject(dc, oldBrush);
-        SelectObject(dc, pen);
-        DeleteObject(grey);
     }
-    SelectObject(dc, oldFont);
-    SelectObject(dc, oldPen);
-    DeleteObject(pen);
 }
 
 void CPrintFrame::ToggleWrap() {
@@ -444,15 +430,13 @@ bool CPrintFrame::Print() {
         mode.assign(bytes, bytes + printer_.DevMode()->dmSize + printer_.DevMode()->dmDriverExtra);
     }
     if (printer_.Open(name, mode.empty() ? nullptr : reinterpret_cast<const DEVMODEW*>(mode.data()))) {
-        if (printerDc_) DeleteDC(printerDc_);
-        printerDc_ = nullptr;
+        printerDc_.reset();
     }
     SetRectEmpty(&rects_.page);
     current_ = 0;
     if (choice.action != PrintChoice::kPrint) return ShowPage(0);
-    HDC dc = printer_.CreateDc();
-    const bool ok = PrintPages(dc, choice.output.empty() ? nullptr : choice.output.c_str());
-    if (dc) DeleteDC(dc);
+    const shell::CUniqueDc dc(printer_.CreateDc());
+    const bool ok = PrintPages(dc.get(), choice.output.empty() ? nullptr : choice.output.c_str());
     // A job that failed (no device context, a document that could not be
     // started, a page that failed) is told, not taken for printed.
     if (!ok) shell::ShowMessage(Window(), shell::LanguageString(IDS_PRINT_FAILED).c_str(), MB_OK | MB_ICONERROR);

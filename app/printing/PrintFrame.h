@@ -77,7 +77,7 @@ class CPrintFrame final : public shell::BaseWindow<CPrintFrame>, public IPageJob
     HWND ToolBar() const { return toolBar_; }
     HWND StatusBar() const { return statusBar_; }
     HWND PreviewWindow() const { return preview_.Window(); }
-    HFONT PrinterFont() const { return font_; }
+    HFONT PrinterFont() const { return font_.get(); }
     const CPrinter& Printer() const { return printer_; }
     // True for a preview without a printer, on the locale's paper.
     bool OnPaperOnly() const { return paperOnly_; }
@@ -119,9 +119,11 @@ class CPrintFrame final : public shell::BaseWindow<CPrintFrame>, public IPageJob
     HWND main_;
     HWND pane_;  // the active document's control
     CPrinter printer_;
-    HDC printerDc_ = nullptr;  // the printer's, for previews; deleted with the frame
-    HDC device_ = nullptr;     // the caller's, instead of a printer
-    HDC ownDevice_ = nullptr;  // screen-compatible, for a preview without a printer; deleted with the frame
+    // Declared before the contexts it is selected into: it goes after them.
+    shell::UniqueGdiT<HFONT> font_;
+    shell::CUniqueDc printerDc_;  // the printer's, for previews
+    HDC device_ = nullptr;        // the caller's, instead of a printer
+    shell::CUniqueDc ownDevice_;  // screen-compatible, for a preview without a printer
     PageGeometry paper_;       // that preview's page
     bool paperOnly_ = false;
     HWND control_ = nullptr;
@@ -129,7 +131,6 @@ class CPrintFrame final : public shell::BaseWindow<CPrintFrame>, public IPageJob
     HWND statusBar_ = nullptr;
     CPreviewPane preview_;
     COLORREF colors_[80] = {};
-    HFONT font_ = nullptr;
     PageRects rects_ = {};
     int current_ = 0;
     int count_ = 1;

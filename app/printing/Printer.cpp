@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+
 namespace printing {
 namespace {
 

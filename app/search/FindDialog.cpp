@@ -56,7 +56,6 @@ CFindDialog::CFindDialog(HWND owner, FindHost host) : owner_(owner), host_(std::
 
 CFindDialog::~CFindDialog() {
     if (window_ && IsWindow(window_)) DestroyWindow(window_);
-    if (notFoundBrush_) DeleteObject(notFoundBrush_);
 }
 
 int CFindDialog::TemplateId() const { return IDD_FIND; }
@@ -499,9 +498,9 @@ bool CFindDialog::OnCommand(UINT id, UINT code, HWND) {
 
 INT_PTR CFindDialog::OnColor(HDC dc, HWND control) {
     if (incrementalFound_ || !control || control != shell::ComboEdit(GetDlgItem(window_, IDC_FIND_TEXT))) return FALSE;
-    if (!notFoundBrush_) notFoundBrush_ = CreateSolidBrush(kNotFoundColor);
+    if (!notFoundBrush_) notFoundBrush_.reset(CreateSolidBrush(kNotFoundColor));
     SetBkColor(dc, kNotFoundColor);
-    return reinterpret_cast<INT_PTR>(notFoundBrush_);
+    return reinterpret_cast<INT_PTR>(notFoundBrush_.get());
 }
 
 }  // namespace search

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "DocumentSearch.h"
+#include "Owners.h"
 
 namespace search {
 
@@ -104,7 +105,7 @@ private:
     HWND owner_;
     FindHost host_;
     HWND window_ = nullptr;
-    HBRUSH notFoundBrush_ = nullptr;
+    shell::UniqueGdiT<HBRUSH> notFoundBrush_;
     bool incrementalFound_ = true;
     bool wrapped_ = false;  // the last search went on from the other end
     bool initializing_ = false;

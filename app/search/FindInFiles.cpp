@@ -32,6 +32,7 @@
 #include "CodePages.h"
 #include "FileEncoding.h"
 #include "Finder.h"
+#include "Owners.h"
 #include "Regex.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
@@ -72,15 +73,12 @@ bool Convertible(int cp) {
     return cp > 0 && (IsValidCodePage(UINT(cp)) || codepage::HasOwnConversion(cp));
 }
 
-// A mapped view that is unmapped again, with the part of it that may be read.
-struct MappedFile {
-    const uint8_t* data = nullptr;    // the view, or null
-    const uint8_t* buffer = nullptr;  // or the bytes read
+// A file's bytes: a mapped view, or the part of the search's buffer read.
+struct FileBytes {
+    shell::CMappedFile view;
+    const uint8_t* buffer = nullptr;  // the bytes read, when not mapped
     size_t size = 0;
-    const uint8_t* Bytes() const { return data ? data : buffer; }
-    ~MappedFile() {
-        if (data) UnmapViewOfFile(data);
-    }
+    const uint8_t* Bytes() const { return view.data() ? view.data() : buffer; }
 };
 
 enum class OpenResult { kOk, kEmpty, kFailed };
@@ -89,50 +87,30 @@ enum class OpenResult { kOk, kEmpty, kFailed };
 // fewer calls into the system than a mapping of their own each.
 constexpr LONGLONG kReadLimit = 1 << 20;
 
-OpenResult MapWhole(const std::wstring& path, std::vector<uint8_t>* buffer, MappedFile* out) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return OpenResult::kFailed;
+OpenResult MapWhole(const std::wstring& path, std::vector<uint8_t>* buffer, FileBytes* out) {
+    const shell::CUniqueHandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!f) return OpenResult::kFailed;
     LARGE_INTEGER before = {};
-    if (!GetFileSizeEx(f, &before)) {
-        CloseHandle(f);
-        return OpenResult::kFailed;
-    }
-    if (before.QuadPart == 0) {
-        CloseHandle(f);
-        return OpenResult::kEmpty;
-    }
+    if (!GetFileSizeEx(f.get(), &before)) return OpenResult::kFailed;
+    if (before.QuadPart == 0) return OpenResult::kEmpty;
     if (before.QuadPart <= kReadLimit) {
         if (buffer->size() < size_t(before.QuadPart)) buffer->resize(size_t(kReadLimit));
         DWORD got = 0;
-        const bool read = ReadFile(f, buffer->data(), DWORD(before.QuadPart), &got, nullptr);
-        CloseHandle(f);
-        if (!read) return OpenResult::kFailed;
+        if (!ReadFile(f.get(), buffer->data(), DWORD(before.QuadPart), &got, nullptr)) return OpenResult::kFailed;
         out->buffer = buffer->data();
         out->size = got;
         return got ? OpenResult::kOk : OpenResult::kEmpty;
     }
-    HANDLE map = CreateFileMappingW(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (!map) {
-        // Emptied since it was measured: nothing to map.
-        LARGE_INTEGER now = {};
-        const bool emptied = GetFileSizeEx(f, &now) && now.QuadPart == 0;
-        CloseHandle(f);
-        return emptied ? OpenResult::kEmpty : OpenResult::kFailed;
+    switch (out->view.Map(f.get())) {
+        case shell::CMappedFile::Result::kOk:
+            out->size = out->view.size();
+            return OpenResult::kOk;
+        case shell::CMappedFile::Result::kEmpty:
+            return OpenResult::kEmpty;
+        default:
+            return OpenResult::kFailed;
     }
-    const void* view = MapViewOfFile(map, FILE_MAP_READ, 0, 0, 0);
-    CloseHandle(map);
-    LARGE_INTEGER after = {};
-    const bool measured = GetFileSizeEx(f, &after);
-    CloseHandle(f);
-    if (!view) return OpenResult::kFailed;
-    out->data = static_cast<const uint8_t*>(view);
-    MEMORY_BASIC_INFORMATION info = {};
-    size_t size = size_t(before.QuadPart);
-    if (measured) size = std::min(size, size_t(after.QuadPart));
-    if (VirtualQuery(view, &info, sizeof info) == sizeof info) size = std::min(size, size_t(info.RegionSize));
-    out->size = size;
-    return size ? OpenResult::kOk : OpenResult::kEmpty;
 }
 
 // Whether an expression matches the same at a place within a line whether
@@ -257,15 +235,15 @@ int CGreper::Run(const std::wstring& folder, IGrepCallBack* callBack) {
     m.budget.steps = budgetSteps_;
     // Detection loads the detector for each file: held here, it stays loaded
     // for the whole search instead of being mapped anew every time.
-    HMODULE detector = nullptr;
+    shell::CUniqueLibrary detector;
     if (options_.codePage < 0)
-        detector = LoadLibraryExW((settings::ProgramFolder() + L"chardet.dll").c_str(), nullptr,
-                                  LOAD_WITH_ALTERED_SEARCH_PATH);
+        detector.reset(LoadLibraryExW((settings::ProgramFolder() + L"chardet.dll").c_str(), nullptr,
+                                      LOAD_WITH_ALTERED_SEARCH_PATH));
     const GrepStats kept = stats_;
     stats_ = GrepStats();
     stats_.patternError = kept.patternError;
     if (stats_.patternError.empty() && !folder.empty()) Walk(folder);
-    if (detector) FreeLibrary(detector);
+    detector.reset();
     Finish(total_, folder);
     if (callBack) callBack->Finished();
     m.callBack = nullptr;
@@ -276,9 +254,9 @@ void CGreper::Walk(const std::wstring& folder) {
     std::wstring base = folder;
     if (base.back() != L'\\' && base.back() != L'/') base += L'\\';
     WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileExW((base + L"*.*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
-                                   FIND_FIRST_EX_LARGE_FETCH);
-    if (find == INVALID_HANDLE_VALUE) return;
+    const shell::CUniqueFind find(FindFirstFileExW((base + L"*.*").c_str(), FindExInfoBasic, &fd,
+                                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!find) return;
     do {
         const wchar_t* name = fd.cFileName;
         if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0))) continue;
@@ -300,13 +278,12 @@ void CGreper::Walk(const std::wstring& folder) {
             impl_->refs.clear();
             ++stats_.skipped;
         }
-    } while (!impl_->halt && FindNextFileW(find, &fd));
-    FindClose(find);
+    } while (!impl_->halt && FindNextFileW(find.get(), &fd));
 }
 
 void CGreper::SearchFile(const std::wstring& path) {
     Impl& m = *impl_;
-    MappedFile file;
+    FileBytes file;
     const OpenResult opened = MapWhole(path, &m.readBuffer, &file);
     if (opened == OpenResult::kEmpty) return;
     if (opened == OpenResult::kFailed) {
@@ -624,17 +601,18 @@ CFileGreper::CFileGreper() {
     const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
     if (n == 0 || n > MAX_PATH || !GetTempFileNameW(temp, L"FT_", 0, name)) return;
     path_ = name;
-    file_ = CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    created_ = file_ != INVALID_HANDLE_VALUE;
+    file_.reset(CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr));
+    created_ = bool(file_);
 }
 
 CFileGreper::~CFileGreper() {
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    file_.reset();  // closed before it is deleted
     if (!keep_ && !path_.empty()) DeleteFileW(path_.c_str());
 }
 
 void CFileGreper::Write(const std::wstring& text, bool flush) {
-    if (file_ == INVALID_HANDLE_VALUE) return;
+    if (!file_) return;
     buffer_ += text;
     if (!flush && buffer_.size() < 32768) return;
     const char* p = reinterpret_cast<const char*>(buffer_.data());
@@ -642,7 +620,7 @@ void CFileGreper::Write(const std::wstring& text, bool flush) {
     while (left > 0) {
         DWORD written = 0;
         const DWORD chunk = DWORD(std::min<size_t>(left, 1u << 30));
-        if (!WriteFile(file_, p, chunk, &written, nullptr) || written == 0) break;
+        if (!WriteFile(file_.get(), p, chunk, &written, nullptr) || written == 0) break;
         p += written;
         left -= written;
     }
@@ -666,8 +644,7 @@ void CFileGreper::Finish(int total, const std::wstring& folder) {
     } else {
         Write(std::wstring(), true);
     }
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-    file_ = INVALID_HANDLE_VALUE;
+    file_.reset();
 }
 
 }  // namespace GrepUtil

@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 
+#include "Owners.h"
+
 namespace GrepUtil {
 
 // The progress dialog's side, called from the worker thread.
@@ -131,7 +133,7 @@ protected:
     void Finish(int total, const std::wstring& folder) override;
 private:
     void Write(const std::wstring& text, bool flush);
-    HANDLE file_ = INVALID_HANDLE_VALUE;
+    shell::CUniqueHandle file_;
     std::wstring path_;
     std::wstring buffer_;
     bool created_ = false;

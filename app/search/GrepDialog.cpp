@@ -65,23 +65,23 @@ CGrepThread::~CGrepThread() { Join(); }
 
 bool CGrepThread::Start() {
     if (thread_) return false;
-    thread_ = CreateThread(nullptr, 0, &Entry, this, CREATE_SUSPENDED, nullptr);
+    thread_.reset(CreateThread(nullptr, 0, &Entry, this, CREATE_SUSPENDED, nullptr));
     if (!thread_) return false;
-    ResumeThread(thread_);
+    ResumeThread(thread_.get());
     return true;
 }
 
 void CGrepThread::Join() {
     if (!thread_) return;
+    const HANDLE thread = thread_.get();
     for (;;) {
-        const DWORD r = MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_SENDMESSAGE);
+        const DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
         if (r != WAIT_OBJECT_0 + 1) break;
         // Handles the messages sent from other threads, and only those.
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-    CloseHandle(thread_);
-    thread_ = nullptr;
+    thread_.reset();
 }
 
 DWORD WINAPI CGrepThread::Entry(void* p) {

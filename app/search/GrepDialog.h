@@ -23,6 +23,7 @@
 
 #include "FindDialog.h"
 #include "FindInFiles.h"
+#include "Owners.h"
 
 namespace search {
 
@@ -59,14 +60,14 @@ class CGrepThread {
     // Waits for the thread to end, meanwhile handling the messages other
     // threads send to this one (the worker may be sending one to us).
     void Join();
-    bool Running() const { return thread_ != nullptr; }
+    bool Running() const { return bool(thread_); }
 
    private:
     static DWORD WINAPI Entry(void* self);
     GrepUtil::CGreper* greper_;
     std::wstring folder_;
     GrepUtil::IGrepCallBack* callBack_;
-    HANDLE thread_ = nullptr;
+    shell::CUniqueHandle thread_;
 };
 
 // The progress dialog over the main window. It owns the searcher and the

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "Owners.h"
 #include "ScriptHost.h"
 
 namespace syntax {
@@ -317,12 +318,14 @@ struct Run {
 DWORD WINAPI RunWorker(void* param) {
     // The worker's own reference: a run that was given up keeps what it uses.
     auto* run = static_cast<std::shared_ptr<Run>*>(param);
-    try {
-        (*run)->ok = CScriptHelper::RunFile((*run)->site, (*run)->path, L"", &(*run)->error);
-    } catch (...) {
-        (*run)->ok = false;
-    }
-    (*run)->site->Release();
+    {
+        auto site = shell::ComPtrT<CParserScript>::Attach((*run)->site);
+        try {
+            (*run)->ok = CScriptHelper::RunFile(site.get(), (*run)->path, L"", &(*run)->error);
+        } catch (...) {
+            (*run)->ok = false;
+        }
+    }  // the worker's reference goes before the run
     delete run;
     return 0;
 }
@@ -356,37 +359,40 @@ bool RunParserScript(const std::wstring& path, std::vector<std::unique_ptr<CSynt
     *failure = ScriptError();
     auto run = std::make_shared<Run>();
     run->path = path;
-    run->site = new CParserScript(run->model);
+    // This call's reference; the run's is the worker's.
+    auto site = shell::ComPtrT<CParserScript>::Attach(new CParserScript(run->model));
+    run->site = site.get();
     run->site->AddRef();  // for the worker
     auto* workerRef = new std::shared_ptr<Run>(run);
     const DWORD limit = g_timeLimit.load();
     std::wstring cwd(GetCurrentDirectoryW(0, nullptr), L'\0');
     cwd.resize(GetCurrentDirectoryW(DWORD(cwd.size()), cwd.data()));
-    HANDLE thread = CreateThread(nullptr, 0, RunWorker, workerRef, 0, nullptr);
+    shell::CUniqueHandle thread(CreateThread(nullptr, 0, RunWorker, workerRef, 0, nullptr));
     if (!thread) {
         RunWorker(workerRef);  // no thread to spare: run here, without a limit
-    } else if (WaitForSingleObject(thread, limit) != WAIT_OBJECT_0) {
+    } else if (WaitForSingleObject(thread.get(), limit) != WAIT_OBJECT_0) {
         // Too long: ask the engine, then the host objects, to stop; then
         // stop the thread. Either way the run's results are not used.
         run->model->cancelled = true;
-        run->site->Interrupt();
-        if (WaitForSingleObject(thread, kGraceMs) != WAIT_OBJECT_0) StopInEngine(thread, *run->model);
-        CloseHandle(thread);
+        site->Interrupt();
+        if (WaitForSingleObject(thread.get(), kGraceMs) != WAIT_OBJECT_0)
+            StopInEngine(thread.get(), *run->model);
+        thread.reset();
         SetCurrentDirectoryW(cwd.c_str());  // the script's folder may have been current
         ScriptError stopped;
         stopped.message = kMsgTimeLimit;
         stopped.path = path;
         stopped.seconds = int((limit + 999) / 1000);
-        run->site->Release();  // the worker's share stays with a thread that never ended
         *failure = stopped;
+        // This call's reference goes now; the worker's share stays with a
+        // thread that never ended.
         return false;
     }
-    if (thread) CloseHandle(thread);
+    thread.reset();
     for (auto& parser : run->model->parsers) parsers.push_back(std::move(parser));
     run->model->parsers.clear();
     const bool ok = run->ok;
     *failure = run->error;
-    run->site->Release();
     return ok;
 }
 

@@ -264,7 +264,7 @@ class CScriptEngine final : public IActiveScript, public IActiveScriptParse {
                                  DWORD_PTR cookie, ULONG startLine, DWORD flags, VARIANT* result,
                                  EXCEPINFO* exception) override;
 
-    IActiveScriptSite* Site() const { return site_; }
+    IActiveScriptSite* Site() const { return site_.get(); }
     script::Engine* Engine() const { return engine_.get(); }
 
     // Runs `body` as script code: the site is told it is entered and left,
@@ -286,7 +286,7 @@ class CScriptEngine final : public IActiveScript, public IActiveScriptParse {
     }
 
     LONG refs_ = 1;
-    IActiveScriptSite* site_ = nullptr;
+    shell::ComPtrT<IActiveScriptSite> site_;
     EngineHost host_;
     std::unique_ptr<script::Engine> engine_;
     SCRIPTSTATE state_ = SCRIPTSTATE_UNINITIALIZED;
@@ -297,7 +297,8 @@ class CScriptEngine final : public IActiveScript, public IActiveScriptParse {
 // The global procedures of a script, by name.
 class CScriptDispatch final : public CDispatchBase {
    public:
-    explicit CScriptDispatch(CScriptEngine* engine) : engine_(engine) { engine_->AddRef(); }
+    explicit CScriptDispatch(CScriptEngine* engine)
+        : engine_(shell::ComPtrT<CScriptEngine>::AddRef(engine)) {}
 
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         if (count == 0) return S_OK;
@@ -343,15 +344,14 @@ class CScriptDispatch final : public CDispatchBase {
     }
 
    private:
-    ~CScriptDispatch() override { engine_->Release(); }
-    CScriptEngine* engine_;
+    ~CScriptDispatch() override = default;
+    shell::ComPtrT<CScriptEngine> engine_;
 };
 
 STDMETHODIMP CScriptEngine::SetScriptSite(IActiveScriptSite* site) {
     if (!site) return E_POINTER;
     if (site_) return E_UNEXPECTED;
-    site_ = site;
-    site_->AddRef();
+    site_ = shell::ComPtrT<IActiveScriptSite>::AddRef(site);
     return S_OK;
 }
 
@@ -380,16 +380,16 @@ STDMETHODIMP CScriptEngine::InitNew() {
 STDMETHODIMP CScriptEngine::AddNamedItem(LPCOLESTR name, DWORD flags) {
     if (!name) return E_POINTER;
     if (!site_ || !engine_) return E_UNEXPECTED;
-    IUnknown* unknown = nullptr;
-    HRESULT hr = site_->GetItemInfo(name, SCRIPTINFO_IUNKNOWN, &unknown, nullptr);
+    shell::ComPtrT<IUnknown> unknown;
+    HRESULT hr = site_->GetItemInfo(name, SCRIPTINFO_IUNKNOWN, unknown.put(), nullptr);
     if (FAILED(hr)) return hr;
     if (!unknown) return E_FAIL;
-    IDispatch* dispatch = nullptr;
-    hr = unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch));
-    unknown->Release();
+    shell::ComPtrT<IDispatch> dispatch;
+    hr = unknown->QueryInterface(IID_IDispatch, dispatch.put_void());
+    unknown.reset();
     if (FAILED(hr) || !dispatch) return FAILED(hr) ? hr : E_NOINTERFACE;
     try {
-        engine_->AddNamedItem(U(static_cast<const wchar_t*>(name)), WrapDispatch(dispatch),
+        engine_->AddNamedItem(U(static_cast<const wchar_t*>(name)), WrapDispatch(dispatch.get()),
                               (flags & SCRIPTITEM_GLOBALMEMBERS) != 0);
         hr = S_OK;
     } catch (const std::bad_alloc&) {
@@ -397,7 +397,6 @@ STDMETHODIMP CScriptEngine::AddNamedItem(LPCOLESTR name, DWORD flags) {
     } catch (...) {
         hr = E_FAIL;
     }
-    dispatch->Release();
     return hr;
 }
 
@@ -440,10 +439,7 @@ STDMETHODIMP CScriptEngine::Close() {
         site_->OnStateChange(SCRIPTSTATE_CLOSED);
     }
     state_ = SCRIPTSTATE_CLOSED;
-    if (site_) {
-        site_->Release();
-        site_ = nullptr;
-    }
+    site_.reset();
     return S_OK;
 }
 
@@ -465,11 +461,10 @@ STDMETHODIMP CScriptEngine::InterruptScriptThread(SCRIPTTHREADID, const EXCEPINF
 
 void CScriptEngine::Report(const script::ScriptError& e, StringView source, int firstLine) {
     if (!site_) return;
-    auto* info =
-        new (std::nothrow) CScriptErrorInfo(e, e.line >= 0 ? LineOf(source, e.line, firstLine) : String());
+    auto info = shell::ComPtrT<IActiveScriptError>::Attach(
+        new (std::nothrow) CScriptErrorInfo(e, e.line >= 0 ? LineOf(source, e.line, firstLine) : String()));
     if (!info) return;
-    site_->OnScriptError(info);
-    info->Release();
+    site_->OnScriptError(info.get());
 }
 
 HRESULT CScriptEngine::ReportSafely(const script::ScriptError& e, StringView source, int firstLine) noexcept {
@@ -488,8 +483,7 @@ template <class F>
 HRESULT CScriptEngine::RunReported(StringView source, int firstLine, F&& body) {
     if (!engine_ || !site_) return E_UNEXPECTED;
     AddRef();  // the site may close and release the engine from a call
-    IActiveScriptSite* site = site_;
-    site->AddRef();
+    shell::ComPtrT<IActiveScriptSite> site = site_;
     HRESULT hr = S_OK;
     site->OnEnterScript();
     ++depth_;
@@ -512,7 +506,7 @@ HRESULT CScriptEngine::RunReported(StringView source, int firstLine, F&& body) {
     }
     --depth_;
     site->OnLeaveScript();
-    site->Release();
+    site.reset();
     Release();
     return hr;
 }
@@ -534,14 +528,12 @@ STDMETHODIMP CScriptEngine::ParseScriptText(LPCOLESTR code, LPCOLESTR, IUnknown*
 
 HWND EngineHost::Owner() {
     IActiveScriptSite* site = owner_->Site();
-    IActiveScriptSiteWindow* window = nullptr;
+    shell::ComPtrT<IActiveScriptSiteWindow> window;
     HWND hwnd = nullptr;
     HRESULT hr = E_FAIL;
-    if (site &&
-        SUCCEEDED(site->QueryInterface(IID_IActiveScriptSiteWindow, reinterpret_cast<void**>(&window))) &&
-        window) {
+    if (site && SUCCEEDED(site->QueryInterface(IID_IActiveScriptSiteWindow, window.put_void())) && window) {
         hr = window->GetWindow(&hwnd);
-        window->Release();
+        window.reset();
     }
     if (FAILED(hr)) {
         String text = script::ErrorText(kPermissionDenied);
@@ -553,17 +545,15 @@ HWND EngineHost::Owner() {
 Value EngineHost::CreateObject(StringView progId) {
     const std::wstring id = Wide(progId);
     CLSID clsid;
-    IDispatch* dispatch = nullptr;
+    shell::ComPtrT<IDispatch> dispatch;
     if (FAILED(CLSIDFromProgID(id.c_str(), &clsid)) ||
         FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                                reinterpret_cast<void**>(&dispatch))) ||
+                                dispatch.put_void())) ||
         !dispatch) {
         script::Raise(script::err::kCannotCreate,
                       script::ErrorText(script::err::kCannotCreate) + u": '" + String(progId) + u"'");
     }
-    Value v = Value::Obj(WrapDispatch(dispatch));
-    dispatch->Release();
-    return v;
+    return Value::Obj(WrapDispatch(dispatch.get()));
 }
 
 int EngineHost::MsgBox(StringView prompt, int buttons, StringView title) {
@@ -586,10 +576,8 @@ IActiveScript* CreateOwnScriptEngine() { return new (std::nothrow) CScriptEngine
 
 bool IsOwnScriptEngine(IUnknown* engine) {
     if (!engine) return false;
-    IUnknown* own = nullptr;
-    if (FAILED(engine->QueryInterface(kIidOwnEngine, reinterpret_cast<void**>(&own))) || !own) return false;
-    own->Release();
-    return true;
+    shell::ComPtrT<IUnknown> own;
+    return SUCCEEDED(engine->QueryInterface(kIidOwnEngine, own.put_void())) && own;
 }
 
 }  // namespace syntax

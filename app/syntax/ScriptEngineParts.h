@@ -17,6 +17,7 @@
 
 #include "Engine.h"
 #include "MessageSink.h"
+#include "Owners.h"
 
 namespace syntax {
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "MessageSink.h"
+#include "Owners.h"
 #include "Paths.h"
 #include "Resources.h"
 #include "ScriptEngine.h"
@@ -215,9 +216,9 @@ IActiveScript* CreateScriptEngine(int choice) {
 
 bool SystemScriptEngineAvailable() {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IActiveScript* engine = CreateScriptEngine(kEngineSystemFirst);
-    const bool system = engine && !IsOwnScriptEngine(engine);
-    if (engine) engine->Release();
+    auto engine = shell::ComPtrT<IActiveScript>::Attach(CreateScriptEngine(kEngineSystemFirst));
+    const bool system = engine && !IsOwnScriptEngine(engine.get());
+    engine.reset();  // before COM goes
     if (SUCCEEDED(com)) CoUninitialize();
     return system;
 }
@@ -245,14 +246,15 @@ ThreadStop StopThreadInModule(HANDLE thread, uintptr_t begin, uintptr_t end) {
 // ---- Reading script files -------------------------------------------------------
 
 bool ReadScriptFile(const std::wstring& path, std::wstring* text) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
+    shell::CUniqueHandle f(
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (f.get() == INVALID_HANDLE_VALUE) return false;
     std::string bytes;
     char buf[16384];
     DWORD got = 0;
     bool ok = true;
-    while ((ok = ReadFile(f, buf, sizeof buf, &got, nullptr) != 0) && got) bytes.append(buf, got);
-    CloseHandle(f);
+    while ((ok = ReadFile(f.get(), buf, sizeof buf, &got, nullptr) != 0) && got) bytes.append(buf, got);
+    f.reset();
     if (!ok) return false;
     text->clear();
     if (bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE) {
@@ -332,12 +334,6 @@ std::wstring DescriptionOf(HRESULT scode) {
     return text;
 }
 
-template <class T>
-void ReleaseAndNull(T*& p) {
-    if (p) p->Release();
-    p = nullptr;
-}
-
 }  // namespace
 
 // ---- CScriptHelper --------------------------------------------------------------
@@ -369,8 +365,8 @@ HRESULT CScriptHelper::Include(BSTR path, VARIANT_BOOL* ok) {
     std::wstring text;
     if (!ReadScriptFile(file, &text)) return S_OK;
 
-    IActiveScriptParse* parse = nullptr;
-    if (FAILED(engine->QueryInterface(IID_IActiveScriptParse, reinterpret_cast<void**>(&parse)))) return S_OK;
+    shell::ComPtrT<IActiveScriptParse> parse;
+    if (FAILED(engine->QueryInterface(IID_IActiveScriptParse, parse.put_void()))) return S_OK;
     BSTR source = SysAllocStringLen(text.data(), UINT(text.size()));
     const std::wstring savedPath = site_->scriptPath_;
     const int errorsBefore = site_->errors_;
@@ -388,7 +384,7 @@ HRESULT CScriptHelper::Include(BSTR path, VARIANT_BOOL* ok) {
     }
     site_->scriptPath_ = savedPath;
     SysFreeString(source);
-    parse->Release();
+    parse.reset();
     *ok = SUCCEEDED(hr) ? VARIANT_TRUE : VARIANT_FALSE;
     // An error inside the included file was reported already: stop the
     // including script too (its own report is not shown again).
@@ -418,8 +414,8 @@ bool CScriptHelper::RunFile(CScript* site, const std::wstring& path, const std::
 
 bool CScriptHelper::RunText(CScript* site, BSTR text, const std::wstring& entry, ScriptError* receiver) {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IActiveScript* engine = CreateScriptEngine(ScriptEngineChoice());
-    IActiveScriptParse* parse = nullptr;
+    auto engine = shell::ComPtrT<IActiveScript>::Attach(CreateScriptEngine(ScriptEngineChoice()));
+    shell::ComPtrT<IActiveScriptParse> parse;
     if (!engine) {
         Fail(site, receiver, kMsgNoEngine, site->scriptPath_);
         if (SUCCEEDED(com)) CoUninitialize();
@@ -428,14 +424,14 @@ bool CScriptHelper::RunText(CScript* site, BSTR text, const std::wstring& entry,
     const int errorsBefore = site->errors_;
     ScriptError* savedReceiver = site->receiver_;
     HRESULT hr = engine->SetScriptSite(site);
-    if (SUCCEEDED(hr)) hr = engine->QueryInterface(IID_IActiveScriptParse, reinterpret_cast<void**>(&parse));
+    if (SUCCEEDED(hr)) hr = engine->QueryInterface(IID_IActiveScriptParse, parse.put_void());
     if (SUCCEEDED(hr)) hr = parse->InitNew();
     const DWORD flags = SCRIPTITEM_ISVISIBLE | SCRIPTITEM_GLOBALMEMBERS;
     if (SUCCEEDED(hr)) hr = engine->AddNamedItem(L"Helper", flags);
-    if (SUCCEEDED(hr)) hr = site->AddNamedItems(engine);
+    if (SUCCEEDED(hr)) hr = site->AddNamedItems(engine.get());
     if (SUCCEEDED(hr)) {
         site->receiver_ = receiver;
-        site->SetEngine(engine);
+        site->SetEngine(engine.get());
         hr = engine->SetScriptState(SCRIPTSTATE_STARTED);
     }
     if (SUCCEEDED(hr)) {
@@ -446,8 +442,8 @@ bool CScriptHelper::RunText(CScript* site, BSTR text, const std::wstring& entry,
         SysFreeString(exception.bstrHelpFile);
     }
     if (SUCCEEDED(hr) && !entry.empty() && site->errors_ == errorsBefore) {
-        IDispatch* script = nullptr;
-        hr = engine->GetScriptDispatch(nullptr, &script);
+        shell::ComPtrT<IDispatch> script;
+        hr = engine->GetScriptDispatch(nullptr, script.put());
         DISPID id = DISPID_UNKNOWN;
         LPOLESTR name = const_cast<LPOLESTR>(entry.c_str());
         if (SUCCEEDED(hr)) hr = script->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
@@ -463,14 +459,13 @@ bool CScriptHelper::RunText(CScript* site, BSTR text, const std::wstring& entry,
             SysFreeString(exception.bstrDescription);
             SysFreeString(exception.bstrHelpFile);
         }
-        ReleaseAndNull(script);
     }
     engine->Close();
     site->SetEngine(nullptr);
     site->receiver_ = savedReceiver;
     site->running_ = false;
-    ReleaseAndNull(parse);
-    ReleaseAndNull(engine);
+    parse.reset();
+    engine.reset();  // before COM goes
     if (SUCCEEDED(com)) CoUninitialize();
     return SUCCEEDED(hr) && site->errors_ == errorsBefore;
 }

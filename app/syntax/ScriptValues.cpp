@@ -9,21 +9,18 @@ namespace {
 
 class CDispatchObject final : public script::Object {
    public:
-    explicit CDispatchObject(IDispatch* dispatch) : dispatch_(dispatch) {
-        dispatch_->AddRef();
-        IUnknown* unknown = nullptr;
+    explicit CDispatchObject(IDispatch* dispatch) : dispatch_(shell::ComPtrT<IDispatch>::AddRef(dispatch)) {
         identity_ = dispatch;
-        if (SUCCEEDED(dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown))) &&
-            unknown) {
-            identity_ = unknown;
-            unknown->Release();
-        }
+        // The identity is compared only, not held.
+        shell::ComPtrT<IUnknown> unknown;
+        if (SUCCEEDED(dispatch->QueryInterface(IID_IUnknown, unknown.put_void())) && unknown)
+            identity_ = unknown.get();
     }
-    ~CDispatchObject() override { dispatch_->Release(); }
+    ~CDispatchObject() override = default;
     CDispatchObject(const CDispatchObject&) = delete;
     CDispatchObject& operator=(const CDispatchObject&) = delete;
 
-    IDispatch* Dispatch() const { return dispatch_; }
+    IDispatch* Dispatch() const { return dispatch_.get(); }
 
     Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
         return InvokeWithRefs(name, flags, args, 0);
@@ -41,7 +38,7 @@ class CDispatchObject final : public script::Object {
    private:
     bool Lookup(StringView name, DISPID* id);
 
-    IDispatch* dispatch_;
+    shell::ComPtrT<IDispatch> dispatch_;
     const void* identity_;
     std::unordered_map<String, DISPID> ids_;  // by lower-case name; DISPID_UNKNOWN: no such member
 };
@@ -113,23 +110,24 @@ Value CDispatchObject::InvokeWithRefs(StringView name, unsigned flags, std::span
 
 String CDispatchObject::TypeName() const {
     String name;
-    ITypeInfo* info = nullptr;
-    IProvideClassInfo* classInfo = nullptr;
-    if (SUCCEEDED(dispatch_->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(&classInfo))) &&
-        classInfo) {
-        if (FAILED(classInfo->GetClassInfo(&info))) info = nullptr;
-        classInfo->Release();
+    // What a failed call leaves in `info` is not a reference: dropped, not released.
+    shell::ComPtrT<ITypeInfo> info;
+    {
+        shell::ComPtrT<IProvideClassInfo> classInfo;
+        if (SUCCEEDED(dispatch_->QueryInterface(IID_IProvideClassInfo, classInfo.put_void())) && classInfo) {
+            if (FAILED(classInfo->GetClassInfo(info.put()))) info.detach();
+        }
     }
     UINT count = 0;
     if (!info && SUCCEEDED(dispatch_->GetTypeInfoCount(&count)) && count) {
-        if (FAILED(dispatch_->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info))) info = nullptr;
+        if (FAILED(dispatch_->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()))) info.detach();
     }
     if (info) {
         BSTR doc = nullptr;
         if (SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &doc, nullptr, nullptr, nullptr)))
             name = FromBstr(doc);
         SysFreeString(doc);
-        info->Release();
+        info.reset();
     }
     if (!name.empty() && name[0] == u'_') name.erase(0, 1);
     return name.empty() ? String(u"Object") : name;
@@ -146,23 +144,16 @@ std::vector<Value> CDispatchObject::Enumerate() {
     IUnknown* unknown = nullptr;
     if (SUCCEEDED(hr) && (result[0].vt == VT_UNKNOWN || result[0].vt == VT_DISPATCH))
         unknown = result[0].punkVal;
-    IEnumVARIANT* items = nullptr;
-    if (!unknown || FAILED(unknown->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&items))) ||
-        !items)
+    std::vector<Value> out;  // before `items`: a failure releases the enumerator first
+    shell::ComPtrT<IEnumVARIANT> items;
+    if (!unknown || FAILED(unknown->QueryInterface(IID_IEnumVARIANT, items.put_void())) || !items)
         script::Raise(script::err::kNotSupported);
-    std::vector<Value> out;
-    try {
-        for (;;) {
-            Variants item(1);
-            ULONG fetched = 0;
-            if (items->Next(1, &item[0], &fetched) != S_OK || fetched != 1) break;
-            out.push_back(VariantToValue(item[0]));
-        }
-    } catch (...) {
-        items->Release();
-        throw;
+    for (;;) {
+        Variants item(1);
+        ULONG fetched = 0;
+        if (items->Next(1, &item[0], &fetched) != S_OK || fetched != 1) break;
+        out.push_back(VariantToValue(item[0]));
     }
-    items->Release();
     return out;
 }
 
@@ -171,12 +162,12 @@ std::vector<Value> CDispatchObject::Enumerate() {
 // it has no members to call.
 class CUnknownObject final : public script::Object {
    public:
-    explicit CUnknownObject(IUnknown* unknown) : unknown_(unknown) { unknown_->AddRef(); }
-    ~CUnknownObject() override { unknown_->Release(); }
+    explicit CUnknownObject(IUnknown* unknown) : unknown_(shell::ComPtrT<IUnknown>::AddRef(unknown)) {}
+    ~CUnknownObject() override = default;
     CUnknownObject(const CUnknownObject&) = delete;
     CUnknownObject& operator=(const CUnknownObject&) = delete;
 
-    IUnknown* Unknown() const { return unknown_; }
+    IUnknown* Unknown() const { return unknown_.get(); }
     Value Invoke(StringView name, unsigned, std::span<Value* const>) override {
         if (name.empty()) script::Raise(script::err::kNotSupported);
         script::Raise(script::err::kNotSupported,
@@ -185,10 +176,10 @@ class CUnknownObject final : public script::Object {
     bool HasMember(StringView) override { return false; }
     String TypeName() const override { return u"Unknown"; }
     int VarType() const override { return 13; }
-    const void* Identity() const override { return unknown_; }
+    const void* Identity() const override { return unknown_.get(); }
 
    private:
-    IUnknown* unknown_;
+    shell::ComPtrT<IUnknown> unknown_;
 };
 
 class CObjectDispatch final : public CDispatchBase {
@@ -367,12 +358,9 @@ Value SafeArrayToValue(SAFEARRAY* sa) {
 
 Value ObjectOf(IDispatch* dispatch) {
     if (!dispatch) return Value::Nothing();
-    CObjectDispatch* own = nullptr;
-    if (SUCCEEDED(dispatch->QueryInterface(kIidOwnObject, reinterpret_cast<void**>(&own))) && own) {
-        Value v = Value::Obj(own->Object());
-        own->Release();
-        return v;
-    }
+    shell::ComPtrT<CObjectDispatch> own;
+    if (SUCCEEDED(dispatch->QueryInterface(kIidOwnObject, own.put_void())) && own)
+        return Value::Obj(own->Object());
     return Value::Obj(WrapDispatch(dispatch));
 }
 
@@ -523,26 +511,14 @@ Value VariantToValue(const VARIANT& in) {
         case VT_DISPATCH: return ObjectOf(v->pdispVal);
         case VT_UNKNOWN: {
             if (!v->punkVal) return Value::Nothing();
-            IDispatch* dispatch = nullptr;
-            if (FAILED(v->punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))) ||
-                !dispatch) {
-                IUnknown* identity = nullptr;  // compared by Is: the object's own IUnknown
-                if (FAILED(v->punkVal->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) ||
-                    !identity)
+            shell::ComPtrT<IDispatch> dispatch;
+            if (FAILED(v->punkVal->QueryInterface(IID_IDispatch, dispatch.put_void())) || !dispatch) {
+                shell::ComPtrT<IUnknown> identity;  // compared by Is: the object's own IUnknown
+                if (FAILED(v->punkVal->QueryInterface(IID_IUnknown, identity.put_void())) || !identity)
                     script::Raise(script::err::kTypeMismatch);
-                std::shared_ptr<CUnknownObject> bare;
-                try {
-                    bare = std::make_shared<CUnknownObject>(identity);
-                } catch (...) {
-                    identity->Release();
-                    throw;
-                }
-                identity->Release();
-                return Value::Obj(std::move(bare));
+                return Value::Obj(std::make_shared<CUnknownObject>(identity.get()));
             }
-            Value out = ObjectOf(dispatch);
-            dispatch->Release();
-            return out;
+            return ObjectOf(dispatch.get());
         }
         default: break;
     }

@@ -47,8 +47,8 @@ bool View::SetPageRect(const RECT* page) {
 
 bool View::DrawPage(HDC dc, bool color) {
     if (!dc || !doc_ || !colors_) return false;
-    SavedDc saved(dc);
-    SelectScope font(dc, metrics_.Font());
+    CSavedDc saved(dc);
+    CSelectScope font(dc, metrics_.Font());
     SetBkMode(dc, TRANSPARENT);
     SetTextAlign(dc, TA_LEFT | TA_TOP);
     // Without colour, every entry the run painter reads is black or white.
@@ -87,7 +87,7 @@ bool View::DrawPage(HDC dc, bool color) {
             const RECT col = {numbers->left, LONG(std::max<long long>(y, area.top)), numbers->right,
                               LONG(std::min<long long>(y + lh * rows, area.bottom))};
             if (col.top < col.bottom) {
-                SavedDc clip(dc);
+                CSavedDc clip(dc);
                 IntersectClipRect(dc, col.left, col.top, col.right, col.bottom);
                 if (color) FillSolid(dc, col, colors_[0]);
                 SetTextColor(dc, colors_[1]);
@@ -97,7 +97,7 @@ bool View::DrawPage(HDC dc, bool color) {
                 ExtTextOutW(dc, numbers->right - 2 * zero, int(y), 0, nullptr, num, UINT(len), nullptr);
             }
         }
-        SavedDc clip(dc);
+        CSavedDc clip(dc);
         IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
         for (int r = 0; r < rows && y < area.bottom; ++r, y += lh) {
             if (y + lh <= area.top) continue;

@@ -76,7 +76,7 @@ public:
         SetTextAlign(dc, TA_LEFT | TA_TOP);
         const bool bookmark = view.Document()->GetAttr(line, LA_BOOKMARK) != 0;
         if (bookmark || line == view.Caret().line) {
-            SelectScope f(dc, view.MarkFont());
+            CSelectScope f(dc, view.MarkFont());
             SetTextColor(dc, view.Color(bookmark ? 9 : 23));
             ExtTextOutW(dc, left - view.Px(3), rc.top + lh / 2 - view.Px(7), 0, nullptr,
                         bookmark ? L"a" : L"4", 1, nullptr);
@@ -516,12 +516,12 @@ int View::PaintRun(HDC dc, const wchar_t* text, int from, int to, unsigned short
             RECT cell = {x, top, x + w, top + lh};
             FillSolid(dc, cell, back);
             if (c == L'\t' && parts_[2]) {
-                PenScope pen(dc, colors_[6], std::max(Px(1), 1));
+                CPenScope pen(dc, colors_[6], std::max(Px(1), 1));
                 const int my = top + half + ch / 2;
                 Stroke(dc, x, my, x + w - Px(2), my);
                 Stroke(dc, x + w - Px(2), my - Px(2), x + w - Px(2), my + Px(4));
             } else if ((c == L' ' || c == 0x3000) && parts_[2]) {
-                PenScope pen(dc, colors_[6], std::max(Px(1), 1));
+                CPenScope pen(dc, colors_[6], std::max(Px(1), 1));
                 MoveToEx(dc, x + Px(1), base - Px(6), nullptr);
                 LineTo(dc, x + Px(1), base - Px(4));
                 LineTo(dc, x + w - Px(2), base - Px(4));
@@ -573,7 +573,7 @@ int View::PaintRun(HDC dc, const wchar_t* text, int from, int to, unsigned short
             }
         }
         if (underline) {
-            PenScope pen(dc, tc);
+            CPenScope pen(dc, tc);
             Stroke(dc, x, uy, x + w, uy);
         }
         x += w;
@@ -615,7 +615,7 @@ void View::PaintLineEnd(HDC dc, int x, int top, COLORREF back, bool last, bool f
     RECT cell = {x, top, x + w, top + LineHeight()};
     FillSolid(dc, cell, back);
     if (parts_[4]) {
-        PenScope pen(dc, colors_[6]);
+        CPenScope pen(dc, colors_[6]);
         const int s = (std::min(w, metrics_.Height()) + 3) / 4;
         const int b = top + half + Px(2);
         Stroke(dc, x + 2 * s - 1, b + s, x + 2 * s - 1, b + 4 * s);
@@ -684,7 +684,7 @@ void View::PaintRuler(HDC target, const RECT& rc) {
     FillSolid(dc, rc, colors_[68]);
     HGDIOBJ oldFont = SelectObject(dc, metrics_.Font() ? metrics_.Font() : GetStockObject(ANSI_FIXED_FONT));
     {
-        PenScope pen(dc, colors_[69]);
+        CPenScope pen(dc, colors_[69]);
         SetTextColor(dc, colors_[69]);
         SetBkMode(dc, TRANSPARENT);
         Stroke(dc, 0, h - 1, w, h - 1);

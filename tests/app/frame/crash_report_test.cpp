@@ -60,7 +60,7 @@ const bool g_child = [] {
 
 // Starts the child in a job that dies with the test; its exit code.
 DWORD RunCrashingChild(const std::wstring& report, const wchar_t* kind = L"access") {
-    shell::UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+    shell::CUniqueHandle job(CreateJobObjectW(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
@@ -73,7 +73,7 @@ DWORD RunCrashingChild(const std::wstring& report, const wchar_t* kind = L"acces
     if (!CreateProcessW(exe, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si,
                         &pi))
         return DWORD(-1);
-    shell::UniqueHandle process(pi.hProcess), thread(pi.hThread);
+    shell::CUniqueHandle process(pi.hProcess), thread(pi.hThread);
     AssignProcessToJobObject(job.get(), process.get());
     ResumeThread(thread.get());
     DWORD code = DWORD(-1);

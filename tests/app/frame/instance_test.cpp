@@ -33,7 +33,7 @@ protected:
             SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits));
     }
 
-    shell::UniqueHandle Start(const std::wstring& args, DWORD* pid = nullptr) {
+    shell::CUniqueHandle Start(const std::wstring& args, DWORD* pid = nullptr) {
         const std::wstring exe = folder_ + L"Morrowpad.exe";
         std::wstring line = L"\"" + exe + L"\"" + args;
         // Hidden: without a window manager, hiding a visible window costs 2 s.
@@ -44,12 +44,12 @@ protected:
         PROCESS_INFORMATION pi = {};
         if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
                             folder_.c_str(), &si, &pi))
-            return shell::UniqueHandle();
+            return shell::CUniqueHandle();
         AssignProcessToJobObject(job_.get(), pi.hProcess);
         ResumeThread(pi.hThread);
         CloseHandle(pi.hThread);
         if (pid) *pid = pi.dwProcessId;
-        return shell::UniqueHandle(pi.hProcess);
+        return shell::CUniqueHandle(pi.hProcess);
     }
 
     // The frame of process `pid`, waiting up to 15 s for it.
@@ -77,7 +77,7 @@ protected:
     }
     // A first instance with the file `name` of the folder, once its frame
     // shows it: the frame, or null.
-    HWND StartWith(const std::wstring& name, shell::UniqueHandle* process) {
+    HWND StartWith(const std::wstring& name, shell::CUniqueHandle* process) {
         DWORD pid = 0;
         *process = Start(L" \"" + folder_ + name + L"\"", &pid);
         const HWND frame = *process ? FrameOf(pid) : nullptr;
@@ -91,24 +91,24 @@ protected:
     }
 
     std::wstring folder_;
-    shell::UniqueHandle job_;
+    shell::CUniqueHandle job_;
 };
 
 }  // namespace
 
 TEST_F(Instances, ASecondInstanceHandsItsFileToTheFirst) {
-    shell::UniqueHandle first;
+    shell::CUniqueHandle first;
     const HWND frame = StartWith(L"a.txt", &first);
     ASSERT_NE(frame, nullptr);
 
     // The hand-over is a synchronous send: done when the second has ended.
-    shell::UniqueHandle second = Start(L" \"" + folder_ + L"b c.txt\" ignored.txt");
+    shell::CUniqueHandle second = Start(L" \"" + folder_ + L"b c.txt\" ignored.txt");
     ASSERT_TRUE(second);
     EXPECT_EQ(ExitCode(second.get(), 15000), 0u);
     EXPECT_EQ(Title(frame), L"b c.txt - Morrowpad");
 
     // Without a file the second instance only activates the first.
-    shell::UniqueHandle third = Start(L"");
+    shell::CUniqueHandle third = Start(L"");
     EXPECT_EQ(ExitCode(third.get(), 15000), 0u);
     EXPECT_EQ(Title(frame), L"b c.txt - Morrowpad");
 
@@ -123,10 +123,10 @@ TEST_F(Instances, ASecondInstanceHandsItsFileToTheFirst) {
 TEST_F(Instances, WithMultipleInstancesEachStartOpensItsOwnWindow) {
     ASSERT_TRUE(testing_support::WriteFileText(folder_ + L"setting.ini", "[Setting]\r\nMulInst=Y\r\n"));
     DWORD firstPid = 0, secondPid = 0;
-    shell::UniqueHandle first = Start(L" \"" + folder_ + L"a.txt\"", &firstPid);
+    shell::CUniqueHandle first = Start(L" \"" + folder_ + L"a.txt\"", &firstPid);
     const HWND one = FrameOf(firstPid);
     ASSERT_NE(one, nullptr);
-    shell::UniqueHandle second = Start(L" \"" + folder_ + L"b c.txt\"", &secondPid);
+    shell::CUniqueHandle second = Start(L" \"" + folder_ + L"b c.txt\"", &secondPid);
     const HWND two = FrameOf(secondPid);
     ASSERT_NE(two, nullptr);
     EXPECT_EQ(TitleOnceOpen(one), L"a.txt - Morrowpad");
@@ -142,7 +142,7 @@ TEST_F(Instances, WithMultipleInstancesEachStartOpensItsOwnWindow) {
 // without its final NUL. None ends the program or opens anything; the next
 // real hand-over still works.
 TEST_F(Instances, HostileHandOversNeitherEndTheProgramNorOpenAnything) {
-    shell::UniqueHandle first;
+    shell::CUniqueHandle first;
     const HWND frame = StartWith(L"a.txt", &first);
     ASSERT_NE(frame, nullptr);
     std::vector<char> huge(64u << 20, 'a');
@@ -165,7 +165,7 @@ TEST_F(Instances, HostileHandOversNeitherEndTheProgramNorOpenAnything) {
         EXPECT_EQ(ExitCode(first.get(), 300), DWORD(STILL_ACTIVE)) << "a block of " << b.bytes << " bytes";
         EXPECT_EQ(Title(frame), L"a.txt - Morrowpad");
     }
-    shell::UniqueHandle second = Start(L" \"" + folder_ + L"b c.txt\"");
+    shell::CUniqueHandle second = Start(L" \"" + folder_ + L"b c.txt\"");
     EXPECT_EQ(ExitCode(second.get(), 15000), 0u);
     EXPECT_EQ(Title(frame), L"b c.txt - Morrowpad");
     PostMessageW(frame, WM_CLOSE, 0, 0);
