@@ -105,7 +105,7 @@ void TakeCall(RunState& run) {
 // Arguments as the main thread may use them: copied out of references, and
 // a script object replaced by its default value, fetched here, on the
 // engine's thread (the engine's objects are not to be called from another).
-class WorkerArguments {
+class CWorkerArguments {
 public:
     HRESULT Take(const DISPPARAMS* params) {
         if (!params) return S_OK;
@@ -138,7 +138,7 @@ public:
         copy_.rgvarg = values_.data();
         return S_OK;
     }
-    ~WorkerArguments() {
+    ~CWorkerArguments() {
         for (VARIANT& v : values_) VariantClear(&v);
     }
     DISPPARAMS* Params() { return &copy_; }
@@ -192,7 +192,7 @@ STDMETHODIMP CUiObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DI
     try {
         if (run_->stopping) return E_ABORT;
         if (RunsOnCaller(id)) return IDispDynImpl::Invoke(id, riid, lcid, flags, params, result, exception, argError);
-        WorkerArguments arguments;
+        CWorkerArguments arguments;
         if (GetCurrentThreadId() != run_->uiThread) {
             const HRESULT taken = arguments.Take(params);
             if (FAILED(taken)) return taken;

@@ -120,7 +120,7 @@ bool ParseEntry(const std::wstring& s, uint32_t* out) {
 
 // An empty or missing key ends a list; an entry that holds no number (or a
 // macro entry without its comma and path) is skipped.
-void KeyTables::Load(const std::wstring& ini) {
+void CKeyTables::Load(const std::wstring& ini) {
     settings::Readable(ini);
     commands.clear();
     macros.clear();
@@ -146,7 +146,7 @@ void KeyTables::Load(const std::wstring& ini) {
     commandsModified = macrosModified = false;
 }
 
-void KeyTables::SaveCommands(const std::wstring& ini) const {
+void CKeyTables::SaveCommands(const std::wstring& ini) const {
     if (!settings::EnsureUnicodeFile(ini)) return settings::ReportWriteFailure(ini);
     bool ok = WritePrivateProfileStringW(L"Global", nullptr, nullptr, ini.c_str());
     for (size_t i = 0; i < commands.size() && ok; ++i)
@@ -155,7 +155,7 @@ void KeyTables::SaveCommands(const std::wstring& ini) const {
     if (!ok) settings::ReportWriteFailure(ini);
 }
 
-void KeyTables::SaveMacros(const std::wstring& ini) const {
+void CKeyTables::SaveMacros(const std::wstring& ini) const {
     if (!settings::EnsureUnicodeFile(ini)) return settings::ReportWriteFailure(ini);
     bool ok = WritePrivateProfileStringW(L"Macro", nullptr, nullptr, ini.c_str());
     for (size_t i = 0; i < macros.size() && ok; ++i)
@@ -164,19 +164,19 @@ void KeyTables::SaveMacros(const std::wstring& ini) const {
     if (!ok) settings::ReportWriteFailure(ini);
 }
 
-int KeyTables::CommandFor(uint16_t code) const {
+int CKeyTables::CommandFor(uint16_t code) const {
     for (uint32_t e : commands)
         if ((e & 0xFFFF) == code) return int(e >> 16);
     return 0;
 }
 
-const std::wstring* KeyTables::MacroFor(uint16_t code) const {
+const std::wstring* CKeyTables::MacroFor(uint16_t code) const {
     for (const MacroBinding& m : macros)
         if (m.key == code) return &m.path;
     return nullptr;
 }
 
-KeyTables::Match KeyTables::Find(const MSG& msg, uint16_t modifiers, int* command, const std::wstring** macro) const {
+CKeyTables::Match CKeyTables::Find(const MSG& msg, uint16_t modifiers, int* command, const std::wstring** macro) const {
     if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return Match::kNone;
     const int vk = int(msg.wParam & 0xFF);
     if (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU || vk == VK_LWIN || vk == VK_RWIN) return Match::kNone;
@@ -192,7 +192,7 @@ KeyTables::Match KeyTables::Find(const MSG& msg, uint16_t modifiers, int* comman
     return Match::kNone;
 }
 
-bool KeyTables::Translate(HWND frame, const MSG& msg) const {
+bool CKeyTables::Translate(HWND frame, const MSG& msg) const {
     int command = 0;
     const std::wstring* macro = nullptr;
     switch (Find(msg, CurrentModifiers(), &command, &macro)) {

@@ -27,7 +27,7 @@ struct MacroBinding {
 };
 
 // The frame's two tables.
-class KeyTables {
+class CKeyTables {
 public:
     // Entries: command identifier × 65536 + key code, in insertion order.
     std::vector<uint32_t> commands;

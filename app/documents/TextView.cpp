@@ -110,9 +110,9 @@ bool ParseNumber(const std::wstring& text, long* out) {
 // knows 1200 as "next tab" and 1..10 as status panes, which would grey or
 // uncheck code pages and tab sizes. An item whose identifier is 0 (ANSI, "no
 // byte-order mark") could not be told from "nothing chosen" either.
-class PopupItems {
+class CPopupItems {
    public:
-    explicit PopupItems(HMENU popup) : popup_(popup) {
+    explicit CPopupItems(HMENU popup) : popup_(popup) {
         const int n = popup ? GetMenuItemCount(popup) : 0;
         for (int i = 0; i < n; ++i) {
             MENUITEMINFOW info = {};
@@ -667,7 +667,7 @@ void CTextView::CodePageMenu() {
     if (!menu) return;
     const int current = int(Control(MPM_CODEPAGE, WPARAM(-1)));
     HMENU popup = GetSubMenu(menu, 0);
-    PopupItems items(popup);
+    CPopupItems items(popup);
     items.Check(UINT(current));
     UINT item = 0;
     const bool chosen = items.Choice(Track(popup), &item);
@@ -701,7 +701,7 @@ void CTextView::LineEndMenu() {
     if (!menu) return;
     HMENU popup = GetSubMenu(menu, 0);
     const int current = int(Control(MPM_LINEBREAKTYPE, 0));
-    PopupItems items(popup);
+    CPopupItems items(popup);
     items.Check(UINT(current));
     UINT item = 0;
     const bool chosen = items.Choice(Track(popup), &item);
@@ -716,7 +716,7 @@ void CTextView::ByteOrderMarkMenu() {
     if (!menu) return;
     HMENU popup = GetSubMenu(menu, 0);
     const bool mark = Control(MPM_BOM, WPARAM(-1)) == 1;
-    PopupItems items(popup);
+    CPopupItems items(popup);
     if (mark) items.Check(1);
     UINT item = 0;
     const bool chosen = items.Choice(Track(popup), &item);
@@ -730,7 +730,7 @@ void CTextView::TabMenu() {
     HMENU popup = GetSubMenu(menu, 0);
     const int size = int(Control(MPM_TABWIDTH, 0));
     const bool soft = Control(MPM_SOFTTABS, WPARAM(-1)) == 1;
-    PopupItems items(popup);
+    CPopupItems items(popup);
     items.Check(UINT(size));
     if (soft) items.Check(11);
     UINT item = 0;
@@ -761,7 +761,7 @@ void CTextView::SyntaxMenu() {
     const int count = syntax::EntryCount();
     if (count > 0) AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
     for (int i = 0; i < count && i < 1199; ++i) AppendMenuW(popup, MF_STRING, UINT(i + 1), syntax::Entry(i)->title.c_str());
-    PopupItems items(popup);
+    CPopupItems items(popup);
     auto* lexer = reinterpret_cast<ILexer*>(Control(MPM_GETLEXER));
     const wchar_t* current = lexer ? lexer->Name() : nullptr;
     if (!current) {

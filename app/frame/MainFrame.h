@@ -90,7 +90,7 @@ public:
     int CloseAll(bool exceptActive);
 
     const CRecentList& Recent() const { return recent_; }
-    keys::KeyTables& KeyTables() { return keys_; }
+    keys::CKeyTables& KeyTables() { return keys_; }
     const CCommandStateTable& CommandStates() const { return states_; }
     HWND Rebar() const { return rebar_; }
     HWND ToolBar() const { return toolBar_; }
@@ -249,7 +249,7 @@ private:
     std::map<HWND, std::wstring> tabTitles_;
     CRecentList recent_;
     std::wstring recentPlaceholder_;
-    keys::KeyTables keys_;
+    keys::CKeyTables keys_;
     CCommandStateTable states_;
     bool statesReady_ = false;
     bool leftoversSought_ = false;  // the temporary folder was looked through this run

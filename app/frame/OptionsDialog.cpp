@@ -30,7 +30,7 @@ OptionsPage OptionsPageFor(int command) {
     }
 }
 
-COptionsDlg::COptionsDlg(HWND frame, keys::KeyTables& keys) : frame_(frame), keys_(keys) {
+COptionsDlg::COptionsDlg(HWND frame, keys::CKeyTables& keys) : frame_(frame), keys_(keys) {
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_TAB_CLASSES | ICC_TREEVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     // In the order of OptionsPage.
@@ -79,7 +79,7 @@ HWND COptionsDlg::CreateModeless(OptionsPage page) {
     return result == -1 ? nullptr : reinterpret_cast<HWND>(result);
 }
 
-INT_PTR RunOptionsDialog(HWND frame, OptionsPage page, keys::KeyTables& keys) {
+INT_PTR RunOptionsDialog(HWND frame, OptionsPage page, keys::CKeyTables& keys) {
     try {
         COptionsDlg dialog(frame, keys);
         return dialog.DoModal(page);

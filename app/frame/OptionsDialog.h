@@ -20,14 +20,14 @@ OptionsPage OptionsPageFor(int command);
 
 // Modal options dialog over `frame`, opened at `page`; key tables edited in
 // place. IDOK or IDCANCEL.
-INT_PTR RunOptionsDialog(HWND frame, OptionsPage page, keys::KeyTables& keys);
+INT_PTR RunOptionsDialog(HWND frame, OptionsPage page, keys::CKeyTables& keys);
 
 class COptionsPage;
 
 // The dialog itself; RunOptionsDialog uses it modally, tests modelessly.
 class COptionsDlg {
    public:
-    COptionsDlg(HWND frame, keys::KeyTables& keys);
+    COptionsDlg(HWND frame, keys::CKeyTables& keys);
     ~COptionsDlg();
     COptionsDlg(const COptionsDlg&) = delete;
     COptionsDlg& operator=(const COptionsDlg&) = delete;
@@ -39,13 +39,13 @@ class COptionsDlg {
     HWND CreateModeless(OptionsPage page);
 
     HWND Frame() const { return frame_; }
-    keys::KeyTables& Keys() { return keys_; }
+    keys::CKeyTables& Keys() { return keys_; }
 
    private:
     INT_PTR Run(OptionsPage page, bool modeless);
 
     HWND frame_;
-    keys::KeyTables& keys_;
+    keys::CKeyTables& keys_;
     std::vector<std::unique_ptr<COptionsPage>> pages_;
 };
 

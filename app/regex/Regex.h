@@ -87,7 +87,7 @@ struct CBufferRefT {
 
 namespace detail {
 struct Program;
-class Compiler;
+class CCompiler;
 }  // namespace detail
 
 // Node interface. Nodes describe the pattern; Emit compiles a node into the
@@ -96,7 +96,7 @@ class Compiler;
 class ElxInterface {
 public:
     virtual ~ElxInterface() = default;
-    virtual void Emit(detail::Compiler& c) const = 0;
+    virtual void Emit(detail::CCompiler& c) const = 0;
     // Whether the node can match without consuming anything.
     virtual bool CanBeEmpty() const { return false; }
 };
@@ -154,8 +154,8 @@ public:
     std::string Dump() const;
 
 private:
-    template <typename Matcher, typename Done>
-    MatchResult SearchFrom(Matcher& m, int start, int end, Done& done) const;
+    template <typename MatcherType, typename Done>
+    MatchResult SearchFrom(MatcherType& m, int start, int end, Done& done) const;
 
     std::unique_ptr<detail::Program> program_;
     std::string error_;

@@ -13,9 +13,9 @@ inline bool IsLow(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 // The matcher draws on a Budget: every step and every unit compared costs one
 // step, and its backtracking stack may hold at most about budget.memory bytes.
 template <typename CharT>
-class Matcher {
+class MatcherT {
 public:
-    Matcher(const Program& p, const CharT* text, int length, int searchStart, const Budget& budget)
+    MatcherT(const Program& p, const CharT* text, int length, int searchStart, const Budget& budget)
         : regs_(size_t(p.registers), -1), p_(p), t_(text), n_(length), searchStart_(searchStart),
           budget_(budget.steps), maxBytes_(std::max<size_t>(budget.memory / 2, 64 * sizeof(Frame))) {}
 

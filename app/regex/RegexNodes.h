@@ -7,14 +7,14 @@ namespace mrx {
 
 class CEmptyElxT final : public ElxInterface {
 public:
-    void Emit(detail::Compiler&) const override {}
+    void Emit(detail::CCompiler&) const override {}
     bool CanBeEmpty() const override { return true; }
 };
 
 class CRangeElxT : public ElxInterface {
 public:
     explicit CRangeElxT(CharClass cls) : cls(std::move(cls)) {}
-    void Emit(detail::Compiler& c) const override {
+    void Emit(detail::CCompiler& c) const override {
         c.prog.classes.push_back(cls);
         c.prog.classes.back().Finish();
         detail::Inst i{detail::kClass};
@@ -36,7 +36,7 @@ inline bool CasedPairAt(const std::vector<uint32_t>& s, size_t k) {
 class CStringElxT final : public ElxInterface {
 public:
     CStringElxT(std::vector<uint32_t> s, bool icase) : text(std::move(s)), icase(icase) {}
-    void Emit(detail::Compiler& c) const override {
+    void Emit(detail::CCompiler& c) const override {
         if (icase) {
             // A cased letter above U+FFFF is matched as a class of its cases;
             // the units around it as literals.
@@ -69,7 +69,7 @@ public:
         }
         EmitUnits(c, text);
     }
-    void EmitUnits(detail::Compiler& c, const std::vector<uint32_t>& text) const {
+    void EmitUnits(detail::CCompiler& c, const std::vector<uint32_t>& text) const {
         if (text.size() == 1) {
             detail::Inst i{detail::kChar};
             i.dir = int8_t(c.dir);
@@ -107,7 +107,7 @@ public:
 class CAnyElx final : public ElxInterface {
 public:
     explicit CAnyElx(bool dotall) : dotall(dotall) {}
-    void Emit(detail::Compiler& c) const override {
+    void Emit(detail::CCompiler& c) const override {
         detail::Inst i{detail::kAny};
         i.dir = int8_t(c.dir);
         i.flag = dotall;
@@ -119,7 +119,7 @@ public:
 class CBoundaryElxT final : public ElxInterface {
 public:
     explicit CBoundaryElxT(detail::AssertKind k) : kind(k) {}
-    void Emit(detail::Compiler& c) const override {
+    void Emit(detail::CCompiler& c) const override {
         detail::Inst i{detail::kAssert};
         i.kind = kind;
         c.Emit(i);
@@ -130,7 +130,7 @@ public:
 
 class CGlobalElxT final : public ElxInterface {
 public:
-    void Emit(detail::Compiler& c) const override {
+    void Emit(detail::CCompiler& c) const override {
         detail::Inst i{detail::kAssert};
         i.kind = detail::kSearchStart;
         c.Emit(i);
@@ -140,7 +140,7 @@ public:
 
 class CListElxT final : public ElxInterface {
 public:
-    void Emit(detail::Compiler& c) const override {
+    void Emit(detail::CCompiler& c) const override {
         if (c.dir > 0)
             for (const auto& n : items) n->Emit(c);
         else
@@ -156,7 +156,7 @@ public:
 
 class CAlternativeElxT final : public ElxInterface {
 public:
-    void Emit(detail::Compiler& c) const override {
+    void Emit(detail::CCompiler& c) const override {
         std::vector<int> jumps;
         for (size_t k = 0; k < alternatives.size(); ++k) {
             if (k + 1 < alternatives.size()) {
@@ -183,7 +183,7 @@ public:
 class CGroupElx final : public ElxInterface {
 public:
     CGroupElx(int number, ElxPtr body) : number(number), body(std::move(body)) {}
-    void Emit(detail::Compiler& c) const override {
+    void Emit(detail::CCompiler& c) const override {
         detail::Inst open{detail::kSave}, close{detail::kSave};
         open.a = 2 * number + (c.dir > 0 ? 0 : 1);
         close.a = 2 * number + (c.dir > 0 ? 1 : 0);
@@ -201,18 +201,18 @@ public:
 class CRepeatElxT : public ElxInterface {
 public:
     CRepeatElxT(ElxPtr body, int min, int max) : body(std::move(body)), min(min), max(max) {}
-    void Emit(detail::Compiler& c) const override { EmitRepeat(c, detail::kGreedy); }
+    void Emit(detail::CCompiler& c) const override { EmitRepeat(c, detail::kGreedy); }
     bool CanBeEmpty() const override { return min == 0 || body->CanBeEmpty(); }
     ElxPtr body;
     int min, max;
 
 protected:
     // A single unit without captures repeats with one choice point.
-    bool SimpleItem(detail::Compiler& c, detail::Item* item) const;
-    void EmitRepeat(detail::Compiler& c, detail::RepMode mode) const;
+    bool SimpleItem(detail::CCompiler& c, detail::Item* item) const;
+    void EmitRepeat(detail::CCompiler& c, detail::RepMode mode) const;
     // One optional round: mark the position, the body, and leave the loop when
     // the round consumed nothing. Returns the progress test's pc.
-    int EmitRound(detail::Compiler& c, int mark) const;
+    int EmitRound(detail::CCompiler& c, int mark) const;
 };
 
 class CGreedyElxT final : public CRepeatElxT {
@@ -223,18 +223,18 @@ public:
 class CReluctantElxT final : public CRepeatElxT {
 public:
     using CRepeatElxT::CRepeatElxT;
-    void Emit(detail::Compiler& c) const override { EmitRepeat(c, detail::kLazy); }
+    void Emit(detail::CCompiler& c) const override { EmitRepeat(c, detail::kLazy); }
 };
 
 class CPossessiveElxT final : public CRepeatElxT {
 public:
     using CRepeatElxT::CRepeatElxT;
-    void Emit(detail::Compiler& c) const override { EmitRepeat(c, detail::kPossessive); }
+    void Emit(detail::CCompiler& c) const override { EmitRepeat(c, detail::kPossessive); }
 };
 
 // Places a body's code out of line, ending with `end`: kMatch for a
 // sub-program (atomic groups, look-arounds), kReturn for a recursion target.
-inline int EmitFragment(detail::Compiler& c, const ElxInterface& body, int dir, detail::Op end = detail::kMatch) {
+inline int EmitFragment(detail::CCompiler& c, const ElxInterface& body, int dir, detail::Op end = detail::kMatch) {
     const int skip = c.Emit({detail::kJmp});
     const int start = c.Here();
     const int saved = c.dir;
@@ -249,7 +249,7 @@ inline int EmitFragment(detail::Compiler& c, const ElxInterface& body, int dir, 
 class CIndependentElxT final : public ElxInterface {
 public:
     explicit CIndependentElxT(ElxPtr body) : body(std::move(body)) {}
-    void Emit(detail::Compiler& c) const override {
+    void Emit(detail::CCompiler& c) const override {
         const int frag = EmitFragment(c, *body, c.dir);
         detail::Inst i{detail::kAtomic};
         i.x = frag;
@@ -262,7 +262,7 @@ public:
 class CAssertElxT final : public ElxInterface {
 public:
     CAssertElxT(ElxPtr body, bool negative, bool behind) : body(std::move(body)), negative(negative), behind(behind) {}
-    void Emit(detail::Compiler& c) const override {
+    void Emit(detail::CCompiler& c) const override {
         const int frag = EmitFragment(c, *body, behind ? -1 : 1);
         detail::Inst i{detail::kLook};
         i.x = frag;
@@ -277,7 +277,7 @@ public:
 class CBackrefElxT final : public ElxInterface {
 public:
     CBackrefElxT(int number, std::u32string name, bool icase) : number(number), name(std::move(name)), icase(icase) {}
-    void Emit(detail::Compiler& c) const override {
+    void Emit(detail::CCompiler& c) const override {
         detail::Inst i{detail::kBackref};
         i.dir = int8_t(c.dir);
         i.flag = icase;
@@ -292,7 +292,7 @@ public:
 
 class CConditionElxT final : public ElxInterface {
 public:
-    void Emit(detail::Compiler& c) const override {
+    void Emit(detail::CCompiler& c) const override {
         int test;
         if (assertion) {
             detail::Inst i{detail::kCondLook};
@@ -321,7 +321,7 @@ public:
 class CDelegateElxT final : public ElxInterface {
 public:
     CDelegateElxT(int number, std::u32string name) : number(number), name(std::move(name)) {}
-    void Emit(detail::Compiler& c) const override {
+    void Emit(detail::CCompiler& c) const override {
         detail::Inst i{detail::kRecurse};
         i.a = number;
         i.dir = int8_t(c.dir);
@@ -332,7 +332,7 @@ public:
     std::u32string name;
 };
 
-inline bool CRepeatElxT::SimpleItem(detail::Compiler& c, detail::Item* item) const {
+inline bool CRepeatElxT::SimpleItem(detail::CCompiler& c, detail::Item* item) const {
     if (auto* s = dynamic_cast<const CStringElxT*>(body.get()); s && s->text.size() == 1) {
         *item = {detail::kChar, s->icase, s->icase ? Fold(s->text[0]) : s->text[0], -1};
         return true;
@@ -350,7 +350,7 @@ inline bool CRepeatElxT::SimpleItem(detail::Compiler& c, detail::Item* item) con
     return false;
 }
 
-inline int CRepeatElxT::EmitRound(detail::Compiler& c, int mark) const {
+inline int CRepeatElxT::EmitRound(detail::CCompiler& c, int mark) const {
     using namespace detail;
     Inst m{kMark};
     m.a = mark;
@@ -361,7 +361,7 @@ inline int CRepeatElxT::EmitRound(detail::Compiler& c, int mark) const {
     return c.Emit(p);
 }
 
-inline void CRepeatElxT::EmitRepeat(detail::Compiler& c, detail::RepMode mode) const {
+inline void CRepeatElxT::EmitRepeat(detail::CCompiler& c, detail::RepMode mode) const {
     using namespace detail;
     if (max == 0) return;
     Item item;
@@ -380,7 +380,7 @@ inline void CRepeatElxT::EmitRepeat(detail::Compiler& c, detail::RepMode mode) c
         // The greedy form, run as an atomic sub-program.
         struct GreedyOf final : ElxInterface {
             explicit GreedyOf(const CRepeatElxT& r) : r(r) {}
-            void Emit(detail::Compiler& c) const override { r.EmitRepeat(c, kGreedy); }
+            void Emit(detail::CCompiler& c) const override { r.EmitRepeat(c, kGreedy); }
             const CRepeatElxT& r;
         } greedy(*this);
         const int frag = EmitFragment(c, greedy, c.dir);

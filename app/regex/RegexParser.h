@@ -8,9 +8,9 @@ namespace detail {
 // Parser ---------------------------------------------------------------------------
 
 template <typename CharT>
-class Parser {
+class ParserT {
 public:
-    Parser(const CharT* p, int n, int flags) : p_(p), n_(n), flags_(flags) {}
+    ParserT(const CharT* p, int n, int flags) : p_(p), n_(n), flags_(flags) {}
 
     ElxPtr Parse() {
         int flags = flags_;
@@ -32,11 +32,11 @@ private:
     // and destroying the tree stay well inside a 1 MiB stack.
     static constexpr int kMaxNesting = 200;
     struct Nest {
-        explicit Nest(Parser& p) : p(p) {
+        explicit Nest(ParserT& p) : p(p) {
             if (++p.depth_ > kMaxNesting) p.Fail("groups or brackets nested more than 200 deep");
         }
         ~Nest() { --p.depth_; }
-        Parser& p;
+        ParserT& p;
     };
 
     void Fail(const char* what) {

@@ -72,9 +72,9 @@ struct Program {
 
 // Nodes ---------------------------------------------------------------------------
 
-class Compiler {
+class CCompiler {
 public:
-    explicit Compiler(Program& p) : prog(p) {}
+    explicit CCompiler(Program& p) : prog(p) {}
     int Emit(Inst i) {
         prog.code.push_back(i);
         return int(prog.code.size()) - 1;

@@ -21,7 +21,7 @@ void CRegexpT<CharT>::Compile(const CharT* pattern, int length, int flags) {
         length = 0;
         while (pattern[length]) ++length;
     }
-    Parser<CharT> parser(pattern, length, flags);
+    ParserT<CharT> parser(pattern, length, flags);
     ElxPtr root;
     try {
         root = parser.Parse();
@@ -73,7 +73,7 @@ void CRegexpT<CharT>::Compile(const CharT* pattern, int length, int flags) {
         return;
     }
     prog.registers = 2 * prog.groups;
-    Compiler c(prog);
+    CCompiler c(prog);
     c.dir = prog.rtl ? -1 : 1;
     // Group 0 spans the match; the program starts at pc 0.
     root->Emit(c);
@@ -262,7 +262,7 @@ MatchResult CRegexpT<CharT>::Search(const CharT* text, int length, int start, in
     if (start < 0) start = 0;
     if (end < 0 || end > length) end = length;
     if (start > end) return r;
-    Matcher<CharT> m(prog, text, length, prog.rtl ? end : start, budget);
+    MatcherT<CharT> m(prog, text, length, prog.rtl ? end : start, budget);
     auto done = [&](bool matched) {
         budget.steps -= m.Steps();
         if (m.tooComplex) {
@@ -286,8 +286,8 @@ MatchResult CRegexpT<CharT>::Search(const CharT* text, int length, int start, in
 }
 
 template <typename CharT>
-template <typename Matcher, typename Done>
-MatchResult CRegexpT<CharT>::SearchFrom(Matcher& m, int start, int end, Done& done) const {
+template <typename MatcherType, typename Done>
+MatchResult CRegexpT<CharT>::SearchFrom(MatcherType& m, int start, int end, Done& done) const {
     using namespace detail;
     const Program& prog = *program_;
     const CharT* text = m.Text();

@@ -44,19 +44,19 @@ int LineLength(HWND view, int line) { return int(Send(view, MPM_GETLINE, line, 0
 
 // The undo group and the redraw switch of one Replace All, closed on every
 // way out.
-class BatchEdit {
+class CBatchEdit {
 public:
-    explicit BatchEdit(HWND view) : view_(view) {
+    explicit CBatchEdit(HWND view) : view_(view) {
         Send(view_, WM_SETREDRAW, FALSE, 0);
         Send(view_, MPM_UNDOGROUP, 1, 0);
     }
-    ~BatchEdit() {
+    ~CBatchEdit() {
         Send(view_, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(view_, nullptr, FALSE);
         Send(view_, MPM_UNDOGROUP, 0, 0);
     }
-    BatchEdit(const BatchEdit&) = delete;
-    BatchEdit& operator=(const BatchEdit&) = delete;
+    CBatchEdit(const CBatchEdit&) = delete;
+    CBatchEdit& operator=(const CBatchEdit&) = delete;
 
 private:
     HWND view_;
@@ -435,7 +435,7 @@ SearchOutcome CDocumentSearch::ReplaceAll(HWND view, const SearchRequest& reques
     }
     const int toLength = LineLength(view, to.line);
     {
-        BatchEdit batch(view);
+        CBatchEdit batch(view);
         const int span = to.line - from.line + 1;
         for (int line = to.line; line >= from.line && !d.budget.exhausted && d.Going(to.line - line, span);
              --line) {

@@ -56,7 +56,7 @@ INT_PTR CALLBACK InputBoxProc(HWND dialog, UINT message, WPARAM wp, LPARAM lp) {
 }
 
 // An in-memory dialog template: the prompt, the answer field, OK and Cancel.
-class DialogTemplate {
+class CDialogTemplate {
    public:
     void Header(DWORD style, short items, short cx, short cy) {
         Dword(style);
@@ -101,7 +101,7 @@ class DialogTemplate {
 bool ShowInputBox(HWND owner, const std::wstring& prompt, const std::wstring& title,
                   const std::wstring& initial, std::wstring* answer) {
     if (g_inputBoxHook) return g_inputBoxHook(owner, prompt, title, initial, answer);
-    DialogTemplate t;
+    CDialogTemplate t;
     t.Header(DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 4, 260, 82);
     t.Item(SS_LEFT | SS_NOPREFIX, 7, 7, 190, 48, kIdPrompt, 0x0082, L"");
     t.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, 203, 7, 50, 14, IDOK, 0x0080, L"OK");
@@ -130,10 +130,10 @@ namespace {
 class CScriptEngine;
 
 // What the core engine asks of the program.
-class EngineHost final : public script::Host {
+class CEngineHost final : public script::CHost {
    public:
-    explicit EngineHost(CScriptEngine* owner) : owner_(owner) {}
-    Value CreateObject(StringView progId) override;
+    explicit CEngineHost(CScriptEngine* owner) : owner_(owner) {}
+    CValue CreateObject(StringView progId) override;
     int MsgBox(StringView prompt, int buttons, StringView title) override;
     bool InputBox(StringView prompt, StringView title, StringView initial, String* answer) override;
 
@@ -265,7 +265,7 @@ class CScriptEngine final : public IActiveScript, public IActiveScriptParse {
                                  EXCEPINFO* exception) override;
 
     IActiveScriptSite* Site() const { return site_.get(); }
-    script::Engine* Engine() const { return engine_.get(); }
+    script::CEngine* Engine() const { return engine_.get(); }
 
     // Runs `body` as script code: the site is told it is entered and left,
     // the stack budget is set for this thread, and a failure is reported to
@@ -287,8 +287,8 @@ class CScriptEngine final : public IActiveScript, public IActiveScriptParse {
 
     LONG refs_ = 1;
     shell::ComPtrT<IActiveScriptSite> site_;
-    EngineHost host_;
-    std::unique_ptr<script::Engine> engine_;
+    CEngineHost host_;
+    std::unique_ptr<script::CEngine> engine_;
     SCRIPTSTATE state_ = SCRIPTSTATE_UNINITIALIZED;
     int depth_ = 0;          // runs on the stack now (an include runs inside its includer)
     CRITICAL_SECTION lock_;  // guards engine_ against InterruptScriptThread
@@ -330,10 +330,10 @@ class CScriptDispatch final : public CDispatchBase {
         HRESULT hr;
         try {
             hr = engine_->RunReported(StringView(), 0, [&] {
-                std::vector<Value> values = ArgumentsOf(p);
-                std::vector<Value*> pointers;
-                for (Value& v : values) pointers.push_back(&v);
-                const Value r = engine_->Engine()->Call(int(id - 1), pointers);
+                std::vector<CValue> values = ArgumentsOf(p);
+                std::vector<CValue*> pointers;
+                for (CValue& v : values) pointers.push_back(&v);
+                const CValue r = engine_->Engine()->Call(int(id - 1), pointers);
                 WriteBackAll(p, values);
                 if (result) answer = ValueToVariant(r, result);
             });
@@ -364,7 +364,7 @@ STDMETHODIMP CScriptEngine::GetScriptSite(REFIID riid, void** out) {
 STDMETHODIMP CScriptEngine::InitNew() {
     if (engine_) return E_UNEXPECTED;
     try {
-        auto engine = std::make_unique<script::Engine>(&host_);
+        auto engine = std::make_unique<script::CEngine>(&host_);
         EnterCriticalSection(&lock_);
         engine_ = std::move(engine);
         LeaveCriticalSection(&lock_);
@@ -426,7 +426,7 @@ STDMETHODIMP CScriptEngine::Close() {
         if (engine_) engine_->Interrupt();
         return S_OK;
     }
-    std::unique_ptr<script::Engine> engine;
+    std::unique_ptr<script::CEngine> engine;
     EnterCriticalSection(&lock_);
     engine = std::move(engine_);
     LeaveCriticalSection(&lock_);
@@ -526,7 +526,7 @@ STDMETHODIMP CScriptEngine::ParseScriptText(LPCOLESTR code, LPCOLESTR, IUnknown*
 
 // ---- The host side of the engine ---------------------------------------------------
 
-HWND EngineHost::Owner() {
+HWND CEngineHost::Owner() {
     IActiveScriptSite* site = owner_->Site();
     shell::ComPtrT<IActiveScriptSiteWindow> window;
     HWND hwnd = nullptr;
@@ -542,7 +542,7 @@ HWND EngineHost::Owner() {
     return hwnd;
 }
 
-Value EngineHost::CreateObject(StringView progId) {
+CValue CEngineHost::CreateObject(StringView progId) {
     const std::wstring id = Wide(progId);
     CLSID clsid;
     shell::ComPtrT<IDispatch> dispatch;
@@ -553,16 +553,16 @@ Value EngineHost::CreateObject(StringView progId) {
         script::Raise(script::err::kCannotCreate,
                       script::ErrorText(script::err::kCannotCreate) + u": '" + String(progId) + u"'");
     }
-    return Value::Obj(WrapDispatch(dispatch.get()));
+    return CValue::Obj(WrapDispatch(dispatch.get()));
 }
 
-int EngineHost::MsgBox(StringView prompt, int buttons, StringView title) {
+int CEngineHost::MsgBox(StringView prompt, int buttons, StringView title) {
     HWND owner = Owner();
     const std::wstring text = Wide(prompt), caption = Wide(title);
     return shell::ShowMessage(owner, text.c_str(), caption.c_str(), UINT(buttons));
 }
 
-bool EngineHost::InputBox(StringView prompt, StringView title, StringView initial, String* answer) {
+bool CEngineHost::InputBox(StringView prompt, StringView title, StringView initial, String* answer) {
     HWND owner = Owner();
     std::wstring text;
     if (!ShowInputBox(owner, Wide(prompt), Wide(title), Wide(initial), &text)) return false;

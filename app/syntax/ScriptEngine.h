@@ -57,15 +57,15 @@ InputBoxHook SetInputBoxHook(InputBoxHook hook);
 // `value` as a variant the caller owns (VariantClear it). Script objects
 // become an IDispatch over them, host objects their own IDispatch again.
 // Answers E_OUTOFMEMORY or DISP_E_TYPEMISMATCH on failure.
-HRESULT ValueToVariant(const script::Value& value, VARIANT* out);
+HRESULT ValueToVariant(const script::CValue& value, VARIANT* out);
 // A variant (by reference or not) as a value: objects wrapped (an IDispatch
 // over a script object gives the script object back), arrays of any element
 // type as arrays of values. Throws script::ScriptError (Type mismatch) for a
 // type the language has no value for.
-script::Value VariantToValue(const VARIANT& v);
+script::CValue VariantToValue(const VARIANT& v);
 
 // `dispatch` as a script object (it is add-ref'd). Exposed for tests.
-std::shared_ptr<script::Object> WrapDispatch(IDispatch* dispatch);
+std::shared_ptr<script::CObject> WrapDispatch(IDispatch* dispatch);
 
 // The stack the running thread has left below `here`, in bytes.
 size_t StackLeft(const void* here);

@@ -25,7 +25,7 @@ namespace {
 
 using script::String;
 using script::StringView;
-using script::Value;
+using script::CValue;
 
 // Asked through QueryInterface: answers our own objects, so that a pointer
 // that comes back from a host is recognised without guessing.
@@ -60,16 +60,16 @@ inline void FreeExcepInfo(EXCEPINFO& ei) {
 }
 
 // Releases a vector of variants however the call that filled them ends.
-class Variants {
+class CVariants {
    public:
-    explicit Variants(size_t n) : v_(n) {
+    explicit CVariants(size_t n) : v_(n) {
         for (VARIANT& x : v_) VariantInit(&x);
     }
-    ~Variants() {
+    ~CVariants() {
         for (VARIANT& x : v_) VariantClear(&x);
     }
-    Variants(const Variants&) = delete;
-    Variants& operator=(const Variants&) = delete;
+    CVariants(const CVariants&) = delete;
+    CVariants& operator=(const CVariants&) = delete;
     VARIANT& operator[](size_t i) { return v_[i]; }
     VARIANT* data() { return v_.data(); }
 
@@ -122,7 +122,7 @@ inline script::ScriptError ErrorOf(HRESULT hr, EXCEPINFO& ei) {
 // ---- Script objects as IDispatch ----------------------------------------------
 
 // Writes `v` back into a by-reference argument.
-inline void WriteBack(VARIANT& arg, const Value& v) {
+inline void WriteBack(VARIANT& arg, const CValue& v) {
     if (arg.vt == (VT_BYREF | VT_VARIANT) && arg.pvarVal) {
         VARIANT fresh;
         VariantInit(&fresh);
@@ -171,13 +171,13 @@ inline HRESULT ToException(const script::ScriptError& e, EXCEPINFO* ei) {
 }
 
 // The arguments of an IDispatch call as values, in source order.
-inline std::vector<Value> ArgumentsOf(const DISPPARAMS& p) {
-    std::vector<Value> values(p.cArgs);
+inline std::vector<CValue> ArgumentsOf(const DISPPARAMS& p) {
+    std::vector<CValue> values(p.cArgs);
     for (UINT i = 0; i < p.cArgs; ++i) values[i] = VariantToValue(p.rgvarg[p.cArgs - 1 - i]);
     return values;
 }
 
-inline void WriteBackAll(const DISPPARAMS& p, const std::vector<Value>& values) {
+inline void WriteBackAll(const DISPPARAMS& p, const std::vector<CValue>& values) {
     for (UINT i = 0; i < p.cArgs; ++i) WriteBack(p.rgvarg[p.cArgs - 1 - i], values[i]);
 }
 

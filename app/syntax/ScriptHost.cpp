@@ -288,15 +288,15 @@ std::wstring CurrentDirectory() {
 }
 
 // Makes the script's folder current for the life of the object.
-class FolderSwitch {
+class CFolderSwitch {
    public:
-    explicit FolderSwitch(const std::wstring& file) : saved_(CurrentDirectory()) {
+    explicit CFolderSwitch(const std::wstring& file) : saved_(CurrentDirectory()) {
         const std::wstring folder = shell::FolderWithSeparator(file);
         if (!folder.empty()) SetCurrentDirectoryW(folder.c_str());
     }
-    ~FolderSwitch() { SetCurrentDirectoryW(saved_.c_str()); }
-    FolderSwitch(const FolderSwitch&) = delete;
-    FolderSwitch& operator=(const FolderSwitch&) = delete;
+    ~CFolderSwitch() { SetCurrentDirectoryW(saved_.c_str()); }
+    CFolderSwitch(const CFolderSwitch&) = delete;
+    CFolderSwitch& operator=(const CFolderSwitch&) = delete;
 
    private:
     std::wstring saved_;
@@ -373,7 +373,7 @@ HRESULT CScriptHelper::Include(BSTR path, VARIANT_BOOL* ok) {
     HRESULT hr;
     {
         site_->scriptPath_ = file;
-        FolderSwitch folder(file);
+        CFolderSwitch folder(file);
         EXCEPINFO exception = {};
         ++site_->includeDepth_;
         hr = parse->ParseScriptText(source, nullptr, nullptr, nullptr, 0, 0, 0, nullptr, &exception);
@@ -403,7 +403,7 @@ bool CScriptHelper::RunFile(CScript* site, const std::wstring& path, const std::
     site->scriptPath_ = file;
     bool ok;
     {
-        FolderSwitch folder(file);
+        CFolderSwitch folder(file);
         BSTR source = SysAllocStringLen(text.data(), UINT(text.size()));
         ok = source && RunText(site, source, entry, receiver);
         SysFreeString(source);

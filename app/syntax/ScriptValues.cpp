@@ -7,7 +7,7 @@ namespace {
 
 // ---- Host objects as script objects -------------------------------------------
 
-class CDispatchObject final : public script::Object {
+class CDispatchObject final : public script::CObject {
    public:
     explicit CDispatchObject(IDispatch* dispatch) : dispatch_(shell::ComPtrT<IDispatch>::AddRef(dispatch)) {
         identity_ = dispatch;
@@ -22,10 +22,10 @@ class CDispatchObject final : public script::Object {
 
     IDispatch* Dispatch() const { return dispatch_.get(); }
 
-    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
+    CValue Invoke(StringView name, unsigned flags, std::span<CValue* const> args) override {
         return InvokeWithRefs(name, flags, args, 0);
     }
-    Value InvokeWithRefs(StringView name, unsigned flags, std::span<Value* const> args,
+    CValue InvokeWithRefs(StringView name, unsigned flags, std::span<CValue* const> args,
                          script::RefMask byRef) override;
     bool HasMember(StringView name) override {
         DISPID id;
@@ -33,7 +33,7 @@ class CDispatchObject final : public script::Object {
     }
     String TypeName() const override;
     const void* Identity() const override { return identity_; }
-    std::vector<Value> Enumerate() override;
+    std::vector<CValue> Enumerate() override;
 
    private:
     bool Lookup(StringView name, DISPID* id);
@@ -58,7 +58,7 @@ bool CDispatchObject::Lookup(StringView name, DISPID* id) {
     return it->second != DISPID_UNKNOWN;
 }
 
-Value CDispatchObject::InvokeWithRefs(StringView name, unsigned flags, std::span<Value* const> args,
+CValue CDispatchObject::InvokeWithRefs(StringView name, unsigned flags, std::span<CValue* const> args,
                                       script::RefMask byRef) {
     DISPID id = DISPID_VALUE;
     if (!name.empty() && !Lookup(name, &id))
@@ -70,7 +70,7 @@ Value CDispatchObject::InvokeWithRefs(StringView name, unsigned flags, std::span
     // them: variables and elements by reference (a variant that
     // points at the value; an array as a pointer to its SAFEARRAY), the rest
     // (constants, results, the new value of a put) by value.
-    Variants values(n), passed(n);
+    CVariants values(n), passed(n);
     std::vector<VARIANT> before(n);
     std::vector<uint8_t> lent(n);
     for (size_t i = 0; i < n; ++i) {
@@ -91,7 +91,7 @@ Value CDispatchObject::InvokeWithRefs(StringView name, unsigned flags, std::span
     }
     DISPID namedPut = DISPID_PROPERTYPUT;
     DISPPARAMS params = {passed.data(), put ? &namedPut : nullptr, UINT(n), put ? 1u : 0u};
-    Variants result(1);
+    CVariants result(1);
     EXCEPINFO ei = {};
     UINT argError = 0;
     const HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, WORD(flags & 0xF), &params,
@@ -133,9 +133,9 @@ String CDispatchObject::TypeName() const {
     return name.empty() ? String(u"Object") : name;
 }
 
-std::vector<Value> CDispatchObject::Enumerate() {
+std::vector<CValue> CDispatchObject::Enumerate() {
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    Variants result(1);
+    CVariants result(1);
     EXCEPINFO ei = {};
     const HRESULT hr =
         dispatch_->Invoke(DISPID_NEWENUM, IID_NULL, LOCALE_USER_DEFAULT,
@@ -144,12 +144,12 @@ std::vector<Value> CDispatchObject::Enumerate() {
     IUnknown* unknown = nullptr;
     if (SUCCEEDED(hr) && (result[0].vt == VT_UNKNOWN || result[0].vt == VT_DISPATCH))
         unknown = result[0].punkVal;
-    std::vector<Value> out;  // before `items`: a failure releases the enumerator first
+    std::vector<CValue> out;  // before `items`: a failure releases the enumerator first
     shell::ComPtrT<IEnumVARIANT> items;
     if (!unknown || FAILED(unknown->QueryInterface(IID_IEnumVARIANT, items.put_void())) || !items)
         script::Raise(script::err::kNotSupported);
     for (;;) {
-        Variants item(1);
+        CVariants item(1);
         ULONG fetched = 0;
         if (items->Next(1, &item[0], &fetched) != S_OK || fetched != 1) break;
         out.push_back(VariantToValue(item[0]));
@@ -160,7 +160,7 @@ std::vector<Value> CDispatchObject::Enumerate() {
 // An object that answers only IUnknown: it can be held, compared, handed
 // back to the host and named by TypeName ("Unknown") and VarType (13), but
 // it has no members to call.
-class CUnknownObject final : public script::Object {
+class CUnknownObject final : public script::CObject {
    public:
     explicit CUnknownObject(IUnknown* unknown) : unknown_(shell::ComPtrT<IUnknown>::AddRef(unknown)) {}
     ~CUnknownObject() override = default;
@@ -168,7 +168,7 @@ class CUnknownObject final : public script::Object {
     CUnknownObject& operator=(const CUnknownObject&) = delete;
 
     IUnknown* Unknown() const { return unknown_.get(); }
-    Value Invoke(StringView name, unsigned, std::span<Value* const>) override {
+    CValue Invoke(StringView name, unsigned, std::span<CValue* const>) override {
         if (name.empty()) script::Raise(script::err::kNotSupported);
         script::Raise(script::err::kNotSupported,
                       script::ErrorText(script::err::kNotSupported) + u": '" + String(name) + u"'");
@@ -184,10 +184,10 @@ class CUnknownObject final : public script::Object {
 
 class CObjectDispatch final : public CDispatchBase {
    public:
-    explicit CObjectDispatch(std::shared_ptr<script::Object> object)
+    explicit CObjectDispatch(std::shared_ptr<script::CObject> object)
         : CDispatchBase(&kIidOwnObject), object_(std::move(object)) {}
 
-    const std::shared_ptr<script::Object>& Object() const { return object_; }
+    const std::shared_ptr<script::CObject>& Object() const { return object_; }
 
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -196,7 +196,7 @@ class CObjectDispatch final : public CDispatchBase {
    private:
     ~CObjectDispatch() override = default;
 
-    std::shared_ptr<script::Object> object_;
+    std::shared_ptr<script::CObject> object_;
     std::vector<String> names_;  // DISPID n is names_[n - 1]
 };
 
@@ -238,10 +238,10 @@ STDMETHODIMP CObjectDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPA
             if (id < 1 || size_t(id) > names_.size()) return DISP_E_MEMBERNOTFOUND;
             name = names_[size_t(id) - 1];
         }
-        std::vector<Value> values = ArgumentsOf(p);
-        std::vector<Value*> pointers;
-        for (Value& v : values) pointers.push_back(&v);
-        const Value answer = object_->Invoke(name, flags & 0xF, pointers);
+        std::vector<CValue> values = ArgumentsOf(p);
+        std::vector<CValue*> pointers;
+        for (CValue& v : values) pointers.push_back(&v);
+        const CValue answer = object_->Invoke(name, flags & 0xF, pointers);
         WriteBackAll(p, values);
         if (result) return ValueToVariant(answer, result);
         return S_OK;
@@ -261,19 +261,19 @@ STDMETHODIMP CObjectDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPA
 constexpr int kMaxArrayNesting = 64;
 thread_local int g_arrayNesting = 0;
 
-class NestingGuard {
+class CNestingGuard {
    public:
-    NestingGuard() { ++g_arrayNesting; }
-    ~NestingGuard() { --g_arrayNesting; }
-    NestingGuard(const NestingGuard&) = delete;
-    NestingGuard& operator=(const NestingGuard&) = delete;
+    CNestingGuard() { ++g_arrayNesting; }
+    ~CNestingGuard() { --g_arrayNesting; }
+    CNestingGuard(const CNestingGuard&) = delete;
+    CNestingGuard& operator=(const CNestingGuard&) = delete;
     static bool TooDeep() { return g_arrayNesting > kMaxArrayNesting; }
 };
 
 HRESULT ArrayToSafeArray(const script::Array* array, SAFEARRAY** out) {
     *out = nullptr;
-    NestingGuard nesting;
-    if (NestingGuard::TooDeep()) return DISP_E_TYPEMISMATCH;
+    CNestingGuard nesting;
+    if (CNestingGuard::TooDeep()) return DISP_E_TYPEMISMATCH;
     const size_t dims = array ? array->Dimensions() : 0;
     if (dims == 0) return S_OK;  // Dim a(): never sized, no SAFEARRAY
     SAFEARRAY* sa;
@@ -298,11 +298,11 @@ HRESULT ArrayToSafeArray(const script::Array* array, SAFEARRAY** out) {
     return S_OK;
 }
 
-Value SafeArrayToValue(SAFEARRAY* sa) {
-    NestingGuard nesting;
-    if (NestingGuard::TooDeep()) script::Raise(script::err::kTypeMismatch);
+CValue SafeArrayToValue(SAFEARRAY* sa) {
+    CNestingGuard nesting;
+    if (CNestingGuard::TooDeep()) script::Raise(script::err::kTypeMismatch);
     auto array = std::make_shared<script::Array>();
-    if (!sa) return Value::Arr(array);
+    if (!sa) return CValue::Arr(array);
     const UINT dims = SafeArrayGetDim(sa);
     size_t total = dims ? 1 : 0;
     for (UINT d = 1; d <= dims; ++d) {
@@ -324,7 +324,7 @@ Value SafeArrayToValue(SAFEARRAY* sa) {
             type = VT_UNKNOWN;
     }
     const UINT size = SafeArrayGetElemsize(sa);
-    if (total == 0) return Value::Arr(array);
+    if (total == 0) return CValue::Arr(array);
     if (type == VT_RECORD || type == VT_EMPTY || size == 0) script::Raise(script::err::kTypeMismatch);
     char* data = nullptr;
     if (FAILED(SafeArrayAccessData(sa, reinterpret_cast<void**>(&data))))
@@ -353,31 +353,31 @@ Value SafeArrayToValue(SAFEARRAY* sa) {
         throw;
     }
     SafeArrayUnaccessData(sa);
-    return Value::Arr(array);
+    return CValue::Arr(array);
 }
 
-Value ObjectOf(IDispatch* dispatch) {
-    if (!dispatch) return Value::Nothing();
+CValue ObjectOf(IDispatch* dispatch) {
+    if (!dispatch) return CValue::Nothing();
     shell::ComPtrT<CObjectDispatch> own;
     if (SUCCEEDED(dispatch->QueryInterface(kIidOwnObject, own.put_void())) && own)
-        return Value::Obj(own->Object());
-    return Value::Obj(WrapDispatch(dispatch));
+        return CValue::Obj(own->Object());
+    return CValue::Obj(WrapDispatch(dispatch));
 }
 
-Value Whole(double d) {
-    if (d >= -2147483648.0 && d <= 2147483647.0) return Value::Long(int32_t(d));
-    return Value::Double(d);
+CValue Whole(double d) {
+    if (d >= -2147483648.0 && d <= 2147483647.0) return CValue::Long(int32_t(d));
+    return CValue::Double(d);
 }
 
 }  // namespace
 
 // ---- Conversions ---------------------------------------------------------------
 
-std::shared_ptr<script::Object> WrapDispatch(IDispatch* dispatch) {
+std::shared_ptr<script::CObject> WrapDispatch(IDispatch* dispatch) {
     return std::make_shared<CDispatchObject>(dispatch);
 }
 
-HRESULT ValueToVariant(const Value& value, VARIANT* out) {
+HRESULT ValueToVariant(const CValue& value, VARIANT* out) {
     VariantInit(out);
     switch (value.type()) {
         case script::Type::Empty: return S_OK;
@@ -423,10 +423,10 @@ HRESULT ValueToVariant(const Value& value, VARIANT* out) {
             if (!out->bstrVal) return E_OUTOFMEMORY;
             out->vt = VT_BSTR;
             return S_OK;
-        case script::Type::Object: {
+        case script::Type::CObject: {
             out->vt = VT_DISPATCH;
             out->pdispVal = nullptr;
-            script::Object* o = value.object();
+            script::CObject* o = value.object();
             if (!o) return S_OK;
             if (auto* host = dynamic_cast<CDispatchObject*>(o)) {
                 out->pdispVal = host->Dispatch();
@@ -458,10 +458,10 @@ HRESULT ValueToVariant(const Value& value, VARIANT* out) {
     return DISP_E_TYPEMISMATCH;
 }
 
-Value VariantToValue(const VARIANT& in) {
+CValue VariantToValue(const VARIANT& in) {
     const VARIANT* v = &in;
     for (int hops = 0; v->vt == (VT_BYREF | VT_VARIANT); ++hops) {
-        if (!v->pvarVal) return Value();
+        if (!v->pvarVal) return CValue();
         if (hops == 16) script::Raise(script::err::kTypeMismatch);  // a chain that loops
         v = v->pvarVal;
     }
@@ -473,7 +473,7 @@ Value VariantToValue(const VARIANT& in) {
         if (FAILED(VariantCopyInd(&plain, const_cast<VARIANT*>(v))))
             script::Raise(script::err::kTypeMismatch);
         try {
-            Value out = VariantToValue(plain);
+            CValue out = VariantToValue(plain);
             VariantClear(&plain);
             return out;
         } catch (...) {
@@ -482,41 +482,41 @@ Value VariantToValue(const VARIANT& in) {
         }
     }
     switch (v->vt) {
-        case VT_EMPTY: return Value();
-        case VT_NULL: return Value::Null();
-        case VT_I1: return Value::Integer(v->cVal);
-        case VT_UI1: return Value::Byte(v->bVal);
-        case VT_I2: return Value::Integer(v->iVal);
-        case VT_UI2: return Value::Long(v->uiVal);
+        case VT_EMPTY: return CValue();
+        case VT_NULL: return CValue::Null();
+        case VT_I1: return CValue::Integer(v->cVal);
+        case VT_UI1: return CValue::Byte(v->bVal);
+        case VT_I2: return CValue::Integer(v->iVal);
+        case VT_UI2: return CValue::Long(v->uiVal);
         case VT_I4:
-        case VT_INT: return Value::Long(v->lVal);
+        case VT_INT: return CValue::Long(v->lVal);
         case VT_UI4:
         case VT_UINT: return Whole(double(v->ulVal));
         case VT_I8: return Whole(double(v->llVal));
         case VT_UI8: return Whole(double(v->ullVal));
-        case VT_R4: return Value::Single(v->fltVal);
-        case VT_R8: return Value::Double(v->dblVal);
-        case VT_CY: return Value::Currency(v->cyVal.int64);
-        case VT_DATE: return Value::Date(v->date);
-        case VT_BSTR: return Value::Str(FromBstr(v->bstrVal));
-        case VT_BOOL: return Value::Boolean(v->boolVal != VARIANT_FALSE);
-        case VT_ERROR: return Value::Error(v->scode);
-        case VT_HRESULT: return Value::Error(v->scode);
+        case VT_R4: return CValue::Single(v->fltVal);
+        case VT_R8: return CValue::Double(v->dblVal);
+        case VT_CY: return CValue::Currency(v->cyVal.int64);
+        case VT_DATE: return CValue::Date(v->date);
+        case VT_BSTR: return CValue::Str(FromBstr(v->bstrVal));
+        case VT_BOOL: return CValue::Boolean(v->boolVal != VARIANT_FALSE);
+        case VT_ERROR: return CValue::Error(v->scode);
+        case VT_HRESULT: return CValue::Error(v->scode);
         case VT_DECIMAL: {
             double d = 0;
             if (FAILED(VarR8FromDec(const_cast<DECIMAL*>(&v->decVal), &d)))
                 script::Raise(script::err::kOverflow);
-            return Value::Double(d);
+            return CValue::Double(d);
         }
         case VT_DISPATCH: return ObjectOf(v->pdispVal);
         case VT_UNKNOWN: {
-            if (!v->punkVal) return Value::Nothing();
+            if (!v->punkVal) return CValue::Nothing();
             shell::ComPtrT<IDispatch> dispatch;
             if (FAILED(v->punkVal->QueryInterface(IID_IDispatch, dispatch.put_void())) || !dispatch) {
                 shell::ComPtrT<IUnknown> identity;  // compared by Is: the object's own IUnknown
                 if (FAILED(v->punkVal->QueryInterface(IID_IUnknown, identity.put_void())) || !identity)
                     script::Raise(script::err::kTypeMismatch);
-                return Value::Obj(std::make_shared<CUnknownObject>(identity.get()));
+                return CValue::Obj(std::make_shared<CUnknownObject>(identity.get()));
             }
             return ObjectOf(dispatch.get());
         }

@@ -58,8 +58,8 @@ bool OnEndingThreads(const std::function<bool()>& work, int count = 8) {
 }
 
 bool RunScript(const char* text) {
-    script::Host host;
-    script::Engine engine(&host);
+    script::CHost host;
+    script::CEngine engine(&host);
     script::String wide;
     for (const char* p = text; *p; ++p) wide.push_back(char16_t(static_cast<unsigned char>(*p)));
     engine.Run(wide);

@@ -22,7 +22,7 @@
 namespace {
 struct Entry {
     std::mutex lock;
-    chardet::Detector detector;
+    chardet::CDetector detector;
 };
 
 std::mutex g_tableLock;

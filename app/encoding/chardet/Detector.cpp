@@ -316,13 +316,13 @@ const SingleByteModel* ModelNamed(const char* name) {
 
 }  // namespace
 
-void Detector::Feed(const uint8_t* data, size_t size) {
+void CDetector::Feed(const uint8_t* data, size_t size) {
     if (!data || ended_) return;
     const size_t room = kMaxInput - std::min(kMaxInput, data_.size());
     data_.append(reinterpret_cast<const char*>(data), std::min(room, size));
 }
 
-std::string Detector::Charset() {
+std::string CDetector::Charset() {
     return Detect(reinterpret_cast<const uint8_t*>(data_.data()), data_.size(), preferred_);
 }
 

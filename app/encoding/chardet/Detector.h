@@ -22,7 +22,7 @@
 
 namespace chardet {
 
-class Detector {
+class CDetector {
 public:
     // Bytes may arrive in several pieces; at most the first 1 MiB is used.
     void Feed(const uint8_t* data, size_t size);

@@ -75,7 +75,7 @@ struct Expr {
     ops::Op op = ops::Op::Add;
     int line = 0, column = 0;
     int depth = 1;  // height of the tree below (bounded, so that freeing it never recurses too deep)
-    Value value;
+    CValue value;
     String name;
     std::unique_ptr<Expr> a, b;
     std::vector<std::unique_ptr<Expr>> args;  // Call; a null entry is an omitted argument
@@ -87,7 +87,7 @@ struct Expr {
     bool readOnly = false;  // a constant: no assignment, no reference
     const Member* member = nullptr;
     const Builtin* builtin = nullptr;
-    Value constant;
+    CValue constant;
 };
 using ExprP = std::unique_ptr<Expr>;
 

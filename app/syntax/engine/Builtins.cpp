@@ -24,10 +24,10 @@
 
 namespace script {
 
-Value Plain(const Value& v) {
+CValue Plain(const CValue& v) {
     if (!v.IsObject()) return v;
     if (v.IsNothing()) Raise(err::kObjectNotSet);
-    Value r = v.object()->Invoke(StringView(), kCallGet | kCallMethod, {});
+    CValue r = v.object()->Invoke(StringView(), kCallGet | kCallMethod, {});
     // A default member that answers an object again: one more step.
     if (r.IsObject()) {
         if (r.IsNothing()) Raise(err::kObjectNotSet);
@@ -157,13 +157,13 @@ const Builtin kBuiltins[] = {
 
 struct Constant {
     const char16_t* name;
-    Value value;
+    CValue value;
 };
 
 std::vector<Constant> MakeConstants() {
-    auto i = [](int v) { return Value::Integer(int16_t(v)); };
-    auto l = [](int32_t v) { return Value::Long(v); };
-    auto s = [](const char16_t* v) { return Value::Str(StringView(v)); };
+    auto i = [](int v) { return CValue::Integer(int16_t(v)); };
+    auto l = [](int32_t v) { return CValue::Long(v); };
+    auto s = [](const char16_t* v) { return CValue::Str(StringView(v)); };
     std::vector<Constant> c = {
         {u"vbCrLf", s(u"\r\n")},
         {u"vbCr", s(u"\r")},
@@ -171,7 +171,7 @@ std::vector<Constant> MakeConstants() {
         {u"vbNewLine", s(u"\r\n")},
         {u"vbTab", s(u"\t")},
         {u"vbNullString", s(u"")},
-        {u"vbNullChar", Value::Str(String(1, u'\0'))},
+        {u"vbNullChar", CValue::Str(String(1, u'\0'))},
         {u"vbBack", s(u"\b")},
         {u"vbFormFeed", s(u"\f")},
         {u"vbVerticalTab", s(u"\v")},
@@ -281,7 +281,7 @@ const Builtin* FindBuiltin(StringView name) {
     return it != index.end() && CompareNoCase((*it)->name, name) == 0 ? *it : nullptr;
 }
 
-bool FindConstant(StringView name, Value* value) {
+bool FindConstant(StringView name, CValue* value) {
     static const std::vector<Constant> constants = MakeConstants();
     const auto it =
         std::lower_bound(constants.begin(), constants.end(), name,

@@ -15,18 +15,18 @@
 
 namespace script {
 
-class Host;
+class CHost;
 
 // What a built-in function may use beyond its arguments.
 struct RuntimeState {
-    Host* host = nullptr;        // CreateObject, MsgBox, InputBox, the clock
+    CHost* host = nullptr;        // CreateObject, MsgBox, InputBox, the clock
     uint32_t rndSeed = 0x50000;  // Rnd's generator
 };
 
 // Arguments arrive evaluated, objects not yet replaced by their default
 // member (IsObject, TypeName, VarType must see them); Operators' functions
 // expect plain values, so a function that converts calls Plain first.
-using BuiltinFn = Value (*)(RuntimeState& state, std::span<const Value> args);
+using BuiltinFn = CValue (*)(RuntimeState& state, std::span<const CValue> args);
 
 // A maxArgs of kAnyArgs: no upper limit (Array). It is the largest count,
 // so that a plain "more than maxArgs" check still lets 127 through.
@@ -45,10 +45,10 @@ const Builtin* FindBuiltin(StringView name);
 bool IsNumericConversion(const Builtin* b);
 // The constant named `name` (vbCrLf, vbTextCompare, vbObject...): false
 // when there is none.
-bool FindConstant(StringView name, Value* value);
+bool FindConstant(StringView name, CValue* value);
 
 // `v` with an object replaced by its default member (Invoke with an empty
 // name); Nothing throws Object variable not set.
-Value Plain(const Value& v);
+CValue Plain(const CValue& v);
 
 }  // namespace script

@@ -13,23 +13,23 @@ namespace script::builtins_detail {
 
 // ---- Conversions ----------------------------------------------------------------------
 
-Value BiCBool(RuntimeState&, Args args) { return Value::Boolean(ops::ToBool(Arg(args, 0))); }
-Value BiCByte(RuntimeState&, Args args) {
-    const Value v = Arg(args, 0);
-    if (v.type() == Type::Boolean) return Value::Byte(v.boolean() ? 255 : 0);  // True's bits
-    return Value::Byte(ops::ToByte(v));
+CValue BiCBool(RuntimeState&, Args args) { return CValue::Boolean(ops::ToBool(Arg(args, 0))); }
+CValue BiCByte(RuntimeState&, Args args) {
+    const CValue v = Arg(args, 0);
+    if (v.type() == Type::Boolean) return CValue::Byte(v.boolean() ? 255 : 0);  // True's bits
+    return CValue::Byte(ops::ToByte(v));
 }
-Value BiCInt(RuntimeState&, Args args) { return Value::Integer(ops::ToInteger(Arg(args, 0))); }
-Value BiCLng(RuntimeState&, Args args) { return Value::Long(ops::ToLong(Arg(args, 0))); }
-Value BiCSng(RuntimeState&, Args args) { return Value::Single(ops::ToSingle(Arg(args, 0))); }
-Value BiCDbl(RuntimeState&, Args args) { return Value::Double(ops::ToDouble(Arg(args, 0))); }
-Value BiCCur(RuntimeState&, Args args) { return Value::Currency(ops::ToCurrency(Arg(args, 0))); }
-Value BiCDate(RuntimeState&, Args args) { return Value::Date(ops::ToDate(Arg(args, 0))); }
-Value BiCStr(RuntimeState&, Args args) { return Value::Str(ops::ToString(Arg(args, 0))); }
+CValue BiCInt(RuntimeState&, Args args) { return CValue::Integer(ops::ToInteger(Arg(args, 0))); }
+CValue BiCLng(RuntimeState&, Args args) { return CValue::Long(ops::ToLong(Arg(args, 0))); }
+CValue BiCSng(RuntimeState&, Args args) { return CValue::Single(ops::ToSingle(Arg(args, 0))); }
+CValue BiCDbl(RuntimeState&, Args args) { return CValue::Double(ops::ToDouble(Arg(args, 0))); }
+CValue BiCCur(RuntimeState&, Args args) { return CValue::Currency(ops::ToCurrency(Arg(args, 0))); }
+CValue BiCDate(RuntimeState&, Args args) { return CValue::Date(ops::ToDate(Arg(args, 0))); }
+CValue BiCStr(RuntimeState&, Args args) { return CValue::Str(ops::ToString(Arg(args, 0))); }
 
 // Hex and Oct: Integer-sized values as 16 bits, the rest as 32.
-Value Radix(Args args, bool hex) {
-    const Value v = Arg(args, 0);
+CValue Radix(Args args, bool hex) {
+    const CValue v = Arg(args, 0);
     if (v.IsNull()) return v;
     const Type t = v.type();
     const int32_t n = ops::ToLong(v);
@@ -37,90 +37,90 @@ Value Radix(Args args, bool hex) {
     const uint32_t bits = narrow ? uint32_t(uint16_t(n)) : uint32_t(n);
     char buf[16];
     std::snprintf(buf, sizeof buf, hex ? "%X" : "%o", unsigned(bits));
-    return Value::Str(Ascii(buf));
+    return CValue::Str(Ascii(buf));
 }
 
-Value BiHex(RuntimeState&, Args args) { return Radix(args, true); }
-Value BiOct(RuntimeState&, Args args) { return Radix(args, false); }
+CValue BiHex(RuntimeState&, Args args) { return Radix(args, true); }
+CValue BiOct(RuntimeState&, Args args) { return Radix(args, false); }
 
 // ---- Math ---------------------------------------------------------------------------------
 
 double NumberArg(Args args, size_t i) {
-    const Value v = Arg(args, i);
+    const CValue v = Arg(args, i);
     NotNull(v);
     return ops::ToDouble(v);
 }
 
-Value Checked(double d) {
+CValue Checked(double d) {
     if (std::isnan(d)) Raise(err::kInvalidCall);
     if (std::isinf(d)) Raise(err::kOverflow);
-    return Value::Double(d);
+    return CValue::Double(d);
 }
 
-Value BiAtn(RuntimeState&, Args args) { return Checked(std::atan(NumberArg(args, 0))); }
-Value BiCos(RuntimeState&, Args args) { return Checked(std::cos(NumberArg(args, 0))); }
-Value BiSin(RuntimeState&, Args args) { return Checked(std::sin(NumberArg(args, 0))); }
-Value BiTan(RuntimeState&, Args args) { return Checked(std::tan(NumberArg(args, 0))); }
-Value BiExp(RuntimeState&, Args args) { return Checked(std::exp(NumberArg(args, 0))); }
+CValue BiAtn(RuntimeState&, Args args) { return Checked(std::atan(NumberArg(args, 0))); }
+CValue BiCos(RuntimeState&, Args args) { return Checked(std::cos(NumberArg(args, 0))); }
+CValue BiSin(RuntimeState&, Args args) { return Checked(std::sin(NumberArg(args, 0))); }
+CValue BiTan(RuntimeState&, Args args) { return Checked(std::tan(NumberArg(args, 0))); }
+CValue BiExp(RuntimeState&, Args args) { return Checked(std::exp(NumberArg(args, 0))); }
 
-Value BiLog(RuntimeState&, Args args) {
+CValue BiLog(RuntimeState&, Args args) {
     const double d = NumberArg(args, 0);
     if (!(d > 0)) Raise(err::kInvalidCall);
     return Checked(std::log(d));
 }
 
-Value BiSqr(RuntimeState&, Args args) {
+CValue BiSqr(RuntimeState&, Args args) {
     const double d = NumberArg(args, 0);
     if (d < 0) Raise(err::kInvalidCall);
     return Checked(std::sqrt(d));
 }
 
-Value BiSgn(RuntimeState&, Args args) {
+CValue BiSgn(RuntimeState&, Args args) {
     const double d = NumberArg(args, 0);
-    return Value::Integer(int16_t(d > 0 ? 1 : d < 0 ? -1 : 0));
+    return CValue::Integer(int16_t(d > 0 ? 1 : d < 0 ? -1 : 0));
 }
 
 // Abs, Int, Fix and Round keep the subtype of their argument where it can
 // hold the result; Null stays Null.
-Value KeepType(const Value& v, double r) {
+CValue KeepType(const CValue& v, double r) {
     switch (v.type()) {
         case Type::Integer:
         case Type::Byte:
         case Type::Empty:
         case Type::Boolean:
             if (r >= INT16_MIN && r <= INT16_MAX)
-                return v.type() == Type::Byte && r >= 0 ? Value::Byte(uint8_t(r))
-                                                        : Value::Integer(int16_t(r));
+                return v.type() == Type::Byte && r >= 0 ? CValue::Byte(uint8_t(r))
+                                                        : CValue::Integer(int16_t(r));
             [[fallthrough]];
         case Type::Long:
-            if (r >= INT32_MIN && r <= INT32_MAX) return Value::Long(int32_t(r));
-            return Value::Double(r);
-        case Type::Single: return Value::Single(float(r));
-        case Type::Currency: return Value::Currency(ops::ToCurrency(Value::Double(r)));
-        case Type::Date: return Value::Date(r);
-        default: return Value::Double(r);
+            if (r >= INT32_MIN && r <= INT32_MAX) return CValue::Long(int32_t(r));
+            return CValue::Double(r);
+        case Type::Single: return CValue::Single(float(r));
+        case Type::Currency: return CValue::Currency(ops::ToCurrency(CValue::Double(r)));
+        case Type::Date: return CValue::Date(r);
+        default: return CValue::Double(r);
     }
 }
 
-Value BiAbs(RuntimeState&, Args args) {
-    const Value v = Arg(args, 0);
+CValue BiAbs(RuntimeState&, Args args) {
+    const CValue v = Arg(args, 0);
     if (v.IsNull()) return v;
     if (v.type() == Type::Currency) {
         if (v.currency() == INT64_MIN) Raise(err::kOverflow);
-        return Value::Currency(v.currency() < 0 ? -v.currency() : v.currency());
+        return CValue::Currency(v.currency() < 0 ? -v.currency() : v.currency());
     }
-    const Value n = v.type() == Type::Date ? Value::Double(v.dbl()) : v;
+    const CValue n = v.type() == Type::Date ? CValue::Double(v.dbl()) : v;
     return KeepType(n, std::fabs(ops::ToDouble(n)));
 }
 
-Value BiInt(RuntimeState&, Args args) {
-    const Value v = Arg(args, 0);
+CValue BiInt(RuntimeState&, Args args) {
+    const CValue v = Arg(args, 0);
     if (v.IsNull()) return v;
     return KeepType(v, std::floor(ops::ToDouble(v)));
 }
 
-Value BiFix(RuntimeState&, Args args) {
-    const Value v = Arg(args, 0);
+CValue BiFix(RuntimeState&, Args args) {
+    const CValue v = Arg(args, 0);
     if (v.IsNull()) return v;
     return KeepType(v, std::trunc(ops::ToDouble(v)));
 }
@@ -133,8 +133,8 @@ double RoundHalfEven(double x) {
     return std::fmod(r, 2.0) == 0 ? r : r + 1;
 }
 
-Value BiRound(RuntimeState&, Args args) {
-    const Value v = Arg(args, 0);
+CValue BiRound(RuntimeState&, Args args) {
+    const CValue v = Arg(args, 0);
     const int32_t digits = LongArg(args, 1, 0);
     if (digits < 0 || digits > 22) Raise(err::kInvalidCall);
     if (v.IsNull()) return v;
@@ -152,8 +152,8 @@ Value BiRound(RuntimeState&, Args args) {
         scaled = std::strtod(buf, nullptr);
         r = std::isfinite(scaled) ? RoundHalfEven(scaled) / scale : d;
     }
-    if (v.type() == Type::String || v.type() == Type::Date) return Value::Double(r);
-    if (v.type() == Type::Boolean) return Value::Boolean(r != 0);
+    if (v.type() == Type::String || v.type() == Type::Date) return CValue::Double(r);
+    if (v.type() == Type::Boolean) return CValue::Boolean(r != 0);
     return KeepType(v, r);
 }
 
@@ -164,26 +164,26 @@ float NextRnd(RuntimeState& state) {
     return float(state.rndSeed) / 16777216.0f;
 }
 
-Value BiRnd(RuntimeState& state, Args args) {
+CValue BiRnd(RuntimeState& state, Args args) {
     if (Given(args, 0)) {
         const float f = ops::ToSingle(Arg(args, 0));
         // The generator's state: the last number, or what Randomize seeded.
-        if (f == 0) return Value::Single(float(state.rndSeed) / 16777216.0f);
+        if (f == 0) return CValue::Single(float(state.rndSeed) / 16777216.0f);
         if (f < 0) {
             uint32_t bits;
             std::memcpy(&bits, &f, sizeof bits);
             state.rndSeed = (bits + (bits >> 24)) & 0xFFFFFFu;
         }
     }
-    return Value::Single(NextRnd(state));
+    return CValue::Single(NextRnd(state));
 }
 
-Value BiRandomize(RuntimeState& state, Args args) {
+CValue BiRandomize(RuntimeState& state, Args args) {
     double seed;
     if (Given(args, 0)) {
         seed = NumberArg(args, 0);
     } else {
-        Host clock;
+        CHost clock;
         const double now = state.host ? state.host->Now() : clock.Now();
         seed = std::fabs(now - std::trunc(now)) * 86400.0;
     }
@@ -192,17 +192,17 @@ Value BiRandomize(RuntimeState& state, Args args) {
     uint32_t high = uint32_t(bits >> 32);
     high ^= high >> 16;
     state.rndSeed = (state.rndSeed & 0xFFu) | ((high & 0xFFFFu) << 8);
-    return Value();
+    return CValue();
 }
 
-Value BiRGB(RuntimeState&, Args args) {
+CValue BiRGB(RuntimeState&, Args args) {
     int32_t c[3];
     for (size_t i = 0; i < 3; ++i) {
         c[i] = LongArg(args, i);
         if (c[i] < 0) Raise(err::kInvalidCall);
         if (c[i] > 255) c[i] = 255;
     }
-    return Value::Long(c[0] | (c[1] << 8) | (c[2] << 16));
+    return CValue::Long(c[0] | (c[1] << 8) | (c[2] << 16));
 }
 
 // ---- Number formatting ------------------------------------------------------------------
@@ -251,8 +251,8 @@ bool IsZeroText(const String& s) {
 
 enum class NumberStyle { kNumber, kCurrency, kPercent };
 
-Value FormatAs(Args args, NumberStyle style) {
-    const Value v = Arg(args, 0);
+CValue FormatAs(Args args, NumberStyle style) {
+    const CValue v = Arg(args, 0);
     NotNull(v);
     double d = ops::ToDouble(v);
     if (style == NumberStyle::kPercent) d *= 100;
@@ -266,11 +266,11 @@ Value FormatAs(Args args, NumberStyle style) {
     if (style == NumberStyle::kCurrency) body = u"$" + body;
     if (style == NumberStyle::kPercent) body += u"%";
     if (d < 0 && !IsZeroText(body)) body = parens ? u"(" + body + u")" : u"-" + body;
-    return Value::Str(std::move(body));
+    return CValue::Str(std::move(body));
 }
 
-Value BiFormatNumber(RuntimeState&, Args args) { return FormatAs(args, NumberStyle::kNumber); }
-Value BiFormatCurrency(RuntimeState&, Args args) { return FormatAs(args, NumberStyle::kCurrency); }
-Value BiFormatPercent(RuntimeState&, Args args) { return FormatAs(args, NumberStyle::kPercent); }
+CValue BiFormatNumber(RuntimeState&, Args args) { return FormatAs(args, NumberStyle::kNumber); }
+CValue BiFormatCurrency(RuntimeState&, Args args) { return FormatAs(args, NumberStyle::kCurrency); }
+CValue BiFormatPercent(RuntimeState&, Args args) { return FormatAs(args, NumberStyle::kPercent); }
 
 }  // namespace script::builtins_detail

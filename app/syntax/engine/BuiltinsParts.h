@@ -14,20 +14,20 @@
 
 namespace script::builtins_detail {
 
-using Args = std::span<const Value>;
+using Args = std::span<const CValue>;
 
 inline bool Given(Args args, size_t i) { return i < args.size() && !args[i].IsMissing(); }
 
-inline Value Arg(Args args, size_t i) { return Plain(args[i]); }
+inline CValue Arg(Args args, size_t i) { return Plain(args[i]); }
 
-inline void NotNull(const Value& v) {
+inline void NotNull(const CValue& v) {
     if (v.IsNull()) Raise(err::kInvalidUseOfNull);
 }
 
 inline String TextArg(Args args, size_t i) { return ops::ToString(Plain(args[i])); }
 
 inline int32_t LongArg(Args args, size_t i) {
-    const Value v = Plain(args[i]);
+    const CValue v = Plain(args[i]);
     NotNull(v);
     return ops::ToLong(v);
 }
@@ -42,96 +42,96 @@ inline String Ascii(const char* s) {
     return out;
 }
 
-inline std::shared_ptr<Array> NewArray(std::vector<Value> items) {
+inline std::shared_ptr<Array> NewArray(std::vector<CValue> items) {
     auto a = std::make_shared<Array>();
     a->upper.push_back(int32_t(items.size()) - 1);
     a->data = std::move(items);
     return a;
 }
 
-inline const Array& ArrayArg(const Value& v) {
+inline const Array& ArrayArg(const CValue& v) {
     if (!v.IsArray() || !v.array()) Raise(err::kTypeMismatch);
     return *v.array();
 }
 
 // ---- Text (BuiltinsStrings.cpp) ----
-Value BiLen(RuntimeState&, Args args);
-Value BiLeft(RuntimeState&, Args args);
-Value BiRight(RuntimeState&, Args args);
-Value BiMid(RuntimeState&, Args args);
-Value BiLCase(RuntimeState&, Args args);
-Value BiUCase(RuntimeState&, Args args);
-Value BiTrim(RuntimeState&, Args args);
-Value BiLTrim(RuntimeState&, Args args);
-Value BiRTrim(RuntimeState&, Args args);
-Value BiSpace(RuntimeState&, Args args);
-Value BiString(RuntimeState&, Args args);
-Value BiStrReverse(RuntimeState&, Args args);
-Value BiAsc(RuntimeState&, Args args);
-Value BiAscB(RuntimeState&, Args args);
-Value BiAscW(RuntimeState&, Args args);
-Value BiChr(RuntimeState&, Args args);
-Value BiChrB(RuntimeState&, Args args);
-Value BiChrW(RuntimeState&, Args args);
-Value BiInStr(RuntimeState&, Args args);
-Value BiInStrB(RuntimeState&, Args args);
-Value BiInStrRev(RuntimeState&, Args args);
-Value BiReplace(RuntimeState&, Args args);
-Value BiStrComp(RuntimeState&, Args args);
-Value BiSplit(RuntimeState&, Args args);
-Value BiJoin(RuntimeState&, Args args);
-Value BiFilter(RuntimeState&, Args args);
-Value BiEscape(RuntimeState&, Args args);
-Value BiUnescape(RuntimeState&, Args args);
+CValue BiLen(RuntimeState&, Args args);
+CValue BiLeft(RuntimeState&, Args args);
+CValue BiRight(RuntimeState&, Args args);
+CValue BiMid(RuntimeState&, Args args);
+CValue BiLCase(RuntimeState&, Args args);
+CValue BiUCase(RuntimeState&, Args args);
+CValue BiTrim(RuntimeState&, Args args);
+CValue BiLTrim(RuntimeState&, Args args);
+CValue BiRTrim(RuntimeState&, Args args);
+CValue BiSpace(RuntimeState&, Args args);
+CValue BiString(RuntimeState&, Args args);
+CValue BiStrReverse(RuntimeState&, Args args);
+CValue BiAsc(RuntimeState&, Args args);
+CValue BiAscB(RuntimeState&, Args args);
+CValue BiAscW(RuntimeState&, Args args);
+CValue BiChr(RuntimeState&, Args args);
+CValue BiChrB(RuntimeState&, Args args);
+CValue BiChrW(RuntimeState&, Args args);
+CValue BiInStr(RuntimeState&, Args args);
+CValue BiInStrB(RuntimeState&, Args args);
+CValue BiInStrRev(RuntimeState&, Args args);
+CValue BiReplace(RuntimeState&, Args args);
+CValue BiStrComp(RuntimeState&, Args args);
+CValue BiSplit(RuntimeState&, Args args);
+CValue BiJoin(RuntimeState&, Args args);
+CValue BiFilter(RuntimeState&, Args args);
+CValue BiEscape(RuntimeState&, Args args);
+CValue BiUnescape(RuntimeState&, Args args);
 
 // ---- Conversions, math and number formatting (BuiltinsMath.cpp) ----
-Value BiCBool(RuntimeState&, Args args);
-Value BiCByte(RuntimeState&, Args args);
-Value BiCInt(RuntimeState&, Args args);
-Value BiCLng(RuntimeState&, Args args);
-Value BiCSng(RuntimeState&, Args args);
-Value BiCDbl(RuntimeState&, Args args);
-Value BiCCur(RuntimeState&, Args args);
-Value BiCDate(RuntimeState&, Args args);
-Value BiCStr(RuntimeState&, Args args);
-Value BiHex(RuntimeState&, Args args);
-Value BiOct(RuntimeState&, Args args);
-Value BiAtn(RuntimeState&, Args args);
-Value BiCos(RuntimeState&, Args args);
-Value BiSin(RuntimeState&, Args args);
-Value BiTan(RuntimeState&, Args args);
-Value BiExp(RuntimeState&, Args args);
-Value BiLog(RuntimeState&, Args args);
-Value BiSqr(RuntimeState&, Args args);
-Value BiSgn(RuntimeState&, Args args);
-Value BiAbs(RuntimeState&, Args args);
-Value BiInt(RuntimeState&, Args args);
-Value BiFix(RuntimeState&, Args args);
-Value BiRound(RuntimeState&, Args args);
-Value BiRnd(RuntimeState& state, Args args);
-Value BiRandomize(RuntimeState& state, Args args);
-Value BiRGB(RuntimeState&, Args args);
-Value BiFormatNumber(RuntimeState&, Args args);
-Value BiFormatCurrency(RuntimeState&, Args args);
-Value BiFormatPercent(RuntimeState&, Args args);
+CValue BiCBool(RuntimeState&, Args args);
+CValue BiCByte(RuntimeState&, Args args);
+CValue BiCInt(RuntimeState&, Args args);
+CValue BiCLng(RuntimeState&, Args args);
+CValue BiCSng(RuntimeState&, Args args);
+CValue BiCDbl(RuntimeState&, Args args);
+CValue BiCCur(RuntimeState&, Args args);
+CValue BiCDate(RuntimeState&, Args args);
+CValue BiCStr(RuntimeState&, Args args);
+CValue BiHex(RuntimeState&, Args args);
+CValue BiOct(RuntimeState&, Args args);
+CValue BiAtn(RuntimeState&, Args args);
+CValue BiCos(RuntimeState&, Args args);
+CValue BiSin(RuntimeState&, Args args);
+CValue BiTan(RuntimeState&, Args args);
+CValue BiExp(RuntimeState&, Args args);
+CValue BiLog(RuntimeState&, Args args);
+CValue BiSqr(RuntimeState&, Args args);
+CValue BiSgn(RuntimeState&, Args args);
+CValue BiAbs(RuntimeState&, Args args);
+CValue BiInt(RuntimeState&, Args args);
+CValue BiFix(RuntimeState&, Args args);
+CValue BiRound(RuntimeState&, Args args);
+CValue BiRnd(RuntimeState& state, Args args);
+CValue BiRandomize(RuntimeState& state, Args args);
+CValue BiRGB(RuntimeState&, Args args);
+CValue BiFormatNumber(RuntimeState&, Args args);
+CValue BiFormatCurrency(RuntimeState&, Args args);
+CValue BiFormatPercent(RuntimeState&, Args args);
 
 // ---- Type tests, arrays, the host and the engine's identity (BuiltinsMisc.cpp) ----
-Value BiIsArray(RuntimeState&, Args args);
-Value BiIsEmpty(RuntimeState&, Args args);
-Value BiIsNull(RuntimeState&, Args args);
-Value BiIsObject(RuntimeState&, Args args);
-Value BiIsNumeric(RuntimeState&, Args args);
-Value BiTypeName(RuntimeState&, Args args);
-Value BiVarType(RuntimeState&, Args args);
-Value BiArray(RuntimeState&, Args args);
-Value BiLBound(RuntimeState&, Args args);
-Value BiUBound(RuntimeState&, Args args);
-Value BiCreateObject(RuntimeState& state, Args args);
-Value BiMsgBox(RuntimeState& state, Args args);
-Value BiInputBox(RuntimeState& state, Args args);
-Value BiScriptEngine(RuntimeState&, Args);
-Value BiScriptEngineMajorVersion(RuntimeState&, Args);
-Value BiScriptEngineMinorVersion(RuntimeState&, Args);
-Value BiScriptEngineBuildVersion(RuntimeState&, Args);
+CValue BiIsArray(RuntimeState&, Args args);
+CValue BiIsEmpty(RuntimeState&, Args args);
+CValue BiIsNull(RuntimeState&, Args args);
+CValue BiIsObject(RuntimeState&, Args args);
+CValue BiIsNumeric(RuntimeState&, Args args);
+CValue BiTypeName(RuntimeState&, Args args);
+CValue BiVarType(RuntimeState&, Args args);
+CValue BiArray(RuntimeState&, Args args);
+CValue BiLBound(RuntimeState&, Args args);
+CValue BiUBound(RuntimeState&, Args args);
+CValue BiCreateObject(RuntimeState& state, Args args);
+CValue BiMsgBox(RuntimeState& state, Args args);
+CValue BiInputBox(RuntimeState& state, Args args);
+CValue BiScriptEngine(RuntimeState&, Args);
+CValue BiScriptEngineMajorVersion(RuntimeState&, Args);
+CValue BiScriptEngineMinorVersion(RuntimeState&, Args);
+CValue BiScriptEngineBuildVersion(RuntimeState&, Args);
 
 }  // namespace script::builtins_detail

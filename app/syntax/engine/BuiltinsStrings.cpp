@@ -70,54 +70,54 @@ int ToAnsi(char16_t c) {
 
 // ---- Text ------------------------------------------------------------------------------
 
-Value BiLen(RuntimeState&, Args args) {
-    const Value v = Arg(args, 0);
+CValue BiLen(RuntimeState&, Args args) {
+    const CValue v = Arg(args, 0);
     if (v.IsNull()) return v;
-    return Value::Long(int32_t(ops::ToString(v).size()));
+    return CValue::Long(int32_t(ops::ToString(v).size()));
 }
 
-Value BiLeft(RuntimeState&, Args args) {
-    const Value s = Arg(args, 0);
+CValue BiLeft(RuntimeState&, Args args) {
+    const CValue s = Arg(args, 0);
     const int32_t n = LongArg(args, 1);
     if (n < 0) Raise(err::kInvalidCall);
     if (s.IsNull()) return s;
     const String t = ops::ToString(s);
-    return Value::Str(t.substr(0, size_t(n)));
+    return CValue::Str(t.substr(0, size_t(n)));
 }
 
-Value BiRight(RuntimeState&, Args args) {
-    const Value s = Arg(args, 0);
+CValue BiRight(RuntimeState&, Args args) {
+    const CValue s = Arg(args, 0);
     const int32_t n = LongArg(args, 1);
     if (n < 0) Raise(err::kInvalidCall);
     if (s.IsNull()) return s;
     const String t = ops::ToString(s);
-    return Value::Str(size_t(n) >= t.size() ? t : t.substr(t.size() - size_t(n)));
+    return CValue::Str(size_t(n) >= t.size() ? t : t.substr(t.size() - size_t(n)));
 }
 
-Value BiMid(RuntimeState&, Args args) {
-    const Value s = Arg(args, 0);
+CValue BiMid(RuntimeState&, Args args) {
+    const CValue s = Arg(args, 0);
     const int32_t start = LongArg(args, 1);
     const bool whole = !Given(args, 2);
     const int32_t length = whole ? 0 : LongArg(args, 2);
     if (start < 1 || length < 0) Raise(err::kInvalidCall);
     if (s.IsNull()) return s;
     const String t = ops::ToString(s);
-    if (size_t(start) > t.size()) return Value::Str(String());
-    return Value::Str(t.substr(size_t(start) - 1, whole ? String::npos : size_t(length)));
+    if (size_t(start) > t.size()) return CValue::Str(String());
+    return CValue::Str(t.substr(size_t(start) - 1, whole ? String::npos : size_t(length)));
 }
 
-Value BiLCase(RuntimeState&, Args args) {
-    const Value s = Arg(args, 0);
-    return s.IsNull() ? s : Value::Str(ops::ToLower(ops::ToString(s)));
+CValue BiLCase(RuntimeState&, Args args) {
+    const CValue s = Arg(args, 0);
+    return s.IsNull() ? s : CValue::Str(ops::ToLower(ops::ToString(s)));
 }
 
-Value BiUCase(RuntimeState&, Args args) {
-    const Value s = Arg(args, 0);
-    return s.IsNull() ? s : Value::Str(ops::ToUpper(ops::ToString(s)));
+CValue BiUCase(RuntimeState&, Args args) {
+    const CValue s = Arg(args, 0);
+    return s.IsNull() ? s : CValue::Str(ops::ToUpper(ops::ToString(s)));
 }
 
-Value Trimmed(Args args, bool left, bool right) {
-    const Value s = Arg(args, 0);
+CValue Trimmed(Args args, bool left, bool right) {
+    const CValue s = Arg(args, 0);
     if (s.IsNull()) return s;
     const String t = ops::ToString(s);
     size_t b = 0, e = t.size();
@@ -125,23 +125,23 @@ Value Trimmed(Args args, bool left, bool right) {
         while (b < e && t[b] == u' ') ++b;
     if (right)
         while (e > b && t[e - 1] == u' ') --e;
-    return Value::Str(t.substr(b, e - b));
+    return CValue::Str(t.substr(b, e - b));
 }
 
-Value BiTrim(RuntimeState&, Args args) { return Trimmed(args, true, true); }
-Value BiLTrim(RuntimeState&, Args args) { return Trimmed(args, true, false); }
-Value BiRTrim(RuntimeState&, Args args) { return Trimmed(args, false, true); }
+CValue BiTrim(RuntimeState&, Args args) { return Trimmed(args, true, true); }
+CValue BiLTrim(RuntimeState&, Args args) { return Trimmed(args, true, false); }
+CValue BiRTrim(RuntimeState&, Args args) { return Trimmed(args, false, true); }
 
-Value BiSpace(RuntimeState&, Args args) {
+CValue BiSpace(RuntimeState&, Args args) {
     const int32_t n = LongArg(args, 0);
     if (n < 0) Raise(err::kInvalidCall);
     CheckLength(size_t(n));
-    return Value::Str(String(size_t(n), u' '));
+    return CValue::Str(String(size_t(n), u' '));
 }
 
-Value BiString(RuntimeState&, Args args) {
-    const Value count = Arg(args, 0), what = Arg(args, 1);
-    if (count.IsNull() || what.IsNull()) return Value::Null();
+CValue BiString(RuntimeState&, Args args) {
+    const CValue count = Arg(args, 0), what = Arg(args, 1);
+    if (count.IsNull() || what.IsNull()) return CValue::Null();
     const int32_t n = ops::ToLong(count);
     if (n < 0) Raise(err::kInvalidCall);
     char16_t c;
@@ -154,53 +154,53 @@ Value BiString(RuntimeState&, Args args) {
         c = code >= 0 && code < 256 ? FromAnsi(code) : char16_t(code);
     }
     CheckLength(size_t(n));
-    return Value::Str(String(size_t(n), c));
+    return CValue::Str(String(size_t(n), c));
 }
 
-Value BiStrReverse(RuntimeState&, Args args) {
+CValue BiStrReverse(RuntimeState&, Args args) {
     String s = TextArg(args, 0);
     std::reverse(s.begin(), s.end());
-    return Value::Str(std::move(s));
+    return CValue::Str(std::move(s));
 }
 
-Value BiAsc(RuntimeState&, Args args) {
+CValue BiAsc(RuntimeState&, Args args) {
     const String s = TextArg(args, 0);
     if (s.empty()) Raise(err::kInvalidCall);
-    return Value::Integer(int16_t(ToAnsi(s[0])));
+    return CValue::Integer(int16_t(ToAnsi(s[0])));
 }
 
-Value BiAscB(RuntimeState&, Args args) {
+CValue BiAscB(RuntimeState&, Args args) {
     const String s = TextArg(args, 0);
     if (s.empty()) Raise(err::kInvalidCall);
-    return Value::Integer(int16_t(s[0] & 0xFF));
+    return CValue::Integer(int16_t(s[0] & 0xFF));
 }
 
-Value BiAscW(RuntimeState&, Args args) {
+CValue BiAscW(RuntimeState&, Args args) {
     const String s = TextArg(args, 0);
     if (s.empty()) Raise(err::kInvalidCall);
-    return Value::Integer(int16_t(s[0]));
+    return CValue::Integer(int16_t(s[0]));
 }
 
-Value BiChr(RuntimeState&, Args args) {
+CValue BiChr(RuntimeState&, Args args) {
     const int32_t code = LongArg(args, 0);
     if (code < 0 || code > 255) Raise(err::kInvalidCall);
-    return Value::Str(String(1, FromAnsi(code)));
+    return CValue::Str(String(1, FromAnsi(code)));
 }
 
-Value BiChrB(RuntimeState&, Args args) {
+CValue BiChrB(RuntimeState&, Args args) {
     const int32_t code = LongArg(args, 0);
     if (code < 0 || code > 255) Raise(err::kInvalidCall);
-    return Value::Str(String(1, char16_t(code)));
+    return CValue::Str(String(1, char16_t(code)));
 }
 
-Value BiChrW(RuntimeState&, Args args) {
+CValue BiChrW(RuntimeState&, Args args) {
     const int32_t code = LongArg(args, 0);
     if (code < -32768 || code > 65535) Raise(err::kInvalidCall);
-    return Value::Str(String(1, char16_t(code & 0xFFFF)));
+    return CValue::Str(String(1, char16_t(code & 0xFFFF)));
 }
 
 // InStr([start,] text, what[, compare])
-Value BiInStr(RuntimeState&, Args args) {
+CValue BiInStr(RuntimeState&, Args args) {
     size_t i = 0;
     int32_t start = 1;
     if (args.size() >= 3) {
@@ -209,17 +209,17 @@ Value BiInStr(RuntimeState&, Args args) {
     }
     if (start < 1) Raise(err::kInvalidCall);
     const bool text = args.size() >= 4 && TextCompareArg(args, 3);
-    const Value s = Arg(args, i), what = Arg(args, i + 1);
-    if (s.IsNull() || what.IsNull()) return Value::Null();
+    const CValue s = Arg(args, i), what = Arg(args, i + 1);
+    if (s.IsNull() || what.IsNull()) return CValue::Null();
     const String t = ops::ToString(s), w = ops::ToString(what);
-    if (t.empty() || size_t(start) > t.size()) return Value::Long(0);
+    if (t.empty() || size_t(start) > t.size()) return CValue::Long(0);
     const size_t at = Find(t, w, size_t(start) - 1, text);
-    return Value::Long(at == StringView::npos ? 0 : int32_t(at) + 1);
+    return CValue::Long(at == StringView::npos ? 0 : int32_t(at) + 1);
 }
 
 // InStrB([start,] text, what[, compare]): positions count the bytes of the
 // UTF-16 text, low byte first.
-Value BiInStrB(RuntimeState&, Args args) {
+CValue BiInStrB(RuntimeState&, Args args) {
     size_t i = 0;
     int32_t start = 1;
     if (args.size() >= 3) {
@@ -228,8 +228,8 @@ Value BiInStrB(RuntimeState&, Args args) {
     }
     if (start < 1) Raise(err::kInvalidCall);
     const bool text = args.size() >= 4 && TextCompareArg(args, 3);
-    const Value s = Arg(args, i), what = Arg(args, i + 1);
-    if (s.IsNull() || what.IsNull()) return Value::Null();
+    const CValue s = Arg(args, i), what = Arg(args, i + 1);
+    if (s.IsNull() || what.IsNull()) return CValue::Null();
     auto bytes = [text](const String& t) {
         std::string b;
         for (char16_t c : t) {
@@ -240,42 +240,42 @@ Value BiInStrB(RuntimeState&, Args args) {
         return b;
     };
     const std::string t = bytes(ops::ToString(s)), w = bytes(ops::ToString(what));
-    if (t.empty() || size_t(start) > t.size()) return Value::Long(0);
-    if (w.empty()) return Value::Long(start);
+    if (t.empty() || size_t(start) > t.size()) return CValue::Long(0);
+    if (w.empty()) return CValue::Long(start);
     const size_t at = t.find(w, size_t(start) - 1);
-    return Value::Long(at == std::string::npos ? 0 : int32_t(at) + 1);
+    return CValue::Long(at == std::string::npos ? 0 : int32_t(at) + 1);
 }
 
 // InStrRev(text, what[, start[, compare]])
-Value BiInStrRev(RuntimeState&, Args args) {
+CValue BiInStrRev(RuntimeState&, Args args) {
     const int32_t start = LongArg(args, 2, -1);
     if (start == 0 || start < -1) Raise(err::kInvalidCall);
     const bool text = TextCompareArg(args, 3);
-    const Value s = Arg(args, 0), what = Arg(args, 1);
+    const CValue s = Arg(args, 0), what = Arg(args, 1);
     if (what.IsNull()) Raise(err::kInvalidUseOfNull);  // unlike InStr's
-    if (s.IsNull()) return Value::Null();
+    if (s.IsNull()) return CValue::Null();
     const String t = ops::ToString(s), w = ops::ToString(what);
-    if (t.empty()) return Value::Long(0);
-    if (start != -1 && size_t(start) > t.size()) return Value::Long(0);
+    if (t.empty()) return CValue::Long(0);
+    if (start != -1 && size_t(start) > t.size()) return CValue::Long(0);
     const size_t end = start == -1 ? t.size() : size_t(start);
-    if (w.empty()) return Value::Long(int32_t(end));
+    if (w.empty()) return CValue::Long(int32_t(end));
     const size_t at = FindLast(t, w, end, text);
-    return Value::Long(at == StringView::npos ? 0 : int32_t(at) + 1);
+    return CValue::Long(at == StringView::npos ? 0 : int32_t(at) + 1);
 }
 
 // Replace(text, find, with[, start[, count[, compare]]]): the result begins
 // at `start`.
-Value BiReplace(RuntimeState&, Args args) {
-    const Value s = Arg(args, 0), find = Arg(args, 1), with = Arg(args, 2);
+CValue BiReplace(RuntimeState&, Args args) {
+    const CValue s = Arg(args, 0), find = Arg(args, 1), with = Arg(args, 2);
     NotNull(s), NotNull(find), NotNull(with);
     const int32_t start = LongArg(args, 3, 1);
     const int32_t count = LongArg(args, 4, -1);
     if (start < 1 || count < -1) Raise(err::kInvalidCall);
     const bool text = TextCompareArg(args, 5);
     const String t = ops::ToString(s), f = ops::ToString(find), w = ops::ToString(with);
-    if (size_t(start) > t.size()) return Value::Str(String());
+    if (size_t(start) > t.size()) return CValue::Str(String());
     const StringView rest = StringView(t).substr(size_t(start) - 1);
-    if (f.empty() || count == 0) return Value::Str(String(rest));
+    if (f.empty() || count == 0) return CValue::Str(String(rest));
     String out;
     size_t pos = 0;
     for (int32_t done = 0; count < 0 || done < count; ++done) {
@@ -287,43 +287,43 @@ Value BiReplace(RuntimeState&, Args args) {
         pos = at + f.size();
     }
     out.append(rest.substr(pos));
-    return Value::Str(std::move(out));
+    return CValue::Str(std::move(out));
 }
 
-Value BiStrComp(RuntimeState&, Args args) {
-    const Value a = Arg(args, 0), b = Arg(args, 1);
+CValue BiStrComp(RuntimeState&, Args args) {
+    const CValue a = Arg(args, 0), b = Arg(args, 1);
     const bool text = TextCompareArg(args, 2);
-    if (a.IsNull() || b.IsNull()) return Value::Null();
-    const int c = ops::Compare(Value::Str(ops::ToString(a)), Value::Str(ops::ToString(b)), text);
-    return Value::Integer(int16_t(c));
+    if (a.IsNull() || b.IsNull()) return CValue::Null();
+    const int c = ops::Compare(CValue::Str(ops::ToString(a)), CValue::Str(ops::ToString(b)), text);
+    return CValue::Integer(int16_t(c));
 }
 
 // Split(text[, delimiter[, count[, compare]]])
-Value BiSplit(RuntimeState&, Args args) {
+CValue BiSplit(RuntimeState&, Args args) {
     const String s = TextArg(args, 0);
     const String delimiter = Given(args, 1) ? TextArg(args, 1) : String(u" ");
     const int32_t count = LongArg(args, 2, -1);
     if (count < -1) Raise(err::kInvalidCall);
     const bool text = TextCompareArg(args, 3);
-    std::vector<Value> parts;
-    if (s.empty() || count == 0) return Value::Arr(NewArray(std::move(parts)));
+    std::vector<CValue> parts;
+    if (s.empty() || count == 0) return CValue::Arr(NewArray(std::move(parts)));
     if (delimiter.empty()) {
-        parts.push_back(Value::Str(s));
-        return Value::Arr(NewArray(std::move(parts)));
+        parts.push_back(CValue::Str(s));
+        return CValue::Arr(NewArray(std::move(parts)));
     }
     size_t pos = 0;
     while (count < 0 || int32_t(parts.size()) < count - 1) {
         const size_t at = Find(s, delimiter, pos, text);
         if (at == StringView::npos) break;
-        parts.push_back(Value::Str(s.substr(pos, at - pos)));
+        parts.push_back(CValue::Str(s.substr(pos, at - pos)));
         pos = at + delimiter.size();
     }
-    parts.push_back(Value::Str(s.substr(pos)));
-    return Value::Arr(NewArray(std::move(parts)));
+    parts.push_back(CValue::Str(s.substr(pos)));
+    return CValue::Arr(NewArray(std::move(parts)));
 }
 
-Value BiJoin(RuntimeState&, Args args) {
-    const Value list = Arg(args, 0);
+CValue BiJoin(RuntimeState&, Args args) {
+    const CValue list = Arg(args, 0);
     if (list.IsNull()) Raise(err::kInvalidUseOfNull);
     const Array& a = ArrayArg(list);
     if (a.Dimensions() != 1) Raise(err::kInvalidCall);
@@ -331,29 +331,29 @@ Value BiJoin(RuntimeState&, Args args) {
     String out;
     for (size_t i = 0; i < a.data.size(); ++i) {
         if (i) out += delimiter;
-        const Value item = Plain(a.data[i]);
+        const CValue item = Plain(a.data[i]);
         if (!item.IsNull()) out += ops::ToString(item);
         CheckLength(out.size());
     }
-    return Value::Str(std::move(out));
+    return CValue::Str(std::move(out));
 }
 
 // Filter(list, match[, include[, compare]])
-Value BiFilter(RuntimeState&, Args args) {
-    const Value list = Arg(args, 0);
+CValue BiFilter(RuntimeState&, Args args) {
+    const CValue list = Arg(args, 0);
     const Array& a = ArrayArg(list);
     if (a.Dimensions() != 1) Raise(err::kInvalidCall);
     const String match = TextArg(args, 1);
     const bool include = !Given(args, 2) || ops::ToBool(Arg(args, 2));
     const bool text = TextCompareArg(args, 3);
-    std::vector<Value> kept;
-    for (const Value& raw : a.data) {
-        const Value item = Plain(raw);
+    std::vector<CValue> kept;
+    for (const CValue& raw : a.data) {
+        const CValue item = Plain(raw);
         const String s = item.IsNull() ? String() : ops::ToString(item);
         const bool found = Find(s, match, 0, text) != StringView::npos;
-        if (found == include) kept.push_back(Value::Str(s));
+        if (found == include) kept.push_back(CValue::Str(s));
     }
-    return Value::Arr(NewArray(std::move(kept)));
+    return CValue::Arr(NewArray(std::move(kept)));
 }
 
 bool Unreserved(char16_t c) {
@@ -361,8 +361,8 @@ bool Unreserved(char16_t c) {
            std::strchr("@*_+-./", int(c)) != nullptr;
 }
 
-Value BiEscape(RuntimeState&, Args args) {
-    const Value v = Arg(args, 0);
+CValue BiEscape(RuntimeState&, Args args) {
+    const CValue v = Arg(args, 0);
     if (v.IsNull()) return v;
     const String s = ops::ToString(v);
     String out;
@@ -378,7 +378,7 @@ Value BiEscape(RuntimeState&, Args args) {
             std::snprintf(buf, sizeof buf, "%%u%04X", unsigned(c));
         out += Ascii(buf);
     }
-    return Value::Str(std::move(out));
+    return CValue::Str(std::move(out));
 }
 
 int HexDigit(char16_t c) {
@@ -400,8 +400,8 @@ int HexRun(StringView s, size_t at, size_t n) {
     return v;
 }
 
-Value BiUnescape(RuntimeState&, Args args) {
-    const Value v = Arg(args, 0);
+CValue BiUnescape(RuntimeState&, Args args) {
+    const CValue v = Arg(args, 0);
     if (v.IsNull()) return v;
     const String s = ops::ToString(v);
     String out;
@@ -425,7 +425,7 @@ Value BiUnescape(RuntimeState&, Args args) {
         }
         out.push_back(s[i]);  // not an escape: kept as it is
     }
-    return Value::Str(std::move(out));
+    return CValue::Str(std::move(out));
 }
 
 }  // namespace script::builtins_detail

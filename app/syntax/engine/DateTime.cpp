@@ -174,7 +174,7 @@ int FullYear(const Token& t) {
 }
 
 int CurrentYear() {
-    Host clock;
+    CHost clock;
     return Split(clock.Now()).year;
 }
 
@@ -278,19 +278,19 @@ namespace script::dt {
 
 namespace {
 
-using Args = std::span<const Value>;
+using Args = std::span<const CValue>;
 
 bool Given(Args args, size_t i) { return i < args.size() && !args[i].IsMissing(); }
 
 double NowOf(RuntimeState& state) {
     if (state.host) return state.host->Now();
-    Host clock;
+    CHost clock;
     return clock.Now();
 }
 
 // A date argument: Null stays Null (the part functions answer Null).
 bool DateArg(Args args, size_t i, double* date) {
-    const Value v = Plain(args[i]);
+    const CValue v = Plain(args[i]);
     if (v.IsNull()) return false;
     *date = ops::ToDate(v);
     return true;
@@ -298,7 +298,7 @@ bool DateArg(Args args, size_t i, double* date) {
 
 int IntArg(Args args, size_t i, int fallback) {
     if (!Given(args, i)) return fallback;
-    const Value v = Plain(args[i]);
+    const CValue v = Plain(args[i]);
     if (v.IsNull()) Raise(err::kInvalidUseOfNull);
     return ops::ToLong(v);
 }
@@ -334,7 +334,7 @@ int Year2(int y) { return y >= 0 && y < 30 ? y + 2000 : y >= 30 && y < 100 ? y +
 
 enum class Interval { kYear, kQuarter, kMonth, kDayOfYear, kDay, kWeekday, kWeek, kHour, kMinute, kSecond };
 
-Interval IntervalArg(const Value& v) {
+Interval IntervalArg(const CValue& v) {
     const String s = LowerName(ops::ToString(Plain(v)));
     if (s == u"yyyy") return Interval::kYear;
     if (s == u"q") return Interval::kQuarter;
@@ -372,9 +372,9 @@ int WeekOfYear(const Parts& p, int firstDay, int firstWeek) {
     return int(week);
 }
 
-Value Whole(long long n) {
-    if (n >= INT32_MIN && n <= INT32_MAX) return Value::Long(int32_t(n));
-    return Value::Double(double(n));
+CValue Whole(long long n) {
+    if (n >= INT32_MIN && n <= INT32_MAX) return CValue::Long(int32_t(n));
+    return CValue::Double(double(n));
 }
 
 const char* const kMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
@@ -398,54 +398,54 @@ String Format(const char* format, int a, int b, int c) {
 
 }  // namespace
 
-Value BiNow(RuntimeState& state, std::span<const Value>) { return Value::Date(NowOf(state)); }
+CValue BiNow(RuntimeState& state, std::span<const CValue>) { return CValue::Date(NowOf(state)); }
 
-Value BiDate(RuntimeState& state, std::span<const Value>) { return Value::Date(std::trunc(NowOf(state))); }
+CValue BiDate(RuntimeState& state, std::span<const CValue>) { return CValue::Date(std::trunc(NowOf(state))); }
 
-Value BiTime(RuntimeState& state, std::span<const Value>) {
+CValue BiTime(RuntimeState& state, std::span<const CValue>) {
     const double now = NowOf(state);
-    return Value::Date(std::fabs(now - std::trunc(now)));
+    return CValue::Date(std::fabs(now - std::trunc(now)));
 }
 
-Value BiTimer(RuntimeState& state, std::span<const Value>) {
+CValue BiTimer(RuntimeState& state, std::span<const CValue>) {
     const double now = NowOf(state);
-    return Value::Single(float(std::fabs(now - std::trunc(now)) * 86400.0));
+    return CValue::Single(float(std::fabs(now - std::trunc(now)) * 86400.0));
 }
 
-Value BiDateSerial(RuntimeState&, Args args) {
+CValue BiDateSerial(RuntimeState&, Args args) {
     for (size_t i = 0; i < 3; ++i)
         if (Plain(args[i]).IsNull()) Raise(err::kInvalidUseOfNull);
     const int year = Year2(IntArg(args, 0, 0));
     const long long days = DaysFromCivil(year, IntArg(args, 1, 1), IntArg(args, 2, 1));
     if (days < kMinDate || days > kMaxDate) Raise(err::kInvalidCall);
-    return Value::Date(double(days));
+    return CValue::Date(double(days));
 }
 
-Value BiTimeSerial(RuntimeState&, Args args) {
+CValue BiTimeSerial(RuntimeState&, Args args) {
     for (size_t i = 0; i < 3; ++i)
         if (Plain(args[i]).IsNull()) Raise(err::kInvalidUseOfNull);
     const double seconds = IntArg(args, 0, 0) * 3600.0 + IntArg(args, 1, 0) * 60.0 + IntArg(args, 2, 0);
     const long long days = (long long)std::floor(seconds / 86400.0);
-    return Value::Date(Checked(Compose(days, seconds - double(days) * 86400.0)));
+    return CValue::Date(Checked(Compose(days, seconds - double(days) * 86400.0)));
 }
 
-Value BiDateValue(RuntimeState&, Args args) {
+CValue BiDateValue(RuntimeState&, Args args) {
     double d;
-    if (!DateArg(args, 0, &d)) return Value::Null();
-    return Value::Date(std::trunc(d));
+    if (!DateArg(args, 0, &d)) return CValue::Null();
+    return CValue::Date(std::trunc(d));
 }
 
-Value BiTimeValue(RuntimeState&, Args args) {
+CValue BiTimeValue(RuntimeState&, Args args) {
     double d;
-    if (!DateArg(args, 0, &d)) return Value::Null();
-    return Value::Date(std::fabs(d - std::trunc(d)));
+    if (!DateArg(args, 0, &d)) return CValue::Null();
+    return CValue::Date(std::fabs(d - std::trunc(d)));
 }
 
 #define DATE_PART(fn, field)                             \
-    Value fn(RuntimeState&, Args args) {                 \
+    CValue fn(RuntimeState&, Args args) {                 \
         double d;                                        \
-        if (!DateArg(args, 0, &d)) return Value::Null(); \
-        return Value::Integer(int16_t(Split(d).field));  \
+        if (!DateArg(args, 0, &d)) return CValue::Null(); \
+        return CValue::Integer(int16_t(Split(d).field));  \
     }
 DATE_PART(BiYear, year)
 DATE_PART(BiMonth, month)
@@ -455,33 +455,33 @@ DATE_PART(BiMinute, minute)
 DATE_PART(BiSecond, second)
 #undef DATE_PART
 
-Value BiWeekday(RuntimeState&, Args args) {
+CValue BiWeekday(RuntimeState&, Args args) {
     double d;
-    if (!DateArg(args, 0, &d)) return Value::Null();
-    return Value::Integer(int16_t(WeekdayFrom(Split(d).weekday, FirstDay(args, 1))));
+    if (!DateArg(args, 0, &d)) return CValue::Null();
+    return CValue::Integer(int16_t(WeekdayFrom(Split(d).weekday, FirstDay(args, 1))));
 }
 
-Value BiWeekdayName(RuntimeState&, Args args) {
+CValue BiWeekdayName(RuntimeState&, Args args) {
     const int n = IntArg(args, 0, 0);
     const bool abbreviate = Given(args, 1) && ops::ToBool(Plain(args[1]));
     const int first = FirstDay(args, 2);
     if (n < 1 || n > 7) Raise(err::kInvalidCall);
-    return Value::Str(Name(kDayNames[(n - 1 + first - 1) % 7], abbreviate));
+    return CValue::Str(Name(kDayNames[(n - 1 + first - 1) % 7], abbreviate));
 }
 
-Value BiMonthName(RuntimeState&, Args args) {
+CValue BiMonthName(RuntimeState&, Args args) {
     const int n = IntArg(args, 0, 0);
     const bool abbreviate = Given(args, 1) && ops::ToBool(Plain(args[1]));
     if (n < 1 || n > 12) Raise(err::kInvalidCall);
-    return Value::Str(Name(kMonthNames[n - 1], abbreviate));
+    return CValue::Str(Name(kMonthNames[n - 1], abbreviate));
 }
 
-Value BiDateAdd(RuntimeState&, Args args) {
+CValue BiDateAdd(RuntimeState&, Args args) {
     const Interval interval = IntervalArg(args[0]);
-    const Value count = Plain(args[1]);
+    const CValue count = Plain(args[1]);
     double date;
     if (count.IsNull()) Raise(err::kInvalidUseOfNull);
-    if (!DateArg(args, 2, &date)) return Value::Null();  // a Null date: Null
+    if (!DateArg(args, 2, &date)) return CValue::Null();  // a Null date: Null
     const double n = std::trunc(ops::ToDouble(count));
     if (std::fabs(n) > 1e9) Raise(err::kInvalidCall);
     Parts p = Split(date);
@@ -498,7 +498,7 @@ Value BiDateAdd(RuntimeState&, Args args) {
             p.year = int(total / 12), p.month = int(total % 12) + 1;
             if (p.day > DaysInMonth(p.year, p.month))
                 p.day = DaysInMonth(p.year, p.month);  // 31 January + 1 month
-            return Value::Date(Checked(FromParts(p)));
+            return CValue::Date(Checked(FromParts(p)));
         }
         case Interval::kDayOfYear:
         case Interval::kDay:
@@ -510,14 +510,14 @@ Value BiDateAdd(RuntimeState&, Args args) {
     }
     const long long linear = LinearSeconds(date) + seconds;
     const long long days = linear >= 0 ? linear / 86400 : -((-linear + 86399) / 86400);
-    return Value::Date(Checked(Compose(days, double(linear - days * 86400))));
+    return CValue::Date(Checked(Compose(days, double(linear - days * 86400))));
 }
 
-Value BiDateDiff(RuntimeState&, Args args) {
+CValue BiDateDiff(RuntimeState&, Args args) {
     const Interval interval = IntervalArg(args[0]);
     double d1, d2;
     const bool ok1 = DateArg(args, 1, &d1), ok2 = DateArg(args, 2, &d2);
-    if (!ok1 || !ok2) return Value::Null();
+    if (!ok1 || !ok2) return CValue::Null();
     const int first = FirstDay(args, 3);
     const Parts a = Split(d1), b = Split(d2);
     const long long s1 = LinearSeconds(d1), s2 = LinearSeconds(d2);
@@ -540,13 +540,13 @@ Value BiDateDiff(RuntimeState&, Args args) {
         case Interval::kMinute: return Whole(floorDiv(s2, 60) - floorDiv(s1, 60));
         case Interval::kSecond: return Whole(s2 - s1);
     }
-    return Value();
+    return CValue();
 }
 
-Value BiDatePart(RuntimeState&, Args args) {
+CValue BiDatePart(RuntimeState&, Args args) {
     const Interval interval = IntervalArg(args[0]);
     double d;
-    if (!DateArg(args, 1, &d)) return Value::Null();
+    if (!DateArg(args, 1, &d)) return CValue::Null();
     const int first = FirstDay(args, 2);
     const int firstWeek = IntArg(args, 3, 1);
     if (firstWeek < 0 || firstWeek > 3) Raise(err::kInvalidCall);
@@ -564,33 +564,33 @@ Value BiDatePart(RuntimeState&, Args args) {
         case Interval::kMinute: r = p.minute; break;
         case Interval::kSecond: r = p.second; break;
     }
-    return Value::Integer(int16_t(r));
+    return CValue::Integer(int16_t(r));
 }
 
-Value BiIsDate(RuntimeState&, Args args) {
-    const Value& v = args[0];
-    if (v.type() == Type::Date) return Value::Boolean(true);
-    if (!v.IsString()) return Value::Boolean(false);
+CValue BiIsDate(RuntimeState&, Args args) {
+    const CValue& v = args[0];
+    if (v.type() == Type::Date) return CValue::Boolean(true);
+    if (!v.IsString()) return CValue::Boolean(false);
     double d;
-    return Value::Boolean(ParseDate(v.str(), &d));
+    return CValue::Boolean(ParseDate(v.str(), &d));
 }
 
-Value BiFormatDateTime(RuntimeState&, Args args) {
+CValue BiFormatDateTime(RuntimeState&, Args args) {
     double d;
     if (!DateArg(args, 0, &d)) Raise(err::kInvalidUseOfNull);  // as the other Format functions
     const int format = IntArg(args, 1, 0);
     const Parts p = Split(d);
     switch (format) {
-        case 0: return Value::Str(ops::FormatDate(d));
+        case 0: return CValue::Str(ops::FormatDate(d));
         case 1:
-            return Value::Str(Name(kDayNames[p.weekday - 1], false) + u", " +
+            return CValue::Str(Name(kDayNames[p.weekday - 1], false) + u", " +
                               Name(kMonthNames[p.month - 1], false) + Format(" %d, %d", p.day, p.year, 0));
-        case 2: return Value::Str(Format("%d/%d/%d", p.month, p.day, p.year));
+        case 2: return CValue::Str(Format("%d/%d/%d", p.month, p.day, p.year));
         case 3:
-            return Value::Str(
+            return CValue::Str(
                 Format("%d:%02d:%02d", p.hour % 12 == 0 ? 12 : p.hour % 12, p.minute, p.second) +
                 (p.hour < 12 ? u" AM" : u" PM"));
-        case 4: return Value::Str(Format("%02d:%02d", p.hour, p.minute, 0));
+        case 4: return CValue::Str(Format("%02d:%02d", p.hour, p.minute, 0));
         default: Raise(err::kInvalidCall);
     }
 }

@@ -4,19 +4,19 @@
 
 namespace script {
 
-Engine::Engine(Host* host) : interp_(std::make_unique<Interpreter>(host)) {}
-Engine::~Engine() = default;
+CEngine::CEngine(CHost* host) : interp_(std::make_unique<CInterpreter>(host)) {}
+CEngine::~CEngine() = default;
 
-void Engine::AddNamedItem(StringView name, std::shared_ptr<Object> object, bool globalMembers) {
+void CEngine::AddNamedItem(StringView name, std::shared_ptr<CObject> object, bool globalMembers) {
     interp_->AddNamedItem(name, std::move(object), globalMembers);
 }
-void Engine::Run(StringView text, int firstLine) { interp_->Run(text, firstLine); }
-int Engine::ProcedureId(StringView name) const { return interp_->ProcedureId(name); }
-String Engine::ProcedureName(int id) const { return interp_->ProcedureName(id); }
-Value Engine::Call(int id, std::span<Value* const> args) { return interp_->Call(id, args); }
-void Engine::Interrupt() { interp_->Interrupt(); }
-void Engine::Resume() { interp_->Resume(); }
-bool Engine::Interrupted() const { return interp_->Interrupted(); }
-void Engine::SetStackBudget(size_t bytes) { interp_->SetStackBudget(bytes); }
+void CEngine::Run(StringView text, int firstLine) { interp_->Run(text, firstLine); }
+int CEngine::ProcedureId(StringView name) const { return interp_->ProcedureId(name); }
+String CEngine::ProcedureName(int id) const { return interp_->ProcedureName(id); }
+CValue CEngine::Call(int id, std::span<CValue* const> args) { return interp_->Call(id, args); }
+void CEngine::Interrupt() { interp_->Interrupt(); }
+void CEngine::Resume() { interp_->Resume(); }
+bool CEngine::Interrupted() const { return interp_->Interrupted(); }
+void CEngine::SetStackBudget(size_t bytes) { interp_->SetStackBudget(bytes); }
 
 }  // namespace script

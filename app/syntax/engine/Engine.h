@@ -17,11 +17,11 @@
 namespace script {
 
 // What the engine asks of the program that embeds it.
-class Host {
+class CHost {
    public:
-    virtual ~Host() = default;
+    virtual ~CHost() = default;
     // CreateObject(progId): throws ScriptError (429) when it cannot.
-    virtual Value CreateObject(StringView progId);
+    virtual CValue CreateObject(StringView progId);
     // MsgBox: the button pressed (vbOK = 1 ... vbNo = 7); throws when no box
     // can be shown.
     virtual int MsgBox(StringView prompt, int buttons, StringView title);
@@ -31,19 +31,19 @@ class Host {
     virtual double Now();
 };
 
-class Interpreter;
+class CInterpreter;
 
-class Engine {
+class CEngine {
    public:
-    explicit Engine(Host* host);
-    ~Engine();
-    Engine(const Engine&) = delete;
-    Engine& operator=(const Engine&) = delete;
+    explicit CEngine(CHost* host);
+    ~CEngine();
+    CEngine(const CEngine&) = delete;
+    CEngine& operator=(const CEngine&) = delete;
 
     // Makes `object` visible as `name`; with `globalMembers` its members can
     // also be used without the name (a name the script declares itself
     // comes first).
-    void AddNamedItem(StringView name, std::shared_ptr<Object> object, bool globalMembers);
+    void AddNamedItem(StringView name, std::shared_ptr<CObject> object, bool globalMembers);
 
     // Compiles `text` whole, then runs its top-level code. Procedures and
     // classes are known before the first statement runs. May be called
@@ -57,7 +57,7 @@ class Engine {
     String ProcedureName(int id) const;
     // Calls procedure `id` with `args` (by-reference parameters change the
     // values pointed at). Throws ScriptError.
-    Value Call(int id, std::span<Value* const> args);
+    CValue Call(int id, std::span<CValue* const> args);
 
     // Ends the running script as soon as it reaches its next statement or
     // loop turn, with an error On Error Resume Next cannot take (18, User
@@ -71,7 +71,7 @@ class Engine {
     void SetStackBudget(size_t bytes);
 
    private:
-    std::unique_ptr<Interpreter> interp_;
+    std::unique_ptr<CInterpreter> interp_;
 };
 
 }  // namespace script

@@ -2,36 +2,36 @@
 
 namespace script {
 
-Value Instance::Invoke(StringView name, unsigned flags, std::span<Value* const> args) {
+CValue CInstance::Invoke(StringView name, unsigned flags, std::span<CValue* const> args) {
     if (alive.expired()) Raise(err::kNotSupported);
     return interp->InvokeFromHost(*this, name, flags, args);
 }
 
-Value Interpreter::InvokeFromHost(Instance& inst, StringView name, unsigned flags,
-                                  std::span<Value* const> args) {
-    EntryGuard guard(this);
+CValue CInterpreter::InvokeFromHost(CInstance& inst, StringView name, unsigned flags,
+                                  std::span<CValue* const> args) {
+    CEntryGuard guard(this);
     return Guarded([&] { return InvokeInstance(inst, name, flags, args, false); });
 }
 
-Value Interpreter::CallFromHost(const Proc* p, std::span<Value* const> args) {
-    EntryGuard guard(this);
+CValue CInterpreter::CallFromHost(const Proc* p, std::span<CValue* const> args) {
+    CEntryGuard guard(this);
     return Guarded([&] { return CallProc(p, nullptr, nullptr, args); });
 }
 
 // ---- Engine-level entry points ---------------------------------------------------------
 
-Interpreter::Interpreter(Host* host) : err_(std::make_shared<ErrObject>()), alive_(std::make_shared<int>(0)) {
+CInterpreter::CInterpreter(CHost* host) : err_(std::make_shared<CErrObject>()), alive_(std::make_shared<int>(0)) {
     state_.host = host;
 }
 
-Interpreter::~Interpreter() {
+CInterpreter::~CInterpreter() {
     // Class_Terminate of what the globals hold runs while everything is still here.
-    EntryGuard guard(this);
+    CEntryGuard guard(this);
     try {
         // By index: a Class_Terminate may add globals while this runs.
         for (size_t i = 0; i < globals_.size(); ++i) {
-            Value old = std::move(globals_[i].value);
-            globals_[i].value = Value();
+            CValue old = std::move(globals_[i].value);
+            globals_[i].value = CValue();
         }
         items_.clear();
     } catch (...) {
@@ -39,7 +39,7 @@ Interpreter::~Interpreter() {
     alive_.reset();
 }
 
-void Interpreter::AddNamedItem(StringView name, std::shared_ptr<Object> object, bool globalMembers) {
+void CInterpreter::AddNamedItem(StringView name, std::shared_ptr<CObject> object, bool globalMembers) {
     for (NamedItem& item : items_)
         if (SameName(item.name, name)) {
             item.object = std::move(object);
@@ -51,30 +51,30 @@ void Interpreter::AddNamedItem(StringView name, std::shared_ptr<Object> object, 
     ++generation_;
 }
 
-void Interpreter::ThrowInterrupted() {
+void CInterpreter::ThrowInterrupted() {
     ScriptError e = ErrorOf(err::kInterrupted);
     e.uncatchable = true;
     throw e;
 }
 
-void Interpreter::Run(StringView text, int firstLine) {
-    EntryGuard guard(this);
+void CInterpreter::Run(StringView text, int firstLine) {
+    CEntryGuard guard(this);
     Guarded([&] { RunText(text, firstLine, false); });
 }
 
-int Interpreter::ProcedureId(StringView name) const {
+int CInterpreter::ProcedureId(StringView name) const {
     auto it = globalIndex_.find(name);
     if (it == globalIndex_.end() || !globals_[size_t(it->second)].proc) return -1;
     return it->second;
 }
 
-String Interpreter::ProcedureName(int id) const {
+String CInterpreter::ProcedureName(int id) const {
     if (id < 0 || size_t(id) >= globals_.size() || !globals_[size_t(id)].proc) return String();
     return globals_[size_t(id)].proc->name;
 }
 
-Value Interpreter::Call(int id, std::span<Value* const> args) {
-    EntryGuard guard(this);
+CValue CInterpreter::Call(int id, std::span<CValue* const> args) {
+    CEntryGuard guard(this);
     return Guarded([&] {
         CheckInterrupt();
         if (id < 0 || size_t(id) >= globals_.size() || !globals_[size_t(id)].proc) Raise(err::kNoSuchSub);
@@ -82,9 +82,9 @@ Value Interpreter::Call(int id, std::span<Value* const> args) {
     });
 }
 
-void Interpreter::Terminate(Instance* p) {
-    EntryGuard guard(this);
-    std::shared_ptr<Object> again(p);  // a second life without this deleter
+void CInterpreter::Terminate(CInstance* p) {
+    CEntryGuard guard(this);
+    std::shared_ptr<CObject> again(p);  // a second life without this deleter
     try {
         CallProc(p->cls->terminate, again, p, {});
     } catch (...) {
@@ -93,19 +93,19 @@ void Interpreter::Terminate(Instance* p) {
 
 // ---- Compiling and registering ---------------------------------------------------------
 
-int Interpreter::EnsureGlobal(const String& name) {
+int CInterpreter::EnsureGlobal(const String& name) {
     auto it = globalIndex_.find(name);
     if (it != globalIndex_.end()) return it->second;
     const int index = int(globals_.size());
-    globals_.push_back(Global{name, Value(), nullptr, nullptr, false});
+    globals_.push_back(Global{name, CValue(), nullptr, nullptr, false});
     globalIndex_.emplace(name, index);
     ++generation_;
     return index;
 }
 
-bool Interpreter::HasGlobal(StringView name) const { return globalIndex_.count(String(name)) != 0; }
+bool CInterpreter::HasGlobal(StringView name) const { return globalIndex_.count(String(name)) != 0; }
 
-Value Interpreter::InvokeGlobal(StringView name, unsigned flags, std::span<Value* const> args) {
+CValue CInterpreter::InvokeGlobal(StringView name, unsigned flags, std::span<CValue* const> args) {
     auto it = globalIndex_.find(String(name));
     if (it == globalIndex_.end()) RaiseNamed(err::kNotSupported, name);
     Global& g = globals_[size_t(it->second)];
@@ -119,12 +119,12 @@ Value Interpreter::InvokeGlobal(StringView name, unsigned flags, std::span<Value
         if (g.isConst) Raise(err::kIllegalAssignment);
         CheckNotLocked(g.value);
         g.value = (flags & kCallPutRef) || !args[0]->IsObject() ? *args[0] : Plain(*args[0]);
-        return Value();
+        return CValue();
     }
     return IndexValue(g.value, args, flags);
 }
 
-void Interpreter::RunText(StringView text, int firstLine, bool transient, Frame* outer) {
+void CInterpreter::RunText(StringView text, int firstLine, bool transient, Frame* outer) {
     CheckInterrupt();
     std::unique_ptr<Program> owned = Compile(text, firstLine, stack_);
     Program* p = owned.get();
@@ -141,14 +141,14 @@ void Interpreter::RunText(StringView text, int firstLine, bool transient, Frame*
     ExecBlock(p->main.body, f);
 }
 
-void Interpreter::Register(Program& p, Frame& f) {
+void CInterpreter::Register(Program& p, Frame& f) {
     for (auto& proc : p.procs) {
         Global& g = globals_[size_t(EnsureGlobal(proc->name))];
         CheckNotLocked(g.value);
         g.proc = proc.get();
         g.cls = nullptr;
         g.isConst = false;
-        g.value = Value();
+        g.value = CValue();
     }
     for (auto& cls : p.classes) {
         Global& g = globals_[size_t(EnsureGlobal(cls->name))];
@@ -156,7 +156,7 @@ void Interpreter::Register(Program& p, Frame& f) {
         g.proc = nullptr;
         g.cls = cls.get();
         g.isConst = false;
-        g.value = Value();
+        g.value = CValue();
     }
     auto annotate = [](ScriptError& e, int line, int column) {
         if (e.line < 0) {
@@ -172,7 +172,7 @@ void Interpreter::Register(Program& p, Frame& f) {
         if (d.isArray) {
             try {
                 CheckNotLocked(g.value);
-                g.value = Value::Arr(MakeArray(d.bounds, f, !d.bounds.empty()));
+                g.value = CValue::Arr(MakeArray(d.bounds, f, !d.bounds.empty()));
             } catch (ScriptError& e) {
                 annotate(e, d.line, d.column);
                 throw;
@@ -182,7 +182,7 @@ void Interpreter::Register(Program& p, Frame& f) {
     for (ConstDecl& c : p.consts) {
         const int index = EnsureGlobal(c.name);
         try {
-            Value v = Eval(*c.value, f);
+            CValue v = Eval(*c.value, f);
             Global& g = globals_[size_t(index)];
             g.proc = nullptr;
             g.cls = nullptr;
@@ -195,7 +195,7 @@ void Interpreter::Register(Program& p, Frame& f) {
     }
 }
 
-std::shared_ptr<Array> Interpreter::MakeArray(std::vector<ExprP>& bounds, Frame& f, bool fixed) {
+std::shared_ptr<Array> CInterpreter::MakeArray(std::vector<ExprP>& bounds, Frame& f, bool fixed) {
     auto a = std::make_shared<Array>();
     a->fixed = fixed;
     size_t count = 1;

@@ -16,20 +16,20 @@
 
 namespace script {
 
-class Instance;
-class ErrObject;
+class CInstance;
+class CErrObject;
 struct Frame;
 
-class Interpreter {
+class CInterpreter {
    public:
-    explicit Interpreter(Host* host);
-    ~Interpreter();
+    explicit CInterpreter(CHost* host);
+    ~CInterpreter();
 
-    void AddNamedItem(StringView name, std::shared_ptr<Object> object, bool globalMembers);
+    void AddNamedItem(StringView name, std::shared_ptr<CObject> object, bool globalMembers);
     void Run(StringView text, int firstLine);
     int ProcedureId(StringView name) const;
     String ProcedureName(int id) const;
-    Value Call(int id, std::span<Value* const> args);
+    CValue Call(int id, std::span<CValue* const> args);
 
     void Interrupt() { interrupted_.store(true, std::memory_order_relaxed); }
     void Resume() { interrupted_.store(false, std::memory_order_relaxed); }
@@ -37,29 +37,29 @@ class Interpreter {
     void SetStackBudget(size_t bytes) { stack_.budget = bytes; }
 
     // Members of script class instances (Instance::Invoke comes here).
-    Value InvokeInstance(Instance& inst, StringView name, unsigned flags, std::span<Value* const> args,
+    CValue InvokeInstance(CInstance& inst, StringView name, unsigned flags, std::span<CValue* const> args,
                          bool allowPrivate);
-    void Terminate(Instance* inst);
-    Value InvokeFromHost(Instance& inst, StringView name, unsigned flags, std::span<Value* const> args);
-    Value CallFromHost(const Proc* p, std::span<Value* const> args);
+    void Terminate(CInstance* inst);
+    CValue InvokeFromHost(CInstance& inst, StringView name, unsigned flags, std::span<CValue* const> args);
+    CValue CallFromHost(const Proc* p, std::span<CValue* const> args);
     // The script's globals as members of one object: what Me is outside a class.
-    Value InvokeGlobal(StringView name, unsigned flags, std::span<Value* const> args);
+    CValue InvokeGlobal(StringView name, unsigned flags, std::span<CValue* const> args);
     bool HasGlobal(StringView name) const;
-    Value CallProc(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst,
-                   std::span<Value* const> args);
+    CValue CallProc(const Proc* p, const std::shared_ptr<CObject>& me, CInstance* inst,
+                   std::span<CValue* const> args);
 
    private:
-    friend class EntryGuard;
+    friend class CEntryGuard;
     struct Global {
         String name;
-        Value value;
+        CValue value;
         const Proc* proc = nullptr;
         const ClassDef* cls = nullptr;
         bool isConst = false;
     };
     struct NamedItem {
         String name;
-        std::shared_ptr<Object> object;
+        std::shared_ptr<CObject> object;
         bool globalMembers = false;
     };
     struct Args;
@@ -73,12 +73,12 @@ class Interpreter {
     NameMap<int> globalIndex_;
     std::vector<NamedItem> items_;
     std::vector<std::unique_ptr<Program>> programs_;
-    std::shared_ptr<ErrObject> err_;
+    std::shared_ptr<CErrObject> err_;
     std::shared_ptr<int> alive_;
-    std::shared_ptr<Object> globalScope_;  // made when Me is first used outside a class
+    std::shared_ptr<CObject> globalScope_;  // made when Me is first used outside a class
 
     void RunText(StringView text, int firstLine, bool transient, Frame* outer = nullptr);
-    Value* OuterPlace(Expr& e, Frame& f);
+    CValue* OuterPlace(Expr& e, Frame& f);
     void Register(Program& p, Frame& f);
     void InitLocals(const Proc* p, Frame& f);
     int EnsureGlobal(const String& name);
@@ -95,7 +95,7 @@ class Interpreter {
     Flow ExecFor(const Stmt& s, Frame& f);
     Flow ExecForEach(const Stmt& s, Frame& f);
     Flow ExecDo(const Stmt& s, Frame& f);
-    void Assign(Expr& target, Value& v, unsigned flags, Frame& f);  // takes v
+    void Assign(Expr& target, CValue& v, unsigned flags, Frame& f);  // takes v
     bool Condition(Expr& e, Frame& f);
     bool HeaderCondition(Expr& e, const Stmt& s, Frame& f, bool* failed = nullptr);
 
@@ -106,43 +106,43 @@ class Interpreter {
             (e.resolved >= Resolved::ImplicitLocal && e.generation != generation_))
             Resolve(e, f);
     }
-    Value* VariableOf(Expr& e, Frame& f);  // the variable a Name stands for, or null
-    Value Eval(Expr& e, Frame& f);
-    const Value& EvalRef(Expr& e, Frame& f, Value& tmp);
-    Value EvalName(Expr& e, Frame& f);
-    Value EvalBinary(Expr& e, Frame& f);
-    Value EvalBinarySlow(Expr& e, Frame& f);
-    Value BinaryOf(ops::Op op, const Value& a, const Value& b);
-    const Value* PlaceOf(Expr& e, Frame& f);
-    Value BinaryOfObjects(ops::Op op, const Value& a, const Value& b);
-    Value EvalOther(Expr& e, Frame& f);
-    Value CallWithArgs(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst,
+    CValue* VariableOf(Expr& e, Frame& f);  // the variable a Name stands for, or null
+    CValue Eval(Expr& e, Frame& f);
+    const CValue& EvalRef(Expr& e, Frame& f, CValue& tmp);
+    CValue EvalName(Expr& e, Frame& f);
+    CValue EvalBinary(Expr& e, Frame& f);
+    CValue EvalBinarySlow(Expr& e, Frame& f);
+    CValue BinaryOf(ops::Op op, const CValue& a, const CValue& b);
+    const CValue* PlaceOf(Expr& e, Frame& f);
+    CValue BinaryOfObjects(ops::Op op, const CValue& a, const CValue& b);
+    CValue EvalOther(Expr& e, Frame& f);
+    CValue CallWithArgs(const Proc* p, const std::shared_ptr<CObject>& me, CInstance* inst,
                        std::vector<ExprP>& argExprs, Frame& f);
-    Value CallNamedItem(Expr& n, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
-    Value CallVariable(Expr& n, const Value& var, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
-    Value CallObject(Value target, StringView name, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
-    Value CallMemberOf(Expr& callee, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
-    Value CallValue(Expr& callee, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
+    CValue CallNamedItem(Expr& n, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
+    CValue CallVariable(Expr& n, const CValue& var, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
+    CValue CallObject(CValue target, StringView name, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
+    CValue CallMemberOf(Expr& callee, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
+    CValue CallValue(Expr& callee, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
     void Caught(ScriptError& e, const Stmt& s, Frame& f);
     void CaughtOutOfMemory(const Stmt& s, Frame& f);
     void ExecAssign(Stmt& s, Frame& f);
     Flow ExecSelect(Stmt& s, Frame& f);
-    Value HeaderValue(Expr& e, const Stmt& s, Frame& f, bool plain, bool* failed);
+    CValue HeaderValue(Expr& e, const Stmt& s, Frame& f, bool plain, bool* failed);
     void CaughtInHeader(const Stmt& s, Frame& f);
     Flow ExecOther(Stmt& s, Frame& f);
-    Value EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, unsigned flags, Expr* callee);
+    CValue EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, unsigned flags, Expr* callee);
     // `p`: the script procedure called (elements are lent to its ByRef parameters only).
     void BuildArgs(std::vector<ExprP>& argExprs, Frame& f, Args& out, const Proc* p = nullptr);
-    Value* LendElement(Expr& call, Frame& f, Args& out);
-    Value CallBuiltin(const Builtin* b, std::vector<ExprP>& argExprs, Frame& f);
-    Value CallEngineBuiltin(int which, std::vector<ExprP>& argExprs, Frame& f);
-    Value CallMember(const Member* m, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
+    CValue* LendElement(Expr& call, Frame& f, Args& out);
+    CValue CallBuiltin(const Builtin* b, std::vector<ExprP>& argExprs, Frame& f);
+    CValue CallEngineBuiltin(int which, std::vector<ExprP>& argExprs, Frame& f);
+    CValue CallMember(const Member* m, std::vector<ExprP>& argExprs, Frame& f, unsigned flags);
     // `byRef`: which of `args` go by reference (BuildArgs); empty: none.
-    Value InvokeOn(const Value& target, StringView name, unsigned flags, std::span<Value* const> args,
+    CValue InvokeOn(const CValue& target, StringView name, unsigned flags, std::span<CValue* const> args,
                    Frame& f, RefMask byRef = 0);
-    Value IndexValue(const Value& v, std::span<Value* const> args, unsigned flags,
+    CValue IndexValue(const CValue& v, std::span<CValue* const> args, unsigned flags,
                      RefMask byRef = 0);
-    Value NewInstance(Expr& e, Frame& f);
+    CValue NewInstance(Expr& e, Frame& f);
     std::shared_ptr<Array> MakeArray(std::vector<ExprP>& bounds, Frame& f, bool fixed);
 };
 

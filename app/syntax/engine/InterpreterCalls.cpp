@@ -4,8 +4,8 @@ namespace script {
 
 // ---- Calls -------------------------------------------------------------------------------
 
-Value Interpreter::CallProc(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst,
-                            std::span<Value* const> args) {
+CValue CInterpreter::CallProc(const Proc* p, const std::shared_ptr<CObject>& me, CInstance* inst,
+                            std::span<CValue* const> args) {
     stack_.Check();
     CheckInterrupt();
     if (args.size() != p->params.size()) Raise(err::kArgCount);
@@ -22,14 +22,14 @@ Value Interpreter::CallProc(const Proc* p, const std::shared_ptr<Object>& me, In
     if (!p->arrays.empty() || !p->consts.empty()) InitLocals(p, f);
     ExecBlock(p->body, f);
     if (p->kind == ProcKind::Function || p->kind == ProcKind::PropertyGet) return std::move(f.storage[0]);
-    return Value();
+    return CValue();
 }
 
 // The procedure's arrays (Dim a(3)) and constants, made at each call.
-NOINLINE void Interpreter::InitLocals(const Proc* p, Frame& f) {
+NOINLINE void CInterpreter::InitLocals(const Proc* p, Frame& f) {
     for (const VarDecl& d : p->arrays)
         f.storage[size_t(d.slot)] =
-            Value::Arr(MakeArray(const_cast<VarDecl&>(d).bounds, f, !d.bounds.empty()));
+            CValue::Arr(MakeArray(const_cast<VarDecl&>(d).bounds, f, !d.bounds.empty()));
     for (const ConstDecl& c : p->consts) {
         try {
             f.storage[size_t(c.slot)] = Eval(*c.value, f);
@@ -40,8 +40,8 @@ NOINLINE void Interpreter::InitLocals(const Proc* p, Frame& f) {
     }
 }
 
-Value Interpreter::InvokeInstance(Instance& inst, StringView name, unsigned flags,
-                                  std::span<Value* const> args, bool allowPrivate) {
+CValue CInterpreter::InvokeInstance(CInstance& inst, StringView name, unsigned flags,
+                                  std::span<CValue* const> args, bool allowPrivate) {
     const ClassDef* cls = inst.cls;
     const Member* m = nullptr;
     if (name.empty()) {
@@ -53,31 +53,31 @@ Value Interpreter::InvokeInstance(Instance& inst, StringView name, unsigned flag
             RaiseNamed(err::kNotSupported, name);
         m = &it->second;
     }
-    std::shared_ptr<Object> self = inst.shared_from_this();
+    std::shared_ptr<CObject> self = inst.shared_from_this();
     if (flags & (kCallPut | kCallPutRef)) {
         if (args.empty()) Raise(err::kArgCount);
         if (m->field >= 0) {
-            Value v = *args.back();
+            CValue v = *args.back();
             if (flags & kCallPutRef) {
                 if (!v.IsObject()) Raise(err::kObjectRequired);
             } else if (v.IsObject()) {
                 v = Plain(v);
             }
-            Value& field = inst.fields[size_t(m->field)];
+            CValue& field = inst.fields[size_t(m->field)];
             if (args.size() == 1) {
                 CheckNotLocked(field);
                 field = std::move(v);
-                return Value();
+                return CValue();
             }
             if (field.IsArray()) {
                 std::vector<int32_t> index;
                 for (size_t i = 0; i + 1 < args.size(); ++i) index.push_back(ToIndex(*args[i]));
                 if (!field.IsArray()) Raise(err::kTypeMismatch);  // the index replaced it
                 WritableArray(field)->At(index) = std::move(v);
-                return Value();
+                return CValue();
             }
             if (field.IsObject() && field.object()) {
-                Value target = field;
+                CValue target = field;
                 return target.object()->Invoke(u"", flags, args);
             }
             Raise(err::kTypeMismatch);
@@ -87,7 +87,7 @@ Value Interpreter::InvokeInstance(Instance& inst, StringView name, unsigned flag
         return CallProc(p, self, &inst, args);
     }
     if (m->field >= 0) {
-        Value v = inst.fields[size_t(m->field)];
+        CValue v = inst.fields[size_t(m->field)];
         if (args.empty()) return v;
         return IndexValue(v, args, flags);
     }
@@ -96,32 +96,32 @@ Value Interpreter::InvokeInstance(Instance& inst, StringView name, unsigned flag
     RaiseNamed(err::kNotSupported, m->name);
 }
 
-Value Interpreter::InvokeOn(const Value& target, StringView name, unsigned flags,
-                            std::span<Value* const> args, Frame& f, RefMask byRef) {
+CValue CInterpreter::InvokeOn(const CValue& target, StringView name, unsigned flags,
+                            std::span<CValue* const> args, Frame& f, RefMask byRef) {
     if (!target.IsObject()) RaiseNamed(err::kObjectRequired, name);
-    Object* o = target.object();
+    CObject* o = target.object();
     if (!o) {
         if (!name.empty()) RaiseNamed(err::kObjectRequired, name);  // a member of Nothing
         Raise(err::kObjectNotSet);
     }
     if (f.proc->cls) {
-        if (auto* inst = dynamic_cast<Instance*>(o); inst && inst->cls == f.proc->cls)
+        if (auto* inst = dynamic_cast<CInstance*>(o); inst && inst->cls == f.proc->cls)
             return InvokeInstance(*inst, name, flags, args, true);
     }
     return o->InvokeWithRefs(name, flags, args, byRef);
 }
 
-Value Interpreter::IndexValue(const Value& v, std::span<Value* const> args, unsigned flags,
+CValue CInterpreter::IndexValue(const CValue& v, std::span<CValue* const> args, unsigned flags,
                               RefMask byRef) {
     if (v.IsArray()) {
         std::vector<int32_t> index;
         index.reserve(args.size());
-        for (Value* a : args) index.push_back(ToIndex(*a));
+        for (CValue* a : args) index.push_back(ToIndex(*a));
         return const_cast<Array*>(v.array())->At(index);
     }
     if (v.IsObject()) {
         if (!v.object()) Raise(err::kObjectNotSet);
-        Value keep = v;
+        CValue keep = v;
         return keep.object()->InvokeWithRefs(u"", flags, args, byRef);
     }
     if (args.empty()) return v;
@@ -131,10 +131,10 @@ Value Interpreter::IndexValue(const Value& v, std::span<Value* const> args, unsi
 // An element of an array variable, passed by reference: the array is made
 // unshared and locked until the call ends (ReDim, Erase or a new value for
 // the variable meanwhile: error 10). Null when `call` names no array variable.
-Value* Interpreter::LendElement(Expr& call, Frame& f, Args& out) {
+CValue* CInterpreter::LendElement(Expr& call, Frame& f, Args& out) {
     Expr& base = *call.a;
     EnsureResolved(base, f);
-    Value* var = VariableOf(base, f);
+    CValue* var = VariableOf(base, f);
     if (!var || !var->IsArray()) return nullptr;
     std::vector<int32_t> index;
     index.reserve(call.args.size());
@@ -143,31 +143,31 @@ Value* Interpreter::LendElement(Expr& call, Frame& f, Args& out) {
         index.push_back(ToIndex(Eval(*a, f)));
     }
     if (!var->IsArray()) RaiseNamed(err::kTypeMismatch, base.name);  // the index replaced it
-    Value& element = WritableArray(*var)->At(index);
+    CValue& element = WritableArray(*var)->At(index);
     out.lent.push_back(var->arrayPtr());
     ++out.lent.back()->locks.n;
     return &element;
 }
 
-void Interpreter::BuildArgs(std::vector<ExprP>& argExprs, Frame& f, Args& out, const Proc* p) {
+void CInterpreter::BuildArgs(std::vector<ExprP>& argExprs, Frame& f, Args& out, const Proc* p) {
     out.temps.reserve(argExprs.size());
     out.ptrs.reserve(argExprs.size());
     for (size_t i = 0; i < argExprs.size(); ++i) {
         auto& a = argExprs[i];
         if (a && a->kind == EK::Call && a->a->kind == EK::Name &&
             (!p || (i < p->params.size() && p->params[i].byRef))) {
-            if (Value* element = LendElement(*a, f, out)) {
+            if (CValue* element = LendElement(*a, f, out)) {
                 out.Lend(element);
                 continue;
             }
         }
         if (!a) {
-            out.ptrs.push_back(&out.temps.emplace_back(Value::Missing()));
+            out.ptrs.push_back(&out.temps.emplace_back(CValue::Missing()));
             continue;
         }
         if (a->kind == EK::Name) {
             EnsureResolved(*a, f);
-            if (Value* var = VariableOf(*a, f)) {
+            if (CValue* var = VariableOf(*a, f)) {
                 out.Lend(var);
                 continue;
             }
@@ -176,33 +176,33 @@ void Interpreter::BuildArgs(std::vector<ExprP>& argExprs, Frame& f, Args& out, c
     }
 }
 
-Value Interpreter::CallBuiltin(const Builtin* b, std::vector<ExprP>& argExprs, Frame& f) {
+CValue CInterpreter::CallBuiltin(const Builtin* b, std::vector<ExprP>& argExprs, Frame& f) {
     if (int(argExprs.size()) < b->minArgs || (b->maxArgs != kAnyArgs && int(argExprs.size()) > b->maxArgs))
         RaiseNamed(err::kArgCount, b->name);
-    std::vector<Value> values;
+    std::vector<CValue> values;
     values.reserve(argExprs.size());
-    for (auto& a : argExprs) values.push_back(a ? Eval(*a, f) : Value::Missing());
+    for (auto& a : argExprs) values.push_back(a ? Eval(*a, f) : CValue::Missing());
     return b->fn(state_, values);
 }
 
-Value Interpreter::CallEngineBuiltin(int which, std::vector<ExprP>& argExprs, Frame& f) {
+CValue CInterpreter::CallEngineBuiltin(int which, std::vector<ExprP>& argExprs, Frame& f) {
     if (which == kErr) {
         if (!argExprs.empty()) Raise(err::kTypeMismatch);
-        return Value::Obj(err_);
+        return CValue::Obj(err_);
     }
     if (argExprs.size() != 1 || !argExprs[0]) RaiseNamed(err::kArgCount, kEngineFns[which]);
-    Value v = Eval(*argExprs[0], f);
+    CValue v = Eval(*argExprs[0], f);
     switch (which) {
-        case kIsObject: return Value::Boolean(v.IsObject());
-        case kTypeName: return Value::Str(TypeNameOf(v));
+        case kIsObject: return CValue::Boolean(v.IsObject());
+        case kTypeName: return CValue::Str(TypeNameOf(v));
         case kVarType:
-            if (v.IsObject() && v.object()) return Value::Integer(int16_t(v.object()->VarType()));
-            return Value::Integer(int16_t(v.IsArray() ? 0x200C : int(v.type())));
+            if (v.IsObject() && v.object()) return CValue::Integer(int16_t(v.object()->VarType()));
+            return CValue::Integer(int16_t(v.IsArray() ? 0x200C : int(v.type())));
         case kGetRef: {
             const String name = ops::ToString(Plain(v));
             const int id = ProcedureId(name);
             if (id < 0) Raise(err::kInvalidCall);
-            return Value::Obj(std::make_shared<ProcRef>(this, globals_[size_t(id)].proc, alive_));
+            return CValue::Obj(std::make_shared<CProcRef>(this, globals_[size_t(id)].proc, alive_));
         }
         case kEval: {
             const String text = ops::ToString(Plain(v));
@@ -217,12 +217,12 @@ Value Interpreter::CallEngineBuiltin(int which, std::vector<ExprP>& argExprs, Fr
         default: {  // Execute sees the caller's locals, ExecuteGlobal only the globals
             const String text = ops::ToString(Plain(v));
             RunText(text, 0, true, which == kExecute ? OuterOf(f) : nullptr);
-            return Value();
+            return CValue();
         }
     }
 }
 
-Value Interpreter::CallMember(const Member* m, std::vector<ExprP>& argExprs, Frame& f, unsigned flags) {
+CValue CInterpreter::CallMember(const Member* m, std::vector<ExprP>& argExprs, Frame& f, unsigned flags) {
     (void)flags;
     Args args;
     BuildArgs(argExprs, f, args);
@@ -232,15 +232,15 @@ Value Interpreter::CallMember(const Member* m, std::vector<ExprP>& argExprs, Fra
     return CallProc(p, f.me, f.inst, args.ptrs);
 }
 
-Value Interpreter::NewInstance(Expr& e, Frame& f) {
+CValue CInterpreter::NewInstance(Expr& e, Frame& f) {
     (void)f;
     // The language's own classes (RegExp) come before a script class of the same name.
     if (e.resolved != Resolved::Global)
-        if (auto builtin = NewBuiltinClass(e.name)) return Value::Obj(std::move(builtin));
+        if (auto builtin = NewBuiltinClass(e.name)) return CValue::Obj(std::move(builtin));
     if (e.resolved != Resolved::Global || e.generation != generation_) {
         auto it = globalIndex_.find(e.name);
         if (it == globalIndex_.end()) {  // no script class: the language's own (RegExp)
-            if (auto builtin = NewBuiltinClass(e.name)) return Value::Obj(std::move(builtin));
+            if (auto builtin = NewBuiltinClass(e.name)) return CValue::Obj(std::move(builtin));
             RaiseNamed(err::kClassNotDefined, e.name);
         }
         e.index = it->second;
@@ -249,11 +249,11 @@ Value Interpreter::NewInstance(Expr& e, Frame& f) {
     }
     const ClassDef* cls = globals_[size_t(e.index)].cls;
     if (!cls) {
-        if (auto builtin = NewBuiltinClass(e.name)) return Value::Obj(std::move(builtin));
+        if (auto builtin = NewBuiltinClass(e.name)) return CValue::Obj(std::move(builtin));
         RaiseNamed(err::kClassNotDefined, e.name);
     }
-    std::shared_ptr<Instance> sp(new Instance(this, cls, alive_), InstanceDeleter{});
-    std::shared_ptr<Object> obj = sp;
+    std::shared_ptr<CInstance> sp(new CInstance(this, cls, alive_), InstanceDeleter{});
+    std::shared_ptr<CObject> obj = sp;
     if (!cls->fields.empty()) {
         Frame cf;
         cf.Init(&cls->scope);
@@ -262,11 +262,11 @@ Value Interpreter::NewInstance(Expr& e, Frame& f) {
         for (const VarDecl& d : cls->fields)
             if (d.isArray)
                 sp->fields[size_t(d.slot)] =
-                    Value::Arr(MakeArray(const_cast<VarDecl&>(d).bounds, cf, !d.bounds.empty()));
+                    CValue::Arr(MakeArray(const_cast<VarDecl&>(d).bounds, cf, !d.bounds.empty()));
         for (const ConstDecl& c : cls->consts) sp->fields[size_t(c.slot)] = Eval(*c.value, cf);
     }
     if (cls->initialize) CallProc(cls->initialize, obj, sp.get(), {});
-    return Value::Obj(std::move(obj));
+    return CValue::Obj(std::move(obj));
 }
 
 }  // namespace script

@@ -4,7 +4,7 @@ namespace script {
 
 // ---- Names ---------------------------------------------------------------------------------
 
-void Interpreter::Resolve(Expr& e, Frame& f) {
+void CInterpreter::Resolve(Expr& e, Frame& f) {
     const Proc* p = f.proc;
     e.readOnly = false;
     if (p->kind != ProcKind::Main) {
@@ -104,7 +104,7 @@ void Interpreter::Resolve(Expr& e, Frame& f) {
     e.resolved = Resolved::Global;
 }
 
-Value* Interpreter::VariableOf(Expr& e, Frame& f) {
+CValue* CInterpreter::VariableOf(Expr& e, Frame& f) {
     switch (e.resolved) {
         case Resolved::Local:
             if (e.readOnly) return nullptr;
@@ -122,7 +122,7 @@ Value* Interpreter::VariableOf(Expr& e, Frame& f) {
     }
 }
 
-Value* Interpreter::OuterPlace(Expr& e, Frame& f) {
+CValue* CInterpreter::OuterPlace(Expr& e, Frame& f) {
     Frame* o = f.outer;
     if (!o) Raise(err::kObjectRequired);
     if (e.resolved == Resolved::OuterLocal) return o->slots[size_t(e.index)];
@@ -130,7 +130,7 @@ Value* Interpreter::OuterPlace(Expr& e, Frame& f) {
     return &o->inst->fields[size_t(e.index)];
 }
 
-Value Interpreter::EvalName(Expr& e, Frame& f) {
+CValue CInterpreter::EvalName(Expr& e, Frame& f) {
     EnsureResolved(e, f);
     switch (e.resolved) {
         case Resolved::Local:
@@ -151,9 +151,9 @@ Value Interpreter::EvalName(Expr& e, Frame& f) {
             if (g.cls) RaiseNamed(err::kTypeMismatch, e.name);
             return g.value;
         }
-        case Resolved::NamedItem: return Value::Obj(items_[size_t(e.index)].object);
+        case Resolved::NamedItem: return CValue::Obj(items_[size_t(e.index)].object);
         case Resolved::GlobalMember: {
-            std::shared_ptr<Object> o = items_[size_t(e.index)].object;
+            std::shared_ptr<CObject> o = items_[size_t(e.index)].object;
             return o->Invoke(e.name, kCallMethod | kCallGet, {});
         }
         case Resolved::Builtin: {
@@ -170,7 +170,7 @@ Value Interpreter::EvalName(Expr& e, Frame& f) {
     }
 }
 
-const Value& Interpreter::EvalRef(Expr& e, Frame& f, Value& tmp) {
+const CValue& CInterpreter::EvalRef(Expr& e, Frame& f, CValue& tmp) {
     if (e.kind == EK::Name) {
         EnsureResolved(e, f);
         switch (e.resolved) {
@@ -199,7 +199,7 @@ const Value& Interpreter::EvalRef(Expr& e, Frame& f, Value& tmp) {
 
 // ---- Expressions -------------------------------------------------------------------------
 
-Value Interpreter::Eval(Expr& e, Frame& f) {
+CValue CInterpreter::Eval(Expr& e, Frame& f) {
     switch (e.kind) {
         case EK::Literal: return e.value;
         case EK::Name: return EvalName(e, f);
@@ -210,12 +210,12 @@ Value Interpreter::Eval(Expr& e, Frame& f) {
     }
 }
 
-NOINLINE Value Interpreter::EvalBinary(Expr& e, Frame& f) {
+NOINLINE CValue CInterpreter::EvalBinary(Expr& e, Frame& f) {
     stack_.Check();
     // Variables and literals are read in place; Integer and Long operands
     // take the short way.
-    const Value* pa = PlaceOf(*e.a, f);
-    const Value* pb = pa ? PlaceOf(*e.b, f) : nullptr;
+    const CValue* pa = PlaceOf(*e.a, f);
+    const CValue* pb = pa ? PlaceOf(*e.b, f) : nullptr;
     if (pb && IsIntegral(*pa) && IsIntegral(*pb)) {
         const int64_t x = IntegralOf(*pa), y = IntegralOf(*pb);
         const bool both = pa->type() == Type::Integer && pb->type() == Type::Integer;
@@ -226,12 +226,12 @@ NOINLINE Value Interpreter::EvalBinary(Expr& e, Frame& f) {
             case ops::Op::Mod:
                 if (y != 0) return IntegralResult(x % y, both);
                 break;
-            case ops::Op::Eq: return Value::Boolean(x == y);
-            case ops::Op::Ne: return Value::Boolean(x != y);
-            case ops::Op::Lt: return Value::Boolean(x < y);
-            case ops::Op::Le: return Value::Boolean(x <= y);
-            case ops::Op::Gt: return Value::Boolean(x > y);
-            case ops::Op::Ge: return Value::Boolean(x >= y);
+            case ops::Op::Eq: return CValue::Boolean(x == y);
+            case ops::Op::Ne: return CValue::Boolean(x != y);
+            case ops::Op::Lt: return CValue::Boolean(x < y);
+            case ops::Op::Le: return CValue::Boolean(x <= y);
+            case ops::Op::Gt: return CValue::Boolean(x > y);
+            case ops::Op::Ge: return CValue::Boolean(x >= y);
             default: break;
         }
     }
@@ -239,20 +239,20 @@ NOINLINE Value Interpreter::EvalBinary(Expr& e, Frame& f) {
     return EvalBinarySlow(e, f);
 }
 
-NOINLINE Value Interpreter::EvalBinarySlow(Expr& e, Frame& f) {
+NOINLINE CValue CInterpreter::EvalBinarySlow(Expr& e, Frame& f) {
     // Left to right, each side a value of its own (a call on the right may change a variable on the left).
-    Value a = Eval(*e.a, f);
-    Value b = Eval(*e.b, f);
+    CValue a = Eval(*e.a, f);
+    CValue b = Eval(*e.b, f);
     return BinaryOf(e.op, a, b);
 }
 
-Value Interpreter::BinaryOf(ops::Op op, const Value& a, const Value& b) {
+CValue CInterpreter::BinaryOf(ops::Op op, const CValue& a, const CValue& b) {
     if (a.IsObject() || b.IsObject()) return BinaryOfObjects(op, a, b);
     return ops::Binary(op, a, b);
 }
 
 // Where a variable, constant or literal operand is (no copy), or null.
-const Value* Interpreter::PlaceOf(Expr& e, Frame& f) {
+const CValue* CInterpreter::PlaceOf(Expr& e, Frame& f) {
     if (e.kind == EK::Literal) return &e.value;
     if (e.kind != EK::Name) return nullptr;
     EnsureResolved(e, f);
@@ -272,49 +272,49 @@ const Value* Interpreter::PlaceOf(Expr& e, Frame& f) {
     }
 }
 
-NOINLINE Value Interpreter::BinaryOfObjects(ops::Op op, const Value& a, const Value& b) {
-    Value pa = a.IsObject() ? Plain(a) : a;
-    Value pb = b.IsObject() ? Plain(b) : b;
+NOINLINE CValue CInterpreter::BinaryOfObjects(ops::Op op, const CValue& a, const CValue& b) {
+    CValue pa = a.IsObject() ? Plain(a) : a;
+    CValue pb = b.IsObject() ? Plain(b) : b;
     return ops::Binary(op, pa, pb);
 }
 
-NOINLINE Value Interpreter::EvalOther(Expr& e, Frame& f) {
+NOINLINE CValue CInterpreter::EvalOther(Expr& e, Frame& f) {
     stack_.Check();
     switch (e.kind) {
         case EK::Negate: {
-            Value v = Eval(*e.a, f);
+            CValue v = Eval(*e.a, f);
             return ops::Negate(v.IsObject() ? Plain(v) : v);
         }
         case EK::Not: {
-            Value v = Eval(*e.a, f);
+            CValue v = Eval(*e.a, f);
             return ops::Not(v.IsObject() ? Plain(v) : v);
         }
         case EK::Is: {
-            Value a = Eval(*e.a, f);
-            Value b = Eval(*e.b, f);
+            CValue a = Eval(*e.a, f);
+            CValue b = Eval(*e.b, f);
             if (!a.IsObject() || !b.IsObject()) Raise(err::kObjectRequired);
             const void* ia = a.object() ? a.object()->Identity() : nullptr;
             const void* ib = b.object() ? b.object()->Identity() : nullptr;
-            return Value::Boolean(ia == ib);
+            return CValue::Boolean(ia == ib);
         }
         case EK::Member: {
-            Value target = Eval(*e.a, f);
+            CValue target = Eval(*e.a, f);
             return InvokeOn(target, e.name, kCallMethod | kCallGet, {}, f);
         }
         case EK::New: return NewInstance(e, f);
         case EK::Me:
             if (!f.me) {
-                if (!globalScope_) globalScope_ = std::make_shared<GlobalScope>(this, alive_);
-                return Value::Obj(globalScope_);
+                if (!globalScope_) globalScope_ = std::make_shared<CGlobalScope>(this, alive_);
+                return CValue::Obj(globalScope_);
             }
-            return Value::Obj(f.me);
+            return CValue::Obj(f.me);
         case EK::With: return f.with[size_t(e.index)];
         default: Raise(err::kSyntax);
     }
 }
 
 // callee(args) as a value (flags Method|Get) or as a statement (Method).
-Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, unsigned flags,
+CValue CInterpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, unsigned flags,
                             Expr* callee) {
     (void)call;
     stack_.Check();
@@ -330,7 +330,7 @@ Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, 
             case Resolved::Local:
             case Resolved::ImplicitLocal:
             case Resolved::Field: {
-                Value* var = n.resolved == Resolved::Field
+                CValue* var = n.resolved == Resolved::Field
                                  ? (f.inst ? &f.inst->fields[size_t(n.index)] : nullptr)
                                  : f.slots[size_t(n.index)];
                 if (!var) Raise(err::kObjectRequired);
@@ -369,21 +369,21 @@ Value Interpreter::EvalCall(Expr& call, std::vector<ExprP>& argExprs, Frame& f, 
     return CallValue(*callee, argExprs, f, flags);
 }
 
-NOINLINE Value Interpreter::CallNamedItem(Expr& n, std::vector<ExprP>& argExprs, Frame& f, unsigned flags) {
-    Value item = Value::Obj(items_[size_t(n.index)].object);
+NOINLINE CValue CInterpreter::CallNamedItem(Expr& n, std::vector<ExprP>& argExprs, Frame& f, unsigned flags) {
+    CValue item = CValue::Obj(items_[size_t(n.index)].object);
     return CallObject(std::move(item),
                       n.resolved == Resolved::GlobalMember ? StringView(n.name) : StringView(), argExprs, f,
                       flags);
 }
 
-NOINLINE Value Interpreter::CallWithArgs(const Proc* p, const std::shared_ptr<Object>& me, Instance* inst,
+NOINLINE CValue CInterpreter::CallWithArgs(const Proc* p, const std::shared_ptr<CObject>& me, CInstance* inst,
                                          std::vector<ExprP>& argExprs, Frame& f) {
     Args args;
     BuildArgs(argExprs, f, args, p);
     return CallProc(p, me, inst, args.ptrs);
 }
 
-NOINLINE Value Interpreter::CallVariable(Expr& n, const Value& var, std::vector<ExprP>& argExprs, Frame& f,
+NOINLINE CValue CInterpreter::CallVariable(Expr& n, const CValue& var, std::vector<ExprP>& argExprs, Frame& f,
                                          unsigned flags) {
     if (var.IsArray() && (flags & kCallGet)) {
         std::vector<int32_t> index;
@@ -400,7 +400,7 @@ NOINLINE Value Interpreter::CallVariable(Expr& n, const Value& var, std::vector<
     RaiseNamed(err::kTypeMismatch, n.name);
 }
 
-NOINLINE Value Interpreter::CallObject(Value target, StringView name, std::vector<ExprP>& argExprs, Frame& f,
+NOINLINE CValue CInterpreter::CallObject(CValue target, StringView name, std::vector<ExprP>& argExprs, Frame& f,
                                        unsigned flags) {
     Args args;
     BuildArgs(argExprs, f, args);
@@ -408,16 +408,16 @@ NOINLINE Value Interpreter::CallObject(Value target, StringView name, std::vecto
     return InvokeOn(target, name, flags, args.ptrs, f, args.byRef);
 }
 
-NOINLINE Value Interpreter::CallMemberOf(Expr& callee, std::vector<ExprP>& argExprs, Frame& f,
+NOINLINE CValue CInterpreter::CallMemberOf(Expr& callee, std::vector<ExprP>& argExprs, Frame& f,
                                          unsigned flags) {
-    Value target = Eval(*callee.a, f);
+    CValue target = Eval(*callee.a, f);
     Args args;
     BuildArgs(argExprs, f, args);
     return InvokeOn(target, callee.name, flags, args.ptrs, f, args.byRef);
 }
 
-NOINLINE Value Interpreter::CallValue(Expr& callee, std::vector<ExprP>& argExprs, Frame& f, unsigned flags) {
-    Value target = Eval(callee, f);
+NOINLINE CValue CInterpreter::CallValue(Expr& callee, std::vector<ExprP>& argExprs, Frame& f, unsigned flags) {
+    CValue target = Eval(callee, f);
     Args args;
     BuildArgs(argExprs, f, args);
     if (!target.IsObject() && !(flags & kCallGet)) Raise(err::kTypeMismatch);

@@ -22,11 +22,11 @@ namespace script {
 
 // ---- Objects of the engine ------------------------------------------------------------
 
-class Instance : public Object {
+class CInstance : public CObject {
    public:
-    Instance(Interpreter* interp, const ClassDef* cls, std::weak_ptr<int> alive)
+    CInstance(CInterpreter* interp, const ClassDef* cls, std::weak_ptr<int> alive)
         : interp(interp), cls(cls), alive(std::move(alive)), fields(cls->fields.size()) {}
-    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override;
+    CValue Invoke(StringView name, unsigned flags, std::span<CValue* const> args) override;
     bool HasMember(StringView name) override {
         if (alive.expired()) return false;
         auto it = cls->members.find(name);
@@ -34,10 +34,10 @@ class Instance : public Object {
     }
     String TypeName() const override { return alive.expired() ? u"Object" : cls->name; }
 
-    Interpreter* interp;
+    CInterpreter* interp;
     const ClassDef* cls;
     std::weak_ptr<int> alive;
-    std::vector<Value> fields;
+    std::vector<CValue> fields;
 };
 
 namespace {
@@ -49,9 +49,9 @@ namespace {
 // destructor is destroyed after its storage was freed when a thread ends
 // (MinGW's emulated TLS).
 thread_local int t_releasing = 0;
-thread_local std::vector<Instance*>* t_pending = nullptr;
+thread_local std::vector<CInstance*>* t_pending = nullptr;
 
-inline void Dispose(Instance* p) {
+inline void Dispose(CInstance* p) {
     if (!p->alive.expired() && p->cls->terminate)
         p->interp->Terminate(p);  // owns p from here
     else
@@ -59,10 +59,10 @@ inline void Dispose(Instance* p) {
 }
 
 struct InstanceDeleter {
-    void operator()(Instance* p) const noexcept {
+    void operator()(CInstance* p) const noexcept {
         if (t_releasing > 0) {
             try {
-                if (!t_pending) t_pending = new std::vector<Instance*>();
+                if (!t_pending) t_pending = new std::vector<CInstance*>();
                 t_pending->push_back(p);
                 return;
             } catch (...) {
@@ -71,7 +71,7 @@ struct InstanceDeleter {
         ++t_releasing;
         Dispose(p);
         while (t_pending && !t_pending->empty()) {
-            Instance* q = t_pending->back();
+            CInstance* q = t_pending->back();
             t_pending->pop_back();
             Dispose(q);
         }
@@ -85,7 +85,7 @@ struct InstanceDeleter {
 // Err: the last error caught under On Error Resume Next.
 }  // namespace
 
-class ErrObject : public Object {
+class CErrObject : public CObject {
    public:
     int32_t number = 0;
     String description, source, helpFile;
@@ -105,35 +105,35 @@ class ErrObject : public Object {
         helpFile = e.helpFile;
         helpContext = e.helpContext;
     }
-    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
+    CValue Invoke(StringView name, unsigned flags, std::span<CValue* const> args) override {
         const bool put = flags & (kCallPut | kCallPutRef);
         if (name.empty() || SameName(name, u"Number")) {
             if (put) {
                 if (args.empty()) Raise(err::kArgCount);
                 number = ops::ToLong(Plain(*args.back()));
-                return Value();
+                return CValue();
             }
-            return Value::Long(number);
+            return CValue::Long(number);
         }
         // Description and Source: text read, or written with the value last.
         auto text = [&](String& field) {
-            if (!put) return Value::Str(field);
+            if (!put) return CValue::Str(field);
             if (args.empty()) Raise(err::kArgCount);
             field = ops::ToString(Plain(*args.back()));
-            return Value();
+            return CValue();
         };
         if (SameName(name, u"Description")) return text(description);
         if (SameName(name, u"Source")) return text(source);
         if (SameName(name, u"HelpFile")) return text(helpFile);
         if (SameName(name, u"HelpContext")) {
-            if (!put) return Value::Long(helpContext);
+            if (!put) return CValue::Long(helpContext);
             if (args.empty()) Raise(err::kArgCount);
             helpContext = ops::ToLong(Plain(*args.back()));
-            return Value();
+            return CValue();
         }
         if (SameName(name, u"Clear")) {
             Clear();
-            return Value();
+            return CValue();
         }
         if (SameName(name, u"Raise")) {
             if (args.empty() || args.size() > 5) Raise(err::kArgCount);
@@ -172,26 +172,26 @@ class ErrObject : public Object {
 namespace {
 
 // Me outside a class: the script's global procedures and variables as members.
-class GlobalScope : public Object {
+class CGlobalScope : public CObject {
    public:
-    GlobalScope(Interpreter* interp, std::weak_ptr<int> alive) : interp_(interp), alive_(std::move(alive)) {}
-    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
+    CGlobalScope(CInterpreter* interp, std::weak_ptr<int> alive) : interp_(interp), alive_(std::move(alive)) {}
+    CValue Invoke(StringView name, unsigned flags, std::span<CValue* const> args) override {
         if (name.empty() || alive_.expired()) Raise(err::kNotSupported);
         return interp_->InvokeGlobal(name, flags, args);
     }
     bool HasMember(StringView name) override { return !alive_.expired() && interp_->HasGlobal(name); }
 
    private:
-    Interpreter* interp_;
+    CInterpreter* interp_;
     std::weak_ptr<int> alive_;
 };
 
 // What GetRef returns: its default member calls the procedure.
-class ProcRef : public Object {
+class CProcRef : public CObject {
    public:
-    ProcRef(Interpreter* interp, const Proc* proc, std::weak_ptr<int> alive)
+    CProcRef(CInterpreter* interp, const Proc* proc, std::weak_ptr<int> alive)
         : interp_(interp), proc_(proc), alive_(std::move(alive)) {}
-    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
+    CValue Invoke(StringView name, unsigned flags, std::span<CValue* const> args) override {
         if (!name.empty() || (flags & (kCallPut | kCallPutRef)) || alive_.expired())
             Raise(err::kNotSupported);
         return interp_->CallFromHost(proc_, args);
@@ -199,7 +199,7 @@ class ProcRef : public Object {
     bool HasMember(StringView) override { return false; }
 
    private:
-    Interpreter* interp_;
+    CInterpreter* interp_;
     const Proc* proc_;
     std::weak_ptr<int> alive_;
 };
@@ -220,12 +220,12 @@ inline ScriptError ErrorOf(int number) {
     Raise(number, ErrorText(number) + u": '" + String(name) + u"'");
 }
 
-inline int32_t ToIndex(const Value& v) { return ops::ToLong(v.IsObject() ? Plain(v) : v); }
+inline int32_t ToIndex(const CValue& v) { return ops::ToLong(v.IsObject() ? Plain(v) : v); }
 
-inline bool IsIntegral(const Value& v) { return v.type() == Type::Integer || v.type() == Type::Long; }
-inline int64_t IntegralOf(const Value& v) { return v.type() == Type::Integer ? v.integer() : v.lng(); }
+inline bool IsIntegral(const CValue& v) { return v.type() == Type::Integer || v.type() == Type::Long; }
+inline int64_t IntegralOf(const CValue& v) { return v.type() == Type::Integer ? v.integer() : v.lng(); }
 
-inline String TypeNameOf(const Value& v) {
+inline String TypeNameOf(const CValue& v) {
     switch (v.type()) {
         case Type::Empty: return u"Empty";
         case Type::Null: return u"Null";
@@ -236,7 +236,7 @@ inline String TypeNameOf(const Value& v) {
         case Type::Currency: return u"Currency";
         case Type::Date: return u"Date";
         case Type::String: return u"String";
-        case Type::Object: return v.object() ? v.object()->TypeName() : u"Nothing";
+        case Type::CObject: return v.object() ? v.object()->TypeName() : u"Nothing";
         case Type::Error: return u"Error";
         case Type::Boolean: return u"Boolean";
         case Type::Byte: return u"Byte";
@@ -247,25 +247,25 @@ inline String TypeNameOf(const Value& v) {
 
 // Integer and Long operands, the common case of loops and counters, without
 // the general operator: the same widening (Integer, then Long, then Double).
-inline Value IntegralResult(int64_t r, bool bothInteger) {
-    if (bothInteger && r >= INT16_MIN && r <= INT16_MAX) return Value::Integer(int16_t(r));
-    if (r >= INT32_MIN && r <= INT32_MAX) return Value::Long(int32_t(r));
-    return Value::Double(double(r));
+inline CValue IntegralResult(int64_t r, bool bothInteger) {
+    if (bothInteger && r >= INT16_MIN && r <= INT16_MAX) return CValue::Integer(int16_t(r));
+    if (r >= INT32_MIN && r <= INT32_MAX) return CValue::Long(int32_t(r));
+    return CValue::Double(double(r));
 }
 
 // Arrays get at most 256 MiB of elements (error 7 before allocating more).
 constexpr size_t kMaxArrayBytes = size_t(256) << 20;
-constexpr size_t kMaxArrayElements = kMaxArrayBytes / sizeof(Value);
+constexpr size_t kMaxArrayElements = kMaxArrayBytes / sizeof(CValue);
 
 // Whether `v` holds an array with elements lent by reference to a call in
 // progress, and nothing but the lends holds it besides `v`. (The lends keep
 // the array alive; when another variable shares it, replacing `v` frees nothing.)
-inline bool Locked(const Value& v) {
+inline bool Locked(const CValue& v) {
     return v.IsArray() && v.array()->locks.n > 0 && v.arrayPtr().use_count() <= 1 + long(v.array()->locks.n);
 }
 // Replacing, reallocating or erasing such an array would move the lent elements
 // away from the variable.
-inline void CheckNotLocked(const Value& v) {
+inline void CheckNotLocked(const CValue& v) {
     if (Locked(v)) Raise(err::kFixedArray);
 }
 // The array of `var` to change in place. Each lend holds the array once
@@ -273,7 +273,7 @@ inline void CheckNotLocked(const Value& v) {
 // unshared when nothing else holds it; when something else does, it can
 // neither be copied away from the lent elements nor changed under the other
 // holder: error 10.
-inline Array* WritableArray(Value& var) {
+inline Array* WritableArray(CValue& var) {
     const Array* a = var.array();
     if (!a) return nullptr;
     if (a->locks.n > 0) {
@@ -292,12 +292,12 @@ inline Frame* OuterOf(Frame& f);
 // The frame of one procedure call (or of a text's top level).
 struct Frame {
     const Proc* proc = nullptr;
-    std::vector<Value> storage;
-    std::vector<Value*> slots;
-    std::shared_ptr<Object> me;
-    Instance* inst = nullptr;
+    std::vector<CValue> storage;
+    std::vector<CValue*> slots;
+    std::shared_ptr<CObject> me;
+    CInstance* inst = nullptr;
     bool resumeNext = false;
-    std::vector<Value> with;
+    std::vector<CValue> with;
     Frame* outer = nullptr;  // Execute and Eval: the procedure's frame they see the locals of
 
     void Init(const Proc* p) {
@@ -315,12 +315,12 @@ inline Frame* OuterOf(Frame& f) {
 }
 
 // The arguments of one call: pointers to variables (by reference) or temporaries.
-struct Interpreter::Args {
-    std::vector<Value> temps;
-    std::vector<Value*> ptrs;
+struct CInterpreter::Args {
+    std::vector<CValue> temps;
+    std::vector<CValue*> ptrs;
     RefMask byRef = 0;  // the arguments that are a variable or an element of an array variable
 
-    void Lend(Value* variable) {
+    void Lend(CValue* variable) {
         const size_t i = ptrs.size();
         if (i < 64) byRef |= RefMask(1) << i;
         ptrs.push_back(variable);
@@ -335,17 +335,17 @@ struct Interpreter::Args {
     }
 };
 
-class EntryGuard {
+class CEntryGuard {
    public:
-    explicit EntryGuard(Interpreter* in) : in_(in) {
+    explicit CEntryGuard(CInterpreter* in) : in_(in) {
         if (in_->depth_++ == 0) in_->stack_.base = reinterpret_cast<uintptr_t>(this);
     }
-    ~EntryGuard() { --in_->depth_; }
-    EntryGuard(const EntryGuard&) = delete;
-    EntryGuard& operator=(const EntryGuard&) = delete;
+    ~CEntryGuard() { --in_->depth_; }
+    CEntryGuard(const CEntryGuard&) = delete;
+    CEntryGuard& operator=(const CEntryGuard&) = delete;
 
    private:
-    Interpreter* in_;
+    CInterpreter* in_;
 };
 
 namespace {

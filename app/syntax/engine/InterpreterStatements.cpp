@@ -4,7 +4,7 @@ namespace script {
 
 // ---- Statements ----------------------------------------------------------------------------
 
-Flow Interpreter::ExecBlock(const Block& block, Frame& f) {
+Flow CInterpreter::ExecBlock(const Block& block, Frame& f) {
     stack_.Check();
     for (const StmtP& sp : block) {
         const Stmt& s = *sp;
@@ -23,7 +23,7 @@ Flow Interpreter::ExecBlock(const Block& block, Frame& f) {
     return Flow::Normal;
 }
 
-NOINLINE void Interpreter::Caught(ScriptError& e, const Stmt& s, Frame& f) {
+NOINLINE void CInterpreter::Caught(ScriptError& e, const Stmt& s, Frame& f) {
     if (e.line < 0) {
         e.line = s.line;
         e.column = s.column;
@@ -32,7 +32,7 @@ NOINLINE void Interpreter::Caught(ScriptError& e, const Stmt& s, Frame& f) {
     err_->Set(e);
 }
 
-NOINLINE void Interpreter::CaughtOutOfMemory(const Stmt& s, Frame& f) {
+NOINLINE void CInterpreter::CaughtOutOfMemory(const Stmt& s, Frame& f) {
     ScriptError e = ErrorOf(err::kOutOfMemory);
     e.line = s.line;
     e.column = s.column;
@@ -40,9 +40,9 @@ NOINLINE void Interpreter::CaughtOutOfMemory(const Stmt& s, Frame& f) {
     err_->Set(e);
 }
 
-bool Interpreter::Condition(Expr& e, Frame& f) {
-    Value tmp;
-    const Value& v = EvalRef(e, f, tmp);
+bool CInterpreter::Condition(Expr& e, Frame& f) {
+    CValue tmp;
+    const CValue& v = EvalRef(e, f, tmp);
     if (v.type() == Type::Boolean) return v.boolean();
     if (v.IsNull()) return false;
     if (v.IsObject()) return ops::ToBool(Plain(v));
@@ -52,7 +52,7 @@ bool Interpreter::Condition(Expr& e, Frame& f) {
 // The test of an If, ElseIf or loop header. Under On Error Resume Next a
 // failing test goes on with the next statement, the first inside the block:
 // it counts as passed (`*failed` set). Otherwise the error leaves.
-bool Interpreter::HeaderCondition(Expr& e, const Stmt& s, Frame& f, bool* failed) {
+bool CInterpreter::HeaderCondition(Expr& e, const Stmt& s, Frame& f, bool* failed) {
     try {
         return Condition(e, f);
     } catch (...) {
@@ -64,7 +64,7 @@ bool Interpreter::HeaderCondition(Expr& e, const Stmt& s, Frame& f, bool* failed
 
 // The failure in flight in a block's header: kept in Err under On Error
 // Resume Next (the caller goes on inside the block), otherwise thrown on.
-void Interpreter::CaughtInHeader(const Stmt& s, Frame& f) {
+void CInterpreter::CaughtInHeader(const Stmt& s, Frame& f) {
     try {
         throw;
     } catch (ScriptError& x) {
@@ -76,7 +76,7 @@ void Interpreter::CaughtInHeader(const Stmt& s, Frame& f) {
     }
 }
 
-Flow Interpreter::Exec(const Stmt& cs, Frame& f) {
+Flow CInterpreter::Exec(const Stmt& cs, Frame& f) {
     Stmt& s = const_cast<Stmt&>(cs);
     switch (s.kind) {
         case SK::Call: ExecCall(s, f); return Flow::Normal;
@@ -97,8 +97,8 @@ Flow Interpreter::Exec(const Stmt& cs, Frame& f) {
     }
 }
 
-NOINLINE void Interpreter::ExecAssign(Stmt& s, Frame& f) {
-    Value v = Eval(*s.value, f);
+NOINLINE void CInterpreter::ExecAssign(Stmt& s, Frame& f) {
+    CValue v = Eval(*s.value, f);
     if (s.kind == SK::Set) {
         if (!v.IsObject()) Raise(err::kObjectRequired);
         Assign(*s.target, v, kCallPutRef, f);
@@ -111,31 +111,31 @@ NOINLINE void Interpreter::ExecAssign(Stmt& s, Frame& f) {
 // The value a Select Case or For Each header works on. Under On Error
 // Resume Next a failure goes on with the next statement, the first inside
 // the block (`*failed` set); otherwise the error leaves.
-Value Interpreter::HeaderValue(Expr& e, const Stmt& s, Frame& f, bool plain, bool* failed) {
+CValue CInterpreter::HeaderValue(Expr& e, const Stmt& s, Frame& f, bool plain, bool* failed) {
     try {
-        Value v = Eval(e, f);
+        CValue v = Eval(e, f);
         if (plain && v.IsObject()) v = Plain(v);
         return v;
     } catch (...) {
         CaughtInHeader(s, f);
     }
     *failed = true;
-    return Value();
+    return CValue();
 }
 
-NOINLINE Flow Interpreter::ExecSelect(Stmt& s, Frame& f) {
+NOINLINE Flow CInterpreter::ExecSelect(Stmt& s, Frame& f) {
     {
         {
-            Value v = Eval(*s.value, f);
+            CValue v = Eval(*s.value, f);
             if (v.IsObject()) v = Plain(v);
             for (size_t i = 0; i < s.cases.size(); ++i) {
                 for (auto& c : s.cases[i]) {
                     // Under On Error Resume Next a Case that fails goes on with
                     // the next statement, the first of its own block.
                     bool failed = false;
-                    Value cv = HeaderValue(*c, s, f, true, &failed);
+                    CValue cv = HeaderValue(*c, s, f, true, &failed);
                     if (failed) return ExecBlock(s.blocks[i], f);
-                    const Value eq = ops::Binary(ops::Op::Eq, v, cv);
+                    const CValue eq = ops::Binary(ops::Op::Eq, v, cv);
                     if (eq.type() == Type::Boolean && eq.boolean()) return ExecBlock(s.blocks[i], f);
                 }
             }
@@ -145,7 +145,7 @@ NOINLINE Flow Interpreter::ExecSelect(Stmt& s, Frame& f) {
     }
 }
 
-NOINLINE Flow Interpreter::ExecOther(Stmt& s, Frame& f) {
+NOINLINE Flow CInterpreter::ExecOther(Stmt& s, Frame& f) {
     switch (s.kind) {
         case SK::With: {
             f.with[size_t(s.withDepth)] = Eval(*s.value, f);
@@ -153,10 +153,10 @@ NOINLINE Flow Interpreter::ExecOther(Stmt& s, Frame& f) {
             try {
                 flow = ExecBlock(s.body, f);
             } catch (...) {
-                f.with[size_t(s.withDepth)] = Value();
+                f.with[size_t(s.withDepth)] = CValue();
                 throw;
             }
-            f.with[size_t(s.withDepth)] = Value();
+            f.with[size_t(s.withDepth)] = CValue();
             return flow;
         }
         case SK::Exit: return s.exitKind;
@@ -170,16 +170,16 @@ NOINLINE Flow Interpreter::ExecOther(Stmt& s, Frame& f) {
             return Flow::Normal;
         case SK::Erase: {
             EnsureResolved(*s.target, f);
-            Value* var = VariableOf(*s.target, f);
+            CValue* var = VariableOf(*s.target, f);
             if (!var) RaiseNamed(err::kIllegalAssignment, s.target->name);
             if (!var->IsArray()) RaiseNamed(err::kTypeMismatch, s.target->name);
             CheckNotLocked(*var);
             Array* a = var->MutableArray();
             if (a->fixed) {
-                for (Value& x : a->data) x = Value();
+                for (CValue& x : a->data) x = CValue();
             } else {
                 auto empty = std::make_shared<Array>();
-                *var = Value::Arr(std::move(empty));
+                *var = CValue::Arr(std::move(empty));
             }
             return Flow::Normal;
         }
@@ -187,7 +187,7 @@ NOINLINE Flow Interpreter::ExecOther(Stmt& s, Frame& f) {
     }
 }
 
-void Interpreter::ExecCall(const Stmt& cs, Frame& f) {
+void CInterpreter::ExecCall(const Stmt& cs, Frame& f) {
     Stmt& s = const_cast<Stmt&>(cs);
     Expr& t = *s.target;
     if (t.kind == EK::Name || t.kind == EK::Member || t.kind == EK::Call) {
@@ -201,11 +201,11 @@ void Interpreter::ExecCall(const Stmt& cs, Frame& f) {
     CallValue(t, s.args, f, kCallMethod);
 }
 
-void Interpreter::Assign(Expr& target, Value& v, unsigned flags, Frame& f) {
+void CInterpreter::Assign(Expr& target, CValue& v, unsigned flags, Frame& f) {
     switch (target.kind) {
         case EK::Name: {
             EnsureResolved(target, f);
-            if (Value* var = VariableOf(target, f)) {
+            if (CValue* var = VariableOf(target, f)) {
                 CheckNotLocked(*var);
                 *var = std::move(v);
                 return;
@@ -215,13 +215,13 @@ void Interpreter::Assign(Expr& target, Value& v, unsigned flags, Frame& f) {
                     const Member* m = target.member;
                     const Proc* p = (flags & kCallPutRef) ? m->set : (m->let ? m->let : m->set);
                     if (!p || !f.inst) RaiseNamed(err::kIllegalAssignment, target.name);
-                    Value* arg = &v;
-                    return (void)CallProc(p, f.me, f.inst, std::span<Value* const>(&arg, 1));
+                    CValue* arg = &v;
+                    return (void)CallProc(p, f.me, f.inst, std::span<CValue* const>(&arg, 1));
                 }
                 case Resolved::GlobalMember: {
-                    std::shared_ptr<Object> o = items_[size_t(target.index)].object;
-                    Value* arg = &v;
-                    o->Invoke(target.name, flags, std::span<Value* const>(&arg, 1));
+                    std::shared_ptr<CObject> o = items_[size_t(target.index)].object;
+                    CValue* arg = &v;
+                    o->Invoke(target.name, flags, std::span<CValue* const>(&arg, 1));
                     return;
                 }
                 case Resolved::Undefined: RaiseNamed(err::kUndefined, target.name);
@@ -229,16 +229,16 @@ void Interpreter::Assign(Expr& target, Value& v, unsigned flags, Frame& f) {
             }
         }
         case EK::Member: {
-            Value obj = Eval(*target.a, f);
-            Value* arg = &v;
-            InvokeOn(obj, target.name, flags, std::span<Value* const>(&arg, 1), f);
+            CValue obj = Eval(*target.a, f);
+            CValue* arg = &v;
+            InvokeOn(obj, target.name, flags, std::span<CValue* const>(&arg, 1), f);
             return;
         }
         case EK::Call: {
             Expr& base = *target.a;
             if (base.kind == EK::Name) {
                 EnsureResolved(base, f);
-                if (Value* var = VariableOf(base, f)) {
+                if (CValue* var = VariableOf(base, f)) {
                     if (var->IsArray()) {
                         std::vector<int32_t> index;
                         for (auto& a : target.args) {
@@ -251,7 +251,7 @@ void Interpreter::Assign(Expr& target, Value& v, unsigned flags, Frame& f) {
                         return;
                     }
                     if (var->IsObject()) {
-                        Value obj = *var;
+                        CValue obj = *var;
                         Args args;
                         BuildArgs(target.args, f, args);
                         args.ptrs.push_back(&v);
@@ -272,12 +272,12 @@ void Interpreter::Assign(Expr& target, Value& v, unsigned flags, Frame& f) {
                         return;
                     }
                     case Resolved::GlobalMember: {
-                        std::shared_ptr<Object> o = items_[size_t(base.index)].object;
+                        std::shared_ptr<CObject> o = items_[size_t(base.index)].object;
                         o->InvokeWithRefs(base.name, flags, args.ptrs, args.byRef);
                         return;
                     }
                     case Resolved::NamedItem: {
-                        std::shared_ptr<Object> o = items_[size_t(base.index)].object;
+                        std::shared_ptr<CObject> o = items_[size_t(base.index)].object;
                         o->InvokeWithRefs(u"", flags, args.ptrs, args.byRef);
                         return;
                     }
@@ -286,14 +286,14 @@ void Interpreter::Assign(Expr& target, Value& v, unsigned flags, Frame& f) {
                 }
             }
             if (base.kind == EK::Member) {
-                Value obj = Eval(*base.a, f);
+                CValue obj = Eval(*base.a, f);
                 Args args;
                 BuildArgs(target.args, f, args);
                 args.ptrs.push_back(&v);
                 InvokeOn(obj, base.name, flags, args.ptrs, f, args.byRef);
                 return;
             }
-            Value obj = Eval(base, f);
+            CValue obj = Eval(base, f);
             if (!obj.IsObject()) Raise(err::kIllegalAssignment);
             Args args;
             BuildArgs(target.args, f, args);
@@ -305,12 +305,12 @@ void Interpreter::Assign(Expr& target, Value& v, unsigned flags, Frame& f) {
     }
 }
 
-void Interpreter::ExecReDim(const Stmt& cs, Frame& f) {
+void CInterpreter::ExecReDim(const Stmt& cs, Frame& f) {
     Stmt& s = const_cast<Stmt&>(cs);
     for (auto& c : s.args) {
         Expr& name = *c->a;
         EnsureResolved(name, f);
-        Value* var = VariableOf(name, f);
+        CValue* var = VariableOf(name, f);
         if (!var) RaiseNamed(err::kIllegalAssignment, name.name);
         if (var->IsArray() && var->array()->fixed) Raise(err::kFixedArray);
         CheckNotLocked(*var);
@@ -338,22 +338,22 @@ void Interpreter::ExecReDim(const Stmt& cs, Frame& f) {
         auto a = std::make_shared<Array>();
         a->upper = std::move(upper);
         a->data.resize(count);
-        *var = Value::Arr(std::move(a));
+        *var = CValue::Arr(std::move(a));
     }
 }
 
-Flow Interpreter::ExecFor(const Stmt& cs, Frame& f) {
+Flow CInterpreter::ExecFor(const Stmt& cs, Frame& f) {
     Stmt& s = const_cast<Stmt&>(cs);
     EnsureResolved(*s.target, f);
-    Value* var = VariableOf(*s.target, f);
+    CValue* var = VariableOf(*s.target, f);
     if (!var) RaiseNamed(err::kIllegalAssignment, s.target->name);
-    Value from, to, step;
+    CValue from, to, step;
     try {
         from = Eval(*s.from, f);
         if (from.IsObject()) from = Plain(from);
         to = Eval(*s.to, f);
         if (to.IsObject()) to = Plain(to);
-        step = s.step ? Eval(*s.step, f) : Value::Integer(1);
+        step = s.step ? Eval(*s.step, f) : CValue::Integer(1);
         if (step.IsObject()) step = Plain(step);
         from = ops::ToNumeric(from);
         to = ops::ToNumeric(to);
@@ -365,7 +365,7 @@ Flow Interpreter::ExecFor(const Stmt& cs, Frame& f) {
         const Flow flow = ExecBlock(s.body, f);
         return flow == Flow::ExitFor ? Flow::Normal : flow;
     }
-    const bool down = ops::Compare(step, Value::Integer(0)) < 0;
+    const bool down = ops::Compare(step, CValue::Integer(0)) < 0;
     const bool intLoop = IsIntegral(to) && IsIntegral(step);
     const int64_t toI = intLoop ? IntegralOf(to) : 0, stepI = intLoop ? IntegralOf(step) : 0;
     CheckNotLocked(*var);
@@ -376,7 +376,7 @@ Flow Interpreter::ExecFor(const Stmt& cs, Frame& f) {
             const int64_t cur = IntegralOf(*var);
             if (down ? cur < toI : cur > toI) break;
         } else {
-            Value cur = var->IsObject() ? Plain(*var) : *var;
+            CValue cur = var->IsObject() ? Plain(*var) : *var;
             const int c = ops::Compare(ops::ToNumeric(cur), to);
             if (down ? c < 0 : c > 0) break;
         }
@@ -387,28 +387,28 @@ Flow Interpreter::ExecFor(const Stmt& cs, Frame& f) {
             const int64_t next = IntegralOf(*var) + stepI;
             if (var->type() == Type::Integer && step.type() == Type::Integer && next >= INT16_MIN &&
                 next <= INT16_MAX)
-                *var = Value::Integer(int16_t(next));
+                *var = CValue::Integer(int16_t(next));
             else if (next >= INT32_MIN && next <= INT32_MAX)
-                *var = Value::Long(int32_t(next));
+                *var = CValue::Long(int32_t(next));
             else
-                *var = Value::Double(double(next));
+                *var = CValue::Double(double(next));
         } else {
-            Value cur = var->IsObject() ? Plain(*var) : *var;
+            CValue cur = var->IsObject() ? Plain(*var) : *var;
             *var = ops::Binary(ops::Op::Add, cur, step);
         }
     }
     return Flow::Normal;
 }
 
-Flow Interpreter::ExecForEach(const Stmt& cs, Frame& f) {
+Flow CInterpreter::ExecForEach(const Stmt& cs, Frame& f) {
     Stmt& s = const_cast<Stmt&>(cs);
     EnsureResolved(*s.target, f);
-    Value* var = VariableOf(*s.target, f);
+    CValue* var = VariableOf(*s.target, f);
     if (!var) RaiseNamed(err::kIllegalAssignment, s.target->name);
     bool failed = false;
-    Value coll = HeaderValue(*s.value, s, f, false, &failed);
-    std::vector<Value> items;
-    const std::vector<Value>* list = &items;
+    CValue coll = HeaderValue(*s.value, s, f, false, &failed);
+    std::vector<CValue> items;
+    const std::vector<CValue>* list = &items;
     try {
         if (failed) {
         } else if (coll.IsArray()) {
@@ -440,7 +440,7 @@ Flow Interpreter::ExecForEach(const Stmt& cs, Frame& f) {
     return Flow::Normal;
 }
 
-Flow Interpreter::ExecDo(const Stmt& cs, Frame& f) {
+Flow CInterpreter::ExecDo(const Stmt& cs, Frame& f) {
     Stmt& s = const_cast<Stmt&>(cs);
     // A test failing under On Error Resume Next enters the body the first
     // time (the next statement is the first inside); later it ends the loop.

@@ -99,10 +99,10 @@ bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == 0xA0 || c == 0
 }
 
 // An integer literal as the language types it: Integer, then Long, then Double.
-Value IntegerValue(double d) {
-    if (d <= 32767) return Value::Integer(int16_t(d));
-    if (d <= 2147483647.0) return Value::Long(int32_t(d));
-    return Value::Double(d);
+CValue IntegerValue(double d) {
+    if (d <= 32767) return CValue::Integer(int16_t(d));
+    if (d <= 2147483647.0) return CValue::Long(int32_t(d));
+    return CValue::Double(d);
 }
 
 }  // namespace
@@ -210,7 +210,7 @@ std::vector<Token> Tokenize(StringView text, int firstLine) {
                 s += text[i++];
             }
             Token& t = push(Tok::Str, start);
-            t.value = Value::Str(std::move(s));
+            t.value = CValue::Str(std::move(s));
             continue;
         }
         if (c == u'#') {
@@ -220,12 +220,12 @@ std::vector<Token> Tokenize(StringView text, int firstLine) {
             const int column = int(start - lineStart);
             double d = 0;
             try {
-                d = ops::ToDate(Value::Str(text.substr(i + 1, j - i - 1)));
+                d = ops::ToDate(CValue::Str(text.substr(i + 1, j - i - 1)));
             } catch (const ScriptError&) {
                 Fail(err::kSyntax, line, column, u"Invalid date literal");
             }
             Token& t = push(Tok::Date, start);
-            t.value = Value::Date(d);
+            t.value = CValue::Date(d);
             i = j + 1;
             continue;
         }
@@ -253,7 +253,7 @@ std::vector<Token> Tokenize(StringView text, int firstLine) {
             if (!std::isfinite(d))
                 Fail(err::kOverflow, line, int(start - lineStart), ErrorText(err::kOverflow));
             Token& t = push(Tok::Number, start);
-            t.value = real ? Value::Double(d) : IntegerValue(d);
+            t.value = real ? CValue::Double(d) : IntegerValue(d);
             if (i < n && IsIdentChar(text[i]))
                 Fail(1025, line, int(i - lineStart), u"Expected end of statement");
             continue;
@@ -294,7 +294,7 @@ std::vector<Token> Tokenize(StringView text, int firstLine) {
             // the value: &H10& is an Integer.
             Token& t = push(Tok::Number, start);
             const int32_t value = !forceLong && v <= 0xFFFF ? int32_t(int16_t(uint16_t(v))) : int32_t(uint32_t(v));
-            t.value = value >= -32768 && value <= 32767 ? Value::Integer(int16_t(value)) : Value::Long(value);
+            t.value = value >= -32768 && value <= 32767 ? CValue::Integer(int16_t(value)) : CValue::Long(value);
             continue;
         }
         // Operators.

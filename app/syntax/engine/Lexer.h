@@ -93,7 +93,7 @@ struct Token {
     int line = 0;
     int column = 0;
     String text;  // identifier as written, or the operator
-    Value value;  // literals
+    CValue value;  // literals
 };
 
 // Reads `text` whole; lines are counted from `firstLine`. Throws a

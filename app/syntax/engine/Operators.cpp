@@ -85,7 +85,7 @@ String Normalise(const char* text) {
 
 enum Kind { kByte, kInteger, kLong, kSingle, kDouble, kCurrency };
 
-Kind KindOf(const Value& n) {
+Kind KindOf(const CValue& n) {
     switch (n.type()) {
         case Type::Byte: return kByte;
         case Type::Integer: return kInteger;
@@ -105,7 +105,7 @@ Kind Meet(Kind a, Kind b) {
     return a > b ? a : b;
 }
 
-int64_t AsInt64(const Value& n) {
+int64_t AsInt64(const CValue& n) {
     switch (n.type()) {
         case Type::Byte: return n.byte();
         case Type::Integer: return n.integer();
@@ -114,7 +114,7 @@ int64_t AsInt64(const Value& n) {
     }
 }
 
-double AsDouble(const Value& n) {
+double AsDouble(const CValue& n) {
     switch (n.type()) {
         case Type::Byte: return n.byte();
         case Type::Integer: return n.integer();
@@ -126,29 +126,29 @@ double AsDouble(const Value& n) {
 }
 
 // An integer result at kind `k` or the first wider kind that holds it.
-Value FitInteger(int64_t r, Kind k) {
-    if (k == kByte && r >= 0 && r <= 255) return Value::Byte(uint8_t(r));
-    if (k <= kInteger && r >= INT16_MIN && r <= INT16_MAX) return Value::Integer(int16_t(r));
-    if (r >= INT32_MIN && r <= INT32_MAX) return Value::Long(int32_t(r));
-    return Value::Double(double(r));
+CValue FitInteger(int64_t r, Kind k) {
+    if (k == kByte && r >= 0 && r <= 255) return CValue::Byte(uint8_t(r));
+    if (k <= kInteger && r >= INT16_MIN && r <= INT16_MAX) return CValue::Integer(int16_t(r));
+    if (r >= INT32_MIN && r <= INT32_MAX) return CValue::Long(int32_t(r));
+    return CValue::Double(double(r));
 }
 
-Value CheckedDouble(double d) {
+CValue CheckedDouble(double d) {
     if (!std::isfinite(d)) Overflow();
-    return Value::Double(d);
+    return CValue::Double(d);
 }
 
-Value CheckedSingle(double d) {
+CValue CheckedSingle(double d) {
     if (!std::isfinite(d) || std::fabs(d) > std::numeric_limits<float>::max()) return CheckedDouble(d);
-    return Value::Single(float(d));
+    return CValue::Single(float(d));
 }
 
-int64_t CurrencyOf(const Value& n) {
+int64_t CurrencyOf(const CValue& n) {
     if (n.type() == Type::Currency) return n.currency();
     return AsInt64(n) * 10000;
 }
 
-Value Arithmetic(Op op, const Value& a, const Value& b) {
+CValue Arithmetic(Op op, const CValue& a, const CValue& b) {
     const Kind k = Meet(KindOf(a), KindOf(b));
     if (k <= kLong) {
         const int64_t x = AsInt64(a), y = AsInt64(b);
@@ -168,9 +168,9 @@ Value Arithmetic(Op op, const Value& a, const Value& b) {
         } else {
             const long double p = static_cast<long double>(x) * static_cast<long double>(y) / 10000.0L;
             if (std::fabs(p) >= 9.2233720368547758e18L) Overflow();
-            return Value::Currency(int64_t(RoundEven(double(p))));
+            return CValue::Currency(int64_t(RoundEven(double(p))));
         }
-        return Value::Currency(r);
+        return CValue::Currency(r);
     }
     const double x = AsDouble(a), y = AsDouble(b);
     const double r = op == Op::Add ? x + y : op == Op::Sub ? x - y : x * y;
@@ -178,14 +178,14 @@ Value Arithmetic(Op op, const Value& a, const Value& b) {
 }
 
 // Operand of "\" and Mod: rounded to a whole number of the Long range.
-int64_t WholeOperand(const Value& n) {
+int64_t WholeOperand(const CValue& n) {
     if (n.type() == Type::Byte || n.type() == Type::Integer || n.type() == Type::Long) return AsInt64(n);
     const double r = RoundEven(AsDouble(n));
     if (!(r >= INT32_MIN && r <= INT32_MAX)) Overflow();
     return int64_t(r);
 }
 
-Value IntegerDivision(Op op, const Value& a, const Value& b) {
+CValue IntegerDivision(Op op, const CValue& a, const CValue& b) {
     Kind k = Meet(KindOf(a), KindOf(b));
     if (k > kLong) k = kLong;
     const int64_t x = WholeOperand(a), y = WholeOperand(b);
@@ -195,7 +195,7 @@ Value IntegerDivision(Op op, const Value& a, const Value& b) {
     return FitInteger(r, k);
 }
 
-Value Divide(const Value& a, const Value& b) {
+CValue Divide(const CValue& a, const CValue& b) {
     const double x = AsDouble(a), y = AsDouble(b);
     if (y == 0) Raise(x == 0 ? err::kOverflow : err::kDivisionByZero);
     // A Single divided by a Single, Integer or Byte stays Single; all else is Double.
@@ -203,7 +203,7 @@ Value Divide(const Value& a, const Value& b) {
     return CheckedDouble(x / y);
 }
 
-Value Power(const Value& a, const Value& b) {
+CValue Power(const CValue& a, const CValue& b) {
     const double x = AsDouble(a), y = AsDouble(b);
     if (x == 0 && y < 0) Raise(err::kDivisionByZero);
     const double r = std::pow(x, y);
@@ -211,28 +211,28 @@ Value Power(const Value& a, const Value& b) {
     return CheckedDouble(r);
 }
 
-bool IsDateLike(const Value& v) { return v.type() == Type::Date; }
+bool IsDateLike(const CValue& v) { return v.type() == Type::Date; }
 
-Value AddOrSubtract(Op op, const Value& a, const Value& b) {
+CValue AddOrSubtract(Op op, const CValue& a, const CValue& b) {
     // Date + number and Date - number stay dates; Date - Date is a number
     // of days.
     if (IsDateLike(a) || IsDateLike(b)) {
-        const Value x = ToNumeric(a), y = ToNumeric(b);
-        if (x.IsNull() || y.IsNull()) return Value::Null();
+        const CValue x = ToNumeric(a), y = ToNumeric(b);
+        if (x.IsNull() || y.IsNull()) return CValue::Null();
         const double r = op == Op::Add ? AsDouble(x) + AsDouble(y) : AsDouble(x) - AsDouble(y);
         if (op == Op::Sub && IsDateLike(a) && IsDateLike(b)) return CheckedDouble(r);
-        return Value::Date(dt::CheckRange(r));
+        return CValue::Date(dt::CheckRange(r));
     }
-    const Value x = ToNumeric(a), y = ToNumeric(b);
-    if (x.IsNull() || y.IsNull()) return Value::Null();
+    const CValue x = ToNumeric(a), y = ToNumeric(b);
+    if (x.IsNull() || y.IsNull()) return CValue::Null();
     return Arithmetic(op, x, y);
 }
 
 // Arithmetic with a Null operand is Null, whatever the other side holds
 // (text that is no number included), unless it is no value at all.
-bool NullArithmetic(const Value& a, const Value& b) {
+bool NullArithmetic(const CValue& a, const CValue& b) {
     if (!a.IsNull() && !b.IsNull()) return false;
-    const Value& other = a.IsNull() ? b : a;
+    const CValue& other = a.IsNull() ? b : a;
     if (other.IsObject() || other.IsArray() || other.type() == Type::Error) Mismatch();
     return true;
 }
@@ -241,25 +241,25 @@ void CheckJoinedLength(size_t a, size_t b) {
     if (a > kMaxStringLength || b > kMaxStringLength - a) Raise(err::kOutOfStringSpace);
 }
 
-Value Plus(const Value& a, const Value& b) {
-    if (NullArithmetic(a, b)) return Value::Null();
+CValue Plus(const CValue& a, const CValue& b) {
+    if (NullArithmetic(a, b)) return CValue::Null();
     if (a.IsString() && (b.IsString() || b.IsEmpty())) {
         CheckJoinedLength(a.str().size(), b.str().size());
-        return Value::Str(a.str() + b.str());
+        return CValue::Str(a.str() + b.str());
     }
     if (a.IsEmpty() && b.IsString()) return b;
     return AddOrSubtract(Op::Add, a, b);
 }
 
-Value Concat(const Value& a, const Value& b) {
-    if (a.IsNull() && b.IsNull()) return Value::Null();
+CValue Concat(const CValue& a, const CValue& b) {
+    if (a.IsNull() && b.IsNull()) return CValue::Null();
     String s = a.IsNull() ? String() : ToString(a);
     if (!b.IsNull()) {
         const String tail = ToString(b);
         CheckJoinedLength(s.size(), tail.size());
         s += tail;
     }
-    return Value::Str(std::move(s));
+    return CValue::Str(std::move(s));
 }
 
 // ---- Logic ------------------------------------------------------------------------
@@ -271,7 +271,7 @@ struct Bits {
     int rank;  // 0 Boolean, 1 Byte, 2 Integer, 3 Long
 };
 
-Bits BitsOf(const Value& v) {
+Bits BitsOf(const CValue& v) {
     switch (v.type()) {
         case Type::Boolean: return {v.boolean() ? -1 : 0, 0};
         case Type::Empty: return {0, 2};
@@ -288,12 +288,12 @@ Bits BitsOf(const Value& v) {
     }
 }
 
-Value MakeBits(int32_t r, int rank) {
+CValue MakeBits(int32_t r, int rank) {
     switch (rank) {
-        case 0: return Value::Boolean(r != 0);
-        case 1: return Value::Byte(uint8_t(r));
-        case 2: return Value::Integer(int16_t(r));
-        default: return Value::Long(r);
+        case 0: return CValue::Boolean(r != 0);
+        case 1: return CValue::Byte(uint8_t(r));
+        case 2: return CValue::Integer(int16_t(r));
+        default: return CValue::Long(r);
     }
 }
 
@@ -309,10 +309,10 @@ int32_t ApplyBits(Op op, int32_t x, int32_t y) {
 
 // Null with a known operand: Null And False is False, Null Or True is
 // True, False Imp Null and Null Imp True are True; the rest is Null.
-Value NullLogic(Op op, const Value& a, const Value& b) {
+CValue NullLogic(Op op, const CValue& a, const CValue& b) {
     const bool aNull = a.IsNull();
-    const Value& other = aNull ? b : a;
-    if (other.IsNull()) return Value::Null();
+    const CValue& other = aNull ? b : a;
+    if (other.IsNull()) return CValue::Null();
     const Bits o = BitsOf(other);
     if (op == Op::And && o.v == 0) return MakeBits(0, o.rank);
     if (op == Op::Or && o.v == -1) return MakeBits(-1, o.rank);
@@ -320,10 +320,10 @@ Value NullLogic(Op op, const Value& a, const Value& b) {
         if (!aNull && o.v == 0) return MakeBits(-1, o.rank);
         if (aNull && o.v == -1) return MakeBits(-1, o.rank);
     }
-    return Value::Null();
+    return CValue::Null();
 }
 
-Value Logic(Op op, const Value& a, const Value& b) {
+CValue Logic(Op op, const CValue& a, const CValue& b) {
     if (a.IsNull() || b.IsNull()) return NullLogic(op, a, b);
     const Bits x = BitsOf(a), y = BitsOf(b);
     int rank = x.rank > y.rank ? x.rank : y.rank;
@@ -333,7 +333,7 @@ Value Logic(Op op, const Value& a, const Value& b) {
 
 // ---- Comparison -------------------------------------------------------------------
 
-bool IsNumberLike(const Value& v) {
+bool IsNumberLike(const CValue& v) {
     return v.IsNumber() || v.type() == Type::Boolean || v.type() == Type::Date || v.IsEmpty();
 }
 
@@ -349,7 +349,7 @@ int CompareText(StringView a, StringView b, bool text) {
     return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
-double NumberOf(const Value& v) {
+double NumberOf(const CValue& v) {
     switch (v.type()) {
         case Type::Empty: return 0;
         case Type::Boolean: return v.boolean() ? -1 : 0;
@@ -484,7 +484,7 @@ String FormatDate(double d) {
     return s;
 }
 
-bool ToBool(const Value& v) {
+bool ToBool(const CValue& v) {
     switch (v.type()) {
         case Type::Boolean: return v.boolean();
         case Type::Empty: return false;
@@ -503,7 +503,7 @@ bool ToBool(const Value& v) {
     }
 }
 
-double ToDouble(const Value& v) {
+double ToDouble(const CValue& v) {
     switch (v.type()) {
         case Type::Empty: return 0;
         case Type::Null: Raise(err::kInvalidUseOfNull);
@@ -516,34 +516,34 @@ double ToDouble(const Value& v) {
     }
 }
 
-static double RoundedInRange(const Value& v, double lo, double hi) {
+static double RoundedInRange(const CValue& v, double lo, double hi) {
     const double r = RoundEven(ToDouble(v));
     if (!(r >= lo && r <= hi)) Overflow();
     return r;
 }
 
-uint8_t ToByte(const Value& v) {
+uint8_t ToByte(const CValue& v) {
     if (v.type() == Type::Byte) return v.byte();
     return uint8_t(RoundedInRange(v, 0, 255));
 }
 
-int16_t ToInteger(const Value& v) {
+int16_t ToInteger(const CValue& v) {
     if (v.type() == Type::Integer) return v.integer();
     return int16_t(RoundedInRange(v, INT16_MIN, INT16_MAX));
 }
 
-int32_t ToLong(const Value& v) {
+int32_t ToLong(const CValue& v) {
     if (v.type() == Type::Long) return v.lng();
     return int32_t(RoundedInRange(v, INT32_MIN, INT32_MAX));
 }
 
-float ToSingle(const Value& v) {
+float ToSingle(const CValue& v) {
     const double d = ToDouble(v);
     if (!(std::fabs(d) <= std::numeric_limits<float>::max())) Overflow();
     return float(d);
 }
 
-int64_t ToCurrency(const Value& v) {
+int64_t ToCurrency(const CValue& v) {
     if (v.type() == Type::Currency) return v.currency();
     switch (v.type()) {
         case Type::Byte:
@@ -562,7 +562,7 @@ int64_t ToCurrency(const Value& v) {
     return r;
 }
 
-double ToDate(const Value& v) {
+double ToDate(const CValue& v) {
     switch (v.type()) {
         case Type::Date: return v.dbl();
         case Type::Null: Raise(err::kInvalidUseOfNull);
@@ -576,7 +576,7 @@ double ToDate(const Value& v) {
     }
 }
 
-String ToString(const Value& v) {
+String ToString(const CValue& v) {
     switch (v.type()) {
         case Type::Empty: return String();
         case Type::Null: Raise(err::kInvalidUseOfNull);
@@ -593,13 +593,13 @@ String ToString(const Value& v) {
     }
 }
 
-Value ToNumeric(const Value& v) {
+CValue ToNumeric(const CValue& v) {
     switch (v.type()) {
-        case Type::Empty: return Value::Integer(0);
+        case Type::Empty: return CValue::Integer(0);
         case Type::Null: return v;
-        case Type::Boolean: return Value::Integer(v.boolean() ? -1 : 0);
-        case Type::Date: return Value::Double(v.dbl());
-        case Type::String: return Value::Double(TextToDouble(v.str()));
+        case Type::Boolean: return CValue::Integer(v.boolean() ? -1 : 0);
+        case Type::Date: return CValue::Double(v.dbl());
+        case Type::String: return CValue::Double(TextToDouble(v.str()));
         default:
             if (!v.IsNumber()) Mismatch();
             return v;
@@ -608,10 +608,10 @@ Value ToNumeric(const Value& v) {
 
 // ---- Operators ----------------------------------------------------------------------
 
-Value Binary(Op op, const Value& a, const Value& b) {
+CValue Binary(Op op, const CValue& a, const CValue& b) {
     switch (op) {
         case Op::Add: return Plus(a, b);
-        case Op::Sub: return NullArithmetic(a, b) ? Value::Null() : AddOrSubtract(op, a, b);
+        case Op::Sub: return NullArithmetic(a, b) ? CValue::Null() : AddOrSubtract(op, a, b);
         case Op::Concat: return Concat(a, b);
         case Op::And:
         case Op::Or:
@@ -627,22 +627,22 @@ Value Binary(Op op, const Value& a, const Value& b) {
             if (a.IsNull() || b.IsNull()) {
                 if (!a.IsNull()) Compare(a, a);  // objects and arrays are still a mismatch
                 if (!b.IsNull()) Compare(b, b);
-                return Value::Null();
+                return CValue::Null();
             }
             const int c = Compare(a, b);
             switch (op) {
-                case Op::Eq: return Value::Boolean(c == 0);
-                case Op::Ne: return Value::Boolean(c != 0);
-                case Op::Lt: return Value::Boolean(c < 0);
-                case Op::Le: return Value::Boolean(c <= 0);
-                case Op::Gt: return Value::Boolean(c > 0);
-                default: return Value::Boolean(c >= 0);
+                case Op::Eq: return CValue::Boolean(c == 0);
+                case Op::Ne: return CValue::Boolean(c != 0);
+                case Op::Lt: return CValue::Boolean(c < 0);
+                case Op::Le: return CValue::Boolean(c <= 0);
+                case Op::Gt: return CValue::Boolean(c > 0);
+                default: return CValue::Boolean(c >= 0);
             }
         }
         default: break;
     }
-    if (NullArithmetic(a, b)) return Value::Null();
-    const Value x = ToNumeric(a), y = ToNumeric(b);
+    if (NullArithmetic(a, b)) return CValue::Null();
+    const CValue x = ToNumeric(a), y = ToNumeric(b);
     switch (op) {
         case Op::Mul: return Arithmetic(op, x, y);
         case Op::Div: return Divide(x, y);
@@ -652,32 +652,32 @@ Value Binary(Op op, const Value& a, const Value& b) {
     }
 }
 
-Value Negate(const Value& v) {
+CValue Negate(const CValue& v) {
     switch (v.type()) {
         case Type::Null: return v;
-        case Type::Date: return Value::Date(dt::CheckRange(-v.dbl()));
-        case Type::Single: return Value::Single(-v.single());
+        case Type::Date: return CValue::Date(dt::CheckRange(-v.dbl()));
+        case Type::Single: return CValue::Single(-v.single());
         case Type::Currency:
             if (v.currency() == INT64_MIN) Overflow();
-            return Value::Currency(-v.currency());
+            return CValue::Currency(-v.currency());
         default: break;
     }
-    const Value n = ToNumeric(v);
+    const CValue n = ToNumeric(v);
     switch (n.type()) {
         case Type::Byte:
         case Type::Integer:
         case Type::Long: return FitInteger(-AsInt64(n), n.type() == Type::Long ? kLong : kInteger);
-        default: return Value::Double(-n.dbl());
+        default: return CValue::Double(-n.dbl());
     }
 }
 
-Value Not(const Value& v) {
+CValue Not(const CValue& v) {
     switch (v.type()) {
         case Type::Null: return v;
-        case Type::Boolean: return Value::Boolean(!v.boolean());
-        case Type::Empty: return Value::Integer(-1);
-        case Type::Byte: return Value::Byte(uint8_t(~v.byte()));
-        case Type::Integer: return Value::Integer(int16_t(~v.integer()));
+        case Type::Boolean: return CValue::Boolean(!v.boolean());
+        case Type::Empty: return CValue::Integer(-1);
+        case Type::Byte: return CValue::Byte(uint8_t(~v.byte()));
+        case Type::Integer: return CValue::Integer(int16_t(~v.integer()));
         default: {
             const Bits b = BitsOf(v);
             return MakeBits(~b.v, b.rank);
@@ -685,7 +685,7 @@ Value Not(const Value& v) {
     }
 }
 
-int Compare(const Value& a, const Value& b, bool text) {
+int Compare(const CValue& a, const CValue& b, bool text) {
     if (a.IsObject() || b.IsObject() || a.IsArray() || b.IsArray() || a.type() == Type::Error ||
         b.type() == Type::Error || a.IsNull() || b.IsNull())
         Mismatch();
@@ -695,8 +695,8 @@ int Compare(const Value& a, const Value& b, bool text) {
     if (a.IsString() || b.IsString()) {
         // A number against text: the text as a number when it is one (a date
         // when the other side is a date), otherwise the number is less.
-        const Value& s = a.IsString() ? a : b;
-        const Value& n = a.IsString() ? b : a;
+        const CValue& s = a.IsString() ? a : b;
+        const CValue& n = a.IsString() ? b : a;
         double parsed;
         bool ok = ParseNumber(s.str(), &parsed);
         if (!ok && n.type() == Type::Date) ok = dt::ParseDate(s.str(), &parsed);
@@ -714,7 +714,7 @@ int Compare(const Value& a, const Value& b, bool text) {
     // CSng(0.001 * 0.001) = 0.000001.
     if ((a.type() == Type::Single && b.type() == Type::Double) ||
         (a.type() == Type::Double && b.type() == Type::Single)) {
-        const Value& d = a.type() == Type::Double ? a : b;
+        const CValue& d = a.type() == Type::Double ? a : b;
         if (std::fabs(d.dbl()) <= std::numeric_limits<float>::max()) {
             x = double(float(x));
             y = double(float(y));

@@ -14,15 +14,15 @@
 namespace script::ops {
 
 // ---- Conversions (the C... functions use these) ---------------------------------
-bool ToBool(const Value& v);
-uint8_t ToByte(const Value& v);
-int16_t ToInteger(const Value& v);  // rounds half to even, as CInt does
-int32_t ToLong(const Value& v);
-float ToSingle(const Value& v);
-double ToDouble(const Value& v);
-int64_t ToCurrency(const Value& v);  // scaled by 10,000
-double ToDate(const Value& v);       // numbers, and text such as "2024-01-31", "1/31/2024 13:05"
-String ToString(const Value& v);     // Null throws Invalid use of Null
+bool ToBool(const CValue& v);
+uint8_t ToByte(const CValue& v);
+int16_t ToInteger(const CValue& v);  // rounds half to even, as CInt does
+int32_t ToLong(const CValue& v);
+float ToSingle(const CValue& v);
+double ToDouble(const CValue& v);
+int64_t ToCurrency(const CValue& v);  // scaled by 10,000
+double ToDate(const CValue& v);       // numbers, and text such as "2024-01-31", "1/31/2024 13:05"
+String ToString(const CValue& v);     // Null throws Invalid use of Null
 
 // Text as a number: leading and trailing blanks, sign, decimals, exponent,
 // "&H1F" and "&O17"; false when the whole text is not one number.
@@ -34,7 +34,7 @@ String FormatDate(double d);
 
 // Numeric promotion for arithmetic: Empty -> Integer 0, text -> Double,
 // Boolean -> Integer, Date -> Double. Throws Type mismatch.
-Value ToNumeric(const Value& v);
+CValue ToNumeric(const CValue& v);
 
 // ---- Operators ---------------------------------------------------------------
 enum class Op {
@@ -45,14 +45,14 @@ enum class Op {
 
 // a <op> b. "+" on two strings concatenates; on a string and a number it
 // adds. Comparisons answer Boolean, or Null when either side is Null.
-Value Binary(Op op, const Value& a, const Value& b);
-Value Negate(const Value& v);
-Value Not(const Value& v);
+CValue Binary(Op op, const CValue& a, const CValue& b);
+CValue Negate(const CValue& v);
+CValue Not(const CValue& v);
 
 // Ordering of two values as "=" and "<" see them: -1, 0 or 1. Text compares
 // binary, or ignoring case with `text` (Option Compare Text, StrComp's
 // mode 1, Select Case with text). Neither side may be Null.
-int Compare(const Value& a, const Value& b, bool text = false);
+int Compare(const CValue& a, const CValue& b, bool text = false);
 
 // Case mapping for text (LCase, UCase, comparisons ignoring case): Latin,
 // Greek and Cyrillic letters.

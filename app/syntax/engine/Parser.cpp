@@ -33,7 +33,7 @@ int ExpectedNumber(StringView description) {
 
 }  // namespace
 
-void Parser::ParseProgram() {
+void CParser::ParseProgram() {
     for (;;) {
         SkipSeparators();
         if (Peek().kind == Tok::End) break;
@@ -41,7 +41,7 @@ void Parser::ParseProgram() {
     }
 }
 
-ExprP Parser::ParseLoneExpression() {
+ExprP CParser::ParseLoneExpression() {
     SkipSeparators();
     ExprP e = ParseExpr();
     SkipSeparators();
@@ -52,7 +52,7 @@ ExprP Parser::ParseLoneExpression() {
 // ---- tokens ----
 
 // Too deep a nesting ends with Out of stack space at the token reached.
-void Parser::CheckStack() const {
+void CParser::CheckStack() const {
     try {
         stack_.Check();
     } catch (ScriptError& e) {
@@ -64,11 +64,11 @@ void Parser::CheckStack() const {
     }
 }
 
-[[noreturn]] void Parser::Fail(int number, String description) const {
+[[noreturn]] void CParser::Fail(int number, String description) const {
     FailAt(Peek(), number, std::move(description));
 }
 
-[[noreturn]] void Parser::FailAt(const Token& t, int number, String description) {
+[[noreturn]] void CParser::FailAt(const Token& t, int number, String description) {
     if (number == err::kExpected) {
         // "Expected 'End If'" and the like are "Expected 'End'", as the language words it.
         if (description.rfind(u"Expected 'End ", 0) == 0) description = u"Expected 'End'";
@@ -83,15 +83,15 @@ void Parser::CheckStack() const {
     throw e;
 }
 
-void Parser::ExpectOp(const char16_t* op) {
+void CParser::ExpectOp(const char16_t* op) {
     if (!AcceptOp(op)) Fail(err::kExpected, String(u"Expected '") + op + u"'");
 }
 
-void Parser::ExpectKw(Kw kw, const char16_t* text) {
+void CParser::ExpectKw(Kw kw, const char16_t* text) {
     if (!AcceptKw(kw)) Fail(err::kExpected, String(u"Expected '") + text + u"'");
 }
 
-String Parser::ExpectName() {
+String CParser::ExpectName() {
     const Token& t = Peek();
     if (t.kind != Tok::Ident || !SoftKeyword(t.kw)) Fail(err::kExpected, u"Expected identifier");
     return Next().text;
@@ -99,21 +99,21 @@ String Parser::ExpectName() {
 
 // A statement ends at a line end, a colon, or the End of its block on the
 // same line ("If a Then b End If", "Sub P: b End Sub").
-bool Parser::AtStatementEnd() const {
+bool CParser::AtStatementEnd() const {
     const Token& t = Peek();
     return t.kind == Tok::Newline || t.kind == Tok::Colon || t.kind == Tok::End ||
            (t.kind == Tok::Ident && (t.kw == Kw::End || (singleLineIf_ && t.kw == Kw::Else)));
 }
 
-void Parser::EndStatement() {
+void CParser::EndStatement() {
     if (!AtStatementEnd()) Fail(err::kExpected, u"Expected end of statement");
 }
 
-void Parser::SkipSeparators() {
+void CParser::SkipSeparators() {
     while (Peek().kind == Tok::Newline || Peek().kind == Tok::Colon) Next();
 }
 
-void Parser::ExpectNewline() {
+void CParser::ExpectNewline() {
     if (Peek().kind == Tok::Colon) {
         Next();
         return;
@@ -123,7 +123,7 @@ void Parser::ExpectNewline() {
 }
 
 // Property begins a procedure only before Get, Let or Set; elsewhere it is a name.
-bool Parser::AtProcedure(size_t ahead) const {
+bool CParser::AtProcedure(size_t ahead) const {
     return IsKw(Kw::Sub, ahead) || IsKw(Kw::Function, ahead) ||
            (IsKw(Kw::Property, ahead) &&
             (IsKw(Kw::Get, ahead + 1) || IsKw(Kw::Let, ahead + 1) || IsKw(Kw::Set, ahead + 1)));
@@ -131,11 +131,11 @@ bool Parser::AtProcedure(size_t ahead) const {
 
 // ---- declarations ----
 
-void Parser::DeclareGlobal(const Token& at, const String& name) {
+void CParser::DeclareGlobal(const Token& at, const String& name) {
     if (!globalNames_.try_emplace(name, true).second) FailAt(at, err::kRedefined);
 }
 
-int Parser::DeclareLocal(const Token& at, const String& name) {
+int CParser::DeclareLocal(const Token& at, const String& name) {
     if (proc_->locals.count(name)) FailAt(at, err::kRedefined);
     const int slot = proc_->slotCount++;
     proc_->locals.emplace(name, slot);
@@ -143,7 +143,7 @@ int Parser::DeclareLocal(const Token& at, const String& name) {
 }
 
 // Dim a, b(3), c(): into the globals, the procedure's locals or the class's fields.
-void Parser::ParseVarList(bool isPublic) {
+void CParser::ParseVarList(bool isPublic) {
     for (;;) {
         const Token& at = Peek();
         VarDecl d;
@@ -162,7 +162,7 @@ void Parser::ParseVarList(bool isPublic) {
     }
 }
 
-void Parser::AddVar(const Token& at, VarDecl d) {
+void CParser::AddVar(const Token& at, VarDecl d) {
     if (cls_ && proc_->kind == ProcKind::Main) {
         if (cls_->members.count(d.name)) FailAt(at, err::kRedefined);
         Member m;
@@ -181,7 +181,7 @@ void Parser::AddVar(const Token& at, VarDecl d) {
     }
 }
 
-void Parser::ParseConst(bool isPublic) {
+void CParser::ParseConst(bool isPublic) {
     for (;;) {
         const Token& at = Peek();
         ConstDecl c;
@@ -211,7 +211,7 @@ void Parser::ParseConst(bool isPublic) {
 
 // ---- procedures and classes ----
 
-void Parser::ParseTopLevel() {
+void CParser::ParseTopLevel() {
     const Token& t = Peek();
     if (t.kind == Tok::Ident) {
         if (t.kw == Kw::Option) {
@@ -244,7 +244,7 @@ void Parser::ParseTopLevel() {
     ExpectNewline();
 }
 
-void Parser::ParseProc(bool isPublic, bool isDefault) {
+void CParser::ParseProc(bool isPublic, bool isDefault) {
     const Token& kwTok = Next();
     auto p = std::make_unique<Proc>();
     p->isPublic = isPublic;
@@ -351,7 +351,7 @@ void Parser::ParseProc(bool isPublic, bool isDefault) {
     }
 }
 
-void Parser::ParseClass() {
+void CParser::ParseClass() {
     Next();
     const Token& nameTok = Peek();
     auto c = std::make_unique<ClassDef>();
@@ -403,18 +403,18 @@ void Parser::ParseClass() {
 
 }  // namespace parser_detail
 
-using parser_detail::Parser;
+using parser_detail::CParser;
 
 std::unique_ptr<Program> Compile(StringView text, int firstLine, const StackLimit& stack) {
     auto program = std::make_unique<Program>();
-    Parser parser(Tokenize(text, firstLine), stack, program.get());
+    CParser parser(Tokenize(text, firstLine), stack, program.get());
     parser.ParseProgram();
     return program;
 }
 
 std::unique_ptr<Program> CompileExpression(StringView text, const StackLimit& stack, ExprP* expression) {
     auto program = std::make_unique<Program>();
-    Parser parser(Tokenize(text, 0), stack, program.get());
+    CParser parser(Tokenize(text, 0), stack, program.get());
     *expression = parser.ParseLoneExpression();
     return program;
 }

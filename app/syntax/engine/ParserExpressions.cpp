@@ -7,7 +7,7 @@ namespace script::parser_detail {
 
 constexpr int kMaxExpressionDepth = 4000;  // deeper trees are refused (freeing one recurses)
 
-ExprP Parser::Make(EK kind, const Token& at) {
+ExprP CParser::Make(EK kind, const Token& at) {
     auto e = std::make_unique<Expr>();
     e->kind = kind;
     e->line = at.line;
@@ -15,7 +15,7 @@ ExprP Parser::Make(EK kind, const Token& at) {
     return e;
 }
 
-void Parser::SetDepth(Expr& e, const Token& at) {
+void CParser::SetDepth(Expr& e, const Token& at) {
     int d = 0;
     if (e.a) d = std::max(d, e.a->depth);
     if (e.b) d = std::max(d, e.b->depth);
@@ -25,7 +25,7 @@ void Parser::SetDepth(Expr& e, const Token& at) {
     if (e.depth > kMaxExpressionDepth) FailAt(at, err::kNestingTooDeep);
 }
 
-ExprP Parser::Unary(EK kind, ExprP operand, const Token& at) {
+ExprP CParser::Unary(EK kind, ExprP operand, const Token& at) {
     ExprP e = Make(kind, at);
     e->a = std::move(operand);
     SetDepth(*e, at);
@@ -33,7 +33,7 @@ ExprP Parser::Unary(EK kind, ExprP operand, const Token& at) {
 }
 
 // Binary operators by precedence, lowest first.
-int Parser::Precedence(const Token& t, ops::Op* op, bool* isIs) {
+int CParser::Precedence(const Token& t, ops::Op* op, bool* isIs) {
     *isIs = false;
     if (t.kind == Tok::Ident) {
         switch (t.kw) {
@@ -104,15 +104,15 @@ int Parser::Precedence(const Token& t, ops::Op* op, bool* isIs) {
     return 0;
 }
 
-ExprP Parser::ParseExpr() { return ParseBinary(1); }
+ExprP CParser::ParseExpr() { return ParseBinary(1); }
 
-ExprP Parser::ParseBinary(int minLevel) {
+ExprP CParser::ParseBinary(int minLevel) {
     CheckStack();
     ExprP lhs = ParseUnary();
     return Continue(std::move(lhs), minLevel);
 }
 
-ExprP Parser::Continue(ExprP lhs, int minLevel) {
+ExprP CParser::Continue(ExprP lhs, int minLevel) {
     for (;;) {
         ops::Op op = ops::Op::Add;
         bool isIs = false;
@@ -129,7 +129,7 @@ ExprP Parser::Continue(ExprP lhs, int minLevel) {
     }
 }
 
-ExprP Parser::ParseUnary() {
+ExprP CParser::ParseUnary() {
     CheckStack();
     const Token& t = Peek();
     if (IsKw(Kw::Not)) {
@@ -140,7 +140,7 @@ ExprP Parser::ParseUnary() {
 }
 
 // An operand with its signs (a power's exponent may be signed too).
-ExprP Parser::ParseUnaryOperand(bool exponent) {
+ExprP CParser::ParseUnaryOperand(bool exponent) {
     CheckStack();
     const Token& t = Peek();
     if (IsOp(u"-")) {
@@ -159,14 +159,14 @@ ExprP Parser::ParseUnaryOperand(bool exponent) {
     return ParsePostfix();
 }
 
-ExprP Parser::NameNode(const Token& t) {
+ExprP CParser::NameNode(const Token& t) {
     ExprP e = Make(EK::Name, t);
     e->name = t.text;
     if (proc_->kind != ProcKind::Main) referenced_.try_emplace(t.text, true);
     return e;
 }
 
-ExprP Parser::ParsePrimary() {
+ExprP CParser::ParsePrimary() {
     const Token& t = Peek();
     switch (t.kind) {
         case Tok::Number:
@@ -181,7 +181,7 @@ ExprP Parser::ParsePrimary() {
                 case Kw::True:
                 case Kw::False: {
                     ExprP e = Make(EK::Literal, t);
-                    e->value = Value::Boolean(t.kw == Kw::True);
+                    e->value = CValue::Boolean(t.kw == Kw::True);
                     Next();
                     return e;
                 }
@@ -189,9 +189,9 @@ ExprP Parser::ParsePrimary() {
                 case Kw::Null:
                 case Kw::Nothing: {
                     ExprP e = Make(EK::Literal, t);
-                    e->value = t.kw == Kw::Null      ? Value::Null()
-                               : t.kw == Kw::Nothing ? Value::Nothing()
-                                                     : Value();
+                    e->value = t.kw == Kw::Null      ? CValue::Null()
+                               : t.kw == Kw::Nothing ? CValue::Nothing()
+                                                     : CValue();
                     Next();
                     return e;
                 }
@@ -233,7 +233,7 @@ ExprP Parser::ParsePrimary() {
     }
 }
 
-std::vector<ExprP> Parser::ParseArgsInParens() {
+std::vector<ExprP> CParser::ParseArgsInParens() {
     // at "("
     Next();
     std::vector<ExprP> args;
@@ -249,7 +249,7 @@ std::vector<ExprP> Parser::ParseArgsInParens() {
     }
 }
 
-ExprP Parser::ParsePostfix() {
+ExprP CParser::ParsePostfix() {
     CheckStack();
     ExprP e = ParsePrimary();
     const bool withStart = e->kind == EK::With;

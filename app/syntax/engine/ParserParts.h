@@ -16,9 +16,9 @@ inline bool SoftKeyword(Kw kw) {
            kw == Kw::Preserve || kw == Kw::Error || kw == Kw::Property || kw == Kw::Get || kw == Kw::Let;
 }
 
-class Parser {
+class CParser {
    public:
-    Parser(std::vector<Token> tokens, const StackLimit& stack, Program* program)
+    CParser(std::vector<Token> tokens, const StackLimit& stack, Program* program)
         : toks_(std::move(tokens)), stack_(stack), prog_(program) {
         proc_ = &prog_->main;
         prog_->main.kind = ProcKind::Main;

@@ -5,7 +5,7 @@
 
 namespace script::parser_detail {
 
-bool Parser::AtBlockEnd() const {
+bool CParser::AtBlockEnd() const {
     const Token& t = Peek();
     if (t.kind == Tok::End) return true;
     if (t.kind != Tok::Ident) return false;
@@ -21,7 +21,7 @@ bool Parser::AtBlockEnd() const {
     }
 }
 
-Block Parser::ParseBlock() {
+Block CParser::ParseBlock() {
     CheckStack();
     Block block;
     for (;;) {
@@ -52,7 +52,7 @@ Block Parser::ParseBlock() {
     }
 }
 
-StmtP Parser::NewStmt(SK kind, const Token& at) {
+StmtP CParser::NewStmt(SK kind, const Token& at) {
     auto s = std::make_unique<Stmt>();
     s->kind = kind;
     s->line = at.line;
@@ -60,7 +60,7 @@ StmtP Parser::NewStmt(SK kind, const Token& at) {
     return s;
 }
 
-void Parser::ParseStatement(Block& out) {
+void CParser::ParseStatement(Block& out) {
     CheckStack();
     const Token& t = Peek();
     if (t.kind != Tok::Ident && !(t.kind == Tok::Op && t.text == u"." && withDepth_ > 0))
@@ -239,12 +239,12 @@ void Parser::ParseStatement(Block& out) {
     ParseAssignOrCall(out, t, false);
 }
 
-void Parser::CheckCallTarget(const Expr& e, const Token& at) {
+void CParser::CheckCallTarget(const Expr& e, const Token& at) {
     if (e.kind != EK::Name && e.kind != EK::Member && e.kind != EK::Call && e.kind != EK::Me)
         FailAt(at, err::kExpected, u"Expected statement");
 }
 
-void Parser::ParseAssignOrCall(Block& out, const Token& t, bool isSet, bool isLet) {
+void CParser::ParseAssignOrCall(Block& out, const Token& t, bool isSet, bool isLet) {
     ExprP target = ParsePostfix();
     if (AcceptOp(u"=")) {
         if (target->kind != EK::Name && target->kind != EK::Member && target->kind != EK::Call)
@@ -293,7 +293,7 @@ void Parser::ParseAssignOrCall(Block& out, const Token& t, bool isSet, bool isLe
     out.push_back(std::move(s));
 }
 
-void Parser::ParseStatementArgs(std::vector<ExprP>& args) {
+void CParser::ParseStatementArgs(std::vector<ExprP>& args) {
     for (;;) {
         if (IsOp(u","))
             args.push_back(nullptr);
@@ -307,7 +307,7 @@ void Parser::ParseStatementArgs(std::vector<ExprP>& args) {
 }
 
 // Statements of a single-line If up to the end of the line (or Else).
-void Parser::ParseInlineStatements(Block& out) {
+void CParser::ParseInlineStatements(Block& out) {
     for (;;) {
         if (Peek().kind == Tok::Colon) {
             Next();
@@ -320,7 +320,7 @@ void Parser::ParseInlineStatements(Block& out) {
     }
 }
 
-void Parser::ParseIf(Block& out) {
+void CParser::ParseIf(Block& out) {
     const Token& t = Next();
     StmtP s = NewStmt(SK::If, t);
     s->conditions.push_back(ParseExpr());
@@ -368,7 +368,7 @@ void Parser::ParseIf(Block& out) {
     out.push_back(std::move(s));
 }
 
-void Parser::ParseSelect(Block& out) {
+void CParser::ParseSelect(Block& out) {
     const Token& t = Next();
     ExpectKw(Kw::Case, u"Case");
     StmtP s = NewStmt(SK::Select, t);
@@ -400,7 +400,7 @@ void Parser::ParseSelect(Block& out) {
     out.push_back(std::move(s));
 }
 
-void Parser::ParseFor(Block& out) {
+void CParser::ParseFor(Block& out) {
     const Token& t = Next();
     const bool saved = singleLineIf_;
     singleLineIf_ = false;
@@ -439,7 +439,7 @@ void Parser::ParseFor(Block& out) {
     singleLineIf_ = saved;
 }
 
-void Parser::ParseDo(Block& out) {
+void CParser::ParseDo(Block& out) {
     const Token& t = Next();
     StmtP s = NewStmt(SK::Do, t);
     const bool saved = singleLineIf_;

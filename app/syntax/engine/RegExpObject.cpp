@@ -22,24 +22,24 @@ String Widen(const std::string& s) {
 }
 
 // The argument `i` as a string / whole number; error 450 when it is missing.
-const Value& Arg(std::span<Value* const> args, size_t i) {
+const CValue& Arg(std::span<CValue* const> args, size_t i) {
     if (i >= args.size() || args[i]->IsMissing()) Raise(err::kArgCount);
     return *args[i];
 }
-String StrArg(std::span<Value* const> args, size_t i) { return ops::ToString(Plain(Arg(args, i))); }
+String StrArg(std::span<CValue* const> args, size_t i) { return ops::ToString(Plain(Arg(args, i))); }
 
 [[noreturn]] void ReadOnly() { Raise(err::kNotSupported); }
 
 // A read-only list of values: Count, Item(i) (the default member), For Each.
-class ListObject : public Object {
+class CListObject : public CObject {
    public:
-    ListObject(std::vector<Value> items, String type) : items_(std::move(items)), type_(std::move(type)) {}
+    CListObject(std::vector<CValue> items, String type) : items_(std::move(items)), type_(std::move(type)) {}
 
-    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
+    CValue Invoke(StringView name, unsigned flags, std::span<CValue* const> args) override {
         if (flags & (kCallPut | kCallPutRef)) ReadOnly();
         if (SameName(name, u"Count")) {
             if (!args.empty()) Raise(err::kArgCount);
-            return Value::Long(int32_t(items_.size()));
+            return CValue::Long(int32_t(items_.size()));
         }
         if (name.empty() || SameName(name, u"Item")) {
             if (args.size() != 1) Raise(err::kArgCount);
@@ -51,30 +51,30 @@ class ListObject : public Object {
     }
     bool HasMember(StringView name) override { return SameName(name, u"Count") || SameName(name, u"Item"); }
     String TypeName() const override { return type_; }
-    std::vector<Value> Enumerate() override { return items_; }
+    std::vector<CValue> Enumerate() override { return items_; }
 
    private:
-    std::vector<Value> items_;
+    std::vector<CValue> items_;
     String type_;
 };
 
-class MatchObject : public Object {
+class CMatchObject : public CObject {
    public:
-    MatchObject(String value, int32_t first, std::vector<Value> groups)
+    CMatchObject(String value, int32_t first, std::vector<CValue> groups)
         : value_(std::move(value)), first_(first), groups_(std::move(groups)) {}
 
-    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
+    CValue Invoke(StringView name, unsigned flags, std::span<CValue* const> args) override {
         if (flags & (kCallPut | kCallPutRef)) ReadOnly();
         if (SameName(name, u"SubMatches")) {
-            if (!subMatches_) subMatches_ = std::make_shared<ListObject>(groups_, u"ISubMatches");
+            if (!subMatches_) subMatches_ = std::make_shared<CListObject>(groups_, u"ISubMatches");
             // m.SubMatches(0): the arguments go to the collection's Item.
             if (!args.empty()) return subMatches_->Invoke(StringView(), flags, args);
-            return Value::Obj(subMatches_);
+            return CValue::Obj(subMatches_);
         }
         if (!args.empty()) Raise(err::kArgCount);
-        if (name.empty() || SameName(name, u"Value")) return Value::Str(value_);
-        if (SameName(name, u"FirstIndex")) return Value::Long(first_);
-        if (SameName(name, u"Length")) return Value::Long(int32_t(value_.size()));
+        if (name.empty() || SameName(name, u"Value")) return CValue::Str(value_);
+        if (SameName(name, u"FirstIndex")) return CValue::Long(first_);
+        if (SameName(name, u"Length")) return CValue::Long(int32_t(value_.size()));
         Raise(err::kNotSupported);
     }
     bool HasMember(StringView name) override {
@@ -87,8 +87,8 @@ class MatchObject : public Object {
    private:
     String value_;
     int32_t first_;
-    std::vector<Value> groups_;  // String per group, Empty for a group that took no part
-    std::shared_ptr<Object> subMatches_;
+    std::vector<CValue> groups_;  // String per group, Empty for a group that took no part
+    std::shared_ptr<CObject> subMatches_;
 };
 
 // The language's meaning of a pattern in the regular-expression engine's
@@ -149,46 +149,46 @@ String Adapt(StringView p, bool multiline) {
     return out;
 }
 
-class RegExpObject : public Object {
+class CRegExpObject : public CObject {
    public:
-    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
+    CValue Invoke(StringView name, unsigned flags, std::span<CValue* const> args) override {
         const bool put = flags & (kCallPut | kCallPutRef);
         if (SameName(name, u"Pattern")) {
-            if (!put) return Value::Str(pattern_);
+            if (!put) return CValue::Str(pattern_);
             pattern_ = StrArg(args, args.empty() ? 0 : args.size() - 1);
             compiled_.reset();
-            return Value();
+            return CValue();
         }
         for (auto [member, field] : {std::pair{u"IgnoreCase", &ignoreCase_}, std::pair{u"Global", &global_},
                                      std::pair{u"Multiline", &multiline_}}) {
             if (!SameName(name, member)) continue;
-            if (!put) return Value::Boolean(*field);
+            if (!put) return CValue::Boolean(*field);
             if (args.empty()) Raise(err::kArgCount);
             const bool b = ops::ToBool(Plain(*args.back()));
             if (b != *field) compiled_.reset();
             *field = b;
-            return Value();
+            return CValue();
         }
         if (put) Raise(err::kNotSupported);
         if (SameName(name, u"Test")) {
             if (args.size() != 1) Raise(err::kArgCount);
             const String text = StrArg(args, 0);
-            return Value::Boolean(!Find(text, false).empty());
+            return CValue::Boolean(!Find(text, false).empty());
         }
         if (SameName(name, u"Execute")) {
             if (args.size() != 1) Raise(err::kArgCount);
             const String text = StrArg(args, 0);
-            std::vector<Value> matches;
+            std::vector<CValue> matches;
             for (const mrx::MatchResult& m : Find(text, global_)) {
-                std::vector<Value> groups;
+                std::vector<CValue> groups;
                 for (int g = 1; g < m.GroupCount(); ++g)
-                    groups.push_back(m.Start(g) < 0 ? Value()
-                                                    : Value::Str(text.substr(size_t(m.Start(g)),
+                    groups.push_back(m.Start(g) < 0 ? CValue()
+                                                    : CValue::Str(text.substr(size_t(m.Start(g)),
                                                                              size_t(m.End(g) - m.Start(g)))));
-                matches.push_back(Value::Obj(std::make_shared<MatchObject>(
+                matches.push_back(CValue::Obj(std::make_shared<CMatchObject>(
                     text.substr(size_t(m.Start()), size_t(m.End() - m.Start())), m.Start(), std::move(groups))));
             }
-            return Value::Obj(std::make_shared<ListObject>(std::move(matches), u"IMatchCollection2"));
+            return CValue::Obj(std::make_shared<CListObject>(std::move(matches), u"IMatchCollection2"));
         }
         if (SameName(name, u"Replace")) {
             if (args.size() != 2) Raise(err::kArgCount);
@@ -203,7 +203,7 @@ class RegExpObject : public Object {
                 done = size_t(m.End());
             }
             out.append(text, done);
-            return Value::Str(std::move(out));
+            return CValue::Str(std::move(out));
         }
         Raise(err::kNotSupported);
     }
@@ -305,8 +305,8 @@ class RegExpObject : public Object {
 
 }  // namespace
 
-std::shared_ptr<Object> NewBuiltinClass(StringView name) {
-    if (SameName(name, u"RegExp")) return std::make_shared<RegExpObject>();
+std::shared_ptr<CObject> NewBuiltinClass(StringView name) {
+    if (SameName(name, u"RegExp")) return std::make_shared<CRegExpObject>();
     return nullptr;
 }
 

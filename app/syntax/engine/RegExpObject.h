@@ -17,6 +17,6 @@ constexpr int kRegexSyntax = 5017;
 
 // A new instance of built-in class `name` (ignoring case); null when no
 // built-in class has that name.
-std::shared_ptr<Object> NewBuiltinClass(StringView name);
+std::shared_ptr<CObject> NewBuiltinClass(StringView name);
 
 }  // namespace script

@@ -8,86 +8,86 @@ namespace script {
 
 // ---- Value ------------------------------------------------------------------------
 
-Value Value::Null() {
-    Value v;
+CValue CValue::Null() {
+    CValue v;
     v.type_ = Type::Null;
     return v;
 }
-Value Value::Boolean(bool b) {
-    Value v;
+CValue CValue::Boolean(bool b) {
+    CValue v;
     v.type_ = Type::Boolean;
     v.b_ = b;
     return v;
 }
-Value Value::Integer(int16_t i) {
-    Value v;
+CValue CValue::Integer(int16_t i) {
+    CValue v;
     v.type_ = Type::Integer;
     v.i_ = i;
     return v;
 }
-Value Value::Long(int32_t l) {
-    Value v;
+CValue CValue::Long(int32_t l) {
+    CValue v;
     v.type_ = Type::Long;
     v.l_ = l;
     return v;
 }
-Value Value::Single(float f) {
-    Value v;
+CValue CValue::Single(float f) {
+    CValue v;
     v.type_ = Type::Single;
     v.f_ = f;
     return v;
 }
-Value Value::Double(double d) {
-    Value v;
+CValue CValue::Double(double d) {
+    CValue v;
     v.type_ = Type::Double;
     v.d_ = d;
     return v;
 }
-Value Value::Currency(int64_t scaled) {
-    Value v;
+CValue CValue::Currency(int64_t scaled) {
+    CValue v;
     v.type_ = Type::Currency;
     v.cy_ = scaled;
     return v;
 }
-Value Value::Date(double d) {
-    Value v;
+CValue CValue::Date(double d) {
+    CValue v;
     v.type_ = Type::Date;
     v.d_ = d;
     return v;
 }
-Value Value::Str(String s) {
-    Value v;
+CValue CValue::Str(String s) {
+    CValue v;
     v.type_ = Type::String;
     v.s_ = std::move(s);
     return v;
 }
-Value Value::Obj(std::shared_ptr<Object> o) {
-    Value v;
-    v.type_ = Type::Object;
+CValue CValue::Obj(std::shared_ptr<CObject> o) {
+    CValue v;
+    v.type_ = Type::CObject;
     v.o_ = std::move(o);
     return v;
 }
-Value Value::Error(int32_t scode) {
-    Value v;
+CValue CValue::Error(int32_t scode) {
+    CValue v;
     v.type_ = Type::Error;
     v.scode_ = scode;
     return v;
 }
-Value Value::Byte(uint8_t b) {
-    Value v;
+CValue CValue::Byte(uint8_t b) {
+    CValue v;
     v.type_ = Type::Byte;
     v.by_ = b;
     return v;
 }
-Value Value::Arr(std::shared_ptr<Array> a) {
-    if (!a) return Value();
-    Value v;
+CValue CValue::Arr(std::shared_ptr<Array> a) {
+    if (!a) return CValue();
+    CValue v;
     v.type_ = Type::Array;
     v.a_ = std::move(a);
     return v;
 }
 
-bool Value::IsNumber() const {
+bool CValue::IsNumber() const {
     switch (type_) {
         case Type::Integer:
         case Type::Long:
@@ -99,13 +99,13 @@ bool Value::IsNumber() const {
     }
 }
 
-Array* Value::MutableArray() {
+Array* CValue::MutableArray() {
     if (!a_) return nullptr;
     if (a_.use_count() > 1) a_ = std::make_shared<Array>(*a_);
     return a_.get();
 }
 
-void Value::ReleaseArray(std::shared_ptr<Array>& a) noexcept {
+void CValue::ReleaseArray(std::shared_ptr<Array>& a) noexcept {
     // Plain pointers: a thread_local with a destructor is destroyed after its
     // storage was freed when a thread ends (MinGW's emulated TLS). The queue
     // lives only while the outermost release empties it.
@@ -132,7 +132,7 @@ void Value::ReleaseArray(std::shared_ptr<Array>& a) noexcept {
     releasing = false;
 }
 
-Value& Array::At(std::span<const int32_t> index) {
+CValue& Array::At(std::span<const int32_t> index) {
     if (index.size() != upper.size()) Raise(err::kSubscript);
     size_t offset = 0, stride = 1;
     for (size_t d = 0; d < index.size(); ++d) {
@@ -144,7 +144,7 @@ Value& Array::At(std::span<const int32_t> index) {
     return data[offset];
 }
 
-std::vector<Value> Object::Enumerate() { Raise(err::kNotACollection); }
+std::vector<CValue> CObject::Enumerate() { Raise(err::kNotACollection); }
 
 // ---- Errors -----------------------------------------------------------------------
 
@@ -216,15 +216,15 @@ String LowerName(StringView name) {
 
 // ---- Host defaults ----------------------------------------------------------------
 
-Value Host::CreateObject(StringView) { Raise(err::kCannotCreate); }
+CValue CHost::CreateObject(StringView) { Raise(err::kCannotCreate); }
 
-int Host::MsgBox(StringView, int, StringView) { Raise(err::kNotSupported, u"No message box can be shown here"); }
+int CHost::MsgBox(StringView, int, StringView) { Raise(err::kNotSupported, u"No message box can be shown here"); }
 
-bool Host::InputBox(StringView, StringView, StringView, String*) {
+bool CHost::InputBox(StringView, StringView, StringView, String*) {
     Raise(err::kNotSupported, u"No input box can be shown here");
 }
 
-double Host::Now() {
+double CHost::Now() {
     const std::time_t t = std::time(nullptr);
     std::tm local{};
 #if defined(_WIN32)

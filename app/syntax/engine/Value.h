@@ -36,52 +36,52 @@ enum class Type : uint16_t {
     Currency = 6,  // 64-bit, scaled by 10,000
     Date = 7,      // days since 30 December 1899, time as the fraction
     String = 8,
-    Object = 9,    // Nothing is an Object with no object
+    CObject = 9,    // Nothing is an Object with no object
     Error = 10,    // a 32-bit status; a missing optional argument is Error 0x80020004
     Boolean = 11,
     Byte = 17,
     Array = 0x200C,
 };
 
-class Object;
+class CObject;
 struct Array;
 
-class Value {
+class CValue {
    public:
-    Value() = default;  // Empty
+    CValue() = default;  // Empty
     // Releasing the last reference to an array that holds arrays (a = Array(a)
     // 100,000 times) frees the nested ones one after the other, not recursively.
-    ~Value() {
+    ~CValue() {
         if (a_) ReleaseArray(a_);
     }
-    Value(const Value&) = default;
-    Value(Value&&) noexcept = default;
-    Value& operator=(const Value&) = default;
-    Value& operator=(Value&&) noexcept = default;
+    CValue(const CValue&) = default;
+    CValue(CValue&&) noexcept = default;
+    CValue& operator=(const CValue&) = default;
+    CValue& operator=(CValue&&) noexcept = default;
 
-    static Value Null();
-    static Value Boolean(bool b);
-    static Value Integer(int16_t i);
-    static Value Long(int32_t l);
-    static Value Single(float f);
-    static Value Double(double d);
-    static Value Currency(int64_t scaled);
-    static Value Date(double d);
-    static Value Str(String s);
-    static Value Str(StringView s) { return Str(String(s)); }
-    static Value Obj(std::shared_ptr<Object> o);  // null: Nothing
-    static Value Nothing() { return Obj(nullptr); }
-    static Value Error(int32_t scode);
-    static Value Missing() { return Error(int32_t(0x80020004u)); }
-    static Value Byte(uint8_t b);
-    static Value Arr(std::shared_ptr<Array> a);
+    static CValue Null();
+    static CValue Boolean(bool b);
+    static CValue Integer(int16_t i);
+    static CValue Long(int32_t l);
+    static CValue Single(float f);
+    static CValue Double(double d);
+    static CValue Currency(int64_t scaled);
+    static CValue Date(double d);
+    static CValue Str(String s);
+    static CValue Str(StringView s) { return Str(String(s)); }
+    static CValue Obj(std::shared_ptr<CObject> o);  // null: Nothing
+    static CValue Nothing() { return Obj(nullptr); }
+    static CValue Error(int32_t scode);
+    static CValue Missing() { return Error(int32_t(0x80020004u)); }
+    static CValue Byte(uint8_t b);
+    static CValue Arr(std::shared_ptr<Array> a);
 
     Type type() const { return type_; }
     bool IsEmpty() const { return type_ == Type::Empty; }
     bool IsNull() const { return type_ == Type::Null; }
     bool IsString() const { return type_ == Type::String; }
-    bool IsObject() const { return type_ == Type::Object; }
-    bool IsNothing() const { return type_ == Type::Object && !o_; }
+    bool IsObject() const { return type_ == Type::CObject; }
+    bool IsNothing() const { return type_ == Type::CObject && !o_; }
     bool IsArray() const { return type_ == Type::Array; }
     bool IsMissing() const { return type_ == Type::Error && scode_ == int32_t(0x80020004u); }
     // Integer, Long, Single, Double, Currency, Byte (not Boolean, Date or Empty).
@@ -96,8 +96,8 @@ class Value {
     uint8_t byte() const { return by_; }
     int32_t scode() const { return scode_; }
     const String& str() const { return s_; }
-    Object* object() const { return o_.get(); }
-    const std::shared_ptr<Object>& objectPtr() const { return o_; }
+    CObject* object() const { return o_.get(); }
+    const std::shared_ptr<CObject>& objectPtr() const { return o_; }
     // The array to read; null unless IsArray().
     const Array* array() const { return a_.get(); }
     // The array to change: unshared first when another Value holds it too.
@@ -119,7 +119,7 @@ class Value {
         int32_t scode_;
     };
     String s_;
-    std::shared_ptr<Object> o_;
+    std::shared_ptr<CObject> o_;
     std::shared_ptr<Array> a_;
 };
 
@@ -128,7 +128,7 @@ class Value {
 // which may change only the last dimension, keeps every element in place.
 struct Array {
     std::vector<int32_t> upper;  // upper bound per dimension; -1: empty
-    std::vector<Value> data;
+    std::vector<CValue> data;
     bool fixed = false;  // declared with bounds (Dim a(3)): ReDim refuses it
     // Elements lent by reference to a call in progress: while non-zero the
     // array must not be reallocated, replaced or erased (error 10). A copy of
@@ -143,7 +143,7 @@ struct Array {
     size_t Dimensions() const { return upper.size(); }
     // The element at `index` (one per dimension); throws "Subscript out of
     // range" when the count or a bound is wrong.
-    Value& At(std::span<const int32_t> index);
+    CValue& At(std::span<const int32_t> index);
 };
 
 // How a member is used, as IDispatch::Invoke's flags say it.
@@ -160,21 +160,21 @@ enum CallFlags : unsigned {
 using RefMask = uint64_t;
 inline bool IsByRef(RefMask mask, size_t i) { return i < 64 && (mask >> i) & 1; }
 
-class Object : public std::enable_shared_from_this<Object> {
+class CObject : public std::enable_shared_from_this<CObject> {
    public:
-    virtual ~Object() = default;
+    virtual ~CObject() = default;
 
     // Calls member `name` (ignoring case; empty: the default member) with
     // `args` in source order. An argument that names a variable points at
     // the variable, so that a by-reference parameter changes it; the others
     // point at temporaries. Throws ScriptError.
-    virtual Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) = 0;
+    virtual CValue Invoke(StringView name, unsigned flags, std::span<CValue* const> args) = 0;
     // As Invoke, told which arguments go by reference: bit i of `byRef` is
     // set where args[i] is a variable or an element of an array variable;
     // the others are values (constants, results of expressions and property
     // reads, a variable in parentheses; arguments after the 64th).
     // Objects that hand their arguments on (to COM) override it.
-    virtual Value InvokeWithRefs(StringView name, unsigned flags, std::span<Value* const> args,
+    virtual CValue InvokeWithRefs(StringView name, unsigned flags, std::span<CValue* const> args,
                                  RefMask byRef) {
         (void)byRef;
         return Invoke(name, flags, args);
@@ -190,7 +190,7 @@ class Object : public std::enable_shared_from_this<Object> {
     virtual const void* Identity() const { return this; }
     // The elements For Each walks; throws "Object doesn't support this
     // property or method" when the object is no collection.
-    virtual std::vector<Value> Enumerate();
+    virtual std::vector<CValue> Enumerate();
 };
 
 // Run-time error numbers (Err.Number; the status reported is 0x800A0000 + n).

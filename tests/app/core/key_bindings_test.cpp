@@ -55,7 +55,7 @@ TEST(KeyNames, PrefixesThenTheKey) {
 }
 
 TEST(KeyTables, LoadingStopsWhereTheFileSays) {
-    KeyTables t;
+    CKeyTables t;
     const std::wstring none = TempIni("[Global]\r\nCommand1=65536\r\n");
     t.Load(none);  // Command0 missing: no command bindings at all
     EXPECT_TRUE(t.commands.empty());
@@ -84,7 +84,7 @@ TEST(KeyTables, AMalformedEntryIsSkipped) {
         "Command3= -520093106\r\nCommand4=3774874190\r\nCommand5=0\r\nCommand6=65537\r\n"
         "[Macro]\r\nCommand0=x,C:\\m\\bad.mac\r\nCommand1=628,C:\\m\\one.mac\r\n"
         "Command2=629 ,C:\\m\\gap.mac\r\nCommand3= 630,C:\\m\\two.mac\r\nCommand4=\r\nCommand5=631,C:\\x.mac\r\n");
-    KeyTables t;
+    CKeyTables t;
     t.Load(ini);
     // Command0 with a note, Command3 and Command4 (one entry written signed and
     // unsigned); junk and a number beyond 32 bits are skipped; 0 ends the list.
@@ -104,12 +104,12 @@ TEST(KeyTables, AMalformedEntryIsSkipped) {
 
 TEST(KeyTables, SavingWritesEachSectionAfresh) {
     const std::wstring ini = TempIni("[Global]\r\nCommand0=1\r\nCommand1=2\r\nCommand2=3\r\n");
-    KeyTables t;
+    CKeyTables t;
     t.commands = {(57603u << 16) | 0x0253, (1426u << 16) | 0x0247};
     t.macros = {{0x0674, L"C:\\\x65E5\\m.mac"}};
     t.SaveCommands(ini);
     t.SaveMacros(ini);
-    KeyTables back;
+    CKeyTables back;
     back.Load(ini);
     EXPECT_EQ(back.commands, t.commands);  // the old third entry is gone
     ASSERT_EQ(back.macros.size(), 1u);
@@ -118,22 +118,22 @@ TEST(KeyTables, SavingWritesEachSectionAfresh) {
 }
 
 TEST(KeyTables, TranslationPrefersCommandsAndTheFirstEntry) {
-    KeyTables t;
+    CKeyTables t;
     t.commands = {(100u << 16) | 0x0274, (200u << 16) | 0x0274, (300u << 16) | 0x0041};
     t.macros = {{0x0274, L"macro.mac"}, {0x0042, L"b.mac"}};
     int cmd = 0;
     const std::wstring* macro = nullptr;
-    EXPECT_EQ(t.Find(KeyDown(VK_F5), kCtrl, &cmd, &macro), KeyTables::Match::kCommand);
+    EXPECT_EQ(t.Find(KeyDown(VK_F5), kCtrl, &cmd, &macro), CKeyTables::Match::kCommand);
     EXPECT_EQ(cmd, 100);  // the earlier of two entries with one key
-    EXPECT_EQ(t.Find(KeyDown('A'), 0, &cmd, &macro), KeyTables::Match::kCommand);  // no modifiers
+    EXPECT_EQ(t.Find(KeyDown('A'), 0, &cmd, &macro), CKeyTables::Match::kCommand);  // no modifiers
     EXPECT_EQ(cmd, 300);
-    EXPECT_EQ(t.Find(KeyDown('A'), kShift, &cmd, &macro), KeyTables::Match::kNone);
-    EXPECT_EQ(t.Find(KeyDown('B', WM_SYSKEYDOWN), 0, &cmd, &macro), KeyTables::Match::kMacro);
+    EXPECT_EQ(t.Find(KeyDown('A'), kShift, &cmd, &macro), CKeyTables::Match::kNone);
+    EXPECT_EQ(t.Find(KeyDown('B', WM_SYSKEYDOWN), 0, &cmd, &macro), CKeyTables::Match::kMacro);
     EXPECT_EQ(*macro, L"b.mac");
-    EXPECT_EQ(t.Find(KeyDown('B', WM_KEYUP), 0, &cmd, &macro), KeyTables::Match::kNone);
+    EXPECT_EQ(t.Find(KeyDown('B', WM_KEYUP), 0, &cmd, &macro), CKeyTables::Match::kNone);
     // Modifier keys alone never trigger a binding.
     t.commands.push_back((400u << 16) | 0x0211);
-    EXPECT_EQ(t.Find(KeyDown(VK_CONTROL), kCtrl, &cmd, &macro), KeyTables::Match::kNone);
+    EXPECT_EQ(t.Find(KeyDown(VK_CONTROL), kCtrl, &cmd, &macro), CKeyTables::Match::kNone);
 }
 
 namespace {
@@ -155,7 +155,7 @@ TEST(KeyTables, TheFrameReceivesCommandsAndMacros) {
     wc.lpszClassName = L"KeyTestFrame";
     RegisterClassW(&wc);
     HWND frame = CreateWindowW(L"KeyTestFrame", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    KeyTables t;
+    CKeyTables t;
     t.commands = {(57603u << 16) | 0x0253};
     t.macros = {{0x0072, L"run.mac"}};
     BYTE state[256] = {};

@@ -342,7 +342,7 @@ TEST(ShippedDefaults, AreUnicodeAndComplete) {
     ReadString(File::Setting, L"Setting", L"Language", language);
     EXPECT_EQ(language, L"mui\\en.dll");
     EXPECT_EQ(FormatFont(ReadFontSlot(1430)), L"Courier New,10,0,0,5");
-    keys::KeyTables t;
+    keys::CKeyTables t;
     t.Load(PathOf(File::Key));
     EXPECT_GE(t.commands.size(), 10u);
     EXPECT_EQ(t.CommandFor(keys::kCtrl | 'S'), 57603);

@@ -78,7 +78,7 @@ TEST_F(SettingsWriteFailureTest, WritesThatSucceedTellNothing) {
     WriteInt(File::History, L"RecentDoc", L"Count", 4);
     WriteBool(File::Setting, L"Edit", L"Ruler", true);
     DeleteSection(File::History, L"Find");
-    keys::KeyTables tables;
+    keys::CKeyTables tables;
     tables.commands = {0x004E0000u | 0x24E};
     tables.SaveCommands(PathOf(File::Key));
     EXPECT_TRUE(Messages().empty());
@@ -103,7 +103,7 @@ TEST_F(SettingsWriteFailureTest, AReadOnlyFileIsReportedOnce) {
     WriteBool(File::Setting, L"S", L"B", true);
     DeleteSection(File::Setting, L"S");
     WriteHistory(File::History, L"Find", {L"x"});
-    keys::KeyTables tables;
+    keys::CKeyTables tables;
     tables.commands = {0x004E0000u | 0x24E};
     tables.SaveCommands(PathOf(File::Key));
     EXPECT_EQ(Messages().size(), 1u);
@@ -114,7 +114,7 @@ TEST_F(SettingsWriteFailureTest, AReadOnlyFileIsReportedOnce) {
 // Key bindings are written by their own code: a failure there is reported too.
 TEST_F(SettingsWriteFailureTest, KeyBindingsThatCannotBeSavedAreReported) {
     MakeReadOnly(File::Key);
-    keys::KeyTables tables;
+    keys::CKeyTables tables;
     tables.macros = {{0x241, L"a.mac"}};
     tables.SaveMacros(PathOf(File::Key));
     EXPECT_EQ(Messages().size(), 1u);

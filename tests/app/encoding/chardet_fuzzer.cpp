@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     chardet::Detect(data, size);
-    chardet::Detector d;
+    chardet::CDetector d;
     d.Feed(data, size / 2);
     d.Feed(data + size / 2, size - size / 2);
     d.End();

@@ -58,7 +58,7 @@ TEST(Chardet, ShortTextsTakeThePreferredPageWhenNothingTellsThemApart) {
         {&privet, "", "windows-1251"},
     };
     for (const Case& c : cases) {
-        chardet::Detector d;
+        chardet::CDetector d;
         d.Prefer(c.preferred);
         d.Feed(reinterpret_cast<const uint8_t*>(c.bytes->data()), c.bytes->size());
         d.End();
@@ -90,7 +90,7 @@ TEST(Chardet, AsciiAndUndecidableInputGiveNothing) {
 
 TEST(Chardet, FeedingInPiecesGivesTheSameAnswer) {
     for (const EncodedSample& s : kSamples) {
-        chardet::Detector d;
+        chardet::CDetector d;
         const size_t half = s.bytes.size() / 2;
         d.Feed(reinterpret_cast<const uint8_t*>(s.bytes.data()), half);
         d.Feed(reinterpret_cast<const uint8_t*>(s.bytes.data()) + half, s.bytes.size() - half);
@@ -139,7 +139,7 @@ TEST(Chardet, DetectorsOnSeveralThreadsAtOnce) {
                 for (int round = 0; round < kRounds; ++round)
                     for (size_t i = 0; i < count; ++i) {
                         const EncodedSample& s = kSamples[(i + size_t(t)) % count];
-                        chardet::Detector d;
+                        chardet::CDetector d;
                         d.Feed(reinterpret_cast<const uint8_t*>(s.bytes.data()), s.bytes.size());
                         d.End();
                         answers[size_t(t)].push_back(d.Charset());

@@ -252,7 +252,7 @@ TEST_F(ColorScheme, TheGeneralPageSwitchesTheScheme) {
     COLORREF table[scheme::kEntries];
     scheme::ReadColors(table);
     const HWND edit = CreateControl(table);
-    keys::KeyTables keys;
+    keys::CKeyTables keys;
     auto dialog = std::make_unique<shell::COptionsDlg>(parent_, keys);
     const HWND sheet = dialog->CreateModeless(shell::OptionsPage::General);
     ASSERT_NE(sheet, nullptr);

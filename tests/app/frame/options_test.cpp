@@ -182,7 +182,7 @@ class Options : public ::testing::Test {
 
     std::wstring folder_;
     HWND frame_ = nullptr;
-    keys::KeyTables keys_;
+    keys::CKeyTables keys_;
     std::unique_ptr<shell::COptionsDlg> dialog_;
     HWND sheet_ = nullptr, page_ = nullptr;
 };

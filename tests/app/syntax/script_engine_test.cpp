@@ -22,7 +22,7 @@
 #include "TestSupport.h"
 
 using namespace syntax;
-using script::Value;
+using script::CValue;
 using testing_support::Messages;
 
 namespace {
@@ -153,13 +153,13 @@ class HandHost final : public IDispatch {
 
 // A script object as the engine would give one: "Twice(x)" doubles its
 // by-reference argument and answers the old value; "Boom" fails.
-class TwiceObject final : public script::Object {
+class TwiceObject final : public script::CObject {
    public:
-    Value Invoke(script::StringView name, unsigned, std::span<Value* const> args) override {
+    CValue Invoke(script::StringView name, unsigned, std::span<CValue* const> args) override {
         if (script::SameName(name, u"Boom")) script::Raise(script::err::kDivisionByZero);
         if (!script::SameName(name, u"Twice") || args.size() != 1) script::Raise(script::err::kNotSupported);
-        const Value old = *args[0];
-        *args[0] = Value::Long(old.lng() * 2);
+        const CValue old = *args[0];
+        *args[0] = CValue::Long(old.lng() * 2);
         return old;
     }
     bool HasMember(script::StringView name) override {
@@ -169,31 +169,31 @@ class TwiceObject final : public script::Object {
 
 // ---- Values and variants ---------------------------------------------------------
 
-Value RoundTrip(const Value& v) {
+CValue RoundTrip(const CValue& v) {
     VARIANT x;
     EXPECT_EQ(ValueToVariant(v, &x), S_OK);
-    Value back = VariantToValue(x);
+    CValue back = VariantToValue(x);
     VariantClear(&x);
     return back;
 }
 
 TEST(ScriptEngineValues, EverySubtypeCrossesIntoAVariantAndBack) {
-    EXPECT_TRUE(RoundTrip(Value()).IsEmpty());
-    EXPECT_TRUE(RoundTrip(Value::Null()).IsNull());
-    EXPECT_EQ(RoundTrip(Value::Integer(-7)).integer(), -7);
-    EXPECT_EQ(RoundTrip(Value::Long(1 << 30)).lng(), 1 << 30);
-    EXPECT_EQ(RoundTrip(Value::Single(1.5f)).single(), 1.5f);
-    EXPECT_EQ(RoundTrip(Value::Double(-2.25)).dbl(), -2.25);
-    EXPECT_EQ(RoundTrip(Value::Currency(123456)).currency(), 123456);
-    const Value date = RoundTrip(Value::Date(45000.5));
+    EXPECT_TRUE(RoundTrip(CValue()).IsEmpty());
+    EXPECT_TRUE(RoundTrip(CValue::Null()).IsNull());
+    EXPECT_EQ(RoundTrip(CValue::Integer(-7)).integer(), -7);
+    EXPECT_EQ(RoundTrip(CValue::Long(1 << 30)).lng(), 1 << 30);
+    EXPECT_EQ(RoundTrip(CValue::Single(1.5f)).single(), 1.5f);
+    EXPECT_EQ(RoundTrip(CValue::Double(-2.25)).dbl(), -2.25);
+    EXPECT_EQ(RoundTrip(CValue::Currency(123456)).currency(), 123456);
+    const CValue date = RoundTrip(CValue::Date(45000.5));
     EXPECT_EQ(date.type(), script::Type::Date);
     EXPECT_EQ(date.dbl(), 45000.5);
-    EXPECT_EQ(RoundTrip(Value::Str(std::u16string(u"a\0b", 3))).str(), std::u16string(u"a\0b", 3));
-    EXPECT_TRUE(RoundTrip(Value::Boolean(true)).boolean());
-    EXPECT_EQ(RoundTrip(Value::Byte(200)).byte(), 200);
-    EXPECT_EQ(RoundTrip(Value::Error(int32_t(0x80020004u))).type(), script::Type::Error);
-    EXPECT_TRUE(RoundTrip(Value::Missing()).IsMissing());
-    EXPECT_TRUE(RoundTrip(Value::Nothing()).IsNothing());
+    EXPECT_EQ(RoundTrip(CValue::Str(std::u16string(u"a\0b", 3))).str(), std::u16string(u"a\0b", 3));
+    EXPECT_TRUE(RoundTrip(CValue::Boolean(true)).boolean());
+    EXPECT_EQ(RoundTrip(CValue::Byte(200)).byte(), 200);
+    EXPECT_EQ(RoundTrip(CValue::Error(int32_t(0x80020004u))).type(), script::Type::Error);
+    EXPECT_TRUE(RoundTrip(CValue::Missing()).IsMissing());
+    EXPECT_TRUE(RoundTrip(CValue::Nothing()).IsNothing());
 }
 
 TEST(ScriptEngineValues, VariantsTheLanguageHasNoTypeForBecomeTheNearestOrATypeMismatch) {
@@ -230,9 +230,9 @@ TEST(ScriptEngineValues, VariantsTheLanguageHasNoTypeForBecomeTheNearestOrATypeM
 TEST(ScriptEngineValues, ArraysAreSafeArraysOfVariantsColumnMajorAnyElementTypeComesBack) {
     auto a = std::make_shared<script::Array>();
     a->upper = {1, 2};  // a(1, 2): 2 x 3, the first index fastest
-    for (int i = 0; i < 6; ++i) a->data.push_back(Value::Long(i));
+    for (int i = 0; i < 6; ++i) a->data.push_back(CValue::Long(i));
     VARIANT v;
-    ASSERT_EQ(ValueToVariant(Value::Arr(a), &v), S_OK);
+    ASSERT_EQ(ValueToVariant(CValue::Arr(a), &v), S_OK);
     ASSERT_EQ(v.vt, VT_ARRAY | VT_VARIANT);
     EXPECT_EQ(SafeArrayGetDim(v.parray), 2u);
     LONG ub1 = 0, ub2 = 0;
@@ -248,7 +248,7 @@ TEST(ScriptEngineValues, ArraysAreSafeArraysOfVariantsColumnMajorAnyElementTypeC
     index[0] = 1, index[1] = 0;  // a(1, 0) is the second
     SafeArrayGetElement(v.parray, index, &element);
     EXPECT_EQ(element.lVal, 1);
-    const Value back = VariantToValue(v);
+    const CValue back = VariantToValue(v);
     VariantClear(&v);
     ASSERT_TRUE(back.IsArray());
     EXPECT_EQ(back.array()->upper, (std::vector<int32_t>{1, 2}));
@@ -265,7 +265,7 @@ TEST(ScriptEngineValues, ArraysAreSafeArraysOfVariantsColumnMajorAnyElementTypeC
     VARIANT strings;
     strings.vt = VT_ARRAY | VT_BSTR;
     strings.parray = sa;
-    const Value texts = VariantToValue(strings);
+    const CValue texts = VariantToValue(strings);
     VariantClear(&strings);
     ASSERT_TRUE(texts.IsArray());
     EXPECT_EQ(texts.array()->upper, (std::vector<int32_t>{2}));
@@ -274,7 +274,7 @@ TEST(ScriptEngineValues, ArraysAreSafeArraysOfVariantsColumnMajorAnyElementTypeC
     // An empty array stays an array.
     auto empty = std::make_shared<script::Array>();
     empty->upper = {-1};
-    EXPECT_TRUE(RoundTrip(Value::Arr(empty)).IsArray());
+    EXPECT_TRUE(RoundTrip(CValue::Arr(empty)).IsArray());
 }
 
 // The status of the script error `f` throws; 0 when it throws none.
@@ -289,31 +289,31 @@ int32_t ScriptErrorOf(F&& f) {
 }
 
 TEST(ScriptEngineValues, ArraysNestedTooDeepAreATypeMismatchNotAStackOverflow) {
-    Value nested;
+    CValue nested;
     for (int i = 0; i < 100000; ++i) {
         auto a = std::make_shared<script::Array>();
         a->upper = {0};
         a->data.push_back(nested);
-        nested = Value::Arr(a);
+        nested = CValue::Arr(a);
     }
     VARIANT v;
     EXPECT_EQ(ValueToVariant(nested, &v), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(v.vt, VT_EMPTY);
 
     // A few levels cross, and come back.
-    Value shallow;
+    CValue shallow;
     for (int i = 0; i < 8; ++i) {
         auto a = std::make_shared<script::Array>();
         a->upper = {0};
         a->data.push_back(shallow);
-        shallow = Value::Arr(a);
+        shallow = CValue::Arr(a);
     }
     ASSERT_EQ(ValueToVariant(shallow, &v), S_OK);
-    Value back = VariantToValue(v);
+    CValue back = VariantToValue(v);
     VariantClear(&v);
     for (int i = 0; i < 8; ++i) {
         ASSERT_TRUE(back.IsArray());
-        back = Value(back.array()->data[0]);
+        back = CValue(back.array()->data[0]);
     }
     EXPECT_TRUE(back.IsEmpty());
 
@@ -328,14 +328,14 @@ TEST(ScriptEngineValues, ObjectsKeepTheirIdentityAcrossTheBoundary) {
     HandHost host;
     auto wrapped = WrapDispatch(&host);
     VARIANT v;
-    ASSERT_EQ(ValueToVariant(Value::Obj(wrapped), &v), S_OK);
+    ASSERT_EQ(ValueToVariant(CValue::Obj(wrapped), &v), S_OK);
     EXPECT_EQ(v.vt, VT_DISPATCH);
     EXPECT_EQ(v.pdispVal, static_cast<IDispatch*>(&host));  // the host's own pointer again
     EXPECT_EQ(VariantToValue(v).object()->Identity(), wrapped->Identity());
     VariantClear(&v);
 
     auto twice = std::make_shared<TwiceObject>();
-    ASSERT_EQ(ValueToVariant(Value::Obj(twice), &v), S_OK);
+    ASSERT_EQ(ValueToVariant(CValue::Obj(twice), &v), S_OK);
     ASSERT_EQ(v.vt, VT_DISPATCH);
     EXPECT_EQ(VariantToValue(v).object(), twice.get());  // the script object itself, not a wrapper
     VariantClear(&v);
@@ -348,17 +348,17 @@ TEST(ScriptEngineValues, ObjectsKeepTheirIdentityAcrossTheBoundary) {
 TEST(ScriptEngineHostObjects, ByReferenceArgumentsComeBackChangedTemporariesDoNot) {
     HandHost host;
     auto object = WrapDispatch(&host);
-    Value x = Value::Long(41);
-    Value* args[] = {&x};
+    CValue x = CValue::Long(41);
+    CValue* args[] = {&x};
     object->Invoke(u"bump", script::kCallMethod, args);  // a value: unchanged
     EXPECT_EQ(x.lng(), 41);
     object->InvokeWithRefs(u"bump", script::kCallMethod, args, 1);
     EXPECT_EQ(x.lng(), 42);
-    Value a = Value::Str(std::u16string(u"a")), b = Value::Long(2);
-    Value* pair[] = {&a, &b};
+    CValue a = CValue::Str(std::u16string(u"a")), b = CValue::Long(2);
+    CValue* pair[] = {&a, &b};
     object->InvokeWithRefs(u"Swap", script::kCallMethod, pair, 0b10);  // only b by reference
     EXPECT_EQ(a.str(), u"a");
-    b = Value::Long(2);
+    b = CValue::Long(2);
     object->InvokeWithRefs(u"Swap", script::kCallMethod, pair, 0b11);
     EXPECT_EQ(a.lng(), 2);
     EXPECT_EQ(b.str(), u"a");
@@ -384,8 +384,8 @@ TEST(ScriptEngineHostObjects, FailuresBecomeScriptErrorsWithTheObjectsTextOrTheL
     } catch (const script::ScriptError& e) {
         EXPECT_EQ(e.status, HRESULT(0x80070020));
     }
-    Value one = Value::Long(1), two = Value::Long(2);
-    Value* both[] = {&one, &two};
+    CValue one = CValue::Long(1), two = CValue::Long(2);
+    CValue* both[] = {&one, &two};
     try {
         object->Invoke(u"Bump", script::kCallMethod, both);
         FAIL();
@@ -406,8 +406,8 @@ TEST(ScriptEngineHostObjects, FailuresBecomeScriptErrorsWithTheObjectsTextOrTheL
 TEST(ScriptEngineHostObjects, ScriptObjectsAnswerHostsThroughIDispatch) {
     HandHost host;
     auto object = WrapDispatch(&host);
-    Value twice = Value::Obj(std::make_shared<TwiceObject>());
-    Value* keep[] = {&twice};
+    CValue twice = CValue::Obj(std::make_shared<TwiceObject>());
+    CValue* keep[] = {&twice};
     object->Invoke(u"Keep", script::kCallMethod, keep);
     ASSERT_NE(host.kept, nullptr);
 

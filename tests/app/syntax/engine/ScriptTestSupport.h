@@ -41,7 +41,7 @@ inline const char* TypeText(Type t) {
         case Type::Currency: return "Currency";
         case Type::Date: return "Date";
         case Type::String: return "String";
-        case Type::Object: return "Object";
+        case Type::CObject: return "Object";
         case Type::Error: return "Error";
         case Type::Boolean: return "Boolean";
         case Type::Byte: return "Byte";
@@ -51,7 +51,7 @@ inline const char* TypeText(Type t) {
 }
 
 // "Integer 3", "Double 0.5", "String ab", "Null", "Empty".
-inline std::string Show(const Value& v) {
+inline std::string Show(const CValue& v) {
     std::string s = TypeText(v.type());
     if (v.IsEmpty() || v.IsNull() || v.IsObject() || v.IsArray()) return s;
     if (v.type() == Type::Error) return s + " " + std::to_string(v.scode());

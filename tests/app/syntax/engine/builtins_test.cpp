@@ -18,24 +18,24 @@ namespace {
 
 using namespace script::test;
 
-Value I(int v) { return Value::Integer(int16_t(v)); }
-Value L(int32_t v) { return Value::Long(v); }
-Value D(double d) { return Value::Double(d); }
-Value S(const char* s) { return Value::Str(Wide(s)); }
-Value B(bool b) { return Value::Boolean(b); }
-Value Dt(double d) { return Value::Date(d); }
-const Value kNull = Value::Null();
-const Value kMissing = Value::Missing();
+CValue I(int v) { return CValue::Integer(int16_t(v)); }
+CValue L(int32_t v) { return CValue::Long(v); }
+CValue D(double d) { return CValue::Double(d); }
+CValue S(const char* s) { return CValue::Str(Wide(s)); }
+CValue B(bool b) { return CValue::Boolean(b); }
+CValue Dt(double d) { return CValue::Date(d); }
+const CValue kNull = CValue::Null();
+const CValue kMissing = CValue::Missing();
 
 // 31 January 2024, 13:05:09 (a Wednesday).
 constexpr double kNow = 45322 + (13 * 3600 + 5 * 60 + 9) / 86400.0;
 
-class RecordingHost : public Host {
+class RecordingHost : public CHost {
    public:
-    Value CreateObject(StringView progId) override {
+    CValue CreateObject(StringView progId) override {
         created = String(progId);
         if (progId == u"Bad.Thing") Raise(err::kCannotCreate);
-        return Value::Nothing();
+        return CValue::Nothing();
     }
     int MsgBox(StringView prompt, int buttons, StringView title) override {
         boxes.push_back(Narrow(prompt) + "|" + std::to_string(buttons) + "|" + Narrow(title));
@@ -53,10 +53,10 @@ class RecordingHost : public Host {
 };
 
 // An object whose default member answers a number.
-class Boxed : public Object {
+class Boxed : public CObject {
    public:
-    explicit Boxed(Value v) : v_(std::move(v)) {}
-    Value Invoke(StringView name, unsigned, std::span<Value* const>) override {
+    explicit Boxed(CValue v) : v_(std::move(v)) {}
+    CValue Invoke(StringView name, unsigned, std::span<CValue* const>) override {
         if (!name.empty()) Raise(err::kNotSupported);
         return v_;
     }
@@ -64,27 +64,27 @@ class Boxed : public Object {
     String TypeName() const override { return u"Boxed"; }
 
    private:
-    Value v_;
+    CValue v_;
 };
 
 class Builtins : public ::testing::Test {
    protected:
     void SetUp() override { state.host = &host; }
 
-    Value Call(const char* name, std::initializer_list<Value> args) {
+    CValue Call(const char* name, std::initializer_list<CValue> args) {
         const Builtin* b = FindBuiltin(Wide(name));
         if (!b) ADD_FAILURE() << "no built-in " << name;
-        if (!b) return Value();
+        if (!b) return CValue();
         const int n = int(args.size());
         EXPECT_GE(n, b->minArgs) << name;
         if (b->maxArgs != kAnyArgs) {
             EXPECT_LE(n, b->maxArgs) << name;
         }
-        std::vector<Value> list(args);
+        std::vector<CValue> list(args);
         return b->fn(state, list);
     }
     // Show() of the result, or "error N".
-    std::string Try(const char* name, std::initializer_list<Value> args) {
+    std::string Try(const char* name, std::initializer_list<CValue> args) {
         try {
             return Show(Call(name, args));
         } catch (const ScriptError& e) {
@@ -94,13 +94,13 @@ class Builtins : public ::testing::Test {
 
     struct Case {
         const char* name;
-        std::initializer_list<Value> args;
+        std::initializer_list<CValue> args;
         const char* expected;
     };
     void ExpectAll(std::initializer_list<Case> cases) {
         for (const Case& c : cases) {
             std::string args;
-            for (const Value& v : c.args) args += (args.empty() ? "" : ", ") + Show(v);
+            for (const CValue& v : c.args) args += (args.empty() ? "" : ", ") + Show(v);
             EXPECT_EQ(Try(c.name, c.args), c.expected) << c.name << "(" << args << ")";
         }
     }
@@ -143,11 +143,11 @@ TEST_F(Builtins, Constants) {
         {"vbSystemModal", "Integer 4096"},
     };
     for (const Case& c : cases) {
-        Value v;
+        CValue v;
         ASSERT_TRUE(FindConstant(Wide(c.name), &v)) << c.name;
         EXPECT_EQ(Show(v), c.expected) << c.name;
     }
-    Value v;
+    CValue v;
     EXPECT_TRUE(FindConstant(u"vbNullChar", &v));
     EXPECT_EQ(v.str(), String(1, u'\0'));
     EXPECT_FALSE(FindConstant(u"vbNothing", &v));
@@ -181,7 +181,7 @@ TEST_F(Builtins, Substrings) {
         {"Len", {S("hello")}, "Long 5"},
         {"Len", {S("")}, "Long 0"},
         {"Len", {kNull}, "Null"},
-        {"Len", {Value()}, "Long 0"},
+        {"Len", {CValue()}, "Long 0"},
         {"Len", {I(-123)}, "Long 4"},
         {"Len", {B(true)}, "Long 4"},
     });
@@ -210,7 +210,7 @@ TEST_F(Builtins, CaseTrimAndRepeat) {
         {"StrReverse", {S("")}, "String "},
         {"StrReverse", {kNull}, "error 94"},
     });
-    EXPECT_EQ(Call("UCase", {Value::Str(String(u"\u00e9\u0436"))}).str(), u"\u00c9\u0416");
+    EXPECT_EQ(Call("UCase", {CValue::Str(String(u"\u00e9\u0436"))}).str(), u"\u00c9\u0416");
 }
 
 TEST_F(Builtins, CharacterCodes) {
@@ -230,9 +230,9 @@ TEST_F(Builtins, CharacterCodes) {
         {"ChrB", {I(66)}, "String B"},
     });
     EXPECT_EQ(Call("Chr", {I(128)}).str(), u"\u20ac");
-    EXPECT_EQ(Call("Asc", {Value::Str(String(u"\u20ac"))}).integer(), 128);
-    EXPECT_EQ(Call("AscW", {Value::Str(String(u"\u20ac"))}).integer(), 0x20AC);
-    EXPECT_EQ(Call("AscW", {Value::Str(String(u"\uffff"))}).integer(), -1);
+    EXPECT_EQ(Call("Asc", {CValue::Str(String(u"\u20ac"))}).integer(), 128);
+    EXPECT_EQ(Call("AscW", {CValue::Str(String(u"\u20ac"))}).integer(), 0x20AC);
+    EXPECT_EQ(Call("AscW", {CValue::Str(String(u"\uffff"))}).integer(), -1);
     EXPECT_EQ(Call("ChrW", {L(-1)}).str(), u"\uffff");
     EXPECT_EQ(Call("Chr", {I(0)}).str(), String(1, u'\0'));
 }
@@ -304,24 +304,24 @@ TEST_F(Builtins, StrCompAndEscape) {
         {"Unescape", {S("%zz%4")}, "String %zz%4"},
         {"Unescape", {S("%u0041")}, "String A"},
     });
-    EXPECT_EQ(Call("Escape", {Value::Str(String(u"\u00e9\u20ac"))}).str(), u"%E9%u20AC");
+    EXPECT_EQ(Call("Escape", {CValue::Str(String(u"\u00e9\u20ac"))}).str(), u"%E9%u20AC");
     const String odd = u"x\u00e9\u20ac%;\r\n";
-    EXPECT_EQ(Call("Unescape", {Call("Escape", {Value::Str(odd)})}).str(), odd);
+    EXPECT_EQ(Call("Unescape", {Call("Escape", {CValue::Str(odd)})}).str(), odd);
 }
 
 // ---- Split, Join, Filter -------------------------------------------------------
 
-std::string Items(const Value& v) {
+std::string Items(const CValue& v) {
     if (!v.IsArray()) return "not an array: " + Show(v);
     std::string s = "[" + std::to_string(v.array()->upper[0]) + "]";
-    for (const Value& item : v.array()->data)
+    for (const CValue& item : v.array()->data)
         s += " " + (item.IsNull() ? std::string() : Narrow(ops::ToString(item))) + ";";
     return s;
 }
 
 TEST_F(Builtins, Split) {
     struct Case {
-        std::initializer_list<Value> args;
+        std::initializer_list<CValue> args;
         const char* expected;
     } cases[] = {
         {{S("a b c")}, "[2] a; b; c;"},
@@ -338,14 +338,14 @@ TEST_F(Builtins, Split) {
         {{S(","), S(",")}, "[1] ; ;"},
     };
     for (const Case& c : cases) EXPECT_EQ(Items(Call("Split", c.args)), c.expected);
-    const Value parts = Call("Split", {S("a b")});
+    const CValue parts = Call("Split", {S("a b")});
     EXPECT_FALSE(parts.array()->fixed);
     EXPECT_EQ(Try("Split", {kNull}), "error 94");
     EXPECT_EQ(Try("Split", {S("a"), S(","), I(-2)}), "error 5");
 }
 
 TEST_F(Builtins, JoinAndFilter) {
-    const Value list = Call("Array", {S("ab"), I(1), kNull, B(true)});
+    const CValue list = Call("Array", {S("ab"), I(1), kNull, B(true)});
     EXPECT_EQ(Items(list), "[3] ab; 1; ; True;");
     EXPECT_EQ(Narrow(Call("Join", {list}).str()), "ab 1  True");
     EXPECT_EQ(Narrow(Call("Join", {list, S("")}).str()), "ab1True");
@@ -353,7 +353,7 @@ TEST_F(Builtins, JoinAndFilter) {
     EXPECT_EQ(Try("Join", {S("abc")}), "error 13");
     EXPECT_EQ(Narrow(Call("Join", {Call("Split", {S("x-y-z"), S("-")}), S("+")}).str()), "x+y+z");
 
-    const Value words = Call("Split", {S("apple Banana cherry grape")});
+    const CValue words = Call("Split", {S("apple Banana cherry grape")});
     EXPECT_EQ(Items(Call("Filter", {words, S("an")})), "[0] Banana;");
     EXPECT_EQ(Items(Call("Filter", {words, S("A"), B(true), I(1)})), "[2] apple; Banana; grape;");
     EXPECT_EQ(Items(Call("Filter", {words, S("a"), B(false)})), "[0] cherry;");
@@ -362,13 +362,13 @@ TEST_F(Builtins, JoinAndFilter) {
 }
 
 TEST_F(Builtins, ArraysAndBounds) {
-    const Value empty = Call("Array", {});
+    const CValue empty = Call("Array", {});
     EXPECT_EQ(Show(Call("UBound", {empty})), "Long -1");
     EXPECT_EQ(Show(Call("LBound", {empty})), "Long 0");
     auto grid = std::make_shared<Array>();
     grid->upper = {2, 4};
     grid->data.resize(15);
-    const Value g = Value::Arr(grid);
+    const CValue g = CValue::Arr(grid);
     ExpectAll({
         {"UBound", {g}, "Long 2"},
         {"UBound", {g, I(2)}, "Long 4"},
@@ -387,38 +387,38 @@ TEST_F(Builtins, ArraysAndBounds) {
 // ---- Type tests and conversions -------------------------------------------------
 
 TEST_F(Builtins, TypeNameAndVarType) {
-    const Value boxed = Value::Obj(std::make_shared<Boxed>(I(7)));
+    const CValue boxed = CValue::Obj(std::make_shared<Boxed>(I(7)));
     ExpectAll({
-        {"TypeName", {Value()}, "String Empty"},
+        {"TypeName", {CValue()}, "String Empty"},
         {"TypeName", {kNull}, "String Null"},
         {"TypeName", {I(1)}, "String Integer"},
         {"TypeName", {L(1)}, "String Long"},
-        {"TypeName", {Value::Single(1)}, "String Single"},
+        {"TypeName", {CValue::Single(1)}, "String Single"},
         {"TypeName", {D(1)}, "String Double"},
-        {"TypeName", {Value::Currency(1)}, "String Currency"},
+        {"TypeName", {CValue::Currency(1)}, "String Currency"},
         {"TypeName", {Dt(1)}, "String Date"},
         {"TypeName", {S("")}, "String String"},
         {"TypeName", {B(true)}, "String Boolean"},
-        {"TypeName", {Value::Byte(1)}, "String Byte"},
-        {"TypeName", {Value::Error(5)}, "String Error"},
-        {"TypeName", {Value::Nothing()}, "String Nothing"},
+        {"TypeName", {CValue::Byte(1)}, "String Byte"},
+        {"TypeName", {CValue::Error(5)}, "String Error"},
+        {"TypeName", {CValue::Nothing()}, "String Nothing"},
         {"TypeName", {boxed}, "String Boxed"},
-        {"VarType", {Value()}, "Integer 0"},
+        {"VarType", {CValue()}, "Integer 0"},
         {"VarType", {S("")}, "Integer 8"},
-        {"VarType", {Value::Byte(1)}, "Integer 17"},
+        {"VarType", {CValue::Byte(1)}, "Integer 17"},
         {"VarType", {boxed}, "Integer 9"},
         {"IsObject", {boxed}, "Boolean True"},
-        {"IsObject", {Value::Nothing()}, "Boolean True"},
+        {"IsObject", {CValue::Nothing()}, "Boolean True"},
         {"IsObject", {I(1)}, "Boolean False"},
-        {"IsEmpty", {Value()}, "Boolean True"},
+        {"IsEmpty", {CValue()}, "Boolean True"},
         {"IsEmpty", {S("")}, "Boolean False"},
         {"IsNull", {kNull}, "Boolean True"},
-        {"IsNull", {Value()}, "Boolean False"},
+        {"IsNull", {CValue()}, "Boolean False"},
         {"IsNumeric", {S(" 12.5 ")}, "Boolean True"},
         {"IsNumeric", {S("&H1F")}, "Boolean True"},
         {"IsNumeric", {S("12a")}, "Boolean False"},
         {"IsNumeric", {S("")}, "Boolean False"},
-        {"IsNumeric", {Value()}, "Boolean True"},
+        {"IsNumeric", {CValue()}, "Boolean True"},
         {"IsNumeric", {kNull}, "Boolean False"},
         {"IsNumeric", {Dt(1)}, "Boolean False"},
         {"IsNumeric", {B(true)}, "Boolean True"},
@@ -426,7 +426,7 @@ TEST_F(Builtins, TypeNameAndVarType) {
 }
 
 TEST_F(Builtins, ConversionFunctions) {
-    const Value boxed = Value::Obj(std::make_shared<Boxed>(D(2.5)));
+    const CValue boxed = CValue::Obj(std::make_shared<Boxed>(D(2.5)));
     ExpectAll({
         {"CInt", {D(2.5)}, "Integer 2"},
         {"CInt", {S("3.5")}, "Integer 4"},
@@ -444,10 +444,10 @@ TEST_F(Builtins, ConversionFunctions) {
         {"CCur", {D(1.23456)}, "Currency 1.2346"},
         {"CStr", {B(true)}, "String True"},
         {"CStr", {D(0.1 + 0.2)}, "String 0.3"},
-        {"CStr", {Value()}, "String "},
+        {"CStr", {CValue()}, "String "},
         {"CStr", {kNull}, "error 94"},
         {"CStr", {boxed}, "String 2.5"},
-        {"CStr", {Value::Nothing()}, "error 91"},
+        {"CStr", {CValue::Nothing()}, "error 91"},
         {"CDate", {S("2024-01-31")}, "Date 1/31/2024"},
         {"CDate", {D(45322.5)}, "Date 1/31/2024 12:00:00 PM"},
         {"CDate", {S("tomorrow")}, "error 13"},
@@ -456,7 +456,7 @@ TEST_F(Builtins, ConversionFunctions) {
         {"Hex", {L(-1)}, "String FFFFFFFF"},
         {"Hex", {D(65536)}, "String 10000"},
         {"Hex", {kNull}, "Null"},
-        {"Hex", {Value()}, "String 0"},
+        {"Hex", {CValue()}, "String 0"},
         {"Oct", {I(8)}, "String 10"},
         {"Oct", {I(-1)}, "String 177777"},
     });
@@ -471,7 +471,7 @@ TEST_F(Builtins, Math) {
         {"Abs", {D(-2.5)}, "Double 2.5"},
         {"Abs", {S("-4")}, "Double 4"},
         {"Abs", {kNull}, "Null"},
-        {"Abs", {Value()}, "Integer 0"},
+        {"Abs", {CValue()}, "Integer 0"},
         {"Int", {D(-1.5)}, "Double -2"},
         {"Fix", {D(-1.5)}, "Double -1"},
         {"Int", {D(1.9)}, "Double 1"},
@@ -594,7 +594,7 @@ TEST_F(Builtins, DateSerialNormalises) {
 }
 
 TEST_F(Builtins, DateParts) {
-    const Value when = Dt(kNow);
+    const CValue when = Dt(kNow);
     ExpectAll({
         {"Year", {when}, "Integer 2024"},
         {"Month", {when}, "Integer 1"},
@@ -695,7 +695,7 @@ TEST_F(Builtins, DateDiffAndDatePart) {
 }
 
 TEST_F(Builtins, FormatDateTime) {
-    const Value when = Dt(kNow);
+    const CValue when = Dt(kNow);
     ExpectAll({
         {"FormatDateTime", {when}, "String 1/31/2024 1:05:09 PM"},
         {"FormatDateTime", {when, I(1)}, "String Wednesday, January 31, 2024"},
@@ -735,7 +735,7 @@ TEST_F(Builtins, HostCalls) {
 
     RuntimeState bare;  // no host: a clear error, not a crash
     const Builtin* msgBox = FindBuiltin(u"MsgBox");
-    const std::vector<Value> prompt = {S("x")};
+    const std::vector<CValue> prompt = {S("x")};
     EXPECT_EQ(ErrorOf([&] { msgBox->fn(bare, prompt); }), err::kNotSupported);
     const Builtin* create = FindBuiltin(u"CreateObject");
     EXPECT_EQ(ErrorOf([&] { create->fn(bare, prompt); }), err::kCannotCreate);
@@ -753,10 +753,10 @@ TEST_F(Builtins, EngineIdentity) {
 }
 
 TEST_F(Builtins, PlainResolvesDefaultMembers) {
-    EXPECT_EQ(Show(Plain(Value::Obj(std::make_shared<Boxed>(S("x"))))), "String x");
+    EXPECT_EQ(Show(Plain(CValue::Obj(std::make_shared<Boxed>(S("x"))))), "String x");
     EXPECT_EQ(Show(Plain(I(3))), "Integer 3");
-    EXPECT_EQ(ErrorOf([] { Plain(Value::Nothing()); }), err::kObjectNotSet);
-    const Value nested = Value::Obj(std::make_shared<Boxed>(Value::Obj(std::make_shared<Boxed>(I(4)))));
+    EXPECT_EQ(ErrorOf([] { Plain(CValue::Nothing()); }), err::kObjectNotSet);
+    const CValue nested = CValue::Obj(std::make_shared<Boxed>(CValue::Obj(std::make_shared<Boxed>(I(4)))));
     EXPECT_EQ(Show(Plain(nested)), "Integer 4");
 }
 
@@ -861,38 +861,38 @@ TEST(BuiltinsRobustness, OddArgumentsGiveErrorsNotCrashes) {
                                  "Weekday",
                                  "WeekdayName",
                                  "Year"};
-    class Thing : public Object {
+    class Thing : public CObject {
        public:
-        Value Invoke(StringView, unsigned, std::span<Value* const>) override { return Value::Double(-7.5); }
+        CValue Invoke(StringView, unsigned, std::span<CValue* const>) override { return CValue::Double(-7.5); }
         bool HasMember(StringView) override { return false; }
     };
     auto grid = std::make_shared<Array>();
     grid->upper = {1, 1};
     grid->data.resize(4);
-    const std::vector<Value> pool = {Value(),
-                                     Value::Null(),
-                                     Value::Missing(),
-                                     Value::Nothing(),
-                                     Value::Integer(-1),
-                                     Value::Integer(0),
-                                     Value::Long(2000000000),
-                                     Value::Double(1e300),
-                                     Value::Double(-2.5),
-                                     Value::Str(String()),
-                                     Value::Str(String(u"1/31/2024 1:05 PM")),
-                                     Value::Str(String(u"%u12%zz\u00e9")),
-                                     Value::Date(-657434),
-                                     Value::Date(2958465.5),
-                                     Value::Arr(grid),
-                                     Value::Arr(std::make_shared<Array>()),
-                                     Value::Obj(std::make_shared<Thing>()),
-                                     Value::Boolean(true),
-                                     Value::Error(5),
-                                     Value::Str(String(u"ww")),
-                                     Value::Currency(INT64_MIN),
-                                     Value::Single(-1e30f)};
-    class QuietHost : public Host {
-        Value CreateObject(StringView) override { return Value::Nothing(); }
+    const std::vector<CValue> pool = {CValue(),
+                                     CValue::Null(),
+                                     CValue::Missing(),
+                                     CValue::Nothing(),
+                                     CValue::Integer(-1),
+                                     CValue::Integer(0),
+                                     CValue::Long(2000000000),
+                                     CValue::Double(1e300),
+                                     CValue::Double(-2.5),
+                                     CValue::Str(String()),
+                                     CValue::Str(String(u"1/31/2024 1:05 PM")),
+                                     CValue::Str(String(u"%u12%zz\u00e9")),
+                                     CValue::Date(-657434),
+                                     CValue::Date(2958465.5),
+                                     CValue::Arr(grid),
+                                     CValue::Arr(std::make_shared<Array>()),
+                                     CValue::Obj(std::make_shared<Thing>()),
+                                     CValue::Boolean(true),
+                                     CValue::Error(5),
+                                     CValue::Str(String(u"ww")),
+                                     CValue::Currency(INT64_MIN),
+                                     CValue::Single(-1e30f)};
+    class QuietHost : public CHost {
+        CValue CreateObject(StringView) override { return CValue::Nothing(); }
         int MsgBox(StringView, int, StringView) override { return 1; }
         double Now() override { return 45322.5; }
     } host;
@@ -909,7 +909,7 @@ TEST(BuiltinsRobustness, OddArgumentsGiveErrorsNotCrashes) {
             for (int k = 0; k < n; ++k) combos *= pool.size();
             const size_t tries = std::min<size_t>(combos, 700);
             for (size_t t = 0; t < tries; ++t) {
-                std::vector<Value> args;
+                std::vector<CValue> args;
                 size_t pick = t;
                 for (int k = 0; k < n; ++k) {
                     if (combos > tries) {
@@ -921,7 +921,7 @@ TEST(BuiltinsRobustness, OddArgumentsGiveErrorsNotCrashes) {
                     }
                 }
                 try {
-                    const Value r = b->fn(state, args);
+                    const CValue r = b->fn(state, args);
                     if (r.IsString()) {
                         ASSERT_LE(r.str().size(), size_t(1) << 28) << name;
                     }

@@ -17,15 +17,15 @@ namespace {
 using test::Narrow;
 using test::Wide;
 
-class LogObject : public Object {
+class LogObject : public CObject {
    public:
     String text;
-    Engine* engine = nullptr;
-    Value stored;
+    CEngine* engine = nullptr;
+    CValue stored;
     std::vector<String> calls;  // member and flags of each call: "Name:flags:argc"
-    std::vector<Value> items;
+    std::vector<CValue> items;
 
-    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
+    CValue Invoke(StringView name, unsigned flags, std::span<CValue* const> args) override {
         calls.push_back(String(name) + u":" + Wide(std::to_string(flags)) + u":" +
                         Wide(std::to_string(args.size())));
         if (SameName(name, u"Write")) {
@@ -34,43 +34,43 @@ class LogObject : public Object {
                 text += args[i]->IsMissing() ? String(u"<missing>") : ops::ToString(Plain(*args[i]));
             }
             text += u";";
-            return Value();
+            return CValue();
         }
         if (SameName(name, u"Bump")) {  // changes its argument through the pointer
-            for (Value* a : args) *a = ops::Binary(ops::Op::Add, *a, Value::Integer(1));
-            return Value();
+            for (CValue* a : args) *a = ops::Binary(ops::Op::Add, *a, CValue::Integer(1));
+            return CValue();
         }
         if (SameName(name, u"Include")) {
             engine->Run(ops::ToString(*args[0]));
-            return Value();
+            return CValue();
         }
         if (SameName(name, u"Fail")) Raise(err::kInvalidCall, u"host failure");
         if (SameName(name, u"Value") || name.empty()) {
             if (flags & (kCallPut | kCallPutRef)) {
                 stored = *args.back();
-                return Value();
+                return CValue();
             }
             return stored;
         }
-        if (SameName(name, u"Twice")) return ops::Binary(ops::Op::Mul, *args[0], Value::Integer(2));
+        if (SameName(name, u"Twice")) return ops::Binary(ops::Op::Mul, *args[0], CValue::Integer(2));
         Raise(err::kNotSupported);
     }
     bool HasMember(StringView name) override { return SameName(name, u"Twice") || SameName(name, u"Value"); }
     String TypeName() const override { return u"LogObject"; }
-    std::vector<Value> Enumerate() override { return items; }
+    std::vector<CValue> Enumerate() override { return items; }
 };
 
 class Script : public ::testing::Test {
    protected:
-    Host host;
-    Engine engine{&host};
+    CHost host;
+    CEngine engine{&host};
     std::shared_ptr<LogObject> log = std::make_shared<LogObject>();
 
     void SetUp() override {
         log->engine = &engine;
         engine.AddNamedItem(u"Log", log, false);
     }
-    void TearDown() override { log->stored = Value(); }
+    void TearDown() override { log->stored = CValue(); }
     // Runs `text` and answers what it logged.
     std::string Run(const std::string& text) {
         log->text.clear();
@@ -131,15 +131,15 @@ TEST_F(Script, IntegerArithmeticAgreesWithTheOperators) {
     const std::pair<const char16_t*, ops::Op> fns[] = {
         {u"FAdd", ops::Op::Add}, {u"FSub", ops::Op::Sub}, {u"FMul", ops::Op::Mul}, {u"FMod", ops::Op::Mod},
         {u"FLt", ops::Op::Lt},   {u"FEq", ops::Op::Eq},   {u"FGe", ops::Op::Ge}};
-    const Value values[] = {Value::Integer(0),     Value::Integer(7),       Value::Integer(-3),
-                            Value::Integer(32767), Value::Integer(-32768),  Value::Long(5),
-                            Value::Long(-40000),   Value::Long(2147483647), Value::Long(-2147483647 - 1)};
+    const CValue values[] = {CValue::Integer(0),     CValue::Integer(7),       CValue::Integer(-3),
+                            CValue::Integer(32767), CValue::Integer(-32768),  CValue::Long(5),
+                            CValue::Long(-40000),   CValue::Long(2147483647), CValue::Long(-2147483647 - 1)};
     for (const auto& [name, op] : fns) {
         const int id = engine.ProcedureId(name);
-        for (const Value& a : values)
-            for (const Value& b : values) {
-                Value x = a, y = b;
-                Value* args[] = {&x, &y};
+        for (const CValue& a : values)
+            for (const CValue& b : values) {
+                CValue x = a, y = b;
+                CValue* args[] = {&x, &y};
                 const int expectedError = test::ErrorOf([&] { ops::Binary(op, a, b); });
                 if (expectedError) {
                     EXPECT_EQ(test::ErrorOf([&] { engine.Call(id, args); }), expectedError);
@@ -206,7 +206,7 @@ TEST_F(Script, ForLoopsEvaluateTheirBoundsOnce) {
 
 TEST_F(Script, ForEachDoAndWhileLoops) {
     EXPECT_EQ(Run("a = Array(\"x\", \"y\")\nFor Each v In a : Log.Write v : Next"), "x;y;");
-    log->items = {Value::Integer(7), Value::Str(String(u"s"))};
+    log->items = {CValue::Integer(7), CValue::Str(String(u"s"))};
     EXPECT_EQ(Run("For Each v In Log : Log.Write v : Next"), "7;s;");
     EXPECT_EQ(Run("i = 0\nDo While i < 3\ni = i + 1\nLoop\nLog.Write i"), "3;");
     EXPECT_EQ(Run("i = 0\nDo Until i >= 2\ni = i + 1\nLoop\nLog.Write i"), "2;");
@@ -303,7 +303,7 @@ TEST_F(Script, HostObjectsAreCalledWithTheRightFlags) {
 
 TEST_F(Script, NamedItemsWithGlobalMembersComeAfterTheScriptsOwnNames) {
     auto other = std::make_shared<LogObject>();
-    other->stored = Value::Integer(42);
+    other->stored = CValue::Integer(42);
     engine.AddNamedItem(u"Other", other, true);
     EXPECT_EQ(Run("Log.Write Twice(21), Value"), "42,42;");
     EXPECT_EQ(Run("Function Twice(x) : Twice = \"mine\" : End Function\nLog.Write Twice(1)"), "mine;");
@@ -451,7 +451,7 @@ TEST_F(Script, ObjectsNeedSetAndNothingIsNoObject) {
     EXPECT_EQ(Fails("Set o = Nothing\nWith o\n.Foo\nEnd With"), "424 2:0");
     EXPECT_EQ(Fails("x = 5\nx.Write 1"), "424 1:0");
     // Without Set an object gives its default member's value.
-    log->stored = Value::Str(String(u"default"));
+    log->stored = CValue::Str(String(u"default"));
     EXPECT_EQ(Run("x = Log\nLog.Write x, TypeName(x), IsObject(Log), VarType(x)"), "default,String,True,8;");
 }
 
@@ -566,10 +566,10 @@ TEST_F(Script, HostErrorsKeepTheirTextAndGetRefIsCallable) {
                   "Set Log.Value = handler"),
               "");
     ASSERT_TRUE(log->stored.IsObject());
-    Value arg = Value::Str(String(u"fired"));
-    Value* args[] = {&arg};
+    CValue arg = CValue::Str(String(u"fired"));
+    CValue* args[] = {&arg};
     log->text.clear();
-    Value handler = log->stored;
+    CValue handler = log->stored;
     handler.object()->Invoke(u"", kCallMethod, args);
     EXPECT_EQ(Narrow(log->text), "event fired;");
 }
@@ -591,10 +591,10 @@ TEST_F(Script, HostCallsIntoScriptObjectsOutsideARunMeasureTheirOwnStack) {
                   "Sub\nEnd Class\n"
                   "Set Log.Value = GetRef(\"OnEvent\")"),
               "");
-    Value handler = log->stored;
+    CValue handler = log->stored;
     EXPECT_EQ(Run("Set Log.Value = New K"), "");
-    Value instance = log->stored;
-    log->stored = Value();
+    CValue instance = log->stored;
+    log->stored = CValue();
     AtStackDepth(400 * 1024, [&] {
         handler.object()->Invoke(u"", kCallMethod, {});
         instance.object()->Invoke(u"M", kCallMethod, {});
@@ -607,7 +607,7 @@ TEST_F(Script, AHugeArrayIsOutOfMemoryNotACrash) {
     EXPECT_EQ(Fails("Dim b(20000, 20000)"), "7 0:4");
     EXPECT_EQ(Run("On Error Resume Next\nReDim a(100000000, 10)\nLog.Write Err.Number"), "7;");
     // The limit is 256 MiB of elements, checked before allocating.
-    const size_t fits = (size_t(256) << 20) / sizeof(Value);
+    const size_t fits = (size_t(256) << 20) / sizeof(CValue);
     const std::string n = std::to_string(fits);  // one element more than fits
     EXPECT_EQ(Fails("ReDim a(" + n + ")"), "7 0:0");
     EXPECT_EQ(Fails("Dim c(" + n + ")"), "7 0:4");
@@ -723,7 +723,7 @@ TEST_F(Script, InterruptReachesAScriptCalledBackFromTheHost) {
 }
 
 TEST_F(Script, TerminateAtTheEngineEndMayStillUseTheEngine) {
-    auto other = std::make_unique<Engine>(&host);
+    auto other = std::make_unique<CEngine>(&host);
     other->AddNamedItem(u"Log", log, false);
     other->Run(
         u"Class T\nPrivate Sub Class_Terminate\nFor i = 1 To 50 : ExecuteGlobal \"Dim g\" & i : "
@@ -759,8 +759,8 @@ TEST_F(Script, RunsShareGlobalsAndIncludeRunsInsideARun) {
     const int id = engine.ProcedureId(u"later");
     ASSERT_GE(id, 0);
     EXPECT_EQ(Narrow(engine.ProcedureName(id)), "Later");
-    Value arg = Value::Integer(10);
-    Value* args[] = {&arg};
+    CValue arg = CValue::Integer(10);
+    CValue* args[] = {&arg};
     EXPECT_EQ(test::Show(engine.Call(id, args)), "Integer 15");
     EXPECT_EQ(engine.ProcedureId(u"nothing"), -1);
     EXPECT_EQ(engine.ProcedureId(u"shared"), -1);
@@ -768,13 +768,13 @@ TEST_F(Script, RunsShareGlobalsAndIncludeRunsInsideARun) {
 
 TEST_F(Script, CallChangesByReferenceArgumentsOfTheHost) {
     Run("Sub Twice(v) : v = v * 2 : End Sub");
-    Value arg = Value::Integer(21);
-    Value* args[] = {&arg};
+    CValue arg = CValue::Integer(21);
+    CValue* args[] = {&arg};
     engine.Call(engine.ProcedureId(u"Twice"), args);
     EXPECT_EQ(test::Show(arg), "Integer 42");
-    Value* none[] = {};
+    CValue* none[] = {};
     EXPECT_EQ(
-        test::ErrorOf([&] { engine.Call(engine.ProcedureId(u"Twice"), std::span<Value* const>(none, 0)); }),
+        test::ErrorOf([&] { engine.Call(engine.ProcedureId(u"Twice"), std::span<CValue* const>(none, 0)); }),
         450);
 }
 

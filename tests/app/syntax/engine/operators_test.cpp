@@ -17,17 +17,17 @@ namespace {
 using namespace script::test;
 using ops::Op;
 
-Value I(int16_t i) { return Value::Integer(i); }
-Value L(int32_t l) { return Value::Long(l); }
-Value D(double d) { return Value::Double(d); }
-Value S(const char* s) { return Value::Str(Wide(s)); }
-Value B(bool b) { return Value::Boolean(b); }
-Value By(uint8_t b) { return Value::Byte(b); }
-Value Sg(float f) { return Value::Single(f); }
-Value Cy(int64_t scaled) { return Value::Currency(scaled); }
-Value Dt(double d) { return Value::Date(d); }
-const Value kEmpty;
-const Value kNull = Value::Null();
+CValue I(int16_t i) { return CValue::Integer(i); }
+CValue L(int32_t l) { return CValue::Long(l); }
+CValue D(double d) { return CValue::Double(d); }
+CValue S(const char* s) { return CValue::Str(Wide(s)); }
+CValue B(bool b) { return CValue::Boolean(b); }
+CValue By(uint8_t b) { return CValue::Byte(b); }
+CValue Sg(float f) { return CValue::Single(f); }
+CValue Cy(int64_t scaled) { return CValue::Currency(scaled); }
+CValue Dt(double d) { return CValue::Date(d); }
+const CValue kEmpty;
+const CValue kNull = CValue::Null();
 
 // ---- Conversions ----------------------------------------------------------------
 
@@ -105,9 +105,9 @@ TEST(OperatorsConversions, EmptyNullAndBoolean) {
 }
 
 TEST(OperatorsConversions, ObjectsAndArraysAreTypeMismatch) {
-    const Value arr = Value::Arr(std::make_shared<Array>());
+    const CValue arr = CValue::Arr(std::make_shared<Array>());
     EXPECT_EQ(ErrorOf([&] { ops::ToString(arr); }), err::kTypeMismatch);
-    EXPECT_EQ(ErrorOf([] { ops::ToDouble(Value::Nothing()); }), err::kTypeMismatch);
+    EXPECT_EQ(ErrorOf([] { ops::ToDouble(CValue::Nothing()); }), err::kTypeMismatch);
     EXPECT_EQ(ErrorOf([&] { ops::Binary(Op::Add, arr, I(1)); }), err::kTypeMismatch);
     EXPECT_EQ(ErrorOf([&] { ops::Binary(Op::Eq, arr, I(1)); }), err::kTypeMismatch);
     EXPECT_EQ(ErrorOf([&] { ops::Binary(Op::Concat, arr, S("a")); }), err::kTypeMismatch);
@@ -240,7 +240,7 @@ TEST(OperatorsConversions, ToDateAcceptsDatesTextAndNumbers) {
 
 struct BinaryCase {
     Op op;
-    Value a, b;
+    CValue a, b;
     const char* expected;  // Show() of the result, or "error N"
 };
 
@@ -361,7 +361,7 @@ TEST(OperatorsArithmetic, NullPropagates) {
         {Op::Sub, kNull, S("a"), "Null"},  // Null wins over text that is no number
         {Op::Mul, S("x"), kNull, "Null"},
         {Op::Mod, kNull, S("x"), "Null"},
-        {Op::Sub, Value::Nothing(), kNull, "error 13"},
+        {Op::Sub, CValue::Nothing(), kNull, "error 13"},
     });
 }
 
@@ -378,10 +378,10 @@ TEST(OperatorsArithmetic, Concatenation) {
 }
 
 TEST(OperatorsArithmetic, TextBeyondTheLimitIsOutOfStringSpace) {
-    const Value half = Value::Str(String(kMaxStringLength / 2 + 1, u'x'));
+    const CValue half = CValue::Str(String(kMaxStringLength / 2 + 1, u'x'));
     EXPECT_EQ(ErrorOf([&] { ops::Binary(Op::Concat, half, half); }), err::kOutOfStringSpace);
     EXPECT_EQ(ErrorOf([&] { ops::Binary(Op::Add, half, half); }), err::kOutOfStringSpace);
-    const Value fits = Value::Str(String(kMaxStringLength / 2, u'x'));
+    const CValue fits = CValue::Str(String(kMaxStringLength / 2, u'x'));
     EXPECT_EQ(ops::Binary(Op::Concat, fits, fits).str().size(), kMaxStringLength);
 }
 
@@ -458,7 +458,7 @@ TEST(OperatorsLogic, Not) {
 
 TEST(OperatorsCompare, AcrossTypes) {
     struct Case {
-        Value a, b;
+        CValue a, b;
         int expected;
     } cases[] = {
         {I(1), D(1.0), 0},    {I(1), L(2), -1},         {D(2.5), By(2), 1},
@@ -478,9 +478,9 @@ TEST(OperatorsCompare, TextModeIgnoresCase) {
     EXPECT_NE(ops::Compare(S("ABC"), S("abc"), false), 0);
     EXPECT_EQ(ops::Compare(S("a"), S("B"), true), -1);
     EXPECT_EQ(ops::Compare(S("_"), S("a"), true), -1);
-    EXPECT_EQ(ops::Compare(Value::Str(String(u"\u00C9T\u00C9")), Value::Str(String(u"\u00E9t\u00E9")), true),
+    EXPECT_EQ(ops::Compare(CValue::Str(String(u"\u00C9T\u00C9")), CValue::Str(String(u"\u00E9t\u00E9")), true),
               0);
-    EXPECT_EQ(ops::Compare(Value::Str(String(u"\u0416")), Value::Str(String(u"\u0436")), true), 0);
+    EXPECT_EQ(ops::Compare(CValue::Str(String(u"\u0416")), CValue::Str(String(u"\u0436")), true), 0);
 }
 
 TEST(OperatorsCompare, BinaryComparisons) {
@@ -495,7 +495,7 @@ TEST(OperatorsCompare, BinaryComparisons) {
         {Op::Lt, S("a"), kNull, "Null"},
         {Op::Eq, kNull, kNull, "Null"},
         {Op::Eq, kEmpty, S(""), "Boolean True"},
-        {Op::Eq, Value::Nothing(), I(1), "error 13"},
+        {Op::Eq, CValue::Nothing(), I(1), "error 13"},
     });
 }
 
@@ -552,46 +552,46 @@ using ops::Op;
 // out, comparisons are antisymmetric, "=" agrees with Compare, and integer
 // results never lose their value to a narrower subtype.
 TEST(OperatorsProperties, EveryPairOfAMixedPool) {
-    const std::vector<Value> pool = {Value(),
-                                     Value::Null(),
-                                     Value::Boolean(true),
-                                     Value::Boolean(false),
-                                     Value::Byte(255),
-                                     Value::Byte(0),
-                                     Value::Integer(-32768),
-                                     Value::Integer(32767),
-                                     Value::Integer(-1),
-                                     Value::Long(INT32_MIN),
-                                     Value::Long(INT32_MAX),
-                                     Value::Single(-1.5f),
-                                     Value::Single(3e38f),
-                                     Value::Double(1e308),
-                                     Value::Double(-0.5),
-                                     Value::Double(2.5),
-                                     Value::Currency(INT64_MAX),
-                                     Value::Currency(-15000),
-                                     Value::Date(2958465),
-                                     Value::Date(-657434),
-                                     Value::Date(45322.5),
-                                     Value::Str(String()),
-                                     Value::Str(String(u" 12 ")),
-                                     Value::Str(String(u"abc")),
-                                     Value::Str(String(u"1/31/2024")),
-                                     Value::Str(String(u"&HFFFF")),
-                                     Value::Str(String(u"True")),
-                                     Value::Nothing(),
-                                     Value::Arr(std::make_shared<Array>()),
-                                     Value::Missing()};
+    const std::vector<CValue> pool = {CValue(),
+                                     CValue::Null(),
+                                     CValue::Boolean(true),
+                                     CValue::Boolean(false),
+                                     CValue::Byte(255),
+                                     CValue::Byte(0),
+                                     CValue::Integer(-32768),
+                                     CValue::Integer(32767),
+                                     CValue::Integer(-1),
+                                     CValue::Long(INT32_MIN),
+                                     CValue::Long(INT32_MAX),
+                                     CValue::Single(-1.5f),
+                                     CValue::Single(3e38f),
+                                     CValue::Double(1e308),
+                                     CValue::Double(-0.5),
+                                     CValue::Double(2.5),
+                                     CValue::Currency(INT64_MAX),
+                                     CValue::Currency(-15000),
+                                     CValue::Date(2958465),
+                                     CValue::Date(-657434),
+                                     CValue::Date(45322.5),
+                                     CValue::Str(String()),
+                                     CValue::Str(String(u" 12 ")),
+                                     CValue::Str(String(u"abc")),
+                                     CValue::Str(String(u"1/31/2024")),
+                                     CValue::Str(String(u"&HFFFF")),
+                                     CValue::Str(String(u"True")),
+                                     CValue::Nothing(),
+                                     CValue::Arr(std::make_shared<Array>()),
+                                     CValue::Missing()};
     const Op ops[] = {Op::Add,    Op::Sub, Op::Mul, Op::Div, Op::IntDiv, Op::Mod, Op::Pow,
                       Op::Concat, Op::And, Op::Or,  Op::Xor, Op::Eqv,    Op::Imp, Op::Eq,
                       Op::Ne,     Op::Lt,  Op::Le,  Op::Gt,  Op::Ge};
     const std::set<int> allowed = {err::kInvalidCall, err::kOverflow, err::kDivisionByZero,
                                    err::kTypeMismatch, err::kInvalidUseOfNull};
-    for (const Value& a : pool) {
-        for (const Value& b : pool) {
+    for (const CValue& a : pool) {
+        for (const CValue& b : pool) {
             for (Op op : ops) {
                 try {
-                    const Value r = ops::Binary(op, a, b);
+                    const CValue r = ops::Binary(op, a, b);
                     if (r.type() == Type::Double && op != Op::Div && op != Op::Pow) {
                         EXPECT_TRUE(std::isfinite(r.dbl())) << Show(a) << " " << int(op) << " " << Show(b);
                     }
@@ -630,12 +630,12 @@ TEST(OperatorsProperties, IntegerArithmeticKeepsTheValue) {
     for (int32_t x : samples) {
         for (int32_t y : samples) {
             const bool narrow = x >= INT16_MIN && x <= INT16_MAX && y >= INT16_MIN && y <= INT16_MAX;
-            const Value a = narrow ? Value::Integer(int16_t(x)) : Value::Long(x);
-            const Value b = narrow ? Value::Integer(int16_t(y)) : Value::Long(y);
+            const CValue a = narrow ? CValue::Integer(int16_t(x)) : CValue::Long(x);
+            const CValue b = narrow ? CValue::Integer(int16_t(y)) : CValue::Long(y);
             const int64_t expected[] = {int64_t(x) + y, int64_t(x) - y, int64_t(x) * y};
             const Op op[] = {Op::Add, Op::Sub, Op::Mul};
             for (int k = 0; k < 3; ++k) {
-                const Value r = ops::Binary(op[k], a, b);
+                const CValue r = ops::Binary(op[k], a, b);
                 EXPECT_EQ(ops::ToDouble(r), double(expected[k])) << x << " op " << k << " " << y;
                 const int64_t e = expected[k];
                 const Type want = narrow && e >= INT16_MIN && e <= INT16_MAX ? Type::Integer

@@ -13,25 +13,25 @@ namespace {
 using test::Narrow;
 using test::Wide;
 
-class LogObject : public Object {
+class LogObject : public CObject {
    public:
     String text;
-    Value Invoke(StringView name, unsigned, std::span<Value* const> args) override {
+    CValue Invoke(StringView name, unsigned, std::span<CValue* const> args) override {
         if (!SameName(name, u"Write")) Raise(err::kNotSupported);
         for (size_t i = 0; i < args.size(); ++i) {
             if (i) text += u",";
             text += ops::ToString(Plain(*args[i]));
         }
         text += u";";
-        return Value();
+        return CValue();
     }
     bool HasMember(StringView) override { return false; }
 };
 
 class RegExp : public ::testing::Test {
    protected:
-    Host host;
-    Engine engine{&host};
+    CHost host;
+    CEngine engine{&host};
     std::shared_ptr<LogObject> log = std::make_shared<LogObject>();
 
     void SetUp() override { engine.AddNamedItem(u"Log", log, false); }

@@ -17,30 +17,30 @@ namespace {
 
 using namespace script;
 
-class Probe : public Object {
+class Probe : public CObject {
    public:
-    Engine* engine = nullptr;
-    Value stored;
+    CEngine* engine = nullptr;
+    CValue stored;
     int includes = 0;
-    Value Invoke(StringView name, unsigned flags, std::span<Value* const> args) override {
+    CValue Invoke(StringView name, unsigned flags, std::span<CValue* const> args) override {
         if (SameName(name, u"Include") && !args.empty() && includes < 4) {
             ++includes;
             engine->Run(ops::ToString(Plain(*args[0])));
-            return Value();
+            return CValue();
         }
         if (SameName(name, u"Bump")) {
-            for (Value* a : args) *a = Value::Integer(7);
-            return Value();
+            for (CValue* a : args) *a = CValue::Integer(7);
+            return CValue();
         }
         if (flags & (kCallPut | kCallPutRef)) {
-            if (!args.empty()) stored = args.back()->IsObject() ? Value() : *args.back();  // no cycles
-            return Value();
+            if (!args.empty()) stored = args.back()->IsObject() ? CValue() : *args.back();  // no cycles
+            return CValue();
         }
         if (SameName(name, u"Fail")) Raise(err::kInvalidCall);
         return stored;
     }
     bool HasMember(StringView name) override { return SameName(name, u"Include") || SameName(name, u"Bump"); }
-    std::vector<Value> Enumerate() override { return {Value::Integer(1), Value::Str(String(u"two"))}; }
+    std::vector<CValue> Enumerate() override { return {CValue::Integer(1), CValue::Str(String(u"two"))}; }
 };
 
 }  // namespace
@@ -50,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     String text;
     text.reserve(size);
     for (size_t i = 0; i < size; ++i) text.push_back(char16_t(data[i]));  // Latin-1, enough for the language
-    Host host;
-    Engine engine(&host);
+    CHost host;
+    CEngine engine(&host);
     engine.SetStackBudget(128 * 1024);
     auto probe = std::make_shared<Probe>();
     probe->engine = &engine;
@@ -68,8 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         engine.Run(text);
         const int id = engine.ProcedureId(u"Main");
         if (id >= 0) {
-            Value arg = Value::Integer(1);
-            Value* args[] = {&arg};
+            CValue arg = CValue::Integer(1);
+            CValue* args[] = {&arg};
             engine.Call(id, args);
         }
     } catch (const ScriptError&) {
@@ -80,6 +80,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     cv.notify_one();
     watchdog.join();
-    probe->stored = Value();
+    probe->stored = CValue();
     return 0;
 }
