@@ -29,11 +29,16 @@ using testing_support::WriteFileText;
 namespace {
 
 // What the save dialog answers in these tests.
+// The line ends and mark chosen there: 0 and -1 keep the document's.
 std::wstring g_savePath;
 bool g_saveCancels = false;
+int g_saveLineEnd = 0;
+int g_saveBom = -1;
 bool AnswerDialog(bool save, documents::FileChoice* choice) {
     if (!save || g_saveCancels || g_savePath.empty()) return false;
     choice->paths = {g_savePath};
+    if (g_saveLineEnd) choice->lineEnd = g_saveLineEnd;
+    if (g_saveBom >= 0) choice->bom = g_saveBom;
     return true;
 }
 
@@ -58,6 +63,8 @@ protected:
         Answers().clear();
         g_savePath.clear();
         g_saveCancels = false;
+        g_saveLineEnd = 0;
+        g_saveBom = -1;
         frame_ = std::make_unique<shell::CMainFrame>();
         ASSERT_NE(frame_->Create(L"prog", edit_), nullptr);
     }
@@ -602,4 +609,77 @@ TEST_F(Documents, ADefinitionThatFailsLeavesTheSyntaxAsItWas) {
     // A pane split off later has the definition's tab size too.
     Command(ID_SPLIT_SIDE);
     EXPECT_EQ(SendMessageW(View(frame_->ActiveIndex())->PaneWindow(1), MPM_TABWIDTH, 0, 0), 3);
+}
+
+TEST_F(Documents, SaveAsWritesTheChosenLineEndsOnEveryLine) {
+    struct Case {
+        const char* own;
+        int chosen;
+        const char* written;
+    };
+    // Same-length forms too: the breaks are rewritten, not copied.
+    const Case cases[] = {
+        {"a\nbb\nc\n", LB_CR, "a\rbb\rc\r"},
+        {"a\rbb\rc\r", LB_LF, "a\nbb\nc\n"},
+        {"a\r\nbb\r\nc", LB_LF, "a\nbb\nc"},
+        {"a\nbb\nc", LB_CRLF, "a\r\nbb\r\nc"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::wstring path = folder_ + L"ends" + std::to_wstring(n) + L".txt";
+        ASSERT_TRUE(WriteFileText(path, c.own));
+        ASSERT_NE(frame_->OpenDocument(path), nullptr);
+        g_savePath = folder_ + L"saved" + std::to_wstring(n++) + L".txt";
+        g_saveLineEnd = c.chosen;
+        Command(ID_FILE_SAVE_AS);
+        EXPECT_EQ(ReadFileText(g_savePath), c.written) << "from " << testing::PrintToString(std::string(c.own));
+        // The document now has those ends: a plain save keeps them.
+        Type(Active(), L"z");
+        Command(ID_FILE_SAVE);
+        EXPECT_EQ(ReadFileText(g_savePath), std::string("z") + c.written);
+    }
+}
+
+TEST_F(Documents, TheMarkChosenInSaveAsIsKeptByTheNextSave) {
+    struct Case {
+        const char* own;
+        int bom;
+        bool marked;
+    };
+    const Case cases[] = {{"caf\xC3\xA9 \xE2\x82\xAC\r\n", 1, true}, {"\xEF\xBB\xBF" "caf\xC3\xA9\r\n", 0, false}};
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::wstring path = folder_ + L"mark" + std::to_wstring(n) + L".txt";
+        ASSERT_TRUE(WriteFileText(path, c.own));
+        documents::OpenRequest utf8;
+        utf8.codePage = CP_UTF8;
+        ASSERT_NE(frame_->OpenDocument(path, &utf8), nullptr);
+        g_savePath = folder_ + L"marked" + std::to_wstring(n++) + L".txt";
+        g_saveBom = c.bom;
+        Command(ID_FILE_SAVE_AS);
+        EXPECT_EQ(ReadFileText(g_savePath).rfind("\xEF\xBB\xBF", 0) == 0, c.marked);
+        Type(Active(), L"x");
+        Command(ID_FILE_SAVE);
+        const std::string saved = ReadFileText(g_savePath);
+        EXPECT_EQ(saved.rfind("\xEF\xBB\xBF", 0) == 0, c.marked) << "after a plain save: " << saved;
+        EXPECT_NE(saved.find("xcaf"), std::string::npos) << saved;
+    }
+}
+
+TEST_F(Documents, ASplitOpensTheNewPaneWhereTheOldOneWasScrolled) {
+    std::string text;
+    for (int i = 0; i < 300; ++i) text += "line " + std::to_string(i) + "\r\n";
+    const std::wstring path = folder_ + L"long.txt";
+    ASSERT_TRUE(WriteFileText(path, text));
+    ASSERT_NE(frame_->OpenDocument(path), nullptr);
+    for (const UINT split : {ID_SPLIT_STACKED, ID_SPLIT_SIDE}) {
+        documents::CSplitTextView* view = View(frame_->ActiveIndex());
+        SendMessageW(view->ActivePane(), MPM_FIRSTVISIBLE, 120, 0);
+        ASSERT_EQ(SendMessageW(view->ActivePane(), MPM_FIRSTVISIBLE, WPARAM(-1), 0), 120);
+        Command(split);
+        ASSERT_TRUE(view->IsSplit());
+        EXPECT_EQ(SendMessageW(view->PaneWindow(1), MPM_FIRSTVISIBLE, WPARAM(-1), 0), 120) << "split " << split;
+        Command(split);  // unsplit
+        ASSERT_FALSE(view->IsSplit());
+    }
 }
