@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "DialogIds.h"
+#include "Owners.h"
 #include "Resources.h"
 #include "ScriptHost.h"
 #include "SystemCalls.h"
@@ -92,25 +93,25 @@ void CMacroRecorder::SetText(std::wstring text) {
 bool ReadMacroFile(const std::wstring& path, std::wstring* text) { return syntax::ReadScriptFile(path, text); }
 
 bool WriteMacroFile(const std::wstring& path, const std::wstring& text) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+    shell::CUniqueHandle f(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f && GetLastError() == ERROR_ACCESS_DENIED) {
         // A hidden or system file is written over keeping its attributes.
         const DWORD attributes = GetFileAttributesW(path.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY))
-            f = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                            attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE),
-                            nullptr);
+            f.reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE),
+                                nullptr));
     }
-    if (f == INVALID_HANDLE_VALUE) return false;
+    if (!f) return false;
     std::wstring bytes;
     bytes.reserve(text.size() + 1);
     bytes += wchar_t(0xFEFF);
     bytes += text;
     const DWORD size = DWORD(bytes.size() * sizeof(wchar_t));
     DWORD written = 0;
-    const bool ok = WriteFile(f, bytes.data(), size, &written, nullptr) && written == size;
-    return CloseHandle(f) && ok;
+    const bool ok = WriteFile(f.get(), bytes.data(), size, &written, nullptr) && written == size;
+    return CloseHandle(f.release()) && ok;  // a close that fails may be a write that failed
 }
 
 namespace {

@@ -1,7 +1,8 @@
 // Owners of what the system hands out and wants back: kernel handles,
 // libraries, GDI objects and device contexts, COM interfaces, file views and
 // the clipboard. Each gives its resource back once, when it goes or is reset,
-// so that no path of the program releases by hand. The scopes for painting
+// so that no path of the program releases by hand (menus, attached to their
+// windows or tracked once, are still destroyed where they are made). The scopes for painting
 // (CSelectScope, CPenScope, CSavedDc) are include/GdiScopes.h, shared with the
 // edit control.
 #pragma once
@@ -68,9 +69,6 @@ struct DeleteMemoryDc {
 struct CloseRegistryKey {
     void operator()(HKEY k) const { RegCloseKey(k); }
 };
-struct DestroyMenuHandle {
-    void operator()(HMENU m) const { DestroyMenu(m); }
-};
 
 // A kernel handle closed with CloseHandle; null and INVALID_HANDLE_VALUE
 // both mean "none".
@@ -91,8 +89,6 @@ using UniqueGdiT = UniqueT<H, nullptr, DeleteGdiObject>;
 using CUniqueDc = UniqueT<HDC, nullptr, DeleteMemoryDc>;
 // An open registry key.
 using CUniqueKey = UniqueT<HKEY, nullptr, CloseRegistryKey>;
-// A menu loaded or created and not attached to a window.
-using CUniqueMenu = UniqueT<HMENU, nullptr, DestroyMenuHandle>;
 // A FindFirstFileW search, closed with FindClose.
 class CUniqueFind {
 public:

@@ -21,9 +21,9 @@ COLORREF Mix(COLORREF a, COLORREF b) {
 }  // namespace
 
 // The document as the control gives it: many lines a message.
-class CAutoBox::Source : public IWordSource {
+class CAutoBox::CControlWords : public IWordSource {
    public:
-    explicit Source(HWND control) : control_(control) {}
+    explicit CControlWords(HWND control) : control_(control) {}
     int LineCount() override { return int(SendMessageW(control_, MPM_GETLINECOUNT, 0, 0)); }
     int ReadLines(int first, int maxLines, int maxUnits, std::vector<wchar_t>& buffer, int* units) override {
         if (maxUnits <= 0) return 0;
@@ -144,7 +144,7 @@ bool CAutoBox::OnTimer(UINT_PTR id) {
     if (id == kIndexTimer) {
         bool complete = true;
         if (index_) {
-            Source source(control_);
+            CControlWords source(control_);
             if (index_->Lines() != source.LineCount()) index_->Reset(source.LineCount());
             Position caret = {};
             Send(MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret));
@@ -234,7 +234,7 @@ bool CAutoBox::Collect(int minimum) {
     prefix_.assign(text.data() + (start - from), size_t(count));
     collected_ = prefix_;
 
-    Source source(control_);
+    CControlWords source(control_);
     if (!index_) index_ = std::make_unique<CWordIndex>();
     if (index_->Lines() != source.LineCount()) index_->Reset(source.LineCount());
     if (!index_->Build(source, caret.line, kSyncBudget)) StartIndexTimer();

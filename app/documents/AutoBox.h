@@ -96,7 +96,7 @@ class CAutoBox {
     bool TakeSelected();
 
    private:
-    class Source;
+    class CControlWords;  // the words of the control's text
     LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return SendMessageW(control_, msg, wp, lp); }
     bool IsDelimiter(wchar_t c) const { return Send(MPM_ISDELIMITER, WPARAM(c)) != 0; }
     bool EnsureList();

@@ -257,7 +257,10 @@ void InstallCrashReporter(const std::wstring& reportPath) {
         // The thread runs until the process ends; without it nothing waits
         // for the event.
         const CUniqueHandle thread(CreateThread(nullptr, 256 * 1024, &Reporter, nullptr, 0, nullptr));
-        if (!thread) CloseHandle(g_go), g_go = nullptr;
+        if (!thread) {
+            CloseHandle(g_go), g_go = nullptr;
+            CloseHandle(g_done), g_done = nullptr;
+        }
     }
     g_previous = SetUnhandledExceptionFilter(&Filter);
     AddVectoredExceptionHandler(1, &StackOverflow);

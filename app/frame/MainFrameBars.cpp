@@ -107,21 +107,23 @@ void CMainFrame::CreateStatusBar() {
 void CMainFrame::SizeStatusBar() {
     if (!statusBar_) return;
     // Each pane but the first is as wide as its sample text (strings 1-10).
-    const CWindowDc barDc(statusBar_);
-    const HDC dc = barDc.get();
-    const CSelectScope font(dc, reinterpret_cast<HFONT>(SendMessageW(statusBar_, WM_GETFONT, 0, 0)));
-    int borders[3] = {};
-    SendMessageW(statusBar_, SB_GETBORDERS, 0, reinterpret_cast<LPARAM>(borders));
     std::vector<int> widths;
-    for (size_t i = 1; i < statusPanes_.size(); ++i) {
-        std::wstring sample = LanguageString(statusPanes_[i]);
-        if (sample.empty()) sample = L"00000000";
-        SIZE size = {};
-        GetTextExtentPoint32W(dc, sample.c_str(), int(sample.size()), &size);
-        const UINT pane = statusPanes_[i];
-        const bool icon = pane == 10 || pane == 9 || pane == 7 || pane == 5;
-        widths.push_back(size.cx + borders[2] + dpi::Scale(Window(), 6) +
-                         (icon ? dpi::Scale(Window(), 20) : 0));
+    {  // measured in the bar's font; the DC goes before the parts are set
+        const CWindowDc barDc(statusBar_);
+        const HDC dc = barDc.get();
+        const CSelectScope font(dc, reinterpret_cast<HFONT>(SendMessageW(statusBar_, WM_GETFONT, 0, 0)));
+        int borders[3] = {};
+        SendMessageW(statusBar_, SB_GETBORDERS, 0, reinterpret_cast<LPARAM>(borders));
+        for (size_t i = 1; i < statusPanes_.size(); ++i) {
+            std::wstring sample = LanguageString(statusPanes_[i]);
+            if (sample.empty()) sample = L"00000000";
+            SIZE size = {};
+            GetTextExtentPoint32W(dc, sample.c_str(), int(sample.size()), &size);
+            const UINT pane = statusPanes_[i];
+            const bool icon = pane == 10 || pane == 9 || pane == 7 || pane == 5;
+            widths.push_back(size.cx + borders[2] + dpi::Scale(Window(), 6) +
+                             (icon ? dpi::Scale(Window(), 20) : 0));
+        }
     }
     RECT rc = {};
     GetClientRect(Window(), &rc);

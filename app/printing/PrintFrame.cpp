@@ -435,8 +435,8 @@ bool CPrintFrame::Print() {
     SetRectEmpty(&rects_.page);
     current_ = 0;
     if (choice.action != PrintChoice::kPrint) return ShowPage(0);
-    const shell::CUniqueDc dc(printer_.CreateDc());
-    const bool ok = PrintPages(dc.get(), choice.output.empty() ? nullptr : choice.output.c_str());
+    const bool ok = PrintPages(shell::CUniqueDc(printer_.CreateDc()).get(),
+                               choice.output.empty() ? nullptr : choice.output.c_str());
     // A job that failed (no device context, a document that could not be
     // started, a page that failed) is told, not taken for printed.
     if (!ok) shell::ShowMessage(Window(), shell::LanguageString(IDS_PRINT_FAILED).c_str(), MB_OK | MB_ICONERROR);

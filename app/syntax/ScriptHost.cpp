@@ -248,7 +248,7 @@ ThreadStop StopThreadInModule(HANDLE thread, uintptr_t begin, uintptr_t end) {
 bool ReadScriptFile(const std::wstring& path, std::wstring* text) {
     shell::CUniqueHandle f(
         CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (f.get() == INVALID_HANDLE_VALUE) return false;
+    if (!f) return false;
     std::string bytes;
     char buf[16384];
     DWORD got = 0;

@@ -423,7 +423,7 @@ HRESULT ValueToVariant(const CValue& value, VARIANT* out) {
             if (!out->bstrVal) return E_OUTOFMEMORY;
             out->vt = VT_BSTR;
             return S_OK;
-        case script::Type::CObject: {
+        case script::Type::Object: {
             out->vt = VT_DISPATCH;
             out->pdispVal = nullptr;
             script::CObject* o = value.object();

@@ -56,7 +56,7 @@ CStringRegion::CStringRegion(int id_, int style_, wchar_t quote_, wchar_t escape
 
 // The pairs of region and open text that line states 64-255 stand for. One
 // lexer may serve documents on more than one thread.
-class CSyntaxParser::CarriedStates {
+class CSyntaxParser::CCarriedStates {
 public:
     // The state for `id` with `open`; `id` alone when every state is taken.
     int StateOf(int id, const std::wstring& open) {
@@ -86,7 +86,7 @@ private:
 };
 
 CSyntaxParser::CSyntaxParser()
-    : root_(std::make_unique<CSyntaxRegion>(0, 0, L"", L"", false)), carried_(std::make_unique<CarriedStates>()) {}
+    : root_(std::make_unique<CSyntaxRegion>(0, 0, L"", L"", false)), carried_(std::make_unique<CCarriedStates>()) {}
 
 CSyntaxParser::~CSyntaxParser() = default;
 

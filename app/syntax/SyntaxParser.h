@@ -200,7 +200,7 @@ public:
 
 private:
     struct LineText;
-    class CarriedStates;
+    class CCarriedStates;
     int Lex(const wchar_t* text, int length, int prevState, unsigned short* styles, bool fold);
     // Styles `r` from `s` (its begin of `b` units there; for the region a
     // line starts in, `carried` is its open text). Answers the state its
@@ -224,7 +224,7 @@ private:
     int foldLevel_ = 0;  // the accumulator of one FoldLevel call
     bool foldByIndent_ = false;
     long long work_ = 0;  // what is left of one line's work budget
-    std::unique_ptr<CarriedStates> carried_;  // states 64-255
+    std::unique_ptr<CCarriedStates> carried_;  // states 64-255
 };
 
 // The lexer of find-in-files result lines, named "Grep": style 1 for the

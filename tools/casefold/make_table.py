@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Builds app/search/CaseFoldTables.inc, the simple case folding of the Basic
+"""Builds app/regex/CaseFoldTables.inc, the simple case folding of the Basic
 Multilingual Plane used by the regular-expression engine and the plain finder.
 
 Reads the Unicode Character Database as Debian's unicode-data package installs
@@ -16,7 +16,7 @@ import os
 import sys
 
 UCD = sys.argv[1] if len(sys.argv) > 1 else "/usr/share/unicode"
-OUT = os.path.join(os.path.dirname(__file__), "..", "..", "app", "search", "CaseFoldTables.inc")
+OUT = os.path.join(os.path.dirname(__file__), "..", "..", "app", "regex", "CaseFoldTables.inc")
 
 
 def read_version():

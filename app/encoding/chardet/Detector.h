@@ -45,7 +45,7 @@ private:
     bool ended_ = false;
 };
 
-// One-shot detection, `preferred` as for Detector::Prefer.
+// One-shot detection, `preferred` as for CDetector::Prefer.
 std::string Detect(const uint8_t* data, size_t size, const std::string& preferred = std::string());
 
 }  // namespace chardet

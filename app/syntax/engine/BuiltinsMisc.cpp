@@ -51,7 +51,7 @@ CValue BiTypeName(RuntimeState&, Args args) {
         case Type::Byte: return CValue::Str(String(u"Byte"));
         case Type::Error: return CValue::Str(String(u"Error"));
         case Type::Array: return CValue::Str(String(u"Variant()"));
-        case Type::CObject: return CValue::Str(v.IsNothing() ? String(u"Nothing") : v.object()->TypeName());
+        case Type::Object: return CValue::Str(v.IsNothing() ? String(u"Nothing") : v.object()->TypeName());
     }
     return CValue::Str(String(u"Unknown"));
 }

@@ -36,7 +36,7 @@ class CInterpreter {
     bool Interrupted() const { return interrupted_.load(std::memory_order_relaxed); }
     void SetStackBudget(size_t bytes) { stack_.budget = bytes; }
 
-    // Members of script class instances (Instance::Invoke comes here).
+    // Members of script class instances (CInstance::Invoke comes here).
     CValue InvokeInstance(CInstance& inst, StringView name, unsigned flags, std::span<CValue* const> args,
                          bool allowPrivate);
     void Terminate(CInstance* inst);

@@ -236,7 +236,7 @@ inline String TypeNameOf(const CValue& v) {
         case Type::Currency: return u"Currency";
         case Type::Date: return u"Date";
         case Type::String: return u"String";
-        case Type::CObject: return v.object() ? v.object()->TypeName() : u"Nothing";
+        case Type::Object: return v.object() ? v.object()->TypeName() : u"Nothing";
         case Type::Error: return u"Error";
         case Type::Boolean: return u"Boolean";
         case Type::Byte: return u"Byte";

@@ -63,7 +63,7 @@ CValue CValue::Str(String s) {
 }
 CValue CValue::Obj(std::shared_ptr<CObject> o) {
     CValue v;
-    v.type_ = Type::CObject;
+    v.type_ = Type::Object;
     v.o_ = std::move(o);
     return v;
 }

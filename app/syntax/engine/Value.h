@@ -36,7 +36,7 @@ enum class Type : uint16_t {
     Currency = 6,  // 64-bit, scaled by 10,000
     Date = 7,      // days since 30 December 1899, time as the fraction
     String = 8,
-    CObject = 9,    // Nothing is an Object with no object
+    Object = 9,    // Nothing is an Object with no object
     Error = 10,    // a 32-bit status; a missing optional argument is Error 0x80020004
     Boolean = 11,
     Byte = 17,
@@ -80,8 +80,8 @@ class CValue {
     bool IsEmpty() const { return type_ == Type::Empty; }
     bool IsNull() const { return type_ == Type::Null; }
     bool IsString() const { return type_ == Type::String; }
-    bool IsObject() const { return type_ == Type::CObject; }
-    bool IsNothing() const { return type_ == Type::CObject && !o_; }
+    bool IsObject() const { return type_ == Type::Object; }
+    bool IsNothing() const { return type_ == Type::Object && !o_; }
     bool IsArray() const { return type_ == Type::Array; }
     bool IsMissing() const { return type_ == Type::Error && scode_ == int32_t(0x80020004u); }
     // Integer, Long, Single, Double, Currency, Byte (not Boolean, Date or Empty).

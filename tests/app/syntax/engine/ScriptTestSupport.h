@@ -41,7 +41,7 @@ inline const char* TypeText(Type t) {
         case Type::Currency: return "Currency";
         case Type::Date: return "Date";
         case Type::String: return "String";
-        case Type::CObject: return "Object";
+        case Type::Object: return "Object";
         case Type::Error: return "Error";
         case Type::Boolean: return "Boolean";
         case Type::Byte: return "Byte";
