@@ -1,0 +1,72 @@
+#!/usr/bin/env python3
+"""Lines of tests against lines of code, per area and over the tree.
+
+Counts C and C++ sources (.cpp, .h) without blank lines and lines that are
+only comments. Code is app/, edit/, codepage/ and include/; tests are tests/.
+Each test folder is counted against the code folder of the same name
+(tests/app/regex against app/regex, tests/edit/view against edit/view).
+
+  python3 tools/stats/test_ratio.py
+"""
+import os
+import sys
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+CODE = ["app", "edit", "codepage", "include"]
+
+
+def count(path):
+    n, in_block = 0, False
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            s = line.strip()
+            if in_block:
+                if "*/" in s:
+                    in_block = False
+                    s = s.split("*/", 1)[1].strip()
+                else:
+                    continue
+            if not s or s.startswith("//"):
+                continue
+            if s.startswith("/*"):
+                if "*/" not in s:
+                    in_block = True
+                continue
+            n += 1
+    return n
+
+
+def area_of(rel):
+    parts = rel.split(os.sep)
+    # app/<folder>, edit/<folder>, codepage, include
+    return "/".join(parts[:2]) if parts[0] in ("app", "edit") and len(parts) > 2 else parts[0]
+
+
+def tally(top, strip):
+    out = {}
+    for base, _, files in os.walk(os.path.join(ROOT, top)):
+        for name in files:
+            if name.endswith((".cpp", ".h")):
+                path = os.path.join(base, name)
+                rel = os.path.relpath(path, os.path.join(ROOT, strip))
+                out[area_of(rel)] = out.get(area_of(rel), 0) + count(path)
+    return out
+
+
+def main():
+    code = {}
+    for top in CODE:
+        for k, v in tally(top, "").items():
+            code[k] = code.get(k, 0) + v
+    tests = tally("tests", "tests")
+    print(f"{'area':24} {'code':>7} {'tests':>7} {'ratio':>6}")
+    for area in sorted(set(code) | set(tests)):
+        c, t = code.get(area, 0), tests.get(area, 0)
+        print(f"{area:24} {c:7} {t:7} {t / c if c else 0:6.2f}")
+    c, t = sum(code.values()), sum(tests.values())
+    print(f"{'whole tree':24} {c:7} {t:7} {t / c:6.2f}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
