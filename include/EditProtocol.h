@@ -191,6 +191,7 @@ struct Position {
     int line;
     int column;
 };
+inline bool operator==(const Position& a, const Position& b) { return a.line == b.line && a.column == b.column; }
 
 struct TextArg {                // message 1040
     const wchar_t* text;

@@ -34,7 +34,6 @@ inline int Compare(Position a, Position b) {
     return a.line != b.line ? (a.line < b.line ? -1 : 1)
          : a.column != b.column ? (a.column < b.column ? -1 : 1) : 0;
 }
-inline bool operator==(Position a, Position b) { return Compare(a, b) == 0; }
 
 // A visual position: the caret record, also used for every mapped position.
 struct CaretPos {
