@@ -16,103 +16,127 @@
 #define MRPAD_CLASS_NAME L"MRPAD32"
 #define MRPAD_LIBRARY_NAME L"Edit.dll"
 
-// Custom messages (WM_USER + n). A dash in the comment: argument unused.
+// Custom messages (WM_USER + n), every one in one list: its name, number,
+// whether it needs a document, how it reads wParam and lParam, and what it
+// answers. The enum below, the control's message map and its tests are made
+// from the list, so a message added here is declared, checked for a
+// document and walked by the tests at once.
+//
+// Needs: Doc, the message answers 0 on a control without a document (after
+// 1030; MPM_GETLINECOUNT answers 1), Any, it needs none. Each argument is
+// None (unused), Value (a number: a line, a flag, a size; any value is
+// safe) or Ptr (a pointer or a handle, or 0). A dash in the comment:
+// argument unused.
+enum class MessageNeeds { Any, Doc };
+enum class MessageArg { None, Value, Ptr };
+
+// clang-format off
+#define MRPAD_MESSAGES(X) \
+    X(MPM_TRANSLATEACCEL, 895,  Any, None,  Ptr)   /* -, MSG*                    -> 1 when translated */ \
+    X(MPM_CANUNDO,        1024, Doc, None,  None)  /* -, -                       -> 1/0 */ \
+    X(MPM_CANREDO,        1025, Doc, None,  None)  /* -, -                       -> 1/0 */ \
+    X(MPM_GOTOLINE,       1026, Doc, Value, None)  /* 1-based line, -            -> 0 */ \
+    X(MPM_GETWORDATCARET, 1027, Doc, None,  None)  /* -, -                       -> HGLOBAL or 0 (caller frees) */ \
+    X(MPM_COLORTABLE,     1028, Any, Ptr,   None)  /* COLORREF[80] or 0, -       -> table in use */ \
+    X(MPM_SHAREDOC,       1029, Any, Ptr,   None)  /* TextDocument* or 0, -      -> TextDocument* */ \
+    X(MPM_CLOSEDOC,       1030, Any, None,  None)  /* -, -                       -> 0 */ \
+    X(MPM_GETLINECOUNT,   1031, Doc, None,  None)  /* -, -                       -> line count (>= 1) */ \
+    X(MPM_LOADFILE,       1032, Doc, Ptr,   Value) /* path, MAKELPARAM(cp, brk)  -> 1/0 (private copy) */ \
+    X(MPM_SAVEFILE,       1033, Doc, Ptr,   Ptr)   /* path, SaveFormat* or 0     -> 1/0 */ \
+    X(MPM_GETFILENAME,    1034, Doc, None,  None)  /* -, -                       -> const wchar_t* */ \
+    X(MPM_GETCARETPOS,    1035, Any, Ptr,   None)  /* Position*, -               -> 0 */ \
+    X(MPM_GETCHARAT,      1036, Doc, Value, Value) /* line, column               -> unit or 0 */ \
+    X(MPM_GETLINE,        1037, Doc, Value, Ptr)   /* line, buffer or 0          -> length */ \
+    X(MPM_GETLINEPTR,     1038, Doc, Value, None)  /* line, -                    -> const wchar_t* or 0 */ \
+    X(MPM_DELETERANGE,    1039, Doc, Ptr,   Ptr)   /* Position*, Position*       -> 1/0 */ \
+    X(MPM_INSERTTEXT,     1040, Doc, Ptr,   Ptr)   /* Position* or 0, TextArg*   -> 1/0 */ \
+    X(MPM_LINEBREAKTYPE,  1041, Doc, Value, None)  /* 1..3 sets, other queries   -> type */ \
+    X(MPM_SETLEXER,       1042, Doc, Ptr,   Value) /* ILexer* or 0, reset flag   -> 0 */ \
+    X(MPM_GETLEXER,       1043, Doc, None,  None)  /* -, -                       -> ILexer* */ \
+    X(MPM_ISMODIFIED,     1044, Doc, None,  None)  /* -, -                       -> 1/0 */ \
+    X(MPM_NOP1045,        1045, Any, None,  None)  /* -, -                       -> 0 */ \
+    X(MPM_SETLINEATTR,    1046, Doc, Value, Ptr)   /* line, LineAttrArg*         -> 1/0 */ \
+    X(MPM_GETLINEATTR,    1047, Doc, Value, Ptr)   /* line, LineAttrArg*         -> 1/0 */ \
+    X(MPM_NOP1048,        1048, Any, None,  None)  /* -, -                       -> 0 */ \
+    X(MPM_HITTEST,        1049, Doc, Ptr,   Value) /* int[4] out, POINT          -> 0 */ \
+    X(MPM_LINESPACING,    1050, Any, Value, None)  /* value, high bit = query    -> value */ \
+    X(MPM_GETINPUTMODE,   1051, Any, None,  None)  /* -, -                       -> 0 insert, 1 overwrite, 2 column */ \
+    X(MPM_VIEWPART,       1052, Any, Value, Value) /* part | show<<8, -1 query   -> state */ \
+    X(MPM_CODEPAGE,       1053, Doc, Value, None)  /* code page, -1 = query      -> source code page */ \
+    X(MPM_BOM,            1054, Doc, Value, None)  /* 0/1, other = query         -> BOM flag */ \
+    X(MPM_SELECT,         1055, Doc, Ptr,   Ptr)   /* Position* anchor, caret    -> 1 when something is selected */ \
+    X(MPM_GETSELKIND,     1056, Any, None,  None)  /* -, -                       -> 0..3 */ \
+    X(MPM_GETSELRANGE,    1057, Any, Ptr,   Ptr)   /* Position* out, Position*   -> 1/0 */ \
+    X(MPM_GETRANGETEXT,   1058, Doc, Ptr,   None)  /* RangeTextArg*, -           -> length or 0 */ \
+    X(MPM_HIGHLIGHTER,    1059, Any, Ptr,   Value) /* IHighlighter*, 1 add 0 remove other test */ \
+    X(MPM_TOGGLEWRAP,     1060, Doc, None,  None)  /* -, -                       -> 0 */ \
+    X(MPM_GETWRAPMODE,    1061, Doc, None,  None)  /* -, -                       -> 0 off, 2 wrapping */ \
+    X(MPM_UNDOGROUP,      1062, Doc, Value, None)  /* non-zero begins, 0 ends    -> 0 */ \
+    X(MPM_GETSELTEXT,     1063, Doc, None,  None)  /* -, -                       -> HGLOBAL or 0 (caller frees) */ \
+    X(MPM_SCROLLCARET,    1064, Any, None,  None)  /* -, -                       -> 0 */ \
+    X(MPM_REPLACEFILE,    1065, Doc, Ptr,   None)  /* FileReplaceArg* or 0       -> 0 */ \
+    X(MPM_ISDELIMITER,    1066, Any, Value, None)  /* unit, -                    -> 1/0 */ \
+    X(MPM_TABWIDTH,       1067, Any, Value, None)  /* width, < 2 queries         -> width */ \
+    X(MPM_SOFTTABS,       1068, Any, Value, None)  /* 0/1, -1 queries            -> flag */ \
+    X(MPM_SETCARET,       1069, Doc, Ptr,   Value) /* Position* or 0, 1 = scroll -> 0 */ \
+    X(MPM_NOP1070,        1070, Any, None,  None)  /* -, -                       -> 0 */ \
+    X(MPM_UPDATESTATES,   1071, Doc, Value, Value) /* first line, last or -1     -> 1 when the last state changed */ \
+    X(MPM_FIRSTVISIBLE,   1074, Doc, Value, None)  /* line, high bit = query     -> first visible line */ \
+    X(MPM_STYLESTORE,     1075, Any, Value, None)  /* 1 create, 0 destroy        -> 1 when no store existed */ \
+    X(MPM_SETSTYLES,      1076, Any, Ptr,   Value) /* StyleRangeArg*, repaint    -> 0 */ \
+    X(MPM_READONLY,       1077, Doc, Value, None)  /* 0/1, other queries         -> flag */ \
+    X(MPM_FREEZECARET,    1078, Any, Value, None)  /* 0/1, other queries         -> flag */ \
+    X(MPM_RECORDING,      1079, Doc, Value, None)  /* 1 on, 0 off                -> flag */ \
+    X(MPM_GETSTYLEAT,     1080, Doc, Ptr,   None)  /* Position*, -               -> style class 0..31 */ \
+    X(MPM_SETPAGERECT,    1081, Any, Ptr,   None)  /* RECT* in the page's units  -> 1/0 */ \
+    X(MPM_DRAWPAGE,       1082, Any, Ptr,   Value) /* HDC, colour flag           -> 1/0 */ \
+    X(MPM_LINEHEIGHT,     1083, Any, None,  None)  /* -, -                       -> row height in pixels */ \
+    X(MPM_VISIBLEROWS,    1084, Doc, None,  None)  /* -, -                       -> visual rows */ \
+    X(MPM_FOLDMODE,       1085, Doc, Value, None)  /* 0..3, high bit = query     -> mode */ \
+    X(MPM_TEXTWIDTH,      1086, Any, Ptr,   Value) /* text, length or -1         -> width in pixels */ \
+    X(MPM_FONTHEIGHT,     1087, Any, None,  None)  /* -, -                       -> font height in pixels */ \
+    X(MPM_BRACEMATCH,     1088, Any, Value, None)  /* 0/1, other queries         -> flag */ \
+    X(MPM_GETCODEPAGE,    1089, Doc, None,  None)  /* -, -                       -> current code page */ \
+    X(MPM_SAVECOPY,       1090, Doc, Ptr,   Ptr)   /* path, SaveFormat* or 0     -> 1/0 */ \
+    X(MPM_EMPTYUNDO,      1091, Doc, None,  None)  /* -, -                       -> 0 */ \
+    X(MPM_LOADINPLACE,    1092, Doc, Ptr,   Value) /* path, MAKELPARAM(cp, brk)  -> 1/0 */ \
+    X(MPM_GETLINES,       1093, Doc, Value, Ptr)   /* first line, LinesArg*      -> lines copied */ \
+    X(MPM_HOLDGROUP,      1094, Any, Value, None)  /* non-zero holds, 0 releases -> 0 */ \
+    X(MPM_SETDPI,         1095, Any, Value, None)  /* dots per inch, 0 own, -1 q -> resolution in use */ \
+    X(MPM_GETMARGIN,      1096, Any, Value, Ptr)   /* margin 0..3, RECT* out     -> 1 when shown */ \
+    X(MPM_RECOVERFILE,    1097, Any, Ptr,   None)  /* path or 0, -               -> RecoveryBits */ \
+    X(MPM_INDENTFOLDS,    1098, Doc, Value, None)  /* 0/1, other queries         -> flag */ \
+    X(MPM_WRAPWORDS,      1099, Doc, Value, None)  /* 0/1, other queries         -> flag */ \
+    X(MPM_REPLACERANGE,   1100, Doc, None,  Ptr)   /* -, ReplaceRangeArg*        -> 1 when replaced */
+// clang-format on
+
+#define MRPAD_MESSAGE_ENUM(name, number, needs, w, l) name = number,
 enum EditMessage : UINT {
-    MPM_TRANSLATEACCEL = 895,   // -, MSG*                    -> 1 when translated
-    MPM_CANUNDO = 1024,         // -, -                       -> 1/0
-    MPM_CANREDO = 1025,         // -, -                       -> 1/0
-    MPM_GOTOLINE = 1026,        // 1-based line, -            -> 0
-    MPM_GETWORDATCARET = 1027,  // -, -                       -> HGLOBAL or 0 (caller frees)
-    MPM_COLORTABLE = 1028,      // COLORREF[80] or 0, -       -> table in use
-    MPM_SHAREDOC = 1029,        // TextDocument* or 0, -      -> TextDocument*
-    MPM_CLOSEDOC = 1030,        // -, -                       -> 0
-    MPM_GETLINECOUNT = 1031,    // -, -                       -> line count (>= 1)
-    MPM_LOADFILE = 1032,        // path, MAKELPARAM(cp, brk)  -> 1/0 (private copy)
-    MPM_SAVEFILE = 1033,        // path, SaveFormat* or 0     -> 1/0
-    MPM_GETFILENAME = 1034,     // -, -                       -> const wchar_t*
-    MPM_GETCARETPOS = 1035,     // Position*, -               -> 0
-    MPM_GETCHARAT = 1036,       // line, column               -> unit or 0
-    MPM_GETLINE = 1037,         // line, buffer or 0          -> length
-    MPM_GETLINEPTR = 1038,      // line, -                    -> const wchar_t* or 0
-    MPM_DELETERANGE = 1039,     // Position*, Position*       -> 1/0
-    MPM_INSERTTEXT = 1040,      // Position* or 0, TextArg*   -> 1/0
-    MPM_LINEBREAKTYPE = 1041,   // 1..3 sets, other queries   -> type
-    MPM_SETLEXER = 1042,        // ILexer* or 0, reset flag   -> 0
-    MPM_GETLEXER = 1043,        // -, -                       -> ILexer*
-    MPM_ISMODIFIED = 1044,      // -, -                       -> 1/0
-    MPM_NOP1045 = 1045,
-    MPM_SETLINEATTR = 1046,     // line, LineAttrArg*         -> 1/0
-    MPM_GETLINEATTR = 1047,     // line, LineAttrArg*         -> 1/0
-    MPM_NOP1048 = 1048,
-    MPM_HITTEST = 1049,         // int[4] out, POINT          -> 0
-    MPM_LINESPACING = 1050,     // value, high bit = query    -> value
-    MPM_GETINPUTMODE = 1051,    // -, -                       -> 0 insert, 1 overwrite, 2 column
-    MPM_VIEWPART = 1052,        // part | show<<8, -1 query   -> state
-    MPM_CODEPAGE = 1053,        // code page, -1 = query      -> source code page
-    MPM_BOM = 1054,             // 0/1, other = query         -> BOM flag
-    MPM_SELECT = 1055,          // Position* anchor, caret    -> 1 when something is selected
-    MPM_GETSELKIND = 1056,      // -, -                       -> 0..3
-    MPM_GETSELRANGE = 1057,     // Position* out, Position*   -> 1/0
-    MPM_GETRANGETEXT = 1058,    // RangeTextArg*, -           -> length or 0
-    MPM_HIGHLIGHTER = 1059,     // IHighlighter*, 1 add 0 remove other test
-    MPM_TOGGLEWRAP = 1060,
-    MPM_GETWRAPMODE = 1061,
-    MPM_UNDOGROUP = 1062,       // non-zero begins, 0 ends    -> 0
-    MPM_GETSELTEXT = 1063,      // -, -                       -> HGLOBAL or 0 (caller frees)
-    MPM_SCROLLCARET = 1064,
-    MPM_REPLACEFILE = 1065,     // FileReplaceArg* or 0       -> 0
-    MPM_ISDELIMITER = 1066,     // unit, -                    -> 1/0
-    MPM_TABWIDTH = 1067,        // width, < 2 queries         -> width
-    MPM_SOFTTABS = 1068,        // 0/1, -1 queries            -> flag
-    MPM_SETCARET = 1069,        // Position* or 0, 1 = scroll -> 0
-    MPM_NOP1070 = 1070,
-    MPM_UPDATESTATES = 1071,    // first line, last or -1     -> 1 when the last state changed
-    MPM_FIRSTVISIBLE = 1074,
-    MPM_STYLESTORE = 1075,      // 1 create, 0 destroy        -> 1 when no store existed
-    MPM_SETSTYLES = 1076,       // StyleRangeArg*, repaint    -> 0
-    MPM_READONLY = 1077,        // 0/1, other queries         -> flag
-    MPM_FREEZECARET = 1078,     // 0/1, other queries         -> flag
-    MPM_RECORDING = 1079,       // 1 on, 0 off                -> flag
-    MPM_GETSTYLEAT = 1080,      // Position*, -               -> style class 0..31
-    MPM_SETPAGERECT = 1081,
-    MPM_DRAWPAGE = 1082,
-    MPM_LINEHEIGHT = 1083,
-    MPM_VISIBLEROWS = 1084,
-    MPM_FOLDMODE = 1085,
-    MPM_TEXTWIDTH = 1086,
-    MPM_FONTHEIGHT = 1087,
-    MPM_BRACEMATCH = 1088,
-    MPM_GETCODEPAGE = 1089,     // -, -                       -> current code page
-    MPM_SAVECOPY = 1090,        // path, SaveFormat* or 0     -> 1/0
-    MPM_EMPTYUNDO = 1091,       // -, -                       -> 0
-    MPM_LOADINPLACE = 1092,     // path, MAKELPARAM(cp, brk)  -> 1/0
-    MPM_GETLINES = 1093,        // first line, LinesArg*     -> lines copied
-    MPM_HOLDGROUP = 1094,       // non-zero holds, 0 releases -> 0
-    MPM_SETDPI = 1095,          // dots per inch, 0 own, -1 q -> resolution in use
-    MPM_GETMARGIN = 1096,       // margin 0..3, RECT* out     -> 1 when shown
-    // What an interrupted save (a kill, a crash, a power loss) left, dealt
-    // with before a file is opened: beside the file `path`, or with 0 in the
-    // temporary folder. Needs no document. Bits of the result: 1 a missing
-    // (or half-written) file was put back, 2 leftovers were removed.
-    MPM_RECOVERFILE = 1097,     // path or 0, -               -> RecoveryBits
-    // Fold levels of the document from indentation (1) or the lexer's fold
-    // marks (0); other values query. In fold mode 1 a change starts the
-    // fold pass over. A line's level is its indentation in columns (a tab
-    // to the next multiple of 8, at most 62); a blank line takes the level
-    // of the next line that is not blank; a line that starts inside a
-    // region spanning lines is one deeper than the line that opened it.
-    MPM_INDENTFOLDS = 1098,     // 0/1, other queries         -> flag
-    // Wrapped rows end at word boundaries (1: after a blank, a hyphen or
-    // punctuation, before a blank, beside an ideograph; a word longer than
-    // the row is cut at the edge) or at the window edge (0, the default);
-    // other values query.
-    MPM_WRAPWORDS = 1099,       // 0/1, other queries         -> flag
-    // [start, end) replaced by the text as one command (one undo step of
-    // its own, inside a held group a part of it): what Replace All sends
-    // per match, half the commands of a deletion and an insertion.
-    MPM_REPLACERANGE = 1100,    // -, ReplaceRangeArg*        -> 1 when replaced
+    MRPAD_MESSAGES(MRPAD_MESSAGE_ENUM)
     MPM_LAST = MPM_REPLACERANGE,  // the highest message of the control
 };
+#undef MRPAD_MESSAGE_ENUM
+
+// Message 1097: what an interrupted save (a kill, a crash, a power loss)
+// left, dealt with before a file is opened: beside the file `path`, or with
+// 0 in the temporary folder. Needs no document. Bits of the result: 1 a
+// missing (or half-written) file was put back, 2 leftovers were removed.
+//
+// Message 1098: fold levels of the document from indentation (1) or the
+// lexer's fold marks (0); other values query. In fold mode 1 a change starts
+// the fold pass over. A line's level is its indentation in columns (a tab to
+// the next multiple of 8, at most 62); a blank line takes the level of the
+// next line that is not blank; a line that starts inside a region spanning
+// lines is one deeper than the line that opened it.
+//
+// Message 1099: wrapped rows end at word boundaries (1: after a blank, a
+// hyphen or punctuation, before a blank, beside an ideograph; a word longer
+// than the row is cut at the edge) or at the window edge (0, the default);
+// other values query.
+//
+// Message 1100: [start, end) replaced by the text as one command (one undo
+// step of its own, inside a held group a part of it): what Replace All sends
+// per match, half the commands of a deletion and an insertion.
 
 // Bits of the result of MPM_RECOVERFILE.
 enum RecoveryBits : int {

@@ -9,6 +9,21 @@
 #include "MessageArgs.h"
 #include "View.h"
 
+namespace {
+
+// The messages marked Doc in the protocol's list.
+bool NeedsDocument(UINT msg) {
+    switch (msg) {
+#define MRPAD_NEEDS_DOCUMENT(name, number, needs, w, l) \
+    case name: return MessageNeeds::needs == MessageNeeds::Doc;
+        MRPAD_MESSAGES(MRPAD_NEEDS_DOCUMENT)
+#undef MRPAD_NEEDS_DOCUMENT
+    }
+    return false;
+}
+
+}  // namespace
+
 LRESULT View::Message(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
     handled = true;
     if (msg == MPM_TRANSLATEACCEL) return WindowMessage(msg, wp, lp, handled);
@@ -18,6 +33,8 @@ LRESULT View::Message(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         return 0;
     }
     if (msg >= MPM_CANUNDO && msg <= MPM_LAST) {
+        // Without a document (after 1030) what needs one answers 0.
+        if (!doc_ && NeedsDocument(msg)) return msg == MPM_GETLINECOUNT ? 1 : 0;
         LRESULT r = DocumentMessage(msg, wp, lp, handled);
         if (handled) return r;
         handled = true;
@@ -31,7 +48,6 @@ LRESULT View::Message(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
 
 
 // Messages about the document: its text, history, lexer and attributes.
-// Without a document (after 1030) each answers 0.
 LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
     switch (msg) {
         case MPM_SHAREDOC: return ShareDocument(Ptr<TextDocument>(wp));
@@ -50,18 +66,10 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
                 else ShowCaret(hwnd_);
             }
             return 0;
-        case MPM_CANUNDO: case MPM_CANREDO: case MPM_GETLINECOUNT: case MPM_GETFILENAME:
-        case MPM_GETCHARAT: case MPM_GETLINE: case MPM_GETLINEPTR: case MPM_DELETERANGE:
-        case MPM_INSERTTEXT: case MPM_LINEBREAKTYPE: case MPM_SETLEXER: case MPM_GETLEXER:
-        case MPM_ISMODIFIED: case MPM_SETLINEATTR: case MPM_GETLINEATTR: case MPM_CODEPAGE:
-        case MPM_BOM: case MPM_GETRANGETEXT: case MPM_UNDOGROUP: case MPM_UPDATESTATES:
-        case MPM_READONLY: case MPM_RECORDING: case MPM_GETSTYLEAT: case MPM_GETCODEPAGE:
-        case MPM_EMPTYUNDO: case MPM_LOADFILE: case MPM_LOADINPLACE: case MPM_SAVEFILE:
-        case MPM_SAVECOPY: case MPM_REPLACEFILE: case MPM_GETLINES: case MPM_INDENTFOLDS:
-        case MPM_REPLACERANGE:
-            if (!doc_) return msg == MPM_GETLINECOUNT ? 1 : 0;
-            break;
-        default: handled = false; return 0;
+    }
+    if (!doc_) {
+        handled = false;
+        return 0;
     }
     TextDocument& d = *doc_;
     switch (msg) {

@@ -27,16 +27,8 @@ LRESULT View::SelectionMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             }
             return frozen_;
         case MPM_SCROLLCARET: ScrollCaretIntoView(); return 0;
-        case MPM_GOTOLINE:
-        case MPM_GETWORDATCARET:
-        case MPM_SELECT:
-        case MPM_GETSELTEXT:
-        case MPM_SETCARET:
-            if (!doc_) return 0;
-            break;
-        default: handled = false; return 0;
     }
-    switch (msg) {
+    switch (msg) {  // these need the document
         case MPM_GOTOLINE: {
             ClearSelection();
             const int count = doc_->LineCount();
@@ -287,15 +279,6 @@ LRESULT View::DisplayMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
                 Invalidate();
             }
             return braceMatch_;
-        case MPM_HITTEST:
-        case MPM_TOGGLEWRAP:
-        case MPM_WRAPWORDS:
-        case MPM_GETWRAPMODE:
-        case MPM_FIRSTVISIBLE:
-        case MPM_VISIBLEROWS:
-        case MPM_FOLDMODE:
-            if (!doc_) return 0;
-            break;
     }
     switch (msg) {
         case MPM_HITTEST: {
