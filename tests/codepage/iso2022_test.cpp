@@ -1,5 +1,5 @@
 // The ISO-2022 transcoders on their own, natively: escape-sequence edge
-// cases by hand, and the real-language lines of the round-trip corpus
+// cases as a table, and the real-language lines of the round-trip corpus
 // against iconv, line by line as the edit control converts them.
 #include <gtest/gtest.h>
 
@@ -26,62 +26,94 @@ bool Encode(Iso2022 f, const std::string& euc, std::string* out) {
     return codepage::EncodeIso2022(f, reinterpret_cast<const uint8_t*>(euc.data()), euc.size(), *out);
 }
 
-std::string Encoded(Iso2022 f, const std::string& euc) {
-    std::string out;
-    EXPECT_TRUE(Encode(f, euc, &out)) << "cannot encode";
-    return out;
-}
+const std::string X(1, char(codepage::kInvalidEucByte));  // what an undecodable byte leaves
 
-const std::string kInvalid(1, char(codepage::kInvalidEucByte));
+// Which forms a case is for.
+enum Forms { kJp = 1, kJpEsc = 2, kJpSo = 4, kKr = 8, kCn = 16, kJapanese = kJp | kJpEsc | kJpSo, kAll = 31 };
+// Both ways: `euc` is written as `iso`, and `iso` reads as `euc`; or one way only.
+enum Way { kBoth, kWrites, kReads };
+struct Case {
+    int forms;
+    Way way;
+    std::string euc, iso;
+};
 
-TEST(Iso2022, CodePagesAndTheirEucForms) {
-    Iso2022 f;
-    const int pages[] = {50220, 50221, 50222, 50225, 50227};
-    const int euc[] = {51932, 51932, 51932, 51949, 51936};
-    for (int i = 0; i < 5; ++i) {
-        ASSERT_TRUE(codepage::Iso2022Of(pages[i], &f));
-        EXPECT_EQ(codepage::EucCodePageOf(f), euc[i]);
-    }
-    EXPECT_FALSE(codepage::Iso2022Of(50229, &f));
-    EXPECT_FALSE(codepage::Iso2022Of(932, &f));
-}
+// こ is A4B3 (JIS 2433), ん A4F3, 한 C7D1, 中 D6D0, 丂 of JIS X 0212 8FB0A1,
+// half-width ｱ and ｶ 8EB1 and 8EB6.
+const Case kCases[] = {
+    // The shortest sequences; a line that ends shifted is closed before its
+    // break, and the next line starts over in ASCII.
+    {kJapanese, kBoth, "a\xA4\xB3\xA4\xF3" "b", "a\x1B$B$3$s\x1B(B" "b"},
+    {kJapanese, kBoth, "\xA4\xB3\r\n\xA4\xB3\n", "\x1B$B$3\x1B(B\r\n\x1B$B$3\x1B(B\n"},
+    {kJapanese, kReads, "\xA4\xB3\r\n$3", "\x1B$B$3\r\n$3"},
+    {kJapanese, kReads, "\xA4\xB3\n\xA4\xB3", "\x1B$B$3\n\x1B$B$3"},
+    // Older and longer designations of the same sets; ESC ( J as ASCII.
+    {kJapanese, kReads, "\xA4\xB3x\xA4\xB3", "\x1B$@$3\x1B(Jx\x1B&@\x1B$B$3"},
+    {kJapanese, kReads, "\xA4\xB3", "\x1B$(B$3"},
+    {kJapanese, kReads, "\xA4\xB3", "\x1B$(@$3"},
+    {kJapanese, kReads, "\x8F\xB0\xA1", "\x1B$(D0!\x1B(B"},
+    {kJapanese, kBoth, "\x8F\xB0\xA1\xA4\xB3", "\x1B$(D0!\x1B$B$3\x1B(B"},
+    // Half-width katakana by form: 50220 full-width (ア カ), 50221 by ESC ( I,
+    // 50222 by SO/SI, closed before a break; SO inside JIS X 0208 returns there.
+    {kJp, kWrites, "\x8E\xB1\x8E\xB6\xA4\xB3x", "\x1B$B%\"%+$3\x1B(Bx"},
+    {kJpEsc, kBoth, "\x8E\xB1\x8E\xB6\xA4\xB3x", "\x1B(I16\x1B$B$3\x1B(Bx"},
+    {kJpSo, kBoth, "\x8E\xB1\x8E\xB6\xA4\xB3x", "\x0E" "16\x0F\x1B$B$3\x1B(Bx"},
+    {kJpEsc, kBoth, "x\x8E\xB1\n", "x\x1B(I1\x1B(B\n"},
+    {kJpSo, kBoth, "x\x8E\xB1\n", "x\x0E" "1\x0F\n"},
+    {kJpSo, kBoth, "\xA4\xB3\x8E\xB1\xA4\xB3", "\x1B$B$3\x0E" "1\x0F$3\x1B(B"},
+    // The first and the last of them (U+FF61, U+FF9F).
+    {kJpEsc, kBoth, "\x8E\xA1\x8E\xDF", "\x1B(I!_\x1B(B"},
+    {kJpSo, kBoth, "\x8E\xA1\x8E\xDF", "\x0E!_\x0F"},
+    // Every Japanese form reads every way of writing them, 8-bit kana too;
+    // the shift ends with the line.
+    {kJapanese, kReads, "\x8E\xB1\x8E\xB6x", "\x1B(I16\x1B(Bx"},
+    {kJapanese, kReads, "\x8E\xB1\x8E\xB6x", "\x0E" "16\x0Fx"},
+    {kJapanese, kReads, "\x8E\xB1x", "\xB1x"},
+    {kJapanese, kReads, "\x8E\xB1\nx", "\x0E" "1\nx"},
+    // Korean: the header once before the first SO of every line that needs it.
+    {kKr, kBoth, "(\xC7\xD1)\nab\n\xC7\xD1 \xC7\xD1", "(\x1B$)C\x0EGQ\x0F)\nab\n\x1B$)C\x0EGQ\x0F \x0EGQ\x0F"},
+    // The header alone on the first line, as mail writes it; later lines
+    // shift without one. Japanese escapes mean nothing here.
+    {kKr, kReads, "\n\xC7\xD1" "a\r\n\xC7\xD1", "\x1B$)C\n\x0EGQ\x0F" "a\r\n\x0EGQ"},
+    {kKr, kReads, "", "\x1B$)C"},
+    {kKr, kReads, X + "$Ba", "\x1B$B" "a"},
+    // Chinese: the designation before the first shift of each line; CNS 11643
+    // is designated but not converted: its bytes stay visible.
+    {kCn, kBoth, "(\xD6\xD0)\nab\n\xD6\xD0", "(\x1B$)A\x0EVP\x0F)\nab\n\x1B$)A\x0EVP\x0F"},
+    {kCn, kReads, X + X + "a", "\x1B$)G\x0E!!\x0F" "a"},
+    {kCn, kReads, "ab", "\x1B$*Ha\x1B$)Eb"},
+    // Invalid bytes leave a trace.
+    {kJp, kReads, "a" + X + "$Xb", "a\x1B$Xb"},
+    {kJp, kReads, X, "\x1B$B$"},  // half a character
+    {kJp, kReads, X + X, "\x80\xFF"},
+    {kJp, kReads, X, "\x1B(I~"},  // not a katakana
+    {kJp, kReads, X, "\x1B"},
+    {kKr, kReads, X, "\x0E" "G\x0F"},
+    {kCn, kReads, X + X, "\xD6\xD0"},  // 8-bit bytes
+    // DEL is a control like the others: written as it is and read back as
+    // itself in every state, shifted or not.
+    {kAll, kBoth, "a\x7F" "b", "a\x7F" "b"},
+    {kAll, kReads, "\x7F", "\x0E\x7F\x0F"},
+    {kJapanese, kReads, "\x7F", "\x1B$B\x7F\x1B(B"},
+    {kJapanese, kReads, "\x7F", "\x1B(I\x7F\x1B(B"},
+    {kJapanese, kReads, "\x7F", "\x1B$(D\x7F\x1B(B"},
+    {kJapanese, kBoth, "\xA4\xB3\x7F", "\x1B$B$3\x1B(B\x7F"},
+    {kAll, kBoth, "", ""},
+};
 
-TEST(Iso2022, JapaneseShortestSequencesAndLineEnds) {
-    // こん (JIS 2433 2473) between ASCII.
-    const std::string euc = "a\xA4\xB3\xA4\xF3" "b";
-    for (Iso2022 f : {Iso2022::Jp, Iso2022::JpKanaEsc, Iso2022::JpKanaSo}) {
-        EXPECT_EQ(Encoded(f, euc), "a\x1B$B$3$s\x1B(B" "b");
-        EXPECT_EQ(Decode(f, "a\x1B$B$3$s\x1B(B" "b"), euc);
-        // A line that ends shifted is closed before its break, and the next
-        // line starts over in ASCII.
-        EXPECT_EQ(Encoded(f, "\xA4\xB3\r\n\xA4\xB3\n"), "\x1B$B$3\x1B(B\r\n\x1B$B$3\x1B(B\n");
-        EXPECT_EQ(Decode(f, "\x1B$B$3\r\n$3"), "\xA4\xB3\r\n$3");
-        EXPECT_EQ(Decode(f, "\x1B$B$3\n\x1B$B$3"), "\xA4\xB3\n\xA4\xB3");
-        // Older and longer designations of the same sets; ESC ( J as ASCII.
-        EXPECT_EQ(Decode(f, "\x1B$@$3\x1B(Jx\x1B&@\x1B$B$3"), "\xA4\xB3x\xA4\xB3");
-        // JIS X 0212 both ways (丂, 0x3021).
-        EXPECT_EQ(Decode(f, "\x1B$(D0!\x1B(B"), "\x8F\xB0\xA1");
-        EXPECT_EQ(Encoded(f, "\x8F\xB0\xA1\xA4\xB3"), "\x1B$(D0!\x1B$B$3\x1B(B");
-    }
-}
-
-TEST(Iso2022, HalfWidthKatakanaByForm) {
-    // ｱ and ｶ (8E B1, 8E B6), then こ, then x.
-    const std::string euc = "\x8E\xB1\x8E\xB6\xA4\xB3x";
-    EXPECT_EQ(Encoded(Iso2022::Jp, euc), "\x1B$B%\"%+$3\x1B(Bx");  // full-width ア カ
-    EXPECT_EQ(Encoded(Iso2022::JpKanaEsc, euc), "\x1B(I16\x1B$B$3\x1B(Bx");
-    EXPECT_EQ(Encoded(Iso2022::JpKanaSo, euc), "\x0E" "16\x0F\x1B$B$3\x1B(Bx");
-    // Kana last in a line: closed before the break.
-    EXPECT_EQ(Encoded(Iso2022::JpKanaEsc, "x\x8E\xB1\n"), "x\x1B(I1\x1B(B\n");
-    EXPECT_EQ(Encoded(Iso2022::JpKanaSo, "x\x8E\xB1\n"), "x\x0E" "1\x0F\n");
-    // SO inside JIS X 0208 returns there after SI.
-    EXPECT_EQ(Encoded(Iso2022::JpKanaSo, "\xA4\xB3\x8E\xB1\xA4\xB3"), "\x1B$B$3\x0E" "1\x0F$3\x1B(B");
-    // Every Japanese form reads every way of writing them, 8-bit kana too.
-    for (Iso2022 f : {Iso2022::Jp, Iso2022::JpKanaEsc, Iso2022::JpKanaSo}) {
-        EXPECT_EQ(Decode(f, "\x1B(I16\x1B(Bx"), "\x8E\xB1\x8E\xB6x");
-        EXPECT_EQ(Decode(f, "\x0E" "16\x0Fx"), "\x8E\xB1\x8E\xB6x");
-        EXPECT_EQ(Decode(f, "\xB1x"), "\x8E\xB1x");
-        EXPECT_EQ(Decode(f, "\x0E" "1\nx"), "\x8E\xB1\nx");  // the shift ends with the line
+TEST(Iso2022, EscapeSequencesBothWays) {
+    const Iso2022 forms[] = {Iso2022::Jp, Iso2022::JpKanaEsc, Iso2022::JpKanaSo, Iso2022::Kr, Iso2022::Cn};
+    for (const Case& c : kCases) {
+        for (int k = 0; k < 5; ++k) {
+            if (!(c.forms & (1 << k))) continue;
+            SCOPED_TRACE(::testing::Message() << "form " << k << ": " << ::testing::PrintToString(c.iso));
+            std::string out;
+            if (c.way != kReads) {
+                EXPECT_TRUE(Encode(forms[k], c.euc, &out));
+                EXPECT_EQ(out, c.iso);
+            }
+            if (c.way != kWrites) { EXPECT_EQ(Decode(forms[k], c.iso), c.euc); }
+        }
     }
     // All 63 half-width forms have a full-width one in 50220, and it reads
     // back as JIS X 0208.
@@ -95,64 +127,28 @@ TEST(Iso2022, HalfWidthKatakanaByForm) {
     }
 }
 
-TEST(Iso2022, KoreanHeaderOncePerLineThatNeedsIt) {
-    const std::string euc = "(\xC7\xD1)\nab\n\xC7\xD1 \xC7\xD1";
-    EXPECT_EQ(Encoded(Iso2022::Kr, euc), "(\x1B$)C\x0EGQ\x0F)\nab\n\x1B$)C\x0EGQ\x0F \x0EGQ\x0F");
-    EXPECT_EQ(Decode(Iso2022::Kr, "(\x1B$)C\x0EGQ\x0F)\nab\n\x1B$)C\x0EGQ\x0F \x0EGQ\x0F"), euc);
-    // The header alone on the first line, as mail writes it; later lines
-    // shift without one.
-    EXPECT_EQ(Decode(Iso2022::Kr, "\x1B$)C\n\x0EGQ\x0F" "a\r\n\x0EGQ"), "\n\xC7\xD1" "a\r\n\xC7\xD1");
-    EXPECT_EQ(Decode(Iso2022::Kr, "\x1B$)C"), "");
-    // Japanese or Chinese escapes mean nothing here.
-    EXPECT_EQ(Decode(Iso2022::Kr, "\x1B$B" "a"), kInvalid + "$Ba");
-}
-
-TEST(Iso2022, ChineseDesignationBeforeTheFirstShiftOfEachLine) {
-    const std::string euc = "(\xD6\xD0)\nab\n\xD6\xD0";
-    EXPECT_EQ(Encoded(Iso2022::Cn, euc), "(\x1B$)A\x0EVP\x0F)\nab\n\x1B$)A\x0EVP\x0F");
-    EXPECT_EQ(Decode(Iso2022::Cn, "(\x1B$)A\x0EVP\x0F)\nab\n\x1B$)A\x0EVP\x0F"), euc);
-    // CNS 11643 is designated but not converted: its bytes stay visible.
-    EXPECT_EQ(Decode(Iso2022::Cn, "\x1B$)G\x0E!!\x0F" "a"), kInvalid + kInvalid + "a");
-}
-
-TEST(Iso2022, InvalidBytesLeaveATrace) {
-    EXPECT_EQ(Decode(Iso2022::Jp, "a\x1B$Xb"), "a" + kInvalid + "$Xb");
-    EXPECT_EQ(Decode(Iso2022::Jp, "\x1B$B$"), kInvalid);  // half a character
-    EXPECT_EQ(Decode(Iso2022::Jp, "\x80\xFF"), kInvalid + kInvalid);
-    EXPECT_EQ(Decode(Iso2022::Jp, "\x1B(I~"), kInvalid);  // not a katakana
-    EXPECT_EQ(Decode(Iso2022::Kr, "\x0E" "G\x0F"), kInvalid);
-    EXPECT_EQ(Decode(Iso2022::Cn, "\xD6\xD0"), kInvalid + kInvalid);  // 8-bit bytes
-    EXPECT_EQ(Decode(Iso2022::Jp, "\x1B"), kInvalid);
-}
-
-// DEL is a control like the others: it is written as it is and read back as
-// itself in every state, shifted or not.
-TEST(Iso2022, DeleteReadsBackAsItself) {
-    for (Iso2022 f : {Iso2022::Jp, Iso2022::JpKanaEsc, Iso2022::JpKanaSo, Iso2022::Kr, Iso2022::Cn}) {
-        SCOPED_TRACE(int(f));
-        EXPECT_EQ(Encoded(f, "a\x7F" "b"), "a\x7F" "b");
-        EXPECT_EQ(Decode(f, "a\x7F" "b"), "a\x7F" "b");
-        EXPECT_EQ(Decode(f, "\x0E\x7F\x0F"), "\x7F");
-    }
-    for (Iso2022 f : {Iso2022::Jp, Iso2022::JpKanaEsc, Iso2022::JpKanaSo}) {
-        EXPECT_EQ(Decode(f, "\x1B$B\x7F\x1B(B"), "\x7F");
-        EXPECT_EQ(Decode(f, "\x1B(I\x7F\x1B(B"), "\x7F");
-        EXPECT_EQ(Decode(f, "\x1B$(D\x7F\x1B(B"), "\x7F");
-        EXPECT_EQ(Encoded(f, "\xA4\xB3\x7F"), "\x1B$B$3\x1B(B\x7F");
-    }
-}
-
 TEST(Iso2022, WhatAFormCannotWriteFails) {
+    const std::pair<Iso2022, std::string> cases[] = {
+        {Iso2022::Jp, "\xA4"},        // half a character
+        {Iso2022::Kr, "\x8E\xB1"},    // katakana in Korean
+        {Iso2022::Cn, "\x81\x40"},    // a GBK extension
+        {Iso2022::Kr, "\x81\x41"},    // a UHC extension
+        {Iso2022::Jp, "a\x1B(Bb"},    // would read as a shift
+        {Iso2022::Kr, "a\x0E"},
+        {Iso2022::Jp, X},
+    };
     std::string out;
-    EXPECT_FALSE(Encode(Iso2022::Jp, "\xA4", &out));                  // half a character
-    EXPECT_FALSE(Encode(Iso2022::Kr, "\x8E\xB1", &out));              // katakana in Korean
-    EXPECT_FALSE(Encode(Iso2022::Cn, "\x81\x40", &out));              // a GBK extension
-    EXPECT_FALSE(Encode(Iso2022::Kr, "\x81\x41", &out));              // a UHC extension
-    EXPECT_FALSE(Encode(Iso2022::Jp, "a\x1B(Bb", &out));              // would read as a shift
-    EXPECT_FALSE(Encode(Iso2022::Kr, "a\x0E", &out));
-    EXPECT_FALSE(Encode(Iso2022::Jp, kInvalid, &out));
-    EXPECT_TRUE(Encode(Iso2022::Jp, "", &out));
-    EXPECT_EQ(out, "");
+    for (const auto& [form, euc] : cases) EXPECT_FALSE(Encode(form, euc, &out)) << ::testing::PrintToString(euc);
+}
+
+TEST(Iso2022, CodePagesAndTheirEucForms) {
+    Iso2022 f;
+    for (auto [cp, euc] : {std::pair{50220, 51932}, {50221, 51932}, {50222, 51932}, {50225, 51949}, {50227, 51936}}) {
+        ASSERT_TRUE(codepage::Iso2022Of(cp, &f));
+        EXPECT_EQ(codepage::EucCodePageOf(f), euc);
+    }
+    EXPECT_FALSE(codepage::Iso2022Of(50229, &f));
+    EXPECT_FALSE(codepage::Iso2022Of(932, &f));
 }
 
 // iconv over one line, or false when it refuses.
@@ -163,67 +159,53 @@ bool Iconv(const std::string& from, const std::string& to, const std::string& in
     FILE* f = fdopen(fd, "wb");
     fwrite(in.data(), 1, in.size(), f);
     fclose(f);
-    const std::string cmd = "iconv -f " + from + " -t " + to + " " + inName + " 2>/dev/null";
-    FILE* p = popen(cmd.c_str(), "r");
+    FILE* p = popen(("iconv -f " + from + " -t " + to + " " + inName + " 2>/dev/null").c_str(), "r");
     out->clear();
     char buf[4096];
-    size_t got;
-    while ((got = fread(buf, 1, sizeof buf, p)) > 0) out->append(buf, got);
+    for (size_t got; (got = fread(buf, 1, sizeof buf, p)) > 0;) out->append(buf, got);
     const int rc = pclose(p);
     remove(inName);
     return rc == 0;
 }
 
+// The lines of a file, without their CR LF or LF.
 std::vector<std::string> Lines(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
     std::vector<std::string> out;
-    std::string line;
-    for (char c : ss.str()) {
-        if (c == '\n') {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            out.push_back(line);
-            line.clear();
-        } else {
-            line += c;
-        }
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        out.push_back(line);
     }
-    if (!line.empty()) out.push_back(line);
     return out;
 }
 
 // Each line of the corpus file in `form`: decoded, it is iconv's EUC form
 // of the line; encoded again, it is iconv's ISO-2022 form of that.
-void AgainstIconv(Iso2022 form, const char* file, const char* iso, const char* euc) {
-    const auto lines = Lines(std::string(CORPUS_DIR) + "/" + file);
-    ASSERT_GT(lines.size(), 10u);
-    int compared = 0;
-    for (const std::string& line : lines) {
-        std::string expectEuc, expectIso;
-        ASSERT_TRUE(Iconv(iso, euc, line, &expectEuc)) << line;
-        EXPECT_EQ(Decode(form, line), expectEuc) << line;
-        ASSERT_TRUE(Iconv(euc, iso, expectEuc, &expectIso));
-        std::string got;
-        ASSERT_TRUE(Encode(form, expectEuc, &got)) << line;
-        // iconv heads all its Korean output with the designation; here it
-        // comes just before the first SO of a line, and not at all in a line
-        // without Korean.
-        if (form == Iso2022::Kr && expectIso.rfind("\x1B$)C", 0) == 0) {
-            expectIso.erase(0, 4);
-            const size_t so = expectIso.find('\x0E');
-            if (so != std::string::npos) expectIso.insert(so, "\x1B$)C");
-        }
-        EXPECT_EQ(got, expectIso) << line;
-        ++compared;
-    }
-    EXPECT_EQ(compared, int(lines.size()));
-}
-
 TEST(Iso2022, CorpusLinesAgainstIconv) {
-    AgainstIconv(Iso2022::Jp, "ISO-2022-JP.txt", "ISO-2022-JP", "EUC-JP");
-    AgainstIconv(Iso2022::Kr, "ISO-2022-KR.txt", "ISO-2022-KR", "EUC-KR");
-    AgainstIconv(Iso2022::Cn, "ISO-2022-CN.txt", "ISO-2022-CN", "EUC-CN");
+    const struct {
+        Iso2022 form;
+        const char *iso, *euc;
+    } files[] = {{Iso2022::Jp, "ISO-2022-JP", "EUC-JP"}, {Iso2022::Kr, "ISO-2022-KR", "EUC-KR"},
+                 {Iso2022::Cn, "ISO-2022-CN", "EUC-CN"}};
+    for (const auto& file : files) {
+        const auto lines = Lines(std::string(CORPUS_DIR) + "/" + file.iso + ".txt");
+        ASSERT_GT(lines.size(), 10u);
+        for (const std::string& line : lines) {
+            std::string euc, iso, got;
+            ASSERT_TRUE(Iconv(file.iso, file.euc, line, &euc)) << line;
+            EXPECT_EQ(Decode(file.form, line), euc) << line;
+            ASSERT_TRUE(Iconv(file.euc, file.iso, euc, &iso));
+            ASSERT_TRUE(Encode(file.form, euc, &got)) << line;
+            // iconv heads all its Korean output with the designation; here it
+            // comes just before the first SO of a line, and not at all in a line
+            // without Korean.
+            if (file.form == Iso2022::Kr && iso.rfind("\x1B$)C", 0) == 0) {
+                iso.erase(0, 4);
+                if (iso.find('\x0E') != std::string::npos) iso.insert(iso.find('\x0E'), "\x1B$)C");
+            }
+            EXPECT_EQ(got, iso) << line;
+        }
+    }
 }
 
 }  // namespace

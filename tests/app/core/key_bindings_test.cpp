@@ -7,22 +7,17 @@
 
 #include "KeyBindings.h"
 #include "Settings.h"
+#include "TestSupport.h"
 
 using namespace keys;
 
 namespace {
 
+// A key.ini of this text (UTF-16LE behind its mark) in a folder of its own.
 std::wstring TempIni(const char* text) {
-    wchar_t dir[MAX_PATH], name[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    GetTempFileNameW(dir, L"KEY", 0, name);
-    HANDLE h = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    std::string bytes = "\xFF\xFE";
-    for (const char* p = text; *p; ++p) bytes += std::string{*p, '\0'};
-    DWORD n = 0;
-    WriteFile(h, bytes.data(), DWORD(bytes.size()), &n, nullptr);
-    CloseHandle(h);
-    return name;
+    const std::wstring path = testing_support::MakeTempFolder(L"KEY") + L"key.ini";
+    EXPECT_TRUE(testing_support::WriteFileText(path, testing_support::Utf16Text(text)));
+    return path;
 }
 
 MSG KeyDown(int vk, UINT message = WM_KEYDOWN) {
@@ -35,71 +30,41 @@ MSG KeyDown(int vk, UINT message = WM_KEYDOWN) {
 }  // namespace
 
 TEST(KeyNames, PrefixesThenTheKey) {
-    EXPECT_EQ(KeyName(0x0674), L"Ctrl+Shift+F5");
-    EXPECT_EQ(KeyName(0x0970), L"Win+Alt+F1");
-    EXPECT_EQ(KeyName(0x0F41), L"Win+Ctrl+Alt+Shift+A");
-    EXPECT_EQ(KeyName(0x0200), L"Ctrl+");
-    EXPECT_EQ(KeyName(0x0000), L"");
-    EXPECT_EQ(KeyName(0x0021), L"PgUp");
-    EXPECT_EQ(KeyName(0x0035), L"5");
-    EXPECT_EQ(KeyName(0x0065), L"Num5");
-    EXPECT_EQ(KeyName(0x0087), L"F24");
-    EXPECT_EQ(KeyName(0x00BA), L";");
-    EXPECT_EQ(KeyName(0x00DC), L"\\");
-    EXPECT_EQ(KeyName(0x00B3), L"Play/Pause Media");
-    EXPECT_EQ(KeyName(0x00E2), L"<");
-    EXPECT_EQ(KeyName(0x00F0), L"OEM");
-    EXPECT_EQ(KeyName(0x00FE), L"Clear");
-    EXPECT_EQ(KeyName(0x0016), L"Unknown");
-    EXPECT_EQ(KeyName(0x00FF), L"Unknown");
-}
-
-TEST(KeyTables, LoadingStopsWhereTheFileSays) {
-    CKeyTables t;
-    const std::wstring none = TempIni("[Global]\r\nCommand1=65536\r\n");
-    t.Load(none);  // Command0 missing: no command bindings at all
-    EXPECT_TRUE(t.commands.empty());
-    const std::wstring ini = TempIni(
-        "[Global]\r\nCommand0=-520093106\r\nCommand1=81264754\r\nCommand2=0\r\nCommand3=65537\r\n"
-        "[Macro]\r\nCommand0=628,C:\\m\\one.mac\r\nCommand1=629\r\nCommand2=0,C:\\m\\zero.mac\r\n"
-        "Command3=630,C:\\m\\two.mac\tjunk\r\nCommand4=\r\nCommand5=631,C:\\m\\late.mac\r\n");
-    t.Load(ini);
-    ASSERT_EQ(t.commands.size(), 2u);
-    EXPECT_EQ(t.CommandFor(0x024E), 57600);  // Ctrl+N
-    EXPECT_EQ(t.CommandFor(0x0072), 1240);   // F3
-    // A macro line without a path, or with key 0, is left out.
-    ASSERT_EQ(t.macros.size(), 2u);
-    EXPECT_EQ(t.macros[0].path, L"C:\\m\\one.mac");
-    EXPECT_EQ(t.macros[1].key, 630);
-    EXPECT_EQ(t.macros[1].path, L"C:\\m\\two.mac");
-    DeleteFileW(none.c_str());
-    DeleteFileW(ini.c_str());
+    const std::pair<uint16_t, const wchar_t*> names[] = {
+        {0x0674, L"Ctrl+Shift+F5"}, {0x0970, L"Win+Alt+F1"}, {0x0F41, L"Win+Ctrl+Alt+Shift+A"},
+        {0x0200, L"Ctrl+"},         {0x0000, L""},           {0x0021, L"PgUp"},
+        {0x0035, L"5"},             {0x0065, L"Num5"},       {0x0087, L"F24"},
+        {0x00BA, L";"},             {0x00DC, L"\\"},         {0x00B3, L"Play/Pause Media"},
+        {0x00E2, L"<"},             {0x00F0, L"OEM"},        {0x00FE, L"Clear"},
+        {0x0016, L"Unknown"},       {0x00FF, L"Unknown"}};
+    for (const auto& [code, name] : names) EXPECT_EQ(KeyName(code), name) << std::hex << code;
 }
 
 // A hand-edited key.ini: numbers read as the profile functions read them,
-// and an entry that holds no number is skipped rather than ending the list.
-TEST(KeyTables, AMalformedEntryIsSkipped) {
-    const std::wstring ini = TempIni(
+// an entry that holds no number is skipped rather than ending the list, and
+// an empty entry or a 0 ends it.
+TEST(KeyTables, LoadingTakesWhatTheFileSays) {
+    CKeyTables t;
+    t.Load(TempIni("[Global]\r\nCommand1=65536\r\n"));  // Command0 missing: no command bindings at all
+    EXPECT_TRUE(t.commands.empty());
+    t.Load(TempIni(
         "[Global]\r\nCommand0=81264754 ; F3\r\nCommand1=junk\r\nCommand2=99999999999\r\n"
         "Command3= -520093106\r\nCommand4=3774874190\r\nCommand5=0\r\nCommand6=65537\r\n"
-        "[Macro]\r\nCommand0=x,C:\\m\\bad.mac\r\nCommand1=628,C:\\m\\one.mac\r\n"
-        "Command2=629 ,C:\\m\\gap.mac\r\nCommand3= 630,C:\\m\\two.mac\r\nCommand4=\r\nCommand5=631,C:\\x.mac\r\n");
-    CKeyTables t;
-    t.Load(ini);
+        "[Macro]\r\nCommand0=x,C:\\m\\bad.mac\r\nCommand1=628,C:\\m\\one.mac\r\nCommand2=629\r\n"
+        "Command3=629 ,C:\\m\\gap.mac\r\nCommand4=0,C:\\m\\zero.mac\r\nCommand5= 630,C:\\m\\two.mac\tjunk\r\n"
+        "Command6=\r\nCommand7=631,C:\\x.mac\r\n"));
     // Command0 with a note, Command3 and Command4 (one entry written signed and
     // unsigned); junk and a number beyond 32 bits are skipped; 0 ends the list.
-    ASSERT_EQ(t.commands.size(), 3u);
-    EXPECT_EQ(t.commands[0], 81264754u);
-    EXPECT_EQ(t.commands[1], uint32_t(-520093106));
-    EXPECT_EQ(t.commands[2], 3774874190u);
-    EXPECT_EQ(t.CommandFor(0x0072), 1240);
-    // "%d,%[^\t\n]": blanks may lead the number but a comma must follow it.
+    EXPECT_EQ(t.commands, (std::vector<uint32_t>{81264754u, uint32_t(-520093106), 3774874190u}));
+    EXPECT_EQ(t.CommandFor(0x0072), 1240);   // F3
+    EXPECT_EQ(t.CommandFor(0x024E), 57600);  // Ctrl+N
+    // "%d,%[^\t\n]": blanks may lead the number but a comma must follow it;
+    // a line without a path, or with key 0, is left out.
     ASSERT_EQ(t.macros.size(), 2u);
     EXPECT_EQ(t.macros[0].key, 628);
     EXPECT_EQ(t.macros[0].path, L"C:\\m\\one.mac");
     EXPECT_EQ(t.macros[1].key, 630);
     EXPECT_EQ(t.macros[1].path, L"C:\\m\\two.mac");
-    DeleteFileW(ini.c_str());
 }
 
 TEST(KeyTables, SavingWritesEachSectionAfresh) {
@@ -114,26 +79,35 @@ TEST(KeyTables, SavingWritesEachSectionAfresh) {
     EXPECT_EQ(back.commands, t.commands);  // the old third entry is gone
     ASSERT_EQ(back.macros.size(), 1u);
     EXPECT_EQ(back.macros[0].path, L"C:\\\x65E5\\m.mac");
-    DeleteFileW(ini.c_str());
 }
 
 TEST(KeyTables, TranslationPrefersCommandsAndTheFirstEntry) {
     CKeyTables t;
-    t.commands = {(100u << 16) | 0x0274, (200u << 16) | 0x0274, (300u << 16) | 0x0041};
+    t.commands = {(100u << 16) | 0x0274, (200u << 16) | 0x0274, (300u << 16) | 0x0041, (400u << 16) | 0x0211};
     t.macros = {{0x0274, L"macro.mac"}, {0x0042, L"b.mac"}};
-    int cmd = 0;
-    const std::wstring* macro = nullptr;
-    EXPECT_EQ(t.Find(KeyDown(VK_F5), kCtrl, &cmd, &macro), CKeyTables::Match::kCommand);
-    EXPECT_EQ(cmd, 100);  // the earlier of two entries with one key
-    EXPECT_EQ(t.Find(KeyDown('A'), 0, &cmd, &macro), CKeyTables::Match::kCommand);  // no modifiers
-    EXPECT_EQ(cmd, 300);
-    EXPECT_EQ(t.Find(KeyDown('A'), kShift, &cmd, &macro), CKeyTables::Match::kNone);
-    EXPECT_EQ(t.Find(KeyDown('B', WM_SYSKEYDOWN), 0, &cmd, &macro), CKeyTables::Match::kMacro);
-    EXPECT_EQ(*macro, L"b.mac");
-    EXPECT_EQ(t.Find(KeyDown('B', WM_KEYUP), 0, &cmd, &macro), CKeyTables::Match::kNone);
-    // Modifier keys alone never trigger a binding.
-    t.commands.push_back((400u << 16) | 0x0211);
-    EXPECT_EQ(t.Find(KeyDown(VK_CONTROL), kCtrl, &cmd, &macro), CKeyTables::Match::kNone);
+    using M = CKeyTables::Match;
+    const struct {
+        MSG msg;
+        uint16_t modifiers;
+        M match;
+        int command;
+        const wchar_t* macro;
+    } cases[] = {
+        {KeyDown(VK_F5), kCtrl, M::kCommand, 100, nullptr},  // the earlier of two entries with one key
+        {KeyDown('A'), 0, M::kCommand, 300, nullptr},        // no modifiers
+        {KeyDown('A'), kShift, M::kNone, 0, nullptr},
+        {KeyDown('B', WM_SYSKEYDOWN), 0, M::kMacro, 0, L"b.mac"},
+        {KeyDown('B', WM_KEYUP), 0, M::kNone, 0, nullptr},
+        {KeyDown(VK_CONTROL), kCtrl, M::kNone, 0, nullptr},  // modifier keys alone never trigger a binding
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "key " << c.msg.wParam << " message " << c.msg.message);
+        int cmd = 0;
+        const std::wstring* macro = nullptr;
+        EXPECT_EQ(int(t.Find(c.msg, c.modifiers, &cmd, &macro)), int(c.match));
+        EXPECT_EQ(cmd, c.command);
+        EXPECT_EQ(macro ? *macro : L"", c.macro ? c.macro : L"");
+    }
 }
 
 namespace {

@@ -11,14 +11,6 @@
 
 namespace {
 
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    const shell::CUniqueHandle f(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(f);
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(f.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr));
-}
-
 bool IsOpenHandle(HANDLE h) {
     DWORD flags = 0;
     return GetHandleInformation(h, &flags) != FALSE;
@@ -69,8 +61,8 @@ TEST(Owners, ComPointersCountTheirReferences) {
 TEST(Owners, AMappedFileHoldsItsBytesAndNoMore) {
     const std::wstring folder = testing_support::MakeTempFolder(L"OWN");
     const std::wstring full = folder + L"full.txt", empty = folder + L"empty.txt";
-    WriteBytes(full, "three\nlines\nhere");
-    WriteBytes(empty, "");
+    ASSERT_TRUE(testing_support::WriteFileText(full, "three\nlines\nhere"));
+    ASSERT_TRUE(testing_support::WriteFileText(empty, ""));
     struct Case {
         std::wstring path;
         shell::CMappedFile::Result result;
