@@ -92,6 +92,23 @@ protected:
         return buf;
     }
     int TabCount() { return int(SendMessageW(frame_->TabStrip(), TCM_GETITEMCOUNT, 0, 0)); }
+    // A window's text: a frame's caption, a document's path.
+    static std::wstring TextOf(HWND w) {
+        wchar_t buf[1024] = {};
+        GetWindowTextW(w, buf, 1024);
+        return buf;
+    }
+    // The clipboard holds this text.
+    static void SetClipboardText(const wchar_t* text) {
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        EmptyClipboard();
+        const size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+        HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes);
+        memcpy(GlobalLock(mem), text, bytes);
+        GlobalUnlock(mem);
+        SetClipboardData(CF_UNICODETEXT, mem);
+        CloseClipboard();
+    }
 
     static inline HMODULE language_ = nullptr;
     std::wstring folder_;

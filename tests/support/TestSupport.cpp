@@ -74,4 +74,10 @@ std::string ReadFileText(const std::wstring& path) {
     return out;
 }
 
+std::string Utf16Text(const std::string& ascii) {
+    std::string bytes = "\xFF\xFE";
+    for (char c : ascii) bytes += std::string{c, '\0'};
+    return bytes;
+}
+
 }  // namespace testing_support

@@ -29,5 +29,7 @@ std::wstring MakeTempFolder(const wchar_t* prefix);
 bool CopyFromTests(const std::wstring& folder, const wchar_t* name);
 bool WriteFileText(const std::wstring& path, const std::string& bytes);
 std::string ReadFileText(const std::wstring& path);
+// The bytes of a settings file: UTF-16LE behind its mark, from ASCII text.
+std::string Utf16Text(const std::string& ascii);
 
 }  // namespace testing_support
