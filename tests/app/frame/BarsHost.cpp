@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "ProgramIds.h"
 
 namespace bars_test {
@@ -9,29 +11,14 @@ namespace bars_test {
 namespace {
 
 constexpr wchar_t kFrameClass[] = L"BarsTestFrame";
-
-bool RecordedMessage(UINT msg) {
-    switch (msg) {
-        case WM_COMMAND:
-        case WM_INITMENU:
-        case WM_INITMENUPOPUP:
-        case WM_UNINITMENUPOPUP:
-        case WM_MENUSELECT:
-        case WM_ENTERMENULOOP:
-        case WM_EXITMENULOOP:
-        case WM_SYSCOMMAND:
-        case MPF_RELAYOUT: return true;
-        default: return false;
-    }
-}
-
+constexpr UINT kRecorded[] = {WM_COMMAND,       WM_INITMENU,      WM_INITMENUPOPUP, WM_UNINITMENUPOPUP, WM_MENUSELECT,
+                              WM_ENTERMENULOOP, WM_EXITMENULOOP, WM_SYSCOMMAND,    MPF_RELAYOUT};
 MenuScript* running = nullptr;
 
 }  // namespace
 
 TestFrame::TestFrame() {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
+    WNDCLASSEXW wc = {sizeof wc};
     wc.lpfnWndProc = &TestFrame::Procedure;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -59,8 +46,7 @@ bool TestFrame::AddCommandBar(HMENU menu) {
                              0, 0, 0, 0, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!rebar_ || !bar_.Create(rebar_, hwnd_, menu)) return false;
     const SIZE size = bar_.IdealSize();
-    REBARBANDINFOW band = {};
-    band.cbSize = sizeof band;
+    REBARBANDINFOW band = {sizeof band};
     band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_STYLE | RBBIM_IDEALSIZE;
     band.fStyle = RBBS_NOGRIPPER;
     band.hwndChild = bar_.Window();
@@ -71,20 +57,11 @@ bool TestFrame::AddCommandBar(HMENU menu) {
     return true;
 }
 
-bool TestFrame::AddDockingWindow() {
-    if (!dock_.Create(hwnd_)) return false;
-    Relayout();
-    return true;
-}
-
 RECT TestFrame::Client() const {
-    RECT rc;
+    RECT rc, bar = {};
     GetClientRect(hwnd_, &rc);
-    if (rebar_) {
-        RECT bar;
-        GetWindowRect(rebar_, &bar);
-        rc.top += bar.bottom - bar.top;
-    }
+    if (rebar_) GetWindowRect(rebar_, &bar);
+    rc.top += bar.bottom - bar.top;
     return rc;
 }
 
@@ -93,22 +70,10 @@ void TestFrame::Relayout() {
     rest_ = dock_.Window() ? dock_.Layout(Client()) : Client();
 }
 
-int TestFrame::Count(UINT msg) const {
-    int n = 0;
-    for (const Recorded& r : log_) n += r.msg == msg;
-    return n;
-}
-
-WPARAM TestFrame::FirstParam(UINT msg, WPARAM none) const {
-    for (const Recorded& r : log_)
-        if (r.msg == msg) return r.wp;
-    return none;
-}
-
 std::vector<WPARAM> TestFrame::Params(UINT msg) const {
     std::vector<WPARAM> params;
-    for (const Recorded& r : log_)
-        if (r.msg == msg) params.push_back(r.wp);
+    for (const auto& [m, wp] : log_)
+        if (m == msg) params.push_back(wp);
     return params;
 }
 
@@ -118,18 +83,15 @@ LRESULT CALLBACK TestFrame::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
                           reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
     auto* self = reinterpret_cast<TestFrame*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-    if (RecordedMessage(msg)) self->log_.push_back({msg, wp, lp});
+    if (std::find(std::begin(kRecorded), std::end(kRecorded), msg) != std::end(kRecorded))
+        self->log_.push_back({msg, wp});
+    LRESULT result = 0;
     switch (msg) {
-        case MPF_RELAYOUT:
-            ++self->relayouts_;
-            self->Relayout();
-            return 0;
+        case MPF_RELAYOUT: ++self->relayouts_; [[fallthrough]];
         case WM_SIZE: self->Relayout(); return 0;
-        case WM_NOTIFY: {
-            LRESULT result = 0;
+        case WM_NOTIFY:
             if (self->bar_.HandleNotify(reinterpret_cast<NMHDR*>(lp), &result)) return result;
             break;
-        }
         case WM_NCDESTROY: self->hwnd_ = nullptr; break;
         default: break;
     }
@@ -175,13 +137,16 @@ MenuScript::Step MenuScript::WaitForMenu() {
     return [] { return OpenMenuWindow() != nullptr; };
 }
 
-MenuScript::Step MenuScript::Key(UINT vk) {
-    return [vk] {
+// The key pressed and let go of in the open menu (`message` and the
+// matching key-up; Alt held for the system keys but Alt itself).
+MenuScript::Step MenuScript::Key(UINT vk, UINT message) {
+    return [vk, message] {
         HWND menu = OpenMenuWindow();
         if (!menu) return false;
-        const LPARAM lp = 1 | LPARAM(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
-        PostMessageW(menu, WM_KEYDOWN, vk, lp);
-        PostMessageW(menu, WM_KEYUP, vk, lp | (LPARAM(3) << 30));
+        const LPARAM lp = 1 | LPARAM(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16 |
+                          (message == WM_SYSKEYUP && vk != VK_MENU ? LPARAM(1) << 29 : 0);
+        if (message == WM_KEYDOWN) PostMessageW(menu, WM_KEYDOWN, vk, lp);
+        PostMessageW(menu, message == WM_KEYDOWN ? WM_KEYUP : message, vk, lp | (LPARAM(3) << 30));
         return true;
     };
 }

@@ -14,12 +14,6 @@
 
 namespace bars_test {
 
-struct Recorded {
-    UINT msg;
-    WPARAM wp;
-    LPARAM lp;
-};
-
 class TestFrame {
 public:
     TestFrame();
@@ -28,7 +22,7 @@ public:
     HWND Window() const { return hwnd_; }
     // A rebar along the top with the command bar over `menu` in its band.
     bool AddCommandBar(HMENU menu);
-    bool AddDockingWindow();
+    bool AddDockingWindow() { return dock_.Create(hwnd_) && (Relayout(), true); }
     shell::CCommandBar& Bar() { return bar_; }
     shell::CDockingWindow& Dock() { return dock_; }
     HWND Rebar() const { return rebar_; }
@@ -39,11 +33,14 @@ public:
     int Relayouts() const { return relayouts_; }
     void Relayout();
 
-    std::vector<Recorded>& Log() { return log_; }
-    int Count(UINT msg) const;
-    // wParam of the first recorded `msg`, or `none`.
-    WPARAM FirstParam(UINT msg, WPARAM none = WPARAM(-1)) const;
+    // The menu and command messages recorded: how many of `msg`, and their
+    // wParams in order (the first, or `none`).
+    bool NothingRecorded() const { return log_.empty(); }
     std::vector<WPARAM> Params(UINT msg) const;
+    int Count(UINT msg) const { return int(Params(msg).size()); }
+    WPARAM FirstParam(UINT msg, WPARAM none = WPARAM(-1)) const {
+        return Count(msg) ? Params(msg)[0] : none;
+    }
 
 private:
     static LRESULT CALLBACK Procedure(HWND, UINT, WPARAM, LPARAM);
@@ -51,7 +48,7 @@ private:
     HWND rebar_ = nullptr;
     shell::CCommandBar bar_;
     shell::CDockingWindow dock_;
-    std::vector<Recorded> log_;
+    std::vector<std::pair<UINT, WPARAM>> log_;
     RECT rest_ = {};
     int relayouts_ = 0;
 };
@@ -73,7 +70,7 @@ public:
     bool Completed() const { return next_ == steps_.size() && !timedOut_; }
 
     static Step WaitForMenu();
-    static Step Key(UINT vk);
+    static Step Key(UINT vk, UINT message = WM_KEYDOWN);
     static Step End();
 
 private:
