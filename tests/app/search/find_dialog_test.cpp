@@ -3,206 +3,129 @@
 // word-under-caret commands, replace and replace all, the remembered options
 // and histories, the incremental search's colour, List All reaching the
 // output, and the select-word highlight of document panes.
-#include <gtest/gtest.h>
-
-#include <windows.h>
-#include <commctrl.h>
-
+#include <optional>
+#include <source_location>
 #include <string>
 #include <vector>
 
 #include "CommandIds.h"
+#include "ControlScript.h"
 #include "DialogIds.h"
 #include "EditProtocol.h"
 #include "FindDialog.h"
 #include "LongWork.h"
-#include "MainFrame.h"
-#include "Resources.h"
-#include "Settings.h"
+#include "SearchFrame.h"
 #include "SettingsKeys.h"
-#include "SyntaxList.h"
-#include "TestSupport.h"
 
-using testing_support::Messages;
-using testing_support::WriteFileText;
+using shell::FormatLanguageString;
+using shell::LanguageString;
+using testing_support::Select;
+using testing_support::SetCaret;
 
 namespace {
-
-// The frame with its output recorded where the output window takes it.
-class RecordingFrame : public shell::CMainFrame {
-public:
-    LRESULT MORROWPAD_CALL AppendOutput(const wchar_t* text, int length) override {
-        if (text && length > 0) output.append(text, size_t(length));
-        return CMainFrame::AppendOutput(text, length);
-    }
-    std::wstring output;
-};
-
-// What the panes are told about highlighters, by pane.
-struct HighlighterLog {
-    IHighlighter* last = nullptr;
-    int adds = 0, removes = 0;
-};
-LRESULT CALLBACK WatchHighlighters(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
-    if (msg == MPM_HIGHLIGHTER && (lp == 0 || lp == 1)) {
-        auto* log = reinterpret_cast<HighlighterLog*>(data);
-        if (lp == 1) {
-            log->last = reinterpret_cast<IHighlighter*>(wp);
-            ++log->adds;
-        } else {
-            ++log->removes;
-        }
-    }
-    return DefSubclassProc(w, msg, wp, lp);
-}
 
 UINT g_fragment = 0;
 UINT ChooseFragment(HMENU) { return g_fragment; }
 
-class FindDialogs : public ::testing::Test {
-protected:
+// What a window is told about highlighters while it is watched.
+class CHighlighterWatch {
+   public:
+    explicit CHighlighterWatch(HWND w) : w_(w) {
+        EXPECT_TRUE(SetWindowSubclass(w, &Proc, 1, DWORD_PTR(this)));
+    }
+    ~CHighlighterWatch() { RemoveWindowSubclass(w_, &Proc, 1); }
+    // Whether the last highlighter registered is still the window's.
+    bool Highlighted() const { return last && SendMessageW(w_, MPM_HIGHLIGHTER, WPARAM(last), 2) == 1; }
+    IHighlighter* last = nullptr;
+    int adds = 0;
+
+   private:
+    static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+        if (msg == MPM_HIGHLIGHTER && lp == 1) {
+            reinterpret_cast<CHighlighterWatch*>(data)->last = reinterpret_cast<IHighlighter*>(wp);
+            ++reinterpret_cast<CHighlighterWatch*>(data)->adds;
+        }
+        return DefSubclassProc(w, msg, wp, lp);
+    }
+    HWND w_;
+};
+
+// One step of a dialog script: a frame command, a click on a control of the
+// dialog, a field's text, the document's text (marked as in MarkedText.h:
+// "|" the caret, "[...]" a selection; the caret at the start without marks),
+// the caret put; or a check of the selection ("line,start-end", "l,c-l,c"
+// or "none"), the status bar's message or the document's text.
+struct Step {
+    enum Op { kCmd, kClick, kSet, kDoc, kGo, kSel, kSays, kIs } op;
+    int id = 0, line = 0;
+    std::wstring text;
+    std::string sel;
+};
+Step Cmd(int id) { return {Step::kCmd, id}; }
+Step Push(int id) { return {Step::kClick, id}; }
+Step Set(int field, const std::wstring& text) { return {Step::kSet, field, 0, text}; }
+Step Doc(const std::wstring& marked) { return {Step::kDoc, 0, 0, marked}; }
+Step Go(int line, int column) { return {Step::kGo, column, line}; }
+Step Sel(const std::string& s) { return {Step::kSel, 0, 0, L"", s}; }
+Step Says(const std::wstring& status) { return {Step::kSays, 0, 0, status}; }
+Step Is(const std::wstring& text) { return {Step::kIs, 0, 0, text}; }
+constexpr int kNext = IDC_FIND_NEXT_BUTTON, kPrevious = IDC_FIND_PREVIOUS_BUTTON;
+
+class FindDialogs : public CSearchFrameTest {
+   protected:
     static void SetUpTestSuite() {
-        language_ = LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str());
-        shell::SetResourceModule(language_);
+        CFrameTest::SetUpTestSuite();
         search::SetFragmentChooser(&ChooseFragment);
     }
     static void TearDownTestSuite() {
         search::SetFragmentChooser(nullptr);
-        shell::SetResourceModule(nullptr);
+        CFrameTest::TearDownTestSuite();
     }
-    void SetUp() override {
-        folder_ = testing_support::MakeTempFolder(L"mp-find-");
-        ASSERT_FALSE(folder_.empty());
-        settings::SetProgramFolder(folder_);
-        edit_ = LoadLibraryW((testing_support::TestFolder() + L"Edit.dll").c_str());
-        ASSERT_NE(edit_, nullptr);
-        Messages().clear();
-        frame_ = std::make_unique<RecordingFrame>();
-        ASSERT_NE(frame_->Create(L"prog", edit_), nullptr);
-    }
-    void TearDown() override {
-        frame_.reset();
-        syntax::Reload();
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
-        settings::SetProgramFolder(L"");
-        EXPECT_TRUE(Messages().empty()) << "a search failure went to a message box";
-    }
-
-    HWND Pane() { return frame_->ActivePane(); }
-    void Command(UINT id) { SendMessageW(frame_->Window(), WM_COMMAND, id, 0); }
-    void SetText(const wchar_t* text) {
-        Position start = {0, 0}, end = {0x7FFFFFF, 0x7FFFFFF};
-        SendMessageW(Pane(), MPM_DELETERANGE, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-        TextArg arg = {text, -1};
-        SendMessageW(Pane(), MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&arg));
-        Caret(0, 0);
-    }
-    std::wstring Text() {
-        std::wstring all;
-        const int n = int(SendMessageW(Pane(), MPM_GETLINECOUNT, 0, 0));
-        for (int i = 0; i < n; ++i) {
-            const int len = int(SendMessageW(Pane(), MPM_GETLINE, WPARAM(i), 0));
-            std::wstring line(size_t(len) + 1, L'\0');
-            if (len) SendMessageW(Pane(), MPM_GETLINE, WPARAM(i), reinterpret_cast<LPARAM>(line.data()));
-            line.resize(size_t(len));
-            all += (i ? L"\n" : L"") + line;
-        }
-        return all;
-    }
-    void Caret(int line, int column) {
-        Position p = {line, column};
-        SendMessageW(Pane(), MPM_SETCARET, reinterpret_cast<WPARAM>(&p), 0);
-    }
-    void Select(int l0, int c0, int l1, int c1) {
-        Position a = {l0, c0}, b = {l1, c1};
-        SendMessageW(Pane(), MPM_SELECT, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
-    }
-    // The single selection as "line,start-end" ("none" without one).
-    std::string Selection() {
-        Position s = {}, e = {};
-        if (!SendMessageW(Pane(), MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&s), reinterpret_cast<LPARAM>(&e)))
-            return "none";
-        if (s.line == e.line && s.column == e.column) return "none";
-        if (s.line != e.line) return std::to_string(s.line) + "," + std::to_string(s.column) + "-" +
-                                     std::to_string(e.line) + "," + std::to_string(e.column);
-        return std::to_string(s.line) + "," + std::to_string(s.column) + "-" + std::to_string(e.column);
-    }
-    std::wstring Status() {
-        HWND bar = frame_->StatusBar();
-        const int n = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, 0, 0));
-        std::wstring text(size_t(n) + 1, L'\0');
-        SendMessageW(bar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(size_t(n));
-        return text;
-    }
-    void SetStatusMarker() { frame_->SetStatusMessage(L"marker"); }
     search::CFindDialog* Dialog() { return frame_->FindDialog(); }
-    HWND Item(int id) { return GetDlgItem(Dialog()->Window(), id); }
-    void Click(int id) { SendMessageW(Item(id), BM_CLICK, 0, 0); }
-    bool Checked(int id) { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-    void SetField(int id, const wchar_t* text) { SetWindowTextW(Item(id), text); }
-    std::wstring Field(int id) {
-        wchar_t buf[5000] = {};
-        GetWindowTextW(Item(id), buf, 5000);
-        return buf;
+    HWND DialogWindow() override { return Dialog() ? Dialog()->Window() : nullptr; }
+    bool Shown() { return IsWindowVisible(DialogWindow()) != FALSE; }
+    HWND Pane() { return frame_->ActivePane(); }
+    void SetText(const std::wstring& marked) { testing_support::SetState(Pane(), marked); }
+    std::wstring Text() { return testing_support::TextOf(Pane()); }
+    std::string Selection() {
+        const testing_support::Span s = testing_support::SelectionOf(Pane());
+        if (s.from == s.to) return "none";
+        return std::to_string(s.from.line) + "," + std::to_string(s.from.column) + "-" +
+               (s.from.line != s.to.line ? std::to_string(s.to.line) + "," : "") +
+               std::to_string(s.to.column);
     }
-    HWND FieldEdit(int id) {
-        COMBOBOXINFO info = {};
-        info.cbSize = sizeof info;
-        GetComboBoxInfo(Item(id), &info);
-        return info.hwndItem;
-    }
-    // Types into the find text as the user does (each key an edit notification).
-    void Type(const wchar_t* text) {
-        for (; *text; ++text) SendMessageW(FieldEdit(IDC_FIND_TEXT), WM_CHAR, *text, 0);
-    }
-    // The background the dialog gives the find text's field.
-    COLORREF FieldBackground() {
-        HDC dc = CreateCompatibleDC(nullptr);
-        SetBkColor(dc, RGB(1, 2, 3));
-        SendMessageW(Dialog()->Window(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
-                     reinterpret_cast<LPARAM>(FieldEdit(IDC_FIND_TEXT)));
-        const COLORREF color = GetBkColor(dc);
-        DeleteDC(dc);
-        return color;
-    }
-    // A client point of the pane over (line, column), found by hit tests.
-    LPARAM PointOf(int line, int column) {
-        RECT rc = {};
-        GetClientRect(Pane(), &rc);
-        int hit[4] = {};
-        int top = -1, bottom = -1;
-        for (int y = 0; y < rc.bottom; ++y) {
-            SendMessageW(Pane(), MPM_HITTEST, reinterpret_cast<WPARAM>(hit), MAKELPARAM(rc.right / 2, y));
-            if (hit[0] == line && top < 0) top = y;
-            if (hit[0] == line) bottom = y;
+    void Run(const std::vector<Step>& steps, std::source_location at = std::source_location::current()) {
+        testing::ScopedTrace trace(at.file_name(), int(at.line()), "script");
+        for (size_t i = 0; i < steps.size(); ++i) {
+            const Step& s = steps[i];
+            SCOPED_TRACE(testing::Message() << "step " << i + 1);
+            switch (s.op) {
+                case Step::kCmd: Command(UINT(s.id)); break;
+                case Step::kClick: Click(s.id); break;
+                case Step::kSet: SetField(s.id, s.text); break;
+                case Step::kDoc: SetText(s.text); break;
+                case Step::kGo: SetCaret(Pane(), s.line, s.id); break;
+                case Step::kSel: EXPECT_EQ(Selection(), s.sel); break;
+                case Step::kSays: EXPECT_EQ(Status(), s.text); break;
+                case Step::kIs: EXPECT_EQ(Text(), s.text); break;
+            }
         }
-        const int y = (top + bottom) / 2;
-        for (int x = 0; x < rc.right; ++x) {
-            SendMessageW(Pane(), MPM_HITTEST, reinterpret_cast<WPARAM>(hit), MAKELPARAM(x, y));
-            if (hit[0] == line && hit[1] == column) return MAKELPARAM(x + 1, y);
-        }
-        return MAKELPARAM(0, 0);
     }
-    void DoubleClick(int line, int column) {
-        const LPARAM at = PointOf(line, column);
-        SendMessageW(Pane(), WM_LBUTTONDOWN, MK_LBUTTON, at);
-        SendMessageW(Pane(), WM_LBUTTONUP, 0, at);
-        SendMessageW(Pane(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-        SendMessageW(Pane(), WM_LBUTTONUP, 0, at);
+    static std::wstring NotFound(const wchar_t* text, bool up = false) {
+        return FormatLanguageString(up ? 15205 : 15204, {text});
     }
-    bool Highlighted(const HighlighterLog& log) {
-        return log.last && SendMessageW(Pane(), MPM_HIGHLIGHTER, reinterpret_cast<WPARAM>(log.last), 2) == 1;
+    static std::wstring Replaced(int n) { return FormatLanguageString(15200, {std::to_wstring(n)}); }
+    // Handles what is queued as the frame's message loop does.
+    void Loop() {
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE) && m.message != WM_QUIT)
+            if (!frame_->PreTranslateMessage(&m)) {
+                TranslateMessage(&m);
+                DispatchMessageW(&m);
+            }
     }
-
-    static HMODULE language_;
-    std::wstring folder_;
-    HMODULE edit_ = nullptr;
-    std::unique_ptr<RecordingFrame> frame_;
+    void Esc(HWND to) { PostMessageW(to, WM_KEYDOWN, VK_ESCAPE, 0x00010001); }
 };
-HMODULE FindDialogs::language_ = nullptr;
 
 }  // namespace
 
@@ -217,235 +140,145 @@ TEST_F(FindDialogs, FindCommandsAreNoLongerPending) {
 }
 
 TEST_F(FindDialogs, FindNextAndPreviousWalkTheMatchesAndTellWhenThereIsNoMore) {
-    SetText(L"alpha beta\nbeta alpha\ngamma");
-    Command(ID_EDIT_FIND);
+    Run({Doc(L"alpha beta\nbeta alpha\ngamma"), Cmd(ID_EDIT_FIND)});
     ASSERT_NE(Dialog(), nullptr);
     EXPECT_FALSE(Dialog()->IsReplace());
-    EXPECT_TRUE(IsWindowVisible(Dialog()->Window()));
-    EXPECT_EQ(GetWindow(Dialog()->Window(), GW_OWNER), frame_->Window());
-    SetField(IDC_FIND_TEXT, L"alpha");
-    Click(IDC_FIND_NEXT_BUTTON);
-    EXPECT_EQ(Selection(), "0,0-5");
-    EXPECT_EQ(Status(), L"");
-    Click(IDC_FIND_NEXT_BUTTON);
-    EXPECT_EQ(Selection(), "1,5-10");
-    Click(IDC_FIND_NEXT_BUTTON);  // no wrapping around the end
-    EXPECT_EQ(Selection(), "1,5-10");
-    EXPECT_EQ(Status(), shell::FormatLanguageString(15204, {L"alpha"}));
-    EXPECT_NE(Status().find(L"alpha"), std::wstring::npos);
-    Click(IDC_FIND_PREVIOUS_BUTTON);
-    EXPECT_EQ(Selection(), "0,0-5");
-    EXPECT_EQ(Status(), L"");
-    Click(IDC_FIND_PREVIOUS_BUTTON);
-    EXPECT_EQ(Selection(), "0,0-5");
-    EXPECT_EQ(Status(), shell::FormatLanguageString(15205, {L"alpha"}));
-
-    // The frame's commands search without showing the dialog.
-    ShowWindow(Dialog()->Window(), SW_HIDE);
-    Command(ID_FIND_NEXT);
-    EXPECT_EQ(Selection(), "1,5-10");
-    EXPECT_FALSE(IsWindowVisible(Dialog()->Window()));
-    Command(ID_FIND_PREVIOUS);
-    EXPECT_EQ(Selection(), "0,0-5");
-    // An empty find text does nothing at all.
-    SetField(IDC_FIND_TEXT, L"");
-    Caret(2, 0);
-    Command(ID_FIND_PREVIOUS);
-    EXPECT_EQ(Selection(), "none");
-    EXPECT_EQ(Status(), L"");
+    EXPECT_TRUE(Shown());
+    EXPECT_EQ(GetWindow(DialogWindow(), GW_OWNER), frame_->Window());
+    // No wrapping round either end.
+    Run({Set(IDC_FIND_TEXT, L"alpha"), Push(kNext), Sel("0,0-5"), Says(L""), Push(kNext), Sel("1,5-10"),
+         Push(kNext), Sel("1,5-10"), Says(NotFound(L"alpha")), Push(kPrevious), Sel("0,0-5"), Says(L""),
+         Push(kPrevious), Sel("0,0-5"), Says(NotFound(L"alpha", true))});
+    EXPECT_NE(NotFound(L"alpha").find(L"alpha"), std::wstring::npos);
+    // The frame's commands search without showing the dialog; with an empty
+    // find text they do nothing at all.
+    ShowWindow(DialogWindow(), SW_HIDE);
+    Run({Cmd(ID_FIND_NEXT), Sel("1,5-10"), Cmd(ID_FIND_PREVIOUS), Sel("0,0-5"), Set(IDC_FIND_TEXT, L""),
+         Go(2, 0), Cmd(ID_FIND_PREVIOUS), Sel("none"), Says(L"")});
+    EXPECT_FALSE(Shown());
 }
 
 // With wrap-around the searches go on from the other end and say so; it is
 // remembered with the other options. Without a match anywhere the
 // selection stays.
 TEST_F(FindDialogs, WrapAroundSearchesOnFromTheOtherEndAndSaysSo) {
-    SetText(L"alpha beta\nbeta alpha\ngamma");
-    Command(ID_EDIT_FIND);
-    SetField(IDC_FIND_TEXT, L"alpha");
-    Click(IDC_FIND_WRAP);
-    ASSERT_TRUE(Checked(IDC_FIND_WRAP));
-    Caret(1, 6);
-    Click(IDC_FIND_NEXT_BUTTON);
-    EXPECT_EQ(Selection(), "0,0-5");
-    EXPECT_EQ(Status(), shell::LanguageString(IDS_SEARCH_WRAPPED_TOP));
-    Click(IDC_FIND_NEXT_BUTTON);
-    EXPECT_EQ(Selection(), "1,5-10");
-    EXPECT_EQ(Status(), L"");
-    Caret(0, 2);
-    Click(IDC_FIND_PREVIOUS_BUTTON);
-    EXPECT_EQ(Selection(), "1,5-10");
-    EXPECT_EQ(Status(), shell::LanguageString(IDS_SEARCH_WRAPPED_BOTTOM));
-    SetField(IDC_FIND_TEXT, L"zebra");
-    Select(2, 1, 2, 3);
-    Click(IDC_FIND_NEXT_BUTTON);
-    EXPECT_EQ(Selection(), "2,1-3");
-    EXPECT_EQ(Status(), shell::FormatLanguageString(15204, {L"zebra"}));
+    Run({Doc(L"alpha beta\nbeta a|lpha\ngamma"), Cmd(ID_EDIT_FIND), Set(IDC_FIND_TEXT, L"alpha"),
+         Push(IDC_FIND_WRAP), Push(kNext), Sel("0,0-5"), Says(LanguageString(IDS_SEARCH_WRAPPED_TOP)),
+         Push(kNext), Sel("1,5-10"), Says(L""), Go(0, 2), Push(kPrevious), Sel("1,5-10"),
+         Says(LanguageString(IDS_SEARCH_WRAPPED_BOTTOM)), Set(IDC_FIND_TEXT, L"zebra"),
+         Doc(L"alpha beta\nbeta alpha\ng[am]|ma"), Push(kNext), Sel("2,1-3"), Says(NotFound(L"zebra"))});
+    EXPECT_TRUE(Checked(IDC_FIND_WRAP));
     EXPECT_NE(settings::ReadClampedInt(settings::File::Setting, L"Find", L"Options") & search::FIND_WRAP, 0);
 }
 
 // Replace All in the selection: only what lies inside it, an empty match
-// where it ends left alone, and the selection covering the result.
+// where it ends left alone (whole lines: a line-start expression stops at
+// the line after), and the selection covering the result; with nothing
+// selected, nothing, and the status bar says why.
 TEST_F(FindDialogs, ReplaceAllInTheSelectionReplacesOnlyThere) {
-    SetText(L"cat cat\ncat cat\ncat cat\ncat");
-    Command(ID_EDIT_REPLACE);
-    SetField(IDC_FIND_TEXT, L"cat");
-    SetField(IDC_REPLACE_TEXT, L"dog");
-    Click(IDC_REPLACE_IN_SELECTION);
-    Select(0, 4, 2, 3);
-    Click(IDC_REPLACE_ALL);
-    EXPECT_EQ(Text(), L"cat dog\ndog dog\ndog cat\ncat");
-    EXPECT_EQ(Status(), shell::FormatLanguageString(15200, {L"4"}));
-    EXPECT_EQ(Selection(), "0,4-2,3");
-    // Whole lines selected: a line-start expression stops at the line after.
-    Click(IDC_FIND_REGEX);
-    SetField(IDC_FIND_TEXT, L"^");
-    SetField(IDC_REPLACE_TEXT, L"// ");
-    Select(1, 0, 3, 0);
-    Click(IDC_REPLACE_ALL);
-    EXPECT_EQ(Text(), L"cat dog\n// dog dog\n// dog cat\ncat");
-    EXPECT_EQ(Selection(), "1,0-3,0");
-    // Nothing selected: nothing replaced, and the status bar says why.
-    Caret(0, 0);
-    Click(IDC_REPLACE_ALL);
-    EXPECT_EQ(Text(), L"cat dog\n// dog dog\n// dog cat\ncat");
-    EXPECT_EQ(Status(), shell::LanguageString(IDS_NOTHING_SELECTED));
-    Click(IDC_FIND_REGEX);
-    Click(IDC_REPLACE_IN_SELECTION);
+    const std::wstring once = L"cat dog\ndog dog\ndog cat\ncat",
+                       twice = L"cat dog\n// dog dog\n// dog cat\ncat";
+    Run({Doc(L"cat [cat\ncat cat\ncat]| cat\ncat"),
+         Cmd(ID_EDIT_REPLACE),
+         Set(IDC_FIND_TEXT, L"cat"),
+         Set(IDC_REPLACE_TEXT, L"dog"),
+         Push(IDC_REPLACE_IN_SELECTION),
+         Push(IDC_REPLACE_ALL),
+         Is(once),
+         Says(Replaced(4)),
+         Sel("0,4-2,3"),
+         Push(IDC_FIND_REGEX),
+         Set(IDC_FIND_TEXT, L"^"),
+         Set(IDC_REPLACE_TEXT, L"// "),
+         Doc(L"cat dog\n[dog dog\ndog cat\n]|cat"),
+         Push(IDC_REPLACE_ALL),
+         Is(twice),
+         Sel("1,0-3,0"),
+         Go(0, 0),
+         Push(IDC_REPLACE_ALL),
+         Is(twice),
+         Says(LanguageString(IDS_NOTHING_SELECTED))});
 }
 
 TEST_F(FindDialogs, FindNextBeforeAnyDialogSearchesForTheLastTextOfTheHistory) {
     settings::WriteHistory(settings::File::History, L"Find", {L"beta", L"alpha"});
-    SetText(L"alpha beta");
-    Command(ID_FIND_NEXT);
+    Run({Doc(L"alpha beta"), Cmd(ID_FIND_NEXT), Sel("0,6-10")});
     ASSERT_NE(Dialog(), nullptr);
-    EXPECT_FALSE(IsWindowVisible(Dialog()->Window()));
-    EXPECT_EQ(Selection(), "0,6-10");
-    // Both texts are offered in the list.
-    EXPECT_EQ(SendMessageW(Item(IDC_FIND_TEXT), CB_GETCOUNT, 0, 0), 2);
+    EXPECT_FALSE(Shown());
+    EXPECT_EQ(SendMessageW(Item(IDC_FIND_TEXT), CB_GETCOUNT, 0, 0), 2);  // both texts offered
 }
 
-TEST_F(FindDialogs, AFaultyPatternTellsTheEnginesErrorAndNotNotFound) {
-    SetText(L"abc");
-    Command(ID_EDIT_FIND);
-    Click(IDC_FIND_REGEX);
-    SetField(IDC_FIND_TEXT, L"a[bc");
-    Click(IDC_FIND_NEXT_BUTTON);
+// A refused pattern tells the engine's error, not "not found"; one over its
+// budget (nested repetition that fails at the far end: forwards on the
+// first line, backwards, as Replace All searches, on the second) says it
+// is too complex, once per search, with the replacements made before the
+// budget ran out.
+TEST_F(FindDialogs, FailuresAreToldOnTheStatusBar) {
+    Run({Doc(L"abc"), Cmd(ID_EDIT_REPLACE), Push(IDC_FIND_REGEX), Set(IDC_FIND_TEXT, L"a[bc"), Push(kNext),
+         Sel("none")});
     EXPECT_FALSE(Status().empty());
-    EXPECT_NE(Status(), shell::FormatLanguageString(15204, {L"a[bc"}));
-    EXPECT_EQ(Selection(), "none");
+    EXPECT_NE(Status(), NotFound(L"a[bc"));
+    const std::wstring a(40, L'a'), text = a + L"b\nb" + a, complex = LanguageString(IDS_SEARCH_TOO_COMPLEX);
+    EXPECT_FALSE(complex.empty());
+    Run({Doc(text), Set(IDC_FIND_TEXT, L"^(a+)+$"), Set(IDC_REPLACE_TEXT, L"x")});
+    for (int button : {kNext, IDC_REPLACE_ALL, IDC_FIND_LIST_ALL}) {
+        frame_->SetStatusMessage(L"marker");
+        Run({Push(button), Says(complex), Is(text)});
+    }
+    Run({Doc(L"b" + a + L"\nx\nx"), Set(IDC_FIND_TEXT, L"^(a+)+$|x"), Push(IDC_REPLACE_ALL),
+         Says(complex + L" " + Replaced(2))});
 }
 
-TEST_F(FindDialogs, ASearchOverItsBudgetSaysTooComplexOnce) {
-    // Nested repetition that fails at the far end: forwards on the first
-    // line, backwards (as Replace All searches) on the second.
-    const std::wstring a(40, L'a');
-    const std::wstring text = a + L"b\nb" + a;
-    SetText(text.c_str());
-    Command(ID_EDIT_REPLACE);
-    Click(IDC_FIND_REGEX);
-    SetField(IDC_FIND_TEXT, L"^(a+)+$");
-    SetField(IDC_REPLACE_TEXT, L"x");
-    Click(IDC_FIND_NEXT_BUTTON);
-    EXPECT_EQ(Status(), shell::LanguageString(IDS_SEARCH_TOO_COMPLEX));
-    EXPECT_FALSE(shell::LanguageString(IDS_SEARCH_TOO_COMPLEX).empty());
-    SetStatusMarker();
-    Click(IDC_REPLACE_ALL);
-    EXPECT_EQ(Status(), shell::LanguageString(IDS_SEARCH_TOO_COMPLEX));
-    EXPECT_EQ(Text(), text);
-    SetStatusMarker();
-    Click(IDC_FIND_LIST_ALL);
-    EXPECT_EQ(Status(), shell::LanguageString(IDS_SEARCH_TOO_COMPLEX));
-    // Replacements made before the budget ran out are counted in the message.
-    const std::wstring mixed = L"b" + a + L"\nx\nx";
-    SetText(mixed.c_str());
-    SetField(IDC_FIND_TEXT, L"^(a+)+$|x");
-    SetStatusMarker();
-    Click(IDC_REPLACE_ALL);
-    EXPECT_EQ(Status(), shell::LanguageString(IDS_SEARCH_TOO_COMPLEX) + L" " +
-                            shell::FormatLanguageString(15200, {L"2"}));
-}
-
+// The find text comes from a single-line selection shorter than 512 units,
+// all of it selected in the focused field; the field holds 4096 at most.
 TEST_F(FindDialogs, TheFindTextComesFromASingleLineSelectionShorterThan512) {
-    SetText(L"one two three\nfour five");
-    Select(0, 4, 0, 7);
-    Command(ID_EDIT_FIND);
+    Run({Doc(L"one [two]| three\nfour five"), Cmd(ID_EDIT_FIND)});
     EXPECT_EQ(Field(IDC_FIND_TEXT), L"two");
-    // Focus in the find text, all of it selected (typing replaces it).
-    const DWORD sel = DWORD(SendMessageW(Item(IDC_FIND_TEXT), CB_GETEDITSEL, 0, 0));
-    EXPECT_EQ(LOWORD(sel), 0);
-    EXPECT_EQ(HIWORD(sel), 3);
-    Select(0, 8, 1, 4);  // two lines: the text stays
-    Command(ID_EDIT_FIND);
-    EXPECT_EQ(Field(IDC_FIND_TEXT), L"two");
-    std::wstring longLine(600, L'x');
-    SetText(longLine.c_str());
-    Select(0, 0, 0, 512);
-    Command(ID_EDIT_FIND);
-    EXPECT_EQ(Field(IDC_FIND_TEXT), L"two");
-    Select(0, 0, 0, 511);
-    Command(ID_EDIT_FIND);
+    EXPECT_EQ(DWORD(SendMessageW(Item(IDC_FIND_TEXT), CB_GETEDITSEL, 0, 0)), DWORD(MAKELONG(0, 3)));
+    const std::wstring x(600, L'x');
+    for (const std::wstring& doc :
+         {std::wstring(L"one two [three\nfour]| five"), L"[" + x.substr(0, 512) + L"]|" + x.substr(512)}) {
+        Run({Doc(doc), Cmd(ID_EDIT_FIND)});
+        EXPECT_EQ(Field(IDC_FIND_TEXT), L"two");
+    }
+    Run({Doc(L"[" + x.substr(0, 511) + L"]|" + x.substr(511)), Cmd(ID_EDIT_FIND)});
     EXPECT_EQ(Field(IDC_FIND_TEXT), std::wstring(511, L'x'));
-    // The field holds at most 4096 units.
     SetField(IDC_FIND_TEXT, L"");
-    std::wstring huge(5000, L'y');
-    SendMessageW(FieldEdit(IDC_FIND_TEXT), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(huge.c_str()));
+    SendMessageW(FieldEdit(IDC_FIND_TEXT), EM_REPLACESEL, TRUE, LPARAM(std::wstring(5000, L'y').c_str()));
     EXPECT_EQ(Field(IDC_FIND_TEXT).size(), 4096u);
 }
 
+// Selecting the word is the whole first step; backwards the word is
+// selected and the search goes on from it. The dialog is never shown.
 TEST_F(FindDialogs, TheWordCommandsTakeTheWordUnderTheCaret) {
-    SetText(L"foo bar foo bar foo");
-    Caret(0, 1);
-    Command(ID_FIND_NEXT_WORD);  // selecting the word is the whole first step
-    EXPECT_EQ(Selection(), "0,0-3");
-    ASSERT_NE(Dialog(), nullptr);
+    const int next = ID_FIND_NEXT_WORD, previous = ID_FIND_PREVIOUS_WORD;
+    Run({Doc(L"f|oo bar foo bar foo"), Cmd(next), Sel("0,0-3"), Cmd(next), Sel("0,8-11"), Cmd(next),
+         Sel("0,16-19"), Cmd(next), Sel("0,16-19"), Says(NotFound(L"foo")), Cmd(previous), Sel("0,8-11")});
     EXPECT_EQ(Field(IDC_FIND_TEXT), L"foo");
-    Command(ID_FIND_NEXT_WORD);
-    EXPECT_EQ(Selection(), "0,8-11");
-    Command(ID_FIND_NEXT_WORD);
-    EXPECT_EQ(Selection(), "0,16-19");
-    Command(ID_FIND_NEXT_WORD);
-    EXPECT_EQ(Status(), shell::FormatLanguageString(15204, {L"foo"}));
-    Command(ID_FIND_PREVIOUS_WORD);
-    EXPECT_EQ(Selection(), "0,8-11");
-    // Backwards the word is selected and the search goes on from it.
-    Caret(0, 13);
-    Command(ID_FIND_PREVIOUS_WORD);
+    Run({Go(0, 13), Cmd(previous), Sel("0,4-7")});
     EXPECT_EQ(Field(IDC_FIND_TEXT), L"bar");
-    EXPECT_EQ(Selection(), "0,4-7");
-    // The dialog was never shown for them.
-    EXPECT_FALSE(IsWindowVisible(Dialog()->Window()));
+    EXPECT_FALSE(Shown());
 }
 
+// The other form replaces the dialog. Replace selects the next match;
+// Replace All is one undo step; both texts go to their histories, newest first.
 TEST_F(FindDialogs, ReplaceOneThenAllAndUndoReplaceAllInOneStep) {
-    SetText(L"cat dog cat\ncat");
-    Command(ID_EDIT_FIND);
-    const HWND find = Dialog()->Window();
-    Command(ID_EDIT_REPLACE);  // the other form replaces the dialog
+    Run({Doc(L"cat dog cat\ncat"), Cmd(ID_EDIT_FIND)});
+    const HWND find = DialogWindow();
+    Command(ID_EDIT_REPLACE);
     ASSERT_NE(Dialog(), nullptr);
     EXPECT_TRUE(Dialog()->IsReplace());
     EXPECT_FALSE(IsWindow(find));
-    SetField(IDC_FIND_TEXT, L"cat");
-    SetField(IDC_REPLACE_TEXT, L"bird");
-    Click(IDC_REPLACE_BUTTON);
-    EXPECT_EQ(Text(), L"bird dog cat\ncat");
-    EXPECT_EQ(Selection(), "0,9-12");  // the next match is selected
-    Click(IDC_REPLACE_ALL);
-    EXPECT_EQ(Text(), L"bird dog bird\nbird");
-    EXPECT_EQ(Status(), shell::FormatLanguageString(15200, {L"2"}));
+    Run({Set(IDC_FIND_TEXT, L"cat"), Set(IDC_REPLACE_TEXT, L"bird"), Push(IDC_REPLACE_BUTTON),
+         Is(L"bird dog cat\ncat"), Sel("0,9-12"), Push(IDC_REPLACE_ALL), Is(L"bird dog bird\nbird"),
+         Says(Replaced(2))});
     SendMessageW(Pane(), WM_COMMAND, ECMD_UNDO, 0);
-    EXPECT_EQ(Text(), L"bird dog cat\ncat");
-    // Nothing to replace: the count is 0.
-    SetField(IDC_FIND_TEXT, L"zebra");
-    Click(IDC_REPLACE_ALL);
-    EXPECT_EQ(Status(), shell::FormatLanguageString(15200, {L"0"}));
-    // Both texts went to their histories, newest first.
+    Run({Is(L"bird dog cat\ncat"), Set(IDC_FIND_TEXT, L"zebra"), Push(IDC_REPLACE_ALL), Says(Replaced(0))});
     const auto finds = settings::ReadHistory(settings::File::History, L"Find");
     ASSERT_GE(finds.size(), 2u);
-    EXPECT_EQ(finds[0], L"zebra");
-    EXPECT_EQ(finds[1], L"cat");
-    const auto replacements = settings::ReadHistory(settings::File::History, L"Replace");
-    ASSERT_EQ(replacements.size(), 1u);
-    EXPECT_EQ(replacements[0], L"bird");
+    EXPECT_EQ(std::vector<std::wstring>(finds.begin(), finds.begin() + 2),
+              (std::vector<std::wstring>{L"zebra", L"cat"}));
+    EXPECT_EQ(settings::ReadHistory(settings::File::History, L"Replace"), std::vector<std::wstring>{L"bird"});
 }
 
 // The texts the status bar is given, and an Esc pressed once the progress
@@ -454,13 +287,19 @@ struct StatusLog {
     std::vector<std::wstring> texts;
     HWND escapeTo = nullptr;
     int escapeAt = 101;
+    int Count(const wchar_t* part) {
+        int n = 0;
+        for (const std::wstring& t : texts) n += t.find(part) != std::wstring::npos;
+        return n;
+    }
 };
 LRESULT CALLBACK WatchStatus(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
     if (msg == SB_SETTEXTW && lp) {
         auto* log = reinterpret_cast<StatusLog*>(data);
         const std::wstring text = reinterpret_cast<const wchar_t*>(lp);
         log->texts.push_back(text);
-        if (log->escapeTo && text.find(L"% done") != std::wstring::npos && _wtoi(text.c_str() + 11) >= log->escapeAt) {
+        if (log->escapeTo && text.find(L"% done") != std::wstring::npos &&
+            _wtoi(text.c_str() + 11) >= log->escapeAt) {
             PostMessageW(log->escapeTo, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
             log->escapeTo = nullptr;
         }
@@ -474,25 +313,22 @@ TEST_F(FindDialogs, LongWorkShowsItsProgressAndEscStopsIt) {
     const DWORD delay = shell::CLongWork::SetDelay(0);
     std::wstring text;
     for (int i = 0; i < 3000; ++i) text += L"cat\n";
-    SetText(text.c_str());
+    SetText(text);
     const std::wstring before = Text();
     StatusLog log;
     SetWindowSubclass(frame_->StatusBar(), &WatchStatus, 1, reinterpret_cast<DWORD_PTR>(&log));
     Command(ID_EDIT_REPLACE);
     SetField(IDC_FIND_TEXT, L"cat");
     SetField(IDC_REPLACE_TEXT, L"dog");
-    log.escapeTo = Dialog()->Window();
+    log.escapeTo = DialogWindow();
     log.escapeAt = 30;
     Click(IDC_REPLACE_ALL);
     const std::wstring stopped = Text();
-    const size_t dogs = [&] {
-        size_t n = 0;
-        for (size_t at = 0; (at = stopped.find(L"dog", at)) != std::wstring::npos; ++at) ++n;
-        return n;
-    }();
+    size_t dogs = 0;
+    for (size_t at = 0; (at = stopped.find(L"dog", at)) != std::wstring::npos; ++at) ++dogs;
     EXPECT_GT(dogs, 0u);
     EXPECT_LT(dogs, 3000u);
-    EXPECT_EQ(Status(), shell::FormatLanguageString(IDS_REPLACE_STOPPED, {std::to_wstring(dogs)}));
+    EXPECT_EQ(Status(), FormatLanguageString(IDS_REPLACE_STOPPED, {std::to_wstring(dogs)}));
     // From the last line up: the replaced lines are the last ones.
     EXPECT_EQ(stopped.substr(stopped.size() - 4), L"dog\n");
     EXPECT_EQ(stopped.substr(0, 4), L"cat\n");
@@ -502,25 +338,21 @@ TEST_F(FindDialogs, LongWorkShowsItsProgressAndEscStopsIt) {
     // Not stopped: the progress went up to the end, then the count.
     log.texts.clear();
     Click(IDC_REPLACE_ALL);
-    EXPECT_EQ(Status(), shell::FormatLanguageString(15200, {L"3000"}));
-    int shown = 0;
-    for (const std::wstring& t : log.texts) shown += t.rfind(L"Replacing: ", 0) == 0;
-    EXPECT_GT(shown, 1);
+    EXPECT_EQ(Status(), Replaced(3000));
+    EXPECT_GT(log.Count(L"Replacing: "), 1);
     const std::wstring replaced = Text();
 
     // Its undo (6,000 commands) shows progress too, and Esc stops it with
     // the document whole; the next undo does the rest.
     log.texts.clear();
-    PostMessageW(frame_->Window(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    Esc(frame_->Window());
     SendMessageW(Pane(), WM_COMMAND, ECMD_UNDO, 0);
     const std::wstring half = Text();
     EXPECT_NE(half, replaced);
     EXPECT_NE(half, before);
     EXPECT_EQ(half.size(), before.size());  // every line is "cat" or "dog": nothing half done
-    EXPECT_EQ(Status(), shell::LanguageString(IDS_UNDO_STOPPED));
-    shown = 0;
-    for (const std::wstring& t : log.texts) shown += t.find(L"% done") != std::wstring::npos;
-    EXPECT_GT(shown, 0);
+    EXPECT_EQ(Status(), LanguageString(IDS_UNDO_STOPPED));
+    EXPECT_GT(log.Count(L"% done"), 0);
     SendMessageW(Pane(), WM_COMMAND, ECMD_UNDO, 0);
     EXPECT_EQ(Text(), before);
     SendMessageW(Pane(), WM_COMMAND, ECMD_REDO, 0);
@@ -529,28 +361,22 @@ TEST_F(FindDialogs, LongWorkShowsItsProgressAndEscStopsIt) {
     // An edit command of many lines (Indent of 3,000) likewise: stopped, it
     // has indented some lines whole, and one Undo takes them back.
     SendMessageW(Pane(), WM_COMMAND, ECMD_SELECTALL, 0);
-    log.texts.clear();
-    PostMessageW(frame_->Window(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    Esc(frame_->Window());
     SendMessageW(Pane(), WM_COMMAND, ECMD_INDENT, 0);
     const std::wstring indented = Text();
     EXPECT_NE(indented, replaced);
-    EXPECT_EQ(Status(), shell::LanguageString(IDS_EDIT_STOPPED));
+    EXPECT_EQ(Status(), LanguageString(IDS_EDIT_STOPPED));
     EXPECT_NE(indented.find(L"\ndog\n"), std::wstring::npos) << "stopped before the end";
     SendMessageW(Pane(), WM_COMMAND, ECMD_UNDO, 0);
     EXPECT_EQ(Text(), replaced);
 
     // A search stopped before it found anything leaves the caret.
     SetField(IDC_FIND_TEXT, L"zebra");
-    Caret(5, 1);
-    PostMessageW(Dialog()->Window(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-    Click(IDC_FIND_NEXT_BUTTON);
-    EXPECT_EQ(Status(), shell::LanguageString(IDS_SEARCH_STOPPED));
-    EXPECT_EQ(Selection(), "none");
-    Position caret = {};
-    SendMessageW(Pane(), MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret), 0);
-    EXPECT_EQ(caret.line, 5);
-    EXPECT_EQ(caret.column, 1);
-    EXPECT_TRUE(IsWindowVisible(Dialog()->Window())) << "Esc went to the search, not to the dialog";
+    SetCaret(Pane(), 5, 1);
+    Esc(DialogWindow());
+    Run({Push(kNext), Sel("none"), Says(LanguageString(IDS_SEARCH_STOPPED))});
+    EXPECT_EQ(testing_support::CaretOf(Pane()), (Position{5, 1}));
+    EXPECT_TRUE(Shown()) << "Esc went to the search, not to the dialog";
     RemoveWindowSubclass(frame_->StatusBar(), &WatchStatus, 1);
     shell::CLongWork::SetDelay(delay);
 }
@@ -558,42 +384,35 @@ TEST_F(FindDialogs, LongWorkShowsItsProgressAndEscStopsIt) {
 TEST_F(FindDialogs, OptionsAreRememberedAndRegularExpressionsOfferFragments) {
     Command(ID_EDIT_FIND);
     EXPECT_FALSE(Checked(IDC_FIND_MATCH_CASE));
-    EXPECT_TRUE(IsWindowEnabled(Item(IDC_FIND_WHOLE_WORD)));
-    EXPECT_FALSE(IsWindowEnabled(Item(IDC_FIND_TEXT_MENU)));
-    Click(IDC_FIND_MATCH_CASE);
-    Click(IDC_FIND_REGEX);
-    Click(IDC_FIND_HIGHLIGHT);
-    EXPECT_FALSE(IsWindowEnabled(Item(IDC_FIND_WHOLE_WORD)));
-    EXPECT_TRUE(IsWindowEnabled(Item(IDC_FIND_TEXT_MENU)));
+    EXPECT_TRUE(Enabled(IDC_FIND_WHOLE_WORD));
+    EXPECT_FALSE(Enabled(IDC_FIND_TEXT_MENU));
+    for (int id : {IDC_FIND_MATCH_CASE, IDC_FIND_REGEX, IDC_FIND_HIGHLIGHT}) Click(id);
+    EXPECT_FALSE(Enabled(IDC_FIND_WHOLE_WORD));
+    EXPECT_TRUE(Enabled(IDC_FIND_TEXT_MENU));
     EXPECT_EQ(settings::ReadClampedInt(settings::File::Setting, L"Find", L"Options"),
               search::FIND_MATCH_CASE | search::FIND_REGEX | search::FIND_HIGHLIGHT_ALL);
-    // A fragment replaces the field's selection; brackets keep the caret inside.
+    // A fragment replaces the field's selection; brackets keep the caret
+    // inside; nothing chosen changes nothing.
     SetField(IDC_FIND_TEXT, L"ab");
     SendMessageW(Item(IDC_FIND_TEXT), CB_SETEDITSEL, 0, MAKELPARAM(1, 1));
-    g_fragment = 4;  // digit
-    Click(IDC_FIND_TEXT_MENU);
-    EXPECT_EQ(Field(IDC_FIND_TEXT), L"a\\db");
-    g_fragment = 15;  // group
-    Click(IDC_FIND_TEXT_MENU);
-    EXPECT_EQ(Field(IDC_FIND_TEXT), L"a\\d()b");
-    g_fragment = 0;  // nothing chosen
-    Click(IDC_FIND_TEXT_MENU);
-    EXPECT_EQ(Field(IDC_FIND_TEXT), L"a\\d()b");
-
+    const std::pair<UINT, const wchar_t*> fragments[] = {{4, L"a\\db"}, {15, L"a\\d()b"}, {0, L"a\\d()b"}};
+    for (auto [fragment, after] : fragments) {  // a digit, a group, none
+        g_fragment = fragment;
+        Click(IDC_FIND_TEXT_MENU);
+        EXPECT_EQ(Field(IDC_FIND_TEXT), after) << fragment;
+    }
     // A new dialog (the other form) shows the same options.
     Command(ID_EDIT_REPLACE);
-    EXPECT_TRUE(Checked(IDC_FIND_MATCH_CASE));
-    EXPECT_TRUE(Checked(IDC_FIND_REGEX));
-    EXPECT_TRUE(Checked(IDC_FIND_HIGHLIGHT));
+    for (int id : {IDC_FIND_MATCH_CASE, IDC_FIND_REGEX, IDC_FIND_HIGHLIGHT}) EXPECT_TRUE(Checked(id)) << id;
     EXPECT_FALSE(Checked(IDC_FIND_CLOSE_AFTER));
-    EXPECT_TRUE(IsWindowEnabled(Item(IDC_REPLACE_TEXT_MENU)));
+    EXPECT_TRUE(Enabled(IDC_REPLACE_TEXT_MENU));
     g_fragment = 1;  // whole match
     SetField(IDC_REPLACE_TEXT, L"");
     Click(IDC_REPLACE_TEXT_MENU);
     EXPECT_EQ(Field(IDC_REPLACE_TEXT), L"$&");
     Click(IDC_FIND_REGEX);
-    EXPECT_TRUE(IsWindowEnabled(Item(IDC_FIND_WHOLE_WORD)));
-    EXPECT_FALSE(IsWindowEnabled(Item(IDC_REPLACE_TEXT_MENU)));
+    EXPECT_TRUE(Enabled(IDC_FIND_WHOLE_WORD));
+    EXPECT_FALSE(Enabled(IDC_REPLACE_TEXT_MENU));
     // Options are written as they change: a hand-edited value out of range
     // reads as no options in the next dialog.
     settings::WriteInt(settings::File::Setting, L"Find", L"Options", 4096);
@@ -601,203 +420,184 @@ TEST_F(FindDialogs, OptionsAreRememberedAndRegularExpressionsOfferFragments) {
     EXPECT_FALSE(Checked(IDC_FIND_MATCH_CASE));
 }
 
+// A character typed in the field goes to the field, not to the document;
+// Enter presses the default button, Find Next; Escape hides the dialog.
 TEST_F(FindDialogs, TheDialogKeepsItsKeysAndEnterRunsFindNext) {
     SetText(L"one two one");
     Command(ID_EDIT_FIND);
     SetField(IDC_FIND_TEXT, L"tw");
     const HWND field = FieldEdit(IDC_FIND_TEXT);
     SendMessageW(field, EM_SETSEL, 2, 2);
-    // A character typed in the field goes to the field, not to the document.
-    MSG msg = {field, WM_CHAR, L'o', 0};
-    if (!frame_->PreTranslateMessage(&msg)) DispatchMessageW(&msg);
+    PostMessageW(field, WM_CHAR, L'o', 0);
+    Loop();
     EXPECT_EQ(Field(IDC_FIND_TEXT), L"two");
     EXPECT_EQ(Text(), L"one two one");
-    // Enter presses the default button, Find Next.
-    msg = {field, WM_KEYDOWN, VK_RETURN, 0};
-    EXPECT_TRUE(frame_->PreTranslateMessage(&msg));
-    MSG pending;
-    while (PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) {
-        if (pending.message == WM_QUIT) break;
-        if (!frame_->PreTranslateMessage(&pending)) {
-            TranslateMessage(&pending);
-            DispatchMessageW(&pending);
-        }
+    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+        MSG msg = {field, WM_KEYDOWN, key, 0};
+        EXPECT_TRUE(frame_->PreTranslateMessage(&msg)) << key;
+        Loop();
     }
     EXPECT_EQ(Selection(), "0,4-7");
-    // Escape hides the dialog.
-    msg = {field, WM_KEYDOWN, VK_ESCAPE, 0};
-    EXPECT_TRUE(frame_->PreTranslateMessage(&msg));
-    while (PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) {
-        if (pending.message == WM_QUIT) break;
-        if (!frame_->PreTranslateMessage(&pending)) DispatchMessageW(&pending);
-    }
-    EXPECT_FALSE(IsWindowVisible(Dialog()->Window()));
+    EXPECT_FALSE(Shown());
 }
 
+// Close after find hides the dialog on a success only; Close hides it and
+// Find shows the same dialog again.
 TEST_F(FindDialogs, CloseAfterFindHidesTheDialogOnASuccessOnly) {
-    SetText(L"one two");
-    Command(ID_EDIT_FIND);
-    Click(IDC_FIND_CLOSE_AFTER);
-    SetField(IDC_FIND_TEXT, L"three");
-    Click(IDC_FIND_NEXT_BUTTON);
-    EXPECT_TRUE(IsWindowVisible(Dialog()->Window()));
-    SetField(IDC_FIND_TEXT, L"two");
-    Click(IDC_FIND_NEXT_BUTTON);
-    EXPECT_FALSE(IsWindowVisible(Dialog()->Window()));
-    EXPECT_EQ(Selection(), "0,4-7");
-    // Close hides; Find shows the same dialog again.
+    Run({Doc(L"one two"), Cmd(ID_EDIT_FIND), Push(IDC_FIND_CLOSE_AFTER), Set(IDC_FIND_TEXT, L"three"),
+         Push(kNext)});
+    EXPECT_TRUE(Shown());
+    Run({Set(IDC_FIND_TEXT, L"two"), Push(kNext), Sel("0,4-7")});
+    EXPECT_FALSE(Shown());
     Command(ID_EDIT_FIND);
     search::CFindDialog* shown = Dialog();
     Click(IDCANCEL);
-    EXPECT_FALSE(IsWindowVisible(Dialog()->Window()));
+    EXPECT_FALSE(Shown());
     Command(ID_EDIT_FIND);
     EXPECT_EQ(Dialog(), shown);
-    EXPECT_TRUE(IsWindowVisible(Dialog()->Window()));
+    EXPECT_TRUE(Shown());
 }
 
+// Off, typing searches nothing; on, it follows typing, from the top once
+// when it finds nothing further on, and paints a failure yellow until the
+// text is found again or the option is switched off.
 TEST_F(FindDialogs, IncrementalSearchFollowsTypingAndPaintsAFailureYellow) {
-    SetText(L"apple\napricot\nbanana");
-    Caret(0, 0);
-    Command(ID_EDIT_FIND);
-    SetField(IDC_FIND_TEXT, L"");
-    Type(L"ap");  // off: typing searches nothing
-    EXPECT_EQ(Selection(), "none");
-    SetField(IDC_FIND_TEXT, L"");
+    Run({Doc(L"apple\napricot\nbanana"), Cmd(ID_EDIT_FIND), Set(IDC_FIND_TEXT, L"")});
+    auto yellow = [&] {  // the background the dialog gives the find text's field
+        HDC dc = CreateCompatibleDC(nullptr);
+        SetBkColor(dc, RGB(1, 2, 3));
+        SendMessageW(DialogWindow(), WM_CTLCOLOREDIT, WPARAM(dc), LPARAM(FieldEdit(IDC_FIND_TEXT)));
+        const COLORREF color = GetBkColor(dc);
+        DeleteDC(dc);
+        return color == search::kNotFoundColor;
+    };
+    const struct {
+        std::vector<Step> before;
+        const wchar_t* typed;
+        const char* selection;  // null: not checked
+        bool yellow;
+    } steps[] = {
+        {{}, L"ap", "none", false},  // off
+        {{Set(IDC_FIND_TEXT, L""), Push(IDC_FIND_INCREMENTAL)}, L"apr", "1,0-3", false},
+        {{}, L"x", nullptr, true},
+        {{}, L"\b", "1,0-3", false},
+        {{Go(2, 0), Set(IDC_FIND_TEXT, L"")}, L"app", "0,0-3", false},
+        {{}, L"q", nullptr, true},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(testing::Message() << "typing " << &s - steps);
+        Run(s.before);
+        TypeInto(IDC_FIND_TEXT, s.typed);
+        if (s.selection) EXPECT_EQ(Selection(), s.selection);
+        EXPECT_EQ(yellow(), s.yellow);
+        EXPECT_EQ(Dialog()->IncrementalFound(), !s.yellow);
+    }
     Click(IDC_FIND_INCREMENTAL);
-    Type(L"apr");
-    EXPECT_EQ(Selection(), "1,0-3");
-    EXPECT_NE(FieldBackground(), search::kNotFoundColor);
-    Type(L"x");
-    EXPECT_TRUE(!Dialog()->IncrementalFound());
-    EXPECT_EQ(FieldBackground(), search::kNotFoundColor);
-    SendMessageW(FieldEdit(IDC_FIND_TEXT), WM_CHAR, VK_BACK, 0);
-    EXPECT_NE(FieldBackground(), search::kNotFoundColor);
-    EXPECT_EQ(Selection(), "1,0-3");
-    // From a later position it starts again at the top once.
-    Caret(2, 0);
-    SetField(IDC_FIND_TEXT, L"");
-    Type(L"app");
-    EXPECT_EQ(Selection(), "0,0-3");
-    // Switching it off leaves the field white again.
-    Type(L"q");
-    EXPECT_EQ(FieldBackground(), search::kNotFoundColor);
-    Click(IDC_FIND_INCREMENTAL);
-    EXPECT_NE(FieldBackground(), search::kNotFoundColor);
+    EXPECT_FALSE(yellow());
 }
 
 TEST_F(FindDialogs, ListAllWritesResultLinesWithTheDocumentsPathToTheOutput) {
-    const std::wstring path = folder_ + L"list.txt";
-    ASSERT_TRUE(WriteFileText(path, "red green\r\nblue\r\ngreen red\r\n"));
+    const std::wstring path = File(L"list.txt", "red green\r\nblue\r\ngreen red\r\n");
     ASSERT_NE(frame_->OpenDocument(path), nullptr);
     Command(ID_EDIT_FIND);
     SetField(IDC_FIND_TEXT, L"red");
     Click(IDC_FIND_LIST_ALL);
-    const std::wstring& out = frame_->output;
-    EXPECT_NE(out.find(L"#<" + path + L">:(1,0):red green"), std::wstring::npos) << out;
-    EXPECT_NE(out.find(L"#<" + path + L">:(3,6):green red"), std::wstring::npos) << out;
-    EXPECT_NE(out.find(L"2 occurrences were found!"), std::wstring::npos) << out;
-    EXPECT_EQ(out.find(L"blue"), std::wstring::npos);
+    const std::wstring hits = L"#<" + path + L">:(1,0):red green\n#<" + path + L">:(3,6):green red\n";
+    EXPECT_NE(Output().find(hits + L"2 occurrences were found!"), std::wstring::npos)
+        << testing::PrintToString(Output());
     // The output window shows what it was given.
     const HWND output = frame_->OutputWindow();
     ASSERT_NE(output, nullptr);
-    std::wstring shown;
-    const int lines = int(SendMessageW(output, MPM_GETLINECOUNT, 0, 0));
-    for (int i = 0; i < lines; ++i) {
-        const int len = int(SendMessageW(output, MPM_GETLINE, WPARAM(i), 0));
-        std::wstring line(size_t(len) + 1, L'\0');
-        if (len) SendMessageW(output, MPM_GETLINE, WPARAM(i), reinterpret_cast<LPARAM>(line.data()));
-        line.resize(size_t(len));
-        shown += line + L"\n";
-    }
-    EXPECT_NE(shown.find(L"#<" + path + L">:(3,6):green red\n"), std::wstring::npos) << shown;
-    EXPECT_NE(shown.find(L"2 occurrences were found!"), std::wstring::npos) << shown;
+    EXPECT_NE(testing_support::TextOf(output).find(hits + L"2 occurrences were found!"), std::wstring::npos)
+        << testing::PrintToString(testing_support::TextOf(output));
     EXPECT_TRUE(frame_->Docking().IsVisible(output));
     // A second listing starts on a line of its own, and the output marks
     // the find text.
-    HighlighterLog log;
-    ASSERT_TRUE(SetWindowSubclass(output, &WatchHighlighters, 1, reinterpret_cast<DWORD_PTR>(&log)));
-    frame_->output.clear();
-    SetField(IDC_FIND_TEXT, L"green");
-    Click(IDC_FIND_LIST_ALL);
-    EXPECT_EQ(frame_->output.rfind(L"\n#<" + path + L">:(1,4):red green", 0), 0u) << frame_->output;
-    EXPECT_GE(log.adds, 1);
-    EXPECT_TRUE(log.last && SendMessageW(output, MPM_HIGHLIGHTER, reinterpret_cast<WPARAM>(log.last), 2) == 1);
-    RemoveWindowSubclass(output, &WatchHighlighters, 1);
+    {
+        CHighlighterWatch watch(output);
+        Output().clear();
+        SetField(IDC_FIND_TEXT, L"green");
+        Click(IDC_FIND_LIST_ALL);
+        EXPECT_EQ(Output().rfind(L"\n#<" + path + L">:(1,4):red green", 0), 0u)
+            << testing::PrintToString(Output());
+        EXPECT_TRUE(watch.Highlighted());
+    }
     // A document without a file names no path.
-    frame_->output.clear();
+    Output().clear();
     Command(ID_FILE_NEW);
     SetText(L"red");
     SetField(IDC_FIND_TEXT, L"red");
     Click(IDC_FIND_LIST_ALL);
-    EXPECT_NE(frame_->output.find(L"#<>:(1,0):red"), std::wstring::npos) << frame_->output;
+    EXPECT_NE(Output().find(L"#<>:(1,0):red"), std::wstring::npos) << testing::PrintToString(Output());
     // A refused pattern writes nothing, not even the separating line, and
     // the output stays shown.
-    frame_->output.clear();
+    Output().clear();
     Click(IDC_FIND_REGEX);
     SetField(IDC_FIND_TEXT, L"(red");
     Click(IDC_FIND_LIST_ALL);
-    EXPECT_EQ(frame_->output, L"");
+    EXPECT_EQ(Output(), L"");
     EXPECT_TRUE(frame_->Docking().IsVisible(output));
     EXPECT_TRUE(GetWindowLongPtrW(output, GWL_STYLE) & WS_VISIBLE);
 }
 
+// A short word selected by a double click or the select-word command is
+// highlighted; a long one, or one that starts with a delimiter, removes
+// the highlight; a view of the output kind never highlights.
 TEST_F(FindDialogs, SelectingAShortWordHighlightsItAndALongOneRemovesTheHighlight) {
-    const std::wstring longWord(40, L'w');
-    SetText((L"abc xyz ABC abcd\n" + longWord + L" abc\n  (paren)").c_str());
-    HighlighterLog log;
-    ASSERT_TRUE(SetWindowSubclass(Pane(), &WatchHighlighters, 1, reinterpret_cast<DWORD_PTR>(&log)));
-    DoubleClick(0, 1);
+    SetText(L"abc xyz ABC abcd\n" + std::wstring(40, L'w') + L" abc\n  (paren)");
+    CHighlighterWatch watch(Pane());
+    auto doubleClick = [&](int line, int column) {  // at a client point found by hit tests
+        RECT rc = {};
+        GetClientRect(Pane(), &rc);
+        int hit[4] = {}, top = -1, bottom = -1;
+        auto test = [&](int x, int y) {
+            return SendMessageW(Pane(), MPM_HITTEST, WPARAM(hit), MAKELPARAM(x, y));
+        };
+        for (int y = 0; y < rc.bottom; ++y) {
+            test(rc.right / 2, y);
+            if (hit[0] == line) bottom = y, top = top < 0 ? y : top;
+        }
+        const int y = (top + bottom) / 2;
+        for (int x = 0; x < rc.right; ++x) {
+            test(x, y);
+            if (hit[0] != line || hit[1] != column) continue;
+            for (UINT msg :
+                 std::initializer_list<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+                SendMessageW(Pane(), msg, msg == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(x + 1, y));
+            return;
+        }
+    };
+    doubleClick(0, 1);
     EXPECT_EQ(Selection(), "0,0-3");
-    EXPECT_GE(log.adds, 1);
-    EXPECT_TRUE(Highlighted(log));
-    DoubleClick(1, 10);  // 40 units: too long to highlight
+    EXPECT_TRUE(watch.Highlighted());
+    doubleClick(1, 10);  // 40 units: too long to highlight
     EXPECT_EQ(Selection(), "1,0-40");
-    EXPECT_FALSE(Highlighted(log));
-    // The select-word command does the same.
-    Caret(1, 42);
+    EXPECT_FALSE(watch.Highlighted());
+    SetCaret(Pane(), 1, 42);
     SendMessageW(Pane(), WM_COMMAND, ECMD_SELECTWORD, 0);
     EXPECT_EQ(Selection(), "1,41-44");
-    EXPECT_TRUE(Highlighted(log));
-    // A selection that starts with a delimiter removes it.
-    DoubleClick(2, 2);
-    Position s = {}, e = {};
-    SendMessageW(Pane(), MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&s), reinterpret_cast<LPARAM>(&e));
-    if (SendMessageW(Pane(), MPM_ISDELIMITER, WPARAM(L'('), 0) == 1 && s.column == 2) {
-        EXPECT_FALSE(Highlighted(log));
-    }
-    RemoveWindowSubclass(Pane(), &WatchHighlighters, 1);
-}
-
-TEST_F(FindDialogs, AViewOfTheOutputKindNeverHighlightsASelectedWord) {
-    SetText(L"abc abc");
-    HighlighterLog log;
-    ASSERT_TRUE(SetWindowSubclass(Pane(), &WatchHighlighters, 1, reinterpret_cast<DWORD_PTR>(&log)));
-    SendMessageW(Pane(), MPM_FREEZECARET, 1, 0);  // what the output window sets
-    Caret(0, 1);
+    EXPECT_TRUE(watch.Highlighted());
+    doubleClick(2, 2);
+    if (SendMessageW(Pane(), MPM_ISDELIMITER, WPARAM(L'('), 0) == 1 && Selection().rfind("2,2-", 0) == 0)
+        EXPECT_FALSE(watch.Highlighted());
+    // The output window's kind of view.
+    SendMessageW(Pane(), MPM_FREEZECARET, 1, 0);
+    const int adds = watch.adds;
+    SetCaret(Pane(), 0, 5);
     SendMessageW(Pane(), WM_COMMAND, ECMD_SELECTWORD, 0);
-    EXPECT_EQ(Selection(), "0,0-3");
-    EXPECT_EQ(log.adds, 0);
-    SendMessageW(Pane(), MPM_FREEZECARET, 0, 0);
-    Caret(0, 1);
-    SendMessageW(Pane(), WM_COMMAND, ECMD_SELECTWORD, 0);
-    EXPECT_EQ(log.adds, 1);
-    RemoveWindowSubclass(Pane(), &WatchHighlighters, 1);
+    EXPECT_EQ(Selection(), "0,4-7");
+    EXPECT_EQ(watch.adds, adds);
 }
 
 TEST_F(FindDialogs, HighlightAllMarksTheMatchesOfASuccessfulFindAndUntickingRemovesThem) {
     SetText(L"one two one");
-    HighlighterLog log;
-    ASSERT_TRUE(SetWindowSubclass(Pane(), &WatchHighlighters, 1, reinterpret_cast<DWORD_PTR>(&log)));
-    Command(ID_EDIT_FIND);
-    SetField(IDC_FIND_TEXT, L"one");
-    Click(IDC_FIND_NEXT_BUTTON);
-    EXPECT_FALSE(Highlighted(log));
+    CHighlighterWatch watch(Pane());
+    Run({Cmd(ID_EDIT_FIND), Set(IDC_FIND_TEXT, L"one"), Push(kNext)});
+    EXPECT_FALSE(watch.Highlighted());
+    Run({Push(IDC_FIND_HIGHLIGHT), Push(kNext)});
+    EXPECT_TRUE(watch.Highlighted());
     Click(IDC_FIND_HIGHLIGHT);
-    Click(IDC_FIND_NEXT_BUTTON);
-    EXPECT_TRUE(Highlighted(log));
-    Click(IDC_FIND_HIGHLIGHT);
-    EXPECT_FALSE(Highlighted(log));
-    RemoveWindowSubclass(Pane(), &WatchHighlighters, 1);
+    EXPECT_FALSE(watch.Highlighted());
 }
 
 TEST_F(FindDialogs, EachDialogHasEveryControlWithMnemonicsOfItsOwnAndEachFragmentAnItem) {
@@ -810,26 +610,25 @@ TEST_F(FindDialogs, EachDialogHasEveryControlWithMnemonicsOfItsOwnAndEachFragmen
             EXPECT_EQ(Item(id) != nullptr, replace || !replaceOnly) << id;
         }
         std::wstring keys;
-        for (HWND child = GetWindow(Dialog()->Window(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        for (HWND child = GetWindow(DialogWindow(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             wchar_t text[128] = {};
             GetWindowTextW(child, text, 128);
             const wchar_t* amp = wcschr(text, L'&');
             if (!amp || !amp[1]) continue;
             const wchar_t key = wchar_t(towlower(amp[1]));
-            EXPECT_EQ(keys.find(key), std::wstring::npos) << "twice: " << char(key) << (replace ? " (replace)" : "");
+            EXPECT_EQ(keys.find(key), std::wstring::npos)
+                << "twice: " << char(key) << (replace ? " (replace)" : "");
             keys += key;
         }
     }
-    for (auto [menuId, count] : {std::pair<int, size_t>{IDM_FIND_FRAGMENTS, search::FindFragments().size()},
-                                 std::pair<int, size_t>{IDM_REPLACE_FRAGMENTS, search::ReplaceFragments().size()}}) {
+    for (auto [menuId, count] :
+         {std::pair<int, size_t>{IDM_FIND_FRAGMENTS, search::FindFragments().size()},
+          std::pair<int, size_t>{IDM_REPLACE_FRAGMENTS, search::ReplaceFragments().size()}}) {
         HMENU menu = LoadMenuW(shell::ResourceModule(), MAKEINTRESOURCEW(menuId));
         ASSERT_NE(menu, nullptr);
-        HMENU popup = GetSubMenu(menu, 0);
-        for (UINT id = 1; id <= count; ++id) {
-            wchar_t label[128] = {};
-            EXPECT_GT(GetMenuStringW(popup, id, label, 128, MF_BYCOMMAND), 0) << menuId << " item " << id;
-        }
-        EXPECT_EQ(GetMenuStringW(popup, UINT(count + 1), nullptr, 0, MF_BYCOMMAND), 0);
+        for (UINT id = 1; id <= count + 1; ++id)
+            EXPECT_EQ(GetMenuStringW(GetSubMenu(menu, 0), id, nullptr, 0, MF_BYCOMMAND) > 0, id <= count)
+                << menuId << " item " << id;
         DestroyMenu(menu);
     }
 }
