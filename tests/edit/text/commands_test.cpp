@@ -1,30 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
-#include "Commands.h"
-#include "TextDocument.h"
-
-namespace {
-
-std::wstring Text(TextDocument& d) {
-    const Position end = d.End();
-    std::wstring s(size_t(d.RangeLength({0, 0}, end, LB_LF)), L'\0');
-    d.CopyRange({0, 0}, end, LB_LF, s.data());
-    return s;
-}
-
-void Type(TextDocument& d, Position p, const wchar_t* s) {
-    InsertCommand c(p, s, int(wcslen(s)));
-    ::Run(c, d);
-}
-
-void Erase(TextDocument& d, Position a, Position b) {
-    DeleteCommand c(a, b);
-    ::Run(c, d);
-}
-
-}  // namespace
+#include "DocText.h"
 
 TEST(Commands, EachCommandOutsideAGroupIsOneUndoStep) {
     TextDocument d;
@@ -39,9 +18,15 @@ TEST(Commands, EachCommandOutsideAGroupIsOneUndoStep) {
     while (Undo(d)) {}
     EXPECT_EQ(Text(d), L"");
     EXPECT_EQ(d.redo.Count(), 3);
-    EXPECT_FALSE(Undo(d));
+    // A new edit empties the redo list.
+    Redo(d);
+    Type(d, {0, 1}, L"x");
+    EXPECT_TRUE(d.redo.Empty());
+    EXPECT_EQ(Text(d), L"ax");
 }
 
+// Typing over a selection, or any edits between Begin and End, undo and
+// redo together.
 TEST(Commands, AGroupIsUndoneAndRedoneTogether) {
     TextDocument d;
     Type(d, {0, 0}, L"one two\nthree");
@@ -59,29 +44,9 @@ TEST(Commands, AGroupIsUndoneAndRedoneTogether) {
     Redo(d);
     EXPECT_EQ(Text(d), L">one\n3\n33");
     EXPECT_TRUE(d.redo.Empty());
-}
-
-TEST(Commands, TypingOverASelectionIsOneStep) {
-    TextDocument d;
-    Type(d, {0, 0}, L"hello");
-    undo_group::Begin();
-    Erase(d, {0, 1}, {0, 4});
-    Type(d, {0, 1}, L"X");
-    undo_group::End();
-    EXPECT_EQ(Text(d), L"hXo");
+    EXPECT_EQ(TopGroupSize(d.undo), 3);  // the redone group is one group again
     Undo(d);
-    EXPECT_EQ(Text(d), L"hello");
-}
-
-TEST(Commands, ANewEditEmptiesTheRedoList) {
-    TextDocument d;
-    Type(d, {0, 0}, L"a");
-    Type(d, {0, 1}, L"b");
-    Undo(d);
-    EXPECT_EQ(d.redo.Count(), 1);
-    Type(d, {0, 1}, L"c");
-    EXPECT_TRUE(d.redo.Empty());
-    EXPECT_EQ(Text(d), L"ac");
+    EXPECT_EQ(Text(d), L"one two\nthree");
 }
 
 TEST(Commands, SavePointTracksTheUndoLength) {
@@ -99,8 +64,10 @@ TEST(Commands, SavePointTracksTheUndoLength) {
 TEST(Commands, WithRecordingOffEditsLeaveNoHistory) {
     TextDocument d;
     Type(d, {0, 0}, L"a");
+    d.savePoint = d.undo.Count();
     EXPECT_EQ(d.SetRecording(false), 0);
     EXPECT_TRUE(d.undo.Empty());
+    EXPECT_FALSE(d.IsModified());
     Type(d, {0, 1}, L"bc");
     Erase(d, {0, 0}, {0, 1});
     EXPECT_EQ(Text(d), L"bc");
@@ -116,8 +83,7 @@ TEST(Commands, ReadOnlyDocumentsRefuseEditsAndUndo) {
     TextDocument d;
     Type(d, {0, 0}, L"abc");
     d.readOnly = 1;
-    InsertCommand c({0, 0}, L"x", 1);
-    EXPECT_FALSE(::Run(c, d));
+    EXPECT_FALSE(Type(d, {0, 0}, L"x"));
     EXPECT_FALSE(Undo(d));
     EXPECT_EQ(Text(d), L"abc");
     EXPECT_EQ(d.undo.Count(), 1);
@@ -144,36 +110,24 @@ TEST(Commands, MacroInverseRunsMemberInversesInReverse) {
     EXPECT_EQ(Text(d), L"one\ntwo\nthree;");
 }
 
-TEST(Commands, ReplaceAcrossLinesRoundTrips) {
-    TextDocument d;
-    Type(d, {0, 0}, L"alpha\nbeta\ngamma");
-    ReplaceCommand r({0, 3}, {2, 2}, L"X\r\nY", 4);
-    ::Run(r, d);
-    EXPECT_EQ(Text(d), L"alpX\nYmma");
-    Undo(d);
-    EXPECT_EQ(Text(d), L"alpha\nbeta\ngamma");
-    EXPECT_TRUE(d.Valid());
-}
-
+// Inserts, deletions (either way round) and replacements across lines at
+// random places: every state comes back on the way down, and all of them
+// again on the way up.
 TEST(Commands, LargeRandomEditSequenceUndoesToTheStart) {
     TextDocument d;
     Type(d, {0, 0}, L"The quick brown fox\njumps over\nthe lazy dog");
-    const std::wstring start = Text(d);
     unsigned seed = 12345;
     auto rnd = [&](int n) { seed = seed * 1103515245u + 12345u; return int((seed >> 16) % unsigned(n)); };
-    std::vector<std::wstring> states{start};
+    std::vector<std::wstring> states{Text(d)};
     for (int i = 0; i < 300; ++i) {
         const int line = rnd(d.LineCount());
         const Position p = {line, rnd(d.LineLength(line) + 1)};
+        const int l2 = std::min(d.LineCount() - 1, line + rnd(2));
         switch (rnd(3)) {
             case 0: Type(d, p, rnd(4) == 0 ? L"x\ny" : L"z"); break;
-            case 1: {
-                const int l2 = std::min(d.LineCount() - 1, line + rnd(2));
-                Erase(d, p, {l2, rnd(d.LineLength(l2) + 1)});
-                break;
-            }
+            case 1: Erase(d, p, {l2, rnd(d.LineLength(l2) + 1)}); break;
             default: {
-                ReplaceCommand r(p, {p.line, p.column + 2}, L"\r\n", 2);
+                ReplaceCommand r(p, {l2, p.column + 2}, L"\r\n", 2);
                 ::Run(r, d);
             }
         }
@@ -184,9 +138,12 @@ TEST(Commands, LargeRandomEditSequenceUndoesToTheStart) {
         ASSERT_EQ(Text(d), states[i]) << i;
         ASSERT_TRUE(Undo(d));
     }
-    EXPECT_EQ(Text(d), start);
+    EXPECT_EQ(Text(d), states[0]);
     EXPECT_TRUE(Undo(d));
     EXPECT_EQ(Text(d), L"");
-    while (Redo(d)) {}
-    EXPECT_EQ(Text(d), states.back());
+    for (size_t i = 0; i < states.size(); ++i) {
+        ASSERT_TRUE(Redo(d));
+        ASSERT_EQ(Text(d), states[i]) << i;
+    }
+    EXPECT_FALSE(Redo(d));
 }

@@ -6,26 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "Commands.h"
+#include "DocText.h"
 #include "Encoding.h"
 #include "FileIO.h"
-#include "FileTestUtil.h"
-#include "TextDocument.h"
+#include "TempDir.h"
 
 namespace {
-
-
-std::wstring Text(TextDocument& d) {
-    const Position end = d.End();
-    std::wstring s(size_t(d.RangeLength({0, 0}, end, LB_LF)), L'\0');
-    d.CopyRange({0, 0}, end, LB_LF, s.data());
-    return s;
-}
-
-void Type(TextDocument& d, Position p, const std::wstring& s) {
-    InsertCommand c(p, s.c_str(), int(s.size()));
-    ::Run(c, d);
-}
 
 int CountTempFiles(const wchar_t* prefix) {
     wchar_t dir[MAX_PATH];
@@ -37,6 +23,12 @@ int CountTempFiles(const wchar_t* prefix) {
     do ++n; while (FindNextFileW(h, &fd));
     FindClose(h);
     return n;
+}
+
+std::vector<int> LineLengths(TextDocument& d) {
+    std::vector<int> out;
+    for (int i = 0; i < d.LineCount(); ++i) out.push_back(d.LineLength(i));
+    return out;
 }
 
 }  // namespace
@@ -54,21 +46,15 @@ TEST(FileLoad, LinesAreRecordedByOffsetAndByteLength) {
     EXPECT_EQ(d.fileName, dir / L"a.txt");
     EXPECT_EQ(d.sourceCodePage, 1252);
     EXPECT_EQ(d.currentCodePage, 1252);
-
-    WriteBytes(dir / L"b.txt", "a\r\n");
-    ASSERT_TRUE(LoadFile(d, (dir / L"b.txt").c_str(), 1252, true));
-    ASSERT_EQ(d.LineCount(), 2);
-    EXPECT_EQ(d.LineLength(1), 0);
-
-    WriteBytes(dir / L"c.txt", "\r\r\n\n");  // ended by CR, by CR LF, by LF, then the empty last line
-    ASSERT_TRUE(LoadFile(d, (dir / L"c.txt").c_str(), 1252, true));
-    EXPECT_EQ(d.LineCount(), 4);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(d.LineLength(i), 0);
-
-    WriteBytes(dir / L"empty.txt", "");
-    ASSERT_TRUE(LoadFile(d, (dir / L"empty.txt").c_str(), 65001, true));
-    EXPECT_EQ(d.LineCount(), 1);
-    EXPECT_EQ(d.LineLength(0), 0);
+    // Ended by CR, by CR LF, by LF, then the empty last line.
+    int files = 0;
+    for (const auto& [bytes, lengths] : {std::pair<std::string, std::vector<int>>{"a\r\n", {1, 0}},
+                                         {"\r\r\n\n", {0, 0, 0, 0}}, {"", {0}}}) {
+        const std::wstring path = dir / (std::to_wstring(++files) + L".txt");  // the last is held open
+        WriteBytes(path, bytes);
+        ASSERT_TRUE(LoadFile(d, path.c_str(), 65001, true));
+        EXPECT_EQ(LineLengths(d), lengths) << ::testing::PrintToString(bytes);
+    }
 }
 
 TEST(FileLoad, LongLinesAndBreaksAcrossScanBlocks) {
@@ -76,39 +62,31 @@ TEST(FileLoad, LongLinesAndBreaksAcrossScanBlocks) {
     std::string bytes;
     std::vector<int> lengths;
     for (int i = 0; i < 300; ++i) {
-        const int n = (i * 7) % 41;
-        lengths.push_back(n);
-        bytes += std::string(size_t(n), char('a' + i % 26));
+        lengths.push_back((i * 7) % 41);
+        bytes += std::string(size_t(lengths.back()), char('a' + i % 26));
         bytes += i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\n" : "\r";
     }
-    WriteBytes(dir / L"mixed.txt", bytes);
-    TextDocument d;
-    ASSERT_TRUE(LoadFile(d, (dir / L"mixed.txt").c_str(), 1252, true));
-    ASSERT_EQ(d.LineCount(), 301);
-    for (int i = 0; i < 300; ++i) ASSERT_EQ(d.LineLength(i), lengths[size_t(i)]) << i;
+    lengths.push_back(0);
     // The same in UTF-16 big-endian and UTF-32 little-endian.
-    for (int cp : {1201, 12000}) {
+    for (int cp : {1252, 1201, 12000}) {
         std::wstring wide(bytes.begin(), bytes.end());
-        const int n = encoding::FromUtf16(cp, wide.data(), int(wide.size()), nullptr, 0);
-        std::string enc(size_t(n), '\0');
-        encoding::FromUtf16(cp, wide.data(), int(wide.size()), enc.data(), n);
-        WriteBytes(dir / L"wide.txt", enc);
-        TextDocument e;
-        ASSERT_TRUE(LoadFile(e, (dir / L"wide.txt").c_str(), cp, true));
-        ASSERT_EQ(e.LineCount(), 301) << cp;
-        for (int i = 0; i < 300; ++i) ASSERT_EQ(e.LineLength(i), lengths[size_t(i)]) << cp << " line " << i;
+        std::string enc(size_t(encoding::FromUtf16(cp, wide.data(), int(wide.size()), nullptr, 0)), '\0');
+        encoding::FromUtf16(cp, wide.data(), int(wide.size()), enc.data(), int(enc.size()));
+        WriteBytes(dir / L"mixed.txt", enc);
+        TextDocument d;
+        ASSERT_TRUE(LoadFile(d, (dir / L"mixed.txt").c_str(), cp, true));
+        EXPECT_EQ(LineLengths(d), lengths) << cp;
     }
 }
 
 TEST(FileLoad, ByteOrderMarksCountOnlyForTheirCodePage) {
     TempDir dir;
     WriteBytes(dir / L"bom.txt", "\xEF\xBB\xBFhi\nthere");
-    TextDocument d;
+    TextDocument d, e;
     ASSERT_TRUE(LoadFile(d, (dir / L"bom.txt").c_str(), 65001, true));
     EXPECT_EQ(d.LineAt(0).offset, 3);
     EXPECT_EQ(d.hasBom, 1);
     EXPECT_EQ(Text(d), L"hi\nthere");
-    TextDocument e;
     ASSERT_TRUE(LoadFile(e, (dir / L"bom.txt").c_str(), 1252, true));
     EXPECT_EQ(e.hasBom, 0);
     EXPECT_EQ(e.LineLength(0), 5);  // the three bytes are text
@@ -131,8 +109,7 @@ TEST(FileLoad, AFailedLoadKeepsThePreviousTextReadable) {
 
 TEST(FileSave, UnchangedLinesAreCopiedAndBreaksNormalised) {
     TempDir dir;
-    const std::string original = "caf\xE9\r\nna\xEFve\nlast";
-    WriteBytes(dir / L"in.txt", original);
+    WriteBytes(dir / L"in.txt", "caf\xE9\r\nna\xEFve\nlast");
     TextDocument d;
     ASSERT_TRUE(LoadFile(d, (dir / L"in.txt").c_str(), 1252, false));
     SaveFormat lf = {1252, LB_LF, 0};
@@ -161,18 +138,15 @@ TEST(FileSave, EveryPairOfEncodingsRoundTrips) {
     const std::wstring unicode = L"\x65E5\x672C \xD83D\xDE00\r\n\x03B1\x03B2\r\nend";
     for (int from : pages) {
         for (int to : pages) {
-            const bool wide = from != 1252 && to != 1252;
-            const std::wstring& text = wide ? unicode : latin;
-            TextDocument a;
+            const std::wstring& text = from != 1252 && to != 1252 ? unicode : latin;
+            TextDocument a, b, c;
             Type(a, {0, 0}, text);
             SaveFormat f1 = {from, LB_CRLF, from != 1252};
             ASSERT_TRUE(SaveFile(a, (dir / L"a.txt").c_str(), &f1, true));
-            TextDocument b;
             ASSERT_TRUE(LoadFile(b, (dir / L"a.txt").c_str(), from, false)) << from;
             Type(b, {1, 0}, L"+");  // one loaded line among unloaded ones
             SaveFormat f2 = {to, LB_LF, 1};
             ASSERT_TRUE(SaveFile(b, (dir / L"b.txt").c_str(), &f2, true)) << from << "->" << to;
-            TextDocument c;
             ASSERT_TRUE(LoadFile(c, (dir / L"b.txt").c_str(), to, true));
             std::wstring want = text;
             for (size_t p; (p = want.find(L"\r\n")) != std::wstring::npos;) want.replace(p, 2, L"\n");
@@ -185,7 +159,7 @@ TEST(FileSave, EveryPairOfEncodingsRoundTrips) {
 
 TEST(FileSave, SavingInPlaceMovesTheFileAside) {
     TempDir dir;
-    const std::wstring path = dir / L"name.txt";
+    const std::wstring path = dir / L"name.txt", aside = dir / L"~#name#.tmp";
     WriteBytes(path, "one\ntwo\nthree");
     {
         TextDocument d;
@@ -193,17 +167,15 @@ TEST(FileSave, SavingInPlaceMovesTheFileAside) {
         Type(d, {0, 0}, L">");
         ASSERT_TRUE(SaveFile(d, path.c_str(), nullptr, true));
         EXPECT_EQ(ReadBytes(path), ">one\r\ntwo\r\nthree");
-        const std::wstring aside = dir / L"~#name#.tmp";
         EXPECT_EQ(MovedAsideName(path), aside);
-        const DWORD attrs = GetFileAttributesW(aside.c_str());
-        ASSERT_NE(attrs, INVALID_FILE_ATTRIBUTES);
-        EXPECT_TRUE(attrs & FILE_ATTRIBUTE_HIDDEN);
+        EXPECT_EQ(GetFileAttributesW(aside.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY),
+                  DWORD(FILE_ATTRIBUTE_HIDDEN));
         // Unloaded lines still read from the moved-aside file.
         EXPECT_EQ(Text(d), L">one\ntwo\nthree");
         Type(d, {2, 5}, L"!");
         ASSERT_TRUE(SaveFile(d, path.c_str(), nullptr, true));
         EXPECT_EQ(ReadBytes(path), ">one\r\ntwo\r\nthree!");
-        ASSERT_TRUE(LoadFile(d, (dir / L"name.txt").c_str(), 1252, true));
+        ASSERT_TRUE(LoadFile(d, path.c_str(), 1252, true));
         EXPECT_EQ(GetFileAttributesW(aside.c_str()), INVALID_FILE_ATTRIBUTES);
         // Closing the document removes it as well.
         ASSERT_TRUE(SaveFile(d, path.c_str(), nullptr, true));
@@ -224,36 +196,22 @@ TEST(FileSave, FailuresLeaveTheDocumentAndTheOldFileAlone) {
     EXPECT_FALSE(SaveFile(d, dir.path.c_str(), nullptr, true));  // a folder
     EXPECT_TRUE(d.IsModified());
     EXPECT_EQ(d.fileName, L"before.txt");
-    // A read-only file is refused and kept.
+    // A read-only file is refused and kept; a code page that cannot take the
+    // text fails instead of writing nothing.
     WriteBytes(dir / L"ro.txt", "old");
     SetFileAttributesW((dir / L"ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(SaveFile(d, (dir / L"ro.txt").c_str(), nullptr, true));
     EXPECT_EQ(ReadBytes(dir / L"ro.txt"), "old");
-    // A code page that cannot take the text fails instead of writing nothing.
     SaveFormat bad = {12345, LB_CRLF, 0};
     WriteBytes(dir / L"bad.txt", "old");
     EXPECT_FALSE(SaveFile(d, (dir / L"bad.txt").c_str(), &bad, false));
     EXPECT_EQ(ReadBytes(dir / L"bad.txt"), "old");
-    EXPECT_EQ(dir.Files().size(), 2u);  // no temporary file left behind
-}
-
-TEST(FileSave, HiddenFilesAreSavedAndStayHidden) {
-    TempDir dir;
-    const std::wstring path = dir / L"hidden.txt";
-    WriteBytes(path, "old");
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    TextDocument d;
-    ASSERT_TRUE(LoadFile(d, path.c_str(), 1252, true));
-    Type(d, {0, 3}, L" and new");
-    ASSERT_TRUE(SaveFile(d, path.c_str(), nullptr, true));
-    EXPECT_EQ(ReadBytes(path), "old and new");
-    const DWORD attrs = GetFileAttributesW(path.c_str());
-    EXPECT_TRUE(attrs & FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_TRUE(attrs & FILE_ATTRIBUTE_SYSTEM);
+    EXPECT_EQ(dir.Files(), (std::vector<std::wstring>{L"bad.txt", L"ro.txt"}));  // no temporary left
 }
 
 // A small file system that the test command mounts (as root) fills up
-// during the save: the save fails and the old file survives whole.
+// during the save: the save fails and the old file survives whole, and
+// nothing but the file itself is left in the folder once the document is gone.
 TEST(FileSave, AFullDiskFailsTheSaveAndKeepsTheOldFile) {
     const char* mount = std::getenv("MORROWPAD_FULL_DISK");
     if (!mount || !*mount) GTEST_SKIP() << "no small file system mounted: run as root through scripts/test.sh";
@@ -263,13 +221,11 @@ TEST(FileSave, AFullDiskFailsTheSaveAndKeepsTheOldFile) {
     WriteBytes(path, "the previous content");
     TextDocument d;
     ASSERT_TRUE(LoadFile(d, path.c_str(), 1252, true));
-    std::wstring big(300000, L'x');
-    Type(d, {0, 0}, big);
+    Type(d, {0, 0}, std::wstring(300000, L'x'));
     EXPECT_FALSE(SaveFile(d, path.c_str(), nullptr, true));
     EXPECT_TRUE(d.IsModified());
     EXPECT_EQ(ReadBytes(path), "the previous content");
     EXPECT_EQ(d.LineLength(0), 300000 + 20);
-    // Nothing but the file itself is left in the folder once the document is gone.
     d.EmptyUndo();
     ASSERT_TRUE(LoadFile(d, path.c_str(), 1252, false));
     WIN32_FIND_DATAW fd;
@@ -279,6 +235,10 @@ TEST(FileSave, AFullDiskFailsTheSaveAndKeepsTheOldFile) {
     DeleteFileW(path.c_str());
 }
 
+// The whole text replaced by a file's, undoably: the previous text waits in
+// a file of the temporary folder until the history goes. A file flagged so
+// is deleted with the command; a file that cannot be loaded changes nothing
+// and records nothing.
 TEST(WholeTextReplacement, ReplacesTheWholeTextUndoably) {
     TempDir dir;
     WriteBytes(dir / L"new.txt", "replacement\ntext");
@@ -300,23 +260,17 @@ TEST(WholeTextReplacement, ReplacesTheWholeTextUndoably) {
     EXPECT_EQ(ReadBytes(dir / L"new.txt"), "replacement\ntext");  // not flagged: kept
     d.EmptyUndo();
     EXPECT_EQ(CountTempFiles(L"FT_"), before);
-    // A file that cannot be loaded changes nothing and records nothing.
     const int undoBefore = d.undo.Count();
     FileCommand missing(dir / L"missing.txt", 1252, false);
     ::Run(missing, d);
     EXPECT_EQ(d.undo.Count(), undoBefore);
     EXPECT_EQ(Text(d), L"replacement\ntext");
     EXPECT_EQ(CountTempFiles(L"FT_"), before);
-}
-
-TEST(WholeTextReplacement, AFlaggedFileIsDeletedWithTheCommand) {
-    TempDir dir;
     WriteBytes(dir / L"gen.txt", "generated");
-    TextDocument d;
     {
         FileCommand c(dir / L"gen.txt", 65001, true);
         ::Run(c, d);
     }
     EXPECT_EQ(Text(d), L"generated");
-    EXPECT_EQ(GetFileAttributesW((dir / L"gen.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadBytes(dir / L"gen.txt"), "<missing>");
 }

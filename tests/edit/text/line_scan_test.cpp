@@ -49,24 +49,52 @@ std::string Random(unsigned& seed, int units, int w, uint32_t cr, uint32_t lf) {
 
 }  // namespace
 
-TEST(LineScan, AgreesWithTheUnitByUnitScan) {
+// Random text of every unit width (big-endian breaks byte-swapped), with a
+// trailing partial unit now and then, scanned whole and cut into as many as
+// six pieces at line feeds: the lines and their count are the plain scan's.
+TEST(LineScan, AgreesWithTheUnitByUnitScanWholeAndInPieces) {
     unsigned seed = 99;
     const struct { int w; uint32_t cr, lf; } kinds[] = {
         {1, 13, 10}, {2, 13, 10}, {2, 0x0D00, 0x0A00}, {4, 13, 10}, {4, 0x0D000000, 0x0A000000}};
     for (const auto& k : kinds) {
         for (int round = 0; round < 300; ++round) {
+            SCOPED_TRACE(::testing::Message() << "width " << k.w << " round " << round);
             std::string s = Random(seed, round % 200, k.w, k.cr, k.lf);
-            if (round % 7 == 0) s += 'x';  // a trailing partial unit
-            const int64_t start = round % 3 == 0 && s.size() >= size_t(k.w) ? k.w : 0;
+            if (round % 7 == 0) s += 'x';
+            const int64_t start = round % 3 == 0 && s.size() >= size_t(k.w) ? k.w : 0, size = int64_t(s.size());
             const auto* d = reinterpret_cast<const unsigned char*>(s.data());
-            Lines got;
-            const int64_t n = linescan::ForEachLine(d, int64_t(s.size()), start, k.w, k.cr, k.lf,
-                                                    [&](int64_t o, int64_t l) { got.push_back({o, l}); });
             const Lines want = Reference(s, start, k.w, k.cr, k.lf);
-            ASSERT_EQ(got, want) << "width " << k.w << " round " << round;
+            Lines got;
+            const int64_t n = linescan::ForEachLine(d, size, start, k.w, k.cr, k.lf,
+                                                    [&](int64_t o, int64_t l) { got.push_back({o, l}); });
+            ASSERT_EQ(got, want);
             ASSERT_EQ(n, int64_t(want.size()));
-            ASSERT_EQ(linescan::CountLines(d, int64_t(s.size()), start, k.w, k.cr, k.lf), n)
-                << "width " << k.w << " round " << round;
+            ASSERT_EQ(linescan::CountLines(d, size, start, k.w, k.cr, k.lf), n);
+            for (int parts = 2; parts <= 6 && round % 4 == 0 && size > start; ++parts) {
+                int64_t bounds[7];
+                const int pieces = linescan::SplitAtBreaks(d, size, start, k.w, k.lf, parts, bounds);
+                ASSERT_GE(pieces, 1);
+                ASSERT_LE(pieces, parts);
+                ASSERT_EQ(bounds[0], start);
+                ASSERT_EQ(bounds[pieces], size);
+                got.clear();
+                int64_t counted = 0;
+                for (int p = 0; p < pieces; ++p) {
+                    ASSERT_LT(bounds[p], bounds[p + 1]);
+                    const bool last = p + 1 == pieces;
+                    Lines piece;
+                    linescan::ForEachLine(d, bounds[p + 1], bounds[p], k.w, k.cr, k.lf,
+                                          [&](int64_t o, int64_t l) { piece.push_back({o, l}); });
+                    if (!last) {  // the empty line past the piece's final break
+                        ASSERT_EQ(piece.back(), std::make_pair(bounds[p + 1], int64_t(0)));
+                        piece.pop_back();
+                    }
+                    got.insert(got.end(), piece.begin(), piece.end());
+                    counted += linescan::CountLines(d, bounds[p + 1], bounds[p], k.w, k.cr, k.lf) - !last;
+                }
+                ASSERT_EQ(got, want) << parts << " parts";
+                ASSERT_EQ(counted, int64_t(want.size())) << parts << " parts";
+            }
         }
     }
 }
@@ -85,46 +113,6 @@ TEST(LineScan, BreaksOnBlockBoundaries) {
         linescan::ForEachLine(d, 200, 0, 1, 13, 10, [&](int64_t o, int64_t l) { got.push_back({o, l}); });
         EXPECT_EQ(got, Reference(s, 0, 1, 13, 10)) << at;
         EXPECT_EQ(linescan::CountLines(d, 200, 0, 1, 13, 10), 4);
-    }
-}
-
-TEST(LineScan, PiecesCutAtBreaksScanLikeTheWhole) {
-    unsigned seed = 7;
-    const struct { int w; uint32_t cr, lf; } kinds[] = {{1, 13, 10}, {2, 13, 10}, {2, 0x0D00, 0x0A00}, {4, 13, 10}};
-    for (const auto& k : kinds) {
-        for (int round = 0; round < 200; ++round) {
-            std::string s = Random(seed, round * 3, k.w, k.cr, k.lf);
-            if (round % 5 == 0) s += 'x';
-            const int64_t start = round % 2 && s.size() >= size_t(k.w) ? k.w : 0;
-            const int64_t size = int64_t(s.size());
-            const auto* d = reinterpret_cast<const unsigned char*>(s.data());
-            const Lines want = Reference(s, start, k.w, k.cr, k.lf);
-            for (int parts = 1; parts <= 6; ++parts) {
-                int64_t bounds[7];
-                const int n = linescan::SplitAtBreaks(d, size, start, k.w, k.lf, parts, bounds);
-                ASSERT_GE(n, 1);
-                ASSERT_LE(n, parts);
-                ASSERT_EQ(bounds[0], start);
-                ASSERT_EQ(bounds[n], size);
-                Lines got;
-                int64_t counted = 0;
-                for (int p = 0; p < n; ++p) {
-                    ASSERT_LT(bounds[p], bounds[p + 1]);
-                    const bool last = p + 1 == n;
-                    Lines piece;
-                    linescan::ForEachLine(d, bounds[p + 1], bounds[p], k.w, k.cr, k.lf,
-                                          [&](int64_t o, int64_t l) { piece.push_back({o, l}); });
-                    if (!last) {  // the empty line past the piece's final break
-                        ASSERT_EQ(piece.back(), std::make_pair(bounds[p + 1], int64_t(0)));
-                        piece.pop_back();
-                    }
-                    got.insert(got.end(), piece.begin(), piece.end());
-                    counted += linescan::CountLines(d, bounds[p + 1], bounds[p], k.w, k.cr, k.lf) - !last;
-                }
-                ASSERT_EQ(got, want) << "width " << k.w << " round " << round << " parts " << parts;
-                ASSERT_EQ(counted, int64_t(want.size()));
-            }
-        }
     }
 }
 

@@ -2,19 +2,21 @@
 // object, as OLE's drag loop would. The control runs in this process so that
 // the test can reach its drop target.
 #include <gtest/gtest.h>
-
-#include <windows.h>
 #include <ole2.h>
+#include <windows.h>
 
 #include <string>
 
+#include "ControlScript.h"
 #include "EditWindow.h"
 #include "View.h"
+
+using namespace testing_support;
 
 namespace {
 
 class DragDrop : public ::testing::Test {
-protected:
+   protected:
     static void SetUpTestSuite() {
         OleInitialize(nullptr);
         RegisterEditClass(GetModuleHandleW(nullptr));
@@ -25,10 +27,10 @@ protected:
         ASSERT_NE(edit_, nullptr);
         font_ = CreateFontW(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY,
                             FIXED_PITCH, L"Courier New");
-        SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), 0);
-        SendMessageW(edit_, MPM_VIEWPART, 0, 1);
-        cw_ = int(SendMessageW(edit_, MPM_TEXTWIDTH, reinterpret_cast<WPARAM>(L"x"), 1));
-        lh_ = int(SendMessageW(edit_, MPM_LINEHEIGHT, 0, 0));
+        Send(WM_SETFONT, reinterpret_cast<WPARAM>(font_));
+        Send(MPM_VIEWPART, 0, 1);
+        cw_ = int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>(L"x"), 1));
+        lh_ = int(Send(MPM_LINEHEIGHT));
         view_ = reinterpret_cast<View*>(GetWindowLongPtrW(edit_, GWLP_USERDATA));
         target_ = view_->DropTarget();
     }
@@ -36,43 +38,26 @@ protected:
         DestroyWindow(edit_);
         DeleteObject(font_);
     }
-    void SetText(const wchar_t* s) {
-        TextArg a = {s, -1};
-        SendMessageW(edit_, MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&a));
-    }
-    void Select(Position a, Position b) {
-        SendMessageW(edit_, MPM_SELECT, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
-    }
-    std::wstring Text() {
-        RangeTextArg arg = {0, 0, INT_MAX, INT_MAX, nullptr, LB_LF};
-        std::wstring s(size_t(SendMessageW(edit_, MPM_GETRANGETEXT, reinterpret_cast<WPARAM>(&arg), 0)), L'\0');
-        arg.buffer = s.data();
-        SendMessageW(edit_, MPM_GETRANGETEXT, reinterpret_cast<WPARAM>(&arg), 0);
-        return s;
-    }
-    std::wstring Selected() {
-        HGLOBAL g = reinterpret_cast<HGLOBAL>(SendMessageW(edit_, MPM_GETSELTEXT, 0, 0));
-        if (!g) return L"<none>";
-        std::wstring s(static_cast<const wchar_t*>(GlobalLock(g)));
-        GlobalUnlock(g);
-        GlobalFree(g);
-        return s;
-    }
-    // Screen point of a text position (the middle of the character cell).
-    POINTL At(int col, int line) {
+    LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) { return SendMessageW(edit_, msg, wp, lp); }
+    // One whole drag of `text` (the own selection's when `own`) ending in a
+    // drop in the middle of a character cell; returns the effect shown while
+    // dragging and, in `told`, the one told at the drop.
+    DWORD DragAndDrop(const wchar_t* text, bool own, int col, int line, DWORD keys, DWORD allowed,
+                      DWORD* told) {
         POINT p = {2 + col * cw_ + 1, line * lh_ + lh_ / 2};
         ClientToScreen(edit_, &p);
-        return {p.x, p.y};
-    }
-    // One whole drag over the control ending in a drop; returns the effect.
-    DWORD DragAndDrop(IDataObject* data, POINTL at, DWORD keys, DWORD allowed = DROPEFFECT_COPY | DROPEFFECT_MOVE) {
-        DWORD effect = allowed;
-        target_->DragEnter(data, keys, at, &effect);
-        effect = allowed;
-        target_->DragOver(keys, at, &effect);
-        effect = allowed;
-        target_->Drop(data, keys, at, &effect);
-        return effect;
+        const POINTL at = {p.x, p.y};
+        IDataObject* data = CreateTextDataObject(text);
+        if (own) view_->SetOwnDrag(data);
+        DWORD shown = allowed;
+        target_->DragEnter(data, keys, at, &shown);
+        shown = allowed;
+        target_->DragOver(keys, at, &shown);
+        *told = allowed;
+        target_->Drop(data, keys, at, told);
+        view_->SetOwnDrag(nullptr);
+        data->Release();
+        return shown;
     }
 
     HWND edit_ = nullptr;
@@ -84,116 +69,69 @@ protected:
 
 }  // namespace
 
-TEST_F(DragDrop, DroppingInsideTheOwnSelectionChangesNothing) {
-    SetText(L"0123456789");
-    SendMessageW(edit_, MPM_EMPTYUNDO, 0, 0);
-    Select({0, 2}, {0, 6});
-    IDataObject* data = CreateTextDataObject(L"2345");
-    view_->SetOwnDrag(data);
-    DragAndDrop(data, At(4, 0), 0);
-    view_->SetOwnDrag(nullptr);
-    data->Release();
-    EXPECT_EQ(Text(), L"0123456789");
-    EXPECT_EQ(SendMessageW(edit_, MPM_CANUNDO, 0, 0), 0);
-}
-
-TEST_F(DragDrop, MovingForwardWithinALineSelectsTheMovedText) {
-    SetText(L"abcXYZdefgh");
-    Select({0, 3}, {0, 6});
-    IDataObject* data = CreateTextDataObject(L"XYZ");
-    view_->SetOwnDrag(data);
-    EXPECT_EQ(DragAndDrop(data, At(9, 0), 0), DWORD(DROPEFFECT_MOVE));
-    view_->SetOwnDrag(nullptr);
-    data->Release();
-    EXPECT_EQ(Text(), L"abcdefXYZgh");
-    EXPECT_EQ(Selected(), L"XYZ");
-    SendMessageW(edit_, WM_COMMAND, ECMD_UNDO, 0);  // one undo step
-    EXPECT_EQ(Text(), L"abcXYZdefgh");
-}
-
-TEST_F(DragDrop, MovingBackwardDeletesFirstThenInserts) {
-    SetText(L"first\nsecond");
-    Select({1, 0}, {1, 3});
-    IDataObject* data = CreateTextDataObject(L"sec");
-    view_->SetOwnDrag(data);
-    DragAndDrop(data, At(0, 0), 0);
-    view_->SetOwnDrag(nullptr);
-    data->Release();
-    EXPECT_EQ(Text(), L"secfirst\nond");
-    EXPECT_EQ(Selected(), L"sec");
-}
-
-TEST_F(DragDrop, CtrlCopiesAndForeignDataIsInserted) {
-    SetText(L"abcdef");
-    Select({0, 0}, {0, 2});
-    IDataObject* own = CreateTextDataObject(L"ab");
-    view_->SetOwnDrag(own);
-    EXPECT_EQ(DragAndDrop(own, At(4, 0), MK_CONTROL), DWORD(DROPEFFECT_COPY));
-    view_->SetOwnDrag(nullptr);
-    own->Release();
-    EXPECT_EQ(Text(), L"abcdabef");
-    IDataObject* foreign = CreateTextDataObject(L"<\r\n>");
-    DragAndDrop(foreign, At(0, 0), 0, DROPEFFECT_COPY);
-    foreign->Release();
-    EXPECT_EQ(Text(), L"<\n>abcdabef");
-    EXPECT_EQ(Selected(), L"<\r\n>");
-}
-
 // The keys held at the drop and the effects that the source allows decide
 // what a drag of the own selection does: Ctrl copies, Shift moves, Ctrl and
 // Shift link (the text is inserted, the source left alone), no key moves
 // when the source allows it. What the source does not allow does nothing,
 // and the source is told what happened, as is the pointer while dragging.
+// A drop inside the own selection changes nothing; a move backward deletes
+// first, then inserts. The dropped text is selected, one undo step.
 TEST_F(DragDrop, TheKeysAndTheAllowedEffectsDecideWhatADropDoes) {
-    const DWORD copy = DROPEFFECT_COPY, move = DROPEFFECT_MOVE, link = DROPEFFECT_LINK;
+    const DWORD kUnasked = 0xFFFF, copy = DROPEFFECT_COPY, move = DROPEFFECT_MOVE, link = DROPEFFECT_LINK,
+                none = DROPEFFECT_NONE;
     struct Case {
-        DWORD keys;
-        DWORD allowed;
-        const wchar_t* text;  // after dropping "XY" (columns 3-5) at column 8
+        const wchar_t* before;  // the selection dragged in it
+        int col, line;          // where it is dropped
+        DWORD keys, allowed;
+        const wchar_t* after;
         DWORD told;
     };
     const Case cases[] = {
-        {0, copy | move, L"abcdefXYgh", move},
-        {0, copy, L"abcXYdefXYgh", copy},
-        {0, link, L"abcXYdefXYgh", link},
-        {0, copy | move | link, L"abcdefXYgh", move},
-        {MK_CONTROL, copy | move, L"abcXYdefXYgh", copy},
-        {MK_CONTROL, move, L"abcXYdefgh", DROPEFFECT_NONE},
-        {MK_SHIFT, copy | move, L"abcdefXYgh", move},
-        {MK_SHIFT, copy | link, L"abcXYdefgh", DROPEFFECT_NONE},
-        {MK_CONTROL | MK_SHIFT, copy | move | link, L"abcXYdefXYgh", link},
-        {MK_CONTROL | MK_SHIFT, copy | move, L"abcXYdefgh", DROPEFFECT_NONE},
-        {0, DROPEFFECT_NONE, L"abcXYdefgh", DROPEFFECT_NONE},
+        {L"abc[XY]|defgh", 8, 0, 0, copy | move, L"abcdef[XY]|gh", move},
+        {L"abc[XY]|defgh", 8, 0, 0, copy, L"abcXYdef[XY]|gh", copy},
+        {L"abc[XY]|defgh", 8, 0, 0, link, L"abcXYdef[XY]|gh", link},
+        {L"abc[XY]|defgh", 8, 0, 0, copy | move | link, L"abcdef[XY]|gh", move},
+        {L"abc[XY]|defgh", 8, 0, MK_CONTROL, copy | move, L"abcXYdef[XY]|gh", copy},
+        {L"abc[XY]|defgh", 8, 0, MK_CONTROL, move, L"abc[XY]|defgh", none},
+        {L"abc[XY]|defgh", 8, 0, MK_SHIFT, copy | move, L"abcdef[XY]|gh", move},
+        {L"abc[XY]|defgh", 8, 0, MK_SHIFT, copy | link, L"abc[XY]|defgh", none},
+        {L"abc[XY]|defgh", 8, 0, MK_CONTROL | MK_SHIFT, copy | move | link, L"abcXYdef[XY]|gh", link},
+        {L"abc[XY]|defgh", 8, 0, MK_CONTROL | MK_SHIFT, copy | move, L"abc[XY]|defgh", none},
+        {L"abc[XY]|defgh", 8, 0, 0, none, L"abc[XY]|defgh", none},
+        {L"[ab]|cdef", 4, 0, MK_CONTROL, copy | move, L"abcd[ab]|ef", copy},
+        {L"first\n[sec]|ond", 0, 0, 0, copy | move, L"[sec]|first\nond", move},  // backward: deleted first
+        {L"01[2345]|6789", 4, 0, 0, copy | move, L"01[2345]|6789", kUnasked},    // inside the selection
+    };
+    auto text = [](std::wstring state) {
+        std::erase_if(state, [](wchar_t c) { return c == L'[' || c == L']' || c == L'|'; });
+        return state;
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "keys " << c.keys << " allowed " << c.allowed);
-        SetText(L"abcXYdefgh");
-        SendMessageW(edit_, MPM_EMPTYUNDO, 0, 0);
-        Select({0, 3}, {0, 5});
-        IDataObject* data = CreateTextDataObject(L"XY");
-        view_->SetOwnDrag(data);
-        DWORD shown = c.allowed;
-        target_->DragEnter(data, c.keys, At(8, 0), &shown);
-        shown = c.allowed;
-        target_->DragOver(c.keys, At(8, 0), &shown);
-        EXPECT_EQ(shown, c.told) << "the pointer while dragging";
-        DWORD told = c.allowed;
-        target_->Drop(data, c.keys, At(8, 0), &told);
-        view_->SetOwnDrag(nullptr);
-        data->Release();
-        EXPECT_EQ(Text(), c.text);
-        EXPECT_EQ(told, c.told);
-        if (told == DROPEFFECT_NONE) {
-            EXPECT_EQ(SendMessageW(edit_, MPM_CANUNDO, 0, 0), 0);
-        } else {
-            EXPECT_EQ(Selected(), L"XY") << "the dropped text is selected";
-            SendMessageW(edit_, WM_COMMAND, ECMD_UNDO, 0);  // one step
-            EXPECT_EQ(Text(), L"abcXYdefgh");
+        SCOPED_TRACE(testing::Message()
+                     << "keys " << c.keys << " allowed " << c.allowed << " into " << c.col);
+        SetState(edit_, c.before);
+        const std::wstring dragged = GlobalText(Send(MPM_GETSELTEXT));
+        DWORD told = 0;
+        const DWORD shown = DragAndDrop(dragged.c_str(), true, c.col, c.line, c.keys, c.allowed, &told);
+        EXPECT_EQ(State(edit_), c.after) << "the dropped text is selected";
+        if (c.told != kUnasked) {
+            EXPECT_EQ(shown, c.told) << "the pointer while dragging";
+            EXPECT_EQ(told, c.told);
         }
-        // Clear the text for the next case.
-        Select({0, 0}, {0, 99});
-        SendMessageW(edit_, WM_COMMAND, ECMD_DELETE, 0);
+        if (text(c.after) == text(c.before)) {
+            EXPECT_EQ(Send(MPM_CANUNDO), 0);
+            continue;
+        }
+        Send(WM_COMMAND, ECMD_UNDO);
+        EXPECT_EQ(text(State(edit_)), text(c.before)) << "one undo step";
     }
+}
+
+TEST_F(DragDrop, ForeignTextIsInsertedAndSelected) {
+    SetState(edit_, L"|abcdef");
+    DWORD told = 0;
+    DragAndDrop(L"<\r\n>", false, 0, 0, 0, DROPEFFECT_COPY, &told);
+    EXPECT_EQ(State(edit_), L"[<\n>]|abcdef");
 }
 
 TEST_F(DragDrop, DataObjectsAnswerTheStandardCodes) {

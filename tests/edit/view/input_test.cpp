@@ -1,534 +1,477 @@
 // The caret, selections, typing and edit commands, driven as a person would:
-// key and mouse messages, the control's key map (message 895), and commands.
+// key and mouse messages, the control's key map (message 895), and commands,
+// as scripts checked against the text with its caret '|' and selection '[]'.
 #include "EditHarness.h"
-
-#include <algorithm>
 
 namespace {
 
 class InputTest : public ShownEditControl {
-protected:
+   protected:
     void SetUp() override {
         ShownEditControl::SetUp();
         Send(MPM_VIEWPART, 0, 1);  // no line numbers: text starts at x = 2
         SetFocus(edit_);
-        Keys({});
     }
-    void TearDown() override {
-        Keys({});
-        ShownEditControl::TearDown();
+    // The screen row of the system caret (0 = the top row of the window).
+    int CaretRow() {
+        UpdateWindow(edit_);
+        POINT pt = {-1, -1};
+        GetCaretPos(&pt);
+        return pt.x < 0 ? -1 : pt.y / lh_;
     }
-    // Sets which keys the control sees as held.
-    static void Keys(std::initializer_list<int> down) {
-        BYTE state[256] = {};
-        for (int vk : down) state[vk] = 0x80;
-        SetKeyboardState(state);
-    }
-    void Type(const std::wstring& s) {
-        for (wchar_t c : s) Send(WM_CHAR, c, 1);
-    }
-    // A key through the control's key map, as the host's message loop does.
-    bool Key(int vk, std::initializer_list<int> mods = {}) {
-        std::vector<int> all(mods);
-        all.push_back(vk);
-        BYTE state[256] = {};
-        for (int k : all) state[k] = 0x80;
-        SetKeyboardState(state);
-        MSG msg = {edit_, WM_KEYDOWN, WPARAM(vk), 1, 0, {0, 0}};
-        const bool translated = SendMessageW(edit_, MPM_TRANSLATEACCEL, 0, reinterpret_cast<LPARAM>(&msg)) != 0;
-        if (!translated) SendMessageW(edit_, WM_KEYDOWN, WPARAM(vk), 1);
-        Keys({});
-        return translated;
-    }
-    void Set(const std::wstring& text) {
-        Insert(text);
-        Send(MPM_EMPTYUNDO);
-    }
-    void Reset(const std::wstring& text) {
-        Position a = {0, 0}, b = {INT_MAX, INT_MAX};
-        SendP(MPM_DELETERANGE, &a, &b);
-        Set(text);
-    }
-    std::pair<Position, Position> Sel() {
-        Position s = {-1, -1}, e = {-1, -1};
-        SendP(MPM_GETSELRANGE, &s, &e);
-        return {s, e};
-    }
-    LPARAM At(int col, int row) { return MAKELPARAM(2 + col * cw_ + 1, row * lh_ + lh_ / 2); }
-    std::wstring ClipboardText(bool* column = nullptr) {
-        std::wstring s;
-        if (!OpenClipboard(edit_)) return L"<closed>";
-        if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
-            s = static_cast<const wchar_t*>(GlobalLock(h));
-            GlobalUnlock(h);
-        }
-        if (column) *column = IsClipboardFormatAvailable(RegisterClipboardFormatW(L"MSDEVColumnSelect")) != 0;
-        CloseClipboard();
-        return s;
-    }
-    void PutColumnBlock(const std::wstring& s) {
-        ASSERT_TRUE(OpenClipboard(edit_));
-        EmptyClipboard();
-        HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, (s.size() + 1) * sizeof(wchar_t));
-        std::copy(s.c_str(), s.c_str() + s.size() + 1, static_cast<wchar_t*>(GlobalLock(g)));
-        GlobalUnlock(g);
-        SetClipboardData(CF_UNICODETEXT, g);
-        SetClipboardData(RegisterClipboardFormatW(L"MSDEVColumnSelect"), nullptr);
-        CloseClipboard();
+    // Where the system caret stands, as the document position under it.
+    Position UnderCaret() {
+        UpdateWindow(edit_);
+        POINT pt = {-1, -1};
+        GetCaretPos(&pt);
+        const std::vector<int> h = Hit(pt.x + 1, pt.y + 1);
+        return {h[0], h[1]};
     }
 };
 
 }  // namespace
 
-TEST_F(InputTest, SmartHomeAlternatesBetweenIndentAndColumnZero) {
-    Set(L"    indented");
-    Position p = {0, 6};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    EXPECT_TRUE(Key(VK_HOME));
-    EXPECT_TRUE(Same(Caret(), {0, 4}));
-    Key(VK_HOME);
-    EXPECT_TRUE(Same(Caret(), {0, 0}));
-    Key(VK_HOME);
-    EXPECT_TRUE(Same(Caret(), {0, 4}));
-    Key(VK_END);
-    EXPECT_TRUE(Same(Caret(), {0, 12}));
+TEST_F(InputTest, CaretMoves) {
+    SetState(L"    in|dented");
+    EXPECT_TRUE(Press(edit_, VK_HOME)) << "Home is in the control's key map";
+    Script(L"    in|dented", {Key(VK_HOME), Is(L"    |indented"), Key(VK_HOME), Is(L"|    indented"),
+                              Key(VK_HOME), Is(L"    |indented"), Key(VK_END), Is(L"    indented|")});
+    Script(L"  |  four", {Key(VK_HOME, S), Is(L"|[  ]  four")});
+    Script(L"    fou|r", {Key(VK_HOME, S), Is(L"    |[fou]r"), Key(VK_HOME, S), Is(L"|[    fou]r"),
+                          Key(VK_HOME), Is(L"    |four")});
+    Script(L"word, second|", {Key(VK_LEFT, C), Is(L"word, |second"), Key(VK_LEFT, C), Is(L"word|, second"),
+                              Key(VK_LEFT, C), Is(L"|word, second"), Key(VK_RIGHT, C), Is(L"word|, second")});
+    // Left from a selection's right edge goes to its left edge and keeps it;
+    // from the left edge it drops it and steps.
+    Script(L"ab|cdefgh", {Key(VK_RIGHT, S), Key(VK_RIGHT, S), Key(VK_RIGHT, S), Is(L"ab[cde]|fgh"),
+                          Key(VK_LEFT), Is(L"ab|[cde]fgh"), Key(VK_LEFT), Is(L"a|bcdefgh")});
+    Script(L"abcde|fgh", {Key(VK_LEFT, S), Key(VK_LEFT, S), Key(VK_LEFT, S), Key(VK_LEFT), Is(L"a|bcdefgh")});
+    Script(L"ab|[cde]fgh", {Key(VK_RIGHT), Is(L"ab[cde]|fgh")});
+    // Row moves keep the preferred x.
+    Script(L"a long fir|st line\nab\nanother long line",
+           {Key(VK_DOWN), Is(L"a long first line\nab|\nanother long line"), Key(VK_DOWN),
+            Is(L"a long first line\nab\nanother lo|ng line"), Key(VK_UP, S),
+            Is(L"a long first line\nab|[\nanother lo]ng line"), Key(VK_END, C),
+            Is(L"a long first line\nab\nanother long line|"), Key(VK_HOME, C | S),
+            Is(L"|[a long first line\nab\nanother long line]")});
 }
 
-TEST_F(InputTest, WordLeftTreatsPunctuationAndSpaceAsOneRun) {
-    Set(L"word, second");
-    Key(VK_LEFT, {VK_CONTROL});
-    EXPECT_TRUE(Same(Caret(), {0, 6}));
-    Key(VK_LEFT, {VK_CONTROL});
-    EXPECT_TRUE(Same(Caret(), {0, 4}));
-    Key(VK_LEFT, {VK_CONTROL});
-    EXPECT_TRUE(Same(Caret(), {0, 0}));
-    Key(VK_RIGHT, {VK_CONTROL});
-    EXPECT_TRUE(Same(Caret(), {0, 4}));
+// Home from inside the leading blanks goes to column 0; from column 0 to
+// the first character that is not blank; from after it back to it.
+TEST_F(InputTest, HomeFromInsideTheIndent) {
+    SetState(L"|    four\n\t\ttabs\n \t mixed\n   \nnone");
+    const struct {
+        Position from;
+        int to;
+    } cases[] = {
+        {{0, 2}, 0}, {{0, 1}, 0}, {{0, 4}, 0}, {{0, 0}, 4}, {{0, 5}, 4}, {{0, 8}, 4},
+        {{1, 1}, 0}, {{1, 0}, 2}, {{1, 6}, 2}, {{2, 2}, 0}, {{2, 3}, 0}, {{2, 0}, 3},
+        {{2, 7}, 3}, {{3, 1}, 0}, {{3, 3}, 0}, {{3, 0}, 3},  // a line of blanks only
+        {{4, 2}, 0}, {{4, 0}, 0},                            // no indent at all
+    };
+    for (const auto& c : cases) {
+        SetCaret(edit_, c.from.line, c.from.column);
+        Press(edit_, VK_HOME);
+        EXPECT_EQ(Caret(), (Position{c.from.line, c.to})) << "from " << testing::PrintToString(c.from);
+    }
 }
 
-TEST_F(InputTest, LeftAndRightAtTheEdgesOfASelection) {
-    Set(L"abcdefgh");
-    Position p = {0, 2};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    for (int i = 0; i < 3; ++i) Key(VK_RIGHT, {VK_SHIFT});
-    auto [s, e] = Sel();
-    EXPECT_TRUE(Same(s, {0, 2}) && Same(e, {0, 5}));
-    Key(VK_LEFT);  // to the left edge, selection kept
-    EXPECT_TRUE(Same(Caret(), {0, 2}));
-    EXPECT_EQ(Send(MPM_GETSELKIND), 1);
-    Key(VK_LEFT);  // now dropped, one step left
-    EXPECT_TRUE(Same(Caret(), {0, 1}));
-    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
-    p = {0, 5};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    for (int i = 0; i < 3; ++i) Key(VK_LEFT, {VK_SHIFT});
-    Key(VK_LEFT);  // the caret is at the left edge already: drop and step
-    EXPECT_TRUE(Same(Caret(), {0, 1}));
-    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
-}
-
-TEST_F(InputTest, RowMovesKeepThePreferredX) {
-    Set(L"a long first line\nab\nanother long line");
-    Position p = {0, 10};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Key(VK_DOWN);
-    EXPECT_TRUE(Same(Caret(), {1, 2}));
-    Key(VK_DOWN);
-    EXPECT_TRUE(Same(Caret(), {2, 10}));
-    Key(VK_UP, {VK_SHIFT});
-    auto [s, e] = Sel();
-    EXPECT_TRUE(Same(s, {1, 2}) && Same(e, {2, 10}));
-    Key(VK_END, {VK_CONTROL});
-    EXPECT_TRUE(Same(Caret(), {2, 17}));
-    Key(VK_HOME, {VK_CONTROL, VK_SHIFT});
-    EXPECT_EQ(Send(MPM_GETSELKIND), 1);
-}
-
-TEST_F(InputTest, TypingIsOneUndoStepPerCharacter) {
-    Type(L"abc");
-    Command(ECMD_UNDO);
-    EXPECT_EQ(All(), L"ab");
-    Set(L"xyz");
-    for (int i = 0; i < 3; ++i) Key(VK_LEFT, {VK_SHIFT});
-    EXPECT_EQ(Send(MPM_GETSELKIND), 1);
-    Type(L"Q");
-    EXPECT_EQ(All(), L"abQ");
-    Command(ECMD_UNDO);
-    EXPECT_EQ(All(), L"abxyz");
-    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
+TEST_F(InputTest, TypingAndOverwriting) {
+    Script(L"|", {Type(L"abc"), Cmd(ECMD_UNDO), Is(L"ab|")});
+    Script(L"ab[xyz]|", {Type(L"Q"), Is(L"abQ|"), Cmd(ECMD_UNDO), Is(L"abxyz|")});
     // Overwrite mode replaces before the line end and inserts at it.
-    EXPECT_EQ(Send(MPM_GETINPUTMODE), 0);
-    Key(VK_INSERT);
-    EXPECT_EQ(Send(MPM_GETINPUTMODE), 1);
-    Position p = {0, 1};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Type(L"12");
-    EXPECT_EQ(All(), L"a12yz");
-    Key(VK_END);
-    Type(L"!");
-    EXPECT_EQ(All(), L"a12yz!");
-    Command(ECMD_UNDO);
-    Command(ECMD_UNDO);
-    EXPECT_EQ(All(), L"a1xyz");
-    // Control codes other than tab are not typed; Enter is a key-down.
-    Type(L"\x01\x1b");
-    Key(VK_RETURN);
-    EXPECT_EQ(Send(MPM_GETLINECOUNT), 2);
-    // Soft tabs reach the next tab stop.
-    Key(VK_INSERT);
-    Send(MPM_SOFTTABS, 1);
-    Type(L"ab\t");
-    EXPECT_EQ(Line(1), L"ab  ");
-}
-
-TEST_F(InputTest, ReadOnlyTypingChangesNothing) {
-    Set(L"fixed");
-    Send(MPM_READONLY, 1);
-    Type(L"x");
-    Key(VK_BACK);
-    Command(ECMD_DELETELINE);
-    Command(ECMD_MOVELINEUP);
-    EXPECT_EQ(All(), L"fixed");
-    EXPECT_EQ(Send(MPM_CANUNDO), 0);
+    Script(L"a|bxyz", {Msg(MPM_GETINPUTMODE, 0, 0, 0), Key(VK_INSERT), Msg(MPM_GETINPUTMODE, 0, 0, 1),
+                       Type(L"12"), Is(L"a12|yz"), Key(VK_END), Type(L"!"), Is(L"a12yz!|"), Cmd(ECMD_UNDO),
+                       Cmd(ECMD_UNDO), Is(L"a1xyz|"), Key(VK_INSERT)});
+    // Control codes other than tab are not typed; Enter is a key-down; soft
+    // tabs reach the next tab stop.
+    Script(L"x|", {Type(L"\x01\x1b"), Key(VK_RETURN), Msg(MPM_SOFTTABS, 1), Type(L"ab\t"), Is(L"x\nab  |")});
+    // A read-only document refuses typing, deletions, line commands and undo.
+    Script(L"|", {Type(L"keep"), Msg(MPM_READONLY, 1, 0, 1), Cmd(ECMD_UNDO), Type(L"x"), Key(VK_BACK),
+                  Cmd(ECMD_DELETELINE), Cmd(ECMD_MOVELINEUP), Is(L"keep|"), Msg(MPM_READONLY, 0, 0, 0),
+                  Type(L"!"), Is(L"keep!|")});
 }
 
 TEST_F(InputTest, DeletionsAndLineCommands) {
-    Set(L"one\ntwo\nthree");
-    Position p = {1, 1};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Key(VK_BACK);
-    EXPECT_EQ(Line(1), L"wo");
-    Key(VK_DELETE);
-    EXPECT_EQ(Line(1), L"o");
-    Key(VK_END);
-    Key(VK_DELETE);  // joins the next line
-    EXPECT_EQ(All(), L"one\nothree");
-    Command(ECMD_UNDO);
-    Command(ECMD_UNDO);
-    Command(ECMD_UNDO);
-    EXPECT_EQ(All(), L"one\ntwo\nthree");
-    p = {1, 1};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Key(VK_UP, {VK_MENU});  // move line up
-    EXPECT_EQ(All(), L"two\none\nthree");
-    EXPECT_TRUE(Same(Caret(), {0, 1}));
-    Command(ECMD_UNDO);
-    EXPECT_EQ(All(), L"one\ntwo\nthree");
-    p = {1, 0};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Key(VK_DOWN, {VK_MENU});  // onto the last line
-    EXPECT_EQ(All(), L"one\nthree\ntwo");
-    EXPECT_TRUE(Same(Caret(), {2, 0}));
-    Key(VK_DOWN, {VK_MENU});  // the last line stays
-    EXPECT_EQ(All(), L"one\nthree\ntwo");
-    Key(VK_UP, {VK_MENU});  // the last line moves up without leaving a blank
-    EXPECT_EQ(All(), L"one\ntwo\nthree");
-    Key('J', {VK_CONTROL});  // duplicate
-    EXPECT_EQ(All(), L"one\ntwo\ntwo\nthree");
-    Key('L', {VK_CONTROL});  // delete line
-    EXPECT_EQ(All(), L"one\ntwo\nthree");
-    EXPECT_TRUE(Same(Caret(), {1, 0}));
-    Key(VK_BACK, {VK_CONTROL});  // at column 0: joins with the line above
-    EXPECT_EQ(All(), L"onetwo\nthree");
-    Command(ECMD_NEWLINEBELOW);
-    EXPECT_EQ(All(), L"onetwo\n\nthree");
-    EXPECT_TRUE(Same(Caret(), {1, 0}));
-    Command(ECMD_UNDO);
-    Command(ECMD_NEWLINEABOVE);
-    EXPECT_EQ(All(), L"\nonetwo\nthree");
-    EXPECT_TRUE(Same(Caret(), {0, 0}));
+    Script(L"one\nt|wo\nthree",
+           {Key(VK_BACK), Is(L"one\n|wo\nthree"), Key(VK_DELETE), Is(L"one\n|o\nthree"), Key(VK_END),
+            Key(VK_DELETE), Is(L"one\no|three"), Cmd(ECMD_UNDO), Cmd(ECMD_UNDO), Cmd(ECMD_UNDO),
+            Is(L"one\ntwo\n|three"), Go(1, 1), Key(VK_UP, A), Is(L"t|wo\none\nthree"), Cmd(ECMD_UNDO),
+            Is(L"|one\ntwo\nthree")});
+    Script(L"one\n|two\nthree",
+           {Key(VK_DOWN, A), Is(L"one\nthree\n|two"), Key(VK_DOWN, A), Is(L"one\nthree\n|two"), Key(VK_UP, A),
+            Is(L"one\n|two\nthree"), Key('J', C), Is(L"one\n|two\ntwo\nthree"), Key('L', C),
+            Is(L"one\n|two\nthree"), Key(VK_BACK, C), Is(L"one|two\nthree"), Cmd(ECMD_NEWLINEBELOW),
+            Is(L"onetwo\n|\nthree"), Cmd(ECMD_UNDO), Cmd(ECMD_NEWLINEABOVE), Is(L"|\nonetwo\nthree")});
 }
 
-TEST_F(InputTest, TabWithASelectionIndentsAndShiftTabUnindents) {
-    Set(L"alpha\n\nbeta\ngamma");
-    Position a = {0, 2}, b = {2, 1};
-    SendP(MPM_SELECT, &a, &b);
-    Keys({VK_TAB});
-    Send(WM_CHAR, L'\t', 1);
-    Keys({});
-    EXPECT_EQ(All(), L"\talpha\n\n\tbeta\ngamma");
-    auto [s, e] = Sel();
-    EXPECT_TRUE(Same(s, {0, 0}) && Same(e, {2, 5}));
-    Command(ECMD_UNDO);
-    EXPECT_EQ(All(), L"alpha\n\nbeta\ngamma");
-    a = {0, 0};
-    b = {3, 0};
-    SendP(MPM_SELECT, &a, &b);
-    Send(MPM_SOFTTABS, 1);
-    Command(ECMD_INDENT);
-    EXPECT_EQ(All(), L"    alpha\n\n    beta\n    gamma");
-    Command(ECMD_UNINDENT);
-    EXPECT_EQ(All(), L"alpha\n\nbeta\ngamma");
-}
-
-TEST_F(InputTest, CaseCommandsAndBlankTrimming) {
-    Set(L"Mixed Case\n  lead\ntrail  \t");
-    Command(ECMD_SELECTALL);
-    Command(ECMD_UPPERCASE);
-    EXPECT_EQ(All(), L"MIXED CASE\n  LEAD\nTRAIL  \t");
-    const LRESULT undoable = Send(MPM_CANUNDO);
-    EXPECT_EQ(undoable, 1);
-    Send(MPM_EMPTYUNDO);
-    Command(ECMD_UPPERCASE);  // already upper: no undo step
-    EXPECT_EQ(Send(MPM_CANUNDO), 0);
-    Command(ECMD_TRIMLEADING);
-    Command(ECMD_TRIMTRAILING);
-    EXPECT_EQ(All(), L"MIXED CASE\nLEAD\nTRAIL");
-    Position p = {0, 0};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Command(ECMD_LOWERCASE);  // nothing selected: the unit right of the caret
-    EXPECT_EQ(Line(0), L"mIXED CASE");
-}
-
-TEST_F(InputTest, TabsAndSpacesConvertAtTabStops) {
+TEST_F(InputTest, LineCommandsOnSelections) {
+    // Tab with a selection indents its lines, blank ones aside; Shift+Tab unindents.
+    Script(L"al[pha\n\nb]|eta\ngamma",
+           {Type(L"\t"), Is(L"[\talpha\n\n\tbeta]|\ngamma"), Cmd(ECMD_UNDO), Is(L"alpha\n\nbeta|\ngamma")});
+    Script(L"[alpha\n\nbeta\n]|gamma",
+           {Msg(MPM_SOFTTABS, 1), Cmd(ECMD_INDENT), Is(L"[    alpha\n\n    beta\n    gamma]|"),
+            Cmd(ECMD_UNINDENT), Is(L"[alpha\n\nbeta\ngamma]|")});
+    // Case changes of nothing new leave no undo step; blanks are trimmed.
+    Script(
+        L"|Mixed Case\n  lead\ntrail  \t",
+        {Cmd(ECMD_SELECTALL), Cmd(ECMD_UPPERCASE), Is(L"[MIXED CASE\n  LEAD\nTRAIL  \t]|"),
+         Msg(MPM_CANUNDO, 0, 0, 1), Msg(MPM_EMPTYUNDO), Cmd(ECMD_UPPERCASE), Msg(MPM_CANUNDO, 0, 0, 0),
+         Cmd(ECMD_TRIMLEADING), Cmd(ECMD_TRIMTRAILING), Is(L"[MIXED CASE\nLEAD\nTRAIL]|"), Go(0, 0),
+         Cmd(ECMD_LOWERCASE), Is(L"[m]|IXED CASE\nLEAD\nTRAIL")});  // nothing selected: the unit right of it
     Send(MPM_TABWIDTH, 4);
-    Set(L"a\tb\n        c\n  d");
-    Command(ECMD_SELECTALL);
-    Command(ECMD_TABSTOSPACES);
-    EXPECT_EQ(Line(0), L"a   b");
-    Command(ECMD_SELECTALL);
-    Command(ECMD_SPACESTOTABS);
-    EXPECT_EQ(Line(0), L"a\tb");
-    EXPECT_EQ(Line(1), L"\t\tc");
-    EXPECT_EQ(Line(2), L"  d");  // spaces short of a stop stay
-    Command(ECMD_UNDO);
-    EXPECT_EQ(Line(1), L"        c");
+    Script(
+        L"|a\tb\n        c\n  d",
+        {Cmd(ECMD_SELECTALL), Cmd(ECMD_TABSTOSPACES), Is(L"[a   b\n        c\n  d]|"), Cmd(ECMD_SPACESTOTABS),
+         Is(L"[a\tb\n\t\tc\n  d]|"), Cmd(ECMD_UNDO), Is(L"a   b\n        c\n  d|")});
 }
 
 TEST_F(InputTest, BookmarksAndWords) {
-    Set(L"l0\nl1\nl2\nl3");
-    Position p = {1, 0};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Key(VK_F2, {VK_CONTROL});
-    p = {3, 0};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Key(VK_F2, {VK_CONTROL});
-    Key(VK_F2);  // wraps to the top
-    EXPECT_EQ(Caret().line, 1);
-    Key(VK_F2);
-    EXPECT_EQ(Caret().line, 3);
-    Key(VK_F2, {VK_SHIFT});
-    EXPECT_EQ(Caret().line, 1);
-    Command(ECMD_CLEARBOOKMARKS);
-    Key(VK_F2);
-    EXPECT_EQ(Caret().line, 1);
-    Position end = {99, 99};
-    Insert(L" hello_world+x", &end);
-    p = {3, 6};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Send(WM_LBUTTONDBLCLK, 0, At(6, 3));
-    EXPECT_EQ(Global(reinterpret_cast<HGLOBAL>(Send(MPM_GETSELTEXT))), L"hello_world");
+    Script(L"l0\n|l1\nl2\nl3", {Key(VK_F2, C), Go(3, 0), Key(VK_F2, C), Key(VK_F2), Is(L"l0\n|l1\nl2\nl3"),
+                                Key(VK_F2), Is(L"l0\nl1\nl2\n|l3"), Key(VK_F2, S), Is(L"l0\n|l1\nl2\nl3"),
+                                Cmd(ECMD_CLEARBOOKMARKS), Key(VK_F2), Is(L"l0\n|l1\nl2\nl3")});
+    Script(L"l0 hello|_world+x", {Msg(WM_LBUTTONDBLCLK, 0, At(6, 0)), SelIs(L"hello_world")});
 }
 
-TEST_F(InputTest, MouseClicksDragsAndColumnSelection) {
-    Set(L"abcdefgh\na\nabcdefgh\nabcdefghij");
-    Send(WM_LBUTTONDOWN, 0, At(2, 0));
-    Send(WM_MOUSEMOVE, MK_LBUTTON, At(5, 2));
-    Send(WM_LBUTTONUP, 0, At(5, 2));
-    auto [s, e] = Sel();
-    EXPECT_TRUE(Same(s, {0, 2}) && Same(e, {2, 5}));
-    // A press on the selection and a release without moving: a plain click.
-    Send(WM_LBUTTONDOWN, 0, At(3, 1));
-    Send(WM_LBUTTONUP, 0, At(0, 1));
-    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
-    EXPECT_TRUE(Same(Caret(), {1, 0}));
-    // Alt+drag: one range per line, none on the short line.
-    Keys({VK_MENU});
-    Send(WM_LBUTTONDOWN, 0, At(2, 0));
-    Send(WM_MOUSEMOVE, MK_LBUTTON, At(6, 3));
-    Send(WM_LBUTTONUP, 0, At(6, 3));
-    Keys({});
-    EXPECT_EQ(Send(MPM_GETSELKIND), 2);
-    EXPECT_EQ(Send(MPM_GETINPUTMODE), 2);
-    EXPECT_EQ(SendP(MPM_GETSELRANGE, &s, &e), 0);
-    // Copy keeps the block's shape: the skipped line is an empty line.
-    Command(ECMD_COPY);
-    bool column = false;
-    EXPECT_EQ(ClipboardText(&column), L"cdef\n\ncdef\ncdef");
-    EXPECT_TRUE(column);
-    // Typing goes into every ranged line, as one undo step.
-    Type(L"X");
-    EXPECT_EQ(All(), L"abcdefXgh\na\nabcdefXgh\nabcdefXghij");
-    Command(ECMD_UNDO);
-    EXPECT_EQ(All(), L"abcdefgh\na\nabcdefgh\nabcdefghij");
-    // Clicks in the line-number column select the line.
-    Send(MPM_VIEWPART, 256 | 0, 1);
-    Send(WM_LBUTTONDOWN, 0, MAKELPARAM(3, lh_ + 2));
-    Send(WM_LBUTTONUP, 0, MAKELPARAM(3, lh_ + 2));
-    std::tie(s, e) = Sel();
-    EXPECT_TRUE(Same(s, {1, 0}) && Same(e, {2, 0}));
+TEST_F(InputTest, MouseClicksDragsAndColumnSelections) {
+    Script(L"|abcdefgh\na\nabcdefgh\nabcdefghij",
+           {Drag(2, 0, 5, 2), Is(L"ab[cdefgh\na\nabcde]|fgh\nabcdefghij"),
+            // A press on the selection and a release without moving: a plain click.
+            Msg(WM_LBUTTONDOWN, 0, At(3, 1)), Msg(WM_LBUTTONUP, 0, At(0, 1)),
+            Is(L"abcdefgh\n|a\nabcdefgh\nabcdefghij"),
+            // Alt+drag: one range per line, none on the short line; copied, the
+            // skipped line is an empty line; typing goes into every range.
+            Drag(2, 0, 6, 3, A), Kind(2), Msg(MPM_GETINPUTMODE, 0, 0, 2), Msg(MPM_GETSELRANGE, 0, 0, 0),
+            Cmd(ECMD_COPY), Clip(L"cdef\n\ncdef\ncdef (block)"), Type(L"X"),
+            Is(L"abcdefXgh\na\nabcdefXgh\nabcdefX|ghij"), Cmd(ECMD_UNDO),
+            Is(L"abcdefgh\na\nabcdefgh\nabcdef|ghij"),
+            // Clicks in the line-number column select the line.
+            Msg(MPM_VIEWPART, 256 | 0, 1), Msg(WM_LBUTTONDOWN, 0, MAKELPARAM(3, lh_ + 2)),
+            Msg(WM_LBUTTONUP, 0, MAKELPARAM(3, lh_ + 2)), Is(L"abcdefgh\n[a\n]|abcdefgh\nabcdefghij")});
+    Send(MPM_VIEWPART, 0, 1);
+    // Every range goes at once, the unit before each range's end goes, and
+    // stream text replaces the block at the caret: each one undo step.
+    const Step block = Drag(2, 0, 5, 3, A);
+    Script(
+        L"|abcdefgh\nab\nabcdefgh\nabcdefgh",
+        {block, Cmd(ECMD_DELETE), Is(L"abfgh\nab\nabfgh\nab|fgh"), Cmd(ECMD_UNDO), block, Cmd(ECMD_BACKSPACE),
+         Is(L"abcdfgh\nab\nabcdfgh\nabcd|fgh"), Cmd(ECMD_BACKSPACE), Is(L"abcfgh\nab\nabcfgh\nabc|fgh"),
+         Cmd(ECMD_UNDO), Cmd(ECMD_UNDO), Is(L"abcdefgh\nab\nabcdefgh\nabcde|fgh"), block, PutClip(L"P\r\nQ"),
+         Cmd(ECMD_PASTE), Is(L"abfgh\nab\nabfgh\nabP\nQ|fgh"), Kind(0), Cmd(ECMD_UNDO)});
+    EXPECT_EQ(All(), L"abcdefgh\nab\nabcdefgh\nabcdefgh");
 }
 
 TEST_F(InputTest, ColumnPastePadsShortLinesAndAppendsPastTheEnd) {
-    Set(L"0123456789AB\nabcd\nlast line is long");
-    // Onto a line of 4 characters with the caret's x at column 8.
-    Position p = {0, 8};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    PutColumnBlock(L"X\nY");
-    Key('V', {VK_CONTROL});
-    EXPECT_EQ(Line(0), L"01234567X89AB");
-    EXPECT_EQ(Line(1), L"abcd    Y");
-    Command(ECMD_UNDO);
-    EXPECT_EQ(All(), L"0123456789AB\nabcd\nlast line is long");
-    // Three lines at column 10 of the last line: two new lines padded to it.
-    p = {2, 10};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    PutColumnBlock(L"1\r\n2\r\n3");
-    Command(ECMD_PASTE);
-    EXPECT_EQ(Send(MPM_GETLINECOUNT), 5);
-    EXPECT_EQ(Line(2), L"last line 1is long");
-    EXPECT_EQ(Line(3), L"          2");
-    EXPECT_EQ(Line(4), L"          3");
-    Command(ECMD_UNDO);
-    EXPECT_EQ(Send(MPM_GETLINECOUNT), 3);
+    Script(L"01234567|89AB\nabcd\nlast line is long",
+           {PutClip(L"X\nY", true), Key('V', C), Is(L"01234567X|89AB\nabcd    Y\nlast line is long"),
+            Cmd(ECMD_UNDO), Go(2, 10), PutClip(L"1\r\n2\r\n3", true), Cmd(ECMD_PASTE),
+            Is(L"0123456789AB\nabcd\nlast line 1|is long\n          2\n          3"), Cmd(ECMD_UNDO),
+            Msg(MPM_GETLINECOUNT, 0, 0, 3)});
+    // After a tab the block lands at the caret's x on every line.
+    Send(MPM_TABWIDTH, 4);
+    Script(L"\t|ab\n0123456789\na\tbc\nxy\n\t\tdeep", {PutClip(L"1\n2\n3\n4\n5", true), Cmd(ECMD_PASTE),
+                                                       Is(L"\t1|ab\n01232456789\na\t3bc\nxy  4\n\t5\tdeep")});
+    for (int line = 0; line < 5; ++line) {
+        const std::vector<int> hit = Hit(2 + 4 * cw_ + 1, line * lh_ + lh_ / 2);
+        EXPECT_EQ(Send(MPM_GETCHARAT, WPARAM(line), hit[1]), L'1' + line) << "line " << line;
+    }
+    Script(
+        L"\tab\n0123456789\na\tbc\nxy\n\t\t|deep",
+        {PutClip(L"P\nQ", true), Cmd(ECMD_PASTE), Is(L"\tab\n0123456789\na\tbc\nxy\n\t\tP|deep\n        Q")});
 }
 
 TEST_F(InputTest, CopyCutPasteAndPasteWithIndentation) {
-    Set(L"    first\nsecond");
-    Position a = {0, 4}, b = {1, 3};
-    SendP(MPM_SELECT, &a, &b);
-    Key('C', {VK_CONTROL});
-    bool column = true;
-    EXPECT_EQ(ClipboardText(&column), L"first\r\nsec");
-    EXPECT_FALSE(column);
-    Key('X', {VK_CONTROL});
-    EXPECT_EQ(All(), L"    ond");
-    Command(ECMD_UNDO);
-    EXPECT_EQ(All(), L"    first\nsecond");
-    Position p = {0, 9};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Key('V', {VK_CONTROL, VK_SHIFT});  // paste re-indented to the caret line
-    EXPECT_EQ(All(), L"    firstfirst\n    sec\nsecond");
-    Command(ECMD_COPYLINE);
-    EXPECT_EQ(ClipboardText(), L"    sec");  // the caret ended on the pasted line
-}
-
-TEST_F(InputTest, TheWheelScrollsThreeRowsWhenTheSettingIsOne) {
-    std::wstring text;
-    for (int i = 0; i < 200; ++i) text += L"row\n";
-    Set(text);
-    Send(MPM_FIRSTVISIBLE, 0);
-    UINT old = 3;
-    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &old, 0);
-    SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, 1, nullptr, 0);
-    Send(WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-WHEEL_DELTA)), 0);
-    SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, old, nullptr, 0);
-    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 3);
-    Send(WM_VSCROLL, SB_PAGEDOWN, 0);
-    EXPECT_GT(Send(MPM_FIRSTVISIBLE, 0x80000000u), 10);
-    Send(WM_VSCROLL, SB_TOP, 0);
-    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
-    // The caret is scrolled into view by moves.
-    Key(VK_END, {VK_CONTROL});
-    EXPECT_GT(Send(MPM_FIRSTVISIBLE, 0x80000000u), 150);
+    Script(L"    [first\nsec]|ond",
+           {Key('C', C), Clip(L"first\r\nsec"), Key('X', C), Is(L"    |ond"), Cmd(ECMD_UNDO), Go(0, 9),
+            Key('V', C | S), Is(L"    firstfirst\n    sec|\nsecond"), Cmd(ECMD_COPYLINE), Clip(L"    sec")});
+    // The column marker of a copied block stays on the clipboard after the
+    // control that copied it is gone.
+    Script(L"|abcd\nabcd", {Drag(1, 0, 3, 1, A), Cmd(ECMD_COPY)});
+    DestroyWindow(edit_);
+    edit_ = Create(7);
+    EXPECT_TRUE(IsClipboardFormatAvailable(RegisterClipboardFormatW(L"MSDEVColumnSelect")));
+    Send(MPM_VIEWPART, 0, 1);
+    Script(L"|xyz\nxyz\nxyz", {Cmd(ECMD_PASTE), Is(L"bc|xyz\nbcxyz\nxyz")});
 }
 
 TEST_F(InputTest, BracketsMatchAcrossLines) {
-    Set(L"f(a, (b)) {\n  x[1];\n}");
-    Position p = {0, 1};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Command(ECMD_GOTOBRACE);
-    EXPECT_TRUE(Same(Caret(), {0, 8}));
-    p = {0, 10};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Command(ECMD_GOTOBRACE);
-    EXPECT_TRUE(Same(Caret(), {2, 0}));
-    // Select to the brace: from before an opening brace forward, the block
-    // is selected with both braces and the caret after the closing one.
-    p = {0, 10};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Command(ECMD_SELECTTOBRACE);
-    auto [s, e] = Sel();
-    EXPECT_TRUE(Same(s, {0, 10}) && Same(e, {2, 1})) << s.line << "," << s.column << "-" << e.line << "," << e.column;
-    EXPECT_TRUE(Same(Caret(), {2, 1}));
-    EXPECT_EQ(Global(reinterpret_cast<HGLOBAL>(Send(MPM_GETSELTEXT))), L"{\r\n  x[1];\r\n}");
-    // Backward from after the closing brace: the same block, the caret at
-    // the opening brace.
-    p = {2, 1};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Command(ECMD_SELECTTOBRACE);
-    std::tie(s, e) = Sel();
-    EXPECT_TRUE(Same(s, {0, 10}) && Same(e, {2, 1})) << s.line << "," << s.column << "-" << e.line << "," << e.column;
-    EXPECT_TRUE(Same(Caret(), {0, 10}));
-    // From before a closing brace the selection runs from the caret back
-    // to the opening one.
-    p = {1, 5};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Command(ECMD_SELECTTOBRACE);
-    std::tie(s, e) = Sel();
-    EXPECT_TRUE(Same(s, {1, 3}) && Same(e, {1, 5})) << s.line << "," << s.column << "-" << e.line << "," << e.column;
-    EXPECT_TRUE(Same(Caret(), {1, 3}));
-    // Within one line, nested pairs: the outer pair from its opening brace.
-    p = {0, 1};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Command(ECMD_SELECTTOBRACE);
-    EXPECT_EQ(Global(reinterpret_cast<HGLOBAL>(Send(MPM_GETSELTEXT))), L"(a, (b))");
-    EXPECT_TRUE(Same(Caret(), {0, 9}));
-    // With no brace at the caret nothing is selected and the caret stays.
-    p = {1, 1};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Command(ECMD_SELECTTOBRACE);
-    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
-    EXPECT_TRUE(Same(Caret(), {1, 1}));
-    Send(MPM_BRACEMATCH, 0);
-    p = {0, 1};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Command(ECMD_GOTOBRACE);  // only while matching is on
-    EXPECT_TRUE(Same(Caret(), {0, 1}));
+    Script(
+        L"f|(a, (b)) {\n  x<1>;\n}",
+        {Cmd(ECMD_GOTOBRACE), Is(L"f(a, (b)|) {\n  x<1>;\n}"), Go(0, 10), Cmd(ECMD_GOTOBRACE),
+         Is(L"f(a, (b)) {\n  x<1>;\n|}"),
+         // From before an opening brace forward: the block with both braces.
+         Go(0, 10), Cmd(ECMD_SELECTTOBRACE), Is(L"f(a, (b)) [{\n  x<1>;\n}]|"), SelIs(L"{\r\n  x<1>;\r\n}"),
+         // Backward from after the closing brace: the caret at the opening one.
+         Go(2, 1), Cmd(ECMD_SELECTTOBRACE), Is(L"f(a, (b)) |[{\n  x<1>;\n}]"),
+         // From before a closing brace back to the opening one.
+         Go(1, 5), Cmd(ECMD_SELECTTOBRACE), Is(L"f(a, (b)) {\n  x|[<1]>;\n}"),
+         // Nested pairs: the outer pair from its opening brace.
+         Go(0, 1), Cmd(ECMD_SELECTTOBRACE), Is(L"f[(a, (b))]| {\n  x<1>;\n}"),
+         // No brace at the caret: nothing selected, the caret stays.
+         Go(1, 1), Cmd(ECMD_SELECTTOBRACE), Is(L"f(a, (b)) {\n | x<1>;\n}"),
+         // Only while matching is on.
+         Msg(MPM_BRACEMATCH, 0), Go(0, 1), Cmd(ECMD_GOTOBRACE), Is(L"f|(a, (b)) {\n  x<1>;\n}")});
 }
 
-namespace {
-// Where the system caret stands, as the document position under it.
-Position PositionUnderCaret(HWND edit) {
-    UpdateWindow(edit);
-    POINT pt = {-1, -1};
+// A character outside the basic plane is a pair of units: typed as two
+// WM_CHAR messages it is one undo step, and no caret move, deletion, hit
+// or row break ever stands between the two.
+TEST_F(InputTest, SurrogatePairsStayWhole) {
+    Script(L"|", {Type(L"a\xD83D\xDE00"
+                       L"b"),
+                  Cmd(ECMD_UNDO),
+                  Is(L"a\xD83D\xDE00|"),
+                  Cmd(ECMD_UNDO),
+                  Is(L"a|"),
+                  Cmd(ECMD_REDO),
+                  Cmd(ECMD_REDO),
+                  Go(0, 1),
+                  Cmd(ECMD_RIGHT),
+                  Is(L"a\xD83D\xDE00|b"),
+                  Cmd(ECMD_LEFT),
+                  Is(L"a|\xD83D\xDE00"
+                     L"b"),
+                  Cmd(ECMD_SEL_RIGHT),
+                  Is(L"a[\xD83D\xDE00]|b"),
+                  Cmd(ECMD_DELETE),
+                  Is(L"a|b"),
+                  Cmd(ECMD_UNDO),
+                  Go(0, 3),
+                  Cmd(ECMD_BACKSPACE),
+                  Is(L"a|b"),
+                  Cmd(ECMD_UNDO),
+                  Go(0, 1),
+                  Cmd(ECMD_DELETE),
+                  Is(L"a|b"),
+                  Cmd(ECMD_UNDO)});
+    // The caret after the pair stands where the painted "b" starts.
+    Send(MPM_VIEWPART, 5, 0);  // no end-of-file mark after the text
+    SetCaret(edit_, 0, 3);
+    UpdateWindow(edit_);
+    POINT pt;
     GetCaretPos(&pt);
-    int out[4] = {-1, -1, -1, -1};
-    SendMessageW(edit, MPM_HITTEST, reinterpret_cast<WPARAM>(out), MAKELPARAM(pt.x + 1, pt.y + 1));
-    return {out[0], out[1]};
+    const int caretX = pt.x + 1;
+    EXPECT_EQ(caretX, 2 + Width(L"a\xD83D\xDE00"));
+    Capture withB(edit_);
+    Script(L"a\xD83D\xDE00|b", {Key(VK_DELETE)});
+    Capture withoutB(edit_);
+    int left = INT_MAX, right = -1;
+    for (int y = 0; y < lh_; ++y)
+        for (int x = 0; x < 400; ++x)
+            if (withB.At(x, y) != withoutB.At(x, y) && x != caretX - 1 && x != caretX)
+                left = std::min(left, x), right = std::max(right, x);
+    EXPECT_GE(left, caretX) << "the b is drawn where the caret says it is";
+    EXPECT_LT(right, caretX + cw_ + 2);
+    // Hits inside a pair's cell, word moves and rows of a wrapped line land
+    // before or after it.
+    const std::wstring face = L"\xD83D\xDE00";
+    Script((L"ab\n|" + face + face + face + L" x").c_str(), {Cmd(ECMD_WORDRIGHT)});
+    EXPECT_EQ(Caret(), (Position{1, 6}));
+    Command(ECMD_WORDLEFT);
+    EXPECT_EQ(Caret(), (Position{1, 0}));
+    const int pair = Width(face);
+    for (int x = 2; x < 2 + 3 * pair; ++x) EXPECT_EQ(Hit(x, lh_ + lh_ / 2)[1] % 2, 0) << "x " << x;
+    std::wstring many;
+    for (int i = 0; i < 40; ++i) many += face;
+    SetState(many + L"|");
+    Resize(2 + 7 * pair + pair / 2, 400);
+    Send(MPM_TOGGLEWRAP);
+    EXPECT_GT(Send(MPM_VISIBLEROWS), 3);
+    for (int row = 1; row < 4; ++row) EXPECT_EQ(Hit(3, row * lh_ + 2)[1] % 2, 0) << "row " << row;
+    // In a column paste a pair counts as the one character it is painted as.
+    Send(MPM_TOGGLEWRAP);
+    Resize(600, 400);
+    SetState(face + face + L"|xyz\n" + face + face + L"abc\n" + face + L"q" + face + L"r");
+    UpdateWindow(edit_);
+    GetCaretPos(&pt);
+    SetClipboardText(edit_, L"1\n2\n3", true);
+    Command(ECMD_PASTE);
+    EXPECT_EQ(All(), face + face + L"1xyz\n" + face + face + L"2abc\n" + face + L"q3" + face + L"r");
+    for (int line = 0; line < 2; ++line)
+        EXPECT_EQ(Send(MPM_GETCHARAT, WPARAM(line), Hit(pt.x + 2, line * lh_ + lh_ / 2)[1]), L'1' + line);
+    // A column block's backspace takes a pair before a range's end whole.
+    SetState(L"|ab" + face + L"cd\nab" + face + L"cd");
+    Keys(A);
+    const int pairRight = 2 + 1 + Width(L"ab" + face);
+    Send(WM_LBUTTONDOWN, 0, At(1, 0));
+    Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(pairRight, lh_ + lh_ / 2));
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(pairRight, lh_ + lh_ / 2));
+    Keys(0);
+    ASSERT_EQ(Send(MPM_GETSELKIND), 2);
+    Command(ECMD_BACKSPACE);
+    EXPECT_EQ(All(), L"abcd\nabcd");
 }
 
-RECT CaretRect() {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(GetCurrentThreadId(), &info);
-    return info.rcCaret;
+// A drag ends when the control loses the mouse capture or the system
+// cancels modes: later moves select nothing.
+TEST_F(InputTest, LosingTheCaptureEndsADrag) {
+    for (int how = 0; how < 2; ++how) {
+        SetState(L"|abcdefgh\nabcdefgh\nabcdefgh");
+        Send(WM_LBUTTONDOWN, MK_LBUTTON, At(1, 0));
+        EXPECT_EQ(GetCapture(), edit_);
+        if (how == 0)
+            ReleaseCapture();
+        else
+            Send(WM_CANCELMODE);
+        EXPECT_NE(GetCapture(), edit_);
+        Send(WM_MOUSEMOVE, MK_LBUTTON, At(5, 2));
+        EXPECT_EQ(State(), L"a|bcdefgh\nabcdefgh\nabcdefgh") << how;
+        Send(WM_LBUTTONUP, 0, At(5, 2));
+    }
 }
-}  // namespace
+
+// Page moves over 40 lines of two rows each ("row" is a visual row) in a
+// window of seven whole rows and half of an eighth: a page is seven rows;
+// when the caret leaves the window the text scrolls by as much, so the caret
+// keeps its place on the screen. At the ends the caret stops on the first or
+// last row and the text scrolls no further.
+TEST_F(InputTest, PageMovesOverWrappedLines) {
+    Resize(2 + 10 * cw_, 7 * lh_ + lh_ / 2);
+    std::wstring text;
+    for (int i = 0; i < 40; ++i) text += std::wstring(15, wchar_t(L'a' + i % 26)) + L"\n";
+    text.pop_back();
+    SetState(text + L"|");
+    Send(MPM_TOGGLEWRAP);
+    ASSERT_EQ(Send(MPM_VISIBLEROWS), 80);  // nine units, then six
+    const Span none = {{-1, -1}, {-1, -1}};
+    const struct {
+        int key, mods;  // a negative key: that command; 0: the caret put, the top line set
+        Position caret;
+        Span selection;
+        int top, topSub, screenRow;
+    } steps[] = {
+        {0, 0, {10, 3}, none, 9, 0, 2},
+        {VK_NEXT, 0, {13, 12}, none, 12, 1, 2},  // row 27, the top row 25
+        {VK_NEXT, 0, {17, 3}, none, 16, 0, 2},
+        {VK_PRIOR, 0, {13, 12}, none, 12, 1, 2},
+        {VK_PRIOR, 0, {10, 3}, none, 9, 0, 2},
+        {VK_PRIOR, 0, {6, 12}, none, 5, 1, 2},
+        {VK_PRIOR, 0, {3, 3}, none, 2, 0, 2},
+        {VK_PRIOR, 0, {0, 3}, none, 0, 0, 0},  // row 0: the text cannot scroll further
+        {VK_PRIOR, 0, {0, 3}, none, 0, 0, 0},
+        // Shift+PgDn and Shift+PgUp (commands 22 and 21) extend from the anchor.
+        {0, 0, {10, 3}, none, 9, 0, 2},
+        {VK_NEXT, S, {13, 12}, {{10, 3}, {13, 12}}, 12, 1, 2},
+        {-ECMD_SEL_PAGEDOWN, 0, {17, 3}, {{10, 3}, {17, 3}}, 16, 0, 2},
+        {-ECMD_SEL_PAGEUP, 0, {13, 12}, {{10, 3}, {13, 12}}, 12, 1, 2},
+        {VK_PRIOR, S, {10, 3}, none, 9, 0, 2},  // back at the anchor: nothing selected
+        {-ECMD_SEL_PAGEUP, 0, {6, 12}, {{6, 12}, {10, 3}}, 5, 1, 2},
+        {VK_NEXT, 0, {10, 3}, none, 9, 0, 2},  // a plain page move drops the selection
+        // At the end: the last row (79), scrolled by a page; then nothing moves.
+        {0, 0, {38, 3}, none, 35, 0, 6},
+        {VK_NEXT, 0, {39, 12}, none, 38, 1, 2},
+        {VK_NEXT, 0, {39, 12}, none, 38, 1, 2},
+        {0, 0, {38, 3}, none, 35, 0, 6},
+        {-ECMD_SEL_PAGEDOWN, 0, {39, 12}, {{38, 3}, {39, 12}}, 38, 1, 2},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(testing::Message() << "to " << testing::PrintToString(s.caret));
+        if (s.key == 0) {
+            SetCaret(edit_, s.caret.line, s.caret.column);
+            Send(MPM_FIRSTVISIBLE, s.top);
+        } else if (s.key < 0) {
+            Command(-s.key);
+        } else {
+            Press(edit_, s.key, s.mods);
+        }
+        EXPECT_EQ(Caret(), s.caret);
+        EXPECT_EQ(SelectionOf(edit_), s.selection);
+        const std::vector<int> top = Hit(3, 2);
+        EXPECT_EQ((std::vector<int>{Ask(MPM_FIRSTVISIBLE), top[0], top[3]}),
+                  (std::vector<int>{s.top, s.top, s.topSub}));
+        EXPECT_EQ(CaretRow(), s.screenRow);
+    }
+}
+
+// A text shorter than the window: page down puts the caret on the last row
+// and nothing scrolls; a collapsed fold takes no rows and the caret never
+// lands in it.
+TEST_F(InputTest, PageMovesInShortTextsAndOverFolds) {
+    Resize(2 + 10 * cw_, 7 * lh_ + lh_ / 2);
+    Script(L"fi|rst\nsecond line that wraps\nthird",  // rows 0, 1-3, 4
+           {Msg(MPM_TOGGLEWRAP), Msg(MPM_VISIBLEROWS, 0, 0, 5), Key(VK_NEXT),
+            Is(L"first\nsecond line that wraps\nth|ird"), Msg(MPM_FIRSTVISIBLE, 0x80000000u, 0, 0),
+            Key(VK_PRIOR), Is(L"fi|rst\nsecond line that wraps\nthird"), Key(VK_NEXT, S),
+            Is(L"fi[rst\nsecond line that wraps\nth]|ird"), Msg(MPM_FIRSTVISIBLE, 0x80000000u, 0, 0)});
+    EXPECT_EQ(CaretRow(), 4);
+    Send(MPM_TOGGLEWRAP);
+    Resize(400, 7 * lh_ + lh_ / 2);
+    std::wstring text;
+    for (int i = 0; i < 30; ++i) text += L"line " + std::to_wstring(i) + L"\n";
+    text.pop_back();
+    SetState(text + L"|");
+    Send(MPM_FOLDMODE, 2);
+    SetLevels(5, 20, 1);
+    SetCaret(edit_, 4, 0);
+    Command(ECMD_COLLAPSEFOLD);
+    ASSERT_EQ(Send(MPM_VISIBLEROWS), 14);  // lines 0-4 and 21-29
+    SetCaret(edit_, 0, 2);
+    const struct {
+        int key;
+        int line, top;
+    } steps[] = {{VK_NEXT, 23, 23}, {VK_NEXT, 29, 23}, {VK_PRIOR, 22, 0}, {VK_PRIOR, 0, 0}};
+    for (const auto& s : steps) {
+        Press(edit_, s.key);
+        EXPECT_EQ(Caret(), (Position{s.line, 2}));
+        EXPECT_EQ(Ask(MPM_FIRSTVISIBLE), s.top);
+    }
+    EXPECT_EQ(Send(MPM_VISIBLEROWS), 14) << "the fold stays collapsed";
+}
+
+TEST_F(InputTest, WheelScrollBarsAndScrollingEdges) {
+    std::wstring text;
+    for (int i = 0; i < 200; ++i) text += L"row\n";
+    SetState(L"|" + text);
+    const int page = Capture::Client(edit_).bottom / lh_;
+    auto wheel = [&](UINT setting, int delta) {
+        UINT old = 3;
+        SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &old, 0);
+        SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, setting, nullptr, 0);
+        Send(WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(delta)), 0);
+        SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, old, nullptr, 0);
+        return Ask(MPM_FIRSTVISIBLE);
+    };
+    EXPECT_EQ(wheel(1, -WHEEL_DELTA), 3) << "a setting of one scrolls three rows";
+    Send(MPM_FIRSTVISIBLE, 50);
+    EXPECT_EQ(wheel(WHEEL_PAGESCROLL, -WHEEL_DELTA), 50 + page) << "one screen at a time";
+    EXPECT_EQ(wheel(WHEEL_PAGESCROLL, WHEEL_DELTA), 50);
+    Send(WM_VSCROLL, SB_PAGEDOWN, 0);
+    EXPECT_GT(Ask(MPM_FIRSTVISIBLE), 50 + 10);
+    Command(ECMD_DOCEND);
+    EXPECT_GT(Ask(MPM_FIRSTVISIBLE), 150) << "moves scroll the caret into view";
+    // The caret may stand on the last whole row without scrolling; page
+    // moves stop at the ends of the text.
+    Position last = {page - 1, 0};
+    Script(L"|" + text,
+           {Msg(WM_VSCROLL, SB_TOP), Top(0), Msg(MPM_SETCARET, WPARAM(&last), 1), Top(0), Cmd(ECMD_DOWN),
+            Top(1), Cmd(ECMD_DOCEND), Cmd(ECMD_PAGEDOWN), Is((text + L"|").c_str()), Cmd(ECMD_DOCSTART),
+            Cmd(ECMD_PAGEUP), Is((L"|" + text).c_str()), Top(0), Cmd(ECMD_PAGEDOWN)});
+    EXPECT_EQ(Caret(), (Position{page, 0}));
+    Command(ECMD_PAGEUP);
+    EXPECT_EQ(Caret(), (Position{0, 0}));
+}
 
 // The overwrite caret is a block drawn over the text: it stays shown after
-// moves (painted pixels and screen pixels differ under it).
+// moves (the screen's pixels under it are the painted ones inverted).
 TEST_F(InputTest, TheOverwriteCaretStaysVisibleAfterMoves) {
-    Set(L"abcdef\nghijkl");
+    SetState(L"|abcdef\nghijkl");
     const UINT blink = GetCaretBlinkTime();
     SetCaretBlinkTime(60000);
     Command(ECMD_OVERWRITE);
-    EXPECT_EQ(Send(MPM_GETINPUTMODE), 1);
     for (int id : {ECMD_RIGHT, ECMD_DOWN, ECMD_END, ECMD_LEFT}) {
-        SCOPED_TRACE(id);
         Command(id);
         UpdateWindow(edit_);
         POINT pt = {-1, -1};
         GetCaretPos(&pt);
+        Capture painted(edit_);
         HDC dc = GetDC(edit_);
-        int differ = 0;  // pixels the caret inverts
-        {
-            RECT rc;
-            GetClientRect(edit_, &rc);
-            // What the control paints, without the caret.
-            HDC mem = CreateCompatibleDC(dc);
-            HBITMAP bmp = CreateCompatibleBitmap(dc, rc.right, rc.bottom);
-            HGDIOBJ old = SelectObject(mem, bmp);
-            Send(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
-            for (int y = pt.y + 1; y < pt.y + lh_ - 1; ++y)
-                for (int x = pt.x + 2; x < pt.x + cw_ - 1; ++x)
-                    differ += GetPixel(dc, x, y) == (~GetPixel(mem, x, y) & 0xFFFFFF);
-            SelectObject(mem, old);
-            DeleteObject(bmp);
-            DeleteDC(mem);
-        }
+        int inverted = 0;
+        for (int y = pt.y + 1; y < pt.y + lh_ - 1; ++y)
+            for (int x = pt.x + 2; x < pt.x + cw_ - 1; ++x)
+                inverted += GetPixel(dc, x, y) == (~painted.At(x, y) & 0xFFFFFF);
         ReleaseDC(edit_, dc);
-        EXPECT_GT(differ, (lh_ - 2) * (cw_ - 3) / 2) << "no caret drawn at " << pt.x << "," << pt.y;
+        EXPECT_GT(inverted, (lh_ - 2) * (cw_ - 3) / 2)
+            << "command " << id << ": no caret at " << pt.x << "," << pt.y;
     }
     Command(ECMD_OVERWRITE);
     SetCaretBlinkTime(blink);
@@ -539,688 +482,89 @@ TEST_F(InputTest, TheOverwriteCaretStaysVisibleAfterMoves) {
 TEST_F(InputTest, TheCaretIsPlacedAgainAfterLayoutChanges) {
     std::wstring text;
     for (int i = 0; i < 40; ++i) text += L"line " + std::to_wstring(i) + L" with a few words\n";
-    Set(text);
-    Position p = {5, 8};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    EXPECT_TRUE(Same(PositionUnderCaret(edit_), p));
-    Send(MPM_FIRSTVISIBLE, 3);
-    EXPECT_TRUE(Same(PositionUnderCaret(edit_), p)) << "first visible line";
-    Send(MPM_LINESPACING, 6);
-    EXPECT_TRUE(Same(PositionUnderCaret(edit_), p)) << "line spacing";
-    Send(MPM_VIEWPART, 256 | 0, 1);
-    EXPECT_TRUE(Same(PositionUnderCaret(edit_), p)) << "line numbers";
+    SetState(L"|" + text);
+    const Position p = {5, 8};
+    SetCaret(edit_, 5, 8);
+    EXPECT_EQ(UnderCaret(), p);
     HFONT big = CreateFontW(-26, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY,
                             FIXED_PITCH, L"Courier New");
-    Send(WM_SETFONT, reinterpret_cast<WPARAM>(big), 1);
-    EXPECT_TRUE(Same(PositionUnderCaret(edit_), p)) << "font";
-    const RECT rc = CaretRect();
-    EXPECT_EQ(rc.bottom - rc.top, Send(MPM_FONTHEIGHT)) << "the caret is as high as the new font";
-    const int big_cw = int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>(L"x"), 1));
-    SetWindowPos(edit_, nullptr, 0, 0, 2 + 5 * big_cw + 17 * big_cw, 400, SWP_NOZORDER);
-    Send(MPM_TOGGLEWRAP);
-    EXPECT_GT(Send(MPM_VISIBLEROWS), 40);
-    EXPECT_TRUE(Same(PositionUnderCaret(edit_), p)) << "wrapping on";
-    Send(MPM_TOGGLEWRAP);
-    EXPECT_TRUE(Same(PositionUnderCaret(edit_), p)) << "wrapping off";
+    const struct {
+        UINT msg;
+        WPARAM w;
+        LPARAM l;
+    } changes[] = {{MPM_FIRSTVISIBLE, 3, 0},   {MPM_LINESPACING, 6, 0},
+                   {MPM_VIEWPART, 256 | 0, 1}, {WM_SETFONT, reinterpret_cast<WPARAM>(big), 1},
+                   {MPM_TOGGLEWRAP, 0, 0},     {MPM_TOGGLEWRAP, 0, 0}};
+    for (const auto& c : changes) {
+        if (c.msg == MPM_TOGGLEWRAP) Resize(2 + 22 * Width(L"x"), 400);
+        Send(c.msg, c.w, c.l);
+        EXPECT_EQ(UnderCaret(), p) << "message " << c.msg;
+        if (c.msg == MPM_TOGGLEWRAP && Send(MPM_GETWRAPMODE)) {
+            EXPECT_GT(Send(MPM_VISIBLEROWS), 40);
+        }
+    }
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetCurrentThreadId(), &info);
+    EXPECT_EQ(info.rcCaret.bottom - info.rcCaret.top, Send(MPM_FONTHEIGHT))
+        << "the caret is as high as the font";
     // Collapsing the fold around the caret moves it to the header, and says so.
     Send(MPM_FOLDMODE, 2);
-    for (int line = 4; line <= 7; ++line) {
-        LineAttrArg a = {LA_FOLDLEVEL, 1};
-        SendP(MPM_SETLINEATTR, (void*)(INT_PTR)line, &a);
-    }
+    SetLevels(4, 7, 1);
     g_notices.clear();
     Command(ECMD_COLLAPSEFOLD);
-    EXPECT_TRUE(Same(Caret(), {3, 0}));
-    EXPECT_TRUE(Same(PositionUnderCaret(edit_), {3, 0})) << "collapse";
-    const bool told = std::any_of(g_notices.begin(), g_notices.end(), [](const Notice& n) {
-        return n.code == EN_MP_CARETMOVED && Same(n.b, {3, 0});
-    });
-    EXPECT_TRUE(told);
+    EXPECT_EQ(Caret(), (Position{3, 0}));
+    EXPECT_EQ(UnderCaret(), (Position{3, 0}));
+    EXPECT_TRUE(std::any_of(g_notices.begin(), g_notices.end(), [](const Notice& n) {
+        return n.code == EN_MP_CARETMOVED && n.b == Position{3, 0};
+    }));
     Send(MPM_FIRSTVISIBLE, 0);
-    p = {9, 2};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    EXPECT_TRUE(Same(PositionUnderCaret(edit_), p)) << "below a collapsed fold";
-    p = {3, 0};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
+    SetCaret(edit_, 9, 2);
+    EXPECT_EQ(UnderCaret(), (Position{9, 2})) << "below a collapsed fold";
+    SetCaret(edit_, 3, 0);
     Command(ECMD_EXPANDFOLD);
-    EXPECT_TRUE(Same(PositionUnderCaret(edit_), Caret())) << "expand";
+    EXPECT_EQ(UnderCaret(), Caret()) << "expand";
     Send(WM_SETFONT, reinterpret_cast<WPARAM>(font_), 1);
     DeleteObject(big);
 }
 
-TEST_F(InputTest, ScrollingEdges) {
-    std::wstring text;
-    for (int i = 0; i < 200; ++i) text += L"row " + std::to_wstring(i) + L"\n";
-    Set(text);
-    RECT rc;
-    GetClientRect(edit_, &rc);
-    const int page = rc.bottom / lh_;
-    // The caret may stand on the last whole row without scrolling.
-    Position p = {page - 1, 0};
-    SendP(MPM_SETCARET, &p, (void*)1);
-    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
-    Command(ECMD_DOWN);
-    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 1);
-    // Page down and up at the ends of the text.
-    Command(ECMD_DOCEND);
-    Command(ECMD_PAGEDOWN);
-    EXPECT_TRUE(Same(Caret(), {200, 0}));
-    Command(ECMD_DOCSTART);
-    Command(ECMD_PAGEUP);
-    EXPECT_TRUE(Same(Caret(), {0, 0}));
-    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
-    Command(ECMD_PAGEDOWN);
-    EXPECT_TRUE(Same(Caret(), {page, 0}));
-    Command(ECMD_PAGEUP);
-    EXPECT_TRUE(Same(Caret(), {0, 0}));
-    // One screen at a time: the wheel pages, and down is down.
-    Send(MPM_FIRSTVISIBLE, 50);
-    UINT old = 3;
-    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &old, 0);
-    SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, WHEEL_PAGESCROLL, nullptr, 0);
-    Send(WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-WHEEL_DELTA)), 0);
-    const int afterDown = int(Send(MPM_FIRSTVISIBLE, 0x80000000u));
-    Send(WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(WHEEL_DELTA)), 0);
-    const int afterUp = int(Send(MPM_FIRSTVISIBLE, 0x80000000u));
-    SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, old, nullptr, 0);
-    EXPECT_EQ(afterDown, 50 + page);
-    EXPECT_EQ(afterUp, 50);
-}
-
-// The row each wrapped row of line 0 starts at, by hit tests down the window.
-std::vector<int> RowStarts(HWND edit, int rows) {
-    const int lh = int(SendMessageW(edit, MPM_LINEHEIGHT, 0, 0));
-    std::vector<int> starts;
-    for (int r = 0; r < rows; ++r) {
-        int hit[4] = {-1, -1, -1, -1};
-        SendMessageW(edit, MPM_HITTEST, reinterpret_cast<WPARAM>(hit), MAKELPARAM(0, r * lh + lh / 2));
-        if (hit[0] != 0 || (!starts.empty() && hit[1] <= starts.back())) break;
-        starts.push_back(hit[1]);
-    }
-    return starts;
-}
-
-// With words kept whole a wrapped row begins where a word does; a word
-// longer than the row is still cut at the edge.
-TEST_F(InputTest, WrappingAtWordsStartsEveryRowAtAWord) {
-    for (int part = 0; part <= 3; ++part) Send(MPM_VIEWPART, WPARAM(part), 0);
-    const int x = int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>(L"x"), 1));
-    SetWindowPos(edit_, nullptr, 0, 0, 13 * x + 4, 400, SWP_NOZORDER);
-    Send(MPM_TOGGLEWRAP);
-    const std::wstring text = L"alpha beta gamma delta epsilon zeta-eta theta " + std::wstring(30, L'w');
-    Set(text);
-    EXPECT_EQ(Send(MPM_WRAPWORDS, 2), 0);  // off by default: cut at the edge
-    std::vector<int> edge = RowStarts(edit_, 20);
-    bool midWord = false;
-    for (int s : edge) midWord = midWord || (s > 0 && text[size_t(s) - 1] != L' ' && text[size_t(s)] != L' ');
-    EXPECT_TRUE(midWord);
-    EXPECT_EQ(Send(MPM_WRAPWORDS, 1), 1);
-    const std::vector<int> words = RowStarts(edit_, 20);
-    ASSERT_GT(words.size(), 3u);
-    std::string shown;
-    for (int s : words) shown += std::to_string(s) + " ";
-    for (int s : words) {
-        if (s == 0 || s > int(text.size()) - 30) continue;  // the long word is cut where it must be
-        const wchar_t before = text[size_t(s) - 1];
-        EXPECT_TRUE(before == L' ' || before == L'-' || text[size_t(s)] == L' ') << shown;
-    }
-    Send(MPM_WRAPWORDS, 0);
-    EXPECT_EQ(RowStarts(edit_, 20), edge);
-    Send(MPM_TOGGLEWRAP);
-    Reset(L"");
-}
-
 // Rows far down times a tall line height pass the int range: the caret of
-// such a row must not wrap around into the window.
-TEST_F(InputTest, TallRowsFarDownStayOutOfTheWindow) {
+// such a row stays out of the window, and the end of a wrapped line more than
+// 2^29 pixels tall is painted where the caret stands.
+TEST_F(InputTest, TallRowsFarDown) {
     EXPECT_EQ(Send(MPM_LINESPACING, 5000), 1000) << "spacing is clamped";
-    Send(MPM_LINESPACING, 1000);
+    Send(MPM_VIEWPART, 5, 0);  // no end-of-file mark
     const long long lh = Send(MPM_LINEHEIGHT);
-    SetWindowPos(edit_, nullptr, 0, 0, 20, 2200, SWP_NOZORDER);  // room for two such rows
+    Resize(20, 2200);  // room for two such rows
     Send(MPM_TOGGLEWRAP);
-    Set(std::wstring(100, L'x'));
-    int hit[4] = {-1, -1, -1, -1};
-    Send(MPM_HITTEST, reinterpret_cast<WPARAM>(hit), MAKELPARAM(3, int(lh) + 2));
-    const int perRow = hit[1];
+    SetState(std::wstring(100, L'x') + L"|");
+    const int perRow = Hit(3, int(lh) + 2)[1];
     ASSERT_GT(perRow, 0);
-    // A first line of `rows` rows puts line 1 at a row whose top lies just
-    // past 2^32 pixels down.
-    const long long rows = ((1LL << 32) + lh - 1) / lh;
-    Reset(std::wstring(size_t(rows * perRow), L'x') + L"\nend");
+    const long long rows = ((1LL << 32) + lh - 1) / lh;  // line 1's top just past 2^32 pixels
+    SetState(std::wstring(size_t(rows * perRow), L'x') + L"\n|end");
     ASSERT_EQ(Send(MPM_VISIBLEROWS), rows + 1);
-    Position p = {1, 0};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
     UpdateWindow(edit_);
     POINT pt = {0, 0};
     GetCaretPos(&pt);
-    RECT rc;
-    GetClientRect(edit_, &rc);
-    EXPECT_FALSE(PtInRect(&rc, pt)) << pt.x << "," << pt.y;
-    Reset(L"");
-    Send(MPM_TOGGLEWRAP);
-    Send(MPM_LINESPACING, 0);
-}
-
-// The last rows of a wrapped line more than 2^29 pixels tall are painted
-// where the caret stands: the line's text, not rows from its middle.
-TEST_F(InputTest, TheEndOfAVeryTallWrappedLineIsPaintedAtTheCaret) {
-    Send(MPM_VIEWPART, 5, 0);  // no end-of-file mark
-    Send(MPM_LINESPACING, 1000);
-    const long long lh = Send(MPM_LINEHEIGHT);
-    SetWindowPos(edit_, nullptr, 0, 0, 20, 2200, SWP_NOZORDER);
-    Send(MPM_TOGGLEWRAP);
-    const long long rows = (1LL << 30) / lh;
-    Set(std::wstring(size_t(rows * 4), L'x') + L"Z");
-    Position end = {0, INT_MAX};
-    SendP(MPM_SETCARET, &end, (void*)1);
-    ASSERT_GT(Send(MPM_FIRSTVISIBLE, 0x80000000u) == 0 ? rows : 0, 1000);
+    const RECT client = Capture::Client(edit_);
+    EXPECT_FALSE(PtInRect(&client, pt)) << pt.x << "," << pt.y;
+    SetState(std::wstring(size_t((1LL << 30) / lh * 4), L'x') + L"Z");
+    SetCaret(edit_, 0, INT_MAX, true);
+    ASSERT_EQ(Ask(MPM_FIRSTVISIBLE), 0);
     UpdateWindow(edit_);
-    POINT pt;
     GetCaretPos(&pt);
     ASSERT_GT(pt.y, 0);
     // The row of the caret holds only "Z": ink in its first cell, none after.
-    HDC dc = GetDC(edit_);
-    HDC mem = CreateCompatibleDC(dc);
-    HBITMAP bmp = CreateCompatibleBitmap(dc, 20, 2200);
-    ReleaseDC(edit_, dc);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    Send(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
-    const COLORREF back = GetPixel(mem, 19, pt.y + int(lh) / 2);
+    Capture cap(edit_);
+    const COLORREF back = cap.At(19, pt.y + int(lh) / 2);
     int first = 0, second = 0;
-    const int glyphs = int(Send(MPM_FONTHEIGHT));  // the caret stands over the glyphs, not the spacing
-    for (int y = pt.y; y < pt.y + glyphs; ++y) {
-        for (int x = 2; x < 2 + cw_ - 1; ++x) first += GetPixel(mem, x, y) != back;
-        for (int x = 2 + cw_ + 1; x < std::min(2 + 2 * cw_, 19); ++x) second += GetPixel(mem, x, y) != back;
+    for (int y = pt.y; y < pt.y + Send(MPM_FONTHEIGHT); ++y) {
+        for (int x = 2; x < 2 + cw_ - 1; ++x) first += cap.At(x, y) != back;
+        for (int x = 2 + cw_ + 1; x < std::min(2 + 2 * cw_, 19); ++x) second += cap.At(x, y) != back;
     }
-    SelectObject(mem, old);
-    DeleteObject(bmp);
-    DeleteDC(mem);
     EXPECT_GT(first, 0) << "the Z before the caret at " << pt.x << "," << pt.y;
     EXPECT_EQ(second, 0) << "nothing after it";
-    Reset(L"");
+    SetState(L"|");
     Send(MPM_TOGGLEWRAP);
     Send(MPM_LINESPACING, 0);
-}
-
-// A drag ends when the control loses the mouse capture or the system
-// cancels modes: later moves select nothing.
-TEST_F(InputTest, LosingTheCaptureEndsADrag) {
-    Set(L"abcdefgh\nabcdefgh\nabcdefgh");
-    for (int how = 0; how < 2; ++how) {
-        Send(WM_LBUTTONDOWN, MK_LBUTTON, At(1, 0));
-        EXPECT_EQ(GetCapture(), edit_);
-        if (how == 0) ReleaseCapture();
-        else Send(WM_CANCELMODE);
-        EXPECT_NE(GetCapture(), edit_);
-        Send(WM_MOUSEMOVE, MK_LBUTTON, At(5, 2));
-        EXPECT_EQ(Send(MPM_GETSELKIND), 0) << how;
-        EXPECT_TRUE(Same(Caret(), {0, 1}));
-        Send(WM_LBUTTONUP, 0, At(5, 2));
-    }
-}
-
-TEST_F(InputTest, ColumnSelectionsBackspaceDeleteAndStreamPaste) {
-    const std::wstring text = L"abcdefgh\nab\nabcdefgh\nabcdefgh";
-    Set(text);
-    auto selectBlock = [&] {
-        Keys({VK_MENU});
-        Send(WM_LBUTTONDOWN, 0, At(2, 0));
-        Send(WM_MOUSEMOVE, MK_LBUTTON, At(5, 3));
-        Send(WM_LBUTTONUP, 0, At(5, 3));
-        Keys({});
-        ASSERT_EQ(Send(MPM_GETSELKIND), 2);
-    };
-    selectBlock();
-    Command(ECMD_DELETE);  // every range goes, as one step
-    EXPECT_EQ(All(), L"abfgh\nab\nabfgh\nabfgh");
-    Command(ECMD_UNDO);
-    EXPECT_EQ(All(), text);
-    selectBlock();
-    Command(ECMD_BACKSPACE);  // the unit before each range's end
-    EXPECT_EQ(All(), L"abcdfgh\nab\nabcdfgh\nabcdfgh");
-    Command(ECMD_BACKSPACE);
-    EXPECT_EQ(All(), L"abcfgh\nab\nabcfgh\nabcfgh");
-    Command(ECMD_UNDO);
-    Command(ECMD_UNDO);
-    EXPECT_EQ(All(), text);
-    // A surrogate pair before a range's end goes whole.
-    const std::wstring face = L"\xD83D\xDE00";
-    Reset(L"ab" + face + L"cd\nab" + face + L"cd");
-    Keys({VK_MENU});
-    Send(WM_LBUTTONDOWN, 0, At(1, 0));
-    int pairRight = 2 + 1 + int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>((L"ab" + face).c_str()), 4));
-    Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(pairRight, lh_ + lh_ / 2));
-    Send(WM_LBUTTONUP, 0, MAKELPARAM(pairRight, lh_ + lh_ / 2));
-    Keys({});
-    ASSERT_EQ(Send(MPM_GETSELKIND), 2);
-    Command(ECMD_BACKSPACE);
-    EXPECT_EQ(All(), L"abcd\nabcd");
-    Reset(text);
-    // Stream text pasted over a block replaces the block with the text at the caret.
-    selectBlock();
-    ASSERT_TRUE(OpenClipboard(edit_));
-    EmptyClipboard();
-    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, 6 * sizeof(wchar_t));
-    wcscpy(static_cast<wchar_t*>(GlobalLock(g)), L"P\r\nQ");
-    GlobalUnlock(g);
-    SetClipboardData(CF_UNICODETEXT, g);
-    CloseClipboard();
-    Command(ECMD_PASTE);
-    EXPECT_EQ(All(), L"abfgh\nab\nabfgh\nabP\nQfgh");
-    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
-    Command(ECMD_UNDO);
-    EXPECT_EQ(All(), text);
-}
-
-// The column marker of a copied block is real data: it stays on the
-// clipboard after the control that copied it is gone.
-TEST_F(InputTest, TheColumnMarkerOutlivesTheCopyingControl) {
-    Set(L"abcd\nabcd");
-    Keys({VK_MENU});
-    Send(WM_LBUTTONDOWN, 0, At(1, 0));
-    Send(WM_MOUSEMOVE, MK_LBUTTON, At(3, 1));
-    Send(WM_LBUTTONUP, 0, At(3, 1));
-    Keys({});
-    Command(ECMD_COPY);
-    const UINT format = RegisterClipboardFormatW(L"MSDEVColumnSelect");
-    ASSERT_TRUE(OpenClipboard(shown_));
-    EXPECT_NE(GetClipboardData(format), nullptr);
-    CloseClipboard();
-    DestroyWindow(edit_);
-    edit_ = Create(7);
-    EXPECT_TRUE(IsClipboardFormatAvailable(format));
-    Send(MPM_VIEWPART, 0, 1);
-    Insert(L"xyz\nxyz\nxyz");
-    Position home = {0, 0};
-    SendP(MPM_SETCARET, &home, (void*)nullptr);
-    Command(ECMD_PASTE);
-    EXPECT_EQ(All(), L"bcxyz\nbcxyz\nxyz");
-}
-
-// A character outside the basic plane is a pair of units: typed as two
-// WM_CHAR messages it is one undo step, and no caret move, deletion, hit
-// or row break ever stands between the two.
-TEST_F(InputTest, SurrogatePairsStayWhole) {
-    const std::wstring face = L"\xD83D\xDE00";
-    Type(L"a");
-    Type(face);
-    Type(L"b");
-    EXPECT_EQ(All(), L"a" + face + L"b");
-    Command(ECMD_UNDO);
-    EXPECT_EQ(All(), L"a" + face);
-    Command(ECMD_UNDO);
-    EXPECT_EQ(All(), L"a");
-    Command(ECMD_REDO);
-    Command(ECMD_REDO);
-    Position p = {0, 1};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Command(ECMD_RIGHT);
-    EXPECT_TRUE(Same(Caret(), {0, 3}));
-    Command(ECMD_LEFT);
-    EXPECT_TRUE(Same(Caret(), {0, 1}));
-    Command(ECMD_SEL_RIGHT);
-    auto [s, e] = Sel();
-    EXPECT_TRUE(Same(e, {0, 3}));
-    Command(ECMD_DELETE);
-    EXPECT_EQ(All(), L"ab");
-    Command(ECMD_UNDO);
-    p = {0, 3};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Command(ECMD_BACKSPACE);
-    EXPECT_EQ(All(), L"ab");
-    Command(ECMD_UNDO);
-    p = {0, 1};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Command(ECMD_DELETE);
-    EXPECT_EQ(All(), L"ab");
-    Command(ECMD_UNDO);
-    // The caret after the pair stands where the painted "b" starts.
-    p = {0, 3};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    UpdateWindow(edit_);
-    POINT pt;
-    GetCaretPos(&pt);
-    const int caretX = pt.x + 1;
-    EXPECT_EQ(caretX, 2 + int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>((L"a" + face).c_str()), 3)));
-    auto paint = [&](HDC mem) { Send(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT); };
-    Send(MPM_VIEWPART, 5, 0);  // no end-of-file mark after the text
-    HDC screen = GetDC(edit_);
-    HDC withB = CreateCompatibleDC(screen), withoutB = CreateCompatibleDC(screen);
-    HBITMAP b1 = CreateCompatibleBitmap(screen, 400, lh_), b2 = CreateCompatibleBitmap(screen, 400, lh_);
-    ReleaseDC(edit_, screen);
-    HGDIOBJ o1 = SelectObject(withB, b1), o2 = SelectObject(withoutB, b2);
-    paint(withB);
-    Position a = {0, 3}, z = {0, 4};
-    SendP(MPM_DELETERANGE, &a, &z);
-    paint(withoutB);
-    int left = INT_MAX, right = -1;
-    for (int y = 0; y < lh_; ++y)
-        for (int x = 0; x < 400; ++x)
-            if (GetPixel(withB, x, y) != GetPixel(withoutB, x, y) && x != caretX - 1 && x != caretX) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-            }
-    EXPECT_GE(left, caretX) << "the b is drawn where the caret says it is";
-    EXPECT_LT(right, caretX + cw_ + 2);
-    SelectObject(withB, o1);
-    SelectObject(withoutB, o2);
-    DeleteObject(b1);
-    DeleteObject(b2);
-    DeleteDC(withB);
-    DeleteDC(withoutB);
-    // Hits inside the pair's cell land before or after it.
-    Reset(L"ab\n" + face + face + face + L" x");
-    const int pairWidth = int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>(face.c_str()), 2));
-    for (int x = 2; x < 2 + 3 * pairWidth; ++x) {
-        int out[4] = {-1, -1, -1, -1};
-        Send(MPM_HITTEST, reinterpret_cast<WPARAM>(out), MAKELPARAM(x, lh_ + lh_ / 2));
-        EXPECT_EQ(out[1] % 2, 0) << "x " << x;
-    }
-    // Word moves and rows of a wrapped line break between pairs only.
-    p = {1, 0};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Command(ECMD_WORDRIGHT);
-    EXPECT_TRUE(Same(Caret(), {1, 6}));
-    Command(ECMD_WORDLEFT);
-    EXPECT_TRUE(Same(Caret(), {1, 0}));
-    std::wstring many;
-    for (int i = 0; i < 40; ++i) many += face;
-    Reset(many);
-    SetWindowPos(edit_, nullptr, 0, 0, 2 + 7 * pairWidth + pairWidth / 2, 400, SWP_NOZORDER);
-    Send(MPM_TOGGLEWRAP);
-    EXPECT_GT(Send(MPM_VISIBLEROWS), 3);
-    for (int row = 1; row < 4; ++row) {
-        int out[4] = {-1, -1, -1, -1};
-        Send(MPM_HITTEST, reinterpret_cast<WPARAM>(out), MAKELPARAM(3, row * lh_ + 2));
-        EXPECT_EQ(out[1] % 2, 0) << "row " << row;
-    }
-    Send(MPM_TOGGLEWRAP);
-}
-
-namespace {
-// The screen row of the system caret (0 = the top row of the window).
-int CaretScreenRow(HWND edit, int lh) {
-    UpdateWindow(edit);
-    POINT pt = {-1, -1};
-    GetCaretPos(&pt);
-    return pt.x < 0 ? -1 : pt.y / lh;
-}
-}  // namespace
-
-// Page moves with wrapping on: 40 lines of two rows each ("row" below is a
-// visual row), a window of seven whole rows and half of an eighth. A page
-// is seven rows: the caret moves that far and, when it leaves the window,
-// the text scrolls by the same amount, so it keeps its place on the screen.
-TEST_F(InputTest, PageMovesOverWrappedLines) {
-    SetWindowPos(edit_, nullptr, 0, 0, 2 + 10 * cw_, 7 * lh_ + lh_ / 2, SWP_NOZORDER);
-    std::wstring text;
-    for (int i = 0; i < 40; ++i) text += std::wstring(15, wchar_t(L'a' + i % 26)) + L"\n";
-    text.pop_back();
-    Set(text);
-    Send(MPM_TOGGLEWRAP);
-    ASSERT_EQ(Send(MPM_VISIBLEROWS), 80);  // nine units, then six
-    auto top = [&] {
-        int hit[4] = {-1, -1, -1, -1};
-        Send(MPM_HITTEST, reinterpret_cast<WPARAM>(hit), MAKELPARAM(3, 2));
-        return std::vector<int>{int(Send(MPM_FIRSTVISIBLE, 0x80000000u)), hit[0], hit[3]};
-    };
-    // In the middle: line 10 (row 20) in the window from line 9 (row 18).
-    Position p = {10, 3};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Send(MPM_FIRSTVISIBLE, 9);
-    ASSERT_EQ(CaretScreenRow(edit_, lh_), 2);
-    Key(VK_NEXT);  // row 27: the second row of line 13, at the same x
-    EXPECT_TRUE(Same(Caret(), {13, 12}));
-    EXPECT_EQ(top(), (std::vector<int>{12, 12, 1})) << "the top is row 25, line 12's second row";
-    EXPECT_EQ(CaretScreenRow(edit_, lh_), 2);
-    Key(VK_NEXT);  // row 34
-    EXPECT_TRUE(Same(Caret(), {17, 3}));
-    EXPECT_EQ(top(), (std::vector<int>{16, 16, 0}));
-    EXPECT_EQ(CaretScreenRow(edit_, lh_), 2);
-    Key(VK_PRIOR);
-    Key(VK_PRIOR);
-    EXPECT_TRUE(Same(Caret(), {10, 3}));
-    EXPECT_EQ(top(), (std::vector<int>{9, 9, 0}));
-    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
-    // At the top: page up stops on row 0 at the same x, and nothing scrolls.
-    Key(VK_PRIOR);  // row 13, the top row 11
-    EXPECT_TRUE(Same(Caret(), {6, 12}));
-    EXPECT_EQ(top(), (std::vector<int>{5, 5, 1}));
-    Key(VK_PRIOR);  // row 6, the top row 4
-    EXPECT_TRUE(Same(Caret(), {3, 3}));
-    EXPECT_EQ(top(), (std::vector<int>{2, 2, 0}));
-    Key(VK_PRIOR);  // row 0; the text cannot scroll further
-    EXPECT_TRUE(Same(Caret(), {0, 3}));
-    EXPECT_EQ(top(), (std::vector<int>{0, 0, 0}));
-    EXPECT_EQ(CaretScreenRow(edit_, lh_), 0);
-    Key(VK_PRIOR);
-    EXPECT_TRUE(Same(Caret(), {0, 3}));
-    EXPECT_EQ(top(), (std::vector<int>{0, 0, 0}));
-    // At the end: page down stops on the last row (row 79).
-    p = {38, 3};  // row 76
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Send(MPM_FIRSTVISIBLE, 35);  // rows 70 to 76 in the window
-    Key(VK_NEXT);
-    EXPECT_TRUE(Same(Caret(), {39, 12}));
-    EXPECT_EQ(top(), (std::vector<int>{38, 38, 1})) << "scrolled by a page: row 77 at the top";
-    EXPECT_EQ(CaretScreenRow(edit_, lh_), 2);
-    // The caret cannot go further and stays in the window: nothing scrolls.
-    Key(VK_NEXT);
-    EXPECT_TRUE(Same(Caret(), {39, 12}));
-    EXPECT_EQ(top(), (std::vector<int>{38, 38, 1}));
-    EXPECT_EQ(CaretScreenRow(edit_, lh_), 2);
-    Send(MPM_TOGGLEWRAP);
-}
-
-// A text shorter than the window: page down puts the caret on the last row
-// and the text stays where it is, as does page up back to the first row.
-TEST_F(InputTest, PageMovesInATextShorterThanTheWindow) {
-    SetWindowPos(edit_, nullptr, 0, 0, 2 + 10 * cw_, 7 * lh_ + lh_ / 2, SWP_NOZORDER);
-    Set(L"first\nsecond line that wraps\nthird");  // rows 0, 1-3, 4
-    Send(MPM_TOGGLEWRAP);
-    ASSERT_EQ(Send(MPM_VISIBLEROWS), 5);
-    Position p = {0, 2};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Key(VK_NEXT);
-    EXPECT_TRUE(Same(Caret(), {2, 2}));
-    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
-    EXPECT_EQ(CaretScreenRow(edit_, lh_), 4);
-    Key(VK_PRIOR);
-    EXPECT_TRUE(Same(Caret(), {0, 2}));
-    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
-    EXPECT_EQ(CaretScreenRow(edit_, lh_), 0);
-    Key(VK_NEXT, {VK_SHIFT});
-    auto [s, e] = Sel();
-    EXPECT_TRUE(Same(s, {0, 2}) && Same(e, {2, 2}));
-    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
-    Send(MPM_TOGGLEWRAP);
-}
-
-// Shift+PgDn and Shift+PgUp (commands 22 and 21) extend the selection from
-// its anchor; coming back to the anchor leaves nothing selected.
-TEST_F(InputTest, ExtendingPageMovesOverWrappedLines) {
-    SetWindowPos(edit_, nullptr, 0, 0, 2 + 10 * cw_, 7 * lh_ + lh_ / 2, SWP_NOZORDER);
-    std::wstring text;
-    for (int i = 0; i < 40; ++i) text += std::wstring(15, wchar_t(L'a' + i % 26)) + L"\n";
-    text.pop_back();
-    Set(text);
-    Send(MPM_TOGGLEWRAP);
-    Position p = {10, 3};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Send(MPM_FIRSTVISIBLE, 9);
-    Key(VK_NEXT, {VK_SHIFT});
-    auto [s, e] = Sel();
-    EXPECT_TRUE(Same(s, {10, 3}) && Same(e, {13, 12}));
-    EXPECT_TRUE(Same(Caret(), {13, 12}));
-    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 12);
-    Command(ECMD_SEL_PAGEDOWN);
-    std::tie(s, e) = Sel();
-    EXPECT_TRUE(Same(s, {10, 3}) && Same(e, {17, 3}));
-    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 16);
-    Command(ECMD_SEL_PAGEUP);
-    std::tie(s, e) = Sel();
-    EXPECT_TRUE(Same(s, {10, 3}) && Same(e, {13, 12}));
-    Key(VK_PRIOR, {VK_SHIFT});  // back at the anchor
-    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
-    EXPECT_TRUE(Same(Caret(), {10, 3}));
-    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 9);
-    Command(ECMD_SEL_PAGEUP);  // above the anchor now
-    std::tie(s, e) = Sel();
-    EXPECT_TRUE(Same(s, {6, 12}) && Same(e, {10, 3}));
-    EXPECT_TRUE(Same(Caret(), {6, 12}));
-    // A plain page move drops the selection.
-    Key(VK_NEXT);
-    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
-    EXPECT_TRUE(Same(Caret(), {10, 3}));
-    // Extending down from the last page stops at the end of the text.
-    Command(ECMD_DOCEND);
-    p = {38, 3};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Command(ECMD_SEL_PAGEDOWN);
-    std::tie(s, e) = Sel();
-    EXPECT_TRUE(Same(s, {38, 3}) && Same(e, {39, 12}));
-    Send(MPM_TOGGLEWRAP);
-}
-
-// Home from inside the leading blanks goes to column 0; from column 0 to
-// the first character that is not blank; from after it back to it.
-TEST_F(InputTest, HomeFromInsideTheIndent) {
-    Set(L"    four\n\t\ttabs\n \t mixed\n   \nnone");
-    struct Case {
-        Position from;
-        int to;
-    };
-    const Case cases[] = {
-        {{0, 2}, 0}, {{0, 1}, 0}, {{0, 4}, 0}, {{0, 0}, 4}, {{0, 5}, 4}, {{0, 8}, 4},
-        {{1, 1}, 0}, {{1, 0}, 2}, {{1, 6}, 2},
-        {{2, 2}, 0}, {{2, 3}, 0}, {{2, 0}, 3}, {{2, 7}, 3},
-        {{3, 1}, 0}, {{3, 3}, 0}, {{3, 0}, 3},  // a line of blanks only
-        {{4, 2}, 0}, {{4, 0}, 0},               // no indent at all
-    };
-    for (const Case& c : cases) {
-        Position p = c.from;
-        SendP(MPM_SETCARET, &p, (void*)nullptr);
-        Key(VK_HOME);
-        EXPECT_TRUE(Same(Caret(), {c.from.line, c.to})) << "from " << c.from.line << "," << c.from.column
-                                                         << " to column " << Caret().column;
-        EXPECT_EQ(Send(MPM_GETSELKIND), 0);
-    }
-    // Shift+Home selects what the caret passes over.
-    Position p = {0, 2};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Key(VK_HOME, {VK_SHIFT});
-    auto [s, e] = Sel();
-    EXPECT_TRUE(Same(s, {0, 0}) && Same(e, {0, 2}));
-    p = {0, 7};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Key(VK_HOME, {VK_SHIFT});
-    std::tie(s, e) = Sel();
-    EXPECT_TRUE(Same(s, {0, 4}) && Same(e, {0, 7}));
-    Key(VK_HOME, {VK_SHIFT});  // on from the indent to column 0: the anchor stays
-    std::tie(s, e) = Sel();
-    EXPECT_TRUE(Same(s, {0, 0}) && Same(e, {0, 7}));
-    // Home drops a selection.
-    Key(VK_HOME);
-    EXPECT_EQ(Send(MPM_GETSELKIND), 0);
-    EXPECT_TRUE(Same(Caret(), {0, 4}));
-}
-
-// A column block pasted with the caret after a tab lands at the caret's x
-// on every line: tabs on the lines below count to their tab stops.
-TEST_F(InputTest, ColumnPasteAtACaretAfterATab) {
-    Send(MPM_TABWIDTH, 4);
-    Set(L"\tab\n0123456789\na\tbc\nxy\n\t\tdeep");
-    Position p = {0, 1};  // x = four widths
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    PutColumnBlock(L"1\n2\n3\n4\n5");
-    Command(ECMD_PASTE);
-    EXPECT_EQ(Line(0), L"\t1ab");
-    EXPECT_EQ(Line(1), L"01232456789");
-    EXPECT_EQ(Line(2), L"a\t3bc");
-    EXPECT_EQ(Line(3), L"xy  4");
-    EXPECT_EQ(Line(4), L"\t5\tdeep");
-    // On the screen the pasted characters stand in one column.
-    for (int line = 0; line < 5; ++line) {
-        int hit[4] = {-1, -1, -1, -1};
-        Send(MPM_HITTEST, reinterpret_cast<WPARAM>(hit), At(4, line));
-        ASSERT_EQ(hit[0], line);
-        EXPECT_EQ(Send(MPM_GETCHARAT, WPARAM(line), hit[1]), L'1' + line) << "line " << line;
-    }
-    Command(ECMD_UNDO);
-    EXPECT_EQ(All(), L"\tab\n0123456789\na\tbc\nxy\n\t\tdeep");
-    // After two tabs the caret's x is eight widths: a line added below the
-    // text is padded with as many spaces.
-    p = {4, 2};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    PutColumnBlock(L"P\nQ");
-    Command(ECMD_PASTE);
-    EXPECT_EQ(Line(4), L"\t\tPdeep");
-    EXPECT_EQ(Line(5), L"        Q");
-}
-
-// Characters outside the basic plane on the lines of a column paste count
-// as the one character they are painted as: the block lands at the caret's
-// x and never between the two units of a pair.
-TEST_F(InputTest, ColumnPasteOverSurrogatePairs) {
-    const std::wstring face = L"\xD83D\xDE00";
-    Set(face + face + L"xyz\n" + face + face + L"abc\n" + face + L"q" + face + L"r");
-    Position p = {0, 4};  // after two pairs
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    UpdateWindow(edit_);
-    POINT caret = {-1, -1};
-    GetCaretPos(&caret);
-    PutColumnBlock(L"1\n2\n3");
-    Command(ECMD_PASTE);
-    EXPECT_EQ(Line(0), face + face + L"1xyz");
-    EXPECT_EQ(Line(1), face + face + L"2abc");
-    // The second pair of line 2 reaches past the caret's x: the digit goes
-    // before it, not into it.
-    EXPECT_EQ(Line(2), face + L"q3" + face + L"r");
-    for (int line = 0; line < 3; ++line) {
-        const std::wstring t = Line(line);
-        for (size_t i = 0; i < t.size(); ++i)
-            if ((t[i] & 0xFC00) == 0xD800) {
-                ASSERT_LT(i + 1, t.size());
-                EXPECT_EQ(t[i + 1] & 0xFC00, 0xDC00) << "line " << line << " unit " << i;
-            }
-        if (line == 2) continue;
-        // The pasted digit stands at the caret's x on the screen.
-        int hit[4] = {-1, -1, -1, -1};
-        Send(MPM_HITTEST, reinterpret_cast<WPARAM>(hit), MAKELPARAM(caret.x + 2, line * lh_ + lh_ / 2));
-        EXPECT_EQ(Send(MPM_GETCHARAT, WPARAM(line), hit[1]), L'1' + line) << "line " << line << ": " << hit[1];
-    }
-}
-
-// Page moves count visible rows: a collapsed fold takes none, and the caret
-// never lands on one of its lines.
-TEST_F(InputTest, PageMovesSkipCollapsedLines) {
-    SetWindowPos(edit_, nullptr, 0, 0, 400, 7 * lh_ + lh_ / 2, SWP_NOZORDER);
-    std::wstring text;
-    for (int i = 0; i < 30; ++i) text += L"line " + std::to_wstring(i) + L"\n";
-    text.pop_back();
-    Set(text);
-    Send(MPM_FOLDMODE, 2);
-    for (int line = 5; line <= 20; ++line) {
-        LineAttrArg a = {LA_FOLDLEVEL, 1};
-        SendP(MPM_SETLINEATTR, (void*)(INT_PTR)line, &a);
-    }
-    Position p = {4, 0};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Command(ECMD_COLLAPSEFOLD);
-    ASSERT_EQ(Send(MPM_VISIBLEROWS), 14);  // lines 0-4 and 21-29
-    p = {0, 2};
-    SendP(MPM_SETCARET, &p, (void*)nullptr);
-    Key(VK_NEXT);  // row 7: line 23
-    EXPECT_TRUE(Same(Caret(), {23, 2}));
-    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 23);
-    Key(VK_NEXT);  // the last row, already in the window
-    EXPECT_TRUE(Same(Caret(), {29, 2}));
-    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 23);
-    Key(VK_PRIOR);  // row 6: line 22
-    EXPECT_TRUE(Same(Caret(), {22, 2}));
-    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
-    Key(VK_PRIOR);
-    EXPECT_TRUE(Same(Caret(), {0, 2}));
-    EXPECT_EQ(Send(MPM_FIRSTVISIBLE, 0x80000000u), 0);
-    EXPECT_EQ(Send(MPM_VISIBLEROWS), 14) << "the fold stays collapsed";
 }
