@@ -133,7 +133,7 @@ void CALLBACK MenuScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
     if (OpenMenuWindow()) EndMenu();
 }
 
-MenuScript::Step MenuScript::WaitForMenu() {
+MenuScript::Step MenuScript::Wait() {
     return [] { return OpenMenuWindow() != nullptr; };
 }
 

@@ -69,7 +69,7 @@ public:
     ~MenuScript();
     bool Completed() const { return next_ == steps_.size() && !timedOut_; }
 
-    static Step WaitForMenu();
+    static Step Wait();  // until a menu is open
     static Step Key(UINT vk, UINT message = WM_KEYDOWN);
     static Step End();
 

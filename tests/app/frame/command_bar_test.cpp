@@ -18,10 +18,16 @@ using bars_test::OpenMenuWindow;
 using bars_test::Pump;
 using testing_support::MouseAt;
 using testing_support::RealKey;
+using Menus = std::vector<HMENU>;
+using Params = std::vector<WPARAM>;
 
 namespace {
 
-MSG KeyMessage(HWND hwnd, UINT message, WPARAM vk, bool alt) {
+const auto Wait = MenuScript::Wait;
+const auto End = MenuScript::End;
+MenuScript::Step Key(UINT vk) { return MenuScript::Key(vk); }
+
+MSG KeyMessage(HWND hwnd, UINT message, WPARAM vk, bool alt = false) {
     MSG msg = {hwnd, message, vk, 1 | LPARAM(MapVirtualKeyW(UINT(vk), MAPVK_VK_TO_VSC)) << 16};
     if (alt) msg.lParam |= LPARAM(1) << 29;
     if (message == WM_KEYUP || message == WM_SYSKEYUP) msg.lParam |= LPARAM(3) << 30;
@@ -29,7 +35,7 @@ MSG KeyMessage(HWND hwnd, UINT message, WPARAM vk, bool alt) {
 }
 
 // Should a menu open where none is meant to, it is closed again.
-MenuScript Guard() { return MenuScript({MenuScript::WaitForMenu(), MenuScript::End()}); }
+MenuScript Guard() { return MenuScript({Wait(), End()}); }
 
 class CommandBar : public ::testing::Test {
 protected:
@@ -65,14 +71,33 @@ protected:
         Press(WM_SYSKEYDOWN, VK_MENU);
         Press(WM_SYSKEYUP, VK_MENU);
     }
+    // `action` run while `steps` work the menus: "" when it returned true
+    // and the steps completed, else which did not.
+    template <class Action>
+    std::string WithMenu(std::vector<MenuScript::Step> steps, Action action) {
+        MenuScript script(std::move(steps));
+        const bool done = action();
+        return std::string(done ? "" : "action failed ") + (script.Completed() ? "" : "steps not completed");
+    }
+    std::string ClickWith(std::vector<MenuScript::Step> steps, int button = 0) {
+        return WithMenu(std::move(steps), [&] { return Click(button), true; });
+    }
+    std::string AltWith(std::vector<MenuScript::Step> steps, WPARAM letter = 'F') {
+        return WithMenu(std::move(steps), [&] { return AltLetter(letter); });
+    }
     // The popup handles the owner was told about, in order.
-    std::vector<HMENU> Popups() {
-        std::vector<HMENU> popups;
+    Menus Popups() {
+        Menus popups;
         for (WPARAM wp : frame_->Params(WM_INITMENUPOPUP)) popups.push_back(reinterpret_cast<HMENU>(wp));
         return popups;
     }
     MenuScript::Step PopupsSeen(size_t n) {
         return [this, n] { return Popups().size() >= n; };
+    }
+    // The commands the owner got once the posted ones are handled.
+    Params Commands() {
+        Pump();
+        return frame_->Params(WM_COMMAND);
     }
     // A button's centre, on the bar or on the screen.
     POINT ButtonCentre(int index, bool screen = false) {
@@ -82,23 +107,15 @@ protected:
         if (screen) ClientToScreen(Bar().Window(), &pt);
         return pt;
     }
-    // Real keys, one pressed and let go after the other.
-    static void RealKeys(std::initializer_list<WORD> keys) {
-        for (WORD vk : keys) RealKey(vk, false), RealKey(vk, true);
-    }
-    // The frame's loop in short: the bar sees each message first. Runs
-    // until `done` or 1.5 s.
+    // Real keys, each pressed and let go; then the frame's loop in short
+    // (the bar sees each message first) until `done` or 1.5 s.
     template <class Done>
-    void RunLikeTheFrame(Done done) {
-        const DWORD end = GetTickCount() + 1500;
-        while (LONG(GetTickCount() - end) < 0 && !done()) {
+    void RealKeysInTheLoop(std::initializer_list<WORD> keys, Done done) {
+        for (WORD vk : keys) RealKey(vk, false), RealKey(vk, true);
+        for (const DWORD end = GetTickCount() + 1500; LONG(GetTickCount() - end) < 0 && !done(); Sleep(10)) {
             MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                if (Bar().PreTranslate(&msg)) continue;
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-            Sleep(10);
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+                if (!Bar().PreTranslate(&msg)) TranslateMessage(&msg), DispatchMessageW(&msg);
         }
     }
     void Click(int index) {
@@ -138,26 +155,17 @@ TEST_F(CommandBar, HasOneButtonPerTopLevelItemWithItsText) {
     EXPECT_GT(Bar().IdealSize().cy, 8);
 }
 
-TEST_F(CommandBar, AltLetterOpensThatMenuAndTheOwnerHearsOfIt) {
-    MenuScript script({MenuScript::WaitForMenu(), MenuScript::End()});
-    EXPECT_TRUE(AltLetter('F'));  // returns once the menu is closed
-    EXPECT_TRUE(script.Completed());
-    ASSERT_FALSE(Popups().empty());
-    EXPECT_EQ(Popups().front(), Sub(0));
+TEST_F(CommandBar, AltLetterOpensThatMenuAndReleasingAltLeavesItOpen) {
+    EXPECT_EQ(AltWith({Wait(), End()}), "");  // returns once the menu is closed
+    EXPECT_EQ(Popups(), Menus{Sub(0)});
     EXPECT_GE(frame_->Count(WM_MENUSELECT), 1);
-    EXPECT_EQ(frame_->Count(WM_UNINITMENUPOPUP), frame_->Count(WM_INITMENUPOPUP));
-    Pump();
-    EXPECT_EQ(frame_->Count(WM_COMMAND), 0);
+    EXPECT_EQ(frame_->Count(WM_UNINITMENUPOPUP), 1);
+    EXPECT_EQ(Commands(), Params{});
     EXPECT_FALSE(Bar().InKeyboardMode());
-}
-
-TEST_F(CommandBar, ReleasingAltAfterAltLetterLeavesTheMenuOpen) {
     bool stillOpen = false;
-    MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key('F', WM_SYSKEYUP),
-                       MenuScript::Key(VK_MENU, WM_SYSKEYUP), [] { return true; },
-                       [&] { return stillOpen = OpenMenuWindow() != nullptr, true; }, MenuScript::End()});
-    EXPECT_TRUE(AltLetter('F'));
-    EXPECT_TRUE(script.Completed());
+    EXPECT_EQ(AltWith({Wait(), MenuScript::Key('F', WM_SYSKEYUP), MenuScript::Key(VK_MENU, WM_SYSKEYUP),
+                       [] { return true; }, [&] { return stillOpen = OpenMenuWindow() != nullptr, true; }, End()}),
+              "");
     EXPECT_TRUE(stillOpen);
 }
 
@@ -165,26 +173,21 @@ TEST_F(CommandBar, RealKeysThroughALoopLikeTheFramesOpenTheMenus) {
     SetForegroundWindow(frame_->Window());
     SetFocus(frame_->Window());
     {
-        MenuScript script({MenuScript::WaitForMenu(), MenuScript::End()});
-        RealKey(VK_MENU, false);
-        RealKeys({'F'});
-        RealKey(VK_MENU, true);
-        RunLikeTheFrame([&] { return script.Completed(); });
+        MenuScript script({Wait(), End()});
+        for (auto [vk, up] : {std::pair<WORD, bool>{VK_MENU, false}, {'F', false}, {'F', true}, {VK_MENU, true}})
+            RealKey(vk, up);
+        RealKeysInTheLoop({}, [&] { return script.Completed(); });
         EXPECT_TRUE(script.Completed());
     }
-    ASSERT_EQ(Popups().size(), 1u);
-    EXPECT_EQ(Popups().front(), Sub(0));
+    EXPECT_EQ(Popups(), Menus{Sub(0)});
     EXPECT_FALSE(Bar().InKeyboardMode());
     // Alt tapped, Right and Down: the second menu.
-    MenuScript script({MenuScript::WaitForMenu(), MenuScript::End()});
-    RealKeys({VK_MENU});
-    RunLikeTheFrame([&] { return Bar().InKeyboardMode(); });
+    MenuScript script({Wait(), End()});
+    RealKeysInTheLoop({VK_MENU}, [&] { return Bar().InKeyboardMode(); });
     EXPECT_TRUE(Bar().InKeyboardMode());
-    RealKeys({VK_RIGHT, VK_DOWN});
-    RunLikeTheFrame([&] { return script.Completed(); });
+    RealKeysInTheLoop({VK_RIGHT, VK_DOWN}, [&] { return script.Completed(); });
     EXPECT_TRUE(script.Completed());
-    ASSERT_EQ(Popups().size(), 2u);
-    EXPECT_EQ(Popups()[1], Sub(1));
+    EXPECT_EQ(Popups(), (Menus{Sub(0), Sub(1)}));
 }
 
 TEST_F(CommandBar, AltWithAKeyNoMenuHasGoesOnAndIsNoTap) {
@@ -199,54 +202,32 @@ TEST_F(CommandBar, AltWithAKeyNoMenuHasGoesOnAndIsNoTap) {
 }
 
 TEST_F(CommandBar, TheChosenCommandReachesTheOwnerFromAClickOrTheKeyboard) {
-    {
-        MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_DOWN), MenuScript::Key(VK_RETURN)});
-        Click(0);
-        EXPECT_TRUE(script.Completed());
-    }
-    ASSERT_FALSE(Popups().empty());
-    EXPECT_EQ(Popups().front(), Sub(0));
-    Pump();  // the command is posted, as from a window menu
-    EXPECT_EQ(frame_->Params(WM_COMMAND), std::vector<WPARAM>{ID_FILE_NEW});
+    EXPECT_EQ(ClickWith({Wait(), Key(VK_DOWN), Key(VK_RETURN)}), "");
+    EXPECT_EQ(Popups(), Menus{Sub(0)});
+    EXPECT_EQ(Commands(), Params{ID_FILE_NEW});  // posted, as from a window menu
     // Opened from the keyboard, the first item is selected.
-    MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_RETURN)});
-    EXPECT_TRUE(AltLetter('F'));
-    EXPECT_TRUE(script.Completed());
-    Pump();
-    EXPECT_EQ(frame_->Params(WM_COMMAND), (std::vector<WPARAM>{ID_FILE_NEW, ID_FILE_NEW}));
+    EXPECT_EQ(AltWith({Wait(), Key(VK_RETURN)}), "");
+    EXPECT_EQ(Commands(), (Params{ID_FILE_NEW, ID_FILE_NEW}));
 }
 
 TEST_F(CommandBar, RightAndLeftInAnOpenMenuMoveToTheNeighbours) {
-    MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_RIGHT), PopupsSeen(2),
-                       MenuScript::WaitForMenu(), MenuScript::Key(VK_LEFT), PopupsSeen(3),
-                       MenuScript::WaitForMenu(), MenuScript::Key(VK_LEFT), PopupsSeen(4),
-                       MenuScript::WaitForMenu(), MenuScript::End()});
-    EXPECT_TRUE(AltLetter('F'));
-    EXPECT_TRUE(script.Completed());
+    EXPECT_EQ(AltWith({Wait(), Key(VK_RIGHT), PopupsSeen(2), Wait(), Key(VK_LEFT), PopupsSeen(3), Wait(),
+                       Key(VK_LEFT), PopupsSeen(4), Wait(), End()}),
+              "");
     // Left of the first wraps around to the last.
-    EXPECT_EQ(Popups(), (std::vector<HMENU>{Sub(0), Sub(1), Sub(0), Sub(Bar().ButtonCount() - 1)}));
-    Pump();
-    EXPECT_EQ(frame_->Count(WM_COMMAND), 0);
+    EXPECT_EQ(Popups(), (Menus{Sub(0), Sub(1), Sub(0), Sub(Bar().ButtonCount() - 1)}));
+    EXPECT_EQ(Commands(), Params{});
 }
 
-TEST_F(CommandBar, TheMouseOverAnotherButtonOpensItsMenuInstead) {
-    const POINT search = ButtonCentre(2, true);
-    MenuScript script({MenuScript::WaitForMenu(), [&] { return MouseAt(search, false), true; }, PopupsSeen(2),
-                       MenuScript::WaitForMenu(), MenuScript::End()});
-    Click(0);
-    EXPECT_TRUE(script.Completed());
-    EXPECT_EQ(Popups(), (std::vector<HMENU>{Sub(0), Sub(2)}));
-}
-
-TEST_F(CommandBar, AClickOnTheOpenButtonClosesItsMenu) {
-    const POINT file = ButtonCentre(0, true);
-    MenuScript script({MenuScript::WaitForMenu(), [&] { return MouseAt(file, true), true; }});
-    Click(0);  // returns once the menu is closed
-    EXPECT_TRUE(script.Completed());
-    EXPECT_EQ(Popups().size(), 1u);
+TEST_F(CommandBar, TheMouseOverAnotherButtonOpensItsMenuAndOverItsOwnClosesIt) {
+    const POINT search = ButtonCentre(2, true), file = ButtonCentre(0, true);
+    EXPECT_EQ(ClickWith({Wait(), [&] { return MouseAt(search, false), true; }, PopupsSeen(2), Wait(), End()}), "");
+    EXPECT_EQ(Popups(), (Menus{Sub(0), Sub(2)}));
+    SetCursorPos(1200, 1000);
+    EXPECT_EQ(ClickWith({Wait(), [&] { return MouseAt(file, true), true; }}), "");  // returns once closed
+    EXPECT_EQ(Popups(), (Menus{Sub(0), Sub(2), Sub(0)}));
     EXPECT_EQ(OpenMenuWindow(), nullptr);
-    Pump();
-    EXPECT_EQ(frame_->Count(WM_COMMAND), 0);
+    EXPECT_EQ(Commands(), Params{});
     EXPECT_FALSE(Bar().InKeyboardMode());
 }
 
@@ -255,13 +236,11 @@ TEST_F(CommandBar, RightOnAnItemWithASubmenuOpensTheSubmenu) {
     // and a separator) is the recent-documents submenu.
     HMENU recent = GetSubMenu(Sub(0), 7);
     ASSERT_NE(recent, nullptr);
-    std::vector<MenuScript::Step> steps = {MenuScript::WaitForMenu()};
-    for (int i = 0; i < 6; ++i) steps.push_back(MenuScript::Key(VK_DOWN));  // New is selected already
-    for (const auto& s : {MenuScript::Key(VK_RIGHT), PopupsSeen(2), MenuScript::End()}) steps.push_back(s);
-    MenuScript script(std::move(steps));
-    EXPECT_TRUE(AltLetter('F'));
-    EXPECT_TRUE(script.Completed());
-    EXPECT_EQ(Popups(), (std::vector<HMENU>{Sub(0), recent}));
+    std::vector<MenuScript::Step> steps = {Wait()};
+    for (int i = 0; i < 6; ++i) steps.push_back(Key(VK_DOWN));  // New is selected already
+    for (const auto& s : {Key(VK_RIGHT), PopupsSeen(2), End()}) steps.push_back(s);
+    EXPECT_EQ(AltWith(std::move(steps)), "");
+    EXPECT_EQ(Popups(), (Menus{Sub(0), recent}));
 }
 
 TEST_F(CommandBar, KeysOfAnotherTopLevelWindowAreLeftAlone) {
@@ -269,14 +248,14 @@ TEST_F(CommandBar, KeysOfAnotherTopLevelWindowAreLeftAlone) {
     MenuScript guard = Guard();
     HWND other = CreateWindowExW(0, L"STATIC", L"Dialog", WS_POPUP | WS_VISIBLE, 700, 100, 100, 80,
                                  frame_->Window(), nullptr, GetModuleHandleW(nullptr), nullptr);
-    for (MSG msg : {KeyMessage(other, WM_SYSKEYDOWN, 'F', true), KeyMessage(other, WM_SYSKEYDOWN, VK_F10, false)}) {
+    for (MSG msg : {KeyMessage(other, WM_SYSKEYDOWN, 'F', true), KeyMessage(other, WM_SYSKEYDOWN, VK_F10)}) {
         EXPECT_FALSE(Bar().PreTranslate(&msg)) << msg.wParam;
         EXPECT_FALSE(Bar().InKeyboardMode()) << msg.wParam;
     }
     // Keyboard mode ends when keys go to another window.
     TapAlt();
     ASSERT_TRUE(Bar().InKeyboardMode());
-    MSG right = KeyMessage(other, WM_KEYDOWN, VK_RIGHT, false);
+    MSG right = KeyMessage(other, WM_KEYDOWN, VK_RIGHT);
     EXPECT_FALSE(Bar().PreTranslate(&right));
     EXPECT_FALSE(Bar().InKeyboardMode());
     EXPECT_EQ(frame_->Count(WM_INITMENUPOPUP), 0);
@@ -288,15 +267,14 @@ TEST_F(CommandBar, KeyboardModeFromAltOrF10MovesTheHotButtonAndEnds) {
     EXPECT_FALSE(Press(WM_SYSKEYDOWN, VK_MENU));
     EXPECT_TRUE(Press(WM_SYSKEYUP, VK_MENU));
     EXPECT_TRUE(Bar().InKeyboardMode());
-    EXPECT_EQ(Bar().HotButton(), 0);
-    EXPECT_TRUE(Press(WM_KEYDOWN, VK_RIGHT));
-    EXPECT_EQ(Bar().HotButton(), 1);
-    EXPECT_TRUE(Press(WM_KEYDOWN, VK_LEFT));
-    EXPECT_TRUE(Press(WM_KEYDOWN, VK_LEFT));
-    EXPECT_EQ(Bar().HotButton(), Bar().ButtonCount() - 1);
-    EXPECT_TRUE(Press(WM_KEYDOWN, VK_ESCAPE));
+    // Right, Left, Left (wrapping around), Esc.
+    std::vector<int> hot = {Bar().HotButton()};
+    for (WPARAM key : {VK_RIGHT, VK_LEFT, VK_LEFT, VK_ESCAPE}) {
+        EXPECT_TRUE(Press(WM_KEYDOWN, key)) << key;
+        hot.push_back(Bar().HotButton());
+    }
+    EXPECT_EQ(hot, std::vector<int>({0, 1, 0, Bar().ButtonCount() - 1, -1}));
     EXPECT_FALSE(Bar().InKeyboardMode());
-    EXPECT_EQ(Bar().HotButton(), -1);
     EXPECT_TRUE(frame_->NothingRecorded());
     // F10, and a click handed to the bar leaves it.
     EXPECT_TRUE(Press(WM_SYSKEYDOWN, VK_F10));
@@ -315,10 +293,8 @@ TEST_F(CommandBar, KeyboardModeFromAltOrF10MovesTheHotButtonAndEnds) {
     TapAlt();
     ASSERT_TRUE(Bar().InKeyboardMode());
     RECT rc;
-    GetClientRect(frame_->Window(), &rc);
-    POINT middle = {rc.right / 2, rc.bottom / 2};
-    ClientToScreen(frame_->Window(), &middle);
-    MouseAt(middle, true);
+    GetWindowRect(frame_->Window(), &rc);
+    MouseAt({(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2}, true);
     Pump();
     EXPECT_FALSE(Bar().InKeyboardMode());
     EXPECT_EQ(Bar().HotButton(), -1);
@@ -328,10 +304,7 @@ TEST_F(CommandBar, SpaceInKeyboardModeOpensTheWindowMenu) {
     TapAlt();
     EXPECT_TRUE(Press(WM_KEYDOWN, VK_SPACE));
     EXPECT_FALSE(Bar().InKeyboardMode());
-    {
-        MenuScript script({MenuScript::WaitForMenu(), MenuScript::End()});
-        Pump();  // the window menu's loop runs here until the script ends it
-    }
+    EXPECT_EQ(WithMenu({Wait(), End()}, [] { return Pump(), true; }), "");  // the window menu's loop runs here
     ASSERT_EQ(frame_->Count(WM_SYSCOMMAND), 1);
     EXPECT_EQ(frame_->FirstParam(WM_SYSCOMMAND) & 0xFFF0, WPARAM(SC_KEYMENU));
 }
@@ -339,25 +312,16 @@ TEST_F(CommandBar, SpaceInKeyboardModeOpensTheWindowMenu) {
 TEST_F(CommandBar, InKeyboardModeDownOpensTheHotMenuAndLettersOpenTheirs) {
     TapAlt();
     Press(WM_KEYDOWN, VK_RIGHT);
-    {
-        MenuScript script({MenuScript::WaitForMenu(), MenuScript::End()});
-        EXPECT_TRUE(Press(WM_KEYDOWN, VK_DOWN));
-        EXPECT_TRUE(script.Completed());
-    }
-    EXPECT_EQ(Popups(), std::vector<HMENU>{Sub(1)});
+    EXPECT_EQ(WithMenu({Wait(), End()}, [&] { return Press(WM_KEYDOWN, VK_DOWN); }), "");
+    EXPECT_EQ(Popups(), Menus{Sub(1)});
     EXPECT_FALSE(Bar().InKeyboardMode());
     TapAlt();
-    MenuScript script({MenuScript::WaitForMenu(), MenuScript::End()});
-    EXPECT_TRUE(Press(WM_KEYDOWN, 'S'));  // &Search
-    EXPECT_TRUE(script.Completed());
-    EXPECT_EQ(Popups(), (std::vector<HMENU>{Sub(1), Sub(Bar().ButtonForMnemonic(L'S'))}));
+    EXPECT_EQ(WithMenu({Wait(), End()}, [&] { return Press(WM_KEYDOWN, 'S'); }), "");  // &Search
+    EXPECT_EQ(Popups(), (Menus{Sub(1), Sub(Bar().ButtonForMnemonic(L'S'))}));
 }
 
 TEST_F(CommandBar, EscInAMenuGoesBackToTheBarInKeyboardMode) {
-    MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_RIGHT), PopupsSeen(2),
-                       MenuScript::WaitForMenu(), MenuScript::Key(VK_ESCAPE)});
-    EXPECT_TRUE(AltLetter('F'));
-    EXPECT_TRUE(script.Completed());
+    EXPECT_EQ(AltWith({Wait(), Key(VK_RIGHT), PopupsSeen(2), Wait(), Key(VK_ESCAPE)}), "");
     EXPECT_TRUE(Bar().InKeyboardMode());
     EXPECT_EQ(Bar().HotButton(), 1);
     EXPECT_TRUE(Press(WM_KEYDOWN, VK_ESCAPE));
@@ -371,15 +335,14 @@ TEST_F(CommandBar, TrackPopupReturnsTheChoiceAndSendsItOnlyWhenAsked) {
     GetWindowRect(frame_->Window(), &rc);
     // Right does not move to another menu of the bar here.
     for (bool send : {false, true}) {
-        MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_RIGHT), MenuScript::Key(VK_DOWN),
-                           MenuScript::Key(VK_RETURN)});
-        EXPECT_EQ(Bar().TrackPopup(edit, rc.left + 50, rc.top + 120, send), int(first)) << send;
-        EXPECT_TRUE(script.Completed()) << send;
-        Pump();
-        EXPECT_EQ(frame_->Count(WM_COMMAND), send ? 1 : 0);
+        int chosen = 0;
+        EXPECT_EQ(WithMenu({Wait(), Key(VK_RIGHT), Key(VK_DOWN), Key(VK_RETURN)},
+                           [&] { return chosen = Bar().TrackPopup(edit, rc.left + 50, rc.top + 120, send), true; }),
+                  "");
+        EXPECT_EQ(chosen, int(first)) << send;
+        EXPECT_EQ(Commands(), send ? Params{first} : Params{}) << send;
     }
-    EXPECT_EQ(frame_->Params(WM_COMMAND), std::vector<WPARAM>{first});
-    EXPECT_EQ(Popups(), (std::vector<HMENU>{edit, edit}));
+    EXPECT_EQ(Popups(), (Menus{edit, edit}));
 }
 
 TEST_F(CommandBar, SetFontMeasuresTheButtonsAgain) {
@@ -410,15 +373,10 @@ TEST_F(CommandBar, RebuildFollowsTheTopLevelItemsAndSkipsGrayedOnes) {
     const int count = GetMenuItemCount(menu_);
     ASSERT_EQ(Bar().ButtonCount(), count);
     EXPECT_EQ(Bar().ButtonText(count - 2), L"&Zed");
-    {
-        MenuScript script({MenuScript::WaitForMenu(), MenuScript::Key(VK_RETURN)});
-        EXPECT_TRUE(AltLetter('Z'));
-        EXPECT_TRUE(script.Completed());
-    }
+    EXPECT_EQ(AltWith({Wait(), Key(VK_RETURN)}, 'Z'), "");
     // A command at the top level is chosen at once.
     Click(count - 1);
-    Pump();
-    EXPECT_EQ(frame_->Params(WM_COMMAND), (std::vector<WPARAM>{4242, 4343}));
+    EXPECT_EQ(Commands(), (Params{4242, 4343}));
     // The grayed Edit neither opens nor is reached: Right from File skips it.
     MenuScript guard = Guard();
     EXPECT_EQ(Bar().ButtonForMnemonic(L'E'), -1);
