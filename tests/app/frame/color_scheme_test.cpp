@@ -5,22 +5,18 @@
 // clang-format off
 #include <windows.h>  // before the other system headers
 // clang-format on
-#include <commctrl.h>
 #include <gtest/gtest.h>
-#include <prsht.h>
 
 #include <cmath>
-#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ColorScheme.h"
 #include "DialogIds.h"
 #include "EditProtocol.h"
-#include "KeyBindings.h"
-#include "OptionsDialog.h"
+#include "OptionsSheet.h"
 #include "Resources.h"
-#include "Settings.h"
 #include "TestSupport.h"
 
 using scheme::Scheme;
@@ -29,14 +25,6 @@ using settings::File;
 namespace {
 
 constexpr wchar_t kPersonalize[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
 
 // WCAG contrast ratio of two colours (1 to 21).
 double Luminance(COLORREF c) {
@@ -121,7 +109,7 @@ class ColorScheme : public ::testing::Test {
     // The colour painted below the last line.
     static COLORREF Ground(HWND edit) {
         RedrawWindow(edit, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-        Pump();
+        testing_support::COptionsSheet::Pump();
         HDC dc = GetDC(edit);
         const COLORREF c = GetPixel(dc, 280, 180);
         ReleaseDC(edit, dc);
@@ -163,48 +151,46 @@ TEST_F(ColorScheme, BothSchemesAreReadable) {
     for (const COLORREF* t : {scheme::LightTable(), scheme::DarkTable()}) {
         const bool dark = t == scheme::DarkTable();
         SCOPED_TRACE(dark ? "dark" : "light");
-        EXPECT_GE(Contrast(t[1], t[0]), 7.0) << "text";
-        EXPECT_GE(Contrast(t[1], t[12]), 7.0) << "text on the current line";
-        EXPECT_GE(Contrast(t[4], t[3]), 4.5) << "selected text";
-        EXPECT_GE(Contrast(t[8], t[7]), 3.0) << "line numbers";
-        EXPECT_GE(Contrast(t[10], t[24]), 3.0) << "fold signs";
-        EXPECT_GE(Contrast(t[69], t[68]), 3.0) << "ruler";
+        // Text, text on the current line, selected text, line numbers, fold
+        // signs, the ruler, a matched brace, class 17.
+        const struct {
+            int text, ground;
+            double least;
+        } pairs[] = {{1, 0, 7}, {1, 12, 7}, {4, 3, 4.5}, {8, 7, 3}, {10, 24, 3}, {69, 68, 3}, {63, 64, 4.5}, {67, 66, 4.5}};
+        for (const auto& p : pairs) EXPECT_GE(Contrast(t[p.text], t[p.ground]), p.least) << p.text << " on " << p.ground;
         for (int k = 1; k <= 15; ++k) {
             if (k == 11) continue;  // class 11 draws in the default colours
             EXPECT_GE(Contrast(t[43 + k], t[24 + k]), 3.0) << "class " << k;
             EXPECT_GE(Contrast(t[43 + k], t[12]), 3.0) << "class " << k << " on the current line";
         }
         for (int k = 0; k < 4; ++k) EXPECT_GE(Contrast(t[59 + k], t[40 + k]), 4.5) << "class " << 20 + k;
-        EXPECT_GE(Contrast(t[63], t[64]), 4.5) << "brace match";
-        EXPECT_GE(Contrast(t[67], t[66]), 4.5) << "class 17";
         EXPECT_EQ(Luminance(t[0]) < 0.05, dark) << "the ground";
         EXPECT_EQ(t[0], t[70]) << "below the last line";
     }
+}
+
+std::vector<COLORREF> Table(const COLORREF* t) { return std::vector<COLORREF>(t, t + scheme::kEntries); }
+std::vector<COLORREF> ReadTable() {
+    COLORREF got[scheme::kEntries] = {};
+    scheme::ReadColors(got);
+    return Table(got);
 }
 
 // The light scheme is the file's Colors block, else the shipped table; the
 // dark one DarkColors, else the built-in table; a damaged block counts as
 // missing.
 TEST_F(ColorScheme, TablesComeFromTheFileElseTheBuiltInOnes) {
-    COLORREF got[scheme::kEntries] = {};
-    scheme::ReadColors(got);
-    EXPECT_TRUE(std::equal(got, got + scheme::kEntries, scheme::LightTable()));
-
+    EXPECT_EQ(ReadTable(), Table(scheme::LightTable()));
     COLORREF mine[scheme::kEntries];
     for (int i = 0; i < scheme::kEntries; ++i) mine[i] = RGB(i, 2 * i, 3 * i);
     settings::WriteString(File::Setting, L"Theme", L"Colors", StructText(mine).c_str());
-    scheme::ReadColors(got);
-    EXPECT_TRUE(std::equal(got, got + scheme::kEntries, mine));
-
+    EXPECT_EQ(ReadTable(), Table(mine));
     scheme::Choose(Scheme::Dark);
-    scheme::ReadColors(got);
-    EXPECT_TRUE(std::equal(got, got + scheme::kEntries, scheme::DarkTable()));
+    EXPECT_EQ(ReadTable(), Table(scheme::DarkTable()));
     settings::WriteString(File::Setting, L"Theme", L"DarkColors", StructText(mine).c_str());
-    scheme::ReadColors(got);
-    EXPECT_TRUE(std::equal(got, got + scheme::kEntries, mine));
+    EXPECT_EQ(ReadTable(), Table(mine));
     settings::WriteString(File::Setting, L"Theme", L"DarkColors", StructText(mine, true).c_str());
-    scheme::ReadColors(got);
-    EXPECT_TRUE(std::equal(got, got + scheme::kEntries, scheme::DarkTable()));
+    EXPECT_EQ(ReadTable(), Table(scheme::DarkTable()));
 }
 
 // Switching rewrites the tables that open controls paint from, and they
@@ -219,8 +205,8 @@ TEST_F(ColorScheme, SwitchingRecoloursOpenControls) {
     scheme::Choose(Scheme::Dark);
     EXPECT_EQ(scheme::ApplyToOpenWindows(), 2);
     EXPECT_EQ(Used(first), a) << "the control keeps the table it was given";
-    EXPECT_TRUE(std::equal(a, a + scheme::kEntries, scheme::DarkTable()));
-    EXPECT_TRUE(std::equal(b, b + scheme::kEntries, scheme::DarkTable()));
+    EXPECT_EQ(Table(a), Table(scheme::DarkTable()));
+    EXPECT_EQ(Table(b), Table(scheme::DarkTable()));
     EXPECT_EQ(Ground(first), scheme::DarkTable()[70]);
     EXPECT_EQ(Ground(second), scheme::DarkTable()[70]);
 
@@ -253,24 +239,12 @@ TEST_F(ColorScheme, TheGeneralPageSwitchesTheScheme) {
     scheme::ReadColors(table);
     const HWND edit = CreateControl(table);
     keys::CKeyTables keys;
-    auto dialog = std::make_unique<shell::COptionsDlg>(parent_, keys);
-    const HWND sheet = dialog->CreateModeless(shell::OptionsPage::General);
-    ASSERT_NE(sheet, nullptr);
-    Pump();
-    const HWND page = PropSheet_GetCurrentPageHwnd(sheet);
-    const HWND combo = GetDlgItem(page, IDC_GEN_SCHEME);
-    ASSERT_NE(combo, nullptr);
-    ASSERT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 3);
-    EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 0);
-    wchar_t text[64] = {};
-    SendMessageW(combo, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
-    EXPECT_STREQ(text, shell::LanguageString(IDS_SCHEME_FOLLOW).c_str());
-
-    SendMessageW(combo, CB_SETCURSEL, 2, 0);
-    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_GEN_SCHEME, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-    EXPECT_NE(SendMessageW(sheet, PSM_APPLY, 0, 0), 0);
-    Pump();
+    testing_support::COptionsSheet sheet(parent_, keys);
+    ASSERT_TRUE(sheet.Open(shell::OptionsPage::General));
+    ASSERT_EQ(sheet.Count(IDC_GEN_SCHEME, CB_GETCOUNT), 3);
+    EXPECT_EQ(sheet.Text(IDC_GEN_SCHEME), shell::LanguageString(IDS_SCHEME_FOLLOW));
+    sheet.ChooseCombo(IDC_GEN_SCHEME, 2);
+    EXPECT_TRUE(sheet.Apply());
     EXPECT_EQ(scheme::Chosen(), Scheme::Dark);
     EXPECT_EQ(Ground(edit), scheme::DarkTable()[70]);
-    DestroyWindow(sheet);
 }

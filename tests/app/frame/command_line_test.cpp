@@ -11,38 +11,29 @@ using shell::ReadHandOver;
 using shell::SplitCommandLine;
 using Tokens = std::vector<std::wstring>;
 
-TEST(CommandLine, SplitsOnBlanksAndControlCharacters) {
-    EXPECT_EQ(SplitCommandLine(L"prog a.txt b.txt"), (Tokens{L"prog", L"a.txt", L"b.txt"}));
-    EXPECT_EQ(SplitCommandLine(L"  prog\t\ta.txt \r\n"), (Tokens{L"prog", L"a.txt"}));
-    EXPECT_EQ(SplitCommandLine(L"prog\x01x"), (Tokens{L"prog", L"x"}));
-}
-
-TEST(CommandLine, QuotedTokensKeepBlanksAndLoseTheirQuotes) {
-    EXPECT_EQ(SplitCommandLine(L"\"C:\\Program Files\\M\\Morrowpad.exe\" \"C:\\my docs\\a b.txt\""),
-              (Tokens{L"C:\\Program Files\\M\\Morrowpad.exe", L"C:\\my docs\\a b.txt"}));
-    // An unclosed quote runs to the end; an empty pair is an empty token.
-    EXPECT_EQ(SplitCommandLine(L"prog \"a b"), (Tokens{L"prog", L"a b"}));
-    EXPECT_EQ(SplitCommandLine(L"prog \"\" x"), (Tokens{L"prog", L"", L"x"}));
-    // A quote inside an unquoted token is an ordinary character; after a
-    // closing quote the next token starts at once.
-    EXPECT_EQ(SplitCommandLine(L"prog a\"b \"c\"d"), (Tokens{L"prog", L"a\"b", L"c", L"d"}));
-}
-
-TEST(CommandLine, EmptyAndBlankLinesHaveNoTokens) {
-    EXPECT_TRUE(SplitCommandLine(L"").empty());
-    EXPECT_TRUE(SplitCommandLine(L"   \t ").empty());
-}
-
-TEST(CommandLine, LongPathsAreKeptWhole) {
+// Blanks and control characters split; quoted tokens keep their blanks and
+// lose their quotes; an unclosed quote runs to the end; an empty pair is an
+// empty token; a quote inside an unquoted token is an ordinary character,
+// and after a closing quote the next token starts at once.
+TEST(CommandLine, SplitsOnBlanksOutsideQuotes) {
     std::wstring path = L"C:\\";
     while (path.size() < 300) path += L"folder\\";
     path += L"file.txt";
-    const Tokens quoted = SplitCommandLine(L"prog \"" + path + L"\"");
-    ASSERT_EQ(quoted.size(), 2u);
-    EXPECT_EQ(quoted[1], path);
-    const Tokens bare = SplitCommandLine(L"prog " + path);
-    ASSERT_EQ(bare.size(), 2u);
-    EXPECT_EQ(bare[1], path);
+    const std::pair<std::wstring, Tokens> cases[] = {
+        {L"prog a.txt b.txt", {L"prog", L"a.txt", L"b.txt"}},
+        {L"  prog\t\ta.txt \r\n", {L"prog", L"a.txt"}},
+        {L"prog\x01x", {L"prog", L"x"}},
+        {L"\"C:\\Program Files\\M\\Morrowpad.exe\" \"C:\\my docs\\a b.txt\"",
+         {L"C:\\Program Files\\M\\Morrowpad.exe", L"C:\\my docs\\a b.txt"}},
+        {L"prog \"a b", {L"prog", L"a b"}},
+        {L"prog \"\" x", {L"prog", L"", L"x"}},
+        {L"prog a\"b \"c\"d", {L"prog", L"a\"b", L"c", L"d"}},
+        {L"", {}},
+        {L"   \t ", {}},
+        {L"prog \"" + path + L"\"", {L"prog", path}},  // long paths are kept whole
+        {L"prog " + path, {L"prog", path}},
+    };
+    for (const auto& [line, tokens] : cases) EXPECT_EQ(SplitCommandLine(line), tokens);
 }
 
 TEST(CommandLine, OnlyANonEmptySecondTokenIsAFile) {
@@ -76,30 +67,24 @@ TEST(HandOver, AWellFormedRecordCarriesTheCommandLine) {
     EXPECT_EQ(ReadHandOver(&e), L"");
 }
 
+// Another tag, an odd size, no terminator inside the block (the size
+// stops before it), too small to hold even a terminator, no data at all,
+// larger than any command line.
 TEST(HandOver, MalformedRecordsAreRefused) {
     const wchar_t text[] = L"prog a.txt";  // 11 units with the terminator
     const DWORD whole = sizeof text;
-    // Another tag.
-    COPYDATASTRUCT r = Record(2, text, whole);
-    EXPECT_FALSE(ReadHandOver(&r));
-    // An odd size.
-    r = Record(MORROWPAD_HANDOVER_TAG, text, whole - 1);
-    EXPECT_FALSE(ReadHandOver(&r));
-    // No terminator inside the block: the size stops before it.
-    r = Record(MORROWPAD_HANDOVER_TAG, text, whole - sizeof(wchar_t));
-    EXPECT_FALSE(ReadHandOver(&r));
-    // Too small to hold even a terminator, or no data at all.
-    r = Record(MORROWPAD_HANDOVER_TAG, text, 0);
-    EXPECT_FALSE(ReadHandOver(&r));
-    r = Record(MORROWPAD_HANDOVER_TAG, text, 1);
-    EXPECT_FALSE(ReadHandOver(&r));
-    r = Record(MORROWPAD_HANDOVER_TAG, nullptr, whole);
-    EXPECT_FALSE(ReadHandOver(&r));
+    const std::wstring huge(shell::kMaxHandOverBytes / sizeof(wchar_t) + 1, L'x');
+    const COPYDATASTRUCT records[] = {
+        Record(2, text, whole),
+        Record(MORROWPAD_HANDOVER_TAG, text, whole - 1),
+        Record(MORROWPAD_HANDOVER_TAG, text, whole - sizeof(wchar_t)),
+        Record(MORROWPAD_HANDOVER_TAG, text, 0),
+        Record(MORROWPAD_HANDOVER_TAG, text, 1),
+        Record(MORROWPAD_HANDOVER_TAG, nullptr, whole),
+        Record(MORROWPAD_HANDOVER_TAG, huge.c_str(), DWORD((huge.size() + 1) * sizeof(wchar_t))),
+    };
+    for (const COPYDATASTRUCT& r : records) EXPECT_FALSE(ReadHandOver(&r)) << r.dwData << " " << r.cbData;
     EXPECT_FALSE(ReadHandOver(nullptr));
-    // Larger than any command line.
-    std::wstring huge(shell::kMaxHandOverBytes / sizeof(wchar_t) + 1, L'x');
-    r = Record(MORROWPAD_HANDOVER_TAG, huge.c_str(), DWORD((huge.size() + 1) * sizeof(wchar_t)));
-    EXPECT_FALSE(ReadHandOver(&r));
 }
 
 TEST(HandOver, TextStopsAtTheFirstTerminator) {

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "CrashReport.h"
+#include "ChildProcess.h"
 #include "TestSupport.h"
 #include "Window.h"
 
@@ -58,27 +59,13 @@ const bool g_child = [] {
     return true;
 }();
 
-// Starts the child in a job that dies with the test; its exit code.
+// The child's exit code, or STILL_ACTIVE when it did not end in time.
 DWORD RunCrashingChild(const std::wstring& report, const wchar_t* kind = L"access") {
-    shell::CUniqueHandle job(CreateJobObjectW(nullptr, nullptr));
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring line = L"\"" + std::wstring(exe) + L"\" --crash-child " + kind + L" " + report;
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(exe, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si,
-                        &pi))
-        return DWORD(-1);
-    shell::CUniqueHandle process(pi.hProcess), thread(pi.hThread);
-    AssignProcessToJobObject(job.get(), process.get());
-    ResumeThread(thread.get());
-    DWORD code = DWORD(-1);
-    if (WaitForSingleObject(process.get(), 20000) == WAIT_OBJECT_0) GetExitCodeProcess(process.get(), &code);
-    return code;
+    testing_support::CChildJob job;
+    const shell::CUniqueHandle child = job.Start(exe, std::wstring(L" --crash-child ") + kind + L" " + report);
+    return child ? job.ExitCode(child.get(), 20000) : STILL_ACTIVE;
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -90,22 +77,16 @@ std::vector<std::string> Lines(const std::string& text) {
 
 }  // namespace
 
-TEST(CrashReport, PathReplacesTheExtension) {
+TEST(CrashReport, PathReplacesTheExtensionAndExceptionsAreNamed) {
     EXPECT_EQ(shell::CrashReportPath(L"C:\\M\\Morrowpad.exe"), L"C:\\M\\Morrowpad.rpt");
     EXPECT_EQ(shell::CrashReportPath(L"C:\\M.d\\Morrowpad.exe"), L"C:\\M.d\\Morrowpad.rpt");
     EXPECT_EQ(shell::CrashReportPath(L"C:\\M\\Morrowpad.ex"), L"C:\\M\\Morrowpad.ex");  // fewer than three
     EXPECT_EQ(shell::CrashReportPath(L"C:\\M\\Morrowpad"), L"C:\\M\\Morrowpad");
-}
-
-TEST(CrashReport, ExceptionsAreNamed) {
-    EXPECT_STREQ(shell::ExceptionName(0xC0000005), "ACCESS_VIOLATION");
-    EXPECT_STREQ(shell::ExceptionName(0x80000003), "BREAKPOINT");
-    EXPECT_STREQ(shell::ExceptionName(0xC000008E), "FLT_DIVIDE_BY_ZERO");
-    EXPECT_STREQ(shell::ExceptionName(0xC0000093), "FLT_UNDERFLOW");
-    EXPECT_STREQ(shell::ExceptionName(0xC0000094), "INT_DIVIDE_BY_ZERO");
-    EXPECT_STREQ(shell::ExceptionName(0xC00000FD), "STACK_OVERFLOW");
-    EXPECT_STREQ(shell::ExceptionName(0xC0000374), "HEAP_CORRUPTION");
-    EXPECT_STREQ(shell::ExceptionName(0x12345678), "");
+    for (const auto& [code, name] :
+         {std::pair<DWORD, const char*>{0xC0000005, "ACCESS_VIOLATION"}, {0x80000003, "BREAKPOINT"},
+          {0xC000008E, "FLT_DIVIDE_BY_ZERO"}, {0xC0000093, "FLT_UNDERFLOW"}, {0xC0000094, "INT_DIVIDE_BY_ZERO"},
+          {0xC00000FD, "STACK_OVERFLOW"}, {0xC0000374, "HEAP_CORRUPTION"}, {0x12345678, ""}})
+        EXPECT_STREQ(shell::ExceptionName(code), name) << std::hex << code;
 }
 
 // A stack overflow and a broken heap still give a whole report: the code,
@@ -115,12 +96,12 @@ TEST(CrashReport, AStackOverflowOrABrokenHeapStillGivesAWholeReport) {
     for (const wchar_t* kind : {L"stack", L"heap"}) {
         const std::wstring report = folder + kind + L".rpt";
         const DWORD code = RunCrashingChild(report, kind);
-        EXPECT_NE(code, DWORD(-1)) << "the child ended in time";
+        EXPECT_NE(code, DWORD(STILL_ACTIVE)) << "the child ended in time";
         const std::string text = testing_support::ReadFileText(report);
         const std::vector<std::string> l = Lines(text);
         ASSERT_GE(l.size(), 25u) << text;
         EXPECT_TRUE(std::regex_match(l[1], std::regex("Exception code: [0-9A-F]{8} [A-Z_]+"))) << l[1];
-        if (std::wstring(kind) == L"stack") EXPECT_EQ(l[1], "Exception code: C00000FD STACK_OVERFLOW");
+        if (std::wstring(kind) == L"stack") { EXPECT_EQ(l[1], "Exception code: C00000FD STACK_OVERFLOW"); }
         EXPECT_TRUE(std::regex_match(l[2], std::regex("Fault address:  [0-9A-F]{16} [0-9A-F]{2}:[0-9A-F]{8} .+")))
             << l[2];
         EXPECT_EQ(l[4], "Registers:");
@@ -135,7 +116,7 @@ TEST(CrashReport, AFaultingProcessAppendsAReport) {
     ASSERT_TRUE(testing_support::WriteFileText(report, "earlier\n"));
     const DWORD code = RunCrashingChild(report);
     EXPECT_NE(code, 0u);
-    EXPECT_NE(code, DWORD(-1));  // it ended in time
+    EXPECT_NE(code, DWORD(STILL_ACTIVE));  // it ended in time
 
     const std::vector<std::string> l = Lines(testing_support::ReadFileText(report));
     ASSERT_GE(l.size(), 25u);
@@ -149,16 +130,10 @@ TEST(CrashReport, AFaultingProcessAppendsAReport) {
         << l[3];
     EXPECT_EQ(l[4], "");
     EXPECT_EQ(l[5], "Registers:");
-    const char* classic[] = {"EAX:[0-9A-F]{8}",
-                             "EBX:[0-9A-F]{8}",
-                             "ECX:[0-9A-F]{8}",
-                             "EDX:[0-9A-F]{8}",
-                             "ESI:[0-9A-F]{8}",
-                             "EDI:[0-9A-F]{8}",
-                             "CS:EIP:[0-9A-F]{4}:[0-9A-F]{8}",
+    const char* classic[] = {"EAX:[0-9A-F]{8}", "EBX:[0-9A-F]{8}", "ECX:[0-9A-F]{8}", "EDX:[0-9A-F]{8}",
+                             "ESI:[0-9A-F]{8}", "EDI:[0-9A-F]{8}", "CS:EIP:[0-9A-F]{4}:[0-9A-F]{8}",
                              "SS:ESP:[0-9A-F]{4}:[0-9A-F]{8}  EBP:[0-9A-F]{8}",
-                             "DS:[0-9A-F]{4}  ES:[0-9A-F]{4}  FS:[0-9A-F]{4}  GS:[0-9A-F]{4}",
-                             "Flags:[0-9A-F]{8}"};
+                             "DS:[0-9A-F]{4}  ES:[0-9A-F]{4}  FS:[0-9A-F]{4}  GS:[0-9A-F]{4}", "Flags:[0-9A-F]{8}"};
     for (size_t i = 0; i < std::size(classic); ++i)
         EXPECT_TRUE(std::regex_match(l[6 + i], std::regex(classic[i]))) << l[6 + i];
     // The full 64-bit registers follow; RIP is the fault address, and the
@@ -179,9 +154,7 @@ TEST(CrashReport, AFaultingProcessAppendsAReport) {
     for (; i < l.size() && !l[i].empty(); ++i) {
         std::smatch m;
         ASSERT_TRUE(std::regex_match(l[i], m, frame)) << l[i];
-        if (i == 24) {
-            EXPECT_EQ(m[1].str(), fault[1].str());
-        }
+        if (i == 24) { EXPECT_EQ(m[1].str(), fault[1].str()); }
         if (m[2].str().find("program_tests.exe") != std::string::npos) ++ours;
     }
     EXPECT_GE(i - 24, 3u);

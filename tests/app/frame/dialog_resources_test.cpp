@@ -1,5 +1,6 @@
 // The dialogs of the language library that the frame opens, and the
 // executable's own list menus: present, with the controls the code uses.
+// (The options pages are opened, each of them, by the options tests.)
 #include <gtest/gtest.h>
 // clang-format off
 #include <windows.h>  // before the other system headers
@@ -13,91 +14,61 @@
 
 namespace {
 
-INT_PTR CALLBACK Quiet(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
-
-class LanguageDialogs : public ::testing::Test {
-   protected:
-    static void SetUpTestSuite() {
-        language_ = LoadLibraryExW((testing_support::TestFolder() + L"mui\\en.dll").c_str(), nullptr,
-                                   LOAD_LIBRARY_AS_DATAFILE);
-    }
-    HWND Create(int id) { return CreateDialogParamW(language_, MAKEINTRESOURCEW(id), nullptr, &Quiet, 0); }
-    static std::wstring Text(HWND w) {
-        wchar_t text[256] = {};
-        GetWindowTextW(w, text, 256);
-        return text;
-    }
-    static HMODULE language_;
-};
-HMODULE LanguageDialogs::language_ = nullptr;
-
-TEST_F(LanguageDialogs, AboutBoxNamesTheVersionAndOffersTheDownloadPage) {
-    ASSERT_NE(language_, nullptr);
-    HWND about = Create(IDD_ABOUT);
-    ASSERT_NE(about, nullptr);
-    EXPECT_EQ(Text(GetDlgItem(about, IDC_ABOUT_VERSION)), L"Morrowpad 1.0");
-    EXPECT_NE(GetDlgItem(about, IDC_ABOUT_DOWNLOAD), nullptr);
-    EXPECT_NE(GetDlgItem(about, IDOK), nullptr);
-    DestroyWindow(about);
-}
-
-TEST_F(LanguageDialogs, WindowListChoosesSeveralDocuments) {
-    HWND list = Create(IDD_WINDOW_LIST);
-    ASSERT_NE(list, nullptr);
-    const LONG style = GetWindowLongW(GetDlgItem(list, IDC_WINDOW_LIST), GWL_STYLE);
-    EXPECT_TRUE(style & LBS_EXTENDEDSEL);
-    EXPECT_TRUE(style & LBS_NOTIFY);
-    for (int id : {IDC_WINDOW_ACTIVATE, IDC_WINDOW_SAVE, IDC_WINDOW_CLOSE})
-        EXPECT_NE(GetDlgItem(list, id), nullptr) << id;
-    EXPECT_EQ(Text(GetDlgItem(list, IDCANCEL)), L"Close");
-    DestroyWindow(list);
-}
-
-TEST_F(LanguageDialogs, FullScreenDialogIsAToolWindowWithItsButton) {
-    HWND dialog = Create(IDD_FULL_SCREEN);
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_TRUE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-    EXPECT_EQ(Text(GetDlgItem(dialog, 1)), L"Close Full Screen");
-    DestroyWindow(dialog);
-}
-
-TEST_F(LanguageDialogs, EveryOptionsPageLoads) {
-    for (int id = IDD_OPT_GENERAL; id <= IDD_OPT_LANGUAGE; ++id) {
-        HRSRC found = FindResourceW(language_, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));  // RT_DIALOG
-        EXPECT_NE(found, nullptr) << id;
-    }
-}
-
-std::wstring ItemText(HMENU menu, int position) {
-    wchar_t text[128] = {};
-    GetMenuStringW(menu, UINT(position), text, 128, MF_BYPOSITION);
+std::wstring Text(HWND w) {
+    wchar_t text[256] = {};
+    GetWindowTextW(w, text, 256);
     return text;
 }
 
-TEST(ProgramMenus, CodePagesAndLineEnds) {
-    HMENU codePages = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDM_CODEPAGES));
-    ASSERT_NE(codePages, nullptr);
-    HMENU popup = GetSubMenu(codePages, 0);
-    ASSERT_EQ(GetMenuItemCount(popup), 97);
-    EXPECT_EQ(GetMenuItemID(popup, 0), 0u);
-    EXPECT_EQ(ItemText(popup, 0), L"Default (ANSI)");
-    EXPECT_EQ(GetMenuItemID(popup, 1), 65001u);
-    EXPECT_EQ(ItemText(popup, 1), L"Unicode (UTF-8)");
-    EXPECT_EQ(GetMenuItemID(popup, 65), 20932u);
-    EXPECT_EQ(ItemText(popup, 65), L"Japanese (EUC-JP, JIS 0208-1900 and 0212-1900)");
-    EXPECT_EQ(GetMenuItemID(popup, 96), 1252u);
-    EXPECT_EQ(ItemText(popup, 96), L"Western European (Windows)");
-    DestroyMenu(codePages);
+// The about box names the version and offers the download page; the window
+// list chooses several documents; the full-screen dialog is a tool window
+// with its button.
+TEST(LanguageDialogs, TheFramesDialogsHaveTheControlsItUses) {
+    const HMODULE language = LoadLibraryExW((testing_support::TestFolder() + L"mui\\en.dll").c_str(), nullptr,
+                                            LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(language, nullptr);
+    auto create = [&](int id) {
+        return CreateDialogParamW(language, MAKEINTRESOURCEW(id), nullptr,
+                                  [](HWND, UINT msg, WPARAM, LPARAM) -> INT_PTR { return msg == WM_INITDIALOG; }, 0);
+    };
+    const HWND about = create(IDD_ABOUT), list = create(IDD_WINDOW_LIST), full = create(IDD_FULL_SCREEN);
+    ASSERT_TRUE(about && list && full);
+    EXPECT_EQ(Text(GetDlgItem(about, IDC_ABOUT_VERSION)), L"Morrowpad 1.0");
+    for (const auto& [dialog, id] : {std::pair{about, IDC_ABOUT_DOWNLOAD}, {about, IDOK}, {list, IDC_WINDOW_ACTIVATE},
+                                     {list, IDC_WINDOW_SAVE}, {list, IDC_WINDOW_CLOSE}})
+        EXPECT_NE(GetDlgItem(dialog, id), nullptr) << id;
+    const LONG style = GetWindowLongW(GetDlgItem(list, IDC_WINDOW_LIST), GWL_STYLE);
+    EXPECT_EQ(style & (LBS_EXTENDEDSEL | LBS_NOTIFY), LBS_EXTENDEDSEL | LBS_NOTIFY);
+    EXPECT_EQ(Text(GetDlgItem(list, IDCANCEL)), L"Close");
+    EXPECT_TRUE(GetWindowLongW(full, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    EXPECT_EQ(Text(GetDlgItem(full, 1)), L"Close Full Screen");
+    for (HWND w : {about, list, full}) DestroyWindow(w);
+}
 
-    HMENU lineEnds = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDM_LINE_ENDS));
-    ASSERT_NE(lineEnds, nullptr);
-    popup = GetSubMenu(lineEnds, 0);
-    ASSERT_EQ(GetMenuItemCount(popup), 3);
-    EXPECT_EQ(ItemText(popup, 0), L"PC(CR+LF)");
-    EXPECT_EQ(ItemText(popup, 1), L"Unix(LF)");
-    EXPECT_EQ(ItemText(popup, 2), L"Mac(CR)");
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(GetMenuItemID(popup, i), UINT(i + 1));
-    DestroyMenu(lineEnds);
+// The code pages and line ends: identifiers and labels by position.
+TEST(ProgramMenus, CodePagesAndLineEnds) {
+    const struct {
+        int menu, count, position;
+        UINT id;
+        const wchar_t* text;
+    } items[] = {{IDM_CODEPAGES, 97, 0, 0, L"Default (ANSI)"},
+                 {IDM_CODEPAGES, 97, 1, 65001, L"Unicode (UTF-8)"},
+                 {IDM_CODEPAGES, 97, 65, 20932, L"Japanese (EUC-JP, JIS 0208-1900 and 0212-1900)"},
+                 {IDM_CODEPAGES, 97, 96, 1252, L"Western European (Windows)"},
+                 {IDM_LINE_ENDS, 3, 0, 1, L"PC(CR+LF)"},
+                 {IDM_LINE_ENDS, 3, 1, 2, L"Unix(LF)"},
+                 {IDM_LINE_ENDS, 3, 2, 3, L"Mac(CR)"}};
+    for (const auto& i : items) {
+        HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(i.menu));
+        ASSERT_NE(menu, nullptr) << i.menu;
+        HMENU popup = GetSubMenu(menu, 0);
+        wchar_t text[128] = {};
+        GetMenuStringW(popup, UINT(i.position), text, 128, MF_BYPOSITION);
+        EXPECT_EQ(GetMenuItemCount(popup), i.count) << i.menu;
+        EXPECT_EQ(GetMenuItemID(popup, i.position), i.id) << i.position;
+        EXPECT_STREQ(text, i.text);
+        DestroyMenu(menu);
+    }
 }
 
 }  // namespace

@@ -6,9 +6,11 @@
 // after windows.h
 #include <commctrl.h>
 
+#include <algorithm>
 #include <set>
 
 #include "CommandIds.h"
+#include "Pixels.h"
 #include "ProgramIds.h"
 #include "ToolBarResource.h"
 
@@ -22,43 +24,11 @@ const std::vector<WORD> kPrintButtons = {57607, 3000, 3001, 3005, 3006, 3002, 30
 
 HMODULE Self() { return GetModuleHandleW(nullptr); }
 
-size_t ImageCount(const std::vector<WORD>& items) {
-    size_t n = 0;
-    for (WORD id : items) n += id != 0;
-    return n;
-}
-
-// A bitmap resource as top-down 0x00RRGGBB pixels.
-struct Pixels {
-    int width = 0, height = 0;
-    std::vector<DWORD> p;
-    DWORD at(int x, int y) const { return p[size_t(y) * width + x] & 0xFFFFFF; }
-};
-
-Pixels ReadBitmap(HBITMAP bitmap) {
-    Pixels out;
-    BITMAP info = {};
-    if (!bitmap || !GetObjectW(bitmap, sizeof info, &info)) return out;
-    out.width = info.bmWidth;
-    out.height = info.bmHeight;
-    out.p.resize(size_t(out.width) * out.height);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = out.width;
-    bi.bmiHeader.biHeight = -out.height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    HDC dc = GetDC(nullptr);
-    const int rows = GetDIBits(dc, bitmap, 0, out.height, out.p.data(), &bi, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, dc);
-    if (rows != out.height) out = Pixels();
-    return out;
-}
+using testing_support::Pixels;
 
 Pixels ReadBitmapResource(int id) {
-    auto bitmap = static_cast<HBITMAP>(
-        LoadImageW(Self(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    Pixels out = ReadBitmap(bitmap);
+    auto bitmap = static_cast<HBITMAP>(LoadImageW(Self(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    Pixels out = testing_support::ReadBitmap(bitmap);
     if (bitmap) DeleteObject(bitmap);
     return out;
 }
@@ -102,102 +72,62 @@ std::set<std::pair<int, int>> GroupSizes(int id, LPCWSTR type) {
 // icon changes some pixels and is not one flat colour.
 void ExpectVisibleIcon(HICON icon, int w, int h) {
     ASSERT_TRUE(icon);
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    RECT r = {0, 0, w, h};
-    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    DrawIconEx(dc, 0, 0, icon, w, h, 0, nullptr, DI_NORMAL);
-    SelectObject(dc, old);
-    Pixels p = ReadBitmap(bitmap);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
+    const Pixels p = testing_support::Drawn(w, h, [&](HDC dc) { DrawIconEx(dc, 0, 0, icon, w, h, 0, nullptr, DI_NORMAL); });
     ASSERT_EQ(p.width, w);
-    std::set<DWORD> colours;
-    int drawn = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            colours.insert(p.at(x, y));
-            drawn += p.at(x, y) != 0xFFFFFF;
-        }
-    EXPECT_GE(drawn, w * h / 8);
-    EXPECT_GE(colours.size(), 4u);
+    const std::vector<COLORREF> all = p.all();
+    EXPECT_GE(all.size() - size_t(std::count(all.begin(), all.end(), RGB(255, 255, 255))), size_t(w * h / 8));
+    EXPECT_GE(std::set<COLORREF>(all.begin(), all.end()).size(), 4u);
 }
 
-TEST(Resources, MainToolBarButtonsInOrder) {
-    int width = 0, height = 0;
-    EXPECT_EQ(shell::LoadToolBarResource(Self(), IDR_MAIN_TOOLBAR, &width, &height), kMainButtons);
-    EXPECT_EQ(width, 16);
-    EXPECT_EQ(height, 15);
-}
-
-TEST(Resources, PrintToolBarButtonsInOrder) {
-    int width = 0, height = 0;
-    EXPECT_EQ(shell::LoadToolBarResource(Self(), IDR_PRINT_TOOLBAR, &width, &height), kPrintButtons);
-    EXPECT_EQ(width, 16);
-    EXPECT_EQ(height, 15);
-}
-
-TEST(Resources, MissingToolBarIsEmpty) {
+// The tool bars' buttons in order, 16 x 15 images, one per button, none of
+// them blank; a tool bar that is not there is empty.
+TEST(Resources, ToolBarsHaveTheirButtonsInOrderAndAnImageEach) {
+    const struct {
+        int bar, bitmap;
+        const std::vector<WORD>& buttons;
+    } bars[] = {{IDR_MAIN_TOOLBAR, IDB_TOOLBAR, kMainButtons}, {IDR_PRINT_TOOLBAR, IDB_PRINT_TOOLBAR, kPrintButtons}};
+    for (const auto& b : bars) {
+        SCOPED_TRACE(b.bar);
+        int width = 0, height = 0;
+        EXPECT_EQ(shell::LoadToolBarResource(Self(), b.bar, &width, &height), b.buttons);
+        EXPECT_EQ(std::vector<int>({width, height}), std::vector<int>({16, 15}));
+        ExpectNoBlankImage(ReadBitmapResource(b.bitmap), b.buttons.size() - size_t(std::count(b.buttons.begin(), b.buttons.end(), 0)));
+    }
     int width = -1;
     EXPECT_TRUE(shell::LoadToolBarResource(Self(), 9999, &width, nullptr).empty());
     EXPECT_EQ(width, -1);
 }
 
-TEST(Resources, MainToolBarHasOneImagePerButton) {
-    ExpectNoBlankImage(ReadBitmapResource(IDB_TOOLBAR), ImageCount(kMainButtons));
-}
-
-TEST(Resources, PrintToolBarHasOneImagePerButton) {
-    ExpectNoBlankImage(ReadBitmapResource(IDB_PRINT_TOOLBAR), ImageCount(kPrintButtons));
-}
-
-TEST(Resources, TearOffStripIsAWideBand) {
+// The tear-off strip is a wide band; the program icon has 16, 32 and 48
+// pixels, each visible; the status bar's icons have their sizes; the
+// recording cursor is a cursor of 32 pixels with its hot spot at the corner.
+TEST(Resources, TheStripTheIconsAndTheCursorHaveTheirSizes) {
     const Pixels strip = ReadBitmapResource(IDB_TEAR_OFF);
     EXPECT_GE(strip.width, 5 * strip.height);
     EXPECT_GE(strip.height, 4);
-}
-
-TEST(Resources, ProgramIconHas16And32And48Pixels) {
-    const auto sizes = GroupSizes(IDI_MAINFRAME, RT_GROUP_ICON);
-    for (int s : {16, 32, 48}) {
-        EXPECT_TRUE(sizes.count({s, s})) << s;
-        auto icon =
-            static_cast<HICON>(LoadImageW(Self(), MAKEINTRESOURCEW(IDI_MAINFRAME), IMAGE_ICON, s, s, 0));
-        ExpectVisibleIcon(icon, s, s);
-        if (icon) DestroyIcon(icon);
-    }
-}
-
-TEST(Resources, StatusBarIconsHaveTheirSizes) {
     const struct {
         int id, w, h;
-    } icons[] = {{IDI_PANE_MENU, 9, 16}, {IDI_PANE_SYNTAX, 16, 16}, {IDI_PANE_TABS, 16, 16}};
+        bool visible;
+    } icons[] = {{IDI_MAINFRAME, 16, 16, true}, {IDI_MAINFRAME, 32, 32, true}, {IDI_MAINFRAME, 48, 48, true},
+                 {IDI_PANE_MENU, 9, 16, false}, {IDI_PANE_SYNTAX, 16, 16, false}, {IDI_PANE_TABS, 16, 16, false}};
     for (const auto& i : icons) {
-        EXPECT_TRUE(GroupSizes(i.id, RT_GROUP_ICON).count({i.w, i.h})) << i.id;
+        SCOPED_TRACE(testing::Message() << i.id << " " << i.w << "x" << i.h);
+        EXPECT_TRUE(GroupSizes(i.id, RT_GROUP_ICON).count({i.w, i.h}));
         auto icon = static_cast<HICON>(LoadImageW(Self(), MAKEINTRESOURCEW(i.id), IMAGE_ICON, i.w, i.h, 0));
-        EXPECT_TRUE(icon) << i.id;
+        EXPECT_TRUE(icon);
+        if (i.visible) ExpectVisibleIcon(icon, i.w, i.h);
         if (icon) DestroyIcon(icon);
     }
-}
-
-TEST(Resources, RecordingCursorLoads) {
     EXPECT_TRUE(GroupSizes(IDC_RECORDING, RT_GROUP_CURSOR).count({32, 32}));
-    HCURSOR cursor = LoadCursorW(Self(), MAKEINTRESOURCEW(IDC_RECORDING));
-    ASSERT_TRUE(cursor);
     ICONINFO info = {};
-    ASSERT_TRUE(GetIconInfo(cursor, &info));
-    EXPECT_FALSE(info.fIcon);
-    EXPECT_EQ(info.xHotspot, 0u);
-    EXPECT_EQ(info.yHotspot, 0u);
+    ASSERT_TRUE(GetIconInfo(LoadCursorW(Self(), MAKEINTRESOURCEW(IDC_RECORDING)), &info));
+    EXPECT_EQ(std::vector<DWORD>({DWORD(info.fIcon), info.xHotspot, info.yHotspot}), std::vector<DWORD>({0, 0, 0}));
     if (info.hbmColor) DeleteObject(info.hbmColor);
     if (info.hbmMask) DeleteObject(info.hbmMask);
 }
 
 TEST(Resources, ToolBarWindowFromResource) {
-    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_BAR_CLASSES};
+    const INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_BAR_CLASSES};
     ASSERT_TRUE(InitCommonControlsEx(&icc));
     HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 600, 100, nullptr, nullptr,
                                   Self(), nullptr);
@@ -214,30 +144,19 @@ TEST(Resources, ToolBarWindowFromResource) {
             EXPECT_TRUE(b.fsStyle & BTNS_SEP) << i;
             continue;
         }
-        EXPECT_EQ(b.idCommand, kMainButtons[i]);
-        EXPECT_EQ(b.iBitmap, image++);
-        EXPECT_TRUE(b.fsState & TBSTATE_ENABLED);
+        EXPECT_EQ(std::vector<int>({b.idCommand, b.iBitmap, b.fsState & TBSTATE_ENABLED}),
+                  std::vector<int>({kMainButtons[i], image++, TBSTATE_ENABLED}));
     }
     auto images = reinterpret_cast<HIMAGELIST>(SendMessageW(bar, TB_GETIMAGELIST, 0, 0));
-    EXPECT_EQ(ImageList_GetImageCount(images), image);
     int w = 0, h = 0;
     ImageList_GetIconSize(images, &w, &h);
-    EXPECT_EQ(w, 16);
-    EXPECT_EQ(h, 15);
-    const LONG style = GetWindowLongW(bar, GWL_STYLE);
-    for (LONG bit : {LONG(TBSTYLE_FLAT), LONG(TBSTYLE_TOOLTIPS), LONG(CCS_NODIVIDER), LONG(CCS_NORESIZE),
-                     LONG(CCS_NOPARENTALIGN)})
-        EXPECT_EQ(style & bit, bit);
+    EXPECT_EQ(std::vector<int>({ImageList_GetImageCount(images), w, h}), std::vector<int>({image, 16, 15}));
+    const LONG style = TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_NORESIZE | CCS_NOPARENTALIGN;
+    EXPECT_EQ(GetWindowLongW(bar, GWL_STYLE) & style, style);
     SIZE ideal = {};
     SendMessageW(bar, TB_GETMAXSIZE, 0, reinterpret_cast<LPARAM>(&ideal));
     EXPECT_GT(ideal.cx, 28 * 16);
-    DestroyWindow(parent);
-}
-
-TEST(Resources, ToolBarWindowNeedsItsBitmap) {
-    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
-                                  Self(), nullptr);
-    ASSERT_TRUE(parent);
+    // Without its bitmap or its tool-bar resource, no tool bar.
     EXPECT_FALSE(shell::CreateToolBarFromResource(parent, Self(), IDR_MAIN_TOOLBAR, 9999, 1));
     EXPECT_FALSE(shell::CreateToolBarFromResource(parent, Self(), 9999, IDB_TOOLBAR, 1));
     DestroyWindow(parent);

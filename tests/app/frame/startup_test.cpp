@@ -9,6 +9,7 @@
 #include "Resources.h"
 #include "Settings.h"
 #include "TestSupport.h"
+#include "Timers.h"
 
 using testing_support::CopyFromTests;
 using testing_support::Messages;
@@ -26,12 +27,21 @@ HWND OwnFrame() {
     }
     return nullptr;
 }
-bool OwnFrameExists() { return OwnFrame() != nullptr; }
 
 std::wstring ModulePath(HMODULE m) {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(m, path, MAX_PATH);
     return path;
+}
+
+// The frame's title when the timer fired, and the frame closed as a user would.
+std::wstring g_title;
+void NoteAndClose() {
+    const HWND frame = OwnFrame();
+    wchar_t buf[256] = {};
+    GetWindowTextW(frame, buf, 256);
+    g_title = buf;
+    PostMessageW(frame, WM_CLOSE, 0, 0);
 }
 
 class Startup : public ::testing::Test {
@@ -43,25 +53,33 @@ protected:
         // Every start in this process runs as one of many instances.
         settings::WriteBool(settings::File::Setting, L"Setting", L"MulInst", true);
         Messages().clear();
+        g_title.clear();
     }
     void TearDown() override {
         settings::SetProgramFolder(L"");
         shell::SetResourceModule(nullptr);
+    }
+    void Copy(std::initializer_list<const wchar_t*> names) {
+        for (const wchar_t* name : names) ASSERT_TRUE(CopyFromTests(folder_, name)) << name;
+    }
+    static std::wstring WinPos() {
+        std::wstring value;
+        settings::ReadString(settings::File::Setting, L"Setting", L"WinPos", value);
+        return value;
     }
     std::wstring folder_;
 };
 
 }  // namespace
 
-TEST_F(Startup, TheDefaultLanguageLoadsWithoutAMessage) {
-    ASSERT_TRUE(CopyFromTests(folder_, L"mui\\en.dll"));
+// The default loads without a message; a missing one is named, then
+// English is used.
+TEST_F(Startup, AMissingLanguageIsNamedThenEnglishIsUsed) {
+    Copy({L"mui\\en.dll"});
     ASSERT_TRUE(shell::LoadLanguage());
     EXPECT_TRUE(Messages().empty());
     EXPECT_EQ(ModulePath(shell::ResourceModule()), folder_ + L"mui\\en.dll");
-}
-
-TEST_F(Startup, AMissingLanguageIsNamedThenEnglishIsUsed) {
-    ASSERT_TRUE(CopyFromTests(folder_, L"mui\\en.dll"));
+    shell::SetResourceModule(nullptr);
     settings::WriteString(settings::File::Setting, L"Setting", L"Language", L"mui\\fr.dll");
     ASSERT_TRUE(shell::LoadLanguage());
     ASSERT_EQ(Messages().size(), 1u);
@@ -75,66 +93,51 @@ TEST_F(Startup, AMissingLanguageIsNamedThenEnglishIsUsed) {
 
 TEST_F(Startup, WithoutEvenTheDefaultLanguageTheProgramEndsWithMinusOne) {
     settings::WriteString(settings::File::Setting, L"Setting", L"Language", L"mui\\fr.dll");
-    ASSERT_TRUE(CopyFromTests(folder_, L"Edit.dll"));
+    Copy({L"Edit.dll"});
     EXPECT_EQ(shell::RunProgram(SW_HIDE, L"prog"), -1);
     ASSERT_EQ(Messages().size(), 2u);
     EXPECT_EQ(Messages()[0].text, L"Morrowpad has failed in load language file:" + folder_ + L"mui\\fr.dll");
     EXPECT_EQ(Messages()[1].text, L"Morrowpad can't load default language en.dll!");
     EXPECT_EQ(Messages()[1].type, UINT(MB_ICONEXCLAMATION));
-    // No frame was made.
-    EXPECT_FALSE(OwnFrameExists());
+    EXPECT_FALSE(OwnFrame());  // no frame was made
 }
 
+// Edit.dll is loaded in this process from the tests folder already: the
+// program must still look for its own, in its folder, and not find it.
 TEST_F(Startup, WithoutEditDllTheProgramEndsWithZeroAndSaysNothing) {
-    ASSERT_TRUE(CopyFromTests(folder_, L"mui\\en.dll"));
-    // Edit.dll is loaded in this process from the tests folder already: the
-    // program must still look for its own, in its folder, and not find it.
+    Copy({L"mui\\en.dll"});
     ASSERT_NE(LoadLibraryW((testing_support::TestFolder() + L"Edit.dll").c_str()), nullptr);
     EXPECT_EQ(shell::LoadEditLibrary(), nullptr);
     EXPECT_EQ(shell::RunProgram(SW_HIDE, L"prog"), 0);
     EXPECT_TRUE(Messages().empty());
-    EXPECT_FALSE(OwnFrameExists());
+    EXPECT_FALSE(OwnFrame());
 }
 
+// Inside the loop the frame's title is noted, then the frame is closed.
 TEST_F(Startup, AFullRunOpensTheFileAndEndsWhenTheFrameCloses) {
-    ASSERT_TRUE(CopyFromTests(folder_, L"mui\\en.dll"));
-    ASSERT_TRUE(CopyFromTests(folder_, L"Edit.dll"));
+    Copy({L"mui\\en.dll", L"Edit.dll"});
     ASSERT_TRUE(testing_support::WriteFileText(folder_ + L"a.txt", "alpha\r\n"));
-    // Inside the loop: note the frame's title, then close it as a user would.
-    static std::wstring title;
-    title.clear();
-    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
-        KillTimer(nullptr, id);
-        HWND frame = OwnFrame();
-        wchar_t buf[256] = {};
-        GetWindowTextW(frame, buf, 256);
-        title = buf;
-        PostMessageW(frame, WM_CLOSE, 0, 0);
-    });
+    testing_support::After<&NoteAndClose>(20);
     EXPECT_EQ(shell::RunProgram(SW_HIDE, L"prog \"" + folder_ + L"a.txt\""), 0);
-    EXPECT_EQ(title, L"a.txt - Morrowpad");
+    EXPECT_EQ(g_title, L"a.txt - Morrowpad");
     EXPECT_TRUE(Messages().empty());
-    EXPECT_FALSE(OwnFrameExists());
-    std::wstring winPos;
-    EXPECT_TRUE(settings::ReadString(settings::File::Setting, L"Setting", L"WinPos", winPos));
+    EXPECT_FALSE(OwnFrame());
+    EXPECT_NE(WinPos(), L"");
 }
 
 // A setting.ini of random bytes holds no settings: it is kept aside as
 // setting.ini.bad, the run goes on with the defaults, and the user hears
-// that once (not that the folder cannot be written: it can).
+// that once (not that the folder cannot be written: it can). A new
+// setting.ini holds what the run wrote on closing.
 TEST_F(Startup, ASettingsFileOfRandomBytesIsKeptAsideOnceAndTheDefaultsAreUsed) {
-    ASSERT_TRUE(CopyFromTests(folder_, L"mui\\en.dll"));
-    ASSERT_TRUE(CopyFromTests(folder_, L"Edit.dll"));
+    Copy({L"mui\\en.dll", L"Edit.dll"});
     std::string noise(700, '\0');
     uint32_t seed = 12345;
     for (char& c : noise) c = char((seed = seed * 1103515245u + 12345u) >> 23);
     noise[0] = '\x9C';  // no byte-order mark
     const std::wstring ini = folder_ + L"setting.ini";
     ASSERT_TRUE(testing_support::WriteFileText(ini, noise));
-    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
-        KillTimer(nullptr, id);
-        PostMessageW(OwnFrame(), WM_CLOSE, 0, 0);
-    });
+    testing_support::After<&NoteAndClose>(20);
     EXPECT_EQ(shell::RunProgram(SW_HIDE, L"prog"), 0);
     const std::wstring expected =
         shell::FormatLanguageString(IDS_SETTINGS_SET_ASIDE, {ini, folder_ + L"setting.ini.bad"});
@@ -143,15 +146,12 @@ TEST_F(Startup, ASettingsFileOfRandomBytesIsKeptAsideOnceAndTheDefaultsAreUsed) 
     EXPECT_EQ(Messages()[0].text, expected);
     EXPECT_EQ(Messages()[0].type & MB_ICONMASK, UINT(MB_ICONWARNING));
     EXPECT_TRUE(testing_support::ReadFileText(folder_ + L"setting.ini.bad") == noise);
-    // A new setting.ini holds what the run wrote on closing.
-    std::wstring winPos;
-    EXPECT_TRUE(settings::ReadString(settings::File::Setting, L"Setting", L"WinPos", winPos));
+    EXPECT_NE(WinPos(), L"");
     EXPECT_EQ(testing_support::ReadFileText(ini).substr(0, 2), "\xFF\xFE");
 }
 
 TEST_F(Startup, TheWarmUpLoadsOnlyTheProgramsOwnLibraries) {
-    ASSERT_TRUE(CopyFromTests(folder_, L"mui\\en.dll"));
-    ASSERT_TRUE(CopyFromTests(folder_, L"chardet.dll"));
+    Copy({L"mui\\en.dll", L"chardet.dll"});
     // A library planted beside the executable.
     ASSERT_TRUE(CopyFileW((folder_ + L"chardet.dll").c_str(), (folder_ + L"planted.dll").c_str(), FALSE));
     shell::CPlugDepPreloaderThread warm(folder_);
