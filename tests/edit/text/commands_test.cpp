@@ -11,10 +11,13 @@ TEST(Commands, EachCommandOutsideAGroupIsOneUndoStep) {
     Type(d, {0, 1}, L"b");
     Type(d, {0, 2}, L"c");
     EXPECT_EQ(d.undo.Count(), 3);
+    d.savePoint = d.undo.Count();  // as a save does: the save point tracks the undo length
     EXPECT_TRUE(Undo(d));
     EXPECT_EQ(Text(d), L"ab");
+    EXPECT_TRUE(d.IsModified());
     EXPECT_TRUE(Redo(d));
     EXPECT_EQ(Text(d), L"abc");
+    EXPECT_FALSE(d.IsModified());
     while (Undo(d)) {}
     EXPECT_EQ(Text(d), L"");
     EXPECT_EQ(d.redo.Count(), 3);
@@ -47,18 +50,6 @@ TEST(Commands, AGroupIsUndoneAndRedoneTogether) {
     EXPECT_EQ(TopGroupSize(d.undo), 3);  // the redone group is one group again
     Undo(d);
     EXPECT_EQ(Text(d), L"one two\nthree");
-}
-
-TEST(Commands, SavePointTracksTheUndoLength) {
-    TextDocument d;
-    Type(d, {0, 0}, L"a");
-    Type(d, {0, 1}, L"b");
-    d.savePoint = d.undo.Count();  // as a save does
-    EXPECT_FALSE(d.IsModified());
-    Undo(d);
-    EXPECT_TRUE(d.IsModified());
-    Redo(d);
-    EXPECT_FALSE(d.IsModified());
 }
 
 TEST(Commands, WithRecordingOffEditsLeaveNoHistory) {

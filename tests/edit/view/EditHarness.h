@@ -14,6 +14,7 @@
 #include "ControlScript.h"
 #include "EditProtocol.h"
 #include "Positions.h"
+#include "TempDir.h"
 
 using namespace testing_support;
 
@@ -43,12 +44,6 @@ inline std::wstring TempPath(const wchar_t* name) {
     wchar_t dir[MAX_PATH];
     GetTempPathW(MAX_PATH, dir);
     return std::wstring(dir) + name;
-}
-inline void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD n = 0;
-    WriteFile(f, bytes.data(), DWORD(bytes.size()), &n, nullptr);
-    CloseHandle(f);
 }
 
 class EditControl : public ::testing::Test {

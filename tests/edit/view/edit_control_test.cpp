@@ -478,7 +478,7 @@ TEST_F(EditControl, ADocumentHandedBackToItsViewIsOwnedAgain) {
 
 TEST_F(EditControl, LoadAndSaveThroughMessages) {
     const std::wstring in = TempPath(L"mp_msg_in.txt"), out = TempPath(L"mp_msg_out.txt");
-    WriteFileBytes(in, "one\r\ntwo\r\nthree");
+    WriteBytes(in, "one\r\ntwo\r\nthree");
     auto fileName = [&] { return std::wstring(reinterpret_cast<const wchar_t*>(Send(MPM_GETFILENAME))); };
     const WPARAM from = WPARAM(in.c_str()), to = WPARAM(out.c_str()),
                  nowhere = WPARAM(L"Z:\\no\\such\\f.txt");
@@ -512,7 +512,7 @@ TEST_F(EditControl, LoadAndSaveThroughMessages) {
 // loaded in place, which maps it rather than copying it.
 TEST_F(EditControl, ALineLongerThanTwoGigabytesIsRefusedAtLoad) {
     const std::wstring small = TempPath(L"mp_msg_before.txt"), huge = TempPath(L"mp_msg_huge.txt");
-    WriteFileBytes(small, "previous\r\ntext");
+    WriteBytes(small, "previous\r\ntext");
     ASSERT_EQ(SendP(MPM_LOADINPLACE, small.c_str(), (void*)MAKELPARAM(1252, LB_CRLF)), 1);
     HANDLE f = CreateFileW(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(f, INVALID_HANDLE_VALUE);
@@ -539,7 +539,7 @@ TEST_F(EditControl, ALineLongerThanTwoGigabytesIsRefusedAtLoad) {
 // only whole lines, and a line not yet loaded needs a unit per byte.
 TEST_F(EditControl, GetLinesCopiesWholeLinesThatFit) {
     const std::wstring path = TempPath(L"mp_msg_lines.txt");
-    WriteFileBytes(path,
+    WriteBytes(path,
                    "ab\r\n\r\nc\xE9"
                    "d\r\nlast");
     ASSERT_EQ(SendP(MPM_LOADINPLACE, path.c_str(), (void*)MAKELPARAM(1252, LB_CRLF)), 1);
@@ -564,7 +564,7 @@ TEST_F(EditControl, GetLinesCopiesWholeLinesThatFit) {
     // code page of one byte per character and in UTF-8: the same as 1037.
     for (const int cp : {1252, 65001}) {
         const std::wstring runs = TempPath(cp == 1252 ? L"mp_msg_runs1.txt" : L"mp_msg_runs2.txt");
-        WriteFileBytes(runs, "one\n\ntwo\r\nthree\rfour\r\n\r\n\xC3\xA9\xE9\n\nend\n");
+        WriteBytes(runs, "one\n\ntwo\r\nthree\rfour\r\n\r\n\xC3\xA9\xE9\n\nend\n");
         ASSERT_EQ(SendP(MPM_LOADINPLACE, runs.c_str(), (void*)MAKELPARAM(cp, LB_CRLF)), 1);
         const int count = int(Send(MPM_GETLINECOUNT));
         for (int first = 0; first < count; ++first) {
@@ -581,7 +581,7 @@ TEST_F(EditControl, GetLinesCopiesWholeLinesThatFit) {
 
 TEST_F(EditControl, ReplaceTheWholeTextThroughAMessage) {
     const std::wstring src = TempPath(L"mp_msg_repl.txt");
-    WriteFileBytes(src, "new text");
+    WriteBytes(src, "new text");
     FileReplaceArg arg = {src.c_str(), 65001, 1}, kept = {src.c_str(), 65001, 0};
     Script(L"|", {Ins(L"old text"), Msg(MPM_REPLACEFILE, 0, 0, 0), Cmd(ECMD_UNDO), Msg(MPM_CANUNDO, 0, 0, 0),
                   Msg(MPM_CANREDO, 0, 0, 1), Cmd(ECMD_REDO), Msg(MPM_REPLACEFILE, WPARAM(&arg), 0, 0),
@@ -590,7 +590,7 @@ TEST_F(EditControl, ReplaceTheWholeTextThroughAMessage) {
     Command(ECMD_UNDO);
     EXPECT_EQ(All(), L"old text");
     EXPECT_EQ(Send(MPM_READONLY, 1), 1);
-    WriteFileBytes(src, "refused");
+    WriteBytes(src, "refused");
     SendP(MPM_REPLACEFILE, &kept);
     EXPECT_EQ(All(), L"old text");
     DeleteFileW(src.c_str());

@@ -140,7 +140,7 @@ TEST_F(ViewTest, WrappingCutsRowsAtTheWidth) {
     const std::wstring path = TempPath(L"mp_view_cp.txt");
     std::string bytes;
     for (int i = 0; i < 30; ++i) bytes += "\xC3\xA9";
-    WriteFileBytes(path, bytes + "\r\nend");
+    WriteBytes(path, bytes + "\r\nend");
     ASSERT_EQ(SendP(MPM_LOADFILE, path.c_str(), (void*)MAKELPARAM(1252, LB_CRLF)), 1);
     EXPECT_EQ((std::vector<LRESULT>{Send(MPM_GETLINE, 0, 0), Send(MPM_VISIBLEROWS)}),
               (std::vector<LRESULT>{60, 5}));
