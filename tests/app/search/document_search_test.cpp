@@ -10,6 +10,7 @@
 
 #include "DocumentSearch.h"
 #include "EditHarness.h"
+#include "TempDir.h"
 
 using namespace search;
 
@@ -404,11 +405,12 @@ TEST_F(DocumentSearch, ADestroyedViewLeavesNoHighlighterBehind) {
 // A file loaded in place is read many lines per message; a line longer than
 // such a block is read alone. Both directions find the same.
 TEST_F(DocumentSearch, LinesReadInBlocksAndAloneFindTheSame) {
-    const std::wstring path = TempPath(L"mp_search_blocks.txt");
+    const TempDir dir(L"mps");
+    const std::wstring path = dir / L"blocks.txt";
     std::string bytes;
     for (int i = 0; i < 70000; ++i) bytes += i % 1000 == 7 ? "a needle here\r\n" : "nothing to see\r\n";
     bytes += std::string(1500000, 'x') + "needle" + std::string(10, 'y') + "\r\nneedle at the end";
-    WriteFileBytes(path, bytes);
+    WriteBytes(path, bytes);
     ASSERT_EQ(Send(MPM_LOADINPLACE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(1252, LB_CRLF)), 1);
     SearchOutcome o;
     const Lines listed = List(L"needle", 0, &o);
@@ -430,7 +432,6 @@ TEST_F(DocumentSearch, LinesReadInBlocksAndAloneFindTheSame) {
     EXPECT_EQ(Line(70000).substr(1499998, 8), L"xxpinyyy");
     EXPECT_EQ(List(L"needle", 0, &o).size(), 1u);
     Send(MPM_CLOSEDOC);
-    DeleteFileW(path.c_str());
 }
 
 // Reading backwards, a block ends at the line wanted even when the lines

@@ -125,9 +125,10 @@ class FindInFiles : public ::testing::Test {
 TEST(FindInFilesFilter, ExtensionsMatchIgnoringCaseAndNamesWithoutOneAlwaysPass) {
     // The last dot decides.
     const std::tuple<const wchar_t*, const wchar_t*, bool> cases[] = {
-        {L";*.txt;", L"a.TXT", true}, {L";*.txt;", L"README", true},  {L";*.txt;", L"a.log", false},
-        {L";*.txt;", L"a.tx", false}, {L";*.txt;", L"a.txt2", false}, {L";*.cpp;*.h;", L"x.H", true},
-        {L"", L"any.thing", true},    {L";*.gz;", L"a.tar.gz", true}, {L";*.tar;", L"a.tar.gz", false},
+        {L";*.txt;", L"a.TXT", true},       {L";*.txt;", L"README", true},  {L";*.txt;", L"a.log", false},
+        {L";*.txt;", L"a.tx", false},       {L";*.txt;", L"a.txt2", false}, {L";*.cpp;*.h;", L"x.H", true},
+        {L"", L"any.thing", true},          {L";*.gz;", L"a.tar.gz", true}, {L";*.tar;", L"a.tar.gz", false},
+        {L";*.txt;", L"c.d\\README", true},  // the dot of a folder is no extension
     };
     for (auto [filter, name, admits] : cases)
         EXPECT_EQ(FilterAdmits(filter, name), admits) << filter << " " << name;

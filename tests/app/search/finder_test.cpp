@@ -189,6 +189,7 @@ TEST(Finders, WholeWordTreatsTheUnderscoreAsNoWordCharacter) {
         {0, 3, true},     // spaces round it
         {4, 7, false},    // a digit after
         {10, 13, false},  // a letter before
+        {1, 3, false},    // a letter before, the text's first unit
         {14, 17, true},   // an underscore after
         {20, 23, true},   // an underscore before
         {25, 28, false},  // a digit before
