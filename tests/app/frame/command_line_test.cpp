@@ -72,11 +72,13 @@ TEST(HandOver, AWellFormedRecordCarriesTheCommandLine) {
 // larger than any command line.
 TEST(HandOver, MalformedRecordsAreRefused) {
     const wchar_t text[] = L"prog a.txt";  // 11 units with the terminator
+    const wchar_t padded[] = L"prog a.txt\0";  // ending in a terminator even when cut to an odd size
     const DWORD whole = sizeof text;
     const std::wstring huge(shell::kMaxHandOverBytes / sizeof(wchar_t) + 1, L'x');
     const COPYDATASTRUCT records[] = {
         Record(2, text, whole),
         Record(MORROWPAD_HANDOVER_TAG, text, whole - 1),
+        Record(MORROWPAD_HANDOVER_TAG, padded, whole + 1),
         Record(MORROWPAD_HANDOVER_TAG, text, whole - sizeof(wchar_t)),
         Record(MORROWPAD_HANDOVER_TAG, text, 0),
         Record(MORROWPAD_HANDOVER_TAG, text, 1),

@@ -82,7 +82,8 @@ TEST(KeyFieldMenu, OffersTheKeysThatCannotBeTyped) {
     DestroyMenu(menu);
 }
 
-// A key item keeps the modifiers, a modifier item toggles its own; without
+// A key item keeps the modifiers, a modifier item toggles its own (on and
+// off again); without
 // a key a modifier item changes nothing.
 TEST(KeyFieldMenu, ChoicesKeepOrToggleTheModifiers) {
     const uint16_t ctrlF5 = keys::kCtrl | VK_F5;
@@ -92,6 +93,8 @@ TEST(KeyFieldMenu, ChoicesKeepOrToggleTheModifiers) {
                                                  {shell::kMenuWin, ctrlF5 | keys::kWin},
                                                  {shell::kMenuAlt, ctrlF5 | keys::kAlt}};
     for (const auto& [item, key] : choices) EXPECT_EQ(shell::ApplyKeyFieldChoice(ctrlF5, item), key) << item;
+    for (UINT item : {shell::kMenuWin, shell::kMenuCtrl, shell::kMenuShift, shell::kMenuAlt})  // twice: as it was
+        EXPECT_EQ(shell::ApplyKeyFieldChoice(shell::ApplyKeyFieldChoice(ctrlF5, item), item), ctrlF5) << item;
     EXPECT_EQ(shell::ApplyKeyFieldChoice(0, shell::kMenuCtrl), 0);
 }
 
