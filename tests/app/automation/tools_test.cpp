@@ -147,38 +147,28 @@ TEST(RedirectorTest, AProgramThatCannotStartSaysWhy) {
     EXPECT_FALSE(r.IsRunning());
 }
 
+// Close stops reading at once (below the reader's 5 s limit) and leaves the
+// child running, also while the reader is sending a piece to this thread,
+// which waits for it in Close: the deadlock Close must not fall into.
 TEST(RedirectorTest, CloseStopsReadingButLeavesTheChildRunning) {
-    RecordingRedirector r;
-    ASSERT_TRUE(r.Open(QuotedChild() + L" tick=100"));
-    const DWORD child = r.ChildProcessId();
-    ASSERT_TRUE(PumpUntil([&] { return r.Out().find("tick") != std::string::npos; }));
-    const DWORD start = GetTickCount();
-    r.Close();
-    EXPECT_LT(GetTickCount() - start, 4000u);  // below the reader's 5 s limit
-    EXPECT_FALSE(r.IsRunning());
-    EXPECT_EQ(r.Errors(), "");
-    const std::string before = r.Out();
-    Sleep(300);
-    EXPECT_EQ(r.Out(), before);  // nothing more is read, not even the end line
-    EXPECT_EQ(before.find(kEnd), std::string::npos);
-    EXPECT_FALSE(Ends(child, 0));
-    EndProcess(child);
-}
-
-TEST(RedirectorTest, CloseWhileTheReaderSendsToTheWaitingThreadDoesNotDeadlock) {
     HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
-    {
-        RecordingRedirector r(window);
-        ASSERT_TRUE(r.Open(QuotedChild() + L" flood=100000"));
+    for (auto [steps, to] : {std::pair{L"tick=100", HWND(nullptr)}, std::pair{L"flood=100000", window}}) {
+        SCOPED_TRACE(Ansi(steps));
+        RecordingRedirector r(to);
+        ASSERT_TRUE(r.Open(QuotedChild() + L" " + steps));
         const DWORD child = r.ChildProcessId();
         ASSERT_TRUE(PumpUntil([&] { return !r.Pieces().empty(); }));
-        // The reader is sending piece after piece to this thread now.
         const DWORD start = GetTickCount();
         r.Close();
-        EXPECT_LT(GetTickCount() - start, 4000u);  // below the reader's 5 s limit
-        EXPECT_EQ(r.Errors(), "");
+        EXPECT_LT(GetTickCount() - start, 4000u);
         EXPECT_FALSE(r.IsRunning());
+        EXPECT_EQ(r.Errors(), "");
+        const std::string before = r.Out();
+        Sleep(300);
+        EXPECT_EQ(r.Out(), before);  // nothing more is read, not even the end line
+        EXPECT_EQ(before.find(kEnd), std::string::npos);
+        if (!to) EXPECT_FALSE(Ends(child, 0));
         EndProcess(child);
     }
     DestroyWindow(window);
@@ -257,7 +247,7 @@ std::string Blanked(const std::wstring& text) {
     return out;
 }
 
-TEST_P(QuotingTest, OneArgumentForAProgram) {
+TEST_P(QuotingTest, OneArgumentForAProgramAndForOneStartedByTheInterpreter) {
     DocumentContext doc;
     doc.selection = GetParam();
     const std::string v = Blanked(doc.selection);
@@ -266,14 +256,7 @@ TEST_P(QuotingTest, OneArgumentForAProgram) {
     EXPECT_EQ(RunAndRead(QuotedChild() + L" " + args),
               "[" + v + "]\r\n[in " + v + " quotes]\r\n[" + v + "]\r\n[" + v + "x]\r\n[end]\r\n" + kEnd)
         << Ansi(args);
-}
-
-TEST_P(QuotingTest, OneArgumentForAProgramStartedByTheInterpreter) {
-    DocumentContext doc;
-    doc.selection = GetParam();
-    const std::string v = Blanked(doc.selection);
-    const std::wstring line =
-        L"cmd /c " + Child() + L" args $(CurSel) \"in $(CurSel) quotes\" \"$(CurSel)\" end";
+    const std::wstring line = L"cmd /c " + Child() + L" args $(CurSel) \"in $(CurSel) quotes\" \"$(CurSel)\" end";
     ASSERT_EQ(automation::QuoteStyleFor(line), QuoteStyle::Interpreter);
     const std::wstring expanded = ExpandPlaceholders(line, doc, QuoteStyle::Interpreter);
     EXPECT_EQ(RunAndRead(expanded), "[" + v + "]\r\n[in " + v + " quotes]\r\n[" + v + "]\r\n[end]\r\n" + kEnd)
