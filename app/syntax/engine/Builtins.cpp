@@ -273,6 +273,8 @@ bool IsNumericConversion(const Builtin* b) {
     return fn == BiCByte || fn == BiCInt || fn == BiCLng || fn == BiCSng || fn == BiCDbl || fn == BiCCur;
 }
 
+std::span<const Builtin> AllBuiltins() { return kBuiltins; }
+
 const Builtin* FindBuiltin(StringView name) {
     static const std::vector<const Builtin*> index = MakeBuiltinIndex();
     const auto it = std::lower_bound(index.begin(), index.end(), name, [](const Builtin* b, StringView n) {

@@ -41,6 +41,8 @@ struct Builtin {
 
 // The function named `name` (ignoring case), or null.
 const Builtin* FindBuiltin(StringView name);
+// Every function of the library, in the table's order.
+std::span<const Builtin> AllBuiltins();
 // CByte, CInt, CLng, CSng, CDbl, CCur.
 bool IsNumericConversion(const Builtin* b);
 // The constant named `name` (vbCrLf, vbTextCompare, vbObject...): false

@@ -1,53 +1,31 @@
-// The script language as scripts expect it: the checks in conformance/*.vbs
-// (one file per area) run one by one through the program's own engine and,
-// where it can be created, the system's, both through the same site and the
-// same host object. Our engine must give every expected result; where the
-// system engine gives another, the difference is printed beside it (it is
-// the reference users' scripts were written against, but under Wine it has
-// gaps of its own).
-//
-// A check is either one line, an expression and what S() makes of it:
-//     2 => 1 ==> Boolean:True
-// or a block of statements and the notes they leave, joined by " | ":
-//     '@ name
-//     If True Then Note 1 End If
-//     '=> 1
-// An expected "#13" is a run-time or compile error with that number,
-// after the notes before it; "#13@4" also names its line. MORROWPAD_CONFORMANCE_SHOW=1 prints every
-// check's results on both engines; MORROWPAD_CONFORMANCE_FILE=<path> runs
-// that file's checks instead (for checks being written).
+// The script language as scripts expect it: the checks of conformance/*.vbs
+// (see engine/ConformanceChecks.h) run one by one through the program's own
+// engine and, where it can be created and the file is not one for ours
+// alone, the system's, both through the same site and the same host object.
+// Our engine must give every expected result; where the system engine gives
+// another, the difference is printed beside it (it is the reference users'
+// scripts were written against, but under Wine it has gaps of its own).
+// MORROWPAD_CONFORMANCE_SHOW=1 prints every check's results on both engines;
+// MORROWPAD_CONFORMANCE_FILE=<path> runs that file's checks instead (for
+// checks being written).
 #include <gtest/gtest.h>
 #include <dispex.h>
 #include <oaidl.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <type_traits>
 #include <vector>
 
+#include "ConformanceChecks.h"
 #include "EngineChoice.h"
 #include "ScriptHost.h"
 #include "TestSupport.h"
+#include "Utf8.h"
 
 using namespace syntax;
 
 namespace {
-
-std::wstring Wide(const std::string& s) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
-    std::wstring w(size_t(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), w.data(), n);
-    return w;
-}
-
-std::string Narrow(const std::wstring& w) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(size_t(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
-}
 
 // ---- The host's side: what arrives, as it arrives -------------------------
 
@@ -105,7 +83,8 @@ class Counted : public I {
 class OnlyUnknown final : public Counted<IUnknown> {};
 
 // "Host", a named item with global members:
-//   Note x          records CStr(x)
+//   Note x          records x as text (Booleans as True and False)
+//   Write a, b, ... records its arguments as text, joined by ","
 //   VT(x)           what the call received (Describe)
 //   SetArg x, v     writes v through a by-reference x
 //   UnknownOnly     an object with only IUnknown
@@ -136,13 +115,19 @@ class HostProbe final : public Counted<IDispatch> {
         VARIANT* args = p->rgvarg;  // last argument first
         const UINT n = p->cArgs;
         switch (id) {
-            case 1: {  // Note
-                if (n != 1) return DISP_E_BADPARAMCOUNT;
-                VARIANT text;
-                VariantInit(&text);
-                if (FAILED(VariantChangeType(&text, &args[0], 0, VT_BSTR))) return DISP_E_TYPEMISMATCH;
-                notes.emplace_back(text.bstrVal, SysStringLen(text.bstrVal));
-                VariantClear(&text);
+            case 1:    // Note
+            case 7: {  // Write
+                if (id == 1 && n != 1) return DISP_E_BADPARAMCOUNT;
+                std::wstring line;
+                for (UINT i = n; i-- > 0;) {
+                    VARIANT text;
+                    VariantInit(&text);
+                    if (FAILED(VariantChangeType(&text, &args[i], VARIANT_ALPHABOOL, VT_BSTR)))
+                        return DISP_E_TYPEMISMATCH;
+                    line += (i + 1 == n ? L"" : L",") + std::wstring(text.bstrVal, SysStringLen(text.bstrVal));
+                    VariantClear(&text);
+                }
+                notes.push_back(line);
                 return S_OK;
             }
             case 2:  // VT
@@ -215,7 +200,7 @@ class HostProbe final : public Counted<IDispatch> {
     }
 
    private:
-    static constexpr const wchar_t* kMembers[] = {L"Note", L"VT", L"SetArg", L"UnknownOnly", L"ExGet", L"SetFirst"};
+    static constexpr const wchar_t* kMembers[] = {L"Note", L"VT", L"SetArg", L"UnknownOnly", L"ExGet", L"SetFirst", L"Write"};
 };
 
 class HostSite : public CScript {
@@ -236,99 +221,27 @@ class HostSite : public CScript {
 
 // ---- Checks ----------------------------------------------------------------
 
-// Describes a value as "Type:text"; after the check, so that the check's own
-// lines count from 1.
-const wchar_t kShow[] =
-    L"\nFunction S(v)\n"
-    L"  If IsArray(v) Then\n"
-    L"    S = \"Array:\" & LBound(v) & \"..\" & UBound(v)\n"
-    L"  ElseIf IsObject(v) Then\n"
-    L"    If v Is Nothing Then S = \"Nothing\" Else S = \"Object:\" & TypeName(v)\n"
-    L"  ElseIf IsNull(v) Then\n"
-    L"    S = \"Null\"\n"
-    L"  ElseIf IsEmpty(v) Then\n"
-    L"    S = \"Empty\"\n"
-    L"  Else\n"
-    L"    S = TypeName(v) & \":\" & CStr(v)\n"
-    L"  End If\n"
-    L"End Function\n";
-
-struct Check {
-    std::wstring name;
-    std::wstring body;
-    std::wstring expected;
-    int line = 0;  // in the file
-};
-
-std::wstring Trimmed(const std::wstring& s) {
-    const size_t b = s.find_first_not_of(L" \t\r");
-    if (b == std::wstring::npos) return L"";
-    return s.substr(b, s.find_last_not_of(L" \t\r") - b + 1);
-}
-
-std::vector<Check> ReadChecks(const std::wstring& text) {
-    std::vector<Check> checks;
-    std::wistringstream in(text);
-    std::wstring raw;
-    int number = 0;
-    Check* block = nullptr;
-    while (std::getline(in, raw)) {
-        ++number;
-        const std::wstring line = Trimmed(raw);
-        if (block) {
-            if (line.rfind(L"'=>", 0) == 0) {
-                block->expected = Trimmed(line.substr(3));
-                block = nullptr;
-            } else {
-                block->body += raw + L"\n";
-            }
-            continue;
-        }
-        if (line.rfind(L"'@", 0) == 0) {
-            block = &checks.emplace_back(Check{Trimmed(line.substr(2)), L"", L"", number});
-            continue;
-        }
-        if (line.empty() || line[0] == L'\'') continue;
-        const size_t arrow = line.rfind(L" ==> ");
-        if (arrow == std::wstring::npos) {
-            checks.push_back(Check{line, L"", L"(no ==> in this line)", number});
-            continue;
-        }
-        const std::wstring expr = Trimmed(line.substr(0, arrow));
-        checks.push_back(Check{expr, L"Note S(" + expr + L")\n", Trimmed(line.substr(arrow + 5)), number});
-    }
-    return checks;
-}
-
-// An expected error without "@line" matches at any line.
-std::wstring AsExpected(std::wstring result, const std::wstring& expected) {
-    if (expected.find(L'@') != std::wstring::npos) return result;
-    const size_t at = result.rfind(L'@');
-    if (at != std::wstring::npos && result.find(L'#') != std::wstring::npos) result.erase(at);
-    return result;
-}
-
-std::wstring RunOn(int choice, const std::wstring& body) {
+conformance::Outcome RunOn(int choice, const std::string& body) {
     testing_support::EngineChoiceScope scope(choice);
     auto* site = new HostSite;
     site->SetScriptPath(L"conformance.vbs");
-    const std::wstring text = body + kShow;
+    const std::wstring text = Wide(body + conformance::kShow);
     BSTR source = SysAllocStringLen(text.data(), UINT(text.size()));
     ScriptError error;
-    const bool ok = CScriptHelper::RunText(site, source, L"", &error);
+    conformance::Outcome o;
+    o.failed = !CScriptHelper::RunText(site, source, L"", &error);
     SysFreeString(source);
-    std::wstring out;
-    for (const auto& n : site->Notes()) out += (out.empty() ? L"" : L" | ") + n;
-    if (!ok) {
-        const unsigned scode = unsigned(error.scode);
-        const unsigned number = (scode & 0xFFFF0000u) == 0x800A0000u ? scode & 0xFFFFu : scode;
-        out += (out.empty() ? L"#" : L" | #") + std::to_wstring(number) + L"@" + std::to_wstring(error.line);
-    }
+    for (const auto& n : site->Notes()) o.notes.push_back(Narrow(n));
+    const unsigned scode = unsigned(error.scode);
+    o.number = (scode & 0xFFFF0000u) == 0x800A0000u ? scode & 0xFFFFu : scode;
+    o.line = error.line;
+    o.column = error.column;
+    o.description = Narrow(error.description);
     site->Release();
-    return out;
+    return o;
 }
 
-class Conformance : public testing::TestWithParam<const char*> {
+class Conformance : public testing::TestWithParam<std::string> {
    protected:
     void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
     void TearDown() override { CoUninitialize(); }
@@ -336,42 +249,35 @@ class Conformance : public testing::TestWithParam<const char*> {
 
 TEST_P(Conformance, EveryCheckAsExpected) {
     const char* trial = std::getenv("MORROWPAD_CONFORMANCE_FILE");  // checks being written
-    if (trial && std::string(GetParam()) != "language.vbs") GTEST_SKIP();
+    if (trial && GetParam() != "language.vbs") GTEST_SKIP();
     const std::string path = trial ? std::string(trial) : std::string(CONFORMANCE_DIR) + "/" + GetParam();
-    std::ifstream file(path, std::ios::binary);
-    ASSERT_TRUE(file) << "cannot read " << path;
-    std::stringstream bytes;
-    bytes << file.rdbuf();
-    const std::vector<Check> checks = ReadChecks(Wide(bytes.str()));
-    ASSERT_FALSE(checks.empty()) << path;
-    const bool system = SystemScriptEngineAvailable();
+    const conformance::File file = conformance::ReadChecks(conformance::ReadText(path));
+    ASSERT_FALSE(file.checks.empty()) << "no checks in " << path;
+    const bool system = !file.ownOnly && SystemScriptEngineAvailable();
     const bool show = std::getenv("MORROWPAD_CONFORMANCE_SHOW") != nullptr;
     int ours = 0, theirs = 0;
     std::string differences;
-    for (const Check& check : checks) {
-        const std::wstring own = AsExpected(RunOn(kEngineOwn, check.body), check.expected);
-        if (own == check.expected) ++ours;
-        EXPECT_EQ(Narrow(check.expected), Narrow(own)) << GetParam() << ":" << check.line << ": " << Narrow(check.name);
-        if (!system) continue;
-        const std::wstring sys = AsExpected(RunOn(kEngineSystemFirst, check.body), check.expected);
-        if (sys == check.expected) ++theirs;
-        else differences += "  " + std::to_string(check.line) + ": " + Narrow(check.name) + "\n    expected " +
-                            Narrow(check.expected) + "\n    system   " + Narrow(sys) + "\n";
+    for (const conformance::Check& check : file.checks) {
+        const std::string own = conformance::Text(RunOn(kEngineOwn, check.body), check.expected);
+        ours += own == check.expected;
+        EXPECT_EQ(own, check.expected) << GetParam() << ":" << check.line << ": " << check.name;
+        const std::string sys = system ? conformance::Text(RunOn(kEngineSystemFirst, check.body), check.expected) : "";
+        if (system && sys == check.expected) ++theirs;
+        else if (system)
+            differences += "  " + std::to_string(check.line) + ": " + check.name + "\n    expected " + check.expected +
+                           "\n    system   " + sys + "\n";
         if (show)
-            std::printf("%d: %s\n  own    %s\n  system %s\n", check.line, Narrow(check.name).c_str(),
-                        Narrow(own).c_str(), Narrow(sys).c_str());
+            std::printf("%d: %s\n  own    %s\n  system %s\n", check.line, check.name.c_str(), own.c_str(), sys.c_str());
     }
-    std::printf("%s: %zu checks; our engine gives %d as expected", GetParam(), checks.size(), ours);
+    std::printf("%s: %zu checks; our engine gives %d as expected", GetParam().c_str(), file.checks.size(), ours);
     if (system) std::printf(", the system engine %d", theirs);
     std::printf("\n");
     if (!differences.empty()) std::printf("where the system engine differs:\n%s", differences.c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(Areas, Conformance,
-                         testing::Values("language.vbs", "library.vbs", "errors.vbs", "regexp.vbs", "host.vbs"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                             std::string name = info.param;
-                             return name.substr(0, name.find('.'));
+INSTANTIATE_TEST_SUITE_P(Files, Conformance, testing::ValuesIn(conformance::FileNames(CONFORMANCE_DIR)),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                             return conformance::TestName(info.param);
                          });
 
 }  // namespace

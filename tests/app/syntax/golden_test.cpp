@@ -52,7 +52,9 @@
 #include "ParserScript.h"
 #include "Settings.h"
 #include "SyntaxList.h"
+#include "TempDir.h"
 #include "TestSupport.h"
+#include "Utf8.h"
 
 using testing_support::Messages;
 
@@ -63,22 +65,6 @@ namespace {
 std::wstring ProgramFolderOfBuild() {
     // Tests run from build/win/tests; the program folder is build/win/bin.
     return testing_support::TestFolder() + L"..\\bin\\";
-}
-
-std::string Narrow(const std::wstring& w) {
-    if (w.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(size_t(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
-}
-
-std::wstring Wide(const std::string& s) {
-    if (s.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
-    std::wstring w(size_t(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), w.data(), n);
-    return w;
 }
 
 bool EnvFlag(const char* name) {
@@ -244,9 +230,6 @@ struct LineDump {
     int fold = 0;
     int state = 0;  // a state that carries an open text: its region
     bool carried = false;
-    bool operator==(const LineDump& o) const {
-        return text == o.text && styles == o.styles && fold == o.fold && state == o.state && carried == o.carried;
-    }
 };
 
 char StyleChar(int c) {
@@ -316,39 +299,22 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> out;
-    std::string cur;
-    for (char ch : text) {
-        if (ch == '\r') continue;
-        if (ch == '\n') {
-            out.push_back(cur);
-            cur.clear();
-        } else {
-            cur += ch;
-        }
-    }
-    if (!cur.empty()) out.push_back(cur);
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
     return out;
 }
 
 // The first line (counted from 1 in the sample) where two dumps differ, with
 // both versions; empty when they are the same.
-std::string FirstDifference(const std::vector<LineDump>& a, const std::vector<LineDump>& b, const char* nameA,
+std::string FirstDifference(const std::vector<std::string>& x, const std::vector<std::string>& y, const char* nameA,
                             const char* nameB) {
-    const size_t n = std::max(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        if (i < a.size() && i < b.size() && a[i] == b[i]) continue;
-        std::ostringstream s;
-        s << "line " << i + 1 << " differs\n";
-        if (i < a.size()) s << nameA << ": " << Header(int(i), a[i]) << ShowText(a[i].text) << "\n"
-                            << std::string(strlen(nameA) + 2 + Header(0, a[i]).size() - 1, ' ') << "|"
-                            << a[i].styles << "\n";
-        else s << nameA << ": (no such line)\n";
-        if (i < b.size()) s << nameB << ": " << Header(int(i), b[i]) << ShowText(b[i].text) << "\n"
-                            << std::string(strlen(nameB) + 2 + Header(0, b[i]).size() - 1, ' ') << "|"
-                            << b[i].styles << "\n";
-        else s << nameB << ": (no such line)\n";
-        return s.str();
-    }
+    const auto at = [](const std::vector<std::string>& v, size_t k) {
+        return k < v.size() ? v[k] : std::string("(no such line)");
+    };
+    for (size_t i = 0; i < std::max(x.size(), y.size()); i += 2)
+        if (at(x, i) != at(y, i) || at(x, i + 1) != at(y, i + 1))
+            return "line " + std::to_string(i / 2 + 1) + " differs\n" + nameA + ":\n" + at(x, i) + "\n" +
+                   at(x, i + 1) + "\n" + nameB + ":\n" + at(y, i) + "\n" + at(y, i + 1) + "\n";
     return {};
 }
 
@@ -416,51 +382,24 @@ void ExpectGolden(const std::wstring& samplePath, const std::vector<LineDump>& d
         return;
     }
     testing_support::WriteFileText(newPath, text);
-    const size_t n = std::max(expected.size(), lines.size());
-    for (size_t i = 0; i < n; ++i) {
-        const std::string want = i < expected.size() ? expected[i] : "(end of file)";
-        const std::string got = i < lines.size() ? lines[i] : "(end of file)";
-        if (want == got) continue;
-        const size_t sampleLine = i / 2;
-        const std::string wantText = sampleLine * 2 < expected.size() ? expected[sampleLine * 2] : "";
-        const std::string gotText = sampleLine * 2 < lines.size() ? lines[sampleLine * 2] : "";
-        const std::string wantStyles = sampleLine * 2 + 1 < expected.size() ? expected[sampleLine * 2 + 1] : "";
-        const std::string gotStyles = sampleLine * 2 + 1 < lines.size() ? lines[sampleLine * 2 + 1] : "";
-        FAIL() << Narrow(samplePath) << ": line " << sampleLine + 1 << " differs from "
-               << Narrow(goldenPath) << " (now in " << Narrow(newPath) << ")\n"
-               << "golden: " << wantText << "\n        " << wantStyles << "\n"
-               << "now:    " << gotText << "\n        " << gotStyles;
-    }
+    FAIL() << Narrow(samplePath) << " differs from " << Narrow(goldenPath) << " (now in " << Narrow(newPath)
+           << "): " << FirstDifference(expected, lines, "golden", "now");
 }
 
 TEST_P(SyntaxGolden, SampleStylesAsItsGoldenFile) { ExpectGolden(samplePath_, DumpFile(samplePath_)); }
 
 TEST_P(SyntaxGolden, LfAndCrLfLineEndsStyleTheSame) {
-    std::string bytes = testing_support::ReadFileText(samplePath_);
     std::string lf, crlf;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r') continue;
-        if (bytes[i] == '\n') {
-            lf += '\n';
-            crlf += "\r\n";
-        } else {
-            lf += bytes[i];
-            crlf += bytes[i];
-        }
-    }
-    const std::wstring folder = testing_support::MakeTempFolder(L"gld");
-    const std::wstring lfPath = folder + L"lf." + Lang().sample;
-    const std::wstring crlfPath = folder + L"crlf." + Lang().sample;
+    for (char ch : testing_support::ReadFileText(samplePath_))
+        if (ch != '\r') lf += ch, crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+    TempDir dir(L"gld");
+    const std::wstring lfPath = dir / (L"lf." + Lang().sample), crlfPath = dir / (L"crlf." + Lang().sample);
     ASSERT_TRUE(testing_support::WriteFileText(lfPath, lf));
     ASSERT_TRUE(testing_support::WriteFileText(crlfPath, crlf));
     const std::vector<LineDump> a = DumpFile(lfPath);
-    const std::vector<LineDump> b = DumpFile(crlfPath);
     EXPECT_GT(a.size(), 1u);
-    const std::string diff = FirstDifference(a, b, "LF", "CR LF");
-    EXPECT_TRUE(diff.empty()) << Narrow(Lang().sample) << ": " << diff;
-    DeleteFileW(lfPath.c_str());
-    DeleteFileW(crlfPath.c_str());
-    RemoveDirectoryW(folder.c_str());
+    EXPECT_EQ(FirstDifference(GoldenLines(a), GoldenLines(DumpFile(crlfPath)), "LF", "CR LF"), "")
+        << Narrow(Lang().sample);
 }
 
 // ---- random edits -----------------------------------------------------------
@@ -571,7 +510,7 @@ void RunRandomEdits(const Language& language, ILexer* lexer, const std::wstring&
             edited.Send(MPM_FOLDMODE, 1);  // levels again from the top
         }
         const std::vector<LineDump> got = DumpControl(edited, true, lexer);
-        const std::string diff = FirstDifference(want, got, "fresh", "edited");
+        const std::string diff = FirstDifference(GoldenLines(want), GoldenLines(got), "fresh", "edited");
         ASSERT_TRUE(diff.empty()) << Narrow(language.title) << " after " << i << " edits: " << diff;
     }
 }
@@ -913,21 +852,10 @@ TEST(SyntaxGoldenFolder, EveryEntryHasItsScript) {
 
 TEST(SyntaxGoldenFolder, EverySampleBelongsToAnEntry) {
     ASSERT_FALSE(AllLanguages().empty()) << "syntax.ini lists no definitions";
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((GoldenPath(L"*")).c_str(), &fd);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    do {
-        const std::wstring name = fd.cFileName;
-        if (name == L"." || name == L"..") continue;
-        std::wstring base = name;
-        for (const wchar_t* suffix : {L".golden.new", L".golden"})
-            if (base.size() > wcslen(suffix) && base.compare(base.size() - wcslen(suffix), std::wstring::npos, suffix) == 0)
-                base.resize(base.size() - wcslen(suffix));
-        const bool known = std::any_of(AllLanguages().begin(), AllLanguages().end(),
-                                       [&](const Language& l) { return l.sample == base; });
-        EXPECT_TRUE(known) << "golden/" << Narrow(name) << " belongs to no syntax.ini entry";
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
+    for (const std::wstring& name : FolderEntries(Wide(GOLDEN_DIR), false))
+        EXPECT_TRUE(std::any_of(AllLanguages().begin(), AllLanguages().end(),
+                                [&](const Language& l) { return l.sample == name; }))
+            << "golden/" << Narrow(name) << " belongs to no syntax.ini entry";
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ Asc("") ==> #5
 Sqr(-1) ==> #5
 Log(0) ==> #5
 Int("x") ==> #13
+Left("abc") ==> #450
 
 '@ a built-in function called as a statement with Call
 Call CByte(1)

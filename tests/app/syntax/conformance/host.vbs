@@ -1,6 +1,7 @@
 ' The host boundary: what a host object receives (Host.VT names the
 ' variant type as it arrives), what it can write back, and the objects
 ' that cross in either direction.
+'! com: these need the ActiveScript host.
 
 '' Constants, results and properties go by value: only what names a variable
 '' or an element of an array variable goes by reference.
@@ -238,3 +239,67 @@ Dim a(1)
 SetFirst a, "in place"
 Note a(0)
 '=> in place
+
+CreateObject("No.Such.Thing") ==> #429
+
+'@ statements, classes, loops, arrays, a dictionary and Err alike on both engines
+Class Box
+ Private v
+ Public Count
+ Private Sub Class_Initialize : v = 10 : Count = 0 : End Sub
+ Public Property Get Value : Value = v : Count = Count + 1 : End Property
+ Public Property Let Value(x) : v = x * 2 : End Property
+ Public Function Add(ByRef a, ByVal b) : a = a + b : b = 0 : Add = a : End Function
+End Class
+Set b = New Box
+Note b.Value
+b.Value = 4
+Note b.Value & " " & b.Count
+p = 1 : q = 2 : Note b.Add(p, q) & " " & p & " " & q
+For Each n In Array(3, 15, 7, 0, -1)
+ Select Case n
+  Case 0 : Note "zero"
+  Case 1, 2, 3 : Note "small"
+  Case Else : If n > 10 Then Note "big" Else Note "other " & n
+ End Select
+Next
+s = "" : For i = 10 To 1 Step -3 : s = s & i & "," : Next : Note s
+i = 0 : Do While i < 100 : i = i + 7 : If i > 30 Then Exit Do
+Loop : Note i
+i = 0 : Do : i = i + 1 : Loop Until i >= 5 : Note i
+Dim x
+ReDim x(2)
+x(0) = "a" : x(2) = "c"
+ReDim Preserve x(4)
+x(4) = "e"
+Note UBound(x) & x(0) & x(2) & x(4) & IsEmpty(x(3))
+Dim m(1, 2) : m(1, 2) = 5 : Note UBound(m, 1) & UBound(m, 2) & m(1, 2)
+Set d = CreateObject("Scripting.Dictionary")
+d("one") = 1 : d.Add "two", 2 : Note d.Exists("one") & d.Exists("three") & d.Count
+d.Remove "one" : k = d.Keys : Note k(0) & d.Item("two")
+On Error Resume Next
+Err.Raise 1234, "mine", "custom text"
+Note Err.Number & " " & Err.Source & " " & Err.Description
+Err.Clear : y = CLng("x") : Note Err.Number : Err.Clear
+On Error GoTo 0
+Function Fact(n) : If n <= 1 Then Fact = 1 Else Fact = n * Fact(n - 1)
+End Function
+Note Fact(10)
+Note Join2(Split("c b a", " "))
+Function Join2(a) : Dim r, e : For Each e In a : r = r & "[" & e & "]" : Next : Join2 = r : End Function
+With b : .Value = 1 : Note .Value : End With
+Const Pi2 = 6.28 : Note Pi2 * 2
+Note IsObject(b) & IsObject(1) & (b Is b) & (Nothing Is Nothing)
+'=> 10 | 8 2 | 3 3 2 | small | big | other 7 | zero | other -1 | 10,7,4,1, | 35 | 5 | 4aceTrue | 125 | TrueFalse2 | two2 | 1234 mine custom text | 13 | 3628800 | [c][b][a] | 2 | 12.56 | TrueFalseTrueTrue
+
+'@ the dictionary created and walked, also through its enumerator
+Set d = CreateObject("Scripting.Dictionary")
+d.Add "k1", 1 : d.Add "k2", 2
+For Each k In d.Keys
+ Note k & "=" & d(k)
+Next
+For Each k In d
+ Note k
+Next
+Note d.Count & TypeName(d)
+'=> k1=1 | k2=2 | k1 | k2 | 2Dictionary

@@ -247,7 +247,7 @@ End Select
 '@ For Each over an array
 Dim i
 For Each i In Array(1, "two", 3.5)
-  Note S(i)
+  Note Shown(i)
 Next
 '=> Integer:1 | String:two | Double:3.5
 
@@ -327,7 +327,7 @@ Note m(1, 2) & UBound(m, 1) & UBound(m, 2)
 b = Array(1, 2, 3)
 ReDim Preserve b(4)
 b(4) = 9
-For i = 0 To UBound(b): t = t & S(b(i)) & ",": Next
+For i = 0 To UBound(b): t = t & Shown(b(i)) & ",": Next
 Note t
 b = a
 b(0) = "changed"
