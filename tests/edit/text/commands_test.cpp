@@ -19,37 +19,7 @@ TEST(Commands, EachCommandOutsideAGroupIsOneUndoStep) {
     EXPECT_EQ(Text(d), L"abc");
     EXPECT_FALSE(d.IsModified());
     while (Undo(d)) {}
-    EXPECT_EQ(Text(d), L"");
-    EXPECT_EQ(d.redo.Count(), 3);
-    // A new edit empties the redo list.
-    Redo(d);
-    Type(d, {0, 1}, L"x");
-    EXPECT_TRUE(d.redo.Empty());
-    EXPECT_EQ(Text(d), L"ax");
-}
-
-// Typing over a selection, or any edits between Begin and End, undo and
-// redo together.
-TEST(Commands, AGroupIsUndoneAndRedoneTogether) {
-    TextDocument d;
-    Type(d, {0, 0}, L"one two\nthree");
-    undo_group::Begin();
-    Type(d, {0, 0}, L">");
-    Erase(d, {0, 4}, {0, 8});
-    ReplaceCommand r({1, 0}, {1, 5}, L"3\n33", 4);
-    ::Run(r, d);
-    undo_group::End();
-    EXPECT_EQ(Text(d), L">one\n3\n33");
-    EXPECT_EQ(TopGroupSize(d.undo), 3);
-    Undo(d);
-    EXPECT_EQ(Text(d), L"one two\nthree");
-    EXPECT_EQ(d.undo.Count(), 1);
-    Redo(d);
-    EXPECT_EQ(Text(d), L">one\n3\n33");
-    EXPECT_TRUE(d.redo.Empty());
-    EXPECT_EQ(TopGroupSize(d.undo), 3);  // the redone group is one group again
-    Undo(d);
-    EXPECT_EQ(Text(d), L"one two\nthree");
+    EXPECT_EQ(d.redo.Count(), 3);  // (a new edit empties it: UndoRedoThroughCommandsAndGroups)
 }
 
 TEST(Commands, WithRecordingOffEditsLeaveNoHistory) {
@@ -83,23 +53,7 @@ TEST(Commands, ReadOnlyDocumentsRefuseEditsAndUndo) {
     EXPECT_EQ(Text(d), L"");
 }
 
-TEST(Commands, MacroInverseRunsMemberInversesInReverse) {
-    TextDocument d;
-    Type(d, {0, 0}, L"  one\n\ttwo\nthree");
-    MacroCommand m;
-    // Members run from the end backwards so that earlier positions stay valid.
-    m.AddFront(new DeleteCommand({0, 0}, {0, 2}));
-    m.AddFront(new DeleteCommand({1, 0}, {1, 1}));
-    m.AddBack(new InsertCommand({2, 5}, L";", 1));
-    EXPECT_EQ(m.Count(), 3);
-    ::Run(m, d);
-    EXPECT_EQ(Text(d), L"one\ntwo\nthree;");
-    EXPECT_EQ(TopGroupSize(d.undo), 1);
-    Undo(d);
-    EXPECT_EQ(Text(d), L"  one\n\ttwo\nthree");
-    Redo(d);
-    EXPECT_EQ(Text(d), L"one\ntwo\nthree;");
-}
+// (A macro undone member by member, last first: InputTest.LineCommandsOnSelections.)
 
 // Inserts, deletions (either way round) and replacements across lines at
 // random places: every state comes back on the way down, and all of them

@@ -12,6 +12,7 @@
 
 #include "Capture.h"
 #include "ControlScript.h"
+#include "ControlText.h"
 #include "EditProtocol.h"
 #include "Positions.h"
 #include "TempDir.h"
@@ -38,12 +39,6 @@ inline LRESULT CALLBACK ParentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     g_notices.push_back({t->hdr.hwndFrom, t->hdr.idFrom, t->hdr.code, text || caret ? t->start : Position{},
                          text || caret ? t->oldEnd : Position{}, text ? t->newEnd : Position{}});
     return 0;
-}
-
-inline std::wstring TempPath(const wchar_t* name) {
-    wchar_t dir[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    return std::wstring(dir) + name;
 }
 
 class EditControl : public ::testing::Test {
@@ -110,6 +105,11 @@ class EditControl : public ::testing::Test {
         Send(MPM_HITTEST, reinterpret_cast<WPARAM>(out), MAKELPARAM(x, y));
         return {out[0], out[1], out[2], out[3]};
     }
+    // A line's attribute of `kind`; -2 when the line is refused.
+    int Attr(int line, int kind) {
+        LineAttrArg a = {kind, -1};
+        return SendP(MPM_GETLINEATTR, (void*)(INT_PTR)line, &a) ? a.value : -2;
+    }
     void SetLevels(int first, int last, int level) {
         for (int i = first; i <= last; ++i) {
             LineAttrArg a = {LA_FOLDLEVEL, level};
@@ -121,6 +121,7 @@ class EditControl : public ::testing::Test {
     HWND parent_ = nullptr;
     HWND edit_ = nullptr;
     int cw_ = 8, lh_ = 16;  // a character cell, for scripts that click
+    TempDir dir_;           // its files outlive the controls, which TearDown destroys
 };
 
 // A control's colour table with some entries of the test's own.

@@ -8,23 +8,21 @@
 #include <string>
 
 #include "ControlScript.h"
-#include "EditWindow.h"
+#include "InProcessEdit.h"
 #include "View.h"
 
 using namespace testing_support;
 
 namespace {
 
-class DragDrop : public ::testing::Test {
+class DragDrop : public InProcessEdit {
    protected:
     static void SetUpTestSuite() {
         OleInitialize(nullptr);
-        RegisterEditClass(GetModuleHandleW(nullptr));
+        InProcessEdit::SetUpTestSuite();
     }
     void SetUp() override {
-        edit_ = CreateWindowExW(0, MRPAD_CLASS_NAME, L"", WS_POPUP, 100, 100, 600, 300, nullptr, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
-        ASSERT_NE(edit_, nullptr);
+        InProcessEdit::SetUp();
         font_ = CreateFontW(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY,
                             FIXED_PITCH, L"Courier New");
         Send(WM_SETFONT, reinterpret_cast<WPARAM>(font_));
@@ -35,10 +33,9 @@ class DragDrop : public ::testing::Test {
         target_ = view_->DropTarget();
     }
     void TearDown() override {
-        DestroyWindow(edit_);
+        InProcessEdit::TearDown();
         DeleteObject(font_);
     }
-    LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) { return SendMessageW(edit_, msg, wp, lp); }
     // One whole drag of `text` (the own selection's when `own`) ending in a
     // drop in the middle of a character cell; returns the effect shown while
     // dragging and, in `told`, the one told at the drop.
@@ -60,7 +57,6 @@ class DragDrop : public ::testing::Test {
         return shown;
     }
 
-    HWND edit_ = nullptr;
     HFONT font_ = nullptr;
     View* view_ = nullptr;
     IDropTarget* target_ = nullptr;

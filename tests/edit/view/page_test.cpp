@@ -23,34 +23,21 @@ struct KeywordLexer : ILexer {
 };
 
 // Rows 30 units high, no marks and no current line.
-class PageTest : public EditControl {
+class PageTest : public ShownEditControl {
    protected:
     void SetUp() override {
-        EditControl::SetUp();
-        font_ = CreateFontW(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY,
-                            FIXED_PITCH, L"Courier New");
-        Send(WM_SETFONT, reinterpret_cast<WPARAM>(font_), 0);
-        cw_ = int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>(L"0"), 1));
+        ShownEditControl::SetUp();
         Send(MPM_LINESPACING, WPARAM(30 - Send(MPM_FONTHEIGHT)));
         ASSERT_EQ(Send(MPM_LINEHEIGHT), 30);
         for (int part : {2, 3, 4, 5, 6}) Send(MPM_VIEWPART, part, 0);
     }
-    void TearDown() override {
-        EditControl::TearDown();
-        DeleteObject(font_);
-    }
     LRESULT SetPage(RECT rc) { return SendP(MPM_SETPAGERECT, &rc); }
-    LRESULT Draw(HDC dc, bool color = false) {
-        return Send(MPM_DRAWPAGE, reinterpret_cast<WPARAM>(dc), color);
-    }
-
-    HFONT font_ = nullptr;
-    int cw_ = 0;
+    LRESULT Draw(HDC dc, bool color = false) { return Send(MPM_DRAWPAGE, reinterpret_cast<WPARAM>(dc), color); }
 };
 
 }  // namespace
 
-TEST_F(PageTest, APageHoldsWholeRowsAndCommandsStepByIt) {
+TEST_F(PageTest, APageHoldsWholeRowsAndPageDownStepsByThem) {
     Send(MPM_VIEWPART, 0, 0);  // no line numbers
     std::wstring text;
     for (int i = 0; i < 10; ++i) text += L"line" + std::to_wstring(i) + L"\n";
@@ -64,20 +51,8 @@ TEST_F(PageTest, APageHoldsWholeRowsAndCommandsStepByIt) {
     EXPECT_EQ(Ink(page, 0, 0, 10, 200), 0) << "nothing left of the page rectangle";
     EXPECT_EQ(Ink(page, 0, 0, 10, 30), 0) << "the text starts at the page's left";
     EXPECT_GT(Ink(page, 10, 0, 10 + cw_, 30), 0);
-    // Page down makes the fourth line the first of the next page; the last
-    // page keeps line 10 (empty) reachable.
-    Command(ECMD_PAGEDOWN);
-    EXPECT_EQ(Ask(MPM_FIRSTVISIBLE), 3);
-    Capture next(400, 200);
-    Draw(next.Dc());
-    EXPECT_GT(Ink(next, 10, 0, 400, 90), 0);
-    Command(ECMD_PAGEDOWN);
-    Command(ECMD_PAGEDOWN);
-    EXPECT_EQ(Ask(MPM_FIRSTVISIBLE), 9);
-    Command(ECMD_PAGEDOWN);
-    EXPECT_GE(Ask(MPM_FIRSTVISIBLE), 9);
-    for (int i = 0; i < 4; ++i) Command(ECMD_PAGEUP);
-    EXPECT_EQ(Ask(MPM_FIRSTVISIBLE), 0);
+    Command(ECMD_PAGEDOWN);  // (page moves in full: InputTest.PageMoves*)
+    EXPECT_EQ(Ask(MPM_FIRSTVISIBLE), 3) << "a page of three rows";
 }
 
 TEST_F(PageTest, TheLineNumberColumnTakesItsWidthFromTheLeft) {
@@ -133,9 +108,7 @@ TEST_F(PageTest, AWrappedLineIsCutAtTheBottomAndPageDownContinuesIt) {
     EXPECT_EQ(Ink(page, 0, 90, 400, 200), 0) << "cut at the text area's bottom";
     Command(ECMD_PAGEDOWN);
     EXPECT_EQ(Ask(MPM_FIRSTVISIBLE), 1);
-    int hit[4] = {-1, -1, -1, -1};
-    Send(MPM_HITTEST, reinterpret_cast<WPARAM>(hit), MAKELPARAM(1, 1));
-    EXPECT_EQ(hit[3], 2) << "the next page starts with the third row of line 1";
+    EXPECT_EQ(Hit(1, 1)[3], 2) << "the next page starts with the third row of line 1";
     Capture next(400, 200);
     Draw(next.Dc());
     EXPECT_GT(Ink(next, 0, 0, 400, 90), 0);
@@ -160,12 +133,9 @@ TEST_F(PageTest, PagesDrawIntoEnhancedMetafiles) {
     EXPECT_GT(Ink(page, 0, 30, 300, 60), 0);
 }
 
-TEST_F(PageTest, BadArgumentsAndNoDocumentReturnZero) {
-    EXPECT_EQ(Send(MPM_SETPAGERECT, 0, 0), 0);
-    EXPECT_EQ(Send(MPM_DRAWPAGE, 0, 1), 0);
+// (Null arguments: EveryListedMessageTakesBadArgumentsWithADefinedAnswer.)
+TEST_F(PageTest, ReversedCornersAreOrderedAndNoDocumentReturnsZero) {
     Capture page(10, 10);
-    EXPECT_EQ(SetPage({0, 0, 10, 10}), 1);
-    EXPECT_EQ(Draw(page.Dc()), 1);
     EXPECT_EQ(SetPage({10, 10, 0, 0}), 1) << "reversed corners are put in order";
     EXPECT_EQ(Draw(page.Dc()), 1);
     Send(MPM_CLOSEDOC);
@@ -178,10 +148,7 @@ TEST_F(PageTest, BadArgumentsAndNoDocumentReturnZero) {
 TEST_F(PageTest, FoldedLinesArePrintedAndNumbersTakeTheTextColours) {
     SetState(L"|header\nhidden one\nhidden two\nshown");
     Send(MPM_FOLDMODE, 2);
-    for (int line = 1; line <= 2; ++line) {
-        LineAttrArg a = {LA_FOLDLEVEL, 1};
-        SendP(MPM_SETLINEATTR, (void*)(INT_PTR)line, &a);
-    }
+    SetLevels(1, 2, 1);
     Command(ECMD_COLLAPSEFOLD);
     ASSERT_EQ(Send(MPM_VISIBLEROWS), 2);
     const COLORREF back = RGB(250, 240, 200), ink = RGB(0, 0, 160);

@@ -45,19 +45,10 @@ class ViewTest : public ShownEditControl {
         for (int row = 0; row < Rows(); ++row) out.push_back(Hit(20, row * lh_ + 2)[0]);
         return out;
     }
-    int Level(int line) {
-        LineAttrArg get = {LA_FOLDLEVEL, -1};
-        SendP(MPM_GETLINEATTR, (void*)(INT_PTR)line, &get);
-        return get.value;
-    }
-    static void Pump(DWORD ms) {
-        for (const DWORD until = GetTickCount() + ms; GetTickCount() < until; Sleep(10))
-            for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
-    }
+    int Level(int line) { return Attr(line, LA_FOLDLEVEL); }
     // A line's fold level once the background pass has set it to `want` (or after two seconds).
     int LevelOnceSet(int line, int want) {
-        for (const DWORD until = GetTickCount() + 2000; Level(line) != want && GetTickCount() < until;)
-            Pump(20);
+        PumpUntil([&] { return Level(line) == want; }, 2000);
         return Level(line);
     }
     // The column each row of line 0 starts at, by hit tests down the window.
@@ -137,7 +128,7 @@ TEST_F(ViewTest, WrappingCutsRowsAtTheWidth) {
            {Msg(MPM_TABWIDTH, 4), Msg(MPM_VISIBLEROWS, 0, 0, 1), Msg(MPM_TABWIDTH, 8),
             Msg(MPM_VISIBLEROWS, 0, 0, 2), Msg(MPM_TABWIDTH, 2), Msg(MPM_VISIBLEROWS, 0, 0, 1)});
     // 30 two-byte UTF-8 letters read as 1252: 60 units, three rows; as UTF-8 30 units and two.
-    const std::wstring path = TempPath(L"mp_view_cp.txt");
+    const std::wstring path = dir_ / L"mp_view_cp.txt";
     std::string bytes;
     for (int i = 0; i < 30; ++i) bytes += "\xC3\xA9";
     WriteBytes(path, bytes + "\r\nend");
@@ -149,8 +140,6 @@ TEST_F(ViewTest, WrappingCutsRowsAtTheWidth) {
               (std::vector<LRESULT>{30, 3}));
     EXPECT_EQ(Hit(2 + 5 * cw_, lh_ + 2), (std::vector<int>{0, 19 + 5, 1, 1}));
     EXPECT_EQ(Hit(2 + 5 * cw_, 2 * lh_ + 2), (std::vector<int>{1, 3, 2, 0}));
-    Send(MPM_CLOSEDOC);
-    DeleteFileW(path.c_str());
 }
 
 // With words kept whole a wrapped row begins where a word does; a word
@@ -232,18 +221,10 @@ TEST_F(ViewTest, TheTopLineFollowsEdits) {
 }
 
 TEST_F(ViewTest, MarginsAndMarksArePaintedInTheirColours) {
-    Colours table(edit_, {{0, RGB(255, 255, 255)},
-                          {1, RGB(0, 0, 0)},
-                          {3, RGB(0, 0, 200)},
-                          {4, RGB(255, 255, 0)},
-                          {6, RGB(0, 160, 0)},
-                          {7, RGB(230, 230, 230)},
-                          {8, RGB(200, 0, 0)},
-                          {10, RGB(128, 0, 128)},
-                          {11, RGB(0, 128, 128)},
-                          {12, RGB(255, 240, 180)},
-                          {40, RGB(255, 0, 255)},
-                          {70, RGB(250, 250, 250)}});
+    Colours table(edit_, {{0, RGB(255, 255, 255)}, {1, RGB(0, 0, 0)}, {3, RGB(0, 0, 200)}, {4, RGB(255, 255, 0)},
+                          {6, RGB(0, 160, 0)}, {7, RGB(230, 230, 230)}, {8, RGB(200, 0, 0)},
+                          {10, RGB(128, 0, 128)}, {11, RGB(0, 128, 128)}, {12, RGB(255, 240, 180)},
+                          {40, RGB(255, 0, 255)}, {70, RGB(250, 250, 250)}});
     SetState(L"fir|st line\nfind this\nheader\n\tbody\nlast");
     FindHighlight hl;
     Send(MPM_HIGHLIGHTER, reinterpret_cast<WPARAM>(&hl), 1);
@@ -324,15 +305,9 @@ TEST_F(ViewTest, WhitespaceControlAndLineEndMarksFollowTheirSwitches) {
 TEST_F(ViewTest, CharacterStyleStore) {
     PlainMargins();
     Send(MPM_VIEWPART, 6, 1);  // no current-line background
-    Colours t(edit_, {{0, RGB(255, 255, 255)},
-                      {1, RGB(0, 0, 0)},
-                      {24 + 9, RGB(200, 255, 200)},
-                      {43 + 9, RGB(255, 0, 0)},
-                      {24 + 4, RGB(255, 210, 255)},
-                      {43 + 4, RGB(0, 0, 255)},
-                      {3, RGB(0, 0, 160)},
-                      {4, RGB(255, 255, 0)},
-                      {12, RGB(255, 255, 170)}});
+    Colours t(edit_, {{0, RGB(255, 255, 255)}, {1, RGB(0, 0, 0)}, {24 + 9, RGB(200, 255, 200)},
+                      {43 + 9, RGB(255, 0, 0)}, {24 + 4, RGB(255, 210, 255)}, {43 + 4, RGB(0, 0, 255)},
+                      {3, RGB(0, 0, 160)}, {4, RGB(255, 255, 0)}, {12, RGB(255, 255, 170)}});
     // Each cell of the four lines: its background ('9', '4' the classes, 's'
     // the selection, 'c' the current line, '.' the text's) and its ink ('r'
     // class 9's, 'b' class 4's, 'y' the selection's, 'k' the text's).
@@ -474,21 +449,19 @@ TEST_F(ViewTest, TheBackgroundFoldPassComputesLevels) {
     SetState(Blocks(30) + L"|");
     Send(MPM_FOLDMODE, 0);
     Send(MPM_FOLDMODE, 1);
-    Pump(200);  // the pass ends at once without a lexer
+    PumpUntil([] { return false; }, 200);  // the pass ends at once without a lexer
     Send(MPM_SETLEXER, reinterpret_cast<WPARAM>(&lexer), 1);
     EXPECT_EQ(LevelOnceSet(28, 1), 1) << "lexer after the method";
     Send(MPM_SETLEXER, reinterpret_cast<WPARAM>(&lexer),
          1);  // a host sets the method after each lexer change
     Send(MPM_FOLDMODE, 1);
     EXPECT_EQ(LevelOnceSet(28, 1), 1) << "method after the lexer";
-    const std::wstring path = TempPath(L"mp_view_folds.txt");
+    const std::wstring path = dir_ / L"mp_view_folds.txt";
     SaveFormat format = {1252, LB_LF, 0};
     ASSERT_EQ(SendP(MPM_SAVECOPY, path.c_str(), &format), 1);
     ASSERT_EQ(SendP(MPM_LOADFILE, path.c_str(), (void*)MAKELPARAM(1252, LB_LF)), 1);
     EXPECT_EQ(LevelOnceSet(28, 1), 1) << "after a reload";
     Send(MPM_SETLEXER, 0, 0);
-    Send(MPM_CLOSEDOC);
-    DeleteFileW(path.c_str());
 }
 
 TEST_F(ViewTest, RowsStayConsistentAcrossBlocksOfLinesAfterEdits) {
@@ -570,7 +543,7 @@ TEST_F(ViewTest, DocumentsCloseAndAttachInAnyOrderWithWrapFoldsAndALexer) {
                 other = make(31, 20, true);
                 Send(MPM_SHAREDOC, own(other), 0, view);
             }
-            Pump(30);  // fold timers tick
+            PumpUntil([] { return false; }, 30);  // fold timers tick
             Position at = {2, 3};
             ASSERT_EQ(Insert(L"x {\nnew line that is long enough to wrap\n", &at, view), 1);
             SetWindowPos(view, nullptr, 0, 0, 2 + 25 * cw_, 300, SWP_NOZORDER);
@@ -625,11 +598,8 @@ TEST_F(ViewTest, ALongRowScrolledRightIsPaintedWhereTheCaretIs) {
 // the lines below it up to the selection's last line.
 TEST_F(ViewTest, FoldMarginClicksAndFoldedSelections) {
     PlainMargins();
-    Colours colours(edit_, {{0, RGB(255, 255, 255)},
-                            {1, RGB(0, 0, 0)},
-                            {10, RGB(200, 0, 0)},
-                            {12, RGB(255, 255, 255)},
-                            {24, RGB(210, 210, 230)}});
+    Colours colours(edit_, {{0, RGB(255, 255, 255)}, {1, RGB(0, 0, 0)}, {10, RGB(200, 0, 0)},
+                            {12, RGB(255, 255, 255)}, {24, RGB(210, 210, 230)}});
     const COLORREF sign = colours[10];
     auto click = [&](int row) {
         Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, row * lh_ + lh_ / 2));
