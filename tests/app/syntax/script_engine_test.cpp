@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "EngineChoice.h"
+#include "engine/ScriptTestSupport.h"
 #include "MessageSink.h"
 #include "ParserScript.h"
 #include "Resources.h"
@@ -24,6 +25,7 @@
 
 using namespace syntax;
 using script::CValue;
+using script::test::Show;
 using testing_support::Messages;
 
 namespace {
@@ -178,54 +180,46 @@ CValue RoundTrip(const CValue& v) {
     return back;
 }
 
+// The error `f` throws; status 0 when it throws none.
+template <class F>
+script::ScriptError Thrown(F&& f) {
+    try {
+        f();
+    } catch (const script::ScriptError& e) {
+        return e;
+    }
+    return {};
+}
+
 TEST(ScriptEngineValues, EverySubtypeCrossesIntoAVariantAndBack) {
-    EXPECT_TRUE(RoundTrip(CValue()).IsEmpty());
-    EXPECT_TRUE(RoundTrip(CValue::Null()).IsNull());
-    EXPECT_EQ(RoundTrip(CValue::Integer(-7)).integer(), -7);
-    EXPECT_EQ(RoundTrip(CValue::Long(1 << 30)).lng(), 1 << 30);
-    EXPECT_EQ(RoundTrip(CValue::Single(1.5f)).single(), 1.5f);
-    EXPECT_EQ(RoundTrip(CValue::Double(-2.25)).dbl(), -2.25);
-    EXPECT_EQ(RoundTrip(CValue::Currency(123456)).currency(), 123456);
-    const CValue date = RoundTrip(CValue::Date(45000.5));
-    EXPECT_EQ(date.type(), script::Type::Date);
-    EXPECT_EQ(date.dbl(), 45000.5);
-    EXPECT_EQ(RoundTrip(CValue::Str(std::u16string(u"a\0b", 3))).str(), std::u16string(u"a\0b", 3));
-    EXPECT_TRUE(RoundTrip(CValue::Boolean(true)).boolean());
-    EXPECT_EQ(RoundTrip(CValue::Byte(200)).byte(), 200);
-    EXPECT_EQ(RoundTrip(CValue::Error(int32_t(0x80020004u))).type(), script::Type::Error);
-    EXPECT_TRUE(RoundTrip(CValue::Missing()).IsMissing());
+    for (const CValue& v : {CValue(), CValue::Null(), CValue::Integer(-7), CValue::Long(1 << 30), CValue::Single(1.5f),
+                            CValue::Double(-2.25), CValue::Currency(123456), CValue::Date(45000.5),
+                            CValue::Str(std::u16string(u"a\0b", 3)), CValue::Boolean(true), CValue::Byte(200),
+                            CValue::Missing()})
+        EXPECT_EQ(Show(RoundTrip(v)), Show(v));
     EXPECT_TRUE(RoundTrip(CValue::Nothing()).IsNothing());
 }
 
 TEST(ScriptEngineValues, VariantsTheLanguageHasNoTypeForBecomeTheNearestOrATypeMismatch) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_UI4;
-    v.ulVal = 4000000000u;
-    EXPECT_EQ(VariantToValue(v).dbl(), 4000000000.0);
-    v.ulVal = 5;
-    EXPECT_EQ(VariantToValue(v).lng(), 5);
-    v.vt = VT_I8;
-    v.llVal = -3;
-    EXPECT_EQ(VariantToValue(v).lng(), -3);
-    v.vt = VT_UI2;
-    v.uiVal = 65535;
-    EXPECT_EQ(VariantToValue(v).lng(), 65535);
-    v.vt = VT_UNKNOWN;
-    v.punkVal = nullptr;
-    EXPECT_TRUE(VariantToValue(v).IsNothing());
-    // By reference, as hosts hand back out-parameters.
     LONG target = 41;
-    v.vt = VT_BYREF | VT_I4;
-    v.plVal = &target;
-    EXPECT_EQ(VariantToValue(v).lng(), 41);
-    v.vt = VT_RECORD;
-    try {
-        VariantToValue(v);
-        FAIL() << "a record became a value";
-    } catch (const script::ScriptError& e) {
-        EXPECT_EQ(e.status, script::StatusOf(script::err::kTypeMismatch));
+    const struct {
+        VARTYPE vt;
+        LONGLONG bits;
+        const char* shown;
+    } cases[] = {{VT_UI4, 4000000000LL, "Double 4000000000"}, {VT_UI4, 5, "Long 5"}, {VT_I8, -3, "Long -3"},
+                 {VT_UI2, 65535, "Long 65535"}, {VT_UNKNOWN, 0, "Object"},
+                 {VT_BYREF | VT_I4, LONGLONG(intptr_t(&target)), "Long 41"}};  // as hosts hand back out-parameters
+    for (const auto& c : cases) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = c.vt;
+        v.llVal = c.bits;
+        EXPECT_EQ(Show(VariantToValue(v)), c.shown) << c.vt;
     }
+    VARIANT record;
+    VariantInit(&record);
+    record.vt = VT_RECORD;
+    EXPECT_EQ(Thrown([&] { VariantToValue(record); }).status, script::StatusOf(script::err::kTypeMismatch));
 }
 
 TEST(ScriptEngineValues, ArraysAreSafeArraysOfVariantsColumnMajorAnyElementTypeComesBack) {
@@ -236,14 +230,13 @@ TEST(ScriptEngineValues, ArraysAreSafeArraysOfVariantsColumnMajorAnyElementTypeC
     ASSERT_EQ(ValueToVariant(CValue::Arr(a), &v), S_OK);
     ASSERT_EQ(v.vt, VT_ARRAY | VT_VARIANT);
     EXPECT_EQ(SafeArrayGetDim(v.parray), 2u);
-    LONG ub1 = 0, ub2 = 0;
-    SafeArrayGetUBound(v.parray, 1, &ub1);
-    SafeArrayGetUBound(v.parray, 2, &ub2);
-    EXPECT_EQ(ub1, 1);
-    EXPECT_EQ(ub2, 2);
-    LONG index[2] = {1, 2};  // a(1, 2) is the last element
+    LONG ub[2] = {};
+    SafeArrayGetUBound(v.parray, 1, &ub[0]);
+    SafeArrayGetUBound(v.parray, 2, &ub[1]);
+    EXPECT_EQ(std::vector<LONG>(ub, ub + 2), (std::vector<LONG>{1, 2}));
     VARIANT element;
     VariantInit(&element);
+    LONG index[2] = {1, 2};  // a(1, 2) is the last element
     ASSERT_EQ(SafeArrayGetElement(v.parray, index, &element), S_OK);
     EXPECT_EQ(element.lVal, 5);
     index[0] = 1, index[1] = 0;  // a(1, 0) is the second
@@ -257,15 +250,14 @@ TEST(ScriptEngineValues, ArraysAreSafeArraysOfVariantsColumnMajorAnyElementTypeC
 
     // Strings with a lower bound of 1, as some hosts make them.
     SAFEARRAYBOUND bound = {3, 1};
-    SAFEARRAY* sa = SafeArrayCreate(VT_BSTR, 1, &bound);
-    for (LONG i = 1; i <= 3; ++i) {
-        BSTR s = SysAllocString(i == 2 ? L"two" : L"x");
-        SafeArrayPutElement(sa, &i, s);
-        SysFreeString(s);
-    }
     VARIANT strings;
     strings.vt = VT_ARRAY | VT_BSTR;
-    strings.parray = sa;
+    strings.parray = SafeArrayCreate(VT_BSTR, 1, &bound);
+    for (LONG i = 1; i <= 3; ++i) {
+        BSTR s = SysAllocString(i == 2 ? L"two" : L"x");
+        SafeArrayPutElement(strings.parray, &i, s);
+        SysFreeString(s);
+    }
     const CValue texts = VariantToValue(strings);
     VariantClear(&strings);
     ASSERT_TRUE(texts.IsArray());
@@ -278,51 +270,32 @@ TEST(ScriptEngineValues, ArraysAreSafeArraysOfVariantsColumnMajorAnyElementTypeC
     EXPECT_TRUE(RoundTrip(CValue::Arr(empty)).IsArray());
 }
 
-// The status of the script error `f` throws; 0 when it throws none.
-template <class F>
-int32_t ScriptErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const script::ScriptError& e) {
-        return e.status;
-    }
-    return 0;
-}
-
 TEST(ScriptEngineValues, ArraysNestedTooDeepAreATypeMismatchNotAStackOverflow) {
-    CValue nested;
-    for (int i = 0; i < 100000; ++i) {
-        auto a = std::make_shared<script::Array>();
-        a->upper = {0};
-        a->data.push_back(nested);
-        nested = CValue::Arr(a);
-    }
+    auto nest = [](int depth) {
+        CValue v;
+        for (int i = 0; i < depth; ++i) {
+            auto a = std::make_shared<script::Array>();
+            a->upper = {0};
+            a->data.push_back(v);
+            v = CValue::Arr(a);
+        }
+        return v;
+    };
     VARIANT v;
-    EXPECT_EQ(ValueToVariant(nested, &v), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(ValueToVariant(nest(100000), &v), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(v.vt, VT_EMPTY);
-
     // A few levels cross, and come back.
-    CValue shallow;
-    for (int i = 0; i < 8; ++i) {
-        auto a = std::make_shared<script::Array>();
-        a->upper = {0};
-        a->data.push_back(shallow);
-        shallow = CValue::Arr(a);
-    }
-    ASSERT_EQ(ValueToVariant(shallow, &v), S_OK);
-    CValue back = VariantToValue(v);
-    VariantClear(&v);
+    CValue back = RoundTrip(nest(8));
     for (int i = 0; i < 8; ++i) {
         ASSERT_TRUE(back.IsArray());
         back = CValue(back.array()->data[0]);
     }
     EXPECT_TRUE(back.IsEmpty());
-
     // A by-reference variant that points at itself ends.
     VARIANT loop;
     loop.vt = VT_BYREF | VT_VARIANT;
     loop.pvarVal = &loop;
-    EXPECT_EQ(ScriptErrorOf([&] { VariantToValue(loop); }), script::StatusOf(script::err::kTypeMismatch));
+    EXPECT_EQ(Thrown([&] { VariantToValue(loop); }).status, script::StatusOf(script::err::kTypeMismatch));
 }
 
 TEST(ScriptEngineValues, ObjectsKeepTheirIdentityAcrossTheBoundary) {
@@ -371,35 +344,18 @@ TEST(ScriptEngineHostObjects, ByReferenceArgumentsComeBackChangedTemporariesDoNo
 TEST(ScriptEngineHostObjects, FailuresBecomeScriptErrorsWithTheObjectsTextOrTheLanguagesNumber) {
     HandHost host;
     auto object = WrapDispatch(&host);
-    try {
-        object->Invoke(u"Fail", script::kCallMethod, {});
-        FAIL();
-    } catch (const script::ScriptError& e) {
-        EXPECT_EQ(e.status, E_ACCESSDENIED);
-        EXPECT_EQ(e.description, u"not today");
-        EXPECT_EQ(e.source, u"HandHost");
-    }
-    try {
-        object->Invoke(u"Count", script::kCallMethod, {});
-        FAIL();
-    } catch (const script::ScriptError& e) {
-        EXPECT_EQ(e.status, HRESULT(0x80070020));
-    }
+    const script::ScriptError fail = Thrown([&] { object->Invoke(u"Fail", script::kCallMethod, {}); });
+    EXPECT_EQ(fail.status, E_ACCESSDENIED);
+    EXPECT_EQ(fail.description, u"not today");
+    EXPECT_EQ(fail.source, u"HandHost");
+    EXPECT_EQ(Thrown([&] { object->Invoke(u"Count", script::kCallMethod, {}); }).status, HRESULT(0x80070020));
     CValue one = CValue::Long(1), two = CValue::Long(2);
     CValue* both[] = {&one, &two};
-    try {
-        object->Invoke(u"Bump", script::kCallMethod, both);
-        FAIL();
-    } catch (const script::ScriptError& e) {
-        EXPECT_EQ(e.status, script::StatusOf(script::err::kArgCount));
-    }
-    try {
-        object->Invoke(u"NoSuchMember", script::kCallMethod, {});
-        FAIL();
-    } catch (const script::ScriptError& e) {
-        EXPECT_EQ(e.status, script::StatusOf(script::err::kNotSupported));
-        EXPECT_NE(e.description.find(u"NoSuchMember"), std::u16string::npos);
-    }
+    EXPECT_EQ(Thrown([&] { object->Invoke(u"Bump", script::kCallMethod, both); }).status,
+              script::StatusOf(script::err::kArgCount));
+    const script::ScriptError none = Thrown([&] { object->Invoke(u"NoSuchMember", script::kCallMethod, {}); });
+    EXPECT_EQ(none.status, script::StatusOf(script::err::kNotSupported));
+    EXPECT_NE(none.description.find(u"NoSuchMember"), std::u16string::npos);
     EXPECT_THROW(object->Enumerate(), script::ScriptError);  // no DISPID_NEWENUM
     EXPECT_EQ(object->TypeName(), u"Object");
 }

@@ -40,6 +40,12 @@ Lexed Lex(CSyntaxParser& p, const std::wstring& text, int prev = 0, unsigned sho
     return r;
 }
 
+// The styles, '@', and the end state: "5550@1".
+std::string Styled(CSyntaxParser& p, const std::wstring& text, int prev = 0, unsigned short fill = 0) {
+    const Lexed r = Lex(p, text, prev, fill);
+    return r.styles + "@" + std::to_string(r.state);
+}
+
 int Fold(CSyntaxParser& p, const std::wstring& text, int level, int prev = 0) {
     std::vector<unsigned short> st(text.size() + 1, 0);
     const int state = p.LineState(0, text.c_str(), int(text.size()), prev, nullptr);
@@ -66,32 +72,22 @@ struct CLike {
 TEST(Highlighter, BlockCommentRunsAcrossLinesAndClosesWithItsEnd) {
     CLike c;
     Lexed a = Lex(c.p, L"int x; /* open");
-    EXPECT_EQ(a.state, 1);
-    EXPECT_EQ(a.styles, "55500002222222");
-    EXPECT_EQ(a.regions[6], 0);
-    EXPECT_EQ(a.regions[7], 1);
-    Lexed b = Lex(c.p, L"still int */ int y", a.state);
-    EXPECT_EQ(b.styles, "222222222222055500");
-    EXPECT_EQ(b.state, 0);
-    EXPECT_EQ(b.regions[11], 1);
-    EXPECT_EQ(b.regions[12], 0);
+    EXPECT_EQ(Styled(c.p, L"int x; /* open"), "55500002222222@1");
+    EXPECT_EQ(std::vector<int>(a.regions.begin() + 6, a.regions.begin() + 8), (std::vector<int>{0, 1}));
+    Lexed b = Lex(c.p, L"still int */ int y", 1);
+    EXPECT_EQ(Styled(c.p, L"still int */ int y", 1), "222222222222055500@0");
+    EXPECT_EQ(std::vector<int>(b.regions.begin() + 11, b.regions.begin() + 13), (std::vector<int>{1, 0}));
     // A whole line inside it, and an empty one, keep the state.
-    Lexed m = Lex(c.p, L"int", 1);
-    EXPECT_EQ(m.styles, "222");
-    EXPECT_EQ(m.state, 1);
+    EXPECT_EQ(Styled(c.p, L"int", 1), "222@1");
     EXPECT_EQ(Lex(c.p, L"", 1).state, 1);
     // Opening and closing on one line.
-    Lexed o = Lex(c.p, L"a /**/ b /* x */");
-    EXPECT_EQ(o.styles, "0022220002222222");
-    EXPECT_EQ(o.state, 0);
+    EXPECT_EQ(Styled(c.p, L"a /**/ b /* x */"), "0022220002222222@0");
 }
 
 TEST(Highlighter, LineRegionsCloseWithTheirLine) {
     CLike c;
-    Lexed a = Lex(c.p, L"int a; // int b /* c");
-    EXPECT_EQ(a.styles, "55500001111111111111");
-    EXPECT_EQ(a.state, 0);
-    EXPECT_EQ(a.regions[8], 60);
+    EXPECT_EQ(Styled(c.p, L"int a; // int b /* c"), "55500001111111111111@0");
+    EXPECT_EQ(Lex(c.p, L"int a; // int b /* c").regions[8], 60);
     // Nested in a multi-line region, the line comment hands back its
     // parent's identifier.
     CSyntaxParser p;
@@ -99,32 +95,19 @@ TEST(Highlighter, LineRegionsCloseWithTheirLine) {
     CSyntaxRegion* line = p.CreateRegion(60, 1, L"+//+", L"", true);
     p.Root()->AddRegion(block);
     block->AddRegion(line);
-    Lexed b = Lex(p, L"x << y // z");
-    EXPECT_EQ(b.styles, "00444441111");
-    EXPECT_EQ(b.state, 7);
-    Lexed n = Lex(p, L"// >> q", 7);
-    EXPECT_EQ(n.styles, "1111111");
-    EXPECT_EQ(n.state, 7);
-    Lexed e = Lex(p, L"q >> //", 7);
-    EXPECT_EQ(e.styles, "4444000");
-    EXPECT_EQ(e.state, 0);
+    EXPECT_EQ(Styled(p, L"x << y // z"), "00444441111@7");
+    EXPECT_EQ(Styled(p, L"// >> q", 7), "1111111@7");
+    EXPECT_EQ(Styled(p, L"q >> //", 7), "4444000@0");
     // A region closing with its line on an empty line.
     EXPECT_EQ(Lex(c.p, L"//").state, 0);
     // States of 60 and above, and identifiers nobody has, start in the root.
-    EXPECT_EQ(Lex(c.p, L"int */", 60).styles, "555000");
-    EXPECT_EQ(Lex(c.p, L"int */", 200).styles, "555000");
-    EXPECT_EQ(Lex(c.p, L"int */", 9).styles, "555000");
-    EXPECT_EQ(Lex(c.p, L"int */", -1).state, 0);
+    for (int prev : {60, 200, 9, -1}) EXPECT_EQ(Styled(c.p, L"int */", prev), "555000@0") << prev;
 }
 
 TEST(Highlighter, StringsHonourTheirEscapeAndAnUnclosedOneEndsWithTheLine) {
     CLike c;
-    Lexed a = Lex(c.p, L"s = \"a\\\"b\" + int");
-    EXPECT_EQ(a.styles, "0000333333000555");
-    EXPECT_EQ(a.state, 0);
-    Lexed u = Lex(c.p, L"s = \"ab\\\" int");
-    EXPECT_EQ(u.styles, "0000333333333");
-    EXPECT_EQ(u.state, 0);
+    EXPECT_EQ(Styled(c.p, L"s = \"a\\\"b\" + int"), "0000333333000555@0");
+    EXPECT_EQ(Styled(c.p, L"s = \"ab\\\" int"), "0000333333333@0");
     // A backslash at the line's end does not read past it.
     EXPECT_EQ(Lex(c.p, L"\"\\").styles, "33");
     // Inside an open region the next line starts in that region.
@@ -135,16 +118,10 @@ TEST(Highlighter, StringsHonourTheirEscapeAndAnUnclosedOneEndsWithTheLine) {
     p.Root()->AddRegion(block);
     p.Root()->AddRegion(multi);
     block->AddRegion(str);
-    Lexed b = Lex(p, L"{{ 'x }} y");
-    EXPECT_EQ(b.styles, "2223333333");
-    EXPECT_EQ(b.state, 3);
+    EXPECT_EQ(Styled(p, L"{{ 'x }} y"), "2223333333@3");
     // A multi-line string stays open.
-    Lexed m = Lex(p, L"a `b \\");
-    EXPECT_EQ(m.styles, "004444");
-    EXPECT_EQ(m.state, 4);
-    Lexed m2 = Lex(p, L"c` {{", 4);
-    EXPECT_EQ(m2.styles, "44022");
-    EXPECT_EQ(m2.state, 3);
+    EXPECT_EQ(Styled(p, L"a `b \\"), "004444@4");
+    EXPECT_EQ(Styled(p, L"c` {{", 4), "44022@3");
 }
 
 TEST(Highlighter, ItemsPaintOnlyWithinTheirRegion) {
@@ -155,10 +132,8 @@ TEST(Highlighter, ItemsPaintOnlyWithinTheirRegion) {
     tag->AddItem(p.CreateItem(6, L"ab", true));
     tag->AddItem(p.CreateItem(7, L"b", true));    // later items overwrite
     p.Root()->AddItem(p.CreateItem(12, L"[a-z]+", true));
-    Lexed a = Lex(p, L"x<ab>cd<b");
     // The root's item does not show inside a tag: the tag paints after it.
-    EXPECT_EQ(a.styles, "c9679cc97");
-    EXPECT_EQ(a.state, 0);
+    EXPECT_EQ(Styled(p, L"x<ab>cd<b"), "c9679cc97@0");
     // Once a match crosses the end the item stops: the shorter match
     // inside is not looked for.
     CSyntaxParser q;
@@ -252,13 +227,9 @@ TEST(Highlighter, AChildThatSwallowsTheParentsEndMakesItLookAgain) {
     p.Root()->AddRegion(tag);
     tag->AddRegion(str);
     tag->AddItem(p.CreateItem(5, L"b>", true));
-    Lexed a = Lex(p, L"<a t=\">\" b> c");
-    EXPECT_EQ(a.styles, "9999933395500");
-    EXPECT_EQ(a.state, 0);
+    EXPECT_EQ(Styled(p, L"<a t=\">\" b> c"), "9999933395500@0");
     // Looking again finds no end: the tag stays open.
-    Lexed b = Lex(p, L"<a \">\" b");
-    EXPECT_EQ(b.styles, "99933399");
-    EXPECT_EQ(b.state, 1);
+    EXPECT_EQ(Styled(p, L"<a \">\" b"), "99933399@1");
 }
 
 // Two levels down: a string's interpolation holds a string that swallows
@@ -279,15 +250,11 @@ TEST(Highlighter, ASwallowedEndIsLookedForAgainTwoLevelsDown) {
         const wchar_t* text;
         const char* styles;
     } cases[] = {
-        {L"x = \"a #{f('}')} c\"", "0000333ffff444ff333"},
-        {L"\"#{'}'}\" + 1", "3ff444f30000"},
-        {L"\"#{a} b\" + 1", "3ffff3330000"},
+        {L"x = \"a #{f('}')} c\"", "0000333ffff444ff333@0"},
+        {L"\"#{'}'}\" + 1", "3ff444f30000@0"},
+        {L"\"#{a} b\" + 1", "3ffff3330000@0"},
     };
-    for (const auto& c : cases) {
-        const Lexed a = Lex(p, c.text);
-        EXPECT_EQ(a.styles, c.styles) << testing::PrintToString(std::wstring(c.text));
-        EXPECT_EQ(a.state, 0);
-    }
+    for (const auto& c : cases) EXPECT_EQ(Styled(p, c.text), c.styles) << testing::PrintToString(std::wstring(c.text));
 }
 
 TEST(Highlighter, OnlyOneLevelIsResumedAfterTheStartRegionCloses) {
@@ -297,12 +264,8 @@ TEST(Highlighter, OnlyOneLevelIsResumedAfterTheStartRegionCloses) {
     p.Root()->AddRegion(outer);
     outer->AddRegion(inner);
     EXPECT_EQ(Lex(p, L"[ (").state, 2);
-    Lexed a = Lex(p, L") x ( y", 2);  // inner closes, outer goes on
-    EXPECT_EQ(a.styles, "6555666");
-    EXPECT_EQ(a.state, 2);
-    Lexed b = Lex(p, L") ] x (y", 2, 31);  // both close: the rest stays unstyled
-    EXPECT_EQ(b.styles, "655vvvvv");
-    EXPECT_EQ(b.state, 0);
+    EXPECT_EQ(Styled(p, L") x ( y", 2), "6555666@2");        // inner closes, outer goes on
+    EXPECT_EQ(Styled(p, L") ] x (y", 2, 31), "655vvvvv@0");  // both close: the rest stays unstyled
 }
 
 // Lines lexed in order, each from the state the one before ended in: the
@@ -394,9 +357,7 @@ TEST(Highlighter, LiteralsAndExpressionsOfBeginAndEnd) {
     CSyntaxParser q;
     CSyntaxRegion* loose = q.CreateRegion(2, 4, L"+<+", L"+\u00c4ND+", false);
     q.Root()->AddRegion(loose);
-    Lexed e = Lex(q, L"<x \u00e4nD y");
-    EXPECT_EQ(e.styles, "44444400");
-    EXPECT_EQ(e.state, 0);
+    EXPECT_EQ(Styled(q, L"<x \u00e4nD y"), "44444400@0");
     CSyntaxParser r;
     r.Root()->AddRegion(r.CreateRegion(2, 4, L"+<+", L"+\u00c4ND+", true));
     EXPECT_EQ(Lex(r, L"<x \u00e4nd y").state, 2);
@@ -404,9 +365,7 @@ TEST(Highlighter, LiteralsAndExpressionsOfBeginAndEnd) {
     // no end; "++" is an expression, not an empty literal.
     CSyntaxParser x;
     x.Root()->AddRegion(x.CreateRegion(3, 7, L"a*", L"z*", true));
-    Lexed g = Lex(x, L"bab");
-    EXPECT_EQ(g.styles, "077");
-    EXPECT_EQ(g.state, 3);
+    EXPECT_EQ(Styled(x, L"bab"), "077@3");
     CSyntaxParser y;
     y.Root()->AddRegion(y.CreateRegion(4, 7, L"++", L"+)+", true));
     EXPECT_EQ(Lex(y, L"++ )").styles, "0000");
@@ -455,9 +414,7 @@ TEST(Highlighter, TheResultLexerMarksFilesAndPositions) {
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(g, syntax::ResultLexer());
     EXPECT_EQ(std::wstring(g->Name()), L"Grep");
-    Lexed a = Lex(*g, L"#<C:\\a b\\x.txt>:(12,3): int x");
-    EXPECT_EQ(a.styles, std::string(15, '1') + std::string(7, '9') + std::string(7, '0'));
-    EXPECT_EQ(a.state, 0);
+    EXPECT_EQ(Styled(*g, L"#<C:\\a b\\x.txt>:(12,3): int x"), "111111111111111" "9999999" "0000000@0");
     EXPECT_EQ(Lex(*g, L" #<a>").styles, "00000");
     EXPECT_EQ(Lex(*g, L"#<a>b> :(1,2):(x) :(4,5)").styles, "1111000" "999999" "00000" "999999");
 }
@@ -738,9 +695,8 @@ TEST(HighlighterWalk, RegionsNestedInThemselvesEndInBoundedTime) {
     for (int k = 0; k < 300; ++k) {
         std::wstring line(size_t(rng() % 300), L' ');
         for (wchar_t& c : line) c = units[rng() % 7];
-        Lexed l = Lex(p, line, int(rng() % 4));
-        EXPECT_GE(l.state, 0);
-        EXPECT_LE(l.state, 3);
+        const int state = Lex(p, line, int(rng() % 4)).state;
+        EXPECT_TRUE(state >= 0 && state <= 3) << state;
     }
     EXPECT_LT(GetTickCount() - t0, 5000u);
 }
