@@ -17,7 +17,8 @@ namespace {
 int CountTempFiles(const wchar_t* prefix) {
     wchar_t dir[MAX_PATH];
     const std::vector<std::wstring> files = FilesIn(std::wstring(dir, GetTempPathW(MAX_PATH, dir) - 1));
-    return int(std::count_if(files.begin(), files.end(), [&](const std::wstring& f) { return f.rfind(prefix, 0) == 0; }));
+    return int(std::count_if(files.begin(), files.end(),
+                             [&](const std::wstring& f) { return f.rfind(prefix, 0) == 0; }));
 }
 
 std::vector<int> LineLengths(TextDocument& d) {

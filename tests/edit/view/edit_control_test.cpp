@@ -225,11 +225,11 @@ TEST_F(EditControl, UndoRedoThroughCommandsAndGroups) {
     EXPECT_TRUE(GetWindowLongW(edit_, GWL_STYLE) & WS_VISIBLE);
     // In a hold: one end too many, a begin never ended, a macro run inside
     // the macro; then a release without a hold.
-    Script(L"x|", {Msg(MPM_HOLDGROUP, 1, 0, 0), Ins(L"a"), Msg(MPM_UNDOGROUP, 1), Ins(L"b"), Msg(MPM_UNDOGROUP, 0),
-                   Ins(L"c"), Msg(MPM_UNDOGROUP, 0), Ins(L"d"), Msg(MPM_UNDOGROUP, 1), Msg(MPM_HOLDGROUP, 1),
-                   Ins(L"e"), Msg(MPM_HOLDGROUP, 0), Ins(L"f"), Msg(MPM_HOLDGROUP, 0), Ins(L"g"), Cmd(ECMD_UNDO),
-                   Is(L"xabcdef|"), Cmd(ECMD_UNDO), Is(L"x|"), Msg(MPM_HOLDGROUP, 0), Ins(L"1"), Ins(L"2"),
-                   Cmd(ECMD_UNDO), Is(L"x1|")});
+    Script(L"x|", {Msg(MPM_HOLDGROUP, 1, 0, 0), Ins(L"a"), Msg(MPM_UNDOGROUP, 1), Ins(L"b"),
+                   Msg(MPM_UNDOGROUP, 0), Ins(L"c"), Msg(MPM_UNDOGROUP, 0), Ins(L"d"), Msg(MPM_UNDOGROUP, 1),
+                   Msg(MPM_HOLDGROUP, 1), Ins(L"e"), Msg(MPM_HOLDGROUP, 0), Ins(L"f"), Msg(MPM_HOLDGROUP, 0),
+                   Ins(L"g"), Cmd(ECMD_UNDO), Is(L"xabcdef|"), Cmd(ECMD_UNDO), Is(L"x|"), Msg(MPM_HOLDGROUP, 0),
+                   Ins(L"1"), Ins(L"2"), Cmd(ECMD_UNDO), Is(L"x1|")});
     EXPECT_TRUE(GetWindowLongW(edit_, GWL_STYLE) & WS_VISIBLE);
 }
 
@@ -262,9 +262,7 @@ TEST_F(EditControl, CaretAndSelection) {
         EXPECT_EQ(Caret(), g.caret) << g.line;
     }
     // A line out of sight comes to the middle of the window, not its edge.
-    std::wstring many;
-    for (int i = 0; i < 500; ++i) many += L"line\n";
-    Insert(many);
+    Insert(Joined(500, [](int) { return L"line\n"; }));
     const int rows = int(Capture::Client(edit_).bottom / Send(MPM_LINEHEIGHT));
     ASSERT_GT(rows, 4);
     Send(MPM_GOTOLINE, 301);

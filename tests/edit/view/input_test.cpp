@@ -216,8 +216,8 @@ TEST_F(InputTest, BracketsMatchAcrossLines) {
 // WM_CHAR messages it is one undo step, and no caret move, deletion, hit
 // or row break ever stands between the two.
 TEST_F(InputTest, SurrogatePairsStayWhole) {
-    Script(L"|", {Type(L"a\xD83D\xDE00" L"b"), Cmd(ECMD_UNDO), Is(L"a\xD83D\xDE00|"), Cmd(ECMD_UNDO), Is(L"a|"),
-                  Cmd(ECMD_REDO), Cmd(ECMD_REDO), Go(0, 1), Cmd(ECMD_RIGHT), Is(L"a\xD83D\xDE00|b"),
+    Script(L"|", {Type(L"a\xD83D\xDE00" L"b"), Cmd(ECMD_UNDO), Is(L"a\xD83D\xDE00|"), Cmd(ECMD_UNDO),
+                  Is(L"a|"), Cmd(ECMD_REDO), Cmd(ECMD_REDO), Go(0, 1), Cmd(ECMD_RIGHT), Is(L"a\xD83D\xDE00|b"),
                   Cmd(ECMD_LEFT), Is(L"a|\xD83D\xDE00" L"b"), Cmd(ECMD_SEL_RIGHT), Is(L"a[\xD83D\xDE00]|b"),
                   Cmd(ECMD_DELETE), Is(L"a|b"), Cmd(ECMD_UNDO), Go(0, 3), Cmd(ECMD_BACKSPACE), Is(L"a|b"),
                   Cmd(ECMD_UNDO), Go(0, 1), Cmd(ECMD_DELETE), Is(L"a|b"), Cmd(ECMD_UNDO)});
@@ -248,9 +248,7 @@ TEST_F(InputTest, SurrogatePairsStayWhole) {
     EXPECT_EQ(Caret(), (Position{1, 0}));
     const int pair = Width(face);
     for (int x = 2; x < 2 + 3 * pair; ++x) EXPECT_EQ(Hit(x, lh_ + lh_ / 2)[1] % 2, 0) << "x " << x;
-    std::wstring many;
-    for (int i = 0; i < 40; ++i) many += face;
-    SetState(many + L"|");
+    SetState(Joined(40, [&](int) { return face; }) + L"|");
     Resize(2 + 7 * pair + pair / 2, 400);
     Send(MPM_TOGGLEWRAP);
     EXPECT_GT(Send(MPM_VISIBLEROWS), 3);
@@ -304,8 +302,7 @@ TEST_F(InputTest, LosingTheCaptureEndsADrag) {
 // last row and the text scrolls no further.
 TEST_F(InputTest, PageMovesOverWrappedLines) {
     Resize(2 + 10 * cw_, 7 * lh_ + lh_ / 2);
-    std::wstring text;
-    for (int i = 0; i < 40; ++i) text += std::wstring(15, wchar_t(L'a' + i % 26)) + L"\n";
+    std::wstring text = Joined(40, [](int i) { return std::wstring(15, wchar_t(L'a' + i % 26)) + L"\n"; });
     text.pop_back();
     SetState(text + L"|");
     Send(MPM_TOGGLEWRAP);
@@ -373,8 +370,7 @@ TEST_F(InputTest, PageMovesInShortTextsAndOverFolds) {
     EXPECT_EQ(CaretRow(), 4);
     Send(MPM_TOGGLEWRAP);
     Resize(400, 7 * lh_ + lh_ / 2);
-    std::wstring text;
-    for (int i = 0; i < 30; ++i) text += L"line " + std::to_wstring(i) + L"\n";
+    std::wstring text = Joined(30, [](int i) { return L"line " + std::to_wstring(i) + L"\n"; });
     text.pop_back();
     SetState(text + L"|");
     Send(MPM_FOLDMODE, 2);
@@ -396,8 +392,7 @@ TEST_F(InputTest, PageMovesInShortTextsAndOverFolds) {
 }
 
 TEST_F(InputTest, WheelScrollBarsAndScrollingEdges) {
-    std::wstring text;
-    for (int i = 0; i < 200; ++i) text += L"row\n";
+    const std::wstring text = Joined(200, [](int) { return L"row\n"; });
     SetState(L"|" + text);
     const int page = Capture::Client(edit_).bottom / lh_;
     auto wheel = [&](UINT setting, int delta) {
@@ -452,9 +447,7 @@ TEST_F(InputTest, TheOverwriteCaretStaysVisibleAfterMoves) {
 // After anything that moves text on the screen, the system caret stands
 // over the caret's position again.
 TEST_F(InputTest, TheCaretIsPlacedAgainAfterLayoutChanges) {
-    std::wstring text;
-    for (int i = 0; i < 40; ++i) text += L"line " + std::to_wstring(i) + L" with a few words\n";
-    SetState(L"|" + text);
+    SetState(L"|" + Joined(40, [](int i) { return L"line " + std::to_wstring(i) + L" with a few words\n"; }));
     const Position p = {5, 8};
     SetCaret(edit_, 5, 8);
     EXPECT_EQ(UnderCaret(), p);

@@ -32,16 +32,14 @@ class PageTest : public ShownEditControl {
         for (int part : {2, 3, 4, 5, 6}) Send(MPM_VIEWPART, part, 0);
     }
     LRESULT SetPage(RECT rc) { return SendP(MPM_SETPAGERECT, &rc); }
-    LRESULT Draw(HDC dc, bool color = false) { return Send(MPM_DRAWPAGE, reinterpret_cast<WPARAM>(dc), color); }
+    LRESULT Draw(HDC dc, bool colour = false) { return Send(MPM_DRAWPAGE, WPARAM(dc), colour); }
 };
 
 }  // namespace
 
 TEST_F(PageTest, APageHoldsWholeRowsAndPageDownStepsByThem) {
     Send(MPM_VIEWPART, 0, 0);  // no line numbers
-    std::wstring text;
-    for (int i = 0; i < 10; ++i) text += L"line" + std::to_wstring(i) + L"\n";
-    SetState(L"|" + text);
+    SetState(L"|" + Joined(10, [](int i) { return L"line" + std::to_wstring(i) + L"\n"; }));
     // 100 units high, rows of 30: three rows, the band below them stays empty.
     ASSERT_EQ(SetPage({10, 0, 400, 100}), 1);
     Capture page(400, 200);
@@ -56,9 +54,7 @@ TEST_F(PageTest, APageHoldsWholeRowsAndPageDownStepsByThem) {
 }
 
 TEST_F(PageTest, TheLineNumberColumnTakesItsWidthFromTheLeft) {
-    std::wstring text;
-    for (int i = 0; i < 12345; ++i) text += L"x\n";
-    SetState(L"|" + text);  // 12,346 lines: five digits, seven widths of "0"
+    SetState(L"|" + Joined(12345, [](int) { return L"x\n"; }));  // 12,346 lines: 7 widths of "0"
     ASSERT_EQ(SetPage({0, 0, 300, 90}), 1);
     Capture page(300, 90);
     Draw(page.Dc());

@@ -76,9 +76,7 @@ struct BraceLexer : ILexer {
 };
 
 std::wstring Blocks(int lines) {
-    std::wstring text;
-    for (int i = 0; i < lines; ++i) text += i % 3 == 0 ? L"block {\n" : i % 3 == 1 ? L"  body\n" : L"}\n";
-    return text;
+    return Joined(lines, [](int i) { return i % 3 == 0 ? L"block {\n" : i % 3 == 1 ? L"  body\n" : L"}\n"; });
 }
 
 // Marks the first four units of line 1 as find highlights (class 20).
@@ -192,8 +190,7 @@ TEST_F(ViewTest, NestedFoldsCollapseAndExpandByDepth) {
     EXPECT_EQ(Level(2), 0) << "switching the mode clears every level";
     // Sixteen nested folds: line 16 sits at depth 15, not 16, so fifteen
     // expansions from the outside show everything.
-    std::wstring text;
-    for (int i = 0; i < 18; ++i) text += std::to_wstring(i) + L"\n";
+    std::wstring text = Joined(18, [](int i) { return std::to_wstring(i) + L"\n"; });
     text.back() = L'|';
     SetState(text);
     Send(MPM_FOLDMODE, 2);
@@ -209,8 +206,7 @@ TEST_F(ViewTest, NestedFoldsCollapseAndExpandByDepth) {
 }
 
 TEST_F(ViewTest, TheTopLineFollowsEdits) {
-    std::wstring text;
-    for (int i = 0; i < 100; ++i) text += L"line " + std::to_wstring(i) + L"\n";
+    const std::wstring text = Joined(100, [](int i) { return L"line " + std::to_wstring(i) + L"\n"; });
     const WPARAM query = 0x80000000u;
     Script(text + L"|", {Msg(MPM_FIRSTVISIBLE, 50), Msg(MPM_FIRSTVISIBLE, query, 0, 50),
                          Del({40, 2}, {60, 0}), Msg(MPM_FIRSTVISIBLE, query, 0, 40),  // to the edit's start
@@ -221,8 +217,8 @@ TEST_F(ViewTest, TheTopLineFollowsEdits) {
 }
 
 TEST_F(ViewTest, MarginsAndMarksArePaintedInTheirColours) {
-    Colours table(edit_, {{0, RGB(255, 255, 255)}, {1, RGB(0, 0, 0)}, {3, RGB(0, 0, 200)}, {4, RGB(255, 255, 0)},
-                          {6, RGB(0, 160, 0)}, {7, RGB(230, 230, 230)}, {8, RGB(200, 0, 0)},
+    Colours table(edit_, {{0, RGB(255, 255, 255)}, {1, RGB(0, 0, 0)}, {3, RGB(0, 0, 200)},
+                          {4, RGB(255, 255, 0)}, {6, RGB(0, 160, 0)}, {7, RGB(230, 230, 230)}, {8, RGB(200, 0, 0)},
                           {10, RGB(128, 0, 128)}, {11, RGB(0, 128, 128)}, {12, RGB(255, 240, 180)},
                           {40, RGB(255, 0, 255)}, {70, RGB(250, 250, 250)}});
     SetState(L"fir|st line\nfind this\nheader\n\tbody\nlast");
@@ -357,9 +353,7 @@ TEST_F(ViewTest, LineNumberColumnGrowsWithTheLineCount) {
     // Text starts after the number column (digits + 2) and the left margin.
     EXPECT_EQ(Hit(5 * cw_ + 2 + 1, 1)[1], 0);
     EXPECT_EQ(Hit(5 * cw_ + 2 + cw_ + 1, 1)[1], 1);
-    std::wstring many;
-    for (int i = 0; i < 12345; ++i) many += L"y\n";
-    Insert(many);
+    Insert(Joined(12345, [](int) { return L"y\n"; }));
     Send(MPM_FIRSTVISIBLE, 0);
     EXPECT_EQ(Hit(7 * cw_ + 2 + 1, 1)[1], 0);
     EXPECT_EQ(Hit(7 * cw_ + 2 - cw_ + 1, 1)[1], 0) << "left of the text: column 0";
@@ -467,9 +461,7 @@ TEST_F(ViewTest, TheBackgroundFoldPassComputesLevels) {
 TEST_F(ViewTest, RowsStayConsistentAcrossBlocksOfLinesAfterEdits) {
     PlainMargins();
     Resize(2 + 20 * cw_, 300);
-    std::wstring text;
-    for (int i = 0; i < 12000; ++i) text += i % 7 == 0 ? std::wstring(45, L'w') + L"\n" : L"short\n";
-    SetState(text + L"|");
+    SetState(Joined(12000, [](int i) { return i % 7 ? L"short\n" : std::wstring(45, L'w') + L"\n"; }) + L"|");
     Send(MPM_TOGGLEWRAP);
     unsigned seed = 5;
     auto rnd = [&](int n) { return int(((seed = seed * 1103515245u + 12345u) >> 16) % unsigned(n)); };
@@ -499,9 +491,9 @@ TEST_F(ViewTest, RowsStayConsistentAcrossBlocksOfLinesAfterEdits) {
 // repaints and lays out exactly like a fresh view of the same document.
 TEST_F(ViewTest, DocumentsCloseAndAttachInAnyOrderWithWrapFoldsAndALexer) {
     BraceLexer lexer;
-    std::wstring text;
-    for (int i = 0; i < 40; ++i)
-        text += i % 4 == 0 ? L"block {\n" : i % 4 == 3 ? L"}\n" : std::wstring(30 + i, L'w') + L"\n";
+    const std::wstring text = Joined(40, [](int i) {
+        return i % 4 == 0 ? L"block {\n" : i % 4 == 3 ? L"}\n" : std::wstring(30 + i, L'w') + L"\n";
+    });
     auto make = [&](int id, int width, bool filled) {
         HWND h = Create(id);
         SetWindowPos(h, nullptr, 0, 0, 2 + width * cw_, 300, SWP_NOZORDER);
@@ -569,9 +561,7 @@ TEST_F(ViewTest, ALongRowScrolledRightIsPaintedWhereTheCaretIs) {
     Send(MPM_VIEWPART, 5, 0);  // no end-of-file mark
     Send(MPM_VIEWPART, 2, 0);  // no whitespace marks
     SetFocus(edit_);
-    std::wstring text;
-    for (int i = 0; i < 3000; ++i) text += L"ab\t";
-    SetState(text + L"Z|");
+    SetState(Joined(3000, [](int) { return L"ab\t"; }) + L"Z|");
     for (int pass = 0; pass < 4; ++pass) {
         Position home = {0, 0};  // the second pass started from where the first stopped
         if (pass == 2) Insert(L"q", &home);
