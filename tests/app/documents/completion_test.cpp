@@ -249,6 +249,17 @@ TEST_F(Completion, TheWordsFollowEditsAndLoads) {
     EXPECT_EQ(Shows(), L"con| [*conundrum]");
 }
 
+// Typing narrows the list up to 64 units; one more closes it.
+TEST_F(Completion, TheListClosesPastTheLongestPrefix) {
+    const std::wstring a(70, L'a');
+    Document(a + L"x " + a + L"y\n");
+    ASSERT_TRUE(Offer(L"aaa"));
+    Run(std::wstring(61, L'a'));
+    EXPECT_TRUE(Shown());
+    Run(L"a");
+    EXPECT_EQ(Shows(), std::wstring(65, L'a') + L"|");
+}
+
 TEST_F(Completion, AListCutShortIsLookedUpAgainWhenNarrowed) {
     std::wstring text;
     wchar_t word[16];
