@@ -21,6 +21,20 @@ using Parsers = std::vector<std::unique_ptr<CSyntaxParser>>;
 
 bool Matches(const Regex* expr, const std::wstring& text) { return expr && expr->Search(text).Matched(); }
 
+// "id/style begin end case": a literal begin or end as <text>, an expression
+// as ~, none as -; "case" or "nocase"; a string region adds its quote and
+// escape (0 for none).
+std::string Shape(const CSyntaxRegion* r) {
+    const auto part = [](const std::wstring& literal, const Regex* expr) {
+        return !literal.empty() ? "<" + std::string(literal.begin(), literal.end()) + ">" : expr ? "~" : "-";
+    };
+    std::string s = std::to_string(r->id) + "/" + std::to_string(r->style) + " " +
+                    part(r->beginLiteral, r->beginExpr.get()) + " " + part(r->endLiteral, r->endExpr.get()) +
+                    (r->caseSensitive ? " case" : " nocase");
+    if (const auto* q = dynamic_cast<const CStringRegion*>(r)) s += " " + std::string{char(q->quote), char(q->escape ? q->escape : '0')};
+    return s;
+}
+
 std::wstring Lower(std::wstring s) {
     for (wchar_t& c : s) c = wchar_t(towlower(c));
     return s;
@@ -86,46 +100,22 @@ TEST_P(ParserScriptTest, AScriptBuildsRegionsItemsAndFoldTextsIntoTheTree) {
     ASSERT_EQ(root->children.size(), 3u);
     CSyntaxRegion* block = root->children[0];
     CSyntaxRegion* line = root->children[1];
-    auto* str = dynamic_cast<CStringRegion*>(root->children[2]);
-    ASSERT_NE(str, nullptr);
+    CSyntaxRegion* str = root->children[2];
 
-    // Identifiers: single-line regions 60; multi-line ones count from 1 in
-    // creation order, whatever came before them.
-    EXPECT_EQ(line->id, kLineRegion);
-    EXPECT_EQ(block->id, 1);
-    EXPECT_EQ(str->id, kLineRegion);
     ASSERT_EQ(block->children.size(), 1u);
-    auto* chars = dynamic_cast<CStringRegion*>(block->children[0]);
-    ASSERT_NE(chars, nullptr);
-    EXPECT_EQ(chars->id, 2);
-
+    CSyntaxRegion* chars = block->children[0];
     EXPECT_EQ(block->parent, root);
     EXPECT_EQ(line->parent, root);
     EXPECT_EQ(chars->parent, block);
-
-    // Styles keep their low five bits.
-    EXPECT_EQ(line->style, 1);
-    EXPECT_EQ(block->style, 1);
-    EXPECT_EQ(str->style, 3);
-    EXPECT_EQ(chars->style, 4);
-
-    // "+/*+" is literal text; "//" an expression; "" nothing.
-    EXPECT_EQ(block->beginLiteral, L"/*");
-    EXPECT_EQ(block->endLiteral, L"*/");
-    EXPECT_EQ(block->beginExpr, nullptr);
-    EXPECT_EQ(block->endExpr, nullptr);
-    EXPECT_FALSE(block->caseSensitive);
-    EXPECT_TRUE(line->beginLiteral.empty());
+    // Identifiers: single-line regions 60; multi-line ones count from 1 in
+    // creation order, whatever came before them. Styles keep their low five
+    // bits; "+/*+" is literal text, "//" an expression, "" nothing; a string
+    // region keeps the first character of its quote and escape.
+    EXPECT_EQ(Shape(line), "60/1 ~ - nocase");
+    EXPECT_EQ(Shape(block), "1/1 </*> <*/> nocase");
+    EXPECT_EQ(Shape(str), "60/3 - - nocase \"\\");
+    EXPECT_EQ(Shape(chars), "2/4 - - nocase '0");
     EXPECT_TRUE(Matches(line->beginExpr.get(), L"a // b"));
-    EXPECT_EQ(line->endExpr, nullptr);
-
-    // String regions: the first character of quote and escape; none is 0.
-    EXPECT_EQ(str->quote, L'"');
-    EXPECT_EQ(str->escape, L'\\');
-    EXPECT_EQ(chars->quote, L'\'');
-    EXPECT_EQ(chars->escape, L'\0');
-    EXPECT_EQ(str->beginExpr, nullptr);
-    EXPECT_FALSE(str->caseSensitive);
 
     // Items in the order added, their case rule their own.
     ASSERT_EQ(root->items.size(), 2u);
@@ -157,11 +147,7 @@ TEST_P(ParserScriptTest, TwoPlusSignsAreAnExpressionAndRegionsNotAddedStayOutOfT
     ASSERT_EQ(parsers.size(), 1u);
     CSyntaxRegion* root = parsers[0]->Root();
     ASSERT_EQ(root->children.size(), 1u);
-    CSyntaxRegion* lit = root->children[0];
-    EXPECT_EQ(lit->beginLiteral, L"+");  // "+++": the text "+"
-    EXPECT_EQ(lit->beginExpr, nullptr);
-    EXPECT_EQ(lit->id, kLineRegion);
-    EXPECT_TRUE(lit->caseSensitive);
+    EXPECT_EQ(Shape(root->children[0]), "60/9 <+> - case");  // "+++": the text "+"
     // The unadded "++" region still took identifier 1, so nothing else did.
     Parsers more;
     ASSERT_TRUE(
@@ -169,11 +155,7 @@ TEST_P(ParserScriptTest, TwoPlusSignsAreAnExpressionAndRegionsNotAddedStayOutOfT
             "Set plus = p.CreateRegion(9, \"++\", \"+end+\", True)\r\n"
             "p.AddRegion plus\r\n",
             more));
-    CSyntaxRegion* plus = more[0]->Root()->children.at(0);
-    EXPECT_EQ(plus->id, 1);
-    EXPECT_TRUE(plus->beginLiteral.empty());
-    EXPECT_NE(plus->beginExpr, nullptr);
-    EXPECT_EQ(plus->endLiteral, L"end");
+    EXPECT_EQ(Shape(more[0]->Root()->children.at(0)), "1/9 ~ <end> case");
 }
 
 TEST_P(ParserScriptTest, EachParserOfAScriptCountsItsOwnRegionsAndAllAreHandedOverInOrder) {
@@ -215,52 +197,34 @@ TEST_P(ParserScriptTest, PastFiftyNineOpenRegionsFurtherRegionsCloseWithTheirLin
 TEST_P(ParserScriptTest, ObjectsThatAreNotRegionsOrItemsOfTheSameParserAreRefused) {
     // Each refusal is a script error the script can catch; the tree stays as
     // it was. Results go into a third parser as region texts.
+    const struct {
+        const char* call;
+        const char* what;
+    } calls[] = {{"p.AddRegion i", "item as region=True"}, {"p.AddItem r", "region as item=True"},
+                 {"p.AddRegion dict", "foreign object=True"}, {"p.AddRegion p", "parser as region=True"},
+                 {"p.AddRegion other", "other parser's region=True"}, {"r.AddItem otherItem", "other parser's item=True"},
+                 {"p.AddRegion 5", "number=True"}, {"r.AddRegion inner", "nested=False"},
+                 {"inner.AddRegion r", "cycle=True"}, {"r.AddRegion r", "itself=True"}, {"p.AddRegion r", "fine=False"}};
+    std::string script =
+        "On Error Resume Next\r\nSet p = Parser.CreateParser()\r\nSet q = Parser.CreateParser()\r\n"
+        "Set results = Parser.CreateParser()\r\nSub Note(what)\r\n"
+        "  results.AddRegion results.CreateRegion(0, what & \"=\" & (Err.Number <> 0), \"\", False)\r\n"
+        "  Err.Clear\r\nEnd Sub\r\nSet r = p.CreateRegion(1, \"a\", \"b\", False)\r\n"
+        "Set inner = p.CreateRegion(1, \"c\", \"d\", False)\r\nSet i = p.CreateItem(2, \"x\", False)\r\n"
+        "Set other = q.CreateRegion(1, \"a\", \"b\", False)\r\nSet otherItem = q.CreateItem(1, \"a\", False)\r\n"
+        "Set dict = CreateObject(\"Scripting.Dictionary\")\r\n";
+    std::vector<std::wstring> expected;
+    for (const auto& c : calls) {
+        const std::string what(c.what);
+        script += std::string(c.call) + "\r\nNote \"" + what.substr(0, what.find('=')) + "\"\r\n";
+        expected.emplace_back(what.begin(), what.end());
+    }
     Parsers parsers;
-    ASSERT_TRUE(
-        Run("On Error Resume Next\r\n"
-            "Set p = Parser.CreateParser()\r\n"
-            "Set q = Parser.CreateParser()\r\n"
-            "Set results = Parser.CreateParser()\r\n"
-            "Sub Note(what)\r\n"
-            "  results.AddRegion results.CreateRegion(0, what & \"=\" & (Err.Number <> 0), \"\", False)\r\n"
-            "  Err.Clear\r\n"
-            "End Sub\r\n"
-            "Set r = p.CreateRegion(1, \"a\", \"b\", False)\r\n"
-            "Set inner = p.CreateRegion(1, \"c\", \"d\", False)\r\n"
-            "Set i = p.CreateItem(2, \"x\", False)\r\n"
-            "Set other = q.CreateRegion(1, \"a\", \"b\", False)\r\n"
-            "Set otherItem = q.CreateItem(1, \"a\", False)\r\n"
-            "Set dict = CreateObject(\"Scripting.Dictionary\")\r\n"
-            "p.AddRegion i\r\n"
-            "Note \"item as region\"\r\n"
-            "p.AddItem r\r\n"
-            "Note \"region as item\"\r\n"
-            "p.AddRegion dict\r\n"
-            "Note \"foreign object\"\r\n"
-            "p.AddRegion p\r\n"
-            "Note \"parser as region\"\r\n"
-            "p.AddRegion other\r\n"
-            "Note \"other parser's region\"\r\n"
-            "r.AddItem otherItem\r\n"
-            "Note \"other parser's item\"\r\n"
-            "p.AddRegion 5\r\n"
-            "Note \"number\"\r\n"
-            "r.AddRegion inner\r\n"
-            "Note \"nested\"\r\n"
-            "inner.AddRegion r\r\n"
-            "Note \"cycle\"\r\n"
-            "r.AddRegion r\r\n"
-            "Note \"itself\"\r\n"
-            "p.AddRegion r\r\n"
-            "Note \"fine\"\r\n",
-            parsers));
+    ASSERT_TRUE(Run(script, parsers));
     ASSERT_EQ(parsers.size(), 3u);
     std::vector<std::wstring> log;
     for (CSyntaxRegion* r : parsers[2]->Root()->children) log.push_back(r->beginText);
-    EXPECT_EQ(log, (std::vector<std::wstring>{
-                       L"item as region=True", L"region as item=True", L"foreign object=True",
-                       L"parser as region=True", L"other parser's region=True", L"other parser's item=True",
-                       L"number=True", L"nested=False", L"cycle=True", L"itself=True", L"fine=False"}));
+    EXPECT_EQ(log, expected);
     CSyntaxRegion* root = parsers[0]->Root();
     ASSERT_EQ(root->children.size(), 1u);
     EXPECT_TRUE(root->items.empty());

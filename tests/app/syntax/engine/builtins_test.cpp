@@ -133,28 +133,13 @@ TEST(Builtins, OddArgumentsGiveErrorsNotCrashes) {
     auto grid = std::make_shared<Array>();
     grid->upper = {1, 1};
     grid->data.resize(4);
-    const std::vector<CValue> pool = {CValue(),
-                                     CValue::Null(),
-                                     CValue::Missing(),
-                                     CValue::Nothing(),
-                                     CValue::Integer(-1),
-                                     CValue::Integer(0),
-                                     CValue::Long(2000000000),
-                                     CValue::Double(1e300),
-                                     CValue::Double(-2.5),
-                                     CValue::Str(String()),
-                                     CValue::Str(String(u"1/31/2024 1:05 PM")),
-                                     CValue::Str(String(u"%u12%zz\u00e9")),
-                                     CValue::Date(-657434),
-                                     CValue::Date(2958465.5),
-                                     CValue::Arr(grid),
-                                     CValue::Arr(std::make_shared<Array>()),
-                                     CValue::Obj(std::make_shared<Thing>()),
-                                     CValue::Boolean(true),
-                                     CValue::Error(5),
-                                     CValue::Str(String(u"ww")),
-                                     CValue::Currency(INT64_MIN),
-                                     CValue::Single(-1e30f)};
+    const std::vector<CValue> pool = {
+        CValue(), CValue::Null(), CValue::Missing(), CValue::Nothing(), CValue::Integer(-1), CValue::Integer(0),
+        CValue::Long(2000000000), CValue::Double(1e300), CValue::Double(-2.5), CValue::Str(String()),
+        CValue::Str(String(u"1/31/2024 1:05 PM")), CValue::Str(String(u"%u12%zz\u00e9")), CValue::Date(-657434),
+        CValue::Date(2958465.5), CValue::Arr(grid), CValue::Arr(std::make_shared<Array>()),
+        CValue::Obj(std::make_shared<Thing>()), CValue::Boolean(true), CValue::Error(5), CValue::Str(String(u"ww")),
+        CValue::Currency(INT64_MIN), CValue::Single(-1e30f)};
     class QuietHost : public CHost {
         CValue CreateObject(StringView) override { return CValue::Nothing(); }
         int MsgBox(StringView, int, StringView) override { return 1; }
