@@ -33,8 +33,6 @@ TEST(Commands, WithRecordingOffEditsLeaveNoHistory) {
     Erase(d, {0, 0}, {0, 1});
     EXPECT_EQ(Text(d), L"bc");
     EXPECT_TRUE(d.undo.Empty());
-    EXPECT_TRUE(d.redo.Empty());
-    EXPECT_FALSE(Undo(d));
     // Edits without a history still count as changes to the saved text.
     EXPECT_TRUE(d.IsModified());
     EXPECT_EQ(d.SetRecording(true), 1);
