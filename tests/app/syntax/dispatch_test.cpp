@@ -17,45 +17,24 @@ class Sample : public IDispDynImpl {
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
     STDMETHODIMP_(ULONG) Release() override { return --refs; }
 
-    HRESULT Add(int a, int b, int* sum) {
-        calls.push_back(L"Add");
-        *sum = a + b;
-        return S_OK;
-    }
+    // Each member notes its name, then answers.
+    HRESULT Add(int a, int b, int* sum) { return Note(L"Add"), *sum = a + b, S_OK; }
     HRESULT Concat(BSTR a, BSTR b, BSTR* joined) {
-        calls.push_back(L"Concat");
         *joined = SysAllocString((std::wstring(a ? a : L"") + (b ? b : L"")).c_str());
-        return S_OK;
+        return Note(L"Concat"), S_OK;
     }
-    HRESULT GetValue(int* v) {
-        calls.push_back(L"GetValue");
-        *v = value;
-        return S_OK;
-    }
-    HRESULT PutValue(int v) {
-        calls.push_back(L"PutValue");
-        value = v;
-        return S_OK;
-    }
-    HRESULT Flag(VARIANT_BOOL on) {
-        calls.push_back(L"Flag");
-        flag = on;
-        return S_OK;
-    }
-    HRESULT Fail() {
-        calls.push_back(L"Fail");
-        return E_ACCESSDENIED;
-    }
+    HRESULT GetValue(int* v) { return Note(L"GetValue"), *v = value, S_OK; }
+    HRESULT PutValue(int v) { return Note(L"PutValue"), value = v, S_OK; }
+    HRESULT Flag(VARIANT_BOOL on) { return Note(L"Flag"), flag = on, S_OK; }
+    HRESULT Fail() { return Note(L"Fail"), E_ACCESSDENIED; }
     HRESULT Five(int a, int b, BSTR c, int d, VARIANT_BOOL e, int* r) {
-        calls.push_back(L"Five");
         *r = a * 10000 + b * 1000 + int(SysStringLen(c)) * 100 + d * 10 + (e ? 1 : 0);
-        return S_OK;
+        return Note(L"Five"), S_OK;
     }
     HRESULT IsNull(IDispatch* object, VARIANT_BOOL* r) {
-        calls.push_back(L"IsNull");
-        *r = object ? VARIANT_FALSE : VARIANT_TRUE;
-        return S_OK;
+        return Note(L"IsNull"), *r = object ? VARIANT_FALSE : VARIANT_TRUE, S_OK;
     }
+    void Note(const wchar_t* name) { calls.push_back(name); }
 
     ULONG refs = 1;
     int value = 7;
@@ -85,6 +64,15 @@ DISPID IdOf(Sample& s, const wchar_t* name) {
     return id;
 }
 
+// A variant of type `vt` holding `bits`.
+VARIANT Var(VARTYPE vt, LONGLONG bits = 0) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = vt;
+    v.llVal = bits;
+    return v;
+}
+
 // Arguments in declaration order; the call hands them over last-first, as
 // engines do.
 struct Call {
@@ -96,24 +84,9 @@ struct Call {
         for (VARIANT& v : args) VariantClear(&v);
         VariantClear(&result);
     }
-    Call& Int(int i) {
-        VARIANT v;
-        v.vt = VT_I4;
-        v.lVal = i;
-        args.push_back(v);
-        return *this;
-    }
-    Call& Str(const wchar_t* s) {
-        VARIANT v;
-        v.vt = VT_BSTR;
-        v.bstrVal = SysAllocString(s);
-        args.push_back(v);
-        return *this;
-    }
-    Call& Raw(const VARIANT& v) {
-        args.push_back(v);
-        return *this;
-    }
+    Call& Raw(const VARIANT& v) { return args.push_back(v), *this; }
+    Call& Int(int i) { return Raw(Var(VT_I4, i)); }
+    Call& Str(const wchar_t* s) { return Raw(Var(VT_BSTR, LONGLONG(intptr_t(SysAllocString(s))))); }
     HRESULT Invoke(IDispatch& d, DISPID id, WORD flags = DISPATCH_METHOD, bool wantResult = true) {
         std::vector<VARIANT> reversed(args.rbegin(), args.rend());
         DISPPARAMS p = {reversed.empty() ? nullptr : reversed.data(), nullptr, UINT(reversed.size()), 0};
@@ -123,15 +96,11 @@ struct Call {
 
 TEST(DispatchTable, NamesMatchIgnoringCaseAndIdentifiersArePositionsOrExplicit) {
     Sample s;
-    EXPECT_EQ(IdOf(s, L"add"), 1);
-    EXPECT_EQ(IdOf(s, L"CONCAT"), 2);
-    EXPECT_EQ(IdOf(s, L"vAlUe"), 3);  // the getter, never the put accessor
-    EXPECT_EQ(IdOf(s, L"Flag"), 5);
-    EXPECT_EQ(IdOf(s, L"fail"), 100);
-    EXPECT_EQ(IdOf(s, L"Five"), 7);
-    EXPECT_EQ(IdOf(s, L"Ad"), DISPID_UNKNOWN);
-    EXPECT_EQ(IdOf(s, L"Adds"), DISPID_UNKNOWN);
-    EXPECT_EQ(IdOf(s, L""), DISPID_UNKNOWN);
+    const std::pair<const wchar_t*, DISPID> names[] = {
+        {L"add", 1},    {L"CONCAT", 2}, {L"vAlUe", 3},  // the getter, never the put accessor
+        {L"Flag", 5},   {L"fail", 100}, {L"Five", 7}, {L"Ad", DISPID_UNKNOWN}, {L"Adds", DISPID_UNKNOWN},
+        {L"", DISPID_UNKNOWN}};
+    for (const auto& [name, id] : names) EXPECT_EQ(IdOf(s, name), id) << name;
 }
 
 TEST(DispatchTable, AnUnknownNameFailsTheCallButTheOtherNamesAreStillResolved) {
@@ -140,10 +109,7 @@ TEST(DispatchTable, AnUnknownNameFailsTheCallButTheOtherNamesAreStillResolved) {
                         const_cast<LPOLESTR>(L"flag")};
     DISPID ids[4] = {0, 0, 0, 0};
     EXPECT_EQ(s.GetIDsOfNames(IID_NULL, names, 4, 0, ids), DISP_E_UNKNOWNNAME);
-    EXPECT_EQ(ids[0], 1);
-    EXPECT_EQ(ids[1], DISPID_UNKNOWN);
-    EXPECT_EQ(ids[2], DISPID_UNKNOWN);
-    EXPECT_EQ(ids[3], 5);
+    EXPECT_EQ(std::vector<DISPID>(ids, ids + 4), (std::vector<DISPID>{1, DISPID_UNKNOWN, DISPID_UNKNOWN, 5}));
     EXPECT_EQ(s.GetIDsOfNames(IID_NULL, nullptr, 0, 0, nullptr), S_OK);
     EXPECT_EQ(s.GetIDsOfNames(IID_NULL, nullptr, 1, 0, ids), E_POINTER);
 }
@@ -166,14 +132,9 @@ TEST(DispatchTable, ArgumentsArriveLastFirstAndAreConvertedToTheDeclaredTypes) {
     }
     {
         // A script variable, as the engine passes it: a reference to a variant.
-        VARIANT target;
-        target.vt = VT_I4;
-        target.lVal = 1;
-        VARIANT byRef;
-        byRef.vt = VT_BYREF | VT_VARIANT;
-        byRef.pvarVal = &target;
+        VARIANT target = Var(VT_I4, 1);
         Call c;
-        c.Int(5).Raw(byRef);
+        c.Int(5).Raw(Var(VT_BYREF | VT_VARIANT, LONGLONG(intptr_t(&target))));
         ASSERT_EQ(c.Invoke(s, 1), S_OK);
         EXPECT_EQ(c.result.lVal, 6);
         c.args.pop_back();  // not ours to clear
@@ -193,10 +154,7 @@ TEST(DispatchTable, ArgumentsArriveLastFirstAndAreConvertedToTheDeclaredTypes) {
     }
     {
         Call c;
-        VARIANT nothing;
-        nothing.vt = VT_DISPATCH;
-        nothing.pdispVal = nullptr;
-        c.Raw(nothing);
+        c.Raw(Var(VT_DISPATCH));  // Nothing
         ASSERT_EQ(c.Invoke(s, 8), S_OK);
         EXPECT_EQ(c.result.boolVal, VARIANT_TRUE);
     }
@@ -211,9 +169,7 @@ TEST(DispatchTable, APropertyPutUsesThePutAccessorAndOnlyItMayNameItsArgument) {
         EXPECT_EQ(c.result.lVal, 7);
     }
     {
-        VARIANT v;
-        v.vt = VT_I4;
-        v.lVal = 99;
+        VARIANT v = Var(VT_I4, 99);
         DISPID named = DISPID_PROPERTYPUT;
         DISPPARAMS p = {&v, &named, 1, 1};
         EXPECT_EQ(s.Invoke(3, IID_NULL, 0, DISPATCH_PROPERTYPUT, &p, nullptr, nullptr, nullptr), S_OK);
