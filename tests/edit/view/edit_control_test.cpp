@@ -506,16 +506,30 @@ TEST_F(EditControl, GetLinesCopiesWholeLinesThatFit) {
     }
 }
 
+// The whole text replaced by a file's, one undo step (its failures:
+// save_faults_test); a file flagged so is deleted, the document keeps its
+// name, and a file that cannot be loaded changes nothing and records nothing.
 TEST_F(EditControl, ReplaceTheWholeTextThroughAMessage) {
-    const std::wstring src = dir_ / L"mp_msg_repl.txt";
+    const std::wstring src = dir_ / L"mp_msg_repl.txt", missing = dir_ / L"missing.txt";
     WriteBytes(src, "new text");
-    FileReplaceArg arg = {src.c_str(), 65001, 1}, kept = {src.c_str(), 65001, 0};
+    FileReplaceArg arg = {src.c_str(), 65001, 1}, kept = {src.c_str(), 65001, 0}, none = {missing.c_str(), 1252, 0};
     Script(L"|", {Ins(L"old text"), Msg(MPM_REPLACEFILE, 0, 0, 0), Cmd(ECMD_UNDO), Msg(MPM_CANUNDO, 0, 0, 0),
                   Msg(MPM_CANREDO, 0, 0, 1), Cmd(ECMD_REDO), Msg(MPM_REPLACEFILE, WPARAM(&arg), 0, 0),
                   Is(L"|new text")});
     EXPECT_EQ(GetFileAttributesW(src.c_str()), INVALID_FILE_ATTRIBUTES) << "flagged: deleted";
     Command(ECMD_UNDO);
     EXPECT_EQ(All(), L"old text");
+    WriteBytes(src, "kept");
+    SendP(MPM_REPLACEFILE, &kept);
+    SendP(MPM_REPLACEFILE, &none);
+    EXPECT_EQ((std::vector<std::wstring>{All(), reinterpret_cast<const wchar_t*>(Send(MPM_GETFILENAME))}),
+              (std::vector<std::wstring>{L"kept", L""}));
+    EXPECT_EQ(ReadBytes(src), "kept");
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), L"old text") << "nothing recorded for the missing file";
+    Command(ECMD_REDO);
+    EXPECT_EQ(All(), L"kept");
+    Command(ECMD_UNDO);
     EXPECT_EQ(Send(MPM_READONLY, 1), 1);
     WriteBytes(src, "refused");
     SendP(MPM_REPLACEFILE, &kept);
