@@ -63,10 +63,7 @@ class HandHost final : public IDispatch {
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ULONG(++refs); }
     STDMETHODIMP_(ULONG) Release() override { return ULONG(--refs); }  // lives on the test's stack
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override { return *n = 0, S_OK; }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         static const wchar_t* const kNames[] = {L"Bump",  L"Swap", L"Note",     L"Fail",
@@ -180,6 +177,15 @@ CValue RoundTrip(const CValue& v) {
     return back;
 }
 
+// A variant of type `vt` holding `bits`.
+VARIANT Var(VARTYPE vt, LONGLONG bits = 0) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = vt;
+    v.llVal = bits;
+    return v;
+}
+
 // The error `f` throws; status 0 when it throws none.
 template <class F>
 script::ScriptError Thrown(F&& f) {
@@ -209,17 +215,8 @@ TEST(ScriptEngineValues, VariantsTheLanguageHasNoTypeForBecomeTheNearestOrATypeM
     } cases[] = {{VT_UI4, 4000000000LL, "Double 4000000000"}, {VT_UI4, 5, "Long 5"}, {VT_I8, -3, "Long -3"},
                  {VT_UI2, 65535, "Long 65535"}, {VT_UNKNOWN, 0, "Object"},
                  {VT_BYREF | VT_I4, LONGLONG(intptr_t(&target)), "Long 41"}};  // as hosts hand back out-parameters
-    for (const auto& c : cases) {
-        VARIANT v;
-        VariantInit(&v);
-        v.vt = c.vt;
-        v.llVal = c.bits;
-        EXPECT_EQ(Show(VariantToValue(v)), c.shown) << c.vt;
-    }
-    VARIANT record;
-    VariantInit(&record);
-    record.vt = VT_RECORD;
-    EXPECT_EQ(Thrown([&] { VariantToValue(record); }).status, script::StatusOf(script::err::kTypeMismatch));
+    for (const auto& c : cases) EXPECT_EQ(Show(VariantToValue(Var(c.vt, c.bits))), c.shown) << c.vt;
+    EXPECT_EQ(Thrown([&] { VariantToValue(Var(VT_RECORD)); }).status, script::StatusOf(script::err::kTypeMismatch));
 }
 
 TEST(ScriptEngineValues, ArraysAreSafeArraysOfVariantsColumnMajorAnyElementTypeComesBack) {
@@ -292,8 +289,7 @@ TEST(ScriptEngineValues, ArraysNestedTooDeepAreATypeMismatchNotAStackOverflow) {
     }
     EXPECT_TRUE(back.IsEmpty());
     // A by-reference variant that points at itself ends.
-    VARIANT loop;
-    loop.vt = VT_BYREF | VT_VARIANT;
+    VARIANT loop = Var(VT_BYREF | VT_VARIANT);
     loop.pvarVal = &loop;
     EXPECT_EQ(Thrown([&] { VariantToValue(loop); }).status, script::StatusOf(script::err::kTypeMismatch));
 }
@@ -372,13 +368,8 @@ TEST(ScriptEngineHostObjects, ScriptObjectsAnswerHostsThroughIDispatch) {
     DISPID id = 0;
     LPOLESTR name = const_cast<LPOLESTR>(L"TWICE");
     ASSERT_EQ(host.kept->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
-    VARIANT variable;
-    VariantInit(&variable);
-    variable.vt = VT_I4;
-    variable.lVal = 21;
-    VARIANT byRef;
-    byRef.vt = VT_BYREF | VT_VARIANT;
-    byRef.pvarVal = &variable;
+    VARIANT variable = Var(VT_I4, 21);
+    VARIANT byRef = Var(VT_BYREF | VT_VARIANT, LONGLONG(intptr_t(&variable)));
     DISPPARAMS params = {&byRef, nullptr, 1, 0};
     VARIANT result;
     VariantInit(&result);

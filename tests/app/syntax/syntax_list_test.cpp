@@ -99,13 +99,9 @@ TEST_F(SyntaxListTest, TheLexerStylesWhatTheScriptDescribes) {
     Ini("[Syntax]\r\nCount=1\r\n[Syntax0]\r\nTitle=C\r\nFile=c.vbs\r\nExt=c\r\n");
     ILexer* c = syntax::LexerByName(L"C");
     ASSERT_NE(c, nullptr);
-    const wchar_t line[] = L"a /* b";
     unsigned short styles[7] = {};
-    const int state = c->LineState(0, line, 6, 0, styles);
-    EXPECT_NE(state, 0);
-    EXPECT_EQ(styles[0] & 31, 0);
-    EXPECT_EQ(styles[2] & 31, 1);
-    EXPECT_EQ(styles[5] & 31, 1);
+    EXPECT_NE(c->LineState(0, L"a /* b", 6, 0, styles), 0);
+    EXPECT_EQ((std::vector<int>{styles[0] & 31, styles[2] & 31, styles[5] & 31}), (std::vector<int>{0, 1, 1}));
 }
 
 TEST_F(SyntaxListTest, AFailingScriptIsReportedOnceUntilTheNextReload) {
