@@ -173,6 +173,7 @@ protected:
     }
 
     static std::wstring temp_;
+    TempDir dir_;  // made in temp_
 };
 std::wstring SaveFaults::temp_;
 
@@ -324,8 +325,7 @@ TEST_F(SaveFaults, AnInPlaceDocumentNeverWritesIntoTheFileItReads) {
 }
 
 TEST_F(SaveFaults, WholeTextReplacementSurvivesAFailureAtEveryStep) {
-    TempDir dir;
-    const std::wstring original = dir / L"original.txt", replacement = dir / L"new.txt";
+    const std::wstring original = dir_ / L"original.txt", replacement = dir_ / L"new.txt";
     WriteBytes(original, SampleFile());
     ASSERT_TRUE(Load(original));
     Insert({0, 0}, L"typed ");
@@ -340,7 +340,7 @@ TEST_F(SaveFaults, WholeTextReplacementSurvivesAFailureAtEveryStep) {
         Send(MPM_REPLACEFILE, reinterpret_cast<WPARAM>(&arg));
         return Text() == L"replacement\r\ntext" ? 1 : 0;
     };
-    const std::set<SaveStep> kinds = FailEveryStep(replace, replacement, dir);
+    const std::set<SaveStep> kinds = FailEveryStep(replace, replacement, dir_);
     for (SaveStep step : {SaveStep::Allocate, SaveStep::Write, SaveStep::Replace})
         EXPECT_EQ(kinds.count(step), 1u) << ::testing::PrintToString(step);
     EXPECT_EQ(TempFiles(L"~MP"), temps);
@@ -356,8 +356,7 @@ TEST_F(SaveFaults, WholeTextReplacementSurvivesAFailureAtEveryStep) {
 // content: attributes, and the creation time where the file system keeps one
 // (Wine on Linux does not: it reports a time of its own whatever is set).
 TEST_F(SaveFaults, ASavedFileKeepsItsCreationTimeAndAttributes) {
-    TempDir dir;
-    const std::wstring path = dir / L"kept.txt";
+    const std::wstring path = dir_ / L"kept.txt";
     WriteBytes(path, "old\r\ntext");
     const FILETIME created = {0x12345678, 0x01C2A000};  // in 2002
     HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -385,8 +384,7 @@ TEST_F(SaveFaults, ASavedFileKeepsItsCreationTimeAndAttributes) {
 // temporary folder is all that is left of them: it is kept, and the next
 // look for leftovers puts them back into the file.
 TEST_F(SaveFaults, AFailedRestoreKeepsTheSafetyCopy) {
-    TempDir dir;
-    const std::wstring path = dir / L"name.txt", other = dir / L"other.txt";
+    const std::wstring path = dir_ / L"name.txt", other = dir_ / L"other.txt";
     WriteBytes(path, "old\r\ntext");
     if (!CreateHardLinkW(other.c_str(), path.c_str(), nullptr))
         GTEST_SKIP() << "no hard links on this system (error " << GetLastError() << ")";
@@ -477,8 +475,7 @@ TEST_F(SaveFaults, WhatAnInterruptedSaveLeftIsDealtWithBeforeTheNextOpen) {
 // back into its file.
 TEST_F(SaveFaults, LeftoversInTheTemporaryFolderAreDealtWithAtTheNextStart) {
     const std::wstring tmp = TempFolder();
-    TempDir dir;
-    const std::wstring file = dir / L"written into.txt";
+    const std::wstring file = dir_ / L"written into.txt";
     auto safetyCopy = [&](const std::wstring& name, const std::string& bytes) {  // never completed
         SafetyHeader h = {};
         std::memcpy(h.magic, SafetyHeader::kMagic, sizeof h.magic);
@@ -513,11 +510,10 @@ TEST_F(SaveFaults, LeftoversInTheTemporaryFolderAreDealtWithAtTheNextStart) {
 // other: over the file, through a private copy or in place, and as a new
 // file beside it.
 TEST_F(SaveFaults, PathsBeyondMaxPathSave) {
-    TempDir dir;
     for (size_t length : {259u, 260u, 261u, 300u, 1000u}) {
         SCOPED_TRACE(::testing::Message() << "a path of " << length << " units");
         // Folders of at most 200 units each, down to the file "name.txt".
-        std::wstring folder = L"\\\\?\\" + dir.path;
+        std::wstring folder = L"\\\\?\\" + dir_.path;
         while (folder.size() - 4 < length - 9) {  // "\name.txt"
             folder += L"\\" + std::wstring(std::min<size_t>(length - 9 - (folder.size() - 4) - 1, 200), L'd');
             ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
@@ -534,12 +530,12 @@ TEST_F(SaveFaults, PathsBeyondMaxPathSave) {
         }
         EXPECT_EQ(ReadBytes(folder + L"\\name.txt"), "new new old\r\ntext");
         EXPECT_EQ(ReadBytes(folder + L"\\name.txt.copy"), "new new old\r\ntext");
-        WriteBytes(dir / L"elsewhere.txt", "x");
-        ASSERT_TRUE(Load(dir / L"elsewhere.txt"));  // lets the moved-aside file go
+        WriteBytes(dir_ / L"elsewhere.txt", "x");
+        ASSERT_TRUE(Load(dir_ / L"elsewhere.txt"));  // lets the moved-aside file go
         // Only the two files are left in the deepest folder.
         EXPECT_EQ(FilesIn(folder), (Names{L"name.txt", L"name.txt.copy"}));
         for (const std::wstring& f : FilesIn(folder)) DeleteFileW((folder + L"\\" + f).c_str());
-        for (; folder.size() > 4 + dir.path.size(); folder.resize(folder.rfind(L'\\'))) RemoveDirectoryW(folder.c_str());
+        for (; folder.size() > 4 + dir_.path.size(); folder.resize(folder.rfind(L'\\'))) RemoveDirectoryW(folder.c_str());
     }
 }
 
@@ -547,8 +543,7 @@ TEST_F(SaveFaults, PathsBeyondMaxPathSave) {
 // nothing, unless the caller accepts the loss; in a form of Unicode nothing
 // is lost.
 TEST_F(SaveFaults, ASaveThatWouldLoseCharactersFailsUnlessTheLossIsAccepted) {
-    TempDir dir;
-    const std::wstring path = dir / L"name.txt";
+    const std::wstring path = dir_ / L"name.txt";
     struct Case {
         const wchar_t* typed;
         int codePage, flags;
@@ -576,7 +571,7 @@ TEST_F(SaveFaults, ASaveThatWouldLoseCharactersFailsUnlessTheLossIsAccepted) {
             EXPECT_NE(ReadBytes(path), "plain\r\ntext");
         EXPECT_EQ(Modified(), !c.saved);
         ASSERT_TRUE(Load(path));  // lets the moved-aside file go
-        EXPECT_EQ(dir.Files(), Names{L"name.txt"});
+        EXPECT_EQ(dir_.Files(), Names{L"name.txt"});
     }
 }
 

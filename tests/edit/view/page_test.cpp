@@ -22,14 +22,14 @@ struct KeywordLexer : ILexer {
     int FoldLevel(int, const wchar_t*, int, int, int, int level, unsigned short*) override { return level; }
 };
 
-// Rows 30 units high, no marks and no current line.
+// Rows 30 units high, no line numbers, no marks and no current line.
 class PageTest : public ShownEditControl {
    protected:
     void SetUp() override {
         ShownEditControl::SetUp();
         Send(MPM_LINESPACING, WPARAM(30 - Send(MPM_FONTHEIGHT)));
         ASSERT_EQ(Send(MPM_LINEHEIGHT), 30);
-        for (int part : {2, 3, 4, 5, 6}) Send(MPM_VIEWPART, part, 0);
+        for (int part : {0, 2, 3, 4, 5, 6}) Send(MPM_VIEWPART, part, 0);
     }
     LRESULT SetPage(RECT rc) { return SendP(MPM_SETPAGERECT, &rc); }
     LRESULT Draw(HDC dc, bool colour = false) { return Send(MPM_DRAWPAGE, WPARAM(dc), colour); }
@@ -38,7 +38,6 @@ class PageTest : public ShownEditControl {
 }  // namespace
 
 TEST_F(PageTest, APageHoldsWholeRowsAndPageDownStepsByThem) {
-    Send(MPM_VIEWPART, 0, 0);  // no line numbers
     SetState(L"|" + Joined(10, [](int i) { return L"line" + std::to_wstring(i) + L"\n"; }));
     // 100 units high, rows of 30: three rows, the band below them stays empty.
     ASSERT_EQ(SetPage({10, 0, 400, 100}), 1);
@@ -54,6 +53,7 @@ TEST_F(PageTest, APageHoldsWholeRowsAndPageDownStepsByThem) {
 }
 
 TEST_F(PageTest, TheLineNumberColumnTakesItsWidthFromTheLeft) {
+    Send(MPM_VIEWPART, 256 | 0, 1);  // line numbers
     SetState(L"|" + Joined(12345, [](int) { return L"x\n"; }));  // 12,346 lines: 7 widths of "0"
     ASSERT_EQ(SetPage({0, 0, 300, 90}), 1);
     Capture page(300, 90);
@@ -71,7 +71,6 @@ TEST_F(PageTest, TheLineNumberColumnTakesItsWidthFromTheLeft) {
 }
 
 TEST_F(PageTest, WithoutColourKeywordsAreBlackLikePlainText) {
-    Send(MPM_VIEWPART, 0, 0);
     SetState(L"|plain keyword text");
     KeywordLexer lexer;
     Send(MPM_SETLEXER, reinterpret_cast<WPARAM>(&lexer), 1);
@@ -92,7 +91,6 @@ TEST_F(PageTest, WithoutColourKeywordsAreBlackLikePlainText) {
 }
 
 TEST_F(PageTest, AWrappedLineIsCutAtTheBottomAndPageDownContinuesIt) {
-    Send(MPM_VIEWPART, 0, 0);
     // Line 0 short, line 1 wraps into five rows of 10 units, line 2 short.
     SetState(L"|top\n" + std::wstring(45, L'w') + L"\nafter");
     Send(MPM_TOGGLEWRAP);
@@ -111,7 +109,6 @@ TEST_F(PageTest, AWrappedLineIsCutAtTheBottomAndPageDownContinuesIt) {
 }
 
 TEST_F(PageTest, PagesDrawIntoEnhancedMetafiles) {
-    Send(MPM_VIEWPART, 0, 0);
     SetState(L"|metafile text\nsecond line");
     ASSERT_EQ(SetPage({0, 0, 300, 60}), 1);
     HDC meta = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
@@ -142,6 +139,7 @@ TEST_F(PageTest, ReversedCornersAreOrderedAndNoDocumentReturnsZero) {
 // A page shows every line from the first visible one, folded lines too; in
 // colour the number column takes the text background and text colour.
 TEST_F(PageTest, FoldedLinesArePrintedAndNumbersTakeTheTextColours) {
+    Send(MPM_VIEWPART, 256 | 0, 1);  // line numbers
     SetState(L"|header\nhidden one\nhidden two\nshown");
     Send(MPM_FOLDMODE, 2);
     SetLevels(1, 2, 1);
