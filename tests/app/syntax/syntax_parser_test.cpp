@@ -374,22 +374,18 @@ TEST(Highlighter, LiteralsAndExpressionsOfBeginAndEnd) {
     EXPECT_EQ(re->BeginLength(L"a/**b", 5, 1), 3);
     EXPECT_EQ(re->BeginLength(L"a/**b", 5, 0), 0);
     EXPECT_EQ(re->BeginLength(L"a/**b", 5, 5), 0);
-    int pos = -1, len = -1;
-    re->FindEnd(L"x **/ */", 8, 0, &pos, &len);
-    EXPECT_EQ(pos, 2);
-    EXPECT_EQ(len, 3);
-    re->FindEnd(L"x **/ */", 8, 8, &pos, &len);
-    EXPECT_EQ(len, 0);
-    CSyntaxRegion* lineEnd = y.CreateRegion(60, 1, L"+#+", L"", true);
-    lineEnd->FindEnd(L"", 0, 0, &pos, &len);
-    EXPECT_EQ(pos, -1);
-    EXPECT_EQ(len, 1);
+    // The end found from `from`: "position:length", or "none" for a length of 0.
+    const auto end = [](const CSyntaxRegion* r, const std::wstring& t, int from) {
+        int pos = -1, len = -1;
+        r->FindEnd(t.c_str(), int(t.size()), from, &pos, &len);
+        return len == 0 ? std::string("none") : std::to_string(pos) + ":" + std::to_string(len);
+    };
+    EXPECT_EQ(end(re, L"x **/ */", 0), "2:3");
+    EXPECT_EQ(end(re, L"x **/ */", 8), "none");
+    EXPECT_EQ(end(y.CreateRegion(60, 1, L"+#+", L"", true), L"", 0), "-1:1");
     CSyntaxRegion* lit = y.CreateRegion(6, 1, L"+<!--+", L"+-->+", true);
-    lit->FindEnd(L"a --", 4, 0, &pos, &len);  // a partial end at the line's end
-    EXPECT_EQ(len, 0);
-    lit->FindEnd(L"a -->", 5, 2, &pos, &len);
-    EXPECT_EQ(pos, 2);
-    EXPECT_EQ(len, 3);
+    EXPECT_EQ(end(lit, L"a --", 0), "none");  // a partial end at the line's end
+    EXPECT_EQ(end(lit, L"a -->", 2), "2:3");
     EXPECT_EQ(lit->BeginLength(L"<!-", 3, 0), 0);
 }
 
