@@ -87,9 +87,9 @@ class Script : public ::testing::Test {
         }
         return Narrow(log->text);
     }
-    ScriptError Error(const std::string& text) {
+    ScriptError Error(const std::string& text, int firstLine = 0) {
         try {
-            engine.Run(Wide(text));
+            engine.Run(Wide(text), firstLine);
         } catch (const ScriptError& e) {
             return e;
         }
@@ -180,19 +180,14 @@ TEST_F(Script, IntegerArithmeticAgreesWithTheOperators) {
             for (const CValue& b : values) {
                 CValue x = a, y = b;
                 CValue* args[] = {&x, &y};
-                std::string expected;
-                try {
-                    expected = test::Show(ops::Binary(op, a, b));
-                } catch (const ScriptError& e) {
-                    expected = "error " + std::to_string(e.Number());
-                }
-                std::string actual;
-                try {
-                    actual = test::Show(engine.Call(id, args));
-                } catch (const ScriptError& e) {
-                    actual = "error " + std::to_string(e.Number());
-                }
-                EXPECT_EQ(actual, expected) << Narrow(name) << " " << test::Show(a) << " " << test::Show(b);
+                const auto outcome = [](auto&& f) {
+                    try {
+                        return test::Show(f());
+                    } catch (const ScriptError& e) {
+                        return "error " + std::to_string(e.Number());
+                    }
+                };
+                EXPECT_EQ(outcome([&] { return engine.Call(id, args); }), outcome([&] { return ops::Binary(op, a, b); })) << Narrow(name) << " " << test::Show(a) << " " << test::Show(b);
             }
     }
 }
@@ -224,14 +219,7 @@ TEST_F(Script, RunsShareGlobalsIncludeRunsInsideARunAndTheHostCallsProcedures) {
     EXPECT_EQ(test::Show(n), "Integer 42");
     EXPECT_EQ(test::ErrorOf([&] { engine.Call(engine.ProcedureId(u"Twice"), {}); }), err::kArgCount);
     // Lines count from firstLine.
-    const ScriptError e = [&] {
-        try {
-            engine.Run(u"x = 1\ny = ", 10);
-        } catch (const ScriptError& x) {
-            return x;
-        }
-        return ScriptError{};
-    }();
+    const ScriptError e = Error("x = 1\ny = ", 10);
     EXPECT_EQ(e.line, 11);
     EXPECT_EQ(Narrow(e.source), "Microsoft VBScript compilation error");
     // A compile error at the end of the text runs nothing and says where.
