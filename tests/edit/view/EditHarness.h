@@ -104,9 +104,9 @@ class EditControl : public ::testing::Test {
         testing_support::Script(edit_, before, steps, cw_, lh_);
     }
     // Hit test: line, column, row, sub-row.
-    std::vector<int> Hit(int x, int y) {
+    std::vector<int> Hit(int x, int y, HWND to = nullptr) {
         int out[4] = {-1, -1, -1, -1};
-        Send(MPM_HITTEST, reinterpret_cast<WPARAM>(out), MAKELPARAM(x, y));
+        Send(MPM_HITTEST, reinterpret_cast<WPARAM>(out), MAKELPARAM(x, y), to);
         return {out[0], out[1], out[2], out[3]};
     }
     // A line's attribute of `kind`; -2 when the line is refused.
@@ -170,6 +170,13 @@ class ShownEditControl : public EditControl {
         return int(Send(MPM_TEXTWIDTH, reinterpret_cast<WPARAM>(s.c_str()), s.size()));
     }
     void Resize(int width, int height) { SetWindowPos(edit_, nullptr, 0, 0, width, height, SWP_NOZORDER); }
+    // Where the system caret stands once the control has painted; x = -1 without one.
+    POINT CaretPoint() {
+        UpdateWindow(edit_);
+        POINT pt = {-1, -1};
+        GetCaretPos(&pt);
+        return pt;
+    }
     // The middle of a character cell, for text starting at x = 2 (no line numbers).
     LPARAM At(int col, int row) { return MAKELPARAM(2 + col * cw_ + 1, row * lh_ + lh_ / 2); }
 

@@ -14,16 +14,12 @@ class InputTest : public ShownEditControl {
     }
     // The screen row of the system caret (0 = the top row of the window).
     int CaretRow() {
-        UpdateWindow(edit_);
-        POINT pt = {-1, -1};
-        GetCaretPos(&pt);
+        const POINT pt = CaretPoint();
         return pt.x < 0 ? -1 : pt.y / lh_;
     }
     // Where the system caret stands, as the document position under it.
     Position UnderCaret() {
-        UpdateWindow(edit_);
-        POINT pt = {-1, -1};
-        GetCaretPos(&pt);
+        const POINT pt = CaretPoint();
         const std::vector<int> h = Hit(pt.x + 1, pt.y + 1);
         return {h[0], h[1]};
     }
@@ -224,9 +220,7 @@ TEST_F(InputTest, SurrogatePairsStayWhole) {
     // The caret after the pair stands where the painted "b" starts.
     Send(MPM_VIEWPART, 5, 0);  // no end-of-file mark after the text
     SetCaret(edit_, 0, 3);
-    UpdateWindow(edit_);
-    POINT pt;
-    GetCaretPos(&pt);
+    POINT pt = CaretPoint();
     const int caretX = pt.x + 1;
     EXPECT_EQ(caretX, 2 + Width(L"a\xD83D\xDE00"));
     Capture withB(edit_);
@@ -257,8 +251,7 @@ TEST_F(InputTest, SurrogatePairsStayWhole) {
     Send(MPM_TOGGLEWRAP);
     Resize(600, 400);
     SetState(face + face + L"|xyz\n" + face + face + L"abc\n" + face + L"q" + face + L"r");
-    UpdateWindow(edit_);
-    GetCaretPos(&pt);
+    pt = CaretPoint();
     SetClipboardText(edit_, L"1\n2\n3", true);
     Command(ECMD_PASTE);
     EXPECT_EQ(All(), face + face + L"1xyz\n" + face + face + L"2abc\n" + face + L"q3" + face + L"r");
@@ -427,9 +420,7 @@ TEST_F(InputTest, TheOverwriteCaretStaysVisibleAfterMoves) {
     Command(ECMD_OVERWRITE);
     for (int id : {ECMD_RIGHT, ECMD_DOWN, ECMD_END, ECMD_LEFT}) {
         Command(id);
-        UpdateWindow(edit_);
-        POINT pt = {-1, -1};
-        GetCaretPos(&pt);
+        const POINT pt = CaretPoint();
         Capture painted(edit_);
         HDC dc = GetDC(edit_);
         int inverted = 0;
@@ -508,16 +499,14 @@ TEST_F(InputTest, TallRowsFarDown) {
     const long long rows = ((1LL << 32) + lh - 1) / lh;  // line 1's top just past 2^32 pixels
     SetState(std::wstring(size_t(rows * perRow), L'x') + L"\n|end");
     ASSERT_EQ(Send(MPM_VISIBLEROWS), rows + 1);
-    UpdateWindow(edit_);
-    POINT pt = {0, 0};
-    GetCaretPos(&pt);
+    POINT pt = CaretPoint();
+    ASSERT_NE(pt.x, -1) << "no caret";
     const RECT client = Capture::Client(edit_);
     EXPECT_FALSE(PtInRect(&client, pt)) << pt.x << "," << pt.y;
     SetState(std::wstring(size_t((1LL << 30) / lh * 4), L'x') + L"Z");
     SetCaret(edit_, 0, INT_MAX, true);
     ASSERT_EQ(Ask(MPM_FIRSTVISIBLE), 0);
-    UpdateWindow(edit_);
-    GetCaretPos(&pt);
+    pt = CaretPoint();
     ASSERT_GT(pt.y, 0);
     // The row of the caret holds only "Z": ink in its first cell, none after.
     Capture cap(edit_);

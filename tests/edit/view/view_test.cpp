@@ -510,8 +510,7 @@ TEST_F(ViewTest, DocumentsCloseAndAttachInAnyOrderWithWrapFoldsAndALexer) {
     auto layout = [&](HWND h) {
         std::vector<int> out = {int(Send(MPM_VISIBLEROWS, 0, 0, h))};
         for (int r = 0; r < 8; ++r) {
-            int hit[4] = {-1, -1, -1, -1};
-            Send(MPM_HITTEST, reinterpret_cast<WPARAM>(hit), MAKELPARAM(5, r * lh_ + 1), h);
+            const std::vector<int> hit = Hit(5, r * lh_ + 1, h);
             out.insert(out.end(), {hit[0], hit[2], hit[3]});
         }
         return out;
@@ -566,9 +565,7 @@ TEST_F(ViewTest, ALongRowScrolledRightIsPaintedWhereTheCaretIs) {
         if (pass == 2) Insert(L"q", &home);
         if (pass == 3) Send(MPM_TABWIDTH, 8);
         SetCaret(edit_, 0, INT_MAX, true);
-        UpdateWindow(edit_);
-        POINT pt;
-        GetCaretPos(&pt);
+        const POINT pt = CaretPoint();
         Capture cap(edit_);
         const COLORREF back = cap.At(pt.x + cw_ + 3, 2);
         const int x = pt.x + 1;  // where the caret's line stands
