@@ -484,11 +484,9 @@ unsigned SeedFor(const Language& l) {
 }
 
 // Edits the sample at random and compares the control with a fresh one
-// given the final text whole. With `refresh` the edited control's states and
-// fold levels are first computed again from the top, so that only the
-// styles the lexer gives the text are compared; without it, also the states
-// the control kept up to date edit by edit.
-void RunRandomEdits(const Language& language, ILexer* lexer, const std::wstring& samplePath, bool refresh) {
+// given the final text whole: the styles, and the states and fold levels the
+// control kept up to date edit by edit.
+void RunRandomEdits(const Language& language, ILexer* lexer, const std::wstring& samplePath) {
     const unsigned seed = SeedFor(language);
     SCOPED_TRACE("seed " + std::to_string(seed) + " (MORROWPAD_SEED=" + std::to_string(seed) + " repeats it)");
     std::mt19937 rng(seed);
@@ -513,25 +511,15 @@ void RunRandomEdits(const Language& language, ILexer* lexer, const std::wstring&
         fresh.SetLexer(lexer);
         fresh.Send(MPM_UPDATESTATES, 0, -1);
         const std::vector<LineDump> want = DumpControl(fresh, true, lexer);
-        if (refresh) {
-            edited.Send(MPM_UPDATESTATES, 0, -1);
-            edited.Send(MPM_FOLDMODE, 1);  // levels again from the top
-        }
         const std::vector<LineDump> got = DumpControl(edited, true, lexer);
         const std::string diff = FirstDifference(GoldenLines(want), GoldenLines(got), "fresh", "edited");
         ASSERT_TRUE(diff.empty()) << Narrow(language.title) << " after " << i << " edits: " << diff;
     }
 }
 
-TEST_P(SyntaxGolden, RandomEditsStyleAsTheFinalTextFromScratch) {
-    RunRandomEdits(Lang(), lexer_, samplePath_, true);
-}
-
-// Each edit's line states as a full lex gives them, deletions that span lines
-// included (SyntaxGoldenControl.DeletingLinesRelexesTheLinesAfterThem below).
-TEST_P(SyntaxGolden, RandomEditsKeepTheStatesEditByEdit) {
-    RunRandomEdits(Lang(), lexer_, samplePath_, false);
-}
+// Each edit's styles and line states as a full lex gives them, deletions that
+// span lines included (SyntaxGoldenControl.DeletingAndInsertingLines... below).
+TEST_P(SyntaxGolden, RandomEditsKeepTheStatesEditByEdit) { RunRandomEdits(Lang(), lexer_, samplePath_); }
 
 INSTANTIATE_TEST_SUITE_P(Shipped, SyntaxGolden,
                          ::testing::Combine(testing_support::kBothEngines, ::testing::ValuesIn(AllLanguages())),
