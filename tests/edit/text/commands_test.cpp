@@ -5,22 +5,9 @@
 
 #include "DocText.h"
 
-TEST(Commands, EachCommandOutsideAGroupIsOneUndoStep) {
-    TextDocument d;
-    Type(d, {0, 0}, L"a");
-    Type(d, {0, 1}, L"b");
-    Type(d, {0, 2}, L"c");
-    EXPECT_EQ(d.undo.Count(), 3);
-    d.savePoint = d.undo.Count();  // as a save does: the save point tracks the undo length
-    EXPECT_TRUE(Undo(d));
-    EXPECT_EQ(Text(d), L"ab");
-    EXPECT_TRUE(d.IsModified());
-    EXPECT_TRUE(Redo(d));
-    EXPECT_EQ(Text(d), L"abc");
-    EXPECT_FALSE(d.IsModified());
-    while (Undo(d)) {}
-    EXPECT_EQ(d.redo.Count(), 3);  // (a new edit empties it: UndoRedoThroughCommandsAndGroups)
-}
+// (One undo step per command, and the saved state left and found again by
+// undo and redo: EditControl.UndoRedoThroughCommandsAndGroups and
+// EditControl.LoadAndSaveThroughMessages.)
 
 TEST(Commands, WithRecordingOffEditsLeaveNoHistory) {
     TextDocument d;

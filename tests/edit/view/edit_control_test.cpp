@@ -432,6 +432,10 @@ TEST_F(EditControl, LoadAndSaveThroughMessages) {
               (std::vector<LRESULT>{65001, LB_LF, 1}));
     EXPECT_EQ(Send(MPM_SAVEFILE, to, 0), 1);
     EXPECT_EQ(Send(MPM_ISMODIFIED), 0);
+    Command(ECMD_UNDO);  // back from the saved text and forth to it
+    EXPECT_EQ(Send(MPM_ISMODIFIED), 1);
+    Command(ECMD_REDO);
+    EXPECT_EQ(Send(MPM_ISMODIFIED), 0);
     EXPECT_EQ(fileName(), out);
     EXPECT_EQ(Send(MPM_LOADINPLACE, to, MAKELPARAM(65001, LB_LF)), 1);
     EXPECT_EQ(All(), L"xone\ntwo\nthree");
