@@ -44,13 +44,9 @@ class CPaneTest : public testing_support::CFrameTest {
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"StandInDocument";
         RegisterClassW(&wc);
-        const std::pair<const wchar_t*, UINT> commands[] = {{L"Undo", ECMD_UNDO},
-                                                            {L"Redo", ECMD_REDO},
-                                                            {L"Left", ECMD_LEFT},
-                                                            {L"SelLeft", ECMD_SEL_LEFT},
-                                                            {L"Break", ECMD_LINEBREAK},
-                                                            {L"Off", ID_AUTO_COMPLETE},
-                                                            {L"Remove", ID_REMOVE_BLANK_LINES}};
+        const std::pair<const wchar_t*, UINT> commands[] = {
+            {L"Undo", ECMD_UNDO}, {L"Left", ECMD_LEFT},       {L"SelLeft", ECMD_SEL_LEFT},
+            {L"Break", ECMD_LINEBREAK}, {L"Off", ID_AUTO_COMPLETE}, {L"Remove", ID_REMOVE_BLANK_LINES}};
         for (const auto& [name, id] : commands) steps_[name] = [this, id = id] { Command(id); };
         const std::pair<const wchar_t*, WPARAM> keys[] = {
             {L"Down", VK_DOWN}, {L"Up", VK_UP}, {L"Enter", VK_RETURN}, {L"Tab", VK_TAB}};
@@ -61,7 +57,7 @@ class CPaneTest : public testing_support::CFrameTest {
             Press(VK_BACK);
             Key(WM_CHAR, 8);
         };
-        steps_[L"Caret"] = [this] {
+        steps_[L"Caret"] = [this] {  // "line column"
             int line = 0, column = 0;
             swscanf(arg_.c_str(), L"%d %d", &line, &column);
             SetCaret(pane_, line, column);

@@ -37,15 +37,10 @@ class Completion : public CPaneTest {
    protected:
     void SetUp() override {
         CPaneTest::SetUp();
-        const std::pair<const wchar_t*, std::pair<UINT, WPARAM>> messages[] = {
-            {L"VScroll", {WM_VSCROLL, SB_LINEDOWN}},
-            {L"HScroll", {WM_HSCROLL, SB_LINERIGHT}},
-            {L"Wheel", {WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA)}},
-            {L"Dbl", {WM_LBUTTONDBLCLK, MK_LBUTTON}}};  // to the list
-        for (const auto& [name, m] : messages)
-            steps_[name] = [this, m = m] {
-                SendMessageW(m.first == WM_LBUTTONDBLCLK ? Box()->ListWindow() : pane_, m.first, m.second, 0);
-            };
+        steps_[L"VScroll"] = [this] { Send(WM_VSCROLL, SB_LINEDOWN); };
+        steps_[L"HScroll"] = [this] { Send(WM_HSCROLL, SB_LINERIGHT); };
+        steps_[L"Wheel"] = [this] { Send(WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA)); };
+        steps_[L"Dbl"] = [this] { SendMessageW(Box()->ListWindow(), WM_LBUTTONDBLCLK, MK_LBUTTON, 0); };
         steps_[L"Unfocus"] = [this] { SetFocus(parent_); };
         steps_[L"ListFocus"] = [this] { SetFocus(Box()->ListWindow()); };
         steps_[L"PaneFocus"] = [this] { SetFocus(pane_); };
@@ -92,7 +87,6 @@ const struct {
     {L"constant control\n|", L"con{Pause}{Down}", L"con| [constant *control]"},
     {L"constant control\n|", L"con{Pause}{Down}{Enter}", L"control|"},
     {L"constant control\n|", L"con{Pause}{Down}{Enter}{Undo}", L"con|"},
-    {L"constant control\n|", L"con{Pause}{Down}{Enter}{Undo}{Redo}", L"control|"},
     {L"constant control\n|", L"con{Pause}{Tab}", L"constant|"},
     {L"constant control\n|", L"con{Pause}{Down}{Dbl}", L"control|"},
     // Up and Down wrap around.
@@ -103,7 +97,7 @@ const struct {
     {L"constant control\n|", L"con{Pause} ", L"con |"},
     {L"constant control\n|", L"con{Pause}.", L"con.|"},
     {L"constant control\n|", L"con{Pause}{Left}", L"co|n"},
-    {L"constant control\n|", L"con{Pause}{Caret 0 3}", L"con|stant control"},
+    {L"constant control\n|", L"con{Pause}{Caret 0 3}", L"con|stant control"},  // the same column
     {L"constant control\n|", L"con{Pause}{VScroll}", L"con|"},
     {L"constant control\n|", L"con{Pause}{HScroll}", L"con|"},
     {L"constant control\n|", L"con{Pause}{Wheel}", L"con|"},
@@ -227,7 +221,7 @@ TEST_F(Completion, ItemsShowTheControlsColoursInverted) {
     SendMessageW(pane_, MPM_COLORTABLE, 0, 0);
 }
 
-TEST_F(Completion, TheWordsFollowEditsAndLoads) {
+TEST_F(Completion, TheWordsFollowEdits) {
     Document(L"constant\n\n");
     ASSERT_TRUE(Offer(L"con"));
     // A word added far away and the old one removed.
@@ -241,12 +235,6 @@ TEST_F(Completion, TheWordsFollowEditsAndLoads) {
     Command(ECMD_BACKSPACE);
     EXPECT_TRUE(Offer(L"con"));
     EXPECT_EQ(Shows(), L"con| [*confetti contour]");
-    // A document loaded anew brings its own words.
-    const std::wstring path = File(L"other.txt", "conundrum\n\n");
-    ASSERT_EQ(SendMessageW(pane_, MPM_LOADFILE, WPARAM(path.c_str()), MAKELPARAM(1252, LB_LF)), 1);
-    SetCaret(pane_, 1, 0);
-    EXPECT_TRUE(Offer(L"con"));
-    EXPECT_EQ(Shows(), L"con| [*conundrum]");
 }
 
 // Typing narrows the list up to 64 units; one more closes it.
@@ -310,10 +298,6 @@ TEST_F(Completion, AVeryLongLineIsIndexedAndItsWordsFound) {
     ASSERT_TRUE(Box()->IndexComplete());
     ASSERT_TRUE(Offer(L"conq"));
     EXPECT_EQ(Listed(), (Words{L"*conquest"}));
-    Run(L"{Esc} ");
-    EXPECT_TRUE(Offer(L"w39999"));
-    EXPECT_EQ(Box()->Candidates(), (Words{L"w399990", L"w399991", L"w399992", L"w399993", L"w399994",
-                                          L"w399995", L"w399996", L"w399997", L"w399998", L"w399999"}));
 }
 
 // The index alone, over a scripted document.
