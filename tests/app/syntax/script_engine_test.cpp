@@ -517,17 +517,15 @@ TEST_F(ScriptEngineRuns, AnErrorInAnEntryFunctionNamesItsLine) {
     EXPECT_EQ(error.scode, HRESULT(0x800A000Bu));
 }
 
-TEST_F(ScriptEngineRuns, HostMethodsChangeByReferenceArgumentsAndCallScriptObjectsBack) {
+// (By-reference arguments of host methods in scripts: conformance/host.vbs.)
+TEST_F(ScriptEngineRuns, HostMethodsCallScriptObjectsBack) {
     ASSERT_TRUE(
-        RunText("x = 41\r\nBump x\r\nNote x\r\n"
-                "a = \"left\" : b = \"right\"\r\nSwap a, b\r\nNote a & \"-\" & b\r\n"
-                "Bump (x)\r\nNote x\r\n"  // parenthesised: a value, not the variable
-                "Class Counter\r\n Public n\r\n Function Add(k)\r\n  n = n + k : Add = n\r\n End Function\r\n"
+        RunText("Class Counter\r\n Public n\r\n Function Add(k)\r\n  n = n + k : Add = n\r\n End Function\r\n"
                 "End Class\r\n"
                 "Set c = New Counter : c.n = 1\r\nKeep c\r\nNote CallKept(\"Add\", 5)\r\nNote c.n\r\n"))
         << (Messages().empty() ? std::string()
                                : std::string(Messages()[0].text.begin(), Messages()[0].text.end()));
-    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"42", L"right-left", L"42", L"6", L"6"}));
+    EXPECT_EQ(notes_, (std::vector<std::wstring>{L"6", L"6"}));
 
     // A procedure handed to the host as a callback (GetRef), called back
     // through its default member; a failure inside it comes back as an

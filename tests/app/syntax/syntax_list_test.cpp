@@ -94,16 +94,6 @@ TEST_F(SyntaxListTest, ExtensionsMatchWholeAndIgnoringCaseAndTheFirstEntryWins) 
     EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(SyntaxListTest, TheLexerStylesWhatTheScriptDescribes) {
-    Script(L"c.vbs", kCommentScript);
-    Ini("[Syntax]\r\nCount=1\r\n[Syntax0]\r\nTitle=C\r\nFile=c.vbs\r\nExt=c\r\n");
-    ILexer* c = syntax::LexerByName(L"C");
-    ASSERT_NE(c, nullptr);
-    unsigned short styles[7] = {};
-    EXPECT_NE(c->LineState(0, L"a /* b", 6, 0, styles), 0);
-    EXPECT_EQ((std::vector<int>{styles[0] & 31, styles[2] & 31, styles[5] & 31}), (std::vector<int>{0, 1, 1}));
-}
-
 TEST_F(SyntaxListTest, AFailingScriptIsReportedOnceUntilTheNextReload) {
     Script(L"bad.vbs", "Set p = Parser.CreateParser()\r\n\r\np.NoSuchMethod 1\r\n");
     Script(L"none.vbs", "x = 1\r\n");
@@ -125,10 +115,15 @@ TEST_F(SyntaxListTest, AFailingScriptIsReportedOnceUntilTheNextReload) {
     EXPECT_EQ(Messages().size(), 1u);
 }
 
-TEST_F(SyntaxListTest, ReloadReadsTheFileAgain) {
+TEST_F(SyntaxListTest, TheLexerStylesWhatTheScriptDescribesAndReloadReadsTheFileAgain) {
     Script(L"c.vbs", kCommentScript);
     Ini("[Syntax]\r\nCount=1\r\n[Syntax0]\r\nTitle=C\r\nFile=c.vbs\r\nExt=c\r\n");
-    ASSERT_NE(syntax::LexerByExtension(L"c"), nullptr);
+    ILexer* c = syntax::LexerByName(L"C");
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(syntax::LexerByExtension(L"c"), c);
+    unsigned short styles[7] = {};
+    EXPECT_NE(c->LineState(0, L"a /* b", 6, 0, styles), 0);
+    EXPECT_EQ((std::vector<int>{styles[0] & 31, styles[2] & 31, styles[5] & 31}), (std::vector<int>{0, 1, 1}));
     Ini("[Syntax]\r\nCount=1\r\n[Syntax0]\r\nTitle=D\r\nFile=c.vbs\r\nExt=d\r\n");
     syntax::Reload();
     EXPECT_EQ(syntax::LexerByExtension(L"c"), nullptr);
