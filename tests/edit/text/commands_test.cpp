@@ -47,7 +47,10 @@ TEST(Commands, LargeRandomEditSequenceUndoesToTheStart) {
     TextDocument d;
     Type(d, {0, 0}, L"The quick brown fox\njumps over\nthe lazy dog");
     unsigned seed = 12345;
-    auto rnd = [&](int n) { seed = seed * 1103515245u + 12345u; return int((seed >> 16) % unsigned(n)); };
+    auto rnd = [&](int n) {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 16) % unsigned(n));
+    };
     std::vector<std::wstring> states{Text(d)};
     for (int i = 0; i < 300; ++i) {
         const int line = rnd(d.LineCount());

@@ -78,7 +78,9 @@ TEST(FileSave, UnchangedLinesAreCopiedAndBreaksNormalised) {
     Type(d, {1, 0}, L"\x20AC");
     SaveFormat utf8 = {65001, LB_CRLF, 1};
     ASSERT_TRUE(SaveFile(d, (dir / L"copy.txt").c_str(), &utf8, false));
-    EXPECT_EQ(ReadBytes(dir / L"copy.txt"), "\xEF\xBB\xBF" "caf\xC3\xA9\r\n\xE2\x82\xACna\xC3\xAFve\r\nlast");
+    EXPECT_EQ(ReadBytes(dir / L"copy.txt"),
+              "\xEF\xBB\xBF"
+              "caf\xC3\xA9\r\n\xE2\x82\xACna\xC3\xAFve\r\nlast");
     ASSERT_TRUE(SaveFile(d, (dir / L"out.txt").c_str(), nullptr, true));
     EXPECT_EQ(ReadBytes(dir / L"out.txt"), "caf\xE9\n\x80na\xEFve\nlast");
 }
@@ -86,7 +88,9 @@ TEST(FileSave, UnchangedLinesAreCopiedAndBreaksNormalised) {
 TEST(FileSave, EveryPairOfEncodingsRoundTrips) {
     TempDir dir;
     const int pages[] = {1252, 65001, 1200, 1201, 12000, 12001};
-    const std::wstring latin = L"Gr\x00FC\x00DF" L"e \x20AC 5\r\nna\x00EFve\r\n\r\nend";
+    const std::wstring latin =
+        L"Gr\x00FC\x00DF"
+        L"e \x20AC 5\r\nna\x00EFve\r\n\r\nend";
     const std::wstring unicode = L"\x65E5\x672C \xD83D\xDE00\r\n\x03B1\x03B2\r\nend";
     for (int from : pages) {
         for (int to : pages) {
@@ -157,7 +161,8 @@ TEST(FileSave, FailuresLeaveTheDocumentAndTheOldFileAlone) {
 // nothing but the file itself is left in the folder once the document is gone.
 TEST(FileSave, AFullDiskFailsTheSaveAndKeepsTheOldFile) {
     const char* mount = std::getenv("MORROWPAD_FULL_DISK");
-    if (!mount || !*mount) GTEST_SKIP() << "no small file system mounted: run as root through scripts/test.sh";
+    if (!mount || !*mount)
+        GTEST_SKIP() << "no small file system mounted: run as root through scripts/test.sh";
     std::wstring folder = L"Z:";
     for (const char* p = mount; *p; ++p) folder += *p == '/' ? L'\\' : wchar_t(*p);
     const std::wstring path = folder + L"\\full.txt";

@@ -55,19 +55,24 @@ std::string Random(unsigned& seed, int units, int w, uint32_t cr, uint32_t lf) {
 // six pieces at line feeds: the lines and their count are the plain scan's.
 TEST(LineScan, AgreesWithTheUnitByUnitScanWholeAndInPieces) {
     unsigned seed = 99;
-    const struct { int w; uint32_t cr, lf; } kinds[] = {
-        {1, 13, 10}, {2, 13, 10}, {2, 0x0D00, 0x0A00}, {4, 13, 10}, {4, 0x0D000000, 0x0A000000}};
+    const struct {
+        int w;
+        uint32_t cr, lf;
+    } kinds[] = {{1, 13, 10}, {2, 13, 10}, {2, 0x0D00, 0x0A00}, {4, 13, 10}, {4, 0x0D000000, 0x0A000000}};
     for (const auto& k : kinds) {
         for (int round = 0; round < 300; ++round) {
             SCOPED_TRACE(::testing::Message() << "width " << k.w << " round " << round);
             std::string s = Random(seed, round % 200, k.w, k.cr, k.lf);
             if (round % 7 == 0) s += 'x';
-            const int64_t start = round % 3 == 0 && s.size() >= size_t(k.w) ? k.w : 0, size = int64_t(s.size());
+            const int64_t start = round % 3 == 0 && s.size() >= size_t(k.w) ? k.w : 0,
+                          size = int64_t(s.size());
             const auto* d = reinterpret_cast<const unsigned char*>(s.data());
             const Lines want = Reference(s, start, k.w, k.cr, k.lf);
             Lines got;
-            const int64_t n = linescan::ForEachLine(d, size, start, k.w, k.cr, k.lf,
-                                                    [&](int64_t o, int64_t l) { got.push_back({o, l}); });
+            const int64_t n =
+                linescan::ForEachLine(d, size, start, k.w, k.cr, k.lf, [&](int64_t o, int64_t l) {
+                    got.push_back({o, l});
+                });
             ASSERT_EQ(got, want);
             ASSERT_EQ(n, int64_t(want.size()));
             ASSERT_EQ(linescan::CountLines(d, size, start, k.w, k.cr, k.lf), n);
@@ -85,7 +90,9 @@ TEST(LineScan, AgreesWithTheUnitByUnitScanWholeAndInPieces) {
                     const bool last = p + 1 == pieces;
                     Lines piece;
                     linescan::ForEachLine(d, bounds[p + 1], bounds[p], k.w, k.cr, k.lf,
-                                          [&](int64_t o, int64_t l) { piece.push_back({o, l}); });
+                                          [&](int64_t o, int64_t l) {
+                                              piece.push_back({o, l});
+                                          });
                     if (!last) {  // the empty line past the piece's final break
                         ASSERT_EQ(piece.back(), std::make_pair(bounds[p + 1], int64_t(0)));
                         piece.pop_back();

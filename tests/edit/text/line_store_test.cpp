@@ -29,7 +29,9 @@ struct RecordingView : DocView {
     };
     std::vector<Change> changes;
     int reloads = 0, repaints = 0, closings = 0;
-    void TextChanged(Position s, Position e0, Position e1, bool st) override { changes.push_back({s, e0, e1, st}); }
+    void TextChanged(Position s, Position e0, Position e1, bool st) override {
+        changes.push_back({s, e0, e1, st});
+    }
     void Reloaded() override { ++reloads; }
     void AttributesChanged() override { ++repaints; }
     void RepaintLines(int, int) override { ++repaints; }
@@ -78,8 +80,8 @@ TEST(LineStore, EditsCutAtEveryLineBreakAndClampPositions) {
         {L"xyz", {-3, -3}, {0, 1}, nullptr, L"yz"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "\"" << ::testing::PrintToString(std::wstring(c.before)) << "\" at "
-                                          << ::testing::PrintToString(c.a));
+        SCOPED_TRACE(::testing::Message() << "\"" << ::testing::PrintToString(std::wstring(c.before))
+                                          << "\" at " << ::testing::PrintToString(c.a));
         TextDocument d;
         Insert(d, {0, 0}, c.before);
         if (c.insert)
@@ -136,13 +138,14 @@ TEST(LineStore, AttributesByKindChangeOnlyTheirOwnBits) {
     d.AddView(&v);
     const struct {
         int kind, value;
-    } writes[] = {{LA_FOLDLEVEL, 63}, {LA_FOLDLEVEL, 70}, {LA_BOOKMARK, 1}, {LA_CHANGED, 1}, {LA_LEXSTATE, 0x1FF},
-                  {LA_MARKER1, 0x1A}, {LA_MARKER2, 7},    {LA_VALUE5, 0xFF}, {7, 0xFF}};
+    } writes[] = {{LA_FOLDLEVEL, 63}, {LA_FOLDLEVEL, 70},   {LA_BOOKMARK, 1},
+                  {LA_CHANGED, 1},    {LA_LEXSTATE, 0x1FF}, {LA_MARKER1, 0x1A},
+                  {LA_MARKER2, 7},    {LA_VALUE5, 0xFF},    {7, 0xFF}};
     for (const auto& w : writes) EXPECT_EQ(d.SetAttr(0, w.kind, w.value), w.kind != 7) << w.kind;
     auto read = [&] {
         std::vector<int> got;
-        for (int kind : std::initializer_list<int>{LA_FOLDLEVEL, LA_BOOKMARK, LA_CHANGED, LA_LEXSTATE, LA_MARKER1,
-                                                   LA_MARKER2, LA_VALUE5, 7, 0})
+        for (int kind : std::initializer_list<int>{LA_FOLDLEVEL, LA_BOOKMARK, LA_CHANGED, LA_LEXSTATE,
+                                                   LA_MARKER1, LA_MARKER2, LA_VALUE5, 7, 0})
             got.push_back(d.GetAttr(0, kind));
         return got;
     };
@@ -229,7 +232,8 @@ TEST(LineStore, UnloadedLinesReadFromTheSourceWithoutLoading) {
     d.RemoveView(&v);
 }
 
-// (Sources of wide units: FileLoad.LongLinesAndBreaksAcrossScanBlocks, FileSave.EveryPairOfEncodingsRoundTrips.)
+// (Sources of wide units: FileLoad.LongLinesAndBreaksAcrossScanBlocks,
+// FileSave.EveryPairOfEncodingsRoundTrips.)
 TEST(LineStore, AScanInPiecesFindsTheSameLines) {
     // UTF-16LE with a BOM and every kind of break, cut into as many as five
     // pieces scanned on their own threads.

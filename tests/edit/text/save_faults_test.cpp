@@ -25,8 +25,8 @@
 
 // Names the steps in failure messages.
 void PrintTo(SaveStep step, std::ostream* os) {
-    static const char* const kNames[] = {"Allocate", "Create",     "Write",      "Flush", "Replace",
-                                         "Reopen",   "Open",       "SafetyCopy", "Truncate", "Restore",
+    static const char* const kNames[] = {"Allocate",   "Create",     "Write",      "Flush",    "Replace",
+                                         "Reopen",     "Open",       "SafetyCopy", "Truncate", "Restore",
                                          "NoHardLink", "DenyCreate", "Link"};
     *os << kNames[int(step)];
 }
@@ -89,7 +89,8 @@ bool IsLink(const std::wstring& path) {
 // more than one write buffer, and conversions in batches.
 std::string SampleFile() {
     std::string s;
-    for (int i = 0; i < 20000; ++i) s += (i ? "\r\n" : "") + ("line " + std::to_string(i)) + " caf\xE9 na\xEFve text";
+    for (int i = 0; i < 20000; ++i)
+        s += (i ? "\r\n" : "") + ("line " + std::to_string(i)) + " caf\xE9 na\xEFve text";
     return s;
 }
 
@@ -103,16 +104,18 @@ std::string Encoded(const std::wstring& w, int cp, bool bom = false) {
 // Compares files too large to print: their sizes and where they first differ.
 ::testing::AssertionResult SameBytes(const std::string& got, const std::string& want) {
     if (got == want) return ::testing::AssertionSuccess();
-    const size_t at = size_t(std::mismatch(got.begin(), got.begin() + std::min(got.size(), want.size()),
-                                           want.begin()).first - got.begin());
-    return ::testing::AssertionFailure() << got.size() << " bytes, not " << want.size() << ", first differing at "
-                                         << at << ": \"" << got.substr(at, 20) << "\"";
+    const size_t at = size_t(
+        std::mismatch(got.begin(), got.begin() + std::min(got.size(), want.size()), want.begin()).first -
+        got.begin());
+    return ::testing::AssertionFailure()
+           << got.size() << " bytes, not " << want.size() << ", first differing at " << at << ": \""
+           << got.substr(at, 20) << "\"";
 }
 
 using Names = std::vector<std::wstring>;
 
 class SaveFaults : public InProcessEdit {
-protected:
+   protected:
     static void SetUpTestSuite() {
         InProcessEdit::SetUpTestSuite();
         temp_ = TempFolder() + L"MPSAVE" + std::to_wstring(GetCurrentProcessId());
@@ -158,11 +161,14 @@ protected:
                 EXPECT_EQ(r, 1) << "with every step succeeding";
                 break;
             }
-            SCOPED_TRACE(::testing::Message() << "step " << n << " (" << ::testing::PrintToString(g.failed) << ") failed");
+            SCOPED_TRACE(::testing::Message()
+                         << "step " << n << " (" << ::testing::PrintToString(g.failed) << ") failed");
             EXPECT_EQ(r, 0);
             EXPECT_TRUE(SameBytes(ReadBytes(path), file));
             EXPECT_EQ(LastWritten(path), written);
-            if (!otherName.empty()) { EXPECT_TRUE(SameBytes(ReadBytes(otherName), other)) << "the other name"; }
+            if (!otherName.empty()) {
+                EXPECT_TRUE(SameBytes(ReadBytes(otherName), other)) << "the other name";
+            }
             EXPECT_EQ(dir.Files(), files);
             EXPECT_EQ(TempFiles(), temps) << "the temporary folder";
             EXPECT_TRUE(Text() == text) << "the text changed";
@@ -180,15 +186,16 @@ std::wstring SaveFaults::temp_;
 const std::set<SaveStep> kReplacing = {SaveStep::Allocate, SaveStep::Create, SaveStep::Write, SaveStep::Flush,
                                        SaveStep::Replace};
 // Replacing the file the lines are read from: the old file gets a second name.
-const std::set<SaveStep> kMovingAside = {SaveStep::Allocate, SaveStep::Create, SaveStep::Write, SaveStep::Flush,
-                                         SaveStep::Replace, SaveStep::Reopen, SaveStep::Link};
+const std::set<SaveStep> kMovingAside = {SaveStep::Allocate, SaveStep::Create,  SaveStep::Write,
+                                         SaveStep::Flush,    SaveStep::Replace, SaveStep::Reopen,
+                                         SaveStep::Link};
 // Writing into the existing file; its restore fails only after another step
 // has failed (see AFailedRestoreKeepsTheSafetyCopy).
-const std::set<SaveStep> kWritingInto = {SaveStep::Allocate, SaveStep::Open, SaveStep::SafetyCopy,
-                                         SaveStep::Write, SaveStep::Truncate, SaveStep::Flush};
-const std::set<SaveStep> kWritingIntoAfterCreate = {SaveStep::Allocate, SaveStep::Create, SaveStep::Open,
-                                                    SaveStep::SafetyCopy, SaveStep::Write, SaveStep::Truncate,
-                                                    SaveStep::Flush};
+const std::set<SaveStep> kWritingInto = {SaveStep::Allocate, SaveStep::Open,     SaveStep::SafetyCopy,
+                                         SaveStep::Write,    SaveStep::Truncate, SaveStep::Flush};
+const std::set<SaveStep> kWritingIntoAfterCreate = {
+    SaveStep::Allocate, SaveStep::Create,   SaveStep::Open, SaveStep::SafetyCopy,
+    SaveStep::Write,    SaveStep::Truncate, SaveStep::Flush};
 
 enum Link { kNoLink, kHardLink, kSymbolicLink };
 
@@ -202,34 +209,114 @@ struct StepCase {
     bool savedBefore;  // saved once before: an in-place document reads the moved-aside file
     Refusal refuse;
     UINT message;
-    bool toOther;        // loaded from and saved under other.txt
-    SaveFormat format;   // codePage 0: the document's own
+    bool toOther;       // loaded from and saved under other.txt
+    SaveFormat format;  // codePage 0: the document's own
     std::set<SaveStep> kinds;
     bool aside;  // "~#name#.tmp" is left while the document reads from it
 };
 
 TEST_F(SaveFaults, EveryKindOfSaveSurvivesAFailureAtEveryStep) {
     const StepCase cases[] = {
-        {"a private copy over its file: unchanged lines are copied", kNoLink, false, false, kNothing,
-         MPM_SAVEFILE, false, {}, kReplacing, false},
-        {"a private copy saved as a copy in UTF-8: lines are converted", kNoLink, false, false, kNothing,
-         MPM_SAVECOPY, false, {65001, LB_LF, 1}, kReplacing, false},
-        {"in place, over the file the lines are read from", kNoLink, true, false, kNothing, MPM_SAVEFILE, false,
-         {}, kMovingAside, true},
-        {"in place again, the lines read from the moved-aside file", kNoLink, true, true, kNothing, MPM_SAVEFILE,
-         false, {}, kReplacing, true},
-        {"in place without hard links: the old file is copied aside", kNoLink, true, false, kHardLinks,
-         MPM_SAVEFILE, false, {}, kMovingAside, true},
-        {"a file with a second name is written into", kHardLink, false, false, kNothing, MPM_SAVEFILE, false, {},
-         kWritingInto, false},
-        {"written into under its other name, shorter (LF): the file is cut", kHardLink, false, false, kNothing,
-         MPM_SAVECOPY, true, {1252, LB_LF, 0}, kWritingInto, false},
-        {"a symbolic link stays a link; the file it leads to is written into", kSymbolicLink, false, false,
-         kNothing, MPM_SAVEFILE, true, {}, kWritingInto, false},
-        {"where no file may be created the file is written into", kNoLink, false, false, kNewFiles, MPM_SAVEFILE,
-         false, {}, kWritingIntoAfterCreate, false},
-        {"the temporary's name is made but it cannot be opened", kNoLink, false, false, kOpeningTheTemporary,
-         MPM_SAVEFILE, false, {}, kWritingIntoAfterCreate, false},
+        {"a private copy over its file: unchanged lines are copied",
+         kNoLink,
+         false,
+         false,
+         kNothing,
+         MPM_SAVEFILE,
+         false,
+         {},
+         kReplacing,
+         false},
+        {"a private copy saved as a copy in UTF-8: lines are converted",
+         kNoLink,
+         false,
+         false,
+         kNothing,
+         MPM_SAVECOPY,
+         false,
+         {65001, LB_LF, 1},
+         kReplacing,
+         false},
+        {"in place, over the file the lines are read from",
+         kNoLink,
+         true,
+         false,
+         kNothing,
+         MPM_SAVEFILE,
+         false,
+         {},
+         kMovingAside,
+         true},
+        {"in place again, the lines read from the moved-aside file",
+         kNoLink,
+         true,
+         true,
+         kNothing,
+         MPM_SAVEFILE,
+         false,
+         {},
+         kReplacing,
+         true},
+        {"in place without hard links: the old file is copied aside",
+         kNoLink,
+         true,
+         false,
+         kHardLinks,
+         MPM_SAVEFILE,
+         false,
+         {},
+         kMovingAside,
+         true},
+        {"a file with a second name is written into",
+         kHardLink,
+         false,
+         false,
+         kNothing,
+         MPM_SAVEFILE,
+         false,
+         {},
+         kWritingInto,
+         false},
+        {"written into under its other name, shorter (LF): the file is cut",
+         kHardLink,
+         false,
+         false,
+         kNothing,
+         MPM_SAVECOPY,
+         true,
+         {1252, LB_LF, 0},
+         kWritingInto,
+         false},
+        {"a symbolic link stays a link; the file it leads to is written into",
+         kSymbolicLink,
+         false,
+         false,
+         kNothing,
+         MPM_SAVEFILE,
+         true,
+         {},
+         kWritingInto,
+         false},
+        {"where no file may be created the file is written into",
+         kNoLink,
+         false,
+         false,
+         kNewFiles,
+         MPM_SAVEFILE,
+         false,
+         {},
+         kWritingIntoAfterCreate,
+         false},
+        {"the temporary's name is made but it cannot be opened",
+         kNoLink,
+         false,
+         false,
+         kOpeningTheTemporary,
+         MPM_SAVEFILE,
+         false,
+         {},
+         kWritingIntoAfterCreate,
+         false},
     };
     for (const StepCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -240,9 +327,9 @@ TEST_F(SaveFaults, EveryKindOfSaveSurvivesAFailureAtEveryStep) {
         Names names = {L"name.txt"};
         // Wine 8 reports success for a symbolic link but makes none.
         const bool linked = c.link == kHardLink ? CreateHardLinkW(other.c_str(), name.c_str(), nullptr)
-                            : c.link == kSymbolicLink ? CreateSymbolicLinkW(other.c_str(), name.c_str(), 0) &&
-                                                            IsLink(other)
-                                                      : true;
+                            : c.link == kSymbolicLink
+                                ? CreateSymbolicLinkW(other.c_str(), name.c_str(), 0) && IsLink(other)
+                                : true;
         if (!linked) {
             printf("[ SKIPPED  ] %s: no such links on this system\n", c.what);
             continue;
@@ -258,13 +345,18 @@ TEST_F(SaveFaults, EveryKindOfSaveSurvivesAFailureAtEveryStep) {
         const std::set<std::wstring> temps = TempFiles();
         const SaveFormat* format = c.format.codePage ? &c.format : nullptr;
         auto save = [&] { return Save(c.message, path, format); };
-        EXPECT_EQ(FailEveryStep(save, path, dir, c.refuse, c.link != kNoLink ? (c.toOther ? name : other) : L""),
-                  c.kinds);
+        EXPECT_EQ(
+            FailEveryStep(save, path, dir, c.refuse, c.link != kNoLink ? (c.toOther ? name : other) : L""),
+            c.kinds);
         const std::string want = Encoded(Text(format ? format->lineBreak : LB_CRLF),
                                          format ? format->codePage : 1252, format && format->writeBom);
         EXPECT_TRUE(SameBytes(ReadBytes(name), want));
-        if (c.link != kNoLink) { EXPECT_TRUE(SameBytes(ReadBytes(other), want)) << "the other name"; }
-        if (c.link == kSymbolicLink) { EXPECT_TRUE(IsLink(other)); }
+        if (c.link != kNoLink) {
+            EXPECT_TRUE(SameBytes(ReadBytes(other), want)) << "the other name";
+        }
+        if (c.link == kSymbolicLink) {
+            EXPECT_TRUE(IsLink(other));
+        }
         EXPECT_EQ(Modified(), c.message == MPM_SAVECOPY);
         EXPECT_EQ(TempFiles(), temps) << "a safety copy or temporary is left";
         Names kept = names;
@@ -315,11 +407,15 @@ TEST_F(SaveFaults, AnInPlaceDocumentNeverWritesIntoTheFileItReads) {
         EXPECT_EQ(Save(MPM_SAVEFILE, path), c.saved);
         SetSaveFaultHookForTesting(nullptr);
         EXPECT_TRUE(SameBytes(ReadBytes(path), c.saved ? Encoded(text, 1252) : original));
-        if (c.link) { EXPECT_TRUE(SameBytes(ReadBytes(other), original)) << "the other name"; }
+        if (c.link) {
+            EXPECT_TRUE(SameBytes(ReadBytes(other), original)) << "the other name";
+        }
         EXPECT_TRUE(Text() == text);
         EXPECT_EQ(Modified(), !c.saved);
         EXPECT_EQ(TempFiles(), temps);
-        if (!c.saved) { EXPECT_EQ(dir.Files(), files); }
+        if (!c.saved) {
+            EXPECT_EQ(dir.Files(), files);
+        }
         ASSERT_TRUE(Load(path));  // lets the old file go
     }
 }
@@ -359,7 +455,8 @@ TEST_F(SaveFaults, ASavedFileKeepsItsCreationTimeAndAttributes) {
     const std::wstring path = dir_ / L"kept.txt";
     WriteBytes(path, "old\r\ntext");
     const FILETIME created = {0x12345678, 0x01C2A000};  // in 2002
-    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h =
+        CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(SetFileTime(h, &created, nullptr, nullptr));
     CloseHandle(h);
@@ -373,7 +470,9 @@ TEST_F(SaveFaults, ASavedFileKeepsItsCreationTimeAndAttributes) {
         Insert({0, 0}, inPlace ? L"in place " : L"copy ");
         ASSERT_EQ(Save(MPM_SAVEFILE, path), 1);
         ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info));
-        if (keepsCreationTime) { EXPECT_EQ(CompareFileTime(&info.ftCreationTime, &created), 0) << inPlace; }
+        if (keepsCreationTime) {
+            EXPECT_EQ(CompareFileTime(&info.ftCreationTime, &created), 0) << inPlace;
+        }
         EXPECT_EQ(info.dwFileAttributes & kept, kept) << inPlace;
     }
     EXPECT_EQ(ReadBytes(path), "in place copy old\r\ntext");
@@ -433,21 +532,45 @@ TEST_F(SaveFaults, WhatAnInterruptedSaveLeftIsDealtWithBeforeTheNextOpen) {
     const std::wstring temp = L"~MP1A2B#name.txt.tmp", aside = L"~#name#.tmp";
     const LeftoverCase cases[] = {
         {"killed before the rename: the temporary goes",
-         {{L"name.txt", "old"}, {temp, "ne"}}, {}, kRemovedLeftovers, {{L"name.txt", "old"}}},
+         {{L"name.txt", "old"}, {temp, "ne"}},
+         {},
+         kRemovedLeftovers,
+         {{L"name.txt", "old"}}},
         {"killed after an in-place save: the moved-aside file goes too",
-         {{L"name.txt", "new"}, {temp, "new"}, {aside, "old"}}, {}, kRemovedLeftovers, {{L"name.txt", "new"}}},
+         {{L"name.txt", "new"}, {temp, "new"}, {aside, "old"}},
+         {},
+         kRemovedLeftovers,
+         {{L"name.txt", "new"}}},
         {"the file missing beside its moved-aside file: it is put back",
-         {{aside, "old"}, {temp, "new"}}, {}, kRecoveredFile | kRemovedLeftovers, {{L"name.txt", "old"}}},
+         {{aside, "old"}, {temp, "new"}},
+         {},
+         kRecoveredFile | kRemovedLeftovers,
+         {{L"name.txt", "old"}}},
         {"a new file killed before its rename: its temporary may be all there is, and stays",
-         {{temp, "new"}}, {}, 0, {{temp, "new"}}},
+         {{temp, "new"}},
+         {},
+         0,
+         {{temp, "new"}}},
         {"a moved-aside name another file shares is not put back as this one",
-         {{aside, "old"}, {L"name.md", "other"}}, {}, 0, {{L"name.md", "other"}, {aside, "old"}}},
+         {{aside, "old"}, {L"name.md", "other"}},
+         {},
+         0,
+         {{L"name.md", "other"}, {aside, "old"}}},
         {"temporaries of other files, and names not a save's, stay",
-         {{L"name.txt", "old"}, {L"~MP1A2B#other.txt.tmp", "x"}, {L"~MP1A2B.tmp", "y"}, {L"~MP1A2B#name.txt", "z"}},
-         {}, 0,
-         {{L"name.txt", "old"}, {L"~MP1A2B#name.txt", "z"}, {L"~MP1A2B#other.txt.tmp", "x"}, {L"~MP1A2B.tmp", "y"}}},
+         {{L"name.txt", "old"},
+          {L"~MP1A2B#other.txt.tmp", "x"},
+          {L"~MP1A2B.tmp", "y"},
+          {L"~MP1A2B#name.txt", "z"}},
+         {},
+         0,
+         {{L"name.txt", "old"},
+          {L"~MP1A2B#name.txt", "z"},
+          {L"~MP1A2B#other.txt.tmp", "x"},
+          {L"~MP1A2B.tmp", "y"}}},
         {"what a living process holds open stays",
-         {{L"name.txt", "old"}, {temp, "ne"}, {aside, "old"}}, {temp, aside}, 0,
+         {{L"name.txt", "old"}, {temp, "ne"}, {aside, "old"}},
+         {temp, aside},
+         0,
          {{L"name.txt", "old"}, {aside, "old"}, {temp, "ne"}}},
     };
     for (const LeftoverCase& c : cases) {
@@ -457,8 +580,9 @@ TEST_F(SaveFaults, WhatAnInterruptedSaveLeftIsDealtWithBeforeTheNextOpen) {
         SetFileAttributesW((dir / aside).c_str(), FILE_ATTRIBUTE_HIDDEN);
         std::vector<HANDLE> holds;
         for (const std::wstring& name : c.held)
-            holds.push_back(CreateFileW((dir / name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, 0, nullptr));
+            holds.push_back(CreateFileW((dir / name).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                        nullptr));
         const std::wstring path = dir / L"name.txt";
         EXPECT_EQ(Send(MPM_RECOVERFILE, reinterpret_cast<WPARAM>(path.c_str())), c.bits);
         for (HANDLE h : holds) CloseHandle(h);
@@ -466,7 +590,9 @@ TEST_F(SaveFaults, WhatAnInterruptedSaveLeftIsDealtWithBeforeTheNextOpen) {
         for (const std::wstring& f : dir.Files()) after.emplace_back(f, ReadBytes(dir / f));
         EXPECT_EQ(after, c.after);
         const DWORD attrs = GetFileAttributesW(path.c_str());
-        if (attrs != INVALID_FILE_ATTRIBUTES) { EXPECT_EQ(attrs & FILE_ATTRIBUTE_HIDDEN, 0u); }
+        if (attrs != INVALID_FILE_ATTRIBUTES) {
+            EXPECT_EQ(attrs & FILE_ATTRIBUTE_HIDDEN, 0u);
+        }
     }
 }
 
@@ -490,8 +616,8 @@ TEST_F(SaveFaults, LeftoversInTheTemporaryFolderAreDealtWithAtTheNextStart) {
     const std::set<std::wstring> before = TempFiles();
     WriteBytes(tmp + L"MP_F00.tmp", "private copy of an ended process");
     WriteBytes(tmp + L"MP_F01.tmp", "private copy in use");
-    HANDLE held = CreateFileW((tmp + L"MP_F01.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
+    HANDLE held = CreateFileW((tmp + L"MP_F01.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
     WriteBytes(tmp + L"MPSF02.tmp", "not a safety copy: kept");
     WriteBytes(file, "half new");
     safetyCopy(L"MPSF03.tmp", "never complete");
@@ -535,7 +661,8 @@ TEST_F(SaveFaults, PathsBeyondMaxPathSave) {
         // Only the two files are left in the deepest folder.
         EXPECT_EQ(FilesIn(folder), (Names{L"name.txt", L"name.txt.copy"}));
         for (const std::wstring& f : FilesIn(folder)) DeleteFileW((folder + L"\\" + f).c_str());
-        for (; folder.size() > 4 + dir_.path.size(); folder.resize(folder.rfind(L'\\'))) RemoveDirectoryW(folder.c_str());
+        for (; folder.size() > 4 + dir_.path.size(); folder.resize(folder.rfind(L'\\')))
+            RemoveDirectoryW(folder.c_str());
     }
 }
 
@@ -564,7 +691,9 @@ TEST_F(SaveFaults, ASaveThatWouldLoseCharactersFailsUnlessTheLossIsAccepted) {
         Insert({0, 0}, c.typed);
         const SaveFormat format = {c.codePage, LB_CRLF, c.flags};
         EXPECT_EQ(Save(MPM_SAVEFILE, path, &format), c.saved);
-        if (!c.saved) { EXPECT_EQ(GetLastError(), DWORD(ERROR_NO_UNICODE_TRANSLATION)); }
+        if (!c.saved) {
+            EXPECT_EQ(GetLastError(), DWORD(ERROR_NO_UNICODE_TRANSLATION));
+        }
         if (c.file)
             EXPECT_EQ(ReadBytes(path), c.file);
         else

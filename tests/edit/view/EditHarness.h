@@ -21,7 +21,11 @@ using namespace testing_support;
 
 // The pieces f(0) ... f(n - 1), end to end.
 template <typename F>
-std::wstring Joined(int n, F f) { std::wstring s; for (int i = 0; i < n; ++i) s += f(i); return s; }
+std::wstring Joined(int n, F f) {
+    std::wstring s;
+    for (int i = 0; i < n; ++i) s += f(i);
+    return s;
+}
 
 // Shared by every test file of an executable: the parent class is registered
 // once, with this one procedure, and all notifications land in one list:

@@ -70,7 +70,8 @@ TEST_F(Dpi, MarginsScaleWithTheResolutionAndComeBack) {
 
 TEST_F(Dpi, BadResolutionsAndMarginsChangeNothing) {
     Send(MPM_FOLDMODE, 1);
-    for (int edge : {24, 2400}) EXPECT_EQ(Send(MPM_SETDPI, WPARAM(edge)), edge) << "the range's ends are taken";
+    for (int edge : {24, 2400})
+        EXPECT_EQ(Send(MPM_SETDPI, WPARAM(edge)), edge) << "the range's ends are taken";
     Send(MPM_SETDPI, 120);
     for (WPARAM bad : {WPARAM(1), WPARAM(23), WPARAM(2401), WPARAM(-5), WPARAM(0x7FFFFFFF)})
         EXPECT_EQ(Send(MPM_SETDPI, bad), 120) << bad;

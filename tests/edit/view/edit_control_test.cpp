@@ -213,10 +213,26 @@ TEST_F(EditControl, RangesAreClampedAndOrdered) {
 // whatever groups the edits open and close inside it. A group of more than
 // ten edits comes back in one step too, and redrawing is switched back on.
 TEST_F(EditControl, UndoRedoThroughCommandsAndGroups) {
-    Script(L"|", {Ins(L"a"), Ins(L"b"), Ins(L"c"), Cmd(ECMD_UNDO), Is(L"ab|"), Msg(MPM_CANREDO, 0, 0, 1),
-                  Cmd(ECMD_REDO), Is(L"abc|"), Msg(MPM_UNDOGROUP, 1), Ins(L"\nxyz"), Del({0, 0}, {0, 1}),
-                  Msg(MPM_UNDOGROUP, 0), Cmd(ECMD_UNDO), Is(L"abc|"), Cmd(ECMD_REDO), Is(L"bc\nxyz|"),
-                  Cmd(ECMD_UNDO), Go(0, 3), Ins(L"!"), Msg(MPM_CANREDO, 0, 0, 0)});
+    Script(L"|", {Ins(L"a"),
+                  Ins(L"b"),
+                  Ins(L"c"),
+                  Cmd(ECMD_UNDO),
+                  Is(L"ab|"),
+                  Msg(MPM_CANREDO, 0, 0, 1),
+                  Cmd(ECMD_REDO),
+                  Is(L"abc|"),
+                  Msg(MPM_UNDOGROUP, 1),
+                  Ins(L"\nxyz"),
+                  Del({0, 0}, {0, 1}),
+                  Msg(MPM_UNDOGROUP, 0),
+                  Cmd(ECMD_UNDO),
+                  Is(L"abc|"),
+                  Cmd(ECMD_REDO),
+                  Is(L"bc\nxyz|"),
+                  Cmd(ECMD_UNDO),
+                  Go(0, 3),
+                  Ins(L"!"),
+                  Msg(MPM_CANREDO, 0, 0, 0)});
     Send(MPM_UNDOGROUP, 1);
     for (int i = 0; i < 12; ++i) Insert(L"#");
     Send(MPM_UNDOGROUP, 0);
@@ -225,11 +241,30 @@ TEST_F(EditControl, UndoRedoThroughCommandsAndGroups) {
     EXPECT_TRUE(GetWindowLongW(edit_, GWL_STYLE) & WS_VISIBLE);
     // In a hold: one end too many, a begin never ended, a macro run inside
     // the macro; then a release without a hold.
-    Script(L"x|", {Msg(MPM_HOLDGROUP, 1, 0, 0), Ins(L"a"), Msg(MPM_UNDOGROUP, 1), Ins(L"b"),
-                   Msg(MPM_UNDOGROUP, 0), Ins(L"c"), Msg(MPM_UNDOGROUP, 0), Ins(L"d"), Msg(MPM_UNDOGROUP, 1),
-                   Msg(MPM_HOLDGROUP, 1), Ins(L"e"), Msg(MPM_HOLDGROUP, 0), Ins(L"f"), Msg(MPM_HOLDGROUP, 0),
-                   Ins(L"g"), Cmd(ECMD_UNDO), Is(L"xabcdef|"), Cmd(ECMD_UNDO), Is(L"x|"), Msg(MPM_HOLDGROUP, 0),
-                   Ins(L"1"), Ins(L"2"), Cmd(ECMD_UNDO), Is(L"x1|")});
+    Script(L"x|", {Msg(MPM_HOLDGROUP, 1, 0, 0),
+                   Ins(L"a"),
+                   Msg(MPM_UNDOGROUP, 1),
+                   Ins(L"b"),
+                   Msg(MPM_UNDOGROUP, 0),
+                   Ins(L"c"),
+                   Msg(MPM_UNDOGROUP, 0),
+                   Ins(L"d"),
+                   Msg(MPM_UNDOGROUP, 1),
+                   Msg(MPM_HOLDGROUP, 1),
+                   Ins(L"e"),
+                   Msg(MPM_HOLDGROUP, 0),
+                   Ins(L"f"),
+                   Msg(MPM_HOLDGROUP, 0),
+                   Ins(L"g"),
+                   Cmd(ECMD_UNDO),
+                   Is(L"xabcdef|"),
+                   Cmd(ECMD_UNDO),
+                   Is(L"x|"),
+                   Msg(MPM_HOLDGROUP, 0),
+                   Ins(L"1"),
+                   Ins(L"2"),
+                   Cmd(ECMD_UNDO),
+                   Is(L"x1|")});
     EXPECT_TRUE(GetWindowLongW(edit_, GWL_STYLE) & WS_VISIBLE);
 }
 
@@ -237,15 +272,34 @@ TEST_F(EditControl, UndoRedoThroughCommandsAndGroups) {
 // with recording off edits leave no history; a read-only document refuses
 // edits by message.
 TEST_F(EditControl, SavePointLineBreaksAndRecording) {
-    Script(L"|", {Msg(MPM_LINEBREAKTYPE, 5, 0, LB_CRLF), Msg(MPM_ISMODIFIED, 0, 0, 0),
-                  Msg(MPM_LINEBREAKTYPE, 2, 0, LB_LF), Msg(MPM_ISMODIFIED, 0, 0, 1), Msg(MPM_EMPTYUNDO),
-                  Msg(MPM_ISMODIFIED, 0, 0, 0), Msg(MPM_BOM, 7, 0, 0), Msg(MPM_BOM, 1, 0, 1),
-                  Msg(MPM_ISMODIFIED, 0, 0, 1), Msg(MPM_EMPTYUNDO), Msg(MPM_CODEPAGE, WPARAM(-1), 0, 0),
-                  Msg(MPM_CODEPAGE, 65001, 0, 65001), Msg(MPM_GETCODEPAGE, 0, 0, 65001),
-                  Msg(MPM_ISMODIFIED, 0, 0, 1), Msg(MPM_EMPTYUNDO), Msg(MPM_RECORDING, 0, 0, 0), Ins(L"text"),
-                  Msg(MPM_CANUNDO, 0, 0, 0), Msg(MPM_RECORDING, 1, 0, 1), Ins(L"!"), Msg(MPM_CANUNDO, 0, 0, 1),
-                  Msg(MPM_EMPTYUNDO), Msg(MPM_CANUNDO, 0, 0, 0), Msg(MPM_ISMODIFIED, 0, 0, 0),
-                  Msg(MPM_READONLY, 1, 0, 1), Ins(L"x", 0), Del({0, 0}, {0, 2}, 0), Cmd(ECMD_UNDO),
+    Script(L"|", {Msg(MPM_LINEBREAKTYPE, 5, 0, LB_CRLF),
+                  Msg(MPM_ISMODIFIED, 0, 0, 0),
+                  Msg(MPM_LINEBREAKTYPE, 2, 0, LB_LF),
+                  Msg(MPM_ISMODIFIED, 0, 0, 1),
+                  Msg(MPM_EMPTYUNDO),
+                  Msg(MPM_ISMODIFIED, 0, 0, 0),
+                  Msg(MPM_BOM, 7, 0, 0),
+                  Msg(MPM_BOM, 1, 0, 1),
+                  Msg(MPM_ISMODIFIED, 0, 0, 1),
+                  Msg(MPM_EMPTYUNDO),
+                  Msg(MPM_CODEPAGE, WPARAM(-1), 0, 0),
+                  Msg(MPM_CODEPAGE, 65001, 0, 65001),
+                  Msg(MPM_GETCODEPAGE, 0, 0, 65001),
+                  Msg(MPM_ISMODIFIED, 0, 0, 1),
+                  Msg(MPM_EMPTYUNDO),
+                  Msg(MPM_RECORDING, 0, 0, 0),
+                  Ins(L"text"),
+                  Msg(MPM_CANUNDO, 0, 0, 0),
+                  Msg(MPM_RECORDING, 1, 0, 1),
+                  Ins(L"!"),
+                  Msg(MPM_CANUNDO, 0, 0, 1),
+                  Msg(MPM_EMPTYUNDO),
+                  Msg(MPM_CANUNDO, 0, 0, 0),
+                  Msg(MPM_ISMODIFIED, 0, 0, 0),
+                  Msg(MPM_READONLY, 1, 0, 1),
+                  Ins(L"x", 0),
+                  Del({0, 0}, {0, 2}, 0),
+                  Cmd(ECMD_UNDO),
                   Is(L"text!|")});
 }
 
@@ -474,8 +528,8 @@ TEST_F(EditControl, ALineLongerThanTwoGigabytesIsRefusedAtLoad) {
 TEST_F(EditControl, GetLinesCopiesWholeLinesThatFit) {
     const std::wstring path = dir_ / L"mp_msg_lines.txt";
     WriteBytes(path,
-                   "ab\r\n\r\nc\xE9"
-                   "d\r\nlast");
+               "ab\r\n\r\nc\xE9"
+               "d\r\nlast");
     ASSERT_EQ(SendP(MPM_LOADINPLACE, path.c_str(), (void*)MAKELPARAM(1252, LB_CRLF)), 1);
     Position at = {1, 0};
     Insert(L"new", &at);  // line 1 is loaded now, the others are read from the file
@@ -516,7 +570,8 @@ TEST_F(EditControl, GetLinesCopiesWholeLinesThatFit) {
 TEST_F(EditControl, ReplaceTheWholeTextThroughAMessage) {
     const std::wstring src = dir_ / L"mp_msg_repl.txt", missing = dir_ / L"missing.txt";
     WriteBytes(src, "new text");
-    FileReplaceArg arg = {src.c_str(), 65001, 1}, kept = {src.c_str(), 65001, 0}, none = {missing.c_str(), 1252, 0};
+    FileReplaceArg arg = {src.c_str(), 65001, 1}, kept = {src.c_str(), 65001, 0},
+                   none = {missing.c_str(), 1252, 0};
     Script(L"|", {Ins(L"old text"), Msg(MPM_REPLACEFILE, 0, 0, 0), Cmd(ECMD_UNDO), Msg(MPM_CANUNDO, 0, 0, 0),
                   Msg(MPM_CANREDO, 0, 0, 1), Cmd(ECMD_REDO), Msg(MPM_REPLACEFILE, WPARAM(&arg), 0, 0),
                   Is(L"|new text")});

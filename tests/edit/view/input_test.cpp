@@ -212,11 +212,33 @@ TEST_F(InputTest, BracketsMatchAcrossLines) {
 // WM_CHAR messages it is one undo step, and no caret move, deletion, hit
 // or row break ever stands between the two.
 TEST_F(InputTest, SurrogatePairsStayWhole) {
-    Script(L"|", {Type(L"a\xD83D\xDE00" L"b"), Cmd(ECMD_UNDO), Is(L"a\xD83D\xDE00|"), Cmd(ECMD_UNDO),
-                  Is(L"a|"), Cmd(ECMD_REDO), Cmd(ECMD_REDO), Go(0, 1), Cmd(ECMD_RIGHT), Is(L"a\xD83D\xDE00|b"),
-                  Cmd(ECMD_LEFT), Is(L"a|\xD83D\xDE00" L"b"), Cmd(ECMD_SEL_RIGHT), Is(L"a[\xD83D\xDE00]|b"),
-                  Cmd(ECMD_DELETE), Is(L"a|b"), Cmd(ECMD_UNDO), Go(0, 3), Cmd(ECMD_BACKSPACE), Is(L"a|b"),
-                  Cmd(ECMD_UNDO), Go(0, 1), Cmd(ECMD_DELETE), Is(L"a|b"), Cmd(ECMD_UNDO)});
+    Script(L"|", {Type(L"a\xD83D\xDE00"
+                       L"b"),
+                  Cmd(ECMD_UNDO),
+                  Is(L"a\xD83D\xDE00|"),
+                  Cmd(ECMD_UNDO),
+                  Is(L"a|"),
+                  Cmd(ECMD_REDO),
+                  Cmd(ECMD_REDO),
+                  Go(0, 1),
+                  Cmd(ECMD_RIGHT),
+                  Is(L"a\xD83D\xDE00|b"),
+                  Cmd(ECMD_LEFT),
+                  Is(L"a|\xD83D\xDE00"
+                     L"b"),
+                  Cmd(ECMD_SEL_RIGHT),
+                  Is(L"a[\xD83D\xDE00]|b"),
+                  Cmd(ECMD_DELETE),
+                  Is(L"a|b"),
+                  Cmd(ECMD_UNDO),
+                  Go(0, 3),
+                  Cmd(ECMD_BACKSPACE),
+                  Is(L"a|b"),
+                  Cmd(ECMD_UNDO),
+                  Go(0, 1),
+                  Cmd(ECMD_DELETE),
+                  Is(L"a|b"),
+                  Cmd(ECMD_UNDO)});
     // The caret after the pair stands where the painted "b" starts.
     Send(MPM_VIEWPART, 5, 0);  // no end-of-file mark after the text
     SetCaret(edit_, 0, 3);

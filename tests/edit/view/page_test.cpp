@@ -53,7 +53,7 @@ TEST_F(PageTest, APageHoldsWholeRowsAndPageDownStepsByThem) {
 }
 
 TEST_F(PageTest, TheLineNumberColumnTakesItsWidthFromTheLeft) {
-    Send(MPM_VIEWPART, 256 | 0, 1);  // line numbers
+    Send(MPM_VIEWPART, 256 | 0, 1);                              // line numbers
     SetState(L"|" + Joined(12345, [](int) { return L"x\n"; }));  // 12,346 lines: 7 widths of "0"
     ASSERT_EQ(SetPage({0, 0, 300, 90}), 1);
     Capture page(300, 90);

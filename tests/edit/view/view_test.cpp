@@ -217,10 +217,18 @@ TEST_F(ViewTest, TheTopLineFollowsEdits) {
 }
 
 TEST_F(ViewTest, MarginsAndMarksArePaintedInTheirColours) {
-    Colours table(edit_, {{0, RGB(255, 255, 255)}, {1, RGB(0, 0, 0)}, {3, RGB(0, 0, 200)},
-                          {4, RGB(255, 255, 0)}, {6, RGB(0, 160, 0)}, {7, RGB(230, 230, 230)}, {8, RGB(200, 0, 0)},
-                          {10, RGB(128, 0, 128)}, {11, RGB(0, 128, 128)}, {12, RGB(255, 240, 180)},
-                          {40, RGB(255, 0, 255)}, {70, RGB(250, 250, 250)}});
+    Colours table(edit_, {{0, RGB(255, 255, 255)},
+                          {1, RGB(0, 0, 0)},
+                          {3, RGB(0, 0, 200)},
+                          {4, RGB(255, 255, 0)},
+                          {6, RGB(0, 160, 0)},
+                          {7, RGB(230, 230, 230)},
+                          {8, RGB(200, 0, 0)},
+                          {10, RGB(128, 0, 128)},
+                          {11, RGB(0, 128, 128)},
+                          {12, RGB(255, 240, 180)},
+                          {40, RGB(255, 0, 255)},
+                          {70, RGB(250, 250, 250)}});
     SetState(L"fir|st line\nfind this\nheader\n\tbody\nlast");
     FindHighlight hl;
     Send(MPM_HIGHLIGHTER, reinterpret_cast<WPARAM>(&hl), 1);
@@ -301,9 +309,15 @@ TEST_F(ViewTest, WhitespaceControlAndLineEndMarksFollowTheirSwitches) {
 TEST_F(ViewTest, CharacterStyleStore) {
     PlainMargins();
     Send(MPM_VIEWPART, 6, 1);  // no current-line background
-    Colours t(edit_, {{0, RGB(255, 255, 255)}, {1, RGB(0, 0, 0)}, {24 + 9, RGB(200, 255, 200)},
-                      {43 + 9, RGB(255, 0, 0)}, {24 + 4, RGB(255, 210, 255)}, {43 + 4, RGB(0, 0, 255)},
-                      {3, RGB(0, 0, 160)}, {4, RGB(255, 255, 0)}, {12, RGB(255, 255, 170)}});
+    Colours t(edit_, {{0, RGB(255, 255, 255)},
+                      {1, RGB(0, 0, 0)},
+                      {24 + 9, RGB(200, 255, 200)},
+                      {43 + 9, RGB(255, 0, 0)},
+                      {24 + 4, RGB(255, 210, 255)},
+                      {43 + 4, RGB(0, 0, 255)},
+                      {3, RGB(0, 0, 160)},
+                      {4, RGB(255, 255, 0)},
+                      {12, RGB(255, 255, 170)}});
     // Each cell of the four lines: its background ('9', '4' the classes, 's'
     // the selection, 'c' the current line, '.' the text's) and its ink ('r'
     // class 9's, 'b' class 4's, 'y' the selection's, 'k' the text's).
@@ -584,8 +598,11 @@ TEST_F(ViewTest, ALongRowScrolledRightIsPaintedWhereTheCaretIs) {
 // the lines below it up to the selection's last line.
 TEST_F(ViewTest, FoldMarginClicksAndFoldedSelections) {
     PlainMargins();
-    Colours colours(edit_, {{0, RGB(255, 255, 255)}, {1, RGB(0, 0, 0)}, {10, RGB(200, 0, 0)},
-                            {12, RGB(255, 255, 255)}, {24, RGB(210, 210, 230)}});
+    Colours colours(edit_, {{0, RGB(255, 255, 255)},
+                            {1, RGB(0, 0, 0)},
+                            {10, RGB(200, 0, 0)},
+                            {12, RGB(255, 255, 255)},
+                            {24, RGB(210, 210, 230)}});
     const COLORREF sign = colours[10];
     auto click = [&](int row) {
         Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, row * lh_ + lh_ / 2));
