@@ -75,12 +75,21 @@ TEST_P(ParserScriptTest, AScriptBuildsRegionsItemsAndFoldTextsIntoTheTree) {
             "Set block = p.CreateRegion(33, \"+/*+\", \"+*/+\", False)\r\n"
             "Set str = p.CreateStringRegion(3, \"\"\"x\", \"\\\", False)\r\n"
             "Set chars = p.CreateStringRegion(4, \"'\", \"\", True)\r\n"
-            "Set kw = p.createitem(5, \"\\b(if|else)\\b\", True)\r\nSet num = p.CreateItem(38, \"[0-9]+\", False)\r\n"
+            "Set kw = p.createitem(5, \"\\b(if|else)\\b\", True)\r\n"
+            "Set num = p.CreateItem(38, \"[0-9]+\", False)\r\n"
             "Set todo = p.CreateItem(2, \"todo\", False)\r\n"
-            "p.AddRegion block\r\np.AddRegion line\r\np.ADDREGION str\r\n"
-            "p.AddItem kw\r\np.AddItem num\r\np.AddItem Nothing\r\np.AddRegion Nothing\r\n"
-            "block.AddItem todo\r\nblock.AddRegion chars\r\nblock.FoldText \"\\(\", False\r\n"
-            "p.FoldText \"\\{\", False\r\np.UnfoldText \"\\}\", True\r\n"
+            "p.AddRegion block\r\n"
+            "p.AddRegion line\r\n"
+            "p.ADDREGION str\r\n"
+            "p.AddItem kw\r\n"
+            "p.AddItem num\r\n"
+            "p.AddItem Nothing\r\n"
+            "p.AddRegion Nothing\r\n"
+            "block.AddItem todo\r\n"
+            "block.AddRegion chars\r\n"
+            "block.FoldText \"\\(\", False\r\n"
+            "p.FoldText \"\\{\", False\r\n"
+            "p.UnfoldText \"\\}\", True\r\n"
             "p.FoldText \"begin\", False\r\n",  // replaces the first
             parsers));
     EXPECT_TRUE(Messages().empty());
@@ -153,8 +162,10 @@ TEST_P(ParserScriptTest, EachParserOfAScriptCountsItsOwnRegionsAndAllAreHandedOv
     Parsers parsers;
     parsers.push_back(std::make_unique<CSyntaxParser>());  // what the caller had stays first
     ASSERT_TRUE(
-        Run("Set a = Parser.CreateParser()\r\nSet b = Parser.CreateParser()\r\n"
-            "b.AddRegion b.CreateRegion(1, \"x\", \"y\", False)\r\nb.AddRegion b.CreateRegion(1, \"x\", \"y\", False)\r\n"
+        Run("Set a = Parser.CreateParser()\r\n"
+            "Set b = Parser.CreateParser()\r\n"
+            "b.AddRegion b.CreateRegion(1, \"x\", \"y\", False)\r\n"
+            "b.AddRegion b.CreateRegion(1, \"x\", \"y\", False)\r\n"
             "a.AddRegion a.CreateRegion(1, \"x\", \"y\", False)\r\n",
             parsers));
     ASSERT_EQ(parsers.size(), 3u);

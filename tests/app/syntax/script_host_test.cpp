@@ -124,8 +124,12 @@ class ScriptHostTest : public ::testing::TestWithParam<int> {
 
 TEST_P(ScriptHostTest, NamedItemsAndHelperAreGlobalAndMatchedIgnoringCase) {
     Write(L"a.vbs",
-          "Note \"global\"\r\nProbe.Note \"by name\"\r\nPROBE.NOTE \"upper\"\r\nNote CStr(include(\"b.vbs\"))\r\n"
-          "Note CStr(Helper.Include(\"missing.vbs\"))\r\nNote FromB(2)\r\n");
+          "Note \"global\"\r\n"
+          "Probe.Note \"by name\"\r\n"
+          "PROBE.NOTE \"upper\"\r\n"
+          "Note CStr(include(\"b.vbs\"))\r\n"
+          "Note CStr(Helper.Include(\"missing.vbs\"))\r\n"
+          "Note FromB(2)\r\n");
     Write(L"b.vbs", "Function FromB(n)\r\n  FromB = \"b\" & n\r\nEnd Function\r\nNote \"in b\"\r\n");
     EXPECT_TRUE(Run(L"a.vbs"));
     EXPECT_EQ(notes_, (std::vector<std::wstring>{L"global", L"by name", L"upper", L"in b", L"True", L"False",
@@ -134,7 +138,12 @@ TEST_P(ScriptHostTest, NamedItemsAndHelperAreGlobalAndMatchedIgnoringCase) {
 }
 
 TEST_P(ScriptHostTest, IncludesResolveAgainstTheRunningFileAndTheFolderIsRestored) {
-    Write(L"main.vbs", "Note Cwd()\r\nInclude \"lib\\one.vbs\"\r\nNote Cwd()\r\nNote Current()\r\nNote Two()\r\n");
+    Write(L"main.vbs",
+          "Note Cwd()\r\n"
+          "Include \"lib\\one.vbs\"\r\n"
+          "Note Cwd()\r\n"
+          "Note Current()\r\n"
+          "Note Two()\r\n");
     // one.vbs includes its neighbour by a path relative to its own folder.
     Write(L"lib\\one.vbs",
           "Note Cwd()\r\nNote Current()\r\nInclude \"deeper\\two.vbs\"\r\nNote Current()\r\n");
