@@ -27,7 +27,9 @@ constexpr int kOwnPages[] = {50220, 50221, 50222, 50225, 50227, 51932, 51936, 51
 std::wstring Decoded(int cp, const std::string& s) {
     const int n = codepage::ToWide(cp, s.data(), int(s.size()), nullptr, 0);
     std::wstring w(size_t(n > 0 ? n : 0), L'\0');
-    if (n > 0) { EXPECT_EQ(codepage::ToWide(cp, s.data(), int(s.size()), w.data(), n), n); }
+    if (n > 0) {
+        EXPECT_EQ(codepage::ToWide(cp, s.data(), int(s.size()), w.data(), n), n);
+    }
     return w;
 }
 
@@ -62,14 +64,16 @@ std::string Hex(const std::string& s) {
     return out;
 }
 
-std::string Cell(int a, int b, int c = -1) { return c < 0 ? std::string{char(a), char(b)} : std::string{char(a), char(b), char(c)}; }
+std::string Cell(int a, int b, int c = -1) {
+    return c < 0 ? std::string{char(a), char(b)} : std::string{char(a), char(b), char(c)};
+}
 
 std::string Corpus(const std::string& file) {
     return ReadBytes(L"codepage_corpus\\" + std::wstring(file.begin(), file.end()));
 }
 
 class OwnConversion : public InProcessEdit {
-protected:
+   protected:
     static void SetUpTestSuite() {
         InProcessEdit::SetUpTestSuite();
         for (int cp : kOwnPages) codepage::UseOwnConversionForTesting(cp, true);
@@ -117,10 +121,12 @@ TEST_F(OwnConversion, EucCellsReadAsTheSystemsTablesAndWriteBack) {
         for (int a = 0xA1; a <= 0xFE; ++a) {
             for (int b = 0xA1; b <= 0xFE; ++b) {
                 const int j1 = a - 0x80, j2 = b - 0x80;
-                const std::string euc = Cell(a, b), sjis = Cell(((j1 + 1) >> 1) + (j1 <= 0x5E ? 0x70 : 0xB0),
-                                                                j1 & 1 ? j2 + 0x1F + (j2 >= 0x60) : j2 + 0x7E);
+                const std::string euc = Cell(a, b),
+                                  sjis = Cell(((j1 + 1) >> 1) + (j1 <= 0x5E ? 0x70 : 0xB0),
+                                              j1 & 1 ? j2 + 0x1F + (j2 >= 0x60) : j2 + 0x7E);
                 const std::wstring w = Decoded(cp, euc),
-                                   system = cp == 51932 ? SystemDecoded(932, sjis) : SystemDecoded(cp == 51936 ? 936 : 949, euc);
+                                   system = cp == 51932 ? SystemDecoded(932, sjis)
+                                                        : SystemDecoded(cp == 51936 ? 936 : 949, euc);
                 ASSERT_EQ(w, system.empty() ? L"\xFFFD\xFFFD" : system) << cp << " " << Hex(euc);
                 if (w.size() != 1) continue;
                 ++read;
@@ -143,8 +149,10 @@ TEST_F(OwnConversion, EucCellsReadAsTheSystemsTablesAndWriteBack) {
     int x0212 = 0;
     for (int a = 0xA1; a <= 0xFE; ++a) {
         for (int b = 0xA1; b <= 0xFE; ++b) {
-            const std::wstring w = Decoded(51932, Cell(0x8F, a, b)), jis = SystemDecoded(20932, Cell(a, b - 0x80));
-            ASSERT_EQ(w, jis.empty() ? L"\xFFFD\xFFFD" : jis) << Hex(Cell(a, b));  // as in ISO-2022-JP: two bytes
+            const std::wstring w = Decoded(51932, Cell(0x8F, a, b)),
+                               jis = SystemDecoded(20932, Cell(a, b - 0x80));
+            ASSERT_EQ(w, jis.empty() ? L"\xFFFD\xFFFD" : jis)
+                << Hex(Cell(a, b));  // as in ISO-2022-JP: two bytes
             if (jis.empty()) continue;
             ++x0212;
             std::string back;
@@ -170,9 +178,13 @@ TEST_F(OwnConversion, RealTextReadsAndSavesAsIconvWritesIt) {
         int asCp = 0;
     };
     const Case cases[] = {
-        {"euc-jp", 51932, LB_LF, "iso-2022-jp", 50220}, {"euc-cn", 51936, LB_CRLF, "iso-2022-cn", 50227},
-        {"euc-kr", 51949, LB_LF},  {"iso-2022-jp", 50220, LB_CRLF}, {"iso-2022-jp", 50221, LB_CRLF},
-        {"iso-2022-jp", 50222, LB_CRLF}, {"iso-2022-kr", 50225, LB_LF, "euc-kr", 51949},
+        {"euc-jp", 51932, LB_LF, "iso-2022-jp", 50220},
+        {"euc-cn", 51936, LB_CRLF, "iso-2022-cn", 50227},
+        {"euc-kr", 51949, LB_LF},
+        {"iso-2022-jp", 50220, LB_CRLF},
+        {"iso-2022-jp", 50221, LB_CRLF},
+        {"iso-2022-jp", 50222, LB_CRLF},
+        {"iso-2022-kr", 50225, LB_LF, "euc-kr", 51949},
         {"iso-2022-cn", 50227, LB_CRLF},
     };
     const std::wstring path = dir_ / L"file.txt", out = dir_ / L"other.txt";
@@ -221,21 +233,57 @@ struct LineCase {
 std::vector<LineCase> LineCases() {
     std::vector<LineCase> cases = {
         // A line that ends shifted, and lines that do not start with a designation.
-        {50220, "\x1B$B$3$s\nabc\n\x1B$B$3", {L"\x3053\x3093", L"abc", L"\x3053"}, 1, L"abc\x3053",
-         "\x1B$B$3$s\nabc\x1B$B$3\x1B(B\n\x1B$B$3", LB_LF},
+        {50220,
+         "\x1B$B$3$s\nabc\n\x1B$B$3",
+         {L"\x3053\x3093", L"abc", L"\x3053"},
+         1,
+         L"abc\x3053",
+         "\x1B$B$3$s\nabc\x1B$B$3\x1B(B\n\x1B$B$3",
+         LB_LF},
         // The Korean header alone on the first line.
-        {50225, "\x1B$)C\r\n\x0EGQ\x0F\r\n", {L"", L"\xD55C", L""}, 1, L"\xD55C" L"a",
-         "\x1B$)C\r\n\x1B$)C\x0EGQ\x0F" "a\r\n"},
+        {50225,
+         "\x1B$)C\r\n\x0EGQ\x0F\r\n",
+         {L"", L"\xD55C", L""},
+         1,
+         L"\xD55C"
+         L"a",
+         "\x1B$)C\r\n\x1B$)C\x0EGQ\x0F"
+         "a\r\n"},
         // Half-width katakana ｱｲｳ: 50220 writes them full-width, one for one.
-        {50220, "\x1B$B%\"%$%&\x1B(Bx", {L"\x30A2\x30A4\x30A6x"}, 0, L"\xFF71\xFF72\xFF73x",
+        {50220,
+         "\x1B$B%\"%$%&\x1B(Bx",
+         {L"\x30A2\x30A4\x30A6x"},
+         0,
+         L"\xFF71\xFF72\xFF73x",
          "\x1B$B%\"%$%&\x1B(Bx"},
         {50221, "\x1B(I123\x1B(Bx", {L"\xFF71\xFF72\xFF73x"}, 0, L"\xFF71\xFF72\xFF73x", "\x1B(I123\x1B(Bx"},
-        {50222, "\x0E" "123\x0Fx", {L"\xFF71\xFF72\xFF73x"}, 0, L"\xFF71\xFF72\xFF73x", "\x0E" "123\x0Fx"},
-        {51932, "\x8E\xB1\x8E\xB2\x8E\xB3x", {L"\xFF71\xFF72\xFF73x"}, 0, L"\xFF71\xFF72\xFF73x",
+        {50222,
+         "\x0E"
+         "123\x0Fx",
+         {L"\xFF71\xFF72\xFF73x"},
+         0,
+         L"\xFF71\xFF72\xFF73x",
+         "\x0E"
+         "123\x0Fx"},
+        {51932,
+         "\x8E\xB1\x8E\xB2\x8E\xB3x",
+         {L"\xFF71\xFF72\xFF73x"},
+         0,
+         L"\xFF71\xFF72\xFF73x",
          "\x8E\xB1\x8E\xB2\x8E\xB3x"},
     };
     // DEL reads and saves as itself in every code page here.
-    for (int cp : kOwnPages) cases.push_back({cp, "a\x7F" "b", {L"a\x7F" L"b"}, 0, L"a\x7F" L"bc", "a\x7F" "bc"});
+    for (int cp : kOwnPages)
+        cases.push_back({cp,
+                         "a\x7F"
+                         "b",
+                         {L"a\x7F"
+                          L"b"},
+                         0,
+                         L"a\x7F"
+                         L"bc",
+                         "a\x7F"
+                         "bc"});
     // Invalid bytes show as U+FFFD, are copied as they are while their line
     // is unchanged, and make a save of their edited line fail; so does a
     // character the code page cannot hold.
@@ -244,12 +292,36 @@ std::vector<LineCase> LineCases() {
         std::string bytes;
         std::wstring shows;
     };
-    for (const Bad& b : {Bad{51932, "bad\xFF\xA9\xA1" "end", L"bad\xFFFD\xFFFD\xFFFD" L"end"},
-                         Bad{51936, "bad\xFF\x81\x7F" "end", L"bad\xFFFD\xFFFD\x7F" L"end"},  // ASCII after a lead stays
-                         Bad{51949, "bad\xFF\x81\x7F" "end", L"bad\xFFFD\xFFFD\x7F" L"end"},
-                         Bad{50220, "bad\x1B$B$" "\x1B(Bend", L"bad\xFFFD" L"end"},
-                         Bad{50225, "bad\x0EG\x0F" "end", L"bad\xFFFD" L"end"},
-                         Bad{50227, "bad\x1B$)G\x0E!!\x0F" "end", L"bad\xFFFD\xFFFD" L"end"}}) {
+    for (const Bad& b : {Bad{51932,
+                             "bad\xFF\xA9\xA1"
+                             "end",
+                             L"bad\xFFFD\xFFFD\xFFFD"
+                             L"end"},
+                         Bad{51936,
+                             "bad\xFF\x81\x7F"
+                             "end",
+                             L"bad\xFFFD\xFFFD\x7F"
+                             L"end"},  // ASCII after a lead stays
+                         Bad{51949,
+                             "bad\xFF\x81\x7F"
+                             "end",
+                             L"bad\xFFFD\xFFFD\x7F"
+                             L"end"},
+                         Bad{50220,
+                             "bad\x1B$B$"
+                             "\x1B(Bend",
+                             L"bad\xFFFD"
+                             L"end"},
+                         Bad{50225,
+                             "bad\x0EG\x0F"
+                             "end",
+                             L"bad\xFFFD"
+                             L"end"},
+                         Bad{50227,
+                             "bad\x1B$)G\x0E!!\x0F"
+                             "end",
+                             L"bad\xFFFD\xFFFD"
+                             L"end"}}) {
         const std::string file = "first\r\n" + b.bytes + "\r\nlast";
         const std::vector<std::wstring> shows = {L"first", b.shows, L"last"};
         cases.push_back({b.cp, file, shows, 0, L"First", "First\r\n" + b.bytes + "\r\nlast"});
@@ -282,7 +354,9 @@ TEST_F(OwnConversion, LinesReadAndSaveBackAsTheyWere) {
 // the bytes that matter to these code pages, and through the control for
 // JIS X 0212 cells that have no character.
 TEST_F(OwnConversion, NeverMoreUnitsThanBytes) {
-    const char alphabet[] = "\x1B$()DBCAIG\x0E\x0F\x21\x30\x7E\x7F\x80\x8E\x8F\xA1\xB1\xC7\xFE\xFF" "a";
+    const char alphabet[] =
+        "\x1B$()DBCAIG\x0E\x0F\x21\x30\x7E\x7F\x80\x8E\x8F\xA1\xB1\xC7\xFE\xFF"
+        "a";
     uint32_t seed = 12345;
     auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
     for (int cp : kOwnPages) {
@@ -359,7 +433,8 @@ TEST_F(OwnConversion, ALongLineIsOneRunOfEscapes) {
     WriteBytes(path, utf8 + "\nx");
     ASSERT_TRUE(Load(path, 65001, LB_LF));
     ASSERT_TRUE(SaveAs(out, 50220, LB_LF));
-    EXPECT_TRUE(ReadBytes(out) == jp + "\x1B(B\nx") << ReadBytes(out).size() << " bytes, not " << jp.size() + 5;
+    EXPECT_TRUE(ReadBytes(out) == jp + "\x1B(B\nx")
+        << ReadBytes(out).size() << " bytes, not " << jp.size() + 5;
 }
 
 // Where the system converts these code pages (Windows), it writes '?' for a
@@ -393,7 +468,8 @@ TEST_F(OwnConversion, TheSystemsConversionIsCheckedForLoss) {
 TEST_F(OwnConversion, AsciiCompatibleMeansAsciiReadsAsItself) {
     for (int cp : kOwnPages) {
         bool same = true;
-        for (int b = 1; b < 0x80; ++b) same = same && Decoded(cp, std::string(1, char(b))) == std::wstring(1, wchar_t(b));
+        for (int b = 1; b < 0x80; ++b)
+            same = same && Decoded(cp, std::string(1, char(b))) == std::wstring(1, wchar_t(b));
         EXPECT_EQ(encoding::AsciiCompatible(cp), same) << cp;
     }
 }

@@ -43,7 +43,11 @@ struct Case {
 const Case kCases[] = {
     // The shortest sequences; a line that ends shifted is closed before its
     // break, and the next line starts over in ASCII.
-    {kJapanese, kBoth, "a\xA4\xB3\xA4\xF3" "b", "a\x1B$B$3$s\x1B(B" "b"},
+    {kJapanese, kBoth,
+     "a\xA4\xB3\xA4\xF3"
+     "b",
+     "a\x1B$B$3$s\x1B(B"
+     "b"},
     {kJapanese, kBoth, "\xA4\xB3\r\n\xA4\xB3\n", "\x1B$B$3\x1B(B\r\n\x1B$B$3\x1B(B\n"},
     {kJapanese, kReads, "\xA4\xB3\r\n$3", "\x1B$B$3\r\n$3"},
     {kJapanese, kReads, "\xA4\xB3\n\xA4\xB3", "\x1B$B$3\n\x1B$B$3"},
@@ -57,30 +61,49 @@ const Case kCases[] = {
     // 50222 by SO/SI, closed before a break; SO inside JIS X 0208 returns there.
     {kJp, kWrites, "\x8E\xB1\x8E\xB6\xA4\xB3x", "\x1B$B%\"%+$3\x1B(Bx"},
     {kJpEsc, kBoth, "\x8E\xB1\x8E\xB6\xA4\xB3x", "\x1B(I16\x1B$B$3\x1B(Bx"},
-    {kJpSo, kBoth, "\x8E\xB1\x8E\xB6\xA4\xB3x", "\x0E" "16\x0F\x1B$B$3\x1B(Bx"},
+    {kJpSo, kBoth, "\x8E\xB1\x8E\xB6\xA4\xB3x",
+     "\x0E"
+     "16\x0F\x1B$B$3\x1B(Bx"},
     {kJpEsc, kBoth, "x\x8E\xB1\n", "x\x1B(I1\x1B(B\n"},
-    {kJpSo, kBoth, "x\x8E\xB1\n", "x\x0E" "1\x0F\n"},
-    {kJpSo, kBoth, "\xA4\xB3\x8E\xB1\xA4\xB3", "\x1B$B$3\x0E" "1\x0F$3\x1B(B"},
+    {kJpSo, kBoth, "x\x8E\xB1\n",
+     "x\x0E"
+     "1\x0F\n"},
+    {kJpSo, kBoth, "\xA4\xB3\x8E\xB1\xA4\xB3",
+     "\x1B$B$3\x0E"
+     "1\x0F$3\x1B(B"},
     // The first and the last of them (U+FF61, U+FF9F).
     {kJpEsc, kBoth, "\x8E\xA1\x8E\xDF", "\x1B(I!_\x1B(B"},
     {kJpSo, kBoth, "\x8E\xA1\x8E\xDF", "\x0E!_\x0F"},
     // Every Japanese form reads every way of writing them, 8-bit kana too;
     // the shift ends with the line.
     {kJapanese, kReads, "\x8E\xB1\x8E\xB6x", "\x1B(I16\x1B(Bx"},
-    {kJapanese, kReads, "\x8E\xB1\x8E\xB6x", "\x0E" "16\x0Fx"},
+    {kJapanese, kReads, "\x8E\xB1\x8E\xB6x",
+     "\x0E"
+     "16\x0Fx"},
     {kJapanese, kReads, "\x8E\xB1x", "\xB1x"},
-    {kJapanese, kReads, "\x8E\xB1\nx", "\x0E" "1\nx"},
+    {kJapanese, kReads, "\x8E\xB1\nx",
+     "\x0E"
+     "1\nx"},
     // Korean: the header once before the first SO of every line that needs it.
-    {kKr, kBoth, "(\xC7\xD1)\nab\n\xC7\xD1 \xC7\xD1", "(\x1B$)C\x0EGQ\x0F)\nab\n\x1B$)C\x0EGQ\x0F \x0EGQ\x0F"},
+    {kKr, kBoth, "(\xC7\xD1)\nab\n\xC7\xD1 \xC7\xD1",
+     "(\x1B$)C\x0EGQ\x0F)\nab\n\x1B$)C\x0EGQ\x0F \x0EGQ\x0F"},
     // The header alone on the first line, as mail writes it; later lines
     // shift without one. Japanese escapes mean nothing here.
-    {kKr, kReads, "\n\xC7\xD1" "a\r\n\xC7\xD1", "\x1B$)C\n\x0EGQ\x0F" "a\r\n\x0EGQ"},
+    {kKr, kReads,
+     "\n\xC7\xD1"
+     "a\r\n\xC7\xD1",
+     "\x1B$)C\n\x0EGQ\x0F"
+     "a\r\n\x0EGQ"},
     {kKr, kReads, "", "\x1B$)C"},
-    {kKr, kReads, X + "$Ba", "\x1B$B" "a"},
+    {kKr, kReads, X + "$Ba",
+     "\x1B$B"
+     "a"},
     // Chinese: the designation before the first shift of each line; CNS 11643
     // is designated but not converted: its bytes stay visible.
     {kCn, kBoth, "(\xD6\xD0)\nab\n\xD6\xD0", "(\x1B$)A\x0EVP\x0F)\nab\n\x1B$)A\x0EVP\x0F"},
-    {kCn, kReads, X + X + "a", "\x1B$)G\x0E!!\x0F" "a"},
+    {kCn, kReads, X + X + "a",
+     "\x1B$)G\x0E!!\x0F"
+     "a"},
     {kCn, kReads, "ab", "\x1B$*Ha\x1B$)Eb"},
     // Invalid bytes leave a trace.
     {kJp, kReads, "a" + X + "$Xb", "a\x1B$Xb"},
@@ -88,11 +111,17 @@ const Case kCases[] = {
     {kJp, kReads, X + X, "\x80\xFF"},
     {kJp, kReads, X, "\x1B(I~"},  // not a katakana
     {kJp, kReads, X, "\x1B"},
-    {kKr, kReads, X, "\x0E" "G\x0F"},
+    {kKr, kReads, X,
+     "\x0E"
+     "G\x0F"},
     {kCn, kReads, X + X, "\xD6\xD0"},  // 8-bit bytes
     // DEL is a control like the others: written as it is and read back as
     // itself in every state, shifted or not.
-    {kAll, kBoth, "a\x7F" "b", "a\x7F" "b"},
+    {kAll, kBoth,
+     "a\x7F"
+     "b",
+     "a\x7F"
+     "b"},
     {kAll, kReads, "\x7F", "\x0E\x7F\x0F"},
     {kJapanese, kReads, "\x7F", "\x1B$B\x7F\x1B(B"},
     {kJapanese, kReads, "\x7F", "\x1B(I\x7F\x1B(B"},
@@ -112,7 +141,9 @@ TEST(Iso2022, EscapeSequencesBothWays) {
                 EXPECT_TRUE(Encode(forms[k], c.euc, &out));
                 EXPECT_EQ(out, c.iso);
             }
-            if (c.way != kWrites) { EXPECT_EQ(Decode(forms[k], c.iso), c.euc); }
+            if (c.way != kWrites) {
+                EXPECT_EQ(Decode(forms[k], c.iso), c.euc);
+            }
         }
     }
     // All 63 half-width forms have a full-width one in 50220, and it reads
@@ -129,21 +160,22 @@ TEST(Iso2022, EscapeSequencesBothWays) {
 
 TEST(Iso2022, WhatAFormCannotWriteFails) {
     const std::pair<Iso2022, std::string> cases[] = {
-        {Iso2022::Jp, "\xA4"},        // half a character
-        {Iso2022::Kr, "\x8E\xB1"},    // katakana in Korean
-        {Iso2022::Cn, "\x81\x40"},    // a GBK extension
-        {Iso2022::Kr, "\x81\x41"},    // a UHC extension
-        {Iso2022::Jp, "a\x1B(Bb"},    // would read as a shift
-        {Iso2022::Kr, "a\x0E"},
-        {Iso2022::Jp, X},
+        {Iso2022::Jp, "\xA4"},      // half a character
+        {Iso2022::Kr, "\x8E\xB1"},  // katakana in Korean
+        {Iso2022::Cn, "\x81\x40"},  // a GBK extension
+        {Iso2022::Kr, "\x81\x41"},  // a UHC extension
+        {Iso2022::Jp, "a\x1B(Bb"},  // would read as a shift
+        {Iso2022::Kr, "a\x0E"},    {Iso2022::Jp, X},
     };
     std::string out;
-    for (const auto& [form, euc] : cases) EXPECT_FALSE(Encode(form, euc, &out)) << ::testing::PrintToString(euc);
+    for (const auto& [form, euc] : cases)
+        EXPECT_FALSE(Encode(form, euc, &out)) << ::testing::PrintToString(euc);
 }
 
 TEST(Iso2022, CodePagesAndTheirEucForms) {
     Iso2022 f;
-    for (auto [cp, euc] : {std::pair{50220, 51932}, {50221, 51932}, {50222, 51932}, {50225, 51949}, {50227, 51936}}) {
+    for (auto [cp, euc] :
+         {std::pair{50220, 51932}, {50221, 51932}, {50222, 51932}, {50225, 51949}, {50227, 51936}}) {
         ASSERT_TRUE(codepage::Iso2022Of(cp, &f));
         EXPECT_EQ(codepage::EucCodePageOf(f), euc);
     }
@@ -185,7 +217,8 @@ TEST(Iso2022, CorpusLinesAgainstIconv) {
     const struct {
         Iso2022 form;
         const char *iso, *euc;
-    } files[] = {{Iso2022::Jp, "ISO-2022-JP", "EUC-JP"}, {Iso2022::Kr, "ISO-2022-KR", "EUC-KR"},
+    } files[] = {{Iso2022::Jp, "ISO-2022-JP", "EUC-JP"},
+                 {Iso2022::Kr, "ISO-2022-KR", "EUC-KR"},
                  {Iso2022::Cn, "ISO-2022-CN", "EUC-CN"}};
     for (const auto& file : files) {
         const auto lines = Lines(std::string(CORPUS_DIR) + "/" + file.iso + ".txt");

@@ -24,8 +24,8 @@ std::wstring Title(HWND w) {
 int OpenWith(const std::wstring& file) {
     wchar_t command[2048] = {};
     DWORD size = sizeof command;
-    const LSTATUS s = RegGetValueW(HKEY_CURRENT_USER, L"Software\\Classes\\*\\shell\\Morrowpad\\command", nullptr,
-                                   RRF_RT_REG_SZ, nullptr, command, &size);
+    const LSTATUS s = RegGetValueW(HKEY_CURRENT_USER, L"Software\\Classes\\*\\shell\\Morrowpad\\command",
+                                   nullptr, RRF_RT_REG_SZ, nullptr, command, &size);
     if (s != ERROR_SUCCESS) {
         fwprintf(stderr, L"open-with: no registered command (error %ld)\n", long(s));
         return 1;
@@ -64,7 +64,8 @@ int Wait(const std::wstring& text, DWORD ms) {
         if (GetTickCount() - start > ms) break;
         Sleep(50);
     }
-    fwprintf(stderr, L"wait: no frame titled with \"%ls\" (last title \"%ls\")\n", text.c_str(), last.c_str());
+    fwprintf(stderr, L"wait: no frame titled with \"%ls\" (last title \"%ls\")\n", text.c_str(),
+             last.c_str());
     return 1;
 }
 

@@ -63,8 +63,8 @@ int wmain(int argc, wchar_t** argv) {
     if (action == L"recover") {
         const LRESULT temp = send(MPM_RECOVERFILE, 0, 0);
         const LRESULT beside = send(MPM_RECOVERFILE, reinterpret_cast<WPARAM>(path.c_str()), 0);
-        const bool loaded = send(inPlace ? MPM_LOADINPLACE : MPM_LOADFILE, reinterpret_cast<WPARAM>(path.c_str()),
-                                 MAKELPARAM(1252, LB_CRLF)) == 1;
+        const bool loaded = send(inPlace ? MPM_LOADINPLACE : MPM_LOADFILE,
+                                 reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(1252, LB_CRLF)) == 1;
         std::printf("recovered %d %d loaded %d\n", int(temp), int(beside), int(loaded));
         DestroyWindow(edit);
         return loaded ? 0 : 1;

@@ -11,7 +11,7 @@
 namespace testing_support {
 
 class CChildJob {
-public:
+   public:
     CChildJob() : job_(CreateJobObjectW(nullptr, nullptr)) {
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
@@ -21,16 +21,16 @@ public:
     // Runs `exe` with the command line "\"exe\"" + args, hidden (without a
     // window manager, hiding a visible window costs 2 s), in `folder` when
     // one is given; its process (null when it did not start) and its id.
-    shell::CUniqueHandle Start(const std::wstring& exe, const std::wstring& args, const wchar_t* folder = nullptr,
-                               DWORD* pid = nullptr) {
+    shell::CUniqueHandle Start(const std::wstring& exe, const std::wstring& args,
+                               const wchar_t* folder = nullptr, DWORD* pid = nullptr) {
         std::wstring line = L"\"" + exe + L"\"" + args;
         STARTUPINFOW si = {};
         si.cb = sizeof si;
         si.dwFlags = STARTF_USESHOWWINDOW;
         si.wShowWindow = SW_HIDE;
         PROCESS_INFORMATION pi = {};
-        if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, folder,
-                            &si, &pi))
+        if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                            folder, &si, &pi))
             return shell::CUniqueHandle();
         AssignProcessToJobObject(job_.get(), pi.hProcess);
         ResumeThread(pi.hThread);
@@ -46,7 +46,7 @@ public:
         return code;
     }
 
-private:
+   private:
     shell::CUniqueHandle job_;
 };
 

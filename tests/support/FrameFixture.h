@@ -22,7 +22,7 @@
 namespace testing_support {
 
 class CFrameTest : public ::testing::Test {
-protected:
+   protected:
     static void SetUpTestSuite() {
         language_ = LoadLibraryW((TestFolder() + L"mui\\en.dll").c_str());
         shell::SetResourceModule(language_);

@@ -14,7 +14,7 @@
 #include "EditWindow.h"
 
 class InProcessEdit : public ::testing::Test {
-protected:
+   protected:
     static void SetUpTestSuite() { RegisterEditClass(GetModuleHandleW(nullptr)); }
     void SetUp() override {
         edit_ = CreateWindowExW(0, MRPAD_CLASS_NAME, L"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,

@@ -38,7 +38,7 @@ inline void MouseAt(POINT screen, bool click) {
 
 // These keys down in the keyboard state, and none once it goes.
 class CHeldKeys {
-public:
+   public:
     explicit CHeldKeys(std::initializer_list<int> keys) : CHeldKeys(std::vector<int>(keys)) {}
     explicit CHeldKeys(const std::vector<int>& keys) {
         BYTE state[256] = {};

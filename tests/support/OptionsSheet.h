@@ -21,7 +21,7 @@
 namespace testing_support {
 
 class COptionsSheet {
-public:
+   public:
     COptionsSheet(HWND owner, keys::CKeyTables& keys) : owner_(owner), keys_(keys) {}
     ~COptionsSheet() { Close(); }
 
@@ -64,7 +64,9 @@ public:
     bool Checked(int id) const { return IsDlgButtonChecked(page_, id) == BST_CHECKED; }
     LRESULT Count(int id, UINT message) const { return SendMessageW(Item(id), message, 0, 0); }
 
-    void Type(int id, const wchar_t* text) { SendMessageW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)); }
+    void Type(int id, const wchar_t* text) {
+        SendMessageW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    }
     void Click(int id) {
         SendMessageW(Item(id), BM_CLICK, 0, 0);
         Pump();
@@ -78,7 +80,8 @@ public:
     bool ChooseComboData(int id, LPARAM data) {
         const LRESULT n = SendMessageW(Item(id), CB_GETCOUNT, 0, 0);
         for (LRESULT i = 0; i < n; ++i)
-            if (SendMessageW(Item(id), CB_GETITEMDATA, WPARAM(i), 0) == data) return ChooseCombo(id, int(i)), true;
+            if (SendMessageW(Item(id), CB_GETITEMDATA, WPARAM(i), 0) == data)
+                return ChooseCombo(id, int(i)), true;
         return false;
     }
     LRESULT SelectedComboData(int id) const {
@@ -97,7 +100,9 @@ public:
         SendMessageW(Item(id), WM_KEYUP, WPARAM(vk), 1);
     }
     // Selects the tree item whose text is `label` (searched depth first).
-    bool SelectTreeItem(int id, const std::wstring& label) { return SelectIn(Item(id), TreeView_GetRoot(Item(id)), label); }
+    bool SelectTreeItem(int id, const std::wstring& label) {
+        return SelectIn(Item(id), TreeView_GetRoot(Item(id)), label);
+    }
 
     static void Pump() {
         MSG msg;
@@ -116,7 +121,7 @@ public:
         return GetFileAttributesW(settings::PathOf(f).c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
-private:
+   private:
     static bool SelectIn(HWND tree, HTREEITEM item, const std::wstring& label) {
         for (; item; item = TreeView_GetNextSibling(tree, item)) {
             wchar_t text[256] = {};

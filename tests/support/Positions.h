@@ -36,12 +36,14 @@ inline Position CaretOf(HWND control) {
 }
 // Selects from anchor to caret; true when something is selected.
 inline bool Select(HWND control, Position anchor, Position caret) {
-    return SendMessageW(control, MPM_SELECT, reinterpret_cast<WPARAM>(&anchor), reinterpret_cast<LPARAM>(&caret)) != 0;
+    return SendMessageW(control, MPM_SELECT, reinterpret_cast<WPARAM>(&anchor),
+                        reinterpret_cast<LPARAM>(&caret)) != 0;
 }
 // The ordered selection; from == to when nothing is selected.
 inline Span SelectionOf(HWND control) {
     Span s = {{-1, -1}, {-1, -1}};
-    SendMessageW(control, MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&s.from), reinterpret_cast<LPARAM>(&s.to));
+    SendMessageW(control, MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&s.from),
+                 reinterpret_cast<LPARAM>(&s.to));
     return s;
 }
 

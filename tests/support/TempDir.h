@@ -57,8 +57,8 @@ inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 inline std::string ReadBytes(const std::wstring& path) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                           0, nullptr);
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return "<missing>";
     std::string s(GetFileSize(f, nullptr), '\0');
     DWORD n = 0;

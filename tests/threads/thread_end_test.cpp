@@ -76,13 +76,15 @@ const std::vector<Case>& Cases() {
         {"script arrays in arrays",
          [] {
              return RunScript(
-                 "Dim a(), b\r\nReDim a(3)\r\na(0) = Array(1, Array(2, 3))\r\nb = a\r\nReDim Preserve a(5)\r\n");
+                 "Dim a(), b\r\nReDim a(3)\r\na(0) = Array(1, Array(2, 3))\r\nb = a\r\nReDim Preserve "
+                 "a(5)\r\n");
          }},
         {"script objects holding objects",
          [] {
              return RunScript(
                  "Class Node\r\nPublic nxt\r\nEnd Class\r\nDim h, i, n\r\nSet h = New Node\r\n"
-                 "For i = 1 To 20\r\nSet n = New Node\r\nSet n.nxt = h\r\nSet h = n\r\nNext\r\nSet h = Nothing\r\n"
+                 "For i = 1 To 20\r\nSet n = New Node\r\nSet n.nxt = h\r\nSet h = n\r\nNext\r\nSet h = "
+                 "Nothing\r\n"
                  "Set n = Nothing\r\n");
          }},
         {"own code-page conversion",

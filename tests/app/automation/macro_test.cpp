@@ -22,9 +22,9 @@
 #include "Timers.h"
 
 using automation::MacroOutcome;
+using testing_support::After;
 using testing_support::Answers;
 using testing_support::Messages;
-using testing_support::After;
 using testing_support::PumpUntil;
 
 namespace {
@@ -39,7 +39,8 @@ bool AnswerSave(std::wstring* path) {
     *path = g_savePath;
     return !g_savePath.empty();
 }
-const bool g_hooked = (documents::SetInputHook(&AnswerInput), automation::SetMacroSaveHook(&AnswerSave), true);
+const bool g_hooked =
+    (documents::SetInputHook(&AnswerInput), automation::SetMacroSaveHook(&AnswerSave), true);
 
 // What timers do while a macro runs.
 HWND g_target = nullptr;  // of the key and close actions
@@ -112,8 +113,14 @@ struct Script {
 TEST_P(Macros, ScriptedCases) {
     // Two inserts, then a third line that fails: the first run stops the play.
     auto fails = [](const std::string& third) {
-        return Script{L"abc", {0, 0}, "ActiveDoc.Insert \"1\"\nActiveDoc.Insert \"2\"\n" + third, L"12abc", L"abc", 3,
-                      MacroOutcome::kFailed, L"Line 3"};
+        return Script{L"abc",
+                      {0, 0},
+                      "ActiveDoc.Insert \"1\"\nActiveDoc.Insert \"2\"\n" + third,
+                      L"12abc",
+                      L"abc",
+                      3,
+                      MacroOutcome::kFailed,
+                      L"Line 3"};
     };
     const Script cases[] = {
         {L"abc", {0, 1}, "App.ActiveDoc.Insert \"X\"", L"aXbc"},
@@ -123,18 +130,35 @@ TEST_P(Macros, ScriptedCases) {
         {L"abc\ndef", {0, 0}, "ActiveDoc.DeleteAt 1, 1, 0, 1", L"aef"},
         {L"abc", {0, 0}, "Set d = ActiveDoc\nd.SetCaretPos 0, 2, False\nd.Insert \"-\"", L"ab-c"},
         {L"abcdef", {0, 1}, "Set d = ActiveDoc\nd.SetCaretPos 0, 4, True\nd.Selection = \"*\"", L"a*ef"},
-        {L"abcdef", {0, 0}, "Set d = ActiveDoc\nd.SetSelection 0, 5, 0, 2\nd.SetCaretPos 0, 1, True\n"
-                            "d.Selection = \"\"", L"af"},
-        {L"one two", {0, 0}, "Set d = ActiveDoc\nd.SetSelection 0, 4, 0, 7\ns = d.Selection\n"
-                             "d.SetCaretPos 0, 0, False\nd.Insert s & \"|\" & d.Selection & \"|\"", L"two||one two"},
+        {L"abcdef",
+         {0, 0},
+         "Set d = ActiveDoc\nd.SetSelection 0, 5, 0, 2\nd.SetCaretPos 0, 1, True\n"
+         "d.Selection = \"\"",
+         L"af"},
+        {L"one two",
+         {0, 0},
+         "Set d = ActiveDoc\nd.SetSelection 0, 4, 0, 7\ns = d.Selection\n"
+         "d.SetCaretPos 0, 0, False\nd.Insert s & \"|\" & d.Selection & \"|\"",
+         L"two||one two"},
         {L"abc", {0, 1}, "ActiveDoc.Selection = \"+\"", L"a+bc"},  // nothing selected: inserted
-        {L"ab\ncd", {1, 1}, "Set d = ActiveDoc\nd.InsertAt 0, 0, d.LineCount & \",\" & d.CaretLine & \",\" & "
-                            "d.CaretCol & \" \"", L"2,1,1 ab\ncd"},
-        {L"ab\ncdef", {0, 0}, "Set d = ActiveDoc\nd.Insert d.GetLineText(1) & d.GetLineLength(1) & \"[\" & "
-                              "d.GetLineText(2) & d.GetLineText(-1) & \"]\" & d.GetLineLength(7)", L"cdef4[]0ab\ncdef"},
-        {L"a-a-A", {0, 0}, "n = ActiveDoc.ReplaceAll(\"a\", \"bb\", 1)\nActiveDoc.InsertAt 0, 0, n & \":\"",
+        {L"ab\ncd",
+         {1, 1},
+         "Set d = ActiveDoc\nd.InsertAt 0, 0, d.LineCount & \",\" & d.CaretLine & \",\" & "
+         "d.CaretCol & \" \"",
+         L"2,1,1 ab\ncd"},
+        {L"ab\ncdef",
+         {0, 0},
+         "Set d = ActiveDoc\nd.Insert d.GetLineText(1) & d.GetLineLength(1) & \"[\" & "
+         "d.GetLineText(2) & d.GetLineText(-1) & \"]\" & d.GetLineLength(7)",
+         L"cdef4[]0ab\ncdef"},
+        {L"a-a-A",
+         {0, 0},
+         "n = ActiveDoc.ReplaceAll(\"a\", \"bb\", 1)\nActiveDoc.InsertAt 0, 0, n & \":\"",
          L"2:bb-bb-A"},
-        {L"a-a-A", {0, 0}, "n = ActiveDoc.ReplaceAll(\"a\", \"b\", 0)\nActiveDoc.InsertAt 0, 0, n & \":\"", L"3:b-b-b"},
+        {L"a-a-A",
+         {0, 0},
+         "n = ActiveDoc.ReplaceAll(\"a\", \"b\", 0)\nActiveDoc.InsertAt 0, 0, n & \":\"",
+         L"3:b-b-b"},
         {L"x1 y22", {0, 0}, "ActiveDoc.ReplaceAll \"([a-z])(\\d+)\", \"$2$1\", 4", L"1x 22y"},
         {L"ab\ncd", {0, 0}, "ActiveDoc.SendCommand 8\nActiveDoc.Insert \"$\"", L"ab\ncd$"},
         // The ANSI code page (0), and code pages the system may refuse and
@@ -143,20 +167,33 @@ TEST_P(Macros, ScriptedCases) {
         {L"abc", {0, 3}, "Set d = ActiveDoc\nd.Codepage = 0\nd.Insert d.Codepage", L"abc0"},
         {L"abc", {0, 3}, "Set d = ActiveDoc\nd.Codepage = 50225\nd.Insert d.Codepage", L"abc50225"},
         {L"abc", {0, 3}, "Set d = ActiveDoc\nd.Codepage = 51936\nd.Insert d.Codepage", L"abc51936"},
-        {L"abc", {0, 0}, "Class C\nPublic Default Property Get V\nV = \"dv\"\nEnd Property\nEnd Class\n"
-                         "Set o = New C\nActiveDoc.Insert o", L"dvabc"},
-        {L"abc", {0, 0}, "ActiveDoc.Insert ActiveDoc.Dirty & \"/\" & Len(ActiveDoc.PathName) & \"/\"",
+        {L"abc",
+         {0, 0},
+         "Class C\nPublic Default Property Get V\nV = \"dv\"\nEnd Property\nEnd Class\n"
+         "Set o = New C\nActiveDoc.Insert o",
+         L"dvabc"},
+        {L"abc",
+         {0, 0},
+         "ActiveDoc.Insert ActiveDoc.Dirty & \"/\" & Len(ActiveDoc.PathName) & \"/\"",
          L"True/0/abc"},
         {L"abc", {0, 0}, "app.activedoc.INSERT \"q\" : APP.ACTIVECHILD.insert \"r\"", L"qrabc"},
         {L"abc", {0, 0}, "ActiveDoc.Insert \"a\" & Chr(0) & \"b\"", std::wstring(L"a\0babc", 6)},
         // One undo step, however the play groups inside, and for repeated plays.
-        {L"abc", {0, 0}, "Set d = ActiveDoc\nd.GroupUndo = True\nd.Insert \"1\"\nd.GroupUndo = False\nd.Refresh",
-         L"1abc", L"abc"},
-        {L"a\n\n\nb\n", {0, 0},
+        {L"abc",
+         {0, 0},
+         "Set d = ActiveDoc\nd.GroupUndo = True\nd.Insert \"1\"\nd.GroupUndo = False\nd.Refresh",
+         L"1abc",
+         L"abc"},
+        {L"a\n\n\nb\n",
+         {0, 0},
          "Set d = ActiveDoc\nd.InsertAt 0, 0, \"x\"\nd.GroupUndo = True\nd.InsertAt 0, 0, \"y\"\n"
          "d.GroupUndo = False\nd.GroupUndo = False\nd.ReplaceAll \"b\", \"B\", 0\nd.SetSelection 0, 0, 4, 0\n"
-         "App.SendCommand " + std::to_string(ID_REMOVE_BLANK_LINES) + "\nd.SetCaretPos 0, 0, False\n"
-         "d.InsertAt 0, 0, \"z\"\n", L"zyxa\nB\n", L"a\n\n\nb\n"},
+         "App.SendCommand " +
+             std::to_string(ID_REMOVE_BLANK_LINES) +
+             "\nd.SetCaretPos 0, 0, False\n"
+             "d.InsertAt 0, 0, \"z\"\n",
+         L"zyxa\nB\n",
+         L"a\n\n\nb\n"},
         {L"", {0, 0}, "ActiveDoc.Insert \"ab\"", L"ababab", L"", 3},
         fails("ActiveDoc.Bogus\nActiveDoc.Insert \"3\""),
         fails("ActiveDoc.Insert \"a\", \"b\""),
@@ -165,7 +202,14 @@ TEST_P(Macros, ScriptedCases) {
         fails("ActiveDoc.ReplaceAll \"(\", \"\", 4"),
         fails("x = ActiveDoc.CaretLine(5)"),
         // A syntax error runs nothing.
-        {L"abc", {0, 0}, "ActiveDoc.Insert \"1\"\nIf Then", L"abc", nullptr, 1, MacroOutcome::kFailed, L"Line 2"},
+        {L"abc",
+         {0, 0},
+         "ActiveDoc.Insert \"1\"\nIf Then",
+         L"abc",
+         nullptr,
+         1,
+         MacroOutcome::kFailed,
+         L"Line 2"},
     };
     for (const Script& c : cases) {
         SCOPED_TRACE(c.macro);
@@ -207,7 +251,8 @@ TEST_P(Macros, AppMembersOpenAndCreateDocuments) {
     Messages().clear();  // the open routine's own report
     EXPECT_EQ(Text(first), L"<first");
     EXPECT_EQ(frame_->DocumentCount(), 1u);
-    EXPECT_EQ(Play("Set d = OpenDoc(\"" + path + "\")\nd.Insert Len(d.PathName) & \">\""), MacroOutcome::kDone);
+    EXPECT_EQ(Play("Set d = OpenDoc(\"" + path + "\")\nd.Insert Len(d.PathName) & \">\""),
+              MacroOutcome::kDone);
     EXPECT_EQ(TakeMessage(), L"");
     ASSERT_EQ(frame_->DocumentCount(), 2u);
     EXPECT_EQ(Text(), std::to_wstring(file.size()) + L">content");
@@ -218,23 +263,27 @@ TEST_P(Macros, AppMembersOpenAndCreateDocuments) {
     ASSERT_EQ(frame_->DocumentCount(), 3u);
     EXPECT_EQ(Text(), L"new!");
     // SendCommand goes to the frame: Next Tab makes the first active.
-    EXPECT_EQ(Play("App.SendCommand " + std::to_string(ID_NEXT_TAB) + "\nActiveDoc.Insert \"^\"\nApp.Sleep 1"),
-              MacroOutcome::kDone);
+    EXPECT_EQ(
+        Play("App.SendCommand " + std::to_string(ID_NEXT_TAB) + "\nActiveDoc.Insert \"^\"\nApp.Sleep 1"),
+        MacroOutcome::kDone);
     EXPECT_EQ(Text(first), L"<^first");
 }
 
 TEST_P(Macros, MenusHoldItemsAndSeparatorsAndADismissedPopupGivesZero) {
     SetText(L"");
-    EXPECT_EQ(Play("Set m = App.CreateMenu\nm.AddItem 5, \"Five\"\nm.AddItem 0, \"\"\nm.AddItem 6, \"Six && co\"\n"
-                   "ActiveDoc.Insert m.GetText(5) & \"|\" & m.GetText(0) & \"|\" & m.GetText(6) & \"|\" & m.GetText(7)"),
-              MacroOutcome::kDone);
+    EXPECT_EQ(
+        Play("Set m = App.CreateMenu\nm.AddItem 5, \"Five\"\nm.AddItem 0, \"\"\nm.AddItem 6, \"Six && co\"\n"
+             "ActiveDoc.Insert m.GetText(5) & \"|\" & m.GetText(0) & \"|\" & m.GetText(6) & \"|\" & "
+             "m.GetText(7)"),
+        MacroOutcome::kDone);
     EXPECT_EQ(Text(), L"Five||Six && co|");
     SetText(L"");
     testing_support::LastPopup() = {};
     testing_support::Until<testing_support::AnswerPopup>(200);
-    EXPECT_EQ(Play("Set m = ActiveDoc.CreateMenu\nm.AddItem 1, \"One\"\nm.AddItem 0, \"\"\nm.AddItem 2, \"Two\"\n"
-                   "ActiveDoc.Insert \"chose \" & m.Popup"),
-              MacroOutcome::kDone);
+    EXPECT_EQ(
+        Play("Set m = ActiveDoc.CreateMenu\nm.AddItem 1, \"One\"\nm.AddItem 0, \"\"\nm.AddItem 2, \"Two\"\n"
+             "ActiveDoc.Insert \"chose \" & m.Popup"),
+        MacroOutcome::kDone);
     EXPECT_EQ(Text(), L"chose 0");
     EXPECT_EQ(testing_support::LastPopup().items, 3);
     EXPECT_TRUE(testing_support::LastPopup().separatorAt1);
@@ -258,8 +307,9 @@ TEST(MacroRecorder, TypedTextBecomesInsertLinesThatKeepEveryCharacter) {
     r.AddTyped(L'\xD800');  // a lone half is kept as it came
     r.AddCommand(57603);
     r.SetRecording(false);
-    EXPECT_EQ(r.Text(), L"App.ActiveDoc.Insert( \"a\" )\nApp.ActiveDoc.Insert( \"\xD83D\xDE00\" )\n"
-                        L"App.ActiveDoc.Insert( \"\xD800\" )\nApp.SendCommand( 57603 )\n");
+    EXPECT_EQ(r.Text(),
+              L"App.ActiveDoc.Insert( \"a\" )\nApp.ActiveDoc.Insert( \"\xD83D\xDE00\" )\n"
+              L"App.ActiveDoc.Insert( \"\xD800\" )\nApp.SendCommand( 57603 )\n");
     r.SetRecording(true);  // starting again empties it
     EXPECT_EQ(r.Text(), L"");
 }
@@ -278,7 +328,8 @@ TEST_P(Macros, ARecordedSessionReplaysToTheSameText) {
     ime.text = L"\x65E5\x672C\"\x8A9E";
     ime.length = 4;
     TextArg imeText = {ime.text, ime.length};
-    SendMessageW(ActivePane(), MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&imeText));  // what the control did
+    SendMessageW(ActivePane(), MPM_INSERTTEXT, 0,
+                 reinterpret_cast<LPARAM>(&imeText));  // what the control did
     SendMessageW(frame_->ActiveDocument(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&ime));
     Command(ECMD_DOCSTART);
     Keys(L">");
@@ -289,7 +340,8 @@ TEST_P(Macros, ARecordedSessionReplaysToTheSameText) {
     EXPECT_EQ(typed, L">Say \"hi\"\tthere\ncaf\xE9 \x4E2D\x6587 \xD83D\xDE00!\x65E5\x672C\"\x8A9E");
     const std::wstring recorded = frame_->RecordedText();
     EXPECT_NE(recorded.find(L"App.ActiveDoc.Insert( \"\" + Chr(34) + \"\" )\n"), std::wstring::npos);
-    EXPECT_NE(recorded.find(L"App.SendCommand( " + std::to_wstring(ECMD_DOCSTART) + L" )\n"), std::wstring::npos);
+    EXPECT_NE(recorded.find(L"App.SendCommand( " + std::to_wstring(ECMD_DOCSTART) + L" )\n"),
+              std::wstring::npos);
     EXPECT_EQ(recorded.find(L"App.SendCommand( 1571 )"), std::wstring::npos);
     EXPECT_EQ(recorded.find(L"App.SendCommand( 1570 )"), std::wstring::npos);
 
@@ -306,7 +358,8 @@ TEST_P(Macros, ARecordedSessionReplaysToTheSameText) {
     const std::string bytes = testing_support::ReadFileText(g_savePath);
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
-    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2), recorded);
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2),
+              recorded);
     Command(ID_FILE_NEW);
     Run(g_savePath);
     EXPECT_EQ(TakeMessage(), L"");
@@ -356,10 +409,11 @@ TEST_P(Macros, KeysThatMoveTheCaretAreRecordedAndReplayed) {
     frame_->AppendOutput(L"text", 4);
     ASSERT_NE(frame_->OutputWindow(), nullptr);
     Command(ID_MACRO_RECORD);
-    EXPECT_EQ(frame_->RecordedText(), L"App.SendCommand( " + std::to_wstring(ECMD_HOME) +
-                                          L" )\nApp.ActiveDoc.Insert( \"/\" )\nApp.ActiveDoc.Insert( \"/\" )\n"
-                                          L"App.ActiveDoc.Insert( \" \" )\nApp.SendCommand( " +
-                                          std::to_wstring(ECMD_DOWN) + L" )\n");
+    EXPECT_EQ(frame_->RecordedText(),
+              L"App.SendCommand( " + std::to_wstring(ECMD_HOME) +
+                  L" )\nApp.ActiveDoc.Insert( \"/\" )\nApp.ActiveDoc.Insert( \"/\" )\n"
+                  L"App.ActiveDoc.Insert( \" \" )\nApp.SendCommand( " +
+                  std::to_wstring(ECMD_DOWN) + L" )\n");
     for (int i = 0; i < 3; ++i) Command(ID_MACRO_PLAY);
     EXPECT_EQ(Text(), L"// one\n// two\n// three\n// four");
 }

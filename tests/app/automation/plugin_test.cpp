@@ -189,8 +189,9 @@ TEST_F(PluginTest, TheSampleCallsEverySlot) {
     // At shut-down the sample removes its hook (9), its pane and its
     // command states (13); nothing of it is called afterwards.
     frame_->Plugins().Unload();
-    EXPECT_NE(LineStarting(L"Sample plug-in: unloaded, listener removed 1, pane removed in 2 steps, 3 commands."),
-              L"");
+    EXPECT_NE(
+        LineStarting(L"Sample plug-in: unloaded, listener removed 1, pane removed in 2 steps, 3 commands."),
+        L"");
     EXPECT_FALSE(IsWindow(pane));
     EXPECT_EQ(StateOf(hello), nullptr);
     EXPECT_EQ(States()[L"Sample.dll"], PluginState::kStopped);
@@ -204,11 +205,12 @@ TEST_F(PluginTest, LibrariesThatFailAreSkippedWithALineAndTheOthersLoad) {
     Install({L"Sample.dll", L"test_counter.dll", L"test_throws.dll", L"test_no_entry.dll"});
     File(L"plugin\\broken.dll", "MZ but no library");
     ASSERT_NE(Create(), nullptr);
-    EXPECT_EQ(States(), (std::map<std::wstring, PluginState>{{L"Sample.dll", PluginState::kRunning},
-                                                             {L"broken.dll", PluginState::kNotLoaded},
-                                                             {L"test_counter.dll", PluginState::kRunning},
-                                                             {L"test_no_entry.dll", PluginState::kNoEntryPoint},
-                                                             {L"test_throws.dll", PluginState::kFailed}}));
+    EXPECT_EQ(States(),
+              (std::map<std::wstring, PluginState>{{L"Sample.dll", PluginState::kRunning},
+                                                   {L"broken.dll", PluginState::kNotLoaded},
+                                                   {L"test_counter.dll", PluginState::kRunning},
+                                                   {L"test_no_entry.dll", PluginState::kNoEntryPoint},
+                                                   {L"test_throws.dll", PluginState::kFailed}}));
     // In load order: the identifiers follow it across plug-ins, and the
     // broken one's error is in its line.
     unsigned counter[2] = {}, thrower[2] = {};
@@ -229,9 +231,10 @@ TEST_F(PluginTest, LibrariesThatFailAreSkippedWithALineAndTheOthersLoad) {
     ASSERT_EQ(ranges.size(), 6u);
     for (size_t i = 2; i < ranges.size(); i += 2) EXPECT_EQ(ranges[i], ranges[i - 1] + 1) << i;
     EXPECT_NE(broken, L"0");
-    for (const std::wstring& line : {L"The plug-in broken.dll cannot be loaded (error " + broken + L") and was skipped.",
-                                     std::wstring(L"test_no_entry.dll exports no Plugin_Initialize and was skipped."),
-                                     std::wstring(L"The plug-in test_throws.dll failed while starting and was skipped.")})
+    for (const std::wstring& line :
+         {L"The plug-in broken.dll cannot be loaded (error " + broken + L") and was skipped.",
+          std::wstring(L"test_no_entry.dll exports no Plugin_Initialize and was skipped."),
+          std::wstring(L"The plug-in test_throws.dll failed while starting and was skipped.")})
         EXPECT_EQ(CountLines(line), 1) << testing::PrintToString(line);
 
     // What the failed one registered was taken back: no pane, no command
@@ -298,11 +301,12 @@ std::vector<long> InOrder(long n) {
 // move, and the interfaces keep their calling convention.
 TEST(PluginHeader, EverySlotKeepsItsNumber) {
     using E = IDevEnv;
-    EXPECT_EQ(SlotsOf(&E::AddPane, &E::RemovePane, &E::ShowPane, &E::GetMainWindow, &E::AllocateCommandId,
-                      &E::GetActiveView, &E::GetToolBar, &E::MessageBox, &E::AddMessageListener,
-                      &E::RemoveMessageListener, &E::AddIdleListener, &E::AddIdleListener2, &E::AddUpdateCommand,
-                      &E::RemoveUpdateCommand, &E::AppendOutput, &E::TrackMenu, &E::GetLanguage),
-              InOrder(17));
+    EXPECT_EQ(
+        SlotsOf(&E::AddPane, &E::RemovePane, &E::ShowPane, &E::GetMainWindow, &E::AllocateCommandId,
+                &E::GetActiveView, &E::GetToolBar, &E::MessageBox, &E::AddMessageListener,
+                &E::RemoveMessageListener, &E::AddIdleListener, &E::AddIdleListener2, &E::AddUpdateCommand,
+                &E::RemoveUpdateCommand, &E::AppendOutput, &E::TrackMenu, &E::GetLanguage),
+        InOrder(17));
     EXPECT_EQ(SlotsOf(&IUpdateUI::EnableCommand, &IUpdateUI::CheckCommand, &IUpdateUI::SetCommandDefault,
                       &IUpdateUI::SetCommandText),
               InOrder(4));

@@ -112,12 +112,20 @@ TEST(RedirectorTest, PiecesKeepLineEndsAndCharactersWhole) {
         std::string out;                 // before the end line
         std::vector<std::string> first;  // the first pieces, the first of them while the child runs
     } cases[] = {
-        {L"out=one\\r\\n sleep=300 err=two\\r\\n sleep=300 out=three\\r\\n exit=3", CP_ACP, "one\r\ntwo\r\nthree\r\n",
+        {L"out=one\\r\\n sleep=300 err=two\\r\\n sleep=300 out=three\\r\\n exit=3",
+         CP_ACP,
+         "one\r\ntwo\r\nthree\r\n",
          {"one\r\n", "two\r\n", "three\r\n"}},
         {L"flood=2000", CP_ACP, flood, {}},
         {L"out=a\\r sleep=400 out=\\nb\\r", CP_ACP, "a\r\nb\r", {"a", "\r\nb"}},
-        {L"out=a\\x82 sleep=400 out=\\xA0b\\x82 sleep=400 out=\\xA0\\x81", 932, "a\x82\xA0" "b\x82\xA0\x81",
-         {"a", "\x82\xA0" "b", "\x82\xA0"}},
+        {L"out=a\\x82 sleep=400 out=\\xA0b\\x82 sleep=400 out=\\xA0\\x81",
+         932,
+         "a\x82\xA0"
+         "b\x82\xA0\x81",
+         {"a",
+          "\x82\xA0"
+          "b",
+          "\x82\xA0"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Ansi(c.steps));
@@ -205,12 +213,17 @@ TEST(PlaceholderTest, ReplacedInOrderAndDocumentTextIsNotSearchedAgain) {
         QuoteStyle style;
         const wchar_t* expanded;
     } cases[] = {
-        {{L"C:\\d$(CurCol)\\f.txt", 0, 7}, L"$(FilePath) $(FilePath)", QuoteStyle::None, L"C:\\d7\\f.txt C:\\d7\\f.txt"},
+        {{L"C:\\d$(CurCol)\\f.txt", 0, 7},
+         L"$(FilePath) $(FilePath)",
+         QuoteStyle::None,
+         L"C:\\d7\\f.txt C:\\d7\\f.txt"},
         {{L"", 0, 0, L"$(CurWord)", L"w"}, L"$(CurSel)", QuoteStyle::None, L"$(CurWord)"},
         {{L"", 0, 0, L"$(CurWord)", L"w"}, L"$(CurSel)", QuoteStyle::CommandLine, L"\"$(CurWord)\""},
         {{}, L"$(curline) $(CurLine", QuoteStyle::None, L"$(curline) $(CurLine"},
-        {none, L"<$(FilePath)|$(FileDir)|$(FileName)|$(FileNameNoExt)|$(CurLine)|$(CurCol)|$(CurSel)|$(CurWord)|"
-               L"$(CurLineText)>", QuoteStyle::None, L"<||||0|0|||>"},
+        {none,
+         L"<$(FilePath)|$(FileDir)|$(FileName)|$(FileNameNoExt)|$(CurLine)|$(CurCol)|$(CurSel)|$(CurWord)|"
+         L"$(CurLineText)>",
+         QuoteStyle::None, L"<||||0|0|||>"},
         {none, L"$(CurSel)", QuoteStyle::CommandLine, L"\"\""},
         {{L"C:\\a.txt"}, L"$(FileDir)|$(FileName)|$(FileNameNoExt)", QuoteStyle::None, L"C:|a.txt|a"},
         {{L"C:\\x\\archive.tar.gz"}, L"$(FileDir)|$(FileNameNoExt)", QuoteStyle::None, L"C:\\x|archive.tar"},
@@ -256,7 +269,8 @@ TEST_P(QuotingTest, OneArgumentForAProgramAndForOneStartedByTheInterpreter) {
     EXPECT_EQ(RunAndRead(QuotedChild() + L" " + args),
               "[" + v + "]\r\n[in " + v + " quotes]\r\n[" + v + "]\r\n[" + v + "x]\r\n[end]\r\n" + kEnd)
         << Ansi(args);
-    const std::wstring line = L"cmd /c " + Child() + L" args $(CurSel) \"in $(CurSel) quotes\" \"$(CurSel)\" end";
+    const std::wstring line =
+        L"cmd /c " + Child() + L" args $(CurSel) \"in $(CurSel) quotes\" \"$(CurSel)\" end";
     ASSERT_EQ(automation::QuoteStyleFor(line), QuoteStyle::Interpreter);
     const std::wstring expanded = ExpandPlaceholders(line, doc, QuoteStyle::Interpreter);
     EXPECT_EQ(RunAndRead(expanded), "[" + v + "]\r\n[in " + v + " quotes]\r\n[" + v + "]\r\n[end]\r\n" + kEnd)
@@ -427,20 +441,24 @@ TEST_F(FrameToolsTest, ACapturedToolWritesIntoTheOutputWindowAndEnds) {
     Command(29000);
     ASSERT_TRUE(PumpUntil([&] { return OutputText().size() >= 2 * once.size() + 5; }));
     EXPECT_EQ(OutputText(), once + L"note\n" + once);
-    EXPECT_EQ(testing_support::CaretOf(Output()).line, int(SendMessageW(Output(), MPM_GETLINECOUNT, 0, 0)) - 1);
+    EXPECT_EQ(testing_support::CaretOf(Output()).line,
+              int(SendMessageW(Output(), MPM_GETLINECOUNT, 0, 0)) - 1);
 }
 
 // The same tool on the first line of a new document and on a selection in
 // a file.
 TEST_F(FrameToolsTest, PlaceholdersComeFromTheActiveDocument) {
     const std::wstring path = File(L"name.part.txt", "alpha beta\r\ngamma delta\r\n");
-    Create({Captured(L"Args", L"args <$(FilePath)> <$(FileDir)> $(FileName) $(FileNameNoExt) "
-                              L"<$(CurLine),$(CurCol)> $(CurSel) $(CurWord) $(CurLineText) $(CurLine)$(CurLine)")});
+    Create({Captured(L"Args",
+                     L"args <$(FilePath)> <$(FileDir)> $(FileName) $(FileNameNoExt) "
+                     L"<$(CurLine),$(CurCol)> $(CurSel) $(CurWord) $(CurLineText) $(CurLine)$(CurLine)")});
     EXPECT_EQ(Run(0), L"[<>]\n[<>]\n[<0,0>]\n[]\n[]\n[]\n[00]\n" + kEnded);
     ASSERT_NE(frame_->OpenDocument(path), nullptr);
     testing_support::Select(ActivePane(), {1, 0}, {1, 3});
-    EXPECT_EQ(Run(0), L"[<" + path + L">]\n[<" + folder_.substr(0, folder_.size() - 1) +
-                          L">]\n[name.part.txt]\n[name.part]\n[<1,3>]\n[gam]\n[gamma]\n[gamma delta]\n[11]\n" + kEnded);
+    EXPECT_EQ(Run(0),
+              L"[<" + path + L">]\n[<" + folder_.substr(0, folder_.size() - 1) +
+                  L">]\n[name.part.txt]\n[name.part]\n[<1,3>]\n[gam]\n[gamma]\n[gamma delta]\n[11]\n" +
+                  kEnded);
 }
 
 // A program path with blanks runs that program; a program with its own

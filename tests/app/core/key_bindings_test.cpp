@@ -30,13 +30,23 @@ MSG KeyDown(int vk, UINT message = WM_KEYDOWN) {
 }  // namespace
 
 TEST(KeyNames, PrefixesThenTheKey) {
-    const std::pair<uint16_t, const wchar_t*> names[] = {
-        {0x0674, L"Ctrl+Shift+F5"}, {0x0970, L"Win+Alt+F1"}, {0x0F41, L"Win+Ctrl+Alt+Shift+A"},
-        {0x0200, L"Ctrl+"},         {0x0000, L""},           {0x0021, L"PgUp"},
-        {0x0035, L"5"},             {0x0065, L"Num5"},       {0x0087, L"F24"},
-        {0x00BA, L";"},             {0x00DC, L"\\"},         {0x00B3, L"Play/Pause Media"},
-        {0x00E2, L"<"},             {0x00F0, L"OEM"},        {0x00FE, L"Clear"},
-        {0x0016, L"Unknown"},       {0x00FF, L"Unknown"}};
+    const std::pair<uint16_t, const wchar_t*> names[] = {{0x0674, L"Ctrl+Shift+F5"},
+                                                         {0x0970, L"Win+Alt+F1"},
+                                                         {0x0F41, L"Win+Ctrl+Alt+Shift+A"},
+                                                         {0x0200, L"Ctrl+"},
+                                                         {0x0000, L""},
+                                                         {0x0021, L"PgUp"},
+                                                         {0x0035, L"5"},
+                                                         {0x0065, L"Num5"},
+                                                         {0x0087, L"F24"},
+                                                         {0x00BA, L";"},
+                                                         {0x00DC, L"\\"},
+                                                         {0x00B3, L"Play/Pause Media"},
+                                                         {0x00E2, L"<"},
+                                                         {0x00F0, L"OEM"},
+                                                         {0x00FE, L"Clear"},
+                                                         {0x0016, L"Unknown"},
+                                                         {0x00FF, L"Unknown"}};
     for (const auto& [code, name] : names) EXPECT_EQ(KeyName(code), name) << std::hex << code;
 }
 

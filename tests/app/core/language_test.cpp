@@ -17,10 +17,11 @@
 namespace {
 
 class Language : public ::testing::Test {
-protected:
+   protected:
     static void SetUpTestSuite() {
         path_ = testing_support::TestFolder() + L"mui\\en.dll";
-        module_ = LoadLibraryExW(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        module_ =
+            LoadLibraryExW(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     }
     static std::wstring String(UINT id) {
         wchar_t buf[512];
@@ -46,8 +47,10 @@ protected:
     }
     static void Collect(HMENU menu, std::set<UINT>& ids) {
         for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-            if (HMENU sub = GetSubMenu(menu, i)) Collect(sub, ids);
-            else ids.insert(GetMenuItemID(menu, i));
+            if (HMENU sub = GetSubMenu(menu, i))
+                Collect(sub, ids);
+            else
+                ids.insert(GetMenuItemID(menu, i));
         }
     }
     static inline HMODULE module_ = nullptr;
@@ -58,13 +61,35 @@ protected:
 
 TEST_F(Language, EveryNumberedStringTakesItsArguments) {
     ASSERT_NE(module_, nullptr);
-    const struct { UINT id; const char* args; } strings[] = {
-        {1, ""}, {2, ""}, {3, ""}, {4, ""}, {5, ""}, {6, ""}, {7, ""}, {8, ""}, {9, ""}, {10, ""},
-        {3008, "dd"}, {15000, ""}, {15015, ""}, {15001, "s"}, {15002, ""}, {15003, "dd"}, {15016, ""},
-        {15004, ""}, {15017, ""}, {15009, ""}, {15010, ""}, {15013, ""}, {15014, ""}, {15019, ""}, {15020, ""},
-        {15021, ""}, {15023, ""}, {15024, "sd"}, {15025, "d"}, {15100, "s"}, {15101, ""}, {15104, "ssXsd"} /* path, source, code, description, line */,
-        {15105, ""}, {15108, ""}, {15200, "d"}, {15204, "s"}, {15205, "s"}, {15206, "s"}, {15160, "s"},
-        {15170, "d"}, {15171, "d"}, {15172, ""}, {15173, "d"}, {15174, ""}, {15175, ""}, {15176, ""}, {15177, ""}, {15178, ""}, {15179, "d"}, {15180, ""}, {15181, "d"}, {15182, ""}};
+    const struct {
+        UINT id;
+        const char* args;
+    } strings[] = {{1, ""},      {2, ""},
+                   {3, ""},      {4, ""},
+                   {5, ""},      {6, ""},
+                   {7, ""},      {8, ""},
+                   {9, ""},      {10, ""},
+                   {3008, "dd"}, {15000, ""},
+                   {15015, ""},  {15001, "s"},
+                   {15002, ""},  {15003, "dd"},
+                   {15016, ""},  {15004, ""},
+                   {15017, ""},  {15009, ""},
+                   {15010, ""},  {15013, ""},
+                   {15014, ""},  {15019, ""},
+                   {15020, ""},  {15021, ""},
+                   {15023, ""},  {15024, "sd"},
+                   {15025, "d"}, {15100, "s"},
+                   {15101, ""},  {15104, "ssXsd"} /* path, source, code, description, line */,
+                   {15105, ""},  {15108, ""},
+                   {15200, "d"}, {15204, "s"},
+                   {15205, "s"}, {15206, "s"},
+                   {15160, "s"}, {15170, "d"},
+                   {15171, "d"}, {15172, ""},
+                   {15173, "d"}, {15174, ""},
+                   {15175, ""},  {15176, ""},
+                   {15177, ""},  {15178, ""},
+                   {15179, "d"}, {15180, ""},
+                   {15181, "d"}, {15182, ""}};
     for (const auto& s : strings) {
         const std::wstring text = String(s.id);
         EXPECT_FALSE(text.empty()) << s.id;
@@ -126,7 +151,7 @@ TEST_F(Language, TheMainMenuShowsTheShippedKeysAndMnemonicsOnce) {
             if (amp != std::wstring::npos && amp + 1 < item.size()) {
                 const wchar_t m = wchar_t(towupper(item[amp + 1]));
                 EXPECT_EQ(mnemonics.count(m), 0u) << Narrow(where) << ": \"" << Narrow(item) << "\" and \""
-                                                   << Narrow(mnemonics[m]) << "\" share a mnemonic";
+                                                  << Narrow(mnemonics[m]) << "\" share a mnemonic";
                 mnemonics[m] = item;
             }
             if (HMENU sub = GetSubMenu(popup, i)) {
@@ -168,28 +193,39 @@ TEST_F(Language, EveryCommandHasAPlace) {
         Collect(menu, ids);
         DestroyMenu(menu);
     }
-    const UINT commands[] = {
-        ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_CLOSE, ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_FILE_PRINT,
-        ID_FILE_PRINT_PREVIEW, ID_EDIT_COPY, ID_EDIT_CUT, ID_EDIT_FIND, ID_EDIT_PASTE, ID_EDIT_REPLACE,
-        ID_EDIT_UNDO, ID_EDIT_REDO, ID_APP_ABOUT, ID_APP_EXIT, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_NEXT_TAB,
-        ID_PREV_TAB, ID_CLOSE_ALL, ID_CLOSE_OTHERS, ID_SPLIT_SIDE, ID_SPLIT_STACKED, ID_CLOSE_DOCUMENT,
-        ID_WINDOW_LIST, ID_SYNC_SCROLL, ID_OPTIONS_GENERAL, ID_NEW_FROM_TEMPLATE, ID_OPTIONS_FILE_TYPES,
-        ID_TOGGLE_TABS, ID_TOGGLE_OUTPUT, ID_FULL_SCREEN, ID_OPTIONS_FONTS, ID_OPTIONS_TOOLS, ID_FIND_IN_FILES,
-        ID_MACRO_RECORD, ID_MACRO_PLAY, ID_MACRO_SAVE, ID_MACRO_PLAY_TIMES, ID_MACRO_REBUILD,
-        ID_OPTIONS_MACRO_KEYS, ID_COPY_CAPTION, ID_CLIPBOARD_MONITOR, ID_OPTIONS_KEYS, ID_DOWNLOAD_PAGE,
-        ID_BUG_REPORT, ID_FIND_NEXT, ID_FIND_PREVIOUS, ID_FIND_NEXT_WORD, ID_FIND_PREVIOUS_WORD,
-        ID_TOGGLE_BOOKMARK, ID_CLEAR_BOOKMARKS, ID_PREV_BOOKMARK, ID_NEXT_BOOKMARK, ID_OUTPUT_CLEAR,
-        ID_OUTPUT_LINE_NUMBERS, ID_VIEW_LINE_NUMBERS, ID_VIEW_RULER, ID_VIEW_WHITESPACE, ID_VIEW_LINE_ENDS,
-        ID_VIEW_EOF, ID_VIEW_ACTIVE_LINE, ID_VIEW_CONTROL_CHARS, ID_VIEW_INDENT_LINES, ID_WORD_WRAP,
-        ID_LINE_SPACING, ID_BRACE_MATCH, ID_FOLD_NONE, ID_FOLD_AUTO, ID_FOLD_HOST, ID_FOLD_SELECTION,
-        ID_FONT_LARGER, ID_FONT_SMALLER, ID_GOTO_LINE, ID_AUTO_COMPLETE, ID_REMOVE_BLANK_LINES};
+    const UINT commands[] = {ID_FILE_NEW,           ID_FILE_OPEN,         ID_FILE_CLOSE,
+                             ID_FILE_SAVE,          ID_FILE_SAVE_AS,      ID_FILE_PRINT,
+                             ID_FILE_PRINT_PREVIEW, ID_EDIT_COPY,         ID_EDIT_CUT,
+                             ID_EDIT_FIND,          ID_EDIT_PASTE,        ID_EDIT_REPLACE,
+                             ID_EDIT_UNDO,          ID_EDIT_REDO,         ID_APP_ABOUT,
+                             ID_APP_EXIT,           ID_VIEW_TOOLBAR,      ID_VIEW_STATUS_BAR,
+                             ID_NEXT_TAB,           ID_PREV_TAB,          ID_CLOSE_ALL,
+                             ID_CLOSE_OTHERS,       ID_SPLIT_SIDE,        ID_SPLIT_STACKED,
+                             ID_CLOSE_DOCUMENT,     ID_WINDOW_LIST,       ID_SYNC_SCROLL,
+                             ID_OPTIONS_GENERAL,    ID_NEW_FROM_TEMPLATE, ID_OPTIONS_FILE_TYPES,
+                             ID_TOGGLE_TABS,        ID_TOGGLE_OUTPUT,     ID_FULL_SCREEN,
+                             ID_OPTIONS_FONTS,      ID_OPTIONS_TOOLS,     ID_FIND_IN_FILES,
+                             ID_MACRO_RECORD,       ID_MACRO_PLAY,        ID_MACRO_SAVE,
+                             ID_MACRO_PLAY_TIMES,   ID_MACRO_REBUILD,     ID_OPTIONS_MACRO_KEYS,
+                             ID_COPY_CAPTION,       ID_CLIPBOARD_MONITOR, ID_OPTIONS_KEYS,
+                             ID_DOWNLOAD_PAGE,      ID_BUG_REPORT,        ID_FIND_NEXT,
+                             ID_FIND_PREVIOUS,      ID_FIND_NEXT_WORD,    ID_FIND_PREVIOUS_WORD,
+                             ID_TOGGLE_BOOKMARK,    ID_CLEAR_BOOKMARKS,   ID_PREV_BOOKMARK,
+                             ID_NEXT_BOOKMARK,      ID_OUTPUT_CLEAR,      ID_OUTPUT_LINE_NUMBERS,
+                             ID_VIEW_LINE_NUMBERS,  ID_VIEW_RULER,        ID_VIEW_WHITESPACE,
+                             ID_VIEW_LINE_ENDS,     ID_VIEW_EOF,          ID_VIEW_ACTIVE_LINE,
+                             ID_VIEW_CONTROL_CHARS, ID_VIEW_INDENT_LINES, ID_WORD_WRAP,
+                             ID_LINE_SPACING,       ID_BRACE_MATCH,       ID_FOLD_NONE,
+                             ID_FOLD_AUTO,          ID_FOLD_HOST,         ID_FOLD_SELECTION,
+                             ID_FONT_LARGER,        ID_FONT_SMALLER,      ID_GOTO_LINE,
+                             ID_AUTO_COMPLETE,      ID_REMOVE_BLANK_LINES};
     for (UINT id : commands) EXPECT_TRUE(ids.count(id)) << "command " << id << " has no menu item";
     for (UINT id = ID_FONT_FIRST; id <= ID_FONT_LAST; ++id) EXPECT_TRUE(ids.count(id)) << id;
 }
 
 TEST_F(Language, PopupsAndVersionResourceExist) {
-    for (UINT m : {IDM_BOM_POPUP, IDM_EDIT_COMMANDS, IDM_GLOBAL_COMMANDS, IDM_PANE_CONTEXT, IDM_CODEPAGE_POPUP,
-                   IDM_OUTPUT_CONTEXT, IDM_FRAME_CONTEXT, IDM_TAB_POPUP}) {
+    for (UINT m : {IDM_BOM_POPUP, IDM_EDIT_COMMANDS, IDM_GLOBAL_COMMANDS, IDM_PANE_CONTEXT,
+                   IDM_CODEPAGE_POPUP, IDM_OUTPUT_CONTEXT, IDM_FRAME_CONTEXT, IDM_TAB_POPUP}) {
         HMENU menu = LoadMenuW(module_, MAKEINTRESOURCEW(m));
         ASSERT_NE(menu, nullptr) << m;
         EXPECT_NE(GetSubMenu(menu, 0), nullptr) << m;
@@ -207,10 +243,11 @@ TEST_F(Language, PopupsAndVersionResourceExist) {
     ASSERT_TRUE(GetFileVersionInfoW(path_.c_str(), 0, size, info.data()));
     WORD* translation = nullptr;
     UINT len = 0;
-    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                               &len));
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &len));
     ASSERT_GE(len, 4u);
     wchar_t name[64];
     VerLanguageNameW(translation[0], name, 64);
-    EXPECT_NE(std::wstring(name).find(L"English"), std::wstring::npos) << std::string(name, name + wcslen(name));
+    EXPECT_NE(std::wstring(name).find(L"English"), std::wstring::npos)
+        << std::string(name, name + wcslen(name));
 }

@@ -77,13 +77,15 @@ TEST(Owners, AMappedFileHoldsItsBytesAndNoMore) {
         shell::CMappedFile file;
         EXPECT_EQ(int(file.Open(c.path)), int(c.result)) << std::string(c.path.begin(), c.path.end());
         EXPECT_EQ(file.size(), c.size);
-        if (c.size) EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.data()), file.size()), "three\nlines\nhere");
+        if (c.size)
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.data()), file.size()),
+                      "three\nlines\nhere");
     }
     // Mapped, the file stays open for others to write (shared for writing).
     shell::CMappedFile held;
     ASSERT_EQ(held.Open(full), shell::CMappedFile::Result::kOk);
-    const shell::CUniqueHandle writer(CreateFileW(full.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    const shell::CUniqueHandle writer(CreateFileW(
+        full.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     EXPECT_TRUE(writer);
 }
 

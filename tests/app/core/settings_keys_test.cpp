@@ -19,7 +19,7 @@ using namespace settings;
 namespace {
 
 class SettingsKeys : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override { SetProgramFolder(testing_support::MakeTempFolder(L"SKY")); }
     void TearDown() override { SetProgramFolder(L""); }
 };
@@ -29,7 +29,8 @@ std::vector<std::pair<std::wstring, std::wstring>> NamesOf(const KeyInfo& k) {
     std::vector<std::pair<std::wstring, std::wstring>> names;
     for (int index : {k.firstIndex, k.lastIndex}) {
         std::wstring section = k.section, key = k.key;
-        if (!section.empty() && section.back() == L'#') section.resize(section.size() - 1), section += std::to_wstring(index);
+        if (!section.empty() && section.back() == L'#')
+            section.resize(section.size() - 1), section += std::to_wstring(index);
         if (!key.empty() && key.back() == L'#') key.resize(key.size() - 1), key += std::to_wstring(index);
         if (names.empty() || names.back() != std::make_pair(section, key)) names.push_back({section, key});
     }
@@ -42,7 +43,8 @@ TEST_F(SettingsKeys, EveryEntryReadsItsDefaultAndKeepsItsRange) {
     ASSERT_FALSE(Keys().empty());
     for (const KeyInfo& k : Keys()) {
         for (const auto& [section, key] : NamesOf(k)) {
-            SCOPED_TRACE(std::string(section.begin(), section.end()) + "/" + std::string(key.begin(), key.end()));
+            SCOPED_TRACE(std::string(section.begin(), section.end()) + "/" +
+                         std::string(key.begin(), key.end()));
             const wchar_t *s = section.c_str(), *n = key.c_str();
             // Found as itself, and by no other entry.
             EXPECT_EQ(FindKey(k.file, section, key), &k);
@@ -97,7 +99,8 @@ TEST_F(SettingsKeys, PagesStoreValuesWithinTheirLimits) {
         {File::Setting, L"Setting", L"AutoDetectBuffer", 5000, false, 4096, 4096},
         {File::Setting, L"Setting", L"AutoDetectBuffer", 1, false, 4, 4},
         {File::History, L"RecentDoc", L"Count", 100, false, 63, 63},
-        {File::Syntax, L"Syntax3", L"Tab", -1, false, 4, 4},  // a syntax's tab size: below 0 is 4, above 32 is 32
+        {File::Syntax, L"Syntax3", L"Tab", -1, false, 4,
+         4},  // a syntax's tab size: below 0 is 4, above 32 is 32
         {File::Syntax, L"Syntax3", L"Tab", 33, false, 32, 32},
         {File::Syntax, L"Syntax7", L"Tab", -5, true, -5, 4},
     };
@@ -109,8 +112,10 @@ TEST_F(SettingsKeys, PagesStoreValuesWithinTheirLimits) {
     }
     EXPECT_EQ(ReadClampedInt(File::Syntax, L"Syntax7", L"Missing"), 0);  // not a key of the table
     const std::tuple<File, const wchar_t*, const wchar_t*> unknown[] = {
-        {File::Setting, L"Setting", L"NoSuchKey"}, {File::Setting, L"Fonts", L"Font13"},
-        {File::Setting, L"Fonts", L"Fontx"}, {File::History, L"Find", L"Item0"}};  // history items count from 1
+        {File::Setting, L"Setting", L"NoSuchKey"},
+        {File::Setting, L"Fonts", L"Font13"},
+        {File::Setting, L"Fonts", L"Fontx"},
+        {File::History, L"Find", L"Item0"}};  // history items count from 1
     for (const auto& [f, section, key] : unknown) EXPECT_EQ(FindKey(f, section, key), nullptr) << key;
     // The font slots' defaults come from the table.
     EXPECT_EQ(FormatFont(ReadFontSlot(1440)), FindKey(File::Setting, L"Fonts", L"Font10")->text);

@@ -19,13 +19,15 @@ namespace {
 
 // A program folder of its own for each test.
 class SettingsTest : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         folder_ = testing_support::MakeTempFolder(L"SET");
         ASSERT_FALSE(folder_.empty());
         SetProgramFolder(folder_);
     }
-    void WriteRaw(File f, const std::string& bytes) { ASSERT_TRUE(testing_support::WriteFileText(PathOf(f), bytes)); }
+    void WriteRaw(File f, const std::string& bytes) {
+        ASSERT_TRUE(testing_support::WriteFileText(PathOf(f), bytes));
+    }
     std::string ReadRaw(File f) { return ReadFileText(PathOf(f)); }
     std::wstring folder_;
 };
@@ -49,15 +51,17 @@ TEST_F(SettingsTest, PathsAreInTheProgramFolder) {
 }
 
 TEST_F(SettingsTest, BooleansAreDecidedByTheirFirstCharacter) {
-    WriteRaw(File::Setting,
-             Utf16Text("[S]\r\na=yes\r\nb=True\r\nc=1x\r\nd=no\r\ne=False\r\nf=0\r\ng=\r\nh=maybe\r\ni=N\r\n"));
+    WriteRaw(
+        File::Setting,
+        Utf16Text("[S]\r\na=yes\r\nb=True\r\nc=1x\r\nd=no\r\ne=False\r\nf=0\r\ng=\r\nh=maybe\r\ni=N\r\n"));
     const struct {
         const wchar_t* key;
         bool def, expected;
-    } cases[] = {{L"a", false, true},  {L"b", false, true}, {L"c", false, true},  {L"d", true, false},
-                 {L"e", true, false},  {L"f", true, false}, {L"g", true, true},   {L"g", false, false},  // empty: the default
-                 {L"h", true, true},   {L"h", false, false},  // any other first character: the default
-                 {L"i", true, false},  {L"missing", true, true}};
+    } cases[] = {{L"a", false, true}, {L"b", false, true},     {L"c", false, true},
+                 {L"d", true, false}, {L"e", true, false},     {L"f", true, false},
+                 {L"g", true, true},  {L"g", false, false},  // empty: the default
+                 {L"h", true, true},  {L"h", false, false},  // any other first character: the default
+                 {L"i", true, false}, {L"missing", true, true}};
     for (const auto& c : cases)
         EXPECT_EQ(ReadBool(File::Setting, L"S", c.key, c.def), c.expected) << c.key << " default " << c.def;
     WriteBool(File::Setting, L"S", L"w", true);
@@ -79,16 +83,19 @@ TEST_F(SettingsTest, NumbersReadAsTheProfileFunctionsReadThem) {
         const wchar_t* key;
         int expected;
         bool asPlatform;  // where the platform reads a number, the same number
-    } cases[] = {{L"ok", 42, true},      {L"neg", -7, true},        {L"plus", 5, true},
-                 {L"trail", 12, true},   {L"note", 8, true},        {L"lead", 7, true},
-                 {L"none", 5, true},     {L"max", 2147483647, true}, {L"zeros", 12, true},
-                 {L"min", -2147483647 - 1, false},
+    } cases[] = {{L"ok", 42, true},    {L"neg", -7, true},
+                 {L"plus", 5, true},   {L"trail", 12, true},
+                 {L"note", 8, true},   {L"lead", 7, true},
+                 {L"none", 5, true},   {L"max", 2147483647, true},
+                 {L"zeros", 12, true}, {L"min", -2147483647 - 1, false},
                  {L"hex", 0, false},  // decimal only: its leading 0, as Windows reads it (Wine would say 16)
-                 {L"word", 5, false},    {L"sign", 5, false},       {L"big", 5, false},
-                 {L"over", 5, false},    {L"under", 5, false},      {L"missing", 5, false}};
+                 {L"word", 5, false},  {L"sign", 5, false},
+                 {L"big", 5, false},   {L"over", 5, false},
+                 {L"under", 5, false}, {L"missing", 5, false}};
     for (const auto& c : cases) {
         EXPECT_EQ(ReadInt(File::Setting, L"S", c.key, 5), c.expected) << c.key;
-        if (c.asPlatform) EXPECT_EQ(int(GetPrivateProfileIntW(L"S", c.key, 5, ini.c_str())), c.expected) << c.key;
+        if (c.asPlatform)
+            EXPECT_EQ(int(GetPrivateProfileIntW(L"S", c.key, 5, ini.c_str())), c.expected) << c.key;
     }
     // Reading never writes a value back.
     EXPECT_EQ(ReadRaw(File::Setting), Utf16Text(file));
@@ -128,7 +135,8 @@ TEST_F(SettingsTest, EveryFileKeepsItsTextWhenItIsMadeUnicode) {
         std::wstring title;
     } cases[] = {
         {"[Tool0]\r\nTitle=Build\r\n", L"Build"},
-        {"[Tool0]\r\nTitle=Caf\xC3\xA9 \xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80\r\n", L"Caf\x00E9 \x4E2D\x6587 \xD83D\xDE00"},
+        {"[Tool0]\r\nTitle=Caf\xC3\xA9 \xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80\r\n",
+         L"Caf\x00E9 \x4E2D\x6587 \xD83D\xDE00"},
         {"\xEF\xBB\xBF[Tool0]\r\nTitle=Caf\xC3\xA9\r\n", L"Caf\x00E9"},
         {"[Tool0]\r\nTitle=Caf\xE9\r\n", ansi("Caf\xE9")},
         {"[Tool0]\r\nTitle=ab\xE4\xB8\r\n", ansi("ab\xE4\xB8")},
@@ -172,12 +180,14 @@ TEST_F(SettingsTest, EveryFileKeepsItsTextWhenItIsMadeUnicode) {
 // Converting a file that has no room to grow keeps it as it was.
 TEST_F(SettingsTest, AConversionThatFindsTheDiskFullKeepsTheFile) {
     const char* mount = std::getenv("MORROWPAD_FULL_DISK");
-    if (!mount || !*mount) GTEST_SKIP() << "no small file system mounted: run as root through scripts/test.sh";
+    if (!mount || !*mount)
+        GTEST_SKIP() << "no small file system mounted: run as root through scripts/test.sh";
     std::wstring full = L"Z:";
     for (const char* p = mount; *p; ++p) full += *p == '/' ? L'\\' : wchar_t(*p);
     SetProgramFolder(full);
     std::string text = "[Tool0]\r\nTitle=Caf\xC3\xA9\r\n";
-    for (int i = 0; text.size() < 40000; ++i) text += "Key" + std::to_string(i) + "=some value to fill the disk\r\n";
+    for (int i = 0; text.size() < 40000; ++i)
+        text += "Key" + std::to_string(i) + "=some value to fill the disk\r\n";
     WriteRaw(File::Tools, text);  // 40 KB of UTF-8 become 80 KB of UTF-16 on a 64 KB disk
     WriteString(File::Tools, L"Tool0", L"Args", L"x");
     EXPECT_EQ(ReadRaw(File::Tools), text);
@@ -191,7 +201,8 @@ TEST_F(SettingsTest, AConversionThatFindsTheDiskFullKeepsTheFile) {
 // empty values are skipped; reading stops at the first missing key.
 TEST_F(SettingsTest, HistoryValuesKeepTheirBlanks) {
     WriteHistory(File::History, L"Find", {L"  padded  ", L"#hash", L"plain"});
-    EXPECT_EQ(ReadHistory(File::History, L"Find"), (std::vector<std::wstring>{L"  padded  ", L"#hash", L"plain"}));
+    EXPECT_EQ(ReadHistory(File::History, L"Find"),
+              (std::vector<std::wstring>{L"  padded  ", L"#hash", L"plain"}));
     WriteRaw(File::History, Utf16Text("[G]\r\nItem1=\" #x\"\r\nItem2=\r\nItem3=#y\r\nItem5=z\r\n"));
     EXPECT_EQ(ReadHistory(File::History, L"G"), (std::vector<std::wstring>{L" #x", L"y"}));
 }
@@ -200,7 +211,8 @@ TEST_F(SettingsTest, FontSlotsHaveDefaultsAndMalformedValuesAreIgnored) {
     FontSpec f = ReadFontSlot(1441);
     EXPECT_EQ(FormatFont(f), L"Tahoma,8,0,0,0");
     EXPECT_EQ(FormatFont(ReadFontSlot(1435)), L"Courier New,8,0,0,0");
-    WriteRaw(File::Setting, Utf16Text("[Fonts]\r\nFont2=Consolas,11,1,0,5\r\nFont3=Broken,10,0,0\r\nFont4=\r\n"));
+    WriteRaw(File::Setting,
+             Utf16Text("[Fonts]\r\nFont2=Consolas,11,1,0,5\r\nFont3=Broken,10,0,0\r\nFont4=\r\n"));
     EXPECT_EQ(FormatFont(ReadFontSlot(1432)), L"Consolas,11,1,0,5");
     EXPECT_EQ(FormatFont(ReadFontSlot(1433)), L"Courier New,8,0,0,0");  // four fields: no font
     EXPECT_EQ(FormatFont(ReadFontSlot(1434)), L"Courier New,8,0,0,0");
@@ -232,7 +244,9 @@ TEST_F(SettingsTest, TheColourTableNeedsItsChecksum) {
         hex += two;
         sum += b;
     }
-    auto write = [&](const std::string& value) { WriteRaw(File::Setting, Utf16Text("[Theme]\r\nColors=" + value + "\r\n")); };
+    auto write = [&](const std::string& value) {
+        WriteRaw(File::Setting, Utf16Text("[Theme]\r\nColors=" + value + "\r\n"));
+    };
     snprintf(two, sizeof two, "%02X", sum & 255);
     write(hex + two);
     ASSERT_TRUE(ReadColors(table));
@@ -261,8 +275,10 @@ TEST(ShippedDefaults, AreUnicodeAndComplete) {
     keys::CKeyTables t;
     t.Load(PathOf(File::Key));
     EXPECT_GE(t.commands.size(), 10u);
-    const std::pair<uint16_t, int> bound[] = {{keys::kCtrl | 'S', 57603}, {keys::kCtrl | 'F', 57636},
-                                              {0x72, 1240} /* F3: find next */, {keys::kCtrl | 'G', 1426},
+    const std::pair<uint16_t, int> bound[] = {{keys::kCtrl | 'S', 57603},
+                                              {keys::kCtrl | 'F', 57636},
+                                              {0x72, 1240} /* F3: find next */,
+                                              {keys::kCtrl | 'G', 1426},
                                               {keys::kCtrl | VK_TAB, 1200}};
     for (const auto& [key, command] : bound) EXPECT_EQ(t.CommandFor(key), command) << key;
     EXPECT_TRUE(ReadHistory(File::History, L"Find").empty());
@@ -274,7 +290,8 @@ TEST(ShippedDefaults, AreUnicodeAndComplete) {
 TEST(MessageBoxText, LongRunsAreShortenedInTheirMiddle) {
     const std::wstring path = L"C:\\" + std::wstring(300, L'a') + L"\\end.txt";
     const std::wstring shortened = shell::ShortenedForBox(L"Cannot load " + path + L" now.");
-    EXPECT_EQ(shortened, L"Cannot load " + path.substr(0, 60) + L"\u2026" + path.substr(path.size() - 59) + L" now.");
+    EXPECT_EQ(shortened,
+              L"Cannot load " + path.substr(0, 60) + L"\u2026" + path.substr(path.size() - 59) + L" now.");
     EXPECT_EQ(shell::ShortenedForBox(L"a short\ntext with  blanks"), L"a short\ntext with  blanks");
     const std::wstring run120(120, L'b');
     EXPECT_EQ(shell::ShortenedForBox(run120), run120);

@@ -25,7 +25,7 @@ namespace {
 const std::string kSettings = testing_support::Utf16Text("[S]\r\nK=1\r\n");
 
 class SettingsWriteFailureTest : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         folder_ = MakeTempFolder(L"SWF");
         ASSERT_FALSE(folder_.empty());
@@ -45,8 +45,8 @@ protected:
     void MakeReadOnly(File f) {
         ASSERT_TRUE(WriteFileText(PathOf(f), kSettings));
         ASSERT_TRUE(SetFileAttributesW(PathOf(f).c_str(), FILE_ATTRIBUTE_READONLY));
-        const HANDLE h = CreateFileW(PathOf(f).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                     nullptr);
+        const HANDLE h =
+            CreateFileW(PathOf(f).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
         locks_.push_back(h);
     }

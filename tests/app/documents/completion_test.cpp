@@ -15,6 +15,7 @@
 
 #include "ControlText.h"
 #include "PaneFixture.h"
+#include "Pixels.h"
 #include "WordIndex.h"
 
 using namespace documents_testing;
@@ -188,22 +189,14 @@ TEST_F(Completion, ThePauseOpensAListOfAtMostFiveItemsUnderTheWord) {
 // One item drawn into a bitmap as the list asks its owner to: the colour
 // where no text reaches, and whether some pixel differs from it.
 std::pair<COLORREF, bool> DrawItem(HWND pane, HWND list, bool selected) {
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 300, 20);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    DRAWITEMSTRUCT item = {
-        ODT_LISTBOX, CAutoBox::kListId, 0, ODA_DRAWENTIRE, UINT(selected ? ODS_SELECTED : 0), list,
-        dc,          {0, 0, 300, 20},   0};
-    SendMessageW(pane, WM_DRAWITEM, CAutoBox::kListId, LPARAM(&item));
-    std::pair<COLORREF, bool> drawn = {GetPixel(dc, 299, 0), false};
-    for (int x = 0; x < 150 * 20 && !drawn.second; ++x)
-        drawn.second = GetPixel(dc, x / 20, x % 20) != drawn.first;
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    return drawn;
+    const testing_support::Pixels drawn = testing_support::Drawn(300, 20, [&](HDC dc) {
+        DRAWITEMSTRUCT item = {ODT_LISTBOX, CAutoBox::kListId, 0,   ODA_DRAWENTIRE, UINT(selected ? ODS_SELECTED : 0),
+                               list,        dc,                {0, 0, 300, 20}, 0};
+        SendMessageW(pane, WM_DRAWITEM, CAutoBox::kListId, LPARAM(&item));
+    });
+    std::pair<COLORREF, bool> out = {drawn.at(299, 0), false};
+    for (int x = 0; x < 150 * 20; ++x) out.second |= drawn.at(x / 20, x % 20) != out.first;
+    return out;
 }
 
 TEST_F(Completion, ItemsShowTheControlsColoursInverted) {

@@ -1,7 +1,7 @@
 // libFuzzer harness for the character-set detector: any bytes, fed in one
 // or two pieces. Build and run:
-//   CXX=clang++-14 cmake -S native -B build/fuzz -DFUZZ=ON && cmake --build build/fuzz --target chardet_fuzzer
-//   build/fuzz/chardet_fuzzer -max_total_time=300
+//   CXX=clang++-14 cmake -S native -B build/fuzz -DFUZZ=ON && cmake --build build/fuzz --target
+//   chardet_fuzzer build/fuzz/chardet_fuzzer -max_total_time=300
 #include <cstddef>
 #include <cstdint>
 

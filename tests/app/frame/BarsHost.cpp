@@ -11,8 +11,9 @@ namespace bars_test {
 namespace {
 
 constexpr wchar_t kFrameClass[] = L"BarsTestFrame";
-constexpr UINT kRecorded[] = {WM_COMMAND,       WM_INITMENU,      WM_INITMENUPOPUP, WM_UNINITMENUPOPUP, WM_MENUSELECT,
-                              WM_ENTERMENULOOP, WM_EXITMENULOOP, WM_SYSCOMMAND,    MPF_RELAYOUT};
+constexpr UINT kRecorded[] = {WM_COMMAND,         WM_INITMENU,   WM_INITMENUPOPUP,
+                              WM_UNINITMENUPOPUP, WM_MENUSELECT, WM_ENTERMENULOOP,
+                              WM_EXITMENULOOP,    WM_SYSCOMMAND, MPF_RELAYOUT};
 MenuScript* running = nullptr;
 
 }  // namespace

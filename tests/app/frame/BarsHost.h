@@ -15,7 +15,7 @@
 namespace bars_test {
 
 class TestFrame {
-public:
+   public:
     TestFrame();
     ~TestFrame();
 
@@ -38,11 +38,9 @@ public:
     bool NothingRecorded() const { return log_.empty(); }
     std::vector<WPARAM> Params(UINT msg) const;
     int Count(UINT msg) const { return int(Params(msg).size()); }
-    WPARAM FirstParam(UINT msg, WPARAM none = WPARAM(-1)) const {
-        return Count(msg) ? Params(msg)[0] : none;
-    }
+    WPARAM FirstParam(UINT msg, WPARAM none = WPARAM(-1)) const { return Count(msg) ? Params(msg)[0] : none; }
 
-private:
+   private:
     static LRESULT CALLBACK Procedure(HWND, UINT, WPARAM, LPARAM);
     HWND hwnd_ = nullptr;
     HWND rebar_ = nullptr;
@@ -63,7 +61,7 @@ HWND OpenMenuWindow();
 // true when done. Once the steps are over, or after `limitMs`, any menu
 // still open is ended, so the test never hangs.
 class MenuScript {
-public:
+   public:
     using Step = std::function<bool()>;
     explicit MenuScript(std::vector<Step> steps, DWORD limitMs = 4000);
     ~MenuScript();
@@ -73,7 +71,7 @@ public:
     static Step Key(UINT vk, UINT message = WM_KEYDOWN);
     static Step End();
 
-private:
+   private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
     std::vector<Step> steps_;
     size_t next_ = 0;

@@ -67,8 +67,8 @@ class ColorScheme : public ::testing::Test {
         ASSERT_FALSE(folder_.empty());
         settings::SetProgramFolder(folder_);
         DWORD value = 0, size = sizeof value;
-        if (RegGetValueW(HKEY_CURRENT_USER, kPersonalize, L"AppsUseLightTheme", RRF_RT_REG_DWORD, nullptr, &value,
-                         &size) == ERROR_SUCCESS)
+        if (RegGetValueW(HKEY_CURRENT_USER, kPersonalize, L"AppsUseLightTheme", RRF_RT_REG_DWORD, nullptr,
+                         &value, &size) == ERROR_SUCCESS)
             saved_ = value;
         SetWindowsMode(std::nullopt);
     }
@@ -84,8 +84,8 @@ class ColorScheme : public ::testing::Test {
             return;
         }
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kPersonalize, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                                  nullptr),
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kPersonalize, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                  &key, nullptr),
                   ERROR_SUCCESS);
         RegSetValueExW(key, L"AppsUseLightTheme", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*light),
                        sizeof(DWORD));
@@ -95,8 +95,8 @@ class ColorScheme : public ::testing::Test {
     // document pane and the output window do.
     HWND CreateControl(COLORREF* table) {
         if (!parent_) {
-            parent_ = CreateWindowExW(0, L"STATIC", L"scheme", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300,
-                                      nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+            parent_ = CreateWindowExW(0, L"STATIC", L"scheme", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400,
+                                      300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
             windows_.push_back(parent_);
         }
         const HWND edit = CreateWindowExW(0, L"MRPAD32", L"", WS_CHILD | WS_VISIBLE, 0, 0, 300, 200, parent_,
@@ -156,8 +156,10 @@ TEST_F(ColorScheme, BothSchemesAreReadable) {
         const struct {
             int text, ground;
             double least;
-        } pairs[] = {{1, 0, 7}, {1, 12, 7}, {4, 3, 4.5}, {8, 7, 3}, {10, 24, 3}, {69, 68, 3}, {63, 64, 4.5}, {67, 66, 4.5}};
-        for (const auto& p : pairs) EXPECT_GE(Contrast(t[p.text], t[p.ground]), p.least) << p.text << " on " << p.ground;
+        } pairs[] = {{1, 0, 7},   {1, 12, 7},  {4, 3, 4.5},   {8, 7, 3},
+                     {10, 24, 3}, {69, 68, 3}, {63, 64, 4.5}, {67, 66, 4.5}};
+        for (const auto& p : pairs)
+            EXPECT_GE(Contrast(t[p.text], t[p.ground]), p.least) << p.text << " on " << p.ground;
         for (int k = 1; k <= 15; ++k) {
             if (k == 11) continue;  // class 11 draws in the default colours
             EXPECT_GE(Contrast(t[43 + k], t[24 + k]), 3.0) << "class " << k;

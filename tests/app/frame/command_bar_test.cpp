@@ -38,7 +38,7 @@ MSG KeyMessage(HWND hwnd, UINT message, WPARAM vk, bool alt = false) {
 MenuScript Guard() { return MenuScript({Wait(), End()}); }
 
 class CommandBar : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         wchar_t path[MAX_PATH] = {};
         GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -163,9 +163,10 @@ TEST_F(CommandBar, AltLetterOpensThatMenuAndReleasingAltLeavesItOpen) {
     EXPECT_EQ(Commands(), Params{});
     EXPECT_FALSE(Bar().InKeyboardMode());
     bool stillOpen = false;
-    EXPECT_EQ(AltWith({Wait(), MenuScript::Key('F', WM_SYSKEYUP), MenuScript::Key(VK_MENU, WM_SYSKEYUP),
-                       [] { return true; }, [&] { return stillOpen = OpenMenuWindow() != nullptr, true; }, End()}),
-              "");
+    EXPECT_EQ(
+        AltWith({Wait(), MenuScript::Key('F', WM_SYSKEYUP), MenuScript::Key(VK_MENU, WM_SYSKEYUP),
+                 [] { return true; }, [&] { return stillOpen = OpenMenuWindow() != nullptr, true; }, End()}),
+        "");
     EXPECT_TRUE(stillOpen);
 }
 
@@ -174,7 +175,8 @@ TEST_F(CommandBar, RealKeysThroughALoopLikeTheFramesOpenTheMenus) {
     SetFocus(frame_->Window());
     {
         MenuScript script({Wait(), End()});
-        for (auto [vk, up] : {std::pair<WORD, bool>{VK_MENU, false}, {'F', false}, {'F', true}, {VK_MENU, true}})
+        for (auto [vk, up] :
+             {std::pair<WORD, bool>{VK_MENU, false}, {'F', false}, {'F', true}, {VK_MENU, true}})
             RealKey(vk, up);
         RealKeysInTheLoop({}, [&] { return script.Completed(); });
         EXPECT_TRUE(script.Completed());
@@ -221,7 +223,8 @@ TEST_F(CommandBar, RightAndLeftInAnOpenMenuMoveToTheNeighbours) {
 
 TEST_F(CommandBar, TheMouseOverAnotherButtonOpensItsMenuAndOverItsOwnClosesIt) {
     const POINT search = ButtonCentre(2, true), file = ButtonCentre(0, true);
-    EXPECT_EQ(ClickWith({Wait(), [&] { return MouseAt(search, false), true; }, PopupsSeen(2), Wait(), End()}), "");
+    EXPECT_EQ(ClickWith({Wait(), [&] { return MouseAt(search, false), true; }, PopupsSeen(2), Wait(), End()}),
+              "");
     EXPECT_EQ(Popups(), (Menus{Sub(0), Sub(2)}));
     SetCursorPos(1200, 1000);
     EXPECT_EQ(ClickWith({Wait(), [&] { return MouseAt(file, true), true; }}), "");  // returns once closed
@@ -304,7 +307,8 @@ TEST_F(CommandBar, SpaceInKeyboardModeOpensTheWindowMenu) {
     TapAlt();
     EXPECT_TRUE(Press(WM_KEYDOWN, VK_SPACE));
     EXPECT_FALSE(Bar().InKeyboardMode());
-    EXPECT_EQ(WithMenu({Wait(), End()}, [] { return Pump(), true; }), "");  // the window menu's loop runs here
+    EXPECT_EQ(WithMenu({Wait(), End()}, [] { return Pump(), true; }),
+              "");  // the window menu's loop runs here
     ASSERT_EQ(frame_->Count(WM_SYSCOMMAND), 1);
     EXPECT_EQ(frame_->FirstParam(WM_SYSCOMMAND) & 0xFFF0, WPARAM(SC_KEYMENU));
 }
@@ -336,9 +340,10 @@ TEST_F(CommandBar, TrackPopupReturnsTheChoiceAndSendsItOnlyWhenAsked) {
     // Right does not move to another menu of the bar here.
     for (bool send : {false, true}) {
         int chosen = 0;
-        EXPECT_EQ(WithMenu({Wait(), Key(VK_RIGHT), Key(VK_DOWN), Key(VK_RETURN)},
-                           [&] { return chosen = Bar().TrackPopup(edit, rc.left + 50, rc.top + 120, send), true; }),
-                  "");
+        EXPECT_EQ(
+            WithMenu({Wait(), Key(VK_RIGHT), Key(VK_DOWN), Key(VK_RETURN)},
+                     [&] { return chosen = Bar().TrackPopup(edit, rc.left + 50, rc.top + 120, send), true; }),
+            "");
         EXPECT_EQ(chosen, int(first)) << send;
         EXPECT_EQ(Commands(), send ? Params{first} : Params{}) << send;
     }

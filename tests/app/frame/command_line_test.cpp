@@ -71,7 +71,7 @@ TEST(HandOver, AWellFormedRecordCarriesTheCommandLine) {
 // stops before it), too small to hold even a terminator, no data at all,
 // larger than any command line.
 TEST(HandOver, MalformedRecordsAreRefused) {
-    const wchar_t text[] = L"prog a.txt";  // 11 units with the terminator
+    const wchar_t text[] = L"prog a.txt";      // 11 units with the terminator
     const wchar_t padded[] = L"prog a.txt\0";  // ending in a terminator even when cut to an odd size
     const DWORD whole = sizeof text;
     const std::wstring huge(shell::kMaxHandOverBytes / sizeof(wchar_t) + 1, L'x');

@@ -64,7 +64,8 @@ DWORD RunCrashingChild(const std::wstring& report, const wchar_t* kind = L"acces
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     testing_support::CChildJob job;
-    const shell::CUniqueHandle child = job.Start(exe, std::wstring(L" --crash-child ") + kind + L" " + report);
+    const shell::CUniqueHandle child =
+        job.Start(exe, std::wstring(L" --crash-child ") + kind + L" " + report);
     return child ? job.ExitCode(child.get(), 20000) : STILL_ACTIVE;
 }
 
@@ -82,10 +83,14 @@ TEST(CrashReport, PathReplacesTheExtensionAndExceptionsAreNamed) {
     EXPECT_EQ(shell::CrashReportPath(L"C:\\M.d\\Morrowpad.exe"), L"C:\\M.d\\Morrowpad.rpt");
     EXPECT_EQ(shell::CrashReportPath(L"C:\\M\\Morrowpad.ex"), L"C:\\M\\Morrowpad.ex");  // fewer than three
     EXPECT_EQ(shell::CrashReportPath(L"C:\\M\\Morrowpad"), L"C:\\M\\Morrowpad");
-    for (const auto& [code, name] :
-         {std::pair<DWORD, const char*>{0xC0000005, "ACCESS_VIOLATION"}, {0x80000003, "BREAKPOINT"},
-          {0xC000008E, "FLT_DIVIDE_BY_ZERO"}, {0xC0000093, "FLT_UNDERFLOW"}, {0xC0000094, "INT_DIVIDE_BY_ZERO"},
-          {0xC00000FD, "STACK_OVERFLOW"}, {0xC0000374, "HEAP_CORRUPTION"}, {0x12345678, ""}})
+    for (const auto& [code, name] : {std::pair<DWORD, const char*>{0xC0000005, "ACCESS_VIOLATION"},
+                                     {0x80000003, "BREAKPOINT"},
+                                     {0xC000008E, "FLT_DIVIDE_BY_ZERO"},
+                                     {0xC0000093, "FLT_UNDERFLOW"},
+                                     {0xC0000094, "INT_DIVIDE_BY_ZERO"},
+                                     {0xC00000FD, "STACK_OVERFLOW"},
+                                     {0xC0000374, "HEAP_CORRUPTION"},
+                                     {0x12345678, ""}})
         EXPECT_STREQ(shell::ExceptionName(code), name) << std::hex << code;
 }
 
@@ -101,8 +106,11 @@ TEST(CrashReport, AStackOverflowOrABrokenHeapStillGivesAWholeReport) {
         const std::vector<std::string> l = Lines(text);
         ASSERT_GE(l.size(), 25u) << text;
         EXPECT_TRUE(std::regex_match(l[1], std::regex("Exception code: [0-9A-F]{8} [A-Z_]+"))) << l[1];
-        if (std::wstring(kind) == L"stack") { EXPECT_EQ(l[1], "Exception code: C00000FD STACK_OVERFLOW"); }
-        EXPECT_TRUE(std::regex_match(l[2], std::regex("Fault address:  [0-9A-F]{16} [0-9A-F]{2}:[0-9A-F]{8} .+")))
+        if (std::wstring(kind) == L"stack") {
+            EXPECT_EQ(l[1], "Exception code: C00000FD STACK_OVERFLOW");
+        }
+        EXPECT_TRUE(
+            std::regex_match(l[2], std::regex("Fault address:  [0-9A-F]{16} [0-9A-F]{2}:[0-9A-F]{8} .+")))
             << l[2];
         EXPECT_EQ(l[4], "Registers:");
         EXPECT_EQ(l[21], "Call stack:");
@@ -130,10 +138,16 @@ TEST(CrashReport, AFaultingProcessAppendsAReport) {
         << l[3];
     EXPECT_EQ(l[4], "");
     EXPECT_EQ(l[5], "Registers:");
-    const char* classic[] = {"EAX:[0-9A-F]{8}", "EBX:[0-9A-F]{8}", "ECX:[0-9A-F]{8}", "EDX:[0-9A-F]{8}",
-                             "ESI:[0-9A-F]{8}", "EDI:[0-9A-F]{8}", "CS:EIP:[0-9A-F]{4}:[0-9A-F]{8}",
+    const char* classic[] = {"EAX:[0-9A-F]{8}",
+                             "EBX:[0-9A-F]{8}",
+                             "ECX:[0-9A-F]{8}",
+                             "EDX:[0-9A-F]{8}",
+                             "ESI:[0-9A-F]{8}",
+                             "EDI:[0-9A-F]{8}",
+                             "CS:EIP:[0-9A-F]{4}:[0-9A-F]{8}",
                              "SS:ESP:[0-9A-F]{4}:[0-9A-F]{8}  EBP:[0-9A-F]{8}",
-                             "DS:[0-9A-F]{4}  ES:[0-9A-F]{4}  FS:[0-9A-F]{4}  GS:[0-9A-F]{4}", "Flags:[0-9A-F]{8}"};
+                             "DS:[0-9A-F]{4}  ES:[0-9A-F]{4}  FS:[0-9A-F]{4}  GS:[0-9A-F]{4}",
+                             "Flags:[0-9A-F]{8}"};
     for (size_t i = 0; i < std::size(classic); ++i)
         EXPECT_TRUE(std::regex_match(l[6 + i], std::regex(classic[i]))) << l[6 + i];
     // The full 64-bit registers follow; RIP is the fault address, and the
@@ -154,7 +168,9 @@ TEST(CrashReport, AFaultingProcessAppendsAReport) {
     for (; i < l.size() && !l[i].empty(); ++i) {
         std::smatch m;
         ASSERT_TRUE(std::regex_match(l[i], m, frame)) << l[i];
-        if (i == 24) { EXPECT_EQ(m[1].str(), fault[1].str()); }
+        if (i == 24) {
+            EXPECT_EQ(m[1].str(), fault[1].str());
+        }
         if (m[2].str().find("program_tests.exe") != std::string::npos) ++ours;
     }
     EXPECT_GE(i - 24, 3u);

@@ -28,14 +28,18 @@ TEST(LanguageDialogs, TheFramesDialogsHaveTheControlsItUses) {
                                             LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(language, nullptr);
     auto create = [&](int id) {
-        return CreateDialogParamW(language, MAKEINTRESOURCEW(id), nullptr,
-                                  [](HWND, UINT msg, WPARAM, LPARAM) -> INT_PTR { return msg == WM_INITDIALOG; }, 0);
+        return CreateDialogParamW(
+            language, MAKEINTRESOURCEW(id), nullptr,
+            [](HWND, UINT msg, WPARAM, LPARAM) -> INT_PTR { return msg == WM_INITDIALOG; }, 0);
     };
     const HWND about = create(IDD_ABOUT), list = create(IDD_WINDOW_LIST), full = create(IDD_FULL_SCREEN);
     ASSERT_TRUE(about && list && full);
     EXPECT_EQ(Text(GetDlgItem(about, IDC_ABOUT_VERSION)), L"Morrowpad 1.0");
-    for (const auto& [dialog, id] : {std::pair{about, IDC_ABOUT_DOWNLOAD}, {about, IDOK}, {list, IDC_WINDOW_ACTIVATE},
-                                     {list, IDC_WINDOW_SAVE}, {list, IDC_WINDOW_CLOSE}})
+    for (const auto& [dialog, id] : {std::pair{about, IDC_ABOUT_DOWNLOAD},
+                                     {about, IDOK},
+                                     {list, IDC_WINDOW_ACTIVATE},
+                                     {list, IDC_WINDOW_SAVE},
+                                     {list, IDC_WINDOW_CLOSE}})
         EXPECT_NE(GetDlgItem(dialog, id), nullptr) << id;
     const LONG style = GetWindowLongW(GetDlgItem(list, IDC_WINDOW_LIST), GWL_STYLE);
     EXPECT_EQ(style & (LBS_EXTENDEDSEL | LBS_NOTIFY), LBS_EXTENDEDSEL | LBS_NOTIFY);

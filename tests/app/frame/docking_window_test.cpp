@@ -52,7 +52,7 @@ COLORREF PaintedAt(HWND window, int x, int y) {
 }
 
 class Docking : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         frame_ = std::make_unique<bars_test::TestFrame>();
         ASSERT_TRUE(frame_->AddDockingWindow());
@@ -61,10 +61,11 @@ protected:
     void TearDown() override { frame_.reset(); }
 
     // A child of the frame: an edit control, or a window of `cls` in `parent`.
-    HWND Child(const wchar_t* text, const wchar_t* cls = L"EDIT", HWND parent = nullptr, DWORD style = ES_MULTILINE,
-               DWORD exStyle = 0) {
+    HWND Child(const wchar_t* text, const wchar_t* cls = L"EDIT", HWND parent = nullptr,
+               DWORD style = ES_MULTILINE, DWORD exStyle = 0) {
         return CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 0, 0, 50, 50,
-                               parent ? parent : frame_->Window(), nullptr, GetModuleHandleW(nullptr), nullptr);
+                               parent ? parent : frame_->Window(), nullptr, GetModuleHandleW(nullptr),
+                               nullptr);
     }
     shell::CDockingWindow& Dock() { return frame_->Dock(); }
     // A window's rectangle in the frame's client coordinates.
@@ -108,8 +109,9 @@ TEST_F(Docking, ADockedPaneTakesTheBottomOfTheFrameAndHidingGivesItBack) {
     EXPECT_TRUE(IsWindowVisible(Dock().Window()));
     EXPECT_EQ(InFrame(Dock().Window()), (RECT{client.left, rest.bottom, client.right, client.bottom}));
     // The pane below the splitter and the caption strip.
-    EXPECT_EQ(InFrame(window_), (RECT{client.left, rest.bottom + shell::CDockingWindow::kSplitter + Dock().CaptionHeight(),
-                                      client.right, client.bottom}));
+    EXPECT_EQ(InFrame(window_),
+              (RECT{client.left, rest.bottom + shell::CDockingWindow::kSplitter + Dock().CaptionHeight(),
+                    client.right, client.bottom}));
     EXPECT_EQ(Dock().PaneFor(window_), window_);
 
     const int before = frame_->Relayouts();

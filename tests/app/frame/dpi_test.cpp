@@ -37,7 +37,8 @@ std::vector<LONG> Placed(HWND w) {
 
 SIZE ImageSize(HWND toolbar) {
     int cx = 0, cy = 0;
-    ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar, TB_GETIMAGELIST, 0, 0)), &cx, &cy);
+    ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar, TB_GETIMAGELIST, 0, 0)), &cx,
+                          &cy);
     return {cx, cy};
 }
 
@@ -45,7 +46,8 @@ SIZE ImageSize(HWND toolbar) {
 std::vector<COLORREF> DrawImage(HWND toolbar, int i) {
     const auto list = reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar, TB_GETIMAGELIST, 0, 0));
     const SIZE size = ImageSize(toolbar);
-    return testing_support::Drawn(size.cx, size.cy, [&](HDC dc) { ImageList_Draw(list, i, dc, 0, 0, ILD_TRANSPARENT); })
+    return testing_support::Drawn(size.cx, size.cy,
+                                  [&](HDC dc) { ImageList_Draw(list, i, dc, 0, 0, ILD_TRANSPARENT); })
         .all();
 }
 
@@ -54,7 +56,8 @@ int BandHeight(HWND rebar, HWND child) {
         REBARBANDINFOW band = {};
         band.cbSize = sizeof band;
         band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE;
-        if (SendMessageW(rebar, RB_GETBANDINFOW, WPARAM(i), reinterpret_cast<LPARAM>(&band)) && band.hwndChild == child)
+        if (SendMessageW(rebar, RB_GETBANDINFOW, WPARAM(i), reinterpret_cast<LPARAM>(&band)) &&
+            band.hwndChild == child)
             return int(band.cyMinChild);
     }
     return -1;
@@ -105,7 +108,9 @@ SIZE StatusIconSize(HWND bar) {
 
 int MarginWidth(HWND edit, int part) {
     RECT rc = {};
-    return SendMessageW(edit, MPM_GETMARGIN, WPARAM(part), reinterpret_cast<LPARAM>(&rc)) ? int(rc.right - rc.left) : -1;
+    return SendMessageW(edit, MPM_GETMARGIN, WPARAM(part), reinterpret_cast<LPARAM>(&rc))
+               ? int(rc.right - rc.left)
+               : -1;
 }
 
 // What the frame shows at one resolution: the fonts of the status bar, the
@@ -137,7 +142,7 @@ Look LookOf(shell::CMainFrame& frame) {
 }
 
 class Dpi : public testing_support::CFrameTest {
-protected:
+   protected:
     // The frame over a file, shown at this size (with the output window).
     HWND Start(int width, int height, bool output) {
         const HWND frame = Create(L"prog \"" + File(L"a.txt", "alpha\r\nbeta\r\n") + L"\"");
@@ -173,8 +178,8 @@ TEST_F(Dpi, TheTopLevelWindowsResolutionHoldsForItsChildren) {
     RegisterClassW(&wc);
     HWND windows[3] = {};
     for (int i = 0; i < 3; ++i)
-        windows[i] = CreateWindowExW(0, wc.lpszClassName, L"", i ? WS_CHILD : WS_OVERLAPPEDWINDOW, 10, 10, 300, 200,
-                                     i ? windows[i - 1] : nullptr, nullptr, wc.hInstance, nullptr);
+        windows[i] = CreateWindowExW(0, wc.lpszClassName, L"", i ? WS_CHILD : WS_OVERLAPPEDWINDOW, 10, 10,
+                                     300, 200, i ? windows[i - 1] : nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_TRUE(windows[0] && windows[1] && windows[2]);
     HDC screen = GetDC(nullptr);
     const int system = GetDeviceCaps(screen, LOGPIXELSX);
@@ -256,8 +261,9 @@ TEST_F(Dpi, TheFrameRemakesItsFontsAndBarsAtTheNewResolution) {
     ASSERT_EQ(after.parts.size(), before.parts.size());
     for (size_t i = 0; i < before.parts.size(); ++i)
         EXPECT_NEAR(after.parts[i], 2 * before.parts[i], before.parts[i] / 5 + 2) << "part " << i + 1;
-    EXPECT_EQ(std::vector<int>({after.icon, after.tabImage, after.paneDpi, after.paneMargin, after.outputDpi}),
-              std::vector<int>({32, 32, 192, 4, 192}));
+    EXPECT_EQ(
+        std::vector<int>({after.icon, after.tabImage, after.paneDpi, after.paneMargin, after.outputDpi}),
+        std::vector<int>({32, 32, 192, 4, 192}));
     EXPECT_GE(after.tabHeight, 2 * before.tabHeight - 4);
     // A document opened now is made at the frame's resolution too.
     Command(ID_FILE_NEW);

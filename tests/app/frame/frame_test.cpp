@@ -30,7 +30,7 @@ namespace {
 
 // The frame over three files: a.txt in a folder whose name has a blank.
 class Frame : public testing_support::CFrameTest {
-protected:
+   protected:
     void SetUp() override {
         CFrameTest::SetUp();
         CreateDirectoryW((folder_ + L"with space").c_str(), nullptr);
@@ -120,8 +120,8 @@ TEST_F(Frame, TheOpenRoutineActivatesADocumentOpenUnderAnyCase) {
     EXPECT_EQ(TabCount(), 2);
     EXPECT_EQ(frame_->ActiveIndex(), 0u);
     // The frame's private open message answers the document window.
-    const HWND opened =
-        reinterpret_cast<HWND>(SendMessageW(frame_->Window(), MPF_OPEN, reinterpret_cast<WPARAM>(c_.c_str()), 0));
+    const HWND opened = reinterpret_cast<HWND>(
+        SendMessageW(frame_->Window(), MPF_OPEN, reinterpret_cast<WPARAM>(c_.c_str()), 0));
     EXPECT_EQ(opened, frame_->Document(2));
 }
 
@@ -169,7 +169,7 @@ TEST_F(Frame, CloseAllStopsAtACancelAndSoDoesClosingTheFrame) {
     EXPECT_EQ(Messages()[0].type & MB_TYPEMASK, UINT(MB_YESNOCANCEL));
     EXPECT_NE(Messages()[0].text.find(L"b.txt"), std::wstring::npos);
     ASSERT_EQ(frame_->DocumentCount(), 3u);  // all were asked first: the cancel keeps every one open
-    EXPECT_EQ(frame_->ActiveIndex(), 1u);     // shown while asked
+    EXPECT_EQ(frame_->ActiveIndex(), 1u);    // shown while asked
     EXPECT_EQ(Line(Pane(1), 0), L"xbeta");
     // Two modified: both are asked before anything closes; the second's
     // Cancel keeps the first (answered No) open with its text.
@@ -186,7 +186,7 @@ TEST_F(Frame, CloseAllStopsAtACancelAndSoDoesClosingTheFrame) {
     Answers() = {IDNO};
     EXPECT_EQ(frame_->CloseAll(false), IDYES);
     EXPECT_EQ(frame_->DocumentCount(), 0u);
-    EXPECT_EQ(ReadFileText(b_), "beta\n");  // "No" discards
+    EXPECT_EQ(ReadFileText(b_), "beta\n");     // "No" discards
     EXPECT_EQ(frame_->CloseAll(false), IDNO);  // nothing to close
     Command(ID_CLOSE_ALL);
     EXPECT_EQ(frame_->DocumentCount(), 1u);  // the command keeps one document
@@ -202,8 +202,9 @@ TEST_F(Frame, ClosingSavesThePlacementAndTheBars) {
     EXPECT_FALSE(IsWindow(hwnd));
     const auto saved = shell::ParseWinPos(Setting(L"WinPos"));
     ASSERT_TRUE(saved);
-    EXPECT_EQ(std::vector<LONG>({saved->window.left, saved->window.top, saved->window.right, saved->window.bottom}),
-              std::vector<LONG>({40, 30, 680, 510}));
+    EXPECT_EQ(
+        std::vector<LONG>({saved->window.left, saved->window.top, saved->window.right, saved->window.bottom}),
+        std::vector<LONG>({40, 30, 680, 510}));
     EXPECT_EQ(Setting(L"StatusBar"), L"N");
     EXPECT_EQ(Setting(L"ToolBar"), L"Y");  // shown in the frame, though the frame itself is hidden
     MSG msg;
@@ -299,7 +300,8 @@ TEST_F(Frame, DroppedFilesOpenAndFoldersAreSkipped) {
     std::wstring list;
     for (const auto& f : files) list += f + L'\0';
     list += L'\0';
-    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+    HGLOBAL mem =
+        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
     auto* drop = static_cast<DROPFILES*>(GlobalLock(mem));
     drop->pFiles = sizeof(DROPFILES);
     drop->fWide = TRUE;
@@ -326,8 +328,10 @@ TEST_F(Frame, TheIdlePassShowsTheDocumentsStates) {
     EXPECT_EQ(TabText(0), L"a.txt *");
     EXPECT_EQ(Caption(), L"a.txt * - Morrowpad");
     // Every feature is in: the tool bar's commands are enabled as their states say.
-    for (const auto& [id, enabled] : {std::pair{ID_FILE_PRINT, 1}, {ID_MACRO_RECORD, 1}, {ID_SPLIT_SIDE, 1},
-                                       {ID_MACRO_PLAY, 0} /* nothing recorded */})
+    for (const auto& [id, enabled] : {std::pair{ID_FILE_PRINT, 1},
+                                      {ID_MACRO_RECORD, 1},
+                                      {ID_SPLIT_SIDE, 1},
+                                      {ID_MACRO_PLAY, 0} /* nothing recorded */})
         EXPECT_EQ(SendMessageW(frame_->ToolBar(), TB_ISBUTTONENABLED, id, 0) != 0, enabled != 0) << id;
     frame_->EnableCommand(ID_AUTO_COMPLETE, TRUE);
     EXPECT_TRUE(frame_->CommandStates().Find(ID_AUTO_COMPLETE)->enabled);
@@ -336,7 +340,8 @@ TEST_F(Frame, TheIdlePassShowsTheDocumentsStates) {
     EXPECT_EQ(StatusText(4), L"Col 2");
     // Wide enough for the line numbers of large files and long lines' columns.
     HDC dc = GetDC(frame_->StatusBar());
-    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(frame_->StatusBar(), WM_GETFONT, 0, 0)));
+    HGDIOBJ font =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(frame_->StatusBar(), WM_GETFONT, 0, 0)));
     for (const auto& [part, sample] : {std::pair{3, L"Ln 101310200"}, std::pair{4, L"Col 1048576"}}) {
         SIZE size = {};
         GetTextExtentPoint32W(dc, sample, int(wcslen(sample)), &size);
@@ -419,9 +424,10 @@ TEST_F(Frame, PlugInCallsAtTheirEdges) {
 
 TEST_F(Frame, BoundKeysBecomeCommandsBeforeTheControlSeesThem) {
     // F6 shows or hides the status bar; the command wins over a macro.
-    ASSERT_TRUE(WriteFileText(folder_ + L"key.ini",
-                              "[Global]\r\nCommand0=" + std::to_string(int32_t((uint32_t(ID_VIEW_STATUS_BAR) << 16) | VK_F6)) +
-                                  "\r\n[Macro]\r\nCommand0=117,C:\\m.mac\r\n"));
+    ASSERT_TRUE(WriteFileText(
+        folder_ + L"key.ini",
+        "[Global]\r\nCommand0=" + std::to_string(int32_t((uint32_t(ID_VIEW_STATUS_BAR) << 16) | VK_F6)) +
+            "\r\n[Macro]\r\nCommand0=117,C:\\m.mac\r\n"));
     ASSERT_NE(Create(L"prog \"" + a_ + L"\""), nullptr);
     const BYTE none[256] = {};
     SetKeyboardState(const_cast<BYTE*>(none));
@@ -464,8 +470,10 @@ TEST_F(Frame, AltShortcutsLeaveNoMenuModeBehind) {
         WORD arrow;
         bool altFirst;
         const wchar_t* lines;
-    } steps[] = {{VK_DOWN, false, L"second|qalpha|"}, {VK_UP, false, L"qqalpha|second|"},
-                 {VK_DOWN, true, L"second|qqqalpha|"}, {VK_UP, true, L"qqqqalpha|second|"},
+    } steps[] = {{VK_DOWN, false, L"second|qalpha|"},
+                 {VK_UP, false, L"qqalpha|second|"},
+                 {VK_DOWN, true, L"second|qqqalpha|"},
+                 {VK_UP, true, L"qqqqalpha|second|"},
                  {0, false, L"qqqqalpha|second|"}};
     for (const auto& step : steps) {
         key(VK_MENU, false);
@@ -481,7 +489,11 @@ TEST_F(Frame, AltShortcutsLeaveNoMenuModeBehind) {
         pump(300);
         KillTimer(nullptr, stuck);
         EXPECT_EQ(Line(pane, 0) + L"|" + Line(pane, 1) + L"|" + Line(pane, 2), step.lines)
-            << "Alt " << (step.arrow == VK_UP ? "Up" : step.arrow ? "Down" : "alone") << (step.altFirst ? ", Alt first" : "");
+            << "Alt "
+            << (step.arrow == VK_UP ? "Up"
+                : step.arrow        ? "Down"
+                                    : "alone")
+            << (step.altFirst ? ", Alt first" : "");
     }
     key(VK_ESCAPE, false);
     key(VK_ESCAPE, true);
@@ -491,7 +503,8 @@ TEST_F(Frame, AltShortcutsLeaveNoMenuModeBehind) {
 TEST_F(Frame, ATornOffMenuSendsItsCommands) {
     ASSERT_NE(Create(), nullptr);
     HMENU view = GetSubMenu(frame_->Menu(), 3);
-    SendMessageW(frame_->Window(), WM_MENUSELECT, MAKEWPARAM(ID_VIEW_STATUS_BAR, 0), reinterpret_cast<LPARAM>(view));
+    SendMessageW(frame_->Window(), WM_MENUSELECT, MAKEWPARAM(ID_VIEW_STATUS_BAR, 0),
+                 reinterpret_cast<LPARAM>(view));
     auto panels = [this] {
         std::vector<HWND> own;
         for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"MorrowpadMenuPanel", nullptr));)
@@ -503,7 +516,8 @@ TEST_F(Frame, ATornOffMenuSendsItsCommands) {
     const HWND panel = panels()[0];
     HWND button = GetDlgItem(panel, ID_VIEW_STATUS_BAR);
     ASSERT_NE(button, nullptr);
-    SendMessageW(panel, WM_COMMAND, MAKEWPARAM(ID_VIEW_STATUS_BAR, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    SendMessageW(panel, WM_COMMAND, MAKEWPARAM(ID_VIEW_STATUS_BAR, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
     EXPECT_FALSE(GetWindowLongPtrW(frame_->StatusBar(), GWL_STYLE) & WS_VISIBLE);
     // A second tear-off of the same menu moves the panel instead.
     Command(ID_TEAR_OFF);
@@ -589,7 +603,8 @@ TEST_F(Frame, ThePlaceholdersOfItsMenusStayDisabled) {
 // could leave only that), the save temporaries beside it go, and the output
 // window says what was put back.
 TEST_F(Frame, TheNextStartPutsBackWhatAnInterruptedSaveLeft) {
-    const std::wstring d = folder_ + L"d.txt", aside = folder_ + L"~#d#.tmp", temp = folder_ + L"~MP0001#d.txt.tmp";
+    const std::wstring d = folder_ + L"d.txt", aside = folder_ + L"~#d#.tmp",
+                       temp = folder_ + L"~MP0001#d.txt.tmp";
     ASSERT_TRUE(WriteFileText(aside, "delta\r\n"));
     SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_HIDDEN);
     ASSERT_TRUE(WriteFileText(temp, "half"));
@@ -600,7 +615,8 @@ TEST_F(Frame, TheNextStartPutsBackWhatAnInterruptedSaveLeft) {
     EXPECT_EQ(GetFileAttributesW(temp.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesW(d.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
     ASSERT_NE(frame_->OutputWindow(), nullptr);
-    EXPECT_EQ(Line(frame_->OutputWindow(), 0), d + L": put back from what a save that was interrupted left beside it.");
+    EXPECT_EQ(Line(frame_->OutputWindow(), 0),
+              d + L": put back from what a save that was interrupted left beside it.");
     EXPECT_TRUE(Messages().empty());
 }
 
@@ -641,9 +657,10 @@ TEST_F(Frame, SavingInACodePageThatLacksSomeOfTheTextAsksFirst) {
         Messages().clear();
         Answers() = {c.answer};
         Command(ID_FILE_SAVE_AS);
-        ASSERT_EQ(Messages().size(), 1u) << ReadFileText(u) << " cp "
-                                         << SendMessageW(ActivePane(), MPM_GETCODEPAGE, 0, 0);
-        EXPECT_NE(Messages()[0].text.find(L"lacks some of the characters"), std::wstring::npos) << Messages()[0].text;
+        ASSERT_EQ(Messages().size(), 1u)
+            << ReadFileText(u) << " cp " << SendMessageW(ActivePane(), MPM_GETCODEPAGE, 0, 0);
+        EXPECT_NE(Messages()[0].text.find(L"lacks some of the characters"), std::wstring::npos)
+            << Messages()[0].text;
         EXPECT_EQ(ReadFileText(u), c.file);
         EXPECT_EQ(Line(ActivePane(), 0), c.shown);
     }

@@ -15,7 +15,7 @@ using testing_support::CopyFromTests;
 namespace {
 
 class Instances : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         folder_ = testing_support::MakeTempFolder(L"mp-instances-");
         ASSERT_FALSE(folder_.empty());
@@ -59,7 +59,9 @@ protected:
         EXPECT_EQ(frame ? Title(frame) : L"no frame", name + L" - Morrowpad");
         return frame;
     }
-    static DWORD ExitCode(HANDLE process, DWORD ms) { return testing_support::CChildJob::ExitCode(process, ms); }
+    static DWORD ExitCode(HANDLE process, DWORD ms) {
+        return testing_support::CChildJob::ExitCode(process, ms);
+    }
     // Closes the frame; its process ends with 0.
     static void Close(HWND frame, HANDLE process) {
         PostMessageW(frame, WM_CLOSE, 0, 0);
@@ -115,12 +117,15 @@ TEST_F(Instances, HostileHandOversNeitherEndTheProgramNorOpenAnything) {
     COPYDATASTRUCT blocks[] = {
         {MORROWPAD_HANDOVER_TAG, DWORD(huge.size()), huge.data()},
         {MORROWPAD_HANDOVER_TAG + 1, 24, const_cast<wchar_t*>(L"x \"b c.txt\"")},
-        {MORROWPAD_HANDOVER_TAG, DWORD(unterminated.size() * sizeof(wchar_t)), const_cast<wchar_t*>(unterminated.data())},
+        {MORROWPAD_HANDOVER_TAG, DWORD(unterminated.size() * sizeof(wchar_t)),
+         const_cast<wchar_t*>(unterminated.data())},
     };
     for (COPYDATASTRUCT& record : blocks) {
         DWORD_PTR result = 0;
-        SendMessageTimeoutW(frame, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record), SMTO_ABORTIFHUNG, 10000, &result);
-        EXPECT_EQ(ExitCode(first.get(), 300), DWORD(STILL_ACTIVE)) << "a block of " << record.cbData << " bytes";
+        SendMessageTimeoutW(frame, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record), SMTO_ABORTIFHUNG, 10000,
+                            &result);
+        EXPECT_EQ(ExitCode(first.get(), 300), DWORD(STILL_ACTIVE))
+            << "a block of " << record.cbData << " bytes";
         EXPECT_EQ(Title(frame), L"a.txt - Morrowpad");
     }
     shell::CUniqueHandle second = Start(L" \"" + folder_ + L"b c.txt\"");

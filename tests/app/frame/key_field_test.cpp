@@ -14,7 +14,7 @@
 namespace {
 
 class KeyFieldTest : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         parent_ = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
@@ -24,7 +24,8 @@ protected:
     }
     void TearDown() override { DestroyWindow(parent_); }
     // The key the field holds after `vk` is pressed with `held` down, and its text.
-    std::pair<uint16_t, std::wstring> Press(int vk, std::initializer_list<int> held, UINT message = WM_KEYDOWN) {
+    std::pair<uint16_t, std::wstring> Press(int vk, std::initializer_list<int> held,
+                                            UINT message = WM_KEYDOWN) {
         {
             testing_support::CHeldKeys keys(held);
             SendMessageW(field_, message, WPARAM(vk), 1);
@@ -77,7 +78,8 @@ TEST(KeyFieldMenu, OffersTheKeysThatCannotBeTyped) {
     EXPECT_EQ(GetMenuState(menu, shell::kMenuCtrl, MF_BYCOMMAND) & (MF_GRAYED | MF_CHECKED), UINT(MF_GRAYED));
     DestroyMenu(menu);
     menu = shell::BuildKeyFieldMenu(keys::kCtrl | VK_F5);
-    EXPECT_EQ(GetMenuState(menu, shell::kMenuCtrl, MF_BYCOMMAND) & (MF_GRAYED | MF_CHECKED), UINT(MF_CHECKED));
+    EXPECT_EQ(GetMenuState(menu, shell::kMenuCtrl, MF_BYCOMMAND) & (MF_GRAYED | MF_CHECKED),
+              UINT(MF_CHECKED));
     EXPECT_FALSE(GetMenuState(menu, shell::kMenuShift, MF_BYCOMMAND) & MF_CHECKED);
     DestroyMenu(menu);
 }
@@ -87,13 +89,15 @@ TEST(KeyFieldMenu, OffersTheKeysThatCannotBeTyped) {
 // a key a modifier item changes nothing.
 TEST(KeyFieldMenu, ChoicesKeepOrToggleTheModifiers) {
     const uint16_t ctrlF5 = keys::kCtrl | VK_F5;
-    const std::pair<UINT, uint16_t> choices[] = {{shell::kMenuKeyBase + VK_VOLUME_UP, keys::kCtrl | VK_VOLUME_UP},
-                                                 {shell::kMenuShift, ctrlF5 | keys::kShift},
-                                                 {shell::kMenuCtrl, VK_F5},
-                                                 {shell::kMenuWin, ctrlF5 | keys::kWin},
-                                                 {shell::kMenuAlt, ctrlF5 | keys::kAlt}};
+    const std::pair<UINT, uint16_t> choices[] = {
+        {shell::kMenuKeyBase + VK_VOLUME_UP, keys::kCtrl | VK_VOLUME_UP},
+        {shell::kMenuShift, ctrlF5 | keys::kShift},
+        {shell::kMenuCtrl, VK_F5},
+        {shell::kMenuWin, ctrlF5 | keys::kWin},
+        {shell::kMenuAlt, ctrlF5 | keys::kAlt}};
     for (const auto& [item, key] : choices) EXPECT_EQ(shell::ApplyKeyFieldChoice(ctrlF5, item), key) << item;
-    for (UINT item : {shell::kMenuWin, shell::kMenuCtrl, shell::kMenuShift, shell::kMenuAlt})  // twice: as it was
+    for (UINT item :
+         {shell::kMenuWin, shell::kMenuCtrl, shell::kMenuShift, shell::kMenuAlt})  // twice: as it was
         EXPECT_EQ(shell::ApplyKeyFieldChoice(shell::ApplyKeyFieldChoice(ctrlF5, item), item), ctrlF5) << item;
     EXPECT_EQ(shell::ApplyKeyFieldChoice(0, shell::kMenuCtrl), 0);
 }

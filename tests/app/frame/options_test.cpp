@@ -53,7 +53,7 @@ struct Keys {
 
 // The sheet over the recording frame and a throw-away program folder.
 class Options : public ::testing::Test, protected Keys, protected testing_support::COptionsSheet {
-protected:
+   protected:
     Options() : COptionsSheet(RecordingFrame(), tables_) {}
     static void SetUpTestSuite() {
         shell::SetResourceModule(LoadLibraryW((testing_support::TestFolder() + L"mui\\en.dll").c_str()));
@@ -81,7 +81,8 @@ protected:
         for (const wchar_t* s : sections) out += (s == *sections.begin() ? L"" : L"|") + Value(f, s, key);
         return out;
     }
-    void Write(File f, const wchar_t* section, std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> kv) {
+    void Write(File f, const wchar_t* section,
+               std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> kv) {
         for (const auto& [key, value] : kv) settings::WriteString(f, section, key, value);
     }
     std::wstring Macro(const std::wstring& name, const char* text) {
@@ -94,9 +95,13 @@ protected:
 };
 
 TEST(OptionsCommands, EachCommandOpensItsPage) {
-    for (const auto& [command, page] :
-         {std::pair{1230, OptionsPage::General}, {1321, OptionsPage::FileType}, {1335, OptionsPage::Font},
-          {1336, OptionsPage::Tool}, {1580, OptionsPage::Macro}, {2002, OptionsPage::Accel}, {57600, OptionsPage::General}})
+    for (const auto& [command, page] : {std::pair{1230, OptionsPage::General},
+                                        {1321, OptionsPage::FileType},
+                                        {1335, OptionsPage::Font},
+                                        {1336, OptionsPage::Tool},
+                                        {1580, OptionsPage::Macro},
+                                        {2002, OptionsPage::Accel},
+                                        {57600, OptionsPage::General}})
         EXPECT_EQ(int(shell::OptionsPageFor(command)), int(page)) << command;
 }
 
@@ -112,16 +117,21 @@ TEST_F(Options, GeneralPageKeepsNumbersInRangeAndRefusesOthers) {
         const wchar_t *detect, *recent;
         bool applied;
         const wchar_t* stored;
-    } cases[] = {{L"12abc", L"10", false, L"<missing>|<missing>"}, {L"", L"10", false, L"<missing>|<missing>"},
-                 {L"5000", L"100", true, L"4096|63"},                {L"1", L"-5", true, L"4|0"},
+    } cases[] = {{L"12abc", L"10", false, L"<missing>|<missing>"},
+                 {L"", L"10", false, L"<missing>|<missing>"},
+                 {L"5000", L"100", true, L"4096|63"},
+                 {L"1", L"-5", true, L"4|0"},
                  {L" 64 ", L"10", true, L"64|10"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.detect) + L"," + c.recent));
         Type(IDC_GEN_DETECT_BUFFER, c.detect);
         Type(IDC_GEN_RECENT_COUNT, c.recent);
         EXPECT_EQ(Apply(), c.applied);
-        if (!c.applied) { EXPECT_EQ(GetFocus(), Item(IDC_GEN_DETECT_BUFFER)); }
-        EXPECT_EQ(Value(File::Setting, L"Setting", L"AutoDetectBuffer") + L"|" + Value(File::History, L"RecentDoc", L"Count"),
+        if (!c.applied) {
+            EXPECT_EQ(GetFocus(), Item(IDC_GEN_DETECT_BUFFER));
+        }
+        EXPECT_EQ(Value(File::Setting, L"Setting", L"AutoDetectBuffer") + L"|" +
+                      Value(File::History, L"RecentDoc", L"Count"),
                   c.stored);
     }
     EXPECT_EQ(Value(File::Setting, L"Setting", L"FullScreenDialog"), L"Y");
@@ -153,7 +163,8 @@ TEST_F(Options, FilePageWritesItsFourKeys) {
     Click(IDC_FILE_EXCLUSIVE);
     Type(IDC_FILE_AUTOWRAP, L"500");
     ASSERT_TRUE(Apply());
-    EXPECT_EQ(Values(File::Setting, L"Setting", {L"DefaultFileFormat", L"DefaultEncoding", L"ExclusiveMode", L"AutoWrapMax"}),
+    EXPECT_EQ(Values(File::Setting, L"Setting",
+                     {L"DefaultFileFormat", L"DefaultEncoding", L"ExclusiveMode", L"AutoWrapMax"}),
               L"2|65001|N|500");
 }
 
@@ -180,7 +191,11 @@ TEST_F(Options, FilePageShowsTheSettingsAndRefusesABadNumber) {
 TEST_F(Options, FileTypePageWritesTheListWithTabSizesKeptInRange) {
     settings::WriteInt(File::Syntax, L"Syntax", L"Count", 2);
     Write(File::Syntax, L"Syntax0",
-          {{L"Title", L"C++"}, {L"File", L"cpp.vbs"}, {L"Ext", L"c;cpp;h"}, {L"Template", L"cpp.txt"}, {L"Tab", L"4"},
+          {{L"Title", L"C++"},
+           {L"File", L"cpp.vbs"},
+           {L"Ext", L"c;cpp;h"},
+           {L"Template", L"cpp.txt"},
+           {L"Tab", L"4"},
            {L"Names", L"Makefile;*.mk.in"}});
     Write(File::Syntax, L"Syntax1", {{L"Title", L"Text"}, {L"File", L"text.vbs"}});
     ASSERT_TRUE(Open(OptionsPage::FileType));
@@ -200,8 +215,10 @@ TEST_F(Options, FileTypePageWritesTheListWithTabSizesKeptInRange) {
     Type(IDC_TYPE_TAB, L"-3");
     ASSERT_TRUE(Apply());
     EXPECT_EQ(Value(File::Syntax, L"Syntax", L"Count"), L"4");
-    EXPECT_EQ(Values(File::Syntax, L"Syntax0", {L"Template", L"Names", L"Tab"}), L"cpp.txt|Makefile;*.mk.in|4");
-    EXPECT_EQ(Values(File::Syntax, L"Syntax3", {L"Title", L"Ext", L"Names", L"Tab"}), L"Python|py|SConstruct|4");
+    EXPECT_EQ(Values(File::Syntax, L"Syntax0", {L"Template", L"Names", L"Tab"}),
+              L"cpp.txt|Makefile;*.mk.in|4");
+    EXPECT_EQ(Values(File::Syntax, L"Syntax3", {L"Title", L"Ext", L"Names", L"Tab"}),
+              L"Python|py|SConstruct|4");
     EXPECT_EQ(Value(File::Syntax, L"Syntax1", L"Tab"), L"32");
     EXPECT_EQ(Value(File::Syntax, L"Syntax2", L"Title"), L"<missing>");
     // Removing the first entry renumbers the rest; no stale section stays.
@@ -222,8 +239,8 @@ TEST_F(Options, FileTypePageReadsADamagedListSafely) {
     EXPECT_EQ(Text(IDC_TYPE_TAB), L"");
     Type(IDC_TYPE_EXT, L"c");
     ASSERT_TRUE(Apply());
-    EXPECT_EQ(Value(File::Syntax, L"Syntax", L"Count") + L"|" + Value(File::Syntax, L"Syntax0", L"Tab") + L"|" +
-                  Value(File::Syntax, L"Syntax2", L"Title"),
+    EXPECT_EQ(Value(File::Syntax, L"Syntax", L"Count") + L"|" + Value(File::Syntax, L"Syntax0", L"Tab") +
+                  L"|" + Value(File::Syntax, L"Syntax2", L"Title"),
               L"3|0|Far");
     // A tab size without a number is refused.
     Close();
@@ -308,8 +325,9 @@ TEST_F(Options, AccelPageAssignsRefusesATakenKeyAndRemoves) {
     EXPECT_NE(Text(IDC_ACCEL_STATUS).find(L"Open"), std::wstring::npos) << Text(IDC_ACCEL_STATUS);
     ASSERT_TRUE(Apply());
     EXPECT_FALSE(tables_.commandsModified);
-    EXPECT_EQ(Values(File::Key, L"Global", {L"Command0", L"Command1"}),
-              std::to_wstring((ID_FILE_OPEN << 16) | ctrlO) + L"|" + std::to_wstring((ID_FILE_NEW << 16) | ctrlN));
+    EXPECT_EQ(
+        Values(File::Key, L"Global", {L"Command0", L"Command1"}),
+        std::to_wstring((ID_FILE_OPEN << 16) | ctrlO) + L"|" + std::to_wstring((ID_FILE_NEW << 16) | ctrlN));
 
     ChooseList(IDC_ACCEL_KEYS, 0);
     Click(IDC_ACCEL_REMOVE);
@@ -358,9 +376,9 @@ TEST_F(Options, CancelGivesBackTheKeyTablesAsTheyWereAtTheLastApply) {
 TEST_F(Options, KeyFieldKeepsTheKeysTheDialogWouldTake) {
     ASSERT_TRUE(Open(OptionsPage::Accel));
     ASSERT_TRUE(SelectTreeItem(IDC_ACCEL_TREE, L"Save"));
-    for (const auto& [down, vk, held, shown] :
-         {std::tuple{UINT(WM_KEYDOWN), VK_RETURN, 0, L"Enter"}, {WM_KEYDOWN, VK_ESCAPE, 0, L"Esc"},
-          {WM_SYSKEYDOWN, 'A', VK_MENU, L"Alt+A"}}) {
+    for (const auto& [down, vk, held, shown] : {std::tuple{UINT(WM_KEYDOWN), VK_RETURN, 0, L"Enter"},
+                                                {WM_KEYDOWN, VK_ESCAPE, 0, L"Esc"},
+                                                {WM_SYSKEYDOWN, 'A', VK_MENU, L"Alt+A"}}) {
         CHeldKeys keys(held ? std::vector<int>{held} : std::vector<int>{});
         SetFocus(Item(IDC_ACCEL_KEY));
         PostMessageW(Item(IDC_ACCEL_KEY), down, WPARAM(vk), 1);
@@ -378,7 +396,9 @@ TEST_F(Options, KeyFieldKeepsTheKeysTheDialogWouldTake) {
 
 TEST_F(Options, EveryPageOpensOverDamagedSettings) {
     Write(File::Setting, L"Setting",
-          {{L"AutoDetectBuffer", L"lots"}, {L"DefaultEncoding", L"-7"}, {L"DefaultFileFormat", L"9"},
+          {{L"AutoDetectBuffer", L"lots"},
+           {L"DefaultEncoding", L"-7"},
+           {L"DefaultFileFormat", L"9"},
            {L"Language", L"..\\..\\nowhere.dll"}});
     Write(File::Setting, L"Fonts", {{L"Font0", L"Courier New,,,"}});
     Write(File::Setting, L"Tab", {{L"Style", L"77"}});
@@ -396,8 +416,9 @@ TEST_F(Options, EveryPageOpensOverDamagedSettings) {
     EXPECT_FALSE(Checked(IDC_TOOL_CAPTURE));
     EXPECT_TRUE(Apply());
     // Nothing was changed: nothing was written over the damaged values.
-    EXPECT_EQ(Value(File::Setting, L"Setting", L"AutoDetectBuffer") + L"|" + Value(File::Setting, L"Fonts", L"Font0") +
-                  L"|" + Value(File::Syntax, L"Syntax", L"Count") + L"|" + Value(File::Tools, L"Tool0", L"Flag"),
+    EXPECT_EQ(Value(File::Setting, L"Setting", L"AutoDetectBuffer") + L"|" +
+                  Value(File::Setting, L"Fonts", L"Font0") + L"|" + Value(File::Syntax, L"Syntax", L"Count") +
+                  L"|" + Value(File::Tools, L"Tool0", L"Flag"),
               L"lots|Courier New,,,|-4|junk");
 }
 
@@ -433,7 +454,8 @@ TEST_F(Options, MacroPageBindsAndRemovesAKey) {
 }
 
 TEST_F(Options, ToolPageRewritesTheToolsFile) {
-    Write(File::Tools, L"Tool0", {{L"Title", L"Old"}, {L"ExePath", L"old.exe"}, {L"Args", L"\"# $(File) \""}, {L"Flag", L"2"}});
+    Write(File::Tools, L"Tool0",
+          {{L"Title", L"Old"}, {L"ExePath", L"old.exe"}, {L"Args", L"\"# $(File) \""}, {L"Flag", L"2"}});
     Write(File::Tools, L"Stray", {{L"Key", L"gone after the rewrite"}});
     ASSERT_TRUE(Open(OptionsPage::Tool));
     EXPECT_FALSE(GetWindowLongW(Item(IDC_TOOL_LIST), GWL_STYLE) & LBS_SORT);  // list order is tool order
@@ -489,7 +511,8 @@ TEST_F(Options, ToolPageOffersThePlaceholdersAndABrowseButton) {
     Click(IDC_TOOL_BROWSE);
     EXPECT_EQ(Text(IDC_TOOL_EXE), L"C:\\Program Files\\tool.exe");
     ASSERT_TRUE(Apply());
-    EXPECT_EQ(Values(File::Tools, L"Tool0", {L"Args", L"ExePath"}), L"#-n $(CurLine)|C:\\Program Files\\tool.exe");
+    EXPECT_EQ(Values(File::Tools, L"Tool0", {L"Args", L"ExePath"}),
+              L"#-n $(CurLine)|C:\\Program Files\\tool.exe");
     shell::SetToolPickers(nullptr, nullptr);
 }
 
@@ -515,8 +538,8 @@ TEST_F(Options, LanguagePageWritesTheChosenLibrary) {
     ASSERT_TRUE(Open(OptionsPage::Language));
     EXPECT_EQ(Count(IDC_LAN_LIST, CB_GETCOUNT), 2);
     EXPECT_EQ(Text(IDC_LAN_LIST), english);  // the default, mui\en.dll
-    const LRESULT at =
-        SendMessageW(Item(IDC_LAN_LIST), CB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(german.c_str()));
+    const LRESULT at = SendMessageW(Item(IDC_LAN_LIST), CB_FINDSTRINGEXACT, WPARAM(-1),
+                                    reinterpret_cast<LPARAM>(german.c_str()));
     ASSERT_GE(at, 0);
     ChooseCombo(IDC_LAN_LIST, int(at));
     ASSERT_TRUE(Apply());
@@ -576,8 +599,8 @@ TEST_F(Options, GeneralPageRegistersTheShellMenuWhenTicked) {
     EXPECT_FALSE(Checked(IDC_GEN_SHELL_MENU));
     Close();
     HKEY installed = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\*\\shell\\Morrowpad\\command", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &installed, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\*\\shell\\Morrowpad\\command", 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &installed, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(installed);
     ASSERT_TRUE(Open(OptionsPage::General));

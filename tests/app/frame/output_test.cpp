@@ -97,7 +97,8 @@ TEST(ResultLine, OnlyLinesThatStartWithTheFilePartAndHaveAPosition) {
         std::wstring path;
         int line = -1, column = -1;
         EXPECT_TRUE(shell::ParseResultLine(c.text, &path, &line, &column)) << c.text;
-        EXPECT_EQ(std::make_tuple(path, line, column), std::make_tuple(std::wstring(c.path), c.line, c.column))
+        EXPECT_EQ(std::make_tuple(path, line, column),
+                  std::make_tuple(std::wstring(c.path), c.line, c.column))
             << c.text;
     }
     std::wstring path = L"unchanged";
@@ -142,8 +143,30 @@ TEST_F(OutputTest, TypingPastingAndTextChangingCommandsBeepAndChangeNothing) {
     EXPECT_EQ(Text(out), L"alpha\nbeta");
     SetClipboardText(L"pasted");
     // Select everything so that every command has something to change.
-    for (UINT id : {UINT(ECMD_PASTE), 26u, 27u, 28u, 29u, 30u, 31u, 32u, 34u, 35u, 36u, 44u, 45u, 47u, 48u, 49u,
-                    50u, 51u, 53u, 54u, 57u, 58u, 65u, 66u}) {
+    for (UINT id : {UINT(ECMD_PASTE),
+                    26u,
+                    27u,
+                    28u,
+                    29u,
+                    30u,
+                    31u,
+                    32u,
+                    34u,
+                    35u,
+                    36u,
+                    44u,
+                    45u,
+                    47u,
+                    48u,
+                    49u,
+                    50u,
+                    51u,
+                    53u,
+                    54u,
+                    57u,
+                    58u,
+                    65u,
+                    66u}) {
         Send(out, WM_COMMAND, ECMD_SELECTALL);
         g_beeps = 0;
         Send(out, WM_COMMAND, id);

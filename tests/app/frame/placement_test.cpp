@@ -26,9 +26,9 @@ TEST(WinPos, NineNumbersParse) {
 // Eight or ten numbers, a word, an empty window or work area, a window
 // right of the work area.
 TEST(WinPos, MalformedOrOffScreenValuesAreIgnored) {
-    for (const wchar_t* value :
-         {L"", L"1,100,50,900,650,0,0,1600", L"1,100,50,900,650,0,0,1600,1200,5", L"1,100,50,900,x,0,0,1600,1200",
-          L"1,100,50,100,650,0,0,1600,1200", L"1,100,50,900,650,0,0,0,1200", L"1,2000,50,2900,650,0,0,1600,1200"})
+    for (const wchar_t* value : {L"", L"1,100,50,900,650,0,0,1600", L"1,100,50,900,650,0,0,1600,1200,5",
+                                 L"1,100,50,900,x,0,0,1600,1200", L"1,100,50,100,650,0,0,1600,1200",
+                                 L"1,100,50,900,650,0,0,0,1200", L"1,2000,50,2900,650,0,0,1600,1200"})
         EXPECT_FALSE(ParseWinPos(value)) << value;
 }
 
@@ -48,7 +48,7 @@ TEST(WinPos, SizeScalesToTheCurrentWorkAreaUnlessMaximised) {
 }
 
 class Placement : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         settings::SetProgramFolder(testing_support::MakeTempFolder(L"mp-placement-"));
         window_ = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
@@ -126,8 +126,8 @@ TEST_F(Placement, SaveWritesTheWindowAndTheWorkArea) {
 // A show command from the file that would hide or minimise the frame leaves
 // the single instance out of reach: such values show the window normally.
 TEST_F(Placement, AStoredHiddenOrMinimisedStateShowsTheWindow) {
-    for (const wchar_t* saved : {L"0,10,20,410,320,0,0,800,600", L"6,10,20,410,320,0,0,800,600",
-                                 L"2,10,20,410,320,0,0,800,600"}) {
+    for (const wchar_t* saved :
+         {L"0,10,20,410,320,0,0,800,600", L"6,10,20,410,320,0,0,800,600", L"2,10,20,410,320,0,0,800,600"}) {
         ShowWindow(window_, SW_HIDE);
         Store(saved);
         ASSERT_TRUE(shell::RestorePlacement(window_));

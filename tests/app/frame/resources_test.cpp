@@ -27,7 +27,8 @@ HMODULE Self() { return GetModuleHandleW(nullptr); }
 using testing_support::Pixels;
 
 Pixels ReadBitmapResource(int id) {
-    auto bitmap = static_cast<HBITMAP>(LoadImageW(Self(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    auto bitmap = static_cast<HBITMAP>(
+        LoadImageW(Self(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     Pixels out = testing_support::ReadBitmap(bitmap);
     if (bitmap) DeleteObject(bitmap);
     return out;
@@ -72,7 +73,8 @@ std::set<std::pair<int, int>> GroupSizes(int id, LPCWSTR type) {
 // icon changes some pixels and is not one flat colour.
 void ExpectVisibleIcon(HICON icon, int w, int h) {
     ASSERT_TRUE(icon);
-    const Pixels p = testing_support::Drawn(w, h, [&](HDC dc) { DrawIconEx(dc, 0, 0, icon, w, h, 0, nullptr, DI_NORMAL); });
+    const Pixels p = testing_support::Drawn(
+        w, h, [&](HDC dc) { DrawIconEx(dc, 0, 0, icon, w, h, 0, nullptr, DI_NORMAL); });
     ASSERT_EQ(p.width, w);
     const std::vector<COLORREF> all = p.all();
     EXPECT_GE(all.size() - size_t(std::count(all.begin(), all.end(), RGB(255, 255, 255))), size_t(w * h / 8));
@@ -85,13 +87,15 @@ TEST(Resources, ToolBarsHaveTheirButtonsInOrderAndAnImageEach) {
     const struct {
         int bar, bitmap;
         const std::vector<WORD>& buttons;
-    } bars[] = {{IDR_MAIN_TOOLBAR, IDB_TOOLBAR, kMainButtons}, {IDR_PRINT_TOOLBAR, IDB_PRINT_TOOLBAR, kPrintButtons}};
+    } bars[] = {{IDR_MAIN_TOOLBAR, IDB_TOOLBAR, kMainButtons},
+                {IDR_PRINT_TOOLBAR, IDB_PRINT_TOOLBAR, kPrintButtons}};
     for (const auto& b : bars) {
         SCOPED_TRACE(b.bar);
         int width = 0, height = 0;
         EXPECT_EQ(shell::LoadToolBarResource(Self(), b.bar, &width, &height), b.buttons);
         EXPECT_EQ(std::vector<int>({width, height}), std::vector<int>({16, 15}));
-        ExpectNoBlankImage(ReadBitmapResource(b.bitmap), b.buttons.size() - size_t(std::count(b.buttons.begin(), b.buttons.end(), 0)));
+        ExpectNoBlankImage(ReadBitmapResource(b.bitmap),
+                           b.buttons.size() - size_t(std::count(b.buttons.begin(), b.buttons.end(), 0)));
     }
     int width = -1;
     EXPECT_TRUE(shell::LoadToolBarResource(Self(), 9999, &width, nullptr).empty());
@@ -108,8 +112,9 @@ TEST(Resources, TheStripTheIconsAndTheCursorHaveTheirSizes) {
     const struct {
         int id, w, h;
         bool visible;
-    } icons[] = {{IDI_MAINFRAME, 16, 16, true}, {IDI_MAINFRAME, 32, 32, true}, {IDI_MAINFRAME, 48, 48, true},
-                 {IDI_PANE_MENU, 9, 16, false}, {IDI_PANE_SYNTAX, 16, 16, false}, {IDI_PANE_TABS, 16, 16, false}};
+    } icons[] = {{IDI_MAINFRAME, 16, 16, true},    {IDI_MAINFRAME, 32, 32, true},
+                 {IDI_MAINFRAME, 48, 48, true},    {IDI_PANE_MENU, 9, 16, false},
+                 {IDI_PANE_SYNTAX, 16, 16, false}, {IDI_PANE_TABS, 16, 16, false}};
     for (const auto& i : icons) {
         SCOPED_TRACE(testing::Message() << i.id << " " << i.w << "x" << i.h);
         EXPECT_TRUE(GroupSizes(i.id, RT_GROUP_ICON).count({i.w, i.h}));
@@ -121,7 +126,8 @@ TEST(Resources, TheStripTheIconsAndTheCursorHaveTheirSizes) {
     EXPECT_TRUE(GroupSizes(IDC_RECORDING, RT_GROUP_CURSOR).count({32, 32}));
     ICONINFO info = {};
     ASSERT_TRUE(GetIconInfo(LoadCursorW(Self(), MAKEINTRESOURCEW(IDC_RECORDING)), &info));
-    EXPECT_EQ(std::vector<DWORD>({DWORD(info.fIcon), info.xHotspot, info.yHotspot}), std::vector<DWORD>({0, 0, 0}));
+    EXPECT_EQ(std::vector<DWORD>({DWORD(info.fIcon), info.xHotspot, info.yHotspot}),
+              std::vector<DWORD>({0, 0, 0}));
     if (info.hbmColor) DeleteObject(info.hbmColor);
     if (info.hbmMask) DeleteObject(info.hbmMask);
 }

@@ -45,7 +45,7 @@ void NoteAndClose() {
 }
 
 class Startup : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         folder_ = testing_support::MakeTempFolder(L"mp-startup-");
         ASSERT_FALSE(folder_.empty());

@@ -47,10 +47,12 @@ const char kNoPrinter[] =
 
 TEST(PageLayout, BandsRowsAndPages) {
     EXPECT_EQ(Bands(printing::ComputePageRects(2479, 3508, 40)),
-              (std::vector<RECT>{{0, 0, 2479, 3508}, {0, 0, 2479, 60}, {0, 3448, 2479, 3508}, {0, 80, 2479, 3428}}));
+              (std::vector<RECT>{
+                  {0, 0, 2479, 3508}, {0, 0, 2479, 60}, {0, 3448, 2479, 3508}, {0, 80, 2479, 3428}}));
     // An odd height: the half is rounded down on both bands.
-    EXPECT_EQ(Bands(printing::ComputePageRects(1000, 1000, 41)),
-              (std::vector<RECT>{{0, 0, 1000, 1000}, {0, 0, 1000, 62}, {0, 938, 1000, 1000}, {0, 82, 1000, 918}}));
+    EXPECT_EQ(
+        Bands(printing::ComputePageRects(1000, 1000, 41)),
+        (std::vector<RECT>{{0, 0, 1000, 1000}, {0, 0, 1000, 62}, {0, 938, 1000, 1000}, {0, 82, 1000, 918}}));
     // A page smaller than its bands gives an empty body, not an inverted one.
     const printing::PageRects tiny = printing::ComputePageRects(100, 50, 40);
     EXPECT_GE(tiny.body.bottom, tiny.body.top);
@@ -60,7 +62,8 @@ TEST(PageLayout, BandsRowsAndPages) {
     EXPECT_EQ(std::vector<int>({printing::RowsPerPage(100, 30), printing::RowsPerPage(20, 30)}),
               std::vector<int>({3, 1}));
     const int rows[] = {7, 8, 9, 10, 0}, pages[] = {3, 3, 3, 4, 1};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(printing::PageCount(rows[i], 100, 30), pages[i]) << rows[i] << " rows";
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(printing::PageCount(rows[i], 100, 30), pages[i]) << rows[i] << " rows";
     EXPECT_EQ(printing::PageCount(5, 100, 0), 5);
 }
 
@@ -74,7 +77,8 @@ TEST(PageLayout, HeaderFooterAndPaper) {
     EXPECT_EQ(printing::FileNamePart(L""), L"");
     // The locale's paper in 0.01 mm, and A4 at 96 dpi less two quarter
     // inches: 746 pixels across.
-    const int paper[][3] = {{1, 21590, 27940}, {9, 21000, 29700}, {5, 21590, 35560}, {8, 29700, 42000}, {0, 21000, 29700}};
+    const int paper[][3] = {
+        {1, 21590, 27940}, {9, 21000, 29700}, {5, 21590, 35560}, {8, 29700, 42000}, {0, 21000, 29700}};
     for (const auto& c : paper) {
         const printing::Paper p = printing::PaperOfLocale(c[0]);
         EXPECT_EQ(std::make_pair(p.width, p.height), std::make_pair(c[1], c[2])) << c[0];
@@ -128,7 +132,8 @@ std::wstring RowText(const std::vector<TextRecord>& texts, LONG y, const TextRec
     std::vector<const TextRecord*> row;
     for (const TextRecord& t : texts)
         if (t.at.y == y && !t.text.empty()) row.push_back(&t);
-    std::sort(row.begin(), row.end(), [](const TextRecord* a, const TextRecord* b) { return a->at.x < b->at.x; });
+    std::sort(row.begin(), row.end(),
+              [](const TextRecord* a, const TextRecord* b) { return a->at.x < b->at.x; });
     std::wstring text;
     for (const TextRecord* t : row) text += (text.empty() ? L"" : L" ") + t->text;
     if (first) *first = row.empty() ? nullptr : row.front();
@@ -166,8 +171,8 @@ class PrintFrameTest : public testing_support::CFrameTest {
     CPrintFrame* OpenPreview(bool printer = false) {
         if (printer)
             return CPrintFrame::FromWindow(CPrintFrame::Open(frame_->Window(), frame_->ActivePane(), true));
-        CPrintFrame* f =
-            CPrintFrame::FromWindow(CPrintFrame::OpenOnDevice(frame_->Window(), frame_->ActivePane(), device_));
+        CPrintFrame* f = CPrintFrame::FromWindow(
+            CPrintFrame::OpenOnDevice(frame_->Window(), frame_->ActivePane(), device_));
         if (f && Send(f->HiddenControl(), MPM_VIEWPART, 0, -1)) Command(f, printing::ID_PREVIEW_NUMBERS);
         return f;
     }
@@ -181,7 +186,9 @@ class PrintFrameTest : public testing_support::CFrameTest {
         frame_->CloseAll(false);
         return rows;
     }
-    static LRESULT Send(HWND w, UINT msg, WPARAM wp = 0, LPARAM lp = 0) { return SendMessageW(w, msg, wp, lp); }
+    static LRESULT Send(HWND w, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
+        return SendMessageW(w, msg, wp, lp);
+    }
     static int LineHeight(CPrintFrame* f) { return int(Send(f->HiddenControl(), MPM_LINEHEIGHT)); }
     static int BodyHeight(CPrintFrame* f) { return f->Rects().body.bottom - f->Rects().body.top; }
     static void Command(CPrintFrame* f, UINT id) { Send(f->Window(), WM_COMMAND, id); }
@@ -214,14 +221,16 @@ TEST_F(PrintFrameTest, HeaderFooterAndSteppingThroughEveryPage) {
     SIZE zero = {};  // the width of "0"
     GetTextExtentPoint32W(device_, L"0", 1, &zero);
     SelectObject(device_, old);
-    EXPECT_EQ(Bands(f->Rects()), Bands(printing::ComputePageRects(GetDeviceCaps(device_, HORZRES),
-                                                                  GetDeviceCaps(device_, VERTRES), tm.tmHeight)));
+    EXPECT_EQ(Bands(f->Rects()),
+              Bands(printing::ComputePageRects(GetDeviceCaps(device_, HORZRES),
+                                               GetDeviceCaps(device_, VERTRES), tm.tmHeight)));
     ASSERT_NE(f->HiddenControl(), nullptr);
     EXPECT_FALSE(IsWindowVisible(f->HiddenControl()));
     EXPECT_EQ(Send(f->HiddenControl(), MPM_GETLINECOUNT), 4 * rows + 2);
     ASSERT_EQ(f->PageCount(), 5);
     EXPECT_EQ(f->HeaderFileName(), L"doc.txt");
-    EXPECT_TRUE(std::regex_match(f->HeaderDateTime(), std::wregex(L"\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d")))
+    EXPECT_TRUE(
+        std::regex_match(f->HeaderDateTime(), std::wregex(L"\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d")))
         << testing::PrintToString(f->HeaderDateTime());
     // Which of Previous and Next are enabled.
     auto steps = [f] {
@@ -247,7 +256,8 @@ TEST_F(PrintFrameTest, HeaderFooterAndSteppingThroughEveryPage) {
         EXPECT_EQ(Where(Find(texts, L"doc.txt"), r.header), "left edge");
         EXPECT_EQ(Where(Find(texts, f->HeaderDateTime()), r.header), "right half");
         EXPECT_EQ(Where(Find(texts, printing::FooterText(page, 5)), r.footer), "left of the middle");
-        EXPECT_EQ(testing_support::StatusTextOf(f->StatusBar()), L"Page " + std::to_wstring(page + 1) + L" of 5");
+        EXPECT_EQ(testing_support::StatusTextOf(f->StatusBar()),
+                  L"Page " + std::to_wstring(page + 1) + L" of 5");
     }
     HENHMETAFILE last = f->PreviewPage();
     Command(f, printing::ID_PREVIEW_NEXT);  // there is no sixth page
@@ -316,7 +326,8 @@ TEST_F(PrintFrameTest, ZoomWrapAndTheMainFrameDisabledWhileOpen) {
     EXPECT_EQ(f->Zoom(), 1.0);
     RECT pane;
     GetClientRect(f->PreviewWindow(), &pane);
-    auto* preview = reinterpret_cast<printing::CPreviewPane*>(GetWindowLongPtrW(f->PreviewWindow(), GWLP_USERDATA));
+    auto* preview =
+        reinterpret_cast<printing::CPreviewPane*>(GetWindowLongPtrW(f->PreviewWindow(), GWLP_USERDATA));
     ASSERT_NE(preview, nullptr);
     const RECT fit = preview->PageRect();
     EXPECT_LE(fit.bottom - fit.top, pane.bottom);
@@ -409,8 +420,8 @@ TEST_F(PrintFrameTest, WithoutAPrinterPreviewShowsTheLocalesPaperAndPrintSaysWhy
 // The job loops with a job of the test's own
 
 struct CountingJob : printing::IPageJob {
-    int valid = 3;    // pages 0..valid-1 exist
-    int failAt = -1;  // DrawPage fails on this page
+    int valid = 3;                                  // pages 0..valid-1 exist
+    int failAt = -1;                                // DrawPage fails on this page
     std::vector<int> counts = std::vector<int>(5);  // begun, ended, before, drawn, after
     void BeginJob() override { ++counts[0]; }
     void EndJob() override { ++counts[1]; }
@@ -456,7 +467,8 @@ TEST(PrintJob, OnAPrinterAllValidPagesOrUpToTheFailedOne) {
         int failAt;
         bool ok;
         std::vector<int> counts;
-    } jobs[] = {{L"all", -1, true, {1, 1, 3, 3, 3}}, {L"failed", 1, false, {1, 1, 2, 2, 2}},
+    } jobs[] = {{L"all", -1, true, {1, 1, 3, 3, 3}},
+                {L"failed", 1, false, {1, 1, 2, 2, 2}},
                 {L"again", -1, true, {1, 1, 3, 3, 3}}};
     for (const auto& c : jobs) {
         CountingJob job;
@@ -482,7 +494,8 @@ struct DialogAnswer {
 
 bool Answer(HWND owner, const printing::CPrinter& printer, printing::PrintChoice* choice) {
     ++g_answer.asked;
-    if (CPrintFrame* f = CPrintFrame::FromWindow(owner)) g_answer.pages = f->PageCount(), g_answer.rects = f->Rects();
+    if (CPrintFrame* f = CPrintFrame::FromWindow(owner))
+        g_answer.pages = f->PageCount(), g_answer.rects = f->Rects();
     if (HDC dc = printer.CreateDc()) g_answer.dpi = GetDeviceCaps(dc, LOGPIXELSY), DeleteDC(dc);
     choice->action = g_answer.action;
     choice->output = g_answer.output;
@@ -536,12 +549,15 @@ TEST_F(PrintFrameTest, PrintDialogCancelApplyAndAFailedJob) {
 // Printed pages: the print command on the private print service's printer,
 // its PostScript output rendered to images by the system's Ghostscript.
 
-bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // A page image read from a BMP file: how many pixels are dark in a rectangle.
 struct PageImage {
     explicit PageImage(const std::wstring& path) {
-        HBITMAP bitmap = static_cast<HBITMAP>(LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+        HBITMAP bitmap =
+            static_cast<HBITMAP>(LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
         BITMAP bm = {};
         if (!bitmap || !GetObjectW(bitmap, sizeof bm, &bm)) return;
         BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB}};
@@ -594,9 +610,9 @@ TEST_F(PrintFrameTest, PrintedPagesShowHeaderRuleTextAndFooter) {
     // Ghostscript run by the host's shell, which marks its end with a file
     // (a Unix program started from here is not waited for by handle).
     const int dpi = 100;
-    std::wstring line = L"Z:\\bin\\sh -c \"gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bmp16m -r" + std::to_wstring(dpi) +
-                        L" -sOutputFile=" + hostDir + L"/page%d.bmp " + hostDir + L"/job.ps > " + hostDir +
-                        L"/gs.log 2>&1; touch " + hostDir + L"/done\"";
+    std::wstring line = L"Z:\\bin\\sh -c \"gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bmp16m -r" +
+                        std::to_wstring(dpi) + L" -sOutputFile=" + hostDir + L"/page%d.bmp " + hostDir +
+                        L"/job.ps > " + hostDir + L"/gs.log 2>&1; touch " + hostDir + L"/done\"";
     STARTUPINFOW si = {sizeof si};
     PROCESS_INFORMATION pi = {};
     ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
@@ -631,13 +647,14 @@ TEST_F(PrintFrameTest, PrintedPagesShowHeaderRuleTextAndFooter) {
             const char* what;
             int x0, y0, x1, y1;
             bool inked;
-        } regions[] = {{"file name", 0, top, w / 4, bottom, true},
-                       {"date and time", w * 3 / 4, top, w, bottom, true},
-                       {"header middle", w * 2 / 5, top, w * 3 / 5, bottom, false},
-                       {"below the last row", 0, Y(r.body.top + rowsHere * lh) + 2, w, Y(r.body.bottom), false},
-                       {"footer", w * 2 / 5, foot, w * 3 / 5, footEnd, true},
-                       {"footer left", 0, foot, w / 3, footEnd, false},
-                       {"footer right", w * 2 / 3, foot, w, footEnd, false}};
+        } regions[] = {
+            {"file name", 0, top, w / 4, bottom, true},
+            {"date and time", w * 3 / 4, top, w, bottom, true},
+            {"header middle", w * 2 / 5, top, w * 3 / 5, bottom, false},
+            {"below the last row", 0, Y(r.body.top + rowsHere * lh) + 2, w, Y(r.body.bottom), false},
+            {"footer", w * 2 / 5, foot, w * 3 / 5, footEnd, true},
+            {"footer left", 0, foot, w / 3, footEnd, false},
+            {"footer right", w * 2 / 3, foot, w, footEnd, false}};
         for (const auto& g : regions) {
             const int ink = image.DarkIn(g.x0, g.y0, g.x1, g.y1);
             EXPECT_TRUE(g.inked ? ink > 20 : ink == 0) << g.what << ": " << ink << " dark pixels";

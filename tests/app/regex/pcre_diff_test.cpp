@@ -16,7 +16,7 @@
 namespace {
 
 class Gen {
-public:
+   public:
     explicit Gen(unsigned seed) : rng_(seed) {}
     int R(int n) { return int(rng_() % unsigned(n)); }
 
@@ -27,15 +27,18 @@ public:
         return p;
     }
 
-private:
+   private:
     std::string Atom(int depth, int& groups) {
         switch (depth > 0 ? R(15) : R(7)) {
-            case 0: case 1: case 2: return std::string(1, "abc"[R(3)]);
+            case 0:
+            case 1:
+            case 2: return std::string(1, "abc"[R(3)]);
             case 3: return ".";
             case 4: return R(2) ? "[ab]" : "[^a]";
             case 5: return "\\d";
             case 6: return R(2) ? "\\b" : "\\w";
-            case 7: case 8: {
+            case 7:
+            case 8: {
                 const int number = ++groups;
                 const std::string body = Alt(depth - 1, groups);
                 closed_.push_back(number);
@@ -50,7 +53,8 @@ private:
             case 13: return groups == 0 ? "b" : "(?R" + std::to_string(1 + R(groups)) + ")";
             // References only to groups already closed: the engines differ on
             // a reference inside its own group.
-            default: return closed_.empty() ? "a" : "\\" + std::to_string(closed_[size_t(R(int(closed_.size())))]);
+            default:
+                return closed_.empty() ? "a" : "\\" + std::to_string(closed_[size_t(R(int(closed_.size())))]);
         }
     }
     std::string Quantified(int depth, int& groups) {
@@ -81,7 +85,7 @@ private:
     }
     std::mt19937 rng_;
 
-public:
+   public:
     std::vector<int> closed_;
 };
 
@@ -91,17 +95,17 @@ std::string Text(Gen& g) {
     return t;
 }
 
-
 // Every group's "start,end" of the first match, "-" for none, "!" when
 // the engine gave up (too complex, or an error such as PCRE2's recursion loop).
 std::string Pcre2Find(const std::u16string& pattern, const std::u16string& text, uint32_t options) {
     int err = 0;
     PCRE2_SIZE off = 0;
-    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR16>(pattern.c_str()), pattern.size(), options, &err,
-                                     &off, nullptr);
+    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR16>(pattern.c_str()), pattern.size(), options,
+                                     &err, &off, nullptr);
     if (!code) return "bad";
     pcre2_match_data* md = pcre2_match_data_create_from_pattern(code, nullptr);
-    const int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR16>(text.c_str()), text.size(), 0, 0, md, nullptr);
+    const int rc =
+        pcre2_match(code, reinterpret_cast<PCRE2_SPTR16>(text.c_str()), text.size(), 0, 0, md, nullptr);
     std::string out = rc == PCRE2_ERROR_NOMATCH ? "-" : "!";
     if (rc > 0) {
         out.clear();
@@ -109,7 +113,8 @@ std::string Pcre2Find(const std::u16string& pattern, const std::u16string& text,
         const uint32_t pairs = pcre2_get_ovector_count(md);
         for (uint32_t g = 0; g < pairs; ++g) {
             if (g) out += "|";
-            out += ov[2 * g] == PCRE2_UNSET ? "-1,-1" : std::to_string(ov[2 * g]) + "," + std::to_string(ov[2 * g + 1]);
+            out += ov[2 * g] == PCRE2_UNSET ? "-1,-1"
+                                            : std::to_string(ov[2 * g]) + "," + std::to_string(ov[2 * g + 1]);
         }
     }
     pcre2_match_data_free(md);
@@ -171,7 +176,7 @@ namespace {
 // Patterns over letters with mixed case (ASCII and not), for ignore case, and
 // patterns rendered twice, forwards and mirrored, for right to left.
 class MirrorGen {
-public:
+   public:
     explicit MirrorGen(unsigned seed) : rng_(seed) {}
     int R(int n) { return int(rng_() % unsigned(n)); }
     using Pair = std::pair<std::u16string, std::u16string>;  // forwards, mirrored
@@ -196,7 +201,7 @@ public:
     bool captures = false;
     int named = 0;
 
-private:
+   private:
     Pair Seq(int depth) {
         Pair s;
         for (int n = 1 + R(3); n > 0; --n) {
@@ -215,7 +220,9 @@ private:
     }
     Pair Atom(int depth) {
         switch (depth > 0 ? R(8) : R(5)) {
-            case 0: case 1: case 2: {
+            case 0:
+            case 1:
+            case 2: {
                 const std::u16string c(1, letters[size_t(R(int(letters.size())))]);
                 return {c, c};
             }
@@ -228,10 +235,12 @@ private:
                 c += u"]";
                 return {c, c};
             }
-            case 5: case 6: {
+            case 5:
+            case 6: {
                 const bool capture = captures && named < 26 && R(2);
-                const std::u16string open =
-                    capture ? u"(?<g" + std::u16string(1, char16_t(u'a' + named++)) + u">" : std::u16string(u"(?:");
+                const std::u16string open = capture
+                                                ? u"(?<g" + std::u16string(1, char16_t(u'a' + named++)) + u">"
+                                                : std::u16string(u"(?:");
                 const Pair b = Alt(depth - 1);
                 return {open + b.first + u")", open + b.second + u")"};
             }
@@ -256,7 +265,8 @@ TEST(RegexVersusPcre2, IgnoreCaseAgreesOverMixedScripts) {
     // Letters with one other case, with two (k K Kelvin, sigmas, micro), and
     // ones whose folding was once missing (full-width, Latin Extended
     // Additional, Cyrillic extensions, sharp s).
-    gen.letters = u"aAkK\u212a\u03c3\u03a3\u03c2\u00b5\u039c\u03bc\uff41\uff21\u1ea0\u1ea1\u0460\u0461\u00df\u1e9ex";
+    gen.letters =
+        u"aAkK\u212a\u03c3\u03a3\u03c2\u00b5\u039c\u03bc\uff41\uff21\u1ea0\u1ea1\u0460\u0461\u00df\u1e9ex";
     int compared = 0;
     for (int round = 0; round < 3000; ++round) {
         const std::u16string p = gen.Alt(2).first;
@@ -266,7 +276,8 @@ TEST(RegexVersusPcre2, IgnoreCaseAgreesOverMixedScripts) {
             const std::u16string t = gen.Text(8);
             const std::string want = Pcre2Find(p, t, PCRE2_CASELESS | PCRE2_UTF | PCRE2_UCP);
             ASSERT_NE(want, "bad");
-            ASSERT_EQ(OursFind(ours, Str(t.begin(), t.end())), want) << "pattern " << Narrow(Str(p.begin(), p.end()));
+            ASSERT_EQ(OursFind(ours, Str(t.begin(), t.end())), want)
+                << "pattern " << Narrow(Str(p.begin(), p.end()));
             ++compared;
         }
     }
@@ -283,7 +294,8 @@ TEST(RegexVersusPcre2, RightToLeftMatchesTheMirroredPatternOnTheMirroredText) {
         // The groups by name: PCRE2 numbers them in the order they open.
         auto order = [](const std::u16string& pattern) {
             std::vector<char16_t> names;
-            for (size_t at = pattern.find(u"(?<g"); at != std::u16string::npos; at = pattern.find(u"(?<g", at + 1))
+            for (size_t at = pattern.find(u"(?<g"); at != std::u16string::npos;
+                 at = pattern.find(u"(?<g", at + 1))
                 names.push_back(pattern[at + 4]);
             return names;
         };
@@ -307,7 +319,8 @@ TEST(RegexVersusPcre2, RightToLeftMatchesTheMirroredPatternOnTheMirroredText) {
                 }
                 auto mirror = [&](std::pair<int, int> se) {
                     if (se.first < 0) return std::string("-1,-1");
-                    return std::to_string(int(t.size()) - se.second) + "," + std::to_string(int(t.size()) - se.first);
+                    return std::to_string(int(t.size()) - se.second) + "," +
+                           std::to_string(int(t.size()) - se.first);
                 };
                 want = mirror(spans[0]);
                 for (char16_t name : forwards) {

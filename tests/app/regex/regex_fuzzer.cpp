@@ -4,7 +4,8 @@
 // find box allows (4,096 units) need -max_len=8192 or so; the dictionary
 // holds nesting tokens. Build and run:
 //   CXX=clang++-14 cmake -S native -B build/fuzz -DFUZZ=ON && cmake --build build/fuzz --target regex_fuzzer
-//   build/fuzz/regex_fuzzer -max_total_time=300 -max_len=8192 -len_control=0 -dict=tests/app/regex/regex_fuzzer.dict
+//   build/fuzz/regex_fuzzer -max_total_time=300 -max_len=8192 -len_control=0
+//   -dict=tests/app/regex/regex_fuzzer.dict
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -30,8 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (m.Start() < 0 || m.End() > n || m.Start() > m.End()) __builtin_trap();
         // A match never splits a surrogate pair.
         for (int edge : {m.Start(), m.End()})
-            if (edge > 0 && edge < n && text[size_t(edge) - 1] >= 0xD800 && text[size_t(edge) - 1] <= 0xDBFF &&
-                text[size_t(edge)] >= 0xDC00 && text[size_t(edge)] <= 0xDFFF)
+            if (edge > 0 && edge < n && text[size_t(edge) - 1] >= 0xD800 &&
+                text[size_t(edge) - 1] <= 0xDBFF && text[size_t(edge)] >= 0xDC00 &&
+                text[size_t(edge)] <= 0xDFFF)
                 __builtin_trap();
         const std::u16string tmpl = u"$0$1${x}$+$`$'$$";
         re.Expand(tmpl.c_str(), int(tmpl.size()), text.c_str(), n, m);

@@ -31,7 +31,8 @@ std::string Find(const char16_t* pattern, const char16_t* text, int flags = 0, b
     if (!m.Matched()) return "-";
     std::string out = std::to_string(m.Start()) + "," + std::to_string(m.End());
     if (groups)
-        for (int g = 1; g < m.GroupCount(); ++g) out += "|" + std::to_string(m.Start(g)) + "," + std::to_string(m.End(g));
+        for (int g = 1; g < m.GroupCount(); ++g)
+            out += "|" + std::to_string(m.Start(g)) + "," + std::to_string(m.End(g));
     return out;
 }
 
@@ -103,8 +104,10 @@ std::u16string Literal(const std::string& line, size_t& at) {
     if (at == std::string::npos) return out;
     const auto hex = [&](size_t most) {
         unsigned v = 0;
-        for (size_t n = 0; n < most && at < line.size() && isxdigit(static_cast<unsigned char>(line[at])); ++n, ++at)
-            v = v * 16 + unsigned(isdigit(static_cast<unsigned char>(line[at])) ? line[at] - '0' : (line[at] | 32) - 'a' + 10);
+        for (size_t n = 0; n < most && at < line.size() && isxdigit(static_cast<unsigned char>(line[at]));
+             ++n, ++at)
+            v = v * 16 + unsigned(isdigit(static_cast<unsigned char>(line[at])) ? line[at] - '0'
+                                                                                : (line[at] | 32) - 'a' + 10);
         return v;
     };
     for (++at; at < line.size() && line[at] != '"';) {
@@ -116,7 +119,8 @@ std::u16string Literal(const std::string& line, size_t& at) {
             const char* k = std::strchr(simple, e);
             c = k ? values[k - simple] : e == 'x' ? hex(8) : e == 'u' ? hex(4) : e == 'U' ? hex(8) : u'?';
         }
-        if (c >= 0x10000) out += char16_t(0xD800 + ((c - 0x10000) >> 10)), c = 0xDC00 + ((c - 0x10000) & 0x3FF);
+        if (c >= 0x10000)
+            out += char16_t(0xD800 + ((c - 0x10000) >> 10)), c = 0xDC00 + ((c - 0x10000) & 0x3FF);
         out += char16_t(c);
     }
     ++at;
@@ -146,7 +150,8 @@ TEST(RegexCases, EachFindsWhatTheFileSays) {
         rest >> want >> letters;
         int flags = 0;
         const char* const kLetters = "imsxrG";
-        const int kBits[] = {mrx::IGNORECASE, mrx::MULTILINE, mrx::SINGLELINE, mrx::EXTENDED, mrx::RIGHTTOLEFT, mrx::GLOBAL};
+        const int kBits[] = {mrx::IGNORECASE, mrx::MULTILINE,   mrx::SINGLELINE,
+                             mrx::EXTENDED,   mrx::RIGHTTOLEFT, mrx::GLOBAL};
         for (char f : letters[0] == '#' ? std::string() : letters)
             if (const char* k = std::strchr(kLetters, f); k && *k) flags |= kBits[k - kLetters];
         EXPECT_EQ(Find(pattern.c_str(), text.c_str(), flags, letters.find('g') != std::string::npos), want)
@@ -224,9 +229,9 @@ TEST(RegexReplace, TemplateForms) {
     EXPECT_EQ(expand(u"$$1 $& [$`] [$']"), "$1 bob@example [mail ] [ now]");
     EXPECT_EQ(expand(u"$_"), "mail bob@example now");
     EXPECT_EQ(expand(u"$+"), "example");
-    EXPECT_EQ(expand(u"$12"), "bob2");      // group 1 followed by "2"
-    EXPECT_EQ(expand(u"$9x $"), "$9x $");   // no such group: literal
-    EXPECT_EQ(expand(u"$012"), "bob2");     // 12 is too big: group 01 followed by "2"
+    EXPECT_EQ(expand(u"$12"), "bob2");     // group 1 followed by "2"
+    EXPECT_EQ(expand(u"$9x $"), "$9x $");  // no such group: literal
+    EXPECT_EQ(expand(u"$012"), "bob2");    // 12 is too big: group 01 followed by "2"
     EXPECT_EQ(expand(u"a$%b"), "a$%b");
 }
 
@@ -307,7 +312,8 @@ TEST(RegexRobustness, OneBudgetCoversAWholeOperation) {
     budget.steps = 3000000;
     int tooComplex = 0;
     for (int k = 0; k < 100; ++k)
-        if (re.Search(line.c_str(), int(line.size()), 0, -1, budget).status == mrx::Status::kTooComplex) ++tooComplex;
+        if (re.Search(line.c_str(), int(line.size()), 0, -1, budget).status == mrx::Status::kTooComplex)
+            ++tooComplex;
     EXPECT_TRUE(budget.exhausted);
     EXPECT_EQ(budget.steps, 0u);
     EXPECT_EQ(tooComplex, 100);  // the first line spends it, the rest find it spent
@@ -334,7 +340,8 @@ TEST(RegexSurrogates, AMatchNeverSplitsAPair) { EXPECT_EQ(FindIn(u"", u"\U0001F6
 TEST(RegexReplace, NeverLeavesHalfACharacter) {
     // Replace every match of a pattern that might stop inside a pair.
     const Str text = S(u"x\U0001F600y\U0001F601z");
-    for (const char16_t* p : {u".", u"[^y]", u"\\W", u"\\x{D83D}", u"\\x{DE00}|\\x{DE01}", u"..?", u"(?<=x).{1}"}) {
+    for (const char16_t* p :
+         {u".", u"[^y]", u"\\W", u"\\x{D83D}", u"\\x{DE00}|\\x{DE01}", u"..?", u"(?<=x).{1}"}) {
         Regex re(S(p));
         Str out;
         int pos = 0;
@@ -350,7 +357,8 @@ TEST(RegexReplace, NeverLeavesHalfACharacter) {
         for (size_t k = 0; k < out.size(); ++k) {
             const unsigned u = unsigned(out[k]);
             if (u >= 0xD800 && u <= 0xDBFF) {
-                ASSERT_TRUE(k + 1 < out.size() && unsigned(out[k + 1]) >= 0xDC00 && unsigned(out[k + 1]) <= 0xDFFF)
+                ASSERT_TRUE(k + 1 < out.size() && unsigned(out[k + 1]) >= 0xDC00 &&
+                            unsigned(out[k + 1]) <= 0xDFFF)
                     << Narrow(S(p));
                 ++k;
             } else {
@@ -486,7 +494,8 @@ TEST(RegexReference, EverySmallPatternAgreesWithTheReferenceMatcher) {
         for (const std::string& t : texts) {
             const Str ts = S(t);
             const auto m = re.Search(ts);
-            const std::string got = m.Matched() ? std::to_string(m.Start()) + "," + std::to_string(m.End()) : "-";
+            const std::string got =
+                m.Matched() ? std::to_string(m.Start()) + "," + std::to_string(m.End()) : "-";
             ASSERT_EQ(got, RefFind(p, t)) << "pattern " << p << " text " << t;
             ++compared;
         }
@@ -524,13 +533,13 @@ TEST(RegexRobustness, DeeplyNestedBracketsIgnoringCaseStayFast) {
         ASSERT_TRUE(re.Ok()) << re.Error();
         EXPECT_EQ(re.Search(S(u"\u044f\u044fX")).Start(), 2);
         EXPECT_EQ(re.Search(S(u"\u044f\u212a")).Matched(), false);
-        Regex neg(Repeat(u"[^", 199) + S(u"k") + Repeat(u"]", 199), mrx::IGNORECASE);  // odd: not k in any case
+        Regex neg(Repeat(u"[^", 199) + S(u"k") + Repeat(u"]", 199),
+                  mrx::IGNORECASE);  // odd: not k in any case
         EXPECT_EQ(neg.Search(S(u"\u212aK")).Matched(), false);
         EXPECT_EQ(neg.Search(S(u"\u212a\u044f")).Start(), 1);
     });
     EXPECT_LT(s, 2.0);
 }
-
 
 // The registers kept for recursive calls count against the memory budget.
 TEST(RegexRobustness, RegistersSavedByRecursiveCallsCountAgainstMemory) {
@@ -586,7 +595,6 @@ TEST(RegexRobustness, UnitComparisonsOutsideTheMatcherCountAgainstTheBudget) {
     }
 }
 
-
 // What the optimiser made of a pattern, read from the program's dump: each
 // line given must be in it ("!" before a line: must not be).
 TEST(RegexProgram, TheOptimisationsShowInTheDump) {
@@ -614,7 +622,8 @@ TEST(RegexProgram, TheOptimisationsShowInTheDump) {
             const bool absent = line[0] == '!';
             const std::string text = absent ? line.substr(1) : line;
             EXPECT_EQ(dump.find(text) == std::string::npos, absent)
-                << "pattern " << Narrow(S(c.pattern)) << (absent ? " has \"" : " lacks \"") << text << "\" in:\n"
+                << "pattern " << Narrow(S(c.pattern)) << (absent ? " has \"" : " lacks \"") << text
+                << "\" in:\n"
                 << dump;
         }
     }

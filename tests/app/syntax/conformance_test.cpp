@@ -31,10 +31,14 @@ namespace {
 
 std::wstring TypeText(VARTYPE vt) {
     static const std::pair<VARTYPE, const wchar_t*> kNames[] = {
-        {VT_EMPTY, L"VT_EMPTY"}, {VT_NULL, L"VT_NULL"},       {VT_I2, L"VT_I2"},         {VT_I4, L"VT_I4"},
-        {VT_R4, L"VT_R4"},       {VT_R8, L"VT_R8"},           {VT_CY, L"VT_CY"},         {VT_DATE, L"VT_DATE"},
-        {VT_BSTR, L"VT_BSTR"},   {VT_DISPATCH, L"VT_DISPATCH"}, {VT_ERROR, L"VT_ERROR"}, {VT_BOOL, L"VT_BOOL"},
-        {VT_VARIANT, L"VT_VARIANT"}, {VT_UNKNOWN, L"VT_UNKNOWN"}, {VT_UI1, L"VT_UI1"},   {VT_DECIMAL, L"VT_DECIMAL"},
+        {VT_EMPTY, L"VT_EMPTY"},     {VT_NULL, L"VT_NULL"},
+        {VT_I2, L"VT_I2"},           {VT_I4, L"VT_I4"},
+        {VT_R4, L"VT_R4"},           {VT_R8, L"VT_R8"},
+        {VT_CY, L"VT_CY"},           {VT_DATE, L"VT_DATE"},
+        {VT_BSTR, L"VT_BSTR"},       {VT_DISPATCH, L"VT_DISPATCH"},
+        {VT_ERROR, L"VT_ERROR"},     {VT_BOOL, L"VT_BOOL"},
+        {VT_VARIANT, L"VT_VARIANT"}, {VT_UNKNOWN, L"VT_UNKNOWN"},
+        {VT_UI1, L"VT_UI1"},         {VT_DECIMAL, L"VT_DECIMAL"},
     };
     std::wstring s;
     if (vt & VT_ARRAY) s += L"VT_ARRAY|";
@@ -50,7 +54,8 @@ std::wstring TypeText(VARTYPE vt) {
 std::wstring Describe(const VARIANT& v) {
     std::wstring s = TypeText(v.vt);
     if (v.vt == (VT_BYREF | VT_VARIANT)) return v.pvarVal ? s + L">" + Describe(*v.pvarVal) : s + L">null";
-    if ((v.vt & VT_ARRAY) && !((v.vt & VT_BYREF) ? (v.pparray ? *v.pparray : nullptr) : v.parray)) s += L":null";
+    if ((v.vt & VT_ARRAY) && !((v.vt & VT_BYREF) ? (v.pparray ? *v.pparray : nullptr) : v.parray))
+        s += L":null";
     return s;
 }
 
@@ -61,7 +66,8 @@ class Counted : public I {
    public:
     virtual ~Counted() = default;
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (IsEqualIID(riid, IID_IUnknown) || (!std::is_same_v<I, IUnknown> && IsEqualIID(riid, IID_IDispatch))) {
+        if (IsEqualIID(riid, IID_IUnknown) ||
+            (!std::is_same_v<I, IUnknown> && IsEqualIID(riid, IID_IDispatch))) {
             *out = static_cast<I*>(this);
             this->AddRef();
             return S_OK;
@@ -124,7 +130,8 @@ class HostProbe final : public Counted<IDispatch> {
                     VariantInit(&text);
                     if (FAILED(VariantChangeType(&text, &args[i], VARIANT_ALPHABOOL, VT_BSTR)))
                         return DISP_E_TYPEMISMATCH;
-                    line += (i + 1 == n ? L"" : L",") + std::wstring(text.bstrVal, SysStringLen(text.bstrVal));
+                    line +=
+                        (i + 1 == n ? L"" : L",") + std::wstring(text.bstrVal, SysStringLen(text.bstrVal));
                     VariantClear(&text);
                 }
                 notes.push_back(line);
@@ -163,21 +170,22 @@ class HostProbe final : public Counted<IDispatch> {
                 VARIANT object, name;
                 VariantInit(&object);
                 VariantInit(&name);
-                if (FAILED(VariantCopyInd(&object, &args[1])) || object.vt != VT_DISPATCH || !object.pdispVal ||
-                    FAILED(VariantChangeType(&name, &args[0], 0, VT_BSTR))) {
+                if (FAILED(VariantCopyInd(&object, &args[1])) || object.vt != VT_DISPATCH ||
+                    !object.pdispVal || FAILED(VariantChangeType(&name, &args[0], 0, VT_BSTR))) {
                     VariantClear(&object);
                     return DISP_E_TYPEMISMATCH;
                 }
                 // IDispatchEx's interface id (the import library lacks it).
-                static const GUID kIid = {0xa6ef9860, 0xc720, 0x11d0, {0x93, 0x37, 0x00, 0xa0, 0xc9, 0x0d, 0xca, 0xa9}};
+                static const GUID kIid = {
+                    0xa6ef9860, 0xc720, 0x11d0, {0x93, 0x37, 0x00, 0xa0, 0xc9, 0x0d, 0xca, 0xa9}};
                 IDispatchEx* ex = nullptr;
                 HRESULT hr = object.pdispVal->QueryInterface(kIid, reinterpret_cast<void**>(&ex));
                 DISPID member = DISPID_UNKNOWN;
                 if (SUCCEEDED(hr)) hr = ex->GetDispID(name.bstrVal, fdexNameCaseInsensitive, &member);
                 DISPPARAMS none = {nullptr, nullptr, 0, 0};
                 if (SUCCEEDED(hr))
-                    hr = ex->InvokeEx(member, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result, nullptr,
-                                      nullptr);
+                    hr = ex->InvokeEx(member, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result,
+                                      nullptr, nullptr);
                 if (ex) ex->Release();
                 VariantClear(&object);
                 VariantClear(&name);
@@ -200,7 +208,8 @@ class HostProbe final : public Counted<IDispatch> {
     }
 
    private:
-    static constexpr const wchar_t* kMembers[] = {L"Note", L"VT", L"SetArg", L"UnknownOnly", L"ExGet", L"SetFirst", L"Write"};
+    static constexpr const wchar_t* kMembers[] = {L"Note",  L"VT",       L"SetArg", L"UnknownOnly",
+                                                  L"ExGet", L"SetFirst", L"Write"};
 };
 
 class HostSite : public CScript {
@@ -261,15 +270,19 @@ TEST_P(Conformance, EveryCheckAsExpected) {
         const std::string own = conformance::Text(RunOn(kEngineOwn, check.body), check.expected);
         ours += own == check.expected;
         EXPECT_EQ(own, check.expected) << GetParam() << ":" << check.line << ": " << check.name;
-        const std::string sys = system ? conformance::Text(RunOn(kEngineSystemFirst, check.body), check.expected) : "";
-        if (system && sys == check.expected) ++theirs;
+        const std::string sys =
+            system ? conformance::Text(RunOn(kEngineSystemFirst, check.body), check.expected) : "";
+        if (system && sys == check.expected)
+            ++theirs;
         else if (system)
-            differences += "  " + std::to_string(check.line) + ": " + check.name + "\n    expected " + check.expected +
-                           "\n    system   " + sys + "\n";
+            differences += "  " + std::to_string(check.line) + ": " + check.name + "\n    expected " +
+                           check.expected + "\n    system   " + sys + "\n";
         if (show)
-            std::printf("%d: %s\n  own    %s\n  system %s\n", check.line, check.name.c_str(), own.c_str(), sys.c_str());
+            std::printf("%d: %s\n  own    %s\n  system %s\n", check.line, check.name.c_str(), own.c_str(),
+                        sys.c_str());
     }
-    std::printf("%s: %zu checks; our engine gives %d as expected", GetParam().c_str(), file.checks.size(), ours);
+    std::printf("%s: %zu checks; our engine gives %d as expected", GetParam().c_str(), file.checks.size(),
+                ours);
     if (system) std::printf(", the system engine %d", theirs);
     std::printf("\n");
     if (!differences.empty()) std::printf("where the system engine differs:\n%s", differences.c_str());

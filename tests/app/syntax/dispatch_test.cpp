@@ -96,10 +96,15 @@ struct Call {
 
 TEST(DispatchTable, NamesMatchIgnoringCaseAndIdentifiersArePositionsOrExplicit) {
     Sample s;
-    const std::pair<const wchar_t*, DISPID> names[] = {
-        {L"add", 1},    {L"CONCAT", 2}, {L"vAlUe", 3},  // the getter, never the put accessor
-        {L"Flag", 5},   {L"fail", 100}, {L"Five", 7}, {L"Ad", DISPID_UNKNOWN}, {L"Adds", DISPID_UNKNOWN},
-        {L"", DISPID_UNKNOWN}};
+    const std::pair<const wchar_t*, DISPID> names[] = {{L"add", 1},
+                                                       {L"CONCAT", 2},
+                                                       {L"vAlUe", 3},  // the getter, never the put accessor
+                                                       {L"Flag", 5},
+                                                       {L"fail", 100},
+                                                       {L"Five", 7},
+                                                       {L"Ad", DISPID_UNKNOWN},
+                                                       {L"Adds", DISPID_UNKNOWN},
+                                                       {L"", DISPID_UNKNOWN}};
     for (const auto& [name, id] : names) EXPECT_EQ(IdOf(s, name), id) << name;
 }
 

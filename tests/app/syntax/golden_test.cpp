@@ -143,7 +143,9 @@ void UseEngine(int choice) {
 
 std::wstring GoldenPath(const std::wstring& name) { return Wide(GOLDEN_DIR) + L"/" + name; }
 
-bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // ---- controls ---------------------------------------------------------------
 
@@ -153,12 +155,12 @@ HMODULE EditLibrary() {
 }
 
 class Control {
-public:
+   public:
     Control() {
-        parent_ = CreateWindowExW(0, L"STATIC", L"golden", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
-        edit_ = CreateWindowExW(0, MRPAD_CLASS_NAME, L"", WS_CHILD | WS_VISIBLE, 0, 0, 600, 400, parent_, nullptr,
-                                EditLibrary(), nullptr);
+        parent_ = CreateWindowExW(0, L"STATIC", L"golden", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+        edit_ = CreateWindowExW(0, MRPAD_CLASS_NAME, L"", WS_CHILD | WS_VISIBLE, 0, 0, 600, 400, parent_,
+                                nullptr, EditLibrary(), nullptr);
     }
     ~Control() {
         if (parent_) DestroyWindow(parent_);
@@ -168,11 +170,14 @@ public:
 
     bool Ok() const { return edit_ != nullptr; }
     LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return SendMessageW(edit_, msg, wp, lp); }
-    template <typename A> LRESULT SendP(UINT msg, A* a, LPARAM lp = 0) const {
+    template <typename A>
+    LRESULT SendP(UINT msg, A* a, LPARAM lp = 0) const {
         return Send(msg, reinterpret_cast<WPARAM>(a), lp);
     }
 
-    bool Load(const std::wstring& path) { return SendP(MPM_LOADFILE, path.c_str(), MAKELPARAM(65001, 0)) == 1; }
+    bool Load(const std::wstring& path) {
+        return SendP(MPM_LOADFILE, path.c_str(), MAKELPARAM(65001, 0)) == 1;
+    }
     // The lexer with the fold pass as the folding method, as documents set it.
     void SetLexer(ILexer* lexer) {
         Send(MPM_SETLEXER, reinterpret_cast<WPARAM>(lexer), 1);
@@ -222,7 +227,7 @@ public:
     void Type(wchar_t c) const { Send(WM_CHAR, WPARAM(c), 1); }
     void Command(int id) const { Send(WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
-private:
+   private:
     HWND parent_ = nullptr;
     HWND edit_ = nullptr;
 };
@@ -263,7 +268,8 @@ std::vector<LineDump> DumpControl(const Control& c, bool foldPass, ILexer* lexer
     if (foldPass) c.RunFoldPass();
     for (int i = 0; i < n; ++i) {
         out[size_t(i)].state = c.Attr(i, LA_LEXSTATE);
-        if (auto* p = dynamic_cast<syntax::CSyntaxParser*>(lexer); p && out[size_t(i)].state >= syntax::kFirstCarried) {
+        if (auto* p = dynamic_cast<syntax::CSyntaxParser*>(lexer);
+            p && out[size_t(i)].state >= syntax::kFirstCarried) {
             std::wstring open;
             out[size_t(i)].state = p->RegionOfState(out[size_t(i)].state, &open);
             out[size_t(i)].carried = true;
@@ -305,14 +311,15 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> out;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
     return out;
 }
 
 // The first line (counted from 1 in the sample) where two dumps differ, with
 // both versions; empty when they are the same.
-std::string FirstDifference(const std::vector<std::string>& x, const std::vector<std::string>& y, const char* nameA,
-                            const char* nameB) {
+std::string FirstDifference(const std::vector<std::string>& x, const std::vector<std::string>& y,
+                            const char* nameA, const char* nameB) {
     const auto at = [](const std::vector<std::string>& v, size_t k) {
         return k < v.size() ? v[k] : std::string("(no such line)");
     };
@@ -343,7 +350,7 @@ std::vector<LineDump> DumpOf(const std::wstring& path, ILexer* lexer) {
 }
 
 class SyntaxGolden : public ::testing::TestWithParam<EngineAndLanguage> {
-protected:
+   protected:
     const Language& Lang() const { return std::get<1>(GetParam()); }
 
     void SetUp() override {
@@ -415,12 +422,82 @@ TEST_P(SyntaxGolden, LfAndCrLfLineEndsStyleTheSame) {
 // Snippets that open and close what definitions care about: comments,
 // strings, tags, blocks, line breaks, escapes.
 const wchar_t* const kSnippets[] = {
-    L"/*", L"*/", L"//", L"#", L"--", L";", L"\"", L"'", L"`", L"```", L"\"\"\"", L"'''", L"\\", L"\\\"",
-    L"{", L"}", L"(", L")", L"[", L"]", L"<", L">", L"</", L"/>", L"<!--", L"-->", L"<![CDATA[", L"]]>",
-    L"<?", L"?>", L"<div class=\"a\">", L"</div>", L"&amp;", L"${", L"$(", L"@", L"%", L"*", L"**", L"_",
-    L"=", L":", L",", L"\n", L"\n", L"\r\n", L"\n\n", L" ", L"  ", L"\t", L"x", L"word", L"if", L"end",
-    L"begin", L"BEGIN", L"0x1F", L"42", L"3.14", L"+", L"-", L"@@ -1,2 +1,3 @@", L"\\begin{x}", L"\\end{x}",
-    L"<<EOF", L"EOF", L"[[", L"]]", L"#if", L"#endif", L"rem ", L"::", L"'x'", L"\"s\"", L"//x\n", L"/* c */",
+    L"/*",
+    L"*/",
+    L"//",
+    L"#",
+    L"--",
+    L";",
+    L"\"",
+    L"'",
+    L"`",
+    L"```",
+    L"\"\"\"",
+    L"'''",
+    L"\\",
+    L"\\\"",
+    L"{",
+    L"}",
+    L"(",
+    L")",
+    L"[",
+    L"]",
+    L"<",
+    L">",
+    L"</",
+    L"/>",
+    L"<!--",
+    L"-->",
+    L"<![CDATA[",
+    L"]]>",
+    L"<?",
+    L"?>",
+    L"<div class=\"a\">",
+    L"</div>",
+    L"&amp;",
+    L"${",
+    L"$(",
+    L"@",
+    L"%",
+    L"*",
+    L"**",
+    L"_",
+    L"=",
+    L":",
+    L",",
+    L"\n",
+    L"\n",
+    L"\r\n",
+    L"\n\n",
+    L" ",
+    L"  ",
+    L"\t",
+    L"x",
+    L"word",
+    L"if",
+    L"end",
+    L"begin",
+    L"BEGIN",
+    L"0x1F",
+    L"42",
+    L"3.14",
+    L"+",
+    L"-",
+    L"@@ -1,2 +1,3 @@",
+    L"\\begin{x}",
+    L"\\end{x}",
+    L"<<EOF",
+    L"EOF",
+    L"[[",
+    L"]]",
+    L"#if",
+    L"#endif",
+    L"rem ",
+    L"::",
+    L"'x'",
+    L"\"s\"",
+    L"//x\n",
+    L"/* c */",
 };
 
 std::wstring RandomSnippet(std::mt19937& rng) {
@@ -460,8 +537,10 @@ void RandomEdit(const Control& c, std::mt19937& rng) {
         if (end.line < 0) end.line = 0;
         const int len = int(c.Line(end.line).size());
         end.column = int(rng() % unsigned(len + 1));
-        if (end.line < at.line || (end.line == at.line && end.column < at.column)) c.Delete(end, at);
-        else c.Delete(at, end);
+        if (end.line < at.line || (end.line == at.line && end.column < at.column))
+            c.Delete(end, at);
+        else
+            c.Delete(at, end);
     } else if (kind < 10) {
         c.SetCaret(at);
         const int presses = 1 + int(rng() % 4);
@@ -488,7 +567,8 @@ unsigned SeedFor(const Language& l) {
 // control kept up to date edit by edit.
 void RunRandomEdits(const Language& language, ILexer* lexer, const std::wstring& samplePath) {
     const unsigned seed = SeedFor(language);
-    SCOPED_TRACE("seed " + std::to_string(seed) + " (MORROWPAD_SEED=" + std::to_string(seed) + " repeats it)");
+    SCOPED_TRACE("seed " + std::to_string(seed) + " (MORROWPAD_SEED=" + std::to_string(seed) +
+                 " repeats it)");
     std::mt19937 rng(seed);
     Control edited;
     ASSERT_TRUE(edited.Ok());
@@ -522,7 +602,8 @@ void RunRandomEdits(const Language& language, ILexer* lexer, const std::wstring&
 TEST_P(SyntaxGolden, RandomEditsKeepTheStatesEditByEdit) { RunRandomEdits(Lang(), lexer_, samplePath_); }
 
 INSTANTIATE_TEST_SUITE_P(Shipped, SyntaxGolden,
-                         ::testing::Combine(testing_support::kBothEngines, ::testing::ValuesIn(AllLanguages())),
+                         ::testing::Combine(testing_support::kBothEngines,
+                                            ::testing::ValuesIn(AllLanguages())),
                          EngineTestName);
 
 // ---- the corpus -------------------------------------------------------------
@@ -642,7 +723,8 @@ TEST_P(SyntaxEngines, BothEnginesBuildTheSameRuleTree) {
         EXPECT_FALSE(parsers.empty()) << testing_support::EngineName(choice);
         dumps[choice] = DumpParsers(parsers);
     }
-    EXPECT_EQ(dumps[0], dumps[1]) << Narrow(GetParam().file) << ": the system's engine (first) and ours differ";
+    EXPECT_EQ(dumps[0], dumps[1]) << Narrow(GetParam().file)
+                                  << ": the system's engine (first) and ours differ";
 }
 
 INSTANTIATE_TEST_SUITE_P(Shipped, SyntaxEngines, ::testing::ValuesIn(AllLanguages()), TestName);

@@ -31,7 +31,8 @@ std::string Shape(const CSyntaxRegion* r) {
     std::string s = std::to_string(r->id) + "/" + std::to_string(r->style) + " " +
                     part(r->beginLiteral, r->beginExpr.get()) + " " + part(r->endLiteral, r->endExpr.get()) +
                     (r->caseSensitive ? " case" : " nocase");
-    if (const auto* q = dynamic_cast<const CStringRegion*>(r)) s += " " + std::string{char(q->quote), char(q->escape ? q->escape : '0')};
+    if (const auto* q = dynamic_cast<const CStringRegion*>(r))
+        s += " " + std::string{char(q->quote), char(q->escape ? q->escape : '0')};
     return s;
 }
 
@@ -200,18 +201,25 @@ TEST_P(ParserScriptTest, ObjectsThatAreNotRegionsOrItemsOfTheSameParserAreRefuse
     const struct {
         const char* call;
         const char* what;
-    } calls[] = {{"p.AddRegion i", "item as region=True"}, {"p.AddItem r", "region as item=True"},
-                 {"p.AddRegion dict", "foreign object=True"}, {"p.AddRegion p", "parser as region=True"},
-                 {"p.AddRegion other", "other parser's region=True"}, {"r.AddItem otherItem", "other parser's item=True"},
-                 {"p.AddRegion 5", "number=True"}, {"r.AddRegion inner", "nested=False"},
-                 {"inner.AddRegion r", "cycle=True"}, {"r.AddRegion r", "itself=True"}, {"p.AddRegion r", "fine=False"}};
+    } calls[] = {{"p.AddRegion i", "item as region=True"},
+                 {"p.AddItem r", "region as item=True"},
+                 {"p.AddRegion dict", "foreign object=True"},
+                 {"p.AddRegion p", "parser as region=True"},
+                 {"p.AddRegion other", "other parser's region=True"},
+                 {"r.AddItem otherItem", "other parser's item=True"},
+                 {"p.AddRegion 5", "number=True"},
+                 {"r.AddRegion inner", "nested=False"},
+                 {"inner.AddRegion r", "cycle=True"},
+                 {"r.AddRegion r", "itself=True"},
+                 {"p.AddRegion r", "fine=False"}};
     std::string script =
         "On Error Resume Next\r\nSet p = Parser.CreateParser()\r\nSet q = Parser.CreateParser()\r\n"
         "Set results = Parser.CreateParser()\r\nSub Note(what)\r\n"
         "  results.AddRegion results.CreateRegion(0, what & \"=\" & (Err.Number <> 0), \"\", False)\r\n"
         "  Err.Clear\r\nEnd Sub\r\nSet r = p.CreateRegion(1, \"a\", \"b\", False)\r\n"
         "Set inner = p.CreateRegion(1, \"c\", \"d\", False)\r\nSet i = p.CreateItem(2, \"x\", False)\r\n"
-        "Set other = q.CreateRegion(1, \"a\", \"b\", False)\r\nSet otherItem = q.CreateItem(1, \"a\", False)\r\n"
+        "Set other = q.CreateRegion(1, \"a\", \"b\", False)\r\nSet otherItem = q.CreateItem(1, \"a\", "
+        "False)\r\n"
         "Set dict = CreateObject(\"Scripting.Dictionary\")\r\n";
     std::vector<std::wstring> expected;
     for (const auto& c : calls) {
@@ -342,4 +350,5 @@ TEST_P(ParserScriptTest, ASyntaxScriptCannotOpenAMessageBox) {
     EXPECT_NE(Messages()[0].text.find(L"Line 2"), std::wstring::npos) << Messages()[0].text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, ParserScriptTest, testing_support::kBothEngines, testing_support::EngineParamName);
+INSTANTIATE_TEST_SUITE_P(Engines, ParserScriptTest, testing_support::kBothEngines,
+                         testing_support::EngineParamName);

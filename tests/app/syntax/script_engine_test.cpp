@@ -198,10 +198,10 @@ script::ScriptError Thrown(F&& f) {
 }
 
 TEST(ScriptEngineValues, EverySubtypeCrossesIntoAVariantAndBack) {
-    for (const CValue& v : {CValue(), CValue::Null(), CValue::Integer(-7), CValue::Long(1 << 30), CValue::Single(1.5f),
-                            CValue::Double(-2.25), CValue::Currency(123456), CValue::Date(45000.5),
-                            CValue::Str(std::u16string(u"a\0b", 3)), CValue::Boolean(true), CValue::Byte(200),
-                            CValue::Missing()})
+    for (const CValue& v : {CValue(), CValue::Null(), CValue::Integer(-7), CValue::Long(1 << 30),
+                            CValue::Single(1.5f), CValue::Double(-2.25), CValue::Currency(123456),
+                            CValue::Date(45000.5), CValue::Str(std::u16string(u"a\0b", 3)),
+                            CValue::Boolean(true), CValue::Byte(200), CValue::Missing()})
         EXPECT_EQ(Show(RoundTrip(v)), Show(v));
     EXPECT_TRUE(RoundTrip(CValue::Nothing()).IsNothing());
 }
@@ -212,11 +212,16 @@ TEST(ScriptEngineValues, VariantsTheLanguageHasNoTypeForBecomeTheNearestOrATypeM
         VARTYPE vt;
         LONGLONG bits;
         const char* shown;
-    } cases[] = {{VT_UI4, 4000000000LL, "Double 4000000000"}, {VT_UI4, 5, "Long 5"}, {VT_I8, -3, "Long -3"},
-                 {VT_UI2, 65535, "Long 65535"}, {VT_UNKNOWN, 0, "Object"},
-                 {VT_BYREF | VT_I4, LONGLONG(intptr_t(&target)), "Long 41"}};  // as hosts hand back out-parameters
+    } cases[] = {
+        {VT_UI4, 4000000000LL, "Double 4000000000"},
+        {VT_UI4, 5, "Long 5"},
+        {VT_I8, -3, "Long -3"},
+        {VT_UI2, 65535, "Long 65535"},
+        {VT_UNKNOWN, 0, "Object"},
+        {VT_BYREF | VT_I4, LONGLONG(intptr_t(&target)), "Long 41"}};  // as hosts hand back out-parameters
     for (const auto& c : cases) EXPECT_EQ(Show(VariantToValue(Var(c.vt, c.bits))), c.shown) << c.vt;
-    EXPECT_EQ(Thrown([&] { VariantToValue(Var(VT_RECORD)); }).status, script::StatusOf(script::err::kTypeMismatch));
+    EXPECT_EQ(Thrown([&] { VariantToValue(Var(VT_RECORD)); }).status,
+              script::StatusOf(script::err::kTypeMismatch));
 }
 
 TEST(ScriptEngineValues, ArraysAreSafeArraysOfVariantsColumnMajorAnyElementTypeComesBack) {
@@ -349,7 +354,8 @@ TEST(ScriptEngineHostObjects, FailuresBecomeScriptErrorsWithTheObjectsTextOrTheL
     CValue* both[] = {&one, &two};
     EXPECT_EQ(Thrown([&] { object->Invoke(u"Bump", script::kCallMethod, both); }).status,
               script::StatusOf(script::err::kArgCount));
-    const script::ScriptError none = Thrown([&] { object->Invoke(u"NoSuchMember", script::kCallMethod, {}); });
+    const script::ScriptError none =
+        Thrown([&] { object->Invoke(u"NoSuchMember", script::kCallMethod, {}); });
     EXPECT_EQ(none.status, script::StatusOf(script::err::kNotSupported));
     EXPECT_NE(none.description.find(u"NoSuchMember"), std::u16string::npos);
     EXPECT_THROW(object->Enumerate(), script::ScriptError);  // no DISPID_NEWENUM
@@ -510,7 +516,8 @@ TEST_F(ScriptEngineRuns, AnErrorIsReportedThroughTheSiteWithPathLineAndDescripti
 }
 
 TEST_F(ScriptEngineRuns, AnErrorInAnEntryFunctionNamesItsLine) {
-    Write(L"e.vbs", "Note \"top\"\r\nSub Main\r\n Note \"main\"\r\nEnd Sub\r\nSub Bad\r\n x = 1 / 0\r\nEnd Sub\r\n");
+    Write(L"e.vbs",
+          "Note \"top\"\r\nSub Main\r\n Note \"main\"\r\nEnd Sub\r\nSub Bad\r\n x = 1 / 0\r\nEnd Sub\r\n");
     ScriptError error;
     EXPECT_FALSE(Run(L"e.vbs", &error, L"Bad"));
     EXPECT_EQ(error.line, 6);

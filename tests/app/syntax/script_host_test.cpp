@@ -154,8 +154,9 @@ TEST_P(ScriptHostTest, IncludesResolveAgainstTheRunningFileAndTheFolderIsRestore
         const std::wstring l = Lower(NoSlash(n)), top = Lower(NoSlash(folder_));
         shown.push_back(l.compare(0, top.size(), top) == 0 ? L"~" + l.substr(top.size()) : l);
     }
-    EXPECT_EQ(shown, (std::vector<std::wstring>{L"~", L"~\\lib", L"~\\lib\\one.vbs", L"~\\lib\\deeper\\two.vbs",
-                                                L"~\\lib\\one.vbs", L"~", L"~\\main.vbs", L"two"}));
+    EXPECT_EQ(shown,
+              (std::vector<std::wstring>{L"~", L"~\\lib", L"~\\lib\\one.vbs", L"~\\lib\\deeper\\two.vbs",
+                                         L"~\\lib\\one.vbs", L"~", L"~\\main.vbs", L"two"}));
     EXPECT_EQ(Cwd(), cwd_);
     EXPECT_TRUE(Messages().empty());
 }
@@ -313,4 +314,5 @@ TEST_P(ScriptHostTest, AFileThatIncludesItselfIsAScriptErrorNotAStackOverflow) {
     EXPECT_EQ(cwd, cwd_);
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, ScriptHostTest, testing_support::kBothEngines, testing_support::EngineParamName);
+INSTANTIATE_TEST_SUITE_P(Engines, ScriptHostTest, testing_support::kBothEngines,
+                         testing_support::EngineParamName);

@@ -19,7 +19,7 @@ const char kCommentScript[] =
     "p.AddRegion p.CreateRegion(1, \"+/*+\", \"+*/+\", False)\r\n";
 
 class SyntaxListTest : public ::testing::Test {
-protected:
+   protected:
     static void SetUpTestSuite() {
         static HMODULE language = LoadLibraryW((TestFolder() + L"mui\\en.dll").c_str());
         shell::SetResourceModule(language);
@@ -123,7 +123,8 @@ TEST_F(SyntaxListTest, TheLexerStylesWhatTheScriptDescribesAndReloadReadsTheFile
     EXPECT_EQ(syntax::LexerByExtension(L"c"), c);
     unsigned short styles[7] = {};
     EXPECT_NE(c->LineState(0, L"a /* b", 6, 0, styles), 0);
-    EXPECT_EQ((std::vector<int>{styles[0] & 31, styles[2] & 31, styles[5] & 31}), (std::vector<int>{0, 1, 1}));
+    EXPECT_EQ((std::vector<int>{styles[0] & 31, styles[2] & 31, styles[5] & 31}),
+              (std::vector<int>{0, 1, 1}));
     Ini("[Syntax]\r\nCount=1\r\n[Syntax0]\r\nTitle=D\r\nFile=c.vbs\r\nExt=d\r\n");
     syntax::Reload();
     EXPECT_EQ(syntax::LexerByExtension(L"c"), nullptr);

@@ -130,7 +130,7 @@ TEST(Highlighter, ItemsPaintOnlyWithinTheirRegion) {
     p.Root()->AddRegion(tag);
     tag->AddItem(p.CreateItem(5, L"b>c", true));  // runs past the tag's end
     tag->AddItem(p.CreateItem(6, L"ab", true));
-    tag->AddItem(p.CreateItem(7, L"b", true));    // later items overwrite
+    tag->AddItem(p.CreateItem(7, L"b", true));  // later items overwrite
     p.Root()->AddItem(p.CreateItem(12, L"[a-z]+", true));
     // The root's item does not show inside a tag: the tag paints after it.
     EXPECT_EQ(Styled(p, L"x<ab>cd<b"), "c9679cc97@0");
@@ -254,7 +254,8 @@ TEST(Highlighter, ASwallowedEndIsLookedForAgainTwoLevelsDown) {
         {L"\"#{'}'}\" + 1", "3ff444f30000@0"},
         {L"\"#{a} b\" + 1", "3ffff3330000@0"},
     };
-    for (const auto& c : cases) EXPECT_EQ(Styled(p, c.text), c.styles) << testing::PrintToString(std::wstring(c.text));
+    for (const auto& c : cases)
+        EXPECT_EQ(Styled(p, c.text), c.styles) << testing::PrintToString(std::wstring(c.text));
 }
 
 TEST(Highlighter, OnlyOneLevelIsResumedAfterTheStartRegionCloses) {
@@ -296,7 +297,8 @@ TEST(Highlighter, RegionsEndAsTheTextThatBeganThemSays) {
     s->suffix = syntax::CompilePattern(L"[a-z]+", true);
     CSyntaxRegion* dq = p.CreateStringRegion(5, 3, L'"', 0);
     CSyntaxRegion* recipe = p.CreateRegion(6, 9, L"^\\t", L"(?<!\\\\)$", true);
-    for (CSyntaxRegion* r : {bracket, here, q, s, p.CreateSkip(L"\\\\.", true), dq, recipe}) p.Root()->AddRegion(r);
+    for (CSyntaxRegion* r : {bracket, here, q, s, p.CreateSkip(L"\\\\.", true), dq, recipe})
+        p.Root()->AddRegion(r);
     dq->AddRegion(p.CreateSkip(L"\\$\\(\"", true));
     struct Case {
         std::vector<std::wstring> lines;
@@ -410,9 +412,16 @@ TEST(Highlighter, TheResultLexerMarksFilesAndPositions) {
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(g, syntax::ResultLexer());
     EXPECT_EQ(std::wstring(g->Name()), L"Grep");
-    EXPECT_EQ(Styled(*g, L"#<C:\\a b\\x.txt>:(12,3): int x"), "111111111111111" "9999999" "0000000@0");
+    EXPECT_EQ(Styled(*g, L"#<C:\\a b\\x.txt>:(12,3): int x"),
+              "111111111111111"
+              "9999999"
+              "0000000@0");
     EXPECT_EQ(Lex(*g, L" #<a>").styles, "00000");
-    EXPECT_EQ(Lex(*g, L"#<a>b> :(1,2):(x) :(4,5)").styles, "1111000" "999999" "00000" "999999");
+    EXPECT_EQ(Lex(*g, L"#<a>b> :(1,2):(x) :(4,5)").styles,
+              "1111000"
+              "999999"
+              "00000"
+              "999999");
 }
 
 // ---- Through a real control ---------------------------------------------------
@@ -463,7 +472,7 @@ namespace {
 // The line algorithm written plainly: every child tried at every position
 // through its BeginLength, every search to the end of the line.
 class PlainLexer {
-public:
+   public:
     explicit PlainLexer(CSyntaxParser& p) : root_(p.Root()) {}
 
     int LineState(const wchar_t* t, int n, int prev, unsigned short* st, bool fold = false) {
@@ -491,7 +500,7 @@ public:
         return acc_ < 0 ? 0 : acc_;
     }
 
-private:
+   private:
     const CSyntaxRegion* Find(const CSyntaxRegion* r, int id) {
         if (r->id == id) return r;
         for (const CSyntaxRegion* c : r->children)
@@ -518,7 +527,8 @@ private:
         }
         const int ownState = state;
         if (st_) {
-            for (int i = s; i < e; ++i) st_[i] = (unsigned short)((st_[i] & ~0x7E1F) | r->style | ((r->id & 63) << 9));
+            for (int i = s; i < e; ++i)
+                st_[i] = (unsigned short)((st_[i] & ~0x7E1F) | r->style | ((r->id & 63) << 9));
             for (const syntax::SyntaxItem* item : r->items)
                 for (int pos = s;;) {
                     const mrx::MatchResult m = item->expr->Search(t_, n_, pos, -1);
@@ -573,8 +583,9 @@ private:
             const mrx::MatchResult m = x->Search(t_, n_, pos, -1);
             if (!m.Matched() || m.Start() >= e) break;
             const int cls = m.Start() < n_ ? st_[m.Start()] & 31 : 0;
-            const bool childs = std::any_of(claimed.begin(), claimed.end(),
-                                            [&](auto& c) { return c.first <= m.Start() && m.Start() < c.second; });
+            const bool childs = std::any_of(claimed.begin(), claimed.end(), [&](auto& c) {
+                return c.first <= m.Start() && m.Start() < c.second;
+            });
             if (!childs && (cls < 1 || cls > 4)) acc_ += delta;
             pos = m.End() == m.Start() ? m.End() + 1 : m.End();
         }
@@ -592,10 +603,13 @@ private:
 // items meet often.
 void RandomTree(CSyntaxParser& p, std::mt19937& rng) {
     auto pick = [&](int n) { return int(rng() % unsigned(n)); };
-    static const wchar_t* const kBegins[] = {L"+/*+", L"+<+",  L"+(+",   L"+ab+",  L"+AB+", L"a+b",
-                                             L"^\\s*#", L"b|",  L"\\(",  L"c(?=a)", L"(?<=a)b", L"+\"+", L"(?g)\\Gb", L".", L"a|c", L"\\(?b"};
-    static const wchar_t* const kEnds[] = {L"+*/+", L"+>+", L"+)+", L"", L"", L"c", L"a*", L"\\)", L"b+a", L"+A+"};
-    static const wchar_t* const kItems[] = {L"a+", L"\\bab\\b", L"b*", L"c.", L"[a-c]{2}", L";", L"(?=c)", L"a|ab"};
+    static const wchar_t* const kBegins[] = {L"+/*+",     L"+<+", L"+(+", L"+ab+",   L"+AB+",    L"a+b",
+                                             L"^\\s*#",   L"b|",  L"\\(", L"c(?=a)", L"(?<=a)b", L"+\"+",
+                                             L"(?g)\\Gb", L".",   L"a|c", L"\\(?b"};
+    static const wchar_t* const kEnds[] = {L"+*/+", L"+>+", L"+)+", L"",    L"",
+                                           L"c",    L"a*",  L"\\)", L"b+a", L"+A+"};
+    static const wchar_t* const kItems[] = {L"a+",       L"\\bab\\b", L"b*",    L"c.",
+                                            L"[a-c]{2}", L";",        L"(?=c)", L"a|ab"};
     static const wchar_t* const kMarks[] = {L"\\(", L"\\)", L"a*", L"[{]", L"}", L"b"};
     int nextId = 1;
     std::vector<CSyntaxRegion*> regions = {p.Root()};

@@ -12,10 +12,9 @@
 //     '=> 1
 // An expected "#13" is a run-time or compile error with that number, after
 // the notes before it; "#13@4" also names its line (from 1), "#13@4:2" its
-// column (from 0), and text after a space its description. A line "'! own" makes the file one that only our engine
-// runs (it uses what the system's engine under Wine lacks: Join, ChrW,
-// Eval, Execute, GetRef); "'! com" one that needs the ActiveScript host
-// (Host.VT and the like), which the native runner skips.
+// column (from 0), and text after a space its description. A line "'! own" makes the file one that only our
+// engine runs (it uses what the system's engine under Wine lacks: Join, ChrW, Eval, Execute, GetRef); "'!
+// com" one that needs the ActiveScript host (Host.VT and the like), which the native runner skips.
 #pragma once
 
 #include <algorithm>
@@ -101,7 +100,8 @@ inline File ReadChecks(const std::string& text) {
                 continue;
             }
             const std::string expr = Trimmed(line.substr(0, arrow));
-            file.checks.push_back(Check{expr, "Note Shown(" + expr + ")\n", Trimmed(line.substr(arrow + 5)), number});
+            file.checks.push_back(
+                Check{expr, "Note Shown(" + expr + ")\n", Trimmed(line.substr(arrow + 5)), number});
         }
     }
     if (block) block->expected = "(no '=> after this block)";
@@ -116,10 +116,12 @@ inline std::string Text(const Outcome& o, const std::string& expected) {
     if (!o.failed) return out;
     out += (out.empty() ? "#" : " | #") + std::to_string(o.number);
     const size_t hash = expected.rfind('#');
-    const std::string asked = hash == std::string::npos ? "@:" : expected.substr(hash, expected.find(' ', hash) - hash);
+    const std::string asked =
+        hash == std::string::npos ? "@:" : expected.substr(hash, expected.find(' ', hash) - hash);
     if (asked.find('@') != std::string::npos) out += "@" + std::to_string(o.line);
     if (asked.find(':') != std::string::npos) out += ":" + std::to_string(o.column);
-    if (hash == std::string::npos || expected.find(' ', hash) != std::string::npos) out += " " + o.description;
+    if (hash == std::string::npos || expected.find(' ', hash) != std::string::npos)
+        out += " " + o.description;
     return out;
 }
 

@@ -69,7 +69,8 @@ TEST(Builtins, EveryEntryOfTheTableIsFoundByItsNameInAnyCase) {
     for (const char16_t* name : {u"", u"Mi", u"Midd", u"Eval", u"Execute", u"vbCrLf"})
         EXPECT_EQ(FindBuiltin(name), nullptr) << Narrow(name);
     CValue v;
-    for (const char16_t* name : {u"vbNothing", u"Mid", u""}) EXPECT_FALSE(FindConstant(name, &v)) << Narrow(name);
+    for (const char16_t* name : {u"vbNothing", u"Mid", u""})
+        EXPECT_FALSE(FindConstant(name, &v)) << Narrow(name);
 }
 
 TEST(Builtins, TheHostShowsBoxesCreatesObjectsAndKeepsTheClock) {
@@ -127,19 +128,36 @@ TEST(Builtins, PlainResolvesDefaultMembersAndTypeNameKnowsErrorValues) {
 TEST(Builtins, OddArgumentsGiveErrorsNotCrashes) {
     class Thing : public CObject {
        public:
-        CValue Invoke(StringView, unsigned, std::span<CValue* const>) override { return CValue::Double(-7.5); }
+        CValue Invoke(StringView, unsigned, std::span<CValue* const>) override {
+            return CValue::Double(-7.5);
+        }
         bool HasMember(StringView) override { return false; }
     };
     auto grid = std::make_shared<Array>();
     grid->upper = {1, 1};
     grid->data.resize(4);
-    const std::vector<CValue> pool = {
-        CValue(), CValue::Null(), CValue::Missing(), CValue::Nothing(), CValue::Integer(-1), CValue::Integer(0),
-        CValue::Long(2000000000), CValue::Double(1e300), CValue::Double(-2.5), CValue::Str(String()),
-        CValue::Str(String(u"1/31/2024 1:05 PM")), CValue::Str(String(u"%u12%zz\u00e9")), CValue::Date(-657434),
-        CValue::Date(2958465.5), CValue::Arr(grid), CValue::Arr(std::make_shared<Array>()),
-        CValue::Obj(std::make_shared<Thing>()), CValue::Boolean(true), CValue::Error(5), CValue::Str(String(u"ww")),
-        CValue::Currency(INT64_MIN), CValue::Single(-1e30f)};
+    const std::vector<CValue> pool = {CValue(),
+                                      CValue::Null(),
+                                      CValue::Missing(),
+                                      CValue::Nothing(),
+                                      CValue::Integer(-1),
+                                      CValue::Integer(0),
+                                      CValue::Long(2000000000),
+                                      CValue::Double(1e300),
+                                      CValue::Double(-2.5),
+                                      CValue::Str(String()),
+                                      CValue::Str(String(u"1/31/2024 1:05 PM")),
+                                      CValue::Str(String(u"%u12%zz\u00e9")),
+                                      CValue::Date(-657434),
+                                      CValue::Date(2958465.5),
+                                      CValue::Arr(grid),
+                                      CValue::Arr(std::make_shared<Array>()),
+                                      CValue::Obj(std::make_shared<Thing>()),
+                                      CValue::Boolean(true),
+                                      CValue::Error(5),
+                                      CValue::Str(String(u"ww")),
+                                      CValue::Currency(INT64_MIN),
+                                      CValue::Single(-1e30f)};
     class QuietHost : public CHost {
         CValue CreateObject(StringView) override { return CValue::Nothing(); }
         int MsgBox(StringView, int, StringView) override { return 1; }
@@ -214,7 +232,8 @@ TEST(Builtins, NumberAndDateTextFromFragments) {
                 }
     EXPECT_GT(accepted, 100u);
     // A date value made elsewhere, beyond any calendar: some text, no undefined arithmetic.
-    for (double wild : {1e300, -1e300, 1e18, std::nan(""), HUGE_VAL}) EXPECT_FALSE(ops::FormatDate(wild).empty());
+    for (double wild : {1e300, -1e300, 1e18, std::nan(""), HUGE_VAL})
+        EXPECT_FALSE(ops::FormatDate(wild).empty());
 }
 
 }  // namespace

@@ -82,8 +82,8 @@ class Script : public ::testing::Test {
         try {
             engine.Run(Wide(text));
         } catch (const ScriptError& e) {
-            return Narrow(log->text) + "<error " + std::to_string(e.Number()) + " at " + std::to_string(e.line) +
-                   ":" + std::to_string(e.column) + ">";
+            return Narrow(log->text) + "<error " + std::to_string(e.Number()) + " at " +
+                   std::to_string(e.line) + ":" + std::to_string(e.column) + ">";
         }
         return Narrow(log->text);
     }
@@ -112,7 +112,8 @@ TEST_F(Script, HostObjectsGetPointersFailAndEnumerate) {
         {"Class C\nDim f\nSub Go : f = Array(5, 6) : Log.Bump f(0) : Log.Write f(0) : End Sub\nEnd Class\n"
          "Set o = New C : o.Go",
          "6;"},
-        {"On Error Resume Next\nLog.Write 1\nLog.Fail\nLog.Write Err.Number, Err.Description\nOn Error GoTo 0\n"
+        {"On Error Resume Next\nLog.Write 1\nLog.Fail\nLog.Write Err.Number, Err.Description\nOn Error GoTo "
+         "0\n"
          "Log.Write Err.Number",
          "1;5,host failure;0;"},
         {"Sub S\n  Log.Write 1\n  Log.Fail\nEnd Sub\nS", "1;<error 5 at 2:2>"},
@@ -132,7 +133,8 @@ TEST_F(Script, HostObjectsAreCalledWithTheRightFlags) {
     Run("Log.Value = 3\nx = Log.Value\nSet Log.Value = Log\ny = Log.Twice(2)\nLog.Write x, y");
     std::vector<std::string> calls;
     for (const String& c : log->calls) calls.push_back(Narrow(c));
-    EXPECT_EQ(calls, (std::vector<std::string>{"Value:4:1", "Value:3:0", "Value:8:1", "Twice:3:1", "Write:1:2"}));
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"Value:4:1", "Value:3:0", "Value:8:1", "Twice:3:1", "Write:1:2"}));
     EXPECT_EQ(Narrow(log->text), "3,4;");
 }
 
@@ -164,16 +166,18 @@ TEST_F(Script, NamesAreResolvedOncePerPlace) {
 // Integer and Long operands take a shorter way in the interpreter: the same
 // results, subtypes included, as the operators themselves.
 TEST_F(Script, IntegerArithmeticAgreesWithTheOperators) {
-    Run("Function FAdd(a, b) : FAdd = a + b : End Function\nFunction FSub(a, b) : FSub = a - b : End Function\n"
-        "Function FMul(a, b) : FMul = a * b : End Function\nFunction FMod(a, b) : FMod = a Mod b : End Function\n"
+    Run("Function FAdd(a, b) : FAdd = a + b : End Function\nFunction FSub(a, b) : FSub = a - b : End "
+        "Function\n"
+        "Function FMul(a, b) : FMul = a * b : End Function\nFunction FMod(a, b) : FMod = a Mod b : End "
+        "Function\n"
         "Function FLt(a, b) : FLt = a < b : End Function\nFunction FEq(a, b) : FEq = a = b : End Function\n"
         "Function FGe(a, b) : FGe = a >= b : End Function");
     const std::pair<const char16_t*, ops::Op> fns[] = {
         {u"FAdd", ops::Op::Add}, {u"FSub", ops::Op::Sub}, {u"FMul", ops::Op::Mul}, {u"FMod", ops::Op::Mod},
         {u"FLt", ops::Op::Lt},   {u"FEq", ops::Op::Eq},   {u"FGe", ops::Op::Ge}};
     const CValue values[] = {CValue::Integer(0),     CValue::Integer(7),       CValue::Integer(-3),
-                            CValue::Integer(32767), CValue::Integer(-32768),  CValue::Long(5),
-                            CValue::Long(-40000),   CValue::Long(2147483647), CValue::Long(-2147483647 - 1)};
+                             CValue::Integer(32767), CValue::Integer(-32768),  CValue::Long(5),
+                             CValue::Long(-40000),   CValue::Long(2147483647), CValue::Long(-2147483647 - 1)};
     for (const auto& [name, op] : fns) {
         const int id = engine.ProcedureId(name);
         for (const CValue& a : values)
@@ -187,7 +191,9 @@ TEST_F(Script, IntegerArithmeticAgreesWithTheOperators) {
                         return "error " + std::to_string(e.Number());
                     }
                 };
-                EXPECT_EQ(outcome([&] { return engine.Call(id, args); }), outcome([&] { return ops::Binary(op, a, b); })) << Narrow(name) << " " << test::Show(a) << " " << test::Show(b);
+                EXPECT_EQ(outcome([&] { return engine.Call(id, args); }),
+                          outcome([&] { return ops::Binary(op, a, b); }))
+                    << Narrow(name) << " " << test::Show(a) << " " << test::Show(b);
             }
     }
 }
@@ -240,9 +246,10 @@ void AtStackDepth(size_t bytes, F&& f) {
 }
 
 TEST_F(Script, HostsCallScriptObjectsOutsideARunWithTheirOwnStack) {
-    EXPECT_EQ(Run("Sub OnEvent(a) : Log.Write \"event \" & a : End Sub\nClass K\nSub M : Log.Write \"method\" : "
-                  "End Sub\nEnd Class\nSet Log.Value = GetRef(\"OnEvent\")"),
-              "");
+    EXPECT_EQ(
+        Run("Sub OnEvent(a) : Log.Write \"event \" & a : End Sub\nClass K\nSub M : Log.Write \"method\" : "
+            "End Sub\nEnd Class\nSet Log.Value = GetRef(\"OnEvent\")"),
+        "");
     CValue handler = log->stored;
     ASSERT_TRUE(handler.IsObject());
     EXPECT_EQ(Run("Set Log.Value = New K"), "");
@@ -291,8 +298,9 @@ TEST_F(Script, DeepRecursionEndsWithOutOfStackSpaceAndHugeArraysWithOutOfMemory)
     std::string nested, chain = "x = 1", ifs;
     for (int i = 0; i < 100000; ++i) nested += "If True Then\n", chain += " + 1";
     for (int i = 0; i < 50000; ++i) ifs += "If x Then\n";
-    for (const std::string& text : {std::string("Function R(n) : R = R(n + 1) : End Function\nx = R(0)"),
-                                    std::string("Sub S(n) : If n < 100000 Then S n + 1\nEnd Sub\nS 0"), deep, nested})
+    for (const std::string& text :
+         {std::string("Function R(n) : R = R(n + 1) : End Function\nx = R(0)"),
+          std::string("Sub S(n) : If n < 100000 Then S n + 1\nEnd Sub\nS 0"), deep, nested})
         EXPECT_EQ(Error(text).Number(), err::kOutOfStack);
     EXPECT_EQ(Error(chain).Number(), err::kNestingTooDeep);
     // Compile-time depth errors say where: the line of the token reached.
@@ -307,7 +315,8 @@ TEST_F(Script, DeepRecursionEndsWithOutOfStackSpaceAndHugeArraysWithOutOfMemory)
     EXPECT_GT(e.line, 0);
     EXPECT_LT(e.line, 50000);
     // The engine still works afterwards, and a modest depth is fine.
-    EXPECT_EQ(Run("Function D(n) : If n = 0 Then D = 0 Else D = 1 + D(n - 1)\nEnd Function\nLog.Write D(20)"), "20;");
+    EXPECT_EQ(Run("Function D(n) : If n = 0 Then D = 0 Else D = 1 + D(n - 1)\nEnd Function\nLog.Write D(20)"),
+              "20;");
     // The limit is 256 MiB of elements, checked before allocating.
     const size_t fits = (size_t(256) << 20) / sizeof(CValue);
     const std::string n = std::to_string(fits);  // one element more than fits
@@ -322,8 +331,8 @@ TEST_F(Script, DeepRecursionEndsWithOutOfStackSpaceAndHugeArraysWithOutOfMemory)
 // Patterns and texts made of a few pieces, every one run with all flags: a
 // run ends with a result or error 5017 (or 28), never a crash or a hang.
 TEST_F(Script, AnyRegularExpressionEndsWithAResultOrAnError) {
-    const char* pieces[] = {"a", "b", "(", ")", "|", "*", "+", "?", ".", "^", "$", "[", "]", "\\", "{1,2}",
-                            "(?=", "(?<=", "\\b", "\\1", "x*", "\\Q", "\\E", "(?#"};
+    const char* pieces[] = {"a", "b",  "(",     ")",   "|",    "*",   "+",   "?",  ".",   "^",   "$",  "[",
+                            "]", "\\", "{1,2}", "(?=", "(?<=", "\\b", "\\1", "x*", "\\Q", "\\E", "(?#"};
     const char* texts[] = {"", "a", "ab\" & vbCrLf & \"ba", "aaaa", "b\" & vbLf & \"\" & vbCr & \"a"};
     unsigned seed = 12345;
     auto next = [&seed](unsigned n) {
@@ -336,8 +345,9 @@ TEST_F(Script, AnyRegularExpressionEndsWithAResultOrAnError) {
         for (unsigned n = 1 + next(6); n > 0; --n) pattern += pieces[next(std::size(pieces))];
         const std::string text = texts[next(std::size(texts))];
         script += "re.Pattern = \"" + pattern + "\" : re.Global = " + (k % 2 ? "True" : "False") +
-                  " : re.Multiline = " + (k % 3 ? "True" : "False") + " : re.IgnoreCase = " +
-                  (k % 5 ? "False" : "True") + "\nErr.Clear : t = \"" + text + "\"\n" +
+                  " : re.Multiline = " + (k % 3 ? "True" : "False") +
+                  " : re.IgnoreCase = " + (k % 5 ? "False" : "True") + "\nErr.Clear : t = \"" + text +
+                  "\"\n" +
                   "r = re.Test(t) & re.Execute(t).Count & re.Replace(t, \"<$1$&>\") : n = Err.Number\n" +
                   "If n <> 0 And n <> 5017 And n <> 28 Then Log.Write \"" + pattern + "\", n\n";
     }

@@ -25,7 +25,8 @@ TEST(OperatorsArithmetic, LimitsAndNothingAreErrors) {
     EXPECT_EQ(ErrorOf([&] { ops::Binary(Op::Add, half, half); }), err::kOutOfStringSpace);
     const CValue fits = CValue::Str(String(kMaxStringLength / 2, u'x'));
     EXPECT_EQ(ops::Binary(Op::Concat, fits, fits).str().size(), kMaxStringLength);
-    EXPECT_EQ(ErrorOf([] { ops::Binary(Op::Add, CValue::Currency(INT64_MAX), CValue::Currency(1)); }), err::kOverflow);
+    EXPECT_EQ(ErrorOf([] { ops::Binary(Op::Add, CValue::Currency(INT64_MAX), CValue::Currency(1)); }),
+              err::kOverflow);
     // A script gets Nothing's default member first (91); the operators see no number in it.
     const CValue nothing = CValue::Nothing();
     EXPECT_EQ(ErrorOf([&] { ops::ToDouble(nothing); }), err::kTypeMismatch);
@@ -46,15 +47,36 @@ TEST(OperatorsCase, RoundTripsEveryMappedLetter) {
 // out, comparisons are antisymmetric, "=" agrees with Compare, and integer
 // results never lose their value to a narrower subtype.
 TEST(OperatorsProperties, EveryPairOfAMixedPool) {
-    const std::vector<CValue> pool = {
-        CValue(), CValue::Null(), CValue::Boolean(true), CValue::Boolean(false), CValue::Byte(255), CValue::Byte(0),
-        CValue::Integer(-32768), CValue::Integer(32767), CValue::Integer(-1), CValue::Long(INT32_MIN),
-        CValue::Long(INT32_MAX), CValue::Single(-1.5f), CValue::Single(3e38f), CValue::Double(1e308),
-        CValue::Double(-0.5), CValue::Double(2.5), CValue::Currency(INT64_MAX), CValue::Currency(-15000),
-        CValue::Date(2958465), CValue::Date(-657434), CValue::Date(45322.5), CValue::Str(String()),
-        CValue::Str(String(u" 12 ")), CValue::Str(String(u"abc")), CValue::Str(String(u"1/31/2024")),
-        CValue::Str(String(u"&HFFFF")), CValue::Str(String(u"True")), CValue::Nothing(),
-        CValue::Arr(std::make_shared<Array>()), CValue::Missing()};
+    const std::vector<CValue> pool = {CValue(),
+                                      CValue::Null(),
+                                      CValue::Boolean(true),
+                                      CValue::Boolean(false),
+                                      CValue::Byte(255),
+                                      CValue::Byte(0),
+                                      CValue::Integer(-32768),
+                                      CValue::Integer(32767),
+                                      CValue::Integer(-1),
+                                      CValue::Long(INT32_MIN),
+                                      CValue::Long(INT32_MAX),
+                                      CValue::Single(-1.5f),
+                                      CValue::Single(3e38f),
+                                      CValue::Double(1e308),
+                                      CValue::Double(-0.5),
+                                      CValue::Double(2.5),
+                                      CValue::Currency(INT64_MAX),
+                                      CValue::Currency(-15000),
+                                      CValue::Date(2958465),
+                                      CValue::Date(-657434),
+                                      CValue::Date(45322.5),
+                                      CValue::Str(String()),
+                                      CValue::Str(String(u" 12 ")),
+                                      CValue::Str(String(u"abc")),
+                                      CValue::Str(String(u"1/31/2024")),
+                                      CValue::Str(String(u"&HFFFF")),
+                                      CValue::Str(String(u"True")),
+                                      CValue::Nothing(),
+                                      CValue::Arr(std::make_shared<Array>()),
+                                      CValue::Missing()};
     const Op ops[] = {Op::Add,    Op::Sub, Op::Mul, Op::Div, Op::IntDiv, Op::Mod, Op::Pow,
                       Op::Concat, Op::And, Op::Or,  Op::Xor, Op::Eqv,    Op::Imp, Op::Eq,
                       Op::Ne,     Op::Lt,  Op::Le,  Op::Gt,  Op::Ge};
