@@ -8,6 +8,7 @@
 // primitives are clamped to the text.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "PtrList.h"
 
 class Command;
+struct ReplacePiece;
 using CommandList = PtrListT<Command>;
 
 class TextDocument {
@@ -76,6 +78,22 @@ public:
     Position Insert(Position p, const wchar_t* text, int length);
     // Deletes [a, b) (a <= b after clamping; otherwise nothing happens).
     void Delete(Position a, Position b);
+    // The length of line i, or -1 when the line is out of range or its
+    // bytes do not convert (so that no edit can take it as text).
+    int ReadableLength(int i);
+    // Replaces `count` pieces (in order, none overlapping, inside the text:
+    // the caller has checked) in one pass over the lines they touch: each
+    // run of pieces that share lines makes its lines once. `texts` holds the
+    // pieces' texts one after another. With `inverse`, it receives the
+    // pieces that undo this (in the new text) and `removed` their texts, the
+    // units removed with each line break as an LF. The `tracked` positions
+    // are carried through as by the pieces replaced one by one from the
+    // last. span: the start, the old end and the new end of what changed.
+    // `going`, when given, is asked after each run of pieces with the pieces
+    // done; false stops there. Returns the pieces done.
+    int ReplacePieces(const ReplacePiece* pieces, int count, const wchar_t* texts, ReplacePiece* inverse,
+                      wchar_t* removed, Position* track, int tracked, Position span[3],
+                      const std::function<bool(int)>* going = nullptr);
 
     // Length of [a, b) with each line break counted as the break string of
     // `breakType` (0: the document's). CopyRange writes the text without a
@@ -143,4 +161,6 @@ private:
     int IndentFoldsStaleFrom(int line);
     void InsertIntoLine(Line& line, int column, const wchar_t* text, int n);
     void AppendNewLine(int at, const wchar_t* a, int na, const wchar_t* b, int nb);
+    // Lines [at, at + count) give way to the made ones (count >= 1, made >= 1).
+    void ReplaceLines(int at, int count, std::vector<Line>& made);
 };
