@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cwchar>
 #include <functional>
@@ -122,16 +123,29 @@ std::unique_ptr<CompoundReplaceCommand> CompoundReplaceCommand::FromRanges(TextD
         }
         return cachedLength;
     };
-    auto cmd = std::make_unique<CompoundReplaceCommand>();
-    size_t units = 0;
+    // In order and on lines of the text; then the lines they touch are
+    // converted, runs of them at once, before their lengths are asked.
     Position prevEnd = {0, 0};
+    int runFirst = -1, runLast = -2;
     for (int i = 0; i < count; ++i) {
         const ReplaceRangeArg& r = ranges[i];
-        if (r.length < -1 || (!r.text && r.length != 0)) return nullptr;
         const Position a = r.start, b = r.end;
+        if (r.length < -1 || (!r.text && r.length != 0)) return nullptr;
         if (a.line < 0 || b.line >= lines || Before(b, a) || Before(a, prevEnd)) return nullptr;
-        if (a.column < 0 || b.column < 0 || a.column > length(a.line) || b.column > length(b.line)) return nullptr;
         prevEnd = b;
+        if (a.line > runLast + 1) {
+            if (runFirst >= 0) doc.LoadLines(runFirst, runLast);
+            runFirst = a.line;
+        }
+        runLast = std::max(runLast, b.line);
+    }
+    doc.LoadLines(runFirst, runLast);
+    auto cmd = std::make_unique<CompoundReplaceCommand>();
+    size_t units = 0;
+    for (int i = 0; i < count; ++i) {
+        const ReplaceRangeArg& r = ranges[i];
+        const Position a = r.start, b = r.end;
+        if (a.column < 0 || b.column < 0 || a.column > length(a.line) || b.column > length(b.line)) return nullptr;
         int64_t removed = 0;
         if (a.line == b.line) {
             removed = b.column - a.column;
@@ -191,9 +205,9 @@ Command* CompoundReplaceCommand::Execute(TextDocument& doc) {
                                        going ? &going : nullptr);
     doc.Changed(span[0], span[1], span[2]);
     if (done < count) {
-        // Stopped: the inverse holds what was done, and the rest stays, in
-        // the lines as they are now (the columns of a line not reached yet
-        // have not moved).
+        // Stopped (or out of memory): the inverse holds what was done, and
+        // the rest stays, in the lines as they are now (the columns of a
+        // line not reached yet have not moved).
         size_t removed = 0, used = 0;
         for (int k = 0; k < done; ++k) {
             removed += size_t(pieces_[size_t(k)].removed);

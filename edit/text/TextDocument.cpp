@@ -212,6 +212,67 @@ void TextDocument::LoadLine(int i) {
     l.length = n;
 }
 
+namespace {
+// A buffer for `n` units of text with a little room to grow.
+int SnugCapacity(int n) { return int(std::min<int64_t>(int64_t(n) + 1 + n / 8, INT32_MAX)); }
+}  // namespace
+
+void TextDocument::LoadLines(int first, int last) {
+    if (!source) return;
+    first = std::max(first, 0);
+    last = std::min(last, lines->Count() - 1);
+    const auto own = [&](Line& l, const wchar_t* t, int n) {
+        const int cap = SnugCapacity(n);
+        wchar_t* buf = TextAlloc::Allocate(cap);
+        std::memcpy(buf, t, sizeof(wchar_t) * size_t(n));
+        buf[n] = 0;
+        l.text = buf;
+        l.capacity = cap;
+        l.length = n;
+    };
+    CPINFO info = {};
+    const int cp = source->CodePage();
+    const bool singleByte = encoding::UnitWidth(cp) == 1 && cp != encoding::kUtf8 && GetCPInfo(UINT(cp), &info) &&
+                            info.MaxCharSize == 1;
+    constexpr int64_t kMaxSpan = 4 << 20;
+    for (int i = first; i <= last;) {
+        Line& l = (*lines)[i];
+        if (l.Loaded() || l.length <= 0) {
+            ++i;
+            continue;
+        }
+        if (singleByte) {
+            // The run of unloaded lines whose bytes follow one another.
+            const int64_t start = l.offset;
+            int64_t end = start;
+            int j = i;
+            for (; j <= last; ++j) {
+                const Line& m = (*lines)[j];
+                if (m.Loaded()) break;
+                if (m.length <= 0) continue;
+                if (m.offset < end || m.offset + m.length - start > kMaxSpan) break;
+                end = m.offset + m.length;
+            }
+            const int bytes = int(end - start);
+            char* raw = Reserve(g_rawScratch, size_t(bytes));
+            wchar_t* wide = Reserve(g_wideScratch, size_t(bytes) + 1);
+            if (j > i && source->ReadBytes(start, bytes, raw) &&
+                encoding::ToUtf16(cp, raw, bytes, wide, bytes) == bytes) {
+                for (int k = i; k < j; ++k) {
+                    Line& m = (*lines)[k];
+                    if (m.length > 0) own(m, wide + (m.offset - start), m.length);
+                }
+                i = j;
+                continue;
+            }
+        }
+        int n = 0;
+        const wchar_t* t = LineText(i, &n);
+        if (!g_lineFailed) own((*lines)[i], t, n);
+        ++i;
+    }
+}
+
 void TextDocument::InsertIntoLine(Line& l, int column, const wchar_t* text, int k) {
     if (k <= 0) return;
     const int n = l.length;
@@ -329,7 +390,7 @@ Line MadeLine(const std::wstring& text) {
     if (text.size() >= size_t(INT32_MAX) - 1) throw std::bad_alloc();
     const int n = int(text.size());
     Line l = EmptyLine();
-    l.capacity = int(std::min<int64_t>(int64_t(n) + 1 + n / 8, INT32_MAX));
+    l.capacity = SnugCapacity(n);
     l.text = TextAlloc::Allocate(l.capacity);
     if (n) std::memcpy(l.text, text.data(), sizeof(wchar_t) * size_t(n));
     l.text[n] = 0;
@@ -397,8 +458,15 @@ int TextDocument::ReplacePieces(const ReplacePiece* pieces, int count, const wch
     int delta = 0;  // new index minus old index of the lines after the pieces done
     span[0] = {pieces[0].line, pieces[0].column};
     int k = 0;
+    // Where the run of pieces being made began: running out of memory in it
+    // leaves the document as the runs before made it.
+    int runStart = 0;
+    Position runOld = lastOld, runNew = lastNew;
     try {
         while (k < count && (k == 0 || !going || (*going)(k))) {
+            runStart = k;
+            runOld = lastOld;
+            runNew = lastNew;
             // A run of pieces, each starting on the line where the one before
             // it ended: the lines from its first to its last are made anew.
             const int first = pieces[k].line;
@@ -462,15 +530,29 @@ int TextDocument::ReplacePieces(const ReplacePiece* pieces, int count, const wch
                 if (++k == count || pieces[k].line != line) break;
             }
             build.append(cur, size_t(at), std::wstring::npos);
+            Line& own = (*lines)[first + delta];
+            if (made.empty() && line == first && own.Loaded() && size_t(own.capacity) > build.size()) {
+                // One line made of one: in its own buffer.
+                std::memcpy(own.text, build.data(), sizeof(wchar_t) * build.size());
+                own.length = int(build.size());
+                own.text[own.length] = 0;
+                own.SetAttr(LA_CHANGED, 1);
+                build.clear();
+                continue;
+            }
             made.push_back(MadeLine(build));
             build.clear();
             const int made_ = int(made.size());
             ReplaceLines(first + delta, line - first + 1, made);
             delta += made_ - (line - first + 1);
         }
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         for (Line& l : made) l.Release();
-        throw;
+        made.clear();
+        if (runStart == 0) throw;  // nothing changed
+        k = runStart;  // the runs before it are done: they are told and kept
+        lastOld = runOld;
+        lastNew = runNew;
     }
     carryTo({INT32_MAX, INT32_MAX}, true);
     span[1] = lastOld;

@@ -72,6 +72,12 @@ public:
     int CopyRun(int i, int end, wchar_t* out, int capacity, int* used);
     // Converts an unloaded line into its own buffer (capacity 2 × length + 1).
     void LoadLine(int i);
+    // Converts the unloaded lines of [first, last] into buffers of their own
+    // with a little room (length + 1 + length / 8), ahead of an edit of all
+    // of them; in a code page of one byte per character the lines that
+    // follow one another in the file take one read and one conversion. A
+    // line whose bytes do not convert stays as it is.
+    void LoadLines(int first, int last);
 
     // Inserts text at p; CR LF, LF and CR each end a line. Returns the end of
     // the inserted text.

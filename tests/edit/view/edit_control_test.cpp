@@ -320,6 +320,90 @@ TEST_F(EditControl, RangesReplacedInOnePass) {
     Send(MPM_SETLEXER, 0, 0);
 }
 
+// Ranges on the lines of a file not yet converted (a code page of one byte
+// per character and one of several): runs of lines and lines alone, each
+// changed as a line of the text would be, and undone to the file's text.
+TEST_F(EditControl, RangesReplacedOnLinesOfAFile) {
+    const TempDir dir(L"mpr");
+    const std::wstring path = dir / L"lines.txt";
+    std::string bytes;
+    std::wstring text;
+    std::vector<ReplaceRangeArg> ranges;
+    const std::wstring after = [&] {
+        std::wstring out;
+        for (int i = 0; i < 3000; ++i) {
+            const std::string line = std::to_string(i) + " caf\xE9 " + std::string(size_t(i % 7), 'z');
+            bytes += line + "\r\n";
+            const std::wstring wide = std::to_wstring(i) + L" caf\u00E9 " + std::wstring(size_t(i % 7), L'z');
+            text += wide + L"\n";
+            // Lines 100 to 1999 and every 97th: the word after the number.
+            const bool changed = (i >= 100 && i < 2000) || i % 97 == 0;
+            const int at = int(std::to_wstring(i).size()) + 1;
+            if (changed) ranges.push_back({{i, at}, {i, at + 4}, L"tea", 3});
+            out += (changed ? std::to_wstring(i) + L" tea " + std::wstring(size_t(i % 7), L'z') : wide) + L"\n";
+        }
+        return out;
+    }();
+    WriteBytes(path, bytes);
+    for (const UINT message : {MPM_LOADFILE, MPM_LOADINPLACE}) {
+        SCOPED_TRACE(message);
+        ASSERT_EQ(Send(message, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(1252, LB_CRLF)), 1);
+        ASSERT_EQ(All(), text);
+        EXPECT_EQ(Send(MPM_REPLACERANGES, ranges.size(), reinterpret_cast<LPARAM>(ranges.data())), 1);
+        EXPECT_TRUE(All() == after) << "line 150: " << testing::PrintToString(Line(150));
+        Command(ECMD_UNDO);
+        EXPECT_TRUE(All() == text);
+        Command(ECMD_REDO);
+        EXPECT_TRUE(All() == after);
+    }
+    Send(MPM_CLOSEDOC);  // the file is let go before its folder goes
+}
+
+// The undo of a compound replacement of many lines is told as it goes and
+// stops when the parent says so, between lines: the lines above the stop
+// are back, those below still replaced (each replacement added a line), and
+// the next undo does the rest; redo gives the result again.
+namespace {
+WNDPROC g_parentProc = nullptr;
+LRESULT CALLBACK StoppingParent(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_NOTIFY && reinterpret_cast<const NMHDR*>(l)->code == EN_MP_PROGRESS)
+        return reinterpret_cast<const ProgressNotify*>(l)->done >= 0;
+    return CallWindowProcW(g_parentProc, h, m, w, l);
+}
+}  // namespace
+
+TEST_F(EditControl, AStoppedUndoOfRangesReplacedLeavesTheRestForTheNext) {
+    constexpr int kLines = 600;
+    std::wstring before, after;
+    std::vector<ReplaceRangeArg> ranges;
+    for (int i = 0; i < kLines; ++i) {
+        before += L"a" + std::to_wstring(i) + L"\n";
+        after += L"x\ny" + std::to_wstring(i) + L"\n";
+        ranges.push_back({{i, 0}, {i, 1}, L"x\ny", 3});
+    }
+    SetState(before);
+    ASSERT_EQ(Send(MPM_REPLACERANGES, ranges.size(), reinterpret_cast<LPARAM>(ranges.data())), 1);
+    ASSERT_EQ(All(), after);
+    g_parentProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(parent_, GWLP_WNDPROC, LONG_PTR(&StoppingParent)));
+    Command(ECMD_UNDO);
+    SetWindowLongPtrW(parent_, GWLP_WNDPROC, LONG_PTR(g_parentProc));
+    const std::wstring half = All();
+    // Stopped at the first tell, after 255 ranges.
+    const size_t cut = before.find(L"a255\n");
+    ASSERT_NE(cut, std::wstring::npos);
+    EXPECT_EQ(half.substr(0, cut), before.substr(0, cut));
+    EXPECT_EQ(half.substr(cut), after.substr(after.find(L"x\ny255\n")));
+    EXPECT_EQ(Send(MPM_CANUNDO), 1);
+    EXPECT_EQ(Send(MPM_CANREDO), 1);
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), before);
+    EXPECT_EQ(Send(MPM_CANUNDO), 0);
+    Command(ECMD_REDO);
+    EXPECT_EQ(All(), after);
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), before);
+}
+
 // Undo and redo by command, in groups (1062) and in a held group (1094, a
 // macro being played), which takes every edit until it is released,
 // whatever groups the edits open and close inside it. A group of more than
