@@ -307,6 +307,26 @@ TEST_F(EditControl, RangesReplacedInOnePass) {
     EXPECT_EQ(Send(MPM_REPLACERANGES, 1, reinterpret_cast<LPARAM>(&one)), 0);
     Send(MPM_READONLY, 0);
     EXPECT_EQ(State(), L"ab|c");
+    // A line made anew from lines keeps the first one's marks, a line made
+    // from itself its own; both are marked changed.
+    SetState(L"ab\ncd\nef\ngh");
+    for (int line = 0; line < 4; ++line) {
+        LineAttrArg unchanged = {LA_CHANGED, 0}, bookmark = {LA_BOOKMARK, line != 1};
+        SendP(MPM_SETLINEATTR, (void*)(INT_PTR)line, &unchanged);
+        SendP(MPM_SETLINEATTR, (void*)(INT_PTR)line, &bookmark);
+    }
+    const ReplaceRangeArg marks[] = {{{0, 1}, {1, 1}, L"-", 1}, {{2, 0}, {2, 1}, L"X", 1}};
+    EXPECT_EQ(Send(MPM_REPLACERANGES, 2, reinterpret_cast<LPARAM>(marks)), 1);
+    EXPECT_EQ(All(), L"a-d\nXf\ngh");
+    const auto attr = [&](int line, int kind) {
+        LineAttrArg a = {kind, -1};
+        SendP(MPM_GETLINEATTR, (void*)(INT_PTR)line, &a);
+        return a.value;
+    };
+    EXPECT_EQ((std::vector<int>{attr(0, LA_BOOKMARK), attr(1, LA_BOOKMARK), attr(2, LA_BOOKMARK)}),
+              (std::vector<int>{1, 1, 1}));
+    EXPECT_EQ((std::vector<int>{attr(0, LA_CHANGED), attr(1, LA_CHANGED), attr(2, LA_CHANGED)}),
+              (std::vector<int>{1, 1, 0}));
     // Lines after the first one changed are lexed again: a string opened on
     // the second of them reaches the third.
     TestLexer lexer;
