@@ -136,8 +136,8 @@ enum EditMessage : UINT {
 // other values query.
 //
 // Message 1100: [start, end) replaced by the text as one command (one undo
-// step of its own, inside a held group a part of it): what Replace All sends
-// per match, half the commands of a deletion and an insertion.
+// step of its own, inside a held group a part of it), half the commands of a
+// deletion and an insertion.
 //
 // Message 1101: `count` ranges, each [start, end) with its own text, replaced
 // in one pass as one command: each changed line is rebuilt once, the undo

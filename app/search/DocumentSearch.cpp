@@ -444,7 +444,8 @@ SearchOutcome CDocumentSearch::ReplaceAll(HWND view, const SearchRequest& reques
         // between, and replaced in lists of at most kChunkRanges ranges (or
         // kChunkUnits units of text), each sent as one message, the list's
         // order reversed: a list sent changes only text after every match
-        // still to be found, and the lists share the batch's undo group.
+        // still to be found (the lines before it, also those read ahead,
+        // stay as they were), and the lists share the batch's undo group.
         std::vector<ReplaceRangeArg> ranges;
         std::vector<size_t> offsets;  // expressions: where each text starts in `texts`
         std::wstring texts;
@@ -459,7 +460,6 @@ SearchOutcome CDocumentSearch::ReplaceAll(HWND view, const SearchRequest& reques
             ranges.clear();
             offsets.clear();
             texts.clear();
-            d.blockStarts.clear();  // the lines read before may have moved
         };
         const int span = to.line - from.line + 1;
         for (int line = to.line; line >= from.line && !d.budget.exhausted && d.Going(to.line - line, span);

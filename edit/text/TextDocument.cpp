@@ -470,6 +470,7 @@ int TextDocument::ReplacePieces(const ReplacePiece* pieces, int count, const wch
             // A run of pieces, each starting on the line where the one before
             // it ended: the lines from its first to its last are made anew.
             const int first = pieces[k].line;
+            if (first + delta < 0 || first + delta >= lines->Count()) break;  // not in the text
             int line = first;  // the old line being read
             read(first + delta);
             int at = 0;        // the units of `cur` taken so far

@@ -385,9 +385,13 @@ TEST_F(EditControl, RangesReplacedOnLinesOfAFile) {
 // the next undo does the rest; redo gives the result again.
 namespace {
 WNDPROC g_parentProc = nullptr;
+int g_toldTotal = 0;  // the total of the last progress told
 LRESULT CALLBACK StoppingParent(HWND h, UINT m, WPARAM w, LPARAM l) {
-    if (m == WM_NOTIFY && reinterpret_cast<const NMHDR*>(l)->code == EN_MP_PROGRESS)
-        return reinterpret_cast<const ProgressNotify*>(l)->done >= 0;
+    if (m == WM_NOTIFY && reinterpret_cast<const NMHDR*>(l)->code == EN_MP_PROGRESS) {
+        const auto* p = reinterpret_cast<const ProgressNotify*>(l);
+        if (p->done >= 0) g_toldTotal = p->total;
+        return p->done >= 0;
+    }
     return CallWindowProcW(g_parentProc, h, m, w, l);
 }
 }  // namespace
@@ -408,6 +412,7 @@ TEST_F(EditControl, AStoppedUndoOfRangesReplacedLeavesTheRestForTheNext) {
     Command(ECMD_UNDO);
     SetWindowLongPtrW(parent_, GWLP_WNDPROC, LONG_PTR(g_parentProc));
     const std::wstring half = All();
+    EXPECT_EQ(g_toldTotal, kLines) << "the work told is the ranges";
     // Stopped at the first tell, after 255 ranges.
     const size_t cut = before.find(L"a255\n");
     ASSERT_NE(cut, std::wstring::npos);
