@@ -139,6 +139,10 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             return Run(cmd, d);
         }
         case MPM_REPLACERANGES: {
+            if (d.readOnly) {  // refused as by Run, before any line is read
+                MessageBeep(MB_OK);
+                return 0;
+            }
             std::unique_ptr<CompoundReplaceCommand> cmd =
                 CompoundReplaceCommand::FromRanges(d, Ptr<const ReplaceRangeArg>(lp), Int(wp));
             if (!cmd) return 0;

@@ -203,6 +203,7 @@ Command* CompoundReplaceCommand::Execute(TextDocument& doc) {
     const int done = doc.ReplacePieces(pieces_.data(), count, text_.data(), inverse ? inverse->pieces_.data() : nullptr,
                                        inverse ? inverse->text_.data() : nullptr, track, tracked, span,
                                        going ? &going : nullptr);
+    if (done == 0) return nullptr;  // pieces past the text: nothing done
     doc.Changed(span[0], span[1], span[2]);
     if (done < count) {
         // Stopped (or out of memory): the inverse holds what was done, and
