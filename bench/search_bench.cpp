@@ -226,9 +226,9 @@ void ReplaceBench(HMODULE lib, const std::wstring& path) {
     const double step = double(held) - double(PrivateBytes());
     const double allocated = double(busy) - double(HeapBusyBytes());
     const double target = double(o.count) * (2.0 * 6 + 16);  // twice "needle" in UTF-16 units + 16 bytes each
-    std::printf("  the undo step, its allocations:         %.1f MiB, %.1f bytes per replacement (target at most %.1f "
-                "MiB, 28 bytes)\n",
-                allocated / 1048576, allocated / std::max(o.count, 1), target / 1048576);
+    std::printf("  the undo step, its allocations:         %.1f MiB, %.2f bytes per replacement (target at most %.1f "
+                "MiB, 28 bytes; %+.0f bytes beside it)\n",
+                allocated / 1048576, allocated / std::max(o.count, 1), target / 1048576, allocated - target);
     std::printf("  the undo step, memory freed by emptying: %.1f MiB\n", step / 1048576);
     DestroyWindow(edit);
     DestroyWindow(plain);

@@ -164,6 +164,7 @@ std::unique_ptr<CompoundReplaceCommand> CompoundReplaceCommand::FromRanges(TextD
     }
     // Every range is good: the pieces and their text.
     cmd->text_.reserve(units);
+    size_t lastAt = 0, lastLength = size_t(-1);  // the text of the piece before
     for (int i = 0; i < count; ++i) {
         const ReplaceRangeArg& r = ranges[i];
         const size_t n = r.length < 0 ? wcslen(r.text) : size_t(r.length);
@@ -176,11 +177,19 @@ std::unique_ptr<CompoundReplaceCommand> CompoundReplaceCommand::FromRanges(TextD
             for (int line = a.line + 1; line < b.line; ++line) removed += int64_t(length(line)) + 1;
         }
         if (removed == 0 && n == 0) continue;
+        // A text like the one before is kept once.
+        if (n > 0 && n == lastLength && std::wmemcmp(r.text, cmd->text_.data() + lastAt, n) == 0) {
+            cmd->pieces_.push_back({a.line, a.column, int(removed), kSameText});
+            continue;
+        }
+        lastAt = cmd->text_.size();
+        lastLength = n;
         cmd->pieces_.push_back({a.line, a.column, int(removed), int(n)});
         cmd->text_.insert(cmd->text_.end(), r.text, r.text + n);
     }
     if (cmd->pieces_.empty()) return nullptr;
     cmd->pieces_.shrink_to_fit();
+    cmd->text_.shrink_to_fit();
     return cmd;
 }
 
@@ -200,30 +209,40 @@ Command* CompoundReplaceCommand::Execute(TextDocument& doc) {
         inverse->text_.resize(removed);
     }
     Position span[3];
+    size_t written = 0;
     const int done = doc.ReplacePieces(pieces_.data(), count, text_.data(), inverse ? inverse->pieces_.data() : nullptr,
-                                       inverse ? inverse->text_.data() : nullptr, track, tracked, span,
+                                       inverse ? inverse->text_.data() : nullptr, &written, track, tracked, span,
                                        going ? &going : nullptr);
     if (done == 0) return nullptr;  // pieces past the text: nothing done
     doc.Changed(span[0], span[1], span[2]);
+    if (inverse) {
+        inverse->pieces_.resize(size_t(done));
+        inverse->pieces_.shrink_to_fit();
+        inverse->text_.resize(written);
+        inverse->text_.shrink_to_fit();
+    }
     if (done < count) {
         // Stopped (or out of memory): the inverse holds what was done, and
         // the rest stays, in the lines as they are now (the columns of a
         // line not reached yet have not moved).
-        size_t removed = 0, used = 0;
+        size_t used = 0, lastAt = 0, lastLength = 0;  // the text of the last piece done
         for (int k = 0; k < done; ++k) {
-            removed += size_t(pieces_[size_t(k)].removed);
-            used += size_t(pieces_[size_t(k)].inserted);
+            const int n = pieces_[size_t(k)].inserted;
+            if (n == kSameText) continue;
+            lastAt = used;
+            lastLength = size_t(n);
+            used += size_t(n);
         }
-        if (inverse) {
-            inverse->pieces_.resize(size_t(done));
-            inverse->pieces_.shrink_to_fit();
-            inverse->text_.resize(removed);
-            inverse->text_.shrink_to_fit();
+        std::vector<wchar_t> rest;
+        if (pieces_[size_t(done)].inserted == kSameText) {  // its text is a done one's
+            rest.assign(text_.begin() + std::ptrdiff_t(lastAt), text_.begin() + std::ptrdiff_t(lastAt + lastLength));
+            pieces_[size_t(done)].inserted = int(lastLength);
         }
+        rest.insert(rest.end(), text_.begin() + std::ptrdiff_t(used), text_.end());
+        text_.swap(rest);
         const int delta = span[2].line - span[1].line;
         pieces_.erase(pieces_.begin(), pieces_.begin() + done);
         for (ReplacePiece& p : pieces_) p.line += delta;
-        text_.erase(text_.begin(), text_.begin() + std::ptrdiff_t(used));
         stopped_ = true;
     }
     return inverse.release();

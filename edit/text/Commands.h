@@ -95,7 +95,10 @@ private:
 
 // One range of a compound replacement, 16 bytes: from (line, column) on,
 // `removed` units of the text (a line break counted as one) give way to the
-// next `inserted` units of the command's text.
+// next `inserted` units of the command's text, or (kSameText) to the text of
+// the range before again, so that a word replaced a million times, and the
+// word it replaced, are kept once.
+constexpr int kSameText = -1;
 struct ReplacePiece {
     int line;
     int column;
@@ -129,8 +132,6 @@ public:
     // again).
     void SetGoing(std::function<bool(int)> going) { going_ = std::move(going); }
     bool Stopped() const { return stopped_; }
-    // The memory the command holds: its pieces and its text.
-    size_t Bytes() const { return sizeof(*this) + pieces_.capacity() * sizeof(ReplacePiece) + text_.capacity() * sizeof(wchar_t); }
     Command* Execute(TextDocument& doc) override;
 
 private:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <new>
 #include <unordered_set>
 
@@ -427,8 +428,8 @@ void TextDocument::ReplaceLines(int at, int count, std::vector<Line>& made) {
 }
 
 int TextDocument::ReplacePieces(const ReplacePiece* pieces, int count, const wchar_t* texts, ReplacePiece* inverse,
-                                wchar_t* removedOut, Position* track, int tracked, Position span[3],
-                                const std::function<bool(int)>* going) {
+                                wchar_t* removedOut, size_t* written, Position* track, int tracked,
+                                Position span[3], const std::function<bool(int)>* going) {
     // The tracked positions in text order, carried as the pieces pass them.
     std::vector<int> order(size_t(std::max(tracked, 0)));
     for (int i = 0; i < tracked; ++i) order[size_t(i)] = i;
@@ -455,16 +456,22 @@ int TextDocument::ReplacePieces(const ReplacePiece* pieces, int count, const wch
         cur.assign(t, size_t(n));
     };
     size_t textAt = 0, outAt = 0;
+    const wchar_t* lastText = texts;  // the text of the piece before
+    int lastLength = 0;
+    size_t lastRemoved = 0;  // where the removed text of the piece before starts in removedOut
+    int lastRemovedLength = -1;
     int delta = 0;  // new index minus old index of the lines after the pieces done
     span[0] = {pieces[0].line, pieces[0].column};
     int k = 0;
     // Where the run of pieces being made began: running out of memory in it
     // leaves the document as the runs before made it.
     int runStart = 0;
+    size_t runOut = 0;
     Position runOld = lastOld, runNew = lastNew;
     try {
         while (k < count && (k == 0 || !going || (*going)(k))) {
             runStart = k;
+            runOut = outAt;
             runOld = lastOld;
             runNew = lastNew;
             // A run of pieces, each starting on the line where the one before
@@ -482,6 +489,7 @@ int TextDocument::ReplacePieces(const ReplacePiece* pieces, int count, const wch
                 carryTo(start, p.removed > 0);
                 build.append(cur, size_t(at), size_t(start.column - at));
                 // What it removes, line breaks included.
+                const size_t removedAt = outAt;
                 int rest = p.removed, c = start.column;
                 for (;;) {
                     const int avail = int(cur.size()) - c;
@@ -507,21 +515,40 @@ int TextDocument::ReplacePieces(const ReplacePiece* pieces, int count, const wch
                 const Position oldEnd = {line, c};
                 const Position newStart = {first + delta + int(made.size()), int(build.size())};
                 // Its text: each CR LF, LF or CR ends a line.
-                const wchar_t* t = texts + textAt;
+                const wchar_t* t = lastText;
+                int n = lastLength;
+                if (p.inserted != kSameText) {
+                    t = texts + textAt;
+                    n = p.inserted;
+                    textAt += size_t(n);
+                }
+                lastText = t;
+                lastLength = n;
                 int units = 0;
-                for (int i = 0; i < p.inserted; ++i, ++units) {
+                for (int i = 0; i < n; ++i, ++units) {
                     const wchar_t ch = t[i];
                     if (ch != L'\r' && ch != L'\n') {
                         build.push_back(ch);
                         continue;
                     }
-                    if (ch == L'\r' && i + 1 < p.inserted && t[i + 1] == L'\n') ++i;
+                    if (ch == L'\r' && i + 1 < n && t[i + 1] == L'\n') ++i;
                     made.push_back(MadeLine(build));
                     build.clear();
                 }
-                textAt += size_t(p.inserted);
                 const Position newEnd = {first + delta + int(made.size()), int(build.size())};
-                if (inverse) inverse[k] = {newStart.line, newStart.column, units, p.removed};
+                if (inverse) {
+                    // A removed text like the one before is kept once.
+                    int kept = p.removed;
+                    if (removedOut && p.removed > 0 && p.removed == lastRemovedLength &&
+                        std::wmemcmp(removedOut + removedAt, removedOut + lastRemoved, size_t(p.removed)) == 0) {
+                        outAt = removedAt;
+                        kept = kSameText;
+                    } else {
+                        lastRemoved = removedAt;
+                        lastRemovedLength = p.removed;
+                    }
+                    inverse[k] = {newStart.line, newStart.column, units, kept};
+                }
                 // Inside what it removed: to its start.
                 for (; nextTracked < order.size() && Earlier(track[order[nextTracked]], oldEnd); ++nextTracked)
                     track[order[nextTracked]] = newStart;
@@ -552,6 +579,7 @@ int TextDocument::ReplacePieces(const ReplacePiece* pieces, int count, const wch
         made.clear();
         if (runStart == 0) throw;  // nothing changed
         k = runStart;  // the runs before it are done: they are told and kept
+        outAt = runOut;
         lastOld = runOld;
         lastNew = runNew;
     }
@@ -561,6 +589,7 @@ int TextDocument::ReplacePieces(const ReplacePiece* pieces, int count, const wch
     // Lines after the first changed: their lexer states are stale.
     if (span[1].line > span[0].line || span[2].line > span[0].line)
         statesValidTo = std::min(statesValidTo, span[0].line + 1);
+    if (written) *written = outAt;
     return k;
 }
 

@@ -96,9 +96,11 @@ public:
     // are carried through as by the pieces replaced one by one from the
     // last. span: the start, the old end and the new end of what changed.
     // `going`, when given, is asked after each run of pieces with the pieces
-    // done; false stops there. Returns the pieces done.
+    // done; false stops there. A piece whose text is the one of the piece
+    // before takes it again (kSameText), in both lists. Returns the pieces
+    // done, and in *written the units written to `removed`.
     int ReplacePieces(const ReplacePiece* pieces, int count, const wchar_t* texts, ReplacePiece* inverse,
-                      wchar_t* removed, Position* track, int tracked, Position span[3],
+                      wchar_t* removed, size_t* written, Position* track, int tracked, Position span[3],
                       const std::function<bool(int)>* going = nullptr);
 
     // Length of [a, b) with each line break counted as the break string of

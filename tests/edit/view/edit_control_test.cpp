@@ -423,8 +423,22 @@ TEST_F(EditControl, AStoppedUndoOfRangesReplacedLeavesTheRestForTheNext) {
     Command(ECMD_UNDO);
     EXPECT_EQ(All(), before);
     EXPECT_EQ(Send(MPM_CANUNDO), 0);
+    // A redo stopped likewise (its step keeps the one text the ranges share
+    // once), then done.
+    SetState(before);
+    ASSERT_EQ(Send(MPM_REPLACERANGES, ranges.size(), reinterpret_cast<LPARAM>(ranges.data())), 1);
+    Command(ECMD_UNDO);
+    ASSERT_EQ(All(), before);
+    g_parentProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(parent_, GWLP_WNDPROC, LONG_PTR(&StoppingParent)));
+    Command(ECMD_REDO);
+    SetWindowLongPtrW(parent_, GWLP_WNDPROC, LONG_PTR(g_parentProc));
+    const std::wstring partly = All();
+    EXPECT_EQ(partly.substr(0, after.find(L"x\ny255\n")), after.substr(0, after.find(L"x\ny255\n")));
+    EXPECT_EQ(partly.substr(after.find(L"x\ny255\n")), before.substr(cut));
+    EXPECT_EQ(Send(MPM_CANREDO), 1);
     Command(ECMD_REDO);
     EXPECT_EQ(All(), after);
+    EXPECT_EQ(Send(MPM_CANREDO), 0);
     Command(ECMD_UNDO);
     EXPECT_EQ(All(), before);
 }
