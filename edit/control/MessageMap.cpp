@@ -139,6 +139,7 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             return Run(cmd, d);
         }
         case MPM_REPLACERANGES: {
+            if (!lp || Int(wp) <= 0) return 0;
             if (d.readOnly) {  // refused as by Run, before any line is read
                 MessageBeep(MB_OK);
                 return 0;
