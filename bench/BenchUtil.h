@@ -35,6 +35,27 @@ inline size_t PrivateBytes() {
     return total;
 }
 
+// Bytes handed out by every heap of the process (busy entries, large
+// blocks included where the heap lists them): what allocations hold,
+// whatever the heaps keep committed after a free.
+inline size_t HeapBusyBytes() {
+    std::vector<HANDLE> heaps(64);
+    DWORD n = GetProcessHeaps(DWORD(heaps.size()), heaps.data());
+    if (n > heaps.size()) {
+        heaps.resize(n);
+        n = GetProcessHeaps(n, heaps.data());
+    }
+    size_t total = 0;
+    for (DWORD i = 0; i < n && i < heaps.size(); ++i) {
+        if (!HeapLock(heaps[i])) continue;
+        PROCESS_HEAP_ENTRY e = {};
+        while (HeapWalk(heaps[i], &e))
+            if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += e.cbData;
+        HeapUnlock(heaps[i]);
+    }
+    return total;
+}
+
 // The folder of the bench executable, with its trailing backslash.
 inline std::wstring ExeFolder() {
     wchar_t path[MAX_PATH * 4] = {};

@@ -6,7 +6,8 @@
 //  - Replace All of a word that occurs a million times in a 100 MB file, with
 //    the memory its undo step takes.
 // scripts/bench.sh search_bench generates both files and times grep -c and
-// sed on them in the same run.
+// sed on them in the same run; sed's time comes in MORROWPAD_SED_SECONDS and
+// is printed beside Replace All's.
 //
 //   search_bench.exe <big file> <words file>
 //   search_bench.exe --generate <words file> <bytes>
@@ -65,6 +66,7 @@ const char* Name(search::SearchStatus s) {
         case search::SearchStatus::kNotFound: return "not found";
         case search::SearchStatus::kBadPattern: return "bad pattern";
         case search::SearchStatus::kTooComplex: return "too complex";
+        case search::SearchStatus::kStopped: return "stopped";
     }
     return "?";
 }
@@ -191,7 +193,9 @@ search::SearchOutcome ReplaceIn(HWND edit, const std::wstring& path, bool histor
 
 void ReplaceBench(HMODULE lib, const std::wstring& path) {
     // Without a history first, in a control kept alive, so that the second
-    // run cannot reuse its memory: the difference is the undo step.
+    // run cannot reuse its memory. The undo step is measured by the bytes
+    // its allocations hold (the private bytes a heap keeps after frees say
+    // little about one step).
     HWND plain = Control(lib), edit = Control(lib);
     double d0 = 0, g0 = 0, d1 = 0, g1 = 0;
     const search::SearchOutcome o0 = ReplaceIn(plain, path, false, &d0, &g0);
@@ -202,13 +206,31 @@ void ReplaceBench(HMODULE lib, const std::wstring& path) {
                 o0.count, d0 / std::max(o0.count, 1) * 1e6, g0 / 1048576);
     std::printf("  Replace All, one undo step:             %6.2f s  (%d replaced, %s, %.2f us each), +%.1f MiB\n", d1,
                 o.count, Name(o.status), d1 / std::max(o.count, 1) * 1e6, g1 / 1048576);
-    std::printf("  the undo step: about %.1f MiB, %.0f bytes per replacement\n", (g1 - g0) / 1048576,
-                (g1 - g0) / std::max(o.count, 1));
+    // sed on the same file, timed by scripts/bench.sh in the same run.
+    if (const char* sed = std::getenv("MORROWPAD_SED_SECONDS"); sed && std::atof(sed) > 0) {
+        const double s = std::atof(sed);
+        std::printf("  sed s/needle/pin/g, same run:           %6.2f s  (Replace All: %.1f and %.1f times sed)\n", s,
+                    d0 / s, d1 / s);
+    }
     double t = Now();
     SendMessageW(edit, WM_COMMAND, ECMD_UNDO, 0);
     const int left = int(SendMessageW(edit, MPM_CANUNDO, 0, 0));
     std::printf("  undo of the step:                       %6.2f s  (%s)\n", Now() - t,
                 left ? "more to undo: NOT one step" : "one step");
+    t = Now();
+    SendMessageW(edit, WM_COMMAND, ECMD_REDO, 0);
+    std::printf("  redo of the step:                       %6.2f s\n", Now() - t);
+    // The step redo made again holds what the first held (the removed
+    // words and where); emptying the history gives its memory back.
+    const size_t held = PrivateBytes(), busy = HeapBusyBytes();
+    SendMessageW(edit, MPM_EMPTYUNDO, 0, 0);
+    const double step = double(held) - double(PrivateBytes());
+    const double allocated = double(busy) - double(HeapBusyBytes());
+    const double target = double(o.count) * (2.0 * 6 + 16);  // twice "needle" in UTF-16 units + 16 bytes each
+    std::printf("  the undo step, its allocations:         %.1f MiB, %.2f bytes per replacement (target at most %.1f "
+                "MiB, 28 bytes; %+.0f bytes beside it)\n",
+                allocated / 1048576, allocated / std::max(o.count, 1), target / 1048576, allocated - target);
+    std::printf("  the undo step, memory freed by emptying: %.1f MiB\n", step / 1048576);
     DestroyWindow(edit);
     DestroyWindow(plain);
 }

@@ -107,13 +107,14 @@ enum class MessageArg { None, Value, Ptr };
     X(MPM_RECOVERFILE,    1097, Any, Ptr,   None)  /* path or 0, -               -> RecoveryBits */ \
     X(MPM_INDENTFOLDS,    1098, Doc, Value, None)  /* 0/1, other queries         -> flag */ \
     X(MPM_WRAPWORDS,      1099, Doc, Value, None)  /* 0/1, other queries         -> flag */ \
-    X(MPM_REPLACERANGE,   1100, Doc, None,  Ptr)   /* -, ReplaceRangeArg*        -> 1 when replaced */
+    X(MPM_REPLACERANGE,   1100, Doc, None,  Ptr)   /* -, ReplaceRangeArg*        -> 1 when replaced */ \
+    X(MPM_REPLACERANGES,  1101, Doc, Value, Ptr)   /* count, ReplaceRangeArg[]   -> 1 when replaced */
 // clang-format on
 
 #define MRPAD_MESSAGE_ENUM(name, number, needs, w, l) name = number,
 enum EditMessage : UINT {
     MRPAD_MESSAGES(MRPAD_MESSAGE_ENUM)
-    MPM_LAST = MPM_REPLACERANGE,  // the highest message of the control
+    MPM_LAST = MPM_REPLACERANGES,  // the highest message of the control
 };
 #undef MRPAD_MESSAGE_ENUM
 
@@ -135,8 +136,24 @@ enum EditMessage : UINT {
 // other values query.
 //
 // Message 1100: [start, end) replaced by the text as one command (one undo
-// step of its own, inside a held group a part of it): what Replace All sends
-// per match, half the commands of a deletion and an insertion.
+// step of its own, inside a held group a part of it), half the commands of a
+// deletion and an insertion.
+//
+// Message 1101: `count` ranges, each [start, end) with its own text, replaced
+// in one pass as one command: each changed line is rebuilt once, the undo
+// step keeps only the removed texts and where they were, and the views are
+// told once, of the span from the first range's start to the last one's end.
+// The result is that of the ranges replaced one by one from the last to the
+// first, caret and selection of the control included. The ranges come in
+// order and do not overlap (a range starts at or after the end of the one
+// before; empty ranges insert, two at one place in the order given); a
+// position past the text (a line out of range, a column past its line's
+// end), an unordered range, overlapping ranges or a null text with a length
+// other than 0 refuse the whole list with 0, and nothing changes. A range
+// whose text may hold line breaks (CR LF, LF, CR): each ends a line. 0 also
+// when nothing would change (no ranges, only empty ranges given no text) and
+// in a read-only document. Replace All sends the ranges it found in lists
+// of bounded size inside one undo group.
 
 // Bits of the result of MPM_RECOVERFILE.
 enum RecoveryBits : int {
@@ -294,7 +311,7 @@ struct LinesArg {
 // column, top and bottom of the text area. Returns 0 (and an empty rectangle)
 // for a margin not shown or a bad index.
 
-struct ReplaceRangeArg {        // message 1100
+struct ReplaceRangeArg {        // messages 1100, 1101 (an array of them)
     Position start;
     Position end;
     const wchar_t* text;        // may be null when length is 0

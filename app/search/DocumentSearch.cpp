@@ -29,6 +29,10 @@ namespace {
 
 constexpr uint64_t kDefaultSteps = 50000000;
 constexpr uint64_t kStepsPerUnit = 32;
+// Replace All sends its ranges in lists of at most this many (28 bytes each)
+// or, for expressions, this many units of replacement text.
+constexpr size_t kChunkRanges = 1 << 16;
+constexpr size_t kChunkUnits = 1 << 20;
 
 template <typename A, typename B>
 LRESULT Send(HWND h, UINT msg, A a, B b) {
@@ -436,9 +440,31 @@ SearchOutcome CDocumentSearch::ReplaceAll(HWND view, const SearchRequest& reques
     const int toLength = LineLength(view, to.line);
     {
         CBatchEdit batch(view);
+        // The matches are found from the last up, without editing in
+        // between, and replaced in lists of at most kChunkRanges ranges (or
+        // kChunkUnits units of text), each sent as one message, the list's
+        // order reversed: a list sent changes only text after every match
+        // still to be found (the lines before it, also those read ahead,
+        // stay as they were), and the lists share the batch's undo group.
+        std::vector<ReplaceRangeArg> ranges;
+        std::vector<size_t> offsets;  // expressions: where each text starts in `texts`
+        std::wstring texts;
+        const auto send = [&] {
+            if (ranges.empty()) return;
+            std::reverse(ranges.begin(), ranges.end());
+            if (d.useRegex) {
+                std::reverse(offsets.begin(), offsets.end());
+                for (size_t i = 0; i < ranges.size(); ++i) ranges[i].text = texts.c_str() + offsets[i];
+            }
+            if (Send(view, MPM_REPLACERANGES, ranges.size(), ranges.data()) != 0) out.count += int(ranges.size());
+            ranges.clear();
+            offsets.clear();
+            texts.clear();
+        };
         const int span = to.line - from.line + 1;
         for (int line = to.line; line >= from.line && !d.budget.exhausted && d.Going(to.line - line, span);
              --line) {
+            if (ranges.size() >= kChunkRanges || texts.size() >= kChunkUnits) send();
             d.Fetch(view, line, lines, true);
             int end = line == to.line ? std::min(to.column, d.length + 1) : d.length + 1, n = 0;
             for (int s; end >= 0 && d.Going(to.line - line, span) && (s = d.Backward(f, end, -1, &n)) >= 0;
@@ -447,17 +473,22 @@ SearchOutcome CDocumentSearch::ReplaceAll(HWND view, const SearchRequest& reques
                 // match where it ends belongs to the text after it.
                 if (inSelection && line == from.line && s < from.column) break;
                 if (inSelection && line == to.line && s >= to.column) continue;
-                Position a = {line, s};
-                Position b = d.EndOf(line, s, n);
-                const std::wstring text =
-                    d.useRegex ? ExpandTemplate(d.regex.Expression(), replacement, d.cur, d.length + 1, d.match)
-                               : replacement;
-                // One command per match: its undo is whole wherever a long
-                // undo is stopped.
-                ReplaceRangeArg arg = {a, b, text.c_str(), int(text.size())};
-                if (Send(view, MPM_REPLACERANGE, 0, &arg) != 0) ++out.count;
+                const Position a = {line, s};
+                const Position b = d.EndOf(line, s, n);
+                ReplaceRangeArg arg = {a, b, replacement.c_str(), int(replacement.size())};
+                if (d.useRegex) {
+                    const std::wstring text =
+                        ExpandTemplate(d.regex.Expression(), replacement, d.cur, d.length + 1, d.match);
+                    arg.length = int(text.size());
+                    offsets.push_back(texts.size());
+                    texts += text;
+                }
+                // An empty match given no text changes nothing and is not counted.
+                if (n == 0 && arg.length == 0) continue;
+                ranges.push_back(arg);
             }
         }
+        send();
     }
     if (inSelection && out.count > 0) {
         // The text after the selection did not change: its end keeps its

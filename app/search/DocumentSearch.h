@@ -82,8 +82,9 @@ public:
     // With FIND_REGEX the replacement goes through the escape step and the
     // "$" template, expanded against the matched text alone.
     SearchOutcome Replace(HWND view, const SearchRequest& request);
-    // Replaces every match, from the last line up, in one undo step with the
-    // control's redraw off; count is the number replaced (also when the
+    // Replaces every match, found from the last line up without editing in
+    // between and sent in lists of ranges (message 1101), in one undo step
+    // with the control's redraw off; count is the number replaced (also when the
     // budget ran out part-way: the changes made so far stay, as one step).
     // With FIND_IN_SELECTION only matches that lie wholly inside the
     // selection (none without one); the selection then covers the result.

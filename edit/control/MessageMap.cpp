@@ -3,6 +3,8 @@
 // the window procedure passes to DefWindowProcW.
 #include <algorithm>
 #include <climits>
+#include <memory>
+#include <vector>
 
 #include "Commands.h"
 #include "FileIO.h"
@@ -135,6 +137,38 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             if (a == b && len == 0) return 0;
             ReplaceCommand cmd(a, b, arg->text ? arg->text : L"", len);
             return Run(cmd, d);
+        }
+        case MPM_REPLACERANGES: {
+            if (!lp || Int(wp) <= 0) return 0;
+            if (d.readOnly) {  // refused as by Run, before any line is read
+                MessageBeep(MB_OK);
+                return 0;
+            }
+            std::unique_ptr<CompoundReplaceCommand> cmd =
+                CompoundReplaceCommand::FromRanges(d, Ptr<const ReplaceRangeArg>(lp), Int(wp));
+            if (!cmd) return 0;
+            // The caret and the selection end where the ranges replaced one
+            // by one would leave them, not only where the one change that
+            // the views are told of would.
+            std::vector<Position> track(1 + 2 * ranges_.size());
+            track[0] = caret_;
+            for (size_t i = 0; i < ranges_.size(); ++i) {
+                track[1 + 2 * i] = ranges_[i].start;
+                track[2 + 2 * i] = ranges_[i].end;
+            }
+            std::vector<SelRange> ranges = ranges_;
+            const bool column = column_;
+            cmd->Track(track.data(), int(track.size()));
+            if (!Run(*cmd, d)) return 0;
+            for (size_t i = 0; i < ranges.size(); ++i) ranges[i] = {track[1 + 2 * i], track[2 + 2 * i]};
+            ranges.erase(std::remove_if(ranges.begin(), ranges.end(),
+                                        [](const SelRange& r) { return r.start == r.end; }),
+                         ranges.end());
+            ranges_ = std::move(ranges);
+            column_ = column && ranges_.size() > 1;
+            MoveCaret(track[0]);
+            Invalidate();
+            return 1;
         }
         case MPM_LINEBREAKTYPE:
             if (wp >= 1 && wp <= 3) {

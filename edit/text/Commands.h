@@ -9,7 +9,10 @@
 // redo always take back a whole group.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "EditProtocol.h"
 #include "PtrList.h"
@@ -44,6 +47,8 @@ public:
     // Performs the change and returns the heap-allocated inverse, or null
     // when the document is not recording or nothing could be done.
     virtual Command* Execute(TextDocument& doc) = 0;
+    // The units of work it is for progress: 1, a compound replacement its ranges.
+    virtual int Weight() const { return 1; }
 
     int group;
 };
@@ -86,6 +91,56 @@ private:
     const wchar_t* text_;
     int length_;
     bool ownsText_;
+};
+
+// One range of a compound replacement, 16 bytes: from (line, column) on,
+// `removed` units of the text (a line break counted as one) give way to the
+// next `inserted` units of the command's text, or (kSameText) to the text of
+// the range before again, so that a word replaced a million times, and the
+// word it replaced, are kept once.
+constexpr int kSameText = -1;
+struct ReplacePiece {
+    int line;
+    int column;
+    int removed;
+    int inserted;
+};
+
+// Many ranges replaced in one pass (message 1101): each changed line is
+// rebuilt once and the views are told once. The inverse is another such
+// command holding only what was removed (each line break as an LF) and
+// where its replacement now lies, so undo and redo give the text back unit
+// for unit.
+class CompoundReplaceCommand : public Command {
+public:
+    CompoundReplaceCommand() = default;
+    // The ranges of message 1101 as a command, or null when they lie outside
+    // the text, are out of order or overlap, or would change nothing.
+    static std::unique_ptr<CompoundReplaceCommand> FromRanges(TextDocument& doc, const ReplaceRangeArg* ranges,
+                                                              int count);
+    // The next run carries these positions (of the text before it) through
+    // the change as the ranges replaced one by one from the last would.
+    void Track(Position* positions, int count) {
+        track_ = positions;
+        tracked_ = count;
+    }
+    int Count() const { return int(pieces_.size()); }
+    int Weight() const override { return Count(); }
+    // The next run asks `going` after each run of ranges sharing lines, with
+    // the ranges done, and stops when it says false: the inverse holds what
+    // was done, and this command keeps the rest (Stopped() until it runs
+    // again).
+    void SetGoing(std::function<bool(int)> going) { going_ = std::move(going); }
+    bool Stopped() const { return stopped_; }
+    Command* Execute(TextDocument& doc) override;
+
+private:
+    std::vector<ReplacePiece> pieces_;  // in text order, none overlapping
+    std::vector<wchar_t> text_;         // the pieces' texts, one after another
+    Position* track_ = nullptr;
+    int tracked_ = 0;
+    std::function<bool(int)> going_;
+    bool stopped_ = false;
 };
 
 // Told how far a long run of commands is (an undo or redo of a large
@@ -149,5 +204,6 @@ bool Run(Command& command, TextDocument& doc);
 bool Undo(TextDocument& doc, ReplayProgress* progress = nullptr);
 bool Redo(TextDocument& doc, ReplayProgress* progress = nullptr);
 
-// Number of commands on top of the list that share the top command's group.
+// The work of the commands on top of the list that share the top command's
+// group: one each, a compound replacement one per range.
 int TopGroupSize(const PtrListT<Command>& list);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <new>
 #include <unordered_set>
 
@@ -212,6 +213,67 @@ void TextDocument::LoadLine(int i) {
     l.length = n;
 }
 
+namespace {
+// A buffer for `n` units of text with a little room to grow.
+int SnugCapacity(int n) { return int(std::min<int64_t>(int64_t(n) + 1 + n / 8, INT32_MAX)); }
+}  // namespace
+
+void TextDocument::LoadLines(int first, int last) {
+    if (!source) return;
+    first = std::max(first, 0);
+    last = std::min(last, lines->Count() - 1);
+    const auto own = [&](Line& l, const wchar_t* t, int n) {
+        const int cap = SnugCapacity(n);
+        wchar_t* buf = TextAlloc::Allocate(cap);
+        std::memcpy(buf, t, sizeof(wchar_t) * size_t(n));
+        buf[n] = 0;
+        l.text = buf;
+        l.capacity = cap;
+        l.length = n;
+    };
+    CPINFO info = {};
+    const int cp = source->CodePage();
+    const bool singleByte = encoding::UnitWidth(cp) == 1 && cp != encoding::kUtf8 && GetCPInfo(UINT(cp), &info) &&
+                            info.MaxCharSize == 1;
+    constexpr int64_t kMaxSpan = 4 << 20;
+    for (int i = first; i <= last;) {
+        Line& l = (*lines)[i];
+        if (l.Loaded() || l.length <= 0) {
+            ++i;
+            continue;
+        }
+        if (singleByte) {
+            // The run of unloaded lines whose bytes follow one another.
+            const int64_t start = l.offset;
+            int64_t end = start;
+            int j = i;
+            for (; j <= last; ++j) {
+                const Line& m = (*lines)[j];
+                if (m.Loaded()) break;
+                if (m.length <= 0) continue;
+                if (m.offset < end || m.offset + m.length - start > kMaxSpan) break;
+                end = m.offset + m.length;
+            }
+            const int bytes = int(end - start);
+            char* raw = Reserve(g_rawScratch, size_t(bytes));
+            wchar_t* wide = Reserve(g_wideScratch, size_t(bytes) + 1);
+            if (j > i && source->ReadBytes(start, bytes, raw) &&
+                encoding::ToUtf16(cp, raw, bytes, wide, bytes) == bytes) {
+                for (int k = i; k < j; ++k) {
+                    Line& m = (*lines)[k];
+                    if (m.length > 0) own(m, wide + (m.offset - start), m.length);
+                }
+                i = j;
+                continue;
+            }
+        }
+        int n = 0;
+        const wchar_t* t = LineText(i, &n);
+        if (!g_lineFailed) own((*lines)[i], t, n);
+        ++i;
+    }
+}
+
 void TextDocument::InsertIntoLine(Line& l, int column, const wchar_t* text, int k) {
     if (k <= 0) return;
     const int n = l.length;
@@ -311,6 +373,224 @@ void TextDocument::Delete(Position a, Position b) {
     Line& last = (*lines)[b.line];
     InsertIntoLine((*lines)[a.line], a.column, last.text + b.column, last.length - b.column);
     lines->Erase(a.line + 1, b.line - a.line);
+}
+
+int TextDocument::ReadableLength(int i) {
+    if (i < 0 || i >= lines->Count()) return -1;
+    const Line& l = (*lines)[i];
+    if (l.Loaded() || !source || l.length <= 0) return LineLength(i);
+    int n = 0;
+    LineText(i, &n);
+    return g_lineFailed ? -1 : n;
+}
+
+namespace {
+
+// A line of its own holding `text`, with some room to grow.
+Line MadeLine(const std::wstring& text) {
+    if (text.size() >= size_t(INT32_MAX) - 1) throw std::bad_alloc();
+    const int n = int(text.size());
+    Line l = EmptyLine();
+    l.capacity = SnugCapacity(n);
+    l.text = TextAlloc::Allocate(l.capacity);
+    if (n) std::memcpy(l.text, text.data(), sizeof(wchar_t) * size_t(n));
+    l.text[n] = 0;
+    l.length = n;
+    l.SetAttr(LA_CHANGED, 1);
+    return l;
+}
+
+bool Earlier(Position a, Position b) { return a.line < b.line || (a.line == b.line && a.column < b.column); }
+
+}  // namespace
+
+void TextDocument::ReplaceLines(int at, int count, std::vector<Line>& made) {
+    const int n = int(made.size());
+    const int keep = std::min(count, n);
+    // Room first: what follows cannot fail, so no made line is left half-owned.
+    if (n > keep) lines->MakeRoom(n - keep);
+    for (int j = 0; j < keep; ++j) {
+        Line& l = (*lines)[at + j];
+        uint8_t attr[4];
+        std::memcpy(attr, l.attr, sizeof attr);
+        l.Release();
+        l = made[size_t(j)];
+        // The first line keeps its marks, as after an edit inside it; the
+        // others are new.
+        if (j == 0) {
+            std::memcpy(l.attr, attr, sizeof attr);
+            l.SetAttr(LA_CHANGED, 1);
+        }
+    }
+    if (count > n) lines->Erase(at + n, count - n);
+    for (int j = keep; j < n; ++j) lines->Insert(at + j, made[size_t(j)]);
+    made.clear();
+}
+
+int TextDocument::ReplacePieces(const ReplacePiece* pieces, int count, const wchar_t* texts, ReplacePiece* inverse,
+                                wchar_t* removedOut, size_t* written, Position* track, int tracked,
+                                Position span[3], const std::function<bool(int)>* going) {
+    // The tracked positions in text order, carried as the pieces pass them.
+    std::vector<int> order(size_t(std::max(tracked, 0)));
+    for (int i = 0; i < tracked; ++i) order[size_t(i)] = i;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return Earlier(track[a], track[b]); });
+    size_t nextTracked = 0;
+    // The ends of the last piece done, before and after: a position after
+    // it moves with its end.
+    Position lastOld = {0, 0}, lastNew = {0, 0};
+    const auto carryTo = [&](Position until, bool inclusive) {
+        for (; nextTracked < order.size(); ++nextTracked) {
+            Position& p = track[order[nextTracked]];
+            if (!(Earlier(p, until) || (inclusive && p == until))) break;
+            p = p.line == lastOld.line ? Position{lastNew.line, lastNew.column + (p.column - lastOld.column)}
+                                       : Position{p.line + (lastNew.line - lastOld.line), p.column};
+        }
+    };
+
+    std::wstring build, cur;  // the line being made; the old line being read
+    std::vector<Line> made;
+    const auto read = [&](int index) {
+        int n = 0;
+        const wchar_t* t = LineText(index, &n);
+        if (g_lineFailed) throw std::bad_alloc();
+        cur.assign(t, size_t(n));
+    };
+    size_t textAt = 0, outAt = 0;
+    const wchar_t* lastText = texts;  // the text of the piece before
+    int lastLength = 0;
+    size_t lastRemoved = 0;  // where the removed text of the piece before starts in removedOut
+    int lastRemovedLength = -1;
+    int delta = 0;  // new index minus old index of the lines after the pieces done
+    span[0] = {pieces[0].line, pieces[0].column};
+    int k = 0;
+    // Where the run of pieces being made began: running out of memory in it
+    // leaves the document as the runs before made it.
+    int runStart = 0;
+    size_t runOut = 0;
+    Position runOld = lastOld, runNew = lastNew;
+    try {
+        while (k < count && (k == 0 || !going || (*going)(k))) {
+            runStart = k;
+            runOut = outAt;
+            runOld = lastOld;
+            runNew = lastNew;
+            // A run of pieces, each starting on the line where the one before
+            // it ended: the lines from its first to its last are made anew.
+            const int first = pieces[k].line;
+            if (first + delta < 0 || first + delta >= lines->Count()) break;  // not in the text
+            int line = first;  // the old line being read
+            read(first + delta);
+            int at = 0;        // the units of `cur` taken so far
+            for (;;) {
+                const ReplacePiece& p = pieces[k];
+                const Position start = {line, std::clamp(p.column, at, int(cur.size()))};
+                // Before the piece (at its start only when it removes
+                // something; an insertion there goes before them).
+                carryTo(start, p.removed > 0);
+                build.append(cur, size_t(at), size_t(start.column - at));
+                // What it removes, line breaks included.
+                const size_t removedAt = outAt;
+                int rest = p.removed, c = start.column;
+                for (;;) {
+                    const int avail = int(cur.size()) - c;
+                    if (rest <= avail) {
+                        if (removedOut) std::copy_n(cur.data() + c, rest, removedOut + outAt);
+                        outAt += size_t(rest);
+                        c += rest;
+                        break;
+                    }
+                    if (line + delta + 1 >= lines->Count()) {  // not in the text: stop at its end
+                        c = int(cur.size());
+                        break;
+                    }
+                    if (removedOut) {
+                        std::copy_n(cur.data() + c, avail, removedOut + outAt);
+                        removedOut[outAt + size_t(avail)] = L'\n';
+                    }
+                    outAt += size_t(avail) + 1;
+                    rest -= avail + 1;
+                    read(++line + delta);
+                    c = 0;
+                }
+                const Position oldEnd = {line, c};
+                const Position newStart = {first + delta + int(made.size()), int(build.size())};
+                // Its text: each CR LF, LF or CR ends a line.
+                const wchar_t* t = lastText;
+                int n = lastLength;
+                if (p.inserted != kSameText) {
+                    t = texts + textAt;
+                    n = p.inserted;
+                    textAt += size_t(n);
+                }
+                lastText = t;
+                lastLength = n;
+                int units = 0;
+                for (int i = 0; i < n; ++i, ++units) {
+                    const wchar_t ch = t[i];
+                    if (ch != L'\r' && ch != L'\n') {
+                        build.push_back(ch);
+                        continue;
+                    }
+                    if (ch == L'\r' && i + 1 < n && t[i + 1] == L'\n') ++i;
+                    made.push_back(MadeLine(build));
+                    build.clear();
+                }
+                const Position newEnd = {first + delta + int(made.size()), int(build.size())};
+                if (inverse) {
+                    // A removed text like the one before is kept once.
+                    int kept = p.removed;
+                    if (removedOut && p.removed > 0 && p.removed == lastRemovedLength &&
+                        std::wmemcmp(removedOut + removedAt, removedOut + lastRemoved, size_t(p.removed)) == 0) {
+                        outAt = removedAt;
+                        kept = kSameText;
+                    } else {
+                        lastRemoved = removedAt;
+                        lastRemovedLength = p.removed;
+                    }
+                    inverse[k] = {newStart.line, newStart.column, units, kept};
+                }
+                // Inside what it removed: to its start.
+                for (; nextTracked < order.size() && Earlier(track[order[nextTracked]], oldEnd); ++nextTracked)
+                    track[order[nextTracked]] = newStart;
+                lastOld = oldEnd;
+                lastNew = newEnd;
+                at = c;
+                if (++k == count || pieces[k].line != line) break;
+            }
+            build.append(cur, size_t(at), std::wstring::npos);
+            Line& own = (*lines)[first + delta];
+            if (made.empty() && line == first && own.Loaded() && size_t(own.capacity) > build.size()) {
+                // One line made of one: in its own buffer.
+                std::memcpy(own.text, build.data(), sizeof(wchar_t) * build.size());
+                own.length = int(build.size());
+                own.text[own.length] = 0;
+                own.SetAttr(LA_CHANGED, 1);
+                build.clear();
+                continue;
+            }
+            made.push_back(MadeLine(build));
+            build.clear();
+            const int made_ = int(made.size());
+            ReplaceLines(first + delta, line - first + 1, made);
+            delta += made_ - (line - first + 1);
+        }
+    } catch (const std::bad_alloc&) {
+        for (Line& l : made) l.Release();
+        made.clear();
+        if (runStart == 0) throw;  // nothing changed
+        k = runStart;  // the runs before it are done: they are told and kept
+        outAt = runOut;
+        lastOld = runOld;
+        lastNew = runNew;
+    }
+    carryTo({INT32_MAX, INT32_MAX}, true);
+    span[1] = lastOld;
+    span[2] = lastNew;
+    // Lines after the first changed: their lexer states are stale.
+    if (span[1].line > span[0].line || span[2].line > span[0].line)
+        statesValidTo = std::min(statesValidTo, span[0].line + 1);
+    if (written) *written = outAt;
+    return k;
 }
 
 const wchar_t* TextDocument::BreakString(int breakType) {

@@ -8,6 +8,7 @@
 // primitives are clamped to the text.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "PtrList.h"
 
 class Command;
+struct ReplacePiece;
 using CommandList = PtrListT<Command>;
 
 class TextDocument {
@@ -70,12 +72,36 @@ public:
     int CopyRun(int i, int end, wchar_t* out, int capacity, int* used);
     // Converts an unloaded line into its own buffer (capacity 2 × length + 1).
     void LoadLine(int i);
+    // Converts the unloaded lines of [first, last] into buffers of their own
+    // with a little room (length + 1 + length / 8), ahead of an edit of all
+    // of them; in a code page of one byte per character the lines that
+    // follow one another in the file take one read and one conversion. A
+    // line whose bytes do not convert stays as it is.
+    void LoadLines(int first, int last);
 
     // Inserts text at p; CR LF, LF and CR each end a line. Returns the end of
     // the inserted text.
     Position Insert(Position p, const wchar_t* text, int length);
     // Deletes [a, b) (a <= b after clamping; otherwise nothing happens).
     void Delete(Position a, Position b);
+    // The length of line i, or -1 when the line is out of range or its
+    // bytes do not convert (so that no edit can take it as text).
+    int ReadableLength(int i);
+    // Replaces `count` pieces (in order, none overlapping, inside the text:
+    // the caller has checked) in one pass over the lines they touch: each
+    // run of pieces that share lines makes its lines once. `texts` holds the
+    // pieces' texts one after another. With `inverse`, it receives the
+    // pieces that undo this (in the new text) and `removed` their texts, the
+    // units removed with each line break as an LF. The `tracked` positions
+    // are carried through as by the pieces replaced one by one from the
+    // last. span: the start, the old end and the new end of what changed.
+    // `going`, when given, is asked after each run of pieces with the pieces
+    // done; false stops there. A piece whose text is the one of the piece
+    // before takes it again (kSameText), in both lists. Returns the pieces
+    // done, and in *written the units written to `removed`.
+    int ReplacePieces(const ReplacePiece* pieces, int count, const wchar_t* texts, ReplacePiece* inverse,
+                      wchar_t* removed, size_t* written, Position* track, int tracked, Position span[3],
+                      const std::function<bool(int)>* going = nullptr);
 
     // Length of [a, b) with each line break counted as the break string of
     // `breakType` (0: the document's). CopyRange writes the text without a
@@ -143,4 +169,6 @@ private:
     int IndentFoldsStaleFrom(int line);
     void InsertIntoLine(Line& line, int column, const wchar_t* text, int n);
     void AppendNewLine(int at, const wchar_t* a, int na, const wchar_t* b, int nb);
+    // Lines [at, at + count) give way to the made ones (count >= 1, made >= 1).
+    void ReplaceLines(int at, int count, std::vector<Line>& made);
 };

@@ -250,6 +250,65 @@ TEST_F(DocumentSearch, ReplaceAll) {
     EXPECT_EQ(All(), L"cat");
 }
 
+// More matches than Replace All sends in one list (by their number, and for
+// an expression by the units of its replacements): the same text as a
+// replacement of each, one undo step, the caret and the selection where the
+// matches replaced one by one would leave them.
+TEST_F(DocumentSearch, ReplaceAllOfMoreMatchesThanOneListTakes) {
+    constexpr int kLines = 35000;
+    const auto doc = [](const std::wstring& first, const std::wstring& second, int from, int to) {
+        std::wstring text;
+        for (int i = 0; i < kLines; ++i) {
+            text += i > from && i < to ? first + L" " + second : L"ab ab";
+            if (i == from) text.replace(text.size() - 2, 2, second);
+            if (i == to) text.replace(text.size() - 5, 2, first);
+            text += L"\n";
+        }
+        return text + L"end";
+    };
+    const std::wstring forty = [] {
+        std::wstring s;
+        for (int i = 0; i < 20; ++i) s += L"$1";
+        return s;
+    }();
+    const std::wstring bs(20, L'b');
+    const struct {
+        const wchar_t *pattern, *with;
+        int options;
+        Position anchor, caret;  // a selection when they differ
+        int count;
+        std::wstring after;
+        const char* selection;
+    } cases[] = {
+        {L"ab", L"xyz", MC, {20000, 2}, {20000, 2}, 2 * kLines, doc(L"xyz", L"xyz", -1, kLines), "20000,3"},
+        {L"a(b)", forty.c_str(), R, {20000, 4}, {20000, 4}, 2 * kLines, doc(bs, bs, -1, kLines), "20000,21"},
+        {L"ab", L"xyz", MC | FIND_IN_SELECTION, {100, 3}, {34000, 2}, 2 * (34000 - 100), doc(L"xyz", L"xyz", 100, 34000),
+         "100,3-34000,3"},
+    };
+    const std::wstring before = doc(L"ab", L"ab", -1, kLines);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case #" << (&c - cases));
+        SetState(before);
+        if (c.anchor == c.caret)
+            SetCaret(edit_, c.caret.line, c.caret.column);
+        else
+            Select(edit_, c.anchor, c.caret);
+        const SearchOutcome o = finder_.ReplaceAll(edit_, {c.pattern, c.with, c.options});
+        EXPECT_EQ(o.count, c.count);
+        EXPECT_EQ(o.status, SearchStatus::kFound);
+        const std::wstring after = All();
+        const auto differ = std::mismatch(after.begin(), after.end(), c.after.begin(), c.after.end());
+        EXPECT_EQ(after.size(), c.after.size());
+        EXPECT_TRUE(after == c.after) << "first difference at unit " << (differ.first - after.begin());
+        EXPECT_EQ(Selection(), c.selection);
+        Command(ECMD_UNDO);
+        EXPECT_TRUE(All() == before);
+        EXPECT_EQ(Send(MPM_CANUNDO), 0) << "more than one undo step";
+        Command(ECMD_REDO);
+        EXPECT_TRUE(All() == c.after);
+    }
+}
+
 // Replace replaces the match found from the selection's start (one undo
 // step) and selects the next; an expression expands against the match
 // alone; an empty match is replaced once, then the next one; a read-only

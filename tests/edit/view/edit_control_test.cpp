@@ -208,6 +208,237 @@ TEST_F(EditControl, RangesAreClampedAndOrdered) {
     EXPECT_EQ(All(), L"one\ntwo\nthree");
 }
 
+// Ranges replaced in one message (1101): text, caret and selection as after
+// the ranges replaced one by one from the last (1100, on a second control),
+// told as one change of the span from the first start to the last end; one
+// undo gives the text back unit for unit, redo the result again. A list with
+// a range out of order, overlapping, past the text or with a null text
+// changes nothing; so does a list that would change nothing.
+TEST_F(EditControl, RangesReplacedInOnePass) {
+    struct R {
+        int sl, sc, el, ec;
+        const wchar_t* text;
+        int length = -1;
+    };
+    const struct {
+        const wchar_t* before;
+        std::vector<R> ranges;
+        LRESULT answer;
+        const wchar_t* after;  // marked; a refused list: as before
+    } cases[] = {
+        // Several on one line, one removing, an empty one inserting.
+        {L"cat cat cat|", {{0, 0, 0, 3, L"dog"}, {0, 4, 0, 7, L""}, {0, 8, 0, 8, L"<"}}, 1, L"dog  <cat|"},
+        // One removes a line break, the next adds two (CR LF and LF).
+        {L"ab\ncd\nef|", {{0, 1, 1, 1, L"-"}, {2, 0, 2, 1, L"x\r\ny\nz"}}, 1, L"a-d\nx\ny\nzf|"},
+        // The selection's end where a range ends: at its replacement's end.
+        {L"[one two]| three", {{0, 4, 0, 7, L"2"}, {0, 8, 0, 13, L"3"}}, 1, L"[one 2]| 3"},
+        // A CR at the end of one text and an LF at the start of the next,
+        // ranges touching: two line breaks, not one.
+        {L"ab", {{0, 0, 0, 1, L"\r"}, {0, 1, 0, 2, L"\n"}}, 1, L"|\n\n"},
+        // The caret inside a range goes to its start.
+        {L"abc|def", {{0, 2, 0, 4, L"XY\nZ"}, {0, 5, 0, 6, L""}}, 1, L"ab|XY\nZe"},
+        // Whole lines go; the caret on a later line keeps its place.
+        {L"a\nb\nc\nd|", {{0, 1, 1, 1, L""}, {2, 0, 3, 0, L""}}, 1, L"a\nd|"},
+        // Two insertions at one place, in the order given, and one at the end
+        // of the text where the caret is: the caret after it.
+        {L"xy|", {{0, 1, 0, 1, L"1"}, {0, 1, 0, 1, L"2"}, {0, 2, 0, 2, L"3"}}, 1, L"x12y3|"},
+        // A text given by its length, longer than what it gives.
+        {L"|a\nb", {{0, 0, 1, 1, L"pqrs", 3}}, 1, L"|pqr"},
+        // Refused: out of order, overlapping, backwards, a line or a column
+        // past the text, a negative column, a null text with a length, a bad
+        // range after good ones; nothing that would change.
+        {L"ab|cdef", {{0, 4, 0, 5, L"x"}, {0, 0, 0, 1, L"y"}}, 0, L"ab|cdef"},
+        {L"ab|cdef", {{0, 0, 0, 3, L"x"}, {0, 2, 0, 4, L"y"}}, 0, L"ab|cdef"},
+        {L"ab|cdef", {{0, 3, 0, 1, L"x"}}, 0, L"ab|cdef"},
+        {L"ab|cdef", {{0, 0, 0, 1, L"x"}, {1, 0, 1, 0, L"y"}}, 0, L"ab|cdef"},
+        {L"ab|cdef", {{0, 0, 0, 7, L"x"}}, 0, L"ab|cdef"},
+        {L"ab|cdef", {{0, -1, 0, 1, L"x"}}, 0, L"ab|cdef"},
+        {L"ab|cdef", {{0, 0, 0, 1, nullptr, 2}}, 0, L"ab|cdef"},
+        {L"ab|cdef", {{0, 0, 0, 1, L"x", -2}}, 0, L"ab|cdef"},
+        {L"ab|cdef", {{0, 0, 0, 1, L"x"}, {0, 2, 0, 2, L"y"}, {0, 6, 0, 9, L"z"}}, 0, L"ab|cdef"},
+        {L"ab|cdef", {{0, 1, 0, 1, L""}, {0, 3, 0, 3, nullptr, 0}}, 0, L"ab|cdef"},
+    };
+    const HWND oracle = Create(9);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case #" << (&c - cases));
+        SetState(c.before);
+        const std::wstring before = All();
+        std::vector<ReplaceRangeArg> args;
+        for (const R& r : c.ranges) args.push_back({{r.sl, r.sc}, {r.el, r.ec}, r.text, r.length});
+        g_notices.clear();
+        EXPECT_EQ(Send(MPM_REPLACERANGES, args.size(), reinterpret_cast<LPARAM>(args.data())), c.answer);
+        EXPECT_EQ(State(), c.after);
+        const auto changes = std::count_if(g_notices.begin(), g_notices.end(), [&](const Notice& n) {
+            return n.from == edit_ && n.code == EN_MP_TEXTCHANGED;
+        });
+        EXPECT_EQ(changes, c.answer ? 1 : 0);
+        if (!c.answer) {
+            EXPECT_EQ(Send(MPM_CANUNDO), 0);
+            continue;
+        }
+        const Notice told = *std::find_if(g_notices.begin(), g_notices.end(),
+                                          [](const Notice& n) { return n.code == EN_MP_TEXTCHANGED; });
+        EXPECT_EQ(told.a, (Position{c.ranges.front().sl, c.ranges.front().sc}));
+        EXPECT_EQ(told.b, (Position{c.ranges.back().el, c.ranges.back().ec}));
+        // The same ranges one by one, from the last.
+        testing_support::SetState(oracle, c.before);
+        for (auto it = args.rbegin(); it != args.rend(); ++it)
+            SendMessageW(oracle, MPM_REPLACERANGE, 0, reinterpret_cast<LPARAM>(&*it));
+        EXPECT_EQ(State(), testing_support::State(oracle));
+        const std::wstring after = All();
+        Command(ECMD_UNDO);
+        EXPECT_EQ(All(), before);
+        EXPECT_EQ(Send(MPM_CANUNDO), 0) << "more than one undo step";
+        Command(ECMD_REDO);
+        EXPECT_EQ(All(), after);
+        Command(ECMD_UNDO);
+        EXPECT_EQ(All(), before);
+    }
+    // No list, an empty one; a read-only document.
+    SetState(L"ab|c");
+    ReplaceRangeArg one = {{0, 0}, {0, 1}, L"x", 1};
+    EXPECT_EQ(Send(MPM_REPLACERANGES, 3, 0), 0);
+    EXPECT_EQ(Send(MPM_REPLACERANGES, 0, reinterpret_cast<LPARAM>(&one)), 0);
+    Send(MPM_READONLY, 1);
+    EXPECT_EQ(Send(MPM_REPLACERANGES, 1, reinterpret_cast<LPARAM>(&one)), 0);
+    Send(MPM_READONLY, 0);
+    EXPECT_EQ(State(), L"ab|c");
+    // A line made anew from lines keeps the first one's marks, a line made
+    // from itself its own; both are marked changed.
+    SetState(L"ab\ncd\nef\ngh");
+    for (int line = 0; line < 4; ++line) {
+        LineAttrArg unchanged = {LA_CHANGED, 0}, bookmark = {LA_BOOKMARK, line != 1};
+        SendP(MPM_SETLINEATTR, (void*)(INT_PTR)line, &unchanged);
+        SendP(MPM_SETLINEATTR, (void*)(INT_PTR)line, &bookmark);
+    }
+    const ReplaceRangeArg marks[] = {{{0, 1}, {1, 1}, L"-", 1}, {{2, 0}, {2, 1}, L"X", 1}};
+    EXPECT_EQ(Send(MPM_REPLACERANGES, 2, reinterpret_cast<LPARAM>(marks)), 1);
+    EXPECT_EQ(All(), L"a-d\nXf\ngh");
+    const auto attr = [&](int line, int kind) {
+        LineAttrArg a = {kind, -1};
+        SendP(MPM_GETLINEATTR, (void*)(INT_PTR)line, &a);
+        return a.value;
+    };
+    EXPECT_EQ((std::vector<int>{attr(0, LA_BOOKMARK), attr(1, LA_BOOKMARK), attr(2, LA_BOOKMARK)}),
+              (std::vector<int>{1, 1, 1}));
+    EXPECT_EQ((std::vector<int>{attr(0, LA_CHANGED), attr(1, LA_CHANGED), attr(2, LA_CHANGED)}),
+              (std::vector<int>{1, 1, 0}));
+    // Lines after the first one changed are lexed again: a string opened on
+    // the second of them reaches the third.
+    TestLexer lexer;
+    SetState(L"a\nb\nc\nd");
+    Send(MPM_SETLEXER, reinterpret_cast<WPARAM>(&lexer), 1);
+    Position third = {2, 0};
+    EXPECT_EQ(SendP(MPM_GETSTYLEAT, &third), 1);
+    const ReplaceRangeArg quote[] = {{{0, 0}, {0, 1}, L"x", 1}, {{1, 0}, {1, 1}, L"\"", 1}, {{3, 0}, {3, 1}, L"y", 1}};
+    EXPECT_EQ(Send(MPM_REPLACERANGES, 3, reinterpret_cast<LPARAM>(quote)), 1);
+    EXPECT_EQ(SendP(MPM_GETSTYLEAT, &third), 3);
+    Send(MPM_SETLEXER, 0, 0);
+}
+
+// Ranges on the lines of a file not yet converted (a code page of one byte
+// per character and one of several): runs of lines and lines alone, each
+// changed as a line of the text would be, and undone to the file's text.
+TEST_F(EditControl, RangesReplacedOnLinesOfAFile) {
+    const TempDir dir(L"mpr");
+    const std::wstring path = dir / L"lines.txt";
+    std::string bytes;
+    std::wstring text;
+    std::vector<ReplaceRangeArg> ranges;
+    const std::wstring after = [&] {
+        std::wstring out;
+        for (int i = 0; i < 3000; ++i) {
+            const std::string line = std::to_string(i) + " caf\xE9 " + std::string(size_t(i % 7), 'z');
+            bytes += line + "\r\n";
+            const std::wstring wide = std::to_wstring(i) + L" caf\u00E9 " + std::wstring(size_t(i % 7), L'z');
+            text += wide + L"\n";
+            // Lines 100 to 1999 and every 97th: the word after the number.
+            const bool changed = (i >= 100 && i < 2000) || i % 97 == 0;
+            const int at = int(std::to_wstring(i).size()) + 1;
+            if (changed) ranges.push_back({{i, at}, {i, at + 4}, L"tea", 3});
+            out += (changed ? std::to_wstring(i) + L" tea " + std::wstring(size_t(i % 7), L'z') : wide) + L"\n";
+        }
+        return out;
+    }();
+    WriteBytes(path, bytes);
+    for (const UINT message : {MPM_LOADFILE, MPM_LOADINPLACE}) {
+        SCOPED_TRACE(message);
+        ASSERT_EQ(Send(message, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(1252, LB_CRLF)), 1);
+        ASSERT_EQ(All(), text);
+        EXPECT_EQ(Send(MPM_REPLACERANGES, ranges.size(), reinterpret_cast<LPARAM>(ranges.data())), 1);
+        EXPECT_TRUE(All() == after) << "line 150: " << testing::PrintToString(Line(150));
+        Command(ECMD_UNDO);
+        EXPECT_TRUE(All() == text);
+        Command(ECMD_REDO);
+        EXPECT_TRUE(All() == after);
+    }
+    Send(MPM_CLOSEDOC);  // the file is let go before its folder goes
+}
+
+// The undo of a compound replacement of many lines is told as it goes and
+// stops when the parent says so, between lines: the lines above the stop
+// are back, those below still replaced (each replacement added a line), and
+// the next undo does the rest; redo gives the result again.
+namespace {
+WNDPROC g_parentProc = nullptr;
+int g_toldTotal = 0;  // the total of the last progress told
+LRESULT CALLBACK StoppingParent(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_NOTIFY && reinterpret_cast<const NMHDR*>(l)->code == EN_MP_PROGRESS) {
+        const auto* p = reinterpret_cast<const ProgressNotify*>(l);
+        if (p->done >= 0) g_toldTotal = p->total;
+        return p->done >= 0;
+    }
+    return CallWindowProcW(g_parentProc, h, m, w, l);
+}
+}  // namespace
+
+TEST_F(EditControl, AStoppedUndoOfRangesReplacedLeavesTheRestForTheNext) {
+    constexpr int kLines = 600;
+    std::wstring before, after;
+    std::vector<ReplaceRangeArg> ranges;
+    for (int i = 0; i < kLines; ++i) {
+        before += L"a" + std::to_wstring(i) + L"\n";
+        after += L"x\ny" + std::to_wstring(i) + L"\n";
+        ranges.push_back({{i, 0}, {i, 1}, L"x\ny", 3});
+    }
+    SetState(before);
+    ASSERT_EQ(Send(MPM_REPLACERANGES, ranges.size(), reinterpret_cast<LPARAM>(ranges.data())), 1);
+    ASSERT_EQ(All(), after);
+    g_parentProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(parent_, GWLP_WNDPROC, LONG_PTR(&StoppingParent)));
+    Command(ECMD_UNDO);
+    SetWindowLongPtrW(parent_, GWLP_WNDPROC, LONG_PTR(g_parentProc));
+    const std::wstring half = All();
+    EXPECT_EQ(g_toldTotal, kLines) << "the work told is the ranges";
+    // Stopped at the first tell, after 255 ranges.
+    const size_t cut = before.find(L"a255\n");
+    ASSERT_NE(cut, std::wstring::npos);
+    EXPECT_EQ(half.substr(0, cut), before.substr(0, cut));
+    EXPECT_EQ(half.substr(cut), after.substr(after.find(L"x\ny255\n")));
+    EXPECT_EQ(Send(MPM_CANUNDO), 1);
+    EXPECT_EQ(Send(MPM_CANREDO), 1);
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), before);
+    EXPECT_EQ(Send(MPM_CANUNDO), 0);
+    // A redo stopped likewise (its step keeps the one text the ranges share
+    // once), then done.
+    SetState(before);
+    ASSERT_EQ(Send(MPM_REPLACERANGES, ranges.size(), reinterpret_cast<LPARAM>(ranges.data())), 1);
+    Command(ECMD_UNDO);
+    ASSERT_EQ(All(), before);
+    g_parentProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(parent_, GWLP_WNDPROC, LONG_PTR(&StoppingParent)));
+    Command(ECMD_REDO);
+    SetWindowLongPtrW(parent_, GWLP_WNDPROC, LONG_PTR(g_parentProc));
+    const std::wstring partly = All();
+    EXPECT_EQ(partly.substr(0, after.find(L"x\ny255\n")), after.substr(0, after.find(L"x\ny255\n")));
+    EXPECT_EQ(partly.substr(after.find(L"x\ny255\n")), before.substr(cut));
+    EXPECT_EQ(Send(MPM_CANREDO), 1);
+    Command(ECMD_REDO);
+    EXPECT_EQ(All(), after);
+    EXPECT_EQ(Send(MPM_CANREDO), 0);
+    Command(ECMD_UNDO);
+    EXPECT_EQ(All(), before);
+}
+
 // Undo and redo by command, in groups (1062) and in a held group (1094, a
 // macro being played), which takes every edit until it is released,
 // whatever groups the edits open and close inside it. A group of more than
