@@ -282,7 +282,13 @@ TEST_F(DocumentSearch, ReplaceAllOfMoreMatchesThanOneListTakes) {
     } cases[] = {
         {L"ab", L"xyz", MC, {20000, 2}, {20000, 2}, 2 * kLines, doc(L"xyz", L"xyz", -1, kLines), "20000,3"},
         {L"a(b)", forty.c_str(), R, {20000, 4}, {20000, 4}, 2 * kLines, doc(bs, bs, -1, kLines), "20000,21"},
-        {L"ab", L"xyz", MC | FIND_IN_SELECTION, {100, 3}, {34000, 2}, 2 * (34000 - 100), doc(L"xyz", L"xyz", 100, 34000),
+        {L"ab",
+         L"xyz",
+         MC | FIND_IN_SELECTION,
+         {100, 3},
+         {34000, 2},
+         2 * (34000 - 100),
+         doc(L"xyz", L"xyz", 100, 34000),
          "100,3-34000,3"},
     };
     const std::wstring before = doc(L"ab", L"ab", -1, kLines);

@@ -330,7 +330,8 @@ TEST_F(EditControl, RangesReplacedInOnePass) {
     Send(MPM_SETLEXER, reinterpret_cast<WPARAM>(&lexer), 1);
     Position third = {2, 0};
     EXPECT_EQ(SendP(MPM_GETSTYLEAT, &third), 1);
-    const ReplaceRangeArg quote[] = {{{0, 0}, {0, 1}, L"x", 1}, {{1, 0}, {1, 1}, L"\"", 1}, {{3, 0}, {3, 1}, L"y", 1}};
+    const ReplaceRangeArg quote[] = {
+        {{0, 0}, {0, 1}, L"x", 1}, {{1, 0}, {1, 1}, L"\"", 1}, {{3, 0}, {3, 1}, L"y", 1}};
     EXPECT_EQ(Send(MPM_REPLACERANGES, 3, reinterpret_cast<LPARAM>(quote)), 1);
     EXPECT_EQ(SendP(MPM_GETSTYLEAT, &third), 3);
     Send(MPM_SETLEXER, 0, 0);
@@ -356,7 +357,8 @@ TEST_F(EditControl, RangesReplacedOnLinesOfAFile) {
             const bool changed = (i >= 100 && i < 2000) || i % 97 == 0;
             const int at = int(std::to_wstring(i).size()) + 1;
             if (changed) ranges.push_back({{i, at}, {i, at + 4}, L"tea", 3});
-            out += (changed ? std::to_wstring(i) + L" tea " + std::wstring(size_t(i % 7), L'z') : wide) + L"\n";
+            out +=
+                (changed ? std::to_wstring(i) + L" tea " + std::wstring(size_t(i % 7), L'z') : wide) + L"\n";
         }
         return out;
     }();
@@ -404,7 +406,8 @@ TEST_F(EditControl, AStoppedUndoOfRangesReplacedLeavesTheRestForTheNext) {
     SetState(before);
     ASSERT_EQ(Send(MPM_REPLACERANGES, ranges.size(), reinterpret_cast<LPARAM>(ranges.data())), 1);
     ASSERT_EQ(All(), after);
-    g_parentProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(parent_, GWLP_WNDPROC, LONG_PTR(&StoppingParent)));
+    g_parentProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(parent_, GWLP_WNDPROC, LONG_PTR(&StoppingParent)));
     Command(ECMD_UNDO);
     SetWindowLongPtrW(parent_, GWLP_WNDPROC, LONG_PTR(g_parentProc));
     const std::wstring half = All();
@@ -425,7 +428,8 @@ TEST_F(EditControl, AStoppedUndoOfRangesReplacedLeavesTheRestForTheNext) {
     ASSERT_EQ(Send(MPM_REPLACERANGES, ranges.size(), reinterpret_cast<LPARAM>(ranges.data())), 1);
     Command(ECMD_UNDO);
     ASSERT_EQ(All(), before);
-    g_parentProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(parent_, GWLP_WNDPROC, LONG_PTR(&StoppingParent)));
+    g_parentProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(parent_, GWLP_WNDPROC, LONG_PTR(&StoppingParent)));
     Command(ECMD_REDO);
     SetWindowLongPtrW(parent_, GWLP_WNDPROC, LONG_PTR(g_parentProc));
     const std::wstring partly = All();
