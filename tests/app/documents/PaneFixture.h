@@ -45,7 +45,7 @@ class CPaneTest : public testing_support::CFrameTest {
         wc.lpszClassName = L"StandInDocument";
         RegisterClassW(&wc);
         const std::pair<const wchar_t*, UINT> commands[] = {
-            {L"Undo", ECMD_UNDO}, {L"Left", ECMD_LEFT},       {L"SelLeft", ECMD_SEL_LEFT},
+            {L"Undo", ECMD_UNDO},       {L"Left", ECMD_LEFT},       {L"SelLeft", ECMD_SEL_LEFT},
             {L"Break", ECMD_LINEBREAK}, {L"Off", ID_AUTO_COMPLETE}, {L"Remove", ID_REMOVE_BLANK_LINES}};
         for (const auto& [name, id] : commands) steps_[name] = [this, id = id] { Command(id); };
         const std::pair<const wchar_t*, WPARAM> keys[] = {

@@ -190,8 +190,9 @@ TEST_F(Completion, ThePauseOpensAListOfAtMostFiveItemsUnderTheWord) {
 // where no text reaches, and whether some pixel differs from it.
 std::pair<COLORREF, bool> DrawItem(HWND pane, HWND list, bool selected) {
     const testing_support::Pixels drawn = testing_support::Drawn(300, 20, [&](HDC dc) {
-        DRAWITEMSTRUCT item = {ODT_LISTBOX, CAutoBox::kListId, 0,   ODA_DRAWENTIRE, UINT(selected ? ODS_SELECTED : 0),
-                               list,        dc,                {0, 0, 300, 20}, 0};
+        DRAWITEMSTRUCT item = {
+            ODT_LISTBOX, CAutoBox::kListId, 0, ODA_DRAWENTIRE, UINT(selected ? ODS_SELECTED : 0), list,
+            dc,          {0, 0, 300, 20},   0};
         SendMessageW(pane, WM_DRAWITEM, CAutoBox::kListId, LPARAM(&item));
     });
     std::pair<COLORREF, bool> out = {drawn.at(299, 0), false};

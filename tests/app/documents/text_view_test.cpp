@@ -215,8 +215,8 @@ TEST_F(Pane, StatusTextsAreRewrittenOnlyWhenChanged) {
 
 TEST_F(Pane, CommandStates) {
     view_->Update();
-    const UINT ids[] = {ID_EDIT_UNDO, ID_EDIT_REDO, ID_FILE_SAVE, ID_EDIT_COPY, ID_EDIT_CUT,
-                        ID_REMOVE_BLANK_LINES, 63, 64, 69, 70};
+    const UINT ids[] = {ID_EDIT_UNDO,          ID_EDIT_REDO, ID_FILE_SAVE, ID_EDIT_COPY, ID_EDIT_CUT,
+                        ID_REMOVE_BLANK_LINES, 63,           64,           69,           70};
     for (UINT id : ids) EXPECT_FALSE(ui.enabled[id]) << id;
     EXPECT_EQ(ui.checked[ID_FOLD_NONE], 1);
     EXPECT_EQ(ui.checked[ID_AUTO_COMPLETE], 1);
