@@ -5,12 +5,10 @@
 #include <vector>
 #include "shape.hpp"  // local
 
-#define SHAPES_CHECK(cond)         \
-    do {                           \
-        if (!(cond)) std::abort(); \
-    } while (false)
+#define SHAPES_CHECK(cond) \
+    do { if (!(cond)) std::abort(); } while (false)
 #ifndef SHAPES_NO_IO
-#include <iostream>
+#  include <iostream>
 #endif
 
 namespace geo {
@@ -21,7 +19,7 @@ namespace geo {
  */
 template <typename T>
 class Shape {
-   public:
+public:
     virtual ~Shape() = default;
     [[nodiscard]] virtual T area() const noexcept = 0;
     virtual std::string name() const { return "shape"; }
@@ -29,12 +27,12 @@ class Shape {
 
 /// A circle around the origin.
 class Circle final : public Shape<double> {
-   public:
+public:
     explicit Circle(double r) : r_(r) {}
     double area() const noexcept override { return 3.141'592'65 * r_ * r_; }
     std::string name() const override { return u8"circle"; }
 
-   private:
+private:
     double r_ = 0.0;
 };
 
@@ -44,16 +42,17 @@ constexpr float kHalf = .5f;
 constexpr char16_t kSmile = u'\u263A';
 constexpr wchar_t kTab = L'\t';
 
-static const char* kHelp = R"(usage: shapes [--list]
+static const char *kHelp = R"(usage: shapes [--list]
   prints "areas" {one per line}
 )";
-static const char* kTagged = R"tag(a ")" inside)tag";
+static const char *kTagged = R"tag(a ")" inside)tag";
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv)
+{
     std::vector<std::unique_ptr<Shape<double>>> shapes;
     shapes.push_back(std::make_unique<Circle>(2.0));
     if (argc > 1 && std::string(argv[1]) == "--list") {
-        for (const auto& s : shapes) {
+        for (const auto &s : shapes) {
             std::cout << s->name() << ": " << s->area() << '\n';
         }
     } else {
@@ -61,7 +60,7 @@ int main(int argc, char** argv) {
     }
     try {
         throw std::runtime_error("no \"shape\" found");
-    } catch (const std::exception& e) {
+    } catch (const std::exception &e) {
         std::cerr << e.what() << std::endl;
         return 1;
     }

@@ -41,8 +41,7 @@ struct Sample {
 template <typename Range, typename Proj>
 auto sum_by(const Range& r, Proj proj) {
     using V = std::decay_t<decltype(proj(*std::begin(r)))>;
-    return std::accumulate(std::begin(r), std::end(r), V{},
-                           [&](V acc, const auto& x) { return acc + proj(x); });
+    return std::accumulate(std::begin(r), std::end(r), V{}, [&](V acc, const auto& x) { return acc + proj(x); });
 }
 
 std::string human(std::uint64_t bytes) {
@@ -88,13 +87,11 @@ int main() {
 
     std::cout << std::left << std::setw(20) << "name" << std::right << std::setw(12) << "size" << '\n';
     for (const auto& [name, bytes] : by_name) {
-        std::cout << std::left << std::setw(20) << escape(name) << std::right << std::setw(12) << human(bytes)
-                  << '\n';
+        std::cout << std::left << std::setw(20) << escape(name) << std::right << std::setw(12) << human(bytes) << '\n';
     }
     std::cout << "total " << human(total) << " in " << time.count() << "ms"
               << (samples.is_inline() ? " (inline)" : " (heap)") << '\n';
     std::cout << kWindowsPath << '\n' << kHtml << kRegex << '\n';
-    std::cout << (kMillion / 1'000) << ' ' << (kMask >> 4) << ' ' << kHalfEighth << kQuote << int(kWide)
-              << '\n';
+    std::cout << (kMillion / 1'000) << ' ' << (kMask >> 4) << ' ' << kHalfEighth << kQuote << int(kWide) << '\n';
     return total > 0 ? 0 : 1;
 }
