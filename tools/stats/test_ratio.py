@@ -53,7 +53,9 @@ def area_of(rel):
 
 def tally(top, strip):
     out = {}
-    for base, _, files in os.walk(os.path.join(ROOT, top)):
+    for base, dirs, files in os.walk(os.path.join(ROOT, top)):
+        # Sample files to colour (syntax corpus and goldens) are data, not tests.
+        dirs[:] = [d for d in dirs if d not in ("corpus", "golden")]
         for name in files:
             if name.endswith((".cpp", ".h")):
                 path = os.path.join(base, name)
