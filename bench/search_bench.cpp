@@ -7,7 +7,9 @@
 //    the memory its undo step takes.
 // scripts/bench.sh search_bench generates both files and times grep -c and
 // sed on them in the same run; sed's time comes in MORROWPAD_SED_SECONDS and
-// is printed beside Replace All's.
+// is printed beside Replace All's, grep's three in MORROWPAD_GREP_SECONDS
+// (expression, plain ignoring case, plain matching case) beside the Find
+// Next rows.
 //
 //   search_bench.exe <big file> <words file>
 //   search_bench.exe --generate <words file> <bytes>
@@ -79,6 +81,17 @@ void FindBench(HWND edit, const std::wstring& path) {
     }
     const int lines = int(SendMessageW(edit, MPM_GETLINECOUNT, 0, 0));
     std::printf("find: %d lines, loaded in place in %.2f s\n", lines, Now() - t0);
+    long long bytes = 0;
+    if (HANDLE f = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        f != INVALID_HANDLE_VALUE) {
+        LARGE_INTEGER size = {};
+        GetFileSizeEx(f, &size);
+        bytes = size.QuadPart;
+        CloseHandle(f);
+    }
+    // MORROWPAD_SEARCH_QUICK=1: without the rows that read every line one
+    // or two messages each (minutes under Wine).
+    const bool quick = std::getenv("MORROWPAD_SEARCH_QUICK") != nullptr;
 
     // A message that does nothing: the floor of one SendMessage.
     double t = Now();
@@ -102,7 +115,7 @@ void FindBench(HWND edit, const std::wstring& path) {
                     d, double(units) / d / 1e6, d / lines * 1e9);
         return d;
     };
-    fetchAll("first");
+    if (!quick) fetchAll("first");
     // Many lines per message, as the search reads them now.
     {
         std::vector<wchar_t> block(size_t(1) << 20);
@@ -125,12 +138,14 @@ void FindBench(HWND edit, const std::wstring& path) {
     }
     // One message per line, without copying.
     t = Now();
-    for (int line = 0; line < lines; ++line) SendMessageW(edit, MPM_GETLINEPTR, WPARAM(line), 0);
+    if (!quick)
+        for (int line = 0; line < lines; ++line) SendMessageW(edit, MPM_GETLINEPTR, WPARAM(line), 0);
     const double ptr = Now() - t;
-    std::printf("  every line's pointer (1 x 1038):         %6.2f s  (%.0f ns per line)\n", ptr, ptr / lines * 1e9);
+    if (!quick)
+        std::printf("  every line's pointer (1 x 1038):         %6.2f s  (%.0f ns per line)\n", ptr, ptr / lines * 1e9);
     // The same with the plain finder run on each line where it lies: what
     // the search itself costs beside one message per line.
-    {
+    if (!quick) {
         search::CNormalFinder f;
         f.SetPattern(L"zebra crossing", 14, false, false);
         int found = 0, n = 0;
@@ -156,6 +171,12 @@ void FindBench(HWND edit, const std::wstring& path) {
         {"plain, matching case", L"zebra crossing", search::FIND_MATCH_CASE},
         {"expression, ignoring case", L"zebra +crossing", search::FIND_REGEX},
     };
+    // grep's times of the same run (scripts/bench.sh): the expression, plain
+    // ignoring case, plain matching case; each beside its Find Next.
+    double grep[3] = {0, 0, 0};
+    if (const char* g = std::getenv("MORROWPAD_GREP_SECONDS"))
+        std::sscanf(g, "%lf %lf %lf", &grep[2], &grep[0], &grep[1]);
+    const char* grepName[3] = {"grep -c -i -F", "grep -c -F", "grep -c -i -E"};
     double plain = 0;
     for (const Case& c : cases) {
         search::CDocumentSearch s;
@@ -166,7 +187,15 @@ void FindBench(HWND edit, const std::wstring& path) {
         const double d = Now() - t;
         if (&c == cases) plain = d;
         std::printf("  Find Next, %-26s    %6.2f s  (%s, %.0f MB/s of text)\n", c.what, d, Name(o.status),
-                    double(units) / d / 1e6);
+                    double(bytes) / d / 1e6);
+        const double peer = grep[&c - cases];
+        if (peer > 0)
+            std::printf("    %-14s same run:               %6.2f s  (Find Next: %.2f times grep)\n",
+                        grepName[&c - cases], peer, d / peer);
+    }
+    if (quick) {
+        SendMessageW(edit, MPM_CLOSEDOC, 0, 0);
+        return;
     }
     const double fetch = fetchAll("again");
     std::printf("  reading the lines two messages each takes %.1f times the whole plain Find Next\n", fetch / plain);

@@ -108,13 +108,14 @@ enum class MessageArg { None, Value, Ptr };
     X(MPM_INDENTFOLDS,    1098, Doc, Value, None)  /* 0/1, other queries         -> flag */ \
     X(MPM_WRAPWORDS,      1099, Doc, Value, None)  /* 0/1, other queries         -> flag */ \
     X(MPM_REPLACERANGE,   1100, Doc, None,  Ptr)   /* -, ReplaceRangeArg*        -> 1 when replaced */ \
-    X(MPM_REPLACERANGES,  1101, Doc, Value, Ptr)   /* count, ReplaceRangeArg[]   -> 1 when replaced */
+    X(MPM_REPLACERANGES,  1101, Doc, Value, Ptr)   /* count, ReplaceRangeArg[]   -> 1 when replaced */ \
+    X(MPM_FINDLINE,       1102, Doc, Value, Ptr)   /* first line, LineFindArg*   -> 0 cannot, 1 a line, 2 none */
 // clang-format on
 
 #define MRPAD_MESSAGE_ENUM(name, number, needs, w, l) name = number,
 enum EditMessage : UINT {
     MRPAD_MESSAGES(MRPAD_MESSAGE_ENUM)
-    MPM_LAST = MPM_REPLACERANGES,  // the highest message of the control
+    MPM_LAST = MPM_FINDLINE,  // the highest message of the control
 };
 #undef MRPAD_MESSAGE_ENUM
 
@@ -154,6 +155,31 @@ enum EditMessage : UINT {
 // when nothing would change (no ranges, only empty ranges given no text) and
 // in a read-only document. Replace All sends the ranges it found in lists
 // of bounded size inside one undo group.
+
+// Message 1102: from line `first` on (with LINEFIND_BACKWARD: back from it)
+// the first line whose text may hold the literal, for a search that looks
+// at no other line. Lines still unchanged from the file are searched in the
+// file's bytes, the literal converted to its code page (UTF-16 files: their
+// units in place); any other line (edited, converted) may hold it. At most
+// `maxLines` lines are looked at. Answers 1: `line` may hold it, and so may
+// the `run` lines from it on (back from it: `line`, `line` - 1, ...): 1 for
+// a line found in the bytes, more for converted lines in a row. 2: none of
+// the lines looked at holds it, and `line` is the first not looked at (the
+// line count going forward, -1 back, at the document's ends). 0: the
+// control cannot tell, and the caller reads the lines: the code page is
+// none whose bytes below 0x80 are ASCII, nor UTF-16; the literal is empty
+// or holds a CR or an LF; ignoring case, it holds a unit outside ASCII;
+// outside UTF-8 and UTF-16, a unit outside ASCII or a '?' (which a byte
+// that does not convert may become). Ignoring case, the ASCII letters A-Z
+// match a-z and nothing else: a caller whose folding lets other units
+// match such a letter (the Kelvin sign a k) leaves those letters out of
+// the literal. A line found may not hold the literal (a match inside a
+// character of a multi-byte code page): the caller confirms it in the
+// line's text.
+enum LineFindFlags : int {
+    LINEFIND_MATCHCASE = 1,
+    LINEFIND_BACKWARD = 2,
+};
 
 // Bits of the result of MPM_RECOVERFILE.
 enum RecoveryBits : int {
@@ -316,6 +342,15 @@ struct ReplaceRangeArg {        // messages 1100, 1101 (an array of them)
     Position end;
     const wchar_t* text;        // may be null when length is 0
     int length;                 // -1: zero-terminated
+};
+
+struct LineFindArg {            // message 1102
+    const wchar_t* text;        // the literal
+    int length;
+    int flags;                  // LineFindFlags
+    int maxLines;               // lines looked at, at most
+    int line;                   // out
+    int run;                    // out
 };
 
 struct FileReplaceArg {         // message 1065

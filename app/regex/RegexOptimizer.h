@@ -90,6 +90,22 @@ inline void SetPrefix(detail::Program& prog, const ElxInterface* first) {
     prog.hasSecond = true;
 }
 
+// The longest literal run a match of the node must hold: strings in
+// sequence, in groups and in repetitions of at least one round.
+inline void SetRequired(const ElxInterface* n, const CStringElxT*& best) {
+    if (auto* s = dynamic_cast<const CStringElxT*>(n)) {
+        if (!best || s->text.size() > best->text.size()) best = s;
+    } else if (auto* l = dynamic_cast<const CListElxT*>(n)) {
+        for (const auto& item : l->items) SetRequired(item.get(), best);
+    } else if (auto* g = dynamic_cast<const CGroupElx*>(n)) {
+        SetRequired(g->body.get(), best);
+    } else if (auto* i = dynamic_cast<const CIndependentElxT*>(n)) {
+        SetRequired(i->body.get(), best);
+    } else if (auto* r = dynamic_cast<const CRepeatElxT*>(n)) {
+        if (r->min >= 1) SetRequired(r->body.get(), best);
+    }
+}
+
 // The units a match of the node can start with, when they can be told
 // without matching (false when the node can match the empty string or its
 // start is not simple).

@@ -82,6 +82,12 @@ void CRegexpT<CharT>::Compile(const CharT* pattern, int length, int flags) {
     c.Emit(boundary);
     c.Emit({kMatch});
     Possessify(prog);
+    const CStringElxT* required = nullptr;
+    SetRequired(root.get(), required);
+    if (required) {
+        prog.required = required->text;
+        prog.requiredIcase = required->icase;
+    }
     const Inst& lead = prog.code[0];
     prog.leadRun = !prog.rtl && lead.op == kRepSimple && lead.kind != kLazy && lead.b == INT_MAX;
     // Recursion targets run as fragments of their own.
@@ -154,6 +160,14 @@ void CRegexpT<CharT>::Compile(const CharT* pattern, int length, int flags) {
             else SetPairs(prog, lead);
         }
     }
+}
+
+template <typename CharT>
+std::basic_string<CharT> CRegexpT<CharT>::RequiredLiteral(bool* icase) const {
+    if (icase) *icase = program_->requiredIcase;
+    std::basic_string<CharT> out;
+    for (uint32_t u : program_->required) out += CharT(u);
+    return out;
 }
 
 namespace detail {

@@ -20,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+#include "CaseFold.h"
 #include "EditProtocol.h"
 #include "Finder.h"
 
@@ -45,6 +46,49 @@ bool Before(Position a, Position b) { return a.line < b.line || (a.line == b.lin
 std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
 int LineLength(HWND view, int line) { return int(Send(view, MPM_GETLINE, line, 0)); }
+
+// Lines the control looks at for a literal per message (1102), so that the
+// progress tick and Stop come between.
+constexpr int kScanLines = 1 << 20;
+
+// Whether an ASCII unit folds together with a unit outside ASCII (k with the
+// Kelvin sign, s with the long s): ignoring case, the control's ASCII
+// folding would miss those.
+bool FoldsFromOutside(wchar_t c) {
+    static const std::vector<bool> table = [] {
+        std::vector<bool> t(128, false);
+        for (uint32_t u = 128; u < 65536; ++u) {
+            const uint32_t f = FoldCase(u);
+            for (uint32_t a = 0; a < 128; ++a)
+                if (FoldCase(a) == f) t[a] = true;
+        }
+        return t;
+    }();
+    return c < 128 && table[size_t(c)];
+}
+
+// The longest run of `text` the control can screen the file's lines for:
+// no line break, and ignoring case only ASCII that folds within ASCII;
+// `ascii`: ASCII alone, without '?'.
+std::wstring ScreenRun(const std::wstring& text, bool icase, bool ascii) {
+    size_t best = 0, bestLength = 0;
+    for (size_t i = 0; i < text.size();) {
+        size_t j = i;
+        const auto ok = [&](wchar_t c) {
+            if (c == L'\r' || c == L'\n') return false;
+            if ((icase || ascii) && c >= 128) return false;
+            if (ascii && c == L'?') return false;
+            return !icase || !FoldsFromOutside(c);
+        };
+        while (j < text.size() && ok(text[j])) ++j;
+        if (j - i > bestLength) {
+            best = i;
+            bestLength = j - i;
+        }
+        i = j + 1;
+    }
+    return text.substr(best, bestLength);
+}
 
 // The undo group and the redraw switch of one Replace All, closed on every
 // way out.
@@ -96,6 +140,18 @@ struct CDocumentSearch::Impl {
     int backLines = 1 << 16;  // lines a backward block starts with
     bool blocksWork = true;
     bool lastLine = false;      // its LF is not in the document
+    // The literal every match holds, which the control looks for in the
+    // file's bytes (1102) to pass over lines without one; `asciiLiteral`
+    // when the control cannot take the first.
+    std::wstring literal, asciiLiteral;
+    int literalFlags = 0;
+    bool screening = false;
+    int known = 0;          // lines from knownAt on (back from it) that may hold it
+    int knownAt = -1;
+    int fetchLines = kBlockLinesMax;  // lines the next block reads at most
+    static constexpr int kBlockLinesMax = 1 << 16;
+    void SetLiteral(const std::wstring& text, bool icase, bool backward);
+    int Skip(HWND view, int line, bool backward);
     mrx::MatchResult match;     // the last regular-expression match, on `text`
 
     IFinder* Prepare(const SearchRequest& r, bool backward, SearchOutcome& out);
@@ -127,12 +183,16 @@ IFinder* CDocumentSearch::Impl::Prepare(const SearchRequest& r, bool backward, S
     stopped = false;
     blockStarts.clear();
     blocksWork = true;
+    screening = false;
+    known = 0;
+    fetchLines = kBlockLinesMax;
     if (r.pattern.empty()) return nullptr;
     useRegex = (r.options & FIND_REGEX) != 0;
     wholeWord = !useRegex && (r.options & FIND_WHOLE_WORD) != 0;
     const bool matchCase = (r.options & FIND_MATCH_CASE) != 0;
     if (!useRegex) {
         normal.SetPattern(r.pattern.c_str(), int(r.pattern.size()), matchCase, backward);
+        SetLiteral(r.pattern, !matchCase, backward);
         return &normal;
     }
     regex.SetPattern(r.pattern.c_str(), int(r.pattern.size()), matchCase, backward);
@@ -142,7 +202,50 @@ IFinder* CDocumentSearch::Impl::Prepare(const SearchRequest& r, bool backward, S
         out.error = Widen(regex.Error());
         return nullptr;
     }
+    bool icase = false;
+    const std::wstring required = regex.Expression().RequiredLiteral(&icase);
+    SetLiteral(required, icase, backward);
     return &regex;
+}
+
+void CDocumentSearch::Impl::SetLiteral(const std::wstring& text, bool icase, bool backward) {
+    literal = ScreenRun(text, icase, false);
+    asciiLiteral = ScreenRun(text, icase, true);
+    if (asciiLiteral == literal) asciiLiteral.clear();
+    literalFlags = (icase ? 0 : LINEFIND_MATCHCASE) | (backward ? LINEFIND_BACKWARD : 0);
+    screening = !literal.empty();
+}
+
+// The next line from `line` on (back from it) that may hold a match, as the
+// control finds it in the file's bytes: `line` itself when it may, another
+// line (one that may, or where the control stopped looking) to go on from.
+int CDocumentSearch::Impl::Skip(HWND view, int line, bool backward) {
+    const int step = backward ? -1 : 1;
+    while (screening && (known <= 0 || line != knownAt)) {
+        LineFindArg arg = {literal.c_str(), int(literal.size()), literalFlags, kScanLines, -1, 0};
+        const LRESULT r = Send(view, MPM_FINDLINE, line, &arg);
+        if (r == 2) {
+            known = 0;
+            return arg.line;
+        }
+        if (r == 1 && arg.run > 0) {
+            known = arg.run;
+            knownAt = arg.line;
+            if (arg.line != line) return arg.line;
+            break;
+        }
+        // The control cannot look for this literal: perhaps for its ASCII part.
+        literal.swap(asciiLiteral);
+        asciiLiteral.clear();
+        screening = !literal.empty();
+        if (!screening) fetchLines = kBlockLinesMax;
+    }
+    if (screening) {
+        fetchLines = std::min(known, kBlockLinesMax);
+        --known;
+        knownAt += step;
+    }
+    return line;
 }
 
 namespace {
@@ -179,7 +282,7 @@ void CDocumentSearch::Impl::Fetch(HWND view, int at, int lines, bool backward) {
         if (backward) {
             // A block ends at `at`: start as many lines back as fitted last
             // time, fewer while the block stops short of `at`.
-            for (int want = backLines; want >= 1;) {
+            for (int want = std::min(backLines, fetchLines); want >= 1;) {
                 const int first = std::max(at - want + 1, 0);
                 if (!ReadBlock(view, first, at - first + 1)) {  // a line longer than a block
                     want = want > 1 ? 1 : 0;
@@ -193,7 +296,7 @@ void CDocumentSearch::Impl::Fetch(HWND view, int at, int lines, bool backward) {
                 want = std::min(want / 2, got);
             }
         } else {
-            ReadBlock(view, at, kBlockLines);
+            ReadBlock(view, at, std::min(kBlockLines, fetchLines));
         }
     }
     if (inBlock()) {
@@ -301,8 +404,15 @@ SearchOutcome CDocumentSearch::Impl::FindFrom(HWND view, IFinder* f, Position st
             out.status = SearchStatus::kStopped;
             return out;
         }
-        Fetch(view, line, lines, backward);
         const bool first = line == start.line;
+        if (!first) {
+            const int next = Skip(view, line, backward);
+            if (next != line) {
+                line = next - (backward ? -1 : 1);  // the loop's step brings it back
+                continue;
+            }
+        }
+        Fetch(view, line, lines, backward);
         const int column = std::clamp(start.column, 0, length);
         int n = 0;
         const int s = backward ? Backward(f, first ? column : length + 1, first ? skipEmptyAt : -1, &n)
@@ -465,6 +575,10 @@ SearchOutcome CDocumentSearch::ReplaceAll(HWND view, const SearchRequest& reques
         for (int line = to.line; line >= from.line && !d.budget.exhausted && d.Going(to.line - line, span);
              --line) {
             if (ranges.size() >= kChunkRanges || texts.size() >= kChunkUnits) send();
+            if (const int next = d.Skip(view, line, true); next != line) {
+                line = next + 1;
+                continue;
+            }
             d.Fetch(view, line, lines, true);
             int end = line == to.line ? std::min(to.column, d.length + 1) : d.length + 1, n = 0;
             for (int s; end >= 0 && d.Going(to.line - line, span) && (s = d.Backward(f, end, -1, &n)) >= 0;
@@ -519,6 +633,10 @@ SearchOutcome CDocumentSearch::ListAll(HWND view, const std::wstring& path, cons
     const int lines = int(Send(view, MPM_GETLINECOUNT, 0, 0));
     std::wstring entry;
     for (int line = 0; line < lines && !d.budget.exhausted && d.Going(line, lines); ++line) {
+        if (const int next = d.Skip(view, line, false); next != line) {
+            line = next - 1;
+            continue;
+        }
         d.Fetch(view, line, lines);
         int n = 0;
         for (int from = 0, s; from <= d.length && (s = d.Forward(f, from, -1, &n)) >= 0; from = s + std::max(n, 1)) {

@@ -8,6 +8,7 @@
 
 #include "Commands.h"
 #include "FileIO.h"
+#include "LineFind.h"
 #include "MessageArgs.h"
 #include "View.h"
 
@@ -98,6 +99,10 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             if (!arg || !arg->buffer || arg->capacity <= 0) return 0;
             arg->units = 0;
             return d.CopyLines(Int(wp), arg->maxLines, arg->buffer, arg->capacity, &arg->units);
+        }
+        case MPM_FINDLINE: {
+            LineFindArg* arg = Ptr<LineFindArg>(lp);
+            return arg ? FindLineWith(d, Int(wp), *arg) : 0;
         }
         case MPM_GETLINEPTR: {
             const int line = Int(wp);

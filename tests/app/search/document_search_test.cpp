@@ -10,6 +10,7 @@
 
 #include "DocumentSearch.h"
 #include "EditHarness.h"
+#include "EncodedSamples.h"
 #include "TempDir.h"
 
 using namespace search;
@@ -64,6 +65,7 @@ class DocumentSearch : public ShownEditControl {
     }
     static LRESULT CALLBACK Counting(HWND h, UINT m, WPARAM w, LPARAM l) {
         if (m == MPM_GETLINES && ++reads_ && refuse_) return 0;
+        if (m == MPM_FINDLINE && refuseScreen_) return 0;
         return CallWindowProcW(proc_, h, m, w, l);
     }
     void TearDown() override {
@@ -76,6 +78,7 @@ class DocumentSearch : public ShownEditControl {
     static inline WNDPROC proc_ = nullptr;
     static inline bool refuse_ = false;
     static inline int reads_ = 0;
+    static inline bool refuseScreen_ = false;
 };
 
 }  // namespace
@@ -541,4 +544,70 @@ TEST_F(DocumentSearch, TheEndOfTheLastMatchBelongsToItsView) {
     EXPECT_EQ(finder_.FindNext(other, {L"$", L"", R}).status, SearchStatus::kFound);  // not stepped over
     EXPECT_EQ(Selection(other), "0,2");
     DestroyWindow(other);
+}
+
+// Lines unchanged from a file loaded in place are screened in the file's
+// bytes (1102); a view that does not answer 1102 is searched line by line.
+// Both find the same, in every encoding of the corpus, forward, backward and
+// listed, also in a line edited since the load. Shift_JIS: "\x83\x41" is one
+// character whose second byte is an "A".
+TEST_F(DocumentSearch, TheFilesBytesFindWhatItsLinesFind) {
+    const TempDir dir(L"mps");
+    struct File {
+        int codePage;
+        std::string bytes;
+    };
+    std::vector<File> files;
+    for (const EncodedSample& e : kSamples)
+        files.push_back({e.codePage, e.bytes + (e.codePage == 1200 || e.codePage == 1201 || e.codePage >= 12000
+                                                    ? std::string()
+                                                    : "\r\nsome More text, ax AX\r\n" + e.bytes + " END\r\n\r\nlast")});
+    files.push_back({932, "\x83\x41xyz\r\nAx \x83\x41" "ax\r\n\x83\x41\x83\x61x\r\nax"});
+    files.push_back({65001, "Stra\xc3\x9f" "e \xe2\x84\xaa" "elvin k\r\n\xc5\xbf" "a sa STRASSE\r\nstra\xc3\x9f" "e"});
+    struct Pattern {
+        std::wstring text;  // "*": three units from the middle of the first line
+        int options;
+    };
+    const Pattern patterns[] = {
+        {L"*", MC}, {L"*", 0}, {L"ax", 0}, {L"Ax", MC}, {L"more", 0}, {L"e", 0}, {L"E", MC}, {L"k", 0}, {L"sa", 0},
+        {L"stra\u00dfe", 0}, {L"m[a-z]re +te", R}, {L"(x|y)z", R}, {L"a(x)+", R | MC}, {L"END$", R},
+    };
+    int file = 0;
+    size_t total = 0;
+    for (const File& f : files) {
+        const std::wstring path = dir / (L"f" + std::to_wstring(file++) + L".txt");
+        WriteBytes(path, f.bytes);
+        ASSERT_EQ(Send(MPM_LOADINPLACE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(f.codePage, LB_CRLF)), 1);
+        const std::wstring first = Line(0);
+        for (int edited = 0; edited < 2; ++edited) {
+            if (edited) {  // a line of its own now, the rest still the file's
+                const Position at = {0, 0};
+                const TextArg t = {L"ax Ax ", -1};
+                Send(MPM_INSERTTEXT, reinterpret_cast<WPARAM>(&at), reinterpret_cast<LPARAM>(&t));
+            }
+            for (const Pattern& p : patterns) {
+                const std::wstring text = p.text == L"*" ? first.substr(first.size() / 2, 3) : p.text;
+                if (text.empty()) continue;
+                std::vector<Sel> found[2];
+                std::vector<Lines> listed[2];
+                for (int screen = 0; screen < 2; ++screen) {
+                    CountBlockReads(false);
+                    refuseScreen_ = screen == 0;
+                    SetCaret(edit_, 0, 0);
+                    found[screen].push_back(Walk(text, p.options));
+                    Command(ECMD_DOCEND);
+                    found[screen].push_back(Walk(text, p.options, kPrevious));
+                    listed[screen].push_back(List(text, p.options));
+                    refuseScreen_ = false;
+                    SetWindowLongPtrW(edit_, GWLP_WNDPROC, LONG_PTR(proc_));
+                    proc_ = nullptr;
+                }
+                total += found[1][0].size() + found[1][1].size();
+                EXPECT_EQ(found[0], found[1]) << "code page " << f.codePage << " " << testing::PrintToString(text)
+                                              << " options " << p.options << " edited " << edited;
+                EXPECT_EQ(listed[0], listed[1]) << "code page " << f.codePage;
+            }
+        }
+    }
+    EXPECT_GT(total, 500u);
 }

@@ -1,8 +1,10 @@
 // Drives Edit.dll the way the program does: controls created by class name in
 // a real window, spoken to only through window messages.
 #include <iterator>
+#include <string>
 
 #include "EditHarness.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -828,4 +830,68 @@ TEST_F(EditControl, ReplaceTheWholeTextThroughAMessage) {
     WriteBytes(src, "refused");
     SendP(MPM_REPLACEFILE, &kept);
     EXPECT_EQ(All(), L"old text");
+}
+
+// Message 1102 over files loaded in place: the line found in the bytes, in
+// either direction, within maxLines; a hit on the second byte of a
+// double-byte character passed over; a line edited since the load answered
+// as one that may hold it; and what the control cannot look for.
+TEST_F(EditControl, FindLineLooksInTheFilesBytes) {
+    using namespace std::string_literals;
+    const TempDir dir(L"mfl");
+    constexpr int MC = LINEFIND_MATCHCASE, BACK = LINEFIND_BACKWARD;
+    const std::string latin = "one\r\ntwo Zebra\r\n\r\nthree caf\xe9";
+    struct Case {
+        int codePage;
+        std::string bytes;
+        const wchar_t* literal;
+        int flags, first, maxLines, answer, line, run;
+    };
+    const Case cases[] = {
+        {1252, latin, L"zebra", 0, 0, 100, 1, 1, 1},
+        {1252, latin, L"zebra", MC, 0, 100, 2, 4, 0},
+        {1252, latin, L"Zebra", MC | BACK, 3, 100, 1, 1, 1},
+        {1252, latin, L"E", BACK, 3, 100, 1, 3, 1},
+        {1252, latin, L"one", 0, 1, 100, 2, 4, 0},
+        {1252, latin, L"one", BACK, 3, 2, 2, 1, 0},
+        {1252, latin, L"three", 0, 0, 2, 2, 2, 0},
+        {1252, latin, L"caf\u00e9", MC, 0, 100, 0, -1, 0},
+        {1252, latin, L"t?o", MC, 0, 100, 0, -1, 0},
+        {1252, latin, L"o\nt", MC, 0, 100, 0, -1, 0},
+        {65001, "x\r\ncaf\xc3\xa9 CAF\xc3\x89", L"caf\u00e9", MC, 0, 100, 1, 1, 1},
+        {65001, "x\r\ncaf\xc3\xa9", L"CAF\u00e9", 0, 0, 100, 0, -1, 0},
+        {65001, "x\r\nCAFE", L"cafe", 0, 0, 100, 1, 1, 1},
+        {932, "\x83\x41xyz\r\n\x83\x41" "Axyz", L"Axy", MC, 0, 100, 1, 1, 1},
+        {932, "\x83\x41xyz\r\nzz", L"axy", 0, 0, 100, 2, 2, 0},
+        {1200, "a\0b\0\r\0\n\0Z\0e\0"s, L"ze", 0, 0, 100, 1, 1, 1},
+        {1200, "\x01Z\0e\0\x01\r\0\n\0"s, L"ze", 0, 0, 100, 2, 2, 0},  // "Ze" at an odd byte
+        {1201, "\0a\0b\0\r\0\n\0Z\0e"s, L"bZ", MC, 0, 100, 2, 2, 0},
+        {1201, "\0a\0b\0\r\0\n\0Z\0e"s, L"Ze", MC | BACK, 1, 100, 1, 1, 1},
+        {50222, "abc\r\nabc", L"abc", MC, 0, 100, 0, -1, 0},
+    };
+    int k = 0;
+    for (const Case& c : cases) {
+        const std::wstring path = dir / (L"f" + std::to_wstring(k++) + L".txt");
+        WriteBytes(path, c.bytes);
+        ASSERT_EQ(SendP(MPM_LOADINPLACE, path.c_str(), reinterpret_cast<void*>(MAKELPARAM(c.codePage, LB_CRLF))), 1) << k;
+        LineFindArg arg = {c.literal, int(wcslen(c.literal)), c.flags, c.maxLines, -1, 0};
+        EXPECT_EQ(Send(MPM_FINDLINE, WPARAM(c.first), reinterpret_cast<LPARAM>(&arg)), c.answer) << k;
+        EXPECT_EQ(arg.line, c.line) << k;
+        EXPECT_EQ(arg.run, c.run) << k;
+        if (k == 1) {
+            // Lines 1 and 2 edited: both may hold anything, as a run.
+            Send(MPM_GOTOLINE, 2);
+            Insert(L"x");
+            Send(MPM_GOTOLINE, 3);
+            Insert(L"y");
+            LineFindArg again = {L"nothing", 7, 0, 100, -1, 0};
+            EXPECT_EQ(Send(MPM_FINDLINE, 0, reinterpret_cast<LPARAM>(&again)), 1);
+            EXPECT_EQ(again.line, 1);
+            EXPECT_EQ(again.run, 2);
+            again.flags = BACK;
+            EXPECT_EQ(Send(MPM_FINDLINE, 3, reinterpret_cast<LPARAM>(&again)), 1);
+            EXPECT_EQ(again.line, 2);
+            EXPECT_EQ(again.run, 2);
+        }
+    }
 }
