@@ -33,7 +33,8 @@ namespace {
 bool Generate(const std::wstring& path, long long bytes) {
     HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
-    static const char words[] = "lorem ipsum dolor sit amet consectetur adipiscing elit sed do eiusmod tempor ";
+    static const char words[] =
+        "lorem ipsum dolor sit amet consectetur adipiscing elit sed do eiusmod tempor ";
     std::string block;
     long long written = 0, line = 0;
     unsigned seed = 1;
@@ -59,7 +60,8 @@ bool Generate(const std::wstring& path, long long bytes) {
 }
 
 HWND Control(HMODULE lib) {
-    return CreateWindowExW(0, MRPAD_CLASS_NAME, L"", WS_POPUP, 0, 0, 800, 600, nullptr, nullptr, lib, nullptr);
+    return CreateWindowExW(0, MRPAD_CLASS_NAME, L"", WS_POPUP, 0, 0, 800, 600, nullptr, nullptr, lib,
+                           nullptr);
 }
 
 const char* Name(search::SearchStatus s) {
@@ -75,14 +77,16 @@ const char* Name(search::SearchStatus s) {
 
 void FindBench(HWND edit, const std::wstring& path) {
     const double t0 = Now();
-    if (!SendMessageW(edit, MPM_LOADINPLACE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(1252, LB_CRLF))) {
+    if (!SendMessageW(edit, MPM_LOADINPLACE, reinterpret_cast<WPARAM>(path.c_str()),
+                      MAKELPARAM(1252, LB_CRLF))) {
         std::fprintf(stderr, "cannot load %ls\n", path.c_str());
         return;
     }
     const int lines = int(SendMessageW(edit, MPM_GETLINECOUNT, 0, 0));
     std::printf("find: %d lines, loaded in place in %.2f s\n", lines, Now() - t0);
     long long bytes = 0;
-    if (HANDLE f = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (HANDLE f = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
         f != INVALID_HANDLE_VALUE) {
         LARGE_INTEGER size = {};
         GetFileSizeEx(f, &size);
@@ -111,8 +115,8 @@ void FindBench(HWND edit, const std::wstring& path) {
             units += n + 1;
         }
         const double d = Now() - t0;
-        std::printf("  fetch every line, %-6s (2 x 1037):  %6.2f s  (%.0f MB/s of text, %.0f ns per line)\n", when,
-                    d, double(units) / d / 1e6, d / lines * 1e9);
+        std::printf("  fetch every line, %-6s (2 x 1037):  %6.2f s  (%.0f MB/s of text, %.0f ns per line)\n",
+                    when, d, double(units) / d / 1e6, d / lines * 1e9);
         return d;
     };
     if (!quick) fetchAll("first");
@@ -133,8 +137,9 @@ void FindBench(HWND edit, const std::wstring& path) {
             got += arg.units;
         }
         const double d = Now() - t;
-        std::printf("  fetch every line in blocks (1093):      %6.2f s  (%.0f MB/s of text, %.0f ns per line)\n", d,
-                    double(got) / d / 1e6, d / lines * 1e9);
+        std::printf(
+            "  fetch every line in blocks (1093):      %6.2f s  (%.0f MB/s of text, %.0f ns per line)\n", d,
+            double(got) / d / 1e6, d / lines * 1e9);
     }
     // One message per line, without copying.
     t = Now();
@@ -142,7 +147,8 @@ void FindBench(HWND edit, const std::wstring& path) {
         for (int line = 0; line < lines; ++line) SendMessageW(edit, MPM_GETLINEPTR, WPARAM(line), 0);
     const double ptr = Now() - t;
     if (!quick)
-        std::printf("  every line's pointer (1 x 1038):         %6.2f s  (%.0f ns per line)\n", ptr, ptr / lines * 1e9);
+        std::printf("  every line's pointer (1 x 1038):         %6.2f s  (%.0f ns per line)\n", ptr,
+                    ptr / lines * 1e9);
     // The same with the plain finder run on each line where it lies: what
     // the search itself costs beside one message per line.
     if (!quick) {
@@ -151,14 +157,16 @@ void FindBench(HWND edit, const std::wstring& path) {
         int found = 0, n = 0;
         t = Now();
         for (int line = 0; line < lines; ++line) {
-            const wchar_t* p = reinterpret_cast<const wchar_t*>(SendMessageW(edit, MPM_GETLINEPTR, WPARAM(line), 0));
+            const wchar_t* p =
+                reinterpret_cast<const wchar_t*>(SendMessageW(edit, MPM_GETLINEPTR, WPARAM(line), 0));
             if (!p) continue;
             const int len = int(wcslen(p));
             found += f.FindForward(p, len, p, len, &n) != nullptr;
         }
         const double d = Now() - t;
-        std::printf("  the same and the plain finder on each:  %6.2f s  (%.0f ns per line for searching, %d found)\n",
-                    d, (d - ptr) / lines * 1e9, found);
+        std::printf(
+            "  the same and the plain finder on each:  %6.2f s  (%.0f ns per line for searching, %d found)\n",
+            d, (d - ptr) / lines * 1e9, found);
     }
 
     struct Case {
@@ -198,14 +206,17 @@ void FindBench(HWND edit, const std::wstring& path) {
         return;
     }
     const double fetch = fetchAll("again");
-    std::printf("  reading the lines two messages each takes %.1f times the whole plain Find Next\n", fetch / plain);
+    std::printf("  reading the lines two messages each takes %.1f times the whole plain Find Next\n",
+                fetch / plain);
     SendMessageW(edit, MPM_CLOSEDOC, 0, 0);
 }
 
 // Replace All in a fresh control, with or without a history; the growth of
 // the process's private bytes in *grown.
-search::SearchOutcome ReplaceIn(HWND edit, const std::wstring& path, bool history, double* seconds, double* grown) {
-    if (!SendMessageW(edit, MPM_LOADFILE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(1252, LB_CRLF))) {
+search::SearchOutcome ReplaceIn(HWND edit, const std::wstring& path, bool history, double* seconds,
+                                double* grown) {
+    if (!SendMessageW(edit, MPM_LOADFILE, reinterpret_cast<WPARAM>(path.c_str()),
+                      MAKELPARAM(1252, LB_CRLF))) {
         std::fprintf(stderr, "cannot load %ls\n", path.c_str());
         return {};
     }
@@ -231,15 +242,17 @@ void ReplaceBench(HMODULE lib, const std::wstring& path) {
     const search::SearchOutcome o = ReplaceIn(edit, path, true, &d1, &g1);
     const int lines = int(SendMessageW(edit, MPM_GETLINECOUNT, 0, 0));
     std::printf("replace: %d lines, needle -> pin\n", lines);
-    std::printf("  Replace All, no history:                %6.2f s  (%d replaced, %.2f us each), +%.1f MiB\n", d0,
-                o0.count, d0 / std::max(o0.count, 1) * 1e6, g0 / 1048576);
-    std::printf("  Replace All, one undo step:             %6.2f s  (%d replaced, %s, %.2f us each), +%.1f MiB\n", d1,
-                o.count, Name(o.status), d1 / std::max(o.count, 1) * 1e6, g1 / 1048576);
+    std::printf("  Replace All, no history:                %6.2f s  (%d replaced, %.2f us each), +%.1f MiB\n",
+                d0, o0.count, d0 / std::max(o0.count, 1) * 1e6, g0 / 1048576);
+    std::printf(
+        "  Replace All, one undo step:             %6.2f s  (%d replaced, %s, %.2f us each), +%.1f MiB\n", d1,
+        o.count, Name(o.status), d1 / std::max(o.count, 1) * 1e6, g1 / 1048576);
     // sed on the same file, timed by scripts/bench.sh in the same run.
     if (const char* sed = std::getenv("MORROWPAD_SED_SECONDS"); sed && std::atof(sed) > 0) {
         const double s = std::atof(sed);
-        std::printf("  sed s/needle/pin/g, same run:           %6.2f s  (Replace All: %.1f and %.1f times sed)\n", s,
-                    d0 / s, d1 / s);
+        std::printf(
+            "  sed s/needle/pin/g, same run:           %6.2f s  (Replace All: %.1f and %.1f times sed)\n", s,
+            d0 / s, d1 / s);
     }
     double t = Now();
     SendMessageW(edit, WM_COMMAND, ECMD_UNDO, 0);
@@ -256,9 +269,10 @@ void ReplaceBench(HMODULE lib, const std::wstring& path) {
     const double step = double(held) - double(PrivateBytes());
     const double allocated = double(busy) - double(HeapBusyBytes());
     const double target = double(o.count) * (2.0 * 6 + 16);  // twice "needle" in UTF-16 units + 16 bytes each
-    std::printf("  the undo step, its allocations:         %.1f MiB, %.2f bytes per replacement (target at most %.1f "
-                "MiB, 28 bytes; %+.0f bytes beside it)\n",
-                allocated / 1048576, allocated / std::max(o.count, 1), target / 1048576, allocated - target);
+    std::printf(
+        "  the undo step, its allocations:         %.1f MiB, %.2f bytes per replacement (target at most %.1f "
+        "MiB, 28 bytes; %+.0f bytes beside it)\n",
+        allocated / 1048576, allocated / std::max(o.count, 1), target / 1048576, allocated - target);
     std::printf("  the undo step, memory freed by emptying: %.1f MiB\n", step / 1048576);
     DestroyWindow(edit);
     DestroyWindow(plain);
@@ -267,7 +281,8 @@ void ReplaceBench(HMODULE lib, const std::wstring& path) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc > 3 && std::wstring(argv[1]) == L"--generate") return Generate(argv[2], _wtoi64(argv[3])) ? 0 : 1;
+    if (argc > 3 && std::wstring(argv[1]) == L"--generate")
+        return Generate(argv[2], _wtoi64(argv[3])) ? 0 : 1;
     if (argc < 3) {
         std::fprintf(stderr, "usage: search_bench <big file> <words file>\n");
         return 2;

@@ -149,11 +149,16 @@ public:
     std::basic_string<CharT> Expand(const CharT* tmpl, int tmplLength, const CharT* text, int length,
                                     const MatchResult& m) const;
 
-    // A literal every match holds: the longest run of literal units the
-    // expression matches in sequence outside alternatives, optional parts,
-    // conditions and look-arounds; empty when there is none. *icase: whether
-    // the run is matched ignoring case. A search can screen its text for it.
-    std::basic_string<CharT> RequiredLiteral(bool* icase = nullptr) const;
+    // Literals every match holds: the runs of literal units the expression
+    // matches in sequence outside alternatives, optional parts, conditions
+    // and look-arounds, in the pattern's order (none: an empty list), each
+    // with whether it is matched ignoring case. A search can screen its text
+    // for one of them.
+    struct Literal {
+        std::basic_string<CharT> text;
+        bool icase = false;
+    };
+    std::vector<Literal> RequiredLiterals() const;
 
     // The compiled program as text: what the search screens with, then one
     // instruction a line (for tests; the form may change).

@@ -90,19 +90,19 @@ inline void SetPrefix(detail::Program& prog, const ElxInterface* first) {
     prog.hasSecond = true;
 }
 
-// The longest literal run a match of the node must hold: strings in
-// sequence, in groups and in repetitions of at least one round.
-inline void SetRequired(const ElxInterface* n, const CStringElxT*& best) {
+// The literal runs a match of the node must hold: strings in sequence, in
+// groups and in repetitions of at least one round.
+inline void SetRequired(const ElxInterface* n, detail::Program& prog) {
     if (auto* s = dynamic_cast<const CStringElxT*>(n)) {
-        if (!best || s->text.size() > best->text.size()) best = s;
+        prog.required.emplace_back(s->text, s->icase);
     } else if (auto* l = dynamic_cast<const CListElxT*>(n)) {
-        for (const auto& item : l->items) SetRequired(item.get(), best);
+        for (const auto& item : l->items) SetRequired(item.get(), prog);
     } else if (auto* g = dynamic_cast<const CGroupElx*>(n)) {
-        SetRequired(g->body.get(), best);
+        SetRequired(g->body.get(), prog);
     } else if (auto* i = dynamic_cast<const CIndependentElxT*>(n)) {
-        SetRequired(i->body.get(), best);
+        SetRequired(i->body.get(), prog);
     } else if (auto* r = dynamic_cast<const CRepeatElxT*>(n)) {
-        if (r->min >= 1) SetRequired(r->body.get(), best);
+        if (r->min >= 1) SetRequired(r->body.get(), prog);
     }
 }
 

@@ -62,9 +62,9 @@ struct Program {
     // For a choice of literals: the pairs of units they can start with, as
     // bits by PairHash.
     std::vector<uint64_t> pairs;
-    // A literal every match holds (as written; see RequiredLiteral).
-    std::vector<uint32_t> required;
-    bool requiredIcase = false;
+    // Literals every match holds (as written; see RequiredLiterals), each
+    // with whether it ignores case.
+    std::vector<std::pair<std::vector<uint32_t>, bool>> required;
     uint8_t firstLatin1[256] = {};  // the first-unit class over units below 256
     // When those units form one range: its first unit and length - 1.
     bool firstRange = false;

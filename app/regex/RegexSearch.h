@@ -82,12 +82,7 @@ void CRegexpT<CharT>::Compile(const CharT* pattern, int length, int flags) {
     c.Emit(boundary);
     c.Emit({kMatch});
     Possessify(prog);
-    const CStringElxT* required = nullptr;
-    SetRequired(root.get(), required);
-    if (required) {
-        prog.required = required->text;
-        prog.requiredIcase = required->icase;
-    }
+    SetRequired(root.get(), prog);
     const Inst& lead = prog.code[0];
     prog.leadRun = !prog.rtl && lead.op == kRepSimple && lead.kind != kLazy && lead.b == INT_MAX;
     // Recursion targets run as fragments of their own.
@@ -163,10 +158,14 @@ void CRegexpT<CharT>::Compile(const CharT* pattern, int length, int flags) {
 }
 
 template <typename CharT>
-std::basic_string<CharT> CRegexpT<CharT>::RequiredLiteral(bool* icase) const {
-    if (icase) *icase = program_->requiredIcase;
-    std::basic_string<CharT> out;
-    for (uint32_t u : program_->required) out += CharT(u);
+auto CRegexpT<CharT>::RequiredLiterals() const -> std::vector<Literal> {
+    std::vector<Literal> out;
+    for (const auto& r : program_->required) {
+        Literal l;
+        for (uint32_t u : r.first) l.text += CharT(u);
+        l.icase = r.second;
+        out.push_back(std::move(l));
+    }
     return out;
 }
 

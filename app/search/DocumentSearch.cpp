@@ -93,7 +93,7 @@ std::wstring ScreenRun(const std::wstring& text, bool icase, bool ascii) {
 // The undo group and the redraw switch of one Replace All, closed on every
 // way out.
 class CBatchEdit {
-public:
+   public:
     explicit CBatchEdit(HWND view) : view_(view) {
         Send(view_, WM_SETREDRAW, FALSE, 0);
         Send(view_, MPM_UNDOGROUP, 1, 0);
@@ -106,7 +106,7 @@ public:
     CBatchEdit(const CBatchEdit&) = delete;
     CBatchEdit& operator=(const CBatchEdit&) = delete;
 
-private:
+   private:
     HWND view_;
 };
 
@@ -121,16 +121,16 @@ struct CDocumentSearch::Impl {
     uint64_t steps = kDefaultSteps;
     bool keepBudget = false;  // the next Prepare continues the operation's budget
     ProgressTick progress;
-    bool stopped = false;     // the progress tick stopped the operation
+    bool stopped = false;  // the progress tick stopped the operation
     bool Going(int64_t done, int64_t total) {
         if (!stopped && progress && !progress(done, total)) stopped = true;
         return !stopped;
     }
     Position lastEnd = {-1, -1};
-    HWND lastView = nullptr;    // the view lastEnd belongs to
-    const wchar_t* cur = nullptr;   // the current line with its LF
-    int length = 0;                 // without the LF
-    std::vector<wchar_t> single;    // a line read alone (1037)
+    HWND lastView = nullptr;       // the view lastEnd belongs to
+    const wchar_t* cur = nullptr;  // the current line with its LF
+    int length = 0;                // without the LF
+    std::vector<wchar_t> single;   // a line read alone (1037)
     // Lines read many at a time (1093), each followed by its LF: lines
     // [blockFirst, blockFirst + blockStarts.size() - 1), line k at
     // block[blockStarts[k]]. Dropped at each operation's start.
@@ -139,20 +139,25 @@ struct CDocumentSearch::Impl {
     int blockFirst = 0;
     int backLines = 1 << 16;  // lines a backward block starts with
     bool blocksWork = true;
-    bool lastLine = false;      // its LF is not in the document
+    bool lastLine = false;  // its LF is not in the document
     // The literal every match holds, which the control looks for in the
     // file's bytes (1102) to pass over lines without one; `asciiLiteral`
     // when the control cannot take the first.
     std::wstring literal, asciiLiteral;
     int literalFlags = 0;
     bool screening = false;
-    int known = 0;          // lines from knownAt on (back from it) that may hold it
+    int known = 0;  // lines from knownAt on (back from it) that may hold it
     int knownAt = -1;
+    // Answers in a row that came within a few lines of where the control
+    // started looking: the lines are dense with the literal, and the next
+    // kDenseRun lines are read and searched without asking.
+    int dense = 0;
+    static constexpr int kDenseRun = 4096;
     int fetchLines = kBlockLinesMax;  // lines the next block reads at most
     static constexpr int kBlockLinesMax = 1 << 16;
     void SetLiteral(const std::wstring& text, bool icase, bool backward);
     int Skip(HWND view, int line, bool backward);
-    mrx::MatchResult match;     // the last regular-expression match, on `text`
+    mrx::MatchResult match;  // the last regular-expression match, on `text`
 
     IFinder* Prepare(const SearchRequest& r, bool backward, SearchOutcome& out);
     void Fetch(HWND view, int line, int lines, bool backward = false);
@@ -185,6 +190,7 @@ IFinder* CDocumentSearch::Impl::Prepare(const SearchRequest& r, bool backward, S
     blocksWork = true;
     screening = false;
     known = 0;
+    dense = 0;
     fetchLines = kBlockLinesMax;
     if (r.pattern.empty()) return nullptr;
     useRegex = (r.options & FIND_REGEX) != 0;
@@ -202,9 +208,20 @@ IFinder* CDocumentSearch::Impl::Prepare(const SearchRequest& r, bool backward, S
         out.error = Widen(regex.Error());
         return nullptr;
     }
-    bool icase = false;
-    const std::wstring required = regex.Expression().RequiredLiteral(&icase);
-    SetLiteral(required, icase, backward);
+    // Of the literals every match holds, the one with the longest run the
+    // control can look for.
+    size_t best = 0;
+    bool bestIcase = false;
+    std::wstring required;
+    for (const auto& l : regex.Expression().RequiredLiterals()) {
+        const size_t n = ScreenRun(l.text, l.icase, false).size();
+        if (n > best) {
+            best = n;
+            required = l.text;
+            bestIcase = l.icase;
+        }
+    }
+    SetLiteral(required, bestIcase, backward);
     return &regex;
 }
 
@@ -229,7 +246,8 @@ int CDocumentSearch::Impl::Skip(HWND view, int line, bool backward) {
             return arg.line;
         }
         if (r == 1 && arg.run > 0) {
-            known = arg.run;
+            dense = (backward ? line - arg.line : arg.line - line) < 16 ? dense + 1 : 0;
+            known = dense >= 4 ? std::max(arg.run, kDenseRun) : arg.run;
             knownAt = arg.line;
             if (arg.line != line) return arg.line;
             break;
@@ -505,8 +523,8 @@ SearchOutcome CDocumentSearch::Replace(HWND view, const SearchRequest& request) 
         // there (a look-around) expands against its line.
         const std::wstring matched(d.cur + at.column, size_t(n));
         const std::wstring tmpl = Unescape(request.replacement);
-        const mrx::MatchResult alone = d.regex.Expression().Search(matched.c_str(), int(matched.size()), 0, 0,
-                                                                   d.budget);
+        const mrx::MatchResult alone =
+            d.regex.Expression().Search(matched.c_str(), int(matched.size()), 0, 0, d.budget);
         if (alone.Matched() && alone.Start() == 0 && alone.End() == n)
             replacement = ExpandTemplate(d.regex.Expression(), tmpl, matched.c_str(), n, alone);
         else
@@ -566,7 +584,8 @@ SearchOutcome CDocumentSearch::ReplaceAll(HWND view, const SearchRequest& reques
                 std::reverse(offsets.begin(), offsets.end());
                 for (size_t i = 0; i < ranges.size(); ++i) ranges[i].text = texts.c_str() + offsets[i];
             }
-            if (Send(view, MPM_REPLACERANGES, ranges.size(), ranges.data()) != 0) out.count += int(ranges.size());
+            if (Send(view, MPM_REPLACERANGES, ranges.size(), ranges.data()) != 0)
+                out.count += int(ranges.size());
             ranges.clear();
             offsets.clear();
             texts.clear();
@@ -639,7 +658,8 @@ SearchOutcome CDocumentSearch::ListAll(HWND view, const std::wstring& path, cons
         }
         d.Fetch(view, line, lines);
         int n = 0;
-        for (int from = 0, s; from <= d.length && (s = d.Forward(f, from, -1, &n)) >= 0; from = s + std::max(n, 1)) {
+        for (int from = 0, s; from <= d.length && (s = d.Forward(f, from, -1, &n)) >= 0;
+             from = s + std::max(n, 1)) {
             wchar_t head[64];
             swprintf(head, 64, L":(%d,%d):", line + 1, s);
             entry.assign(L"#<").append(path).append(L">").append(head);
@@ -676,8 +696,7 @@ std::map<HWND, std::unique_ptr<CFindHighlight>>& Highlights() {
 // highlighters can go too.
 void ForgetDeadViews() {
     auto& map = Highlights();
-    for (auto it = map.begin(); it != map.end();)
-        it = IsWindow(it->first) ? std::next(it) : map.erase(it);
+    for (auto it = map.begin(); it != map.end();) it = IsWindow(it->first) ? std::next(it) : map.erase(it);
 }
 
 }  // namespace

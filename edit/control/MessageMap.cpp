@@ -49,7 +49,6 @@ LRESULT View::Message(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
     return WindowMessage(msg, wp, lp, handled);
 }
 
-
 // Messages about the document: its text, history, lexer and attributes.
 LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
     switch (msg) {
@@ -65,8 +64,10 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
         case MPM_HOLDGROUP:
             // The group is the process's, like the counter: it needs no document.
             if (wp ? undo_group::Hold() : undo_group::Release()) {
-                if (wp) HideCaret(hwnd_);
-                else ShowCaret(hwnd_);
+                if (wp)
+                    HideCaret(hwnd_);
+                else
+                    ShowCaret(hwnd_);
             }
             return 0;
     }
@@ -191,7 +192,8 @@ LRESULT View::DocumentMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
             if ((wp == 0 || wp == 1) && d.indentFolds != (wp == 1)) {
                 d.SetIndentFolds(wp == 1);
                 for (DocView* v : std::vector<DocView*>(d.views))
-                    if (View* view = dynamic_cast<View*>(v); view && view->FoldMode() == 1) view->SetFoldMode(1);
+                    if (View* view = dynamic_cast<View*>(v); view && view->FoldMode() == 1)
+                        view->SetFoldMode(1);
             }
             return d.indentFolds;
         case MPM_ISMODIFIED: return d.IsModified();

@@ -22,6 +22,9 @@
 
 namespace {
 
+// A search starts with short spans (a line that holds the literal is often
+// near) and doubles them while it finds nothing, up to kSpanBytes.
+constexpr int64_t kFirstSpanBytes = 64 << 10;
 constexpr int64_t kSpanBytes = 4 << 20;
 // A line longer than this is left to the caller, which reads it anyway.
 constexpr int64_t kLongLine = 64 << 20;
@@ -31,8 +34,8 @@ constexpr int64_t kLongLine = 64 << 20;
 struct Needle {
     std::string bytes;
     std::string mask;
-    int unit = 1;      // bytes per code unit
-    int first = 0;     // the two bytes compared sixteen at a time
+    int unit = 1;   // bytes per code unit
+    int first = 0;  // the two bytes compared sixteen at a time
     int last = 0;
 };
 
@@ -154,7 +157,8 @@ void Scan(const Needle& nd, const unsigned char* data, int64_t n, Hit&& hit) {
     for (; s + 15 + l < n && s + 15 <= lastStart; s += 16) {
         const __m128i x = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + s + f)), m1);
         const __m128i y = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + s + l)), m2);
-        unsigned bits = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, b1), _mm_cmpeq_epi8(y, b2))));
+        unsigned bits =
+            unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, b1), _mm_cmpeq_epi8(y, b2))));
         while (bits) {
             const int k = __builtin_ctz(bits);
             bits &= bits - 1;
@@ -166,8 +170,8 @@ void Scan(const Needle& nd, const unsigned char* data, int64_t n, Hit&& hit) {
 }
 
 struct Span {
-    int from, to;           // lines [from, to) in the order of the file
-    int64_t start, end;     // the bytes read
+    int from, to;        // lines [from, to) in the order of the file
+    int64_t start, end;  // the bytes read
 };
 
 }  // namespace
@@ -182,7 +186,8 @@ int FindLineWith(TextDocument& doc, int first, LineFindArg& arg) {
     if (!MakeNeedle(cp, arg.text, arg.length, (arg.flags & LINEFIND_MATCHCASE) != 0, nd)) return 0;
     const int maxLines = std::max(arg.maxLines, 1);
     const int step = back ? -1 : 1;
-    const int stop = back ? std::max(first - maxLines, -1) : int(std::min<int64_t>(int64_t(first) + maxLines, count));
+    const int stop =
+        back ? std::max(first - maxLines, -1) : int(std::min<int64_t>(int64_t(first) + maxLines, count));
     if (first < 0 || first >= count) {
         arg.line = back ? -1 : count;
         return 2;
@@ -190,6 +195,7 @@ int FindLineWith(TextDocument& doc, int first, LineFindArg& arg) {
     const PairTable* pairs = nd.unit == 1 ? PairsOf(cp) : nullptr;
     const int64_t m = int64_t(nd.bytes.size());
     std::vector<unsigned char> buffer;
+    int64_t spanBytes = kFirstSpanBytes;
     for (int i = first; i != stop;) {
         const Line& l = doc.LineAt(i);
         if (l.Loaded() || l.length > kLongLine) {
@@ -204,18 +210,18 @@ int FindLineWith(TextDocument& doc, int first, LineFindArg& arg) {
             continue;
         }
         // The span: unloaded lines in the order of the file, at most
-        // kSpanBytes from the first byte of the first to the last of the last.
+        // spanBytes from the first byte of the first to the last of the last.
         Span sp = {i, i + 1, l.offset, l.offset + l.length};
         for (int j = i + step; j != stop; j += step) {
             const Line& k = doc.LineAt(j);
             if (k.Loaded() || k.length > kLongLine) break;
             if (k.length == 0) continue;
             if (!back) {
-                if (k.offset < sp.end || k.offset + k.length - sp.start > kSpanBytes) break;
+                if (k.offset < sp.end || k.offset + k.length - sp.start > spanBytes) break;
                 sp.end = k.offset + k.length;
                 sp.to = j + 1;
             } else {
-                if (k.offset + k.length > sp.start || sp.end - k.offset > kSpanBytes) break;
+                if (k.offset + k.length > sp.start || sp.end - k.offset > spanBytes) break;
                 sp.start = k.offset;
                 sp.from = j;
             }
@@ -274,6 +280,7 @@ int FindLineWith(TextDocument& doc, int first, LineFindArg& arg) {
             return 1;
         }
         i = back ? sp.from - 1 : sp.to;
+        spanBytes = std::min(2 * spanBytes, kSpanBytes);
     }
     arg.line = stop;
     return 2;

@@ -628,3 +628,29 @@ TEST(RegexProgram, TheOptimisationsShowInTheDump) {
         }
     }
 }
+
+// The literals every match holds, which a search may screen its text for:
+// strings in sequence ("/" between them, "i" after one that ignores case),
+// never one inside an alternative, an optional part or a look-around.
+TEST(RegexProgram, TheRequiredLiteralsAreOnesEveryMatchHolds) {
+    const std::pair<const char16_t*, const char*> cases[] = {
+        {u"zebra +crossing", "zebra/ /crossing"},
+        {u"(?i)zebra +crossing", "zebra i/  i/crossing i"},
+        {u"x(abcd)+y", "x/abcd/y"},
+        {u"x(abcd)*y", "x/y"},
+        {u"(?:abc|abd)", ""},
+        {u"ab?cd", "a/cd"},
+        {u"(?=abcdef)x", "x"},
+        {u"(?>ab)c{2,}\\d", "ab/c"},
+        {u"a.*", "a"},
+        {u"\\d+", ""},
+    };
+    for (const auto& [pattern, literals] : cases)
+        for (const int flags : {0, int(mrx::RIGHTTOLEFT)}) {
+            const Regex re(S(pattern), flags);
+            std::string got;
+            for (const auto& l : re.RequiredLiterals())
+                got += (got.empty() ? "" : "/") + Narrow(l.text) + (l.icase ? " i" : "");
+            EXPECT_EQ(got, literals) << Narrow(S(pattern)) << " flags " << flags;
+        }
+}

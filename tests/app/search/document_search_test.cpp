@@ -559,25 +559,38 @@ TEST_F(DocumentSearch, TheFilesBytesFindWhatItsLinesFind) {
     };
     std::vector<File> files;
     for (const EncodedSample& e : kSamples)
-        files.push_back({e.codePage, e.bytes + (e.codePage == 1200 || e.codePage == 1201 || e.codePage >= 12000
-                                                    ? std::string()
-                                                    : "\r\nsome More text, ax AX\r\n" + e.bytes + " END\r\n\r\nlast")});
-    files.push_back({932, "\x83\x41xyz\r\nAx \x83\x41" "ax\r\n\x83\x41\x83\x61x\r\nax"});
-    files.push_back({65001, "Stra\xc3\x9f" "e \xe2\x84\xaa" "elvin k\r\n\xc5\xbf" "a sa STRASSE\r\nstra\xc3\x9f" "e"});
+        files.push_back(
+            {e.codePage, e.bytes + (e.codePage == 1200 || e.codePage == 1201 || e.codePage >= 12000
+                                        ? std::string()
+                                        : "\r\nsome More text, ax AX\r\n" + e.bytes + " END\r\n\r\nlast")});
+    files.push_back({932,
+                     "\x83\x41xyz\r\nAx \x83\x41"
+                     "ax\r\n\x83\x41\x83\x61x\r\nax"});
+    // The Kelvin sign and the long s, which fold to k and s, in lines of their own.
+    files.push_back({65001,
+                     "Stra\xc3\x9f"
+                     "e \xe2\x84\xaa"
+                     "elvin\r\n\xc5\xbf"
+                     "a\r\nstra\xc3\x9f"
+                     "e sa k STRASSE"});
     struct Pattern {
         std::wstring text;  // "*": three units from the middle of the first line
         int options;
     };
     const Pattern patterns[] = {
-        {L"*", MC}, {L"*", 0}, {L"ax", 0}, {L"Ax", MC}, {L"more", 0}, {L"e", 0}, {L"E", MC}, {L"k", 0}, {L"sa", 0},
-        {L"stra\u00dfe", 0}, {L"m[a-z]re +te", R}, {L"(x|y)z", R}, {L"a(x)+", R | MC}, {L"END$", R},
+        {L"*", MC},         {L"*", 0},           {L"ax", 0},           {L"Ax", MC},
+        {L"more", 0},       {L"e", 0},           {L"E", MC},           {L"k", 0},
+        {L"sa", 0},         {L"stra\u00dfe", 0}, {L"m[a-z]re +te", R}, {L"(x|y)z", R},
+        {L"a(x)+", R | MC}, {L"END$", R},
     };
     int file = 0;
     size_t total = 0;
     for (const File& f : files) {
         const std::wstring path = dir / (L"f" + std::to_wstring(file++) + L".txt");
         WriteBytes(path, f.bytes);
-        ASSERT_EQ(Send(MPM_LOADINPLACE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(f.codePage, LB_CRLF)), 1);
+        ASSERT_EQ(
+            Send(MPM_LOADINPLACE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(f.codePage, LB_CRLF)),
+            1);
         const std::wstring first = Line(0);
         for (int edited = 0; edited < 2; ++edited) {
             if (edited) {  // a line of its own now, the rest still the file's
@@ -603,8 +616,9 @@ TEST_F(DocumentSearch, TheFilesBytesFindWhatItsLinesFind) {
                     proc_ = nullptr;
                 }
                 total += found[1][0].size() + found[1][1].size();
-                EXPECT_EQ(found[0], found[1]) << "code page " << f.codePage << " " << testing::PrintToString(text)
-                                              << " options " << p.options << " edited " << edited;
+                EXPECT_EQ(found[0], found[1])
+                    << "code page " << f.codePage << " " << testing::PrintToString(text) << " options "
+                    << p.options << " edited " << edited;
                 EXPECT_EQ(listed[0], listed[1]) << "code page " << f.codePage;
             }
         }

@@ -861,7 +861,10 @@ TEST_F(EditControl, FindLineLooksInTheFilesBytes) {
         {65001, "x\r\ncaf\xc3\xa9 CAF\xc3\x89", L"caf\u00e9", MC, 0, 100, 1, 1, 1},
         {65001, "x\r\ncaf\xc3\xa9", L"CAF\u00e9", 0, 0, 100, 0, -1, 0},
         {65001, "x\r\nCAFE", L"cafe", 0, 0, 100, 1, 1, 1},
-        {932, "\x83\x41xyz\r\n\x83\x41" "Axyz", L"Axy", MC, 0, 100, 1, 1, 1},
+        {932,
+         "\x83\x41xyz\r\n\x83\x41"
+         "Axyz",
+         L"Axy", MC, 0, 100, 1, 1, 1},
         {932, "\x83\x41xyz\r\nzz", L"axy", 0, 0, 100, 2, 2, 0},
         {1200, "a\0b\0\r\0\n\0Z\0e\0"s, L"ze", 0, 0, 100, 1, 1, 1},
         {1200, "\x01Z\0e\0\x01\r\0\n\0"s, L"ze", 0, 0, 100, 2, 2, 0},  // "Ze" at an odd byte
@@ -873,7 +876,9 @@ TEST_F(EditControl, FindLineLooksInTheFilesBytes) {
     for (const Case& c : cases) {
         const std::wstring path = dir / (L"f" + std::to_wstring(k++) + L".txt");
         WriteBytes(path, c.bytes);
-        ASSERT_EQ(SendP(MPM_LOADINPLACE, path.c_str(), reinterpret_cast<void*>(MAKELPARAM(c.codePage, LB_CRLF))), 1) << k;
+        ASSERT_EQ(
+            SendP(MPM_LOADINPLACE, path.c_str(), reinterpret_cast<void*>(MAKELPARAM(c.codePage, LB_CRLF))), 1)
+            << k;
         LineFindArg arg = {c.literal, int(wcslen(c.literal)), c.flags, c.maxLines, -1, 0};
         EXPECT_EQ(Send(MPM_FINDLINE, WPARAM(c.first), reinterpret_cast<LPARAM>(&arg)), c.answer) << k;
         EXPECT_EQ(arg.line, c.line) << k;
