@@ -184,6 +184,7 @@ int FindLineWith(TextDocument& doc, int first, LineFindArg& arg) {
     const int cp = doc.source ? doc.source->CodePage() : encoding::kUtf16LE;
     Needle nd;
     if (!MakeNeedle(cp, arg.text, arg.length, (arg.flags & LINEFIND_MATCHCASE) != 0, nd)) return 0;
+    if (back && first >= count) first = count - 1;
     const int maxLines = std::max(arg.maxLines, 1);
     const int step = back ? -1 : 1;
     const int stop =
@@ -238,7 +239,7 @@ int FindLineWith(TextDocument& doc, int first, LineFindArg& arg) {
         }
         const int64_t bytes = sp.end - sp.start;
         buffer.resize(size_t(bytes));
-        if (doc.source->ReadRaw(sp.start, bytes, buffer.data()) != bytes) {
+        if (!doc.source || doc.source->ReadRaw(sp.start, bytes, buffer.data()) != bytes) {
             // Unread: the caller reads these lines itself.
             arg.line = i;
             arg.run = back ? i - sp.from + 1 : sp.to - i;
