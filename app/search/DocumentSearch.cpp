@@ -2,6 +2,10 @@
 // line by line through MPM_GETLINE into one buffer with an LF appended, so a
 // match may take the line break (it then ends at column 0 of the next line).
 //
+// Lines without a literal every match holds are passed over unread: the
+// control finds the next line that may hold it in the file's bytes
+// (MPM_FINDLINE), and only that line is read and searched as any other.
+//
 // The end of the last match is remembered in the coordinates of the line it
 // was found on: a match that took the LF ends at column length + 1 there, so
 // it never looks like a position the caret can hold and the rules that step
