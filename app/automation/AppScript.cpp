@@ -614,8 +614,7 @@ HRESULT AppVB::CreateMenu(IDispatch** menu) {
 
 HRESULT AppVB::Sleep(int milliseconds) {
     // Waits on the engine's thread, so that the windows stay alive; Esc
-    // ends the wait. What the macro did before shows meanwhile.
-    if (HasPendingInsert(Run())) OnUi(Run(), [] {});
+    // ends the wait.
     if (Run().stopEvent)
         WaitForSingleObject(Run().stopEvent.get(), DWORD(std::max(milliseconds, 0)));
     else
