@@ -529,11 +529,19 @@ TEST_F(FindInFiles, ResultsComeInWalkOrderWhateverTheSizesAndTheReaders) {
     int searched = 0;
     size_t hits = 0;
     int n = 0;
-    for (const std::wstring folder : {L"", L"a\\", L"a\\b\\", L"c\\"}) {
+    // Folders, their files, and one in how many the filter admits: in "c"
+    // runs of small files left out, longer than the reads look ahead.
+    const struct {
+        std::wstring folder;
+        int files, admitEvery;
+    } folders[] = {{L"", 60, 3}, {L"a\\", 60, 3}, {L"a\\b\\", 60, 3}, {L"c\\", 400, 50}};
+    for (const auto& [folder, files, admitEvery] : folders) {
         if (!folder.empty()) ASSERT_TRUE(CreateDirectoryW((dir_ + folder).c_str(), nullptr));
-        for (int i = 0; i < 60; ++i, ++n) {
-            const size_t size = n % 7 == 6 ? large[(n / 7) % 4] : small[n % 5];
-            const bool admitted = n % 3 != 2;
+        for (int i = 0; i < files; ++i, ++n) {
+            const bool admitted = i % admitEvery == 0;
+            const size_t size = files > 60   ? (admitted ? 5000 : 7)
+                                : n % 7 == 6 ? large[(n / 7) % 4]
+                                             : small[n % 5];
             const std::wstring name = folder + std::to_wstring(n) + (admitted ? L".txt" : L".log");
             std::string text;
             std::wstring& out = hitsOf[dir_ + name];
@@ -551,7 +559,7 @@ TEST_F(FindInFiles, ResultsComeInWalkOrderWhateverTheSizesAndTheReaders) {
     }
     Lines order;
     WalkOrder(dir_, &order);
-    ASSERT_EQ(order.size(), 240u);
+    ASSERT_EQ(order.size(), 580u);
     std::wstring expected;
     for (const std::wstring& path : order) expected += hitsOf[path];
     expected += Summary(hits);
