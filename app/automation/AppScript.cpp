@@ -68,6 +68,9 @@ struct RunState {
     HWND pendingControl = nullptr;
     std::wstring pendingText;
     DWORD pendingSince = 0;
+    // The active pane as the main thread found it for the macro's last
+    // ActiveDoc, while nothing has run there since (null: ask it again).
+    std::atomic<HWND> knownPane{nullptr};
 };
 
 namespace {
@@ -560,6 +563,8 @@ HRESULT CDocument_VB::GroupUndo(VARIANT_BOOL on) {
 
 namespace {
 constexpr DISPID kSleepId = 5;
+constexpr DISPID kActiveChildId = 6;
+constexpr DISPID kActiveDocId = 7;
 const syntax::DispEntry kAppTable[] = {
     DispMethod<&AppVB::SendCommand>(L"SendCommand"),                                 // 1
     DispMethod<&AppVB::NewDoc>(L"NewDoc"),                                           // 2
@@ -580,9 +585,28 @@ STDMETHODIMP_(ULONG) AppVB::Release() { return site_->Release(); }
 
 bool AppVB::RunsOnCaller(DISPID id) const { return id == kSleepId; }
 
+bool AppVB::Defer(DISPID id, WORD flags, const DISPPARAMS& params, VARIANT* result) {
+    // ActiveDoc and ActiveChild while the active pane is known: the document
+    // object pointed at it, as the main thread would answer.
+    if ((id != kActiveChildId && id != kActiveDocId) ||
+        (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) || params.cArgs || params.cNamedArgs)
+        return false;
+    const HWND pane = Run().knownPane;
+    if (!pane) return false;
+    CDocument_VB& d = site_->Document();
+    d.PointAt(pane);
+    if (result) {
+        d.AddRef();
+        result->vt = VT_DISPATCH;
+        result->pdispVal = &d;
+    }
+    return true;
+}
+
 HRESULT AppVB::Document(IDispatch** document) {
     CDocument_VB& d = site_->Document();
     d.PointAtActive();
+    Run().knownPane = d.Control();
     d.AddRef();
     *document = &d;
     return S_OK;
@@ -736,6 +760,9 @@ void WaitForWorker(RunState& run, HANDLE thread) {
     for (;;) {
         const HANDLE handles[2] = {thread, run.callPosted.get()};
         const DWORD wait = MsgWaitForMultipleObjects(2, handles, FALSE, run.stopping ? 10 : 50, QS_ALLINPUT);
+        // Whatever this thread handles now (a call of the macro's, a message)
+        // may make another document active.
+        run.knownPane = nullptr;
         if (wait == WAIT_OBJECT_0) return;
         if (wait == WAIT_OBJECT_0 + 1) {
             TakeCall(run);

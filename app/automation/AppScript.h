@@ -89,8 +89,10 @@ class CDocument_VB final : public CUiObject {
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
 
-    // Points the object at the active document's edit control.
+    // Points the object at the active document's edit control (on the main
+    // thread), or at `control`.
     void PointAtActive();
+    void PointAt(HWND control) { control_ = control; }
     HWND Control() const { return control_; }
 
     HRESULT SendCommand(int id);
@@ -143,6 +145,9 @@ class AppVB final : public CUiObject {
 
    private:
     bool RunsOnCaller(DISPID id) const override;
+    // ActiveDoc, ActiveChild: answered on the macro's thread while the main
+    // thread knows the active pane.
+    bool Defer(DISPID id, WORD flags, const DISPPARAMS& params, VARIANT* result) override;
     HRESULT Document(IDispatch** document);
 
     CAppScript* site_;

@@ -544,9 +544,25 @@ TEST_P(Macros, InsertsShowWhileTheMacroRunsOn) {
     g_target = ActivePane();
     g_seen.clear();
     After<ReadPane>(400);
-    EXPECT_EQ(Play("ActiveDoc.Insert \"shown\"\nt = Timer\nDo While Timer - t < 1 And Timer >= t\nLoop"),
+    EXPECT_EQ(Play("ActiveDoc.Insert \"shown\"\nt = Timer\nDo While Timer - t < 2 And Timer >= t\nLoop"),
               MacroOutcome::kDone);
     EXPECT_EQ(g_seen, L"shown");
+}
+
+// A document made active while a macro runs on (by a timer here, as by
+// another program) is the one the macro's next ActiveDoc gives.
+void NextTab() { SendMessageW(g_target, WM_COMMAND, ID_NEXT_TAB, 0); }
+TEST_P(Macros, ActiveDocFollowsADocumentMadeActiveMeanwhile) {
+    SetText(L"");
+    HWND first = ActivePane();
+    Command(ID_FILE_NEW);
+    HWND second = ActivePane();
+    g_target = frame_->Window();
+    After<NextTab>(300);
+    EXPECT_EQ(Play("t = Timer\nDo While Timer - t < 2 And Timer >= t\nActiveDoc.Insert \"z\"\nLoop"),
+              MacroOutcome::kDone);
+    EXPECT_EQ(Text(second).substr(0, 1), L"z");
+    EXPECT_EQ(Text(first).substr(0, 1), L"z");
 }
 
 // Closing the window while a macro runs (WM_CLOSE sent, Alt+F4, or a close
