@@ -4,6 +4,7 @@
 
 #include "CrashReport.h"
 #include "Program.h"
+#include "StartupMarks.h"
 
 namespace {
 // Static initialisation: before wWinMain and before other static objects'
@@ -15,6 +16,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     // The program is often started in the folder of the file it opens: take
     // the current directory out of the library search path. The program's
     // own libraries are loaded by full path.
+    shell::startup::Mark("wWinMain");
     SetDllDirectoryW(L"");
     return shell::RunProgram(show, GetCommandLineW());
 }

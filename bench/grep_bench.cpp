@@ -1,14 +1,25 @@
 // Find in files over a folder tree: a word and a regular expression, each
 // with code pages detected per file (as the dialog's default does) and with
 // UTF-8 given, into a sink that only counts what reaches the output window.
+// Beside them the floor: a bare loop that lists, opens, reads and closes the
+// same files with the same calls and searches nothing. Each run times every
+// case once, so that the load of the machine weighs on all alike; the medians
+// are printed with ours / floor and, when scripts/bench.sh passes grep's
+// times of the same run (MORROWPAD_GREP_WORD_SECONDS and
+// MORROWPAD_GREP_EXPR_SECONDS), ours / grep.
 // scripts/bench.sh grep_bench prepares a copy of the system's C headers and
 // times grep and rg over the same tree in the same run.
 //
-//   grep_bench.exe <folder> [word] [expression] [runs]
+//   grep_bench.exe <folder> [word] [expression] [runs] [dump folder]
+//
+// With a dump folder, each case's output of each run goes to a file of its
+// own there (UTF-16LE, "<case>-<run>.txt"), to compare runs and builds.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BenchUtil.h"
@@ -23,101 +34,151 @@ struct Sink : GrepUtil::IGrepCallBack {
     void Finished() override {}
 };
 
-void Case(const char* label, const std::wstring& folder, GrepUtil::GrepOptions options, int runs) {
+struct Case {
+    Case(const char* l, GrepUtil::GrepOptions o, int r = 1, double g = 0)
+        : label(l), options(std::move(o)), readers(r), grep(g) {}
+    const char* label;
+    GrepUtil::GrepOptions options;
+    int readers;
+    double grep;  // grep's seconds for the same search, 0: not known
     std::vector<double> times;
     int total = 0, files = 0, skipped = 0;
     size_t chars = 0, appends = 0;
-    for (int i = 0; i < runs; ++i) {
-        chars = appends = 0;
-        GrepUtil::COutputGreper greper([&](const std::wstring& text) {
-            chars += text.size();
-            ++appends;
-        });
-        Sink sink;
-        const double t0 = Now();
-        greper.Configure(options);
-        total = greper.Run(folder, &sink);
-        times.push_back(Now() - t0);
-        files = sink.files;
-        skipped = greper.Stats().skipped;
-    }
-    std::printf("%-40s %8.3f s  %7d lines  %6d files  %3d skipped  %9zu chars in %zu appends\n", label, Median(times),
-                total, files, skipped, chars, appends);
+};
+
+void RunCase(const std::wstring& folder, Case& c, const std::wstring& dump, int run) {
+    c.chars = c.appends = 0;
+    std::wstring text;
+    GrepUtil::COutputGreper greper([&](const std::wstring& piece) {
+        c.chars += piece.size();
+        ++c.appends;
+        if (!dump.empty()) text += piece;
+    });
+    greper.SetReaders(c.readers);
+    Sink sink;
+    const double t0 = Now();
+    greper.Configure(c.options);
+    c.total = greper.Run(folder, &sink);
+    c.times.push_back(Now() - t0);
+    c.files = sink.files;
+    c.skipped = greper.Stats().skipped;
+    if (dump.empty()) return;
+    std::wstring name = dump + L"\\";
+    for (const char* p = c.label; *p; ++p)
+        name += (*p >= 'a' && *p <= 'z') || (*p >= '0' && *p <= '9') ? *p : '_';
+    HANDLE f = CreateFileW((name + L"-" + std::to_wstring(run) + L".txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(f, text.data(), DWORD(text.size() * sizeof(wchar_t)), &written, nullptr);
+    CloseHandle(f);
 }
 
-// The floor under the platform: the same walk opening, reading and closing
-// every file, searching nothing.
+// The floor: the walk and the reads of find in files with nothing else. The
+// same enumeration (links to folders not followed), the same CreateFileW,
+// one ReadFile of the listed size and a byte more (a second one, after
+// GetFileSizeEx, only when that byte came), CloseHandle. Files above 1 MiB,
+// which the search maps, are read whole instead.
+constexpr DWORD kReadLimit = 1 << 20;
+
 void ReadAll(const std::wstring& folder, std::vector<char>& buffer, int* files, size_t* bytes) {
+    std::wstring base = folder;
+    if (base.back() != L'\\') base += L'\\';
     WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileExW((folder + L"\\*.*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr,
-                                   FIND_FIRST_EX_LARGE_FETCH);
+    HANDLE find = FindFirstFileExW((base + L"*.*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch,
+                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) return;
     do {
-        const std::wstring name = fd.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = folder + L"\\" + name;
+        const wchar_t* name = fd.cFileName;
+        if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0))) continue;
+        const std::wstring path = base + name;
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            ReadAll(path, buffer, files, bytes);
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) ReadAll(path, buffer, files, bytes);
             continue;
         }
-        HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                               0, nullptr);
+        HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (f == INVALID_HANDLE_VALUE) continue;
-        DWORD got = 0;
-        while (ReadFile(f, buffer.data(), DWORD(buffer.size()), &got, nullptr) && got) *bytes += got;
-        CloseHandle(f);
         ++*files;
+        DWORD want = fd.nFileSizeHigh || fd.nFileSizeLow > kReadLimit ? 0 : fd.nFileSizeLow + 1;
+        DWORD got = 0;
+        if (want && ReadFile(f, buffer.data(), want, &got, nullptr) && got < want) {
+            *bytes += got;
+        } else {
+            LARGE_INTEGER size = {};
+            if (GetFileSizeEx(f, &size) && size.QuadPart > 0) {
+                if (buffer.size() < size_t(size.QuadPart)) buffer.resize(size_t(size.QuadPart));
+                const LARGE_INTEGER zero = {};
+                SetFilePointerEx(f, zero, nullptr, FILE_BEGIN);
+                if (ReadFile(f, buffer.data(), DWORD(size.QuadPart), &got, nullptr)) *bytes += got;
+            }
+        }
+        CloseHandle(f);
     } while (FindNextFileW(find, &fd));
     FindClose(find);
 }
 
-void Floor(const std::wstring& folder, int runs) {
-    std::vector<double> times;
-    std::vector<char> buffer(1 << 20);
-    int files = 0;
-    size_t bytes = 0;
-    for (int i = 0; i < runs; ++i) {
-        files = 0;
-        bytes = 0;
-        const double t0 = Now();
-        ReadAll(folder, buffer, &files, &bytes);
-        times.push_back(Now() - t0);
-    }
-    std::printf("%-40s %8.3f s  %7s        %6d files  %zu bytes\n", "open, read, close every file", Median(times), "",
-                files, bytes);
+double Seconds(const char* variable) {
+    const char* v = std::getenv(variable);
+    return v ? std::atof(v) : 0;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: grep_bench <folder> [word] [expression] [runs]\n");
+        std::fprintf(stderr, "usage: grep_bench <folder> [word] [expression] [runs] [dump folder]\n");
         return 2;
     }
     const std::wstring folder = argv[1];
     const std::wstring word = argc > 2 ? argv[2] : L"include";
     const std::wstring expression = argc > 3 ? argv[3] : L"struct [a-z_]+_t\\b";
     const int runs = argc > 4 ? _wtoi(argv[4]) : 3;
+    const std::wstring dump = argc > 5 ? argv[5] : L"";
+    const double grepWord = Seconds("MORROWPAD_GREP_WORD_SECONDS");
+    const double grepExpr = Seconds("MORROWPAD_GREP_EXPR_SECONDS");
 
-    Floor(folder, runs);
-    GrepUtil::GrepOptions o;
-    o.pattern = word;
-    o.fileTypes = L"*.none";
-    Case("the walk alone (no type admitted)", folder, o, runs);
-    o.fileTypes.clear();
-    o.matchCase = true;
-    Case("word, match case, detected", folder, o, runs);
-    o.codePage = 65001;
-    Case("word, match case, UTF-8", folder, o, runs);
-    o.matchCase = false;
-    Case("word, ignore case, UTF-8", folder, o, runs);
-    o.codePage = -1;
-    Case("word, ignore case, detected", folder, o, runs);
-    o.pattern = expression;
-    o.regex = true;
-    o.matchCase = true;
-    Case("expression, match case, detected", folder, o, runs);
-    o.codePage = 65001;
-    Case("expression, match case, UTF-8", folder, o, runs);
+    GrepUtil::GrepOptions w;
+    w.pattern = word;
+    w.matchCase = true;
+    GrepUtil::GrepOptions e = w;
+    e.pattern = expression;
+    e.regex = true;
+    auto with = [](GrepUtil::GrepOptions o, auto change) {
+        change(o);
+        return o;
+    };
+    std::vector<Case> cases = {
+        {"the walk alone (no type admitted)", with(w, [](auto& o) { o.fileTypes = L"*.none"; })},
+        {"word, match case, detected", w, 1, grepWord},
+        {"word, match case, detected, 2 readers", w, 2, grepWord},
+        {"word, match case, UTF-8", with(w, [](auto& o) { o.codePage = 65001; }), 1, grepWord},
+        {"word, ignore case, detected", with(w, [](auto& o) { o.matchCase = false; })},
+        {"expression, match case, detected", e, 1, grepExpr},
+        {"expression, match case, detected, 2 readers", e, 2, grepExpr},
+        {"expression, match case, UTF-8", with(e, [](auto& o) { o.codePage = 65001; }), 1, grepExpr},
+    };
+    std::vector<double> floorTimes;
+    std::vector<char> buffer(kReadLimit + 1);
+    int floorFiles = 0;
+    size_t floorBytes = 0;
+    for (int i = 0; i < runs; ++i) {
+        floorFiles = 0;
+        floorBytes = 0;
+        const double t0 = Now();
+        ReadAll(folder, buffer, &floorFiles, &floorBytes);
+        floorTimes.push_back(Now() - t0);
+        for (Case& c : cases) RunCase(folder, c, dump, i);
+    }
+    const double floor = Median(floorTimes);
+    std::printf("%-44s %7.3f s  %7s         %6d files  %zu bytes\n",
+                "floor: list, open, read, close every file", floor, "", floorFiles, floorBytes);
+    for (const Case& c : cases) {
+        const double t = Median(c.times);
+        std::printf(
+            "%-44s %7.3f s  %7d lines  %6d files  %3d skipped  %8zu chars in %4zu appends  %4.2fx floor",
+            c.label, t, c.total, c.files, c.skipped, c.chars, c.appends, t / floor);
+        if (c.grep > 0) std::printf("  %5.2fx grep", t / c.grep);
+        std::printf("\n");
+    }
     return 0;
 }

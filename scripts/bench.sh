@@ -87,9 +87,12 @@ if [ "$name" = grep_bench ]; then
       if [ -z "$best" ] || awk "BEGIN{exit !($t < $best)}"; then best=$t; fi
     done
     printf '%-40s %8.3f s  %7d lines\n' "$label" "$best" "$("$@" | wc -l)"
+    peer_best=$best
   }
   peer "grep -rn word" grep -rn "$word" "$tree"
+  export MORROWPAD_GREP_WORD_SECONDS=$peer_best  # for ours / grep
   peer "grep -rnE expression" grep -rnE "$expr" "$tree"
+  export MORROWPAD_GREP_EXPR_SECONDS=$peer_best
   if command -v rg >/dev/null; then
     peer "rg -n word" rg -n "$word" "$tree"
     peer "rg -n expression" rg -n "$expr" "$tree"

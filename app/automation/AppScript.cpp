@@ -61,8 +61,16 @@ struct RunState {
     // The engine's module: where the worker may be ended safely.
     std::atomic<uintptr_t> engineBase{0};
     std::atomic<uintptr_t> engineEnd{0};
-    CRITICAL_SECTION lock;            // guards `current`
+    CRITICAL_SECTION lock;          // guards `current` and the pending insert
     CAppScript* current = nullptr;  // the site of the run in progress
+    // Inserts at the caret the macro made and the main thread has not
+    // carried out yet: consecutive ones into one control, as one text.
+    HWND pendingControl = nullptr;
+    std::wstring pendingText;
+    DWORD pendingSince = 0;
+    // The active pane as the main thread found it for the macro's last
+    // ActiveDoc, while nothing has run there since (null: ask it again).
+    std::atomic<HWND> knownPane{nullptr};
 };
 
 namespace {
@@ -73,8 +81,55 @@ constexpr UINT kTearOffId = 65534;
 // the object model fail from then on) before its thread is ended.
 constexpr DWORD kGraceMs = 100;
 constexpr DWORD kLookMs = 30;
+// How long the main thread leaves a pending insert before it shows it (the
+// macro may run on without calling anything that would carry it out), and
+// the most text one pending insert gathers.
+constexpr DWORD kShowPendingMs = 100;
+constexpr size_t kMaxPendingUnits = size_t(1) << 20;
 
 std::vector<std::shared_ptr<RunState>> g_runs;  // main thread only
+
+// Gathers an insert of `text` at the caret of `control` into the pending
+// one; false when it cannot join it (another control, a CR that an LF
+// would join to one line break, too much text), and the call is carried
+// out as any other. Any thread.
+bool AddPendingInsert(RunState& run, HWND control, const wchar_t* text, size_t length) {
+    EnterCriticalSection(&run.lock);
+    const std::wstring& pending = run.pendingText;
+    const bool joins = pending.empty() || (run.pendingControl == control &&
+                                           !(pending.back() == L'\r' && length && text[0] == L'\n') &&
+                                           pending.size() + length <= kMaxPendingUnits);
+    if (joins) {
+        if (pending.empty()) {
+            run.pendingControl = control;
+            run.pendingSince = GetTickCount();
+        }
+        run.pendingText.append(text, length);
+    }
+    LeaveCriticalSection(&run.lock);
+    return joins;
+}
+
+bool HasPendingInsert(RunState& run) {
+    EnterCriticalSection(&run.lock);
+    const bool pending = !run.pendingText.empty();
+    LeaveCriticalSection(&run.lock);
+    return pending;
+}
+
+// Carries out the pending insert; on the main thread, before any other call
+// of the macro, so that everything happens in the order the macro said it.
+// `olderThan`: only one that has waited that long.
+void FlushPendingInsert(RunState& run, DWORD olderThan = 0) {
+    EnterCriticalSection(&run.lock);
+    std::wstring text;
+    const HWND control = run.pendingControl;
+    if (GetTickCount() - run.pendingSince >= olderThan) text.swap(run.pendingText);
+    LeaveCriticalSection(&run.lock);
+    if (text.empty() || !control || !IsWindow(control)) return;
+    TextArg arg = {text.data(), int(text.size())};
+    SendMessageW(control, MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&arg));
+}
 
 // Runs `fn` on the run's main thread and waits for it; false when it could
 // not be carried there. The worker leaves the call in the run and signals;
@@ -83,6 +138,7 @@ std::vector<std::shared_ptr<RunState>> g_runs;  // main thread only
 // another thread could not reach other processes through COM).
 bool OnUi(RunState& run, const std::function<void()>& fn) {
     if (GetCurrentThreadId() == run.uiThread) {
+        FlushPendingInsert(run);
         fn();
         return true;
     }
@@ -95,6 +151,7 @@ bool OnUi(RunState& run, const std::function<void()>& fn) {
 void TakeCall(RunState& run) {
     if (const std::function<void()>* fn = std::exchange(run.call, nullptr)) {
         try {
+            FlushPendingInsert(run);
             (*fn)();
         } catch (...) {
         }
@@ -106,7 +163,7 @@ void TakeCall(RunState& run) {
 // a script object replaced by its default value, fetched here, on the
 // engine's thread (the engine's objects are not to be called from another).
 class CWorkerArguments {
-public:
+   public:
     HRESULT Take(const DISPPARAMS* params) {
         if (!params) return S_OK;
         copy_ = *params;
@@ -124,8 +181,8 @@ public:
                 VARIANT value;
                 VariantInit(&value);
                 DISPPARAMS none = {nullptr, nullptr, 0, 0};
-                const HRESULT hr = object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
-                                                  &none, &value, nullptr, nullptr);
+                const HRESULT hr = object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT,
+                                                  DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr);
                 object.reset();
                 if (FAILED(hr) || value.vt == VT_DISPATCH || value.vt == VT_UNKNOWN) {
                     VariantClear(&value);
@@ -143,7 +200,7 @@ public:
     }
     DISPPARAMS* Params() { return &copy_; }
 
-private:
+   private:
     DISPPARAMS copy_ = {nullptr, nullptr, 0, 0};
     std::vector<VARIANT> values_;
 };
@@ -191,12 +248,14 @@ STDMETHODIMP CUiObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DI
                                VARIANT* result, EXCEPINFO* exception, UINT* argError) {
     try {
         if (run_->stopping) return E_ABORT;
-        if (RunsOnCaller(id)) return IDispDynImpl::Invoke(id, riid, lcid, flags, params, result, exception, argError);
+        if (RunsOnCaller(id))
+            return IDispDynImpl::Invoke(id, riid, lcid, flags, params, result, exception, argError);
         CWorkerArguments arguments;
         if (GetCurrentThreadId() != run_->uiThread) {
             const HRESULT taken = arguments.Take(params);
             if (FAILED(taken)) return taken;
             params = arguments.Params();
+            if (Defer(id, flags, *params, result)) return S_OK;
         }
         HRESULT hr = E_ABORT;
         const std::function<void()> call = [&] {
@@ -232,7 +291,8 @@ HRESULT CMenu_VB::AddItem(int id, BSTR text) {
     if (!menu_) return E_OUTOFMEMORY;
     const bool separator = !text || !SysStringLen(text);
     const std::wstring label = Text(text);
-    AppendMenuW(menu_, separator ? MF_SEPARATOR : MF_STRING, UINT_PTR(UINT(id)), separator ? nullptr : label.c_str());
+    AppendMenuW(menu_, separator ? MF_SEPARATOR : MF_STRING, UINT_PTR(UINT(id)),
+                separator ? nullptr : label.c_str());
     return S_OK;
 }
 
@@ -259,8 +319,8 @@ HRESULT CMenu_VB::Popup(int* chosen) {
         }
     }
     HWND owner = owner_ && IsWindow(owner_) ? owner_ : (Run().env ? Run().env->GetMainWindow() : nullptr);
-    const UINT id = UINT(TrackPopupMenuEx(menu_, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON,
-                                          pt.x, pt.y, owner, nullptr));
+    const UINT id = UINT(TrackPopupMenuEx(
+        menu_, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, owner, nullptr));
     *chosen = id == kTearOffId ? 0 : int(id);
     return S_OK;
 }
@@ -268,6 +328,7 @@ HRESULT CMenu_VB::Popup(int* chosen) {
 // ---- CDocument_VB ---------------------------------------------------------------
 
 namespace {
+constexpr DISPID kInsertId = 4;
 const syntax::DispEntry kDocumentTable[] = {
     DispMethod<&CDocument_VB::SendCommand>(L"SendCommand"),                                 // 1
     DispMethod<&CDocument_VB::Refresh>(L"Refresh"),                                         // 2
@@ -298,8 +359,12 @@ const syntax::DispEntry kDocumentTable[] = {
 // forms, and those the program converts itself.
 bool IsUsableCodePage(int codePage) {
     switch (codePage) {
-        case 1200: case 1201: case 12000: case 12001: case 65000: case 65001:
-            return true;
+        case 1200:
+        case 1201:
+        case 12000:
+        case 12001:
+        case 65000:
+        case 65001: return true;
     }
     if (codepage::HasOwnConversion(codePage)) return true;  // converted here where the system refuses
     return codePage == 0 || (codePage > 0 && IsValidCodePage(UINT(codePage)));  // 0: ANSI
@@ -343,6 +408,23 @@ HRESULT CDocument_VB::Insert(BSTR text) {
     TextArg arg = {text ? text : L"", int(text ? SysStringLen(text) : 0)};
     Send(MPM_INSERTTEXT, 0, reinterpret_cast<LPARAM>(&arg));
     return S_OK;
+}
+
+bool CDocument_VB::Defer(DISPID id, WORD flags, const DISPPARAMS& params, VARIANT* result) {
+    // Only what the table's Insert would take as it is: one argument, by
+    // position, that converts to a string (else the call fails as it would).
+    if (id != kInsertId || (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) || params.cArgs != 1 ||
+        params.cNamedArgs || !params.rgvarg || !control_)
+        return false;
+    VARIANT text;
+    VariantInit(&text);
+    bool deferred = false;
+    if (SUCCEEDED(VariantChangeType(&text, &params.rgvarg[0], 0, VT_BSTR))) {
+        deferred = AddPendingInsert(Run(), control_, text.bstrVal, SysStringLen(text.bstrVal));
+        if (deferred && result) VariantInit(result);
+    }
+    VariantClear(&text);
+    return deferred;
 }
 
 HRESULT CDocument_VB::Delete() {
@@ -481,12 +563,14 @@ HRESULT CDocument_VB::GroupUndo(VARIANT_BOOL on) {
 
 namespace {
 constexpr DISPID kSleepId = 5;
+constexpr DISPID kActiveChildId = 6;
+constexpr DISPID kActiveDocId = 7;
 const syntax::DispEntry kAppTable[] = {
-    DispMethod<&AppVB::SendCommand>(L"SendCommand"),                             // 1
-    DispMethod<&AppVB::NewDoc>(L"NewDoc"),                                       // 2
-    DispMethod<&AppVB::OpenDoc>(L"OpenDoc"),                                     // 3
-    DispMethod<&AppVB::CreateMenu>(L"CreateMenu"),                               // 4
-    DispMethod<&AppVB::Sleep>(L"Sleep"),                                         // 5
+    DispMethod<&AppVB::SendCommand>(L"SendCommand"),                                 // 1
+    DispMethod<&AppVB::NewDoc>(L"NewDoc"),                                           // 2
+    DispMethod<&AppVB::OpenDoc>(L"OpenDoc"),                                         // 3
+    DispMethod<&AppVB::CreateMenu>(L"CreateMenu"),                                   // 4
+    DispMethod<&AppVB::Sleep>(L"Sleep"),                                             // 5
     DispMethod<&AppVB::ActiveChild>(L"ActiveChild", kDispByPosition, kDispKindGet),  // 6
     DispMethod<&AppVB::ActiveDoc>(L"ActiveDoc", kDispByPosition, kDispKindGet),      // 7
     DispEnd(),
@@ -501,9 +585,28 @@ STDMETHODIMP_(ULONG) AppVB::Release() { return site_->Release(); }
 
 bool AppVB::RunsOnCaller(DISPID id) const { return id == kSleepId; }
 
+bool AppVB::Defer(DISPID id, WORD flags, const DISPPARAMS& params, VARIANT* result) {
+    // ActiveDoc and ActiveChild while the active pane is known: the document
+    // object pointed at it, as the main thread would answer.
+    if ((id != kActiveChildId && id != kActiveDocId) ||
+        (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) || params.cArgs || params.cNamedArgs)
+        return false;
+    const HWND pane = Run().knownPane;
+    if (!pane) return false;
+    CDocument_VB& d = site_->Document();
+    d.PointAt(pane);
+    if (result) {
+        d.AddRef();
+        result->vt = VT_DISPATCH;
+        result->pdispVal = &d;
+    }
+    return true;
+}
+
 HRESULT AppVB::Document(IDispatch** document) {
     CDocument_VB& d = site_->Document();
     d.PointAtActive();
+    Run().knownPane = d.Control();
     d.AddRef();
     *document = &d;
     return S_OK;
@@ -561,6 +664,14 @@ CAppScript::CAppScript(std::shared_ptr<RunState> run, IDevEnv* env, HWND activeW
 
 IDispatch* CAppScript::FindNamedObject(const wchar_t* name) {
     return _wcsicmp(name, L"App") == 0 ? &app_ : nullptr;
+}
+
+STDMETHODIMP CAppScript::GetWindow(HWND* window) {
+    try {
+        if (HasPendingInsert(*run_)) OnUi(*run_, [] {});
+    } catch (...) {
+    }
+    return CScript::GetWindow(window);
 }
 
 HRESULT CAppScript::AddNamedItems(IActiveScript* engine) {
@@ -630,9 +741,12 @@ bool CloseGestureQueued() {
     if (PeekMessageW(&m, nullptr, WM_CLOSE, WM_CLOSE, PM_NOREMOVE) && m.hwnd &&
         GetAncestor(m.hwnd, GA_ROOT) == m.hwnd && !GetWindow(m.hwnd, GW_OWNER))
         return true;
-    if (PeekMessageW(&m, nullptr, WM_NCLBUTTONDOWN, WM_NCLBUTTONUP, PM_NOREMOVE) && m.wParam == HTCLOSE) return true;
-    if (PeekMessageW(&m, nullptr, WM_SYSKEYDOWN, WM_SYSKEYDOWN, PM_NOREMOVE) && m.wParam == VK_F4) return true;
-    return PeekMessageW(&m, nullptr, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_NOREMOVE) && (m.wParam & 0xFFF0) == SC_CLOSE;
+    if (PeekMessageW(&m, nullptr, WM_NCLBUTTONDOWN, WM_NCLBUTTONUP, PM_NOREMOVE) && m.wParam == HTCLOSE)
+        return true;
+    if (PeekMessageW(&m, nullptr, WM_SYSKEYDOWN, WM_SYSKEYDOWN, PM_NOREMOVE) && m.wParam == VK_F4)
+        return true;
+    return PeekMessageW(&m, nullptr, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_NOREMOVE) &&
+           (m.wParam & 0xFFF0) == SC_CLOSE;
 }
 
 // Waits for the worker with the thread's windows alive: the worker's calls,
@@ -646,6 +760,9 @@ void WaitForWorker(RunState& run, HANDLE thread) {
     for (;;) {
         const HANDLE handles[2] = {thread, run.callPosted.get()};
         const DWORD wait = MsgWaitForMultipleObjects(2, handles, FALSE, run.stopping ? 10 : 50, QS_ALLINPUT);
+        // Whatever this thread handles now (a call of the macro's, a message)
+        // may make another document active.
+        run.knownPane = nullptr;
         if (wait == WAIT_OBJECT_0) return;
         if (wait == WAIT_OBJECT_0 + 1) {
             TakeCall(run);
@@ -654,6 +771,7 @@ void WaitForWorker(RunState& run, HANDLE thread) {
             if (!run.stopping && GetTickCount() - lastLook < kLookMs) continue;
         }
         lastLook = GetTickCount();
+        FlushPendingInsert(run, kShowPendingMs);
         MSG m;
         while (PeekMessageW(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageW(&m);
         while (PeekMessageW(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&m);
@@ -717,6 +835,9 @@ MacroOutcome PlayMacro(IDevEnv* env, const std::wstring& text, const std::wstrin
     } else {
         PlayWorker(workerShare);  // no thread to spare: run here
     }
+    // What the macro did last (also when it was stopped or ended), still
+    // inside its undo step.
+    FlushPendingInsert(*run);
     g_runs.erase(std::find(g_runs.begin(), g_runs.end(), run));
     if (holder) ReleaseHold(holder, env);
     run->open = false;

@@ -10,7 +10,10 @@
 // A macro runs on a worker thread of its own, while the main thread waits
 // with its windows alive (painting, timers, messages other programs send).
 // Every call a macro makes into the object model is carried out on the main
-// thread, in order, so the objects touch windows only there; keys pressed
+// thread, in order, so the objects touch windows only there (inserts at the
+// caret, which answer nothing, are gathered on the macro's thread and carried
+// out as one, before the next other call, a message box of the script's, the
+// macro's end, or when they have waited 100 ms); keys pressed
 // meanwhile wait until the macro ends, except Esc, which stops it. A macro
 // that never ends (a loop that calls nothing of ours) is stopped by ending
 // its thread at a moment when it runs the script engine's own code, since an
@@ -37,18 +40,22 @@ struct RunState;
 // run, whichever thread the engine calls it on; once the run is being
 // stopped, every call fails with E_ABORT.
 class CUiObject : public syntax::IDispDynImpl {
-public:
+   public:
     CUiObject(const syntax::DispEntry* table, std::shared_ptr<RunState> run);
     STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT* argError) override;
 
-protected:
+   protected:
     RunState& Run() const { return *run_; }
     const std::shared_ptr<RunState>& State() const { return run_; }
     // A member that is called on the engine's thread (one that only waits).
     virtual bool RunsOnCaller(DISPID) const { return false; }
+    // On the engine's thread, with the arguments taken: true when the call
+    // was left for the main thread to carry out with the next one (it
+    // answers nothing, and nothing fails it any more).
+    virtual bool Defer(DISPID, WORD, const DISPPARAMS&, VARIANT*) { return false; }
 
-private:
+   private:
     std::shared_ptr<RunState> run_;
 };
 
@@ -56,7 +63,7 @@ class CAppScript;
 
 // Menu: a popup menu and its owner window.
 class CMenu_VB : public CUiObject {
-public:
+   public:
     CMenu_VB(std::shared_ptr<RunState> run, HWND owner);
     ~CMenu_VB() override;
 
@@ -70,20 +77,22 @@ public:
 
     HMENU Handle() const { return menu_; }
 
-private:
+   private:
     HMENU menu_;
     HWND owner_;
 };
 
 // Document: acts on the edit control it was last pointed at.
 class CDocument_VB final : public CUiObject {
-public:
+   public:
     CDocument_VB(CAppScript* site, std::shared_ptr<RunState> run, IDevEnv* env);
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
 
-    // Points the object at the active document's edit control.
+    // Points the object at the active document's edit control (on the main
+    // thread), or at `control`.
     void PointAtActive();
+    void PointAt(HWND control) { control_ = control; }
     HWND Control() const { return control_; }
 
     HRESULT SendCommand(int id);
@@ -109,8 +118,10 @@ public:
     HRESULT Dirty(VARIANT_BOOL* dirty);
     HRESULT GroupUndo(VARIANT_BOOL on);
 
-private:
+   private:
     LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const;
+    // Insert: gathered with the inserts before it into one.
+    bool Defer(DISPID id, WORD flags, const DISPPARAMS& params, VARIANT* result) override;
 
     CAppScript* site_;
     IDevEnv* env_;
@@ -119,7 +130,7 @@ private:
 
 // App: the application.
 class AppVB final : public CUiObject {
-public:
+   public:
     AppVB(CAppScript* site, std::shared_ptr<RunState> run, IDevEnv* env);
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
@@ -132,8 +143,11 @@ public:
     HRESULT ActiveChild(IDispatch** document);
     HRESULT ActiveDoc(IDispatch** document);
 
-private:
+   private:
     bool RunsOnCaller(DISPID id) const override;
+    // ActiveDoc, ActiveChild: answered on the macro's thread while the main
+    // thread knows the active pane.
+    bool Defer(DISPID id, WORD flags, const DISPPARAMS& params, VARIANT* result) override;
     HRESULT Document(IDispatch** document);
 
     CAppScript* site_;
@@ -142,18 +156,21 @@ private:
 
 // The site of one macro run: "App" with global members.
 class CAppScript final : public syntax::CScript {
-public:
+   public:
     CAppScript(std::shared_ptr<RunState> run, IDevEnv* env, HWND activeWindow);
 
     IDispatch* FindNamedObject(const wchar_t* name) override;
     HRESULT AddNamedItems(IActiveScript* engine) override;
+    // The engine asks before it shows a message box of the script's own:
+    // what the macro did before it is carried out first.
+    STDMETHODIMP GetWindow(HWND* window) override;
 
     AppVB& App() { return app_; }
     CDocument_VB& Document() { return document_; }
     IDevEnv* Env() const { return env_; }
     HWND Frame() const { return frame_; }
 
-private:
+   private:
     std::shared_ptr<RunState> run_;
     IDevEnv* env_;
     HWND frame_;

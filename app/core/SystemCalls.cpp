@@ -1,7 +1,6 @@
 #include "SystemCalls.h"
 
 namespace shell::sys {
-namespace {
 
 // From the system folder only, never from the program's.
 FARPROC Resolve(const wchar_t* library, const char* name) {
@@ -9,13 +8,6 @@ FARPROC Resolve(const wchar_t* library, const char* name) {
     if (!module) module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     return module ? GetProcAddress(module, name) : nullptr;
 }
-
-template <class F>
-F Function(const wchar_t* library, const char* name) {
-    return reinterpret_cast<F>(reinterpret_cast<void*>(Resolve(library, name)));
-}
-
-}  // namespace
 
 BOOL GetOpenFileName(OPENFILENAMEW* ofn) {
     static const auto f = Function<BOOL(WINAPI*)(OPENFILENAMEW*)>(L"comdlg32.dll", "GetOpenFileNameW");
@@ -40,7 +32,8 @@ HINSTANCE ShellExecute(HWND owner, const wchar_t* verb, const wchar_t* file, con
 }
 
 UINT DragQueryFile(HDROP drop, UINT index, wchar_t* buffer, UINT size) {
-    static const auto f = Function<UINT(WINAPI*)(HDROP, UINT, wchar_t*, UINT)>(L"shell32.dll", "DragQueryFileW");
+    static const auto f =
+        Function<UINT(WINAPI*)(HDROP, UINT, wchar_t*, UINT)>(L"shell32.dll", "DragQueryFileW");
     return f ? f(drop, index, buffer, size) : 0;
 }
 
@@ -63,6 +56,22 @@ std::wstring BrowseForFolder(BROWSEINFOW* info) {
     const BOOL ok = getPath(list, path);
     if (free) free(list);
     return ok ? std::wstring(path) : std::wstring();
+}
+
+DWORD GetFileVersionInfoSize(const wchar_t* path, DWORD* handle) {
+    static const auto f =
+        Function<decltype(&GetFileVersionInfoSizeW)>(L"version.dll", "GetFileVersionInfoSizeW");
+    return f ? f(path, handle) : 0;
+}
+
+BOOL GetFileVersionInfo(const wchar_t* path, DWORD handle, DWORD size, void* data) {
+    static const auto f = Function<decltype(&GetFileVersionInfoW)>(L"version.dll", "GetFileVersionInfoW");
+    return f ? f(path, handle, size, data) : FALSE;
+}
+
+BOOL VerQueryValue(const void* block, const wchar_t* name, void** value, UINT* length) {
+    static const auto f = Function<decltype(&VerQueryValueW)>(L"version.dll", "VerQueryValueW");
+    return f ? f(block, name, value, length) : FALSE;
 }
 
 }  // namespace shell::sys

@@ -7,6 +7,7 @@
 #include "OptionsDialog.h"
 #include "OptionsPages.h"
 #include "Owners.h"
+#include "SystemCalls.h"
 #include "ProgramIds.h"
 #include "Resources.h"
 #include "SettingsKeys.h"
@@ -169,16 +170,16 @@ bool CTabPage::Apply() {
 
 std::wstring LibraryLanguageName(const std::wstring& path) {
     DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+    const DWORD size = sys::GetFileVersionInfoSize(path.c_str(), &handle);
     if (!size) return L"";
     std::vector<BYTE> data(size);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return L"";
+    if (!sys::GetFileVersionInfo(path.c_str(), 0, size, data.data())) return L"";
     struct Translation {
         WORD language, codePage;
     }* translations = nullptr;
     UINT length = 0;
-    if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations),
-                        &length) ||
+    if (!sys::VerQueryValue(data.data(), L"\\VarFileInfo\\Translation",
+                            reinterpret_cast<void**>(&translations), &length) ||
         length < sizeof(Translation))
         return L"";
     wchar_t name[256] = {};

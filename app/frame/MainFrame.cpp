@@ -23,6 +23,7 @@ HWND CMainFrame::Create(std::wstring_view commandLine, HMODULE editLibrary) {
         std::min<int>(dpi::Scale(900, dpi::Of(nullptr)), std::max<int>(work.right - work.left, 900));
     const int height =
         std::min<int>(dpi::Scale(700, dpi::Of(nullptr)), std::max<int>(work.bottom - work.top, 700));
+    startup::Mark("class registered");
     return CreateAs(MORROWPAD_FRAME_CLASS, MORROWPAD_CAPTION,
                     WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
                     WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, CW_USEDEFAULT, CW_USEDEFAULT, width, height);
@@ -32,13 +33,25 @@ HWND CMainFrame::Create(std::wstring_view commandLine, HMODULE editLibrary) {
 // Routing
 
 LRESULT CMainFrame::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (!startup::Marks().written) {
+        switch (msg) {
+            case WM_SIZE: startup::Mark("WM_SIZE"); break;
+            case WM_ACTIVATE: startup::Mark("WM_ACTIVATE"); break;
+            case WM_SHOWWINDOW: startup::Mark("WM_SHOWWINDOW"); break;
+            case WM_NCPAINT: startup::Mark("WM_NCPAINT"); break;
+            case WM_ERASEBKGND: startup::Mark("WM_ERASEBKGND"); break;
+            case WM_PAINT: startup::Mark("WM_PAINT"); break;
+            case WM_SETFOCUS: startup::Mark("WM_SETFOCUS"); break;
+            case WM_WINDOWPOSCHANGED: startup::Mark("WM_WINDOWPOSCHANGED"); break;
+        }
+    }
     // 1. The macro recorder.
     if (msg == WM_COMMAND && recorder_.Recording()) {
         const UINT id = LOWORD(wp);
         // Nor the other macro commands: a recorded macro that plays or saves
         // the recorded macro would play itself.
-        if (id != ID_MACRO_RECORD && id != ID_MACRO_PLAY && id != ID_MACRO_PLAY_TIMES && id != ID_MACRO_SAVE &&
-            id != ID_STATUS_PANE)
+        if (id != ID_MACRO_RECORD && id != ID_MACRO_PLAY && id != ID_MACRO_PLAY_TIMES &&
+            id != ID_MACRO_SAVE && id != ID_STATUS_PANE)
             recorder_.AddCommand(id);
     }
     // 2. The command bar's own handling.
@@ -73,18 +86,33 @@ LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
     switch (msg) {
         case WM_CREATE: return OnCreate();
         case WM_DESTROY: OnDestroy(); return 0;
-        case WM_SIZE:
+        case WM_SIZE: {
             if (statusBar_) SendMessageW(statusBar_, WM_SIZE, 0, 0);
-            Layout();
+            startup::Mark("WM_SIZE status bar");
+            // The first showing gives the size the creation laid out at:
+            // nothing moves, and laying the now visible bars out again
+            // would cost the start a repaint of each.
+            const SIZE created = createdLayout_;
+            createdLayout_ = {-1, -1};
+            if (created.cx != LOWORD(lp) || created.cy != HIWORD(lp)) Layout();
+            startup::Mark("WM_SIZE laid out");
             return 0;
+        }
         case MPF_RELAYOUT: Layout(); return 0;
+        case kAfterFirstPaintMessage: AfterFirstPaint(); return 0;
         case MPF_UPDATE_UI: return 0;  // the idle pass after it does the work
         case WM_SETFOCUS:
             if (HWND doc = ActiveDocument()) SetFocus(doc);
             return 0;
         case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wp)); return 0;
-        case WM_ACTIVATEAPP: OnActivateApp(wp != 0); *handled = false; return 0;
-        case WM_SETTINGCHANGE: scheme::OnSettingChange(lp); *handled = false; return 0;
+        case WM_ACTIVATEAPP:
+            OnActivateApp(wp != 0);
+            *handled = false;
+            return 0;
+        case WM_SETTINGCHANGE:
+            scheme::OnSettingChange(lp);
+            *handled = false;
+            return 0;
         case WM_DPICHANGED:  // the new size; the bars and panes rescale themselves
             dpi::OnDpiChanged(Window(), wp, lp);
             OnDpiChanged();
@@ -111,8 +139,8 @@ LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
             return 0;
         case MPF_OPEN: {
             if (!wp) return 0;
-            return reinterpret_cast<LRESULT>(OpenDocument(reinterpret_cast<const wchar_t*>(wp),
-                                                          reinterpret_cast<const documents::OpenRequest*>(lp)));
+            return reinterpret_cast<LRESULT>(OpenDocument(
+                reinterpret_cast<const wchar_t*>(wp), reinterpret_cast<const documents::OpenRequest*>(lp)));
         }
         case MPF_RUN_MACRO:
             if (wp) RunMacroFile(reinterpret_cast<const wchar_t*>(wp));
@@ -123,7 +151,8 @@ LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
             if (recorder_.Recording() && wp >= 1 && wp <= ECMD_LAST) recorder_.AddCommand(UINT(wp));
             return 0;
         case MPF_RECORD_TEXT:
-            if (wp && lp > 0) recorder_.AddText(std::wstring_view(reinterpret_cast<const wchar_t*>(wp), size_t(lp)));
+            if (wp && lp > 0)
+                recorder_.AddText(std::wstring_view(reinterpret_cast<const wchar_t*>(wp), size_t(lp)));
             return 0;
         case MPF_FONT_CHANGED:
             if (wp >= ID_FONT_FIRST && wp <= ID_FONT_LAST) {
@@ -163,8 +192,8 @@ LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
 bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
     const UINT id = LOWORD(wp);
     // Notifications of the frame's own child windows.
-    if (lp && (reinterpret_cast<HWND>(lp) == tabs_ || reinterpret_cast<HWND>(lp) == statusBar_) && HIWORD(wp) &&
-        id != ID_STATUS_PANE)
+    if (lp && (reinterpret_cast<HWND>(lp) == tabs_ || reinterpret_cast<HWND>(lp) == statusBar_) &&
+        HIWORD(wp) && id != ID_STATUS_PANE)
         return true;
     switch (id) {
         case ID_FILE_NEW: NewDocument(true); return true;
@@ -217,14 +246,15 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
         case ID_OPTIONS_KEYS:
             // Applied pages wrote their keys (Apply counts even after a
             // Cancel): take up what the frame shows.
-        {
-            const std::string syntaxBefore = FileBytes(settings::PathOf(settings::File::Syntax));
-            RunOptionsDialog(Window(), OptionsPageFor(int(id)), keys_);
-            // The file-type page reloads even unchanged: a definition script
-            // may have been mended since it failed.
-            if (id == ID_OPTIONS_FILE_TYPES || FileBytes(settings::PathOf(settings::File::Syntax)) != syntaxBefore)
-                ReloadSyntax();
-        }
+            {
+                const std::string syntaxBefore = FileBytes(settings::PathOf(settings::File::Syntax));
+                RunOptionsDialog(Window(), OptionsPageFor(int(id)), keys_);
+                // The file-type page reloads even unchanged: a definition script
+                // may have been mended since it failed.
+                if (id == ID_OPTIONS_FILE_TYPES ||
+                    FileBytes(settings::PathOf(settings::File::Syntax)) != syntaxBefore)
+                    ReloadSyntax();
+            }
             ApplyTabSettings();
             RebuildToolsMenu();
             recent_.Load();
@@ -249,8 +279,9 @@ bool CMainFrame::OnCommand(WPARAM wp, LPARAM lp) {
         case ID_CONTEXT_MENU: ShowFrameContextMenu(); return true;
         case ID_DOWNLOAD_PAGE:
         case ID_BUG_REPORT:
-            sys::ShellExecute(Window(), L"open", id == ID_DOWNLOAD_PAGE ? MORROWPAD_DOWNLOAD_URL : MORROWPAD_BUG_URL,
-                          nullptr, nullptr, SW_SHOWNORMAL);
+            sys::ShellExecute(Window(), L"open",
+                              id == ID_DOWNLOAD_PAGE ? MORROWPAD_DOWNLOAD_URL : MORROWPAD_BUG_URL, nullptr,
+                              nullptr, SW_SHOWNORMAL);
             return true;
     }
     if (id >= ID_TOOL_FIRST && id <= ID_TOOL_LAST) {  // external tool (id - 29000)

@@ -50,7 +50,7 @@ class CMainFrame : public IDevEnv,
                    public BaseWindow<CMainFrame>,
                    public CMessageFilter,
                    public CIdleHandler {
-public:
+   public:
     CMainFrame();
     ~CMainFrame();
 
@@ -65,7 +65,8 @@ public:
     // stay as they were).
     // A `viewType` other than 0 makes a result document (its file is
     // deleted with the window).
-    HWND OpenDocument(const std::wstring& path, const documents::OpenRequest* request = nullptr, int viewType = 0);
+    HWND OpenDocument(const std::wstring& path, const documents::OpenRequest* request = nullptr,
+                      int viewType = 0);
     // Deals, through the control `pane`, with what an interrupted save left:
     // once a run in the temporary folder, then beside `path` (if any). A file
     // put back is said in the output window.
@@ -149,7 +150,8 @@ public:
     UINT MORROWPAD_CALL AllocateCommandId() override;
     IView* MORROWPAD_CALL GetActiveView() override;
     HWND MORROWPAD_CALL GetToolBar() override { return toolBar_; }
-    int MORROWPAD_CALL MessageBox(const wchar_t* text, UINT flags, const wchar_t* caption, HWND owner) override;
+    int MORROWPAD_CALL MessageBox(const wchar_t* text, UINT flags, const wchar_t* caption,
+                                  HWND owner) override;
     BOOL MORROWPAD_CALL AddMessageListener(MessageListener* listener) override;
     BOOL MORROWPAD_CALL RemoveMessageListener(MessageListener* listener) override;
     BOOL MORROWPAD_CALL AddIdleListener(IdleListener* listener) override;
@@ -162,7 +164,7 @@ public:
 
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
-private:
+   private:
     LRESULT OnCreate();
     void OnDestroy();
     LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled);
@@ -240,10 +242,11 @@ private:
     UniqueGdiT<HBITMAP> tearOffBitmap_;
     bool tabsVisible_ = true;
     bool creating_ = false;
+    SIZE createdLayout_ = {-1, -1};  // the client size the creation laid out, until the first WM_SIZE
     DWORD tabStyle_ = 0;
 
-    std::vector<HWND> documents_;  // in tab order
-    HWND shownDocument_ = nullptr;  // the document last activated (its status message is shown)
+    std::vector<HWND> documents_;            // in tab order
+    HWND shownDocument_ = nullptr;           // the document last activated (its status message is shown)
     std::unique_ptr<CLongWork> replayWork_;  // a long undo or redo going on
     size_t active_ = 0;
     std::map<HWND, std::wstring> tabTitles_;
@@ -287,6 +290,8 @@ private:
     void LoadPlugins();
     void UnloadPlugins();
     automation::CPluginSet plugins_;
+    bool afterFirstPaint_ = false;  // the plug-ins and the leftovers' look wait for the first idle pass
+    void AfterFirstPaint();
 };
 
 }  // namespace shell

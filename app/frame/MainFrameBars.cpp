@@ -6,21 +6,28 @@ namespace shell {
 // Creation and destruction
 
 LRESULT CMainFrame::OnCreate() {
+    startup::Mark("WM_CREATE");
     creating_ = true;
     // The panes' "More..." code-page entry opens the code-page dialog.
     documents::SetChooseCodePage(&documents::ChooseCodePage);
     menu_ = LoadMenuW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     SetMenu(Window(), nullptr);
+    startup::Mark("menu loaded");
     CreateBars();
+    startup::Mark("rebar, command bar, tool bar");
     CreateStatusBar();
+    startup::Mark("status bar");
     docking_.Create(Window());
+    startup::Mark("docking");
     CreateTabs();
+    startup::Mark("tabs");
     if (HFONT font = InterfaceFont()) {
         if (statusBar_) SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (tabs_) SendMessageW(tabs_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
     FillCommandStates();
     statesReady_ = true;
+    startup::Mark("command states");
     // Recent list, then the first document, so that it is recorded too.
     if (HMENU recent = RecentMenu()) {
         wchar_t text[256] = {};
@@ -29,9 +36,10 @@ LRESULT CMainFrame::OnCreate() {
     }
     recent_.Load();
     RebuildRecentMenu();
+    startup::Mark("recent list");
     const std::optional<std::wstring> file = FileArgument(commandLine_);
     if (!file || !OpenDocument(*file)) SendMessageW(Window(), WM_COMMAND, ID_FILE_NEW, 0);
-    RecoverInterruptedSaves(ActivePane(), std::wstring());
+    startup::Mark("first document");
     // Accepting dropped files is this style (the shell's call only sets it).
     SetWindowLongPtrW(Window(), GWL_EXSTYLE, GetWindowLongPtrW(Window(), GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
     loop_ = MessageLoopOfThread();
@@ -40,13 +48,25 @@ LRESULT CMainFrame::OnCreate() {
         loop_->AddIdleHandler(this);
     }
     RebuildFontMenu();
+    startup::Mark("font menu");
     CreateToolRunner();
+    startup::Mark("tool runner");
     ShowBar(toolBar_, settings::ReadKeyBool(settings::File::Setting, L"Setting", L"ToolBar"));
     ShowBar(statusBar_, settings::ReadKeyBool(settings::File::Setting, L"Setting", L"StatusBar"));
     keys_.Load(settings::PathOf(settings::File::Key));
+    startup::Mark("bars shown, keys");
     creating_ = false;
     Layout();
-    LoadPlugins();
+    RECT client = {};
+    GetClientRect(Window(), &client);
+    createdLayout_ = {client.right, client.bottom};
+    startup::Mark("layout");
+    // In the program, what can wait follows the first paint (the first idle
+    // pass posts it); a frame without a message loop (a test's) does it now.
+    if (loop_)
+        afterFirstPaint_ = true;
+    else
+        AfterFirstPaint();
     return 0;
 }
 
@@ -54,8 +74,9 @@ void CMainFrame::CreateBars() {
     rebar_ = CreateWindowExW(WS_EX_TOOLWINDOW, REBARCLASSNAMEW, nullptr,
                              WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | RBS_VARHEIGHT |
                                  RBS_BANDBORDERS | RBS_AUTOSIZE | CCS_NODIVIDER | CCS_TOP,
-                             0, 0, 0, 0, Window(), reinterpret_cast<HMENU>(kRebarId), GetModuleHandleW(nullptr),
-                             nullptr);
+                             0, 0, 0, 0, Window(), reinterpret_cast<HMENU>(kRebarId),
+                             GetModuleHandleW(nullptr), nullptr);
+    startup::Mark("rebar");
     if (!rebar_) return;
     REBARINFO info = {};
     info.cbSize = sizeof info;
@@ -74,7 +95,9 @@ void CMainFrame::CreateBars() {
         band.cx = size.cx;
         SendMessageW(rebar_, RB_INSERTBANDW, WPARAM(-1), reinterpret_cast<LPARAM>(&band));
     }
-    toolBar_ = CreateToolBarFromResource(rebar_, GetModuleHandleW(nullptr), IDR_MAIN_TOOLBAR, IDB_TOOLBAR, kToolBarId);
+    startup::Mark("command bar");
+    toolBar_ = CreateToolBarFromResource(rebar_, GetModuleHandleW(nullptr), IDR_MAIN_TOOLBAR, IDB_TOOLBAR,
+                                         kToolBarId);
     if (toolBar_) {
         SIZE size = {};
         SendMessageW(toolBar_, TB_GETMAXSIZE, 0, reinterpret_cast<LPARAM>(&size));
@@ -92,11 +115,12 @@ void CMainFrame::CreateBars() {
 }
 
 void CMainFrame::CreateStatusBar() {
-    statusBar_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SBARS_SIZEGRIP,
-                                 0, 0, 0, 0, Window(), reinterpret_cast<HMENU>(kStatusId), GetModuleHandleW(nullptr),
-                                 nullptr);
+    statusBar_ = CreateWindowExW(
+        0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SBARS_SIZEGRIP, 0, 0, 0, 0,
+        Window(), reinterpret_cast<HMENU>(kStatusId), GetModuleHandleW(nullptr), nullptr);
     if (!statusBar_) return;
-    if (HFONT font = InterfaceFont()) SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (HFONT font = InterfaceFont())
+        SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     // A new bar shows nothing yet: the panes must not think it shows their texts.
     documents::CTextView::ForgetStatusTexts();
     statusPanes_ = kStatusOrder;
@@ -203,11 +227,13 @@ DWORD TabStyle(bool* icons) {
 
 void CMainFrame::CreateTabs() {
     if (!tabImages_) tabImages_ = MakeTabImages(dpi::Of(Window()));
+    startup::Mark("tab images");
     bool icons = true;
     const DWORD style = TabStyle(&icons);
-    HWND tabs = CreateWindowExW(0, WC_TABCONTROLW, nullptr,
-                                WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TCS_FOCUSNEVER | TCS_TOOLTIPS | style, 0, 0,
-                                0, 0, Window(), reinterpret_cast<HMENU>(kTabsId), GetModuleHandleW(nullptr), nullptr);
+    HWND tabs =
+        CreateWindowExW(0, WC_TABCONTROLW, nullptr,
+                        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TCS_FOCUSNEVER | TCS_TOOLTIPS | style, 0, 0,
+                        0, 0, Window(), reinterpret_cast<HMENU>(kTabsId), GetModuleHandleW(nullptr), nullptr);
     if (!tabs) return;
     // A strip made anew (its look changed) takes over the tabs of the old one.
     if (tabs_) {
@@ -226,7 +252,8 @@ void CMainFrame::CreateTabs() {
     }
     tabs_ = tabs;
     tabStyle_ = style;
-    if (interfaceFont_.get()) SendMessageW(tabs_, WM_SETFONT, reinterpret_cast<WPARAM>(interfaceFont_.get()), FALSE);
+    if (interfaceFont_.get())
+        SendMessageW(tabs_, WM_SETFONT, reinterpret_cast<WPARAM>(interfaceFont_.get()), FALSE);
     SizeTabs();
     SendMessageW(tabs_, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(icons ? tabImages_ : nullptr));
     // Below the document windows.
@@ -313,7 +340,9 @@ void CMainFrame::FillCommandStates() {
         const int n = int(SendMessageW(toolBar_, TB_BUTTONCOUNT, 0, 0));
         for (int i = 0; i < n; ++i) {
             TBBUTTON b = {};
-            if (!SendMessageW(toolBar_, TB_GETBUTTON, WPARAM(i), reinterpret_cast<LPARAM>(&b)) || !b.idCommand) continue;
+            if (!SendMessageW(toolBar_, TB_GETBUTTON, WPARAM(i), reinterpret_cast<LPARAM>(&b)) ||
+                !b.idCommand)
+                continue;
             if (!states_.Add(UINT(b.idCommand), UPDUI_MENUPOPUP | UPDUI_TOOLBAR)) {
                 const auto* s = states_.Find(UINT(b.idCommand));
                 states_.Remove(UINT(b.idCommand));
@@ -327,8 +356,8 @@ void CMainFrame::FillCommandStates() {
         states_.Remove(pane);
         states_.Add(pane, UPDUI_STATUSBAR);
     }
-    for (UINT id : {UINT(ID_VIEW_TOOLBAR), UINT(ID_VIEW_STATUS_BAR), UINT(ID_TOGGLE_TABS), UINT(ID_CLIPBOARD_MONITOR),
-                    UINT(ID_FULL_SCREEN), UINT(ID_MACRO_RECORD)})
+    for (UINT id : {UINT(ID_VIEW_TOOLBAR), UINT(ID_VIEW_STATUS_BAR), UINT(ID_TOGGLE_TABS),
+                    UINT(ID_CLIPBOARD_MONITOR), UINT(ID_FULL_SCREEN), UINT(ID_MACRO_RECORD)})
         states_.Add(id, UPDUI_MENUPOPUP);
 }
 
@@ -382,7 +411,8 @@ void CMainFrame::Layout() {
             RECT inner = {0, 0, area.right - area.left, area.bottom - area.top};
             SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&inner));
             const bool bottom = (GetWindowLongPtrW(tabs_, GWL_STYLE) & TCS_BOTTOM) != 0;
-            const LONG strip = std::max<LONG>(0, bottom ? (area.bottom - area.top) - inner.bottom + 2 : inner.top - 2);
+            const LONG strip =
+                std::max<LONG>(0, bottom ? (area.bottom - area.top) - inner.bottom + 2 : inner.top - 2);
             if (bottom) {
                 MoveWindow(tabs_, area.left, area.bottom - strip, area.right - area.left, strip, TRUE);
                 docRect.bottom = std::max(area.top, area.bottom - strip);
@@ -393,7 +423,8 @@ void CMainFrame::Layout() {
         }
     }
     for (size_t i = 0; i < documents_.size(); ++i)
-        SetWindowPos(documents_[i], HWND_TOP, docRect.left, docRect.top, std::max<LONG>(0, docRect.right - docRect.left),
+        SetWindowPos(documents_[i], HWND_TOP, docRect.left, docRect.top,
+                     std::max<LONG>(0, docRect.right - docRect.left),
                      std::max<LONG>(0, docRect.bottom - docRect.top),
                      SWP_NOACTIVATE | (i == active_ ? 0 : SWP_NOZORDER));
 }

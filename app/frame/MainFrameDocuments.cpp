@@ -18,6 +18,7 @@ HWND CMainFrame::ActivePane() const {
 HWND CMainFrame::NewDocument(bool defaults, bool activate, int viewType) {
     documents::CSplitTextView* doc =
         documents::CSplitTextView::Create(Window(), Window(), this, this, editLibrary_, viewType);
+    startup::Mark("document window");
     if (!doc) return nullptr;
     const HWND hwnd = doc->Window();
     documents_.push_back(hwnd);
@@ -33,13 +34,15 @@ HWND CMainFrame::NewDocument(bool defaults, bool activate, int viewType) {
     }
     if (defaults) {
         const HWND pane = doc->ActivePane();
-        SendMessageW(pane, MPM_CODEPAGE, WPARAM(settings::ReadClampedInt(settings::File::Setting, L"Setting",
-                                                                          L"DefaultEncoding")),
-                     0);
-        SendMessageW(pane, MPM_LINEBREAKTYPE,
-                     WPARAM(settings::ReadClampedInt(settings::File::Setting, L"Setting", L"DefaultFileFormat")), 0);
+        SendMessageW(
+            pane, MPM_CODEPAGE,
+            WPARAM(settings::ReadClampedInt(settings::File::Setting, L"Setting", L"DefaultEncoding")), 0);
+        SendMessageW(
+            pane, MPM_LINEBREAKTYPE,
+            WPARAM(settings::ReadClampedInt(settings::File::Setting, L"Setting", L"DefaultFileFormat")), 0);
         SendMessageW(pane, MPM_EMPTYUNDO, 0, 0);
     }
+    startup::Mark("document: tab, defaults");
     if (activate) Activate(documents_.size() - 1);
     return hwnd;
 }
@@ -67,7 +70,8 @@ void CMainFrame::ShowTemplateMenu() {
     if (count == 0) AppendMenuW(popup, MF_STRING | MF_GRAYED, ID_TEMPLATE_FIRST, L"(none)");
     POINT at = {};
     GetCursorPos(&at);
-    const UINT chosen = UINT(TrackPopupMenuEx(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, Window(), nullptr));
+    const UINT chosen =
+        UINT(TrackPopupMenuEx(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, Window(), nullptr));
     DestroyMenu(popup);
     // As a command, so that the recorder and listeners see it.
     if (chosen >= ID_TEMPLATE_FIRST && chosen < ID_TEMPLATE_FIRST + UINT(count))
@@ -88,7 +92,8 @@ void CMainFrame::ReloadSyntax() {
     if (HWND doc = ActiveDocument()) SendMessageW(doc, MPD_UPDATE, 0, 0);
 }
 
-HWND CMainFrame::OpenDocument(const std::wstring& given, const documents::OpenRequest* request, int viewType) {
+HWND CMainFrame::OpenDocument(const std::wstring& given, const documents::OpenRequest* request,
+                              int viewType) {
     if (given.empty()) return nullptr;
     // Known by its full path: a relative name means the current folder now,
     // not whatever folder is current when the document is saved.
@@ -104,7 +109,8 @@ HWND CMainFrame::OpenDocument(const std::wstring& given, const documents::OpenRe
     const HWND doc = NewDocument(false, false, viewType);
     if (!doc) return nullptr;
     if (IView* view = documents::ViewOf(doc)) RecoverInterruptedSaves(view->GetActivePane(), path);
-    if (!SendMessageW(doc, MPD_OPEN, reinterpret_cast<WPARAM>(path.c_str()), reinterpret_cast<LPARAM>(request))) {
+    if (!SendMessageW(doc, MPD_OPEN, reinterpret_cast<WPARAM>(path.c_str()),
+                      reinterpret_cast<LPARAM>(request))) {
         RemoveDocument(doc);
         DestroyWindow(doc);
         return nullptr;
@@ -129,13 +135,15 @@ void CMainFrame::RecoverInterruptedSaves(HWND pane, const std::wstring& path) {
         leftoversSought_ = true;
         if (SendMessageW(pane, MPM_RECOVERFILE, 0, 0) & kRecoveredFile) {
             static const wchar_t kLine[] =
-                L"A file that was being saved when Morrowpad last ended was put back as it was before that save.\n";
+                L"A file that was being saved when Morrowpad last ended was put back as it was before that "
+                L"save.\n";
             AppendOutput(kLine, -1);
         }
     }
     if (path.empty()) return;
     if (SendMessageW(pane, MPM_RECOVERFILE, reinterpret_cast<WPARAM>(path.c_str()), 0) & kRecoveredFile) {
-        const std::wstring line = path + L": put back from what a save that was interrupted left beside it.\n";
+        const std::wstring line =
+            path + L": put back from what a save that was interrupted left beside it.\n";
         AppendOutput(line.c_str(), -1);
     }
 }
@@ -331,8 +339,9 @@ void CMainFrame::OnNotify(NMHDR* header, LRESULT* result, bool* handled) {
             return;
         }
         if (!replayWork_)
-            replayWork_ = std::make_unique<CLongWork>([this](const std::wstring& text) { SetStatusMessage(text); },
-                                                      edit ? IDS_PROGRESS_EDITING : IDS_PROGRESS_UNDOING);
+            replayWork_ =
+                std::make_unique<CLongWork>([this](const std::wstring& text) { SetStatusMessage(text); },
+                                            edit ? IDS_PROGRESS_EDITING : IDS_PROGRESS_UNDOING);
         *result = replayWork_->Tick(progress->done, progress->total) ? 0 : 1;
         return;
     }
@@ -437,7 +446,8 @@ void CMainFrame::OnDropFiles(HDROP drop) {
         std::wstring path(size_t(length) + 1, L'\0');
         path.resize(sys::DragQueryFile(drop, i, path.data(), length + 1));
         const DWORD attributes = GetFileAttributesW(path.c_str());
-        if (!path.empty() && (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)))
+        if (!path.empty() &&
+            (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)))
             paths.push_back(path);
     }
     sys::DragFinish(drop);

@@ -50,8 +50,7 @@ bool CMainFrame::TranslateKey(MSG* msg) {
         return IsDialogMessageW(grep, msg) != 0;
     // The progress dialog of a search: Escape and Enter are its Stop.
     if (search::CGrepCallBackDialog* progress = grep_ ? grep_->Progress() : nullptr)
-        if (const HWND p = progress->Window();
-            p && msg->hwnd && (msg->hwnd == p || IsChild(p, msg->hwnd)))
+        if (const HWND p = progress->Window(); p && msg->hwnd && (msg->hwnd == p || IsChild(p, msg->hwnd)))
             return IsDialogMessageW(p, msg) != 0;
     // Keys of the frame and its floating windows; while a modal dialog has
     // disabled the frame, the dialog keeps its keys.
@@ -74,10 +73,14 @@ bool CMainFrame::TranslateKey(MSG* msg) {
 
 void CMainFrame::OnIdle() {
     if (!Window()) return;
+    startup::Mark("idle pass");
     if (HWND doc = ActiveDocument()) SendMessageW(doc, MPD_UPDATE, 0, 0);
+    startup::Mark("idle: document's update");
     const std::vector<IdleListener*> idle = idleListeners_;
     for (IdleListener* l : idle)
-        if (std::find(idleListeners_.begin(), idleListeners_.end(), l) != idleListeners_.end()) l->OnIdle(this);
+        if (std::find(idleListeners_.begin(), idleListeners_.end(), l) != idleListeners_.end())
+            l->OnIdle(this);
+    startup::Mark("idle: listeners");
     states_.Check(ID_VIEW_TOOLBAR, BarVisible(toolBar_) ? 1 : 0);
     states_.Check(ID_VIEW_STATUS_BAR, BarVisible(statusBar_) ? 1 : 0);
     states_.Check(ID_TOGGLE_TABS, tabsVisible_ ? 1 : 0);
@@ -86,9 +89,19 @@ void CMainFrame::OnIdle() {
     states_.Check(ID_FULL_SCREEN, fullScreen_ ? 1 : 0);
     const HWND output = OutputWindow();
     states_.Check(ID_TOGGLE_OUTPUT, output && docking_.IsVisible(output) ? 1 : 0);
+    startup::Mark("idle: checks");
     states_.ApplyToToolBar(toolBar_);
+    startup::Mark("idle: tool bar");
     states_.ApplyToStatusBar(statusBar_, statusPanes_);
+    startup::Mark("idle: status bar");
     states_.ClearDirty();
+    if (afterFirstPaint_) {
+        afterFirstPaint_ = false;
+        PostMessageW(Window(), kAfterFirstPaintMessage, 0, 0);
+    } else {
+        startup::Mark("idle pass done");
+        startup::WriteMarks();  // once, after the plug-ins' pass
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -199,7 +212,8 @@ LANGID CMainFrame::GetLanguage() {
     std::vector<BYTE> copy(static_cast<const BYTE*>(block), static_cast<const BYTE*>(block) + size);
     WORD* translation = nullptr;
     UINT length = 0;
-    if (!VerQueryValueW(copy.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) ||
+    if (!sys::VerQueryValue(copy.data(), L"\\VarFileInfo\\Translation",
+                            reinterpret_cast<void**>(&translation), &length) ||
         length < 4 || !translation)
         return 0xFFFF;
     return translation[0];
@@ -209,10 +223,20 @@ LANGID CMainFrame::GetLanguage() {
 // Plug-ins (the loader is automation/Plugins)
 
 void CMainFrame::LoadPlugins() {
-    plugins_.Load(this, menu_ ? GetSubMenu(menu_, MENU_PLUGINS) : nullptr, settings::ProgramFolder() + L"plugin\\");
+    plugins_.Load(this, menu_ ? GetSubMenu(menu_, MENU_PLUGINS) : nullptr,
+                  settings::ProgramFolder() + L"plugin\\");
 }
 
 void CMainFrame::UnloadPlugins() { plugins_.Unload(); }
+
+// The start's work that waits until the window has painted.
+void CMainFrame::AfterFirstPaint() {
+    startup::Mark("first idle pass done");
+    RecoverInterruptedSaves(ActivePane(), std::wstring());
+    startup::Mark("interrupted saves");
+    LoadPlugins();
+    startup::Mark("plug-ins");
+}
 
 // ---------------------------------------------------------------------------
 // External tools

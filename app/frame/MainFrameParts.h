@@ -38,17 +38,22 @@
 #include "Resources.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
+#include "StartupMarks.h"
 #include "SystemCalls.h"
 #include "ToolBarResource.h"
 #include "ToolRunner.h"
 #include "Window.h"
 #include "WindowPlacement.h"
 
-
 namespace shell {
 namespace {
 
 constexpr int kTabsId = 100, kStatusId = 101, kRebarId = 102, kToolBarId = 103;
+
+// Posted to the frame by its first idle pass: what a start does that can
+// wait until the window has painted (the plug-ins, the look for what
+// interrupted saves left).
+constexpr UINT kAfterFirstPaintMessage = WM_APP + 0x120;
 
 // Status-bar parts, left to right, by pane identifier.
 const std::vector<UINT> kStatusOrder = {0, 10, 9, 1, 2, 3, 4, 8, 7, 6, 5};
@@ -66,8 +71,8 @@ inline bool SameAsciiPath(const std::wstring& a, const std::wstring& b) {
 
 // The whole of a small file, empty when it cannot be read.
 inline std::string FileBytes(const std::wstring& path) {
-    const CUniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_EXISTING, 0, nullptr));
+    const CUniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) return std::string();
     std::string bytes;
     LARGE_INTEGER size = {};
@@ -82,10 +87,7 @@ inline std::string FileBytes(const std::wstring& path) {
 
 // Identifiers the command-state table leaves to their menus: the recent,
 // template, tool and macro entries and the menus' placeholders.
-inline bool IsListEntry(UINT id) {
-    return (id >= ID_TOOL_FIRST && id <= ID_TEMPLATE_LAST) || id >= 65000;
-}
-
+inline bool IsListEntry(UINT id) { return (id >= ID_TOOL_FIRST && id <= ID_TEMPLATE_LAST) || id >= 65000; }
 
 // Whether a bar is shown in the frame, whatever the frame's own visibility.
 inline bool BarVisible(HWND bar) { return bar && (GetWindowLongPtrW(bar, GWL_STYLE) & WS_VISIBLE); }
@@ -93,9 +95,15 @@ inline bool BarVisible(HWND bar) { return bar && (GetWindowLongPtrW(bar, GWL_STY
 // The frame's listener hook sees only these messages.
 inline bool IsListenedMessage(UINT msg) {
     switch (msg) {
-        case WM_CREATE: case WM_DESTROY: case WM_SIZE: case WM_ACTIVATE: case WM_CLOSE:
-        case WM_SETTINGCHANGE: case WM_NOTIFY: case WM_DISPLAYCHANGE: case WM_COMMAND:
-            return true;
+        case WM_CREATE:
+        case WM_DESTROY:
+        case WM_SIZE:
+        case WM_ACTIVATE:
+        case WM_CLOSE:
+        case WM_SETTINGCHANGE:
+        case WM_NOTIFY:
+        case WM_DISPLAYCHANGE:
+        case WM_COMMAND: return true;
     }
     return false;
 }
@@ -107,7 +115,8 @@ inline HIMAGELIST MakeTabImages(int dpi) {
     auto px = [dpi](int v) { return dpi::Scale(v, dpi); };
     HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 4, 0);
     if (!list) return nullptr;
-    static const COLORREF kFill[] = {RGB(235, 235, 235), RGB(220, 60, 50), RGB(70, 170, 80), RGB(130, 130, 140)};
+    static const COLORREF kFill[] = {RGB(235, 235, 235), RGB(220, 60, 50), RGB(70, 170, 80),
+                                     RGB(130, 130, 140)};
     const CWindowDc screen(nullptr);
     for (COLORREF fill : kFill) {
         const UniqueGdiT<HBITMAP> bmp(CreateCompatibleBitmap(screen.get(), size, size));
@@ -118,7 +127,8 @@ inline HIMAGELIST MakeTabImages(int dpi) {
             const UniqueGdiT<HBRUSH> magenta(CreateSolidBrush(RGB(255, 0, 255)));
             FillRect(dc.get(), &all, magenta.get());
             // A sheet of paper with a folded corner, and the state as a dot.
-            const UniqueGdiT<HPEN> pen(CreatePen(px(1) > 1 ? PS_INSIDEFRAME : PS_SOLID, px(1), RGB(90, 90, 100)));
+            const UniqueGdiT<HPEN> pen(
+                CreatePen(px(1) > 1 ? PS_INSIDEFRAME : PS_SOLID, px(1), RGB(90, 90, 100)));
             const UniqueGdiT<HBRUSH> white(CreateSolidBrush(RGB(255, 255, 255)));
             const UniqueGdiT<HBRUSH> dot(CreateSolidBrush(fill));
             const CSelectScope selectPen(dc.get(), pen.get());
@@ -133,7 +143,6 @@ inline HIMAGELIST MakeTabImages(int dpi) {
     }
     return list;
 }
-
 
 }  // namespace
 

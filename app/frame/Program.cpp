@@ -14,6 +14,7 @@
 #include "ScriptHost.h"
 #include "Settings.h"
 #include "SettingsKeys.h"
+#include "StartupMarks.h"
 #include "Window.h"
 #include "WindowPlacement.h"
 
@@ -93,7 +94,7 @@ std::vector<std::wstring> CPlugDepPreloaderThread::ListLibraries(const std::wstr
 void CPlugDepPreloaderThread::Run() {
     for (const std::wstring& path : Libraries()) LoadLibraryW(path.c_str());  // never freed
     CUniqueHandle edit(CreateFileW((folder_ + L"Edit.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!edit) return;
     static char buffer[64 * 1024];  // only this thread reads into it
     DWORD got = 0;
@@ -107,8 +108,8 @@ void CConfigPreloaderThread::Run() {
         // Shared for everything, so that the main thread converting or
         // writing the file at this moment is never refused.
         CUniqueHandle file(CreateFileW(settings::PathOf(f).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
     }
 }
 
@@ -122,11 +123,14 @@ int RunMainFrame(int show, std::wstring_view commandLine, HMODULE editLibrary) {
     CMessageLoop loop;
     AddMessageLoop(&loop);
     auto frame = std::make_unique<CMainFrame>();
+    startup::Mark("loop made");
     if (!frame->Create(commandLine, editLibrary)) {
         RemoveMessageLoop();
         return 0;
     }
+    startup::Mark("frame created");
     if (show != SW_SHOWNORMAL || !RestorePlacement(frame->Window())) ShowWindow(frame->Window(), show);
+    startup::Mark("shown");
     const int code = loop.Run();
     RemoveMessageLoop();
     frame.reset();  // destroys the window if it still exists
@@ -136,19 +140,24 @@ int RunMainFrame(int show, std::wstring_view commandLine, HMODULE editLibrary) {
 int RunProgram(int show, std::wstring_view commandLine) {
     const HRESULT com = CoInitialize(nullptr);
     const HRESULT ole = OleInitialize(nullptr);
+    startup::Mark("COM");
     int code = 0;
     if (SingleInstanceCheck(commandLine)) {
         INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_BAR_CLASSES | ICC_COOL_CLASSES};
         InitCommonControlsEx(&icc);
+        startup::Mark("instance, common controls");
         StartWarmUpThreads();
+        startup::Mark("warm-up threads");
         syntax::SetScriptEngineChoice(
             settings::ReadClampedInt(settings::File::Setting, L"Setting", L"ScriptEngine"));
         const bool language = LoadLanguage();
         settings::ReportSetAsideFiles();  // found by the reads so far, told in the language's words
+        startup::Mark("language library");
         if (!language) {
             code = -1;
         } else {
             CUniqueLibrary edit(LoadEditLibrary());
+            startup::Mark("Edit.dll");
             if (edit) code = RunMainFrame(show, commandLine, edit.get());
         }
     }

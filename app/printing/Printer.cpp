@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "SystemCalls.h"
 
 namespace printing {
 namespace {
@@ -14,12 +15,41 @@ namespace {
 DefaultPrinterLookup g_lookup = nullptr;
 PrintDialogHook g_dialogHook = nullptr;
 
+// The printing and print-dialog functions, from their libraries on first use
+// (winspool.drv and comdlg32.dll, with what they load, cost every start).
+BOOL DefaultPrinterOfSystem(wchar_t* buffer, DWORD* size) {
+    static const auto f =
+        shell::sys::Function<decltype(&GetDefaultPrinterW)>(L"winspool.drv", "GetDefaultPrinterW");
+    return f ? f(buffer, size) : FALSE;
+}
+
+BOOL OpenPrinterOfSystem(wchar_t* name, HANDLE* handle) {
+    static const auto f = shell::sys::Function<decltype(&OpenPrinterW)>(L"winspool.drv", "OpenPrinterW");
+    return f ? f(name, handle, nullptr) : FALSE;
+}
+
+LONG DocumentPropertiesOfSystem(HANDLE handle, wchar_t* name, DEVMODEW* out, DWORD mode) {
+    static const auto f =
+        shell::sys::Function<decltype(&DocumentPropertiesW)>(L"winspool.drv", "DocumentPropertiesW");
+    return f ? f(nullptr, handle, name, out, nullptr, mode) : -1;
+}
+
+void ClosePrinterOfSystem(HANDLE handle) {
+    static const auto f = shell::sys::Function<decltype(&ClosePrinter)>(L"winspool.drv", "ClosePrinter");
+    if (f) f(handle);
+}
+
+HRESULT PrintDlgExOfSystem(PRINTDLGEXW* pd) {
+    static const auto f = shell::sys::Function<decltype(&PrintDlgExW)>(L"comdlg32.dll", "PrintDlgExW");
+    return f ? f(pd) : E_FAIL;
+}
+
 bool SystemDefaultPrinter(std::wstring* name) {
     DWORD size = 0;
-    GetDefaultPrinterW(nullptr, &size);
+    DefaultPrinterOfSystem(nullptr, &size);
     if (size == 0) return false;
     std::wstring text(size, L'\0');
-    if (!GetDefaultPrinterW(text.data(), &size)) return false;
+    if (!DefaultPrinterOfSystem(text.data(), &size)) return false;
     text.resize(wcsnlen(text.c_str(), text.size()));
     *name = text;
     return !text.empty();
@@ -62,7 +92,7 @@ bool RunPrintDlgEx(HWND owner, const CPrinter& printer, PrintChoice* choice) {
     pd.hDevNames = MakeDevNames(printer.Name());
     pd.Flags = PD_NOSELECTION | PD_NOPAGENUMS | PD_NOCURRENTPAGE | PD_USEDEVMODECOPIESANDCOLLATE;
     pd.nStartPage = START_PAGE_GENERAL;
-    const HRESULT hr = PrintDlgExW(&pd);
+    const HRESULT hr = PrintDlgExOfSystem(&pd);
     bool ok = SUCCEEDED(hr) && pd.dwResultAction != PD_RESULT_CANCEL;
     if (ok) {
         choice->action = pd.dwResultAction == PD_RESULT_PRINT ? PrintChoice::kPrint : PrintChoice::kApply;
@@ -122,18 +152,17 @@ bool CPrinter::OpenDefault() {
 
 bool CPrinter::Open(const std::wstring& name, const DEVMODEW* mode) {
     HANDLE handle = nullptr;
-    if (name.empty() || !OpenPrinterW(const_cast<wchar_t*>(name.c_str()), &handle, nullptr)) return false;
+    if (name.empty() || !OpenPrinterOfSystem(const_cast<wchar_t*>(name.c_str()), &handle)) return false;
     std::vector<BYTE> block;
     if (mode) {
         const auto* bytes = reinterpret_cast<const BYTE*>(mode);
         block.assign(bytes, bytes + mode->dmSize + mode->dmDriverExtra);
     } else {
-        const LONG size =
-            DocumentPropertiesW(nullptr, handle, const_cast<wchar_t*>(name.c_str()), nullptr, nullptr, 0);
+        const LONG size = DocumentPropertiesOfSystem(handle, const_cast<wchar_t*>(name.c_str()), nullptr, 0);
         if (size > 0) {
             block.resize(size_t(size));
-            if (DocumentPropertiesW(nullptr, handle, const_cast<wchar_t*>(name.c_str()),
-                                    reinterpret_cast<DEVMODEW*>(block.data()), nullptr, DM_OUT_BUFFER) < 0)
+            if (DocumentPropertiesOfSystem(handle, const_cast<wchar_t*>(name.c_str()),
+                                           reinterpret_cast<DEVMODEW*>(block.data()), DM_OUT_BUFFER) < 0)
                 block.clear();
         }
     }
@@ -145,7 +174,7 @@ bool CPrinter::Open(const std::wstring& name, const DEVMODEW* mode) {
 }
 
 void CPrinter::Close() {
-    if (handle_) ClosePrinter(handle_);
+    if (handle_) ClosePrinterOfSystem(handle_);
     handle_ = nullptr;
     name_.clear();
     devMode_.clear();

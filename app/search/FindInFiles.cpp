@@ -22,9 +22,11 @@
 #include "FindInFiles.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <vector>
 
@@ -43,7 +45,6 @@ namespace {
 // Expression steps granted per unit of text searched line by line.
 constexpr uint64_t kStepsPerUnit = 32;
 
-
 wchar_t LowerAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c + 32) : c; }
 
 std::wstring LowerAscii(std::wstring s) {
@@ -61,7 +62,8 @@ bool KeepsAscii(int cp) {
         cp == 51949)
         return true;
     if ((cp >= 28591 && cp <= 28606) || cp == 20866 || cp == 21866 || cp == 38598) return true;
-    if (cp == 437 || cp == 850 || cp == 852 || cp == 855 || cp == 857 || cp == 858 || (cp >= 860 && cp <= 866))
+    if (cp == 437 || cp == 850 || cp == 852 || cp == 855 || cp == 857 || cp == 858 ||
+        (cp >= 860 && cp <= 866))
         return true;
     return false;
 }
@@ -73,45 +75,301 @@ bool Convertible(int cp) {
     return cp > 0 && (IsValidCodePage(UINT(cp)) || codepage::HasOwnConversion(cp));
 }
 
-// A file's bytes: a mapped view, or the part of the search's buffer read.
-struct FileBytes {
+enum class OpenResult { kOk, kEmpty, kFailed, kNoMemory };
+
+// Files up to this size are read whole into their slot's buffer with one
+// ReadFile (asking one byte more than the walk listed, to see the end);
+// larger ones are mapped.
+constexpr uint64_t kReadLimit = 1 << 20;
+
+// One entry of the walk on its way to the matching. The walk fills in the
+// path, whether the filter admits it and the size it listed; a reader takes
+// an admitted file's bytes; the matching searches it and hands the slot back.
+struct Slot {
+    std::wstring path;
+    uint64_t listedSize = 0;
+    bool admitted = false;
+    bool ready = false;  // read (or nothing to read): the matching may take it
+    OpenResult result = OpenResult::kFailed;
+    std::vector<uint8_t> buffer;  // kept with the slot for the files that follow
     shell::CMappedFile view;
-    const uint8_t* buffer = nullptr;  // the bytes read, when not mapped
     size_t size = 0;
-    const uint8_t* Bytes() const { return view.data() ? view.data() : buffer; }
+    const uint8_t* Bytes() const { return view.data() ? view.data() : buffer.data(); }
 };
 
-enum class OpenResult { kOk, kEmpty, kFailed };
-
-// Files up to this size are read into a buffer kept for the whole search:
-// fewer calls into the system than a mapping of their own each.
-constexpr LONGLONG kReadLimit = 1 << 20;
-
-OpenResult MapWhole(const std::wstring& path, std::vector<uint8_t>* buffer, FileBytes* out) {
-    const shell::CUniqueHandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+OpenResult ReadSlot(Slot& s) {
+    s.size = 0;
+    const shell::CUniqueHandle f(CreateFileW(s.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                             nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!f) return OpenResult::kFailed;
+    auto reserve = [&](size_t bytes) {
+        if (s.buffer.size() < bytes)
+            s.buffer.resize(std::min<size_t>(kReadLimit + 1, std::max(bytes, 2 * s.buffer.size())));
+    };
+    if (s.listedSize <= kReadLimit) {
+        const size_t want = size_t(s.listedSize) + 1;
+        reserve(want);
+        DWORD got = 0;
+        if (!ReadFile(f.get(), s.buffer.data(), DWORD(want), &got, nullptr)) return OpenResult::kFailed;
+        if (got < want) {
+            s.size = got;
+            return got ? OpenResult::kOk : OpenResult::kEmpty;
+        }
+        // Longer than listed: measured and taken anew.
+        const LARGE_INTEGER zero = {};
+        if (!SetFilePointerEx(f.get(), zero, nullptr, FILE_BEGIN)) return OpenResult::kFailed;
+    }
     LARGE_INTEGER before = {};
     if (!GetFileSizeEx(f.get(), &before)) return OpenResult::kFailed;
     if (before.QuadPart == 0) return OpenResult::kEmpty;
-    if (before.QuadPart <= kReadLimit) {
-        if (buffer->size() < size_t(before.QuadPart)) buffer->resize(size_t(kReadLimit));
+    if (uint64_t(before.QuadPart) <= kReadLimit) {
+        reserve(size_t(before.QuadPart));
         DWORD got = 0;
-        if (!ReadFile(f.get(), buffer->data(), DWORD(before.QuadPart), &got, nullptr)) return OpenResult::kFailed;
-        out->buffer = buffer->data();
-        out->size = got;
+        if (!ReadFile(f.get(), s.buffer.data(), DWORD(before.QuadPart), &got, nullptr))
+            return OpenResult::kFailed;
+        s.size = got;
         return got ? OpenResult::kOk : OpenResult::kEmpty;
     }
-    switch (out->view.Map(f.get())) {
-        case shell::CMappedFile::Result::kOk:
-            out->size = out->view.size();
-            return OpenResult::kOk;
-        case shell::CMappedFile::Result::kEmpty:
-            return OpenResult::kEmpty;
-        default:
-            return OpenResult::kFailed;
+    switch (s.view.Map(f.get())) {
+        case shell::CMappedFile::Result::kOk: s.size = s.view.size(); return OpenResult::kOk;
+        case shell::CMappedFile::Result::kEmpty: return OpenResult::kEmpty;
+        default: return OpenResult::kFailed;
     }
 }
+
+// The platform's slim lock and condition variables: under Wine they wait on
+// futexes without a call into the server, which the C library's pthread
+// objects (events and semaphores) would make for every wake-up.
+class CLock {
+   public:
+    explicit CLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~CLock() { ReleaseSRWLockExclusive(&lock_); }
+    CLock(const CLock&) = delete;
+    CLock& operator=(const CLock&) = delete;
+
+   private:
+    SRWLOCK& lock_;
+};
+
+// A thread running a body that lets no exception out, joined when its owner goes.
+class CWorker {
+   public:
+    CWorker() = default;
+    CWorker(const CWorker&) = delete;
+    CWorker& operator=(const CWorker&) = delete;
+    ~CWorker() { Join(); }
+    bool Start(std::function<void()> body) {
+        body_ = std::move(body);
+        thread_.reset(CreateThread(nullptr, 0, &Entry, this, 0, nullptr));
+        return bool(thread_);
+    }
+    void Join() {
+        if (thread_) WaitForSingleObject(thread_.get(), INFINITE);
+        thread_.reset();
+    }
+
+   private:
+    static DWORD WINAPI Entry(void* p) {
+        try {
+            static_cast<CWorker*>(p)->body_();
+        } catch (...) {
+        }
+        return 0;
+    }
+    std::function<void()> body_;
+    shell::CUniqueHandle thread_;
+};
+
+// The walk and the reading ahead of the matching. Entries go round a ring
+// of slots in walk order: the walk fills the slot after the last one listed
+// while the ring has room, the readers take the admitted files in order and
+// read them (several at once when there are several readers), and the
+// matching takes the slots one after another as they become ready, so its
+// results come in walk order whoever read what first.
+//
+// Every wait also ends on Stop, which the owner's going away presses; the
+// workers are joined before anything they use goes.
+class CPipeline {
+   public:
+    struct Setup {
+        std::wstring folder;
+        bool subfolders = true;
+        const std::wstring* filter = nullptr;
+        std::function<void(const std::wstring&)> listed;
+        int readers = 1;
+    };
+    explicit CPipeline(Setup setup) : setup_(std::move(setup)), ring_(kSlots) {}
+    ~CPipeline() {
+        Stop();
+        walker_.Join();
+        readers_.clear();  // joins
+    }
+    CPipeline(const CPipeline&) = delete;
+    CPipeline& operator=(const CPipeline&) = delete;
+
+    // Starts the workers; throws when the platform gives none (the owner's
+    // going away stops and joins those that did start).
+    void Start() {
+        readers_.reserve(size_t(setup_.readers));
+        for (int i = 0; i < setup_.readers; ++i) {
+            readers_.push_back(std::make_unique<CWorker>());
+            if (!readers_.back()->Start([this] { Read(); })) {
+                readers_.pop_back();
+                break;
+            }
+        }
+        if (readers_.empty() || !walker_.Start([this] { WalkAll(); })) throw std::bad_alloc();
+    }
+
+    // The next entry in walk order once it is ready; null at the end of the
+    // walk or after Stop. The slot is the caller's until Release.
+    Slot* Next() {
+        const CLock hold(lock_);
+        for (;;) {
+            if (stop_) return nullptr;
+            if (taken_ < listed_ && ring_[taken_ % kSlots].ready) return &ring_[taken_ % kSlots];
+            if (walked_ && taken_ == listed_) return nullptr;
+            ++matcherWaits_;
+            SleepConditionVariableSRW(&readyCv_, &lock_, INFINITE, 0);
+            --matcherWaits_;
+        }
+    }
+    void Release(Slot& slot) {
+        slot.view.Close();
+        const CLock hold(lock_);
+        slot.ready = false;
+        ++taken_;
+        if (walkerWaits_) WakeConditionVariable(&roomCv_);
+    }
+    void Stop() {
+        const CLock hold(lock_);
+        stop_ = true;
+        stopped_ = true;
+        WakeAllConditionVariable(&roomCv_);
+        WakeAllConditionVariable(&workCv_);
+        WakeAllConditionVariable(&readyCv_);
+    }
+    // What made the walk fail half-way (out of memory), once it is over.
+    std::exception_ptr Failure() {
+        const CLock hold(lock_);
+        return failure_;
+    }
+
+   private:
+    static constexpr size_t kSlots = 32;
+
+    void WalkAll() {
+        try {
+            Walk(setup_.folder);
+        } catch (...) {
+            const CLock hold(lock_);
+            failure_ = std::current_exception();
+        }
+        const CLock hold(lock_);
+        walked_ = true;
+        WakeAllConditionVariable(&workCv_);
+        if (matcherWaits_) WakeConditionVariable(&readyCv_);
+    }
+
+    // False once stopped.
+    bool Walk(const std::wstring& folder) {
+        std::wstring base = folder;
+        if (base.back() != L'\\' && base.back() != L'/') base += L'\\';
+        WIN32_FIND_DATAW fd;
+        const shell::CUniqueFind find(FindFirstFileExW((base + L"*.*").c_str(), FindExInfoBasic, &fd,
+                                                       FindExSearchNameMatch, nullptr,
+                                                       FIND_FIRST_EX_LARGE_FETCH));
+        if (!find) return true;
+        do {
+            const wchar_t* name = fd.cFileName;
+            if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0))) continue;
+            std::wstring path = base + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                // Links and junctions to folders are not followed: one pointing
+                // at an ancestor would walk the tree again and again.
+                if (setup_.subfolders && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !Walk(path))
+                    return false;
+                continue;
+            }
+            const bool admitted = FilterAdmits(*setup_.filter, name);
+            if (admitted && setup_.listed) setup_.listed(path);
+            if (!Put(std::move(path), admitted, uint64_t(fd.nFileSizeHigh) << 32 | fd.nFileSizeLow))
+                return false;
+        } while (!stopped_ && FindNextFileW(find.get(), &fd));
+        return !stopped_;
+    }
+
+    // False once stopped.
+    bool Put(std::wstring path, bool admitted, uint64_t size) {
+        const CLock hold(lock_);
+        while (!stop_ && listed_ - taken_ >= kSlots) {
+            ++walkerWaits_;
+            SleepConditionVariableSRW(&roomCv_, &lock_, INFINITE, 0);
+            --walkerWaits_;
+        }
+        if (stop_) return false;
+        Slot& slot = ring_[listed_ % kSlots];
+        slot.path.swap(path);
+        slot.admitted = admitted;
+        slot.listedSize = size;
+        slot.ready = !admitted;
+        slot.result = OpenResult::kEmpty;
+        slot.size = 0;
+        if (slot.ready && taken_ == listed_ && matcherWaits_) WakeConditionVariable(&readyCv_);
+        ++listed_;
+        if (admitted && readerWaits_) WakeConditionVariable(&workCv_);
+        return true;
+    }
+
+    void Read() {
+        for (;;) {
+            size_t seq = 0;
+            {
+                const CLock hold(lock_);
+                for (;;) {
+                    // The matching may have taken entries that need no
+                    // reading past this one, and their slots may hold others.
+                    if (read_ < taken_) read_ = taken_;
+                    while (read_ < listed_ && !ring_[read_ % kSlots].admitted) ++read_;
+                    if (stop_ || read_ < listed_ || walked_) break;
+                    ++readerWaits_;
+                    SleepConditionVariableSRW(&workCv_, &lock_, INFINITE, 0);
+                    --readerWaits_;
+                }
+                if (stop_ || read_ == listed_) return;
+                seq = read_++;
+            }
+            Slot& slot = ring_[seq % kSlots];
+            try {
+                slot.result = ReadSlot(slot);
+            } catch (...) {  // the buffer could not grow
+                slot.view.Close();
+                slot.result = OpenResult::kNoMemory;
+            }
+            const CLock hold(lock_);
+            slot.ready = true;
+            if (seq == taken_ && matcherWaits_) WakeConditionVariable(&readyCv_);
+        }
+    }
+
+    Setup setup_;
+    std::vector<Slot> ring_;
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    CONDITION_VARIABLE roomCv_ = CONDITION_VARIABLE_INIT;   // the walk waits for a free slot
+    CONDITION_VARIABLE workCv_ = CONDITION_VARIABLE_INIT;   // readers wait for a file listed
+    CONDITION_VARIABLE readyCv_ = CONDITION_VARIABLE_INIT;  // the matching waits for its next slot
+    // Sequence numbers: listed by the walk, claimed by a reader, taken (and
+    // handed back) by the matching; slot = number % kSlots.
+    size_t listed_ = 0, read_ = 0, taken_ = 0;
+    int walkerWaits_ = 0, readerWaits_ = 0, matcherWaits_ = 0;
+    bool walked_ = false;
+    bool stop_ = false;
+    std::atomic<bool> stopped_{false};  // stop_ for the walk's loops, read without the lock
+    std::exception_ptr failure_;
+    // Last: the workers go (joined) before what they use.
+    CWorker walker_;
+    std::vector<std::unique_ptr<CWorker>> readers_;
+};
 
 // Whether an expression matches the same at a place within a line whether
 // the line stands alone or among others: it has no anchors (^ $ \A \z \Z
@@ -161,9 +419,8 @@ struct CGreper::Impl {
     // case is ignored); empty when lines are always converted.
     std::string asciiPattern;
     std::vector<wchar_t> line = std::vector<wchar_t>(1025);
-    std::vector<uint8_t> readBuffer;
-    bool lineFree = false;          // the expression may run over many lines at once
-    std::vector<wchar_t> block;     // lines, each followed by LF
+    bool lineFree = false;       // the expression may run over many lines at once
+    std::vector<wchar_t> block;  // lines, each followed by LF
     std::vector<LineRef> refs;
     IGrepCallBack* callBack = nullptr;
     bool halt = false;  // Stop, or the expression ran out of its budget
@@ -242,7 +499,33 @@ int CGreper::Run(const std::wstring& folder, IGrepCallBack* callBack) {
     const GrepStats kept = stats_;
     stats_ = GrepStats();
     stats_.patternError = kept.patternError;
-    if (stats_.patternError.empty() && !folder.empty()) Walk(folder);
+    if (stats_.patternError.empty() && !folder.empty()) {
+        CPipeline pipeline({folder, options_.subfolders, &m.filter,
+                            [this](const std::wstring& path) { Listed(path); }, readers_});
+        pipeline.Start();
+        while (Slot* slot = pipeline.Next()) {
+            if (callBack) callBack->Progress(slot->path.c_str(), total_);
+            if (slot->admitted) {
+                if (slot->result == OpenResult::kOk) {
+                    // A file too large for the memory its lines need is skipped.
+                    try {
+                        SearchFile(slot->path, slot->Bytes(), slot->size);
+                    } catch (const std::bad_alloc&) {
+                        m.block.clear();
+                        m.refs.clear();
+                        ++stats_.skipped;
+                    }
+                } else if (slot->result != OpenResult::kEmpty) {
+                    ++stats_.skipped;
+                }
+            }
+            pipeline.Release(*slot);
+            if (m.halt) break;
+        }
+        if (!m.halt) {
+            if (const std::exception_ptr failure = pipeline.Failure()) std::rethrow_exception(failure);
+        }
+    }
     detector.reset();
     Finish(total_, folder);
     if (callBack) callBack->Finished();
@@ -250,48 +533,8 @@ int CGreper::Run(const std::wstring& folder, IGrepCallBack* callBack) {
     return total_;
 }
 
-void CGreper::Walk(const std::wstring& folder) {
-    std::wstring base = folder;
-    if (base.back() != L'\\' && base.back() != L'/') base += L'\\';
-    WIN32_FIND_DATAW fd;
-    const shell::CUniqueFind find(FindFirstFileExW((base + L"*.*").c_str(), FindExInfoBasic, &fd,
-                                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
-    if (!find) return;
-    do {
-        const wchar_t* name = fd.cFileName;
-        if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0))) continue;
-        if (!impl_->KeepGoing(stats_)) break;
-        const std::wstring path = base + name;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            // Links and junctions to folders are not followed: one pointing
-            // at an ancestor would walk the tree again and again.
-            if (options_.subfolders && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) Walk(path);
-            continue;
-        }
-        if (impl_->callBack) impl_->callBack->Progress(path.c_str(), total_);
-        if (!FilterAdmits(impl_->filter, name)) continue;
-        // A file too large for the memory its lines need is skipped.
-        try {
-            SearchFile(path);
-        } catch (const std::bad_alloc&) {
-            impl_->block.clear();
-            impl_->refs.clear();
-            ++stats_.skipped;
-        }
-    } while (!impl_->halt && FindNextFileW(find.get(), &fd));
-}
-
-void CGreper::SearchFile(const std::wstring& path) {
+void CGreper::SearchFile(const std::wstring& path, const uint8_t* data, size_t n) {
     Impl& m = *impl_;
-    FileBytes file;
-    const OpenResult opened = MapWhole(path, &m.readBuffer, &file);
-    if (opened == OpenResult::kEmpty) return;
-    if (opened == OpenResult::kFailed) {
-        ++stats_.skipped;
-        return;
-    }
-    const uint8_t* data = file.Bytes();
-    const size_t n = file.size;
     int cp = options_.codePage;
     if (cp < 0) cp = encoding::DetectCodePage(data, std::min(m.sampleBytes, n));
     if (!Convertible(cp)) {
@@ -407,7 +650,8 @@ bool CGreper::SearchBlock(const std::wstring& path) {
             // The line the match starts in (or ends, at its break).
             j = size_t(std::upper_bound(m.refs.begin() + ptrdiff_t(next), m.refs.end(), size_t(r.Start()),
                                         [](size_t at, const LineRef& ref) { return at < ref.offset; }) -
-                       m.refs.begin()) - 1;
+                       m.refs.begin()) -
+                1;
         }
         for (size_t k = r.Matched() ? j : next; k < (r.Matched() ? j + 1 : m.refs.size()); ++k) {
             const LineRef& ref = m.refs[k];
@@ -492,8 +736,8 @@ int CGreper::Convert(const uint8_t* b, size_t n, int cp, bool keepsAscii) {
         for (size_t k = 0; k + 4 <= n; k += 4) {
             uint32_t c = cp == 12000 ? (uint32_t(b[k]) | uint32_t(b[k + 1]) << 8 | uint32_t(b[k + 2]) << 16 |
                                         uint32_t(b[k + 3]) << 24)
-                                     : (uint32_t(b[k]) << 24 | uint32_t(b[k + 1]) << 16 | uint32_t(b[k + 2]) << 8 |
-                                        uint32_t(b[k + 3]));
+                                     : (uint32_t(b[k]) << 24 | uint32_t(b[k + 1]) << 16 |
+                                        uint32_t(b[k + 2]) << 8 | uint32_t(b[k + 3]));
             if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
             if (c >= 0x10000) {
                 c -= 0x10000;
@@ -601,8 +845,8 @@ CFileGreper::CFileGreper() {
     const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
     if (n == 0 || n > MAX_PATH || !GetTempFileNameW(temp, L"FT_", 0, name)) return;
     path_ = name;
-    file_.reset(CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr));
+    file_.reset(CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
     created_ = bool(file_);
 }
 
@@ -638,8 +882,8 @@ void CFileGreper::Finish(int total, const std::wstring& folder) {
         char seconds[64];
         std::snprintf(seconds, sizeof seconds, "%.2f", double(elapsed) / 1000.0);
         const std::string s(seconds);
-        Write(std::to_wstring(total) + L" lines were found in " + folder + L" (" + std::wstring(s.begin(), s.end()) +
-                  L" seconds)\n",
+        Write(std::to_wstring(total) + L" lines were found in " + folder + L" (" +
+                  std::wstring(s.begin(), s.end()) + L" seconds)\n",
               true);
     } else {
         Write(std::wstring(), true);

@@ -178,6 +178,20 @@ TEST_P(Macros, ScriptedCases) {
          L"True/0/abc"},
         {L"abc", {0, 0}, "app.activedoc.INSERT \"q\" : APP.ACTIVECHILD.insert \"r\"", L"qrabc"},
         {L"abc", {0, 0}, "ActiveDoc.Insert \"a\" & Chr(0) & \"b\"", std::wstring(L"a\0babc", 6)},
+        // Inserts gathered into one: what the macro reads after them is
+        // exact, a CR and an LF inserted apart stay two line breaks, and
+        // all of it is one undo step.
+        {L"x",
+         {0, 0},
+         "Set d = ActiveDoc\nFor i = 1 To 3\nd.Insert i & vbCrLf\nNext\n"
+         "d.Insert d.CaretLine & \",\" & d.CaretCol & \",\" & d.LineCount & \",\" & d.GetLineText(1)",
+         L"1\n2\n3\n3,0,4,2x"},
+        {L"", {0, 0}, "Set d = ActiveDoc\nd.Insert \"a\" & vbCr\nd.Insert vbLf & \"b\"", L"a\n\nb"},
+        {L"abc",
+         {0, 0},
+         "Set d = ActiveDoc\nFor i = 1 To 200\nd.Insert \"x\"\nNext\nd.Insert d.CaretCol",
+         std::wstring(200, L'x') + L"200abc",
+         L"abc"},
         // One undo step, however the play groups inside, and for repeated plays.
         {L"abc",
          {0, 0},
@@ -197,6 +211,7 @@ TEST_P(Macros, ScriptedCases) {
         {L"", {0, 0}, "ActiveDoc.Insert \"ab\"", L"ababab", L"", 3},
         fails("ActiveDoc.Bogus\nActiveDoc.Insert \"3\""),
         fails("ActiveDoc.Insert \"a\", \"b\""),
+        fails("ActiveDoc.Insert Null"),
         fails("ActiveDoc.InsertAt \"x\", 0, \"y\""),
         fails("ActiveDoc.Codepage = 12345"),
         fails("ActiveDoc.ReplaceAll \"(\", \"\", 4"),
@@ -510,9 +525,44 @@ TEST_P(Macros, AMacroThatNeverEndsCanBeStopped) {
     EXPECT_EQ(Text().substr(0, 1), L"y");
     Undo();
     EXPECT_EQ(Text(), L"abc");
+    // One that only inserts (none of its calls waits for the main thread).
+    After<Stop>(300);
+    EXPECT_EQ(Play("Set d = ActiveDoc\nDo\nd.Insert \"z\"\nLoop"), MacroOutcome::kStopped);
+    EXPECT_EQ(Text().substr(0, 2), L"zz");
+    Undo();
+    EXPECT_EQ(Text(), L"abc");
     EXPECT_EQ(Play("ActiveDoc.Insert \"ok\""), MacroOutcome::kDone);
     EXPECT_EQ(Text(), L"okabc");
     EXPECT_EQ(automation::RunningMacros(), 0);
+}
+
+// What a macro inserted shows while it runs on without calling the program.
+std::wstring g_seen;
+void ReadPane() { g_seen = testing_support::TextOf(g_target); }
+TEST_P(Macros, InsertsShowWhileTheMacroRunsOn) {
+    SetText(L"");
+    g_target = ActivePane();
+    g_seen.clear();
+    After<ReadPane>(400);
+    EXPECT_EQ(Play("ActiveDoc.Insert \"shown\"\nt = Timer\nDo While Timer - t < 2 And Timer >= t\nLoop"),
+              MacroOutcome::kDone);
+    EXPECT_EQ(g_seen, L"shown");
+}
+
+// A document made active while a macro runs on (by a timer here, as by
+// another program) is the one the macro's next ActiveDoc gives.
+void NextTab() { SendMessageW(g_target, WM_COMMAND, ID_NEXT_TAB, 0); }
+TEST_P(Macros, ActiveDocFollowsADocumentMadeActiveMeanwhile) {
+    SetText(L"");
+    HWND first = ActivePane();
+    Command(ID_FILE_NEW);
+    HWND second = ActivePane();
+    g_target = frame_->Window();
+    After<NextTab>(300);
+    EXPECT_EQ(Play("t = Timer\nDo While Timer - t < 2 And Timer >= t\nActiveDoc.Insert \"z\"\nLoop"),
+              MacroOutcome::kDone);
+    EXPECT_EQ(Text(second).substr(0, 1), L"z");
+    EXPECT_EQ(Text(first).substr(0, 1), L"z");
 }
 
 // Closing the window while a macro runs (WM_CLOSE sent, Alt+F4, or a close

@@ -17,6 +17,7 @@
 #include "FrameFixture.h"
 #include "Input.h"
 #include "Menus.h"
+#include "MessageLoop.h"
 #include "ProgramIds.h"
 #include "Timers.h"
 #include "WindowPlacement.h"
@@ -391,6 +392,25 @@ TEST_F(Frame, FullScreenDropsTheCaptionAndComesBack) {
     EXPECT_TRUE(GetWindowLongPtrW(frame_->Window(), GWL_STYLE) & WS_THICKFRAME);
     EXPECT_TRUE(IsWindowVisible(frame_->Rebar()));
     EXPECT_EQ(frame_->FullScreenDialog(), nullptr);
+}
+
+// In the program (a message loop on the thread) the plug-ins load after the
+// window has painted: not while it is made, but once the first idle pass
+// has run and the frame has taken the message it posts. The loader's first
+// step is to drop the Plug-ins menu's placeholder, plug-ins or none.
+TEST_F(Frame, WithALoopThePlugInsLoadAfterTheFirstIdlePass) {
+    shell::CMessageLoop loop;
+    ASSERT_TRUE(shell::AddMessageLoop(&loop));
+    ASSERT_NE(Create(), nullptr);
+    const HMENU plugins = GetSubMenu(frame_->Menu(), MENU_PLUGINS);
+    const int made = GetMenuItemCount(plugins);
+    Pump();
+    EXPECT_EQ(GetMenuItemCount(plugins), made) << "loaded before the first idle pass";
+    loop.Idle();
+    Pump();
+    EXPECT_EQ(GetMenuItemCount(plugins), made - 1);
+    frame_.reset();  // before the loop it knows goes
+    shell::RemoveMessageLoop();
 }
 
 // Plug-in calls at their edges (the sample plug-in's test calls every slot):

@@ -2,11 +2,15 @@
 // the result line format and the summaries of both outputs, encodings with
 // and without marks, detected legacy code pages, line ends, subfolders,
 // files that are empty or locked, Stop, and expressions that are refused or
-// run out of their budget.
+// run out of their budget; the walk and the reads running ahead of the
+// matching: results in walk order, Stop in the middle, files that go
+// between the walk and the read.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
+#include <new>
 #include <regex>
 #include <string>
 #include <tuple>
@@ -72,6 +76,45 @@ std::string Utf32(const std::u32string& s, bool bigEndian) {
     return out;
 }
 
+// A searcher that does something to one file as the walk lists it, before
+// it is read: deletes it, makes it longer, or fails there.
+struct CListedGreper : COutputGreper {
+    enum class Act { kDelete, kGrow, kFail };
+    using COutputGreper::COutputGreper;
+    std::wstring victim;
+    Act act = Act::kDelete;
+    void Listed(const std::wstring& path) override {
+        if (path != victim) return;
+        if (act == Act::kFail) throw std::bad_alloc();
+        if (act == Act::kDelete) {
+            DeleteFileW(path.c_str());
+            return;
+        }
+        HANDLE f =
+            CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(f, "more needle\n", 12, &written, nullptr);
+        CloseHandle(f);
+    }
+};
+
+// The files under `folder` in the platform's order, each folder's entries
+// where the folder comes.
+void WalkOrder(const std::wstring& folder, Lines* files) {
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            WalkOrder(folder + name + L"\\", files);
+        else
+            files->push_back(folder + name);
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+}
+
 class FindInFiles : public ::testing::Test {
    protected:
     void SetUp() override {
@@ -84,10 +127,13 @@ class FindInFiles : public ::testing::Test {
     Result Search(const GrepOptions& options, Recorder* recorder = nullptr,
                   const std::wstring& folder = L"") {
         Result r;
-        COutputGreper greper([&](const std::wstring& s) {
+        CListedGreper greper([&](const std::wstring& s) {
             r.text += s;
             ++r.appends;
         });
+        greper.victim = victim_;
+        greper.act = act_;
+        greper.SetReaders(readers_);
         greper.Configure(options);
         Recorder own;
         r.total = greper.Run(folder.empty() ? dir_ : folder, recorder ? recorder : &own);
@@ -118,6 +164,9 @@ class FindInFiles : public ::testing::Test {
     }
 
     std::wstring dir_;
+    int readers_ = 1;      // threads reading ahead of the matching
+    std::wstring victim_;  // acted on as the walk lists it
+    CListedGreper::Act act_ = CListedGreper::Act::kDelete;
 };
 
 }  // namespace
@@ -464,5 +513,136 @@ TEST_F(FindInFiles, ALargeTreeIsNeverTooComplexForAnOrdinaryExpression) {
             EXPECT_GT(greper.Run(dir_, nullptr), 0) << pattern << invert;
             EXPECT_FALSE(greper.Stats().tooComplex) << pattern << invert;
         }
+    }
+}
+
+// Files of every size the reading treats apart (empty, small, at the read
+// limit of 1 MiB and a byte either side, mapped), among files the filter
+// leaves out, in folders: whoever reads what first, the hits come file by
+// file in walk order, and the progress names every file in that order.
+TEST_F(FindInFiles, ResultsComeInWalkOrderWhateverTheSizesAndTheReaders) {
+    const size_t kMiB = 1 << 20;
+    // Mostly small files, now and then one about the read limit.
+    const size_t small[] = {0, 7, 300, 5000, 70000};
+    const size_t large[] = {kMiB - 1, kMiB, kMiB + 1, 3 * kMiB / 2};
+    std::map<std::wstring, std::wstring> hitsOf;  // each file's hit lines
+    int searched = 0;
+    size_t hits = 0;
+    int n = 0;
+    // Folders, their files, and one in how many the filter admits: in "c"
+    // runs of small files left out, longer than the reads look ahead.
+    const struct {
+        std::wstring folder;
+        int files, admitEvery;
+    } folders[] = {{L"", 60, 3}, {L"a\\", 60, 3}, {L"a\\b\\", 60, 3}, {L"c\\", 400, 50}};
+    for (const auto& [folder, files, admitEvery] : folders) {
+        if (!folder.empty()) ASSERT_TRUE(CreateDirectoryW((dir_ + folder).c_str(), nullptr));
+        for (int i = 0; i < files; ++i, ++n) {
+            const bool admitted = i % admitEvery == 0;
+            const size_t size = files > 60   ? (admitted ? 5000 : 7)
+                                : n % 7 == 6 ? large[(n / 7) % 4]
+                                             : small[n % 5];
+            const std::wstring name = folder + std::to_wstring(n) + (admitted ? L".txt" : L".log");
+            std::string text;
+            std::wstring& out = hitsOf[dir_ + name];
+            for (int line = 1; text.size() + 30 <= size; ++line) {
+                const std::string s = "line " + std::to_string(line) + (line % 3 ? " filler" : " needle");
+                text += s + "\n";
+                if (line % 3 || !admitted) continue;
+                out += Hit(line, int(s.size()) - 6, std::wstring(s.begin(), s.end()), name) + L"\n";
+                ++hits;
+            }
+            if (text.size() < size) text += std::string(size - text.size() - 1, 'x') + "\n";
+            Write(name, text);
+            searched += admitted && size > 0;
+        }
+    }
+    Lines order;
+    WalkOrder(dir_, &order);
+    ASSERT_EQ(order.size(), 580u);
+    std::wstring expected;
+    for (const std::wstring& path : order) expected += hitsOf[path];
+    expected += Summary(hits);
+    for (int readers : {1, 2, 4}) {
+        SCOPED_TRACE(testing::Message() << readers << " readers");
+        readers_ = readers;
+        Recorder rec;
+        const Result r = Search({.pattern = L"needle", .fileTypes = L"*.txt"}, &rec);
+        EXPECT_EQ(r.text, expected);
+        EXPECT_EQ(rec.files, order);
+        EXPECT_EQ(r.stats.files, searched);
+        EXPECT_EQ(r.stats.skipped, 0);
+    }
+}
+
+// Stop while the walk is far ahead of the matching (waiting for room) and
+// the readers are busy: the search ends at once with the hits of the files
+// searched so far, in walk order.
+TEST_F(FindInFiles, StopInTheMiddleOfALargeTreeEndsTheWalkAndTheReads) {
+    Tree({L"", L"a\\", L"b\\"}, 100, "needle\nneedle\n");
+    Lines order;
+    WalkOrder(dir_, &order);
+    ASSERT_EQ(order.size(), 300u);
+    std::wstring expected;
+    for (size_t f = 0; f < 150; ++f)
+        expected += L"#<" + order[f] + L">:(1,0):needle\n#<" + order[f] + L">:(2,0):needle\n";
+    for (int readers : {1, 4}) {
+        SCOPED_TRACE(testing::Message() << readers << " readers");
+        readers_ = readers;
+        Recorder rec;
+        rec.stopAfter = 150;
+        const Result r = Search({.pattern = L"needle"}, &rec);
+        EXPECT_EQ(rec.files, Lines(order.begin(), order.begin() + 151));
+        EXPECT_TRUE(r.stats.stopped);
+        EXPECT_EQ(r.text, expected + Summary(300));
+    }
+}
+
+// A file deleted after the walk listed it and before it was read is
+// reported as searched and counted as skipped, in its place; one that grew
+// meanwhile is searched whole. A failure on the walk's thread (out of
+// memory) comes out of Run on the caller's, after the files listed before it.
+TEST_F(FindInFiles, FilesThatChangeBetweenTheWalkAndTheReadAndFailuresOfTheWalk) {
+    Tree({L""}, 40, "needle\n");
+    Lines order;
+    WalkOrder(dir_, &order);
+    ASSERT_EQ(order.size(), 40u);
+    const size_t victim = 7;
+    const struct {
+        CListedGreper::Act act;
+        std::wstring hits;  // the victim's
+        int skipped;
+    } cases[] = {
+        {CListedGreper::Act::kDelete, L"", 1},
+        {CListedGreper::Act::kGrow,
+         L"#<" + order[victim] + L">:(1,0):needle\n#<" + order[victim] + L">:(2,5):more needle\n", 0},
+    };
+    for (int readers : {1, 4}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << readers << " readers, case #" << (&c - cases));
+            readers_ = readers;
+            victim_ = order[victim];
+            act_ = c.act;
+            std::wstring expected;
+            for (size_t f = 0; f < order.size(); ++f)
+                expected += f == victim ? c.hits : L"#<" + order[f] + L">:(1,0):needle\n";
+            Recorder rec;
+            const Result r = Search({.pattern = L"needle"}, &rec);
+            EXPECT_EQ(r.text,
+                      expected + Summary(size_t(std::count(expected.begin(), expected.end(), L'\n'))));
+            EXPECT_EQ(rec.files, order);
+            EXPECT_EQ(r.stats.skipped, c.skipped);
+            EXPECT_EQ(r.stats.files, 40 - c.skipped);
+            Write(order[victim].substr(dir_.size()), "needle\n");
+        }
+        CListedGreper failing([](const std::wstring&) {});
+        failing.victim = order[victim];
+        failing.act = CListedGreper::Act::kFail;
+        failing.SetReaders(readers);
+        failing.Configure({.pattern = L"needle"});
+        Recorder before;
+        EXPECT_THROW(failing.Run(dir_, &before), std::bad_alloc);
+        EXPECT_EQ(before.files, Lines(order.begin(), order.begin() + victim));
+        EXPECT_EQ(before.finished, 0);
     }
 }
