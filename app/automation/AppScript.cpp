@@ -771,6 +771,7 @@ void WaitForWorker(RunState& run, HANDLE thread) {
             if (!run.stopping && GetTickCount() - lastLook < kLookMs) continue;
         }
         lastLook = GetTickCount();
+        run.knownPane = nullptr;  // the call just taken may have answered ActiveDoc
         FlushPendingInsert(run, kShowPendingMs);
         MSG m;
         while (PeekMessageW(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageW(&m);
