@@ -97,7 +97,7 @@ void CMainFrame::OnIdle() {
     states_.ClearDirty();
     if (afterFirstPaint_) {
         afterFirstPaint_ = false;
-        PostMessageW(Window(), kAfterFirstPaintMessage, 0, 0);
+        SetTimer(Window(), kAfterFirstPaintTimer, USER_TIMER_MINIMUM, nullptr);
     } else {
         startup::Mark("idle pass done");
         startup::WriteMarks();  // once, after the plug-ins' pass
