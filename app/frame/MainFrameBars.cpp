@@ -61,6 +61,10 @@ LRESULT CMainFrame::OnCreate() {
     GetClientRect(Window(), &client);
     createdLayout_ = {client.right, client.bottom};
     startup::Mark("layout");
+    // The states the first idle pass would give, while nothing is shown:
+    // the bars' first paint shows them, and none is painted twice.
+    UpdateCommandStates();
+    startup::Mark("command states shown");
     // In the program, what can wait follows the first paint (the first idle
     // pass posts it); a frame without a message loop (a test's) does it now.
     if (loop_)
