@@ -536,7 +536,9 @@ TEST_F(FindInFiles, ResultsComeInWalkOrderWhateverTheSizesAndTheReaders) {
         int files, admitEvery;
     } folders[] = {{L"", 60, 3}, {L"a\\", 60, 3}, {L"a\\b\\", 60, 3}, {L"c\\", 400, 50}};
     for (const auto& [folder, files, admitEvery] : folders) {
-        if (!folder.empty()) ASSERT_TRUE(CreateDirectoryW((dir_ + folder).c_str(), nullptr));
+        if (!folder.empty()) {
+            ASSERT_TRUE(CreateDirectoryW((dir_ + folder).c_str(), nullptr));
+        }
         for (int i = 0; i < files; ++i, ++n) {
             const bool admitted = i % admitEvery == 0;
             const size_t size = files > 60   ? (admitted ? 5000 : 7)
