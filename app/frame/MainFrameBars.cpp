@@ -85,8 +85,9 @@ void CMainFrame::CreateBars() {
     REBARINFO info = {};
     info.cbSize = sizeof info;
     SendMessageW(rebar_, RB_SETBARINFO, 0, reinterpret_cast<LPARAM>(&info));
+    // The font first: the buttons are then made once, in it.
+    if (HFONT font = InterfaceFont()) commandBar_.SetFont(font);
     if (menu_ && commandBar_.Create(rebar_, Window(), menu_)) {
-        if (HFONT font = InterfaceFont()) commandBar_.SetFont(font);
         const SIZE size = commandBar_.IdealSize();
         REBARBANDINFOW band = {};
         band.cbSize = sizeof band;
