@@ -9,7 +9,8 @@
 namespace {
 // Static initialisation: before wWinMain and before other static objects'
 // constructors that may run later in this image.
-const bool g_crashReporter = (shell::InstallCrashReporter(), true);
+const bool g_crashReporter = (shell::startup::Mark("static initialisation"), shell::InstallCrashReporter(),
+                              shell::startup::Mark("crash reporter"), true);
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {

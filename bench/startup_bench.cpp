@@ -171,8 +171,12 @@ Run StartOnce(const Program& p, HANDLE job) {
     if (s.found && IsWindowVisible(s.found)) {
         r.visible = Now() - t0;
         WaitForInputIdle(pi.hProcess, 30000);
+        const double idle = Now() - t0;
         while (Now() < limit && IsWindow(s.found) && !Painted(s.found)) Sleep(1);
         r.ready = Now() - t0;
+        if (std::getenv("STARTUP_BENCH_RUNS"))
+            std::printf("%-20s visible %6.1f  input idle %6.1f  painted %6.1f ms\n", p.label,
+                        r.visible * 1000, idle * 1000, r.ready * 1000);
         r.ok = IsWindow(s.found) && Now() < limit;
     }
     if (!r.ok) std::printf("%s: no painted window within 30 s\n", p.label);

@@ -96,15 +96,20 @@ std::vector<std::shared_ptr<RunState>> g_runs;  // main thread only
 bool AddPendingInsert(RunState& run, HWND control, const wchar_t* text, size_t length) {
     EnterCriticalSection(&run.lock);
     const std::wstring& pending = run.pendingText;
-    const bool joins = pending.empty() || (run.pendingControl == control &&
-                                           !(pending.back() == L'\r' && length && text[0] == L'\n') &&
-                                           pending.size() + length <= kMaxPendingUnits);
+    bool joins = pending.empty() ||
+                 (run.pendingControl == control && !(pending.back() == L'\r' && length && text[0] == L'\n') &&
+                  pending.size() + length <= kMaxPendingUnits);
     if (joins) {
-        if (pending.empty()) {
+        const bool first = pending.empty();
+        try {
+            run.pendingText.append(text, length);
+        } catch (...) {  // no memory for it: the call goes the usual way
+            joins = false;
+        }
+        if (joins && first) {
             run.pendingControl = control;
             run.pendingSince = GetTickCount();
         }
-        run.pendingText.append(text, length);
     }
     LeaveCriticalSection(&run.lock);
     return joins;
@@ -771,6 +776,7 @@ void WaitForWorker(RunState& run, HANDLE thread) {
             if (!run.stopping && GetTickCount() - lastLook < kLookMs) continue;
         }
         lastLook = GetTickCount();
+        run.knownPane = nullptr;  // the call just taken may have answered ActiveDoc
         FlushPendingInsert(run, kShowPendingMs);
         MSG m;
         while (PeekMessageW(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageW(&m);

@@ -13,7 +13,8 @@
 // thread, in order, so the objects touch windows only there (inserts at the
 // caret, which answer nothing, are gathered on the macro's thread and carried
 // out as one, before the next other call, a message box of the script's, the
-// macro's end, or when they have waited 100 ms); keys pressed
+// macro's end, or when they have waited 100 ms; ActiveDoc is answered there
+// while the main thread knows the active pane); keys pressed
 // meanwhile wait until the macro ends, except Esc, which stops it. A macro
 // that never ends (a loop that calls nothing of ours) is stopped by ending
 // its thread at a moment when it runs the script engine's own code, since an
@@ -51,8 +52,9 @@ class CUiObject : public syntax::IDispDynImpl {
     // A member that is called on the engine's thread (one that only waits).
     virtual bool RunsOnCaller(DISPID) const { return false; }
     // On the engine's thread, with the arguments taken: true when the call
-    // was left for the main thread to carry out with the next one (it
-    // answers nothing, and nothing fails it any more).
+    // was dealt with there without waiting for the main thread (an insert
+    // left for it to carry out before the next call, ActiveDoc answered
+    // from the pane it knows).
     virtual bool Defer(DISPID, WORD, const DISPPARAMS&, VARIANT*) { return false; }
 
    private:

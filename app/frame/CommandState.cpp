@@ -95,26 +95,15 @@ void CCommandStateTable::ApplyToToolBar(HWND toolBar, bool force) {
 
 void CCommandStateTable::ApplyToStatusBar(HWND statusBar, const std::vector<UINT>& panes, bool force) {
     if (!statusBar) return;
-    // A text set repaints the bar at once (Wine's bar updates its window
-    // after every part): the parts set without drawing, then one repaint.
-    bool held = false;
     for (size_t part = 0; part < panes.size(); ++part) {
         const auto it = states_.find(panes[part]);
         if (it == states_.end() || !it->second.hasText || !(it->second.dirty || force)) continue;
         wchar_t shown[256] = {};
         if (LOWORD(SendMessageW(statusBar, SB_GETTEXTLENGTHW, WPARAM(part), 0)) < 256) {
             SendMessageW(statusBar, SB_GETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(shown));
-            if (it->second.text == shown) continue;
-        }
-        if (!held && IsWindowVisible(statusBar)) {
-            SendMessageW(statusBar, WM_SETREDRAW, FALSE, 0);
-            held = true;
+            if (it->second.text == shown) continue;  // each set repaints
         }
         SendMessageW(statusBar, SB_SETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(it->second.text.c_str()));
-    }
-    if (held) {
-        SendMessageW(statusBar, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(statusBar, nullptr, TRUE);
     }
 }
 

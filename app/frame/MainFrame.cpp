@@ -99,7 +99,11 @@ LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
             return 0;
         }
         case MPF_RELAYOUT: Layout(); return 0;
-        case kAfterFirstPaintMessage: AfterFirstPaint(); return 0;
+        case WM_TIMER:
+            if (wp != kAfterFirstPaintTimer) break;
+            KillTimer(Window(), kAfterFirstPaintTimer);
+            AfterFirstPaint();
+            return 0;
         case MPF_UPDATE_UI: return 0;  // the idle pass after it does the work
         case WM_SETFOCUS:
             if (HWND doc = ActiveDocument()) SetFocus(doc);

@@ -135,6 +135,7 @@ class CMainFrame : public IDevEnv,
     // The message loop's pre-translation (CMessageFilter) and idle pass.
     bool PreTranslateMessage(MSG* msg) override;
     void OnIdle() override;
+    void UpdateCommandStates();  // the idle pass's work: menus, tool bar and status bar
 
     // IUpdateUI
     BOOL MORROWPAD_CALL EnableCommand(UINT id, BOOL enable, BOOL force = FALSE) override;

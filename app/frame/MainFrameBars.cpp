@@ -61,6 +61,10 @@ LRESULT CMainFrame::OnCreate() {
     GetClientRect(Window(), &client);
     createdLayout_ = {client.right, client.bottom};
     startup::Mark("layout");
+    // The states the first idle pass would give, while nothing is shown:
+    // the bars' first paint shows them, and none is painted twice.
+    UpdateCommandStates();
+    startup::Mark("command states shown");
     // In the program, what can wait follows the first paint (the first idle
     // pass posts it); a frame without a message loop (a test's) does it now.
     if (loop_)
@@ -81,8 +85,9 @@ void CMainFrame::CreateBars() {
     REBARINFO info = {};
     info.cbSize = sizeof info;
     SendMessageW(rebar_, RB_SETBARINFO, 0, reinterpret_cast<LPARAM>(&info));
+    // The font first: the buttons are then made once, in it.
+    if (HFONT font = InterfaceFont()) commandBar_.SetFont(font);
     if (menu_ && commandBar_.Create(rebar_, Window(), menu_)) {
-        if (HFONT font = InterfaceFont()) commandBar_.SetFont(font);
         const SIZE size = commandBar_.IdealSize();
         REBARBANDINFOW band = {};
         band.cbSize = sizeof band;

@@ -74,6 +74,17 @@ bool CMainFrame::TranslateKey(MSG* msg) {
 void CMainFrame::OnIdle() {
     if (!Window()) return;
     startup::Mark("idle pass");
+    UpdateCommandStates();
+    if (afterFirstPaint_) {
+        afterFirstPaint_ = false;
+        SetTimer(Window(), kAfterFirstPaintTimer, USER_TIMER_MINIMUM, nullptr);
+    } else {
+        startup::Mark("idle pass done");
+        startup::WriteMarks();  // once, after the plug-ins' pass
+    }
+}
+
+void CMainFrame::UpdateCommandStates() {
     if (HWND doc = ActiveDocument()) SendMessageW(doc, MPD_UPDATE, 0, 0);
     startup::Mark("idle: document's update");
     const std::vector<IdleListener*> idle = idleListeners_;
@@ -95,13 +106,6 @@ void CMainFrame::OnIdle() {
     states_.ApplyToStatusBar(statusBar_, statusPanes_);
     startup::Mark("idle: status bar");
     states_.ClearDirty();
-    if (afterFirstPaint_) {
-        afterFirstPaint_ = false;
-        PostMessageW(Window(), kAfterFirstPaintMessage, 0, 0);
-    } else {
-        startup::Mark("idle pass done");
-        startup::WriteMarks();  // once, after the plug-ins' pass
-    }
 }
 
 // ---------------------------------------------------------------------------

@@ -50,10 +50,11 @@ namespace {
 
 constexpr int kTabsId = 100, kStatusId = 101, kRebarId = 102, kToolBarId = 103;
 
-// Posted to the frame by its first idle pass: what a start does that can
-// wait until the window has painted (the plug-ins, the look for what
-// interrupted saves left).
-constexpr UINT kAfterFirstPaintMessage = WM_APP + 0x120;
+// The frame's timer set by its first idle pass: what a start does that can
+// wait until the window has painted and the program first waits for input
+// (the plug-ins, the look for what interrupted saves left). A timer, not a
+// posted message: it comes only once the queue has run empty.
+constexpr UINT_PTR kAfterFirstPaintTimer = 0x4D50;
 
 // Status-bar parts, left to right, by pane identifier.
 const std::vector<UINT> kStatusOrder = {0, 10, 9, 1, 2, 3, 4, 8, 7, 6, 5};

@@ -4,8 +4,11 @@
 #include <ole2.h>
 
 #include <atomic>
+#include <iterator>
 
+#include "CommandIds.h"
 #include "CommandLine.h"
+#include "Dpi.h"
 #include "MainFrame.h"
 #include "MessageLoop.h"
 #include "MessageSink.h"
@@ -113,7 +116,25 @@ void CConfigPreloaderThread::Run() {
     }
 }
 
+void CFontWarmUpThread::Run() {
+    const UniqueGdiT<HFONT> font(CreateFontIndirectW(&font_));
+    const CUniqueDc dc(CreateCompatibleDC(nullptr));
+    if (!font || !dc) return;
+    const HGDIOBJ old = SelectObject(dc.get(), font.get());
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc.get(), &metrics);
+    static const wchar_t kSample[] = L" 0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz[EOF]";
+    SIZE size = {};
+    GetTextExtentPoint32W(dc.get(), kSample, int(std::size(kSample) - 1), &size);
+    SelectObject(dc.get(), old);
+}
+
 void StartWarmUpThreads() {
+    // The document font as a new document's panes make it (at the system's resolution).
+    const int slot =
+        ID_FONT_FIRST + settings::ReadClampedInt(settings::File::Setting, L"Fonts", L"CurrentFont");
+    CThreadImpl<CFontWarmUpThread>::Launch(std::make_unique<CFontWarmUpThread>(
+        settings::ToLogFont(settings::ReadFontSlot(slot), dpi::Of(nullptr))));
     CThreadImpl<CPlugDepPreloaderThread>::Launch(
         std::make_unique<CPlugDepPreloaderThread>(settings::ProgramFolder()));
     CThreadImpl<CConfigPreloaderThread>::Launch(std::make_unique<CConfigPreloaderThread>());

@@ -41,7 +41,7 @@ HMODULE LoadEditLibrary();
 // waits for it. An exception never leaves the thread.
 template <class T>
 class CThreadImpl {
-public:
+   public:
     virtual ~CThreadImpl() = default;
     // Created suspended, then resumed. False (and the object deleted) when
     // the thread cannot be created.
@@ -56,7 +56,7 @@ public:
         return true;
     }
 
-private:
+   private:
     static DWORD WINAPI Entry(void* p) {
         T* self = static_cast<T*>(p);
         try {
@@ -75,7 +75,7 @@ private:
 // the folder is touched: loading every DLL found there would run any
 // library planted beside the executable.
 class CPlugDepPreloaderThread : public CThreadImpl<CPlugDepPreloaderThread> {
-public:
+   public:
     // The list is made by the thread that starts this one: reading the
     // settings may convert a settings file, which only the main thread does.
     explicit CPlugDepPreloaderThread(std::wstring folder)
@@ -85,7 +85,7 @@ public:
     // library named in the settings (or the default).
     const std::vector<std::wstring>& Libraries() const { return libraries_; }
 
-private:
+   private:
     static std::vector<std::wstring> ListLibraries(const std::wstring& folder);
     std::wstring folder_;
     std::vector<std::wstring> libraries_;
@@ -94,8 +94,21 @@ private:
 // Opens and closes setting.ini, history.ini, key.ini and tools.ini so that
 // they are in the system cache; missing files are skipped.
 class CConfigPreloaderThread : public CThreadImpl<CConfigPreloaderThread> {
-public:
+   public:
     void Run();
+};
+
+// Loads the editor font's face and the metrics of its first characters
+// while the main thread makes the frame, so that a document's first paint
+// finds them in the system's font cache. The font is described by the thread
+// that starts this one (from the settings).
+class CFontWarmUpThread : public CThreadImpl<CFontWarmUpThread> {
+   public:
+    explicit CFontWarmUpThread(const LOGFONTW& font) : font_(font) {}
+    void Run();
+
+   private:
+    LOGFONTW font_;
 };
 
 void StartWarmUpThreads();

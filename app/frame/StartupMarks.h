@@ -15,7 +15,7 @@ struct MarkTable {
         const char* name;
         LARGE_INTEGER at;
     };
-    Entry entries[48];
+    Entry entries[96];
     int count = 0;
     bool written = false;
 };

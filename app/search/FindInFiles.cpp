@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <emmintrin.h>
 #include <exception>
 #include <new>
 #include <vector>
@@ -400,6 +401,36 @@ bool LineFree(const std::wstring& p) {
     return true;
 }
 
+// The line ends among bytes [from, to) of n (LF, CR LF, or CR alone; one
+// that straddles `to` counts where its CR is), and where the line after the
+// last of them starts. Sixteen bytes at a time where they hold no CR.
+int CountLines(const uint8_t* data, size_t from, size_t to, size_t n, size_t* lineStart) {
+    const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+    int lines = 0;
+    for (size_t k = from; k < to;) {
+        if (k + 16 <= to) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + k));
+            if (!_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr))) {
+                const unsigned lfs = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
+                if (lfs) {
+                    lines += __builtin_popcount(lfs);
+                    *lineStart = k + size_t(32 - __builtin_clz(lfs));
+                }
+                k += 16;
+                continue;
+            }
+        }
+        for (const size_t end = std::min(to, k + 16); k < end; ++k) {
+            const uint8_t b = data[k];
+            if (b == '\n' || (b == '\r' && !(k + 1 < n && data[k + 1] == '\n'))) {
+                ++lines;
+                *lineStart = k + 1;
+            }
+        }
+    }
+    return lines;
+}
+
 struct LineRef {
     int number;
     size_t offset;  // in the block
@@ -573,13 +604,7 @@ void CGreper::SearchFile(const std::wstring& path, const uint8_t* data, size_t n
                 const size_t windowEnd = std::min(n, scan + kWindow);
                 const size_t c = NextCandidate(data, scan, windowEnd, n);
                 const size_t stop = std::min(c, windowEnd);
-                for (size_t k = scan; k < stop; ++k) {
-                    const uint8_t b = data[k];
-                    if (b == '\n' || (b == '\r' && !(k + 1 < n && data[k + 1] == '\n'))) {
-                        ++lineNo;
-                        lineStart = k + 1;
-                    }
-                }
+                lineNo += CountLines(data, scan, stop, n, &lineStart);
                 if (c < windowEnd) {
                     found = true;
                     break;
@@ -686,29 +711,38 @@ size_t CGreper::NextCandidate(const uint8_t* b, size_t from, size_t to, size_t n
     const size_t pn = p.size();
     if (n < pn) return to;
     const size_t last = std::min(to, n - pn + 1);  // starts before it
-    const uint8_t first = uint8_t(p[0]);
-    if (options_.matchCase) {
-        for (size_t s = from; s < last; ++s) {
-            const void* hit = std::memchr(b + s, first, last - s);
-            if (!hit) return to;
-            s = size_t(static_cast<const uint8_t*>(hit) - b);
-            if (std::memcmp(b + s, p.data(), pn) == 0) return s;
-        }
-        return to;
-    }
-    // The pattern is in lower case: a letter's upper case differs in 0x20.
-    const uint8_t mask = (first >= 'a' && first <= 'z') ? 0x20 : 0;
-    for (size_t s = from; s < last; ++s) {
-        if (uint8_t(b[s] | mask) != first) continue;
-        size_t k = 1;
-        while (k < pn) {
+    // The pattern is in lower case when case is ignored: a letter's upper
+    // case differs in 0x20, which an OR takes away.
+    const bool fold = !options_.matchCase;
+    auto foldMask = [fold](uint8_t c) -> uint8_t { return fold && c >= 'a' && c <= 'z' ? 0x20 : 0; };
+    const uint8_t first = uint8_t(p[0]), final = uint8_t(p[pn - 1]);
+    const uint8_t firstMask = foldMask(first), finalMask = foldMask(final);
+    auto matches = [&](size_t s) {
+        for (size_t k = 0; k < pn; ++k) {
             uint8_t c = b[s + k];
-            if (c >= 'A' && c <= 'Z') c += 32;
-            if (c != uint8_t(p[k])) break;
-            ++k;
+            if (fold && c >= 'A' && c <= 'Z') c += 32;
+            if (c != uint8_t(p[k])) return false;
         }
-        if (k == pn) return s;
+        return true;
+    };
+    // Sixteen starts at a time, by the pattern's first and last units (the
+    // last load ends before n: s + 15 + pn - 1 < last + pn - 1 <= n).
+    const __m128i vFirst = _mm_set1_epi8(char(first)), vFinal = _mm_set1_epi8(char(final));
+    const __m128i mFirst = _mm_set1_epi8(char(firstMask)), mFinal = _mm_set1_epi8(char(finalMask));
+    size_t s = from;
+    for (; s + 16 <= last; s += 16) {
+        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + s)), mFirst);
+        const __m128i z =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + s + pn - 1)), mFinal);
+        for (unsigned bits = unsigned(
+                 _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, vFirst), _mm_cmpeq_epi8(z, vFinal))));
+             bits; bits &= bits - 1) {
+            const size_t at = s + size_t(__builtin_ctz(bits));
+            if (matches(at)) return at;
+        }
     }
+    for (; s < last; ++s)
+        if (uint8_t(b[s] | firstMask) == first && matches(s)) return s;
     return to;
 }
 

@@ -65,7 +65,8 @@ class CGreper {
     // The expression steps a search starts with (tests); each line searched
     // alone adds to them in proportion to its length.
     void SetBudget(uint64_t steps) { budgetSteps_ = steps; }
-    // The threads that read files ahead of the matching (1 to 8; benchmarks).
+    // The threads that read files ahead of the matching (1 to 8, 2 unless
+    // set; benchmarks and tests).
     void SetReaders(int readers) { readers_ = readers < 1 ? 1 : readers > 8 ? 8 : readers; }
 
     const GrepOptions& Options() const { return options_; }
@@ -85,7 +86,7 @@ class CGreper {
     int total_ = 0;
     DWORD startTick_ = 0;
     uint64_t budgetSteps_ = 50000000;
-    int readers_ = 1;
+    int readers_ = 2;
 
    private:
     void SearchFile(const std::wstring& path, const uint8_t* data, size_t n);

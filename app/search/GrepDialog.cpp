@@ -117,6 +117,7 @@ bool CGrepCallBackDialog::Start(std::unique_ptr<GrepUtil::CGreper> greper, const
     if (window_ || thread_ || !greper) return false;
     greper_ = std::move(greper);
     keepGoing_ = true;
+    progressShown_ = 0;
     finished_ = false;
     const HWND window = CreateDialogParamW(shell::ResourceModule(), MAKEINTRESOURCEW(IDD_GREP_PROGRESS),
                                            owner_, &Procedure, reinterpret_cast<LPARAM>(this));
@@ -162,6 +163,9 @@ void CGrepCallBackDialog::Flush() {
 }
 
 void CGrepCallBackDialog::Progress(const wchar_t* path, int total) {
+    const ULONGLONG now = GetTickCount64();
+    if (progressShown_ && now - progressShown_ < kProgressTicks) return;
+    progressShown_ = now;
     Flush();
     const HWND window = window_;
     if (!window) return;

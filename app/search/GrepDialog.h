@@ -91,7 +91,7 @@ class CGrepCallBackDialog : public GrepUtil::IGrepCallBack {
     // For the searcher's output: hands `text` to `append` on the interface
     // thread (synchronously); called from the worker.
     // Text is collected up to kPendingLimit units, and handed over before
-    // each progress report and at the end.
+    // each progress shown and at the end.
     void SendText(const std::wstring& text);
     static constexpr size_t kPendingLimit = 16384;
     void SetAppend(std::function<void(const std::wstring&)> append) { append_ = std::move(append); }
@@ -114,6 +114,11 @@ class CGrepCallBackDialog : public GrepUtil::IGrepCallBack {
     std::unique_ptr<CGrepThread> thread_;
     std::function<void(const std::wstring&)> append_;
     std::wstring pending_;  // worker only
+    // When the progress was last shown (worker only): it is shown at most
+    // every kProgressTicks ms, not for every file, each showing being two
+    // messages sent across threads and a repaint.
+    static constexpr ULONGLONG kProgressTicks = 50;
+    ULONGLONG progressShown_ = 0;
     std::atomic<bool> keepGoing_{true};
     std::atomic<bool> finished_{false};
 };

@@ -133,7 +133,7 @@ class FindInFiles : public ::testing::Test {
         });
         greper.victim = victim_;
         greper.act = act_;
-        greper.SetReaders(readers_);
+        if (readers_) greper.SetReaders(readers_);
         greper.Configure(options);
         Recorder own;
         r.total = greper.Run(folder.empty() ? dir_ : folder, recorder ? recorder : &own);
@@ -164,7 +164,7 @@ class FindInFiles : public ::testing::Test {
     }
 
     std::wstring dir_;
-    int readers_ = 1;      // threads reading ahead of the matching
+    int readers_ = 0;      // threads reading ahead of the matching, 0: the searcher's own number
     std::wstring victim_;  // acted on as the walk lists it
     CListedGreper::Act act_ = CListedGreper::Act::kDelete;
 };
@@ -536,7 +536,9 @@ TEST_F(FindInFiles, ResultsComeInWalkOrderWhateverTheSizesAndTheReaders) {
         int files, admitEvery;
     } folders[] = {{L"", 60, 3}, {L"a\\", 60, 3}, {L"a\\b\\", 60, 3}, {L"c\\", 400, 50}};
     for (const auto& [folder, files, admitEvery] : folders) {
-        if (!folder.empty()) ASSERT_TRUE(CreateDirectoryW((dir_ + folder).c_str(), nullptr));
+        if (!folder.empty()) {
+            ASSERT_TRUE(CreateDirectoryW((dir_ + folder).c_str(), nullptr));
+        }
         for (int i = 0; i < files; ++i, ++n) {
             const bool admitted = i % admitEvery == 0;
             const size_t size = files > 60   ? (admitted ? 5000 : 7)

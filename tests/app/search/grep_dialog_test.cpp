@@ -286,10 +286,18 @@ TEST_F(GrepUi, TheProgressDialogShowsThePathAndCountAndHoldsTheMainWindowUntilTh
     EXPECT_FALSE(IsWindowEnabled(Frame()));
     EXPECT_EQ(GetWindow(progress.Window(), GW_OWNER), Frame());
     Sleep(300);  // the worker has ended; its end waits in the queue
+    const ULONGLONG shown = GetTickCount64();
     progress.Progress(L"C:\\some\\file.txt", 7);
     EXPECT_EQ(TextOf(GetDlgItem(progress.Window(), IDC_GREP_PATH)), L"C:\\some\\file.txt");
     EXPECT_EQ(TextOf(GetDlgItem(progress.Window(), IDC_GREP_COUNT)),
               shell::FormatLanguageString(15025, {L"7"}));
+    // Shown at most every 50 ms, not for every file.
+    progress.Progress(L"C:\\some\\next.txt", 8);
+    if (GetTickCount64() - shown < 40)
+        EXPECT_EQ(TextOf(GetDlgItem(progress.Window(), IDC_GREP_PATH)), L"C:\\some\\file.txt");
+    Sleep(60);
+    progress.Progress(L"C:\\some\\later.txt", 9);
+    EXPECT_EQ(TextOf(GetDlgItem(progress.Window(), IDC_GREP_PATH)), L"C:\\some\\later.txt");
     EXPECT_EQ(calls, 0);
     EXPECT_TRUE(testing_support::PumpUntil([&] { return !progress.Running(); }));
     EXPECT_EQ(calls, 1);
