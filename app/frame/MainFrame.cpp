@@ -84,6 +84,11 @@ LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
             return 0;
         case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wp)); return 0;
         case WM_ACTIVATEAPP: OnActivateApp(wp != 0); *handled = false; return 0;
+        case MPF_CHECK_FILES: CheckFiles(reinterpret_cast<HWND>(wp)); return 0;
+        case WM_TIMER:
+            if (wp != kFileCheckTimer) break;
+            CheckFiles();
+            return 0;
         case WM_SETTINGCHANGE: scheme::OnSettingChange(lp); *handled = false; return 0;
         case WM_DPICHANGED:  // the new size; the bars and panes rescale themselves
             dpi::OnDpiChanged(Window(), wp, lp);

@@ -44,6 +44,7 @@ LRESULT CMainFrame::OnCreate() {
     ShowBar(toolBar_, settings::ReadKeyBool(settings::File::Setting, L"Setting", L"ToolBar"));
     ShowBar(statusBar_, settings::ReadKeyBool(settings::File::Setting, L"Setting", L"StatusBar"));
     keys_.Load(settings::PathOf(settings::File::Key));
+    SetTimer(Window(), kFileCheckTimer, kFileCheckMs, nullptr);
     creating_ = false;
     Layout();
     LoadPlugins();
@@ -333,6 +334,7 @@ void CMainFrame::FillCommandStates() {
 }
 
 void CMainFrame::OnDestroy() {
+    KillTimer(Window(), kFileCheckTimer);
     UnloadPlugins();
     if (inClipboardChain_) {
         ChangeClipboardChain(Window(), nextViewer_);

@@ -49,6 +49,9 @@ namespace shell {
 namespace {
 
 constexpr int kTabsId = 100, kStatusId = 101, kRebarId = 102, kToolBarId = 103;
+// The look at the documents' files (Setting/DetectChanges): how often.
+constexpr UINT_PTR kFileCheckTimer = 1;
+constexpr UINT kFileCheckMs = 400;
 
 // Status-bar parts, left to right, by pane identifier.
 const std::vector<UINT> kStatusOrder = {0, 10, 9, 1, 2, 3, 4, 8, 7, 6, 5};
