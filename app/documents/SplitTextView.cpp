@@ -446,6 +446,7 @@ bool CSplitTextView::Open(const wchar_t* path, const OpenRequest* request) {
     SetWindowTextW(Window(), full.c_str());
     hasFile_ = true;
     keptOver_ = false;
+    saveAsOnly_ = false;
     RememberDisk();
     // Read again under the same name, it keeps the syntax the user chose.
     ChooseSyntax(full, before);
@@ -502,6 +503,9 @@ void CSplitTextView::CheckFile(bool mayAsk) {
                                                 : IDS_FILE_CHANGED_MODIFIED);
     if (answer == IDYES && Reload()) return;
     KeepOver();
+    // Its lines not yet read would come from the other program's bytes: a
+    // save asks for a name rather than write them over that file.
+    if (rewritten) saveAsOnly_ = true;
 }
 
 // The document stays as it is over a change of its file: it now differs
@@ -735,7 +739,7 @@ int CSplitTextView::Save() {
     const auto* path = reinterpret_cast<const wchar_t*>(SendMessageW(focus_, MPM_GETFILENAME, 0, 0));
     const std::wstring file = path ? path : L"";
     // A file gone from its name is written back there.
-    if (!hasFile_ || file.empty() || (!FileExists(file) && !missing_)) return SaveAs();
+    if (!hasFile_ || file.empty() || (!FileExists(file) && !missing_) || saveAsOnly_) return SaveAs();
     if (!SaveTo(file, OwnFormat())) return IDNO;
     saved_ = true;
     RememberDisk();  // what it wrote is no change from outside
@@ -761,6 +765,7 @@ int CSplitTextView::SaveAs() {
     saved_ = true;
     RememberDisk();
     keptOver_ = false;
+    saveAsOnly_ = false;
     ChooseSyntax(path, oldPath);
     // A temporary document saved over its own file keeps it; saved elsewhere,
     // its temporary file still goes when the window does.

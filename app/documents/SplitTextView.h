@@ -158,6 +158,7 @@ private:
     bool missing_ = false;
     bool inPlace_ = false;
     bool keptOver_ = false;
+    bool saveAsOnly_ = false;  // kept over a rewrite in place: Save asks for a name
     bool asking_ = false;
 };
 

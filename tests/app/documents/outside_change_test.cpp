@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <iostream>
 #include <string>
 
 #include "ChildProcess.h"
@@ -84,6 +85,25 @@ const bool g_child = [] {
     ExitProcess(RunChildAction(rest.substr(0, space), rest.substr(open + 1, close - open - 1)));
     return true;
 }();
+
+// The Unix name of a file of drive Z: ("Z:\\tmp\\a" is "/tmp/a"), else of the
+// prefix's drive C: as Wine lays it out.
+std::wstring UnixName(const std::wstring& path) {
+    wchar_t buffer[MAX_PATH] = {};
+    GetFullPathNameW(path.c_str(), MAX_PATH, buffer, nullptr);
+    std::wstring full = buffer;
+    std::wstring out;
+    if (full.size() > 2 && (full[0] == L'Z' || full[0] == L'z')) {
+        out = full.substr(2);
+    } else {
+        char* prefix = getenv("WINEPREFIX");
+        const std::string p = prefix ? prefix : "";
+        out = std::wstring(p.begin(), p.end()) + L"/drive_c" + full.substr(2);
+    }
+    for (wchar_t& ch : out)
+        if (ch == L'\\') ch = L'/';
+    return out;
+}
 
 // The old text: "old 0".."old 29".
 std::string OldText() {
@@ -302,6 +322,56 @@ TEST_F(OutsideChanges, ReplacingAnInPlaceDocumentsFile) {
     DeleteFileW((path_ + L".new").c_str());
     frame_.reset();
     DeleteFileW((path_ + L".old").c_str());
+}
+
+// A Unix process ignores the sharing and rewrites the file an in-place
+// document reads from: cut to nothing (`truncate -s 0`) or written over with
+// longer text (`cp`). Without changes of its own the document reads the file
+// again; with them it says that lines not yet read may now show the other
+// program's text or none, and kept, Save asks for a name: the file stays as
+// the other program wrote it.
+TEST_F(OutsideChanges, AUnixProcessRewritingAnInPlaceFile) {
+    const std::wstring longer = File(L"longer.txt", NewText() + NewText());
+    const struct {
+        const wchar_t* command;
+        bool cut;  // else written over with the longer text
+        bool typed;
+        LRESULT lines;
+    } kCases[] = {{L"/usr/bin/truncate -s 0 \"", true, false, 1},
+                  {L"/usr/bin/truncate -s 0 \"", true, true, 31},
+                  {L"/usr/bin/cp \"*\" \"", false, false, 81},
+                  {L"/usr/bin/cp \"*\" \"", false, true, 31}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(testing::Message() << c.command << c.typed);
+        const HWND pane = OpenOld(L"u.txt", true);
+        ASSERT_NE(pane, nullptr);
+        if (c.typed) Type(pane, L"typed ");
+        Answers() = {IDNO};
+        std::wstring line = c.command;
+        if (const size_t star = line.find(L'*'); star != std::wstring::npos)
+            line.replace(star, 1, UnixName(longer));
+        line += UnixName(path_) + L"\"";
+        STARTUPINFOW si = {sizeof si};
+        PROCESS_INFORMATION pi = {};
+        ASSERT_TRUE(
+            CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        WaitForSingleObject(pi.hProcess, 10000);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        // The wait may end as the Unix program starts: its work shows in the file.
+        const std::string written = c.cut ? "" : NewText() + NewText();
+        for (int i = 0; i < 100 && ReadFileText(path_) != written; ++i) Sleep(50);
+        ASSERT_EQ(ReadFileText(path_), written);
+        Watch(1200);
+        EXPECT_EQ(Shown(), c.typed ? Asked(IDS_FILE_REWRITTEN) : L"");
+        EXPECT_EQ(SendMessageW(pane, MPM_GETLINECOUNT, 0, 0), c.lines);
+        g_saveDialogs = 0;
+        Command(ID_FILE_SAVE);
+        EXPECT_EQ(g_saveDialogs, c.typed ? 1 : 0);
+        if (c.typed) EXPECT_EQ(ReadFileText(path_), written);
+        frame_.reset();
+        Messages().clear();
+    }
 }
 
 // What the editor saved itself is no change from outside: nothing asked,
