@@ -628,8 +628,9 @@ void CSplitTextView::Update() {
     }
     UpdateTab();
     if (CTextView* pane = CTextView::FromWindow(focus_)) pane->Update();
-    // Kept over a change on the disk, the text differs from the file.
-    if (ui_ && keptOver_) ui_->EnableCommand(ID_FILE_SAVE, TRUE);
+    // Kept over a change on the disk, or its file gone, the text differs
+    // from the file: Save writes it.
+    if (ui_ && (keptOver_ || missing_)) ui_->EnableCommand(ID_FILE_SAVE, TRUE);
 }
 
 // The tab's title and state mark.

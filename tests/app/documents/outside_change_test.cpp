@@ -243,6 +243,21 @@ TEST_F(OutsideChanges, AskingWaitsForTheFrameToBeActive) {
     EXPECT_EQ(Line(pane, 0), L"typed old 0");
 }
 
+// Tools > Options > File "Notice files changed by other programs" unticked:
+// nothing is read again, asked or marked.
+TEST_F(OutsideChanges, NothingIsNoticedWhenTheSettingIsOff) {
+    settings::WriteBool(settings::File::Setting, L"Setting", L"DetectChanges", false);
+    const HWND pane = OpenOld(L"n.txt", false);
+    ASSERT_NE(pane, nullptr);
+    ASSERT_EQ(Child(L"write"), 0u);
+    Watch(1000);
+    ASSERT_EQ(Child(L"delete"), 0u);
+    Watch(1000);
+    EXPECT_EQ(Line(pane, 0), L"old 0");
+    EXPECT_EQ(TabText(int(frame_->ActiveIndex())), L"n.txt");
+    EXPECT_EQ(Shown(), L"");
+}
+
 // Gone from its name (deleted, or moved away from under an in-place
 // document): the tab says so, the text stays, Save writes it back.
 TEST_F(OutsideChanges, AFileGoneKeepsTheTextMarksTheTabAndSaveWritesItBack) {
@@ -258,6 +273,8 @@ TEST_F(OutsideChanges, AFileGoneKeepsTheTextMarksTheTabAndSaveWritesItBack) {
         Watch(1000);
         EXPECT_EQ(TabText(int(frame_->ActiveIndex())), L"d.txt " + shell::LanguageString(IDS_TAB_DELETED));
         EXPECT_TRUE(View()->FileMissing());
+        SendMessageW(frame_->ActiveDocument(), MPD_UPDATE, 0, 0);
+        EXPECT_TRUE(frame_->CommandStates().Find(ID_FILE_SAVE)->enabled);
         EXPECT_EQ(Line(pane, 29), L"old 29");
         Command(ID_FILE_SAVE);
         EXPECT_EQ(g_saveDialogs, 0);
