@@ -33,6 +33,7 @@
 #define ID_CLOSE_DOCUMENT 1206
 #define ID_WINDOW_LIST 1207
 #define ID_SYNC_SCROLL 1208
+#define ID_FILE_RELOAD 1209  // read the document's file again (asks first when the document has changes)
 #define ID_OPTIONS_GENERAL 1230
 #define ID_NEW_FROM_TEMPLATE 1231
 #define ID_OPTIONS_FILE_TYPES 1321
@@ -114,7 +115,7 @@
 #define IDM_TAB_POPUP 314
 
 #define MENU_FILE 0
-#define MENU_FILE_RECENT_ITEM 7
+#define MENU_FILE_RECENT_ITEM 8
 #define MENU_TOOLS 5
 #define MENU_MACRO 6
 #define MENU_PLUGINS 7

@@ -42,6 +42,8 @@
 #define IDC_FILE_ENCODING 1111   // drop-down list: code page of new documents
 #define IDC_FILE_EXCLUSIVE 1112  // check: Setting/ExclusiveMode
 #define IDC_FILE_AUTOWRAP 1113   // number: Setting/AutoWrapMax
+#define IDC_FILE_DETECT 1114     // check: Setting/DetectChanges
+#define IDC_FILE_RELOAD 1115     // check: Setting/ReloadUnmodified
 
 #define IDD_OPT_FILE_TYPE 402
 #define IDC_TYPE_LIST 1120  // list box of syntax.ini entries
@@ -209,6 +211,13 @@
 // Typing into a read-only document: why nothing happened.
 #define IDS_DOCUMENT_READ_ONLY 15174
 #define IDS_TAB_READ_ONLY 15178  // after a read-only document's name in its tab
+// A document's file changed by another program: %s the file. Asked with
+// Yes (reload) and No (keep the document as it is, marked modified).
+#define IDS_FILE_CHANGED 15183           // the document has no changes of its own
+#define IDS_FILE_CHANGED_MODIFIED 15184  // the document has changes of its own
+#define IDS_FILE_REWRITTEN 15185         // rewritten in place while the document still read from it
+#define IDS_RELOAD_MODIFIED 15186        // File > Reload of a document with changes
+#define IDS_TAB_DELETED 15187            // after the name of a document whose file is gone
 // A search that passed the end (the start) of the document and went on
 // from the other end.
 #define IDS_SEARCH_WRAPPED_TOP 15175

@@ -83,6 +83,10 @@
 // A pane chose a syntax by name (wParam; null or empty: none) for the whole
 // document: the lexer, its definition's tab size and the folding method.
 #define MPD_SET_SYNTAX (WM_USER + 1208)
+// Compare the document's file with what the document last read or wrote,
+// and act on a change that has settled: 1 when the document may ask (it is
+// the active one of the active frame), 0 -> 0.
+#define MPD_CHECK_FILE (WM_USER + 1209)
 
 // Status-bar panes, left to right: message, syntax, tabs, line, column,
 // character, line count, byte-order mark, line ends, insert mode, code page.
@@ -90,6 +94,9 @@
 
 // Sent by the docking window when its panes changed: the frame relays out.
 #define MPF_RELAYOUT (WM_USER + 1211)
+// Posted when the frame is activated or a document shown: the documents (or
+// the one in wParam) compare their files with the disk.
+#define MPF_CHECK_FILES (WM_USER + 1219)
 
 // The product's pages (commands 2003 and 2004).
 #define MORROWPAD_DOWNLOAD_URL L"https://morrowpad.org/download"

@@ -53,6 +53,10 @@ constexpr KeyInfo kKeys[] = {
     Int(S, L"Setting", L"AutoDetectBuffer", 4, 4, 4096),  // kilobytes
     Int(S, L"Setting", L"AutoWrapMax", 0),
     Bool(S, L"Setting", L"ExclusiveMode", true),
+    // Files changed by other programs: looked for, and a document without
+    // changes of its own read again without asking.
+    Bool(S, L"Setting", L"DetectChanges", true),
+    Bool(S, L"Setting", L"ReloadUnmodified", true),
     // The script engine: the system's when it can be created, else our own;
     // 1 always our own. Anything else reads as 0.
     Int(S, L"Setting", L"ScriptEngine", 0, 0, 1, 0, 0),

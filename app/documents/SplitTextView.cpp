@@ -29,6 +29,10 @@ using shell::FileNamePart;
 constexpr wchar_t kClassName[] = L"MorrowpadDocument";
 constexpr wchar_t kViewProperty[] = L"DocumentView";
 constexpr UINT_PTR kFocusTracer = 1;
+// How long a file's stamp must stay the same before a change is acted on:
+// a file written in many steps (a log appended to) is read or asked about
+// once it has settled, not at every step.
+constexpr uint64_t kQuietMs = 500;
 
 int g_untitled = 0;  // untitled windows made in this run (main thread only)
 // The object whose window is being created, until its first message: a
@@ -118,6 +122,37 @@ bool FileExists(const std::wstring& path) {
 
 }  // namespace
 
+DiskStamp StampOf(const std::wstring& path) {
+    DiskStamp stamp;
+    // No access to the contents: this opens also a file another process
+    // holds open without sharing it.
+    shell::CUniqueHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (file && GetFileInformationByHandle(file.get(), &info) &&
+        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        stamp.exists = true;
+        stamp.volume = info.dwVolumeSerialNumber;
+        stamp.index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        stamp.size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+        stamp.written =
+            (uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
+        return stamp;
+    }
+    // A file that exists but cannot be opened at all (a delete pending):
+    // there, with what its attributes tell.
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
+        !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        stamp.exists = true;
+        stamp.size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        stamp.written =
+            (uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    }
+    return stamp;
+}
+
 IView* ViewOf(HWND window) {
     if (!window) return nullptr;
     return static_cast<IView*>(GetPropW(window, kViewProperty));
@@ -158,7 +193,9 @@ int CSplitTextView::GetCaption(wchar_t* buffer, int size) {
     return GetWindowTextW(Window(), buffer, size);
 }
 
-BOOL CSplitTextView::IsModified() { return focus_ && SendMessageW(focus_, MPM_ISMODIFIED, 0, 0) == 1; }
+BOOL CSplitTextView::IsModified() {
+    return focus_ && (keptOver_ || SendMessageW(focus_, MPM_ISMODIFIED, 0, 0) == 1);
+}
 
 std::wstring CSplitTextView::Caption() const {
     const int n = GetWindowTextLengthW(Window());
@@ -224,6 +261,7 @@ LRESULT CSplitTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case MPD_OPEN:
             return Open(reinterpret_cast<const wchar_t*>(wp), reinterpret_cast<const OpenRequest*>(lp)) ? 1 : 0;
         case MPD_UPDATE: Update(); return 0;
+        case MPD_CHECK_FILE: CheckFile(wp == 1); return 0;
         case MPD_APPLY_FONT: ApplyFont(); return 0;
         case WM_DPICHANGED_AFTERPARENT:  // another monitor: the font and the panes' margins at its resolution
             ApplyFont();
@@ -370,6 +408,7 @@ void CSplitTextView::SetSynchronised(bool on) {
 
 bool CSplitTextView::Open(const wchar_t* path, const OpenRequest* request) {
     if (!path || !*path || !focus_) return false;
+    const std::wstring before = hasFile_ ? Caption() : std::wstring();
     const OpenRequest req = request ? *request : OpenRequest{};
     std::vector<uint8_t> sample;
     const int kilobytes = settings::ReadClampedInt(settings::File::Setting, L"Setting", L"AutoDetectBuffer");
@@ -396,6 +435,7 @@ bool CSplitTextView::Open(const wchar_t* path, const OpenRequest* request) {
         return false;
     }
     openedPath_ = full;
+    inPlace_ = exclusive;
     const DWORD attributes = GetFileAttributesW(full.c_str());
     if (req.readOnly == 1 || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)))
         SendMessageW(focus_, MPM_READONLY, 1, 0);
@@ -405,8 +445,115 @@ bool CSplitTextView::Open(const wchar_t* path, const OpenRequest* request) {
         SendMessageW(focus_, MPM_TOGGLEWRAP, 0, 0);
     SetWindowTextW(Window(), full.c_str());
     hasFile_ = true;
-    ChooseSyntax(full, std::wstring());
+    keptOver_ = false;
+    saveAsOnly_ = false;
+    RememberDisk();
+    // Read again under the same name, it keeps the syntax the user chose.
+    ChooseSyntax(full, before);
     return true;
+}
+
+void CSplitTextView::RememberDisk() {
+    known_ = hasFile_ ? StampOf(Caption()) : DiskStamp{};
+    seen_ = known_;
+    seenAt_ = GetTickCount64();
+    missing_ = false;
+}
+
+void CSplitTextView::CheckFile(bool mayAsk) {
+    if (!hasFile_ || viewType_ != 0 || asking_ || !focus_) return;
+    const DiskStamp now = StampOf(Caption());
+    const uint64_t tick = GetTickCount64();
+    if (!(now == seen_)) {
+        seen_ = now;
+        seenAt_ = tick;
+    }
+    if (now == known_) {  // as it was (also back after it was gone)
+        if (missing_) {
+            missing_ = false;
+            UpdateTab();
+        }
+        return;
+    }
+    if (tick - seenAt_ < kQuietMs) return;  // still changing
+    if (!now.exists) {
+        if (!missing_) {
+            missing_ = true;
+            UpdateTab();
+        }
+        return;
+    }
+    // Another file under the name, or the same one rewritten. Rewritten in
+    // place, a document that reads its lines from it may show the other
+    // program's bytes for lines not yet read.
+    const bool rewritten = inPlace_ && !missing_ && now.SameFile(known_);
+    // A file another program still holds open for writing is waited for.
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE | (inPlace_ ? 0 : FILE_SHARE_WRITE);
+    if (!shell::CUniqueHandle(
+            CreateFileW(Caption().c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr)))
+        return;
+    const bool modified = IsModified();
+    if (!modified && settings::ReadKeyBool(settings::File::Setting, L"Setting", L"ReloadUnmodified")) {
+        if (!Reload()) KeepOver();  // said once; not tried again until the file changes again
+        return;
+    }
+    if (!mayAsk) return;  // asked when it is shown
+    const int answer = AskAboutFile(!modified   ? IDS_FILE_CHANGED
+                                    : rewritten ? IDS_FILE_REWRITTEN
+                                                : IDS_FILE_CHANGED_MODIFIED);
+    if (answer == IDYES && Reload()) return;
+    KeepOver();
+    // Its lines not yet read would come from the other program's bytes: a
+    // save asks for a name rather than write them over that file.
+    if (rewritten) saveAsOnly_ = true;
+}
+
+// The document stays as it is over a change of its file: it now differs
+// from the file it names, and is asked about again only when the file
+// changes again.
+void CSplitTextView::KeepOver() {
+    known_ = StampOf(Caption());
+    seen_ = known_;
+    missing_ = !known_.exists;
+    keptOver_ = true;
+    UpdateTab();
+}
+
+int CSplitTextView::AskAboutFile(UINT stringId) {
+    const std::wstring text = shell::FormatLanguageString(stringId, {Caption()});
+    const UINT type = MB_YESNO | MB_ICONWARNING;
+    asking_ = true;
+    const int answer = env_ ? env_->MessageBox(text.c_str(), type, nullptr, frame_)
+                            : shell::ShowMessage(frame_, text.c_str(), type);
+    asking_ = false;
+    return answer;
+}
+
+bool CSplitTextView::Reload() {
+    if (!hasFile_ || !focus_) return false;
+    Position caret = {};
+    SendMessageW(focus_, MPM_GETCARETPOS, reinterpret_cast<WPARAM>(&caret), 0);
+    const LRESULT top = SendMessageW(focus_, MPM_FIRSTVISIBLE, WPARAM(-1), 0);
+    OpenRequest again;
+    again.codePage = int(SendMessageW(focus_, MPM_GETCODEPAGE, 0, 0));
+    again.readOnly = SendMessageW(focus_, MPM_READONLY, 2, 0) == 1 ? 1 : 0;
+    again.internalFile = inPlace_ ? 1 : 0;
+    const std::wstring path = Caption();
+    if (!Open(path.c_str(), &again)) return false;
+    SendMessageW(focus_, MPM_EMPTYUNDO, 0, 0);
+    const LRESULT lines = SendMessageW(focus_, MPM_GETLINECOUNT, 0, 0);
+    if (caret.line >= lines) caret = Position{int(lines) - 1, 0};
+    SendMessageW(focus_, MPM_SETCARET, reinterpret_cast<WPARAM>(&caret), 0);
+    if (top >= 0) SendMessageW(focus_, MPM_FIRSTVISIBLE, WPARAM(std::min<LRESULT>(top, lines - 1)), 0);
+    UpdateTab();
+    return true;
+}
+
+// File > Reload: a document with changes asks first.
+void CSplitTextView::ReloadCommand() {
+    if (!hasFile_ || viewType_ != 0 || asking_) return;
+    if (IsModified() && AskAboutFile(IDS_RELOAD_MODIFIED) != IDYES) return;
+    Reload();
 }
 
 namespace {
@@ -475,8 +622,20 @@ void CSplitTextView::Update() {
         ui_->EnableCommand(ID_SPLIT_STACKED, TRUE);
         ui_->EnableCommand(ID_SYNC_SCROLL, splitter_ != nullptr);
         ui_->CheckCommand(ID_SYNC_SCROLL, synchronised_ ? 1 : 0);
-        for (UINT id = ID_FONT_FIRST; id <= ID_FONT_LAST; ++id) ui_->CheckCommand(id, id == UINT(fontCommand_));
+        for (UINT id = ID_FONT_FIRST; id <= ID_FONT_LAST; ++id)
+            ui_->CheckCommand(id, id == UINT(fontCommand_));
+        ui_->EnableCommand(ID_FILE_RELOAD, hasFile_ && viewType_ == 0);
     }
+    UpdateTab();
+    if (CTextView* pane = CTextView::FromWindow(focus_)) pane->Update();
+    // Kept over a change on the disk, or its file gone, the text differs
+    // from the file: Save writes it.
+    if (ui_ && (keptOver_ || missing_)) ui_->EnableCommand(ID_FILE_SAVE, TRUE);
+}
+
+// The tab's title and state mark.
+void CSplitTextView::UpdateTab() {
+    if (!focus_) return;
     const bool modified = IsModified();
     const bool readOnly = SendMessageW(focus_, MPM_READONLY, 2, 0) == 1;
     const int state = modified ? 1 : readOnly ? 3 : saved_ ? 2 : 0;
@@ -485,13 +644,13 @@ void CSplitTextView::Update() {
     if (modified) title += L" *";
     // A read-only document says so where it is chosen, as its edits do.
     if (readOnly) title += L" " + shell::LanguageString(IDS_TAB_READ_ONLY);
+    if (missing_) title += L" " + shell::LanguageString(IDS_TAB_DELETED);
     if (state != lastTabState_ || title != lastTabTitle_) {
         lastTabState_ = state;
         lastTabTitle_ = title;
         const DocumentTab tab = {state, lastTabTitle_.c_str()};
         SendMessageW(frame_, MPF_SET_TAB, reinterpret_cast<WPARAM>(Window()), reinterpret_cast<LPARAM>(&tab));
     }
-    if (CTextView* pane = CTextView::FromWindow(focus_)) pane->Update();
 }
 
 LRESULT CSplitTextView::OnCommand(WPARAM wp, LPARAM lp) {
@@ -503,6 +662,7 @@ LRESULT CSplitTextView::OnCommand(WPARAM wp, LPARAM lp) {
         case ID_FILE_CLOSE: return AskToClose();
         case ID_FILE_SAVE: return Save();
         case ID_FILE_SAVE_AS: return SaveAs();
+        case ID_FILE_RELOAD: ReloadCommand(); return 0;
         case ID_SPLIT_SIDE: Split(CSplitter::Orientation::SideBySide); return 0;
         case ID_SPLIT_STACKED: Split(CSplitter::Orientation::Stacked); return 0;
         case ID_SYNC_SCROLL:
@@ -579,9 +739,13 @@ int CSplitTextView::Save() {
     if (viewType_ != 0 && !saved_) return SaveAs();
     const auto* path = reinterpret_cast<const wchar_t*>(SendMessageW(focus_, MPM_GETFILENAME, 0, 0));
     const std::wstring file = path ? path : L"";
-    if (!hasFile_ || file.empty() || !FileExists(file)) return SaveAs();
+    // A file gone from its name is written back there.
+    if (!hasFile_ || file.empty() || (!FileExists(file) && !missing_) || saveAsOnly_) return SaveAs();
     if (!SaveTo(file, OwnFormat())) return IDNO;
     saved_ = true;
+    RememberDisk();  // what it wrote is no change from outside
+    keptOver_ = false;
+    UpdateTab();
     return IDYES;
 }
 
@@ -600,6 +764,9 @@ int CSplitTextView::SaveAs() {
     SetWindowTextW(Window(), path.c_str());
     hasFile_ = true;
     saved_ = true;
+    RememberDisk();
+    keptOver_ = false;
+    saveAsOnly_ = false;
     ChooseSyntax(path, oldPath);
     // A temporary document saved over its own file keeps it; saved elsewhere,
     // its temporary file still goes when the window does.

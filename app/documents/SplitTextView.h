@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,23 @@
 namespace documents {
 
 class CTextView;
+
+// What a document knows of its file on the disk: whether it is there, which
+// file it is (volume and file index), its size and last write.
+struct DiskStamp {
+    bool exists = false;
+    DWORD volume = 0;
+    uint64_t index = 0;
+    uint64_t size = 0;
+    uint64_t written = 0;
+    bool operator==(const DiskStamp&) const = default;
+    bool SameFile(const DiskStamp& o) const {
+        return exists && o.exists && volume == o.volume && index == o.index;
+    }
+};
+// The stamp of `path` now, read without opening its contents (so also while
+// another process holds it open).
+DiskStamp StampOf(const std::wstring& path);
 
 // The window implementation of a split view: a content window (a pane or a
 // splitter) that always fills the client area.
@@ -53,6 +71,9 @@ public:
     bool IsSplitSideBySide() const;
     bool IsSynchronised() const { return synchronised_; }
     bool HasFileName() const { return hasFile_; }
+    // The document's file is gone from its name (deleted or renamed away);
+    // the text stays, and Save writes it back.
+    bool FileMissing() const { return missing_; }
     void* Document() const { return document_; }
 
     // IView
@@ -75,6 +96,19 @@ private:
     void Update();
     LRESULT OnCommand(WPARAM wp, LPARAM lp);
     int AskToClose();
+    // Files changed by other programs (MPD_CHECK_FILE): the stamp now is
+    // compared with the one of the last load or save. A change acted on has
+    // settled (the stamp stayed the same for kQuietMs). Without changes of
+    // its own the document is read again (or, by the setting, asked); with
+    // them it asks, only when `mayAsk` and never twice at once.
+    void CheckFile(bool mayAsk);
+    int AskAboutFile(UINT stringId);
+    void KeepOver();
+    // Reads the file again, keeping the caret and the first visible line.
+    bool Reload();
+    void ReloadCommand();
+    void RememberDisk();
+    void UpdateTab();
     int Save();
     int SaveAs();
     void NewFromTemplate(const TemplateEntry* entry);
@@ -114,6 +148,18 @@ private:
     shell::UniqueGdiT<HFONT> font_;
     std::wstring lastTabTitle_;
     int lastTabState_ = -1;
+    // The file on the disk: as last loaded or saved, as last seen and since
+    // when, whether it is gone, whether the document read it in place, and
+    // a change the user chose to keep the document over (it counts as
+    // modified until saved or read again).
+    DiskStamp known_;
+    DiskStamp seen_;
+    uint64_t seenAt_ = 0;
+    bool missing_ = false;
+    bool inPlace_ = false;
+    bool keptOver_ = false;
+    bool saveAsOnly_ = false;  // kept over a rewrite in place: Save asks for a name
+    bool asking_ = false;
 };
 
 }  // namespace documents

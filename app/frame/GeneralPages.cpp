@@ -104,6 +104,8 @@ void CFilePage::OnInit() {
         }
     }
     Check(IDC_FILE_EXCLUSIVE, settings::ReadKeyBool(File::Setting, L"Setting", L"ExclusiveMode"));
+    Check(IDC_FILE_DETECT, settings::ReadKeyBool(File::Setting, L"Setting", L"DetectChanges"));
+    Check(IDC_FILE_RELOAD, settings::ReadKeyBool(File::Setting, L"Setting", L"ReloadUnmodified"));
     SetText(IDC_FILE_AUTOWRAP,
             std::to_wstring(settings::ReadClampedInt(File::Setting, L"Setting", L"AutoWrapMax")));
 }
@@ -122,6 +124,8 @@ bool CFilePage::Apply() {
     if (encoding >= 0)
         settings::WriteClampedInt(File::Setting, L"Setting", L"DefaultEncoding", int(encoding));
     settings::WriteBool(File::Setting, L"Setting", L"ExclusiveMode", Checked(IDC_FILE_EXCLUSIVE));
+    settings::WriteBool(File::Setting, L"Setting", L"DetectChanges", Checked(IDC_FILE_DETECT));
+    settings::WriteBool(File::Setting, L"Setting", L"ReloadUnmodified", Checked(IDC_FILE_RELOAD));
     settings::WriteClampedInt(File::Setting, L"Setting", L"AutoWrapMax", wrap);
     ClearChanged();
     return true;

@@ -100,6 +100,10 @@ LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
         }
         case MPF_RELAYOUT: Layout(); return 0;
         case WM_TIMER:
+            if (wp == kFileCheckTimer) {
+                CheckFiles();
+                return 0;
+            }
             if (wp != kAfterFirstPaintTimer) break;
             KillTimer(Window(), kAfterFirstPaintTimer);
             AfterFirstPaint();
@@ -113,6 +117,7 @@ LRESULT CMainFrame::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
             OnActivateApp(wp != 0);
             *handled = false;
             return 0;
+        case MPF_CHECK_FILES: CheckFiles(reinterpret_cast<HWND>(wp)); return 0;
         case WM_SETTINGCHANGE:
             scheme::OnSettingChange(lp);
             *handled = false;

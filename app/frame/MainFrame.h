@@ -174,6 +174,10 @@ class CMainFrame : public IDevEnv,
     void OnDropFiles(HDROP drop);
     void OnClose();
     void OnActivateApp(bool active);
+    // Files changed by other programs: every document compares its file,
+    // the active one of the active frame may ask (one at a time; none while
+    // a modal window is up). `only` limits it to one document.
+    void CheckFiles(HWND only = nullptr);
     void OnInitMenuPopup(HMENU popup, bool systemMenu);
     void OnSetTab(HWND document, const void* tab);
     void OnNotify(NMHDR* header, LRESULT* result, bool* handled);
@@ -272,6 +276,8 @@ class CMainFrame : public IDevEnv,
     HWND nextViewer_ = nullptr;
 
     HWND lastFocus_ = nullptr;
+    bool appActive_ = false;  // the last WM_ACTIVATEAPP said so
+    bool checkingFiles_ = false;
     HMENU lastMenu_ = nullptr;  // the menu of the last WM_MENUSELECT
     std::map<HMENU, std::unique_ptr<CMenuDialog>> tearOffs_;
     bool templateMenuFilled_ = false;

@@ -54,6 +54,7 @@ LRESULT CMainFrame::OnCreate() {
     ShowBar(toolBar_, settings::ReadKeyBool(settings::File::Setting, L"Setting", L"ToolBar"));
     ShowBar(statusBar_, settings::ReadKeyBool(settings::File::Setting, L"Setting", L"StatusBar"));
     keys_.Load(settings::PathOf(settings::File::Key));
+    SetTimer(Window(), kFileCheckTimer, kFileCheckMs, nullptr);
     startup::Mark("bars shown, keys");
     creating_ = false;
     Layout();
@@ -367,6 +368,7 @@ void CMainFrame::FillCommandStates() {
 }
 
 void CMainFrame::OnDestroy() {
+    KillTimer(Window(), kFileCheckTimer);
     UnloadPlugins();
     if (inClipboardChain_) {
         ChangeClipboardChain(Window(), nextViewer_);

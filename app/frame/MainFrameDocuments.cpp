@@ -158,6 +158,7 @@ void CMainFrame::Activate(size_t index) {
     if (tabs_) SendMessageW(tabs_, TCM_SETCURSEL, WPARAM(index), 0);
     ShowDocument(index);
     UpdateTitle();
+    PostMessageW(Window(), MPF_CHECK_FILES, reinterpret_cast<WPARAM>(documents_[index]), 0);
     // The next idle pass shows this document's states, also when nothing
     // else reaches the queue (a hand-over is a sent message).
     PostMessageW(Window(), MPF_UPDATE_UI, 0, 0);
@@ -468,7 +469,21 @@ void CMainFrame::OnClose() {
     DestroyWindow(Window());
 }
 
+void CMainFrame::CheckFiles(HWND only) {
+    if (checkingFiles_ || creating_ || !IsWindowEnabled(Window())) return;
+    if (!settings::ReadKeyBool(settings::File::Setting, L"Setting", L"DetectChanges")) return;
+    checkingFiles_ = true;
+    const HWND active = ActiveDocument();
+    const std::vector<HWND> docs = documents_;  // a reload or a box lets other messages in
+    for (HWND doc : docs) {
+        if ((only && doc != only) || !IsWindow(doc)) continue;
+        SendMessageW(doc, MPD_CHECK_FILE, doc == active && appActive_ ? 1 : 0, 0);
+    }
+    checkingFiles_ = false;
+}
+
 void CMainFrame::OnActivateApp(bool active) {
+    appActive_ = active;
     if (!active) {
         HWND focus = GetFocus();
         if (!focus) focus = GetActiveWindow();
@@ -481,6 +496,7 @@ void CMainFrame::OnActivateApp(bool active) {
     const std::vector<HWND> docs = documents_;
     for (size_t i = docs.size(); i-- > 0;)
         if (IsWindow(docs[i])) SendMessageW(docs[i], WM_ACTIVATEAPP, TRUE, 0);
+    PostMessageW(Window(), MPF_CHECK_FILES, 0, 0);
 }
 
 void CMainFrame::OnInitMenuPopup(HMENU popup, bool systemMenu) {

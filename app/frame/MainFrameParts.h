@@ -49,6 +49,9 @@ namespace shell {
 namespace {
 
 constexpr int kTabsId = 100, kStatusId = 101, kRebarId = 102, kToolBarId = 103;
+// The look at the documents' files (Setting/DetectChanges): how often.
+constexpr UINT_PTR kFileCheckTimer = 1;
+constexpr UINT kFileCheckMs = 400;
 
 // The frame's timer set by its first idle pass: what a start does that can
 // wait until the window has painted and the program first waits for input

@@ -54,10 +54,12 @@ void LineFileSource::Close() {
     cacheStart_ = cacheEnd_ = fileSize_;
 }
 
-// Others may read the file meanwhile, but not write, rename or delete it.
+// Others may read the file meanwhile, and rename or delete it (this handle
+// keeps reading the bytes it opened; the program sees another file under the
+// name), but not write it.
 bool LineFileSource::Reopen(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     Close();
     stream_ = h;

@@ -235,12 +235,12 @@ TEST_F(CommandBar, TheMouseOverAnotherButtonOpensItsMenuAndOverItsOwnClosesIt) {
 }
 
 TEST_F(CommandBar, RightOnAnItemWithASubmenuOpensTheSubmenu) {
-    // File: the eighth item (after New, Template, Open, Close, Save, Save As
-    // and a separator) is the recent-documents submenu.
-    HMENU recent = GetSubMenu(Sub(0), 7);
+    // File: the ninth item (after New, Template, Open, Close, Save, Save As,
+    // Reload and a separator) is the recent-documents submenu.
+    HMENU recent = GetSubMenu(Sub(0), 8);
     ASSERT_NE(recent, nullptr);
     std::vector<MenuScript::Step> steps = {Wait()};
-    for (int i = 0; i < 6; ++i) steps.push_back(Key(VK_DOWN));  // New is selected already
+    for (int i = 0; i < 7; ++i) steps.push_back(Key(VK_DOWN));  // New is selected already
     for (const auto& s : {Key(VK_RIGHT), PopupsSeen(2), End()}) steps.push_back(s);
     EXPECT_EQ(AltWith(std::move(steps)), "");
     EXPECT_EQ(Popups(), (Menus{Sub(0), recent}));

@@ -152,7 +152,7 @@ TEST_F(Options, TurningMultipleInstancesOffTakesTheInstanceMutex) {
     EXPECT_TRUE(taken());
 }
 
-TEST_F(Options, FilePageWritesItsFourKeys) {
+TEST_F(Options, FilePageWritesItsSixKeys) {
     ASSERT_TRUE(Open(OptionsPage::File));
     EXPECT_EQ(Count(IDC_FILE_ENCODING, CB_GETCOUNT), 97);
     EXPECT_EQ(Count(IDC_FILE_FORMAT, CB_GETCOUNT), 3);
@@ -162,10 +162,13 @@ TEST_F(Options, FilePageWritesItsFourKeys) {
     EXPECT_TRUE(ChooseComboData(IDC_FILE_ENCODING, 65001));
     Click(IDC_FILE_EXCLUSIVE);
     Type(IDC_FILE_AUTOWRAP, L"500");
+    Click(IDC_FILE_DETECT);
+    Click(IDC_FILE_RELOAD);
     ASSERT_TRUE(Apply());
     EXPECT_EQ(Values(File::Setting, L"Setting",
-                     {L"DefaultFileFormat", L"DefaultEncoding", L"ExclusiveMode", L"AutoWrapMax"}),
-              L"2|65001|N|500");
+                     {L"DefaultFileFormat", L"DefaultEncoding", L"ExclusiveMode", L"AutoWrapMax",
+                      L"DetectChanges", L"ReloadUnmodified"}),
+              L"2|65001|N|500|N|N");
 }
 
 TEST_F(Options, FilePageShowsTheSettingsAndRefusesABadNumber) {
