@@ -58,7 +58,8 @@ std::wstring LowerAscii(std::wstring s) {
 // or a replacement character).
 bool KeepsAscii(int cp) {
     if (cp == 0) cp = int(GetACP());
-    if (cp == 65001 || cp == 20127 || cp == 874 || (cp >= 1250 && cp <= 1258)) return true;
+    // Not 20127: the system reads a byte above 127 there as its low seven bits.
+    if (cp == 65001 || cp == 874 || (cp >= 1250 && cp <= 1258)) return true;
     if (cp == 932 || cp == 936 || cp == 949 || cp == 950 || cp == 54936 || cp == 51932 || cp == 51936 ||
         cp == 51949)
         return true;
@@ -536,6 +537,12 @@ int CGreper::Run(const std::wstring& folder, IGrepCallBack* callBack) {
         pipeline.Start();
         while (Slot* slot = pipeline.Next()) {
             if (callBack) callBack->Progress(slot->path.c_str(), total_);
+            // Asked for every entry, also those never searched (left out by
+            // the filter, empty, unreadable), so that Stop ends the walk.
+            if (!m.KeepGoing(stats_)) {
+                pipeline.Release(*slot);
+                break;
+            }
             if (slot->admitted) {
                 if (slot->result == OpenResult::kOk) {
                     // A file too large for the memory its lines need is skipped.

@@ -214,6 +214,11 @@ TEST_F(FindInFiles, OneFile) {
         {"", {.pattern = L"NEEDLE", .matchCase = true, .codePage = 65001}, {Hit(3, 3, cjk)}},
         {"\xEF\xBB\xBFneedle \xE2\x82\xAC\n", {.pattern = L"needle"}, {Hit(1, 0, L"needle \u20AC")}},
         {"", {.pattern = L"\u20AC", .codePage = 65001}, {Hit(1, 7, L"needle \u20AC")}},
+        // US-ASCII as the system reads it: a byte above 127 is its low seven bits.
+        {"x n\xE5"
+         "edle\n",
+         {.pattern = L"needle", .codePage = 20127},
+         {Hit(1, 2, L"x needle")}},
         // Invert: the non-empty lines without a match, at column 0.
         {"alpha\n\nhas needle\n\r\nbeta gamma\n",
          {.pattern = L"needle", .invert = true},
@@ -598,6 +603,18 @@ TEST_F(FindInFiles, StopInTheMiddleOfALargeTreeEndsTheWalkAndTheReads) {
         EXPECT_TRUE(r.stats.stopped);
         EXPECT_EQ(r.text, expected + Summary(300));
     }
+}
+
+// Stop among files that are never searched (empty ones) still ends the walk.
+TEST_F(FindInFiles, StopAmongFilesNeverSearchedEndsTheWalk) {
+    Tree({L""}, 60, "");
+    Lines order;
+    WalkOrder(dir_, &order);
+    Recorder rec;
+    rec.stopAfter = 10;
+    const Result r = Search({.pattern = L"needle"}, &rec);
+    EXPECT_EQ(rec.files, Lines(order.begin(), order.begin() + 11));
+    EXPECT_TRUE(r.stats.stopped);
 }
 
 // A file deleted after the walk listed it and before it was read is
