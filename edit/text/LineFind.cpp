@@ -22,6 +22,10 @@
 
 namespace {
 
+// US-ASCII as the system reads it: a byte above 127 stands for its low seven
+// bits, so an ASCII character may be written with another byte.
+constexpr int kUsAscii = 20127;
+
 // A search starts with short spans (a line that holds the literal is often
 // near) and doubles them while it finds nothing, up to kSpanBytes.
 constexpr int64_t kFirstSpanBytes = 64 << 10;
@@ -81,7 +85,7 @@ bool MakeNeedle(int cp, const wchar_t* text, int n, bool matchCase, Needle& out)
                 out.mask[size_t(i)] = 0x20;
             }
         }
-    } else if (encoding::UnitWidth(cp) == 1 && encoding::AsciiCompatible(cp)) {
+    } else if (encoding::UnitWidth(cp) == 1 && encoding::AsciiCompatible(cp) && cp != kUsAscii) {
         for (int i = 0; i < n; ++i) {
             const wchar_t c = text[i];
             if (c >= 0x80 || c == L'?') return false;

@@ -573,6 +573,8 @@ TEST_F(DocumentSearch, TheFilesBytesFindWhatItsLinesFind) {
                      "elvin\r\n\xc5\xbf"
                      "a\r\nstra\xc3\x9f"
                      "e sa k STRASSE"});
+    // US-ASCII as the system reads it: a byte above 127 is its low seven bits.
+    files.push_back({20127, "\xC1x \xE1\xF8 Ax\r\nmor\xE5\r\n\xE5"});
     struct Pattern {
         std::wstring text;  // "*": three units from the middle of the first line
         int options;
