@@ -471,6 +471,9 @@ void CMainFrame::OnClose() {
 
 void CMainFrame::CheckFiles(HWND only) {
     if (checkingFiles_ || creating_ || !IsWindowEnabled(Window())) return;
+    // A macro holds one undo step open and may have inserts on their way: a
+    // reload would come between them; the next look after it takes the change.
+    if (automation::RunningMacros() > 0) return;
     if (!settings::ReadKeyBool(settings::File::Setting, L"Setting", L"DetectChanges")) return;
     checkingFiles_ = true;
     const HWND active = ActiveDocument();

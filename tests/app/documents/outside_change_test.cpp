@@ -9,6 +9,7 @@
 #include <functional>
 #include <iostream>
 #include <string>
+#include <thread>
 
 #include "ChildProcess.h"
 #include "CommandIds.h"
@@ -241,6 +242,23 @@ TEST_F(OutsideChanges, AskingWaitsForTheFrameToBeActive) {
     Watch(600);
     EXPECT_EQ(Shown(), Asked(IDS_FILE_CHANGED_MODIFIED));
     EXPECT_EQ(Line(pane, 0), L"typed old 0");
+}
+
+// While a macro runs (it holds one undo step open) nothing is read again:
+// the change is taken once the macro has ended.
+TEST_F(OutsideChanges, NothingIsReadAgainWhileAMacroRuns) {
+    const HWND pane = OpenOld(L"m.txt", false);
+    ASSERT_NE(pane, nullptr);
+    std::thread writer([this] {
+        Sleep(100);
+        WriteAll(path_, NewText());
+    });
+    frame_->PlayMacroText(L"App.Sleep 1500", L"m", 1);
+    writer.join();
+    EXPECT_EQ(Line(pane, 0), L"old 0");
+    Watch(1500, [&] { return Line(pane, 0) == L"new 0"; });
+    EXPECT_EQ(Line(pane, 0), L"new 0");
+    EXPECT_EQ(Shown(), L"");
 }
 
 // Tools > Options > File "Notice files changed by other programs" unticked:
