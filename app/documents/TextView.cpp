@@ -32,6 +32,14 @@ constexpr wchar_t kViewProperty[] = L"View";
 constexpr wchar_t kViewTypeProperty[] = L"ViewType";
 WNDPROC g_controlProc = nullptr;  // "MRPAD32"'s procedure (main thread only)
 CTextView* g_creating = nullptr;  // the object whose window is being made
+// The pane's object sits in window bytes of its own past the control's: the
+// "View" property stays for others, but asking for a property is a round trip
+// to the server under Wine (some 14 us), too slow for every message.
+int g_objectSlot = -1;
+
+CTextView* ObjectOf(HWND window) {
+    return g_objectSlot < 0 ? nullptr : reinterpret_cast<CTextView*>(GetWindowLongPtrW(window, g_objectSlot));
+}
 int ChooseNothing(HWND) { return -1; }
 ChooseCodePageFn g_chooseCodePage = &ChooseNothing;
 bool g_recording = false;  // a macro is being recorded
@@ -174,7 +182,7 @@ CTextView* CTextView::FromWindow(HWND window) {
     if (!window || !IsWindow(window)) return nullptr;
     wchar_t name[32] = {};
     if (!GetClassNameW(window, name, 32) || wcscmp(name, kClassName) != 0) return nullptr;
-    return static_cast<CTextView*>(GetPropW(window, kViewProperty));
+    return ObjectOf(window);
 }
 
 CTextView* CTextView::Create(HWND parent, const PaneContext& context) {
@@ -190,8 +198,12 @@ CTextView* CTextView::Create(HWND parent, const PaneContext& context) {
         wc.lpfnWndProc = &CTextView::Procedure;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = kClassName;
+        wc.cbWndExtra += int(sizeof(CTextView*));
         if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+        if (!GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &mine)) return nullptr;
     }
+    if (mine.cbWndExtra < int(sizeof(CTextView*))) return nullptr;
+    g_objectSlot = mine.cbWndExtra - int(sizeof(CTextView*));
     auto* view = new CTextView(context);
     g_creating = view;
     const HWND window =
@@ -219,9 +231,10 @@ LRESULT CALLBACK CTextView::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
             if (g_creating == self) g_creating = nullptr;
             self->hwnd_ = hwnd;
             SetPropW(hwnd, kViewProperty, self);
+            SetWindowLongPtrW(hwnd, g_objectSlot, reinterpret_cast<LONG_PTR>(self));
         }
     } else {
-        self = static_cast<CTextView*>(GetPropW(hwnd, kViewProperty));
+        self = ObjectOf(hwnd);
     }
     if (!self || !g_controlProc)
         return g_controlProc ? CallWindowProcW(g_controlProc, hwnd, msg, wp, lp)
@@ -233,6 +246,7 @@ LRESULT CALLBACK CTextView::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         result = 0;
     }
     if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, g_objectSlot, 0);
         RemovePropW(hwnd, kViewProperty);
         RemovePropW(hwnd, kViewTypeProperty);
         self->hwnd_ = nullptr;
@@ -255,7 +269,8 @@ LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_COMMAND:
             // A key of the control's own (HIWORD 1: an accelerator) gave an
             // edit command: recorded as the command, as a menu's would be.
-            if (g_recording && context_.frame && HIWORD(wp) == 1 && LOWORD(wp) >= 1 && LOWORD(wp) <= ECMD_LAST)
+            if (g_recording && context_.frame && HIWORD(wp) == 1 && LOWORD(wp) >= 1 &&
+                LOWORD(wp) <= ECMD_LAST)
                 SendMessageW(context_.frame, MPF_RECORD_COMMAND, LOWORD(wp), 0);
             return OnCommand(wp, lp);
         case WM_VSCROLL:
@@ -299,7 +314,8 @@ LRESULT CTextView::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             break;
         case WM_KILLFOCUS:
             // The list goes with the focus, unless the list itself takes it.
-            if (box_ && (!box_->ListWindow() || reinterpret_cast<HWND>(wp) != box_->ListWindow())) box_->Hide();
+            if (box_ && (!box_->ListWindow() || reinterpret_cast<HWND>(wp) != box_->ListWindow()))
+                box_->Hide();
             break;
         case WM_MEASUREITEM:
             if (box_ && box_->OnMeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lp))) return TRUE;
@@ -406,7 +422,8 @@ void CTextView::ResetWordsOfDocument() {
         [](HWND child, LPARAM lp) -> BOOL {
             const auto* s = reinterpret_cast<const Search*>(lp);
             CTextView* view = child != s->self ? FromWindow(child) : nullptr;
-            if (view && view->box_ && view->Control(MPM_GETFILENAME) == s->document) view->box_->OnDocumentReset();
+            if (view && view->box_ && view->Control(MPM_GETFILENAME) == s->document)
+                view->box_->OnDocumentReset();
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
@@ -422,7 +439,8 @@ void CTextView::HighlightSelectedWord() {
     Position start = {}, end = {};
     if (Control(MPM_GETSELKIND) == 1 &&
         Control(MPM_GETSELRANGE, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end)) &&
-        start.line == end.line && end.column - start.column >= 1 && end.column - start.column <= kLongestWord) {
+        start.line == end.line && end.column - start.column >= 1 &&
+        end.column - start.column <= kLongestWord) {
         std::wstring word(size_t(end.column - start.column), L'\0');
         RangeTextArg arg = {start.line, start.column, end.line, end.column, word.data(), 0};
         Control(MPM_GETRANGETEXT, reinterpret_cast<WPARAM>(&arg));
@@ -691,9 +709,11 @@ void CTextView::CodePageMenu() {
         return;
     }
     const int lineEnd = int(Control(MPM_LINEBREAKTYPE, 0));
-    const LRESULT loaded = Control(MPM_LOADFILE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(cp, lineEnd));
+    const LRESULT loaded =
+        Control(MPM_LOADFILE, reinterpret_cast<WPARAM>(path.c_str()), MAKELPARAM(cp, lineEnd));
     ResetWordsOfDocument();
-    if (!loaded) shell::ShowMessage(Owner(), shell::FormatLanguageString(15100, {path}).c_str(), MB_ICONERROR);
+    if (!loaded)
+        shell::ShowMessage(Owner(), shell::FormatLanguageString(15100, {path}).c_str(), MB_ICONERROR);
 }
 
 void CTextView::LineEndMenu() {
@@ -760,7 +780,8 @@ void CTextView::SyntaxMenu() {
     AppendMenuW(popup, MF_STRING, 1200, L"Text");
     const int count = syntax::EntryCount();
     if (count > 0) AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
-    for (int i = 0; i < count && i < 1199; ++i) AppendMenuW(popup, MF_STRING, UINT(i + 1), syntax::Entry(i)->title.c_str());
+    for (int i = 0; i < count && i < 1199; ++i)
+        AppendMenuW(popup, MF_STRING, UINT(i + 1), syntax::Entry(i)->title.c_str());
     CPopupItems items(popup);
     auto* lexer = reinterpret_cast<ILexer*>(Control(MPM_GETLEXER));
     const wchar_t* current = lexer ? lexer->Name() : nullptr;
@@ -788,7 +809,8 @@ void CTextView::SyntaxMenu() {
     Control(MPM_SETLEXER, reinterpret_cast<WPARAM>(chosenLexer), 1);
     Control(MPM_INDENTFOLDS, syntax::FoldsByIndent(chosenLexer) ? 1 : 0);
     Control(MPM_FOLDMODE,
-            chosenLexer ? WPARAM(settings::ReadClampedInt(settings::File::Setting, L"Edit", L"FoldingMethod")) : 0);
+            chosenLexer ? WPARAM(settings::ReadClampedInt(settings::File::Setting, L"Edit", L"FoldingMethod"))
+                        : 0);
 }
 
 }  // namespace documents
